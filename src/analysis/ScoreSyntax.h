@@ -1,0 +1,21 @@
+#pragma once
+// The score syntax: spaces, an optional sign, digits with an optional decimal
+// separator and fraction, an optional exponent, spaces, and nothing else. The
+// value is the decimal number rounded to the extended format.
+
+#include <optional>
+#include <string_view>
+
+#include "runtime/Extended.h"
+
+namespace morvane {
+
+// The value of `text`, or nothing when it is not a score: malformed, an
+// exponent of 5000 or more in magnitude, or a value beyond the extended range.
+// A value too small for the format becomes a denormal or zero.
+std::optional<Extended> ParseScore(std::string_view text, char decimalSeparator);
+
+// ParseScore, with "'%s' は浮動小数点数ではありません" for a text that is not a score.
+Extended ScoreValue(std::string_view text, char decimalSeparator);
+
+}  // namespace morvane

@@ -1,0 +1,82 @@
+#include "runtime/Cp932.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+
+namespace morvane {
+namespace {
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// One conversion handle per direction and thread, opened at first use.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {
+        if (handle_ == reinterpret_cast<iconv_t>(-1))
+            throw std::runtime_error("iconv cannot convert between UTF-8 and CP932");
+    }
+    ~Converter() { iconv_close(handle_); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts `in`; an input sequence that cannot be converted is replaced by
+    // `replacement` and skipped by `skip(rest)` bytes.
+    template <typename Skip>
+    std::string Convert(std::string_view in, std::string_view replacement, Skip skip) {
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+        std::string out;
+        out.reserve(in.size() * 2);
+        char buffer[256];
+        char* inPtr = const_cast<char*>(in.data());
+        size_t inLeft = in.size();
+        while (inLeft > 0) {
+            char* outPtr = buffer;
+            size_t outLeft = sizeof buffer;
+            size_t result = iconv(handle_, &inPtr, &inLeft, &outPtr, &outLeft);
+            out.append(buffer, static_cast<size_t>(outPtr - buffer));
+            if (result != static_cast<size_t>(-1)) continue;
+            if (errno == E2BIG) continue;
+            // EILSEQ or EINVAL: an unconvertible or incomplete sequence.
+            size_t n = std::min(inLeft, skip(std::string_view(inPtr, inLeft)));
+            out.append(replacement);
+            inPtr += n;
+            inLeft -= n;
+            iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+        }
+        return out;
+    }
+
+private:
+    iconv_t handle_;
+};
+
+// The length of the UTF-8 sequence that starts `rest`, at least 1.
+size_t Utf8SequenceLength(std::string_view rest) {
+    auto lead = static_cast<unsigned char>(rest[0]);
+    size_t n = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    size_t i = 1;
+    while (i < n && i < rest.size() && (static_cast<unsigned char>(rest[i]) & 0xC0) == 0x80) ++i;
+    return i;
+}
+
+}  // namespace
+
+std::string Cp932FromUtf8(std::string_view utf8) {
+    if (IsAscii(utf8)) return std::string(utf8);
+    thread_local Converter converter("CP932", "UTF-8");
+    return converter.Convert(utf8, "?", Utf8SequenceLength);
+}
+
+std::string Utf8FromCp932(std::string_view cp932) {
+    if (IsAscii(cp932)) return std::string(cp932);
+    thread_local Converter converter("UTF-8", "CP932");
+    return converter.Convert(cp932, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; });
+}
+
+}  // namespace morvane

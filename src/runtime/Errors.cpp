@@ -1,0 +1,20 @@
+#include "runtime/Errors.h"
+
+#include <utility>
+
+#include "runtime/Messages.h"
+
+namespace morvane {
+
+Error::Error(std::string messageCp932) : message_(std::move(messageCp932)) {}
+
+const char* Error::what() const noexcept { return message_.c_str(); }
+
+RangeError::RangeError() : Error(messages::RangeCheck()) {}
+OutOfMemoryError::OutOfMemoryError() : Error(messages::OutOfMemory()) {}
+InvalidOperationError::InvalidOperationError() : Error(messages::InvalidOperation()) {}
+ZeroDivideError::ZeroDivideError() : Error(messages::ZeroDivide()) {}
+OverflowError::OverflowError() : Error(messages::Overflow()) {}
+InOutError::InOutError(int code) : Error(messages::InOut(code)), code_(code) {}
+
+}  // namespace morvane

@@ -1,0 +1,81 @@
+#pragma once
+// The typed errors of the program. Every error carries the message that the
+// user sees, as code page 932 (Shift-JIS) bytes; the windows and the tool decide
+// how to show it.
+
+#include <exception>
+#include <string>
+
+namespace morvane {
+
+class Error : public std::exception {
+public:
+    explicit Error(std::string messageCp932);
+    const char* what() const noexcept override;
+    // The message as code page 932 bytes.
+    const std::string& message() const noexcept { return message_; }
+
+private:
+    std::string message_;
+};
+
+// A text that does not convert to a number ("'%s' は浮動小数点数ではありません",
+// "'%s' は整数ではありません").
+class ConvertError : public Error {
+public:
+    using Error::Error;
+};
+
+// An array extent below zero ("範囲チェックエラー").
+class RangeError : public Error {
+public:
+    RangeError();
+};
+
+// Memory exhausted ("メモリが足りません").
+class OutOfMemoryError : public Error {
+public:
+    OutOfMemoryError();
+};
+
+// Invalid floating-point operation such as 0/0 ("不正な浮動小数点数演算命令").
+class InvalidOperationError : public Error {
+public:
+    InvalidOperationError();
+};
+
+// Division of a non-zero value by zero ("0 による浮動小数点数除算").
+class ZeroDivideError : public Error {
+public:
+    ZeroDivideError();
+};
+
+// A result beyond the extended range ("浮動小数点数のオーバーフロー").
+class OverflowError : public Error {
+public:
+    OverflowError();
+};
+
+// A failed file operation, with its input/output error code.
+class InOutError : public Error {
+public:
+    explicit InOutError(int code);
+    int code() const noexcept { return code_; }
+
+private:
+    int code_;
+};
+
+// A failure of the printer ("デフォルト プリンタが存在しません", ...).
+class PrinterError : public Error {
+public:
+    using Error::Error;
+};
+
+// A study the windows cannot show ("要因の水準数が 1 未満です").
+class StudyError : public Error {
+public:
+    using Error::Error;
+};
+
+}  // namespace morvane

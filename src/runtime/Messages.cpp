@@ -1,0 +1,61 @@
+#include "runtime/Messages.h"
+
+#include "runtime/Cp932.h"
+
+// Each message is converted from its literal once and kept for the rest of the run.
+#define MORVANE_MESSAGE(name, utf8)                          \
+    const std::string& name() {                              \
+        static const std::string text = Cp932FromUtf8(utf8); \
+        return text;                                         \
+    }
+
+namespace morvane::messages {
+
+MORVANE_MESSAGE(RangeCheck, "範囲チェックエラー")
+MORVANE_MESSAGE(OutOfMemory, "メモリが足りません")
+MORVANE_MESSAGE(InvalidOperation, "不正な浮動小数点数演算命令")
+MORVANE_MESSAGE(ZeroDivide, "0 による浮動小数点数除算")
+MORVANE_MESSAGE(Overflow, "浮動小数点数のオーバーフロー")
+MORVANE_MESSAGE(NoDefaultPrinter, "デフォルト プリンタが存在しません")
+MORVANE_MESSAGE(PrinterNotValid, "選択したプリンタは有効ではありません")
+MORVANE_MESSAGE(PrintingInProgress, "現在印刷中です")
+MORVANE_MESSAGE(TooFewLevels, "要因の水準数が 1 未満です")
+
+#undef MORVANE_MESSAGE
+
+std::string NotAFloat(std::string_view textCp932) {
+    static const std::string tail = Cp932FromUtf8("' は浮動小数点数ではありません");
+    std::string message = "'";
+    message.append(textCp932);
+    message.append(tail);
+    return message;
+}
+
+std::string NotAnInteger(std::string_view textCp932) {
+    static const std::string tail = Cp932FromUtf8("' は整数ではありません");
+    std::string message = "'";
+    message.append(textCp932);
+    message.append(tail);
+    return message;
+}
+
+std::string InOut(int code) {
+    switch (code) {
+    case 2: return Cp932FromUtf8("ファイルが見つかりません");
+    case 3: return Cp932FromUtf8("不正なファイル名です");
+    case 4: return Cp932FromUtf8("オープンしたファイルが多すぎます");
+    case 5: return Cp932FromUtf8("ファイルへのアクセスが拒否されました");
+    case 100: return Cp932FromUtf8("ファイルの末尾以降を読み込みました");
+    case 101: return Cp932FromUtf8("ディスクがいっぱいです");
+    case 106: return Cp932FromUtf8("入力値が数値ではありません");
+    default: return Cp932FromUtf8("I/O エラー (") + std::to_string(code) + ")";
+    }
+}
+
+std::string WithFullStop(std::string_view messageCp932) {
+    std::string text(messageCp932);
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text.push_back('.');
+    return text;
+}
+
+}  // namespace morvane::messages

@@ -1,0 +1,29 @@
+#pragma once
+// The messages of the program, as code page 932 bytes.
+
+#include <string>
+#include <string_view>
+
+namespace morvane::messages {
+
+// "'%s' は浮動小数点数ではありません" with the score text (code page 932 bytes).
+std::string NotAFloat(std::string_view textCp932);
+// "'%s' は整数ではありません" with the text.
+std::string NotAnInteger(std::string_view textCp932);
+const std::string& RangeCheck();
+const std::string& OutOfMemory();
+const std::string& InvalidOperation();
+const std::string& ZeroDivide();
+const std::string& Overflow();
+// The message of an input/output error code.
+std::string InOut(int code);
+const std::string& NoDefaultPrinter();
+const std::string& PrinterNotValid();
+const std::string& PrintingInProgress();
+const std::string& TooFewLevels();
+
+// The text a message box shows: the message with a full stop appended when its
+// last byte sorts after the full stop's, so "…ません" gains one and "… (105)" none.
+std::string WithFullStop(std::string_view messageCp932);
+
+}  // namespace morvane::messages

@@ -1,0 +1,15 @@
+#include "runtime/StandardStreams.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace morvane::io {
+
+bool IsUsableStandardStream(int fd) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return false;
+    if (S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode)) return true;
+    return S_ISCHR(info.st_mode) && isatty(fd) == 1;
+}
+
+}  // namespace morvane::io

@@ -1,0 +1,133 @@
+#include "runtime/TextReader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "runtime/Errors.h"
+#include "runtime/IntegerText.h"
+#include "runtime/IoCodes.h"
+#include "runtime/StandardStreams.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 16;
+constexpr std::size_t kMaxCountRun = 32;
+
+}  // namespace
+
+TextReader::TextReader(const std::string& path) : path_(path), buffer_(kBufferSize) {
+    if (path.empty()) {
+        if (io::IsUsableStandardStream(STDIN_FILENO))
+            fd_ = STDIN_FILENO;
+        else
+            error_ = io::kInvalidHandle;  // reported by the first read
+        return;
+    }
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw InOutError(io::CodeFromErrno(errno, path));
+    ownsFd_ = true;
+}
+
+TextReader::~TextReader() {
+    if (ownsFd_) ::close(fd_);
+}
+
+bool TextReader::Fill() {
+    if (atEnd_) return false;
+    if (error_ != 0) {
+        atEnd_ = true;
+        return false;
+    }
+    for (;;) {
+        ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+        if (n > 0) {
+            pos_ = 0;
+            end_ = static_cast<std::size_t>(n);
+            return true;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error_ = io::CodeFromErrno(errno, path_);
+        atEnd_ = true;
+        return false;
+    }
+}
+
+int TextReader::Peek() {
+    if (pos_ == end_ && !Fill()) return -1;
+    return static_cast<unsigned char>(buffer_[pos_]);
+}
+
+void TextReader::ThrowIfFailed() {
+    if (error_ != 0) throw InOutError(error_);
+}
+
+void TextReader::SkipLine() {
+    for (;;) {
+        if (pos_ == end_ && !Fill()) return;
+        const char* start = buffer_.data() + pos_;
+        const void* lf = std::memchr(start, '\n', end_ - pos_);
+        if (lf != nullptr) {
+            pos_ += static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+            return;
+        }
+        pos_ = end_;
+    }
+}
+
+std::int32_t TextReader::ReadCount() {
+    int c = Peek();
+    while (c >= 0 && c <= 0x20) {
+        ++pos_;
+        c = Peek();
+    }
+    if (c < 0) {
+        ThrowIfFailed();
+        return 0;
+    }
+    char run[kMaxCountRun];
+    std::size_t length = 0;
+    while (length < kMaxCountRun && c > 0x20) {
+        run[length++] = static_cast<char>(c);
+        ++pos_;
+        c = Peek();
+    }
+    auto value = ConvertCount(std::string_view(run, length));
+    SkipLine();
+    ThrowIfFailed();
+    if (!value) throw InOutError(io::kInvalidNumber);
+    return *value;
+}
+
+void TextReader::ReadLine(std::string& line) {
+    line.clear();
+    for (;;) {
+        if (pos_ == end_ && !Fill()) break;
+        const char* start = buffer_.data() + pos_;
+        std::size_t available = end_ - pos_;
+        const void* lf = std::memchr(start, '\n', available);
+        std::size_t take = lf != nullptr
+                               ? static_cast<std::size_t>(static_cast<const char*>(lf) - start)
+                               : available;
+        line.append(start, take);
+        pos_ += take;
+        if (lf != nullptr) {
+            ++pos_;
+            break;
+        }
+    }
+    ThrowIfFailed();
+    // A CR before the LF belongs to the line end; any other CR is dropped too.
+    if (line.find('\r') != std::string::npos) std::erase(line, '\r');
+}
+
+void TextReader::Close() {
+    if (!ownsFd_) return;
+    ownsFd_ = false;
+    if (::close(fd_) != 0) throw InOutError(io::CodeFromErrno(errno, path_));
+}
+
+}  // namespace morvane

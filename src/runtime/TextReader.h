@@ -1,0 +1,49 @@
+#pragma once
+// A buffered text file opened for reading. Lines end with LF or CR LF; a CR that
+// is not followed by LF does not end a line. The empty name reads the process's
+// standard input, when it is usable; otherwise the first read fails with code 6.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+class TextReader {
+public:
+    // Opens an existing file; throws InOutError when it cannot be opened.
+    explicit TextReader(const std::string& path);
+    ~TextReader();
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
+
+    // Reads a count: skips bytes of value 0x20 or below across lines, takes the
+    // run of at most 32 bytes above 0x20 that follows, converts it and skips the
+    // rest of its line. The end of the file gives 0. Throws InOutError 106 when
+    // the run does not convert, or the error of a failed read.
+    std::int32_t ReadCount();
+
+    // Reads a text line into `line`: every byte up to the next LF, with every CR
+    // dropped. The end of the file ends the line too (nothing read: empty).
+    void ReadLine(std::string& line);
+
+    // Closes the file; throws InOutError when closing fails.
+    void Close();
+
+private:
+    bool Fill();       // false at the end of the file or after a failed read
+    int Peek();        // the next byte, or -1
+    void SkipLine();
+    void ThrowIfFailed();
+
+    std::string path_;
+    int fd_ = -1;
+    bool ownsFd_ = false;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool atEnd_ = false;
+    int error_ = 0;  // input/output code of the first failed read
+};
+
+}  // namespace morvane

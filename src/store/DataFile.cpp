@@ -1,0 +1,61 @@
+#include "store/DataFile.h"
+
+#include "runtime/Errors.h"
+#include "runtime/Messages.h"
+#include "runtime/TextReader.h"
+#include "runtime/TextWriter.h"
+
+namespace morvane {
+namespace {
+
+enum class LevelCheck { None, AtLeastOne };
+
+void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
+    TextReader file(path);
+    store.SubjectCount = file.ReadCount();
+    store.LevelCountA = file.ReadCount();
+    store.LevelCountB = file.ReadCount();
+    if (check == LevelCheck::AtLeastOne && (store.LevelCountA < 1 || store.LevelCountB < 1))
+        throw StudyError(messages::TooFewLevels());
+
+    const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+    SizeNames(store.LevelNamesA, std::int64_t{na} + 1);
+    SizeNames(store.LevelNamesB, std::int64_t{nb} + 1);
+    SizeCellText(store);
+
+    for (std::int32_t a = 1; a <= na; ++a) file.ReadLine(store.LevelNamesA[static_cast<std::size_t>(a)]);
+    for (std::int32_t b = 1; b <= nb; ++b) file.ReadLine(store.LevelNamesB[static_cast<std::size_t>(b)]);
+    for (std::int32_t a = 1; a <= na; ++a)
+        for (std::int32_t b = 1; b <= nb; ++b)
+            for (std::int32_t s = 1; s <= n; ++s) file.ReadLine(store.CellText(s, a, b));
+    file.Close();
+}
+
+}  // namespace
+
+void WriteDataFile(const StudyStore& store, const std::string& path,
+                   const std::function<void()>& afterCreate) {
+    TextWriter file(path);
+    if (afterCreate) afterCreate();
+
+    const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+    file.WriteLine(std::to_string(n));
+    file.WriteLine(std::to_string(na));
+    file.WriteLine(std::to_string(nb));
+    for (std::int32_t a = 1; a <= na; ++a) file.WriteLine(store.LevelNamesA[static_cast<std::size_t>(a)]);
+    for (std::int32_t b = 1; b <= nb; ++b) file.WriteLine(store.LevelNamesB[static_cast<std::size_t>(b)]);
+    for (std::int32_t a = 1; a <= na; ++a)
+        for (std::int32_t b = 1; b <= nb; ++b)
+            for (std::int32_t s = 1; s <= n; ++s) file.WriteLine(store.CellText(s, a, b));
+    file.Close();
+}
+
+void ReadDataFile(StudyStore& store, const std::string& path) {
+    ReadStudy(store, path, LevelCheck::None);
+}
+
+void LoadStudyFile(StudyStore& store, const std::string& path) {
+    ReadStudy(store, path, LevelCheck::AtLeastOne);
+}
+
+}  // namespace morvane

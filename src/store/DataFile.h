@@ -1,0 +1,30 @@
+#pragma once
+// The data file: one study as text lines ending in CR LF: N, na, nb, the names
+// of the levels of A, those of B, then every score text with the level of A
+// outermost, the level of B next and the subject innermost.
+
+#include <functional>
+#include <string>
+
+#include "store/StudyStore.h"
+
+namespace morvane {
+
+// Creates (or empties) the file at `path`, then runs `afterCreate` (the Save
+// command's write-back of the shown grid), then writes the study and closes the
+// file. Throws InOutError; a file that cannot be created leaves the store as it
+// was, since `afterCreate` has not run.
+void WriteDataFile(const StudyStore& store, const std::string& path,
+                   const std::function<void()>& afterCreate = {});
+
+// Fills the store's counts, level names and score texts from the file at `path`
+// (CellValue and the tab level are not touched). Throws InOutError, or the
+// RangeError and OutOfMemoryError of the sizing; the store then holds what was
+// read and sized up to the failure.
+void ReadDataFile(StudyStore& store, const std::string& path);
+
+// ReadDataFile as the Load command uses it: a file with fewer than one level of
+// A or of B is refused ("要因の水準数が 1 未満です") once its counts are read.
+void LoadStudyFile(StudyStore& store, const std::string& path);
+
+}  // namespace morvane

@@ -1,0 +1,19 @@
+#pragma once
+// The most memory the store may ask for at once. Asking for more fails with
+// "メモリが足りません" before anything is allocated, so that a huge count in a
+// data file or in the N box never exhausts the machine.
+
+#include <cstdint>
+
+namespace morvane {
+
+// Bytes the store may allocate for one array: the physical memory, or the
+// process's address-space limit when that is lower, unless set otherwise.
+std::uint64_t MemoryBudget();
+void SetMemoryBudget(std::uint64_t bytes);
+
+// Throws OutOfMemoryError when `count` elements of `elementSize` bytes exceed
+// the budget, the multiplication included.
+void EnsureAffordable(std::uint64_t count, std::uint64_t elementSize);
+
+}  // namespace morvane

@@ -1,0 +1,83 @@
+#pragma once
+// The study: the design's counts, the level names, the score texts and values.
+// Levels and subjects are numbered from 1; element 0 of every array exists but
+// is never used. Score arrays are indexed [subject][A level][B level].
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/Extended.h"
+
+namespace morvane {
+
+// A three-dimensional array with extents fixed by Resize.
+template <typename T>
+class ScoreArray {
+public:
+    // Gives the array the extents (n0, n1, n2), every element value-initialised.
+    // An extent below zero raises RangeError; more elements than memory allows
+    // raise OutOfMemoryError. The old elements are released first.
+    void Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2);
+    void Release();
+
+    T& operator()(std::int32_t s, std::int32_t a, std::int32_t b) { return data_[Index(s, a, b)]; }
+    const T& operator()(std::int32_t s, std::int32_t a, std::int32_t b) const {
+        return data_[Index(s, a, b)];
+    }
+
+    std::int64_t Extent0() const { return n0_; }
+    std::int64_t Extent1() const { return n1_; }
+    std::int64_t Extent2() const { return n2_; }
+    bool Empty() const { return data_.empty(); }
+    // The elements in index order: [s][a][b] with b fastest.
+    T* Data() { return data_.data(); }
+    const T* Data() const { return data_.data(); }
+
+private:
+    std::size_t Index(std::int32_t s, std::int32_t a, std::int32_t b) const {
+        return static_cast<std::size_t>((s * n1_ + a) * n2_ + b);
+    }
+
+    std::vector<T> data_;
+    std::int64_t n0_ = 0, n1_ = 0, n2_ = 0;
+};
+
+using NameArray = std::vector<std::string>;
+
+struct StudyStore {
+    std::int32_t LevelCountA = 0;   // na
+    std::int32_t LevelCountB = 0;   // nb
+    std::int32_t SubjectCount = 0;  // N
+    NameArray LevelNamesA;          // na + 1
+    NameArray LevelNamesB;          // nb + 1
+    ScoreArray<std::string> CellText;  // (N + 1, na + 1, nb + 1)
+    ScoreArray<Extended> CellValue;    // (N + 1, na + 1, nb + 1)
+    std::int32_t CurrentTabLevel = 0;  // the level of A the data grid shows
+    std::vector<Extended> ColumnTotals;  // nb + 1, used by the results report
+};
+
+// The one study of the process, shared by both windows.
+StudyStore& TheStudy();
+
+// Sizes a name array to `extent` elements, all empty (RangeError below zero).
+void SizeNames(NameArray& names, std::int64_t extent);
+// Sizes CellText to (N + 1, na + 1, nb + 1) from the store's counts.
+void SizeCellText(StudyStore& store);
+// Sizes CellValue to (N + 1, na + 1, nb + 1), every value zero.
+void SizeCellValue(StudyStore& store);
+// Sizes ColumnTotals to nb + 1.
+void SizeColumnTotals(StudyStore& store);
+
+// A new study from the design window: na and nb are the sizes of the name lists,
+// N is converted from `subjectText` ("'%s' は整数ではありません" when it does not
+// convert), in the order A, B, N; then the names are copied untrimmed and every
+// score text is empty.
+void StartNewStudy(StudyStore& store, const std::vector<std::string>& namesA,
+                   const std::vector<std::string>& namesB, const std::string& subjectText);
+
+// Releases CellValue, CellText, LevelNamesA, LevelNamesB and ColumnTotals, in
+// that order; the counts keep their values.
+void ReleaseStudy(StudyStore& store);
+
+}  // namespace morvane

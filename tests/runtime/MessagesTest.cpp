@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include "runtime/Cp932.h"
+#include "runtime/Errors.h"
+#include "runtime/Messages.h"
+
+namespace morvane {
+namespace {
+
+std::string Sjis(const char* utf8) { return Cp932FromUtf8(utf8); }
+
+TEST(Messages, AreCodePage932Bytes) {
+    EXPECT_EQ(messages::RangeCheck(), "\x94\xcd\x88\xcd\x83\x60\x83\x46\x83\x62\x83\x4e\x83\x47\x83\x89\x81\x5b");
+    EXPECT_EQ(Utf8FromCp932(messages::OutOfMemory()), "メモリが足りません");
+    EXPECT_EQ(Utf8FromCp932(messages::NotAFloat(Sjis("１２"))), "'１２' は浮動小数点数ではありません");
+    EXPECT_EQ(messages::NotAnInteger(""), Sjis("'' は整数ではありません"));
+}
+
+TEST(Messages, InOutCodesHaveTheirTexts) {
+    EXPECT_EQ(InOutError(2).message(), Sjis("ファイルが見つかりません"));
+    EXPECT_EQ(InOutError(3).message(), Sjis("不正なファイル名です"));
+    EXPECT_EQ(InOutError(4).message(), Sjis("オープンしたファイルが多すぎます"));
+    EXPECT_EQ(InOutError(5).message(), Sjis("ファイルへのアクセスが拒否されました"));
+    EXPECT_EQ(InOutError(100).message(), Sjis("ファイルの末尾以降を読み込みました"));
+    EXPECT_EQ(InOutError(101).message(), Sjis("ディスクがいっぱいです"));
+    EXPECT_EQ(InOutError(106).message(), Sjis("入力値が数値ではありません"));
+    EXPECT_EQ(InOutError(105).message(), "I/O \x83\x47\x83\x89\x81\x5b (105)");
+    EXPECT_EQ(InOutError(105).code(), 105);
+}
+
+TEST(Messages, FullStopFollowsTheLastByte) {
+    EXPECT_EQ(messages::WithFullStop(Sjis("ファイルが見つかりません")), Sjis("ファイルが見つかりません."));
+    EXPECT_EQ(messages::WithFullStop("I/O (105)"), "I/O (105)");
+    EXPECT_EQ(messages::WithFullStop("done."), "done.");
+    EXPECT_EQ(messages::WithFullStop("x-"), "x-");
+    EXPECT_EQ(messages::WithFullStop("x/"), "x/.");
+    EXPECT_EQ(messages::WithFullStop(""), "");
+}
+
+TEST(Cp932, ConvertsBothWaysAndReplacesWhatItCannotHold) {
+    EXPECT_EQ(Sjis("被験者内要因：Ａ、Ｂ "), "\x94\xed\x8c\xb1\x8e\xd2\x93\xe0\x97\x76\x88\xf6\x81\x46\x82\x60\x81\x41\x82\x61 ");
+    EXPECT_EQ(Sjis("\xe3\x80\x80"), "\x81\x40");  // the full-width space
+    EXPECT_EQ(Sjis("a\xf0\x9f\x98\x80z"), "a?z");   // an emoji has no code page 932 form
+    EXPECT_EQ(Utf8FromCp932("\x82\x60x"), "Ａx");
+    EXPECT_EQ(Utf8FromCp932("\xff" "a"), "\xef\xbf\xbd" "a");
+    EXPECT_EQ(Utf8FromCp932("\x82"), "\xef\xbf\xbd");  // a lead byte without its trail byte
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "runtime/Cp932.h"
+#include "runtime/Errors.h"
+#include "store/DataFile.h"
+#include "support/TempDir.h"
+
+namespace morvane {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+const char kWorkedExample[] =
+    "2\r\n2\r\n2\r\npre\r\npost\r\neasy\r\nhard\r\n12\r\n14\r\n15\r\n18\r\n9\r\n10\r\n11\r\n13\r\n";
+
+StudyStore WorkedExample() {
+    StudyStore store;
+    StartNewStudy(store, {"pre", "post"}, {"easy", "hard"}, "2");
+    const char* scores[2][2][2] = {{{"12", "15"}, {"9", "11"}}, {{"14", "18"}, {"10", "13"}}};
+    for (int s = 1; s <= 2; ++s)
+        for (int a = 1; a <= 2; ++a)
+            for (int b = 1; b <= 2; ++b) store.CellText(s, a, b) = scores[s - 1][a - 1][b - 1];
+    return store;
+}
+
+void ExpectSameStudy(const StudyStore& x, const StudyStore& y) {
+    ASSERT_EQ(x.SubjectCount, y.SubjectCount);
+    ASSERT_EQ(x.LevelCountA, y.LevelCountA);
+    ASSERT_EQ(x.LevelCountB, y.LevelCountB);
+    EXPECT_EQ(x.LevelNamesA, y.LevelNamesA);
+    EXPECT_EQ(x.LevelNamesB, y.LevelNamesB);
+    for (int s = 1; s <= x.SubjectCount; ++s)
+        for (int a = 1; a <= x.LevelCountA; ++a)
+            for (int b = 1; b <= x.LevelCountB; ++b)
+                EXPECT_EQ(x.CellText(s, a, b), y.CellText(s, a, b)) << s << a << b;
+}
+
+StudyStore Read(const std::string& bytes) {
+    TempDir dir;
+    WriteBytes(dir.File("f"), bytes);
+    StudyStore store;
+    ReadDataFile(store, dir.File("f"));
+    return store;
+}
+
+TEST(DataFile, WorkedExampleIs63BytesAndReadsBack) {
+    TempDir dir;
+    const StudyStore store = WorkedExample();
+    WriteDataFile(store, dir.File("f"));
+    EXPECT_EQ(ReadBytes(dir.File("f")), kWorkedExample);
+    EXPECT_EQ(ReadBytes(dir.File("f")).size(), 63u);
+    StudyStore back;
+    ReadDataFile(back, dir.File("f"));
+    ExpectSameStudy(store, back);
+    EXPECT_EQ(back.CellText(2, 1, 2), "18");
+}
+
+TEST(DataFile, RoundTripKeepsEveryByte) {
+    TempDir dir;
+    StudyStore store;
+    StartNewStudy(store, {"", " ", std::string(300, 'n')}, {Cp932FromUtf8("難しい　"), "a b"}, "3");
+    store.CellText(1, 1, 1) = " 12 ";
+    store.CellText(2, 3, 2) = "1 2\t3";
+    store.CellText(3, 2, 1) = "\x81\x40\xff\x1a";
+    WriteDataFile(store, dir.File("f"));
+    StudyStore back;
+    ReadDataFile(back, dir.File("f"));
+    ExpectSameStudy(store, back);
+    EXPECT_EQ(back.LevelNamesA[3].size(), 300u);
+
+    // Saving over a longer file leaves exactly the new length.
+    WriteBytes(dir.File("g"), std::string(5000, 'x'));
+    WriteDataFile(WorkedExample(), dir.File("g"));
+    EXPECT_EQ(ReadBytes(dir.File("g")), kWorkedExample);
+}
+
+TEST(DataFile, WriteRunsTheWriteBackAfterCreatingTheFile) {
+    TempDir dir;
+    StudyStore store = WorkedExample();
+    bool ran = false;
+    EXPECT_THROW(WriteDataFile(store, dir.File("missing/f"), [&] { ran = true; }), InOutError);
+    EXPECT_FALSE(ran);
+    WriteDataFile(store, dir.File("f"), [&] {
+        ran = true;
+        store.CellText(1, 1, 1) = "99";
+    });
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(ReadBytes(dir.File("f")).substr(32, 4), "99\r\n");
+}
+
+TEST(DataFile, LineEndsAndBlankLines) {
+    std::string lf = kWorkedExample;
+    std::erase(lf, '\r');
+    ExpectSameStudy(Read(lf), WorkedExample());
+    ExpectSameStudy(Read("\r\n\r\n2\r\n\n2\r\n   \r\n2\r\n" + std::string(kWorkedExample).substr(9)),
+                    WorkedExample());
+
+    // CR alone: one line; N is its first number, the rest of the file is skipped.
+    std::string cr = kWorkedExample;
+    std::erase(cr, '\n');
+    StudyStore crOnly = Read(cr);
+    EXPECT_EQ(crOnly.SubjectCount, 2);
+    EXPECT_EQ(crOnly.LevelCountA, 0);
+    EXPECT_EQ(crOnly.LevelCountB, 0);
+
+    // A blank line after the third count is an item.
+    StudyStore blank = Read("1\r\n1\r\n1\r\n\r\nb\r\n 12 \r\n");
+    EXPECT_EQ(blank.LevelNamesA[1], "");
+    EXPECT_EQ(blank.LevelNamesB[1], "b");
+    EXPECT_EQ(blank.CellText(1, 1, 1), " 12 ");  // loaded untrimmed
+}
+
+TEST(DataFile, CountForms) {
+    StudyStore twoThree = Read("2 3\r\n1 comment\r\n$10\r\n");
+    EXPECT_EQ(twoThree.SubjectCount, 2);
+    EXPECT_EQ(twoThree.LevelCountA, 1);
+    EXPECT_EQ(twoThree.LevelCountB, 16);
+    EXPECT_EQ(Read("0x10\r\n1\r\n1\r\n").SubjectCount, 16);
+
+    try {
+        Read("2x\r\n1\r\n1\r\n");
+        FAIL();
+    } catch (const InOutError& error) {
+        EXPECT_EQ(error.code(), 106);
+        EXPECT_EQ(error.message(), Cp932FromUtf8("入力値が数値ではありません"));
+    }
+    TempDir dir;
+    WriteBytes(dir.File("f"), "-3\r\n1\r\n1\r\n");
+    StudyStore store;
+    EXPECT_THROW(ReadDataFile(store, dir.File("f")), RangeError);
+    EXPECT_EQ(store.SubjectCount, -3);
+}
+
+TEST(DataFile, ShortAndLongFiles) {
+    StudyStore countsOnly = Read("2\r\n2\r\n3\r\n");
+    EXPECT_EQ(countsOnly.LevelNamesB.size(), 4u);
+    EXPECT_EQ(countsOnly.LevelNamesB[3], "");
+    EXPECT_EQ(countsOnly.CellText(2, 2, 3), "");
+
+    StudyStore empty = Read("");
+    EXPECT_EQ(empty.SubjectCount, 0);
+    EXPECT_EQ(empty.LevelCountA, 0);
+
+    StudyStore extra = Read(std::string(kWorkedExample) + "extra\r\nlines\r\n");
+    ExpectSameStudy(extra, WorkedExample());
+    StudyStore noEnd = Read("1\r\n1\r\n1\r\na\r\nb\r\n7");
+    EXPECT_EQ(noEnd.CellText(1, 1, 1), "7");
+}
+
+TEST(DataFile, LoadRefusesFewerThanOneLevel) {
+    TempDir dir;
+    StudyStore store;
+    for (const char* bytes : {"3\r\n0\r\n2\r\n", "3\r\n2\r\n-1\r\n", "", "2\r"}) {
+        WriteBytes(dir.File("f"), bytes);
+        try {
+            LoadStudyFile(store, dir.File("f"));
+            FAIL() << bytes;
+        } catch (const StudyError& error) {
+            EXPECT_EQ(error.message(), Cp932FromUtf8("要因の水準数が 1 未満です"));
+        }
+    }
+    WriteBytes(dir.File("f"), kWorkedExample);
+    LoadStudyFile(store, dir.File("f"));
+    ExpectSameStudy(store, WorkedExample());
+    try {
+        LoadStudyFile(store, dir.File("missing"));
+        FAIL();
+    } catch (const InOutError& error) {
+        EXPECT_EQ(error.code(), 2);
+    }
+}
+
+}  // namespace
+}  // namespace morvane

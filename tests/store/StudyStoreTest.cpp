@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "runtime/Cp932.h"
+#include "runtime/Errors.h"
+#include "store/MemoryBudget.h"
+#include "store/StudyStore.h"
+
+namespace morvane {
+namespace {
+
+TEST(StudyStore, NewStudyHasItsExtentsAndEmptyTexts) {
+    StudyStore store;
+    StartNewStudy(store, {"", " x "}, {"b"}, " 3");
+    EXPECT_EQ(store.LevelCountA, 2);
+    EXPECT_EQ(store.LevelCountB, 1);
+    EXPECT_EQ(store.SubjectCount, 3);
+    EXPECT_EQ(store.LevelNamesA, (NameArray{"", "", " x "}));
+    EXPECT_EQ(store.LevelNamesB, (NameArray{"", "b"}));
+    EXPECT_EQ(store.CellText.Extent0(), 4);
+    EXPECT_EQ(store.CellText.Extent1(), 3);
+    EXPECT_EQ(store.CellText.Extent2(), 2);
+    store.CellText(3, 2, 1) = "last";
+    EXPECT_EQ(store.CellText.Data()[(3 * 3 + 2) * 2 + 1], "last");  // [subject][A][B] order
+    EXPECT_EQ(store.CellText(1, 1, 1), "");
+
+    StartNewStudy(store, {"a"}, {"b"}, "0");
+    EXPECT_EQ(store.CellText.Extent0(), 1);
+    StartNewStudy(store, {"a"}, {"b"}, "-1");
+    EXPECT_TRUE(store.CellText.Empty());
+}
+
+TEST(StudyStore, NewStudyFailuresLeaveWhatWasAssigned) {
+    StudyStore store;
+    try {
+        StartNewStudy(store, {"a", "b"}, {"c", "d", "e"}, "5 ");
+        FAIL();
+    } catch (const ConvertError& error) {
+        EXPECT_EQ(error.message(), Cp932FromUtf8("'5 ' は整数ではありません"));
+    }
+    EXPECT_EQ(store.LevelCountA, 2);
+    EXPECT_EQ(store.LevelCountB, 3);
+    EXPECT_EQ(store.SubjectCount, 0);
+
+    EXPECT_THROW(StartNewStudy(store, {"a"}, {"c"}, "-5"), RangeError);
+    EXPECT_EQ(store.SubjectCount, -5);
+    EXPECT_EQ(store.LevelNamesA, (NameArray{"", "a"}));
+}
+
+TEST(StudyStore, TooLargeStudiesFailWithOutOfMemory) {
+    StudyStore store;
+    // Extents whose product does not fit 64 bits, and one beyond physical memory.
+    EXPECT_THROW(store.CellText.Resize(INT32_MAX + 1LL, INT32_MAX + 1LL, INT32_MAX + 1LL), OutOfMemoryError);
+    EXPECT_THROW(StartNewStudy(store, {"a"}, {"b"}, "2147483647"), OutOfMemoryError);
+    const auto saved = MemoryBudget();
+    SetMemoryBudget(1 << 20);
+    EXPECT_THROW(store.CellValue.Resize(1000, 11, 11), OutOfMemoryError);
+    EXPECT_NO_THROW(store.CellValue.Resize(100, 11, 11));
+    SetMemoryBudget(saved);
+    EXPECT_EQ(store.CellValue(99, 10, 10), 0.0L);
+}
+
+TEST(StudyStore, ReleaseEmptiesArraysAndKeepsCounts) {
+    StudyStore store;
+    StartNewStudy(store, {"a"}, {"b"}, "2");
+    SizeCellValue(store);
+    SizeColumnTotals(store);
+    EXPECT_EQ(store.ColumnTotals.size(), 2u);
+    ReleaseStudy(store);
+    EXPECT_TRUE(store.CellText.Empty());
+    EXPECT_TRUE(store.CellValue.Empty());
+    EXPECT_TRUE(store.LevelNamesA.empty());
+    EXPECT_TRUE(store.LevelNamesB.empty());
+    EXPECT_TRUE(store.ColumnTotals.empty());
+    EXPECT_EQ(store.SubjectCount, 2);
+}
+
+}  // namespace
+}  // namespace morvane

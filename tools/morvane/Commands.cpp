@@ -1,0 +1,50 @@
+#include "Commands.h"
+
+#include <locale.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "analysis/ParseScores.h"
+#include "analysis/SumsOfSquares.h"
+#include "runtime/Errors.h"
+#include "runtime/IoCodes.h"
+#include "store/DataFile.h"
+
+namespace morvane::tool {
+namespace {
+
+// A value with 21 significant digits in the C locale, whatever the user's is.
+std::string Scientific(Extended value) {
+    static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    locale_t previous = uselocale(c);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.20Le", value);
+    uselocale(previous);
+    return text;
+}
+
+}  // namespace
+
+void Copy(const std::string& dataFile, const std::string& newFile) {
+    StudyStore& store = TheStudy();
+    LoadStudyFile(store, dataFile);
+    WriteDataFile(store, newFile);
+}
+
+void Sums(const std::string& dataFile, const Settings& settings) {
+    StudyStore& store = TheStudy();
+    LoadStudyFile(store, dataFile);
+    SizeCellValue(store);
+    ParseAllScores(store, settings.decimalSeparator);
+    const SumsOfSquares ss = ComputeSumsOfSquares(store);
+    const std::pair<const char*, Extended> rows[] = {
+        {"SSTotal", ss.SSTotal}, {"SSA", ss.SSA},   {"SSB", ss.SSB},   {"SSS", ss.SSS},
+        {"SSAB", ss.SSAB},       {"SSAS", ss.SSAS}, {"SSBS", ss.SSBS}, {"SSABS", ss.SSABS},
+    };
+    for (const auto& [name, value] : rows) std::printf("%s %s\n", name, Scientific(value).c_str());
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+        throw InOutError(io::CodeFromErrno(errno, ""));
+}
+
+}  // namespace morvane::tool

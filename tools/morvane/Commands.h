@@ -1,0 +1,18 @@
+#pragma once
+// The commands of the morvane tool. Each throws the core's errors; main shows them.
+
+#include <string>
+
+namespace morvane::tool {
+
+struct Settings {
+    char decimalSeparator = '.';
+};
+
+// Reads DATAFILE and writes the same study to NEWFILE ("" for standard output).
+void Copy(const std::string& dataFile, const std::string& newFile);
+
+// Reads DATAFILE, parses every score and prints the eight sums of squares.
+void Sums(const std::string& dataFile, const Settings& settings);
+
+}  // namespace morvane::tool

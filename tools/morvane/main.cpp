@@ -1,0 +1,51 @@
+// morvane: the study commands of PMorvane for scripts and large studies.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "runtime/Cp932.h"
+#include "runtime/DecimalSeparator.h"
+#include "runtime/Errors.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: morvane copy DATAFILE NEWFILE   read a study and write it again (- for standard output)\n"
+    "       morvane sums DATAFILE           print the eight sums of squares\n";
+
+int Usage() {
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+// "-" names the standard stream, which the core calls the empty name.
+std::string FileArgument(const char* arg) { return std::strcmp(arg, "-") == 0 ? "" : arg; }
+
+int Run(const std::vector<std::string>& args, const morvane::tool::Settings& settings) {
+    if (args.size() == 3 && args[0] == "copy") {
+        morvane::tool::Copy(FileArgument(args[1].c_str()), FileArgument(args[2].c_str()));
+        return 0;
+    }
+    if (args.size() == 2 && args[0] == "sums") {
+        morvane::tool::Sums(FileArgument(args[1].c_str()), settings);
+        return 0;
+    }
+    return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    morvane::tool::Settings settings;
+    settings.decimalSeparator = morvane::DecimalSeparatorFromLocale();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        return Run(args, settings);
+    } catch (const morvane::Error& error) {
+        std::fprintf(stderr, "morvane: %s\n", morvane::Utf8FromCp932(error.message()).c_str());
+        return 1;
+    }
+}
