@@ -26,14 +26,14 @@ inline QLineEdit* CellEditor(widgets::StringGrid* grid) {
     return editor != nullptr && grid->isAncestorOf(editor) ? editor : nullptr;
 }
 
-// Types `text` into `widget` one key at a time; a character beyond Latin-1
+// Types `text` into `widget` one key at a time; a character beyond ASCII
 // arrives as a key event carrying it, as an input method delivers it.
 inline void TypeText(QWidget* widget, const QString& text) {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80)
-            QTest::keyClick(widget, c.toLatin1());
+    for (const char32_t c : text.toUcs4()) {
+        if (c < 0x80)
+            QTest::keyClick(widget, static_cast<char>(c));
         else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString::fromUcs4(&c, 1), Qt::NoModifier);
     }
 }
 
