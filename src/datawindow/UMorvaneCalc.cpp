@@ -23,8 +23,9 @@ using widgets::FromCp932;
 
 const std::string& NameAt(const NameArray& names, std::int32_t index) {
     static const std::string none;
-    return index >= 0 && static_cast<std::size_t>(index) < names.size() ? names[static_cast<std::size_t>(index)]
-                                                                          : none;
+    return index >= 0 && static_cast<std::size_t>(index) < names.size()
+               ? names[static_cast<std::size_t>(index)]
+               : none;
 }
 
 // A grid extent from a count of the store: count + 1, at least `minimum`.
@@ -55,11 +56,17 @@ TCalcForm::TCalcForm(QWidget* owner, StudyStore& store, const widgets::Seams& se
     ExitButton->setFocus();
 }
 
-void TCalcForm::Run(const std::function<void()>& command) { widgets::RunCommand(*seams_.messages, this, command); }
+void TCalcForm::Run(const std::function<void()>& command) {
+    widgets::RunCommand(*seams_.messages, this, command);
+}
 
-std::int32_t TCalcForm::SelectedLevel() const { return TabControl1->currentIndex() + 1; }
+std::int32_t TCalcForm::SelectedLevel() const {
+    return TabControl1->currentIndex() + 1;
+}
 
-void TCalcForm::WriteBack(std::int32_t level) { WriteBackGrid(store_, level, StringGrid1->Cells()); }
+void TCalcForm::WriteBack(std::int32_t level) {
+    WriteBackGrid(store_, level, StringGrid1->Cells());
+}
 
 void TCalcForm::FormCreate() {
     Run([this] {
@@ -114,13 +121,14 @@ void TCalcForm::SaveButtonClick() {
 void TCalcForm::CalcButtonClick() {
     Run([this] {
         WriteBack(SelectedLevel());
-        const auto outcome = RunCalculation(store_, decimalSeparator_, [this]() -> std::optional<std::string> {
-            OpenDialog1.title = QStringLiteral(u"計算結果の出力用ファイル");
-            OpenDialog1.fileName.clear();
-            const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
-            if (!chosen || chosen->isEmpty()) return std::nullopt;
-            return widgets::FilePath(*chosen);
-        });
+        const auto outcome =
+            RunCalculation(store_, decimalSeparator_, [this]() -> std::optional<std::string> {
+                OpenDialog1.title = QStringLiteral(u"計算結果の出力用ファイル");
+                OpenDialog1.fileName.clear();
+                const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
+                if (!chosen || chosen->isEmpty()) return std::nullopt;
+                return widgets::FilePath(*chosen);
+            });
         if (outcome == CalculationOutcome::Written) ExitButton->setFocus();
     });
 }

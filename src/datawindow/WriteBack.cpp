@@ -7,7 +7,9 @@
 namespace morvane {
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
 
 // The subjects and levels of B that both the store and the grid hold for
 // `level`, or nothing when the level is outside the store.
@@ -37,7 +39,8 @@ std::string_view TrimBlanks(std::string_view text) {
 void WriteBackGrid(StudyStore& store, std::int32_t level, const widgets::StringGridModel& grid) {
     const Extent extent = Shared(store, level, grid);
     for (std::int32_t s = 1; s <= extent.subjects; ++s)
-        for (std::int32_t b = 1; b <= extent.levelsB; ++b) store.CellText(s, level, b) = TrimBlanks(grid.Cell(b, s));
+        for (std::int32_t b = 1; b <= extent.levelsB; ++b)
+            store.CellText(s, level, b) = TrimBlanks(grid.Cell(b, s));
 }
 
 void LoadGrid(const StudyStore& store, std::int32_t level, widgets::StringGridModel& grid) {

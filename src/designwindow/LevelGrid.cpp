@@ -9,7 +9,9 @@
 namespace morvane {
 namespace {
 
-std::string Heading(char letter, int level) { return letter + std::to_string(level) + " ==>"; }
+std::string Heading(char letter, int level) {
+    return letter + std::to_string(level) + " ==>";
+}
 
 }  // namespace
 
@@ -19,7 +21,8 @@ void SetUpLevelGrid(widgets::StringGrid& grid, char letter) {
     grid.SetColWidth(1, qRound(grid.ColWidth(0) * 1.5));
     grid.setFont(widgets::CellFont(widgets::Face::PGothic, 16));
     widgets::StringGridModel& cells = grid.Cells();
-    cells.SetCell(0, 0, widgets::ToCp932(letter == 'a' ? QStringLiteral(u"要因Ａ") : QStringLiteral(u"要因Ｂ")));
+    cells.SetCell(0, 0,
+                  widgets::ToCp932(letter == 'a' ? QStringLiteral(u"要因Ａ") : QStringLiteral(u"要因Ｂ")));
     cells.SetCell(0, 1, Heading(letter, 1));
     cells.SetCell(1, 0, widgets::ToCp932(QStringLiteral(u"ラベル")));
     grid.SelectCell(1, 1);

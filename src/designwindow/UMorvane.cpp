@@ -35,7 +35,9 @@ TForm1::TForm1(StudyStore& store, const widgets::Seams& seams, char decimalSepar
     GOButton->setFocus();
 }
 
-void TForm1::Run(const std::function<void()>& command) { widgets::RunCommand(*seams_.messages, this, command); }
+void TForm1::Run(const std::function<void()>& command) {
+    widgets::RunCommand(*seams_.messages, this, command);
+}
 
 void TForm1::FormCreate() {
     Run([this] {
@@ -63,7 +65,8 @@ void TForm1::DelBButtonClick() {
 
 void TForm1::GOButtonClick() {
     Run([this] {
-        StartNewStudy(store_, LevelNames(*StringGridA), LevelNames(*StringGridB), widgets::ToCp932(NEdit->text()));
+        StartNewStudy(store_, LevelNames(*StringGridA), LevelNames(*StringGridB),
+                      widgets::ToCp932(NEdit->text()));
         HandOver();
     });
 }
@@ -79,7 +82,9 @@ void TForm1::ReadButtonClick() {
     });
 }
 
-void TForm1::ExitButtonClick() { close(); }
+void TForm1::ExitButtonClick() {
+    close();
+}
 
 void TForm1::HandOver() {
     hide();

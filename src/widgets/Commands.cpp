@@ -8,7 +8,9 @@
 
 namespace morvane::widgets {
 
-QString MessageText(const Error& error) { return FromCp932(messages::WithFullStop(error.message())); }
+QString MessageText(const Error& error) {
+    return FromCp932(messages::WithFullStop(error.message()));
+}
 
 bool RunCommand(MessageBoxes& messages, QWidget* parent, const std::function<void()>& command) {
     try {

@@ -7,9 +7,12 @@ namespace {
 
 QStringList Families(Face face) {
     switch (face) {
-    case Face::PGothic: return {QStringLiteral(u"ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")};
-    case Face::Gothic: return {QStringLiteral(u"ＭＳ ゴシック"), QStringLiteral("IPAGothic")};
-    case Face::Mincho: return {QStringLiteral(u"ＭＳ 明朝"), QStringLiteral("IPAMincho")};
+        case Face::PGothic:
+            return {QStringLiteral(u"ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")};
+        case Face::Gothic:
+            return {QStringLiteral(u"ＭＳ ゴシック"), QStringLiteral("IPAGothic")};
+        case Face::Mincho:
+            return {QStringLiteral(u"ＭＳ 明朝"), QStringLiteral("IPAMincho")};
     }
     return {};
 }
@@ -23,6 +26,8 @@ QFont CharacterFont(Face face, int pixels) {
     return font;
 }
 
-QFont CellFont(Face face, int pixels) { return CharacterFont(face, pixels); }
+QFont CellFont(Face face, int pixels) {
+    return CharacterFont(face, pixels);
+}
 
 }  // namespace morvane::widgets

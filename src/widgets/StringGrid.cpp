@@ -57,7 +57,8 @@ void StringGrid::currentChanged(const QModelIndex& current, const QModelIndex& p
 void StringGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     // When the window loses activation while a cell is being edited, the grid
     // keeps the window's focus, so that the editor opens again when it returns.
-    const bool heldWindowFocus = editor != nullptr && window()->focusWidget() == editor && !editor->hasFocus();
+    const bool heldWindowFocus =
+        editor != nullptr && window()->focusWidget() == editor && !editor->hasFocus();
     QTableView::closeEditor(editor, hint);
     if (heldWindowFocus) setFocus(Qt::OtherFocusReason);
 }

@@ -19,8 +19,8 @@ std::vector<std::string> StringGridModel::Reshaped(int cols, int rows) const {
         const int keepCols = std::min(cols, cols_), keepRows = std::min(rows, rows_);
         for (int r = 0; r < keepRows; ++r)
             for (int c = 0; c < keepCols; ++c)
-                cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) + static_cast<std::size_t>(c)] =
-                    Cell(c, r);
+                cells[static_cast<std::size_t>(r) * static_cast<std::size_t>(cols) +
+                      static_cast<std::size_t>(c)] = Cell(c, r);
         return cells;
     } catch (const std::bad_alloc&) {
         throw OutOfMemoryError();
@@ -84,9 +84,13 @@ void StringGridModel::CellsChanged(int col0, int row0, int col1, int row1) {
     emit dataChanged(index(row0, col0), index(row1, col1), {Qt::DisplayRole, Qt::EditRole});
 }
 
-int StringGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int StringGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
 
-int StringGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : cols_; }
+int StringGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : cols_;
+}
 
 QVariant StringGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};

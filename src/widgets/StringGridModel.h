@@ -42,7 +42,8 @@ public:
 
 private:
     std::size_t Index(int col, int row) const {
-        return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) + static_cast<std::size_t>(col);
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
+               static_cast<std::size_t>(col);
     }
     // A copy of the cells with new extents.
     std::vector<std::string> Reshaped(int cols, int rows) const;

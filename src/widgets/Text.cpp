@@ -18,6 +18,8 @@ std::string ToCp932(const QString& text) {
     return Cp932FromUtf8(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
-std::string FilePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string FilePath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 }  // namespace morvane::widgets

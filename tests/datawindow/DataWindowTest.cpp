@@ -172,8 +172,8 @@ private slots:
         form->SaveButton->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
         QCOMPARE(ReadBytes(dir_.File("saved.dat")),
-                 Lines({"2", "3", "2", "x", "y", "z", "b1", "b2", "1", "2", "3.5", "4", "\x82\xFF", "6\t", "7", "8",
-                        "9", "10", "11", "12"}));
+                 Lines({"2",   "3", "2",        "x",   "y", "z", "b1", "b2", "1",  "2",
+                        "3.5", "4", "\x82\xFF", "6\t", "7", "8", "9",  "10", "11", "12"}));
         QCOMPARE(seams_.dialogs.Calls().at(0).kind, QStringLiteral("save"));
         QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"ファイル名"));
         QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
@@ -208,7 +208,8 @@ private slots:
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
         form->CalcButton->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
-        QCOMPARE(ReadBytes(dir_.File("results.txt")), ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
+        QCOMPARE(ReadBytes(dir_.File("results.txt")),
+                 ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
         QCOMPARE(seams_.dialogs.Calls().at(0).kind, QStringLiteral("open"));
         QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"計算結果の出力用ファイル"));
         QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
@@ -223,7 +224,8 @@ private slots:
         QCOMPARE(seams_.dialogs.Calls().at(1).fileName, QString());
         QCOMPARE(store_.CellText(1, 1, 1), std::string("30"));
         QCOMPARE(store_.CellValue(1, 1, 1), 30.0L);
-        QCOMPARE(ReadBytes(dir_.File("results.txt")), ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
+        QCOMPARE(ReadBytes(dir_.File("results.txt")),
+                 ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
         QVERIFY(QApplication::focusWidget() != form->ExitButton);
         QVERIFY(seams_.messages.Shown().isEmpty());
     }
@@ -234,7 +236,8 @@ private slots:
         QVERIFY(form != nullptr);
         testing::TypeInCell(form->StringGrid1, 2, 3, QStringLiteral(" 12 3 "));
         form->CalcButton->click();
-        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'12 3' は浮動小数点数ではありません.")});
+        QCOMPARE(seams_.messages.Shown(),
+                 QStringList{QStringLiteral(u"'12 3' は浮動小数点数ではありません.")});
         QVERIFY(seams_.dialogs.Calls().empty());
 
         // An empty cell in a level not shown is reported as it is stored.
@@ -323,7 +326,8 @@ private slots:
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
         form_->CalcButton->click();
         QCOMPARE(seams_.messages.Shown().size(), 1);
-        QCOMPARE(ReadBytes(dir_.File("results.txt")), ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
+        QCOMPARE(ReadBytes(dir_.File("results.txt")),
+                 ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
     }
 
     void TrimRemovesOnlySingleByteBlanksAtTheEnds() {

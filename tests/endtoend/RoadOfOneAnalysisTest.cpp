@@ -39,7 +39,8 @@ class RoadOfOneAnalysisTest : public QObject {
         for (int a = 0; a < 2; ++a) {
             if (a == 1) testing::ClickTab(CalcForm->TabControl1, 1);
             for (int s = 0; s < 3; ++s)
-                for (int b = 0; b < 2; ++b) testing::TypeInCell(CalcForm->StringGrid1, b + 1, s + 1, scores[a][s][b]);
+                for (int b = 0; b < 2; ++b)
+                    testing::TypeInCell(CalcForm->StringGrid1, b + 1, s + 1, scores[a][s][b]);
         }
         seams.dialogs.Choose(QString::fromStdString(results));
         QTest::mouseClick(CalcForm->CalcButton, Qt::LeftButton);
@@ -70,7 +71,8 @@ private slots:
         QVERIFY(watchdog.isActive());
         QCOMPARE(status, 0);
         QVERIFY(seams.messages.Shown().isEmpty());
-        QCOMPARE(testing::ReadBytes(results), testing::ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
+        QCOMPARE(testing::ReadBytes(results),
+                 testing::ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
         // Both windows are gone and the store released.
         QVERIFY(Form1 == nullptr);
         QVERIFY(store.CellText.Empty());

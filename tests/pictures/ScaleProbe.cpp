@@ -31,10 +31,13 @@ void FillStudy(StudyStore& store, std::int32_t n, std::int32_t na, std::int32_t 
     StartNewStudy(store, a, b, std::to_string(n));
     for (std::int32_t s = 1; s <= n; ++s)
         for (std::int32_t x = 1; x <= na; ++x)
-            for (std::int32_t y = 1; y <= nb; ++y) store.CellText(s, x, y) = std::to_string((s * 7 + x * 3 + y) % 100) + ".5";
+            for (std::int32_t y = 1; y <= nb; ++y)
+                store.CellText(s, x, y) = std::to_string((s * 7 + x * 3 + y) % 100) + ".5";
 }
 
-double Ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
+double Ms(const QElapsedTimer& t) {
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
 
 void Probe(std::int32_t n, std::int32_t na, std::int32_t nb, int runs) {
     testing::FakeSeams seams;

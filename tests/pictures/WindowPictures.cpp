@@ -40,11 +40,13 @@ int main(int argc, char* argv[]) {
 
     Form1->GOButton->click();
     if (CalcForm == nullptr || !testing::ShowActive(CalcForm)) return 1;
-    const char* scores[2][3][2] = {{{"3", "5"}, {"2", "4"}, {"4", "6"}}, {{"4", "8"}, {"3", "7"}, {"6", "9"}}};
+    const char* scores[2][3][2] = {{{"3", "5"}, {"2", "4"}, {"4", "6"}},
+                                   {{"4", "8"}, {"3", "7"}, {"6", "9"}}};
     for (int a = 1; a >= 0; --a) {
         testing::ClickTab(CalcForm->TabControl1, a);
         for (int s = 0; s < 3; ++s)
-            for (int b = 0; b < 2; ++b) testing::TypeInCell(CalcForm->StringGrid1, b + 1, s + 1, scores[a][s][b]);
+            for (int b = 0; b < 2; ++b)
+                testing::TypeInCell(CalcForm->StringGrid1, b + 1, s + 1, scores[a][s][b]);
     }
     CalcForm->ExitButton->setFocus();
     if (!CalcForm->grab().save(folder.filePath("data-window.png"))) return 1;

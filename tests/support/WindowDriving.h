@@ -35,7 +35,8 @@ inline void TypeText(QWidget* widget, const QString& text) {
         if (c < 0x80)
             QTest::keyClick(widget, static_cast<char>(c));
         else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString::fromUcs4(&c, 1), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString::fromUcs4(&c, 1),
+                                Qt::NoModifier);
     }
 }
 
@@ -53,6 +54,8 @@ inline void ClickTab(widgets::TabStrip* tabs, int index) {
 }
 
 // Code page 932 bytes of a UTF-8 literal.
-inline std::string Sjis(const char* utf8) { return Cp932FromUtf8(utf8); }
+inline std::string Sjis(const char* utf8) {
+    return Cp932FromUtf8(utf8);
+}
 
 }  // namespace morvane::testing

@@ -44,7 +44,9 @@ private slots:
         widgets::StringGridModel cells;
         cells.SetColCount(2);
         cells.SetRowCount(2);
-        const std::string invalid = "\x81\x20\xFF" "a";  // not valid code page 932
+        const std::string invalid =
+            "\x81\x20\xFF"
+            "a";  // not valid code page 932
         cells.SetCell(1, 1, invalid);
         QCOMPARE(cells.Cell(1, 1), invalid);
         QVERIFY(cells.data(cells.index(1, 1), Qt::DisplayRole).toString().contains(QChar(0xFFFD)));
@@ -152,9 +154,9 @@ private slots:
         QVERIFY(!widgets::RunCommand(messages, nullptr, [] { throw std::bad_alloc(); }));
         QVERIFY(widgets::RunCommand(messages, nullptr, [] {}));
         QCOMPARE(messages.Shown(), QStringList({QStringLiteral(u"ファイルが見つかりません."),
-                                               QStringLiteral(u"I/O エラー (105)"),
-                                               QStringLiteral(u"'12 3' は浮動小数点数ではありません."),
-                                               QStringLiteral(u"メモリが足りません.")}));
+                                                QStringLiteral(u"I/O エラー (105)"),
+                                                QStringLiteral(u"'12 3' は浮動小数点数ではありません."),
+                                                QStringLiteral(u"メモリが足りません.")}));
     }
 };
 
