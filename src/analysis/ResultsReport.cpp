@@ -1,6 +1,7 @@
 #include "analysis/ResultsReport.h"
 
 #include <string>
+#include <vector>
 
 #include "analysis/NumberFormat.h"
 #include "analysis/Padding.h"
@@ -30,6 +31,7 @@ const Literals& Text() {
     return literals;
 }
 
+// How many subjects ahead of the row being formed a score table fetches rows.
 constexpr std::int32_t kRowsAhead = 4;
 
 void PrefetchRow(const std::string* row, std::size_t count) {
