@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "runtime/Errors.h"
+
 namespace morvane {
 namespace {
 
@@ -65,6 +67,9 @@ void Cut(Digits& d, std::size_t precision) {
 
 std::string FormatGeneral(Extended value, int precision, char decimalSeparator) {
     if (value == 0) return "0";
+    // The checked arithmetic stops every infinity and not-a-number before it is printed.
+    if (std::isnan(value)) throw InvalidOperationError();
+    if (std::isinf(value)) throw OverflowError();
     Digits d = EighteenDigits(value < 0 ? -value : value);
     Cut(d, static_cast<std::size_t>(precision < 1 ? 1 : precision));
 

@@ -12,7 +12,8 @@ namespace morvane {
 // The digits are the value's exact decimal expansion rounded first to 18
 // significant digits (ties to even), then cut to `precision` digits with a first
 // dropped digit of 5 or more rounding away from zero; trailing zeros are dropped.
-// Zero of either sign gives "0". `value` must be finite.
+// Zero of either sign gives "0"; an infinity raises OverflowError and a
+// not-a-number InvalidOperationError.
 std::string FormatGeneral(Extended value, int precision, char decimalSeparator);
 
 }  // namespace morvane

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/NumberFormat.h"
+#include "runtime/Errors.h"
 
 namespace morvane {
 namespace {
@@ -61,6 +62,12 @@ TEST(FormatGeneral, WritesTheGivenDecimalSeparator) {
     EXPECT_EQ(FormatGeneral(1.0L / 12, 9, ','), "0,0833333333");
     EXPECT_EQ(FormatGeneral(1234567890, 9, ','), "1,23456789E9");
     EXPECT_EQ(FormatGeneral(100, 9, ','), "100");
+}
+
+TEST(FormatGeneral, RefusesValuesWithoutDigits) {
+    EXPECT_THROW(FormatGeneral(std::numeric_limits<Extended>::infinity(), 9, '.'), OverflowError);
+    EXPECT_THROW(FormatGeneral(-std::numeric_limits<Extended>::infinity(), 9, '.'), OverflowError);
+    EXPECT_THROW(FormatGeneral(std::numeric_limits<Extended>::quiet_NaN(), 9, '.'), InvalidOperationError);
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST(ResultsReport, SummaryDegreesOfFreedomAreNotWrappedAt32Bits) {
     const std::string path = dir.File("summary.txt");
     SumsOfSquares ss;
     ss.SSTotal = 8e9L, ss.SSS = 1e9L, ss.SSA = 1e9L, ss.SSB = 1e9L, ss.SSAB = 1e9L;
-    ss.SSAS = 1e9L, ss.SSBS = 1e9L, ss.SSABS = 1e9L;
+    ss.SSAS = 1e9L, ss.SSBS = 1e9L, ss.SSABS = -1.23456789e-200L;
     {
         TextWriter file(path);
         WriteSummaryTable(file, 1000, 2000, 2000, ss, '.');
@@ -98,9 +98,11 @@ TEST(ResultsReport, SummaryDegreesOfFreedomAreNotWrappedAt32Bits) {
     const std::vector<std::string> lines = SplitLines(ReadBytes(path));
     ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[2].substr(25, 10), "3999999000");  // (2000 * 2000 - 1) * 1000
-    EXPECT_EQ(lines[8].substr(25, 10), "3992004999");  // 1999 * 1999 * 999
     EXPECT_EQ(lines[9].substr(25), "3999999999");      // 2000 * 2000 * 1000 - 1
-    EXPECT_EQ(lines[8].substr(35, 15), "0.250500688    ");
+    // Texts as long as their field touch the next one; longer ones move it right.
+    EXPECT_EQ(lines[7], "AB        1E9            3996001   250.250188     -8.09190007E211");
+    // 1999 * 1999 * 999 = 3992004999 degrees of freedom for ABS.
+    EXPECT_EQ(lines[8], "ABS       -1.23456789E-2003992004999-3.09260106E-210");
 }
 
 TEST(ResultsReport, CommaSeparatorReadsAndWritesNumbers) {

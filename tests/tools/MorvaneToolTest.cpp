@@ -115,6 +115,7 @@ TEST(MorvaneTool, ReportFailuresLeaveWhatWasWrittenBeforeThem) {
     WriteBytes(dir.File("nosubjects.dat"), "0\r\n2\r\n2\r\na\r\nb\r\nc\r\nd\r\n");
     WriteBytes(dir.File("onesubject.dat"), "1\r\n2\r\n2\r\na\r\nb\r\nc\r\nd\r\n1\r\n2\r\n3\r\n5\r\n");
     WriteBytes(dir.File("bad.dat"), "1\r\n1\r\n1\r\na\r\nb\r\n1 2\r\n");
+    WriteBytes(dir.File("negative.dat"), "-1\r\n2\r\n2\r\na\r\nb\r\nc\r\nd\r\n");
     struct Case {
         std::string arguments;
         std::string message;
@@ -125,6 +126,8 @@ TEST(MorvaneTool, ReportFailuresLeaveWhatWasWrittenBeforeThem) {
     const Case cases[] = {
         {"report " + dir.File("nosubjects.dat") + " " + results, "不正な浮動小数点数演算命令", results, 0},
         {"report " + dir.File("onesubject.dat") + " " + results, "不正な浮動小数点数演算命令", results, 4 + 2 * 5 + 3},
+        // N = -1: tables without subject rows, all zeros, then 0/0 in F(A).
+        {"report " + dir.File("negative.dat") + " " + results, "不正な浮動小数点数演算命令", results, 4 + 2 * 4 + 3 + 2},
         {"report " + dir.File("bad.dat") + " " + dir.File("never.txt"), "'1 2' は浮動小数点数ではありません", "", 0},
         {"report " + example + " " + dir.File("nofolder/results.txt"), "不正なファイル名です", "", 0},
         {"report " + example + " " + dir.Path().string(), "ファイルへのアクセスが拒否されました", "", 0},
