@@ -1,7 +1,10 @@
 // The string grid: code page 932 cells, the editor that follows the focus, and
 // the command edge that shows errors.
 
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -9,8 +12,10 @@
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "support/FakeSeams.h"
+#include "support/TempDir.h"
 #include "support/WindowDriving.h"
 #include "widgets/Commands.h"
+#include "widgets/QtSeams.h"
 #include "widgets/StringGrid.h"
 
 using namespace morvane;
@@ -157,6 +162,54 @@ private slots:
                                                 QStringLiteral(u"I/O エラー (105)"),
                                                 QStringLiteral(u"'12 3' は浮動小数点数ではありません."),
                                                 QStringLiteral(u"メモリが足りません.")}));
+    }
+
+    // The real seams, answered from inside their modal loop.
+    void TheMessageBoxIsAnErrorBoxCaptionedPMorvane() {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            seen = true;
+            QCOMPARE(box->windowTitle(), QStringLiteral("PMorvane"));
+            QCOMPARE(box->icon(), QMessageBox::Critical);
+            QCOMPARE(box->text(), QStringLiteral(u"ファイルが見つかりません."));
+            QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+            box->button(QMessageBox::Ok)->click();
+        });
+        widgets::QtMessageBoxes().ShowError(nullptr, QStringLiteral(u"ファイルが見つかりません."));
+        QVERIFY(seen);
+    }
+
+    void TheFileDialogsTakeAnyNameAndReportACancel() {
+        testing::TempDir dir;
+        const QString existing = QString::fromStdString(dir.File("old.dat"));
+        testing::WriteBytes(dir.File("old.dat"), "x");
+        const QString fresh = QString::fromStdString(dir.File("new.txt"));
+        widgets::QtFileDialogs dialogs;
+        const auto answer = [](const QString& title, const QString& start, const QString& choose) {
+            QTimer::singleShot(0, [=] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog != nullptr);
+                QCOMPARE(dialog->windowTitle(), title);
+                QVERIFY(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+                QCOMPARE(dialog->fileMode(), QFileDialog::AnyFile);
+                if (!start.isEmpty()) QCOMPARE(dialog->selectedFiles().value(0), start);
+                if (choose.isEmpty()) {
+                    dialog->reject();
+                } else {
+                    dialog->selectFile(choose);
+                    static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, which checks the name
+                }
+            });
+        };
+        answer(QStringLiteral(u"計算結果の出力用ファイル"), {}, fresh);
+        QCOMPARE(dialogs.Open(nullptr, QStringLiteral(u"計算結果の出力用ファイル"), {}), std::optional<QString>(fresh));
+        answer(QStringLiteral(u"ファイル名"), existing, existing);
+        QCOMPARE(dialogs.Save(nullptr, QStringLiteral(u"ファイル名"), existing), std::optional<QString>(existing));
+        answer(QStringLiteral(u"入力データファイル"), {}, {});
+        QCOMPARE(dialogs.Open(nullptr, QStringLiteral(u"入力データファイル"), {}), std::nullopt);
+        QCOMPARE(testing::ReadBytes(dir.File("old.dat")), std::string("x"));
     }
 };
 
