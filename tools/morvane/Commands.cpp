@@ -7,6 +7,7 @@
 
 #include "analysis/ParseScores.h"
 #include "analysis/SumsOfSquares.h"
+#include "datawindow/Listing.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "store/DataFile.h"
@@ -45,6 +46,12 @@ void Sums(const std::string& dataFile, const Settings& settings) {
     for (const auto& [name, value] : rows) std::printf("%s %s\n", name, Scientific(value).c_str());
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
         throw InOutError(io::CodeFromErrno(errno, ""));
+}
+
+void Listing(const std::string& dataFile, const std::string& out) {
+    StudyStore& store = TheStudy();
+    LoadStudyFile(store, dataFile);
+    WriteListingFile(store, out);
 }
 
 }  // namespace morvane::tool

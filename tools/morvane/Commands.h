@@ -15,4 +15,8 @@ void Copy(const std::string& dataFile, const std::string& newFile);
 // Reads DATAFILE, parses every score and prints the eight sums of squares.
 void Sums(const std::string& dataFile, const Settings& settings);
 
+// Reads DATAFILE and writes the lines of its printed listing to OUT ("" for
+// standard output).
+void Listing(const std::string& dataFile, const std::string& out);
+
 }  // namespace morvane::tool
