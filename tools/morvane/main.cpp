@@ -41,8 +41,7 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
         return 0;
     }
     if (args.size() == 2 && args[0] == "print") {
-        morvane::tool::Print(FileArgument(args[1].c_str()));
-        return 0;
+        morvane::tool::Print(args[1]);
     }
     return Usage();
 }
