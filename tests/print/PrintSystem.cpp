@@ -83,7 +83,7 @@ int PageCount(const std::string& pdf) {
     return std::atoi(info.out.c_str() + at + 7);
 }
 
-std::vector<long> InkPerPage(const std::string& pdf) {
+std::vector<std::string> RenderPages(const std::string& pdf) {
     TempDir dir;
     RunCommand("pdftoppm -q -r 50 -gray '" + pdf + "' '" + dir.File("page") + "'");
     std::vector<std::string> pages;
@@ -91,17 +91,23 @@ std::vector<long> InkPerPage(const std::string& pdf) {
         if (entry.path().extension() == ".pgm") pages.push_back(entry.path().string());
     // pdftoppm numbers the pages with as many digits as the last one needs.
     std::sort(pages.begin(), pages.end());
-    std::vector<long> ink;
+    std::vector<std::string> rendered;
     for (const std::string& page : pages) {
         std::ifstream in(page, std::ios::binary);
         std::string magic;
         int width = 0, height = 0, maximum = 0;
         in >> magic >> width >> height >> maximum;
         in.get();
-        const std::string pixels((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        rendered.emplace_back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    return rendered;
+}
+
+std::vector<long> InkPerPage(const std::string& pdf) {
+    std::vector<long> ink;
+    for (const std::string& pixels : RenderPages(pdf))
         ink.push_back(std::count_if(pixels.begin(), pixels.end(),
                                     [](char p) { return static_cast<unsigned char>(p) < 160; }));
-    }
     return ink;
 }
 

@@ -32,6 +32,9 @@ bool QueueIsEmpty();
 // The number of pages pdfinfo reports, -1 when it cannot read the file.
 int PageCount(const std::string& pdf);
 
+// Each page rendered in grey at 50 pixels per inch: its pixels, row by row.
+std::vector<std::string> RenderPages(const std::string& pdf);
+
 // For each page, rendered in grey at 50 pixels per inch, the number of pixels
 // darker than 160 of 255.
 std::vector<long> InkPerPage(const std::string& pdf);

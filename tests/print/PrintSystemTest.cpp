@@ -1,4 +1,4 @@
-// Listings printed through `morvane print` on the private CUPS server with its
+// Listings printed through `morvane print` and the data window's Print on the private CUPS server with its
 // cups-pdf queue as the default printer: the PDF that arrives, its pages and
 // their ink, and the page breaks of long studies against the page rule worked
 // out from the printer's own metrics.
@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <chrono>
@@ -14,6 +14,9 @@
 #include <functional>
 
 #include "PrintSystem.h"
+#include "WindowSeams.h"
+#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/print/DefaultPrinterListing.h"
 #include "datawindow/Listing.h"
 #include "datawindow/print/QtPrintSurface.h"
 #include "runtime/Cp932.h"
@@ -172,6 +175,41 @@ TEST(PrintSystem, APrinterThatCannotBeOpenedPrintsNothing) {
     EXPECT_EQ(PrintedFiles(), before);
 }
 
+TEST(PrintSystem, TheDataWindowPrintsWhatItWroteBack) {
+    StudyStore store = Study(2, 2, 3);
+    testing::NoDialogs dialogs;
+    testing::RecordedMessages messages;
+    DefaultPrinterListing printer;
+    const widgets::Seams seams{&dialogs, &messages, &printer};
+    QWidget owner;
+    TCalcForm form(&owner, store, seams, '.');
+    form.StringGrid1->Cells().SetCell(1, 1, "  98.25  ");  // typed with blanks
+
+    const std::vector<std::string> before = PrintedFiles();
+    const auto start = std::chrono::steady_clock::now();
+    form.PButtonClick();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();
+    EXPECT_EQ(store.CellText(1, 1, 1), "98.25");
+    const std::string pdf = WaitForNewPdf(before);
+    ASSERT_NE(pdf, "") << "no PDF arrived";
+    EXPECT_EQ(PageCount(pdf), 1);
+    const std::vector<long> ink = InkPerPage(pdf);
+    ASSERT_EQ(ink.size(), 1u);
+    EXPECT_GT(ink[0], 100);
+
+    // The same study printed by the tool, with the text as written back, looks
+    // the same on paper; with the blanks kept it would not be the same listing.
+    const Printed byTool = PrintStudy(store);
+    ASSERT_NE(byTool.pdf, "");
+    EXPECT_TRUE(RenderPages(byTool.pdf) == RenderPages(pdf)) << "the two listings differ on paper";
+    store.CellText(1, 1, 1) = "  98.25  ";
+    const Printed untrimmed = PrintStudy(store);
+    ASSERT_NE(untrimmed.pdf, "");
+    EXPECT_FALSE(RenderPages(untrimmed.pdf) == RenderPages(pdf)) << "the comparison sees no difference";
+    std::printf("data window: Print returned after %.2f s\n", seconds);
+}
+
 }  // namespace
 }  // namespace morvane
 
@@ -183,7 +221,7 @@ int main(int argc, char** argv) {
         return 77;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
+    QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
