@@ -38,7 +38,10 @@ void CheckExtents(const StudyStore& store) {
 class LineRecorder : public TextDevice {
 public:
     void Write(std::string_view text) override { current_.append(text); }
-    void EndLine() override { lines_.push_back(std::move(current_)); current_.clear(); }
+    void EndLine() override {
+        lines_.push_back(std::move(current_));
+        current_.clear();
+    }
     std::vector<std::string> Lines() && { return std::move(lines_); }
 
 private:
@@ -76,7 +79,8 @@ void WriteListing(const StudyStore& store, TextDevice& device) {
         device.Write(Heading(store.LevelNamesA[static_cast<std::size_t>(a)]));
         device.EndLine();
         device.Write(PadLeft10(""));
-        for (std::int32_t b = 1; b <= nb; ++b) device.Write(PadLeft10(store.LevelNamesB[static_cast<std::size_t>(b)]));
+        for (std::int32_t b = 1; b <= nb; ++b)
+            device.Write(PadLeft10(store.LevelNamesB[static_cast<std::size_t>(b)]));
         device.EndLine();
         for (std::int32_t s = 1; s <= n; ++s) {
             device.Write(PadLeft10(std::to_string(s)));

@@ -30,7 +30,9 @@ std::size_t Cp932CharLength(std::string_view text, std::size_t i) {
 
 PrinterTextDevice::PrinterTextDevice(PrintTarget& target) : target_(target) {}
 
-PrinterTextDevice::~PrinterTextDevice() { Abort(); }
+PrinterTextDevice::~PrinterTextDevice() {
+    Abort();
+}
 
 void PrinterTextDevice::Open() {
     if (surface_) throw PrinterError(messages::PrintingInProgress());

@@ -40,7 +40,8 @@ public:
     int PageWidth() override { return printer_.pageWidth; }
     int PageHeight() override { return printer_.pageHeight; }
     void Draw(int x, int y, std::string_view text) override {
-        printer_.log.push_back("draw " + std::to_string(x) + "," + std::to_string(y) + " " + std::string(text));
+        printer_.log.push_back("draw " + std::to_string(x) + "," + std::to_string(y) + " " +
+                               std::string(text));
     }
     void NewPage() override { printer_.log.push_back("page"); }
     void EndJob() override {

@@ -14,7 +14,9 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string S(const char* utf8) { return Cp932FromUtf8(utf8); }
+std::string S(const char* utf8) {
+    return Cp932FromUtf8(utf8);
+}
 
 // A study whose score text for (s, a, b) is `text(s, a, b)`.
 StudyStore Study(const std::vector<std::string>& namesA, const std::vector<std::string>& namesB, int n,
@@ -35,9 +37,8 @@ struct CallRecorder : TextDevice {
 };
 
 TEST(Listing, TitleThenPerLevelHeadingNamesAndSubjects) {
-    const StudyStore store = Study({"a1", "a2"}, {"b1", "b2", "b3"}, 2, [](int s, int a, int b) {
-        return std::to_string(100 * s + 10 * a + b);
-    });
+    const StudyStore store = Study({"a1", "a2"}, {"b1", "b2", "b3"}, 2,
+                                   [](int s, int a, int b) { return std::to_string(100 * s + 10 * a + b); });
     const Lines lines = ListingLines(store);
     ASSERT_EQ(lines.size(), 14u);  // 4 + 2 x (3 + 2)
     EXPECT_EQ(lines, (Lines{
@@ -64,8 +65,8 @@ TEST(Listing, TitleThenPerLevelHeadingNamesAndSubjects) {
     const std::vector<std::string> levelOne(recorder.calls.begin() + 5, recorder.calls.begin() + 20);
     EXPECT_EQ(levelOne, (std::vector<std::string>{"|", "[" + S("要因Ａ＜a1＞") + "]", "|", "[          ]",
                                                   "[        b1]", "[        b2]", "[        b3]", "|",
-                                                  "[         1]", "[       111]", "[       112]", "[       113]",
-                                                  "|", "[         2]", "[       211]"}));
+                                                  "[         1]", "[       111]", "[       112]",
+                                                  "[       113]", "|", "[         2]", "[       211]"}));
 }
 
 TEST(Listing, FieldsAreRightJustifiedInTenBytesAndNeverCut) {
@@ -78,8 +79,10 @@ TEST(Listing, FieldsAreRightJustifiedInTenBytesAndNeverCut) {
 
     // Five double-byte characters fill a field, six push what follows 2 bytes on;
     // the A name is printed as stored, and texts that are not numbers as typed.
-    store = Study({S(" 長い名前の水準Ａ ")}, {S("五文字名前"), S("六文字の名前"), "z"}, 1,
-                  [](int, int, int b) { return b == 1 ? "abc" : b == 2 ? "" : "0123456789xyz"; });
+    store =
+        Study({S(" 長い名前の水準Ａ ")}, {S("五文字名前"), S("六文字の名前"), "z"}, 1, [](int, int, int b) {
+            return b == 1 ? "abc" : b == 2 ? "" : "0123456789xyz";
+        });
     lines = ListingLines(store);
     EXPECT_EQ(lines[5], S("要因Ａ＜ 長い名前の水準Ａ ＞"));
     EXPECT_EQ(lines[6], "          " + S("五文字名前") + S("六文字の名前") + "         z");
@@ -89,8 +92,9 @@ TEST(Listing, FieldsAreRightJustifiedInTenBytesAndNeverCut) {
 TEST(Listing, NoSubjectsListsHeadingsAndNamesOnly) {
     for (int n : {0, -1}) {
         StudyStore store = Study({"p", "q"}, {"r"}, n, [](int, int, int) { return ""; });
-        EXPECT_EQ(ListingLines(store), (Lines{"", "", S("被験者内要因：Ａ、Ｂ"), "", "", S("要因Ａ＜p＞"),
-                                              "                   r", "", S("要因Ａ＜q＞"), "                   r"}))
+        EXPECT_EQ(ListingLines(store),
+                  (Lines{"", "", S("被験者内要因：Ａ、Ｂ"), "", "", S("要因Ａ＜p＞"), "                   r",
+                         "", S("要因Ａ＜q＞"), "                   r"}))
             << n;
     }
 }
@@ -111,7 +115,8 @@ TEST(Listing, AReleasedStudyIsRefusedBeforeAnyLine) {
 }
 
 TEST(Listing, PrintSetsTheFontFirstAndDrawsEveryFieldWhereTheLastEnded) {
-    const StudyStore store = Study({"a"}, {"b1", "b2"}, 1, [](int, int, int b) { return b == 1 ? "3" : "12.5"; });
+    const StudyStore store =
+        Study({"a"}, {"b1", "b2"}, 1, [](int, int, int b) { return b == 1 ? "3" : "12.5"; });
     testing::FakePrinter printer;
     printer.pageWidth = 1000;
     printer.pageHeight = 2000;

@@ -47,18 +47,24 @@ TEST(PrinterTextDevice, PagesBreakAfterALineEnd) {
     };
     const Case cases[] = {
         // 160 lies below 200 - 2 x 32 after the fifth line; the sixth starts page 2.
-        {"text lines", {"a", "b", "c", "d", "e", "f"},
-         {"draw 0,0 a", "draw 0,32 b", "draw 0,64 c", "draw 0,96 d", "draw 0,128 e", "page", "draw 0,0 f", "end"}},
+        {"text lines",
+         {"a", "b", "c", "d", "e", "f"},
+         {"draw 0,0 a", "draw 0,32 b", "draw 0,64 c", "draw 0,96 d", "draw 0,128 e", "page", "draw 0,0 f",
+          "end"}},
         // When the last line end starts a new page, the job ends with it empty.
-        {"empty last page", {"a", "b", "c", "d", "e"},
+        {"empty last page",
+         {"a", "b", "c", "d", "e"},
          {"draw 0,0 a", "draw 0,32 b", "draw 0,64 c", "draw 0,96 d", "draw 0,128 e", "page", "end"}},
         // Lines without text advance by the font's 28 and break only below the page height.
         {"blank lines", {"", "", "", "", "", "", "", "", "x"}, {"page", "draw 0,0 x", "end"}},
-        {"text after blank lines", {"", "", "", "", "", "", "t", "u"}, {"draw 0,168 t", "page", "draw 0,0 u", "end"}},
+        {"text after blank lines",
+         {"", "", "", "", "", "", "t", "u"},
+         {"draw 0,168 t", "page", "draw 0,0 u", "end"}},
         // The tallest text of a line sets its height: 40 + 2, and the break below 200 - 84.
         {"tall texts", {"H", "aH", "H"}, {"draw 0,0 H", "draw 0,42 aH", "draw 0,84 H", "page", "end"}},
     };
-    for (const Case& c : cases) EXPECT_EQ(Print([&](PrinterTextDevice& d) { Lines(d, c.lines); }), c.expected) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(Print([&](PrinterTextDevice& d) { Lines(d, c.lines); }), c.expected) << c.name;
 
     // The tallest of several texts on one line, not the last one.
     EXPECT_EQ(Print([](PrinterTextDevice& d) {
@@ -79,8 +85,8 @@ TEST(PrinterTextDevice, TextsThatDoNotFitGoOnAtTheLeftOfTheNextLine) {
                   d.Write(A + I);
                   d.EndLine();
               }),
-              (Log{"draw 0,0 0123456789", "draw 0,32 ABCDE", "draw 50,32 xyz", "draw 80,32 " + A, "draw 0,64 " + I,
-                   "end"}));
+              (Log{"draw 0,0 0123456789", "draw 0,32 ABCDE", "draw 50,32 xyz", "draw 80,32 " + A,
+                   "draw 0,64 " + I, "end"}));
     // A double-byte character is never split: 9 bytes fit, the lead byte after them would.
     EXPECT_EQ(Print([](PrinterTextDevice& d) { d.Write("123456789" + A + "b"); }),
               (Log{"draw 0,0 123456789", "draw 0,32 " + A + "b", "end"}));
@@ -99,11 +105,12 @@ TEST(PrinterTextDevice, TextsThatDoNotFitGoOnAtTheLeftOfTheNextLine) {
                    "draw 0,0 ABC", "end"}));
     // A character wider than the whole line is drawn by itself at the left edge,
     // and the text moves on.
-    EXPECT_EQ(Print([](PrinterTextDevice& d) {
-                  d.Write(A + I);
-                  d.Write("z");
-              },
-                    15),
+    EXPECT_EQ(Print(
+                  [](PrinterTextDevice& d) {
+                      d.Write(A + I);
+                      d.Write("z");
+                  },
+                  15),
               (Log{"draw 0,0 " + A, "draw 0,32 " + I, "draw 0,64 z", "end"}));
 }
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QFontMetrics>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <chrono>
@@ -15,9 +15,9 @@
 
 #include "PrintSystem.h"
 #include "WindowSeams.h"
+#include "datawindow/Listing.h"
 #include "datawindow/UMorvaneCalc.h"
 #include "datawindow/print/DefaultPrinterListing.h"
-#include "datawindow/Listing.h"
 #include "datawindow/print/QtPrintSurface.h"
 #include "runtime/Cp932.h"
 #include "store/DataFile.h"
@@ -95,7 +95,8 @@ Printed PrintFile(const std::string& dataFile, const std::string& environment = 
     const auto submitted = std::chrono::steady_clock::now();
     printed.submitSeconds = std::chrono::duration<double>(submitted - start).count();
     if (printed.run.status == 0) printed.pdf = WaitForNewPdf(before);
-    printed.arrivalSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - submitted).count();
+    printed.arrivalSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - submitted).count();
     return printed;
 }
 

@@ -33,8 +33,8 @@ TEST(WindowPrint, WithoutADefaultPrinterTheShownLevelIsWrittenBackAndTheMessageS
     EXPECT_EQ(messages.shown, QStringList{QString::fromUtf8("デフォルト プリンタが存在しません.")});
     EXPECT_EQ(store.CellText(1, 1, 1), "12.5");
     EXPECT_EQ(store.CellText(2, 1, 2), Cp932FromUtf8("全角　"));  // the full-width space stays
-    EXPECT_EQ(store.CellText(1, 2, 1), " as loaded ");          // a level never shown is as stored
-    EXPECT_EQ(form.StringGrid1->Cells().Cell(1, 1), "  12.5 ");  // the grid keeps what was typed
+    EXPECT_EQ(store.CellText(1, 2, 1), " as loaded ");            // a level never shown is as stored
+    EXPECT_EQ(form.StringGrid1->Cells().Cell(1, 1), "  12.5 ");   // the grid keeps what was typed
 
     // The job never started, so the next Print meets the same failure, not "現在印刷中です".
     form.PButtonClick();

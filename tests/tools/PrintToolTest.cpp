@@ -25,8 +25,8 @@ struct Result {
 // Runs the tool through the shell, with the variables of `environment` ("A=1 B=2").
 Result RunTool(const std::string& arguments, const std::string& environment = "") {
     TempDir dir;
-    const std::string command =
-        "env " + environment + " " + std::string(MORVANE_TOOL) + " >" + dir.File("out") + " 2>" + dir.File("err") + " " + arguments;
+    const std::string command = "env " + environment + " " + std::string(MORVANE_TOOL) + " >" +
+                                dir.File("out") + " 2>" + dir.File("err") + " " + arguments;
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadBytes(dir.File("out")), ReadBytes(dir.File("err"))};
 }
@@ -41,13 +41,14 @@ std::string LastLine(const std::string& text) {
 const std::string kExample = std::string(MORVANE_EXAMPLES) + "/worked-example.dat";
 
 TEST(MorvaneListing, WritesTheListingInCodePage932WithCrLf) {
-    const std::string expected = "\r\n\r\n" + Cp932FromUtf8("被験者内要因：Ａ、Ｂ") + "\r\n\r\n" +
-                                 "\r\n" + Cp932FromUtf8("要因Ａ＜a1＞") + "\r\n" +
+    const std::string expected = "\r\n\r\n" + Cp932FromUtf8("被験者内要因：Ａ、Ｂ") + "\r\n\r\n" + "\r\n" +
+                                 Cp932FromUtf8("要因Ａ＜a1＞") + "\r\n" +
                                  "                  b1        b2\r\n"
                                  "         1         3         5\r\n"
                                  "         2         2         4\r\n"
                                  "         3         4         6\r\n"
-                                 "\r\n" + Cp932FromUtf8("要因Ａ＜a2＞") + "\r\n" +
+                                 "\r\n" +
+                                 Cp932FromUtf8("要因Ａ＜a2＞") + "\r\n" +
                                  "                  b1        b2\r\n"
                                  "         1         4         8\r\n"
                                  "         2         3         7\r\n"
@@ -87,8 +88,9 @@ TEST(MorvaneListing, FailuresGiveTheirMessage) {
 TEST(MorvanePrint, WithoutADefaultPrinterNothingIsPrinted) {
     // A print server that is not there has no printers, so no default one.
     TempDir dir;
-    const Result r = RunTool("print " + kExample, "-u PRINTER -u LPDEST CUPS_SERVER=" + dir.File("no-server.sock") +
-                                                  " CUPS_SERVERROOT=" + dir.Path().string());
+    const Result r =
+        RunTool("print " + kExample, "-u PRINTER -u LPDEST CUPS_SERVER=" + dir.File("no-server.sock") +
+                                         " CUPS_SERVERROOT=" + dir.Path().string());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(LastLine(r.err), "morvane: デフォルト プリンタが存在しません\n");
     EXPECT_EQ(r.out, "");

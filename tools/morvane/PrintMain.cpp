@@ -14,7 +14,8 @@
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fputs("usage: morvane print DATAFILE          print the listing on the default printer\n", stderr);
+        std::fputs("usage: morvane print DATAFILE          print the listing on the default printer\n",
+                   stderr);
         return 2;
     }
     try {

@@ -4,6 +4,8 @@
 
 namespace morvane {
 
-void DefaultPrinterListing::Print(const StudyStore& store) { PrintListing(store, device_); }
+void DefaultPrinterListing::Print(const StudyStore& store) {
+    PrintListing(store, device_);
+}
 
 }  // namespace morvane

@@ -11,7 +11,9 @@
 namespace morvane {
 namespace {
 
-QString FromCp932(std::string_view text) { return QString::fromStdString(Utf8FromCp932(text)); }
+QString FromCp932(std::string_view text) {
+    return QString::fromStdString(Utf8FromCp932(text));
+}
 
 }  // namespace
 
@@ -40,7 +42,9 @@ QtPrintSurface::QtPrintSurface(std::unique_ptr<QPrinter> printer) : printer_(std
     if (!painter_.begin(printer_.get())) throw PrinterError(messages::PrinterNotValid());
 }
 
-QtPrintSurface::~QtPrintSurface() { AbortJob(); }
+QtPrintSurface::~QtPrintSurface() {
+    AbortJob();
+}
 
 void QtPrintSurface::SetFont(std::string_view nameCp932, int points) {
     // The size in points is converted with the printer's own resolution.
@@ -52,17 +56,25 @@ TextExtent QtPrintSurface::Measure(std::string_view textCp932) {
     return {metrics.horizontalAdvance(FromCp932(textCp932)), metrics.height()};
 }
 
-int QtPrintSurface::FontHeight() { return painter_.fontMetrics().height(); }
+int QtPrintSurface::FontHeight() {
+    return painter_.fontMetrics().height();
+}
 
-int QtPrintSurface::PageWidth() { return printer_->width(); }
+int QtPrintSurface::PageWidth() {
+    return printer_->width();
+}
 
-int QtPrintSurface::PageHeight() { return printer_->height(); }
+int QtPrintSurface::PageHeight() {
+    return printer_->height();
+}
 
 void QtPrintSurface::Draw(int x, int y, std::string_view textCp932) {
     painter_.drawText(QPoint(x, y + painter_.fontMetrics().ascent()), FromCp932(textCp932));
 }
 
-void QtPrintSurface::NewPage() { printer_->newPage(); }
+void QtPrintSurface::NewPage() {
+    printer_->newPage();
+}
 
 void QtPrintSurface::EndJob() {
     // Ending the painter hands the document to the print system.
