@@ -114,12 +114,6 @@ void TCalcForm::SaveButtonClick() {
 void TCalcForm::CalcButtonClick() {
     Run([this] {
         WriteBack(SelectedLevel());
-        // A creation that ran out of memory left CellValue unsized; the
-        // parsing needs it, so it is sized (or fails again) here.
-        if (store_.CellValue.Extent0() != std::int64_t{store_.SubjectCount} + 1 ||
-            store_.CellValue.Extent1() != std::int64_t{store_.LevelCountA} + 1 ||
-            store_.CellValue.Extent2() != std::int64_t{store_.LevelCountB} + 1)
-            SizeCellValue(store_);
         const auto outcome = RunCalculation(store_, decimalSeparator_, [this]() -> std::optional<std::string> {
             OpenDialog1.title = QStringLiteral(u"計算結果の出力用ファイル");
             OpenDialog1.fileName.clear();

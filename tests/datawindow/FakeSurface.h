@@ -13,7 +13,7 @@
 
 namespace morvane::testing {
 
-struct FakePrinter : PrintTarget {
+struct FakePrintTarget : PrintTarget {
     int pageWidth = 100;
     int pageHeight = 200;
     std::vector<std::string> log;  // "draw X,Y text", "page", "font NAME SIZE", "end", "abort"
@@ -25,7 +25,7 @@ struct FakePrinter : PrintTarget {
 
 class FakeSurface : public DrawingSurface {
 public:
-    explicit FakeSurface(FakePrinter& printer) : printer_(printer) {}
+    explicit FakeSurface(FakePrintTarget& printer) : printer_(printer) {}
     ~FakeSurface() override {
         if (!ended_) printer_.log.push_back("destroyed");
     }
@@ -55,11 +55,11 @@ public:
     int measures = 0;
 
 private:
-    FakePrinter& printer_;
+    FakePrintTarget& printer_;
     bool ended_ = false;
 };
 
-inline std::unique_ptr<DrawingSurface> FakePrinter::BeginJob() {
+inline std::unique_ptr<DrawingSurface> FakePrintTarget::BeginJob() {
     if (!failure.empty()) throw PrinterError(failure);
     ++jobs;
     return std::make_unique<FakeSurface>(*this);

@@ -107,7 +107,7 @@ TEST(Listing, AReleasedStudyIsRefusedBeforeAnyLine) {
     EXPECT_TRUE(recorder.calls.empty());
 
     // The print command then leaves no job open.
-    testing::FakePrinter printer;
+    testing::FakePrintTarget printer;
     PrinterTextDevice device(printer);
     EXPECT_THROW(PrintListing(store, device), RangeError);
     EXPECT_FALSE(device.IsOpen());
@@ -117,7 +117,7 @@ TEST(Listing, AReleasedStudyIsRefusedBeforeAnyLine) {
 TEST(Listing, PrintSetsTheFontFirstAndDrawsEveryFieldWhereTheLastEnded) {
     const StudyStore store =
         Study({"a"}, {"b1", "b2"}, 1, [](int, int, int b) { return b == 1 ? "3" : "12.5"; });
-    testing::FakePrinter printer;
+    testing::FakePrintTarget printer;
     printer.pageWidth = 1000;
     printer.pageHeight = 2000;
     PrinterTextDevice device(printer);

@@ -15,14 +15,14 @@
 namespace morvane {
 namespace {
 
-using testing::FakePrinter;
+using testing::FakePrintTarget;
 using Log = std::vector<std::string>;
 
 const std::string A = Cp932FromUtf8("あ"), I = Cp932FromUtf8("い");
 
 // Opens a job, runs `write`, closes the job and returns what was drawn.
 Log Print(const std::function<void(PrinterTextDevice&)>& write, int pageWidth = 100, int pageHeight = 200) {
-    FakePrinter printer;
+    FakePrintTarget printer;
     printer.pageWidth = pageWidth;
     printer.pageHeight = pageHeight;
     PrinterTextDevice device(printer);
@@ -120,7 +120,7 @@ TEST(PrinterTextDevice, ALineFeedInATextBreaksTheLineAndACarriageReturnDoesNot) 
 }
 
 TEST(PrinterTextDevice, OneJobAtATime) {
-    FakePrinter printer;
+    FakePrintTarget printer;
     PrinterTextDevice device(printer);
     try {
         device.Write("a");

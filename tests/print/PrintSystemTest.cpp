@@ -14,13 +14,13 @@
 #include <functional>
 
 #include "PrintSystem.h"
-#include "WindowSeams.h"
 #include "datawindow/Listing.h"
 #include "datawindow/UMorvaneCalc.h"
 #include "datawindow/print/DefaultPrinterListing.h"
 #include "datawindow/print/QtPrintSurface.h"
 #include "runtime/Cp932.h"
 #include "store/DataFile.h"
+#include "support/FakeSeams.h"
 #include "support/TempDir.h"
 
 namespace morvane {
@@ -178,7 +178,7 @@ TEST(PrintSystem, APrinterThatCannotBeOpenedPrintsNothing) {
 
 TEST(PrintSystem, TheDataWindowPrintsWhatItWroteBack) {
     StudyStore store = Study(2, 2, 3);
-    testing::NoDialogs dialogs;
+    testing::QueuedDialogs dialogs;
     testing::RecordedMessages messages;
     DefaultPrinterListing printer;
     const widgets::Seams seams{&dialogs, &messages, &printer};
@@ -190,7 +190,7 @@ TEST(PrintSystem, TheDataWindowPrintsWhatItWroteBack) {
     const auto start = std::chrono::steady_clock::now();
     form.PButtonClick();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join("; ").toStdString();
+    EXPECT_TRUE(messages.Shown().isEmpty()) << messages.Shown().join("; ").toStdString();
     EXPECT_EQ(store.CellText(1, 1, 1), "98.25");
     const std::string pdf = WaitForNewPdf(before);
     ASSERT_NE(pdf, "") << "no PDF arrived";

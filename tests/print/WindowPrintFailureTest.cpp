@@ -6,10 +6,10 @@
 
 #include <QApplication>
 
-#include "WindowSeams.h"
 #include "datawindow/UMorvaneCalc.h"
 #include "datawindow/print/DefaultPrinterListing.h"
 #include "runtime/Cp932.h"
+#include "support/FakeSeams.h"
 
 namespace morvane {
 namespace {
@@ -18,7 +18,7 @@ TEST(WindowPrint, WithoutADefaultPrinterTheShownLevelIsWrittenBackAndTheMessageS
     StudyStore store;
     StartNewStudy(store, {"a1", "a2"}, {"b1", "b2"}, "2");
     store.CellText(1, 2, 1) = " as loaded ";
-    testing::NoDialogs dialogs;
+    testing::QueuedDialogs dialogs;
     testing::RecordedMessages messages;
     DefaultPrinterListing printer;
     const widgets::Seams seams{&dialogs, &messages, &printer};
@@ -30,7 +30,8 @@ TEST(WindowPrint, WithoutADefaultPrinterTheShownLevelIsWrittenBackAndTheMessageS
     form.StringGrid1->Cells().SetCell(2, 2, Cp932FromUtf8("\t全角　"));
     form.PButtonClick();
 
-    EXPECT_EQ(messages.shown, QStringList{QString::fromUtf8("デフォルト プリンタが存在しません.")});
+    EXPECT_TRUE(dialogs.Calls().empty());
+    EXPECT_EQ(messages.Shown(), QStringList{QString::fromUtf8("デフォルト プリンタが存在しません.")});
     EXPECT_EQ(store.CellText(1, 1, 1), "12.5");
     EXPECT_EQ(store.CellText(2, 1, 2), Cp932FromUtf8("全角　"));  // the full-width space stays
     EXPECT_EQ(store.CellText(1, 2, 1), " as loaded ");            // a level never shown is as stored
@@ -38,8 +39,8 @@ TEST(WindowPrint, WithoutADefaultPrinterTheShownLevelIsWrittenBackAndTheMessageS
 
     // The job never started, so the next Print meets the same failure, not "現在印刷中です".
     form.PButtonClick();
-    EXPECT_EQ(messages.shown.size(), 2);
-    EXPECT_EQ(messages.shown.back(), QString::fromUtf8("デフォルト プリンタが存在しません."));
+    EXPECT_EQ(messages.Shown().size(), 2);
+    EXPECT_EQ(messages.Shown().back(), QString::fromUtf8("デフォルト プリンタが存在しません."));
 }
 
 }  // namespace
