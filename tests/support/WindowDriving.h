@@ -17,7 +17,9 @@ namespace morvane::testing {
 inline bool ShowActive(QWidget* window) {
     window->show();
     window->activateWindow();
-    return QTest::qWaitForWindowActive(window);
+    // QWindow counts a window as active while its owner is, so wait for the
+    // application's own view of it.
+    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }, 5000);
 }
 
 // The line edit open on the grid's current cell, or null.
