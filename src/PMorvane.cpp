@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "datawindow/print/DefaultPrinterListing.h"
 #include "designwindow/Program.h"
 #include "runtime/DecimalSeparator.h"
 #include "store/StudyStore.h"
@@ -19,9 +20,9 @@ int main(int argc, char* argv[]) {
     morvane::widgets::Seams seams;
     seams.dialogs = &dialogs;
     seams.messages = &messages;
-    // The printer of the listing: none yet, so Print reports that there is no
-    // default printer. The real one is wired here.
-    seams.printer = nullptr;
+    // The listing goes to the system's default printer.
+    morvane::DefaultPrinterListing printer;
+    seams.printer = &printer;
 
     return morvane::RunPMorvane(application, morvane::TheStudy(), seams, decimalSeparator);
 }

@@ -8,6 +8,7 @@
 #include "analysis/CalculateCommand.h"
 #include "analysis/ParseScores.h"
 #include "analysis/SumsOfSquares.h"
+#include "datawindow/Listing.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "store/DataFile.h"
@@ -53,6 +54,12 @@ void Report(const std::string& dataFile, const std::string& resultsFile, const S
     LoadStudyFile(store, dataFile);
     SizeCellValue(store);
     RunCalculation(store, settings.decimalSeparator, [&] { return std::optional<std::string>(resultsFile); });
+}
+
+void Listing(const std::string& dataFile, const std::string& out) {
+    StudyStore& store = TheStudy();
+    LoadStudyFile(store, dataFile);
+    WriteListingFile(store, out);
 }
 
 }  // namespace morvane::tool

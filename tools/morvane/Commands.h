@@ -19,4 +19,8 @@ void Sums(const std::string& dataFile, const Settings& settings);
 // to RESULTSFILE ("" for standard output).
 void Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings);
 
+// Reads DATAFILE and writes the lines of its printed listing to OUT ("" for
+// standard output).
+void Listing(const std::string& dataFile, const std::string& out);
+
 }  // namespace morvane::tool

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "PrintCommand.h"
 #include "runtime/Cp932.h"
 #include "runtime/DecimalSeparator.h"
 #include "runtime/Errors.h"
@@ -16,7 +17,9 @@ constexpr const char* kUsage =
     "usage: morvane copy DATAFILE NEWFILE   read a study and write it again (- for standard output)\n"
     "       morvane sums DATAFILE           print the eight sums of squares\n"
     "       morvane report DATAFILE [RESULTSFILE]\n"
-    "                                       write the results file (standard output when - or absent)\n";
+    "                                       write the results file (standard output when - or absent)\n"
+    "       morvane listing DATAFILE [OUT]  write the printed listing as text (- or none: standard output)\n"
+    "       morvane print DATAFILE          print the listing on the default printer\n";
 
 int Usage() {
     std::fputs(kUsage, stderr);
@@ -39,6 +42,13 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
         const std::string results = args.size() == 3 ? FileArgument(args[2].c_str()) : "";
         morvane::tool::Report(FileArgument(args[1].c_str()), results, settings);
         return 0;
+    }
+    if ((args.size() == 2 || args.size() == 3) && args[0] == "listing") {
+        morvane::tool::Listing(FileArgument(args[1].c_str()), args.size() == 3 ? FileArgument(args[2].c_str()) : "");
+        return 0;
+    }
+    if (args.size() == 2 && args[0] == "print") {
+        morvane::tool::Print(args[1]);
     }
     return Usage();
 }
