@@ -24,13 +24,17 @@ namespace fs = std::filesystem;
 using testing::ChildResult;
 using testing::ReadBytes;
 using testing::RunInChild;
-using testing::RunMorvane;
+using testing::RunProgram;
 using testing::SetSoftLimit;
 using testing::TempDir;
 using testing::ToolOptions;
 using testing::WriteBytes;
 
 const std::string kExamples = MORVANE_EXAMPLES;
+
+ChildResult RunMorvane(const std::vector<std::string>& args, const ToolOptions& options = {}) {
+    return RunProgram(MORVANE_TOOL, args, options);
+}
 const std::string kWorkedExample =
     "2\r\n2\r\n2\r\npre\r\npost\r\neasy\r\nhard\r\n12\r\n14\r\n15\r\n18\r\n9\r\n10\r\n11\r\n13\r\n";
 
@@ -201,41 +205,16 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
 
 // With no descriptor left every open fails at once; with exactly one left a run
 // of commands that fail in every way still works, so none of them leaves its
-// file open.
+// file open. It runs in a fresh process (open_files_child), whose first errors
+// come with no descriptor left.
 TEST(Faults, TooManyOpenFilesAndNoDescriptorLeftOpen) {
     Folders f;
-    const std::string study = f.dir.File("study.dat"), copy = f.dir.File("copy.dat");
-    WriteBytes(study, kWorkedExample);
+    WriteBytes(f.dir.File("study.dat"), kWorkedExample);
     WriteBytes(f.dir.File("nan.dat"), "2x\r\n1\r\n1\r\n");
     WriteBytes(f.dir.File("range.dat"), "-3\r\n1\r\n1\r\n");
     WriteBytes(f.dir.File("huge.dat"), "2147483647\r\n2147483647\r\n2147483647\r\n");
     WriteBytes(f.dir.File("nolevels.dat"), "3\r\n0\r\n2\r\n");
-    ChildResult child = RunInChild([&]() -> std::string {
-        int lowest = dup(0);
-        ::close(lowest);
-        std::string report;
-        SetSoftLimit(RLIMIT_NOFILE, static_cast<rlim_t>(lowest));
-        StudyStore store = WorkedExample();
-        const std::string before = Summary(store);
-        std::string outcome = Outcome([&] { ReadDataFile(store, study); });
-        report += "read: " + outcome + (Summary(store) == before ? ", store kept\n" : ", store changed\n");
-        bool wroteBack = false;
-        outcome = Outcome([&] { WriteDataFile(store, copy, [&] { wroteBack = true; }); });
-        report += "write: " + outcome + (wroteBack ? ", written back, " : ", not written back, ") +
-                  Written(copy, kWorkedExample) + "\n";
-
-        SetSoftLimit(RLIMIT_NOFILE, static_cast<rlim_t>(lowest) + 1);
-        for (const char* name : {"nan.dat", "range.dat", "huge.dat", "missing.dat", "nolevels.dat"})
-            report += std::string(name) + ": " + Outcome([&] { LoadStudyFile(store, f.dir.File(name)); }) + "\n";
-        report += "folder: " + Outcome([&] { ReadDataFile(store, f.folder); }) + "\n";
-        report += "/dev/full: " + Outcome([&] { WriteDataFile(WorkedExample(), "/dev/full"); }) + "\n";
-        outcome = Outcome([&] {
-            LoadStudyFile(store, study);
-            WriteDataFile(store, copy);
-        });
-        report += "copy: " + outcome + ", " + Written(copy, kWorkedExample) + "\n";
-        return report;
-    });
+    ChildResult child = RunProgram(OPEN_FILES_CHILD, {f.dir.Path().string()});
     EXPECT_EQ(child.exitCode, 0) << Describe(child);
     EXPECT_EQ(child.out,
               "read: オープンしたファイルが多すぎます, store kept\n"

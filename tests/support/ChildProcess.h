@@ -1,5 +1,5 @@
 #pragma once
-// Code or the morvane tool run in a child process: under limits that would harm
+// Code or a program (the morvane tool, say) run in a child process: under limits that would harm
 // the test process itself (address space, open files, file size), with signals
 // ignored, or in a mount namespace of its own.
 
@@ -115,8 +115,9 @@ struct ToolOptions {
     std::function<void()> beforeExec;
 };
 
-// Runs the morvane tool with `args`, its standard output and error captured.
-inline ChildResult RunMorvane(const std::vector<std::string>& args, const ToolOptions& options = {}) {
+// Runs the program at `path` with `args`, its standard output and error captured.
+inline ChildResult RunProgram(const std::string& path, const std::vector<std::string>& args,
+                              const ToolOptions& options = {}) {
     TempDir dir;
     const std::string outPath = dir.File("out"), errPath = dir.File("err");
     pid_t pid = fork();
@@ -137,7 +138,7 @@ inline ChildResult RunMorvane(const std::vector<std::string>& args, const ToolOp
         } catch (const std::exception&) {
             _exit(125);
         }
-        std::vector<std::string> words{MORVANE_TOOL};
+        std::vector<std::string> words{path};
         words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& word : words) argv.push_back(word.data());
