@@ -3,10 +3,8 @@
 namespace morvane {
 
 std::string PadLeft10(std::string_view text) {
-    constexpr std::size_t kWidth = 10;
     std::string padded;
-    if (text.size() < kWidth) padded.assign(kWidth - text.size(), ' ');
-    padded.append(text);
+    AppendPadLeft10(padded, text);
     return padded;
 }
 

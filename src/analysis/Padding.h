@@ -14,4 +14,11 @@ std::string PadLeft10(std::string_view text);
 // Left-justifies `text` in `width` bytes.
 std::string PadRight(std::string_view text, std::size_t width);
 
+// PadLeft10(text) appended to `line`, for lines built field by field.
+inline void AppendPadLeft10(std::string& line, std::string_view text) {
+    constexpr std::size_t kWidth = 10;
+    if (text.size() < kWidth) line.append(kWidth - text.size(), ' ');
+    line.append(text);
+}
+
 }  // namespace morvane

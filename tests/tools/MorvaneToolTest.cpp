@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "support/TempDir.h"
 
@@ -87,8 +89,69 @@ TEST(MorvaneTool, ErrorsGiveTheirMessageAndStatusOne) {
     }
 }
 
+TEST(MorvaneTool, ReportOfTheWorkedExample) {
+    TempDir dir;
+    const std::string example = kExamples + "/worked-example.dat";
+    const std::string expected = ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt");
+    ASSERT_EQ(expected.size(), 935u);  // the 30 lines as Shift-JIS with CR LF
+
+    Result toFile = RunTool("report " + example + " " + dir.File("results.txt"));
+    ASSERT_EQ(toFile.status, 0) << toFile.err;
+    EXPECT_EQ(toFile.err, "");
+    EXPECT_EQ(toFile.out, "");
+    EXPECT_EQ(ReadBytes(dir.File("results.txt")), expected);
+    // A second run over the existing file leaves the same bytes.
+    ASSERT_EQ(RunTool("report " + example + " " + dir.File("results.txt")).status, 0);
+    EXPECT_EQ(ReadBytes(dir.File("results.txt")), expected);
+
+    EXPECT_EQ(RunTool("report " + example).out, expected);
+    EXPECT_EQ(RunTool("report " + example + " -").out, expected);
+    EXPECT_EQ(RunTool("report - - <" + example).out, expected);
+}
+
+TEST(MorvaneTool, ReportFailuresLeaveWhatWasWrittenBeforeThem) {
+    TempDir dir;
+    const std::string example = kExamples + "/worked-example.dat";
+    WriteBytes(dir.File("nosubjects.dat"), "0\r\n2\r\n2\r\na\r\nb\r\nc\r\nd\r\n");
+    WriteBytes(dir.File("onesubject.dat"), "1\r\n2\r\n2\r\na\r\nb\r\nc\r\nd\r\n1\r\n2\r\n3\r\n5\r\n");
+    WriteBytes(dir.File("bad.dat"), "1\r\n1\r\n1\r\na\r\nb\r\n1 2\r\n");
+    WriteBytes(dir.File("negative.dat"), "-1\r\n2\r\n2\r\na\r\nb\r\nc\r\nd\r\n");
+    struct Case {
+        std::string arguments;
+        std::string message;
+        std::string results;  // the file named in the arguments, when it should exist
+        std::size_t lines;
+    };
+    const std::string results = dir.File("results.txt");
+    const Case cases[] = {
+        {"report " + dir.File("nosubjects.dat") + " " + results, "不正な浮動小数点数演算命令", results, 0},
+        {"report " + dir.File("onesubject.dat") + " " + results, "不正な浮動小数点数演算命令", results, 4 + 2 * 5 + 3},
+        // N = -1: tables without subject rows, all zeros, then 0/0 in F(A).
+        {"report " + dir.File("negative.dat") + " " + results, "不正な浮動小数点数演算命令", results, 4 + 2 * 4 + 3 + 2},
+        {"report " + dir.File("bad.dat") + " " + dir.File("never.txt"), "'1 2' は浮動小数点数ではありません", "", 0},
+        {"report " + example + " " + dir.File("nofolder/results.txt"), "不正なファイル名です", "", 0},
+        {"report " + example + " " + dir.Path().string(), "ファイルへのアクセスが拒否されました", "", 0},
+        {"report " + example + " /dev/full", "ディスクがいっぱいです", "", 0},
+        {"report " + example + " - >/dev/null", "I/O エラー (105)", "", 0},
+        {"report " + dir.File("missing.dat"), "ファイルが見つかりません", "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        std::filesystem::remove(results);
+        Result r = RunTool(c.arguments);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "morvane: " + c.message + "\n");
+        EXPECT_EQ(r.out, "");
+        if (c.results.empty()) continue;
+        ASSERT_TRUE(std::filesystem::exists(c.results));
+        const std::string bytes = ReadBytes(c.results);
+        EXPECT_EQ(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')), c.lines);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("never.txt")));
+}
+
 TEST(MorvaneTool, UsageErrorsExitTwo) {
-    for (const char* arguments : {"", "sums", "copy a", "frobnicate x", "sums a b"}) {
+    for (const char* arguments : {"", "sums", "copy a", "frobnicate x", "sums a b", "report", "report a b c"}) {
         Result r = RunTool(arguments);
         EXPECT_EQ(r.status, 2) << arguments;
         EXPECT_NE(r.err.find("usage: morvane"), std::string::npos) << arguments;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "analysis/CalculateCommand.h"
 #include "analysis/ParseScores.h"
 #include "analysis/SumsOfSquares.h"
 #include "runtime/Errors.h"
@@ -45,6 +46,13 @@ void Sums(const std::string& dataFile, const Settings& settings) {
     for (const auto& [name, value] : rows) std::printf("%s %s\n", name, Scientific(value).c_str());
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
         throw InOutError(io::CodeFromErrno(errno, ""));
+}
+
+void Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings) {
+    StudyStore& store = TheStudy();
+    LoadStudyFile(store, dataFile);
+    SizeCellValue(store);
+    RunCalculation(store, settings.decimalSeparator, [&] { return std::optional<std::string>(resultsFile); });
 }
 
 }  // namespace morvane::tool

@@ -15,4 +15,8 @@ void Copy(const std::string& dataFile, const std::string& newFile);
 // Reads DATAFILE, parses every score and prints the eight sums of squares.
 void Sums(const std::string& dataFile, const Settings& settings);
 
+// Reads DATAFILE and runs the calculate command on it, writing the results file
+// to RESULTSFILE ("" for standard output).
+void Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings);
+
 }  // namespace morvane::tool

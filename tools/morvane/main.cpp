@@ -16,7 +16,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: morvane copy DATAFILE NEWFILE   read a study and write it again (- for standard output)\n"
-    "       morvane sums DATAFILE           print the eight sums of squares\n";
+    "       morvane sums DATAFILE           print the eight sums of squares\n"
+    "       morvane report DATAFILE [RESULTSFILE]\n"
+    "                                       write the results file (standard output when - or absent)\n";
 
 int Usage() {
     std::fputs(kUsage, stderr);
@@ -33,6 +35,11 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
     }
     if (args.size() == 2 && args[0] == "sums") {
         morvane::tool::Sums(FileArgument(args[1].c_str()), settings);
+        return 0;
+    }
+    if ((args.size() == 2 || args.size() == 3) && args[0] == "report") {
+        const std::string results = args.size() == 3 ? FileArgument(args[2].c_str()) : "";
+        morvane::tool::Report(FileArgument(args[1].c_str()), results, settings);
         return 0;
     }
     return Usage();

@@ -1,0 +1,123 @@
+// The stages of `morvane report` on random studies of 10^5, 10^6 and 10^7
+// scores (N = 10^3, 10^4, 10^5 subjects, 10 x 10 levels): reading the data file,
+// parsing the scores, computing the sums of squares and writing the report.
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+#include "StudyGenerator.h"
+#include "analysis/ParseScores.h"
+#include "analysis/ResultsReport.h"
+#include "analysis/SumsOfSquares.h"
+#include "runtime/TextWriter.h"
+#include "store/DataFile.h"
+#include "support/TempDir.h"
+
+namespace morvane::bench {
+namespace {
+
+constexpr std::int32_t kLevels = 10;
+
+// One generated study: its data file and the store loaded and parsed from it.
+struct Study {
+    std::string path;
+    StudyStore store;
+    SumsOfSquares sums;
+};
+
+testing::TempDir& Folder() {
+    static testing::TempDir dir;
+    return dir;
+}
+
+// The study of n subjects, generated on first use. Only the most recent one is
+// kept, so that the largest does not share the memory with the others.
+Study& StudyOf(std::int32_t n) {
+    static std::unique_ptr<Study> study;
+    static std::int32_t subjects = -1;
+    if (subjects != n) {
+        study.reset();
+        study = std::make_unique<Study>();
+        study->path = Folder().File("study-" + std::to_string(n) + ".dat");
+        WriteRandomStudy(study->path, n, kLevels, kLevels);
+        LoadStudyFile(study->store, study->path);
+        SizeCellValue(study->store);
+        ParseAllScores(study->store, '.');
+        study->sums = ComputeSumsOfSquares(study->store);
+        subjects = n;
+    }
+    return *study;
+}
+
+void SetScores(benchmark::State& state) {
+    const auto scores = state.range(0) * kLevels * kLevels;
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * scores);
+    state.counters["scores"] = static_cast<double>(scores);
+}
+
+void Read(benchmark::State& state) {
+    Study& study = StudyOf(static_cast<std::int32_t>(state.range(0)));
+    for (auto _ : state) {
+        auto store = std::make_unique<StudyStore>();
+        LoadStudyFile(*store, study.path);
+        SizeCellValue(*store);  // the data window sizes the values with the texts
+        benchmark::DoNotOptimize(store->CellText.Data());
+        state.PauseTiming();
+        store.reset();
+        state.ResumeTiming();
+    }
+    SetScores(state);
+}
+
+void Parse(benchmark::State& state) {
+    Study& study = StudyOf(static_cast<std::int32_t>(state.range(0)));
+    for (auto _ : state) {
+        ParseAllScores(study.store, '.');
+        benchmark::DoNotOptimize(study.store.CellValue.Data());
+    }
+    SetScores(state);
+}
+
+void Compute(benchmark::State& state) {
+    Study& study = StudyOf(static_cast<std::int32_t>(state.range(0)));
+    for (auto _ : state) {
+        SumsOfSquares sums = ComputeSumsOfSquares(study.store);
+        benchmark::DoNotOptimize(sums);
+    }
+    SetScores(state);
+}
+
+// Written to /dev/null: the cost of forming the lines, not of the disk.
+void Report(benchmark::State& state) {
+    Study& study = StudyOf(static_cast<std::int32_t>(state.range(0)));
+    for (auto _ : state) {
+        TextWriter file("/dev/null");
+        SizeColumnTotals(study.store);
+        WriteResultsReport(file, study.store, study.sums, '.');
+        file.Close();
+    }
+    SetScores(state);
+}
+
+// Each stage at every size before the next size, so each study is generated once.
+void Register() {
+    for (std::int64_t n : {1000, 10000, 100000}) {
+        for (auto [name, function] : {std::pair{"Read", &Read}, {"Parse", &Parse}, {"Compute", &Compute},
+                                      {"Report", &Report}})
+            benchmark::RegisterBenchmark(name, function)->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
+    }
+}
+
+}  // namespace
+}  // namespace morvane::bench
+
+int main(int argc, char** argv) {
+    morvane::bench::Register();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

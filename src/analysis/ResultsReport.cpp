@@ -1,0 +1,178 @@
+#include "analysis/ResultsReport.h"
+
+#include <string>
+#include <vector>
+
+#include "analysis/NumberFormat.h"
+#include "analysis/Padding.h"
+#include "analysis/ScoreSyntax.h"
+#include "runtime/Cp932.h"
+#include "runtime/Extended.h"
+
+namespace morvane {
+namespace {
+
+constexpr int kMeanPrecision = 7;
+constexpr int kSummaryPrecision = 9;
+constexpr std::size_t kLabelWidth = 10;
+constexpr std::size_t kNumberWidth = 15;
+constexpr std::size_t kDfWidth = 10;
+
+// The fixed texts of the report, converted to code page 932 once.
+struct Literals {
+    std::string title = Cp932FromUtf8("被験者内要因：Ａ、Ｂ ");
+    std::string levelOpen = Cp932FromUtf8("要因Ａ＜");
+    std::string levelClose = Cp932FromUtf8("＞");
+    std::string mean = Cp932FromUtf8("平均");
+};
+
+const Literals& Text() {
+    static const Literals literals;
+    return literals;
+}
+
+// How many subjects ahead of the row being formed a score table fetches rows.
+constexpr std::int32_t kRowsAhead = 4;
+
+void PrefetchRow(const std::string* row, std::size_t count) {
+    const auto* bytes = reinterpret_cast<const char*>(row);
+    for (std::size_t offset = 0; offset < count * sizeof(std::string); offset += 64)
+        __builtin_prefetch(bytes + offset);
+}
+
+void WriteScoreTable(TextWriter& file, StudyStore& store, std::int32_t a, char separator) {
+    const std::int32_t n = store.SubjectCount, nb = store.LevelCountB;
+    const auto columns = static_cast<std::size_t>(nb);
+    std::vector<Extended>& totals = store.ColumnTotals;
+    std::string line;
+
+    file.EndLine();
+    line = Text().levelOpen;
+    line.append(store.LevelNamesA[static_cast<std::size_t>(a)]);
+    line.append(Text().levelClose);
+    file.WriteLine(line);
+
+    line.clear();
+    AppendPadLeft10(line, " ");
+    for (std::size_t b = 1; b <= columns; ++b) AppendPadLeft10(line, store.LevelNamesB[b]);
+    file.WriteLine(line);
+
+    for (std::size_t b = 1; b <= columns; ++b) totals[b] = 0;
+    for (std::int32_t s = 1; s <= n; ++s) {
+        line.clear();
+        AppendPadLeft10(line, std::to_string(s));
+        const std::string* row = &store.CellText(s, a, 0);
+        // One table reads a row of every subject, one subject's block apart: too
+        // far apart for the processor to foresee, so the rows ahead are fetched here.
+        if (s + kRowsAhead <= n) PrefetchRow(&store.CellText(s + kRowsAhead, a, 0), columns + 1);
+        for (std::size_t b = 1; b <= columns; ++b) {
+            AppendPadLeft10(line, row[b]);
+            // The texts were parsed without error before the report began.
+            totals[b] = CheckedAdd(totals[b], ScoreValue(row[b], separator));
+        }
+        file.WriteLine(line);
+    }
+
+    line.clear();
+    AppendPadLeft10(line, Text().mean);
+    for (std::size_t b = 1; b <= columns; ++b)
+        AppendPadLeft10(line, FormatGeneral(CheckedDiv(totals[b], n), kMeanPrecision, separator));
+    file.WriteLine(line);
+}
+
+// One line of the summary table, built field by field and written whole.
+class SummaryRow {
+public:
+    SummaryRow(std::string_view label, char separator) : separator_(separator) {
+        line_ = PadRight(label, kLabelWidth);
+    }
+    SummaryRow& Number(Extended value) {
+        line_.append(PadRight(FormatGeneral(value, kSummaryPrecision, separator_), kNumberWidth));
+        return *this;
+    }
+    SummaryRow& Df(std::int64_t df) {
+        line_.append(PadRight(std::to_string(df), kDfWidth));
+        return *this;
+    }
+    void WriteTo(TextWriter& file) const { file.WriteLine(line_); }
+
+private:
+    std::string line_;
+    char separator_;
+};
+
+// The degrees of freedom of the nine sources; products in 64 bits.
+struct DegreesOfFreedom {
+    std::int64_t s, withinSubjects, a, as, b, bs, ab, abs, total;
+
+    DegreesOfFreedom(std::int64_t n, std::int64_t na, std::int64_t nb)
+        : s(n - 1),
+          withinSubjects((na * nb - 1) * n),
+          a(na - 1),
+          as((na - 1) * (n - 1)),
+          b(nb - 1),
+          bs((nb - 1) * (n - 1)),
+          ab((na - 1) * (nb - 1)),
+          abs((na - 1) * (nb - 1) * (n - 1)),
+          total(na * nb * n - 1) {}
+};
+
+// A mean square: the sum of squares over its degrees of freedom, each exact in
+// the extended format.
+Extended MeanSquare(Extended ss, std::int64_t df) { return CheckedDiv(ss, static_cast<Extended>(df)); }
+
+}  // namespace
+
+void WriteSummaryTable(TextWriter& file, std::int32_t subjects, std::int32_t levelsA, std::int32_t levelsB,
+                       const SumsOfSquares& ss, char separator) {
+    const DegreesOfFreedom df(subjects, levelsA, levelsB);
+
+    file.WriteLine(PadRight("SV", kLabelWidth) + PadRight("SS", kNumberWidth) + PadRight("df", kDfWidth) +
+                   PadRight("MS", kNumberWidth) + PadRight("F", kNumberWidth));
+
+    const Extended msS = MeanSquare(ss.SSS, df.s);
+    SummaryRow("S", separator).Number(ss.SSS).Df(df.s).Number(msS).WriteTo(file);
+
+    const Extended ssWithin = CheckedSub(ss.SSTotal, ss.SSS);
+    SummaryRow("SSw.s", separator).Number(ssWithin).Df(df.withinSubjects).WriteTo(file);
+
+    // Each effect is tested against its interaction with subjects.
+    struct Effect {
+        const char* label;
+        Extended ss;
+        std::int64_t df;
+        const char* errorLabel;
+        Extended errorSs;
+        std::int64_t errorDf;
+    };
+    const Effect effects[] = {
+        {"A", ss.SSA, df.a, "AS", ss.SSAS, df.as},
+        {"B", ss.SSB, df.b, "BS", ss.SSBS, df.bs},
+        {"AB", ss.SSAB, df.ab, "ABS", ss.SSABS, df.abs},
+    };
+    for (const Effect& e : effects) {
+        const Extended ms = MeanSquare(e.ss, e.df);
+        const Extended msError = MeanSquare(e.errorSs, e.errorDf);
+        const Extended f = CheckedDiv(ms, msError);
+        SummaryRow(e.label, separator).Number(e.ss).Df(e.df).Number(ms).Number(f).WriteTo(file);
+        SummaryRow(e.errorLabel, separator).Number(e.errorSs).Df(e.errorDf).Number(msError).WriteTo(file);
+    }
+
+    SummaryRow("Total", separator).Number(ss.SSTotal).Df(df.total).WriteTo(file);
+}
+
+void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char separator) {
+    if (store.ColumnTotals.size() != static_cast<std::size_t>(std::int64_t{store.LevelCountB} + 1))
+        SizeColumnTotals(store);
+
+    file.EndLine();
+    file.EndLine();
+    file.WriteLine(Text().title);
+    file.EndLine();
+    for (std::int32_t a = 1; a <= store.LevelCountA; ++a) WriteScoreTable(file, store, a, separator);
+    file.EndLine();
+    file.EndLine();
+    WriteSummaryTable(file, store.SubjectCount, store.LevelCountA, store.LevelCountB, sums, separator);
+}
+
+}  // namespace morvane
