@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "properties/DataFileProperties.h"
+#include "properties/NumberFormatProperties.h"
 #include "properties/ScoreSyntaxModel.h"
 #include "properties/ScoreSyntaxProperties.h"
 #include "properties/Violation.h"
@@ -61,6 +62,18 @@ TEST(CorpusReplay, ScoreSyntaxSeedsAndRegressions) {
             } catch (const properties::Violation& violation) {
                 ADD_FAILURE() << file << ": " << violation.what();
             }
+        }
+    }
+}
+
+TEST(CorpusReplay, FormatGeneralSeedsAndRegressions) {
+    auto files = Inputs({kFuzz / "corpus/formatgeneral", kFuzz / "regressions/formatgeneral"});
+    ASSERT_GE(files.size(), 10u);
+    for (const auto& file : files) {
+        try {
+            EXPECT_TRUE(properties::CheckFormatGeneralBytes(testing::ReadBytes(file))) << file;
+        } catch (const properties::Violation& violation) {
+            ADD_FAILURE() << file << ": " << violation.what();
         }
     }
 }

@@ -10,6 +10,7 @@
 #include "properties/DataFileModel.h"
 #include "properties/DataFileProperties.h"
 #include "properties/MemoryFile.h"
+#include "properties/NumberFormatProperties.h"
 #include "properties/ScoreSyntaxProperties.h"
 #include "properties/Violation.h"
 #include "store/DataFile.h"
@@ -230,6 +231,53 @@ TEST(RoundTrip, DamagedScoreTextsAgreeWithTheGrammar) {
         }
     }
     std::printf("[ stats    ] %d damaged score texts, %d of them still scores\n", kCases, accepted);
+}
+
+// Values of every magnitude (denormals, both ends of the range, exact decimals,
+// ties of the roundings) through FormatGeneral at the two precisions of the
+// report and at every other from 1 to 18.
+TEST(RoundTrip, RandomValuesFormatByTheirDefinition) {
+    Random random(1849);
+    const int kCases = 100000;
+    int scientific = 0;
+    for (int i = 0; i < kCases; ++i) {
+        Extended value = 0;
+        switch (random.Between(0, 3)) {
+        case 0: {  // any bit pattern of a finite value
+            std::string bytes(12, '\0');
+            for (char& c : bytes) c = random.Byte();
+            bytes[8] = '\0';  // never the exponent of an infinity or a not-a-number
+            bytes[10] = static_cast<char>(random.Pick({std::int64_t{6}, std::int64_t{8}, random.Between(0, 17)}));
+            try {
+                ASSERT_TRUE(properties::CheckFormatGeneralBytes(bytes));
+            } catch (const properties::Violation& violation) {
+                FAIL() << "case " << i << ": " << violation.what();
+            }
+            continue;
+        }
+        case 1:  // a short decimal, often at a rounding tie of the kept digits
+            value = static_cast<Extended>(random.Between(1, 99999999)) *
+                    std::pow(10.0L, static_cast<Extended>(random.Between(-12, 12)));
+            break;
+        case 2:  // a mean of a few integer scores
+            value = static_cast<Extended>(random.Between(-100000, 100000)) /
+                    static_cast<Extended>(random.Between(1, 40));
+            break;
+        default:  // anywhere in the range
+            value = std::ldexp(static_cast<Extended>(random.Between(1, INT64_MAX)),
+                               static_cast<int>(random.Between(-16445, 16320)));
+            break;
+        }
+        if (random.OneIn(2)) value = -value;
+        const int precision = static_cast<int>(random.Pick({std::int64_t{7}, std::int64_t{9}, random.Between(1, 18)}));
+        try {
+            properties::CheckFormatGeneral(value, precision, random.OneIn(2) ? '.' : ',');
+        } catch (const properties::Violation& violation) {
+            FAIL() << "case " << i << ": " << violation.what();
+        }
+        if (std::abs(value) >= 1e9L || std::abs(value) < 1e-4L) ++scientific;
+    }
+    std::printf("[ stats    ] %d values formatted, about %d of them in scientific notation\n", kCases, scientific);
 }
 
 }  // namespace
