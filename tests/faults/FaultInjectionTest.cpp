@@ -10,6 +10,7 @@
 
 #include <filesystem>
 
+#include "analysis/CalculateCommand.h"
 #include "properties/DataFileModel.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
@@ -67,6 +68,22 @@ StudyStore StudyOfSize(std::size_t bytes) {
     return store;
 }
 std::string FileOfSize(std::size_t bytes) { return "1\r\n1\r\n1\r\n" + std::string(bytes - 17, 'n') + "\r\nb\r\n7\r\n"; }
+
+// A study of 300 subjects whose results file is about 20 KB.
+std::string LargeStudyFile() {
+    std::string bytes = "300\r\n2\r\n2\r\na1\r\na2\r\nb1\r\nb2\r\n";
+    for (int i = 0; i < 1200; ++i) bytes += std::to_string(i % 7 + i / 300) + "\r\n";
+    return bytes;
+}
+
+// The results file of the study in `dataFile`, written without any fault.
+std::string ResultsOf(const std::string& dataFile) {
+    TempDir dir;
+    StudyStore store;
+    LoadStudyFile(store, dataFile);
+    RunCalculation(store, '.', [&] { return std::optional<std::string>(dir.File("results.txt")); });
+    return ReadBytes(dir.File("results.txt"));
+}
 
 // The store in a line, to show that a failed command left it as it was.
 std::string Summary(const StudyStore& store) {
@@ -160,9 +177,12 @@ TEST(Faults, ReadsThatFailLeaveTheStoreAsItWas) {
 // then a read-only one.
 TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
     TempDir dir;
-    const std::string disk = dir.File("disk"), big = dir.File("big.dat");
+    const std::string disk = dir.File("disk"), big = dir.File("big.dat"), large = dir.File("large.dat");
     fs::create_directory(disk);
     WriteBytes(big, FileOfSize(20000));
+    WriteBytes(large, LargeStudyFile());
+    const std::string expectedResults = ResultsOf(large);
+    ASSERT_GT(expectedResults.size(), 16000u);
     ChildResult child = RunInChild([&]() -> std::string {
         if (unshare(CLONE_NEWNS) != 0) return std::string("skip: unshare refused: ") + std::strerror(errno);
         if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
@@ -185,6 +205,20 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
         ChildResult r = RunMorvane({"copy", big, tool});
         report += "tool: exit " + std::to_string(r.exitCode) + ", " + r.err + "  " + Written(tool, FileOfSize(20000)) +
                   "\n";
+        fs::remove(tool);
+
+        const std::string results = disk + "/results.txt";
+        StudyStore store;
+        outcome = Outcome([&] {
+            LoadStudyFile(store, large);
+            RunCalculation(store, '.', [&] { return std::optional<std::string>(results); });
+        });
+        report += "results: " + outcome + ", " + Written(results, expectedResults) + "\n";
+        fs::remove(results);
+        r = RunMorvane({"report", large, results});
+        report += "tool report: exit " + std::to_string(r.exitCode) + ", " + r.err + "  " +
+                  Written(results, expectedResults) + "\n";
+        fs::remove(results);
 
         if (mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=8k") != 0)
             return report + "remount read-only refused";
@@ -200,6 +234,8 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
               "8192 bytes: ok, whole\n"
               "8193 bytes: ディスクがいっぱいです after the write-back, prefix of 8192 bytes\n"
               "tool: exit 1, morvane: ディスクがいっぱいです\n  prefix of 8192 bytes\n"
+              "results: ディスクがいっぱいです, prefix of 8192 bytes\n"
+              "tool report: exit 1, morvane: ディスクがいっぱいです\n  prefix of 8192 bytes\n"
               "read-only: ファイルへのアクセスが拒否されました before the write-back, absent\n");
 }
 
@@ -219,6 +255,7 @@ TEST(Faults, TooManyOpenFilesAndNoDescriptorLeftOpen) {
     EXPECT_EQ(child.out,
               "read: オープンしたファイルが多すぎます, store kept\n"
               "write: オープンしたファイルが多すぎます, not written back, absent\n"
+              "results: オープンしたファイルが多すぎます, scores parsed, nothing computed, absent\n"
               "nan.dat: 入力値が数値ではありません\n"
               "range.dat: 範囲チェックエラー\n"
               "huge.dat: メモリが足りません\n"
@@ -249,6 +286,10 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
     // 256 MB but not the address space that is left.
     WriteBytes(tight, "1\r\n1874999\r\n1\r\n");
     WriteBytes(line, "1\r\n1\r\n1\r\n" + std::string(48 << 20, 'n') + "\r\nb\r\n7\r\n");
+    // 150 MB of names and texts fit under 192 MB; the 60 MB of score values the
+    // report then sizes do not.
+    const std::string values = dir.File("values.dat");
+    WriteBytes(values, "1\r\n937499\r\n1\r\n");
     const struct {
         std::vector<std::string> args;
         rlim_t limit;
@@ -257,6 +298,7 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
         {{"sums", huge}, 256 << 20},
         {{"copy", tight, out}, 256 << 20},
         {{"copy", line, out}, 64 << 20},
+        {{"report", values, out}, 192 << 20},
     };
     for (const auto& row : rows) {
         ChildResult r = RunMorvane(row.args, AddressSpace(row.limit));
@@ -305,6 +347,12 @@ TEST(Faults, FileSizeLimitAndBrokenPipeAreNeverASuccess) {
     EXPECT_EQ(Written(out, FileOfSize(10000)), "prefix of 4096 bytes");
     r = RunMorvane({"copy", big, out}, fileSize(false));
     EXPECT_EQ(r.signal, SIGXFSZ) << Describe(r);
+    const std::string large = dir.File("large.dat"), results = dir.File("results.txt");
+    WriteBytes(large, LargeStudyFile());
+    r = RunMorvane({"report", large, results}, fileSize(true));
+    EXPECT_EQ(r.exitCode, 1) << Describe(r);
+    EXPECT_EQ(r.err, "morvane: I/O エラー (27)\n");
+    EXPECT_EQ(Written(results, ResultsOf(large)), "prefix of 4096 bytes");
 
     auto brokenPipe = [](bool ignoreSignal) {
         ToolOptions options;
@@ -323,6 +371,9 @@ TEST(Faults, FileSizeLimitAndBrokenPipeAreNeverASuccess) {
     EXPECT_EQ(r.err, "morvane: I/O エラー (32)\n");
     r = RunMorvane({"copy", big, "-"}, brokenPipe(false));
     EXPECT_EQ(r.signal, SIGPIPE) << Describe(r);
+    r = RunMorvane({"report", large, "-"}, brokenPipe(true));
+    EXPECT_EQ(r.exitCode, 1) << Describe(r);
+    EXPECT_EQ(r.err, "morvane: I/O エラー (32)\n");
 }
 
 TEST(Faults, FilesThatVanishBetweenRuns) {
@@ -351,6 +402,9 @@ TEST(Faults, FilesThatVanishBetweenRuns) {
     EXPECT_EQ(r.err, "morvane: ファイルが見つかりません\n");  // the read fails first
     r = RunMorvane({"copy", out, inner});
     EXPECT_EQ(r.err, "morvane: 不正なファイル名です\n");
+    r = RunMorvane({"report", out, inner});
+    EXPECT_EQ(r.err, "morvane: 不正なファイル名です\n");
+    EXPECT_EQ(r.exitCode, 1);
 }
 
 // The worked example cut at every byte: a study that is short of its levels is

@@ -2,7 +2,7 @@
 // with no file descriptor left, then with exactly one. The fault tests run it so
 // that nothing their own process did before (a message already converted, say)
 // hides what a program needs when its first error is "too many open files".
-// FOLDER holds study.dat, nan.dat, range.dat, huge.dat, nolevels.dat and a
+// The results file is tried too. FOLDER holds study.dat, nan.dat, range.dat, huge.dat, nolevels.dat and a
 // folder named folder; the outcomes go to standard output, one per line.
 
 #include <sys/resource.h>
@@ -13,8 +13,10 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 
+#include "analysis/CalculateCommand.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
@@ -83,6 +85,11 @@ int main(int argc, char** argv) {
     outcome = Outcome([&] { WriteDataFile(store, copy, [&] { wroteBack = true; }); });
     report += "write: " + outcome + (wroteBack ? ", written back, " : ", not written back, ") +
               Written(copy, worked) + "\n";
+    StudyStore calculated = WorkedExample();
+    const std::string results = folder + "/results.txt";
+    outcome = Outcome([&] { RunCalculation(calculated, '.', [&] { return std::optional<std::string>(results); }); });
+    report += "results: " + outcome + (calculated.CellValue(2, 2, 2) == 13 ? ", scores parsed, " : ", not parsed, ") +
+              (calculated.ColumnTotals.empty() ? "nothing computed, " : "computed, ") + Written(results, "") + "\n";
 
     SetOpenFiles(static_cast<rlim_t>(lowest) + 1);
     for (const char* name : {"nan.dat", "range.dat", "huge.dat", "missing.dat", "nolevels.dat"}) {
