@@ -3,8 +3,12 @@
 # and every report fatal are in MORVANE_SANITIZER_ENVIRONMENT, which the tests
 # get through CTest; scripts/test and scripts/fuzz export the same.
 if(MORVANE_SANITIZE OR MORVANE_FUZZ)
-  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+  # Without the dynamic-type (vptr) check: on its first sight of each type it
+  # probes memory through a pipe, so with no file descriptor left, as the fault
+  # tests arrange, it reports every member access. Every other check stays on.
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all)
   set(MORVANE_SANITIZER_ENVIRONMENT
       "ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:detect_stack_use_after_return=1"
       "UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1")
