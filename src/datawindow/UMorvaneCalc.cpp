@@ -1,0 +1,160 @@
+#include "datawindow/UMorvaneCalc.h"
+
+#include <QCloseEvent>
+#include <climits>
+#include <string>
+
+#include "analysis/CalculateCommand.h"
+#include "datawindow/WriteBack.h"
+#include "runtime/Errors.h"
+#include "runtime/Messages.h"
+#include "store/DataFile.h"
+#include "widgets/Commands.h"
+#include "widgets/Fonts.h"
+#include "widgets/Text.h"
+
+namespace morvane {
+
+TCalcForm* CalcForm = nullptr;
+
+namespace {
+
+using widgets::FromCp932;
+
+const std::string& NameAt(const NameArray& names, std::int32_t index) {
+    static const std::string none;
+    return index >= 0 && static_cast<std::size_t>(index) < names.size()
+               ? names[static_cast<std::size_t>(index)]
+               : none;
+}
+
+// A grid extent from a count of the store: count + 1, at least `minimum`.
+int GridExtent(std::int32_t count, int minimum) {
+    const std::int64_t extent = std::max<std::int64_t>(std::int64_t{count} + 1, minimum);
+    if (extent > INT_MAX) throw OutOfMemoryError();
+    return static_cast<int>(extent);
+}
+
+}  // namespace
+
+TCalcForm::TCalcForm(QWidget* owner, StudyStore& store, const widgets::Seams& seams, char decimalSeparator)
+    : QWidget(owner, Qt::Window), store_(store), seams_(seams), decimalSeparator_(decimalSeparator) {
+    setupUi(this);
+    move(200, 107);
+    setFont(widgets::CharacterFont(widgets::Face::PGothic, 12));
+    TabControl1->setFont(widgets::CharacterFont(widgets::Face::PGothic, 16));
+    StringGrid1->setFont(widgets::CharacterFont(widgets::Face::Gothic, 12));
+
+    connect(TabControl1, &widgets::TabStrip::changed, this, &TCalcForm::TabControl1Change);
+    connect(SaveButton, &QPushButton::clicked, this, &TCalcForm::SaveButtonClick);
+    connect(CalcButton, &QPushButton::clicked, this, &TCalcForm::CalcButtonClick);
+    connect(PButton, &QPushButton::clicked, this, &TCalcForm::PButtonClick);
+    connect(ExitButton, &QPushButton::clicked, this, &TCalcForm::ExitButtonClick);
+
+    FormCreate();
+    // No control is named to take the focus first: the first in the tab order.
+    ExitButton->setFocus();
+}
+
+void TCalcForm::Run(const std::function<void()>& command) {
+    widgets::RunCommand(*seams_.messages, this, command);
+}
+
+std::int32_t TCalcForm::SelectedLevel() const {
+    return TabControl1->currentIndex() + 1;
+}
+
+void TCalcForm::WriteBack(std::int32_t level) {
+    WriteBackGrid(store_, level, StringGrid1->Cells());
+}
+
+void TCalcForm::FormCreate() {
+    Run([this] {
+        StudyStore& study = store_;
+        SizeCellValue(study);
+
+        // One row of tabs in the tab style is what TabStrip is; the design-time
+        // tab takes the first level's name and the other levels follow.
+        TabControl1->SetCaption(0, FromCp932(NameAt(study.LevelNamesA, 1)));
+        for (std::int32_t a = 2; a <= study.LevelCountA; ++a)
+            TabControl1->AppendTab(FromCp932(NameAt(study.LevelNamesA, a)));
+        TabControl1->Select(0);
+
+        // Without subjects the grid keeps its one row, the names of B.
+        StringGrid1->SetColCount(GridExtent(study.LevelCountB, 1));
+        StringGrid1->SetRowCount(GridExtent(study.SubjectCount, 1));
+        StringGrid1->setFont(widgets::CellFont(widgets::Face::Gothic, 16));
+
+        widgets::StringGridModel& cells = StringGrid1->Cells();
+        const int cols = cells.ColCount(), rows = cells.RowCount();
+        for (int b = 1; b < cols; ++b) cells.CellRef(b, 0) = NameAt(study.LevelNamesB, b);
+        const std::string ordinal = widgets::ToCp932(QStringLiteral(u"番目"));
+        for (int s = 1; s < rows; ++s) cells.CellRef(0, s) = std::to_string(s) + ordinal;
+        cells.CellsChanged(0, 0, cols - 1, rows - 1);
+        LoadGrid(study, TabControl1->currentIndex() + 1, cells);
+        study.CurrentTabLevel = 1;
+
+        StringGrid1->SelectCell(1, 1);
+    });
+}
+
+void TCalcForm::TabControl1Change() {
+    Run([this] {
+        WriteBack(store_.CurrentTabLevel);
+        store_.CurrentTabLevel = SelectedLevel();
+        LoadGrid(store_, store_.CurrentTabLevel, StringGrid1->Cells());
+    });
+}
+
+void TCalcForm::SaveButtonClick() {
+    Run([this] {
+        SaveDialog1.title = QStringLiteral(u"ファイル名");
+        const auto chosen = seams_.dialogs->Save(this, SaveDialog1.title, SaveDialog1.fileName);
+        if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is written
+        SaveDialog1.fileName = *chosen;
+        // The file is created first, so a name that cannot be created leaves
+        // the store as it was.
+        WriteDataFile(store_, widgets::FilePath(*chosen), [this] { WriteBack(SelectedLevel()); });
+    });
+}
+
+void TCalcForm::CalcButtonClick() {
+    Run([this] {
+        WriteBack(SelectedLevel());
+        const auto outcome =
+            RunCalculation(store_, decimalSeparator_, [this]() -> std::optional<std::string> {
+                OpenDialog1.title = QStringLiteral(u"計算結果の出力用ファイル");
+                OpenDialog1.fileName.clear();
+                const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
+                if (!chosen || chosen->isEmpty()) return std::nullopt;
+                return widgets::FilePath(*chosen);
+            });
+        if (outcome == CalculationOutcome::Written) ExitButton->setFocus();
+    });
+}
+
+void TCalcForm::PButtonClick() {
+    Run([this] {
+        WriteBack(SelectedLevel());
+        if (seams_.printer == nullptr) throw PrinterError(messages::NoDefaultPrinter());
+        seams_.printer->Print(store_);
+    });
+}
+
+void TCalcForm::ExitButtonClick() {
+    if (closed_) return;
+    closed_ = true;
+    ReleaseStudy(store_);
+    // Closing the owner, the design window and main window, ends the program.
+    if (QWidget* owner = parentWidget())
+        owner->close();
+    else
+        close();
+}
+
+void TCalcForm::closeEvent(QCloseEvent* event) {
+    ExitButtonClick();
+    event->accept();
+}
+
+}  // namespace morvane

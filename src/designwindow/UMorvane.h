@@ -1,0 +1,54 @@
+#pragma once
+// UMorvane: the design window, the program's first and main window. The user
+// names the levels of A and B in two grids and gives N; OK starts a new study
+// and Load reads one from a data file, and either hands over to the data window.
+
+#include <QWidget>
+#include <functional>
+
+#include "store/StudyStore.h"
+#include "ui_UMorvane.h"
+#include "widgets/DialogState.h"
+#include "widgets/Seams.h"
+
+namespace morvane {
+
+class TForm1 : public QWidget, public Ui::TForm1 {
+    Q_OBJECT
+
+public:
+    // Creation runs FormCreate.
+    TForm1(StudyStore& store, const widgets::Seams& seams, char decimalSeparator, QWidget* parent = nullptr);
+
+    void ExitButtonClick();
+    void FormCreate();
+    void AddAButtonClick();
+    void AddBButtonClick();
+    void DelAButtonClick();
+    void DelBButtonClick();
+    void GOButtonClick();
+    void ReadButtonClick();
+
+    widgets::DialogState OpenDialog1;
+
+signals:
+    // The window has closed: the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Hides this window and opens the data window on the filled store.
+    void HandOver();
+    void Run(const std::function<void()>& command);
+
+    StudyStore& store_;
+    widgets::Seams seams_;
+    char decimalSeparator_;
+};
+
+// The design window of the run.
+extern TForm1* Form1;
+
+}  // namespace morvane

@@ -1,0 +1,60 @@
+#include "widgets/CellDelegate.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "widgets/StringGrid.h"
+#include "widgets/StringGridModel.h"
+
+namespace morvane::widgets {
+
+CellDelegate::CellDelegate(StringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                    const QModelIndex& index) const {
+    auto* editor = new QLineEdit(parent);
+    editor->setFrame(false);
+    editor->setObjectName(QStringLiteral("CellEditor"));
+    const QPersistentModelIndex cell(index);
+    connect(editor, &QLineEdit::textEdited, this, [this, cell](const QString& text) {
+        if (!cell.isValid()) return;
+        committing_ = true;
+        const_cast<QAbstractItemModel*>(cell.model())->setData(cell, text, Qt::EditRole);
+        committing_ = false;
+    });
+    return editor;
+}
+
+void CellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    if (committing_) return;
+    auto* line = static_cast<QLineEdit*>(editor);
+    line->setText(index.data(Qt::EditRole).toString());
+    line->selectAll();
+}
+
+void CellDelegate::setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const {}
+
+void CellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (StringGridModel::IsFixed(index.column(), index.row())) {
+        // Headings: enabled text on the button face, like the frame of the grid.
+        option->state |= QStyle::State_Enabled;
+        option->backgroundBrush = option->palette.button();
+        option->palette.setCurrentColorGroup(QPalette::Active);
+    }
+}
+
+bool CellDelegate::eventFilter(QObject* object, QEvent* event) {
+    // The tab key leaves the grid for the next control, as it does from any
+    // other control; it does not walk the cells.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            grid_->FocusNeighbour(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
+
+}  // namespace morvane::widgets

@@ -1,0 +1,36 @@
+#pragma once
+// Draws and edits the cells of a StringGrid. The editor is a line edit that
+// hands its text to the cell on every change, so a command run while a cell is
+// being typed into sees what is on screen; a cell whose editor was only opened
+// keeps its bytes.
+
+#include <QStyledItemDelegate>
+
+namespace morvane::widgets {
+
+class StringGrid;
+
+class CellDelegate final : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    explicit CellDelegate(StringGrid* grid);
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    // The cell already holds the editor's text.
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+    bool eventFilter(QObject* object, QEvent* event) override;
+
+private:
+    StringGrid* grid_;
+    // Set while the editor's own change is being stored, so that the cell's
+    // change notice does not reset the editor under the user's cursor.
+    mutable bool committing_ = false;
+};
+
+}  // namespace morvane::widgets

@@ -1,0 +1,30 @@
+#include "widgets/Commands.h"
+
+#include <new>
+
+#include "runtime/Errors.h"
+#include "runtime/Messages.h"
+#include "widgets/Text.h"
+
+namespace morvane::widgets {
+
+QString MessageText(const Error& error) {
+    return FromCp932(messages::WithFullStop(error.message()));
+}
+
+bool RunCommand(MessageBoxes& messages, QWidget* parent, const std::function<void()>& command) {
+    try {
+        command();
+        return true;
+    } catch (const Error& error) {
+        messages.ShowError(parent, MessageText(error));
+    } catch (const std::bad_alloc&) {
+        messages.ShowError(parent, MessageText(OutOfMemoryError()));
+    } catch (const std::exception& error) {
+        // Not one of the program's own errors: its text as the library gave it.
+        messages.ShowError(parent, QString::fromUtf8(error.what()));
+    }
+    return false;
+}
+
+}  // namespace morvane::widgets

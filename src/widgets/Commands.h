@@ -1,0 +1,23 @@
+#pragma once
+// The edge of every window command: a failure ends the command and is shown to
+// the user in the error message box; nothing is swallowed.
+
+#include <QString>
+#include <functional>
+
+#include "widgets/Seams.h"
+
+namespace morvane {
+class Error;
+}
+
+namespace morvane::widgets {
+
+// The text the message box shows for `error`: its message with the full-stop rule.
+QString MessageText(const Error& error);
+
+// Runs `command`; an exception it raises ends it and its message is shown
+// through `messages`. Returns whether the command ran to its end.
+bool RunCommand(MessageBoxes& messages, QWidget* parent, const std::function<void()>& command);
+
+}  // namespace morvane::widgets

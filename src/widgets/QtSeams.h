@@ -1,0 +1,21 @@
+#pragma once
+// The seams as the user meets them: Qt's file dialogs and message box.
+
+#include "widgets/Seams.h"
+
+namespace morvane::widgets {
+
+// Non-native dialogs that accept any name, existing or not, with no filter,
+// no default suffix and no question before a file is replaced.
+class QtFileDialogs final : public FileDialogs {
+public:
+    std::optional<QString> Open(QWidget* parent, const QString& title, const QString& fileName) override;
+    std::optional<QString> Save(QWidget* parent, const QString& title, const QString& fileName) override;
+};
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void ShowError(QWidget* parent, const QString& text) override;
+};
+
+}  // namespace morvane::widgets

@@ -1,0 +1,349 @@
+// The data entry window driven as the user drives it: creation, tabs, typing,
+// Save, Calculate, Print and Close, with the dialogs and messages of the seams.
+
+#include <QCloseEvent>
+#include <QTest>
+#include <memory>
+
+#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/WriteBack.h"
+#include "runtime/Messages.h"
+#include "store/DataFile.h"
+#include "store/MemoryBudget.h"
+#include "support/FakeSeams.h"
+#include "support/TempDir.h"
+#include "support/WindowDriving.h"
+
+using namespace morvane;
+using morvane::testing::ReadBytes;
+using morvane::testing::Sjis;
+using morvane::testing::WriteBytes;
+
+namespace {
+
+// Data file lines joined with CR LF.
+std::string Lines(std::initializer_list<std::string> lines) {
+    std::string bytes;
+    for (const auto& line : lines) bytes += line + "\r\n";
+    return bytes;
+}
+
+// N = 2, three levels of A (x, y, z), two of B; level 1 with blanks around
+// its texts, level 2 with bytes that are not code page 932 and a trailing tab.
+const std::string kThreeLevels = Lines({"2", "3", "2", "x", "y", "z", "b1", "b2",
+                                        // a1: b1 for s1, s2; then b2
+                                        " 1 ", "2", "3", "\t4",
+                                        // a2
+                                        "\x82\xFF", "6\t", "7", "8",
+                                        // a3
+                                        "9", "10", "11", "12"});
+
+// An owner that records that it was closed.
+class Owner : public QWidget {
+public:
+    int closes = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        ++closes;
+        event->accept();
+    }
+};
+
+}  // namespace
+
+class DataWindowTest : public QObject {
+    Q_OBJECT
+
+    testing::TempDir dir_;
+    testing::FakeSeams seams_;
+    StudyStore store_;
+    Owner owner_;
+    std::unique_ptr<TCalcForm> form_;
+
+    void Load(const std::string& bytes) {
+        WriteBytes(dir_.File("study.dat"), bytes);
+        LoadStudyFile(store_, dir_.File("study.dat"));
+    }
+    TCalcForm* Open() {
+        form_ = std::make_unique<TCalcForm>(&owner_, store_, seams_.Seams(), '.');
+        return form_.get();
+    }
+    TCalcForm* OpenShown() {
+        Open();
+        if (!testing::ShowActive(form_.get())) return nullptr;
+        return form_.get();
+    }
+    widgets::StringGridModel& Cells() { return form_->StringGrid1->Cells(); }
+
+private slots:
+    void init() {
+        seams_.dialogs = {};
+        seams_.messages.Clear();
+        seams_.printer = {};
+        store_ = {};
+        owner_.closes = 0;
+    }
+    void cleanup() { form_.reset(); }
+
+    void CreationShowsTheFirstLevelWithItsHeadings() {
+        Load(kThreeLevels);
+        TCalcForm* form = OpenShown();
+        QVERIFY(form != nullptr);
+        QCOMPARE(form->windowTitle(), QStringLiteral("CalcForm"));
+        QCOMPARE(form->TabControl1->count(), 3);
+        QCOMPARE(form->TabControl1->tabText(0), QStringLiteral("x"));
+        QCOMPARE(form->TabControl1->tabText(2), QStringLiteral("z"));
+        QCOMPARE(form->TabControl1->currentIndex(), 0);
+        QCOMPARE(store_.CurrentTabLevel, 1);
+        QCOMPARE(store_.CellValue.Extent0(), 3);
+        QCOMPARE(store_.CellValue.Extent2(), 3);
+
+        QCOMPARE(form->StringGrid1->ColCount(), 3);
+        QCOMPARE(form->StringGrid1->RowCount(), 3);
+        QCOMPARE(Cells().Cell(0, 0), std::string());
+        QCOMPARE(Cells().Cell(2, 0), std::string("b2"));
+        QCOMPARE(Cells().Cell(0, 1), Sjis("1番目"));
+        QCOMPARE(Cells().Cell(0, 2), Sjis("2番目"));
+        // Level 1 goes in as stored, untrimmed, and nothing was written back.
+        QCOMPARE(Cells().Cell(1, 1), std::string(" 1 "));
+        QCOMPARE(Cells().Cell(2, 2), std::string("\t4"));
+        QCOMPARE(store_.CellText(1, 1, 1), std::string(" 1 "));
+        QCOMPARE(form->StringGrid1->Col(), 1);
+        QCOMPARE(form->StringGrid1->Row(), 1);
+        // The first control in the tab order has the focus; no editor is open.
+        QCOMPARE(QApplication::focusWidget(), form->ExitButton);
+        QVERIFY(testing::CellEditor(form->StringGrid1) == nullptr);
+        QVERIFY(seams_.messages.Shown().isEmpty());
+
+        // One level of A: one tab, captioned with its name, not "a1".
+        form_.reset();
+        Load(Lines({"1", "1", "1", Sjis("第一"), "b", "5"}));
+        Open();
+        QCOMPARE(form_->TabControl1->count(), 1);
+        QCOMPARE(form_->TabControl1->tabText(0), QStringLiteral(u"第一"));
+    }
+
+    void TabChangeStoresTheShownLevelTrimmedAndShowsTheNewOne() {
+        Load(kThreeLevels);
+        TCalcForm* form = OpenShown();
+        QVERIFY(form != nullptr);
+        const std::string level2Before = store_.CellText(1, 2, 1);
+
+        testing::ClickTab(form->TabControl1, 2);
+        QCOMPARE(store_.CurrentTabLevel, 3);
+        QCOMPARE(store_.CellText(1, 1, 1), std::string("1"));
+        QCOMPARE(store_.CellText(2, 1, 2), std::string("4"));
+        QCOMPARE(Cells().Cell(1, 1), std::string("9"));
+        QCOMPARE(Cells().Cell(0, 2), Sjis("2番目"));
+
+        testing::TypeInCell(form->StringGrid1, 1, 1, QStringLiteral(u" 7　 "));
+        testing::TypeInCell(form->StringGrid1, 2, 2, QStringLiteral("  "));
+        QCOMPARE(Cells().Cell(1, 1), Sjis(" 7　 "));
+        testing::ClickTab(form->TabControl1, 0);
+        QCOMPARE(store_.CurrentTabLevel, 1);
+        // Trimmed of bytes up to 0x20 only: the full-width space stays.
+        QCOMPARE(store_.CellText(1, 3, 1), Sjis("7　"));
+        QCOMPARE(store_.CellText(2, 3, 2), std::string());
+        QCOMPARE(Cells().Cell(1, 1), std::string("1"));
+        QCOMPARE(Cells().Cell(2, 2), std::string("4"));
+        QCOMPARE(Cells().Cell(1, 0), std::string("b1"));
+        // The level never shown keeps its bytes as loaded.
+        QCOMPARE(store_.CellText(1, 2, 1), level2Before);
+        QCOMPARE(store_.CellText(2, 2, 1), std::string("6\t"));
+
+        // The editor holds the new level's text, nothing carried over.
+        form->StringGrid1->setFocus();
+        QLineEdit* editor = testing::CellEditor(form->StringGrid1);
+        QVERIFY(editor != nullptr);
+        QCOMPARE(form->StringGrid1->Row(), 2);
+        QCOMPARE(editor->text(), QStringLiteral("4"));
+        // Selecting a tab from code runs no handler.
+        form->TabControl1->Select(1);
+        QCOMPARE(store_.CurrentTabLevel, 1);
+    }
+
+    void SaveWritesTheShownLevelTrimmedAndTheRestAsStored() {
+        Load(kThreeLevels);
+        TCalcForm* form = OpenShown();
+        QVERIFY(form != nullptr);
+        testing::TypeInCell(form->StringGrid1, 2, 1, QStringLiteral(" 3.5 "));
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("saved.dat")));
+        form->SaveButton->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(ReadBytes(dir_.File("saved.dat")),
+                 Lines({"2",   "3", "2",        "x",   "y", "z", "b1", "b2", "1",  "2",
+                        "3.5", "4", "\x82\xFF", "6\t", "7", "8", "9",  "10", "11", "12"}));
+        QCOMPARE(seams_.dialogs.Calls().at(0).kind, QStringLiteral("save"));
+        QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"ファイル名"));
+        QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
+        // The grid still shows what was typed.
+        QCOMPARE(Cells().Cell(2, 1), std::string(" 3.5 "));
+
+        // The next Save offers the name confirmed last; a cancel writes nothing.
+        WriteBytes(dir_.File("saved.dat"), "kept");
+        seams_.dialogs.Cancel();
+        form->SaveButton->click();
+        QCOMPARE(seams_.dialogs.Calls().at(1).fileName, QString::fromStdString(dir_.File("saved.dat")));
+        QCOMPARE(ReadBytes(dir_.File("saved.dat")), std::string("kept"));
+        QVERIFY(seams_.messages.Shown().isEmpty());
+    }
+
+    void SaveThatCannotCreateTheFileLeavesTheStore() {
+        Load(kThreeLevels);
+        TCalcForm* form = OpenShown();
+        QVERIFY(form != nullptr);
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("missing/saved.dat")));
+        form->SaveButton->click();
+        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"不正なファイル名です.")});
+        QCOMPARE(store_.CellText(1, 1, 1), std::string(" 1 "));
+        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("missing"))));
+    }
+
+    void CalculateWritesTheResultsFileOfTheWorkedExample() {
+        LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
+        TCalcForm* form = OpenShown();
+        QVERIFY(form != nullptr);
+        form->StringGrid1->setFocus();
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
+        form->CalcButton->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(ReadBytes(dir_.File("results.txt")),
+                 ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
+        QCOMPARE(seams_.dialogs.Calls().at(0).kind, QStringLiteral("open"));
+        QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"計算結果の出力用ファイル"));
+        QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
+        QCOMPARE(QApplication::focusWidget(), form->ExitButton);
+
+        // Every run starts with an empty name; a cancel writes nothing and
+        // leaves the focus, after the scores were written back and parsed.
+        form->StringGrid1->setFocus();
+        testing::TypeInCell(form->StringGrid1, 1, 1, QStringLiteral(" 30 "));
+        seams_.dialogs.Cancel();
+        form->CalcButton->click();
+        QCOMPARE(seams_.dialogs.Calls().at(1).fileName, QString());
+        QCOMPARE(store_.CellText(1, 1, 1), std::string("30"));
+        QCOMPARE(store_.CellValue(1, 1, 1), 30.0L);
+        QCOMPARE(ReadBytes(dir_.File("results.txt")),
+                 ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
+        QVERIFY(QApplication::focusWidget() != form->ExitButton);
+        QVERIFY(seams_.messages.Shown().isEmpty());
+    }
+
+    void ABadScoreStopsCalculateBeforeTheDialog() {
+        LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
+        TCalcForm* form = OpenShown();
+        QVERIFY(form != nullptr);
+        testing::TypeInCell(form->StringGrid1, 2, 3, QStringLiteral(" 12 3 "));
+        form->CalcButton->click();
+        QCOMPARE(seams_.messages.Shown(),
+                 QStringList{QStringLiteral(u"'12 3' は浮動小数点数ではありません.")});
+        QVERIFY(seams_.dialogs.Calls().empty());
+
+        // An empty cell in a level not shown is reported as it is stored.
+        seams_.messages.Clear();
+        testing::TypeInCell(form->StringGrid1, 2, 3, QStringLiteral("6"));
+        store_.CellText(2, 2, 1).clear();
+        form->CalcButton->click();
+        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'' は浮動小数点数ではありません.")});
+    }
+
+    void NoSubjectsShowsNoSubjectRowsAndStaysInsideTheStore() {
+        for (const char* n : {"0", "-1"}) {
+            Load(Lines({n, "1", "2", "a", "b1", "b2"}));
+            TCalcForm* form = OpenShown();
+            QVERIFY(form != nullptr);
+            QCOMPARE(form->StringGrid1->RowCount(), 1);
+            QCOMPARE(Cells().Cell(2, 0), std::string("b2"));
+            QCOMPARE(form->StringGrid1->Row(), -1);
+            seams_.dialogs.Choose(QString::fromStdString(dir_.File("none.dat")));
+            form->SaveButton->click();
+            QCOMPARE(ReadBytes(dir_.File("none.dat")), Lines({n, "1", "2", "a", "b1", "b2"}));
+            seams_.dialogs.Choose(QString::fromStdString(dir_.File("none.txt")));
+            form->CalcButton->click();
+            QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"不正な浮動小数点数演算命令.")});
+            if (std::string(n) == "0") QCOMPARE(ReadBytes(dir_.File("none.txt")), std::string());
+            seams_.messages.Clear();
+            form_.reset();
+        }
+    }
+
+    void PrintWritesBackThenPrintsEveryLevel() {
+        Load(kThreeLevels);
+        TCalcForm* form = OpenShown();
+        QVERIFY(form != nullptr);
+        form->PButton->click();
+        QCOMPARE(seams_.printer.jobs, 1);
+        QCOMPARE(seams_.printer.printedTexts.at(0), std::string("1"));
+        QCOMPARE(seams_.printer.printedTexts.at(4), std::string("\x82\xFF"));
+        seams_.printer.failure = messages::PrintingInProgress();
+        form->PButton->click();
+        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"現在印刷中です.")});
+
+        // Without a printer behind the seam there is no default printer.
+        seams_.messages.Clear();
+        widgets::Seams noPrinter = seams_.Seams();
+        noPrinter.printer = nullptr;
+        form_ = std::make_unique<TCalcForm>(&owner_, store_, noPrinter, '.');
+        form_->PButton->click();
+        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"デフォルト プリンタが存在しません.")});
+    }
+
+    void CloseReleasesTheStoreAndClosesTheOwner() {
+        for (bool byFrame : {false, true}) {
+            Load(kThreeLevels);
+            TCalcForm* form = OpenShown();
+            QVERIFY(form != nullptr);
+            if (byFrame)
+                form->close();
+            else
+                form->ExitButton->click();
+            QCOMPARE(owner_.closes, 1);
+            QVERIFY(store_.CellText.Empty());
+            QVERIFY(store_.CellValue.Empty());
+            QVERIFY(store_.LevelNamesA.empty());
+            QVERIFY(store_.LevelNamesB.empty());
+            QVERIFY(store_.ColumnTotals.empty());
+            QVERIFY(seams_.messages.Shown().isEmpty());
+            form_.reset();
+            owner_.closes = 0;
+        }
+    }
+
+    void AFailureInCreationIsShownAndCreationGoesOn() {
+        LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
+        const auto budget = MemoryBudget();
+        SetMemoryBudget(64);
+        Open();
+        SetMemoryBudget(budget);
+        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"メモリが足りません.")});
+        QVERIFY(form_ != nullptr);
+        QCOMPARE(form_->TabControl1->count(), 1);
+        QCOMPARE(form_->TabControl1->tabText(0), QStringLiteral("a1"));
+        QCOMPARE(form_->StringGrid1->RowCount(), 0);
+        // The commands stay inside the grid and the store: the unsized values
+        // are sized by Calculate, and the stored scores give the report.
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
+        form_->CalcButton->click();
+        QCOMPARE(seams_.messages.Shown().size(), 1);
+        QCOMPARE(ReadBytes(dir_.File("results.txt")),
+                 ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
+    }
+
+    void TrimRemovesOnlySingleByteBlanksAtTheEnds() {
+        const struct {
+            std::string text, trimmed;
+        } rows[] = {
+            {" \t12.5\r\n ", "12.5"},
+            {"\x01\x1F x y \x20", "x y"},
+            {Sjis("　12　"), Sjis("　12　")},
+            {"\x81\x40 ", "\x81\x40"},
+            {"   ", ""},
+            {"\x7F", "\x7F"},
+        };
+        for (const auto& row : rows) QCOMPARE(std::string(TrimBlanks(row.text)), row.trimmed);
+    }
+};
+
+QTEST_MAIN(DataWindowTest)
+#include "DataWindowTest.moc"

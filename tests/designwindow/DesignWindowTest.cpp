@@ -1,0 +1,271 @@
+// The design window driven as the user drives it: the level grids, N, OK and
+// Load, and the hand-over to the data window.
+
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+#include "datawindow/UMorvaneCalc.h"
+#include "designwindow/UMorvane.h"
+#include "support/FakeSeams.h"
+#include "support/TempDir.h"
+#include "support/WindowDriving.h"
+
+using namespace morvane;
+using morvane::testing::Sjis;
+
+namespace {
+
+std::vector<std::string> Names(const widgets::StringGrid* grid) {
+    std::vector<std::string> names;
+    for (int k = 1; k < grid->RowCount(); ++k) names.push_back(grid->Cells().Cell(1, k));
+    return names;
+}
+
+std::vector<std::string> Headings(const widgets::StringGrid* grid) {
+    std::vector<std::string> headings;
+    for (int k = 1; k < grid->RowCount(); ++k) headings.push_back(grid->Cells().Cell(0, k));
+    return headings;
+}
+
+}  // namespace
+
+class DesignWindowTest : public QObject {
+    Q_OBJECT
+
+    testing::TempDir dir_;
+    testing::FakeSeams seams_;
+    StudyStore store_;
+    std::unique_ptr<TForm1> form_;
+
+    TForm1* OpenShown() {
+        form_ = std::make_unique<TForm1>(store_, seams_.Seams(), '.');
+        return testing::ShowActive(form_.get()) ? form_.get() : nullptr;
+    }
+
+    // Levels x, y, z in the grid, typed as the user would after two Adds.
+    void ThreeLevels(widgets::StringGrid* grid, QPushButton* add) {
+        add->click();
+        add->click();
+        testing::TypeInCell(grid, 1, 1, "x");
+        testing::TypeInCell(grid, 1, 2, "y");
+        testing::TypeInCell(grid, 1, 3, "z");
+    }
+
+private slots:
+    void init() {
+        seams_.dialogs = {};
+        seams_.messages.Clear();
+        store_ = {};
+    }
+    void cleanup() {
+        form_.reset();
+        CalcForm = nullptr;
+    }
+
+    void StartsWithOneUnnamedLevelOfEachAndNOfOne() {
+        TForm1* form = OpenShown();
+        QVERIFY(form != nullptr);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Form1"));
+        QCOMPARE(form->Label2->text(), QStringLiteral(u"被験者内要因Ａ"));
+        QCOMPARE(form->GOButton->text(), QStringLiteral(u"ＯＫ"));
+        QCOMPARE(form->NEdit->text(), QStringLiteral("1"));
+        QCOMPARE(QApplication::focusWidget(), form->GOButton);
+        for (auto* grid : {form->StringGridA, form->StringGridB}) {
+            const bool a = grid == form->StringGridA;
+            QCOMPARE(grid->ColCount(), 2);
+            QCOMPARE(grid->RowCount(), 2);
+            QCOMPARE(grid->ColWidth(0), 64);
+            QCOMPARE(grid->ColWidth(1), 96);
+            QCOMPARE(grid->Cells().Cell(0, 0), Sjis(a ? "要因Ａ" : "要因Ｂ"));
+            QCOMPARE(grid->Cells().Cell(1, 0), Sjis("ラベル"));
+            QCOMPARE(grid->Cells().Cell(0, 1), std::string(a ? "a1 ==>" : "b1 ==>"));
+            QCOMPARE(grid->Cells().Cell(1, 1), std::string());
+            QCOMPARE(grid->Row(), 1);
+            QCOMPARE(grid->Col(), 1);
+        }
+    }
+
+    void AddAndDeleteMoveTheLevelsAroundTheSelectedOne() {
+        const struct {
+            const char* name;
+            bool add;
+            int selected;
+            std::vector<std::string> names;
+            int currentAfter;
+        } rows[] = {
+            {"add after the first", true, 1, {"x", " ", "y", "z"}, 1},
+            {"add after the second", true, 2, {"x", "y", " ", "z"}, 2},
+            {"add after the last", true, 3, {"x", "y", "z", " "}, 3},
+            {"delete the first", false, 1, {"y", "z"}, 1},
+            {"delete the middle", false, 2, {"x", "z"}, 2},
+            {"delete the last", false, 3, {"x", "y"}, 2},
+        };
+        for (const auto& row : rows) {
+            for (const char letter : {'a', 'b'}) {
+                TForm1* form = OpenShown();
+                QVERIFY(form != nullptr);
+                auto* grid = letter == 'a' ? form->StringGridA : form->StringGridB;
+                ThreeLevels(grid, letter == 'a' ? form->AddAButton : form->AddBButton);
+                grid->SelectCell(1, row.selected);
+                if (row.add)
+                    (letter == 'a' ? form->AddAButton : form->AddBButton)->click();
+                else
+                    (letter == 'a' ? form->DelAButton : form->DelBButton)->click();
+                QVERIFY2(Names(grid) == row.names, row.name);
+                std::vector<std::string> headings;
+                for (std::size_t k = 1; k <= row.names.size(); ++k)
+                    headings.push_back(letter + std::to_string(k) + " ==>");
+                QVERIFY2(Headings(grid) == headings, row.name);
+                QCOMPARE(grid->Row(), row.currentAfter);
+            }
+        }
+    }
+
+    void TheLastLevelIsNeverDeleted() {
+        TForm1* form = OpenShown();
+        QVERIFY(form != nullptr);
+        testing::TypeInCell(form->StringGridA, 1, 1, "only");
+        form->DelAButton->click();
+        form->DelAButton->click();
+        QCOMPARE(Names(form->StringGridA), std::vector<std::string>{"only"});
+        QCOMPARE(Headings(form->StringGridA), std::vector<std::string>{"a1 ==>"});
+    }
+
+    void OkAtOnceStartsTheSmallestStudyAndHandsOver() {
+        TForm1* form = OpenShown();
+        QVERIFY(form != nullptr);
+        form->GOButton->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(store_.LevelCountA, 1);
+        QCOMPARE(store_.LevelCountB, 1);
+        QCOMPARE(store_.SubjectCount, 1);
+        QCOMPARE(store_.LevelNamesA, (NameArray{"", ""}));
+        QCOMPARE(store_.LevelNamesB, (NameArray{"", ""}));
+        QCOMPARE(store_.CellText.Extent0(), 2);
+        QCOMPARE(store_.CellText.Extent1(), 2);
+        QCOMPARE(store_.CellText.Extent2(), 2);
+        QCOMPARE(store_.CellText(1, 1, 1), std::string());
+
+        QVERIFY(!form->isVisible());
+        QVERIFY(CalcForm != nullptr);
+        QCOMPARE(CalcForm->parentWidget(), form);
+        QVERIFY(CalcForm->isWindow());
+        QVERIFY(CalcForm->isVisible());
+        QCOMPARE(CalcForm->TabControl1->tabText(0), QString());
+    }
+
+    void TwoAddsOnAFreshGridGiveLevelsNamedByOneSpace() {
+        TForm1* form = OpenShown();
+        QVERIFY(form != nullptr);
+        form->AddAButton->click();
+        form->AddAButton->click();
+        testing::TypeInCell(form->StringGridB, 1, 1, QStringLiteral(u" 第一😀 "));
+        form->GOButton->click();
+        QCOMPARE(store_.LevelNamesA, (NameArray{"", "", " ", " "}));
+        // Names are stored untrimmed, as code page 932 bytes.
+        QCOMPARE(store_.LevelNamesB, (NameArray{"", Sjis(" 第一? ")}));
+        QCOMPARE(CalcForm->TabControl1->count(), 3);
+    }
+
+    void NIsConvertedOrRefusedWithTheText() {
+        const struct {
+            QString text;
+            QString message;  // empty: accepted
+            std::int32_t subjects;
+        } rows[] = {
+            {QStringLiteral(" 5"), {}, 5},
+            {QStringLiteral("$10"), {}, 16},
+            {QStringLiteral("0"), {}, 0},
+            {QStringLiteral("5 "), QStringLiteral(u"'5 ' は整数ではありません."), 0},
+            {QString(), QStringLiteral(u"'' は整数ではありません."), 0},
+            {QStringLiteral(u"５"), QStringLiteral(u"'５' は整数ではありません."), 0},
+            {QStringLiteral("-5"), QStringLiteral(u"範囲チェックエラー."), -5},
+        };
+        for (const auto& row : rows) {
+            init();
+            TForm1* form = OpenShown();
+            QVERIFY(form != nullptr);
+            form->AddBButton->click();
+            testing::TypeInCell(form->StringGridA, 1, 1, "p");
+            form->NEdit->setFocus();
+            form->NEdit->selectAll();
+            if (row.text.isEmpty())
+                QTest::keyClick(form->NEdit, Qt::Key_Delete);
+            else
+                testing::TypeText(form->NEdit, row.text);
+            QCOMPARE(form->NEdit->text(), row.text);
+            form->GOButton->click();
+            QCOMPARE(store_.LevelCountA, 1);
+            QCOMPARE(store_.LevelCountB, 2);
+            QCOMPARE(store_.SubjectCount, row.subjects);
+            if (row.message.isEmpty()) {
+                QVERIFY2(seams_.messages.Shown().isEmpty(), qPrintable(row.text));
+                QVERIFY(!form->isVisible());
+                QCOMPARE(CalcForm->StringGrid1->RowCount(), std::max(row.subjects + 1, 1));
+            } else {
+                QCOMPARE(seams_.messages.Shown(), QStringList{row.message});
+                QVERIFY(form->isVisible());
+                QCOMPARE(form->findChildren<TCalcForm*>().size(), 0);
+                QCOMPARE(form->NEdit->text(), row.text);
+            }
+            if (row.subjects == -5) QCOMPARE(store_.LevelNamesA, (NameArray{"", "p"}));
+            cleanup();
+        }
+    }
+
+    void LoadReadsTheFileAndHandsOver() {
+        TForm1* form = OpenShown();
+        QVERIFY(form != nullptr);
+        testing::TypeInCell(form->StringGridA, 1, 1, "typed");
+        testing::WriteBytes(dir_.File("s.dat"), "1\r\n2\r\n1\r\nL1\r\nL2\r\nB\r\n3\r\n4\r\n");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("s.dat")));
+        form->ReadButton->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"入力データファイル"));
+        QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
+        QCOMPARE(store_.LevelNamesA, (NameArray{"", "L1", "L2"}));
+        QVERIFY(!form->isVisible());
+        QCOMPARE(CalcForm->TabControl1->tabText(1), QStringLiteral("L2"));
+        QCOMPARE(CalcForm->StringGrid1->Cells().Cell(1, 1), std::string("3"));
+        // The design window's own grids keep what was typed.
+        QCOMPARE(form->StringGridA->Cells().Cell(1, 1), std::string("typed"));
+    }
+
+    void LoadFailuresKeepTheDesignWindow() {
+        TForm1* form = OpenShown();
+        QVERIFY(form != nullptr);
+        // A cancel ends the command silently.
+        seams_.dialogs.Cancel();
+        form->ReadButton->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("missing.dat")));
+        form->ReadButton->click();
+        testing::WriteBytes(dir_.File("none.dat"), "3\r\n0\r\n2\r\nb1\r\nb2\r\n");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("none.dat")));
+        form->ReadButton->click();
+        QCOMPARE(seams_.messages.Shown(), QStringList({QStringLiteral(u"ファイルが見つかりません."),
+                                                       QStringLiteral(u"要因の水準数が 1 未満です.")}));
+        QCOMPARE(seams_.dialogs.Calls().at(2).fileName, QString::fromStdString(dir_.File("missing.dat")));
+        QVERIFY(form->isVisible());
+        QVERIFY(CalcForm == nullptr);
+
+        // The window is still usable.
+        form->GOButton->click();
+        QVERIFY(CalcForm != nullptr);
+        QCOMPARE(store_.LevelCountA, 1);
+    }
+
+    void CloseEndsTheProgram() {
+        TForm1* form = OpenShown();
+        QVERIFY(form != nullptr);
+        QSignalSpy closed(form, &TForm1::closed);
+        form->ExitButton->click();
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!form->isVisible());
+    }
+};
+
+QTEST_MAIN(DesignWindowTest)
+#include "DesignWindowTest.moc"

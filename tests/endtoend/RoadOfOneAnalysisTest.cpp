@@ -1,0 +1,85 @@
+// The program from its start to its end, as the user goes the road of one
+// analysis: name the levels, set N, OK, type the scores of both levels of A,
+// Calculate, Close. The run is the real one (the design window as main window,
+// the event loop), with the dialogs and messages answered by test doubles.
+
+#include <QTest>
+#include <QTimer>
+
+#include "datawindow/UMorvaneCalc.h"
+#include "designwindow/Program.h"
+#include "designwindow/UMorvane.h"
+#include "support/FakeSeams.h"
+#include "support/TempDir.h"
+#include "support/WindowDriving.h"
+
+using namespace morvane;
+
+class RoadOfOneAnalysisTest : public QObject {
+    Q_OBJECT
+
+    // Goes the road inside the running program; returns whether every step
+    // could be taken (the checks themselves are the test's).
+    static bool Drive(testing::FakeSeams& seams, const std::string& results) {
+        if (Form1 == nullptr || !testing::ShowActive(Form1)) return false;
+        Form1->AddAButton->click();
+        testing::TypeInCell(Form1->StringGridA, 1, 1, "a1");
+        testing::TypeInCell(Form1->StringGridA, 1, 2, "a2");
+        Form1->AddBButton->click();
+        testing::TypeInCell(Form1->StringGridB, 1, 1, "b1");
+        testing::TypeInCell(Form1->StringGridB, 1, 2, "b2");
+        Form1->NEdit->setFocus();
+        Form1->NEdit->selectAll();
+        testing::TypeText(Form1->NEdit, "3");
+        QTest::mouseClick(Form1->GOButton, Qt::LeftButton);
+
+        if (CalcForm == nullptr || !testing::ShowActive(CalcForm)) return false;
+        const char* scores[2][3][2] = {{{"3", "5"}, {"2", "4"}, {"4", "6"}},
+                                       {{"4", "8"}, {"3", "7"}, {"6", "9"}}};
+        for (int a = 0; a < 2; ++a) {
+            if (a == 1) testing::ClickTab(CalcForm->TabControl1, 1);
+            for (int s = 0; s < 3; ++s)
+                for (int b = 0; b < 2; ++b)
+                    testing::TypeInCell(CalcForm->StringGrid1, b + 1, s + 1, scores[a][s][b]);
+        }
+        seams.dialogs.Choose(QString::fromStdString(results));
+        QTest::mouseClick(CalcForm->CalcButton, Qt::LeftButton);
+        if (QApplication::focusWidget() != CalcForm->ExitButton) return false;
+        QTest::mouseClick(CalcForm->ExitButton, Qt::LeftButton);
+        return true;
+    }
+
+private slots:
+    void NamesScoresCalculateAndClose() {
+        testing::TempDir dir;
+        testing::FakeSeams seams;
+        StudyStore store;
+        const std::string results = dir.File("results.txt");
+        bool drove = false;
+        QTimer::singleShot(0, [&] { drove = Drive(seams, results); });
+        // Should the road be blocked, the design window is closed so the run ends.
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, [] {
+            if (Form1 != nullptr) Form1->close();
+        });
+        watchdog.start(30000);
+
+        const int status = RunPMorvane(*qApp, store, seams.Seams(), '.');
+
+        QVERIFY(drove);
+        QVERIFY(watchdog.isActive());
+        QCOMPARE(status, 0);
+        QVERIFY(seams.messages.Shown().isEmpty());
+        QCOMPARE(testing::ReadBytes(results),
+                 testing::ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
+        // Both windows are gone and the store released.
+        QVERIFY(Form1 == nullptr);
+        QVERIFY(store.CellText.Empty());
+        QVERIFY(store.LevelNamesA.empty());
+        QCOMPARE(QApplication::topLevelWidgets().size(), 0);
+    }
+};
+
+QTEST_MAIN(RoadOfOneAnalysisTest)
+#include "RoadOfOneAnalysisTest.moc"

@@ -1,0 +1,103 @@
+#pragma once
+// Test doubles of the windows' seams: file dialogs that give queued answers, a
+// message box that records what it would show, and a printer that records
+// what it was asked to print.
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "runtime/Errors.h"
+#include "store/StudyStore.h"
+#include "widgets/Seams.h"
+
+namespace morvane::testing {
+
+class QueuedDialogs final : public widgets::FileDialogs {
+public:
+    struct Call {
+        QString kind;  // "open" or "save"
+        QString title;
+        QString fileName;  // the name the dialog started with
+    };
+
+    // The next dialog returns `path`.
+    void Choose(const QString& path) { answers_.push_back({false, path}); }
+    // The next dialog is cancelled.
+    void Cancel() { answers_.push_back({true, {}}); }
+
+    std::optional<QString> Open(QWidget*, const QString& title, const QString& fileName) override {
+        return Answer("open", title, fileName);
+    }
+    std::optional<QString> Save(QWidget*, const QString& title, const QString& fileName) override {
+        return Answer("save", title, fileName);
+    }
+
+    const std::vector<Call>& Calls() const { return calls_; }
+    std::size_t Pending() const { return answers_.size(); }
+    // A dialog ran with no answer queued (it was cancelled).
+    bool Unexpected() const { return unexpected_; }
+
+private:
+    std::optional<QString> Answer(const char* kind, const QString& title, const QString& fileName) {
+        calls_.push_back({QString::fromLatin1(kind), title, fileName});
+        if (answers_.empty()) {
+            unexpected_ = true;
+            return std::nullopt;
+        }
+        const Reply reply = answers_.front();
+        answers_.pop_front();
+        if (reply.cancelled) return std::nullopt;
+        return reply.path;
+    }
+
+    struct Reply {
+        bool cancelled;
+        QString path;
+    };
+    std::deque<Reply> answers_;
+    std::vector<Call> calls_;
+    bool unexpected_ = false;
+};
+
+class RecordedMessages final : public widgets::MessageBoxes {
+public:
+    void ShowError(QWidget*, const QString& text) override { shown_.append(text); }
+    const QStringList& Shown() const { return shown_; }
+    void Clear() { shown_.clear(); }
+
+private:
+    QStringList shown_;
+};
+
+class FakePrinter final : public widgets::ListingPrinter {
+public:
+    void Print(const StudyStore& store) override {
+        ++jobs;
+        printedTexts.clear();
+        for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
+            for (std::int32_t s = 1; s <= store.SubjectCount; ++s)
+                for (std::int32_t b = 1; b <= store.LevelCountB; ++b)
+                    printedTexts.push_back(store.CellText(s, a, b));
+        if (!failure.empty()) throw PrinterError(failure);
+    }
+
+    int jobs = 0;
+    std::vector<std::string> printedTexts;  // every score text, level of A outermost
+    std::string failure;                    // when set, Print throws it (code page 932)
+};
+
+// All three, ready to hand to a window.
+struct FakeSeams {
+    QueuedDialogs dialogs;
+    RecordedMessages messages;
+    FakePrinter printer;
+
+    widgets::Seams Seams() { return {&dialogs, &messages, &printer}; }
+};
+
+}  // namespace morvane::testing
