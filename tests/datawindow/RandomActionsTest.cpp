@@ -44,12 +44,14 @@ private:
 // What the user types: numbers with and without blanks, texts that are not
 // numbers (full-width digits, a comma, an inner space), a full-width space
 // that trimming keeps, and "" for a cell cleared with Backspace.
-const char* const kTyped[] = {"12", " 3.5 ", "-4e1", "0.25", " 100 ", "7", "1,5", "  ",
-                              "",   "7　",   "１２", "x",    "2 3",   "9",  "60", "1e-3"};
+const char* const kTyped[] = {"12", " 3.5 ", "-4e1", "0.25", " 100 ", "7", "9", "60", "1e-3", "  3",
+                              "1,5", "  ", "", "7　", "１２", "x", "2 3"};
+constexpr int kTypedNumbers = 10;  // the first ten are numbers with either separator; "1,5" with a comma only
 
 // What a loaded file may hold besides numbers: blanks a write-back trims, bytes
 // that are not code page 932, a tab.
-const char* const kLoaded[] = {"5", " 6 ", "8", "\t9", "10", "\x82\xFF", "11", "4.5"};
+const char* const kLoaded[] = {"5", " 6 ", "8", "10", "11", "4.5", "\t9", "\x82\xFF"};
+constexpr int kLoadedNumbers = 6;
 
 // The model: the texts of the store, the level shown and the grid's working copy.
 struct Model {
@@ -118,7 +120,8 @@ class RandomActionsTest : public QObject {
         for (int a = 1; a <= m.na; ++a) m.namesA.push_back("a" + std::to_string(a));
         for (int b = 1; b <= m.nb; ++b) m.namesB.push_back("b" + std::to_string(b));
         for (int i = 0; i < m.n * m.na * m.nb; ++i)
-            m.texts.push_back(kLoaded[random.Between(0, static_cast<int>(std::size(kLoaded)) - 1)]);
+            m.texts.push_back(kLoaded[random.OneIn(12) ? random.Between(0, static_cast<int>(std::size(kLoaded)) - 1)
+                                                       : random.Between(0, kLoadedNumbers - 1)]);
         m.values.assign(m.texts.size(), 0.0L);
         testing::WriteBytes(dir_.File("start.dat"), properties::WriteModel(m.Study()));
         store_ = {};
@@ -134,7 +137,8 @@ class RandomActionsTest : public QObject {
 
     void Type(Random& random) {
         const int s = random.Between(1, model_.n), b = random.Between(1, model_.nb);
-        const char* utf8 = kTyped[random.Between(0, static_cast<int>(std::size(kTyped)) - 1)];
+        const char* utf8 = kTyped[random.OneIn(4) ? random.Between(0, static_cast<int>(std::size(kTyped)) - 1)
+                                                  : random.Between(0, kTypedNumbers - 1)];
         const QRect cell = form_->StringGrid1->visualRect(form_->StringGrid1->Cells().index(s, b));
         QTest::mouseClick(form_->StringGrid1->viewport(), Qt::LeftButton, {}, cell.center());
         QLineEdit* editor = testing::CellEditor(form_->StringGrid1);
