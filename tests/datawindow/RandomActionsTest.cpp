@@ -46,7 +46,7 @@ private:
 // that trimming keeps, and "" for a cell cleared with Backspace.
 const char* const kTyped[] = {"12", " 3.5 ", "-4e1", "0.25", " 100 ", "7", "9", "60", "1e-3", "  3",
                               "1,5", "  ", "", "7　", "１２", "x", "2 3"};
-constexpr int kTypedNumbers = 10;  // the first ten are numbers with either separator; "1,5" with a comma only
+constexpr int kTypedNumbers = 10;  // the first ten are numbers with the full stop as separator
 
 // What a loaded file may hold besides numbers: blanks a write-back trims, bytes
 // that are not code page 932, a tab.
