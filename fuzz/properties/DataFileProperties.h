@@ -16,6 +16,11 @@ struct StudyStore;
 
 namespace morvane::properties {
 
+// The store's memory budget under fuzzing: small enough that a huge count fails
+// with "メモリが足りません" at once instead of sizing arrays the size of the
+// machine (and that each input runs fast), large enough for 2048 score texts.
+inline constexpr std::uint64_t kFuzzMemoryBudget = 1 << 16;
+
 // Runs every check on `bytes` with the store's memory budget set to
 // `memoryBudget` for the time of the check. Returns the outcome of ReadDataFile.
 ReadOutcome CheckDataFileBytes(std::string_view bytes, std::uint64_t memoryBudget);
