@@ -21,7 +21,8 @@ std::optional<std::int32_t> CountValue(std::string_view run) {
         std::string_view digits = run.substr(prefix.size());
         std::uint32_t pattern = 0;
         auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), pattern, 16);
-        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
+            return std::nullopt;
         return static_cast<std::int32_t>(pattern);
     }
     if (run.empty() || run.front() < '0' || run.front() > '9') return std::nullopt;
@@ -77,19 +78,25 @@ constexpr long double kTextElementSize = sizeof(std::string);
 
 const char* OutcomeName(ReadOutcome outcome) {
     switch (outcome) {
-    case ReadOutcome::Read: return "read";
-    case ReadOutcome::NotANumber: return "not a number (106)";
-    case ReadOutcome::RangeCheck: return "range check";
-    case ReadOutcome::OutOfMemory: return "out of memory";
-    case ReadOutcome::TooFewLevels: return "too few levels";
+        case ReadOutcome::Read:
+            return "read";
+        case ReadOutcome::NotANumber:
+            return "not a number (106)";
+        case ReadOutcome::RangeCheck:
+            return "range check";
+        case ReadOutcome::OutOfMemory:
+            return "out of memory";
+        case ReadOutcome::TooFewLevels:
+            return "too few levels";
     }
     return "?";
 }
 
 const std::string& ModelStudy::Score(std::int32_t s, std::int32_t a, std::int32_t b) const {
-    auto index = (static_cast<std::size_t>(a - 1) * static_cast<std::size_t>(nb) + static_cast<std::size_t>(b - 1)) *
-                     static_cast<std::size_t>(n) +
-                 static_cast<std::size_t>(s - 1);
+    auto index =
+        (static_cast<std::size_t>(a - 1) * static_cast<std::size_t>(nb) + static_cast<std::size_t>(b - 1)) *
+            static_cast<std::size_t>(n) +
+        static_cast<std::size_t>(s - 1);
     return scores.at(index);
 }
 

@@ -74,8 +74,10 @@ void RequireStoreMatches(const StudyStore& store, const ModelStudy& model) {
     if (model.countsRead >= 3) Require(store.LevelCountB == model.nb, "nb differs");
     if (model.outcome != ReadOutcome::Read) return;
 
-    Require(store.LevelNamesA.size() == static_cast<std::size_t>(std::int64_t{model.na} + 1), "size of LevelNamesA");
-    Require(store.LevelNamesB.size() == static_cast<std::size_t>(std::int64_t{model.nb} + 1), "size of LevelNamesB");
+    Require(store.LevelNamesA.size() == static_cast<std::size_t>(std::int64_t{model.na} + 1),
+            "size of LevelNamesA");
+    Require(store.LevelNamesB.size() == static_cast<std::size_t>(std::int64_t{model.nb} + 1),
+            "size of LevelNamesB");
     Require(store.CellText.Extent0() == std::int64_t{model.n} + 1 &&
                 store.CellText.Extent1() == std::int64_t{model.na} + 1 &&
                 store.CellText.Extent2() == std::int64_t{model.nb} + 1,
@@ -84,13 +86,15 @@ void RequireStoreMatches(const StudyStore& store, const ModelStudy& model) {
         const std::string& name = store.LevelNamesA[static_cast<std::size_t>(a)];
         const std::string& expected = model.namesA[static_cast<std::size_t>(a - 1)];
         if (name != expected)
-            throw Violation("name of A" + std::to_string(a) + ": " + Quote(name) + ", expected " + Quote(expected));
+            throw Violation("name of A" + std::to_string(a) + ": " + Quote(name) + ", expected " +
+                            Quote(expected));
     }
     for (std::int32_t b = 1; b <= model.nb; ++b) {
         const std::string& name = store.LevelNamesB[static_cast<std::size_t>(b)];
         const std::string& expected = model.namesB[static_cast<std::size_t>(b - 1)];
         if (name != expected)
-            throw Violation("name of B" + std::to_string(b) + ": " + Quote(name) + ", expected " + Quote(expected));
+            throw Violation("name of B" + std::to_string(b) + ": " + Quote(name) + ", expected " +
+                            Quote(expected));
     }
     for (std::int32_t a = 1; a <= model.na; ++a)
         for (std::int32_t b = 1; b <= model.nb; ++b)
@@ -99,7 +103,8 @@ void RequireStoreMatches(const StudyStore& store, const ModelStudy& model) {
                 const std::string& expected = model.Score(s, a, b);
                 if (text != expected)
                     throw Violation("score [" + std::to_string(s) + "][" + std::to_string(a) + "][" +
-                                    std::to_string(b) + "]: " + Quote(text) + ", expected " + Quote(expected));
+                                    std::to_string(b) + "]: " + Quote(text) + ", expected " +
+                                    Quote(expected));
             }
 }
 

@@ -22,7 +22,9 @@ MemoryFile::MemoryFile() : fd_(memfd_create("morvane-property", MFD_CLOEXEC)) {
     path_ = "/proc/self/fd/" + std::to_string(fd_);
 }
 
-MemoryFile::~MemoryFile() { ::close(fd_); }
+MemoryFile::~MemoryFile() {
+    ::close(fd_);
+}
 
 void MemoryFile::Set(std::string_view bytes) {
     if (ftruncate(fd_, 0) != 0) Fail("ftruncate");

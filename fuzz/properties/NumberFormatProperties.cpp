@@ -27,7 +27,9 @@ std::string Hex(Extended value) {
     return text;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string TakeDigits(std::string_view text, std::size_t& i) {
     std::size_t start = i;
@@ -100,7 +102,8 @@ void CheckFormatGeneral(Extended value, int precision, char separator) {
     std::string digits;
     int exponent = 0;
     if (scientific) {
-        require(integer.size() == 1 && integer[0] != '0', "the scientific form does not start with one digit 1-9");
+        require(integer.size() == 1 && integer[0] != '0',
+                "the scientific form does not start with one digit 1-9");
         digits = integer + fraction;
         exponent = (exponentNegative ? -1 : 1) * std::atoi(exponentText.c_str()) + 1;
     } else if (integer == "0") {
@@ -114,7 +117,8 @@ void CheckFormatGeneral(Extended value, int precision, char separator) {
         if (!point) digits.erase(digits.find_last_not_of('0') + 1);  // zeros that fill the integer part
         exponent = static_cast<int>(integer.size());
     }
-    require(digits.size() <= static_cast<std::size_t>(precision), "more significant digits than the precision");
+    require(digits.size() <= static_cast<std::size_t>(precision),
+            "more significant digits than the precision");
     require(digits.back() != '0', "a trailing zero among the kept digits");
     require(scientific == !(exponent >= -3 && exponent <= precision), "the wrong notation for the exponent");
 
@@ -134,7 +138,8 @@ void CheckFormatGeneral(Extended value, int precision, char separator) {
 bool CheckFormatGeneralBytes(std::string_view bytes) {
     if (bytes.size() < 12) return false;
     std::uint64_t significand = 0;
-    for (int i = 7; i >= 0; --i) significand = significand << 8 | static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
+    for (int i = 7; i >= 0; --i)
+        significand = significand << 8 | static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
     const auto signAndExponent = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[8]) |
                                                             static_cast<unsigned char>(bytes[9]) << 8);
     if ((signAndExponent & 0x7FFF) == 0x7FFF) return false;

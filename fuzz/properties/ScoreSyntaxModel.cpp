@@ -8,42 +8,57 @@
 namespace morvane::properties {
 namespace {
 
-enum class State { Lead, Sign, Integer, Point, Fraction, ExponentMark, ExponentSign, Exponent, Trail, Reject };
+enum class State {
+    Lead,
+    Sign,
+    Integer,
+    Point,
+    Fraction,
+    ExponentMark,
+    ExponentSign,
+    Exponent,
+    Trail,
+    Reject
+};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // One step of the machine; `mantissaDigits` counts the digits of the mantissa.
 State Next(State state, char c, char separator, int mantissaDigits) {
     const bool digit = IsDigit(c), sign = c == '+' || c == '-', mark = c == 'e' || c == 'E', space = c == ' ';
     const bool point = c == separator;
     switch (state) {
-    case State::Lead:
-        if (space) return State::Lead;
-        if (sign) return State::Sign;
-        [[fallthrough]];
-    case State::Sign:
-        if (digit) return State::Integer;
-        if (point) return State::Point;
-        return State::Reject;
-    case State::Integer:
-        if (digit) return State::Integer;
-        if (point) return State::Point;
-        break;
-    case State::Point:
-    case State::Fraction:
-        if (digit) return State::Fraction;
-        if (mantissaDigits == 0) return State::Reject;
-        break;
-    case State::ExponentMark:
-        if (sign) return State::ExponentSign;
-        [[fallthrough]];
-    case State::ExponentSign:
-        return digit ? State::Exponent : State::Reject;
-    case State::Exponent:
-        if (digit) return State::Exponent;
-        return space ? State::Trail : State::Reject;
-    case State::Trail: return space ? State::Trail : State::Reject;
-    case State::Reject: return State::Reject;
+        case State::Lead:
+            if (space) return State::Lead;
+            if (sign) return State::Sign;
+            [[fallthrough]];
+        case State::Sign:
+            if (digit) return State::Integer;
+            if (point) return State::Point;
+            return State::Reject;
+        case State::Integer:
+            if (digit) return State::Integer;
+            if (point) return State::Point;
+            break;
+        case State::Point:
+        case State::Fraction:
+            if (digit) return State::Fraction;
+            if (mantissaDigits == 0) return State::Reject;
+            break;
+        case State::ExponentMark:
+            if (sign) return State::ExponentSign;
+            [[fallthrough]];
+        case State::ExponentSign:
+            return digit ? State::Exponent : State::Reject;
+        case State::Exponent:
+            if (digit) return State::Exponent;
+            return space ? State::Trail : State::Reject;
+        case State::Trail:
+            return space ? State::Trail : State::Reject;
+        case State::Reject:
+            return State::Reject;
     }
     // After a complete mantissa: an exponent, trailing spaces, or nothing else.
     if (mark) return State::ExponentMark;
@@ -53,12 +68,15 @@ State Next(State state, char c, char separator, int mantissaDigits) {
 
 bool Accepting(State state, int mantissaDigits) {
     switch (state) {
-    case State::Integer:
-    case State::Exponent:
-    case State::Trail: return true;
-    case State::Point:
-    case State::Fraction: return mantissaDigits > 0;
-    default: return false;
+        case State::Integer:
+        case State::Exponent:
+        case State::Trail:
+            return true;
+        case State::Point:
+        case State::Fraction:
+            return mantissaDigits > 0;
+        default:
+            return false;
     }
 }
 

@@ -19,7 +19,9 @@ std::string Hex(Extended value) {
     return text;
 }
 
-bool SameValue(Extended x, Extended y) { return x == y && std::signbit(x) == std::signbit(y); }
+bool SameValue(Extended x, Extended y) {
+    return x == y && std::signbit(x) == std::signbit(y);
+}
 
 }  // namespace
 

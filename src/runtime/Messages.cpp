@@ -40,14 +40,15 @@ std::string NotAnInteger(std::string_view textCp932) {
 }
 
 std::string InOut(int code) {
-    static const std::string fileNotFound = Cp932FromUtf8("ファイルが見つかりません");
-    static const std::string pathNotFound = Cp932FromUtf8("不正なファイル名です");
-    static const std::string tooManyOpenFiles = Cp932FromUtf8("オープンしたファイルが多すぎます");
-    static const std::string accessDenied = Cp932FromUtf8("ファイルへのアクセスが拒否されました");
-    static const std::string readBeyondEnd = Cp932FromUtf8("ファイルの末尾以降を読み込みました");
-    static const std::string diskFull = Cp932FromUtf8("ディスクがいっぱいです");
-    static const std::string invalidNumber = Cp932FromUtf8("入力値が数値ではありません");
-    static const std::string other = Cp932FromUtf8("I/O エラー (");
+    using Text = const std::string;
+    static Text fileNotFound = Cp932FromUtf8("ファイルが見つかりません");
+    static Text pathNotFound = Cp932FromUtf8("不正なファイル名です");
+    static Text tooManyOpenFiles = Cp932FromUtf8("オープンしたファイルが多すぎます");
+    static Text accessDenied = Cp932FromUtf8("ファイルへのアクセスが拒否されました");
+    static Text readBeyondEnd = Cp932FromUtf8("ファイルの末尾以降を読み込みました");
+    static Text diskFull = Cp932FromUtf8("ディスクがいっぱいです");
+    static Text invalidNumber = Cp932FromUtf8("入力値が数値ではありません");
+    static Text other = Cp932FromUtf8("I/O エラー (");
     switch (code) {
     case 2: return fileNotFound;
     case 3: return pathNotFound;
@@ -74,8 +75,8 @@ namespace {
 // which would have to load the converter's module and could fail for the very
 // reason being reported: too many open files, too little memory.
 [[maybe_unused]] const bool kConvertedAtStart = [] {
-    for (auto message : {&RangeCheck, &OutOfMemory, &InvalidOperation, &ZeroDivide, &Overflow, &NoDefaultPrinter,
-                         &PrinterNotValid, &PrintingInProgress, &TooFewLevels})
+    for (auto message : {&RangeCheck, &OutOfMemory, &InvalidOperation, &ZeroDivide, &Overflow,
+                         &NoDefaultPrinter, &PrinterNotValid, &PrintingInProgress, &TooFewLevels})
         message();
     NotAFloat({});
     NotAnInteger({});

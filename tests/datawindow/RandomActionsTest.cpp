@@ -44,8 +44,8 @@ private:
 // What the user types: numbers with and without blanks, texts that are not
 // numbers (full-width digits, a comma, an inner space), a full-width space
 // that trimming keeps, and "" for a cell cleared with Backspace.
-const char* const kTyped[] = {"12", " 3.5 ", "-4e1", "0.25", " 100 ", "7", "9", "60", "1e-3", "  3",
-                              "1,5", "  ", "", "7　", "１２", "x", "2 3"};
+const char* const kTyped[] = {"12",  " 3.5 ", "-4e1", "0.25", " 100 ", "7",    "9", "60", "1e-3",
+                              "  3", "1,5",   "  ",   "",     "7　",   "１２", "x", "2 3"};
 constexpr int kTypedNumbers = 10;  // the first ten are numbers with the full stop as separator
 
 // What a loaded file may hold besides numbers: blanks a write-back trims, bytes
@@ -57,10 +57,10 @@ constexpr int kLoadedNumbers = 6;
 struct Model {
     int n = 0, na = 0, nb = 0;
     std::vector<std::string> namesA, namesB;
-    std::vector<std::string> texts;   // [a][b][s] in file order
-    std::vector<Extended> values;     // CellValue in the same order
-    int shown = 1;                    // the level of A in the grid
-    std::vector<std::string> grid;    // [s][b] of the shown level
+    std::vector<std::string> texts;  // [a][b][s] in file order
+    std::vector<Extended> values;    // CellValue in the same order
+    int shown = 1;                   // the level of A in the grid
+    std::vector<std::string> grid;   // [s][b] of the shown level
 
     std::string& Text(int s, int a, int b) { return texts[Index(s, a, b)]; }
     Extended& Value(int s, int a, int b) { return values[Index(s, a, b)]; }
@@ -120,8 +120,9 @@ class RandomActionsTest : public QObject {
         for (int a = 1; a <= m.na; ++a) m.namesA.push_back("a" + std::to_string(a));
         for (int b = 1; b <= m.nb; ++b) m.namesB.push_back("b" + std::to_string(b));
         for (int i = 0; i < m.n * m.na * m.nb; ++i)
-            m.texts.push_back(kLoaded[random.OneIn(12) ? random.Between(0, static_cast<int>(std::size(kLoaded)) - 1)
-                                                       : random.Between(0, kLoadedNumbers - 1)]);
+            m.texts.push_back(
+                kLoaded[random.OneIn(12) ? random.Between(0, static_cast<int>(std::size(kLoaded)) - 1)
+                                         : random.Between(0, kLoadedNumbers - 1)]);
         m.values.assign(m.texts.size(), 0.0L);
         testing::WriteBytes(dir_.File("start.dat"), properties::WriteModel(m.Study()));
         store_ = {};
@@ -163,23 +164,23 @@ class RandomActionsTest : public QObject {
         ++commands_;
         QFile::remove(Path("saved.dat"));
         switch (random.Between(0, 3)) {
-        case 0:
-            seams_.dialogs.Cancel();
-            ++cancels_;
-            form_->SaveButton->click();
-            QVERIFY(!QFile::exists(Path("saved.dat")));
-            return;
-        case 1:
-            seams_.dialogs.Choose(Path("missing/saved.dat"));
-            ++failures_;
-            form_->SaveButton->click();
-            QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"不正なファイル名です.")});
-            return;  // not created: nothing written back
-        default:
-            seams_.dialogs.Choose(Path("saved.dat"));
-            form_->SaveButton->click();
-            model_.WriteBack();
-            QCOMPARE(ReadBytes(dir_.File("saved.dat")), properties::WriteModel(model_.Study()));
+            case 0:
+                seams_.dialogs.Cancel();
+                ++cancels_;
+                form_->SaveButton->click();
+                QVERIFY(!QFile::exists(Path("saved.dat")));
+                return;
+            case 1:
+                seams_.dialogs.Choose(Path("missing/saved.dat"));
+                ++failures_;
+                form_->SaveButton->click();
+                QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"不正なファイル名です.")});
+                return;  // not created: nothing written back
+            default:
+                seams_.dialogs.Choose(Path("saved.dat"));
+                form_->SaveButton->click();
+                model_.WriteBack();
+                QCOMPARE(ReadBytes(dir_.File("saved.dat")), properties::WriteModel(model_.Study()));
         }
     }
 
@@ -216,7 +217,8 @@ class RandomActionsTest : public QObject {
             testing::TempDir oracle;
             StudyStore copy = model_.Store();
             try {
-                RunCalculation(copy, separator_, [&] { return std::optional<std::string>(oracle.File("r")); });
+                RunCalculation(copy, separator_,
+                               [&] { return std::optional<std::string>(oracle.File("r")); });
             } catch (const Error& error) {
                 expectedMessage = widgets::MessageText(error);
             }
@@ -250,8 +252,8 @@ class RandomActionsTest : public QObject {
 
     // The store, the tab and the grid against the model.
     void Check(int sequence, int step) {
-        const QByteArray where = QByteArray("sequence ") + QByteArray::number(sequence) + " step " +
-                                 QByteArray::number(step);
+        const QByteArray where =
+            QByteArray("sequence ") + QByteArray::number(sequence) + " step " + QByteArray::number(step);
         QVERIFY2(store_.CurrentTabLevel == model_.shown, where);
         QVERIFY2(form_->TabControl1->currentIndex() + 1 == model_.shown, where);
         for (int a = 1; a <= model_.na; ++a)
@@ -259,7 +261,8 @@ class RandomActionsTest : public QObject {
                 for (int s = 1; s <= model_.n; ++s) {
                     QVERIFY2(store_.CellText(s, a, b) == model_.Text(s, a, b), where + " text");
                     const Extended value = store_.CellValue(s, a, b), expected = model_.Value(s, a, b);
-                    QVERIFY2(value == expected && std::signbit(value) == std::signbit(expected), where + " value");
+                    QVERIFY2(value == expected && std::signbit(value) == std::signbit(expected),
+                             where + " value");
                 }
         for (int s = 1; s <= model_.n; ++s)
             for (int b = 1; b <= model_.nb; ++b)
@@ -301,9 +304,10 @@ private slots:
             QVERIFY(store_.LevelNamesA.empty());
             form_.reset();
         }
-        std::printf("[ stats ] %d sequences, %d actions, %d commands (%d cancelled, %d failing to create their "
-                    "file), %d results files\n",
-                    kSequences, actions_, commands_, cancels_, failures_, written_);
+        std::printf(
+            "[ stats ] %d sequences, %d actions, %d commands (%d cancelled, %d failing to create their "
+            "file), %d results files\n",
+            kSequences, actions_, commands_, cancels_, failures_, written_);
     }
 };
 

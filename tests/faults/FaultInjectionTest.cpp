@@ -67,7 +67,9 @@ StudyStore StudyOfSize(std::size_t bytes) {
     store.CellText(1, 1, 1) = "7";
     return store;
 }
-std::string FileOfSize(std::size_t bytes) { return "1\r\n1\r\n1\r\n" + std::string(bytes - 17, 'n') + "\r\nb\r\n7\r\n"; }
+std::string FileOfSize(std::size_t bytes) {
+    return "1\r\n1\r\n1\r\n" + std::string(bytes - 17, 'n') + "\r\nb\r\n7\r\n";
+}
 
 // A study of 300 subjects whose results file is about 20 KB.
 std::string LargeStudyFile() {
@@ -87,11 +89,11 @@ std::string ResultsOf(const std::string& dataFile) {
 
 // The store in a line, to show that a failed command left it as it was.
 std::string Summary(const StudyStore& store) {
-    std::string summary = std::to_string(store.SubjectCount) + "/" + std::to_string(store.LevelCountA) + "/" +
-                          std::to_string(store.LevelCountB) + " names " + std::to_string(store.LevelNamesA.size()) +
-                          "+" + std::to_string(store.LevelNamesB.size()) + " cells " +
-                          std::to_string(store.CellText.Extent0()) + "x" + std::to_string(store.CellText.Extent1()) +
-                          "x" + std::to_string(store.CellText.Extent2());
+    std::string summary =
+        std::to_string(store.SubjectCount) + "/" + std::to_string(store.LevelCountA) + "/" +
+        std::to_string(store.LevelCountB) + " names " + std::to_string(store.LevelNamesA.size()) + "+" +
+        std::to_string(store.LevelNamesB.size()) + " cells " + std::to_string(store.CellText.Extent0()) +
+        "x" + std::to_string(store.CellText.Extent1()) + "x" + std::to_string(store.CellText.Extent2());
     if (store.LevelNamesA.size() > 1) summary += " A1 '" + store.LevelNamesA[1].substr(0, 8) + "'";
     if (!store.CellText.Empty() && store.CellText.Extent0() > 1 && store.CellText.Extent1() > 1 &&
         store.CellText.Extent2() > 1)
@@ -198,13 +200,14 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
 
         bool wroteBack = false;
         outcome = Outcome([&] { WriteDataFile(StudyOfSize(8193), over, [&] { wroteBack = true; }); });
-        report += "8193 bytes: " + outcome + (wroteBack ? " after the write-back, " : " before the write-back, ") +
+        report += "8193 bytes: " + outcome +
+                  (wroteBack ? " after the write-back, " : " before the write-back, ") +
                   Written(over, FileOfSize(8193)) + "\n";
         fs::remove(over);
 
         ChildResult r = RunMorvane({"copy", big, tool});
-        report += "tool: exit " + std::to_string(r.exitCode) + ", " + r.err + "  " + Written(tool, FileOfSize(20000)) +
-                  "\n";
+        report += "tool: exit " + std::to_string(r.exitCode) + ", " + r.err + "  " +
+                  Written(tool, FileOfSize(20000)) + "\n";
         fs::remove(tool);
 
         const std::string results = disk + "/results.txt";
@@ -224,8 +227,9 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
             return report + "remount read-only refused";
         wroteBack = false;
         outcome = Outcome([&] { WriteDataFile(WorkedExample(), over, [&] { wroteBack = true; }); });
-        report += "read-only: " + outcome + (wroteBack ? " after the write-back, " : " before the write-back, ") +
-                  Written(over, "") + "\n";
+        report += "read-only: " + outcome +
+                  (wroteBack ? " after the write-back, " : " before the write-back, ") + Written(over, "") +
+                  "\n";
         return report;
     });
     if (child.out.starts_with("skip:")) GTEST_SKIP() << child.out;
@@ -294,10 +298,8 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
         std::vector<std::string> args;
         rlim_t limit;
     } rows[] = {
-        {{"copy", huge, out}, 256 << 20},
-        {{"sums", huge}, 256 << 20},
-        {{"copy", tight, out}, 256 << 20},
-        {{"copy", line, out}, 64 << 20},
+        {{"copy", huge, out}, 256 << 20},     {{"sums", huge}, 256 << 20},
+        {{"copy", tight, out}, 256 << 20},    {{"copy", line, out}, 64 << 20},
         {{"report", values, out}, 192 << 20},
     };
     for (const auto& row : rows) {
@@ -320,10 +322,11 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
         return report;
     });
     EXPECT_EQ(child.exitCode, 0) << Describe(child);
-    EXPECT_EQ(child.out,
-              "メモリが足りません: 100000000/2/2 names 3+3 cells 0x0x0 A1 ''\n"
-              "メモリが足りません: 1/1874999/1 names 1875000+2 cells 0x0x0 A1 ''\n"
-              "メモリが足りません: 1/1/1 names 2+2 cells 2x2x2 A1 'nnnnnnnn' cell ''\n");  // read up to the failure
+    EXPECT_EQ(
+        child.out,
+        "メモリが足りません: 100000000/2/2 names 3+3 cells 0x0x0 A1 ''\n"
+        "メモリが足りません: 1/1874999/1 names 1875000+2 cells 0x0x0 A1 ''\n"
+        "メモリが足りません: 1/1/1 names 2+2 cells 2x2x2 A1 'nnnnnnnn' cell ''\n");  // read up to the failure
 }
 
 // A limit on the file size and a pipe that nobody reads: the write stops with

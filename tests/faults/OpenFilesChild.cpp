@@ -87,9 +87,12 @@ int main(int argc, char** argv) {
               Written(copy, worked) + "\n";
     StudyStore calculated = WorkedExample();
     const std::string results = folder + "/results.txt";
-    outcome = Outcome([&] { RunCalculation(calculated, '.', [&] { return std::optional<std::string>(results); }); });
-    report += "results: " + outcome + (calculated.CellValue(2, 2, 2) == 13 ? ", scores parsed, " : ", not parsed, ") +
-              (calculated.ColumnTotals.empty() ? "nothing computed, " : "computed, ") + Written(results, "") + "\n";
+    outcome = Outcome(
+        [&] { RunCalculation(calculated, '.', [&] { return std::optional<std::string>(results); }); });
+    report += "results: " + outcome +
+              (calculated.CellValue(2, 2, 2) == 13 ? ", scores parsed, " : ", not parsed, ") +
+              (calculated.ColumnTotals.empty() ? "nothing computed, " : "computed, ") + Written(results, "") +
+              "\n";
 
     SetOpenFiles(static_cast<rlim_t>(lowest) + 1);
     for (const char* name : {"nan.dat", "range.dat", "huge.dat", "missing.dat", "nolevels.dat"}) {

@@ -96,7 +96,8 @@ TEST(CorpusReplay, TheModelReadingsAgreeWithKnownFiles) {
 
     EXPECT_EQ(properties::NormalisedScore("  -0012,50E-007 ", ','), "-0012.50e-7");
     EXPECT_EQ(properties::NormalisedScore(".5e0004999", '.'), "0.5e4999");
-    for (const char* text : {"", " ", ".", "-.", "1e", "1e+", ".e1", "1 .5", "1e5000", "1.5,", "+-1", "1e1.5"})
+    for (const char* text :
+         {"", " ", ".", "-.", "1e", "1e+", ".e1", "1 .5", "1e5000", "1.5,", "+-1", "1e1.5"})
         EXPECT_EQ(properties::NormalisedScore(text, '.'), std::nullopt) << text;
     EXPECT_EQ(properties::ReferenceScore("1e4933", '.'), std::nullopt);
 }

@@ -52,11 +52,15 @@ int Cases(int base) {
 // Any bytes but CR and LF: empty texts, single spaces, Shift-JIS pairs, 0x1A and,
 // one time in `longOneIn`, a text long enough to cross the reader's 64 KiB buffer.
 std::string RandomText(Random& random, int longOneIn) {
-    if (random.OneIn(longOneIn)) return std::string(static_cast<std::size_t>(random.Between(65000, 140000)), 'L');
+    if (random.OneIn(longOneIn))
+        return std::string(static_cast<std::size_t>(random.Between(65000, 140000)), 'L');
     switch (random.Between(0, 7)) {
-    case 0: return "";
-    case 1: return " ";
-    default: break;
+        case 0:
+            return "";
+        case 1:
+            return " ";
+        default:
+            break;
     }
     std::string text(static_cast<std::size_t>(random.Between(1, 24)), ' ');
     for (char& c : text) {
@@ -81,7 +85,8 @@ ModelStudy RandomStudy(Random& random) {
     for (std::int32_t b = 1; b <= study.nb; ++b) study.namesB.push_back(RandomText(random, 10));
     if (study.n > 0 && study.na > 0 && study.nb > 0)
         for (std::int64_t i = 0; i < std::int64_t{study.n} * study.na * study.nb; ++i)
-            study.scores.push_back(random.OneIn(20) ? RandomText(random, 500) : std::to_string(random.Between(0, 99)));
+            study.scores.push_back(random.OneIn(20) ? RandomText(random, 500)
+                                                    : std::to_string(random.Between(0, 99)));
     study.countsRead = 3;
     return study;
 }
@@ -144,12 +149,21 @@ TEST(RoundTrip, DamagedFilesReadLikeTheModel) {
         std::string bytes = properties::WriteModel(study);
         for (std::int64_t edits = random.Between(1, 4); edits > 0; --edits) {
             auto at = static_cast<std::size_t>(random.Between(0, static_cast<std::int64_t>(bytes.size())));
-            char c = random.OneIn(2) ? random.Pick({'\r', '\n', ' ', '-', '$', 'x', '0', '9', '\x1a'}) : random.Byte();
+            char c = random.OneIn(2) ? random.Pick({'\r', '\n', ' ', '-', '$', 'x', '0', '9', '\x1a'})
+                                     : random.Byte();
             switch (random.Between(0, 3)) {
-            case 0: bytes.resize(at); break;  // cut short, as by a truncation between runs
-            case 1: bytes.insert(at, 1, c); break;
-            case 2: if (at < bytes.size()) bytes[at] = c; break;
-            default: if (at < bytes.size()) bytes.erase(at, 1); break;
+                case 0:
+                    bytes.resize(at);
+                    break;  // cut short, as by a truncation between runs
+                case 1:
+                    bytes.insert(at, 1, c);
+                    break;
+                case 2:
+                    if (at < bytes.size()) bytes[at] = c;
+                    break;
+                default:
+                    if (at < bytes.size()) bytes.erase(at, 1);
+                    break;
             }
         }
         try {
@@ -228,9 +242,15 @@ TEST(RoundTrip, DamagedScoreTextsAgreeWithTheGrammar) {
         auto at = static_cast<std::size_t>(random.Between(0, static_cast<std::int64_t>(text.size())));
         char c = random.Pick({' ', '\t', '.', ',', '+', '-', 'e', 'E', '0', '5', 'x', '\x82'});
         switch (random.Between(0, 2)) {
-        case 0: text.insert(at, 1, c); break;
-        case 1: if (at < text.size()) text[at] = c; break;
-        default: if (at < text.size()) text.erase(at, 1); break;
+            case 0:
+                text.insert(at, 1, c);
+                break;
+            case 1:
+                if (at < text.size()) text[at] = c;
+                break;
+            default:
+                if (at < text.size()) text.erase(at, 1);
+                break;
         }
         try {
             if (properties::CheckScoreText(text, separator)) ++accepted;
@@ -251,33 +271,35 @@ TEST(RoundTrip, RandomValuesFormatByTheirDefinition) {
     for (int i = 0; i < kCases; ++i) {
         Extended value = 0;
         switch (random.Between(0, 3)) {
-        case 0: {  // any bit pattern of a finite value
-            std::string bytes(12, '\0');
-            for (char& c : bytes) c = random.Byte();
-            bytes[8] = '\0';  // never the exponent of an infinity or a not-a-number
-            bytes[10] = static_cast<char>(random.Pick({std::int64_t{6}, std::int64_t{8}, random.Between(0, 17)}));
-            try {
-                ASSERT_TRUE(properties::CheckFormatGeneralBytes(bytes));
-            } catch (const properties::Violation& violation) {
-                FAIL() << "case " << i << ": " << violation.what();
+            case 0: {  // any bit pattern of a finite value
+                std::string bytes(12, '\0');
+                for (char& c : bytes) c = random.Byte();
+                bytes[8] = '\0';  // never the exponent of an infinity or a not-a-number
+                bytes[10] =
+                    static_cast<char>(random.Pick({std::int64_t{6}, std::int64_t{8}, random.Between(0, 17)}));
+                try {
+                    ASSERT_TRUE(properties::CheckFormatGeneralBytes(bytes));
+                } catch (const properties::Violation& violation) {
+                    FAIL() << "case " << i << ": " << violation.what();
+                }
+                continue;
             }
-            continue;
-        }
-        case 1:  // a short decimal, often at a rounding tie of the kept digits
-            value = static_cast<Extended>(random.Between(1, 99999999)) *
-                    std::pow(10.0L, static_cast<Extended>(random.Between(-12, 12)));
-            break;
-        case 2:  // a mean of a few integer scores
-            value = static_cast<Extended>(random.Between(-100000, 100000)) /
-                    static_cast<Extended>(random.Between(1, 40));
-            break;
-        default:  // anywhere in the range
-            value = std::ldexp(static_cast<Extended>(random.Between(1, INT64_MAX)),
-                               static_cast<int>(random.Between(-16445, 16320)));
-            break;
+            case 1:  // a short decimal, often at a rounding tie of the kept digits
+                value = static_cast<Extended>(random.Between(1, 99999999)) *
+                        std::pow(10.0L, static_cast<Extended>(random.Between(-12, 12)));
+                break;
+            case 2:  // a mean of a few integer scores
+                value = static_cast<Extended>(random.Between(-100000, 100000)) /
+                        static_cast<Extended>(random.Between(1, 40));
+                break;
+            default:  // anywhere in the range
+                value = std::ldexp(static_cast<Extended>(random.Between(1, INT64_MAX)),
+                                   static_cast<int>(random.Between(-16445, 16320)));
+                break;
         }
         if (random.OneIn(2)) value = -value;
-        const int precision = static_cast<int>(random.Pick({std::int64_t{7}, std::int64_t{9}, random.Between(1, 18)}));
+        const int precision =
+            static_cast<int>(random.Pick({std::int64_t{7}, std::int64_t{9}, random.Between(1, 18)}));
         try {
             properties::CheckFormatGeneral(value, precision, random.OneIn(2) ? '.' : ',');
         } catch (const properties::Violation& violation) {
@@ -285,7 +307,8 @@ TEST(RoundTrip, RandomValuesFormatByTheirDefinition) {
         }
         if (std::abs(value) >= 1e9L || std::abs(value) < 1e-4L) ++scientific;
     }
-    std::printf("[ stats    ] %d values formatted, about %d of them in scientific notation\n", kCases, scientific);
+    std::printf("[ stats    ] %d values formatted, about %d of them in scientific notation\n", kCases,
+                scientific);
 }
 
 }  // namespace

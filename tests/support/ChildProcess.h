@@ -99,7 +99,8 @@ inline void SetSoftLimit(int resource, rlim_t value) {
     rlimit limit{};
     getrlimit(resource, &limit);
     limit.rlim_cur = value;
-    if (setrlimit(resource, &limit) != 0) throw std::runtime_error(std::string("setrlimit: ") + std::strerror(errno));
+    if (setrlimit(resource, &limit) != 0)
+        throw std::runtime_error(std::string("setrlimit: ") + std::strerror(errno));
 }
 
 // The bytes of address space the process has mapped now.

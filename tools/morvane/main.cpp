@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
         return 1;
     } catch (const std::bad_alloc&) {
         // An allocation outside the core's own checks: the same message, no abort.
-        std::fprintf(stderr, "morvane: %s\n", morvane::Utf8FromCp932(morvane::messages::OutOfMemory()).c_str());
+        std::fprintf(stderr, "morvane: %s\n",
+                     morvane::Utf8FromCp932(morvane::messages::OutOfMemory()).c_str());
         return 1;
     }
 }
