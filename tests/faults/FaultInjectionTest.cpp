@@ -31,13 +31,12 @@ using testing::TempDir;
 using testing::ToolOptions;
 using testing::WriteBytes;
 
-const std::string kExamples = MORVANE_EXAMPLES;
+const std::string kWorkedExample =
+    "2\r\n2\r\n2\r\npre\r\npost\r\neasy\r\nhard\r\n12\r\n14\r\n15\r\n18\r\n9\r\n10\r\n11\r\n13\r\n";
 
 ChildResult RunMorvane(const std::vector<std::string>& args, const ToolOptions& options = {}) {
     return RunProgram(MORVANE_TOOL, args, options);
 }
-const std::string kWorkedExample =
-    "2\r\n2\r\n2\r\npre\r\npost\r\neasy\r\nhard\r\n12\r\n14\r\n15\r\n18\r\n9\r\n10\r\n11\r\n13\r\n";
 
 // What a file operation ended with: "ok", or the error's message in UTF-8.
 std::string Outcome(const std::function<void()>& operation) {
