@@ -40,15 +40,24 @@ std::string NotAnInteger(std::string_view textCp932) {
 }
 
 std::string InOut(int code) {
+    using Text = const std::string;
+    static Text fileNotFound = Cp932FromUtf8("ファイルが見つかりません");
+    static Text pathNotFound = Cp932FromUtf8("不正なファイル名です");
+    static Text tooManyOpenFiles = Cp932FromUtf8("オープンしたファイルが多すぎます");
+    static Text accessDenied = Cp932FromUtf8("ファイルへのアクセスが拒否されました");
+    static Text readBeyondEnd = Cp932FromUtf8("ファイルの末尾以降を読み込みました");
+    static Text diskFull = Cp932FromUtf8("ディスクがいっぱいです");
+    static Text invalidNumber = Cp932FromUtf8("入力値が数値ではありません");
+    static Text other = Cp932FromUtf8("I/O エラー (");
     switch (code) {
-    case 2: return Cp932FromUtf8("ファイルが見つかりません");
-    case 3: return Cp932FromUtf8("不正なファイル名です");
-    case 4: return Cp932FromUtf8("オープンしたファイルが多すぎます");
-    case 5: return Cp932FromUtf8("ファイルへのアクセスが拒否されました");
-    case 100: return Cp932FromUtf8("ファイルの末尾以降を読み込みました");
-    case 101: return Cp932FromUtf8("ディスクがいっぱいです");
-    case 106: return Cp932FromUtf8("入力値が数値ではありません");
-    default: return Cp932FromUtf8("I/O エラー (") + std::to_string(code) + ")";
+    case 2: return fileNotFound;
+    case 3: return pathNotFound;
+    case 4: return tooManyOpenFiles;
+    case 5: return accessDenied;
+    case 100: return readBeyondEnd;
+    case 101: return diskFull;
+    case 106: return invalidNumber;
+    default: return other + std::to_string(code) + ")";
     }
 }
 
@@ -57,5 +66,25 @@ std::string WithFullStop(std::string_view messageCp932) {
     if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text.push_back('.');
     return text;
 }
+
+namespace {
+
+// Every message is converted while the program starts, with descriptors and
+// memory to spare, and the converter back to UTF-8 (with which the morvane tool
+// prints them) is opened then too. An error raised later needs no conversion,
+// which would have to load the converter's module and could fail for the very
+// reason being reported: too many open files, too little memory.
+[[maybe_unused]] const bool kConvertedAtStart = [] {
+    for (auto message : {&RangeCheck, &OutOfMemory, &InvalidOperation, &ZeroDivide, &Overflow,
+                         &NoDefaultPrinter, &PrinterNotValid, &PrintingInProgress, &TooFewLevels})
+        message();
+    NotAFloat({});
+    NotAnInteger({});
+    InOut(2);
+    Utf8FromCp932(OutOfMemory());
+    return true;
+}();
+
+}  // namespace
 
 }  // namespace morvane::messages

@@ -1,5 +1,7 @@
 #include "store/DataFile.h"
 
+#include <new>
+
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "runtime/TextReader.h"
@@ -9,6 +11,18 @@ namespace morvane {
 namespace {
 
 enum class LevelCheck { None, AtLeastOne };
+
+// Runs a file operation with every failed allocation (a line longer than the
+// memory left, say) turned into the out-of-memory error, which the commands
+// show, instead of a std::bad_alloc that would end the program.
+template <typename Operation>
+void WithOutOfMemoryError(Operation&& operation) {
+    try {
+        operation();
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
+    }
+}
 
 void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
     TextReader file(path);
@@ -31,10 +45,7 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
     file.Close();
 }
 
-}  // namespace
-
-void WriteDataFile(const StudyStore& store, const std::string& path,
-                   const std::function<void()>& afterCreate) {
+void WriteStudy(const StudyStore& store, const std::string& path, const std::function<void()>& afterCreate) {
     TextWriter file(path);
     if (afterCreate) afterCreate();
 
@@ -50,12 +61,19 @@ void WriteDataFile(const StudyStore& store, const std::string& path,
     file.Close();
 }
 
+}  // namespace
+
+void WriteDataFile(const StudyStore& store, const std::string& path,
+                   const std::function<void()>& afterCreate) {
+    WithOutOfMemoryError([&] { WriteStudy(store, path, afterCreate); });
+}
+
 void ReadDataFile(StudyStore& store, const std::string& path) {
-    ReadStudy(store, path, LevelCheck::None);
+    WithOutOfMemoryError([&] { ReadStudy(store, path, LevelCheck::None); });
 }
 
 void LoadStudyFile(StudyStore& store, const std::string& path) {
-    ReadStudy(store, path, LevelCheck::AtLeastOne);
+    WithOutOfMemoryError([&] { ReadStudy(store, path, LevelCheck::AtLeastOne); });
 }
 
 }  // namespace morvane

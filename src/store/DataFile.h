@@ -13,14 +13,15 @@ namespace morvane {
 // Creates (or empties) the file at `path`, then runs `afterCreate` (the Save
 // command's write-back of the shown grid), then writes the study and closes the
 // file. Throws InOutError; a file that cannot be created leaves the store as it
-// was, since `afterCreate` has not run.
+// was, since `afterCreate` has not run. Any allocation that fails, here and in
+// the readers below, gives OutOfMemoryError.
 void WriteDataFile(const StudyStore& store, const std::string& path,
                    const std::function<void()>& afterCreate = {});
 
 // Fills the store's counts, level names and score texts from the file at `path`
 // (CellValue and the tab level are not touched). Throws InOutError, or the
-// RangeError and OutOfMemoryError of the sizing; the store then holds what was
-// read and sized up to the failure.
+// RangeError and OutOfMemoryError of the sizing (or of a line longer than the
+// memory left); the store then holds what was read and sized up to the failure.
 void ReadDataFile(StudyStore& store, const std::string& path);
 
 // ReadDataFile as the Load command uses it: a file with fewer than one level of

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "runtime/Cp932.h"
 #include "runtime/DecimalSeparator.h"
 #include "runtime/Errors.h"
+#include "runtime/Messages.h"
 
 namespace {
 
@@ -63,6 +65,11 @@ int main(int argc, char** argv) {
         return Run(args, settings);
     } catch (const morvane::Error& error) {
         std::fprintf(stderr, "morvane: %s\n", morvane::Utf8FromCp932(error.message()).c_str());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        // An allocation outside the core's own checks: the same message, no abort.
+        std::fprintf(stderr, "morvane: %s\n",
+                     morvane::Utf8FromCp932(morvane::messages::OutOfMemory()).c_str());
         return 1;
     }
 }
