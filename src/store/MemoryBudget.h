@@ -13,7 +13,8 @@ std::uint64_t MemoryBudget();
 void SetMemoryBudget(std::uint64_t bytes);
 
 // Throws OutOfMemoryError when `count` elements of `elementSize` bytes exceed
-// the budget, the multiplication included.
+// the budget, the multiplication included, or (above 64 MiB) the memory the
+// system has available now.
 void EnsureAffordable(std::uint64_t count, std::uint64_t elementSize);
 
 }  // namespace morvane
