@@ -1,36 +1,22 @@
 // The morvane tool end to end: arguments, standard streams, messages, exit codes.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
 #include "support/TempDir.h"
+#include "tools/RunTool.h"
 
 namespace morvane {
 namespace {
 
 using testing::ReadBytes;
+using testing::RunTool;
+using Result = testing::ToolResult;
 using testing::TempDir;
 using testing::WriteBytes;
-
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-// Runs the tool through the shell: `arguments` may hold redirections, which win
-// over the capture of the output.
-Result RunTool(const std::string& arguments) {
-    TempDir dir;
-    std::string command =
-        std::string(MORVANE_TOOL) + " >" + dir.File("out") + " 2>" + dir.File("err") + " " + arguments;
-    int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadBytes(dir.File("out")), ReadBytes(dir.File("err"))};
-}
 
 const std::string kExamples = MORVANE_EXAMPLES;
 
