@@ -18,13 +18,6 @@ using Result = testing::ToolResult;
 using testing::TempDir;
 using testing::WriteBytes;
 
-// The last line of what went to standard error (Qt may say something before it).
-std::string LastLine(const std::string& text) {
-    const std::size_t end = text.size() && text.back() == '\n' ? text.size() - 1 : text.size();
-    const std::size_t start = text.rfind('\n', end == 0 ? 0 : end - 1);
-    return text.substr(start == std::string::npos || start >= end ? 0 : start + 1);
-}
-
 const std::string kExample = std::string(MORVANE_EXAMPLES) + "/worked-example.dat";
 
 TEST(MorvaneListing, WritesTheListingInCodePage932WithCrLf) {
@@ -73,6 +66,13 @@ TEST(MorvaneListing, FailuresGiveTheirMessage) {
 // Printing needs the Qt print program beside the tool, which a build without
 // the windows does not have.
 #ifdef MORVANE_PRINTING
+// The last line of what went to standard error (Qt may say something before it).
+std::string LastLine(const std::string& text) {
+    const std::size_t end = text.size() && text.back() == '\n' ? text.size() - 1 : text.size();
+    const std::size_t start = text.rfind('\n', end == 0 ? 0 : end - 1);
+    return text.substr(start == std::string::npos || start >= end ? 0 : start + 1);
+}
+
 TEST(MorvanePrint, FailuresGiveTheirMessage) {
     TempDir dir;
     WriteBytes(dir.File("zero.dat"), "3\r\n1\r\n0\r\n");
