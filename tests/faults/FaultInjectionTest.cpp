@@ -12,7 +12,9 @@
 
 #include "analysis/CalculateCommand.h"
 #include "properties/DataFileModel.h"
+#include "faults/Outcome.h"
 #include "runtime/Cp932.h"
+#include "support/PrePostStudy.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
 #include "support/ChildProcess.h"
@@ -23,6 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ChildResult;
+using testing::Outcome;
+using testing::PrePostStudy;
 using testing::ReadBytes;
 using testing::RunInChild;
 using testing::RunProgram;
@@ -36,27 +40,6 @@ const std::string kWorkedExample =
 
 ChildResult RunMorvane(const std::vector<std::string>& args, const ToolOptions& options = {}) {
     return RunProgram(MORVANE_TOOL, args, options);
-}
-
-// What a file operation ended with: "ok", or the error's message in UTF-8.
-std::string Outcome(const std::function<void()>& operation) {
-    try {
-        operation();
-        return "ok";
-    } catch (const Error& error) {
-        return Utf8FromCp932(error.message());
-    }
-}
-
-StudyStore WorkedExample() {
-    StudyStore store;
-    StartNewStudy(store, {"pre", "post"}, {"easy", "hard"}, "2");
-    const char* scores[] = {"12", "14", "15", "18", "9", "10", "11", "13"};
-    int i = 0;
-    for (int a = 1; a <= 2; ++a)
-        for (int b = 1; b <= 2; ++b)
-            for (int s = 1; s <= 2; ++s) store.CellText(s, a, b) = scores[i++];
-    return store;
 }
 
 // A study of one cell whose data file is `bytes` long (17 at least), and its file.
@@ -136,7 +119,7 @@ TEST(Faults, WritesThatCannotStartLeaveTheStoreAndReportTheirError) {
         {"/dev/full", "ディスクがいっぱいです", true},
     };
     for (const auto& row : rows) {
-        StudyStore store = WorkedExample();
+        StudyStore store = PrePostStudy();
         const std::string before = Summary(store);
         bool wroteBack = false;
         std::string outcome = Outcome([&] {
@@ -166,7 +149,7 @@ TEST(Faults, ReadsThatFailLeaveTheStoreAsItWas) {
     };
     for (const auto& [path, message] : rows) {
         for (auto read : {&ReadDataFile, &LoadStudyFile}) {
-            StudyStore store = WorkedExample();
+            StudyStore store = PrePostStudy();
             const std::string before = Summary(store);
             EXPECT_EQ(Outcome([&] { read(store, path); }), message) << path;
             EXPECT_EQ(Summary(store), before) << path;
@@ -225,7 +208,7 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
         if (mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=8k") != 0)
             return report + "remount read-only refused";
         wroteBack = false;
-        outcome = Outcome([&] { WriteDataFile(WorkedExample(), over, [&] { wroteBack = true; }); });
+        outcome = Outcome([&] { WriteDataFile(PrePostStudy(), over, [&] { wroteBack = true; }); });
         report += "read-only: " + outcome +
                   (wroteBack ? " after the write-back, " : " before the write-back, ") + Written(over, "") +
                   "\n";

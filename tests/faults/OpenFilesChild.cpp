@@ -17,33 +17,17 @@
 #include <string>
 
 #include "analysis/CalculateCommand.h"
+#include "faults/Outcome.h"
 #include "runtime/Cp932.h"
+#include "support/PrePostStudy.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
 
 namespace {
 
 using namespace morvane;
-
-std::string Outcome(const std::function<void()>& operation) {
-    try {
-        operation();
-        return "ok";
-    } catch (const Error& error) {
-        return Utf8FromCp932(error.message());
-    }
-}
-
-StudyStore WorkedExample() {
-    StudyStore store;
-    StartNewStudy(store, {"pre", "post"}, {"easy", "hard"}, "2");
-    const char* scores[] = {"12", "14", "15", "18", "9", "10", "11", "13"};
-    int i = 0;
-    for (int a = 1; a <= 2; ++a)
-        for (int b = 1; b <= 2; ++b)
-            for (int s = 1; s <= 2; ++s) store.CellText(s, a, b) = scores[i++];
-    return store;
-}
+using morvane::testing::Outcome;
+using morvane::testing::PrePostStudy;
 
 std::string Counts(const StudyStore& store) {
     return std::to_string(store.SubjectCount) + "/" + std::to_string(store.LevelCountA) + "/" +
@@ -77,7 +61,7 @@ int main(int argc, char** argv) {
     const int lowest = dup(0);
     close(lowest);
     SetOpenFiles(static_cast<rlim_t>(lowest));
-    StudyStore store = WorkedExample();
+    StudyStore store = PrePostStudy();
     const std::string before = Counts(store);
     std::string outcome = Outcome([&] { ReadDataFile(store, study); });
     report += "read: " + outcome + (Counts(store) == before ? ", store kept\n" : ", store changed\n");
@@ -85,7 +69,7 @@ int main(int argc, char** argv) {
     outcome = Outcome([&] { WriteDataFile(store, copy, [&] { wroteBack = true; }); });
     report += "write: " + outcome + (wroteBack ? ", written back, " : ", not written back, ") +
               Written(copy, worked) + "\n";
-    StudyStore calculated = WorkedExample();
+    StudyStore calculated = PrePostStudy();
     const std::string results = folder + "/results.txt";
     outcome = Outcome(
         [&] { RunCalculation(calculated, '.', [&] { return std::optional<std::string>(results); }); });
@@ -101,7 +85,7 @@ int main(int argc, char** argv) {
     }
     outcome = Outcome([&] { ReadDataFile(store, folder + "/folder"); });
     report += "folder: " + outcome + "\n";
-    outcome = Outcome([&] { WriteDataFile(WorkedExample(), "/dev/full"); });
+    outcome = Outcome([&] { WriteDataFile(PrePostStudy(), "/dev/full"); });
     report += "/dev/full: " + outcome + "\n";
     outcome = Outcome([&] {
         LoadStudyFile(store, study);

@@ -3,27 +3,19 @@
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
+#include "support/PrePostStudy.h"
 #include "support/TempDir.h"
 
 namespace morvane {
 namespace {
 
+using testing::PrePostStudy;
 using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
 const char kWorkedExample[] =
     "2\r\n2\r\n2\r\npre\r\npost\r\neasy\r\nhard\r\n12\r\n14\r\n15\r\n18\r\n9\r\n10\r\n11\r\n13\r\n";
-
-StudyStore WorkedExample() {
-    StudyStore store;
-    StartNewStudy(store, {"pre", "post"}, {"easy", "hard"}, "2");
-    const char* scores[2][2][2] = {{{"12", "15"}, {"9", "11"}}, {{"14", "18"}, {"10", "13"}}};
-    for (int s = 1; s <= 2; ++s)
-        for (int a = 1; a <= 2; ++a)
-            for (int b = 1; b <= 2; ++b) store.CellText(s, a, b) = scores[s - 1][a - 1][b - 1];
-    return store;
-}
 
 void ExpectSameStudy(const StudyStore& x, const StudyStore& y) {
     ASSERT_EQ(x.SubjectCount, y.SubjectCount);
@@ -47,7 +39,7 @@ StudyStore Read(const std::string& bytes) {
 
 TEST(DataFile, WorkedExampleIs63BytesAndReadsBack) {
     TempDir dir;
-    const StudyStore store = WorkedExample();
+    const StudyStore store = PrePostStudy();
     WriteDataFile(store, dir.File("f"));
     EXPECT_EQ(ReadBytes(dir.File("f")), kWorkedExample);
     EXPECT_EQ(ReadBytes(dir.File("f")).size(), 63u);
@@ -72,13 +64,13 @@ TEST(DataFile, RoundTripKeepsEveryByte) {
 
     // Saving over a longer file leaves exactly the new length.
     WriteBytes(dir.File("g"), std::string(5000, 'x'));
-    WriteDataFile(WorkedExample(), dir.File("g"));
+    WriteDataFile(PrePostStudy(), dir.File("g"));
     EXPECT_EQ(ReadBytes(dir.File("g")), kWorkedExample);
 }
 
 TEST(DataFile, WriteRunsTheWriteBackAfterCreatingTheFile) {
     TempDir dir;
-    StudyStore store = WorkedExample();
+    StudyStore store = PrePostStudy();
     bool ran = false;
     EXPECT_THROW(WriteDataFile(store, dir.File("missing/f"), [&] { ran = true; }), InOutError);
     EXPECT_FALSE(ran);
@@ -93,9 +85,9 @@ TEST(DataFile, WriteRunsTheWriteBackAfterCreatingTheFile) {
 TEST(DataFile, LineEndsAndBlankLines) {
     std::string lf = kWorkedExample;
     std::erase(lf, '\r');
-    ExpectSameStudy(Read(lf), WorkedExample());
+    ExpectSameStudy(Read(lf), PrePostStudy());
     ExpectSameStudy(Read("\r\n\r\n2\r\n\n2\r\n   \r\n2\r\n" + std::string(kWorkedExample).substr(9)),
-                    WorkedExample());
+                    PrePostStudy());
 
     // CR alone: one line; N is its first number, the rest of the file is skipped.
     std::string cr = kWorkedExample;
@@ -144,7 +136,7 @@ TEST(DataFile, ShortAndLongFiles) {
     EXPECT_EQ(empty.LevelCountA, 0);
 
     StudyStore extra = Read(std::string(kWorkedExample) + "extra\r\nlines\r\n");
-    ExpectSameStudy(extra, WorkedExample());
+    ExpectSameStudy(extra, PrePostStudy());
     StudyStore noEnd = Read("1\r\n1\r\n1\r\na\r\nb\r\n7");
     EXPECT_EQ(noEnd.CellText(1, 1, 1), "7");
 }
@@ -163,7 +155,7 @@ TEST(DataFile, LoadRefusesFewerThanOneLevel) {
     }
     WriteBytes(dir.File("f"), kWorkedExample);
     LoadStudyFile(store, dir.File("f"));
-    ExpectSameStudy(store, WorkedExample());
+    ExpectSameStudy(store, PrePostStudy());
     try {
         LoadStudyFile(store, dir.File("missing"));
         FAIL();
