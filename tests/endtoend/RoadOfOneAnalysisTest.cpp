@@ -12,6 +12,7 @@
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
+#include "support/WorkedExampleDesign.h"
 
 using namespace morvane;
 
@@ -22,15 +23,7 @@ class RoadOfOneAnalysisTest : public QObject {
     // could be taken (the checks themselves are the test's).
     static bool Drive(testing::FakeSeams& seams, const std::string& results) {
         if (Form1 == nullptr || !testing::ShowActive(Form1)) return false;
-        Form1->AddAButton->click();
-        testing::TypeInCell(Form1->StringGridA, 1, 1, "a1");
-        testing::TypeInCell(Form1->StringGridA, 1, 2, "a2");
-        Form1->AddBButton->click();
-        testing::TypeInCell(Form1->StringGridB, 1, 1, "b1");
-        testing::TypeInCell(Form1->StringGridB, 1, 2, "b2");
-        Form1->NEdit->setFocus();
-        Form1->NEdit->selectAll();
-        testing::TypeText(Form1->NEdit, "3");
+        testing::TypeWorkedExampleDesign(Form1);
         QTest::mouseClick(Form1->GOButton, Qt::LeftButton);
 
         if (CalcForm == nullptr || !testing::ShowActive(CalcForm)) return false;

@@ -11,6 +11,7 @@
 #include "designwindow/UMorvane.h"
 #include "support/FakeSeams.h"
 #include "support/WindowDriving.h"
+#include "support/WorkedExampleDesign.h"
 
 using namespace morvane;
 
@@ -26,15 +27,7 @@ int main(int argc, char* argv[]) {
 
     Form1 = new TForm1(store, seams.Seams(), '.');
     if (!testing::ShowActive(Form1)) return 1;
-    Form1->AddAButton->click();
-    testing::TypeInCell(Form1->StringGridA, 1, 1, "a1");
-    testing::TypeInCell(Form1->StringGridA, 1, 2, "a2");
-    Form1->AddBButton->click();
-    testing::TypeInCell(Form1->StringGridB, 1, 1, "b1");
-    testing::TypeInCell(Form1->StringGridB, 1, 2, "b2");
-    Form1->NEdit->setFocus();
-    Form1->NEdit->selectAll();
-    testing::TypeText(Form1->NEdit, "3");
+    testing::TypeWorkedExampleDesign(Form1);
     Form1->GOButton->setFocus();
     if (!Form1->grab().save(folder.filePath("design-window.png"))) return 1;
 
