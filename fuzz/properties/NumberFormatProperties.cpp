@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "analysis/NumberFormat.h"
+#include "runtime/CLocale.h"
 #include "properties/Violation.h"
 
 namespace morvane::properties {
@@ -44,15 +45,11 @@ struct Decimal {
 };
 
 Decimal TwentyFiveDigits(Extended magnitude) {
-    static locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
-    locale_t previous = uselocale(c);
-    char text[64];
-    std::snprintf(text, sizeof text, "%.24Le", magnitude);
-    uselocale(previous);
+    const std::string text = ScientificText(magnitude, 24);
     Decimal d;
-    for (const char* p = text; *p != 'e'; ++p)
+    for (const char* p = text.c_str(); *p != 'e'; ++p)
         if (IsDigit(*p)) d.digits = d.digits * 10 + (*p - '0');
-    d.exponent = std::atoi(std::strchr(text, 'e') + 1);
+    d.exponent = std::atoi(std::strchr(text.c_str(), 'e') + 1);
     return d;
 }
 

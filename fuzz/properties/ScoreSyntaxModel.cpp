@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "runtime/CLocale.h"
+
 namespace morvane::properties {
 namespace {
 
@@ -106,8 +108,7 @@ std::optional<std::string> NormalisedScore(std::string_view text, char separator
 std::optional<Extended> ReferenceScore(std::string_view text, char separator) {
     auto normal = NormalisedScore(text, separator);
     if (!normal) return std::nullopt;
-    static locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
-    Extended value = strtold_l(normal->c_str(), nullptr, c);
+    Extended value = strtold_l(normal->c_str(), nullptr, CLocale());
     if (!std::isfinite(value)) return std::nullopt;
     return value;
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "runtime/CLocale.h"
 #include "runtime/Errors.h"
 
 namespace morvane {
@@ -24,20 +25,16 @@ struct Digits {
 // ties to even. The C library's conversion is exact and rounds to nearest even;
 // it runs in the C locale so that its decimal point is always ".".
 Digits EighteenDigits(Extended magnitude) {
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    const locale_t previous = uselocale(cLocale);
-    char text[64];
-    const int length = std::snprintf(text, sizeof text, "%.*Le", kFirstRounding - 1, magnitude);
-    uselocale(previous);
+    const std::string text = ScientificText(magnitude, kFirstRounding - 1);
 
     // text is "d.ddddddddddddddddde[+-]x..."
-    const std::string_view view(text, static_cast<std::size_t>(length));
+    const std::string_view view(text);
     const std::size_t e = view.find('e');
     Digits d;
     d.digits.reserve(kFirstRounding);
     d.digits.push_back(view[0]);
     d.digits.append(view.substr(2, e - 2));
-    d.exponent = std::atoi(text + e + 1) + 1;
+    d.exponent = std::atoi(text.c_str() + e + 1) + 1;
     return d;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "runtime/CLocale.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 
@@ -86,11 +87,6 @@ std::optional<Extended> FastValue(const ScoreParts& parts) {
     if (scale >= 0 && scale <= 27) return value * ExactPowerOfTen(scale);
     if (scale < 0 && scale >= -27) return value / ExactPowerOfTen(-scale);
     return std::nullopt;
-}
-
-locale_t CLocale() {
-    static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return locale;
 }
 
 // The general case through the C library's correctly rounded conversion.

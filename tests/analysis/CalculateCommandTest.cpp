@@ -145,7 +145,8 @@ TEST(CalculateCommand, FileThatCannotBeCreatedStopsBeforeTheComputation) {
     };
     for (const auto& [path, code] : cases) {
         try {
-            RunCalculation(store, '.', [&] { return std::optional<std::string>(path); });
+            // A copy: clang does not let a lambda capture a structured binding.
+            RunCalculation(store, '.', [name = path] { return std::optional<std::string>(name); });
             ADD_FAILURE() << path;
         } catch (const InOutError& e) {
             EXPECT_EQ(e.code(), code) << path;

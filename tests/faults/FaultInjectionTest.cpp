@@ -151,7 +151,7 @@ TEST(Faults, ReadsThatFailLeaveTheStoreAsItWas) {
         for (auto read : {&ReadDataFile, &LoadStudyFile}) {
             StudyStore store = PrePostStudy();
             const std::string before = Summary(store);
-            EXPECT_EQ(Outcome([&] { read(store, path); }), message) << path;
+            EXPECT_EQ(Outcome([&, &file = path] { read(store, file); }), message) << path;
             EXPECT_EQ(Summary(store), before) << path;
         }
     }
@@ -298,7 +298,7 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
         for (const auto& [path, room] : {std::pair{huge, 256 << 20}, {tight, 256 << 20}, {line, 40 << 20}}) {
             SetSoftLimit(RLIMIT_AS, testing::AddressSpaceInUse() + static_cast<rlim_t>(room));
             StudyStore store;
-            std::string outcome = Outcome([&] { LoadStudyFile(store, path); });
+            std::string outcome = Outcome([&, &file = path] { LoadStudyFile(store, file); });
             report += outcome + ": " + Summary(store) + "\n";
         }
         return report;

@@ -9,6 +9,7 @@
 #include "analysis/ParseScores.h"
 #include "analysis/SumsOfSquares.h"
 #include "datawindow/Listing.h"
+#include "runtime/CLocale.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "store/DataFile.h"
@@ -18,12 +19,7 @@ namespace {
 
 // A value with 21 significant digits in the C locale, whatever the user's is.
 std::string Scientific(Extended value) {
-    static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    locale_t previous = uselocale(c);
-    char text[64];
-    std::snprintf(text, sizeof text, "%.20Le", value);
-    uselocale(previous);
-    return text;
+    return ScientificText(value, 20);
 }
 
 }  // namespace
