@@ -80,15 +80,15 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${MORVANE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "two-way within-subjects analysis of variance
- PMorvane computes the analysis of variance of the repeated-measures design
- A x B x S: a researcher names the levels of two factors and the number of
- subjects, types or loads the scores, saves the study, prints the score tables
- and computes the sums of squares, degrees of freedom, mean squares and F ratios
- into a results file. Its windows are in Japanese.
- .
- The command-line tool morvane runs the same analysis without windows.")
+# The summary above comes first; CPack indents these lines, and an empty line
+# parts two paragraphs.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "PMorvane computes the analysis of variance of the repeated-measures
+design A x B x S: a researcher names the levels of two factors and the
+number of subjects, types or loads the scores, saves the study, prints the
+score tables and computes the sums of squares, degrees of freedom, mean
+squares and F ratios into a results file. Its windows are in Japanese.
+
+The command-line tool morvane runs the same analysis without windows.")
 # The libraries come from the binaries; what they load by name does not show there.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(MORVANE_WINDOWS)
