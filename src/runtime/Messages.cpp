@@ -48,7 +48,6 @@ std::string InOut(int code) {
     static Text readBeyondEnd = Cp932FromUtf8("ファイルの末尾以降を読み込みました");
     static Text diskFull = Cp932FromUtf8("ディスクがいっぱいです");
     static Text invalidNumber = Cp932FromUtf8("入力値が数値ではありません");
-    static Text other = Cp932FromUtf8("I/O エラー (");
     switch (code) {
     case 2: return fileNotFound;
     case 3: return pathNotFound;
@@ -57,8 +56,13 @@ std::string InOut(int code) {
     case 100: return readBeyondEnd;
     case 101: return diskFull;
     case 106: return invalidNumber;
-    default: return other + std::to_string(code) + ")";
+    default: return InOutNumber(code);
     }
+}
+
+std::string InOutNumber(int number) {
+    static const std::string other = Cp932FromUtf8("I/O エラー (");
+    return other + std::to_string(number) + ")";
 }
 
 std::string WithFullStop(std::string_view messageCp932) {
@@ -81,6 +85,7 @@ namespace {
     NotAFloat({});
     NotAnInteger({});
     InOut(2);
+    InOutNumber(0);
     Utf8FromCp932(OutOfMemory());
     return true;
 }();

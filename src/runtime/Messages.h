@@ -17,6 +17,9 @@ const std::string& ZeroDivide();
 const std::string& Overflow();
 // The message of an input/output error code.
 std::string InOut(int code);
+// "I/O エラー (%d)" with `number`, whatever it is: an operating-system error
+// number that has no code of its own.
+std::string InOutNumber(int number);
 const std::string& NoDefaultPrinter();
 const std::string& PrinterNotValid();
 const std::string& PrintingInProgress();

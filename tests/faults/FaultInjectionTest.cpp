@@ -392,6 +392,32 @@ TEST(Faults, FilesThatVanishBetweenRuns) {
     EXPECT_EQ(r.exitCode, 1);
 }
 
+// An error number without a code of its own is shown as itself, even when it
+// equals one of our codes: /proc/self/mem fails at offset 0 with EIO, 5, which
+// is not a refused access.
+TEST(Faults, ErrorNumbersWithoutACodeOfTheirOwnShowAsThemselves) {
+    TempDir dir;
+    const std::string study = dir.File("study.dat"), out = dir.File("out.dat");
+    WriteBytes(study, kWorkedExample);
+    const std::vector<std::string> commands[] = {
+        {"copy", "/proc/self/mem", out},     {"sums", "/proc/self/mem"},
+        {"report", "/proc/self/mem", out},   {"copy", study, "/proc/self/mem"},
+        {"report", study, "/proc/self/mem"}, {"listing", study, "/proc/self/mem"},
+    };
+    for (const auto& args : commands) {
+        ChildResult r = RunMorvane(args);
+        EXPECT_EQ(r.exitCode, 1) << args[0] << " " << args[1];
+        EXPECT_EQ(r.err, "morvane: I/O エラー (5)\n") << args[0] << " " << args[1];
+    }
+    EXPECT_FALSE(fs::exists(out));
+
+    StudyStore store = PrePostStudy();
+    const std::string before = Summary(store);
+    EXPECT_EQ(Outcome([&] { ReadDataFile(store, "/proc/self/mem"); }), "I/O エラー (5)");
+    EXPECT_EQ(Summary(store), before);
+    EXPECT_EQ(Outcome([&] { WriteDataFile(store, "/proc/self/mem"); }), "I/O エラー (5)");
+}
+
 // The worked example cut at every byte: a study that is short of its levels is
 // refused, any other loads with what is missing read as empty and 0, and the
 // copy then holds the whole study as it was loaded.
