@@ -45,8 +45,7 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
     file.Close();
 }
 
-void WriteStudy(const StudyStore& store, const std::string& path, const std::function<void()>& afterCreate) {
-    TextWriter file(path);
+void WriteStudy(const StudyStore& store, TextWriter& file, const std::function<void()>& afterCreate) {
     if (afterCreate) afterCreate();
 
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
@@ -58,14 +57,14 @@ void WriteStudy(const StudyStore& store, const std::string& path, const std::fun
     for (std::int32_t a = 1; a <= na; ++a)
         for (std::int32_t b = 1; b <= nb; ++b)
             for (std::int32_t s = 1; s <= n; ++s) file.WriteLine(store.CellText(s, a, b));
-    file.Close();
 }
 
 }  // namespace
 
 void WriteDataFile(const StudyStore& store, const std::string& path,
                    const std::function<void()>& afterCreate) {
-    WithOutOfMemoryError([&] { WriteStudy(store, path, afterCreate); });
+    WithOutOfMemoryError(
+        [&] { WriteTextFile(path, [&](TextWriter& file) { WriteStudy(store, file, afterCreate); }); });
 }
 
 void ReadDataFile(StudyStore& store, const std::string& path) {

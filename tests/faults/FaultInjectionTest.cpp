@@ -418,6 +418,47 @@ TEST(Faults, ErrorNumbersWithoutACodeOfTheirOwnShowAsThemselves) {
     EXPECT_EQ(Outcome([&] { WriteDataFile(store, "/proc/self/mem"); }), "I/O エラー (5)");
 }
 
+// The first failure is the one reported. With N = 1 the summary table stops at
+// its first row, but the lines before it were written first: on a full disk
+// that write is what failed, whatever the buffer still held at the stop.
+TEST(Faults, AFullDiskIsReportedBeforeALaterStop) {
+    TempDir dir;
+    const std::string single = dir.File("single.dat"), results = dir.File("results.txt");
+    WriteBytes(single, "1\r\n2\r\n2\r\na1\r\na2\r\nb1\r\nb2\r\n1\r\n2\r\n3\r\n4\r\n");
+    auto calculate = [&](const std::string& path) {
+        return Outcome([&] {
+            StudyStore store;
+            LoadStudyFile(store, single);
+            RunCalculation(store, '.', [&] { return std::optional<std::string>(path); });
+        });
+    };
+    // With room on the disk the stop is the arithmetic one, after the summary heading.
+    EXPECT_EQ(calculate(results), "不正な浮動小数点数演算命令");
+    EXPECT_TRUE(ReadBytes(results).ends_with(
+        "\r\n\r\nSV        SS             df        MS             F              \r\n"));
+    EXPECT_EQ(calculate("/dev/full"), "ディスクがいっぱいです");
+    ChildResult r = RunMorvane({"report", single, "/dev/full"});
+    EXPECT_EQ(r.exitCode, 1) << Describe(r);
+    EXPECT_EQ(r.err, "morvane: ディスクがいっぱいです\n");
+
+    // Every other writer of the program says so too, the tool's sums on its standard output included.
+    for (const char* command : {"copy", "listing"}) {
+        r = RunMorvane({command, single, "/dev/full"});
+        EXPECT_EQ(r.exitCode, 1) << command << " " << Describe(r);
+        EXPECT_EQ(r.err, "morvane: ディスクがいっぱいです\n") << command;
+    }
+    ToolOptions full;
+    full.beforeExec = [] {
+        const int fd = ::open("/dev/full", O_WRONLY);
+        if (fd < 0 || dup2(fd, 1) < 0) throw std::runtime_error("/dev/full");
+        ::close(fd);
+    };
+    WriteBytes(dir.File("study.dat"), kWorkedExample);
+    r = RunMorvane({"sums", dir.File("study.dat")}, full);
+    EXPECT_EQ(r.exitCode, 1) << Describe(r);
+    EXPECT_EQ(r.err, "morvane: ディスクがいっぱいです\n");
+}
+
 // The worked example cut at every byte: a study that is short of its levels is
 // refused, any other loads with what is missing read as empty and 0, and the
 // copy then holds the whole study as it was loaded.
