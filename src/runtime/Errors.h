@@ -84,4 +84,11 @@ public:
     using Error::Error;
 };
 
+// A text that the data file cannot hold: a level name or score text with a CR
+// or LF in it ("改行を含む文字列はデータファイルに書き込めません").
+class LineEndInTextError : public Error {
+public:
+    LineEndInTextError();
+};
+
 }  // namespace morvane

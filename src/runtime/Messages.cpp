@@ -20,6 +20,7 @@ MORVANE_MESSAGE(NoDefaultPrinter, "デフォルト プリンタが存在しま�
 MORVANE_MESSAGE(PrinterNotValid, "選択したプリンタは有効ではありません")
 MORVANE_MESSAGE(PrintingInProgress, "現在印刷中です")
 MORVANE_MESSAGE(TooFewLevels, "要因の水準数が 1 未満です")
+MORVANE_MESSAGE(LineEndInText, "改行を含む文字列はデータファイルに書き込めません")
 
 #undef MORVANE_MESSAGE
 
@@ -79,8 +80,9 @@ namespace {
 // which would have to load the converter's module and could fail for the very
 // reason being reported: too many open files, too little memory.
 [[maybe_unused]] const bool kConvertedAtStart = [] {
-    for (auto message : {&RangeCheck, &OutOfMemory, &InvalidOperation, &ZeroDivide, &Overflow,
-                         &NoDefaultPrinter, &PrinterNotValid, &PrintingInProgress, &TooFewLevels})
+    for (auto message :
+         {&RangeCheck, &OutOfMemory, &InvalidOperation, &ZeroDivide, &Overflow, &NoDefaultPrinter,
+          &PrinterNotValid, &PrintingInProgress, &TooFewLevels, &LineEndInText})
         message();
     NotAFloat({});
     NotAnInteger({});

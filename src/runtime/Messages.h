@@ -24,6 +24,9 @@ const std::string& NoDefaultPrinter();
 const std::string& PrinterNotValid();
 const std::string& PrintingInProgress();
 const std::string& TooFewLevels();
+// A level name or score text holding a CR or LF, which the data file cannot hold:
+// "改行を含む文字列はデータファイルに書き込めません".
+const std::string& LineEndInText();
 
 // The text a message box shows: the message with a full stop appended when its
 // last byte sorts after the full stop's, so "…ません" gains one and "… (105)" none.
