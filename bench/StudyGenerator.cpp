@@ -17,19 +17,19 @@ std::uint64_t Next(std::uint64_t& state) {
 
 void WriteRandomStudy(const std::string& path, std::int32_t n, std::int32_t na, std::int32_t nb,
                       std::uint64_t seed) {
-    TextWriter file(path);
-    file.WriteLine(std::to_string(n));
-    file.WriteLine(std::to_string(na));
-    file.WriteLine(std::to_string(nb));
-    for (std::int32_t a = 1; a <= na; ++a) file.WriteLine("a" + std::to_string(a));
-    for (std::int32_t b = 1; b <= nb; ++b) file.WriteLine("b" + std::to_string(b));
-    std::uint64_t state = seed;
-    const std::int64_t scores = std::int64_t{n} * na * nb;
-    for (std::int64_t k = 0; k < scores; ++k) {
-        const auto tenths = static_cast<unsigned>(Next(state) % 1000);
-        file.WriteLine(std::to_string(tenths / 10) + "." + std::to_string(tenths % 10));
-    }
-    file.Close();
+    WriteTextFile(path, [&](TextWriter& file) {
+        file.WriteLine(std::to_string(n));
+        file.WriteLine(std::to_string(na));
+        file.WriteLine(std::to_string(nb));
+        for (std::int32_t a = 1; a <= na; ++a) file.WriteLine("a" + std::to_string(a));
+        for (std::int32_t b = 1; b <= nb; ++b) file.WriteLine("b" + std::to_string(b));
+        std::uint64_t state = seed;
+        const std::int64_t scores = std::int64_t{n} * na * nb;
+        for (std::int64_t k = 0; k < scores; ++k) {
+            const auto tenths = static_cast<unsigned>(Next(state) % 1000);
+            file.WriteLine(std::to_string(tenths / 10) + "." + std::to_string(tenths % 10));
+        }
+    });
 }
 
 }  // namespace morvane::bench

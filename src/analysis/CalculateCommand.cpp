@@ -28,14 +28,14 @@ CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
 
     const std::optional<std::string> path = chooseResultsFile();
     if (!path) return CalculationOutcome::Cancelled;
-    // Created (or emptied) before anything is computed; on a later error the
-    // writer's destructor closes it with what was written so far.
-    TextWriter file(*path);
-
-    const SumsOfSquares sums = ComputeSumsOfSquares(store);
-    SizeColumnTotals(store);
-    WriteResultsReport(file, store, sums, decimalSeparator);
-    file.Close();
+    // Created (or emptied) before anything is computed; on a later error it is
+    // closed with what was written so far, and a failure to write that out is
+    // the error reported, since it came first.
+    WriteTextFile(*path, [&](TextWriter& file) {
+        const SumsOfSquares sums = ComputeSumsOfSquares(store);
+        SizeColumnTotals(store);
+        WriteResultsReport(file, store, sums, decimalSeparator);
+    });
     return CalculationOutcome::Written;
 }
 

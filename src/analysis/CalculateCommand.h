@@ -19,7 +19,8 @@ enum class CalculationOutcome { Written, Cancelled };
 // The steps run in this order, and a failure stops at its step with nothing undone: a bad
 // score leaves no file touched, a file that cannot be created leaves nothing computed, and
 // an arithmetic error after the creation leaves the file closed with the lines written
-// before it. The empty path is the process's standard output.
+// before it, unless writing those lines failed: that failure came first and is the one
+// thrown. The empty path is the process's standard output.
 CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
                                   const std::function<std::optional<std::string>()>& chooseResultsFile);
 

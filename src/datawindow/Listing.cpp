@@ -97,10 +97,10 @@ std::vector<std::string> ListingLines(const StudyStore& store) {
 }
 
 void WriteListingFile(const StudyStore& store, const std::string& path) {
-    TextWriter file(path);
-    FileDevice device(file);
-    WriteListing(store, device);
-    file.Close();
+    WriteTextFile(path, [&](TextWriter& file) {
+        FileDevice device(file);
+        WriteListing(store, device);
+    });
 }
 
 void PrintListing(const StudyStore& store, PrinterTextDevice& printer) {

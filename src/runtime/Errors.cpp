@@ -15,6 +15,10 @@ OutOfMemoryError::OutOfMemoryError() : Error(messages::OutOfMemory()) {}
 InvalidOperationError::InvalidOperationError() : Error(messages::InvalidOperation()) {}
 ZeroDivideError::ZeroDivideError() : Error(messages::ZeroDivide()) {}
 OverflowError::OverflowError() : Error(messages::Overflow()) {}
-InOutError::InOutError(int code) : Error(messages::InOut(code)), code_(code) {}
+LineEndInTextError::LineEndInTextError() : Error(messages::LineEndInText()) {}
+InOutError::InOutError(int code) : InOutError(io::IoCode::Ours(code)) {}
+InOutError::InOutError(io::IoCode code)
+    : Error(code.systemNumber ? messages::InOutNumber(code.value) : messages::InOut(code.value)),
+      code_(code) {}
 
 }  // namespace morvane

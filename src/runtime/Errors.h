@@ -6,6 +6,8 @@
 #include <exception>
 #include <string>
 
+#include "runtime/IoCodes.h"
+
 namespace morvane {
 
 class Error : public std::exception {
@@ -56,14 +58,18 @@ public:
     OverflowError();
 };
 
-// A failed file operation, with its input/output error code.
+// A failed file operation, with its input/output error code: one of the
+// runtime's codes (io::kDiskFull, ...), or an operating-system error number
+// that io::CodeFromErrno passed on, shown as "I/O エラー (%d)" whatever it is.
 class InOutError : public Error {
 public:
     explicit InOutError(int code);
-    int code() const noexcept { return code_; }
+    explicit InOutError(io::IoCode code);
+    int code() const noexcept { return code_.value; }
+    bool systemNumber() const noexcept { return code_.systemNumber; }
 
 private:
-    int code_;
+    io::IoCode code_;
 };
 
 // A failure of the printer ("デフォルト プリンタが存在しません", ...).
@@ -76,6 +82,13 @@ public:
 class StudyError : public Error {
 public:
     using Error::Error;
+};
+
+// A text that the data file cannot hold: a level name or score text with a CR
+// or LF in it ("改行を含む文字列はデータファイルに書き込めません").
+class LineEndInTextError : public Error {
+public:
+    LineEndInTextError();
 };
 
 }  // namespace morvane

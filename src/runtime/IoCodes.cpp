@@ -17,22 +17,22 @@ bool ParentFolderExists(const std::string& path) {
 
 }  // namespace
 
-int CodeFromErrno(int err, const std::string& path) {
+IoCode CodeFromErrno(int err, const std::string& path) {
     switch (err) {
-    case ENOENT: return ParentFolderExists(path) ? kFileNotFound : kPathNotFound;
+    case ENOENT: return IoCode::Ours(ParentFolderExists(path) ? kFileNotFound : kPathNotFound);
     case ENOTDIR:
     case ENAMETOOLONG:
-    case ELOOP: return kPathNotFound;
+    case ELOOP: return IoCode::Ours(kPathNotFound);
     case EMFILE:
-    case ENFILE: return kTooManyOpenFiles;
+    case ENFILE: return IoCode::Ours(kTooManyOpenFiles);
     case EACCES:
     case EPERM:
     case EISDIR:
     case EROFS:
-    case ETXTBSY: return kAccessDenied;
+    case ETXTBSY: return IoCode::Ours(kAccessDenied);
     case ENOSPC:
-    case EDQUOT: return kDiskFull;
-    default: return err;
+    case EDQUOT: return IoCode::Ours(kDiskFull);
+    default: return IoCode::System(err);
     }
 }
 

@@ -20,6 +20,7 @@ MORVANE_MESSAGE(NoDefaultPrinter, "デフォルト プリンタが存在しま�
 MORVANE_MESSAGE(PrinterNotValid, "選択したプリンタは有効ではありません")
 MORVANE_MESSAGE(PrintingInProgress, "現在印刷中です")
 MORVANE_MESSAGE(TooFewLevels, "要因の水準数が 1 未満です")
+MORVANE_MESSAGE(LineEndInText, "改行を含む文字列はデータファイルに書き込めません")
 
 #undef MORVANE_MESSAGE
 
@@ -48,7 +49,6 @@ std::string InOut(int code) {
     static Text readBeyondEnd = Cp932FromUtf8("ファイルの末尾以降を読み込みました");
     static Text diskFull = Cp932FromUtf8("ディスクがいっぱいです");
     static Text invalidNumber = Cp932FromUtf8("入力値が数値ではありません");
-    static Text other = Cp932FromUtf8("I/O エラー (");
     switch (code) {
     case 2: return fileNotFound;
     case 3: return pathNotFound;
@@ -57,8 +57,13 @@ std::string InOut(int code) {
     case 100: return readBeyondEnd;
     case 101: return diskFull;
     case 106: return invalidNumber;
-    default: return other + std::to_string(code) + ")";
+    default: return InOutNumber(code);
     }
+}
+
+std::string InOutNumber(int number) {
+    static const std::string other = Cp932FromUtf8("I/O エラー (");
+    return other + std::to_string(number) + ")";
 }
 
 std::string WithFullStop(std::string_view messageCp932) {
@@ -75,12 +80,14 @@ namespace {
 // which would have to load the converter's module and could fail for the very
 // reason being reported: too many open files, too little memory.
 [[maybe_unused]] const bool kConvertedAtStart = [] {
-    for (auto message : {&RangeCheck, &OutOfMemory, &InvalidOperation, &ZeroDivide, &Overflow,
-                         &NoDefaultPrinter, &PrinterNotValid, &PrintingInProgress, &TooFewLevels})
+    for (auto message :
+         {&RangeCheck, &OutOfMemory, &InvalidOperation, &ZeroDivide, &Overflow, &NoDefaultPrinter,
+          &PrinterNotValid, &PrintingInProgress, &TooFewLevels, &LineEndInText})
         message();
     NotAFloat({});
     NotAnInteger({});
     InOut(2);
+    InOutNumber(0);
     Utf8FromCp932(OutOfMemory());
     return true;
 }();

@@ -17,10 +17,16 @@ const std::string& ZeroDivide();
 const std::string& Overflow();
 // The message of an input/output error code.
 std::string InOut(int code);
+// "I/O エラー (%d)" with `number`, whatever it is: an operating-system error
+// number that has no code of its own.
+std::string InOutNumber(int number);
 const std::string& NoDefaultPrinter();
 const std::string& PrinterNotValid();
 const std::string& PrintingInProgress();
 const std::string& TooFewLevels();
+// A level name or score text holding a CR or LF, which the data file cannot hold:
+// "改行を含む文字列はデータファイルに書き込めません".
+const std::string& LineEndInText();
 
 // The text a message box shows: the message with a full stop appended when its
 // last byte sorts after the full stop's, so "…ません" gains one and "… (105)" none.

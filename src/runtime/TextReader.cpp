@@ -24,7 +24,7 @@ TextReader::TextReader(const std::string& path) : path_(path), buffer_(kBufferSi
         if (io::IsUsableStandardStream(STDIN_FILENO))
             fd_ = STDIN_FILENO;
         else
-            error_ = io::kInvalidHandle;  // reported by the first read
+            error_ = io::IoCode::Ours(io::kInvalidHandle);  // reported by the first read
         return;
     }
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -38,7 +38,7 @@ TextReader::~TextReader() {
 
 bool TextReader::Fill() {
     if (atEnd_) return false;
-    if (error_ != 0) {
+    if (error_.failed()) {
         atEnd_ = true;
         return false;
     }
@@ -62,7 +62,7 @@ int TextReader::Peek() {
 }
 
 void TextReader::ThrowIfFailed() {
-    if (error_ != 0) throw InOutError(error_);
+    if (error_.failed()) throw InOutError(error_);
 }
 
 void TextReader::SkipLine() {

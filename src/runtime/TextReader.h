@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/IoCodes.h"
+
 namespace morvane {
 
 class TextReader {
@@ -43,7 +45,7 @@ private:
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool atEnd_ = false;
-    int error_ = 0;  // input/output code of the first failed read
+    io::IoCode error_;  // the code of the first failed read
 };
 
 }  // namespace morvane

@@ -17,6 +17,7 @@ constexpr std::size_t kBufferSize = 1 << 16;
 }  // namespace
 
 TextWriter::TextWriter(const std::string& path) : path_(path) {
+    buffer_.reserve(kBufferSize);  // before the file exists, so that a failure leaves nothing open
     if (path.empty()) {
         if (!io::IsUsableStandardStream(STDOUT_FILENO)) throw InOutError(io::kNoUsableHandle);
         fd_ = STDOUT_FILENO;
@@ -26,20 +27,14 @@ TextWriter::TextWriter(const std::string& path) : path_(path) {
         ownsFd_ = true;
     }
     open_ = true;
-    buffer_.reserve(kBufferSize);
 }
 
 TextWriter::~TextWriter() {
-    if (!open_) return;
-    try {
-        Flush();
-    } catch (const InOutError&) {
-        // The command has already stopped on an earlier error; this one adds nothing.
-    }
-    if (ownsFd_) ::close(fd_);
+    Finish();
 }
 
 void TextWriter::Write(std::string_view text) {
+    if (failure_.failed()) throw InOutError(failure_);
     if (buffer_.size() + text.size() > kBufferSize) Flush();
     if (text.size() >= kBufferSize) {
         buffer_.assign(text);
@@ -51,25 +46,43 @@ void TextWriter::Write(std::string_view text) {
 
 void TextWriter::EndLine() { Write("\r\n"); }
 
-void TextWriter::Flush() {
+bool TextWriter::WriteOut() {
     std::size_t done = 0;
     while (done < buffer_.size()) {
         ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            buffer_.erase(0, done);
-            throw InOutError(io::CodeFromErrno(errno, path_));
+            // Nothing after the gap may reach the file, so the rest is dropped.
+            failure_ = io::CodeFromErrno(errno, path_);
+            buffer_.clear();
+            return false;
         }
         done += static_cast<std::size_t>(n);
     }
     buffer_.clear();
+    return true;
+}
+
+void TextWriter::Flush() {
+    if (failure_.failed() || !WriteOut()) throw InOutError(failure_);
+}
+
+void TextWriter::Finish() {
+    if (!open_) return;
+    if (!failure_.failed()) WriteOut();
+    open_ = false;
+    if (ownsFd_ && ::close(fd_) != 0 && !failure_.failed()) failure_ = io::CodeFromErrno(errno, path_);
 }
 
 void TextWriter::Close() {
-    if (!open_) return;
-    Flush();
-    open_ = false;
-    if (ownsFd_ && ::close(fd_) != 0) throw InOutError(io::CodeFromErrno(errno, path_));
+    Finish();
+    if (failure_.failed()) throw InOutError(failure_);
+}
+
+void TextWriter::CloseAfterError() {
+    const bool failedBefore = failure_.failed();
+    Finish();
+    if (!failedBefore && failure_.failed()) throw InOutError(failure_);
 }
 
 }  // namespace morvane

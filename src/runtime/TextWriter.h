@@ -1,11 +1,19 @@
 #pragma once
 // A buffered text file opened for writing; every line ends with CR LF. The empty
 // name writes to the process's standard output, when it is usable (code 105
-// otherwise). A writer that is destroyed without Close (after an error) still
-// writes out what it holds and closes the file.
+// otherwise).
+//
+// The buffer holds up to 64 KiB, so a write that fails may show only when the
+// buffer is written out, long after the line was handed over. The first failure
+// is the one reported: once a write has failed, every later call throws that
+// same error, and a file closed on the path of another error (WriteTextFile,
+// CloseAfterError) throws the failure of writing out what it held, since that
+// text was written before the other error arose.
 
 #include <string>
 #include <string_view>
+
+#include "runtime/IoCodes.h"
 
 namespace morvane {
 
@@ -13,6 +21,9 @@ class TextWriter {
 public:
     // Creates the file, or empties an existing one; throws InOutError.
     explicit TextWriter(const std::string& path);
+    // A writer still open here (its user stopped without closing it) writes
+    // out what it holds and closes the file, but can report no failure: every
+    // command of the program closes its files through Close or WriteTextFile.
     ~TextWriter();
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
@@ -23,17 +34,42 @@ public:
         Write(text);
         EndLine();
     }
-    // Writes out what is buffered and closes the file; throws InOutError.
+    // Writes out what is buffered and closes the file; throws InOutError, the
+    // writer's first failure if it had one before.
     void Close();
+    // Close on the path of an error that stops the command: writes out what is
+    // buffered and closes the file, so that the text written before the error
+    // reaches it. Throws the InOutError of that write or of the close, which
+    // came first; returns quietly when the writer had already failed, since
+    // that failure, already thrown, is the first.
+    void CloseAfterError();
 
 private:
     void Flush();
+    bool WriteOut();  // false when the write failed (failure_ then holds its code)
+    void Finish();    // writes out and closes the descriptor, keeping the first failure
 
     std::string path_;
     int fd_ = -1;
     bool ownsFd_ = false;
     bool open_ = false;
+    io::IoCode failure_;  // the first failed write or close
     std::string buffer_;
 };
+
+// Creates the file at `path`, runs `write` on it and closes it. When `write`
+// throws, the file is closed all the same, and a failure to write out what it
+// held takes the place of that error, having come before it.
+template <typename Write>
+void WriteTextFile(const std::string& path, Write&& write) {
+    TextWriter file(path);
+    try {
+        write(file);
+    } catch (...) {
+        file.CloseAfterError();
+        throw;
+    }
+    file.Close();
+}
 
 }  // namespace morvane

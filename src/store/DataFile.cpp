@@ -1,5 +1,6 @@
 #include "store/DataFile.h"
 
+#include <algorithm>
 #include <new>
 
 #include "runtime/Errors.h"
@@ -45,9 +46,32 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
     file.Close();
 }
 
-void WriteStudy(const StudyStore& store, const std::string& path, const std::function<void()>& afterCreate) {
-    TextWriter file(path);
-    if (afterCreate) afterCreate();
+// A text with a CR or LF would not read back as it was written: an LF ends its
+// line early and shifts every later item by one, and a lone CR is dropped.
+bool HoldsLineEnd(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
+}
+
+// Refuses the study when any text that the file would hold has a line end, so
+// that no file is written that reads back as another study.
+void RefuseLineEnds(const StudyStore& store) {
+    const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+    for (std::int32_t a = 1; a <= na; ++a)
+        if (HoldsLineEnd(store.LevelNamesA[static_cast<std::size_t>(a)])) throw LineEndInTextError();
+    for (std::int32_t b = 1; b <= nb; ++b)
+        if (HoldsLineEnd(store.LevelNamesB[static_cast<std::size_t>(b)])) throw LineEndInTextError();
+    for (std::int32_t s = 1; s <= n; ++s)
+        for (std::int32_t a = 1; a <= na; ++a)
+            for (std::int32_t b = 1; b <= nb; ++b)
+                if (HoldsLineEnd(store.CellText(s, a, b))) throw LineEndInTextError();
+}
+
+void WriteStudy(const StudyStore& store, TextWriter& file, const std::function<void()>& afterCreate) {
+    if (afterCreate) {
+        afterCreate();
+        // The write-back may have brought texts of its own; none is written unless all can be.
+        RefuseLineEnds(store);
+    }
 
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     file.WriteLine(std::to_string(n));
@@ -58,14 +82,17 @@ void WriteStudy(const StudyStore& store, const std::string& path, const std::fun
     for (std::int32_t a = 1; a <= na; ++a)
         for (std::int32_t b = 1; b <= nb; ++b)
             for (std::int32_t s = 1; s <= n; ++s) file.WriteLine(store.CellText(s, a, b));
-    file.Close();
 }
 
 }  // namespace
 
 void WriteDataFile(const StudyStore& store, const std::string& path,
                    const std::function<void()>& afterCreate) {
-    WithOutOfMemoryError([&] { WriteStudy(store, path, afterCreate); });
+    WithOutOfMemoryError([&] {
+        // Before the file is created, so that a refused study destroys nothing.
+        RefuseLineEnds(store);
+        WriteTextFile(path, [&](TextWriter& file) { WriteStudy(store, file, afterCreate); });
+    });
 }
 
 void ReadDataFile(StudyStore& store, const std::string& path) {

@@ -15,6 +15,11 @@ namespace morvane {
 // file. Throws InOutError; a file that cannot be created leaves the store as it
 // was, since `afterCreate` has not run. Any allocation that fails, here and in
 // the readers below, gives OutOfMemoryError.
+// A text holding a CR or LF cannot be written as one line: such a study is
+// refused with LineEndInTextError before the file is created (nothing touched,
+// `afterCreate` not run), or, when the write-back brought the text, after it
+// and before the first line, leaving the file empty, which Load refuses,
+// rather than written with shifted lines, which would load as another study.
 void WriteDataFile(const StudyStore& store, const std::string& path,
                    const std::function<void()>& afterCreate = {});
 

@@ -392,6 +392,73 @@ TEST(Faults, FilesThatVanishBetweenRuns) {
     EXPECT_EQ(r.exitCode, 1);
 }
 
+// An error number without a code of its own is shown as itself, even when it
+// equals one of our codes: /proc/self/mem fails at offset 0 with EIO, 5, which
+// is not a refused access.
+TEST(Faults, ErrorNumbersWithoutACodeOfTheirOwnShowAsThemselves) {
+    TempDir dir;
+    const std::string study = dir.File("study.dat"), out = dir.File("out.dat");
+    WriteBytes(study, kWorkedExample);
+    const std::vector<std::string> commands[] = {
+        {"copy", "/proc/self/mem", out},     {"sums", "/proc/self/mem"},
+        {"report", "/proc/self/mem", out},   {"copy", study, "/proc/self/mem"},
+        {"report", study, "/proc/self/mem"}, {"listing", study, "/proc/self/mem"},
+    };
+    for (const auto& args : commands) {
+        ChildResult r = RunMorvane(args);
+        EXPECT_EQ(r.exitCode, 1) << args[0] << " " << args[1];
+        EXPECT_EQ(r.err, "morvane: I/O エラー (5)\n") << args[0] << " " << args[1];
+    }
+    EXPECT_FALSE(fs::exists(out));
+
+    StudyStore store = PrePostStudy();
+    const std::string before = Summary(store);
+    EXPECT_EQ(Outcome([&] { ReadDataFile(store, "/proc/self/mem"); }), "I/O エラー (5)");
+    EXPECT_EQ(Summary(store), before);
+    EXPECT_EQ(Outcome([&] { WriteDataFile(store, "/proc/self/mem"); }), "I/O エラー (5)");
+}
+
+// The first failure is the one reported. With N = 1 the summary table stops at
+// its first row, but the lines before it were written first: on a full disk
+// that write is what failed, whatever the buffer still held at the stop.
+TEST(Faults, AFullDiskIsReportedBeforeALaterStop) {
+    TempDir dir;
+    const std::string single = dir.File("single.dat"), results = dir.File("results.txt");
+    WriteBytes(single, "1\r\n2\r\n2\r\na1\r\na2\r\nb1\r\nb2\r\n1\r\n2\r\n3\r\n4\r\n");
+    auto calculate = [&](const std::string& path) {
+        return Outcome([&] {
+            StudyStore store;
+            LoadStudyFile(store, single);
+            RunCalculation(store, '.', [&] { return std::optional<std::string>(path); });
+        });
+    };
+    // With room on the disk the stop is the arithmetic one, after the summary heading.
+    EXPECT_EQ(calculate(results), "不正な浮動小数点数演算命令");
+    EXPECT_TRUE(ReadBytes(results).ends_with(
+        "\r\n\r\nSV        SS             df        MS             F              \r\n"));
+    EXPECT_EQ(calculate("/dev/full"), "ディスクがいっぱいです");
+    ChildResult r = RunMorvane({"report", single, "/dev/full"});
+    EXPECT_EQ(r.exitCode, 1) << Describe(r);
+    EXPECT_EQ(r.err, "morvane: ディスクがいっぱいです\n");
+
+    // Every other writer of the program says so too, the tool's sums on its standard output included.
+    for (const char* command : {"copy", "listing"}) {
+        r = RunMorvane({command, single, "/dev/full"});
+        EXPECT_EQ(r.exitCode, 1) << command << " " << Describe(r);
+        EXPECT_EQ(r.err, "morvane: ディスクがいっぱいです\n") << command;
+    }
+    ToolOptions full;
+    full.beforeExec = [] {
+        const int fd = ::open("/dev/full", O_WRONLY);
+        if (fd < 0 || dup2(fd, 1) < 0) throw std::runtime_error("/dev/full");
+        ::close(fd);
+    };
+    WriteBytes(dir.File("study.dat"), kWorkedExample);
+    r = RunMorvane({"sums", dir.File("study.dat")}, full);
+    EXPECT_EQ(r.exitCode, 1) << Describe(r);
+    EXPECT_EQ(r.err, "morvane: ディスクがいっぱいです\n");
+}
+
 // The worked example cut at every byte: a study that is short of its levels is
 // refused, any other loads with what is missing read as empty and 0, and the
 // copy then holds the whole study as it was loaded.

@@ -13,6 +13,7 @@
 #include "properties/NumberFormatProperties.h"
 #include "properties/ScoreSyntaxProperties.h"
 #include "properties/Violation.h"
+#include "runtime/Errors.h"
 #include "store/DataFile.h"
 #include "store/StudyStore.h"
 
@@ -134,6 +135,67 @@ TEST(RoundTrip, RandomStudiesAreWrittenAndReadBackIdentical) {
     }
     std::printf("[ stats    ] %d studies, %lld score texts, %lld bytes written and read back\n", kCases,
                 static_cast<long long>(cells), static_cast<long long>(bytes));
+}
+
+// A CR or LF put into any one text, in the store or by the write-back: the study
+// is refused and nothing is written that would read back as another study. The
+// old file stays when the store held the text, and is left empty when the
+// write-back brought it; a study without one is written as before.
+TEST(RoundTrip, TextsWithLineEndsAreRefusedAndNeverWrittenShifted) {
+    Random random(20240612);
+    properties::MemoryFile file;
+    const std::string old = "old\r\n";
+    const int kCases = Cases(600);
+    int outcomes[3] = {};  // written, refused before the creation, refused after the write-back
+    for (int i = 0; i < kCases; ++i) {
+        const ModelStudy study = RandomStudy(random);
+        StudyStore store;
+        FillStore(store, study);
+        std::vector<std::string*> texts, cells;
+        for (std::int32_t a = 1; a <= study.na; ++a)
+            texts.push_back(&store.LevelNamesA[static_cast<std::size_t>(a)]);
+        for (std::int32_t b = 1; b <= study.nb; ++b)
+            texts.push_back(&store.LevelNamesB[static_cast<std::size_t>(b)]);
+        for (std::int32_t s = 1; s <= study.n; ++s)
+            for (std::int32_t a = 1; a <= study.na; ++a)
+                for (std::int32_t b = 1; b <= study.nb; ++b) cells.push_back(&store.CellText(s, a, b));
+        texts.insert(texts.end(), cells.begin(), cells.end());
+        auto spoil = [&](std::vector<std::string*>& among) {
+            std::string& text = *among[static_cast<std::size_t>(random.Between(0, std::ssize(among) - 1))];
+            const auto at = static_cast<std::size_t>(random.Between(0, std::ssize(text)));
+            text.insert(at, random.Pick({"\r", "\n", "\r\n"}));
+        };
+        const std::int64_t mode = random.Between(0, 2);
+        const bool inStore = mode == 1 && !texts.empty(), byWriteBack = mode == 2 && !cells.empty();
+        if (inStore) spoil(texts);
+
+        file.Set(old);
+        bool wroteBack = false, refused = false;
+        try {
+            WriteDataFile(store, file.Path(), [&] {
+                wroteBack = true;
+                if (byWriteBack) spoil(cells);
+            });
+        } catch (const LineEndInTextError&) {
+            refused = true;
+        }
+        if (inStore) {
+            ASSERT_TRUE(refused && !wroteBack && file.Get() == old) << "case " << i;
+            ++outcomes[1];
+        } else if (byWriteBack) {
+            ASSERT_TRUE(refused && wroteBack && file.Get().empty()) << "case " << i;
+            ++outcomes[2];
+        } else {
+            ASSERT_FALSE(refused) << "case " << i;
+            ASSERT_EQ(file.Get(), properties::WriteModel(study)) << "case " << i;
+            ++outcomes[0];
+        }
+    }
+    std::printf(
+        "[ stats    ] line ends: %d studies written, %d refused before the creation, %d after the "
+        "write-back\n",
+        outcomes[0], outcomes[1], outcomes[2]);
+    for (int count : outcomes) EXPECT_GT(count, kCases / 5);
 }
 
 // Valid files cut short or with bytes changed, inserted or removed: the reader

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <map>
+
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
+#include "runtime/IoCodes.h"
 #include "runtime/Messages.h"
 
 namespace morvane {
@@ -26,6 +30,44 @@ TEST(Messages, InOutCodesHaveTheirTexts) {
     EXPECT_EQ(InOutError(106).message(), Sjis("入力値が数値ではありません"));
     EXPECT_EQ(InOutError(105).message(), "I/O \x83\x47\x83\x89\x81\x5b (105)");
     EXPECT_EQ(InOutError(105).code(), 105);
+}
+
+// Only the error numbers listed here take one of the codes with a message of
+// their own; every other one is shown as itself, even EIO (5), EINTR (4),
+// ENETDOWN (100), ENETUNREACH (101) or EISCONN (106), which equal our codes.
+TEST(Messages, OnlyTheListedErrnoValuesTakeOurCodes) {
+    const std::map<int, std::string> listed = {
+        {ENOENT, "ファイルが見つかりません"},
+        {ENOTDIR, "不正なファイル名です"},
+        {ENAMETOOLONG, "不正なファイル名です"},
+        {ELOOP, "不正なファイル名です"},
+        {EMFILE, "オープンしたファイルが多すぎます"},
+        {ENFILE, "オープンしたファイルが多すぎます"},
+        {EACCES, "ファイルへのアクセスが拒否されました"},
+        {EPERM, "ファイルへのアクセスが拒否されました"},
+        {EISDIR, "ファイルへのアクセスが拒否されました"},
+        {EROFS, "ファイルへのアクセスが拒否されました"},
+        {ETXTBSY, "ファイルへのアクセスが拒否されました"},
+        {ENOSPC, "ディスクがいっぱいです"},
+        {EDQUOT, "ディスクがいっぱいです"},
+    };
+    int passedOn = 0;
+    for (int err = 1; err <= 200; ++err) {
+        const InOutError error(io::CodeFromErrno(err, "file"));
+        const auto it = listed.find(err);
+        if (it != listed.end()) {
+            EXPECT_EQ(Utf8FromCp932(error.message()), it->second) << err;
+        } else {
+            EXPECT_EQ(Utf8FromCp932(error.message()), "I/O エラー (" + std::to_string(err) + ")") << err;
+            EXPECT_EQ(error.code(), err);
+            ++passedOn;
+        }
+    }
+    EXPECT_EQ(passedOn, 200 - static_cast<int>(listed.size()));
+    // A missing file in a missing folder is a bad name; our own codes keep their texts.
+    EXPECT_EQ(InOutError(io::CodeFromErrno(ENOENT, "/nonexistent-folder/file")).code(), io::kPathNotFound);
+    EXPECT_EQ(InOutError(io::kAccessDenied).message(), Sjis("ファイルへのアクセスが拒否されました"));
+    EXPECT_EQ(InOutError(io::kInvalidHandle).message(), "I/O \x83\x47\x83\x89\x81\x5b (6)");
 }
 
 TEST(Messages, FullStopFollowsTheLastByte) {

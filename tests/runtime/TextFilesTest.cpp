@@ -6,12 +6,16 @@
 #include "runtime/Errors.h"
 #include "runtime/TextReader.h"
 #include "runtime/TextWriter.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 namespace morvane {
 namespace {
 
+using testing::ChildResult;
 using testing::ReadBytes;
+using testing::RunInChild;
+using testing::SetSoftLimit;
 using testing::TempDir;
 using testing::WriteBytes;
 
@@ -104,6 +108,49 @@ TEST(TextWriter, DestroyedAfterAnErrorStillKeepsWhatWasWritten) {
         writer.WriteLine("first");
     }
     EXPECT_EQ(ReadBytes(dir.File("f")), "first\r\n");
+}
+
+// The first failure is the one reported. Text still in the buffer was written
+// before any later error, so failing to write it out takes that error's place;
+// a writer that failed stays failed, and nothing written after the failure
+// reaches the file.
+TEST(TextWriter, TheFirstFailureIsReportedAndNeverPassedOffAsASuccess) {
+    auto stopAfterOneLine = [](TextWriter& file) {
+        file.WriteLine("kept");
+        throw InvalidOperationError();
+    };
+    EXPECT_EQ(OpenErrorCode([&] { WriteTextFile("/dev/full", stopAfterOneLine); }), 101);
+    TempDir dir;
+    EXPECT_THROW(WriteTextFile(dir.File("room"), stopAfterOneLine), InvalidOperationError);
+    EXPECT_EQ(ReadBytes(dir.File("room")), "kept\r\n");  // closed, with what was written
+    WriteTextFile(dir.File("whole"), [](TextWriter& file) { file.WriteLine("all"); });
+    EXPECT_EQ(ReadBytes(dir.File("whole")), "all\r\n");
+
+    // A buffer's worth fails at once; every later call repeats that failure.
+    TextWriter full("/dev/full");
+    EXPECT_EQ(OpenErrorCode([&] { full.Write(std::string(1 << 16, 'x')); }), 101);
+    EXPECT_EQ(OpenErrorCode([&] { full.WriteLine("more"); }), 101);
+    EXPECT_EQ(OpenErrorCode([&] { full.Close(); }), 101);
+    EXPECT_EQ(OpenErrorCode([&] { full.Close(); }), 101);
+    // Closing on the path of the writer's own failure adds no second error.
+    TextWriter again("/dev/full");
+    EXPECT_EQ(OpenErrorCode([&] { again.Write(std::string(1 << 17, 'x')); }), 101);
+    EXPECT_NO_THROW(again.CloseAfterError());
+
+    // A limit on the file size fails in the middle of the buffer: the file keeps
+    // what fitted, and the rest of that buffer never follows it.
+    ChildResult child = RunInChild([&]() -> std::string {
+        std::signal(SIGXFSZ, SIG_IGN);
+        SetSoftLimit(RLIMIT_FSIZE, 100000);
+        const std::string path = dir.File("limited");
+        std::string report = std::to_string(OpenErrorCode([&] {
+            WriteTextFile(path, [](TextWriter& file) {
+                for (int i = 0; i < 20000; ++i) file.WriteLine("line");
+            });
+        }));
+        return report + " " + std::to_string(ReadBytes(path).size());
+    });
+    EXPECT_EQ(child.out, "27 100000");
 }
 
 TEST(TextFiles, FailuresGiveTheirCodes) {

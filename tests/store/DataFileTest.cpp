@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
@@ -162,6 +164,62 @@ TEST(DataFile, LoadRefusesFewerThanOneLevel) {
     } catch (const InOutError& error) {
         EXPECT_EQ(error.code(), 2);
     }
+}
+
+// A text with a line end cannot be written as one line; the writer refuses it
+// rather than write a file whose later lines shift and which would load as
+// another study. The refusal comes before the file is created when the store
+// holds the text, and before the first line when the write-back brings it.
+TEST(DataFile, TextsWithLineEndsAreRefusedAndNothingShiftedIsWritten) {
+    const std::string message = Cp932FromUtf8("改行を含む文字列はデータファイルに書き込めません");
+    TempDir dir;
+    const std::string saved = dir.File("saved.dat");
+    const struct {
+        const char* where;
+        void (*put)(StudyStore&);
+    } rows[] = {
+        {"name of A", [](StudyStore& s) { s.LevelNamesA[2] = "po\nst"; }},
+        {"name of B", [](StudyStore& s) { s.LevelNamesB[1] = "easy\r"; }},
+        {"first score", [](StudyStore& s) { s.CellText(1, 1, 1) = "3\n99"; }},
+        {"last score", [](StudyStore& s) { s.CellText(2, 2, 2) = "\r\n13"; }},
+        {"lone CR", [](StudyStore& s) { s.CellText(2, 1, 2) = "1\r8"; }},
+    };
+    for (const auto& row : rows) {
+        // In the store: refused before the file is created, so the old file stays.
+        WriteBytes(saved, kWorkedExample);
+        StudyStore store = PrePostStudy();
+        row.put(store);
+        bool wroteBack = false;
+        try {
+            WriteDataFile(store, saved, [&] { wroteBack = true; });
+            ADD_FAILURE() << row.where << " was written";
+        } catch (const LineEndInTextError& error) {
+            EXPECT_EQ(error.message(), message) << row.where;
+        }
+        EXPECT_FALSE(wroteBack) << row.where;
+        EXPECT_EQ(ReadBytes(saved), kWorkedExample) << row.where;
+        EXPECT_THROW(WriteDataFile(store, dir.File("new.dat")), LineEndInTextError) << row.where;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("new.dat"))) << row.where;
+
+        // Brought by the write-back: the file was created first, and no line is written.
+        StudyStore shown = PrePostStudy();
+        EXPECT_THROW(WriteDataFile(shown, saved, [&] { row.put(shown); }), LineEndInTextError) << row.where;
+        EXPECT_EQ(ReadBytes(saved), "") << row.where;
+        EXPECT_THROW(LoadStudyFile(shown, saved), StudyError) << row.where;
+    }
+    // Every other byte is an ordinary one, written and read back as it was.
+    StudyStore store = PrePostStudy();
+    store.LevelNamesA[1] = "\t\x1a\x0b\x0c\x85x";
+    store.CellText(1, 2, 1) = " 9\t";
+    WriteDataFile(store, saved, [&] {
+        store.CellText(2, 2, 2) = std::string(
+            "1\0"
+            "3",
+            3);
+    });
+    StudyStore back;
+    LoadStudyFile(back, saved);
+    ExpectSameStudy(back, store);
 }
 
 }  // namespace

@@ -40,9 +40,12 @@ void Sums(const std::string& dataFile, const Settings& settings) {
         {"SSTotal", ss.SSTotal}, {"SSA", ss.SSA},   {"SSB", ss.SSB},   {"SSS", ss.SSS},
         {"SSAB", ss.SSAB},       {"SSAS", ss.SSAS}, {"SSBS", ss.SSBS}, {"SSABS", ss.SSABS},
     };
-    for (const auto& [name, value] : rows) std::printf("%s %s\n", name, Scientific(value).c_str());
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
-        throw InOutError(io::CodeFromErrno(errno, ""));
+    // Each call is checked at once, so that the error number is that of the
+    // first write that failed, not whatever a later call left in errno.
+    for (const auto& [name, value] : rows)
+        if (std::printf("%s %s\n", name, Scientific(value).c_str()) < 0)
+            throw InOutError(io::CodeFromErrno(errno, ""));
+    if (std::fflush(stdout) != 0) throw InOutError(io::CodeFromErrno(errno, ""));
 }
 
 void Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings) {
