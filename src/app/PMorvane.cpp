@@ -2,8 +2,8 @@
 
 #include <QApplication>
 
-#include "datawindow/print/DefaultPrinterListing.h"
-#include "designwindow/Program.h"
+#include "app/Program.h"
+#include "print/DefaultPrinterListing.h"
 #include "runtime/DecimalSeparator.h"
 #include "store/StudyStore.h"
 #include "widgets/QtSeams.h"

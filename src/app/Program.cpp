@@ -1,4 +1,4 @@
-#include "designwindow/Program.h"
+#include "app/Program.h"
 
 #include <QApplication>
 

@@ -1,11 +1,11 @@
-#include "datawindow/Listing.h"
+#include "listing/Listing.h"
 
 #include <cstddef>
 #include <iterator>
 #include <string_view>
 
 #include "analysis/Padding.h"
-#include "datawindow/PrinterTextDevice.h"
+#include "listing/PrinterTextDevice.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/TextWriter.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "datawindow/TextDevice.h"
+#include "listing/TextDevice.h"
 #include "store/StudyStore.h"
 
 namespace morvane {

@@ -1,4 +1,4 @@
-#include "datawindow/PrinterTextDevice.h"
+#include "listing/PrinterTextDevice.h"
 
 #include <algorithm>
 #include <vector>

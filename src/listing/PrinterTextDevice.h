@@ -16,8 +16,8 @@
 #include <memory>
 #include <string_view>
 
-#include "datawindow/DrawingSurface.h"
-#include "datawindow/TextDevice.h"
+#include "listing/DrawingSurface.h"
+#include "listing/TextDevice.h"
 
 namespace morvane {
 

@@ -1,6 +1,6 @@
-#include "datawindow/print/DefaultPrinterListing.h"
+#include "print/DefaultPrinterListing.h"
 
-#include "datawindow/Listing.h"
+#include "listing/Listing.h"
 
 namespace morvane {
 

@@ -4,13 +4,13 @@
 // text device lives as long as this object, so a listing started while another
 // one is still in its job fails with "現在印刷中です".
 
-#include "datawindow/PrinterTextDevice.h"
-#include "datawindow/print/QtDefaultPrinter.h"
-#include "widgets/Seams.h"
+#include "listing/ListingPrinter.h"
+#include "listing/PrinterTextDevice.h"
+#include "print/QtDefaultPrinter.h"
 
 namespace morvane {
 
-class DefaultPrinterListing : public widgets::ListingPrinter {
+class DefaultPrinterListing : public ListingPrinter {
 public:
     void Print(const StudyStore& store) override;
 

@@ -1,9 +1,9 @@
-#include "datawindow/print/QtDefaultPrinter.h"
+#include "print/QtDefaultPrinter.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>
 
-#include "datawindow/print/QtPrintSurface.h"
+#include "print/QtPrintSurface.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 

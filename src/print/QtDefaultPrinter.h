@@ -3,7 +3,7 @@
 // printer object of its own, so a change of the default printer between two
 // listings is followed.
 
-#include "datawindow/DrawingSurface.h"
+#include "listing/DrawingSurface.h"
 
 namespace morvane {
 

@@ -1,4 +1,4 @@
-#include "datawindow/print/QtPrintSurface.h"
+#include "print/QtPrintSurface.h"
 
 #include <QFontMetrics>
 #include <QPrinter>

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "datawindow/DrawingSurface.h"
+#include "listing/DrawingSurface.h"
 
 class QPrinter;
 

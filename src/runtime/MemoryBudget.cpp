@@ -1,4 +1,4 @@
-#include "store/MemoryBudget.h"
+#include "runtime/MemoryBudget.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -44,14 +44,17 @@ std::uint64_t& Budget() {
 
 }  // namespace
 
-std::uint64_t MemoryBudget() { return Budget(); }
+std::uint64_t MemoryBudget() {
+    return Budget();
+}
 
-void SetMemoryBudget(std::uint64_t bytes) { Budget() = bytes; }
+void SetMemoryBudget(std::uint64_t bytes) {
+    Budget() = bytes;
+}
 
 void EnsureAffordable(std::uint64_t count, std::uint64_t elementSize) {
     std::uint64_t bytes = 0;
-    if (__builtin_mul_overflow(count, elementSize, &bytes) || bytes > Budget())
-        throw OutOfMemoryError();
+    if (__builtin_mul_overflow(count, elementSize, &bytes) || bytes > Budget()) throw OutOfMemoryError();
     // An array the system cannot give now would be granted by overcommit and
     // then end the process when it is filled; refuse it while it can be refused.
     // Small arrays never need the look.

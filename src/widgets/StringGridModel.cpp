@@ -4,7 +4,7 @@
 #include <new>
 
 #include "runtime/Errors.h"
-#include "store/MemoryBudget.h"
+#include "runtime/MemoryBudget.h"
 #include "widgets/Text.h"
 
 namespace morvane::widgets {

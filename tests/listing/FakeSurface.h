@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "datawindow/DrawingSurface.h"
+#include "listing/DrawingSurface.h"
 #include "runtime/Errors.h"
 
 namespace morvane::testing {

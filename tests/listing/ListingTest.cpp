@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "FakeSurface.h"
-#include "datawindow/Listing.h"
-#include "datawindow/PrinterTextDevice.h"
+#include "listing/Listing.h"
+#include "listing/PrinterTextDevice.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "support/TempDir.h"

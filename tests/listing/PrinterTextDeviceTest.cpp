@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "FakeSurface.h"
-#include "datawindow/PrinterTextDevice.h"
+#include "listing/PrinterTextDevice.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"

@@ -14,12 +14,13 @@
 #include <functional>
 
 #include "PrintSystem.h"
-#include "datawindow/Listing.h"
 #include "datawindow/UMorvaneCalc.h"
-#include "datawindow/print/DefaultPrinterListing.h"
-#include "datawindow/print/QtPrintSurface.h"
+#include "listing/Listing.h"
+#include "print/DefaultPrinterListing.h"
+#include "print/QtPrintSurface.h"
 #include "runtime/Cp932.h"
 #include "store/DataFile.h"
+#include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 
@@ -184,7 +185,7 @@ TEST(PrintSystem, TheDataWindowPrintsWhatItWroteBack) {
     const widgets::Seams seams{&dialogs, &messages, &printer};
     QWidget owner;
     TCalcForm form(&owner, store, seams, '.');
-    form.StringGrid1->Cells().SetCell(1, 1, "  98.25  ");  // typed with blanks
+    testing::Grid(&form, "StringGrid1")->Cells().SetCell(1, 1, "  98.25  ");  // typed with blanks
 
     const std::vector<std::string> before = PrintedFiles();
     const auto start = std::chrono::steady_clock::now();

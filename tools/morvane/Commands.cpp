@@ -8,7 +8,7 @@
 #include "analysis/CalculateCommand.h"
 #include "analysis/ParseScores.h"
 #include "analysis/SumsOfSquares.h"
-#include "datawindow/Listing.h"
+#include "listing/Listing.h"
 #include "runtime/CLocale.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
@@ -41,8 +41,7 @@ void Sums(const std::string& dataFile, const Settings& settings) {
         {"SSAB", ss.SSAB},       {"SSAS", ss.SSAS}, {"SSBS", ss.SSBS}, {"SSABS", ss.SSABS},
     };
     for (const auto& [name, value] : rows) std::printf("%s %s\n", name, Scientific(value).c_str());
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
-        throw InOutError(io::CodeFromErrno(errno, ""));
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) throw InOutError(io::CodeFromErrno(errno, ""));
 }
 
 void Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings) {

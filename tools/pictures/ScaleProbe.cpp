@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "datawindow/UMorvaneCalc.h"
+#include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/WindowDriving.h"
 
@@ -56,12 +57,12 @@ void Probe(std::int32_t n, std::int32_t na, std::int32_t nb, int runs) {
 
         if (na > 1) {
             t.start();
-            testing::ClickTab(form->TabControl1, 1);
+            testing::ClickTab(testing::Tabs(form, "TabControl1"), 1);
             QApplication::processEvents();
             tab.push_back(Ms(t));
-            testing::ClickTab(form->TabControl1, 0);
+            testing::ClickTab(testing::Tabs(form, "TabControl1"), 0);
         }
-        testing::TypeInCell(form->StringGrid1, 1, 1, "1");
+        testing::TypeInCell(testing::Grid(form, "StringGrid1"), 1, 1, "1");
         for (int k = 0; k < 20; ++k) {
             t.start();
             QTest::keyClick(QApplication::focusWidget(), '2');

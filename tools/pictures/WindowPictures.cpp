@@ -9,6 +9,7 @@
 
 #include "datawindow/UMorvaneCalc.h"
 #include "designwindow/UMorvane.h"
+#include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/WindowDriving.h"
 #include "support/WorkedExampleDesign.h"
@@ -28,20 +29,20 @@ int main(int argc, char* argv[]) {
     Form1 = new TForm1(store, seams.Seams(), '.');
     if (!testing::ShowActive(Form1)) return 1;
     testing::TypeWorkedExampleDesign(Form1);
-    Form1->GOButton->setFocus();
+    testing::Button(Form1, "GOButton")->setFocus();
     if (!Form1->grab().save(folder.filePath("design-window.png"))) return 1;
 
-    Form1->GOButton->click();
+    testing::Button(Form1, "GOButton")->click();
     if (CalcForm == nullptr || !testing::ShowActive(CalcForm)) return 1;
     const char* scores[2][3][2] = {{{"3", "5"}, {"2", "4"}, {"4", "6"}},
                                    {{"4", "8"}, {"3", "7"}, {"6", "9"}}};
     for (int a = 1; a >= 0; --a) {
-        testing::ClickTab(CalcForm->TabControl1, a);
+        testing::ClickTab(testing::Tabs(CalcForm, "TabControl1"), a);
         for (int s = 0; s < 3; ++s)
             for (int b = 0; b < 2; ++b)
-                testing::TypeInCell(CalcForm->StringGrid1, b + 1, s + 1, scores[a][s][b]);
+                testing::TypeInCell(testing::Grid(CalcForm, "StringGrid1"), b + 1, s + 1, scores[a][s][b]);
     }
-    CalcForm->ExitButton->setFocus();
+    testing::Button(CalcForm, "ExitButton")->setFocus();
     if (!CalcForm->grab().save(folder.filePath("data-window.png"))) return 1;
     delete Form1;
     return 0;
