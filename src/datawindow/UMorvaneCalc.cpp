@@ -6,12 +6,12 @@
 
 #include "analysis/CalculateCommand.h"
 #include "datawindow/WriteBack.h"
+#include "qttext/Fonts.h"
+#include "qttext/Text.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
 #include "ui_UMorvaneCalc.h"
-#include "widgets/Fonts.h"
-#include "widgets/Text.h"
 
 namespace morvane {
 
@@ -19,7 +19,7 @@ TCalcForm* CalcForm = nullptr;
 
 namespace {
 
-using widgets::FromCp932;
+using qttext::FromCp932;
 
 const std::string& NameAt(const NameArray& names, std::int32_t index) {
     static const std::string none;
@@ -39,8 +39,8 @@ int GridExtent(std::int32_t count, int minimum) {
 
 TCalcForm::TCalcForm(QWidget* owner, StudyStore& store, const widgets::Seams& seams, char decimalSeparator)
     : FormWindow(owner, Qt::Window, store, seams, decimalSeparator), ui_(BuildForm<Ui::TCalcForm>()) {
-    ui_->TabControl1->setFont(widgets::CharacterFont(widgets::Face::PGothic, 16));
-    ui_->StringGrid1->setFont(widgets::CharacterFont(widgets::Face::Gothic, 12));
+    ui_->TabControl1->setFont(qttext::CharacterFont(Face::PGothic, 16));
+    ui_->StringGrid1->setFont(qttext::CharacterFont(Face::Gothic, 12));
 
     connect(ui_->TabControl1, &widgets::TabStrip::changed, this, &TCalcForm::TabControl1Change);
     connect(ui_->SaveButton, &QPushButton::clicked, this, &TCalcForm::SaveButtonClick);
@@ -78,12 +78,12 @@ void TCalcForm::FormCreate() {
         // Without subjects the grid keeps its one row, the names of B.
         ui_->StringGrid1->SetColCount(GridExtent(study.LevelCountB, 1));
         ui_->StringGrid1->SetRowCount(GridExtent(study.SubjectCount, 1));
-        ui_->StringGrid1->setFont(widgets::CellFont(widgets::Face::Gothic, 16));
+        ui_->StringGrid1->setFont(qttext::CellFont(Face::Gothic, 16));
 
         widgets::StringGridModel& cells = ui_->StringGrid1->Cells();
         const int cols = cells.ColCount(), rows = cells.RowCount();
         for (int b = 1; b < cols; ++b) cells.CellRef(b, 0) = NameAt(study.LevelNamesB, b);
-        const std::string ordinal = widgets::ToCp932(QStringLiteral(u"番目"));
+        const std::string ordinal = qttext::ToCp932(QStringLiteral(u"番目"));
         for (int s = 1; s < rows; ++s) cells.CellRef(0, s) = std::to_string(s) + ordinal;
         cells.CellsChanged(0, 0, cols - 1, rows - 1);
         LoadGrid(study, ui_->TabControl1->currentIndex() + 1, cells);
@@ -109,7 +109,7 @@ void TCalcForm::SaveButtonClick() {
         SaveDialog1.fileName = *chosen;
         // The file is created first, so a name that cannot be created leaves
         // the store as it was.
-        WriteDataFile(store_, widgets::FilePath(*chosen), [this] { WriteBack(SelectedLevel()); });
+        WriteDataFile(store_, qttext::FilePath(*chosen), [this] { WriteBack(SelectedLevel()); });
     });
 }
 
@@ -122,7 +122,7 @@ void TCalcForm::CalcButtonClick() {
                 OpenDialog1.fileName.clear();
                 const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
                 if (!chosen || chosen->isEmpty()) return std::nullopt;
-                return widgets::FilePath(*chosen);
+                return qttext::FilePath(*chosen);
             });
         if (outcome == CalculationOutcome::Written) ui_->ExitButton->setFocus();
     });

@@ -4,10 +4,10 @@
 
 #include "datawindow/UMorvaneCalc.h"
 #include "designwindow/LevelGrid.h"
+#include "qttext/Fonts.h"
+#include "qttext/Text.h"
 #include "store/DataFile.h"
 #include "ui_UMorvane.h"
-#include "widgets/Fonts.h"
-#include "widgets/Text.h"
 
 namespace morvane {
 
@@ -17,7 +17,7 @@ TForm1::TForm1(StudyStore& store, const widgets::Seams& seams, char decimalSepar
     : FormWindow(parent, {}, store, seams, decimalSeparator), ui_(BuildForm<Ui::TForm1>()) {
     for (QWidget* w : {static_cast<QWidget*>(ui_->Label1), static_cast<QWidget*>(ui_->Label2),
                        static_cast<QWidget*>(ui_->Label3), static_cast<QWidget*>(ui_->NEdit)})
-        w->setFont(widgets::CharacterFont(widgets::Face::PGothic, 16));
+        w->setFont(qttext::CharacterFont(Face::PGothic, 16));
 
     connect(ui_->GOButton, &QPushButton::clicked, this, &TForm1::GOButtonClick);
     connect(ui_->ReadButton, &QPushButton::clicked, this, &TForm1::ReadButtonClick);
@@ -61,7 +61,7 @@ void TForm1::DelBButtonClick() {
 void TForm1::GOButtonClick() {
     Run([this] {
         StartNewStudy(store_, LevelNames(*ui_->StringGridA), LevelNames(*ui_->StringGridB),
-                      widgets::ToCp932(ui_->NEdit->text()));
+                      qttext::ToCp932(ui_->NEdit->text()));
         HandOver();
     });
 }
@@ -72,7 +72,7 @@ void TForm1::ReadButtonClick() {
         const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is read
         OpenDialog1.fileName = *chosen;
-        LoadStudyFile(store_, widgets::FilePath(*chosen));
+        LoadStudyFile(store_, qttext::FilePath(*chosen));
         HandOver();
     });
 }

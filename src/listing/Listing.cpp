@@ -5,23 +5,15 @@
 #include <string_view>
 
 #include "analysis/Padding.h"
+#include "analysis/ScoreTableTexts.h"
 #include "listing/PrinterTextDevice.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
+#include "runtime/Faces.h"
 #include "runtime/TextWriter.h"
 
 namespace morvane {
 namespace {
-
-const std::string& Title() {
-    static const std::string text = Cp932FromUtf8("被験者内要因：Ａ、Ｂ");
-    return text;
-}
-
-std::string Heading(const std::string& levelName) {
-    static const std::string open = Cp932FromUtf8("要因Ａ＜"), close = Cp932FromUtf8("＞");
-    return open + levelName + close;
-}
 
 // Every element the listing reads must exist, whatever the counts say.
 void CheckExtents(const StudyStore& store) {
@@ -62,7 +54,7 @@ private:
 }  // namespace
 
 const std::string& ListingFontName() {
-    static const std::string name = Cp932FromUtf8("ＭＳ 明朝");
+    static const std::string name = Cp932FromUtf8(NamesOf(Face::Mincho).program);
     return name;
 }
 
@@ -71,12 +63,12 @@ void WriteListing(const StudyStore& store, TextDevice& device) {
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     device.EndLine();
     device.EndLine();
-    device.Write(Title());
+    device.Write(ScoreTablesTitle());
     device.EndLine();
     device.EndLine();
     for (std::int32_t a = 1; a <= na; ++a) {
         device.EndLine();
-        device.Write(Heading(store.LevelNamesA[static_cast<std::size_t>(a)]));
+        device.Write(LevelHeading(store.LevelNamesA[static_cast<std::size_t>(a)]));
         device.EndLine();
         device.Write(PadLeft10(""));
         for (std::int32_t b = 1; b <= nb; ++b)

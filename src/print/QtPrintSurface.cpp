@@ -4,39 +4,14 @@
 #include <QPrinter>
 #include <QString>
 
-#include "runtime/Cp932.h"
+#include "qttext/Fonts.h"
+#include "qttext/Text.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 
 namespace morvane {
-namespace {
-
-QString FromCp932(std::string_view text) {
-    return QString::fromStdString(Utf8FromCp932(text));
-}
-
-}  // namespace
-
-QStringList FontFamilies(const QString& name) {
-    static const std::pair<const char*, const char*> installed[] = {
-        {"ＭＳ 明朝", "IPAMincho"},
-        {"ＭＳ ゴシック", "IPAGothic"},
-        {"ＭＳ Ｐゴシック", "IPAPGothic"},
-    };
-    QStringList families{name};
-    for (const auto& [program, debian] : installed)
-        if (name == QString::fromUtf8(program)) families.append(QString::fromUtf8(debian));
-    return families;
-}
-
-QFont ProgramFont(const QString& name, int points) {
-    QFont font;
-    font.setFamilies(FontFamilies(name));
-    font.setPointSize(points);
-    font.setWeight(QFont::Normal);
-    font.setStyle(QFont::StyleNormal);
-    return font;
-}
+using qttext::FromCp932;
+using qttext::ProgramFont;
 
 QtPrintSurface::QtPrintSurface(std::unique_ptr<QPrinter> printer) : printer_(std::move(printer)) {
     if (!painter_.begin(printer_.get())) throw PrinterError(messages::PrinterNotValid());

@@ -2,9 +2,7 @@
 // A print job on a Qt printer as the drawing surface of the printer text
 // device: a QPainter on a QPrinter, in the printer's device pixels.
 
-#include <QFont>
 #include <QPainter>
-#include <QStringList>
 #include <memory>
 
 #include "listing/DrawingSurface.h"
@@ -12,14 +10,6 @@
 class QPrinter;
 
 namespace morvane {
-
-// The font families that stand for a font name of the program: the name itself
-// first, then the Debian font installed for it ("ＭＳ 明朝" then IPAMincho, and
-// the two Gothic faces).
-QStringList FontFamilies(const QString& name);
-
-// A regular font of `name` in `points`, the families of FontFamilies.
-QFont ProgramFont(const QString& name, int points);
 
 class QtPrintSurface : public DrawingSurface {
 public:

@@ -1,23 +1,26 @@
-#include "widgets/Fonts.h"
+#include "qttext/Fonts.h"
 
-#include <QStringList>
-
-namespace morvane::widgets {
+namespace morvane::qttext {
 namespace {
 
-QStringList Families(Face face) {
-    switch (face) {
-        case Face::PGothic:
-            return {QStringLiteral(u"ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic")};
-        case Face::Gothic:
-            return {QStringLiteral(u"ＭＳ ゴシック"), QStringLiteral("IPAGothic")};
-        case Face::Mincho:
-            return {QStringLiteral(u"ＭＳ 明朝"), QStringLiteral("IPAMincho")};
-    }
-    return {};
+QString FromUtf8(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 }  // namespace
+
+QStringList Families(Face face) {
+    const FaceNames names = NamesOf(face);
+    return {FromUtf8(names.program), FromUtf8(names.standIn)};
+}
+
+QStringList FontFamilies(const QString& name) {
+    const QByteArray utf8 = name.toUtf8();
+    if (const auto face =
+            FaceNamed(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))))
+        return {name, FromUtf8(NamesOf(*face).standIn)};
+    return {name};
+}
 
 QFont CharacterFont(Face face, int pixels) {
     QFont font;
@@ -30,4 +33,13 @@ QFont CellFont(Face face, int pixels) {
     return CharacterFont(face, pixels);
 }
 
-}  // namespace morvane::widgets
+QFont ProgramFont(const QString& name, int points) {
+    QFont font;
+    font.setFamilies(FontFamilies(name));
+    font.setPointSize(points);
+    font.setWeight(QFont::Normal);
+    font.setStyle(QFont::StyleNormal);
+    return font;
+}
+
+}  // namespace morvane::qttext

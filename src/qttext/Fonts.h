@@ -1,16 +1,20 @@
 #pragma once
-// The fonts of the windows. Each face is a family list: the face the windows
-// were designed with, then the Debian font that stands in for it.
+// The program's faces as Qt fonts. Each is a family list: the face the program
+// was designed with, then the Debian font that stands in for it.
 
 #include <QFont>
+#include <QStringList>
 
-namespace morvane::widgets {
+#include "runtime/Faces.h"
 
-enum class Face {
-    PGothic,  // "ＭＳ Ｐゴシック", then IPAPGothic
-    Gothic,   // "ＭＳ ゴシック", then IPAGothic
-    Mincho,   // "ＭＳ 明朝", then IPAMincho
-};
+namespace morvane::qttext {
+
+// The families of `face`: its designed name, then its stand-in.
+QStringList Families(Face face);
+
+// The families that stand for a face named by the program: the name itself
+// first, then the stand-in when it is one of the program's faces.
+QStringList FontFamilies(const QString& name);
 
 // `face` with a character (em) height of `pixels`.
 QFont CharacterFont(Face face, int pixels);
@@ -19,4 +23,7 @@ QFont CharacterFont(Face face, int pixels);
 // stand-in faces have no internal leading, so the em is the cell.
 QFont CellFont(Face face, int pixels);
 
-}  // namespace morvane::widgets
+// A regular font of `name` in `points`, with the families of FontFamilies.
+QFont ProgramFont(const QString& name, int points);
+
+}  // namespace morvane::qttext

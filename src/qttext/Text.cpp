@@ -1,10 +1,10 @@
-#include "widgets/Text.h"
+#include "qttext/Text.h"
 
 #include <QFile>
 
 #include "runtime/Cp932.h"
 
-namespace morvane::widgets {
+namespace morvane::qttext {
 
 QString FromCp932(std::string_view cp932) {
     if (cp932.empty()) return {};
@@ -22,4 +22,4 @@ std::string FilePath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-}  // namespace morvane::widgets
+}  // namespace morvane::qttext

@@ -1,12 +1,12 @@
 #pragma once
-// The widget boundary of the program's text: the store holds code page 932
-// bytes, Qt holds QString; the conversion happens here and nowhere else.
+// The Qt boundary of the program's text: the store holds code page 932 bytes,
+// Qt holds QString; the windows and the printer convert here and nowhere else.
 
 #include <QString>
 #include <string>
 #include <string_view>
 
-namespace morvane::widgets {
+namespace morvane::qttext {
 
 // Code page 932 bytes as a QString (a byte that is not valid code page 932
 // shows as U+FFFD).
@@ -17,4 +17,4 @@ std::string ToCp932(const QString& text);
 // A path chosen in a file dialog as the bytes the file system takes.
 std::string FilePath(const QString& path);
 
-}  // namespace morvane::widgets
+}  // namespace morvane::qttext

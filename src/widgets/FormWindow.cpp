@@ -1,7 +1,7 @@
 #include "widgets/FormWindow.h"
 
+#include "qttext/Fonts.h"
 #include "widgets/Commands.h"
-#include "widgets/Fonts.h"
 
 namespace morvane::widgets {
 
@@ -11,7 +11,7 @@ FormWindow::FormWindow(QWidget* parent, Qt::WindowFlags flags, StudyStore& store
 
 void FormWindow::Place() {
     move(200, 107);
-    setFont(CharacterFont(Face::PGothic, 12));
+    setFont(qttext::CharacterFont(Face::PGothic, 12));
 }
 
 void FormWindow::Run(const std::function<void()>& command) {

@@ -18,6 +18,7 @@
 #include "listing/Listing.h"
 #include "print/DefaultPrinterListing.h"
 #include "print/QtPrintSurface.h"
+#include "qttext/Fonts.h"
 #include "runtime/Cp932.h"
 #include "store/DataFile.h"
 #include "support/Components.h"
@@ -37,7 +38,8 @@ struct Metrics {
 // The page and font of the default printer as the listing uses them.
 Metrics DefaultPrinterMetrics() {
     QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
-    const QFontMetrics font(ProgramFont(QString::fromUtf8("ＭＳ 明朝"), kListingFontPoints), &printer);
+    const QFontMetrics font(qttext::ProgramFont(QString::fromUtf8("ＭＳ 明朝"), kListingFontPoints),
+                            &printer);
     return {printer.height(), font.height()};
 }
 
