@@ -5,8 +5,8 @@
 #include "properties/MemoryFile.h"
 #include "properties/Violation.h"
 #include "runtime/Errors.h"
+#include "runtime/MemoryBudget.h"
 #include "store/DataFile.h"
-#include "store/MemoryBudget.h"
 #include "store/StudyStore.h"
 
 namespace morvane::properties {

@@ -6,6 +6,7 @@
 #include "analysis/NumberFormat.h"
 #include "analysis/Padding.h"
 #include "analysis/ScoreSyntax.h"
+#include "analysis/ScoreTableTexts.h"
 #include "runtime/Cp932.h"
 #include "runtime/Extended.h"
 
@@ -20,9 +21,9 @@ constexpr std::size_t kDfWidth = 10;
 
 // The fixed texts of the report, converted to code page 932 once.
 struct Literals {
-    std::string title = Cp932FromUtf8("被験者内要因：Ａ、Ｂ ");
-    std::string levelOpen = Cp932FromUtf8("要因Ａ＜");
-    std::string levelClose = Cp932FromUtf8("＞");
+    std::string title = ScoreTablesTitle() + " ";
+    std::string levelOpen = LevelHeadingOpen();
+    std::string levelClose = LevelHeadingClose();
     std::string mean = Cp932FromUtf8("平均");
 };
 
@@ -119,7 +120,9 @@ struct DegreesOfFreedom {
 
 // A mean square: the sum of squares over its degrees of freedom, each exact in
 // the extended format.
-Extended MeanSquare(Extended ss, std::int64_t df) { return CheckedDiv(ss, static_cast<Extended>(df)); }
+Extended MeanSquare(Extended ss, std::int64_t df) {
+    return CheckedDiv(ss, static_cast<Extended>(df));
+}
 
 }  // namespace
 

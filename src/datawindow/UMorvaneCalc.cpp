@@ -6,12 +6,12 @@
 
 #include "analysis/CalculateCommand.h"
 #include "datawindow/WriteBack.h"
+#include "qttext/Fonts.h"
+#include "qttext/Text.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
-#include "widgets/Commands.h"
-#include "widgets/Fonts.h"
-#include "widgets/Text.h"
+#include "ui_UMorvaneCalc.h"
 
 namespace morvane {
 
@@ -19,7 +19,7 @@ TCalcForm* CalcForm = nullptr;
 
 namespace {
 
-using widgets::FromCp932;
+using qttext::FromCp932;
 
 const std::string& NameAt(const NameArray& names, std::int32_t index) {
     static const std::string none;
@@ -38,34 +38,29 @@ int GridExtent(std::int32_t count, int minimum) {
 }  // namespace
 
 TCalcForm::TCalcForm(QWidget* owner, StudyStore& store, const widgets::Seams& seams, char decimalSeparator)
-    : QWidget(owner, Qt::Window), store_(store), seams_(seams), decimalSeparator_(decimalSeparator) {
-    setupUi(this);
-    move(200, 107);
-    setFont(widgets::CharacterFont(widgets::Face::PGothic, 12));
-    TabControl1->setFont(widgets::CharacterFont(widgets::Face::PGothic, 16));
-    StringGrid1->setFont(widgets::CharacterFont(widgets::Face::Gothic, 12));
+    : FormWindow(owner, Qt::Window, store, seams, decimalSeparator), ui_(BuildForm<Ui::TCalcForm>()) {
+    ui_->TabControl1->setFont(qttext::CharacterFont(Face::PGothic, 16));
+    ui_->StringGrid1->setFont(qttext::CharacterFont(Face::Gothic, 12));
 
-    connect(TabControl1, &widgets::TabStrip::changed, this, &TCalcForm::TabControl1Change);
-    connect(SaveButton, &QPushButton::clicked, this, &TCalcForm::SaveButtonClick);
-    connect(CalcButton, &QPushButton::clicked, this, &TCalcForm::CalcButtonClick);
-    connect(PButton, &QPushButton::clicked, this, &TCalcForm::PButtonClick);
-    connect(ExitButton, &QPushButton::clicked, this, &TCalcForm::ExitButtonClick);
+    connect(ui_->TabControl1, &widgets::TabStrip::changed, this, &TCalcForm::TabControl1Change);
+    connect(ui_->SaveButton, &QPushButton::clicked, this, &TCalcForm::SaveButtonClick);
+    connect(ui_->CalcButton, &QPushButton::clicked, this, &TCalcForm::CalcButtonClick);
+    connect(ui_->PButton, &QPushButton::clicked, this, &TCalcForm::PButtonClick);
+    connect(ui_->ExitButton, &QPushButton::clicked, this, &TCalcForm::ExitButtonClick);
 
     FormCreate();
     // No control is named to take the focus first: the first in the tab order.
-    ExitButton->setFocus();
+    ui_->ExitButton->setFocus();
 }
 
-void TCalcForm::Run(const std::function<void()>& command) {
-    widgets::RunCommand(*seams_.messages, this, command);
-}
+TCalcForm::~TCalcForm() = default;
 
 std::int32_t TCalcForm::SelectedLevel() const {
-    return TabControl1->currentIndex() + 1;
+    return ui_->TabControl1->currentIndex() + 1;
 }
 
 void TCalcForm::WriteBack(std::int32_t level) {
-    WriteBackGrid(store_, level, StringGrid1->Cells());
+    WriteBackGrid(store_, level, ui_->StringGrid1->Cells());
 }
 
 void TCalcForm::FormCreate() {
@@ -75,26 +70,26 @@ void TCalcForm::FormCreate() {
 
         // One row of tabs in the tab style is what TabStrip is; the design-time
         // tab takes the first level's name and the other levels follow.
-        TabControl1->SetCaption(0, FromCp932(NameAt(study.LevelNamesA, 1)));
+        ui_->TabControl1->SetCaption(0, FromCp932(NameAt(study.LevelNamesA, 1)));
         for (std::int32_t a = 2; a <= study.LevelCountA; ++a)
-            TabControl1->AppendTab(FromCp932(NameAt(study.LevelNamesA, a)));
-        TabControl1->Select(0);
+            ui_->TabControl1->AppendTab(FromCp932(NameAt(study.LevelNamesA, a)));
+        ui_->TabControl1->Select(0);
 
         // Without subjects the grid keeps its one row, the names of B.
-        StringGrid1->SetColCount(GridExtent(study.LevelCountB, 1));
-        StringGrid1->SetRowCount(GridExtent(study.SubjectCount, 1));
-        StringGrid1->setFont(widgets::CellFont(widgets::Face::Gothic, 16));
+        ui_->StringGrid1->SetColCount(GridExtent(study.LevelCountB, 1));
+        ui_->StringGrid1->SetRowCount(GridExtent(study.SubjectCount, 1));
+        ui_->StringGrid1->setFont(qttext::CellFont(Face::Gothic, 16));
 
-        widgets::StringGridModel& cells = StringGrid1->Cells();
+        widgets::StringGridModel& cells = ui_->StringGrid1->Cells();
         const int cols = cells.ColCount(), rows = cells.RowCount();
         for (int b = 1; b < cols; ++b) cells.CellRef(b, 0) = NameAt(study.LevelNamesB, b);
-        const std::string ordinal = widgets::ToCp932(QStringLiteral(u"番目"));
+        const std::string ordinal = qttext::ToCp932(QStringLiteral(u"番目"));
         for (int s = 1; s < rows; ++s) cells.CellRef(0, s) = std::to_string(s) + ordinal;
         cells.CellsChanged(0, 0, cols - 1, rows - 1);
-        LoadGrid(study, TabControl1->currentIndex() + 1, cells);
+        LoadGrid(study, ui_->TabControl1->currentIndex() + 1, cells);
         study.CurrentTabLevel = 1;
 
-        StringGrid1->SelectCell(1, 1);
+        ui_->StringGrid1->SelectCell(1, 1);
     });
 }
 
@@ -102,7 +97,7 @@ void TCalcForm::TabControl1Change() {
     Run([this] {
         WriteBack(store_.CurrentTabLevel);
         store_.CurrentTabLevel = SelectedLevel();
-        LoadGrid(store_, store_.CurrentTabLevel, StringGrid1->Cells());
+        LoadGrid(store_, store_.CurrentTabLevel, ui_->StringGrid1->Cells());
     });
 }
 
@@ -114,7 +109,7 @@ void TCalcForm::SaveButtonClick() {
         SaveDialog1.fileName = *chosen;
         // The file is created first, so a name that cannot be created leaves
         // the store as it was.
-        WriteDataFile(store_, widgets::FilePath(*chosen), [this] { WriteBack(SelectedLevel()); });
+        WriteDataFile(store_, qttext::FilePath(*chosen), [this] { WriteBack(SelectedLevel()); });
     });
 }
 
@@ -127,9 +122,9 @@ void TCalcForm::CalcButtonClick() {
                 OpenDialog1.fileName.clear();
                 const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
                 if (!chosen || chosen->isEmpty()) return std::nullopt;
-                return widgets::FilePath(*chosen);
+                return qttext::FilePath(*chosen);
             });
-        if (outcome == CalculationOutcome::Written) ExitButton->setFocus();
+        if (outcome == CalculationOutcome::Written) ui_->ExitButton->setFocus();
     });
 }
 

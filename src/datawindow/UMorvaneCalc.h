@@ -4,24 +4,28 @@
 // level whose tab is selected; CellText holds every other level. Every command
 // that needs the scores first writes the shown grid back.
 
-#include <QWidget>
 #include <cstdint>
-#include <functional>
+#include <memory>
 
 #include "store/StudyStore.h"
-#include "ui_UMorvaneCalc.h"
 #include "widgets/DialogState.h"
+#include "widgets/FormWindow.h"
 #include "widgets/Seams.h"
+
+namespace Ui {
+class TCalcForm;
+}
 
 namespace morvane {
 
-class TCalcForm : public QWidget, public Ui::TCalcForm {
+class TCalcForm : public widgets::FormWindow {
     Q_OBJECT
 
 public:
     // A top-level window owned by `owner` (destroyed with it). Creation runs
     // FormCreate; a failure in it is shown and the window is created anyway.
     TCalcForm(QWidget* owner, StudyStore& store, const widgets::Seams& seams, char decimalSeparator);
+    ~TCalcForm() override;
 
     void FormCreate();
     void TabControl1Change();
@@ -41,11 +45,8 @@ private:
     // The level of A the grid shows, from the selected tab.
     std::int32_t SelectedLevel() const;
     void WriteBack(std::int32_t level);
-    void Run(const std::function<void()>& command);
 
-    StudyStore& store_;
-    widgets::Seams seams_;
-    char decimalSeparator_;
+    std::unique_ptr<Ui::TCalcForm> ui_;
     bool closed_ = false;
 };
 

@@ -2,9 +2,9 @@
 
 #include <QtMath>
 
-#include "widgets/Fonts.h"
+#include "qttext/Fonts.h"
+#include "qttext/Text.h"
 #include "widgets/StringGrid.h"
-#include "widgets/Text.h"
 
 namespace morvane {
 namespace {
@@ -19,12 +19,12 @@ void SetUpLevelGrid(widgets::StringGrid& grid, char letter) {
     grid.SetColCount(2);
     grid.SetRowCount(2);
     grid.SetColWidth(1, qRound(grid.ColWidth(0) * 1.5));
-    grid.setFont(widgets::CellFont(widgets::Face::PGothic, 16));
+    grid.setFont(qttext::CellFont(Face::PGothic, 16));
     widgets::StringGridModel& cells = grid.Cells();
     cells.SetCell(0, 0,
-                  widgets::ToCp932(letter == 'a' ? QStringLiteral(u"要因Ａ") : QStringLiteral(u"要因Ｂ")));
+                  qttext::ToCp932(letter == 'a' ? QStringLiteral(u"要因Ａ") : QStringLiteral(u"要因Ｂ")));
     cells.SetCell(0, 1, Heading(letter, 1));
-    cells.SetCell(1, 0, widgets::ToCp932(QStringLiteral(u"ラベル")));
+    cells.SetCell(1, 0, qttext::ToCp932(QStringLiteral(u"ラベル")));
     grid.SelectCell(1, 1);
 }
 

@@ -4,69 +4,64 @@
 
 #include "datawindow/UMorvaneCalc.h"
 #include "designwindow/LevelGrid.h"
+#include "qttext/Fonts.h"
+#include "qttext/Text.h"
 #include "store/DataFile.h"
-#include "widgets/Commands.h"
-#include "widgets/Fonts.h"
-#include "widgets/Text.h"
+#include "ui_UMorvane.h"
 
 namespace morvane {
 
 TForm1* Form1 = nullptr;
 
 TForm1::TForm1(StudyStore& store, const widgets::Seams& seams, char decimalSeparator, QWidget* parent)
-    : QWidget(parent), store_(store), seams_(seams), decimalSeparator_(decimalSeparator) {
-    setupUi(this);
-    move(200, 107);
-    setFont(widgets::CharacterFont(widgets::Face::PGothic, 12));
-    for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2),
-                       static_cast<QWidget*>(Label3), static_cast<QWidget*>(NEdit)})
-        w->setFont(widgets::CharacterFont(widgets::Face::PGothic, 16));
+    : FormWindow(parent, {}, store, seams, decimalSeparator), ui_(BuildForm<Ui::TForm1>()) {
+    for (QWidget* w : {static_cast<QWidget*>(ui_->Label1), static_cast<QWidget*>(ui_->Label2),
+                       static_cast<QWidget*>(ui_->Label3), static_cast<QWidget*>(ui_->NEdit)})
+        w->setFont(qttext::CharacterFont(Face::PGothic, 16));
 
-    connect(GOButton, &QPushButton::clicked, this, &TForm1::GOButtonClick);
-    connect(ReadButton, &QPushButton::clicked, this, &TForm1::ReadButtonClick);
-    connect(ExitButton, &QPushButton::clicked, this, &TForm1::ExitButtonClick);
-    connect(AddAButton, &QPushButton::clicked, this, &TForm1::AddAButtonClick);
-    connect(AddBButton, &QPushButton::clicked, this, &TForm1::AddBButtonClick);
-    connect(DelAButton, &QPushButton::clicked, this, &TForm1::DelAButtonClick);
-    connect(DelBButton, &QPushButton::clicked, this, &TForm1::DelBButtonClick);
+    connect(ui_->GOButton, &QPushButton::clicked, this, &TForm1::GOButtonClick);
+    connect(ui_->ReadButton, &QPushButton::clicked, this, &TForm1::ReadButtonClick);
+    connect(ui_->ExitButton, &QPushButton::clicked, this, &TForm1::ExitButtonClick);
+    connect(ui_->AddAButton, &QPushButton::clicked, this, &TForm1::AddAButtonClick);
+    connect(ui_->AddBButton, &QPushButton::clicked, this, &TForm1::AddBButtonClick);
+    connect(ui_->DelAButton, &QPushButton::clicked, this, &TForm1::DelAButtonClick);
+    connect(ui_->DelBButton, &QPushButton::clicked, this, &TForm1::DelBButtonClick);
 
     FormCreate();
     // No control is named to take the focus first: the first in the tab order.
-    GOButton->setFocus();
+    ui_->GOButton->setFocus();
 }
 
-void TForm1::Run(const std::function<void()>& command) {
-    widgets::RunCommand(*seams_.messages, this, command);
-}
+TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
     Run([this] {
-        SetUpLevelGrid(*StringGridA, 'a');
-        SetUpLevelGrid(*StringGridB, 'b');
-        NEdit->setText(QStringLiteral("1"));
+        SetUpLevelGrid(*ui_->StringGridA, 'a');
+        SetUpLevelGrid(*ui_->StringGridB, 'b');
+        ui_->NEdit->setText(QStringLiteral("1"));
     });
 }
 
 void TForm1::AddAButtonClick() {
-    Run([this] { AddLevel(*StringGridA, 'a'); });
+    Run([this] { AddLevel(*ui_->StringGridA, 'a'); });
 }
 
 void TForm1::AddBButtonClick() {
-    Run([this] { AddLevel(*StringGridB, 'b'); });
+    Run([this] { AddLevel(*ui_->StringGridB, 'b'); });
 }
 
 void TForm1::DelAButtonClick() {
-    Run([this] { DeleteLevel(*StringGridA, 'a'); });
+    Run([this] { DeleteLevel(*ui_->StringGridA, 'a'); });
 }
 
 void TForm1::DelBButtonClick() {
-    Run([this] { DeleteLevel(*StringGridB, 'b'); });
+    Run([this] { DeleteLevel(*ui_->StringGridB, 'b'); });
 }
 
 void TForm1::GOButtonClick() {
     Run([this] {
-        StartNewStudy(store_, LevelNames(*StringGridA), LevelNames(*StringGridB),
-                      widgets::ToCp932(NEdit->text()));
+        StartNewStudy(store_, LevelNames(*ui_->StringGridA), LevelNames(*ui_->StringGridB),
+                      qttext::ToCp932(ui_->NEdit->text()));
         HandOver();
     });
 }
@@ -77,7 +72,7 @@ void TForm1::ReadButtonClick() {
         const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is read
         OpenDialog1.fileName = *chosen;
-        LoadStudyFile(store_, widgets::FilePath(*chosen));
+        LoadStudyFile(store_, qttext::FilePath(*chosen));
         HandOver();
     });
 }

@@ -3,22 +3,26 @@
 // names the levels of A and B in two grids and gives N; OK starts a new study
 // and Load reads one from a data file, and either hands over to the data window.
 
-#include <QWidget>
-#include <functional>
+#include <memory>
 
 #include "store/StudyStore.h"
-#include "ui_UMorvane.h"
 #include "widgets/DialogState.h"
+#include "widgets/FormWindow.h"
 #include "widgets/Seams.h"
+
+namespace Ui {
+class TForm1;
+}
 
 namespace morvane {
 
-class TForm1 : public QWidget, public Ui::TForm1 {
+class TForm1 : public widgets::FormWindow {
     Q_OBJECT
 
 public:
     // Creation runs FormCreate.
     TForm1(StudyStore& store, const widgets::Seams& seams, char decimalSeparator, QWidget* parent = nullptr);
+    ~TForm1() override;
 
     void ExitButtonClick();
     void FormCreate();
@@ -41,11 +45,8 @@ protected:
 private:
     // Hides this window and opens the data window on the filled store.
     void HandOver();
-    void Run(const std::function<void()>& command);
 
-    StudyStore& store_;
-    widgets::Seams seams_;
-    char decimalSeparator_;
+    std::unique_ptr<Ui::TForm1> ui_;
 };
 
 // The design window of the run.

@@ -4,8 +4,8 @@
 
 #include "runtime/Errors.h"
 #include "runtime/IntegerText.h"
+#include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
-#include "store/MemoryBudget.h"
 
 namespace morvane {
 namespace {

@@ -3,12 +3,11 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include "widgets/StringGrid.h"
 #include "widgets/StringGridModel.h"
 
 namespace morvane::widgets {
 
-CellDelegate::CellDelegate(StringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+CellDelegate::CellDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
 QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                     const QModelIndex& index) const {
@@ -50,7 +49,7 @@ bool CellDelegate::eventFilter(QObject* object, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            grid_->FocusNeighbour(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+            emit tabbedOut(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
             return true;
         }
     }

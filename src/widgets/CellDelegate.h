@@ -8,13 +8,11 @@
 
 namespace morvane::widgets {
 
-class StringGrid;
-
 class CellDelegate final : public QStyledItemDelegate {
     Q_OBJECT
 
 public:
-    explicit CellDelegate(StringGrid* grid);
+    explicit CellDelegate(QObject* parent);
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
@@ -22,12 +20,16 @@ public:
     // The cell already holds the editor's text.
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
 
+signals:
+    // The tab key was pressed in the editor: the focus should leave the grid
+    // for the next control (or, with `next` false, the one before).
+    void tabbedOut(bool next);
+
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
     bool eventFilter(QObject* object, QEvent* event) override;
 
 private:
-    StringGrid* grid_;
     // Set while the editor's own change is being stored, so that the cell's
     // change notice does not reset the editor under the user's cursor.
     mutable bool committing_ = false;

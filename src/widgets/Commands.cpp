@@ -2,14 +2,14 @@
 
 #include <new>
 
+#include "qttext/Text.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
-#include "widgets/Text.h"
 
 namespace morvane::widgets {
 
 QString MessageText(const Error& error) {
-    return FromCp932(messages::WithFullStop(error.message()));
+    return qttext::FromCp932(messages::WithFullStop(error.message()));
 }
 
 bool RunCommand(MessageBoxes& messages, QWidget* parent, const std::function<void()>& command) {

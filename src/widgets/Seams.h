@@ -4,12 +4,10 @@
 
 #include <optional>
 
+#include "listing/ListingPrinter.h"
+
 class QString;
 class QWidget;
-
-namespace morvane {
-struct StudyStore;
-}
 
 namespace morvane::widgets {
 
@@ -32,13 +30,8 @@ public:
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
 };
 
-class ListingPrinter {
-public:
-    virtual ~ListingPrinter() = default;
-    // Prints the score listing of `store` on the default printer, to its end;
-    // throws PrinterError (or InOutError) on failure, leaving no job open.
-    virtual void Print(const StudyStore& store) = 0;
-};
+// The printer of the score listing, a seam of the core.
+using ListingPrinter = morvane::ListingPrinter;
 
 // The seams a window is created with; they outlive the window.
 struct Seams {

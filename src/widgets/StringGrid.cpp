@@ -16,6 +16,7 @@ constexpr int kDefaultRowHeight = 24;
 StringGrid::StringGrid(QWidget* parent) : QTableView(parent), delegate_(new CellDelegate(this)) {
     setModel(&model_);
     setItemDelegate(delegate_);
+    connect(delegate_, &CellDelegate::tabbedOut, this, &StringGrid::FocusNeighbour);
     // The headings are cells of row 0 and column 0; Qt's own headers stay hidden.
     horizontalHeader()->hide();
     verticalHeader()->hide();

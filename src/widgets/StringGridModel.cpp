@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <new>
 
+#include "qttext/Text.h"
 #include "runtime/Errors.h"
-#include "store/MemoryBudget.h"
-#include "widgets/Text.h"
+#include "runtime/MemoryBudget.h"
 
 namespace morvane::widgets {
 
@@ -94,12 +94,12 @@ int StringGridModel::columnCount(const QModelIndex& parent) const {
 
 QVariant StringGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
-    return FromCp932(Cell(index.column(), index.row()));
+    return qttext::FromCp932(Cell(index.column(), index.row()));
 }
 
 bool StringGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole || IsFixed(index.column(), index.row())) return false;
-    SetCell(index.column(), index.row(), ToCp932(value.toString()));
+    SetCell(index.column(), index.row(), qttext::ToCp932(value.toString()));
     return true;
 }
 

@@ -7,9 +7,10 @@
 
 #include "datawindow/UMorvaneCalc.h"
 #include "datawindow/WriteBack.h"
+#include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
-#include "store/MemoryBudget.h"
+#include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
@@ -74,7 +75,7 @@ class DataWindowTest : public QObject {
         if (!testing::ShowActive(form_.get())) return nullptr;
         return form_.get();
     }
-    widgets::StringGridModel& Cells() { return form_->StringGrid1->Cells(); }
+    widgets::StringGridModel& Cells() { return testing::Grid(form_, "StringGrid1")->Cells(); }
 
 private slots:
     void init() {
@@ -91,16 +92,16 @@ private slots:
         TCalcForm* form = OpenShown();
         QVERIFY(form != nullptr);
         QCOMPARE(form->windowTitle(), QStringLiteral("CalcForm"));
-        QCOMPARE(form->TabControl1->count(), 3);
-        QCOMPARE(form->TabControl1->tabText(0), QStringLiteral("x"));
-        QCOMPARE(form->TabControl1->tabText(2), QStringLiteral("z"));
-        QCOMPARE(form->TabControl1->currentIndex(), 0);
+        QCOMPARE(testing::Tabs(form, "TabControl1")->count(), 3);
+        QCOMPARE(testing::Tabs(form, "TabControl1")->tabText(0), QStringLiteral("x"));
+        QCOMPARE(testing::Tabs(form, "TabControl1")->tabText(2), QStringLiteral("z"));
+        QCOMPARE(testing::Tabs(form, "TabControl1")->currentIndex(), 0);
         QCOMPARE(store_.CurrentTabLevel, 1);
         QCOMPARE(store_.CellValue.Extent0(), 3);
         QCOMPARE(store_.CellValue.Extent2(), 3);
 
-        QCOMPARE(form->StringGrid1->ColCount(), 3);
-        QCOMPARE(form->StringGrid1->RowCount(), 3);
+        QCOMPARE(testing::Grid(form, "StringGrid1")->ColCount(), 3);
+        QCOMPARE(testing::Grid(form, "StringGrid1")->RowCount(), 3);
         QCOMPARE(Cells().Cell(0, 0), std::string());
         QCOMPARE(Cells().Cell(2, 0), std::string("b2"));
         QCOMPARE(Cells().Cell(0, 1), Sjis("1番目"));
@@ -109,19 +110,19 @@ private slots:
         QCOMPARE(Cells().Cell(1, 1), std::string(" 1 "));
         QCOMPARE(Cells().Cell(2, 2), std::string("\t4"));
         QCOMPARE(store_.CellText(1, 1, 1), std::string(" 1 "));
-        QCOMPARE(form->StringGrid1->Col(), 1);
-        QCOMPARE(form->StringGrid1->Row(), 1);
+        QCOMPARE(testing::Grid(form, "StringGrid1")->Col(), 1);
+        QCOMPARE(testing::Grid(form, "StringGrid1")->Row(), 1);
         // The first control in the tab order has the focus; no editor is open.
-        QCOMPARE(QApplication::focusWidget(), form->ExitButton);
-        QVERIFY(testing::CellEditor(form->StringGrid1) == nullptr);
+        QCOMPARE(QApplication::focusWidget(), testing::Button(form, "ExitButton"));
+        QVERIFY(testing::CellEditor(testing::Grid(form, "StringGrid1")) == nullptr);
         QVERIFY(seams_.messages.Shown().isEmpty());
 
         // One level of A: one tab, captioned with its name, not "a1".
         form_.reset();
         Load(Lines({"1", "1", "1", Sjis("第一"), "b", "5"}));
         Open();
-        QCOMPARE(form_->TabControl1->count(), 1);
-        QCOMPARE(form_->TabControl1->tabText(0), QStringLiteral(u"第一"));
+        QCOMPARE(testing::Tabs(form_, "TabControl1")->count(), 1);
+        QCOMPARE(testing::Tabs(form_, "TabControl1")->tabText(0), QStringLiteral(u"第一"));
     }
 
     void TabChangeStoresTheShownLevelTrimmedAndShowsTheNewOne() {
@@ -130,17 +131,17 @@ private slots:
         QVERIFY(form != nullptr);
         const std::string level2Before = store_.CellText(1, 2, 1);
 
-        testing::ClickTab(form->TabControl1, 2);
+        testing::ClickTab(testing::Tabs(form, "TabControl1"), 2);
         QCOMPARE(store_.CurrentTabLevel, 3);
         QCOMPARE(store_.CellText(1, 1, 1), std::string("1"));
         QCOMPARE(store_.CellText(2, 1, 2), std::string("4"));
         QCOMPARE(Cells().Cell(1, 1), std::string("9"));
         QCOMPARE(Cells().Cell(0, 2), Sjis("2番目"));
 
-        testing::TypeInCell(form->StringGrid1, 1, 1, QStringLiteral(u" 7　 "));
-        testing::TypeInCell(form->StringGrid1, 2, 2, QStringLiteral("  "));
+        testing::TypeInCell(testing::Grid(form, "StringGrid1"), 1, 1, QStringLiteral(u" 7　 "));
+        testing::TypeInCell(testing::Grid(form, "StringGrid1"), 2, 2, QStringLiteral("  "));
         QCOMPARE(Cells().Cell(1, 1), Sjis(" 7　 "));
-        testing::ClickTab(form->TabControl1, 0);
+        testing::ClickTab(testing::Tabs(form, "TabControl1"), 0);
         QCOMPARE(store_.CurrentTabLevel, 1);
         // Trimmed of bytes up to 0x20 only: the full-width space stays.
         QCOMPARE(store_.CellText(1, 3, 1), Sjis("7　"));
@@ -153,13 +154,13 @@ private slots:
         QCOMPARE(store_.CellText(2, 2, 1), std::string("6\t"));
 
         // The editor holds the new level's text, nothing carried over.
-        form->StringGrid1->setFocus();
-        QLineEdit* editor = testing::CellEditor(form->StringGrid1);
+        testing::Grid(form, "StringGrid1")->setFocus();
+        QLineEdit* editor = testing::CellEditor(testing::Grid(form, "StringGrid1"));
         QVERIFY(editor != nullptr);
-        QCOMPARE(form->StringGrid1->Row(), 2);
+        QCOMPARE(testing::Grid(form, "StringGrid1")->Row(), 2);
         QCOMPARE(editor->text(), QStringLiteral("4"));
         // Selecting a tab from code runs no handler.
-        form->TabControl1->Select(1);
+        testing::Tabs(form, "TabControl1")->Select(1);
         QCOMPARE(store_.CurrentTabLevel, 1);
     }
 
@@ -167,9 +168,9 @@ private slots:
         Load(kThreeLevels);
         TCalcForm* form = OpenShown();
         QVERIFY(form != nullptr);
-        testing::TypeInCell(form->StringGrid1, 2, 1, QStringLiteral(" 3.5 "));
+        testing::TypeInCell(testing::Grid(form, "StringGrid1"), 2, 1, QStringLiteral(" 3.5 "));
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("saved.dat")));
-        form->SaveButton->click();
+        testing::Button(form, "SaveButton")->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
         QCOMPARE(ReadBytes(dir_.File("saved.dat")),
                  Lines({"2",   "3", "2",        "x",   "y", "z", "b1", "b2", "1",  "2",
@@ -183,7 +184,7 @@ private slots:
         // The next Save offers the name confirmed last; a cancel writes nothing.
         WriteBytes(dir_.File("saved.dat"), "kept");
         seams_.dialogs.Cancel();
-        form->SaveButton->click();
+        testing::Button(form, "SaveButton")->click();
         QCOMPARE(seams_.dialogs.Calls().at(1).fileName, QString::fromStdString(dir_.File("saved.dat")));
         QCOMPARE(ReadBytes(dir_.File("saved.dat")), std::string("kept"));
         QVERIFY(seams_.messages.Shown().isEmpty());
@@ -194,7 +195,7 @@ private slots:
         TCalcForm* form = OpenShown();
         QVERIFY(form != nullptr);
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("missing/saved.dat")));
-        form->SaveButton->click();
+        testing::Button(form, "SaveButton")->click();
         QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"不正なファイル名です.")});
         QCOMPARE(store_.CellText(1, 1, 1), std::string(" 1 "));
         QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("missing"))));
@@ -204,29 +205,29 @@ private slots:
         LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
         TCalcForm* form = OpenShown();
         QVERIFY(form != nullptr);
-        form->StringGrid1->setFocus();
+        testing::Grid(form, "StringGrid1")->setFocus();
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
-        form->CalcButton->click();
+        testing::Button(form, "CalcButton")->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
         QCOMPARE(ReadBytes(dir_.File("results.txt")),
                  ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
         QCOMPARE(seams_.dialogs.Calls().at(0).kind, QStringLiteral("open"));
         QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"計算結果の出力用ファイル"));
         QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
-        QCOMPARE(QApplication::focusWidget(), form->ExitButton);
+        QCOMPARE(QApplication::focusWidget(), testing::Button(form, "ExitButton"));
 
         // Every run starts with an empty name; a cancel writes nothing and
         // leaves the focus, after the scores were written back and parsed.
-        form->StringGrid1->setFocus();
-        testing::TypeInCell(form->StringGrid1, 1, 1, QStringLiteral(" 30 "));
+        testing::Grid(form, "StringGrid1")->setFocus();
+        testing::TypeInCell(testing::Grid(form, "StringGrid1"), 1, 1, QStringLiteral(" 30 "));
         seams_.dialogs.Cancel();
-        form->CalcButton->click();
+        testing::Button(form, "CalcButton")->click();
         QCOMPARE(seams_.dialogs.Calls().at(1).fileName, QString());
         QCOMPARE(store_.CellText(1, 1, 1), std::string("30"));
         QCOMPARE(store_.CellValue(1, 1, 1), 30.0L);
         QCOMPARE(ReadBytes(dir_.File("results.txt")),
                  ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
-        QVERIFY(QApplication::focusWidget() != form->ExitButton);
+        QVERIFY(QApplication::focusWidget() != testing::Button(form, "ExitButton"));
         QVERIFY(seams_.messages.Shown().isEmpty());
     }
 
@@ -234,17 +235,17 @@ private slots:
         LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
         TCalcForm* form = OpenShown();
         QVERIFY(form != nullptr);
-        testing::TypeInCell(form->StringGrid1, 2, 3, QStringLiteral(" 12 3 "));
-        form->CalcButton->click();
+        testing::TypeInCell(testing::Grid(form, "StringGrid1"), 2, 3, QStringLiteral(" 12 3 "));
+        testing::Button(form, "CalcButton")->click();
         QCOMPARE(seams_.messages.Shown(),
                  QStringList{QStringLiteral(u"'12 3' は浮動小数点数ではありません.")});
         QVERIFY(seams_.dialogs.Calls().empty());
 
         // An empty cell in a level not shown is reported as it is stored.
         seams_.messages.Clear();
-        testing::TypeInCell(form->StringGrid1, 2, 3, QStringLiteral("6"));
+        testing::TypeInCell(testing::Grid(form, "StringGrid1"), 2, 3, QStringLiteral("6"));
         store_.CellText(2, 2, 1).clear();
-        form->CalcButton->click();
+        testing::Button(form, "CalcButton")->click();
         QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'' は浮動小数点数ではありません.")});
     }
 
@@ -253,14 +254,14 @@ private slots:
             Load(Lines({n, "1", "2", "a", "b1", "b2"}));
             TCalcForm* form = OpenShown();
             QVERIFY(form != nullptr);
-            QCOMPARE(form->StringGrid1->RowCount(), 1);
+            QCOMPARE(testing::Grid(form, "StringGrid1")->RowCount(), 1);
             QCOMPARE(Cells().Cell(2, 0), std::string("b2"));
-            QCOMPARE(form->StringGrid1->Row(), -1);
+            QCOMPARE(testing::Grid(form, "StringGrid1")->Row(), -1);
             seams_.dialogs.Choose(QString::fromStdString(dir_.File("none.dat")));
-            form->SaveButton->click();
+            testing::Button(form, "SaveButton")->click();
             QCOMPARE(ReadBytes(dir_.File("none.dat")), Lines({n, "1", "2", "a", "b1", "b2"}));
             seams_.dialogs.Choose(QString::fromStdString(dir_.File("none.txt")));
-            form->CalcButton->click();
+            testing::Button(form, "CalcButton")->click();
             QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"不正な浮動小数点数演算命令.")});
             if (std::string(n) == "0") QCOMPARE(ReadBytes(dir_.File("none.txt")), std::string());
             seams_.messages.Clear();
@@ -272,12 +273,12 @@ private slots:
         Load(kThreeLevels);
         TCalcForm* form = OpenShown();
         QVERIFY(form != nullptr);
-        form->PButton->click();
+        testing::Button(form, "PButton")->click();
         QCOMPARE(seams_.printer.jobs, 1);
         QCOMPARE(seams_.printer.printedTexts.at(0), std::string("1"));
         QCOMPARE(seams_.printer.printedTexts.at(4), std::string("\x82\xFF"));
         seams_.printer.failure = messages::PrintingInProgress();
-        form->PButton->click();
+        testing::Button(form, "PButton")->click();
         QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"現在印刷中です.")});
 
         // Without a printer behind the seam there is no default printer.
@@ -285,7 +286,7 @@ private slots:
         widgets::Seams noPrinter = seams_.Seams();
         noPrinter.printer = nullptr;
         form_ = std::make_unique<TCalcForm>(&owner_, store_, noPrinter, '.');
-        form_->PButton->click();
+        testing::Button(form_, "PButton")->click();
         QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"デフォルト プリンタが存在しません.")});
     }
 
@@ -297,7 +298,7 @@ private slots:
             if (byFrame)
                 form->close();
             else
-                form->ExitButton->click();
+                testing::Button(form, "ExitButton")->click();
             QCOMPARE(owner_.closes, 1);
             QVERIFY(store_.CellText.Empty());
             QVERIFY(store_.CellValue.Empty());
@@ -318,13 +319,13 @@ private slots:
         SetMemoryBudget(budget);
         QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"メモリが足りません.")});
         QVERIFY(form_ != nullptr);
-        QCOMPARE(form_->TabControl1->count(), 1);
-        QCOMPARE(form_->TabControl1->tabText(0), QStringLiteral("a1"));
-        QCOMPARE(form_->StringGrid1->RowCount(), 0);
+        QCOMPARE(testing::Tabs(form_, "TabControl1")->count(), 1);
+        QCOMPARE(testing::Tabs(form_, "TabControl1")->tabText(0), QStringLiteral("a1"));
+        QCOMPARE(testing::Grid(form_, "StringGrid1")->RowCount(), 0);
         // The commands stay inside the grid and the store: the unsized values
         // are sized by Calculate, and the stored scores give the report.
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
-        form_->CalcButton->click();
+        testing::Button(form_, "CalcButton")->click();
         QCOMPARE(seams_.messages.Shown().size(), 1);
         QCOMPARE(ReadBytes(dir_.File("results.txt")),
                  ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));

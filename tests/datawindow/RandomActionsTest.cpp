@@ -18,6 +18,7 @@
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
+#include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
@@ -140,9 +141,10 @@ class RandomActionsTest : public QObject {
         const int s = random.Between(1, model_.n), b = random.Between(1, model_.nb);
         const char* utf8 = kTyped[random.OneIn(4) ? random.Between(0, static_cast<int>(std::size(kTyped)) - 1)
                                                   : random.Between(0, kTypedNumbers - 1)];
-        const QRect cell = form_->StringGrid1->visualRect(form_->StringGrid1->Cells().index(s, b));
-        QTest::mouseClick(form_->StringGrid1->viewport(), Qt::LeftButton, {}, cell.center());
-        QLineEdit* editor = testing::CellEditor(form_->StringGrid1);
+        const QRect cell = testing::Grid(form_, "StringGrid1")
+                               ->visualRect(testing::Grid(form_, "StringGrid1")->Cells().index(s, b));
+        QTest::mouseClick(testing::Grid(form_, "StringGrid1")->viewport(), Qt::LeftButton, {}, cell.center());
+        QLineEdit* editor = testing::CellEditor(testing::Grid(form_, "StringGrid1"));
         QVERIFY2(editor != nullptr, "no editor opened on the clicked cell");
         if (*utf8 == '\0')
             QTest::keyClick(editor, Qt::Key_Backspace);  // the whole text is selected
@@ -153,7 +155,7 @@ class RandomActionsTest : public QObject {
 
     void ChangeTab(Random& random) {
         const int index = random.Between(0, model_.na - 1);
-        testing::ClickTab(form_->TabControl1, index);
+        testing::ClickTab(testing::Tabs(form_, "TabControl1"), index);
         if (index + 1 == model_.shown) return;  // the selected tab: no change
         model_.WriteBack();
         model_.shown = index + 1;
@@ -167,18 +169,18 @@ class RandomActionsTest : public QObject {
             case 0:
                 seams_.dialogs.Cancel();
                 ++cancels_;
-                form_->SaveButton->click();
+                testing::Button(form_, "SaveButton")->click();
                 QVERIFY(!QFile::exists(Path("saved.dat")));
                 return;
             case 1:
                 seams_.dialogs.Choose(Path("missing/saved.dat"));
                 ++failures_;
-                form_->SaveButton->click();
+                testing::Button(form_, "SaveButton")->click();
                 QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"不正なファイル名です.")});
                 return;  // not created: nothing written back
             default:
                 seams_.dialogs.Choose(Path("saved.dat"));
-                form_->SaveButton->click();
+                testing::Button(form_, "SaveButton")->click();
                 model_.WriteBack();
                 QCOMPARE(ReadBytes(dir_.File("saved.dat")), properties::WriteModel(model_.Study()));
         }
@@ -225,7 +227,7 @@ class RandomActionsTest : public QObject {
             expectedResults = ReadBytes(oracle.File("r"));
         }
         QFile::remove(Path("results.txt"));
-        form_->CalcButton->click();
+        testing::Button(form_, "CalcButton")->click();
         if (expectedMessage.isEmpty()) {
             QVERIFY(seams_.messages.Shown().isEmpty());
         } else {
@@ -241,7 +243,7 @@ class RandomActionsTest : public QObject {
 
     void Print() {
         ++commands_;
-        form_->PButton->click();
+        testing::Button(form_, "PButton")->click();
         model_.WriteBack();
         std::vector<std::string> expected;
         for (int a = 1; a <= model_.na; ++a)
@@ -255,7 +257,7 @@ class RandomActionsTest : public QObject {
         const QByteArray where =
             QByteArray("sequence ") + QByteArray::number(sequence) + " step " + QByteArray::number(step);
         QVERIFY2(store_.CurrentTabLevel == model_.shown, where);
-        QVERIFY2(form_->TabControl1->currentIndex() + 1 == model_.shown, where);
+        QVERIFY2(testing::Tabs(form_, "TabControl1")->currentIndex() + 1 == model_.shown, where);
         for (int a = 1; a <= model_.na; ++a)
             for (int b = 1; b <= model_.nb; ++b)
                 for (int s = 1; s <= model_.n; ++s) {
@@ -266,7 +268,8 @@ class RandomActionsTest : public QObject {
                 }
         for (int s = 1; s <= model_.n; ++s)
             for (int b = 1; b <= model_.nb; ++b)
-                QVERIFY2(form_->StringGrid1->Cells().Cell(b, s) == model_.Cell(s, b), where + " grid");
+                QVERIFY2(testing::Grid(form_, "StringGrid1")->Cells().Cell(b, s) == model_.Cell(s, b),
+                         where + " grid");
     }
 
 private slots:
@@ -299,7 +302,7 @@ private slots:
                 if (QTest::currentTestFailed()) return;
             }
             // Close: the store released, the owner closed.
-            form_->ExitButton->click();
+            testing::Button(form_, "ExitButton")->click();
             QVERIFY(store_.CellText.Empty());
             QVERIFY(store_.LevelNamesA.empty());
             form_.reset();

@@ -7,6 +7,7 @@
 
 #include "datawindow/UMorvaneCalc.h"
 #include "designwindow/UMorvane.h"
+#include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
@@ -67,12 +68,12 @@ private slots:
         TForm1* form = OpenShown();
         QVERIFY(form != nullptr);
         QCOMPARE(form->windowTitle(), QStringLiteral("Form1"));
-        QCOMPARE(form->Label2->text(), QStringLiteral(u"被験者内要因Ａ"));
-        QCOMPARE(form->GOButton->text(), QStringLiteral(u"ＯＫ"));
-        QCOMPARE(form->NEdit->text(), QStringLiteral("1"));
-        QCOMPARE(QApplication::focusWidget(), form->GOButton);
-        for (auto* grid : {form->StringGridA, form->StringGridB}) {
-            const bool a = grid == form->StringGridA;
+        QCOMPARE(testing::Label(form, "Label2")->text(), QStringLiteral(u"被験者内要因Ａ"));
+        QCOMPARE(testing::Button(form, "GOButton")->text(), QStringLiteral(u"ＯＫ"));
+        QCOMPARE(testing::Edit(form, "NEdit")->text(), QStringLiteral("1"));
+        QCOMPARE(QApplication::focusWidget(), testing::Button(form, "GOButton"));
+        for (auto* grid : {testing::Grid(form, "StringGridA"), testing::Grid(form, "StringGridB")}) {
+            const bool a = grid == testing::Grid(form, "StringGridA");
             QCOMPARE(grid->ColCount(), 2);
             QCOMPARE(grid->RowCount(), 2);
             QCOMPARE(grid->ColWidth(0), 64);
@@ -105,13 +106,19 @@ private slots:
             for (const char letter : {'a', 'b'}) {
                 TForm1* form = OpenShown();
                 QVERIFY(form != nullptr);
-                auto* grid = letter == 'a' ? form->StringGridA : form->StringGridB;
-                ThreeLevels(grid, letter == 'a' ? form->AddAButton : form->AddBButton);
+                auto* grid =
+                    letter == 'a' ? testing::Grid(form, "StringGridA") : testing::Grid(form, "StringGridB");
+                ThreeLevels(grid, letter == 'a' ? testing::Button(form, "AddAButton")
+                                                : testing::Button(form, "AddBButton"));
                 grid->SelectCell(1, row.selected);
                 if (row.add)
-                    (letter == 'a' ? form->AddAButton : form->AddBButton)->click();
+                    (letter == 'a' ? testing::Button(form, "AddAButton")
+                                   : testing::Button(form, "AddBButton"))
+                        ->click();
                 else
-                    (letter == 'a' ? form->DelAButton : form->DelBButton)->click();
+                    (letter == 'a' ? testing::Button(form, "DelAButton")
+                                   : testing::Button(form, "DelBButton"))
+                        ->click();
                 QVERIFY2(Names(grid) == row.names, row.name);
                 std::vector<std::string> headings;
                 for (std::size_t k = 1; k <= row.names.size(); ++k)
@@ -125,17 +132,17 @@ private slots:
     void TheLastLevelIsNeverDeleted() {
         TForm1* form = OpenShown();
         QVERIFY(form != nullptr);
-        testing::TypeInCell(form->StringGridA, 1, 1, "only");
-        form->DelAButton->click();
-        form->DelAButton->click();
-        QCOMPARE(Names(form->StringGridA), std::vector<std::string>{"only"});
-        QCOMPARE(Headings(form->StringGridA), std::vector<std::string>{"a1 ==>"});
+        testing::TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "only");
+        testing::Button(form, "DelAButton")->click();
+        testing::Button(form, "DelAButton")->click();
+        QCOMPARE(Names(testing::Grid(form, "StringGridA")), std::vector<std::string>{"only"});
+        QCOMPARE(Headings(testing::Grid(form, "StringGridA")), std::vector<std::string>{"a1 ==>"});
     }
 
     void OkAtOnceStartsTheSmallestStudyAndHandsOver() {
         TForm1* form = OpenShown();
         QVERIFY(form != nullptr);
-        form->GOButton->click();
+        testing::Button(form, "GOButton")->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
         QCOMPARE(store_.LevelCountA, 1);
         QCOMPARE(store_.LevelCountB, 1);
@@ -152,20 +159,20 @@ private slots:
         QCOMPARE(CalcForm->parentWidget(), form);
         QVERIFY(CalcForm->isWindow());
         QVERIFY(CalcForm->isVisible());
-        QCOMPARE(CalcForm->TabControl1->tabText(0), QString());
+        QCOMPARE(testing::Tabs(CalcForm, "TabControl1")->tabText(0), QString());
     }
 
     void TwoAddsOnAFreshGridGiveLevelsNamedByOneSpace() {
         TForm1* form = OpenShown();
         QVERIFY(form != nullptr);
-        form->AddAButton->click();
-        form->AddAButton->click();
-        testing::TypeInCell(form->StringGridB, 1, 1, QStringLiteral(u" 第一😀 "));
-        form->GOButton->click();
+        testing::Button(form, "AddAButton")->click();
+        testing::Button(form, "AddAButton")->click();
+        testing::TypeInCell(testing::Grid(form, "StringGridB"), 1, 1, QStringLiteral(u" 第一😀 "));
+        testing::Button(form, "GOButton")->click();
         QCOMPARE(store_.LevelNamesA, (NameArray{"", "", " ", " "}));
         // Names are stored untrimmed, as code page 932 bytes.
         QCOMPARE(store_.LevelNamesB, (NameArray{"", Sjis(" 第一? ")}));
-        QCOMPARE(CalcForm->TabControl1->count(), 3);
+        QCOMPARE(testing::Tabs(CalcForm, "TabControl1")->count(), 3);
     }
 
     void NIsConvertedOrRefusedWithTheText() {
@@ -186,28 +193,28 @@ private slots:
             init();
             TForm1* form = OpenShown();
             QVERIFY(form != nullptr);
-            form->AddBButton->click();
-            testing::TypeInCell(form->StringGridA, 1, 1, "p");
-            form->NEdit->setFocus();
-            form->NEdit->selectAll();
+            testing::Button(form, "AddBButton")->click();
+            testing::TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "p");
+            testing::Edit(form, "NEdit")->setFocus();
+            testing::Edit(form, "NEdit")->selectAll();
             if (row.text.isEmpty())
-                QTest::keyClick(form->NEdit, Qt::Key_Delete);
+                QTest::keyClick(testing::Edit(form, "NEdit"), Qt::Key_Delete);
             else
-                testing::TypeText(form->NEdit, row.text);
-            QCOMPARE(form->NEdit->text(), row.text);
-            form->GOButton->click();
+                testing::TypeText(testing::Edit(form, "NEdit"), row.text);
+            QCOMPARE(testing::Edit(form, "NEdit")->text(), row.text);
+            testing::Button(form, "GOButton")->click();
             QCOMPARE(store_.LevelCountA, 1);
             QCOMPARE(store_.LevelCountB, 2);
             QCOMPARE(store_.SubjectCount, row.subjects);
             if (row.message.isEmpty()) {
                 QVERIFY2(seams_.messages.Shown().isEmpty(), qPrintable(row.text));
                 QVERIFY(!form->isVisible());
-                QCOMPARE(CalcForm->StringGrid1->RowCount(), std::max(row.subjects + 1, 1));
+                QCOMPARE(testing::Grid(CalcForm, "StringGrid1")->RowCount(), std::max(row.subjects + 1, 1));
             } else {
                 QCOMPARE(seams_.messages.Shown(), QStringList{row.message});
                 QVERIFY(form->isVisible());
                 QCOMPARE(form->findChildren<TCalcForm*>().size(), 0);
-                QCOMPARE(form->NEdit->text(), row.text);
+                QCOMPARE(testing::Edit(form, "NEdit")->text(), row.text);
             }
             if (row.subjects == -5) QCOMPARE(store_.LevelNamesA, (NameArray{"", "p"}));
             cleanup();
@@ -217,19 +224,19 @@ private slots:
     void LoadReadsTheFileAndHandsOver() {
         TForm1* form = OpenShown();
         QVERIFY(form != nullptr);
-        testing::TypeInCell(form->StringGridA, 1, 1, "typed");
+        testing::TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "typed");
         testing::WriteBytes(dir_.File("s.dat"), "1\r\n2\r\n1\r\nL1\r\nL2\r\nB\r\n3\r\n4\r\n");
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("s.dat")));
-        form->ReadButton->click();
+        testing::Button(form, "ReadButton")->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
         QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"入力データファイル"));
         QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
         QCOMPARE(store_.LevelNamesA, (NameArray{"", "L1", "L2"}));
         QVERIFY(!form->isVisible());
-        QCOMPARE(CalcForm->TabControl1->tabText(1), QStringLiteral("L2"));
-        QCOMPARE(CalcForm->StringGrid1->Cells().Cell(1, 1), std::string("3"));
+        QCOMPARE(testing::Tabs(CalcForm, "TabControl1")->tabText(1), QStringLiteral("L2"));
+        QCOMPARE(testing::Grid(CalcForm, "StringGrid1")->Cells().Cell(1, 1), std::string("3"));
         // The design window's own grids keep what was typed.
-        QCOMPARE(form->StringGridA->Cells().Cell(1, 1), std::string("typed"));
+        QCOMPARE(testing::Grid(form, "StringGridA")->Cells().Cell(1, 1), std::string("typed"));
     }
 
     void LoadFailuresKeepTheDesignWindow() {
@@ -237,14 +244,14 @@ private slots:
         QVERIFY(form != nullptr);
         // A cancel ends the command silently.
         seams_.dialogs.Cancel();
-        form->ReadButton->click();
+        testing::Button(form, "ReadButton")->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
 
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("missing.dat")));
-        form->ReadButton->click();
+        testing::Button(form, "ReadButton")->click();
         testing::WriteBytes(dir_.File("none.dat"), "3\r\n0\r\n2\r\nb1\r\nb2\r\n");
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("none.dat")));
-        form->ReadButton->click();
+        testing::Button(form, "ReadButton")->click();
         QCOMPARE(seams_.messages.Shown(), QStringList({QStringLiteral(u"ファイルが見つかりません."),
                                                        QStringLiteral(u"要因の水準数が 1 未満です.")}));
         QCOMPARE(seams_.dialogs.Calls().at(2).fileName, QString::fromStdString(dir_.File("missing.dat")));
@@ -252,7 +259,7 @@ private slots:
         QVERIFY(CalcForm == nullptr);
 
         // The window is still usable.
-        form->GOButton->click();
+        testing::Button(form, "GOButton")->click();
         QVERIFY(CalcForm != nullptr);
         QCOMPARE(store_.LevelCountA, 1);
     }
@@ -261,7 +268,7 @@ private slots:
         TForm1* form = OpenShown();
         QVERIFY(form != nullptr);
         QSignalSpy closed(form, &TForm1::closed);
-        form->ExitButton->click();
+        testing::Button(form, "ExitButton")->click();
         QCOMPARE(closed.count(), 1);
         QVERIFY(!form->isVisible());
     }

@@ -6,9 +6,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/Program.h"
 #include "datawindow/UMorvaneCalc.h"
-#include "designwindow/Program.h"
 #include "designwindow/UMorvane.h"
+#include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
@@ -24,21 +25,22 @@ class RoadOfOneAnalysisTest : public QObject {
     static bool Drive(testing::FakeSeams& seams, const std::string& results) {
         if (Form1 == nullptr || !testing::ShowActive(Form1)) return false;
         testing::TypeWorkedExampleDesign(Form1);
-        QTest::mouseClick(Form1->GOButton, Qt::LeftButton);
+        QTest::mouseClick(testing::Button(Form1, "GOButton"), Qt::LeftButton);
 
         if (CalcForm == nullptr || !testing::ShowActive(CalcForm)) return false;
         const char* scores[2][3][2] = {{{"3", "5"}, {"2", "4"}, {"4", "6"}},
                                        {{"4", "8"}, {"3", "7"}, {"6", "9"}}};
         for (int a = 0; a < 2; ++a) {
-            if (a == 1) testing::ClickTab(CalcForm->TabControl1, 1);
+            if (a == 1) testing::ClickTab(testing::Tabs(CalcForm, "TabControl1"), 1);
             for (int s = 0; s < 3; ++s)
                 for (int b = 0; b < 2; ++b)
-                    testing::TypeInCell(CalcForm->StringGrid1, b + 1, s + 1, scores[a][s][b]);
+                    testing::TypeInCell(testing::Grid(CalcForm, "StringGrid1"), b + 1, s + 1,
+                                        scores[a][s][b]);
         }
         seams.dialogs.Choose(QString::fromStdString(results));
-        QTest::mouseClick(CalcForm->CalcButton, Qt::LeftButton);
-        if (QApplication::focusWidget() != CalcForm->ExitButton) return false;
-        QTest::mouseClick(CalcForm->ExitButton, Qt::LeftButton);
+        QTest::mouseClick(testing::Button(CalcForm, "CalcButton"), Qt::LeftButton);
+        if (QApplication::focusWidget() != testing::Button(CalcForm, "ExitButton")) return false;
+        QTest::mouseClick(testing::Button(CalcForm, "ExitButton"), Qt::LeftButton);
         return true;
     }
 

@@ -14,12 +14,14 @@
 #include <functional>
 
 #include "PrintSystem.h"
-#include "datawindow/Listing.h"
 #include "datawindow/UMorvaneCalc.h"
-#include "datawindow/print/DefaultPrinterListing.h"
-#include "datawindow/print/QtPrintSurface.h"
+#include "listing/Listing.h"
+#include "print/DefaultPrinterListing.h"
+#include "print/QtPrintSurface.h"
+#include "qttext/Fonts.h"
 #include "runtime/Cp932.h"
 #include "store/DataFile.h"
+#include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 
@@ -36,7 +38,8 @@ struct Metrics {
 // The page and font of the default printer as the listing uses them.
 Metrics DefaultPrinterMetrics() {
     QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
-    const QFontMetrics font(ProgramFont(QString::fromUtf8("ＭＳ 明朝"), kListingFontPoints), &printer);
+    const QFontMetrics font(qttext::ProgramFont(QString::fromUtf8("ＭＳ 明朝"), kListingFontPoints),
+                            &printer);
     return {printer.height(), font.height()};
 }
 
@@ -184,7 +187,7 @@ TEST(PrintSystem, TheDataWindowPrintsWhatItWroteBack) {
     const widgets::Seams seams{&dialogs, &messages, &printer};
     QWidget owner;
     TCalcForm form(&owner, store, seams, '.');
-    form.StringGrid1->Cells().SetCell(1, 1, "  98.25  ");  // typed with blanks
+    testing::Grid(&form, "StringGrid1")->Cells().SetCell(1, 1, "  98.25  ");  // typed with blanks
 
     const std::vector<std::string> before = PrintedFiles();
     const auto start = std::chrono::steady_clock::now();

@@ -7,8 +7,9 @@
 #include <QApplication>
 
 #include "datawindow/UMorvaneCalc.h"
-#include "datawindow/print/DefaultPrinterListing.h"
+#include "print/DefaultPrinterListing.h"
 #include "runtime/Cp932.h"
+#include "support/Components.h"
 #include "support/FakeSeams.h"
 
 namespace morvane {
@@ -26,8 +27,8 @@ TEST(WindowPrint, WithoutADefaultPrinterTheShownLevelIsWrittenBackAndTheMessageS
     TCalcForm form(&owner, store, seams, '.');
 
     // Level a1 shown, its texts typed with blanks around them.
-    form.StringGrid1->Cells().SetCell(1, 1, "  12.5 ");
-    form.StringGrid1->Cells().SetCell(2, 2, Cp932FromUtf8("\t全角　"));
+    testing::Grid(&form, "StringGrid1")->Cells().SetCell(1, 1, "  12.5 ");
+    testing::Grid(&form, "StringGrid1")->Cells().SetCell(2, 2, Cp932FromUtf8("\t全角　"));
     form.PButtonClick();
 
     EXPECT_TRUE(dialogs.Calls().empty());
@@ -35,7 +36,8 @@ TEST(WindowPrint, WithoutADefaultPrinterTheShownLevelIsWrittenBackAndTheMessageS
     EXPECT_EQ(store.CellText(1, 1, 1), "12.5");
     EXPECT_EQ(store.CellText(2, 1, 2), Cp932FromUtf8("全角　"));  // the full-width space stays
     EXPECT_EQ(store.CellText(1, 2, 1), " as loaded ");            // a level never shown is as stored
-    EXPECT_EQ(form.StringGrid1->Cells().Cell(1, 1), "  12.5 ");   // the grid keeps what was typed
+    EXPECT_EQ(testing::Grid(&form, "StringGrid1")->Cells().Cell(1, 1),
+              "  12.5 ");  // the grid keeps what was typed
 
     // The job never started, so the next Print meets the same failure, not "現在印刷中です".
     form.PButtonClick();

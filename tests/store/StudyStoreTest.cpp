@@ -2,7 +2,7 @@
 
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
-#include "store/MemoryBudget.h"
+#include "runtime/MemoryBudget.h"
 #include "store/StudyStore.h"
 
 namespace morvane {

@@ -8,7 +8,7 @@
 #include "analysis/CalculateCommand.h"
 #include "analysis/ParseScores.h"
 #include "analysis/SumsOfSquares.h"
-#include "datawindow/Listing.h"
+#include "listing/Listing.h"
 #include "runtime/CLocale.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"

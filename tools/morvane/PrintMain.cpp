@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "datawindow/print/DefaultPrinterListing.h"
+#include "print/DefaultPrinterListing.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"

@@ -1,0 +1,110 @@
+#include "listing/Listing.h"
+
+#include <cstddef>
+#include <iterator>
+#include <string_view>
+
+#include "analysis/Padding.h"
+#include "analysis/ScoreTableTexts.h"
+#include "listing/PrinterTextDevice.h"
+#include "runtime/Cp932.h"
+#include "runtime/Errors.h"
+#include "runtime/Faces.h"
+#include "runtime/TextWriter.h"
+
+namespace morvane {
+namespace {
+
+// Every element the listing reads must exist, whatever the counts say.
+void CheckExtents(const StudyStore& store) {
+    const std::int64_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+    if (na < 1) return;  // nothing but the title is written
+    bool fits = std::ssize(store.LevelNamesA) > na && (nb < 1 || std::ssize(store.LevelNamesB) > nb);
+    if (n >= 1 && nb >= 1)
+        fits = fits && store.CellText.Extent0() > n && store.CellText.Extent1() > na &&
+               store.CellText.Extent2() > nb;
+    if (!fits) throw RangeError();
+}
+
+// Collects the lines in memory.
+class LineRecorder : public TextDevice {
+public:
+    void Write(std::string_view text) override { current_.append(text); }
+    void EndLine() override {
+        lines_.push_back(std::move(current_));
+        current_.clear();
+    }
+    std::vector<std::string> Lines() && { return std::move(lines_); }
+
+private:
+    std::vector<std::string> lines_;
+    std::string current_;
+};
+
+class FileDevice : public TextDevice {
+public:
+    explicit FileDevice(TextWriter& file) : file_(file) {}
+    void Write(std::string_view text) override { file_.Write(text); }
+    void EndLine() override { file_.EndLine(); }
+
+private:
+    TextWriter& file_;
+};
+
+}  // namespace
+
+const std::string& ListingFontName() {
+    static const std::string name = Cp932FromUtf8(NamesOf(Face::Mincho).program);
+    return name;
+}
+
+void WriteListing(const StudyStore& store, TextDevice& device) {
+    CheckExtents(store);
+    const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+    device.EndLine();
+    device.EndLine();
+    device.Write(ScoreTablesTitle());
+    device.EndLine();
+    device.EndLine();
+    for (std::int32_t a = 1; a <= na; ++a) {
+        device.EndLine();
+        device.Write(LevelHeading(store.LevelNamesA[static_cast<std::size_t>(a)]));
+        device.EndLine();
+        device.Write(PadLeft10(""));
+        for (std::int32_t b = 1; b <= nb; ++b)
+            device.Write(PadLeft10(store.LevelNamesB[static_cast<std::size_t>(b)]));
+        device.EndLine();
+        for (std::int32_t s = 1; s <= n; ++s) {
+            device.Write(PadLeft10(std::to_string(s)));
+            for (std::int32_t b = 1; b <= nb; ++b) device.Write(PadLeft10(store.CellText(s, a, b)));
+            device.EndLine();
+        }
+    }
+}
+
+std::vector<std::string> ListingLines(const StudyStore& store) {
+    LineRecorder recorder;
+    WriteListing(store, recorder);
+    return std::move(recorder).Lines();
+}
+
+void WriteListingFile(const StudyStore& store, const std::string& path) {
+    WriteTextFile(path, [&](TextWriter& file) {
+        FileDevice device(file);
+        WriteListing(store, device);
+    });
+}
+
+void PrintListing(const StudyStore& store, PrinterTextDevice& printer) {
+    printer.Open();
+    try {
+        printer.SetFont(ListingFontName(), kListingFontPoints);
+        WriteListing(store, printer);
+        printer.Close();
+    } catch (...) {
+        printer.Abort();
+        throw;
+    }
+}
+
+}  // namespace morvane

@@ -1,0 +1,46 @@
+#pragma once
+// What the program's two windows share: their generated form, built on the
+// window and held privately, the place and font they open with, the study and
+// seams they work on, and the edge their commands run inside.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "widgets/Seams.h"
+
+namespace morvane {
+struct StudyStore;
+}
+
+namespace morvane::widgets {
+
+class FormWindow : public QWidget {
+    Q_OBJECT
+
+protected:
+    FormWindow(QWidget* parent, Qt::WindowFlags flags, StudyStore& store, const Seams& seams,
+               char decimalSeparator);
+
+    // Builds the generated form `Form` on this window and gives the window its
+    // opening place and font, which the form's own font does not override.
+    template <class Form>
+    std::unique_ptr<Form> BuildForm() {
+        auto form = std::make_unique<Form>();
+        form->setupUi(this);
+        Place();
+        return form;
+    }
+
+    // Runs a command of the window; a failure is shown in the message box.
+    void Run(const std::function<void()>& command);
+
+    StudyStore& store_;
+    Seams seams_;
+    char decimalSeparator_;
+
+private:
+    void Place();
+};
+
+}  // namespace morvane::widgets
