@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "MorvaneConfig.h"
 #include "PrintCommand.h"
 #include "runtime/Cp932.h"
 #include "runtime/DecimalSeparator.h"
@@ -21,7 +22,8 @@ constexpr const char* kUsage =
     "       morvane report DATAFILE [RESULTSFILE]\n"
     "                                       write the results file (standard output when - or absent)\n"
     "       morvane listing DATAFILE [OUT]  write the printed listing as text (- or none: standard output)\n"
-    "       morvane print DATAFILE          print the listing on the default printer\n";
+    "       morvane print DATAFILE          print the listing on the default printer\n"
+    "       morvane --help | --version\n";
 
 int Usage() {
     std::fputs(kUsage, stderr);
@@ -29,9 +31,15 @@ int Usage() {
 }
 
 // "-" names the standard stream, which the core calls the empty name.
-std::string FileArgument(const char* arg) { return std::strcmp(arg, "-") == 0 ? "" : arg; }
+std::string FileArgument(const char* arg) {
+    return std::strcmp(arg, "-") == 0 ? "" : arg;
+}
 
 int Run(const std::vector<std::string>& args, const morvane::tool::Settings& settings) {
+    // Asked for, the usage goes to standard output and is no error.
+    if (args.size() == 1 && args[0] == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
+    if (args.size() == 1 && args[0] == "--version")
+        return std::printf("morvane %s\n", morvane::config::kVersion) < 0 ? 1 : 0;
     if (args.size() == 3 && args[0] == "copy") {
         morvane::tool::Copy(FileArgument(args[1].c_str()), FileArgument(args[2].c_str()));
         return 0;
@@ -46,7 +54,8 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
         return 0;
     }
     if ((args.size() == 2 || args.size() == 3) && args[0] == "listing") {
-        morvane::tool::Listing(FileArgument(args[1].c_str()), args.size() == 3 ? FileArgument(args[2].c_str()) : "");
+        morvane::tool::Listing(FileArgument(args[1].c_str()),
+                               args.size() == 3 ? FileArgument(args[2].c_str()) : "");
         return 0;
     }
     if (args.size() == 2 && args[0] == "print") {
