@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "ExchangeCommands.h"
 #include "PrintCommand.h"
 #include "runtime/Cp932.h"
 #include "runtime/DecimalSeparator.h"
@@ -25,11 +26,14 @@ constexpr const char* kUsage =
 
 int Usage() {
     std::fputs(kUsage, stderr);
+    std::fputs(morvane::tool::kExchangeUsage, stderr);
     return 2;
 }
 
 // "-" names the standard stream, which the core calls the empty name.
-std::string FileArgument(const char* arg) { return std::strcmp(arg, "-") == 0 ? "" : arg; }
+std::string FileArgument(const char* arg) {
+    return std::strcmp(arg, "-") == 0 ? "" : arg;
+}
 
 int Run(const std::vector<std::string>& args, const morvane::tool::Settings& settings) {
     if (args.size() == 3 && args[0] == "copy") {
@@ -46,9 +50,12 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
         return 0;
     }
     if ((args.size() == 2 || args.size() == 3) && args[0] == "listing") {
-        morvane::tool::Listing(FileArgument(args[1].c_str()), args.size() == 3 ? FileArgument(args[2].c_str()) : "");
+        morvane::tool::Listing(FileArgument(args[1].c_str()),
+                               args.size() == 3 ? FileArgument(args[2].c_str()) : "");
         return 0;
     }
+    if (!args.empty() && args[0] == "export") return morvane::tool::Export(args);
+    if (!args.empty() && args[0] == "import") return morvane::tool::Import(args, settings);
     if (args.size() == 2 && args[0] == "print") {
         morvane::tool::Print(args[1]);
     }

@@ -1,0 +1,161 @@
+#include "exchange/Csv.h"
+
+#include <cstring>
+
+#include "exchange/ExchangeMessages.h"
+
+namespace morvane::csv {
+
+Reader::Reader(std::span<char> text, char separator)
+    : text_(text.data()), size_(text.size()), separator_(separator) {}
+
+void Reader::EndOfLine() {
+    if (text_[pos_] == '\r' && pos_ + 1 < size_ && text_[pos_ + 1] == '\n') ++pos_;
+    ++pos_;
+    ++line_;
+}
+
+bool Reader::Next() {
+    fields_.clear();
+    lines_.clear();
+    if (pos_ >= size_) return false;
+    for (;;) {
+        const std::int64_t fieldLine = line_;
+        const auto column = static_cast<std::int64_t>(fields_.size()) + 1;
+        if (pos_ < size_ && text_[pos_] == '"') {
+            // Unquoted in place: `out` never passes `pos_`.
+            const std::size_t start = ++pos_;
+            std::size_t out = start;
+            for (;;) {
+                if (pos_ >= size_) throw CsvError(messages::UnclosedQuote(fieldLine, column));
+                const char c = text_[pos_];
+                if (c == '"') {
+                    if (pos_ + 1 < size_ && text_[pos_ + 1] == '"') {
+                        text_[out++] = '"';
+                        pos_ += 2;
+                        continue;
+                    }
+                    ++pos_;
+                    break;
+                }
+                if (c == '\n' || (c == '\r' && !(pos_ + 1 < size_ && text_[pos_ + 1] == '\n'))) ++line_;
+                text_[out++] = c;
+                ++pos_;
+            }
+            fields_.emplace_back(text_ + start, out - start);
+            if (pos_ < size_ && text_[pos_] != separator_ && text_[pos_] != '\r' && text_[pos_] != '\n')
+                throw CsvError(messages::TextAfterQuote(line_, column));
+        } else {
+            const std::size_t start = pos_;
+            while (pos_ < size_) {
+                const char c = text_[pos_];
+                if (c == separator_ || c == '\r' || c == '\n') break;
+                ++pos_;
+            }
+            fields_.emplace_back(text_ + start, pos_ - start);
+        }
+        lines_.push_back(fieldLine);
+        if (pos_ >= size_) return true;
+        if (text_[pos_] == separator_) {
+            ++pos_;
+            continue;
+        }
+        EndOfLine();
+        return true;
+    }
+}
+
+bool Reader::Blank() const {
+    for (std::string_view field : fields_)
+        if (!field.empty()) return false;
+    return true;
+}
+
+char DetectSeparator(std::string_view text) {
+    std::size_t commas = 0, semicolons = 0, tabs = 0;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;  // a doubled quote toggles twice
+        } else if (!quoted) {
+            if (c == '\r' || c == '\n') break;
+            commas += c == ',';
+            semicolons += c == ';';
+            tabs += c == '\t';
+        }
+    }
+    if (commas >= semicolons && commas >= tabs) return ',';
+    return semicolons >= tabs ? ';' : '\t';
+}
+
+void AppendField(std::string& out, std::string_view field, char separator) {
+    bool quote = false;
+    for (char c : field) {
+        if (c == separator || c == '"' || c == '\r' || c == '\n') {
+            quote = true;
+            break;
+        }
+    }
+    if (!quote) {
+        out.append(field);
+        return;
+    }
+    out.push_back('"');
+    for (char c : field) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
+std::vector<std::string> SplitRecord(std::string_view text, char separator) {
+    std::string copy(text);
+    Reader reader(copy, separator);
+    if (!reader.Next()) return {std::string()};
+    std::vector<std::string> fields;
+    for (std::size_t i = 0; i < reader.Size(); ++i) fields.emplace_back(reader.Field(i));
+    if (reader.Next()) throw CsvError(messages::LineEndInList());
+    return fields;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* end = p + text.size();
+    while (p < end) {
+        // Eight ASCII bytes at a time.
+        while (end - p >= 8) {
+            std::uint64_t block;
+            std::memcpy(&block, p, 8);
+            if ((block & 0x8080808080808080ull) != 0) break;
+            p += 8;
+        }
+        if (p >= end) break;
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        int length;
+        std::uint32_t low;  // the smallest code point of that length
+        std::uint32_t code;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2, low = 0x80, code = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3, low = 0x800, code = lead & 0x0Fu;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4, low = 0x10000, code = lead & 0x07u;
+        } else {
+            return false;
+        }
+        if (end - p < length) return false;
+        for (int i = 1; i < length; ++i) {
+            if ((p[i] & 0xC0) != 0x80) return false;
+            code = (code << 6) | (p[i] & 0x3Fu);
+        }
+        if (code < low || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        p += length;
+    }
+    return true;
+}
+
+}  // namespace morvane::csv

@@ -1,0 +1,338 @@
+// A study read from CSV.
+
+#include <algorithm>
+#include <deque>
+#include <limits>
+#include <new>
+#include <tuple>
+#include <unordered_map>
+
+#include "analysis/ScoreSyntax.h"
+#include "exchange/Csv.h"
+#include "exchange/ExchangeMessages.h"
+#include "exchange/StudyCsv.h"
+#include "runtime/Cp932.h"
+#include "runtime/Messages.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::size_t kMostCount = std::numeric_limits<std::int32_t>::max();
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool HasLineEnd(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The fields of the CSV in its own encoding, turned into what the store holds.
+class Decoder {
+public:
+    explicit Decoder(CsvEncoding encoding) : encoding_(encoding) {}
+
+    // The code page 932 bytes of a field to be stored; CsvError for bytes that
+    // are not valid in the CSV's encoding or a character that code page 932
+    // cannot hold. The bytes live as long as the decoder and the text.
+    std::string_view Stored(std::string_view field, std::int64_t line, std::int64_t column) {
+        if (IsAscii(field)) return field;
+        if (encoding_ == CsvEncoding::Cp932) {
+            if (!Utf8FromCp932Exact(field)) throw CsvError(messages::BadCp932(line, column));
+            return field;
+        }
+        auto converted = Cp932FromUtf8Exact(field);
+        if (!converted) {
+            if (!csv::IsValidUtf8(field)) throw CsvError(messages::BadUtf8(line, column));
+            throw CsvError(messages::NotCp932(line, column, Cp932FromUtf8(field)));
+        }
+        return converted_.emplace_back(std::move(*converted));
+    }
+
+    // A field as UTF-8, to compare with a name the user gave.
+    std::string Utf8(std::string_view field) const {
+        return encoding_ == CsvEncoding::Cp932 ? Utf8FromCp932(field) : std::string(field);
+    }
+
+    // A field as a message shows it.
+    std::string Shown(std::string_view field) const {
+        return encoding_ == CsvEncoding::Cp932 ? std::string(field) : Cp932FromUtf8(field);
+    }
+
+private:
+    CsvEncoding encoding_;
+    std::deque<std::string> converted_;
+};
+
+// The distinct texts of a column in the order of their first appearance. Rows
+// usually come in order, so the last text found and the one after it are tried
+// before the table.
+class Distinct {
+public:
+    // The index (from 0) of `key`, or -1 when it has not appeared.
+    std::int64_t Find(std::string_view key) {
+        if (keys_.empty()) return -1;
+        if (keys_[last_] == key) return static_cast<std::int64_t>(last_);
+        const std::size_t next = last_ + 1 < keys_.size() ? last_ + 1 : 0;
+        if (keys_[next] == key) return static_cast<std::int64_t>(last_ = next);
+        const auto found = index_.find(key);
+        if (found == index_.end()) return -1;
+        last_ = found->second;
+        return static_cast<std::int64_t>(last_);
+    }
+
+    std::int64_t Add(std::string_view key, std::int64_t line) {
+        if (keys_.size() >= kMostCount) throw CsvError(messages::TooManySubjects(line));
+        last_ = keys_.size();
+        index_.emplace(key, last_);
+        keys_.push_back(key);
+        lines_.push_back(line);
+        return static_cast<std::int64_t>(last_);
+    }
+
+    std::size_t Size() const { return keys_.size(); }
+    std::string_view Key(std::size_t i) const { return keys_[i]; }
+    std::int64_t FirstLine(std::size_t i) const { return lines_[i]; }
+
+private:
+    std::vector<std::string_view> keys_;
+    std::vector<std::int64_t> lines_;
+    std::unordered_map<std::string_view, std::size_t> index_;
+    std::size_t last_ = 0;
+};
+
+bool NextNonBlank(csv::Reader& reader) {
+    while (reader.Next())
+        if (!reader.Blank()) return true;
+    return false;
+}
+
+class StudyReader {
+public:
+    StudyReader(csv::Reader& reader, CsvEncoding encoding, const CsvImportOptions& options)
+        : reader_(reader), decoder_(encoding), options_(options) {}
+
+    void ReadLong(StudyStore& store);
+    void ReadWide(StudyStore& store);
+
+private:
+    struct Row {
+        std::int32_t s, a, b;
+        std::int64_t line;
+        std::string_view score;
+    };
+
+    std::size_t Column(const std::string& name) const;
+    std::string_view Score(std::size_t i);
+    std::string LevelName(std::size_t i);
+    void FillLong(StudyStore& store, const std::vector<Row>& rows, const Distinct& subjects);
+    [[noreturn]] void RefuseLong(std::vector<Row> rows, const Distinct& subjects);
+
+    csv::Reader& reader_;
+    Decoder decoder_;
+    const CsvImportOptions& options_;
+    std::vector<std::string> namesA_, namesB_;
+};
+
+// The header's column of that name.
+std::size_t StudyReader::Column(const std::string& name) const {
+    std::size_t found = reader_.Size();
+    for (std::size_t i = 0; i < reader_.Size(); ++i) {
+        if (decoder_.Utf8(reader_.Field(i)) != name) continue;
+        if (found != reader_.Size())
+            throw CsvError(messages::DuplicateColumn(reader_.Line(), Cp932FromUtf8(name)));
+        found = i;
+    }
+    if (found == reader_.Size()) throw CsvError(messages::MissingColumn(reader_.Line(), Cp932FromUtf8(name)));
+    return found;
+}
+
+std::string_view StudyReader::Score(std::size_t i) {
+    const std::int64_t line = reader_.FieldLine(i), column = static_cast<std::int64_t>(i) + 1;
+    const std::string_view text = decoder_.Stored(TrimSpaces(reader_.Field(i)), line, column);
+    if (!ParseScore(text, options_.decimalSeparator)) throw CsvError(messages::NotAScore(line, column, text));
+    return text;
+}
+
+std::string StudyReader::LevelName(std::size_t i) {
+    const std::int64_t line = reader_.FieldLine(i), column = static_cast<std::int64_t>(i) + 1;
+    if (HasLineEnd(reader_.Field(i))) throw CsvError(messages::LineEndInName(line, column));
+    return std::string(decoder_.Stored(reader_.Field(i), line, column));
+}
+
+void SetDesign(StudyStore& store, std::size_t n, const std::vector<std::string>& namesA,
+               const std::vector<std::string>& namesB) {
+    store.SubjectCount = static_cast<std::int32_t>(n);
+    store.LevelCountA = static_cast<std::int32_t>(namesA.size());
+    store.LevelCountB = static_cast<std::int32_t>(namesB.size());
+    SizeNames(store.LevelNamesA, std::int64_t{store.LevelCountA} + 1);
+    SizeNames(store.LevelNamesB, std::int64_t{store.LevelCountB} + 1);
+    std::copy(namesA.begin(), namesA.end(), store.LevelNamesA.begin() + 1);
+    std::copy(namesB.begin(), namesB.end(), store.LevelNamesB.begin() + 1);
+    SizeCellText(store);
+}
+
+void StudyReader::ReadLong(StudyStore& store) {
+    if (!NextNonBlank(reader_)) throw CsvError(messages::EmptyCsv());
+    const std::size_t width = reader_.Size();
+    const std::size_t subjectColumn = Column(options_.subjectColumn), aColumn = Column(options_.aColumn),
+                      bColumn = Column(options_.bColumn), scoreColumn = Column(options_.scoreColumn);
+
+    Distinct subjects, levelsA, levelsB;
+    std::vector<Row> rows;
+    while (NextNonBlank(reader_)) {
+        const std::int64_t line = reader_.Line();
+        if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));
+        std::int64_t s = subjects.Find(reader_.Field(subjectColumn));
+        if (s < 0) s = subjects.Add(reader_.Field(subjectColumn), line);
+        std::int64_t a = levelsA.Find(reader_.Field(aColumn));
+        if (a < 0) {
+            namesA_.push_back(LevelName(aColumn));
+            a = levelsA.Add(reader_.Field(aColumn), line);
+        }
+        std::int64_t b = levelsB.Find(reader_.Field(bColumn));
+        if (b < 0) {
+            namesB_.push_back(LevelName(bColumn));
+            b = levelsB.Add(reader_.Field(bColumn), line);
+        }
+        rows.push_back({static_cast<std::int32_t>(s + 1), static_cast<std::int32_t>(a + 1),
+                        static_cast<std::int32_t>(b + 1), line, Score(scoreColumn)});
+    }
+    if (rows.empty()) throw CsvError(messages::NoScoreRows());
+
+    // Every subject with every cell once needs exactly N·na·nb rows.
+    const auto rowCount = static_cast<std::int64_t>(rows.size());
+    const auto cellsPerSubject = static_cast<std::int64_t>(namesA_.size() * namesB_.size());
+    if (rowCount % cellsPerSubject != 0 ||
+        rowCount / cellsPerSubject != static_cast<std::int64_t>(subjects.Size()))
+        RefuseLong(std::move(rows), subjects);
+    SetDesign(store, subjects.Size(), namesA_, namesB_);
+    FillLong(store, rows, subjects);
+}
+
+// As many rows as cells: each cell is filled once unless a row repeats one.
+void StudyReader::FillLong(StudyStore& store, const std::vector<Row>& rows, const Distinct& subjects) {
+    for (const Row& row : rows) {
+        std::string& cell = store.CellText(row.s, row.a, row.b);
+        if (cell.empty()) {
+            cell.assign(row.score);  // never empty: a score is not
+            continue;
+        }
+        const auto first = std::find_if(rows.begin(), rows.end(), [&](const Row& other) {
+            return other.s == row.s && other.a == row.a && other.b == row.b;
+        });
+        throw CsvError(messages::DuplicateScore(
+            row.line, decoder_.Shown(subjects.Key(static_cast<std::size_t>(row.s - 1))),
+            namesA_[static_cast<std::size_t>(row.a - 1)], namesB_[static_cast<std::size_t>(row.b - 1)],
+            first->line));
+    }
+}
+
+// Rows and cells differ in number, so a row repeats a cell or a cell has no row:
+// the first repeat in the order of the file, otherwise the first cell missing.
+void StudyReader::RefuseLong(std::vector<Row> rows, const Distinct& subjects) {
+    std::sort(rows.begin(), rows.end(), [](const Row& x, const Row& y) {
+        return std::tie(x.s, x.a, x.b, x.line) < std::tie(y.s, y.a, y.b, y.line);
+    });
+    const Row* repeat = nullptr;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const Row &x = rows[i - 1], &y = rows[i];
+        if (x.s == y.s && x.a == y.a && x.b == y.b && (repeat == nullptr || y.line < repeat->line))
+            repeat = &y;
+    }
+    const auto shown = [&](std::int32_t s) {
+        return decoder_.Shown(subjects.Key(static_cast<std::size_t>(s - 1)));
+    };
+    if (repeat != nullptr) {
+        const auto first = std::find_if(rows.begin(), rows.end(), [&](const Row& row) {
+            return row.s == repeat->s && row.a == repeat->a && row.b == repeat->b;
+        });
+        throw CsvError(messages::DuplicateScore(
+            repeat->line, shown(repeat->s), namesA_[static_cast<std::size_t>(repeat->a - 1)],
+            namesB_[static_cast<std::size_t>(repeat->b - 1)], first->line));
+    }
+    // No repeats, so fewer rows than cells: the first gap in (s, a, b) order.
+    const auto na = static_cast<std::int32_t>(namesA_.size()), nb = static_cast<std::int32_t>(namesB_.size());
+    std::int32_t s = 1, a = 1, b = 1;
+    for (const Row& row : rows) {
+        if (row.s != s || row.a != a || row.b != b) break;
+        if (++b > nb) b = 1, ++a;
+        if (a > na) a = 1, ++s;
+    }
+    throw CsvError(messages::MissingScore(shown(s), namesA_[static_cast<std::size_t>(a - 1)],
+                                          namesB_[static_cast<std::size_t>(b - 1)]));
+}
+
+std::vector<std::string> DesignNames(const std::vector<std::string>& utf8, char factor) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto level = static_cast<std::int64_t>(i) + 1;
+        if (HasLineEnd(utf8[i])) throw CsvError(messages::LevelNameLineEnd(factor, level));
+        auto name = Cp932FromUtf8Exact(utf8[i]);
+        if (!name) throw CsvError(messages::LevelNameNotCp932(factor, level, Cp932FromUtf8(utf8[i])));
+        names.push_back(std::move(*name));
+    }
+    return names;
+}
+
+void StudyReader::ReadWide(StudyStore& store) {
+    namesA_ = DesignNames(options_.levelsA, 'A');
+    namesB_ = DesignNames(options_.levelsB, 'B');
+    if (namesA_.empty() || namesB_.empty()) throw StudyError(messages::TooFewLevels());
+    const std::size_t cells = namesA_.size() * namesB_.size(), width = cells + 1;
+    if (options_.header) {
+        if (!NextNonBlank(reader_)) throw CsvError(messages::EmptyCsv());
+        if (reader_.Size() != width)
+            throw CsvError(messages::FieldCount(reader_.Line(), reader_.Size(), width));
+    }
+    Distinct subjects;
+    std::vector<std::string_view> scores;
+    while (NextNonBlank(reader_)) {
+        const std::int64_t line = reader_.Line();
+        if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));
+        const std::int64_t known = subjects.Find(reader_.Field(0));
+        if (known >= 0)
+            throw CsvError(messages::DuplicateSubject(line, decoder_.Shown(reader_.Field(0)),
+                                                      subjects.FirstLine(static_cast<std::size_t>(known))));
+        subjects.Add(reader_.Field(0), line);
+        for (std::size_t i = 1; i < width; ++i) scores.push_back(Score(i));
+    }
+    SetDesign(store, subjects.Size(), namesA_, namesB_);
+    const auto nb = static_cast<std::int32_t>(namesB_.size());
+    std::size_t k = 0;
+    for (std::int32_t s = 1; s <= store.SubjectCount; ++s)
+        for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
+            for (std::int32_t b = 1; b <= nb; ++b) store.CellText(s, a, b).assign(scores[k++]);
+}
+
+}  // namespace
+
+void ReadStudyCsv(std::string& text, const CsvImportOptions& options, StudyStore& store) {
+    try {
+        std::span<char> body(text);
+        CsvEncoding encoding = options.encoding;
+        if (encoding != CsvEncoding::Cp932 && text.starts_with("\xEF\xBB\xBF")) {
+            body = body.subspan(3);
+            encoding = CsvEncoding::Utf8;
+        }
+        const std::string_view view(body.data(), body.size());
+        if (encoding == CsvEncoding::Detect)
+            encoding = csv::IsValidUtf8(view) ? CsvEncoding::Utf8 : CsvEncoding::Cp932;
+        csv::Reader reader(body, options.separator != 0 ? options.separator : csv::DetectSeparator(view));
+        StudyReader study(reader, encoding, options);
+        if (options.layout == CsvLayout::Long)
+            study.ReadLong(store);
+        else
+            study.ReadWide(store);
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
+    }
+}
+
+}  // namespace morvane
