@@ -88,15 +88,8 @@ char DetectSeparator(std::string_view text) {
     return semicolons >= tabs ? ';' : '\t';
 }
 
-void AppendField(std::string& out, std::string_view field, char separator) {
-    bool quote = false;
-    for (char c : field) {
-        if (c == separator || c == '"' || c == '\r' || c == '\n') {
-            quote = true;
-            break;
-        }
-    }
-    if (!quote) {
+void AppendField(std::string& out, std::string_view field) {
+    if (field.find_first_of(",;\t\"\r\n") == std::string_view::npos) {
         out.append(field);
         return;
     }

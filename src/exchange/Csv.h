@@ -51,9 +51,10 @@ private:
 // none does, and first among equals, then the semicolon).
 char DetectSeparator(std::string_view text);
 
-// Appends `field` to `out`, in double quotes when it holds the separator, a
-// quote or a line end.
-void AppendField(std::string& out, std::string_view field, char separator = ',');
+// Appends `field` to `out`, in double quotes when it holds a quote, a line end
+// or any of the three separators, so that a reader that detects the separator
+// from a header finds the one that separates.
+void AppendField(std::string& out, std::string_view field);
 
 // The fields of one record given as a single text, such as a list of names in
 // a command's option.

@@ -1,0 +1,131 @@
+// The CSV commands on real files: whole reads, whole replacements, and no data
+// file made or changed by a refusal or a failed write.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "exchange/ExchangeFiles.h"
+#include "exchange/ExchangeMessages.h"
+#include "runtime/Cp932.h"
+#include "support/TempDir.h"
+
+namespace morvane {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+std::vector<std::string> Names(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int CodeOf(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const InOutError& error) {
+        return error.code();
+    }
+    return 0;
+}
+
+TEST(ExchangeFiles, ReplacesAFileWholeOrNotAtAll) {
+    TempDir dir;
+    const std::string file = dir.File("f.dat");
+    const auto writeBytes = [](const std::string& bytes) {
+        return [bytes](const std::string& path) { WriteBytes(path, bytes); };
+    };
+
+    WriteWholeFile(file, writeBytes("first"));
+    EXPECT_EQ(ReadBytes(file), "first");
+    ::chmod(file.c_str(), 0640);
+    WriteWholeFile(file, writeBytes("second, longer"));
+    EXPECT_EQ(ReadBytes(file), "second, longer");
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);  // the permissions of the file replaced
+
+    // A write that fails leaves the old file and nothing else.
+    EXPECT_THROW(WriteWholeFile(file,
+                                [](const std::string& path) {
+                                    WriteBytes(path, "half");
+                                    throw InOutError(101);
+                                }),
+                 InOutError);
+    EXPECT_EQ(ReadBytes(file), "second, longer");
+    EXPECT_THROW(WriteWholeFile(dir.File("new.dat"),
+                                [](const std::string& path) {
+                                    WriteBytes(path, "half");
+                                    throw CsvError("x");
+                                }),
+                 CsvError);
+    EXPECT_EQ(Names(dir), std::vector<std::string>{"f.dat"});
+
+    // Through a symbolic link the file it leads to is replaced, the link stays.
+    std::filesystem::create_symlink(file, dir.File("link.dat"));
+    WriteWholeFile(dir.File("link.dat"), writeBytes("third"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.dat")));
+    EXPECT_EQ(ReadBytes(file), "third");
+
+    // A device is written in place; a folder, a missing folder and a file that
+    // may not be written fail as writing them in place would.
+    WriteWholeFile("/dev/null", writeBytes("gone"));
+    EXPECT_EQ(CodeOf([&] { WriteWholeFile(dir.File("none/x.dat"), writeBytes("x")); }), 3);
+    EXPECT_EQ(CodeOf([&] {
+                  WriteWholeFile(dir.Path().string(), [](const std::string& path) {
+                      EXPECT_EQ(path.find(".morvane-"), std::string::npos);
+                      throw InOutError(5);
+                  });
+              }),
+              5);
+    if (::geteuid() != 0) {
+        ::chmod(file.c_str(), 0440);
+        EXPECT_EQ(CodeOf([&] { WriteWholeFile(file, writeBytes("x")); }), 5);
+        EXPECT_EQ(ReadBytes(file), "third");
+    }
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{"f.dat", "link.dat"}));
+}
+
+TEST(ExchangeFiles, ReadsWholeFiles) {
+    TempDir dir;
+    const std::string big(200000, 'x');
+    WriteBytes(dir.File("big.csv"), big);
+    EXPECT_EQ(ReadWholeFile(dir.File("big.csv")), big);
+    WriteBytes(dir.File("empty.csv"), "");
+    EXPECT_EQ(ReadWholeFile(dir.File("empty.csv")), "");
+    EXPECT_EQ(CodeOf([&] { ReadWholeFile(dir.File("missing.csv")); }), 2);
+    EXPECT_EQ(CodeOf([&] { ReadWholeFile(dir.File("none/x.csv")); }), 3);
+    EXPECT_EQ(CodeOf([&] { ReadWholeFile(dir.Path().string()); }), 5);
+}
+
+TEST(ExchangeFiles, ImportAndExportLeaveNoFileOnARefusal) {
+    TempDir dir;
+    const std::string example = MORVANE_EXAMPLES "/pre-post.dat";
+    ExportCsv(example, dir.File("study.csv"), CsvLayout::Long);
+    ImportCsv(dir.File("study.csv"), dir.File("study.dat"), {});
+    EXPECT_EQ(ReadBytes(dir.File("study.dat")), ReadBytes(example));
+
+    // A refusal keeps the old data file as it was.
+    WriteBytes(dir.File("bad.csv"), ReadBytes(dir.File("study.csv")) + "3,pre,easy,x\r\n");
+    EXPECT_THROW(ImportCsv(dir.File("bad.csv"), dir.File("study.dat"), {}), CsvError);
+    EXPECT_EQ(ReadBytes(dir.File("study.dat")), ReadBytes(example));
+    EXPECT_THROW(ImportCsv(dir.File("bad.csv"), dir.File("new.dat"), {}), CsvError);
+    EXPECT_EQ(CodeOf([&] { ImportCsv(dir.File("missing.csv"), dir.File("new.dat"), {}); }), 2);
+
+    // A study whose name is not code page 932 leaves the old CSV as it was.
+    WriteBytes(dir.File("invalid.dat"), "1\r\n1\r\n1\r\n\x82\r\nb\r\n1\r\n");
+    EXPECT_THROW(ExportCsv(dir.File("invalid.dat"), dir.File("study.csv"), CsvLayout::Wide), CsvError);
+    EXPECT_EQ(ReadBytes(dir.File("study.csv")).substr(0, 19), "subject,A,B,score\r\n");
+    EXPECT_THROW(ExportCsv(dir.File("invalid.dat"), dir.File("new.csv"), CsvLayout::Long), CsvError);
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{"bad.csv", "invalid.dat", "study.csv", "study.dat"}));
+}
+
+}  // namespace
+}  // namespace morvane
