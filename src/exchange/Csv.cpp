@@ -1,5 +1,6 @@
 #include "exchange/Csv.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "exchange/ExchangeMessages.h"
@@ -69,6 +70,10 @@ bool Reader::Blank() const {
     for (std::string_view field : fields_)
         if (!field.empty()) return false;
     return true;
+}
+
+std::size_t Reader::LineFeedsLeft() const {
+    return static_cast<std::size_t>(std::count(text_ + pos_, text_ + size_, '\n'));
 }
 
 char DetectSeparator(std::string_view text) {

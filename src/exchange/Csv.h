@@ -33,6 +33,9 @@ public:
     std::int64_t Line() const { return lines_.empty() ? line_ : lines_[0]; }
     // Whether every field of the record is empty (an empty line among them).
     bool Blank() const;
+    // The LF bytes after the record: about as many records follow, to reserve
+    // room for them.
+    std::size_t LineFeedsLeft() const;
 
 private:
     void EndOfLine();  // consumes a CR LF, LF or CR at pos_

@@ -186,6 +186,7 @@ void StudyReader::ReadLong(StudyStore& store) {
 
     Distinct subjects, levelsA, levelsB;
     std::vector<Row> rows;
+    rows.reserve(reader_.LineFeedsLeft() + 1);
     while (NextNonBlank(reader_)) {
         const std::int64_t line = reader_.Line();
         if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));
@@ -293,6 +294,7 @@ void StudyReader::ReadWide(StudyStore& store) {
     }
     Distinct subjects;
     std::vector<std::string_view> scores;
+    scores.reserve((reader_.LineFeedsLeft() + 1) * cells);
     while (NextNonBlank(reader_)) {
         const std::int64_t line = reader_.Line();
         if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));
