@@ -7,7 +7,7 @@
 
 namespace morvane::csv {
 
-Reader::Reader(std::span<char> text, char separator)
+Reader::Reader(std::string_view text, char separator)
     : text_(text.data()), size_(text.size()), separator_(separator) {}
 
 void Reader::EndOfLine() {
@@ -24,15 +24,15 @@ bool Reader::Next() {
         const std::int64_t fieldLine = line_;
         const auto column = static_cast<std::int64_t>(fields_.size()) + 1;
         if (pos_ < size_ && text_[pos_] == '"') {
-            // Unquoted in place: `out` never passes `pos_`.
             const std::size_t start = ++pos_;
-            std::size_t out = start;
+            std::string* copy = nullptr;  // made at the first doubled quote
             for (;;) {
                 if (pos_ >= size_) throw CsvError(messages::UnclosedQuote(fieldLine, column));
                 const char c = text_[pos_];
                 if (c == '"') {
                     if (pos_ + 1 < size_ && text_[pos_ + 1] == '"') {
-                        text_[out++] = '"';
+                        if (copy == nullptr) copy = &unquoted_.emplace_back(text_ + start, pos_ - start);
+                        copy->push_back('"');
                         pos_ += 2;
                         continue;
                     }
@@ -40,10 +40,13 @@ bool Reader::Next() {
                     break;
                 }
                 if (c == '\n' || (c == '\r' && !(pos_ + 1 < size_ && text_[pos_ + 1] == '\n'))) ++line_;
-                text_[out++] = c;
+                if (copy != nullptr) copy->push_back(c);
                 ++pos_;
             }
-            fields_.emplace_back(text_ + start, out - start);
+            if (copy != nullptr)
+                fields_.emplace_back(*copy);
+            else
+                fields_.emplace_back(text_ + start, pos_ - 1 - start);
             if (pos_ < size_ && text_[pos_] != separator_ && text_[pos_] != '\r' && text_[pos_] != '\n')
                 throw CsvError(messages::TextAfterQuote(line_, column));
         } else {
@@ -107,8 +110,7 @@ void AppendField(std::string& out, std::string_view field) {
 }
 
 std::vector<std::string> SplitRecord(std::string_view text, char separator) {
-    std::string copy(text);
-    Reader reader(copy, separator);
+    Reader reader(text, separator);
     if (!reader.Next()) return {std::string()};
     std::vector<std::string> fields;
     for (std::size_t i = 0; i < reader.Size(); ++i) fields.emplace_back(reader.Field(i));

@@ -5,7 +5,7 @@
 // twice) or a line end.
 
 #include <cstdint>
-#include <span>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,11 +13,11 @@
 namespace morvane::csv {
 
 // Reads the records of a text one at a time. The fields are views into the
-// text, which the reader rewrites in place as it unquotes them: they stay valid
-// as long as the text does.
+// text, or for a quoted field with doubled quotes into the reader's own copy:
+// they stay valid as long as both the text and the reader do.
 class Reader {
 public:
-    Reader(std::span<char> text, char separator);
+    Reader(std::string_view text, char separator);
 
     // Reads the next record; false after the last one. A text that ends with a
     // line end has no empty record after it. Throws CsvError for a quoted field
@@ -40,13 +40,14 @@ public:
 private:
     void EndOfLine();  // consumes a CR LF, LF or CR at pos_
 
-    char* text_;
+    const char* text_;
     std::size_t size_;
     std::size_t pos_ = 0;
     char separator_;
     std::int64_t line_ = 1;
     std::vector<std::string_view> fields_;
     std::vector<std::int64_t> lines_;
+    std::deque<std::string> unquoted_;
 };
 
 // The separator of a text whose first line is a header: the comma, semicolon or

@@ -1,7 +1,6 @@
 // A study read from CSV.
 
 #include <algorithm>
-#include <deque>
 #include <limits>
 #include <new>
 #include <tuple>
@@ -40,19 +39,19 @@ public:
 
     // The code page 932 bytes of a field to be stored; CsvError for bytes that
     // are not valid in the CSV's encoding or a character that code page 932
-    // cannot hold. The bytes live as long as the decoder and the text.
-    std::string_view Stored(std::string_view field, std::int64_t line, std::int64_t column) {
-        if (IsAscii(field)) return field;
+    // cannot hold.
+    std::string Stored(std::string_view field, std::int64_t line, std::int64_t column) const {
+        if (IsAscii(field)) return std::string(field);
         if (encoding_ == CsvEncoding::Cp932) {
             if (!Utf8FromCp932Exact(field)) throw CsvError(messages::BadCp932(line, column));
-            return field;
+            return std::string(field);
         }
         auto converted = Cp932FromUtf8Exact(field);
         if (!converted) {
             if (!csv::IsValidUtf8(field)) throw CsvError(messages::BadUtf8(line, column));
             throw CsvError(messages::NotCp932(line, column, Cp932FromUtf8(field)));
         }
-        return converted_.emplace_back(std::move(*converted));
+        return std::move(*converted);
     }
 
     // A field as UTF-8, to compare with a name the user gave.
@@ -67,7 +66,6 @@ public:
 
 private:
     CsvEncoding encoding_;
-    std::deque<std::string> converted_;
 };
 
 // The distinct texts of a column in the order of their first appearance. Rows
@@ -115,17 +113,21 @@ bool NextNonBlank(csv::Reader& reader) {
 
 class StudyReader {
 public:
-    StudyReader(csv::Reader& reader, CsvEncoding encoding, const CsvImportOptions& options)
-        : reader_(reader), decoder_(encoding), options_(options) {}
+    StudyReader(std::string_view text, csv::Reader& reader, CsvEncoding encoding,
+                const CsvImportOptions& options)
+        : text_(text), reader_(reader), decoder_(encoding), options_(options) {}
 
     void ReadLong(StudyStore& store);
     void ReadWide(StudyStore& store);
 
 private:
+    // A row of a long CSV, kept small: there may be millions. A score that
+    // passed is a view into the text (a quoted one with doubled quotes has a
+    // quote in it), so its line can be found again when a message needs it.
     struct Row {
+        const char* score;
+        std::uint32_t length;
         std::int32_t s, a, b;
-        std::int64_t line;
-        std::string_view score;
     };
 
     std::size_t Column(const std::string& name) const;
@@ -134,6 +136,9 @@ private:
     void FillLong(StudyStore& store, const std::vector<Row>& rows, const Distinct& subjects);
     [[noreturn]] void RefuseLong(std::vector<Row> rows, const Distinct& subjects);
 
+    std::int64_t LineOf(const Row& row) const;
+
+    std::string_view text_;
     csv::Reader& reader_;
     Decoder decoder_;
     const CsvImportOptions& options_;
@@ -153,17 +158,30 @@ std::size_t StudyReader::Column(const std::string& name) const {
     return found;
 }
 
+// A score is ASCII: any other byte is refused, for its encoding or for the syntax.
 std::string_view StudyReader::Score(std::size_t i) {
     const std::int64_t line = reader_.FieldLine(i), column = static_cast<std::int64_t>(i) + 1;
-    const std::string_view text = decoder_.Stored(TrimSpaces(reader_.Field(i)), line, column);
-    if (!ParseScore(text, options_.decimalSeparator)) throw CsvError(messages::NotAScore(line, column, text));
+    const std::string_view text = TrimSpaces(reader_.Field(i));
+    if (!IsAscii(text))
+        throw CsvError(messages::NotAScore(line, column, decoder_.Stored(text, line, column)));
+    if (!IsScore(text, options_.decimalSeparator)) throw CsvError(messages::NotAScore(line, column, text));
+    if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw OutOfMemoryError();
     return text;
 }
 
 std::string StudyReader::LevelName(std::size_t i) {
     const std::int64_t line = reader_.FieldLine(i), column = static_cast<std::int64_t>(i) + 1;
     if (HasLineEnd(reader_.Field(i))) throw CsvError(messages::LineEndInName(line, column));
-    return std::string(decoder_.Stored(reader_.Field(i), line, column));
+    return decoder_.Stored(reader_.Field(i), line, column);
+}
+
+// The line of the row's score, counting the line ends before it as the reader does.
+std::int64_t StudyReader::LineOf(const Row& row) const {
+    std::int64_t line = 1;
+    const auto end = static_cast<std::size_t>(row.score - text_.data());
+    for (std::size_t i = 0; i < end; ++i)
+        if (text_[i] == '\n' || (text_[i] == '\r' && (i + 1 >= text_.size() || text_[i + 1] != '\n'))) ++line;
+    return line;
 }
 
 void SetDesign(StudyStore& store, std::size_t n, const std::vector<std::string>& namesA,
@@ -190,6 +208,7 @@ void StudyReader::ReadLong(StudyStore& store) {
     while (NextNonBlank(reader_)) {
         const std::int64_t line = reader_.Line();
         if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));
+        const std::string_view score = Score(scoreColumn);
         std::int64_t s = subjects.Find(reader_.Field(subjectColumn));
         if (s < 0) s = subjects.Add(reader_.Field(subjectColumn), line);
         std::int64_t a = levelsA.Find(reader_.Field(aColumn));
@@ -202,8 +221,9 @@ void StudyReader::ReadLong(StudyStore& store) {
             namesB_.push_back(LevelName(bColumn));
             b = levelsB.Add(reader_.Field(bColumn), line);
         }
-        rows.push_back({static_cast<std::int32_t>(s + 1), static_cast<std::int32_t>(a + 1),
-                        static_cast<std::int32_t>(b + 1), line, Score(scoreColumn)});
+        rows.push_back({score.data(), static_cast<std::uint32_t>(score.size()),
+                        static_cast<std::int32_t>(s + 1), static_cast<std::int32_t>(a + 1),
+                        static_cast<std::int32_t>(b + 1)});
     }
     if (rows.empty()) throw CsvError(messages::NoScoreRows());
 
@@ -222,16 +242,16 @@ void StudyReader::FillLong(StudyStore& store, const std::vector<Row>& rows, cons
     for (const Row& row : rows) {
         std::string& cell = store.CellText(row.s, row.a, row.b);
         if (cell.empty()) {
-            cell.assign(row.score);  // never empty: a score is not
+            cell.assign(row.score, row.length);  // never empty: a score is not
             continue;
         }
         const auto first = std::find_if(rows.begin(), rows.end(), [&](const Row& other) {
             return other.s == row.s && other.a == row.a && other.b == row.b;
         });
         throw CsvError(messages::DuplicateScore(
-            row.line, decoder_.Shown(subjects.Key(static_cast<std::size_t>(row.s - 1))),
+            LineOf(row), decoder_.Shown(subjects.Key(static_cast<std::size_t>(row.s - 1))),
             namesA_[static_cast<std::size_t>(row.a - 1)], namesB_[static_cast<std::size_t>(row.b - 1)],
-            first->line));
+            LineOf(*first)));
     }
 }
 
@@ -239,12 +259,12 @@ void StudyReader::FillLong(StudyStore& store, const std::vector<Row>& rows, cons
 // the first repeat in the order of the file, otherwise the first cell missing.
 void StudyReader::RefuseLong(std::vector<Row> rows, const Distinct& subjects) {
     std::sort(rows.begin(), rows.end(), [](const Row& x, const Row& y) {
-        return std::tie(x.s, x.a, x.b, x.line) < std::tie(y.s, y.a, y.b, y.line);
+        return std::tie(x.s, x.a, x.b, x.score) < std::tie(y.s, y.a, y.b, y.score);  // then the text's order
     });
     const Row* repeat = nullptr;
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const Row &x = rows[i - 1], &y = rows[i];
-        if (x.s == y.s && x.a == y.a && x.b == y.b && (repeat == nullptr || y.line < repeat->line))
+        if (x.s == y.s && x.a == y.a && x.b == y.b && (repeat == nullptr || y.score < repeat->score))
             repeat = &y;
     }
     const auto shown = [&](std::int32_t s) {
@@ -255,8 +275,8 @@ void StudyReader::RefuseLong(std::vector<Row> rows, const Distinct& subjects) {
             return row.s == repeat->s && row.a == repeat->a && row.b == repeat->b;
         });
         throw CsvError(messages::DuplicateScore(
-            repeat->line, shown(repeat->s), namesA_[static_cast<std::size_t>(repeat->a - 1)],
-            namesB_[static_cast<std::size_t>(repeat->b - 1)], first->line));
+            LineOf(*repeat), shown(repeat->s), namesA_[static_cast<std::size_t>(repeat->a - 1)],
+            namesB_[static_cast<std::size_t>(repeat->b - 1)], LineOf(*first)));
     }
     // No repeats, so fewer rows than cells: the first gap in (s, a, b) order.
     const auto na = static_cast<std::int32_t>(namesA_.size()), nb = static_cast<std::int32_t>(namesB_.size());
@@ -315,19 +335,17 @@ void StudyReader::ReadWide(StudyStore& store) {
 
 }  // namespace
 
-void ReadStudyCsv(std::string& text, const CsvImportOptions& options, StudyStore& store) {
+void ReadStudyCsv(std::string_view text, const CsvImportOptions& options, StudyStore& store) {
     try {
-        std::span<char> body(text);
         CsvEncoding encoding = options.encoding;
         if (encoding != CsvEncoding::Cp932 && text.starts_with("\xEF\xBB\xBF")) {
-            body = body.subspan(3);
+            text.remove_prefix(3);
             encoding = CsvEncoding::Utf8;
         }
-        const std::string_view view(body.data(), body.size());
         if (encoding == CsvEncoding::Detect)
-            encoding = csv::IsValidUtf8(view) ? CsvEncoding::Utf8 : CsvEncoding::Cp932;
-        csv::Reader reader(body, options.separator != 0 ? options.separator : csv::DetectSeparator(view));
-        StudyReader study(reader, encoding, options);
+            encoding = csv::IsValidUtf8(text) ? CsvEncoding::Utf8 : CsvEncoding::Cp932;
+        csv::Reader reader(text, options.separator != 0 ? options.separator : csv::DetectSeparator(text));
+        StudyReader study(text, reader, encoding, options);
         if (options.layout == CsvLayout::Long)
             study.ReadLong(store);
         else

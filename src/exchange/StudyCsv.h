@@ -53,14 +53,14 @@ struct CsvImportOptions {
 };
 
 // Fills the store's counts, level names and score texts from the CSV in
-// `text` (which is rewritten in place as it is read). A leading byte-order mark
+// `text`. A leading byte-order mark
 // is skipped; records whose fields are all empty are ignored. Long: the levels
 // and subjects in the order of their first appearance, every subject with every
 // cell exactly once. Wide: the subjects in row order, the cells after the
 // subject's column. Each score is stored without its leading and trailing
 // spaces and must be a number by the score syntax. Any refusal raises CsvError
-// (or ConvertError, RangeError, OutOfMemoryError) with the place in the CSV,
-// and the store is then left in no particular state.
-void ReadStudyCsv(std::string& text, const CsvImportOptions& options, StudyStore& store);
+// with the place in the CSV (or StudyError for a design without levels,
+// OutOfMemoryError), and the store is then left in no particular state.
+void ReadStudyCsv(std::string_view text, const CsvImportOptions& options, StudyStore& store);
 
 }  // namespace morvane
