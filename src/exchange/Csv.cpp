@@ -1,6 +1,7 @@
 #include "exchange/Csv.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "exchange/ExchangeMessages.h"
@@ -76,7 +77,13 @@ bool Reader::Blank() const {
 }
 
 std::size_t Reader::LineFeedsLeft() const {
-    return static_cast<std::size_t>(std::count(text_ + pos_, text_ + size_, '\n'));
+    std::size_t count = 0;
+    for (const char* p = text_ + pos_;
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(text_ + size_ - p)))) !=
+         nullptr;
+         ++p)
+        ++count;
+    return count;
 }
 
 char DetectSeparator(std::string_view text) {
@@ -97,7 +104,14 @@ char DetectSeparator(std::string_view text) {
 }
 
 void AppendField(std::string& out, std::string_view field) {
-    if (field.find_first_of(",;\t\"\r\n") == std::string_view::npos) {
+    static constexpr auto kQuoted = [] {
+        std::array<bool, 256> quoted{};
+        for (char c : {',', ';', '\t', '"', '\r', '\n'}) quoted[static_cast<unsigned char>(c)] = true;
+        return quoted;
+    }();
+    bool quote = false;
+    for (char c : field) quote |= kQuoted[static_cast<unsigned char>(c)];
+    if (!quote) {
         out.append(field);
         return;
     }

@@ -69,24 +69,25 @@ private:
 };
 
 // The distinct texts of a column in the order of their first appearance. Rows
-// usually come in order, so the last text found and the one after it are tried
-// before the table.
+// usually come in order, so the text found last and the one after it (the one
+// that matched last time first) are tried before the table.
 class Distinct {
 public:
     // The index (from 0) of `key`, or -1 when it has not appeared.
     std::int64_t Find(std::string_view key) {
         if (keys_.empty()) return -1;
-        if (keys_[last_] == key) return static_cast<std::int64_t>(last_);
         const std::size_t next = last_ + 1 < keys_.size() ? last_ + 1 : 0;
-        if (keys_[next] == key) return static_cast<std::int64_t>(last_ = next);
+        const std::size_t first = stepped_ ? next : last_, second = stepped_ ? last_ : next;
+        if (Equal(keys_[first], key)) return Found(first);
+        if (Equal(keys_[second], key)) return Found(second);
         const auto found = index_.find(key);
         if (found == index_.end()) return -1;
-        last_ = found->second;
-        return static_cast<std::int64_t>(last_);
+        return Found(found->second);
     }
 
     std::int64_t Add(std::string_view key, std::int64_t line) {
         if (keys_.size() >= kMostCount) throw CsvError(messages::TooManySubjects(line));
+        stepped_ = true;
         last_ = keys_.size();
         index_.emplace(key, last_);
         keys_.push_back(key);
@@ -99,10 +100,25 @@ public:
     std::int64_t FirstLine(std::size_t i) const { return lines_[i]; }
 
 private:
+    // Short keys are compared here rather than in a call.
+    static bool Equal(std::string_view x, std::string_view y) {
+        if (x.size() != y.size()) return false;
+        if (x.size() > 16) return x == y;
+        for (std::size_t i = 0; i < x.size(); ++i)
+            if (x[i] != y[i]) return false;
+        return true;
+    }
+    std::int64_t Found(std::size_t i) {
+        stepped_ = i != last_;
+        last_ = i;
+        return static_cast<std::int64_t>(i);
+    }
+
     std::vector<std::string_view> keys_;
     std::vector<std::int64_t> lines_;
     std::unordered_map<std::string_view, std::size_t> index_;
     std::size_t last_ = 0;
+    bool stepped_ = false;  // whether the last key found came after the one before
 };
 
 bool NextNonBlank(csv::Reader& reader) {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "runtime/Errors.h"
@@ -47,7 +48,7 @@ int CreateBeside(const std::string& target, std::string& name) {
 
 }  // namespace
 
-std::string ReadWholeFile(const std::string& path) {
+FileBytes ReadWholeFile(const std::string& path) {
     int fd = STDIN_FILENO;
     if (path.empty()) {
         if (!io::IsUsableStandardStream(STDIN_FILENO)) throw InOutError(io::kInvalidHandle);
@@ -63,29 +64,33 @@ std::string ReadWholeFile(const std::string& path) {
         }
     } closer{fd, !path.empty()};
 
-    std::size_t size = kReadSize;
+    std::size_t capacity = kReadSize;
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        size = static_cast<std::size_t>(info.st_size) + 1;  // the last read then finds the end at once
-        EnsureAffordable(size, 1);
+        capacity = static_cast<std::size_t>(info.st_size) + 1;  // the last read then finds the end at once
+        EnsureAffordable(capacity, 1);
     }
-    std::string text(size, '\0');
-    std::size_t used = 0;
+    FileBytes file;
+    file.bytes_.reset(new char[capacity]);
     for (;;) {
-        if (used == text.size()) text.resize(text.size() * 2);
-        const ssize_t n = ::read(fd, text.data() + used, text.size() - used);
+        if (file.size_ == capacity) {
+            std::unique_ptr<char[]> larger(new char[capacity * 2]);
+            std::memcpy(larger.get(), file.bytes_.get(), file.size_);
+            file.bytes_ = std::move(larger);
+            capacity *= 2;
+        }
+        const ssize_t n = ::read(fd, file.bytes_.get() + file.size_, capacity - file.size_);
         if (n > 0) {
-            used += static_cast<std::size_t>(n);
+            file.size_ += static_cast<std::size_t>(n);
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
             throw InOutError(io::CodeFromErrno(errno, path));
         }
     }
-    text.resize(used);
     closer.owns = false;
     if (!path.empty() && ::close(fd) != 0) throw InOutError(io::CodeFromErrno(errno, path));
-    return text;
+    return file;
 }
 
 void WriteWholeFile(const std::string& path, const std::function<void(const std::string&)>& write) {
@@ -136,9 +141,9 @@ void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayou
 }
 
 void ImportCsv(const std::string& csvFile, const std::string& dataFile, const CsvImportOptions& options) {
-    std::string text = ReadWholeFile(csvFile);
+    const FileBytes text = ReadWholeFile(csvFile);
     StudyStore store;
-    ReadStudyCsv(text, options, store);
+    ReadStudyCsv(text.View(), options, store);
     WriteWholeFile(dataFile, [&](const std::string& path) { WriteDataFile(store, path); });
 }
 

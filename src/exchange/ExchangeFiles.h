@@ -3,6 +3,7 @@
 // data file. The empty name is the process's standard input or output.
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "exchange/StudyCsv.h"
@@ -19,9 +20,21 @@ void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayou
 // bytes and a new one is not left behind.
 void ImportCsv(const std::string& csvFile, const std::string& dataFile, const CsvImportOptions& options);
 
+// The bytes of a file read whole.
+class FileBytes {
+public:
+    FileBytes() = default;
+    std::string_view View() const { return {bytes_.get(), size_}; }
+
+private:
+    friend FileBytes ReadWholeFile(const std::string& path);
+    std::unique_ptr<char[]> bytes_;  // not set to zero first: the file fills them
+    std::size_t size_ = 0;
+};
+
 // The whole file at `path` (standard input for the empty name); InOutError
 // as the data file's reader gives it.
-std::string ReadWholeFile(const std::string& path);
+FileBytes ReadWholeFile(const std::string& path);
 
 // Has `write` write the file at `path` whole, through a new file in the same
 // folder that takes the place of `path` only once `write` has returned: a

@@ -97,9 +97,9 @@ TEST(ExchangeFiles, ReadsWholeFiles) {
     TempDir dir;
     const std::string big(200000, 'x');
     WriteBytes(dir.File("big.csv"), big);
-    EXPECT_EQ(ReadWholeFile(dir.File("big.csv")), big);
+    EXPECT_EQ(ReadWholeFile(dir.File("big.csv")).View(), big);
     WriteBytes(dir.File("empty.csv"), "");
-    EXPECT_EQ(ReadWholeFile(dir.File("empty.csv")), "");
+    EXPECT_EQ(ReadWholeFile(dir.File("empty.csv")).View(), "");
     EXPECT_EQ(CodeOf([&] { ReadWholeFile(dir.File("missing.csv")); }), 2);
     EXPECT_EQ(CodeOf([&] { ReadWholeFile(dir.File("none/x.csv")); }), 3);
     EXPECT_EQ(CodeOf([&] { ReadWholeFile(dir.Path().string()); }), 5);
