@@ -9,7 +9,9 @@
 namespace morvane::csv {
 
 Reader::Reader(std::string_view text, char separator)
-    : text_(text.data()), size_(text.size()), separator_(separator) {}
+    : text_(text.data()), size_(text.size()), separator_(separator) {
+    for (char c : {separator, '\r', '\n'}) ends_[static_cast<unsigned char>(c)] = true;
+}
 
 void Reader::EndOfLine() {
     if (text_[pos_] == '\r' && pos_ + 1 < size_ && text_[pos_ + 1] == '\n') ++pos_;
@@ -52,11 +54,7 @@ bool Reader::Next() {
                 throw CsvError(messages::TextAfterQuote(line_, column));
         } else {
             const std::size_t start = pos_;
-            while (pos_ < size_) {
-                const char c = text_[pos_];
-                if (c == separator_ || c == '\r' || c == '\n') break;
-                ++pos_;
-            }
+            while (pos_ < size_ && !ends_[static_cast<unsigned char>(text_[pos_])]) ++pos_;
             fields_.emplace_back(text_ + start, pos_ - start);
         }
         lines_.push_back(fieldLine);

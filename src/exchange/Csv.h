@@ -4,6 +4,7 @@
 // or CR, a field in double quotes when it holds the separator, a quote (written
 // twice) or a line end.
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -44,6 +45,7 @@ private:
     std::size_t size_;
     std::size_t pos_ = 0;
     char separator_;
+    std::array<bool, 256> ends_{};  // the bytes that end an unquoted field
     std::int64_t line_ = 1;
     std::vector<std::string_view> fields_;
     std::vector<std::int64_t> lines_;
