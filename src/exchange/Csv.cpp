@@ -84,6 +84,20 @@ std::size_t Reader::LineFeedsLeft() const {
     return count;
 }
 
+std::size_t Reader::RecordsLeftAtMost() const {
+    std::size_t end = size_;
+    while (end > pos_ && (text_[end - 1] == '\r' || text_[end - 1] == '\n' || text_[end - 1] == separator_))
+        --end;
+    if (end == pos_) return 0;
+    std::size_t count = 1;
+    for (const char* p = text_ + pos_;
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(text_ + end - p)))) !=
+         nullptr;
+         ++p)
+        ++count;
+    return count;
+}
+
 char DetectSeparator(std::string_view text) {
     std::size_t commas = 0, semicolons = 0, tabs = 0;
     bool quoted = false;

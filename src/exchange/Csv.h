@@ -37,6 +37,10 @@ public:
     // The LF bytes after the record: about as many records follow, to reserve
     // room for them.
     std::size_t LineFeedsLeft() const;
+    // The most records that can follow: one per line end, not counting blank
+    // lines (and lines of separators alone) at the end of the text, unless
+    // lines end in a CR alone.
+    std::size_t RecordsLeftAtMost() const;
 
 private:
     void EndOfLine();  // consumes a CR LF, LF or CR at pos_

@@ -68,6 +68,15 @@ private:
     CsvEncoding encoding_;
 };
 
+// Short keys are compared here rather than in a call.
+bool Equal(std::string_view x, std::string_view y) {
+    if (x.size() != y.size()) return false;
+    if (x.size() > 16) return x == y;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        if (x[i] != y[i]) return false;
+    return true;
+}
+
 // The distinct texts of a column in the order of their first appearance. Rows
 // usually come in order, so the text found last and the one after it (the one
 // that matched last time first) are tried before the table.
@@ -100,14 +109,6 @@ public:
     std::int64_t FirstLine(std::size_t i) const { return lines_[i]; }
 
 private:
-    // Short keys are compared here rather than in a call.
-    static bool Equal(std::string_view x, std::string_view y) {
-        if (x.size() != y.size()) return false;
-        if (x.size() > 16) return x == y;
-        for (std::size_t i = 0; i < x.size(); ++i)
-            if (x[i] != y[i]) return false;
-        return true;
-    }
     std::int64_t Found(std::size_t i) {
         stepped_ = i != last_;
         last_ = i;
@@ -129,9 +130,12 @@ bool NextNonBlank(csv::Reader& reader) {
 
 class StudyReader {
 public:
-    StudyReader(std::string_view text, csv::Reader& reader, CsvEncoding encoding,
-                const CsvImportOptions& options)
-        : text_(text), reader_(reader), decoder_(encoding), options_(options) {}
+    StudyReader(std::string_view text, char separator, CsvEncoding encoding, const CsvImportOptions& options)
+        : text_(text),
+          separator_(separator),
+          reader_(text, separator),
+          decoder_(encoding),
+          options_(options) {}
 
     void ReadLong(StudyStore& store);
     void ReadWide(StudyStore& store);
@@ -146,6 +150,13 @@ private:
         std::int32_t s, a, b;
     };
 
+    struct LongColumns {
+        std::size_t width, subject, a, b, score;
+    };
+
+    LongColumns ReadHeader();
+    bool ReadInOrder(StudyStore& store);
+    void ReadAnyOrder(StudyStore& store);
     std::size_t Column(const std::string& name) const;
     std::string_view Score(std::size_t i);
     std::string LevelName(std::size_t i);
@@ -155,7 +166,8 @@ private:
     std::int64_t LineOf(const Row& row) const;
 
     std::string_view text_;
-    csv::Reader& reader_;
+    char separator_;
+    csv::Reader reader_;
     Decoder decoder_;
     const CsvImportOptions& options_;
     std::vector<std::string> namesA_, namesB_;
@@ -213,10 +225,101 @@ void SetDesign(StudyStore& store, std::size_t n, const std::vector<std::string>&
 }
 
 void StudyReader::ReadLong(StudyStore& store) {
+    if (ReadInOrder(store)) return;
+    reader_ = csv::Reader(text_, separator_);
+    namesA_.clear();
+    namesB_.clear();
+    ReadAnyOrder(store);
+}
+
+StudyReader::LongColumns StudyReader::ReadHeader() {
     if (!NextNonBlank(reader_)) throw CsvError(messages::EmptyCsv());
-    const std::size_t width = reader_.Size();
-    const std::size_t subjectColumn = Column(options_.subjectColumn), aColumn = Column(options_.aColumn),
-                      bColumn = Column(options_.bColumn), scoreColumn = Column(options_.scoreColumn);
+    return {reader_.Size(), Column(options_.subjectColumn), Column(options_.aColumn),
+            Column(options_.bColumn), Column(options_.scoreColumn)};
+}
+
+// The rows in the order export writes them: subject by subject, every subject
+// with the cells of the first in the same order, A outermost. They go straight
+// into the store. Any other order gives false, to be read again by
+// ReadAnyOrder; a fault that ReadAnyOrder would find at the same row is
+// refused here just as it would be.
+bool StudyReader::ReadInOrder(StudyStore& store) {
+    const LongColumns column = ReadHeader();
+    Distinct subjects, levelsA, levelsB;
+    struct Cell {
+        std::int64_t a, b;
+        std::string_view score;
+    };
+    std::vector<Cell> first;  // the first subject's
+    bool more = NextNonBlank(reader_);
+    if (!more) return false;
+    const std::string_view firstSubject = reader_.Field(column.subject);
+    for (; more && Equal(reader_.Field(column.subject), firstSubject); more = NextNonBlank(reader_)) {
+        if (reader_.Size() != column.width)
+            throw CsvError(messages::FieldCount(reader_.Line(), reader_.Size(), column.width));
+        const std::string_view score = Score(column.score);
+        std::int64_t a = levelsA.Find(reader_.Field(column.a));
+        if (a < 0) {
+            namesA_.push_back(LevelName(column.a));
+            a = levelsA.Add(reader_.Field(column.a), reader_.Line());
+        }
+        std::int64_t b = levelsB.Find(reader_.Field(column.b));
+        if (b < 0) {
+            namesB_.push_back(LevelName(column.b));
+            b = levelsB.Add(reader_.Field(column.b), reader_.Line());
+        }
+        first.push_back({a, b, score});
+    }
+    const std::size_t na = levelsA.Size(), nb = levelsB.Size(), cells = na * nb;
+    if (first.size() != cells) return false;
+    for (std::size_t j = 0; j < cells; ++j)
+        if (first[j].a != static_cast<std::int64_t>(j / nb) ||
+            first[j].b != static_cast<std::int64_t>(j % nb))
+            return false;
+
+    // As many subjects as the records left allow; a guess that proves wrong
+    // (blank or quoted line ends, lines ended by CR alone) sends the text to
+    // ReadAnyOrder.
+    const std::size_t records = more ? 1 + reader_.RecordsLeftAtMost() : 0;
+    if (records % cells != 0 || records / cells >= kMostCount) return false;
+    const std::size_t n = 1 + records / cells;
+    SetDesign(store, n, namesA_, namesB_);
+    for (std::size_t j = 0; j < cells; ++j)
+        store.CellText(1, static_cast<std::int32_t>(j / nb + 1), static_cast<std::int32_t>(j % nb + 1))
+            .assign(first[j].score);
+    subjects.Add(firstSubject, 1);
+
+    std::int32_t s = 1;
+    std::size_t j = cells;  // the cell of the row within its subject
+    std::string_view subject = firstSubject;
+    for (; more; more = NextNonBlank(reader_)) {
+        if (reader_.Size() != column.width)
+            throw CsvError(messages::FieldCount(reader_.Line(), reader_.Size(), column.width));
+        if (j == cells) {
+            subject = reader_.Field(column.subject);
+            if (subjects.Find(subject) >= 0 || static_cast<std::size_t>(s) == n) return false;
+            subjects.Add(subject, reader_.Line());
+            ++s;
+            j = 0;
+        } else if (!Equal(reader_.Field(column.subject), subject)) {
+            return false;
+        }
+        const std::size_t a = j / nb, b = j % nb;
+        if (!Equal(reader_.Field(column.a), levelsA.Key(a)) ||
+            !Equal(reader_.Field(column.b), levelsB.Key(b)))
+            return false;
+        store.CellText(s, static_cast<std::int32_t>(a + 1), static_cast<std::int32_t>(b + 1))
+            .assign(Score(column.score));
+        ++j;
+    }
+    return static_cast<std::size_t>(s) == n && j == cells;
+}
+
+// Rows in any order: kept until every row is read, then put in their cells.
+void StudyReader::ReadAnyOrder(StudyStore& store) {
+    const LongColumns column = ReadHeader();
+    const std::size_t width = column.width, subjectColumn = column.subject, aColumn = column.a,
+                      bColumn = column.b, scoreColumn = column.score;
 
     Distinct subjects, levelsA, levelsB;
     std::vector<Row> rows;
@@ -360,8 +463,8 @@ void ReadStudyCsv(std::string_view text, const CsvImportOptions& options, StudyS
         }
         if (encoding == CsvEncoding::Detect)
             encoding = csv::IsValidUtf8(text) ? CsvEncoding::Utf8 : CsvEncoding::Cp932;
-        csv::Reader reader(text, options.separator != 0 ? options.separator : csv::DetectSeparator(text));
-        StudyReader study(text, reader, encoding, options);
+        StudyReader study(text, options.separator != 0 ? options.separator : csv::DetectSeparator(text),
+                          encoding, options);
         if (options.layout == CsvLayout::Long)
             study.ReadLong(store);
         else
