@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <random>
 
@@ -164,6 +165,79 @@ TEST(StudyCsv, RandomStudiesComeBackByteForByte) {
         japanese += csv.find('\xe3') != std::string::npos;
     }
     EXPECT_GT(japanese, 100);
+}
+
+// The long CSV of a study with its rows in the order that `order` gives them
+// (subject, A, B from 0), lines ended by `end`, a quoted note with a line end in
+// the first row and blank lines after every `blankEvery` rows.
+std::string LongCsv(const StudyStore& store,
+                    const std::function<bool(const std::array<int, 4>&, const std::array<int, 4>&)>& order,
+                    const std::string& end, std::size_t blankEvery) {
+    std::vector<std::array<int, 4>> rows;  // s, a, b, and a number to shuffle by
+    std::mt19937_64 engine(7);
+    for (int s = 1; s <= store.SubjectCount; ++s)
+        for (int a = 1; a <= store.LevelCountA; ++a)
+            for (int b = 1; b <= store.LevelCountB; ++b)
+                rows.push_back({s, a, b, static_cast<int>(engine() % 1000)});
+    std::stable_sort(rows.begin(), rows.end(), order);
+    std::string csv = "note,subject,A,B,score" + end;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto [s, a, b, ignored] = rows[i];
+        std::string row = i == 0 ? "\"first\r\nrow\"," : ",";
+        row += "s" + std::to_string(s) + ",";
+        csv::AppendField(row, Utf8FromCp932(store.LevelNamesA[static_cast<std::size_t>(a)]));
+        row += ",";
+        csv::AppendField(row, Utf8FromCp932(store.LevelNamesB[static_cast<std::size_t>(b)]));
+        csv += row + "," + store.CellText(s, a, b) + end;
+        if (blankEvery > 0 && i % blankEvery == blankEvery - 1) csv += ",,,," + end + end;
+    }
+    return csv;
+}
+
+TEST(StudyCsv, RowsInAnyOrderGiveTheStudyOfTheirFirstAppearance) {
+    std::mt19937_64 engine(2026);
+    using Row = std::array<int, 4>;
+    const auto inOrder = [](const Row& x, const Row& y) { return x < y; };
+    // The first subject in order, the others shuffled within themselves.
+    const auto laterShuffled = [](const Row& x, const Row& y) {
+        if (x[0] != y[0]) return x[0] < y[0];
+        return x[0] == 1 ? x < y : x[3] < y[3];
+    };
+    // Subjects innermost, as the data file has them.
+    const auto subjectsInnermost = [](const Row& x, const Row& y) {
+        return std::tie(x[1], x[2], x[0]) < std::tie(y[1], y[2], y[0]);
+    };
+    // Subject 2 ahead of subject 1 from its second row on.
+    const auto interleaved = [](const Row& x, const Row& y) {
+        const auto key = [](const Row& r) {
+            return r[0] == 1 ? std::pair(0, r[1] * 100 + r[2]) : std::pair(r[0], r[1] * 100 + r[2]);
+        };
+        return key(x) < key(y);
+    };
+    for (int i = 0; i < 24; ++i) {
+        const StudyStore store =
+            testing::RandomStudy(engine, static_cast<std::int32_t>(2 + engine() % 6), true, '.');
+        const std::string expected = DataFileBytes(store);
+        const std::pair<const char*, std::string> variants[] = {
+            {"in order", LongCsv(store, inOrder, "\r\n", 0)},
+            {"later subjects shuffled", LongCsv(store, laterShuffled, "\n", 0)},
+            {"subjects innermost", LongCsv(store, subjectsInnermost, "\r\n", 0)},
+            {"blank lines", LongCsv(store, inOrder, "\r\n", 3)},
+            {"lines ended by CR", LongCsv(store, inOrder, "\r", 0)},
+            {"interleaved", LongCsv(store, interleaved, "\n", 0)},
+        };
+        for (const auto& [name, csv] : variants) {
+            CsvImportOptions options;
+            EXPECT_EQ(Imported(csv, options), expected) << name << ":\n" << csv;
+        }
+        // A row missing (of a subject with more than one) or repeated is found whatever the order.
+        if (store.LevelCountA * store.LevelCountB == 1) continue;
+        const std::string csv = LongCsv(store, laterShuffled, "\n", 0);
+        const std::string cut = csv.substr(0, csv.rfind('\n', csv.size() - 2) + 1);
+        EXPECT_NE(Refusal(cut).find("の得点がありません"), std::string::npos) << cut;
+        const std::string last = csv.substr(cut.size());
+        EXPECT_NE(Refusal(csv + last).find("にもあります"), std::string::npos) << csv + last;
+    }
 }
 
 TEST(StudyCsv, ReadsWhatSpreadsheetsSave) {
