@@ -105,27 +105,5 @@ TEST(ExchangeFiles, ReadsWholeFiles) {
     EXPECT_EQ(CodeOf([&] { ReadWholeFile(dir.Path().string()); }), 5);
 }
 
-TEST(ExchangeFiles, ImportAndExportLeaveNoFileOnARefusal) {
-    TempDir dir;
-    const std::string example = MORVANE_EXAMPLES "/pre-post.dat";
-    ExportCsv(example, dir.File("study.csv"), CsvLayout::Long);
-    ImportCsv(dir.File("study.csv"), dir.File("study.dat"), {});
-    EXPECT_EQ(ReadBytes(dir.File("study.dat")), ReadBytes(example));
-
-    // A refusal keeps the old data file as it was.
-    WriteBytes(dir.File("bad.csv"), ReadBytes(dir.File("study.csv")) + "3,pre,easy,x\r\n");
-    EXPECT_THROW(ImportCsv(dir.File("bad.csv"), dir.File("study.dat"), {}), CsvError);
-    EXPECT_EQ(ReadBytes(dir.File("study.dat")), ReadBytes(example));
-    EXPECT_THROW(ImportCsv(dir.File("bad.csv"), dir.File("new.dat"), {}), CsvError);
-    EXPECT_EQ(CodeOf([&] { ImportCsv(dir.File("missing.csv"), dir.File("new.dat"), {}); }), 2);
-
-    // A study whose name is not code page 932 leaves the old CSV as it was.
-    WriteBytes(dir.File("invalid.dat"), "1\r\n1\r\n1\r\n\x82\r\nb\r\n1\r\n");
-    EXPECT_THROW(ExportCsv(dir.File("invalid.dat"), dir.File("study.csv"), CsvLayout::Wide), CsvError);
-    EXPECT_EQ(ReadBytes(dir.File("study.csv")).substr(0, 19), "subject,A,B,score\r\n");
-    EXPECT_THROW(ExportCsv(dir.File("invalid.dat"), dir.File("new.csv"), CsvLayout::Long), CsvError);
-    EXPECT_EQ(Names(dir), (std::vector<std::string>{"bad.csv", "invalid.dat", "study.csv", "study.dat"}));
-}
-
 }  // namespace
 }  // namespace morvane
