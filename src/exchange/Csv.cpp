@@ -22,6 +22,8 @@ void Reader::EndOfLine() {
 bool Reader::Next() {
     fields_.clear();
     lines_.clear();
+    spans_ = false;
+    recordLine_ = line_;
     if (pos_ >= size_) return false;
     for (;;) {
         const std::int64_t fieldLine = line_;
@@ -42,7 +44,11 @@ bool Reader::Next() {
                     ++pos_;
                     break;
                 }
-                if (c == '\n' || (c == '\r' && !(pos_ + 1 < size_ && text_[pos_ + 1] == '\n'))) ++line_;
+                if (c == '\n' || (c == '\r' && !(pos_ + 1 < size_ && text_[pos_ + 1] == '\n'))) {
+                    ++line_;
+                    if (!spans_) lines_.assign(fields_.size(), recordLine_);  // from now on one line each
+                    spans_ = true;
+                }
                 if (copy != nullptr) copy->push_back(c);
                 ++pos_;
             }
@@ -53,11 +59,14 @@ bool Reader::Next() {
             if (pos_ < size_ && text_[pos_] != separator_ && text_[pos_] != '\r' && text_[pos_] != '\n')
                 throw CsvError(messages::TextAfterQuote(line_, column));
         } else {
-            const std::size_t start = pos_;
-            while (pos_ < size_ && !ends_[static_cast<unsigned char>(text_[pos_])]) ++pos_;
-            fields_.emplace_back(text_ + start, pos_ - start);
+            const char* const start = text_ + pos_;
+            const char* const end = text_ + size_;
+            const char* p = start;
+            while (p != end && !ends_[static_cast<unsigned char>(*p)]) ++p;
+            pos_ = static_cast<std::size_t>(p - text_);
+            fields_.emplace_back(start, static_cast<std::size_t>(p - start));
         }
-        lines_.push_back(fieldLine);
+        if (spans_) lines_.push_back(fieldLine);
         if (pos_ >= size_) return true;
         if (text_[pos_] == separator_) {
             ++pos_;

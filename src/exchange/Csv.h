@@ -29,9 +29,9 @@ public:
     std::size_t Size() const { return fields_.size(); }
     std::string_view Field(std::size_t i) const { return fields_[i]; }
     // The line on which field i starts (lines numbered from 1).
-    std::int64_t FieldLine(std::size_t i) const { return lines_[i]; }
+    std::int64_t FieldLine(std::size_t i) const { return spans_ ? lines_[i] : recordLine_; }
     // The line on which the record starts.
-    std::int64_t Line() const { return lines_.empty() ? line_ : lines_[0]; }
+    std::int64_t Line() const { return recordLine_; }
     // Whether every field of the record is empty (an empty line among them).
     bool Blank() const;
     // The LF bytes after the record: about as many records follow, to reserve
@@ -52,7 +52,9 @@ private:
     std::array<bool, 256> ends_{};  // the bytes that end an unquoted field
     std::int64_t line_ = 1;
     std::vector<std::string_view> fields_;
-    std::vector<std::int64_t> lines_;
+    std::int64_t recordLine_ = 1;
+    bool spans_ = false;               // whether the record runs over more than one line
+    std::vector<std::int64_t> lines_;  // then the line of each field
     std::deque<std::string> unquoted_;
 };
 
