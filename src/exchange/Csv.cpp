@@ -77,12 +77,6 @@ bool Reader::Next() {
     }
 }
 
-bool Reader::Blank() const {
-    for (std::string_view field : fields_)
-        if (!field.empty()) return false;
-    return true;
-}
-
 std::size_t Reader::LineFeedsLeft() const {
     std::size_t count = 0;
     for (const char* p = text_ + pos_;

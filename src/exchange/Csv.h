@@ -33,7 +33,11 @@ public:
     // The line on which the record starts.
     std::int64_t Line() const { return recordLine_; }
     // Whether every field of the record is empty (an empty line among them).
-    bool Blank() const;
+    bool Blank() const {
+        for (std::string_view field : fields_)
+            if (!field.empty()) return false;
+        return true;
+    }
     // The LF bytes after the record: about as many records follow, to reserve
     // room for them.
     std::size_t LineFeedsLeft() const;

@@ -186,13 +186,15 @@ std::size_t StudyReader::Column(const std::string& name) const {
     return found;
 }
 
-// A score is ASCII: any other byte is refused, for its encoding or for the syntax.
+// A score is ASCII: any other byte is refused, for its encoding or else for the syntax.
 std::string_view StudyReader::Score(std::size_t i) {
     const std::int64_t line = reader_.FieldLine(i), column = static_cast<std::int64_t>(i) + 1;
     const std::string_view text = TrimSpaces(reader_.Field(i));
-    if (!IsAscii(text))
+    const bool asciiSeparator = static_cast<unsigned char>(options_.decimalSeparator) < 0x80;
+    if (!IsScore(text, options_.decimalSeparator) || (!asciiSeparator && !IsAscii(text))) {
+        if (IsAscii(text)) throw CsvError(messages::NotAScore(line, column, text));
         throw CsvError(messages::NotAScore(line, column, decoder_.Stored(text, line, column)));
-    if (!IsScore(text, options_.decimalSeparator)) throw CsvError(messages::NotAScore(line, column, text));
+    }
     if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw OutOfMemoryError();
     return text;
 }
