@@ -253,12 +253,17 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
         std::string_view score;
     };
     std::vector<Cell> first;  // the first subject's
-    bool more = NextNonBlank(reader_);
-    if (!more) return false;
-    const std::string_view firstSubject = reader_.Field(column.subject);
-    for (; more && Equal(reader_.Field(column.subject), firstSubject); more = NextNonBlank(reader_)) {
+    const auto checkWidth = [&] {
         if (reader_.Size() != column.width)
             throw CsvError(messages::FieldCount(reader_.Line(), reader_.Size(), column.width));
+    };
+    bool more = NextNonBlank(reader_);
+    if (!more) return false;
+    checkWidth();
+    const std::string_view firstSubject = reader_.Field(column.subject);
+    for (; more; more = NextNonBlank(reader_)) {
+        checkWidth();
+        if (!Equal(reader_.Field(column.subject), firstSubject)) break;
         const std::string_view score = Score(column.score);
         std::int64_t a = levelsA.Find(reader_.Field(column.a));
         if (a < 0) {
@@ -295,8 +300,7 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
     std::size_t j = cells;  // the cell of the row within its subject
     std::string_view subject = firstSubject;
     for (; more; more = NextNonBlank(reader_)) {
-        if (reader_.Size() != column.width)
-            throw CsvError(messages::FieldCount(reader_.Line(), reader_.Size(), column.width));
+        checkWidth();
         if (j == cells) {
             subject = reader_.Field(column.subject);
             if (subjects.Find(subject) >= 0 || static_cast<std::size_t>(s) == n) return false;
