@@ -114,6 +114,14 @@ std::optional<Extended> ParseScore(std::string_view text, char decimalSeparator)
     return parts->negative ? -*value : *value;
 }
 
+bool IsScore(std::string_view text, char decimalSeparator) {
+    auto parts = Scan(text, decimalSeparator);
+    if (!parts) return false;
+    // Below 10^4900 in magnitude the value is finite (a tiny one is a denormal or zero).
+    if (static_cast<std::int64_t>(parts->integerDigits.size()) + parts->exponent < 4900) return true;
+    return ParseScore(text, decimalSeparator).has_value();
+}
+
 Extended ScoreValue(std::string_view text, char decimalSeparator) {
     auto value = ParseScore(text, decimalSeparator);
     if (!value) throw ConvertError(messages::NotAFloat(text));

@@ -15,6 +15,10 @@ namespace morvane {
 // A value too small for the format becomes a denormal or zero.
 std::optional<Extended> ParseScore(std::string_view text, char decimalSeparator);
 
+// Whether `text` is a score: ParseScore(...).has_value(), without working out
+// the value of a number that is surely within range.
+bool IsScore(std::string_view text, char decimalSeparator);
+
 // ParseScore, with "'%s' は浮動小数点数ではありません" for a text that is not a score.
 Extended ScoreValue(std::string_view text, char decimalSeparator);
 

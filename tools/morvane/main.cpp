@@ -8,6 +8,7 @@
 
 #include "Commands.h"
 #include "MorvaneConfig.h"
+#include "ExchangeCommands.h"
 #include "PrintCommand.h"
 #include "runtime/Cp932.h"
 #include "runtime/DecimalSeparator.h"
@@ -27,6 +28,7 @@ constexpr const char* kUsage =
 
 int Usage() {
     std::fputs(kUsage, stderr);
+    std::fputs(morvane::tool::kExchangeUsage, stderr);
     return 2;
 }
 
@@ -58,6 +60,8 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
                                args.size() == 3 ? FileArgument(args[2].c_str()) : "");
         return 0;
     }
+    if (!args.empty() && args[0] == "export") return morvane::tool::Export(args);
+    if (!args.empty() && args[0] == "import") return morvane::tool::Import(args, settings);
     if (args.size() == 2 && args[0] == "print") {
         morvane::tool::Print(args[1]);
     }
