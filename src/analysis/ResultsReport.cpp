@@ -1,5 +1,6 @@
 #include "analysis/ResultsReport.h"
 
+#include <cassert>
 #include <string>
 #include <vector>
 
@@ -31,19 +32,11 @@ const Literals& Text() {
     return literals;
 }
 
-// How many subjects ahead of the row being formed a score table fetches rows.
-constexpr std::int32_t kRowsAhead = 4;
-
-void PrefetchRow(const std::string* row, std::size_t count) {
-    const auto* bytes = reinterpret_cast<const char*>(row);
-    for (std::size_t offset = 0; offset < count * sizeof(std::string); offset += 64)
-        __builtin_prefetch(bytes + offset);
-}
-
 void WriteScoreTable(TextWriter& file, StudyStore& store, std::int32_t a, char separator) {
     const std::int32_t n = store.SubjectCount, nb = store.LevelCountB;
     const auto columns = static_cast<std::size_t>(nb);
     std::vector<Extended>& totals = store.ColumnTotals;
+    const CellTextArray& texts = store.CellText;
     std::string line;
 
     file.EndLine();
@@ -61,14 +54,12 @@ void WriteScoreTable(TextWriter& file, StudyStore& store, std::int32_t a, char s
     for (std::int32_t s = 1; s <= n; ++s) {
         line.clear();
         AppendPadLeft10(line, std::to_string(s));
-        const std::string* row = &store.CellText(s, a, 0);
-        // One table reads a row of every subject, one subject's block apart: too
-        // far apart for the processor to foresee, so the rows ahead are fetched here.
-        if (s + kRowsAhead <= n) PrefetchRow(&store.CellText(s + kRowsAhead, a, 0), columns + 1);
-        for (std::size_t b = 1; b <= columns; ++b) {
-            AppendPadLeft10(line, row[b]);
+        for (std::int32_t b = 1; b <= nb; ++b) {
+            const std::string_view text = texts(s, a, b);
+            AppendPadLeft10(line, text);
             // The texts were parsed without error before the report began.
-            totals[b] = CheckedAdd(totals[b], ScoreValue(row[b], separator));
+            totals[static_cast<std::size_t>(b)] =
+                CheckedAdd(totals[static_cast<std::size_t>(b)], ScoreValue(text, separator));
         }
         file.WriteLine(line);
     }
@@ -119,7 +110,9 @@ struct DegreesOfFreedom {
 
 // A mean square: the sum of squares over its degrees of freedom, each exact in
 // the extended format.
-Extended MeanSquare(Extended ss, std::int64_t df) { return CheckedDiv(ss, static_cast<Extended>(df)); }
+Extended MeanSquare(Extended ss, std::int64_t df) {
+    return CheckedDiv(ss, static_cast<Extended>(df));
+}
 
 }  // namespace
 
@@ -162,8 +155,7 @@ void WriteSummaryTable(TextWriter& file, std::int32_t subjects, std::int32_t lev
 }
 
 void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char separator) {
-    if (store.ColumnTotals.size() != static_cast<std::size_t>(std::int64_t{store.LevelCountB} + 1))
-        SizeColumnTotals(store);
+    assert(HasItsExtents(store, StudyArrays::Names | StudyArrays::Texts | StudyArrays::Totals));
 
     file.EndLine();
     file.EndLine();

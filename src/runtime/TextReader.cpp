@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -104,15 +105,19 @@ std::int32_t TextReader::ReadCount() {
 
 void TextReader::ReadLine(std::string& line) {
     line.clear();
+    AppendLine(line);
+}
+
+void TextReader::AppendLine(std::string& bytes) {
+    const std::size_t first = bytes.size();
     for (;;) {
         if (pos_ == end_ && !Fill()) break;
         const char* start = buffer_.data() + pos_;
         std::size_t available = end_ - pos_;
         const void* lf = std::memchr(start, '\n', available);
-        std::size_t take = lf != nullptr
-                               ? static_cast<std::size_t>(static_cast<const char*>(lf) - start)
-                               : available;
-        line.append(start, take);
+        std::size_t take =
+            lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : available;
+        bytes.append(start, take);
         pos_ += take;
         if (lf != nullptr) {
             ++pos_;
@@ -121,7 +126,9 @@ void TextReader::ReadLine(std::string& line) {
     }
     ThrowIfFailed();
     // A CR before the LF belongs to the line end; any other CR is dropped too.
-    if (line.find('\r') != std::string::npos) std::erase(line, '\r');
+    if (bytes.find('\r', first) != std::string::npos)
+        bytes.erase(std::remove(bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end(), '\r'),
+                    bytes.end());
 }
 
 void TextReader::Close() {

@@ -33,21 +33,28 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
         throw StudyError(messages::TooFewLevels());
 
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
-    SizeNames(store.LevelNamesA, std::int64_t{na} + 1);
-    SizeNames(store.LevelNamesB, std::int64_t{nb} + 1);
-    SizeCellText(store);
+    SizeStudy(store, StudyArrays::Names | StudyArrays::Texts);
 
     for (std::int32_t a = 1; a <= na; ++a) file.ReadLine(store.LevelNamesA[static_cast<std::size_t>(a)]);
     for (std::int32_t b = 1; b <= nb; ++b) file.ReadLine(store.LevelNamesB[static_cast<std::size_t>(b)]);
-    for (std::int32_t a = 1; a <= na; ++a)
-        for (std::int32_t b = 1; b <= nb; ++b)
-            for (std::int32_t s = 1; s <= n; ++s) file.ReadLine(store.CellText(s, a, b));
+    {
+        // The score lines come in the order the texts are held in: A, B, subject.
+        CellTextArray::Filler texts(store.CellText);
+        const std::int64_t cells = n > 0 && na > 0 && nb > 0 ? std::int64_t{n} * na * nb : 0;
+        for (std::int64_t k = 0; k < cells; ++k) {
+            file.AppendLine(texts.Bytes());
+            texts.EndText();
+        }
+    }
     file.Close();
 }
 
-void WriteStudy(const StudyStore& store, const std::string& path, const std::function<void()>& afterCreate) {
+// `study` is null when nothing is written back, so that a constant store is
+// written without casting its constness away.
+void WriteStudy(const StudyStore& store, StudyStore* study, const std::string& path,
+                const WriteBack& writeBack) {
     TextWriter file(path);
-    if (afterCreate) afterCreate();
+    if (study != nullptr && writeBack) writeBack(*study);
 
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     file.WriteLine(std::to_string(n));
@@ -63,9 +70,12 @@ void WriteStudy(const StudyStore& store, const std::string& path, const std::fun
 
 }  // namespace
 
-void WriteDataFile(const StudyStore& store, const std::string& path,
-                   const std::function<void()>& afterCreate) {
-    WithOutOfMemoryError([&] { WriteStudy(store, path, afterCreate); });
+void WriteDataFile(StudyStore& store, const std::string& path, const WriteBack& writeBack) {
+    WithOutOfMemoryError([&] { WriteStudy(store, &store, path, writeBack); });
+}
+
+void WriteDataFile(const StudyStore& store, const std::string& path) {
+    WithOutOfMemoryError([&] { WriteStudy(store, nullptr, path, {}); });
 }
 
 void ReadDataFile(StudyStore& store, const std::string& path) {

@@ -10,13 +10,18 @@
 
 namespace morvane {
 
-// Creates (or empties) the file at `path`, then runs `afterCreate` (the Save
-// command's write-back of the shown grid), then writes the study and closes the
-// file. Throws InOutError; a file that cannot be created leaves the store as it
-// was, since `afterCreate` has not run. Any allocation that fails, here and in
-// the readers below, gives OutOfMemoryError.
-void WriteDataFile(const StudyStore& store, const std::string& path,
-                   const std::function<void()>& afterCreate = {});
+// A change made to the study between the creation of the file and its first
+// line: the Save command's write-back of the shown grid.
+using WriteBack = std::function<void(StudyStore&)>;
+
+// Creates (or empties) the file at `path`, then runs `writeBack` on the store,
+// then writes the study and closes the file. Throws InOutError; a file that
+// cannot be created leaves the store as it was, since `writeBack` has not run.
+// Any allocation that fails, here and in the readers below, gives
+// OutOfMemoryError.
+void WriteDataFile(StudyStore& store, const std::string& path, const WriteBack& writeBack);
+// The same without a change: the study written as it is.
+void WriteDataFile(const StudyStore& store, const std::string& path);
 
 // Fills the store's counts, level names and score texts from the file at `path`
 // (CellValue and the tab level are not touched). Throws InOutError, or the

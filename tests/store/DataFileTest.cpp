@@ -72,11 +72,11 @@ TEST(DataFile, WriteRunsTheWriteBackAfterCreatingTheFile) {
     TempDir dir;
     StudyStore store = PrePostStudy();
     bool ran = false;
-    EXPECT_THROW(WriteDataFile(store, dir.File("missing/f"), [&] { ran = true; }), InOutError);
+    EXPECT_THROW(WriteDataFile(store, dir.File("missing/f"), [&](StudyStore&) { ran = true; }), InOutError);
     EXPECT_FALSE(ran);
-    WriteDataFile(store, dir.File("f"), [&] {
+    WriteDataFile(store, dir.File("f"), [&](StudyStore& study) {
         ran = true;
-        store.CellText(1, 1, 1) = "99";
+        study.CellText(1, 1, 1) = "99";
     });
     EXPECT_TRUE(ran);
     EXPECT_EQ(ReadBytes(dir.File("f")).substr(32, 4), "99\r\n");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "store/MemoryBudget.h"
@@ -20,7 +22,8 @@ TEST(StudyStore, NewStudyHasItsExtentsAndEmptyTexts) {
     EXPECT_EQ(store.CellText.Extent1(), 3);
     EXPECT_EQ(store.CellText.Extent2(), 2);
     store.CellText(3, 2, 1) = "last";
-    EXPECT_EQ(store.CellText.Data()[(3 * 3 + 2) * 2 + 1], "last");  // [subject][A][B] order
+    EXPECT_EQ(std::as_const(store).CellText(3, 2, 1), "last");  // [subject][A][B] order
+    EXPECT_EQ(store.CellText(2, 2, 1), "");
     EXPECT_EQ(store.CellText(1, 1, 1), "");
 
     StartNewStudy(store, {"a"}, {"b"}, "0");
