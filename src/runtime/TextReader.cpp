@@ -113,22 +113,28 @@ void TextReader::AppendLine(std::string& bytes) {
     for (;;) {
         if (pos_ == end_ && !Fill()) break;
         const char* start = buffer_.data() + pos_;
-        std::size_t available = end_ - pos_;
-        const void* lf = std::memchr(start, '\n', available);
-        std::size_t take =
-            lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : available;
+        const char* stop = buffer_.data() + end_;
+        // Most lines are short: their end is found by hand, a long one's by memchr.
+        const char* lf = start;
+        while (lf != stop && lf - start < 16 && *lf != '\n') ++lf;
+        if (lf != stop && *lf != '\n') {
+            lf = static_cast<const char*>(std::memchr(lf, '\n', static_cast<std::size_t>(stop - lf)));
+            if (lf == nullptr) lf = stop;
+        }
+        const auto take = static_cast<std::size_t>(lf - start);
         bytes.append(start, take);
         pos_ += take;
-        if (lf != nullptr) {
+        if (lf != stop) {
             ++pos_;
             break;
         }
     }
     ThrowIfFailed();
     // A CR before the LF belongs to the line end; any other CR is dropped too.
-    if (bytes.find('\r', first) != std::string::npos)
-        bytes.erase(std::remove(bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end(), '\r'),
-                    bytes.end());
+    if (bytes.size() > first && bytes.back() == '\r') bytes.pop_back();
+    const auto from = bytes.begin() + static_cast<std::ptrdiff_t>(first);
+    if (std::find(from, bytes.end(), '\r') != bytes.end())
+        bytes.erase(std::remove(from, bytes.end(), '\r'), bytes.end());
 }
 
 void TextReader::Close() {
