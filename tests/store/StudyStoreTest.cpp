@@ -77,5 +77,32 @@ TEST(StudyStore, ReleaseEmptiesArraysAndKeepsCounts) {
     EXPECT_EQ(store.SubjectCount, 2);
 }
 
+TEST(StudyStore, EachHandOverGivesTheArraysTheExtentsOfTheCounts) {
+    StudyStore store;
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Values));  // counts 0 call for extents 1
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Names));
+    StartNewStudy(store, {"a1", "a2"}, {"b"}, "3");
+    const StudyArrays study = StudyArrays::Names | StudyArrays::Texts;
+    EXPECT_TRUE(HasItsExtents(store, study));
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Values));
+    SizeStudy(store, StudyArrays::Values | StudyArrays::Totals);
+    EXPECT_TRUE(HasItsExtents(store, study | StudyArrays::Values | StudyArrays::Totals));
+    EXPECT_EQ(store.CellValue.Extent1(), 3);
+    EXPECT_EQ(store.ColumnTotals.size(), 2u);
+
+    store.SubjectCount = 4;  // counts that the arrays no longer match
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Texts));
+    EXPECT_TRUE(HasItsExtents(store, StudyArrays::Names | StudyArrays::Totals));
+    ReleaseStudy(store);
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Names));
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Totals));
+
+    // A count below -1 has no arrays; the ones before the failure are sized.
+    store.LevelCountB = -2;
+    EXPECT_THROW(SizeStudy(store, StudyArrays::Names | StudyArrays::Texts), RangeError);
+    EXPECT_EQ(store.LevelNamesA.size(), 3u);
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Names));
+}
+
 }  // namespace
 }  // namespace morvane
