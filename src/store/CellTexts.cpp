@@ -1,7 +1,6 @@
 #include "store/CellTexts.h"
 
 #include <algorithm>
-#include <limits>
 #include <new>
 
 #include "runtime/Errors.h"
@@ -9,8 +8,6 @@
 
 namespace morvane {
 namespace {
-
-constexpr std::uint64_t kNarrowLimit = std::numeric_limits<std::uint32_t>::max();
 
 // Changes are folded into the buffer once they are more than this many and
 // more than half of the elements: rebuilding then costs about as much as the
@@ -126,11 +123,6 @@ CellTextArray::Filler::Filler(CellTextArray& cells) : cells_(cells) {
     cells_.bytes_.clear();
     if (cells_.offsets_.size() != cells_.cells_ + 1) cells_.offsets_.assign(cells_.cells_ + 1, 0);
     cells_.offsets_[0] = 0;
-}
-
-void CellTextArray::Filler::EndText() {
-    assert(next_ < cells_.cells_);
-    cells_.SetOffset(++next_, cells_.bytes_.size());
 }
 
 CellTextArray::Filler::~Filler() {

@@ -90,7 +90,14 @@ public:
         std::string& Bytes() { return cells_.bytes_; }
         // Ends the next element's text (OutOfMemoryError when its offset needs
         // memory that is not there).
-        void EndText();
+        void EndText() {
+            assert(next_ < cells_.cells_);
+            const std::size_t end = cells_.bytes_.size();
+            if (cells_.wide_.empty() && end <= kNarrowLimit)
+                cells_.offsets_[++next_] = static_cast<std::uint32_t>(end);
+            else
+                cells_.SetOffset(++next_, end);
+        }
 
     private:
         CellTextArray& cells_;
@@ -98,6 +105,8 @@ public:
     };
 
 private:
+    static constexpr std::uint64_t kNarrowLimit = UINT32_MAX;
+
     bool Inside(std::int64_t s, std::int64_t a, std::int64_t b) const {
         return s >= 0 && a >= 0 && b >= 0 && s < n0_ && a < n1_ && b < n2_;
     }

@@ -16,11 +16,9 @@ void ScoreArray<T>::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
     std::uint64_t count = ElementCount(n0, n1, n2);
     Release();
     EnsureAffordable(count, sizeof(T));
-    try {
-        data_.resize(static_cast<std::size_t>(count));
-    } catch (const std::bad_alloc&) {
-        Release();
-        throw OutOfMemoryError();
+    if (count > 0) {
+        data_.reset(static_cast<T*>(std::calloc(static_cast<std::size_t>(count), sizeof(T))));
+        if (data_ == nullptr) throw OutOfMemoryError();
     }
     n0_ = n0;
     n1_ = n1;
@@ -29,7 +27,7 @@ void ScoreArray<T>::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
 
 template <typename T>
 void ScoreArray<T>::Release() {
-    std::vector<T>().swap(data_);
+    data_.reset();
     n0_ = n1_ = n2_ = 0;
 }
 

@@ -4,7 +4,10 @@
 // is never used. Score arrays are indexed [subject][A level][B level].
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "runtime/Extended.h"
@@ -12,9 +15,11 @@
 
 namespace morvane {
 
-// A three-dimensional array with extents fixed by Resize.
+// A three-dimensional array of numbers with extents fixed by Resize.
 template <typename T>
 class ScoreArray {
+    static_assert(std::is_trivially_copyable_v<T>, "zero bytes are the value zero");
+
 public:
     // Gives the array the extents (n0, n1, n2), every element value-initialised.
     // An extent below zero raises RangeError; more elements than memory allows
@@ -22,25 +27,29 @@ public:
     void Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2);
     void Release();
 
-    T& operator()(std::int32_t s, std::int32_t a, std::int32_t b) { return data_[Index(s, a, b)]; }
+    T& operator()(std::int32_t s, std::int32_t a, std::int32_t b) { return data_.get()[Index(s, a, b)]; }
     const T& operator()(std::int32_t s, std::int32_t a, std::int32_t b) const {
-        return data_[Index(s, a, b)];
+        return data_.get()[Index(s, a, b)];
     }
 
     std::int64_t Extent0() const { return n0_; }
     std::int64_t Extent1() const { return n1_; }
     std::int64_t Extent2() const { return n2_; }
-    bool Empty() const { return data_.empty(); }
+    bool Empty() const { return data_ == nullptr; }
     // The elements in index order: [s][a][b] with b fastest.
-    T* Data() { return data_.data(); }
-    const T* Data() const { return data_.data(); }
+    T* Data() { return data_.get(); }
+    const T* Data() const { return data_.get(); }
 
 private:
     std::size_t Index(std::int32_t s, std::int32_t a, std::int32_t b) const {
         return static_cast<std::size_t>((s * n1_ + a) * n2_ + b);
     }
 
-    std::vector<T> data_;
+    struct Free {
+        void operator()(T* elements) const { std::free(elements); }
+    };
+    // From calloc, whose fresh pages are zero without being written.
+    std::unique_ptr<T, Free> data_;
     std::int64_t n0_ = 0, n1_ = 0, n2_ = 0;
 };
 
