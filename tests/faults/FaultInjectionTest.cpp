@@ -274,10 +274,10 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
     const std::string huge = dir.File("huge.dat"), tight = dir.File("tight.dat"), line = dir.File("line.dat");
     const std::string out = dir.File("out.dat");
     WriteBytes(huge, "100000000\r\n2\r\n2\r\n");
-    // 60 MB of level names fit; the 200 MB of offsets of 50 million score texts
+    // 60 MB of level names fit; the 300 MB of offsets of 75 million score texts
     // then do not fit the address space that is left (the tool's budget of
     // 256 MB refuses them at once).
-    WriteBytes(tight, "1\r\n1874999\r\n27\r\n");
+    WriteBytes(tight, "1\r\n1874999\r\n40\r\n");
     WriteBytes(line, "1\r\n1\r\n1\r\n" + std::string(48 << 20, 'n') + "\r\nb\r\n7\r\n");
     // 100 MB of names (and no score texts) fit under 192 MB; the 100 MB of score
     // values the report then sizes do not.
@@ -314,7 +314,7 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
     EXPECT_EQ(
         child.out,
         "メモリが足りません: 100000000/2/2 names 3+3 cells 0x0x0 A1 ''\n"
-        "メモリが足りません: 1/1874999/27 names 1875000+28 cells 0x0x0 A1 ''\n"
+        "メモリが足りません: 1/1874999/40 names 1875000+41 cells 0x0x0 A1 ''\n"
         "メモリが足りません: 1/1/1 names 2+2 cells 2x2x2 A1 'nnnnnnnn' cell ''\n");  // read up to the failure
 }
 
