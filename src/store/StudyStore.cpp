@@ -1,5 +1,6 @@
 #include "store/StudyStore.h"
 
+#include <cstring>
 #include <iterator>
 #include <new>
 
@@ -23,6 +24,21 @@ void ScoreArray<T>::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
     n0_ = n0;
     n1_ = n1;
     n2_ = n2;
+}
+
+template <typename T>
+ScoreArray<T>::ScoreArray(const ScoreArray& other) {
+    *this = other;
+}
+
+template <typename T>
+ScoreArray<T>& ScoreArray<T>::operator=(const ScoreArray& other) {
+    if (this == &other) return *this;
+    Resize(other.n0_, other.n1_, other.n2_);
+    if (other.data_ != nullptr)
+        std::memcpy(data_.get(), other.data_.get(),
+                    static_cast<std::size_t>(ElementCount(n0_, n1_, n2_)) * sizeof(T));
+    return *this;
 }
 
 template <typename T>

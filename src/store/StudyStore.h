@@ -21,6 +21,12 @@ class ScoreArray {
     static_assert(std::is_trivially_copyable_v<T>, "zero bytes are the value zero");
 
 public:
+    ScoreArray() = default;
+    ScoreArray(ScoreArray&&) noexcept = default;
+    ScoreArray& operator=(ScoreArray&&) noexcept = default;
+    ScoreArray(const ScoreArray& other);
+    ScoreArray& operator=(const ScoreArray& other);
+
     // Gives the array the extents (n0, n1, n2), every element value-initialised.
     // An extent below zero raises RangeError; more elements than memory allows
     // raise OutOfMemoryError. The old elements are released first.

@@ -98,9 +98,19 @@ TEST(StudyStore, EachHandOverGivesTheArraysTheExtentsOfTheCounts) {
     EXPECT_FALSE(HasItsExtents(store, StudyArrays::Totals));
 
     // A count below -1 has no arrays; the ones before the failure are sized.
+    StudyStore copy = store;  // a study copies whole, values included
+    EXPECT_TRUE(copy.CellValue.Empty());
+    StartNewStudy(copy, {"a"}, {"b"}, "1");
+    SizeCellValue(copy);
+    copy.CellValue(1, 1, 1) = 2.5L;
+    copy.CellText(1, 1, 1) = "2.5";
+    store = copy;
+    EXPECT_EQ(store.CellValue(1, 1, 1), 2.5L);
+    EXPECT_EQ(store.CellText(1, 1, 1), "2.5");
+
     store.LevelCountB = -2;
     EXPECT_THROW(SizeStudy(store, StudyArrays::Names | StudyArrays::Texts), RangeError);
-    EXPECT_EQ(store.LevelNamesA.size(), 3u);
+    EXPECT_EQ(store.LevelNamesA.size(), 2u);
     EXPECT_FALSE(HasItsExtents(store, StudyArrays::Names));
 }
 
