@@ -293,7 +293,7 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
     SetDesign(store, n, namesA_, namesB_);
     for (std::size_t j = 0; j < cells; ++j)
         store.CellText(1, static_cast<std::int32_t>(j / nb + 1), static_cast<std::int32_t>(j % nb + 1))
-            .assign(first[j].score);
+            = first[j].score;
     subjects.Add(firstSubject, 1);
 
     std::int32_t s = 1;
@@ -315,7 +315,7 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
             !Equal(reader_.Field(column.b), levelsB.Key(b)))
             return false;
         store.CellText(s, static_cast<std::int32_t>(a + 1), static_cast<std::int32_t>(b + 1))
-            .assign(Score(column.score));
+            = Score(column.score);
         ++j;
     }
     return static_cast<std::size_t>(s) == n && j == cells;
@@ -365,9 +365,9 @@ void StudyReader::ReadAnyOrder(StudyStore& store) {
 // As many rows as cells: each cell is filled once unless a row repeats one.
 void StudyReader::FillLong(StudyStore& store, const std::vector<Row>& rows, const Distinct& subjects) {
     for (const Row& row : rows) {
-        std::string& cell = store.CellText(row.s, row.a, row.b);
+        CellTextRef cell = store.CellText(row.s, row.a, row.b);
         if (cell.empty()) {
-            cell.assign(row.score, row.length);  // never empty: a score is not
+            cell = std::string_view(row.score, row.length);  // never empty: a score is not
             continue;
         }
         const auto first = std::find_if(rows.begin(), rows.end(), [&](const Row& other) {
@@ -455,7 +455,7 @@ void StudyReader::ReadWide(StudyStore& store) {
     std::size_t k = 0;
     for (std::int32_t s = 1; s <= store.SubjectCount; ++s)
         for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
-            for (std::int32_t b = 1; b <= nb; ++b) store.CellText(s, a, b).assign(scores[k++]);
+            for (std::int32_t b = 1; b <= nb; ++b) store.CellText(s, a, b) = scores[k++];
 }
 
 }  // namespace

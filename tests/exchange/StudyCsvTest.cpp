@@ -188,7 +188,7 @@ std::string LongCsv(const StudyStore& store,
         csv::AppendField(row, Utf8FromCp932(store.LevelNamesA[static_cast<std::size_t>(a)]));
         row += ",";
         csv::AppendField(row, Utf8FromCp932(store.LevelNamesB[static_cast<std::size_t>(b)]));
-        csv += row + "," + store.CellText(s, a, b) + end;
+        csv += row + "," + std::string(store.CellText(s, a, b)) + end;
         if (blankEvery > 0 && i % blankEvery == blankEvery - 1) csv += ",,,," + end + end;
     }
     return csv;

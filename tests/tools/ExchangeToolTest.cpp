@@ -168,7 +168,7 @@ TEST(ExchangeTool, PythonsCsvModuleReadsTheExportUnchanged) {
     WriteBytes(dir.File("reader.py"), kPythonReader);
     const auto namesA = testing::NamesUtf8(store.LevelNamesA), namesB = testing::NamesUtf8(store.LevelNamesB);
     const auto score = [&](std::int32_t s, std::int32_t a, std::int32_t b) {
-        std::string text = store.CellText(s, a, b);
+        std::string text(store.CellText(s, a, b));
         return text.substr(text.find_first_not_of(' '));
     };
 
