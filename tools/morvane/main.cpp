@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "AnovaCommand.h"
 #include "Commands.h"
 #include "PrintCommand.h"
 #include "runtime/Cp932.h"
@@ -21,7 +22,9 @@ constexpr const char* kUsage =
     "       morvane report DATAFILE [RESULTSFILE]\n"
     "                                       write the results file (standard output when - or absent)\n"
     "       morvane listing DATAFILE [OUT]  write the printed listing as text (- or none: standard output)\n"
-    "       morvane print DATAFILE          print the listing on the default printer\n";
+    "       morvane print DATAFILE          print the listing on the default printer\n"
+    "       morvane anova DATAFILE [--format text|markdown|csv|json] [OUTFILE|-]\n"
+    "                                       the full analysis (UTF-8; standard output when - or absent)\n";
 
 int Usage() {
     std::fputs(kUsage, stderr);
@@ -43,12 +46,16 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
     if ((args.size() == 2 || args.size() == 3) && args[0] == "report") {
         const std::string results = args.size() == 3 ? FileArgument(args[2].c_str()) : "";
         morvane::tool::Report(FileArgument(args[1].c_str()), results, settings);
+        morvane::tool::NoticeInexactReport(settings);
         return 0;
     }
     if ((args.size() == 2 || args.size() == 3) && args[0] == "listing") {
         morvane::tool::Listing(FileArgument(args[1].c_str()), args.size() == 3 ? FileArgument(args[2].c_str()) : "");
         return 0;
     }
+    if (!args.empty() && args[0] == "anova" &&
+        morvane::tool::Anova(std::vector<std::string>(args.begin() + 1, args.end()), settings))
+        return 0;
     if (args.size() == 2 && args[0] == "print") {
         morvane::tool::Print(args[1]);
     }
