@@ -71,6 +71,11 @@ bool LooksNumeric(const std::string& cell) {
 
 void RenderText(const Table& t, std::string& out) {
     out += t.title + "\n";
+    if (t.rows.empty()) {
+        for (const auto& note : t.notes) out += note + "\n";
+        out += "\n";
+        return;
+    }
     std::vector<std::size_t> widths(t.header.size(), 0);
     const auto measure = [&](const std::vector<std::string>& row) {
         for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i)
@@ -100,6 +105,11 @@ void RenderText(const Table& t, std::string& out) {
 
 void RenderMarkdown(const Table& t, std::string& out) {
     out += "## " + t.title + "\n\n";
+    if (t.rows.empty()) {
+        for (const auto& note : t.notes) out += note + "\n";
+        out += "\n";
+        return;
+    }
     const auto line = [&](const std::vector<std::string>& row) {
         out += "|";
         for (const auto& cell : row) {
@@ -180,16 +190,20 @@ std::vector<Table> Tables(const FullAnalysis& r, const Style& st) {
     std::vector<Table> tables;
     const bool csv = st.Machine();
 
-    Table summary{"Analysis of variance", {"Source", "SS", "df", "MS", "F", "p", "partial eta^2", "generalized eta^2"}, {}, {}};
+    Table summary{"Analysis of variance",
+                  {"Source", "SS", "df", "MS", "F", "p", "partial eta^2", "generalized eta^2"},
+                  {},
+                  {}};
     const auto source = [&](const char* name, const PartitionSource& s) {
-        summary.rows.push_back({name, st.Number(s.ss, 10), st.Integer(s.df), st.Number(s.ms, 10), "", "", "", ""});
+        summary.rows.push_back(
+            {name, st.Number(s.ss, 10), st.Integer(s.df), st.Number(s.ms, 10), "", "", "", ""});
         if (!csv)
             for (std::size_t i = 4; i < 8; ++i) summary.rows.back()[i] = "";
     };
     const auto effect = [&](const char* name, const EffectResult& e) {
-        summary.rows.push_back({name, st.Number(e.effect.ss, 10), st.Integer(e.effect.df), st.Number(e.effect.ms, 10),
-                                st.Number(e.f), st.P(e.p), st.Number(e.partialEtaSquared, 4),
-                                st.Number(e.generalizedEtaSquared, 4)});
+        summary.rows.push_back({name, st.Number(e.effect.ss, 10), st.Integer(e.effect.df),
+                                st.Number(e.effect.ms, 10), st.Number(e.f), st.P(e.p),
+                                st.Number(e.partialEtaSquared, 4), st.Number(e.generalizedEtaSquared, 4)});
     };
     source("S", r.S);
     effect("A", r.A);
@@ -202,7 +216,8 @@ std::vector<Table> Tables(const FullAnalysis& r, const Style& st) {
     tables.push_back(summary);
 
     Table sphericity{"Sphericity (Mauchly) and corrections",
-                     {"Effect", "W", "chi^2", "df", "p", "GG epsilon", "p (GG)", "HF epsilon", "p (HF)", "LB epsilon", "p (LB)"},
+                     {"Effect", "W", "chi^2", "df", "p", "GG epsilon", "p (GG)", "HF epsilon", "p (HF)",
+                      "LB epsilon", "p (LB)"},
                      {},
                      {}};
     const std::pair<const char*, const EffectResult*> effects[] = {{"A", &r.A}, {"B", &r.B}, {"AB", &r.AB}};
@@ -211,10 +226,11 @@ std::vector<Table> Tables(const FullAnalysis& r, const Style& st) {
             sphericity.notes.push_back(std::string(name) + ": too many contrasts to test sphericity.");
         if (!e->sphericity) continue;
         const Sphericity& s = *e->sphericity;
-        sphericity.rows.push_back({name, st.Number(s.mauchlyW), st.Number(s.chiSquare), st.Integer(s.df), st.P(s.p),
-                                   st.Number(s.greenhouseGeisser.epsilon, 4), st.P(s.greenhouseGeisser.p),
-                                   st.Number(s.huynhFeldt.epsilon, 4), st.P(s.huynhFeldt.p),
-                                   st.Number(s.lowerBound.epsilon, 4), st.P(s.lowerBound.p)});
+        sphericity.rows.push_back({name, st.Number(s.mauchlyW), st.Number(s.chiSquare), st.Integer(s.df),
+                                   st.P(s.p), st.Number(s.greenhouseGeisser.epsilon, 4),
+                                   st.P(s.greenhouseGeisser.p), st.Number(s.huynhFeldt.epsilon, 4),
+                                   st.P(s.huynhFeldt.p), st.Number(s.lowerBound.epsilon, 4),
+                                   st.P(s.lowerBound.p)});
     }
     if (sphericity.rows.empty() && !csv)
         sphericity.notes.push_back("No effect has more than one degree of freedom with enough subjects.");
@@ -224,10 +240,12 @@ std::vector<Table> Tables(const FullAnalysis& r, const Style& st) {
 
     const auto means = [&](const char* title, const std::vector<MeanResult>& list) {
         Table t{title, {"A", "B", "Mean", "SD", "SE", "95% CI", "within-subject 95% CI"}, {}, {}};
-        if (csv) t.header = {"A", "B", "Mean", "SD", "SE", "CI low", "CI high", "within CI low", "within CI high"};
+        if (csv)
+            t.header = {"A", "B", "Mean", "SD", "SE", "CI low", "CI high", "within CI low", "within CI high"};
         for (const MeanResult& m : list) {
-            std::vector<std::string> row{m.a ? LevelName(r, Factor::A, m.a) : "", m.b ? LevelName(r, Factor::B, m.b) : "",
-                                         st.Number(m.mean), st.Number(m.sd), st.Number(m.se)};
+            std::vector<std::string> row{m.a ? LevelName(r, Factor::A, m.a) : "",
+                                         m.b ? LevelName(r, Factor::B, m.b) : "", st.Number(m.mean),
+                                         st.Number(m.sd), st.Number(m.se)};
             if (csv) {
                 for (const auto& i : {m.ci95, m.withinCi95}) {
                     row.push_back(i ? st.Number(i->low) : "");
@@ -246,15 +264,17 @@ std::vector<Table> Tables(const FullAnalysis& r, const Style& st) {
     means("Means of the levels of B", r.marginalB);
 
     Table comparisons{"Pairwise comparisons (paired t; Holm and Bonferroni within each family)",
-                      {"Factor", "At", "Levels", "Difference", "95% CI", "t", "df", "p", "p (Holm)", "p (Bonferroni)", "d_z"},
+                      {"Factor", "At", "Levels", "Difference", "95% CI", "t", "df", "p", "p (Holm)",
+                       "p (Bonferroni)", "d_z"},
                       {},
                       {}};
     if (csv)
-        comparisons.header = {"Factor", "At", "Level i", "Level j", "Difference", "CI low", "CI high", "t", "df", "p",
-                              "p (Holm)", "p (Bonferroni)", "d_z"};
+        comparisons.header = {"Factor", "At", "Level i", "Level j",  "Difference",     "CI low", "CI high",
+                              "t",      "df", "p",       "p (Holm)", "p (Bonferroni)", "d_z"};
     for (const ComparisonResult& c : r.comparisons) {
         const Factor other = c.factor == Factor::A ? Factor::B : Factor::A;
-        std::vector<std::string> row{c.factor == Factor::A ? "A" : "B", c.at ? LevelName(r, other, c.at) : ""};
+        std::vector<std::string> row{c.factor == Factor::A ? "A" : "B",
+                                     c.at ? LevelName(r, other, c.at) : ""};
         if (csv) {
             row.push_back(LevelName(r, c.factor, c.i));
             row.push_back(LevelName(r, c.factor, c.j));
@@ -267,38 +287,42 @@ std::vector<Table> Tables(const FullAnalysis& r, const Style& st) {
             row.push_back(st.Number(c.difference));
             row.push_back(st.Interval(c.ci95));
         }
-        for (const std::string& cell : {st.Number(c.t), st.Integer(c.df), st.P(c.p), st.P(c.pHolm), st.P(c.pBonferroni),
-                                        st.Number(c.cohenDz, 4)})
+        for (const std::string& cell : {st.Number(c.t), st.Integer(c.df), st.P(c.p), st.P(c.pHolm),
+                                        st.P(c.pBonferroni), st.Number(c.cohenDz, 4)})
             row.push_back(cell);
         comparisons.rows.push_back(row);
     }
     tables.push_back(comparisons);
 
-    Table simple{"Simple main effects",
-                 {"Effect", "At", "SS", "error SS", "F", "df1", "df2", "p", "partial eta^2", "GG epsilon", "p (GG)"},
-                 {},
-                 {}};
+    Table simple{
+        "Simple main effects",
+        {"Effect", "At", "SS", "error SS", "F", "df1", "df2", "p", "partial eta^2", "GG epsilon", "p (GG)"},
+        {},
+        {}};
     for (const SimpleEffectResult& s : r.simpleEffects) {
         const Factor other = s.effect == Factor::A ? Factor::B : Factor::A;
-        simple.rows.push_back({s.effect == Factor::A ? "A" : "B", LevelName(r, other, s.at), st.Number(s.ss, 10),
-                               st.Number(s.errorSs, 10), st.Number(s.f), st.Integer(s.df1), st.Integer(s.df2), st.P(s.p),
+        simple.rows.push_back({s.effect == Factor::A ? "A" : "B", LevelName(r, other, s.at),
+                               st.Number(s.ss, 10), st.Number(s.errorSs, 10), st.Number(s.f),
+                               st.Integer(s.df1), st.Integer(s.df2), st.P(s.p),
                                st.Number(s.partialEtaSquared, 4), st.Number(s.ggEpsilon, 4), st.P(s.ggP)});
     }
     tables.push_back(simple);
 
     const PrecisionCheck& pc = r.precision;
-    Table precision{"Precision of the results file", {"Sum", "Results file", "Exact", "Correct digits"}, {}, {}};
+    Table precision{
+        "Precision of the results file", {"Sum", "Results file", "Exact", "Correct digits"}, {}, {}};
     for (const PrecisionFigure& f : pc.sums)
         precision.rows.push_back({f.name, st.Number(f.resultsFile, 19), st.Number(f.exact, 19),
                                   f.resultsFile ? std::to_string(f.correctDigits) : (csv ? "" : kUndefined)});
     if (!csv) {
-        precision.notes.push_back(pc.summaryTableExact
-                                      ? "Every figure of the results file's summary table is exact."
-                                      : "Some figures of the results file's summary table are not exact (loss of "
-                                        "digits in the correction-term method); the figures above are exact.");
+        precision.notes.push_back(
+            pc.summaryTableExact ? "Every figure of the results file's summary table is exact."
+                                 : "Some figures of the results file's summary table are not exact (loss of "
+                                   "digits in the correction-term method); the figures above are exact.");
         if (pc.method == PartitionMethod::Centred)
-            precision.notes.push_back("The scores span too many decimal places for exact sums: computed from the "
-                                      "grand mean in extended precision instead.");
+            precision.notes.push_back(
+                "The scores span too many decimal places for exact sums: computed from the "
+                "grand mean in extended precision instead.");
     }
     tables.push_back(precision);
     return tables;
@@ -559,7 +583,8 @@ std::string FormatJson(const FullAnalysis& r) {
 }
 
 std::string Heading(const FullAnalysis& r) {
-    std::string text = "Two-way within-subjects analysis of variance: N = " + std::to_string(r.subjects) + "; A: ";
+    std::string text =
+        "Two-way within-subjects analysis of variance: N = " + std::to_string(r.subjects) + "; A: ";
     for (std::size_t i = 0; i < r.namesA.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesA[i]);
     text += "; B: ";
     for (std::size_t i = 0; i < r.namesB.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesB[i]);

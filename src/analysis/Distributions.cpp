@@ -10,11 +10,13 @@ namespace {
 
 // Extended arithmetic throughout: no promotion, and a tail too small for the
 // format is zero rather than an error.
-using Policy = boost::math::policies::policy<boost::math::policies::promote_float<false>,
-                                             boost::math::policies::promote_double<false>,
-                                             boost::math::policies::underflow_error<boost::math::policies::ignore_error>>;
+using Policy = boost::math::policies::policy<
+    boost::math::policies::promote_float<false>, boost::math::policies::promote_double<false>,
+    boost::math::policies::underflow_error<boost::math::policies::ignore_error>>;
 
-bool Positive(Extended df) { return std::isfinite(df) && df > 0; }
+bool Positive(Extended df) {
+    return std::isfinite(df) && df > 0;
+}
 
 }  // namespace
 

@@ -355,7 +355,8 @@ void ExactPartitionFrom(const ExactTotals& e, const Counts& c, int scale, ExactP
 }
 
 // (x - reference) x 10^scale for every scaled score, each rounded about once.
-void OffsetsFromScaled(const std::vector<Int128>& scaled, Int128 reference, int scale, std::vector<Extended>& out) {
+void OffsetsFromScaled(const std::vector<Int128>& scaled, Int128 reference, int scale,
+                       std::vector<Extended>& out) {
     out.resize(scaled.size());
     const int magnitude = scale < 0 ? -scale : scale;
     const Extended factor = magnitude <= 27 ? ExactPowerOfTen(magnitude) : std::pow(Extended{10}, magnitude);
@@ -389,7 +390,8 @@ void CentredPartition(const StudyStore& store, const Counts& c, ExactPartition& 
     std::size_t i = 0;
     for (std::int32_t s = 1; s <= c.n; ++s)
         for (std::int32_t a = 1; a <= c.na; ++a)
-            for (std::int32_t b = 1; b <= c.nb; ++b) y[i++] = CheckedSub(store.CellValue(s, a, b), out.reference);
+            for (std::int32_t b = 1; b <= c.nb; ++b)
+                y[i++] = CheckedSub(store.CellValue(s, a, b), out.reference);
 
     std::vector<Extended> mA(na), mB(nb), mS(n), mAB(na * nb), mAS(n * na), mBS(n * nb);
     Extended g = 0;
@@ -408,7 +410,8 @@ void CentredPartition(const StudyStore& store, const Counts& c, ExactPartition& 
     const auto scaleAll = [](std::vector<Extended>& v, Extended count) {
         for (Extended& x : v) x /= count;
     };
-    const auto N = static_cast<Extended>(c.n), NA = static_cast<Extended>(c.na), NB = static_cast<Extended>(c.nb);
+    const auto N = static_cast<Extended>(c.n), NA = static_cast<Extended>(c.na),
+               NB = static_cast<Extended>(c.nb);
     g /= cells;
     scaleAll(mA, N * NB);
     scaleAll(mB, N * NA);
@@ -461,7 +464,8 @@ void CentredPartition(const StudyStore& store, const Counts& c, ExactPartition& 
     out.ABS = source(ssABS, df.abs, true);
     out.Total = source(total, df.total, false);
     out.Within = source(total - out.S.ss, df.within, false);
-    const auto ratio = [](const PartitionSource& effect, const PartitionSource& error) -> std::optional<Extended> {
+    const auto ratio = [](const PartitionSource& effect,
+                          const PartitionSource& error) -> std::optional<Extended> {
         if (!effect.ms || !error.ms || error.zero) return std::nullopt;
         return CheckFinite(*effect.ms / *error.ms);
     };

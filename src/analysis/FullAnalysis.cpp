@@ -70,8 +70,8 @@ std::optional<Extended> LogDeterminant(Matrix m, std::size_t k) {
     return logDet;
 }
 
-Correction Corrected(std::optional<Extended> epsilon, Extended applied, std::optional<Extended> f, std::int64_t df1,
-                     std::int64_t df2) {
+Correction Corrected(std::optional<Extended> epsilon, Extended applied, std::optional<Extended> f,
+                     std::int64_t df1, std::int64_t df2) {
     Correction c;
     c.epsilon = epsilon;
     if (!epsilon || !(applied > 0)) return c;
@@ -92,8 +92,8 @@ std::optional<Extended> GreenhouseGeisser(const Matrix& s, std::size_t k) {
 // Mauchly's test, its chi-square approximation (with the second-order term of
 // the tail) and the three epsilons, from the covariance of k orthonormal
 // contrasts over n subjects; f is the effect's F on (df1, df2) degrees of freedom.
-Sphericity SphericityFrom(const Matrix& s, std::size_t k, std::size_t n, std::optional<Extended> f, std::int64_t df1,
-                          std::int64_t df2) {
+Sphericity SphericityFrom(const Matrix& s, std::size_t k, std::size_t n, std::optional<Extended> f,
+                          std::int64_t df1, std::int64_t df2) {
     Sphericity out;
     out.contrasts = static_cast<std::int64_t>(k);
     const auto K = static_cast<Extended>(k), N = static_cast<Extended>(n);
@@ -186,7 +186,8 @@ SimpleEffectResult OneWay(std::size_t n, std::size_t levels, Get&& get) {
 // Mean, SD, SE and the two intervals of one mean from the subjects' values
 // (offsets from `reference`) and their normalised values over `conditions`.
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const std::vector<Extended>& raw,
-                    const std::vector<Extended>& normalised, std::size_t conditions, std::optional<Extended> tq) {
+                    const std::vector<Extended>& normalised, std::size_t conditions,
+                    std::optional<Extended> tq) {
     MeanResult m;
     m.a = a;
     m.b = b;
@@ -241,7 +242,8 @@ void Adjust(std::vector<ComparisonResult>& all, std::size_t first, std::size_t l
     std::vector<std::size_t> order;
     for (std::size_t i = first; i < last; ++i)
         if (all[i].p) order.push_back(i);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return *all[x].p < *all[y].p; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return *all[x].p < *all[y].p; });
     const auto m = static_cast<Extended>(order.size());
     Extended running = 0;
     for (std::size_t rank = 0; rank < order.size(); ++rank) {
@@ -282,8 +284,10 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     out.subjects = store.SubjectCount;
     out.levelsA = store.LevelCountA;
     out.levelsB = store.LevelCountB;
-    for (std::int32_t a = 1; a <= out.levelsA; ++a) out.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
-    for (std::int32_t b = 1; b <= out.levelsB; ++b) out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
+    for (std::int32_t a = 1; a <= out.levelsA; ++a)
+        out.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
+    for (std::int32_t b = 1; b <= out.levelsB; ++b)
+        out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
 
     ExactPartition part = ComputeExactPartition(store, separator, true);
     out.precision = CheckResultsFile(store, part, separator);
@@ -338,14 +342,16 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
             raw[s] = meanA[s * na + a];
             normal[s] = raw[s] - meanS[s] + grand;
         }
-        out.marginalA.push_back(Describe(static_cast<std::int32_t>(a + 1), 0, part.reference, raw, normal, na, tq));
+        out.marginalA.push_back(
+            Describe(static_cast<std::int32_t>(a + 1), 0, part.reference, raw, normal, na, tq));
     }
     for (std::size_t b = 0; b < nb; ++b) {
         for (std::size_t s = 0; s < n; ++s) {
             raw[s] = meanB[s * nb + b];
             normal[s] = raw[s] - meanS[s] + grand;
         }
-        out.marginalB.push_back(Describe(0, static_cast<std::int32_t>(b + 1), part.reference, raw, normal, nb, tq));
+        out.marginalB.push_back(
+            Describe(0, static_cast<std::int32_t>(b + 1), part.reference, raw, normal, nb, tq));
     }
 
     // Sphericity of the effects of more than one degree of freedom.
@@ -374,7 +380,8 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     const std::size_t kab = (na - 1) * (nb - 1);
     if (n > 1 && kab > 1) {
         if (kab > kMaxContrasts ||
-            static_cast<Extended>(n) * static_cast<Extended>(kab) * static_cast<Extended>(kab) > kMaxContrastWork) {
+            static_cast<Extended>(n) * static_cast<Extended>(kab) * static_cast<Extended>(kab) >
+                kMaxContrastWork) {
             out.AB.sphericityOmitted = true;
         } else {
             // The interaction contrasts of a subject: C_A Y_s C_B^T.
@@ -417,9 +424,11 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     family(Factor::A, 0, na, [&](std::size_t s, std::size_t a) { return meanA[s * na + a]; });
     family(Factor::B, 0, nb, [&](std::size_t s, std::size_t b) { return meanB[s * nb + b]; });
     for (std::size_t b = 0; b < nb; ++b)
-        family(Factor::A, static_cast<std::int32_t>(b + 1), na, [&](std::size_t s, std::size_t a) { return Y(s, a, b); });
+        family(Factor::A, static_cast<std::int32_t>(b + 1), na,
+               [&](std::size_t s, std::size_t a) { return Y(s, a, b); });
     for (std::size_t a = 0; a < na; ++a)
-        family(Factor::B, static_cast<std::int32_t>(a + 1), nb, [&](std::size_t s, std::size_t b) { return Y(s, a, b); });
+        family(Factor::B, static_cast<std::int32_t>(a + 1), nb,
+               [&](std::size_t s, std::size_t b) { return Y(s, a, b); });
 
     // Simple main effects.
     for (std::size_t b = 0; b < nb; ++b) {

@@ -24,7 +24,7 @@ struct Interval {
 
 // A correction of the degrees of freedom by a factor epsilon.
 struct Correction {
-    std::optional<Extended> epsilon;  // Huynh-Feldt: as the formula gives it, above 1 too
+    std::optional<Extended> epsilon;      // Huynh-Feldt: as the formula gives it, above 1 too
     std::optional<Extended> df1, df2, p;  // with epsilon applied (capped at 1)
 };
 

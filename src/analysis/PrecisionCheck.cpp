@@ -14,7 +14,7 @@
 namespace morvane {
 namespace {
 
-constexpr int kAllDigits = 19;       // an extended value has 19 significant decimal digits
+constexpr int kAllDigits = 19;        // an extended value has 19 significant decimal digits
 constexpr int kSummaryPrecision = 9;  // the summary table's figures
 
 int CorrectDigits(Extended approximate, Extended exact) {
@@ -74,8 +74,9 @@ PrecisionCheck CheckResultsFile(const StudyStore& store, const ExactPartition& e
     }
     const SumsOfSquares sums = exact.Sums();
     const std::pair<const char*, Extended SumsOfSquares::*> fields[] = {
-        {"SSTotal", &SumsOfSquares::SSTotal}, {"SSA", &SumsOfSquares::SSA},   {"SSB", &SumsOfSquares::SSB},
-        {"SSS", &SumsOfSquares::SSS},         {"SSAB", &SumsOfSquares::SSAB}, {"SSAS", &SumsOfSquares::SSAS},
+        {"SSTotal", &SumsOfSquares::SSTotal}, {"SSA", &SumsOfSquares::SSA},
+        {"SSB", &SumsOfSquares::SSB},         {"SSS", &SumsOfSquares::SSS},
+        {"SSAB", &SumsOfSquares::SSAB},       {"SSAS", &SumsOfSquares::SSAS},
         {"SSBS", &SumsOfSquares::SSBS},       {"SSABS", &SumsOfSquares::SSABS},
     };
     for (std::size_t i = 0; i < check.sums.size(); ++i) {
@@ -124,7 +125,8 @@ PrecisionCheck CheckResultsFile(const StudyStore& store, const ExactPartition& e
             },
             row.effect.ss);
         table.Figure([&] { return ms(row.ss, row.effect.df); }, row.effect.ms);
-        table.Figure([&] { return CheckedDiv(ms(row.ss, row.effect.df), ms(row.errorSs, row.error.df)); }, row.f);
+        table.Figure([&] { return CheckedDiv(ms(row.ss, row.effect.df), ms(row.errorSs, row.error.df)); },
+                     row.f);
         table.Figure([&] { return row.errorSs; }, row.error.ss);
         table.Figure([&] { return ms(row.errorSs, row.error.df); }, row.error.ms);
     }

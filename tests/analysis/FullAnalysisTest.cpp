@@ -69,13 +69,14 @@ mpq_class Exactly(Extended v) {
 // Whether `value` is `exact` correctly rounded to the extended format: no
 // other extended value is nearer (normal values).
 ::testing::AssertionResult CorrectlyRounded(Extended value, const mpq_class& exact) {
-    if (exact == 0) return value == 0 ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << value;
+    if (exact == 0)
+        return value == 0 ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << value;
     const Extended below = std::nextafter(value, -INFINITY), above = std::nextafter(value, INFINITY);
     const mpq_class error = abs(Exactly(value) - exact);
     if (error <= abs(Exactly(below) - exact) && error <= abs(Exactly(above) - exact))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "value " << static_cast<double>(value) << " is not the nearest to "
-                                         << exact.get_d();
+    return ::testing::AssertionFailure()
+           << "value " << static_cast<double>(value) << " is not the nearest to " << exact.get_d();
 }
 
 // The partition by its definition, from the means.
@@ -93,8 +94,8 @@ ExactSums Definition(const StudyStore& store) {
         for (int a = 0; a < na; ++a)
             for (int b = 0; b < nb; ++b) at(s, a, b) = Rational(store.CellText(s + 1, a + 1, b + 1));
     std::vector<mpq_class> mA(static_cast<std::size_t>(na)), mB(static_cast<std::size_t>(nb)),
-        mS(static_cast<std::size_t>(n)), mAB(static_cast<std::size_t>(na * nb)), mAS(static_cast<std::size_t>(n * na)),
-        mBS(static_cast<std::size_t>(n * nb));
+        mS(static_cast<std::size_t>(n)), mAB(static_cast<std::size_t>(na * nb)),
+        mAS(static_cast<std::size_t>(n * na)), mBS(static_cast<std::size_t>(n * nb));
     mpq_class g = 0;
     const auto u = [](int i) { return static_cast<std::size_t>(i); };
     for (int s = 0; s < n; ++s)
@@ -134,8 +135,8 @@ void ExpectExactPartition(StudyStore& store, const char* what) {
     ASSERT_EQ(r.precision.method, PartitionMethod::Exact);
     const ExactSums e = Definition(store);
     const std::pair<const PartitionSource*, const mpq_class*> sources[] = {
-        {&r.Total, &e.total}, {&r.A.effect, &e.a},  {&r.B.effect, &e.b},   {&r.S, &e.s},
-        {&r.AB.effect, &e.ab}, {&r.AS, &e.as},      {&r.BS, &e.bs},        {&r.ABS, &e.abs},
+        {&r.Total, &e.total},  {&r.A.effect, &e.a}, {&r.B.effect, &e.b}, {&r.S, &e.s},
+        {&r.AB.effect, &e.ab}, {&r.AS, &e.as},      {&r.BS, &e.bs},      {&r.ABS, &e.abs},
     };
     for (const auto& [source, exact] : sources) {
         EXPECT_TRUE(CorrectlyRounded(source->ss, *exact));
@@ -150,7 +151,8 @@ void ExpectExactPartition(StudyStore& store, const char* what) {
         const mpq_class f = (*ss / effect->effect.df) / (*error / effect->error.df);
         EXPECT_TRUE(CorrectlyRounded(*effect->f, f));
     }
-    for (std::size_t i = 0; i < 8; ++i) EXPECT_TRUE(CorrectlyRounded(r.precision.sums[i].exact, *sources[i].second));
+    for (std::size_t i = 0; i < 8; ++i)
+        EXPECT_TRUE(CorrectlyRounded(r.precision.sums[i].exact, *sources[i].second));
 }
 
 // ---- the tests ----
@@ -195,7 +197,8 @@ TEST(FullAnalysis, EightSubjectStudyAgreesWithThePublishedFigures) {
         EXPECT_TRUE(agrees(figures[i].first, figures[i].second)) << "figure " << i;
     // The paired t of a factor of two levels is the square root of its F, and
     // the simple effects of A add up to A and AB.
-    EXPECT_NEAR(static_cast<double>(*r.comparisons[0].t * *r.comparisons[0].t), static_cast<double>(*r.A.f), 1e-12);
+    EXPECT_NEAR(static_cast<double>(*r.comparisons[0].t * *r.comparisons[0].t), static_cast<double>(*r.A.f),
+                1e-12);
     Extended simpleA = 0;
     for (const SimpleEffectResult& s : r.simpleEffects)
         if (s.effect == Factor::A) simpleA += s.ss;
@@ -216,8 +219,8 @@ TEST(ExactSums, OffsetAndWideScoresAgreeWithRationalArithmeticToTheLastDigit) {
     ExpectExactPartition(offset, "offset");
     // Scores of 40 and more significant digits: the big-integer path.
     StudyStore wide = Study(5, 2, 3, [&](int s, int a, int b) {
-        return std::to_string(random() % 1000000 + 1) + "123456789012345678901234567890." + std::to_string(s * a) +
-               "e" + std::to_string(b - 2) + (s == 1 && a == 1 && b == 1 ? "0" : "");
+        return std::to_string(random() % 1000000 + 1) + "123456789012345678901234567890." +
+               std::to_string(s * a) + "e" + std::to_string(b - 2) + (s == 1 && a == 1 && b == 1 ? "0" : "");
     });
     ExpectExactPartition(wide, "wide");
     // Negative and mixed scales.
@@ -274,10 +277,10 @@ std::vector<Extended> Present(const FullAnalysis& r) {
         source(e->effect), source(e->error);
         for (auto x : {e->f, e->p, e->partialEtaSquared, e->generalizedEtaSquared}) add(x);
         if (e->sphericity)
-            for (const Correction* c : {&e->sphericity->greenhouseGeisser, &e->sphericity->huynhFeldt,
-                                        &e->sphericity->lowerBound})
-                for (auto x : {c->epsilon, c->df1, c->df2, c->p, e->sphericity->mauchlyW, e->sphericity->chiSquare,
-                               e->sphericity->p})
+            for (const Correction* c :
+                 {&e->sphericity->greenhouseGeisser, &e->sphericity->huynhFeldt, &e->sphericity->lowerBound})
+                for (auto x : {c->epsilon, c->df1, c->df2, c->p, e->sphericity->mauchlyW,
+                               e->sphericity->chiSquare, e->sphericity->p})
                     add(x);
     }
     for (const auto* list : {&r.cells, &r.marginalA, &r.marginalB})
@@ -300,15 +303,17 @@ std::vector<Extended> Present(const FullAnalysis& r) {
 TEST(FullAnalysis, UndefinedStatisticsAreAbsentNeverNaN) {
     const auto constant = [](int, int, int) { return std::string("4.5"); };
     const auto additive = [](int s, int a, int b) { return std::to_string(3 * s + 5 * a + 7 * b); };
-    const auto varied = [](int s, int a, int b) { return std::to_string((s * 7 + a * 3 + b * b * s) % 11) + ".5"; };
+    const auto varied = [](int s, int a, int b) {
+        return std::to_string((s * 7 + a * 3 + b * b * s) % 11) + ".5";
+    };
     struct Case {
         const char* name;
         int n, na, nb;
         std::function<std::string(int, int, int)> score;
     };
     const Case cases[] = {
-        {"one subject", 1, 2, 3, varied},      {"one cell", 4, 1, 1, varied},    {"constant", 5, 3, 3, constant},
-        {"additive", 5, 3, 3, additive},       {"few subjects", 3, 3, 3, varied}, {"no subjects", 0, 2, 2, varied},
+        {"one subject", 1, 2, 3, varied}, {"one cell", 4, 1, 1, varied},     {"constant", 5, 3, 3, constant},
+        {"additive", 5, 3, 3, additive},  {"few subjects", 3, 3, 3, varied}, {"no subjects", 0, 2, 2, varied},
         {"two by two", 2, 2, 2, varied},
     };
     for (const Case& c : cases) {
@@ -316,7 +321,8 @@ TEST(FullAnalysis, UndefinedStatisticsAreAbsentNeverNaN) {
         StudyStore store = Study(c.n, c.na, c.nb, c.score);
         const FullAnalysis r = AnalyseStudy(store, '.');
         for (Extended v : Present(r)) ASSERT_TRUE(std::isfinite(v)) << v;
-        for (AnovaFormat f : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json}) {
+        for (AnovaFormat f :
+             {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json}) {
             const std::string text = FormatAnalysis(r, f);
             EXPECT_EQ(text.find("nan"), std::string::npos);
             EXPECT_EQ(text.find("inf"), std::string::npos);
@@ -361,7 +367,9 @@ TEST(FullAnalysis, UndefinedStatisticsAreAbsentNeverNaN) {
 
 TEST(FullAnalysis, ComparisonsAreAdjustedWithinTheirFamilies) {
     std::mt19937_64 random(5);
-    StudyStore store = Study(9, 4, 3, [&](int, int a, int b) { return std::to_string(random() % 50 + static_cast<unsigned>(a * 10 * b)); });
+    StudyStore store = Study(9, 4, 3, [&](int, int a, int b) {
+        return std::to_string(random() % 50 + static_cast<unsigned>(a * 10 * b));
+    });
     const FullAnalysis r = AnalyseStudy(store, '.');
     ASSERT_EQ(r.comparisons.size(), 6u + 3u + 3u * 6u + 4u * 3u);
     // Families: marginal A (6 pairs), marginal B (3), A at each b (6 each), B at each a (3 each).
@@ -384,10 +392,12 @@ TEST(FullAnalysis, ComparisonsAreAdjustedWithinTheirFamilies) {
     }
     // The differences are those of the means, the t and d_z follow one another.
     const ComparisonResult& c = r.comparisons[0];
-    EXPECT_NEAR(static_cast<double>(c.difference), static_cast<double>(r.marginalA[0].mean - r.marginalA[1].mean), 1e-12);
+    EXPECT_NEAR(static_cast<double>(c.difference),
+                static_cast<double>(r.marginalA[0].mean - r.marginalA[1].mean), 1e-12);
     EXPECT_NEAR(static_cast<double>(*c.t), static_cast<double>(*c.cohenDz * 3), 1e-12);  // sqrt(9)
     // The within-subject intervals are narrower than the ordinary ones when the subjects differ a lot.
-    for (const MeanResult& m : r.cells) EXPECT_TRUE(m.ci95 && m.withinCi95 && m.ci95->low < m.mean && m.mean < m.ci95->high);
+    for (const MeanResult& m : r.cells)
+        EXPECT_TRUE(m.ci95 && m.withinCi95 && m.ci95->low < m.mean && m.mean < m.ci95->high);
 }
 
 TEST(Distributions, TailsAgreeWithClosedForms) {

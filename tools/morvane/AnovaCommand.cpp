@@ -17,7 +17,8 @@ bool Anova(const std::vector<std::string>& args, const Settings& settings) {
     std::optional<std::string> dataFile, outFile;
     AnovaFormat format = AnovaFormat::Text;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--format" && i + 1 < args.size()) {
+        if (args[i] == "--format") {
+            if (i + 1 == args.size()) return false;
             const auto named = AnovaFormatNamed(args[++i]);
             if (!named) return false;
             format = *named;
@@ -46,8 +47,8 @@ bool Anova(const std::vector<std::string>& args, const Settings& settings) {
 void NoticeInexactReport(const Settings& settings) {
     // The report parsed every score into CellValue already.
     const StudyStore& store = TheStudy();
-    const PrecisionCheck check =
-        CheckResultsFile(store, ComputeExactPartition(store, settings.decimalSeparator, false), settings.decimalSeparator);
+    const PrecisionCheck check = CheckResultsFile(
+        store, ComputeExactPartition(store, settings.decimalSeparator, false), settings.decimalSeparator);
     if (!check.summaryTableExact) std::fprintf(stderr, "morvane: %s\n", InexactResultsNotice().c_str());
 }
 

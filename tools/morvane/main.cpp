@@ -32,7 +32,9 @@ int Usage() {
 }
 
 // "-" names the standard stream, which the core calls the empty name.
-std::string FileArgument(const char* arg) { return std::strcmp(arg, "-") == 0 ? "" : arg; }
+std::string FileArgument(const char* arg) {
+    return std::strcmp(arg, "-") == 0 ? "" : arg;
+}
 
 int Run(const std::vector<std::string>& args, const morvane::tool::Settings& settings) {
     if (args.size() == 3 && args[0] == "copy") {
@@ -50,7 +52,8 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
         return 0;
     }
     if ((args.size() == 2 || args.size() == 3) && args[0] == "listing") {
-        morvane::tool::Listing(FileArgument(args[1].c_str()), args.size() == 3 ? FileArgument(args[2].c_str()) : "");
+        morvane::tool::Listing(FileArgument(args[1].c_str()),
+                               args.size() == 3 ? FileArgument(args[2].c_str()) : "");
         return 0;
     }
     if (!args.empty() && args[0] == "anova" &&
