@@ -17,9 +17,7 @@ namespace {
 
 constexpr int kExponentLimit = 5000;
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
