@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <numeric>
 
 #include "analysis/Distributions.h"
@@ -25,39 +26,102 @@ Matrix Contrasts(std::size_t levels) {
     return c;
 }
 
-// The covariance matrix (divisor n - 1) of k contrast scores that fill(s, z)
-// writes for each subject s, updated subject by subject from the running mean.
-template <typename Fill>
-Matrix ContrastCovariance(std::size_t n, std::size_t k, Fill&& fill) {
-    Matrix m2(k * k, 0);
-    std::vector<Extended> mean(k, 0), z(k), delta(k);
-    for (std::size_t s = 0; s < n; ++s) {
-        fill(s, z.data());
-        const Extended weight = 1 / static_cast<Extended>(s + 1);
-        for (std::size_t i = 0; i < k; ++i) {
-            delta[i] = z[i] - mean[i];
-            mean[i] += delta[i] * weight;
+// How many subjects the pass over the scores takes at a time: each statistic
+// is summed over a block in registers before its totals are updated.
+constexpr std::size_t kBlock = 32;
+
+// The mean and the sum of squared deviations of one value over the subjects,
+// summed block by block as deviations from the first subject's value (which
+// keeps the digits of values far from zero).
+struct Running {
+    Extended shift = 0, s1 = 0, s2 = 0;
+    Extended mean = 0, m2 = 0;  // after Finish
+
+    template <typename Value>
+    void AddBlock(std::size_t first, std::size_t count, Value&& value) {
+        if (first == 0) shift = value(0);
+        Extended b1 = 0, b2 = 0;
+        for (std::size_t t = 0; t < count; ++t) {
+            const Extended d = value(t) - shift;
+            b1 += d;
+            b2 += d * d;
         }
-        for (std::size_t i = 0; i < k; ++i) {
-            Extended* row = &m2[i * k];
-            const Extended di = delta[i];
-            for (std::size_t j = i; j < k; ++j) row[j] += di * (z[j] - mean[j]);
+        s1 += b1;
+        s2 += b2;
+    }
+    void Finish(std::size_t n) {
+        const auto N = static_cast<Extended>(n);
+        mean = shift + s1 / N;
+        m2 = std::max(Extended{0}, s2 - s1 * s1 / N);
+    }
+};
+
+// The same for k values at once, with the sums of cross products: their
+// covariance matrix.
+class CovarianceAccumulator {
+public:
+    explicit CovarianceAccumulator(std::size_t k = 0) : k_(k), shift_(k, 0), s1_(k, 0), s2_(k * k, 0) {}
+
+    // fill(t, z) writes the k values of the block's subject t into z.
+    template <typename Fill>
+    void AddBlock(std::size_t first, std::size_t count, Fill&& fill) {
+        if (k_ == 0) return;
+        block_.resize(k_ * kBlock);
+        row_.resize(k_);
+        for (std::size_t t = 0; t < count; ++t) {
+            fill(t, row_.data());
+            if (first == 0 && t == 0) shift_ = row_;
+            for (std::size_t i = 0; i < k_; ++i) block_[i * kBlock + t] = row_[i] - shift_[i];
+        }
+        for (std::size_t i = 0; i < k_; ++i) {
+            const Extended* zi = &block_[i * kBlock];
+            Extended sum = 0;
+            for (std::size_t t = 0; t < count; ++t) sum += zi[t];
+            s1_[i] += sum;
+            for (std::size_t j = i; j < k_; ++j) {
+                const Extended* zj = &block_[j * kBlock];
+                Extended cross = 0;
+                for (std::size_t t = 0; t < count; ++t) cross += zi[t] * zj[t];
+                s2_[i * k_ + j] += cross;
+            }
         }
     }
-    const Extended divisor = static_cast<Extended>(n - 1);
-    for (std::size_t i = 0; i < k; ++i)
-        for (std::size_t j = i; j < k; ++j) m2[j * k + i] = m2[i * k + j] = m2[i * k + j] / divisor;
-    return m2;
+    // The covariance matrix with divisor n - 1 (n > 1).
+    Matrix Covariance(std::size_t n) const {
+        Matrix c(k_ * k_);
+        const auto N = static_cast<Extended>(n);
+        for (std::size_t i = 0; i < k_; ++i)
+            for (std::size_t j = i; j < k_; ++j)
+                c[j * k_ + i] = c[i * k_ + j] = (s2_[i * k_ + j] - s1_[i] * s1_[j] / N) / (N - 1);
+        return c;
+    }
+
+private:
+    std::size_t k_;
+    std::vector<Extended> shift_, s1_, s2_, block_, row_;
+};
+
+// z := C v for the contrasts C (rows of `levels`) and values v[l * stride].
+void Contrast(const Matrix& c, std::size_t levels, const Extended* v, std::size_t stride, Extended* z) {
+    for (std::size_t j = 0; j + 1 < levels; ++j) {
+        Extended sum = 0;
+        for (std::size_t l = 0; l < levels; ++l) sum += c[j * levels + l] * v[l * stride];
+        z[j] = sum;
+    }
 }
 
 // The natural logarithm of the determinant of a symmetric positive definite
-// matrix by Cholesky's factorisation; absent when it is not positive definite.
+// matrix by Cholesky's factorisation; absent when it is singular (a pivot within
+// rounding of zero) or not positive definite.
 std::optional<Extended> LogDeterminant(Matrix m, std::size_t k) {
+    Extended trace = 0;
+    for (std::size_t j = 0; j < k; ++j) trace += m[j * k + j];
+    const Extended tolerance = 64 * std::numeric_limits<Extended>::epsilon() * trace;
     Extended logDet = 0;
     for (std::size_t j = 0; j < k; ++j) {
         Extended d = m[j * k + j];
         for (std::size_t l = 0; l < j; ++l) d -= m[j * k + l] * m[j * k + l];
-        if (!(d > 0)) return std::nullopt;
+        if (!(d > tolerance)) return std::nullopt;
         const Extended root = std::sqrt(d);
         m[j * k + j] = root;
         logDet += 2 * std::log(root);
@@ -133,107 +197,74 @@ std::optional<Extended> Ratio(Extended part, Extended whole) {
     return part / whole;
 }
 
-// A one-way within-subjects analysis of an n x levels slice get(s, l).
-template <typename Get>
-SimpleEffectResult OneWay(std::size_t n, std::size_t levels, Get&& get) {
+// A one-way within-subjects analysis of a slice of `levels` cells from their
+// means and the covariance of their orthonormal contrasts over n subjects: the
+// error sum of squares is (n - 1) times the trace of that covariance.
+SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means,
+                          const CovarianceAccumulator& contrasts) {
     SimpleEffectResult r;
-    std::vector<Extended> column(levels, 0), row(n, 0);
     Extended grand = 0;
-    for (std::size_t s = 0; s < n; ++s)
-        for (std::size_t l = 0; l < levels; ++l) {
-            const Extended v = get(s, l);
-            column[l] += v;
-            row[s] += v;
-        }
-    for (Extended& v : column) v /= static_cast<Extended>(n);
-    for (Extended& v : row) v /= static_cast<Extended>(levels);
-    for (Extended v : column) grand += v;
+    for (Extended v : means) grand += v;
     grand /= static_cast<Extended>(levels);
-    for (Extended v : column) r.ss += (v - grand) * (v - grand);
-    r.ss *= static_cast<Extended>(n);
-    for (std::size_t s = 0; s < n; ++s)
-        for (std::size_t l = 0; l < levels; ++l) {
-            const Extended residual = get(s, l) - row[s] - column[l] + grand;
-            r.errorSs += residual * residual;
-        }
-    r.ss = CheckFinite(r.ss);
-    r.errorSs = CheckFinite(r.errorSs);
+    for (Extended v : means) r.ss += (v - grand) * (v - grand);
+    r.ss = CheckFinite(r.ss * static_cast<Extended>(n));
     r.df1 = static_cast<std::int64_t>(levels) - 1;
     r.df2 = r.df1 * (static_cast<std::int64_t>(n) - 1);
+    if (n > 1 && levels > 1) {
+        const std::size_t k = levels - 1;
+        const Matrix cov = contrasts.Covariance(n);
+        Extended trace = 0;
+        for (std::size_t i = 0; i < k; ++i) trace += cov[i * k + i];
+        r.errorSs = CheckFinite(trace * static_cast<Extended>(n - 1));
+        if (levels > 2) r.ggEpsilon = GreenhouseGeisser(cov, k);
+    }
     if (r.df1 > 0 && r.df2 > 0 && r.errorSs > 0) {
         r.f = (r.ss / static_cast<Extended>(r.df1)) / (r.errorSs / static_cast<Extended>(r.df2));
         r.p = FUpperTail(*r.f, static_cast<Extended>(r.df1), static_cast<Extended>(r.df2));
-    }
-    r.partialEtaSquared = Ratio(r.ss, r.ss + r.errorSs);
-    if (levels > 2 && n > 1) {
-        const Matrix c = Contrasts(levels);
-        const std::size_t k = levels - 1;
-        const Matrix cov = ContrastCovariance(n, k, [&](std::size_t s, Extended* z) {
-            for (std::size_t j = 0; j < k; ++j) {
-                Extended v = 0;
-                for (std::size_t l = 0; l < levels; ++l) v += c[j * levels + l] * get(s, l);
-                z[j] = v;
-            }
-        });
-        r.ggEpsilon = GreenhouseGeisser(cov, k);
-        if (r.ggEpsilon && r.f)
+        if (r.ggEpsilon)
             r.ggP = FUpperTail(*r.f, static_cast<Extended>(r.df1) * *r.ggEpsilon,
                                static_cast<Extended>(r.df2) * *r.ggEpsilon);
     }
+    r.partialEtaSquared = Ratio(r.ss, r.ss + r.errorSs);
     return r;
 }
 
-// Mean, SD, SE and the two intervals of one mean from the subjects' values
-// (offsets from `reference`) and their normalised values over `conditions`.
-MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const std::vector<Extended>& raw,
-                    const std::vector<Extended>& normalised, std::size_t conditions,
+// Mean, SD, SE and the two intervals of one mean from the running moments of
+// the subjects' values (offsets from `reference`) and of their values less the
+// subject's mean (Cousineau's normalisation; Morey's correction over `conditions`).
+MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Running& raw,
+                    const Running& normalised, std::size_t n, std::size_t conditions,
                     std::optional<Extended> tq) {
     MeanResult m;
     m.a = a;
     m.b = b;
-    const std::size_t n = raw.size();
-    const auto N = static_cast<Extended>(n);
-    Extended mean = 0;
-    for (Extended v : raw) mean += v;
-    mean /= N;
-    m.mean = reference + mean;
+    m.mean = reference + raw.mean;
     if (n < 2) return m;
-    Extended squares = 0;
-    for (Extended v : raw) squares += (v - mean) * (v - mean);
-    m.sd = std::sqrt(squares / (N - 1));
+    const auto N = static_cast<Extended>(n);
+    m.sd = std::sqrt(raw.m2 / (N - 1));
     m.se = *m.sd / std::sqrt(N);
     if (tq) m.ci95 = Interval{m.mean - *tq * *m.se, m.mean + *tq * *m.se};
     if (conditions < 2 || !tq) return m;
-    Extended normalMean = 0, normalSquares = 0;
-    for (Extended v : normalised) normalMean += v;
-    normalMean /= N;
-    for (Extended v : normalised) normalSquares += (v - normalMean) * (v - normalMean);
     const auto C = static_cast<Extended>(conditions);
-    const Extended se = std::sqrt(normalSquares / (N - 1) * C / (C - 1) / N);
+    const Extended se = std::sqrt(normalised.m2 / (N - 1) * C / (C - 1) / N);
     m.withinCi95 = Interval{m.mean - *tq * se, m.mean + *tq * se};
     return m;
 }
 
-// The paired t test of the subjects' differences d.
-ComparisonResult Paired(const std::vector<Extended>& d, std::optional<Extended> tq) {
+// The paired t test from the running moments of the subjects' differences.
+ComparisonResult Paired(const Running& d, std::size_t n, std::optional<Extended> tq) {
     ComparisonResult c;
-    const std::size_t n = d.size();
-    const auto N = static_cast<Extended>(n);
-    Extended mean = 0;
-    for (Extended v : d) mean += v;
-    mean /= N;
-    c.difference = mean;
+    c.difference = d.mean;
     c.df = static_cast<std::int64_t>(n) - 1;
     if (n < 2) return c;
-    Extended squares = 0;
-    for (Extended v : d) squares += (v - mean) * (v - mean);
-    const Extended sd = std::sqrt(squares / (N - 1));
+    const auto N = static_cast<Extended>(n);
+    const Extended sd = std::sqrt(d.m2 / (N - 1));
     const Extended se = sd / std::sqrt(N);
-    if (tq) c.ci95 = Interval{mean - *tq * se, mean + *tq * se};
+    if (tq) c.ci95 = Interval{d.mean - *tq * se, d.mean + *tq * se};
     if (!(sd > 0)) return c;
-    c.t = mean / se;
+    c.t = d.mean / se;
     c.p = TTwoSided(*c.t, N - 1);
-    c.cohenDz = mean / sd;
+    c.cohenDz = d.mean / sd;
     return c;
 }
 
@@ -305,114 +336,136 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     const auto n = static_cast<std::size_t>(out.subjects), na = static_cast<std::size_t>(out.levelsA),
                nb = static_cast<std::size_t>(out.levelsB);
     const std::vector<Extended>& y = part.offsets;
-    const auto Y = [&](std::size_t s, std::size_t a, std::size_t b) { return y[(s * na + a) * nb + b]; };
     const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(n) - 1);
 
-    // Each subject's means over B (for each level of A), over A, and over all.
-    std::vector<Extended> meanA(n * na, 0), meanB(n * nb, 0), meanS(n, 0);
-    for (std::size_t s = 0; s < n; ++s) {
-        for (std::size_t a = 0; a < na; ++a)
-            for (std::size_t b = 0; b < nb; ++b) {
-                const Extended v = Y(s, a, b);
-                meanA[s * na + a] += v;
-                meanB[s * nb + b] += v;
-                meanS[s] += v;
-            }
-        for (std::size_t a = 0; a < na; ++a) meanA[s * na + a] /= static_cast<Extended>(nb);
-        for (std::size_t b = 0; b < nb; ++b) meanB[s * nb + b] /= static_cast<Extended>(na);
-        meanS[s] /= static_cast<Extended>(na * nb);
-    }
-    Extended grand = 0;
-    for (Extended v : meanS) grand += v;
-    grand /= static_cast<Extended>(n);
+    // One pass over the subjects, each subject's scores at hand: the running
+    // moments of every mean, difference and set of contrasts.
+    const std::size_t cellCount = na * nb;
+    std::vector<Running> cellRaw(cellCount), cellNormal(cellCount), aRaw(na), aNormal(na), bRaw(nb),
+        bNormal(nb);
+    // The comparisons' families: marginal A, marginal B, A at each b, B at each a.
+    const std::size_t pairsA = na * (na - 1) / 2, pairsB = nb * (nb - 1) / 2;
+    std::vector<Running> differences(pairsA + pairsB + nb * pairsA + na * pairsB);
+    const Matrix ca = Contrasts(na), cb = Contrasts(nb);
+    CovarianceAccumulator covA(na - 1), covB(nb - 1);
+    std::vector<CovarianceAccumulator> covAatB(nb, CovarianceAccumulator(na - 1)),
+        covBatA(na, CovarianceAccumulator(nb - 1));
+    const std::size_t kab = (na - 1) * (nb - 1);
+    const bool interactionContrasts =
+        kab > 1 && kab <= kMaxContrasts &&
+        static_cast<Extended>(n) * static_cast<Extended>(kab) * static_cast<Extended>(kab) <=
+            kMaxContrastWork;
+    out.AB.sphericityOmitted = n > 1 && kab > 1 && !interactionContrasts;
+    CovarianceAccumulator covAB(interactionContrasts ? kab : 0);
+    // The block's subjects' means over B (for each level of A), over A (for
+    // each level of B) and over all.
+    std::vector<Extended> meanA(kBlock * na), meanB(kBlock * nb), meanS(kBlock), left((na - 1) * nb);
 
-    // Means: the normalised value of a subject is its own less its mean plus the grand mean.
-    std::vector<Extended> raw(n), normal(n);
-    for (std::size_t a = 0; a < na; ++a)
-        for (std::size_t b = 0; b < nb; ++b) {
-            for (std::size_t s = 0; s < n; ++s) {
-                raw[s] = Y(s, a, b);
-                normal[s] = raw[s] - meanS[s] + grand;
+    for (std::size_t first = 0; first < n; first += kBlock) {
+        const std::size_t count = std::min(kBlock, n - first);
+        const Extended* yb = &y[first * cellCount];
+        const auto Y = [&](std::size_t t, std::size_t c) { return yb[t * cellCount + c]; };
+        for (std::size_t t = 0; t < count; ++t) {
+            Extended* mB = &meanB[t * nb];
+            std::fill(mB, mB + nb, Extended{0});
+            Extended all = 0;
+            for (std::size_t a = 0; a < na; ++a) {
+                Extended sum = 0;
+                for (std::size_t b = 0; b < nb; ++b) {
+                    sum += Y(t, a * nb + b);
+                    mB[b] += Y(t, a * nb + b);
+                }
+                all += sum;
+                meanA[t * na + a] = sum / static_cast<Extended>(nb);
             }
-            out.cells.push_back(Describe(static_cast<std::int32_t>(a + 1), static_cast<std::int32_t>(b + 1),
-                                         part.reference, raw, normal, na * nb, tq));
+            for (std::size_t b = 0; b < nb; ++b) mB[b] /= static_cast<Extended>(na);
+            meanS[t] = all / static_cast<Extended>(cellCount);
         }
-    for (std::size_t a = 0; a < na; ++a) {
-        for (std::size_t s = 0; s < n; ++s) {
-            raw[s] = meanA[s * na + a];
-            normal[s] = raw[s] - meanS[s] + grand;
+
+        for (std::size_t c = 0; c < cellCount; ++c) {
+            cellRaw[c].AddBlock(first, count, [&](std::size_t t) { return Y(t, c); });
+            cellNormal[c].AddBlock(first, count, [&](std::size_t t) { return Y(t, c) - meanS[t]; });
         }
+        for (std::size_t a = 0; a < na; ++a) {
+            aRaw[a].AddBlock(first, count, [&](std::size_t t) { return meanA[t * na + a]; });
+            aNormal[a].AddBlock(first, count, [&](std::size_t t) { return meanA[t * na + a] - meanS[t]; });
+        }
+        for (std::size_t b = 0; b < nb; ++b) {
+            bRaw[b].AddBlock(first, count, [&](std::size_t t) { return meanB[t * nb + b]; });
+            bNormal[b].AddBlock(first, count, [&](std::size_t t) { return meanB[t * nb + b] - meanS[t]; });
+        }
+
+        // value(t, l): level l of one family's factor for the block's subject t.
+        Running* d = differences.data();
+        const auto pairs = [&](std::size_t levels, auto&& value) {
+            for (std::size_t i = 0; i < levels; ++i)
+                for (std::size_t j = i + 1; j < levels; ++j)
+                    (d++)->AddBlock(first, count, [&](std::size_t t) { return value(t, i) - value(t, j); });
+        };
+        pairs(na, [&](std::size_t t, std::size_t a) { return meanA[t * na + a]; });
+        pairs(nb, [&](std::size_t t, std::size_t b) { return meanB[t * nb + b]; });
+        for (std::size_t b = 0; b < nb; ++b)
+            pairs(na, [&](std::size_t t, std::size_t a) { return Y(t, a * nb + b); });
+        for (std::size_t a = 0; a < na; ++a)
+            pairs(nb, [&](std::size_t t, std::size_t b) { return Y(t, a * nb + b); });
+
+        covA.AddBlock(first, count,
+                      [&](std::size_t t, Extended* z) { Contrast(ca, na, &meanA[t * na], 1, z); });
+        covB.AddBlock(first, count,
+                      [&](std::size_t t, Extended* z) { Contrast(cb, nb, &meanB[t * nb], 1, z); });
+        for (std::size_t b = 0; b < nb; ++b)
+            covAatB[b].AddBlock(first, count, [&](std::size_t t, Extended* z) {
+                Contrast(ca, na, yb + t * cellCount + b, nb, z);
+            });
+        for (std::size_t a = 0; a < na; ++a)
+            covBatA[a].AddBlock(first, count, [&](std::size_t t, Extended* z) {
+                Contrast(cb, nb, yb + t * cellCount + a * nb, 1, z);
+            });
+        if (interactionContrasts) {
+            // The interaction contrasts of a subject: C_A Y_s C_B^T.
+            covAB.AddBlock(first, count, [&](std::size_t t, Extended* z) {
+                for (std::size_t b = 0; b < nb; ++b)
+                    for (std::size_t i = 0; i + 1 < na; ++i) {
+                        Extended sum = 0;
+                        for (std::size_t a = 0; a < na; ++a) sum += ca[i * na + a] * Y(t, a * nb + b);
+                        left[i * nb + b] = sum;
+                    }
+                for (std::size_t i = 0; i + 1 < na; ++i) Contrast(cb, nb, &left[i * nb], 1, z + i * (nb - 1));
+            });
+        }
+    }
+    for (auto* list : {&cellRaw, &cellNormal, &aRaw, &aNormal, &bRaw, &bNormal, &differences})
+        for (Running& r : *list) r.Finish(n);
+
+    for (std::size_t c = 0; c < cellCount; ++c)
+        out.cells.push_back(Describe(static_cast<std::int32_t>(c / nb + 1),
+                                     static_cast<std::int32_t>(c % nb + 1), part.reference, cellRaw[c],
+                                     cellNormal[c], n, cellCount, tq));
+    for (std::size_t a = 0; a < na; ++a)
         out.marginalA.push_back(
-            Describe(static_cast<std::int32_t>(a + 1), 0, part.reference, raw, normal, na, tq));
-    }
-    for (std::size_t b = 0; b < nb; ++b) {
-        for (std::size_t s = 0; s < n; ++s) {
-            raw[s] = meanB[s * nb + b];
-            normal[s] = raw[s] - meanS[s] + grand;
-        }
+            Describe(static_cast<std::int32_t>(a + 1), 0, part.reference, aRaw[a], aNormal[a], n, na, tq));
+    for (std::size_t b = 0; b < nb; ++b)
         out.marginalB.push_back(
-            Describe(0, static_cast<std::int32_t>(b + 1), part.reference, raw, normal, nb, tq));
-    }
+            Describe(0, static_cast<std::int32_t>(b + 1), part.reference, bRaw[b], bNormal[b], n, nb, tq));
 
     // Sphericity of the effects of more than one degree of freedom.
-    if (n > 1 && na > 2) {
-        const Matrix c = Contrasts(na);
-        const Matrix cov = ContrastCovariance(n, na - 1, [&](std::size_t s, Extended* z) {
-            for (std::size_t j = 0; j + 1 < na; ++j) {
-                Extended v = 0;
-                for (std::size_t a = 0; a < na; ++a) v += c[j * na + a] * meanA[s * na + a];
-                z[j] = v;
-            }
-        });
-        out.A.sphericity = SphericityFrom(cov, na - 1, n, out.A.f, out.A.effect.df, out.A.error.df);
-    }
-    if (n > 1 && nb > 2) {
-        const Matrix c = Contrasts(nb);
-        const Matrix cov = ContrastCovariance(n, nb - 1, [&](std::size_t s, Extended* z) {
-            for (std::size_t j = 0; j + 1 < nb; ++j) {
-                Extended v = 0;
-                for (std::size_t b = 0; b < nb; ++b) v += c[j * nb + b] * meanB[s * nb + b];
-                z[j] = v;
-            }
-        });
-        out.B.sphericity = SphericityFrom(cov, nb - 1, n, out.B.f, out.B.effect.df, out.B.error.df);
-    }
-    const std::size_t kab = (na - 1) * (nb - 1);
-    if (n > 1 && kab > 1) {
-        if (kab > kMaxContrasts ||
-            static_cast<Extended>(n) * static_cast<Extended>(kab) * static_cast<Extended>(kab) >
-                kMaxContrastWork) {
-            out.AB.sphericityOmitted = true;
-        } else {
-            // The interaction contrasts of a subject: C_A Y_s C_B^T.
-            const Matrix ca = Contrasts(na), cb = Contrasts(nb);
-            std::vector<Extended> left((na - 1) * nb);
-            const Matrix cov = ContrastCovariance(n, kab, [&](std::size_t s, Extended* z) {
-                for (std::size_t i = 0; i + 1 < na; ++i)
-                    for (std::size_t b = 0; b < nb; ++b) {
-                        Extended v = 0;
-                        for (std::size_t a = 0; a < na; ++a) v += ca[i * na + a] * Y(s, a, b);
-                        left[i * nb + b] = v;
-                    }
-                for (std::size_t i = 0; i + 1 < na; ++i)
-                    for (std::size_t j = 0; j + 1 < nb; ++j) {
-                        Extended v = 0;
-                        for (std::size_t b = 0; b < nb; ++b) v += left[i * nb + b] * cb[j * nb + b];
-                        z[i * (nb - 1) + j] = v;
-                    }
-            });
-            out.AB.sphericity = SphericityFrom(cov, kab, n, out.AB.f, out.AB.effect.df, out.AB.error.df);
-        }
-    }
+    if (n > 1 && na > 2)
+        out.A.sphericity =
+            SphericityFrom(covA.Covariance(n), na - 1, n, out.A.f, out.A.effect.df, out.A.error.df);
+    if (n > 1 && nb > 2)
+        out.B.sphericity =
+            SphericityFrom(covB.Covariance(n), nb - 1, n, out.B.f, out.B.effect.df, out.B.error.df);
+    if (n > 1 && interactionContrasts)
+        out.AB.sphericity =
+            SphericityFrom(covAB.Covariance(n), kab, n, out.AB.f, out.AB.effect.df, out.AB.error.df);
 
-    // Pairwise comparisons, family by family.
-    std::vector<Extended> d(n);
-    const auto family = [&](Factor factor, std::int32_t at, std::size_t levels, auto&& value) {
+    // Pairwise comparisons, family by family, in the order of the pass.
+    const Running* d = differences.data();
+    const auto family = [&](Factor factor, std::int32_t at, std::size_t levels) {
         const std::size_t first = out.comparisons.size();
         for (std::size_t i = 0; i < levels; ++i)
             for (std::size_t j = i + 1; j < levels; ++j) {
-                for (std::size_t s = 0; s < n; ++s) d[s] = value(s, i) - value(s, j);
-                ComparisonResult c = Paired(d, tq);
+                ComparisonResult c = Paired(*d++, n, tq);
                 c.factor = factor;
                 c.at = at;
                 c.i = static_cast<std::int32_t>(i + 1);
@@ -421,24 +474,25 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
             }
         Adjust(out.comparisons, first, out.comparisons.size());
     };
-    family(Factor::A, 0, na, [&](std::size_t s, std::size_t a) { return meanA[s * na + a]; });
-    family(Factor::B, 0, nb, [&](std::size_t s, std::size_t b) { return meanB[s * nb + b]; });
-    for (std::size_t b = 0; b < nb; ++b)
-        family(Factor::A, static_cast<std::int32_t>(b + 1), na,
-               [&](std::size_t s, std::size_t a) { return Y(s, a, b); });
-    for (std::size_t a = 0; a < na; ++a)
-        family(Factor::B, static_cast<std::int32_t>(a + 1), nb,
-               [&](std::size_t s, std::size_t b) { return Y(s, a, b); });
+    family(Factor::A, 0, na);
+    family(Factor::B, 0, nb);
+    for (std::size_t b = 0; b < nb; ++b) family(Factor::A, static_cast<std::int32_t>(b + 1), na);
+    for (std::size_t a = 0; a < na; ++a) family(Factor::B, static_cast<std::int32_t>(a + 1), nb);
 
     // Simple main effects.
+    std::vector<Extended> sliceMeans;
     for (std::size_t b = 0; b < nb; ++b) {
-        SimpleEffectResult r = OneWay(n, na, [&](std::size_t s, std::size_t a) { return Y(s, a, b); });
+        sliceMeans.clear();
+        for (std::size_t a = 0; a < na; ++a) sliceMeans.push_back(cellRaw[a * nb + b].mean);
+        SimpleEffectResult r = OneWay(n, na, sliceMeans, covAatB[b]);
         r.effect = Factor::A;
         r.at = static_cast<std::int32_t>(b + 1);
         out.simpleEffects.push_back(r);
     }
     for (std::size_t a = 0; a < na; ++a) {
-        SimpleEffectResult r = OneWay(n, nb, [&](std::size_t s, std::size_t b) { return Y(s, a, b); });
+        sliceMeans.clear();
+        for (std::size_t b = 0; b < nb; ++b) sliceMeans.push_back(cellRaw[a * nb + b].mean);
+        SimpleEffectResult r = OneWay(n, nb, sliceMeans, covBatA[a]);
         r.effect = Factor::B;
         r.at = static_cast<std::int32_t>(a + 1);
         out.simpleEffects.push_back(r);
