@@ -19,11 +19,23 @@ namespace {
 __extension__ typedef __int128 Int128;
 __extension__ typedef unsigned __int128 UInt128;
 
-// A score as digits x 10^exponent, with no leading or trailing zero digits.
+// A score as its significant digits x 10^exponent: the digits are those of the
+// integer and fraction runs from `lead` up to `end` (no leading or trailing zero).
 struct Decimal {
-    bool negative = false;
-    std::string digits;  // empty for zero
+    ScoreParts parts;
+    std::size_t lead = 0, end = 0;  // into the integer digits followed by the fraction digits
     int exponent = 0;
+
+    bool Zero() const { return lead == end; }
+    int Digits() const { return static_cast<int>(end - lead); }
+    char Digit(std::size_t i) const {
+        const std::size_t integer = parts.integerDigits.size();
+        return i < integer ? parts.integerDigits[i] : parts.fractionDigits[i - integer];
+    }
+    template <typename Visit>
+    void ForEachDigit(Visit&& visit) const {
+        for (std::size_t i = lead; i < end; ++i) visit(Digit(i));
+    }
 };
 
 void ReadDecimal(std::string_view text, char separator, Decimal& out) {
@@ -31,18 +43,14 @@ void ReadDecimal(std::string_view text, char separator, Decimal& out) {
     // The caller parsed every score before: a text that does not scan here is
     // a fault of the program, not of the data.
     if (!parts) throw ConvertError(messages::NotAFloat(text));
-    out.negative = parts->negative;
-    out.digits.clear();
-    for (std::string_view run : {parts->integerDigits, parts->fractionDigits})
-        for (char c : run)
-            if (!out.digits.empty() || c != '0') out.digits.push_back(c);
-    int trailing = 0;
-    std::size_t kept = out.digits.size();
-    std::size_t fractionKept = parts->fractionDigits.size();
-    while (kept > 0 && out.digits[kept - 1] == '0') --kept, ++trailing;
-    out.digits.resize(kept);
-    out.exponent = parts->exponent - static_cast<int>(fractionKept) + trailing;
-    if (kept == 0) out.negative = false;
+    out.parts = *parts;
+    const std::size_t all = parts->integerDigits.size() + parts->fractionDigits.size();
+    out.lead = 0;
+    while (out.lead < all && out.Digit(out.lead) == '0') ++out.lead;
+    out.end = all;
+    while (out.end > out.lead && out.Digit(out.end - 1) == '0') --out.end;
+    out.exponent =
+        parts->exponent - static_cast<int>(parts->fractionDigits.size()) + static_cast<int>(all - out.end);
 }
 
 // The extent of the study's scores over the smallest power of ten.
@@ -253,11 +261,11 @@ ExactTotals FastTotals(const StudyStore& store, char separator, const Counts& c,
     ForEachScore(store, [&](std::int32_t s, std::int32_t a, std::int32_t b, const std::string& text) {
         ReadDecimal(text, separator, d);
         Int128 x = 0;
-        if (!d.digits.empty()) {
+        if (!d.Zero()) {
             UInt128 m = 0;
-            for (char ch : d.digits) m = m * 10 + static_cast<unsigned>(ch - '0');
+            d.ForEachDigit([&](char ch) { m = m * 10 + static_cast<unsigned>(ch - '0'); });
             m *= powers[static_cast<std::size_t>(d.exponent - scale)];
-            x = d.negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
+            x = d.parts.negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
         }
         g.Add(c, s, a, b, x);
         qTotal.AddSquare(x);
@@ -276,10 +284,12 @@ ExactTotals BigTotals(const StudyStore& store, char separator, const Counts& c, 
     ForEachScore(store, [&](std::int32_t s, std::int32_t a, std::int32_t b, const std::string& text) {
         ReadDecimal(text, separator, d);
         mpz_class x = 0;
-        if (!d.digits.empty()) {
-            x.set_str(d.digits, 10);
+        if (!d.Zero()) {
+            std::string digits;
+            d.ForEachDigit([&](char ch) { digits.push_back(ch); });
+            x.set_str(digits, 10);
             x *= PowerOfTen(static_cast<unsigned long>(d.exponent - scale));
-            if (d.negative) x = -x;
+            if (d.parts.negative) x = -x;
         }
         g.Add(c, s, a, b, x);
         qTotal += x * x;
@@ -504,9 +514,9 @@ ExactPartition ComputeExactPartition(const StudyStore& store, char separator, bo
     ForEachScore(store, [&](std::int32_t, std::int32_t, std::int32_t, const std::string& text) {
         ReadDecimal(text, separator, d);
         ++survey.count;
-        if (d.digits.empty()) return;
+        if (d.Zero()) return;
         survey.minExponent = std::min(survey.minExponent, d.exponent);
-        survey.maxTop = std::max(survey.maxTop, d.exponent + static_cast<int>(d.digits.size()));
+        survey.maxTop = std::max(survey.maxTop, d.exponent + d.Digits());
     });
     const int span = survey.Span(), scale = survey.Scale();
 
