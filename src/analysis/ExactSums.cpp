@@ -249,8 +249,31 @@ Extended ExactPowerOfTen(int k) {
 }
 
 // The scaled integer scores as 128-bit integers: every total stays below 10^37.
+// The scores as the survey read them, while each has at most 19 significant
+// digits: the second pass then reads no text.
+struct CompactScores {
+    bool usable = true;
+    std::vector<std::uint64_t> mantissa;  // signed magnitude: the top bit is the sign
+    std::vector<std::int32_t> exponent;
+
+    void Add(const Decimal& d) {
+        if (!usable) return;
+        if (d.Digits() > 19) {
+            usable = false;
+            mantissa = {};
+            exponent = {};
+            return;
+        }
+        std::uint64_t m = 0;
+        d.ForEachDigit([&](char ch) { m = m * 10 + static_cast<unsigned>(ch - '0'); });
+        mantissa.push_back(d.parts.negative && m != 0 ? m | kSign : m);
+        exponent.push_back(d.exponent);
+    }
+    static constexpr std::uint64_t kSign = std::uint64_t{1} << 63;
+};
+
 ExactTotals FastTotals(const StudyStore& store, char separator, const Counts& c, int scale, bool keepOffsets,
-                       std::vector<Int128>* scaled) {
+                       std::vector<Int128>* scaled, const CompactScores& compact) {
     std::array<UInt128, 39> powers{};
     for (int k = 0; k <= 38; ++k) powers[static_cast<std::size_t>(k)] = PowerOfTen128(k);
     GroupTotals<Int128> g(c);
@@ -258,19 +281,33 @@ ExactTotals FastTotals(const StudyStore& store, char separator, const Counts& c,
     Decimal d;
     if (keepOffsets) scaled->resize(c.Cells());
     std::size_t index = 0;
-    ForEachScore(store, [&](std::int32_t s, std::int32_t a, std::int32_t b, const std::string& text) {
-        ReadDecimal(text, separator, d);
-        Int128 x = 0;
-        if (!d.Zero()) {
-            UInt128 m = 0;
-            d.ForEachDigit([&](char ch) { m = m * 10 + static_cast<unsigned>(ch - '0'); });
-            m *= powers[static_cast<std::size_t>(d.exponent - scale)];
-            x = d.parts.negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
-        }
+    const auto add = [&](std::int32_t s, std::int32_t a, std::int32_t b, Int128 x) {
         g.Add(c, s, a, b, x);
         qTotal.AddSquare(x);
-        if (keepOffsets) (*scaled)[index++] = x;
-    });
+        if (keepOffsets) (*scaled)[index] = x;
+        ++index;
+    };
+    if (compact.usable) {
+        ForEachScore(store, [&](std::int32_t s, std::int32_t a, std::int32_t b, const std::string&) {
+            const std::uint64_t word = compact.mantissa[index];
+            const UInt128 m = static_cast<UInt128>(word & ~CompactScores::kSign) *
+                              powers[static_cast<std::size_t>(compact.exponent[index] - scale)];
+            add(s, a, b,
+                (word & CompactScores::kSign) != 0 ? -static_cast<Int128>(m) : static_cast<Int128>(m));
+        });
+    } else {
+        ForEachScore(store, [&](std::int32_t s, std::int32_t a, std::int32_t b, const std::string& text) {
+            ReadDecimal(text, separator, d);
+            Int128 x = 0;
+            if (!d.Zero()) {
+                UInt128 m = 0;
+                d.ForEachDigit([&](char ch) { m = m * 10 + static_cast<unsigned>(ch - '0'); });
+                m *= powers[static_cast<std::size_t>(d.exponent - scale)];
+                x = d.parts.negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
+            }
+            add(s, a, b, x);
+        });
+    }
     return Finish(g, ToMpz(qTotal));
 }
 
@@ -510,19 +547,25 @@ ExactPartition ComputeExactPartition(const StudyStore& store, char separator, bo
     }
 
     ScaleSurvey survey;
+    CompactScores compact;
+    compact.mantissa.reserve(c.Cells());
+    compact.exponent.reserve(c.Cells());
     Decimal d;
     ForEachScore(store, [&](std::int32_t, std::int32_t, std::int32_t, const std::string& text) {
         ReadDecimal(text, separator, d);
         ++survey.count;
+        compact.Add(d);
         if (d.Zero()) return;
         survey.minExponent = std::min(survey.minExponent, d.exponent);
         survey.maxTop = std::max(survey.maxTop, d.exponent + d.Digits());
     });
     const int span = survey.Span(), scale = survey.Scale();
+    const bool fast = span + DecimalDigits(survey.count) <= 37;
+    if (!fast) compact = CompactScores{};
 
-    if (span + DecimalDigits(survey.count) <= 37) {
+    if (fast) {
         std::vector<Int128> scaled;
-        const ExactTotals totals = FastTotals(store, separator, c, scale, keepOffsets, &scaled);
+        const ExactTotals totals = FastTotals(store, separator, c, scale, keepOffsets, &scaled, compact);
         ExactPartitionFrom(totals, c, scale, out);
         if (keepOffsets) {
             // The grand mean, truncated to an integer of the scale (below 10^37).
