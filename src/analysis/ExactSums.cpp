@@ -249,8 +249,8 @@ Extended ExactPowerOfTen(int k) {
 }
 
 // The scaled integer scores as 128-bit integers: every total stays below 10^37.
-// The scores as the survey read them, while each has at most 19 significant
-// digits: the second pass then reads no text.
+// The scores as the survey read them, while each has at most 18 significant
+// digits (below 2^63, the sign bit free): the second pass then reads no text.
 struct CompactScores {
     bool usable = true;
     std::vector<std::uint64_t> mantissa;  // signed magnitude: the top bit is the sign
@@ -258,7 +258,7 @@ struct CompactScores {
 
     void Add(const Decimal& d) {
         if (!usable) return;
-        if (d.Digits() > 19) {
+        if (d.Digits() > 18) {
             usable = false;
             mantissa = {};
             exponent = {};

@@ -145,12 +145,16 @@ Correction Corrected(std::optional<Extended> epsilon, Extended applied, std::opt
     return c;
 }
 
+// (trace S)^2 / (k trace S^2), with S divided by its trace first: the epsilon
+// does not change, and the squares of covariances of large scores stay finite.
 std::optional<Extended> GreenhouseGeisser(const Matrix& s, std::size_t k) {
-    Extended trace = 0, squares = 0;
+    Extended trace = 0;
     for (std::size_t i = 0; i < k; ++i) trace += s[i * k + i];
-    for (Extended v : s) squares += v * v;
+    if (!(trace > 0)) return std::nullopt;
+    Extended squares = 0;
+    for (Extended v : s) squares += (v / trace) * (v / trace);
     if (!(squares > 0)) return std::nullopt;
-    return trace * trace / (static_cast<Extended>(k) * squares);
+    return 1 / (static_cast<Extended>(k) * squares);
 }
 
 // Mauchly's test, its chi-square approximation (with the second-order term of
@@ -175,9 +179,13 @@ Sphericity SphericityFrom(const Matrix& s, std::size_t k, std::size_t n, std::op
     Extended trace = 0;
     for (std::size_t i = 0; i < k; ++i) trace += s[i * k + i];
     if (n < k + 1 || !(trace > 0)) return out;
-    const std::optional<Extended> logDet = LogDeterminant(s, k);
+    // W does not change when S is divided by its trace, which keeps the
+    // factorisation of the covariances of large scores finite.
+    Matrix scaled = s;
+    for (Extended& v : scaled) v /= trace;
+    const std::optional<Extended> logDet = LogDeterminant(std::move(scaled), k);
     if (!logDet) return out;
-    const Extended logW = *logDet - K * std::log(trace / K);
+    const Extended logW = *logDet - K * std::log(1 / K);
     out.mauchlyW = std::exp(logW);
     const Extended dfError = N - 1;
     const Extended rho = 1 - (2 * K * K + K + 2) / (6 * K * dfError);
@@ -299,6 +307,41 @@ EffectResult Effect(const PartitionSource& effect, const PartitionSource& error,
     r.partialEtaSquared = Ratio(effect.ss, effect.ss + error.ss);
     r.generalizedEtaSquared = Ratio(effect.ss, effect.ss + otherErrors);
     return r;
+}
+
+// Every statistic follows from sums of squares that fit the extended format,
+// but a product on the way (a cross product, a square of an offset) can still
+// leave it for scores near the format's limits: that is an overflow, not a
+// value to show.
+void CheckAllFinite(const FullAnalysis& r) {
+    const auto check = [](std::optional<Extended> v) {
+        if (v) CheckFinite(*v);
+    };
+    const auto interval = [&](const std::optional<Interval>& i) {
+        if (i) check(i->low), check(i->high);
+    };
+    for (const EffectResult* e : {&r.A, &r.B, &r.AB}) {
+        for (auto v : {e->f, e->p, e->partialEtaSquared, e->generalizedEtaSquared}) check(v);
+        if (!e->sphericity) continue;
+        const Sphericity& s = *e->sphericity;
+        for (auto v : {s.mauchlyW, s.chiSquare, s.p}) check(v);
+        for (const Correction* c : {&s.greenhouseGeisser, &s.huynhFeldt, &s.lowerBound})
+            for (auto v : {c->epsilon, c->df1, c->df2, c->p}) check(v);
+    }
+    for (const auto* list : {&r.cells, &r.marginalA, &r.marginalB})
+        for (const MeanResult& m : *list) {
+            for (auto v : {std::optional<Extended>(m.mean), m.sd, m.se}) check(v);
+            interval(m.ci95), interval(m.withinCi95);
+        }
+    for (const ComparisonResult& c : r.comparisons) {
+        for (auto v : {std::optional<Extended>(c.difference), c.t, c.p, c.pHolm, c.pBonferroni, c.cohenDz})
+            check(v);
+        interval(c.ci95);
+    }
+    for (const SimpleEffectResult& s : r.simpleEffects)
+        for (auto v : {std::optional<Extended>(s.ss), std::optional<Extended>(s.errorSs), s.f, s.p,
+                       s.partialEtaSquared, s.ggEpsilon, s.ggP})
+            check(v);
 }
 
 }  // namespace
@@ -497,6 +540,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         r.at = static_cast<std::int32_t>(a + 1);
         out.simpleEffects.push_back(r);
     }
+    CheckAllFinite(out);
     return out;
 }
 
