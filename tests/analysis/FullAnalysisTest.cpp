@@ -7,12 +7,14 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <numbers>
 #include <random>
 
 #include "analysis/AnovaFormats.h"
 #include "analysis/Distributions.h"
 #include "analysis/FullAnalysis.h"
+#include "runtime/Cp932.h"
 #include "store/DataFile.h"
 
 namespace morvane {
@@ -229,6 +231,12 @@ TEST(ExactSums, OffsetAndWideScoresAgreeWithRationalArithmeticToTheLastDigit) {
                std::to_string(s + a);
     });
     ExpectExactPartition(mixed, "mixed");
+    // Sums of squares below the smallest normal extended value: rounded as denormals.
+    StudyStore tiny = Study(3, 2, 2, [&](int s, int a, int b) {
+        return std::to_string(random() % 90 + 10 + static_cast<unsigned>(s * a * b)) + "e-2472";
+    });
+    ExpectExactPartition(tiny, "tiny");
+    EXPECT_LT(AnalyseStudy(tiny, '.').Total.ss, std::numeric_limits<Extended>::min());
 
     // The results file loses digits on the offset study and is flagged; it is
     // exact on the worked example.
@@ -400,6 +408,48 @@ TEST(FullAnalysis, ComparisonsAreAdjustedWithinTheirFamilies) {
     // The within-subject intervals are narrower than the ordinary ones when the subjects differ a lot.
     for (const MeanResult& m : r.cells)
         EXPECT_TRUE(m.ci95 && m.withinCi95 && m.ci95->low < m.mean && m.mean < m.ci95->high);
+}
+
+TEST(AnovaFormats, NamesAreEscapedAndColumnsAligned) {
+    StudyStore store =
+        Study(4, 2, 3, [](int s, int a, int b) { return std::to_string(s * 2 + a * b + (s * b) % 3); });
+    store.LevelNamesA[1] = "x|y";
+    store.LevelNamesA[2] = "say \"hi\", then";
+    store.LevelNamesB[1] = Cp932FromUtf8("前後");
+    const FullAnalysis r = AnalyseStudy(store, '.');
+
+    const std::string markdown = FormatAnalysis(r, AnovaFormat::Markdown);
+    EXPECT_NE(markdown.find("| x\\|y | 前後 |"), std::string::npos);
+    const std::string csv = FormatAnalysis(r, AnovaFormat::Csv);
+    EXPECT_NE(csv.find("\"say \"\"hi\"\", then\""), std::string::npos);
+    EXPECT_NE(csv.find("A,,"), std::string::npos);  // the marginal comparison has no level of B
+    const std::string json = FormatAnalysis(r, AnovaFormat::Json);
+    EXPECT_NE(json.find("\"levelsA\":[\"x|y\",\"say \\\"hi\\\", then\"]"), std::string::npos);
+    EXPECT_NE(json.find("\"levelsB\":[\"前後\",\"b2\",\"b3\"]"), std::string::npos);
+
+    // In the text, every row of the cell means table ends at the same column (the
+    // two-byte characters take two columns each).
+    const std::string text = FormatAnalysis(r, AnovaFormat::Text);
+    const std::size_t start = text.find("Cell means\n");
+    ASSERT_NE(start, std::string::npos);
+    std::vector<std::size_t> widths;
+    std::size_t line = text.find('\n', start) + 1;
+    for (int row = 0; row < 8; ++row) {
+        const std::size_t end = text.find('\n', line);
+        std::string content = text.substr(line, end - line);
+        std::size_t width = 0;
+        for (std::size_t i = 0; i < content.size(); ++i) {
+            const auto c = static_cast<unsigned char>(content[i]);
+            if (c >= 0xE3 && c <= 0xE9)
+                width += 2, i += 2;
+            else if ((c & 0xC0) != 0x80)
+                ++width;
+        }
+        widths.push_back(width);
+        line = end + 1;
+    }
+    for (std::size_t w : widths) EXPECT_EQ(w, widths.front());
+    EXPECT_NE(text.find("前後"), std::string::npos);
 }
 
 TEST(Distributions, TailsAgreeWithClosedForms) {
