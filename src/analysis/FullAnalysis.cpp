@@ -304,6 +304,7 @@ EffectResult Effect(const PartitionSource& effect, const PartitionSource& error,
     r.error = error;
     r.f = f;
     if (f) r.p = FUpperTail(*f, static_cast<Extended>(effect.df), static_cast<Extended>(error.df));
+    if (effect.df < 1) return r;  // a factor of one level has no effect to measure
     r.partialEtaSquared = Ratio(effect.ss, effect.ss + error.ss);
     r.generalizedEtaSquared = Ratio(effect.ss, effect.ss + otherErrors);
     return r;

@@ -343,6 +343,7 @@ TEST(FullAnalysis, UndefinedStatisticsAreAbsentNeverNaN) {
         }
         if (name == "one cell") {
             EXPECT_TRUE(r.comparisons.empty() && !r.A.f && !r.AB.p);
+            EXPECT_FALSE(r.A.partialEtaSquared || r.A.generalizedEtaSquared || r.AB.generalizedEtaSquared);
         }
         if (name == "constant") {
             EXPECT_TRUE(r.Total.zero);
