@@ -315,6 +315,10 @@ std::vector<Table> Tables(const FullAnalysis& r, const Style& st) {
         precision.rows.push_back({f.name, st.Number(f.resultsFile, 19), st.Number(f.exact, 19),
                                   f.resultsFile ? std::to_string(f.correctDigits) : (csv ? "" : kUndefined)});
     if (!csv) {
+        if (!pc.summaryTableComplete)
+            precision.notes.push_back(
+                "The results file cannot complete its summary table for this study (an undefined mean square "
+                "or F ratio stops it); the figures before that are compared.");
         precision.notes.push_back(
             pc.summaryTableExact ? "Every figure of the results file's summary table is exact."
                                  : "Some figures of the results file's summary table are not exact (loss of "
@@ -576,6 +580,7 @@ std::string FormatJson(const FullAnalysis& r) {
         j.Close('}');
     }
     j.Key("summaryTableExact"), j.Bool(r.precision.summaryTableExact);
+    j.Key("summaryTableComplete"), j.Bool(r.precision.summaryTableComplete);
     j.Key("method"), j.Text(r.precision.method == PartitionMethod::Exact ? "exact" : "centred");
     j.Close('}');
     j.Close('}');

@@ -87,6 +87,7 @@ struct PrecisionFigure {
 struct PrecisionCheck {
     std::array<PrecisionFigure, 8> sums;  // SSTotal, SSA, SSB, SSS, SSAB, SSAS, SSBS, SSABS
     bool summaryTableExact = true;        // every printed figure equals the exact one printed the same way
+    bool summaryTableComplete = true;     // false: the results file stops at an undefined mean square or F
     PartitionMethod method = PartitionMethod::Exact;
 };
 

@@ -52,6 +52,7 @@ public:
         if (!exact || Text(*exact) != *fileText) exact_ = false;
     }
     bool Exact() const { return exact_; }
+    bool Complete() const { return !stopped_; }
 
 private:
     std::string Text(Extended v) const { return FormatGeneral(v, kSummaryPrecision, separator_); }
@@ -90,6 +91,7 @@ PrecisionCheck CheckResultsFile(const StudyStore& store, const ExactPartition& e
     }
     if (!file) {
         check.summaryTableExact = false;
+        check.summaryTableComplete = false;
         return check;
     }
 
@@ -132,6 +134,7 @@ PrecisionCheck CheckResultsFile(const StudyStore& store, const ExactPartition& e
     }
     table.Figure([&] { return f.SSTotal; }, exact.Total.ss);
     check.summaryTableExact = table.Exact();
+    check.summaryTableComplete = table.Complete();
     return check;
 }
 

@@ -205,7 +205,7 @@ TEST(FullAnalysis, EightSubjectStudyAgreesWithThePublishedFigures) {
     for (const SimpleEffectResult& s : r.simpleEffects)
         if (s.effect == Factor::A) simpleA += s.ss;
     EXPECT_NEAR(static_cast<double>(simpleA), static_cast<double>(r.A.effect.ss + r.AB.effect.ss), 1e-12);
-    EXPECT_TRUE(r.precision.summaryTableExact);
+    EXPECT_TRUE(r.precision.summaryTableExact && r.precision.summaryTableComplete);
     // Cell a2 b3: mean 23 of 24 29 10 22 25 28 22 24.
     EXPECT_EQ(r.cells.at(5).mean, 23);
     EXPECT_NEAR(static_cast<double>(*r.cells[5].sd), 5.8309518948453, 1e-12);
@@ -351,6 +351,7 @@ TEST(FullAnalysis, UndefinedStatisticsAreAbsentNeverNaN) {
             EXPECT_EQ(r.cells.at(3).mean, Extended{4.5L});
             // The results file stops at F = 0/0; what it printed before is exact.
             EXPECT_TRUE(r.precision.summaryTableExact);
+            EXPECT_FALSE(r.precision.summaryTableComplete);
         }
         if (name == "additive") {
             EXPECT_TRUE(r.AS.zero && r.BS.zero && r.ABS.zero && !r.AB.effect.zero == false);
