@@ -412,6 +412,43 @@ TEST(FullAnalysis, ComparisonsAreAdjustedWithinTheirFamilies) {
         EXPECT_TRUE(m.ci95 && m.withinCi95 && m.ci95->low < m.mean && m.mean < m.ci95->high);
 }
 
+TEST(FullAnalysis, CorrectionsKeepTheirBoundsAndHuynhFeldtIsAppliedCappedAtOne) {
+    int capped = 0, uncapped = 0;
+    for (std::uint64_t seed = 1; seed <= 12; ++seed) {
+        std::mt19937_64 random(seed);
+        StudyStore store = Study(6 + static_cast<int>(seed % 5), 3, 4, [&](int s, int a, int b) {
+            return std::to_string(random() % 40 + static_cast<unsigned>(s * 3 + a * b));
+        });
+        const FullAnalysis r = AnalyseStudy(store, '.');
+        for (const EffectResult* e : {&r.A, &r.B, &r.AB}) {
+            ASSERT_TRUE(e->sphericity && e->f && e->p);
+            const Sphericity& s = *e->sphericity;
+            const auto k = static_cast<Extended>(s.contrasts);
+            EXPECT_EQ(s.contrasts, e->effect.df);
+            ASSERT_TRUE(s.greenhouseGeisser.epsilon && s.huynhFeldt.epsilon && s.lowerBound.epsilon);
+            EXPECT_EQ(*s.lowerBound.epsilon, 1 / k);
+            EXPECT_GE(*s.greenhouseGeisser.epsilon, 1 / k - 1e-15L);
+            EXPECT_LE(*s.greenhouseGeisser.epsilon, 1 + 1e-15L);
+            for (const Correction* c : {&s.greenhouseGeisser, &s.lowerBound})
+                EXPECT_EQ(*c->p, *FUpperTail(*e->f, static_cast<Extended>(e->effect.df) * *c->epsilon,
+                                             static_cast<Extended>(e->error.df) * *c->epsilon));
+            const Correction& hf = s.huynhFeldt;
+            if (*hf.epsilon >= 1) {
+                ++capped;
+                EXPECT_EQ(*hf.df1, static_cast<Extended>(e->effect.df));
+                EXPECT_EQ(*hf.p, *FUpperTail(*e->f, static_cast<Extended>(e->effect.df),
+                                             static_cast<Extended>(e->error.df)));
+            } else {
+                ++uncapped;
+                EXPECT_EQ(*hf.df2, static_cast<Extended>(e->error.df) * *hf.epsilon);
+                EXPECT_GE(*hf.epsilon, *s.greenhouseGeisser.epsilon);
+            }
+        }
+    }
+    EXPECT_GT(capped, 0);
+    EXPECT_GT(uncapped, 0);
+}
+
 TEST(AnovaFormats, NamesAreEscapedAndColumnsAligned) {
     StudyStore store =
         Study(4, 2, 3, [](int s, int a, int b) { return std::to_string(s * 2 + a * b + (s * b) % 3); });
