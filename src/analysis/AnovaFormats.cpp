@@ -197,8 +197,6 @@ std::vector<Table> Tables(const FullAnalysis& r, const Style& st) {
     const auto source = [&](const char* name, const PartitionSource& s) {
         summary.rows.push_back(
             {name, st.Number(s.ss, 10), st.Integer(s.df), st.Number(s.ms, 10), "", "", "", ""});
-        if (!csv)
-            for (std::size_t i = 4; i < 8; ++i) summary.rows.back()[i] = "";
     };
     const auto effect = [&](const char* name, const EffectResult& e) {
         summary.rows.push_back({name, st.Number(e.effect.ss, 10), st.Integer(e.effect.df),
