@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "AnovaCommand.h"
 #include "Commands.h"
 #include "MorvaneConfig.h"
 #include "ExchangeCommands.h"
@@ -24,6 +25,8 @@ constexpr const char* kUsage =
     "                                       write the results file (standard output when - or absent)\n"
     "       morvane listing DATAFILE [OUT]  write the printed listing as text (- or none: standard output)\n"
     "       morvane print DATAFILE          print the listing on the default printer\n"
+    "       morvane anova DATAFILE [--format text|markdown|csv|json] [OUTFILE|-]\n"
+    "                                       the full analysis (UTF-8; standard output when - or absent)\n"
     "       morvane --help | --version\n";
 
 int Usage() {
@@ -53,6 +56,7 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
     if ((args.size() == 2 || args.size() == 3) && args[0] == "report") {
         const std::string results = args.size() == 3 ? FileArgument(args[2].c_str()) : "";
         morvane::tool::Report(FileArgument(args[1].c_str()), results, settings);
+        morvane::tool::NoticeInexactReport(settings);
         return 0;
     }
     if ((args.size() == 2 || args.size() == 3) && args[0] == "listing") {
@@ -62,6 +66,9 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
     }
     if (!args.empty() && args[0] == "export") return morvane::tool::Export(args);
     if (!args.empty() && args[0] == "import") return morvane::tool::Import(args, settings);
+    if (!args.empty() && args[0] == "anova" &&
+        morvane::tool::Anova(std::vector<std::string>(args.begin() + 1, args.end()), settings))
+        return 0;
     if (args.size() == 2 && args[0] == "print") {
         morvane::tool::Print(args[1]);
     }
