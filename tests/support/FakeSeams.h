@@ -36,6 +36,13 @@ public:
     std::optional<QString> Save(QWidget*, const QString& title, const QString& fileName) override {
         return Answer("save", title, fileName);
     }
+    std::optional<QString> SaveAs(QWidget*, const QString& title, const QString& fileName,
+                                  const QStringList& nameFilters) override {
+        lastFilters = nameFilters;
+        return Answer("save", title, fileName);
+    }
+
+    QStringList lastFilters;  // the file types the last SaveAs offered
 
     const std::vector<Call>& Calls() const { return calls_; }
     std::size_t Pending() const { return answers_.size(); }
@@ -67,11 +74,18 @@ private:
 class RecordedMessages final : public widgets::MessageBoxes {
 public:
     void ShowError(QWidget*, const QString& text) override { shown_.append(text); }
+    void ShowInformation(QWidget*, const QString& text) override { informed_.append(text); }
+    // The error messages shown.
     const QStringList& Shown() const { return shown_; }
-    void Clear() { shown_.clear(); }
+    // The information messages shown.
+    const QStringList& Informed() const { return informed_; }
+    void Clear() {
+        shown_.clear();
+        informed_.clear();
+    }
 
 private:
-    QStringList shown_;
+    QStringList shown_, informed_;
 };
 
 class FakePrinter final : public widgets::ListingPrinter {
