@@ -33,7 +33,7 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     setObjectName(QStringLiteral("AnalysisWindow"));
     setWindowTitle(QStringLiteral(u"分析結果"));
     setFont(qttext::CharacterFont(Face::PGothic, 12));
-    resize(1080, 640);
+    resize(1280, 720);
 
     auto* layout = new QVBoxLayout(this);
     notice_ = new QLabel(this);
@@ -84,7 +84,7 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     splitter->addWidget(plot_);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
-    splitter->setSizes({660, 400});
+    splitter->setSizes({820, 440});
     splitter->setChildrenCollapsible(false);
     layout->addWidget(splitter, 1);
 

@@ -171,7 +171,7 @@ void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlot
     // A, and what the error bars are.
     const QString legendTitle = QStringLiteral(u"要因 A");
     const QString barsNote = QStringLiteral(u"誤差線:\n被験者内 95% 信頼区間");
-    const QFont small = qttext::CharacterFont(Face::PGothic, std::max(8, px * 4 / 5));
+    const QFont small = qttext::CharacterFont(Face::PGothic, std::max(10, px * 17 / 20));
     const qreal sample = 2.6 * px, gap = 0.5 * px;
     qreal names = fm.horizontalAdvance(legendTitle) - sample - gap;
     for (const QString& name : d.levelsA) names = std::max(names, fm.horizontalAdvance(name));
@@ -188,7 +188,7 @@ void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlot
     Extended low = 0, high = 0, step = 1;
     Range(d, low, high);
     const std::vector<Extended> ticks =
-        AxisTicks(low, high, std::max(2, static_cast<int>((bottom - top) / (2.2 * line))), step);
+        AxisTicks(low, high, std::max(2, static_cast<int>((bottom - top) / (3 * line))), step);
     QStringList tickTexts;
     qreal tickWidth = 0;
     for (Extended t : ticks) {
