@@ -42,7 +42,6 @@ std::vector<bool> NumericFrom(std::size_t columns, std::size_t firstNumeric) {
 }
 
 void Summary(const FullAnalysis& r, const Cells& c, WindowTable& t) {
-    t.objectName = "SummaryTable";
     t.title = "分散分析表";
     t.header = {"要因",       "SS",         "df",       "MS",       "F",        "p",
                 "df1 (GG)",   "df2 (GG)",   "p (GG)",   "df1 (HF)", "df2 (HF)", "p (HF)",
@@ -88,7 +87,6 @@ void Summary(const FullAnalysis& r, const Cells& c, WindowTable& t) {
 }
 
 void SphericityTable(const FullAnalysis& r, const Cells& c, WindowTable& t) {
-    t.objectName = "SphericityTable";
     t.title = "球面性の検定 (Mauchly) と自由度の修正";
     t.header = {"効果", "Mauchly の W", "χ²", "df", "p", "ε (GG)", "ε (HF)", "ε (下限)"};
     t.numeric = NumericFrom(t.header.size(), 1);
@@ -123,7 +121,6 @@ void Means(const FullAnalysis& r, const Cells& c, const std::vector<MeanResult>&
 }
 
 void Comparisons(const FullAnalysis& r, const Cells& c, WindowTable& t) {
-    t.objectName = "ComparisonsTable";
     t.title = "対ごとの比較 (対応のある t 検定; Holm と Bonferroni の調整は族ごと)";
     t.header = {"要因", "条件", "水準 i", "水準 j",   "差 (i − j)",     "95% CI 下限", "95% CI 上限",
                 "t",    "df",   "p",      "p (Holm)", "p (Bonferroni)", "d_z"};
@@ -140,7 +137,6 @@ void Comparisons(const FullAnalysis& r, const Cells& c, WindowTable& t) {
 }
 
 void SimpleEffects(const FullAnalysis& r, const Cells& c, WindowTable& t) {
-    t.objectName = "SimpleEffectsTable";
     t.title = "単純主効果 (各水準での 1 要因の分析)";
     t.header = {"効果", "条件", "SS", "誤差 SS", "F", "df1", "df2", "p", "偏 η²", "ε (GG)", "p (GG)"};
     t.numeric = NumericFrom(t.header.size(), 2);
@@ -155,7 +151,6 @@ void SimpleEffects(const FullAnalysis& r, const Cells& c, WindowTable& t) {
 
 void Precision(const FullAnalysis& r, const Cells& c, WindowTable& t, std::string& notice) {
     const PrecisionCheck& pc = r.precision;
-    t.objectName = "PrecisionTable";
     t.title = "計算結果ファイルの精度";
     t.header = {"平方和", "計算結果ファイル", "正確な値", "正しい有効桁数"};
     t.numeric = NumericFrom(t.header.size(), 1);
@@ -195,13 +190,10 @@ WindowTables MakeWindowTables(const FullAnalysis& r, char decimalSeparator) {
     WindowTables w;
     Summary(r, c, w.summary);
     SphericityTable(r, c, w.sphericity);
-    w.cellMeans.objectName = "CellMeansTable";
     w.cellMeans.title = "セルの平均";
     Means(r, c, r.cells, true, true, w.cellMeans);
-    w.meansA.objectName = "MeansATable";
     w.meansA.title = "要因 A の水準の平均";
     Means(r, c, r.marginalA, true, false, w.meansA);
-    w.meansB.objectName = "MeansBTable";
     w.meansB.title = "要因 B の水準の平均";
     Means(r, c, r.marginalB, false, true, w.meansB);
     Comparisons(r, c, w.comparisons);

@@ -11,7 +11,6 @@
 namespace morvane {
 
 struct WindowTable {
-    const char* objectName = "";  // the view's object name
     std::string title;
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;

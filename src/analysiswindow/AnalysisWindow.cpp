@@ -60,22 +60,22 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
         return inner;
     };
     QWidget* anova = page(QStringLiteral(u"分散分析"));
-    views_[0] = AddTable(anova, "SummaryTable");
-    views_[1] = AddTable(anova, "SphericityTable");
+    AddTable(anova, "SummaryTable", 0);
+    AddTable(anova, "SphericityTable", 1);
     sphericityNote_ = new QLabel(anova);
     sphericityNote_->setObjectName(QStringLiteral("SphericityNote"));
     sphericityNote_->setWordWrap(true);
     anova->layout()->addWidget(sphericityNote_);
     static_cast<QVBoxLayout*>(anova->layout())->addStretch();
     QWidget* means = page(QStringLiteral(u"平均"));
-    views_[2] = AddTable(means, "CellMeansTable");
-    views_[3] = AddTable(means, "MeansATable");
-    views_[4] = AddTable(means, "MeansBTable");
+    AddTable(means, "CellMeansTable", 2);
+    AddTable(means, "MeansATable", 3);
+    AddTable(means, "MeansBTable", 4);
     static_cast<QVBoxLayout*>(means->layout())->addStretch();
-    views_[5] = AddTable(page(QStringLiteral(u"対ごとの比較")), "ComparisonsTable");
-    views_[6] = AddTable(page(QStringLiteral(u"単純主効果")), "SimpleEffectsTable");
+    AddTable(page(QStringLiteral(u"対ごとの比較")), "ComparisonsTable", 5);
+    AddTable(page(QStringLiteral(u"単純主効果")), "SimpleEffectsTable", 6);
     QWidget* precision = page(QStringLiteral(u"精度"));
-    views_[7] = AddTable(precision, "PrecisionTable");
+    AddTable(precision, "PrecisionTable", 7);
     static_cast<QVBoxLayout*>(precision->layout())->addStretch();
 
     plot_ = new InteractionPlotView(splitter);
@@ -103,19 +103,15 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
 
 AnalysisWindow::~AnalysisWindow() = default;
 
-AnalysisTableView* AnalysisWindow::AddTable(QWidget* page, const char* objectName) {
+void AnalysisWindow::AddTable(QWidget* page, const char* objectName, std::size_t index) {
     auto* title = Title({}, page);
     title->setObjectName(QString::fromLatin1(objectName) + QStringLiteral("Title"));
     page->layout()->addWidget(title);
-    auto* view = new AnalysisTableView(page);
-    view->setObjectName(QString::fromLatin1(objectName));
-    auto* model = new AnalysisTableModel(view);
-    view->setModel(model);
-    page->layout()->addWidget(view);
-    const std::size_t i =
-        static_cast<std::size_t>(std::find(views_.begin(), views_.end(), nullptr) - views_.begin());
-    models_[i] = model;
-    return view;
+    views_[index] = new AnalysisTableView(page);
+    views_[index]->setObjectName(QString::fromLatin1(objectName));
+    models_[index] = new AnalysisTableModel(views_[index]);
+    views_[index]->setModel(models_[index]);
+    page->layout()->addWidget(views_[index]);
 }
 
 void AnalysisWindow::Show(FullAnalysis analysis) {

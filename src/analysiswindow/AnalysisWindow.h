@@ -39,7 +39,8 @@ public:
     void ExportButtonClick();
 
 private:
-    AnalysisTableView* AddTable(QWidget* page, const char* objectName);
+    // A titled table on `page`, views_[index] over models_[index].
+    void AddTable(QWidget* page, const char* objectName, std::size_t index);
 
     widgets::Seams seams_;
     char decimalSeparator_;

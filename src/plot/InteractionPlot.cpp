@@ -222,7 +222,9 @@ void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlot
 
     // The levels of B along the horizontal axis; with too little room for each
     // name, every k-th.
-    const qreal room = fm.averageCharWidth() * 3;
+    qreal room = 0;
+    for (const QString& name : d.levelsB) room = std::max(room, fm.horizontalAdvance(name));
+    room = std::min(room + 0.6 * px, fm.averageCharWidth() * 10);
     const int stride = slot >= room ? 1 : static_cast<int>(std::ceil(room / slot));
     for (int b = 0; b < nb; b += stride) {
         const qreal x = xOf(b), w = slot * stride;

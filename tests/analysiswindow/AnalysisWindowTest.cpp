@@ -3,6 +3,7 @@
 // statistics, Ctrl+C, every export type, the information after Calculate, and
 // the plot's files, from the window and from morvane plot.
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
@@ -198,6 +199,8 @@ private slots:
 
         // 分析 again brings the same window up to date with the study as it then is,
         // the shown level written back first.
+        QAbstractItemModelTester tester(Table(window, "CellMeansTable")->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         QVERIFY(testing::ShowActive(form_.get()));
         testing::TypeInCell(testing::Grid(form_, "StringGrid1"), 1, 1, QStringLiteral(" 17 "));
         QCOMPARE(PressAnalysis(), window);
