@@ -42,7 +42,11 @@ std::string FileArgument(const char* arg) {
 
 int Run(const std::vector<std::string>& args, const morvane::tool::Settings& settings) {
     // Asked for, the usage goes to standard output and is no error.
-    if (args.size() == 1 && args[0] == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
+    if (args.size() == 1 && args[0] == "--help")
+        return std::fputs(kUsage, stdout) < 0 || std::fputs(morvane::tool::kExchangeUsage, stdout) < 0 ||
+                       std::fflush(stdout) != 0
+                   ? 1
+                   : 0;
     if (args.size() == 1 && args[0] == "--version")
         return std::printf("morvane %s\n", morvane::config::kVersion) < 0 ? 1 : 0;
     if (args.size() == 3 && args[0] == "copy") {
