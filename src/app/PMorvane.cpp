@@ -7,11 +7,13 @@
 #include "runtime/DecimalSeparator.h"
 #include "store/StudyStore.h"
 #include "widgets/QtSeams.h"
+#include "widgets/QtTranslation.h"
 
 int main(int argc, char* argv[]) {
     // The program takes no command line: what Qt does not take is ignored.
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("PMorvane"));
+    morvane::widgets::InstallJapaneseQtTranslation(application);
     // Read once; the core takes it as a setting and never looks at the C locale.
     const char decimalSeparator = morvane::DecimalSeparatorFromLocale();
 
