@@ -38,6 +38,7 @@ bool PrintProgressDialog::Continue(std::int64_t lines, std::int64_t totalLines, 
     if (sinceUpdate_.elapsed() >= kUpdateMs) {
         Update(lines, totalLines, page);
         sinceUpdate_.restart();
+        if (dialog_ && dialog_->wasCanceled()) stopped_ = true;
     }
     return !stopped_;
 }
