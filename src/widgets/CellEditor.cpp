@@ -117,10 +117,13 @@ void CellEditor::keyPressEvent(QKeyEvent* event) {
 void CellEditor::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    // The menu's paste is the same paste as the key's.
-    if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
-        disconnect(paste, &QAction::triggered, nullptr, nullptr);
-        connect(paste, &QAction::triggered, this, &CellEditor::PasteClipboard);
+    // The menu's paste is the same paste as the key's. The menu's action is
+    // known by its connection to QLineEdit::paste, which Qt makes by name in
+    // some versions and by function pointer in others.
+    for (QAction* action : menu->actions()) {
+        const bool byPointer = disconnect(action, &QAction::triggered, this, &QLineEdit::paste);
+        const bool byName = !byPointer && disconnect(action, SIGNAL(triggered()), this, SLOT(paste()));
+        if (byPointer || byName) connect(action, &QAction::triggered, this, &CellEditor::PasteClipboard);
     }
     menu->popup(event->globalPos());
 }

@@ -3,9 +3,11 @@
 
 #include <QAbstractItemModelTester>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -417,6 +419,22 @@ private slots:
         QVERIFY(drop.isAccepted());
         QCOMPARE(w.grid->Cells().Cell(1, 1), std::string("x"));
         QCOMPARE(w.grid->Cells().Cell(1, 2), std::string("y"));
+        QCOMPARE(leftOut.count(), 1);
+        // The context menu's paste is the same paste.
+        w.grid->SelectCell(3, 1);
+        clipboard->setText(QStringLiteral("m\r\nn"));
+        const QPoint inside(2, 2);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, inside,
+                                    CellEditor(w.grid)->mapToGlobal(inside));
+        QApplication::sendEvent(CellEditor(w.grid), &menuEvent);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu != nullptr);
+        const QString pasteKeys = QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
+        for (QAction* action : menu->actions())
+            if (action->text().endsWith(QLatin1Char('\t') + pasteKeys)) action->trigger();
+        menu->close();
+        QCOMPARE(w.grid->Cells().Cell(3, 1), std::string("m"));
+        QCOMPARE(w.grid->Cells().Cell(3, 2), std::string("n"));
         QCOMPARE(leftOut.count(), 1);
         for (int c = 0; c < 4; ++c)
             for (int r = 0; r < 4; ++r)
