@@ -63,7 +63,7 @@ void Read(benchmark::State& state) {
         auto store = std::make_unique<StudyStore>();
         LoadStudyFile(*store, study.path);
         SizeCellValue(*store);  // the data window sizes the values with the texts
-        benchmark::DoNotOptimize(store->CellText.Data());
+        benchmark::DoNotOptimize(store->CellText.Extent0());
         state.PauseTiming();
         store.reset();
         state.ResumeTiming();

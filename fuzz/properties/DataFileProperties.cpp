@@ -99,7 +99,7 @@ void RequireStoreMatches(const StudyStore& store, const ModelStudy& model) {
     for (std::int32_t a = 1; a <= model.na; ++a)
         for (std::int32_t b = 1; b <= model.nb; ++b)
             for (std::int32_t s = 1; s <= model.n; ++s) {
-                const std::string& text = store.CellText(s, a, b);
+                const std::string_view text = store.CellText(s, a, b);
                 const std::string& expected = model.Score(s, a, b);
                 if (text != expected)
                     throw Violation("score [" + std::to_string(s) + "][" + std::to_string(a) + "][" +

@@ -1,5 +1,7 @@
 #include "analysis/CalculateCommand.h"
 
+#include <cassert>
+
 #include "analysis/ParseScores.h"
 #include "analysis/ResultsReport.h"
 #include "analysis/SumsOfSquares.h"
@@ -8,21 +10,17 @@
 namespace morvane {
 namespace {
 
-// CellValue has the extents of the counts once the data window has sized it;
-// a store in any other state is sized here, so that parsing never writes
-// outside the array.
+// The data window sizes CellValue when it opens; a window whose opening ran
+// out of memory left it unsized, and it gets its extents here.
 void EnsureCellValueSized(StudyStore& store) {
-    const ScoreArray<Extended>& values = store.CellValue;
-    if (values.Extent0() != std::int64_t{store.SubjectCount} + 1 ||
-        values.Extent1() != std::int64_t{store.LevelCountA} + 1 ||
-        values.Extent2() != std::int64_t{store.LevelCountB} + 1)
-        SizeCellValue(store);
+    if (!HasItsExtents(store, StudyArrays::Values)) SizeStudy(store, StudyArrays::Values);
 }
 
 }  // namespace
 
 CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
                                   const std::function<std::optional<std::string>()>& chooseResultsFile) {
+    assert(HasItsExtents(store, StudyArrays::Names | StudyArrays::Texts));
     EnsureCellValueSized(store);
     ParseAllScores(store, decimalSeparator);
 
@@ -33,7 +31,7 @@ CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
     // the error reported, since it came first.
     WriteTextFile(*path, [&](TextWriter& file) {
         const SumsOfSquares sums = ComputeSumsOfSquares(store);
-        SizeColumnTotals(store);
+        SizeStudy(store, StudyArrays::Totals);
         WriteResultsReport(file, store, sums, decimalSeparator);
     });
     return CalculationOutcome::Written;

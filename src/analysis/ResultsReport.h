@@ -13,7 +13,8 @@ namespace morvane {
 
 // Writes the whole report into `file`. The score tables print the score texts
 // as stored and fill ColumnTotals (sized to nb + 1 beforehand) with the values
-// of the texts, table by table, for the means. Every line is formed whole
+// of the texts, table by table, for the means: those in CellValue, which the
+// calculate command has parsed from the texts just before. Every line is formed whole
 // before its first byte is written, so a line whose arithmetic fails (a mean
 // square with zero degrees of freedom, an F ratio over a zero error term) is
 // not written at all: the error propagates with the lines before it written.

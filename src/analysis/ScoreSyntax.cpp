@@ -19,15 +19,9 @@ constexpr int kExponentLimit = 5000;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The parts of a well-formed score text.
-struct ScoreParts {
-    bool negative = false;
-    std::string_view integerDigits;
-    std::string_view fractionDigits;
-    int exponent = 0;  // below kExponentLimit in magnitude
-};
+}  // namespace
 
-std::optional<ScoreParts> Scan(std::string_view text, char separator) {
+std::optional<ScoreParts> ScanScore(std::string_view text, char separator) {
     ScoreParts parts;
     std::size_t i = 0, n = text.size();
     while (i < n && text[i] == ' ') ++i;
@@ -57,6 +51,8 @@ std::optional<ScoreParts> Scan(std::string_view text, char separator) {
     if (i != n) return std::nullopt;
     return parts;
 }
+
+namespace {
 
 // 10^k for 0 <= k <= 27, each exact in the extended format.
 Extended ExactPowerOfTen(int k) {
@@ -106,12 +102,20 @@ std::optional<Extended> SlowValue(const ScoreParts& parts) {
 }  // namespace
 
 std::optional<Extended> ParseScore(std::string_view text, char decimalSeparator) {
-    auto parts = Scan(text, decimalSeparator);
+    auto parts = ScanScore(text, decimalSeparator);
     if (!parts) return std::nullopt;
     auto value = FastValue(*parts);
     if (!value) value = SlowValue(*parts);
     if (!value) return std::nullopt;
     return parts->negative ? -*value : *value;
+}
+
+bool IsScore(std::string_view text, char decimalSeparator) {
+    auto parts = ScanScore(text, decimalSeparator);
+    if (!parts) return false;
+    // Below 10^4900 in magnitude the value is finite (a tiny one is a denormal or zero).
+    if (static_cast<std::int64_t>(parts->integerDigits.size()) + parts->exponent < 4900) return true;
+    return ParseScore(text, decimalSeparator).has_value();
 }
 
 Extended ScoreValue(std::string_view text, char decimalSeparator) {

@@ -1,7 +1,12 @@
 // PMorvane: the windows of the two-way within-subjects analysis of variance.
 
 #include <QApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
 
+#include "MorvaneConfig.h"
+#include "app/CommandLine.h"
 #include "app/Program.h"
 #include "print/DefaultPrinterListing.h"
 #include "runtime/DecimalSeparator.h"
@@ -9,11 +14,43 @@
 #include "widgets/QtSeams.h"
 #include "widgets/QtTranslation.h"
 
+namespace {
+
+// Answers --help and --version; returns the exit status, or -1 to run.
+int Answer(const morvane::CommandLine& line) {
+    using Action = morvane::CommandLine::Action;
+    switch (line.action) {
+        case Action::Help:
+            return std::fputs(morvane::kPMorvaneUsage, stdout) < 0 ? 1 : 0;
+        case Action::Version:
+            return std::printf("PMorvane %s\n", morvane::config::kVersion) < 0 ? 1 : 0;
+        case Action::Usage:
+            std::fputs(morvane::kPMorvaneUsage, stderr);
+            return 2;
+        case Action::Run:
+            break;
+    }
+    return -1;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
-    // The program takes no command line: what Qt does not take is ignored.
+    // Asked alone, --help and --version need no display: answered before Qt starts.
+    if (const morvane::CommandLine asked = morvane::ParseCommandLine({argv + 1, argv + argc});
+        asked.action == morvane::CommandLine::Action::Help ||
+        asked.action == morvane::CommandLine::Action::Version)
+        return Answer(asked);
+
+    // Qt takes its own options (-platform and the like) out of argv.
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("PMorvane"));
+    const morvane::CommandLine line = morvane::ParseCommandLine({argv + 1, argv + argc});
+    if (const int status = Answer(line); status >= 0) return status;
+
+    // The windows speak Japanese, and so do Qt's own dialogs and buttons.
     morvane::widgets::InstallJapaneseQtTranslation(application);
+
     // Read once; the core takes it as a setting and never looks at the C locale.
     const char decimalSeparator = morvane::DecimalSeparatorFromLocale();
 
@@ -26,5 +63,5 @@ int main(int argc, char* argv[]) {
     morvane::DefaultPrinterListing printer;
     seams.printer = &printer;
 
-    return morvane::RunPMorvane(application, morvane::TheStudy(), seams, decimalSeparator);
+    return morvane::RunPMorvane(application, morvane::TheStudy(), seams, decimalSeparator, line.study);
 }

@@ -67,7 +67,7 @@ void TCalcForm::WriteBack(std::int32_t level) {
 void TCalcForm::FormCreate() {
     Run([this] {
         StudyStore& study = store_;
-        SizeCellValue(study);
+        SizeStudy(study, StudyArrays::Values);
 
         // One row of tabs in the tab style is what TabStrip is; the design-time
         // tab takes the first level's name and the other levels follow.
@@ -110,7 +110,9 @@ void TCalcForm::SaveButtonClick() {
         SaveDialog1.fileName = *chosen;
         // The file is created first, so a name that cannot be created leaves
         // the store as it was.
-        WriteDataFile(store_, qttext::FilePath(*chosen), [this] { WriteBack(SelectedLevel()); });
+        WriteDataFile(store_, qttext::FilePath(*chosen), [this](StudyStore& study) {
+            WriteBackGrid(study, SelectedLevel(), ui_->StringGrid1->Cells());
+        });
     });
 }
 

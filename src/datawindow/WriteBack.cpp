@@ -18,12 +18,14 @@ struct Extent {
     std::int32_t levelsB = 0;
 };
 
+// A released store shares nothing; a grid whose sizing ran out of memory may
+// be smaller than the study.
 Extent Shared(const StudyStore& store, std::int32_t level, const widgets::StringGridModel& grid) {
-    if (level < 1 || level >= store.CellText.Extent1()) return {};
-    const std::int64_t subjects = std::min<std::int64_t>(
-        {std::int64_t{store.SubjectCount}, store.CellText.Extent0() - 1, std::int64_t{grid.RowCount()} - 1});
-    const std::int64_t levelsB = std::min<std::int64_t>(
-        {std::int64_t{store.LevelCountB}, store.CellText.Extent2() - 1, std::int64_t{grid.ColCount()} - 1});
+    if (level < 1 || level > store.LevelCountA || !HasItsExtents(store, StudyArrays::Texts)) return {};
+    const std::int64_t subjects =
+        std::min<std::int64_t>(std::int64_t{store.SubjectCount}, std::int64_t{grid.RowCount()} - 1);
+    const std::int64_t levelsB =
+        std::min<std::int64_t>(std::int64_t{store.LevelCountB}, std::int64_t{grid.ColCount()} - 1);
     return {static_cast<std::int32_t>(std::max<std::int64_t>(subjects, 0)),
             static_cast<std::int32_t>(std::max<std::int64_t>(levelsB, 0))};
 }

@@ -1,6 +1,8 @@
 #include "designwindow/UMorvane.h"
 
 #include <QCloseEvent>
+#include <QFile>
+#include <exception>
 
 #include "datawindow/UMorvaneCalc.h"
 #include "designwindow/LevelGrid.h"
@@ -75,6 +77,24 @@ void TForm1::ReadButtonClick() {
         LoadStudyFile(store_, qttext::FilePath(*chosen));
         HandOver();
     });
+}
+
+void TForm1::OpenStudy(const std::string& path) {
+    OpenDialog1.fileName = QFile::decodeName(path.c_str());
+    // The failure waits until this window is shown, so that its message box
+    // stands over it as after a failed Load.
+    std::exception_ptr failure;
+    try {
+        LoadStudyFile(store_, path);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure) {
+        Run([this] { HandOver(); });
+        return;
+    }
+    show();
+    Run([&failure] { std::rethrow_exception(failure); });
 }
 
 void TForm1::ExitButtonClick() {

@@ -4,6 +4,7 @@
 // and Load reads one from a data file, and either hands over to the data window.
 
 #include <memory>
+#include <string>
 
 #include "store/StudyStore.h"
 #include "widgets/DialogState.h"
@@ -32,6 +33,13 @@ public:
     void DelBButtonClick();
     void GOButtonClick();
     void ReadButtonClick();
+
+    // Loads the study in `path` as ReadButtonClick does after its dialog, the
+    // name given instead of chosen (the program's command line): a study that
+    // loads hands over to the data window, and this window is never shown; one
+    // that fails shows this window, then the failure's message. The Load
+    // dialog offers `path` from then on.
+    void OpenStudy(const std::string& path);
 
     widgets::DialogState OpenDialog1;
 

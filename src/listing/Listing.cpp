@@ -16,15 +16,9 @@
 namespace morvane {
 namespace {
 
-// Every element the listing reads must exist, whatever the counts say.
+// A released study has nothing to list.
 void CheckExtents(const StudyStore& store) {
-    const std::int64_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
-    if (na < 1) return;  // nothing but the title is written
-    bool fits = std::ssize(store.LevelNamesA) > na && (nb < 1 || std::ssize(store.LevelNamesB) > nb);
-    if (n >= 1 && nb >= 1)
-        fits = fits && store.CellText.Extent0() > n && store.CellText.Extent1() > na &&
-               store.CellText.Extent2() > nb;
-    if (!fits) throw RangeError();
+    if (!HasItsExtents(store, StudyArrays::Names | StudyArrays::Texts)) throw RangeError();
 }
 
 // Collects the lines in memory.

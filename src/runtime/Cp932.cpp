@@ -26,9 +26,10 @@ public:
     Converter& operator=(const Converter&) = delete;
 
     // Converts `in`; an input sequence that cannot be converted is replaced by
-    // `replacement` and skipped by `skip(rest)` bytes.
+    // `replacement` and skipped by `skip(rest)` bytes, or, when `skip` gives 0,
+    // ends the conversion with nothing.
     template <typename Skip>
-    std::string Convert(std::string_view in, std::string_view replacement, Skip skip) {
+    std::optional<std::string> Convert(std::string_view in, std::string_view replacement, Skip skip) {
         iconv(handle_, nullptr, nullptr, nullptr, nullptr);
         std::string out;
         out.reserve(in.size() * 2);
@@ -44,6 +45,10 @@ public:
             if (errno == E2BIG) continue;
             // EILSEQ or EINVAL: an unconvertible or incomplete sequence.
             size_t n = std::min(inLeft, skip(std::string_view(inPtr, inLeft)));
+            if (n == 0) {
+                iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+                return std::nullopt;
+            }
             out.append(replacement);
             inPtr += n;
             inLeft -= n;
@@ -65,18 +70,40 @@ size_t Utf8SequenceLength(std::string_view rest) {
     return i;
 }
 
+Converter& ToCp932() {
+    thread_local Converter converter("CP932", "UTF-8");
+    return converter;
+}
+
+Converter& FromCp932() {
+    thread_local Converter converter("UTF-8", "CP932");
+    return converter;
+}
+
+size_t Stop(std::string_view) {
+    return 0;
+}
+
 }  // namespace
 
 std::string Cp932FromUtf8(std::string_view utf8) {
     if (IsAscii(utf8)) return std::string(utf8);
-    thread_local Converter converter("CP932", "UTF-8");
-    return converter.Convert(utf8, "?", Utf8SequenceLength);
+    return *ToCp932().Convert(utf8, "?", Utf8SequenceLength);
 }
 
 std::string Utf8FromCp932(std::string_view cp932) {
     if (IsAscii(cp932)) return std::string(cp932);
-    thread_local Converter converter("UTF-8", "CP932");
-    return converter.Convert(cp932, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; });
+    return *FromCp932().Convert(cp932, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; });
+}
+
+std::optional<std::string> Cp932FromUtf8Exact(std::string_view utf8) {
+    if (IsAscii(utf8)) return std::string(utf8);
+    return ToCp932().Convert(utf8, {}, Stop);
+}
+
+std::optional<std::string> Utf8FromCp932Exact(std::string_view cp932) {
+    if (IsAscii(cp932)) return std::string(cp932);
+    return FromCp932().Convert(cp932, {}, Stop);
 }
 
 }  // namespace morvane

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -104,24 +105,36 @@ std::int32_t TextReader::ReadCount() {
 
 void TextReader::ReadLine(std::string& line) {
     line.clear();
+    AppendLine(line);
+}
+
+void TextReader::AppendLine(std::string& bytes) {
+    const std::size_t first = bytes.size();
     for (;;) {
         if (pos_ == end_ && !Fill()) break;
         const char* start = buffer_.data() + pos_;
-        std::size_t available = end_ - pos_;
-        const void* lf = std::memchr(start, '\n', available);
-        std::size_t take = lf != nullptr
-                               ? static_cast<std::size_t>(static_cast<const char*>(lf) - start)
-                               : available;
-        line.append(start, take);
+        const char* stop = buffer_.data() + end_;
+        // Most lines are short: their end is found by hand, a long one's by memchr.
+        const char* lf = start;
+        while (lf != stop && lf - start < 16 && *lf != '\n') ++lf;
+        if (lf != stop && *lf != '\n') {
+            lf = static_cast<const char*>(std::memchr(lf, '\n', static_cast<std::size_t>(stop - lf)));
+            if (lf == nullptr) lf = stop;
+        }
+        const auto take = static_cast<std::size_t>(lf - start);
+        bytes.append(start, take);
         pos_ += take;
-        if (lf != nullptr) {
+        if (lf != stop) {
             ++pos_;
             break;
         }
     }
     ThrowIfFailed();
     // A CR before the LF belongs to the line end; any other CR is dropped too.
-    if (line.find('\r') != std::string::npos) std::erase(line, '\r');
+    if (bytes.size() > first && bytes.back() == '\r') bytes.pop_back();
+    const auto from = bytes.begin() + static_cast<std::ptrdiff_t>(first);
+    if (std::find(from, bytes.end(), '\r') != bytes.end())
+        bytes.erase(std::remove(from, bytes.end(), '\r'), bytes.end());
 }
 
 void TextReader::Close() {

@@ -28,13 +28,15 @@ public:
     // Reads a text line into `line`: every byte up to the next LF, with every CR
     // dropped. The end of the file ends the line too (nothing read: empty).
     void ReadLine(std::string& line);
+    // ReadLine, the line appended to `bytes`.
+    void AppendLine(std::string& bytes);
 
     // Closes the file; throws InOutError when closing fails.
     void Close();
 
 private:
-    bool Fill();       // false at the end of the file or after a failed read
-    int Peek();        // the next byte, or -1
+    bool Fill();  // false at the end of the file or after a failed read
+    int Peek();   // the next byte, or -1
     void SkipLine();
     void ThrowIfFailed();
 

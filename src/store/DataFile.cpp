@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string_view>
 
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
@@ -34,21 +35,25 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
         throw StudyError(messages::TooFewLevels());
 
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
-    SizeNames(store.LevelNamesA, std::int64_t{na} + 1);
-    SizeNames(store.LevelNamesB, std::int64_t{nb} + 1);
-    SizeCellText(store);
+    SizeStudy(store, StudyArrays::Names | StudyArrays::Texts);
 
     for (std::int32_t a = 1; a <= na; ++a) file.ReadLine(store.LevelNamesA[static_cast<std::size_t>(a)]);
     for (std::int32_t b = 1; b <= nb; ++b) file.ReadLine(store.LevelNamesB[static_cast<std::size_t>(b)]);
-    for (std::int32_t a = 1; a <= na; ++a)
-        for (std::int32_t b = 1; b <= nb; ++b)
-            for (std::int32_t s = 1; s <= n; ++s) file.ReadLine(store.CellText(s, a, b));
+    {
+        // The score lines come in the order the texts are held in: A, B, subject.
+        CellTextArray::Filler texts(store.CellText);
+        const std::int64_t cells = n > 0 && na > 0 && nb > 0 ? std::int64_t{n} * na * nb : 0;
+        for (std::int64_t k = 0; k < cells; ++k) {
+            file.AppendLine(texts.Bytes());
+            texts.EndText();
+        }
+    }
     file.Close();
 }
 
 // A text with a CR or LF would not read back as it was written: an LF ends its
 // line early and shifts every later item by one, and a lone CR is dropped.
-bool HoldsLineEnd(const std::string& text) {
+bool HoldsLineEnd(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
 }
 
@@ -66,9 +71,11 @@ void RefuseLineEnds(const StudyStore& store) {
                 if (HoldsLineEnd(store.CellText(s, a, b))) throw LineEndInTextError();
 }
 
-void WriteStudy(const StudyStore& store, TextWriter& file, const std::function<void()>& afterCreate) {
-    if (afterCreate) {
-        afterCreate();
+// `study` is null when nothing is written back, so that a constant store is
+// written without casting its constness away.
+void WriteStudy(const StudyStore& store, StudyStore* study, TextWriter& file, const WriteBack& writeBack) {
+    if (study != nullptr && writeBack) {
+        writeBack(*study);
         // The write-back may have brought texts of its own; none is written unless all can be.
         RefuseLineEnds(store);
     }
@@ -86,12 +93,20 @@ void WriteStudy(const StudyStore& store, TextWriter& file, const std::function<v
 
 }  // namespace
 
-void WriteDataFile(const StudyStore& store, const std::string& path,
-                   const std::function<void()>& afterCreate) {
+// Before the file is created, so that a refused study destroys nothing; on a
+// later error the file is closed with what was written, and a failure to write
+// that out is the error reported, since it came first.
+void WriteDataFile(StudyStore& store, const std::string& path, const WriteBack& writeBack) {
     WithOutOfMemoryError([&] {
-        // Before the file is created, so that a refused study destroys nothing.
         RefuseLineEnds(store);
-        WriteTextFile(path, [&](TextWriter& file) { WriteStudy(store, file, afterCreate); });
+        WriteTextFile(path, [&](TextWriter& file) { WriteStudy(store, &store, file, writeBack); });
+    });
+}
+
+void WriteDataFile(const StudyStore& store, const std::string& path) {
+    WithOutOfMemoryError([&] {
+        RefuseLineEnds(store);
+        WriteTextFile(path, [&](TextWriter& file) { WriteStudy(store, nullptr, file, {}); });
     });
 }
 

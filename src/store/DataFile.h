@@ -10,18 +10,23 @@
 
 namespace morvane {
 
-// Creates (or empties) the file at `path`, then runs `afterCreate` (the Save
-// command's write-back of the shown grid), then writes the study and closes the
-// file. Throws InOutError; a file that cannot be created leaves the store as it
-// was, since `afterCreate` has not run. Any allocation that fails, here and in
-// the readers below, gives OutOfMemoryError.
+// A change made to the study between the creation of the file and its first
+// line: the Save command's write-back of the shown grid.
+using WriteBack = std::function<void(StudyStore&)>;
+
+// Creates (or empties) the file at `path`, then runs `writeBack` on the store,
+// then writes the study and closes the file. Throws InOutError; a file that
+// cannot be created leaves the store as it was, since `writeBack` has not run.
+// Any allocation that fails, here and in the readers below, gives
+// OutOfMemoryError.
 // A text holding a CR or LF cannot be written as one line: such a study is
 // refused with LineEndInTextError before the file is created (nothing touched,
-// `afterCreate` not run), or, when the write-back brought the text, after it
-// and before the first line, leaving the file empty, which Load refuses,
-// rather than written with shifted lines, which would load as another study.
-void WriteDataFile(const StudyStore& store, const std::string& path,
-                   const std::function<void()>& afterCreate = {});
+// `writeBack` not run), or, when the write-back brought the text, after it and
+// before the first line, leaving the file empty, which Load refuses, rather
+// than written with shifted lines, which would load as another study.
+void WriteDataFile(StudyStore& store, const std::string& path, const WriteBack& writeBack);
+// The same without a change: the study written as it is.
+void WriteDataFile(const StudyStore& store, const std::string& path);
 
 // Fills the store's counts, level names and score texts from the file at `path`
 // (CellValue and the tab level are not touched). Throws InOutError, or the

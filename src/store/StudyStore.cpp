@@ -1,5 +1,7 @@
 #include "store/StudyStore.h"
 
+#include <cstring>
+#include <iterator>
 #include <new>
 
 #include "runtime/Errors.h"
@@ -8,17 +10,6 @@
 #include "runtime/Messages.h"
 
 namespace morvane {
-namespace {
-
-std::uint64_t ElementCount(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
-    std::uint64_t count = 0;
-    if (__builtin_mul_overflow(static_cast<std::uint64_t>(n0), static_cast<std::uint64_t>(n1), &count) ||
-        __builtin_mul_overflow(count, static_cast<std::uint64_t>(n2), &count))
-        throw OutOfMemoryError();
-    return count;
-}
-
-}  // namespace
 
 template <typename T>
 void ScoreArray<T>::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
@@ -26,11 +17,9 @@ void ScoreArray<T>::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
     std::uint64_t count = ElementCount(n0, n1, n2);
     Release();
     EnsureAffordable(count, sizeof(T));
-    try {
-        data_.resize(static_cast<std::size_t>(count));
-    } catch (const std::bad_alloc&) {
-        Release();
-        throw OutOfMemoryError();
+    if (count > 0) {
+        data_.reset(static_cast<T*>(std::calloc(static_cast<std::size_t>(count), sizeof(T))));
+        if (data_ == nullptr) throw OutOfMemoryError();
     }
     n0_ = n0;
     n1_ = n1;
@@ -38,12 +27,26 @@ void ScoreArray<T>::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
 }
 
 template <typename T>
+ScoreArray<T>::ScoreArray(const ScoreArray& other) {
+    *this = other;
+}
+
+template <typename T>
+ScoreArray<T>& ScoreArray<T>::operator=(const ScoreArray& other) {
+    if (this == &other) return *this;
+    Resize(other.n0_, other.n1_, other.n2_);
+    if (other.data_ != nullptr)
+        std::memcpy(data_.get(), other.data_.get(),
+                    static_cast<std::size_t>(ElementCount(n0_, n1_, n2_)) * sizeof(T));
+    return *this;
+}
+
+template <typename T>
 void ScoreArray<T>::Release() {
-    std::vector<T>().swap(data_);
+    data_.reset();
     n0_ = n1_ = n2_ = 0;
 }
 
-template class ScoreArray<std::string>;
 template class ScoreArray<Extended>;
 
 StudyStore& TheStudy() {
@@ -63,25 +66,70 @@ void SizeNames(NameArray& names, std::int64_t extent) {
     }
 }
 
-void SizeCellText(StudyStore& store) {
-    store.CellText.Resize(std::int64_t{store.SubjectCount} + 1, std::int64_t{store.LevelCountA} + 1,
-                          std::int64_t{store.LevelCountB} + 1);
+namespace {
+
+bool Has(StudyArrays set, StudyArrays member) {
+    return (static_cast<unsigned>(set) & static_cast<unsigned>(member)) != 0;
 }
 
-void SizeCellValue(StudyStore& store) {
-    store.CellValue.Resize(std::int64_t{store.SubjectCount} + 1, std::int64_t{store.LevelCountA} + 1,
-                           std::int64_t{store.LevelCountB} + 1);
+// An extent of count + 1, in 64 bits so that no count wraps it around.
+std::int64_t ExtentOf(std::int32_t count) {
+    return std::int64_t{count} + 1;
 }
 
-void SizeColumnTotals(StudyStore& store) {
-    std::int64_t extent = std::int64_t{store.LevelCountB} + 1;
+void SizeTotals(std::vector<Extended>& totals, std::int64_t extent) {
     if (extent < 0) throw RangeError();
     EnsureAffordable(static_cast<std::uint64_t>(extent), sizeof(Extended));
     try {
-        store.ColumnTotals.assign(static_cast<std::size_t>(extent), 0.0L);
+        totals.assign(static_cast<std::size_t>(extent), 0.0L);
     } catch (const std::bad_alloc&) {
         throw OutOfMemoryError();
     }
+}
+
+template <typename Array>
+bool HasExtents(const Array& array, std::int64_t n0, std::int64_t n1, std::int64_t n2) {
+    return array.Extent0() == n0 && array.Extent1() == n1 && array.Extent2() == n2;
+}
+
+}  // namespace
+
+void SizeStudy(StudyStore& store, StudyArrays arrays) {
+    const std::int64_t n = ExtentOf(store.SubjectCount), na = ExtentOf(store.LevelCountA),
+                       nb = ExtentOf(store.LevelCountB);
+    if (Has(arrays, StudyArrays::Names)) {
+        SizeNames(store.LevelNamesA, na);
+        SizeNames(store.LevelNamesB, nb);
+    }
+    if (Has(arrays, StudyArrays::Texts)) store.CellText.Resize(n, na, nb);
+    if (Has(arrays, StudyArrays::Values)) store.CellValue.Resize(n, na, nb);
+    if (Has(arrays, StudyArrays::Totals)) SizeTotals(store.ColumnTotals, nb);
+}
+
+bool HasItsExtents(const StudyStore& store, StudyArrays arrays) {
+    const std::int64_t n = ExtentOf(store.SubjectCount), na = ExtentOf(store.LevelCountA),
+                       nb = ExtentOf(store.LevelCountB);
+    // A negative extent is never sized; such a count has no arrays to match.
+    if (n < 0 || na < 0 || nb < 0) return false;
+    if (Has(arrays, StudyArrays::Names) &&
+        (std::ssize(store.LevelNamesA) != na || std::ssize(store.LevelNamesB) != nb))
+        return false;
+    if (Has(arrays, StudyArrays::Texts) && !HasExtents(store.CellText, n, na, nb)) return false;
+    if (Has(arrays, StudyArrays::Values) && !HasExtents(store.CellValue, n, na, nb)) return false;
+    if (Has(arrays, StudyArrays::Totals) && std::ssize(store.ColumnTotals) != nb) return false;
+    return true;
+}
+
+void SizeCellText(StudyStore& store) {
+    SizeStudy(store, StudyArrays::Texts);
+}
+
+void SizeCellValue(StudyStore& store) {
+    SizeStudy(store, StudyArrays::Values);
+}
+
+void SizeColumnTotals(StudyStore& store) {
+    SizeStudy(store, StudyArrays::Totals);
 }
 
 void StartNewStudy(StudyStore& store, const std::vector<std::string>& namesA,
@@ -91,14 +139,13 @@ void StartNewStudy(StudyStore& store, const std::vector<std::string>& namesA,
     auto subjects = ConvertInteger(subjectText);
     if (!subjects) throw ConvertError(messages::NotAnInteger(subjectText));
     store.SubjectCount = *subjects;
-    SizeNames(store.LevelNamesA, std::int64_t{store.LevelCountA} + 1);
-    SizeNames(store.LevelNamesB, std::int64_t{store.LevelCountB} + 1);
+    SizeStudy(store, StudyArrays::Names);
     for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
         store.LevelNamesA[static_cast<std::size_t>(a)] = namesA[static_cast<std::size_t>(a - 1)];
     for (std::int32_t b = 1; b <= store.LevelCountB; ++b)
         store.LevelNamesB[static_cast<std::size_t>(b)] = namesB[static_cast<std::size_t>(b - 1)];
-    // Resizing gives every score text the empty string.
-    SizeCellText(store);
+    // Sizing gives every score text the empty string.
+    SizeStudy(store, StudyArrays::Texts);
 }
 
 void ReleaseStudy(StudyStore& store) {

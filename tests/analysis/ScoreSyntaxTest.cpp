@@ -32,11 +32,28 @@ TEST(ScoreSyntax, AcceptsExactlyTheScoreForm) {
     for (const auto& c : cases) {
         auto value = ParseScore(c.text, '.');
         EXPECT_EQ(value.has_value(), c.value.has_value()) << "text: '" << c.text << "'";
+        EXPECT_EQ(IsScore(c.text, '.'), c.value.has_value()) << "text: '" << c.text << "'";
         if (value && c.value) {
             EXPECT_EQ(*value, *c.value) << "text: '" << c.text << "'";
         }
     }
     EXPECT_TRUE(std::signbit(*ParseScore("-0", '.')));
+}
+
+TEST(ScoreSyntax, IsScoreAgreesWithParseScoreNearTheEndsOfTheRange) {
+    // Long runs of digits and exponents near the limits, where only the value tells.
+    const std::string digits[] = {"1", "9", "0", "00000000001", std::string(30, '9'), std::string(4899, '1'),
+                                  std::string(4933, '1'), "0." + std::string(40, '0') + "1"};
+    int scores = 0;
+    for (const std::string& mantissa : digits)
+        for (int exponent : {-4999, -4960, -4951, -32, 0, 27, 4000, 4890, 4899, 4900, 4931, 4932, 4933, 4999})
+            for (const char* sign : {"", "-"}) {
+                const std::string text = sign + mantissa + "e" + std::to_string(exponent);
+                EXPECT_EQ(IsScore(text, '.'), ParseScore(text, '.').has_value()) << text;
+                scores += IsScore(text, '.');
+            }
+    EXPECT_GT(scores, 100);
+    EXPECT_LT(scores, 8 * 14 * 2);
 }
 
 TEST(ScoreSyntax, DecimalSeparatorComesFromTheSetting) {

@@ -79,7 +79,7 @@ std::string Summary(const StudyStore& store) {
     if (store.LevelNamesA.size() > 1) summary += " A1 '" + store.LevelNamesA[1].substr(0, 8) + "'";
     if (!store.CellText.Empty() && store.CellText.Extent0() > 1 && store.CellText.Extent1() > 1 &&
         store.CellText.Extent2() > 1)
-        summary += " cell '" + store.CellText(1, 1, 1) + "'";
+        summary += " cell '" + std::string(store.CellText(1, 1, 1)) + "'";
     return summary;
 }
 
@@ -123,9 +123,9 @@ TEST(Faults, WritesThatCannotStartLeaveTheStoreAndReportTheirError) {
         const std::string before = Summary(store);
         bool wroteBack = false;
         std::string outcome = Outcome([&] {
-            WriteDataFile(store, row.path, [&] {
+            WriteDataFile(store, row.path, [&](StudyStore& study) {
                 wroteBack = true;
-                store.CellText(1, 1, 1) = "99";
+                study.CellText(1, 1, 1) = "99";
             });
         });
         EXPECT_EQ(outcome, row.message) << row.path;
@@ -181,7 +181,10 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
         fs::remove(fit);
 
         bool wroteBack = false;
-        outcome = Outcome([&] { WriteDataFile(StudyOfSize(8193), over, [&] { wroteBack = true; }); });
+        outcome = Outcome([&] {
+            StudyStore study = StudyOfSize(8193);
+            WriteDataFile(study, over, [&](StudyStore&) { wroteBack = true; });
+        });
         report += "8193 bytes: " + outcome +
                   (wroteBack ? " after the write-back, " : " before the write-back, ") +
                   Written(over, FileOfSize(8193)) + "\n";
@@ -208,7 +211,10 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
         if (mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=8k") != 0)
             return report + "remount read-only refused";
         wroteBack = false;
-        outcome = Outcome([&] { WriteDataFile(PrePostStudy(), over, [&] { wroteBack = true; }); });
+        outcome = Outcome([&] {
+            StudyStore study = PrePostStudy();
+            WriteDataFile(study, over, [&](StudyStore&) { wroteBack = true; });
+        });
         report += "read-only: " + outcome +
                   (wroteBack ? " after the write-back, " : " before the write-back, ") + Written(over, "") +
                   "\n";
@@ -268,14 +274,15 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
     const std::string huge = dir.File("huge.dat"), tight = dir.File("tight.dat"), line = dir.File("line.dat");
     const std::string out = dir.File("out.dat");
     WriteBytes(huge, "100000000\r\n2\r\n2\r\n");
-    // 60 MB of level names fit; the 240 MB of score texts then pass the budget of
-    // 256 MB but not the address space that is left.
-    WriteBytes(tight, "1\r\n1874999\r\n1\r\n");
+    // 60 MB of level names fit; the 300 MB of offsets of 75 million score texts
+    // then do not fit the address space that is left (the tool's budget of
+    // 256 MB refuses them at once).
+    WriteBytes(tight, "1\r\n1874999\r\n40\r\n");
     WriteBytes(line, "1\r\n1\r\n1\r\n" + std::string(48 << 20, 'n') + "\r\nb\r\n7\r\n");
-    // 150 MB of names and texts fit under 192 MB; the 60 MB of score values the
-    // report then sizes do not.
+    // 100 MB of names (and no score texts) fit under 192 MB; the 100 MB of score
+    // values the report then sizes do not.
     const std::string values = dir.File("values.dat");
-    WriteBytes(values, "1\r\n937499\r\n1\r\n");
+    WriteBytes(values, "0\r\n3099999\r\n1\r\n");
     const struct {
         std::vector<std::string> args;
         rlim_t limit;
@@ -307,7 +314,7 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
     EXPECT_EQ(
         child.out,
         "メモリが足りません: 100000000/2/2 names 3+3 cells 0x0x0 A1 ''\n"
-        "メモリが足りません: 1/1874999/1 names 1875000+2 cells 0x0x0 A1 ''\n"
+        "メモリが足りません: 1/1874999/40 names 1875000+41 cells 0x0x0 A1 ''\n"
         "メモリが足りません: 1/1/1 names 2+2 cells 2x2x2 A1 'nnnnnnnn' cell ''\n");  // read up to the failure
 }
 

@@ -31,7 +31,7 @@ using morvane::testing::PrePostStudy;
 
 std::string Counts(const StudyStore& store) {
     return std::to_string(store.SubjectCount) + "/" + std::to_string(store.LevelCountA) + "/" +
-           std::to_string(store.LevelCountB) + " " + store.LevelNamesA[1] + " " + store.CellText(2, 2, 2);
+           std::to_string(store.LevelCountB) + " " + store.LevelNamesA[1] + " " + std::string(store.CellText(2, 2, 2));
 }
 
 std::string Written(const std::string& path, const std::string& expected) {
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     std::string outcome = Outcome([&] { ReadDataFile(store, study); });
     report += "read: " + outcome + (Counts(store) == before ? ", store kept\n" : ", store changed\n");
     bool wroteBack = false;
-    outcome = Outcome([&] { WriteDataFile(store, copy, [&] { wroteBack = true; }); });
+    outcome = Outcome([&] { WriteDataFile(store, copy, [&](StudyStore&) { wroteBack = true; }); });
     report += "write: " + outcome + (wroteBack ? ", written back, " : ", not written back, ") +
               Written(copy, worked) + "\n";
     StudyStore calculated = PrePostStudy();

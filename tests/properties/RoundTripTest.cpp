@@ -151,19 +151,29 @@ TEST(RoundTrip, TextsWithLineEndsAreRefusedAndNeverWrittenShifted) {
         const ModelStudy study = RandomStudy(random);
         StudyStore store;
         FillStore(store, study);
-        std::vector<std::string*> texts, cells;
+        // A text is a level name (name != nullptr) or the score text of a cell.
+        struct Text {
+            std::string* name;
+            std::int32_t s, a, b;
+        };
+        std::vector<Text> texts, cells;
         for (std::int32_t a = 1; a <= study.na; ++a)
-            texts.push_back(&store.LevelNamesA[static_cast<std::size_t>(a)]);
+            texts.push_back({&store.LevelNamesA[static_cast<std::size_t>(a)], 0, 0, 0});
         for (std::int32_t b = 1; b <= study.nb; ++b)
-            texts.push_back(&store.LevelNamesB[static_cast<std::size_t>(b)]);
+            texts.push_back({&store.LevelNamesB[static_cast<std::size_t>(b)], 0, 0, 0});
         for (std::int32_t s = 1; s <= study.n; ++s)
             for (std::int32_t a = 1; a <= study.na; ++a)
-                for (std::int32_t b = 1; b <= study.nb; ++b) cells.push_back(&store.CellText(s, a, b));
+                for (std::int32_t b = 1; b <= study.nb; ++b) cells.push_back({nullptr, s, a, b});
         texts.insert(texts.end(), cells.begin(), cells.end());
-        auto spoil = [&](std::vector<std::string*>& among) {
-            std::string& text = *among[static_cast<std::size_t>(random.Between(0, std::ssize(among) - 1))];
+        auto spoil = [&](std::vector<Text>& among) {
+            const Text& chosen = among[static_cast<std::size_t>(random.Between(0, std::ssize(among) - 1))];
+            std::string text = chosen.name ? *chosen.name : std::string(store.CellText(chosen.s, chosen.a, chosen.b));
             const auto at = static_cast<std::size_t>(random.Between(0, std::ssize(text)));
             text.insert(at, random.Pick({"\r", "\n", "\r\n"}));
+            if (chosen.name)
+                *chosen.name = text;
+            else
+                store.CellText(chosen.s, chosen.a, chosen.b) = text;
         };
         const std::int64_t mode = random.Between(0, 2);
         const bool inStore = mode == 1 && !texts.empty(), byWriteBack = mode == 2 && !cells.empty();
@@ -172,7 +182,7 @@ TEST(RoundTrip, TextsWithLineEndsAreRefusedAndNeverWrittenShifted) {
         file.Set(old);
         bool wroteBack = false, refused = false;
         try {
-            WriteDataFile(store, file.Path(), [&] {
+            WriteDataFile(store, file.Path(), [&](StudyStore&) {
                 wroteBack = true;
                 if (byWriteBack) spoil(cells);
             });

@@ -74,11 +74,11 @@ TEST(DataFile, WriteRunsTheWriteBackAfterCreatingTheFile) {
     TempDir dir;
     StudyStore store = PrePostStudy();
     bool ran = false;
-    EXPECT_THROW(WriteDataFile(store, dir.File("missing/f"), [&] { ran = true; }), InOutError);
+    EXPECT_THROW(WriteDataFile(store, dir.File("missing/f"), [&](StudyStore&) { ran = true; }), InOutError);
     EXPECT_FALSE(ran);
-    WriteDataFile(store, dir.File("f"), [&] {
+    WriteDataFile(store, dir.File("f"), [&](StudyStore& study) {
         ran = true;
-        store.CellText(1, 1, 1) = "99";
+        study.CellText(1, 1, 1) = "99";
     });
     EXPECT_TRUE(ran);
     EXPECT_EQ(ReadBytes(dir.File("f")).substr(32, 4), "99\r\n");
@@ -191,7 +191,7 @@ TEST(DataFile, TextsWithLineEndsAreRefusedAndNothingShiftedIsWritten) {
         row.put(store);
         bool wroteBack = false;
         try {
-            WriteDataFile(store, saved, [&] { wroteBack = true; });
+            WriteDataFile(store, saved, [&](StudyStore&) { wroteBack = true; });
             ADD_FAILURE() << row.where << " was written";
         } catch (const LineEndInTextError& error) {
             EXPECT_EQ(error.message(), message) << row.where;
@@ -203,7 +203,7 @@ TEST(DataFile, TextsWithLineEndsAreRefusedAndNothingShiftedIsWritten) {
 
         // Brought by the write-back: the file was created first, and no line is written.
         StudyStore shown = PrePostStudy();
-        EXPECT_THROW(WriteDataFile(shown, saved, [&] { row.put(shown); }), LineEndInTextError) << row.where;
+        EXPECT_THROW(WriteDataFile(shown, saved, [&](StudyStore&) { row.put(shown); }), LineEndInTextError) << row.where;
         EXPECT_EQ(ReadBytes(saved), "") << row.where;
         EXPECT_THROW(LoadStudyFile(shown, saved), StudyError) << row.where;
     }
@@ -211,7 +211,7 @@ TEST(DataFile, TextsWithLineEndsAreRefusedAndNothingShiftedIsWritten) {
     StudyStore store = PrePostStudy();
     store.LevelNamesA[1] = "\t\x1a\x0b\x0c\x85x";
     store.CellText(1, 2, 1) = " 9\t";
-    WriteDataFile(store, saved, [&] {
+    WriteDataFile(store, saved, [&](StudyStore&) {
         store.CellText(2, 2, 2) = std::string(
             "1\0"
             "3",

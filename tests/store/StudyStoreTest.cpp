@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/MemoryBudget.h"
@@ -20,7 +22,8 @@ TEST(StudyStore, NewStudyHasItsExtentsAndEmptyTexts) {
     EXPECT_EQ(store.CellText.Extent1(), 3);
     EXPECT_EQ(store.CellText.Extent2(), 2);
     store.CellText(3, 2, 1) = "last";
-    EXPECT_EQ(store.CellText.Data()[(3 * 3 + 2) * 2 + 1], "last");  // [subject][A][B] order
+    EXPECT_EQ(std::as_const(store).CellText(3, 2, 1), "last");  // [subject][A][B] order
+    EXPECT_EQ(store.CellText(2, 2, 1), "");
     EXPECT_EQ(store.CellText(1, 1, 1), "");
 
     StartNewStudy(store, {"a"}, {"b"}, "0");
@@ -72,6 +75,43 @@ TEST(StudyStore, ReleaseEmptiesArraysAndKeepsCounts) {
     EXPECT_TRUE(store.LevelNamesB.empty());
     EXPECT_TRUE(store.ColumnTotals.empty());
     EXPECT_EQ(store.SubjectCount, 2);
+}
+
+TEST(StudyStore, EachHandOverGivesTheArraysTheExtentsOfTheCounts) {
+    StudyStore store;
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Values));  // counts 0 call for extents 1
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Names));
+    StartNewStudy(store, {"a1", "a2"}, {"b"}, "3");
+    const StudyArrays study = StudyArrays::Names | StudyArrays::Texts;
+    EXPECT_TRUE(HasItsExtents(store, study));
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Values));
+    SizeStudy(store, StudyArrays::Values | StudyArrays::Totals);
+    EXPECT_TRUE(HasItsExtents(store, study | StudyArrays::Values | StudyArrays::Totals));
+    EXPECT_EQ(store.CellValue.Extent1(), 3);
+    EXPECT_EQ(store.ColumnTotals.size(), 2u);
+
+    store.SubjectCount = 4;  // counts that the arrays no longer match
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Texts));
+    EXPECT_TRUE(HasItsExtents(store, StudyArrays::Names | StudyArrays::Totals));
+    ReleaseStudy(store);
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Names));
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Totals));
+
+    // A count below -1 has no arrays; the ones before the failure are sized.
+    StudyStore copy = store;  // a study copies whole, values included
+    EXPECT_TRUE(copy.CellValue.Empty());
+    StartNewStudy(copy, {"a"}, {"b"}, "1");
+    SizeCellValue(copy);
+    copy.CellValue(1, 1, 1) = 2.5L;
+    copy.CellText(1, 1, 1) = "2.5";
+    store = copy;
+    EXPECT_EQ(store.CellValue(1, 1, 1), 2.5L);
+    EXPECT_EQ(store.CellText(1, 1, 1), "2.5");
+
+    store.LevelCountB = -2;
+    EXPECT_THROW(SizeStudy(store, StudyArrays::Names | StudyArrays::Texts), RangeError);
+    EXPECT_EQ(store.LevelNamesA.size(), 2u);
+    EXPECT_FALSE(HasItsExtents(store, StudyArrays::Names));
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ public:
         for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
             for (std::int32_t s = 1; s <= store.SubjectCount; ++s)
                 for (std::int32_t b = 1; b <= store.LevelCountB; ++b)
-                    printedTexts.push_back(store.CellText(s, a, b));
+                    printedTexts.emplace_back(store.CellText(s, a, b));
         if (!failure.empty()) throw PrinterError(failure);
         // A slow job: `slowLines` lines of `lineMs` each, fifty to a page.
         for (int line = 1; line <= slowLines; ++line) {

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "AnovaCommand.h"
 #include "Commands.h"
+#include "MorvaneConfig.h"
+#include "ExchangeCommands.h"
 #include "PrintCommand.h"
 #include "runtime/Cp932.h"
 #include "runtime/DecimalSeparator.h"
@@ -21,17 +24,33 @@ constexpr const char* kUsage =
     "       morvane report DATAFILE [RESULTSFILE]\n"
     "                                       write the results file (standard output when - or absent)\n"
     "       morvane listing DATAFILE [OUT]  write the printed listing as text (- or none: standard output)\n"
-    "       morvane print DATAFILE          print the listing on the default printer\n";
+    "       morvane print DATAFILE          print the listing on the default printer\n"
+    "       morvane anova DATAFILE [--format text|markdown|csv|json] [OUTFILE|-]\n"
+    "                                       the full analysis (UTF-8; standard output when - or absent)\n";
+constexpr const char* kHelpLine = "       morvane --help | --version\n";
+
+// The whole usage, the exchange commands' lines included, on `stream`.
+bool PutUsage(std::FILE* stream) {
+    return std::fputs(kUsage, stream) >= 0 && std::fputs(morvane::tool::kExchangeUsage, stream) >= 0 &&
+           std::fputs(kHelpLine, stream) >= 0;
+}
 
 int Usage() {
-    std::fputs(kUsage, stderr);
+    PutUsage(stderr);
     return 2;
 }
 
 // "-" names the standard stream, which the core calls the empty name.
-std::string FileArgument(const char* arg) { return std::strcmp(arg, "-") == 0 ? "" : arg; }
+std::string FileArgument(const char* arg) {
+    return std::strcmp(arg, "-") == 0 ? "" : arg;
+}
 
 int Run(const std::vector<std::string>& args, const morvane::tool::Settings& settings) {
+    // Asked for, the usage goes to standard output and is no error.
+    if (args.size() == 1 && args[0] == "--help")
+        return PutUsage(stdout) && std::fflush(stdout) == 0 ? 0 : 1;
+    if (args.size() == 1 && args[0] == "--version")
+        return std::printf("morvane %s\n", morvane::config::kVersion) < 0 ? 1 : 0;
     if (args.size() == 3 && args[0] == "copy") {
         morvane::tool::Copy(FileArgument(args[1].c_str()), FileArgument(args[2].c_str()));
         return 0;
@@ -43,12 +62,19 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
     if ((args.size() == 2 || args.size() == 3) && args[0] == "report") {
         const std::string results = args.size() == 3 ? FileArgument(args[2].c_str()) : "";
         morvane::tool::Report(FileArgument(args[1].c_str()), results, settings);
+        morvane::tool::NoticeInexactReport(settings);
         return 0;
     }
     if ((args.size() == 2 || args.size() == 3) && args[0] == "listing") {
-        morvane::tool::Listing(FileArgument(args[1].c_str()), args.size() == 3 ? FileArgument(args[2].c_str()) : "");
+        morvane::tool::Listing(FileArgument(args[1].c_str()),
+                               args.size() == 3 ? FileArgument(args[2].c_str()) : "");
         return 0;
     }
+    if (!args.empty() && args[0] == "export") return morvane::tool::Export(args);
+    if (!args.empty() && args[0] == "import") return morvane::tool::Import(args, settings);
+    if (!args.empty() && args[0] == "anova" &&
+        morvane::tool::Anova(std::vector<std::string>(args.begin() + 1, args.end()), settings))
+        return 0;
     if (args.size() == 2 && args[0] == "print") {
         morvane::tool::Print(args[1]);
     }

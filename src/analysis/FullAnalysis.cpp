@@ -1,0 +1,548 @@
+#include "analysis/FullAnalysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <numeric>
+
+#include "analysis/Distributions.h"
+#include "analysis/ParseScores.h"
+
+namespace morvane {
+namespace {
+
+using Matrix = std::vector<Extended>;  // square, row-major
+
+// The orthonormal Helmert contrasts of `levels` levels: levels - 1 rows.
+Matrix Contrasts(std::size_t levels) {
+    const std::size_t k = levels - 1;
+    Matrix c(k * levels, 0);
+    for (std::size_t j = 1; j <= k; ++j) {
+        const Extended norm = std::sqrt(static_cast<Extended>(j * (j + 1)));
+        for (std::size_t l = 0; l < j; ++l) c[(j - 1) * levels + l] = 1 / norm;
+        c[(j - 1) * levels + j] = -static_cast<Extended>(j) / norm;
+    }
+    return c;
+}
+
+// How many subjects the pass over the scores takes at a time: each statistic
+// is summed over a block in registers before its totals are updated.
+constexpr std::size_t kBlock = 32;
+
+// The mean and the sum of squared deviations of one value over the subjects,
+// summed block by block as deviations from the first subject's value (which
+// keeps the digits of values far from zero).
+struct Running {
+    Extended shift = 0, s1 = 0, s2 = 0;
+    Extended mean = 0, m2 = 0;  // after Finish
+
+    template <typename Value>
+    void AddBlock(std::size_t first, std::size_t count, Value&& value) {
+        if (first == 0) shift = value(0);
+        Extended b1 = 0, b2 = 0;
+        for (std::size_t t = 0; t < count; ++t) {
+            const Extended d = value(t) - shift;
+            b1 += d;
+            b2 += d * d;
+        }
+        s1 += b1;
+        s2 += b2;
+    }
+    void Finish(std::size_t n) {
+        const auto N = static_cast<Extended>(n);
+        mean = shift + s1 / N;
+        m2 = std::max(Extended{0}, s2 - s1 * s1 / N);
+    }
+};
+
+// The same for k values at once, with the sums of cross products: their
+// covariance matrix.
+class CovarianceAccumulator {
+public:
+    explicit CovarianceAccumulator(std::size_t k = 0) : k_(k), shift_(k, 0), s1_(k, 0), s2_(k * k, 0) {}
+
+    // fill(t, z) writes the k values of the block's subject t into z.
+    template <typename Fill>
+    void AddBlock(std::size_t first, std::size_t count, Fill&& fill) {
+        if (k_ == 0) return;
+        block_.resize(k_ * kBlock);
+        row_.resize(k_);
+        for (std::size_t t = 0; t < count; ++t) {
+            fill(t, row_.data());
+            if (first == 0 && t == 0) shift_ = row_;
+            for (std::size_t i = 0; i < k_; ++i) block_[i * kBlock + t] = row_[i] - shift_[i];
+        }
+        for (std::size_t i = 0; i < k_; ++i) {
+            const Extended* zi = &block_[i * kBlock];
+            Extended sum = 0;
+            for (std::size_t t = 0; t < count; ++t) sum += zi[t];
+            s1_[i] += sum;
+            for (std::size_t j = i; j < k_; ++j) {
+                const Extended* zj = &block_[j * kBlock];
+                Extended cross = 0;
+                for (std::size_t t = 0; t < count; ++t) cross += zi[t] * zj[t];
+                s2_[i * k_ + j] += cross;
+            }
+        }
+    }
+    // The covariance matrix with divisor n - 1 (n > 1).
+    Matrix Covariance(std::size_t n) const {
+        Matrix c(k_ * k_);
+        const auto N = static_cast<Extended>(n);
+        for (std::size_t i = 0; i < k_; ++i)
+            for (std::size_t j = i; j < k_; ++j)
+                c[j * k_ + i] = c[i * k_ + j] = (s2_[i * k_ + j] - s1_[i] * s1_[j] / N) / (N - 1);
+        return c;
+    }
+
+private:
+    std::size_t k_;
+    std::vector<Extended> shift_, s1_, s2_, block_, row_;
+};
+
+// z := C v for the contrasts C (rows of `levels`) and values v[l * stride].
+void Contrast(const Matrix& c, std::size_t levels, const Extended* v, std::size_t stride, Extended* z) {
+    for (std::size_t j = 0; j + 1 < levels; ++j) {
+        Extended sum = 0;
+        for (std::size_t l = 0; l < levels; ++l) sum += c[j * levels + l] * v[l * stride];
+        z[j] = sum;
+    }
+}
+
+// The natural logarithm of the determinant of a symmetric positive definite
+// matrix by Cholesky's factorisation; absent when it is singular (a pivot within
+// rounding of zero) or not positive definite.
+std::optional<Extended> LogDeterminant(Matrix m, std::size_t k) {
+    Extended trace = 0;
+    for (std::size_t j = 0; j < k; ++j) trace += m[j * k + j];
+    const Extended tolerance = 64 * std::numeric_limits<Extended>::epsilon() * trace;
+    Extended logDet = 0;
+    for (std::size_t j = 0; j < k; ++j) {
+        Extended d = m[j * k + j];
+        for (std::size_t l = 0; l < j; ++l) d -= m[j * k + l] * m[j * k + l];
+        if (!(d > tolerance)) return std::nullopt;
+        const Extended root = std::sqrt(d);
+        m[j * k + j] = root;
+        logDet += 2 * std::log(root);
+        for (std::size_t i = j + 1; i < k; ++i) {
+            Extended v = m[i * k + j];
+            for (std::size_t l = 0; l < j; ++l) v -= m[i * k + l] * m[j * k + l];
+            m[i * k + j] = v / root;
+        }
+    }
+    return logDet;
+}
+
+Correction Corrected(std::optional<Extended> epsilon, Extended applied, std::optional<Extended> f,
+                     std::int64_t df1, std::int64_t df2) {
+    Correction c;
+    c.epsilon = epsilon;
+    if (!epsilon || !(applied > 0)) return c;
+    c.df1 = static_cast<Extended>(df1) * applied;
+    c.df2 = static_cast<Extended>(df2) * applied;
+    if (f) c.p = FUpperTail(*f, *c.df1, *c.df2);
+    return c;
+}
+
+// (trace S)^2 / (k trace S^2), with S divided by its trace first: the epsilon
+// does not change, and the squares of covariances of large scores stay finite.
+std::optional<Extended> GreenhouseGeisser(const Matrix& s, std::size_t k) {
+    Extended trace = 0;
+    for (std::size_t i = 0; i < k; ++i) trace += s[i * k + i];
+    if (!(trace > 0)) return std::nullopt;
+    Extended squares = 0;
+    for (Extended v : s) squares += (v / trace) * (v / trace);
+    if (!(squares > 0)) return std::nullopt;
+    return 1 / (static_cast<Extended>(k) * squares);
+}
+
+// Mauchly's test, its chi-square approximation (with the second-order term of
+// the tail) and the three epsilons, from the covariance of k orthonormal
+// contrasts over n subjects; f is the effect's F on (df1, df2) degrees of freedom.
+Sphericity SphericityFrom(const Matrix& s, std::size_t k, std::size_t n, std::optional<Extended> f,
+                          std::int64_t df1, std::int64_t df2) {
+    Sphericity out;
+    out.contrasts = static_cast<std::int64_t>(k);
+    const auto K = static_cast<Extended>(k), N = static_cast<Extended>(n);
+    const std::optional<Extended> gg = GreenhouseGeisser(s, k);
+    std::optional<Extended> hf;
+    if (gg) {
+        const Extended denominator = K * (N - 1 - K * *gg);
+        if (denominator != 0) hf = (N * K * *gg - 2) / denominator;
+    }
+    out.greenhouseGeisser = Corrected(gg, gg.value_or(0), f, df1, df2);
+    out.huynhFeldt = Corrected(hf, std::min(hf.value_or(0), Extended{1}), f, df1, df2);
+    out.lowerBound = Corrected(1 / K, 1 / K, f, df1, df2);
+
+    out.df = static_cast<std::int64_t>(k * (k + 1) / 2) - 1;
+    Extended trace = 0;
+    for (std::size_t i = 0; i < k; ++i) trace += s[i * k + i];
+    if (n < k + 1 || !(trace > 0)) return out;
+    // W does not change when S is divided by its trace, which keeps the
+    // factorisation of the covariances of large scores finite.
+    Matrix scaled = s;
+    for (Extended& v : scaled) v /= trace;
+    const std::optional<Extended> logDet = LogDeterminant(std::move(scaled), k);
+    if (!logDet) return out;
+    const Extended logW = *logDet - K * std::log(1 / K);
+    out.mauchlyW = std::exp(logW);
+    const Extended dfError = N - 1;
+    const Extended rho = 1 - (2 * K * K + K + 2) / (6 * K * dfError);
+    if (!(rho > 0)) return out;
+    out.chiSquare = -dfError * rho * logW;
+    const Extended w2 = (K + 2) * (K - 1) * (K - 2) * (2 * K * K * K + 6 * K * K + 3 * K + 2) /
+                        (288 * (dfError * K * rho) * (dfError * K * rho));
+    const auto df = static_cast<Extended>(out.df);
+    const std::optional<Extended> p1 = ChiSquareUpperTail(*out.chiSquare, df);
+    const std::optional<Extended> p2 = ChiSquareUpperTail(*out.chiSquare, df + 4);
+    if (p1 && p2) out.p = std::clamp(*p1 + w2 * (*p2 - *p1), Extended{0}, Extended{1});
+    return out;
+}
+
+std::optional<Extended> Ratio(Extended part, Extended whole) {
+    if (!(whole > 0)) return std::nullopt;
+    return part / whole;
+}
+
+// A one-way within-subjects analysis of a slice of `levels` cells from their
+// means and the covariance of their orthonormal contrasts over n subjects: the
+// error sum of squares is (n - 1) times the trace of that covariance.
+SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means,
+                          const CovarianceAccumulator& contrasts) {
+    SimpleEffectResult r;
+    Extended grand = 0;
+    for (Extended v : means) grand += v;
+    grand /= static_cast<Extended>(levels);
+    for (Extended v : means) r.ss += (v - grand) * (v - grand);
+    r.ss = CheckFinite(r.ss * static_cast<Extended>(n));
+    r.df1 = static_cast<std::int64_t>(levels) - 1;
+    r.df2 = r.df1 * (static_cast<std::int64_t>(n) - 1);
+    if (n > 1 && levels > 1) {
+        const std::size_t k = levels - 1;
+        const Matrix cov = contrasts.Covariance(n);
+        Extended trace = 0;
+        for (std::size_t i = 0; i < k; ++i) trace += cov[i * k + i];
+        r.errorSs = CheckFinite(trace * static_cast<Extended>(n - 1));
+        if (levels > 2) r.ggEpsilon = GreenhouseGeisser(cov, k);
+    }
+    if (r.df1 > 0 && r.df2 > 0 && r.errorSs > 0) {
+        r.f = (r.ss / static_cast<Extended>(r.df1)) / (r.errorSs / static_cast<Extended>(r.df2));
+        r.p = FUpperTail(*r.f, static_cast<Extended>(r.df1), static_cast<Extended>(r.df2));
+        if (r.ggEpsilon)
+            r.ggP = FUpperTail(*r.f, static_cast<Extended>(r.df1) * *r.ggEpsilon,
+                               static_cast<Extended>(r.df2) * *r.ggEpsilon);
+    }
+    r.partialEtaSquared = Ratio(r.ss, r.ss + r.errorSs);
+    return r;
+}
+
+// Mean, SD, SE and the two intervals of one mean from the running moments of
+// the subjects' values (offsets from `reference`) and of their values less the
+// subject's mean (Cousineau's normalisation; Morey's correction over `conditions`).
+MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Running& raw,
+                    const Running& normalised, std::size_t n, std::size_t conditions,
+                    std::optional<Extended> tq) {
+    MeanResult m;
+    m.a = a;
+    m.b = b;
+    m.mean = reference + raw.mean;
+    if (n < 2) return m;
+    const auto N = static_cast<Extended>(n);
+    m.sd = std::sqrt(raw.m2 / (N - 1));
+    m.se = *m.sd / std::sqrt(N);
+    if (tq) m.ci95 = Interval{m.mean - *tq * *m.se, m.mean + *tq * *m.se};
+    if (conditions < 2 || !tq) return m;
+    const auto C = static_cast<Extended>(conditions);
+    const Extended se = std::sqrt(normalised.m2 / (N - 1) * C / (C - 1) / N);
+    m.withinCi95 = Interval{m.mean - *tq * se, m.mean + *tq * se};
+    return m;
+}
+
+// The paired t test from the running moments of the subjects' differences.
+ComparisonResult Paired(const Running& d, std::size_t n, std::optional<Extended> tq) {
+    ComparisonResult c;
+    c.difference = d.mean;
+    c.df = static_cast<std::int64_t>(n) - 1;
+    if (n < 2) return c;
+    const auto N = static_cast<Extended>(n);
+    const Extended sd = std::sqrt(d.m2 / (N - 1));
+    const Extended se = sd / std::sqrt(N);
+    if (tq) c.ci95 = Interval{d.mean - *tq * se, d.mean + *tq * se};
+    if (!(sd > 0)) return c;
+    c.t = d.mean / se;
+    c.p = TTwoSided(*c.t, N - 1);
+    c.cohenDz = d.mean / sd;
+    return c;
+}
+
+// Holm's and Bonferroni's adjustments within one family of comparisons.
+void Adjust(std::vector<ComparisonResult>& all, std::size_t first, std::size_t last) {
+    std::vector<std::size_t> order;
+    for (std::size_t i = first; i < last; ++i)
+        if (all[i].p) order.push_back(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return *all[x].p < *all[y].p; });
+    const auto m = static_cast<Extended>(order.size());
+    Extended running = 0;
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        ComparisonResult& c = all[order[rank]];
+        running = std::max(running, std::min(Extended{1}, (m - static_cast<Extended>(rank)) * *c.p));
+        c.pHolm = running;
+        c.pBonferroni = std::min(Extended{1}, m * *c.p);
+    }
+}
+
+// How many contrasts the interaction's sphericity is computed for at most.
+constexpr std::size_t kMaxContrasts = 1024;
+constexpr Extended kMaxContrastWork = 4e9L;  // subjects x contrasts^2
+
+EffectResult Effect(const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
+                    Extended otherErrors) {
+    EffectResult r;
+    r.effect = effect;
+    r.error = error;
+    r.f = f;
+    if (f) r.p = FUpperTail(*f, static_cast<Extended>(effect.df), static_cast<Extended>(error.df));
+    if (effect.df < 1) return r;  // a factor of one level has no effect to measure
+    r.partialEtaSquared = Ratio(effect.ss, effect.ss + error.ss);
+    r.generalizedEtaSquared = Ratio(effect.ss, effect.ss + otherErrors);
+    return r;
+}
+
+// Every statistic follows from sums of squares that fit the extended format,
+// but a product on the way (a cross product, a square of an offset) can still
+// leave it for scores near the format's limits: that is an overflow, not a
+// value to show.
+void CheckAllFinite(const FullAnalysis& r) {
+    const auto check = [](std::optional<Extended> v) {
+        if (v) CheckFinite(*v);
+    };
+    const auto interval = [&](const std::optional<Interval>& i) {
+        if (i) check(i->low), check(i->high);
+    };
+    for (const EffectResult* e : {&r.A, &r.B, &r.AB}) {
+        for (auto v : {e->f, e->p, e->partialEtaSquared, e->generalizedEtaSquared}) check(v);
+        if (!e->sphericity) continue;
+        const Sphericity& s = *e->sphericity;
+        for (auto v : {s.mauchlyW, s.chiSquare, s.p}) check(v);
+        for (const Correction* c : {&s.greenhouseGeisser, &s.huynhFeldt, &s.lowerBound})
+            for (auto v : {c->epsilon, c->df1, c->df2, c->p}) check(v);
+    }
+    for (const auto* list : {&r.cells, &r.marginalA, &r.marginalB})
+        for (const MeanResult& m : *list) {
+            for (auto v : {std::optional<Extended>(m.mean), m.sd, m.se}) check(v);
+            interval(m.ci95), interval(m.withinCi95);
+        }
+    for (const ComparisonResult& c : r.comparisons) {
+        for (auto v : {std::optional<Extended>(c.difference), c.t, c.p, c.pHolm, c.pBonferroni, c.cohenDz})
+            check(v);
+        interval(c.ci95);
+    }
+    for (const SimpleEffectResult& s : r.simpleEffects)
+        for (auto v : {std::optional<Extended>(s.ss), std::optional<Extended>(s.errorSs), s.f, s.p,
+                       s.partialEtaSquared, s.ggEpsilon, s.ggP})
+            check(v);
+}
+
+}  // namespace
+
+FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
+    const ScoreArray<Extended>& values = store.CellValue;
+    if (values.Extent0() != std::int64_t{store.SubjectCount} + 1 ||
+        values.Extent1() != std::int64_t{store.LevelCountA} + 1 ||
+        values.Extent2() != std::int64_t{store.LevelCountB} + 1)
+        SizeCellValue(store);
+    ParseAllScores(store, separator);
+
+    FullAnalysis out;
+    out.subjects = store.SubjectCount;
+    out.levelsA = store.LevelCountA;
+    out.levelsB = store.LevelCountB;
+    for (std::int32_t a = 1; a <= out.levelsA; ++a)
+        out.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
+    for (std::int32_t b = 1; b <= out.levelsB; ++b)
+        out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
+
+    ExactPartition part = ComputeExactPartition(store, separator, true);
+    out.precision = CheckResultsFile(store, part, separator);
+    out.S = part.S;
+    out.AS = part.AS;
+    out.BS = part.BS;
+    out.ABS = part.ABS;
+    out.Total = part.Total;
+    const Extended errors = part.S.ss + part.AS.ss + part.BS.ss + part.ABS.ss;
+    out.A = Effect(part.A, part.AS, part.fA, errors);
+    out.B = Effect(part.B, part.BS, part.fB, errors);
+    out.AB = Effect(part.AB, part.ABS, part.fAB, errors);
+
+    if (out.subjects < 1 || out.levelsA < 1 || out.levelsB < 1) return out;
+    const auto n = static_cast<std::size_t>(out.subjects), na = static_cast<std::size_t>(out.levelsA),
+               nb = static_cast<std::size_t>(out.levelsB);
+    const std::vector<Extended>& y = part.offsets;
+    const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(n) - 1);
+
+    // One pass over the subjects, each subject's scores at hand: the running
+    // moments of every mean, difference and set of contrasts.
+    const std::size_t cellCount = na * nb;
+    std::vector<Running> cellRaw(cellCount), cellNormal(cellCount), aRaw(na), aNormal(na), bRaw(nb),
+        bNormal(nb);
+    // The comparisons' families: marginal A, marginal B, A at each b, B at each a.
+    const std::size_t pairsA = na * (na - 1) / 2, pairsB = nb * (nb - 1) / 2;
+    std::vector<Running> differences(pairsA + pairsB + nb * pairsA + na * pairsB);
+    const Matrix ca = Contrasts(na), cb = Contrasts(nb);
+    CovarianceAccumulator covA(na - 1), covB(nb - 1);
+    std::vector<CovarianceAccumulator> covAatB(nb, CovarianceAccumulator(na - 1)),
+        covBatA(na, CovarianceAccumulator(nb - 1));
+    const std::size_t kab = (na - 1) * (nb - 1);
+    const bool interactionContrasts =
+        kab > 1 && kab <= kMaxContrasts &&
+        static_cast<Extended>(n) * static_cast<Extended>(kab) * static_cast<Extended>(kab) <=
+            kMaxContrastWork;
+    out.AB.sphericityOmitted = n > 1 && kab > 1 && !interactionContrasts;
+    CovarianceAccumulator covAB(interactionContrasts ? kab : 0);
+    // The block's subjects' means over B (for each level of A), over A (for
+    // each level of B) and over all.
+    std::vector<Extended> meanA(kBlock * na), meanB(kBlock * nb), meanS(kBlock), left((na - 1) * nb);
+
+    for (std::size_t first = 0; first < n; first += kBlock) {
+        const std::size_t count = std::min(kBlock, n - first);
+        const Extended* yb = &y[first * cellCount];
+        const auto Y = [&](std::size_t t, std::size_t c) { return yb[t * cellCount + c]; };
+        for (std::size_t t = 0; t < count; ++t) {
+            Extended* mB = &meanB[t * nb];
+            std::fill(mB, mB + nb, Extended{0});
+            Extended all = 0;
+            for (std::size_t a = 0; a < na; ++a) {
+                Extended sum = 0;
+                for (std::size_t b = 0; b < nb; ++b) {
+                    sum += Y(t, a * nb + b);
+                    mB[b] += Y(t, a * nb + b);
+                }
+                all += sum;
+                meanA[t * na + a] = sum / static_cast<Extended>(nb);
+            }
+            for (std::size_t b = 0; b < nb; ++b) mB[b] /= static_cast<Extended>(na);
+            meanS[t] = all / static_cast<Extended>(cellCount);
+        }
+
+        for (std::size_t c = 0; c < cellCount; ++c) {
+            cellRaw[c].AddBlock(first, count, [&](std::size_t t) { return Y(t, c); });
+            cellNormal[c].AddBlock(first, count, [&](std::size_t t) { return Y(t, c) - meanS[t]; });
+        }
+        for (std::size_t a = 0; a < na; ++a) {
+            aRaw[a].AddBlock(first, count, [&](std::size_t t) { return meanA[t * na + a]; });
+            aNormal[a].AddBlock(first, count, [&](std::size_t t) { return meanA[t * na + a] - meanS[t]; });
+        }
+        for (std::size_t b = 0; b < nb; ++b) {
+            bRaw[b].AddBlock(first, count, [&](std::size_t t) { return meanB[t * nb + b]; });
+            bNormal[b].AddBlock(first, count, [&](std::size_t t) { return meanB[t * nb + b] - meanS[t]; });
+        }
+
+        // value(t, l): level l of one family's factor for the block's subject t.
+        Running* d = differences.data();
+        const auto pairs = [&](std::size_t levels, auto&& value) {
+            for (std::size_t i = 0; i < levels; ++i)
+                for (std::size_t j = i + 1; j < levels; ++j)
+                    (d++)->AddBlock(first, count, [&](std::size_t t) { return value(t, i) - value(t, j); });
+        };
+        pairs(na, [&](std::size_t t, std::size_t a) { return meanA[t * na + a]; });
+        pairs(nb, [&](std::size_t t, std::size_t b) { return meanB[t * nb + b]; });
+        for (std::size_t b = 0; b < nb; ++b)
+            pairs(na, [&](std::size_t t, std::size_t a) { return Y(t, a * nb + b); });
+        for (std::size_t a = 0; a < na; ++a)
+            pairs(nb, [&](std::size_t t, std::size_t b) { return Y(t, a * nb + b); });
+
+        covA.AddBlock(first, count,
+                      [&](std::size_t t, Extended* z) { Contrast(ca, na, &meanA[t * na], 1, z); });
+        covB.AddBlock(first, count,
+                      [&](std::size_t t, Extended* z) { Contrast(cb, nb, &meanB[t * nb], 1, z); });
+        for (std::size_t b = 0; b < nb; ++b)
+            covAatB[b].AddBlock(first, count, [&](std::size_t t, Extended* z) {
+                Contrast(ca, na, yb + t * cellCount + b, nb, z);
+            });
+        for (std::size_t a = 0; a < na; ++a)
+            covBatA[a].AddBlock(first, count, [&](std::size_t t, Extended* z) {
+                Contrast(cb, nb, yb + t * cellCount + a * nb, 1, z);
+            });
+        if (interactionContrasts) {
+            // The interaction contrasts of a subject: C_A Y_s C_B^T.
+            covAB.AddBlock(first, count, [&](std::size_t t, Extended* z) {
+                for (std::size_t b = 0; b < nb; ++b)
+                    for (std::size_t i = 0; i + 1 < na; ++i) {
+                        Extended sum = 0;
+                        for (std::size_t a = 0; a < na; ++a) sum += ca[i * na + a] * Y(t, a * nb + b);
+                        left[i * nb + b] = sum;
+                    }
+                for (std::size_t i = 0; i + 1 < na; ++i) Contrast(cb, nb, &left[i * nb], 1, z + i * (nb - 1));
+            });
+        }
+    }
+    for (auto* list : {&cellRaw, &cellNormal, &aRaw, &aNormal, &bRaw, &bNormal, &differences})
+        for (Running& r : *list) r.Finish(n);
+
+    for (std::size_t c = 0; c < cellCount; ++c)
+        out.cells.push_back(Describe(static_cast<std::int32_t>(c / nb + 1),
+                                     static_cast<std::int32_t>(c % nb + 1), part.reference, cellRaw[c],
+                                     cellNormal[c], n, cellCount, tq));
+    for (std::size_t a = 0; a < na; ++a)
+        out.marginalA.push_back(
+            Describe(static_cast<std::int32_t>(a + 1), 0, part.reference, aRaw[a], aNormal[a], n, na, tq));
+    for (std::size_t b = 0; b < nb; ++b)
+        out.marginalB.push_back(
+            Describe(0, static_cast<std::int32_t>(b + 1), part.reference, bRaw[b], bNormal[b], n, nb, tq));
+
+    // Sphericity of the effects of more than one degree of freedom.
+    if (n > 1 && na > 2)
+        out.A.sphericity =
+            SphericityFrom(covA.Covariance(n), na - 1, n, out.A.f, out.A.effect.df, out.A.error.df);
+    if (n > 1 && nb > 2)
+        out.B.sphericity =
+            SphericityFrom(covB.Covariance(n), nb - 1, n, out.B.f, out.B.effect.df, out.B.error.df);
+    if (n > 1 && interactionContrasts)
+        out.AB.sphericity =
+            SphericityFrom(covAB.Covariance(n), kab, n, out.AB.f, out.AB.effect.df, out.AB.error.df);
+
+    // Pairwise comparisons, family by family, in the order of the pass.
+    const Running* d = differences.data();
+    const auto family = [&](Factor factor, std::int32_t at, std::size_t levels) {
+        const std::size_t first = out.comparisons.size();
+        for (std::size_t i = 0; i < levels; ++i)
+            for (std::size_t j = i + 1; j < levels; ++j) {
+                ComparisonResult c = Paired(*d++, n, tq);
+                c.factor = factor;
+                c.at = at;
+                c.i = static_cast<std::int32_t>(i + 1);
+                c.j = static_cast<std::int32_t>(j + 1);
+                out.comparisons.push_back(c);
+            }
+        Adjust(out.comparisons, first, out.comparisons.size());
+    };
+    family(Factor::A, 0, na);
+    family(Factor::B, 0, nb);
+    for (std::size_t b = 0; b < nb; ++b) family(Factor::A, static_cast<std::int32_t>(b + 1), na);
+    for (std::size_t a = 0; a < na; ++a) family(Factor::B, static_cast<std::int32_t>(a + 1), nb);
+
+    // Simple main effects.
+    std::vector<Extended> sliceMeans;
+    for (std::size_t b = 0; b < nb; ++b) {
+        sliceMeans.clear();
+        for (std::size_t a = 0; a < na; ++a) sliceMeans.push_back(cellRaw[a * nb + b].mean);
+        SimpleEffectResult r = OneWay(n, na, sliceMeans, covAatB[b]);
+        r.effect = Factor::A;
+        r.at = static_cast<std::int32_t>(b + 1);
+        out.simpleEffects.push_back(r);
+    }
+    for (std::size_t a = 0; a < na; ++a) {
+        sliceMeans.clear();
+        for (std::size_t b = 0; b < nb; ++b) sliceMeans.push_back(cellRaw[a * nb + b].mean);
+        SimpleEffectResult r = OneWay(n, nb, sliceMeans, covBatA[a]);
+        r.effect = Factor::B;
+        r.at = static_cast<std::int32_t>(a + 1);
+        out.simpleEffects.push_back(r);
+    }
+    CheckAllFinite(out);
+    return out;
+}
+
+}  // namespace morvane

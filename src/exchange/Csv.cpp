@@ -1,0 +1,190 @@
+#include "exchange/Csv.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "exchange/ExchangeMessages.h"
+
+namespace morvane::csv {
+
+Reader::Reader(std::string_view text, char separator)
+    : text_(text.data()), size_(text.size()), separator_(separator) {
+    for (char c : {separator, '\r', '\n'}) ends_[static_cast<unsigned char>(c)] = true;
+}
+
+void Reader::EndOfLine() {
+    if (text_[pos_] == '\r' && pos_ + 1 < size_ && text_[pos_ + 1] == '\n') ++pos_;
+    ++pos_;
+    ++line_;
+}
+
+bool Reader::Next() {
+    fields_.clear();
+    lines_.clear();
+    spans_ = false;
+    recordLine_ = line_;
+    if (pos_ >= size_) return false;
+    for (;;) {
+        const std::int64_t fieldLine = line_;
+        const auto column = static_cast<std::int64_t>(fields_.size()) + 1;
+        if (pos_ < size_ && text_[pos_] == '"') {
+            const std::size_t start = ++pos_;
+            std::string* copy = nullptr;  // made at the first doubled quote
+            for (;;) {
+                if (pos_ >= size_) throw CsvError(messages::UnclosedQuote(fieldLine, column));
+                const char c = text_[pos_];
+                if (c == '"') {
+                    if (pos_ + 1 < size_ && text_[pos_ + 1] == '"') {
+                        if (copy == nullptr) copy = &unquoted_.emplace_back(text_ + start, pos_ - start);
+                        copy->push_back('"');
+                        pos_ += 2;
+                        continue;
+                    }
+                    ++pos_;
+                    break;
+                }
+                if (c == '\n' || (c == '\r' && !(pos_ + 1 < size_ && text_[pos_ + 1] == '\n'))) {
+                    ++line_;
+                    if (!spans_) lines_.assign(fields_.size(), recordLine_);  // from now on one line each
+                    spans_ = true;
+                }
+                if (copy != nullptr) copy->push_back(c);
+                ++pos_;
+            }
+            if (copy != nullptr)
+                fields_.emplace_back(*copy);
+            else
+                fields_.emplace_back(text_ + start, pos_ - 1 - start);
+            if (pos_ < size_ && text_[pos_] != separator_ && text_[pos_] != '\r' && text_[pos_] != '\n')
+                throw CsvError(messages::TextAfterQuote(line_, column));
+        } else {
+            const char* const start = text_ + pos_;
+            const char* const end = text_ + size_;
+            const char* p = start;
+            while (p != end && !ends_[static_cast<unsigned char>(*p)]) ++p;
+            pos_ = static_cast<std::size_t>(p - text_);
+            fields_.emplace_back(start, static_cast<std::size_t>(p - start));
+        }
+        if (spans_) lines_.push_back(fieldLine);
+        if (pos_ >= size_) return true;
+        if (text_[pos_] == separator_) {
+            ++pos_;
+            continue;
+        }
+        EndOfLine();
+        return true;
+    }
+}
+
+std::size_t Reader::LineFeedsLeft() const {
+    std::size_t count = 0;
+    for (const char* p = text_ + pos_;
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(text_ + size_ - p)))) !=
+         nullptr;
+         ++p)
+        ++count;
+    return count;
+}
+
+std::size_t Reader::RecordsLeftAtMost() const {
+    std::size_t end = size_;
+    while (end > pos_ && (text_[end - 1] == '\r' || text_[end - 1] == '\n' || text_[end - 1] == separator_))
+        --end;
+    if (end == pos_) return 0;
+    std::size_t count = 1;
+    for (const char* p = text_ + pos_;
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(text_ + end - p)))) !=
+         nullptr;
+         ++p)
+        ++count;
+    return count;
+}
+
+char DetectSeparator(std::string_view text) {
+    std::size_t commas = 0, semicolons = 0, tabs = 0;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;  // a doubled quote toggles twice
+        } else if (!quoted) {
+            if (c == '\r' || c == '\n') break;
+            commas += c == ',';
+            semicolons += c == ';';
+            tabs += c == '\t';
+        }
+    }
+    if (commas >= semicolons && commas >= tabs) return ',';
+    return semicolons >= tabs ? ';' : '\t';
+}
+
+void AppendField(std::string& out, std::string_view field) {
+    static constexpr auto kQuoted = [] {
+        std::array<bool, 256> quoted{};
+        for (char c : {',', ';', '\t', '"', '\r', '\n'}) quoted[static_cast<unsigned char>(c)] = true;
+        return quoted;
+    }();
+    bool quote = false;
+    for (char c : field) quote |= kQuoted[static_cast<unsigned char>(c)];
+    if (!quote) {
+        out.append(field);
+        return;
+    }
+    out.push_back('"');
+    for (char c : field) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
+std::vector<std::string> SplitRecord(std::string_view text, char separator) {
+    Reader reader(text, separator);
+    if (!reader.Next()) return {std::string()};
+    std::vector<std::string> fields;
+    for (std::size_t i = 0; i < reader.Size(); ++i) fields.emplace_back(reader.Field(i));
+    if (reader.Next()) throw CsvError(messages::LineEndInList());
+    return fields;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* end = p + text.size();
+    while (p < end) {
+        // Eight ASCII bytes at a time.
+        while (end - p >= 8) {
+            std::uint64_t block;
+            std::memcpy(&block, p, 8);
+            if ((block & 0x8080808080808080ull) != 0) break;
+            p += 8;
+        }
+        if (p >= end) break;
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        int length;
+        std::uint32_t low;  // the smallest code point of that length
+        std::uint32_t code;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2, low = 0x80, code = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3, low = 0x800, code = lead & 0x0Fu;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4, low = 0x10000, code = lead & 0x07u;
+        } else {
+            return false;
+        }
+        if (end - p < length) return false;
+        for (int i = 1; i < length; ++i) {
+            if ((p[i] & 0xC0) != 0x80) return false;
+            code = (code << 6) | (p[i] & 0x3Fu);
+        }
+        if (code < low || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        p += length;
+    }
+    return true;
+}
+
+}  // namespace morvane::csv

@@ -1,0 +1,151 @@
+// The study written as CSV.
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "exchange/Csv.h"
+#include "exchange/ExchangeMessages.h"
+#include "exchange/StudyCsv.h"
+#include "runtime/Cp932.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::size_t kPieceSize = 1 << 16;
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// What the score syntax skips around a number.
+std::string_view TrimSpaces(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::vector<std::string> NamesUtf8(const NameArray& names, std::int32_t count, char factor) {
+    std::vector<std::string> utf8;
+    for (std::int32_t level = 1; level <= count; ++level) {
+        auto name = Utf8FromCp932Exact(names[static_cast<std::size_t>(level)]);
+        if (!name) throw CsvError(messages::StoredNameInvalid(factor, level));
+        utf8.push_back(std::move(*name));
+    }
+    return utf8;
+}
+
+// Every score text must convert, checked before anything is written.
+void CheckScores(const StudyStore& store) {
+    for (std::int32_t s = 1; s <= store.SubjectCount; ++s)
+        for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
+            for (std::int32_t b = 1; b <= store.LevelCountB; ++b) {
+                const std::string_view text = store.CellText(s, a, b);
+                if (!IsAscii(text) && !Utf8FromCp932Exact(text))
+                    throw CsvError(messages::StoredScoreInvalid(s, a, b));
+            }
+}
+
+// Collects the CSV and hands it on in pieces of about kPieceSize bytes.
+class Pieces {
+public:
+    explicit Pieces(const CsvSink& sink) : sink_(sink) { text_.reserve(kPieceSize + 4096); }
+
+    std::string& Text() { return text_; }
+    void EndRecord() {
+        text_.append("\r\n");
+        if (text_.size() >= kPieceSize) Flush();
+    }
+    void Flush() {
+        if (!text_.empty()) sink_(text_);
+        text_.clear();
+    }
+
+private:
+    const CsvSink& sink_;
+    std::string text_;
+};
+
+void AppendScore(std::string& out, std::string_view stored) {
+    const std::string_view text = TrimSpaces(stored);
+    if (IsAscii(text))
+        csv::AppendField(out, text);
+    else
+        csv::AppendField(out, *Utf8FromCp932Exact(text));
+}
+
+std::string QuotedField(std::string_view text) {
+    std::string field;
+    csv::AppendField(field, text);
+    return field;
+}
+
+}  // namespace
+
+std::vector<std::string> WideHeader(const std::vector<std::string>& namesAUtf8,
+                                    const std::vector<std::string>& namesBUtf8) {
+    std::vector<std::string> header{"subject"};
+    for (const std::string& a : namesAUtf8)
+        for (const std::string& b : namesBUtf8) header.push_back(a + "_" + b);
+    // A name that comes again gets the first free suffix, never the plain name of
+    // a later column.
+    const std::unordered_set<std::string> plain(header.begin(), header.end());
+    std::unordered_set<std::string> used;
+    for (std::string& name : header) {
+        if (used.insert(name).second) continue;
+        for (std::size_t k = 2;; ++k) {
+            std::string candidate = name + "_" + std::to_string(k);
+            if (plain.count(candidate) == 0 && used.insert(candidate).second) {
+                name = std::move(candidate);
+                break;
+            }
+        }
+    }
+    return header;
+}
+
+void WriteStudyCsv(const StudyStore& store, CsvLayout layout, const CsvSink& sink) {
+    const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+    const std::vector<std::string> namesA = NamesUtf8(store.LevelNamesA, na, 'A');
+    const std::vector<std::string> namesB = NamesUtf8(store.LevelNamesB, nb, 'B');
+    CheckScores(store);
+
+    Pieces out(sink);
+    std::string& text = out.Text();
+    if (layout == CsvLayout::Long) {
+        std::vector<std::string> fieldsA, fieldsB;
+        for (const std::string& name : namesA) fieldsA.push_back("," + QuotedField(name) + ",");
+        for (const std::string& name : namesB) fieldsB.push_back(QuotedField(name) + ",");
+        text.append("subject,A,B,score");
+        out.EndRecord();
+        for (std::int32_t s = 1; s <= n; ++s) {
+            const std::string subject = std::to_string(s);
+            for (std::int32_t a = 1; a <= na; ++a)
+                for (std::int32_t b = 1; b <= nb; ++b) {
+                    text.append(subject);
+                    text.append(fieldsA[static_cast<std::size_t>(a - 1)]);
+                    text.append(fieldsB[static_cast<std::size_t>(b - 1)]);
+                    AppendScore(text, store.CellText(s, a, b));
+                    out.EndRecord();
+                }
+        }
+    } else {
+        const std::vector<std::string> header = WideHeader(namesA, namesB);
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            if (i > 0) text.push_back(',');
+            csv::AppendField(text, header[i]);
+        }
+        out.EndRecord();
+        for (std::int32_t s = 1; s <= n; ++s) {
+            text.append(std::to_string(s));
+            for (std::int32_t a = 1; a <= na; ++a)
+                for (std::int32_t b = 1; b <= nb; ++b) {
+                    text.push_back(',');
+                    AppendScore(text, store.CellText(s, a, b));
+                }
+            out.EndRecord();
+        }
+    }
+    out.Flush();
+}
+
+}  // namespace morvane

@@ -1,0 +1,495 @@
+// A study read from CSV.
+
+#include <algorithm>
+#include <limits>
+#include <new>
+#include <tuple>
+#include <unordered_map>
+
+#include "analysis/ScoreSyntax.h"
+#include "exchange/Csv.h"
+#include "exchange/ExchangeMessages.h"
+#include "exchange/StudyCsv.h"
+#include "runtime/Cp932.h"
+#include "runtime/Messages.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::size_t kMostCount = std::numeric_limits<std::int32_t>::max();
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool HasLineEnd(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The fields of the CSV in its own encoding, turned into what the store holds.
+class Decoder {
+public:
+    explicit Decoder(CsvEncoding encoding) : encoding_(encoding) {}
+
+    // The code page 932 bytes of a field to be stored; CsvError for bytes that
+    // are not valid in the CSV's encoding or a character that code page 932
+    // cannot hold.
+    std::string Stored(std::string_view field, std::int64_t line, std::int64_t column) const {
+        if (IsAscii(field)) return std::string(field);
+        if (encoding_ == CsvEncoding::Cp932) {
+            if (!Utf8FromCp932Exact(field)) throw CsvError(messages::BadCp932(line, column));
+            return std::string(field);
+        }
+        auto converted = Cp932FromUtf8Exact(field);
+        if (!converted) {
+            if (!csv::IsValidUtf8(field)) throw CsvError(messages::BadUtf8(line, column));
+            throw CsvError(messages::NotCp932(line, column, Cp932FromUtf8(field)));
+        }
+        return std::move(*converted);
+    }
+
+    // A field as UTF-8, to compare with a name the user gave.
+    std::string Utf8(std::string_view field) const {
+        return encoding_ == CsvEncoding::Cp932 ? Utf8FromCp932(field) : std::string(field);
+    }
+
+    // A field as a message shows it.
+    std::string Shown(std::string_view field) const {
+        return encoding_ == CsvEncoding::Cp932 ? std::string(field) : Cp932FromUtf8(field);
+    }
+
+private:
+    CsvEncoding encoding_;
+};
+
+// Short keys are compared here rather than in a call.
+bool Equal(std::string_view x, std::string_view y) {
+    if (x.size() != y.size()) return false;
+    if (x.size() > 16) return x == y;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        if (x[i] != y[i]) return false;
+    return true;
+}
+
+// The distinct texts of a column in the order of their first appearance. Rows
+// usually come in order, so the text found last and the one after it (the one
+// that matched last time first) are tried before the table.
+class Distinct {
+public:
+    // The index (from 0) of `key`, or -1 when it has not appeared.
+    std::int64_t Find(std::string_view key) {
+        if (keys_.empty()) return -1;
+        const std::size_t next = last_ + 1 < keys_.size() ? last_ + 1 : 0;
+        const std::size_t first = stepped_ ? next : last_, second = stepped_ ? last_ : next;
+        if (Equal(keys_[first], key)) return Found(first);
+        if (Equal(keys_[second], key)) return Found(second);
+        const auto found = index_.find(key);
+        if (found == index_.end()) return -1;
+        return Found(found->second);
+    }
+
+    std::int64_t Add(std::string_view key, std::int64_t line) {
+        if (keys_.size() >= kMostCount) throw CsvError(messages::TooManySubjects(line));
+        stepped_ = true;
+        last_ = keys_.size();
+        index_.emplace(key, last_);
+        keys_.push_back(key);
+        lines_.push_back(line);
+        return static_cast<std::int64_t>(last_);
+    }
+
+    std::size_t Size() const { return keys_.size(); }
+    std::string_view Key(std::size_t i) const { return keys_[i]; }
+    std::int64_t FirstLine(std::size_t i) const { return lines_[i]; }
+
+private:
+    std::int64_t Found(std::size_t i) {
+        stepped_ = i != last_;
+        last_ = i;
+        return static_cast<std::int64_t>(i);
+    }
+
+    std::vector<std::string_view> keys_;
+    std::vector<std::int64_t> lines_;
+    std::unordered_map<std::string_view, std::size_t> index_;
+    std::size_t last_ = 0;
+    bool stepped_ = false;  // whether the last key found came after the one before
+};
+
+bool NextNonBlank(csv::Reader& reader) {
+    while (reader.Next())
+        if (!reader.Blank()) return true;
+    return false;
+}
+
+class StudyReader {
+public:
+    StudyReader(std::string_view text, char separator, CsvEncoding encoding, const CsvImportOptions& options)
+        : text_(text),
+          separator_(separator),
+          reader_(text, separator),
+          decoder_(encoding),
+          options_(options) {}
+
+    void ReadLong(StudyStore& store);
+    void ReadWide(StudyStore& store);
+
+private:
+    // A row of a long CSV, kept small: there may be millions. A score that
+    // passed is a view into the text (a quoted one with doubled quotes has a
+    // quote in it), so its line can be found again when a message needs it.
+    struct Row {
+        const char* score;
+        std::uint32_t length;
+        std::int32_t s, a, b;
+    };
+
+    struct LongColumns {
+        std::size_t width, subject, a, b, score;
+    };
+
+    LongColumns ReadHeader();
+    bool ReadInOrder(StudyStore& store);
+    void ReadAnyOrder(StudyStore& store);
+    std::size_t Column(const std::string& name) const;
+    std::string_view Score(std::size_t i);
+    std::string LevelName(std::size_t i);
+    void FillLong(StudyStore& store, const std::vector<Row>& rows, const Distinct& subjects);
+    [[noreturn]] void RefuseLong(std::vector<Row> rows, const Distinct& subjects);
+
+    std::int64_t LineOf(const Row& row) const;
+
+    std::string_view text_;
+    char separator_;
+    csv::Reader reader_;
+    Decoder decoder_;
+    const CsvImportOptions& options_;
+    std::vector<std::string> namesA_, namesB_;
+};
+
+// The header's column of that name.
+std::size_t StudyReader::Column(const std::string& name) const {
+    std::size_t found = reader_.Size();
+    for (std::size_t i = 0; i < reader_.Size(); ++i) {
+        if (decoder_.Utf8(reader_.Field(i)) != name) continue;
+        if (found != reader_.Size())
+            throw CsvError(messages::DuplicateColumn(reader_.Line(), Cp932FromUtf8(name)));
+        found = i;
+    }
+    if (found == reader_.Size()) throw CsvError(messages::MissingColumn(reader_.Line(), Cp932FromUtf8(name)));
+    return found;
+}
+
+// A score is ASCII: any other byte is refused, for its encoding or else for the syntax.
+std::string_view StudyReader::Score(std::size_t i) {
+    const std::int64_t line = reader_.FieldLine(i), column = static_cast<std::int64_t>(i) + 1;
+    const std::string_view text = TrimSpaces(reader_.Field(i));
+    const bool asciiSeparator = static_cast<unsigned char>(options_.decimalSeparator) < 0x80;
+    if (!IsScore(text, options_.decimalSeparator) || (!asciiSeparator && !IsAscii(text))) {
+        if (IsAscii(text)) throw CsvError(messages::NotAScore(line, column, text));
+        throw CsvError(messages::NotAScore(line, column, decoder_.Stored(text, line, column)));
+    }
+    if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw OutOfMemoryError();
+    return text;
+}
+
+std::string StudyReader::LevelName(std::size_t i) {
+    const std::int64_t line = reader_.FieldLine(i), column = static_cast<std::int64_t>(i) + 1;
+    if (HasLineEnd(reader_.Field(i))) throw CsvError(messages::LineEndInName(line, column));
+    return decoder_.Stored(reader_.Field(i), line, column);
+}
+
+// The line of the row's score, counting the line ends before it as the reader does.
+std::int64_t StudyReader::LineOf(const Row& row) const {
+    std::int64_t line = 1;
+    const auto end = static_cast<std::size_t>(row.score - text_.data());
+    for (std::size_t i = 0; i < end; ++i)
+        if (text_[i] == '\n' || (text_[i] == '\r' && (i + 1 >= text_.size() || text_[i + 1] != '\n'))) ++line;
+    return line;
+}
+
+void SetDesign(StudyStore& store, std::size_t n, const std::vector<std::string>& namesA,
+               const std::vector<std::string>& namesB) {
+    store.SubjectCount = static_cast<std::int32_t>(n);
+    store.LevelCountA = static_cast<std::int32_t>(namesA.size());
+    store.LevelCountB = static_cast<std::int32_t>(namesB.size());
+    SizeNames(store.LevelNamesA, std::int64_t{store.LevelCountA} + 1);
+    SizeNames(store.LevelNamesB, std::int64_t{store.LevelCountB} + 1);
+    std::copy(namesA.begin(), namesA.end(), store.LevelNamesA.begin() + 1);
+    std::copy(namesB.begin(), namesB.end(), store.LevelNamesB.begin() + 1);
+    SizeCellText(store);
+}
+
+// Puts score texts given subject by subject (s, then a, then b, as CSV rows
+// come) into the store, which holds them in the data file's order (a, then b,
+// then s): in one pass, without a change of a single cell.
+void PutBySubject(StudyStore& store, const std::vector<std::string_view>& scores) {
+    const auto n = static_cast<std::size_t>(store.SubjectCount), na = static_cast<std::size_t>(store.LevelCountA),
+               nb = static_cast<std::size_t>(store.LevelCountB);
+    CellTextArray::Filler texts(store.CellText);
+    for (std::size_t a = 0; a < na; ++a)
+        for (std::size_t b = 0; b < nb; ++b)
+            for (std::size_t s = 0; s < n; ++s) {
+                texts.Bytes().append(scores[(s * na + a) * nb + b]);
+                texts.EndText();
+            }
+}
+
+void StudyReader::ReadLong(StudyStore& store) {
+    if (ReadInOrder(store)) return;
+    reader_ = csv::Reader(text_, separator_);
+    namesA_.clear();
+    namesB_.clear();
+    ReadAnyOrder(store);
+}
+
+StudyReader::LongColumns StudyReader::ReadHeader() {
+    if (!NextNonBlank(reader_)) throw CsvError(messages::EmptyCsv());
+    return {reader_.Size(), Column(options_.subjectColumn), Column(options_.aColumn),
+            Column(options_.bColumn), Column(options_.scoreColumn)};
+}
+
+// The rows in the order export writes them: subject by subject, every subject
+// with the cells of the first in the same order, A outermost. They go straight
+// into the store. Any other order gives false, to be read again by
+// ReadAnyOrder; a fault that ReadAnyOrder would find at the same row is
+// refused here just as it would be.
+bool StudyReader::ReadInOrder(StudyStore& store) {
+    const LongColumns column = ReadHeader();
+    Distinct subjects, levelsA, levelsB;
+    struct Cell {
+        std::int64_t a, b;
+        std::string_view score;
+    };
+    std::vector<Cell> first;  // the first subject's
+    const auto checkWidth = [&] {
+        if (reader_.Size() != column.width)
+            throw CsvError(messages::FieldCount(reader_.Line(), reader_.Size(), column.width));
+    };
+    bool more = NextNonBlank(reader_);
+    if (!more) return false;
+    checkWidth();
+    const std::string_view firstSubject = reader_.Field(column.subject);
+    for (; more; more = NextNonBlank(reader_)) {
+        checkWidth();
+        if (!Equal(reader_.Field(column.subject), firstSubject)) break;
+        const std::string_view score = Score(column.score);
+        std::int64_t a = levelsA.Find(reader_.Field(column.a));
+        if (a < 0) {
+            namesA_.push_back(LevelName(column.a));
+            a = levelsA.Add(reader_.Field(column.a), reader_.Line());
+        }
+        std::int64_t b = levelsB.Find(reader_.Field(column.b));
+        if (b < 0) {
+            namesB_.push_back(LevelName(column.b));
+            b = levelsB.Add(reader_.Field(column.b), reader_.Line());
+        }
+        first.push_back({a, b, score});
+    }
+    const std::size_t na = levelsA.Size(), nb = levelsB.Size(), cells = na * nb;
+    if (first.size() != cells) return false;
+    for (std::size_t j = 0; j < cells; ++j)
+        if (first[j].a != static_cast<std::int64_t>(j / nb) ||
+            first[j].b != static_cast<std::int64_t>(j % nb))
+            return false;
+
+    // As many subjects as the records left allow; a guess that proves wrong
+    // (blank or quoted line ends, lines ended by CR alone) sends the text to
+    // ReadAnyOrder.
+    const std::size_t records = more ? 1 + reader_.RecordsLeftAtMost() : 0;
+    if (records % cells != 0 || records / cells >= kMostCount) return false;
+    const std::size_t n = 1 + records / cells;
+    SetDesign(store, n, namesA_, namesB_);
+    std::vector<std::string_view> scores;  // subject by subject, as the rows come
+    scores.reserve(n * cells);
+    for (std::size_t j = 0; j < cells; ++j) scores.push_back(first[j].score);
+    subjects.Add(firstSubject, 1);
+
+    std::int32_t s = 1;
+    std::size_t j = cells;  // the cell of the row within its subject
+    std::string_view subject = firstSubject;
+    for (; more; more = NextNonBlank(reader_)) {
+        checkWidth();
+        if (j == cells) {
+            subject = reader_.Field(column.subject);
+            if (subjects.Find(subject) >= 0 || static_cast<std::size_t>(s) == n) return false;
+            subjects.Add(subject, reader_.Line());
+            ++s;
+            j = 0;
+        } else if (!Equal(reader_.Field(column.subject), subject)) {
+            return false;
+        }
+        const std::size_t a = j / nb, b = j % nb;
+        if (!Equal(reader_.Field(column.a), levelsA.Key(a)) ||
+            !Equal(reader_.Field(column.b), levelsB.Key(b)))
+            return false;
+        scores.push_back(Score(column.score));
+        ++j;
+    }
+    if (static_cast<std::size_t>(s) != n || j != cells) return false;
+    PutBySubject(store, scores);
+    return true;
+}
+
+// Rows in any order: kept until every row is read, then put in their cells.
+void StudyReader::ReadAnyOrder(StudyStore& store) {
+    const LongColumns column = ReadHeader();
+    const std::size_t width = column.width, subjectColumn = column.subject, aColumn = column.a,
+                      bColumn = column.b, scoreColumn = column.score;
+
+    Distinct subjects, levelsA, levelsB;
+    std::vector<Row> rows;
+    rows.reserve(reader_.LineFeedsLeft() + 1);
+    while (NextNonBlank(reader_)) {
+        const std::int64_t line = reader_.Line();
+        if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));
+        const std::string_view score = Score(scoreColumn);
+        std::int64_t s = subjects.Find(reader_.Field(subjectColumn));
+        if (s < 0) s = subjects.Add(reader_.Field(subjectColumn), line);
+        std::int64_t a = levelsA.Find(reader_.Field(aColumn));
+        if (a < 0) {
+            namesA_.push_back(LevelName(aColumn));
+            a = levelsA.Add(reader_.Field(aColumn), line);
+        }
+        std::int64_t b = levelsB.Find(reader_.Field(bColumn));
+        if (b < 0) {
+            namesB_.push_back(LevelName(bColumn));
+            b = levelsB.Add(reader_.Field(bColumn), line);
+        }
+        rows.push_back({score.data(), static_cast<std::uint32_t>(score.size()),
+                        static_cast<std::int32_t>(s + 1), static_cast<std::int32_t>(a + 1),
+                        static_cast<std::int32_t>(b + 1)});
+    }
+    if (rows.empty()) throw CsvError(messages::NoScoreRows());
+
+    // Every subject with every cell once needs exactly N·na·nb rows.
+    const auto rowCount = static_cast<std::int64_t>(rows.size());
+    const auto cellsPerSubject = static_cast<std::int64_t>(namesA_.size() * namesB_.size());
+    if (rowCount % cellsPerSubject != 0 ||
+        rowCount / cellsPerSubject != static_cast<std::int64_t>(subjects.Size()))
+        RefuseLong(std::move(rows), subjects);
+    SetDesign(store, subjects.Size(), namesA_, namesB_);
+    FillLong(store, rows, subjects);
+}
+
+// As many rows as cells: each cell is filled once unless a row repeats one.
+void StudyReader::FillLong(StudyStore& store, const std::vector<Row>& rows, const Distinct& subjects) {
+    for (const Row& row : rows) {
+        CellTextRef cell = store.CellText(row.s, row.a, row.b);
+        if (cell.empty()) {
+            cell = std::string_view(row.score, row.length);  // never empty: a score is not
+            continue;
+        }
+        const auto first = std::find_if(rows.begin(), rows.end(), [&](const Row& other) {
+            return other.s == row.s && other.a == row.a && other.b == row.b;
+        });
+        throw CsvError(messages::DuplicateScore(
+            LineOf(row), decoder_.Shown(subjects.Key(static_cast<std::size_t>(row.s - 1))),
+            namesA_[static_cast<std::size_t>(row.a - 1)], namesB_[static_cast<std::size_t>(row.b - 1)],
+            LineOf(*first)));
+    }
+}
+
+// Rows and cells differ in number, so a row repeats a cell or a cell has no row:
+// the first repeat in the order of the file, otherwise the first cell missing.
+void StudyReader::RefuseLong(std::vector<Row> rows, const Distinct& subjects) {
+    std::sort(rows.begin(), rows.end(), [](const Row& x, const Row& y) {
+        return std::tie(x.s, x.a, x.b, x.score) < std::tie(y.s, y.a, y.b, y.score);  // then the text's order
+    });
+    const Row* repeat = nullptr;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const Row &x = rows[i - 1], &y = rows[i];
+        if (x.s == y.s && x.a == y.a && x.b == y.b && (repeat == nullptr || y.score < repeat->score))
+            repeat = &y;
+    }
+    const auto shown = [&](std::int32_t s) {
+        return decoder_.Shown(subjects.Key(static_cast<std::size_t>(s - 1)));
+    };
+    if (repeat != nullptr) {
+        const auto first = std::find_if(rows.begin(), rows.end(), [&](const Row& row) {
+            return row.s == repeat->s && row.a == repeat->a && row.b == repeat->b;
+        });
+        throw CsvError(messages::DuplicateScore(
+            LineOf(*repeat), shown(repeat->s), namesA_[static_cast<std::size_t>(repeat->a - 1)],
+            namesB_[static_cast<std::size_t>(repeat->b - 1)], LineOf(*first)));
+    }
+    // No repeats, so fewer rows than cells: the first gap in (s, a, b) order.
+    const auto na = static_cast<std::int32_t>(namesA_.size()), nb = static_cast<std::int32_t>(namesB_.size());
+    std::int32_t s = 1, a = 1, b = 1;
+    for (const Row& row : rows) {
+        if (row.s != s || row.a != a || row.b != b) break;
+        if (++b > nb) b = 1, ++a;
+        if (a > na) a = 1, ++s;
+    }
+    throw CsvError(messages::MissingScore(shown(s), namesA_[static_cast<std::size_t>(a - 1)],
+                                          namesB_[static_cast<std::size_t>(b - 1)]));
+}
+
+std::vector<std::string> DesignNames(const std::vector<std::string>& utf8, char factor) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto level = static_cast<std::int64_t>(i) + 1;
+        if (HasLineEnd(utf8[i])) throw CsvError(messages::LevelNameLineEnd(factor, level));
+        auto name = Cp932FromUtf8Exact(utf8[i]);
+        if (!name) throw CsvError(messages::LevelNameNotCp932(factor, level, Cp932FromUtf8(utf8[i])));
+        names.push_back(std::move(*name));
+    }
+    return names;
+}
+
+void StudyReader::ReadWide(StudyStore& store) {
+    namesA_ = DesignNames(options_.levelsA, 'A');
+    namesB_ = DesignNames(options_.levelsB, 'B');
+    if (namesA_.empty() || namesB_.empty()) throw StudyError(messages::TooFewLevels());
+    const std::size_t cells = namesA_.size() * namesB_.size(), width = cells + 1;
+    if (options_.header) {
+        if (!NextNonBlank(reader_)) throw CsvError(messages::EmptyCsv());
+        if (reader_.Size() != width)
+            throw CsvError(messages::FieldCount(reader_.Line(), reader_.Size(), width));
+    }
+    Distinct subjects;
+    std::vector<std::string_view> scores;
+    scores.reserve((reader_.LineFeedsLeft() + 1) * cells);
+    while (NextNonBlank(reader_)) {
+        const std::int64_t line = reader_.Line();
+        if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));
+        const std::int64_t known = subjects.Find(reader_.Field(0));
+        if (known >= 0)
+            throw CsvError(messages::DuplicateSubject(line, decoder_.Shown(reader_.Field(0)),
+                                                      subjects.FirstLine(static_cast<std::size_t>(known))));
+        subjects.Add(reader_.Field(0), line);
+        for (std::size_t i = 1; i < width; ++i) scores.push_back(Score(i));
+    }
+    SetDesign(store, subjects.Size(), namesA_, namesB_);
+    PutBySubject(store, scores);
+}
+
+}  // namespace
+
+void ReadStudyCsv(std::string_view text, const CsvImportOptions& options, StudyStore& store) {
+    try {
+        CsvEncoding encoding = options.encoding;
+        if (encoding != CsvEncoding::Cp932 && text.starts_with("\xEF\xBB\xBF")) {
+            text.remove_prefix(3);
+            encoding = CsvEncoding::Utf8;
+        }
+        if (encoding == CsvEncoding::Detect)
+            encoding = csv::IsValidUtf8(text) ? CsvEncoding::Utf8 : CsvEncoding::Cp932;
+        StudyReader study(text, options.separator != 0 ? options.separator : csv::DetectSeparator(text),
+                          encoding, options);
+        if (options.layout == CsvLayout::Long)
+            study.ReadLong(store);
+        else
+            study.ReadWide(store);
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
+    }
+}
+
+}  // namespace morvane

@@ -1,0 +1,47 @@
+#pragma once
+// The CSV commands on files: a study's data file out to CSV and a CSV in to a
+// data file. The empty name is the process's standard input or output.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "exchange/StudyCsv.h"
+
+namespace morvane {
+
+// Reads the data file as Load does and writes its CSV. Nothing is written when
+// the study cannot be read or its texts cannot be converted.
+void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout);
+
+// Reads the CSV and writes its study as Save writes a data file. Everything is
+// read and checked before the data file is written, and the data file is
+// replaced only once it is complete: on any failure an existing file keeps its
+// bytes and a new one is not left behind.
+void ImportCsv(const std::string& csvFile, const std::string& dataFile, const CsvImportOptions& options);
+
+// The bytes of a file read whole.
+class FileBytes {
+public:
+    FileBytes() = default;
+    std::string_view View() const { return {bytes_.get(), size_}; }
+
+private:
+    friend FileBytes ReadWholeFile(const std::string& path);
+    std::unique_ptr<char[]> bytes_;  // not set to zero first: the file fills them
+    std::size_t size_ = 0;
+};
+
+// The whole file at `path` (standard input for the empty name); InOutError
+// as the data file's reader gives it.
+FileBytes ReadWholeFile(const std::string& path);
+
+// Has `write` write the file at `path` whole, through a new file in the same
+// folder that takes the place of `path` only once `write` has returned: a
+// failure leaves no new file and an existing one unchanged. The new file takes
+// the permissions of the one it replaces. A name that is not a regular file (the
+// empty name, a device, a pipe) and a folder that takes no new file are written
+// in place instead. `write` is given the name to write.
+void WriteWholeFile(const std::string& path, const std::function<void(const std::string&)>& write);
+
+}  // namespace morvane

@@ -1,0 +1,141 @@
+#include "store/CellTexts.h"
+
+#include <algorithm>
+#include <new>
+
+#include "runtime/Errors.h"
+#include "runtime/MemoryBudget.h"
+
+namespace morvane {
+namespace {
+
+// Changes are folded into the buffer once they are more than this many and
+// more than half of the elements: rebuilding then costs about as much as the
+// changes themselves took.
+constexpr std::size_t kFewChanges = std::size_t{1} << 16;
+
+}  // namespace
+
+std::uint64_t ElementCount(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
+    std::uint64_t count = 0;
+    if (__builtin_mul_overflow(static_cast<std::uint64_t>(n0), static_cast<std::uint64_t>(n1), &count) ||
+        __builtin_mul_overflow(count, static_cast<std::uint64_t>(n2), &count))
+        throw OutOfMemoryError();
+    return count;
+}
+
+void CellTextArray::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
+    if (n0 < 0 || n1 < 0 || n2 < 0) throw RangeError();
+    const std::uint64_t count = ElementCount(n0, n1, n2);
+    Release();
+    EnsureAffordable(count, kAllowance);
+    // Below the budget the product of the inner extents fits too.
+    const std::uint64_t cells = count == 0 ? 0
+                                           : static_cast<std::uint64_t>(n0 - 1) *
+                                                 static_cast<std::uint64_t>(n1 - 1) *
+                                                 static_cast<std::uint64_t>(n2 - 1);
+    try {
+        offsets_.assign(static_cast<std::size_t>(cells) + 1, 0);
+    } catch (const std::bad_alloc&) {
+        Release();
+        throw OutOfMemoryError();
+    }
+    n0_ = n0;
+    n1_ = n1;
+    n2_ = n2;
+    cells_ = static_cast<std::size_t>(cells);
+}
+
+void CellTextArray::Release() {
+    std::string().swap(bytes_);
+    std::vector<std::uint32_t>().swap(offsets_);
+    std::vector<std::uint64_t>().swap(wide_);
+    std::vector<std::uint32_t>().swap(editSlots_);
+    std::vector<std::string>().swap(edits_);
+    n0_ = n1_ = n2_ = 0;
+    cells_ = 0;
+}
+
+void CellTextArray::SetOffset(std::size_t k, std::uint64_t offset) {
+    if (wide_.empty() && offset > kNarrowLimit) {
+        try {
+            wide_.assign(offsets_.begin(), offsets_.end());
+        } catch (const std::bad_alloc&) {
+            throw OutOfMemoryError();
+        }
+        std::vector<std::uint32_t>().swap(offsets_);
+    }
+    if (wide_.empty())
+        offsets_[k] = static_cast<std::uint32_t>(offset);
+    else
+        wide_[k] = offset;
+}
+
+void CellTextArray::Set(std::int32_t s, std::int32_t a, std::int32_t b, std::string_view text) {
+    if (!Inside(s, a, b)) throw RangeError();
+    if (Text(s, a, b) == text) return;  // the write-back of an unchanged grid costs no memory
+    if (s < 1 || a < 1 || b < 1) throw RangeError();
+    const std::size_t k = FileIndex(s, a, b);
+    try {
+        std::string copy(text);  // before anything moves: `text` may be one of ours
+        if (editSlots_.empty()) editSlots_.assign(cells_, 0);
+        if (const std::uint32_t slot = editSlots_[k]; slot != 0) {
+            edits_[slot - 1] = std::move(copy);
+            return;
+        }
+        if (edits_.size() >= kNarrowLimit) throw OutOfMemoryError();
+        edits_.push_back(std::move(copy));
+        editSlots_[k] = static_cast<std::uint32_t>(edits_.size());
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
+    }
+    if (edits_.size() > std::max(kFewChanges, cells_ / 2) || edits_.size() >= kNarrowLimit) Compact();
+}
+
+// Rebuilds the buffer with every change in place. Only a saving: when the
+// memory for the new buffer is not there, the changes stay where they are.
+void CellTextArray::Compact() noexcept {
+    try {
+        std::uint64_t total = bytes_.size();
+        for (std::size_t k = 0; k < cells_; ++k)
+            if (const std::uint32_t slot = editSlots_[k]; slot != 0)
+                total = total + edits_[slot - 1].size() - (Offset(k + 1) - Offset(k));
+        CellTextArray rebuilt;
+        rebuilt.Resize(n0_, n1_, n2_);
+        rebuilt.bytes_.reserve(static_cast<std::size_t>(total));
+        {
+            Filler filler(rebuilt);
+            for (std::size_t k = 0; k < cells_; ++k) {
+                filler.Bytes().append(Stored(k));
+                filler.EndText();
+            }
+        }
+        *this = std::move(rebuilt);
+    } catch (const OutOfMemoryError&) {
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+CellTextArray::Filler::Filler(CellTextArray& cells) : cells_(cells) {
+    std::vector<std::uint32_t>().swap(cells_.editSlots_);
+    std::vector<std::string>().swap(cells_.edits_);
+    std::vector<std::uint64_t>().swap(cells_.wide_);
+    cells_.bytes_.clear();
+    if (cells_.offsets_.size() != cells_.cells_ + 1) cells_.offsets_.assign(cells_.cells_ + 1, 0);
+    cells_.offsets_[0] = 0;
+}
+
+CellTextArray::Filler::~Filler() {
+    // Bytes appended after the last end belong to the next element, as far as
+    // they were read; beyond what 32-bit offsets reach they are dropped.
+    if (cells_.wide_.empty() && cells_.bytes_.size() > kNarrowLimit)
+        cells_.bytes_.resize(cells_.Offset(next_));
+    const std::uint64_t end = cells_.bytes_.size();
+    if (cells_.wide_.empty())
+        std::fill(cells_.offsets_.begin() + static_cast<std::ptrdiff_t>(next_) + 1, cells_.offsets_.end(),
+                  static_cast<std::uint32_t>(end));
+    else
+        std::fill(cells_.wide_.begin() + static_cast<std::ptrdiff_t>(next_) + 1, cells_.wide_.end(), end);
+}
+
+}  // namespace morvane

@@ -1,0 +1,157 @@
+#pragma once
+// The score texts of a study, held compactly. Seen from outside it is a
+// three-dimensional array of byte strings indexed [subject][A level][B level],
+// whose elements with an index 0 exist and hold the empty text. Inside, the
+// texts as loaded lie end to end in one byte buffer in the data file's order
+// (level of A outermost, then level of B, then the subject) and are found by
+// their offsets; a text changed afterwards is held beside them until there are
+// so many changes that the buffer is rebuilt with them.
+//
+// A text read from the array stays valid until the array is next changed.
+
+#include <cassert>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvane {
+
+// The number of elements of an array of extents (n0, n1, n2), each at least
+// zero; OutOfMemoryError when the product does not fit 64 bits.
+std::uint64_t ElementCount(std::int64_t n0, std::int64_t n1, std::int64_t n2);
+
+class CellTextArray;
+
+// One element of a CellTextArray, read and assigned like a string.
+class CellTextRef {
+public:
+    CellTextRef(CellTextArray& cells, std::int32_t s, std::int32_t a, std::int32_t b)
+        : cells_(&cells), s_(s), a_(a), b_(b) {}
+
+    CellTextRef& operator=(std::string_view text);
+    CellTextRef& operator=(const CellTextRef& other) { return *this = other.View(); }
+    CellTextRef(const CellTextRef&) = default;
+
+    std::string_view View() const;
+    operator std::string_view() const { return View(); }
+    operator std::string() const { return std::string(View()); }
+    bool empty() const { return View().empty(); }
+    std::size_t size() const { return View().size(); }
+    void clear() { *this = std::string_view(); }
+
+    friend bool operator==(const CellTextRef& cell, std::string_view text) { return cell.View() == text; }
+
+private:
+    CellTextArray* cells_;
+    std::int32_t s_, a_, b_;
+};
+
+class CellTextArray {
+public:
+    // Gives the array the extents (n0, n1, n2), every text empty. An extent
+    // below zero raises RangeError; more elements than the memory budget allows
+    // (each counted at kAllowance bytes) raise OutOfMemoryError. The old texts
+    // are released first.
+    void Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2);
+    void Release();
+
+    // What sizing sets aside for each element: its offset, its bytes and room
+    // for changes, as much as one string object of its own would take.
+    static constexpr std::uint64_t kAllowance = sizeof(std::string);
+
+    std::string_view operator()(std::int32_t s, std::int32_t a, std::int32_t b) const {
+        return Text(s, a, b);
+    }
+    CellTextRef operator()(std::int32_t s, std::int32_t a, std::int32_t b) { return {*this, s, a, b}; }
+
+    std::string_view Text(std::int32_t s, std::int32_t a, std::int32_t b) const;
+    // Stores `text` (which may be a text of this array) in element [s][a][b].
+    // A text for an element with an index 0 raises RangeError, since those
+    // elements hold the empty text only; memory exhausted raises OutOfMemoryError.
+    void Set(std::int32_t s, std::int32_t a, std::int32_t b, std::string_view text);
+
+    std::int64_t Extent0() const { return n0_; }
+    std::int64_t Extent1() const { return n1_; }
+    std::int64_t Extent2() const { return n2_; }
+    bool Empty() const { return n0_ == 0 || n1_ == 0 || n2_ == 0; }
+
+    // Replaces every text with those given in the data file's order, for
+    // s, a and b from 1: append the bytes of a text to Bytes(), then EndText().
+    // The elements not reached when the filler goes (after an error, say) hold
+    // the empty text.
+    class Filler {
+    public:
+        explicit Filler(CellTextArray& cells);
+        ~Filler();
+        Filler(const Filler&) = delete;
+        Filler& operator=(const Filler&) = delete;
+
+        std::string& Bytes() { return cells_.bytes_; }
+        // Ends the next element's text (OutOfMemoryError when its offset needs
+        // memory that is not there).
+        void EndText() {
+            assert(next_ < cells_.cells_);
+            const std::size_t end = cells_.bytes_.size();
+            if (cells_.wide_.empty() && end <= kNarrowLimit)
+                cells_.offsets_[++next_] = static_cast<std::uint32_t>(end);
+            else
+                cells_.SetOffset(++next_, end);
+        }
+
+    private:
+        CellTextArray& cells_;
+        std::size_t next_ = 0;  // elements ended so far
+    };
+
+private:
+    static constexpr std::uint64_t kNarrowLimit = UINT32_MAX;
+
+    bool Inside(std::int64_t s, std::int64_t a, std::int64_t b) const {
+        return s >= 0 && a >= 0 && b >= 0 && s < n0_ && a < n1_ && b < n2_;
+    }
+    // The position in file order of an element with every index from 1.
+    std::size_t FileIndex(std::int32_t s, std::int32_t a, std::int32_t b) const {
+        return static_cast<std::size_t>(((a - 1) * (n2_ - 1) + (b - 1)) * (n0_ - 1) + (s - 1));
+    }
+    std::string_view Stored(std::size_t k) const;
+    std::uint64_t Offset(std::size_t k) const { return wide_.empty() ? offsets_[k] : wide_[k]; }
+    void SetOffset(std::size_t k, std::uint64_t offset);
+    void Compact() noexcept;
+
+    std::int64_t n0_ = 0, n1_ = 0, n2_ = 0;
+    std::size_t cells_ = 0;  // the elements with every index from 1
+    std::string bytes_;      // their texts as loaded, in file order
+    // cells_ + 1 offsets into bytes_, text k from offset k to offset k + 1: in
+    // 32 bits while bytes_ is shorter than 4 GiB, in 64 bits (wide_) after.
+    std::vector<std::uint32_t> offsets_;
+    std::vector<std::uint64_t> wide_;
+    // Once a text is changed, one entry per element in file order: 0, or 1 +
+    // the index of its text in edits_.
+    std::vector<std::uint32_t> editSlots_;
+    std::vector<std::string> edits_;
+};
+
+inline std::string_view CellTextArray::Stored(std::size_t k) const {
+    if (!editSlots_.empty())
+        if (const std::uint32_t slot = editSlots_[k]; slot != 0) return edits_[slot - 1];
+    const std::uint64_t begin = Offset(k), end = Offset(k + 1);
+    return {bytes_.data() + begin, static_cast<std::size_t>(end - begin)};
+}
+
+inline std::string_view CellTextArray::Text(std::int32_t s, std::int32_t a, std::int32_t b) const {
+    assert(Inside(s, a, b));
+    if (s < 1 || a < 1 || b < 1) return {};
+    return Stored(FileIndex(s, a, b));
+}
+
+inline std::string_view CellTextRef::View() const {
+    return cells_->Text(s_, a_, b_);
+}
+
+inline CellTextRef& CellTextRef::operator=(std::string_view text) {
+    cells_->Set(s_, a_, b_, text);
+    return *this;
+}
+
+}  // namespace morvane

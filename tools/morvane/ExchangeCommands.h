@@ -1,0 +1,22 @@
+#pragma once
+// The CSV commands of the morvane tool: their arguments in, the core's
+// exchange functions out.
+
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+
+namespace morvane::tool {
+
+// The usage lines of the two commands.
+extern const char* const kExchangeUsage;
+
+// `export DATAFILE OUT.csv [--long | --wide]`, from the arguments after the
+// command's name. Returns 0, or 2 after a usage message; throws the core's errors.
+int Export(const std::vector<std::string>& args);
+
+// `import IN.csv DATAFILE [--long | --wide] [options]`, likewise.
+int Import(const std::vector<std::string>& args, const Settings& settings);
+
+}  // namespace morvane::tool
