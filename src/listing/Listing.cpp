@@ -46,6 +46,26 @@ private:
     TextWriter& file_;
 };
 
+// The printer, asking its progress after each line end whether to go on; a
+// stop unwinds out of the listing as Stopped.
+struct Stopped {};
+class Watched : public TextDevice {
+public:
+    Watched(PrinterTextDevice& device, PrintProgress& watcher, std::int64_t total)
+        : printer_(device), progress_(watcher), total_(total) {}
+    void Write(std::string_view text) override { printer_.Write(text); }
+    void EndLine() override {
+        printer_.EndLine();
+        if (!progress_.Continue(++lines_, total_, printer_.Page())) throw Stopped{};
+    }
+
+private:
+    PrinterTextDevice& printer_;
+    PrintProgress& progress_;
+    std::int64_t total_;
+    std::int64_t lines_ = 0;
+};
+
 }  // namespace
 
 const std::string& ListingFontName() {
@@ -101,25 +121,6 @@ void PrintListing(const StudyStore& store, PrinterTextDevice& printer) {
 }
 
 bool PrintListing(const StudyStore& store, PrinterTextDevice& printer, PrintProgress& progress) {
-    // Each line end asks whether to go on; a stop unwinds out of the listing.
-    struct Stopped {};
-    class Watched : public TextDevice {
-    public:
-        Watched(PrinterTextDevice& printer, PrintProgress& progress, std::int64_t total)
-            : printer_(printer), progress_(progress), total_(total) {}
-        void Write(std::string_view text) override { printer_.Write(text); }
-        void EndLine() override {
-            printer_.EndLine();
-            if (!progress_.Continue(++lines_, total_, printer_.Page())) throw Stopped{};
-        }
-
-    private:
-        PrinterTextDevice& printer_;
-        PrintProgress& progress_;
-        std::int64_t total_;
-        std::int64_t lines_ = 0;
-    };
-
     printer.Open();
     try {
         printer.SetFont(ListingFontName(), kListingFontPoints);

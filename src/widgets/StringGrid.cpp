@@ -165,8 +165,8 @@ int StringGrid::TextWidth(const std::string& bytes) const {
     int width = 0;
     for (std::size_t i = 0; i < bytes.size();) {
         const std::size_t length = CharLength(bytes, i);
-        const auto first = static_cast<unsigned char>(bytes[i]);
-        const unsigned code = length == 2 ? (first << 8) | static_cast<unsigned char>(bytes[i + 1]) : first;
+        const unsigned first = static_cast<unsigned char>(bytes[i]);
+        const unsigned code = length == 2 ? (first << 8U) | static_cast<unsigned char>(bytes[i + 1]) : first;
         int& known = charWidths_[code];
         if (known < 0) known = fontMetrics().horizontalAdvance(qttext::FromCp932(bytes.substr(i, length)));
         width += known;
