@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "widgets/FormWindow.h"
+
 namespace morvane::widgets {
 namespace {
 
@@ -30,9 +32,23 @@ std::optional<QString> QtFileDialogs::Save(QWidget* parent, const QString& title
     return Run(parent, title, fileName, QFileDialog::AcceptSave);
 }
 
-void QtMessageBoxes::ShowError(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("PMorvane"), text, QMessageBox::Ok, parent);
+namespace {
+
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    QMessageBox box(icon, QStringLiteral("PMorvane"), text, QMessageBox::Ok, parent);
+    // The texts it quotes come from the windows: the same face throughout.
+    box.setFont(FormWindow::WindowFont());
     box.exec();
+}
+
+}  // namespace
+
+void QtMessageBoxes::ShowError(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Critical, text);
+}
+
+void QtMessageBoxes::ShowWarning(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Warning, text);
 }
 
 }  // namespace morvane::widgets

@@ -5,9 +5,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <deque>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -67,16 +69,22 @@ private:
 class RecordedMessages final : public widgets::MessageBoxes {
 public:
     void ShowError(QWidget*, const QString& text) override { shown_.append(text); }
+    void ShowWarning(QWidget*, const QString& text) override { warnings_.append(text); }
     const QStringList& Shown() const { return shown_; }
-    void Clear() { shown_.clear(); }
+    const QStringList& Warnings() const { return warnings_; }
+    void Clear() {
+        shown_.clear();
+        warnings_.clear();
+    }
 
 private:
     QStringList shown_;
+    QStringList warnings_;
 };
 
 class FakePrinter final : public widgets::ListingPrinter {
 public:
-    void Print(const StudyStore& store) override {
+    bool Print(const StudyStore& store, PrintProgress& progress) override {
         ++jobs;
         printedTexts.clear();
         for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
@@ -84,9 +92,22 @@ public:
                 for (std::int32_t b = 1; b <= store.LevelCountB; ++b)
                     printedTexts.emplace_back(store.CellText(s, a, b));
         if (!failure.empty()) throw PrinterError(failure);
+        // A slow job: `slowLines` lines of `lineMs` each, fifty to a page.
+        for (int line = 1; line <= slowLines; ++line) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(lineMs));
+            if (!progress.Continue(line, slowLines, 1 + line / 50)) {
+                ++stopped;
+                printedTexts.clear();
+                return false;
+            }
+        }
+        return true;
     }
 
     int jobs = 0;
+    int stopped = 0;  // jobs stopped by their progress
+    int slowLines = 0;
+    int lineMs = 1;
     std::vector<std::string> printedTexts;  // every score text, level of A outermost
     std::string failure;                    // when set, Print throws it (code page 932)
 };
