@@ -12,8 +12,8 @@
 #include "analysiswindow/AnalysisExport.h"
 #include "analysiswindow/AnalysisTableModel.h"
 #include "analysiswindow/InteractionPlotView.h"
-#include "qttext/Fonts.h"
 #include "widgets/Commands.h"
+#include "widgets/FormWindow.h"
 
 namespace morvane {
 namespace {
@@ -32,7 +32,7 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     : QWidget(owner, Qt::Window), seams_(seams), decimalSeparator_(decimalSeparator) {
     setObjectName(QStringLiteral("AnalysisWindow"));
     setWindowTitle(QStringLiteral(u"分析結果"));
-    setFont(qttext::CharacterFont(Face::PGothic, 12));
+    setFont(widgets::FormWindow::WindowFont());
     resize(1280, 720);
 
     auto* layout = new QVBoxLayout(this);

@@ -1,9 +1,6 @@
 // PMorvane: the windows of the two-way within-subjects analysis of variance.
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,6 +12,7 @@
 #include "runtime/DecimalSeparator.h"
 #include "store/StudyStore.h"
 #include "widgets/QtSeams.h"
+#include "widgets/QtTranslation.h"
 
 namespace {
 
@@ -50,12 +48,8 @@ int main(int argc, char* argv[]) {
     const morvane::CommandLine line = morvane::ParseCommandLine({argv + 1, argv + argc});
     if (const int status = Answer(line); status >= 0) return status;
 
-    // The windows speak Japanese, and so do Qt's own dialogs and buttons when
-    // its translations are installed.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
-                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
+    // The windows speak Japanese, and so do Qt's own dialogs and buttons.
+    morvane::widgets::InstallJapaneseQtTranslation(application);
 
     // Read once; the core takes it as a setting and never looks at the C locale.
     const char decimalSeparator = morvane::DecimalSeparatorFromLocale();

@@ -14,6 +14,7 @@
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
 #include "ui_UMorvaneCalc.h"
+#include "widgets/PrintProgressDialog.h"
 
 namespace morvane {
 
@@ -154,7 +155,10 @@ void TCalcForm::PButtonClick() {
     Run([this] {
         WriteBack(SelectedLevel());
         if (seams_.printer == nullptr) throw PrinterError(messages::NoDefaultPrinter());
-        seams_.printer->Print(store_);
+        // The job is done (or stopped by the user, then nothing is printed)
+        // before the command returns.
+        widgets::PrintProgressDialog progress(this);
+        seams_.printer->Print(store_, progress);
     });
 }
 

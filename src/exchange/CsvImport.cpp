@@ -226,6 +226,21 @@ void SetDesign(StudyStore& store, std::size_t n, const std::vector<std::string>&
     SizeCellText(store);
 }
 
+// Puts score texts given subject by subject (s, then a, then b, as CSV rows
+// come) into the store, which holds them in the data file's order (a, then b,
+// then s): in one pass, without a change of a single cell.
+void PutBySubject(StudyStore& store, const std::vector<std::string_view>& scores) {
+    const auto n = static_cast<std::size_t>(store.SubjectCount), na = static_cast<std::size_t>(store.LevelCountA),
+               nb = static_cast<std::size_t>(store.LevelCountB);
+    CellTextArray::Filler texts(store.CellText);
+    for (std::size_t a = 0; a < na; ++a)
+        for (std::size_t b = 0; b < nb; ++b)
+            for (std::size_t s = 0; s < n; ++s) {
+                texts.Bytes().append(scores[(s * na + a) * nb + b]);
+                texts.EndText();
+            }
+}
+
 void StudyReader::ReadLong(StudyStore& store) {
     if (ReadInOrder(store)) return;
     reader_ = csv::Reader(text_, separator_);
@@ -291,9 +306,9 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
     if (records % cells != 0 || records / cells >= kMostCount) return false;
     const std::size_t n = 1 + records / cells;
     SetDesign(store, n, namesA_, namesB_);
-    for (std::size_t j = 0; j < cells; ++j)
-        store.CellText(1, static_cast<std::int32_t>(j / nb + 1), static_cast<std::int32_t>(j % nb + 1))
-            = first[j].score;
+    std::vector<std::string_view> scores;  // subject by subject, as the rows come
+    scores.reserve(n * cells);
+    for (std::size_t j = 0; j < cells; ++j) scores.push_back(first[j].score);
     subjects.Add(firstSubject, 1);
 
     std::int32_t s = 1;
@@ -314,11 +329,12 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
         if (!Equal(reader_.Field(column.a), levelsA.Key(a)) ||
             !Equal(reader_.Field(column.b), levelsB.Key(b)))
             return false;
-        store.CellText(s, static_cast<std::int32_t>(a + 1), static_cast<std::int32_t>(b + 1))
-            = Score(column.score);
+        scores.push_back(Score(column.score));
         ++j;
     }
-    return static_cast<std::size_t>(s) == n && j == cells;
+    if (static_cast<std::size_t>(s) != n || j != cells) return false;
+    PutBySubject(store, scores);
+    return true;
 }
 
 // Rows in any order: kept until every row is read, then put in their cells.
@@ -451,11 +467,7 @@ void StudyReader::ReadWide(StudyStore& store) {
         for (std::size_t i = 1; i < width; ++i) scores.push_back(Score(i));
     }
     SetDesign(store, subjects.Size(), namesA_, namesB_);
-    const auto nb = static_cast<std::int32_t>(namesB_.size());
-    std::size_t k = 0;
-    for (std::int32_t s = 1; s <= store.SubjectCount; ++s)
-        for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
-            for (std::int32_t b = 1; b <= nb; ++b) store.CellText(s, a, b) = scores[k++];
+    PutBySubject(store, scores);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "listing/Listing.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <iterator>
 #include <string_view>
@@ -43,6 +44,26 @@ public:
 
 private:
     TextWriter& file_;
+};
+
+// The printer, asking its progress after each line end whether to go on; a
+// stop unwinds out of the listing as Stopped.
+struct Stopped {};
+class Watched : public TextDevice {
+public:
+    Watched(PrinterTextDevice& device, PrintProgress& watcher, std::int64_t total)
+        : printer_(device), progress_(watcher), total_(total) {}
+    void Write(std::string_view text) override { printer_.Write(text); }
+    void EndLine() override {
+        printer_.EndLine();
+        if (!progress_.Continue(++lines_, total_, printer_.Page())) throw Stopped{};
+    }
+
+private:
+    PrinterTextDevice& printer_;
+    PrintProgress& progress_;
+    std::int64_t total_;
+    std::int64_t lines_ = 0;
 };
 
 }  // namespace
@@ -89,12 +110,27 @@ void WriteListingFile(const StudyStore& store, const std::string& path) {
     });
 }
 
+std::int64_t ListingLineCount(const StudyStore& store) {
+    const std::int64_t na = std::max<std::int64_t>(store.LevelCountA, 0);
+    return 4 + na * (3 + std::max<std::int64_t>(store.SubjectCount, 0));
+}
+
 void PrintListing(const StudyStore& store, PrinterTextDevice& printer) {
+    NoPrintProgress unwatched;
+    PrintListing(store, printer, unwatched);
+}
+
+bool PrintListing(const StudyStore& store, PrinterTextDevice& printer, PrintProgress& progress) {
     printer.Open();
     try {
         printer.SetFont(ListingFontName(), kListingFontPoints);
-        WriteListing(store, printer);
+        Watched watched(printer, progress, ListingLineCount(store));
+        WriteListing(store, watched);
         printer.Close();
+        return true;
+    } catch (const Stopped&) {
+        printer.Abort();
+        return false;
     } catch (...) {
         printer.Abort();
         throw;

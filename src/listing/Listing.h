@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "listing/ListingPrinter.h"
 #include "listing/TextDevice.h"
 #include "store/StudyStore.h"
 
@@ -36,5 +37,11 @@ void WriteListingFile(const StudyStore& store, const std::string& path);
 // listing's font, writes the listing and closes the job so that it is printed.
 // On any failure no job is left open.
 void PrintListing(const StudyStore& store, PrinterTextDevice& printer);
+// The same, telling `progress` of every line; false when it stopped the job,
+// which is then aborted so that nothing is printed.
+bool PrintListing(const StudyStore& store, PrinterTextDevice& printer, PrintProgress& progress);
+
+// The number of lines of the listing: 4 + na x (3 + N).
+std::int64_t ListingLineCount(const StudyStore& store);
 
 }  // namespace morvane

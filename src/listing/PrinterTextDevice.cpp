@@ -40,6 +40,7 @@ void PrinterTextDevice::Open() {
     x_ = 0;
     y_ = 0;
     lineHeight_ = 0;
+    page_ = 1;
 }
 
 void PrinterTextDevice::SetFont(std::string_view nameCp932, int points) {
@@ -132,6 +133,7 @@ void PrinterTextDevice::NewLine() {
     y_ += advance;
     if (y_ > surface.PageHeight() - 2 * lineHeight_) {
         surface.NewPage();
+        ++page_;
         y_ = 0;
     }
     lineHeight_ = 0;

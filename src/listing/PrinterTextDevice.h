@@ -33,6 +33,8 @@ public:
     // while a job is open, or the printer's own failure.
     void Open();
     bool IsOpen() const { return surface_ != nullptr; }
+    // The page the job is on, from 1.
+    int Page() const { return page_; }
     void SetFont(std::string_view nameCp932, int points);
     // Draws `text` at the current position (InOutError 103 when no job is open).
     void Write(std::string_view textCp932) override;
@@ -52,6 +54,7 @@ private:
     int x_ = 0;
     int y_ = 0;
     int lineHeight_ = 0;  // 0 while nothing has been drawn on the line
+    int page_ = 1;
 };
 
 // The length in bytes of the code page 932 character that begins at `text[i]`:

@@ -4,8 +4,8 @@
 
 namespace morvane {
 
-void DefaultPrinterListing::Print(const StudyStore& store) {
-    PrintListing(store, device_);
+bool DefaultPrinterListing::Print(const StudyStore& store, PrintProgress& progress) {
+    return PrintListing(store, device_, progress);
 }
 
 }  // namespace morvane

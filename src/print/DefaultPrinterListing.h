@@ -12,7 +12,7 @@ namespace morvane {
 
 class DefaultPrinterListing : public ListingPrinter {
 public:
-    void Print(const StudyStore& store) override;
+    bool Print(const StudyStore& store, PrintProgress& progress) override;
 
 private:
     QtDefaultPrinter printer_;

@@ -4,6 +4,8 @@
 
 #include <QPainter>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "listing/DrawingSurface.h"
 
@@ -29,8 +31,17 @@ public:
     void AbortJob() noexcept override;
 
 private:
+    // A file that the print system spools the job into while it is painted.
+    struct SpoolFile {
+        int fd;
+        unsigned long long device;
+        unsigned long long inode;
+        std::string path;
+    };
+
     std::unique_ptr<QPrinter> printer_;
     QPainter painter_;
+    std::vector<SpoolFile> spool_;
 };
 
 }  // namespace morvane

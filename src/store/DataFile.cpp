@@ -65,9 +65,11 @@ void RefuseLineEnds(const StudyStore& store) {
         if (HoldsLineEnd(store.LevelNamesA[static_cast<std::size_t>(a)])) throw LineEndInTextError();
     for (std::int32_t b = 1; b <= nb; ++b)
         if (HoldsLineEnd(store.LevelNamesB[static_cast<std::size_t>(b)])) throw LineEndInTextError();
-    for (std::int32_t s = 1; s <= n; ++s)
-        for (std::int32_t a = 1; a <= na; ++a)
-            for (std::int32_t b = 1; b <= nb; ++b)
+    // In the order of the file, so that a study with no cells costs nothing
+    // whatever its other counts.
+    for (std::int32_t a = 1; a <= na; ++a)
+        for (std::int32_t b = 1; b <= nb; ++b)
+            for (std::int32_t s = 1; s <= n; ++s)
                 if (HoldsLineEnd(store.CellText(s, a, b))) throw LineEndInTextError();
 }
 

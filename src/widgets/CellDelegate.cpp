@@ -1,8 +1,10 @@
 #include "widgets/CellDelegate.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
-#include <QLineEdit>
 
+#include "widgets/CellEditor.h"
 #include "widgets/StringGridModel.h"
 
 namespace morvane::widgets {
@@ -11,9 +13,11 @@ CellDelegate::CellDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
 QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                     const QModelIndex& index) const {
-    auto* editor = new QLineEdit(parent);
+    auto* editor = new CellEditor(parent);
     editor->setFrame(false);
     editor->setObjectName(QStringLiteral("CellEditor"));
+    connect(editor, &CellEditor::moveRequested, this, &CellDelegate::moveRequested);
+    connect(editor, &CellEditor::blockPasted, this, &CellDelegate::blockPasted);
     const QPersistentModelIndex cell(index);
     connect(editor, &QLineEdit::textEdited, this, [this, cell](const QString& text) {
         if (!cell.isValid()) return;
@@ -52,6 +56,16 @@ bool CellDelegate::eventFilter(QObject* object, QEvent* event) {
             emit tabbedOut(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
             return true;
         }
+        // Enter is the editor's own: it moves to the cell below.
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) return false;
+    }
+    // A click beside the cells (a heading) gives the grid the focus for a
+    // moment; the editor stays open and the grid hands the focus back to it.
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
+        auto* editor = qobject_cast<QWidget*>(object);
+        QWidget* viewport = editor != nullptr ? editor->parentWidget() : nullptr;
+        if (viewport != nullptr && QApplication::focusWidget() == viewport->parentWidget()) return true;
     }
     return QStyledItemDelegate::eventFilter(object, event);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Draws and edits the cells of a StringGrid. The editor is a line edit that
+// Draws and edits the cells of a StringGrid. The editor is a CellEditor that
 // hands its text to the cell on every change, so a command run while a cell is
 // being typed into sees what is on screen; a cell whose editor was only opened
 // keeps its bytes.
@@ -24,6 +24,9 @@ signals:
     // The tab key was pressed in the editor: the focus should leave the grid
     // for the next control (or, with `next` false, the one before).
     void tabbedOut(bool next);
+    // The editor asks to move the current cell, or to paste a block of values.
+    void moveRequested(int cols, int rows);
+    void blockPasted(const QString& text);
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

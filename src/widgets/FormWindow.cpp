@@ -1,7 +1,11 @@
 #include "widgets/FormWindow.h"
 
+#include <QKeyEvent>
+#include <QPushButton>
+
 #include "qttext/Fonts.h"
 #include "widgets/Commands.h"
+#include "widgets/StringGrid.h"
 
 namespace morvane::widgets {
 
@@ -9,9 +13,39 @@ FormWindow::FormWindow(QWidget* parent, Qt::WindowFlags flags, StudyStore& store
                        char decimalSeparator)
     : QWidget(parent, flags), store_(store), seams_(seams), decimalSeparator_(decimalSeparator) {}
 
+QFont FormWindow::WindowFont() {
+    return qttext::CharacterFont(Face::PGothic, 12);
+}
+
+QString PasteLeftOutText(int count) {
+    return QStringLiteral(u"表の外にはみ出した %1 個の値は貼り付けませんでした").arg(count);
+}
+
 void FormWindow::Place() {
     move(200, 107);
-    setFont(qttext::CharacterFont(Face::PGothic, 12));
+    setFont(WindowFont());
+    // Shrinking the window stops where its controls end.
+    const QRect controls = childrenRect();
+    setMinimumSize(std::max(0, controls.x() + controls.width()),
+                   std::max(0, controls.y() + controls.height()));
+    for (QPushButton* button : findChildren<QPushButton*>()) button->installEventFilter(this);
+    for (StringGrid* grid : findChildren<StringGrid*>())
+        connect(grid, &StringGrid::pasteLeftOut, this,
+                [this](int count) { seams_.messages->ShowWarning(this, PasteLeftOutText(count)); });
+}
+
+bool FormWindow::eventFilter(QObject* object, QEvent* event) {
+    // Enter or Return on a focused push button presses it.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+            if (auto* button = qobject_cast<QPushButton*>(object); button != nullptr && button->isEnabled()) {
+                if (!key->isAutoRepeat()) button->click();
+                return true;
+            }
+    }
+    return QWidget::eventFilter(object, event);
 }
 
 void FormWindow::Run(const std::function<void()>& command) {

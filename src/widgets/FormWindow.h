@@ -1,7 +1,9 @@
 #pragma once
 // What the program's two windows share: their generated form, built on the
 // window and held privately, the place and font they open with, the study and
-// seams they work on, and the edge their commands run inside.
+// seams they work on, and the edge their commands run inside. A window cannot
+// be made smaller than the extent of its controls, Enter presses a focused push
+// button as Space does, and what a paste into one of its grids left out is told.
 
 #include <QWidget>
 #include <functional>
@@ -17,6 +19,10 @@ namespace morvane::widgets {
 
 class FormWindow : public QWidget {
     Q_OBJECT
+
+public:
+    // The face of the windows and of the boxes they show.
+    static QFont WindowFont();
 
 protected:
     FormWindow(QWidget* parent, Qt::WindowFlags flags, StudyStore& store, const Seams& seams,
@@ -35,6 +41,8 @@ protected:
     // Runs a command of the window; a failure is shown in the message box.
     void Run(const std::function<void()>& command);
 
+    bool eventFilter(QObject* object, QEvent* event) override;
+
     StudyStore& store_;
     Seams seams_;
     char decimalSeparator_;
@@ -42,5 +50,8 @@ protected:
 private:
     void Place();
 };
+
+// What the message box says when a paste left out `count` values.
+QString PasteLeftOutText(int count);
 
 }  // namespace morvane::widgets

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "widgets/FormWindow.h"
+
 namespace morvane::widgets {
 namespace {
 
@@ -50,14 +52,27 @@ std::optional<QString> QtFileDialogs::SaveAs(QWidget* parent, const QString& tit
     return Run(parent, title, fileName, QFileDialog::AcceptSave, nameFilters);
 }
 
-void QtMessageBoxes::ShowInformation(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("PMorvane"), text, QMessageBox::Ok, parent);
+namespace {
+
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+    QMessageBox box(icon, QStringLiteral("PMorvane"), text, QMessageBox::Ok, parent);
+    // The texts it quotes come from the windows: the same face throughout.
+    box.setFont(FormWindow::WindowFont());
     box.exec();
 }
 
+}  // namespace
+
 void QtMessageBoxes::ShowError(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("PMorvane"), text, QMessageBox::Ok, parent);
-    box.exec();
+    ShowBox(parent, QMessageBox::Critical, text);
+}
+
+void QtMessageBoxes::ShowWarning(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Warning, text);
+}
+
+void QtMessageBoxes::ShowInformation(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Information, text);
 }
 
 }  // namespace morvane::widgets

@@ -1,5 +1,6 @@
 #pragma once
-// The seams as the user meets them: Qt's file dialogs and message box.
+// The seams as the user meets them: Qt's file dialogs and message box, the
+// box in the windows' own face.
 
 #include "widgets/Seams.h"
 
@@ -18,6 +19,7 @@ public:
 class QtMessageBoxes final : public MessageBoxes {
 public:
     void ShowError(QWidget* parent, const QString& text) override;
+    void ShowWarning(QWidget* parent, const QString& text) override;
     void ShowInformation(QWidget* parent, const QString& text) override;
 };
 

@@ -36,6 +36,9 @@ public:
     // Shows `text` in a modal box captioned "PMorvane" with the error icon and
     // an OK button.
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
+    // The same box with the warning icon, for what the user should know of a
+    // command that went through.
+    virtual void ShowWarning(QWidget* parent, const QString& text) = 0;
     // Shows `text` in a modal box captioned "PMorvane" with the information icon
     // and an OK button.
     virtual void ShowInformation(QWidget* parent, const QString& text) = 0;

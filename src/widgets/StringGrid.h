@@ -3,14 +3,23 @@
 // heading column, addressed (column, row) from 0. Only one cell is selected at
 // a time, and whenever the grid has the keyboard focus the cell editor is open
 // on the current cell with its whole text selected, so typing replaces it.
+//
+// The heading row and column stay in place while the cells scroll: they are
+// drawn in the margins of the cell area (row 0 and column 0 are hidden among
+// the cells), and a click on them changes nothing. The heading column is as
+// wide as its widest text; a text wider than its cell is cut at the cell's
+// edge, never with an ellipsis, and shows whole in the cell's tooltip.
 
 #include <QTableView>
+#include <string>
+#include <vector>
 
 #include "widgets/StringGridModel.h"
 
 namespace morvane::widgets {
 
 class CellDelegate;
+class HeadingBar;
 
 class StringGrid : public QTableView {
     Q_OBJECT
@@ -31,22 +40,62 @@ public:
     // Makes the single cell (col, row) the selection and the current cell.
     void SelectCell(int col, int row);
 
-    int ColWidth(int col) const { return columnWidth(col); }
-    void SetColWidth(int col, int width) { setColumnWidth(col, width); }
+    // Column 0's width is at least the one set and as wide as its widest text.
+    int ColWidth(int col) const;
+    void SetColWidth(int col, int width);
+
+    // Where cell (col, row) shows, in the grid's own coordinates; heading
+    // cells included. Empty when it is scrolled out of sight.
+    QRect CellRect(int col, int row) const;
+    // The whole text of cell (col, row) when it is too wide for its cell (its
+    // tooltip), else the empty string.
+    QString ClippedText(int col, int row) const;
 
     // Moves the focus to the control after (or before) the grid in the tab order.
     void FocusNeighbour(bool next);
+    // Moves the current cell by (cols, rows) when that is a cell that can be
+    // edited; otherwise the current cell stays and its text is selected again.
+    void MoveCurrent(int cols, int rows);
+    // Fills the cells from the current cell rightward and downward with the
+    // values of `text` (PastedValues), each as if typed into its cell; values
+    // that fall outside the grid are left out and counted by `pasteLeftOut`.
+    void PasteBlock(const QString& text);
+
+signals:
+    // A block paste left out `count` values that fell outside the grid.
+    void pasteLeftOut(int count);
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    bool eventFilter(QObject* object, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    friend class HeadingBar;
+
     void OpenEditor();
+    // Sets the heading column's width from its texts.
+    void FitHeadingColumn();
+    // The width that `bytes` takes in the grid's font.
+    int TextWidth(const std::string& bytes) const;
+    int TextMargin() const;
+    void PaintHeading(QPainter& painter, const QRect& rect, int col, int row) const;
+    // The tooltip at `global` for cell (col, row), shown over `area`.
+    void ShowTip(const QPoint& global, int col, int row, QWidget* over, const QRect& area) const;
 
     StringGridModel model_;
     CellDelegate* delegate_;
+    HeadingBar* top_;
+    HeadingBar* left_;
+    QWidget* corner_ = nullptr;
+    int headingWidthSet_;
+    int headingWidth_;
+    int headingHeight_;
+    mutable std::vector<int> charWidths_;  // by code page 932 code, -1 until measured
 };
 
 }  // namespace morvane::widgets

@@ -1,8 +1,12 @@
 // The data entry window driven as the user drives it: creation, tabs, typing,
 // Save, Calculate, Print and Close, with the dialogs and messages of the seams.
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "datawindow/UMorvaneCalc.h"
@@ -343,6 +347,107 @@ private slots:
             {"\x7F", "\x7F"},
         };
         for (const auto& row : rows) QCOMPARE(std::string(TrimBlanks(row.text)), row.trimmed);
+    }
+
+    void AMultiLinePasteSavedAndLoadedGivesBackExactlyThePastedCells() {
+        LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
+        const StudyStore original = store_;
+        TCalcForm* form = OpenShown();
+        QVERIFY(form != nullptr);
+        auto* grid = testing::Grid(form, "StringGrid1");
+        // Subject 1, b1 of a1: "3" there, "99" below it.
+        testing::TypeInCell(grid, 1, 1, "5");
+        QApplication::clipboard()->setText(QStringLiteral("3\n99"));
+        testing::PressKeys(testing::CellEditor(grid), QKeySequence::Paste);
+        // On a2, a block that runs past the last subject and the last level of B.
+        testing::ClickTab(testing::Tabs(form, "TabControl1"), 1);
+        testing::TypeInCell(grid, 2, 2, "");
+        QApplication::clipboard()->setText(QStringLiteral("10\t11\r\n12\t13\r\n14\r\n"));
+        testing::PressKeys(testing::CellEditor(grid), QKeySequence::Paste);
+        QCOMPARE(seams_.messages.Warnings(),
+                 QStringList{QStringLiteral(u"表の外にはみ出した 3 個の値は貼り付けませんでした")});
+        QVERIFY(seams_.messages.Shown().isEmpty());
+
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("pasted.dat")));
+        testing::Button(form, "SaveButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        StudyStore loaded;
+        LoadStudyFile(loaded, dir_.File("pasted.dat"));
+        StudyStore expected = original;
+        expected.CellText(1, 1, 1) = "3";
+        expected.CellText(2, 1, 1) = "99";
+        expected.CellText(2, 2, 2) = "10";
+        expected.CellText(3, 2, 2) = "12";
+        QCOMPARE(loaded.SubjectCount, expected.SubjectCount);
+        QCOMPARE(loaded.LevelNamesA, expected.LevelNamesA);
+        QCOMPARE(loaded.LevelNamesB, expected.LevelNamesB);
+        for (std::int32_t a = 1; a <= 2; ++a)
+            for (std::int32_t b = 1; b <= 2; ++b)
+                for (std::int32_t s = 1; s <= 3; ++s)
+                    QVERIFY2(loaded.CellText(s, a, b) == expected.CellText(s, a, b),
+                             qPrintable(QStringLiteral("s%1 a%2 b%3").arg(s).arg(a).arg(b)));
+    }
+
+    void EnterPressesAFocusedButtonAndTheWindowKeepsItsControls() {
+        LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
+        TCalcForm* form = OpenShown();
+        QVERIFY(form != nullptr);
+        QCOMPARE(form->minimumSize(), QSize(475, 417));  // the buttons' right, the tab strip's bottom
+        QCOMPARE(QApplication::focusWidget(), testing::Button(form, "ExitButton"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), testing::Button(form, "CalcButton"));
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(ReadBytes(dir_.File("results.txt")),
+                 ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
+        QCOMPARE(seams_.dialogs.Calls().size(), std::size_t{1});
+        // An auto-repeated Enter, or one with Ctrl, presses nothing.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(seams_.dialogs.Calls().size(), std::size_t{1});
+    }
+
+    void APrintShowsItsProgressAndItsAbortPrintsNothing() {
+        Load(kThreeLevels);
+        TCalcForm* form = OpenShown();
+        QVERIFY(form != nullptr);
+        testing::TypeInCell(testing::Grid(form, "StringGrid1"), 1, 1, " 42 ");
+        seams_.printer.slowLines = 4000;  // at least 4 s
+        QString label, button;
+        Qt::WindowModality modality = Qt::NonModal;
+        QTimer watch;
+        watch.setInterval(20);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || !dialog->isVisible()) return;
+            watch.stop();
+            label = dialog->labelText();
+            modality = dialog->windowModality();
+            auto* abort = dialog->findChild<QPushButton*>();
+            button = abort->text();
+            QTest::mouseClick(abort, Qt::LeftButton);
+        });
+        watch.start();
+        testing::Button(form, "PButton")->click();
+        QVERIFY2(!watch.isActive(), "no progress dialog was shown");
+        QVERIFY2(
+            label.startsWith(QStringLiteral(u"印刷中です: ")) && label.endsWith(QStringLiteral(u" ページ目")),
+            qPrintable(label));
+        QCOMPARE(button, QStringLiteral(u"中止"));
+        QCOMPARE(modality, Qt::ApplicationModal);
+        // Stopped: nothing printed, no message, the level written back as by any print.
+        QCOMPARE(seams_.printer.jobs, 1);
+        QCOMPARE(seams_.printer.stopped, 1);
+        QVERIFY(seams_.printer.printedTexts.empty());
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(store_.CellText(1, 1, 1), std::string("42"));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        // A short listing shows no dialog and prints.
+        seams_.printer.slowLines = 20;
+        testing::Button(form, "PButton")->click();
+        QCOMPARE(seams_.printer.jobs, 2);
+        QCOMPARE(seams_.printer.stopped, 1);
+        QCOMPARE(seams_.printer.printedTexts.at(0), std::string("42"));
+        QVERIFY(form->findChild<QProgressDialog*>() == nullptr);
     }
 };
 

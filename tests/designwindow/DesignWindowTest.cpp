@@ -1,6 +1,7 @@
 // The design window driven as the user drives it: the level grids, N, OK and
 // Load, and the hand-over to the data window.
 
+#include <QClipboard>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
@@ -271,6 +272,38 @@ private slots:
         testing::Button(form, "ExitButton")->click();
         QCOMPARE(closed.count(), 1);
         QVERIFY(!form->isVisible());
+    }
+
+    void TheKeyboardAloneNamesTheLevelsAndPressesTheButtons() {
+        TForm1* form = OpenShown();
+        QVERIFY(form != nullptr);
+        QCOMPARE(form->minimumSize(), QSize(489, 297));  // StringGridB's right, ReadButton's bottom
+        auto* gridA = testing::Grid(form, "StringGridA");
+        // Enter on a focused button presses it, as Space does: Add twice.
+        testing::Button(form, "AddAButton")->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(gridA->RowCount(), 4);
+        // A block pasted into the names fills them downward; what falls outside is told.
+        gridA->setFocus();
+        QApplication::clipboard()->setText(QStringLiteral("x\r\ny\r\nz\r\nw\tv\r\n"));
+        testing::PressKeys(testing::CellEditor(gridA), QKeySequence::Paste);
+        QCOMPARE(Names(gridA), (std::vector<std::string>{"x", "y", "z"}));
+        QCOMPARE(Headings(gridA), (std::vector<std::string>{"a1 ==>", "a2 ==>", "a3 ==>"}));
+        QCOMPARE(seams_.messages.Warnings(),
+                 QStringList{QStringLiteral(u"表の外にはみ出した 2 個の値は貼り付けませんでした")});
+        // Enter moves down the names, Tab goes on to the next control.
+        QTest::keyClick(testing::CellEditor(gridA), Qt::Key_Return);
+        QCOMPARE(gridA->Row(), 2);
+        QTest::keyClick(testing::CellEditor(gridA), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->parentWidget()->parentWidget(),
+                 testing::Grid(form, "StringGridB"));
+        testing::Button(form, "GOButton")->setFocus();
+        QTest::keyClick(testing::Button(form, "GOButton"), Qt::Key_Return);
+        QVERIFY(CalcForm != nullptr);
+        QCOMPARE(store_.LevelCountA, 3);
+        QCOMPARE(store_.LevelNamesA.at(3), std::string("z"));
+        QVERIFY(seams_.messages.Shown().isEmpty());
     }
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FakeSurface.h"
 #include "listing/Listing.h"
 #include "listing/PrinterTextDevice.h"
@@ -149,4 +151,46 @@ TEST(Listing, TheTextFileHasTheLinesWithCrLf) {
 }
 
 }  // namespace
+TEST(Listing, PrintTellsItsProgressAfterEveryLineAndAStopPrintsNothing) {
+    // N = 30 on pages of 200 pixels: 4 + 3 + 30 = 37 lines over several pages.
+    const StudyStore store = Study({"a"}, {"b"}, 30, [](int, int, int) { return "7"; });
+    struct Recorded : PrintProgress {
+        std::vector<std::int64_t> lines;
+        std::vector<int> pages;
+        std::int64_t total = 0;
+        std::int64_t stopAt = -1;
+        bool Continue(std::int64_t line, std::int64_t totalLines, int page) override {
+            lines.push_back(line);
+            pages.push_back(page);
+            total = totalLines;
+            return line != stopAt;
+        }
+    };
+    testing::FakePrintTarget printer;
+    PrinterTextDevice device(printer);
+    Recorded all;
+    EXPECT_TRUE(PrintListing(store, device, all));
+    EXPECT_EQ(ListingLineCount(store), 37);
+    EXPECT_EQ(all.total, 37);
+    ASSERT_EQ(all.lines.size(), 37u);
+    for (std::size_t i = 0; i < all.lines.size(); ++i)
+        EXPECT_EQ(all.lines[i], static_cast<std::int64_t>(i) + 1);
+    EXPECT_EQ(all.pages.front(), 1);
+    EXPECT_TRUE(std::is_sorted(all.pages.begin(), all.pages.end()));
+    EXPECT_EQ(all.pages.back(), 1 + std::count(printer.log.begin(), printer.log.end(), "page"));
+    EXPECT_GT(all.pages.back(), 1);
+    EXPECT_EQ(printer.log.back(), "end");
+
+    // Stopped at line 20: the job is aborted, never ended, and can be begun again.
+    printer.log.clear();
+    Recorded stopped;
+    stopped.stopAt = 20;
+    EXPECT_FALSE(PrintListing(store, device, stopped));
+    EXPECT_EQ(stopped.lines.size(), 20u);
+    EXPECT_FALSE(device.IsOpen());
+    EXPECT_EQ(printer.log.back(), "abort");
+    EXPECT_EQ(std::count(printer.log.begin(), printer.log.end(), "end"), 0);
+    EXPECT_TRUE(PrintListing(store, device, all));
+}
+
 }  // namespace morvane

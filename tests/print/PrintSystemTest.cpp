@@ -214,6 +214,25 @@ TEST(PrintSystem, TheDataWindowPrintsWhatItWroteBack) {
     std::printf("data window: Print returned after %.2f s\n", seconds);
 }
 
+TEST(PrintSystem, AListingStoppedFromItsProgressPrintsNothing) {
+    // Stopped after 500 of its 24,000 lines, on its way to page 20 or so.
+    class StopAt500 : public PrintProgress {
+    public:
+        bool Continue(std::int64_t lines, std::int64_t, int) override { return lines < 500; }
+    } stop;
+    DefaultPrinterListing printer;
+    const std::vector<std::string> before = PrintedFiles();
+    EXPECT_FALSE(printer.Print(Study(2, 10, 12000), stop));
+    EXPECT_TRUE(QueueIsEmpty());
+    // The next job prints, and it is the only one that arrives.
+    NoPrintProgress unwatched;
+    EXPECT_TRUE(printer.Print(Study(1, 1, 1), unwatched));
+    const std::string pdf = WaitForNewPdf(before);
+    ASSERT_NE(pdf, "") << "the job after the stopped one did not arrive";
+    EXPECT_EQ(PageCount(pdf), 1);
+    EXPECT_EQ(PrintedFiles().size(), before.size() + 1);
+}
+
 }  // namespace
 }  // namespace morvane
 

@@ -5,9 +5,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <deque>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -74,23 +76,28 @@ private:
 class RecordedMessages final : public widgets::MessageBoxes {
 public:
     void ShowError(QWidget*, const QString& text) override { shown_.append(text); }
+    void ShowWarning(QWidget*, const QString& text) override { warnings_.append(text); }
     void ShowInformation(QWidget*, const QString& text) override { informed_.append(text); }
     // The error messages shown.
     const QStringList& Shown() const { return shown_; }
+    const QStringList& Warnings() const { return warnings_; }
     // The information messages shown.
     const QStringList& Informed() const { return informed_; }
     void Clear() {
         shown_.clear();
+        warnings_.clear();
         informed_.clear();
     }
 
 private:
-    QStringList shown_, informed_;
+    QStringList shown_;
+    QStringList warnings_;
+    QStringList informed_;
 };
 
 class FakePrinter final : public widgets::ListingPrinter {
 public:
-    void Print(const StudyStore& store) override {
+    bool Print(const StudyStore& store, PrintProgress& progress) override {
         ++jobs;
         printedTexts.clear();
         for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
@@ -98,9 +105,22 @@ public:
                 for (std::int32_t b = 1; b <= store.LevelCountB; ++b)
                     printedTexts.emplace_back(store.CellText(s, a, b));
         if (!failure.empty()) throw PrinterError(failure);
+        // A slow job: `slowLines` lines of `lineMs` each, fifty to a page.
+        for (int line = 1; line <= slowLines; ++line) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(lineMs));
+            if (!progress.Continue(line, slowLines, 1 + line / 50)) {
+                ++stopped;
+                printedTexts.clear();
+                return false;
+            }
+        }
+        return true;
     }
 
     int jobs = 0;
+    int stopped = 0;  // jobs stopped by their progress
+    int slowLines = 0;
+    int lineMs = 1;
     std::vector<std::string> printedTexts;  // every score text, level of A outermost
     std::string failure;                    // when set, Print throws it (code page 932)
 };

@@ -48,6 +48,20 @@ inline void TypeInCell(widgets::StringGrid* grid, int col, int row, const QStrin
     if (QLineEdit* editor = CellEditor(grid)) TypeText(editor, text);
 }
 
+// Clicks heading cell (col, row) of the grid where it shows.
+inline void ClickHeading(widgets::StringGrid* grid, int col, int row) {
+    const QPoint at = grid->CellRect(col, row).center();
+    QWidget* target = grid->childAt(at);
+    if (target == nullptr) target = grid;
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(grid, at));
+}
+
+// Presses `keys` (such as QKeySequence::Paste) in `widget`.
+inline void PressKeys(QWidget* widget, QKeySequence::StandardKey keys) {
+    const QKeyCombination combination = QKeySequence(keys)[0];
+    QTest::keyClick(widget, combination.key(), combination.keyboardModifiers());
+}
+
 // Clicks the tab at `index`, as the user selects a tab.
 inline void ClickTab(widgets::TabStrip* tabs, int index) {
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());

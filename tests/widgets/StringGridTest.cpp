@@ -1,13 +1,20 @@
 // The string grid: code page 932 cells, the editor that follows the focus, and
 // the command edge that shows errors.
 
+#include <QAbstractItemModelTester>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QHelpEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
-#include <QTimer>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QToolTip>
 
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
@@ -15,7 +22,9 @@
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
 #include "widgets/Commands.h"
+#include "widgets/FormWindow.h"
 #include "widgets/QtSeams.h"
+#include "widgets/QtTranslation.h"
 #include "widgets/StringGrid.h"
 
 using namespace morvane;
@@ -142,8 +151,7 @@ private slots:
         QCOMPARE(w.grid->Row(), 2);
         QCOMPARE(w.grid->Cells().Cell(2, 2), std::string("7"));
         // A heading cell never becomes current.
-        const QRect heading = w.grid->visualRect(w.grid->Cells().index(0, 1));
-        QTest::mouseClick(w.grid->viewport(), Qt::LeftButton, {}, heading.center());
+        testing::ClickHeading(w.grid, 0, 1);
         QCOMPARE(w.grid->Row(), 2);
         QCOMPARE(w.grid->Col(), 2);
     }
@@ -204,12 +212,264 @@ private slots:
             });
         };
         answer(QStringLiteral(u"計算結果の出力用ファイル"), {}, fresh);
-        QCOMPARE(dialogs.Open(nullptr, QStringLiteral(u"計算結果の出力用ファイル"), {}), std::optional<QString>(fresh));
+        QCOMPARE(dialogs.Open(nullptr, QStringLiteral(u"計算結果の出力用ファイル"), {}),
+                 std::optional<QString>(fresh));
         answer(QStringLiteral(u"ファイル名"), existing, existing);
-        QCOMPARE(dialogs.Save(nullptr, QStringLiteral(u"ファイル名"), existing), std::optional<QString>(existing));
+        QCOMPARE(dialogs.Save(nullptr, QStringLiteral(u"ファイル名"), existing),
+                 std::optional<QString>(existing));
         answer(QStringLiteral(u"入力データファイル"), {}, {});
         QCOMPARE(dialogs.Open(nullptr, QStringLiteral(u"入力データファイル"), {}), std::nullopt);
         QCOMPARE(testing::ReadBytes(dir.File("old.dat")), std::string("x"));
+    }
+
+    void TheModelKeepsQtsRulesAndTellsEveryChange() {
+        widgets::StringGridModel cells;
+        QAbstractItemModelTester tester(&cells, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy changed(&cells, &QAbstractItemModel::dataChanged);
+        cells.SetColCount(3);
+        cells.SetRowCount(4);
+        cells.SetColCount(2);
+        cells.SetRowCount(6);
+        cells.SetRowCount(3);
+        QCOMPARE(changed.count(), 0);
+        const auto told = [&](int col, int row) {
+            return changed.count() == 1 && changed[0][0].toModelIndex() == cells.index(row, col) &&
+                   changed[0][1].toModelIndex() == cells.index(row, col);
+        };
+        cells.SetCell(1, 2, "x");
+        QVERIFY(told(1, 2));
+        changed.clear();
+        QVERIFY(cells.setData(cells.index(1, 1), QStringLiteral("7"), Qt::EditRole));
+        QVERIFY(told(1, 1));
+        changed.clear();
+        QVERIFY(!cells.setData(cells.index(0, 1), QStringLiteral("7"), Qt::EditRole));
+        QCOMPARE(changed.count(), 0);
+        // A block is told once, cut to the grid.
+        cells.CellsChanged(1, 1, 9, 9);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed[0][1].toModelIndex(), cells.index(2, 1));
+    }
+
+    void HeadingsStayWholeAndInPlaceWhileTheCellsScroll() {
+        QWidget frame;
+        frame.resize(300, 220);
+        auto* grid = new widgets::StringGrid(&frame);
+        grid->setGeometry(0, 0, 280, 200);
+        grid->SetColCount(9);
+        grid->SetRowCount(301);
+        const std::string ordinal = Sjis("番目");
+        for (int s = 1; s <= 300; ++s) grid->Cells().SetCell(0, s, std::to_string(99700 + s) + ordinal);
+        for (int b = 1; b <= 8; ++b) grid->Cells().SetCell(b, 0, "b" + std::to_string(b));
+        grid->Cells().SetCell(8, 0, "a rather long name of b8");
+        grid->Cells().SetCell(3, 7, "12345678901234567890");
+        grid->Cells().SetCell(4, 7, "12");
+        grid->SelectCell(1, 1);
+        QVERIFY(testing::ShowActive(&frame));
+
+        // The heading column is as wide as "100000番目"; no heading of it is cut.
+        const QString widest = QStringLiteral(u"100000番目");
+        QVERIFY(grid->ColWidth(0) > grid->fontMetrics().horizontalAdvance(widest));
+        for (int s = 1; s <= 300; ++s)
+            QVERIFY2(grid->ClippedText(0, s).isEmpty(), qPrintable(QString::number(s)));
+        QCOMPARE(grid->textElideMode(), Qt::ElideNone);
+        // Texts wider than their cells are whole in their tooltips; others have none.
+        QCOMPARE(grid->ClippedText(3, 7), QStringLiteral("12345678901234567890"));
+        QCOMPARE(grid->ClippedText(4, 7), QString());
+        QCOMPARE(grid->ClippedText(8, 0), QStringLiteral("a rather long name of b8"));
+
+        const QRect topBefore = grid->CellRect(1, 0), leftBefore = grid->CellRect(0, 1);
+        QVERIFY(!topBefore.isEmpty() && !leftBefore.isEmpty());
+        QCOMPARE(topBefore.top(), leftBefore.top() - topBefore.height());
+        // The last cell: the cells scroll down and right, the headings stay.
+        grid->setFocus();
+        grid->SelectCell(8, 300);
+        QTRY_VERIFY(grid->CellRect(1, 1).isEmpty());
+        QVERIFY(grid->CellRect(0, 1).isEmpty() && grid->CellRect(1, 0).isEmpty());
+        const QRect heading = grid->CellRect(8, 0), subject = grid->CellRect(0, 300),
+                    cell = grid->CellRect(8, 300);
+        QVERIFY(!heading.isEmpty() && !subject.isEmpty() && !cell.isEmpty());
+        QCOMPARE(heading.top(), topBefore.top());
+        QCOMPARE(subject.left(), leftBefore.left());
+        QCOMPARE(heading.left(), cell.left());
+        QCOMPARE(subject.top(), cell.top());
+        QCOMPARE(grid->CellRect(0, 0).bottomRight(), QPoint(subject.right(), heading.bottom()));
+
+        // The tooltip of a cut text shows the whole text.
+        grid->SelectCell(3, 7);
+        QTRY_VERIFY(!grid->CellRect(3, 7).isEmpty());
+        const QPoint at = grid->CellRect(3, 7).center() - grid->viewport()->mapTo(grid, QPoint(0, 0));
+        QHelpEvent help(QEvent::ToolTip, at, grid->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(grid->viewport(), &help);
+        QCOMPARE(QToolTip::text(), QStringLiteral("12345678901234567890"));
+        QToolTip::hideText();
+    }
+
+    void ArrowsAtTheTextsEdgesAndEnterMoveBetweenCells() {
+        Window w;
+        w.grid->Cells().SetCell(1, 1, "12");
+        w.grid->Cells().SetCell(2, 1, "345");
+        QVERIFY(testing::ShowActive(&w.frame));
+        w.before->setFocus();
+        QTest::keyClick(w.before, Qt::Key_Tab);
+        QCOMPARE(CellEditor(w.grid)->selectedText(), QStringLiteral("12"));
+        // Arriving with the text selected, Right moves on and selects the next text.
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Right);
+        QCOMPARE(w.grid->Col(), 2);
+        QCOMPARE(CellEditor(w.grid)->selectedText(), QStringLiteral("345"));
+        // Inside a text the arrows move the caret; at its start Left moves on.
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Home);
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Right);
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Left);
+        QCOMPARE(w.grid->Col(), 2);
+        QCOMPARE(CellEditor(w.grid)->cursorPosition(), 0);
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Left);
+        QCOMPARE(w.grid->Col(), 1);
+        QCOMPARE(CellEditor(w.grid)->selectedText(), QStringLiteral("12"));
+        // The headings are no place to go: the text is selected again.
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_End);
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Home);
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Left);
+        QCOMPARE(w.grid->Col(), 1);
+        QCOMPARE(CellEditor(w.grid)->selectedText(), QStringLiteral("12"));
+        // Typing, then Enter keeps the text and moves down; on the last row it stays.
+        QTest::keyClicks(CellEditor(w.grid), "7");
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Return);
+        QCOMPARE(w.grid->Cells().Cell(1, 1), std::string("7"));
+        QCOMPARE(w.grid->Row(), 2);
+        QTest::keyClicks(CellEditor(w.grid), "8");
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(w.grid->Row(), 2);
+        QCOMPARE(CellEditor(w.grid)->selectedText(), QStringLiteral("8"));
+        QCOMPARE(w.grid->Cells().Cell(1, 2), std::string("8"));
+        // At the end of a text Right moves on, typing goes into the new cell.
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_End);
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Right);
+        QCOMPARE(w.grid->Col(), 2);
+        QTest::keyClicks(CellEditor(w.grid), "9");
+        QCOMPARE(w.grid->Cells().Cell(2, 2), std::string("9"));
+        // Shift+Left selects within the text; it never moves to another cell.
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Left, Qt::ShiftModifier);
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(w.grid->Col(), 2);
+        QCOMPARE(w.grid->Cells().Cell(1, 2), std::string("8"));
+    }
+
+    void ClickingAHeadingChangesNothing() {
+        Window w;
+        w.grid->Cells().SetCell(1, 0, "b1");
+        w.grid->Cells().SetCell(0, 1, "s1");
+        QVERIFY(testing::ShowActive(&w.frame));
+        testing::TypeInCell(w.grid, 1, 1, "1234");
+        QLineEdit* editor = CellEditor(w.grid);
+        editor->setSelection(1, 2);
+        for (const auto& [col, row] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{0, 0}, std::pair{0, 2}}) {
+            testing::ClickHeading(w.grid, col, row);
+            QCOMPARE(CellEditor(w.grid), editor);
+            QCOMPARE(editor->selectedText(), QStringLiteral("23"));
+            QCOMPARE(w.grid->Col(), 1);
+            QCOMPARE(w.grid->Row(), 1);
+        }
+        // The next keystroke replaces only what the user selected.
+        QTest::keyClicks(editor, "x");
+        QCOMPARE(w.grid->Cells().Cell(1, 1), std::string("1x4"));
+    }
+
+    void NoLineEndEntersACellAndABlockPasteFillsTheCellsFromTheCurrentOne() {
+        Window w;  // cells (1..2, 1..2)
+        w.grid->SetColCount(4);
+        w.grid->SetRowCount(4);  // cells (1..3, 1..3)
+        w.grid->Cells().SetCell(1, 1, "keep");
+        w.grid->Cells().SetCell(3, 3, "old");
+        QSignalSpy leftOut(w.grid, &widgets::StringGrid::pasteLeftOut);
+        QVERIFY(testing::ShowActive(&w.frame));
+        QClipboard* clipboard = QApplication::clipboard();
+
+        // One value, even with its line's CR LF, goes in where the caret is.
+        testing::TypeInCell(w.grid, 2, 2, "ab");
+        CellEditor(w.grid)->setCursorPosition(1);
+        clipboard->setText(QStringLiteral("7\r\n"));
+        testing::PressKeys(CellEditor(w.grid), QKeySequence::Paste);
+        QCOMPARE(w.grid->Cells().Cell(2, 2), std::string("a7b"));
+        // Whatever else brings a line end in loses it.
+        CellEditor(w.grid)->insert(QStringLiteral("\r\n5\n"));
+        QCOMPARE(w.grid->Cells().Cell(2, 2), std::string("a75b"));
+
+        // A block: from (2, 2) rightward and downward; what falls outside is counted.
+        clipboard->setText(QStringLiteral("1\t2\t3\r\n4\t\t6\n7\t8\t9\r\n10\r\n"));
+        testing::PressKeys(CellEditor(w.grid), QKeySequence::Paste);
+        QCOMPARE(w.grid->Cells().Cell(2, 2), std::string("1"));
+        QCOMPARE(w.grid->Cells().Cell(3, 2), std::string("2"));
+        QCOMPARE(w.grid->Cells().Cell(2, 3), std::string("4"));
+        QCOMPARE(w.grid->Cells().Cell(3, 3), std::string());
+        QCOMPARE(w.grid->Cells().Cell(1, 1), std::string("keep"));
+        QCOMPARE(w.grid->Cells().Cell(1, 2), std::string());
+        QCOMPARE(leftOut.count(), 1);
+        QCOMPARE(leftOut[0][0].toInt(), 6);
+        QCOMPARE(CellEditor(w.grid)->selectedText(), QStringLiteral("1"));
+        QCOMPARE(w.grid->Col(), 2);
+        QCOMPARE(w.grid->Row(), 2);
+        // A drop of a block is the same paste; nothing left out, nothing told.
+        w.grid->SelectCell(1, 1);
+        QMimeData dropped;
+        dropped.setText(QStringLiteral("x\ny"));
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+        QApplication::sendEvent(CellEditor(w.grid), &enter);
+        QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+        QApplication::sendEvent(CellEditor(w.grid), &drop);
+        QVERIFY(drop.isAccepted());
+        QCOMPARE(w.grid->Cells().Cell(1, 1), std::string("x"));
+        QCOMPARE(w.grid->Cells().Cell(1, 2), std::string("y"));
+        QCOMPARE(leftOut.count(), 1);
+        // The context menu's paste is the same paste.
+        w.grid->SelectCell(3, 1);
+        clipboard->setText(QStringLiteral("m\r\nn"));
+        const QPoint inside(2, 2);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, inside,
+                                    CellEditor(w.grid)->mapToGlobal(inside));
+        QApplication::sendEvent(CellEditor(w.grid), &menuEvent);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu != nullptr);
+        const QString pasteKeys = QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
+        for (QAction* action : menu->actions())
+            if (action->text().endsWith(QLatin1Char('\t') + pasteKeys)) action->trigger();
+        menu->close();
+        QCOMPARE(w.grid->Cells().Cell(3, 1), std::string("m"));
+        QCOMPARE(w.grid->Cells().Cell(3, 2), std::string("n"));
+        QCOMPARE(leftOut.count(), 1);
+        for (int c = 0; c < 4; ++c)
+            for (int r = 0; r < 4; ++r)
+                QVERIFY(w.grid->Cells().Cell(c, r).find_first_of("\r\n") == std::string::npos);
+
+        // Ctrl+C: the whole cell, or the part of it the user selected.
+        w.grid->SelectCell(2, 2);
+        clipboard->setText(QStringLiteral("1\t2"));
+        testing::PressKeys(CellEditor(w.grid), QKeySequence::Paste);
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_End);
+        testing::PressKeys(CellEditor(w.grid), QKeySequence::Copy);
+        QCOMPARE(clipboard->text(), QStringLiteral("1"));
+        w.grid->Cells().SetCell(2, 2, "123");
+        CellEditor(w.grid)->setSelection(0, 2);
+        testing::PressKeys(CellEditor(w.grid), QKeySequence::Copy);
+        QCOMPARE(clipboard->text(), QStringLiteral("12"));
+    }
+
+    void QtsOwnTextsAreJapaneseAndTheBoxesUseTheWindowsFace() {
+        QVERIFY(widgets::InstallJapaneseQtTranslation(*QCoreApplication::instance()));
+        QMessageBox question(QMessageBox::Question, QStringLiteral("PMorvane"), QStringLiteral("?"),
+                             QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(question.button(QMessageBox::Cancel)->text(), QStringLiteral(u"キャンセル"));
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            seen = true;
+            QCOMPARE(box->font().family(), widgets::FormWindow::WindowFont().family());
+            QCOMPARE(box->font().pixelSize(), widgets::FormWindow::WindowFont().pixelSize());
+            QCOMPARE(box->icon(), QMessageBox::Warning);
+            box->button(QMessageBox::Ok)->click();
+        });
+        widgets::QtMessageBoxes().ShowWarning(nullptr, QStringLiteral(u"「ａ」"));
+        QVERIFY(seen);
     }
 };
 

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
         morvane::DefaultPrinterListing printer;
-        printer.Print(store);
+        morvane::NoPrintProgress unwatched;
+        printer.Print(store, unwatched);
         return 0;
     } catch (const morvane::Error& error) {
         std::fprintf(stderr, "morvane: %s\n", morvane::Utf8FromCp932(error.message()).c_str());

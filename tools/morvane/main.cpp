@@ -29,12 +29,17 @@ constexpr const char* kUsage =
     "       morvane anova DATAFILE [--format text|markdown|csv|json] [OUTFILE|-]\n"
     "                                       the full analysis (UTF-8; standard output when - or absent)\n"
     "       morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n"
-    "                                       the interaction plot of the cell means (800 x 600 unless told)\n"
-    "       morvane --help | --version\n";
+    "                                       the interaction plot of the cell means (800 x 600 unless told)\n";
+constexpr const char* kHelpLine = "       morvane --help | --version\n";
+
+// The whole usage, the exchange commands' lines included, on `stream`.
+bool PutUsage(std::FILE* stream) {
+    return std::fputs(kUsage, stream) >= 0 && std::fputs(morvane::tool::kExchangeUsage, stream) >= 0 &&
+           std::fputs(kHelpLine, stream) >= 0;
+}
 
 int Usage() {
-    std::fputs(kUsage, stderr);
-    std::fputs(morvane::tool::kExchangeUsage, stderr);
+    PutUsage(stderr);
     return 2;
 }
 
@@ -45,7 +50,8 @@ std::string FileArgument(const char* arg) {
 
 int Run(const std::vector<std::string>& args, const morvane::tool::Settings& settings) {
     // Asked for, the usage goes to standard output and is no error.
-    if (args.size() == 1 && args[0] == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
+    if (args.size() == 1 && args[0] == "--help")
+        return PutUsage(stdout) && std::fflush(stdout) == 0 ? 0 : 1;
     if (args.size() == 1 && args[0] == "--version")
         return std::printf("morvane %s\n", morvane::config::kVersion) < 0 ? 1 : 0;
     if (args.size() == 3 && args[0] == "copy") {

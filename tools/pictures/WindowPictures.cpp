@@ -1,10 +1,14 @@
 // window_pictures FOLDER: fills the two windows as a user would for the worked
 // example (levels a1, a2 and b1, b2, N = 3, the twelve scores) and saves a
-// picture of each, design-window.png and data-window.png, into FOLDER.
+// picture of each, design-window.png and data-window.png, into FOLDER; then
+// the data window of a long study scrolled to its end (long-study.png) and the
+// dialog of a listing being printed (print-progress.png).
 
 #include <QApplication>
 #include <QDir>
+#include <QProgressDialog>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
 #include "datawindow/UMorvaneCalc.h"
@@ -45,5 +49,40 @@ int main(int argc, char* argv[]) {
     testing::Button(CalcForm, "ExitButton")->setFocus();
     if (!CalcForm->grab().save(folder.filePath("data-window.png"))) return 1;
     delete Form1;
-    return 0;
+
+    // A long study, N = 100,000 by 2 x 10 levels, scrolled down and right: the
+    // headings stay, and the heading column is as wide as "100000番目".
+    StudyStore longStudy;
+    std::vector<std::string> namesA{"a1", "a2"}, namesB;
+    for (int b = 1; b <= 10; ++b) namesB.push_back("b" + std::to_string(b));
+    namesB[9] = "a long name of b10";
+    StartNewStudy(longStudy, namesA, namesB, "100000");
+    for (std::int32_t s = 1; s <= 100000; ++s)
+        for (std::int32_t b = 1; b <= 10; ++b) longStudy.CellText(s, 1, b) = std::to_string((s * 7 + b) % 90);
+    longStudy.CellText(99997, 1, 9) = "12345.678901";
+    QWidget owner;
+    TCalcForm longForm(&owner, longStudy, seams.Seams(), '.');
+    if (!testing::ShowActive(&longForm)) return 1;
+    auto* grid = testing::Grid(&longForm, "StringGrid1");
+    grid->setFocus();
+    grid->SelectCell(9, 100000);
+    grid->SelectCell(9, 99997);
+    QTest::qWait(50);
+    if (!longForm.grab().save(folder.filePath("long-study.png"))) return 1;
+
+    // The progress of a long listing, taken once its dialog shows, then stopped.
+    seams.printer.slowLines = 3000;
+    bool taken = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible() || dialog->value() < 1500) return;
+        watch.stop();
+        taken = dialog->grab().save(folder.filePath("print-progress.png"));
+        dialog->cancel();
+    });
+    watch.start();
+    testing::Button(&longForm, "PButton")->click();
+    return taken ? 0 : 1;
 }
