@@ -5,6 +5,8 @@
 #include <string>
 
 #include "analysis/CalculateCommand.h"
+#include "analysis/FullAnalysis.h"
+#include "analysiswindow/AnalysisWindow.h"
 #include "datawindow/WriteBack.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
@@ -48,6 +50,7 @@ TCalcForm::TCalcForm(QWidget* owner, StudyStore& store, const widgets::Seams& se
     connect(ui_->CalcButton, &QPushButton::clicked, this, &TCalcForm::CalcButtonClick);
     connect(ui_->PButton, &QPushButton::clicked, this, &TCalcForm::PButtonClick);
     connect(ui_->ExitButton, &QPushButton::clicked, this, &TCalcForm::ExitButtonClick);
+    connect(ui_->AnalysisButton, &QPushButton::clicked, this, &TCalcForm::AnalysisButtonClick);
 
     FormCreate();
     // No control is named to take the focus first: the first in the tab order.
@@ -127,7 +130,24 @@ void TCalcForm::CalcButtonClick() {
                 if (!chosen || chosen->isEmpty()) return std::nullopt;
                 return qttext::FilePath(*chosen);
             });
-        if (outcome == CalculationOutcome::Written) ui_->ExitButton->setFocus();
+        if (outcome != CalculationOutcome::Written) return;
+        ui_->ExitButton->setFocus();
+        // The scores are parsed: say when the file's summary table lost digits.
+        const PrecisionCheck check = CheckResultsFile(
+            store_, ComputeExactPartition(store_, decimalSeparator_, false), decimalSeparator_);
+        if (!check.summaryTableExact)
+            seams_.messages->ShowInformation(
+                this, QStringLiteral(u"計算結果ファイルの要約表には、桁落ちのため正確でない値があります。"
+                                     u"正確な値は「分  析」で開く分析結果のウィンドウに示します。"));
+    });
+}
+
+void TCalcForm::AnalysisButtonClick() {
+    Run([this] {
+        WriteBack(SelectedLevel());
+        FullAnalysis analysis = AnalyseStudy(store_, decimalSeparator_);
+        if (analysis_ == nullptr) analysis_ = new AnalysisWindow(this, seams_, decimalSeparator_);
+        analysis_->Show(std::move(analysis));
     });
 }
 
@@ -145,6 +165,7 @@ void TCalcForm::PButtonClick() {
 void TCalcForm::ExitButtonClick() {
     if (closed_) return;
     closed_ = true;
+    if (analysis_ != nullptr) analysis_->close();
     ReleaseStudy(store_);
     // Closing the owner, the design window and main window, ends the program.
     if (QWidget* owner = parentWidget())

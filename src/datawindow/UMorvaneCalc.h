@@ -18,6 +18,8 @@ class TCalcForm;
 
 namespace morvane {
 
+class AnalysisWindow;
+
 class TCalcForm : public widgets::FormWindow {
     Q_OBJECT
 
@@ -33,6 +35,9 @@ public:
     void CalcButtonClick();
     void PButtonClick();
     void ExitButtonClick();
+    // 分析: writes back the shown level, parses every score and shows the
+    // analysis window, or brings it up to date.
+    void AnalysisButtonClick();
 
     widgets::DialogState SaveDialog1;
     widgets::DialogState OpenDialog1;
@@ -47,6 +52,7 @@ private:
     void WriteBack(std::int32_t level);
 
     std::unique_ptr<Ui::TCalcForm> ui_;
+    AnalysisWindow* analysis_ = nullptr;  // made at the first 分析, owned by this window
     bool closed_ = false;
 };
 

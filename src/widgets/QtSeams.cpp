@@ -8,13 +8,28 @@
 namespace morvane::widgets {
 namespace {
 
+// The suffix of a name filter's first pattern: "csv" of "CSV (*.csv)".
+QString SuffixOf(const QString& filter) {
+    const qsizetype star = filter.indexOf(QStringLiteral("*."));
+    if (star < 0) return {};
+    qsizetype end = star + 2;
+    while (end < filter.size() && filter[end].isLetterOrNumber()) ++end;
+    return filter.mid(star + 2, end - star - 2);
+}
+
 std::optional<QString> Run(QWidget* parent, const QString& title, const QString& fileName,
-                           QFileDialog::AcceptMode mode) {
+                           QFileDialog::AcceptMode mode, const QStringList& nameFilters = {}) {
     QFileDialog dialog(parent, title);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setOption(QFileDialog::ReadOnly, false);
+    if (!nameFilters.isEmpty()) {
+        dialog.setNameFilters(nameFilters);
+        dialog.setDefaultSuffix(SuffixOf(nameFilters.front()));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOf(filter)); });
+    }
     if (!fileName.isEmpty()) dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
@@ -30,6 +45,11 @@ std::optional<QString> QtFileDialogs::Open(QWidget* parent, const QString& title
 
 std::optional<QString> QtFileDialogs::Save(QWidget* parent, const QString& title, const QString& fileName) {
     return Run(parent, title, fileName, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> QtFileDialogs::SaveAs(QWidget* parent, const QString& title, const QString& fileName,
+                                             const QStringList& nameFilters) {
+    return Run(parent, title, fileName, QFileDialog::AcceptSave, nameFilters);
 }
 
 namespace {
@@ -49,6 +69,10 @@ void QtMessageBoxes::ShowError(QWidget* parent, const QString& text) {
 
 void QtMessageBoxes::ShowWarning(QWidget* parent, const QString& text) {
     ShowBox(parent, QMessageBox::Warning, text);
+}
+
+void QtMessageBoxes::ShowInformation(QWidget* parent, const QString& text) {
+    ShowBox(parent, QMessageBox::Information, text);
 }
 
 }  // namespace morvane::widgets

@@ -12,12 +12,15 @@ class QtFileDialogs final : public FileDialogs {
 public:
     std::optional<QString> Open(QWidget* parent, const QString& title, const QString& fileName) override;
     std::optional<QString> Save(QWidget* parent, const QString& title, const QString& fileName) override;
+    std::optional<QString> SaveAs(QWidget* parent, const QString& title, const QString& fileName,
+                                  const QStringList& nameFilters) override;
 };
 
 class QtMessageBoxes final : public MessageBoxes {
 public:
     void ShowError(QWidget* parent, const QString& text) override;
     void ShowWarning(QWidget* parent, const QString& text) override;
+    void ShowInformation(QWidget* parent, const QString& text) override;
 };
 
 }  // namespace morvane::widgets

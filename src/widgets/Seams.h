@@ -2,11 +2,11 @@
 // What the windows ask of the outside world, behind small interfaces, so that
 // tests can answer the dialogs, read the messages and stand in for the printer.
 
+#include <QStringList>
 #include <optional>
 
 #include "listing/ListingPrinter.h"
 
-class QString;
 class QWidget;
 
 namespace morvane::widgets {
@@ -20,6 +20,14 @@ public:
     virtual std::optional<QString> Open(QWidget* parent, const QString& title, const QString& fileName) = 0;
     // The same for a save-file dialog.
     virtual std::optional<QString> Save(QWidget* parent, const QString& title, const QString& fileName) = 0;
+    // A save-file dialog that offers the file types of `nameFilters` ("CSV (*.csv)"):
+    // a name typed without a suffix takes the chosen type's. Save's dialog unless
+    // a dialog does better.
+    virtual std::optional<QString> SaveAs(QWidget* parent, const QString& title, const QString& fileName,
+                                          const QStringList& nameFilters) {
+        (void)nameFilters;
+        return Save(parent, title, fileName);
+    }
 };
 
 class MessageBoxes {
@@ -31,6 +39,9 @@ public:
     // The same box with the warning icon, for what the user should know of a
     // command that went through.
     virtual void ShowWarning(QWidget* parent, const QString& text) = 0;
+    // Shows `text` in a modal box captioned "PMorvane" with the information icon
+    // and an OK button.
+    virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
 };
 
 // The printer of the score listing, a seam of the core.

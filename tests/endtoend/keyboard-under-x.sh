@@ -74,8 +74,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   press shift+Tab Right
   press Tab Left Left Up Up Up Up
   play "$work/a2.keys"
-  # Tab leaves the grid for 終了, Tab again to 計算, Enter: the file dialog.
-  press Tab Tab Return
+  # Tab leaves the grid for 分析, then 終了, then 計算, Enter: the file dialog.
+  press Tab Tab Tab Return
   for _ in $(seq 50); do [ "$(active)" != "$calc" ] && break; sleep 0.1; done
   sleep 0.5
   xdotool type --delay 20 "$work/results.txt"

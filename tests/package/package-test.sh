@@ -41,12 +41,13 @@ build)
         [[ -f $root/$file ]] || fail "the package has no $file"
     done
     if [[ -f $root/usr/bin/PMorvane ]]; then
-        for file in usr/libexec/pmorvane/morvane-print usr/share/applications/pmorvane.desktop \
+        for file in usr/libexec/pmorvane/morvane-print usr/libexec/pmorvane/morvane-plot \
+            usr/share/applications/pmorvane.desktop \
             usr/share/metainfo/pmorvane.metainfo.xml usr/share/icons/hicolor/scalable/apps/pmorvane.svg \
             usr/share/man/man1/PMorvane.1.gz; do
             [[ -f $root/$file ]] || fail "the package has no $file"
         done
-        for needed in libqt6widgets6 libqt6printsupport6 fonts-ipafont-gothic fonts-ipafont-mincho \
+        for needed in libqt6widgets6 libqt6printsupport6 libqt6svg6 fonts-ipafont-gothic fonts-ipafont-mincho \
             qt6-translations-l10n; do
             [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
         done

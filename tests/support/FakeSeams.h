@@ -38,6 +38,13 @@ public:
     std::optional<QString> Save(QWidget*, const QString& title, const QString& fileName) override {
         return Answer("save", title, fileName);
     }
+    std::optional<QString> SaveAs(QWidget*, const QString& title, const QString& fileName,
+                                  const QStringList& nameFilters) override {
+        lastFilters = nameFilters;
+        return Answer("save", title, fileName);
+    }
+
+    QStringList lastFilters;  // the file types the last SaveAs offered
 
     const std::vector<Call>& Calls() const { return calls_; }
     std::size_t Pending() const { return answers_.size(); }
@@ -70,16 +77,22 @@ class RecordedMessages final : public widgets::MessageBoxes {
 public:
     void ShowError(QWidget*, const QString& text) override { shown_.append(text); }
     void ShowWarning(QWidget*, const QString& text) override { warnings_.append(text); }
+    void ShowInformation(QWidget*, const QString& text) override { informed_.append(text); }
+    // The error messages shown.
     const QStringList& Shown() const { return shown_; }
     const QStringList& Warnings() const { return warnings_; }
+    // The information messages shown.
+    const QStringList& Informed() const { return informed_; }
     void Clear() {
         shown_.clear();
         warnings_.clear();
+        informed_.clear();
     }
 
 private:
     QStringList shown_;
     QStringList warnings_;
+    QStringList informed_;
 };
 
 class FakePrinter final : public widgets::ListingPrinter {

@@ -10,6 +10,7 @@
 #include "Commands.h"
 #include "MorvaneConfig.h"
 #include "ExchangeCommands.h"
+#include "PlotCommand.h"
 #include "PrintCommand.h"
 #include "runtime/Cp932.h"
 #include "runtime/DecimalSeparator.h"
@@ -26,7 +27,9 @@ constexpr const char* kUsage =
     "       morvane listing DATAFILE [OUT]  write the printed listing as text (- or none: standard output)\n"
     "       morvane print DATAFILE          print the listing on the default printer\n"
     "       morvane anova DATAFILE [--format text|markdown|csv|json] [OUTFILE|-]\n"
-    "                                       the full analysis (UTF-8; standard output when - or absent)\n";
+    "                                       the full analysis (UTF-8; standard output when - or absent)\n"
+    "       morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n"
+    "                                       the interaction plot of the cell means (800 x 600 unless told)\n";
 constexpr const char* kHelpLine = "       morvane --help | --version\n";
 
 // The whole usage, the exchange commands' lines included, on `stream`.
@@ -74,6 +77,9 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
     if (!args.empty() && args[0] == "import") return morvane::tool::Import(args, settings);
     if (!args.empty() && args[0] == "anova" &&
         morvane::tool::Anova(std::vector<std::string>(args.begin() + 1, args.end()), settings))
+        return 0;
+    if (!args.empty() && args[0] == "plot" &&
+        morvane::tool::Plot(std::vector<std::string>(args.begin() + 1, args.end())))
         return 0;
     if (args.size() == 2 && args[0] == "print") {
         morvane::tool::Print(args[1]);

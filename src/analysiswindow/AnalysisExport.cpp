@@ -1,0 +1,44 @@
+#include "analysiswindow/AnalysisExport.h"
+
+#include <QFileInfo>
+
+#include "analysis/AnovaFormats.h"
+#include "plot/PlotFiles.h"
+#include "qttext/Text.h"
+#include "runtime/Cp932.h"
+#include "runtime/TextWriter.h"
+
+namespace morvane {
+
+ExportTypeError::ExportTypeError()
+    : Error(Cp932FromUtf8("書き出す形式が分かりません: ファイル名の末尾を .md、.csv、.json、.png、.svg、.pdf "
+                          "のどれかにしてください")) {}
+
+QStringList ExportNameFilters() {
+    return {QStringLiteral(u"表: マークダウン (*.md)"), QStringLiteral(u"表: CSV (*.csv)"),
+            QStringLiteral(u"表: JSON (*.json)"),       QStringLiteral(u"プロット: PNG 画像 (*.png)"),
+            QStringLiteral(u"プロット: SVG (*.svg)"),   QStringLiteral(u"プロット: PDF (*.pdf)")};
+}
+
+void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotData& plot,
+                    const QString& path) {
+    const std::string file = qttext::FilePath(path);
+    if (const auto type = plot::PlotFileTypeOf(path)) {
+        plot::WritePlotFile(plot, *type, kExportPlotSize, file);
+        return;
+    }
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    AnovaFormat format;
+    if (suffix == QLatin1String("md") || suffix == QLatin1String("markdown"))
+        format = AnovaFormat::Markdown;
+    else if (suffix == QLatin1String("csv"))
+        format = AnovaFormat::Csv;
+    else if (suffix == QLatin1String("json"))
+        format = AnovaFormat::Json;
+    else
+        throw ExportTypeError();
+    const std::string text = FormatAnalysis(analysis, format);
+    WriteTextFile(file, [&](TextWriter& out) { out.Write(text); });
+}
+
+}  // namespace morvane

@@ -1,0 +1,295 @@
+#include "plot/InteractionPlot.h"
+
+#include <locale.h>
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "qttext/Fonts.h"
+#include "qttext/Text.h"
+#include "runtime/CLocale.h"
+
+namespace morvane::plot {
+namespace {
+
+// Colours told apart by most readers, the colour-blind among them.
+const QRgb kColours[] = {0x0072B2, 0xD55E00, 0x009E73, 0xCC79A7, 0xE69F00, 0x56B4E9, 0x000000, 0x8C7A1F};
+constexpr int kColourCount = static_cast<int>(sizeof kColours / sizeof kColours[0]);
+constexpr int kShapeCount = 7;
+
+QColor ColourOf(int level) {
+    return QColor::fromRgb(kColours[level % kColourCount]);
+}
+
+// Marker `level`: circle, square, triangle, diamond, inverted triangle, cross,
+// plus; filled, then hollow for the next seven levels.
+void DrawMarker(QPainter& p, QPointF c, qreal r, int level) {
+    const QColor colour = ColourOf(level);
+    const bool hollow = (level / kShapeCount) % 2 == 1;
+    p.setBrush(hollow ? QBrush(Qt::white) : QBrush(colour));
+    const qreal x = c.x(), y = c.y();
+    switch (level % kShapeCount) {
+        case 0:
+            p.drawEllipse(c, r, r);
+            break;
+        case 1:
+            p.drawRect(QRectF(x - 0.85 * r, y - 0.85 * r, 1.7 * r, 1.7 * r));
+            break;
+        case 2:
+            p.drawPolygon(QPolygonF({{x, y - 1.15 * r}, {x + r, y + 0.75 * r}, {x - r, y + 0.75 * r}}));
+            break;
+        case 3:
+            p.drawPolygon(
+                QPolygonF({{x, y - 1.2 * r}, {x + 1.2 * r, y}, {x, y + 1.2 * r}, {x - 1.2 * r, y}}));
+            break;
+        case 4:
+            p.drawPolygon(QPolygonF({{x, y + 1.15 * r}, {x + r, y - 0.75 * r}, {x - r, y - 0.75 * r}}));
+            break;
+        case 5:
+            p.drawLine(QPointF(x - r, y - r), QPointF(x + r, y + r));
+            p.drawLine(QPointF(x - r, y + r), QPointF(x + r, y - r));
+            break;
+        default:
+            p.drawLine(QPointF(x - 1.2 * r, y), QPointF(x + 1.2 * r, y));
+            p.drawLine(QPointF(x, y - 1.2 * r), QPointF(x, y + 1.2 * r));
+            break;
+    }
+}
+
+// printf's "%.*Lg" in the C locale, with `separator` for the full stop.
+QString General(Extended value, int digits, char separator) {
+    const locale_t previous = uselocale(CLocale());
+    char text[80];
+    const int length = std::snprintf(text, sizeof text, "%.*Lg", digits, value);
+    uselocale(previous);
+    QString out = QString::fromLatin1(text, std::max(length, 0));
+    if (separator != '.') out.replace(QLatin1Char('.'), QLatin1Char(separator));
+    return out;
+}
+
+// The vertical range the plot shows: every mean and interval, with a margin.
+void Range(const InteractionPlotData& d, Extended& low, Extended& high) {
+    low = std::numeric_limits<Extended>::infinity();
+    high = -low;
+    for (std::size_t i = 0; i < d.means.size(); ++i) {
+        low = std::min(low, d.means[i]);
+        high = std::max(high, d.means[i]);
+        if (const auto& ci = d.withinCi95[i]) {
+            low = std::min(low, ci->low);
+            high = std::max(high, ci->high);
+        }
+    }
+    if (high == low) {
+        const Extended pad = low == 0 ? 1 : std::fabs(low) / 20;
+        low -= pad, high += pad;
+    }
+    // Halves, so that the span of values near the ends of the range stays finite.
+    const Extended margin = (high / 2 - low / 2) / 10;
+    if (std::isfinite(low - margin)) low -= margin;
+    if (std::isfinite(high + margin)) high += margin;
+}
+
+}  // namespace
+
+InteractionPlotData PlotDataOf(const FullAnalysis& analysis, char decimalSeparator) {
+    InteractionPlotData d;
+    d.decimalSeparator = decimalSeparator;
+    for (const std::string& name : analysis.namesA) d.levelsA.append(qttext::FromCp932(name));
+    for (const std::string& name : analysis.namesB) d.levelsB.append(qttext::FromCp932(name));
+    if (analysis.cells.empty()) return d;
+    const auto na = static_cast<std::size_t>(d.levelsA.size()),
+               nb = static_cast<std::size_t>(d.levelsB.size());
+    d.means.assign(na * nb, 0);
+    d.withinCi95.assign(na * nb, std::nullopt);
+    for (const MeanResult& m : analysis.cells) {
+        if (m.a < 1 || m.b < 1 || static_cast<std::size_t>(m.a) > na || static_cast<std::size_t>(m.b) > nb)
+            continue;
+        const std::size_t i = static_cast<std::size_t>(m.a - 1) * nb + static_cast<std::size_t>(m.b - 1);
+        d.means[i] = m.mean;
+        d.withinCi95[i] = m.withinCi95;
+    }
+    return d;
+}
+
+int PlotFontPixels(const QSizeF& size) {
+    const double side = std::sqrt(std::max(0.0, size.width()) * std::max(0.0, size.height()));
+    return std::clamp(static_cast<int>(std::lround(side / 40)), 9, 400);
+}
+
+std::vector<Extended> AxisTicks(Extended low, Extended high, int wanted, Extended& step) {
+    wanted = std::max(wanted, 2);
+    Extended raw = (high / 2 - low / 2) / (wanted - 1) * 2;
+    // A step below the spacing of the values would give the same tick again.
+    raw = std::max(raw, std::max(std::fabs(low), std::fabs(high)) * 1e-17L);
+    if (!(raw > 0) || !std::isfinite(raw)) {
+        step = 1;
+        return {low};
+    }
+    const Extended power = std::pow(10.0L, std::floor(std::log10(raw)));
+    const Extended m = raw / power;
+    step = (m <= 1 ? 1 : m <= 2 ? 2 : m <= 5 ? 5 : 10) * power;
+    std::vector<Extended> ticks;
+    for (Extended k = std::ceil(low / step); k * step <= high && ticks.size() < 200; k += 1)
+        ticks.push_back(k * step);
+    return ticks;
+}
+
+QString TickText(Extended value, Extended step, char decimalSeparator) {
+    if (value == 0) return QStringLiteral("0");
+    const int digits = static_cast<int>(std::floor(std::log10(std::fabs(value)))) -
+                       static_cast<int>(std::floor(std::log10(step))) + 1;
+    return General(value, std::clamp(digits, 1, 19), decimalSeparator);
+}
+
+void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlotData& d) {
+    p.save();
+    p.setClipRect(area);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.fillRect(area, Qt::white);
+    const int px = PlotFontPixels(area.size());
+    const QFont font = qttext::CharacterFont(Face::PGothic, px);
+    p.setFont(font);
+    const QFontMetricsF fm(font, p.device());
+    const qreal line = fm.height(), pad = px;
+    const QColor ink(0x20, 0x20, 0x20);
+    p.setPen(ink);
+
+    if (d.Empty()) {
+        p.drawText(area, Qt::AlignCenter, QStringLiteral(u"得点がないので平均を描けません"));
+        p.restore();
+        return;
+    }
+    const int na = static_cast<int>(d.levelsA.size()), nb = static_cast<int>(d.levelsB.size());
+
+    // The legend on the right: its title, a line with its marker per level of
+    // A, and what the error bars are.
+    const QString legendTitle = QStringLiteral(u"要因 A");
+    const QString barsNote = QStringLiteral(u"誤差線:\n被験者内 95% 信頼区間");
+    const QFont small = qttext::CharacterFont(Face::PGothic, std::max(10, px * 17 / 20));
+    const qreal sample = 2.6 * px, gap = 0.5 * px;
+    qreal names = fm.horizontalAdvance(legendTitle) - sample - gap;
+    for (const QString& name : d.levelsA) names = std::max(names, fm.horizontalAdvance(name));
+    const qreal noteWidth =
+        QFontMetricsF(small, p.device()).horizontalAdvance(barsNote.section(QLatin1Char('\n'), 1));
+    const qreal legendWidth = std::min(std::max(sample + gap + names, noteWidth) + 1, area.width() * 0.3);
+    const qreal legendLeft = area.right() - pad - legendWidth;
+
+    // The plot area: room for the vertical axis's title and tick texts on the
+    // left, the names of B and the axis title below.
+    const qreal tickLength = 0.4 * px;
+    const qreal top = area.top() + pad + 0.5 * line;
+    const qreal bottom = std::max(top + 1, area.bottom() - pad - 2.4 * line - tickLength);
+    Extended low = 0, high = 0, step = 1;
+    Range(d, low, high);
+    const std::vector<Extended> ticks =
+        AxisTicks(low, high, std::max(2, static_cast<int>((bottom - top) / (3 * line))), step);
+    QStringList tickTexts;
+    qreal tickWidth = 0;
+    for (Extended t : ticks) {
+        tickTexts.append(TickText(t, step, d.decimalSeparator));
+        tickWidth = std::max(tickWidth, fm.horizontalAdvance(tickTexts.back()));
+    }
+    const qreal left = area.left() + pad + 1.5 * line + tickWidth + tickLength;
+    const qreal right = std::max(left + 1, legendLeft - 1.5 * pad);
+    const qreal width = right - left, height = bottom - top;
+    const Extended half = high / 2 - low / 2;
+    const auto yOf = [&](Extended v) {
+        return bottom - static_cast<qreal>((v / 2 - low / 2) / half) * height;
+    };
+    const qreal slot = width / nb;
+    const auto xOf = [&](int b) { return left + slot * (b + 0.5); };
+
+    // The grid and the vertical axis's ticks.
+    for (std::size_t i = 0; i < ticks.size(); ++i) {
+        const qreal y = yOf(ticks[i]);
+        p.setPen(QPen(QColor(0xE2, 0xE2, 0xE2), std::max(1.0, px / 14.0)));
+        p.drawLine(QPointF(left, y), QPointF(right, y));
+        p.setPen(ink);
+        p.drawLine(QPointF(left - tickLength, y), QPointF(left, y));
+        p.drawText(QRectF(left - tickLength - 0.3 * px - tickWidth, y - line / 2, tickWidth, line),
+                   Qt::AlignRight | Qt::AlignVCenter, tickTexts[static_cast<int>(i)]);
+    }
+    // The axes.
+    p.setPen(QPen(ink, std::max(1.0, px / 12.0)));
+    p.drawLine(QPointF(left, top), QPointF(left, bottom));
+    p.drawLine(QPointF(left, bottom), QPointF(right, bottom));
+
+    // The levels of B along the horizontal axis; with too little room for each
+    // name, every k-th.
+    qreal room = 0;
+    for (const QString& name : d.levelsB) room = std::max(room, fm.horizontalAdvance(name));
+    room = std::min(room + 0.6 * px, fm.averageCharWidth() * 10);
+    const int stride = slot >= room ? 1 : static_cast<int>(std::ceil(room / slot));
+    for (int b = 0; b < nb; b += stride) {
+        const qreal x = xOf(b), w = slot * stride;
+        p.drawLine(QPointF(x, bottom), QPointF(x, bottom + tickLength));
+        const QString name = fm.elidedText(d.levelsB[b], Qt::ElideRight, w - 0.2 * px);
+        p.drawText(QRectF(x - w / 2, bottom + tickLength, w, line), Qt::AlignHCenter | Qt::AlignTop, name);
+    }
+    // The axis titles.
+    p.drawText(QRectF(left, bottom + tickLength + 1.2 * line, width, line), Qt::AlignHCenter | Qt::AlignTop,
+               QStringLiteral(u"要因 B"));
+    p.save();
+    p.translate(area.left() + pad + line / 2, top + height / 2);
+    p.rotate(-90);
+    p.drawText(QRectF(-height / 2, -line / 2, height, line), Qt::AlignCenter, QStringLiteral(u"平均"));
+    p.restore();
+
+    // The lines, the error bars and the markers, each level of A a little apart.
+    const qreal dodge = na > 1 ? std::min(slot * 0.3 / (na - 1), 0.5 * px) : 0;
+    const qreal lineWidth = std::max(1.0, px / 7.0), radius = std::max(2.5, 0.33 * px);
+    const qreal cap = std::min(0.4 * px, slot * 0.15);
+    for (int a = 0; a < na; ++a) {
+        const QColor colour = ColourOf(a);
+        const qreal shift = (a - (na - 1) / 2.0) * dodge;
+        QPolygonF path;
+        for (int b = 0; b < nb; ++b)
+            path.append(QPointF(xOf(b) + shift, yOf(d.means[static_cast<std::size_t>(a * nb + b)])));
+        p.setPen(QPen(colour, lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(path);
+        p.setPen(QPen(colour, std::max(1.0, lineWidth * 0.8)));
+        for (int b = 0; b < nb; ++b) {
+            const auto& ci = d.withinCi95[static_cast<std::size_t>(a * nb + b)];
+            if (!ci) continue;
+            const qreal x = path[b].x(), y0 = yOf(ci->low), y1 = yOf(ci->high);
+            p.drawLine(QPointF(x, y0), QPointF(x, y1));
+            p.drawLine(QPointF(x - cap, y0), QPointF(x + cap, y0));
+            p.drawLine(QPointF(x - cap, y1), QPointF(x + cap, y1));
+        }
+        p.setPen(QPen(colour, lineWidth));
+        for (const QPointF& point : path) DrawMarker(p, point, radius, a);
+    }
+
+    // The legend.
+    p.setPen(ink);
+    p.setBrush(Qt::NoBrush);
+    qreal y = top;
+    p.drawText(QRectF(legendLeft, y, legendWidth, line), Qt::AlignLeft | Qt::AlignVCenter,
+               fm.elidedText(legendTitle, Qt::ElideRight, legendWidth));
+    y += 1.3 * line;
+    for (int a = 0; a < na && y + line <= area.bottom(); ++a, y += 1.3 * line) {
+        const QColor colour = ColourOf(a);
+        const qreal mid = y + line / 2;
+        p.setPen(QPen(colour, lineWidth, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(legendLeft, mid), QPointF(legendLeft + sample, mid));
+        DrawMarker(p, QPointF(legendLeft + sample / 2, mid), radius, a);
+        p.setPen(ink);
+        const qreal textLeft = legendLeft + sample + gap;
+        p.drawText(QRectF(textLeft, y, legendLeft + legendWidth - textLeft, line),
+                   Qt::AlignLeft | Qt::AlignVCenter,
+                   fm.elidedText(d.levelsA[a], Qt::ElideRight, legendLeft + legendWidth - textLeft));
+    }
+    p.setFont(small);
+    p.setPen(QColor(0x50, 0x50, 0x50));
+    p.drawText(QRectF(legendLeft, y + 0.4 * line, legendWidth, area.bottom() - y),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, barsNote);
+    p.restore();
+}
+
+}  // namespace morvane::plot

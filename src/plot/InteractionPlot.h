@@ -1,0 +1,47 @@
+#pragma once
+// The interaction plot of a study: the cell means with the levels of B along
+// the horizontal axis, one line and marker shape per level of A, error bars of
+// the within-subject 95 % intervals, and a legend. Everything is laid out from
+// the size of the area it is painted in, so that it is sharp at any size and on
+// any device (a widget, an image, an SVG or PDF file).
+
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "analysis/FullAnalysis.h"
+
+class QPainter;
+
+namespace morvane::plot {
+
+struct InteractionPlotData {
+    QStringList levelsA, levelsB;
+    // Cell (a, b), both from 0, at a * levelsB.size() + b.
+    std::vector<Extended> means;
+    std::vector<std::optional<Interval>> withinCi95;
+    char decimalSeparator = '.';
+
+    bool Empty() const { return means.empty(); }
+};
+
+// The plot's data from the analysis (the level names from code page 932).
+InteractionPlotData PlotDataOf(const FullAnalysis& analysis, char decimalSeparator);
+
+// Paints the plot into `area` of `painter`'s device, on a white ground.
+void PaintInteractionPlot(QPainter& painter, const QRectF& area, const InteractionPlotData& data);
+
+// The pixel height of the plot's text in an area of this size.
+int PlotFontPixels(const QSizeF& size);
+
+// The values of the vertical axis's ticks: a step of 1, 2 or 5 times a power of
+// ten, with about `wanted` ticks from low to high; `step` receives the step.
+std::vector<Extended> AxisTicks(Extended low, Extended high, int wanted, Extended& step);
+
+// The text of a tick: as many significant digits as tell the ticks of `step`
+// apart, with the decimal separator.
+QString TickText(Extended value, Extended step, char decimalSeparator);
+
+}  // namespace morvane::plot

@@ -1,0 +1,27 @@
+#pragma once
+// The interaction plot as a file: a PNG image, an SVG drawing or a one-page PDF.
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "plot/InteractionPlot.h"
+
+namespace morvane::plot {
+
+enum class PlotFileType { Png, Svg, Pdf };
+
+// The type a file name's suffix names (.png, .svg, .pdf, in any case), or nothing.
+std::optional<PlotFileType> PlotFileTypeOf(const QString& path);
+
+// The plot of `size` pixels (at 96 pixels per inch for SVG and PDF) as the bytes
+// of a file of `type`.
+QByteArray RenderPlotFile(const InteractionPlotData& data, PlotFileType type, QSize size);
+
+// Writes that file at `path` (file system bytes; the empty path is standard
+// output); throws InOutError.
+void WritePlotFile(const InteractionPlotData& data, PlotFileType type, QSize size, const std::string& path);
+
+}  // namespace morvane::plot

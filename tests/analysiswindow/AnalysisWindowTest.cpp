@@ -1,0 +1,435 @@
+// The analysis window as the user meets it: 分  析 in the data window, the
+// published figures of the bundled study to ten significant digits, undefined
+// statistics, Ctrl+C, every export type, the information after Calculate, and
+// the plot's files, from the window and from morvane plot.
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QRegularExpression>
+#include <QSvgRenderer>
+#include <QTableView>
+#include <QTest>
+#include <cstdlib>
+#include <memory>
+
+#include "analysis/AnovaFormats.h"
+#include "analysis/CalculateCommand.h"
+#include "analysis/FullAnalysis.h"
+#include "analysiswindow/AnalysisTables.h"
+#include "analysiswindow/AnalysisWindow.h"
+#include "datawindow/UMorvaneCalc.h"
+#include "plot/InteractionPlot.h"
+#include "plot/PlotFiles.h"
+#include "store/DataFile.h"
+#include "support/Components.h"
+#include "support/FakeSeams.h"
+#include "support/TempDir.h"
+#include "support/WindowDriving.h"
+
+using namespace morvane;
+using morvane::testing::ReadBytes;
+
+namespace {
+
+const char* const kEightSubjects = MORVANE_EXAMPLES "/eight-subjects-2x3.dat";
+
+// The study of `n` subjects, levels a1.. and b1.., its scores from `score`.
+void FillStudy(StudyStore& store, int n, int na, int nb,
+               const std::function<std::string(int, int, int)>& score) {
+    std::vector<std::string> a, b;
+    for (int i = 1; i <= na; ++i) a.push_back("a" + std::to_string(i));
+    for (int i = 1; i <= nb; ++i) b.push_back("b" + std::to_string(i));
+    StartNewStudy(store, a, b, std::to_string(n));
+    for (int s = 1; s <= n; ++s)
+        for (int x = 1; x <= na; ++x)
+            for (int y = 1; y <= nb; ++y) store.CellText(s, x, y) = score(s, x, y);
+}
+
+QTableView* Table(QWidget* window, const char* name) {
+    return testing::Find<QTableView>(window, name);
+}
+
+int Column(QTableView* view, const QString& heading) {
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+        if (view->model()->headerData(c, Qt::Horizontal).toString() == heading) return c;
+    return -1;
+}
+
+int Row(QTableView* view, const QString& first, int from = 0) {
+    for (int r = from; r < view->model()->rowCount(); ++r)
+        if (view->model()->index(r, 0).data().toString() == first) return r;
+    return -1;
+}
+
+QString Cell(QTableView* view, const QString& row, const QString& column) {
+    return view->model()->index(Row(view, row), Column(view, column)).data().toString();
+}
+
+QString Digits10(long double value) {
+    return QString::fromStdString(NumberText(value, 10, '.'));
+}
+
+// Every cell of every table of the window.
+QStringList AllCells(QWidget* window) {
+    QStringList cells;
+    for (QTableView* view : window->findChildren<QTableView*>())
+        for (int r = 0; r < view->model()->rowCount(); ++r)
+            for (int c = 0; c < view->model()->columnCount(); ++c)
+                cells.append(view->model()->index(r, c).data().toString());
+    return cells;
+}
+
+int PdfPages(const QByteArray& pdf) {
+    return static_cast<int>(pdf.count(QByteArrayLiteral("/Type /Page\n")) +
+                            pdf.count(QByteArrayLiteral("/Type /Page ")) +
+                            pdf.count(QByteArrayLiteral("/Type /Page/")));
+}
+
+QByteArray FileBytes(const std::string& path) {
+    return QByteArray::fromStdString(ReadBytes(path));
+}
+
+}  // namespace
+
+class AnalysisWindowTest : public QObject {
+    Q_OBJECT
+
+    testing::TempDir dir_;
+    testing::FakeSeams seams_;
+    StudyStore store_;
+    QWidget owner_;
+    std::unique_ptr<TCalcForm> form_;
+
+    TCalcForm* OpenShown() {
+        form_ = std::make_unique<TCalcForm>(&owner_, store_, seams_.Seams(), '.');
+        return testing::ShowActive(form_.get()) ? form_.get() : nullptr;
+    }
+    QWidget* Window() { return form_->findChild<QWidget*>(QStringLiteral("AnalysisWindow")); }
+    QWidget* PressAnalysis() {
+        testing::Button(form_, "AnalysisButton")->click();
+        return Window();
+    }
+
+private slots:
+    void init() {
+        seams_.dialogs = {};
+        seams_.messages.Clear();
+        store_ = {};
+    }
+    void cleanup() { form_.reset(); }
+
+    void TheButtonShowsThePublishedFiguresToTenDigits() {
+        LoadStudyFile(store_, kEightSubjects);
+        QVERIFY(OpenShown() != nullptr);
+        QPushButton* button = testing::Button(form_, "AnalysisButton");
+        QCOMPARE(button->text(), QStringLiteral(u"分  析"));
+        QCOMPARE(button->geometry(), QRect(400, 248, 75, 25));
+        // The tab order: the components of the window keep theirs, 分析 comes after the strip's grid.
+        QStringList order;
+        QWidget* w = testing::Button(form_, "ExitButton");
+        for (int i = 0; i < 200 && order.size() < 7; ++i, w = w->nextInFocusChain())
+            if (!w->objectName().isEmpty() && w->objectName() != QStringLiteral("qt_scrollarea_viewport") &&
+                !order.contains(w->objectName()) && (w->focusPolicy() & Qt::TabFocus))
+                order.append(w->objectName());
+        QCOMPARE(order, (QStringList{"ExitButton", "CalcButton", "SaveButton", "PButton", "TabControl1",
+                                     "StringGrid1", "AnalysisButton"}));
+        QVERIFY(Window() == nullptr);
+
+        QWidget* window = PressAnalysis();
+        QVERIFY(window != nullptr);
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->windowTitle(), QStringLiteral(u"分析結果"));
+        QVERIFY(window->isWindow() && !window->isModal());
+        QVERIFY(form_->isVisible() && form_->isEnabled());
+
+        QTableView* summary = Table(window, "SummaryTable");
+        QTableView* sphericity = Table(window, "SphericityTable");
+        const struct {
+            const char *effect, *column;
+            long double value;
+        } figures[] = {
+            {"A", "F", 40.141592920354L},
+            {"A", "p", 0.000390526338119925L},
+            {"B", "F", 29.2173913043478L},
+            {"B", "p", 1.00754887486423e-05L},
+            {"B", "p (GG)", 0.000533260776130144L},
+            {"B", "p (HF)", 0.000380944153179853L},
+            {"AB", "F", 17.1054545454546L},
+            {"AB", "p", 0.00017413216664976L},
+            {"AB", "p (GG)", 0.00204614204429811L},
+            {"AB", "p (HF)", 0.00134114071845174L},
+            {"A", "一般化 η²", 0.532019704433497L},
+            {"B", "一般化 η²", 0.638783269961977L},
+            {"AB", "一般化 η²", 0.370860927152318L},
+            {"A", "偏 η²", 0.851511169513798L},
+            {"B", "偏 η²", 0.80672268907563L},
+            {"AB", "偏 η²", 0.70960929250264L},
+        };
+        for (const auto& f : figures)
+            QCOMPARE(Cell(summary, QString::fromUtf8(f.effect), QString::fromUtf8(f.column)),
+                     Digits10(f.value));
+        const struct {
+            const char *effect, *column;
+            long double value;
+        } tests[] = {
+            {"B", "Mauchly の W", 0.23876393657652L},   {"B", "p", 0.0136115064059063L},
+            {"B", "ε (GG)", 0.567783059163691L},        {"B", "ε (HF)", 0.604024965543516L},
+            {"AB", "Mauchly の W", 0.377295867768595L}, {"AB", "p", 0.0537088862013275L},
+            {"AB", "ε (GG)", 0.616255286553615L},       {"AB", "ε (HF)", 0.681413003395175L},
+        };
+        for (const auto& f : tests)
+            QCOMPARE(Cell(sphericity, QString::fromUtf8(f.effect), QString::fromUtf8(f.column)),
+                     Digits10(f.value));
+        QCOMPARE(sphericity->model()->rowCount(), 2);  // A has one degree of freedom
+        QTableView* comparisons = Table(window, "ComparisonsTable");
+        const int marginalA = Row(comparisons, QStringLiteral("A"));
+        QCOMPARE(comparisons->model()->index(marginalA, 1).data().toString(), QStringLiteral(u"全体"));
+        QCOMPARE(comparisons->model()->index(marginalA, Column(comparisons, "t")).data().toString(),
+                 Digits10(-6.33573933494379L));
+        // The corrected df of B: epsilon times (2, 14).
+        QCOMPARE(Cell(summary, "B", "df1 (GG)"), Digits10(2 * 0.567783059163691L));
+        QCOMPARE(Cell(summary, "B", "df2 (GG)"), Digits10(14 * 0.567783059163691L));
+        // The results file is exact for this study: no notice.
+        QVERIFY(!testing::Find<QLabel>(window, "PrecisionNotice")->isVisible());
+        QCOMPARE(Table(window, "CellMeansTable")->model()->rowCount(), 6);
+        QCOMPARE(Cell(Table(window, "CellMeansTable"), "a2", u8"平均"), QStringLiteral("10"));
+
+        // 分析 again brings the same window up to date with the study as it then is,
+        // the shown level written back first.
+        QAbstractItemModelTester tester(Table(window, "CellMeansTable")->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(testing::ShowActive(form_.get()));
+        testing::TypeInCell(testing::Grid(form_, "StringGrid1"), 1, 1, QStringLiteral(" 17 "));
+        QCOMPARE(PressAnalysis(), window);
+        QCOMPARE(store_.CellText(1, 1, 1), std::string("17"));
+        QCOMPARE(Cell(Table(window, "CellMeansTable"), "a1", u8"平均"), QStringLiteral("7.25"));
+        QCOMPARE(window->findChildren<QTableView*>().size(), 8);
+
+        // A bad score: its message, and nothing else happens.
+        QVERIFY(testing::ShowActive(form_.get()));
+        testing::TypeInCell(testing::Grid(form_, "StringGrid1"), 2, 1, QStringLiteral("1,5x"));
+        PressAnalysis();
+        QCOMPARE(seams_.messages.Shown(),
+                 QStringList{QStringLiteral(u"'1,5x' は浮動小数点数ではありません.")});
+        QCOMPARE(Cell(Table(window, "CellMeansTable"), "a1", u8"平均"), QStringLiteral("7.25"));
+
+        // Closing it leaves the data window as it was; Close closes it too.
+        window->close();
+        QVERIFY(!window->isVisible());
+        QVERIFY(form_->isVisible());
+        QCOMPARE(testing::Grid(form_, "StringGrid1")->Cells().Cell(2, 1), std::string("1,5x"));
+        QVERIFY(testing::ShowActive(form_.get()));
+        testing::TypeInCell(testing::Grid(form_, "StringGrid1"), 2, 1, QStringLiteral("7"));
+        seams_.messages.Clear();
+        QCOMPARE(PressAnalysis(), window);
+        QVERIFY(window->isVisible());
+        testing::Button(form_, "ExitButton")->click();
+        QVERIFY(!window->isVisible());
+    }
+
+    void UndefinedStatisticsShowAsDashes() {
+        // One subject: no error terms, no intervals; no subjects at all: no means.
+        for (int n : {1, 0}) {
+            FillStudy(store_, n, 2, 3, [](int s, int a, int b) { return std::to_string(s + a * b); });
+            QVERIFY(OpenShown() != nullptr);
+            QWidget* window = PressAnalysis();
+            QVERIFY(window != nullptr);
+            QVERIFY(seams_.messages.Shown().isEmpty());
+            QTableView* summary = Table(window, "SummaryTable");
+            QCOMPARE(Cell(summary, "A", "F"), QString::fromUtf8(kUndefinedText));
+            QCOMPARE(Cell(summary, "AB", "p"), QString::fromUtf8(kUndefinedText));
+            QCOMPARE(Cell(summary, "B", "p (GG)"), QString::fromUtf8(kUndefinedText));
+            QCOMPARE(Cell(summary, "S", "F"), QString());  // not an effect: empty, not undefined
+            for (const QString& cell : AllCells(window))
+                QVERIFY2(!cell.contains(QStringLiteral("nan"), Qt::CaseInsensitive) &&
+                             !cell.contains(QStringLiteral("inf"), Qt::CaseInsensitive),
+                         qPrintable(cell));
+            if (n == 1)
+                QCOMPARE(Cell(Table(window, "CellMeansTable"), "a1", u8"95% CI 下限"),
+                         QString::fromUtf8(kUndefinedText));
+            QVERIFY(!window->grab().isNull());  // the plot paints without intervals or means
+            form_.reset();
+        }
+    }
+
+    void CtrlCCopiesTheSelectionAsTabSeparatedText() {
+        LoadStudyFile(store_, kEightSubjects);
+        QVERIFY(OpenShown() != nullptr);
+        QWidget* window = PressAnalysis();
+        QTableView* summary = Table(window, "SummaryTable");
+        summary->setFocus();
+        const QAbstractItemModel* m = summary->model();
+        const int f = Column(summary, "F");
+        summary->selectionModel()->select(QItemSelection(m->index(1, f), m->index(3, f + 1)),
+                                          QItemSelectionModel::ClearAndSelect);
+        QApplication::clipboard()->clear();
+        QTest::keyClick(summary, Qt::Key_C, Qt::ControlModifier);
+        // Rows A, AS, B; AS has no F or p.
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QStringLiteral("40.14159292\t0.0003905263381\n\t\n29.2173913\t1.007548875e-05"));
+        // Two cells apart: the rectangle between them, the others empty.
+        summary->selectionModel()->select(m->index(0, 0), QItemSelectionModel::ClearAndSelect);
+        summary->selectionModel()->select(m->index(1, 2), QItemSelectionModel::Select);
+        QTest::keyClick(summary, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("S\t\t\n\t\t1"));
+        // Every row: the headings lead.
+        QTableView* precision = Table(window, "PrecisionTable");
+        precision->setFocus();
+        precision->selectAll();
+        QTest::keyClick(precision, Qt::Key_C, Qt::ControlModifier);
+        const QStringList lines = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 9);
+        QCOMPARE(lines[0], QStringLiteral(u"平方和\t計算結果ファイル\t正確な値\t正しい有効桁数"));
+        QVERIFY(lines[1].startsWith(QStringLiteral("SSTotal\t1708\t1708\t")));
+    }
+
+    void ExportWritesEachType() {
+        LoadStudyFile(store_, kEightSubjects);
+        QVERIFY(OpenShown() != nullptr);
+        QWidget* window = PressAnalysis();
+        StudyStore fresh;
+        LoadStudyFile(fresh, kEightSubjects);
+        const FullAnalysis analysis = AnalyseStudy(fresh, '.');
+        const auto exportTo = [&](const std::string& name) {
+            seams_.dialogs.Choose(QString::fromStdString(dir_.File(name)));
+            testing::Button(window, "ExportButton")->click();
+            return FileBytes(dir_.File(name));
+        };
+        QCOMPARE(exportTo("tables.md").toStdString(), FormatAnalysis(analysis, AnovaFormat::Markdown));
+        QCOMPARE(exportTo("tables.CSV").toStdString(), FormatAnalysis(analysis, AnovaFormat::Csv));
+        QCOMPARE(exportTo("tables.json").toStdString(), FormatAnalysis(analysis, AnovaFormat::Json));
+        QCOMPARE(seams_.dialogs.Calls().back().title, QStringLiteral(u"書き出し"));
+        QCOMPARE(seams_.dialogs.Calls().back().fileName, QString::fromStdString(dir_.File("tables.CSV")));
+        QCOMPARE(seams_.dialogs.lastFilters.size(), 6);
+
+        const QImage png = QImage::fromData(exportTo("plot.png"), "PNG");
+        QCOMPARE(png.size(), QSize(960, 720));
+        QSvgRenderer svg(exportTo("plot.svg"));
+        QVERIFY(svg.isValid());
+        QCOMPARE(svg.viewBoxF(), QRectF(0, 0, 960, 720));
+        const QByteArray pdf = exportTo("plot.pdf");
+        QVERIFY(pdf.startsWith("%PDF-"));
+        QCOMPARE(PdfPages(pdf), 1);
+        QVERIFY(seams_.messages.Shown().isEmpty());
+
+        // A type it does not know, and a cancel: nothing written.
+        exportTo("tables.txt");
+        QCOMPARE(seams_.messages.Shown().size(), 1);
+        QVERIFY(seams_.messages.Shown()[0].contains(QStringLiteral(".json")));
+        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("tables.txt"))));
+        seams_.dialogs.Cancel();
+        testing::Button(window, "ExportButton")->click();
+        QCOMPARE(seams_.messages.Shown().size(), 1);
+        // A folder that is not there: the file error.
+        exportTo("none/plot.png");
+        QCOMPARE(seams_.messages.Shown().last(), QStringLiteral(u"不正なファイル名です."));
+    }
+
+    void CalculateTellsWhenTheResultsFileIsNotExact() {
+        // Scores near 10^6 with one decimal: the correction terms lose digits.
+        const auto offset = [](int s, int a, int b) {
+            return "1000" + std::to_string(100 + (s * s * 7 + a * b * 5 + s * b * 3) % 11 + a * 3 + b) + "." +
+                   std::to_string((s * s + 3 * a * b + s * b) % 10);
+        };
+        FillStudy(store_, 6, 2, 3, offset);
+        QVERIFY(OpenShown() != nullptr);
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("offset.txt")));
+        testing::Button(form_, "CalcButton")->click();
+        QVERIFY2(seams_.messages.Shown().isEmpty(), qPrintable(seams_.messages.Shown().join('|')));
+        QCOMPARE(seams_.messages.Informed().size(), 1);
+        QVERIFY(seams_.messages.Informed()[0].contains(QStringLiteral(u"桁落ち")));
+        QVERIFY(seams_.messages.Informed()[0].contains(QStringLiteral(u"「分  析」")));
+        // The file is the one the calculate command writes without any window.
+        StudyStore same;
+        FillStudy(same, 6, 2, 3, offset);
+        RunCalculation(same, '.', [&] { return std::optional<std::string>(dir_.File("alone.txt")); });
+        QCOMPARE(ReadBytes(dir_.File("offset.txt")), ReadBytes(dir_.File("alone.txt")));
+        // The window says it in plain words.
+        QWidget* window = PressAnalysis();
+        QVERIFY(testing::Find<QLabel>(window, "PrecisionNotice")->isVisible());
+        QVERIFY(testing::Find<QLabel>(window, "PrecisionNotice")
+                    ->text()
+                    .startsWith(QStringLiteral(u"計算結果ファイルの値は桁落ちのため")));
+        form_.reset();
+
+        // The bundled study: exact, nothing to tell.
+        seams_.messages.Clear();
+        store_ = {};
+        LoadStudyFile(store_, kEightSubjects);
+        QVERIFY(OpenShown() != nullptr);
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("exact.txt")));
+        testing::Button(form_, "CalcButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QVERIFY(seams_.messages.Informed().isEmpty());
+    }
+
+    void ThePlotsAxisAndPixels() {
+        // Offset data keep their digits on the axis: distinct texts, each its tick.
+        Extended step = 0;
+        const std::vector<Extended> ticks = plot::AxisTicks(1e12L + 0.05L, 1e12L + 0.95L, 6, step);
+        QVERIFY(ticks.size() >= 4 && ticks.size() <= 10);
+        QCOMPARE(step, 0.2L);
+        QStringList texts;
+        for (Extended t : ticks) texts.append(plot::TickText(t, step, ','));
+        QCOMPARE(texts.front(), QStringLiteral("1000000000000,2"));
+        QCOMPARE(texts.removeDuplicates(), 0);
+        QCOMPARE(plot::TickText(0, 0.5L, '.'), QStringLiteral("0"));
+        QCOMPARE(plot::TickText(-2.5L, 0.5L, '.'), QStringLiteral("-2.5"));
+
+        StudyStore study;
+        LoadStudyFile(study, kEightSubjects);
+        const plot::InteractionPlotData data = plot::PlotDataOf(AnalyseStudy(study, '.'), '.');
+        QCOMPARE(data.levelsB, (QStringList{"b1", "b2", "b3"}));
+        QCOMPARE(data.means[5], 23.0L);  // a2 b3
+        QVERIFY(data.withinCi95[5].has_value());
+        // One line colour per level of A, at any size.
+        for (const QSize size : {QSize(960, 720), QSize(60, 40), QSize(3000, 1200)}) {
+            const QImage image =
+                QImage::fromData(plot::RenderPlotFile(data, plot::PlotFileType::Png, size), "PNG");
+            QCOMPARE(image.size(), size);
+            if (size.width() < 100) continue;
+            bool blue = false, orange = false;
+            for (int y = 0; y < image.height(); y += 2)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QRgb p = image.pixel(x, y) & 0xFFFFFF;
+                    blue = blue || p == 0x0072B2;
+                    orange = orange || p == 0xD55E00;
+                }
+            QVERIFY(blue && orange);
+        }
+    }
+
+    void MorvanePlotWritesFilesThatOpen() {
+        const auto run = [&](const std::string& args) {
+            const std::string command =
+                std::string(MORVANE_TOOL) + " plot " + args + " 2>" + dir_.File("err");
+            const int raw = std::system(command.c_str());
+            return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        };
+        const std::string study = std::string(kEightSubjects);
+        QCOMPARE(run(study + " " + dir_.File("p.png") + " --width 640 --height 480"), 0);
+        QCOMPARE(QImage::fromData(FileBytes(dir_.File("p.png")), "PNG").size(), QSize(640, 480));
+        QCOMPARE(run(study + " " + dir_.File("p.svg")), 0);
+        QSvgRenderer svg(FileBytes(dir_.File("p.svg")));
+        QVERIFY(svg.isValid());
+        QCOMPARE(svg.viewBoxF(), QRectF(0, 0, 800, 600));
+        QCOMPARE(run("--height 300 " + study + " " + dir_.File("p.PDF")), 0);
+        const QByteArray pdf = FileBytes(dir_.File("p.PDF"));
+        QCOMPARE(PdfPages(pdf), 1);
+        QVERIFY(pdf.contains("/MediaBox [0 0 600.000000 225.000000]"));
+        // Usage errors, and a study whose score is not a number.
+        for (const std::string& bad : {study + " p.txt", study + " p.png --width 0",
+                                       study + " p.png --height", study, study + " p.png extra"})
+            QCOMPARE(run(bad), 2);
+        testing::WriteBytes(dir_.File("bad.dat"), "1\r\n1\r\n1\r\na\r\nb\r\nx1\r\n");
+        QCOMPARE(run(dir_.File("bad.dat") + " " + dir_.File("bad.png")), 1);
+        QVERIFY(ReadBytes(dir_.File("err")).find("morvane: 'x1'") != std::string::npos);
+        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("bad.png"))));
+    }
+};
+
+QTEST_MAIN(AnalysisWindowTest)
+#include "AnalysisWindowTest.moc"

@@ -1,0 +1,22 @@
+#pragma once
+// morvane plot: the interaction plot of a study as a PNG, SVG or PDF file, drawn
+// by the analysis window's plot code in the program morvane-plot, which loads Qt.
+
+#include <string>
+#include <vector>
+
+namespace morvane::tool {
+
+inline constexpr int kPlotDefaultWidth = 800, kPlotDefaultHeight = 600;
+inline constexpr int kPlotMinimumSide = 16, kPlotMaximumSide = 8192;
+
+// The size of a plot as --width or --height give it: a whole number of pixels
+// from kPlotMinimumSide to kPlotMaximumSide; 0 for any other text.
+int PlotSide(const std::string& text);
+
+// Runs `plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]` from the
+// arguments after the command's name: morvane-plot in place of this process.
+// Returns false when the arguments are not of that form (a usage error).
+bool Plot(const std::vector<std::string>& args);
+
+}  // namespace morvane::tool

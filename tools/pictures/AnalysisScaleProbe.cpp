@@ -1,0 +1,81 @@
+// analysis_window_scale: how long 分  析 takes to show the analysis window with
+// large studies, on the offscreen platform: from the press until the window is
+// shown and painted, the first press (the window made) and a later one (brought
+// up to date); medians of several runs, in milliseconds. Not a test: the
+// figures depend on the machine.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "datawindow/UMorvaneCalc.h"
+#include "support/Components.h"
+#include "support/FakeSeams.h"
+#include "support/WindowDriving.h"
+
+using namespace morvane;
+
+namespace {
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void FillStudy(StudyStore& store, std::int32_t n, std::int32_t na, std::int32_t nb) {
+    std::vector<std::string> a, b;
+    for (std::int32_t i = 1; i <= na; ++i) a.push_back("a" + std::to_string(i));
+    for (std::int32_t i = 1; i <= nb; ++i) b.push_back("b" + std::to_string(i));
+    StartNewStudy(store, a, b, std::to_string(n));
+    for (std::int32_t s = 1; s <= n; ++s)
+        for (std::int32_t x = 1; x <= na; ++x)
+            for (std::int32_t y = 1; y <= nb; ++y)
+                store.CellText(s, x, y) = std::to_string((s * 7 + x * 3 + y * y + s % 13) % 100) + ".5";
+}
+
+// Presses 分析 and waits until the analysis window has been shown and painted.
+double Press(TCalcForm& form) {
+    QElapsedTimer t;
+    t.start();
+    testing::Button(&form, "AnalysisButton")->click();
+    auto* window = form.findChild<QWidget*>(QStringLiteral("AnalysisWindow"));
+    if (window == nullptr || !QTest::qWaitForWindowExposed(window)) return -1;
+    QApplication::processEvents();
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+void Probe(std::int32_t n, std::int32_t na, std::int32_t nb, int runs) {
+    testing::FakeSeams seams;
+    StudyStore store;
+    QWidget owner;
+    std::vector<double> first, again;
+    for (int run = 0; run < runs; ++run) {
+        FillStudy(store, n, na, nb);
+        auto form = std::make_unique<TCalcForm>(&owner, store, seams.Seams(), '.');
+        if (!testing::ShowActive(form.get())) return;
+        first.push_back(Press(*form));
+        again.push_back(Press(*form));
+        if (!seams.messages.Shown().isEmpty()) {
+            std::fprintf(stderr, "analysis_window_scale: %s\n", qPrintable(seams.messages.Shown().front()));
+            return;
+        }
+    }
+    std::printf(
+        "N = %d, na = %d, nb = %d (%lld scores): 分析 to the window shown %.0f ms, again %.0f ms "
+        "(medians of %d runs)\n",
+        n, na, nb, static_cast<long long>(n) * na * nb, Median(first), Median(again), runs);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    Probe(100000, 2, 10, 5);
+    Probe(1000, 10, 10, 5);
+    return 0;
+}
