@@ -79,6 +79,59 @@ bool Reader::Next() {
 
 namespace {
 
+// Short fields are compared here rather than in a call.
+bool SameField(std::string_view x, std::string_view y) {
+    if (x.size() != y.size()) return false;
+    if (x.size() > 16) return x == y;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        if (x[i] != y[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+bool Reader::NextIf(std::span<const std::optional<std::string_view>> pattern) {
+    const char* p = text_ + pos_;
+    const char* const end = text_ + size_;
+    if (p == end || pattern.empty()) return false;
+    // The fields go straight where Field finds them; a record that does not
+    // match leaves them to Next, which starts again.
+    fields_.resize(pattern.size());
+    bool blank = true;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (i > 0) {
+            if (p == end || *p != separator_) return false;
+            ++p;
+        }
+        if (p != end && *p == '"') return false;
+        const char* const start = p;
+        while (p != end && !ends_[static_cast<unsigned char>(*p)]) ++p;
+        const std::string_view field(start, static_cast<std::size_t>(p - start));
+        if (pattern[i] && !SameField(field, *pattern[i])) return false;
+        blank = blank && field.empty();
+        fields_[i] = field;
+    }
+    if (blank) return false;
+    const std::int64_t line = line_;
+    if (p != end) {
+        if (*p == separator_) return false;  // more fields (before a line end: the separator may be one)
+        if (*p == '\n')
+            ++p;
+        else if (*p == '\r' && p + 1 != end && p[1] == '\n')
+            p += 2;
+        else
+            return false;  // a CR alone
+        ++line_;
+    }
+    lines_.clear();
+    spans_ = false;
+    recordLine_ = line;
+    pos_ = static_cast<std::size_t>(p - text_);
+    return true;
+}
+
+namespace {
+
 // The LF bytes from `p` to `end`, eight at a time: a byte of a word is LF when
 // it is zero after the word is xor-ed with eight LFs.
 std::size_t CountLineFeeds(const char* p, const char* end) {

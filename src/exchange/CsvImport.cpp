@@ -186,8 +186,27 @@ std::size_t StudyReader::Column(const std::string& name) const {
     return found;
 }
 
+// A score as export writes it: an optional sign, then digits with at most one
+// decimal separator among them, and short. Such a text is a score whatever its
+// digits are, as the score syntax would find, only sooner.
+bool IsPlainScore(std::string_view text, char separator) {
+    if (text.empty() || text.size() > 64 || (separator != '.' && separator != ',')) return false;
+    const auto digit = [&](std::size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    const std::size_t integer = i;
+    while (i < text.size() && digit(i)) ++i;
+    bool digits = i > integer;
+    if (i < text.size() && text[i] == separator) {
+        const std::size_t fraction = ++i;
+        while (i < text.size() && digit(i)) ++i;
+        digits = digits || i > fraction;
+    }
+    return digits && i == text.size();
+}
+
 // A score is ASCII: any other byte is refused, for its encoding or else for the syntax.
 std::string_view StudyReader::Score(std::size_t i) {
+    if (IsPlainScore(reader_.Field(i), options_.decimalSeparator)) return reader_.Field(i);
     const std::int64_t line = reader_.FieldLine(i), column = static_cast<std::int64_t>(i) + 1;
     const std::string_view text = TrimSpaces(reader_.Field(i));
     const bool asciiSeparator = static_cast<unsigned char>(options_.decimalSeparator) < 0x80;
@@ -343,7 +362,21 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
     std::int32_t s = 1;
     std::size_t j = cells;  // the cell of the row within its subject
     std::string_view subject = firstSubject;
-    for (; more; more = NextNonBlank(reader_)) {
+    // The rows after a subject's first go the plain way while they come as
+    // export writes them, each row's subject, A and B known before it is read.
+    std::vector<std::optional<std::string_view>> expected(column.width);
+    const bool plainRows = column.subject != column.a && column.subject != column.b && column.a != column.b;
+    const auto nextRow = [&] {
+        for (; plainRows && j != cells; ++j) {
+            expected[column.subject] = subject;
+            expected[column.a] = levelsA.Key(j / nb);
+            expected[column.b] = levelsB.Key(j % nb);
+            if (!reader_.NextIf(expected)) break;
+            scores.Add(Score(column.score));
+        }
+        return NextNonBlank(reader_);
+    };
+    for (; more; more = nextRow()) {
         checkWidth();
         if (j == cells) {
             subject = reader_.Field(column.subject);
