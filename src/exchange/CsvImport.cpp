@@ -271,14 +271,7 @@ public:
         for (const Run& run : runs_) total += run.bytes.size();
         CellTextArray::Filler texts(store.CellText);
         texts.Bytes().reserve(total);
-        for (const Run& run : runs_) {
-            const char* text = run.bytes.data();
-            for (const std::uint32_t length : run.lengths) {
-                texts.Bytes().append(text, length);
-                text += length;
-                texts.EndText();
-            }
-        }
+        for (const Run& run : runs_) texts.Append(run.bytes, run.lengths);
     }
 
 private:
@@ -367,12 +360,14 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
     std::vector<std::optional<std::string_view>> expected(column.width);
     const bool plainRows = column.subject != column.a && column.subject != column.b && column.a != column.b;
     const auto nextRow = [&] {
-        for (; plainRows && j != cells; ++j) {
-            expected[column.subject] = subject;
-            expected[column.a] = levelsA.Key(j / nb);
-            expected[column.b] = levelsB.Key(j % nb);
+        if (!plainRows || j == cells) return NextNonBlank(reader_);
+        expected[column.subject] = subject;
+        for (std::size_t a = j / nb, b = j % nb; j != cells; ++j) {
+            expected[column.a] = levelsA.Key(a);
+            expected[column.b] = levelsB.Key(b);
             if (!reader_.NextIf(expected)) break;
             scores.Add(Score(column.score));
+            if (++b == nb) b = 0, ++a;
         }
         return NextNonBlank(reader_);
     };
