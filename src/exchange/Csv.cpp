@@ -77,19 +77,6 @@ bool Reader::Next() {
     }
 }
 
-namespace {
-
-// Short fields are compared here rather than in a call.
-bool SameField(std::string_view x, std::string_view y) {
-    if (x.size() != y.size()) return false;
-    if (x.size() > 16) return x == y;
-    for (std::size_t i = 0; i < x.size(); ++i)
-        if (x[i] != y[i]) return false;
-    return true;
-}
-
-}  // namespace
-
 bool Reader::NextIf(std::span<const std::optional<std::string_view>> pattern) {
     const char* p = text_ + pos_;
     const char* const end = text_ + size_;
@@ -105,9 +92,23 @@ bool Reader::NextIf(std::span<const std::optional<std::string_view>> pattern) {
         }
         if (p != end && *p == '"') return false;
         const char* const start = p;
-        while (p != end && !ends_[static_cast<unsigned char>(*p)]) ++p;
+        if (pattern[i]) {
+            // The field must be the pattern's text, then end: compared in place
+            // rather than found first. A text that holds an end itself matches
+            // no unquoted field.
+            const std::string_view key = *pattern[i];
+            if (static_cast<std::size_t>(end - p) < key.size()) return false;
+            bool ends = false;
+            for (std::size_t k = 0; k < key.size(); ++k) {
+                if (p[k] != key[k]) return false;
+                ends |= ends_[static_cast<unsigned char>(p[k])];
+            }
+            p += key.size();
+            if (ends || (p != end && !ends_[static_cast<unsigned char>(*p)])) return false;
+        } else {
+            while (p != end && !ends_[static_cast<unsigned char>(*p)]) ++p;
+        }
         const std::string_view field(start, static_cast<std::size_t>(p - start));
-        if (pattern[i] && !SameField(field, *pattern[i])) return false;
         blank = blank && field.empty();
         fields_[i] = field;
     }

@@ -261,6 +261,17 @@ TEST(CsvReader, PlainRecordsReadAgainstAPatternAreTheRecordsNextReads) {
     EXPECT_EQ(reader.Line(), 8);
     EXPECT_FALSE(reader.NextIf(Pattern{any}));
     EXPECT_FALSE(reader.Next());
+
+    // A known text with a separator in it, as a quoted field gives one, is not
+    // two unquoted fields.
+    const std::string quoted = "\"a,b\",x\na,b,x\n";
+    csv::Reader twice(quoted, ',');
+    ASSERT_TRUE(twice.Next());
+    const std::string first(twice.Field(0));
+    EXPECT_FALSE(twice.NextIf(Pattern{first, any}));
+    EXPECT_FALSE(twice.NextIf(Pattern{first, "x"}));
+    ASSERT_TRUE(twice.NextIf(Pattern{"a", "b", any}));
+    EXPECT_EQ(twice.Field(2), "x");
 }
 
 TEST(CsvReader, CountsTheLineEndsLeft) {
