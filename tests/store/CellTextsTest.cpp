@@ -149,12 +149,13 @@ TEST(CellTexts, RunsOfTextsEndToEndFillAsTheirTextsOneByOne) {
             byText.EndText();
         }
     }
+    const CellTextArray &byRun = runs, &byText = single;
     int k = 0, wrong = 0;
     for (int a = 1; a <= na; ++a)
         for (int b = 1; b <= nb; ++b)
             for (int s = 1; s <= n; ++s, ++k)
                 wrong +=
-                    runs(s, a, b) != texts[static_cast<std::size_t>(k)] || single(s, a, b) != runs(s, a, b);
+                    byRun(s, a, b) != texts[static_cast<std::size_t>(k)] || byText(s, a, b) != byRun(s, a, b);
     EXPECT_EQ(wrong, 0);
 }
 
