@@ -77,7 +77,7 @@ private:
 
 // A stored score that goes out as it is: ASCII, with no space around it and
 // nothing that needs quotes, as scores mostly are.
-bool IsPlainScore(std::string_view text) {
+bool GoesOutUnchanged(std::string_view text) {
     static constexpr auto kSpecial = [] {
         std::array<bool, 256> special{};
         for (int c = 0x80; c < 0x100; ++c) special[static_cast<std::size_t>(c)] = true;
@@ -91,7 +91,7 @@ bool IsPlainScore(std::string_view text) {
 }
 
 void AppendScore(std::string& out, std::string_view stored) {
-    if (IsPlainScore(stored)) {
+    if (GoesOutUnchanged(stored)) {
         out.append(stored);
         return;
     }
