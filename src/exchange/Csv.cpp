@@ -77,14 +77,91 @@ bool Reader::Next() {
     }
 }
 
-std::size_t Reader::LineFeedsLeft() const {
+bool Reader::NextIf(std::span<const std::optional<std::string_view>> pattern) {
+    const char* p = text_ + pos_;
+    const char* const end = text_ + size_;
+    if (p == end || pattern.empty()) return false;
+    // The fields go straight where Field finds them; a record that does not
+    // match leaves them to Next, which starts again.
+    fields_.resize(pattern.size());
+    bool blank = true;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (i > 0) {
+            if (p == end || *p != separator_) return false;
+            ++p;
+        }
+        if (p != end && *p == '"') return false;
+        const char* const start = p;
+        if (pattern[i]) {
+            // The field must be the pattern's text, then end: compared in place
+            // rather than found first. A text that holds an end itself matches
+            // no unquoted field.
+            const std::string_view key = *pattern[i];
+            if (static_cast<std::size_t>(end - p) < key.size()) return false;
+            bool ends = false;
+            for (std::size_t k = 0; k < key.size(); ++k) {
+                if (p[k] != key[k]) return false;
+                ends |= ends_[static_cast<unsigned char>(p[k])];
+            }
+            p += key.size();
+            if (ends || (p != end && !ends_[static_cast<unsigned char>(*p)])) return false;
+        } else {
+            while (p != end && !ends_[static_cast<unsigned char>(*p)]) ++p;
+        }
+        const std::string_view field(start, static_cast<std::size_t>(p - start));
+        blank = blank && field.empty();
+        fields_[i] = field;
+    }
+    if (blank) return false;
+    const std::int64_t line = line_;
+    if (p != end) {
+        if (*p == separator_) return false;  // more fields (before a line end: the separator may be one)
+        if (*p == '\n')
+            ++p;
+        else if (*p == '\r' && p + 1 != end && p[1] == '\n')
+            p += 2;
+        else
+            return false;  // a CR alone
+        ++line_;
+    }
+    lines_.clear();
+    spans_ = false;
+    recordLine_ = line;
+    pos_ = static_cast<std::size_t>(p - text_);
+    return true;
+}
+
+namespace {
+
+// The LF bytes from `p` to `end`, eight at a time: a byte of a word is LF when
+// it is zero after the word is xor-ed with eight LFs.
+std::size_t CountLineFeeds(const char* p, const char* end) {
+    constexpr std::uint64_t kLineFeeds = 0x0A0A0A0A0A0A0A0Aull, kLow7 = 0x7F7F7F7F7F7F7F7Full;
     std::size_t count = 0;
-    for (const char* p = text_ + pos_;
-         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(text_ + size_ - p)))) !=
-         nullptr;
-         ++p)
-        ++count;
+    while (end - p >= 8) {
+        // Up to 255 words counted byte-wise in one word, then summed.
+        std::uint64_t counts = 0;
+        for (int i = 0; i < 255 && end - p >= 8; ++i, p += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            const std::uint64_t x = word ^ kLineFeeds;
+            // The high bit of each byte that is zero in x, and no other bit.
+            const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+            counts += zero >> 7;
+        }
+        // Byte pairs summed into four 16-bit lanes, and the lanes into the top one.
+        constexpr std::uint64_t kEvenBytes = 0x00FF00FF00FF00FFull, kLanes = 0x0001000100010001ull;
+        const std::uint64_t pairs = (counts & kEvenBytes) + ((counts >> 8) & kEvenBytes);
+        count += static_cast<std::size_t>((pairs * kLanes) >> 48);
+    }
+    for (; p != end; ++p) count += *p == '\n';
     return count;
+}
+
+}  // namespace
+
+std::size_t Reader::LineFeedsLeft() const {
+    return CountLineFeeds(text_ + pos_, text_ + size_);
 }
 
 std::size_t Reader::RecordsLeftAtMost() const {
@@ -92,13 +169,7 @@ std::size_t Reader::RecordsLeftAtMost() const {
     while (end > pos_ && (text_[end - 1] == '\r' || text_[end - 1] == '\n' || text_[end - 1] == separator_))
         --end;
     if (end == pos_) return 0;
-    std::size_t count = 1;
-    for (const char* p = text_ + pos_;
-         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(text_ + end - p)))) !=
-         nullptr;
-         ++p)
-        ++count;
-    return count;
+    return 1 + CountLineFeeds(text_ + pos_, text_ + end);
 }
 
 char DetectSeparator(std::string_view text) {

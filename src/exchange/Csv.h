@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +27,15 @@ public:
     // that is not closed or that is followed by anything but the separator or
     // a line end.
     bool Next();
+
+    // Reads the next record as Next would, but only when it is a plain one of
+    // pattern.size() fields: on one line ended by LF, CR LF or the end of the
+    // text, no field in quotes, not every field empty, and each field for
+    // which the pattern gives a text equal to it. Otherwise false, with nothing
+    // read: the record is left to Next, and until then Size and Field describe
+    // no record. For records that mostly repeat known fields, faster than Next
+    // and a comparison of each.
+    bool NextIf(std::span<const std::optional<std::string_view>> pattern);
 
     std::size_t Size() const { return fields_.size(); }
     std::string_view Field(std::size_t i) const { return fields_[i]; }

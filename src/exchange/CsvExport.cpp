@@ -1,6 +1,7 @@
 // The study written as CSV.
 
 #include <algorithm>
+#include <array>
 #include <unordered_set>
 
 #include "exchange/Csv.h"
@@ -34,15 +35,24 @@ std::vector<std::string> NamesUtf8(const NameArray& names, std::int32_t count, c
     return utf8;
 }
 
-// Every score text must convert, checked before anything is written.
+bool Converts(std::string_view text) {
+    return IsAscii(text) || Utf8FromCp932Exact(text);
+}
+
+// Every score text must convert, checked before anything is written: in the
+// order the store holds them, and only when one does not, again in the order
+// of the rows to name the first.
 void CheckScores(const StudyStore& store) {
-    for (std::int32_t s = 1; s <= store.SubjectCount; ++s)
-        for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
-            for (std::int32_t b = 1; b <= store.LevelCountB; ++b) {
-                const std::string_view text = store.CellText(s, a, b);
-                if (!IsAscii(text) && !Utf8FromCp932Exact(text))
-                    throw CsvError(messages::StoredScoreInvalid(s, a, b));
-            }
+    const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+    bool all = true;
+    for (std::int32_t a = 1; a <= na && all; ++a)
+        for (std::int32_t b = 1; b <= nb && all; ++b)
+            for (std::int32_t s = 1; s <= n && all; ++s) all = Converts(store.CellText(s, a, b));
+    if (all) return;
+    for (std::int32_t s = 1; s <= n; ++s)
+        for (std::int32_t a = 1; a <= na; ++a)
+            for (std::int32_t b = 1; b <= nb; ++b)
+                if (!Converts(store.CellText(s, a, b))) throw CsvError(messages::StoredScoreInvalid(s, a, b));
 }
 
 // Collects the CSV and hands it on in pieces of about kPieceSize bytes.
@@ -65,7 +75,26 @@ private:
     std::string text_;
 };
 
+// A stored score that goes out as it is: ASCII, with no space around it and
+// nothing that needs quotes, as scores mostly are.
+bool GoesOutUnchanged(std::string_view text) {
+    static constexpr auto kSpecial = [] {
+        std::array<bool, 256> special{};
+        for (int c = 0x80; c < 0x100; ++c) special[static_cast<std::size_t>(c)] = true;
+        for (char c : {',', ';', '\t', '"', '\r', '\n'}) special[static_cast<unsigned char>(c)] = true;
+        return special;
+    }();
+    if (text.empty() || text.front() == ' ' || text.back() == ' ') return false;
+    bool special = false;
+    for (char c : text) special |= kSpecial[static_cast<unsigned char>(c)];
+    return !special;
+}
+
 void AppendScore(std::string& out, std::string_view stored) {
+    if (GoesOutUnchanged(stored)) {
+        out.append(stored);
+        return;
+    }
     const std::string_view text = TrimSpaces(stored);
     if (IsAscii(text))
         csv::AppendField(out, text);

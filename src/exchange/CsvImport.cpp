@@ -186,8 +186,27 @@ std::size_t StudyReader::Column(const std::string& name) const {
     return found;
 }
 
+// A score as export writes it: an optional sign, then digits with at most one
+// decimal separator among them, and short. Such a text is a score whatever its
+// digits are, as the score syntax would find, only sooner.
+bool IsPlainScore(std::string_view text, char separator) {
+    if (text.empty() || text.size() > 64 || (separator != '.' && separator != ',')) return false;
+    const auto digit = [&](std::size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    const std::size_t integer = i;
+    while (i < text.size() && digit(i)) ++i;
+    bool digits = i > integer;
+    if (i < text.size() && text[i] == separator) {
+        const std::size_t fraction = ++i;
+        while (i < text.size() && digit(i)) ++i;
+        digits = digits || i > fraction;
+    }
+    return digits && i == text.size();
+}
+
 // A score is ASCII: any other byte is refused, for its encoding or else for the syntax.
 std::string_view StudyReader::Score(std::size_t i) {
+    if (IsPlainScore(reader_.Field(i), options_.decimalSeparator)) return reader_.Field(i);
     const std::int64_t line = reader_.FieldLine(i), column = static_cast<std::int64_t>(i) + 1;
     const std::string_view text = TrimSpaces(reader_.Field(i));
     const bool asciiSeparator = static_cast<unsigned char>(options_.decimalSeparator) < 0x80;
@@ -226,20 +245,43 @@ void SetDesign(StudyStore& store, std::size_t n, const std::vector<std::string>&
     SizeCellText(store);
 }
 
-// Puts score texts given subject by subject (s, then a, then b, as CSV rows
-// come) into the store, which holds them in the data file's order (a, then b,
-// then s): in one pass, without a change of a single cell.
-void PutBySubject(StudyStore& store, const std::vector<std::string_view>& scores) {
-    const auto n = static_cast<std::size_t>(store.SubjectCount), na = static_cast<std::size_t>(store.LevelCountA),
-               nb = static_cast<std::size_t>(store.LevelCountB);
-    CellTextArray::Filler texts(store.CellText);
-    for (std::size_t a = 0; a < na; ++a)
-        for (std::size_t b = 0; b < nb; ++b)
-            for (std::size_t s = 0; s < n; ++s) {
-                texts.Bytes().append(scores[(s * na + a) * nb + b]);
-                texts.EndText();
-            }
-}
+// Score texts as CSV rows give them, subject by subject with the cells in A,
+// then B order, put into the store, which holds them in the data file's order
+// (A, then B, then the subject). Each cell's texts are kept in a run of their
+// own as they come and handed to the store run after run: both sides go
+// through memory in order, where taking the texts in the store's order from
+// the rows would jump a whole subject's rows for each one.
+class SubjectScores {
+public:
+    // `subjects`: about as many as will come, to reserve room for.
+    SubjectScores(std::size_t cells, std::size_t subjects) : runs_(cells) {
+        for (Run& run : runs_) run.lengths.reserve(subjects);
+    }
+
+    // The score of the next cell (shorter than 4 GiB: Score sees to it).
+    void Add(std::string_view score) {
+        Run& run = runs_[next_];
+        run.bytes.append(score);
+        run.lengths.push_back(static_cast<std::uint32_t>(score.size()));
+        if (++next_ == runs_.size()) next_ = 0;
+    }
+
+    void Put(StudyStore& store) const {
+        std::size_t total = 0;
+        for (const Run& run : runs_) total += run.bytes.size();
+        CellTextArray::Filler texts(store.CellText);
+        texts.Bytes().reserve(total);
+        for (const Run& run : runs_) texts.Append(run.bytes, run.lengths);
+    }
+
+private:
+    struct Run {
+        std::string bytes;                   // the cell's texts end to end, subject by subject
+        std::vector<std::uint32_t> lengths;  // and their lengths
+    };
+    std::vector<Run> runs_;  // one per cell, A outermost
+    std::size_t next_ = 0;   // the cell of the next score
+};
 
 void StudyReader::ReadLong(StudyStore& store) {
     if (ReadInOrder(store)) return;
@@ -306,15 +348,30 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
     if (records % cells != 0 || records / cells >= kMostCount) return false;
     const std::size_t n = 1 + records / cells;
     SetDesign(store, n, namesA_, namesB_);
-    std::vector<std::string_view> scores;  // subject by subject, as the rows come
-    scores.reserve(n * cells);
-    for (std::size_t j = 0; j < cells; ++j) scores.push_back(first[j].score);
+    SubjectScores scores(cells, n);
+    for (std::size_t j = 0; j < cells; ++j) scores.Add(first[j].score);
     subjects.Add(firstSubject, 1);
 
     std::int32_t s = 1;
     std::size_t j = cells;  // the cell of the row within its subject
     std::string_view subject = firstSubject;
-    for (; more; more = NextNonBlank(reader_)) {
+    // The rows after a subject's first go the plain way while they come as
+    // export writes them, each row's subject, A and B known before it is read.
+    std::vector<std::optional<std::string_view>> expected(column.width);
+    const bool plainRows = column.subject != column.a && column.subject != column.b && column.a != column.b;
+    const auto nextRow = [&] {
+        if (!plainRows || j == cells) return NextNonBlank(reader_);
+        expected[column.subject] = subject;
+        for (std::size_t a = j / nb, b = j % nb; j != cells; ++j) {
+            expected[column.a] = levelsA.Key(a);
+            expected[column.b] = levelsB.Key(b);
+            if (!reader_.NextIf(expected)) break;
+            scores.Add(Score(column.score));
+            if (++b == nb) b = 0, ++a;
+        }
+        return NextNonBlank(reader_);
+    };
+    for (; more; more = nextRow()) {
         checkWidth();
         if (j == cells) {
             subject = reader_.Field(column.subject);
@@ -329,11 +386,11 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
         if (!Equal(reader_.Field(column.a), levelsA.Key(a)) ||
             !Equal(reader_.Field(column.b), levelsB.Key(b)))
             return false;
-        scores.push_back(Score(column.score));
+        scores.Add(Score(column.score));
         ++j;
     }
     if (static_cast<std::size_t>(s) != n || j != cells) return false;
-    PutBySubject(store, scores);
+    scores.Put(store);
     return true;
 }
 
@@ -454,8 +511,7 @@ void StudyReader::ReadWide(StudyStore& store) {
             throw CsvError(messages::FieldCount(reader_.Line(), reader_.Size(), width));
     }
     Distinct subjects;
-    std::vector<std::string_view> scores;
-    scores.reserve((reader_.LineFeedsLeft() + 1) * cells);
+    SubjectScores scores(cells, reader_.LineFeedsLeft() + 1);
     while (NextNonBlank(reader_)) {
         const std::int64_t line = reader_.Line();
         if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));
@@ -464,10 +520,10 @@ void StudyReader::ReadWide(StudyStore& store) {
             throw CsvError(messages::DuplicateSubject(line, decoder_.Shown(reader_.Field(0)),
                                                       subjects.FirstLine(static_cast<std::size_t>(known))));
         subjects.Add(reader_.Field(0), line);
-        for (std::size_t i = 1; i < width; ++i) scores.push_back(Score(i));
+        for (std::size_t i = 1; i < width; ++i) scores.Add(Score(i));
     }
     SetDesign(store, subjects.Size(), namesA_, namesB_);
-    PutBySubject(store, scores);
+    scores.Put(store);
 }
 
 }  // namespace

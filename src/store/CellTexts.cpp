@@ -125,6 +125,24 @@ CellTextArray::Filler::Filler(CellTextArray& cells) : cells_(cells) {
     cells_.offsets_[0] = 0;
 }
 
+void CellTextArray::Filler::Append(std::string_view texts, std::span<const std::uint32_t> lengths) {
+    assert(lengths.size() <= cells_.cells_ - next_);
+    std::uint64_t end = cells_.bytes_.size();
+    try {
+        cells_.bytes_.append(texts);
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
+    }
+    for (const std::uint32_t length : lengths) {
+        end += length;
+        if (cells_.wide_.empty() && end <= kNarrowLimit)
+            cells_.offsets_[++next_] = static_cast<std::uint32_t>(end);
+        else
+            cells_.SetOffset(++next_, end);
+    }
+    assert(end == cells_.bytes_.size());
+}
+
 CellTextArray::Filler::~Filler() {
     // Bytes appended after the last end belong to the next element, as far as
     // they were read; beyond what 32-bit offsets reach they are dropped.

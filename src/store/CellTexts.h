@@ -11,6 +11,7 @@
 
 #include <cassert>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,6 +99,11 @@ public:
             else
                 cells_.SetOffset(++next_, end);
         }
+
+        // Appends the texts of the next lengths.size() elements, which lie end
+        // to end in `texts` (their lengths add up to its size), as appending
+        // each and ending it would.
+        void Append(std::string_view texts, std::span<const std::uint32_t> lengths);
 
     private:
         CellTextArray& cells_;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <random>
 
 #include "exchange/Csv.h"
@@ -173,6 +175,124 @@ TEST(CsvText, SeparatorsListsAndUtf8) {
         {"\xef\xbb\xbfx", true},      // a byte-order mark is a character
     };
     for (const auto& [text, valid] : texts) EXPECT_EQ(csv::IsValidUtf8(text), valid) << text;
+}
+
+// NextIf against Next on random texts: a record it takes is the one Next reads,
+// with the same fields and lines, and after it either way the two readers go on
+// alike; plain records of known fields, as export writes them, it does take.
+TEST(CsvReader, PlainRecordsReadAgainstAPatternAreTheRecordsNextReads) {
+    const auto fieldsOf = [](const csv::Reader& reader) {
+        Record record;
+        for (std::size_t i = 0; i < reader.Size(); ++i) {
+            record.fields.emplace_back(reader.Field(i));
+            record.lines.push_back(reader.FieldLine(i));
+        }
+        record.lines.push_back(reader.Line());
+        return record;
+    };
+
+    std::mt19937_64 engine(4);
+    const std::string alphabet[] = {"a", "b", "ab", ",", ";", "\"", "\r", "\n", "\r\n", " ", ""};
+    int taken = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        for (int k = static_cast<int>(engine() % 40); k > 0; --k)
+            text += alphabet[engine() % std::size(alphabet)];
+        const char separator = round % 3 == 0 ? ';' : ',';
+        csv::Reader plain(text, separator), next(text, separator);
+        try {
+            for (int record = 0; record < 20; ++record) {
+                // A pattern from what Next will read, now and then of another width or with a field changed.
+                csv::Reader ahead = next;
+                if (!ahead.Next()) {
+                    EXPECT_FALSE(plain.NextIf(std::vector<std::optional<std::string_view>>(1)));
+                    EXPECT_FALSE(plain.Next());
+                    break;
+                }
+                std::vector<std::string> own;
+                for (std::size_t i = 0; i < ahead.Size(); ++i) own.emplace_back(ahead.Field(i));
+                std::vector<std::optional<std::string_view>> pattern;
+                for (std::size_t i = 0; i < own.size(); ++i)
+                    pattern.emplace_back(engine() % 3 == 0 ? std::nullopt
+                                                           : std::optional<std::string_view>(own[i]));
+                const int twist = static_cast<int>(engine() % 8);
+                if (twist == 0) pattern.emplace_back(std::nullopt);
+                if (twist == 1 && pattern.size() > 1) pattern.pop_back();
+                if (twist == 2) pattern[0] = "zz";
+                const bool wider = twist == 0, narrower = twist == 1 && own.size() > 1, changed = twist == 2;
+                ASSERT_TRUE(next.Next());
+                if (plain.NextIf(pattern)) {
+                    ++taken;
+                    EXPECT_FALSE(wider || narrower || changed) << testing::PrintToString(text);
+                    EXPECT_EQ(fieldsOf(plain), fieldsOf(next)) << testing::PrintToString(text);
+                } else {
+                    ASSERT_TRUE(plain.Next());
+                    EXPECT_EQ(fieldsOf(plain), fieldsOf(next)) << testing::PrintToString(text);
+                }
+            }
+        } catch (const CsvError&) {
+            // Next refused a quote; NextIf never reads past one.
+        }
+    }
+    EXPECT_GT(taken, 1000);
+
+    // Export's rows are taken; anything that is not plain is left to Next.
+    const std::string rows = "1,a,b,4.5\r\n1,a,c,5\n1,\"a\",b,6\n1,a\r2\n1,a,b,7,8\n,,\n1,a,b,9";
+    csv::Reader reader(rows, ',');
+    const std::optional<std::string_view> any;
+    using Pattern = std::vector<std::optional<std::string_view>>;
+    ASSERT_TRUE(reader.NextIf(Pattern{"1", "a", "b", any}));
+    EXPECT_EQ(reader.Field(3), "4.5");
+    EXPECT_FALSE(reader.NextIf(Pattern{"1", "a", "b", any}));  // c is not b
+    ASSERT_TRUE(reader.NextIf(Pattern{"1", any, "c", any}));
+    EXPECT_EQ(reader.Line(), 2);
+    EXPECT_FALSE(reader.NextIf(Pattern{"1", "a", "b", any}));  // quoted
+    ASSERT_TRUE(reader.Next());
+    EXPECT_FALSE(reader.NextIf(Pattern{"1", "a"}));  // a CR alone ends the line
+    ASSERT_TRUE(reader.Next());
+    EXPECT_FALSE(reader.NextIf(Pattern{"2", any, any, any}));  // "2" ends at the LF, but it is one field
+    ASSERT_TRUE(reader.Next());
+    EXPECT_FALSE(reader.NextIf(Pattern{"1", "a", "b", any}));  // five fields
+    ASSERT_TRUE(reader.Next());
+    EXPECT_FALSE(reader.NextIf(Pattern{any, any, any}));  // blank
+    ASSERT_TRUE(reader.Next());
+    ASSERT_TRUE(reader.NextIf(Pattern{"1", "a", "b", any}));  // ended by the end of the text
+    EXPECT_EQ(reader.Field(3), "9");
+    EXPECT_EQ(reader.Line(), 8);
+    EXPECT_FALSE(reader.NextIf(Pattern{any}));
+    EXPECT_FALSE(reader.Next());
+
+    // A known text with a separator in it, as a quoted field gives one, is not
+    // two unquoted fields.
+    const std::string quoted = "\"a,b\",x\na,b,x\n";
+    csv::Reader twice(quoted, ',');
+    ASSERT_TRUE(twice.Next());
+    const std::string first(twice.Field(0));
+    EXPECT_FALSE(twice.NextIf(Pattern{first, any}));
+    EXPECT_FALSE(twice.NextIf(Pattern{first, "x"}));
+    ASSERT_TRUE(twice.NextIf(Pattern{"a", "b", any}));
+    EXPECT_EQ(twice.Field(2), "x");
+}
+
+TEST(CsvReader, CountsTheLineEndsLeft) {
+    std::mt19937_64 engine(9);
+    for (int round = 0; round < 200; ++round) {
+        // Up to past two blocks of 255 words, and as dense as all LFs.
+        const std::size_t size = engine() % 5000;
+        const unsigned density = round % 4 == 0 ? 1 : static_cast<unsigned>(engine() % 10 + 1);
+        std::string text;
+        for (std::size_t i = 0; i < size; ++i) text += engine() % density == 0 ? '\n' : "x,\r"[engine() % 3];
+        if (round % 5 == 0) text += "\n\n,\r\n";  // ends that come to no record
+        csv::Reader reader(text, ',');
+        const auto count = [&](std::size_t from, std::size_t to) {
+            return static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(from),
+                                                       text.begin() + static_cast<std::ptrdiff_t>(to), '\n'));
+        };
+        EXPECT_EQ(reader.LineFeedsLeft(), count(0, text.size())) << size;
+        std::size_t end = text.size();
+        while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n' || text[end - 1] == ',')) --end;
+        EXPECT_EQ(reader.RecordsLeftAtMost(), end == 0 ? 0 : 1 + count(0, end)) << size;
+    }
 }
 
 TEST(Cp932, ExactConversionsRefuseWhatTheOtherEncodingCannotHold) {

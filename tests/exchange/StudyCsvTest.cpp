@@ -7,6 +7,7 @@
 #include <functional>
 #include <random>
 
+#include "analysis/ScoreSyntax.h"
 #include "exchange/Csv.h"
 #include "exchange/ExchangeMessages.h"
 #include "exchange/RandomStudy.h"
@@ -132,6 +133,10 @@ TEST(StudyCsv, RefusesToWriteTextsThatAreNotCodePage932) {
         {MakeStudy(3, {"a"}, {"b", "c"},
                    [](auto s, auto, auto b) { return s == 2 && b == 2 ? std::string("1\x81") : "1"; }),
          "被験者 2、A の水準 1、B の水準 2 の得点がシフト JIS として正しくありません"},
+        // Two: the first of the rows is named, though the store holds the other first.
+        {MakeStudy(2, {"a"}, {"b", "c"},
+                   [](auto s, auto, auto b) { return s + b == 3 ? std::string("\x81") : "1"; }),
+         "被験者 1、A の水準 1、B の水準 2 の得点がシフト JIS として正しくありません"},
     };
     for (const auto& [store, message] : cases)
         for (CsvLayout layout : {CsvLayout::Long, CsvLayout::Wide}) {
@@ -288,6 +293,70 @@ TEST(StudyCsv, ReadsWhatSpreadsheetsSave) {
               "2\r\n1\r\n2\r\na\r\nx\r\ny\r\n1\r\n3\r\n2\r\n4\r\n");
     // A header of any names; no subjects at all.
     EXPECT_EQ(Imported("id;whatever;else\r\n", Wide({"a"}, {"x", "y"})), "0\r\n1\r\n2\r\na\r\nx\r\ny\r\n");
+}
+
+TEST(StudyCsv, EveryScoreTextIsTakenExactlyWhenTheScoreSyntaxTakesIt) {
+    const std::string texts[] = {"1",
+                                 "-1",
+                                 "+1",
+                                 "1.",
+                                 ".5",
+                                 "-.5",
+                                 "+5.25",
+                                 ".",
+                                 "-",
+                                 "+",
+                                 "1.2.3",
+                                 "12a",
+                                 "1e5",
+                                 "1E-3",
+                                 " 1 ",
+                                 "  -2.5",
+                                 "1,5",
+                                 "1;5",
+                                 "--1",
+                                 "+-1",
+                                 "0.0",
+                                 std::string(64, '9'),
+                                 std::string(65, '9') + ".5",
+                                 "1 2",
+                                 "1.5 ",
+                                 "\t1",
+                                 "１",
+                                 "1\xc2\xa0",
+                                 "0x1"};
+    for (const char separator : {'.', ','})
+        for (const std::string& text : texts) {
+            const auto first = text.find_first_not_of(' ');
+            const std::string trimmed =
+                first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
+            const bool score = IsScore(trimmed, separator);
+            // Twice in one subject's rows, and once in a wide row.
+            std::string field;
+            csv::AppendField(field, text);
+            CsvImportOptions options;
+            options.decimalSeparator = separator;
+            options.separator = '\t';
+            for (const auto& [csv, layout] :
+                 {std::pair{"subject\tA\tB\tscore\n1\ta\tx\t" + field + "\n1\ta\ty\t" + field + "\n",
+                            CsvLayout::Long},
+                  std::pair{"subject\tc\n1\t" + field + "\n", CsvLayout::Wide}}) {
+                options.layout = layout;
+                options.levelsA = {"a"};
+                options.levelsB = {"x"};
+                StudyStore store;
+                try {
+                    ReadStudyCsv(csv, options, store);
+                    EXPECT_TRUE(score) << "taken: " << ::testing::PrintToString(text) << " " << separator;
+                    EXPECT_EQ(store.CellText(1, 1, 1), trimmed);
+                    if (layout == CsvLayout::Long) {
+                        EXPECT_EQ(store.CellText(1, 1, 2), trimmed);
+                    }
+                } catch (const CsvError&) {
+                    EXPECT_FALSE(score) << "refused: " << ::testing::PrintToString(text) << " " << separator;
+                }
+            }
+        }
 }
 
 TEST(StudyCsv, RefusesEachFaultWithItsPlace) {

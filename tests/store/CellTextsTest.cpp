@@ -5,6 +5,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "runtime/Errors.h"
 #include "store/CellTexts.h"
@@ -114,6 +115,48 @@ TEST(CellTexts, ManyEditsAreFoldedIntoTheBufferAndAReloadDropsThem) {
     cells.Resize(2, 0, 5);
     EXPECT_TRUE(cells.Empty());
     EXPECT_THROW(cells.Resize(2, -1, 5), RangeError);
+}
+
+TEST(CellTexts, RunsOfTextsEndToEndFillAsTheirTextsOneByOne) {
+    // Filled by runs of every length (none, one, some, the rest) and by texts
+    // one by one, with empty texts among them: the same array.
+    const int n = 7, na = 3, nb = 5;
+    std::vector<std::string> texts;
+    for (std::size_t k = 0; k < std::size_t{n * na * nb}; ++k)
+        texts.push_back(k % 4 == 0 ? "" : std::string(k % 9, static_cast<char>('a' + k % 26)));
+    CellTextArray runs, single;
+    runs.Resize(n + 1, na + 1, nb + 1);
+    single.Resize(n + 1, na + 1, nb + 1);
+    {
+        CellTextArray::Filler byRun(runs), byText(single);
+        std::size_t k = 0;
+        for (const std::size_t length : {0u, 1u, 0u, 3u, 17u, 2u, 40u}) {
+            std::string run;
+            std::vector<std::uint32_t> lengths;
+            for (std::size_t i = 0; i < length && k < texts.size(); ++i, ++k) {
+                run += texts[k];
+                lengths.push_back(static_cast<std::uint32_t>(texts[k].size()));
+                byText.Bytes() += texts[k];
+                byText.EndText();
+            }
+            byRun.Append(run, lengths);
+        }
+        // The rest one by one after the runs.
+        for (; k < texts.size(); ++k) {
+            byRun.Bytes() += texts[k];
+            byRun.EndText();
+            byText.Bytes() += texts[k];
+            byText.EndText();
+        }
+    }
+    const CellTextArray &byRun = runs, &byText = single;
+    int k = 0, wrong = 0;
+    for (int a = 1; a <= na; ++a)
+        for (int b = 1; b <= nb; ++b)
+            for (int s = 1; s <= n; ++s, ++k)
+                wrong +=
+                    byRun(s, a, b) != texts[static_cast<std::size_t>(k)] || byText(s, a, b) != byRun(s, a, b);
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(CellTexts, AnyBytesAndLengthsSurviveLoadEditAndSave) {
