@@ -3,6 +3,7 @@
 // separator and fraction, an optional exponent, spaces, and nothing else. The
 // value is the decimal number rounded to the extended format.
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -31,6 +32,22 @@ std::optional<Extended> ParseScore(std::string_view text, char decimalSeparator)
 // Whether `text` is a score: ParseScore(...).has_value(), without working out
 // the value of a number that is surely within range.
 bool IsScore(std::string_view text, char decimalSeparator);
+
+// A score in its common form (at most 19 significant digits and a power of ten
+// that one exact operation applies), read in one go. `digits` x 10^`exponent`
+// is its exact value without trailing zeros (digits 0 for a zero score), and
+// `value` is what ParseScore gives.
+struct QuickScore {
+    Extended value = 0;
+    std::uint64_t digits = 0;
+    int exponent = 0;
+    int digitCount = 0;  // of `digits`
+    bool negative = false;
+};
+
+// Reads `text` when it is a score of the common form; false otherwise (the text
+// may still be a score, which ParseScore reads).
+bool ReadQuickScore(std::string_view text, char decimalSeparator, QuickScore& out);
 
 // ParseScore, with "'%s' は浮動小数点数ではありません" for a text that is not a score.
 Extended ScoreValue(std::string_view text, char decimalSeparator);
