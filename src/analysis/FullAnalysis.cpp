@@ -78,7 +78,27 @@ public:
             Extended sum = 0;
             for (std::size_t t = 0; t < count; ++t) sum += zi[t];
             s1_[i] += sum;
-            for (std::size_t j = i; j < k_; ++j) {
+            // Four cross products at a time, each summed over the block in
+            // subject order: four independent chains of additions.
+            std::size_t j = i;
+            for (; j + 4 <= k_; j += 4) {
+                const Extended *z0 = &block_[j * kBlock], *z1 = z0 + kBlock, *z2 = z1 + kBlock,
+                               *z3 = z2 + kBlock;
+                Extended c0 = 0, c1 = 0, c2 = 0, c3 = 0;
+                for (std::size_t t = 0; t < count; ++t) {
+                    const Extended x = zi[t];
+                    c0 += x * z0[t];
+                    c1 += x * z1[t];
+                    c2 += x * z2[t];
+                    c3 += x * z3[t];
+                }
+                Extended* row = &s2_[i * k_ + j];
+                row[0] += c0;
+                row[1] += c1;
+                row[2] += c2;
+                row[3] += c3;
+            }
+            for (; j < k_; ++j) {
                 const Extended* zj = &block_[j * kBlock];
                 Extended cross = 0;
                 for (std::size_t t = 0; t < count; ++t) cross += zi[t] * zj[t];
@@ -101,12 +121,31 @@ private:
     std::vector<Extended> shift_, s1_, s2_, block_, row_;
 };
 
-// z := C v for the contrasts C (rows of `levels`) and values v[l * stride].
-void Contrast(const Matrix& c, std::size_t levels, const Extended* v, std::size_t stride, Extended* z) {
-    for (std::size_t j = 0; j + 1 < levels; ++j) {
+// z[j * zStride] := (C v)_j for the contrasts C (rows of `levels`) and values
+// v[l * stride]. Four rows at a time, each summed in the order of the levels.
+void Contrast(const Matrix& c, std::size_t levels, const Extended* v, std::size_t stride, Extended* z,
+              std::size_t zStride = 1) {
+    const std::size_t k = levels - 1;
+    std::size_t j = 0;
+    for (; j + 4 <= k; j += 4) {
+        const Extended *r0 = &c[j * levels], *r1 = r0 + levels, *r2 = r1 + levels, *r3 = r2 + levels;
+        Extended s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+        for (std::size_t l = 0; l < levels; ++l) {
+            const Extended x = v[l * stride];
+            s0 += r0[l] * x;
+            s1 += r1[l] * x;
+            s2 += r2[l] * x;
+            s3 += r3[l] * x;
+        }
+        z[j * zStride] = s0;
+        z[(j + 1) * zStride] = s1;
+        z[(j + 2) * zStride] = s2;
+        z[(j + 3) * zStride] = s3;
+    }
+    for (; j < k; ++j) {
         Extended sum = 0;
         for (std::size_t l = 0; l < levels; ++l) sum += c[j * levels + l] * v[l * stride];
-        z[j] = sum;
+        z[j * zStride] = sum;
     }
 }
 
@@ -353,7 +392,8 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         values.Extent1() != std::int64_t{store.LevelCountA} + 1 ||
         values.Extent2() != std::int64_t{store.LevelCountB} + 1)
         SizeCellValue(store);
-    ParseAllScores(store, separator);
+    ExactTotalsBuilder exact(store);
+    ParseAllScores(store, separator, exact);
 
     FullAnalysis out;
     out.subjects = store.SubjectCount;
@@ -364,7 +404,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     for (std::int32_t b = 1; b <= out.levelsB; ++b)
         out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
 
-    ExactPartition part = ComputeExactPartition(store, separator, true);
+    ExactPartition part = exact.Finish(store, separator, true);
     out.precision = CheckResultsFile(store, part, separator);
     out.S = part.S;
     out.AS = part.AS;
@@ -469,11 +509,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
             // The interaction contrasts of a subject: C_A Y_s C_B^T.
             covAB.AddBlock(first, count, [&](std::size_t t, Extended* z) {
                 for (std::size_t b = 0; b < nb; ++b)
-                    for (std::size_t i = 0; i + 1 < na; ++i) {
-                        Extended sum = 0;
-                        for (std::size_t a = 0; a < na; ++a) sum += ca[i * na + a] * Y(t, a * nb + b);
-                        left[i * nb + b] = sum;
-                    }
+                    Contrast(ca, na, yb + t * cellCount + b, nb, &left[b], nb);
                 for (std::size_t i = 0; i + 1 < na; ++i) Contrast(cb, nb, &left[i * nb], 1, z + i * (nb - 1));
             });
         }
