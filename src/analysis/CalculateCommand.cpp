@@ -17,25 +17,6 @@ void EnsureCellValueSized(StudyStore& store) {
     if (!HasItsExtents(store, StudyArrays::Values)) SizeStudy(store, StudyArrays::Values);
 }
 
-// From the parsed scores: asks for the path, then writes the file; `sums`
-// (when given) receives the sums of squares it was written with.
-CalculationOutcome WriteResults(StudyStore& store, char decimalSeparator,
-                                const std::function<std::optional<std::string>()>& chooseResultsFile,
-                                SumsOfSquares* sums) {
-    const std::optional<std::string> path = chooseResultsFile();
-    if (!path) return CalculationOutcome::Cancelled;
-    // Created (or emptied) before anything is computed; on a later error it is
-    // closed with what was written so far, and a failure to write that out is
-    // the error reported, since it came first.
-    WriteTextFile(*path, [&](TextWriter& file) {
-        const SumsOfSquares computed = ComputeSumsOfSquares(store);
-        if (sums) *sums = computed;
-        SizeStudy(store, StudyArrays::Totals);
-        WriteResultsReport(file, store, computed, decimalSeparator);
-    });
-    return CalculationOutcome::Written;
-}
-
 }  // namespace
 
 CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
@@ -43,7 +24,18 @@ CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
     assert(HasItsExtents(store, StudyArrays::Names | StudyArrays::Texts));
     EnsureCellValueSized(store);
     ParseAllScores(store, decimalSeparator);
-    return WriteResults(store, decimalSeparator, chooseResultsFile, nullptr);
+
+    const std::optional<std::string> path = chooseResultsFile();
+    if (!path) return CalculationOutcome::Cancelled;
+    // Created (or emptied) before anything is computed; on a later error it is
+    // closed with what was written so far, and a failure to write that out is
+    // the error reported, since it came first.
+    WriteTextFile(*path, [&](TextWriter& file) {
+        const SumsOfSquares sums = ComputeSumsOfSquares(store);
+        SizeStudy(store, StudyArrays::Totals);
+        WriteResultsReport(file, store, sums, decimalSeparator);
+    });
+    return CalculationOutcome::Written;
 }
 
 CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
@@ -51,13 +43,21 @@ CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
                                   std::optional<PrecisionCheck>& precision) {
     assert(HasItsExtents(store, StudyArrays::Names | StudyArrays::Texts));
     EnsureCellValueSized(store);
+    // One pass over the texts and values: the values, the exact totals and the
+    // totals of the sums of squares.
     ExactTotalsBuilder exact(store);
-    ParseAllScores(store, decimalSeparator, exact);
+    SumsOfSquaresSweep sweep(store);
+    ParseAllScores(store, decimalSeparator, exact, sweep);
+    const std::optional<std::string> path = chooseResultsFile();
+    if (!path) return CalculationOutcome::Cancelled;
     SumsOfSquares sums;
-    const CalculationOutcome outcome = WriteResults(store, decimalSeparator, chooseResultsFile, &sums);
-    if (outcome == CalculationOutcome::Written)
-        precision = CheckResultsFile(sums, exact.Finish(store, decimalSeparator, false), decimalSeparator);
-    return outcome;
+    WriteTextFile(*path, [&](TextWriter& file) {
+        sums = sweep.Finish(store);
+        SizeStudy(store, StudyArrays::Totals);
+        WriteResultsReport(file, store, sums, decimalSeparator, sweep.CellTotals());
+    });
+    precision = CheckResultsFile(sums, exact.Finish(store, decimalSeparator, false), decimalSeparator);
+    return CalculationOutcome::Written;
 }
 
 }  // namespace morvane

@@ -5,6 +5,7 @@
 
 #include "analysis/ExactSums.h"
 #include "analysis/ScoreSyntax.h"
+#include "analysis/SumsOfSquares.h"
 #include "runtime/Errors.h"
 
 namespace morvane {
@@ -25,7 +26,7 @@ void ParseInOrder(StudyStore& store, char decimalSeparator) {
                 store.CellValue(s, a, b) = ScoreValue(texts(s, a, b), decimalSeparator);
 }
 
-void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact) {
+void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact, SumsOfSquaresSweep* sweep) {
     assert(HasItsExtents(store, StudyArrays::Texts | StudyArrays::Values));
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     const CellTextArray& texts = store.CellText;
@@ -47,6 +48,7 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact)
                         }
                     }
             if (exact) exact->EndBlock();
+            if (sweep) sweep->AddSubjects(store, first, last);
         }
     } catch (const ConvertError&) {
         ParseInOrder(store, separator);  // throws the error of the first bad text
@@ -57,11 +59,16 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact)
 }  // namespace
 
 void ParseAllScores(StudyStore& store, char decimalSeparator) {
-    ParseInBlocks(store, decimalSeparator, nullptr);
+    ParseInBlocks(store, decimalSeparator, nullptr, nullptr);
 }
 
 void ParseAllScores(StudyStore& store, char decimalSeparator, ExactTotalsBuilder& exact) {
-    ParseInBlocks(store, decimalSeparator, &exact);
+    ParseInBlocks(store, decimalSeparator, &exact, nullptr);
+}
+
+void ParseAllScores(StudyStore& store, char decimalSeparator, ExactTotalsBuilder& exact,
+                    SumsOfSquaresSweep& sweep) {
+    ParseInBlocks(store, decimalSeparator, &exact, &sweep);
 }
 
 }  // namespace morvane
