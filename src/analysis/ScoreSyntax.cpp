@@ -195,7 +195,7 @@ bool ReadQuickScore(std::string_view text, char separator, QuickScore& out) {
     else
         return false;
     out.value = negative ? -value : value;
-    out.digits = mantissa / kPowers64[trailingZeros];
+    out.digits = trailingZeros == 0 ? mantissa : mantissa / kPowers64[trailingZeros];
     out.exponent = scale + trailingZeros;
     out.digitCount = significant - trailingZeros;
     return true;
