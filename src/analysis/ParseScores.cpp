@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <vector>
 
 #include "analysis/ExactSums.h"
 #include "analysis/ScoreSyntax.h"
@@ -16,11 +17,12 @@ namespace {
 // in long runs.
 constexpr std::int32_t kBlockSubjects = 64;
 
-// In the order of the message: the first bad text for s, then a, then b.
-void ParseInOrder(StudyStore& store, char decimalSeparator) {
+// From subject `first` on, in the order of the message: the first bad text for
+// s, then a, then b, its values before it new and the rest as they were.
+void ParseInOrder(StudyStore& store, char decimalSeparator, std::int32_t first) {
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     const CellTextArray& texts = store.CellText;
-    for (std::int32_t s = 1; s <= n; ++s)
+    for (std::int32_t s = first; s <= n; ++s)
         for (std::int32_t a = 1; a <= na; ++a)
             for (std::int32_t b = 1; b <= nb; ++b)
                 store.CellValue(s, a, b) = ScoreValue(texts(s, a, b), decimalSeparator);
@@ -29,30 +31,41 @@ void ParseInOrder(StudyStore& store, char decimalSeparator) {
 void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact, SumsOfSquaresSweep* sweep) {
     assert(HasItsExtents(store, StudyArrays::Texts | StudyArrays::Values));
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+    if (n < 1 || na < 1 || nb < 1) return;
     const CellTextArray& texts = store.CellText;
-    try {
-        QuickScore q;
-        for (std::int32_t first = 1; first <= n; first += kBlockSubjects) {
-            const std::int32_t last = std::min(n, first + (kBlockSubjects - 1));
-            if (exact) exact->BeginBlock(first - 1, last - first + 1);
+    const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
+    // A block's values, [t][a][b] from 0, stored only once the whole block parsed.
+    std::vector<Extended> block(static_cast<std::size_t>(kBlockSubjects) * sna * snb);
+    QuickScore q;
+    for (std::int32_t first = 1; first <= n; first += kBlockSubjects) {
+        const std::int32_t last = std::min(n, first + (kBlockSubjects - 1));
+        if (exact) exact->BeginBlock(first - 1, last - first + 1);
+        try {
             for (std::int32_t a = 1; a <= na; ++a)
-                for (std::int32_t b = 1; b <= nb; ++b)
-                    for (std::int32_t s = first; s <= last; ++s) {
+                for (std::int32_t b = 1; b <= nb; ++b) {
+                    Extended* value =
+                        &block[static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1)];
+                    for (std::int32_t s = first; s <= last; ++s, value += sna * snb) {
                         const std::string_view text = texts(s, a, b);
                         if (ReadQuickScore(text, separator, q)) {
-                            store.CellValue(s, a, b) = q.value;
+                            *value = q.value;
                             if (exact) exact->Add(s - first, a - 1, b - 1, q);
                         } else {
-                            store.CellValue(s, a, b) = ScoreValue(text, separator);
+                            *value = ScoreValue(text, separator);
                             if (exact) exact->AddText(s - first, a - 1, b - 1, text, separator);
                         }
                     }
-            if (exact) exact->EndBlock();
-            if (sweep) sweep->AddSubjects(store, first, last);
+                }
+        } catch (const ConvertError&) {
+            ParseInOrder(store, separator, first);  // throws the error of the first bad text
+            throw;
         }
-    } catch (const ConvertError&) {
-        ParseInOrder(store, separator);  // throws the error of the first bad text
-        throw;
+        const Extended* from = block.data();
+        for (std::int32_t s = first; s <= last; ++s)
+            for (std::int32_t a = 1; a <= na; ++a, from += snb)
+                std::copy(from, from + snb, &store.CellValue(s, a, 1));
+        if (exact) exact->EndBlock();
+        if (sweep) sweep->AddSubjects(store, first, last);
     }
 }
 
