@@ -121,8 +121,11 @@ private:
     std::vector<Extended> shift_, s1_, s2_, block_, row_;
 };
 
-// z[j * zStride] := (C v)_j for the contrasts C (rows of `levels`) and values
-// v[l * stride]. Four rows at a time, each summed in the order of the levels.
+// z[j * zStride] := (C v)_j for the Helmert contrasts C of Contrasts (rows of
+// `levels`) and values v[l * stride]. Four rows at a time, each summed in the
+// order of the levels; row j is zero after level j + 1, and its sum stops
+// there: adding a zero product leaves a sum as it is, since a sum that starts
+// at +0 is never -0.
 void Contrast(const Matrix& c, std::size_t levels, const Extended* v, std::size_t stride, Extended* z,
               std::size_t zStride = 1) {
     const std::size_t k = levels - 1;
@@ -130,7 +133,8 @@ void Contrast(const Matrix& c, std::size_t levels, const Extended* v, std::size_
     for (; j + 4 <= k; j += 4) {
         const Extended *r0 = &c[j * levels], *r1 = r0 + levels, *r2 = r1 + levels, *r3 = r2 + levels;
         Extended s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-        for (std::size_t l = 0; l < levels; ++l) {
+        const std::size_t used = std::min(levels, j + 5);
+        for (std::size_t l = 0; l < used; ++l) {
             const Extended x = v[l * stride];
             s0 += r0[l] * x;
             s1 += r1[l] * x;
@@ -144,7 +148,8 @@ void Contrast(const Matrix& c, std::size_t levels, const Extended* v, std::size_
     }
     for (; j < k; ++j) {
         Extended sum = 0;
-        for (std::size_t l = 0; l < levels; ++l) sum += c[j * levels + l] * v[l * stride];
+        const std::size_t used = std::min(levels, j + 2);
+        for (std::size_t l = 0; l < used; ++l) sum += c[j * levels + l] * v[l * stride];
         z[j * zStride] = sum;
     }
 }
