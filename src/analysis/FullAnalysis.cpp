@@ -448,7 +448,12 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     CovarianceAccumulator covAB(interactionContrasts ? kab : 0);
     // The block's subjects' means over B (for each level of A), over A (for
     // each level of B) and over all.
-    std::vector<Extended> meanA(kBlock * na), meanB(kBlock * nb), meanS(kBlock), left((na - 1) * nb);
+    std::vector<Extended> meanA(kBlock * na), meanB(kBlock * nb), meanS(kBlock);
+    // The contrasts of A at each level of B of the block's subjects, [t][i][b]:
+    // the simple effects of A take them as they are, the interaction's contrasts
+    // apply those of B to them.
+    const std::size_t leftSize = (na - 1) * nb;
+    std::vector<Extended> left(kBlock * leftSize);
 
     for (std::size_t first = 0; first < n; first += kBlock) {
         const std::size_t count = std::min(kBlock, n - first);
@@ -470,6 +475,10 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
             for (std::size_t b = 0; b < nb; ++b) mB[b] /= static_cast<Extended>(na);
             meanS[t] = all / static_cast<Extended>(cellCount);
         }
+
+        for (std::size_t t = 0; leftSize > 0 && t < count; ++t)
+            for (std::size_t b = 0; b < nb; ++b)
+                Contrast(ca, na, yb + t * cellCount + b, nb, &left[t * leftSize + b], nb);
 
         for (std::size_t c = 0; c < cellCount; ++c) {
             cellRaw[c].AddBlock(first, count, [&](std::size_t t) { return Y(t, c); });
@@ -504,7 +513,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
                       [&](std::size_t t, Extended* z) { Contrast(cb, nb, &meanB[t * nb], 1, z); });
         for (std::size_t b = 0; b < nb; ++b)
             covAatB[b].AddBlock(first, count, [&](std::size_t t, Extended* z) {
-                Contrast(ca, na, yb + t * cellCount + b, nb, z);
+                for (std::size_t i = 0; i + 1 < na; ++i) z[i] = left[t * leftSize + i * nb + b];
             });
         for (std::size_t a = 0; a < na; ++a)
             covBatA[a].AddBlock(first, count, [&](std::size_t t, Extended* z) {
@@ -513,9 +522,8 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         if (interactionContrasts) {
             // The interaction contrasts of a subject: C_A Y_s C_B^T.
             covAB.AddBlock(first, count, [&](std::size_t t, Extended* z) {
-                for (std::size_t b = 0; b < nb; ++b)
-                    Contrast(ca, na, yb + t * cellCount + b, nb, &left[b], nb);
-                for (std::size_t i = 0; i + 1 < na; ++i) Contrast(cb, nb, &left[i * nb], 1, z + i * (nb - 1));
+                for (std::size_t i = 0; i + 1 < na; ++i)
+                    Contrast(cb, nb, &left[t * leftSize + i * nb], 1, z + i * (nb - 1));
             });
         }
     }
