@@ -49,6 +49,28 @@ struct Running {
         s1 += b1;
         s2 += b2;
     }
+    // AddBlock of this and `other` at once: two independent pairs of sums.
+    template <typename Value, typename OtherValue>
+    void AddBlockWith(Running& other, std::size_t first, std::size_t count, Value&& value,
+                      OtherValue&& otherValue) {
+        if (first == 0) {
+            shift = value(0);
+            other.shift = otherValue(0);
+        }
+        Extended b1 = 0, b2 = 0, c1 = 0, c2 = 0;
+        for (std::size_t t = 0; t < count; ++t) {
+            const Extended d = value(t) - shift;
+            const Extended e = otherValue(t) - other.shift;
+            b1 += d;
+            b2 += d * d;
+            c1 += e;
+            c2 += e * e;
+        }
+        s1 += b1;
+        s2 += b2;
+        other.s1 += c1;
+        other.s2 += c2;
+    }
     void Finish(std::size_t n) {
         const auto N = static_cast<Extended>(n);
         mean = shift + s1 / N;
@@ -481,8 +503,9 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
                 Contrast(ca, na, yb + t * cellCount + b, nb, &left[t * leftSize + b], nb);
 
         for (std::size_t c = 0; c < cellCount; ++c) {
-            cellRaw[c].AddBlock(first, count, [&](std::size_t t) { return Y(t, c); });
-            cellNormal[c].AddBlock(first, count, [&](std::size_t t) { return Y(t, c) - meanS[t]; });
+            cellRaw[c].AddBlockWith(
+                cellNormal[c], first, count, [&](std::size_t t) { return Y(t, c); },
+                [&](std::size_t t) { return Y(t, c) - meanS[t]; });
         }
         for (std::size_t a = 0; a < na; ++a) {
             aRaw[a].AddBlock(first, count, [&](std::size_t t) { return meanA[t * na + a]; });
@@ -496,9 +519,15 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         // value(t, l): level l of one family's factor for the block's subject t.
         Running* d = differences.data();
         const auto pairs = [&](std::size_t levels, auto&& value) {
-            for (std::size_t i = 0; i < levels; ++i)
-                for (std::size_t j = i + 1; j < levels; ++j)
+            for (std::size_t i = 0; i < levels; ++i) {
+                std::size_t j = i + 1;
+                for (; j + 1 < levels; j += 2, d += 2)
+                    d[0].AddBlockWith(
+                        d[1], first, count, [&](std::size_t t) { return value(t, i) - value(t, j); },
+                        [&](std::size_t t) { return value(t, i) - value(t, j + 1); });
+                if (j < levels)
                     (d++)->AddBlock(first, count, [&](std::size_t t) { return value(t, i) - value(t, j); });
+            }
         };
         pairs(na, [&](std::size_t t, std::size_t a) { return meanA[t * na + a]; });
         pairs(nb, [&](std::size_t t, std::size_t b) { return meanB[t * nb + b]; });
