@@ -14,8 +14,10 @@ namespace {
 
 // The texts of one cell lie together for consecutive subjects, and a subject's
 // values lie together: a block of subjects at a time, cell by cell, reads both
-// in long runs.
+// in long runs. A block holds at most 64 subjects, and about 64 Ki values
+// unless one subject has more.
 constexpr std::int32_t kBlockSubjects = 64;
+constexpr std::int64_t kBlockValues = std::int64_t{1} << 16;
 
 // From subject `first` on, in the order of the message: the first bad text for
 // s, then a, then b, its values before it new and the rest as they were.
@@ -34,11 +36,13 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
     if (n < 1 || na < 1 || nb < 1) return;
     const CellTextArray& texts = store.CellText;
     const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
+    const auto subjects = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(kBlockValues / (std::int64_t{na} * nb), 1, kBlockSubjects));
     // A block's values, [t][a][b] from 0, stored only once the whole block parsed.
-    std::vector<Extended> block(static_cast<std::size_t>(kBlockSubjects) * sna * snb);
+    std::vector<Extended> block(static_cast<std::size_t>(subjects) * sna * snb);
     QuickScore q;
-    for (std::int32_t first = 1; first <= n; first += kBlockSubjects) {
-        const std::int32_t last = std::min(n, first + (kBlockSubjects - 1));
+    for (std::int32_t first = 1; first <= n; first += subjects) {
+        const std::int32_t last = std::min(n, first + (subjects - 1));
         if (exact) exact->BeginBlock(first - 1, last - first + 1);
         try {
             for (std::int32_t a = 1; a <= na; ++a)
