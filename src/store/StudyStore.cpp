@@ -1,9 +1,5 @@
 #include "store/StudyStore.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -14,21 +10,6 @@
 #include "runtime/Messages.h"
 
 namespace morvane {
-namespace {
-
-// A large array is touched whole, page by page: in pages of 2 MiB where the
-// system has them, it takes a few hundred page faults instead of a fault per
-// 4 KiB. Only advice: without it the array works the same.
-void AskForLargePages(void* data, std::size_t bytes) {
-    constexpr std::size_t kLarge = std::size_t{8} << 20;
-    if (bytes < kLarge) return;
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) / page * page;
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
-}  // namespace
 
 template <typename T>
 void ScoreArray<T>::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
@@ -37,10 +18,8 @@ void ScoreArray<T>::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
     Release();
     EnsureAffordable(count, sizeof(T));
     if (count > 0) {
-        const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(T);
         data_.reset(static_cast<T*>(std::calloc(static_cast<std::size_t>(count), sizeof(T))));
         if (data_ == nullptr) throw OutOfMemoryError();
-        AskForLargePages(data_.get(), bytes);
     }
     n0_ = n0;
     n1_ = n1;
