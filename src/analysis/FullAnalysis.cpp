@@ -8,6 +8,8 @@
 
 #include "analysis/Distributions.h"
 #include "analysis/ParseScores.h"
+#include "analysis/SumsOfSquares.h"
+#include "runtime/Errors.h"
 
 namespace morvane {
 namespace {
@@ -420,7 +422,8 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         values.Extent2() != std::int64_t{store.LevelCountB} + 1)
         SizeCellValue(store);
     ExactTotalsBuilder exact(store);
-    ParseAllScores(store, separator, exact);
+    SumsOfSquaresSweep sweep(store);
+    ParseAllScores(store, separator, exact, sweep);
 
     FullAnalysis out;
     out.subjects = store.SubjectCount;
@@ -432,7 +435,16 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
 
     ExactPartition part = exact.Finish(store, separator, true);
-    out.precision = CheckResultsFile(store, part, separator);
+    // The results file's sums, swept while parsing; where they fail, as the
+    // results file would, the check finds the same failure.
+    std::optional<SumsOfSquares> fileSums;
+    try {
+        fileSums = sweep.Finish(store);
+    } catch (const InvalidOperationError&) {
+    } catch (const OverflowError&) {
+    }
+    out.precision =
+        fileSums ? CheckResultsFile(*fileSums, part, separator) : CheckResultsFile(store, part, separator);
     out.S = part.S;
     out.AS = part.AS;
     out.BS = part.BS;
