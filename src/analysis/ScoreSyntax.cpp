@@ -21,28 +21,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// 10^k for 0 <= k <= 19.
-constexpr std::uint64_t kPowers64[20] = {1ULL,
-                                         10ULL,
-                                         100ULL,
-                                         1000ULL,
-                                         10000ULL,
-                                         100000ULL,
-                                         1000000ULL,
-                                         10000000ULL,
-                                         100000000ULL,
-                                         1000000000ULL,
-                                         10000000000ULL,
-                                         100000000000ULL,
-                                         1000000000000ULL,
-                                         10000000000000ULL,
-                                         100000000000000ULL,
-                                         1000000000000000ULL,
-                                         10000000000000000ULL,
-                                         100000000000000000ULL,
-                                         1000000000000000000ULL,
-                                         10000000000000000000ULL};
-
 }  // namespace
 
 std::optional<ScoreParts> ScanScore(std::string_view text, char separator) {
@@ -133,72 +111,6 @@ std::optional<Extended> ParseScore(std::string_view text, char decimalSeparator)
     if (!value) value = SlowValue(*parts);
     if (!value) return std::nullopt;
     return parts->negative ? -*value : *value;
-}
-
-// The same steps as ScanScore and FastValue, without their intermediate parts.
-bool ReadQuickScore(std::string_view text, char separator, QuickScore& out) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p != end && *p == ' ') ++p;
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    std::uint64_t mantissa = 0;
-    int significant = 0, trailingZeros = 0;
-    std::size_t runs = 0;  // digits in the integer and fraction runs
-    int fraction = 0;
-    const auto digit = [&](char c) {
-        ++runs;
-        if (significant == 0 && c == '0') return true;
-        if (++significant > 19) return false;
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-        trailingZeros = c == '0' ? trailingZeros + 1 : 0;
-        return true;
-    };
-    while (p != end && IsDigit(*p))
-        if (!digit(*p++)) return false;
-    if (p != end && *p == separator) {
-        ++p;
-        const char* start = p;
-        while (p != end && IsDigit(*p))
-            if (!digit(*p++)) return false;
-        fraction = static_cast<int>(p - start);
-    }
-    if (runs == 0) return false;
-    int exponent = 0;
-    if (p != end && (*p == 'E' || *p == 'e')) {
-        ++p;
-        bool negativeExponent = false;
-        if (p != end && (*p == '+' || *p == '-')) negativeExponent = *p++ == '-';
-        if (p == end || !IsDigit(*p)) return false;
-        while (p != end && IsDigit(*p)) {
-            exponent = exponent * 10 + (*p++ - '0');
-            if (exponent >= kExponentLimit) return false;
-        }
-        if (negativeExponent) exponent = -exponent;
-    }
-    while (p != end && *p == ' ') ++p;
-    if (p != end) return false;
-    out.negative = negative;
-    if (mantissa == 0) {
-        out.value = negative ? -Extended{0} : Extended{0};
-        out.digits = 0;
-        out.exponent = 0;
-        out.digitCount = 0;
-        return true;
-    }
-    const int scale = exponent - fraction;
-    auto value = static_cast<Extended>(mantissa);
-    if (scale >= 0 && scale <= 27)
-        value *= ExactPowerOfTen(scale);
-    else if (scale < 0 && scale >= -27)
-        value /= ExactPowerOfTen(-scale);
-    else
-        return false;
-    out.value = negative ? -value : value;
-    out.digits = trailingZeros == 0 ? mantissa : mantissa / kPowers64[trailingZeros];
-    out.exponent = scale + trailingZeros;
-    out.digitCount = significant - trailingZeros;
-    return true;
 }
 
 bool IsScore(std::string_view text, char decimalSeparator) {
