@@ -2,6 +2,7 @@
 
 #include <cassert>
 
+#include "analysis/ExactSums.h"
 #include "analysis/ParseScores.h"
 #include "analysis/ResultsReport.h"
 #include "analysis/SumsOfSquares.h"
@@ -34,6 +35,28 @@ CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
         SizeStudy(store, StudyArrays::Totals);
         WriteResultsReport(file, store, sums, decimalSeparator);
     });
+    return CalculationOutcome::Written;
+}
+
+CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
+                                  const std::function<std::optional<std::string>()>& chooseResultsFile,
+                                  std::optional<PrecisionCheck>& precision) {
+    assert(HasItsExtents(store, StudyArrays::Names | StudyArrays::Texts));
+    EnsureCellValueSized(store);
+    // One pass over the texts and values: the values, the exact totals and the
+    // totals of the sums of squares.
+    ExactTotalsBuilder exact(store);
+    SumsOfSquaresSweep sweep(store);
+    ParseAllScores(store, decimalSeparator, exact, sweep);
+    const std::optional<std::string> path = chooseResultsFile();
+    if (!path) return CalculationOutcome::Cancelled;
+    SumsOfSquares sums;
+    WriteTextFile(*path, [&](TextWriter& file) {
+        sums = sweep.Finish(store);
+        SizeStudy(store, StudyArrays::Totals);
+        WriteResultsReport(file, store, sums, decimalSeparator, sweep.CellTotals());
+    });
+    precision = CheckResultsFile(sums, exact.Finish(store, decimalSeparator, false), decimalSeparator);
     return CalculationOutcome::Written;
 }
 

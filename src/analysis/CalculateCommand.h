@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "analysis/FullAnalysis.h"
 #include "store/StudyStore.h"
 
 namespace morvane {
@@ -23,5 +24,12 @@ enum class CalculationOutcome { Written, Cancelled };
 // thrown. The empty path is the process's standard output.
 CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
                                   const std::function<std::optional<std::string>()>& chooseResultsFile);
+
+// RunCalculation, and when the file is written, the precision check of its
+// summary table in `precision` (as CheckResultsFile gives it), its exact sums
+// gathered while the scores are parsed.
+CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
+                                  const std::function<std::optional<std::string>()>& chooseResultsFile,
+                                  std::optional<PrecisionCheck>& precision);
 
 }  // namespace morvane

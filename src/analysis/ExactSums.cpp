@@ -87,6 +87,14 @@ struct UInt256 {
             value = (value >> 64) + (sum >> 64);
         }
     }
+    void MultiplyBy(std::uint64_t factor) {
+        std::uint64_t carry = 0;
+        for (std::uint64_t& l : limb) {
+            const UInt128 product = static_cast<UInt128>(l) * factor + carry;
+            l = static_cast<std::uint64_t>(product);
+            carry = static_cast<std::uint64_t>(product >> 64);
+        }
+    }
     void AddSquare(Int128 x) {
         const UInt128 m = x < 0 ? -static_cast<UInt128>(x) : static_cast<UInt128>(x);
         const auto lo = static_cast<std::uint64_t>(m), hi = static_cast<std::uint64_t>(m >> 64);
@@ -521,7 +529,202 @@ void CentredPartition(const StudyStore& store, const Counts& c, ExactPartition& 
     out.fAB = ratio(out.AB, out.ABS);
 }
 
+// The scaled integer of a score text, or nothing when it needs more than the
+// fast path's digits; `scale` is at most the text's exponent.
+Int128 ScaledInteger(std::string_view text, char separator, int scale,
+                     const std::array<UInt128, 39>& powers) {
+    QuickScore q;
+    if (ReadQuickScore(text, separator, q)) {
+        if (q.digits == 0) return 0;
+        const UInt128 m =
+            static_cast<UInt128>(q.digits) * powers[static_cast<std::size_t>(q.exponent - scale)];
+        return q.negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
+    }
+    Decimal d;
+    ReadDecimal(text, separator, d);
+    if (d.Zero()) return 0;
+    UInt128 m = 0;
+    d.ForEachDigit([&](char ch) { m = m * 10 + static_cast<unsigned>(ch - '0'); });
+    m *= powers[static_cast<std::size_t>(d.exponent - scale)];
+    return d.parts.negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
+}
+
+std::array<UInt128, 39> PowersOfTen128() {
+    std::array<UInt128, 39> powers{};
+    for (int k = 0; k <= 38; ++k) powers[static_cast<std::size_t>(k)] = PowerOfTen128(k);
+    return powers;
+}
+
 }  // namespace
+
+struct ExactTotalsBuilder::State {
+    Counts c;
+    bool usable = true;
+    int digitLimit = 0;      // the widest span of decimal places the 128-bit totals hold
+    int scale = INT_MAX;     // the smallest exponent so far, of the non-zero scores
+    int maxTop = INT_MIN;    // digits + exponent
+    std::int32_t block = 0;  // subjects in the current block
+    std::array<UInt128, 39> powers = PowersOfTen128();
+    std::vector<Int128> ab;      // [a][b]
+    std::vector<Int128> as, bs;  // the block's [t][a] and [t][b]
+    UInt256 qTotal, qS, qAS, qBS;
+
+    void GiveUp() {
+        usable = false;
+        std::vector<Int128>().swap(ab);
+        std::vector<Int128>().swap(as);
+        std::vector<Int128>().swap(bs);
+    }
+    // Takes in a score of exponent e and digits + exponent top: false when the
+    // totals can no longer hold the span.
+    bool Widen(int e, int top) {
+        const int newScale = std::min(scale, e), newTop = std::max(maxTop, top);
+        if (newTop - newScale > digitLimit) {
+            GiveUp();
+            return false;
+        }
+        if (newScale < scale && scale != INT_MAX) {
+            // Every total so far in units of the new, smaller power of ten.
+            const int k = scale - newScale;
+            const Int128 factor = static_cast<Int128>(powers[static_cast<std::size_t>(k)]);
+            for (auto* totals : {&ab, &as, &bs})
+                for (Int128& v : *totals) v *= factor;
+            for (int left = 2 * k; left > 0; left -= 19) {
+                const std::uint64_t f =
+                    static_cast<std::uint64_t>(powers[static_cast<std::size_t>(std::min(left, 19))]);
+                for (UInt256* q : {&qTotal, &qS, &qAS, &qBS}) q->MultiplyBy(f);
+            }
+        }
+        scale = newScale;
+        maxTop = newTop;
+        return true;
+    }
+    void Add(std::int32_t t, std::int32_t a, std::int32_t b, UInt128 m, int exponent, bool negative) {
+        m *= powers[static_cast<std::size_t>(exponent - scale)];
+        const Int128 x = negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
+        const auto na = static_cast<std::size_t>(c.na), nb = static_cast<std::size_t>(c.nb);
+        const auto ti = static_cast<std::size_t>(t), ai = static_cast<std::size_t>(a),
+                   bi = static_cast<std::size_t>(b);
+        ab[ai * nb + bi] += x;
+        as[ti * na + ai] += x;
+        bs[ti * nb + bi] += x;
+        qTotal.AddSquare(x);
+    }
+};
+
+ExactTotalsBuilder::ExactTotalsBuilder(const StudyStore& store) : state_(std::make_unique<State>()) {
+    State& st = *state_;
+    st.c = Counts{store.SubjectCount, store.LevelCountA, store.LevelCountB};
+    if (st.c.n < 1 || st.c.na < 1 || st.c.nb < 1) {
+        st.GiveUp();
+        return;
+    }
+    st.digitLimit = 37 - DecimalDigits(st.c.n * st.c.na * st.c.nb);
+    st.ab.assign(static_cast<std::size_t>(st.c.na * st.c.nb), 0);
+}
+
+ExactTotalsBuilder::~ExactTotalsBuilder() = default;
+
+void ExactTotalsBuilder::BeginBlock(std::int32_t, std::int32_t count) {
+    State& st = *state_;
+    st.block = count;
+    if (!st.usable) return;
+    st.as.assign(static_cast<std::size_t>(count * st.c.na), 0);
+    st.bs.assign(static_cast<std::size_t>(count * st.c.nb), 0);
+}
+
+void ExactTotalsBuilder::Add(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score) {
+    State& st = *state_;
+    if (!st.usable || score.digits == 0) return;
+    if ((score.exponent < st.scale || score.exponent + score.digitCount > st.maxTop) &&
+        !st.Widen(score.exponent, score.exponent + score.digitCount))
+        return;
+    st.Add(t, a, b, score.digits, score.exponent, score.negative);
+}
+
+void ExactTotalsBuilder::AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text,
+                                 char separator) {
+    State& st = *state_;
+    if (!st.usable) return;
+    Decimal d;
+    ReadDecimal(text, separator, d);
+    if (d.Zero()) return;
+    if (!st.Widen(d.exponent, d.exponent + d.Digits())) return;
+    UInt128 m = 0;
+    d.ForEachDigit([&](char ch) { m = m * 10 + static_cast<unsigned>(ch - '0'); });
+    st.Add(t, a, b, m, d.exponent, d.parts.negative);
+}
+
+void ExactTotalsBuilder::EndBlock() {
+    State& st = *state_;
+    if (!st.usable) return;
+    const auto na = static_cast<std::size_t>(st.c.na), nb = static_cast<std::size_t>(st.c.nb);
+    for (std::size_t t = 0; t < static_cast<std::size_t>(st.block); ++t) {
+        Int128 subject = 0;
+        for (std::size_t a = 0; a < na; ++a) {
+            subject += st.as[t * na + a];
+            st.qAS.AddSquare(st.as[t * na + a]);
+        }
+        st.qS.AddSquare(subject);
+        for (std::size_t b = 0; b < nb; ++b) st.qBS.AddSquare(st.bs[t * nb + b]);
+    }
+}
+
+ExactPartition ExactTotalsBuilder::Finish(const StudyStore& store, char separator, bool keepOffsets) {
+    State& st = *state_;
+    const Counts& c = st.c;
+    if (!st.usable || c.n != store.SubjectCount || c.na != store.LevelCountA || c.nb != store.LevelCountB)
+        return ComputeExactPartition(store, separator, keepOffsets);
+    const auto na = static_cast<std::size_t>(c.na), nb = static_cast<std::size_t>(c.nb);
+    GroupTotals<Int128> g(Counts{0, c.na, c.nb});
+    g.ab = st.ab;
+    for (std::size_t a = 0; a < na; ++a)
+        for (std::size_t b = 0; b < nb; ++b) {
+            const Int128 x = st.ab[a * nb + b];
+            g.a[a] += x;
+            g.b[b] += x;
+            g.t += x;
+        }
+    ExactTotals totals;
+    totals.t = ToMpz(g.t);
+    totals.qTotal = ToMpz(st.qTotal);
+    totals.qA = SumOfSquares(g.a);
+    totals.qB = SumOfSquares(g.b);
+    totals.qAB = SumOfSquares(g.ab);
+    totals.qS = ToMpz(st.qS);
+    totals.qAS = ToMpz(st.qAS);
+    totals.qBS = ToMpz(st.qBS);
+    const int scale = st.scale == INT_MAX ? 0 : st.scale;
+    ExactPartition out;
+    ExactPartitionFrom(totals, c, scale, out);
+    if (keepOffsets) {
+        // The grand mean, truncated to an integer of the scale (below 10^37).
+        const mpz_class reference = totals.t / Big(c.n * c.na * c.nb);
+        const Int128 ref = ToInt128(reference);
+        out.reference = RoundRational(reference, mpz_class(1), scale);
+        const int magnitude = scale < 0 ? -scale : scale;
+        const Extended factor =
+            magnitude <= 27 ? ExactPowerOfTen(magnitude) : std::pow(Extended{10}, magnitude);
+        out.offsets.resize(c.Cells());
+        // A block of subjects at a time: the texts of a cell lie together.
+        constexpr std::int32_t kSubjects = 64;
+        for (std::int32_t first = 1; first <= c.n; first += kSubjects) {
+            const std::int32_t last =
+                std::min<std::int32_t>(static_cast<std::int32_t>(c.n), first + kSubjects - 1);
+            for (std::int32_t a = 1; a <= c.na; ++a)
+                for (std::int32_t b = 1; b <= c.nb; ++b)
+                    for (std::int32_t s = first; s <= last; ++s) {
+                        const auto difference = static_cast<Extended>(
+                            ScaledInteger(store.CellText(s, a, b), separator, scale, st.powers) - ref);
+                        out.offsets[(static_cast<std::size_t>(s - 1) * na + static_cast<std::size_t>(a - 1)) *
+                                        nb +
+                                    static_cast<std::size_t>(b - 1)] =
+                            scale < 0 ? difference / factor : difference * factor;
+                    }
+        }
+    }
+    return out;
+}
 
 SumsOfSquares ExactPartition::Sums() const {
     SumsOfSquares sums;

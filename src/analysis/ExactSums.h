@@ -8,9 +8,12 @@
 // grand mean in extended precision takes their place.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
+#include "analysis/ScoreSyntax.h"
 #include "analysis/SumsOfSquares.h"
 #include "runtime/Extended.h"
 #include "store/StudyStore.h"
@@ -50,5 +53,35 @@ inline constexpr int kExactDigitLimit = 3000;
 // without error; the centred method reads CellValue). Throws OverflowError when
 // a result leaves the extended range.
 ExactPartition ComputeExactPartition(const StudyStore& store, char decimalSeparator, bool keepOffsets);
+
+// The exact totals gathered while the scores are parsed, a block of subjects
+// at a time, so that the exact partition needs no pass of its own over the
+// texts. Scores it cannot take in machine integers (too many digits, or a span
+// of decimal places too wide) give it up, and Finish then computes the
+// partition from the texts instead.
+class ExactTotalsBuilder {
+public:
+    explicit ExactTotalsBuilder(const StudyStore& store);
+    ~ExactTotalsBuilder();
+    ExactTotalsBuilder(const ExactTotalsBuilder&) = delete;
+    ExactTotalsBuilder& operator=(const ExactTotalsBuilder&) = delete;
+
+    // The subjects first .. first + count - 1 (from 0) come next, each score of
+    // them once, in any order.
+    void BeginBlock(std::int32_t first, std::int32_t count);
+    // The score of the block's subject t (from 0) at levels a, b (from 0).
+    void Add(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score);
+    // The same from a score text that ReadQuickScore did not read (it must parse).
+    void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text,
+                 char decimalSeparator);
+    void EndBlock();
+
+    // After every score was added: ComputeExactPartition of the same store.
+    ExactPartition Finish(const StudyStore& store, char decimalSeparator, bool keepOffsets);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace morvane

@@ -8,6 +8,8 @@
 
 #include "analysis/Distributions.h"
 #include "analysis/ParseScores.h"
+#include "analysis/SumsOfSquares.h"
+#include "runtime/Errors.h"
 
 namespace morvane {
 namespace {
@@ -49,6 +51,28 @@ struct Running {
         s1 += b1;
         s2 += b2;
     }
+    // AddBlock of this and `other` at once: two independent pairs of sums.
+    template <typename Value, typename OtherValue>
+    void AddBlockWith(Running& other, std::size_t first, std::size_t count, Value&& value,
+                      OtherValue&& otherValue) {
+        if (first == 0) {
+            shift = value(0);
+            other.shift = otherValue(0);
+        }
+        Extended b1 = 0, b2 = 0, c1 = 0, c2 = 0;
+        for (std::size_t t = 0; t < count; ++t) {
+            const Extended d = value(t) - shift;
+            const Extended e = otherValue(t) - other.shift;
+            b1 += d;
+            b2 += d * d;
+            c1 += e;
+            c2 += e * e;
+        }
+        s1 += b1;
+        s2 += b2;
+        other.s1 += c1;
+        other.s2 += c2;
+    }
     void Finish(std::size_t n) {
         const auto N = static_cast<Extended>(n);
         mean = shift + s1 / N;
@@ -78,7 +102,27 @@ public:
             Extended sum = 0;
             for (std::size_t t = 0; t < count; ++t) sum += zi[t];
             s1_[i] += sum;
-            for (std::size_t j = i; j < k_; ++j) {
+            // Four cross products at a time, each summed over the block in
+            // subject order: four independent chains of additions.
+            std::size_t j = i;
+            for (; j + 4 <= k_; j += 4) {
+                const Extended *z0 = &block_[j * kBlock], *z1 = z0 + kBlock, *z2 = z1 + kBlock,
+                               *z3 = z2 + kBlock;
+                Extended c0 = 0, c1 = 0, c2 = 0, c3 = 0;
+                for (std::size_t t = 0; t < count; ++t) {
+                    const Extended x = zi[t];
+                    c0 += x * z0[t];
+                    c1 += x * z1[t];
+                    c2 += x * z2[t];
+                    c3 += x * z3[t];
+                }
+                Extended* row = &s2_[i * k_ + j];
+                row[0] += c0;
+                row[1] += c1;
+                row[2] += c2;
+                row[3] += c3;
+            }
+            for (; j < k_; ++j) {
                 const Extended* zj = &block_[j * kBlock];
                 Extended cross = 0;
                 for (std::size_t t = 0; t < count; ++t) cross += zi[t] * zj[t];
@@ -101,12 +145,36 @@ private:
     std::vector<Extended> shift_, s1_, s2_, block_, row_;
 };
 
-// z := C v for the contrasts C (rows of `levels`) and values v[l * stride].
-void Contrast(const Matrix& c, std::size_t levels, const Extended* v, std::size_t stride, Extended* z) {
-    for (std::size_t j = 0; j + 1 < levels; ++j) {
+// z[j * zStride] := (C v)_j for the Helmert contrasts C of Contrasts (rows of
+// `levels`) and values v[l * stride]. Four rows at a time, each summed in the
+// order of the levels; row j is zero after level j + 1, and its sum stops
+// there: adding a zero product leaves a sum as it is, since a sum that starts
+// at +0 is never -0.
+void Contrast(const Matrix& c, std::size_t levels, const Extended* v, std::size_t stride, Extended* z,
+              std::size_t zStride = 1) {
+    const std::size_t k = levels - 1;
+    std::size_t j = 0;
+    for (; j + 4 <= k; j += 4) {
+        const Extended *r0 = &c[j * levels], *r1 = r0 + levels, *r2 = r1 + levels, *r3 = r2 + levels;
+        Extended s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+        const std::size_t used = std::min(levels, j + 5);
+        for (std::size_t l = 0; l < used; ++l) {
+            const Extended x = v[l * stride];
+            s0 += r0[l] * x;
+            s1 += r1[l] * x;
+            s2 += r2[l] * x;
+            s3 += r3[l] * x;
+        }
+        z[j * zStride] = s0;
+        z[(j + 1) * zStride] = s1;
+        z[(j + 2) * zStride] = s2;
+        z[(j + 3) * zStride] = s3;
+    }
+    for (; j < k; ++j) {
         Extended sum = 0;
-        for (std::size_t l = 0; l < levels; ++l) sum += c[j * levels + l] * v[l * stride];
-        z[j] = sum;
+        const std::size_t used = std::min(levels, j + 2);
+        for (std::size_t l = 0; l < used; ++l) sum += c[j * levels + l] * v[l * stride];
+        z[j * zStride] = sum;
     }
 }
 
@@ -353,7 +421,9 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         values.Extent1() != std::int64_t{store.LevelCountA} + 1 ||
         values.Extent2() != std::int64_t{store.LevelCountB} + 1)
         SizeCellValue(store);
-    ParseAllScores(store, separator);
+    ExactTotalsBuilder exact(store);
+    SumsOfSquaresSweep sweep(store);
+    ParseAllScores(store, separator, exact, sweep);
 
     FullAnalysis out;
     out.subjects = store.SubjectCount;
@@ -364,8 +434,17 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     for (std::int32_t b = 1; b <= out.levelsB; ++b)
         out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
 
-    ExactPartition part = ComputeExactPartition(store, separator, true);
-    out.precision = CheckResultsFile(store, part, separator);
+    ExactPartition part = exact.Finish(store, separator, true);
+    // The results file's sums, swept while parsing; where they fail, as the
+    // results file would, the check finds the same failure.
+    std::optional<SumsOfSquares> fileSums;
+    try {
+        fileSums = sweep.Finish(store);
+    } catch (const InvalidOperationError&) {
+    } catch (const OverflowError&) {
+    }
+    out.precision =
+        fileSums ? CheckResultsFile(*fileSums, part, separator) : CheckResultsFile(store, part, separator);
     out.S = part.S;
     out.AS = part.AS;
     out.BS = part.BS;
@@ -403,7 +482,12 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     CovarianceAccumulator covAB(interactionContrasts ? kab : 0);
     // The block's subjects' means over B (for each level of A), over A (for
     // each level of B) and over all.
-    std::vector<Extended> meanA(kBlock * na), meanB(kBlock * nb), meanS(kBlock), left((na - 1) * nb);
+    std::vector<Extended> meanA(kBlock * na), meanB(kBlock * nb), meanS(kBlock);
+    // The contrasts of A at each level of B of the block's subjects, [t][i][b]:
+    // the simple effects of A take them as they are, the interaction's contrasts
+    // apply those of B to them.
+    const std::size_t leftSize = (na - 1) * nb;
+    std::vector<Extended> left(kBlock * leftSize);
 
     for (std::size_t first = 0; first < n; first += kBlock) {
         const std::size_t count = std::min(kBlock, n - first);
@@ -426,9 +510,14 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
             meanS[t] = all / static_cast<Extended>(cellCount);
         }
 
+        for (std::size_t t = 0; leftSize > 0 && t < count; ++t)
+            for (std::size_t b = 0; b < nb; ++b)
+                Contrast(ca, na, yb + t * cellCount + b, nb, &left[t * leftSize + b], nb);
+
         for (std::size_t c = 0; c < cellCount; ++c) {
-            cellRaw[c].AddBlock(first, count, [&](std::size_t t) { return Y(t, c); });
-            cellNormal[c].AddBlock(first, count, [&](std::size_t t) { return Y(t, c) - meanS[t]; });
+            cellRaw[c].AddBlockWith(
+                cellNormal[c], first, count, [&](std::size_t t) { return Y(t, c); },
+                [&](std::size_t t) { return Y(t, c) - meanS[t]; });
         }
         for (std::size_t a = 0; a < na; ++a) {
             aRaw[a].AddBlock(first, count, [&](std::size_t t) { return meanA[t * na + a]; });
@@ -442,9 +531,15 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         // value(t, l): level l of one family's factor for the block's subject t.
         Running* d = differences.data();
         const auto pairs = [&](std::size_t levels, auto&& value) {
-            for (std::size_t i = 0; i < levels; ++i)
-                for (std::size_t j = i + 1; j < levels; ++j)
+            for (std::size_t i = 0; i < levels; ++i) {
+                std::size_t j = i + 1;
+                for (; j + 1 < levels; j += 2, d += 2)
+                    d[0].AddBlockWith(
+                        d[1], first, count, [&](std::size_t t) { return value(t, i) - value(t, j); },
+                        [&](std::size_t t) { return value(t, i) - value(t, j + 1); });
+                if (j < levels)
                     (d++)->AddBlock(first, count, [&](std::size_t t) { return value(t, i) - value(t, j); });
+            }
         };
         pairs(na, [&](std::size_t t, std::size_t a) { return meanA[t * na + a]; });
         pairs(nb, [&](std::size_t t, std::size_t b) { return meanB[t * nb + b]; });
@@ -459,7 +554,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
                       [&](std::size_t t, Extended* z) { Contrast(cb, nb, &meanB[t * nb], 1, z); });
         for (std::size_t b = 0; b < nb; ++b)
             covAatB[b].AddBlock(first, count, [&](std::size_t t, Extended* z) {
-                Contrast(ca, na, yb + t * cellCount + b, nb, z);
+                for (std::size_t i = 0; i + 1 < na; ++i) z[i] = left[t * leftSize + i * nb + b];
             });
         for (std::size_t a = 0; a < na; ++a)
             covBatA[a].AddBlock(first, count, [&](std::size_t t, Extended* z) {
@@ -468,13 +563,8 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         if (interactionContrasts) {
             // The interaction contrasts of a subject: C_A Y_s C_B^T.
             covAB.AddBlock(first, count, [&](std::size_t t, Extended* z) {
-                for (std::size_t b = 0; b < nb; ++b)
-                    for (std::size_t i = 0; i + 1 < na; ++i) {
-                        Extended sum = 0;
-                        for (std::size_t a = 0; a < na; ++a) sum += ca[i * na + a] * Y(t, a * nb + b);
-                        left[i * nb + b] = sum;
-                    }
-                for (std::size_t i = 0; i + 1 < na; ++i) Contrast(cb, nb, &left[i * nb], 1, z + i * (nb - 1));
+                for (std::size_t i = 0; i + 1 < na; ++i)
+                    Contrast(cb, nb, &left[t * leftSize + i * nb], 1, z + i * (nb - 1));
             });
         }
     }

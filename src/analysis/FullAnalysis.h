@@ -111,6 +111,10 @@ FullAnalysis AnalyseStudy(StudyStore& store, char decimalSeparator);
 // calculate command computes against the exact partition.
 PrecisionCheck CheckResultsFile(const StudyStore& store, const ExactPartition& exact, char decimalSeparator);
 
+// The same from the sums of squares the results file was written with.
+PrecisionCheck CheckResultsFile(const SumsOfSquares& resultsFile, const ExactPartition& exact,
+                                char decimalSeparator);
+
 // Parses every score, then checks the results file of the store.
 PrecisionCheck CheckResultsFile(StudyStore& store, char decimalSeparator);
 

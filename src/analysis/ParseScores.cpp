@@ -1,19 +1,91 @@
 #include "analysis/ParseScores.h"
 
+#include <algorithm>
 #include <cassert>
+#include <vector>
 
+#include "analysis/ExactSums.h"
 #include "analysis/ScoreSyntax.h"
+#include "analysis/SumsOfSquares.h"
+#include "runtime/Errors.h"
 
 namespace morvane {
+namespace {
 
-void ParseAllScores(StudyStore& store, char decimalSeparator) {
-    assert(HasItsExtents(store, StudyArrays::Texts | StudyArrays::Values));
+// The texts of one cell lie together for consecutive subjects, and a subject's
+// values lie together: a block of subjects at a time, cell by cell, reads both
+// in long runs. A block holds at most 64 subjects, and about 64 Ki values
+// unless one subject has more.
+constexpr std::int32_t kBlockSubjects = 64;
+constexpr std::int64_t kBlockValues = std::int64_t{1} << 16;
+
+// From subject `first` on, in the order of the message: the first bad text for
+// s, then a, then b, its values before it new and the rest as they were.
+void ParseInOrder(StudyStore& store, char decimalSeparator, std::int32_t first) {
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     const CellTextArray& texts = store.CellText;
-    for (std::int32_t s = 1; s <= n; ++s)
+    for (std::int32_t s = first; s <= n; ++s)
         for (std::int32_t a = 1; a <= na; ++a)
             for (std::int32_t b = 1; b <= nb; ++b)
                 store.CellValue(s, a, b) = ScoreValue(texts(s, a, b), decimalSeparator);
+}
+
+void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact, SumsOfSquaresSweep* sweep) {
+    assert(HasItsExtents(store, StudyArrays::Texts | StudyArrays::Values));
+    const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+    if (n < 1 || na < 1 || nb < 1) return;
+    const CellTextArray& texts = store.CellText;
+    const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
+    const auto subjects = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(kBlockValues / (std::int64_t{na} * nb), 1, kBlockSubjects));
+    // A block's values, [t][a][b] from 0, stored only once the whole block parsed.
+    std::vector<Extended> block(static_cast<std::size_t>(subjects) * sna * snb);
+    QuickScore q;
+    for (std::int32_t first = 1; first <= n; first += subjects) {
+        const std::int32_t last = std::min(n, first + (subjects - 1));
+        if (exact) exact->BeginBlock(first - 1, last - first + 1);
+        try {
+            for (std::int32_t a = 1; a <= na; ++a)
+                for (std::int32_t b = 1; b <= nb; ++b) {
+                    Extended* value =
+                        &block[static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1)];
+                    for (std::int32_t s = first; s <= last; ++s, value += sna * snb) {
+                        const std::string_view text = texts(s, a, b);
+                        if (ReadQuickScore(text, separator, q)) {
+                            *value = q.value;
+                            if (exact) exact->Add(s - first, a - 1, b - 1, q);
+                        } else {
+                            *value = ScoreValue(text, separator);
+                            if (exact) exact->AddText(s - first, a - 1, b - 1, text, separator);
+                        }
+                    }
+                }
+        } catch (const ConvertError&) {
+            ParseInOrder(store, separator, first);  // throws the error of the first bad text
+            throw;
+        }
+        const Extended* from = block.data();
+        for (std::int32_t s = first; s <= last; ++s)
+            for (std::int32_t a = 1; a <= na; ++a, from += snb)
+                std::copy(from, from + snb, &store.CellValue(s, a, 1));
+        if (exact) exact->EndBlock();
+        if (sweep) sweep->AddSubjects(store, first, last);
+    }
+}
+
+}  // namespace
+
+void ParseAllScores(StudyStore& store, char decimalSeparator) {
+    ParseInBlocks(store, decimalSeparator, nullptr, nullptr);
+}
+
+void ParseAllScores(StudyStore& store, char decimalSeparator, ExactTotalsBuilder& exact) {
+    ParseInBlocks(store, decimalSeparator, &exact, nullptr);
+}
+
+void ParseAllScores(StudyStore& store, char decimalSeparator, ExactTotalsBuilder& exact,
+                    SumsOfSquaresSweep& sweep) {
+    ParseInBlocks(store, decimalSeparator, &exact, &sweep);
 }
 
 }  // namespace morvane

@@ -64,15 +64,11 @@ private:
 
 }  // namespace
 
-PrecisionCheck CheckResultsFile(const StudyStore& store, const ExactPartition& exact, char separator) {
+namespace {
+
+PrecisionCheck Check(const std::optional<SumsOfSquares>& file, const ExactPartition& exact, char separator) {
     PrecisionCheck check;
     check.method = exact.method;
-    std::optional<SumsOfSquares> file;
-    try {
-        file = ComputeSumsOfSquares(store);
-    } catch (const InvalidOperationError&) {  // no subjects: the results file has no sums
-    } catch (const OverflowError&) {          // scores beyond the results file's range
-    }
     const SumsOfSquares sums = exact.Sums();
     const std::pair<const char*, Extended SumsOfSquares::*> fields[] = {
         {"SSTotal", &SumsOfSquares::SSTotal}, {"SSA", &SumsOfSquares::SSA},
@@ -136,6 +132,23 @@ PrecisionCheck CheckResultsFile(const StudyStore& store, const ExactPartition& e
     check.summaryTableExact = table.Exact();
     check.summaryTableComplete = table.Complete();
     return check;
+}
+
+}  // namespace
+
+PrecisionCheck CheckResultsFile(const StudyStore& store, const ExactPartition& exact, char separator) {
+    std::optional<SumsOfSquares> file;
+    try {
+        file = ComputeSumsOfSquares(store);
+    } catch (const InvalidOperationError&) {  // no subjects: the results file has no sums
+    } catch (const OverflowError&) {          // scores beyond the results file's range
+    }
+    return Check(file, exact, separator);
+}
+
+PrecisionCheck CheckResultsFile(const SumsOfSquares& resultsFile, const ExactPartition& exact,
+                                char separator) {
+    return Check(resultsFile, exact, separator);
 }
 
 PrecisionCheck CheckResultsFile(StudyStore& store, char separator) {

@@ -1,7 +1,10 @@
 #include "analysis/ResultsReport.h"
 
+#include <algorithm>
 #include <cassert>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,7 @@ namespace {
 constexpr int kMeanPrecision = 7;
 constexpr int kSummaryPrecision = 9;
 constexpr std::size_t kLabelWidth = 10;
+constexpr std::size_t kFieldWidth = 10;  // of the score tables, as AppendPadLeft10 pads
 constexpr std::size_t kNumberWidth = 15;
 constexpr std::size_t kDfWidth = 10;
 
@@ -50,6 +54,11 @@ std::vector<Extended> TableTotals(const StudyStore& store) {
             Extended* sum = &sums[static_cast<std::size_t>(a - 1) * columns];
             for (std::size_t b = 1; b <= columns; ++b) sum[b - 1] += row[b];
         }
+    return sums;
+}
+
+// The column totals when all are finite; nothing otherwise.
+std::vector<Extended> FiniteTotals(std::vector<Extended> sums) {
     for (Extended sum : sums)
         if (!std::isfinite(sum)) return {};
     return sums;
@@ -76,10 +85,25 @@ void WriteScoreTable(TextWriter& file, StudyStore& store, std::int32_t a, char s
 
     for (std::size_t b = 1; b <= columns; ++b) totals[b] = 0;
     const bool summed = !tableTotals.empty();
+    std::vector<std::string_view> row(columns + 1);
     for (std::int32_t s = 1; s <= n; ++s) {
-        line.clear();
-        AppendPadLeft10(line, std::to_string(s));
-        for (std::int32_t b = 1; b <= nb; ++b) AppendPadLeft10(line, texts(s, a, b));
+        // The line's fields padded to ten bytes, laid out in one go.
+        char number[16];
+        const auto digits = std::to_chars(number, number + sizeof number, s).ptr;
+        row[0] = std::string_view(number, static_cast<std::size_t>(digits - number));
+        std::size_t length = 0;
+        for (std::int32_t b = 1; b <= nb; ++b) row[static_cast<std::size_t>(b)] = texts(s, a, b);
+        for (std::string_view field : row) length += std::max(field.size(), kFieldWidth);
+        line.resize(length);
+        char* out = line.data();
+        for (std::string_view field : row) {
+            if (field.size() < kFieldWidth) {
+                std::memset(out, ' ', kFieldWidth - field.size());
+                out += kFieldWidth - field.size();
+            }
+            if (!field.empty()) std::memcpy(out, field.data(), field.size());
+            out += field.size();
+        }
         if (!summed) {
             // The values of the texts, parsed without error before the report began.
             const Extended* values = &store.CellValue(s, a, 0);
@@ -181,7 +205,10 @@ void WriteSummaryTable(TextWriter& file, std::int32_t subjects, std::int32_t lev
     SummaryRow("Total", separator).Number(ss.SSTotal).Df(df.total).WriteTo(file);
 }
 
-void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char separator) {
+namespace {
+
+void WriteReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char separator,
+                 const std::vector<Extended>& tableTotals) {
     assert(HasItsExtents(
         store, StudyArrays::Names | StudyArrays::Texts | StudyArrays::Values | StudyArrays::Totals));
 
@@ -189,12 +216,22 @@ void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares
     file.EndLine();
     file.WriteLine(Text().title);
     file.EndLine();
-    const std::vector<Extended> tableTotals = TableTotals(store);
     for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
         WriteScoreTable(file, store, a, separator, tableTotals);
     file.EndLine();
     file.EndLine();
     WriteSummaryTable(file, store.SubjectCount, store.LevelCountA, store.LevelCountB, sums, separator);
+}
+
+}  // namespace
+
+void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char separator) {
+    WriteReport(file, store, sums, separator, FiniteTotals(TableTotals(store)));
+}
+
+void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char separator,
+                        const std::vector<Extended>& cellTotals) {
+    WriteReport(file, store, sums, separator, FiniteTotals(cellTotals));
 }
 
 }  // namespace morvane

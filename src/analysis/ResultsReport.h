@@ -4,6 +4,7 @@
 // fields of code page 932 text.
 
 #include <cstdint>
+#include <vector>
 
 #include "analysis/SumsOfSquares.h"
 #include "runtime/TextWriter.h"
@@ -18,7 +19,13 @@ namespace morvane {
 // before its first byte is written, so a line whose arithmetic fails (a mean
 // square with zero degrees of freedom, an F ratio over a zero error term) is
 // not written at all: the error propagates with the lines before it written.
-void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char decimalSeparator);
+void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums,
+                        char decimalSeparator);
+
+// The same with the totals of every cell over the subjects at hand (index
+// (a - 1) * nb + (b - 1), as SumsOfSquaresSweep::CellTotals gives them).
+void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char decimalSeparator,
+                        const std::vector<Extended>& cellTotals);
 
 // The summary part alone: the heading and the nine rows S, SSw.s, A, AS, B, BS,
 // AB, ABS and Total with their degrees of freedom, mean squares and F ratios.

@@ -17,7 +17,9 @@ namespace {
 
 constexpr int kExponentLimit = 5000;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -55,14 +57,15 @@ std::optional<ScoreParts> ScanScore(std::string_view text, char separator) {
 namespace {
 
 // 10^k for 0 <= k <= 27, each exact in the extended format.
+constexpr auto kExactPowers = [] {
+    std::array<Extended, 28> powers{};
+    powers[0] = 1;
+    for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+    return powers;
+}();
+
 Extended ExactPowerOfTen(int k) {
-    static const auto table = [] {
-        std::array<Extended, 28> powers{};
-        powers[0] = 1;
-        for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
-        return powers;
-    }();
-    return table[static_cast<std::size_t>(k)];
+    return kExactPowers[static_cast<std::size_t>(k)];
 }
 
 // The correctly rounded value of digits x 10^exponent when a single exact

@@ -15,49 +15,89 @@ namespace {
 struct GroupTotals {
     Extended grandTotal = 0;
     Extended sumOfSquaredScores = 0;
-    Extended sumSqS = 0;   // sum over i of S_i^2
-    Extended sumSqAS = 0;  // sum over i, a of AS_ia^2
-    Extended sumSqBS = 0;  // sum over i, b of BS_ib^2
+    Extended sumSqS = 0;            // sum over i of S_i^2
+    Extended sumSqAS = 0;           // sum over i, a of AS_ia^2
+    Extended sumSqBS = 0;           // sum over i, b of BS_ib^2
     std::vector<Extended> totalA;   // A_a, index a
     std::vector<Extended> totalB;   // B_b, index b
     std::vector<Extended> totalAB;  // AB_ab, index (a - 1) * nb + (b - 1)
 };
 
-GroupTotals Sweep(const StudyStore& store) {
+// Sizes the totals for the study's extents; false when it has no scores.
+bool Prepare(const StudyStore& store, GroupTotals& g) {
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
-    GroupTotals g;
-    if (n < 1 || na < 1 || nb < 1) return g;
+    if (n < 1 || na < 1 || nb < 1) return false;
     const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
     g.totalA.assign(sna + 1, 0);
     g.totalB.assign(snb + 1, 0);
     g.totalAB.assign(sna * snb, 0);
-    std::vector<Extended> totalBS(snb + 1);
+    return true;
+}
 
-    for (std::int32_t s = 1; s <= n; ++s) {
+// The subjects first .. last, in three loops over their values, each in the
+// order its totals take them, so that the running sums stay in registers.
+void SweepSubjects(const StudyStore& store, std::int32_t first, std::int32_t last, GroupTotals& g) {
+    const std::int32_t na = store.LevelCountA;
+    const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(store.LevelCountB);
+    Extended grand = g.grandTotal, squares = g.sumOfSquaredScores, sumSqS = g.sumSqS, sumSqAS = g.sumSqAS,
+             sumSqBS = g.sumSqBS;
+    for (std::int32_t s = first; s <= last; ++s) {
+        // The grand total, the squares, A_a, S_i and AS_ia: subject, A, then B.
         Extended totalS = 0;
-        std::fill(totalBS.begin(), totalBS.end(), Extended{0});
         for (std::int32_t a = 1; a <= na; ++a) {
             const Extended* row = &store.CellValue(s, a, 0);
-            Extended* ab = &g.totalAB[static_cast<std::size_t>(a - 1) * snb];
             Extended totalAS = 0;
             Extended totalOfA = g.totalA[static_cast<std::size_t>(a)];
             for (std::size_t b = 1; b <= snb; ++b) {
                 const Extended x = row[b];
-                g.grandTotal += x;
-                g.sumOfSquaredScores += x * x;
+                grand += x;
+                squares += x * x;
                 totalOfA += x;
-                g.totalB[b] += x;
-                ab[b - 1] += x;
                 totalS += x;
                 totalAS += x;
-                totalBS[b] += x;
             }
             g.totalA[static_cast<std::size_t>(a)] = totalOfA;
-            g.sumSqAS += totalAS * totalAS;
+            sumSqAS += totalAS * totalAS;
         }
-        g.sumSqS += totalS * totalS;
-        for (std::size_t b = 1; b <= snb; ++b) g.sumSqBS += totalBS[b] * totalBS[b];
+        sumSqS += totalS * totalS;
+        // B_b and BS_ib: subject, B, then A.
+        const Extended* rows = &store.CellValue(s, 0, 0);
+        for (std::size_t b = 1; b <= snb; ++b) {
+            Extended totalBS = 0;
+            Extended totalOfB = g.totalB[b];
+            for (std::size_t a = 1; a <= sna; ++a) {
+                const Extended x = rows[a * (snb + 1) + b];
+                totalOfB += x;
+                totalBS += x;
+            }
+            g.totalB[b] = totalOfB;
+            sumSqBS += totalBS * totalBS;
+        }
     }
+    // AB_ab: subject by subject for each cell.
+    for (std::size_t a = 1; a <= sna; ++a)
+        for (std::size_t b = 1; b <= snb; ++b) {
+            Extended total = g.totalAB[(a - 1) * snb + (b - 1)];
+            for (std::int32_t s = first; s <= last; ++s)
+                total += store.CellValue(s, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b));
+            g.totalAB[(a - 1) * snb + (b - 1)] = total;
+        }
+    g.grandTotal = grand;
+    g.sumOfSquaredScores = squares;
+    g.sumSqS = sumSqS;
+    g.sumSqAS = sumSqAS;
+    g.sumSqBS = sumSqBS;
+}
+
+// How many subjects a sweep takes at a time: their values stay in the cache
+// between its loops.
+constexpr std::int32_t kSweepSubjects = 64;
+
+GroupTotals Sweep(const StudyStore& store) {
+    GroupTotals g;
+    if (!Prepare(store, g)) return g;
+    for (std::int32_t first = 1; first <= store.SubjectCount; first += kSweepSubjects)
+        SweepSubjects(store, first, std::min(store.SubjectCount, first + (kSweepSubjects - 1)), g);
     return g;
 }
 
@@ -67,11 +107,8 @@ Extended SumOfSquares(const std::vector<Extended>& totals, std::size_t first) {
     return sum;
 }
 
-}  // namespace
-
-SumsOfSquares ComputeSumsOfSquares(const StudyStore& store) {
+SumsOfSquares SumsFrom(const StudyStore& store, const GroupTotals& g) {
     const Extended n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
-    const GroupTotals g = Sweep(store);
     // Only an overflow makes a sum of finite scores infinite.
     CheckFinite(g.grandTotal);
     CheckFinite(g.sumOfSquaredScores);
@@ -97,6 +134,35 @@ SumsOfSquares ComputeSumsOfSquares(const StudyStore& store) {
     for (Extended term : {r.SSA, r.SSB, r.SSS, r.SSAB, r.SSAS, r.SSBS}) abs = CheckedSub(abs, term);
     r.SSABS = abs;
     return r;
+}
+
+}  // namespace
+
+SumsOfSquares ComputeSumsOfSquares(const StudyStore& store) {
+    return SumsFrom(store, Sweep(store));
+}
+
+struct SumsOfSquaresSweep::Totals {
+    GroupTotals g;
+    bool any = false;
+};
+
+SumsOfSquaresSweep::SumsOfSquaresSweep(const StudyStore& store) : totals_(std::make_unique<Totals>()) {
+    totals_->any = Prepare(store, totals_->g);
+}
+
+SumsOfSquaresSweep::~SumsOfSquaresSweep() = default;
+
+void SumsOfSquaresSweep::AddSubjects(const StudyStore& store, std::int32_t first, std::int32_t last) {
+    if (totals_->any) SweepSubjects(store, first, last, totals_->g);
+}
+
+SumsOfSquares SumsOfSquaresSweep::Finish(const StudyStore& store) const {
+    return SumsFrom(store, totals_->g);
+}
+
+const std::vector<Extended>& SumsOfSquaresSweep::CellTotals() const {
+    return totals_->g.totalAB;
 }
 
 }  // namespace morvane

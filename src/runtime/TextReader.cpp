@@ -1,6 +1,7 @@
 #include "runtime/TextReader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -135,6 +136,14 @@ void TextReader::AppendLine(std::string& bytes) {
     const auto from = bytes.begin() + static_cast<std::ptrdiff_t>(first);
     if (std::find(from, bytes.end(), '\r') != bytes.end())
         bytes.erase(std::remove(from, bytes.end(), '\r'), bytes.end());
+}
+
+std::size_t TextReader::RemainingHint() const {
+    struct stat st;
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    if (at < 0 || st.st_size < at) return 0;
+    return static_cast<std::size_t>(st.st_size - at) + (end_ - pos_);
 }
 
 void TextReader::Close() {

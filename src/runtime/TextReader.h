@@ -4,6 +4,7 @@
 // standard input, when it is usable; otherwise the first read fails with code 6.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,12 @@ public:
     void ReadLine(std::string& line);
     // ReadLine, the line appended to `bytes`.
     void AppendLine(std::string& bytes);
+    // AppendLine `count` times, calling endLine() after each line: a run of
+    // short lines is taken from the buffer without a call per byte run.
+    template <typename EndLine>
+    void AppendLines(std::string& bytes, std::int64_t count, EndLine&& endLine);
+    // The bytes of the file still to read, as far as they can be told (0 for a pipe).
+    std::size_t RemainingHint() const;
 
     // Closes the file; throws InOutError when closing fails.
     void Close();
@@ -49,5 +56,30 @@ private:
     bool atEnd_ = false;
     io::IoCode error_;  // the code of the first failed read
 };
+
+template <typename EndLine>
+void TextReader::AppendLines(std::string& bytes, std::int64_t count, EndLine&& endLine) {
+    while (count > 0) {
+        const char* start = buffer_.data() + pos_;
+        const void* found = pos_ < end_ ? std::memchr(start, '\n', end_ - pos_) : nullptr;
+        if (found == nullptr) {  // the line goes on past the buffer, or the buffer is used up
+            AppendLine(bytes);
+        } else {
+            const char* lf = static_cast<const char*>(found);
+            const char* stop = lf;
+            // A CR before the LF belongs to the line end; any other CR is dropped too.
+            if (stop != start && stop[-1] == '\r') --stop;
+            const auto length = static_cast<std::size_t>(stop - start);
+            if (std::memchr(start, '\r', length) == nullptr) {
+                bytes.append(start, length);
+                pos_ += static_cast<std::size_t>(lf - start) + 1;
+            } else {
+                AppendLine(bytes);
+            }
+        }
+        endLine();
+        --count;
+    }
+}
 
 }  // namespace morvane

@@ -43,10 +43,13 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
         // The score lines come in the order the texts are held in: A, B, subject.
         CellTextArray::Filler texts(store.CellText);
         const std::int64_t cells = n > 0 && na > 0 && nb > 0 ? std::int64_t{n} * na * nb : 0;
-        for (std::int64_t k = 0; k < cells; ++k) {
-            file.AppendLine(texts.Bytes());
-            texts.EndText();
-        }
+        // The texts take about the bytes left in the file, less their line ends.
+        // Only a saving: without the memory for it the texts grow as they come.
+        if (const std::size_t left = file.RemainingHint(); left > 0 && cells > 0) try {
+                texts.Bytes().reserve(left - std::min(left, static_cast<std::size_t>(cells)));
+            } catch (const std::bad_alloc&) {
+            }
+        file.AppendLines(texts.Bytes(), cells, [&] { texts.EndText(); });
     }
     file.Close();
 }

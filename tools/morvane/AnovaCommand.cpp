@@ -44,12 +44,8 @@ bool Anova(const std::vector<std::string>& args, const Settings& settings) {
     return true;
 }
 
-void NoticeInexactReport(const Settings& settings) {
-    // The report parsed every score into CellValue already.
-    const StudyStore& store = TheStudy();
-    const PrecisionCheck check = CheckResultsFile(
-        store, ComputeExactPartition(store, settings.decimalSeparator, false), settings.decimalSeparator);
-    if (!check.summaryTableExact) std::fprintf(stderr, "morvane: %s\n", InexactResultsNotice().c_str());
+void NoticeInexactReport() {
+    std::fprintf(stderr, "morvane: %s\n", InexactResultsNotice().c_str());
 }
 
 }  // namespace morvane::tool

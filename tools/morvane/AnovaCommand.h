@@ -12,8 +12,8 @@ namespace morvane::tool {
 // command's name; false when they are not of that form (a usage error).
 bool Anova(const std::vector<std::string>& args, const Settings& settings);
 
-// After `morvane report` wrote the results file: tells on standard error when its
-// summary table is not exact.
-void NoticeInexactReport(const Settings& settings);
+// After `morvane report` wrote a results file whose summary table is not exact:
+// tells so on standard error.
+void NoticeInexactReport();
 
 }  // namespace morvane::tool

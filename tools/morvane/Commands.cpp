@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "analysis/CalculateCommand.h"
+#include "analysis/FullAnalysis.h"
 #include "analysis/ParseScores.h"
 #include "analysis/SumsOfSquares.h"
 #include "listing/Listing.h"
@@ -48,11 +49,14 @@ void Sums(const std::string& dataFile, const Settings& settings) {
     if (std::fflush(stdout) != 0) throw InOutError(io::CodeFromErrno(errno, ""));
 }
 
-void Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings) {
+bool Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings) {
     StudyStore& store = TheStudy();
     LoadStudyFile(store, dataFile);
     SizeCellValue(store);
-    RunCalculation(store, settings.decimalSeparator, [&] { return std::optional<std::string>(resultsFile); });
+    std::optional<PrecisionCheck> precision;
+    RunCalculation(
+        store, settings.decimalSeparator, [&] { return std::optional<std::string>(resultsFile); }, precision);
+    return precision && !precision->summaryTableExact;
 }
 
 void Listing(const std::string& dataFile, const std::string& out) {

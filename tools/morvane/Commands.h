@@ -16,8 +16,9 @@ void Copy(const std::string& dataFile, const std::string& newFile);
 void Sums(const std::string& dataFile, const Settings& settings);
 
 // Reads DATAFILE and runs the calculate command on it, writing the results file
-// to RESULTSFILE ("" for standard output).
-void Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings);
+// to RESULTSFILE ("" for standard output); true when the file's summary table
+// is not all exact.
+bool Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings);
 
 // Reads DATAFILE and writes the lines of its printed listing to OUT ("" for
 // standard output).

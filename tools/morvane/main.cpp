@@ -8,8 +8,8 @@
 
 #include "AnovaCommand.h"
 #include "Commands.h"
-#include "MorvaneConfig.h"
 #include "ExchangeCommands.h"
+#include "MorvaneConfig.h"
 #include "PlotCommand.h"
 #include "PrintCommand.h"
 #include "runtime/Cp932.h"
@@ -64,8 +64,8 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
     }
     if ((args.size() == 2 || args.size() == 3) && args[0] == "report") {
         const std::string results = args.size() == 3 ? FileArgument(args[2].c_str()) : "";
-        morvane::tool::Report(FileArgument(args[1].c_str()), results, settings);
-        morvane::tool::NoticeInexactReport(settings);
+        if (morvane::tool::Report(FileArgument(args[1].c_str()), results, settings))
+            morvane::tool::NoticeInexactReport();
         return 0;
     }
     if ((args.size() == 2 || args.size() == 3) && args[0] == "listing") {
