@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QPrinter>
 #include <QString>
@@ -35,6 +37,17 @@ std::set<int> OpenDescriptors() {
     return open;
 }
 
+// Whether `path` lies directly in a folder for temporary files, where print
+// systems spool their jobs. Only such a file is ever removed on an abort, so
+// that a font or any other file that Qt happened to open cannot be.
+bool InTemporaryFolder(const std::string& path) {
+    const QString folder = QFileInfo(QString::fromLocal8Bit(path)).canonicalPath();
+    if (folder.isEmpty()) return false;
+    for (const QString& temporary : {QDir::tempPath(), QStringLiteral("/tmp"), QStringLiteral("/var/tmp")})
+        if (QFileInfo(temporary).canonicalFilePath() == folder) return true;
+    return false;
+}
+
 }  // namespace
 
 QtPrintSurface::QtPrintSurface(std::unique_ptr<QPrinter> printer) : printer_(std::move(printer)) {
@@ -48,8 +61,9 @@ QtPrintSurface::QtPrintSurface(std::unique_ptr<QPrinter> printer) : printer_(std
         const std::string link = "/proc/self/fd/" + std::to_string(fd);
         const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
         if (length <= 0) continue;
-        spool_.push_back(
-            {fd, status.st_dev, status.st_ino, std::string(path, static_cast<std::size_t>(length))});
+        std::string name(path, static_cast<std::size_t>(length));
+        if (!InTemporaryFolder(name)) continue;
+        spool_.push_back({fd, status.st_dev, status.st_ino, std::move(name)});
     }
 }
 
