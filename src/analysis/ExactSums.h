@@ -41,6 +41,12 @@ struct ExactPartition {
     // only when asked for.
     Extended reference = 0;
     std::vector<Extended> offsets;
+    // The same offsets exactly, as integers in units of 10^offsetScale, when
+    // the scores are read as 128-bit integers and every offset fits in 32 bits;
+    // empty otherwise. offsetBound is the largest of their magnitudes.
+    std::vector<std::int32_t> integerOffsets;
+    int offsetScale = 0;
+    std::int64_t offsetBound = 0;
 
     SumsOfSquares Sums() const;
 };
