@@ -147,6 +147,48 @@ private:
 
 __extension__ typedef __int128 Int128;
 
+// Values in units of 10^scale.
+struct DecimalUnit {
+    int scale;
+    Extended power = 1;  // 10^|scale|, exact up to 10^27
+
+    explicit DecimalUnit(int s) : scale(s) {
+        const int magnitude = s < 0 ? -s : s;
+        if (magnitude <= 27)
+            for (int i = 0; i < magnitude; ++i) power *= 10;
+        else
+            power = std::pow(Extended{10}, magnitude);
+    }
+    Extended Of(Extended v) const { return scale < 0 ? v / power : v * power; }
+};
+
+// The mean and the sum of squared deviations of one integer value over the
+// subjects, summed exactly (bounded as ExactCovariance's values).
+struct ExactRunning {
+    Int128 s1 = 0, s2 = 0;
+
+    template <typename Value>
+    void AddBlock(std::size_t count, Value&& value) {
+        std::int64_t b1 = 0, b2 = 0;
+        for (std::size_t t = 0; t < count; ++t) {
+            const std::int64_t v = value(t);
+            b1 += v;
+            b2 += v * v;
+        }
+        s1 += b1;
+        s2 += b2;
+    }
+    // As a finished Running of the values divided by `divisor`, in `unit`.
+    Running Finished(std::size_t n, Extended divisor, const DecimalUnit& unit) const {
+        Running r;
+        const auto N = static_cast<Extended>(n);
+        r.mean = unit.Of(static_cast<Extended>(s1) / (N * divisor));
+        r.m2 = unit.Of(
+            unit.Of(static_cast<Extended>(static_cast<Int128>(n) * s2 - s1 * s1) / (N * divisor * divisor)));
+        return r;
+    }
+};
+
 // The same covariance of k integer values, summed exactly: the sums of a block
 // in 64 bits, the totals in 128. The caller bounds the values so that neither
 // overflows (ExactCovarianceFits).
@@ -200,20 +242,13 @@ public:
     Matrix Covariance(std::size_t n, const std::vector<Extended>& norm, int scale) const {
         Matrix c(k_ * k_);
         const auto N = static_cast<Extended>(n);
-        const int magnitude = scale < 0 ? -scale : scale;
-        // 10^magnitude, exact up to 10^27.
-        Extended unit = 1;
-        if (magnitude <= 27)
-            for (int i = 0; i < magnitude; ++i) unit *= 10;
-        else
-            unit = std::pow(Extended{10}, magnitude);
+        const DecimalUnit unit(scale);
         const Int128 n128 = static_cast<Int128>(n);
         for (std::size_t i = 0; i < k_; ++i)
             for (std::size_t j = i; j < k_; ++j) {
                 const Int128 centred = n128 * s2_[i * k_ + j] - s1_[i] * s1_[j];
-                Extended v = static_cast<Extended>(centred) / (N * (N - 1)) / (norm[i] * norm[j]);
-                v = scale < 0 ? v / unit / unit : v * unit * unit;
-                c[j * k_ + i] = c[i * k_ + j] = v;
+                const Extended v = static_cast<Extended>(centred) / (N * (N - 1)) / (norm[i] * norm[j]);
+                c[j * k_ + i] = c[i * k_ + j] = unit.Of(unit.Of(v));
             }
         return c;
     }
@@ -601,13 +636,24 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     const Extended helmertA = 2 * static_cast<Extended>(na - 1), helmertB = 2 * static_cast<Extended>(nb - 1);
     const bool exactContrasts =
         x.size() == n * cellCount &&
-        ExactCovarianceFits(n, static_cast<Extended>(part.offsetBound) *
-                                   std::max({helmertA * helmertB, helmertA * static_cast<Extended>(nb),
-                                             helmertB * static_cast<Extended>(na), Extended{1}}));
+        ExactCovarianceFits(
+            n, static_cast<Extended>(part.offsetBound) *
+                   std::max({helmertA * helmertB, helmertA * static_cast<Extended>(nb),
+                             helmertB * static_cast<Extended>(na), 2 * static_cast<Extended>(cellCount)}));
     ExactCovariance exactA, exactB, exactAB;
     std::vector<ExactCovariance> exactAatB, exactBatA;
-    std::vector<std::int64_t> exactLeft, rowSums, columnSums;
+    std::vector<std::int64_t> exactLeft, rowSums, columnSums, subjectSums;
+    std::vector<ExactRunning> exactCellRaw, exactCellNormal, exactARaw, exactANormal, exactBRaw, exactBNormal,
+        exactDifferences;
     if (exactContrasts) {
+        exactCellRaw.resize(cellCount);
+        exactCellNormal.resize(cellCount);
+        exactARaw.resize(na);
+        exactANormal.resize(na);
+        exactBRaw.resize(nb);
+        exactBNormal.resize(nb);
+        exactDifferences.resize(differences.size());
+        subjectSums.resize(kBlock);
         exactA = ExactCovariance(na - 1);
         exactB = ExactCovariance(nb - 1);
         exactAB = ExactCovariance(interactionContrasts ? kab : 0);
@@ -627,6 +673,82 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         const std::size_t count = std::min(kBlock, n - first);
         const Extended* yb = &y[first * cellCount];
         const auto Y = [&](std::size_t t, std::size_t c) { return yb[t * cellCount + c]; };
+        if (exactContrasts) {
+            const std::int32_t* xb = &x[first * cellCount];
+            for (std::size_t t = 0; t < count; ++t) {
+                const std::int32_t* xs = xb + t * cellCount;
+                std::int64_t* rows = &rowSums[t * na];
+                std::int64_t* columns = &columnSums[t * nb];
+                std::fill(columns, columns + nb, std::int64_t{0});
+                std::int64_t all = 0;
+                for (std::size_t a = 0; a < na; ++a) {
+                    std::int64_t sum = 0;
+                    for (std::size_t b = 0; b < nb; ++b) {
+                        sum += xs[a * nb + b];
+                        columns[b] += xs[a * nb + b];
+                    }
+                    rows[a] = sum;
+                    all += sum;
+                }
+                subjectSums[t] = all;
+                for (std::size_t b = 0; leftSize > 0 && b < nb; ++b)
+                    IntegerContrast(na, xs + b, nb, &exactLeft[t * leftSize + b], nb);
+            }
+            // The moments of the cells, the marginal means and the differences,
+            // as integers over the divisors they are finished with.
+            const auto X = [&](std::size_t t, std::size_t c) -> std::int64_t {
+                return xb[t * cellCount + c];
+            };
+            const auto C = static_cast<std::int64_t>(cellCount), NA = static_cast<std::int64_t>(na),
+                       NB = static_cast<std::int64_t>(nb);
+            for (std::size_t c = 0; c < cellCount; ++c) {
+                exactCellRaw[c].AddBlock(count, [&](std::size_t t) { return X(t, c); });
+                exactCellNormal[c].AddBlock(count,
+                                            [&](std::size_t t) { return C * X(t, c) - subjectSums[t]; });
+            }
+            for (std::size_t a = 0; a < na; ++a) {
+                exactARaw[a].AddBlock(count, [&](std::size_t t) { return rowSums[t * na + a]; });
+                exactANormal[a].AddBlock(
+                    count, [&](std::size_t t) { return NA * rowSums[t * na + a] - subjectSums[t]; });
+            }
+            for (std::size_t b = 0; b < nb; ++b) {
+                exactBRaw[b].AddBlock(count, [&](std::size_t t) { return columnSums[t * nb + b]; });
+                exactBNormal[b].AddBlock(
+                    count, [&](std::size_t t) { return NB * columnSums[t * nb + b] - subjectSums[t]; });
+            }
+            ExactRunning* d = exactDifferences.data();
+            const auto pairs = [&](std::size_t levels, auto&& value) {
+                for (std::size_t i = 0; i < levels; ++i)
+                    for (std::size_t j = i + 1; j < levels; ++j)
+                        (d++)->AddBlock(count, [&](std::size_t t) { return value(t, i) - value(t, j); });
+            };
+            pairs(na, [&](std::size_t t, std::size_t a) { return rowSums[t * na + a]; });
+            pairs(nb, [&](std::size_t t, std::size_t b) { return columnSums[t * nb + b]; });
+            for (std::size_t b = 0; b < nb; ++b)
+                pairs(na, [&](std::size_t t, std::size_t a) { return X(t, a * nb + b); });
+            for (std::size_t a = 0; a < na; ++a)
+                pairs(nb, [&](std::size_t t, std::size_t b) { return X(t, a * nb + b); });
+
+            exactA.AddBlock(
+                count, [&](std::size_t t, std::int64_t* z) { IntegerContrast(na, &rowSums[t * na], 1, z); });
+            exactB.AddBlock(count, [&](std::size_t t, std::int64_t* z) {
+                IntegerContrast(nb, &columnSums[t * nb], 1, z);
+            });
+            for (std::size_t b = 0; b < nb; ++b)
+                exactAatB[b].AddBlock(count, [&](std::size_t t, std::int64_t* z) {
+                    for (std::size_t i = 0; i + 1 < na; ++i) z[i] = exactLeft[t * leftSize + i * nb + b];
+                });
+            for (std::size_t a = 0; a < na; ++a)
+                exactBatA[a].AddBlock(count, [&](std::size_t t, std::int64_t* z) {
+                    IntegerContrast(nb, xb + t * cellCount + a * nb, 1, z);
+                });
+            if (interactionContrasts)
+                exactAB.AddBlock(count, [&](std::size_t t, std::int64_t* z) {
+                    for (std::size_t i = 0; i + 1 < na; ++i)
+                        IntegerContrast(nb, &exactLeft[t * leftSize + i * nb], 1, z + i * (nb - 1));
+                });
+            continue;
+        }
         for (std::size_t t = 0; t < count; ++t) {
             Extended* mB = &meanB[t * nb];
             std::fill(mB, mB + nb, Extended{0});
@@ -683,44 +805,6 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         for (std::size_t a = 0; a < na; ++a)
             pairs(nb, [&](std::size_t t, std::size_t b) { return Y(t, a * nb + b); });
 
-        if (exactContrasts) {
-            const std::int32_t* xb = &x[first * cellCount];
-            for (std::size_t t = 0; t < count; ++t) {
-                const std::int32_t* xs = xb + t * cellCount;
-                std::int64_t* rows = &rowSums[t * na];
-                std::int64_t* columns = &columnSums[t * nb];
-                std::fill(columns, columns + nb, std::int64_t{0});
-                for (std::size_t a = 0; a < na; ++a) {
-                    std::int64_t sum = 0;
-                    for (std::size_t b = 0; b < nb; ++b) {
-                        sum += xs[a * nb + b];
-                        columns[b] += xs[a * nb + b];
-                    }
-                    rows[a] = sum;
-                }
-                for (std::size_t b = 0; leftSize > 0 && b < nb; ++b)
-                    IntegerContrast(na, xs + b, nb, &exactLeft[t * leftSize + b], nb);
-            }
-            exactA.AddBlock(
-                count, [&](std::size_t t, std::int64_t* z) { IntegerContrast(na, &rowSums[t * na], 1, z); });
-            exactB.AddBlock(count, [&](std::size_t t, std::int64_t* z) {
-                IntegerContrast(nb, &columnSums[t * nb], 1, z);
-            });
-            for (std::size_t b = 0; b < nb; ++b)
-                exactAatB[b].AddBlock(count, [&](std::size_t t, std::int64_t* z) {
-                    for (std::size_t i = 0; i + 1 < na; ++i) z[i] = exactLeft[t * leftSize + i * nb + b];
-                });
-            for (std::size_t a = 0; a < na; ++a)
-                exactBatA[a].AddBlock(count, [&](std::size_t t, std::int64_t* z) {
-                    IntegerContrast(nb, xb + t * cellCount + a * nb, 1, z);
-                });
-            if (interactionContrasts)
-                exactAB.AddBlock(count, [&](std::size_t t, std::int64_t* z) {
-                    for (std::size_t i = 0; i + 1 < na; ++i)
-                        IntegerContrast(nb, &exactLeft[t * leftSize + i * nb], 1, z + i * (nb - 1));
-                });
-            continue;
-        }
         covA.AddBlock(first, count,
                       [&](std::size_t t, Extended* z) { Contrast(ca, na, &meanA[t * na], 1, z); });
         covB.AddBlock(first, count,
@@ -743,6 +827,29 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     }
     for (auto* list : {&cellRaw, &cellNormal, &aRaw, &aNormal, &bRaw, &bNormal, &differences})
         for (Running& r : *list) r.Finish(n);
+    if (exactContrasts) {
+        const DecimalUnit unit(part.offsetScale);
+        const auto C = static_cast<Extended>(cellCount), NA = static_cast<Extended>(na),
+                   NB = static_cast<Extended>(nb);
+        for (std::size_t c = 0; c < cellCount; ++c) {
+            cellRaw[c] = exactCellRaw[c].Finished(n, 1, unit);
+            cellNormal[c] = exactCellNormal[c].Finished(n, C, unit);
+        }
+        for (std::size_t a = 0; a < na; ++a) {
+            aRaw[a] = exactARaw[a].Finished(n, NB, unit);
+            aNormal[a] = exactANormal[a].Finished(n, C, unit);
+        }
+        for (std::size_t b = 0; b < nb; ++b) {
+            bRaw[b] = exactBRaw[b].Finished(n, NA, unit);
+            bNormal[b] = exactBNormal[b].Finished(n, C, unit);
+        }
+        for (std::size_t i = 0; i < differences.size(); ++i)
+            differences[i] = exactDifferences[i].Finished(n,
+                                                          i < pairsA            ? NB
+                                                          : i < pairsA + pairsB ? NA
+                                                                                : 1,
+                                                          unit);
+    }
 
     for (std::size_t c = 0; c < cellCount; ++c)
         out.cells.push_back(Describe(static_cast<std::int32_t>(c / nb + 1),

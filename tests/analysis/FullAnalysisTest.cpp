@@ -288,6 +288,33 @@ TEST(FullAnalysis, IntegerContrastsAgreeWithRationalArithmeticAndTheExtendedPass
             EXPECT_TRUE(close(x.huynhFeldt.epsilon, y.huynhFeldt.epsilon));
         }
         EXPECT_EQ(r.A.sphericity.has_value(), na > 2);
+        // The moments of the means and of the paired differences.
+        for (const auto& [x, y] : {std::pair{&r.cells, &w.cells}, std::pair{&r.marginalA, &w.marginalA},
+                                   std::pair{&r.marginalB, &w.marginalB}}) {
+            ASSERT_EQ(x->size(), y->size());
+            for (std::size_t i = 0; i < x->size(); ++i) {
+                const MeanResult &u = (*x)[i], &v = (*y)[i];
+                EXPECT_TRUE(close(u.mean + Extended(1e-10L), v.mean)) << "mean " << i;
+                EXPECT_TRUE(close(u.sd, v.sd)) << "mean " << i;
+                ASSERT_TRUE(u.withinCi95 && v.withinCi95);
+                EXPECT_TRUE(close(u.withinCi95->high - u.mean, v.withinCi95->high - v.mean)) << "mean " << i;
+            }
+        }
+        ASSERT_EQ(r.comparisons.size(), w.comparisons.size());
+        for (std::size_t i = 0; i < r.comparisons.size(); ++i) {
+            const ComparisonResult &u = r.comparisons[i], &v = w.comparisons[i];
+            EXPECT_TRUE(close(u.difference, v.difference)) << "comparison " << i;
+            EXPECT_TRUE(close(u.t, v.t)) << "comparison " << i;
+            EXPECT_TRUE(close(u.cohenDz, v.cohenDz)) << "comparison " << i;
+        }
+        // A difference of cell means exactly: the mean of the subjects' differences.
+        const ComparisonResult& first =
+            r.comparisons.at(static_cast<std::size_t>(na * (na - 1) / 2 + nb * (nb - 1) / 2));
+        ASSERT_TRUE(first.factor == Factor::A && first.at == 1 && first.i == 1 && first.j == 2);
+        mpq_class difference;
+        for (int s = 1; s <= n; ++s) difference += (Rational(text(s, 1, 1)) - Rational(text(s, 2, 1))) / n;
+        EXPECT_TRUE(abs(Exactly(first.difference) - difference) * mpq_class(mpz_class("10000000000000000")) <=
+                    abs(difference));
         ASSERT_EQ(r.simpleEffects.size(), static_cast<std::size_t>(na + nb));
         for (std::size_t i = 0; i < r.simpleEffects.size(); ++i) {
             const SimpleEffectResult &x = r.simpleEffects[i], &y = w.simpleEffects[i];
