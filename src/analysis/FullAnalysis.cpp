@@ -599,7 +599,6 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     if (out.subjects < 1 || out.levelsA < 1 || out.levelsB < 1) return out;
     const auto n = static_cast<std::size_t>(out.subjects), na = static_cast<std::size_t>(out.levelsA),
                nb = static_cast<std::size_t>(out.levelsB);
-    const std::vector<Extended>& y = part.offsets;
     const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(n) - 1);
 
     // One pass over the subjects, each subject's scores at hand: the running
@@ -668,10 +667,14 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     } else {
         left.resize(kBlock * leftSize);
     }
+    // The extended offsets, read only by the pass in the extended format.
+    std::vector<Extended> converted;
+    if (!exactContrasts && part.offsets.empty()) converted = part.ExtendedOffsets();
+    const std::vector<Extended>& y = part.offsets.empty() ? converted : part.offsets;
 
     for (std::size_t first = 0; first < n; first += kBlock) {
         const std::size_t count = std::min(kBlock, n - first);
-        const Extended* yb = &y[first * cellCount];
+        const Extended* yb = y.empty() ? nullptr : y.data() + first * cellCount;
         const auto Y = [&](std::size_t t, std::size_t c) { return yb[t * cellCount + c]; };
         if (exactContrasts) {
             const std::int32_t* xb = &x[first * cellCount];
