@@ -409,9 +409,38 @@ void ExactPartitionFrom(const ExactTotals& e, const Counts& c, int scale, ExactP
     out.fAB = ratio(ab, df.ab, abs, df.abs);
 }
 
+// Keeps the exact integer offsets of a partition while each fits in 32 bits.
+struct IntegerOffsets {
+    ExactPartition& out;
+    bool fits = true;
+
+    IntegerOffsets(ExactPartition& partition, std::size_t cells, int scale) : out(partition) {
+        out.integerOffsets.resize(cells);
+        out.offsetScale = scale;
+        out.offsetBound = 0;
+    }
+    void Set(std::size_t i, Int128 difference) {
+        if (!fits) return;
+        const UInt128 m =
+            difference < 0 ? -static_cast<UInt128>(difference) : static_cast<UInt128>(difference);
+        if (m > static_cast<UInt128>(INT32_MAX)) {
+            fits = false;
+            std::vector<std::int32_t>().swap(out.integerOffsets);
+            out.offsetBound = 0;
+            return;
+        }
+        out.integerOffsets[i] = static_cast<std::int32_t>(difference);
+        out.offsetBound = std::max(out.offsetBound, static_cast<std::int64_t>(m));
+    }
+};
+
 // (x - reference) x 10^scale for every scaled score, each rounded about once.
-void OffsetsFromScaled(const std::vector<Int128>& scaled, Int128 reference, int scale,
-                       std::vector<Extended>& out) {
+// The integer offsets where they all fit, else the extended ones.
+void OffsetsFromScaled(const std::vector<Int128>& scaled, Int128 reference, int scale, ExactPartition& part) {
+    IntegerOffsets exact(part, scaled.size(), scale);
+    for (std::size_t i = 0; i < scaled.size() && exact.fits; ++i) exact.Set(i, scaled[i] - reference);
+    if (exact.fits) return;
+    std::vector<Extended>& out = part.offsets;
     out.resize(scaled.size());
     const int magnitude = scale < 0 ? -scale : scale;
     const Extended factor = magnitude <= 27 ? ExactPowerOfTen(magnitude) : std::pow(Extended{10}, magnitude);
@@ -705,23 +734,44 @@ ExactPartition ExactTotalsBuilder::Finish(const StudyStore& store, char separato
         const int magnitude = scale < 0 ? -scale : scale;
         const Extended factor =
             magnitude <= 27 ? ExactPowerOfTen(magnitude) : std::pow(Extended{10}, magnitude);
-        out.offsets.resize(c.Cells());
-        // A block of subjects at a time: the texts of a cell lie together.
-        constexpr std::int32_t kSubjects = 64;
-        for (std::int32_t first = 1; first <= c.n; first += kSubjects) {
-            const std::int32_t last =
-                std::min<std::int32_t>(static_cast<std::int32_t>(c.n), first + kSubjects - 1);
-            for (std::int32_t a = 1; a <= c.na; ++a)
-                for (std::int32_t b = 1; b <= c.nb; ++b)
-                    for (std::int32_t s = first; s <= last; ++s) {
-                        const auto difference = static_cast<Extended>(
-                            ScaledInteger(store.CellText(s, a, b), separator, scale, st.powers) - ref);
-                        out.offsets[(static_cast<std::size_t>(s - 1) * na + static_cast<std::size_t>(a - 1)) *
-                                        nb +
-                                    static_cast<std::size_t>(b - 1)] =
-                            scale < 0 ? difference / factor : difference * factor;
-                    }
+        // visit(i, offset) for every score; a block of subjects at a time:
+        // the texts of a cell lie together.
+        const auto forEachOffset = [&](auto&& visit) {
+            constexpr std::int32_t kSubjects = 64;
+            for (std::int32_t first = 1; first <= c.n; first += kSubjects) {
+                const std::int32_t last =
+                    std::min<std::int32_t>(static_cast<std::int32_t>(c.n), first + kSubjects - 1);
+                for (std::int32_t a = 1; a <= c.na; ++a)
+                    for (std::int32_t b = 1; b <= c.nb; ++b)
+                        for (std::int32_t s = first; s <= last; ++s)
+                            visit((static_cast<std::size_t>(s - 1) * na + static_cast<std::size_t>(a - 1)) *
+                                          nb +
+                                      static_cast<std::size_t>(b - 1),
+                                  ScaledInteger(store.CellText(s, a, b), separator, scale, st.powers) - ref);
+            }
+        };
+        // The integer offsets where they fit, else the extended ones.
+        IntegerOffsets exact(out, c.Cells(), scale);
+        forEachOffset([&](std::size_t i, Int128 d) { exact.Set(i, d); });
+        if (!exact.fits) {
+            out.offsets.resize(c.Cells());
+            forEachOffset([&](std::size_t i, Int128 d) {
+                const auto difference = static_cast<Extended>(d);
+                out.offsets[i] = scale < 0 ? difference / factor : difference * factor;
+            });
         }
+    }
+    return out;
+}
+
+std::vector<Extended> ExactPartition::ExtendedOffsets() const {
+    if (integerOffsets.empty()) return offsets;
+    std::vector<Extended> out(integerOffsets.size());
+    const int magnitude = offsetScale < 0 ? -offsetScale : offsetScale;
+    const Extended factor = magnitude <= 27 ? ExactPowerOfTen(magnitude) : std::pow(Extended{10}, magnitude);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const auto difference = static_cast<Extended>(integerOffsets[i]);
+        out[i] = offsetScale < 0 ? difference / factor : difference * factor;
     }
     return out;
 }
@@ -775,7 +825,7 @@ ExactPartition ComputeExactPartition(const StudyStore& store, char separator, bo
             const mpz_class reference = totals.t / Big(survey.count);
             const Int128 ref = ToInt128(reference);
             out.reference = RoundRational(reference, mpz_class(1), scale);
-            OffsetsFromScaled(scaled, ref, scale, out.offsets);
+            OffsetsFromScaled(scaled, ref, scale, out);
         }
     } else if (span <= kExactDigitLimit) {
         std::vector<mpz_class> scaled;

@@ -38,11 +38,19 @@ struct ExactPartition {
     // The scores less `reference` (an extended value near the grand mean), in
     // the order [s][a][b] from 0 with b fastest; each the exact difference
     // rounded once, so that statistics of offset data keep their digits. Filled
-    // only when asked for.
+    // only when asked for, and then either `offsets` or, when the scores are
+    // read as 128-bit integers and every offset fits in 32 bits, the offsets
+    // exactly as integers in units of 10^offsetScale (offsetBound the largest
+    // of their magnitudes).
     Extended reference = 0;
     std::vector<Extended> offsets;
+    std::vector<std::int32_t> integerOffsets;
+    int offsetScale = 0;
+    std::int64_t offsetBound = 0;
 
     SumsOfSquares Sums() const;
+    // The offsets in the extended format from whichever of the two is filled.
+    std::vector<Extended> ExtendedOffsets() const;
 };
 
 // Sums of squares of more decimal digits than this (about 10 KiB per number) are

@@ -145,6 +145,148 @@ private:
     std::vector<Extended> shift_, s1_, s2_, block_, row_;
 };
 
+__extension__ typedef __int128 Int128;
+
+// Values in units of 10^scale.
+struct DecimalUnit {
+    int scale;
+    Extended power = 1;  // 10^|scale|, exact up to 10^27
+
+    explicit DecimalUnit(int s) : scale(s) {
+        const int magnitude = s < 0 ? -s : s;
+        if (magnitude <= 27)
+            for (int i = 0; i < magnitude; ++i) power *= 10;
+        else
+            power = std::pow(Extended{10}, magnitude);
+    }
+    Extended Of(Extended v) const { return scale < 0 ? v / power : v * power; }
+};
+
+// The mean and the sum of squared deviations of one integer value over the
+// subjects, summed exactly (bounded as ExactCovariance's values).
+struct ExactRunning {
+    Int128 s1 = 0, s2 = 0;
+
+    template <typename Value>
+    void AddBlock(std::size_t count, Value&& value) {
+        std::int64_t b1 = 0, b2 = 0;
+        for (std::size_t t = 0; t < count; ++t) {
+            const std::int64_t v = value(t);
+            b1 += v;
+            b2 += v * v;
+        }
+        s1 += b1;
+        s2 += b2;
+    }
+    // As a finished Running of the values divided by `divisor`, in `unit`.
+    Running Finished(std::size_t n, Extended divisor, const DecimalUnit& unit) const {
+        Running r;
+        const auto N = static_cast<Extended>(n);
+        r.mean = unit.Of(static_cast<Extended>(s1) / (N * divisor));
+        r.m2 = unit.Of(
+            unit.Of(static_cast<Extended>(static_cast<Int128>(n) * s2 - s1 * s1) / (N * divisor * divisor)));
+        return r;
+    }
+};
+
+// The same covariance of k integer values, summed exactly: the sums of a block
+// in 64 bits, the totals in 128. The caller bounds the values so that neither
+// overflows (ExactCovarianceFits).
+class ExactCovariance {
+public:
+    explicit ExactCovariance(std::size_t k = 0) : k_(k), s1_(k, 0), s2_(k * k, 0) {}
+
+    // fill(t, z) writes the k values of the block's subject t into z.
+    template <typename Fill>
+    void AddBlock(std::size_t count, Fill&& fill) {
+        if (k_ == 0) return;
+        block_.resize(k_ * kBlock);
+        row_.resize(k_);
+        for (std::size_t t = 0; t < count; ++t) {
+            fill(t, row_.data());
+            for (std::size_t i = 0; i < k_; ++i) block_[i * kBlock + t] = row_[i];
+        }
+        for (std::size_t i = 0; i < k_; ++i) {
+            const std::int64_t* zi = &block_[i * kBlock];
+            std::int64_t sum = 0;
+            for (std::size_t t = 0; t < count; ++t) sum += zi[t];
+            s1_[i] += sum;
+            std::size_t j = i;
+            for (; j + 4 <= k_; j += 4) {
+                const std::int64_t *z0 = &block_[j * kBlock], *z1 = z0 + kBlock, *z2 = z1 + kBlock,
+                                   *z3 = z2 + kBlock;
+                std::int64_t c0 = 0, c1 = 0, c2 = 0, c3 = 0;
+                for (std::size_t t = 0; t < count; ++t) {
+                    const std::int64_t x = zi[t];
+                    c0 += x * z0[t];
+                    c1 += x * z1[t];
+                    c2 += x * z2[t];
+                    c3 += x * z3[t];
+                }
+                Int128* row = &s2_[i * k_ + j];
+                row[0] += c0;
+                row[1] += c1;
+                row[2] += c2;
+                row[3] += c3;
+            }
+            for (; j < k_; ++j) {
+                const std::int64_t* zj = &block_[j * kBlock];
+                std::int64_t cross = 0;
+                for (std::size_t t = 0; t < count; ++t) cross += zi[t] * zj[t];
+                s2_[i * k_ + j] += cross;
+            }
+        }
+    }
+    // The covariance matrix with divisor n - 1 (n > 1) of the values divided
+    // by norm[i], in units of 10^scale: n s2 - s1 s1 exactly, rounded once.
+    Matrix Covariance(std::size_t n, const std::vector<Extended>& norm, int scale) const {
+        Matrix c(k_ * k_);
+        const auto N = static_cast<Extended>(n);
+        const DecimalUnit unit(scale);
+        const Int128 n128 = static_cast<Int128>(n);
+        for (std::size_t i = 0; i < k_; ++i)
+            for (std::size_t j = i; j < k_; ++j) {
+                const Int128 centred = n128 * s2_[i * k_ + j] - s1_[i] * s1_[j];
+                const Extended v = static_cast<Extended>(centred) / (N * (N - 1)) / (norm[i] * norm[j]);
+                c[j * k_ + i] = c[i * k_ + j] = unit.Of(unit.Of(v));
+            }
+        return c;
+    }
+
+private:
+    std::size_t k_;
+    std::vector<Int128> s1_, s2_;
+    std::vector<std::int64_t> block_, row_;
+};
+
+// Whether n subjects' values of magnitude at most `bound` keep the sums of
+// ExactCovariance within their integers.
+bool ExactCovarianceFits(std::size_t n, Extended bound) {
+    const Extended b2 = bound * bound, N = static_cast<Extended>(n);
+    return b2 * kBlock < 0x1p62L && N * N * b2 < 0x1p124L;
+}
+
+// z[j * zStride] := (H v)_j for the integer Helmert contrasts H: row j is one
+// at the levels up to j and -(j + 1) at level j + 1 (the rows of Contrasts
+// times sqrt((j + 1) (j + 2))).
+template <typename In>
+void IntegerContrast(std::size_t levels, const In* v, std::size_t stride, std::int64_t* z,
+                     std::size_t zStride = 1) {
+    std::int64_t prefix = 0;
+    for (std::size_t j = 0; j + 1 < levels; ++j) {
+        prefix += v[j * stride];
+        z[j * zStride] = prefix - static_cast<std::int64_t>(j + 1) * v[(j + 1) * stride];
+    }
+}
+
+// The lengths of the rows of IntegerContrast, times `factor`.
+std::vector<Extended> HelmertNorms(std::size_t levels, Extended factor) {
+    std::vector<Extended> norm;
+    for (std::size_t j = 1; j < levels; ++j)
+        norm.push_back(factor * std::sqrt(static_cast<Extended>(j * (j + 1))));
+    return norm;
+}
+
 // z[j * zStride] := (C v)_j for the Helmert contrasts C of Contrasts (rows of
 // `levels`) and values v[l * stride]. Four rows at a time, each summed in the
 // order of the levels; row j is zero after level j + 1, and its sum stops
@@ -277,7 +419,7 @@ std::optional<Extended> Ratio(Extended part, Extended whole) {
 // means and the covariance of their orthonormal contrasts over n subjects: the
 // error sum of squares is (n - 1) times the trace of that covariance.
 SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means,
-                          const CovarianceAccumulator& contrasts) {
+                          const Matrix& cov) {
     SimpleEffectResult r;
     Extended grand = 0;
     for (Extended v : means) grand += v;
@@ -288,7 +430,6 @@ SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<E
     r.df2 = r.df1 * (static_cast<std::int64_t>(n) - 1);
     if (n > 1 && levels > 1) {
         const std::size_t k = levels - 1;
-        const Matrix cov = contrasts.Covariance(n);
         Extended trace = 0;
         for (std::size_t i = 0; i < k; ++i) trace += cov[i * k + i];
         r.errorSs = CheckFinite(trace * static_cast<Extended>(n - 1));
@@ -458,7 +599,6 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     if (out.subjects < 1 || out.levelsA < 1 || out.levelsB < 1) return out;
     const auto n = static_cast<std::size_t>(out.subjects), na = static_cast<std::size_t>(out.levelsA),
                nb = static_cast<std::size_t>(out.levelsB);
-    const std::vector<Extended>& y = part.offsets;
     const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(n) - 1);
 
     // One pass over the subjects, each subject's scores at hand: the running
@@ -487,12 +627,131 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     // the simple effects of A take them as they are, the interaction's contrasts
     // apply those of B to them.
     const std::size_t leftSize = (na - 1) * nb;
-    std::vector<Extended> left(kBlock * leftSize);
+    std::vector<Extended> left;
+
+    // Where the offsets are known as integers, the contrasts are too (of the
+    // integer Helmert rows), and their covariances are summed exactly.
+    const std::vector<std::int32_t>& x = part.integerOffsets;
+    const Extended helmertA = 2 * static_cast<Extended>(na - 1), helmertB = 2 * static_cast<Extended>(nb - 1);
+    const bool exactContrasts =
+        x.size() == n * cellCount &&
+        ExactCovarianceFits(
+            n, static_cast<Extended>(part.offsetBound) *
+                   std::max({helmertA * helmertB, helmertA * static_cast<Extended>(nb),
+                             helmertB * static_cast<Extended>(na), 2 * static_cast<Extended>(cellCount)}));
+    ExactCovariance exactA, exactB, exactAB;
+    std::vector<ExactCovariance> exactAatB, exactBatA;
+    std::vector<std::int64_t> exactLeft, rowSums, columnSums, subjectSums;
+    std::vector<ExactRunning> exactCellRaw, exactCellNormal, exactARaw, exactANormal, exactBRaw, exactBNormal,
+        exactDifferences;
+    if (exactContrasts) {
+        exactCellRaw.resize(cellCount);
+        exactCellNormal.resize(cellCount);
+        exactARaw.resize(na);
+        exactANormal.resize(na);
+        exactBRaw.resize(nb);
+        exactBNormal.resize(nb);
+        exactDifferences.resize(differences.size());
+        subjectSums.resize(kBlock);
+        exactA = ExactCovariance(na - 1);
+        exactB = ExactCovariance(nb - 1);
+        exactAB = ExactCovariance(interactionContrasts ? kab : 0);
+        exactAatB.assign(nb, ExactCovariance(na - 1));
+        exactBatA.assign(na, ExactCovariance(nb - 1));
+        exactLeft.resize(kBlock * leftSize);
+        rowSums.resize(kBlock * na);
+        columnSums.resize(kBlock * nb);
+        covA = covB = covAB = CovarianceAccumulator();
+        covAatB.clear();
+        covBatA.clear();
+    } else {
+        left.resize(kBlock * leftSize);
+    }
+    // The extended offsets, read only by the pass in the extended format.
+    std::vector<Extended> converted;
+    if (!exactContrasts && part.offsets.empty()) converted = part.ExtendedOffsets();
+    const std::vector<Extended>& y = part.offsets.empty() ? converted : part.offsets;
 
     for (std::size_t first = 0; first < n; first += kBlock) {
         const std::size_t count = std::min(kBlock, n - first);
-        const Extended* yb = &y[first * cellCount];
+        const Extended* yb = y.empty() ? nullptr : y.data() + first * cellCount;
         const auto Y = [&](std::size_t t, std::size_t c) { return yb[t * cellCount + c]; };
+        if (exactContrasts) {
+            const std::int32_t* xb = &x[first * cellCount];
+            for (std::size_t t = 0; t < count; ++t) {
+                const std::int32_t* xs = xb + t * cellCount;
+                std::int64_t* rows = &rowSums[t * na];
+                std::int64_t* columns = &columnSums[t * nb];
+                std::fill(columns, columns + nb, std::int64_t{0});
+                std::int64_t all = 0;
+                for (std::size_t a = 0; a < na; ++a) {
+                    std::int64_t sum = 0;
+                    for (std::size_t b = 0; b < nb; ++b) {
+                        sum += xs[a * nb + b];
+                        columns[b] += xs[a * nb + b];
+                    }
+                    rows[a] = sum;
+                    all += sum;
+                }
+                subjectSums[t] = all;
+                for (std::size_t b = 0; leftSize > 0 && b < nb; ++b)
+                    IntegerContrast(na, xs + b, nb, &exactLeft[t * leftSize + b], nb);
+            }
+            // The moments of the cells, the marginal means and the differences,
+            // as integers over the divisors they are finished with.
+            const auto X = [&](std::size_t t, std::size_t c) -> std::int64_t {
+                return xb[t * cellCount + c];
+            };
+            const auto C = static_cast<std::int64_t>(cellCount), NA = static_cast<std::int64_t>(na),
+                       NB = static_cast<std::int64_t>(nb);
+            for (std::size_t c = 0; c < cellCount; ++c) {
+                exactCellRaw[c].AddBlock(count, [&](std::size_t t) { return X(t, c); });
+                exactCellNormal[c].AddBlock(count,
+                                            [&](std::size_t t) { return C * X(t, c) - subjectSums[t]; });
+            }
+            for (std::size_t a = 0; a < na; ++a) {
+                exactARaw[a].AddBlock(count, [&](std::size_t t) { return rowSums[t * na + a]; });
+                exactANormal[a].AddBlock(
+                    count, [&](std::size_t t) { return NA * rowSums[t * na + a] - subjectSums[t]; });
+            }
+            for (std::size_t b = 0; b < nb; ++b) {
+                exactBRaw[b].AddBlock(count, [&](std::size_t t) { return columnSums[t * nb + b]; });
+                exactBNormal[b].AddBlock(
+                    count, [&](std::size_t t) { return NB * columnSums[t * nb + b] - subjectSums[t]; });
+            }
+            ExactRunning* d = exactDifferences.data();
+            const auto pairs = [&](std::size_t levels, auto&& value) {
+                for (std::size_t i = 0; i < levels; ++i)
+                    for (std::size_t j = i + 1; j < levels; ++j)
+                        (d++)->AddBlock(count, [&](std::size_t t) { return value(t, i) - value(t, j); });
+            };
+            pairs(na, [&](std::size_t t, std::size_t a) { return rowSums[t * na + a]; });
+            pairs(nb, [&](std::size_t t, std::size_t b) { return columnSums[t * nb + b]; });
+            for (std::size_t b = 0; b < nb; ++b)
+                pairs(na, [&](std::size_t t, std::size_t a) { return X(t, a * nb + b); });
+            for (std::size_t a = 0; a < na; ++a)
+                pairs(nb, [&](std::size_t t, std::size_t b) { return X(t, a * nb + b); });
+
+            exactA.AddBlock(
+                count, [&](std::size_t t, std::int64_t* z) { IntegerContrast(na, &rowSums[t * na], 1, z); });
+            exactB.AddBlock(count, [&](std::size_t t, std::int64_t* z) {
+                IntegerContrast(nb, &columnSums[t * nb], 1, z);
+            });
+            for (std::size_t b = 0; b < nb; ++b)
+                exactAatB[b].AddBlock(count, [&](std::size_t t, std::int64_t* z) {
+                    for (std::size_t i = 0; i + 1 < na; ++i) z[i] = exactLeft[t * leftSize + i * nb + b];
+                });
+            for (std::size_t a = 0; a < na; ++a)
+                exactBatA[a].AddBlock(count, [&](std::size_t t, std::int64_t* z) {
+                    IntegerContrast(nb, xb + t * cellCount + a * nb, 1, z);
+                });
+            if (interactionContrasts)
+                exactAB.AddBlock(count, [&](std::size_t t, std::int64_t* z) {
+                    for (std::size_t i = 0; i + 1 < na; ++i)
+                        IntegerContrast(nb, &exactLeft[t * leftSize + i * nb], 1, z + i * (nb - 1));
+                });
+            continue;
+        }
         for (std::size_t t = 0; t < count; ++t) {
             Extended* mB = &meanB[t * nb];
             std::fill(mB, mB + nb, Extended{0});
@@ -510,9 +769,10 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
             meanS[t] = all / static_cast<Extended>(cellCount);
         }
 
-        for (std::size_t t = 0; leftSize > 0 && t < count; ++t)
-            for (std::size_t b = 0; b < nb; ++b)
-                Contrast(ca, na, yb + t * cellCount + b, nb, &left[t * leftSize + b], nb);
+        if (!exactContrasts)
+            for (std::size_t t = 0; leftSize > 0 && t < count; ++t)
+                for (std::size_t b = 0; b < nb; ++b)
+                    Contrast(ca, na, yb + t * cellCount + b, nb, &left[t * leftSize + b], nb);
 
         for (std::size_t c = 0; c < cellCount; ++c) {
             cellRaw[c].AddBlockWith(
@@ -570,6 +830,29 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     }
     for (auto* list : {&cellRaw, &cellNormal, &aRaw, &aNormal, &bRaw, &bNormal, &differences})
         for (Running& r : *list) r.Finish(n);
+    if (exactContrasts) {
+        const DecimalUnit unit(part.offsetScale);
+        const auto C = static_cast<Extended>(cellCount), NA = static_cast<Extended>(na),
+                   NB = static_cast<Extended>(nb);
+        for (std::size_t c = 0; c < cellCount; ++c) {
+            cellRaw[c] = exactCellRaw[c].Finished(n, 1, unit);
+            cellNormal[c] = exactCellNormal[c].Finished(n, C, unit);
+        }
+        for (std::size_t a = 0; a < na; ++a) {
+            aRaw[a] = exactARaw[a].Finished(n, NB, unit);
+            aNormal[a] = exactANormal[a].Finished(n, C, unit);
+        }
+        for (std::size_t b = 0; b < nb; ++b) {
+            bRaw[b] = exactBRaw[b].Finished(n, NA, unit);
+            bNormal[b] = exactBNormal[b].Finished(n, C, unit);
+        }
+        for (std::size_t i = 0; i < differences.size(); ++i)
+            differences[i] = exactDifferences[i].Finished(n,
+                                                          i < pairsA            ? NB
+                                                          : i < pairsA + pairsB ? NA
+                                                                                : 1,
+                                                          unit);
+    }
 
     for (std::size_t c = 0; c < cellCount; ++c)
         out.cells.push_back(Describe(static_cast<std::int32_t>(c / nb + 1),
@@ -582,16 +865,42 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
         out.marginalB.push_back(
             Describe(0, static_cast<std::int32_t>(b + 1), part.reference, bRaw[b], bNormal[b], n, nb, tq));
 
+    // The covariances of the orthonormal contrasts, from either pass.
+    const std::vector<Extended> normA = HelmertNorms(na, 1), normB = HelmertNorms(nb, 1);
+    const auto covarianceA = [&] {
+        return exactContrasts
+                   ? exactA.Covariance(n, HelmertNorms(na, static_cast<Extended>(nb)), part.offsetScale)
+                   : covA.Covariance(n);
+    };
+    const auto covarianceB = [&] {
+        return exactContrasts
+                   ? exactB.Covariance(n, HelmertNorms(nb, static_cast<Extended>(na)), part.offsetScale)
+                   : covB.Covariance(n);
+    };
+    const auto covarianceAB = [&] {
+        if (!exactContrasts) return covAB.Covariance(n);
+        std::vector<Extended> norm;
+        for (Extended u : normA)
+            for (Extended v : normB) norm.push_back(u * v);
+        return exactAB.Covariance(n, norm, part.offsetScale);
+    };
+    const auto covarianceAatB = [&](std::size_t b) {
+        return exactContrasts ? exactAatB[b].Covariance(n, normA, part.offsetScale)
+                              : covAatB[b].Covariance(n);
+    };
+    const auto covarianceBatA = [&](std::size_t a) {
+        return exactContrasts ? exactBatA[a].Covariance(n, normB, part.offsetScale)
+                              : covBatA[a].Covariance(n);
+    };
+
     // Sphericity of the effects of more than one degree of freedom.
     if (n > 1 && na > 2)
-        out.A.sphericity =
-            SphericityFrom(covA.Covariance(n), na - 1, n, out.A.f, out.A.effect.df, out.A.error.df);
+        out.A.sphericity = SphericityFrom(covarianceA(), na - 1, n, out.A.f, out.A.effect.df, out.A.error.df);
     if (n > 1 && nb > 2)
-        out.B.sphericity =
-            SphericityFrom(covB.Covariance(n), nb - 1, n, out.B.f, out.B.effect.df, out.B.error.df);
+        out.B.sphericity = SphericityFrom(covarianceB(), nb - 1, n, out.B.f, out.B.effect.df, out.B.error.df);
     if (n > 1 && interactionContrasts)
         out.AB.sphericity =
-            SphericityFrom(covAB.Covariance(n), kab, n, out.AB.f, out.AB.effect.df, out.AB.error.df);
+            SphericityFrom(covarianceAB(), kab, n, out.AB.f, out.AB.effect.df, out.AB.error.df);
 
     // Pairwise comparisons, family by family, in the order of the pass.
     const Running* d = differences.data();
@@ -618,7 +927,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     for (std::size_t b = 0; b < nb; ++b) {
         sliceMeans.clear();
         for (std::size_t a = 0; a < na; ++a) sliceMeans.push_back(cellRaw[a * nb + b].mean);
-        SimpleEffectResult r = OneWay(n, na, sliceMeans, covAatB[b]);
+        SimpleEffectResult r = OneWay(n, na, sliceMeans, n > 1 && na > 1 ? covarianceAatB(b) : Matrix());
         r.effect = Factor::A;
         r.at = static_cast<std::int32_t>(b + 1);
         out.simpleEffects.push_back(r);
@@ -626,7 +935,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
     for (std::size_t a = 0; a < na; ++a) {
         sliceMeans.clear();
         for (std::size_t b = 0; b < nb; ++b) sliceMeans.push_back(cellRaw[a * nb + b].mean);
-        SimpleEffectResult r = OneWay(n, nb, sliceMeans, covBatA[a]);
+        SimpleEffectResult r = OneWay(n, nb, sliceMeans, n > 1 && nb > 1 ? covarianceBatA(a) : Matrix());
         r.effect = Factor::B;
         r.at = static_cast<std::int32_t>(a + 1);
         out.simpleEffects.push_back(r);

@@ -94,7 +94,8 @@ ExactSums Definition(const StudyStore& store) {
     };
     for (int s = 0; s < n; ++s)
         for (int a = 0; a < na; ++a)
-            for (int b = 0; b < nb; ++b) at(s, a, b) = Rational(std::string(store.CellText(s + 1, a + 1, b + 1)));
+            for (int b = 0; b < nb; ++b)
+                at(s, a, b) = Rational(std::string(store.CellText(s + 1, a + 1, b + 1)));
     std::vector<mpq_class> mA(static_cast<std::size_t>(na)), mB(static_cast<std::size_t>(nb)),
         mS(static_cast<std::size_t>(n)), mAB(static_cast<std::size_t>(na * nb)),
         mAS(static_cast<std::size_t>(n * na)), mBS(static_cast<std::size_t>(n * nb));
@@ -249,6 +250,114 @@ TEST(ExactSums, OffsetAndWideScoresAgreeWithRationalArithmeticToTheLastDigit) {
     EXPECT_TRUE(check.summaryTableExact);
     EXPECT_GE(check.sums[0].correctDigits, 17);
     EXPECT_EQ(check.method, PartitionMethod::Exact);
+}
+
+TEST(FullAnalysis, IntegerContrastsAgreeWithRationalArithmeticAndTheExtendedPass) {
+    std::mt19937_64 random(31);
+    for (const auto& [n, na, nb] : {std::tuple{9, 3, 4}, std::tuple{6, 2, 5}, std::tuple{8, 4, 3}}) {
+        SCOPED_TRACE(std::to_string(na) + " x " + std::to_string(nb));
+        std::vector<std::string> texts;
+        for (int i = 0; i < n * na * nb; ++i) {
+            const auto tenths = random() % 5000;
+            texts.push_back(std::to_string(tenths / 10) + "." + std::to_string(tenths % 10));
+        }
+        const auto text = [&](int s, int a, int b) {
+            return texts[static_cast<std::size_t>(((s - 1) * na + a - 1) * nb + b - 1)];
+        };
+        StudyStore small = Study(n, na, nb, text);
+        ASSERT_EQ(ComputeExactPartition(small, '.', true).integerOffsets.size(), texts.size());
+        const FullAnalysis r = AnalyseStudy(small, '.');
+        // The same (positive) scores and 10^-10 or 10^-6 more: the same
+        // covariances, from offsets too wide for 32 bits, or too wide for the
+        // integer sums.
+        for (const auto& [tail, shift] : {std::pair{"000000001", 1e-10L}, std::pair{"00001", 1e-6L}}) {
+            SCOPED_TRACE(tail);
+            StudyStore shifted = Study(n, na, nb, [&](int s, int a, int b) { return text(s, a, b) + tail; });
+            ASSERT_EQ(ComputeExactPartition(shifted, '.', true).integerOffsets.empty(), shift < 1e-8L);
+            const FullAnalysis w = AnalyseStudy(shifted, '.');
+
+            const auto close = [](std::optional<Extended> x, std::optional<Extended> y) {
+                if (!x || !y) return ::testing::AssertionResult(!x && !y) << "only one present";
+                if (std::fabs(*x - *y) <= 1e-14L * std::fabs(*y)) return ::testing::AssertionSuccess();
+                return ::testing::AssertionFailure() << *x << " against " << *y;
+            };
+            for (const auto& [e, f] :
+                 {std::pair{&r.A, &w.A}, std::pair{&r.B, &w.B}, std::pair{&r.AB, &w.AB}}) {
+                ASSERT_EQ(e->sphericity.has_value(), f->sphericity.has_value());
+                if (!e->sphericity) continue;
+                const Sphericity &x = *e->sphericity, &y = *f->sphericity;
+                EXPECT_TRUE(close(x.mauchlyW, y.mauchlyW));
+                EXPECT_TRUE(close(x.chiSquare, y.chiSquare));
+                EXPECT_TRUE(close(x.greenhouseGeisser.epsilon, y.greenhouseGeisser.epsilon));
+                EXPECT_TRUE(close(x.huynhFeldt.epsilon, y.huynhFeldt.epsilon));
+            }
+            EXPECT_EQ(r.A.sphericity.has_value(), na > 2);
+            // The moments of the means and of the paired differences.
+            for (const auto& [x, y] : {std::pair{&r.cells, &w.cells}, std::pair{&r.marginalA, &w.marginalA},
+                                       std::pair{&r.marginalB, &w.marginalB}}) {
+                ASSERT_EQ(x->size(), y->size());
+                for (std::size_t i = 0; i < x->size(); ++i) {
+                    const MeanResult &u = (*x)[i], &v = (*y)[i];
+                    EXPECT_TRUE(close(u.mean + shift, v.mean)) << "mean " << i;
+                    EXPECT_TRUE(close(u.sd, v.sd)) << "mean " << i;
+                    ASSERT_TRUE(u.withinCi95 && v.withinCi95);
+                    EXPECT_TRUE(close(u.withinCi95->high - u.mean, v.withinCi95->high - v.mean))
+                        << "mean " << i;
+                }
+            }
+            ASSERT_EQ(r.comparisons.size(), w.comparisons.size());
+            for (std::size_t i = 0; i < r.comparisons.size(); ++i) {
+                const ComparisonResult &u = r.comparisons[i], &v = w.comparisons[i];
+                EXPECT_TRUE(close(u.difference, v.difference)) << "comparison " << i;
+                EXPECT_TRUE(close(u.t, v.t)) << "comparison " << i;
+                EXPECT_TRUE(close(u.cohenDz, v.cohenDz)) << "comparison " << i;
+            }
+            // A difference of cell means exactly: the mean of the subjects' differences.
+            const ComparisonResult& first =
+                r.comparisons.at(static_cast<std::size_t>(na * (na - 1) / 2 + nb * (nb - 1) / 2));
+            ASSERT_TRUE(first.factor == Factor::A && first.at == 1 && first.i == 1 && first.j == 2);
+            mpq_class difference;
+            for (int s = 1; s <= n; ++s)
+                difference += (Rational(text(s, 1, 1)) - Rational(text(s, 2, 1))) / n;
+            EXPECT_TRUE(abs(Exactly(first.difference) - difference) *
+                            mpq_class(mpz_class("10000000000000000")) <=
+                        abs(difference));
+            ASSERT_EQ(r.simpleEffects.size(), static_cast<std::size_t>(na + nb));
+            for (std::size_t i = 0; i < r.simpleEffects.size(); ++i) {
+                const SimpleEffectResult &x = r.simpleEffects[i], &y = w.simpleEffects[i];
+                // The error of the effect of one factor at level `at` of the other:
+                // its interaction with the subjects within that slice.
+                const bool ofA = x.effect == Factor::A;
+                const int levels = ofA ? na : nb;
+                const auto score = [&](int s, int l) {
+                    return ofA ? Rational(text(s, l, x.at)) : Rational(text(s, x.at, l));
+                };
+                std::vector<mpq_class> subject(static_cast<std::size_t>(n + 1)),
+                    level(static_cast<std::size_t>(levels + 1));
+                mpq_class all;
+                for (int s = 1; s <= n; ++s)
+                    for (int l = 1; l <= levels; ++l) {
+                        subject[static_cast<std::size_t>(s)] += score(s, l) / levels;
+                        level[static_cast<std::size_t>(l)] += score(s, l) / n;
+                        all += score(s, l) / (n * levels);
+                    }
+                mpq_class error;
+                for (int s = 1; s <= n; ++s)
+                    for (int l = 1; l <= levels; ++l) {
+                        const mpq_class d = score(s, l) - subject[static_cast<std::size_t>(s)] -
+                                            level[static_cast<std::size_t>(l)] + all;
+                        error += d * d;
+                    }
+                // Exact integer sums: the error within a few units of the last place.
+                const mpq_class deviation = Exactly(x.errorSs) - error;
+                EXPECT_TRUE(abs(deviation) * mpq_class(mpz_class("10000000000000000")) <= abs(error))
+                    << "simple effect " << i << ": " << x.errorSs;
+                EXPECT_TRUE(close(x.errorSs, y.errorSs)) << "simple effect " << i;
+                EXPECT_TRUE(close(x.ggEpsilon, y.ggEpsilon)) << "simple effect " << i;
+                EXPECT_TRUE(close(x.f, y.f)) << "simple effect " << i;
+            }
+        }
+    }
 }
 
 TEST(ExactSums, ScoresOfThousandsOfDecimalPlacesAreCentred) {

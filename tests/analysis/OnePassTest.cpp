@@ -205,6 +205,10 @@ TEST(OnePass, GivesWhatTheSeparatePassesGive) {
         ASSERT_EQ(one.offsets.size(), apart.offsets.size());
         for (std::size_t i = 0; i < one.offsets.size(); ++i)
             ASSERT_TRUE(SameBits(one.offsets[i], apart.offsets[i]));
+        EXPECT_EQ(one.integerOffsets, apart.integerOffsets);
+        EXPECT_EQ(one.offsetScale, apart.offsetScale);
+        EXPECT_EQ(one.offsetBound, apart.offsetBound);
+        EXPECT_EQ(one.ExtendedOffsets().size(), static_cast<std::size_t>(c.n * c.na * c.nb));
     }
 }
 
