@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 #include <span>
 #include <string_view>
@@ -159,6 +160,34 @@ TEST(TextWriter, WritesCrLfAndReplacesTheWholeFile) {
     writer.WriteLine("");
     writer.Close();
     EXPECT_EQ(ReadBytes(dir.File("f")), "ab\r\nc\r\n\r\n");
+}
+
+// Lines laid out in the buffer give the bytes of WriteLine, across buffer
+// ends and for lines longer than the buffer, and fail as it does.
+TEST(TextWriter, LinesLaidOutInTheBufferAreTheLinesWritten) {
+    TempDir dir;
+    std::string expected;
+    {
+        TextWriter writer(dir.File("f"));
+        writer.Write("x");
+        expected += "x";
+        for (std::size_t i = 0; i < 30000; ++i) {
+            const std::size_t size = i % 7 == 0 ? 0 : i % 1000 == 999 ? 65534 + i % 5 : 1 + i % 23;
+            const std::string line(size, static_cast<char>('a' + i % 26));
+            writer.WriteLineWith(size, [&](char* out) { line.copy(out, size); });
+            expected += line + "\r\n";
+        }
+        writer.Close();
+    }
+    EXPECT_EQ(ReadBytes(dir.File("f")), expected);
+    TextWriter full("/dev/full");
+    EXPECT_EQ(OpenErrorCode([&] {
+                  for (int i = 0; i < 10000; ++i)
+                      full.WriteLineWith(20, [](char* out) { std::memset(out, 'y', 20); });
+              }),
+              101);
+    EXPECT_EQ(OpenErrorCode([&] { full.WriteLineWith(1, [](char* out) { *out = 'z'; }); }), 101);
+    EXPECT_EQ(OpenErrorCode([&] { full.Close(); }), 101);
 }
 
 TEST(TextWriter, DestroyedAfterAnErrorStillKeepsWhatWasWritten) {
