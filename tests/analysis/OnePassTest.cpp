@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -143,19 +142,8 @@ TEST(OnePass, GivesWhatTheSeparatePassesGive) {
     std::mt19937_64 random(8);
     const struct {
         int n, na, nb, kind;
-    } cases[] = {{1, 1, 1, 0},
-                 {3, 2, 3, 0},
-                 {64, 2, 2, 0},
-                 {65, 3, 2, 0},
-                 {200, 4, 3, 0},
-                 {150, 3, 3, 1},
-                 {130, 2, 5, 1},
-                 {70, 2, 2, 2},
-                 {90, 3, 2, 3},
-                 {40, 2, 3, 4},
-                 // Large enough for the quick readings to be taken on a second thread.
-                 {2701, 10, 10, 0},
-                 {1999, 9, 15, 1}};
+    } cases[] = {{1, 1, 1, 0},   {3, 2, 3, 0},   {64, 2, 2, 0}, {65, 3, 2, 0}, {200, 4, 3, 0},
+                 {150, 3, 3, 1}, {130, 2, 5, 1}, {70, 2, 2, 2}, {90, 3, 2, 3}, {40, 2, 3, 4}};
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.n << " x " << c.na << " x " << c.nb << ", kind " << c.kind);
         StudyStore store = RandomStudy(random, c.n, c.na, c.nb, c.kind);
@@ -247,33 +235,6 @@ TEST(OnePass, ABadTextStopsItInSubjectOrderWithTheRestUntouched) {
         EXPECT_EQ(error.message(), Cp932FromUtf8("'5x' は浮動小数点数ではありません"));
     }
     EXPECT_EQ(store.CellValue(70, 1, 1), 42.0L);
-}
-
-// The same in a study large enough for a second thread, the bad texts in the
-// blocks it reads and in those read here.
-TEST(OnePass, ABadTextInALargeStudyStopsItInSubjectOrder) {
-    std::mt19937_64 random(5);
-    for (const int bad : {1000, 1200, 2999}) {
-        StudyStore store = RandomStudy(random, 3000, 10, 10, 0);
-        store.CellText(bad, 7, 3) = "late x";
-        store.CellText(bad + 1, 1, 1) = "later x";
-        store.CellText(bad, 9, 9) = "first x";
-        for (int s = 1; s <= 3000; ++s) store.CellValue(s, 10, 10) = 42;
-        ExactTotalsBuilder exact(store);
-        SumsOfSquaresSweep sweep(store);
-        try {
-            ParseAllScores(store, '.', exact, sweep);
-            FAIL();
-        } catch (const ConvertError& error) {
-            EXPECT_EQ(error.message(), Cp932FromUtf8("'late x' は浮動小数点数ではありません"));
-        }
-        EXPECT_TRUE(
-            SameBits(store.CellValue(bad - 1, 10, 10), ScoreValue(store.CellText(bad - 1, 10, 10), '.')));
-        EXPECT_TRUE(SameBits(store.CellValue(bad, 7, 2), ScoreValue(store.CellText(bad, 7, 2), '.')));
-        EXPECT_EQ(store.CellValue(bad, 10, 10), 42.0L);
-        EXPECT_EQ(store.CellValue(std::min(bad + 64, 3000), 10, 10), 42.0L);  // a later block
-        EXPECT_EQ(store.CellValue(3000, 10, 10), 42.0L);
-    }
 }
 
 TEST(OnePass, CalculationWithItsCheckWritesTheSameFile) {
