@@ -94,22 +94,21 @@ void WriteScoreTable(TextWriter& file, StudyStore& store, std::int32_t a, char s
         std::size_t length = 0;
         for (std::int32_t b = 1; b <= nb; ++b) row[static_cast<std::size_t>(b)] = texts(s, a, b);
         for (std::string_view field : row) length += std::max(field.size(), kFieldWidth);
-        line.resize(length);
-        char* out = line.data();
-        for (std::string_view field : row) {
-            if (field.size() < kFieldWidth) {
-                std::memset(out, ' ', kFieldWidth - field.size());
-                out += kFieldWidth - field.size();
-            }
-            if (!field.empty()) std::memcpy(out, field.data(), field.size());
-            out += field.size();
-        }
         if (!summed) {
             // The values of the texts, parsed without error before the report began.
             const Extended* values = &store.CellValue(s, a, 0);
             for (std::size_t b = 1; b <= columns; ++b) totals[b] = CheckedAdd(totals[b], values[b]);
         }
-        file.WriteLine(line);
+        file.WriteLineWith(length, [&](char* out) {
+            for (std::string_view field : row) {
+                if (field.size() < kFieldWidth) {
+                    std::memset(out, ' ', kFieldWidth - field.size());
+                    out += kFieldWidth - field.size();
+                }
+                if (!field.empty()) std::memcpy(out, field.data(), field.size());
+                out += field.size();
+            }
+        });
     }
     if (summed)
         for (std::size_t b = 1; b <= columns; ++b)

@@ -78,7 +78,7 @@ constexpr auto kExactPowers = [] {
 }  // namespace quick
 
 // The same steps as ScanScore and FastValue, without their intermediate parts.
-inline bool ReadQuickScore(std::string_view text, char separator, QuickScore& out) {
+[[gnu::always_inline]] inline bool ReadQuickScore(std::string_view text, char separator, QuickScore& out) {
     using namespace quick;
     const char* p = text.data();
     const char* const end = p + text.size();

@@ -3,9 +3,12 @@
 // is not followed by LF does not end a line. The empty name reads the process's
 // standard input, when it is usable; otherwise the first read fails with code 6.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/IoCodes.h"
@@ -35,6 +38,13 @@ public:
     // short lines is taken from the buffer without a call per byte run.
     template <typename EndLine>
     void AppendLines(std::string& bytes, std::int64_t count, EndLine&& endLine);
+    // AppendLines, the lines handed over in runs: run(texts, lengths) appends
+    // lengths.size() lines lying end to end in `texts` (their lengths add up to
+    // its size), and a line that goes on past the buffer is appended to `bytes`
+    // and ended by endLine(). The complete lines of the buffer are made into a
+    // run where they lie, without a call per line.
+    template <typename Run, typename EndLine>
+    void AppendLineRuns(std::string& bytes, std::int64_t count, Run&& run, EndLine&& endLine);
     // The bytes of the file still to read, as far as they can be told (0 for a pipe).
     std::size_t RemainingHint() const;
 
@@ -51,6 +61,7 @@ private:
     int fd_ = -1;
     bool ownsFd_ = false;
     std::vector<char> buffer_;
+    std::vector<std::uint32_t> lengths_;  // of the lines of one run
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool atEnd_ = false;
@@ -79,6 +90,52 @@ void TextReader::AppendLines(std::string& bytes, std::int64_t count, EndLine&& e
         }
         endLine();
         --count;
+    }
+}
+
+template <typename Run, typename EndLine>
+void TextReader::AppendLineRuns(std::string& bytes, std::int64_t count, Run&& run, EndLine&& endLine) {
+    while (count > 0) {
+        if (pos_ == end_ && !Fill()) {  // the end of the file: empty lines, or the failure of the read
+            AppendLine(bytes);
+            endLine();
+            --count;
+            continue;
+        }
+        // The lines are moved towards the start of the buffer, every CR and LF
+        // dropped; the bytes written lie before those still to read.
+        char* const texts = buffer_.data() + pos_;
+        const char* p = texts;
+        const char* const stop = buffer_.data() + end_;
+        char* out = texts;
+        char* lineStart = texts;
+        const std::size_t most =
+            static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(end_ - pos_)));
+        lengths_.clear();
+        bool inLine = false;
+        while (p != stop && lengths_.size() < most) {
+            const char c = *p++;
+            if (c == '\n') {
+                lengths_.push_back(static_cast<std::uint32_t>(out - lineStart));
+                lineStart = out;
+                inLine = false;
+            } else {
+                inLine = true;
+                if (c != '\r') *out++ = c;
+            }
+        }
+        pos_ = static_cast<std::size_t>(p - buffer_.data());
+        if (!lengths_.empty()) {
+            run(std::string_view(texts, static_cast<std::size_t>(lineStart - texts)),
+                std::span<const std::uint32_t>(lengths_));
+            count -= static_cast<std::int64_t>(lengths_.size());
+        }
+        if (inLine) {  // the rest of the line, CRs dropped so far, then what the next reads bring
+            bytes.append(lineStart, static_cast<std::size_t>(out - lineStart));
+            AppendLine(bytes);
+            endLine();
+            --count;
+        }
     }
 }
 

@@ -10,12 +10,6 @@
 #include "runtime/StandardStreams.h"
 
 namespace morvane {
-namespace {
-
-constexpr std::size_t kBufferSize = 1 << 16;
-
-}  // namespace
-
 TextWriter::TextWriter(const std::string& path) : path_(path) {
     buffer_.reserve(kBufferSize);  // before the file exists, so that a failure leaves nothing open
     if (path.empty()) {
@@ -44,7 +38,9 @@ void TextWriter::Write(std::string_view text) {
     buffer_.append(text);
 }
 
-void TextWriter::EndLine() { Write("\r\n"); }
+void TextWriter::EndLine() {
+    Write("\r\n");
+}
 
 bool TextWriter::WriteOut() {
     std::size_t done = 0;

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 
 namespace morvane {
@@ -34,6 +35,10 @@ public:
         Write(text);
         EndLine();
     }
+    // WriteLine of a text of `size` bytes that fill(out) lays out at `out`,
+    // straight into the buffer when it fits there.
+    template <typename Fill>
+    void WriteLineWith(std::size_t size, Fill&& fill);
     // Writes out what is buffered and closes the file; throws InOutError, the
     // writer's first failure if it had one before.
     void Close();
@@ -45,6 +50,8 @@ public:
     void CloseAfterError();
 
 private:
+    static constexpr std::size_t kBufferSize = 1 << 16;
+
     void Flush();
     bool WriteOut();  // false when the write failed (failure_ then holds its code)
     void Finish();    // writes out and closes the descriptor, keeping the first failure
@@ -56,6 +63,24 @@ private:
     io::IoCode failure_;  // the first failed write or close
     std::string buffer_;
 };
+
+template <typename Fill>
+void TextWriter::WriteLineWith(std::size_t size, Fill&& fill) {
+    if (size + 2 >= kBufferSize) {
+        std::string line(size, ' ');
+        fill(line.data());
+        WriteLine(line);
+        return;
+    }
+    if (failure_.failed()) throw InOutError(failure_);
+    if (buffer_.size() + size + 2 > kBufferSize) Flush();
+    const std::size_t at = buffer_.size();
+    buffer_.resize(at + size + 2);
+    char* out = buffer_.data() + at;
+    fill(out);
+    out[size] = '\r';
+    out[size + 1] = '\n';
+}
 
 // Creates the file at `path`, runs `write` on it and closes it. When `write`
 // throws, the file is closed all the same, and a failure to write out what it

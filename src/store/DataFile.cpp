@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <span>
 #include <string_view>
 
 #include "runtime/Errors.h"
@@ -49,7 +50,10 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
                 texts.Bytes().reserve(left - std::min(left, static_cast<std::size_t>(cells)));
             } catch (const std::bad_alloc&) {
             }
-        file.AppendLines(texts.Bytes(), cells, [&] { texts.EndText(); });
+        file.AppendLineRuns(
+            texts.Bytes(), cells,
+            [&](std::string_view run, std::span<const std::uint32_t> lengths) { texts.Append(run, lengths); },
+            [&] { texts.EndText(); });
     }
     file.Close();
 }

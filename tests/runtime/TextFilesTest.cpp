@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
+#include <span>
+#include <string_view>
 
 #include "runtime/Errors.h"
 #include "runtime/TextReader.h"
@@ -52,6 +55,64 @@ TEST(TextReader, LineEndsAreLfOrCrLfAndEveryOtherCrIsDropped) {
     EXPECT_EQ(Lines(dir.File("z"), 1)[0], "a\x1a" "b");
 }
 
+// The lines as AppendLineRuns gives them, each cut out of the bytes it built.
+std::vector<std::string> LinesInRuns(const std::string& path, int count, std::size_t& runs) {
+    TextReader reader(path);
+    std::string bytes;
+    std::vector<std::size_t> ends;
+    runs = 0;
+    reader.AppendLineRuns(
+        bytes, count,
+        [&](std::string_view texts, std::span<const std::uint32_t> lengths) {
+            ++runs;
+            std::size_t end = bytes.size();
+            bytes.append(texts);
+            for (const std::uint32_t length : lengths) ends.push_back(end += length);
+            EXPECT_EQ(end, bytes.size());
+        },
+        [&] { ends.push_back(bytes.size()); });
+    reader.Close();
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    for (const std::size_t end : ends) {
+        lines.push_back(bytes.substr(begin, end - begin));
+        begin = end;
+    }
+    return lines;
+}
+
+TEST(TextReader, LinesInRunsAreTheLinesReadOneByOne) {
+    TempDir dir;
+    // Short lines with CRs in and before their LFs, so that every kind of line,
+    // and a CR LF split by the end of a buffer, meets the 64 KiB buffer ends;
+    // a long line across several buffers; the end of the file without an LF.
+    std::string content;
+    for (int i = 0; content.size() < 300000; ++i) {
+        content += std::to_string(i % 1000);
+        if (i % 7 == 0) content += "\r";
+        if (i % 11 == 0) content += "x\ry";
+        content += i % 3 == 0 ? "\r\n" : "\n";
+        if (i % 5000 == 0) content += "\n";
+        if (i == 20000) content += std::string(150000, 'L') + "\r\n";
+    }
+    content += "last\r";
+    for (std::size_t cut : {std::size_t{65535}, std::size_t{65536}, std::size_t{65537}}) {
+        std::string shifted = content;
+        shifted.insert(cut - 1, "\r\n");
+        WriteBytes(dir.File("f"), shifted);
+        int lines = 0;
+        for (char c : shifted) lines += c == '\n';
+        for (int count : {1, 2, lines - 1, lines, lines + 1, lines + 3}) {
+            std::size_t runs = 0;
+            const auto inRuns = LinesInRuns(dir.File("f"), count, runs);
+            EXPECT_EQ(inRuns, Lines(dir.File("f"), count)) << cut << " " << count;
+            if (count > 1000) {
+                EXPECT_LT(runs, 20u);
+            }
+        }
+    }
+}
+
 TEST(TextReader, CountsSkipBlanksAndTheRestOfTheirLine) {
     TempDir dir;
     WriteBytes(dir.File("f"), "\r\n\n  \t2 3\r\n$10 comment\n\n0x10\rz\nname\n-3");
@@ -99,6 +160,34 @@ TEST(TextWriter, WritesCrLfAndReplacesTheWholeFile) {
     writer.WriteLine("");
     writer.Close();
     EXPECT_EQ(ReadBytes(dir.File("f")), "ab\r\nc\r\n\r\n");
+}
+
+// Lines laid out in the buffer give the bytes of WriteLine, across buffer
+// ends and for lines longer than the buffer, and fail as it does.
+TEST(TextWriter, LinesLaidOutInTheBufferAreTheLinesWritten) {
+    TempDir dir;
+    std::string expected;
+    {
+        TextWriter writer(dir.File("f"));
+        writer.Write("x");
+        expected += "x";
+        for (std::size_t i = 0; i < 30000; ++i) {
+            const std::size_t size = i % 7 == 0 ? 0 : i % 1000 == 999 ? 65534 + i % 5 : 1 + i % 23;
+            const std::string line(size, static_cast<char>('a' + i % 26));
+            writer.WriteLineWith(size, [&](char* out) { line.copy(out, size); });
+            expected += line + "\r\n";
+        }
+        writer.Close();
+    }
+    EXPECT_EQ(ReadBytes(dir.File("f")), expected);
+    TextWriter full("/dev/full");
+    EXPECT_EQ(OpenErrorCode([&] {
+                  for (int i = 0; i < 10000; ++i)
+                      full.WriteLineWith(20, [](char* out) { std::memset(out, 'y', 20); });
+              }),
+              101);
+    EXPECT_EQ(OpenErrorCode([&] { full.WriteLineWith(1, [](char* out) { *out = 'z'; }); }), 101);
+    EXPECT_EQ(OpenErrorCode([&] { full.Close(); }), 101);
 }
 
 TEST(TextWriter, DestroyedAfterAnErrorStillKeepsWhatWasWritten) {
