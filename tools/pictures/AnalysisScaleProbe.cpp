@@ -12,29 +12,21 @@
 #include <memory>
 #include <vector>
 
+#include "ProbeStudy.h"
 #include "datawindow/UMorvaneCalc.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/WindowDriving.h"
 
 using namespace morvane;
+using morvane::probe::Median;
 
 namespace {
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 void FillStudy(StudyStore& store, std::int32_t n, std::int32_t na, std::int32_t nb) {
-    std::vector<std::string> a, b;
-    for (std::int32_t i = 1; i <= na; ++i) a.push_back("a" + std::to_string(i));
-    for (std::int32_t i = 1; i <= nb; ++i) b.push_back("b" + std::to_string(i));
-    StartNewStudy(store, a, b, std::to_string(n));
-    for (std::int32_t s = 1; s <= n; ++s)
-        for (std::int32_t x = 1; x <= na; ++x)
-            for (std::int32_t y = 1; y <= nb; ++y)
-                store.CellText(s, x, y) = std::to_string((s * 7 + x * 3 + y * y + s % 13) % 100) + ".5";
+    probe::FillStudy(store, n, na, nb, [](std::int32_t s, std::int32_t x, std::int32_t y) {
+        return std::to_string((s * 7 + x * 3 + y * y + s % 13) % 100) + ".5";
+    });
 }
 
 // Presses 分析 and waits until the analysis window has been shown and painted.
