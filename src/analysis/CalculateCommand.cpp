@@ -40,14 +40,14 @@ CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
 
 CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
                                   const std::function<std::optional<std::string>()>& chooseResultsFile,
-                                  std::optional<PrecisionCheck>& precision) {
+                                  std::optional<PrecisionCheck>& precision, KeepValues keep) {
     assert(HasItsExtents(store, StudyArrays::Names | StudyArrays::Texts));
-    EnsureCellValueSized(store);
+    if (keep == KeepValues::Yes) EnsureCellValueSized(store);
     // One pass over the texts and values: the values, the exact totals and the
     // totals of the sums of squares.
     ExactTotalsBuilder exact(store);
     SumsOfSquaresSweep sweep(store);
-    ParseAllScores(store, decimalSeparator, exact, sweep);
+    ParseAllScores(store, decimalSeparator, exact, sweep, keep);
     const std::optional<std::string> path = chooseResultsFile();
     if (!path) return CalculationOutcome::Cancelled;
     SumsOfSquares sums;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analysis/FullAnalysis.h"
+#include "analysis/ParseScores.h"
 #include "store/StudyStore.h"
 
 namespace morvane {
@@ -27,9 +28,11 @@ CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
 
 // RunCalculation, and when the file is written, the precision check of its
 // summary table in `precision` (as CheckResultsFile gives it), its exact sums
-// gathered while the scores are parsed.
+// gathered while the scores are parsed. With KeepValues::No the values are
+// not stored in CellValue, which is then neither sized nor changed: the same
+// file, for a command that ends with it.
 CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
                                   const std::function<std::optional<std::string>()>& chooseResultsFile,
-                                  std::optional<PrecisionCheck>& precision);
+                                  std::optional<PrecisionCheck>& precision, KeepValues keep = KeepValues::Yes);
 
 }  // namespace morvane

@@ -458,24 +458,24 @@ void OffsetsFromBig(const std::vector<mpz_class>& scaled, const mpz_class& refer
 }
 
 // The two-pass computation in extended precision: offsets from the mean of
-// CellValue, then every sum of squares from the deviations of the means.
-void CentredPartition(const StudyStore& store, const Counts& c, ExactPartition& out) {
+// the values of the texts, then every sum of squares from the deviations of
+// the means.
+void CentredPartition(const StudyStore& store, char separator, const Counts& c, ExactPartition& out) {
     out.method = PartitionMethod::Centred;
     const auto n = static_cast<std::size_t>(c.n), na = static_cast<std::size_t>(c.na),
                nb = static_cast<std::size_t>(c.nb);
     const Extended cells = static_cast<Extended>(c.n * c.na * c.nb);
-    Extended sum = 0;
-    for (std::int32_t s = 1; s <= c.n; ++s)
-        for (std::int32_t a = 1; a <= c.na; ++a)
-            for (std::int32_t b = 1; b <= c.nb; ++b) sum = CheckedAdd(sum, store.CellValue(s, a, b) / cells);
-    out.reference = sum;
+    // The values themselves, in the offsets' place until the mean is known.
     std::vector<Extended>& y = out.offsets;
     y.resize(c.Cells());
     std::size_t i = 0;
     for (std::int32_t s = 1; s <= c.n; ++s)
         for (std::int32_t a = 1; a <= c.na; ++a)
-            for (std::int32_t b = 1; b <= c.nb; ++b)
-                y[i++] = CheckedSub(store.CellValue(s, a, b), out.reference);
+            for (std::int32_t b = 1; b <= c.nb; ++b) y[i++] = ScoreValue(store.CellText(s, a, b), separator);
+    Extended sum = 0;
+    for (const Extended value : y) sum = CheckedAdd(sum, value / cells);
+    out.reference = sum;
+    for (Extended& value : y) value = CheckedSub(value, out.reference);
 
     std::vector<Extended> mA(na), mB(nb), mS(n), mAB(na * nb), mAS(n * na), mBS(n * nb);
     Extended g = 0;
@@ -837,7 +837,7 @@ ExactPartition ComputeExactPartition(const StudyStore& store, char separator, bo
             OffsetsFromBig(scaled, reference, scale, out.offsets);
         }
     } else {
-        CentredPartition(store, c, out);
+        CentredPartition(store, separator, c, out);
         if (!keepOffsets) {
             out.offsets.clear();
             out.offsets.shrink_to_fit();

@@ -58,8 +58,8 @@ struct ExactPartition {
 inline constexpr int kExactDigitLimit = 3000;
 
 // From the score texts of the store, which must all parse (ParseAllScores ran
-// without error; the centred method reads CellValue). Throws OverflowError when
-// a result leaves the extended range.
+// without error); CellValue is not read. Throws OverflowError when a result
+// leaves the extended range.
 ExactPartition ComputeExactPartition(const StudyStore& store, char decimalSeparator, bool keepOffsets);
 
 // The exact totals gathered while the scores are parsed, a block of subjects

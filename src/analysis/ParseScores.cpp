@@ -30,8 +30,20 @@ void ParseInOrder(StudyStore& store, char decimalSeparator, std::int32_t first) 
                 store.CellValue(s, a, b) = ScoreValue(texts(s, a, b), decimalSeparator);
 }
 
-void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact, SumsOfSquaresSweep* sweep) {
-    assert(HasItsExtents(store, StudyArrays::Texts | StudyArrays::Values));
+// The error of the first bad text from subject `first` on, in the order of
+// ParseInOrder, without storing any value.
+[[noreturn]] void ThrowFirstBadText(const StudyStore& store, char decimalSeparator, std::int32_t first) {
+    const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+    for (std::int32_t s = first; s <= n; ++s)
+        for (std::int32_t a = 1; a <= na; ++a)
+            for (std::int32_t b = 1; b <= nb; ++b) ScoreValue(store.CellText(s, a, b), decimalSeparator);
+    throw;  // not reached: the block that called held a bad text
+}
+
+void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact, SumsOfSquaresSweep* sweep,
+                   KeepValues keep) {
+    assert(HasItsExtents(store, StudyArrays::Texts));
+    assert(keep == KeepValues::No || HasItsExtents(store, StudyArrays::Values));
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     if (n < 1 || na < 1 || nb < 1) return;
     const CellTextArray& texts = store.CellText;
@@ -61,31 +73,34 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
                     }
                 }
         } catch (const ConvertError&) {
+            if (keep == KeepValues::No) ThrowFirstBadText(store, separator, first);
             ParseInOrder(store, separator, first);  // throws the error of the first bad text
             throw;
         }
-        const Extended* from = block.data();
-        for (std::int32_t s = first; s <= last; ++s)
-            for (std::int32_t a = 1; a <= na; ++a, from += snb)
-                std::copy(from, from + snb, &store.CellValue(s, a, 1));
+        if (keep == KeepValues::Yes) {
+            const Extended* from = block.data();
+            for (std::int32_t s = first; s <= last; ++s)
+                for (std::int32_t a = 1; a <= na; ++a, from += snb)
+                    std::copy(from, from + snb, &store.CellValue(s, a, 1));
+        }
         if (exact) exact->EndBlock();
-        if (sweep) sweep->AddSubjects(store, first, last);
+        if (sweep) sweep->AddBlock(block.data(), last - first + 1, na, nb);
     }
 }
 
 }  // namespace
 
 void ParseAllScores(StudyStore& store, char decimalSeparator) {
-    ParseInBlocks(store, decimalSeparator, nullptr, nullptr);
+    ParseInBlocks(store, decimalSeparator, nullptr, nullptr, KeepValues::Yes);
 }
 
 void ParseAllScores(StudyStore& store, char decimalSeparator, ExactTotalsBuilder& exact) {
-    ParseInBlocks(store, decimalSeparator, &exact, nullptr);
+    ParseInBlocks(store, decimalSeparator, &exact, nullptr, KeepValues::Yes);
 }
 
 void ParseAllScores(StudyStore& store, char decimalSeparator, ExactTotalsBuilder& exact,
-                    SumsOfSquaresSweep& sweep) {
-    ParseInBlocks(store, decimalSeparator, &exact, &sweep);
+                    SumsOfSquaresSweep& sweep, KeepValues keep) {
+    ParseInBlocks(store, decimalSeparator, &exact, &sweep, keep);
 }
 
 }  // namespace morvane

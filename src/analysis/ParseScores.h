@@ -18,8 +18,14 @@ void ParseAllScores(StudyStore& store, char decimalSeparator);
 // new too, and `exact` is of no use.
 void ParseAllScores(StudyStore& store, char decimalSeparator, ExactTotalsBuilder& exact);
 
-// The same, and each block's subjects added to `sweep` once parsed.
+// Whether the values parsed for the sweep are kept in CellValue too. The
+// results file needs nothing but the texts and the sweep's totals, so that a
+// command that ends with it may leave them out (and CellValue unsized).
+enum class KeepValues : bool { No, Yes };
+
+// The same, and each block's subjects added to `sweep` once parsed. Without
+// the values kept, an error leaves CellValue as it was.
 void ParseAllScores(StudyStore& store, char decimalSeparator, ExactTotalsBuilder& exact,
-                    SumsOfSquaresSweep& sweep);
+                    SumsOfSquaresSweep& sweep, KeepValues keep = KeepValues::Yes);
 
 }  // namespace morvane

@@ -95,9 +95,10 @@ void WriteScoreTable(TextWriter& file, StudyStore& store, std::int32_t a, char s
         for (std::int32_t b = 1; b <= nb; ++b) row[static_cast<std::size_t>(b)] = texts(s, a, b);
         for (std::string_view field : row) length += std::max(field.size(), kFieldWidth);
         if (!summed) {
-            // The values of the texts, parsed without error before the report began.
-            const Extended* values = &store.CellValue(s, a, 0);
-            for (std::size_t b = 1; b <= columns; ++b) totals[b] = CheckedAdd(totals[b], values[b]);
+            // A total leaves the range: the values of the texts, which parsed
+            // without error before the report began, summed until it does.
+            for (std::size_t b = 1; b <= columns; ++b)
+                totals[b] = CheckedAdd(totals[b], ScoreValue(row[b], separator));
         }
         file.WriteLineWith(length, [&](char* out) {
             for (std::string_view field : row) {
@@ -208,8 +209,7 @@ namespace {
 
 void WriteReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char separator,
                  const std::vector<Extended>& tableTotals) {
-    assert(HasItsExtents(
-        store, StudyArrays::Names | StudyArrays::Texts | StudyArrays::Values | StudyArrays::Totals));
+    assert(HasItsExtents(store, StudyArrays::Names | StudyArrays::Texts | StudyArrays::Totals));
 
     file.EndLine();
     file.EndLine();
@@ -225,6 +225,7 @@ void WriteReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums,
 }  // namespace
 
 void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char separator) {
+    assert(HasItsExtents(store, StudyArrays::Values));
     WriteReport(file, store, sums, separator, FiniteTotals(TableTotals(store)));
 }
 

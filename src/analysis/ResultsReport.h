@@ -13,9 +13,10 @@
 namespace morvane {
 
 // Writes the whole report into `file`. The score tables print the score texts
-// as stored and fill ColumnTotals (sized to nb + 1 beforehand) with the values
-// of the texts, table by table, for the means: those in CellValue, which the
-// calculate command has parsed from the texts just before. Every line is formed whole
+// as stored and fill ColumnTotals (sized to nb + 1 beforehand) with the totals
+// of the values of the texts, table by table, for the means: summed from
+// CellValue, which the calculate command has parsed from the texts just before
+// (where a total leaves the range, from the texts). Every line is formed whole
 // before its first byte is written, so a line whose arithmetic fails (a mean
 // square with zero degrees of freedom, an F ratio over a zero error term) is
 // not written at all: the error propagates with the lines before it written.
@@ -23,7 +24,8 @@ void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares
                         char decimalSeparator);
 
 // The same with the totals of every cell over the subjects at hand (index
-// (a - 1) * nb + (b - 1), as SumsOfSquaresSweep::CellTotals gives them).
+// (a - 1) * nb + (b - 1), as SumsOfSquaresSweep::CellTotals gives them), so
+// that CellValue is not read and need not be sized.
 void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares& sums, char decimalSeparator,
                         const std::vector<Extended>& cellTotals);
 

@@ -36,20 +36,23 @@ bool Prepare(const StudyStore& store, GroupTotals& g) {
 
 // The subjects first .. last, in three loops over their values, each in the
 // order its totals take them, so that the running sums stay in registers.
-void SweepSubjects(const StudyStore& store, std::int32_t first, std::int32_t last, GroupTotals& g) {
-    const std::int32_t na = store.LevelCountA;
-    const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(store.LevelCountB);
+// row(s, a) points at the values of subject s at level a of A, for the levels
+// of B from 1 to nb in turn.
+template <typename Row>
+void SweepSubjects(std::int32_t first, std::int32_t last, std::int32_t na, std::int32_t nb, Row&& row,
+                   GroupTotals& g) {
+    const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
     Extended grand = g.grandTotal, squares = g.sumOfSquaredScores, sumSqS = g.sumSqS, sumSqAS = g.sumSqAS,
              sumSqBS = g.sumSqBS;
     for (std::int32_t s = first; s <= last; ++s) {
         // The grand total, the squares, A_a, S_i and AS_ia: subject, A, then B.
         Extended totalS = 0;
         for (std::int32_t a = 1; a <= na; ++a) {
-            const Extended* row = &store.CellValue(s, a, 0);
+            const Extended* values = row(s, a);
             Extended totalAS = 0;
             Extended totalOfA = g.totalA[static_cast<std::size_t>(a)];
-            for (std::size_t b = 1; b <= snb; ++b) {
-                const Extended x = row[b];
+            for (std::size_t b = 0; b < snb; ++b) {
+                const Extended x = values[b];
                 grand += x;
                 squares += x * x;
                 totalOfA += x;
@@ -61,32 +64,36 @@ void SweepSubjects(const StudyStore& store, std::int32_t first, std::int32_t las
         }
         sumSqS += totalS * totalS;
         // B_b and BS_ib: subject, B, then A.
-        const Extended* rows = &store.CellValue(s, 0, 0);
-        for (std::size_t b = 1; b <= snb; ++b) {
+        for (std::size_t b = 0; b < snb; ++b) {
             Extended totalBS = 0;
-            Extended totalOfB = g.totalB[b];
-            for (std::size_t a = 1; a <= sna; ++a) {
-                const Extended x = rows[a * (snb + 1) + b];
+            Extended totalOfB = g.totalB[b + 1];
+            for (std::int32_t a = 1; a <= na; ++a) {
+                const Extended x = row(s, a)[b];
                 totalOfB += x;
                 totalBS += x;
             }
-            g.totalB[b] = totalOfB;
+            g.totalB[b + 1] = totalOfB;
             sumSqBS += totalBS * totalBS;
         }
     }
     // AB_ab: subject by subject for each cell.
     for (std::size_t a = 1; a <= sna; ++a)
-        for (std::size_t b = 1; b <= snb; ++b) {
-            Extended total = g.totalAB[(a - 1) * snb + (b - 1)];
-            for (std::int32_t s = first; s <= last; ++s)
-                total += store.CellValue(s, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b));
-            g.totalAB[(a - 1) * snb + (b - 1)] = total;
+        for (std::size_t b = 0; b < snb; ++b) {
+            Extended total = g.totalAB[(a - 1) * snb + b];
+            for (std::int32_t s = first; s <= last; ++s) total += row(s, static_cast<std::int32_t>(a))[b];
+            g.totalAB[(a - 1) * snb + b] = total;
         }
     g.grandTotal = grand;
     g.sumOfSquaredScores = squares;
     g.sumSqS = sumSqS;
     g.sumSqAS = sumSqAS;
     g.sumSqBS = sumSqBS;
+}
+
+// SweepSubjects over CellValue.
+void SweepSubjects(const StudyStore& store, std::int32_t first, std::int32_t last, GroupTotals& g) {
+    SweepSubjects(first, last, store.LevelCountA, store.LevelCountB,
+                  [&](std::int32_t s, std::int32_t a) { return &store.CellValue(s, a, 1); }, g);
 }
 
 // How many subjects a sweep takes at a time: their values stay in the cache
@@ -155,6 +162,16 @@ SumsOfSquaresSweep::~SumsOfSquaresSweep() = default;
 
 void SumsOfSquaresSweep::AddSubjects(const StudyStore& store, std::int32_t first, std::int32_t last) {
     if (totals_->any) SweepSubjects(store, first, last, totals_->g);
+}
+
+void SumsOfSquaresSweep::AddBlock(const Extended* values, std::int32_t count, std::int32_t na, std::int32_t nb) {
+    if (!totals_->any) return;
+    const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
+    SweepSubjects(0, count - 1, na, nb,
+                  [&](std::int32_t t, std::int32_t a) {
+                      return values + (static_cast<std::size_t>(t) * sna + static_cast<std::size_t>(a - 1)) * snb;
+                  },
+                  totals_->g);
 }
 
 SumsOfSquares SumsOfSquaresSweep::Finish(const StudyStore& store) const {

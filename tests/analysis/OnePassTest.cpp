@@ -244,7 +244,7 @@ TEST(OnePass, ABadTextStopsItInSubjectOrderWithTheRestUntouched) {
 TEST(OnePass, CalculationWithItsCheckWritesTheSameFile) {
     testing::TempDir dir;
     std::mt19937_64 random(12);
-    for (int kind : {0, 2, 3}) {
+    for (int kind : {0, 2, 3, 4}) {
         SCOPED_TRACE(kind);
         StudyStore plain = RandomStudy(random, 130, 3, 2, kind);
         // Texts longer than a field and a subject number of three digits.
@@ -254,8 +254,9 @@ TEST(OnePass, CalculationWithItsCheckWritesTheSameFile) {
                 plain.CellText(100, a, b) =
                     std::string(static_cast<std::size_t>(4 * a + 3 * b - 6), ' ') +
                     (kind == 0 ? std::to_string(a) : std::string(plain.CellText(100, a, b)));
-        StudyStore checked = plain;
-        const std::string one = dir.File("plain.txt"), two = dir.File("checked.txt");
+        StudyStore checked = plain, unkept = plain;
+        unkept.CellValue.Release();
+        const std::string one = dir.File("plain.txt"), two = dir.File("checked.txt"), three = dir.File("unkept.txt");
         ASSERT_EQ(RunCalculation(plain, '.', [&] { return std::optional<std::string>(one); }),
                   CalculationOutcome::Written);
         std::optional<PrecisionCheck> precision;
@@ -263,6 +264,16 @@ TEST(OnePass, CalculationWithItsCheckWritesTheSameFile) {
                       checked, '.', [&] { return std::optional<std::string>(two); }, precision),
                   CalculationOutcome::Written);
         EXPECT_EQ(testing::ReadBytes(one), testing::ReadBytes(two));
+        // Without the values kept: the same file and check, CellValue never sized.
+        std::optional<PrecisionCheck> unkeptPrecision;
+        ASSERT_EQ(RunCalculation(
+                      unkept, '.', [&] { return std::optional<std::string>(three); }, unkeptPrecision,
+                      KeepValues::No),
+                  CalculationOutcome::Written);
+        EXPECT_EQ(testing::ReadBytes(one), testing::ReadBytes(three));
+        EXPECT_TRUE(unkept.CellValue.Empty());
+        ASSERT_TRUE(unkeptPrecision.has_value());
+        EXPECT_EQ(unkeptPrecision->summaryTableExact, precision->summaryTableExact);
         for (int a = 1; a <= 3; ++a) {
             std::string line;
             AppendPadLeft10(line, "100");

@@ -280,7 +280,8 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
     WriteBytes(tight, "1\r\n1874999\r\n40\r\n");
     WriteBytes(line, "1\r\n1\r\n1\r\n" + std::string(48 << 20, 'n') + "\r\nb\r\n7\r\n");
     // 100 MB of names (and no score texts) fit under 192 MB; the 100 MB of score
-    // values the report then sizes do not.
+    // values that sums sizes do not. The report sizes none: it gets as far as
+    // the 0 / 0 of a study with no subjects.
     const std::string values = dir.File("values.dat");
     WriteBytes(values, "0\r\n3099999\r\n1\r\n");
     const struct {
@@ -289,7 +290,7 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
     } rows[] = {
         {{"copy", huge, out}, 256 << 20},     {{"sums", huge}, 256 << 20},
         {{"copy", tight, out}, 256 << 20},    {{"copy", line, out}, 64 << 20},
-        {{"report", values, out}, 192 << 20},
+        {{"sums", values}, 192 << 20},
     };
     for (const auto& row : rows) {
         ChildResult r = RunMorvane(row.args, AddressSpace(row.limit));
@@ -297,6 +298,9 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
         EXPECT_EQ(r.err, "morvane: メモリが足りません\n") << row.args[1];
         EXPECT_FALSE(fs::exists(out)) << row.args[1];
     }
+    const ChildResult noSubjects = RunMorvane({"report", values, out}, AddressSpace(192 << 20));
+    EXPECT_EQ(noSubjects.err, "morvane: 不正な浮動小数点数演算命令\n") << Describe(noSubjects);
+    fs::remove(out);
 
     // In the core: the counts are kept, the arrays sized before the failure too.
     // The limits leave the test process 256 MB, then 40 MB, beyond what it uses.

@@ -1,8 +1,6 @@
 #include "Commands.h"
 
 #include <locale.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -20,17 +18,6 @@
 
 namespace morvane::tool {
 namespace {
-
-// Maps the pages of a large array that is about to be written whole in one
-// call, instead of one fault per page as the writes reach them. Only a saving:
-// a kernel without the advice leaves them to the faults.
-void MapAhead(void* data, std::size_t bytes) {
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
-    const auto end = reinterpret_cast<std::uintptr_t>(data) + bytes;
-    if (end > begin + page)
-        ::madvise(reinterpret_cast<void*>(begin), (end - begin) / page * page, MADV_POPULATE_WRITE);
-}
 
 // A value with 21 significant digits in the C locale, whatever the user's is.
 std::string Scientific(Extended value) {
@@ -66,15 +53,11 @@ void Sums(const std::string& dataFile, const Settings& settings) {
 bool Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings) {
     StudyStore& store = TheStudy();
     LoadStudyFile(store, dataFile);
-    SizeCellValue(store);
-    // Every value is written by the parse.
-    MapAhead(store.CellValue.Data(),
-             static_cast<std::size_t>(store.CellValue.Extent0() * store.CellValue.Extent1() *
-                                      store.CellValue.Extent2()) *
-                 sizeof(Extended));
+    // The values go only to the sums: the tool ends with the file.
     std::optional<PrecisionCheck> precision;
     RunCalculation(
-        store, settings.decimalSeparator, [&] { return std::optional<std::string>(resultsFile); }, precision);
+        store, settings.decimalSeparator, [&] { return std::optional<std::string>(resultsFile); }, precision,
+        KeepValues::No);
     return precision && !precision->summaryTableExact;
 }
 
