@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <vector>
 
 #include "analysis/ExactSums.h"
@@ -52,7 +53,7 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
         std::clamp<std::int64_t>(kBlockValues / (std::int64_t{na} * nb), 1, kBlockSubjects));
     // A block's values, [t][a][b] from 0, stored only once the whole block parsed.
     std::vector<Extended> block(static_cast<std::size_t>(subjects) * sna * snb);
-    QuickScore q;
+    QuickScoreMemo memo(separator);
     for (std::int32_t first = 1; first <= n; first += subjects) {
         const std::int32_t last = std::min(n, first + (subjects - 1));
         if (exact) exact->BeginBlock(first - 1, last - first + 1);
@@ -63,9 +64,10 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
                         &block[static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1)];
                     for (std::int32_t s = first; s <= last; ++s, value += sna * snb) {
                         const std::string_view text = texts(s, a, b);
-                        if (ReadQuickScore(text, separator, q)) {
-                            *value = q.value;
-                            if (exact) exact->Add(s - first, a - 1, b - 1, q);
+                        if (const QuickScore* q = memo.Read(text)) {
+                            // Its bytes, not through the x87 registers.
+                            std::memcpy(static_cast<void*>(value), &q->value, sizeof(Extended));
+                            if (exact) exact->Add(s - first, a - 1, b - 1, *q);
                         } else {
                             *value = ScoreValue(text, separator);
                             if (exact) exact->AddText(s - first, a - 1, b - 1, text, separator);

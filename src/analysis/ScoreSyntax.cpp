@@ -121,6 +121,18 @@ bool IsScore(std::string_view text, char decimalSeparator) {
     return ParseScore(text, decimalSeparator).has_value();
 }
 
+QuickScoreMemo::QuickScoreMemo(char decimalSeparator)
+    : entries_(std::make_unique<Entry[]>(std::size_t{2} << kPlaceBits)), separator_(decimalSeparator) {}
+
+const QuickScore* QuickScoreMemo::ReadNew(std::string_view text, Entry* place, std::uint64_t key) {
+    if (!ReadQuickScore(text, separator_, scratch_)) return nullptr;
+    place[1] = place[0];
+    place[0].score = scratch_;
+    place[0].key = key;
+    place[0].length = text.size();
+    return &place[0].score;
+}
+
 Extended ScoreValue(std::string_view text, char decimalSeparator) {
     auto value = ParseScore(text, decimalSeparator);
     if (!value) throw ConvertError(messages::NotAFloat(text));

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -142,6 +144,58 @@ constexpr auto kExactPowers = [] {
     out.exponent = scale + trailingZeros;
     out.digitCount = significant - trailingZeros;
     return true;
+}
+
+// The quick scores of short texts, remembered: a study's scores repeat (a few
+// thousand different texts among millions of scores is usual), and a text met
+// before is not read again. Two texts a place, the one last read first, so
+// that a study of ever new texts costs two looks and a store per score and no
+// more.
+class QuickScoreMemo {
+public:
+    explicit QuickScoreMemo(char decimalSeparator);
+
+    // ReadQuickScore(text, separator, out), remembered for texts of 1 to 8
+    // bytes. The score stays valid until the next call.
+    const QuickScore* Read(std::string_view text);
+
+private:
+    static constexpr int kPlaceBits = 11;
+    // One cache line: the score and the text it was read from, as its length
+    // and the key made of its bytes.
+    struct alignas(64) Entry {
+        QuickScore score;
+        std::uint64_t key = 0;
+        std::size_t length = 0;  // 0: empty
+    };
+    static std::uint64_t Key(const char* bytes, std::size_t length) {
+        // Two overlapping words hold every byte of 4 to 8; the first, middle
+        // and last byte every byte of 1 to 3. With the length, the text.
+        std::uint32_t first, last;
+        if (length >= 4) {
+            std::memcpy(&first, bytes, 4);
+            std::memcpy(&last, bytes + length - 4, 4);
+        } else {
+            first = static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[length / 2]) << 8;
+            last = static_cast<unsigned char>(bytes[length - 1]);
+        }
+        return first | std::uint64_t{last} << 32;
+    }
+    const QuickScore* ReadNew(std::string_view text, Entry* place, std::uint64_t key);
+
+    std::unique_ptr<Entry[]> entries_;  // two a place
+    QuickScore scratch_;
+    char separator_;
+};
+
+inline const QuickScore* QuickScoreMemo::Read(std::string_view text) {
+    const std::size_t length = text.size();
+    if (length - 1 >= 8) return ReadQuickScore(text, separator_, scratch_) ? &scratch_ : nullptr;
+    const std::uint64_t key = Key(text.data(), length);
+    Entry* place = &entries_[2 * (((key + length) * 0x9E3779B97F4A7C15u) >> (64 - kPlaceBits))];
+    if (place[0].key == key && place[0].length == length) return &place[0].score;
+    if (place[1].key == key && place[1].length == length) return &place[1].score;
+    return ReadNew(text, place, key);
 }
 
 // ParseScore, with "'%s' は浮動小数点数ではありません" for a text that is not a score.

@@ -85,6 +85,30 @@ TEST(OnePass, QuickScoresAgreeWithTheScoreSyntax) {
         EXPECT_EQ(q.negative, parts->negative) << text;
     }
     EXPECT_GT(quick, 100000);
+
+    // The memo gives what a reading gives, text after text, when texts of one
+    // length share their key bytes and when many texts share its places.
+    for (const char separator : {'.', ','}) {
+        QuickScoreMemo memo(separator);
+        std::vector<std::string> texts = {"1", "12", "1" + std::string(1, separator) + "2", "102", "120",
+                                          "12345678", "12344678", "123456789", "-0", "+0", " 7", "7 ", "x"};
+        for (int i = 0; i < 20000; ++i) texts.push_back(RandomScore(random, separator, i % 2));
+        for (int round = 0; round < 3; ++round)
+            for (std::size_t i = 0; i < texts.size(); i += 1 + static_cast<std::size_t>(round)) {
+                const std::string& text = texts[i];
+                QuickScore expected;
+                const bool readable = ReadQuickScore(text, separator, expected);
+                const QuickScore* got = memo.Read(text);
+                ASSERT_EQ(got != nullptr, readable) << text;
+                if (!got) continue;
+                EXPECT_TRUE(SameBits(got->value, expected.value)) << text;
+                EXPECT_EQ(got->digits, expected.digits) << text;
+                EXPECT_EQ(got->exponent, expected.exponent) << text;
+                EXPECT_EQ(got->digitCount, expected.digitCount) << text;
+                EXPECT_EQ(got->negative, expected.negative) << text;
+            }
+    }
+
     QuickScore q;
     for (const char* common : {"46.5", "-0.25", " 12 ", "1e3", "0", "-0", "007.50"})
         EXPECT_TRUE(ReadQuickScore(common, '.', q)) << common;
