@@ -597,12 +597,17 @@ struct ExactTotalsBuilder::State {
     std::vector<Int128> ab;      // [a][b]
     std::vector<Int128> as, bs;  // the block's [t][a] and [t][b]
     UInt256 qTotal, qS, qAS, qBS;
+    // The builder's 64-bit sums, in the same order.
+    std::vector<std::int64_t> fastAB, fastAS, fastBS;
 
     void GiveUp() {
         usable = false;
         std::vector<Int128>().swap(ab);
         std::vector<Int128>().swap(as);
         std::vector<Int128>().swap(bs);
+        std::vector<std::int64_t>().swap(fastAB);
+        std::vector<std::int64_t>().swap(fastAS);
+        std::vector<std::int64_t>().swap(fastBS);
     }
     // Takes in a score of exponent e and digits + exponent top: false when the
     // totals can no longer hold the span.
@@ -650,6 +655,10 @@ ExactTotalsBuilder::ExactTotalsBuilder(const StudyStore& store) : state_(std::ma
     }
     st.digitLimit = 37 - DecimalDigits(st.c.n * st.c.na * st.c.nb);
     st.ab.assign(static_cast<std::size_t>(st.c.na * st.c.nb), 0);
+    st.fastAB.assign(st.ab.size(), 0);
+    na_ = store.LevelCountA;
+    nb_ = store.LevelCountB;
+    fastAB_ = st.fastAB.data();
 }
 
 ExactTotalsBuilder::~ExactTotalsBuilder() = default;
@@ -660,14 +669,43 @@ void ExactTotalsBuilder::BeginBlock(std::int32_t, std::int32_t count) {
     if (!st.usable) return;
     st.as.assign(static_cast<std::size_t>(count * st.c.na), 0);
     st.bs.assign(static_cast<std::size_t>(count * st.c.nb), 0);
+    st.fastAS.assign(st.as.size(), 0);
+    st.fastBS.assign(st.bs.size(), 0);
+    fastAS_ = st.fastAS.data();
+    fastBS_ = st.fastBS.data();
 }
 
-void ExactTotalsBuilder::Add(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score) {
+void ExactTotalsBuilder::FoldFast() {
+    State& st = *state_;
+    for (auto [fast, totals] : {std::pair{&st.fastAB, &st.ab}, {&st.fastAS, &st.as}, {&st.fastBS, &st.bs}})
+        for (std::size_t i = 0; i < fast->size(); ++i) {
+            (*totals)[i] += (*fast)[i];
+            (*fast)[i] = 0;
+        }
+    st.qTotal.AddAt(0, fastSquares_);
+    fastSquares_ = 0;
+}
+
+void ExactTotalsBuilder::SetFastWindow() {
+    const State& st = *state_;
+    if (!st.usable || st.scale == INT_MAX) {
+        fastScale_ = 1, fastTop_ = 0;  // empty
+        return;
+    }
+    fastScale_ = st.scale;
+    fastTop_ = std::min(st.maxTop, st.scale + kFastPlaces);
+}
+
+void ExactTotalsBuilder::AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score) {
     State& st = *state_;
     if (!st.usable || score.digits == 0) return;
-    if ((score.exponent < st.scale || score.exponent + score.digitCount > st.maxTop) &&
-        !st.Widen(score.exponent, score.exponent + score.digitCount))
-        return;
+    if (score.exponent < st.scale || score.exponent + score.digitCount > st.maxTop) {
+        // The 64-bit sums are in units of the scale, which may now move down.
+        if (score.exponent < st.scale) FoldFast();
+        const bool widened = st.Widen(score.exponent, score.exponent + score.digitCount);
+        SetFastWindow();
+        if (!widened) return;
+    }
     st.Add(t, a, b, score.digits, score.exponent, score.negative);
 }
 
@@ -678,7 +716,10 @@ void ExactTotalsBuilder::AddText(std::int32_t t, std::int32_t a, std::int32_t b,
     Decimal d;
     ReadDecimal(text, separator, d);
     if (d.Zero()) return;
-    if (!st.Widen(d.exponent, d.exponent + d.Digits())) return;
+    if (d.exponent < st.scale) FoldFast();
+    const bool widened = st.Widen(d.exponent, d.exponent + d.Digits());
+    SetFastWindow();
+    if (!widened) return;
     UInt128 m = 0;
     d.ForEachDigit([&](char ch) { m = m * 10 + static_cast<unsigned>(ch - '0'); });
     st.Add(t, a, b, m, d.exponent, d.parts.negative);
@@ -687,6 +728,7 @@ void ExactTotalsBuilder::AddText(std::int32_t t, std::int32_t a, std::int32_t b,
 void ExactTotalsBuilder::EndBlock() {
     State& st = *state_;
     if (!st.usable) return;
+    FoldFast();
     const auto na = static_cast<std::size_t>(st.c.na), nb = static_cast<std::size_t>(st.c.nb);
     for (std::size_t t = 0; t < static_cast<std::size_t>(st.block); ++t) {
         Int128 subject = 0;

@@ -62,6 +62,8 @@ inline constexpr int kExactDigitLimit = 3000;
 // leaves the extended range.
 ExactPartition ComputeExactPartition(const StudyStore& store, char decimalSeparator, bool keepOffsets);
 
+__extension__ typedef unsigned __int128 Unsigned128;
+
 // The exact totals gathered while the scores are parsed, a block of subjects
 // at a time, so that the exact partition needs no pass of its own over the
 // texts. Scores it cannot take in machine integers (too many digits, or a span
@@ -78,7 +80,22 @@ public:
     // them once, in any order.
     void BeginBlock(std::int32_t first, std::int32_t count);
     // The score of the block's subject t (from 0) at levels a, b (from 0).
-    void Add(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score);
+    void Add(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score) {
+        // Most scores are small multiples of the study's smallest place: those
+        // are summed here in 64 bits, and the 128-bit totals take the sums at
+        // the end of the block.
+        if (score.exponent >= fastScale_ && score.exponent + score.digitCount <= fastTop_) {
+            const auto m = static_cast<std::int64_t>(score.digits) *
+                           kFastPowers[static_cast<std::size_t>(score.exponent - fastScale_)];
+            const std::int64_t x = score.negative ? -m : m;
+            fastAB_[a * nb_ + b] += x;
+            fastAS_[t * na_ + a] += x;
+            fastBS_[t * nb_ + b] += x;
+            fastSquares_ += static_cast<std::uint64_t>(m * m);
+            return;
+        }
+        AddSlow(t, a, b, score);
+    }
     // The same from a score text that ReadQuickScore did not read (it must parse).
     void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text,
                  char decimalSeparator);
@@ -88,8 +105,29 @@ public:
     ExactPartition Finish(const StudyStore& store, char decimalSeparator, bool keepOffsets);
 
 private:
+    // Scores of at most this many places above the scale go the 64-bit way:
+    // below 10^9, their squares below 2^60, and the 64-bit sums of 2^31
+    // subjects' scores below 2^61.
+    static constexpr int kFastPlaces = 9;
+    static constexpr std::int64_t kFastPowers[kFastPlaces + 1] = {
+        1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
+    void AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score);
+    // Moves the 64-bit sums into the 128-bit totals.
+    void FoldFast();
+    // The 64-bit way's window after the scale or the largest place moved.
+    void SetFastWindow();
+
     struct State;
     std::unique_ptr<State> state_;
+    // The 64-bit way: scores with exponent and exponent + digitCount within
+    // [fastScale_, fastTop_] (an empty window while no total is kept).
+    int fastScale_ = 1, fastTop_ = 0;
+    std::int32_t na_ = 0, nb_ = 0;
+    std::int64_t* fastAB_ = nullptr;  // [a][b], over the blocks until folded
+    std::int64_t* fastAS_ = nullptr;  // the block's [t][a]
+    std::int64_t* fastBS_ = nullptr;  // the block's [t][b]
+    Unsigned128 fastSquares_ = 0;
 };
 
 }  // namespace morvane

@@ -60,6 +60,12 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
         try {
             for (std::int32_t a = 1; a <= na; ++a)
                 for (std::int32_t b = 1; b <= nb; ++b) {
+                    // The cell's texts of the next block, and the offsets of
+                    // the one after, are fetched while this one is read: the
+                    // cells of a block lie far apart.
+                    const std::int32_t next = last + 1, after = last + subjects + 1;
+                    texts.Prefetch(next, std::min(n, last + subjects), a, b, false);
+                    texts.Prefetch(after, std::min(n, after + subjects - 1), a, b, true);
                     Extended* value =
                         &block[static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1)];
                     for (std::int32_t s = first; s <= last; ++s, value += sna * snb) {

@@ -101,14 +101,7 @@ void WriteScoreTable(TextWriter& file, StudyStore& store, std::int32_t a, char s
                 totals[b] = CheckedAdd(totals[b], ScoreValue(row[b], separator));
         }
         file.WriteLineWith(length, [&](char* out) {
-            for (std::string_view field : row) {
-                if (field.size() < kFieldWidth) {
-                    std::memset(out, ' ', kFieldWidth - field.size());
-                    out += kFieldWidth - field.size();
-                }
-                if (!field.empty()) std::memcpy(out, field.data(), field.size());
-                out += field.size();
-            }
+            for (std::string_view field : row) out = PutPadLeft10(out, field);
         });
     }
     if (summed)

@@ -21,6 +21,7 @@ struct GroupTotals {
     std::vector<Extended> totalA;   // A_a, index a
     std::vector<Extended> totalB;   // B_b, index b
     std::vector<Extended> totalAB;  // AB_ab, index (a - 1) * nb + (b - 1)
+    std::vector<Extended> scratch;  // the subject totals of a sweep
 };
 
 // Sizes the totals for the study's extents; false when it has no scores.
@@ -35,17 +36,28 @@ bool Prepare(const StudyStore& store, GroupTotals& g) {
 }
 
 // The subjects first .. last, in three loops over their values, each in the
-// order its totals take them, so that the running sums stay in registers.
-// row(s, a) points at the values of subject s at level a of A, for the levels
-// of B from 1 to nb in turn.
+// order its totals take them. The x87 unit has eight registers, and a running
+// sum that does not fit them goes through memory at every score, which costs
+// more than the loop itself: so each loop keeps at most seven numbers, and
+// the subject totals whose squares are summed wait in `scratch` until their
+// loop is done. row(s, a) points at the values of subject s at level a of A,
+// for the levels of B from 1 to nb in turn.
 template <typename Row>
 void SweepSubjects(std::int32_t first, std::int32_t last, std::int32_t na, std::int32_t nb, Row&& row,
                    GroupTotals& g) {
     const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
-    Extended grand = g.grandTotal, squares = g.sumOfSquaredScores, sumSqS = g.sumSqS, sumSqAS = g.sumSqAS,
-             sumSqBS = g.sumSqBS;
-    for (std::int32_t s = first; s <= last; ++s) {
-        // The grand total, the squares, A_a, S_i and AS_ia: subject, A, then B.
+    const auto count = static_cast<std::size_t>(last - first + 1);
+    // S_i, then AS_ia, then BS_ib of the subjects, t from 0.
+    std::vector<Extended>& scratch = g.scratch;
+    if (scratch.size() < count * (1 + sna + snb)) scratch.resize(count * (1 + sna + snb));
+    Extended* const totalsS = scratch.data();
+    Extended* const totalsAS = totalsS + count;
+    Extended* const totalsBS = totalsAS + count * sna;
+
+    // The grand total, the squares, A_a, S_i and AS_ia: subject, A, then B.
+    Extended grand = g.grandTotal, squares = g.sumOfSquaredScores;
+    for (std::size_t t = 0; t < count; ++t) {
+        const auto s = first + static_cast<std::int32_t>(t);
         Extended totalS = 0;
         for (std::int32_t a = 1; a <= na; ++a) {
             const Extended* values = row(s, a);
@@ -60,34 +72,82 @@ void SweepSubjects(std::int32_t first, std::int32_t last, std::int32_t na, std::
                 totalAS += x;
             }
             g.totalA[static_cast<std::size_t>(a)] = totalOfA;
-            sumSqAS += totalAS * totalAS;
+            totalsAS[t * sna + static_cast<std::size_t>(a - 1)] = totalAS;
         }
-        sumSqS += totalS * totalS;
-        // B_b and BS_ib: subject, B, then A.
-        for (std::size_t b = 0; b < snb; ++b) {
+        totalsS[t] = totalS;
+    }
+    g.grandTotal = grand;
+    g.sumOfSquaredScores = squares;
+
+    // B_b and BS_ib: subject, then A, two levels of B at a time.
+    std::size_t b = 0;
+    for (; b + 2 <= snb; b += 2) {
+        Extended totalOfB = g.totalB[b + 1], totalOfNext = g.totalB[b + 2];
+        for (std::size_t t = 0; t < count; ++t) {
+            const auto s = first + static_cast<std::int32_t>(t);
+            Extended totalBS = 0, totalNextS = 0;
+            for (std::int32_t a = 1; a <= na; ++a) {
+                const Extended* values = row(s, a);
+                const Extended x = values[b];
+                totalOfB += x;
+                totalBS += x;
+                const Extended y = values[b + 1];
+                totalOfNext += y;
+                totalNextS += y;
+            }
+            totalsBS[t * snb + b] = totalBS;
+            totalsBS[t * snb + b + 1] = totalNextS;
+        }
+        g.totalB[b + 1] = totalOfB;
+        g.totalB[b + 2] = totalOfNext;
+    }
+    if (b < snb) {
+        Extended totalOfB = g.totalB[b + 1];
+        for (std::size_t t = 0; t < count; ++t) {
+            const auto s = first + static_cast<std::int32_t>(t);
             Extended totalBS = 0;
-            Extended totalOfB = g.totalB[b + 1];
             for (std::int32_t a = 1; a <= na; ++a) {
                 const Extended x = row(s, a)[b];
                 totalOfB += x;
                 totalBS += x;
             }
-            g.totalB[b + 1] = totalOfB;
-            sumSqBS += totalBS * totalBS;
+            totalsBS[t * snb + b] = totalBS;
         }
+        g.totalB[b + 1] = totalOfB;
     }
-    // AB_ab: subject by subject for each cell.
-    for (std::size_t a = 1; a <= sna; ++a)
-        for (std::size_t b = 0; b < snb; ++b) {
-            Extended total = g.totalAB[(a - 1) * snb + b];
-            for (std::int32_t s = first; s <= last; ++s) total += row(s, static_cast<std::int32_t>(a))[b];
-            g.totalAB[(a - 1) * snb + b] = total;
-        }
-    g.grandTotal = grand;
-    g.sumOfSquaredScores = squares;
+
+    // The squares of S_i, AS_ia and BS_ib, subject by subject.
+    Extended sumSqS = g.sumSqS, sumSqAS = g.sumSqAS, sumSqBS = g.sumSqBS;
+    for (std::size_t t = 0; t < count; ++t) {
+        sumSqS += totalsS[t] * totalsS[t];
+        for (std::size_t i = t * sna; i < (t + 1) * sna; ++i) sumSqAS += totalsAS[i] * totalsAS[i];
+        for (std::size_t i = t * snb; i < (t + 1) * snb; ++i) sumSqBS += totalsBS[i] * totalsBS[i];
+    }
     g.sumSqS = sumSqS;
     g.sumSqAS = sumSqAS;
     g.sumSqBS = sumSqBS;
+
+    // AB_ab: subject by subject for each cell, four cells at a time.
+    for (std::int32_t a = 1; a <= na; ++a) {
+        Extended* totals = &g.totalAB[static_cast<std::size_t>(a - 1) * snb];
+        std::size_t c = 0;
+        for (; c + 4 <= snb; c += 4) {
+            Extended t0 = totals[c], t1 = totals[c + 1], t2 = totals[c + 2], t3 = totals[c + 3];
+            for (std::int32_t s = first; s <= last; ++s) {
+                const Extended* values = row(s, a) + c;
+                t0 += values[0];
+                t1 += values[1];
+                t2 += values[2];
+                t3 += values[3];
+            }
+            totals[c] = t0, totals[c + 1] = t1, totals[c + 2] = t2, totals[c + 3] = t3;
+        }
+        for (; c < snb; ++c) {
+            Extended total = totals[c];
+            for (std::int32_t s = first; s <= last; ++s) total += row(s, a)[c];
+            totals[c] = total;
+        }
+    }
 }
 
 // SweepSubjects over CellValue.

@@ -72,6 +72,14 @@ public:
     // elements hold the empty text only; memory exhausted raises OutOfMemoryError.
     void Set(std::int32_t s, std::int32_t a, std::int32_t b, std::string_view text);
 
+    // Asks the processor to fetch the texts of subjects first .. last (from 1)
+    // at levels a and b ahead of their reading: the offsets, and the bytes too
+    // unless `offsetsOnly`. The bytes are found through the offsets, which
+    // should have been fetched this way a while before. Only a hint: it
+    // changes nothing, and with changed texts it does nothing.
+    void Prefetch(std::int32_t first, std::int32_t last, std::int32_t a, std::int32_t b,
+                  bool offsetsOnly) const;
+
     std::int64_t Extent0() const { return n0_; }
     std::int64_t Extent1() const { return n1_; }
     std::int64_t Extent2() const { return n2_; }
@@ -143,6 +151,20 @@ inline std::string_view CellTextArray::Stored(std::size_t k) const {
         if (const std::uint32_t slot = editSlots_[k]; slot != 0) return edits_[slot - 1];
     const std::uint64_t begin = Offset(k), end = Offset(k + 1);
     return {bytes_.data() + begin, static_cast<std::size_t>(end - begin)};
+}
+
+inline void CellTextArray::Prefetch(std::int32_t first, std::int32_t last, std::int32_t a, std::int32_t b,
+                                    bool offsetsOnly) const {
+    if (!editSlots_.empty() || !wide_.empty() || first > last || first < 1 || a < 1 || b < 1) return;
+    assert(Inside(last, a, b));
+    constexpr std::size_t kLine = 64;
+    const std::size_t k0 = FileIndex(first, a, b), k1 = FileIndex(last, a, b) + 1;
+    const char* from = reinterpret_cast<const char*>(&offsets_[k0]);
+    const char* to = reinterpret_cast<const char*>(&offsets_[k1]);
+    for (const char* p = from; p < to + sizeof(std::uint32_t); p += kLine) __builtin_prefetch(p);
+    if (offsetsOnly) return;
+    const char* bytes = bytes_.data();
+    for (std::size_t p = offsets_[k0]; p < offsets_[k1]; p += kLine) __builtin_prefetch(bytes + p);
 }
 
 inline std::string_view CellTextArray::Text(std::int32_t s, std::int32_t a, std::int32_t b) const {
