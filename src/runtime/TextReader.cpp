@@ -4,6 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,12 +20,11 @@
 namespace morvane {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 16;
 constexpr std::size_t kMaxCountRun = 32;
 
 }  // namespace
 
-TextReader::TextReader(const std::string& path) : path_(path), buffer_(kBufferSize) {
+TextReader::TextReader(const std::string& path) : path_(path), buffer_(kBufferSize + kSlack) {
     if (path.empty()) {
         if (io::IsUsableStandardStream(STDIN_FILENO))
             fd_ = STDIN_FILENO;
@@ -45,7 +48,7 @@ bool TextReader::Fill() {
         return false;
     }
     for (;;) {
-        ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+        ssize_t n = ::read(fd_, buffer_.data(), kBufferSize);
         if (n > 0) {
             pos_ = 0;
             end_ = static_cast<std::size_t>(n);
@@ -56,6 +59,48 @@ bool TextReader::Fill() {
         atEnd_ = true;
         return false;
     }
+}
+
+const char* TextReader::TakePlainLines(const char* p, const char* stop, std::size_t most, char*& out,
+                                       std::size_t& lines) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    const char* lineStart = p;
+    char* to = out;
+    std::uint32_t* const lengths = lengths_.data();
+    std::size_t taken = lines;
+    for (const char* block = p; block + 16 <= stop; block += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+        auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
+        const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)));
+        // Each CR must stand just before an LF, in this block or as the next one's first byte.
+        const unsigned beforeLf = ends >> 1 | (block + 16 < stop && block[16] == '\n' ? 0x8000u : 0u);
+        if ((crs & ~beforeLf) != 0) break;
+        for (; ends != 0; ends &= ends - 1) {
+            if (taken == most) break;
+            const char* lineEnd = block + __builtin_ctz(ends);
+            auto length = static_cast<std::size_t>(lineEnd - lineStart);
+            if (length != 0 && lineEnd[-1] == '\r') --length;
+            // Sixteen bytes at a time: what lies past the line is overwritten
+            // by the next one, or is slack.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(lineStart)));
+            for (std::size_t done = 16; done < length; done += 16)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to + done),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(lineStart + done)));
+            to += length;
+            lengths[taken++] = static_cast<std::uint32_t>(length);
+            lineStart = lineEnd + 1;
+        }
+        if (taken == most) break;
+    }
+    out = to;
+    lines = taken;
+    return lineStart;
+#else
+    static_cast<void>(stop), static_cast<void>(most), static_cast<void>(out), static_cast<void>(lines);
+    return p;
+#endif
 }
 
 int TextReader::Peek() {

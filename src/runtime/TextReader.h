@@ -56,12 +56,24 @@ private:
     int Peek();   // the next byte, or -1
     void SkipLine();
     void ThrowIfFailed();
+    // Takes whole lines from `p` on while their only CR comes just before their
+    // LF, until lines lines have been taken in all, with their texts copied to
+    // `out` and their lengths put in lengths_; returns the first byte not
+    // taken, the start of a line.
+    const char* TakePlainLines(const char* p, const char* stop, std::size_t most, char*& out,
+                               std::size_t& lines);
+
+    static constexpr std::size_t kBufferSize = std::size_t{1} << 16;
+    // Bytes beyond the end of each buffer that a copy a word at a time may
+    // read or write: their content is of no account.
+    static constexpr std::size_t kSlack = 16;
 
     std::string path_;
     int fd_ = -1;
     bool ownsFd_ = false;
-    std::vector<char> buffer_;
-    std::vector<std::uint32_t> lengths_;  // of the lines of one run
+    std::vector<char> buffer_;            // what was read, and kSlack bytes
+    std::vector<char> texts_;             // the lines of one run, and kSlack bytes
+    std::vector<std::uint32_t> lengths_;  // of the lines of one run, at most a buffer's bytes
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool atEnd_ = false;
@@ -95,6 +107,10 @@ void TextReader::AppendLines(std::string& bytes, std::int64_t count, EndLine&& e
 
 template <typename Run, typename EndLine>
 void TextReader::AppendLineRuns(std::string& bytes, std::int64_t count, Run&& run, EndLine&& endLine) {
+    if (texts_.empty()) {
+        texts_.resize(kBufferSize + kSlack);
+        lengths_.resize(kBufferSize);
+    }
     while (count > 0) {
         if (pos_ == end_ && !Fill()) {  // the end of the file: empty lines, or the failure of the read
             AppendLine(bytes);
@@ -102,21 +118,21 @@ void TextReader::AppendLineRuns(std::string& bytes, std::int64_t count, Run&& ru
             --count;
             continue;
         }
-        // The lines are moved towards the start of the buffer, every CR and LF
-        // dropped; the bytes written lie before those still to read.
-        char* const texts = buffer_.data() + pos_;
-        const char* p = texts;
+        // The lines are copied to texts_, every CR and LF dropped: first the
+        // plain ones a block at a time, then the rest a byte at a time.
+        char* const texts = texts_.data();
         const char* const stop = buffer_.data() + end_;
         char* out = texts;
-        char* lineStart = texts;
         const std::size_t most =
             static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(end_ - pos_)));
-        lengths_.clear();
+        std::size_t lines = 0;
+        const char* p = TakePlainLines(buffer_.data() + pos_, stop, most, out, lines);
+        char* lineStart = out;
         bool inLine = false;
-        while (p != stop && lengths_.size() < most) {
+        while (p != stop && lines < most) {
             const char c = *p++;
             if (c == '\n') {
-                lengths_.push_back(static_cast<std::uint32_t>(out - lineStart));
+                lengths_[lines++] = static_cast<std::uint32_t>(out - lineStart);
                 lineStart = out;
                 inLine = false;
             } else {
@@ -125,10 +141,10 @@ void TextReader::AppendLineRuns(std::string& bytes, std::int64_t count, Run&& ru
             }
         }
         pos_ = static_cast<std::size_t>(p - buffer_.data());
-        if (!lengths_.empty()) {
+        if (lines != 0) {
             run(std::string_view(texts, static_cast<std::size_t>(lineStart - texts)),
-                std::span<const std::uint32_t>(lengths_));
-            count -= static_cast<std::int64_t>(lengths_.size());
+                std::span<const std::uint32_t>(lengths_.data(), lines));
+            count -= static_cast<std::int64_t>(lines);
         }
         if (inLine) {  // the rest of the line, CRs dropped so far, then what the next reads bring
             bytes.append(lineStart, static_cast<std::size_t>(out - lineStart));

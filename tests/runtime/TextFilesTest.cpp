@@ -96,6 +96,13 @@ TEST(TextReader, LinesInRunsAreTheLinesReadOneByOne) {
         if (i == 20000) content += std::string(150000, 'L') + "\r\n";
     }
     content += "last\r";
+    // Plain lines, as the program writes them, of every length up to three
+    // words' worth, ending in CR LF or LF, and then a stray CR.
+    std::string plain;
+    for (int i = 0; plain.size() < 200000; ++i)
+        plain += std::string(static_cast<std::size_t>(i * 7 % 41), static_cast<char>('a' + i % 26)) +
+                 (i % 13 == 0 ? "\n" : "\r\n");
+    content = plain + "stray\rcr\r\n" + content;
     for (std::size_t cut : {std::size_t{65535}, std::size_t{65536}, std::size_t{65537}}) {
         std::string shifted = content;
         shifted.insert(cut - 1, "\r\n");
