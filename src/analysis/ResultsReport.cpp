@@ -64,6 +64,48 @@ std::vector<Extended> FiniteTotals(std::vector<Extended> sums) {
     return sums;
 }
 
+// The subject rows of table a: text(s, b) gives the texts, which the
+// rows print padded, and whose values make the column totals when the
+// tables do not have them already.
+template <typename Text>
+void WriteScoreRows(TextWriter& file, StudyStore& store, std::int32_t a, char separator, bool summed,
+                    Text&& text) {
+    const std::int32_t n = store.SubjectCount, nb = store.LevelCountB;
+    const auto columns = static_cast<std::size_t>(nb);
+    std::vector<Extended>& totals = store.ColumnTotals;
+    const CellTextArray& texts = store.CellText;
+    std::vector<std::string_view> row(columns + 1);
+    constexpr std::int32_t kAhead = 64;
+    for (std::int32_t s = 1; s <= n; ++s) {
+        if (s % kAhead == 1) {
+            // The columns' texts lie far apart: the next rows' bytes, and
+            // the offsets of the rows after them, are fetched ahead.
+            for (std::int32_t b = 1; b <= nb; ++b) {
+                texts.Prefetch(s + kAhead, std::min(n, s + 2 * kAhead - 1), a, b, false);
+                texts.Prefetch(s + 2 * kAhead, std::min(n, s + 3 * kAhead - 1), a, b, true);
+            }
+        }
+        // The line's fields padded to ten bytes, laid out in one go.
+        char number[16];
+        const auto digits = std::to_chars(number, number + sizeof number, s).ptr;
+        row[0] = std::string_view(number, static_cast<std::size_t>(digits - number));
+        std::size_t length = std::max(row[0].size(), kFieldWidth);
+        for (std::size_t b = 1; b <= columns; ++b) {
+            row[b] = text(s, b);
+            length += std::max(row[b].size(), kFieldWidth);
+        }
+        if (!summed) {
+            // A total leaves the range: the values of the texts, which parsed
+            // without error before the report began, summed until it does.
+            for (std::size_t b = 1; b <= columns; ++b)
+                totals[b] = CheckedAdd(totals[b], ScoreValue(row[b], separator));
+        }
+        file.WriteLineWith(length, [&](char* out) {
+            for (std::string_view field : row) out = PutPadLeft10(out, field);
+        });
+    }
+}
+
 void WriteScoreTable(TextWriter& file, StudyStore& store, std::int32_t a, char separator,
                      const std::vector<Extended>& tableTotals) {
     const std::int32_t n = store.SubjectCount, nb = store.LevelCountB;
@@ -85,23 +127,15 @@ void WriteScoreTable(TextWriter& file, StudyStore& store, std::int32_t a, char s
 
     for (std::size_t b = 1; b <= columns; ++b) totals[b] = 0;
     const bool summed = !tableTotals.empty();
-    std::vector<std::string_view> row(columns + 1);
-    for (std::int32_t s = 1; s <= n; ++s) {
-        // The line's fields padded to ten bytes, laid out in one go.
-        char number[16];
-        const auto digits = std::to_chars(number, number + sizeof number, s).ptr;
-        row[0] = std::string_view(number, static_cast<std::size_t>(digits - number));
-        std::size_t length = 0;
-        for (std::int32_t b = 1; b <= nb; ++b) row[static_cast<std::size_t>(b)] = texts(s, a, b);
-        for (std::string_view field : row) length += std::max(field.size(), kFieldWidth);
-        if (!summed) {
-            // A total leaves the range: the values of the texts, which parsed
-            // without error before the report began, summed until it does.
-            for (std::size_t b = 1; b <= columns; ++b)
-                totals[b] = CheckedAdd(totals[b], ScoreValue(row[b], separator));
-        }
-        file.WriteLineWith(length, [&](char* out) {
-            for (std::string_view field : row) out = PutPadLeft10(out, field);
+    if (n >= 1 && texts.Plain()) {
+        std::vector<CellTextArray::PlainColumn> cells;
+        for (std::int32_t b = 1; b <= nb; ++b) cells.push_back(texts.Column(a, b));
+        WriteScoreRows(file, store, a, separator, summed, [&](std::int32_t s, std::size_t b) {
+            return cells[b - 1][static_cast<std::size_t>(s - 1)];
+        });
+    } else {
+        WriteScoreRows(file, store, a, separator, summed, [&](std::int32_t s, std::size_t b) {
+            return texts(s, a, static_cast<std::int32_t>(b));
         });
     }
     if (summed)

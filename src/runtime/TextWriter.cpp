@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
@@ -11,7 +12,7 @@
 
 namespace morvane {
 TextWriter::TextWriter(const std::string& path) : path_(path) {
-    buffer_.reserve(kBufferSize);  // before the file exists, so that a failure leaves nothing open
+    buffer_ = std::make_unique<char[]>(kBufferSize);  // before the file exists, so that a failure leaves nothing open
     if (path.empty()) {
         if (!io::IsUsableStandardStream(STDOUT_FILENO)) throw InOutError(io::kNoUsableHandle);
         fd_ = STDOUT_FILENO;
@@ -29,34 +30,38 @@ TextWriter::~TextWriter() {
 
 void TextWriter::Write(std::string_view text) {
     if (failure_.failed()) throw InOutError(failure_);
-    if (buffer_.size() + text.size() > kBufferSize) Flush();
+    if (used_ + text.size() > kBufferSize) Flush();
     if (text.size() >= kBufferSize) {
-        buffer_.assign(text);
-        Flush();
+        if (!WriteAll(text.data(), text.size())) throw InOutError(failure_);
         return;
     }
-    buffer_.append(text);
+    if (!text.empty()) std::memcpy(buffer_.get() + used_, text.data(), text.size());
+    used_ += text.size();
 }
 
 void TextWriter::EndLine() {
     Write("\r\n");
 }
 
-bool TextWriter::WriteOut() {
+bool TextWriter::WriteAll(const char* data, std::size_t size) {
     std::size_t done = 0;
-    while (done < buffer_.size()) {
-        ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    while (done < size) {
+        ssize_t n = ::write(fd_, data + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            // Nothing after the gap may reach the file, so the rest is dropped.
             failure_ = io::CodeFromErrno(errno, path_);
-            buffer_.clear();
             return false;
         }
         done += static_cast<std::size_t>(n);
     }
-    buffer_.clear();
     return true;
+}
+
+bool TextWriter::WriteOut() {
+    // After a failure nothing after the gap may reach the file, so the rest is dropped.
+    const bool written = WriteAll(buffer_.get(), used_);
+    used_ = 0;
+    return written;
 }
 
 void TextWriter::Flush() {

@@ -10,6 +10,7 @@
 // CloseAfterError) throws the failure of writing out what it held, since that
 // text was written before the other error arose.
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,7 @@ private:
 
     void Flush();
     bool WriteOut();  // false when the write failed (failure_ then holds its code)
+    bool WriteAll(const char* data, std::size_t size);  // the same for bytes of the caller's
     void Finish();    // writes out and closes the descriptor, keeping the first failure
 
     std::string path_;
@@ -61,7 +63,8 @@ private:
     bool ownsFd_ = false;
     bool open_ = false;
     io::IoCode failure_;  // the first failed write or close
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;  // kBufferSize bytes, used_ of them taken
+    std::size_t used_ = 0;
 };
 
 template <typename Fill>
@@ -73,13 +76,12 @@ void TextWriter::WriteLineWith(std::size_t size, Fill&& fill) {
         return;
     }
     if (failure_.failed()) throw InOutError(failure_);
-    if (buffer_.size() + size + 2 > kBufferSize) Flush();
-    const std::size_t at = buffer_.size();
-    buffer_.resize(at + size + 2);
-    char* out = buffer_.data() + at;
+    if (used_ + size + 2 > kBufferSize) Flush();
+    char* out = buffer_.get() + used_;
     fill(out);
     out[size] = '\r';
     out[size + 1] = '\n';
+    used_ += size + 2;
 }
 
 // Creates the file at `path`, runs `write` on it and closes it. When `write`

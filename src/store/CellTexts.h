@@ -72,6 +72,27 @@ public:
     // elements hold the empty text only; memory exhausted raises OutOfMemoryError.
     void Set(std::int32_t s, std::int32_t a, std::int32_t b, std::string_view text);
 
+    // The texts of every subject at levels a and b, [s - 1] for subject s, read
+    // straight from the buffer: for an array whose texts are all as loaded
+    // and whose offsets have 32 bits (Plain()), and valid until it changes.
+    class PlainColumn {
+    public:
+        std::string_view operator[](std::size_t i) const {
+            return {bytes_ + offsets_[i], offsets_[i + 1] - offsets_[i]};
+        }
+
+    private:
+        friend class CellTextArray;
+        PlainColumn(const char* bytes, const std::uint32_t* offsets) : bytes_(bytes), offsets_(offsets) {}
+        const char* bytes_;
+        const std::uint32_t* offsets_;
+    };
+    bool Plain() const { return editSlots_.empty() && wide_.empty(); }
+    PlainColumn Column(std::int32_t a, std::int32_t b) const {
+        assert(Plain() && a >= 1 && b >= 1 && Inside(n0_ - 1, a, b));
+        return {bytes_.data(), offsets_.data() + FileIndex(1, a, b)};
+    }
+
     // Asks the processor to fetch the texts of subjects first .. last (from 1)
     // at levels a and b ahead of their reading: the offsets, and the bytes too
     // unless `offsetsOnly`. The bytes are found through the offsets, which
