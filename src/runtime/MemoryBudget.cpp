@@ -1,5 +1,6 @@
 #include "runtime/MemoryBudget.h"
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -60,6 +61,17 @@ void EnsureAffordable(std::uint64_t count, std::uint64_t elementSize) {
     // Small arrays never need the look.
     constexpr std::uint64_t kAlwaysAffordable = std::uint64_t{64} << 20;
     if (bytes > kAlwaysAffordable && bytes > AvailableMemory()) throw OutOfMemoryError();
+}
+
+void MapPagesAhead(void* data, std::size_t bytes) {
+#if defined(MADV_POPULATE_WRITE)
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto from = (reinterpret_cast<std::uintptr_t>(data) + page - 1) / page * page;
+    const auto to = (reinterpret_cast<std::uintptr_t>(data) + bytes) / page * page;
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+    static_cast<void>(data), static_cast<void>(bytes);
+#endif
 }
 
 }  // namespace morvane

@@ -35,6 +35,8 @@ void CellTextArray::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
                                                  static_cast<std::uint64_t>(n1 - 1) *
                                                  static_cast<std::uint64_t>(n2 - 1);
     try {
+        offsets_.reserve(static_cast<std::size_t>(cells) + 1);
+        MapPagesAhead(offsets_.data(), offsets_.capacity() * sizeof(std::uint32_t));
         offsets_.assign(static_cast<std::size_t>(cells) + 1, 0);
     } catch (const std::bad_alloc&) {
         Release();
