@@ -79,26 +79,72 @@ public:
     // The subjects first .. first + count - 1 (from 0) come next, each score of
     // them once, in any order.
     void BeginBlock(std::int32_t first, std::int32_t count);
-    // The score of the block's subject t (from 0) at levels a, b (from 0).
-    void Add(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score) {
-        // Most scores are small multiples of the study's smallest place: those
-        // are summed here in 64 bits, and the 128-bit totals take the sums at
-        // the end of the block.
-        if (score.exponent >= fastScale_ && score.exponent + score.digitCount <= fastTop_) {
-            const auto m = static_cast<std::int64_t>(score.digits) *
-                           kFastPowers[static_cast<std::size_t>(score.exponent - fastScale_)];
-            const std::int64_t x = score.negative ? -m : m;
-            fastAB_[a * nb_ + b] += x;
-            fastAS_[t * na_ + a] += x;
-            fastBS_[t * nb_ + b] += x;
-            fastSquares_ += static_cast<std::uint64_t>(m * m);
-            return;
+    // The scores of one cell (levels a, b from 0) for the block's subjects,
+    // taken in a row. Most scores are small multiples of the study's smallest
+    // place: those are summed inline in 64 bits, the cell's own sums kept in
+    // the Cell until it goes, and the 128-bit totals take the block's sums at
+    // its end.
+    class Cell {
+    public:
+        Cell(ExactTotalsBuilder& builder, std::int32_t a, std::int32_t b) : builder_(builder), a_(a), b_(b) {
+            Load();
         }
-        AddSlow(t, a, b, score);
-    }
-    // The same from a score text that ReadQuickScore did not read (it must parse).
-    void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text,
-                 char decimalSeparator);
+        ~Cell() { Store(); }
+        Cell(const Cell&) = delete;
+        Cell& operator=(const Cell&) = delete;
+
+        // The score of the block's subject t (from 0).
+        void Add(std::int32_t t, const QuickScore& score) {
+            if (score.exponent >= scale_ && score.exponent + score.digitCount <= top_) {
+                const auto m = static_cast<std::int64_t>(score.digits) *
+                               kFastPowers[static_cast<std::size_t>(score.exponent - scale_)];
+                const std::int64_t x = score.negative ? -m : m;
+                sum_ += x;
+                squares_ += static_cast<std::uint64_t>(m * m);
+                subjectsByA_[static_cast<std::size_t>(t) * strideA_] += x;
+                subjectsByB_[static_cast<std::size_t>(t) * strideB_] += x;
+                return;
+            }
+            Store();
+            builder_.AddSlow(t, a_, b_, score);
+            Load();
+        }
+        // The same from a score text that ReadQuickScore did not read (it must parse).
+        void AddText(std::int32_t t, std::string_view text, char decimalSeparator) {
+            Store();
+            builder_.AddText(t, a_, b_, text, decimalSeparator);
+            Load();
+        }
+
+    private:
+        void Load() {
+            scale_ = builder_.fastScale_;
+            top_ = builder_.fastTop_;
+            strideA_ = static_cast<std::size_t>(builder_.na_);
+            strideB_ = static_cast<std::size_t>(builder_.nb_);
+            subjectsByA_ = builder_.fastAS_ + a_;
+            subjectsByB_ = builder_.fastBS_ + b_;
+            sum_ = 0;
+            squares_ = 0;
+        }
+        void Store() {
+            // Nothing was summed unless a square was (and then the totals are there).
+            if (squares_ == 0) return;
+            builder_.fastAB_[static_cast<std::size_t>(a_) * strideB_ + static_cast<std::size_t>(b_)] += sum_;
+            builder_.fastSquares_ += squares_;
+            sum_ = 0;
+            squares_ = 0;
+        }
+
+        ExactTotalsBuilder& builder_;
+        std::int32_t a_, b_;
+        int scale_ = 1, top_ = 0;
+        std::size_t strideA_ = 0, strideB_ = 0;
+        std::int64_t* subjectsByA_ = nullptr;  // the block's [0][a] of [t][a]
+        std::int64_t* subjectsByB_ = nullptr;  // the block's [0][b] of [t][b]
+        std::int64_t sum_ = 0;
+        Unsigned128 squares_ = 0;
+    };
     void EndBlock();
 
     // After every score was added: ComputeExactPartition of the same store.
@@ -113,6 +159,7 @@ private:
         1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
     void AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score);
+    void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text, char decimalSeparator);
     // Moves the 64-bit sums into the 128-bit totals.
     void FoldFast();
     // The 64-bit way's window after the scale or the largest place moved.

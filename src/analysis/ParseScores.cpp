@@ -41,6 +41,45 @@ void ParseInOrder(StudyStore& store, char decimalSeparator, std::int32_t first) 
     throw;  // not reached: the block that called held a bad text
 }
 
+// The scores of one cell for `count` subjects of a block: text(t) for the
+// block's subject t, its value stored at values[t * stride], and added to
+// `exact` unless that is null.
+template <typename Text>
+void ParseCellScores(std::size_t count, Text&& text, Extended* values, std::size_t stride, QuickScoreMemo& memo,
+                     char separator) {
+    for (std::size_t t = 0; t < count; ++t, values += stride) {
+        const std::string_view score = text(t);
+        if (const QuickScore* q = memo.Read(score))
+            std::memcpy(static_cast<void*>(values), &q->value, sizeof(Extended));  // not through the x87 unit
+        else
+            *values = ScoreValue(score, separator);
+    }
+}
+
+template <typename Text>
+void ParseCellScores(std::size_t count, Text&& text, Extended* values, std::size_t stride, QuickScoreMemo& memo,
+                     char separator, ExactTotalsBuilder::Cell& exact) {
+    for (std::size_t t = 0; t < count; ++t, values += stride) {
+        const std::string_view score = text(t);
+        const auto subject = static_cast<std::int32_t>(t);
+        if (const QuickScore* q = memo.Read(score)) {
+            std::memcpy(static_cast<void*>(values), &q->value, sizeof(Extended));
+            exact.Add(subject, *q);
+        } else {
+            *values = ScoreValue(score, separator);
+            exact.AddText(subject, score, separator);
+        }
+    }
+}
+
+template <typename Text>
+void ParseCell(std::size_t count, Text&& text, Extended* values, std::size_t stride, QuickScoreMemo& memo,
+               char separator, ExactTotalsBuilder* exact, std::int32_t a, std::int32_t b) {
+    if (exact == nullptr) return ParseCellScores(count, text, values, stride, memo, separator);
+    ExactTotalsBuilder::Cell cell(*exact, a - 1, b - 1);
+    ParseCellScores(count, text, values, stride, memo, separator, cell);
+}
+
 void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact, SumsOfSquaresSweep* sweep,
                    KeepValues keep) {
     assert(HasItsExtents(store, StudyArrays::Texts));
@@ -68,16 +107,18 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
                     texts.Prefetch(after, std::min(n, after + subjects - 1), a, b, true);
                     Extended* value =
                         &block[static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1)];
-                    for (std::int32_t s = first; s <= last; ++s, value += sna * snb) {
-                        const std::string_view text = texts(s, a, b);
-                        if (const QuickScore* q = memo.Read(text)) {
-                            // Its bytes, not through the x87 registers.
-                            std::memcpy(static_cast<void*>(value), &q->value, sizeof(Extended));
-                            if (exact) exact->Add(s - first, a - 1, b - 1, *q);
-                        } else {
-                            *value = ScoreValue(text, separator);
-                            if (exact) exact->AddText(s - first, a - 1, b - 1, text, separator);
-                        }
+                    const auto count = static_cast<std::size_t>(last - first + 1);
+                    if (texts.Plain()) {
+                        const CellTextArray::PlainColumn column = texts.Column(a, b);
+                        const auto from = static_cast<std::size_t>(first - 1);
+                        ParseCell(
+                            count, [&](std::size_t t) { return column[from + t]; }, value, sna * snb, memo,
+                            separator, exact, a, b);
+                    } else {
+                        ParseCell(
+                            count,
+                            [&](std::size_t t) { return texts(first + static_cast<std::int32_t>(t), a, b); },
+                            value, sna * snb, memo, separator, exact, a, b);
                     }
                 }
         } catch (const ConvertError&) {

@@ -188,7 +188,7 @@ private:
     char separator_;
 };
 
-inline const QuickScore* QuickScoreMemo::Read(std::string_view text) {
+[[gnu::always_inline]] inline const QuickScore* QuickScoreMemo::Read(std::string_view text) {
     const std::size_t length = text.size();
     if (length - 1 >= 8) return ReadQuickScore(text, separator_, scratch_) ? &scratch_ : nullptr;
     const std::uint64_t key = Key(text.data(), length);
