@@ -74,7 +74,6 @@ void WriteScoreRows(TextWriter& file, StudyStore& store, std::int32_t a, char se
     const auto columns = static_cast<std::size_t>(nb);
     std::vector<Extended>& totals = store.ColumnTotals;
     const CellTextArray& texts = store.CellText;
-    std::vector<std::string_view> row(columns + 1);
     constexpr std::int32_t kAhead = 64;
     for (std::int32_t s = 1; s <= n; ++s) {
         if (s % kAhead == 1) {
@@ -85,23 +84,23 @@ void WriteScoreRows(TextWriter& file, StudyStore& store, std::int32_t a, char se
                 texts.Prefetch(s + 2 * kAhead, std::min(n, s + 3 * kAhead - 1), a, b, true);
             }
         }
-        // The line's fields padded to ten bytes, laid out in one go.
-        char number[16];
+        // The line's fields padded to ten bytes, laid out in one go: its
+        // length first, then the fields, each text looked up again (the
+        // second time in the cache) rather than kept in memory between.
+        char number[24];  // more than any count has digits, so that no copy of it reads past it
         const auto digits = std::to_chars(number, number + sizeof number, s).ptr;
-        row[0] = std::string_view(number, static_cast<std::size_t>(digits - number));
-        std::size_t length = std::max(row[0].size(), kFieldWidth);
-        for (std::size_t b = 1; b <= columns; ++b) {
-            row[b] = text(s, b);
-            length += std::max(row[b].size(), kFieldWidth);
-        }
+        const std::string_view subject(number, static_cast<std::size_t>(digits - number));
+        std::size_t length = std::max(subject.size(), kFieldWidth);
+        for (std::size_t b = 1; b <= columns; ++b) length += std::max(text(s, b).size(), kFieldWidth);
         if (!summed) {
             // A total leaves the range: the values of the texts, which parsed
             // without error before the report began, summed until it does.
             for (std::size_t b = 1; b <= columns; ++b)
-                totals[b] = CheckedAdd(totals[b], ScoreValue(row[b], separator));
+                totals[b] = CheckedAdd(totals[b], ScoreValue(text(s, b), separator));
         }
         file.WriteLineWith(length, [&](char* out) {
-            for (std::string_view field : row) out = PutPadLeft10(out, field);
+            out = PutPadLeft10(out, subject);
+            for (std::size_t b = 1; b <= columns; ++b) out = PutPadLeft10(out, text(s, b));
         });
     }
 }
@@ -130,8 +129,9 @@ void WriteScoreTable(TextWriter& file, StudyStore& store, std::int32_t a, char s
     if (n >= 1 && texts.Plain()) {
         std::vector<CellTextArray::PlainColumn> cells;
         for (std::int32_t b = 1; b <= nb; ++b) cells.push_back(texts.Column(a, b));
-        WriteScoreRows(file, store, a, separator, summed, [&](std::int32_t s, std::size_t b) {
-            return cells[b - 1][static_cast<std::size_t>(s - 1)];
+        const CellTextArray::PlainColumn* const byB = cells.data();
+        WriteScoreRows(file, store, a, separator, summed, [byB](std::int32_t s, std::size_t b) {
+            return byB[b - 1][static_cast<std::size_t>(s - 1)];
         });
     } else {
         WriteScoreRows(file, store, a, separator, summed, [&](std::int32_t s, std::size_t b) {

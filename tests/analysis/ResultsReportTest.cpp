@@ -7,6 +7,7 @@
 #include "analysis/ResultsReport.h"
 #include "analysis/ReportTestSupport.h"
 #include "runtime/Cp932.h"
+#include "store/DataFile.h"
 #include "support/TempDir.h"
 
 namespace morvane {
@@ -59,6 +60,29 @@ TEST(ResultsReport, ScoreTablesPrintTextsAsTypedInByteWidths) {
     // The column totals of the last table stay in the store.
     ASSERT_EQ(store.ColumnTotals.size(), 5u);
     EXPECT_EQ(store.ColumnTotals[4], 6.0L);
+}
+
+// The tables of a loaded study read its texts where the file put them, those
+// of a typed one where each edit went: the same lines either way, for texts of
+// every length from empty to past two words.
+TEST(ResultsReport, LoadedAndTypedStudiesPrintAlike) {
+    std::vector<std::string> scores;
+    for (std::size_t length = 1; length <= 22; ++length)
+        scores.push_back(std::string(length / 3, ' ') + std::string(length - length / 3 - 1, '9') +
+                         std::to_string(length % 10));
+    StudyStore typed = MakeStudy(70, {"a1", "a2"}, {"b1", "b2", "b3"}, scores);
+    TempDir dir;
+    WriteDataFile(typed, dir.File("study.dat"));
+    StudyStore loaded;
+    LoadStudyFile(loaded, dir.File("study.dat"));
+    ASSERT_TRUE(loaded.CellText.Plain());
+    ASSERT_FALSE(typed.CellText.Plain());
+    const std::vector<std::string> lines = Report(loaded);
+    EXPECT_EQ(lines, Report(typed));
+    EXPECT_EQ(lines[7], "         1         1        92        93");
+    EXPECT_EQ(lines[28], "        22     999999999997      999999999998      9999999999999");
+    // Texts of 19 to 21 bytes, their leading spaces kept: past two words.
+    EXPECT_EQ(lines[10], "         4      9999999999999      99999999999990       99999999999991");
 }
 
 TEST(ResultsReport, SummaryRowsHaveOnlyTheirColumns) {
