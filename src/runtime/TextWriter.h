@@ -4,7 +4,10 @@
 // otherwise).
 //
 // The buffer holds up to 64 KiB, so a write that fails may show only when the
-// buffer is written out, long after the line was handed over. The first failure
+// buffer is written out, long after the line was handed over; a file longer
+// than that is written by a thread of the writer's own, a buffer at a time,
+// while the next buffer fills, and a failure shows when a later buffer or the
+// close is handed over. The first failure
 // is the one reported: once a write has failed, every later call throws that
 // same error, and a file closed on the path of another error (WriteTextFile,
 // CloseAfterError) throws the failure of writing out what it held, since that
@@ -53,10 +56,17 @@ public:
 private:
     static constexpr std::size_t kBufferSize = 1 << 16;
 
+    // Hands the buffer on to be written (throws the writer's first failure).
     void Flush();
-    bool WriteOut();  // false when the write failed (failure_ then holds its code)
-    bool WriteAll(const char* data, std::size_t size);  // the same for bytes of the caller's
-    void Finish();    // writes out and closes the descriptor, keeping the first failure
+    // Writes out what is buffered, and waits for what was handed on; false
+    // when the writer has failed (failure_ then holds the first failure).
+    bool WriteOut();
+    void Finish();  // writes out and closes the descriptor, keeping the first failure
+
+    // A file longer than a buffer is written by a thread of its own, a buffer
+    // at a time, while the next one fills.
+    class Background;
+    std::unique_ptr<Background> background_;
 
     std::string path_;
     int fd_ = -1;

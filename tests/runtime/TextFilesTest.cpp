@@ -187,9 +187,11 @@ TEST(TextWriter, LinesLaidOutInTheBufferAreTheLinesWritten) {
         writer.Close();
     }
     EXPECT_EQ(ReadBytes(dir.File("f")), expected);
+    // A failure shows once the buffers handed on run out, at the latest: 440 kB
+    // is more than they hold.
     TextWriter full("/dev/full");
     EXPECT_EQ(OpenErrorCode([&] {
-                  for (int i = 0; i < 10000; ++i)
+                  for (int i = 0; i < 20000; ++i)
                       full.WriteLineWith(20, [](char* out) { std::memset(out, 'y', 20); });
               }),
               101);
