@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "analysis/ExactSums.h"
 #include "analysis/ScoreSyntax.h"
 #include "analysis/SumsOfSquares.h"
 #include "runtime/Errors.h"
+#include "runtime/SerialWorker.h"
 
 namespace morvane {
 namespace {
@@ -90,11 +93,20 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
     const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
     const auto subjects = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(kBlockValues / (std::int64_t{na} * nb), 1, kBlockSubjects));
-    // A block's values, [t][a][b] from 0, stored only once the whole block parsed.
-    std::vector<Extended> block(static_cast<std::size_t>(subjects) * sna * snb);
+    // A block's values, [t][a][b] from 0, stored only once the whole block
+    // parsed. With more than one block, a thread of its own sweeps each block
+    // while the next is parsed into the other buffer.
+    const std::size_t blockValues = static_cast<std::size_t>(subjects) * sna * snb;
+    std::vector<Extended> buffers(n > subjects && sweep ? 2 * blockValues : blockValues);
+    std::optional<SerialWorker> sweeper;
+    if (buffers.size() > blockValues) try {
+            sweeper.emplace();
+        } catch (const std::system_error&) {  // no thread: the sweep follows each block here
+        }
     QuickScoreMemo memo(separator);
-    for (std::int32_t first = 1; first <= n; first += subjects) {
+    for (std::int32_t first = 1, index = 0; first <= n; first += subjects, ++index) {
         const std::int32_t last = std::min(n, first + (subjects - 1));
+        Extended* const block = &buffers[sweeper ? static_cast<std::size_t>(index % 2) * blockValues : 0];
         if (exact) exact->BeginBlock(first - 1, last - first + 1);
         try {
             for (std::int32_t a = 1; a <= na; ++a)
@@ -105,8 +117,7 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
                     const std::int32_t next = last + 1, after = last + subjects + 1;
                     texts.Prefetch(next, std::min(n, last + subjects), a, b, false);
                     texts.Prefetch(after, std::min(n, after + subjects - 1), a, b, true);
-                    Extended* value =
-                        &block[static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1)];
+                    Extended* value = block + static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1);
                     const auto count = static_cast<std::size_t>(last - first + 1);
                     if (texts.Plain()) {
                         const CellTextArray::PlainColumn column = texts.Column(a, b);
@@ -127,14 +138,19 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
             throw;
         }
         if (keep == KeepValues::Yes) {
-            const Extended* from = block.data();
+            const Extended* from = block;
             for (std::int32_t s = first; s <= last; ++s)
                 for (std::int32_t a = 1; a <= na; ++a, from += snb)
                     std::copy(from, from + snb, &store.CellValue(s, a, 1));
         }
         if (exact) exact->EndBlock();
-        if (sweep) sweep->AddBlock(block.data(), last - first + 1, na, nb);
+        const std::int32_t count = last - first + 1;
+        if (sweeper)
+            sweeper->Hand([=] { sweep->AddBlock(block, count, na, nb); });
+        else if (sweep)
+            sweep->AddBlock(block, count, na, nb);
     }
+    if (sweeper) sweeper->Wait();
 }
 
 }  // namespace
