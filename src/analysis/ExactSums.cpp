@@ -696,17 +696,18 @@ void ExactTotalsBuilder::SetFastWindow() {
     fastTop_ = std::min(st.maxTop, st.scale + kFastPlaces);
 }
 
-void ExactTotalsBuilder::AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score) {
+void ExactTotalsBuilder::AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits,
+                                 int exponent, int digitCount, bool negative) {
     State& st = *state_;
-    if (!st.usable || score.digits == 0) return;
-    if (score.exponent < st.scale || score.exponent + score.digitCount > st.maxTop) {
+    if (!st.usable || digits == 0) return;
+    if (exponent < st.scale || exponent + digitCount > st.maxTop) {
         // The 64-bit sums are in units of the scale, which may now move down.
-        if (score.exponent < st.scale) FoldFast();
-        const bool widened = st.Widen(score.exponent, score.exponent + score.digitCount);
+        if (exponent < st.scale) FoldFast();
+        const bool widened = st.Widen(exponent, exponent + digitCount);
         SetFastWindow();
         if (!widened) return;
     }
-    st.Add(t, a, b, score.digits, score.exponent, score.negative);
+    st.Add(t, a, b, digits, exponent, negative);
 }
 
 void ExactTotalsBuilder::AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text,

@@ -94,21 +94,8 @@ public:
         Cell& operator=(const Cell&) = delete;
 
         // The score of the block's subject t (from 0).
-        void Add(std::int32_t t, const QuickScore& score) {
-            if (score.exponent >= scale_ && score.exponent + score.digitCount <= top_) {
-                const auto m = static_cast<std::int64_t>(score.digits) *
-                               kFastPowers[static_cast<std::size_t>(score.exponent - scale_)];
-                const std::int64_t x = score.negative ? -m : m;
-                sum_ += x;
-                squares_ += static_cast<std::uint64_t>(m * m);
-                subjectsByA_[static_cast<std::size_t>(t) * strideA_] += x;
-                subjectsByB_[static_cast<std::size_t>(t) * strideB_] += x;
-                return;
-            }
-            Store();
-            builder_.AddSlow(t, a_, b_, score);
-            Load();
-        }
+        void Add(std::int32_t t, const QuickScore& score) { AddScore(t, score); }
+        void Add(std::int32_t t, const QuickScoreMemo::Score& score) { AddScore(t, score); }
         // The same from a score text that ReadQuickScore did not read (it must parse).
         void AddText(std::int32_t t, std::string_view text, char decimalSeparator) {
             Store();
@@ -117,6 +104,23 @@ public:
         }
 
     private:
+        template <typename Score>
+        void AddScore(std::int32_t t, const Score& score) {
+            const int exponent = score.exponent, digitCount = score.digitCount;
+            if (exponent >= scale_ && exponent + digitCount <= top_) {
+                const auto m = static_cast<std::int64_t>(score.digits) *
+                               kFastPowers[static_cast<std::size_t>(exponent - scale_)];
+                const std::int64_t x = score.negative ? -m : m;
+                sum_ += x;
+                squares_ += static_cast<std::uint64_t>(m * m);
+                subjectsByA_[static_cast<std::size_t>(t) * strideA_] += x;
+                subjectsByB_[static_cast<std::size_t>(t) * strideB_] += x;
+                return;
+            }
+            Store();
+            builder_.AddSlow(t, a_, b_, score.digits, exponent, digitCount, score.negative);
+            Load();
+        }
         void Load() {
             scale_ = builder_.fastScale_;
             top_ = builder_.fastTop_;
@@ -158,7 +162,8 @@ private:
     static constexpr std::int64_t kFastPowers[kFastPlaces + 1] = {
         1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
-    void AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score);
+    void AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits, int exponent,
+                 int digitCount, bool negative);
     void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text, char decimalSeparator);
     // Moves the 64-bit sums into the 128-bit totals.
     void FoldFast();

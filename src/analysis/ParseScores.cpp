@@ -47,27 +47,27 @@ void ParseInOrder(StudyStore& store, char decimalSeparator, std::int32_t first) 
 // The scores of one cell for `count` subjects of a block: text(t) for the
 // block's subject t, its value stored at values[t * stride], and added to
 // `exact` unless that is null.
-template <typename Text>
-void ParseCellScores(std::size_t count, Text&& text, Extended* values, std::size_t stride, QuickScoreMemo& memo,
-                     char separator) {
-    for (std::size_t t = 0; t < count; ++t, values += stride) {
-        const std::string_view score = text(t);
-        if (const QuickScore* q = memo.Read(score))
-            std::memcpy(static_cast<void*>(values), &q->value, sizeof(Extended));  // not through the x87 unit
-        else
-            *values = ScoreValue(score, separator);
-    }
-}
+// Adds nothing: the parse without exact totals.
+struct NoExactTotals {
+    void Add(std::int32_t, const QuickScoreMemo::Score&) {}
+    void Add(std::int32_t, const QuickScore&) {}
+    void AddText(std::int32_t, std::string_view, char) {}
+};
 
-template <typename Text>
+template <typename Text, typename Exact>
 void ParseCellScores(std::size_t count, Text&& text, Extended* values, std::size_t stride, QuickScoreMemo& memo,
-                     char separator, ExactTotalsBuilder::Cell& exact) {
+                     char separator, Exact& exact) {
+    QuickScore quick;
     for (std::size_t t = 0; t < count; ++t, values += stride) {
         const std::string_view score = text(t);
         const auto subject = static_cast<std::int32_t>(t);
-        if (const QuickScore* q = memo.Read(score)) {
-            std::memcpy(static_cast<void*>(values), &q->value, sizeof(Extended));
+        if (const QuickScoreMemo::Score* q = memo.Read(score)) {
+            // Its bytes, not through the x87 unit.
+            std::memcpy(static_cast<void*>(values), q->value, sizeof(Extended));
             exact.Add(subject, *q);
+        } else if (score.size() > 8 && ReadQuickScore(score, separator, quick)) {
+            *values = quick.value;
+            exact.Add(subject, quick);
         } else {
             *values = ScoreValue(score, separator);
             exact.AddText(subject, score, separator);
@@ -78,7 +78,10 @@ void ParseCellScores(std::size_t count, Text&& text, Extended* values, std::size
 template <typename Text>
 void ParseCell(std::size_t count, Text&& text, Extended* values, std::size_t stride, QuickScoreMemo& memo,
                char separator, ExactTotalsBuilder* exact, std::int32_t a, std::int32_t b) {
-    if (exact == nullptr) return ParseCellScores(count, text, values, stride, memo, separator);
+    if (exact == nullptr) {
+        NoExactTotals none;
+        return ParseCellScores(count, text, values, stride, memo, separator, none);
+    }
     ExactTotalsBuilder::Cell cell(*exact, a - 1, b - 1);
     ParseCellScores(count, text, values, stride, memo, separator, cell);
 }

@@ -122,15 +122,23 @@ bool IsScore(std::string_view text, char decimalSeparator) {
 }
 
 QuickScoreMemo::QuickScoreMemo(char decimalSeparator)
-    : entries_(std::make_unique<Entry[]>(std::size_t{2} << kPlaceBits)), separator_(decimalSeparator) {}
+    : places_(std::make_unique<Place[]>(std::size_t{1} << kPlaceBits)), separator_(decimalSeparator) {}
 
-const QuickScore* QuickScoreMemo::ReadNew(std::string_view text, Entry* place, std::uint64_t key) {
-    if (!ReadQuickScore(text, separator_, scratch_)) return nullptr;
+const QuickScoreMemo::Score* QuickScoreMemo::ReadNew(std::string_view text, Score* place, std::uint64_t key) {
+    QuickScore q;
+    if (!ReadQuickScore(text, separator_, q)) return nullptr;
+    // At most eight bytes: fewer than nine digits, and an exponent of the
+    // fast form (within 27 of the places of the digits).
     place[1] = place[0];
-    place[0].score = scratch_;
-    place[0].key = key;
-    place[0].length = text.size();
-    return &place[0].score;
+    Score& score = place[0];
+    std::memcpy(score.value, &q.value, sizeof score.value);
+    score.key = key;
+    score.digits = static_cast<std::uint32_t>(q.digits);
+    score.exponent = static_cast<std::int8_t>(q.exponent);
+    score.digitCount = static_cast<std::uint8_t>(q.digitCount);
+    score.length = static_cast<std::uint8_t>(text.size());
+    score.negative = q.negative;
+    return &score;
 }
 
 Extended ScoreValue(std::string_view text, char decimalSeparator) {

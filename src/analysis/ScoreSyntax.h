@@ -150,24 +150,37 @@ constexpr auto kExactPowers = [] {
 // thousand different texts among millions of scores is usual), and a text met
 // before is not read again. Two texts a place, the one last read first, so
 // that a study of ever new texts costs two looks and a store per score and no
-// more.
+// more; a place is one cache line.
 class QuickScoreMemo {
 public:
+    // The quick score of a text of at most eight bytes, packed: its value's
+    // bytes and its digits x 10^exponent (digits below 10^8).
+    struct alignas(32) Score {
+        unsigned char value[sizeof(Extended)];  // an Extended, copied as bytes
+        std::uint64_t key;                      // the text, as Key makes it
+        std::uint32_t digits;
+        std::int8_t exponent;
+        std::uint8_t digitCount;
+        std::uint8_t length;  // of the text; 0: an empty place
+        bool negative;
+
+        Extended Value() const {
+            Extended x;
+            std::memcpy(&x, value, sizeof x);
+            return x;
+        }
+    };
+    static_assert(sizeof(Score) == 32);
+
     explicit QuickScoreMemo(char decimalSeparator);
 
-    // ReadQuickScore(text, separator, out), remembered for texts of 1 to 8
-    // bytes. The score stays valid until the next call.
-    const QuickScore* Read(std::string_view text);
+    // The quick score of `text` when it is of 1 to 8 bytes and of the quick
+    // form (ReadQuickScore reads it), else nullptr: the text is longer, or
+    // may still be a score that ParseScore reads. Valid until the next call.
+    const Score* Read(std::string_view text);
 
 private:
     static constexpr int kPlaceBits = 11;
-    // One cache line: the score and the text it was read from, as its length
-    // and the key made of its bytes.
-    struct alignas(64) Entry {
-        QuickScore score;
-        std::uint64_t key = 0;
-        std::size_t length = 0;  // 0: empty
-    };
     static std::uint64_t Key(const char* bytes, std::size_t length) {
         // Two overlapping words hold every byte of 4 to 8; the first, middle
         // and last byte every byte of 1 to 3. With the length, the text.
@@ -181,20 +194,23 @@ private:
         }
         return first | std::uint64_t{last} << 32;
     }
-    const QuickScore* ReadNew(std::string_view text, Entry* place, std::uint64_t key);
+    // Two scores, the one read last first, in one cache line.
+    struct alignas(64) Place {
+        Score scores[2];
+    };
+    const Score* ReadNew(std::string_view text, Score* place, std::uint64_t key);
 
-    std::unique_ptr<Entry[]> entries_;  // two a place
-    QuickScore scratch_;
+    std::unique_ptr<Place[]> places_;
     char separator_;
 };
 
-[[gnu::always_inline]] inline const QuickScore* QuickScoreMemo::Read(std::string_view text) {
+[[gnu::always_inline]] inline const QuickScoreMemo::Score* QuickScoreMemo::Read(std::string_view text) {
     const std::size_t length = text.size();
-    if (length - 1 >= 8) return ReadQuickScore(text, separator_, scratch_) ? &scratch_ : nullptr;
+    if (length - 1 >= 8) return nullptr;
     const std::uint64_t key = Key(text.data(), length);
-    Entry* place = &entries_[2 * (((key + length) * 0x9E3779B97F4A7C15u) >> (64 - kPlaceBits))];
-    if (place[0].key == key && place[0].length == length) return &place[0].score;
-    if (place[1].key == key && place[1].length == length) return &place[1].score;
+    Score* place = places_[((key + length) * 0x9E3779B97F4A7C15u) >> (64 - kPlaceBits)].scores;
+    if (place[0].key == key && place[0].length == length) return &place[0];
+    if (place[1].key == key && place[1].length == length) return &place[1];
     return ReadNew(text, place, key);
 }
 
