@@ -22,6 +22,8 @@ namespace {
 // unless one subject has more.
 constexpr std::int32_t kBlockSubjects = 64;
 constexpr std::int64_t kBlockValues = std::int64_t{1} << 16;
+// How many blocks the sweep's thread takes at a time.
+constexpr std::int32_t kBatchBlocks = 4;
 
 // From subject `first` on, in the order of the message: the first bad text for
 // s, then a, then b, its values before it new and the rest as they were.
@@ -97,19 +99,25 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
     const auto subjects = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(kBlockValues / (std::int64_t{na} * nb), 1, kBlockSubjects));
     // A block's values, [t][a][b] from 0, stored only once the whole block
-    // parsed. With more than one block, a thread of its own sweeps each block
-    // while the next is parsed into the other buffer.
+    // parsed. With more than a batch of blocks, a thread of its own sweeps
+    // each batch while the next is parsed into the other half of the buffers
+    // (a batch at a time, since waking a thread costs about as much as
+    // sweeping a block).
     const std::size_t blockValues = static_cast<std::size_t>(subjects) * sna * snb;
-    std::vector<Extended> buffers(n > subjects && sweep ? 2 * blockValues : blockValues);
+    const std::int64_t blocks = (std::int64_t{n} + subjects - 1) / subjects;
     std::optional<SerialWorker> sweeper;
-    if (buffers.size() > blockValues) try {
+    if (sweep && blocks > kBatchBlocks) try {
             sweeper.emplace();
         } catch (const std::system_error&) {  // no thread: the sweep follows each block here
         }
+    std::vector<Extended> buffers(sweeper ? 2 * kBatchBlocks * blockValues : blockValues);
     QuickScoreMemo memo(separator);
+    // The blocks parsed but not yet handed to the sweep: subjects batchFirst .. first - 1.
+    std::int32_t batchFirst = 1;
     for (std::int32_t first = 1, index = 0; first <= n; first += subjects, ++index) {
         const std::int32_t last = std::min(n, first + (subjects - 1));
-        Extended* const block = &buffers[sweeper ? static_cast<std::size_t>(index % 2) * blockValues : 0];
+        Extended* const block =
+            &buffers[sweeper ? static_cast<std::size_t>(index % (2 * kBatchBlocks)) * blockValues : 0];
         if (exact) exact->BeginBlock(first - 1, last - first + 1);
         try {
             for (std::int32_t a = 1; a <= na; ++a)
@@ -147,11 +155,18 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
                     std::copy(from, from + snb, &store.CellValue(s, a, 1));
         }
         if (exact) exact->EndBlock();
-        const std::int32_t count = last - first + 1;
-        if (sweeper)
-            sweeper->Hand([=] { sweep->AddBlock(block, count, na, nb); });
-        else if (sweep)
-            sweep->AddBlock(block, count, na, nb);
+        if (!sweeper) {
+            if (sweep) sweep->AddBlock(block, last - first + 1, na, nb);
+        } else if ((index + 1) % kBatchBlocks == 0 || last == n) {
+            // The batch's blocks lie in a row in the buffers, each full but the last.
+            Extended* const start = block - static_cast<std::size_t>(index % kBatchBlocks) * blockValues;
+            sweeper->Hand([=] {
+                for (std::int32_t from = batchFirst, at = 0; from <= last; from += subjects, ++at)
+                    sweep->AddBlock(start + static_cast<std::size_t>(at) * blockValues,
+                                    std::min(last, from + subjects - 1) - from + 1, na, nb);
+            });
+            batchFirst = last + 1;
+        }
     }
     if (sweeper) sweeper->Wait();
 }

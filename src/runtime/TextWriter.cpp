@@ -51,11 +51,15 @@ io::IoCode WriteAll(int fd, const std::string& path, const char* data, std::size
 // reach the file.
 class TextWriter::Background {
 public:
-    // Every buffer but the writer's own is made here, so that handing one over
-    // allocates nothing and cannot fail half way.
+    // Every buffer is made here, so that handing one over allocates nothing
+    // and cannot fail half way; the writer takes the first with Take.
     Background(int fd, const std::string& path) : fd_(fd), path_(path) {
-        for (std::size_t i = 1; i < kBuffers; ++i) free_[freeCount_++] = std::make_unique<char[]>(kBufferSize);
+        for (std::size_t i = 0; i < kBuffers; ++i) free_[freeCount_++] = std::make_unique<char[]>(kLongBufferSize);
         thread_ = std::thread([this] { Run(); });
+    }
+    std::unique_ptr<char[]> Take() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::move(free_[--freeCount_]);
     }
     ~Background() { Stop(); }
 
@@ -137,14 +141,15 @@ TextWriter::~TextWriter() {
 
 void TextWriter::Write(std::string_view text) {
     if (failure_.failed()) throw InOutError(failure_);
-    if (used_ + text.size() > kBufferSize) Flush();
-    if (text.size() >= kBufferSize) {
+    if (text.size() >= capacity_) {
         // Too long for a buffer: written here, after everything before it.
+        if (used_ != 0) Flush();
         if (background_) failure_ = background_->Drain();
         if (!failure_.failed()) failure_ = WriteAll(fd_, path_, text.data(), text.size());
         if (failure_.failed()) throw InOutError(failure_);
         return;
     }
+    if (used_ + text.size() > capacity_) Flush();
     if (!text.empty()) std::memcpy(buffer_.get() + used_, text.data(), text.size());
     used_ += text.size();
 }
@@ -162,17 +167,18 @@ bool TextWriter::WriteOut() {
 void TextWriter::Flush() {
     if (failure_.failed()) throw InOutError(failure_);
     if (!background_) {
-        // The first full buffer: from here on a thread writes them. Without
-        // one (no thread to be had) this one writes them itself.
+        // The first full buffer, written here: from now on a thread writes
+        // them, in larger buffers. Without one (no thread or memory to be
+        // had) this one goes on writing them itself.
+        if (!WriteOut()) throw InOutError(failure_);
         try {
             background_ = std::make_unique<Background>(fd_, path_);
+            buffer_ = background_->Take();
+            capacity_ = kLongBufferSize;
         } catch (const std::system_error&) {
         } catch (const std::bad_alloc&) {
         }
-        if (!background_) {
-            if (!WriteOut()) throw InOutError(failure_);
-            return;
-        }
+        return;
     }
     const io::IoCode failure = background_->Put(buffer_, used_);
     used_ = 0;

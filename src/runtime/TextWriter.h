@@ -55,6 +55,8 @@ public:
 
 private:
     static constexpr std::size_t kBufferSize = 1 << 16;
+    // The buffers of a long file, fewer hand-overs between the threads.
+    static constexpr std::size_t kLongBufferSize = 1 << 19;
 
     // Hands the buffer on to be written (throws the writer's first failure).
     void Flush();
@@ -73,7 +75,8 @@ private:
     bool ownsFd_ = false;
     bool open_ = false;
     io::IoCode failure_;  // the first failed write or close
-    std::unique_ptr<char[]> buffer_;  // kBufferSize bytes, used_ of them taken
+    std::unique_ptr<char[]> buffer_;  // capacity_ bytes, used_ of them taken
+    std::size_t capacity_ = kBufferSize;
     std::size_t used_ = 0;
 };
 
@@ -86,7 +89,7 @@ void TextWriter::WriteLineWith(std::size_t size, Fill&& fill) {
         return;
     }
     if (failure_.failed()) throw InOutError(failure_);
-    if (used_ + size + 2 > kBufferSize) Flush();
+    if (used_ + size + 2 > capacity_) Flush();
     char* out = buffer_.get() + used_;
     fill(out);
     out[size] = '\r';
