@@ -1,6 +1,7 @@
 // The stages of `morvane report` on random studies of 10^5, 10^6 and 10^7
 // scores (N = 10^3, 10^4, 10^5 subjects, 10 x 10 levels): reading the data file,
-// parsing the scores, computing the sums of squares and writing the report.
+// parsing the scores, the one pass of parse, sweep and exact totals that the
+// report makes, computing the sums of squares and writing the report.
 
 #include <benchmark/benchmark.h>
 
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "StudyGenerator.h"
+#include "analysis/ExactSums.h"
 #include "analysis/ParseScores.h"
 #include "analysis/ResultsReport.h"
 #include "analysis/SumsOfSquares.h"
@@ -84,6 +86,19 @@ void Parse(benchmark::State& state) {
     SetScores(state);
 }
 
+// The pass of `morvane report` over the scores: the values parsed a block at
+// a time into the sweep and the exact totals, none kept.
+void OnePass(benchmark::State& state) {
+    Study& study = StudyOf(static_cast<std::int32_t>(state.range(0)));
+    for (auto _ : state) {
+        ExactTotalsBuilder exact(study.store);
+        SumsOfSquaresSweep sweep(study.store);
+        ParseAllScores(study.store, '.', exact, sweep, KeepValues::No);
+        benchmark::DoNotOptimize(sweep.Finish(study.store));
+    }
+    SetScores(state);
+}
+
 void Compute(benchmark::State& state) {
     Study& study = StudyOf(static_cast<std::int32_t>(state.range(0)));
     for (auto _ : state) {
@@ -108,7 +123,7 @@ void Report(benchmark::State& state) {
 // Each stage at every size before the next size, so each study is generated once.
 void Register() {
     for (std::int64_t n : {1000, 10000, 100000}) {
-        for (auto [name, function] : {std::pair{"Read", &Read}, {"Parse", &Parse}, {"Compute", &Compute},
+        for (auto [name, function] : {std::pair{"Read", &Read}, {"Parse", &Parse}, {"OnePass", &OnePass}, {"Compute", &Compute},
                                       {"Report", &Report}})
             benchmark::RegisterBenchmark(name, function)->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
     }

@@ -94,8 +94,8 @@ public:
         Cell& operator=(const Cell&) = delete;
 
         // The score of the block's subject t (from 0).
-        void Add(std::int32_t t, const QuickScore& score) { AddScore(t, score); }
-        void Add(std::int32_t t, const QuickScoreMemo::Score& score) { AddScore(t, score); }
+        [[gnu::always_inline]] void Add(std::int32_t t, const QuickScore& score) { AddScore(t, score); }
+        [[gnu::always_inline]] void Add(std::int32_t t, const QuickScoreMemo::Score& score) { AddScore(t, score); }
         // The same from a score text that ReadQuickScore did not read (it must parse).
         void AddText(std::int32_t t, std::string_view text, char decimalSeparator) {
             Store();
@@ -105,7 +105,7 @@ public:
 
     private:
         template <typename Score>
-        void AddScore(std::int32_t t, const Score& score) {
+        [[gnu::always_inline]] void AddScore(std::int32_t t, const Score& score) {
             const int exponent = score.exponent, digitCount = score.digitCount;
             if (exponent >= scale_ && exponent + digitCount <= top_) {
                 const auto m = static_cast<std::int64_t>(score.digits) *
