@@ -98,7 +98,8 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
     const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
     const auto subjects = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(kBlockValues / (std::int64_t{na} * nb), 1, kBlockSubjects));
-    // A block's values, [t][a][b] from 0, stored only once the whole block
+    // A block's values, [a][b][t] from 0 (each cell's in a row, as they are
+    // parsed), stored only once the whole block
     // parsed. With more than a batch of blocks, a thread of its own sweeps
     // each batch while the next is parsed into the other half of the buffers
     // (a batch at a time, since waking a thread costs about as much as
@@ -128,19 +129,20 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
                     const std::int32_t next = last + 1, after = last + subjects + 1;
                     texts.Prefetch(next, std::min(n, last + subjects), a, b, false);
                     texts.Prefetch(after, std::min(n, after + subjects - 1), a, b, true);
-                    Extended* value = block + static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1);
                     const auto count = static_cast<std::size_t>(last - first + 1);
+                    Extended* value =
+                        block + (static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1)) * count;
                     if (texts.Plain()) {
                         const CellTextArray::PlainColumn column = texts.Column(a, b);
                         const auto from = static_cast<std::size_t>(first - 1);
                         ParseCell(
-                            count, [&](std::size_t t) { return column[from + t]; }, value, sna * snb, memo,
-                            separator, exact, a, b);
+                            count, [&](std::size_t t) { return column[from + t]; }, value, 1, memo, separator,
+                            exact, a, b);
                     } else {
                         ParseCell(
                             count,
                             [&](std::size_t t) { return texts(first + static_cast<std::int32_t>(t), a, b); },
-                            value, sna * snb, memo, separator, exact, a, b);
+                            value, 1, memo, separator, exact, a, b);
                     }
                 }
         } catch (const ConvertError&) {
@@ -149,10 +151,14 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
             throw;
         }
         if (keep == KeepValues::Yes) {
-            const Extended* from = block;
+            const auto count = static_cast<std::size_t>(last - first + 1);
             for (std::int32_t s = first; s <= last; ++s)
-                for (std::int32_t a = 1; a <= na; ++a, from += snb)
-                    std::copy(from, from + snb, &store.CellValue(s, a, 1));
+                for (std::int32_t a = 1; a <= na; ++a) {
+                    const Extended* from = block + static_cast<std::size_t>(a - 1) * snb * count +
+                                           static_cast<std::size_t>(s - first);
+                    Extended* to = &store.CellValue(s, a, 1);
+                    for (std::size_t b = 0; b < snb; ++b) std::memcpy(to + b, from + b * count, sizeof(Extended));
+                }
         }
         if (exact) exact->EndBlock();
         if (!sweeper) {

@@ -60,7 +60,7 @@ void SweepSubjects(std::int32_t first, std::int32_t last, std::int32_t na, std::
         const auto s = first + static_cast<std::int32_t>(t);
         Extended totalS = 0;
         for (std::int32_t a = 1; a <= na; ++a) {
-            const Extended* values = row(s, a);
+            const auto values = row(s, a);
             Extended totalAS = 0;
             Extended totalOfA = g.totalA[static_cast<std::size_t>(a)];
             for (std::size_t b = 0; b < snb; ++b) {
@@ -87,7 +87,7 @@ void SweepSubjects(std::int32_t first, std::int32_t last, std::int32_t na, std::
             const auto s = first + static_cast<std::int32_t>(t);
             Extended totalBS = 0, totalNextS = 0;
             for (std::int32_t a = 1; a <= na; ++a) {
-                const Extended* values = row(s, a);
+                const auto values = row(s, a);
                 const Extended x = values[b];
                 totalOfB += x;
                 totalBS += x;
@@ -134,7 +134,7 @@ void SweepSubjects(std::int32_t first, std::int32_t last, std::int32_t na, std::
         for (; c + 4 <= snb; c += 4) {
             Extended t0 = totals[c], t1 = totals[c + 1], t2 = totals[c + 2], t3 = totals[c + 3];
             for (std::int32_t s = first; s <= last; ++s) {
-                const Extended* values = row(s, a) + c;
+                const auto values = row(s, a) + c;
                 t0 += values[0];
                 t1 += values[1];
                 t2 += values[2];
@@ -150,10 +150,19 @@ void SweepSubjects(std::int32_t first, std::int32_t last, std::int32_t na, std::
     }
 }
 
+// The values of one subject at one level of A, for the levels of B in turn,
+// `stride` apart.
+struct Row {
+    const Extended* first;
+    std::size_t stride;
+    const Extended& operator[](std::size_t b) const { return first[b * stride]; }
+    Row operator+(std::size_t b) const { return {first + b * stride, stride}; }
+};
+
 // SweepSubjects over CellValue.
 void SweepSubjects(const StudyStore& store, std::int32_t first, std::int32_t last, GroupTotals& g) {
     SweepSubjects(first, last, store.LevelCountA, store.LevelCountB,
-                  [&](std::int32_t s, std::int32_t a) { return &store.CellValue(s, a, 1); }, g);
+                  [&](std::int32_t s, std::int32_t a) { return Row{&store.CellValue(s, a, 1), 1}; }, g);
 }
 
 // How many subjects a sweep takes at a time: their values stay in the cache
@@ -226,10 +235,11 @@ void SumsOfSquaresSweep::AddSubjects(const StudyStore& store, std::int32_t first
 
 void SumsOfSquaresSweep::AddBlock(const Extended* values, std::int32_t count, std::int32_t na, std::int32_t nb) {
     if (!totals_->any) return;
-    const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
+    const auto subjects = static_cast<std::size_t>(count), snb = static_cast<std::size_t>(nb);
     SweepSubjects(0, count - 1, na, nb,
                   [&](std::int32_t t, std::int32_t a) {
-                      return values + (static_cast<std::size_t>(t) * sna + static_cast<std::size_t>(a - 1)) * snb;
+                      return Row{values + static_cast<std::size_t>(a - 1) * snb * subjects + static_cast<std::size_t>(t),
+                                 subjects};
                   },
                   totals_->g);
 }

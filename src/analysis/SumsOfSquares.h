@@ -38,8 +38,8 @@ public:
 
     // Subjects first .. last (from 1) of CellValue; the subjects come in order.
     void AddSubjects(const StudyStore& store, std::int32_t first, std::int32_t last);
-    // The next `count` subjects from values laid out [t][a][b] from 0, b
-    // fastest, for the store's na levels of A and nb of B.
+    // The next `count` subjects from values laid out [a][b][t] from 0, the
+    // subject t fastest, for the store's na levels of A and nb of B.
     void AddBlock(const Extended* values, std::int32_t count, std::int32_t na, std::int32_t nb);
     // After every subject: what ComputeSumsOfSquares gives, with its errors.
     SumsOfSquares Finish(const StudyStore& store) const;
