@@ -1,7 +1,10 @@
 #include "store/CellTexts.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <new>
+#include <system_error>
 
 #include "runtime/Errors.h"
 #include "runtime/MemoryBudget.h"
@@ -35,9 +38,7 @@ void CellTextArray::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
                                                  static_cast<std::uint64_t>(n1 - 1) *
                                                  static_cast<std::uint64_t>(n2 - 1);
     try {
-        offsets_.reserve(static_cast<std::size_t>(cells) + 1);
-        MapPagesAhead(offsets_.data(), offsets_.capacity() * sizeof(std::uint32_t));
-        offsets_.assign(static_cast<std::size_t>(cells) + 1, 0);
+        offsets_.Assign(static_cast<std::size_t>(cells) + 1);
     } catch (const std::bad_alloc&) {
         Release();
         throw OutOfMemoryError();
@@ -50,7 +51,7 @@ void CellTextArray::Resize(std::int64_t n0, std::int64_t n1, std::int64_t n2) {
 
 void CellTextArray::Release() {
     std::string().swap(bytes_);
-    std::vector<std::uint32_t>().swap(offsets_);
+    offsets_.Clear();
     std::vector<std::uint64_t>().swap(wide_);
     std::vector<std::uint32_t>().swap(editSlots_);
     std::vector<std::string>().swap(edits_);
@@ -65,7 +66,7 @@ void CellTextArray::SetOffset(std::size_t k, std::uint64_t offset) {
         } catch (const std::bad_alloc&) {
             throw OutOfMemoryError();
         }
-        std::vector<std::uint32_t>().swap(offsets_);
+        offsets_.Clear();
     }
     if (wide_.empty())
         offsets_[k] = static_cast<std::uint32_t>(offset);
@@ -123,8 +124,29 @@ CellTextArray::Filler::Filler(CellTextArray& cells) : cells_(cells) {
     std::vector<std::string>().swap(cells_.edits_);
     std::vector<std::uint64_t>().swap(cells_.wide_);
     cells_.bytes_.clear();
-    if (cells_.offsets_.size() != cells_.cells_ + 1) cells_.offsets_.assign(cells_.cells_ + 1, 0);
+    if (cells_.offsets_.size() != cells_.cells_ + 1) try {
+            cells_.offsets_.Assign(cells_.cells_ + 1);
+        } catch (const std::bad_alloc&) {
+            throw OutOfMemoryError();
+        }
     cells_.offsets_[0] = 0;
+}
+
+void CellTextArray::Filler::MapAheadMeanwhile() {
+    if (ahead_.joinable()) return;
+    // Taken here: the bytes may grow (and move) while the thread runs, and
+    // mapping pages that have since been let go does no harm.
+    void* const offsets = cells_.offsets_.data();
+    const std::size_t offsetBytes = cells_.offsets_.size() * sizeof(std::uint32_t);
+    void* const bytes = cells_.bytes_.data() + cells_.bytes_.size();
+    const std::size_t byteRoom = cells_.bytes_.capacity() - cells_.bytes_.size();
+    try {
+        ahead_ = std::thread([=] {
+            MapPagesAhead(offsets, offsetBytes);
+            MapPagesAhead(bytes, byteRoom);
+        });
+    } catch (const std::system_error&) {
+    }
 }
 
 void CellTextArray::Filler::Append(std::string_view texts, std::span<const std::uint32_t> lengths) {
@@ -146,6 +168,7 @@ void CellTextArray::Filler::Append(std::string_view texts, std::span<const std::
 }
 
 CellTextArray::Filler::~Filler() {
+    if (ahead_.joinable()) ahead_.join();
     // Bytes appended after the last end belong to the next element, as far as
     // they were read; beyond what 32-bit offsets reach they are dropped.
     if (cells_.wide_.empty() && cells_.bytes_.size() > kNarrowLimit)
@@ -156,6 +179,38 @@ CellTextArray::Filler::~Filler() {
                   static_cast<std::uint32_t>(end));
     else
         std::fill(cells_.wide_.begin() + static_cast<std::ptrdiff_t>(next_) + 1, cells_.wide_.end(), end);
+}
+
+CellTextArray::NarrowOffsets& CellTextArray::NarrowOffsets::operator=(const NarrowOffsets& other) {
+    if (this == &other) return *this;
+    NarrowOffsets copy;
+    copy.Assign(other.size_);
+    if (other.size_ != 0) std::memcpy(copy.data_, other.data_, other.size_ * sizeof(std::uint32_t));
+    return *this = std::move(copy);
+}
+
+CellTextArray::NarrowOffsets& CellTextArray::NarrowOffsets::operator=(NarrowOffsets&& other) noexcept {
+    if (this != &other) {
+        Clear();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+void CellTextArray::NarrowOffsets::Assign(std::size_t count) {
+    Clear();
+    if (count == 0) return;
+    void* const memory = std::calloc(count, sizeof(std::uint32_t));
+    if (memory == nullptr) throw std::bad_alloc();
+    data_ = static_cast<std::uint32_t*>(memory);
+    size_ = count;
+}
+
+void CellTextArray::NarrowOffsets::Clear() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
 }
 
 }  // namespace morvane

@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "runtime/Errors.h"
-#include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
 #include "runtime/TextReader.h"
 #include "runtime/TextWriter.h"
@@ -49,9 +48,9 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
         // Only a saving: without the memory for it the texts grow as they come.
         if (const std::size_t left = file.RemainingHint(); left > 0 && cells > 0) try {
                 texts.Bytes().reserve(left - std::min(left, static_cast<std::size_t>(cells)));
-                MapPagesAhead(texts.Bytes().data(), texts.Bytes().capacity());
             } catch (const std::bad_alloc&) {
             }
+        texts.MapAheadMeanwhile();
         file.AppendLineRuns(
             texts.Bytes(), cells,
             [&](std::string_view run, std::span<const std::uint32_t> lengths) { texts.Append(run, lengths); },
