@@ -696,8 +696,55 @@ void ExactTotalsBuilder::SetFastWindow() {
     fastTop_ = std::min(st.maxTop, st.scale + kFastPlaces);
 }
 
+void ExactTotalsBuilder::AddCellRun(std::int32_t a, std::int32_t b, const Digits* run, std::size_t count) {
+    // The window and the cell's sums in locals, so that they stay in registers.
+    const auto na = static_cast<std::size_t>(na_), nb = static_cast<std::size_t>(nb_);
+    int scale = fastScale_, top = fastTop_;
+    std::int64_t* byA = fastAS_ + a;
+    std::int64_t* byB = fastBS_ + b;
+    std::int64_t sum = 0;
+    Unsigned128 squares = 0;
+    const auto store = [&] {
+        // Nothing was summed unless a square was (and then the totals are there).
+        if (squares == 0) return;
+        fastAB_[static_cast<std::size_t>(a) * nb + static_cast<std::size_t>(b)] += sum;
+        fastSquares_ += squares;
+        sum = 0;
+        squares = 0;
+    };
+    for (std::size_t t = 0; t < count; ++t) {
+        const Digits d = run[t];
+        if (!d.present) continue;
+        if (d.exponent >= scale && d.exponent + d.digitCount <= top) {
+            const std::int64_t m =
+                std::int64_t{d.digits} * kFastPowers[static_cast<std::size_t>(d.exponent - scale)];
+            const std::int64_t x = d.negative ? -m : m;
+            sum += x;
+            squares += static_cast<std::uint64_t>(m * m);
+            byA[t * na] += x;
+            byB[t * nb] += x;
+            continue;
+        }
+        store();
+        AddSlow(static_cast<std::int32_t>(t), a, b, d.digits, d.exponent, d.digitCount, d.negative);
+        scale = fastScale_, top = fastTop_;
+        byA = fastAS_ + a;
+        byB = fastBS_ + b;
+    }
+    store();
+}
+
 void ExactTotalsBuilder::AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits,
                                  int exponent, int digitCount, bool negative) {
+    if (exponent >= fastScale_ && exponent + digitCount <= fastTop_) {
+        const std::int64_t m = static_cast<std::int64_t>(digits) * kFastPowers[static_cast<std::size_t>(exponent - fastScale_)];
+        const std::int64_t x = negative ? -m : m;
+        fastAB_[static_cast<std::size_t>(a) * static_cast<std::size_t>(nb_) + static_cast<std::size_t>(b)] += x;
+        fastAS_[static_cast<std::size_t>(t) * static_cast<std::size_t>(na_) + static_cast<std::size_t>(a)] += x;
+        fastBS_[static_cast<std::size_t>(t) * static_cast<std::size_t>(nb_) + static_cast<std::size_t>(b)] += x;
+        fastSquares_ += static_cast<std::uint64_t>(m * m);
+        return;
+    }
     State& st = *state_;
     if (!st.usable || digits == 0) return;
     if (exponent < st.scale || exponent + digitCount > st.maxTop) {
@@ -726,19 +773,50 @@ void ExactTotalsBuilder::AddText(std::int32_t t, std::int32_t a, std::int32_t b,
     st.Add(t, a, b, m, d.exponent, d.parts.negative);
 }
 
+namespace {
+
+// A sum of squares that takes those of totals below 2^64 in magnitude in 128
+// bits and counts the carries out of them, the rest straight into `total`.
+class SquareSum {
+public:
+    explicit SquareSum(UInt256& total) : total_(total) {}
+    ~SquareSum() {
+        total_.AddAt(0, low_);
+        total_.AddAt(2, carries_);
+    }
+    SquareSum(const SquareSum&) = delete;
+    SquareSum& operator=(const SquareSum&) = delete;
+
+    void Add(Int128 x) {
+        const UInt128 m = x < 0 ? -static_cast<UInt128>(x) : static_cast<UInt128>(x);
+        if (m >> 64 != 0) return total_.AddSquare(x);
+        const UInt128 square = static_cast<UInt128>(static_cast<std::uint64_t>(m)) * static_cast<std::uint64_t>(m);
+        low_ += square;
+        carries_ += low_ < square;
+    }
+
+private:
+    UInt256& total_;
+    UInt128 low_ = 0;
+    std::uint64_t carries_ = 0;
+};
+
+}  // namespace
+
 void ExactTotalsBuilder::EndBlock() {
     State& st = *state_;
     if (!st.usable) return;
     FoldFast();
     const auto na = static_cast<std::size_t>(st.c.na), nb = static_cast<std::size_t>(st.c.nb);
+    SquareSum squaresAS(st.qAS), squaresS(st.qS), squaresBS(st.qBS);
     for (std::size_t t = 0; t < static_cast<std::size_t>(st.block); ++t) {
         Int128 subject = 0;
         for (std::size_t a = 0; a < na; ++a) {
             subject += st.as[t * na + a];
-            st.qAS.AddSquare(st.as[t * na + a]);
+            squaresAS.Add(st.as[t * na + a]);
         }
-        st.qS.AddSquare(subject);
-        for (std::size_t b = 0; b < nb; ++b) st.qBS.AddSquare(st.bs[t * nb + b]);
+        squaresS.Add(subject);
+        for (std::size_t b = 0; b < nb; ++b) squaresBS.Add(st.bs[t * nb + b]);
     }
 }
 

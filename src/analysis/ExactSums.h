@@ -79,76 +79,25 @@ public:
     // The subjects first .. first + count - 1 (from 0) come next, each score of
     // them once, in any order.
     void BeginBlock(std::int32_t first, std::int32_t count);
-    // The scores of one cell (levels a, b from 0) for the block's subjects,
-    // taken in a row. Most scores are small multiples of the study's smallest
-    // place: those are summed inline in 64 bits, the cell's own sums kept in
-    // the Cell until it goes, and the 128-bit totals take the block's sums at
-    // its end.
-    class Cell {
-    public:
-        Cell(ExactTotalsBuilder& builder, std::int32_t a, std::int32_t b) : builder_(builder), a_(a), b_(b) {
-            Load();
-        }
-        ~Cell() { Store(); }
-        Cell(const Cell&) = delete;
-        Cell& operator=(const Cell&) = delete;
-
-        // The score of the block's subject t (from 0).
-        [[gnu::always_inline]] void Add(std::int32_t t, const QuickScore& score) { AddScore(t, score); }
-        [[gnu::always_inline]] void Add(std::int32_t t, const QuickScoreMemo::Score& score) { AddScore(t, score); }
-        // The same from a score text that ReadQuickScore did not read (it must parse).
-        void AddText(std::int32_t t, std::string_view text, char decimalSeparator) {
-            Store();
-            builder_.AddText(t, a_, b_, text, decimalSeparator);
-            Load();
-        }
-
-    private:
-        template <typename Score>
-        [[gnu::always_inline]] void AddScore(std::int32_t t, const Score& score) {
-            const int exponent = score.exponent, digitCount = score.digitCount;
-            if (exponent >= scale_ && exponent + digitCount <= top_) {
-                const auto m = static_cast<std::int64_t>(score.digits) *
-                               kFastPowers[static_cast<std::size_t>(exponent - scale_)];
-                const std::int64_t x = score.negative ? -m : m;
-                sum_ += x;
-                squares_ += static_cast<std::uint64_t>(m * m);
-                subjectsByA_[static_cast<std::size_t>(t) * strideA_] += x;
-                subjectsByB_[static_cast<std::size_t>(t) * strideB_] += x;
-                return;
-            }
-            Store();
-            builder_.AddSlow(t, a_, b_, score.digits, exponent, digitCount, score.negative);
-            Load();
-        }
-        void Load() {
-            scale_ = builder_.fastScale_;
-            top_ = builder_.fastTop_;
-            strideA_ = static_cast<std::size_t>(builder_.na_);
-            strideB_ = static_cast<std::size_t>(builder_.nb_);
-            subjectsByA_ = builder_.fastAS_ + a_;
-            subjectsByB_ = builder_.fastBS_ + b_;
-            sum_ = 0;
-            squares_ = 0;
-        }
-        void Store() {
-            // Nothing was summed unless a square was (and then the totals are there).
-            if (squares_ == 0) return;
-            builder_.fastAB_[static_cast<std::size_t>(a_) * strideB_ + static_cast<std::size_t>(b_)] += sum_;
-            builder_.fastSquares_ += squares_;
-            sum_ = 0;
-            squares_ = 0;
-        }
-
-        ExactTotalsBuilder& builder_;
-        std::int32_t a_, b_;
-        int scale_ = 1, top_ = 0;
-        std::size_t strideA_ = 0, strideB_ = 0;
-        std::int64_t* subjectsByA_ = nullptr;  // the block's [0][a] of [t][a]
-        std::int64_t* subjectsByB_ = nullptr;  // the block's [0][b] of [t][b]
-        std::int64_t sum_ = 0;
-        Unsigned128 squares_ = 0;
+    // A short text's score as a cell's run gives it: its digits x 10^exponent.
+    struct Digits {
+        std::uint32_t digits;
+        std::int8_t exponent;
+        std::uint8_t digitCount;
+        bool negative;
+        bool present;  // false: the subject's score came to the totals otherwise
     };
+    // The scores of one cell (levels a, b from 0) for the block's subjects 0
+    // .. count - 1, those of `run` that are present. Most scores are small
+    // multiples of the study's smallest place: those are summed here in 64
+    // bits, and the 128-bit totals take the block's sums at its end.
+    void AddCellRun(std::int32_t a, std::int32_t b, const Digits* run, std::size_t count);
+    // One score of the block's subject t (from 0) at levels a, b (from 0).
+    void Add(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score) {
+        AddSlow(t, a, b, score.digits, score.exponent, score.digitCount, score.negative);
+    }
+    // The same from a score text that ReadQuickScore did not read (it must parse).
+    void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text, char decimalSeparator);
     void EndBlock();
 
     // After every score was added: ComputeExactPartition of the same store.
@@ -162,9 +111,10 @@ private:
     static constexpr std::int64_t kFastPowers[kFastPlaces + 1] = {
         1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
+    // Adds a score in 64 bits when it is in the window, in 128 bits otherwise,
+    // widening the totals' span first when it needs that.
     void AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits, int exponent,
                  int digitCount, bool negative);
-    void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text, char decimalSeparator);
     // Moves the 64-bit sums into the 128-bit totals.
     void FoldFast();
     // The 64-bit way's window after the scale or the largest place moved.

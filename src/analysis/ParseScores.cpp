@@ -49,43 +49,35 @@ void ParseInOrder(StudyStore& store, char decimalSeparator, std::int32_t first) 
 // The scores of one cell for `count` subjects of a block: text(t) for the
 // block's subject t, its value stored at values[t * stride], and added to
 // `exact` unless that is null.
-// Adds nothing: the parse without exact totals.
-struct NoExactTotals {
-    void Add(std::int32_t, const QuickScoreMemo::Score&) {}
-    void Add(std::int32_t, const QuickScore&) {}
-    void AddText(std::int32_t, std::string_view, char) {}
-};
-
-template <typename Text, typename Exact>
-void ParseCellScores(std::size_t count, Text&& text, Extended* values, std::size_t stride, QuickScoreMemo& memo,
-                     char separator, Exact& exact) {
+// The scores of one cell for `count` subjects of a block (levels a, b from
+// 1): text(t) for the block's subject t, its value stored at values[t], and
+// added to `exact` unless that is null. The digits of the short texts are
+// gathered in a run for the exact totals to take at once.
+template <typename Text>
+void ParseCell(std::size_t count, Text&& text, Extended* values, QuickScoreMemo& memo, char separator,
+               ExactTotalsBuilder* exact, std::int32_t a, std::int32_t b) {
+    assert(count <= static_cast<std::size_t>(kBlockSubjects));
+    ExactTotalsBuilder::Digits run[kBlockSubjects];
     QuickScore quick;
-    for (std::size_t t = 0; t < count; ++t, values += stride) {
+    for (std::size_t t = 0; t < count; ++t) {
         const std::string_view score = text(t);
         const auto subject = static_cast<std::int32_t>(t);
         if (const QuickScoreMemo::Score* q = memo.Read(score)) {
             // Its bytes, not through the x87 unit.
-            std::memcpy(static_cast<void*>(values), q->value, sizeof(Extended));
-            exact.Add(subject, *q);
-        } else if (score.size() > 8 && ReadQuickScore(score, separator, quick)) {
-            *values = quick.value;
-            exact.Add(subject, quick);
+            std::memcpy(static_cast<void*>(values + t), q->value, sizeof(Extended));
+            run[t] = {q->digits, q->exponent, q->digitCount, q->negative, true};
+            continue;
+        }
+        run[t].present = false;
+        if (score.size() > 8 && ReadQuickScore(score, separator, quick)) {
+            values[t] = quick.value;
+            if (exact) exact->Add(subject, a - 1, b - 1, quick);
         } else {
-            *values = ScoreValue(score, separator);
-            exact.AddText(subject, score, separator);
+            values[t] = ScoreValue(score, separator);
+            if (exact) exact->AddText(subject, a - 1, b - 1, score, separator);
         }
     }
-}
-
-template <typename Text>
-void ParseCell(std::size_t count, Text&& text, Extended* values, std::size_t stride, QuickScoreMemo& memo,
-               char separator, ExactTotalsBuilder* exact, std::int32_t a, std::int32_t b) {
-    if (exact == nullptr) {
-        NoExactTotals none;
-        return ParseCellScores(count, text, values, stride, memo, separator, none);
-    }
-    ExactTotalsBuilder::Cell cell(*exact, a - 1, b - 1);
-    ParseCellScores(count, text, values, stride, memo, separator, cell);
+    if (exact) exact->AddCellRun(a - 1, b - 1, run, count);
 }
 
 void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact, SumsOfSquaresSweep* sweep,
@@ -136,13 +128,13 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
                         const CellTextArray::PlainColumn column = texts.Column(a, b);
                         const auto from = static_cast<std::size_t>(first - 1);
                         ParseCell(
-                            count, [&](std::size_t t) { return column[from + t]; }, value, 1, memo, separator,
-                            exact, a, b);
+                            count, [&](std::size_t t) { return column[from + t]; }, value, memo, separator, exact,
+                            a, b);
                     } else {
                         ParseCell(
                             count,
                             [&](std::size_t t) { return texts(first + static_cast<std::int32_t>(t), a, b); },
-                            value, 1, memo, separator, exact, a, b);
+                            value, memo, separator, exact, a, b);
                     }
                 }
         } catch (const ConvertError&) {
