@@ -47,37 +47,66 @@ void ParseInOrder(StudyStore& store, char decimalSeparator, std::int32_t first) 
 }
 
 // The scores of one cell for `count` subjects of a block: text(t) for the
-// block's subject t, its value stored at values[t * stride], and added to
-// `exact` unless that is null.
-// The scores of one cell for `count` subjects of a block (levels a, b from
-// 1): text(t) for the block's subject t, its value stored at values[t], and
-// added to `exact` unless that is null. The digits of the short texts are
-// gathered in a run for the exact totals to take at once.
+// block's subject t, its value stored at values[t] and, for the exact totals,
+// its digits at digits[t] (not present when the memo did not give them: the
+// totals then read the text again). Returns whether any are not present.
 template <typename Text>
-void ParseCell(std::size_t count, Text&& text, Extended* values, QuickScoreMemo& memo, char separator,
-               ExactTotalsBuilder* exact, std::int32_t a, std::int32_t b) {
-    assert(count <= static_cast<std::size_t>(kBlockSubjects));
-    ExactTotalsBuilder::Digits run[kBlockSubjects];
-    QuickScore quick;
+bool ParseCell(std::size_t count, Text&& text, Extended* values, ExactTotalsBuilder::Digits* digits,
+               QuickScoreMemo& memo, char separator) {
+    bool missing = false;
     for (std::size_t t = 0; t < count; ++t) {
         const std::string_view score = text(t);
-        const auto subject = static_cast<std::int32_t>(t);
         if (const QuickScoreMemo::Score* q = memo.Read(score)) {
             // Its bytes, not through the x87 unit.
             std::memcpy(static_cast<void*>(values + t), q->value, sizeof(Extended));
-            run[t] = {q->digits, q->exponent, q->digitCount, q->negative, true};
+            digits[t] = {q->digits, q->exponent, q->digitCount, q->negative, true};
             continue;
         }
-        run[t].present = false;
-        if (score.size() > 8 && ReadQuickScore(score, separator, quick)) {
-            values[t] = quick.value;
-            if (exact) exact->Add(subject, a - 1, b - 1, quick);
-        } else {
-            values[t] = ScoreValue(score, separator);
-            if (exact) exact->AddText(subject, a - 1, b - 1, score, separator);
-        }
+        QuickScore quick;
+        values[t] = score.size() > 8 && ReadQuickScore(score, separator, quick) ? quick.value
+                                                                                : ScoreValue(score, separator);
+        digits[t].present = false;
+        missing = true;
     }
-    if (exact) exact->AddCellRun(a - 1, b - 1, run, count);
+    return missing;
+}
+
+// A parsed block of subjects first .. first + count - 1, its values and its
+// scores' digits laid out [a][b][t] from 0, each cell's in a row.
+struct ParsedBlock {
+    const Extended* values;
+    const ExactTotalsBuilder::Digits* digits;
+    std::int32_t first, count;
+    bool missing;  // some digits are not present
+};
+
+// The totals' share of a parsed block: the exact totals, from the digits and,
+// where those are not present, from the texts, then the sweep.
+void TotalBlock(const StudyStore& store, char separator, const ParsedBlock& block, ExactTotalsBuilder* exact,
+                SumsOfSquaresSweep* sweep) {
+    const std::int32_t na = store.LevelCountA, nb = store.LevelCountB;
+    const auto count = static_cast<std::size_t>(block.count);
+    if (exact) {
+        exact->BeginBlock(block.first - 1, block.count);
+        const ExactTotalsBuilder::Digits* run = block.digits;
+        for (std::int32_t a = 0; a < na; ++a)
+            for (std::int32_t b = 0; b < nb; ++b, run += count) {
+                exact->AddCellRun(a, b, run, count);
+                if (!block.missing) continue;
+                for (std::size_t t = 0; t < count; ++t) {
+                    if (run[t].present) continue;
+                    const auto subject = static_cast<std::int32_t>(t);
+                    const std::string_view text = store.CellText(block.first + subject, a + 1, b + 1);
+                    QuickScore quick;
+                    if (text.size() > 8 && ReadQuickScore(text, separator, quick))
+                        exact->Add(subject, a, b, quick);
+                    else
+                        exact->AddText(subject, a, b, text, separator);
+                }
+            }
+        exact->EndBlock();
+    }
+    if (sweep) sweep->AddBlock(block.values, block.count, na, nb);
 }
 
 void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact, SumsOfSquaresSweep* sweep,
@@ -87,31 +116,34 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     if (n < 1 || na < 1 || nb < 1) return;
     const CellTextArray& texts = store.CellText;
-    const auto sna = static_cast<std::size_t>(na), snb = static_cast<std::size_t>(nb);
+    const auto snb = static_cast<std::size_t>(nb);
     const auto subjects = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(kBlockValues / (std::int64_t{na} * nb), 1, kBlockSubjects));
-    // A block's values, [a][b][t] from 0 (each cell's in a row, as they are
-    // parsed), stored only once the whole block
-    // parsed. With more than a batch of blocks, a thread of its own sweeps
-    // each batch while the next is parsed into the other half of the buffers
-    // (a batch at a time, since waking a thread costs about as much as
-    // sweeping a block).
-    const std::size_t blockValues = static_cast<std::size_t>(subjects) * sna * snb;
+    // A block's values and digits, [a][b][t] from 0 (each cell's in a row, as
+    // they are parsed), stored only once the whole block parsed. With more
+    // than a batch of blocks, a thread of its own adds each batch to the
+    // totals while the next is parsed into the other half of the buffers (a
+    // batch at a time, since waking a thread costs about as much as summing
+    // a block).
+    const std::size_t blockValues = static_cast<std::size_t>(subjects) * static_cast<std::size_t>(na) * snb;
     const std::int64_t blocks = (std::int64_t{n} + subjects - 1) / subjects;
-    std::optional<SerialWorker> sweeper;
-    if (sweep && blocks > kBatchBlocks) try {
-            sweeper.emplace();
-        } catch (const std::system_error&) {  // no thread: the sweep follows each block here
+    std::optional<SerialWorker> totaller;
+    if ((sweep || exact) && blocks > kBatchBlocks) try {
+            totaller.emplace();
+        } catch (const std::system_error&) {  // no thread: the totals follow each block here
         }
-    std::vector<Extended> buffers(sweeper ? 2 * kBatchBlocks * blockValues : blockValues);
+    const std::size_t ring = totaller ? 2 * kBatchBlocks : 1;
+    std::vector<Extended> values(ring * blockValues);
+    std::vector<ExactTotalsBuilder::Digits> digits(ring * blockValues);
+    std::vector<ParsedBlock> batch;
     QuickScoreMemo memo(separator);
-    // The blocks parsed but not yet handed to the sweep: subjects batchFirst .. first - 1.
-    std::int32_t batchFirst = 1;
     for (std::int32_t first = 1, index = 0; first <= n; first += subjects, ++index) {
         const std::int32_t last = std::min(n, first + (subjects - 1));
-        Extended* const block =
-            &buffers[sweeper ? static_cast<std::size_t>(index % (2 * kBatchBlocks)) * blockValues : 0];
-        if (exact) exact->BeginBlock(first - 1, last - first + 1);
+        const auto count = static_cast<std::size_t>(last - first + 1);
+        const std::size_t slot = static_cast<std::size_t>(index) % ring * blockValues;
+        Extended* const blockValuesAt = &values[slot];
+        ExactTotalsBuilder::Digits* const blockDigits = &digits[slot];
+        bool missing = false;
         try {
             for (std::int32_t a = 1; a <= na; ++a)
                 for (std::int32_t b = 1; b <= nb; ++b) {
@@ -121,20 +153,19 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
                     const std::int32_t next = last + 1, after = last + subjects + 1;
                     texts.Prefetch(next, std::min(n, last + subjects), a, b, false);
                     texts.Prefetch(after, std::min(n, after + subjects - 1), a, b, true);
-                    const auto count = static_cast<std::size_t>(last - first + 1);
-                    Extended* value =
-                        block + (static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1)) * count;
+                    const std::size_t cell =
+                        (static_cast<std::size_t>(a - 1) * snb + static_cast<std::size_t>(b - 1)) * count;
                     if (texts.Plain()) {
                         const CellTextArray::PlainColumn column = texts.Column(a, b);
                         const auto from = static_cast<std::size_t>(first - 1);
-                        ParseCell(
-                            count, [&](std::size_t t) { return column[from + t]; }, value, memo, separator, exact,
-                            a, b);
+                        missing |= ParseCell(
+                            count, [&](std::size_t t) { return column[from + t]; }, blockValuesAt + cell,
+                            blockDigits + cell, memo, separator);
                     } else {
-                        ParseCell(
+                        missing |= ParseCell(
                             count,
                             [&](std::size_t t) { return texts(first + static_cast<std::int32_t>(t), a, b); },
-                            value, memo, separator, exact, a, b);
+                            blockValuesAt + cell, blockDigits + cell, memo, separator);
                     }
                 }
         } catch (const ConvertError&) {
@@ -143,30 +174,28 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
             throw;
         }
         if (keep == KeepValues::Yes) {
-            const auto count = static_cast<std::size_t>(last - first + 1);
             for (std::int32_t s = first; s <= last; ++s)
                 for (std::int32_t a = 1; a <= na; ++a) {
-                    const Extended* from = block + static_cast<std::size_t>(a - 1) * snb * count +
+                    const Extended* from = blockValuesAt + static_cast<std::size_t>(a - 1) * snb * count +
                                            static_cast<std::size_t>(s - first);
                     Extended* to = &store.CellValue(s, a, 1);
                     for (std::size_t b = 0; b < snb; ++b) std::memcpy(to + b, from + b * count, sizeof(Extended));
                 }
         }
-        if (exact) exact->EndBlock();
-        if (!sweeper) {
-            if (sweep) sweep->AddBlock(block, last - first + 1, na, nb);
-        } else if ((index + 1) % kBatchBlocks == 0 || last == n) {
-            // The batch's blocks lie in a row in the buffers, each full but the last.
-            Extended* const start = block - static_cast<std::size_t>(index % kBatchBlocks) * blockValues;
-            sweeper->Hand([=] {
-                for (std::int32_t from = batchFirst, at = 0; from <= last; from += subjects, ++at)
-                    sweep->AddBlock(start + static_cast<std::size_t>(at) * blockValues,
-                                    std::min(last, from + subjects - 1) - from + 1, na, nb);
+        const ParsedBlock parsed{blockValuesAt, blockDigits, first, last - first + 1, missing};
+        if (!totaller) {
+            TotalBlock(store, separator, parsed, exact, sweep);
+            continue;
+        }
+        batch.push_back(parsed);
+        if (batch.size() == static_cast<std::size_t>(kBatchBlocks) || last == n) {
+            totaller->Hand([&store, separator, exact, sweep, blocksOfBatch = batch] {
+                for (const ParsedBlock& block : blocksOfBatch) TotalBlock(store, separator, block, exact, sweep);
             });
-            batchFirst = last + 1;
+            batch.clear();
         }
     }
-    if (sweeper) sweeper->Wait();
+    if (totaller) totaller->Wait();
 }
 
 }  // namespace
