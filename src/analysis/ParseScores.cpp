@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <system_error>
 #include <vector>
 
@@ -46,25 +47,34 @@ void ParseInOrder(StudyStore& store, char decimalSeparator, std::int32_t first) 
     throw;  // not reached: the block that called held a bad text
 }
 
+// Values that two doubles cannot hold, with their places in their block.
+using UnsplitValues = std::vector<std::pair<std::size_t, Extended>>;
+
 // The scores of one cell for `count` subjects of a block: text(t) for the
-// block's subject t, its value stored at values[t] and, for the exact totals,
-// its digits at digits[t] (not present when the memo did not give them: the
-// totals then read the text again). Returns whether any are not present.
+// block's subject t, its value stored at values[t] (as a pair of doubles; one
+// that does not split goes to `unsplit` with its place, `at` + t) and, for
+// the exact totals, its digits at digits[t] (not present when the memo did
+// not give them: the totals then read the text again). Returns whether any
+// are not present.
 template <typename Text>
-bool ParseCell(std::size_t count, Text&& text, Extended* values, ExactTotalsBuilder::Digits* digits,
-               QuickScoreMemo& memo, char separator) {
+bool ParseCell(std::size_t count, Text&& text, SplitExtended* values, ExactTotalsBuilder::Digits* digits,
+               QuickScoreMemo& memo, char separator, std::size_t at, UnsplitValues& unsplit) {
     bool missing = false;
     for (std::size_t t = 0; t < count; ++t) {
         const std::string_view score = text(t);
         if (const QuickScoreMemo::Score* q = memo.Read(score)) {
-            // Its bytes, not through the x87 unit.
-            std::memcpy(static_cast<void*>(values + t), q->value, sizeof(Extended));
+            values[t] = q->value;
             digits[t] = {q->digits, q->exponent, q->digitCount, q->negative, true};
             continue;
         }
         QuickScore quick;
-        values[t] = score.size() > 8 && ReadQuickScore(score, separator, quick) ? quick.value
-                                                                                : ScoreValue(score, separator);
+        const Extended value = score.size() > 8 && ReadQuickScore(score, separator, quick)
+                                   ? quick.value
+                                   : ScoreValue(score, separator);
+        if (!Split(value, values[t])) {
+            values[t] = {};
+            unsplit.emplace_back(at + t, value);
+        }
         digits[t].present = false;
         missing = true;
     }
@@ -74,7 +84,8 @@ bool ParseCell(std::size_t count, Text&& text, Extended* values, ExactTotalsBuil
 // A parsed block of subjects first .. first + count - 1, its values and its
 // scores' digits laid out [a][b][t] from 0, each cell's in a row.
 struct ParsedBlock {
-    const Extended* values;
+    const SplitExtended* values;  // or, when null,
+    const Extended* unsplit;      // the values of a block with some that do not split
     const ExactTotalsBuilder::Digits* digits;
     std::int32_t first, count;
     bool missing;  // some digits are not present
@@ -106,7 +117,11 @@ void TotalBlock(const StudyStore& store, char separator, const ParsedBlock& bloc
             }
         exact->EndBlock();
     }
-    if (sweep) sweep->AddBlock(block.values, block.count, na, nb);
+    if (!sweep) return;
+    if (block.values)
+        sweep->AddBlock(block.values, block.count, na, nb);
+    else
+        sweep->AddBlock(block.unsplit, block.count, na, nb);
 }
 
 void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact, SumsOfSquaresSweep* sweep,
@@ -119,8 +134,9 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
     const auto snb = static_cast<std::size_t>(nb);
     const auto subjects = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(kBlockValues / (std::int64_t{na} * nb), 1, kBlockSubjects));
-    // A block's values and digits, [a][b][t] from 0 (each cell's in a row, as
-    // they are parsed), stored only once the whole block parsed. With more
+    // A block's values (as pairs of doubles, which the sweep reads faster) and
+    // digits, [a][b][t] from 0 (each cell's in a row, as they are parsed),
+    // stored only once the whole block parsed. With more
     // than a batch of blocks, a thread of its own adds each batch to the
     // totals while the next is parsed into the other half of the buffers (a
     // batch at a time, since waking a thread costs about as much as summing
@@ -133,17 +149,20 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
         } catch (const std::system_error&) {  // no thread: the totals follow each block here
         }
     const std::size_t ring = totaller ? 2 * kBatchBlocks : 1;
-    std::vector<Extended> values(ring * blockValues);
+    std::vector<SplitExtended> values(ring * blockValues);
+    std::vector<Extended> wholeValues;  // the blocks' places, for blocks with values that do not split
     std::vector<ExactTotalsBuilder::Digits> digits(ring * blockValues);
     std::vector<ParsedBlock> batch;
+    UnsplitValues unsplit;
     QuickScoreMemo memo(separator);
     for (std::int32_t first = 1, index = 0; first <= n; first += subjects, ++index) {
         const std::int32_t last = std::min(n, first + (subjects - 1));
         const auto count = static_cast<std::size_t>(last - first + 1);
         const std::size_t slot = static_cast<std::size_t>(index) % ring * blockValues;
-        Extended* const blockValuesAt = &values[slot];
+        SplitExtended* const blockValuesAt = &values[slot];
         ExactTotalsBuilder::Digits* const blockDigits = &digits[slot];
         bool missing = false;
+        unsplit.clear();
         try {
             for (std::int32_t a = 1; a <= na; ++a)
                 for (std::int32_t b = 1; b <= nb; ++b) {
@@ -160,12 +179,12 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
                         const auto from = static_cast<std::size_t>(first - 1);
                         missing |= ParseCell(
                             count, [&](std::size_t t) { return column[from + t]; }, blockValuesAt + cell,
-                            blockDigits + cell, memo, separator);
+                            blockDigits + cell, memo, separator, cell, unsplit);
                     } else {
                         missing |= ParseCell(
                             count,
                             [&](std::size_t t) { return texts(first + static_cast<std::int32_t>(t), a, b); },
-                            blockValuesAt + cell, blockDigits + cell, memo, separator);
+                            blockValuesAt + cell, blockDigits + cell, memo, separator, cell, unsplit);
                     }
                 }
         } catch (const ConvertError&) {
@@ -173,16 +192,28 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
             ParseInOrder(store, separator, first);  // throws the error of the first bad text
             throw;
         }
+        // A block with values that two doubles cannot hold is handed on whole.
+        const Extended* whole = nullptr;
+        if (!unsplit.empty()) {
+            if (wholeValues.empty()) wholeValues.resize(values.size());
+            Extended* const to = &wholeValues[slot];
+            for (std::size_t i = 0; i < count * static_cast<std::size_t>(na) * snb; ++i)
+                to[i] = Join(blockValuesAt[i]);
+            for (const auto& [at, value] : unsplit) to[at] = value;
+            whole = to;
+        }
         if (keep == KeepValues::Yes) {
             for (std::int32_t s = first; s <= last; ++s)
                 for (std::int32_t a = 1; a <= na; ++a) {
-                    const Extended* from = blockValuesAt + static_cast<std::size_t>(a - 1) * snb * count +
-                                           static_cast<std::size_t>(s - first);
+                    const std::size_t from =
+                        static_cast<std::size_t>(a - 1) * snb * count + static_cast<std::size_t>(s - first);
                     Extended* to = &store.CellValue(s, a, 1);
-                    for (std::size_t b = 0; b < snb; ++b) std::memcpy(to + b, from + b * count, sizeof(Extended));
+                    for (std::size_t b = 0; b < snb; ++b)
+                        to[b] = whole ? whole[from + b * count] : Join(blockValuesAt[from + b * count]);
                 }
         }
-        const ParsedBlock parsed{blockValuesAt, blockDigits, first, last - first + 1, missing};
+        const ParsedBlock parsed{whole ? nullptr : blockValuesAt, whole, blockDigits, first, last - first + 1,
+                                 missing};
         if (!totaller) {
             TotalBlock(store, separator, parsed, exact, sweep);
             continue;

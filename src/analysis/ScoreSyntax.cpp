@@ -126,12 +126,13 @@ QuickScoreMemo::QuickScoreMemo(char decimalSeparator)
 
 const QuickScoreMemo::Score* QuickScoreMemo::ReadNew(std::string_view text, Score* place, std::uint64_t key) {
     QuickScore q;
-    if (!ReadQuickScore(text, separator_, q)) return nullptr;
+    SplitExtended value;
+    if (!ReadQuickScore(text, separator_, q) || !Split(q.value, value)) return nullptr;
     // At most eight bytes: fewer than nine digits, and an exponent of the
     // fast form (within 27 of the places of the digits).
     place[1] = place[0];
     Score& score = place[0];
-    std::memcpy(score.value, &q.value, sizeof score.value);
+    score.value = value;
     score.key = key;
     score.digits = static_cast<std::uint32_t>(q.digits);
     score.exponent = static_cast<std::int8_t>(q.exponent);

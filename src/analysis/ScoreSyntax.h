@@ -153,30 +153,27 @@ constexpr auto kExactPowers = [] {
 // more; a place is one cache line.
 class QuickScoreMemo {
 public:
-    // The quick score of a text of at most eight bytes, packed: its value's
-    // bytes and its digits x 10^exponent (digits below 10^8).
+    // The quick score of a text of at most eight bytes, packed: its value as
+    // a pair of doubles and its digits x 10^exponent (digits below 10^8).
     struct alignas(32) Score {
-        unsigned char value[sizeof(Extended)];  // an Extended, copied as bytes
-        std::uint64_t key;                      // the text, as Key makes it
+        SplitExtended value;
+        std::uint64_t key;  // the text, as Key makes it
         std::uint32_t digits;
         std::int8_t exponent;
         std::uint8_t digitCount;
         std::uint8_t length;  // of the text; 0: an empty place
         bool negative;
 
-        Extended Value() const {
-            Extended x;
-            std::memcpy(&x, value, sizeof x);
-            return x;
-        }
+        Extended Value() const { return Join(value); }
     };
     static_assert(sizeof(Score) == 32);
 
     explicit QuickScoreMemo(char decimalSeparator);
 
     // The quick score of `text` when it is of 1 to 8 bytes and of the quick
-    // form (ReadQuickScore reads it), else nullptr: the text is longer, or
-    // may still be a score that ParseScore reads. Valid until the next call.
+    // form (ReadQuickScore reads it) and its value splits into two doubles,
+    // else nullptr: the text is longer, or may still be a score that
+    // ParseScore reads. Valid until the next call.
     const Score* Read(std::string_view text);
 
 private:

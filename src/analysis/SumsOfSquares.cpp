@@ -159,6 +159,14 @@ struct Row {
     Row operator+(std::size_t b) const { return {first + b * stride, stride}; }
 };
 
+// A Row of values held as pairs of doubles.
+struct SplitRow {
+    const SplitExtended* first;
+    std::size_t stride;
+    Extended operator[](std::size_t b) const { return Join(first[b * stride]); }
+    SplitRow operator+(std::size_t b) const { return {first + b * stride, stride}; }
+};
+
 // SweepSubjects over CellValue.
 void SweepSubjects(const StudyStore& store, std::int32_t first, std::int32_t last, GroupTotals& g) {
     SweepSubjects(first, last, store.LevelCountA, store.LevelCountB,
@@ -231,6 +239,19 @@ SumsOfSquaresSweep::~SumsOfSquaresSweep() = default;
 
 void SumsOfSquaresSweep::AddSubjects(const StudyStore& store, std::int32_t first, std::int32_t last) {
     if (totals_->any) SweepSubjects(store, first, last, totals_->g);
+}
+
+void SumsOfSquaresSweep::AddBlock(const SplitExtended* values, std::int32_t count, std::int32_t na,
+                                  std::int32_t nb) {
+    if (!totals_->any) return;
+    const auto subjects = static_cast<std::size_t>(count), snb = static_cast<std::size_t>(nb);
+    SweepSubjects(0, count - 1, na, nb,
+                  [&](std::int32_t t, std::int32_t a) {
+                      return SplitRow{
+                          values + static_cast<std::size_t>(a - 1) * snb * subjects + static_cast<std::size_t>(t),
+                          subjects};
+                  },
+                  totals_->g);
 }
 
 void SumsOfSquaresSweep::AddBlock(const Extended* values, std::int32_t count, std::int32_t na, std::int32_t nb) {
