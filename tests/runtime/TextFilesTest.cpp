@@ -249,6 +249,22 @@ TEST(TextWriter, TheFirstFailureIsReportedAndNeverPassedOffAsASuccess) {
         return report + " " + std::to_string(ReadBytes(path).size());
     });
     EXPECT_EQ(child.out, "27 100000");
+
+    // The same past the first buffer, where the writer's own thread writes:
+    // the failure comes back to the command, and nothing follows the gap.
+    ChildResult later = RunInChild([&]() -> std::string {
+        std::signal(SIGXFSZ, SIG_IGN);
+        SetSoftLimit(RLIMIT_FSIZE, 1000000);
+        const std::string path = dir.File("limited later");
+        int lines = 0;
+        std::string report = std::to_string(OpenErrorCode([&] {
+            WriteTextFile(path, [&](TextWriter& file) {
+                for (; lines < 1000000; ++lines) file.WriteLine("line");
+            });
+        }));
+        return report + " " + std::to_string(ReadBytes(path).size()) + (lines < 1000000 ? " stopped" : "");
+    });
+    EXPECT_EQ(later.out, "27 1000000 stopped");
 }
 
 TEST(TextFiles, FailuresGiveTheirCodes) {
