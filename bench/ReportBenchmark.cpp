@@ -123,7 +123,10 @@ void Report(benchmark::State& state) {
 // Each stage at every size before the next size, so each study is generated once.
 void Register() {
     for (std::int64_t n : {1000, 10000, 100000}) {
-        for (auto [name, function] : {std::pair{"Read", &Read}, {"Parse", &Parse}, {"OnePass", &OnePass}, {"Compute", &Compute},
+        for (auto [name, function] : {std::pair{"Read", &Read},
+                                      {"Parse", &Parse},
+                                      {"OnePass", &OnePass},
+                                      {"Compute", &Compute},
                                       {"Report", &Report}})
             benchmark::RegisterBenchmark(name, function)->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
     }

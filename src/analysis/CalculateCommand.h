@@ -33,6 +33,7 @@ CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
 // file, for a command that ends with it.
 CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
                                   const std::function<std::optional<std::string>()>& chooseResultsFile,
-                                  std::optional<PrecisionCheck>& precision, KeepValues keep = KeepValues::Yes);
+                                  std::optional<PrecisionCheck>& precision,
+                                  KeepValues keep = KeepValues::Yes);
 
 }  // namespace morvane

@@ -737,11 +737,15 @@ void ExactTotalsBuilder::AddCellRun(std::int32_t a, std::int32_t b, const Digits
 void ExactTotalsBuilder::AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits,
                                  int exponent, int digitCount, bool negative) {
     if (exponent >= fastScale_ && exponent + digitCount <= fastTop_) {
-        const std::int64_t m = static_cast<std::int64_t>(digits) * kFastPowers[static_cast<std::size_t>(exponent - fastScale_)];
+        const std::int64_t m =
+            static_cast<std::int64_t>(digits) * kFastPowers[static_cast<std::size_t>(exponent - fastScale_)];
         const std::int64_t x = negative ? -m : m;
-        fastAB_[static_cast<std::size_t>(a) * static_cast<std::size_t>(nb_) + static_cast<std::size_t>(b)] += x;
-        fastAS_[static_cast<std::size_t>(t) * static_cast<std::size_t>(na_) + static_cast<std::size_t>(a)] += x;
-        fastBS_[static_cast<std::size_t>(t) * static_cast<std::size_t>(nb_) + static_cast<std::size_t>(b)] += x;
+        const auto ti = static_cast<std::size_t>(t), ai = static_cast<std::size_t>(a),
+                   bi = static_cast<std::size_t>(b);
+        const auto na = static_cast<std::size_t>(na_), nb = static_cast<std::size_t>(nb_);
+        fastAB_[ai * nb + bi] += x;
+        fastAS_[ti * na + ai] += x;
+        fastBS_[ti * nb + bi] += x;
         fastSquares_ += static_cast<std::uint64_t>(m * m);
         return;
     }
@@ -790,7 +794,8 @@ public:
     void Add(Int128 x) {
         const UInt128 m = x < 0 ? -static_cast<UInt128>(x) : static_cast<UInt128>(x);
         if (m >> 64 != 0) return total_.AddSquare(x);
-        const UInt128 square = static_cast<UInt128>(static_cast<std::uint64_t>(m)) * static_cast<std::uint64_t>(m);
+        const UInt128 square =
+            static_cast<UInt128>(static_cast<std::uint64_t>(m)) * static_cast<std::uint64_t>(m);
         low_ += square;
         carries_ += low_ < square;
     }

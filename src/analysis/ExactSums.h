@@ -97,7 +97,8 @@ public:
         AddSlow(t, a, b, score.digits, score.exponent, score.digitCount, score.negative);
     }
     // The same from a score text that ReadQuickScore did not read (it must parse).
-    void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text, char decimalSeparator);
+    void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text,
+                 char decimalSeparator);
     void EndBlock();
 
     // After every score was added: ComputeExactPartition of the same store.

@@ -4,8 +4,8 @@
 #include <cassert>
 #include <cstring>
 #include <optional>
-#include <utility>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "analysis/ExactSums.h"
@@ -23,7 +23,7 @@ namespace {
 // unless one subject has more.
 constexpr std::int32_t kBlockSubjects = 64;
 constexpr std::int64_t kBlockValues = std::int64_t{1} << 16;
-// How many blocks the sweep's thread takes at a time.
+// How many blocks the totals' thread takes at a time.
 constexpr std::int32_t kBatchBlocks = 4;
 
 // From subject `first` on, in the order of the message: the first bad text for
@@ -38,13 +38,15 @@ void ParseInOrder(StudyStore& store, char decimalSeparator, std::int32_t first) 
 }
 
 // The error of the first bad text from subject `first` on, in the order of
-// ParseInOrder, without storing any value.
+// ParseInOrder, without storing any value. Called while the error of a bad
+// text of the block is handled, which it throws again should the order not
+// find one (it always does).
 [[noreturn]] void ThrowFirstBadText(const StudyStore& store, char decimalSeparator, std::int32_t first) {
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     for (std::int32_t s = first; s <= n; ++s)
         for (std::int32_t a = 1; a <= na; ++a)
             for (std::int32_t b = 1; b <= nb; ++b) ScoreValue(store.CellText(s, a, b), decimalSeparator);
-    throw;  // not reached: the block that called held a bad text
+    throw;
 }
 
 // Values that two doubles cannot hold, with their places in their block.
@@ -136,15 +138,17 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
         std::clamp<std::int64_t>(kBlockValues / (std::int64_t{na} * nb), 1, kBlockSubjects));
     // A block's values (as pairs of doubles, which the sweep reads faster) and
     // digits, [a][b][t] from 0 (each cell's in a row, as they are parsed),
-    // stored only once the whole block parsed. With more
-    // than a batch of blocks, a thread of its own adds each batch to the
+    // stored only once the whole block parsed. With more than a batch of
+    // blocks of the usual size, a thread of its own adds each batch to the
     // totals while the next is parsed into the other half of the buffers (a
     // batch at a time, since waking a thread costs about as much as summing
     // a block).
     const std::size_t blockValues = static_cast<std::size_t>(subjects) * static_cast<std::size_t>(na) * snb;
     const std::int64_t blocks = (std::int64_t{n} + subjects - 1) / subjects;
+    const bool worthAThread = (sweep || exact) && blocks > kBatchBlocks &&
+                              blockValues <= static_cast<std::size_t>(2 * kBlockValues);
     std::optional<SerialWorker> totaller;
-    if ((sweep || exact) && blocks > kBatchBlocks) try {
+    if (worthAThread) try {
             totaller.emplace();
         } catch (const std::system_error&) {  // no thread: the totals follow each block here
         }
@@ -212,8 +216,8 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
                         to[b] = whole ? whole[from + b * count] : Join(blockValuesAt[from + b * count]);
                 }
         }
-        const ParsedBlock parsed{whole ? nullptr : blockValuesAt, whole, blockDigits, first, last - first + 1,
-                                 missing};
+        const ParsedBlock parsed{
+            whole ? nullptr : blockValuesAt, whole, blockDigits, first, last - first + 1, missing};
         if (!totaller) {
             TotalBlock(store, separator, parsed, exact, sweep);
             continue;
@@ -221,7 +225,8 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
         batch.push_back(parsed);
         if (batch.size() == static_cast<std::size_t>(kBatchBlocks) || last == n) {
             totaller->Hand([&store, separator, exact, sweep, blocksOfBatch = batch] {
-                for (const ParsedBlock& block : blocksOfBatch) TotalBlock(store, separator, block, exact, sweep);
+                for (const ParsedBlock& block : blocksOfBatch)
+                    TotalBlock(store, separator, block, exact, sweep);
             });
             batch.clear();
         }

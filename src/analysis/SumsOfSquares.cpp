@@ -169,8 +169,12 @@ struct SplitRow {
 
 // SweepSubjects over CellValue.
 void SweepSubjects(const StudyStore& store, std::int32_t first, std::int32_t last, GroupTotals& g) {
-    SweepSubjects(first, last, store.LevelCountA, store.LevelCountB,
-                  [&](std::int32_t s, std::int32_t a) { return Row{&store.CellValue(s, a, 1), 1}; }, g);
+    SweepSubjects(
+        first, last, store.LevelCountA, store.LevelCountB,
+        [&](std::int32_t s, std::int32_t a) {
+            return Row{&store.CellValue(s, a, 1), 1};
+        },
+        g);
 }
 
 // How many subjects a sweep takes at a time: their values stay in the cache
@@ -245,24 +249,28 @@ void SumsOfSquaresSweep::AddBlock(const SplitExtended* values, std::int32_t coun
                                   std::int32_t nb) {
     if (!totals_->any) return;
     const auto subjects = static_cast<std::size_t>(count), snb = static_cast<std::size_t>(nb);
-    SweepSubjects(0, count - 1, na, nb,
-                  [&](std::int32_t t, std::int32_t a) {
-                      return SplitRow{
-                          values + static_cast<std::size_t>(a - 1) * snb * subjects + static_cast<std::size_t>(t),
-                          subjects};
-                  },
-                  totals_->g);
+    SweepSubjects(
+        0, count - 1, na, nb,
+        [&](std::int32_t t, std::int32_t a) {
+            return SplitRow{
+                values + static_cast<std::size_t>(a - 1) * snb * subjects + static_cast<std::size_t>(t),
+                subjects};
+        },
+        totals_->g);
 }
 
-void SumsOfSquaresSweep::AddBlock(const Extended* values, std::int32_t count, std::int32_t na, std::int32_t nb) {
+void SumsOfSquaresSweep::AddBlock(const Extended* values, std::int32_t count, std::int32_t na,
+                                  std::int32_t nb) {
     if (!totals_->any) return;
     const auto subjects = static_cast<std::size_t>(count), snb = static_cast<std::size_t>(nb);
-    SweepSubjects(0, count - 1, na, nb,
-                  [&](std::int32_t t, std::int32_t a) {
-                      return Row{values + static_cast<std::size_t>(a - 1) * snb * subjects + static_cast<std::size_t>(t),
-                                 subjects};
-                  },
-                  totals_->g);
+    SweepSubjects(
+        0, count - 1, na, nb,
+        [&](std::int32_t t, std::int32_t a) {
+            return Row{
+                values + static_cast<std::size_t>(a - 1) * snb * subjects + static_cast<std::size_t>(t),
+                subjects};
+        },
+        totals_->g);
 }
 
 SumsOfSquares SumsOfSquaresSweep::Finish(const StudyStore& store) const {

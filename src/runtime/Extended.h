@@ -43,7 +43,8 @@ struct SplitExtended {
 inline bool Split(Extended value, SplitExtended& out) {
     const auto high = static_cast<double>(value);
     const auto low = value == 0 ? high : static_cast<double>(value - high);
-    if (!std::isfinite(high) || static_cast<Extended>(high) + static_cast<Extended>(low) != value) return false;
+    if (!std::isfinite(high) || static_cast<Extended>(high) + static_cast<Extended>(low) != value)
+        return false;
     out = {high, low};
     return true;
 }

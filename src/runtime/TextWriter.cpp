@@ -18,7 +18,8 @@
 
 namespace morvane {
 TextWriter::TextWriter(const std::string& path) : path_(path) {
-    buffer_ = std::make_unique<char[]>(kBufferSize);  // before the file exists, so that a failure leaves nothing open
+    buffer_ = std::make_unique<char[]>(
+        kBufferSize);  // before the file exists, so that a failure leaves nothing open
     if (path.empty()) {
         if (!io::IsUsableStandardStream(STDOUT_FILENO)) throw InOutError(io::kNoUsableHandle);
         fd_ = STDOUT_FILENO;
@@ -54,7 +55,8 @@ public:
     // Every buffer is made here, so that handing one over allocates nothing
     // and cannot fail half way; the writer takes the first with Take.
     Background(int fd, const std::string& path) : fd_(fd), path_(path) {
-        for (std::size_t i = 0; i < kBuffers; ++i) free_[freeCount_++] = std::make_unique<char[]>(kLongBufferSize);
+        for (std::size_t i = 0; i < kBuffers; ++i)
+            free_[freeCount_++] = std::make_unique<char[]>(kLongBufferSize);
         thread_ = std::thread([this] { Run(); });
     }
     std::unique_ptr<char[]> Take() {

@@ -90,8 +90,11 @@ TEST(OnePass, QuickScoresAgreeWithTheScoreSyntax) {
     // length share their key bytes and when many texts share its places.
     for (const char separator : {'.', ','}) {
         QuickScoreMemo memo(separator);
-        std::vector<std::string> texts = {"1", "12", "1" + std::string(1, separator) + "2", "102", "120",
-                                          "12345678", "12344678", "123456789", "-0", "+0", " 7", "7 ", "x"};
+        std::vector<std::string> texts = {"1",        "12",        "1" + std::string(1, separator) + "2",
+                                          "102",      "120",       "12345678",
+                                          "12344678", "123456789", "-0",
+                                          "+0",       " 7",        "7 ",
+                                          "x"};
         for (int i = 0; i < 20000; ++i) texts.push_back(RandomScore(random, separator, i % 2));
         for (int round = 0; round < 3; ++round)
             for (std::size_t i = 0; i < texts.size(); i += 1 + static_cast<std::size_t>(round)) {
@@ -166,10 +169,21 @@ TEST(OnePass, GivesWhatTheSeparatePassesGive) {
     std::mt19937_64 random(8);
     const struct {
         int n, na, nb, kind;
-    } cases[] = {{1, 1, 1, 0},   {3, 2, 3, 0},   {64, 2, 2, 0}, {65, 3, 2, 0},   {200, 4, 3, 0},
-                 {150, 3, 3, 1}, {130, 2, 5, 1}, {70, 2, 2, 2}, {90, 3, 2, 3},   {40, 2, 3, 4},
+    } cases[] = {{1, 1, 1, 0},
+                 {3, 2, 3, 0},
+                 {64, 2, 2, 0},
+                 {65, 3, 2, 0},
+                 {200, 4, 3, 0},
+                 {150, 3, 3, 1},
+                 {130, 2, 5, 1},
+                 {70, 2, 2, 2},
+                 {90, 3, 2, 3},
+                 {40, 2, 3, 4},
                  // More blocks than a batch: the totals on a thread of their own.
-                 {700, 2, 2, 0}, {600, 3, 2, 1}, {500, 2, 3, 3}, {400, 2, 2, 4}};
+                 {700, 2, 2, 0},
+                 {600, 3, 2, 1},
+                 {500, 2, 3, 3},
+                 {400, 2, 2, 4}};
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.n << " x " << c.na << " x " << c.nb << ", kind " << c.kind);
         StudyStore store = RandomStudy(random, c.n, c.na, c.nb, c.kind);
@@ -282,7 +296,8 @@ TEST(OnePass, CalculationWithItsCheckWritesTheSameFile) {
                     (kind == 0 ? std::to_string(a) : std::string(plain.CellText(100, a, b)));
         StudyStore checked = plain, unkept = plain;
         unkept.CellValue.Release();
-        const std::string one = dir.File("plain.txt"), two = dir.File("checked.txt"), three = dir.File("unkept.txt");
+        const std::string one = dir.File("plain.txt"), two = dir.File("checked.txt"),
+                          three = dir.File("unkept.txt");
         ASSERT_EQ(RunCalculation(plain, '.', [&] { return std::optional<std::string>(one); }),
                   CalculationOutcome::Written);
         std::optional<PrecisionCheck> precision;

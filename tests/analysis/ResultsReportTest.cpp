@@ -4,8 +4,8 @@
 
 #include "analysis/CalculateCommand.h"
 #include "analysis/Padding.h"
-#include "analysis/ResultsReport.h"
 #include "analysis/ReportTestSupport.h"
+#include "analysis/ResultsReport.h"
 #include "runtime/Cp932.h"
 #include "store/DataFile.h"
 #include "support/TempDir.h"

@@ -288,9 +288,8 @@ TEST(Faults, TooLittleMemoryGivesItsMessageAndNoCrash) {
         std::vector<std::string> args;
         rlim_t limit;
     } rows[] = {
-        {{"copy", huge, out}, 256 << 20},     {{"sums", huge}, 256 << 20},
-        {{"copy", tight, out}, 256 << 20},    {{"copy", line, out}, 64 << 20},
-        {{"sums", values}, 192 << 20},
+        {{"copy", huge, out}, 256 << 20}, {{"sums", huge}, 256 << 20},   {{"copy", tight, out}, 256 << 20},
+        {{"copy", line, out}, 64 << 20},  {{"sums", values}, 192 << 20},
     };
     for (const auto& row : rows) {
         ChildResult r = RunMorvane(row.args, AddressSpace(row.limit));
