@@ -186,7 +186,8 @@ private:
             std::memcpy(&first, bytes, 4);
             std::memcpy(&last, bytes + length - 4, 4);
         } else {
-            first = static_cast<unsigned char>(bytes[0]) | static_cast<unsigned char>(bytes[length / 2]) << 8;
+            first = std::uint32_t{static_cast<unsigned char>(bytes[0])} |
+                    std::uint32_t{static_cast<unsigned char>(bytes[length / 2])} << 8;
             last = static_cast<unsigned char>(bytes[length - 1]);
         }
         return first | std::uint64_t{last} << 32;
