@@ -151,28 +151,41 @@ void SweepSubjects(std::int32_t first, std::int32_t last, std::int32_t na, std::
 }
 
 // The values of one subject at one level of A, for the levels of B in turn,
-// `stride` apart.
+// `stride` apart: extended numbers, or pairs of doubles.
+inline Extended ValueOf(const Extended& value) {
+    return value;
+}
+inline Extended ValueOf(const SplitExtended& pair) {
+    return Join(pair);
+}
+template <typename Value>
 struct Row {
-    const Extended* first;
+    const Value* first;
     std::size_t stride;
-    const Extended& operator[](std::size_t b) const { return first[b * stride]; }
+    Extended operator[](std::size_t b) const { return ValueOf(first[b * stride]); }
     Row operator+(std::size_t b) const { return {first + b * stride, stride}; }
 };
 
-// A Row of values held as pairs of doubles.
-struct SplitRow {
-    const SplitExtended* first;
-    std::size_t stride;
-    Extended operator[](std::size_t b) const { return Join(first[b * stride]); }
-    SplitRow operator+(std::size_t b) const { return {first + b * stride, stride}; }
-};
+// SweepSubjects over a block of `count` subjects laid out [a][b][t] from 0.
+template <typename Value>
+void SweepBlock(const Value* values, std::int32_t count, std::int32_t na, std::int32_t nb, GroupTotals& g) {
+    const auto subjects = static_cast<std::size_t>(count), snb = static_cast<std::size_t>(nb);
+    SweepSubjects(
+        0, count - 1, na, nb,
+        [&](std::int32_t t, std::int32_t a) {
+            return Row<Value>{
+                values + static_cast<std::size_t>(a - 1) * snb * subjects + static_cast<std::size_t>(t),
+                subjects};
+        },
+        g);
+}
 
 // SweepSubjects over CellValue.
 void SweepSubjects(const StudyStore& store, std::int32_t first, std::int32_t last, GroupTotals& g) {
     SweepSubjects(
         first, last, store.LevelCountA, store.LevelCountB,
         [&](std::int32_t s, std::int32_t a) {
-            return Row{&store.CellValue(s, a, 1), 1};
+            return Row<Extended>{&store.CellValue(s, a, 1), 1};
         },
         g);
 }
@@ -247,30 +260,12 @@ void SumsOfSquaresSweep::AddSubjects(const StudyStore& store, std::int32_t first
 
 void SumsOfSquaresSweep::AddBlock(const SplitExtended* values, std::int32_t count, std::int32_t na,
                                   std::int32_t nb) {
-    if (!totals_->any) return;
-    const auto subjects = static_cast<std::size_t>(count), snb = static_cast<std::size_t>(nb);
-    SweepSubjects(
-        0, count - 1, na, nb,
-        [&](std::int32_t t, std::int32_t a) {
-            return SplitRow{
-                values + static_cast<std::size_t>(a - 1) * snb * subjects + static_cast<std::size_t>(t),
-                subjects};
-        },
-        totals_->g);
+    if (totals_->any) SweepBlock(values, count, na, nb, totals_->g);
 }
 
 void SumsOfSquaresSweep::AddBlock(const Extended* values, std::int32_t count, std::int32_t na,
                                   std::int32_t nb) {
-    if (!totals_->any) return;
-    const auto subjects = static_cast<std::size_t>(count), snb = static_cast<std::size_t>(nb);
-    SweepSubjects(
-        0, count - 1, na, nb,
-        [&](std::int32_t t, std::int32_t a) {
-            return Row{
-                values + static_cast<std::size_t>(a - 1) * snb * subjects + static_cast<std::size_t>(t),
-                subjects};
-        },
-        totals_->g);
+    if (totals_->any) SweepBlock(values, count, na, nb, totals_->g);
 }
 
 SumsOfSquares SumsOfSquaresSweep::Finish(const StudyStore& store) const {
