@@ -146,6 +146,12 @@ StudyStore RandomStudy(std::mt19937_64& random, int n, int na, int nb, int kind)
                     case 3:  // a span of places no 128-bit total holds
                         text = std::to_string(1 + pick(random)) + (pick(random) < 500 ? "e25" : "e-25");
                         break;
+                    case 5:  // the edges of the 64-bit sums: nine places and ten, and late a
+                             // smaller place, which narrows them while sums are pending
+                        text = (pick(random) < 500 ? "-" : "") +
+                               std::string(pick(random) < 100 ? "1999999999" : "999999999");
+                        if (s > n / 2 && pick(random) < 10) text = "0.5";
+                        break;
                     default:  // far beyond: the centred method
                         text = std::to_string(1 + pick(random)) + (pick(random) < 500 ? "e2000" : "e-2000");
                         break;
@@ -183,7 +189,9 @@ TEST(OnePass, GivesWhatTheSeparatePassesGive) {
                  {700, 2, 2, 0},
                  {600, 3, 2, 1},
                  {500, 2, 3, 3},
-                 {400, 2, 2, 4}};
+                 {400, 2, 2, 4},
+                 {60, 3, 2, 5},
+                 {700, 2, 3, 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.n << " x " << c.na << " x " << c.nb << ", kind " << c.kind);
         StudyStore store = RandomStudy(random, c.n, c.na, c.nb, c.kind);

@@ -193,5 +193,43 @@ TEST(CellTexts, AnyBytesAndLengthsSurviveLoadEditAndSave) {
     EXPECT_EQ(testing::ReadBytes(dir.File("again.dat")).size(), file.size() + 1 + big.size() - 2);
 }
 
+// A loaded array's columns read the buffer where the texts lie; copies and
+// moved-to arrays keep their own offsets, and an edit makes an array read
+// cell by cell, leaving its copies as they were.
+TEST(CellTexts, ColumnsAndCopiesOfALoadedArray) {
+    const int n = 9, na = 2, nb = 3;
+    CellTextArray loaded;
+    FillByName(loaded, n, na, nb);
+    const auto columnsMatch = [&](const CellTextArray& cells) {
+        int wrong = 0;
+        for (int a = 1; a <= na; ++a)
+            for (int b = 1; b <= nb; ++b) {
+                const CellTextArray::PlainColumn column = cells.Column(a, b);
+                for (int s = 1; s <= n; ++s) wrong += column[static_cast<std::size_t>(s - 1)] != Name(s, a, b);
+            }
+        return wrong;
+    };
+    ASSERT_TRUE(loaded.Plain());
+    EXPECT_EQ(columnsMatch(loaded), 0);
+
+    CellTextArray copy = loaded, assigned;
+    FillByName(assigned, 2, 2, 2);
+    assigned = copy;
+    loaded(4, 2, 3) = "edited";
+    EXPECT_FALSE(loaded.Plain());
+    ASSERT_TRUE(copy.Plain() && assigned.Plain());
+    EXPECT_EQ(columnsMatch(copy), 0);
+    EXPECT_EQ(columnsMatch(assigned), 0);
+
+    CellTextArray moved = std::move(copy);
+    assigned = std::move(moved);
+    EXPECT_EQ(columnsMatch(assigned), 0);
+    EXPECT_EQ(Mismatches(loaded, n, na, nb, {4, 2}), 0);
+    EXPECT_EQ(loaded(4, 2, 3), "edited");
+    assigned.Release();
+    EXPECT_TRUE(assigned.Empty());
+    EXPECT_EQ(Mismatches(loaded, n, na, nb, {4, 2}), 0);
+}
+
 }  // namespace
 }  // namespace morvane
