@@ -205,7 +205,8 @@ TEST(CellTexts, ColumnsAndCopiesOfALoadedArray) {
         for (int a = 1; a <= na; ++a)
             for (int b = 1; b <= nb; ++b) {
                 const CellTextArray::PlainColumn column = cells.Column(a, b);
-                for (int s = 1; s <= n; ++s) wrong += column[static_cast<std::size_t>(s - 1)] != Name(s, a, b);
+                for (int s = 1; s <= n; ++s)
+                    wrong += column[static_cast<std::size_t>(s - 1)] != Name(s, a, b);
             }
         return wrong;
     };
