@@ -147,15 +147,19 @@ void ParseInBlocks(StudyStore& store, char separator, ExactTotalsBuilder* exact,
     const std::int64_t blocks = (std::int64_t{n} + subjects - 1) / subjects;
     const bool worthAThread = (sweep || exact) && blocks > kBatchBlocks &&
                               blockValues <= static_cast<std::size_t>(2 * kBlockValues);
+    std::vector<SplitExtended> values;
+    std::vector<Extended> wholeValues;  // the blocks' places, for blocks with values that do not split
+    std::vector<ExactTotalsBuilder::Digits> digits;
+    // After the buffers its jobs read, so that on the way out of an error it
+    // waits for the job at hand before they go.
     std::optional<SerialWorker> totaller;
     if (worthAThread) try {
             totaller.emplace();
         } catch (const std::system_error&) {  // no thread: the totals follow each block here
         }
     const std::size_t ring = totaller ? 2 * kBatchBlocks : 1;
-    std::vector<SplitExtended> values(ring * blockValues);
-    std::vector<Extended> wholeValues;  // the blocks' places, for blocks with values that do not split
-    std::vector<ExactTotalsBuilder::Digits> digits(ring * blockValues);
+    values.resize(ring * blockValues);
+    digits.resize(ring * blockValues);
     std::vector<ParsedBlock> batch;
     UnsplitValues unsplit;
     QuickScoreMemo memo(separator);

@@ -287,6 +287,23 @@ TEST(OnePass, ABadTextStopsItInSubjectOrderWithTheRestUntouched) {
         EXPECT_EQ(error.message(), Cp932FromUtf8("'5x' は浮動小数点数ではありません"));
     }
     EXPECT_EQ(store.CellValue(70, 1, 1), 42.0L);
+
+    // The same while the totals' thread is still at the blocks before, whose
+    // scores it reads the slow way: it is done with them before they go. The
+    // bad text is the first of the block after a batch was handed on (blocks
+    // of 64 subjects, four to a batch).
+    StudyStore big = RandomStudy(random, 6000, 2, 3, 2);
+    big.CellText(4865, 1, 1) = "4865x";
+    for (const KeepValues keep : {KeepValues::Yes, KeepValues::No}) {
+        ExactTotalsBuilder bigExact(big);
+        SumsOfSquaresSweep bigSweep(big);
+        try {
+            ParseAllScores(big, '.', bigExact, bigSweep, keep);
+            FAIL();
+        } catch (const ConvertError& error) {
+            EXPECT_EQ(error.message(), Cp932FromUtf8("'4865x' は浮動小数点数ではありません"));
+        }
+    }
 }
 
 TEST(OnePass, CalculationWithItsCheckWritesTheSameFile) {
