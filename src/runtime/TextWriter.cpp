@@ -18,8 +18,8 @@
 
 namespace morvane {
 TextWriter::TextWriter(const std::string& path) : path_(path) {
-    buffer_ = std::make_unique<char[]>(
-        kBufferSize);  // before the file exists, so that a failure leaves nothing open
+    // Before the file exists, so that a failure leaves nothing open.
+    buffer_ = std::make_unique<char[]>(kBufferSize);
     if (path.empty()) {
         if (!io::IsUsableStandardStream(STDOUT_FILENO)) throw InOutError(io::kNoUsableHandle);
         fd_ = STDOUT_FILENO;
