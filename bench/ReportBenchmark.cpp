@@ -9,10 +9,10 @@
 #include <memory>
 
 #include "StudyGenerator.h"
-#include "analysis/ExactSums.h"
-#include "analysis/ParseScores.h"
-#include "analysis/ResultsReport.h"
-#include "analysis/SumsOfSquares.h"
+#include "exact/ExactTotalsBuilder.h"
+#include "scores/ParseScores.h"
+#include "report/ResultsReport.h"
+#include "report/SumsOfSquares.h"
 #include "runtime/TextWriter.h"
 #include "store/DataFile.h"
 #include "support/TempDir.h"
@@ -47,9 +47,9 @@ Study& StudyOf(std::int32_t n) {
         WriteRandomStudy(study->path, n, kLevels, kLevels);
         LoadStudyFile(study->store, study->path);
         SizeCellValue(study->store);
-        ParseAllScores(study->store, '.');
         SumsOfSquaresSweep sweep(study->store);
-        sweep.AddSubjects(study->store, 1, n);
+        ParsedBlockSink* const sinks[] = {&sweep};
+        ParseAllScores(study->store, '.', sinks, KeepValues::Yes);
         study->sums = sweep.Finish(study->store);
         study->cellTotals = sweep.CellTotals();
         subjects = n;
@@ -93,7 +93,8 @@ void OnePass(benchmark::State& state) {
     for (auto _ : state) {
         ExactTotalsBuilder exact(study.store);
         SumsOfSquaresSweep sweep(study.store);
-        ParseAllScores(study.store, '.', exact, sweep, KeepValues::No);
+        ParsedBlockSink* const sinks[] = {&sweep, &exact};
+        ParseAllScores(study.store, '.', sinks);
         benchmark::DoNotOptimize(sweep.Finish(study.store));
     }
     SetScores(state);

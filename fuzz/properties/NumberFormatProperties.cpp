@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "analysis/NumberFormat.h"
+#include "report/NumberFormat.h"
 #include "runtime/CLocale.h"
 #include "properties/Violation.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "analysis/ScoreSyntax.h"
+#include "scores/ScoreSyntax.h"
 #include "properties/ScoreSyntaxModel.h"
 #include "properties/Violation.h"
 #include "runtime/Errors.h"

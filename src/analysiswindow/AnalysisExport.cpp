@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "analysis/AnovaFormats.h"
+#include "anova/AnovaFormats.h"
 #include "plot/PlotFiles.h"
 #include "qttext/Text.h"
 #include "runtime/Cp932.h"

@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <string>
 
-#include "analysis/FullAnalysis.h"
+#include "anova/FullAnalysis.h"
 #include "plot/InteractionPlot.h"
 #include "runtime/Errors.h"
 

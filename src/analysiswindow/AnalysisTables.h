@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/FullAnalysis.h"
+#include "anova/FullAnalysis.h"
 
 namespace morvane {
 

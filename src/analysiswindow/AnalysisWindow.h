@@ -11,7 +11,7 @@
 #include <array>
 #include <memory>
 
-#include "analysis/FullAnalysis.h"
+#include "anova/FullAnalysis.h"
 #include "widgets/Seams.h"
 
 class QLabel;

@@ -4,8 +4,8 @@
 #include <climits>
 #include <string>
 
-#include "analysis/CalculateCommand.h"
-#include "analysis/FullAnalysis.h"
+#include "report/CalculateCommand.h"
+#include "anova/FullAnalysis.h"
 #include "analysiswindow/AnalysisWindow.h"
 #include "datawindow/WriteBack.h"
 #include "qttext/Fonts.h"
@@ -122,20 +122,21 @@ void TCalcForm::SaveButtonClick() {
 void TCalcForm::CalcButtonClick() {
     Run([this] {
         WriteBack(SelectedLevel());
-        const auto outcome =
-            RunCalculation(store_, decimalSeparator_, [this]() -> std::optional<std::string> {
+        std::optional<PrecisionCheck> check;
+        const auto outcome = RunCheckedCalculation(
+            store_, decimalSeparator_,
+            [this]() -> std::optional<std::string> {
                 OpenDialog1.title = QStringLiteral(u"計算結果の出力用ファイル");
                 OpenDialog1.fileName.clear();
                 const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
                 if (!chosen || chosen->isEmpty()) return std::nullopt;
                 return qttext::FilePath(*chosen);
-            });
+            },
+            check);
         if (outcome != CalculationOutcome::Written) return;
         ui_->ExitButton->setFocus();
-        // The scores are parsed: say when the file's summary table lost digits.
-        const PrecisionCheck check = CheckResultsFile(
-            store_, ComputeExactPartition(store_, decimalSeparator_, false), decimalSeparator_);
-        if (!check.summaryTableExact)
+        // Say when the file's summary table lost digits.
+        if (check && !check->summaryTableExact)
             seams_.messages->ShowInformation(
                 this, QStringLiteral(u"計算結果ファイルの要約表には、桁落ちのため正確でない値があります。"
                                      u"正確な値は「分  析」で開く分析結果のウィンドウに示します。"));

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "analysis/ScoreSyntax.h"
+#include "scores/ScoreSyntax.h"
 #include "exchange/Csv.h"
 #include "exchange/ExchangeMessages.h"
 #include "exchange/StudyCsv.h"
@@ -270,8 +270,8 @@ public:
         std::size_t total = 0;
         for (const Run& run : runs_) total += run.bytes.size();
         CellTextArray::Filler texts(store.CellText);
-        texts.Bytes().reserve(total);
-        for (const Run& run : runs_) texts.Append(run.bytes, run.lengths);
+        texts.Reserve(total);
+        for (const Run& run : runs_) texts.AppendTexts(run.bytes, run.lengths);
     }
 
 private:

@@ -5,8 +5,8 @@
 #include <iterator>
 #include <string_view>
 
-#include "analysis/Padding.h"
-#include "analysis/ScoreTableTexts.h"
+#include "report/Padding.h"
+#include "report/ScoreTableTexts.h"
 #include "listing/PrinterTextDevice.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "analysis/FullAnalysis.h"
+#include "anova/FullAnalysis.h"
 
 class QPainter;
 

@@ -38,13 +38,14 @@ public:
     // short lines is taken from the buffer without a call per byte run.
     template <typename EndLine>
     void AppendLines(std::string& bytes, std::int64_t count, EndLine&& endLine);
-    // AppendLines, the lines handed over in runs: run(texts, lengths) appends
-    // lengths.size() lines lying end to end in `texts` (their lengths add up to
-    // its size), and a line that goes on past the buffer is appended to `bytes`
-    // and ended by endLine(). The complete lines of the buffer are made into a
-    // run where they lie, without a call per line.
-    template <typename Run, typename EndLine>
-    void AppendLineRuns(std::string& bytes, std::int64_t count, Run&& run, EndLine&& endLine);
+    // Reads `count` lines as AppendLines does, handing them over in runs:
+    // run(texts, lengths) takes lengths.size() lines lying end to end in
+    // `texts` (their lengths add up to its size), and a line that goes on past
+    // the buffer comes in parts, part(bytes) for each, and is ended by
+    // endLine(). The complete lines of the buffer are made into a run where
+    // they lie, without a call per line.
+    template <typename Run, typename Part, typename EndLine>
+    void AppendLineRuns(std::int64_t count, Run&& run, Part&& part, EndLine&& endLine);
     // The bytes of the file still to read, as far as they can be told (0 for a pipe).
     std::size_t RemainingHint() const;
 
@@ -74,6 +75,7 @@ private:
     std::vector<char> buffer_;            // what was read, and kSlack bytes
     std::vector<char> texts_;             // the lines of one run, and kSlack bytes
     std::vector<std::uint32_t> lengths_;  // of the lines of one run, at most a buffer's bytes
+    std::string rest_;                    // the rest of a line that goes on past the buffer
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool atEnd_ = false;
@@ -105,15 +107,16 @@ void TextReader::AppendLines(std::string& bytes, std::int64_t count, EndLine&& e
     }
 }
 
-template <typename Run, typename EndLine>
-void TextReader::AppendLineRuns(std::string& bytes, std::int64_t count, Run&& run, EndLine&& endLine) {
+template <typename Run, typename Part, typename EndLine>
+void TextReader::AppendLineRuns(std::int64_t count, Run&& run, Part&& part, EndLine&& endLine) {
     if (texts_.empty()) {
         texts_.resize(kBufferSize + kSlack);
         lengths_.resize(kBufferSize);
     }
     while (count > 0) {
         if (pos_ == end_ && !Fill()) {  // the end of the file: empty lines, or the failure of the read
-            AppendLine(bytes);
+            ReadLine(rest_);
+            part(std::string_view(rest_));
             endLine();
             --count;
             continue;
@@ -147,8 +150,9 @@ void TextReader::AppendLineRuns(std::string& bytes, std::int64_t count, Run&& ru
             count -= static_cast<std::int64_t>(lines);
         }
         if (inLine) {  // the rest of the line, CRs dropped so far, then what the next reads bring
-            bytes.append(lineStart, static_cast<std::size_t>(out - lineStart));
-            AppendLine(bytes);
+            part(std::string_view(lineStart, static_cast<std::size_t>(out - lineStart)));
+            ReadLine(rest_);
+            part(std::string_view(rest_));
             endLine();
             --count;
         }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <system_error>
 
 #include "runtime/Errors.h"
@@ -109,7 +110,7 @@ void CellTextArray::Compact() noexcept {
         {
             Filler filler(rebuilt);
             for (std::size_t k = 0; k < cells_; ++k) {
-                filler.Bytes().append(Stored(k));
+                filler.AppendText(Stored(k));
                 filler.EndText();
             }
         }
@@ -132,43 +133,8 @@ CellTextArray::Filler::Filler(CellTextArray& cells) : cells_(cells) {
     cells_.offsets_[0] = 0;
 }
 
-void CellTextArray::Filler::MapAheadMeanwhile() {
-    if (ahead_.joinable()) return;
-    // Taken here: the bytes may grow (and move) while the thread runs, and
-    // mapping pages that have since been let go does no harm.
-    void* const offsets = cells_.offsets_.data();
-    const std::size_t offsetBytes = cells_.offsets_.size() * sizeof(std::uint32_t);
-    void* const bytes = cells_.bytes_.data() + cells_.bytes_.size();
-    const std::size_t byteRoom = cells_.bytes_.capacity() - cells_.bytes_.size();
-    try {
-        ahead_ = std::thread([=] {
-            MapPagesAhead(offsets, offsetBytes);
-            MapPagesAhead(bytes, byteRoom);
-        });
-    } catch (const std::system_error&) {
-    }
-}
-
-void CellTextArray::Filler::Append(std::string_view texts, std::span<const std::uint32_t> lengths) {
-    assert(lengths.size() <= cells_.cells_ - next_);
-    std::uint64_t end = cells_.bytes_.size();
-    try {
-        cells_.bytes_.append(texts);
-    } catch (const std::bad_alloc&) {
-        throw OutOfMemoryError();
-    }
-    for (const std::uint32_t length : lengths) {
-        end += length;
-        if (cells_.wide_.empty() && end <= kNarrowLimit)
-            cells_.offsets_[++next_] = static_cast<std::uint32_t>(end);
-        else
-            cells_.SetOffset(++next_, end);
-    }
-    assert(end == cells_.bytes_.size());
-}
-
 CellTextArray::Filler::~Filler() {
-    if (ahead_.joinable()) ahead_.join();
+    StopMapping();
     // Bytes appended after the last end belong to the next element, as far as
     // they were read; beyond what 32-bit offsets reach they are dropped.
     if (cells_.wide_.empty() && cells_.bytes_.size() > kNarrowLimit)
@@ -179,6 +145,72 @@ CellTextArray::Filler::~Filler() {
                   static_cast<std::uint32_t>(end));
     else
         std::fill(cells_.wide_.begin() + static_cast<std::ptrdiff_t>(next_) + 1, cells_.wide_.end(), end);
+}
+
+void CellTextArray::Filler::Reserve(std::size_t bytes) {
+    StopMapping();
+    try {
+        cells_.bytes_.reserve(bytes);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    if (!cells_.wide_.empty()) return;
+    // The thread maps what neither moves nor goes before StopMapping: every
+    // step that could move the bytes or let the offsets go waits for it first.
+    void* const offsets = cells_.offsets_.data();
+    const std::size_t offsetBytes = cells_.offsets_.size() * sizeof(std::uint32_t);
+    void* const room = cells_.bytes_.data() + cells_.bytes_.size();
+    const std::size_t roomBytes = cells_.bytes_.capacity() - cells_.bytes_.size();
+    try {
+        mapping_ = std::thread([=] {
+            MapPagesAhead(offsets, offsetBytes);
+            MapPagesAhead(room, roomBytes);
+        });
+    } catch (const std::system_error&) {
+    }
+}
+
+void CellTextArray::Filler::StopMapping() {
+    if (mapping_.joinable()) mapping_.join();
+}
+
+void CellTextArray::Filler::MakeRoom(std::size_t more) {
+    std::string& bytes = cells_.bytes_;
+    if (more <= bytes.capacity() - bytes.size()) return;
+    StopMapping();
+    try {
+        bytes.reserve(std::max(bytes.size() + more, 2 * bytes.capacity()));
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
+    } catch (const std::length_error&) {
+        throw OutOfMemoryError();
+    }
+}
+
+void CellTextArray::Filler::AppendText(std::string_view part) {
+    MakeRoom(part.size());
+    cells_.bytes_.append(part);
+}
+
+void CellTextArray::Filler::SetOffset(std::uint64_t end) {
+    // Leaving 32-bit offsets lets their array go.
+    if (cells_.wide_.empty()) StopMapping();
+    cells_.SetOffset(++next_, end);
+}
+
+void CellTextArray::Filler::AppendTexts(std::string_view texts, std::span<const std::uint32_t> lengths) {
+    assert(lengths.size() <= cells_.cells_ - next_);
+    MakeRoom(texts.size());
+    std::uint64_t end = cells_.bytes_.size();
+    cells_.bytes_.append(texts);
+    for (const std::uint32_t length : lengths) {
+        end += length;
+        if (cells_.wide_.empty() && end <= kNarrowLimit)
+            cells_.offsets_[++next_] = static_cast<std::uint32_t>(end);
+        else
+            SetOffset(end);
+    }
+    assert(end == cells_.bytes_.size());
 }
 
 CellTextArray::NarrowOffsets& CellTextArray::NarrowOffsets::operator=(const NarrowOffsets& other) {

@@ -9,6 +9,7 @@
 //
 // A text read from the array stays valid until the array is next changed.
 
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <span>
@@ -74,34 +75,16 @@ public:
     // elements hold the empty text only; memory exhausted raises OutOfMemoryError.
     void Set(std::int32_t s, std::int32_t a, std::int32_t b, std::string_view text);
 
-    // The texts of every subject at levels a and b, [s - 1] for subject s, read
-    // straight from the buffer: for an array whose texts are all as loaded
-    // and whose offsets have 32 bits (Plain()), and valid until it changes.
-    class PlainColumn {
-    public:
-        std::string_view operator[](std::size_t i) const {
-            return {bytes_ + offsets_[i], offsets_[i + 1] - offsets_[i]};
-        }
-
-    private:
-        friend class CellTextArray;
-        PlainColumn(const char* bytes, const std::uint32_t* offsets) : bytes_(bytes), offsets_(offsets) {}
-        const char* bytes_;
-        const std::uint32_t* offsets_;
-    };
+    // visit(t, text) for the texts of subjects first + t, t from 0, up to
+    // subject last at levels a and b (all from 1), in that order. A run of a
+    // column is read straight from the buffer while the texts are all as
+    // loaded (Plain()), the next run fetched ahead of its reading; the texts
+    // of a column lie far apart from those of the other columns.
+    template <typename Visit>
+    void ForEachInColumn(std::int32_t a, std::int32_t b, std::int32_t first, std::int32_t last,
+                         Visit&& visit) const;
+    // Whether every text is as loaded: then nothing is held beside the buffer.
     bool Plain() const { return editSlots_.empty() && wide_.empty(); }
-    PlainColumn Column(std::int32_t a, std::int32_t b) const {
-        assert(Plain() && a >= 1 && b >= 1 && Inside(n0_ - 1, a, b));
-        return {bytes_.data(), offsets_.data() + FileIndex(1, a, b)};
-    }
-
-    // Asks the processor to fetch the texts of subjects first .. last (from 1)
-    // at levels a and b ahead of their reading: the offsets, and the bytes too
-    // unless `offsetsOnly`. The bytes are found through the offsets, which
-    // should have been fetched this way a while before. Only a hint: it
-    // changes nothing, and with changed texts it does nothing.
-    void Prefetch(std::int32_t first, std::int32_t last, std::int32_t a, std::int32_t b,
-                  bool offsetsOnly) const;
 
     std::int64_t Extent0() const { return n0_; }
     std::int64_t Extent1() const { return n1_; }
@@ -109,8 +92,8 @@ public:
     bool Empty() const { return n0_ == 0 || n1_ == 0 || n2_ == 0; }
 
     // Replaces every text with those given in the data file's order, for
-    // s, a and b from 1: append the bytes of a text to Bytes(), then EndText().
-    // The elements not reached when the filler goes (after an error, say) hold
+    // s, a and b from 1: AppendText the bytes of a text, then EndText(). The
+    // elements not reached when the filler goes (after an error, say) hold
     // the empty text.
     class Filler {
     public:
@@ -119,7 +102,15 @@ public:
         Filler(const Filler&) = delete;
         Filler& operator=(const Filler&) = delete;
 
-        std::string& Bytes() { return cells_.bytes_; }
+        // Sets aside room for about `bytes` bytes of texts, and has a thread
+        // of the filler's own map the pages of that room and of the offsets
+        // while the texts are filled in, so that their page faults cost the
+        // filling nothing. Only a saving: without the memory, or without a
+        // thread, the texts grow as they come.
+        void Reserve(std::size_t bytes);
+        // Appends `part` to the text of the next element (OutOfMemoryError
+        // without the memory).
+        void AppendText(std::string_view part);
         // Ends the next element's text (OutOfMemoryError when its offset needs
         // memory that is not there).
         void EndText() {
@@ -128,23 +119,25 @@ public:
             if (cells_.wide_.empty() && end <= kNarrowLimit)
                 cells_.offsets_[++next_] = static_cast<std::uint32_t>(end);
             else
-                cells_.SetOffset(++next_, end);
+                SetOffset(end);
         }
-
         // Appends the texts of the next lengths.size() elements, which lie end
         // to end in `texts` (their lengths add up to its size), as appending
         // each and ending it would.
-        void Append(std::string_view texts, std::span<const std::uint32_t> lengths);
-
-        // Has a thread of its own map the pages of the offsets, and of the
-        // bytes reserved so far, while the texts are filled in: their page
-        // faults then cost the filling nothing. Only a saving.
-        void MapAheadMeanwhile();
+        void AppendTexts(std::string_view texts, std::span<const std::uint32_t> lengths);
 
     private:
+        // The next element's offset where it may not fit 32 bits.
+        void SetOffset(std::uint64_t end);
+        // Grows the buffer by `more` bytes at least, once the mapping thread
+        // is done with the room it may move.
+        void MakeRoom(std::size_t more);
+        // Waits for the mapping thread, before the memory it maps may move or go.
+        void StopMapping();
+
         CellTextArray& cells_;
         std::size_t next_ = 0;  // elements ended so far
-        std::thread ahead_;
+        std::thread mapping_;   // maps the room of bytes_ and offsets_ as they stand
     };
 
 private:
@@ -158,6 +151,12 @@ private:
         return static_cast<std::size_t>(((a - 1) * (n2_ - 1) + (b - 1)) * (n0_ - 1) + (s - 1));
     }
     std::string_view Stored(std::size_t k) const;
+    // Asks the processor to fetch the texts of subjects first .. last of the
+    // column whose subject 1 is element `column` in file order: the offsets,
+    // and the bytes too unless `offsetsOnly`. The bytes are found through the
+    // offsets, which should have been fetched this way a while before. Only a
+    // hint, for a plain array.
+    void Prefetch(std::size_t column, std::int64_t first, std::int64_t last, bool offsetsOnly) const;
     std::uint64_t Offset(std::size_t k) const { return wide_.empty() ? offsets_[k] : wide_[k]; }
     void SetOffset(std::size_t k, std::uint64_t offset);
     void Compact() noexcept;
@@ -210,18 +209,40 @@ inline std::string_view CellTextArray::Stored(std::size_t k) const {
     return {bytes_.data() + begin, static_cast<std::size_t>(end - begin)};
 }
 
-inline void CellTextArray::Prefetch(std::int32_t first, std::int32_t last, std::int32_t a, std::int32_t b,
+template <typename Visit>
+void CellTextArray::ForEachInColumn(std::int32_t a, std::int32_t b, std::int32_t first, std::int32_t last,
+                                    Visit&& visit) const {
+    if (first > last) return;
+    assert(first >= 1 && a >= 1 && b >= 1 && Inside(last, a, b));
+    if (!Plain()) {
+        for (std::int32_t s = first; s <= last; ++s) visit(static_cast<std::size_t>(s - first), Text(s, a, b));
+        return;
+    }
+    // The next run's texts, and the offsets of the run after it, are fetched
+    // while this one is read: a reader of one column after another comes back
+    // to this one only after reading the others.
+    const std::int64_t run = std::int64_t{last} - first + 1, subjects = n0_ - 1;
+    const std::size_t column = FileIndex(1, a, b);
+    Prefetch(column, last + 1, std::min(subjects, last + run), false);
+    Prefetch(column, last + run + 1, std::min(subjects, last + 2 * run), true);
+    const char* const bytes = bytes_.data();
+    const std::uint32_t* const offsets = offsets_.data() + FileIndex(first, a, b);
+    const auto count = static_cast<std::size_t>(run);
+    for (std::size_t t = 0; t < count; ++t)
+        visit(t, std::string_view(bytes + offsets[t], offsets[t + 1] - offsets[t]));
+}
+
+inline void CellTextArray::Prefetch(std::size_t column, std::int64_t first, std::int64_t last,
                                     bool offsetsOnly) const {
-    if (!editSlots_.empty() || !wide_.empty() || first > last || first < 1 || a < 1 || b < 1) return;
-    assert(Inside(last, a, b));
+    if (first > last) return;
     constexpr std::size_t kLine = 64;
-    const std::size_t k0 = FileIndex(first, a, b), k1 = FileIndex(last, a, b) + 1;
-    const char* from = reinterpret_cast<const char*>(offsets_.data() + k0);
-    const char* to = reinterpret_cast<const char*>(offsets_.data() + k1);
-    for (const char* p = from; p < to + sizeof(std::uint32_t); p += kLine) __builtin_prefetch(p);
+    const std::uint32_t* const begin = offsets_.data() + column + static_cast<std::size_t>(first - 1);
+    const std::uint32_t* const end = offsets_.data() + column + static_cast<std::size_t>(last);
+    const char* const to = reinterpret_cast<const char*>(end) + sizeof(std::uint32_t);
+    for (const char* p = reinterpret_cast<const char*>(begin); p < to; p += kLine) __builtin_prefetch(p);
     if (offsetsOnly) return;
-    const char* bytes = bytes_.data();
-    for (std::size_t p = offsets_[k0]; p < offsets_[k1]; p += kLine) __builtin_prefetch(bytes + p);
+    const char* const bytes = bytes_.data();
+    for (std::size_t p = *begin; p < *end; p += kLine) __builtin_prefetch(bytes + p);
 }
 
 inline std::string_view CellTextArray::Text(std::int32_t s, std::int32_t a, std::int32_t b) const {

@@ -45,16 +45,14 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
         CellTextArray::Filler texts(store.CellText);
         const std::int64_t cells = n > 0 && na > 0 && nb > 0 ? std::int64_t{n} * na * nb : 0;
         // The texts take about the bytes left in the file, less their line ends.
-        // Only a saving: without the memory for it the texts grow as they come.
-        if (const std::size_t left = file.RemainingHint(); left > 0 && cells > 0) try {
-                texts.Bytes().reserve(left - std::min(left, static_cast<std::size_t>(cells)));
-            } catch (const std::bad_alloc&) {
-            }
-        texts.MapAheadMeanwhile();
+        if (cells > 0) {
+            const std::size_t left = file.RemainingHint();
+            texts.Reserve(left - std::min(left, static_cast<std::size_t>(cells)));
+        }
         file.AppendLineRuns(
-            texts.Bytes(), cells,
-            [&](std::string_view run, std::span<const std::uint32_t> lengths) { texts.Append(run, lengths); },
-            [&] { texts.EndText(); });
+            cells,
+            [&](std::string_view run, std::span<const std::uint32_t> lengths) { texts.AppendTexts(run, lengths); },
+            [&](std::string_view part) { texts.AppendText(part); }, [&] { texts.EndText(); });
     }
     file.Close();
 }

@@ -14,9 +14,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "analysis/AnovaFormats.h"
-#include "analysis/CalculateCommand.h"
-#include "analysis/FullAnalysis.h"
+#include "anova/AnovaFormats.h"
+#include "report/CalculateCommand.h"
+#include "anova/FullAnalysis.h"
 #include "analysiswindow/AnalysisTables.h"
 #include "analysiswindow/AnalysisWindow.h"
 #include "datawindow/UMorvaneCalc.h"

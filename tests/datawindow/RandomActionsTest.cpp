@@ -10,8 +10,8 @@
 #include <memory>
 #include <random>
 
-#include "analysis/CalculateCommand.h"
-#include "analysis/ScoreSyntax.h"
+#include "report/CalculateCommand.h"
+#include "scores/ScoreSyntax.h"
 #include "datawindow/UMorvaneCalc.h"
 #include "datawindow/WriteBack.h"
 #include "properties/DataFileModel.h"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <random>
 
-#include "analysis/ScoreSyntax.h"
+#include "scores/ScoreSyntax.h"
 #include "exchange/Csv.h"
 #include "exchange/ExchangeMessages.h"
 #include "exchange/RandomStudy.h"

@@ -10,7 +10,7 @@
 
 #include <filesystem>
 
-#include "analysis/CalculateCommand.h"
+#include "report/CalculateCommand.h"
 #include "properties/DataFileModel.h"
 #include "faults/Outcome.h"
 #include "runtime/Cp932.h"

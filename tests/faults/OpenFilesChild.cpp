@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "analysis/CalculateCommand.h"
+#include "report/CalculateCommand.h"
 #include "faults/Outcome.h"
 #include "runtime/Cp932.h"
 #include "support/PrePostStudy.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "analysis/ScoreSyntax.h"
+#include "scores/ScoreSyntax.h"
 #include "properties/DataFileModel.h"
 #include "properties/DataFileProperties.h"
 #include "properties/MemoryFile.h"

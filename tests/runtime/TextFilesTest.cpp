@@ -62,7 +62,7 @@ std::vector<std::string> LinesInRuns(const std::string& path, int count, std::si
     std::vector<std::size_t> ends;
     runs = 0;
     reader.AppendLineRuns(
-        bytes, count,
+        count,
         [&](std::string_view texts, std::span<const std::uint32_t> lengths) {
             ++runs;
             std::size_t end = bytes.size();
@@ -70,7 +70,7 @@ std::vector<std::string> LinesInRuns(const std::string& path, int count, std::si
             for (const std::uint32_t length : lengths) ends.push_back(end += length);
             EXPECT_EQ(end, bytes.size());
         },
-        [&] { ends.push_back(bytes.size()); });
+        [&](std::string_view part) { bytes.append(part); }, [&] { ends.push_back(bytes.size()); });
     reader.Close();
     std::vector<std::string> lines;
     std::size_t begin = 0;

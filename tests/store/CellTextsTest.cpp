@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,7 +28,7 @@ void FillByName(CellTextArray& cells, int n, int na, int nb) {
     for (int a = 1; a <= na; ++a)
         for (int b = 1; b <= nb; ++b)
             for (int s = 1; s <= n; ++s) {
-                filler.Bytes() += Name(s, a, b);
+                filler.AppendText(Name(s, a, b));
                 filler.EndText();
             }
 }
@@ -100,9 +101,9 @@ TEST(CellTexts, ManyEditsAreFoldedIntoTheBufferAndAReloadDropsThem) {
     cells.Resize(3, 2, 2);
     {
         CellTextArray::Filler filler(cells);
-        filler.Bytes() += "first";
+        filler.AppendText("first");
         filler.EndText();
-        filler.Bytes() += "cut";
+        filler.AppendText("cut");
     }
     EXPECT_EQ(cells(1, 1, 1), "first");
     EXPECT_EQ(cells(2, 1, 1), "cut");
@@ -136,16 +137,16 @@ TEST(CellTexts, RunsOfTextsEndToEndFillAsTheirTextsOneByOne) {
             for (std::size_t i = 0; i < length && k < texts.size(); ++i, ++k) {
                 run += texts[k];
                 lengths.push_back(static_cast<std::uint32_t>(texts[k].size()));
-                byText.Bytes() += texts[k];
+                byText.AppendText(texts[k]);
                 byText.EndText();
             }
-            byRun.Append(run, lengths);
+            byRun.AppendTexts(run, lengths);
         }
         // The rest one by one after the runs.
         for (; k < texts.size(); ++k) {
-            byRun.Bytes() += texts[k];
+            byRun.AppendText(texts[k]);
             byRun.EndText();
-            byText.Bytes() += texts[k];
+            byText.AppendText(texts[k]);
             byText.EndText();
         }
     }
@@ -204,9 +205,12 @@ TEST(CellTexts, ColumnsAndCopiesOfALoadedArray) {
         int wrong = 0;
         for (int a = 1; a <= na; ++a)
             for (int b = 1; b <= nb; ++b) {
-                const CellTextArray::PlainColumn column = cells.Column(a, b);
-                for (int s = 1; s <= n; ++s)
-                    wrong += column[static_cast<std::size_t>(s - 1)] != Name(s, a, b);
+                // In runs of every length, as readers of a block of subjects take them.
+                for (int first = 1, run = 1; first <= n; first += run, ++run)
+                    cells.ForEachInColumn(a, b, first, std::min(n, first + run - 1),
+                                          [&](std::size_t t, std::string_view text) {
+                                              wrong += text != Name(first + static_cast<int>(t), a, b);
+                                          });
             }
         return wrong;
     };
@@ -218,6 +222,7 @@ TEST(CellTexts, ColumnsAndCopiesOfALoadedArray) {
     assigned = copy;
     loaded(4, 2, 3) = "edited";
     EXPECT_FALSE(loaded.Plain());
+    EXPECT_EQ(columnsMatch(loaded), 1);  // read cell by cell: the edited text
     ASSERT_TRUE(copy.Plain() && assigned.Plain());
     EXPECT_EQ(columnsMatch(copy), 0);
     EXPECT_EQ(columnsMatch(assigned), 0);

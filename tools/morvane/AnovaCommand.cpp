@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "analysis/AnovaFormats.h"
-#include "analysis/FullAnalysis.h"
+#include "anova/AnovaFormats.h"
+#include "anova/FullAnalysis.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "runtime/TextWriter.h"

@@ -6,10 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "analysis/CalculateCommand.h"
-#include "analysis/FullAnalysis.h"
-#include "analysis/ParseScores.h"
-#include "analysis/SumsOfSquares.h"
+#include "anova/PrecisionCheck.h"
+#include "scores/ParseScores.h"
+#include "report/SumsOfSquares.h"
 #include "listing/Listing.h"
 #include "runtime/CLocale.h"
 #include "runtime/Errors.h"
@@ -55,7 +54,7 @@ bool Report(const std::string& dataFile, const std::string& resultsFile, const S
     LoadStudyFile(store, dataFile);
     // The values go only to the sums: the tool ends with the file.
     std::optional<PrecisionCheck> precision;
-    RunCalculation(
+    RunCheckedCalculation(
         store, settings.decimalSeparator, [&] { return std::optional<std::string>(resultsFile); }, precision,
         KeepValues::No);
     return precision && !precision->summaryTableExact;

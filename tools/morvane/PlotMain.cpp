@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-#include "analysis/FullAnalysis.h"
+#include "anova/FullAnalysis.h"
 #include "plot/PlotFiles.h"
 #include "runtime/Cp932.h"
 #include "runtime/DecimalSeparator.h"

@@ -1,0 +1,96 @@
+#pragma once
+// The full analysis of a study of the two-way within-subjects design: the
+// exact partition with p-values, the sphericity test and its corrections,
+// effect sizes, means with their intervals, pairwise comparisons, simple main
+// effects, and the precision check of the results file. Every statistic that is
+// undefined for the study (no degrees of freedom, an error term of zero, fewer
+// subjects than an effect needs) is absent, never NaN or infinite.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "anova/PrecisionCheck.h"
+#include "exact/ExactPartition.h"
+#include "runtime/Extended.h"
+#include "store/StudyStore.h"
+
+namespace morvane {
+
+struct Interval {
+    Extended low = 0, high = 0;
+};
+
+// A correction of the degrees of freedom by a factor epsilon.
+struct Correction {
+    std::optional<Extended> epsilon;      // Huynh-Feldt: as the formula gives it, above 1 too
+    std::optional<Extended> df1, df2, p;  // with epsilon applied (capped at 1)
+};
+
+struct Sphericity {
+    std::int64_t contrasts = 0;  // the effect's degrees of freedom
+    std::optional<Extended> mauchlyW, chiSquare, p;
+    std::int64_t df = 0;  // of the chi-square
+    Correction greenhouseGeisser, huynhFeldt, lowerBound;
+};
+
+struct EffectResult {
+    PartitionSource effect, error;
+    std::optional<Extended> f, p, partialEtaSquared, generalizedEtaSquared;
+    // Absent for an effect of one degree of freedom, and when the contrasts are
+    // too many to compute (sphericityOmitted).
+    std::optional<Sphericity> sphericity;
+    bool sphericityOmitted = false;
+};
+
+// The mean of a cell (a, b) or of a level of one factor (the other index 0).
+struct MeanResult {
+    std::int32_t a = 0, b = 0;
+    Extended mean = 0;
+    std::optional<Extended> sd, se;
+    std::optional<Interval> ci95;        // Student's t with N - 1 degrees of freedom
+    std::optional<Interval> withinCi95;  // Cousineau's normalisation with Morey's correction
+};
+
+enum class Factor { A, B };
+
+// A paired comparison of levels i < j of `factor`, over the other factor's levels
+// or at its level `at` (0: marginal).
+struct ComparisonResult {
+    Factor factor = Factor::A;
+    std::int32_t at = 0;
+    std::int32_t i = 0, j = 0;
+    Extended difference = 0;  // level i less level j
+    std::int64_t df = 0;
+    std::optional<Extended> t, p, pHolm, pBonferroni, cohenDz;
+    std::optional<Interval> ci95;
+};
+
+// `effect` at level `at` of the other factor, as a one-way within-subjects analysis of its slice.
+struct SimpleEffectResult {
+    Factor effect = Factor::A;
+    std::int32_t at = 0;
+    Extended ss = 0, errorSs = 0;
+    std::int64_t df1 = 0, df2 = 0;
+    std::optional<Extended> f, p, partialEtaSquared, ggEpsilon, ggP;
+};
+
+struct FullAnalysis {
+    std::int32_t subjects = 0, levelsA = 0, levelsB = 0;
+    std::vector<std::string> namesA, namesB;  // code page 932, from level 1
+    EffectResult A, B, AB;
+    PartitionSource S, AS, BS, ABS, Total;
+    std::vector<MeanResult> cells, marginalA, marginalB;
+    std::vector<ComparisonResult> comparisons;
+    std::vector<SimpleEffectResult> simpleEffects;
+    PrecisionCheck precision;
+};
+
+// Parses every score of the store into CellValue (the first text that is not a
+// score stops it with its ConvertError, as the calculate command does), then
+// analyses the study. OverflowError when a result leaves the extended range.
+FullAnalysis AnalyseStudy(StudyStore& store, char decimalSeparator);
+
+}  // namespace morvane

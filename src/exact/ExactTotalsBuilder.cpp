@@ -1,0 +1,407 @@
+#include "exact/ExactTotalsBuilder.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "exact/PartitionFromTotals.h"
+#include "exact/WideIntegers.h"
+#include "scores/QuickScore.h"
+
+namespace morvane {
+
+using namespace exact;
+
+// The totals in units of 10^scale, the smallest place of the scores so far:
+// the sums of every cell, and the sums of squares of the subject totals (of
+// the block's subjects, summed at the block's end). Most scores are small
+// multiples of the scale: those are summed in 64 bits first, and the 128-bit
+// totals take those sums at the end of a block or when the scale moves.
+class ExactTotalsBuilder::Totals {
+public:
+    explicit Totals(const StudyStore& store);
+
+    // The runs of one block, in the parse's order.
+    void BeginBlock(std::int32_t count);
+    void AddCellRun(std::int32_t a, std::int32_t b, const ScoreDigits* run, std::size_t count);
+    void Add(std::int32_t t, std::int32_t a, std::int32_t b, const QuickScore& score) {
+        AddSlow(t, a, b, score.digits, score.exponent, score.digitCount, score.negative);
+    }
+    void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text, char separator);
+    void EndBlock();
+
+    // After the last block: the partition, or nothing when the totals gave up.
+    std::optional<ExactPartition> Partition(const StudyStore& store, char separator, bool keepOffsets) const;
+
+private:
+    // Scores of at most this many places above the scale go the 64-bit way:
+    // below 10^9, their squares below 2^60, and the 64-bit sums of 2^31
+    // subjects' scores below 2^61.
+    static constexpr int kFastPlaces = 9;
+    static constexpr std::int64_t kFastPowers[kFastPlaces + 1] = {
+        1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+
+    void AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits, int exponent,
+                 int digitCount, bool negative);
+    void Add128(std::int32_t t, std::int32_t a, std::int32_t b, UInt128 m, int exponent, bool negative);
+    bool Widen(int e, int top);
+    void FoldFast();
+    void SetFastWindow();
+    void GiveUp();
+    void OffsetsFromTexts(const StudyStore& store, char separator, const mpz_class& reference,
+                          ExactPartition& out) const;
+
+    Counts c_;
+    bool usable_ = true;
+    int digitLimit_ = 0;      // the widest span of decimal places the 128-bit totals hold
+    int scale_ = INT_MAX;     // the smallest exponent so far, of the non-zero scores
+    int maxTop_ = INT_MIN;    // digits + exponent
+    std::int32_t block_ = 0;  // subjects in the current block
+    std::array<UInt128, 39> powers_ = PowersOfTen128();
+    std::vector<Int128> ab_;       // [a][b]
+    std::vector<Int128> as_, bs_;  // the block's [t][a] and [t][b]
+    UInt256 qTotal_, qS_, qAS_, qBS_;
+    // The 64-bit way: scores with exponent and exponent + digitCount within
+    // [fastScale_, fastTop_] (an empty window while no total is kept), summed
+    // in the same order as the 128-bit totals.
+    int fastScale_ = 1, fastTop_ = 0;
+    std::vector<std::int64_t> fastAB_, fastAS_, fastBS_;
+    UInt128 fastSquares_ = 0;
+};
+
+ExactTotalsBuilder::ExactTotalsBuilder(const StudyStore& store) : totals_(std::make_unique<Totals>(store)) {}
+
+ExactTotalsBuilder::~ExactTotalsBuilder() = default;
+
+void ExactTotalsBuilder::Take(const ParsedBlock& block) {
+    Totals& totals = *totals_;
+    const auto count = static_cast<std::size_t>(block.count);
+    totals.BeginBlock(block.count);
+    for (std::int32_t a = 0; a < block.levelsA; ++a)
+        for (std::int32_t b = 0; b < block.levelsB; ++b) {
+            const ScoreDigits* const run = block.digits + block.At(a, b, 0);
+            totals.AddCellRun(a, b, run, count);
+            if (block.everyDigitPresent) continue;
+            // The scores whose digits the parse did not keep, from their texts.
+            for (std::int32_t t = 0; t < block.count; ++t) {
+                if (run[t].present) continue;
+                const std::string_view text = block.Text(a, b, t);
+                QuickScore quick;
+                if (ReadQuickScore(text, block.decimalSeparator, quick))
+                    totals.Add(t, a, b, quick);
+                else
+                    totals.AddText(t, a, b, text, block.decimalSeparator);
+            }
+        }
+    totals.EndBlock();
+}
+
+ExactPartition ExactTotalsBuilder::Finish(const StudyStore& store, char separator, bool keepOffsets) {
+    if (std::optional<ExactPartition> partition = totals_->Partition(store, separator, keepOffsets))
+        return std::move(*partition);
+    return PartitionFromTexts(store, separator, keepOffsets);
+}
+
+namespace {
+
+int DecimalDigits(std::int64_t value) {
+    int digits = 1;
+    while (value >= 10) value /= 10, ++digits;
+    return digits;
+}
+
+// Runs at the end of each block: a sum of squares that takes those of totals
+// below 2^64 in magnitude in 128 bits and counts the carries out of them, the
+// rest straight into `total`.
+class SquareSum {
+public:
+    explicit SquareSum(UInt256& total) : total_(total) {}
+    ~SquareSum() {
+        total_.AddAt(0, low_);
+        total_.AddAt(2, carries_);
+    }
+    SquareSum(const SquareSum&) = delete;
+    SquareSum& operator=(const SquareSum&) = delete;
+
+    void Add(Int128 x) {
+        const UInt128 m = x < 0 ? -static_cast<UInt128>(x) : static_cast<UInt128>(x);
+        if (m >> 64 != 0) return total_.AddSquare(x);
+        const UInt128 square =
+            static_cast<UInt128>(static_cast<std::uint64_t>(m)) * static_cast<std::uint64_t>(m);
+        low_ += square;
+        carries_ += low_ < square;
+    }
+
+private:
+    UInt256& total_;
+    UInt128 low_ = 0;
+    std::uint64_t carries_ = 0;
+};
+
+mpz_class SumOfSquares(const std::vector<Int128>& totals) {
+    UInt256 sum;
+    for (const Int128 g : totals) sum.AddSquare(g);
+    return ToMpz(sum);
+}
+
+}  // namespace
+
+ExactTotalsBuilder::Totals::Totals(const StudyStore& store)
+    : c_{store.SubjectCount, store.LevelCountA, store.LevelCountB} {
+    if (c_.n < 1 || c_.na < 1 || c_.nb < 1) {
+        GiveUp();
+        return;
+    }
+    digitLimit_ = 37 - DecimalDigits(c_.n * c_.na * c_.nb);
+    ab_.assign(static_cast<std::size_t>(c_.na * c_.nb), 0);
+    fastAB_.assign(ab_.size(), 0);
+}
+
+void ExactTotalsBuilder::Totals::BeginBlock(std::int32_t count) {
+    block_ = count;
+    if (!usable_) return;
+    as_.assign(static_cast<std::size_t>(count * c_.na), 0);
+    bs_.assign(static_cast<std::size_t>(count * c_.nb), 0);
+    fastAS_.assign(as_.size(), 0);
+    fastBS_.assign(bs_.size(), 0);
+}
+
+void ExactTotalsBuilder::Totals::AddCellRun(std::int32_t a, std::int32_t b, const ScoreDigits* run,
+                                            std::size_t count) {
+    if (!usable_) return;
+    // The window and the cell's sums in locals, so that they stay in registers.
+    const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
+    int scale = fastScale_, top = fastTop_;
+    std::int64_t* byA = fastAS_.data() + a;
+    std::int64_t* byB = fastBS_.data() + b;
+    std::int64_t sum = 0;
+    UInt128 squares = 0;
+    const auto store = [&] {
+        // Nothing was summed unless a square was (and then the totals are there).
+        if (squares == 0) return;
+        fastAB_[static_cast<std::size_t>(a) * nb + static_cast<std::size_t>(b)] += sum;
+        fastSquares_ += squares;
+        sum = 0;
+        squares = 0;
+    };
+    for (std::size_t t = 0; t < count; ++t) {
+        const ScoreDigits d = run[t];
+        if (!d.present) continue;
+        if (d.exponent >= scale && d.exponent + d.digitCount <= top) {
+            const std::int64_t m =
+                std::int64_t{d.digits} * kFastPowers[static_cast<std::size_t>(d.exponent - scale)];
+            const std::int64_t x = d.negative ? -m : m;
+            sum += x;
+            squares += static_cast<std::uint64_t>(m * m);
+            byA[t * na] += x;
+            byB[t * nb] += x;
+            continue;
+        }
+        store();
+        AddSlow(static_cast<std::int32_t>(t), a, b, d.digits, d.exponent, d.digitCount, d.negative);
+        if (!usable_) return;  // given up: the rest go nowhere
+        scale = fastScale_, top = fastTop_;
+        byA = fastAS_.data() + a;
+        byB = fastBS_.data() + b;
+    }
+    store();
+}
+
+// Runs for a score outside the 64-bit way's window: it widens the totals'
+// span first when it needs that, or gives them up.
+void ExactTotalsBuilder::Totals::AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits,
+                                         int exponent, int digitCount, bool negative) {
+    if (exponent >= fastScale_ && exponent + digitCount <= fastTop_) {
+        const std::int64_t m =
+            static_cast<std::int64_t>(digits) * kFastPowers[static_cast<std::size_t>(exponent - fastScale_)];
+        const std::int64_t x = negative ? -m : m;
+        const auto ti = static_cast<std::size_t>(t), ai = static_cast<std::size_t>(a),
+                   bi = static_cast<std::size_t>(b);
+        const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
+        fastAB_[ai * nb + bi] += x;
+        fastAS_[ti * na + ai] += x;
+        fastBS_[ti * nb + bi] += x;
+        fastSquares_ += static_cast<std::uint64_t>(m * m);
+        return;
+    }
+    if (!usable_ || digits == 0) return;
+    if (exponent < scale_ || exponent + digitCount > maxTop_) {
+        // The 64-bit sums are in units of the scale, which may now move down.
+        if (exponent < scale_) FoldFast();
+        const bool widened = Widen(exponent, exponent + digitCount);
+        SetFastWindow();
+        if (!widened) return;
+    }
+    Add128(t, a, b, digits, exponent, negative);
+}
+
+// Runs for a score of more digits than ReadQuickScore takes.
+void ExactTotalsBuilder::Totals::AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text,
+                                         char separator) {
+    if (!usable_) return;
+    Decimal d;
+    ReadDecimal(text, separator, d);
+    if (d.Zero()) return;
+    if (d.exponent < scale_) FoldFast();
+    const bool widened = Widen(d.exponent, d.exponent + d.Digits());
+    SetFastWindow();
+    if (!widened) return;
+    UInt128 m = 0;
+    d.ForEachDigit([&](char ch) { m = m * 10 + static_cast<unsigned>(ch - '0'); });
+    Add128(t, a, b, m, d.exponent, d.parts.negative);
+}
+
+void ExactTotalsBuilder::Totals::EndBlock() {
+    if (!usable_) return;
+    FoldFast();
+    const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
+    SquareSum squaresAS(qAS_), squaresS(qS_), squaresBS(qBS_);
+    for (std::size_t t = 0; t < static_cast<std::size_t>(block_); ++t) {
+        Int128 subject = 0;
+        for (std::size_t a = 0; a < na; ++a) {
+            subject += as_[t * na + a];
+            squaresAS.Add(as_[t * na + a]);
+        }
+        squaresS.Add(subject);
+        for (std::size_t b = 0; b < nb; ++b) squaresBS.Add(bs_[t * nb + b]);
+    }
+}
+
+std::optional<ExactPartition> ExactTotalsBuilder::Totals::Partition(const StudyStore& store, char separator,
+                                                                    bool keepOffsets) const {
+    if (!usable_ || c_.n != store.SubjectCount || c_.na != store.LevelCountA || c_.nb != store.LevelCountB)
+        return std::nullopt;
+    const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
+    std::vector<Int128> byA(na), byB(nb);
+    Int128 all = 0;
+    for (std::size_t a = 0; a < na; ++a)
+        for (std::size_t b = 0; b < nb; ++b) {
+            const Int128 x = ab_[a * nb + b];
+            byA[a] += x;
+            byB[b] += x;
+            all += x;
+        }
+    ExactTotals totals;
+    totals.t = ToMpz(all);
+    totals.qTotal = ToMpz(qTotal_);
+    totals.qA = SumOfSquares(byA);
+    totals.qB = SumOfSquares(byB);
+    totals.qAB = SumOfSquares(ab_);
+    totals.qS = ToMpz(qS_);
+    totals.qAS = ToMpz(qAS_);
+    totals.qBS = ToMpz(qBS_);
+    const int scale = scale_ == INT_MAX ? 0 : scale_;
+    ExactPartition out;
+    ExactPartitionFrom(totals, c_, scale, out);
+    if (keepOffsets) {
+        // The grand mean, truncated to an integer of the scale (below 10^37).
+        const mpz_class reference = totals.t / Big(c_.n * c_.na * c_.nb);
+        out.reference = RoundRational(reference, mpz_class(1), scale);
+        OffsetsFromTexts(store, separator, reference, out);
+    }
+    return out;
+}
+
+// Runs for the analysis, which reads the scores less the reference: their
+// exact integers where each fits 32 bits, else each rounded once.
+void ExactTotalsBuilder::Totals::OffsetsFromTexts(const StudyStore& store, char separator,
+                                                  const mpz_class& reference, ExactPartition& out) const {
+    const int scale = scale_ == INT_MAX ? 0 : scale_;
+    const Int128 ref = ToInt128(reference);
+    const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
+    // visit(i, offset) for every score in [s][a][b] order, a block of
+    // subjects at a time: the texts of a cell lie together.
+    const auto forEachOffset = [&](auto&& visit) {
+        constexpr std::int32_t kSubjects = 64;
+        const auto n = static_cast<std::int32_t>(c_.n);
+        for (std::int32_t first = 1; first <= n; first += kSubjects) {
+            const std::int32_t last = std::min(n, first + kSubjects - 1);
+            for (std::int32_t a = 1; a <= c_.na; ++a)
+                for (std::int32_t b = 1; b <= c_.nb; ++b)
+                    store.CellText.ForEachInColumn(a, b, first, last, [&](std::size_t t, std::string_view text) {
+                        const std::size_t s = static_cast<std::size_t>(first - 1) + t;
+                        visit((s * na + static_cast<std::size_t>(a - 1)) * nb + static_cast<std::size_t>(b - 1),
+                              ScaledInteger(text, separator, scale, powers_) - ref);
+                    });
+        }
+    };
+    IntegerOffsets exact(out, c_.Cells(), scale);
+    forEachOffset([&](std::size_t i, Int128 d) { exact.Set(i, d); });
+    if (exact.Fit()) return;
+    const Extended factor = ExtendedPowerOfTen(scale);
+    out.offsets.resize(c_.Cells());
+    forEachOffset([&](std::size_t i, Int128 d) {
+        const auto difference = static_cast<Extended>(d);
+        out.offsets[i] = scale < 0 ? difference / factor : difference * factor;
+    });
+}
+
+// Takes in a score of exponent e and digits + exponent top: false when the
+// totals can no longer hold the span.
+bool ExactTotalsBuilder::Totals::Widen(int e, int top) {
+    const int newScale = std::min(scale_, e), newTop = std::max(maxTop_, top);
+    if (newTop - newScale > digitLimit_) {
+        GiveUp();
+        return false;
+    }
+    if (newScale < scale_ && scale_ != INT_MAX) {
+        // Every total so far in units of the new, smaller power of ten.
+        const int k = scale_ - newScale;
+        const Int128 factor = static_cast<Int128>(powers_[static_cast<std::size_t>(k)]);
+        for (auto* totals : {&ab_, &as_, &bs_})
+            for (Int128& v : *totals) v *= factor;
+        for (int left = 2 * k; left > 0; left -= 19) {
+            const std::uint64_t f = static_cast<std::uint64_t>(powers_[static_cast<std::size_t>(std::min(left, 19))]);
+            for (UInt256* q : {&qTotal_, &qS_, &qAS_, &qBS_}) q->MultiplyBy(f);
+        }
+    }
+    scale_ = newScale;
+    maxTop_ = newTop;
+    return true;
+}
+
+void ExactTotalsBuilder::Totals::Add128(std::int32_t t, std::int32_t a, std::int32_t b, UInt128 m, int exponent,
+                                        bool negative) {
+    m *= powers_[static_cast<std::size_t>(exponent - scale_)];
+    const Int128 x = negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
+    const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
+    const auto ti = static_cast<std::size_t>(t), ai = static_cast<std::size_t>(a), bi = static_cast<std::size_t>(b);
+    ab_[ai * nb + bi] += x;
+    as_[ti * na + ai] += x;
+    bs_[ti * nb + bi] += x;
+    qTotal_.AddSquare(x);
+}
+
+// Moves the 64-bit sums into the 128-bit totals.
+void ExactTotalsBuilder::Totals::FoldFast() {
+    for (auto [fast, totals] : {std::pair{&fastAB_, &ab_}, {&fastAS_, &as_}, {&fastBS_, &bs_}})
+        for (std::size_t i = 0; i < fast->size(); ++i) {
+            (*totals)[i] += (*fast)[i];
+            (*fast)[i] = 0;
+        }
+    qTotal_.AddAt(0, fastSquares_);
+    fastSquares_ = 0;
+}
+
+// The 64-bit way's window after the scale or the largest place moved.
+void ExactTotalsBuilder::Totals::SetFastWindow() {
+    if (!usable_ || scale_ == INT_MAX) {
+        fastScale_ = 1, fastTop_ = 0;  // empty
+        return;
+    }
+    fastScale_ = scale_;
+    fastTop_ = std::min(maxTop_, scale_ + kFastPlaces);
+}
+
+void ExactTotalsBuilder::Totals::GiveUp() {
+    usable_ = false;
+    for (auto* totals : {&ab_, &as_, &bs_}) std::vector<Int128>().swap(*totals);
+    for (auto* sums : {&fastAB_, &fastAS_, &fastBS_}) std::vector<std::int64_t>().swap(*sums);
+    SetFastWindow();
+}
+
+}  // namespace morvane
