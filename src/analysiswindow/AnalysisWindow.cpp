@@ -97,7 +97,7 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     buttons->addWidget(exportButton);
     buttons->addWidget(closeButton);
     layout->addLayout(buttons);
-    connect(exportButton, &QPushButton::clicked, this, &AnalysisWindow::ExportButtonClick);
+    connect(exportButton, &QPushButton::clicked, this, &AnalysisWindow::Export);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -156,7 +156,7 @@ void AnalysisWindow::Show(FullAnalysis analysis) {
     activateWindow();
 }
 
-void AnalysisWindow::ExportButtonClick() {
+void AnalysisWindow::Export() {
     widgets::RunCommand(*seams_.messages, this, [this] {
         const auto chosen =
             seams_.dialogs->SaveAs(this, QStringLiteral(u"書き出し"), exportName_, ExportNameFilters());

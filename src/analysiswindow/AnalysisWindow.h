@@ -36,7 +36,7 @@ public:
     const FullAnalysis& Analysis() const { return analysis_; }
 
     // 書き出し…: asks for a file and writes the tables or the plot, by its type.
-    void ExportButtonClick();
+    void Export();
 
 private:
     // A titled table on `page`, views_[index] over models_[index].

@@ -63,5 +63,6 @@ int main(int argc, char* argv[]) {
     morvane::DefaultPrinterListing printer;
     seams.printer = &printer;
 
-    return morvane::RunPMorvane(application, morvane::TheStudy(), seams, decimalSeparator, line.study);
+    morvane::Program program(application, morvane::TheStudy(), seams, decimalSeparator);
+    return program.Run(line.study);
 }

@@ -2,27 +2,32 @@
 
 #include <QApplication>
 
-#include "datawindow/UMorvaneCalc.h"
-#include "designwindow/UMorvane.h"
+#include "designwindow/DesignWindow.h"
 
 namespace morvane {
 
-int RunPMorvane(QApplication& application, StudyStore& store, const widgets::Seams& seams,
-                char decimalSeparator, const std::optional<std::string>& study) {
+Program::Program(QApplication& application, StudyStore& store, const widgets::Seams& seams,
+                 char decimalSeparator)
+    : store_(store) {
     // Only the design window's closing ends the run: the data window's frame
     // closes it too, and a hidden design window is not a "last window".
     application.setQuitOnLastWindowClosed(false);
-    Form1 = new TForm1(store, seams, decimalSeparator);
-    QObject::connect(Form1, &TForm1::closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
+    design_ = std::make_unique<DesignWindow>(store_, seams, decimalSeparator);
+    QObject::connect(design_.get(), &DesignWindow::closed, &application, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+}
+
+Program::~Program() = default;
+
+int Program::Run(const std::optional<std::string>& study) {
+    if (design_ == nullptr) return 0;
     if (study)
-        Form1->OpenStudy(*study);
+        design_->OpenStudy(*study);
     else
-        Form1->show();
-    const int status = application.exec();
-    delete Form1;
-    Form1 = nullptr;
-    CalcForm = nullptr;
-    ReleaseStudy(store);
+        design_->show();
+    const int status = QApplication::exec();
+    design_.reset();
+    ReleaseStudy(store_);
     return status;
 }
 

@@ -2,6 +2,7 @@
 // The run of the program: the design window as the main window, the event loop,
 // and the end when the design window closes.
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,12 +13,31 @@ class QApplication;
 
 namespace morvane {
 
-// Creates Form1 (its FormCreate runs), shows it and runs the event loop until
-// Form1 closes: by its own Close or frame, or by the data window's Close.
-// Given a `study`, Form1 opens it first (TForm1::OpenStudy) and is shown only
-// if it fails. Then Form1 is destroyed together with the data window it owns
-// and the store is released. Returns the loop's exit status.
-int RunPMorvane(QApplication& application, StudyStore& store, const widgets::Seams& seams,
-                char decimalSeparator, const std::optional<std::string>& study = std::nullopt);
+class DesignWindow;
+
+class Program {
+public:
+    // Creates the design window (its grids are set up) on `store`, hidden.
+    Program(QApplication& application, StudyStore& store, const widgets::Seams& seams, char decimalSeparator);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Shows the design window and runs the event loop until it closes: by its
+    // own Close or frame, or by the data window's Close. Given a `study`, the
+    // design window opens it first (DesignWindow::OpenStudy) and is shown only
+    // if it fails. Then the design window is destroyed together with the data
+    // window it owns and the store is released. Returns the loop's exit status.
+    // A program runs once: run again, it returns 0 at once.
+    int Run(const std::optional<std::string>& study = std::nullopt);
+
+    // The design window, and through it the data window; nullptr once the run
+    // has ended.
+    DesignWindow* Design() const { return design_.get(); }
+
+private:
+    StudyStore& store_;
+    std::unique_ptr<DesignWindow> design_;
+};
 
 }  // namespace morvane

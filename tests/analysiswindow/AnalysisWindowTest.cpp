@@ -19,7 +19,7 @@
 #include "anova/FullAnalysis.h"
 #include "analysiswindow/AnalysisTables.h"
 #include "analysiswindow/AnalysisWindow.h"
-#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/DataWindow.h"
 #include "plot/InteractionPlot.h"
 #include "plot/PlotFiles.h"
 #include "store/DataFile.h"
@@ -100,10 +100,10 @@ class AnalysisWindowTest : public QObject {
     testing::FakeSeams seams_;
     StudyStore store_;
     QWidget owner_;
-    std::unique_ptr<TCalcForm> form_;
+    std::unique_ptr<DataWindow> form_;
 
-    TCalcForm* OpenShown() {
-        form_ = std::make_unique<TCalcForm>(&owner_, store_, seams_.Seams(), '.');
+    DataWindow* OpenShown() {
+        form_ = std::make_unique<DataWindow>(&owner_, store_, seams_.Seams(), '.');
         return testing::ShowActive(form_.get()) ? form_.get() : nullptr;
     }
     QWidget* Window() { return form_->findChild<QWidget*>(QStringLiteral("AnalysisWindow")); }

@@ -11,8 +11,8 @@
 
 #include "app/CommandLine.h"
 #include "app/Program.h"
-#include "datawindow/UMorvaneCalc.h"
-#include "designwindow/UMorvane.h"
+#include "datawindow/DataWindow.h"
+#include "designwindow/DesignWindow.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -30,6 +30,7 @@ class ProgramTest : public QObject {
         QStringList tabs;
         std::vector<std::string> firstLevel;  // the grid's scores, row by row
         QStringList messages;
+        bool windowsLeft = true;  // a window still there once the run has ended
     };
 
     // Runs the program with `study`; once the loop runs, notes what is shown,
@@ -38,25 +39,28 @@ class ProgramTest : public QObject {
                     const QString& load = {}) {
         StudyStore store;
         Seen seen;
+        Program program(*qApp, store, seams.Seams(), '.');
         QTimer::singleShot(0, [&] {
-            seen.designShown = Form1->isVisible();
+            DesignWindow* design = program.Design();
+            seen.designShown = design->isVisible();
             seen.messages = seams.messages.Shown();
-            if (!load.isEmpty() && CalcForm == nullptr) {
+            if (!load.isEmpty() && design->Data() == nullptr) {
                 seams.dialogs.Choose(load);
-                QTest::mouseClick(testing::Button(Form1, "ReadButton"), Qt::LeftButton);
+                QTest::mouseClick(testing::Button(design, "ReadButton"), Qt::LeftButton);
             }
-            if (CalcForm != nullptr) {
-                seen.dataShown = CalcForm->isVisible();
-                const auto* tabs = testing::Tabs(CalcForm, "TabControl1");
+            if (DataWindow* data = design->Data()) {
+                seen.dataShown = data->isVisible();
+                const auto* tabs = testing::Tabs(data, "TabControl1");
                 for (int i = 0; i < tabs->count(); ++i) seen.tabs << tabs->tabText(i);
-                const auto& cells = testing::Grid(CalcForm, "StringGrid1")->Cells();
+                const auto& cells = testing::Grid(data, "StringGrid1")->Cells();
                 for (int row = 1; row < cells.rowCount(); ++row)
                     for (int col = 1; col < cells.columnCount(); ++col)
                         seen.firstLevel.push_back(cells.Cell(col, row));
             }
-            Form1->close();
+            design->close();
         });
-        seen.status = RunPMorvane(*qApp, store, seams.Seams(), '.', study);
+        seen.status = program.Run(study);
+        seen.windowsLeft = program.Design() != nullptr || !QApplication::topLevelWidgets().isEmpty();
         return seen;
     }
 
@@ -103,7 +107,7 @@ private slots:
         QCOMPARE(seen.firstLevel, (std::vector<std::string>{"3", "5", "2", "4", "4", "6"}));
         QVERIFY(seen.messages.isEmpty());
         QVERIFY(seams.dialogs.Calls().empty());
-        QVERIFY(Form1 == nullptr);
+        QVERIFY(!seen.windowsLeft);
     }
 
     // A study that cannot be loaded: its message over the design window, which
@@ -136,6 +140,7 @@ private slots:
         QCOMPARE(seams.dialogs.Calls()[0].fileName, QString::fromStdString(study));
         QVERIFY(seen.dataShown);
         QCOMPARE(seen.firstLevel.front(), std::string("3"));
+        QVERIFY(!seen.windowsLeft);
     }
 
     void WithoutAStudyTheDesignWindowShows() {
@@ -145,6 +150,7 @@ private slots:
         QVERIFY(seen.designShown);
         QVERIFY(!seen.dataShown);
         QVERIFY(seen.messages.isEmpty());
+        QVERIFY(!seen.windowsLeft);
     }
 };
 

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/DataWindow.h"
 #include "datawindow/WriteBack.h"
 #include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
@@ -64,17 +64,17 @@ class DataWindowTest : public QObject {
     testing::FakeSeams seams_;
     StudyStore store_;
     Owner owner_;
-    std::unique_ptr<TCalcForm> form_;
+    std::unique_ptr<DataWindow> form_;
 
     void Load(const std::string& bytes) {
         WriteBytes(dir_.File("study.dat"), bytes);
         LoadStudyFile(store_, dir_.File("study.dat"));
     }
-    TCalcForm* Open() {
-        form_ = std::make_unique<TCalcForm>(&owner_, store_, seams_.Seams(), '.');
+    DataWindow* Open() {
+        form_ = std::make_unique<DataWindow>(&owner_, store_, seams_.Seams(), '.');
         return form_.get();
     }
-    TCalcForm* OpenShown() {
+    DataWindow* OpenShown() {
         Open();
         if (!testing::ShowActive(form_.get())) return nullptr;
         return form_.get();
@@ -93,7 +93,7 @@ private slots:
 
     void CreationShowsTheFirstLevelWithItsHeadings() {
         Load(kThreeLevels);
-        TCalcForm* form = OpenShown();
+        DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         QCOMPARE(form->windowTitle(), QStringLiteral("CalcForm"));
         QCOMPARE(testing::Tabs(form, "TabControl1")->count(), 3);
@@ -131,7 +131,7 @@ private slots:
 
     void TabChangeStoresTheShownLevelTrimmedAndShowsTheNewOne() {
         Load(kThreeLevels);
-        TCalcForm* form = OpenShown();
+        DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         const std::string level2Before = store_.CellText(1, 2, 1);
 
@@ -170,7 +170,7 @@ private slots:
 
     void SaveWritesTheShownLevelTrimmedAndTheRestAsStored() {
         Load(kThreeLevels);
-        TCalcForm* form = OpenShown();
+        DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::TypeInCell(testing::Grid(form, "StringGrid1"), 2, 1, QStringLiteral(" 3.5 "));
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("saved.dat")));
@@ -196,7 +196,7 @@ private slots:
 
     void SaveThatCannotCreateTheFileLeavesTheStore() {
         Load(kThreeLevels);
-        TCalcForm* form = OpenShown();
+        DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("missing/saved.dat")));
         testing::Button(form, "SaveButton")->click();
@@ -207,7 +207,7 @@ private slots:
 
     void CalculateWritesTheResultsFileOfTheWorkedExample() {
         LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
-        TCalcForm* form = OpenShown();
+        DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::Grid(form, "StringGrid1")->setFocus();
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
@@ -237,7 +237,7 @@ private slots:
 
     void ABadScoreStopsCalculateBeforeTheDialog() {
         LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
-        TCalcForm* form = OpenShown();
+        DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::TypeInCell(testing::Grid(form, "StringGrid1"), 2, 3, QStringLiteral(" 12 3 "));
         testing::Button(form, "CalcButton")->click();
@@ -256,7 +256,7 @@ private slots:
     void NoSubjectsShowsNoSubjectRowsAndStaysInsideTheStore() {
         for (const char* n : {"0", "-1"}) {
             Load(Lines({n, "1", "2", "a", "b1", "b2"}));
-            TCalcForm* form = OpenShown();
+            DataWindow* form = OpenShown();
             QVERIFY(form != nullptr);
             QCOMPARE(testing::Grid(form, "StringGrid1")->RowCount(), 1);
             QCOMPARE(Cells().Cell(2, 0), std::string("b2"));
@@ -275,7 +275,7 @@ private slots:
 
     void PrintWritesBackThenPrintsEveryLevel() {
         Load(kThreeLevels);
-        TCalcForm* form = OpenShown();
+        DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::Button(form, "PButton")->click();
         QCOMPARE(seams_.printer.jobs, 1);
@@ -289,7 +289,7 @@ private slots:
         seams_.messages.Clear();
         widgets::Seams noPrinter = seams_.Seams();
         noPrinter.printer = nullptr;
-        form_ = std::make_unique<TCalcForm>(&owner_, store_, noPrinter, '.');
+        form_ = std::make_unique<DataWindow>(&owner_, store_, noPrinter, '.');
         testing::Button(form_, "PButton")->click();
         QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"デフォルト プリンタが存在しません.")});
     }
@@ -297,7 +297,7 @@ private slots:
     void CloseReleasesTheStoreAndClosesTheOwner() {
         for (bool byFrame : {false, true}) {
             Load(kThreeLevels);
-            TCalcForm* form = OpenShown();
+            DataWindow* form = OpenShown();
             QVERIFY(form != nullptr);
             if (byFrame)
                 form->close();
@@ -352,7 +352,7 @@ private slots:
     void AMultiLinePasteSavedAndLoadedGivesBackExactlyThePastedCells() {
         LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
         const StudyStore original = store_;
-        TCalcForm* form = OpenShown();
+        DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         auto* grid = testing::Grid(form, "StringGrid1");
         // Subject 1, b1 of a1: "3" there, "99" below it.
@@ -390,7 +390,7 @@ private slots:
 
     void EnterPressesAFocusedButtonAndTheWindowKeepsItsControls() {
         LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
-        TCalcForm* form = OpenShown();
+        DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         QCOMPARE(form->minimumSize(), QSize(475, 417));  // the buttons' right, the tab strip's bottom
         QCOMPARE(QApplication::focusWidget(), testing::Button(form, "ExitButton"));
@@ -408,7 +408,7 @@ private slots:
 
     void APrintShowsItsProgressAndItsAbortPrintsNothing() {
         Load(kThreeLevels);
-        TCalcForm* form = OpenShown();
+        DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::TypeInCell(testing::Grid(form, "StringGrid1"), 1, 1, " 42 ");
         seams_.printer.slowLines = 4000;  // at least 4 s

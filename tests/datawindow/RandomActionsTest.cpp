@@ -10,9 +10,9 @@
 #include <memory>
 #include <random>
 
+#include "datawindow/DataWindow.h"
 #include "report/CalculateCommand.h"
 #include "scores/ScoreSyntax.h"
-#include "datawindow/UMorvaneCalc.h"
 #include "datawindow/WriteBack.h"
 #include "properties/DataFileModel.h"
 #include "runtime/Errors.h"
@@ -107,7 +107,7 @@ class RandomActionsTest : public QObject {
     testing::FakeSeams seams_;
     StudyStore store_;
     Owner owner_;
-    std::unique_ptr<TCalcForm> form_;
+    std::unique_ptr<DataWindow> form_;
     Model model_;
     char separator_ = '.';
     int actions_ = 0, commands_ = 0, cancels_ = 0, failures_ = 0, written_ = 0;
@@ -134,7 +134,7 @@ class RandomActionsTest : public QObject {
         m.LoadGrid();
         model_ = m;
         separator_ = random.OneIn(3) ? ',' : '.';
-        form_ = std::make_unique<TCalcForm>(&owner_, store_, seams_.Seams(), separator_);
+        form_ = std::make_unique<DataWindow>(&owner_, store_, seams_.Seams(), separator_);
     }
 
     void Type(Random& random) {

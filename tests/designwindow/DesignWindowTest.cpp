@@ -2,12 +2,13 @@
 // Load, and the hand-over to the data window.
 
 #include <QClipboard>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
 
-#include "datawindow/UMorvaneCalc.h"
-#include "designwindow/UMorvane.h"
+#include "datawindow/DataWindow.h"
+#include "designwindow/DesignWindow.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -38,10 +39,10 @@ class DesignWindowTest : public QObject {
     testing::TempDir dir_;
     testing::FakeSeams seams_;
     StudyStore store_;
-    std::unique_ptr<TForm1> form_;
+    std::unique_ptr<DesignWindow> form_;
 
-    TForm1* OpenShown() {
-        form_ = std::make_unique<TForm1>(store_, seams_.Seams(), '.');
+    DesignWindow* OpenShown() {
+        form_ = std::make_unique<DesignWindow>(store_, seams_.Seams(), '.');
         return testing::ShowActive(form_.get()) ? form_.get() : nullptr;
     }
 
@@ -60,13 +61,10 @@ private slots:
         seams_.messages.Clear();
         store_ = {};
     }
-    void cleanup() {
-        form_.reset();
-        CalcForm = nullptr;
-    }
+    void cleanup() { form_.reset(); }
 
     void StartsWithOneUnnamedLevelOfEachAndNOfOne() {
-        TForm1* form = OpenShown();
+        DesignWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         QCOMPARE(form->windowTitle(), QStringLiteral("Form1"));
         QCOMPARE(testing::Label(form, "Label2")->text(), QStringLiteral(u"被験者内要因Ａ"));
@@ -105,7 +103,7 @@ private slots:
         };
         for (const auto& row : rows) {
             for (const char letter : {'a', 'b'}) {
-                TForm1* form = OpenShown();
+                DesignWindow* form = OpenShown();
                 QVERIFY(form != nullptr);
                 auto* grid =
                     letter == 'a' ? testing::Grid(form, "StringGridA") : testing::Grid(form, "StringGridB");
@@ -131,7 +129,7 @@ private slots:
     }
 
     void TheLastLevelIsNeverDeleted() {
-        TForm1* form = OpenShown();
+        DesignWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "only");
         testing::Button(form, "DelAButton")->click();
@@ -141,7 +139,7 @@ private slots:
     }
 
     void OkAtOnceStartsTheSmallestStudyAndHandsOver() {
-        TForm1* form = OpenShown();
+        DesignWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::Button(form, "GOButton")->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
@@ -156,15 +154,20 @@ private slots:
         QCOMPARE(store_.CellText(1, 1, 1), std::string());
 
         QVERIFY(!form->isVisible());
-        QVERIFY(CalcForm != nullptr);
-        QCOMPARE(CalcForm->parentWidget(), form);
-        QVERIFY(CalcForm->isWindow());
-        QVERIFY(CalcForm->isVisible());
-        QCOMPARE(testing::Tabs(CalcForm, "TabControl1")->tabText(0), QString());
+        QVERIFY(form->Data() != nullptr);
+        QCOMPARE(form->Data()->parentWidget(), form);
+        QVERIFY(form->Data()->isWindow());
+        QVERIFY(form->Data()->isVisible());
+        QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->tabText(0), QString());
+        // The data window is the design window's own and goes with it.
+        QCOMPARE(form->findChildren<DataWindow*>(), QList<DataWindow*>{form->Data()});
+        const QPointer<DataWindow> data = form->Data();
+        form_.reset();
+        QVERIFY(data.isNull());
     }
 
     void TwoAddsOnAFreshGridGiveLevelsNamedByOneSpace() {
-        TForm1* form = OpenShown();
+        DesignWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::Button(form, "AddAButton")->click();
         testing::Button(form, "AddAButton")->click();
@@ -173,7 +176,7 @@ private slots:
         QCOMPARE(store_.LevelNamesA, (NameArray{"", "", " ", " "}));
         // Names are stored untrimmed, as code page 932 bytes.
         QCOMPARE(store_.LevelNamesB, (NameArray{"", Sjis(" 第一? ")}));
-        QCOMPARE(testing::Tabs(CalcForm, "TabControl1")->count(), 3);
+        QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->count(), 3);
     }
 
     void NIsConvertedOrRefusedWithTheText() {
@@ -192,7 +195,7 @@ private slots:
         };
         for (const auto& row : rows) {
             init();
-            TForm1* form = OpenShown();
+            DesignWindow* form = OpenShown();
             QVERIFY(form != nullptr);
             testing::Button(form, "AddBButton")->click();
             testing::TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "p");
@@ -210,11 +213,12 @@ private slots:
             if (row.message.isEmpty()) {
                 QVERIFY2(seams_.messages.Shown().isEmpty(), qPrintable(row.text));
                 QVERIFY(!form->isVisible());
-                QCOMPARE(testing::Grid(CalcForm, "StringGrid1")->RowCount(), std::max(row.subjects + 1, 1));
+                QCOMPARE(testing::Grid(form->Data(), "StringGrid1")->RowCount(),
+                         std::max(row.subjects + 1, 1));
             } else {
                 QCOMPARE(seams_.messages.Shown(), QStringList{row.message});
                 QVERIFY(form->isVisible());
-                QCOMPARE(form->findChildren<TCalcForm*>().size(), 0);
+                QCOMPARE(form->findChildren<DataWindow*>().size(), 0);
                 QCOMPARE(testing::Edit(form, "NEdit")->text(), row.text);
             }
             if (row.subjects == -5) QCOMPARE(store_.LevelNamesA, (NameArray{"", "p"}));
@@ -223,7 +227,7 @@ private slots:
     }
 
     void LoadReadsTheFileAndHandsOver() {
-        TForm1* form = OpenShown();
+        DesignWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "typed");
         testing::WriteBytes(dir_.File("s.dat"), "1\r\n2\r\n1\r\nL1\r\nL2\r\nB\r\n3\r\n4\r\n");
@@ -234,14 +238,14 @@ private slots:
         QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
         QCOMPARE(store_.LevelNamesA, (NameArray{"", "L1", "L2"}));
         QVERIFY(!form->isVisible());
-        QCOMPARE(testing::Tabs(CalcForm, "TabControl1")->tabText(1), QStringLiteral("L2"));
-        QCOMPARE(testing::Grid(CalcForm, "StringGrid1")->Cells().Cell(1, 1), std::string("3"));
+        QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->tabText(1), QStringLiteral("L2"));
+        QCOMPARE(testing::Grid(form->Data(), "StringGrid1")->Cells().Cell(1, 1), std::string("3"));
         // The design window's own grids keep what was typed.
         QCOMPARE(testing::Grid(form, "StringGridA")->Cells().Cell(1, 1), std::string("typed"));
     }
 
     void LoadFailuresKeepTheDesignWindow() {
-        TForm1* form = OpenShown();
+        DesignWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         // A cancel ends the command silently.
         seams_.dialogs.Cancel();
@@ -257,25 +261,25 @@ private slots:
                                                        QStringLiteral(u"要因の水準数が 1 未満です.")}));
         QCOMPARE(seams_.dialogs.Calls().at(2).fileName, QString::fromStdString(dir_.File("missing.dat")));
         QVERIFY(form->isVisible());
-        QVERIFY(CalcForm == nullptr);
+        QVERIFY(form->Data() == nullptr);
 
         // The window is still usable.
         testing::Button(form, "GOButton")->click();
-        QVERIFY(CalcForm != nullptr);
+        QVERIFY(form->Data() != nullptr);
         QCOMPARE(store_.LevelCountA, 1);
     }
 
     void CloseEndsTheProgram() {
-        TForm1* form = OpenShown();
+        DesignWindow* form = OpenShown();
         QVERIFY(form != nullptr);
-        QSignalSpy closed(form, &TForm1::closed);
+        QSignalSpy closed(form, &DesignWindow::closed);
         testing::Button(form, "ExitButton")->click();
         QCOMPARE(closed.count(), 1);
         QVERIFY(!form->isVisible());
     }
 
     void TheKeyboardAloneNamesTheLevelsAndPressesTheButtons() {
-        TForm1* form = OpenShown();
+        DesignWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         QCOMPARE(form->minimumSize(), QSize(489, 297));  // StringGridB's right, ReadButton's bottom
         auto* gridA = testing::Grid(form, "StringGridA");
@@ -300,7 +304,7 @@ private slots:
                  testing::Grid(form, "StringGridB"));
         testing::Button(form, "GOButton")->setFocus();
         QTest::keyClick(testing::Button(form, "GOButton"), Qt::Key_Return);
-        QVERIFY(CalcForm != nullptr);
+        QVERIFY(form->Data() != nullptr);
         QCOMPARE(store_.LevelCountA, 3);
         QCOMPARE(store_.LevelNamesA.at(3), std::string("z"));
         QVERIFY(seams_.messages.Shown().isEmpty());

@@ -7,8 +7,8 @@
 #include <QTimer>
 
 #include "app/Program.h"
-#include "datawindow/UMorvaneCalc.h"
-#include "designwindow/UMorvane.h"
+#include "datawindow/DataWindow.h"
+#include "designwindow/DesignWindow.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -22,25 +22,26 @@ class RoadOfOneAnalysisTest : public QObject {
 
     // Goes the road inside the running program; returns whether every step
     // could be taken (the checks themselves are the test's).
-    static bool Drive(testing::FakeSeams& seams, const std::string& results) {
-        if (Form1 == nullptr || !testing::ShowActive(Form1)) return false;
-        testing::TypeWorkedExampleDesign(Form1);
-        QTest::mouseClick(testing::Button(Form1, "GOButton"), Qt::LeftButton);
+    static bool Drive(const Program& program, testing::FakeSeams& seams, const std::string& results) {
+        DesignWindow* design = program.Design();
+        if (design == nullptr || !testing::ShowActive(design)) return false;
+        testing::TypeWorkedExampleDesign(design);
+        QTest::mouseClick(testing::Button(design, "GOButton"), Qt::LeftButton);
 
-        if (CalcForm == nullptr || !testing::ShowActive(CalcForm)) return false;
+        DataWindow* data = design->Data();
+        if (data == nullptr || !testing::ShowActive(data)) return false;
         const char* scores[2][3][2] = {{{"3", "5"}, {"2", "4"}, {"4", "6"}},
                                        {{"4", "8"}, {"3", "7"}, {"6", "9"}}};
         for (int a = 0; a < 2; ++a) {
-            if (a == 1) testing::ClickTab(testing::Tabs(CalcForm, "TabControl1"), 1);
+            if (a == 1) testing::ClickTab(testing::Tabs(data, "TabControl1"), 1);
             for (int s = 0; s < 3; ++s)
                 for (int b = 0; b < 2; ++b)
-                    testing::TypeInCell(testing::Grid(CalcForm, "StringGrid1"), b + 1, s + 1,
-                                        scores[a][s][b]);
+                    testing::TypeInCell(testing::Grid(data, "StringGrid1"), b + 1, s + 1, scores[a][s][b]);
         }
         seams.dialogs.Choose(QString::fromStdString(results));
-        QTest::mouseClick(testing::Button(CalcForm, "CalcButton"), Qt::LeftButton);
-        if (QApplication::focusWidget() != testing::Button(CalcForm, "ExitButton")) return false;
-        QTest::mouseClick(testing::Button(CalcForm, "ExitButton"), Qt::LeftButton);
+        QTest::mouseClick(testing::Button(data, "CalcButton"), Qt::LeftButton);
+        if (QApplication::focusWidget() != testing::Button(data, "ExitButton")) return false;
+        QTest::mouseClick(testing::Button(data, "ExitButton"), Qt::LeftButton);
         return true;
     }
 
@@ -51,16 +52,17 @@ private slots:
         StudyStore store;
         const std::string results = dir.File("results.txt");
         bool drove = false;
-        QTimer::singleShot(0, [&] { drove = Drive(seams, results); });
+        Program program(*qApp, store, seams.Seams(), '.');
+        QTimer::singleShot(0, [&] { drove = Drive(program, seams, results); });
         // Should the road be blocked, the design window is closed so the run ends.
         QTimer watchdog;
         watchdog.setSingleShot(true);
-        connect(&watchdog, &QTimer::timeout, [] {
-            if (Form1 != nullptr) Form1->close();
+        connect(&watchdog, &QTimer::timeout, [&program] {
+            if (program.Design() != nullptr) program.Design()->close();
         });
         watchdog.start(30000);
 
-        const int status = RunPMorvane(*qApp, store, seams.Seams(), '.');
+        const int status = program.Run();
 
         QVERIFY(drove);
         QVERIFY(watchdog.isActive());
@@ -69,7 +71,7 @@ private slots:
         QCOMPARE(testing::ReadBytes(results),
                  testing::ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
         // Both windows are gone and the store released.
-        QVERIFY(Form1 == nullptr);
+        QVERIFY(program.Design() == nullptr);
         QVERIFY(store.CellText.Empty());
         QVERIFY(store.LevelNamesA.empty());
         QCOMPARE(QApplication::topLevelWidgets().size(), 0);

@@ -14,7 +14,7 @@
 #include <functional>
 
 #include "PrintSystem.h"
-#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/DataWindow.h"
 #include "listing/Listing.h"
 #include "print/DefaultPrinterListing.h"
 #include "print/QtPrintSurface.h"
@@ -186,12 +186,12 @@ TEST(PrintSystem, TheDataWindowPrintsWhatItWroteBack) {
     DefaultPrinterListing printer;
     const widgets::Seams seams{&dialogs, &messages, &printer};
     QWidget owner;
-    TCalcForm form(&owner, store, seams, '.');
+    DataWindow form(&owner, store, seams, '.');
     testing::Grid(&form, "StringGrid1")->Cells().SetCell(1, 1, "  98.25  ");  // typed with blanks
 
     const std::vector<std::string> before = PrintedFiles();
     const auto start = std::chrono::steady_clock::now();
-    form.PButtonClick();
+    form.Print();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_TRUE(messages.Shown().isEmpty()) << messages.Shown().join("; ").toStdString();
     EXPECT_EQ(store.CellText(1, 1, 1), "98.25");

@@ -6,7 +6,7 @@
 
 #include <QApplication>
 
-#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/DataWindow.h"
 #include "print/DefaultPrinterListing.h"
 #include "runtime/Cp932.h"
 #include "support/Components.h"
@@ -24,12 +24,12 @@ TEST(WindowPrint, WithoutADefaultPrinterTheShownLevelIsWrittenBackAndTheMessageS
     DefaultPrinterListing printer;
     const widgets::Seams seams{&dialogs, &messages, &printer};
     QWidget owner;
-    TCalcForm form(&owner, store, seams, '.');
+    DataWindow form(&owner, store, seams, '.');
 
     // Level a1 shown, its texts typed with blanks around them.
     testing::Grid(&form, "StringGrid1")->Cells().SetCell(1, 1, "  12.5 ");
     testing::Grid(&form, "StringGrid1")->Cells().SetCell(2, 2, Cp932FromUtf8("\t全角　"));
-    form.PButtonClick();
+    form.Print();
 
     EXPECT_TRUE(dialogs.Calls().empty());
     EXPECT_EQ(messages.Shown(), QStringList{QString::fromUtf8("デフォルト プリンタが存在しません.")});
@@ -40,7 +40,7 @@ TEST(WindowPrint, WithoutADefaultPrinterTheShownLevelIsWrittenBackAndTheMessageS
               "  12.5 ");  // the grid keeps what was typed
 
     // The job never started, so the next Print meets the same failure, not "現在印刷中です".
-    form.PButtonClick();
+    form.Print();
     EXPECT_EQ(messages.Shown().size(), 2);
     EXPECT_EQ(messages.Shown().back(), QString::fromUtf8("デフォルト プリンタが存在しません."));
 }

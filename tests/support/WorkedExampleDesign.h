@@ -2,13 +2,13 @@
 // The design of the worked example typed into the design window as a user
 // would: levels a1 and a2 of A, b1 and b2 of B, and N = 3.
 
-#include "designwindow/UMorvane.h"
+#include "designwindow/DesignWindow.h"
 #include "support/Components.h"
 #include "support/WindowDriving.h"
 
 namespace morvane::testing {
 
-inline void TypeWorkedExampleDesign(TForm1* form) {
+inline void TypeWorkedExampleDesign(DesignWindow* form) {
     testing::Button(form, "AddAButton")->click();
     TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "a1");
     TypeInCell(testing::Grid(form, "StringGridA"), 1, 2, "a2");

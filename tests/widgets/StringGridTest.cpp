@@ -354,6 +354,49 @@ private slots:
         QCOMPARE(w.grid->Cells().Cell(1, 2), std::string("8"));
     }
 
+    // Right in the last column has no cell to go to: the current cell, the
+    // focus and the text stay, and the text is selected again as on arriving,
+    // as Left does beside the heading column.
+    void RightInTheLastColumnKeepsTheCellAndItsText() {
+        const struct {
+            const char* name;
+            int row;
+            const char* typed;  // at the end of the text; nullptr: it stays selected as it arrived
+            int rights;
+            std::string text;  // the cell's text afterwards
+        } rows[] = {
+            {"arriving", 1, nullptr, 1, "45"},
+            {"typed at the end", 1, "6", 2, "456"},
+            {"typed into the grid's last cell", 2, "7", 1, "7"},
+        };
+        for (const auto& row : rows) {
+            Window w;
+            w.grid->Cells().SetCell(2, 1, "45");
+            QVERIFY(testing::ShowActive(&w.frame));
+            w.grid->SelectCell(2, row.row);
+            w.before->setFocus();
+            QTest::keyClick(w.before, Qt::Key_Tab);
+            QVERIFY2(CellEditor(w.grid) != nullptr, row.name);
+            if (row.typed != nullptr) {
+                QTest::keyClick(CellEditor(w.grid), Qt::Key_End);
+                QTest::keyClicks(CellEditor(w.grid), row.typed);
+            }
+            for (int i = 0; i < row.rights; ++i) QTest::keyClick(CellEditor(w.grid), Qt::Key_Right);
+            QLineEdit* editor = CellEditor(w.grid);
+            QVERIFY2(editor != nullptr, row.name);
+            QVERIFY2(w.grid->indexWidget(w.grid->currentIndex()) == editor, row.name);
+            QVERIFY2(w.grid->Col() == 2 && w.grid->Row() == row.row, row.name);
+            QVERIFY2(w.grid->Cells().Cell(2, row.row) == row.text, row.name);
+            QVERIFY2(editor->text() == QString::fromStdString(row.text), row.name);
+            QVERIFY2(editor->selectedText() == editor->text(), row.name);
+            QVERIFY2(w.grid->Cells().Cell(1, row.row).empty(), row.name);
+            // The grid walks on as before: Left goes back to the first column.
+            QTest::keyClick(editor, Qt::Key_Left);
+            QVERIFY2(w.grid->Col() == 1 && w.grid->Row() == row.row, row.name);
+            QVERIFY2(w.grid->Cells().Cell(2, row.row) == row.text, row.name);
+        }
+    }
+
     void ClickingAHeadingChangesNothing() {
         Window w;
         w.grid->Cells().SetCell(1, 0, "b1");

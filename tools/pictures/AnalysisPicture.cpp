@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/DataWindow.h"
 #include "store/DataFile.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
@@ -28,7 +28,7 @@ int main(int argc, char* argv[]) {
     StudyStore store;
     LoadStudyFile(store, MORVANE_EXAMPLES "/eight-subjects-2x3.dat");
     QWidget owner;
-    auto form = std::make_unique<TCalcForm>(&owner, store, seams.Seams(), '.');
+    auto form = std::make_unique<DataWindow>(&owner, store, seams.Seams(), '.');
     if (!testing::ShowActive(form.get())) return 1;
     testing::Button(form, "AnalysisButton")->click();
     auto* window = form->findChild<QWidget*>(QStringLiteral("AnalysisWindow"));

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "ProbeStudy.h"
-#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/DataWindow.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/WindowDriving.h"
@@ -30,7 +30,7 @@ void FillStudy(StudyStore& store, std::int32_t n, std::int32_t na, std::int32_t 
 }
 
 // Presses 分析 and waits until the analysis window has been shown and painted.
-double Press(TCalcForm& form) {
+double Press(DataWindow& form) {
     QElapsedTimer t;
     t.start();
     testing::Button(&form, "AnalysisButton")->click();
@@ -47,7 +47,7 @@ void Probe(std::int32_t n, std::int32_t na, std::int32_t nb, int runs) {
     std::vector<double> first, again;
     for (int run = 0; run < runs; ++run) {
         FillStudy(store, n, na, nb);
-        auto form = std::make_unique<TCalcForm>(&owner, store, seams.Seams(), '.');
+        auto form = std::make_unique<DataWindow>(&owner, store, seams.Seams(), '.');
         if (!testing::ShowActive(form.get())) return;
         first.push_back(Press(*form));
         again.push_back(Press(*form));

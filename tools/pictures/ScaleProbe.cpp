@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ProbeStudy.h"
-#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/DataWindow.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/WindowDriving.h"
@@ -41,7 +41,7 @@ void Probe(std::int32_t n, std::int32_t na, std::int32_t nb, int runs) {
         FillStudy(store, n, na, nb);
         QElapsedTimer t;
         t.start();
-        auto form = std::make_unique<TCalcForm>(&owner, store, seams.Seams(), '.');
+        auto form = std::make_unique<DataWindow>(&owner, store, seams.Seams(), '.');
         form->show();
         QApplication::processEvents();
         create.push_back(Ms(t));

@@ -10,9 +10,10 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
-#include "datawindow/UMorvaneCalc.h"
-#include "designwindow/UMorvane.h"
+#include "datawindow/DataWindow.h"
+#include "designwindow/DesignWindow.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/WindowDriving.h"
@@ -30,25 +31,26 @@ int main(int argc, char* argv[]) {
     testing::FakeSeams seams;
     StudyStore store;
 
-    Form1 = new TForm1(store, seams.Seams(), '.');
-    if (!testing::ShowActive(Form1)) return 1;
-    testing::TypeWorkedExampleDesign(Form1);
-    testing::Button(Form1, "GOButton")->setFocus();
-    if (!Form1->grab().save(folder.filePath("design-window.png"))) return 1;
+    auto design = std::make_unique<DesignWindow>(store, seams.Seams(), '.');
+    if (!testing::ShowActive(design.get())) return 1;
+    testing::TypeWorkedExampleDesign(design.get());
+    testing::Button(design.get(), "GOButton")->setFocus();
+    if (!design->grab().save(folder.filePath("design-window.png"))) return 1;
 
-    testing::Button(Form1, "GOButton")->click();
-    if (CalcForm == nullptr || !testing::ShowActive(CalcForm)) return 1;
+    testing::Button(design.get(), "GOButton")->click();
+    DataWindow* data = design->Data();
+    if (data == nullptr || !testing::ShowActive(data)) return 1;
     const char* scores[2][3][2] = {{{"3", "5"}, {"2", "4"}, {"4", "6"}},
                                    {{"4", "8"}, {"3", "7"}, {"6", "9"}}};
     for (int a = 1; a >= 0; --a) {
-        testing::ClickTab(testing::Tabs(CalcForm, "TabControl1"), a);
+        testing::ClickTab(testing::Tabs(data, "TabControl1"), a);
         for (int s = 0; s < 3; ++s)
             for (int b = 0; b < 2; ++b)
-                testing::TypeInCell(testing::Grid(CalcForm, "StringGrid1"), b + 1, s + 1, scores[a][s][b]);
+                testing::TypeInCell(testing::Grid(data, "StringGrid1"), b + 1, s + 1, scores[a][s][b]);
     }
-    testing::Button(CalcForm, "ExitButton")->setFocus();
-    if (!CalcForm->grab().save(folder.filePath("data-window.png"))) return 1;
-    delete Form1;
+    testing::Button(data, "ExitButton")->setFocus();
+    if (!data->grab().save(folder.filePath("data-window.png"))) return 1;
+    design.reset();
 
     // A long study, N = 100,000 by 2 x 10 levels, scrolled down and right: the
     // headings stay, and the heading column is as wide as "100000番目".
@@ -61,7 +63,7 @@ int main(int argc, char* argv[]) {
         for (std::int32_t b = 1; b <= 10; ++b) longStudy.CellText(s, 1, b) = std::to_string((s * 7 + b) % 90);
     longStudy.CellText(99997, 1, 9) = "12345.678901";
     QWidget owner;
-    TCalcForm longForm(&owner, longStudy, seams.Seams(), '.');
+    DataWindow longForm(&owner, longStudy, seams.Seams(), '.');
     if (!testing::ShowActive(&longForm)) return 1;
     auto* grid = testing::Grid(&longForm, "StringGrid1");
     grid->setFocus();

@@ -1,4 +1,4 @@
-#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/DataWindow.h"
 
 #include <QCloseEvent>
 #include <climits>
@@ -13,12 +13,10 @@
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
-#include "ui_UMorvaneCalc.h"
+#include "ui_DataWindow.h"
 #include "widgets/PrintProgressDialog.h"
 
 namespace morvane {
-
-TCalcForm* CalcForm = nullptr;
 
 namespace {
 
@@ -40,34 +38,34 @@ int GridExtent(std::int32_t count, int minimum) {
 
 }  // namespace
 
-TCalcForm::TCalcForm(QWidget* owner, StudyStore& store, const widgets::Seams& seams, char decimalSeparator)
-    : FormWindow(owner, Qt::Window, store, seams, decimalSeparator), ui_(BuildForm<Ui::TCalcForm>()) {
+DataWindow::DataWindow(QWidget* owner, StudyStore& store, const widgets::Seams& seams, char decimalSeparator)
+    : FormWindow(owner, Qt::Window, store, seams, decimalSeparator), ui_(BuildForm<Ui::DataWindow>()) {
     ui_->TabControl1->setFont(qttext::CharacterFont(Face::PGothic, 16));
     ui_->StringGrid1->setFont(qttext::CharacterFont(Face::Gothic, 12));
 
-    connect(ui_->TabControl1, &widgets::TabStrip::changed, this, &TCalcForm::TabControl1Change);
-    connect(ui_->SaveButton, &QPushButton::clicked, this, &TCalcForm::SaveButtonClick);
-    connect(ui_->CalcButton, &QPushButton::clicked, this, &TCalcForm::CalcButtonClick);
-    connect(ui_->PButton, &QPushButton::clicked, this, &TCalcForm::PButtonClick);
-    connect(ui_->ExitButton, &QPushButton::clicked, this, &TCalcForm::ExitButtonClick);
-    connect(ui_->AnalysisButton, &QPushButton::clicked, this, &TCalcForm::AnalysisButtonClick);
+    connect(ui_->TabControl1, &widgets::TabStrip::changed, this, &DataWindow::ShowSelectedLevel);
+    connect(ui_->SaveButton, &QPushButton::clicked, this, &DataWindow::Save);
+    connect(ui_->CalcButton, &QPushButton::clicked, this, &DataWindow::Calculate);
+    connect(ui_->PButton, &QPushButton::clicked, this, &DataWindow::Print);
+    connect(ui_->ExitButton, &QPushButton::clicked, this, &DataWindow::Exit);
+    connect(ui_->AnalysisButton, &QPushButton::clicked, this, &DataWindow::Analyse);
 
-    FormCreate();
+    SetUpTabsAndGrid();
     // No control is named to take the focus first: the first in the tab order.
     ui_->ExitButton->setFocus();
 }
 
-TCalcForm::~TCalcForm() = default;
+DataWindow::~DataWindow() = default;
 
-std::int32_t TCalcForm::SelectedLevel() const {
+std::int32_t DataWindow::SelectedLevel() const {
     return ui_->TabControl1->currentIndex() + 1;
 }
 
-void TCalcForm::WriteBack(std::int32_t level) {
+void DataWindow::WriteBack(std::int32_t level) {
     WriteBackGrid(store_, level, ui_->StringGrid1->Cells());
 }
 
-void TCalcForm::FormCreate() {
+void DataWindow::SetUpTabsAndGrid() {
     Run([this] {
         StudyStore& study = store_;
         SizeStudy(study, StudyArrays::Values);
@@ -97,7 +95,7 @@ void TCalcForm::FormCreate() {
     });
 }
 
-void TCalcForm::TabControl1Change() {
+void DataWindow::ShowSelectedLevel() {
     Run([this] {
         WriteBack(store_.CurrentTabLevel);
         store_.CurrentTabLevel = SelectedLevel();
@@ -105,7 +103,7 @@ void TCalcForm::TabControl1Change() {
     });
 }
 
-void TCalcForm::SaveButtonClick() {
+void DataWindow::Save() {
     Run([this] {
         SaveDialog1.title = QStringLiteral(u"ファイル名");
         const auto chosen = seams_.dialogs->Save(this, SaveDialog1.title, SaveDialog1.fileName);
@@ -119,7 +117,7 @@ void TCalcForm::SaveButtonClick() {
     });
 }
 
-void TCalcForm::CalcButtonClick() {
+void DataWindow::Calculate() {
     Run([this] {
         WriteBack(SelectedLevel());
         std::optional<PrecisionCheck> check;
@@ -143,7 +141,7 @@ void TCalcForm::CalcButtonClick() {
     });
 }
 
-void TCalcForm::AnalysisButtonClick() {
+void DataWindow::Analyse() {
     Run([this] {
         WriteBack(SelectedLevel());
         FullAnalysis analysis = AnalyseStudy(store_, decimalSeparator_);
@@ -152,7 +150,7 @@ void TCalcForm::AnalysisButtonClick() {
     });
 }
 
-void TCalcForm::PButtonClick() {
+void DataWindow::Print() {
     Run([this] {
         WriteBack(SelectedLevel());
         if (seams_.printer == nullptr) throw PrinterError(messages::NoDefaultPrinter());
@@ -163,7 +161,7 @@ void TCalcForm::PButtonClick() {
     });
 }
 
-void TCalcForm::ExitButtonClick() {
+void DataWindow::Exit() {
     if (closed_) return;
     closed_ = true;
     if (analysis_ != nullptr) analysis_->close();
@@ -175,8 +173,8 @@ void TCalcForm::ExitButtonClick() {
         close();
 }
 
-void TCalcForm::closeEvent(QCloseEvent* event) {
-    ExitButtonClick();
+void DataWindow::closeEvent(QCloseEvent* event) {
+    Exit();
     event->accept();
 }
 

@@ -1,42 +1,41 @@
-#include "designwindow/UMorvane.h"
+#include "designwindow/DesignWindow.h"
 
 #include <QCloseEvent>
 #include <QFile>
 #include <exception>
 
-#include "datawindow/UMorvaneCalc.h"
+#include "datawindow/DataWindow.h"
 #include "designwindow/LevelGrid.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
 #include "store/DataFile.h"
-#include "ui_UMorvane.h"
+#include "ui_DesignWindow.h"
 
 namespace morvane {
 
-TForm1* Form1 = nullptr;
-
-TForm1::TForm1(StudyStore& store, const widgets::Seams& seams, char decimalSeparator, QWidget* parent)
-    : FormWindow(parent, {}, store, seams, decimalSeparator), ui_(BuildForm<Ui::TForm1>()) {
+DesignWindow::DesignWindow(StudyStore& store, const widgets::Seams& seams, char decimalSeparator,
+                           QWidget* parent)
+    : FormWindow(parent, {}, store, seams, decimalSeparator), ui_(BuildForm<Ui::DesignWindow>()) {
     for (QWidget* w : {static_cast<QWidget*>(ui_->Label1), static_cast<QWidget*>(ui_->Label2),
                        static_cast<QWidget*>(ui_->Label3), static_cast<QWidget*>(ui_->NEdit)})
         w->setFont(qttext::CharacterFont(Face::PGothic, 16));
 
-    connect(ui_->GOButton, &QPushButton::clicked, this, &TForm1::GOButtonClick);
-    connect(ui_->ReadButton, &QPushButton::clicked, this, &TForm1::ReadButtonClick);
-    connect(ui_->ExitButton, &QPushButton::clicked, this, &TForm1::ExitButtonClick);
-    connect(ui_->AddAButton, &QPushButton::clicked, this, &TForm1::AddAButtonClick);
-    connect(ui_->AddBButton, &QPushButton::clicked, this, &TForm1::AddBButtonClick);
-    connect(ui_->DelAButton, &QPushButton::clicked, this, &TForm1::DelAButtonClick);
-    connect(ui_->DelBButton, &QPushButton::clicked, this, &TForm1::DelBButtonClick);
+    connect(ui_->GOButton, &QPushButton::clicked, this, &DesignWindow::StartNewStudy);
+    connect(ui_->ReadButton, &QPushButton::clicked, this, &DesignWindow::LoadStudy);
+    connect(ui_->ExitButton, &QPushButton::clicked, this, &DesignWindow::Exit);
+    connect(ui_->AddAButton, &QPushButton::clicked, this, &DesignWindow::InsertLevelA);
+    connect(ui_->AddBButton, &QPushButton::clicked, this, &DesignWindow::InsertLevelB);
+    connect(ui_->DelAButton, &QPushButton::clicked, this, &DesignWindow::DeleteLevelA);
+    connect(ui_->DelBButton, &QPushButton::clicked, this, &DesignWindow::DeleteLevelB);
 
-    FormCreate();
+    SetUpGrids();
     // No control is named to take the focus first: the first in the tab order.
     ui_->GOButton->setFocus();
 }
 
-TForm1::~TForm1() = default;
+DesignWindow::~DesignWindow() = default;
 
-void TForm1::FormCreate() {
+void DesignWindow::SetUpGrids() {
     Run([this] {
         SetUpLevelGrid(*ui_->StringGridA, 'a');
         SetUpLevelGrid(*ui_->StringGridB, 'b');
@@ -44,31 +43,31 @@ void TForm1::FormCreate() {
     });
 }
 
-void TForm1::AddAButtonClick() {
+void DesignWindow::InsertLevelA() {
     Run([this] { AddLevel(*ui_->StringGridA, 'a'); });
 }
 
-void TForm1::AddBButtonClick() {
+void DesignWindow::InsertLevelB() {
     Run([this] { AddLevel(*ui_->StringGridB, 'b'); });
 }
 
-void TForm1::DelAButtonClick() {
+void DesignWindow::DeleteLevelA() {
     Run([this] { DeleteLevel(*ui_->StringGridA, 'a'); });
 }
 
-void TForm1::DelBButtonClick() {
+void DesignWindow::DeleteLevelB() {
     Run([this] { DeleteLevel(*ui_->StringGridB, 'b'); });
 }
 
-void TForm1::GOButtonClick() {
+void DesignWindow::StartNewStudy() {
     Run([this] {
-        StartNewStudy(store_, LevelNames(*ui_->StringGridA), LevelNames(*ui_->StringGridB),
-                      qttext::ToCp932(ui_->NEdit->text()));
+        morvane::StartNewStudy(store_, LevelNames(*ui_->StringGridA), LevelNames(*ui_->StringGridB),
+                               qttext::ToCp932(ui_->NEdit->text()));
         HandOver();
     });
 }
 
-void TForm1::ReadButtonClick() {
+void DesignWindow::LoadStudy() {
     Run([this] {
         OpenDialog1.title = QStringLiteral(u"入力データファイル");
         const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
@@ -79,7 +78,7 @@ void TForm1::ReadButtonClick() {
     });
 }
 
-void TForm1::OpenStudy(const std::string& path) {
+void DesignWindow::OpenStudy(const std::string& path) {
     OpenDialog1.fileName = QFile::decodeName(path.c_str());
     // The failure waits until this window is shown, so that its message box
     // stands over it as after a failed Load.
@@ -97,17 +96,17 @@ void TForm1::OpenStudy(const std::string& path) {
     Run([&failure] { std::rethrow_exception(failure); });
 }
 
-void TForm1::ExitButtonClick() {
+void DesignWindow::Exit() {
     close();
 }
 
-void TForm1::HandOver() {
+void DesignWindow::HandOver() {
     hide();
-    CalcForm = new TCalcForm(this, store_, seams_, decimalSeparator_);
-    CalcForm->show();
+    data_ = new DataWindow(this, store_, seams_, decimalSeparator_);
+    data_->show();
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void DesignWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     emit closed();
 }

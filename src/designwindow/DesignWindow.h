@@ -1,0 +1,74 @@
+#pragma once
+// The design window, the program's first and main window. The user names the
+// levels of A and B in two grids and gives N; OK starts a new study and Load
+// reads one from a data file, and either hands over to the data window.
+
+#include <memory>
+#include <string>
+
+#include "store/StudyStore.h"
+#include "widgets/DialogState.h"
+#include "widgets/FormWindow.h"
+#include "widgets/Seams.h"
+
+namespace Ui {
+class DesignWindow;
+}
+
+namespace morvane {
+
+class DataWindow;
+
+class DesignWindow : public widgets::FormWindow {
+    Q_OBJECT
+
+public:
+    // Creation sets up the level grids and N (SetUpGrids).
+    DesignWindow(StudyStore& store, const widgets::Seams& seams, char decimalSeparator,
+                 QWidget* parent = nullptr);
+    ~DesignWindow() override;
+
+    // 閉じる: closes the window, which ends the program.
+    void Exit();
+    // 追加 and 削除: a level inserted after the selected one, or the selected
+    // level deleted.
+    void InsertLevelA();
+    void InsertLevelB();
+    void DeleteLevelA();
+    void DeleteLevelB();
+    // ＯＫ: a new study of the levels and N shown, then the hand-over.
+    void StartNewStudy();
+    // 読み込み: a study chosen in the Load dialog, then the hand-over.
+    void LoadStudy();
+
+    // Loads the study in `path` as LoadStudy does after its dialog, the name
+    // given instead of chosen (the program's command line): a study that loads
+    // hands over to the data window, and this window is never shown; one that
+    // fails shows this window, then the failure's message. The Load dialog
+    // offers `path` from then on.
+    void OpenStudy(const std::string& path);
+
+    // The data window, once the hand-over has made it; nullptr before. It is a
+    // top-level window owned by this one and destroyed with it.
+    DataWindow* Data() const { return data_; }
+
+    widgets::DialogState OpenDialog1;
+
+signals:
+    // The window has closed: the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // One unnamed level in each grid and N = 1.
+    void SetUpGrids();
+    // Hides this window and opens the data window on the filled store.
+    void HandOver();
+
+    std::unique_ptr<Ui::DesignWindow> ui_;
+    DataWindow* data_ = nullptr;
+};
+
+}  // namespace morvane
