@@ -59,7 +59,8 @@ void ParseCell(const CellTextArray& texts, std::int32_t a, std::int32_t b, std::
                std::size_t at, QuickScoreMemo& memo, char separator, BlockInParse& block) {
     SplitExtended* const values = block.to.pairs + at;
     ScoreDigits* const digits = block.to.digits + at;
-    texts.ForEachInColumn(a, b, first, last, [&](std::size_t t, std::string_view score) {
+    // Inlined at both of the column's ways of reading: it runs once a score.
+    texts.ForEachInColumn(a, b, first, last, [&](std::size_t t, std::string_view score) __attribute__((always_inline)) {
         if (const QuickScoreMemo::Score* q = memo.Read(score)) {
             values[t] = q->value;
             digits[t] = {q->digits, q->exponent, q->digitCount, q->negative, true};
