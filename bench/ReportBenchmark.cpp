@@ -10,10 +10,10 @@
 
 #include "StudyGenerator.h"
 #include "exact/ExactTotalsBuilder.h"
-#include "scores/ParseScores.h"
 #include "report/ResultsReport.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/TextWriter.h"
+#include "scores/ParseScores.h"
 #include "store/DataFile.h"
 #include "support/TempDir.h"
 
@@ -129,7 +129,10 @@ void Register() {
                                       {"OnePass", &OnePass},
                                       {"Compute", &Compute},
                                       {"Report", &Report}})
-            benchmark::RegisterBenchmark(name, function)->Arg(n)->Unit(benchmark::kMillisecond)->UseRealTime();
+            benchmark::RegisterBenchmark(name, function)
+                ->Arg(n)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
     }
 }
 

@@ -43,7 +43,8 @@ CalculationOutcome RunCheckedCalculation(StudyStore& store, char separator,
                                          std::optional<PrecisionCheck>& precision, KeepValues keep) {
     ExactTotalsBuilder exact(store);
     SumsOfSquares sums;
-    const CalculationOutcome outcome = RunCalculation(store, separator, chooseResultsFile, {keep, &exact, &sums});
+    const CalculationOutcome outcome =
+        RunCalculation(store, separator, chooseResultsFile, {keep, &exact, &sums});
     if (outcome == CalculationOutcome::Written)
         precision = Check(sums, exact.Finish(store, separator, false), separator);
     return outcome;

@@ -240,8 +240,8 @@ void ExactTotalsBuilder::Totals::AddSlow(std::int32_t t, std::int32_t a, std::in
 }
 
 // Runs for a score of more digits than ReadQuickScore takes.
-void ExactTotalsBuilder::Totals::AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text,
-                                         char separator) {
+void ExactTotalsBuilder::Totals::AddText(std::int32_t t, std::int32_t a, std::int32_t b,
+                                         std::string_view text, char separator) {
     if (!usable_) return;
     Decimal d;
     ReadDecimal(text, separator, d);
@@ -322,11 +322,13 @@ void ExactTotalsBuilder::Totals::OffsetsFromTexts(const StudyStore& store, char 
             const std::int32_t last = std::min(n, first + kSubjects - 1);
             for (std::int32_t a = 1; a <= c_.na; ++a)
                 for (std::int32_t b = 1; b <= c_.nb; ++b)
-                    store.CellText.ForEachInColumn(a, b, first, last, [&](std::size_t t, std::string_view text) {
-                        const std::size_t s = static_cast<std::size_t>(first - 1) + t;
-                        visit((s * na + static_cast<std::size_t>(a - 1)) * nb + static_cast<std::size_t>(b - 1),
-                              ScaledInteger(text, separator, scale, powers_) - ref);
-                    });
+                    store.CellText.ForEachInColumn(
+                        a, b, first, last, [&](std::size_t t, std::string_view text) {
+                            const std::size_t s = static_cast<std::size_t>(first - 1) + t;
+                            visit((s * na + static_cast<std::size_t>(a - 1)) * nb +
+                                      static_cast<std::size_t>(b - 1),
+                                  ScaledInteger(text, separator, scale, powers_) - ref);
+                        });
         }
     };
     IntegerOffsets exact(out, c_.Cells(), scale);
@@ -355,7 +357,8 @@ bool ExactTotalsBuilder::Totals::Widen(int e, int top) {
         for (auto* totals : {&ab_, &as_, &bs_})
             for (Int128& v : *totals) v *= factor;
         for (int left = 2 * k; left > 0; left -= 19) {
-            const std::uint64_t f = static_cast<std::uint64_t>(powers_[static_cast<std::size_t>(std::min(left, 19))]);
+            const std::uint64_t f =
+                static_cast<std::uint64_t>(powers_[static_cast<std::size_t>(std::min(left, 19))]);
             for (UInt256* q : {&qTotal_, &qS_, &qAS_, &qBS_}) q->MultiplyBy(f);
         }
     }
@@ -364,12 +367,13 @@ bool ExactTotalsBuilder::Totals::Widen(int e, int top) {
     return true;
 }
 
-void ExactTotalsBuilder::Totals::Add128(std::int32_t t, std::int32_t a, std::int32_t b, UInt128 m, int exponent,
-                                        bool negative) {
+void ExactTotalsBuilder::Totals::Add128(std::int32_t t, std::int32_t a, std::int32_t b, UInt128 m,
+                                        int exponent, bool negative) {
     m *= powers_[static_cast<std::size_t>(exponent - scale_)];
     const Int128 x = negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
     const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
-    const auto ti = static_cast<std::size_t>(t), ai = static_cast<std::size_t>(a), bi = static_cast<std::size_t>(b);
+    const auto ti = static_cast<std::size_t>(t), ai = static_cast<std::size_t>(a),
+               bi = static_cast<std::size_t>(b);
     ab_[ai * nb + bi] += x;
     as_[ti * na + ai] += x;
     bs_[ti * nb + bi] += x;

@@ -23,7 +23,8 @@ struct ScaleSurvey {
 };
 
 ScaleSurvey Survey(const StudyStore& store, char separator);
-ExactPartition BigPartition(const StudyStore& store, char separator, const Counts& c, int scale, bool keepOffsets);
+ExactPartition BigPartition(const StudyStore& store, char separator, const Counts& c, int scale,
+                            bool keepOffsets);
 void CentredPartition(const StudyStore& store, char separator, const Counts& c, ExactPartition& out);
 
 }  // namespace
@@ -38,7 +39,8 @@ ExactPartition PartitionFromTexts(const StudyStore& store, char separator, bool 
         return out;
     }
     const ScaleSurvey survey = Survey(store, separator);
-    if (survey.Span() <= kExactDigitLimit) return BigPartition(store, separator, c, survey.Scale(), keepOffsets);
+    if (survey.Span() <= kExactDigitLimit)
+        return BigPartition(store, separator, c, survey.Scale(), keepOffsets);
     CentredPartition(store, separator, c, out);
     if (!keepOffsets) {
         out.offsets.clear();
@@ -60,7 +62,6 @@ void ReadDecimal(std::string_view text, char separator, Decimal& out) {
         parts->exponent - static_cast<int>(parts->fractionDigits.size()) + static_cast<int>(all - out.end);
 }
 
-
 Int128 ScaledInteger(std::string_view text, char separator, int scale,
                      const std::array<UInt128, 39>& powers) {
     QuickScore q;
@@ -78,7 +79,6 @@ Int128 ScaledInteger(std::string_view text, char separator, int scale,
     m *= powers[static_cast<std::size_t>(d.exponent - scale)];
     return d.parts.negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
 }
-
 
 void ExactPartitionFrom(const ExactTotals& e, const Counts& c, int scale, ExactPartition& out) {
     const mpz_class n = Big(c.n), na = Big(c.na), nb = Big(c.nb);
@@ -122,7 +122,6 @@ void ExactPartitionFrom(const ExactTotals& e, const Counts& c, int scale, ExactP
     out.fB = ratio(b, df.b, bs, df.bs);
     out.fAB = ratio(ab, df.ab, abs, df.abs);
 }
-
 
 IntegerOffsets::IntegerOffsets(ExactPartition& partition, std::size_t cells, int scale) : out_(partition) {
     out_.integerOffsets.resize(cells);
@@ -200,15 +199,22 @@ struct BigTotals {
         return sum;
     }
     ExactTotals Totals() const {
-        return {t, qTotal, SumOfSquares(a), SumOfSquares(b), SumOfSquares(s), SumOfSquares(ab),
-                SumOfSquares(as), SumOfSquares(bs)};
+        return {t,
+                qTotal,
+                SumOfSquares(a),
+                SumOfSquares(b),
+                SumOfSquares(s),
+                SumOfSquares(ab),
+                SumOfSquares(as),
+                SumOfSquares(bs)};
     }
 };
 
 // Runs where the span of decimal places is too wide for 128 bits but within
 // kExactDigitLimit: the partition with big integers, and the offsets from the
 // grand mean truncated to an integer of the scale.
-ExactPartition BigPartition(const StudyStore& store, char separator, const Counts& c, int scale, bool keepOffsets) {
+ExactPartition BigPartition(const StudyStore& store, char separator, const Counts& c, int scale,
+                            bool keepOffsets) {
     BigTotals g(c);
     std::vector<mpz_class> scaled;
     if (keepOffsets) scaled.resize(c.Cells());
@@ -341,7 +347,6 @@ void CentredPartition(const StudyStore& store, char separator, const Counts& c, 
     out.fB = ratio(out.B, out.BS);
     out.fAB = ratio(out.AB, out.ABS);
 }
-
 
 }  // namespace
 }  // namespace morvane::exact

@@ -39,6 +39,7 @@ struct CalculationPass {
 // before it, unless writing those lines failed: that failure came first and is the one
 // thrown.
 CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
-                                  const ChooseResultsFile& chooseResultsFile, const CalculationPass& pass = {});
+                                  const ChooseResultsFile& chooseResultsFile,
+                                  const CalculationPass& pass = {});
 
 }  // namespace morvane

@@ -85,7 +85,8 @@ void WriteResultsReport(TextWriter& file, StudyStore& store, const SumsOfSquares
     file.EndLine();
     file.WriteLine(Text().title);
     file.EndLine();
-    for (std::int32_t a = 1; a <= store.LevelCountA; ++a) WriteScoreTable(file, store, a, separator, tableTotals);
+    for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
+        WriteScoreTable(file, store, a, separator, tableTotals);
     file.EndLine();
     file.EndLine();
     WriteSummaryTable(file, store.SubjectCount, store.LevelCountA, store.LevelCountB, sums, separator);
@@ -181,15 +182,15 @@ void WriteScoreRows(TextWriter& file, StudyStore& store, std::int32_t a, char se
     const std::int32_t n = store.SubjectCount, nb = store.LevelCountB;
     const auto columns = static_cast<std::size_t>(nb);
     std::vector<Extended>& totals = store.ColumnTotals;
-    const auto chunk = static_cast<std::int32_t>(std::clamp<std::int64_t>(kChunkTexts / nb, 1, kChunkSubjects));
+    const auto chunk =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(kChunkTexts / nb, 1, kChunkSubjects));
     std::vector<std::string_view> texts(static_cast<std::size_t>(chunk) * columns);  // [t][b]
     for (std::int32_t first = 1; first <= n; first += chunk) {
         const std::int32_t last = std::min(n, first + (chunk - 1));
         for (std::size_t b = 0; b < columns; ++b)
-            store.CellText.ForEachInColumn(a, static_cast<std::int32_t>(b + 1), first, last,
-                                           [&](std::size_t t, std::string_view text) {
-                                               texts[t * columns + b] = text;
-                                           });
+            store.CellText.ForEachInColumn(
+                a, static_cast<std::int32_t>(b + 1), first, last,
+                [&](std::size_t t, std::string_view text) { texts[t * columns + b] = text; });
         for (std::int32_t s = first; s <= last; ++s) {
             const std::string_view* const row = &texts[static_cast<std::size_t>(s - first) * columns];
             // The line's fields padded to ten bytes, laid out in one go: its

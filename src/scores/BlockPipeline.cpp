@@ -8,7 +8,8 @@ namespace morvane {
 BlockPipeline::BlockPipeline(std::span<ParsedBlockSink* const> sinks, std::size_t blockValues,
                              std::int64_t blocks)
     : sinks_(sinks.begin(), sinks.end()), blockValues_(blockValues) {
-    if (!sinks_.empty() && blocks > static_cast<std::int64_t>(kBatchBlocks) && blockValues <= kWorkerBlockValues)
+    if (!sinks_.empty() && blocks > static_cast<std::int64_t>(kBatchBlocks) &&
+        blockValues <= kWorkerBlockValues)
         try {
             worker_.emplace();
             slots_ = 2 * kBatchBlocks;

@@ -55,32 +55,33 @@ struct BlockInParse {
 // first .. last, from the memo where it has them. A value that does not split
 // goes to `unsplit`, and a score whose digits the memo did not give is marked
 // not present, for the exact totals to read its text again.
-void ParseCell(const CellTextArray& texts, std::int32_t a, std::int32_t b, std::int32_t first, std::int32_t last,
-               std::size_t at, QuickScoreMemo& memo, char separator, BlockInParse& block) {
+void ParseCell(const CellTextArray& texts, std::int32_t a, std::int32_t b, std::int32_t first,
+               std::int32_t last, std::size_t at, QuickScoreMemo& memo, char separator, BlockInParse& block) {
     SplitExtended* const values = block.to.pairs + at;
     ScoreDigits* const digits = block.to.digits + at;
     // Inlined at both of the column's ways of reading: it runs once a score.
-    texts.ForEachInColumn(a, b, first, last, [&](std::size_t t, std::string_view score) __attribute__((always_inline)) {
-        if (const QuickScoreMemo::Score* q = memo.Read(score)) {
-            values[t] = q->value;
-            digits[t] = {q->digits, q->exponent, q->digitCount, q->negative, true};
-            return;
-        }
-        const Extended value = ScoreValue(score, separator);
-        if (!Split(value, values[t])) {
-            values[t] = {};
-            block.unsplit.emplace_back(at + t, value);
-        }
-        digits[t].present = false;
-        block.everyDigitPresent = false;
-    });
+    texts.ForEachInColumn(
+        a, b, first, last, [&](std::size_t t, std::string_view score) __attribute__((always_inline)) {
+            if (const QuickScoreMemo::Score* q = memo.Read(score)) {
+                values[t] = q->value;
+                digits[t] = {q->digits, q->exponent, q->digitCount, q->negative, true};
+                return;
+            }
+            const Extended value = ScoreValue(score, separator);
+            if (!Split(value, values[t])) {
+                values[t] = {};
+                block.unsplit.emplace_back(at + t, value);
+            }
+            digits[t].present = false;
+            block.everyDigitPresent = false;
+        });
 }
 
 // Runs when a text of the block is not a score: from subject `first` on, in
 // the order of the message (s, then a, then b), the error of the first bad
 // text, with the values before it stored when they are kept.
 [[noreturn]] void ThrowFirstBadText(const StudyStore& store, char separator, std::int32_t first,
-                                   ScoreArray<Extended>* values) {
+                                    ScoreArray<Extended>* values) {
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     for (std::int32_t s = first; s <= n; ++s)
         for (std::int32_t a = 1; a <= na; ++a)
@@ -110,7 +111,8 @@ void ParseInBlocks(const StudyStore& store, char separator, std::span<ParsedBloc
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     if (n < 1 || na < 1 || nb < 1) return;
     const std::int64_t cells = std::int64_t{na} * nb;
-    const auto subjects = static_cast<std::int32_t>(std::clamp<std::int64_t>(kBlockValues / cells, 1, kBlockSubjects));
+    const auto subjects =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(kBlockValues / cells, 1, kBlockSubjects));
     const auto blockValues = static_cast<std::size_t>(subjects * cells);
     BlockPipeline pipeline(sinks, blockValues, (std::int64_t{n} + subjects - 1) / subjects);
     QuickScoreMemo memo(separator);
@@ -124,7 +126,8 @@ void ParseInBlocks(const StudyStore& store, char separator, std::span<ParsedBloc
         try {
             for (std::int32_t a = 0; a < na; ++a)
                 for (std::int32_t b = 0; b < nb; ++b)
-                    ParseCell(store.CellText, a + 1, b + 1, first, last, block.At(a, b, 0), memo, separator, parse);
+                    ParseCell(store.CellText, a + 1, b + 1, first, last, block.At(a, b, 0), memo, separator,
+                              parse);
         } catch (const ConvertError&) {
             ThrowFirstBadText(store, separator, first, values);
         }

@@ -40,7 +40,8 @@ struct ParsedBlock {
     char decimalSeparator = '.';  // of the texts
 
     std::size_t At(std::int32_t a, std::int32_t b, std::int32_t t) const {
-        return (static_cast<std::size_t>(a) * static_cast<std::size_t>(levelsB) + static_cast<std::size_t>(b)) *
+        return (static_cast<std::size_t>(a) * static_cast<std::size_t>(levelsB) +
+                static_cast<std::size_t>(b)) *
                    static_cast<std::size_t>(count) +
                static_cast<std::size_t>(t);
     }

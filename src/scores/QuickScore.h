@@ -116,7 +116,8 @@ constexpr auto kExactPowers = [] {
     else
         return false;
     out.value = negative ? -value : value;
-    out.digits = trailingZeros == 0 ? mantissa : mantissa / kPowers64[static_cast<std::size_t>(trailingZeros)];
+    out.digits =
+        trailingZeros == 0 ? mantissa : mantissa / kPowers64[static_cast<std::size_t>(trailingZeros)];
     out.exponent = scale + trailingZeros;
     out.digitCount = significant - trailingZeros;
     return true;

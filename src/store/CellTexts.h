@@ -215,7 +215,8 @@ void CellTextArray::ForEachInColumn(std::int32_t a, std::int32_t b, std::int32_t
     if (first > last) return;
     assert(first >= 1 && a >= 1 && b >= 1 && Inside(last, a, b));
     if (!Plain()) {
-        for (std::int32_t s = first; s <= last; ++s) visit(static_cast<std::size_t>(s - first), Text(s, a, b));
+        for (std::int32_t s = first; s <= last; ++s)
+            visit(static_cast<std::size_t>(s - first), Text(s, a, b));
         return;
     }
     // The next run's texts, and the offsets of the run after it, are fetched

@@ -51,7 +51,9 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
         }
         file.AppendLineRuns(
             cells,
-            [&](std::string_view run, std::span<const std::uint32_t> lengths) { texts.AppendTexts(run, lengths); },
+            [&](std::string_view run, std::span<const std::uint32_t> lengths) {
+                texts.AppendTexts(run, lengths);
+            },
             [&](std::string_view part) { texts.AppendText(part); }, [&] { texts.EndText(); });
     }
     file.Close();

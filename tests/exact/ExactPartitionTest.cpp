@@ -40,8 +40,8 @@ void ExpectSameSource(const PartitionSource& x, const PartitionSource& y, const 
 void ExpectDefinition(const ExactPartition& p, const StudyStore& store) {
     const testing::ExactSums e = testing::Definition(store);
     const std::pair<const PartitionSource*, const mpq_class*> sources[] = {
-        {&p.Total, &e.total}, {&p.A, &e.a}, {&p.B, &e.b}, {&p.S, &e.s}, {&p.AB, &e.ab},
-        {&p.AS, &e.as},       {&p.BS, &e.bs}, {&p.ABS, &e.abs}};
+        {&p.Total, &e.total}, {&p.A, &e.a},   {&p.B, &e.b},   {&p.S, &e.s},
+        {&p.AB, &e.ab},       {&p.AS, &e.as}, {&p.BS, &e.bs}, {&p.ABS, &e.abs}};
     for (const auto& [source, exact] : sources) {
         if (p.method == PartitionMethod::Centred) {
             const mpq_class difference = abs(testing::Exactly(source->ss) - *exact);
@@ -111,13 +111,14 @@ TEST(ExactPartition, TheBuilderFedByTheParseAgreesWithTheDefinition) {
         const std::vector<Extended> offsets = one.ExtendedOffsets();
         ASSERT_EQ(offsets.size(), static_cast<std::size_t>(c.n * c.na * c.nb));
         const std::size_t last = offsets.size() - 1;
-        const mpq_class expected = testing::Rational(std::string(store.CellText(c.n, c.na, c.nb))) -
-                                   testing::Exactly(one.reference);
+        const mpq_class expected =
+            testing::Rational(std::string(store.CellText(c.n, c.na, c.nb))) - testing::Exactly(one.reference);
         // Within the rounding of the reference (the truncated grand mean) and of the offset.
         const mpq_class tolerance = abs(testing::Exactly(one.reference)) / mpq_class(mpz_class(1) << 62) +
                                     abs(expected) / mpq_class(mpz_class("1000000000000000")) +
                                     mpq_class(1, 1000000000);
-        EXPECT_LE(abs(testing::Exactly(offsets[last]) - expected), tolerance) << static_cast<double>(offsets[last]);
+        EXPECT_LE(abs(testing::Exactly(offsets[last]) - expected), tolerance)
+            << static_cast<double>(offsets[last]);
         EXPECT_EQ(other.subjects, c.n);
     }
 }

@@ -5,11 +5,11 @@
 #include <filesystem>
 
 #include "report/CalculateCommand.h"
-#include "scores/ParseScores.h"
 #include "report/ReportTestSupport.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
+#include "scores/ParseScores.h"
 #include "support/TempDir.h"
 
 namespace morvane {
@@ -21,7 +21,7 @@ using testing::SplitLines;
 using testing::TempDir;
 
 struct Outcome {
-    std::string error;               // the message in UTF-8, empty when the command completed
+    std::string error;  // the message in UTF-8, empty when the command completed
     int chooserCalls = 0;
     bool fileExists = false;
     std::vector<std::string> lines;  // of the results file
@@ -44,10 +44,13 @@ Outcome Calculate(StudyStore& store) {
     return run;
 }
 
-const std::vector<std::string> kScores = {"3.1", "5", "4.7", "8", "2", "4.25", "3", "7", "4", "6.5", "6", "9.75", "1"};
+const std::vector<std::string> kScores = {"3.1", "5", "4.7", "8", "2",    "4.25", "3",
+                                          "7",   "4", "6.5", "6", "9.75", "1"};
 
 // The label of the last summary row written, or the last line when no row is.
-std::string LastLine(const Outcome& run) { return run.lines.empty() ? "<empty>" : run.lines.back().substr(0, 10); }
+std::string LastLine(const Outcome& run) {
+    return run.lines.empty() ? "<empty>" : run.lines.back().substr(0, 10);
+}
 
 TEST(CalculateCommand, DegenerateDesignsStopAtTheirRow) {
     struct Case {
@@ -66,7 +69,8 @@ TEST(CalculateCommand, DegenerateDesignsStopAtTheirRow) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::string> namesA(static_cast<std::size_t>(c.na), "a"), namesB(static_cast<std::size_t>(c.nb), "b");
+        std::vector<std::string> namesA(static_cast<std::size_t>(c.na), "a"),
+            namesB(static_cast<std::size_t>(c.nb), "b");
         StudyStore store = MakeStudy(c.n, namesA, namesB, kScores);
         const Outcome run = Calculate(store);
         EXPECT_EQ(run.error, "不正な浮動小数点数演算命令");

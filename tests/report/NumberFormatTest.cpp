@@ -53,8 +53,7 @@ const FormatCase kCases[] = {
 };
 
 TEST(FormatGeneral, Table) {
-    for (const FormatCase& c : kCases)
-        EXPECT_EQ(FormatGeneral(c.value, c.precision, '.'), c.text) << c.name;
+    for (const FormatCase& c : kCases) EXPECT_EQ(FormatGeneral(c.value, c.precision, '.'), c.text) << c.name;
 }
 
 TEST(FormatGeneral, WritesTheGivenDecimalSeparator) {

@@ -26,16 +26,19 @@ std::vector<std::string> Report(StudyStore& store, char separator = '.') {
     return SplitLines(ReadBytes(path));
 }
 
-std::string Sjis(const char* utf8) { return Cp932FromUtf8(utf8); }
+std::string Sjis(const char* utf8) {
+    return Cp932FromUtf8(utf8);
+}
 
 TEST(ResultsReport, ScoreTablesPrintTextsAsTypedInByteWidths) {
     // Level 1 by subject: (b1, b2, b3, b4); level 2 follows each subject's level 1.
-    StudyStore store = MakeStudy(3, {Sjis("五文字名前"), "a2"}, {"b1", "0123456789", Sjis("五文字名前"), "LongerName12"},
-                                 {
-                                     "1e2", "3.0", "12345678.0000", "8",  "0.0001", "1", "1", "1",  // subject 1
-                                     "2", "4", "12345678", "7",           "0.00005", "1", "1", "2",  // subject 2
-                                     "3", "6", "1.2345678e7", "9",        "0", "1", "1", "3",        // subject 3
-                                 });
+    StudyStore store =
+        MakeStudy(3, {Sjis("五文字名前"), "a2"}, {"b1", "0123456789", Sjis("五文字名前"), "LongerName12"},
+                  {
+                      "1e2", "3.0", "12345678.0000", "8", "0.0001",  "1", "1", "1",  // subject 1
+                      "2",   "4",   "12345678",      "7", "0.00005", "1", "1", "2",  // subject 2
+                      "3",   "6",   "1.2345678e7",   "9", "0",       "1", "1", "3",  // subject 3
+                  });
     const std::vector<std::string> lines = Report(store);
     ASSERT_EQ(lines.size(), 2u * (3 + 4) + 16);
 
@@ -87,7 +90,8 @@ TEST(ResultsReport, LoadedAndTypedStudiesPrintAlike) {
 
 TEST(ResultsReport, SummaryRowsHaveOnlyTheirColumns) {
     std::vector<std::string> scores;
-    for (int i = 0; i < 61; ++i) scores.push_back(std::to_string((i * 17) % 29) + "." + std::to_string(i % 7));
+    for (int i = 0; i < 61; ++i)
+        scores.push_back(std::to_string((i * 17) % 29) + "." + std::to_string(i % 7));
     StudyStore store = MakeStudy(6, {"a1", "a2", "a3"}, {"b1", "b2"}, scores);
     const std::vector<std::string> lines = Report(store);
     ASSERT_EQ(lines.size(), 3u * (6 + 4) + 16);

@@ -4,10 +4,10 @@
 #include <random>
 #include <utility>
 
-#include "scores/ParseScores.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
+#include "scores/ParseScores.h"
 #include "support/RandomScores.h"
 
 namespace morvane {
@@ -43,7 +43,8 @@ TEST(SumsOfSquares, WorkedExample) {
 }
 
 TEST(SumsOfSquares, OneLevelOrOneSubjectGiveExactZeros) {
-    const std::vector<std::string> scores = {"3.1", "5", "4.7", "8", "2", "4.25", "3", "7", "4", "6.5", "6", "9.75", "1"};
+    const std::vector<std::string> scores = {"3.1", "5", "4.7", "8", "2",    "4.25", "3",
+                                             "7",   "4", "6.5", "6", "9.75", "1"};
     const SumsOfSquares oneA = ComputeSumsOfSquares(Study(4, 1, 3, scores));
     for (Extended v : {oneA.SSA, oneA.SSAB, oneA.SSAS, oneA.SSABS}) EXPECT_EQ(v, 0.0L);
     EXPECT_NE(oneA.SSB, 0.0L);
@@ -56,7 +57,8 @@ TEST(SumsOfSquares, OneLevelOrOneSubjectGiveExactZeros) {
 
 TEST(SumsOfSquares, PartsAddUpToTheTotal) {
     std::vector<std::string> scores;
-    for (int i = 0; i < 97; ++i) scores.push_back(std::to_string((i * 37) % 23) + "." + std::to_string(i % 10));
+    for (int i = 0; i < 97; ++i)
+        scores.push_back(std::to_string((i * 37) % 23) + "." + std::to_string(i % 10));
     const SumsOfSquares ss = ComputeSumsOfSquares(Study(7, 3, 5, scores));
     const Extended parts = ss.SSS + ss.SSA + ss.SSAS + ss.SSB + ss.SSBS + ss.SSAB + ss.SSABS;
     EXPECT_NEAR(static_cast<double>(parts), static_cast<double>(ss.SSTotal), 1e-12);
@@ -132,8 +134,9 @@ TEST(SumsOfSquares, TheSweepOfTheParsedBlocksGivesWhatCellValueGives) {
         }
         ASSERT_EQ(swept.has_value(), computed.has_value());
         if (!computed) continue;
-        for (auto field : {&SumsOfSquares::SSTotal, &SumsOfSquares::SSA, &SumsOfSquares::SSB, &SumsOfSquares::SSS,
-                           &SumsOfSquares::SSAB, &SumsOfSquares::SSAS, &SumsOfSquares::SSBS, &SumsOfSquares::SSABS})
+        for (auto field :
+             {&SumsOfSquares::SSTotal, &SumsOfSquares::SSA, &SumsOfSquares::SSB, &SumsOfSquares::SSS,
+              &SumsOfSquares::SSAB, &SumsOfSquares::SSAS, &SumsOfSquares::SSBS, &SumsOfSquares::SSABS})
             EXPECT_TRUE(testing::SameBits((*swept).*field, (*computed).*field));
         for (int a = 1; a <= c.na; ++a)
             for (int b = 1; b <= c.nb; ++b) {

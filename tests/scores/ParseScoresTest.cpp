@@ -146,9 +146,15 @@ TEST(ParseScores, EveryBlockReachesEverySinkInOrderWithTheValuesOfItsTexts) {
     std::mt19937_64 random(8);
     const struct {
         int n, na, nb, kind;
-    } cases[] = {{1, 1, 1, 0},   {3, 2, 3, 0},   {65, 3, 2, 0},
+    } cases[] = {{1, 1, 1, 0},
+                 {3, 2, 3, 0},
+                 {65, 3, 2, 0},
                  // More blocks than a batch: the sinks take them on the pipeline's thread.
-                 {700, 2, 2, 0}, {600, 3, 2, 1}, {500, 2, 3, 2}, {400, 2, 2, 4}, {700, 2, 3, 5},
+                 {700, 2, 2, 0},
+                 {600, 3, 2, 1},
+                 {500, 2, 3, 2},
+                 {400, 2, 2, 4},
+                 {700, 2, 3, 5},
                  // Blocks of one subject, of more values than the pipeline's thread takes.
                  {5, 300, 500, 0}};
     testing::TempDir dir;
@@ -163,7 +169,8 @@ TEST(ParseScores, EveryBlockReachesEverySinkInOrderWithTheValuesOfItsTexts) {
         for (int s = 1; s <= c.n; ++s)
             for (int a = 1; a <= c.na; ++a)
                 for (int b = 1; b <= c.nb; ++b)
-                    wrongKept += !SameBits(store.CellValue(s, a, b), ScoreValue(store.CellText(s, a, b), '.'));
+                    wrongKept +=
+                        !SameBits(store.CellValue(s, a, b), ScoreValue(store.CellText(s, a, b), '.'));
         EXPECT_EQ(wrongKept, 0);
         for (const CheckingSink* sink : {&first, &second}) {
             EXPECT_EQ(sink->next_, c.n + 1);
