@@ -45,6 +45,8 @@ public:
     void clear() { *this = std::string_view(); }
 
     friend bool operator==(const CellTextRef& cell, std::string_view text) { return cell.View() == text; }
+    // Two cells compare by their texts; without this C++20's reversed candidates make `x == y` ambiguous.
+    friend bool operator==(const CellTextRef& x, const CellTextRef& y) { return x.View() == y.View(); }
 
 private:
     CellTextArray* cells_;

@@ -157,7 +157,7 @@ TEST(FullAnalysis, IntegerContrastsAgreeWithRationalArithmeticAndTheExtendedPass
             const auto tenths = random() % 5000;
             texts.push_back(std::to_string(tenths / 10) + "." + std::to_string(tenths % 10));
         }
-        const auto text = [&](int s, int a, int b) {
+        const auto text = [&texts, na = na, nb = nb](int s, int a, int b) {
             return texts[static_cast<std::size_t>(((s - 1) * na + a - 1) * nb + b - 1)];
         };
         StudyStore small = Study(n, na, nb, text);
@@ -168,7 +168,8 @@ TEST(FullAnalysis, IntegerContrastsAgreeWithRationalArithmeticAndTheExtendedPass
         // integer sums.
         for (const auto& [tail, shift] : {std::pair{"000000001", 1e-10L}, std::pair{"00001", 1e-6L}}) {
             SCOPED_TRACE(tail);
-            StudyStore shifted = Study(n, na, nb, [&](int s, int a, int b) { return text(s, a, b) + tail; });
+            StudyStore shifted =
+                Study(n, na, nb, [&text, tail = tail](int s, int a, int b) { return text(s, a, b) + tail; });
             ASSERT_EQ(ComputeExactPartition(shifted, '.', true).integerOffsets.empty(), shift < 1e-8L);
             const FullAnalysis w = AnalyseStudy(shifted, '.');
 

@@ -1,9 +1,7 @@
 #include "AnovaCommand.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <optional>
-
+#include "Arguments.h"
+#include "ErrorEdge.h"
 #include "anova/AnovaFormats.h"
 #include "anova/FullAnalysis.h"
 #include "runtime/Errors.h"
@@ -13,39 +11,28 @@
 
 namespace morvane::tool {
 
-bool Anova(const std::vector<std::string>& args, const Settings& settings) {
-    std::optional<std::string> dataFile, outFile;
+void Anova(std::span<const std::string> words, const Settings& settings) {
+    const Arguments arguments(words, {}, {"--format"});
     AnovaFormat format = AnovaFormat::Text;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--format") {
-            if (i + 1 == args.size()) return false;
-            const auto named = AnovaFormatNamed(args[++i]);
-            if (!named) return false;
-            format = *named;
-        } else if (!dataFile) {
-            dataFile = args[i];
-        } else if (!outFile) {
-            outFile = args[i];
-        } else {
-            return false;
-        }
+    for (const Option& option : arguments.Options()) {
+        const auto named = AnovaFormatNamed(*option.value);
+        if (!named) throw UsageError("unknown format " + *option.value);
+        format = *named;
     }
-    if (!dataFile) return false;
-    const auto name = [](const std::string& arg) { return arg == "-" ? std::string() : arg; };
+    if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
     StudyStore& store = TheStudy();
-    LoadStudyFile(store, name(*dataFile));
+    LoadStudyFile(store, arguments.File(0));
     const FullAnalysis analysis = AnalyseStudy(store, settings.decimalSeparator);
     const std::string text = FormatAnalysis(analysis, format);
     // The text file writer ends lines with CR LF; these formats end them with LF.
-    TextWriter out(outFile ? name(*outFile) : std::string());
+    TextWriter out(arguments.FileCount() == 2 ? arguments.File(1) : std::string());
     out.Write(text);
     out.Close();
-    return true;
 }
 
 void NoticeInexactReport() {
-    std::fprintf(stderr, "morvane: %s\n", InexactResultsNotice().c_str());
+    ShowMessage(InexactResultsNotice());
 }
 
 }  // namespace morvane::tool

@@ -2,8 +2,9 @@
 
 #include <cstdio>
 #include <optional>
-#include <stdexcept>
 
+#include "Arguments.h"
+#include "ErrorEdge.h"
 #include "exchange/Csv.h"
 #include "exchange/ExchangeFiles.h"
 
@@ -20,79 +21,32 @@ const char* const kExchangeUsage =
 
 namespace {
 
-// A mistake in the arguments, shown with the usage.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 int ShowUsage(const char* command, const UsageError& error) {
-    std::fprintf(stderr, "morvane: %s: %s\n", command, error.what());
+    ShowMessage(std::string(command) + ": " + error.what());
     std::fputs("usage: ", stderr);
     std::fputs(kExchangeUsage + 7, stderr);  // its first line without the blanks under "usage: "
     return 2;
 }
 
-// "-" names the standard stream, which the core calls the empty name.
-std::string FileArgument(const std::string& arg) {
-    return arg == "-" ? "" : arg;
+// The one layout that the options choose, long unless told.
+CsvLayout Layout(const std::vector<Option>& options) {
+    std::optional<CsvLayout> layout;
+    for (const auto& [name, value] : options) {
+        if (name != "--long" && name != "--wide") continue;
+        const CsvLayout chosen = name == "--long" ? CsvLayout::Long : CsvLayout::Wide;
+        if (layout && *layout != chosen) throw UsageError("--long and --wide exclude each other");
+        layout = chosen;
+    }
+    return layout.value_or(CsvLayout::Long);
 }
 
-// The arguments split into names and options, "--name value" or "--name=value".
-class Arguments {
-public:
-    Arguments(const std::vector<std::string>& args, std::initializer_list<const char*> flags,
-              std::initializer_list<const char*> valued) {
-        for (std::size_t i = 1; i < args.size(); ++i) {
-            const std::string& arg = args[i];
-            if (arg.size() < 3 || !arg.starts_with("--")) {
-                files_.push_back(arg);
-                continue;
-            }
-            const auto equals = arg.find('=');
-            std::string name = arg.substr(0, equals);
-            bool known = false;
-            for (const char* flag : flags) {
-                if (name != flag) continue;
-                if (equals != std::string::npos) throw UsageError(name + " takes no value");
-                options_.emplace_back(name, std::nullopt);
-                known = true;
-            }
-            for (const char* option : valued) {
-                if (name != option) continue;
-                if (equals != std::string::npos) {
-                    options_.emplace_back(name, arg.substr(equals + 1));
-                } else if (i + 1 < args.size()) {
-                    options_.emplace_back(name, args[++i]);
-                } else {
-                    throw UsageError(name + " needs a value");
-                }
-                known = true;
-            }
-            if (!known) throw UsageError("unknown option " + name);
-        }
-        if (files_.size() != 2) throw UsageError("two file names are needed");
-    }
-
-    const std::string& File(std::size_t i) const { return files_[i]; }
-    const std::vector<std::pair<std::string, std::optional<std::string>>>& Options() const {
-        return options_;
-    }
-
-    CsvLayout Layout() const {
-        std::optional<CsvLayout> layout;
-        for (const auto& [name, value] : options_) {
-            if (name != "--long" && name != "--wide") continue;
-            const CsvLayout chosen = name == "--long" ? CsvLayout::Long : CsvLayout::Wide;
-            if (layout && *layout != chosen) throw UsageError("--long and --wide exclude each other");
-            layout = chosen;
-        }
-        return layout.value_or(CsvLayout::Long);
-    }
-
-private:
-    std::vector<std::string> files_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> options_;
-};
+// The command's arguments: its options, then exactly two file names.
+Arguments ExchangeArguments(std::span<const std::string> words, std::initializer_list<std::string_view> flags,
+                            std::initializer_list<std::string_view> valued) {
+    Arguments arguments(words, flags, valued, OtherOptions::AreErrors);
+    if (arguments.FileCount() != 2) throw UsageError("two file names are needed");
+    return arguments;
+}
 
 char SeparatorOption(const std::string& value) {
     if (value == "," || value == "comma") return ',';
@@ -110,7 +64,7 @@ CsvEncoding EncodingOption(std::string value) {
 
 CsvImportOptions ImportOptions(const Arguments& arguments, const Settings& settings) {
     CsvImportOptions options;
-    options.layout = arguments.Layout();
+    options.layout = Layout(arguments.Options());
     options.decimalSeparator = settings.decimalSeparator;
     const bool wide = options.layout == CsvLayout::Wide;
     bool levelsA = false, levelsB = false;
@@ -135,14 +89,14 @@ CsvImportOptions ImportOptions(const Arguments& arguments, const Settings& setti
 
 }  // namespace
 
-int Export(const std::vector<std::string>& args) {
+int Export(std::span<const std::string> words) {
     CsvLayout layout;
     std::string dataFile, csvFile;
     try {
-        const Arguments arguments(args, {"--long", "--wide"}, {});
-        layout = arguments.Layout();
-        dataFile = FileArgument(arguments.File(0));
-        csvFile = FileArgument(arguments.File(1));
+        const Arguments arguments = ExchangeArguments(words, {"--long", "--wide"}, {});
+        layout = Layout(arguments.Options());
+        dataFile = arguments.File(0);
+        csvFile = arguments.File(1);
     } catch (const UsageError& error) {
         return ShowUsage("export", error);
     }
@@ -150,16 +104,16 @@ int Export(const std::vector<std::string>& args) {
     return 0;
 }
 
-int Import(const std::vector<std::string>& args, const Settings& settings) {
+int Import(std::span<const std::string> words, const Settings& settings) {
     CsvImportOptions options;
     std::string csvFile, dataFile;
     try {
-        const Arguments arguments(
-            args, {"--long", "--wide", "--no-header"},
+        const Arguments arguments = ExchangeArguments(
+            words, {"--long", "--wide", "--no-header"},
             {"--subject", "--a", "--b", "--score", "--levels-a", "--levels-b", "--encoding", "--separator"});
         options = ImportOptions(arguments, settings);
-        csvFile = FileArgument(arguments.File(0));
-        dataFile = FileArgument(arguments.File(1));
+        csvFile = arguments.File(0);
+        dataFile = arguments.File(1);
     } catch (const UsageError& error) {
         return ShowUsage("import", error);
     }

@@ -2,8 +2,8 @@
 // The CSV commands of the morvane tool: their arguments in, the core's
 // exchange functions out.
 
+#include <span>
 #include <string>
-#include <vector>
 
 #include "Commands.h"
 
@@ -14,9 +14,9 @@ extern const char* const kExchangeUsage;
 
 // `export DATAFILE OUT.csv [--long | --wide]`, from the arguments after the
 // command's name. Returns 0, or 2 after a usage message; throws the core's errors.
-int Export(const std::vector<std::string>& args);
+int Export(std::span<const std::string> words);
 
 // `import IN.csv DATAFILE [--long | --wide] [options]`, likewise.
-int Import(const std::vector<std::string>& args, const Settings& settings);
+int Import(std::span<const std::string> words, const Settings& settings);
 
 }  // namespace morvane::tool

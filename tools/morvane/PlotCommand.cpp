@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <optional>
 
+#include "Arguments.h"
 #include "HelperProgram.h"
 
 namespace morvane::tool {
@@ -30,26 +30,19 @@ int PlotSide(const std::string& text) {
     return value >= kPlotMinimumSide && value <= kPlotMaximumSide ? value : 0;
 }
 
-bool Plot(const std::vector<std::string>& args) {
-    std::optional<std::string> dataFile, outFile;
+void Plot(std::span<const std::string> words) {
+    const Arguments arguments(words, {}, {"--width", "--height"});
     int width = kPlotDefaultWidth, height = kPlotDefaultHeight;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--width" || args[i] == "--height") {
-            if (i + 1 == args.size()) return false;
-            const int side = PlotSide(args[i + 1]);
-            if (side == 0) return false;
-            (args[i] == "--width" ? width : height) = side;
-            ++i;
-        } else if (!dataFile) {
-            dataFile = args[i];
-        } else if (!outFile) {
-            outFile = args[i];
-        } else {
-            return false;
-        }
+    for (const Option& option : arguments.Options()) {
+        const int side = PlotSide(*option.value);
+        if (side == 0) throw UsageError(option.name + " is out of range");
+        (option.name == "--width" ? width : height) = side;
     }
-    if (!outFile || !PlotFileName(*outFile)) return false;
-    RunHelper("morvane-plot", {*dataFile, *outFile, std::to_string(width), std::to_string(height)});
+    if (arguments.FileCount() != 2 || !PlotFileName(arguments.Word(1)))
+        throw UsageError("a data file and a plot file are needed");
+    // The helper reads "-" as standard input itself.
+    RunHelper("morvane-plot",
+              {arguments.Word(0), arguments.Word(1), std::to_string(width), std::to_string(height)});
 }
 
 }  // namespace morvane::tool

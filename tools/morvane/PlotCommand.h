@@ -2,8 +2,8 @@
 // morvane plot: the interaction plot of a study as a PNG, SVG or PDF file, drawn
 // by the analysis window's plot code in the program morvane-plot, which loads Qt.
 
+#include <span>
 #include <string>
-#include <vector>
 
 namespace morvane::tool {
 
@@ -16,7 +16,7 @@ int PlotSide(const std::string& text);
 
 // Runs `plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]` from the
 // arguments after the command's name: morvane-plot in place of this process.
-// Returns false when the arguments are not of that form (a usage error).
-bool Plot(const std::vector<std::string>& args);
+// Throws UsageError when the arguments are not of that form.
+[[noreturn]] void Plot(std::span<const std::string> words);
 
 }  // namespace morvane::tool

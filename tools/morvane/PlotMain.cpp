@@ -6,44 +6,40 @@
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <new>
+#include <string>
+#include <vector>
 
+#include "Arguments.h"
+#include "ErrorEdge.h"
 #include "anova/FullAnalysis.h"
 #include "plot/PlotFiles.h"
-#include "runtime/Cp932.h"
 #include "runtime/DecimalSeparator.h"
-#include "runtime/Errors.h"
-#include "runtime/Messages.h"
 #include "store/DataFile.h"
 
 int main(int argc, char** argv) {
-    const auto type =
-        argc == 5 ? morvane::plot::PlotFileTypeOf(QString::fromLocal8Bit(argv[2])) : std::nullopt;
-    const int width = argc == 5 ? std::atoi(argv[3]) : 0, height = argc == 5 ? std::atoi(argv[4]) : 0;
-    if (!type || width <= 0 || height <= 0) {
-        std::fputs("usage: morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n",
-                   stderr);
-        return 2;
-    }
-    try {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    return morvane::tool::RunShowingErrors([&] {
+        const morvane::tool::Arguments arguments(words);
+        const auto type =
+            arguments.FileCount() == 4
+                ? morvane::plot::PlotFileTypeOf(QString::fromLocal8Bit(arguments.Word(1).c_str()))
+                : std::nullopt;
+        const int width = type ? std::atoi(arguments.Word(2).c_str()) : 0,
+                  height = type ? std::atoi(arguments.Word(3).c_str()) : 0;
+        if (!type || width <= 0 || height <= 0) {
+            std::fputs("usage: morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n",
+                       stderr);
+            return 2;
+        }
         const char separator = morvane::DecimalSeparatorFromLocale();
         morvane::StudyStore& store = morvane::TheStudy();
-        // "-" is standard input, which the core calls the empty name.
-        morvane::LoadStudyFile(store, std::strcmp(argv[1], "-") == 0 ? "" : argv[1]);
+        morvane::LoadStudyFile(store, arguments.File(0));
         const morvane::FullAnalysis analysis = morvane::AnalyseStudy(store, separator);
         // The plot is drawn on no screen: Qt runs on its offscreen platform unless told otherwise.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
         morvane::plot::WritePlotFile(morvane::plot::PlotDataOf(analysis, separator), *type,
-                                     QSize(width, height), argv[2]);
+                                     QSize(width, height), arguments.Word(1));
         return 0;
-    } catch (const morvane::Error& error) {
-        std::fprintf(stderr, "morvane: %s\n", morvane::Utf8FromCp932(error.message()).c_str());
-        return 1;
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "morvane: %s\n",
-                     morvane::Utf8FromCp932(morvane::messages::OutOfMemory()).c_str());
-        return 1;
-    }
+    });
 }

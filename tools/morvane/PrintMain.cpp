@@ -4,24 +4,25 @@
 #include <QByteArray>
 #include <QGuiApplication>
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
+#include "Arguments.h"
+#include "ErrorEdge.h"
 #include "print/DefaultPrinterListing.h"
-#include "runtime/Cp932.h"
-#include "runtime/Errors.h"
 #include "store/DataFile.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: morvane print DATAFILE          print the listing on the default printer\n",
-                   stderr);
-        return 2;
-    }
-    try {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    return morvane::tool::RunShowingErrors([&] {
+        const morvane::tool::Arguments arguments(words);
+        if (arguments.FileCount() != 1) {
+            std::fputs("usage: morvane print DATAFILE          print the listing on the default printer\n",
+                       stderr);
+            return 2;
+        }
         morvane::StudyStore& store = morvane::TheStudy();
-        // "-" is standard input, which the core calls the empty name.
-        morvane::LoadStudyFile(store, std::strcmp(argv[1], "-") == 0 ? "" : argv[1]);
+        morvane::LoadStudyFile(store, arguments.File(0));
         // Printing draws on no screen: Qt runs on its offscreen platform unless told otherwise.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
@@ -29,8 +30,5 @@ int main(int argc, char** argv) {
         morvane::NoPrintProgress unwatched;
         printer.Print(store, unwatched);
         return 0;
-    } catch (const morvane::Error& error) {
-        std::fprintf(stderr, "morvane: %s\n", morvane::Utf8FromCp932(error.message()).c_str());
-        return 1;
-    }
+    });
 }

@@ -1,21 +1,19 @@
 // morvane: the study commands of PMorvane for scripts and large studies.
 
 #include <cstdio>
-#include <cstring>
-#include <new>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "AnovaCommand.h"
+#include "Arguments.h"
 #include "Commands.h"
+#include "ErrorEdge.h"
 #include "ExchangeCommands.h"
 #include "MorvaneConfig.h"
 #include "PlotCommand.h"
 #include "PrintCommand.h"
-#include "runtime/Cp932.h"
 #include "runtime/DecimalSeparator.h"
-#include "runtime/Errors.h"
-#include "runtime/Messages.h"
 
 namespace {
 
@@ -43,48 +41,45 @@ int Usage() {
     return 2;
 }
 
-// "-" names the standard stream, which the core calls the empty name.
-std::string FileArgument(const char* arg) {
-    return std::strcmp(arg, "-") == 0 ? "" : arg;
-}
-
-int Run(const std::vector<std::string>& args, const morvane::tool::Settings& settings) {
+int Run(std::span<const std::string> words, const morvane::tool::Settings& settings) {
+    using morvane::tool::Arguments;
+    if (words.empty()) throw morvane::tool::UsageError("no command");
+    const std::string& command = words[0];
+    const std::span<const std::string> rest = words.subspan(1);
     // Asked for, the usage goes to standard output and is no error.
-    if (args.size() == 1 && args[0] == "--help")
-        return PutUsage(stdout) && std::fflush(stdout) == 0 ? 0 : 1;
-    if (args.size() == 1 && args[0] == "--version")
+    if (command == "--help" && rest.empty()) return PutUsage(stdout) && std::fflush(stdout) == 0 ? 0 : 1;
+    if (command == "--version" && rest.empty())
         return std::printf("morvane %s\n", morvane::config::kVersion) < 0 ? 1 : 0;
-    if (args.size() == 3 && args[0] == "copy") {
-        morvane::tool::Copy(FileArgument(args[1].c_str()), FileArgument(args[2].c_str()));
+    if (command == "export") return morvane::tool::Export(rest);
+    if (command == "import") return morvane::tool::Import(rest, settings);
+    if (command == "anova") {
+        morvane::tool::Anova(rest, settings);
         return 0;
     }
-    if (args.size() == 2 && args[0] == "sums") {
-        morvane::tool::Sums(FileArgument(args[1].c_str()), settings);
+    if (command == "plot") morvane::tool::Plot(rest);
+    // The other commands take file names alone.
+    const Arguments files(rest);
+    const std::size_t count = files.FileCount();
+    if (command == "copy" && count == 2) {
+        morvane::tool::Copy(files.File(0), files.File(1));
         return 0;
     }
-    if ((args.size() == 2 || args.size() == 3) && args[0] == "report") {
-        const std::string results = args.size() == 3 ? FileArgument(args[2].c_str()) : "";
-        if (morvane::tool::Report(FileArgument(args[1].c_str()), results, settings))
+    if (command == "sums" && count == 1) {
+        morvane::tool::Sums(files.File(0), settings);
+        return 0;
+    }
+    if (command == "report" && (count == 1 || count == 2)) {
+        if (morvane::tool::Report(files.File(0), count == 2 ? files.File(1) : "", settings))
             morvane::tool::NoticeInexactReport();
         return 0;
     }
-    if ((args.size() == 2 || args.size() == 3) && args[0] == "listing") {
-        morvane::tool::Listing(FileArgument(args[1].c_str()),
-                               args.size() == 3 ? FileArgument(args[2].c_str()) : "");
+    if (command == "listing" && (count == 1 || count == 2)) {
+        morvane::tool::Listing(files.File(0), count == 2 ? files.File(1) : "");
         return 0;
     }
-    if (!args.empty() && args[0] == "export") return morvane::tool::Export(args);
-    if (!args.empty() && args[0] == "import") return morvane::tool::Import(args, settings);
-    if (!args.empty() && args[0] == "anova" &&
-        morvane::tool::Anova(std::vector<std::string>(args.begin() + 1, args.end()), settings))
-        return 0;
-    if (!args.empty() && args[0] == "plot" &&
-        morvane::tool::Plot(std::vector<std::string>(args.begin() + 1, args.end())))
-        return 0;
-    if (args.size() == 2 && args[0] == "print") {
-        morvane::tool::Print(args[1]);
-    }
-    return Usage();
+    // morvane-print runs in place of this process and gives its status.
+    if (command == "print" && count == 1) morvane::tool::Print(files.Word(0));
+    throw morvane::tool::UsageError("unknown command " + command);
 }
 
 }  // namespace
@@ -92,16 +87,12 @@ int Run(const std::vector<std::string>& args, const morvane::tool::Settings& set
 int main(int argc, char** argv) {
     morvane::tool::Settings settings;
     settings.decimalSeparator = morvane::DecimalSeparatorFromLocale();
-    std::vector<std::string> args(argv + 1, argv + argc);
-    try {
-        return Run(args, settings);
-    } catch (const morvane::Error& error) {
-        std::fprintf(stderr, "morvane: %s\n", morvane::Utf8FromCp932(error.message()).c_str());
-        return 1;
-    } catch (const std::bad_alloc&) {
-        // An allocation outside the core's own checks: the same message, no abort.
-        std::fprintf(stderr, "morvane: %s\n",
-                     morvane::Utf8FromCp932(morvane::messages::OutOfMemory()).c_str());
-        return 1;
-    }
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    return morvane::tool::RunShowingErrors([&] {
+        try {
+            return Run(words, settings);
+        } catch (const morvane::tool::UsageError&) {
+            return Usage();
+        }
+    });
 }

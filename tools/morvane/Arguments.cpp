@@ -1,0 +1,40 @@
+#include "Arguments.h"
+
+#include <algorithm>
+
+namespace morvane::tool {
+
+std::string FileName(std::string_view word) {
+    return word == "-" ? std::string() : std::string(word);
+}
+
+Arguments::Arguments(std::span<const std::string> words, std::initializer_list<std::string_view> flags,
+                     std::initializer_list<std::string_view> valued, OtherOptions others) {
+    const auto among = [](std::initializer_list<std::string_view> names, std::string_view name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    const bool strict = others == OtherOptions::AreErrors;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        // Loosely read, "--name=value" is a file's name like any word that is no option.
+        const std::size_t equals = strict ? word.find('=') : std::string::npos;
+        std::string name = word.substr(0, equals);
+        const bool flag = among(flags, name), withValue = among(valued, name);
+        if (!flag && !withValue && !(strict && word.size() >= 3 && word.starts_with("--"))) {
+            files_.push_back(word);
+        } else if (!flag && !withValue) {
+            throw UsageError("unknown option " + name);
+        } else if (flag) {
+            if (equals != std::string::npos) throw UsageError(name + " takes no value");
+            options_.push_back({std::move(name), std::nullopt});
+        } else if (equals != std::string::npos) {
+            options_.push_back({std::move(name), word.substr(equals + 1)});
+        } else if (i + 1 < words.size()) {
+            options_.push_back({std::move(name), words[++i]});
+        } else {
+            throw UsageError(name + " needs a value");
+        }
+    }
+}
+
+}  // namespace morvane::tool
