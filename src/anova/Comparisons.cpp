@@ -60,7 +60,8 @@ void Adjust(std::vector<ComparisonResult>& all, std::size_t first, std::size_t l
     std::vector<std::size_t> order;
     for (std::size_t i = first; i < last; ++i)
         if (all[i].p) order.push_back(i);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return *all[x].p < *all[y].p; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return *all[x].p < *all[y].p; });
     const auto m = static_cast<Extended>(order.size());
     Extended running = 0;
     for (std::size_t rank = 0; rank < order.size(); ++rank) {

@@ -24,7 +24,8 @@ EffectResult Effect(const PartitionSource& effect, const PartitionSource& error,
 void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape, Extended reference,
                    std::optional<Extended> tq);
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
-                    const Moment& normalised, std::size_t n, std::size_t conditions, std::optional<Extended> tq);
+                    const Moment& normalised, std::size_t n, std::size_t conditions,
+                    std::optional<Extended> tq);
 void CheckAllFinite(const FullAnalysis& r);
 
 }  // namespace
@@ -63,8 +64,10 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     out.subjects = store.SubjectCount;
     out.levelsA = store.LevelCountA;
     out.levelsB = store.LevelCountB;
-    for (std::int32_t a = 1; a <= out.levelsA; ++a) out.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
-    for (std::int32_t b = 1; b <= out.levelsB; ++b) out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
+    for (std::int32_t a = 1; a <= out.levelsA; ++a)
+        out.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
+    for (std::int32_t b = 1; b <= out.levelsB; ++b)
+        out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
 
     ExactPartition part = exact.Finish(store, separator, true);
     // The results file's sums, swept while parsing; where they fail, as the
@@ -107,8 +110,9 @@ void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape
                    std::optional<Extended> tq) {
     const std::size_t n = shape.n, nb = shape.nb;
     for (std::size_t c = 0; c < shape.cells; ++c)
-        out.cells.push_back(Describe(static_cast<std::int32_t>(c / nb + 1), static_cast<std::int32_t>(c % nb + 1),
-                                     reference, summary.cellRaw[c], summary.cellNormal[c], n, shape.cells, tq));
+        out.cells.push_back(Describe(static_cast<std::int32_t>(c / nb + 1),
+                                     static_cast<std::int32_t>(c % nb + 1), reference, summary.cellRaw[c],
+                                     summary.cellNormal[c], n, shape.cells, tq));
     for (std::size_t a = 0; a < shape.na; ++a)
         out.marginalA.push_back(Describe(static_cast<std::int32_t>(a + 1), 0, reference, summary.aRaw[a],
                                          summary.aNormal[a], n, shape.na, tq));
@@ -121,7 +125,8 @@ void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape
 // subjects' values (offsets from `reference`) and of their values less the
 // subject's mean (Cousineau's normalisation; Morey's correction over `conditions`).
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
-                    const Moment& normalised, std::size_t n, std::size_t conditions, std::optional<Extended> tq) {
+                    const Moment& normalised, std::size_t n, std::size_t conditions,
+                    std::optional<Extended> tq) {
     MeanResult m;
     m.a = a;
     m.b = b;

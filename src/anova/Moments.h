@@ -109,7 +109,8 @@ public:
     }
     // AddBlock of this and `other` at once: two independent pairs of sums.
     template <typename Of, typename OtherOf>
-    void AddBlockWith(Moments& other, std::size_t first, std::size_t count, Of&& value, OtherOf&& otherValue) {
+    void AddBlockWith(Moments& other, std::size_t first, std::size_t count, Of&& value,
+                      OtherOf&& otherValue) {
         if (Arithmetic::kShifted && first == 0) {
             shift_ = value(0);
             other.shift_ = otherValue(0);
@@ -174,7 +175,8 @@ public:
             // subject order: four independent chains of additions.
             std::size_t j = i;
             for (; j + 4 <= k_; j += 4) {
-                const Value *z0 = &block_[j * kBlock], *z1 = z0 + kBlock, *z2 = z1 + kBlock, *z3 = z2 + kBlock;
+                const Value *z0 = &block_[j * kBlock], *z1 = z0 + kBlock, *z2 = z1 + kBlock,
+                            *z3 = z2 + kBlock;
                 Value c0 = 0, c1 = 0, c2 = 0, c3 = 0;
                 for (std::size_t t = 0; t < count; ++t) {
                     const Value x = zi[t];
@@ -203,8 +205,8 @@ public:
         Matrix c(k_ * k_);
         for (std::size_t i = 0; i < k_; ++i)
             for (std::size_t j = i; j < k_; ++j)
-                c[j * k_ + i] = c[i * k_ + j] =
-                    Arithmetic::Covariance(s1_[i], s1_[j], s2_[i * k_ + j], n, divisors[i] * divisors[j], unit);
+                c[j * k_ + i] = c[i * k_ + j] = Arithmetic::Covariance(s1_[i], s1_[j], s2_[i * k_ + j], n,
+                                                                       divisors[i] * divisors[j], unit);
         return c;
     }
 

@@ -4,7 +4,8 @@
 namespace morvane::anova {
 namespace {
 
-SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means, const Matrix& cov);
+SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means,
+                          const Matrix& cov);
 
 }  // namespace
 
@@ -12,7 +13,8 @@ std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shap
     const std::size_t n = shape.n, na = shape.na, nb = shape.nb;
     std::vector<SimpleEffectResult> out;
     std::vector<Extended> sliceMeans;
-    const auto slice = [&](Factor effect, std::size_t at, std::size_t levels, const std::vector<Matrix>& cov) {
+    const auto slice = [&](Factor effect, std::size_t at, std::size_t levels,
+                           const std::vector<Matrix>& cov) {
         SimpleEffectResult r = OneWay(n, levels, sliceMeans, n > 1 ? cov[at] : Matrix());
         r.effect = effect;
         r.at = static_cast<std::int32_t>(at + 1);
@@ -36,7 +38,8 @@ namespace {
 // For each slice: a one-way within-subjects analysis of its `levels` cells from
 // their means and the covariance of their orthonormal contrasts over n
 // subjects; the error sum of squares is (n - 1) times that covariance's trace.
-SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means, const Matrix& cov) {
+SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means,
+                          const Matrix& cov) {
     SimpleEffectResult r;
     Extended grand = 0;
     for (Extended v : means) grand += v;

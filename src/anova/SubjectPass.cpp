@@ -94,7 +94,8 @@ void OrthonormalContrast(const Helmert& h, const Extended* v, std::size_t stride
 // for the integer Helmert rows H: row j is one at the levels up to j and
 // -(j + 1) at level j + 1 (the orthonormal rows times sqrt((j + 1) (j + 2))).
 template <typename In>
-void IntegerContrast(std::size_t levels, const In* v, std::size_t stride, std::int64_t* z, std::size_t zStride) {
+void IntegerContrast(std::size_t levels, const In* v, std::size_t stride, std::int64_t* z,
+                     std::size_t zStride) {
     std::int64_t prefix = 0;
     for (std::size_t j = 0; j + 1 < levels; ++j) {
         prefix += v[j * stride];
@@ -109,8 +110,11 @@ struct ExtendedPass : ExtendedArithmetic {
 
     static Value MeanOf(Value sum, std::size_t count) { return sum / static_cast<Extended>(count); }
     // `weight` is the integer pass's.
-    static Value LessSubjectMean(Value v, std::int64_t /*weight*/, Value subjectMean) { return v - subjectMean; }
-    static void Contrast(const Helmert& h, const Extended* v, std::size_t stride, Value* z, std::size_t zStride) {
+    static Value LessSubjectMean(Value v, std::int64_t /*weight*/, Value subjectMean) {
+        return v - subjectMean;
+    }
+    static void Contrast(const Helmert& h, const Extended* v, std::size_t stride, Value* z,
+                         std::size_t zStride) {
         OrthonormalContrast(h, v, stride, z, zStride);
     }
 };
@@ -122,7 +126,9 @@ struct IntegerPass : IntegerArithmetic {
     using Cell = std::int32_t;  // a score's offset in units of 10^offsetScale
 
     static Value MeanOf(Value sum, std::size_t /*count*/) { return sum; }
-    static Value LessSubjectMean(Value v, std::int64_t weight, Value subjectSum) { return weight * v - subjectSum; }
+    static Value LessSubjectMean(Value v, std::int64_t weight, Value subjectSum) {
+        return weight * v - subjectSum;
+    }
     template <typename In>
     static void Contrast(const Helmert& h, const In* v, std::size_t stride, Value* z, std::size_t zStride) {
         IntegerContrast(h.levels, v, stride, z, zStride);
@@ -132,7 +138,8 @@ struct IntegerPass : IntegerArithmetic {
 // The lengths of the integer Helmert rows of `levels` levels, times `factor`.
 std::vector<Extended> HelmertNorms(std::size_t levels, Extended factor) {
     std::vector<Extended> norm;
-    for (std::size_t j = 1; j < levels; ++j) norm.push_back(factor * std::sqrt(static_cast<Extended>(j * (j + 1))));
+    for (std::size_t j = 1; j < levels; ++j)
+        norm.push_back(factor * std::sqrt(static_cast<Extended>(j * (j + 1))));
     return norm;
 }
 
@@ -260,19 +267,21 @@ void SubjectMoments<Pass>::AddMeans(const Cell* cells, std::size_t first, std::s
                NB = static_cast<std::int64_t>(nb);
     for (std::size_t c = 0; c < cellCount; ++c) {
         const auto cell = [&](std::size_t t) -> Value { return cells[t * cellCount + c]; };
-        cellRaw_[c].AddBlockWith(
-            cellNormal_[c], first, count, cell,
-            [&](std::size_t t) { return Pass::LessSubjectMean(cell(t), C, overAll_[t]); });
+        cellRaw_[c].AddBlockWith(cellNormal_[c], first, count, cell, [&](std::size_t t) {
+            return Pass::LessSubjectMean(cell(t), C, overAll_[t]);
+        });
     }
     for (std::size_t a = 0; a < na; ++a) {
         aRaw_[a].AddBlock(first, count, [&](std::size_t t) { return overB_[t * na + a]; });
-        aNormal_[a].AddBlock(
-            first, count, [&](std::size_t t) { return Pass::LessSubjectMean(overB_[t * na + a], NA, overAll_[t]); });
+        aNormal_[a].AddBlock(first, count, [&](std::size_t t) {
+            return Pass::LessSubjectMean(overB_[t * na + a], NA, overAll_[t]);
+        });
     }
     for (std::size_t b = 0; b < nb; ++b) {
         bRaw_[b].AddBlock(first, count, [&](std::size_t t) { return overA_[t * nb + b]; });
-        bNormal_[b].AddBlock(
-            first, count, [&](std::size_t t) { return Pass::LessSubjectMean(overA_[t * nb + b], NB, overAll_[t]); });
+        bNormal_[b].AddBlock(first, count, [&](std::size_t t) {
+            return Pass::LessSubjectMean(overA_[t * nb + b], NB, overAll_[t]);
+        });
     }
 }
 
@@ -291,14 +300,17 @@ void SubjectMoments<Pass>::AddDifferences(const Cell* cells, std::size_t first, 
                     d[1], first, count, [&](std::size_t t) -> Value { return value(t, i) - value(t, j); },
                     [&](std::size_t t) -> Value { return value(t, i) - value(t, j + 1); });
             if (j < levels)
-                (d++)->AddBlock(first, count, [&](std::size_t t) -> Value { return value(t, i) - value(t, j); });
+                (d++)->AddBlock(first, count,
+                                [&](std::size_t t) -> Value { return value(t, i) - value(t, j); });
         }
     };
     const auto cell = [&](std::size_t t, std::size_t c) -> Value { return cells[t * cellCount + c]; };
     pairs(na, [&](std::size_t t, std::size_t a) { return overB_[t * na + a]; });
     pairs(nb, [&](std::size_t t, std::size_t b) { return overA_[t * nb + b]; });
-    for (std::size_t b = 0; b < nb; ++b) pairs(na, [&](std::size_t t, std::size_t a) { return cell(t, a * nb + b); });
-    for (std::size_t a = 0; a < na; ++a) pairs(nb, [&](std::size_t t, std::size_t b) { return cell(t, a * nb + b); });
+    for (std::size_t b = 0; b < nb; ++b)
+        pairs(na, [&](std::size_t t, std::size_t a) { return cell(t, a * nb + b); });
+    for (std::size_t a = 0; a < na; ++a)
+        pairs(nb, [&](std::size_t t, std::size_t b) { return cell(t, a * nb + b); });
 }
 
 // For each block after LayOut: the covariances of the contrasts of the
