@@ -135,7 +135,8 @@ struct IntegerPass : IntegerArithmetic {
     }
 };
 
-// The lengths of the integer Helmert rows of `levels` levels, times `factor`.
+// After the pass, for the integer covariances: the lengths of the integer
+// Helmert rows of `levels` levels, times `factor`.
 std::vector<Extended> HelmertNorms(std::size_t levels, Extended factor) {
     std::vector<Extended> norm;
     for (std::size_t j = 1; j < levels; ++j)
@@ -200,6 +201,7 @@ Summary Summarise(const Shape& shape, const Cell* offsets, int scale) {
     return moments.Finished(scale);
 }
 
+// Once, before the first block: every moment and covariance at zero.
 template <typename Pass>
 SubjectMoments<Pass>::SubjectMoments(const Shape& shape)
     : shape_(shape),
