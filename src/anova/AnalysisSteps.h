@@ -1,0 +1,36 @@
+#pragma once
+// Private to the full analysis: its steps after the pass over the subjects,
+// each from the pass's Summary.
+
+#include <optional>
+#include <vector>
+
+#include "anova/FullAnalysis.h"
+#include "anova/SubjectPass.h"
+
+namespace morvane::anova {
+
+// Mauchly's test and the corrections of the effects of more than one degree
+// of freedom (Sphericity.cpp).
+void TestSphericity(FullAnalysis& out, const Summary& summary, const Shape& shape);
+
+// (trace S)^2 / (k trace S^2) of a k x k covariance matrix S: Greenhouse and
+// Geisser's epsilon; absent for a trace or a sum of squares not above zero.
+std::optional<Extended> GreenhouseGeisser(const Matrix& s, std::size_t k);
+
+// The paired comparisons, family by family, with Holm's and Bonferroni's
+// adjustments within each (Comparisons.cpp); tq the 97.5 % quantile of t on n - 1.
+std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Shape& shape,
+                                                std::optional<Extended> tq);
+
+// The simple main effects of A at each level of B, then of B at each level of
+// A (SimpleEffects.cpp).
+std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shape& shape);
+
+// part / whole, for a whole above zero.
+inline std::optional<Extended> Ratio(Extended part, Extended whole) {
+    if (!(whole > 0)) return std::nullopt;
+    return part / whole;
+}
+
+}  // namespace morvane::anova

@@ -1,0 +1,76 @@
+#include <algorithm>
+#include <cmath>
+
+#include "anova/AnalysisSteps.h"
+#include "anova/Distributions.h"
+
+namespace morvane::anova {
+namespace {
+
+ComparisonResult Paired(const Moment& d, std::size_t n, std::optional<Extended> tq);
+void Adjust(std::vector<ComparisonResult>& all, std::size_t first, std::size_t last);
+
+}  // namespace
+
+std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Shape& shape,
+                                                std::optional<Extended> tq) {
+    std::vector<ComparisonResult> out;
+    const Moment* d = summary.differences.data();
+    const auto family = [&](Factor factor, std::int32_t at, std::size_t levels) {
+        const std::size_t first = out.size();
+        for (std::size_t i = 0; i < levels; ++i)
+            for (std::size_t j = i + 1; j < levels; ++j) {
+                ComparisonResult c = Paired(*d++, shape.n, tq);
+                c.factor = factor;
+                c.at = at;
+                c.i = static_cast<std::int32_t>(i + 1);
+                c.j = static_cast<std::int32_t>(j + 1);
+                out.push_back(c);
+            }
+        Adjust(out, first, out.size());
+    };
+    family(Factor::A, 0, shape.na);
+    family(Factor::B, 0, shape.nb);
+    for (std::size_t b = 0; b < shape.nb; ++b) family(Factor::A, static_cast<std::int32_t>(b + 1), shape.na);
+    for (std::size_t a = 0; a < shape.na; ++a) family(Factor::B, static_cast<std::int32_t>(a + 1), shape.nb);
+    return out;
+}
+
+namespace {
+
+// For each pair: the paired t test from the moments of the subjects' differences.
+ComparisonResult Paired(const Moment& d, std::size_t n, std::optional<Extended> tq) {
+    ComparisonResult c;
+    c.difference = d.mean;
+    c.df = static_cast<std::int64_t>(n) - 1;
+    if (n < 2) return c;
+    const auto N = static_cast<Extended>(n);
+    const Extended sd = std::sqrt(d.m2 / (N - 1));
+    const Extended se = sd / std::sqrt(N);
+    if (tq) c.ci95 = Interval{d.mean - *tq * se, d.mean + *tq * se};
+    if (!(sd > 0)) return c;
+    c.t = d.mean / se;
+    c.p = TTwoSided(*c.t, N - 1);
+    c.cohenDz = d.mean / sd;
+    return c;
+}
+
+// After each family: Holm's and Bonferroni's adjustments within it.
+void Adjust(std::vector<ComparisonResult>& all, std::size_t first, std::size_t last) {
+    std::vector<std::size_t> order;
+    for (std::size_t i = first; i < last; ++i)
+        if (all[i].p) order.push_back(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return *all[x].p < *all[y].p; });
+    const auto m = static_cast<Extended>(order.size());
+    Extended running = 0;
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        ComparisonResult& c = all[order[rank]];
+        running = std::max(running, std::min(Extended{1}, (m - static_cast<Extended>(rank)) * *c.p));
+        c.pHolm = running;
+        c.pBonferroni = std::min(Extended{1}, m * *c.p);
+    }
+}
+
+}  // namespace
+}  // namespace morvane::anova
