@@ -1,9 +1,15 @@
 #include "anova/ResultTables.h"
 
 #include <optional>
+#include <utility>
 
 #include "anova/NumberText.h"
 #include "runtime/Cp932.h"
+
+// Each table is one function below: its columns, each with an id, its headings
+// in English and Japanese and the function of its cell, then its rows and
+// notes. A column or a table added there reaches every reader; Written turns
+// the cells into each reader's texts.
 
 namespace morvane {
 namespace {
@@ -32,11 +38,13 @@ struct Cell {
     std::int32_t level = 0;
 };
 
-enum class Readers { All, Tool, Window };  // Tool: the terminal and programs
+// Who sees a column. Tool: the terminal and programs.
+enum class Readers { All, Tool, Window };
 
 // Two columns the terminal shows as one: an interval, or a pair of levels.
 enum class Join { None, Interval, Levels };
 
+// A column's id and headings, and how each reader shows it.
 struct Heading {
     const char* id;
     const char* english;
@@ -63,6 +71,7 @@ struct Heading {
     }
 };
 
+// A column of a table whose rows are `Row`s: its heading and its cell of a row.
 template <class Row>
 struct Column {
     Heading heading;
@@ -82,6 +91,7 @@ struct Table {
     std::vector<Labels> notes;
 };
 
+// The reader the texts are for, and the decimal separator of their figures.
 struct Reading {
     TableReader reader;
     char separator;
