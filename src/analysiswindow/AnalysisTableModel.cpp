@@ -13,7 +13,7 @@ namespace morvane {
 
 AnalysisTableModel::AnalysisTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void AnalysisTableModel::SetTable(const WindowTable& table) {
+void AnalysisTableModel::SetTable(const TableText& table) {
     beginResetModel();
     header_.clear();
     rows_.clear();

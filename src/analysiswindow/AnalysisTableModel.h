@@ -7,7 +7,7 @@
 #include <QTableView>
 #include <QVector>
 
-#include "analysiswindow/AnalysisTables.h"
+#include "anova/ResultTables.h"
 
 namespace morvane {
 
@@ -17,7 +17,7 @@ class AnalysisTableModel final : public QAbstractTableModel {
 public:
     explicit AnalysisTableModel(QObject* parent = nullptr);
 
-    void SetTable(const WindowTable& table);
+    void SetTable(const TableText& table);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

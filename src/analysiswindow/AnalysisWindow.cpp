@@ -8,23 +8,24 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 
 #include "analysiswindow/AnalysisExport.h"
 #include "analysiswindow/AnalysisTableModel.h"
 #include "analysiswindow/InteractionPlotView.h"
+#include "anova/ResultTables.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
 
 namespace morvane {
 namespace {
 
-QLabel* Title(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
+// How many rows a table shows before it scrolls: all of them, or as many as its page holds.
+constexpr int kAllRows = INT_MAX;
+constexpr int kFillsPage = 0;
+
+QLabel* Title(QWidget* parent);
+QString Lines(const std::vector<std::string>& notes);
 
 }  // namespace
 
@@ -60,22 +61,22 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
         return inner;
     };
     QWidget* anova = page(QStringLiteral(u"分散分析"));
-    AddTable(anova, "SummaryTable", 0);
-    AddTable(anova, "SphericityTable", 1);
+    AddTable(anova, "Summary", kAllRows);
+    AddTable(anova, "Sphericity", kAllRows);
     sphericityNote_ = new QLabel(anova);
     sphericityNote_->setObjectName(QStringLiteral("SphericityNote"));
     sphericityNote_->setWordWrap(true);
     anova->layout()->addWidget(sphericityNote_);
     static_cast<QVBoxLayout*>(anova->layout())->addStretch();
     QWidget* means = page(QStringLiteral(u"平均"));
-    AddTable(means, "CellMeansTable", 2);
-    AddTable(means, "MeansATable", 3);
-    AddTable(means, "MeansBTable", 4);
+    AddTable(means, "CellMeans", 24);
+    AddTable(means, "MeansA", kAllRows);
+    AddTable(means, "MeansB", kAllRows);
     static_cast<QVBoxLayout*>(means->layout())->addStretch();
-    AddTable(page(QStringLiteral(u"対ごとの比較")), "ComparisonsTable", 5);
-    AddTable(page(QStringLiteral(u"単純主効果")), "SimpleEffectsTable", 6);
+    AddTable(page(QStringLiteral(u"対ごとの比較")), "Comparisons", kFillsPage);
+    AddTable(page(QStringLiteral(u"単純主効果")), "SimpleEffects", kFillsPage);
     QWidget* precision = page(QStringLiteral(u"精度"));
-    AddTable(precision, "PrecisionTable", 7);
+    AddTable(precision, "Precision", kAllRows);
     static_cast<QVBoxLayout*>(precision->layout())->addStretch();
 
     plot_ = new InteractionPlotView(splitter);
@@ -103,51 +104,23 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
 
 AnalysisWindow::~AnalysisWindow() = default;
 
-void AnalysisWindow::AddTable(QWidget* page, const char* objectName, std::size_t index) {
-    auto* title = Title({}, page);
-    title->setObjectName(QString::fromLatin1(objectName) + QStringLiteral("Title"));
-    page->layout()->addWidget(title);
-    views_[index] = new AnalysisTableView(page);
-    views_[index]->setObjectName(QString::fromLatin1(objectName));
-    models_[index] = new AnalysisTableModel(views_[index]);
-    views_[index]->setModel(models_[index]);
-    page->layout()->addWidget(views_[index]);
-}
-
 void AnalysisWindow::Show(FullAnalysis analysis) {
     analysis_ = std::move(analysis);
-    const WindowTables tables = MakeWindowTables(analysis_, decimalSeparator_);
-    const WindowTable* list[] = {&tables.summary,       &tables.sphericity, &tables.cellMeans,
-                                 &tables.meansA,        &tables.meansB,     &tables.comparisons,
-                                 &tables.simpleEffects, &tables.precision};
-    for (std::size_t i = 0; i < views_.size(); ++i) {
-        models_[i]->SetTable(*list[i]);
-        if (auto* title = findChild<QLabel*>(views_[i]->objectName() + QStringLiteral("Title")))
-            title->setText(QString::fromStdString(list[i]->title));
-        views_[i]->resizeColumnsToContents();
-        const int rows = static_cast<int>(list[i]->rows.size());
-        // The comparisons and simple effects fill their pages; the others show their rows.
-        if (i != 5 && i != 6) views_[i]->FitRows(i == 2 ? std::min(rows, 24) : rows);
+    for (const TableText& table : TableTexts(analysis_, TableReader::Window, decimalSeparator_)) {
+        if (table.id == "Sphericity") sphericityNote_->setText(Lines(table.notes));
+        if (table.id == "Precision") {
+            notice_->setText(Lines(table.notes));
+            notice_->setVisible(!table.notes.empty());
+        }
+        for (const ShownTable& shown : tables_) {
+            if (shown.id != table.id) continue;
+            shown.model->SetTable(table);
+            shown.title->setText(QString::fromStdString(table.title));
+            shown.view->resizeColumnsToContents();
+            const int rows = static_cast<int>(table.rows.size());
+            if (shown.rowsShown != kFillsPage) shown.view->FitRows(std::min(rows, shown.rowsShown));
+        }
     }
-
-    QString note;
-    const std::pair<const char*, const EffectResult*> effects[] = {
-        {"A", &analysis_.A}, {"B", &analysis_.B}, {"AB", &analysis_.AB}};
-    for (const auto& [name, e] : effects)
-        if (e->sphericityOmitted)
-            note += QString::fromLatin1(name) +
-                    QStringLiteral(u": 対比が多すぎるため球面性の検定を省きました。\n");
-    if (tables.sphericity.rows.empty())
-        note += QStringLiteral(
-            u"球面性を検定する効果はありません (自由度 2 以上の効果がないか、被験者が足りません)。");
-    else
-        note += QStringLiteral(
-            u"ε (HF) は公式のままの値で、1 を超えることがあります。修正した df と p には 1 "
-            u"を上限として用います。");
-    sphericityNote_->setText(note);
-
-    notice_->setText(QString::fromStdString(tables.precisionNotice));
-    notice_->setVisible(!tables.precisionNotice.empty());
     plot_->SetData(plot::PlotDataOf(analysis_, decimalSeparator_));
 
     if (isMinimized()) showNormal();
@@ -165,5 +138,39 @@ void AnalysisWindow::Export() {
         ExportAnalysis(analysis_, plot_->Data(), *chosen);
     });
 }
+
+// The constructor, for each table of the analysis.
+void AnalysisWindow::AddTable(QWidget* page, const char* id, int rowsShown) {
+    const QString name = QString::fromLatin1(id) + QStringLiteral("Table");
+    QLabel* title = Title(page);
+    title->setObjectName(name + QStringLiteral("Title"));
+    page->layout()->addWidget(title);
+    auto* view = new AnalysisTableView(page);
+    view->setObjectName(name);
+    auto* model = new AnalysisTableModel(view);
+    view->setModel(model);
+    page->layout()->addWidget(view);
+    tables_.push_back({id, rowsShown, title, view, model});
+}
+
+namespace {
+
+// AddTable: the bold label above a table, its text set by Show.
+QLabel* Title(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+// Show, for the notes of the sphericity test and of the precision check.
+QString Lines(const std::vector<std::string>& notes) {
+    QStringList lines;
+    for (const std::string& note : notes) lines.append(QString::fromStdString(note));
+    return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace
 
 }  // namespace morvane

@@ -8,8 +8,9 @@
 // changes only when 分析 is pressed again.
 
 #include <QWidget>
-#include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "anova/FullAnalysis.h"
 #include "widgets/Seams.h"
@@ -39,8 +40,9 @@ public:
     void Export();
 
 private:
-    // A titled table on `page`, views_[index] over models_[index].
-    void AddTable(QWidget* page, const char* objectName, std::size_t index);
+    // A titled view on `page` of the analysis's table `id` (its object name `id`
+    // + "Table"), as high as `rowsShown` rows at most; 0: filling the page.
+    void AddTable(QWidget* page, const char* id, int rowsShown);
 
     widgets::Seams seams_;
     char decimalSeparator_;
@@ -49,10 +51,14 @@ private:
     QLabel* notice_ = nullptr;
     QLabel* sphericityNote_ = nullptr;
     InteractionPlotView* plot_ = nullptr;
-    // summary, sphericity, cell means, means of A, means of B, comparisons,
-    // simple effects, precision
-    std::array<AnalysisTableView*, 8> views_{};
-    std::array<AnalysisTableModel*, 8> models_{};
+    struct ShownTable {
+        std::string id;
+        int rowsShown;
+        QLabel* title;
+        AnalysisTableView* view;
+        AnalysisTableModel* model;
+    };
+    std::vector<ShownTable> tables_;  // in the order of their pages
 };
 
 }  // namespace morvane

@@ -1,75 +1,71 @@
 #include "anova/AnovaFormats.h"
 
-#include <locale.h>
-
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <vector>
 
-#include "runtime/CLocale.h"
+#include "anova/NumberText.h"
+#include "anova/ResultTables.h"
 #include "runtime/Cp932.h"
 
 namespace morvane {
 namespace {
 
-using Opt = std::optional<Extended>;
-const char* const kUndefined = "—";
+std::string FormatJson(const FullAnalysis& r);
+std::string Heading(const FullAnalysis& r);
+void RenderText(const TableText& t, std::string& out);
+void RenderMarkdown(const TableText& t, std::string& out);
+void RenderCsv(const TableText& t, std::string& out);
+std::size_t DisplayWidth(std::string_view text);
+bool LooksNumeric(const std::string& cell);
+std::string CsvField(const std::string& cell);
 
-// printf's "%.*Lg" in the C locale.
-std::string General(Extended v, int digits) {
-    const locale_t previous = uselocale(CLocale());
-    char text[64];
-    const int length = std::snprintf(text, sizeof text, "%.*Lg", digits, v);
-    uselocale(previous);
-    return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+}  // namespace
+
+std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name) {
+    if (name == "text") return AnovaFormat::Text;
+    if (name == "markdown") return AnovaFormat::Markdown;
+    if (name == "csv") return AnovaFormat::Csv;
+    if (name == "json") return AnovaFormat::Json;
+    return std::nullopt;
 }
 
-// printf's "%.*Lf" in the C locale.
-std::string Fixed(Extended v, int decimals) {
-    const locale_t previous = uselocale(CLocale());
-    char text[64];
-    const int length = std::snprintf(text, sizeof text, "%.*Lf", decimals, v);
-    uselocale(previous);
-    return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format) {
+    if (format == AnovaFormat::Json) return FormatJson(analysis);
+    const TableReader reader = format == AnovaFormat::Csv ? TableReader::Program : TableReader::Terminal;
+    std::string out;
+    if (format == AnovaFormat::Text) out = Heading(analysis) + "\n\n";
+    if (format == AnovaFormat::Markdown) out = "# " + Heading(analysis) + "\n\n";
+    for (const TableText& t : TableTexts(analysis, reader)) {
+        if (format == AnovaFormat::Text) RenderText(t, out);
+        if (format == AnovaFormat::Markdown) RenderMarkdown(t, out);
+        if (format == AnovaFormat::Csv) RenderCsv(t, out);
+    }
+    while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') out.pop_back();
+    return out;
+}
+
+std::string InexactResultsNotice() {
+    return "計算結果ファイルの要約表には、桁落ちのため正確でない値があります。正確な値は "
+           "morvane anova で求められます";
+}
+
+namespace {
+
+// FormatAnalysis, text and markdown: the heading of the whole, the study's size and levels.
+std::string Heading(const FullAnalysis& r) {
+    std::string text =
+        "Two-way within-subjects analysis of variance: N = " + std::to_string(r.subjects) + "; A: ";
+    for (std::size_t i = 0; i < r.namesA.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesA[i]);
+    text += "; B: ";
+    for (std::size_t i = 0; i < r.namesB.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesB[i]);
+    return text;
 }
 
 // ---- the tables of text, markdown and CSV ----
 
-struct Table {
-    std::string title;
-    std::vector<std::string> header;
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> notes;
-};
-
-// Columns a terminal gives a UTF-8 text: two for the wide characters of East
-// Asian scripts and the full-width forms, one for others.
-std::size_t DisplayWidth(std::string_view text) {
-    std::size_t width = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        length = std::min(length, text.size() - i);
-        bool wide = length == 4;
-        if (length == 3) {
-            const auto second = static_cast<unsigned char>(text[i + 1]);
-            wide = (lead >= 0xE3 && lead <= 0xE9) || (lead == 0xEF && second >= 0xBC && second <= 0xBD) ||
-                   (lead == 0xEA && second >= 0xB0) || (lead >= 0xEB && lead <= 0xED);
-        }
-        width += wide ? 2 : 1;
-        i += length;
-    }
-    return width;
-}
-
-bool LooksNumeric(const std::string& cell) {
-    if (cell.empty() || cell == kUndefined) return true;
-    const char c = cell[0];
-    return (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '<' || c == '[';
-}
-
-void RenderText(const Table& t, std::string& out) {
+// FormatAnalysis, text: a table of columns padded to their widest cell, figures to the right.
+void RenderText(const TableText& t, std::string& out) {
     out += t.title + "\n";
     if (t.rows.empty()) {
         for (const auto& note : t.notes) out += note + "\n";
@@ -103,7 +99,36 @@ void RenderText(const Table& t, std::string& out) {
     out += "\n";
 }
 
-void RenderMarkdown(const Table& t, std::string& out) {
+// RenderText, for each cell and heading: the columns a terminal gives a UTF-8
+// text, two for the wide characters of East Asian scripts and the full-width
+// forms, one for others.
+std::size_t DisplayWidth(std::string_view text) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        length = std::min(length, text.size() - i);
+        bool wide = length == 4;
+        if (length == 3) {
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            wide = (lead >= 0xE3 && lead <= 0xE9) || (lead == 0xEF && second >= 0xBC && second <= 0xBD) ||
+                   (lead == 0xEA && second >= 0xB0) || (lead >= 0xEB && lead <= 0xED);
+        }
+        width += wide ? 2 : 1;
+        i += length;
+    }
+    return width;
+}
+
+// RenderText, for each cell: whether it stands to the right of its column.
+bool LooksNumeric(const std::string& cell) {
+    if (cell.empty() || cell == kUndefinedText) return true;
+    const char c = cell[0];
+    return (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '<' || c == '[';
+}
+
+// FormatAnalysis, markdown: a table under a second-level heading, its notes after it.
+void RenderMarkdown(const TableText& t, std::string& out) {
     out += "## " + t.title + "\n\n";
     if (t.rows.empty()) {
         for (const auto& note : t.notes) out += note + "\n";
@@ -132,17 +157,8 @@ void RenderMarkdown(const Table& t, std::string& out) {
     out += "\n";
 }
 
-std::string CsvField(const std::string& cell) {
-    if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
-    std::string quoted = "\"";
-    for (char c : cell) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
-void RenderCsv(const Table& t, std::string& out) {
+// FormatAnalysis, CSV: the title, the header and the rows; no notes.
+void RenderCsv(const TableText& t, std::string& out) {
     out += CsvField(t.title) + "\n";
     const auto line = [&](const std::vector<std::string>& row) {
         for (std::size_t i = 0; i < row.size(); ++i) out += (i ? "," : "") + CsvField(row[i]);
@@ -153,185 +169,20 @@ void RenderCsv(const Table& t, std::string& out) {
     out += "\n";
 }
 
-// How the cells of one format show numbers.
-class Style {
-public:
-    explicit Style(bool machine) : machine_(machine) {}
-    std::string Number(Opt v, int digits = 7) const {
-        if (!v) return machine_ ? "" : kUndefined;
-        return General(*v, machine_ ? 17 : digits);
+// RenderCsv, for the title and each cell.
+std::string CsvField(const std::string& cell) {
+    if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
+    std::string quoted = "\"";
+    for (char c : cell) {
+        if (c == '"') quoted += '"';
+        quoted += c;
     }
-    std::string P(Opt v) const {
-        if (!v) return machine_ ? "" : kUndefined;
-        if (machine_) return General(*v, 17);
-        if (*v < 0.001L) return "< .001";
-        const std::string text = Fixed(*v, 3);  // "0.014", "1.000"
-        return text[0] == '0' ? text.substr(1) : text;
-    }
-    std::string Interval(const std::optional<morvane::Interval>& i) const {
-        if (!i) return machine_ ? "" : kUndefined;
-        if (machine_) return General(i->low, 17) + ";" + General(i->high, 17);
-        return "[" + General(i->low, 7) + ", " + General(i->high, 7) + "]";
-    }
-    std::string Integer(std::int64_t v) const { return std::to_string(v); }
-    bool Machine() const { return machine_; }
-
-private:
-    bool machine_;
-};
-
-std::string LevelName(const FullAnalysis& r, Factor f, std::int32_t level) {
-    const auto& names = f == Factor::A ? r.namesA : r.namesB;
-    if (level < 1 || static_cast<std::size_t>(level) > names.size()) return "";
-    return Utf8FromCp932(names[static_cast<std::size_t>(level - 1)]);
-}
-
-std::vector<Table> Tables(const FullAnalysis& r, const Style& st) {
-    std::vector<Table> tables;
-    const bool csv = st.Machine();
-
-    Table summary{"Analysis of variance",
-                  {"Source", "SS", "df", "MS", "F", "p", "partial eta^2", "generalized eta^2"},
-                  {},
-                  {}};
-    const auto source = [&](const char* name, const PartitionSource& s) {
-        summary.rows.push_back(
-            {name, st.Number(s.ss, 10), st.Integer(s.df), st.Number(s.ms, 10), "", "", "", ""});
-    };
-    const auto effect = [&](const char* name, const EffectResult& e) {
-        summary.rows.push_back({name, st.Number(e.effect.ss, 10), st.Integer(e.effect.df),
-                                st.Number(e.effect.ms, 10), st.Number(e.f), st.P(e.p),
-                                st.Number(e.partialEtaSquared, 4), st.Number(e.generalizedEtaSquared, 4)});
-    };
-    source("S", r.S);
-    effect("A", r.A);
-    source("AS", r.AS);
-    effect("B", r.B);
-    source("BS", r.BS);
-    effect("AB", r.AB);
-    source("ABS", r.ABS);
-    summary.rows.push_back({"Total", st.Number(r.Total.ss, 10), st.Integer(r.Total.df), "", "", "", "", ""});
-    tables.push_back(summary);
-
-    Table sphericity{"Sphericity (Mauchly) and corrections",
-                     {"Effect", "W", "chi^2", "df", "p", "GG epsilon", "p (GG)", "HF epsilon", "p (HF)",
-                      "LB epsilon", "p (LB)"},
-                     {},
-                     {}};
-    const std::pair<const char*, const EffectResult*> effects[] = {{"A", &r.A}, {"B", &r.B}, {"AB", &r.AB}};
-    for (const auto& [name, e] : effects) {
-        if (e->sphericityOmitted)
-            sphericity.notes.push_back(std::string(name) + ": too many contrasts to test sphericity.");
-        if (!e->sphericity) continue;
-        const Sphericity& s = *e->sphericity;
-        sphericity.rows.push_back({name, st.Number(s.mauchlyW), st.Number(s.chiSquare), st.Integer(s.df),
-                                   st.P(s.p), st.Number(s.greenhouseGeisser.epsilon, 4),
-                                   st.P(s.greenhouseGeisser.p), st.Number(s.huynhFeldt.epsilon, 4),
-                                   st.P(s.huynhFeldt.p), st.Number(s.lowerBound.epsilon, 4),
-                                   st.P(s.lowerBound.p)});
-    }
-    if (sphericity.rows.empty() && !csv)
-        sphericity.notes.push_back("No effect has more than one degree of freedom with enough subjects.");
-    else if (!csv)
-        sphericity.notes.push_back("HF epsilon as computed; its p uses it capped at 1.");
-    tables.push_back(sphericity);
-
-    const auto means = [&](const char* title, const std::vector<MeanResult>& list) {
-        Table t{title, {"A", "B", "Mean", "SD", "SE", "95% CI", "within-subject 95% CI"}, {}, {}};
-        if (csv)
-            t.header = {"A", "B", "Mean", "SD", "SE", "CI low", "CI high", "within CI low", "within CI high"};
-        for (const MeanResult& m : list) {
-            std::vector<std::string> row{m.a ? LevelName(r, Factor::A, m.a) : "",
-                                         m.b ? LevelName(r, Factor::B, m.b) : "", st.Number(m.mean),
-                                         st.Number(m.sd), st.Number(m.se)};
-            if (csv) {
-                for (const auto& i : {m.ci95, m.withinCi95}) {
-                    row.push_back(i ? st.Number(i->low) : "");
-                    row.push_back(i ? st.Number(i->high) : "");
-                }
-            } else {
-                row.push_back(st.Interval(m.ci95));
-                row.push_back(st.Interval(m.withinCi95));
-            }
-            t.rows.push_back(row);
-        }
-        tables.push_back(t);
-    };
-    means("Cell means", r.cells);
-    means("Means of the levels of A", r.marginalA);
-    means("Means of the levels of B", r.marginalB);
-
-    Table comparisons{"Pairwise comparisons (paired t; Holm and Bonferroni within each family)",
-                      {"Factor", "At", "Levels", "Difference", "95% CI", "t", "df", "p", "p (Holm)",
-                       "p (Bonferroni)", "d_z"},
-                      {},
-                      {}};
-    if (csv)
-        comparisons.header = {"Factor", "At", "Level i", "Level j",  "Difference",     "CI low", "CI high",
-                              "t",      "df", "p",       "p (Holm)", "p (Bonferroni)", "d_z"};
-    for (const ComparisonResult& c : r.comparisons) {
-        const Factor other = c.factor == Factor::A ? Factor::B : Factor::A;
-        std::vector<std::string> row{c.factor == Factor::A ? "A" : "B",
-                                     c.at ? LevelName(r, other, c.at) : ""};
-        if (csv) {
-            row.push_back(LevelName(r, c.factor, c.i));
-            row.push_back(LevelName(r, c.factor, c.j));
-            row.push_back(st.Number(c.difference));
-            row.push_back(c.ci95 ? st.Number(c.ci95->low) : "");
-            row.push_back(c.ci95 ? st.Number(c.ci95->high) : "");
-        } else {
-            if (!c.at) row[1] = "(all)";
-            row.push_back(LevelName(r, c.factor, c.i) + " - " + LevelName(r, c.factor, c.j));
-            row.push_back(st.Number(c.difference));
-            row.push_back(st.Interval(c.ci95));
-        }
-        for (const std::string& cell : {st.Number(c.t), st.Integer(c.df), st.P(c.p), st.P(c.pHolm),
-                                        st.P(c.pBonferroni), st.Number(c.cohenDz, 4)})
-            row.push_back(cell);
-        comparisons.rows.push_back(row);
-    }
-    tables.push_back(comparisons);
-
-    Table simple{
-        "Simple main effects",
-        {"Effect", "At", "SS", "error SS", "F", "df1", "df2", "p", "partial eta^2", "GG epsilon", "p (GG)"},
-        {},
-        {}};
-    for (const SimpleEffectResult& s : r.simpleEffects) {
-        const Factor other = s.effect == Factor::A ? Factor::B : Factor::A;
-        simple.rows.push_back({s.effect == Factor::A ? "A" : "B", LevelName(r, other, s.at),
-                               st.Number(s.ss, 10), st.Number(s.errorSs, 10), st.Number(s.f),
-                               st.Integer(s.df1), st.Integer(s.df2), st.P(s.p),
-                               st.Number(s.partialEtaSquared, 4), st.Number(s.ggEpsilon, 4), st.P(s.ggP)});
-    }
-    tables.push_back(simple);
-
-    const PrecisionCheck& pc = r.precision;
-    Table precision{
-        "Precision of the results file", {"Sum", "Results file", "Exact", "Correct digits"}, {}, {}};
-    for (const PrecisionFigure& f : pc.sums)
-        precision.rows.push_back({f.name, st.Number(f.resultsFile, 19), st.Number(f.exact, 19),
-                                  f.resultsFile ? std::to_string(f.correctDigits) : (csv ? "" : kUndefined)});
-    if (!csv) {
-        if (!pc.summaryTableComplete)
-            precision.notes.push_back(
-                "The results file cannot complete its summary table for this study (an undefined mean square "
-                "or F ratio stops it); the figures before that are compared.");
-        precision.notes.push_back(
-            pc.summaryTableExact ? "Every figure of the results file's summary table is exact."
-                                 : "Some figures of the results file's summary table are not exact (loss of "
-                                   "digits in the correction-term method); the figures above are exact.");
-        if (pc.method == PartitionMethod::Centred)
-            precision.notes.push_back(
-                "The scores span too many decimal places for exact sums: computed from the "
-                "grand mean in extended precision instead.");
-    }
-    tables.push_back(precision);
-    return tables;
+    return quoted + "\"";
 }
 
 // ---- JSON ----
 
+// FormatJson's writer: keys, values and brackets with the commas between them.
 class Json {
 public:
     std::string out;
@@ -351,9 +202,9 @@ public:
         out += c;
         pending_ = true;
     }
-    void Number(Opt v) {
+    void Number(std::optional<Extended> v) {
         Comma();
-        out += v ? General(*v, 17) : "null";
+        out += v ? GeneralText(*v, 17) : "null";
         pending_ = true;
     }
     void Integer(std::int64_t v) {
@@ -408,91 +259,13 @@ private:
     bool pending_ = false;
 };
 
-void JsonCorrection(Json& j, const char* key, const Correction& c) {
-    j.Key(key);
-    j.Open('{');
-    j.Key("epsilon");
-    j.Number(c.epsilon);
-    j.Key("df");
-    if (c.df1 && c.df2) {
-        j.Open('[');
-        j.Number(c.df1);
-        j.Number(c.df2);
-        j.Close(']');
-    } else {
-        j.Null();
-    }
-    j.Key("p");
-    j.Number(c.p);
-    j.Close('}');
-}
+void JsonEffect(Json& j, const char* key, const EffectResult& e);
+void JsonCorrection(Json& j, const char* key, const Correction& c);
+void JsonSource(Json& j, const char* key, const PartitionSource& s, bool withMs);
+void JsonMeans(Json& j, const char* key, const std::vector<MeanResult>& list, bool withA, bool withB);
+void JsonAt(Json& j, Factor factor, std::int32_t at);
 
-void JsonEffect(Json& j, const char* key, const EffectResult& e) {
-    j.Key(key);
-    j.Open('{');
-    j.Key("SS"), j.Number(e.effect.ss);
-    j.Key("df"), j.Integer(e.effect.df);
-    j.Key("MS"), j.Number(e.effect.ms);
-    j.Key("F"), j.Number(e.f);
-    j.Key("p"), j.Number(e.p);
-    j.Key("errorSS"), j.Number(e.error.ss);
-    j.Key("errorDf"), j.Integer(e.error.df);
-    j.Key("errorMS"), j.Number(e.error.ms);
-    j.Key("partialEtaSquared"), j.Number(e.partialEtaSquared);
-    j.Key("generalizedEtaSquared"), j.Number(e.generalizedEtaSquared);
-    j.Key("sphericity");
-    if (!e.sphericity) {
-        j.Null();
-    } else {
-        const Sphericity& s = *e.sphericity;
-        j.Open('{');
-        j.Key("mauchlyW"), j.Number(s.mauchlyW);
-        j.Key("chiSquare"), j.Number(s.chiSquare);
-        j.Key("df"), j.Integer(s.df);
-        j.Key("p"), j.Number(s.p);
-        JsonCorrection(j, "greenhouseGeisser", s.greenhouseGeisser);
-        JsonCorrection(j, "huynhFeldt", s.huynhFeldt);
-        JsonCorrection(j, "lowerBound", s.lowerBound);
-        j.Close('}');
-    }
-    j.Key("sphericityOmitted"), j.Bool(e.sphericityOmitted);
-    j.Close('}');
-}
-
-void JsonSource(Json& j, const char* key, const PartitionSource& s, bool withMs) {
-    j.Key(key);
-    j.Open('{');
-    j.Key("SS"), j.Number(s.ss);
-    j.Key("df"), j.Integer(s.df);
-    if (withMs) j.Key("MS"), j.Number(s.ms);
-    j.Close('}');
-}
-
-void JsonMeans(Json& j, const char* key, const std::vector<MeanResult>& list, bool withA, bool withB) {
-    j.Key(key);
-    j.Open('[');
-    for (const MeanResult& m : list) {
-        j.Open('{');
-        if (withA) j.Key("a"), j.Integer(m.a);
-        if (withB) j.Key("b"), j.Integer(m.b);
-        j.Key("mean"), j.Number(m.mean);
-        j.Key("sd"), j.Number(m.sd);
-        j.Key("se"), j.Number(m.se);
-        j.Key("ci95"), j.Pair(m.ci95);
-        j.Key("withinCi95"), j.Pair(m.withinCi95);
-        j.Close('}');
-    }
-    j.Close(']');
-}
-
-void JsonAt(Json& j, Factor factor, std::int32_t at) {
-    j.Key("at");
-    if (at == 0) return j.Null();
-    j.Open('{');
-    j.Key(factor == Factor::A ? "b" : "a"), j.Integer(at);
-    j.Close('}');
-}
-
+// FormatAnalysis, JSON: every figure of the analysis, keyed, for programs.
 std::string FormatJson(const FullAnalysis& r) {
     Json j;
     j.Open('{');
@@ -585,43 +358,95 @@ std::string FormatJson(const FullAnalysis& r) {
     return j.out + "\n";
 }
 
-std::string Heading(const FullAnalysis& r) {
-    std::string text =
-        "Two-way within-subjects analysis of variance: N = " + std::to_string(r.subjects) + "; A: ";
-    for (std::size_t i = 0; i < r.namesA.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesA[i]);
-    text += "; B: ";
-    for (std::size_t i = 0; i < r.namesB.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesB[i]);
-    return text;
+// FormatJson, for each effect: its test, error term, effect sizes and sphericity.
+void JsonEffect(Json& j, const char* key, const EffectResult& e) {
+    j.Key(key);
+    j.Open('{');
+    j.Key("SS"), j.Number(e.effect.ss);
+    j.Key("df"), j.Integer(e.effect.df);
+    j.Key("MS"), j.Number(e.effect.ms);
+    j.Key("F"), j.Number(e.f);
+    j.Key("p"), j.Number(e.p);
+    j.Key("errorSS"), j.Number(e.error.ss);
+    j.Key("errorDf"), j.Integer(e.error.df);
+    j.Key("errorMS"), j.Number(e.error.ms);
+    j.Key("partialEtaSquared"), j.Number(e.partialEtaSquared);
+    j.Key("generalizedEtaSquared"), j.Number(e.generalizedEtaSquared);
+    j.Key("sphericity");
+    if (!e.sphericity) {
+        j.Null();
+    } else {
+        const Sphericity& s = *e.sphericity;
+        j.Open('{');
+        j.Key("mauchlyW"), j.Number(s.mauchlyW);
+        j.Key("chiSquare"), j.Number(s.chiSquare);
+        j.Key("df"), j.Integer(s.df);
+        j.Key("p"), j.Number(s.p);
+        JsonCorrection(j, "greenhouseGeisser", s.greenhouseGeisser);
+        JsonCorrection(j, "huynhFeldt", s.huynhFeldt);
+        JsonCorrection(j, "lowerBound", s.lowerBound);
+        j.Close('}');
+    }
+    j.Key("sphericityOmitted"), j.Bool(e.sphericityOmitted);
+    j.Close('}');
+}
+
+// JsonEffect, for each correction of a tested effect.
+void JsonCorrection(Json& j, const char* key, const Correction& c) {
+    j.Key(key);
+    j.Open('{');
+    j.Key("epsilon");
+    j.Number(c.epsilon);
+    j.Key("df");
+    if (c.df1 && c.df2) {
+        j.Open('[');
+        j.Number(c.df1);
+        j.Number(c.df2);
+        j.Close(']');
+    } else {
+        j.Null();
+    }
+    j.Key("p");
+    j.Number(c.p);
+    j.Close('}');
+}
+
+// FormatJson, for each source that is not an effect.
+void JsonSource(Json& j, const char* key, const PartitionSource& s, bool withMs) {
+    j.Key(key);
+    j.Open('{');
+    j.Key("SS"), j.Number(s.ss);
+    j.Key("df"), j.Integer(s.df);
+    if (withMs) j.Key("MS"), j.Number(s.ms);
+    j.Close('}');
+}
+
+// FormatJson, for the cell means and the means of each factor's levels.
+void JsonMeans(Json& j, const char* key, const std::vector<MeanResult>& list, bool withA, bool withB) {
+    j.Key(key);
+    j.Open('[');
+    for (const MeanResult& m : list) {
+        j.Open('{');
+        if (withA) j.Key("a"), j.Integer(m.a);
+        if (withB) j.Key("b"), j.Integer(m.b);
+        j.Key("mean"), j.Number(m.mean);
+        j.Key("sd"), j.Number(m.sd);
+        j.Key("se"), j.Number(m.se);
+        j.Key("ci95"), j.Pair(m.ci95);
+        j.Key("withinCi95"), j.Pair(m.withinCi95);
+        j.Close('}');
+    }
+    j.Close(']');
+}
+
+// FormatJson, for each comparison and simple effect: the level of the other factor, null for all.
+void JsonAt(Json& j, Factor factor, std::int32_t at) {
+    j.Key("at");
+    if (at == 0) return j.Null();
+    j.Open('{');
+    j.Key(factor == Factor::A ? "b" : "a"), j.Integer(at);
+    j.Close('}');
 }
 
 }  // namespace
-
-std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name) {
-    if (name == "text") return AnovaFormat::Text;
-    if (name == "markdown") return AnovaFormat::Markdown;
-    if (name == "csv") return AnovaFormat::Csv;
-    if (name == "json") return AnovaFormat::Json;
-    return std::nullopt;
-}
-
-std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format) {
-    if (format == AnovaFormat::Json) return FormatJson(analysis);
-    const Style style(format == AnovaFormat::Csv);
-    std::string out;
-    if (format == AnovaFormat::Text) out = Heading(analysis) + "\n\n";
-    if (format == AnovaFormat::Markdown) out = "# " + Heading(analysis) + "\n\n";
-    for (const Table& t : Tables(analysis, style)) {
-        if (format == AnovaFormat::Text) RenderText(t, out);
-        if (format == AnovaFormat::Markdown) RenderMarkdown(t, out);
-        if (format == AnovaFormat::Csv) RenderCsv(t, out);
-    }
-    while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') out.pop_back();
-    return out;
-}
-
-std::string InexactResultsNotice() {
-    return "計算結果ファイルの要約表には、桁落ちのため正確でない値があります。正確な値は "
-           "morvane anova で求められます";
-}
-
 }  // namespace morvane

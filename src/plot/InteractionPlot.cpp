@@ -1,18 +1,15 @@
 #include "plot/InteractionPlot.h"
 
-#include <locale.h>
-
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPolygonF>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
+#include "anova/NumberText.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
-#include "runtime/CLocale.h"
 
 namespace morvane::plot {
 namespace {
@@ -59,17 +56,6 @@ void DrawMarker(QPainter& p, QPointF c, qreal r, int level) {
             p.drawLine(QPointF(x, y - 1.2 * r), QPointF(x, y + 1.2 * r));
             break;
     }
-}
-
-// printf's "%.*Lg" in the C locale, with `separator` for the full stop.
-QString General(Extended value, int digits, char separator) {
-    const locale_t previous = uselocale(CLocale());
-    char text[80];
-    const int length = std::snprintf(text, sizeof text, "%.*Lg", digits, value);
-    uselocale(previous);
-    QString out = QString::fromLatin1(text, std::max(length, 0));
-    if (separator != '.') out.replace(QLatin1Char('.'), QLatin1Char(separator));
-    return out;
 }
 
 // The vertical range the plot shows: every mean and interval, with a margin.
@@ -143,7 +129,7 @@ QString TickText(Extended value, Extended step, char decimalSeparator) {
     if (value == 0) return QStringLiteral("0");
     const int digits = static_cast<int>(std::floor(std::log10(std::fabs(value)))) -
                        static_cast<int>(std::floor(std::log10(step))) + 1;
-    return General(value, std::clamp(digits, 1, 19), decimalSeparator);
+    return QString::fromLatin1(GeneralText(value, std::clamp(digits, 1, 19), decimalSeparator));
 }
 
 void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlotData& d) {

@@ -17,7 +17,8 @@
 #include "anova/AnovaFormats.h"
 #include "report/CalculateCommand.h"
 #include "anova/FullAnalysis.h"
-#include "analysiswindow/AnalysisTables.h"
+#include "anova/NumberText.h"
+#include "anova/ResultTables.h"
 #include "analysiswindow/AnalysisWindow.h"
 #include "datawindow/DataWindow.h"
 #include "plot/InteractionPlot.h"
@@ -68,7 +69,7 @@ QString Cell(QTableView* view, const QString& row, const QString& column) {
 }
 
 QString Digits10(long double value) {
-    return QString::fromStdString(NumberText(value, 10, '.'));
+    return QString::fromStdString(GeneralText(value, 10));
 }
 
 // Every cell of every table of the window.
