@@ -132,6 +132,39 @@ QString TickText(Extended value, Extended step, char decimalSeparator) {
     return QString::fromLatin1(GeneralText(value, std::clamp(digits, 1, 19), decimalSeparator));
 }
 
+namespace {
+
+// Where everything goes, worked out before anything is drawn.
+struct PlotLayout {
+    int px = 0;  // the font's pixels, the unit of every length
+    QFont font, small;
+    qreal line = 0, pad = 0;
+    QColor ink{0x20, 0x20, 0x20};
+    QString legendTitle = QStringLiteral(u"要因 A");
+    QString barsNote = QStringLiteral(u"誤差線:\n被験者内 95% 信頼区間");
+    qreal sample = 0, gap = 0, legendWidth = 0, legendLeft = 0;
+    qreal tickLength = 0, top = 0, bottom = 0, left = 0, right = 0, width = 0, height = 0, slot = 0;
+    std::vector<Extended> ticks;
+    QStringList tickTexts;
+    qreal tickWidth = 0;
+    Extended low = 0, high = 0, step = 1;
+
+    qreal Y(Extended v) const {
+        const Extended half = high / 2 - low / 2;
+        return bottom - static_cast<qreal>((v / 2 - low / 2) / half) * height;
+    }
+    qreal X(int b) const { return left + slot * (b + 0.5); }
+};
+
+PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d, const QFontMetricsF& fm);
+void DrawAxes(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
+              const QFontMetricsF& fm);
+void DrawMeans(QPainter& p, const PlotLayout& l, const InteractionPlotData& d);
+void DrawLegend(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
+                const QFontMetricsF& fm);
+
+}  // namespace
+
 void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlotData& d) {
     p.save();
     p.setClipRect(area);
@@ -142,108 +175,127 @@ void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlot
     const QFont font = qttext::CharacterFont(Face::PGothic, px);
     p.setFont(font);
     const QFontMetricsF fm(font, p.device());
-    const qreal line = fm.height(), pad = px;
-    const QColor ink(0x20, 0x20, 0x20);
-    p.setPen(ink);
-
+    p.setPen(QColor(0x20, 0x20, 0x20));
     if (d.Empty()) {
         p.drawText(area, Qt::AlignCenter, QStringLiteral(u"得点がないので平均を描けません"));
         p.restore();
         return;
     }
-    const int na = static_cast<int>(d.levelsA.size()), nb = static_cast<int>(d.levelsB.size());
+    const PlotLayout layout = LayOut(p, area, d, fm);
+    DrawAxes(p, area, layout, d, fm);
+    DrawMeans(p, layout, d);
+    DrawLegend(p, area, layout, d, fm);
+    p.restore();
+}
 
-    // The legend on the right: its title, a line with its marker per level of
-    // A, and what the error bars are.
-    const QString legendTitle = QStringLiteral(u"要因 A");
-    const QString barsNote = QStringLiteral(u"誤差線:\n被験者内 95% 信頼区間");
-    const QFont small = qttext::CharacterFont(Face::PGothic, std::max(10, px * 17 / 20));
-    const qreal sample = 2.6 * px, gap = 0.5 * px;
-    qreal names = fm.horizontalAdvance(legendTitle) - sample - gap;
+namespace {
+
+// Runs first: the legend on the right (its title, a line with its marker per
+// level of A, and what the error bars are), and the plot area with room for
+// the vertical axis's title and tick texts on the left, the names of B and
+// the axis title below.
+PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d, const QFontMetricsF& fm) {
+    PlotLayout l;
+    l.px = PlotFontPixels(area.size());
+    const int px = l.px;
+    l.line = fm.height();
+    l.pad = px;
+    l.small = qttext::CharacterFont(Face::PGothic, std::max(10, px * 17 / 20));
+    l.sample = 2.6 * px;
+    l.gap = 0.5 * px;
+    qreal names = fm.horizontalAdvance(l.legendTitle) - l.sample - l.gap;
     for (const QString& name : d.levelsA) names = std::max(names, fm.horizontalAdvance(name));
     const qreal noteWidth =
-        QFontMetricsF(small, p.device()).horizontalAdvance(barsNote.section(QLatin1Char('\n'), 1));
-    const qreal legendWidth = std::min(std::max(sample + gap + names, noteWidth) + 1, area.width() * 0.3);
-    const qreal legendLeft = area.right() - pad - legendWidth;
+        QFontMetricsF(l.small, p.device()).horizontalAdvance(l.barsNote.section(QLatin1Char('\n'), 1));
+    l.legendWidth = std::min(std::max(l.sample + l.gap + names, noteWidth) + 1, area.width() * 0.3);
+    l.legendLeft = area.right() - l.pad - l.legendWidth;
 
-    // The plot area: room for the vertical axis's title and tick texts on the
-    // left, the names of B and the axis title below.
-    const qreal tickLength = 0.4 * px;
-    const qreal top = area.top() + pad + 0.5 * line;
-    const qreal bottom = std::max(top + 1, area.bottom() - pad - 2.4 * line - tickLength);
-    Extended low = 0, high = 0, step = 1;
-    Range(d, low, high);
-    const std::vector<Extended> ticks =
-        AxisTicks(low, high, std::max(2, static_cast<int>((bottom - top) / (3 * line))), step);
-    QStringList tickTexts;
-    qreal tickWidth = 0;
-    for (Extended t : ticks) {
-        tickTexts.append(TickText(t, step, d.decimalSeparator));
-        tickWidth = std::max(tickWidth, fm.horizontalAdvance(tickTexts.back()));
+    l.tickLength = 0.4 * px;
+    l.top = area.top() + l.pad + 0.5 * l.line;
+    l.bottom = std::max(l.top + 1, area.bottom() - l.pad - 2.4 * l.line - l.tickLength);
+    Range(d, l.low, l.high);
+    l.ticks =
+        AxisTicks(l.low, l.high, std::max(2, static_cast<int>((l.bottom - l.top) / (3 * l.line))), l.step);
+    for (Extended t : l.ticks) {
+        l.tickTexts.append(TickText(t, l.step, d.decimalSeparator));
+        l.tickWidth = std::max(l.tickWidth, fm.horizontalAdvance(l.tickTexts.back()));
     }
-    const qreal left = area.left() + pad + 1.5 * line + tickWidth + tickLength;
-    const qreal right = std::max(left + 1, legendLeft - 1.5 * pad);
-    const qreal width = right - left, height = bottom - top;
-    const Extended half = high / 2 - low / 2;
-    const auto yOf = [&](Extended v) {
-        return bottom - static_cast<qreal>((v / 2 - low / 2) / half) * height;
-    };
-    const qreal slot = width / nb;
-    const auto xOf = [&](int b) { return left + slot * (b + 0.5); };
+    l.left = area.left() + l.pad + 1.5 * l.line + l.tickWidth + l.tickLength;
+    l.right = std::max(l.left + 1, l.legendLeft - 1.5 * l.pad);
+    l.width = l.right - l.left;
+    l.height = l.bottom - l.top;
+    l.slot = l.width / static_cast<qreal>(d.levelsB.size());
+    return l;
+}
 
-    // The grid and the vertical axis's ticks.
-    for (std::size_t i = 0; i < ticks.size(); ++i) {
-        const qreal y = yOf(ticks[i]);
+// Runs second: the grid, the axes with their ticks, the levels of B along
+// the horizontal axis (with too little room for each name, every k-th) and
+// the axis titles.
+void DrawAxes(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
+              const QFontMetricsF& fm) {
+    const int px = l.px, nb = static_cast<int>(d.levelsB.size());
+    for (std::size_t i = 0; i < l.ticks.size(); ++i) {
+        const qreal y = l.Y(l.ticks[i]);
         p.setPen(QPen(QColor(0xE2, 0xE2, 0xE2), std::max(1.0, px / 14.0)));
-        p.drawLine(QPointF(left, y), QPointF(right, y));
-        p.setPen(ink);
-        p.drawLine(QPointF(left - tickLength, y), QPointF(left, y));
-        p.drawText(QRectF(left - tickLength - 0.3 * px - tickWidth, y - line / 2, tickWidth, line),
-                   Qt::AlignRight | Qt::AlignVCenter, tickTexts[static_cast<int>(i)]);
+        p.drawLine(QPointF(l.left, y), QPointF(l.right, y));
+        p.setPen(l.ink);
+        p.drawLine(QPointF(l.left - l.tickLength, y), QPointF(l.left, y));
+        p.drawText(
+            QRectF(l.left - l.tickLength - 0.3 * px - l.tickWidth, y - l.line / 2, l.tickWidth, l.line),
+            Qt::AlignRight | Qt::AlignVCenter, l.tickTexts[static_cast<int>(i)]);
     }
-    // The axes.
-    p.setPen(QPen(ink, std::max(1.0, px / 12.0)));
-    p.drawLine(QPointF(left, top), QPointF(left, bottom));
-    p.drawLine(QPointF(left, bottom), QPointF(right, bottom));
+    p.setPen(QPen(l.ink, std::max(1.0, px / 12.0)));
+    p.drawLine(QPointF(l.left, l.top), QPointF(l.left, l.bottom));
+    p.drawLine(QPointF(l.left, l.bottom), QPointF(l.right, l.bottom));
 
-    // The levels of B along the horizontal axis; with too little room for each
-    // name, every k-th.
     qreal room = 0;
     for (const QString& name : d.levelsB) room = std::max(room, fm.horizontalAdvance(name));
     room = std::min(room + 0.6 * px, fm.averageCharWidth() * 10);
-    const int stride = slot >= room ? 1 : static_cast<int>(std::ceil(room / slot));
+    const int stride = l.slot >= room ? 1 : static_cast<int>(std::ceil(room / l.slot));
     for (int b = 0; b < nb; b += stride) {
-        const qreal x = xOf(b), w = slot * stride;
-        p.drawLine(QPointF(x, bottom), QPointF(x, bottom + tickLength));
+        const qreal x = l.X(b), w = l.slot * stride;
+        p.drawLine(QPointF(x, l.bottom), QPointF(x, l.bottom + l.tickLength));
         const QString name = fm.elidedText(d.levelsB[b], Qt::ElideRight, w - 0.2 * px);
-        p.drawText(QRectF(x - w / 2, bottom + tickLength, w, line), Qt::AlignHCenter | Qt::AlignTop, name);
+        p.drawText(QRectF(x - w / 2, l.bottom + l.tickLength, w, l.line), Qt::AlignHCenter | Qt::AlignTop,
+                   name);
     }
-    // The axis titles.
-    p.drawText(QRectF(left, bottom + tickLength + 1.2 * line, width, line), Qt::AlignHCenter | Qt::AlignTop,
-               QStringLiteral(u"要因 B"));
+    p.drawText(QRectF(l.left, l.bottom + l.tickLength + 1.2 * l.line, l.width, l.line),
+               Qt::AlignHCenter | Qt::AlignTop, QStringLiteral(u"要因 B"));
     p.save();
-    p.translate(area.left() + pad + line / 2, top + height / 2);
+    p.translate(area.left() + l.pad + l.line / 2, l.top + l.height / 2);
     p.rotate(-90);
-    p.drawText(QRectF(-height / 2, -line / 2, height, line), Qt::AlignCenter, QStringLiteral(u"平均"));
+    p.drawText(QRectF(-l.height / 2, -l.line / 2, l.height, l.line), Qt::AlignCenter,
+               QStringLiteral(u"平均"));
     p.restore();
+}
 
-    // The lines, the error bars and the markers, each level of A a little apart.
-    const qreal dodge = na > 1 ? std::min(slot * 0.3 / (na - 1), 0.5 * px) : 0;
-    const qreal lineWidth = std::max(1.0, px / 7.0), radius = std::max(2.5, 0.33 * px);
-    const qreal cap = std::min(0.4 * px, slot * 0.15);
+qreal LineWidth(const PlotLayout& l) {
+    return std::max(1.0, l.px / 7.0);
+}
+qreal MarkerRadius(const PlotLayout& l) {
+    return std::max(2.5, 0.33 * l.px);
+}
+
+// Runs third: the lines, the error bars and the markers, each level of A a
+// little apart.
+void DrawMeans(QPainter& p, const PlotLayout& l, const InteractionPlotData& d) {
+    const int na = static_cast<int>(d.levelsA.size()), nb = static_cast<int>(d.levelsB.size());
+    const qreal dodge = na > 1 ? std::min(l.slot * 0.3 / (na - 1), 0.5 * l.px) : 0;
+    const qreal lineWidth = LineWidth(l), radius = MarkerRadius(l);
+    const qreal cap = std::min(0.4 * l.px, l.slot * 0.15);
     for (int a = 0; a < na; ++a) {
         const QColor colour = ColourOf(a);
         const qreal shift = (a - (na - 1) / 2.0) * dodge;
         QPolygonF path;
         for (int b = 0; b < nb; ++b)
-            path.append(QPointF(xOf(b) + shift, yOf(d.means[static_cast<std::size_t>(a * nb + b)])));
+            path.append(QPointF(l.X(b) + shift, l.Y(d.means[static_cast<std::size_t>(a * nb + b)])));
         p.setPen(QPen(colour, lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawPolyline(path);
         p.setPen(QPen(colour, std::max(1.0, lineWidth * 0.8)));
         for (int b = 0; b < nb; ++b) {
             const auto& ci = d.withinCi95[static_cast<std::size_t>(a * nb + b)];
             if (!ci) continue;
-            const qreal x = path[b].x(), y0 = yOf(ci->low), y1 = yOf(ci->high);
+            const qreal x = path[b].x(), y0 = l.Y(ci->low), y1 = l.Y(ci->high);
             p.drawLine(QPointF(x, y0), QPointF(x, y1));
             p.drawLine(QPointF(x - cap, y0), QPointF(x + cap, y0));
             p.drawLine(QPointF(x - cap, y1), QPointF(x + cap, y1));
@@ -251,31 +303,38 @@ void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlot
         p.setPen(QPen(colour, lineWidth));
         for (const QPointF& point : path) DrawMarker(p, point, radius, a);
     }
+}
 
-    // The legend.
-    p.setPen(ink);
+// Runs last: the legend.
+void DrawLegend(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
+                const QFontMetricsF& fm) {
+    const int na = static_cast<int>(d.levelsA.size());
+    const qreal lineWidth = LineWidth(l), radius = MarkerRadius(l);
+    const qreal legendLeft = l.legendLeft, legendWidth = l.legendWidth, line = l.line;
+    p.setPen(l.ink);
     p.setBrush(Qt::NoBrush);
-    qreal y = top;
+    qreal y = l.top;
     p.drawText(QRectF(legendLeft, y, legendWidth, line), Qt::AlignLeft | Qt::AlignVCenter,
-               fm.elidedText(legendTitle, Qt::ElideRight, legendWidth));
+               fm.elidedText(l.legendTitle, Qt::ElideRight, legendWidth));
     y += 1.3 * line;
     for (int a = 0; a < na && y + line <= area.bottom(); ++a, y += 1.3 * line) {
         const QColor colour = ColourOf(a);
         const qreal mid = y + line / 2;
         p.setPen(QPen(colour, lineWidth, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(legendLeft, mid), QPointF(legendLeft + sample, mid));
-        DrawMarker(p, QPointF(legendLeft + sample / 2, mid), radius, a);
-        p.setPen(ink);
-        const qreal textLeft = legendLeft + sample + gap;
+        p.drawLine(QPointF(legendLeft, mid), QPointF(legendLeft + l.sample, mid));
+        DrawMarker(p, QPointF(legendLeft + l.sample / 2, mid), radius, a);
+        p.setPen(l.ink);
+        const qreal textLeft = legendLeft + l.sample + l.gap;
         p.drawText(QRectF(textLeft, y, legendLeft + legendWidth - textLeft, line),
                    Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(d.levelsA[a], Qt::ElideRight, legendLeft + legendWidth - textLeft));
     }
-    p.setFont(small);
+    p.setFont(l.small);
     p.setPen(QColor(0x50, 0x50, 0x50));
     p.drawText(QRectF(legendLeft, y + 0.4 * line, legendWidth, area.bottom() - y),
-               Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, barsNote);
-    p.restore();
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere, l.barsNote);
 }
+
+}  // namespace
 
 }  // namespace morvane::plot
