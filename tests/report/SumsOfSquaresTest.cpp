@@ -96,26 +96,7 @@ TEST(SumsOfSquares, ParsingStopsAtTheFirstBadTextInSubjectOrder) {
 // sums of squares of CellValue bit for bit, and the totals of its tables.
 TEST(SumsOfSquares, TheSweepOfTheParsedBlocksGivesWhatCellValueGives) {
     std::mt19937_64 random(8);
-    const struct {
-        int n, na, nb, kind;
-    } cases[] = {{1, 1, 1, 0},
-                 {3, 2, 3, 0},
-                 {64, 2, 2, 0},
-                 {65, 3, 2, 0},
-                 {200, 4, 3, 0},
-                 {150, 3, 3, 1},
-                 {130, 2, 5, 1},
-                 {70, 2, 2, 2},
-                 {90, 3, 2, 3},
-                 {40, 2, 3, 4},
-                 // More blocks than a batch: the totals on a thread of their own.
-                 {700, 2, 2, 0},
-                 {600, 3, 2, 1},
-                 {500, 2, 3, 3},
-                 {400, 2, 2, 4},
-                 {60, 3, 2, 5},
-                 {700, 2, 3, 5}};
-    for (const auto& c : cases) {
+    for (const auto& c : testing::kRandomStudies) {
         SCOPED_TRACE(::testing::Message() << c.n << " x " << c.na << " x " << c.nb << ", kind " << c.kind);
         StudyStore reference = testing::RandomStudy(random, c.n, c.na, c.nb, c.kind);
         StudyStore store = reference;

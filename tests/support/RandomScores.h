@@ -89,4 +89,14 @@ inline StudyStore RandomStudy(std::mt19937_64& random, int n, int na, int nb, in
     return store;
 }
 
+// Studies of every kind, small and of more blocks than the parse's pipeline
+// takes in a batch (its thread then takes them).
+struct RandomStudyCase {
+    int n, na, nb, kind;
+};
+inline constexpr RandomStudyCase kRandomStudies[] = {
+    {1, 1, 1, 0},   {3, 2, 3, 0},   {64, 2, 2, 0},  {65, 3, 2, 0},  {200, 4, 3, 0}, {150, 3, 3, 1},
+    {130, 2, 5, 1}, {70, 2, 2, 2},  {90, 3, 2, 3},  {40, 2, 3, 4},  {700, 2, 2, 0}, {600, 3, 2, 1},
+    {500, 2, 3, 3}, {400, 2, 2, 4}, {60, 3, 2, 5},  {700, 2, 3, 5}};
+
 }  // namespace morvane::testing
