@@ -10,6 +10,9 @@ Error::Error(std::string messageCp932) : message_(std::move(messageCp932)) {}
 
 const char* Error::what() const noexcept { return message_.c_str(); }
 
+ConvertError::ConvertError(std::string messageCp932, const ScoreCell& cell)
+    : Error(std::move(messageCp932)), cell_(cell) {}
+
 RangeError::RangeError() : Error(messages::RangeCheck()) {}
 OutOfMemoryError::OutOfMemoryError() : Error(messages::OutOfMemory()) {}
 InvalidOperationError::InvalidOperationError() : Error(messages::InvalidOperation()) {}

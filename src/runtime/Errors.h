@@ -3,7 +3,9 @@
 // user sees, as code page 932 (Shift-JIS) bytes; the windows and the tool decide
 // how to show it.
 
+#include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "runtime/IoCodes.h"
@@ -21,11 +23,25 @@ private:
     std::string message_;
 };
 
+// Where a score text stands in the study: subject, level of A, level of B (from 1).
+struct ScoreCell {
+    std::int32_t subject = 0;
+    std::int32_t levelA = 0;
+    std::int32_t levelB = 0;
+    friend bool operator==(const ScoreCell&, const ScoreCell&) = default;
+};
+
 // A text that does not convert to a number ("'%s' は浮動小数点数ではありません",
-// "'%s' は整数ではありません").
+// "'%s' は整数ではありません"). A score text of the study also says where it
+// stands, so that a window can show it; the message is the same either way.
 class ConvertError : public Error {
 public:
     using Error::Error;
+    ConvertError(std::string messageCp932, const ScoreCell& cell);
+    const std::optional<ScoreCell>& cell() const noexcept { return cell_; }
+
+private:
+    std::optional<ScoreCell> cell_;
 };
 
 // An array extent below zero ("範囲チェックエラー").

@@ -43,9 +43,10 @@ public:
     // `texts` (their lengths add up to its size), and a line that goes on past
     // the buffer comes in parts, part(bytes) for each, and is ended by
     // endLine(). The complete lines of the buffer are made into a run where
-    // they lie, without a call per line.
+    // they lie, without a call per line. Returns how many of the lines the
+    // file ended before (each handed over as an empty line).
     template <typename Run, typename Part, typename EndLine>
-    void AppendLineRuns(std::int64_t count, Run&& run, Part&& part, EndLine&& endLine);
+    std::int64_t AppendLineRuns(std::int64_t count, Run&& run, Part&& part, EndLine&& endLine);
     // The bytes of the file still to read, as far as they can be told (0 for a pipe).
     std::size_t RemainingHint() const;
 
@@ -108,7 +109,8 @@ void TextReader::AppendLines(std::string& bytes, std::int64_t count, EndLine&& e
 }
 
 template <typename Run, typename Part, typename EndLine>
-void TextReader::AppendLineRuns(std::int64_t count, Run&& run, Part&& part, EndLine&& endLine) {
+std::int64_t TextReader::AppendLineRuns(std::int64_t count, Run&& run, Part&& part, EndLine&& endLine) {
+    std::int64_t missing = 0;
     if (texts_.empty()) {
         texts_.resize(kBufferSize + kSlack);
         lengths_.resize(kBufferSize);
@@ -119,6 +121,7 @@ void TextReader::AppendLineRuns(std::int64_t count, Run&& run, Part&& part, EndL
             part(std::string_view(rest_));
             endLine();
             --count;
+            ++missing;
             continue;
         }
         // The lines are copied to texts_, every CR and LF dropped: first the
@@ -157,6 +160,7 @@ void TextReader::AppendLineRuns(std::int64_t count, Run&& run, Part&& part, EndL
             --count;
         }
     }
+    return missing;
 }
 
 }  // namespace morvane

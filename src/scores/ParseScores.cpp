@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/Errors.h"
+#include "runtime/Messages.h"
 #include "scores/BlockPipeline.h"
 #include "scores/ScoreMemo.h"
 #include "scores/ScoreSyntax.h"
@@ -79,15 +80,17 @@ void ParseCell(const CellTextArray& texts, std::int32_t a, std::int32_t b, std::
 
 // Runs when a text of the block is not a score: from subject `first` on, in
 // the order of the message (s, then a, then b), the error of the first bad
-// text, with the values before it stored when they are kept.
+// text with its place, with the values before it stored when they are kept.
 [[noreturn]] void ThrowFirstBadText(const StudyStore& store, char separator, std::int32_t first,
                                     ScoreArray<Extended>* values) {
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     for (std::int32_t s = first; s <= n; ++s)
         for (std::int32_t a = 1; a <= na; ++a)
             for (std::int32_t b = 1; b <= nb; ++b) {
-                const Extended value = ScoreValue(store.CellText(s, a, b), separator);
-                if (values) (*values)(s, a, b) = value;
+                const std::string_view text = store.CellText(s, a, b);
+                const std::optional<Extended> value = ParseScore(text, separator);
+                if (!value) throw ConvertError(messages::NotAFloat(text), ScoreCell{s, a, b});
+                if (values) (*values)(s, a, b) = *value;
             }
     throw;  // the block's own error, should the order not find one (it always does)
 }

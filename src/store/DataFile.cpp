@@ -19,15 +19,16 @@ enum class LevelCheck { None, AtLeastOne };
 // memory left, say) turned into the out-of-memory error, which the commands
 // show, instead of a std::bad_alloc that would end the program.
 template <typename Operation>
-void WithOutOfMemoryError(Operation&& operation) {
+auto WithOutOfMemoryError(Operation&& operation) {
     try {
-        operation();
+        return operation();
     } catch (const std::bad_alloc&) {
         throw OutOfMemoryError();
     }
 }
 
-void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
+// Returns how many score lines the file ended before.
+std::int64_t ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
     TextReader file(path);
     store.SubjectCount = file.ReadCount();
     store.LevelCountA = file.ReadCount();
@@ -40,6 +41,7 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
 
     for (std::int32_t a = 1; a <= na; ++a) file.ReadLine(store.LevelNamesA[static_cast<std::size_t>(a)]);
     for (std::int32_t b = 1; b <= nb; ++b) file.ReadLine(store.LevelNamesB[static_cast<std::size_t>(b)]);
+    std::int64_t missing = 0;
     {
         // The score lines come in the order the texts are held in: A, B, subject.
         CellTextArray::Filler texts(store.CellText);
@@ -49,7 +51,7 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
             const std::size_t left = file.RemainingHint();
             texts.Reserve(left - std::min(left, static_cast<std::size_t>(cells)));
         }
-        file.AppendLineRuns(
+        missing = file.AppendLineRuns(
             cells,
             [&](std::string_view run, std::span<const std::uint32_t> lengths) {
                 texts.AppendTexts(run, lengths);
@@ -57,6 +59,7 @@ void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
             [&](std::string_view part) { texts.AppendText(part); }, [&] { texts.EndText(); });
     }
     file.Close();
+    return missing;
 }
 
 // A text with a CR or LF would not read back as it was written: an LF ends its
@@ -120,12 +123,12 @@ void WriteDataFile(const StudyStore& store, const std::string& path) {
     });
 }
 
-void ReadDataFile(StudyStore& store, const std::string& path) {
-    WithOutOfMemoryError([&] { ReadStudy(store, path, LevelCheck::None); });
+std::int64_t ReadDataFile(StudyStore& store, const std::string& path) {
+    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::None); });
 }
 
-void LoadStudyFile(StudyStore& store, const std::string& path) {
-    WithOutOfMemoryError([&] { ReadStudy(store, path, LevelCheck::AtLeastOne); });
+std::int64_t LoadStudyFile(StudyStore& store, const std::string& path) {
+    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::AtLeastOne); });
 }
 
 }  // namespace morvane

@@ -32,10 +32,12 @@ void WriteDataFile(const StudyStore& store, const std::string& path);
 // (CellValue and the tab level are not touched). Throws InOutError, or the
 // RangeError and OutOfMemoryError of the sizing (or of a line longer than the
 // memory left); the store then holds what was read and sized up to the failure.
-void ReadDataFile(StudyStore& store, const std::string& path);
+// A file that ends early is read all the same, what it lacks empty; returns how
+// many of the N·na·nb score texts it ended before (0 for a complete file).
+std::int64_t ReadDataFile(StudyStore& store, const std::string& path);
 
 // ReadDataFile as the Load command uses it: a file with fewer than one level of
 // A or of B is refused ("要因の水準数が 1 未満です") once its counts are read.
-void LoadStudyFile(StudyStore& store, const std::string& path);
+std::int64_t LoadStudyFile(StudyStore& store, const std::string& path);
 
 }  // namespace morvane
