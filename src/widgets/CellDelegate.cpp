@@ -18,9 +18,13 @@ QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
     editor->setObjectName(QStringLiteral("CellEditor"));
     connect(editor, &CellEditor::moveRequested, this, &CellDelegate::moveRequested);
     connect(editor, &CellEditor::blockPasted, this, &CellDelegate::blockPasted);
+    connect(editor, &CellEditor::undoRequested, this, &CellDelegate::undoRequested);
+    connect(editor, &CellEditor::redoRequested, this, &CellDelegate::redoRequested);
+    editor->LeaveUndoToWindow(steps_);
     const QPersistentModelIndex cell(index);
     connect(editor, &QLineEdit::textEdited, this, [this, cell](const QString& text) {
         if (!cell.isValid()) return;
+        emit const_cast<CellDelegate*>(this)->aboutToEdit(cell);
         committing_ = true;
         const_cast<QAbstractItemModel*>(cell.model())->setData(cell, text, Qt::EditRole);
         committing_ = false;

@@ -6,6 +6,8 @@
 
 #include <QStyledItemDelegate>
 
+class QUndoStack;
+
 namespace morvane::widgets {
 
 class CellDelegate final : public QStyledItemDelegate {
@@ -20,6 +22,9 @@ public:
     // The cell already holds the editor's text.
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
 
+    // The editors from now on leave undo and redo to the window's `steps` (CellEditor).
+    void LeaveUndoToWindow(const QUndoStack* steps) { steps_ = steps; }
+
 signals:
     // The tab key was pressed in the editor: the focus should leave the grid
     // for the next control (or, with `next` false, the one before).
@@ -27,6 +32,10 @@ signals:
     // The editor asks to move the current cell, or to paste a block of values.
     void moveRequested(int cols, int rows);
     void blockPasted(const QString& text);
+    void undoRequested();
+    void redoRequested();
+    // The user's typing is about to change `cell`.
+    void aboutToEdit(const QModelIndex& cell);
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
@@ -36,6 +45,7 @@ private:
     // Set while the editor's own change is being stored, so that the cell's
     // change notice does not reset the editor under the user's cursor.
     mutable bool committing_ = false;
+    const QUndoStack* steps_ = nullptr;
 };
 
 }  // namespace morvane::widgets

@@ -7,7 +7,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QRegularExpression>
+#include <QMouseEvent>
+#include <QUndoStack>
 #include <QValidator>
 
 namespace morvane::widgets {
@@ -36,18 +37,94 @@ public:
 
 }  // namespace
 
+namespace {
+
+// The index of the quote that closes a quoted value whose text starts at
+// `from`, past any doubled quotes; -1 when there is none.
+qsizetype ClosingQuote(const QString& text, qsizetype from) {
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('"')) continue;
+        if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
+            ++i;
+            continue;
+        }
+        return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
 QList<QStringList> PastedValues(const QString& text) {
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\n|\r"));
-    QStringList lines = text.split(lineBreak);
-    if (lines.size() > 1 && lines.back().isEmpty()) lines.removeLast();
-    QList<QStringList> values;
-    values.reserve(lines.size());
-    for (const QString& line : lines) values.append(line.split(QLatin1Char('\t')));
-    return values;
+    QList<QStringList> lines;
+    QStringList line;
+    QString value;
+    bool valueStarts = true;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size;) {
+        const QChar c = text.at(i);
+        if (valueStarts && c == QLatin1Char('"')) {
+            if (const qsizetype close = ClosingQuote(text, i + 1); close >= 0) {
+                value += text.mid(i + 1, close - i - 1).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+                i = close + 1;
+                valueStarts = false;
+                continue;
+            }
+        }
+        valueStarts = false;
+        if (c == QLatin1Char('\t')) {
+            line.append(value);
+            value.clear();
+            valueStarts = true;
+            ++i;
+        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            i += c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n') ? 2 : 1;
+            line.append(value);
+            value.clear();
+            lines.append(line);
+            line.clear();
+            valueStarts = true;
+            if (i == size) return lines;  // the line break that ends the last line
+        } else {
+            value += c;
+            ++i;
+        }
+    }
+    line.append(value);
+    lines.append(line);
+    return lines;
 }
 
 bool IsBlock(const QList<QStringList>& values) {
     return values.size() > 1 || (values.size() == 1 && values.front().size() > 1);
+}
+
+bool HoldsLineBreak(const QString& value) {
+    return value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'));
+}
+
+bool IsUndoKey(const QKeyEvent& event) {
+    return event.keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Z);
+}
+
+bool IsRedoKey(const QKeyEvent& event) {
+    return event.keyCombination() == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z) ||
+           event.keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y);
+}
+
+QList<QAction*> RerouteMenuAction(QMenu& menu, QLineEdit* edit, void (QLineEdit::*slot)(),
+                                  const char* slotName, const std::function<void()>& target) {
+    // The menu's action is known by its connection to the line edit's slot,
+    // which Qt makes by name in some versions and by function pointer in others.
+    QList<QAction*> found;
+    for (QAction* action : menu.actions()) {
+        const bool byPointer = QObject::disconnect(action, &QAction::triggered, edit, slot);
+        const bool byName = !byPointer && QObject::disconnect(action, SIGNAL(triggered()), edit, slotName);
+        if (!byPointer && !byName) continue;
+        QObject::connect(action, &QAction::triggered, edit, target);
+        found.append(action);
+    }
+    return found;
 }
 
 CellEditor::CellEditor(QWidget* parent) : QLineEdit(parent) {
@@ -56,7 +133,7 @@ CellEditor::CellEditor(QWidget* parent) : QLineEdit(parent) {
 
 void CellEditor::Insert(const QString& text) {
     const QList<QStringList> values = PastedValues(text);
-    if (IsBlock(values))
+    if (IsBlock(values) || (!values.isEmpty() && HoldsLineBreak(values.front().value(0))))
         emit blockPasted(text);
     else if (!values.isEmpty())
         insert(values.front().value(0));
@@ -82,6 +159,18 @@ bool CellEditor::AtEnd() const {
     return cursorPosition() == text().size();
 }
 
+bool CellEditor::event(QEvent* event) {
+    // Left unclaimed, the undo and redo keys go to the window's shortcuts.
+    if (steps_ != nullptr && event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (IsUndoKey(*key) || IsRedoKey(*key)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QLineEdit::event(event);
+}
+
 void CellEditor::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Paste)) {
         PasteClipboard();
@@ -89,6 +178,11 @@ void CellEditor::keyPressEvent(QKeyEvent* event) {
     }
     if (event->matches(QKeySequence::Copy)) {
         CopyCell();
+        return;
+    }
+    if (steps_ != nullptr && (IsUndoKey(*event) || IsRedoKey(*event) || event->matches(QKeySequence::Undo) ||
+                              event->matches(QKeySequence::Redo))) {
+        event->ignore();  // never the line edit's own undo
         return;
     }
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
@@ -117,24 +211,41 @@ void CellEditor::keyPressEvent(QKeyEvent* event) {
 void CellEditor::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    // The menu's paste is the same paste as the key's. The menu's action is
-    // known by its connection to QLineEdit::paste, which Qt makes by name in
-    // some versions and by function pointer in others.
-    for (QAction* action : menu->actions()) {
-        const bool byPointer = disconnect(action, &QAction::triggered, this, &QLineEdit::paste);
-        const bool byName = !byPointer && disconnect(action, SIGNAL(triggered()), this, SLOT(paste()));
-        if (byPointer || byName) connect(action, &QAction::triggered, this, &CellEditor::PasteClipboard);
+    // The menu's paste is the same paste as the key's.
+    RerouteMenuAction(*menu, this, &QLineEdit::paste, SLOT(paste()), [this] { PasteClipboard(); });
+    if (steps_ != nullptr) {
+        for (QAction* undo :
+             RerouteMenuAction(*menu, this, &QLineEdit::undo, SLOT(undo()), [this] { emit undoRequested(); }))
+            undo->setEnabled(steps_->canUndo() || isUndoAvailable());
+        for (QAction* redo :
+             RerouteMenuAction(*menu, this, &QLineEdit::redo, SLOT(redo()), [this] { emit redoRequested(); }))
+            redo->setEnabled(steps_->canRedo() && !isUndoAvailable());
     }
     menu->popup(event->globalPos());
 }
 
 void CellEditor::dropEvent(QDropEvent* event) {
-    if (!isReadOnly() && event->mimeData()->hasText() && IsBlock(PastedValues(event->mimeData()->text()))) {
-        event->acceptProposedAction();
-        emit blockPasted(event->mimeData()->text());
-        return;
+    if (!isReadOnly() && event->mimeData()->hasText()) {
+        const QList<QStringList> values = PastedValues(event->mimeData()->text());
+        if (IsBlock(values) || (!values.isEmpty() && HoldsLineBreak(values.front().value(0)))) {
+            event->acceptProposedAction();
+            emit blockPasted(event->mimeData()->text());
+            return;
+        }
     }
     QLineEdit::dropEvent(event);
+}
+
+void CellEditor::mouseReleaseEvent(QMouseEvent* event) {
+    // The selection's paste (the middle button under X) is the same paste as the key's.
+    QClipboard* clipboard = QApplication::clipboard();
+    if (event->button() == Qt::MiddleButton && clipboard->supportsSelection() && !isReadOnly()) {
+        deselect();
+        Insert(clipboard->text(QClipboard::Selection));
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 }  // namespace morvane::widgets

@@ -17,8 +17,14 @@ QFont FormWindow::WindowFont() {
     return qttext::CharacterFont(Face::PGothic, 12);
 }
 
-QString PasteLeftOutText(int count) {
-    return QStringLiteral(u"表の外にはみ出した %1 個の値は貼り付けませんでした").arg(count);
+QString PasteLeftOutText(int outside, int withLineBreaks) {
+    if (withLineBreaks == 0)
+        return QStringLiteral(u"表の外にはみ出した %1 個の値は貼り付けませんでした").arg(outside);
+    if (outside == 0)
+        return QStringLiteral(u"改行を含む %1 個の値は貼り付けませんでした").arg(withLineBreaks);
+    return QStringLiteral(u"表の外にはみ出した %1 個の値と改行を含む %2 個の値は貼り付けませんでした")
+        .arg(outside)
+        .arg(withLineBreaks);
 }
 
 void FormWindow::Place() {
@@ -30,8 +36,9 @@ void FormWindow::Place() {
                    std::max(0, controls.y() + controls.height()));
     for (QPushButton* button : findChildren<QPushButton*>()) button->installEventFilter(this);
     for (StringGrid* grid : findChildren<StringGrid*>())
-        connect(grid, &StringGrid::pasteLeftOut, this,
-                [this](int count) { seams_.messages->ShowWarning(this, PasteLeftOutText(count)); });
+        connect(grid, &StringGrid::pasteLeftOut, this, [this](int outside, int withLineBreaks) {
+            seams_.messages->ShowWarning(this, PasteLeftOutText(outside, withLineBreaks));
+        });
 }
 
 bool FormWindow::eventFilter(QObject* object, QEvent* event) {
@@ -48,8 +55,8 @@ bool FormWindow::eventFilter(QObject* object, QEvent* event) {
     return QWidget::eventFilter(object, event);
 }
 
-void FormWindow::Run(const std::function<void()>& command) {
-    RunCommand(*seams_.messages, this, command);
+bool FormWindow::Run(const std::function<void()>& command) {
+    return RunCommand(*seams_.messages, this, command);
 }
 
 }  // namespace morvane::widgets

@@ -39,7 +39,8 @@ protected:
     }
 
     // Runs a command of the window; a failure is shown in the message box.
-    void Run(const std::function<void()>& command);
+    // Returns whether the command ran to its end.
+    bool Run(const std::function<void()>& command);
 
     bool eventFilter(QObject* object, QEvent* event) override;
 
@@ -51,7 +52,8 @@ private:
     void Place();
 };
 
-// What the message box says when a paste left out `count` values.
-QString PasteLeftOutText(int count);
+// What the message box says when a paste left out `outside` values that fell
+// outside the grid and `withLineBreaks` values that held a line break.
+QString PasteLeftOutText(int outside, int withLineBreaks = 0);
 
 }  // namespace morvane::widgets

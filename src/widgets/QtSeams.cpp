@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "widgets/FormWindow.h"
 
@@ -73,6 +74,21 @@ void QtMessageBoxes::ShowWarning(QWidget* parent, const QString& text) {
 
 void QtMessageBoxes::ShowInformation(QWidget* parent, const QString& text) {
     ShowBox(parent, QMessageBox::Information, text);
+}
+
+SaveAnswer QtMessageBoxes::AskToSave(QWidget* parent, const QString& question) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("PMorvane"), question, QMessageBox::NoButton,
+                    parent);
+    box.setFont(FormWindow::WindowFont());
+    QPushButton* save = box.addButton(QStringLiteral(u"保存"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral(u"保存しない"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral(u"キャンセル"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save) return SaveAnswer::Save;
+    if (box.clickedButton() == discard) return SaveAnswer::Discard;
+    return SaveAnswer::Cancel;
 }
 
 }  // namespace morvane::widgets

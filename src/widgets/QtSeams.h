@@ -21,6 +21,8 @@ public:
     void ShowError(QWidget* parent, const QString& text) override;
     void ShowWarning(QWidget* parent, const QString& text) override;
     void ShowInformation(QWidget* parent, const QString& text) override;
+    // 保存 is the default button.
+    SaveAnswer AskToSave(QWidget* parent, const QString& question) override;
 };
 
 }  // namespace morvane::widgets

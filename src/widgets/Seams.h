@@ -30,6 +30,9 @@ public:
     }
 };
 
+// The answer to the question before unsaved scores go.
+enum class SaveAnswer { Save, Discard, Cancel };
+
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
@@ -42,6 +45,9 @@ public:
     // Shows `text` in a modal box captioned "PMorvane" with the information icon
     // and an OK button.
     virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
+    // Asks `question` in a modal box captioned "PMorvane" with the buttons
+    // 保存, 保存しない and キャンセル; Escape or the box's frame is キャンセル.
+    virtual SaveAnswer AskToSave(QWidget* parent, const QString& question) = 0;
 };
 
 // The printer of the score listing, a seam of the core.

@@ -98,6 +98,9 @@ StringGrid::StringGrid(QWidget* parent)
     connect(delegate_, &CellDelegate::tabbedOut, this, &StringGrid::FocusNeighbour);
     connect(delegate_, &CellDelegate::moveRequested, this, &StringGrid::MoveCurrent);
     connect(delegate_, &CellDelegate::blockPasted, this, &StringGrid::PasteBlock);
+    connect(delegate_, &CellDelegate::undoRequested, this, &StringGrid::undoRequested);
+    connect(delegate_, &CellDelegate::redoRequested, this, &StringGrid::redoRequested);
+    connect(delegate_, &CellDelegate::aboutToEdit, this, &StringGrid::NoteEdit);
 
     // Row 0 and column 0 are cells of the model, shown by the headers instead
     // of among the cells, so that they stay when the cells scroll.
@@ -302,6 +305,7 @@ void StringGrid::mousePressEvent(QMouseEvent* event) {
 }
 
 void StringGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    CommitEdit();
     QTableView::currentChanged(current, previous);
     if (hasFocus()) OpenEditor();
 }
@@ -312,7 +316,26 @@ void StringGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint
     const bool heldWindowFocus =
         editor != nullptr && window()->focusWidget() == editor && !editor->hasFocus();
     QTableView::closeEditor(editor, hint);
+    CommitEdit();
     if (heldWindowFocus) setFocus(Qt::OtherFocusReason);
+}
+
+void StringGrid::NoteEdit(const QModelIndex& cell) {
+    if (typing_ && (typing_->col != cell.column() || typing_->row != cell.row())) CommitEdit();
+    if (!typing_) typing_ = CellChange{cell.column(), cell.row(), model_.Cell(cell.column(), cell.row()), {}};
+}
+
+void StringGrid::CommitEdit() {
+    if (!typing_) return;
+    CellChange change = std::move(*typing_);
+    typing_.reset();
+    if (change.col >= ColCount() || change.row >= RowCount()) return;
+    change.after = model_.Cell(change.col, change.row);
+    if (change.after != change.before) emit edited({std::move(change)});
+}
+
+void StringGrid::LeaveUndoToWindow(const QUndoStack* steps) {
+    delegate_->LeaveUndoToWindow(steps);
 }
 
 void StringGrid::FocusNeighbour(bool next) {
@@ -340,18 +363,29 @@ void StringGrid::MoveCurrent(int cols, int rows) {
 void StringGrid::PasteBlock(const QString& text) {
     const QModelIndex start = currentIndex();
     if (!start.isValid()) return;
+    CommitEdit();
     const QList<QStringList> values = PastedValues(text);
-    long long leftOut = 0;
+    long long outside = 0, withLineBreaks = 0;
+    CellChanges changes;
     for (qsizetype i = 0; i < values.size(); ++i)
         for (qsizetype j = 0; j < values[i].size(); ++j) {
             const qsizetype col = start.column() + j, row = start.row() + i;
-            if (col < ColCount() && row < RowCount())
-                model_.setData(model_.index(static_cast<int>(row), static_cast<int>(col)), values[i][j],
-                               Qt::EditRole);
-            else
-                ++leftOut;
+            if (col >= ColCount() || row >= RowCount()) {
+                ++outside;
+                continue;
+            }
+            if (HoldsLineBreak(values[i][j])) {
+                ++withLineBreaks;
+                continue;
+            }
+            const int c = static_cast<int>(col), r = static_cast<int>(row);
+            std::string before = model_.Cell(c, r);
+            model_.setData(model_.index(r, c), values[i][j], Qt::EditRole);
+            if (model_.Cell(c, r) != before) changes.push_back({c, r, std::move(before), model_.Cell(c, r)});
         }
-    if (leftOut > 0) emit pasteLeftOut(static_cast<int>(std::min<long long>(leftOut, INT_MAX)));
+    if (!changes.empty()) emit edited(changes);
+    const auto count = [](long long n) { return static_cast<int>(std::min<long long>(n, INT_MAX)); };
+    if (outside > 0 || withLineBreaks > 0) emit pasteLeftOut(count(outside), count(withLineBreaks));
 }
 
 }  // namespace morvane::widgets

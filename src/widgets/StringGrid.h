@@ -11,15 +11,27 @@
 // edge, never with an ellipsis, and shows whole in the cell's tooltip.
 
 #include <QTableView>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "widgets/StringGridModel.h"
 
+class QUndoStack;
+
 namespace morvane::widgets {
 
 class CellDelegate;
 class HeadingBar;
+
+// One cell's bytes before and after a change the user made.
+struct CellChange {
+    int col = 0;
+    int row = 0;
+    std::string before;
+    std::string after;
+};
+using CellChanges = std::vector<CellChange>;
 
 class StringGrid : public QTableView {
     Q_OBJECT
@@ -31,8 +43,14 @@ public:
     const StringGridModel& Cells() const { return model_; }
     int ColCount() const { return model_.ColCount(); }
     int RowCount() const { return model_.RowCount(); }
-    void SetColCount(int cols) { model_.SetColCount(cols); }
-    void SetRowCount(int rows) { model_.SetRowCount(rows); }
+    void SetColCount(int cols) {
+        CommitEdit();
+        model_.SetColCount(cols);
+    }
+    void SetRowCount(int rows) {
+        CommitEdit();
+        model_.SetRowCount(rows);
+    }
 
     // The current cell; -1 when there is none.
     int Col() const { return currentIndex().isValid() ? currentIndex().column() : -1; }
@@ -58,12 +76,31 @@ public:
     void MoveCurrent(int cols, int rows);
     // Fills the cells from the current cell rightward and downward with the
     // values of `text` (PastedValues), each as if typed into its cell; values
-    // that fall outside the grid are left out and counted by `pasteLeftOut`.
+    // that fall outside the grid, and values holding a line break, which no
+    // cell can hold, are left out and counted by `pasteLeftOut`. The cells it
+    // changed are one `edited`.
     void PasteBlock(const QString& text);
 
+    // What the user typed into the cell being edited becomes an `edited` now,
+    // when it changed the cell, rather than when the editor leaves the cell.
+    // Code that sets cells calls it first, so that an edit is told with the
+    // bytes it replaced.
+    void CommitEdit();
+
+    // The editors leave undo and redo to the window's `steps` (CellEditor):
+    // the keys reach the window's shortcuts, the context menu asks by
+    // `undoRequested` and `redoRequested`.
+    void LeaveUndoToWindow(const QUndoStack* steps);
+
 signals:
-    // A block paste left out `count` values that fell outside the grid.
-    void pasteLeftOut(int count);
+    // A block paste left out `outside` values that fell outside the grid and
+    // `withLineBreaks` values that held a line break.
+    void pasteLeftOut(int outside, int withLineBreaks);
+    // The user changed cells: a cell's typing, once the editor left it (or
+    // CommitEdit), or a block paste, each one change.
+    void edited(const morvane::widgets::CellChanges& changes);
+    void undoRequested();
+    void redoRequested();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
@@ -77,6 +114,8 @@ protected:
 private:
     friend class HeadingBar;
 
+    // The user's typing is about to change `cell`.
+    void NoteEdit(const QModelIndex& cell);
     void OpenEditor();
     // Sets the heading column's width from its texts.
     void FitHeadingColumn();
@@ -96,6 +135,8 @@ private:
     int headingWidth_;
     int headingHeight_;
     mutable std::vector<int> charWidths_;  // by code page 932 code, -1 until measured
+    // The cell being typed into, with its bytes before the first keystroke.
+    std::optional<CellChange> typing_;
 };
 
 }  // namespace morvane::widgets

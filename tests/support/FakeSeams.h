@@ -75,6 +75,20 @@ private:
 
 class RecordedMessages final : public widgets::MessageBoxes {
 public:
+    // The next question before unsaved scores go is answered `answer`; a
+    // question with no answer queued is cancelled.
+    void Answer(widgets::SaveAnswer answer) { answers_.push_back(answer); }
+    widgets::SaveAnswer AskToSave(QWidget*, const QString& question) override {
+        asked_.append(question);
+        if (answers_.empty()) return widgets::SaveAnswer::Cancel;
+        const widgets::SaveAnswer answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+    // The questions asked.
+    const QStringList& Asked() const { return asked_; }
+    std::size_t PendingAnswers() const { return answers_.size(); }
+
     void ShowError(QWidget*, const QString& text) override { shown_.append(text); }
     void ShowWarning(QWidget*, const QString& text) override { warnings_.append(text); }
     void ShowInformation(QWidget*, const QString& text) override { informed_.append(text); }
@@ -87,10 +101,14 @@ public:
         shown_.clear();
         warnings_.clear();
         informed_.clear();
+        asked_.clear();
+        answers_.clear();
     }
 
 private:
     QStringList shown_;
+    QStringList asked_;
+    std::deque<widgets::SaveAnswer> answers_;
     QStringList warnings_;
     QStringList informed_;
 };
