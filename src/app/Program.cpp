@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 #include "designwindow/DesignWindow.h"
 
@@ -15,6 +16,19 @@ Program::Program(QApplication& application, StudyStore& store, const widgets::Se
     design_ = std::make_unique<DesignWindow>(store_, seams, decimalSeparator);
     QObject::connect(design_.get(), &DesignWindow::closed, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    // Before the session ends, the session manager asks each program whether
+    // it may; a cancel keeps the session (and the study) as it was.
+    QObject::connect(
+        &application, &QGuiApplication::commitDataRequest, design_.get(),
+        [this](QSessionManager& manager) {
+            if (!MayEndSession([&manager] { return manager.allowsInteraction(); })) manager.cancel();
+        },
+        Qt::DirectConnection);
+}
+
+bool Program::MayEndSession(const std::function<bool()>& askUser) {
+    if (design_ == nullptr || !design_->Changed() || !askUser()) return true;
+    return design_->MayDiscard();
 }
 
 Program::~Program() = default;

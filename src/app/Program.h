@@ -2,6 +2,7 @@
 // The run of the program: the design window as the main window, the event loop,
 // and the end when the design window closes.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,12 @@ public:
     // The design window, and through it the data window; nullptr once the run
     // has ended.
     DesignWindow* Design() const { return design_.get(); }
+
+    // Whether the desktop session may end now (a logout): at once when the
+    // study has not changed; otherwise the question before unsaved scores go
+    // (DesignWindow::MayDiscard), once `askUser` has said that the user may be
+    // asked. When not, the session ends without it.
+    bool MayEndSession(const std::function<bool()>& askUser);
 
 private:
     StudyStore& store_;

@@ -1,15 +1,19 @@
 #include "datawindow/DataWindow.h"
 
 #include <QCloseEvent>
+#include <QShortcut>
+#include <QUndoCommand>
+#include <algorithm>
 #include <climits>
 #include <string>
+#include <utility>
 
-#include "report/CalculateCommand.h"
-#include "anova/FullAnalysis.h"
 #include "analysiswindow/AnalysisWindow.h"
+#include "anova/FullAnalysis.h"
 #include "datawindow/WriteBack.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
+#include "report/CalculateCommand.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
@@ -36,6 +40,29 @@ int GridExtent(std::int32_t count, int minimum) {
     return static_cast<int>(extent);
 }
 
+// A step of the grid: the cells of one level of A that a typing or a paste
+// changed. It is pushed once the change is on screen, so its first redo is
+// the change itself and does nothing.
+class GridStep final : public QUndoCommand {
+public:
+    using Apply = std::function<void(std::int32_t level, const widgets::CellChanges&, bool after)>;
+
+    GridStep(std::int32_t level, widgets::CellChanges changes, Apply apply)
+        : level_(level), changes_(std::move(changes)), apply_(std::move(apply)) {}
+
+    void undo() override { apply_(level_, changes_, false); }
+    void redo() override {
+        if (std::exchange(onScreen_, false)) return;
+        apply_(level_, changes_, true);
+    }
+
+private:
+    std::int32_t level_;
+    widgets::CellChanges changes_;
+    Apply apply_;
+    bool onScreen_ = true;
+};
+
 }  // namespace
 
 DataWindow::DataWindow(QWidget* owner, StudyStore& store, const widgets::Seams& seams, char decimalSeparator)
@@ -44,18 +71,42 @@ DataWindow::DataWindow(QWidget* owner, StudyStore& store, const widgets::Seams& 
     ui_->StringGrid1->setFont(qttext::CharacterFont(Face::Gothic, 12));
 
     connect(ui_->TabControl1, &widgets::TabStrip::changed, this, &DataWindow::ShowSelectedLevel);
-    connect(ui_->SaveButton, &QPushButton::clicked, this, &DataWindow::Save);
+    connect(ui_->SaveButton, &QPushButton::clicked, this, [this] { Save(); });
     connect(ui_->CalcButton, &QPushButton::clicked, this, &DataWindow::Calculate);
     connect(ui_->PButton, &QPushButton::clicked, this, &DataWindow::Print);
     connect(ui_->ExitButton, &QPushButton::clicked, this, &DataWindow::Exit);
     connect(ui_->AnalysisButton, &QPushButton::clicked, this, &DataWindow::Analyse);
 
+    // Every change the user makes in the grid is a step, kept across tab changes.
+    widgets::StringGrid* grid = ui_->StringGrid1;
+    grid->LeaveUndoToWindow(&steps_);
+    connect(grid, &widgets::StringGrid::edited, this, [this](const widgets::CellChanges& changes) {
+        steps_.push(new GridStep(store_.CurrentTabLevel, changes,
+                                 [this](std::int32_t level, const widgets::CellChanges& cells, bool after) {
+                                     ApplyStep(level, cells, after);
+                                 }));
+    });
+    connect(grid, &widgets::StringGrid::undoRequested, this, &DataWindow::Undo);
+    connect(grid, &widgets::StringGrid::redoRequested, this, &DataWindow::Redo);
+    const std::pair<QKeySequence, void (DataWindow::*)()> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), &DataWindow::Undo},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &DataWindow::Redo},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), &DataWindow::Redo},
+    };
+    for (const auto& [sequence, command] : keys)
+        connect(new QShortcut(sequence, this), &QShortcut::activated, this, command);
+
     SetUpTabsAndGrid();
-    // No control is named to take the focus first: the first in the tab order.
-    ui_->ExitButton->setFocus();
+    // The focus starts on the first score, so that typing goes into it and
+    // Enter moves down; it never presses a button the user did not go to.
+    grid->setFocus();
 }
 
-DataWindow::~DataWindow() = default;
+DataWindow::~DataWindow() {
+    // The grid goes after the steps, with the window's base: what it tells then
+    // is of no use.
+    disconnect(ui_->StringGrid1, nullptr, this, nullptr);
+}
 
 std::int32_t DataWindow::SelectedLevel() const {
     return ui_->TabControl1->currentIndex() + 1;
@@ -95,16 +146,70 @@ void DataWindow::SetUpTabsAndGrid() {
     });
 }
 
+void DataWindow::ShowLevel(std::int32_t level) {
+    ui_->StringGrid1->CommitEdit();
+    WriteBack(store_.CurrentTabLevel);
+    store_.CurrentTabLevel = level;
+    ui_->TabControl1->Select(level - 1);
+    LoadGrid(store_, store_.CurrentTabLevel, ui_->StringGrid1->Cells());
+}
+
 void DataWindow::ShowSelectedLevel() {
+    Run([this] { ShowLevel(SelectedLevel()); });
+}
+
+void DataWindow::ApplyStep(std::int32_t level, const widgets::CellChanges& changes, bool after) {
+    if (changes.empty()) return;
+    if (level != store_.CurrentTabLevel) ShowLevel(level);
+    widgets::StringGrid* grid = ui_->StringGrid1;
+    widgets::StringGridModel& cells = grid->Cells();
+    int col0 = INT_MAX, row0 = INT_MAX, col1 = 0, row1 = 0;
+    for (const widgets::CellChange& change : changes) {
+        if (change.col >= cells.ColCount() || change.row >= cells.RowCount()) continue;
+        cells.CellRef(change.col, change.row) = after ? change.after : change.before;
+        col0 = std::min(col0, change.col), row0 = std::min(row0, change.row);
+        col1 = std::max(col1, change.col), row1 = std::max(row1, change.row);
+    }
+    cells.CellsChanged(col0, row0, col1, row1);
+    grid->SelectCell(changes.front().col, changes.front().row);
+}
+
+void DataWindow::Undo() {
+    if (closed_) return;
     Run([this] {
-        WriteBack(store_.CurrentTabLevel);
-        store_.CurrentTabLevel = SelectedLevel();
-        LoadGrid(store_, store_.CurrentTabLevel, ui_->StringGrid1->Cells());
+        // What is being typed is a step of its own, the first to go.
+        ui_->StringGrid1->CommitEdit();
+        steps_.undo();
     });
 }
 
-void DataWindow::Save() {
+void DataWindow::Redo() {
+    if (closed_) return;
     Run([this] {
+        ui_->StringGrid1->CommitEdit();
+        steps_.redo();
+    });
+}
+
+void DataWindow::ShowingBadScore(const std::function<void()>& parse) {
+    try {
+        parse();
+    } catch (const ConvertError& error) {
+        const std::optional<ScoreCell>& cell = error.cell();
+        if (cell && cell->levelA >= 1 && cell->levelA <= ui_->TabControl1->count()) {
+            if (cell->levelA != store_.CurrentTabLevel) ShowLevel(cell->levelA);
+            ui_->StringGrid1->SelectCell(cell->levelB, cell->subject);
+            ui_->StringGrid1->setFocus();
+        }
+        throw;
+    }
+}
+
+bool DataWindow::Save() {
+    bool written = false;
+    Run([this, &written] {
+        // What is being typed is saved, and is a step before the saved state.
+        ui_->StringGrid1->CommitEdit();
         SaveDialog1.title = QStringLiteral(u"ファイル名");
         const auto chosen = seams_.dialogs->Save(this, SaveDialog1.title, SaveDialog1.fileName);
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is written
@@ -114,23 +219,29 @@ void DataWindow::Save() {
         WriteDataFile(store_, qttext::FilePath(*chosen), [this](StudyStore& study) {
             WriteBackGrid(study, SelectedLevel(), ui_->StringGrid1->Cells());
         });
+        steps_.setClean();
+        written = true;
     });
+    return written;
 }
 
 void DataWindow::Calculate() {
     Run([this] {
         WriteBack(SelectedLevel());
         std::optional<PrecisionCheck> check;
-        const auto outcome = RunCheckedCalculation(
-            store_, decimalSeparator_,
-            [this]() -> std::optional<std::string> {
-                OpenDialog1.title = QStringLiteral(u"計算結果の出力用ファイル");
-                OpenDialog1.fileName.clear();
-                const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
-                if (!chosen || chosen->isEmpty()) return std::nullopt;
-                return qttext::FilePath(*chosen);
-            },
-            check);
+        CalculationOutcome outcome = CalculationOutcome::Cancelled;
+        ShowingBadScore([&] {
+            outcome = RunCheckedCalculation(
+                store_, decimalSeparator_,
+                [this]() -> std::optional<std::string> {
+                    OpenDialog1.title = QStringLiteral(u"計算結果の出力用ファイル");
+                    OpenDialog1.fileName.clear();
+                    const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
+                    if (!chosen || chosen->isEmpty()) return std::nullopt;
+                    return qttext::FilePath(*chosen);
+                },
+                check);
+        });
         if (outcome != CalculationOutcome::Written) return;
         ui_->ExitButton->setFocus();
         // Say when the file's summary table lost digits.
@@ -144,9 +255,10 @@ void DataWindow::Calculate() {
 void DataWindow::Analyse() {
     Run([this] {
         WriteBack(SelectedLevel());
-        FullAnalysis analysis = AnalyseStudy(store_, decimalSeparator_);
+        std::optional<FullAnalysis> analysis;
+        ShowingBadScore([&] { analysis.emplace(AnalyseStudy(store_, decimalSeparator_)); });
         if (analysis_ == nullptr) analysis_ = new AnalysisWindow(this, seams_, decimalSeparator_);
-        analysis_->Show(std::move(analysis));
+        analysis_->Show(std::move(*analysis));
     });
 }
 
@@ -161,8 +273,31 @@ void DataWindow::Print() {
     });
 }
 
+bool DataWindow::Changed() {
+    if (closed_) return false;
+    ui_->StringGrid1->CommitEdit();
+    return !steps_.isClean();
+}
+
+bool DataWindow::MayDiscard() {
+    if (!Changed()) return true;
+    switch (seams_.messages->AskToSave(this, QStringLiteral(u"変更を保存しますか?"))) {
+        case widgets::SaveAnswer::Save:
+            return Save();
+        case widgets::SaveAnswer::Discard:
+            return true;
+        case widgets::SaveAnswer::Cancel:
+            break;
+    }
+    return false;
+}
+
 void DataWindow::Exit() {
-    if (closed_) return;
+    if (closed_ || !MayDiscard()) return;
+    Release();
+}
+
+void DataWindow::Release() {
     closed_ = true;
     if (analysis_ != nullptr) analysis_->close();
     ReleaseStudy(store_);
@@ -174,7 +309,11 @@ void DataWindow::Exit() {
 }
 
 void DataWindow::closeEvent(QCloseEvent* event) {
-    Exit();
+    if (!MayDiscard()) {
+        event->ignore();
+        return;
+    }
+    if (!closed_) Release();
     event->accept();
 }
 

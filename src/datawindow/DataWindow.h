@@ -4,13 +4,16 @@
 // is selected; CellText holds every other level. Every command that needs the
 // scores first writes the shown grid back.
 
+#include <QUndoStack>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "store/StudyStore.h"
 #include "widgets/DialogState.h"
 #include "widgets/FormWindow.h"
 #include "widgets/Seams.h"
+#include "widgets/StringGrid.h"
 
 namespace Ui {
 class DataWindow;
@@ -19,6 +22,7 @@ class DataWindow;
 namespace morvane {
 
 class AnalysisWindow;
+struct ScoreCell;
 
 class DataWindow : public widgets::FormWindow {
     Q_OBJECT
@@ -26,29 +30,52 @@ class DataWindow : public widgets::FormWindow {
 public:
     // A top-level window owned by `owner` (destroyed with it). Creation sets up
     // the tabs and the grid (SetUpTabsAndGrid); a failure in it is shown and
-    // the window is created anyway.
+    // the window is created anyway. The keyboard focus starts in the grid, on
+    // the first score.
     DataWindow(QWidget* owner, StudyStore& store, const widgets::Seams& seams, char decimalSeparator);
     ~DataWindow() override;
 
     // The selected tab: writes back the level shown and shows the selected one.
     void ShowSelectedLevel();
-    // 保存: writes the study to a data file chosen in the Save dialog.
-    void Save();
-    // 計算: writes the results file chosen in the dialog.
+    // 保存: writes the study to a data file chosen in the Save dialog. Returns
+    // whether it was written (not when the dialog was cancelled or the write failed).
+    bool Save();
+    // 計算: writes the results file chosen in the dialog. A bad score shows its
+    // level's tab with its cell selected, then its message.
     void Calculate();
     // 印刷: prints the score tables on the default printer.
     void Print();
-    // 終了: releases the store and closes the owner, which ends the program.
+    // 終了: once MayDiscard agrees, releases the store and closes the owner,
+    // which ends the program.
     void Exit();
     // 分析: writes back the shown level, parses every score and shows the
-    // analysis window, or brings it up to date.
+    // analysis window, or brings it up to date. A bad score is shown as by 計算.
     void Analyse();
+
+    // Ctrl+Z; Ctrl+Shift+Z and Ctrl+Y: the last step of the grid undone, or the
+    // last undone done again. A step is a cell's typing, once the editor left
+    // the cell, or a block paste; a step of another level of A shows that
+    // level's tab first, and the step's first cell is selected.
+    void Undo();
+    void Redo();
+
+    // Whether the study may go: at once when it is as it was created, loaded or
+    // last saved (an undo back to that counts as such); otherwise only once the
+    // question "変更を保存しますか?" is answered 保存 and the save succeeds, or
+    // 保存しない. キャンセル, or a save cancelled or failed, keeps it.
+    bool MayDiscard();
+    // Whether the study changed since it was created, loaded or last saved
+    // (what is being typed counts, and becomes a step); never once closed.
+    bool Changed();
+
+    // The steps that Undo and Redo walk.
+    const QUndoStack& Steps() const { return steps_; }
 
     widgets::DialogState SaveDialog1;
     widgets::DialogState OpenDialog1;
 
 protected:
-    // Closing the frame is the Close command.
+    // Closing the frame is the Close command, and asks the same question.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -57,9 +84,19 @@ private:
     // The level of A the grid shows, from the selected tab.
     std::int32_t SelectedLevel() const;
     void WriteBack(std::int32_t level);
+    // Writes back the level shown and shows `level`, its tab selected.
+    void ShowLevel(std::int32_t level);
+    // Puts the `after` (or `before`) bytes of a step of `level` into the grid.
+    void ApplyStep(std::int32_t level, const widgets::CellChanges& changes, bool after);
+    // Runs `parse`; a bad score that it stops on is shown (its tab, its cell
+    // selected, the focus in the grid) before its error goes on.
+    void ShowingBadScore(const std::function<void()>& parse);
+    // Releases the store and closes the owner.
+    void Release();
 
     std::unique_ptr<Ui::DataWindow> ui_;
     AnalysisWindow* analysis_ = nullptr;  // made at the first 分析, owned by this window
+    QUndoStack steps_;
     bool closed_ = false;
 };
 

@@ -73,8 +73,7 @@ void DesignWindow::LoadStudy() {
         const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is read
         OpenDialog1.fileName = *chosen;
-        LoadStudyFile(store_, qttext::FilePath(*chosen));
-        HandOver();
+        HandOver(LoadStudyFile(store_, qttext::FilePath(*chosen)));
     });
 }
 
@@ -83,13 +82,14 @@ void DesignWindow::OpenStudy(const std::string& path) {
     // The failure waits until this window is shown, so that its message box
     // stands over it as after a failed Load.
     std::exception_ptr failure;
+    std::int64_t missing = 0;
     try {
-        LoadStudyFile(store_, path);
+        missing = LoadStudyFile(store_, path);
     } catch (...) {
         failure = std::current_exception();
     }
     if (!failure) {
-        Run([this] { HandOver(); });
+        Run([this, missing] { HandOver(missing); });
         return;
     }
     show();
@@ -100,13 +100,32 @@ void DesignWindow::Exit() {
     close();
 }
 
-void DesignWindow::HandOver() {
+void DesignWindow::HandOver(std::int64_t missingScores) {
     hide();
     data_ = new DataWindow(this, store_, seams_, decimalSeparator_);
     data_->show();
+    if (missingScores > 0)
+        seams_.messages->ShowInformation(
+            data_,
+            QStringLiteral(u"データファイルが途中で終わっていたため、足りない %1 個の得点は空欄にしました")
+                .arg(missingScores));
+}
+
+bool DesignWindow::MayDiscard() {
+    return data_ == nullptr || data_->MayDiscard();
+}
+
+bool DesignWindow::Changed() {
+    return data_ != nullptr && data_->Changed();
 }
 
 void DesignWindow::closeEvent(QCloseEvent* event) {
+    // Hidden once the data window is open, this window is closed by it (after
+    // its question) or by the end of the session (Program).
+    if (!MayDiscard()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     emit closed();
 }

@@ -3,6 +3,7 @@
 // levels of A and B in two grids and gives N; OK starts a new study and Load
 // reads one from a data file, and either hands over to the data window.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -45,8 +46,16 @@ public:
     // given instead of chosen (the program's command line): a study that loads
     // hands over to the data window, and this window is never shown; one that
     // fails shows this window, then the failure's message. The Load dialog
-    // offers `path` from then on.
+    // offers `path` from then on. A file that ends before its last score loads
+    // all the same (those scores empty), and a message over the data window
+    // says how many were missing; so does Load.
     void OpenStudy(const std::string& path);
+
+    // Whether the study may go: the data window's question, when it is open
+    // (DataWindow::MayDiscard); at once before it is.
+    bool MayDiscard();
+    // Whether the data window is open on a study that changed (DataWindow::Changed).
+    bool Changed();
 
     // The data window, once the hand-over has made it; nullptr before. It is a
     // top-level window owned by this one and destroyed with it.
@@ -64,8 +73,9 @@ protected:
 private:
     // One unnamed level in each grid and N = 1.
     void SetUpGrids();
-    // Hides this window and opens the data window on the filled store.
-    void HandOver();
+    // Hides this window and opens the data window on the filled store; says
+    // there how many scores a file that ended early was missing.
+    void HandOver(std::int64_t missingScores = 0);
 
     std::unique_ptr<Ui::DesignWindow> ui_;
     DataWindow* data_ = nullptr;

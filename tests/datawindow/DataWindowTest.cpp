@@ -116,9 +116,10 @@ private slots:
         QCOMPARE(store_.CellText(1, 1, 1), std::string(" 1 "));
         QCOMPARE(testing::Grid(form, "StringGrid1")->Col(), 1);
         QCOMPARE(testing::Grid(form, "StringGrid1")->Row(), 1);
-        // The first control in the tab order has the focus; no editor is open.
-        QCOMPARE(QApplication::focusWidget(), testing::Button(form, "ExitButton"));
-        QVERIFY(testing::CellEditor(testing::Grid(form, "StringGrid1")) == nullptr);
+        // The focus is on the first score, its whole text selected.
+        QLineEdit* editor = testing::CellEditor(testing::Grid(form, "StringGrid1"));
+        QVERIFY(editor != nullptr);
+        QCOMPARE(editor->selectedText(), QStringLiteral(" 1 "));
         QVERIFY(seams_.messages.Shown().isEmpty());
 
         // One level of A: one tab, captioned with its name, not "a1".
@@ -393,7 +394,7 @@ private slots:
         DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         QCOMPARE(form->minimumSize(), QSize(475, 417));  // the buttons' right, the tab strip's bottom
-        QCOMPARE(QApplication::focusWidget(), testing::Button(form, "ExitButton"));
+        testing::Button(form, "ExitButton")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), testing::Button(form, "CalcButton"));
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));

@@ -11,12 +11,12 @@
 #include <random>
 
 #include "datawindow/DataWindow.h"
-#include "report/CalculateCommand.h"
-#include "scores/ScoreSyntax.h"
 #include "datawindow/WriteBack.h"
 #include "properties/DataFileModel.h"
+#include "report/CalculateCommand.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
+#include "scores/ScoreSyntax.h"
 #include "store/DataFile.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
@@ -62,6 +62,16 @@ struct Model {
     std::vector<Extended> values;    // CellValue in the same order
     int shown = 1;                   // the level of A in the grid
     std::vector<std::string> grid;   // [s][b] of the shown level
+    std::vector<std::string> saved;  // the texts as loaded or last saved
+    bool typedSinceSaved = false;    // a cell typed into took other bytes since then
+
+    // Whether the study differs from the one loaded or saved last, the texts
+    // compared as a write-back stores them.
+    bool DiffersFromSaved() {
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            if (TrimBlanks(texts[i]) != TrimBlanks(saved[i])) return true;
+        return false;
+    }
 
     std::string& Text(int s, int a, int b) { return texts[Index(s, a, b)]; }
     Extended& Value(int s, int a, int b) { return values[Index(s, a, b)]; }
@@ -110,7 +120,7 @@ class RandomActionsTest : public QObject {
     std::unique_ptr<DataWindow> form_;
     Model model_;
     char separator_ = '.';
-    int actions_ = 0, commands_ = 0, cancels_ = 0, failures_ = 0, written_ = 0;
+    int actions_ = 0, commands_ = 0, cancels_ = 0, failures_ = 0, written_ = 0, asked_ = 0;
 
     QString Path(const char* name) { return QString::fromStdString(dir_.File(name)); }
 
@@ -125,6 +135,7 @@ class RandomActionsTest : public QObject {
                 kLoaded[random.OneIn(12) ? random.Between(0, static_cast<int>(std::size(kLoaded)) - 1)
                                          : random.Between(0, kLoadedNumbers - 1)]);
         m.values.assign(m.texts.size(), 0.0L);
+        m.saved = m.texts;
         testing::WriteBytes(dir_.File("start.dat"), properties::WriteModel(m.Study()));
         store_ = {};
         seams_.messages.Clear();
@@ -150,6 +161,7 @@ class RandomActionsTest : public QObject {
             QTest::keyClick(editor, Qt::Key_Backspace);  // the whole text is selected
         else
             testing::TypeText(editor, QString::fromUtf8(utf8));
+        if (model_.Cell(s, b) != Sjis(utf8)) model_.typedSinceSaved = true;
         model_.Cell(s, b) = Sjis(utf8);
     }
 
@@ -183,6 +195,8 @@ class RandomActionsTest : public QObject {
                 testing::Button(form_, "SaveButton")->click();
                 model_.WriteBack();
                 QCOMPARE(ReadBytes(dir_.File("saved.dat")), properties::WriteModel(model_.Study()));
+                model_.saved = model_.texts;
+                model_.typedSinceSaved = false;
         }
     }
 
@@ -192,6 +206,7 @@ class RandomActionsTest : public QObject {
         // Every score parsed in the order subject, A, B, up to the first bad text.
         std::string badText;
         bool parsed = true;
+        int badS = 0, badA = 0, badB = 0;
         for (int s = 1; s <= model_.n && parsed; ++s)
             for (int a = 1; a <= model_.na && parsed; ++a)
                 for (int b = 1; b <= model_.nb && parsed; ++b) {
@@ -199,7 +214,7 @@ class RandomActionsTest : public QObject {
                     if (value)
                         model_.Value(s, a, b) = *value;
                     else
-                        parsed = false, badText = model_.Text(s, a, b);
+                        parsed = false, badText = model_.Text(s, a, b), badS = s, badA = a, badB = b;
                 }
         const int choice = random.Between(0, 4);
         QString expectedMessage;
@@ -239,6 +254,16 @@ class RandomActionsTest : public QObject {
         }
         if (!parsed || choice < 2) QVERIFY(!QFile::exists(Path("results.txt")));
         QCOMPARE(seams_.dialogs.Pending(), std::size_t{0});
+        if (!parsed) {
+            // The bad score is shown: its level's tab (another level is loaded
+            // as a tab change loads it), its cell the current one.
+            if (badA != model_.shown) {
+                model_.shown = badA;
+                model_.LoadGrid();
+            }
+            QCOMPARE(testing::Grid(form_, "StringGrid1")->Col(), badB);
+            QCOMPARE(testing::Grid(form_, "StringGrid1")->Row(), badS);
+        }
     }
 
     void Print() {
@@ -301,16 +326,25 @@ private slots:
                 Check(sequence, step);
                 if (QTest::currentTestFailed()) return;
             }
-            // Close: the store released, the owner closed.
+            // Close: asked first when the study changed, then the store
+            // released. Not asked when nothing was typed since the last save;
+            // asked whenever the texts differ from those saved.
+            model_.WriteBack();
+            seams_.messages.Clear();
+            seams_.messages.Answer(widgets::SaveAnswer::Discard);
             testing::Button(form_, "ExitButton")->click();
+            const bool asked = !seams_.messages.Asked().isEmpty();
+            if (model_.DiffersFromSaved()) QVERIFY2(asked, "closed without asking");
+            if (!model_.typedSinceSaved) QVERIFY2(!asked, "asked with nothing typed");
+            asked_ += asked ? 1 : 0;
             QVERIFY(store_.CellText.Empty());
             QVERIFY(store_.LevelNamesA.empty());
             form_.reset();
         }
         std::printf(
             "[ stats ] %d sequences, %d actions, %d commands (%d cancelled, %d failing to create their "
-            "file), %d results files\n",
-            kSequences, actions_, commands_, cancels_, failures_, written_);
+            "file), %d results files, %d closes asked first\n",
+            kSequences, actions_, commands_, cancels_, failures_, written_, asked_);
     }
 };
 

@@ -1,7 +1,8 @@
 // The program from its start to its end, as the user goes the road of one
 // analysis: name the levels, set N, OK, type the scores of both levels of A,
-// Calculate, Close. The run is the real one (the design window as main window,
-// the event loop), with the dialogs and messages answered by test doubles.
+// Calculate, Close (asked whether to save, and not saving). The run is the real
+// one (the design window as main window, the event loop), with the dialogs and
+// messages answered by test doubles.
 
 #include <QTest>
 #include <QTimer>
@@ -41,8 +42,10 @@ class RoadOfOneAnalysisTest : public QObject {
         seams.dialogs.Choose(QString::fromStdString(results));
         QTest::mouseClick(testing::Button(data, "CalcButton"), Qt::LeftButton);
         if (QApplication::focusWidget() != testing::Button(data, "ExitButton")) return false;
+        // The scores were never saved: Close asks first, and goes on without saving.
+        seams.messages.Answer(widgets::SaveAnswer::Discard);
         QTest::mouseClick(testing::Button(data, "ExitButton"), Qt::LeftButton);
-        return true;
+        return seams.messages.Asked() == QStringList{QStringLiteral(u"変更を保存しますか?")};
     }
 
 private slots:
@@ -57,7 +60,8 @@ private slots:
         // Should the road be blocked, the design window is closed so the run ends.
         QTimer watchdog;
         watchdog.setSingleShot(true);
-        connect(&watchdog, &QTimer::timeout, [&program] {
+        connect(&watchdog, &QTimer::timeout, [&program, &seams] {
+            seams.messages.Answer(widgets::SaveAnswer::Discard);
             if (program.Design() != nullptr) program.Design()->close();
         });
         watchdog.start(30000);

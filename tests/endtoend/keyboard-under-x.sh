@@ -2,9 +2,12 @@
 # A user who only uses the keyboard, under a real X server (Xvfb) with a window
 # manager (openbox), driven by xdotool: names two levels of A and three of B
 # with the buttons, sets N to 5, presses ＯＫ, types all thirty scores cell by
-# cell with the arrows and Enter, presses 計算 with Enter, types the results
-# file's name into the file dialog, and ends the program with Enter on 終了.
-# The results file must be the one `morvane report` writes for the same study.
+# cell with the arrows and Enter from the first score, where the data window
+# opens, presses 計算 with Enter, types the results file's name into the file
+# dialog, and ends the program with Enter on 終了; asked whether to save the
+# unsaved scores, answers 保存 with Enter and types the data file's name.
+# The results file must be the one `morvane report` writes for the same study,
+# and the data file the study itself.
 # Arguments: the PMorvane executable, the morvane tool.
 set -euo pipefail
 pmorvane=$1
@@ -67,9 +70,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   calc=$(xdotool search --sync --onlyvisible --name "^CalcForm\$" | head -1)
   xdotool windowactivate --sync "$calc"
   sleep 0.5
-  # 終了 has the focus: five Tabs to the grid, then the scores of a1; back to
-  # the tabs, Right to a2, into the grid and back to (1, 1) with Left and Up.
-  press Tab Tab Tab Tab Tab
+  # The first score has the focus: the scores of a1; back to the tabs, Right
+  # to a2, into the grid and back to (1, 1) with Left and Up.
   play "$work/a1.keys"
   press shift+Tab Right
   press Tab Left Left Up Up Up Up
@@ -82,7 +84,14 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   press Return
   for _ in $(seq 50); do [ -s "$work/results.txt" ] && [ "$(active)" = "$calc" ] && break; sleep 0.1; done
   sleep 0.3
-  # The focus went to 終了: Enter ends the program.
+  # The focus went to 終了: Enter asks whether to save, and Enter on 保存
+  # opens the save dialog; the name, Enter, and the program ends.
+  press Return
+  for _ in $(seq 50); do [ "$(active)" != "$calc" ] && break; sleep 0.1; done
+  sleep 0.5
+  press Return
+  sleep 1
+  xdotool type --delay 20 "$work/saved.dat"
   press Return
   for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$pid" 2>/dev/null; then echo "PMorvane still running"; kill "$pid"; exit 1; fi
@@ -93,4 +102,8 @@ if ! cmp "$work/results.txt" "$work/expected.txt"; then
   diff <(iconv -f CP932 -t UTF-8 "$work/expected.txt") <(iconv -f CP932 -t UTF-8 "$work/results.txt") || true
   exit 1
 fi
-echo "30 scores typed with the keyboard alone; the results file is the expected one"
+if ! cmp "$work/saved.dat" "$work/study.dat"; then
+  echo "the data file saved on the way out is not the typed study"
+  exit 1
+fi
+echo "30 scores typed with the keyboard alone; the results file and the data file saved on closing are the expected ones"
