@@ -86,6 +86,7 @@ DataWindow::DataWindow(QWidget* owner, StudyStore& store, const widgets::Seams& 
                                      ApplyStep(level, cells, after);
                                  }));
     });
+    connect(&steps_, &QUndoStack::indexChanged, this, [this] { ++revision_; });
     connect(grid, &widgets::StringGrid::undoRequested, this, &DataWindow::Undo);
     connect(grid, &widgets::StringGrid::redoRequested, this, &DataWindow::Redo);
     const std::pair<QKeySequence, void (DataWindow::*)()> keys[] = {
@@ -106,6 +107,7 @@ DataWindow::~DataWindow() {
     // The grid goes after the steps, with the window's base: what it tells then
     // is of no use.
     disconnect(ui_->StringGrid1, nullptr, this, nullptr);
+    disconnect(&steps_, nullptr, this, nullptr);
 }
 
 std::int32_t DataWindow::SelectedLevel() const {
@@ -280,11 +282,12 @@ bool DataWindow::Changed() {
 }
 
 bool DataWindow::MayDiscard() {
-    if (!Changed()) return true;
+    if (!Changed() || revision_ == revisionLetGo_) return true;
     switch (seams_.messages->AskToSave(this, QStringLiteral(u"変更を保存しますか?"))) {
         case widgets::SaveAnswer::Save:
             return Save();
         case widgets::SaveAnswer::Discard:
+            revisionLetGo_ = revision_;
             return true;
         case widgets::SaveAnswer::Cancel:
             break;
@@ -292,15 +295,20 @@ bool DataWindow::MayDiscard() {
     return false;
 }
 
-void DataWindow::Exit() {
-    if (closed_ || !MayDiscard()) return;
-    Release();
-}
-
-void DataWindow::Release() {
+bool DataWindow::EndStudy() {
+    if (closed_) return true;
+    if (!MayDiscard()) return false;
     closed_ = true;
     if (analysis_ != nullptr) analysis_->close();
     ReleaseStudy(store_);
+    return true;
+}
+
+void DataWindow::Exit() {
+    if (EndStudy()) CloseOwner();
+}
+
+void DataWindow::CloseOwner() {
     // Closing the owner, the design window and main window, ends the program.
     if (QWidget* owner = parentWidget())
         owner->close();
@@ -309,12 +317,12 @@ void DataWindow::Release() {
 }
 
 void DataWindow::closeEvent(QCloseEvent* event) {
-    if (!MayDiscard()) {
+    if (!EndStudy()) {
         event->ignore();
         return;
     }
-    if (!closed_) Release();
     event->accept();
+    if (QWidget* owner = parentWidget()) owner->close();
 }
 
 }  // namespace morvane

@@ -45,8 +45,7 @@ public:
     void Calculate();
     // 印刷: prints the score tables on the default printer.
     void Print();
-    // 終了: once MayDiscard agrees, releases the store and closes the owner,
-    // which ends the program.
+    // 終了: once EndStudy agrees, closes the owner, which ends the program.
     void Exit();
     // 分析: writes back the shown level, parses every score and shows the
     // analysis window, or brings it up to date. A bad score is shown as by 計算.
@@ -62,8 +61,12 @@ public:
     // Whether the study may go: at once when it is as it was created, loaded or
     // last saved (an undo back to that counts as such); otherwise only once the
     // question "変更を保存しますか?" is answered 保存 and the save succeeds, or
-    // 保存しない. キャンセル, or a save cancelled or failed, keeps it.
+    // 保存しない. キャンセル, or a save cancelled or failed, keeps it. Once let
+    // go, the study is not asked about again until it changes again.
     bool MayDiscard();
+    // Once MayDiscard agrees: the analysis window closed and the store
+    // released, for good. Returns whether it went (at once when it had).
+    bool EndStudy();
     // Whether the study changed since it was created, loaded or last saved
     // (what is being typed counts, and becomes a step); never once closed.
     bool Changed();
@@ -91,12 +94,14 @@ private:
     // Runs `parse`; a bad score that it stops on is shown (its tab, its cell
     // selected, the focus in the grid) before its error goes on.
     void ShowingBadScore(const std::function<void()>& parse);
-    // Releases the store and closes the owner.
-    void Release();
+    // Closes the owner, the main window: the program ends.
+    void CloseOwner();
 
     std::unique_ptr<Ui::DataWindow> ui_;
     AnalysisWindow* analysis_ = nullptr;  // made at the first 分析, owned by this window
     QUndoStack steps_;
+    int revision_ = 0;        // counts every step done, undone and done again
+    int revisionLetGo_ = -1;  // the revision the user last agreed to let go
     bool closed_ = false;
 };
 

@@ -121,8 +121,8 @@ bool DesignWindow::Changed() {
 
 void DesignWindow::closeEvent(QCloseEvent* event) {
     // Hidden once the data window is open, this window is closed by it (after
-    // its question) or by the end of the session (Program).
-    if (!MayDiscard()) {
+    // its question), or otherwise (the end of the program) after the question.
+    if (data_ != nullptr && !data_->EndStudy()) {
         event->ignore();
         return;
     }

@@ -16,6 +16,7 @@
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
+#include "support/WindowDriving.h"
 
 namespace morvane {
 
@@ -141,6 +142,80 @@ private slots:
         QVERIFY(seen.dataShown);
         QCOMPARE(seen.firstLevel.front(), std::string("3"));
         QVERIFY(!seen.windowsLeft);
+    }
+
+    // At the end of the desktop session: a changed study asks the question when
+    // the session manager lets the user be asked; an unchanged one asks
+    // nothing, not even for the user's attention.
+    void TheEndOfTheSessionAsksOnlyForAChangedStudy() {
+        using widgets::SaveAnswer;
+        const struct {
+            const char* name;
+            bool typed;
+            bool mayAsk;
+            SaveAnswer answer;
+            bool mayEnd;
+            bool attentionAsked;
+            bool asked;
+        } rows[] = {
+            {"unchanged", false, true, SaveAnswer::Cancel, true, false, false},
+            {"changed, cancelled", true, true, SaveAnswer::Cancel, false, true, true},
+            {"changed, not saved", true, true, SaveAnswer::Discard, true, true, true},
+            {"changed, saved", true, true, SaveAnswer::Save, true, true, true},
+            {"changed, no asking", true, false, SaveAnswer::Cancel, true, true, false},
+        };
+        for (const auto& row : rows) {
+            testing::TempDir dir;
+            testing::FakeSeams seams;
+            StudyStore store;
+            Program program(*qApp, store, seams.Seams(), '.');
+            bool mayEnd = false, attention = false, drove = false;
+            qsizetype askedAtTheEnd = -1, askedOnClosing = -1;
+            QTimer::singleShot(0, [&] {
+                DesignWindow* design = program.Design();
+                DataWindow* data = design->Data();
+                drove = data != nullptr && !program.Design()->Changed() && testing::ShowActive(data);
+                if (drove && row.typed) testing::TypeInCell(testing::Grid(data, "StringGrid1"), 1, 1, "9");
+                seams.messages.Clear();
+                seams.messages.Answer(row.answer);
+                seams.dialogs.Choose(QString::fromStdString(dir.File("saved.dat")));
+                mayEnd = program.MayEndSession([&] {
+                    attention = true;
+                    return row.mayAsk;
+                });
+                askedAtTheEnd = seams.messages.Asked().size();
+                // The run ends, whatever was asked; a study let go is not asked about again.
+                seams.messages.Clear();
+                seams.messages.Answer(SaveAnswer::Discard);
+                if (!design->close()) QCoreApplication::exit(1);  // refused: the run fails, and ends
+                askedOnClosing = seams.messages.Asked().size();
+            });
+            QCOMPARE(program.Run(std::string(MORVANE_EXAMPLES "/worked-example.dat")), 0);
+            QVERIFY2(drove, row.name);
+            QVERIFY2(mayEnd == row.mayEnd, row.name);
+            QVERIFY2(attention == row.attentionAsked, row.name);
+            QVERIFY2(askedAtTheEnd == (row.asked ? 1 : 0), row.name);
+            QVERIFY2(askedOnClosing ==
+                         (row.typed && row.answer != SaveAnswer::Save && (!row.mayEnd || !row.asked) ? 1 : 0),
+                     row.name);
+            QVERIFY2(QFile::exists(QString::fromStdString(dir.File("saved.dat"))) ==
+                         (row.answer == SaveAnswer::Save && row.asked),
+                     row.name);
+        }
+    }
+
+    // A study given on the command line that ends early opens all the same,
+    // with the message of the scores it was missing.
+    void AShortStudyOpensWithTheCountOfItsMissingScores() {
+        testing::TempDir dir;
+        testing::WriteBytes(dir.File("cut.dat"), "2\r\n1\r\n2\r\na\r\nb1\r\nb2\r\n5\r\n");
+        testing::FakeSeams seams;
+        const Seen seen = Run(dir.File("cut.dat"), seams);
+        QVERIFY(seen.dataShown);
+        QCOMPARE(seen.firstLevel, (std::vector<std::string>{"5", "", "", ""}));
+        QCOMPARE(seams.messages.Informed(),
+                 QStringList{QStringLiteral(
+                     u"データファイルが途中で終わっていたため、足りない 3 個の得点は空欄にしました")});
     }
 
     void WithoutAStudyTheDesignWindowShows() {

@@ -3,6 +3,8 @@
 
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -80,6 +82,14 @@ class DataWindowTest : public QObject {
         return form_.get();
     }
     widgets::StringGridModel& Cells() { return testing::Grid(form_, "StringGrid1")->Cells(); }
+    widgets::StringGrid* Grid() { return testing::Grid(form_, "StringGrid1"); }
+    widgets::TabStrip* Tabs() { return testing::Tabs(form_, "TabControl1"); }
+    // Presses `key` with `modifiers` where the focus is, as the user does.
+    static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    }
+    // The window was closed: the owner closed and the store released.
+    bool Closed() const { return owner_.closes == 1 && store_.CellText.Empty(); }
 
 private slots:
     void init() {
@@ -313,6 +323,340 @@ private slots:
             QVERIFY(seams_.messages.Shown().isEmpty());
             form_.reset();
             owner_.closes = 0;
+        }
+    }
+
+    // The window opens with the focus on the first score: digits typed at once
+    // go into it, and Enter moves down and never ends the program.
+    void TheWindowOpensOnTheFirstScoreAndEnterNeverEndsTheProgram() {
+        for (const bool loaded : {false, true}) {
+            if (loaded)
+                Load(kThreeLevels);
+            else
+                StartNewStudy(store_, {"p", "q"}, {"x", "y"}, "3");
+            DataWindow* form = OpenShown();
+            QVERIFY(form != nullptr);
+            QLineEdit* editor = testing::CellEditor(Grid());
+            QVERIFY(editor != nullptr);
+            QCOMPARE(editor->selectedText(), editor->text());
+            QCOMPARE(Grid()->Col(), 1);
+            QCOMPARE(Grid()->Row(), 1);
+            QTest::keyClicks(QApplication::focusWidget(), "12");
+            Press(Qt::Key_Return);
+            QCOMPARE(Cells().Cell(1, 1), std::string("12"));
+            QCOMPARE(Grid()->Row(), 2);
+            for (int i = 0; i < 5; ++i) Press(i % 2 == 0 ? Qt::Key_Return : Qt::Key_Enter);
+            QCOMPARE(Grid()->Row(), Grid()->RowCount() - 1);
+            QCOMPARE(owner_.closes, 0);
+            QVERIFY(form->isVisible());
+            QVERIFY(!store_.CellText.Empty());
+            QVERIFY(seams_.dialogs.Calls().empty());
+            QVERIFY(seams_.messages.Asked().isEmpty());
+            form_.reset();
+            init();
+        }
+        // Without subject rows there is no score to go to: Enter goes nowhere.
+        Load(Lines({"0", "1", "2", "a", "b1", "b2"}));
+        DataWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Grid()));
+        Press(Qt::Key_Return);
+        Press(Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(owner_.closes, 0);
+        QVERIFY(form->isVisible());
+        QVERIFY(seams_.dialogs.Calls().empty());
+    }
+
+    // Close, by 終了 or the frame, asks "変更を保存しますか?" when the study
+    // changed since it was loaded or saved, and does what the answer says.
+    void CloseAsksBeforeUnsavedScoresGo() {
+        enum class Change { None, Visited, Typed, BeingTyped, OnAnotherTab, Saved, SavedThenTyped, Undone };
+        enum class Dialog { None, Chosen, Cancelled, Failing };
+        using widgets::SaveAnswer;
+        const struct {
+            const char* name;
+            Change change;
+            bool byFrame;
+            SaveAnswer answer;
+            Dialog dialog;
+            bool asked;
+            bool closes;
+        } rows[] = {
+            {"unchanged", Change::None, false, SaveAnswer::Cancel, Dialog::None, false, true},
+            {"only visited", Change::Visited, true, SaveAnswer::Cancel, Dialog::None, false, true},
+            {"typed, cancelled", Change::Typed, false, SaveAnswer::Cancel, Dialog::None, true, false},
+            {"being typed, cancelled", Change::BeingTyped, true, SaveAnswer::Cancel, Dialog::None, true,
+             false},
+            {"typed, not saved", Change::Typed, true, SaveAnswer::Discard, Dialog::None, true, true},
+            {"typed on another tab, not saved", Change::OnAnotherTab, false, SaveAnswer::Discard,
+             Dialog::None, true, true},
+            {"typed, saved", Change::BeingTyped, false, SaveAnswer::Save, Dialog::Chosen, true, true},
+            {"typed, save cancelled", Change::Typed, true, SaveAnswer::Save, Dialog::Cancelled, true, false},
+            {"typed, save failing", Change::Typed, false, SaveAnswer::Save, Dialog::Failing, true, false},
+            {"typed and saved before", Change::Saved, false, SaveAnswer::Cancel, Dialog::None, false, true},
+            {"typed after a save", Change::SavedThenTyped, true, SaveAnswer::Cancel, Dialog::None, true,
+             false},
+            {"typed and undone", Change::Undone, false, SaveAnswer::Cancel, Dialog::None, false, true},
+        };
+        const QString saved = QString::fromStdString(dir_.File("saved.dat"));
+        for (const auto& row : rows) {
+            init();
+            QFile::remove(saved);
+            Load(kThreeLevels);
+            DataWindow* form = OpenShown();
+            QVERIFY2(form != nullptr, row.name);
+            const auto typeFive = [this] { testing::TypeInCell(Grid(), 1, 2, "5"); };
+            switch (row.change) {
+                case Change::None:
+                    break;
+                case Change::Visited:
+                    testing::TypeInCell(Grid(), 2, 2, "");  // a click, nothing typed
+                    testing::ClickTab(Tabs(), 2);
+                    testing::ClickTab(Tabs(), 0);
+                    break;
+                case Change::Typed:
+                    typeFive();
+                    Press(Qt::Key_Return);
+                    break;
+                case Change::BeingTyped:
+                    typeFive();
+                    break;
+                case Change::OnAnotherTab:
+                    typeFive();
+                    testing::ClickTab(Tabs(), 1);
+                    break;
+                case Change::Saved:
+                case Change::SavedThenTyped:
+                    typeFive();
+                    seams_.dialogs.Choose(QString::fromStdString(dir_.File("before.dat")));
+                    testing::Button(form, "SaveButton")->click();
+                    if (row.change == Change::SavedThenTyped) testing::TypeInCell(Grid(), 2, 2, "6");
+                    break;
+                case Change::Undone:
+                    typeFive();
+                    Press(Qt::Key_Z, Qt::ControlModifier);
+                    break;
+            }
+            seams_.messages.Answer(row.answer);
+            if (row.dialog == Dialog::Chosen) seams_.dialogs.Choose(saved);
+            if (row.dialog == Dialog::Cancelled) seams_.dialogs.Cancel();
+            if (row.dialog == Dialog::Failing)
+                seams_.dialogs.Choose(QString::fromStdString(dir_.File("missing/saved.dat")));
+            if (row.byFrame)
+                QCOMPARE(form->close(), row.closes);
+            else
+                testing::Button(form, "ExitButton")->click();
+
+            QVERIFY2(seams_.messages.Asked() ==
+                         (row.asked ? QStringList{QStringLiteral(u"変更を保存しますか?")} : QStringList()),
+                     row.name);
+            QVERIFY2(Closed() == row.closes, row.name);
+            QVERIFY2(seams_.dialogs.Pending() == 0, row.name);
+            QVERIFY2(QFile::exists(saved) == (row.dialog == Dialog::Chosen), row.name);
+            if (row.dialog == Dialog::Chosen) {
+                // Saved as 保存 saves, what was being typed included.
+                StudyStore reread;
+                LoadStudyFile(reread, saved.toStdString());
+                QVERIFY2(reread.CellText(2, 1, 1) == "5", row.name);
+                QVERIFY2(reread.CellText(1, 1, 1) == "1", row.name);
+            }
+            QVERIFY2(seams_.messages.Shown() == (row.dialog == Dialog::Failing
+                                                     ? QStringList{QStringLiteral(u"不正なファイル名です.")}
+                                                     : QStringList()),
+                     row.name);
+            if (!row.closes) {
+                // Kept as it was: shown, the typed text in its cell, and asked again next time.
+                QVERIFY2(form->isVisible(), row.name);
+                QVERIFY2(Cells().Cell(1, 2) == "5", row.name);
+                seams_.messages.Clear();
+                seams_.messages.Answer(SaveAnswer::Discard);
+                testing::Button(form, "ExitButton")->click();
+                QVERIFY2(seams_.messages.Asked().size() == 1 && Closed(), row.name);
+            }
+            form_.reset();
+        }
+    }
+
+    // Ctrl+Z undoes the grid's last step (a cell's typing, a block paste),
+    // Ctrl+Shift+Z and Ctrl+Y do it again; the steps go across tabs, a step of
+    // another level showing that level's tab, and the step's cell is selected.
+    void UndoAndRedoWalkEditsAndPastesAcrossTabs() {
+        Load(kThreeLevels);
+        DataWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        testing::TypeInCell(Grid(), 1, 1, "10");
+        Press(Qt::Key_Return);
+        testing::ClickTab(Tabs(), 1);
+        testing::TypeInCell(Grid(), 2, 2, "20");
+        testing::TypeInCell(Grid(), 1, 1, "");
+        QApplication::clipboard()->setText(QStringLiteral("30\t31\r\n"));
+        testing::PressKeys(QApplication::focusWidget(), QKeySequence::Paste);
+        QCOMPARE(form->Steps().count(), 3);
+        QCOMPARE(Cells().Cell(2, 1), std::string("31"));
+
+        // The paste goes as one, its cells' bytes as they were.
+        Press(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Cells().Cell(1, 1), std::string("\x82\xFF"));
+        QCOMPARE(Cells().Cell(2, 1), std::string("7"));
+        QCOMPARE(Cells().Cell(2, 2), std::string("20"));
+        QCOMPARE(testing::CellEditor(Grid())->text(), QString::fromStdString(Cells().Cell(1, 1)));
+        // With the focus elsewhere too; the cell of the step becomes the current one.
+        testing::Button(form, "ExitButton")->setFocus();
+        Press(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Cells().Cell(2, 2), std::string("8"));
+        QCOMPARE(Grid()->Col(), 2);
+        QCOMPARE(Grid()->Row(), 2);
+        QCOMPARE(Tabs()->currentIndex(), 1);
+        // A step of a1: its tab is shown, a2 written back as a tab change does.
+        Press(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Tabs()->currentIndex(), 0);
+        QCOMPARE(store_.CurrentTabLevel, 1);
+        QCOMPARE(Cells().Cell(1, 1), std::string(" 1 "));
+        QCOMPARE(Grid()->Col(), 1);
+        QCOMPARE(Grid()->Row(), 1);
+        QCOMPARE(store_.CellText(2, 2, 1), std::string("6"));
+        QCOMPARE(store_.CellText(1, 2, 2), std::string("7"));
+        QVERIFY(!form->Steps().canUndo());
+        Press(Qt::Key_Z, Qt::ControlModifier);  // nothing left: nothing changes
+        QCOMPARE(Cells().Cell(1, 1), std::string(" 1 "));
+
+        // And again, by both keys, back across the tab.
+        Press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(Cells().Cell(1, 1), std::string("10"));
+        Press(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Tabs()->currentIndex(), 1);
+        QCOMPARE(store_.CellText(1, 1, 1), std::string("10"));
+        QCOMPARE(Cells().Cell(2, 2), std::string("20"));
+        Press(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Cells().Cell(1, 1), std::string("30"));
+        QCOMPARE(Cells().Cell(2, 1), std::string("31"));
+        QVERIFY(!form->Steps().canRedo());
+
+        // What is being typed goes first, with the editor open on it.
+        testing::TypeInCell(Grid(), 2, 2, "99");
+        Press(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Cells().Cell(2, 2), std::string("20"));
+        QCOMPARE(testing::CellEditor(Grid())->text(), QStringLiteral("20"));
+        // The editor's menu undoes and redoes the same steps.
+        const QPoint inside(2, 2);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, inside,
+                                    testing::CellEditor(Grid())->mapToGlobal(inside));
+        QApplication::sendEvent(testing::CellEditor(Grid()), &menuEvent);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu != nullptr);
+        bool found = false;
+        for (QAction* action : menu->actions())
+            if (action->text().remove(QLatin1Char('&')) == QStringLiteral("Redo") && action->isEnabled()) {
+                action->trigger();
+                found = true;
+            }
+        menu->close();
+        QVERIFY(found);
+        QCOMPARE(Cells().Cell(2, 2), std::string("99"));
+
+        // Undone back to the saved study, it closes without a question.
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("saved.dat")));
+        testing::Button(form, "SaveButton")->click();
+        testing::Grid(form, "StringGrid1")->setFocus();
+        Press(Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(form->Changed());
+        Press(Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(!form->Changed());
+        testing::Button(form, "ExitButton")->click();
+        QVERIFY(seams_.messages.Asked().isEmpty());
+        QVERIFY(Closed());
+    }
+
+    // A block copied from a spreadsheet whose cell held a line break: the
+    // value in quotes is left out and counted, and every other value lands in
+    // its own cell, none a row too low.
+    void AQuotedPasteFillsTheCellsAsTheSpreadsheetHeldThem() {
+        LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
+        DataWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        QApplication::clipboard()->setText(
+            QStringLiteral("\"a\nb\"\t5.5\r\n6\t\"7\"\r\n\"8\"\t\"9\"\"\"\r\n"));
+        testing::PressKeys(QApplication::focusWidget(), QKeySequence::Paste);
+        QCOMPARE(seams_.messages.Warnings(),
+                 QStringList{QStringLiteral(u"改行を含む 1 個の値は貼り付けませんでした")});
+        QCOMPARE(Cells().Cell(1, 1), std::string("3"));
+        QCOMPARE(Cells().Cell(2, 1), std::string("5.5"));
+        QCOMPARE(Cells().Cell(1, 2), std::string("6"));
+        QCOMPARE(Cells().Cell(2, 2), std::string("7"));
+        QCOMPARE(Cells().Cell(1, 3), std::string("8"));
+        QCOMPARE(Cells().Cell(2, 3), std::string("9\""));
+        // Outside the grid and holding a line break: both told in one message.
+        seams_.messages.Clear();
+        Grid()->SelectCell(2, 2);
+        QApplication::clipboard()->setText(QStringLiteral("\"x\r\ny\"\tout\r\n4\r\n1\r\n"));
+        testing::PressKeys(QApplication::focusWidget(), QKeySequence::Paste);
+        QCOMPARE(seams_.messages.Warnings(),
+                 QStringList{QStringLiteral(
+                     u"表の外にはみ出した 2 個の値と改行を含む 1 個の値は貼り付けませんでした")});
+        QCOMPARE(Cells().Cell(2, 2), std::string("7"));
+        QCOMPARE(Cells().Cell(2, 3), std::string("4"));
+        // Saved and loaded, the file holds the pasted cells and nothing shifted.
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("pasted.dat")));
+        testing::Button(form, "SaveButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        StudyStore loaded;
+        QCOMPARE(LoadStudyFile(loaded, dir_.File("pasted.dat")), 0);
+        const char* a1[3][2] = {{"3", "5.5"}, {"6", "7"}, {"8", "4"}};
+        for (int s = 1; s <= 3; ++s)
+            for (int b = 1; b <= 2; ++b) QCOMPARE(loaded.CellText(s, 1, b), std::string(a1[s - 1][b - 1]));
+        QCOMPARE(loaded.CellText(1, 2, 1), std::string("4"));
+    }
+
+    // 計算 or 分析 stopping on a bad score shows it, before its message: the
+    // tab of its level, its cell the current one, the editor open on it.
+    void ABadScoreShowsItsTabAndCellBeforeItsMessage() {
+        for (const char* command : {"CalcButton", "AnalysisButton"}) {
+            init();
+            LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
+            store_.CellText(2, 2, 1) = "1O";  // subject 2, a2, b1: not shown
+            DataWindow* form = OpenShown();
+            QVERIFY(form != nullptr);
+            int tabThen = -1, colThen = -1, rowThen = -1;
+            seams_.messages.whenError = [&] {
+                tabThen = Tabs()->currentIndex();
+                colThen = Grid()->Col();
+                rowThen = Grid()->Row();
+            };
+            testing::Button(form, command)->click();
+            QCOMPARE(seams_.messages.Shown(),
+                     QStringList{QStringLiteral(u"'1O' は浮動小数点数ではありません.")});
+            QCOMPARE(tabThen, 1);
+            QCOMPARE(colThen, 1);
+            QCOMPARE(rowThen, 2);
+            QCOMPARE(store_.CurrentTabLevel, 2);
+            QLineEdit* editor = testing::CellEditor(Grid());
+            QVERIFY2(editor != nullptr, command);
+            QCOMPARE(editor->selectedText(), QStringLiteral("1O"));
+            QVERIFY(seams_.dialogs.Calls().empty());
+            // Typed over, it is the score from then on; another, typed on a2
+            // and left for a1, is shown on a2 again, as it was typed.
+            QTest::keyClicks(editor, "1");
+            testing::TypeInCell(Grid(), 2, 3, " 9x ");
+            testing::ClickTab(Tabs(), 0);
+            testing::TypeInCell(Grid(), 2, 1, "2x");  // a1 comes first: subject 1
+            seams_.messages.Clear();
+            testing::Button(form, command)->click();
+            QCOMPARE(seams_.messages.Shown(),
+                     QStringList{QStringLiteral(u"'2x' は浮動小数点数ではありません.")});
+            QCOMPARE(Tabs()->currentIndex(), 0);
+            QCOMPARE(Grid()->Col(), 2);
+            QCOMPARE(Grid()->Row(), 1);
+            testing::TypeInCell(Grid(), 2, 1, "2");
+            seams_.messages.Clear();
+            testing::Button(form, command)->click();
+            QCOMPARE(seams_.messages.Shown(),
+                     QStringList{QStringLiteral(u"'9x' は浮動小数点数ではありません.")});
+            QCOMPARE(Tabs()->currentIndex(), 1);
+            QCOMPARE(Grid()->Col(), 2);
+            QCOMPARE(Grid()->Row(), 3);
+            QCOMPARE(Cells().Cell(2, 3), std::string("9x"));
+            QCOMPARE(Cells().Cell(1, 2), std::string("1"));
+            form_.reset();
         }
     }
 

@@ -269,6 +269,73 @@ private slots:
         QCOMPARE(store_.LevelCountA, 1);
     }
 
+    // A data file that ends before its last score loads (those scores empty),
+    // and a message over the data window says how many were missing; a
+    // complete file says nothing.
+    void AFileThatEndsEarlySaysHowManyScoresWereMissing() {
+        DesignWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        testing::WriteBytes(dir_.File("cut.dat"), "3\r\n2\r\n2\r\nA1\r\nA2\r\nB1\r\nB2\r\n1\r\n2\r\n3\r\n4");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("cut.dat")));
+        testing::Button(form, "ReadButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(seams_.messages.Informed(),
+                 QStringList{QStringLiteral(
+                     u"データファイルが途中で終わっていたため、足りない 8 個の得点は空欄にしました")});
+        QVERIFY(form->Data() != nullptr && form->Data()->isVisible());
+        QCOMPARE(testing::Grid(form->Data(), "StringGrid1")->Cells().Cell(1, 1), std::string("1"));
+        QCOMPARE(testing::Grid(form->Data(), "StringGrid1")->Cells().Cell(2, 1), std::string("4"));
+        QCOMPARE(testing::Grid(form->Data(), "StringGrid1")->Cells().Cell(2, 2), std::string());
+        // Loaded as it is, it is no change: Close asks nothing.
+        QVERIFY(!form->Changed());
+
+        init();
+        form_.reset();
+        form = OpenShown();
+        testing::WriteBytes(dir_.File("whole.dat"), "1\r\n1\r\n1\r\na\r\nb\r\n\r\n");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("whole.dat")));
+        testing::Button(form, "ReadButton")->click();
+        QVERIFY(form->Data() != nullptr);
+        QVERIFY(seams_.messages.Informed().isEmpty());
+    }
+
+    // The design window's frame, hidden behind the data window (closed by the
+    // end of the session, say), asks the data window's question first.
+    void ClosingAsksForAChangedDataWindow() {
+        DesignWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        testing::Button(form, "GOButton")->click();
+        DataWindow* data = form->Data();
+        QVERIFY(data != nullptr && testing::ShowActive(data));
+        QVERIFY(!form->Changed());
+        testing::TypeText(QApplication::focusWidget(), QStringLiteral("4"));
+        QVERIFY(form->Changed());
+        QSignalSpy closed(form, &DesignWindow::closed);
+        seams_.messages.Answer(widgets::SaveAnswer::Cancel);
+        QVERIFY(!form->close());
+        QCOMPARE(closed.count(), 0);
+        QCOMPARE(seams_.messages.Asked().size(), 1);
+        seams_.messages.Answer(widgets::SaveAnswer::Discard);
+        QVERIFY(form->close());
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(seams_.messages.Asked().size(), 2);
+    }
+
+    // The N box is one line: a paste into it takes the first value only.
+    void APasteIntoNTakesItsFirstValue() {
+        DesignWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        QLineEdit* n = testing::Edit(form, "NEdit");
+        n->setFocus();
+        n->selectAll();
+        QApplication::clipboard()->setText(QStringLiteral("4\t5\r\n6\r\n"));
+        testing::PressKeys(n, QKeySequence::Paste);
+        QCOMPARE(n->text(), QStringLiteral("4"));
+        testing::Button(form, "GOButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(store_.SubjectCount, 4);
+    }
+
     void CloseEndsTheProgram() {
         DesignWindow* form = OpenShown();
         QVERIFY(form != nullptr);

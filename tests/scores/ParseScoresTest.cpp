@@ -232,6 +232,8 @@ TEST(ParseScores, ABadTextStopsItInSubjectOrderWithTheRestUntouched) {
         FAIL();
     } catch (const ConvertError& error) {
         EXPECT_EQ(error.message(), Cp932FromUtf8("'3x' は浮動小数点数ではありません"));
+        // With its place, for a window to show it.
+        EXPECT_EQ(error.cell(), (ScoreCell{3, 2, 1}));
     }
     EXPECT_EQ(store.CellValue(3, 1, 1), ScoreValue(store.CellText(3, 1, 1), '.'));
     EXPECT_EQ(store.CellValue(4, 1, 1), 42.0L);  // after the bad text: as it was
@@ -242,6 +244,7 @@ TEST(ParseScores, ABadTextStopsItInSubjectOrderWithTheRestUntouched) {
         FAIL();
     } catch (const ConvertError& error) {
         EXPECT_EQ(error.message(), Cp932FromUtf8("'5x' は浮動小数点数ではありません"));
+        EXPECT_EQ(error.cell(), (ScoreCell{5, 1, 2}));
     }
     EXPECT_EQ(store.CellValue(70, 1, 1), 42.0L);
 
@@ -259,6 +262,7 @@ TEST(ParseScores, ABadTextStopsItInSubjectOrderWithTheRestUntouched) {
             FAIL();
         } catch (const ConvertError& error) {
             EXPECT_EQ(error.message(), Cp932FromUtf8("'4865x' は浮動小数点数ではありません"));
+            EXPECT_EQ(error.cell(), (ScoreCell{4865, 1, 1}));
         }
     }
 }

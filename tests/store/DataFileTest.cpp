@@ -143,6 +143,43 @@ TEST(DataFile, ShortAndLongFiles) {
     EXPECT_EQ(noEnd.CellText(1, 1, 1), "7");
 }
 
+// A file that ends early loads all the same, and the reader says how many
+// score texts it ended before: what the file lacks, not the empty texts it holds.
+TEST(DataFile, TheScoresAFileEndedBeforeAreCounted) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::int64_t missing;
+    } rows[] = {
+        {"complete", kWorkedExample, 0},
+        {"with lines after", std::string(kWorkedExample) + "extra\r\n", 0},
+        {"empty scores written out", "2\r\n1\r\n1\r\na\r\nb\r\n\r\n\r\n", 0},
+        {"the last without its line end", "1\r\n1\r\n1\r\na\r\nb\r\n7", 0},
+        {"the last empty without its line end", "2\r\n1\r\n1\r\na\r\nb\r\n7\r\n", 1},
+        {"cut after three scores", std::string(kWorkedExample).substr(0, 44), 5},
+        {"cut inside the fourth", std::string(kWorkedExample).substr(0, 45), 4},
+        {"LF alone, cut after two", "2\n2\n2\npre\npost\neasy\nhard\n12\n14\n", 6},
+        {"the counts alone", "2\r\n2\r\n3\r\n", 12},
+        {"cut among the names", "3\r\n1\r\n2\r\nA\r\nB1\r\n", 6},
+        {"no subjects", "0\r\n2\r\n2\r\n", 0},
+    };
+    TempDir dir;
+    for (const auto& row : rows) {
+        WriteBytes(dir.File("f"), row.bytes);
+        StudyStore read, loaded;
+        EXPECT_EQ(ReadDataFile(read, dir.File("f")), row.missing) << row.name;
+        EXPECT_EQ(LoadStudyFile(loaded, dir.File("f")), row.missing) << row.name;
+        ExpectSameStudy(read, loaded);
+    }
+    // What the file lacks is empty; what it holds is as it was.
+    WriteBytes(dir.File("f"), std::string(kWorkedExample).substr(0, 45));
+    StudyStore cut;
+    ReadDataFile(cut, dir.File("f"));
+    EXPECT_EQ(cut.CellText(2, 1, 2), "1");
+    EXPECT_EQ(cut.CellText(1, 1, 2), "15");
+    EXPECT_EQ(cut.CellText(2, 2, 2), "");
+}
+
 TEST(DataFile, LoadRefusesFewerThanOneLevel) {
     TempDir dir;
     StudyStore store;
@@ -203,7 +240,8 @@ TEST(DataFile, TextsWithLineEndsAreRefusedAndNothingShiftedIsWritten) {
 
         // Brought by the write-back: the file was created first, and no line is written.
         StudyStore shown = PrePostStudy();
-        EXPECT_THROW(WriteDataFile(shown, saved, [&](StudyStore&) { row.put(shown); }), LineEndInTextError) << row.where;
+        EXPECT_THROW(WriteDataFile(shown, saved, [&](StudyStore&) { row.put(shown); }), LineEndInTextError)
+            << row.where;
         EXPECT_EQ(ReadBytes(saved), "") << row.where;
         EXPECT_THROW(LoadStudyFile(shown, saved), StudyError) << row.where;
     }

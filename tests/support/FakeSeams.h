@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -89,7 +90,12 @@ public:
     const QStringList& Asked() const { return asked_; }
     std::size_t PendingAnswers() const { return answers_.size(); }
 
-    void ShowError(QWidget*, const QString& text) override { shown_.append(text); }
+    void ShowError(QWidget*, const QString& text) override {
+        if (whenError) whenError();
+        shown_.append(text);
+    }
+    // Runs as an error box would show, to see the window behind it.
+    std::function<void()> whenError;
     void ShowWarning(QWidget*, const QString& text) override { warnings_.append(text); }
     void ShowInformation(QWidget*, const QString& text) override { informed_.append(text); }
     // The error messages shown.
@@ -103,6 +109,7 @@ public:
         informed_.clear();
         asked_.clear();
         answers_.clear();
+        whenError = nullptr;
     }
 
 private:

@@ -21,8 +21,10 @@
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
+#include "widgets/CellEditor.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
+#include "widgets/OneLineEdit.h"
 #include "widgets/QtSeams.h"
 #include "widgets/QtTranslation.h"
 #include "widgets/StringGrid.h"
@@ -30,6 +32,23 @@
 using namespace morvane;
 using morvane::testing::CellEditor;
 using morvane::testing::Sjis;
+
+Q_DECLARE_METATYPE(morvane::widgets::CellChanges)
+
+namespace {
+
+// The changes of an `edited` as "col,row:before>after" texts.
+QStringList Described(const widgets::CellChanges& changes) {
+    QStringList texts;
+    for (const auto& change : changes)
+        texts << QStringLiteral("%1,%2:%3>%4")
+                     .arg(change.col)
+                     .arg(change.row)
+                     .arg(QString::fromStdString(change.before), QString::fromStdString(change.after));
+    return texts;
+}
+
+}  // namespace
 
 class StringGridTest : public QObject {
     Q_OBJECT
@@ -494,6 +513,161 @@ private slots:
         CellEditor(w.grid)->setSelection(0, 2);
         testing::PressKeys(CellEditor(w.grid), QKeySequence::Copy);
         QCOMPARE(clipboard->text(), QStringLiteral("12"));
+    }
+
+    // Tabbed text as spreadsheets put it on the clipboard: a value in double
+    // quotes may hold tabs, line breaks and doubled quotes.
+    void PastedTextsAreReadAsSpreadsheetsWriteThem() {
+        using Lines = QList<QStringList>;
+        const struct {
+            const char* name;
+            QString text;
+            Lines values;
+        } rows[] = {
+            {"one value", QStringLiteral("12"), {{"12"}}},
+            {"nothing", QString(), {{""}}},
+            {"a line break alone", QStringLiteral("\r\n"), {{""}}},
+            {"the last line's end", QStringLiteral("1\t2\r\n3\t4\r\n"), {{"1", "2"}, {"3", "4"}}},
+            {"LF and CR alone", QStringLiteral("1\n2\r3"), {{"1"}, {"2"}, {"3"}}},
+            {"an empty line inside", QStringLiteral("1\n\n2\n"), {{"1"}, {""}, {"2"}}},
+            {"a line break in quotes",
+             QStringLiteral("\"a\nb\"\t5\r\n6\t7\r\n"),
+             {{"a\nb", "5"}, {"6", "7"}}},
+            {"a CR LF in quotes", QStringLiteral("\"a\r\nb\"\r\n8"), {{"a\r\nb"}, {"8"}}},
+            {"a tab in quotes", QStringLiteral("\"x\ty\"\tz"), {{"x\ty", "z"}}},
+            {"doubled quotes", QStringLiteral("\"5\"\"\"\t\"\"\"q\"\"\""), {{"5\"", "\"q\""}}},
+            {"an empty quoted value", QStringLiteral("\"\"\t1"), {{"", "1"}}},
+            {"a quote inside a value", QStringLiteral("12\"3\t4\"\n"), {{"12\"3", "4\""}}},
+            {"text after the closing quote", QStringLiteral("\"ab\"cd\te"), {{"abcd", "e"}}},
+            {"a quote with no match", QStringLiteral("\"12\t3\n4"), {{"\"12", "3"}, {"4"}}},
+            {"a quote with no match after a quoted value",
+             QStringLiteral("\"a\nb\"\t\"c\n5"),
+             {{"a\nb", "\"c"}, {"5"}}},
+        };
+        for (const auto& row : rows) QVERIFY2(widgets::PastedValues(row.text) == row.values, row.name);
+        QCOMPARE(widgets::FirstPastedValue(QStringLiteral("5\t6\r\n7\r\n")), QStringLiteral("5"));
+        QCOMPARE(widgets::FirstPastedValue(QStringLiteral("\"1\n2\"\t3")), QStringLiteral("1"));
+        QCOMPARE(widgets::FirstPastedValue(QStringLiteral("\"3\"\"\"")), QStringLiteral("3\""));
+        QCOMPARE(widgets::FirstPastedValue(QString()), QString());
+    }
+
+    // What the user changes is told as it is committed: a cell's typing when
+    // the editor leaves the cell (or on CommitEdit), a block paste at once,
+    // each with the bytes it replaced; typing that ends where it began, and
+    // cells a paste left as they were, are not changes.
+    void EachCommittedEditAndEachPasteIsOneChange() {
+        Window w;
+        w.grid->SetColCount(4);
+        w.grid->SetRowCount(4);  // cells (1..3, 1..3)
+        w.grid->Cells().SetCell(1, 1, "3");
+        w.grid->Cells().SetCell(3, 2, "same");
+        QSignalSpy edited(w.grid, &widgets::StringGrid::edited);
+        QSignalSpy leftOut(w.grid, &widgets::StringGrid::pasteLeftOut);
+        const auto told = [&edited](int at) {
+            return Described(edited.at(at).at(0).value<widgets::CellChanges>());
+        };
+        QVERIFY(testing::ShowActive(&w.frame));
+
+        testing::TypeInCell(w.grid, 1, 1, "45");
+        QCOMPARE(edited.count(), 0);  // still being typed
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Return);
+        QCOMPARE(edited.count(), 1);
+        QCOMPARE(told(0), QStringList{"1,1:3>45"});
+        // Typed and typed back: no change. Typed, then committed by hand.
+        QTest::keyClicks(CellEditor(w.grid), "x");
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Backspace);
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Return);
+        QCOMPARE(edited.count(), 1);
+        QTest::keyClicks(CellEditor(w.grid), "9");
+        w.grid->CommitEdit();
+        QCOMPARE(edited.count(), 2);
+        QCOMPARE(told(1), QStringList{"1,3:>9"});
+        w.grid->CommitEdit();
+        QCOMPARE(edited.count(), 2);
+        // Typed further in the same cell after the commit: a change from there.
+        QTest::keyClicks(CellEditor(w.grid), "1");
+        w.after->setFocus();
+        QCOMPARE(edited.count(), 3);
+        QCOMPARE(told(2), QStringList{"1,3:9>91"});
+
+        // A paste: one change of the cells it changed; a value with a line
+        // break, and values outside the grid, left out and counted apart.
+        testing::TypeInCell(w.grid, 2, 1, "7");
+        QApplication::clipboard()->setText(QStringLiteral("1\t\"a\nb\"\tout\r\n\t\"same\"\r\n5\r\n6\r\n"));
+        testing::PressKeys(CellEditor(w.grid), QKeySequence::Paste);
+        QCOMPARE(edited.count(), 5);
+        QCOMPARE(told(3), QStringList{"2,1:>7"});  // the typing, committed first
+        QCOMPARE(told(4), (QStringList{"2,1:7>1", "2,3:>5"}));
+        QCOMPARE(w.grid->Cells().Cell(3, 1), std::string());
+        QCOMPARE(w.grid->Cells().Cell(2, 2), std::string());
+        QCOMPARE(w.grid->Cells().Cell(3, 2), std::string("same"));
+        QCOMPARE(leftOut.count(), 1);
+        QCOMPARE(leftOut[0][0].toInt(), 2);  // "out" and "6"
+        QCOMPARE(leftOut[0][1].toInt(), 1);  // "a<LF>b"
+        // One value holding a line break goes into no cell, not even cut.
+        w.grid->SelectCell(1, 2);
+        QApplication::clipboard()->setText(QStringLiteral("\"x\ny\""));
+        testing::PressKeys(CellEditor(w.grid), QKeySequence::Paste);
+        QCOMPARE(w.grid->Cells().Cell(1, 2), std::string());
+        QCOMPARE(CellEditor(w.grid)->text(), QString());
+        QCOMPARE(leftOut.count(), 2);
+        QCOMPARE(leftOut[1][0].toInt(), 0);
+        QCOMPARE(leftOut[1][1].toInt(), 1);
+        // One quoted value goes in at the caret, its quotes undone.
+        QApplication::clipboard()->setText(QStringLiteral("\"2\"\"\"\r\n"));
+        testing::PressKeys(CellEditor(w.grid), QKeySequence::Paste);
+        QCOMPARE(w.grid->Cells().Cell(1, 2), std::string("2\""));
+        QCOMPARE(edited.count(), 5);
+        QTest::keyClick(CellEditor(w.grid), Qt::Key_Return);
+        QCOMPARE(told(5), QStringList{"1,2:>2\""});
+        QCOMPARE(widgets::PasteLeftOutText(2, 1),
+                 QStringLiteral(u"表の外にはみ出した 2 個の値と改行を含む 1 個の値は貼り付けませんでした"));
+        QCOMPARE(widgets::PasteLeftOutText(0, 3),
+                 QStringLiteral(u"改行を含む 3 個の値は貼り付けませんでした"));
+        QCOMPARE(widgets::PasteLeftOutText(4, 0),
+                 QStringLiteral(u"表の外にはみ出した 4 個の値は貼り付けませんでした"));
+    }
+
+    // A one-line box takes the first value of the first line of whatever is
+    // pasted or dropped into it, never a tab or a line break.
+    void AOneLineBoxTakesTheFirstValueOfAPaste() {
+        QWidget frame;
+        auto* box = new widgets::OneLineEdit(&frame);
+        box->setGeometry(0, 0, 200, 24);
+        QVERIFY(testing::ShowActive(&frame));
+        box->setFocus();
+        box->setText(QStringLiteral("1"));
+        box->selectAll();
+        QApplication::clipboard()->setText(QStringLiteral("12\t13\r\n14\r\n"));
+        testing::PressKeys(box, QKeySequence::Paste);
+        QCOMPARE(box->text(), QStringLiteral("12"));
+        // At the caret, as a paste goes in; a quoted first value is undone.
+        box->setCursorPosition(1);
+        QApplication::clipboard()->setText(QStringLiteral("\"5\n6\"\t7"));
+        testing::PressKeys(box, QKeySequence::Paste);
+        QCOMPARE(box->text(), QStringLiteral("152"));
+        // The context menu's paste is the same paste.
+        box->selectAll();
+        QApplication::clipboard()->setText(QStringLiteral("8\n9"));
+        const QPoint inside(2, 2);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, inside, box->mapToGlobal(inside));
+        QApplication::sendEvent(box, &menuEvent);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu != nullptr);
+        const QString pasteKeys = QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
+        for (QAction* action : menu->actions())
+            if (action->text().endsWith(QLatin1Char('\t') + pasteKeys)) action->trigger();
+        menu->close();
+        QCOMPARE(box->text(), QStringLiteral("8"));
+        // So is a drop.
+        box->clear();
+        QMimeData dropped;
+        dropped.setText(QStringLiteral("3\t4\n5"));
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+        QApplication::sendEvent(box, &enter);
+        QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+        QApplication::sendEvent(box, &drop);
+        QCOMPARE(box->text(), QStringLiteral("3"));
     }
 
     void QtsOwnTextsAreJapaneseAndTheBoxesUseTheWindowsFace() {
