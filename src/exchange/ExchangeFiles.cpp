@@ -6,9 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -32,30 +30,6 @@ void AdviseHugePages(char* buffer, std::size_t size) {
     const auto start = reinterpret_cast<std::uintptr_t>(buffer);
     const std::uintptr_t begin = (start + kHuge - 1) & ~(kHuge - 1), end = (start + size) & ~(kHuge - 1);
     if (end > begin) static_cast<void>(::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE));
-}
-
-// The file a name stands for: the name itself, or where its symbolic links lead.
-std::string FinalName(const std::string& path) {
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
-    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-    return resolved ? std::string(resolved.get()) : path;
-}
-
-// A new file beside `target` that no other name holds; its descriptor is
-// returned, or -1 with errno set.
-int CreateBeside(const std::string& target, std::string& name) {
-    const auto slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    auto seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                (static_cast<std::uint64_t>(::getpid()) << 32);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-        name = folder + ".morvane-" + std::to_string(seed >> 16);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -107,50 +81,11 @@ FileBytes ReadWholeFile(const std::string& path) {
     return file;
 }
 
-void WriteWholeFile(const std::string& path, const std::function<void(const std::string&)>& write) {
-    if (path.empty()) return write(path);
-    struct stat info {};
-    const bool exists = ::stat(path.c_str(), &info) == 0;
-    if (exists && !S_ISREG(info.st_mode)) return write(path);
-    // Writing in place would be refused; so is the replacement.
-    if (exists && ::access(path.c_str(), W_OK) != 0) throw InOutError(io::CodeFromErrno(errno, path));
-
-    const std::string target = exists ? FinalName(path) : path;
-    std::string temporary;
-    const int fd = CreateBeside(target, temporary);
-    if (fd < 0) {
-        const int error = errno;
-        // A folder that takes no new file may still let the file itself be written.
-        if (error == EACCES || error == EPERM) return write(path);
-        throw InOutError(io::CodeFromErrno(error, path));
-    }
-    if (exists && ::fchmod(fd, info.st_mode & 07777) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        throw InOutError(io::CodeFromErrno(error, temporary));
-    }
-    ::close(fd);  // opened only to claim the name; the writer opens it again
-    try {
-        write(temporary);
-    } catch (...) {
-        ::unlink(temporary.c_str());
-        throw;
-    }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw InOutError(io::CodeFromErrno(error, path));
-    }
-}
-
 void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout) {
     StudyStore store;
     LoadStudyFile(store, dataFile);
-    WriteWholeFile(csvFile, [&](const std::string& path) {
-        TextWriter out(path);
+    WriteTextFile(csvFile, [&](TextWriter& out) {
         WriteStudyCsv(store, layout, [&](std::string_view piece) { out.Write(piece); });
-        out.Close();
     });
 }
 
@@ -158,7 +93,7 @@ void ImportCsv(const std::string& csvFile, const std::string& dataFile, const Cs
     const FileBytes text = ReadWholeFile(csvFile);
     StudyStore store;
     ReadStudyCsv(text.View(), options, store);
-    WriteWholeFile(dataFile, [&](const std::string& path) { WriteDataFile(store, path); });
+    WriteDataFile(store, dataFile);
 }
 
 }  // namespace morvane

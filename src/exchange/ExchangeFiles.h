@@ -2,7 +2,6 @@
 // The CSV commands on files: a study's data file out to CSV and a CSV in to a
 // data file. The empty name is the process's standard input or output.
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,13 +34,5 @@ private:
 // The whole file at `path` (standard input for the empty name); InOutError
 // as the data file's reader gives it.
 FileBytes ReadWholeFile(const std::string& path);
-
-// Has `write` write the file at `path` whole, through a new file in the same
-// folder that takes the place of `path` only once `write` has returned: a
-// failure leaves no new file and an existing one unchanged. The new file takes
-// the permissions of the one it replaces. A name that is not a regular file (the
-// empty name, a device, a pipe) and a folder that takes no new file are written
-// in place instead. `write` is given the name to write.
-void WriteWholeFile(const std::string& path, const std::function<void(const std::string&)>& write);
 
 }  // namespace morvane

@@ -103,9 +103,10 @@ void WriteStudy(const StudyStore& store, StudyStore* study, TextWriter& file, co
 
 }  // namespace
 
-// Before the file is created, so that a refused study destroys nothing; on a
-// later error the file is closed with what was written, and a failure to write
-// that out is the error reported, since it came first.
+// Refused before the file is opened, so that a refused study costs nothing; on
+// a later error the unfinished file is removed and the old one stays, and a
+// failure to write out what was written is the error reported, since it came
+// first.
 void WriteDataFile(StudyStore& store, const std::string& path, const WriteBack& writeBack) {
     WithOutOfMemoryError([&] {
         RefuseLineEnds(store);

@@ -160,7 +160,7 @@ TEST(TextWriter, WritesCrLfAndReplacesTheWholeFile) {
     TempDir dir;
     WriteBytes(dir.File("f"), std::string(1000, 'z'));
     TextWriter writer(dir.File("f"));
-    EXPECT_EQ(ReadBytes(dir.File("f")), "");  // emptied at once
+    EXPECT_EQ(ReadBytes(dir.File("f")), std::string(1000, 'z'));  // the old bytes until the close
     writer.WriteLine("ab");
     writer.Write("c");
     writer.EndLine();
@@ -199,13 +199,19 @@ TEST(TextWriter, LinesLaidOutInTheBufferAreTheLinesWritten) {
     EXPECT_EQ(OpenErrorCode([&] { full.Close(); }), 101);
 }
 
-TEST(TextWriter, DestroyedAfterAnErrorStillKeepsWhatWasWritten) {
+TEST(TextWriter, DestroyedUnclosedLeavesTheOldFile) {
     TempDir dir;
     {
         TextWriter writer(dir.File("f"));
         writer.WriteLine("first");
     }
-    EXPECT_EQ(ReadBytes(dir.File("f")), "first\r\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("f")));
+    WriteBytes(dir.File("f"), "old");
+    {
+        TextWriter writer(dir.File("f"));
+        writer.WriteLine("second");
+    }
+    EXPECT_EQ(ReadBytes(dir.File("f")), "old");
 }
 
 // The first failure is the one reported. Text still in the buffer was written
@@ -220,7 +226,7 @@ TEST(TextWriter, TheFirstFailureIsReportedAndNeverPassedOffAsASuccess) {
     EXPECT_EQ(OpenErrorCode([&] { WriteTextFile("/dev/full", stopAfterOneLine); }), 101);
     TempDir dir;
     EXPECT_THROW(WriteTextFile(dir.File("room"), stopAfterOneLine), InvalidOperationError);
-    EXPECT_EQ(ReadBytes(dir.File("room")), "kept\r\n");  // closed, with what was written
+    EXPECT_FALSE(std::filesystem::exists(dir.File("room")));  // the unfinished file removed
     WriteTextFile(dir.File("whole"), [](TextWriter& file) { file.WriteLine("all"); });
     EXPECT_EQ(ReadBytes(dir.File("whole")), "all\r\n");
 
@@ -235,8 +241,8 @@ TEST(TextWriter, TheFirstFailureIsReportedAndNeverPassedOffAsASuccess) {
     EXPECT_EQ(OpenErrorCode([&] { again.Write(std::string(1 << 17, 'x')); }), 101);
     EXPECT_NO_THROW(again.CloseAfterError());
 
-    // A limit on the file size fails in the middle of the buffer: the file keeps
-    // what fitted, and the rest of that buffer never follows it.
+    // A limit on the file size fails in the middle of the buffer; the
+    // unfinished file is removed.
     ChildResult child = RunInChild([&]() -> std::string {
         std::signal(SIGXFSZ, SIG_IGN);
         SetSoftLimit(RLIMIT_FSIZE, 100000);
@@ -246,25 +252,39 @@ TEST(TextWriter, TheFirstFailureIsReportedAndNeverPassedOffAsASuccess) {
                 for (int i = 0; i < 20000; ++i) file.WriteLine("line");
             });
         }));
-        return report + " " + std::to_string(ReadBytes(path).size());
+        return report + (std::filesystem::exists(path) ? " left" : " removed");
     });
-    EXPECT_EQ(child.out, "27 100000");
+    EXPECT_EQ(child.out, "27 removed");
 
     // The same past the first buffer, where the writer's own thread writes:
-    // the failure comes back to the command, and nothing follows the gap.
+    // the failure comes back to the command, which stops; on the standard
+    // output, which keeps what was written, nothing follows the gap.
     ChildResult later = RunInChild([&]() -> std::string {
         std::signal(SIGXFSZ, SIG_IGN);
         SetSoftLimit(RLIMIT_FSIZE, 1000000);
-        const std::string path = dir.File("limited later");
-        int lines = 0;
-        std::string report = std::to_string(OpenErrorCode([&] {
-            WriteTextFile(path, [&](TextWriter& file) {
-                for (; lines < 1000000; ++lines) file.WriteLine("line");
-            });
-        }));
-        return report + " " + std::to_string(ReadBytes(path).size()) + (lines < 1000000 ? " stopped" : "");
+        std::string report;
+        for (const std::string& path : {dir.File("limited later"), std::string()}) {
+            const std::string output = dir.File("standard output");
+            if (path.empty()) {
+                const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0) return "no standard output";
+                ::close(fd);
+            }
+            int lines = 0;
+            report += std::to_string(OpenErrorCode([&] {
+                WriteTextFile(path, [&](TextWriter& file) {
+                    for (; lines < 1000000; ++lines) file.WriteLine("line");
+                });
+            }));
+            if (path.empty())
+                report += " " + std::to_string(ReadBytes(output).size());
+            else
+                report += std::filesystem::exists(path) ? " left" : " removed";
+            report += lines < 1000000 ? " stopped\n" : "\n";
+        }
+        return report;
     });
-    EXPECT_EQ(later.out, "27 1000000 stopped");
+    EXPECT_EQ(later.out, "27 removed stopped\n27 1000000 stopped\n");
 }
 
 TEST(TextFiles, FailuresGiveTheirCodes) {
