@@ -110,7 +110,8 @@ void RemoveLeftovers(const std::string& folder) {
         const std::string name = entry->d_name;
         long pid = 0;
         if (!IsReplacementName(name, pid)) continue;
-        if (pid == self || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) leftovers.push_back(name);
+        if (pid == self || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+            leftovers.push_back(name);
     }
     ::closedir(dir);
     // One descriptor at a time, the folder's closed first.

@@ -219,7 +219,8 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
                   (wroteBack ? " after the write-back, " : " before the write-back, ") + Written(over, "") +
                   "\n";
         report += "left on the disk:";
-        for (const auto& entry : fs::directory_iterator(disk)) report += " " + entry.path().filename().string();
+        for (const auto& entry : fs::directory_iterator(disk))
+            report += " " + entry.path().filename().string();
         return report + (fs::is_empty(disk) ? " nothing\n" : "\n");
     });
     if (child.out.starts_with("skip:")) GTEST_SKIP() << child.out;

@@ -60,7 +60,8 @@ void Fill(const std::string& path) {
 
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -71,12 +72,15 @@ class FullDiskWindowTest : public QObject {
     Q_OBJECT
 
 public:
-    FullDiskWindowTest(std::string disk, std::string refused) : disk_(std::move(disk)), refused_(std::move(refused)) {}
+    FullDiskWindowTest(std::string disk, std::string refused)
+        : disk_(std::move(disk)), refused_(std::move(refused)) {}
 
 private slots:
     void SavesOntoAFullDiskLeaveTheOldFiles() {
-        if (!refused_.empty()) QSKIP(qPrintable(QStringLiteral("no tmpfs of its own: ") + QString::fromStdString(refused_)));
-        const std::string study = disk_ + "/study.dat", results = disk_ + "/results.txt", filler = disk_ + "/filler";
+        if (!refused_.empty())
+            QSKIP(qPrintable(QStringLiteral("no tmpfs of its own: ") + QString::fromStdString(refused_)));
+        const std::string study = disk_ + "/study.dat", results = disk_ + "/results.txt",
+                          filler = disk_ + "/filler";
         StudyStore store;
         LoadStudyFile(store, MORVANE_EXAMPLES "/worked-example.dat");
         testing::FakeSeams seams;
@@ -106,13 +110,14 @@ private slots:
         testing::Button(&form, "SaveButton")->click();
         seams.dialogs.Choose(QString::fromStdString(results));
         testing::Button(&form, "CalcButton")->click();
-        QCOMPARE(seams.messages.Shown(),
-                 (QStringList{QStringLiteral(u"ディスクがいっぱいです."), QStringLiteral(u"ディスクがいっぱいです.")}));
+        QCOMPARE(seams.messages.Shown(), (QStringList{QStringLiteral(u"ディスクがいっぱいです."),
+                                                      QStringLiteral(u"ディスクがいっぱいです.")}));
         QCOMPARE(ReadBytes(study), savedStudy);
         QCOMPARE(ReadBytes(results), savedResults);
         for (const char* name : {"plot.png", "plot.svg", "tables.json"}) {
             try {
-                ExportAnalysis(analysis, plot::PlotDataOf(analysis, '.'), QString::fromStdString(disk_ + "/" + name));
+                ExportAnalysis(analysis, plot::PlotDataOf(analysis, '.'),
+                               QString::fromStdString(disk_ + "/" + name));
                 QFAIL(name);
             } catch (const InOutError& error) {
                 QCOMPARE(Utf8FromCp932(error.message()), std::string("ディスクがいっぱいです"));

@@ -9,8 +9,8 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <set>
 #include <thread>
@@ -84,8 +84,8 @@ struct Source {
 // Waits until the run `pid` has made its new file beside `target`, or has
 // ended (then false, and the run waited for).
 bool WaitUntilWriting(pid_t pid, const std::string& target, int& status) {
-    const fs::path path = fs::path(target).parent_path() /
-                          ("." + fs::path(target).filename().string() + ".pmorvane-" + std::to_string(pid) + ".tmp");
+    const fs::path path = fs::path(target).parent_path() / ("." + fs::path(target).filename().string() +
+                                                            ".pmorvane-" + std::to_string(pid) + ".tmp");
     for (;;) {
         if (fs::exists(path)) return true;
         if (::waitpid(pid, &status, WNOHANG) == pid) return false;
@@ -143,7 +143,8 @@ void KillAtRandomMoments(const Source (&sources)[2], const std::string& folder, 
         const std::string after = Bytes(target);
         if (after == source.written) ++gotNew;
         if (after == before) ++keptOld;
-        ASSERT_TRUE(after == before || after == source.written) << "run " << i << ": " << after.size() << " bytes";
+        ASSERT_TRUE(after == before || after == source.written)
+            << "run " << i << ": " << after.size() << " bytes";
         // At most one new file is left, of the run just killed: each run
         // removes those of the runs before it before it makes its own.
         const auto others = Others(folder, "study.dat");
@@ -153,10 +154,12 @@ void KillAtRandomMoments(const Source (&sources)[2], const std::string& folder, 
             ++left;
         }
     }
-    std::printf("%d kills while writing (%lld us): the old file kept %d times, the new one in place %d times, "
-                "%d new files left; %d runs ended unseen\n",
-                kKills, static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(writing).count()),
-                keptOld, gotNew, left, ended);
+    std::printf(
+        "%d kills while writing (%lld us): the old file kept %d times, the new one in place %d times, "
+        "%d new files left; %d runs ended unseen\n",
+        kKills,
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(writing).count()),
+        keptOld, gotNew, left, ended);
     // The kills fell before the rename and after it, many times each.
     EXPECT_GT(keptOld, kKills / 10);
     EXPECT_GT(gotNew, kKills / 10);

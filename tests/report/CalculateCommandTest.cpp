@@ -1,8 +1,7 @@
 // The calculate command's steps and what each kind of failure leaves behind.
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,9 +27,9 @@ using testing::WriteBytes;
 struct Outcome {
     std::string error;  // the message in UTF-8, empty when the command completed
     int chooserCalls = 0;
-    bool fileExists = false;  // the results file, where none was before
-    bool oldKept = false;     // a results file that was there: its bytes as they were
-    bool othersLeft = false;  // any other file in the folder
+    bool fileExists = false;           // the results file, where none was before
+    bool oldKept = false;              // a results file that was there: its bytes as they were
+    bool othersLeft = false;           // any other file in the folder
     std::vector<std::string> lines;    // of the results file
     std::vector<std::string> printed;  // on the standard output, which keeps the lines before a stop
 };

@@ -3,8 +3,8 @@
 // it follows links, what it writes in place, and the leftovers of processes
 // that were killed.
 
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,7 +36,8 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
 
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -59,7 +60,8 @@ mode_t ModeOf(const std::string& path) {
 }
 
 std::string TemporaryOf(const std::string& name, int k = 0) {
-    return "." + name + ".pmorvane-" + std::to_string(::getpid()) + (k > 0 ? "-" + std::to_string(k) : "") + ".tmp";
+    return "." + name + ".pmorvane-" + std::to_string(::getpid()) + (k > 0 ? "-" + std::to_string(k) : "") +
+           ".tmp";
 }
 
 TEST(FileReplacement, TheOldFileStaysUntilTheNewOneIsWhole) {
@@ -93,7 +95,10 @@ TEST(FileReplacement, TheOldFileStaysUntilTheNewOneIsWhole) {
                                        throw InvalidOperationError();
                                    }),
                      InvalidOperationError);
-        { TextWriter unclosed(path); unclosed.WriteLine("unclosed"); }
+        {
+            TextWriter unclosed(path);
+            unclosed.WriteLine("unclosed");
+        }
         EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"f.dat"}) << name;
     }
     EXPECT_EQ(ReadBytes(file), std::string(300000, 'n') + "\r\n");
@@ -166,8 +171,8 @@ TEST(FileReplacement, KeepsPermissionBitsAndOwnerAndFollowsLinks) {
     EXPECT_EQ(Save(dir.File("none/x.dat"), "x"), "3");
     EXPECT_EQ(Save(dir.File("sub"), "x"), "5");
     EXPECT_EQ(Save(inner + "/x.dat", "x"), "3");
-    EXPECT_EQ(Names(dir.Path()),
-              (std::vector<std::string>{"absolute", "chain", "dangling", "f.dat", "hard", "loop", "lost", "sub"}));
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"absolute", "chain", "dangling", "f.dat", "hard",
+                                                           "loop", "lost", "sub"}));
 }
 
 // As a user without root's rights: a file that may not be written is
@@ -178,7 +183,8 @@ TEST(FileReplacement, WithoutRootsRights) {
     TempDir dir;
     const uid_t nobody = 65534;
     const std::string mine = dir.File("mine"), locked = dir.File("locked"), shared = dir.File("shared");
-    for (const auto& [folder, owner, mode] : {std::tuple{mine, nobody, 0755}, {locked, 0u, 0755}, {shared, 0u, 01777}}) {
+    for (const auto& [folder, owner, mode] :
+         {std::tuple{mine, nobody, 0755}, {locked, 0u, 0755}, {shared, 0u, 01777}}) {
         fs::create_directory(folder);
         ASSERT_EQ(::chown(folder.c_str(), owner, owner), 0);
         ASSERT_EQ(::chmod(folder.c_str(), static_cast<mode_t>(mode)), 0);
@@ -200,12 +206,14 @@ TEST(FileReplacement, WithoutRootsRights) {
     ASSERT_EQ(::lchown((shared + "/own-link").c_str(), nobody, nobody), 0);
 
     const testing::ChildResult child = RunInChild([&]() -> std::string {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) return "setuid refused";
+        if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+            return "setuid refused";
         std::string report;
         // Saved first, then read back: the operands of + come in no set order.
         auto saved = [&](const char* label, const std::string& path, const std::string& shows) {
             const std::string outcome = Save(path, "new");
-            report += std::string(report.empty() ? "" : ", ") + label + " " + outcome + " " + ReadBytes(shows);
+            report +=
+                std::string(report.empty() ? "" : ", ") + label + " " + outcome + " " + ReadBytes(shows);
         };
         saved("ro", mine + "/ro.dat", mine + "/ro.dat");
         saved("locked", locked + "/open.dat", locked + "/open.dat");
@@ -216,10 +224,12 @@ TEST(FileReplacement, WithoutRootsRights) {
         const int probe = ::open((shared + "/roots.dat").c_str(), O_WRONLY | O_APPEND);
         const std::string inPlace = probe >= 0 ? "ok" : "5";
         if (probe >= 0) ::close(probe);
-        report += ", roots.dat " + std::string(Save(shared + "/roots.dat", "new") == inPlace ? "as in place" : "other");
+        report += ", roots.dat " +
+                  std::string(Save(shared + "/roots.dat", "new") == inPlace ? "as in place" : "other");
         return report;
     });
-    EXPECT_EQ(child.out, "ro 5 old, locked ok new, others-link 5 old, own-link ok new, roots.dat as in place");
+    EXPECT_EQ(child.out,
+              "ro 5 old, locked ok new, others-link 5 old, own-link ok new, roots.dat as in place");
     EXPECT_EQ(Names(mine), (std::vector<std::string>{"ro.dat", "target.dat"}));
     EXPECT_EQ(Names(locked), std::vector<std::string>{"open.dat"});
     EXPECT_EQ(Names(shared), (std::vector<std::string>{"others-link", "own-link", "roots.dat"}));
@@ -237,10 +247,18 @@ pid_t EndedProcess() {
 TEST(FileReplacement, LeftoversOfProcessesThatAreGoneAreRemoved) {
     long pid = 0;
     const std::pair<const char*, long> names[] = {
-        {".f.dat.pmorvane-123.tmp", 123}, {".f.dat.pmorvane-123-45.tmp", 123}, {"..pmorvane-7.tmp", 7},
-        {".a.pmorvane-1.pmorvane-9.tmp", 9}, {"f.dat.pmorvane-123.tmp", 0},   {".f.pmorvane-.tmp", 0},
-        {".f.pmorvane-12x.tmp", 0},           {".f.pmorvane-1-.tmp", 0},       {".f.pmorvane-1-2345.tmp", 0},
-        {".f.pmorvane-0.tmp", 0},             {".f.pmorvane-99999999999.tmp", 0}, {".pmorvane-5.tmp", 0},
+        {".f.dat.pmorvane-123.tmp", 123},
+        {".f.dat.pmorvane-123-45.tmp", 123},
+        {"..pmorvane-7.tmp", 7},
+        {".a.pmorvane-1.pmorvane-9.tmp", 9},
+        {"f.dat.pmorvane-123.tmp", 0},
+        {".f.pmorvane-.tmp", 0},
+        {".f.pmorvane-12x.tmp", 0},
+        {".f.pmorvane-1-.tmp", 0},
+        {".f.pmorvane-1-2345.tmp", 0},
+        {".f.pmorvane-0.tmp", 0},
+        {".f.pmorvane-99999999999.tmp", 0},
+        {".pmorvane-5.tmp", 0},
         {".f.pmorvane-5.tmpx", 0},
     };
     for (const auto& [name, expected] : names) {
@@ -269,9 +287,11 @@ TEST(FileReplacement, LeftoversOfProcessesThatAreGoneAreRemoved) {
         ".c.dat.pmorvane-" + self + "-7.tmp",  // this process's id, unlocked: an earlier process's
     };
     const std::vector<std::string> kept = {
-        ".d.dat.pmorvane-" + self + "-8.tmp",                       // locked: being written here
-        ".e.dat.pmorvane-" + std::to_string(alive) + ".tmp",        // its process is alive
-        ".f.dat.pmorvane-x.tmp", "g.dat.pmorvane-" + gone + ".tmp", "other.dat",
+        ".d.dat.pmorvane-" + self + "-8.tmp",                 // locked: being written here
+        ".e.dat.pmorvane-" + std::to_string(alive) + ".tmp",  // its process is alive
+        ".f.dat.pmorvane-x.tmp",
+        "g.dat.pmorvane-" + gone + ".tmp",
+        "other.dat",
     };
     for (const auto& name : leftovers) WriteBytes(dir.File(name), "left");
     for (const auto& name : kept) WriteBytes(dir.File(name), "kept");

@@ -208,8 +208,11 @@ TEST(DataFile, TextsWithLineEndsAreRefusedAndNothingShiftedIsWritten) {
         EXPECT_THROW(WriteDataFile(shown, saved, [&](StudyStore&) { row.put(shown); }), LineEndInTextError) << row.where;
         EXPECT_EQ(ReadBytes(saved), kWorkedExample) << row.where;
         EXPECT_THROW(WriteDataFile(shown, dir.File("new.dat"), [&](StudyStore&) { row.put(shown); }),
-                     LineEndInTextError) << row.where;
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1)
+                     LineEndInTextError)
+            << row.where;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                std::filesystem::directory_iterator()),
+                  1)
             << row.where;
     }
     // Every other byte is an ordinary one, written and read back as it was.

@@ -144,7 +144,7 @@ TEST(MorvaneTool, ReportFailuresLeaveTheOldFileAndPrintWhatCameBeforeThem) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"bad.dat", "negative.dat", "nosubjects.dat", "onesubject.dat",
-                                                "results.txt"}));
+                                               "results.txt"}));
 }
 
 TEST(MorvaneTool, UsageErrorsExitTwo) {
