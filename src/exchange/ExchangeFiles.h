@@ -33,7 +33,9 @@ private:
 };
 
 // The whole file at `path` (standard input for the empty name); InOutError
-// as the data file's reader gives it.
+// as the data file's reader gives it, 106 among them for a line (ended by CR or
+// LF), or a run of nothing but line ends, longer than TextReader's LongestLine
+// allows, before more of it is read. Its memory grows within the memory budget.
 FileBytes ReadWholeFile(const std::string& path);
 
 // Has `write` write the file at `path` whole, through a new file in the same

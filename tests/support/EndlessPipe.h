@@ -1,6 +1,6 @@
 #pragma once
 // A pipe that never ends, as a file name: a thread of its own writes `head`
-// into it, then `fill` over and over, until the pipe is closed on the other
+// into it, then `fill` (a byte, or a text) over and over, until the pipe is closed on the other
 // side. It stands for the inputs that have no end (a pipe from a program that
 // goes on, a character device).
 
@@ -18,7 +18,8 @@ namespace morvane::testing {
 
 class EndlessPipe {
 public:
-    EndlessPipe(std::string head, char fill) : head_(std::move(head)), fill_(fill) {
+    EndlessPipe(std::string head, char fill) : EndlessPipe(std::move(head), std::string(1, fill)) {}
+    EndlessPipe(std::string head, std::string fill) : head_(std::move(head)), fill_(std::move(fill)) {
         std::signal(SIGPIPE, SIG_IGN);  // a closed pipe ends the writer by its error instead
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -43,7 +44,8 @@ public:
 private:
     void Write() {
         if (!WriteAll(head_.data(), head_.size())) return;
-        const std::string block(1 << 16, fill_);
+        std::string block;
+        while (block.size() < (1 << 16)) block += fill_;
         while (WriteAll(block.data(), block.size())) {
         }
     }
@@ -60,7 +62,7 @@ private:
     }
 
     std::string head_;
-    char fill_;
+    std::string fill_;
     int readEnd_ = -1, writeEnd_ = -1;
     std::atomic<std::uint64_t> written_{0};
     std::thread writer_;
