@@ -173,14 +173,21 @@ void WriteWholeFile(const std::string& path, const std::function<void(const std:
     }
 }
 
-void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout) {
+void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout,
+               const CsvNotice& notice) {
     StudyStore store;
     LoadStudyFile(store, dataFile);
+    std::vector<std::string> notices;
     WriteWholeFile(csvFile, [&](const std::string& path) {
+        notices.clear();
         TextWriter out(path);
-        WriteStudyCsv(store, layout, [&](std::string_view piece) { out.Write(piece); });
+        WriteStudyCsv(
+            store, layout, [&](std::string_view piece) { out.Write(piece); },
+            [&](const std::string& text) { notices.push_back(text); });
         out.Close();
     });
+    if (notice)
+        for (const std::string& text : notices) notice(text);
 }
 
 void ImportCsv(const std::string& csvFile, const std::string& dataFile, const CsvImportOptions& options) {

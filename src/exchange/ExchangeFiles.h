@@ -11,8 +11,10 @@
 namespace morvane {
 
 // Reads the data file as Load does and writes its CSV. Nothing is written when
-// the study cannot be read or its texts cannot be converted.
-void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout);
+// the study cannot be read or its texts cannot be converted. The notices of
+// WriteStudyCsv go to `notice` once the CSV is written.
+void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout,
+               const CsvNotice& notice = {});
 
 // Reads the CSV and writes its study as Save writes a data file. Everything is
 // read and checked before the data file is written, and the data file is
