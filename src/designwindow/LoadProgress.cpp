@@ -18,8 +18,11 @@ constexpr int kSteps = 1000;
 }  // namespace
 
 QString LoadingText(std::uint64_t done) {
-    const double megabytes = static_cast<double>(done) / (1024.0 * 1024.0);
-    return QStringLiteral(u"データファイルを読み込み中です: %1 MB").arg(QLocale::c().toString(megabytes, 'f', 1));
+    constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+    const QString amount =
+        done < kMiB ? QStringLiteral("%1 KB").arg((done + 1023) / 1024)
+                    : QStringLiteral("%1 MB").arg(QLocale::c().toString(static_cast<double>(done) / kMiB, 'f', 1));
+    return QStringLiteral(u"データファイルを読み込み中です: ") + amount;
 }
 
 LoadProgressDialog::LoadProgressDialog(QWidget* parent, int showAfterMs)

@@ -40,7 +40,8 @@ private:
     bool stopped_ = false;
 };
 
-// The dialog's text after `done` bytes.
+// The dialog's text after `done` bytes: kilobytes below a megabyte, megabytes
+// to a tenth above.
 QString LoadingText(std::uint64_t done);
 
 }  // namespace morvane

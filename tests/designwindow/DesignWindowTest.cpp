@@ -363,6 +363,9 @@ private slots:
         QTest::qWait(50);
         QVERIFY(progress.Continue(3 << 20, 4 << 20));
         QCOMPARE(progress.Dialog()->value(), 750);
+        QCOMPARE(LoadingText(0), QStringLiteral(u"データファイルを読み込み中です: 0 KB"));
+        QCOMPARE(LoadingText(1025), QStringLiteral(u"データファイルを読み込み中です: 2 KB"));
+        QCOMPARE(LoadingText((5 << 20) + (1 << 19)), QStringLiteral(u"データファイルを読み込み中です: 5.5 MB"));
         progress.Dialog()->cancel();
         QVERIFY(!progress.Continue(4 << 20, 4 << 20));
     }
