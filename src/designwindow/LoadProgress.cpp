@@ -20,8 +20,9 @@ constexpr int kSteps = 1000;
 QString LoadingText(std::uint64_t done) {
     constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
     const QString amount =
-        done < kMiB ? QStringLiteral("%1 KB").arg((done + 1023) / 1024)
-                    : QStringLiteral("%1 MB").arg(QLocale::c().toString(static_cast<double>(done) / kMiB, 'f', 1));
+        done < kMiB
+            ? QStringLiteral("%1 KB").arg((done + 1023) / 1024)
+            : QStringLiteral("%1 MB").arg(QLocale::c().toString(static_cast<double>(done) / kMiB, 'f', 1));
     return QStringLiteral(u"データファイルを読み込み中です: ") + amount;
 }
 
@@ -62,8 +63,7 @@ void LoadProgressDialog::Update(std::uint64_t done, std::uint64_t total) {
     }
     if (dialog_) {
         dialog_->setLabelText(LoadingText(done));
-        if (total > 0)
-            dialog_->setValue(static_cast<int>(std::min(done, total) * kSteps / total));
+        if (total > 0) dialog_->setValue(static_cast<int>(std::min(done, total) * kSteps / total));
     }
     // Until the dialog stands in front, what the user does waits for the load.
     QApplication::processEvents(dialog_ && dialog_->isVisible() ? QEventLoop::AllEvents

@@ -96,9 +96,9 @@ std::string Cp932FromUtf8(std::string_view utf8) {
 std::string Utf8FromCp932(std::string_view cp932) {
     const bool nul = cp932.find('\0') != std::string_view::npos;
     if (!nul && IsAscii(cp932)) return std::string(cp932);
-    std::string utf8 =
-        IsAscii(cp932) ? std::string(cp932)
-                       : *FromCp932().Convert(cp932, kReplacement, [](std::string_view) { return size_t{1}; });
+    std::string utf8 = IsAscii(cp932) ? std::string(cp932)
+                                      : *FromCp932().Convert(cp932, kReplacement,
+                                                             [](std::string_view) { return size_t{1}; });
     if (!nul) return utf8;
     // A NUL comes out of the conversion as itself, and from no other byte.
     std::string shown;
@@ -118,7 +118,8 @@ std::optional<Cp932Respelling> FirstRespelling(std::string_view cp932) {
     // Character by character: a lead byte and its trail, or one byte.
     for (std::size_t i = 0; i < cp932.size();) {
         const auto lead = static_cast<unsigned char>(cp932[i]);
-        const bool pair = ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) && i + 1 < cp932.size();
+        const bool pair =
+            ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) && i + 1 < cp932.size();
         const std::string_view character = cp932.substr(i, pair ? 2 : 1);
         i += character.size();
         if (!pair) continue;

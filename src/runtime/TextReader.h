@@ -112,7 +112,7 @@ private:
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool atEnd_ = false;
-    io::IoCode error_;  // the code of the first failed read
+    io::IoCode error_;                            // the code of the first failed read
     std::uint64_t longest_ = kLongestStreamLine;  // LongestLine of the file
     ReadProgress* progress_ = nullptr;
     std::uint64_t done_ = 0;   // the bytes read so far

@@ -5,9 +5,9 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "datawindow/DataWindow.h"
@@ -365,7 +365,8 @@ private slots:
         QCOMPARE(progress.Dialog()->value(), 750);
         QCOMPARE(LoadingText(0), QStringLiteral(u"データファイルを読み込み中です: 0 KB"));
         QCOMPARE(LoadingText(1025), QStringLiteral(u"データファイルを読み込み中です: 2 KB"));
-        QCOMPARE(LoadingText((5 << 20) + (1 << 19)), QStringLiteral(u"データファイルを読み込み中です: 5.5 MB"));
+        QCOMPARE(LoadingText((5 << 20) + (1 << 19)),
+                 QStringLiteral(u"データファイルを読み込み中です: 5.5 MB"));
         progress.Dialog()->cancel();
         QVERIFY(!progress.Continue(4 << 20, 4 << 20));
     }

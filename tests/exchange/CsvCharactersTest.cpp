@@ -53,7 +53,8 @@ TEST(CsvCharacters, TheSecondCodesAreToldAndEveryOtherCharacterComesBack) {
     StudyStore store, back, wanted;
     StartNewStudy(store, names, {"b"}, "1");
     StartNewStudy(wanted, expected, {"b"}, "1");
-    for (std::int32_t a = 1; a <= store.LevelCountA; ++a) store.CellText(1, a, 1) = wanted.CellText(1, a, 1) = "1";
+    for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
+        store.CellText(1, a, 1) = wanted.CellText(1, a, 1) = "1";
 
     std::string csv;
     std::vector<std::string> notices;
@@ -65,16 +66,16 @@ TEST(CsvCharacters, TheSecondCodesAreToldAndEveryOtherCharacterComesBack) {
     EXPECT_TRUE(DataFileBytes(back) == DataFileBytes(wanted));
 
     // The notice names the level, the character, its bytes and those that come back.
-    const auto first = std::find_if(names.begin(), names.end(), [](const std::string& name) {
-        return name.starts_with("\xFA\x4A");
-    });
+    const auto first = std::find_if(names.begin(), names.end(),
+                                    [](const std::string& name) { return name.starts_with("\xFA\x4A"); });
     const auto level = std::to_string(first - names.begin() + 1);
     EXPECT_NE(std::find(notices.begin(), notices.end(),
                         "A の水準 " + level + " の名前の 'Ⅰ' (FA 4A) は CSV から読み込むと 87 54 になります"),
               notices.end());
     EXPECT_EQ(FirstRespelling("\xEE\xEF")->comesBackAs, "\xFA\x40");
     EXPECT_EQ(FirstRespelling("ab\x82\x60\xFA\x4A\xFA\x4B")->character, "\xFA\x4A");
-    for (const std::string text : {"", "ascii", "\x87\x54", "\xFA\x40", "\xFF"}) EXPECT_FALSE(FirstRespelling(text));
+    for (const std::string text : {"", "ascii", "\x87\x54", "\xFA\x40", "\xFF"})
+        EXPECT_FALSE(FirstRespelling(text));
 }
 
 // Scores: one notice, for the first in the order of the rows (subject, then A,
@@ -86,11 +87,12 @@ TEST(CsvCharacters, ScoresWithSecondCodesMakeOneNotice) {
     for (std::int32_t s = 1; s <= 2; ++s)
         for (std::int32_t a = 1; a <= 2; ++a)
             for (std::int32_t b = 1; b <= 2; ++b) store.CellText(s, a, b) = "1";
-    store.CellText(2, 1, 1) = "\xEE\xEF";  // first in the store's order
+    store.CellText(2, 1, 1) = "\xEE\xEF";    // first in the store's order
     store.CellText(1, 2, 2) = " 2\xFA\x4A";  // first in the rows'
     store.CellText(2, 2, 1) = "\x87\x54";    // comes back as it is
-    const std::string notice = "被験者 1、A の水準 2、B の水準 2 の得点の 'Ⅰ' (FA 4A) は CSV から読み込むと 87 54 "
-                               "になります (ほかに 1 個の得点にもこのような文字があります)";
+    const std::string notice =
+        "被験者 1、A の水準 2、B の水準 2 の得点の 'Ⅰ' (FA 4A) は CSV から読み込むと 87 54 "
+        "になります (ほかに 1 個の得点にもこのような文字があります)";
     for (const CsvLayout layout : {CsvLayout::Long, CsvLayout::Wide}) {
         std::vector<std::string> notices;
         WriteStudyCsv(
@@ -125,7 +127,8 @@ TEST(CsvCharacters, ANulGoesOutAsTheReplacementCharacter) {
         WriteStudyCsv(store, layout, [&](std::string_view piece) { csv.append(piece); });
         return csv;
     };
-    EXPECT_EQ(csvOf(CsvLayout::Long), "subject,A,B,score\r\n1,x\uFFFDy,b\uFFFD,1\uFFFD\r\n1,Ａ\uFFFD,b\uFFFD,\uFFFD 2\r\n");
+    EXPECT_EQ(csvOf(CsvLayout::Long),
+              "subject,A,B,score\r\n1,x\uFFFDy,b\uFFFD,1\uFFFD\r\n1,Ａ\uFFFD,b\uFFFD,\uFFFD 2\r\n");
     EXPECT_EQ(csvOf(CsvLayout::Wide), "subject,x\uFFFDy_b\uFFFD,Ａ\uFFFD_b\uFFFD\r\n1,1\uFFFD,\uFFFD 2\r\n");
     EXPECT_EQ(store.LevelNamesA[1], "x\0y"s);
     EXPECT_EQ(store.CellText(1, 2, 1), " \0 2"s);

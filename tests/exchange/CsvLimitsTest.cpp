@@ -49,10 +49,10 @@ std::string DataFileBytes(const StudyStore& store) {
 TEST(CsvLimits, AnInputWithoutEndIsRefusedAtOnce) {
     EXPECT_EQ(CodeOf([] { ReadWholeFile("/dev/zero"); }), 106);
     const std::pair<std::string, std::string> endless[] = {
-        {"subject,A,B,score\r\n", "\r\n"},  // empty records
-        {"subject,A,B,score\n", "\r"},      // lines ended by CR alone
+        {"subject,A,B,score\r\n", "\r\n"},     // empty records
+        {"subject,A,B,score\n", "\r"},         // lines ended by CR alone
         {"subject,A,B,score\r\n1,a,b,", "7"},  // a field
-        {"\"", "quoted, "},                 // a quoted field
+        {"\"", "quoted, "},                    // a quoted field
     };
     for (const auto& [head, fill] : endless) {
         EndlessPipe pipe(head, fill);
@@ -95,7 +95,8 @@ TEST(CsvLimits, AWideStudysMemoryFollowsItsScoresNotItsLines) {
         std::ofstream("/proc/self/clear_refs") << "5";
         StudyStore store;
         ReadStudyCsv(csv, options, store);
-        if (store.CellText(1, 1000, 999) != "8") return "wrong score " + std::string(store.CellText(1, 1000, 999));
+        if (store.CellText(1, 1000, 999) != "8")
+            return "wrong score " + std::string(store.CellText(1, 1000, 999));
         std::ifstream status("/proc/self/status");
         for (std::string line; std::getline(status, line);)
             if (line.starts_with("VmHWM:")) return line.substr(6);
@@ -146,7 +147,8 @@ TEST(CsvLimits, WideRowsOfEveryShapeComeBackAsTheirStudy) {
             options.levelsB = namesB;
             StudyStore back;
             ReadStudyCsv(csv, options, back);
-            ASSERT_TRUE(DataFileBytes(back) == DataFileBytes(store)) << na << " x " << nb << ", " << n << " subjects";
+            ASSERT_TRUE(DataFileBytes(back) == DataFileBytes(store))
+                << na << " x " << nb << ", " << n << " subjects";
         }
 }
 

@@ -40,12 +40,12 @@ TEST(DataFileReading, AnInputWithoutEndIsRefusedAsAFileThatIsNotOne) {
     for (const bool load : {false, true}) {
         EXPECT_EQ(Refusal("/dev/zero", load), notAFile);
         const std::pair<std::string, char> endless[] = {
-            {"", '\n'},                             // blank lines before the first count
-            {"2\r\n3\r\n", ' '},                    // blanks before the third
-            {"2 subjects", '.'},                    // the rest of a count's line
-            {"1\r\n1\r\n1\r\n", 'a'},               // a level name of A
-            {"1\r\n1\r\n2\r\nA\r\nB1\r\n", 'b'},    // one of B
-            {"1\r\n1\r\n1\r\nA\r\nB\r\n", '5'},     // a score
+            {"", '\n'},                                // blank lines before the first count
+            {"2\r\n3\r\n", ' '},                       // blanks before the third
+            {"2 subjects", '.'},                       // the rest of a count's line
+            {"1\r\n1\r\n1\r\n", 'a'},                  // a level name of A
+            {"1\r\n1\r\n2\r\nA\r\nB1\r\n", 'b'},       // one of B
+            {"1\r\n1\r\n1\r\nA\r\nB\r\n", '5'},        // a score
             {"3\r\n1\r\n1\r\nA\r\nB\r\n1\r\n", '\r'},  // a later score, of CRs
         };
         for (const auto& [head, fill] : endless) {

@@ -35,8 +35,13 @@ TEST(InputTool, AnInputWithoutEndIsRefusedAtOnce) {
     TempDir dir;
     const std::string refused = "morvane: 入力値が数値ではありません\n";
     const std::vector<std::vector<std::string>> commands = {
-        {"anova", "IN"},  {"report", "IN", dir.File("results.txt")}, {"copy", "IN", "-"}, {"sums", "IN"},
-        {"listing", "IN"}, {"export", "IN", dir.File("x.csv")},        {"import", "IN", dir.File("x.dat")},
+        {"anova", "IN"},
+        {"report", "IN", dir.File("results.txt")},
+        {"copy", "IN", "-"},
+        {"sums", "IN"},
+        {"listing", "IN"},
+        {"export", "IN", dir.File("x.csv")},
+        {"import", "IN", dir.File("x.dat")},
         {"plot", "IN", dir.File("x.svg")},
     };
     const auto started = std::chrono::steady_clock::now();
