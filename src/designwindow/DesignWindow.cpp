@@ -6,8 +6,10 @@
 
 #include "datawindow/DataWindow.h"
 #include "designwindow/LevelGrid.h"
+#include "designwindow/LoadProgress.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
+#include "runtime/Errors.h"
 #include "store/DataFile.h"
 #include "ui_DesignWindow.h"
 
@@ -73,8 +75,7 @@ void DesignWindow::LoadStudy() {
         const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is read
         OpenDialog1.fileName = *chosen;
-        LoadStudyFile(store_, qttext::FilePath(*chosen));
-        HandOver();
+        if (ReadStudy(qttext::FilePath(*chosen))) HandOver();
     });
 }
 
@@ -83,17 +84,30 @@ void DesignWindow::OpenStudy(const std::string& path) {
     // The failure waits until this window is shown, so that its message box
     // stands over it as after a failed Load.
     std::exception_ptr failure;
+    bool loaded = false;
     try {
-        LoadStudyFile(store_, path);
+        loaded = ReadStudy(path);
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!failure) {
+    if (loaded) {
         Run([this] { HandOver(); });
         return;
     }
     show();
-    Run([&failure] { std::rethrow_exception(failure); });
+    if (failure) Run([&failure] { std::rethrow_exception(failure); });
+}
+
+bool DesignWindow::ReadStudy(const std::string& path) {
+    LoadProgressDialog progress(this, loadProgressAfterMs_);
+    StudyStore loaded;
+    try {
+        LoadStudyFile(loaded, path, progress);
+    } catch (const ReadStopped&) {
+        return false;
+    }
+    store_ = std::move(loaded);
+    return true;
 }
 
 void DesignWindow::Exit() {

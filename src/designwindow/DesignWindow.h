@@ -44,9 +44,13 @@ public:
     // Loads the study in `path` as LoadStudy does after its dialog, the name
     // given instead of chosen (the program's command line): a study that loads
     // hands over to the data window, and this window is never shown; one that
-    // fails shows this window, then the failure's message. The Load dialog
-    // offers `path` from then on.
+    // fails shows this window, then the failure's message, and one stopped by
+    // 中止 shows this window alone. The Load dialog offers `path` from then on.
     void OpenStudy(const std::string& path);
+
+    // How long a load runs before its progress shows, with 中止 (for the tests
+    // and the pictures; half a second unless set).
+    void SetLoadProgressDelay(int ms) { loadProgressAfterMs_ = ms; }
 
     // The data window, once the hand-over has made it; nullptr before. It is a
     // top-level window owned by this one and destroyed with it.
@@ -66,9 +70,14 @@ private:
     void SetUpGrids();
     // Hides this window and opens the data window on the filled store.
     void HandOver();
+    // Reads the study in `path` into a store of its own, showing the progress
+    // of a long load, and only once it is whole puts it in the shared store:
+    // a load that fails (its error thrown) or is stopped (false) changes nothing.
+    bool ReadStudy(const std::string& path);
 
     std::unique_ptr<Ui::DesignWindow> ui_;
     DataWindow* data_ = nullptr;
+    int loadProgressAfterMs_ = 500;
 };
 
 }  // namespace morvane

@@ -14,8 +14,9 @@
 #include "runtime/IoCodes.h"
 #include "runtime/StandardStreams.h"
 #include "runtime/TextWriter.h"
-#include "store/DataFile.h"
 #include "runtime/MemoryBudget.h"
+#include "runtime/TextReader.h"
+#include "store/DataFile.h"
 
 namespace morvane {
 namespace {
@@ -31,6 +32,31 @@ void AdviseHugePages(char* buffer, std::size_t size) {
     const std::uintptr_t begin = (start + kHuge - 1) & ~(kHuge - 1), end = (start + size) & ~(kHuge - 1);
     if (end > begin) static_cast<void>(::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE));
 }
+
+// What a reader of a whole file watches so that an input without end is
+// refused at once: the start of its last line, and the end of its last byte
+// that is not a line end, as bytes come in.
+class LineWatch {
+public:
+    explicit LineWatch(std::uint64_t longest) : longest_(longest) {}
+
+    // Takes in the bytes [from, to) of `bytes`, and throws InOutError 106 for
+    // a line, or a run of line ends (of empty records), longer than a line of
+    // the input may be.
+    void See(const char* bytes, std::size_t from, std::size_t to) {
+        bool lineFound = false, contentFound = false;
+        for (std::size_t i = to; i > from && !(lineFound && contentFound); --i) {
+            const bool end = bytes[i - 1] == '\n' || bytes[i - 1] == '\r';
+            if (end && !lineFound) lineStart_ = i, lineFound = true;
+            if (!end && !contentFound) contentEnd_ = i, contentFound = true;
+        }
+        if (to - lineStart_ > longest_ || to - contentEnd_ > longest_) throw InOutError(io::kInvalidNumber);
+    }
+
+private:
+    std::uint64_t longest_;
+    std::size_t lineStart_ = 0, contentEnd_ = 0;
+};
 
 }  // namespace
 
@@ -56,11 +82,13 @@ FileBytes ReadWholeFile(const std::string& path) {
         capacity = static_cast<std::size_t>(info.st_size) + 1;  // the last read then finds the end at once
         EnsureAffordable(capacity, 1);
     }
+    LineWatch watch(LongestLine(fd));
     FileBytes file;
     file.bytes_.reset(new char[capacity]);
     AdviseHugePages(file.bytes_.get(), capacity);
     for (;;) {
         if (file.size_ == capacity) {
+            EnsureAffordable(capacity, 2);
             std::unique_ptr<char[]> larger(new char[capacity * 2]);
             AdviseHugePages(larger.get(), capacity * 2);
             std::memcpy(larger.get(), file.bytes_.get(), file.size_);
@@ -69,6 +97,7 @@ FileBytes ReadWholeFile(const std::string& path) {
         }
         const ssize_t n = ::read(fd, file.bytes_.get() + file.size_, capacity - file.size_);
         if (n > 0) {
+            watch.See(file.bytes_.get(), file.size_, file.size_ + static_cast<std::size_t>(n));
             file.size_ += static_cast<std::size_t>(n);
         } else if (n == 0) {
             break;
@@ -81,12 +110,19 @@ FileBytes ReadWholeFile(const std::string& path) {
     return file;
 }
 
-void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout) {
+void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout,
+               const CsvNotice& notice) {
     StudyStore store;
     LoadStudyFile(store, dataFile);
+    std::vector<std::string> notices;
     WriteTextFile(csvFile, [&](TextWriter& out) {
-        WriteStudyCsv(store, layout, [&](std::string_view piece) { out.Write(piece); });
+        notices.clear();
+        WriteStudyCsv(
+            store, layout, [&](std::string_view piece) { out.Write(piece); },
+            [&](const std::string& text) { notices.push_back(text); });
     });
+    if (notice)
+        for (const std::string& text : notices) notice(text);
 }
 
 void ImportCsv(const std::string& csvFile, const std::string& dataFile, const CsvImportOptions& options) {

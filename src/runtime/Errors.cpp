@@ -10,6 +10,10 @@ Error::Error(std::string messageCp932) : message_(std::move(messageCp932)) {}
 
 const char* Error::what() const noexcept { return message_.c_str(); }
 
+const char* ReadStopped::what() const noexcept {
+    return "the read was stopped";
+}
+
 RangeError::RangeError() : Error(messages::RangeCheck()) {}
 OutOfMemoryError::OutOfMemoryError() : Error(messages::OutOfMemory()) {}
 InvalidOperationError::InvalidOperationError() : Error(messages::InvalidOperation()) {}

@@ -27,8 +27,8 @@ void WithOutOfMemoryError(Operation&& operation) {
     }
 }
 
-void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
-    TextReader file(path);
+void ReadStudy(StudyStore& store, const std::string& path, LevelCheck check, ReadProgress* progress) {
+    TextReader file(path, progress);
     store.SubjectCount = file.ReadCount();
     store.LevelCountA = file.ReadCount();
     store.LevelCountB = file.ReadCount();
@@ -122,11 +122,15 @@ void WriteDataFile(const StudyStore& store, const std::string& path) {
 }
 
 void ReadDataFile(StudyStore& store, const std::string& path) {
-    WithOutOfMemoryError([&] { ReadStudy(store, path, LevelCheck::None); });
+    WithOutOfMemoryError([&] { ReadStudy(store, path, LevelCheck::None, nullptr); });
 }
 
 void LoadStudyFile(StudyStore& store, const std::string& path) {
-    WithOutOfMemoryError([&] { ReadStudy(store, path, LevelCheck::AtLeastOne); });
+    WithOutOfMemoryError([&] { ReadStudy(store, path, LevelCheck::AtLeastOne, nullptr); });
+}
+
+void LoadStudyFile(StudyStore& store, const std::string& path, ReadProgress& progress) {
+    WithOutOfMemoryError([&] { ReadStudy(store, path, LevelCheck::AtLeastOne, &progress); });
 }
 
 }  // namespace morvane

@@ -10,6 +10,8 @@
 
 namespace morvane {
 
+class ReadProgress;
+
 // A change made to the study between the creation of the file and its first
 // line: the Save command's write-back of the shown grid.
 using WriteBack = std::function<void(StudyStore&)>;
@@ -32,10 +34,15 @@ void WriteDataFile(const StudyStore& store, const std::string& path);
 // (CellValue and the tab level are not touched). Throws InOutError, or the
 // RangeError and OutOfMemoryError of the sizing (or of a line longer than the
 // memory left); the store then holds what was read and sized up to the failure.
+// A line longer than the file could hold (TextReader's LongestLine: an endless
+// device or pipe) is refused as a count that does not convert is (106).
 void ReadDataFile(StudyStore& store, const std::string& path);
 
 // ReadDataFile as the Load command uses it: a file with fewer than one level of
 // A or of B is refused ("要因の水準数が 1 未満です") once its counts are read.
 void LoadStudyFile(StudyStore& store, const std::string& path);
+// LoadStudyFile telling `progress` of every block read; when it says stop, the
+// load ends with ReadStopped.
+void LoadStudyFile(StudyStore& store, const std::string& path, ReadProgress& progress);
 
 }  // namespace morvane

@@ -10,12 +10,14 @@
 #include "runtime/TextReader.h"
 #include "runtime/TextWriter.h"
 #include "support/ChildProcess.h"
+#include "support/EndlessPipe.h"
 #include "support/TempDir.h"
 
 namespace morvane {
 namespace {
 
 using testing::ChildResult;
+using testing::EndlessPipe;
 using testing::ReadBytes;
 using testing::RunInChild;
 using testing::SetSoftLimit;
@@ -154,6 +156,113 @@ TEST(TextReader, ACountThatDoesNotConvertFailsAfterItsLine) {
     TextReader longRun(dir.File("g"));
     EXPECT_EQ(longRun.ReadCount(), 1);
     EXPECT_EQ(longRun.ReadCount(), 7);
+}
+
+// No item of an input without end is read without end: a line, the blanks
+// before a count or the rest of a count's line longer than any that a pipe or
+// a device could hold in reason (kLongestStreamLine) is refused with 106 once
+// it is that long, and a regular file's lines are bounded by its size alone.
+TEST(TextReader, AnInputWithoutEndIsRefusedOnceAnItemOutgrowsAnyItCouldHold) {
+    constexpr std::uint64_t kLongest = kLongestStreamLine;
+    const auto code = [](const std::function<void(TextReader&)>& read, const std::string& path) {
+        return OpenErrorCode([&] {
+            TextReader reader(path);
+            read(reader);
+        });
+    };
+    std::string line;
+    const auto readLine = [&](TextReader& reader) { reader.ReadLine(line); };
+    const auto readCount = [](TextReader& reader) { reader.ReadCount(); };
+    // NUL bytes are blanks before a count, and a line's bytes.
+    EXPECT_EQ(code(readCount, "/dev/zero"), 106);
+    EXPECT_EQ(code(readLine, "/dev/zero"), 106);
+    {
+        EndlessPipe blankLines("", '\n');
+        EXPECT_EQ(code(readCount, blankLines.Path()), 106);
+    }
+    {
+        EndlessPipe restOfLine("7 and then", 'x');
+        EXPECT_EQ(code(readCount, restOfLine.Path()), 106);
+        EXPECT_LT(restOfLine.Written(), 2 * kLongest);  // refused at the limit, not at the end
+    }
+    {
+        // A line of exactly the limit is read, and one byte more is refused;
+        // the CRs are counted, or a line of CRs would be read for ever.
+        EndlessPipe atTheLimit(std::string(kLongest, 'y') + "\n" + std::string(kLongest, '\r') + "\r\n",
+                               'z');
+        TextReader reader(atTheLimit.Path());
+        reader.ReadLine(line);
+        EXPECT_EQ(line.size(), kLongest);
+        EXPECT_EQ(OpenErrorCode([&] { reader.ReadLine(line); }), 106);
+    }
+    {
+        // The same for lines read in runs, whose rest goes on past a buffer.
+        EndlessPipe runs("1\n22\n", '3');
+        TextReader reader(runs.Path());
+        std::size_t texts = 0;
+        EXPECT_EQ(OpenErrorCode([&] {
+                      reader.AppendLineRuns(
+                          3, [&](std::string_view, std::span<const std::uint32_t> lengths) { texts += lengths.size(); },
+                          [](std::string_view) {}, [&] { ++texts; });
+                  }),
+                  106);
+        EXPECT_EQ(texts, 2u);
+    }
+    // A regular file is read whole however long its line: its size bounds it.
+    TempDir dir;
+    WriteBytes(dir.File("long"), "");
+    std::filesystem::resize_file(dir.File("long"), kLongest + 5);
+    {
+        TextReader reader(dir.File("long"));
+        reader.ReadLine(line);
+        EXPECT_EQ(line.size(), kLongest + 5);
+    }
+    {
+        TextReader reader(dir.File("long"));
+        EXPECT_EQ(reader.ReadCount(), 0);  // blanks up to the end of the file
+    }
+}
+
+// A watched read hears of every block with the bytes so far and the file's
+// size, and ends with ReadStopped, its file closed, once told to stop.
+TEST(TextReader, AWatchedReadTellsItsProgressAndStopsWhenTold) {
+    struct Watch : ReadProgress {
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+        std::size_t stopAt = SIZE_MAX;
+        bool Continue(std::uint64_t done, std::uint64_t total) override {
+            calls.emplace_back(done, total);
+            return calls.size() < stopAt;
+        }
+    };
+    TempDir dir;
+    const std::string bytes = std::string(200000, 'a') + "\n" + std::string(100, 'b');
+    WriteBytes(dir.File("f"), bytes);
+    Watch all;
+    {
+        TextReader reader(dir.File("f"), &all);
+        std::string line;
+        reader.ReadLine(line);
+        reader.ReadLine(line);
+        EXPECT_EQ(line, std::string(100, 'b'));
+    }
+    ASSERT_EQ(all.calls.size(), 4u);  // blocks of 64 KiB
+    for (std::size_t i = 0; i < all.calls.size(); ++i) {
+        EXPECT_EQ(all.calls[i].first, std::min<std::uint64_t>((i + 1) << 16, bytes.size()));
+        EXPECT_EQ(all.calls[i].second, bytes.size());
+    }
+    Watch stopping;
+    stopping.stopAt = 2;
+    TextReader reader(dir.File("f"), &stopping);
+    std::string line;
+    EXPECT_THROW(reader.ReadLine(line), ReadStopped);
+    EXPECT_EQ(stopping.calls.size(), 2u);
+    // A pipe's size cannot be told.
+    EndlessPipe pipe("", 'p');
+    Watch streamed;
+    streamed.stopAt = 1;
+    TextReader fromPipe(pipe.Path(), &streamed);
+    EXPECT_THROW(fromPipe.ReadCount(), ReadStopped);
+    EXPECT_EQ(streamed.calls.at(0).second, 0u);
 }
 
 TEST(TextWriter, WritesCrLfAndReplacesTheWholeFile) {
