@@ -30,8 +30,9 @@ char FirstLineSeparator(std::string_view text);
 
 enum class CsvOutcome {
     Read,
-    Refused,   // CsvError
-    NoLevels,  // StudyError: a wide design without a level of A or of B
+    Refused,      // CsvError
+    NoLevels,     // StudyError: a wide design without a level of A or of B
+    OutOfMemory,  // a study read whose arrays the store's memory budget refuses
 };
 
 struct CsvModelStudy {

@@ -10,6 +10,7 @@
 #include "properties/Violation.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
+#include "runtime/MemoryBudget.h"
 #include "scores/ScoreSyntax.h"
 #include "store/DataFile.h"
 #include "store/StudyStore.h"
@@ -35,6 +36,8 @@ const char* OutcomeText(CsvOutcome outcome) {
             return "refused (CsvError)";
         case CsvOutcome::NoLevels:
             return "refused (StudyError)";
+        case CsvOutcome::OutOfMemory:
+            return "out of memory";
     }
     return "?";
 }
@@ -59,6 +62,17 @@ std::size_t CharacterLength(std::string_view text, std::size_t i) {
     return lead && i + 1 < text.size() ? 2 : 1;
 }
 
+// Whether the store's memory budget allows the arrays of the study the model
+// read (a study that is refused is sized nothing).
+bool Affordable(const CsvModelStudy& model) {
+    if (model.outcome != CsvOutcome::Read) return true;
+    const ModelStudy& study = model.study;
+    const auto budget = static_cast<long double>(MemoryBudget());
+    const long double names = sizeof(std::string), text = CellTextArray::kAllowance;
+    return (study.na + 1.0L) * names <= budget && (study.nb + 1.0L) * names <= budget &&
+           (study.n + 1.0L) * (study.na + 1.0L) * (study.nb + 1.0L) * text <= budget;
+}
+
 // ReadStudyCsv on `text`, checked against the model: the same outcome, and the
 // same study when read.
 CsvOutcome ImportChecked(std::string_view text, const CsvImportOptions& options, StudyStore& store) {
@@ -70,6 +84,10 @@ CsvOutcome ImportChecked(std::string_view text, const CsvImportOptions& options,
         outcome = CsvOutcome::Refused;
     } catch (const StudyError&) {
         outcome = CsvOutcome::NoLevels;
+    } catch (const OutOfMemoryError&) {
+        if (Affordable(model))
+            throw Violation("ReadStudyCsv ran out of memory for a study within the budget: " + Quote(text));
+        return CsvOutcome::OutOfMemory;
     } catch (const Error& error) {
         throw Violation("ReadStudyCsv raised '" + Utf8FromCp932(error.message()) + "' for " + Quote(text));
     }

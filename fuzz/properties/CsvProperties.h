@@ -3,7 +3,8 @@
 //
 // Import: ReadStudyCsv accepts exactly what the second reading
 // (properties/CsvModel.h) accepts, refusing the rest with CsvError (StudyError
-// for a wide design without levels) and nothing else, and stores the same
+// for a wide design without levels) and nothing else (OutOfMemoryError only
+// for a study whose arrays the store's memory budget refuses), and stores the same
 // counts, names and score texts; a study it read is written out and read back
 // as the same study.
 //
