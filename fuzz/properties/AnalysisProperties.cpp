@@ -99,17 +99,20 @@ void Means(Figures& check, const char* list, const std::vector<MeanResult>& mean
 }
 
 void RequireSoundOutputs(const FullAnalysis& analysis) {
-    for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json}) {
+    for (AnovaFormat format :
+         {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json}) {
         const std::string out = FormatAnalysis(analysis, format);
         const char* name = format == AnovaFormat::Text       ? "text"
                            : format == AnovaFormat::Markdown ? "markdown"
                            : format == AnovaFormat::Csv      ? "csv"
                                                              : "json";
-        if (!IsUtf8(out)) throw Violation(std::string("the ") + name + " output is not UTF-8: " + Quote(out, 400));
+        if (!IsUtf8(out))
+            throw Violation(std::string("the ") + name + " output is not UTF-8: " + Quote(out, 400));
         if (format == AnovaFormat::Csv && !CsvRecords(out, ','))
             throw Violation("the csv output does not split into records: " + Quote(out, 400));
         if (format == AnovaFormat::Json) {
-            if (auto fault = JsonFault(out)) throw Violation("the json output is not JSON, " + *fault + ": " + Quote(out, 400));
+            if (auto fault = JsonFault(out))
+                throw Violation("the json output is not JSON, " + *fault + ": " + Quote(out, 400));
         }
     }
 }
@@ -136,7 +139,8 @@ void RequireSoundFigures(const FullAnalysis& r) {
     Means(check, "marginalB", r.marginalB);
     for (const ComparisonResult& c : r.comparisons) {
         const std::string name = std::string("comparison ") + (c.factor == Factor::A ? "A" : "B") +
-                                 std::to_string(c.i) + "-" + std::to_string(c.j) + " at " + std::to_string(c.at);
+                                 std::to_string(c.i) + "-" + std::to_string(c.j) + " at " +
+                                 std::to_string(c.at);
         check.Finite(name + ".difference", c.difference);
         check.Finite(name + ".t", c.t);
         check.Probability(name + ".p", c.p);
@@ -146,8 +150,8 @@ void RequireSoundFigures(const FullAnalysis& r) {
         check.Range(name + ".ci95", c.ci95);
     }
     for (const SimpleEffectResult& s : r.simpleEffects) {
-        const std::string name = std::string("simple effect ") + (s.effect == Factor::A ? "A" : "B") + " at " +
-                                 std::to_string(s.at);
+        const std::string name = std::string("simple effect ") + (s.effect == Factor::A ? "A" : "B") +
+                                 " at " + std::to_string(s.at);
         check.NotNegative(name + ".ss", s.ss);
         check.NotNegative(name + ".errorSs", s.errorSs);
         check.NotNegative(name + ".F", s.f);

@@ -124,8 +124,8 @@ CsvModelStudy ReadLong(const std::vector<CsvRecord>& records, const Fields& fiel
 
 CsvModelStudy ReadWide(const std::vector<CsvRecord>& records, const CsvImportOptions& options) {
     CsvModelStudy model;
-    for (auto [given, list] : {std::pair{&options.levelsA, &model.study.namesA},
-                               std::pair{&options.levelsB, &model.study.namesB}})
+    for (auto [given, list] :
+         {std::pair{&options.levelsA, &model.study.namesA}, std::pair{&options.levelsB, &model.study.namesB}})
         for (const std::string& name : *given) {
             if (name.find_first_of("\r\n") != std::string::npos) return Refused();
             auto stored = Cp932FromUtf8Exact(name);
@@ -188,7 +188,8 @@ std::optional<std::vector<CsvRecord>> CsvRecords(std::string_view text, char sep
                 }
                 if (i < text.size() && text[i] != separator && !IsLineEnd(text[i])) return std::nullopt;
             } else {
-                while (i < text.size() && text[i] != separator && !IsLineEnd(text[i])) field.push_back(text[i++]);
+                while (i < text.size() && text[i] != separator && !IsLineEnd(text[i]))
+                    field.push_back(text[i++]);
             }
             record.push_back(std::move(field));
             if (at(separator)) {

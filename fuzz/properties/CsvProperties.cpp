@@ -25,8 +25,8 @@ const char* const kScoreColumns[] = {"score", "y", "得点", "subject"};
 
 // Names for a wide design: mostly good ones, and one of each kind the design
 // refuses. "Ⅰ" is one of the characters with two codes.
-const char* const kLevelNames[16] = {"a1",  "a2", "b1",       "b2", "条件１", "条件２", "前", "後",
-                                     "x,y", "\"", "Ⅰ",        "",   "é",      "1\n2",  " ", "\xFF"};
+const char* const kLevelNames[16] = {"a1",  "a2", "b1", "b2", "条件１", "条件２", "前", "後",
+                                     "x,y", "\"", "Ⅰ",  "",   "é",      "1\n2",   " ",  "\xFF"};
 
 const char* OutcomeText(CsvOutcome outcome) {
     switch (outcome) {
@@ -120,8 +120,10 @@ void CheckExportImport(const StudyStore& store, CsvLayout layout, char decimalSe
     ModelStudy expected;
     expected.countsRead = 3;
     expected.n = n, expected.na = na, expected.nb = nb;
-    for (std::int32_t a = 1; a <= na; ++a) expected.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
-    for (std::int32_t b = 1; b <= nb; ++b) expected.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
+    for (std::int32_t a = 1; a <= na; ++a)
+        expected.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
+    for (std::int32_t b = 1; b <= nb; ++b)
+        expected.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
     for (std::int32_t a = 1; a <= na; ++a)
         for (std::int32_t b = 1; b <= nb; ++b)
             for (std::int32_t s = 1; s <= n; ++s) {
@@ -147,8 +149,9 @@ void CheckExportImport(const StudyStore& store, CsvLayout layout, char decimalSe
     if (layout == CsvLayout::Wide) options.levelsA = *namesA, options.levelsB = *namesB;
     StudyStore back;
     const CsvOutcome outcome = ImportChecked(csv, options, back);
-    const bool comesBack = scores && na >= 1 && nb >= 1 &&
-                           (layout == CsvLayout::Wide ? n >= 0 : n >= 1 && Distinct(*namesA) && Distinct(*namesB));
+    const bool comesBack =
+        scores && na >= 1 && nb >= 1 &&
+        (layout == CsvLayout::Wide ? n >= 0 : n >= 1 && Distinct(*namesA) && Distinct(*namesB));
     if (!comesBack) return;
     if (outcome != CsvOutcome::Read)
         throw Violation(std::string(layout == CsvLayout::Long ? "long" : "wide") +
@@ -190,7 +193,8 @@ std::optional<CsvOutcome> CheckCsvImportBytes(std::string_view bytes) {
     if (!input) return std::nullopt;
     StudyStore store;
     const CsvOutcome outcome = ImportChecked(input->text, input->options, store);
-    if (outcome == CsvOutcome::Read) CheckExportImport(store, input->options.layout, input->options.decimalSeparator);
+    if (outcome == CsvOutcome::Read)
+        CheckExportImport(store, input->options.layout, input->options.decimalSeparator);
     return outcome;
 }
 

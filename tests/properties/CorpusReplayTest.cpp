@@ -104,7 +104,8 @@ TEST(CorpusReplay, CsvImportSeedsAndRegressions) {
 }
 
 TEST(CorpusReplay, CsvRoundTripSeedsRegressionsAndExamples) {
-    auto files = Inputs({kFuzz / "corpus/csvroundtrip", kFuzz / "regressions/csvroundtrip", MORVANE_EXAMPLES});
+    auto files =
+        Inputs({kFuzz / "corpus/csvroundtrip", kFuzz / "regressions/csvroundtrip", MORVANE_EXAMPLES});
     ASSERT_GE(files.size(), 10u);
     int read = 0;
     for (const auto& file : files) {
@@ -149,7 +150,8 @@ TEST(CorpusReplay, TheCsvModelAndTheTextChecksAgreeWithKnownTexts) {
     EXPECT_EQ(properties::FirstLineSeparator("abc"), ',');
 
     CsvImportOptions options;
-    auto model = properties::ReadCsvModel("subject,A,B,score\n2,x,p, 1.5 \n1,x,p,2\n2,y,p,3\n1,y,p,4\n", options);
+    auto model =
+        properties::ReadCsvModel("subject,A,B,score\n2,x,p, 1.5 \n1,x,p,2\n2,y,p,3\n1,y,p,4\n", options);
     ASSERT_EQ(model.outcome, properties::CsvOutcome::Read);
     EXPECT_EQ(model.study.n, 2);
     EXPECT_EQ(model.study.namesA, (std::vector<std::string>{"x", "y"}));
@@ -163,11 +165,13 @@ TEST(CorpusReplay, TheCsvModelAndTheTextChecksAgreeWithKnownTexts) {
     EXPECT_EQ(properties::ReadCsvModel("s,x\n", options).outcome, properties::CsvOutcome::Refused);
 
     EXPECT_TRUE(properties::IsUtf8("a\xC3\xA9\xE2\x85\xA0\xF0\x9F\x98\x80"));
-    for (const char* bad : {"\x80", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x85"})
+    for (const char* bad :
+         {"\x80", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x85"})
         EXPECT_FALSE(properties::IsUtf8(bad)) << bad;
-    EXPECT_EQ(properties::JsonFault(" {\"a\":[1,-0.5e+3,null,true,\"\\u00e9\\n\"],\"b\":{}}\n"), std::nullopt);
-    for (const char* bad : {"{\"a\":NaN}", "[Infinity]", "[-inf]", "[1,]", "{\"a\" 1}", "[01]", "[1.]", "\"\t\"",
-                            "[1] [2]", "{\"a\":1", "\"\\x\"", "[.5]"})
+    EXPECT_EQ(properties::JsonFault(" {\"a\":[1,-0.5e+3,null,true,\"\\u00e9\\n\"],\"b\":{}}\n"),
+              std::nullopt);
+    for (const char* bad : {"{\"a\":NaN}", "[Infinity]", "[-inf]", "[1,]", "{\"a\" 1}", "[01]", "[1.]",
+                            "\"\t\"", "[1] [2]", "{\"a\":1", "\"\\x\"", "[.5]"})
         EXPECT_NE(properties::JsonFault(bad), std::nullopt) << bad;
 
     EXPECT_TRUE(properties::SameExceptTwinCodes("x\xFA\x4A\xEE\xEFy", "x\x87\x54\xFA\x40y"));
