@@ -9,13 +9,13 @@
 #include <functional>
 #include <random>
 
+#include "scores/ScoreSyntax.h"
 #include "exchange/Csv.h"
 #include "exchange/ExchangeMessages.h"
 #include "exchange/RandomStudy.h"
 #include "exchange/StudyCsv.h"
 #include "properties/MemoryFile.h"
 #include "runtime/Cp932.h"
-#include "scores/ScoreSyntax.h"
 #include "store/DataFile.h"
 
 namespace morvane {
