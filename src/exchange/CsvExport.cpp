@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "exchange/Csv.h"
@@ -155,15 +156,20 @@ std::vector<std::string> WideHeader(const std::vector<std::string>& namesAUtf8,
     for (const std::string& a : namesAUtf8)
         for (const std::string& b : namesBUtf8) header.push_back(a + "_" + b);
     // A name that comes again gets the first free suffix, never the plain name of
-    // a later column.
+    // a later column. A suffix found taken stays taken, so the search for a name
+    // goes on from where it last stopped: thousands of columns of one name (levels
+    // left unnamed) cost one step each, not a search from 2 each.
     const std::unordered_set<std::string> plain(header.begin(), header.end());
     std::unordered_set<std::string> used;
+    std::unordered_map<std::string, std::size_t> nextSuffix;
     for (std::string& name : header) {
         if (used.insert(name).second) continue;
-        for (std::size_t k = 2;; ++k) {
+        std::size_t& k = nextSuffix.try_emplace(name, 2).first->second;
+        for (;; ++k) {
             std::string candidate = name + "_" + std::to_string(k);
             if (plain.count(candidate) == 0 && used.insert(candidate).second) {
                 name = std::move(candidate);
+                ++k;
                 break;
             }
         }
