@@ -2,27 +2,15 @@
 
 #include <functional>
 
+#include "properties/BudgetScope.h"
 #include "properties/MemoryFile.h"
 #include "properties/Violation.h"
 #include "runtime/Errors.h"
-#include "runtime/MemoryBudget.h"
 #include "store/DataFile.h"
 #include "store/StudyStore.h"
 
 namespace morvane::properties {
 namespace {
-
-// Sets the store's memory budget for one check and puts the old one back.
-class BudgetScope {
-public:
-    explicit BudgetScope(std::uint64_t bytes) : saved_(MemoryBudget()) { SetMemoryBudget(bytes); }
-    ~BudgetScope() { SetMemoryBudget(saved_); }
-    BudgetScope(const BudgetScope&) = delete;
-    BudgetScope& operator=(const BudgetScope&) = delete;
-
-private:
-    std::uint64_t saved_;
-};
 
 // The outcome of a read; an input/output error other than 106 cannot come from
 // a file that opened, so it breaks a property.
@@ -68,7 +56,10 @@ MemoryFile& Rewritten() {
 
 }  // namespace
 
-void RequireStoreMatches(const StudyStore& store, const ModelStudy& model) {
+void RequireStoreMatches(const StudyStore& store, const ModelStudy& model, SameText same) {
+    const auto differ = [same](std::string_view text, std::string_view expected) {
+        return same != nullptr ? !same(text, expected) : text != expected;
+    };
     if (model.countsRead >= 1) Require(store.SubjectCount == model.n, "N differs");
     if (model.countsRead >= 2) Require(store.LevelCountA == model.na, "na differs");
     if (model.countsRead >= 3) Require(store.LevelCountB == model.nb, "nb differs");
@@ -85,14 +76,14 @@ void RequireStoreMatches(const StudyStore& store, const ModelStudy& model) {
     for (std::int32_t a = 1; a <= model.na; ++a) {
         const std::string& name = store.LevelNamesA[static_cast<std::size_t>(a)];
         const std::string& expected = model.namesA[static_cast<std::size_t>(a - 1)];
-        if (name != expected)
+        if (differ(name, expected))
             throw Violation("name of A" + std::to_string(a) + ": " + Quote(name) + ", expected " +
                             Quote(expected));
     }
     for (std::int32_t b = 1; b <= model.nb; ++b) {
         const std::string& name = store.LevelNamesB[static_cast<std::size_t>(b)];
         const std::string& expected = model.namesB[static_cast<std::size_t>(b - 1)];
-        if (name != expected)
+        if (differ(name, expected))
             throw Violation("name of B" + std::to_string(b) + ": " + Quote(name) + ", expected " +
                             Quote(expected));
     }
@@ -101,7 +92,7 @@ void RequireStoreMatches(const StudyStore& store, const ModelStudy& model) {
             for (std::int32_t s = 1; s <= model.n; ++s) {
                 const std::string_view text = store.CellText(s, a, b);
                 const std::string& expected = model.Score(s, a, b);
-                if (text != expected)
+                if (differ(text, expected))
                     throw Violation("score [" + std::to_string(s) + "][" + std::to_string(a) + "][" +
                                     std::to_string(b) + "]: " + Quote(text) + ", expected " +
                                     Quote(expected));

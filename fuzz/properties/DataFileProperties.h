@@ -25,7 +25,11 @@ inline constexpr std::uint64_t kFuzzMemoryBudget = 1 << 16;
 // `memoryBudget` for the time of the check. Returns the outcome of ReadDataFile.
 ReadOutcome CheckDataFileBytes(std::string_view bytes, std::uint64_t memoryBudget);
 
-// Throws Violation unless `store` holds what `model` says, as far as it was read.
-void RequireStoreMatches(const StudyStore& store, const ModelStudy& model);
+// Whether a stored text is the one expected, where that is not byte for byte.
+using SameText = bool (*)(std::string_view text, std::string_view expected);
+
+// Throws Violation unless `store` holds what `model` says, as far as it was
+// read: the names and texts byte for byte, or as `same` compares them.
+void RequireStoreMatches(const StudyStore& store, const ModelStudy& model, SameText same = nullptr);
 
 }  // namespace morvane::properties

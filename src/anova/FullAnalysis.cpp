@@ -30,8 +30,9 @@ void CheckAllFinite(const FullAnalysis& r);
 
 }  // namespace
 
-FullAnalysis AnalyseStudy(StudyStore& store, char separator) {
+FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptions& options) {
     FullAnalysis out;
+    out.options = options;
     const ExactPartition part = PartitionStudy(store, separator, out);
     if (out.subjects < 1 || out.levelsA < 1 || out.levelsB < 1) return out;
     const Shape shape(static_cast<std::size_t>(out.subjects), static_cast<std::size_t>(out.levelsA),

@@ -23,6 +23,17 @@ struct Interval {
     Extended low = 0, high = 0;
 };
 
+// A two-sided interval of an effect size at its confidence level (0.9: 90 %).
+struct LevelInterval {
+    Extended level = 0, lower = 0, upper = 0;
+};
+
+// What the analysis is asked beyond its defaults.
+struct AnalysisOptions {
+    // The confidence level of the effect sizes' intervals (partial eta squared, d_z).
+    Extended effectSizeLevel = 0.9L;
+};
+
 // A correction of the degrees of freedom by a factor epsilon.
 struct Correction {
     std::optional<Extended> epsilon;      // Huynh-Feldt: as the formula gives it, above 1 too
@@ -33,12 +44,20 @@ struct Sphericity {
     std::int64_t contrasts = 0;  // the effect's degrees of freedom
     std::optional<Extended> mauchlyW, chiSquare, p;
     std::int64_t df = 0;  // of the chi-square
+    // p with the second-order term as R's mauchly.test has it (the number of
+    // cells where the published formula has the number of contrasts); the same
+    // as p for fewer than three contrasts.
+    std::optional<Extended> pAsR;
     Correction greenhouseGeisser, huynhFeldt, lowerBound;
 };
 
 struct EffectResult {
     PartitionSource effect, error;
     std::optional<Extended> f, p, partialEtaSquared, generalizedEtaSquared;
+    std::optional<Extended> mse;  // the error term's mean square
+    // Partial eta squared's interval by the noncentral F on the uncorrected
+    // degrees of freedom, and on those corrected by Greenhouse-Geisser.
+    std::optional<LevelInterval> partialEtaSquaredCI, partialEtaSquaredCIGG;
     // Absent for an effect of one degree of freedom, and when the contrasts are
     // too many to compute (sphericityOmitted).
     std::optional<Sphericity> sphericity;
@@ -66,6 +85,10 @@ struct ComparisonResult {
     std::int64_t df = 0;
     std::optional<Extended> t, p, pHolm, pBonferroni, cohenDz;
     std::optional<Interval> ci95;
+    std::optional<LevelInterval> dzCI;  // by the noncentral t
+    // The mean difference over the mean of the two levels' SDs, and Hedges'
+    // correction of it (Lakens 2013).
+    std::optional<Extended> dAv, gAv;
 };
 
 // `effect` at level `at` of the other factor, as a one-way within-subjects analysis of its slice.
@@ -75,6 +98,7 @@ struct SimpleEffectResult {
     Extended ss = 0, errorSs = 0;
     std::int64_t df1 = 0, df2 = 0;
     std::optional<Extended> f, p, partialEtaSquared, ggEpsilon, ggP;
+    std::optional<LevelInterval> partialEtaSquaredCI;
 };
 
 struct FullAnalysis {
@@ -86,11 +110,12 @@ struct FullAnalysis {
     std::vector<ComparisonResult> comparisons;
     std::vector<SimpleEffectResult> simpleEffects;
     PrecisionCheck precision;
+    AnalysisOptions options;
 };
 
 // Parses every score of the store into CellValue (the first text that is not a
 // score stops it with its ConvertError, as the calculate command does), then
 // analyses the study. OverflowError when a result leaves the extended range.
-FullAnalysis AnalyseStudy(StudyStore& store, char decimalSeparator);
+FullAnalysis AnalyseStudy(StudyStore& store, char decimalSeparator, const AnalysisOptions& options = {});
 
 }  // namespace morvane

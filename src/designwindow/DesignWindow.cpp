@@ -6,8 +6,10 @@
 
 #include "datawindow/DataWindow.h"
 #include "designwindow/LevelGrid.h"
+#include "designwindow/LoadProgress.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
+#include "runtime/Errors.h"
 #include "store/DataFile.h"
 #include "ui_DesignWindow.h"
 
@@ -73,7 +75,7 @@ void DesignWindow::LoadStudy() {
         const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is read
         OpenDialog1.fileName = *chosen;
-        HandOver(LoadStudyFile(store_, qttext::FilePath(*chosen)));
+        if (const auto missing = ReadStudy(qttext::FilePath(*chosen))) HandOver(*missing);
     });
 }
 
@@ -82,18 +84,31 @@ void DesignWindow::OpenStudy(const std::string& path) {
     // The failure waits until this window is shown, so that its message box
     // stands over it as after a failed Load.
     std::exception_ptr failure;
-    std::int64_t missing = 0;
+    std::optional<std::int64_t> missing;
     try {
-        missing = LoadStudyFile(store_, path);
+        missing = ReadStudy(path);
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!failure) {
-        Run([this, missing] { HandOver(missing); });
+    if (missing) {
+        Run([this, missing] { HandOver(*missing); });
         return;
     }
     show();
-    Run([&failure] { std::rethrow_exception(failure); });
+    if (failure) Run([&failure] { std::rethrow_exception(failure); });
+}
+
+std::optional<std::int64_t> DesignWindow::ReadStudy(const std::string& path) {
+    LoadProgressDialog progress(this, loadProgressAfterMs_);
+    StudyStore loaded;
+    std::int64_t missing = 0;
+    try {
+        missing = LoadStudyFile(loaded, path, progress);
+    } catch (const ReadStopped&) {
+        return std::nullopt;
+    }
+    store_ = std::move(loaded);
+    return missing;
 }
 
 void DesignWindow::Exit() {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "store/StudyStore.h"
@@ -45,10 +46,11 @@ public:
     // Loads the study in `path` as LoadStudy does after its dialog, the name
     // given instead of chosen (the program's command line): a study that loads
     // hands over to the data window, and this window is never shown; one that
-    // fails shows this window, then the failure's message. The Load dialog
-    // offers `path` from then on. A file that ends before its last score loads
-    // all the same (those scores empty), and a message over the data window
-    // says how many were missing; so does Load.
+    // fails shows this window, then the failure's message, and one stopped by
+    // 中止 shows this window alone. The Load dialog offers `path` from then on.
+    // A file that ends before its last score loads all the same (those scores
+    // empty), and a message over the data window says how many were missing;
+    // so does Load.
     void OpenStudy(const std::string& path);
 
     // Whether the study may go: the data window's question, when it is open
@@ -56,6 +58,10 @@ public:
     bool MayDiscard();
     // Whether the data window is open on a study that changed (DataWindow::Changed).
     bool Changed();
+
+    // How long a load runs before its progress shows, with 中止 (for the tests
+    // and the pictures; half a second unless set).
+    void SetLoadProgressDelay(int ms) { loadProgressAfterMs_ = ms; }
 
     // The data window, once the hand-over has made it; nullptr before. It is a
     // top-level window owned by this one and destroyed with it.
@@ -76,9 +82,15 @@ private:
     // Hides this window and opens the data window on the filled store; says
     // there how many scores a file that ended early was missing.
     void HandOver(std::int64_t missingScores = 0);
+    // Reads the study in `path` into a store of its own, showing the progress
+    // of a long load, and only once it is whole puts it in the shared store:
+    // a load that fails (its error thrown) or is stopped (nullopt) changes
+    // nothing. Returns how many scores the file ended before.
+    std::optional<std::int64_t> ReadStudy(const std::string& path);
 
     std::unique_ptr<Ui::DesignWindow> ui_;
     DataWindow* data_ = nullptr;
+    int loadProgressAfterMs_ = 500;
 };
 
 }  // namespace morvane

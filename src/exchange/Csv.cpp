@@ -164,6 +164,11 @@ std::size_t Reader::LineFeedsLeft() const {
     return CountLineFeeds(text_ + pos_, text_ + size_);
 }
 
+std::size_t Reader::RecordsLeftOf(std::size_t fields) const {
+    const std::size_t bytes = size_ - pos_;
+    return std::min(LineFeedsLeft() + 1, bytes / std::max<std::size_t>(fields, 1));
+}
+
 std::size_t Reader::RecordsLeftAtMost() const {
     std::size_t end = size_;
     while (end > pos_ && (text_[end - 1] == '\r' || text_[end - 1] == '\n' || text_[end - 1] == separator_))

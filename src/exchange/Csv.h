@@ -52,6 +52,9 @@ public:
     // The LF bytes after the record: about as many records follow, to reserve
     // room for them.
     std::size_t LineFeedsLeft() const;
+    // The most records of `fields` fields, not all empty, that can follow: each
+    // takes a byte for each of its separators and one more, and one line.
+    std::size_t RecordsLeftOf(std::size_t fields) const;
     // The most records that can follow: one per line end, not counting blank
     // lines (and lines of separators alone) at the end of the text, unless
     // lines end in a CR alone.

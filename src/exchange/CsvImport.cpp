@@ -11,6 +11,7 @@
 #include "exchange/ExchangeMessages.h"
 #include "exchange/StudyCsv.h"
 #include "runtime/Cp932.h"
+#include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
 
 namespace morvane {
@@ -245,41 +246,105 @@ void SetDesign(StudyStore& store, std::size_t n, const std::vector<std::string>&
     SizeCellText(store);
 }
 
+// Grows `items` to hold `more` items beyond its size, twice its capacity as a
+// rule, within the memory budget.
+template <typename Items>
+void MakeRoom(Items& items, std::size_t more) {
+    if (more <= items.capacity() - items.size()) return;
+    std::size_t room = std::max(items.size() + more, 2 * items.capacity());
+    try {
+        EnsureAffordable(room, sizeof(typename Items::value_type));
+    } catch (const OutOfMemoryError&) {
+        room = items.size() + more;
+        EnsureAffordable(room, sizeof(typename Items::value_type));
+    }
+    items.reserve(room);
+}
+
 // Score texts as CSV rows give them, subject by subject with the cells in A,
 // then B order, put into the store, which holds them in the data file's order
-// (A, then B, then the subject). Each cell's texts are kept in a run of their
-// own as they come and handed to the store run after run: both sides go
-// through memory in order, where taking the texts in the store's order from
-// the rows would jump a whole subject's rows for each one.
+// (A, then B, then the subject). With few cells, each cell's texts are kept in
+// a run of their own as they come and handed to the store run after run: both
+// sides go through memory in order, where taking the texts in the store's
+// order from the rows would jump a whole subject's rows for each one. With
+// many cells a run each would cost more than the texts of a few subjects
+// (a million cells of one subject, say), so the texts are kept end to end as
+// they come and the store gathers each cell's from the rows. Either way the
+// memory follows the scores, and grows within the memory budget.
 class SubjectScores {
 public:
-    // `subjects`: about as many as will come, to reserve room for.
-    SubjectScores(std::size_t cells, std::size_t subjects) : runs_(cells) {
-        for (Run& run : runs_) run.lengths.reserve(subjects);
+    explicit SubjectScores(std::size_t cells) : cells_(cells) {
+        if (cells <= kMostRuns) runs_.resize(cells);
+    }
+
+    // Room for about `subjects` subjects: a guess that the bytes left bound.
+    void Reserve(std::size_t subjects) {
+        std::size_t scores = 0;
+        if (__builtin_mul_overflow(subjects, cells_, &scores)) throw OutOfMemoryError();
+        EnsureAffordable(scores, sizeof(std::uint32_t));
+        if (runs_.empty()) return MakeRoom(flat_.lengths, scores);
+        for (Run& run : runs_) MakeRoom(run.lengths, subjects);
     }
 
     // The score of the next cell (shorter than 4 GiB: Score sees to it).
     void Add(std::string_view score) {
-        Run& run = runs_[next_];
+        Run& run = runs_.empty() ? flat_ : runs_[next_];
+        MakeRoom(run.bytes, score.size());
         run.bytes.append(score);
+        if (run.lengths.size() == run.lengths.capacity()) MakeRoom(run.lengths, 1);
         run.lengths.push_back(static_cast<std::uint32_t>(score.size()));
-        if (++next_ == runs_.size()) next_ = 0;
+        if (++next_ == cells_) next_ = 0;
     }
 
     void Put(StudyStore& store) const {
+        CellTextArray::Filler texts(store.CellText);
+        if (runs_.empty()) return Gather(texts);
         std::size_t total = 0;
         for (const Run& run : runs_) total += run.bytes.size();
-        CellTextArray::Filler texts(store.CellText);
         texts.Reserve(total);
         for (const Run& run : runs_) texts.AppendTexts(run.bytes, run.lengths);
     }
 
 private:
+    static constexpr std::size_t kMostRuns = 4096;
+
     struct Run {
-        std::string bytes;                   // the cell's texts end to end, subject by subject
+        std::string bytes;                   // texts end to end
         std::vector<std::uint32_t> lengths;  // and their lengths
     };
-    std::vector<Run> runs_;  // one per cell, A outermost
+
+    // The texts of flat_ cell by cell, each subject's read on from where its
+    // last one ended; the subjects a few ahead fetched meanwhile, since each
+    // lies a row away from the last.
+    void Gather(CellTextArray::Filler& texts) const {
+        const std::vector<std::uint32_t>& lengths = flat_.lengths;
+        const std::size_t subjects = cells_ == 0 ? 0 : lengths.size() / cells_;
+        std::vector<std::size_t> next;  // where each subject's next text starts
+        MakeRoom(next, subjects);
+        std::size_t at = 0;
+        for (std::size_t s = 0; s < subjects; ++s) {
+            next.push_back(at);
+            for (std::size_t j = 0; j < cells_; ++j) at += lengths[s * cells_ + j];
+        }
+        texts.Reserve(flat_.bytes.size());
+        constexpr std::size_t kAhead = 16;
+        const char* const bytes = flat_.bytes.data();
+        for (std::size_t j = 0; j < cells_; ++j)
+            for (std::size_t s = 0; s < subjects; ++s) {
+                if (s + kAhead < subjects) {
+                    __builtin_prefetch(bytes + next[s + kAhead]);
+                    __builtin_prefetch(&lengths[(s + kAhead) * cells_ + j]);
+                }
+                const std::uint32_t size = lengths[s * cells_ + j];
+                texts.AppendText(std::string_view(bytes + next[s], size));
+                texts.EndText();
+                next[s] += size;
+            }
+    }
+
+    std::size_t cells_;
+    std::vector<Run> runs_;  // one per cell, A outermost, when there are few
+    Run flat_;               // otherwise every text, in the order of the rows
     std::size_t next_ = 0;   // the cell of the next score
 };
 
@@ -346,9 +411,13 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
     // ReadAnyOrder.
     const std::size_t records = more ? 1 + reader_.RecordsLeftAtMost() : 0;
     if (records % cells != 0 || records / cells >= kMostCount) return false;
+    // Fewer records fit the bytes left than there are lines: blank lines lie
+    // among them, and the study is not sized for them.
+    if (more && 1 + reader_.RecordsLeftOf(column.width) < records) return false;
     const std::size_t n = 1 + records / cells;
     SetDesign(store, n, namesA_, namesB_);
-    SubjectScores scores(cells, n);
+    SubjectScores scores(cells);
+    scores.Reserve(n);
     for (std::size_t j = 0; j < cells; ++j) scores.Add(first[j].score);
     subjects.Add(firstSubject, 1);
 
@@ -402,7 +471,7 @@ void StudyReader::ReadAnyOrder(StudyStore& store) {
 
     Distinct subjects, levelsA, levelsB;
     std::vector<Row> rows;
-    rows.reserve(reader_.LineFeedsLeft() + 1);
+    MakeRoom(rows, reader_.RecordsLeftOf(width));
     while (NextNonBlank(reader_)) {
         const std::int64_t line = reader_.Line();
         if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));
@@ -419,6 +488,7 @@ void StudyReader::ReadAnyOrder(StudyStore& store) {
             namesB_.push_back(LevelName(bColumn));
             b = levelsB.Add(reader_.Field(bColumn), line);
         }
+        if (rows.size() == rows.capacity()) MakeRoom(rows, 1);
         rows.push_back({score.data(), static_cast<std::uint32_t>(score.size()),
                         static_cast<std::int32_t>(s + 1), static_cast<std::int32_t>(a + 1),
                         static_cast<std::int32_t>(b + 1)});
@@ -511,7 +581,8 @@ void StudyReader::ReadWide(StudyStore& store) {
             throw CsvError(messages::FieldCount(reader_.Line(), reader_.Size(), width));
     }
     Distinct subjects;
-    SubjectScores scores(cells, reader_.LineFeedsLeft() + 1);
+    SubjectScores scores(cells);
+    scores.Reserve(reader_.RecordsLeftOf(width));
     while (NextNonBlank(reader_)) {
         const std::int64_t line = reader_.Line();
         if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));

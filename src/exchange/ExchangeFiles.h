@@ -2,7 +2,6 @@
 // The CSV commands on files: a study's data file out to CSV and a CSV in to a
 // data file. The empty name is the process's standard input or output.
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,8 +10,10 @@
 namespace morvane {
 
 // Reads the data file as Load does and writes its CSV. Nothing is written when
-// the study cannot be read or its texts cannot be converted.
-void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout);
+// the study cannot be read or its texts cannot be converted. The notices of
+// WriteStudyCsv go to `notice` once the CSV is written.
+void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout,
+               const CsvNotice& notice = {});
 
 // Reads the CSV and writes its study as Save writes a data file. Everything is
 // read and checked before the data file is written, and the data file is
@@ -33,15 +34,9 @@ private:
 };
 
 // The whole file at `path` (standard input for the empty name); InOutError
-// as the data file's reader gives it.
+// as the data file's reader gives it, 106 among them for a line (ended by CR or
+// LF), or a run of nothing but line ends, longer than TextReader's LongestLine
+// allows, before more of it is read. Its memory grows within the memory budget.
 FileBytes ReadWholeFile(const std::string& path);
-
-// Has `write` write the file at `path` whole, through a new file in the same
-// folder that takes the place of `path` only once `write` has returned: a
-// failure leaves no new file and an existing one unchanged. The new file takes
-// the permissions of the one it replaces. A name that is not a regular file (the
-// empty name, a device, a pipe) and a folder that takes no new file are written
-// in place instead. `write` is given the name to write.
-void WriteWholeFile(const std::string& path, const std::function<void(const std::string&)>& write);
 
 }  // namespace morvane

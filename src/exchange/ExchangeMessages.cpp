@@ -144,4 +144,29 @@ std::string StoredScoreInvalid(std::int64_t subject, std::int64_t a, std::int64_
            Number(b) + Text(" の得点がシフト JIS として正しくありません");
 }
 
+namespace {
+
+// "の 'Ⅰ' (FA 4A) は CSV から読み込むと 87 54 になります".
+std::string Respelling(std::string_view character, std::string_view comesBackAs) {
+    return Text("の ") + Quoted(character) + " (" + HexBytes(character) + Text(") は CSV から読み込むと ") +
+           HexBytes(comesBackAs) + Text(" になります");
+}
+
+}  // namespace
+
+std::string RespelledName(char factor, std::int64_t level, std::string_view character,
+                          std::string_view comesBackAs) {
+    return std::string(1, factor) + Level() + Number(level) + Text(" の名前") +
+           Respelling(character, comesBackAs);
+}
+
+std::string RespelledScore(std::int64_t subject, std::int64_t a, std::int64_t b, std::string_view character,
+                           std::string_view comesBackAs, std::int64_t others) {
+    std::string text = Text("被験者 ") + Number(subject) + Text("、A") + Level() + Number(a) + Text("、B") +
+                       Level() + Number(b) + Text(" の得点") + Respelling(character, comesBackAs);
+    if (others > 0)
+        text += Text(" (ほかに ") + Number(others) + Text(" 個の得点にもこのような文字があります)");
+    return text;
+}
+
 }  // namespace morvane::messages

@@ -43,6 +43,13 @@ std::string LevelNameLineEnd(char factor, std::int64_t level);
 // A study whose texts are not valid code page 932, on its way out.
 std::string StoredNameInvalid(char factor, std::int64_t level);
 std::string StoredScoreInvalid(std::int64_t subject, std::int64_t a, std::int64_t b);
+// The notice of a text written whose character (code page 932 bytes) a CSV
+// brings back as other bytes: a level name, or the first score in the order of
+// the rows and how many others have one.
+std::string RespelledName(char factor, std::int64_t level, std::string_view character,
+                          std::string_view comesBackAs);
+std::string RespelledScore(std::int64_t subject, std::int64_t a, std::int64_t b, std::string_view character,
+                           std::string_view comesBackAs, std::int64_t others);
 
 }  // namespace messages
 }  // namespace morvane

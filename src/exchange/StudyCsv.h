@@ -18,13 +18,20 @@ enum class CsvLayout { Long, Wide };
 // Receives the CSV in pieces, in order.
 using CsvSink = std::function<void(std::string_view)>;
 
+// Receives a notice about the CSV being written (code page 932 bytes).
+using CsvNotice = std::function<void(const std::string&)>;
+
 // Writes the study's CSV: subjects numbered 1 to N, level names converted to
 // UTF-8, each score as its stored text without leading and trailing spaces;
 // long rows in subject, A, B order, wide columns with A outermost, named
-// "<A name>_<B name>" and made unique with "_2", "_3", .... Every text is
-// checked before the first piece goes out: one that is not valid code page 932
-// raises CsvError and nothing is written.
-void WriteStudyCsv(const StudyStore& store, CsvLayout layout, const CsvSink& sink);
+// "<A name>_<B name>" and made unique with "_2", "_3", .... A NUL byte goes out
+// as U+FFFD. Every text is checked before the first piece goes out: one that
+// is not valid code page 932 raises CsvError and nothing is written. A text
+// with a character that code page 932 holds under two codes comes back from
+// the CSV as the other code: `notice` hears of each such level name, and of
+// the first such score with the number of the others, before the first piece.
+void WriteStudyCsv(const StudyStore& store, CsvLayout layout, const CsvSink& sink,
+                   const CsvNotice& notice = {});
 
 // The columns of a wide CSV's header, "subject" first.
 std::vector<std::string> WideHeader(const std::vector<std::string>& namesAUtf8,

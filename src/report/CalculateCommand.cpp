@@ -24,9 +24,11 @@ CalculationOutcome RunCalculation(StudyStore& store, char decimalSeparator,
 
     const std::optional<std::string> path = chooseResultsFile();
     if (!path) return CalculationOutcome::Cancelled;
-    // Created (or emptied) before anything is computed; on a later error it is
-    // closed with what was written so far, and a failure to write that out is
-    // the error reported, since it came first.
+    // Opened before anything is computed, so that a name that cannot be written
+    // stops the command first. On a later error (a degenerate design stopping
+    // at its row) the unfinished file is removed and the old one stays; the
+    // standard output keeps the lines written before the stop. A failure to
+    // write those out is the error reported, since it came first.
     WriteTextFile(*path, [&](TextWriter& file) {
         const SumsOfSquares sums = sweep.Finish(store);
         if (pass.sums) *pass.sums = sums;

@@ -9,6 +9,8 @@
 namespace morvane {
 namespace {
 
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
 bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -92,8 +94,50 @@ std::string Cp932FromUtf8(std::string_view utf8) {
 }
 
 std::string Utf8FromCp932(std::string_view cp932) {
-    if (IsAscii(cp932)) return std::string(cp932);
-    return *FromCp932().Convert(cp932, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; });
+    const bool nul = cp932.find('\0') != std::string_view::npos;
+    if (!nul && IsAscii(cp932)) return std::string(cp932);
+    std::string utf8 = IsAscii(cp932) ? std::string(cp932)
+                                      : *FromCp932().Convert(cp932, kReplacement,
+                                                             [](std::string_view) { return size_t{1}; });
+    if (!nul) return utf8;
+    // A NUL comes out of the conversion as itself, and from no other byte.
+    std::string shown;
+    shown.reserve(utf8.size() + 2 * static_cast<std::size_t>(std::count(utf8.begin(), utf8.end(), '\0')));
+    for (char c : utf8)
+        if (c == '\0')
+            shown.append(kReplacement);
+        else
+            shown.push_back(c);
+    return shown;
+}
+
+std::optional<Cp932Respelling> FirstRespelling(std::string_view cp932) {
+    if (IsAscii(cp932)) return std::nullopt;
+    const auto utf8 = Utf8FromCp932Exact(cp932);
+    if (!utf8 || Cp932FromUtf8Exact(*utf8) == cp932) return std::nullopt;
+    // Character by character: a lead byte and its trail, or one byte.
+    for (std::size_t i = 0; i < cp932.size();) {
+        const auto lead = static_cast<unsigned char>(cp932[i]);
+        const bool pair =
+            ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) && i + 1 < cp932.size();
+        const std::string_view character = cp932.substr(i, pair ? 2 : 1);
+        i += character.size();
+        if (!pair) continue;
+        const auto back = Cp932FromUtf8Exact(Utf8FromCp932(character));
+        if (back && *back != character) return Cp932Respelling{character, *back};
+    }
+    return std::nullopt;
+}
+
+std::string HexBytes(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (const char c : bytes) {
+        if (!hex.empty()) hex.push_back(' ');
+        hex.push_back(kDigits[static_cast<unsigned char>(c) >> 4]);
+        hex.push_back(kDigits[static_cast<unsigned char>(c) & 0xF]);
+    }
+    return hex;
 }
 
 std::optional<std::string> Cp932FromUtf8Exact(std::string_view utf8) {

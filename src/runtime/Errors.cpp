@@ -8,10 +8,16 @@ namespace morvane {
 
 Error::Error(std::string messageCp932) : message_(std::move(messageCp932)) {}
 
-const char* Error::what() const noexcept { return message_.c_str(); }
+const char* Error::what() const noexcept {
+    return message_.c_str();
+}
 
 ConvertError::ConvertError(std::string messageCp932, const ScoreCell& cell)
     : Error(std::move(messageCp932)), cell_(cell) {}
+
+const char* ReadStopped::what() const noexcept {
+    return "the read was stopped";
+}
 
 RangeError::RangeError() : Error(messages::RangeCheck()) {}
 OutOfMemoryError::OutOfMemoryError() : Error(messages::OutOfMemory()) {}

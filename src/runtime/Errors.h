@@ -107,4 +107,11 @@ public:
     LineEndInTextError();
 };
 
+// A read that the user stopped (中止 while a study loads). It carries no
+// message: the windows show nothing for it, and nothing was changed.
+class ReadStopped : public std::exception {
+public:
+    const char* what() const noexcept override;
+};
+
 }  // namespace morvane

@@ -22,19 +22,33 @@ namespace {
 
 constexpr std::size_t kMaxCountRun = 32;
 
+// The size of the regular file open on `fd`, 0 for anything else.
+std::uint64_t RegularSize(int fd) {
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 }  // namespace
 
-TextReader::TextReader(const std::string& path) : path_(path), buffer_(kBufferSize + kSlack) {
+std::uint64_t LongestLine(int fd) {
+    return std::max(RegularSize(fd), kLongestStreamLine);
+}
+
+TextReader::TextReader(const std::string& path, ReadProgress* progress)
+    : path_(path), buffer_(kBufferSize + kSlack), progress_(progress) {
     if (path.empty()) {
         if (io::IsUsableStandardStream(STDIN_FILENO))
             fd_ = STDIN_FILENO;
         else
             error_ = io::IoCode::Ours(io::kInvalidHandle);  // reported by the first read
-        return;
+    } else {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) throw InOutError(io::CodeFromErrno(errno, path));
+        ownsFd_ = true;
     }
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw InOutError(io::CodeFromErrno(errno, path));
-    ownsFd_ = true;
+    longest_ = LongestLine(fd_);
+    total_ = RegularSize(fd_);
 }
 
 TextReader::~TextReader() {
@@ -52,6 +66,8 @@ bool TextReader::Fill() {
         if (n > 0) {
             pos_ = 0;
             end_ = static_cast<std::size_t>(n);
+            done_ += static_cast<std::uint64_t>(n);
+            if (progress_ != nullptr && !progress_->Continue(done_, total_)) throw ReadStopped();
             return true;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -112,25 +128,47 @@ void TextReader::ThrowIfFailed() {
     if (error_.failed()) throw InOutError(error_);
 }
 
+void TextReader::CheckLength(std::uint64_t taken) const {
+    if (taken > longest_) throw InOutError(io::kInvalidNumber);
+}
+
+// Blank lines before a count are skipped, but not without end.
+void TextReader::SkipBlanks() {
+    std::uint64_t skipped = 0;
+    for (;;) {
+        if (pos_ == end_ && !Fill()) return;
+        const char* const start = buffer_.data() + pos_;
+        const char* const stop = buffer_.data() + end_;
+        const char* p = start;
+        while (p != stop && static_cast<unsigned char>(*p) <= 0x20) ++p;
+        skipped += static_cast<std::uint64_t>(p - start);
+        pos_ = static_cast<std::size_t>(p - buffer_.data());
+        CheckLength(skipped);
+        if (p != stop) return;
+    }
+}
+
 void TextReader::SkipLine() {
+    std::uint64_t skipped = 0;
     for (;;) {
         if (pos_ == end_ && !Fill()) return;
         const char* start = buffer_.data() + pos_;
         const void* lf = std::memchr(start, '\n', end_ - pos_);
         if (lf != nullptr) {
+            skipped += static_cast<std::uint64_t>(static_cast<const char*>(lf) - start);
+            CheckLength(skipped);
             pos_ += static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
             return;
         }
+        skipped += end_ - pos_;
+        CheckLength(skipped);
         pos_ = end_;
     }
 }
 
 std::int32_t TextReader::ReadCount() {
+    SkipBlanks();
     int c = Peek();
-    while (c >= 0 && c <= 0x20) {
-        ++pos_;
-        c = Peek();
-    }
     if (c < 0) {
         ThrowIfFailed();
         return 0;
@@ -155,6 +193,10 @@ void TextReader::ReadLine(std::string& line) {
 }
 
 void TextReader::AppendLine(std::string& bytes) {
+    AppendRestOfLine(bytes, 0);
+}
+
+void TextReader::AppendRestOfLine(std::string& bytes, std::uint64_t taken) {
     const std::size_t first = bytes.size();
     for (;;) {
         if (pos_ == end_ && !Fill()) break;
@@ -168,6 +210,10 @@ void TextReader::AppendLine(std::string& bytes) {
             if (lf == nullptr) lf = stop;
         }
         const auto take = static_cast<std::size_t>(lf - start);
+        // Checked before the bytes are kept, so that a line without end costs
+        // no more memory than the longest one allowed.
+        taken += take;
+        CheckLength(taken);
         bytes.append(start, take);
         pos_ += take;
         if (lf != stop) {

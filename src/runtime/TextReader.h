@@ -2,6 +2,12 @@
 // A buffered text file opened for reading. Lines end with LF or CR LF; a CR that
 // is not followed by LF does not end a line. The empty name reads the process's
 // standard input, when it is usable; otherwise the first read fails with code 6.
+//
+// No item is read without bound: a line, or the blanks before a count, longer
+// than LongestLine allows for the file is refused with code 106, the code of a
+// data file that is not one, before more than that is taken; so an endless
+// input (a character device, a pipe that never ends) fails at once instead of
+// filling the memory or reading forever.
 
 #include <algorithm>
 #include <cstdint>
@@ -15,10 +21,30 @@
 
 namespace morvane {
 
+// The most bytes one line of an input that cannot be measured may hold (a
+// pipe, a character device, a file that gives no size): far beyond any level
+// name or score text typed or pasted, and little enough memory to take at once.
+inline constexpr std::uint64_t kLongestStreamLine = std::uint64_t{64} << 20;
+
+// The most bytes one line of the input open on `fd` may hold: its size for a
+// regular file that has one (kLongestStreamLine if that is more, for a file
+// that grows while it is read), kLongestStreamLine for anything else.
+std::uint64_t LongestLine(int fd);
+
+// What a long read reports as it goes: Continue after each block read, with
+// the bytes read so far and the size of the file (0 when it cannot be told).
+// A false return stops the read, which then throws ReadStopped.
+class ReadProgress {
+public:
+    virtual ~ReadProgress() = default;
+    virtual bool Continue(std::uint64_t done, std::uint64_t total) = 0;
+};
+
 class TextReader {
 public:
     // Opens an existing file; throws InOutError when it cannot be opened.
-    explicit TextReader(const std::string& path);
+    // `progress`, when given, hears of every block read.
+    explicit TextReader(const std::string& path, ReadProgress* progress = nullptr);
     ~TextReader();
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
@@ -26,11 +52,13 @@ public:
     // Reads a count: skips bytes of value 0x20 or below across lines, takes the
     // run of at most 32 bytes above 0x20 that follows, converts it and skips the
     // rest of its line. The end of the file gives 0. Throws InOutError 106 when
-    // the run does not convert, or the error of a failed read.
+    // the run does not convert, or when the blanks before it or the rest of its
+    // line are longer than a line may be; or the error of a failed read.
     std::int32_t ReadCount();
 
     // Reads a text line into `line`: every byte up to the next LF, with every CR
-    // dropped. The end of the file ends the line too (nothing read: empty).
+    // dropped. The end of the file ends the line too (nothing read: empty). A
+    // line longer than LongestLine (its CRs counted) throws InOutError 106.
     void ReadLine(std::string& line);
     // ReadLine, the line appended to `bytes`.
     void AppendLine(std::string& bytes);
@@ -56,7 +84,12 @@ public:
 private:
     bool Fill();  // false at the end of the file or after a failed read
     int Peek();   // the next byte, or -1
+    void SkipBlanks();
     void SkipLine();
+    // AppendLine for a line of which `taken` bytes were taken already.
+    void AppendRestOfLine(std::string& bytes, std::uint64_t taken);
+    // Refuses an item of `taken` bytes that is longer than a line may be.
+    void CheckLength(std::uint64_t taken) const;
     void ThrowIfFailed();
     // Takes whole lines from `p` on while their only CR comes just before their
     // LF, until lines lines have been taken in all, with their texts copied to
@@ -80,7 +113,11 @@ private:
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool atEnd_ = false;
-    io::IoCode error_;  // the code of the first failed read
+    io::IoCode error_;                            // the code of the first failed read
+    std::uint64_t longest_ = kLongestStreamLine;  // LongestLine of the file
+    ReadProgress* progress_ = nullptr;
+    std::uint64_t done_ = 0;   // the bytes read so far
+    std::uint64_t total_ = 0;  // the size of the file, 0 when it cannot be told
 };
 
 template <typename EndLine>
@@ -134,12 +171,14 @@ std::int64_t TextReader::AppendLineRuns(std::int64_t count, Run&& run, Part&& pa
         std::size_t lines = 0;
         const char* p = TakePlainLines(buffer_.data() + pos_, stop, most, out, lines);
         char* lineStart = out;
+        const char* rawStart = p;  // where the line being copied starts in the buffer
         bool inLine = false;
         while (p != stop && lines < most) {
             const char c = *p++;
             if (c == '\n') {
                 lengths_[lines++] = static_cast<std::uint32_t>(out - lineStart);
                 lineStart = out;
+                rawStart = p;
                 inLine = false;
             } else {
                 inLine = true;
@@ -154,7 +193,8 @@ std::int64_t TextReader::AppendLineRuns(std::int64_t count, Run&& run, Part&& pa
         }
         if (inLine) {  // the rest of the line, CRs dropped so far, then what the next reads bring
             part(std::string_view(lineStart, static_cast<std::size_t>(out - lineStart)));
-            ReadLine(rest_);
+            rest_.clear();
+            AppendRestOfLine(rest_, static_cast<std::uint64_t>(p - rawStart));
             part(std::string_view(rest_));
             endLine();
             --count;

@@ -1,6 +1,5 @@
 #include "runtime/TextWriter.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <array>
@@ -24,9 +23,8 @@ TextWriter::TextWriter(const std::string& path) : path_(path) {
         if (!io::IsUsableStandardStream(STDOUT_FILENO)) throw InOutError(io::kNoUsableHandle);
         fd_ = STDOUT_FILENO;
     } else {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) throw InOutError(io::CodeFromErrno(errno, path));
-        ownsFd_ = true;
+        file_ = std::make_unique<FileReplacement>(path);
+        fd_ = file_->Descriptor();
     }
     open_ = true;
 }
@@ -138,7 +136,7 @@ private:
 };
 
 TextWriter::~TextWriter() {
-    Finish();
+    Finish(Ending::Discard);
 }
 
 void TextWriter::Write(std::string_view text) {
@@ -190,7 +188,7 @@ void TextWriter::Flush() {
     }
 }
 
-void TextWriter::Finish() {
+void TextWriter::Finish(Ending ending) {
     if (!open_) return;
     open_ = false;
     if (background_) {
@@ -199,18 +197,27 @@ void TextWriter::Finish() {
         background_.reset();
         if (!failure_.failed()) failure_ = failure;
     }
-    WriteOut();
-    if (ownsFd_ && ::close(fd_) != 0 && !failure_.failed()) failure_ = io::CodeFromErrno(errno, path_);
+    if (!file_) {
+        WriteOut();  // the standard output keeps what was written, and stays open
+        return;
+    }
+    if (ending != Ending::Discard) WriteOut();
+    if (ending == Ending::Keep && !failure_.failed()) {
+        const io::IoCode committed = file_->Commit();
+        if (committed.failed()) failure_ = committed;
+    } else {
+        file_->Abandon();
+    }
 }
 
 void TextWriter::Close() {
-    Finish();
+    Finish(Ending::Keep);
     if (failure_.failed()) throw InOutError(failure_);
 }
 
 void TextWriter::CloseAfterError() {
     const bool failedBefore = failure_.failed();
-    Finish();
+    Finish(Ending::AfterError);
     if (!failedBefore && failure_.failed()) throw InOutError(failure_);
 }
 

@@ -3,6 +3,11 @@
 // name writes to the process's standard output, when it is usable (code 105
 // otherwise).
 //
+// A named file is written as a FileReplacement: a regular file keeps its old
+// bytes until Close has put the whole new file on the disk in its place, and
+// a writer that stops in any other way (CloseAfterError, the destructor)
+// removes what it wrote and leaves the old file as it was.
+//
 // The buffer holds up to 64 KiB, so a write that fails may show only when the
 // buffer is written out, long after the line was handed over; a file longer
 // than that is written by a thread of the writer's own, a buffer at a time,
@@ -18,16 +23,18 @@
 #include <string_view>
 
 #include "runtime/Errors.h"
+#include "runtime/FileReplacement.h"
 #include "runtime/IoCodes.h"
 
 namespace morvane {
 
 class TextWriter {
 public:
-    // Creates the file, or empties an existing one; throws InOutError.
+    // Opens the file to write (see FileReplacement); throws InOutError.
     explicit TextWriter(const std::string& path);
-    // A writer still open here (its user stopped without closing it) writes
-    // out what it holds and closes the file, but can report no failure: every
+    // A writer still open here (its user stopped without closing it) removes
+    // what it wrote to a named file, which keeps its old bytes, and writes out
+    // what it holds to the standard output; it can report no failure: every
     // command of the program closes its files through Close or WriteTextFile.
     ~TextWriter();
     TextWriter(const TextWriter&) = delete;
@@ -43,14 +50,16 @@ public:
     // straight into the buffer when it fits there.
     template <typename Fill>
     void WriteLineWith(std::size_t size, Fill&& fill);
-    // Writes out what is buffered and closes the file; throws InOutError, the
-    // writer's first failure if it had one before.
+    // Writes out what is buffered and closes the file, which then takes the
+    // place of the old one; throws InOutError, the writer's first failure if
+    // it had one before, and the old file then stays.
     void Close();
     // Close on the path of an error that stops the command: writes out what is
-    // buffered and closes the file, so that the text written before the error
-    // reaches it. Throws the InOutError of that write or of the close, which
-    // came first; returns quietly when the writer had already failed, since
-    // that failure, already thrown, is the first.
+    // buffered, so that a failure of the text written before the error shows,
+    // then removes the unfinished file (the old one stays) or, on the
+    // standard output, leaves what was written there. Throws the InOutError
+    // of that write, which came first; returns quietly when the writer had
+    // already failed, since that failure, already thrown, is the first.
     void CloseAfterError();
 
 private:
@@ -63,7 +72,10 @@ private:
     // Writes out what is buffered, and waits for what was handed on; false
     // when the writer has failed (failure_ then holds the first failure).
     bool WriteOut();
-    void Finish();  // writes out and closes the descriptor, keeping the first failure
+    // How a writer ends: its file put in place, its text written out before the
+    // file is removed, or the file removed at once.
+    enum class Ending { Keep, AfterError, Discard };
+    void Finish(Ending ending);  // keeps the first failure
 
     // A file longer than a buffer is written by a thread of its own, a buffer
     // at a time, while the next one fills.
@@ -71,8 +83,8 @@ private:
     std::unique_ptr<Background> background_;
 
     std::string path_;
+    std::unique_ptr<FileReplacement> file_;  // none for the standard output
     int fd_ = -1;
-    bool ownsFd_ = false;
     bool open_ = false;
     io::IoCode failure_;  // the first failed write or close
     std::unique_ptr<char[]> buffer_;  // capacity_ bytes, used_ of them taken
@@ -97,9 +109,10 @@ void TextWriter::WriteLineWith(std::size_t size, Fill&& fill) {
     used_ += size + 2;
 }
 
-// Creates the file at `path`, runs `write` on it and closes it. When `write`
-// throws, the file is closed all the same, and a failure to write out what it
-// held takes the place of that error, having come before it.
+// Opens the file at `path`, runs `write` on it and closes it, putting it in
+// place. When `write` throws, the unfinished file is removed (the old one
+// stays), and a failure to write out what it held takes the place of that
+// error, having come before it.
 template <typename Write>
 void WriteTextFile(const std::string& path, Write&& write) {
     TextWriter file(path);

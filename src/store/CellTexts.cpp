@@ -150,7 +150,10 @@ CellTextArray::Filler::~Filler() {
 void CellTextArray::Filler::Reserve(std::size_t bytes) {
     StopMapping();
     try {
+        // Room the budget does not allow would be mapped whole by the thread below.
+        EnsureAffordable(bytes, 1);
         cells_.bytes_.reserve(bytes);
+    } catch (const OutOfMemoryError&) {
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
@@ -179,7 +182,15 @@ void CellTextArray::Filler::MakeRoom(std::size_t more) {
     if (more <= bytes.capacity() - bytes.size()) return;
     StopMapping();
     try {
-        bytes.reserve(std::max(bytes.size() + more, 2 * bytes.capacity()));
+        // Twice the room as a rule, or just what is needed when twice is more than the budget.
+        std::size_t room = std::max(bytes.size() + more, 2 * bytes.capacity());
+        try {
+            EnsureAffordable(room, 1);
+        } catch (const OutOfMemoryError&) {
+            room = bytes.size() + more;
+            EnsureAffordable(room, 1);
+        }
+        bytes.reserve(room);
     } catch (const std::bad_alloc&) {
         throw OutOfMemoryError();
     } catch (const std::length_error&) {

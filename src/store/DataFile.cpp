@@ -28,8 +28,8 @@ auto WithOutOfMemoryError(Operation&& operation) {
 }
 
 // Returns how many score lines the file ended before.
-std::int64_t ReadStudy(StudyStore& store, const std::string& path, LevelCheck check) {
-    TextReader file(path);
+std::int64_t ReadStudy(StudyStore& store, const std::string& path, LevelCheck check, ReadProgress* progress) {
+    TextReader file(path, progress);
     store.SubjectCount = file.ReadCount();
     store.LevelCountA = file.ReadCount();
     store.LevelCountB = file.ReadCount();
@@ -106,9 +106,10 @@ void WriteStudy(const StudyStore& store, StudyStore* study, TextWriter& file, co
 
 }  // namespace
 
-// Before the file is created, so that a refused study destroys nothing; on a
-// later error the file is closed with what was written, and a failure to write
-// that out is the error reported, since it came first.
+// Refused before the file is opened, so that a refused study costs nothing; on
+// a later error the unfinished file is removed and the old one stays, and a
+// failure to write out what was written is the error reported, since it came
+// first.
 void WriteDataFile(StudyStore& store, const std::string& path, const WriteBack& writeBack) {
     WithOutOfMemoryError([&] {
         RefuseLineEnds(store);
@@ -124,11 +125,15 @@ void WriteDataFile(const StudyStore& store, const std::string& path) {
 }
 
 std::int64_t ReadDataFile(StudyStore& store, const std::string& path) {
-    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::None); });
+    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::None, nullptr); });
 }
 
 std::int64_t LoadStudyFile(StudyStore& store, const std::string& path) {
-    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::AtLeastOne); });
+    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::AtLeastOne, nullptr); });
+}
+
+std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, ReadProgress& progress) {
+    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::AtLeastOne, &progress); });
 }
 
 }  // namespace morvane

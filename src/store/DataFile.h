@@ -10,6 +10,8 @@
 
 namespace morvane {
 
+class ReadProgress;
+
 // A change made to the study between the creation of the file and its first
 // line: the Save command's write-back of the shown grid.
 using WriteBack = std::function<void(StudyStore&)>;
@@ -32,6 +34,8 @@ void WriteDataFile(const StudyStore& store, const std::string& path);
 // (CellValue and the tab level are not touched). Throws InOutError, or the
 // RangeError and OutOfMemoryError of the sizing (or of a line longer than the
 // memory left); the store then holds what was read and sized up to the failure.
+// A line longer than the file could hold (TextReader's LongestLine: an endless
+// device or pipe) is refused as a count that does not convert is (106).
 // A file that ends early is read all the same, what it lacks empty; returns how
 // many of the N·na·nb score texts it ended before (0 for a complete file).
 std::int64_t ReadDataFile(StudyStore& store, const std::string& path);
@@ -39,5 +43,8 @@ std::int64_t ReadDataFile(StudyStore& store, const std::string& path);
 // ReadDataFile as the Load command uses it: a file with fewer than one level of
 // A or of B is refused ("要因の水準数が 1 未満です") once its counts are read.
 std::int64_t LoadStudyFile(StudyStore& store, const std::string& path);
+// LoadStudyFile telling `progress` of every block read; when it says stop, the
+// load ends with ReadStopped.
+std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, ReadProgress& progress);
 
 }  // namespace morvane

@@ -3,13 +3,18 @@
 
 #include <QClipboard>
 #include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "datawindow/DataWindow.h"
 #include "designwindow/DesignWindow.h"
+#include "designwindow/LoadProgress.h"
 #include "support/Components.h"
+#include "support/EndlessPipe.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
@@ -334,6 +339,103 @@ private slots:
         testing::Button(form, "GOButton")->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
         QCOMPARE(store_.SubjectCount, 4);
+    }
+
+    // A load that takes more than a moment (a pipe that brings the study
+    // slowly, here) shows its progress in a modal dialog; 中止 stops it and
+    // changes nothing: no message, no data window, the store as it was, the
+    // window as usable as before. The command line's load stops the same way
+    // by Escape, and shows the design window alone.
+    void ALongLoadShowsItsProgressAndItsAbortChangesNothing() {
+        DesignWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        form->SetLoadProgressDelay(0);
+        StartNewStudy(store_, {"kept"}, {"b"}, "4");
+        QString label, button;
+        Qt::WindowModality modality = Qt::NonModal;
+        bool busy = false;
+        QTimer watch;
+        watch.setInterval(20);
+        const auto stopWith = [&](QWidget* owner, const std::function<void(QProgressDialog*)>& stop) {
+            watch.disconnect();
+            connect(&watch, &QTimer::timeout, this, [&, owner, stop] {
+                auto* dialog = owner->findChild<QProgressDialog*>(QStringLiteral("LoadProgress"));
+                if (dialog == nullptr || !dialog->isVisible()) return;
+                watch.stop();
+                label = dialog->labelText();
+                modality = dialog->windowModality();
+                button = dialog->findChild<QPushButton*>()->text();
+                busy = dialog->maximum() == 0;
+                stop(dialog);
+            });
+            watch.start();
+        };
+        {
+            testing::EndlessPipe slow("100000\r\n2\r\n2\r\na1\r\na2\r\nb1\r\nb2\r\n", "12.5\r\n",
+                                      std::chrono::milliseconds(2));
+            seams_.dialogs.Choose(QString::fromStdString(slow.Path()));
+            stopWith(form, [](QProgressDialog* dialog) {
+                QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+            });
+            testing::Button(form, "ReadButton")->click();
+        }
+        QVERIFY2(!watch.isActive(), "no progress dialog was shown");
+        QVERIFY2(label.startsWith(QStringLiteral(u"データファイルを読み込み中です: ")), qPrintable(label));
+        QCOMPARE(button, QStringLiteral(u"中止"));
+        QCOMPARE(modality, Qt::ApplicationModal);
+        QVERIFY(busy);  // a pipe has no size to measure by
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QVERIFY(form->Data() == nullptr);
+        QVERIFY(form->isVisible());
+        QCOMPARE(store_.SubjectCount, 4);
+        QCOMPARE(store_.LevelNamesA, (NameArray{"", "kept"}));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+
+        // A short load shows nothing and hands over as ever.
+        form->SetLoadProgressDelay(500);
+        testing::WriteBytes(dir_.File("s.dat"), "1\r\n1\r\n1\r\nL\r\nB\r\n3\r\n");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("s.dat")));
+        testing::Button(form, "ReadButton")->click();
+        QVERIFY(form->Data() != nullptr);
+        QVERIFY(form->findChild<QProgressDialog*>() == nullptr);
+        QCOMPARE(store_.LevelNamesA, (NameArray{"", "L"}));
+
+        // The program's command line: Escape stops the load, and the design window shows.
+        form_ = std::make_unique<DesignWindow>(store_, seams_.Seams(), '.');
+        form_->SetLoadProgressDelay(0);
+        label.clear();
+        {
+            testing::EndlessPipe slow("3\r\n1\r\n1\r\nA\r\nB\r\n", "1", std::chrono::milliseconds(2));
+            stopWith(form_.get(), [](QProgressDialog* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+            form_->OpenStudy(slow.Path());
+        }
+        QVERIFY2(!watch.isActive(), "no progress dialog was shown");
+        QVERIFY(label.startsWith(QStringLiteral(u"データファイルを読み込み中です: ")));
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QVERIFY(form_->isVisible());
+        QVERIFY(form_->Data() == nullptr);
+        QCOMPARE(store_.LevelNamesA, (NameArray{"", "L"}));
+    }
+
+    // The progress of a file whose size is known is the share of it read.
+    void TheProgressOfAFileIsTheShareOfItRead() {
+        QWidget parent;
+        LoadProgressDialog progress(&parent, 0);
+        QTest::qWait(50);
+        QVERIFY(progress.Continue(1 << 20, 4 << 20));
+        QVERIFY(progress.Dialog() != nullptr);
+        QCOMPARE(progress.Dialog()->maximum(), 1000);
+        QCOMPARE(progress.Dialog()->value(), 250);
+        QCOMPARE(progress.Dialog()->labelText(), QStringLiteral(u"データファイルを読み込み中です: 1.0 MB"));
+        QTest::qWait(50);
+        QVERIFY(progress.Continue(3 << 20, 4 << 20));
+        QCOMPARE(progress.Dialog()->value(), 750);
+        QCOMPARE(LoadingText(0), QStringLiteral(u"データファイルを読み込み中です: 0 KB"));
+        QCOMPARE(LoadingText(1025), QStringLiteral(u"データファイルを読み込み中です: 2 KB"));
+        QCOMPARE(LoadingText((5 << 20) + (1 << 19)),
+                 QStringLiteral(u"データファイルを読み込み中です: 5.5 MB"));
+        progress.Dialog()->cancel();
+        QVERIFY(!progress.Continue(4 << 20, 4 << 20));
     }
 
     void CloseEndsTheProgram() {

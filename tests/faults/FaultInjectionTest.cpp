@@ -218,17 +218,22 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
         report += "read-only: " + outcome +
                   (wroteBack ? " after the write-back, " : " before the write-back, ") + Written(over, "") +
                   "\n";
-        return report;
+        report += "left on the disk:";
+        for (const auto& entry : fs::directory_iterator(disk))
+            report += " " + entry.path().filename().string();
+        return report + (fs::is_empty(disk) ? " nothing\n" : "\n");
     });
     if (child.out.starts_with("skip:")) GTEST_SKIP() << child.out;
     EXPECT_EQ(child.exitCode, 0) << Describe(child);
+    // What did not fit is removed: a full disk leaves no file that is not whole.
     EXPECT_EQ(child.out,
               "8192 bytes: ok, whole\n"
-              "8193 bytes: ディスクがいっぱいです after the write-back, prefix of 8192 bytes\n"
-              "tool: exit 1, morvane: ディスクがいっぱいです\n  prefix of 8192 bytes\n"
-              "results: ディスクがいっぱいです, prefix of 8192 bytes\n"
-              "tool report: exit 1, morvane: ディスクがいっぱいです\n  prefix of 8192 bytes\n"
-              "read-only: ファイルへのアクセスが拒否されました before the write-back, absent\n");
+              "8193 bytes: ディスクがいっぱいです after the write-back, absent\n"
+              "tool: exit 1, morvane: ディスクがいっぱいです\n  absent\n"
+              "results: ディスクがいっぱいです, absent\n"
+              "tool report: exit 1, morvane: ディスクがいっぱいです\n  absent\n"
+              "read-only: ファイルへのアクセスが拒否されました before the write-back, absent\n"
+              "left on the disk: nothing\n");
 }
 
 // With no descriptor left every open fails at once; with exactly one left a run
@@ -339,7 +344,7 @@ TEST(Faults, FileSizeLimitAndBrokenPipeAreNeverASuccess) {
     ChildResult r = RunMorvane({"copy", big, out}, fileSize(true));
     EXPECT_EQ(r.exitCode, 1) << Describe(r);
     EXPECT_EQ(r.err, "morvane: I/O エラー (27)\n");
-    EXPECT_EQ(Written(out, FileOfSize(10000)), "prefix of 4096 bytes");
+    EXPECT_EQ(Written(out, FileOfSize(10000)), "absent");
     r = RunMorvane({"copy", big, out}, fileSize(false));
     EXPECT_EQ(r.signal, SIGXFSZ) << Describe(r);
     const std::string large = dir.File("large.dat"), results = dir.File("results.txt");
@@ -347,7 +352,10 @@ TEST(Faults, FileSizeLimitAndBrokenPipeAreNeverASuccess) {
     r = RunMorvane({"report", large, results}, fileSize(true));
     EXPECT_EQ(r.exitCode, 1) << Describe(r);
     EXPECT_EQ(r.err, "morvane: I/O エラー (27)\n");
-    EXPECT_EQ(Written(results, ResultsOf(large)), "prefix of 4096 bytes");
+    EXPECT_EQ(Written(results, ResultsOf(large)), "absent");
+    // The copy killed by the signal left its new file; the report after it
+    // removed that, and its own.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);  // big, large
 
     auto brokenPipe = [](bool ignoreSignal) {
         ToolOptions options;
@@ -442,9 +450,13 @@ TEST(Faults, AFullDiskIsReportedBeforeALaterStop) {
             RunCalculation(store, '.', [&] { return std::optional<std::string>(path); });
         });
     };
-    // With room on the disk the stop is the arithmetic one, after the summary heading.
+    // With room on the disk the stop is the arithmetic one, after the summary
+    // heading: the unfinished file goes, the standard output keeps the lines.
     EXPECT_EQ(calculate(results), "不正な浮動小数点数演算命令");
-    EXPECT_TRUE(ReadBytes(results).ends_with(
+    EXPECT_FALSE(fs::exists(results));
+    ChildResult printed = RunMorvane({"report", single});
+    EXPECT_EQ(printed.err, "morvane: 不正な浮動小数点数演算命令\n");
+    EXPECT_TRUE(printed.out.ends_with(
         "\r\n\r\nSV        SS             df        MS             F              \r\n"));
     EXPECT_EQ(calculate("/dev/full"), "ディスクがいっぱいです");
     ChildResult r = RunMorvane({"report", single, "/dev/full"});

@@ -5,12 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <vector>
 
+#include "anova/FullAnalysis.h"
+#include "properties/AnalysisProperties.h"
+#include "properties/CsvModel.h"
+#include "properties/CsvProperties.h"
 #include "properties/DataFileProperties.h"
 #include "properties/NumberFormatProperties.h"
 #include "properties/ScoreSyntaxModel.h"
 #include "properties/ScoreSyntaxProperties.h"
+#include "properties/TextChecks.h"
 #include "properties/Violation.h"
 #include "support/TempDir.h"
 
@@ -76,6 +82,112 @@ TEST(CorpusReplay, FormatGeneralSeedsAndRegressions) {
             ADD_FAILURE() << file << ": " << violation.what();
         }
     }
+}
+
+TEST(CorpusReplay, CsvImportSeedsAndRegressions) {
+    auto files = Inputs({kFuzz / "corpus/csvimport", kFuzz / "regressions/csvimport"});
+    ASSERT_GE(files.size(), 20u);
+    int read = 0, refused = 0;
+    for (const auto& file : files) {
+        try {
+            const auto outcome = properties::CheckCsvImportBytes(testing::ReadBytes(file));
+            ASSERT_TRUE(outcome.has_value()) << file;
+            (*outcome == properties::CsvOutcome::Read ? read : refused) += 1;
+        } catch (const properties::Violation& violation) {
+            ADD_FAILURE() << file << ": " << violation.what();
+        }
+    }
+    // Both ways through the import: studies read (and written back), and refusals.
+    EXPECT_GE(read, 12);
+    EXPECT_GE(refused, 10);
+}
+
+TEST(CorpusReplay, CsvRoundTripSeedsRegressionsAndExamples) {
+    auto files =
+        Inputs({kFuzz / "corpus/csvroundtrip", kFuzz / "regressions/csvroundtrip", MORVANE_EXAMPLES});
+    ASSERT_GE(files.size(), 10u);
+    int read = 0;
+    for (const auto& file : files) {
+        try {
+            read += properties::CheckCsvRoundTripBytes(testing::ReadBytes(file), kMemoryBudget) ? 1 : 0;
+        } catch (const properties::Violation& violation) {
+            ADD_FAILURE() << file << ": " << violation.what();
+        }
+    }
+    EXPECT_GE(read, 10);
+}
+
+TEST(CorpusReplay, AnalysisSeedsRegressionsAndExamples) {
+    auto files = Inputs({kFuzz / "corpus/analysis", kFuzz / "regressions/analysis", MORVANE_EXAMPLES});
+    ASSERT_GE(files.size(), 10u);
+    int analyses = 0;
+    for (const auto& file : files) {
+        try {
+            analyses += properties::CheckAnalysisBytes(testing::ReadBytes(file), kMemoryBudget);
+        } catch (const properties::Violation& violation) {
+            ADD_FAILURE() << file << ": " << violation.what();
+        }
+    }
+    EXPECT_GE(analyses, 10);  // most seeds are analysed, not refused for their scores
+}
+
+// The CSV model, the text checks and the figures' checks against known
+// texts, each able to refuse: a check that passes everything would let every
+// fault through.
+TEST(CorpusReplay, TheCsvModelAndTheTextChecksAgreeWithKnownTexts) {
+    using properties::CsvRecords;
+    using Records = std::vector<properties::CsvRecord>;
+    EXPECT_EQ(CsvRecords("a,\"b\"\"c\",\r\n\"x\r\ny;\",z\r\rlast", ','),
+              (Records{{"a", "b\"c", ""}, {"x\r\ny;", "z"}, {""}, {"last"}}));
+    EXPECT_EQ(CsvRecords("\"x\";z", ','), std::nullopt);
+    EXPECT_EQ(CsvRecords("a;b\n", ';'), (Records{{"a", "b"}}));
+    EXPECT_EQ(CsvRecords("", ','), Records{});
+    EXPECT_EQ(CsvRecords("a,\"b", ','), std::nullopt);
+    EXPECT_EQ(CsvRecords("\"b\"c", ','), std::nullopt);
+    EXPECT_EQ(properties::FirstLineSeparator("\"a;b;c\";x\tt\ty;;\n,,,,"), ';');
+    EXPECT_EQ(properties::FirstLineSeparator("a\tb;c\n"), ';');
+    EXPECT_EQ(properties::FirstLineSeparator("abc"), ',');
+
+    CsvImportOptions options;
+    auto model =
+        properties::ReadCsvModel("subject,A,B,score\n2,x,p, 1.5 \n1,x,p,2\n2,y,p,3\n1,y,p,4\n", options);
+    ASSERT_EQ(model.outcome, properties::CsvOutcome::Read);
+    EXPECT_EQ(model.study.n, 2);
+    EXPECT_EQ(model.study.namesA, (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(model.study.scores, (std::vector<std::string>{"1.5", "2", "3", "4"}));
+    EXPECT_EQ(properties::ReadCsvModel("subject,A,B,score\n1,x,p,1\n1,x,p,2\n", options).outcome,
+              properties::CsvOutcome::Refused);
+    options.layout = CsvLayout::Wide;
+    options.levelsA = {"a"};
+    EXPECT_EQ(properties::ReadCsvModel("s,x\n", options).outcome, properties::CsvOutcome::NoLevels);
+    options.levelsB = {"é"};
+    EXPECT_EQ(properties::ReadCsvModel("s,x\n", options).outcome, properties::CsvOutcome::Refused);
+
+    EXPECT_TRUE(properties::IsUtf8("a\xC3\xA9\xE2\x85\xA0\xF0\x9F\x98\x80"));
+    for (const char* bad :
+         {"\x80", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x85"})
+        EXPECT_FALSE(properties::IsUtf8(bad)) << bad;
+    EXPECT_EQ(properties::JsonFault(" {\"a\":[1,-0.5e+3,null,true,\"\\u00e9\\n\"],\"b\":{}}\n"),
+              std::nullopt);
+    for (const char* bad : {"{\"a\":NaN}", "[Infinity]", "[-inf]", "[1,]", "{\"a\" 1}", "[01]", "[1.]",
+                            "\"\t\"", "[1] [2]", "{\"a\":1", "\"\\x\"", "[.5]"})
+        EXPECT_NE(properties::JsonFault(bad), std::nullopt) << bad;
+
+    EXPECT_TRUE(properties::SameExceptTwinCodes("x\xFA\x4A\xEE\xEFy", "x\x87\x54\xFA\x40y"));
+    EXPECT_FALSE(properties::SameExceptTwinCodes("\xFA\x4A", "\xFA\x4B"));
+    EXPECT_FALSE(properties::SameExceptTwinCodes("\x82\xA0", "\x82\xA2"));
+    EXPECT_FALSE(properties::SameExceptTwinCodes("ab", "a"));
+
+    FullAnalysis analysis;
+    EXPECT_NO_THROW(properties::RequireSoundFigures(analysis));
+    analysis.A.p = Extended{1.5L};
+    EXPECT_THROW(properties::RequireSoundFigures(analysis), properties::Violation);
+    analysis.A.p = std::numeric_limits<Extended>::quiet_NaN();
+    EXPECT_THROW(properties::RequireSoundFigures(analysis), properties::Violation);
+    analysis.A.p.reset();
+    analysis.comparisons.push_back({});
+    analysis.comparisons.back().ci95 = Interval{2, 1};
+    EXPECT_THROW(properties::RequireSoundFigures(analysis), properties::Violation);
 }
 
 // The checks themselves must be able to fail: a model that disagrees with the

@@ -1,7 +1,10 @@
 // The calculate command's steps and what each kind of failure leaves behind.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "report/CalculateCommand.h"
@@ -19,37 +22,68 @@ using testing::MakeStudy;
 using testing::ReadBytes;
 using testing::SplitLines;
 using testing::TempDir;
+using testing::WriteBytes;
 
 struct Outcome {
     std::string error;  // the message in UTF-8, empty when the command completed
     int chooserCalls = 0;
-    bool fileExists = false;
-    std::vector<std::string> lines;  // of the results file
+    bool fileExists = false;           // the results file, where none was before
+    bool oldKept = false;              // a results file that was there: its bytes as they were
+    bool othersLeft = false;           // any other file in the folder
+    std::vector<std::string> lines;    // of the results file
+    std::vector<std::string> printed;  // on the standard output, which keeps the lines before a stop
 };
 
+const std::string kOldResults = "the results of an earlier run\r\n";
+
+// Runs the command with the standard output going to `file`.
+void CalculateToStandardOutput(StudyStore& store, const std::string& file) {
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO), fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ::dup2(fd, STDOUT_FILENO);
+    ::close(fd);
+    try {
+        RunCalculation(store, '.', [] { return std::optional<std::string>(std::string()); });
+    } catch (const Error&) {
+    }
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+}
+
+// The command into a new results file, over an old one, and to the standard output.
 Outcome Calculate(StudyStore& store) {
     TempDir dir;
-    const std::string path = dir.File("results.txt");
+    const std::string path = dir.File("results.txt"), old = dir.File("old.txt");
+    WriteBytes(old, kOldResults);
     Outcome run;
-    try {
-        RunCalculation(store, '.', [&] {
-            ++run.chooserCalls;
-            return std::optional<std::string>(path);
-        });
-    } catch (const Error& e) {
-        run.error = Utf8FromCp932(e.message());
+    for (const std::string* target : {&path, &old}) {
+        run.error.clear();
+        try {
+            RunCalculation(store, '.', [&] {
+                ++run.chooserCalls;
+                return std::optional<std::string>(*target);
+            });
+        } catch (const Error& e) {
+            run.error = Utf8FromCp932(e.message());
+        }
     }
     run.fileExists = std::filesystem::exists(path);
     run.lines = SplitLines(ReadBytes(path));
+    run.oldKept = ReadBytes(old) == (run.fileExists ? ReadBytes(path) : kOldResults);
+    run.othersLeft = std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                   std::filesystem::directory_iterator()) != (run.fileExists ? 2 : 1);
+    CalculateToStandardOutput(store, dir.File("printed"));
+    run.printed = SplitLines(ReadBytes(dir.File("printed")));
     return run;
 }
 
 const std::vector<std::string> kScores = {"3.1", "5", "4.7", "8", "2",    "4.25", "3",
                                           "7",   "4", "6.5", "6", "9.75", "1"};
 
-// The label of the last summary row written, or the last line when no row is.
+// The label of the last summary row printed, or the last line when no row is.
 std::string LastLine(const Outcome& run) {
-    return run.lines.empty() ? "<empty>" : run.lines.back().substr(0, 10);
+    return run.printed.empty() ? "<empty>" : run.printed.back().substr(0, 10);
 }
 
 TEST(CalculateCommand, DegenerateDesignsStopAtTheirRow) {
@@ -74,7 +108,12 @@ TEST(CalculateCommand, DegenerateDesignsStopAtTheirRow) {
         StudyStore store = MakeStudy(c.n, namesA, namesB, kScores);
         const Outcome run = Calculate(store);
         EXPECT_EQ(run.error, "不正な浮動小数点数演算命令");
-        EXPECT_EQ(run.lines.size(), c.lines);
+        // The unfinished file removed, an old one kept; the lines before the
+        // stop on the standard output.
+        EXPECT_FALSE(run.fileExists);
+        EXPECT_TRUE(run.oldKept);
+        EXPECT_FALSE(run.othersLeft);
+        EXPECT_EQ(run.printed.size(), c.lines);
         EXPECT_EQ(LastLine(run), c.last);
     }
 }
@@ -86,6 +125,8 @@ TEST(CalculateCommand, ExactlyZeroErrorTermStopsAtTheEffectsRow) {
     Outcome run = Calculate(additive);
     EXPECT_EQ(run.error, "0 による浮動小数点数除算");
     EXPECT_EQ(LastLine(run), "SSw.s     ");
+    EXPECT_FALSE(run.fileExists);
+    EXPECT_TRUE(run.oldKept);
 
     // No three-way interaction: every score is f(s, a) + g(s, b) + h(a, b), all
     // in small integers and with power-of-two divisors, so SSABS is exactly 0.
@@ -106,13 +147,14 @@ TEST(CalculateCommand, ExactlyZeroErrorTermStopsAtTheEffectsRow) {
     EXPECT_EQ(LastLine(run), "BS        ");
 }
 
-TEST(CalculateCommand, NoSubjectsLeaveAnEmptyFile) {
+TEST(CalculateCommand, NoSubjectsLeaveNoFile) {
     StudyStore store = MakeStudy(0, {"a1", "a2"}, {"b1", "b2"}, kScores);
     const Outcome run = Calculate(store);
     EXPECT_EQ(run.error, "不正な浮動小数点数演算命令");
-    EXPECT_EQ(run.chooserCalls, 1);
-    EXPECT_TRUE(run.fileExists);
-    EXPECT_TRUE(run.lines.empty());
+    EXPECT_EQ(run.chooserCalls, 2);
+    EXPECT_FALSE(run.fileExists);
+    EXPECT_TRUE(run.oldKept);
+    EXPECT_TRUE(run.printed.empty());
     EXPECT_TRUE(store.ColumnTotals.empty());  // the computation failed before sizing
 }
 
@@ -123,6 +165,7 @@ TEST(CalculateCommand, BadScoreStopsBeforeTheDialog) {
     EXPECT_EQ(run.error, "'1,5' は浮動小数点数ではありません");
     EXPECT_EQ(run.chooserCalls, 0);
     EXPECT_FALSE(run.fileExists);
+    EXPECT_TRUE(run.oldKept);
     EXPECT_EQ(store.CellValue(2, 1, 1), 2.0L);  // parsed before the bad text
 }
 
@@ -165,6 +208,9 @@ TEST(CalculateCommand, UnsizedValuesAreSizedBeforeParsing) {
     const Outcome run = Calculate(store);
     EXPECT_EQ(run.error, "");
     EXPECT_EQ(run.lines.size(), 30u);
+    EXPECT_EQ(run.printed, run.lines);
+    EXPECT_TRUE(run.oldKept);  // replaced by the same bytes
+    EXPECT_FALSE(run.othersLeft);
     EXPECT_EQ(store.CellValue.Extent0(), 4);
 }
 

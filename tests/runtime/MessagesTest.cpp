@@ -88,5 +88,22 @@ TEST(Cp932, ConvertsBothWaysAndReplacesWhatItCannotHold) {
     EXPECT_EQ(Utf8FromCp932("\x82"), "\xef\xbf\xbd");  // a lead byte without its trail byte
 }
 
+// A NUL is a byte of the text, kept where the text is stored, but shown as
+// U+FFFD wherever it goes out as UTF-8 (a message, an output for other
+// programs), so that nothing after it is cut off.
+TEST(Cp932, ANulGoesOutAsTheReplacementCharacter) {
+    using namespace std::string_literals;
+    EXPECT_EQ(Utf8FromCp932("a\0b"s), "a\uFFFDb");
+    EXPECT_EQ(Utf8FromCp932("\0"s), "\uFFFD");
+    EXPECT_EQ(Utf8FromCp932("\x82\x60\0\xff\0\0z"s), "Ａ\uFFFD\uFFFD\uFFFD\uFFFDz");
+    EXPECT_EQ(Utf8FromCp932("plain"), "plain");
+    const std::string message = messages::NotAFloat("1\0 2"s);
+    EXPECT_EQ(message, "'1\0 2"s + Sjis("' は浮動小数点数ではありません"));
+    EXPECT_EQ(Utf8FromCp932(message), "'1\uFFFD 2' は浮動小数点数ではありません");
+    EXPECT_EQ(Utf8FromCp932(ConvertError(message).message()), "'1\uFFFD 2' は浮動小数点数ではありません");
+    // The exact conversion is the bytes' own: a NUL stays one.
+    EXPECT_EQ(Utf8FromCp932Exact("a\0b"s), "a\0b"s);
+}
+
 }  // namespace
 }  // namespace morvane

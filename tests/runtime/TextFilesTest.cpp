@@ -10,12 +10,14 @@
 #include "runtime/TextReader.h"
 #include "runtime/TextWriter.h"
 #include "support/ChildProcess.h"
+#include "support/EndlessPipe.h"
 #include "support/TempDir.h"
 
 namespace morvane {
 namespace {
 
 using testing::ChildResult;
+using testing::EndlessPipe;
 using testing::ReadBytes;
 using testing::RunInChild;
 using testing::SetSoftLimit;
@@ -156,11 +158,118 @@ TEST(TextReader, ACountThatDoesNotConvertFailsAfterItsLine) {
     EXPECT_EQ(longRun.ReadCount(), 7);
 }
 
+// No item of an input without end is read without end: a line, the blanks
+// before a count or the rest of a count's line longer than any that a pipe or
+// a device could hold in reason (kLongestStreamLine) is refused with 106 once
+// it is that long, and a regular file's lines are bounded by its size alone.
+TEST(TextReader, AnInputWithoutEndIsRefusedOnceAnItemOutgrowsAnyItCouldHold) {
+    constexpr std::uint64_t kLongest = kLongestStreamLine;
+    const auto code = [](const std::function<void(TextReader&)>& read, const std::string& path) {
+        return OpenErrorCode([&] {
+            TextReader reader(path);
+            read(reader);
+        });
+    };
+    std::string line;
+    const auto readLine = [&](TextReader& reader) { reader.ReadLine(line); };
+    const auto readCount = [](TextReader& reader) { reader.ReadCount(); };
+    // NUL bytes are blanks before a count, and a line's bytes.
+    EXPECT_EQ(code(readCount, "/dev/zero"), 106);
+    EXPECT_EQ(code(readLine, "/dev/zero"), 106);
+    {
+        EndlessPipe blankLines("", '\n');
+        EXPECT_EQ(code(readCount, blankLines.Path()), 106);
+    }
+    {
+        EndlessPipe restOfLine("7 and then", 'x');
+        EXPECT_EQ(code(readCount, restOfLine.Path()), 106);
+        EXPECT_LT(restOfLine.Written(), 2 * kLongest);  // refused at the limit, not at the end
+    }
+    {
+        // A line of exactly the limit is read, and one byte more is refused;
+        // the CRs are counted, or a line of CRs would be read for ever.
+        EndlessPipe atTheLimit(std::string(kLongest, 'y') + "\n" + std::string(kLongest, '\r') + "\r\n",
+                               'z');
+        TextReader reader(atTheLimit.Path());
+        reader.ReadLine(line);
+        EXPECT_EQ(line.size(), kLongest);
+        EXPECT_EQ(OpenErrorCode([&] { reader.ReadLine(line); }), 106);
+    }
+    {
+        // The same for lines read in runs, whose rest goes on past a buffer.
+        EndlessPipe runs("1\n22\n", '3');
+        TextReader reader(runs.Path());
+        std::size_t texts = 0;
+        EXPECT_EQ(OpenErrorCode([&] {
+                      reader.AppendLineRuns(
+                          3, [&](std::string_view, std::span<const std::uint32_t> lengths) { texts += lengths.size(); },
+                          [](std::string_view) {}, [&] { ++texts; });
+                  }),
+                  106);
+        EXPECT_EQ(texts, 2u);
+    }
+    // A regular file is read whole however long its line: its size bounds it.
+    TempDir dir;
+    WriteBytes(dir.File("long"), "");
+    std::filesystem::resize_file(dir.File("long"), kLongest + 5);
+    {
+        TextReader reader(dir.File("long"));
+        reader.ReadLine(line);
+        EXPECT_EQ(line.size(), kLongest + 5);
+    }
+    {
+        TextReader reader(dir.File("long"));
+        EXPECT_EQ(reader.ReadCount(), 0);  // blanks up to the end of the file
+    }
+}
+
+// A watched read hears of every block with the bytes so far and the file's
+// size, and ends with ReadStopped, its file closed, once told to stop.
+TEST(TextReader, AWatchedReadTellsItsProgressAndStopsWhenTold) {
+    struct Watch : ReadProgress {
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+        std::size_t stopAt = SIZE_MAX;
+        bool Continue(std::uint64_t done, std::uint64_t total) override {
+            calls.emplace_back(done, total);
+            return calls.size() < stopAt;
+        }
+    };
+    TempDir dir;
+    const std::string bytes = std::string(200000, 'a') + "\n" + std::string(100, 'b');
+    WriteBytes(dir.File("f"), bytes);
+    Watch all;
+    {
+        TextReader reader(dir.File("f"), &all);
+        std::string line;
+        reader.ReadLine(line);
+        reader.ReadLine(line);
+        EXPECT_EQ(line, std::string(100, 'b'));
+    }
+    ASSERT_EQ(all.calls.size(), 4u);  // blocks of 64 KiB
+    for (std::size_t i = 0; i < all.calls.size(); ++i) {
+        EXPECT_EQ(all.calls[i].first, std::min<std::uint64_t>((i + 1) << 16, bytes.size()));
+        EXPECT_EQ(all.calls[i].second, bytes.size());
+    }
+    Watch stopping;
+    stopping.stopAt = 2;
+    TextReader reader(dir.File("f"), &stopping);
+    std::string line;
+    EXPECT_THROW(reader.ReadLine(line), ReadStopped);
+    EXPECT_EQ(stopping.calls.size(), 2u);
+    // A pipe's size cannot be told.
+    EndlessPipe pipe("", 'p');
+    Watch streamed;
+    streamed.stopAt = 1;
+    TextReader fromPipe(pipe.Path(), &streamed);
+    EXPECT_THROW(fromPipe.ReadCount(), ReadStopped);
+    EXPECT_EQ(streamed.calls.at(0).second, 0u);
+}
+
 TEST(TextWriter, WritesCrLfAndReplacesTheWholeFile) {
     TempDir dir;
     WriteBytes(dir.File("f"), std::string(1000, 'z'));
     TextWriter writer(dir.File("f"));
-    EXPECT_EQ(ReadBytes(dir.File("f")), "");  // emptied at once
+    EXPECT_EQ(ReadBytes(dir.File("f")), std::string(1000, 'z'));  // the old bytes until the close
     writer.WriteLine("ab");
     writer.Write("c");
     writer.EndLine();
@@ -199,13 +308,19 @@ TEST(TextWriter, LinesLaidOutInTheBufferAreTheLinesWritten) {
     EXPECT_EQ(OpenErrorCode([&] { full.Close(); }), 101);
 }
 
-TEST(TextWriter, DestroyedAfterAnErrorStillKeepsWhatWasWritten) {
+TEST(TextWriter, DestroyedUnclosedLeavesTheOldFile) {
     TempDir dir;
     {
         TextWriter writer(dir.File("f"));
         writer.WriteLine("first");
     }
-    EXPECT_EQ(ReadBytes(dir.File("f")), "first\r\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("f")));
+    WriteBytes(dir.File("f"), "old");
+    {
+        TextWriter writer(dir.File("f"));
+        writer.WriteLine("second");
+    }
+    EXPECT_EQ(ReadBytes(dir.File("f")), "old");
 }
 
 // The first failure is the one reported. Text still in the buffer was written
@@ -220,7 +335,7 @@ TEST(TextWriter, TheFirstFailureIsReportedAndNeverPassedOffAsASuccess) {
     EXPECT_EQ(OpenErrorCode([&] { WriteTextFile("/dev/full", stopAfterOneLine); }), 101);
     TempDir dir;
     EXPECT_THROW(WriteTextFile(dir.File("room"), stopAfterOneLine), InvalidOperationError);
-    EXPECT_EQ(ReadBytes(dir.File("room")), "kept\r\n");  // closed, with what was written
+    EXPECT_FALSE(std::filesystem::exists(dir.File("room")));  // the unfinished file removed
     WriteTextFile(dir.File("whole"), [](TextWriter& file) { file.WriteLine("all"); });
     EXPECT_EQ(ReadBytes(dir.File("whole")), "all\r\n");
 
@@ -235,8 +350,8 @@ TEST(TextWriter, TheFirstFailureIsReportedAndNeverPassedOffAsASuccess) {
     EXPECT_EQ(OpenErrorCode([&] { again.Write(std::string(1 << 17, 'x')); }), 101);
     EXPECT_NO_THROW(again.CloseAfterError());
 
-    // A limit on the file size fails in the middle of the buffer: the file keeps
-    // what fitted, and the rest of that buffer never follows it.
+    // A limit on the file size fails in the middle of the buffer; the
+    // unfinished file is removed.
     ChildResult child = RunInChild([&]() -> std::string {
         std::signal(SIGXFSZ, SIG_IGN);
         SetSoftLimit(RLIMIT_FSIZE, 100000);
@@ -246,25 +361,39 @@ TEST(TextWriter, TheFirstFailureIsReportedAndNeverPassedOffAsASuccess) {
                 for (int i = 0; i < 20000; ++i) file.WriteLine("line");
             });
         }));
-        return report + " " + std::to_string(ReadBytes(path).size());
+        return report + (std::filesystem::exists(path) ? " left" : " removed");
     });
-    EXPECT_EQ(child.out, "27 100000");
+    EXPECT_EQ(child.out, "27 removed");
 
     // The same past the first buffer, where the writer's own thread writes:
-    // the failure comes back to the command, and nothing follows the gap.
+    // the failure comes back to the command, which stops; on the standard
+    // output, which keeps what was written, nothing follows the gap.
     ChildResult later = RunInChild([&]() -> std::string {
         std::signal(SIGXFSZ, SIG_IGN);
         SetSoftLimit(RLIMIT_FSIZE, 1000000);
-        const std::string path = dir.File("limited later");
-        int lines = 0;
-        std::string report = std::to_string(OpenErrorCode([&] {
-            WriteTextFile(path, [&](TextWriter& file) {
-                for (; lines < 1000000; ++lines) file.WriteLine("line");
-            });
-        }));
-        return report + " " + std::to_string(ReadBytes(path).size()) + (lines < 1000000 ? " stopped" : "");
+        std::string report;
+        for (const std::string& path : {dir.File("limited later"), std::string()}) {
+            const std::string output = dir.File("standard output");
+            if (path.empty()) {
+                const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0) return "no standard output";
+                ::close(fd);
+            }
+            int lines = 0;
+            report += std::to_string(OpenErrorCode([&] {
+                WriteTextFile(path, [&](TextWriter& file) {
+                    for (; lines < 1000000; ++lines) file.WriteLine("line");
+                });
+            }));
+            if (path.empty())
+                report += " " + std::to_string(ReadBytes(output).size());
+            else
+                report += std::filesystem::exists(path) ? " left" : " removed";
+            report += lines < 1000000 ? " stopped\n" : "\n";
+        }
+        return report;
     });
-    EXPECT_EQ(later.out, "27 1000000 stopped");
+    EXPECT_EQ(later.out, "27 removed stopped\n27 1000000 stopped\n");
 }
 
 TEST(TextFiles, FailuresGiveTheirCodes) {

@@ -205,8 +205,9 @@ TEST(DataFile, LoadRefusesFewerThanOneLevel) {
 
 // A text with a line end cannot be written as one line; the writer refuses it
 // rather than write a file whose later lines shift and which would load as
-// another study. The refusal comes before the file is created when the store
-// holds the text, and before the first line when the write-back brings it.
+// another study. The refusal comes before the file is opened when the store
+// holds the text, and before the first line when the write-back brings it;
+// either way the old file stays.
 TEST(DataFile, TextsWithLineEndsAreRefusedAndNothingShiftedIsWritten) {
     const std::string message = Cp932FromUtf8("改行を含む文字列はデータファイルに書き込めません");
     TempDir dir;
@@ -238,12 +239,19 @@ TEST(DataFile, TextsWithLineEndsAreRefusedAndNothingShiftedIsWritten) {
         EXPECT_THROW(WriteDataFile(store, dir.File("new.dat")), LineEndInTextError) << row.where;
         EXPECT_FALSE(std::filesystem::exists(dir.File("new.dat"))) << row.where;
 
-        // Brought by the write-back: the file was created first, and no line is written.
+        // Brought by the write-back, after the new file was opened: no line is
+        // written, the new file goes and the old one stays.
         StudyStore shown = PrePostStudy();
         EXPECT_THROW(WriteDataFile(shown, saved, [&](StudyStore&) { row.put(shown); }), LineEndInTextError)
             << row.where;
-        EXPECT_EQ(ReadBytes(saved), "") << row.where;
-        EXPECT_THROW(LoadStudyFile(shown, saved), StudyError) << row.where;
+        EXPECT_EQ(ReadBytes(saved), kWorkedExample) << row.where;
+        EXPECT_THROW(WriteDataFile(shown, dir.File("new.dat"), [&](StudyStore&) { row.put(shown); }),
+                     LineEndInTextError)
+            << row.where;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << row.where;
     }
     // Every other byte is an ordinary one, written and read back as it was.
     StudyStore store = PrePostStudy();

@@ -95,7 +95,9 @@ TEST(MorvaneTool, ReportOfTheWorkedExample) {
     EXPECT_EQ(RunTool("report - - <" + example).out, expected);
 }
 
-TEST(MorvaneTool, ReportFailuresLeaveWhatWasWrittenBeforeThem) {
+// A report that stops leaves the results file that was there, and no other;
+// on the standard output the lines written before the stop stay.
+TEST(MorvaneTool, ReportFailuresLeaveTheOldFileAndPrintWhatCameBeforeThem) {
     TempDir dir;
     const std::string example = kExamples + "/worked-example.dat";
     WriteBytes(dir.File("nosubjects.dat"), "0\r\n2\r\n2\r\na\r\nb\r\nc\r\nd\r\n");
@@ -105,8 +107,8 @@ TEST(MorvaneTool, ReportFailuresLeaveWhatWasWrittenBeforeThem) {
     struct Case {
         std::string arguments;
         std::string message;
-        std::string results;  // the file named in the arguments, when it should exist
-        std::size_t lines;
+        std::string results;  // the file named in the arguments, when the report stops after lines
+        std::size_t lines;    // printed before the stop
     };
     const std::string results = dir.File("results.txt");
     const Case cases[] = {
@@ -121,19 +123,28 @@ TEST(MorvaneTool, ReportFailuresLeaveWhatWasWrittenBeforeThem) {
         {"report " + example + " - >/dev/null", "I/O エラー (105)", "", 0},
         {"report " + dir.File("missing.dat"), "ファイルが見つかりません", "", 0},
     };
+    const std::string oldResults = "old results\r\n";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        std::filesystem::remove(results);
+        WriteBytes(results, oldResults);
         Result r = RunTool(c.arguments);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "morvane: " + c.message + "\n");
         EXPECT_EQ(r.out, "");
+        EXPECT_EQ(ReadBytes(results), oldResults);
         if (c.results.empty()) continue;
-        ASSERT_TRUE(std::filesystem::exists(c.results));
-        const std::string bytes = ReadBytes(c.results);
-        EXPECT_EQ(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')), c.lines);
+        const std::string printing = c.arguments.substr(0, c.arguments.size() - c.results.size() - 1);
+        r = RunTool(printing);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "morvane: " + c.message + "\n");
+        EXPECT_EQ(static_cast<std::size_t>(std::count(r.out.begin(), r.out.end(), '\n')), c.lines);
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.File("never.txt")));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"bad.dat", "negative.dat", "nosubjects.dat", "onesubject.dat",
+                                               "results.txt"}));
 }
 
 TEST(MorvaneTool, UsageErrorsExitTwo) {

@@ -10,7 +10,9 @@
 namespace morvane::tool {
 
 void ShowMessage(const std::string& utf8) {
-    std::fprintf(stderr, "morvane: %s\n", utf8.c_str());
+    // Every byte of the text, whatever it holds (a NUL would end a C string).
+    std::string line = "morvane: " + utf8 + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 int RunShowingErrors(const std::function<int()>& body) {

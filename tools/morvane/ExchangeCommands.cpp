@@ -7,6 +7,7 @@
 #include "ErrorEdge.h"
 #include "exchange/Csv.h"
 #include "exchange/ExchangeFiles.h"
+#include "runtime/Cp932.h"
 
 namespace morvane::tool {
 
@@ -100,7 +101,8 @@ int Export(std::span<const std::string> words) {
     } catch (const UsageError& error) {
         return ShowUsage("export", error);
     }
-    ExportCsv(dataFile, csvFile, layout);
+    // A text that will not come back from the CSV as it is, said once the CSV is written.
+    ExportCsv(dataFile, csvFile, layout, [](const std::string& notice) { ShowMessage(Utf8FromCp932(notice)); });
     return 0;
 }
 

@@ -1,0 +1,14 @@
+// Any bytes as a data file through the whole analysis and every format of
+// morvane anova (properties/AnalysisProperties.h).
+
+#include <cstddef>
+#include <cstdint>
+
+#include "properties/AnalysisProperties.h"
+#include "properties/DataFileProperties.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace morvane::properties;
+    CheckAnalysisBytes({reinterpret_cast<const char*>(data), size}, kFuzzMemoryBudget);
+    return 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The full analysis as a paper reports it (APA 7): the summary table as plain
+// text, as HTML, as RTF and as tab-separated text (the three a clipboard
+// carries so that a word processor pastes a real table), and a ready sentence
+// for each effect. Every output names the correction applied and the
+// conventions the figures follow.
+
+#include <string>
+#include <vector>
+
+#include "anova/FullAnalysis.h"
+
+namespace morvane {
+
+// The correction of the degrees of freedom that the table and sentences apply.
+enum class DfCorrection { None, GreenhouseGeisser, HuynhFeldt };
+
+enum class OutputLanguage { English, Japanese };
+
+struct ApaOptions {
+    DfCorrection correction = DfCorrection::GreenhouseGeisser;
+    OutputLanguage language = OutputLanguage::English;
+};
+
+// morvane anova --format apa: the table, its note and the sentences, in plain text.
+std::string ApaText(const FullAnalysis& analysis, const ApaOptions& options);
+// morvane anova --format html: a whole document with the table and the sentences.
+std::string ApaHtmlDocument(const FullAnalysis& analysis, const ApaOptions& options);
+// The summary table alone, for a clipboard: an HTML fragment, RTF, and
+// tab-separated text (a row a line), each with the table's number, title and note.
+std::string ApaSummaryHtml(const FullAnalysis& analysis, const ApaOptions& options);
+std::string ApaSummaryRtf(const FullAnalysis& analysis, const ApaOptions& options);
+std::string ApaSummaryTabs(const FullAnalysis& analysis, const ApaOptions& options);
+// One sentence an effect: "F(1.14, 7.95) = 29.22, p < .001, ηp² = .81, 90% CI [.49, .90]".
+std::vector<std::string> ReadySentences(const FullAnalysis& analysis, const ApaOptions& options);
+
+}  // namespace morvane

@@ -1,0 +1,280 @@
+#include "runtime/FileReplacement.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <mutex>
+#include <string_view>
+#include <vector>
+
+#include "runtime/Errors.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::string_view kMark = ".pmorvane-";
+constexpr std::string_view kEnd = ".tmp";
+constexpr int kMostLinks = 40;  // as many as the kernel follows
+constexpr int kMostNames = 100;
+
+// The creation of a new file with its lock, and the removal of leftovers, one
+// at a time in the process: a leftover is told from a file being written by
+// its lock, which its writer takes right after creating it.
+std::mutex& Claims() {
+    static std::mutex claims;
+    return claims;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+    if (folder == ".") return name;
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+std::string TemporaryName(std::string base, long pid, int k) {
+    std::string tail = std::string(kMark) + std::to_string(pid);
+    if (k > 0) tail += "-" + std::to_string(k);
+    tail += kEnd;
+    const std::size_t room = NAME_MAX - 1 - tail.size();
+    if (base.size() > room) base.resize(room);
+    return "." + base + tail;
+}
+
+bool ReadLink(const std::string& path, std::string& target) {
+    std::string buffer(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+        if (n < 0) return false;
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(n));
+            target = std::move(buffer);
+            return true;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// A link in a folder that everyone may write but only owners may remove from
+// (/tmp) is followed only when it is the user's or the folder owner's, as the
+// kernel follows it for an open: no one else's link there may lead a save
+// onto a file of the user's.
+bool MayFollow(const struct stat& link, const std::string& folder) {
+    struct stat around {};
+    if (::stat(folder.c_str(), &around) != 0) return true;
+    const bool shared = (around.st_mode & S_ISVTX) != 0 && (around.st_mode & S_IWOTH) != 0;
+    return !shared || link.st_uid == ::geteuid() || link.st_uid == around.st_uid;
+}
+
+// Follows the symbolic links that `name` ends in, as opening it would: the
+// file they lead to, which may not exist. 0, or the error number of a loop or
+// of a link that may not be followed.
+int FollowLinks(std::string& name) {
+    for (int links = 0;; ++links) {
+        struct stat link {};
+        if (::lstat(name.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return 0;
+        if (links == kMostLinks) return ELOOP;
+        const std::string folder = FolderOf(name);
+        if (!MayFollow(link, folder)) return EACCES;
+        std::string target;
+        if (!ReadLink(name, target)) return errno;
+        if (target.empty()) return ENOENT;
+        name = target.front() == '/' ? target : InFolder(folder, target);
+    }
+}
+
+// Removes the new files in `folder` left by processes that are gone (or by
+// this one, under an earlier process's id): those whose lock is free.
+void RemoveLeftovers(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return;
+    std::vector<std::string> leftovers;
+    const long self = ::getpid();
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        long pid = 0;
+        if (!IsReplacementName(name, pid)) continue;
+        if (pid == self || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+            leftovers.push_back(name);
+    }
+    ::closedir(dir);
+    // One descriptor at a time, the folder's closed first.
+    for (const std::string& name : leftovers) {
+        const std::string path = InFolder(folder, name);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
+}
+
+bool FullOrOutOfHandles(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EMFILE || error == ENFILE || error == ENOMEM;
+}
+
+// Flushes the folder's entries, the rename among them. A folder that cannot be
+// opened for reading, or a file system that flushes no folder, is passed by.
+io::IoCode SyncFolder(const std::string& folder, const std::string& path) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return {};
+    io::IoCode failure;
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) failure = io::CodeFromErrno(errno, path);
+    ::close(fd);
+    return failure;
+}
+
+}  // namespace
+
+bool IsReplacementName(const std::string& name, long& pid) {
+    if (name.size() < 1 + kMark.size() + 1 + kEnd.size() || name.front() != '.' || !name.ends_with(kEnd))
+        return false;
+    const std::size_t end = name.size() - kEnd.size();
+    const std::size_t mark = name.rfind(kMark, end - kMark.size());
+    if (mark == std::string::npos || mark == 0) return false;
+    std::size_t at = mark + kMark.size();
+    std::int64_t value = 0;
+    std::size_t digits = 0;
+    for (; at < end && name[at] >= '0' && name[at] <= '9' && digits < 10; ++at, ++digits)
+        value = value * 10 + (name[at] - '0');
+    if (digits == 0 || value == 0 || value > INT_MAX) return false;
+    if (at < end && name[at] == '-') {
+        std::size_t k = 0;
+        for (++at; at < end && name[at] >= '0' && name[at] <= '9'; ++at) ++k;
+        if (k == 0 || k > 3) return false;
+    }
+    if (at != end) return false;
+    pid = static_cast<long>(value);
+    return true;
+}
+
+FileReplacement::FileReplacement(const std::string& path) : path_(path), final_(path) {
+    Open();
+}
+
+FileReplacement::~FileReplacement() {
+    Abandon();
+}
+
+void FileReplacement::Open() {
+    struct stat named {};
+    if (::stat(path_.c_str(), &named) != 0) {
+        const int error = errno;
+        if (error != ENOENT) throw InOutError(io::CodeFromErrno(error, path_));
+        // Missing, or a link that leads to a file not there yet.
+        if (const int linkError = FollowLinks(final_)) throw InOutError(io::CodeFromErrno(linkError, path_));
+        if (!TryReplacement(nullptr)) OpenInPlace();
+        return;
+    }
+    if (!S_ISREG(named.st_mode)) return OpenInPlace();
+    if (const int linkError = FollowLinks(final_)) throw InOutError(io::CodeFromErrno(linkError, path_));
+    // The links followed must lead to the file itself (the kernel's own links
+    // under /proc need not).
+    struct stat info {};
+    if (::stat(final_.c_str(), &info) != 0 || info.st_dev != named.st_dev || info.st_ino != named.st_ino)
+        return OpenInPlace();
+    // Writing it in place would be refused; so is replacing it.
+    if (::faccessat(AT_FDCWD, final_.c_str(), W_OK, AT_EACCESS) != 0)
+        throw InOutError(io::CodeFromErrno(errno, path_));
+    if (!TryReplacement(&info)) OpenInPlace();
+}
+
+// Creates the new file beside final_; false when it is to be written in place.
+bool FileReplacement::TryReplacement(const struct stat* existing) {
+    const std::string folder = FolderOf(final_);
+    if (existing != nullptr) {
+        struct stat around {};
+        if (::stat(folder.c_str(), &around) != 0) return false;
+        // A file mounted on its own cannot be renamed over.
+        if (around.st_dev != existing->st_dev) return false;
+        // Under the sticky bit only the file's owner or the folder's may.
+        const uid_t user = ::geteuid();
+        if ((around.st_mode & S_ISVTX) != 0 && user != 0 && existing->st_uid != user && around.st_uid != user)
+            return false;
+    }
+    const std::lock_guard<std::mutex> claim(Claims());
+    RemoveLeftovers(folder);
+    const mode_t mode = existing != nullptr ? (existing->st_mode & 0777) : 0666;
+    for (int k = 0; k < kMostNames && fd_ < 0; ++k) {
+        const std::string name = InFolder(folder, TemporaryName(BaseOf(final_), ::getpid(), k));
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            fd_ = fd;
+            temporary_ = name;
+        } else if (errno != EEXIST) {
+            // A folder that takes no new file may still let the file itself be written.
+            if (FullOrOutOfHandles(errno)) throw InOutError(io::CodeFromErrno(errno, path_));
+            return false;
+        }
+    }
+    if (fd_ < 0) throw InOutError(io::CodeFromErrno(EEXIST, path_));
+    // Without locks on this file system the leftover of a process that is
+    // gone stays; nothing that is being written is ever taken for one.
+    static_cast<void>(::flock(fd_, LOCK_EX | LOCK_NB));
+    if (existing != nullptr) {
+        // The owner where it may be given (by root), else the group where the user has it.
+        if ((existing->st_uid != ::geteuid() || existing->st_gid != ::getegid()) &&
+            ::fchown(fd_, existing->st_uid, existing->st_gid) != 0 &&
+            ::fchown(fd_, static_cast<uid_t>(-1), existing->st_gid) != 0) {
+        }
+        if (::fchmod(fd_, existing->st_mode & 07777) != 0) {
+            const int error = errno;
+            Abandon();
+            throw InOutError(io::CodeFromErrno(error, path_));
+        }
+    }
+    return true;
+}
+
+void FileReplacement::OpenInPlace() {
+    final_ = path_;
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) throw InOutError(io::CodeFromErrno(errno, path_));
+    struct stat info {};
+    regular_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+io::IoCode FileReplacement::Commit() {
+    io::IoCode failure;
+    if (fd_ < 0) return failure;
+    if (regular_ && ::fsync(fd_) != 0 && errno != EINVAL) failure = io::CodeFromErrno(errno, path_);
+    if (::close(fd_) != 0 && errno != EINTR && !failure.failed()) failure = io::CodeFromErrno(errno, path_);
+    fd_ = -1;
+    if (temporary_.empty()) return failure;
+    if (!failure.failed() && ::rename(temporary_.c_str(), final_.c_str()) != 0)
+        failure = io::CodeFromErrno(errno, path_);
+    if (failure.failed()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+        return failure;
+    }
+    temporary_.clear();
+    return SyncFolder(FolderOf(final_), path_);
+}
+
+void FileReplacement::Abandon() noexcept {
+    // Removed before its lock goes with the descriptor.
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+}  // namespace morvane
