@@ -1,5 +1,7 @@
 // PMorvane: the windows of the two-way within-subjects analysis of variance.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <cstdio>
 #include <string>
@@ -10,6 +12,7 @@
 #include "app/Program.h"
 #include "print/DefaultPrinterListing.h"
 #include "runtime/DecimalSeparator.h"
+#include "store/Recovery.h"
 #include "store/StudyStore.h"
 #include "widgets/QtSeams.h"
 #include "widgets/QtTranslation.h"
@@ -62,6 +65,10 @@ int main(int argc, char* argv[]) {
     // The listing goes to the system's default printer.
     morvane::DefaultPrinterListing printer;
     seams.printer = &printer;
+    // A study with unsaved changes is kept against a crash; the files go when
+    // the program ends normally.
+    morvane::RecoveryFile recovery(morvane::RecoveryFolder(), static_cast<long>(::getpid()));
+    seams.recovery = &recovery;
 
     morvane::Program program(application, morvane::TheStudy(), seams, decimalSeparator);
     return program.Run(line.study);

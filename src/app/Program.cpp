@@ -1,15 +1,17 @@
 #include "app/Program.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QSessionManager>
 
 #include "designwindow/DesignWindow.h"
+#include "store/Recovery.h"
 
 namespace morvane {
 
 Program::Program(QApplication& application, StudyStore& store, const widgets::Seams& seams,
                  char decimalSeparator)
-    : store_(store) {
+    : store_(store), seams_(seams) {
     // Only the design window's closing ends the run: the data window's frame
     // closes it too, and a hidden design window is not a "last window".
     application.setQuitOnLastWindowClosed(false);
@@ -33,12 +35,35 @@ bool Program::MayEndSession(const std::function<bool()>& askUser) {
 
 Program::~Program() = default;
 
+bool Program::OfferRecovery() {
+    if (seams_.recovery == nullptr) return false;
+    for (const auto& left : ClaimLeftRecoveries(seams_.recovery->Folder(), seams_.recovery->Pid())) {
+        const QString written =
+            QDateTime::fromSecsSinceEpoch(left->Written()).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+        if (!seams_.messages->AskYesNo(
+                nullptr,
+                QStringLiteral(u"前回保存されなかったデータがあります。復元しますか?\n\n記録した日時: %1")
+                    .arg(written))) {
+            left->Remove();
+            continue;
+        }
+        if (!design_->OpenRecoveredStudy(*left)) return true;  // its failure shown over the design window
+        // Now in this program's own recovery file; the old one is done with.
+        if (!seams_.recovery->Path().empty()) left->Remove();
+        return true;
+    }
+    return false;
+}
+
 int Program::Run(const std::optional<std::string>& study) {
     if (design_ == nullptr) return 0;
-    if (study)
-        design_->OpenStudy(*study);
-    else
-        design_->show();
+    // A recovered study takes the place of the one named.
+    if (!OfferRecovery()) {
+        if (study)
+            design_->OpenStudy(*study);
+        else
+            design_->show();
+    }
     const int status = QApplication::exec();
     design_.reset();
     ReleaseStudy(store_);

@@ -30,6 +30,13 @@ public:
     // if it fails. Then the design window is destroyed together with the data
     // window it owns and the store is released. Returns the loop's exit status.
     // A program runs once: run again, it returns 0 at once.
+    //
+    // Before that, with a recovery file in the seams, the recovery files that
+    // programs now gone left in its folder are offered, the newest first:
+    // "前回保存されなかったデータがあります。復元しますか?" with the time each
+    // was written. はい opens the data window on that study, unsaved, in
+    // place of `study` (the older files stay for a later start); いいえ
+    // removes the file and offers the next.
     int Run(const std::optional<std::string>& study = std::nullopt);
 
     // The design window, and through it the data window; nullptr once the run
@@ -43,7 +50,12 @@ public:
     bool MayEndSession(const std::function<bool()>& askUser);
 
 private:
+    // Offers the recovery files left by programs that are gone; whether one
+    // was opened.
+    bool OfferRecovery();
+
     StudyStore& store_;
+    widgets::Seams seams_;
     std::unique_ptr<DesignWindow> design_;
 };
 

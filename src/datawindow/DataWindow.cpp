@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QShortcut>
 #include <QUndoCommand>
+#include <QtGlobal>
 #include <algorithm>
 #include <climits>
 #include <string>
@@ -17,6 +18,7 @@
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
+#include "store/Recovery.h"
 #include "ui_DataWindow.h"
 #include "widgets/PrintProgressDialog.h"
 
@@ -87,6 +89,17 @@ DataWindow::DataWindow(QWidget* owner, StudyStore& store, const widgets::Seams& 
                                  }));
     });
     connect(&steps_, &QUndoStack::indexChanged, this, [this] { ++revision_; });
+    // A study with unsaved changes is kept against a crash a moment after the last step.
+    keeping_.setSingleShot(true);
+    keeping_.setInterval(3000);
+    connect(&keeping_, &QTimer::timeout, this, &DataWindow::KeepForRecovery);
+    connect(&steps_, &QUndoStack::indexChanged, this, &DataWindow::StepsChanged);
+    connect(&steps_, &QUndoStack::cleanChanged, this, &DataWindow::StepsChanged);
+    // The cell being typed in holds the typing already, before it is a step
+    // (the last row's Enter leaves the editor in its cell): kept all the same.
+    connect(&grid->Cells(), &QAbstractItemModel::dataChanged, this, [this] {
+        if (!closed_ && seams_.recovery != nullptr && ui_->StringGrid1->Typing()) keeping_.start();
+    });
     connect(grid, &widgets::StringGrid::undoRequested, this, &DataWindow::Undo);
     connect(grid, &widgets::StringGrid::redoRequested, this, &DataWindow::Redo);
     const std::pair<QKeySequence, void (DataWindow::*)()> keys[] = {
@@ -107,6 +120,7 @@ DataWindow::~DataWindow() {
     // The grid goes after the steps, with the window's base: what it tells then
     // is of no use.
     disconnect(ui_->StringGrid1, nullptr, this, nullptr);
+    disconnect(&ui_->StringGrid1->Cells(), nullptr, this, nullptr);
     disconnect(&steps_, nullptr, this, nullptr);
 }
 
@@ -288,6 +302,7 @@ bool DataWindow::MayDiscard() {
             return Save();
         case widgets::SaveAnswer::Discard:
             revisionLetGo_ = revision_;
+            ForgetRecovery();
             return true;
         case widgets::SaveAnswer::Cancel:
             break;
@@ -299,9 +314,44 @@ bool DataWindow::EndStudy() {
     if (closed_) return true;
     if (!MayDiscard()) return false;
     closed_ = true;
+    ForgetRecovery();
     if (analysis_ != nullptr) analysis_->close();
     ReleaseStudy(store_);
     return true;
+}
+
+void DataWindow::MarkRecovered() {
+    steps_.resetClean();
+    KeepForRecovery();
+}
+
+void DataWindow::StepsChanged() {
+    if (closed_ || seams_.recovery == nullptr) return;
+    if (steps_.isClean())
+        ForgetRecovery();
+    else
+        keeping_.start();
+}
+
+void DataWindow::KeepForRecovery() {
+    keeping_.stop();
+    if (closed_ || seams_.recovery == nullptr || (steps_.isClean() && !ui_->StringGrid1->Typing())) return;
+    try {
+        seams_.recovery->Keep(store_, [this](StudyStore& study) {
+            WriteBackGrid(study, SelectedLevel(), ui_->StringGrid1->Cells());
+        });
+    } catch (const Error& error) {
+        if (!std::exchange(keepFailed_, true))
+            qWarning("PMorvane: the recovery file could not be written: %s",
+                     qUtf8Printable(FromCp932(error.message())));
+    } catch (const std::bad_alloc&) {
+        if (!std::exchange(keepFailed_, true)) qWarning("PMorvane: the recovery file could not be written");
+    }
+}
+
+void DataWindow::ForgetRecovery() {
+    keeping_.stop();
+    if (seams_.recovery != nullptr) seams_.recovery->Forget();
 }
 
 void DataWindow::Exit() {

@@ -4,6 +4,7 @@
 // is selected; CellText holds every other level. Every command that needs the
 // scores first writes the shown grid back.
 
+#include <QTimer>
 #include <QUndoStack>
 #include <cstdint>
 #include <functional>
@@ -74,6 +75,16 @@ public:
     // The steps that Undo and Redo walk.
     const QUndoStack& Steps() const { return steps_; }
 
+    // While the study has unsaved changes, it is kept in the seams' recovery
+    // file this long after the last step or keystroke in a cell (3 s unless
+    // set, for the tests); a
+    // save, an undo back to the saved state, 保存しない and the study's end
+    // remove the file.
+    void SetRecoveryDelay(int ms) { keeping_.setInterval(ms); }
+    // The study came from a recovery file: it counts as changed until it is
+    // saved, and goes at once into this program's own recovery file.
+    void MarkRecovered();
+
     widgets::DialogState SaveDialog1;
     widgets::DialogState OpenDialog1;
 
@@ -96,6 +107,16 @@ private:
     void ShowingBadScore(const std::function<void()>& parse);
     // Closes the owner, the main window: the program ends.
     void CloseOwner();
+    // Runs when a step is done or undone and when the study is saved: starts
+    // the wait before the study is kept, or removes the kept copy once the
+    // study is as saved.
+    void StepsChanged();
+    // Runs at the end of that wait: the study, the shown level written back,
+    // into the recovery file. A failure is told once on the standard error;
+    // the user's work goes on.
+    void KeepForRecovery();
+    // Removes the kept copy and stops the wait.
+    void ForgetRecovery();
 
     std::unique_ptr<Ui::DataWindow> ui_;
     AnalysisWindow* analysis_ = nullptr;  // made at the first 分析, owned by this window
@@ -103,6 +124,8 @@ private:
     int revision_ = 0;        // counts every step done, undone and done again
     int revisionLetGo_ = -1;  // the revision the user last agreed to let go
     bool closed_ = false;
+    QTimer keeping_;  // the wait after the last step before the study is kept
+    bool keepFailed_ = false;
 };
 
 }  // namespace morvane

@@ -11,6 +11,7 @@
 #include "qttext/Text.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
+#include "store/Recovery.h"
 #include "ui_DesignWindow.h"
 
 namespace morvane {
@@ -96,6 +97,27 @@ void DesignWindow::OpenStudy(const std::string& path) {
     }
     show();
     if (failure) Run([&failure] { std::rethrow_exception(failure); });
+}
+
+bool DesignWindow::OpenRecoveredStudy(const LeftRecovery& left) {
+    std::exception_ptr failure;
+    try {
+        StudyStore recovered;
+        left.Read(recovered);
+        store_ = std::move(recovered);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure) {
+        Run([this] {
+            HandOver();
+            data_->MarkRecovered();
+        });
+        return data_ != nullptr;
+    }
+    show();
+    Run([&failure] { std::rethrow_exception(failure); });
+    return false;
 }
 
 std::optional<std::int64_t> DesignWindow::ReadStudy(const std::string& path) {

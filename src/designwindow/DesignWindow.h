@@ -19,6 +19,8 @@ class DesignWindow;
 
 namespace morvane {
 
+class LeftRecovery;
+
 class DataWindow;
 
 class DesignWindow : public widgets::FormWindow {
@@ -52,6 +54,12 @@ public:
     // empty), and a message over the data window says how many were missing;
     // so does Load.
     void OpenStudy(const std::string& path);
+
+    // Opens the study that a crashed program left in `left` (Program, at the
+    // start), as OpenStudy opens a file, the study counting as changed until
+    // it is saved (DataWindow::MarkRecovered); the Load dialog is not given
+    // its name. Returns whether the data window opened.
+    bool OpenRecoveredStudy(const LeftRecovery& left);
 
     // Whether the study may go: the data window's question, when it is open
     // (DataWindow::MayDiscard); at once before it is.

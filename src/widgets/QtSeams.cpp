@@ -91,4 +91,16 @@ SaveAnswer QtMessageBoxes::AskToSave(QWidget* parent, const QString& question) {
     return SaveAnswer::Cancel;
 }
 
+bool QtMessageBoxes::AskYesNo(QWidget* parent, const QString& question) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("PMorvane"), question, QMessageBox::NoButton,
+                    parent);
+    box.setFont(FormWindow::WindowFont());
+    QPushButton* yes = box.addButton(QStringLiteral(u"はい"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral(u"いいえ"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 }  // namespace morvane::widgets

@@ -23,6 +23,8 @@ public:
     void ShowInformation(QWidget* parent, const QString& text) override;
     // 保存 is the default button.
     SaveAnswer AskToSave(QWidget* parent, const QString& question) override;
+    // はい is the default button.
+    bool AskYesNo(QWidget* parent, const QString& question) override;
 };
 
 }  // namespace morvane::widgets

@@ -9,6 +9,10 @@
 
 class QWidget;
 
+namespace morvane {
+class RecoveryFile;
+}
+
 namespace morvane::widgets {
 
 class FileDialogs {
@@ -48,6 +52,9 @@ public:
     // Asks `question` in a modal box captioned "PMorvane" with the buttons
     // 保存, 保存しない and キャンセル; Escape or the box's frame is キャンセル.
     virtual SaveAnswer AskToSave(QWidget* parent, const QString& question) = 0;
+    // Asks `question` in the same box with the buttons はい and いいえ; Escape
+    // or the box's frame is いいえ. Returns whether the answer is はい.
+    virtual bool AskYesNo(QWidget* parent, const QString& question) = 0;
 };
 
 // The printer of the score listing, a seam of the core.
@@ -58,6 +65,9 @@ struct Seams {
     FileDialogs* dialogs = nullptr;
     MessageBoxes* messages = nullptr;
     ListingPrinter* printer = nullptr;
+    // Where the data window keeps a study with unsaved changes against a
+    // crash; none keeps nothing.
+    RecoveryFile* recovery = nullptr;
 };
 
 }  // namespace morvane::widgets

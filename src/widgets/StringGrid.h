@@ -86,6 +86,8 @@ public:
     // Code that sets cells calls it first, so that an edit is told with the
     // bytes it replaced.
     void CommitEdit();
+    // Whether a cell's typing is under way, not yet told as a change.
+    bool Typing() const { return typing_.has_value(); }
 
     // The editors leave undo and redo to the window's `steps` (CellEditor):
     // the keys reach the window's shortcuts, the context menu asks by

@@ -2,9 +2,14 @@
 // the study is loaded as the design window's Load loads it, before any window
 // is shown.
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +18,8 @@
 #include "app/Program.h"
 #include "datawindow/DataWindow.h"
 #include "designwindow/DesignWindow.h"
+#include "store/DataFile.h"
+#include "store/Recovery.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -216,6 +223,74 @@ private slots:
         QCOMPARE(seams.messages.Informed(),
                  QStringList{QStringLiteral(
                      u"データファイルが途中で終わっていたため、足りない 3 個の得点は空欄にしました")});
+    }
+
+    // At the start, a recovery file that a killed program left is offered
+    // with the time it was written: はい opens it in place of the study named,
+    // unsaved, kept at once as this program's own (the old file gone), and
+    // saved byte for byte; いいえ removes it, and the study named opens.
+    void ARecoveryFileLeftByAKilledProgramIsOffered() {
+        const std::string left =
+            "2\r\n2\r\n2\r\npre\r\npost\r\neasy\r\nhard\r\n12\r\n14\r\n15\r\n18\r\n9\r\n10\r\n11\r\n13.5\r\n";
+        for (const bool restore : {true, false}) {
+            testing::TempDir dir;
+            const std::string folder = dir.File("state");
+            testing::WriteBytes(dir.File("left.dat"), left);
+            const pid_t child = ::fork();
+            if (child == 0) {
+                StudyStore study;
+                ReadDataFile(study, dir.File("left.dat"));
+                RecoveryFile kept(folder, static_cast<long>(::getpid()));
+                kept.Keep(study, nullptr);
+                ::_exit(0);  // killed, as it were: the files stay
+            }
+            ::waitpid(child, nullptr, 0);
+            const std::string leftPath = folder + "/pmorvane-" + std::to_string(child) + ".dat";
+            QVERIFY(QFile::exists(QString::fromStdString(leftPath)));
+
+            testing::FakeSeams seams;
+            RecoveryFile own(folder, static_cast<long>(::getpid()));
+            widgets::Seams withRecovery = seams.Seams();
+            withRecovery.recovery = &own;
+            seams.messages.AnswerYes(restore);
+            StudyStore store;
+            Program program(*qApp, store, withRecovery, '.');
+            bool designShown = false, changed = false, ownKept = false, leftGone = false, saved = false;
+            std::vector<std::string> scores;
+            QTimer::singleShot(0, [&] {
+                DesignWindow* design = program.Design();
+                designShown = design->isVisible();
+                leftGone = !QFile::exists(QString::fromStdString(leftPath));
+                if (DataWindow* data = design->Data()) {
+                    const auto& cells = testing::Grid(data, "StringGrid1")->Cells();
+                    scores = {cells.Cell(1, 1), cells.Cell(2, 2)};
+                    testing::ClickTab(testing::Tabs(data, "TabControl1"), 1);
+                    scores.push_back(cells.Cell(2, 2));
+                    changed = data->Changed();
+                    ownKept = !own.Path().empty() && testing::ReadBytes(own.Path()) == left;
+                    seams.dialogs.Choose(QString::fromStdString(dir.File("saved.dat")));
+                    saved = data->Save();
+                }
+                design->close();
+            });
+            QCOMPARE(program.Run(std::string(MORVANE_EXAMPLES "/worked-example.dat")), 0);
+            QCOMPARE(seams.messages.Asked().size(), 1);
+            QVERIFY(seams.messages.Asked()[0].startsWith(
+                QStringLiteral(u"前回保存されなかったデータがあります。復元しますか?\n\n記録した日時: 20")));
+            QVERIFY(leftGone);
+            QVERIFY(!designShown);
+            QVERIFY(std::filesystem::is_empty(folder));
+            QCOMPARE(changed, restore);
+            if (!restore) {
+                QCOMPARE(testing::ReadBytes(dir.File("saved.dat")),
+                         testing::ReadBytes(MORVANE_EXAMPLES "/worked-example.dat"));
+                continue;
+            }
+            QCOMPARE(scores, (std::vector<std::string>{"12", "18", "13.5"}));
+            QVERIFY(ownKept);
+            QVERIFY(saved);
+            QCOMPARE(testing::ReadBytes(dir.File("saved.dat")), left);
+        }
     }
 
     void WithoutAStudyTheDesignWindowShows() {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 #include <memory>
 
 #include "datawindow/DataWindow.h"
@@ -16,6 +17,7 @@
 #include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
+#include "store/Recovery.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -793,6 +795,76 @@ private slots:
         QCOMPARE(seams_.printer.stopped, 1);
         QCOMPARE(seams_.printer.printedTexts.at(0), std::string("42"));
         QVERIFY(form->findChild<QProgressDialog*>() == nullptr);
+    }
+
+    // A study with unsaved changes is kept in the recovery file a moment after
+    // the last step, as 保存 would write it; a save, an undo back to the saved
+    // state and 保存しない remove the file. A recovered study counts as
+    // changed, and is kept at once.
+    void AnUnsavedStudyIsKeptForRecoveryUntilSavedOrLetGo() {
+        Load(kThreeLevels);
+        RecoveryFile recovery(dir_.File("state"), 77);
+        widgets::Seams seams = seams_.Seams();
+        seams.recovery = &recovery;
+        form_ = std::make_unique<DataWindow>(&owner_, store_, seams, '.');
+        QVERIFY(testing::ShowActive(form_.get()));
+        form_->SetRecoveryDelay(1000);
+        const auto kept = [&] {
+            return !recovery.Path().empty() && QFile::exists(QString::fromStdString(recovery.Path()));
+        };
+
+        // Every step starts the wait again: typing on two tabs, less than the
+        // delay apart, is kept once, after the last.
+        testing::TypeInCell(Grid(), 1, 1, "5");
+        Press(Qt::Key_Return);
+        QTest::qWait(600);
+        QVERIFY(!kept());
+        testing::ClickTab(Tabs(), 2);
+        testing::TypeInCell(Grid(), 2, 1, "6.5");
+        Press(Qt::Key_Return);
+        QTest::qWait(600);
+        QVERIFY(!kept());
+        QTRY_VERIFY_WITH_TIMEOUT(kept(), 3000);
+        form_->SetRecoveryDelay(100);
+        const std::string copy = ReadBytes(recovery.Path());
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("saved.dat")));
+        QVERIFY(form_->Save());
+        QCOMPARE(ReadBytes(dir_.File("saved.dat")), copy);
+        QVERIFY(!kept());
+        QVERIFY(std::filesystem::is_empty(dir_.File("state")));
+
+        // Undone back to the saved state, the copy goes at once.
+        testing::TypeInCell(Grid(), 1, 2, "8");
+        Press(Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(kept(), 2000);
+        form_->Undo();
+        QVERIFY(!kept());
+        QTest::qWait(400);
+        QVERIFY(!kept());
+
+        // 保存しない lets the study go, and its copy.
+        testing::TypeInCell(Grid(), 1, 2, "9");
+        Press(Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(kept(), 2000);
+        seams_.messages.Answer(widgets::SaveAnswer::Discard);
+        form_->Exit();
+        QVERIFY(Closed());
+        QVERIFY(std::filesystem::is_empty(dir_.File("state")));
+
+        // Recovered: changed with no step, kept at once, asked about at the end.
+        form_.reset();
+        init();
+        Load(copy);
+        form_ = std::make_unique<DataWindow>(&owner_, store_, seams, '.');
+        QVERIFY(testing::ShowActive(form_.get()));
+        form_->MarkRecovered();
+        QVERIFY(kept());
+        QCOMPARE(ReadBytes(recovery.Path()), copy);
+        QVERIFY(form_->Changed());
+        seams_.messages.Answer(widgets::SaveAnswer::Cancel);
+        QVERIFY(!form_->close());
+        QCOMPARE(seams_.messages.Asked().size(), 1);
+        QVERIFY(kept());
     }
 };
 

@@ -86,6 +86,16 @@ public:
         answers_.pop_front();
         return answer;
     }
+    // The next yes-or-no question is answered `yes`; one with no answer
+    // queued is answered いいえ. Recorded with the other questions.
+    void AnswerYes(bool yes) { yesNo_.push_back(yes); }
+    bool AskYesNo(QWidget*, const QString& question) override {
+        asked_.append(question);
+        if (yesNo_.empty()) return false;
+        const bool yes = yesNo_.front();
+        yesNo_.pop_front();
+        return yes;
+    }
     // The questions asked.
     const QStringList& Asked() const { return asked_; }
     std::size_t PendingAnswers() const { return answers_.size(); }
@@ -109,6 +119,7 @@ public:
         informed_.clear();
         asked_.clear();
         answers_.clear();
+        yesNo_.clear();
         whenError = nullptr;
     }
 
@@ -116,6 +127,7 @@ private:
     QStringList shown_;
     QStringList asked_;
     std::deque<widgets::SaveAnswer> answers_;
+    std::deque<bool> yesNo_;
     QStringList warnings_;
     QStringList informed_;
 };
