@@ -149,8 +149,11 @@ void CheckExportImport(const StudyStore& store, CsvLayout layout, char decimalSe
     if (layout == CsvLayout::Wide) options.levelsA = *namesA, options.levelsB = *namesB;
     StudyStore back;
     const CsvOutcome outcome = ImportChecked(csv, options, back);
+    // A NUL goes out as U+FFFD, which code page 932 cannot hold.
+    const auto holdsNul = [](const std::string& name) { return name.find('\0') != std::string::npos; };
     const bool comesBack =
-        scores && na >= 1 && nb >= 1 &&
+        scores && std::none_of(namesA->begin(), namesA->end(), holdsNul) &&
+        std::none_of(namesB->begin(), namesB->end(), holdsNul) && na >= 1 && nb >= 1 &&
         (layout == CsvLayout::Wide ? n >= 0 : n >= 1 && Distinct(*namesA) && Distinct(*namesB));
     if (!comesBack) return;
     if (outcome != CsvOutcome::Read)
