@@ -201,6 +201,8 @@ std::optional<CsvOutcome> CheckCsvImportBytes(std::string_view bytes) {
     return outcome;
 }
 
+constexpr std::int64_t kWideCellsChecked = 1 << 16;
+
 bool CheckCsvRoundTripBytes(std::string_view bytes, std::uint64_t memoryBudget) {
     static MemoryFile file;
     BudgetScope budget(memoryBudget);
@@ -211,7 +213,12 @@ bool CheckCsvRoundTripBytes(std::string_view bytes, std::uint64_t memoryBudget) 
     } catch (const Error&) {
         return false;  // the data file's own target checks how it fails
     }
+    // A wide header has a column a cell whatever the subjects: a few bytes of
+    // counts ask for a header of megabytes, whose round trip is timed by the
+    // benchmarks, not here.
+    const std::int64_t cells = std::int64_t{store.LevelCountA} * store.LevelCountB;
     for (CsvLayout layout : {CsvLayout::Long, CsvLayout::Wide}) {
+        if (layout == CsvLayout::Wide && cells > kWideCellsChecked) continue;
         CheckExportImport(store, layout, '.');
         if (bytes.find(',') != std::string_view::npos) CheckExportImport(store, layout, ',');
     }
