@@ -97,6 +97,7 @@ TEST(MorvaneTool, ErrorsGiveTheirMessageAndStatusOne) {
         {"copy " + kExamples + "/pre-post.dat - >/dev/full", "morvane: ディスクがいっぱいです\n"},
         {"copy " + kExamples + "/pre-post.dat - >&-", "morvane: I/O エラー (105)\n"},
         {"copy " + kExamples + "/pre-post.dat - 1</dev/null", "morvane: I/O エラー (105)\n"},
+        {"sums " + kExamples + "/pre-post.dat >&-", "morvane: I/O エラー (105)\n"},
         {"copy - " + dir.File("x.dat") + " </dev/null", "morvane: I/O エラー (6)\n"},
         {"copy " + kExamples + "/pre-post.dat " + dir.Path().string(),
          "morvane: ファイルへのアクセスが拒否されました\n"},
