@@ -19,7 +19,7 @@
 # the question: キャンセル keeps it, 保存 saves the same bytes and the recovery
 # folder is left empty.
 # Arguments: the PMorvane executable, the morvane tool; a third, a folder,
-# keeps screenshots there.
+# receives pictures of the screen (XWD) on the way.
 set -euo pipefail
 pmorvane=$1
 tool=$2
@@ -70,8 +70,11 @@ level_keys 2 >"$work/a2.keys"
 
 # The recovery files go to the test's own folder.
 export XDG_STATE_HOME=$work/state
-export work pmorvane shots
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+# The pictures are copies of Xvfb's frame buffer (XWD), what the screen shows.
+fb=$(mktemp -d)
+trap 'rm -rf "$work" "$fb"' EXIT
+export work pmorvane shots fb
+xvfb-run -a -s "-screen 0 1024x768x24 -fbdir $fb" bash -c '
   set -euo pipefail
   openbox >/dev/null 2>&1 &
   sleep 1
@@ -146,14 +149,14 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   # One value held a line break: the warning, closed with Enter.
   for _ in $(seq 50); do [ "$(active)" != "$calc" ] && break; sleep 0.1; done
   [ "$(active)" != "$calc" ] || { echo "no message for the value left out of the paste"; kill "$pid"; exit 1; }
-  [ -z "$shots" ] || { sleep 0.5; xwd -root -silent >"$shots/paste-left-out.xwd"; }
+  [ -z "$shots" ] || { sleep 0.5; cp "$fb/Xvfb_screen0" "$shots/paste-left-out.xwd"; }
   press Return
   for _ in $(seq 50); do [ "$(active)" = "$calc" ] && break; sleep 0.1; done
   press shift+Tab Right Tab
   xdotool type "77"; press Return
   press ctrl+z ctrl+z ctrl+z
   press ctrl+shift+z ctrl+y
-  [ -z "$shots" ] || { sleep 0.5; xwd -root -silent >"$shots/after-undo.xwd"; }
+  [ -z "$shots" ] || { sleep 0.5; cp "$fb/Xvfb_screen0" "$shots/after-undo.xwd"; }
   # Kept three seconds after the last step; then killed.
   kept=""
   for _ in $(seq 100); do
@@ -171,7 +174,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   box=$(xdotool search --sync --onlyvisible --name "^PMorvane\$" | head -1)
   xdotool windowactivate --sync "$box"
   sleep 0.5
-  [ -z "$shots" ] || { sleep 0.5; xwd -root -silent >"$shots/recovery-offered.xwd"; }
+  [ -z "$shots" ] || { sleep 0.5; cp "$fb/Xvfb_screen0" "$shots/recovery-offered.xwd"; }
   press Return
   calc=$(xdotool search --sync --onlyvisible --name "^CalcForm\$" | head -1)
   xdotool windowactivate --sync "$calc"
