@@ -157,7 +157,8 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
     EXPECT_EQ(Named(TableTexts(exact, TableReader::Window), "Precision").notes, std::vector<std::string>{});
     EXPECT_EQ(
         Named(TableTexts(exact, TableReader::Terminal), "Sphericity").notes,
-        std::vector<std::string>{"No effect has more than one degree of freedom with enough subjects."});
+        std::vector<std::string>{
+            "Every effect has at most one degree of freedom, so sphericity holds trivially (epsilon = 1)."});
 
     EXPECT_EQ(LevelName(r, Factor::A, 2), "高い");
     EXPECT_EQ(LevelName(r, Factor::B, 0), "");
