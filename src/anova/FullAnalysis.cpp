@@ -1,6 +1,5 @@
 #include "anova/FullAnalysis.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -65,7 +64,7 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     ParsedBlockSink* const sinks[] = {&exact, &sweep};
     ParseAllScores(store, separator, sinks, KeepValues::Yes);
 
-    out.subjects = std::max(store.SubjectCount, std::int32_t{0});
+    out.subjects = store.SubjectCount;
     out.levelsA = store.LevelCountA;
     out.levelsB = store.LevelCountB;
     for (std::int32_t a = 1; a <= out.levelsA; ++a)

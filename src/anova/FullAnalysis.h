@@ -120,8 +120,9 @@ struct FullAnalysis {
     PrecisionCheck precision;
     AnalysisOptions options;
 
-    // Fewer than two subjects (a count below zero is none): no error term has
-    // degrees of freedom, and every statistic that needs them is absent.
+    // Fewer than two subjects (the count as the store has it, below zero
+    // too): no error term has degrees of freedom, and every statistic that
+    // needs them is absent.
     bool FewerThanTwoSubjects() const { return subjects < 2; }
 };
 
