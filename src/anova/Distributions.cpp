@@ -53,7 +53,8 @@ std::optional<Extended> Invert(const Cdf& cdf, Extended target, Extended start, 
         if (a > b) std::swap(a, b), std::swap(ha, hb);
         std::uintmax_t iterations = 100;
         const auto [low, high] = boost::math::tools::toms748_solve(
-            h, a, b, ha, hb, boost::math::tools::eps_tolerance<Extended>(static_cast<unsigned>(bits)), iterations);
+            h, a, b, ha, hb, boost::math::tools::eps_tolerance<Extended>(static_cast<unsigned>(bits)),
+            iterations);
         return low + (high - low) / 2;
     } catch (const std::exception&) {
         return std::nullopt;
