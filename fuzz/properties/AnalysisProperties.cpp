@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -39,15 +40,21 @@ public:
         Finite(name + ".high", i->high);
         if (!(i->low <= i->high)) Fail(name, i->low, "has its low end above its high end");
     }
-    // A study without subjects keeps the degrees of freedom of the formulas
-    // (N - 1 = -1 for S): only those of a study with subjects are checked.
+    // No degrees of freedom are negative, a study without subjects's too.
     void Source(const std::string& name, const PartitionSource& s) {
         NotNegative(name + ".ss", s.ss);
         NotNegative(name + ".ms", s.ms);
-        if (s.df < 0 && withSubjects) Fail(name + ".df", static_cast<Extended>(s.df), "is negative");
+        if (s.df < 0) Fail(name + ".df", static_cast<Extended>(s.df), "is negative");
     }
-
-    bool withSubjects = true;
+    // An effect size's interval: ordered, within [low, high] when given.
+    void Limits(const std::string& name, const std::optional<LevelInterval>& i, Extended low = 0,
+                Extended high = 1) {
+        if (!i) return;
+        Finite(name + ".lower", i->lower);
+        Finite(name + ".upper", i->upper);
+        if (!(i->lower <= i->upper)) Fail(name, i->lower, "has its lower end above its upper end");
+        if (!(i->lower >= low && i->upper <= high)) Fail(name, i->lower, "leaves its range");
+    }
 
 private:
     [[noreturn]] static void Fail(const std::string& name, Extended v, const char* what) {
@@ -76,11 +83,17 @@ void Effect(Figures& check, const std::string& name, const EffectResult& e) {
     check.Probability(name + ".p", e.p);
     check.Probability(name + ".partialEtaSquared", e.partialEtaSquared);
     check.Probability(name + ".generalizedEtaSquared", e.generalizedEtaSquared);
+    check.NotNegative(name + ".mse", e.mse);
+    check.Limits(name + ".partialEtaSquaredCI", e.partialEtaSquaredCI);
+    check.Limits(name + ".partialEtaSquaredCIGG", e.partialEtaSquaredCIGG);
     if (!e.sphericity) return;
     const Sphericity& s = *e.sphericity;
-    check.Finite(name + ".mauchlyW", s.mauchlyW);
+    check.Probability(name + ".mauchlyW", s.mauchlyW);
     check.NotNegative(name + ".chiSquare", s.chiSquare);
+    if (s.chiSquareInfinite && (s.chiSquare || s.mauchlyW != Extended{0} || s.p != Extended{0}))
+        throw Violation(name + ": an infinite chi-square without W = 0 and p = 0");
     check.Probability(name + ".sphericity.p", s.p);
+    check.Probability(name + ".sphericity.pAsR", s.pAsR);
     Corrected(check, name + ".greenhouseGeisser", s.greenhouseGeisser);
     Corrected(check, name + ".huynhFeldt", s.huynhFeldt, true);
     Corrected(check, name + ".lowerBound", s.lowerBound);
@@ -121,7 +134,6 @@ void RequireSoundOutputs(const FullAnalysis& analysis) {
 
 void RequireSoundFigures(const FullAnalysis& r) {
     Figures check;
-    check.withSubjects = r.subjects >= 1;
     Effect(check, "A", r.A);
     Effect(check, "B", r.B);
     Effect(check, "AB", r.AB);
@@ -148,6 +160,10 @@ void RequireSoundFigures(const FullAnalysis& r) {
         check.Probability(name + ".pBonferroni", c.pBonferroni);
         check.Finite(name + ".cohenDz", c.cohenDz);
         check.Range(name + ".ci95", c.ci95);
+        const Extended huge = std::numeric_limits<Extended>::max();
+        check.Limits(name + ".dzCI", c.dzCI, -huge, huge);
+        check.Finite(name + ".dAv", c.dAv);
+        check.Finite(name + ".gAv", c.gAv);
     }
     for (const SimpleEffectResult& s : r.simpleEffects) {
         const std::string name = std::string("simple effect ") + (s.effect == Factor::A ? "A" : "B") +
@@ -157,6 +173,7 @@ void RequireSoundFigures(const FullAnalysis& r) {
         check.NotNegative(name + ".F", s.f);
         check.Probability(name + ".p", s.p);
         check.Probability(name + ".partialEtaSquared", s.partialEtaSquared);
+        check.Limits(name + ".partialEtaSquaredCI", s.partialEtaSquaredCI);
         check.NotNegative(name + ".ggEpsilon", s.ggEpsilon);
         check.Probability(name + ".ggP", s.ggP);
     }

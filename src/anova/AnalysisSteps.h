@@ -27,6 +27,11 @@ std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Sh
 // A (SimpleEffects.cpp).
 std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shape& shape);
 
+// After the other steps: the intervals of the effect sizes at the options'
+// level, partial eta squared's of each effect and simple effect by the
+// noncentral F, d_z's of each comparison by the noncentral t (EffectSizes.cpp).
+void EffectSizeIntervals(FullAnalysis& out);
+
 // part / whole, for a whole above zero.
 inline std::optional<Extended> Ratio(Extended part, Extended whole) {
     if (!(whole > 0)) return std::nullopt;

@@ -1,7 +1,9 @@
 #include "anova/AnovaFormats.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include "anova/NumberText.h"
@@ -36,6 +38,8 @@ std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format) {
     std::string out;
     if (format == AnovaFormat::Text) out = Heading(analysis) + "\n\n";
     if (format == AnovaFormat::Markdown) out = "# " + Heading(analysis) + "\n\n";
+    if (analysis.FewerThanTwoSubjects())
+        out += (format == AnovaFormat::Csv ? CsvField(FewerSubjectsNote()) : FewerSubjectsNote()) + "\n\n";
     for (const TableText& t : TableTexts(analysis, reader)) {
         if (format == AnovaFormat::Text) RenderText(t, out);
         if (format == AnovaFormat::Markdown) RenderMarkdown(t, out);
@@ -43,6 +47,10 @@ std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format) {
     }
     while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') out.pop_back();
     return out;
+}
+
+std::string FewerSubjectsNote() {
+    return "Fewer than two subjects: every statistic that needs two subjects is undefined.";
 }
 
 std::string InexactResultsNotice() {
@@ -122,7 +130,7 @@ std::size_t DisplayWidth(std::string_view text) {
 
 // RenderText, for each cell: whether it stands to the right of its column.
 bool LooksNumeric(const std::string& cell) {
-    if (cell.empty() || cell == kUndefinedText) return true;
+    if (cell.empty() || cell == kUndefinedText || cell == "∞") return true;
     const char c = cell[0];
     return (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '<' || c == '[';
 }
@@ -202,11 +210,18 @@ public:
         out += c;
         pending_ = true;
     }
+    // A value outside the range of a double (which a reader would take as
+    // infinite or zero) is written as a string of the same digits, and marked
+    // by OutsideDoubleRange.
     void Number(std::optional<Extended> v) {
         Comma();
-        out += v ? GeneralText(*v, 17) : "null";
+        const bool outside = v && (std::fabs(*v) > std::numeric_limits<double>::max() ||
+                                   (*v != 0 && std::fabs(*v) < std::numeric_limits<double>::denorm_min()));
+        if (outside) outside_ = true;
+        out += !v ? "null" : outside ? '"' + GeneralText(*v, 17) + '"' : GeneralText(*v, 17);
         pending_ = true;
     }
+    bool OutsideDoubleRange() const { return outside_; }
     void Integer(std::int64_t v) {
         Comma();
         out += std::to_string(v);
@@ -234,6 +249,14 @@ public:
         Number(i->high);
         Close(']');
     }
+    void Limits(const std::optional<LevelInterval>& i) {
+        if (!i) return Null();
+        Open('{');
+        Key("level"), Number(i->level);
+        Key("lower"), Number(i->lower);
+        Key("upper"), Number(i->upper);
+        Close('}');
+    }
 
 private:
     void Comma() {
@@ -257,6 +280,7 @@ private:
         out += '"';
     }
     bool pending_ = false;
+    bool outside_ = false;
 };
 
 void JsonEffect(Json& j, const char* key, const EffectResult& e);
@@ -270,6 +294,7 @@ std::string FormatJson(const FullAnalysis& r) {
     Json j;
     j.Open('{');
     j.Key("subjects"), j.Integer(r.subjects);
+    j.Key("fewerThanTwoSubjects"), j.Bool(r.FewerThanTwoSubjects());
     for (const auto& [key, names] : {std::pair{"levelsA", &r.namesA}, std::pair{"levelsB", &r.namesB}}) {
         j.Key(key);
         j.Open('[');
@@ -309,6 +334,9 @@ std::string FormatJson(const FullAnalysis& r) {
         j.Key("pBonferroni"), j.Number(c.pBonferroni);
         j.Key("ci95"), j.Pair(c.ci95);
         j.Key("cohenDz"), j.Number(c.cohenDz);
+        j.Key("dzCI"), j.Limits(c.dzCI);
+        j.Key("dAv"), j.Number(c.dAv);
+        j.Key("gAv"), j.Number(c.gAv);
         j.Close('}');
     }
     j.Close(']');
@@ -328,6 +356,7 @@ std::string FormatJson(const FullAnalysis& r) {
         j.Close(']');
         j.Key("p"), j.Number(s.p);
         j.Key("partialEtaSquared"), j.Number(s.partialEtaSquared);
+        j.Key("partialEtaSquaredCI"), j.Limits(s.partialEtaSquaredCI);
         j.Key("greenhouseGeisser");
         j.Open('{');
         j.Key("epsilon"), j.Number(s.ggEpsilon);
@@ -354,6 +383,7 @@ std::string FormatJson(const FullAnalysis& r) {
     j.Key("summaryTableComplete"), j.Bool(r.precision.summaryTableComplete);
     j.Key("method"), j.Text(r.precision.method == PartitionMethod::Exact ? "exact" : "centred");
     j.Close('}');
+    j.Key("numbersOutsideDoubleRange"), j.Bool(j.OutsideDoubleRange());
     j.Close('}');
     return j.out + "\n";
 }
@@ -370,7 +400,10 @@ void JsonEffect(Json& j, const char* key, const EffectResult& e) {
     j.Key("errorSS"), j.Number(e.error.ss);
     j.Key("errorDf"), j.Integer(e.error.df);
     j.Key("errorMS"), j.Number(e.error.ms);
+    j.Key("mse"), j.Number(e.mse);
     j.Key("partialEtaSquared"), j.Number(e.partialEtaSquared);
+    j.Key("partialEtaSquaredCI"), j.Limits(e.partialEtaSquaredCI);
+    j.Key("partialEtaSquaredCIGG"), j.Limits(e.partialEtaSquaredCIGG);
     j.Key("generalizedEtaSquared"), j.Number(e.generalizedEtaSquared);
     j.Key("sphericity");
     if (!e.sphericity) {
@@ -380,8 +413,10 @@ void JsonEffect(Json& j, const char* key, const EffectResult& e) {
         j.Open('{');
         j.Key("mauchlyW"), j.Number(s.mauchlyW);
         j.Key("chiSquare"), j.Number(s.chiSquare);
+        j.Key("chiSquareInfinite"), j.Bool(s.chiSquareInfinite);
         j.Key("df"), j.Integer(s.df);
         j.Key("p"), j.Number(s.p);
+        j.Key("pAsR"), j.Number(s.pAsR);
         JsonCorrection(j, "greenhouseGeisser", s.greenhouseGeisser);
         JsonCorrection(j, "huynhFeldt", s.huynhFeldt);
         JsonCorrection(j, "lowerBound", s.lowerBound);

@@ -19,6 +19,9 @@ std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name);
 
 std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format);
 
+// The note at the top of each format of an analysis of fewer than two subjects (UTF-8).
+std::string FewerSubjectsNote();
+
 // What to tell the user after writing a results file whose summary table is
 // not exact (UTF-8).
 std::string InexactResultsNotice();

@@ -21,4 +21,23 @@ std::optional<Extended> TQuantile975(Extended df);
 // P(X > x) for the chi-square distribution with df degrees of freedom.
 std::optional<Extended> ChiSquareUpperTail(Extended x, Extended df);
 
+// The limits of the noncentrality of a two-sided interval at `level`, found by
+// inverting the distribution in its noncentrality (Steiger 2004): the lower
+// limit is the one at which the observed statistic is the (1 + level) / 2
+// quantile, the upper the one at which it is the (1 - level) / 2 quantile.
+struct NoncentralityLimits {
+    Extended lower = 0, upper = 0;
+};
+
+// For an F of (df1, df2) degrees of freedom, integer or not: lambda >= 0, a limit
+// that no lambda reaches being 0. Absent for an F or degrees of freedom that
+// leave the distribution undefined, a level outside (0, 1), and where the
+// distribution cannot be evaluated to the limit (an F so large that F df1
+// passes 10^6, where the series takes too long to sum).
+std::optional<NoncentralityLimits> NoncentralFLimits(Extended f, Extended df1, Extended df2, Extended level);
+
+// For Student's t on df degrees of freedom: delta, of either sign (beyond
+// |t| = 200 by a numerical integral, good to about 15 digits).
+std::optional<NoncentralityLimits> NoncentralTLimits(Extended t, Extended df, Extended level);
+
 }  // namespace morvane

@@ -19,8 +19,9 @@ using anova::Shape;
 using anova::Summary;
 
 ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out);
+void NoNegativeSources(ExactPartition& part);
 EffectResult Effect(const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
-                    Extended otherErrors);
+                    Extended otherErrors, bool enoughSubjects);
 void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape, Extended reference,
                    std::optional<Extended> tq);
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
@@ -47,6 +48,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
     anova::TestSphericity(out, summary, shape);
     out.comparisons = anova::PairedComparisons(summary, shape, tq);
     out.simpleEffects = anova::SimpleEffects(summary, shape);
+    anova::EffectSizeIntervals(out);
     CheckAllFinite(out);
     return out;
 }
@@ -80,27 +82,44 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     } catch (const OverflowError&) {
     }
     out.precision = CheckResultsFile(fileSums, part, separator);
+    NoNegativeSources(part);
     out.S = part.S;
     out.AS = part.AS;
     out.BS = part.BS;
     out.ABS = part.ABS;
     out.Total = part.Total;
     const Extended errors = part.S.ss + part.AS.ss + part.BS.ss + part.ABS.ss;
-    out.A = Effect(part.A, part.AS, part.fA, errors);
-    out.B = Effect(part.B, part.BS, part.fB, errors);
-    out.AB = Effect(part.AB, part.ABS, part.fAB, errors);
+    const bool enough = !out.FewerThanTwoSubjects();
+    out.A = Effect(part.A, part.AS, part.fA, errors, enough);
+    out.B = Effect(part.B, part.BS, part.fB, errors, enough);
+    out.AB = Effect(part.AB, part.ABS, part.fAB, errors, enough);
     return part;
 }
 
-// For each effect: its F's p and its effect sizes.
+// After the partition: below one subject its degrees of freedom are the
+// differences of the counts, negative; the analysis has none there, and the
+// results file, which prints them as they are, is checked on its own sums.
+void NoNegativeSources(ExactPartition& part) {
+    for (PartitionSource* s :
+         {&part.S, &part.A, &part.AS, &part.B, &part.BS, &part.AB, &part.ABS, &part.Total, &part.Within}) {
+        if (s->df < 0) s->df = 0;
+        if (s->ss < 0) s->ss = 0;
+        if (s->df == 0) s->ms.reset();
+    }
+}
+
+// For each effect: its F's p and its effect sizes. With fewer than two
+// subjects every error term is zero by construction, not by the data, and the
+// effect sizes (which would all be 1) are undefined.
 EffectResult Effect(const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
-                    Extended otherErrors) {
+                    Extended otherErrors, bool enoughSubjects) {
     EffectResult r;
     r.effect = effect;
     r.error = error;
     r.f = f;
+    r.mse = error.ms;
     if (f) r.p = FUpperTail(*f, static_cast<Extended>(effect.df), static_cast<Extended>(error.df));
-    if (effect.df < 1) return r;  // a factor of one level has no effect to measure
+    if (effect.df < 1 || !enoughSubjects) return r;  // a factor of one level has no effect to measure
     r.partialEtaSquared = anova::Ratio(effect.ss, effect.ss + error.ss);
     r.generalizedEtaSquared = anova::Ratio(effect.ss, effect.ss + otherErrors);
     return r;
@@ -155,11 +174,15 @@ void CheckAllFinite(const FullAnalysis& r) {
     const auto interval = [&](const std::optional<Interval>& i) {
         if (i) check(i->low), check(i->high);
     };
+    const auto limits = [&](const std::optional<LevelInterval>& i) {
+        if (i) check(i->lower), check(i->upper);
+    };
     for (const EffectResult* e : {&r.A, &r.B, &r.AB}) {
-        for (auto v : {e->f, e->p, e->partialEtaSquared, e->generalizedEtaSquared}) check(v);
+        for (auto v : {e->f, e->p, e->partialEtaSquared, e->generalizedEtaSquared, e->mse}) check(v);
+        limits(e->partialEtaSquaredCI), limits(e->partialEtaSquaredCIGG);
         if (!e->sphericity) continue;
         const Sphericity& s = *e->sphericity;
-        for (auto v : {s.mauchlyW, s.chiSquare, s.p}) check(v);
+        for (auto v : {s.mauchlyW, s.chiSquare, s.p, s.pAsR}) check(v);
         for (const Correction* c : {&s.greenhouseGeisser, &s.huynhFeldt, &s.lowerBound})
             for (auto v : {c->epsilon, c->df1, c->df2, c->p}) check(v);
     }
@@ -169,14 +192,18 @@ void CheckAllFinite(const FullAnalysis& r) {
             interval(m.ci95), interval(m.withinCi95);
         }
     for (const ComparisonResult& c : r.comparisons) {
-        for (auto v : {std::optional<Extended>(c.difference), c.t, c.p, c.pHolm, c.pBonferroni, c.cohenDz})
+        for (auto v : {std::optional<Extended>(c.difference), c.t, c.p, c.pHolm, c.pBonferroni, c.cohenDz,
+                       c.dAv, c.gAv})
             check(v);
         interval(c.ci95);
+        limits(c.dzCI);
     }
-    for (const SimpleEffectResult& s : r.simpleEffects)
+    for (const SimpleEffectResult& s : r.simpleEffects) {
         for (auto v : {std::optional<Extended>(s.ss), std::optional<Extended>(s.errorSs), s.f, s.p,
                        s.partialEtaSquared, s.ggEpsilon, s.ggP})
             check(v);
+        limits(s.partialEtaSquaredCI);
+    }
 }
 
 }  // namespace

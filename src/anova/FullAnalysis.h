@@ -42,11 +42,15 @@ struct Correction {
 
 struct Sphericity {
     std::int64_t contrasts = 0;  // the effect's degrees of freedom
+    // W = 0 (a covariance of the contrasts that is singular: some contrast is
+    // constant across subjects or a combination of the others) is a decisive
+    // violation: chiSquare is then absent with chiSquareInfinite set, and p = 0.
     std::optional<Extended> mauchlyW, chiSquare, p;
+    bool chiSquareInfinite = false;
     std::int64_t df = 0;  // of the chi-square
     // p with the second-order term as R's mauchly.test has it (the number of
-    // cells where the published formula has the number of contrasts); the same
-    // as p for fewer than three contrasts.
+    // cells of the design, a b, where the published formula has the number of
+    // contrasts, in its 3 k + 2); the same as p for fewer than three contrasts.
     std::optional<Extended> pAsR;
     Correction greenhouseGeisser, huynhFeldt, lowerBound;
 };
@@ -56,7 +60,10 @@ struct EffectResult {
     std::optional<Extended> f, p, partialEtaSquared, generalizedEtaSquared;
     std::optional<Extended> mse;  // the error term's mean square
     // Partial eta squared's interval by the noncentral F on the uncorrected
-    // degrees of freedom, and on those corrected by Greenhouse-Geisser.
+    // degrees of freedom, and on those corrected by Greenhouse-Geisser (the
+    // same for an effect of one degree of freedom, whose epsilon is 1); each
+    // limit lambda of the noncentrality is lambda / (lambda + df2), as the
+    // estimate is F df1 / (F df1 + df2).
     std::optional<LevelInterval> partialEtaSquaredCI, partialEtaSquaredCIGG;
     // Absent for an effect of one degree of freedom, and when the contrasts are
     // too many to compute (sphericityOmitted).
@@ -85,9 +92,10 @@ struct ComparisonResult {
     std::int64_t df = 0;
     std::optional<Extended> t, p, pHolm, pBonferroni, cohenDz;
     std::optional<Interval> ci95;
-    std::optional<LevelInterval> dzCI;  // by the noncentral t
+    std::optional<LevelInterval> dzCI;  // by the noncentral t on df: delta / sqrt(N)
     // The mean difference over the mean of the two levels' SDs, and Hedges'
-    // correction of it (Lakens 2013).
+    // correction of it (Lakens 2013): g_av = d_av (1 - 3 / (8 N - 9)), the
+    // correction of two samples of N each, 1 - 3 / (4 df - 1) on df = 2 (N - 1).
     std::optional<Extended> dAv, gAv;
 };
 
@@ -111,11 +119,18 @@ struct FullAnalysis {
     std::vector<SimpleEffectResult> simpleEffects;
     PrecisionCheck precision;
     AnalysisOptions options;
+
+    // Fewer than two subjects (the count as the store has it, below zero
+    // too): no error term has degrees of freedom, and every statistic that
+    // needs them is absent.
+    bool FewerThanTwoSubjects() const { return subjects < 2; }
 };
 
 // Parses every score of the store into CellValue (the first text that is not a
 // score stops it with its ConvertError, as the calculate command does), then
 // analyses the study. OverflowError when a result leaves the extended range.
+// No degrees of freedom or sum of squares is negative, whatever the count of
+// subjects the store holds.
 FullAnalysis AnalyseStudy(StudyStore& store, char decimalSeparator, const AnalysisOptions& options = {});
 
 }  // namespace morvane

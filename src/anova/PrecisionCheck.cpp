@@ -1,6 +1,8 @@
 #include "anova/PrecisionCheck.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -55,14 +57,22 @@ namespace {
 constexpr int kAllDigits = 19;        // an extended value has 19 significant decimal digits
 constexpr int kSummaryPrecision = 9;  // the summary table's figures
 
+// The leading significant digits that the two values share as the check
+// prints them, to kAllDigits: two values whose printed exponents or signs
+// differ share none.
 int CorrectDigits(Extended approximate, Extended exact) {
     if (approximate == exact) return kAllDigits;
-    if (exact == 0) return 0;
-    const Extended relative = std::fabs((approximate - exact) / exact);
-    if (!(relative > 0)) return kAllDigits;
-    const Extended digits = std::floor(-std::log10(relative));
-    if (!(digits > 0)) return 0;
-    return digits >= kAllDigits ? kAllDigits : static_cast<int>(digits);
+    if (exact == 0 || approximate == 0) return 0;
+    char a[64], e[64];
+    std::snprintf(a, sizeof a, "%.*Le", kAllDigits - 1, approximate);
+    std::snprintf(e, sizeof e, "%.*Le", kAllDigits - 1, exact);
+    const char* ea = std::strchr(a, 'e');
+    const char* ee = std::strchr(e, 'e');
+    if (!ea || !ee || std::strcmp(ea, ee) != 0) return 0;
+    int digits = 0;
+    for (const char *x = a, *y = e; x < ea && *x == *y; ++x, ++y)
+        if (*x >= '0' && *x <= '9') ++digits;
+    return digits;
 }
 
 // The figures of the summary table in the order the results file writes them,

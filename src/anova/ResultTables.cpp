@@ -225,7 +225,9 @@ Table SphericityTests(const FullAnalysis& r) {
         {{"mauchlyW", "W", "Mauchly の W"},
          [](auto&, T t) { return Number(t.test->mauchlyW, Figure::Statistic); }},
         {{"chiSquare", "chi^2", "χ²"},
-         [](auto&, T t) { return Number(t.test->chiSquare, Figure::Statistic); }},
+         [](auto&, T t) {
+             return t.test->chiSquareInfinite ? Text("∞") : Number(t.test->chiSquare, Figure::Statistic);
+         }},
         {{"df", "df", "df"}, [](auto&, T t) { return Integer(t.test->df); }},
         {{"p", "p", "p"}, [](auto&, T t) { return Number(t.test->p, Figure::P); }},
         {{"ggEpsilon", "GG epsilon", "ε (GG)"}, &Epsilon<&Sphericity::greenhouseGeisser>},
@@ -244,10 +246,13 @@ Table SphericityTests(const FullAnalysis& r) {
                              std::string(name) + ": 対比が多すぎるため球面性の検定を省きました。"});
         if (e->sphericity) rows.push_back({name, &*e->sphericity});
     }
-    if (rows.empty())
+    if (rows.empty() && r.levelsA <= 2 && r.levelsB <= 2)
         notes.push_back(
-            {"No effect has more than one degree of freedom with enough subjects.",
-             "球面性を検定する効果はありません (自由度 2 以上の効果がないか、被験者が足りません)。"});
+            {"Every effect has at most one degree of freedom, so sphericity holds trivially (epsilon = 1).",
+             "どの効果も自由度が 1 以下なので、球面性は自明に成り立ちます (ε = 1)。"});
+    else if (rows.empty())
+        notes.push_back({"Sphericity is not tested with fewer than two subjects.",
+                         "被験者が 2 人未満のため、球面性は検定できません。"});
     else
         notes.push_back({"HF epsilon as computed; its p uses it capped at 1.",
                          "ε (HF) は公式のままの値で、1 を超えることがあります。修正した df と p には 1 "

@@ -62,7 +62,8 @@ SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<E
             r.ggP = FUpperTail(*r.f, static_cast<Extended>(r.df1) * *r.ggEpsilon,
                                static_cast<Extended>(r.df2) * *r.ggEpsilon);
     }
-    r.partialEtaSquared = Ratio(r.ss, r.ss + r.errorSs);
+    // With one subject the error is zero by construction: no effect size.
+    if (n > 1) r.partialEtaSquared = Ratio(r.ss, r.ss + r.errorSs);
     return r;
 }
 

@@ -369,8 +369,11 @@ TEST(FullAnalysis, UndefinedStatisticsAreAbsentNeverNaN) {
             ASSERT_TRUE(r.AB.sphericity && r.A.sphericity);
             EXPECT_FALSE(r.AB.sphericity->mauchlyW || r.AB.sphericity->p);
             EXPECT_TRUE(r.AB.sphericity->greenhouseGeisser.epsilon);
-            // These three subjects' means of A are collinear: a singular matrix, no W.
-            EXPECT_FALSE(r.A.sphericity->mauchlyW);
+            // These three subjects' means of A are collinear: a singular
+            // matrix, W = 0, a decisive violation.
+            const Sphericity& a = *r.A.sphericity;
+            EXPECT_TRUE(a.mauchlyW == Extended{0} && a.p == Extended{0} && a.pAsR == Extended{0});
+            EXPECT_TRUE(!a.chiSquare && a.chiSquareInfinite);
             EXPECT_TRUE(r.A.sphericity->greenhouseGeisser.epsilon);
         }
         if (name == "no subjects") {

@@ -130,8 +130,10 @@ std::pair<mpq_class, mpq_class> RationalSphericity(const std::vector<Rationals>&
 }
 
 // Mauchly's test of the contrasts z[s]: the chi-square of Anderson's
-// approximation with its second-order term w2.
-void ExpectMauchly(const Sphericity& s, const std::vector<Rationals>& z, const Rationals& lengths) {
+// approximation with its second-order term w2, and p with w2 as R forms it
+// for a design of `cells` cells.
+void ExpectMauchly(const Sphericity& s, const std::vector<Rationals>& z, const Rationals& lengths,
+                   long double cells) {
     const auto [w, gg] = RationalSphericity(z, lengths);
     const auto k = static_cast<long double>(lengths.size()), n = static_cast<long double>(z.size());
     const int df = static_cast<int>(k * (k + 1) / 2 - 1);
@@ -145,6 +147,12 @@ void ExpectMauchly(const Sphericity& s, const std::vector<Rationals>& z, const R
     const long double p1 = ChiSquareTail(chi, df), p2 = ChiSquareTail(chi, df + 4);
     EXPECT_TRUE(Near(s.chiSquare, chi));
     EXPECT_TRUE(Near(s.p, p1 + w2 * (p2 - p1)));
+    const long double w2R = (k + 2) * (k - 1) * (k - 2) * (2 * k * k * k + 6 * k * k + 3 * cells + 2) /
+                            (288 * k * k * (n - 1) * (n - 1) * rho * rho);
+    EXPECT_TRUE(Near(s.pAsR, p1 + w2R * (p2 - p1)));
+    if (k == 2) {
+        EXPECT_EQ(s.pAsR, s.p);
+    }
     // The second-order term moves p here (it vanishes for two contrasts).
     if (k > 2) {
         EXPECT_GT(std::fabs(w2 * (p2 - p1)), 1e-4L * p1);
@@ -209,7 +217,7 @@ void ExpectSphericity(const FullAnalysis& r, const RationalStudy& q) {
          {std::tuple{"A", &*r.A.sphericity, &a, &lengthsA}, std::tuple{"B", &*r.B.sphericity, &b, &lengthsB},
           std::tuple{"AB", &*r.AB.sphericity, &ab, &lengthsAB}}) {
         SCOPED_TRACE(name);
-        ExpectMauchly(*s, *z, *lengths);
+        ExpectMauchly(*s, *z, *lengths, static_cast<long double>(q.na * q.nb));
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "anova/PrecisionCheck.h"
@@ -76,6 +77,27 @@ TEST(PrecisionCheck, CalculationWithItsCheckWritesTheSameFile) {
                       checked, '.', [] { return std::optional<std::string>(); }, cancelled),
                   CalculationOutcome::Cancelled);
         EXPECT_FALSE(cancelled.has_value());
+    }
+}
+
+// The correct digits of a sum are those that agree as the check prints them
+// (19 significant): 9000 and the next extended value above it are within 1e-19
+// of each other but differ in the 19th digit.
+TEST(PrecisionCheck, CorrectDigitsAreThoseThatAgreeAsPrinted) {
+    ExactPartition exact;
+    const struct {
+        Extended exact, file;
+        int digits;
+    } cases[] = {{9000, std::nextafter(9000.0L, 10000.0L), 18},
+                 {1708, 1708, 19},
+                 {1, std::nextafter(1.0L, 0.0L), 0},  // 1.000... against 9.999...e-01
+                 {123.456L, 123.457L, 5},
+                 {-2, 2, 0}};
+    for (const auto& c : cases) {
+        exact.Total.ss = c.exact;
+        SumsOfSquares file = exact.Sums();
+        file.SSTotal = c.file;
+        EXPECT_EQ(CheckResultsFile(file, exact, '.').sums[0].correctDigits, c.digits) << c.exact;
     }
 }
 

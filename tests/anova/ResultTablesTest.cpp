@@ -33,7 +33,21 @@ FullAnalysis Analysis() {
     r.cells = {{1, 1, 1.5L, 0.5L, 0.25L, Interval{1, 2.5L}, std::nullopt}};
     r.marginalA = {{2, 0, 7, std::nullopt, std::nullopt, std::nullopt, std::nullopt}};
     r.comparisons = {
-        {Factor::A, 0, 1, 2, -1.25L, 4, -6.33573933494379L, 0.5L, 0.5L, 1, -2.0L, Interval{-2, -0.5L}, {}, {}, {}},
+        {Factor::A,
+         0,
+         1,
+         2,
+         -1.25L,
+         4,
+         -6.33573933494379L,
+         0.5L,
+         0.5L,
+         1,
+         -2.0L,
+         Interval{-2, -0.5L},
+         {},
+         {},
+         {}},
         {Factor::B, 2, 1, 3, 0.5L, 4, std::nullopt, std::nullopt, {}, {}, {}, std::nullopt, {}, {}, {}}};
     r.simpleEffects = {{Factor::B, 2, 3, 4, 2, 8, 1.5L, 0.25L, 0.3L, 0.75L, 0.3L, {}}};
     r.precision.sums[0] = {"SSTotal", std::nullopt, 1.0L / 3, 0};
@@ -157,7 +171,8 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
     EXPECT_EQ(Named(TableTexts(exact, TableReader::Window), "Precision").notes, std::vector<std::string>{});
     EXPECT_EQ(
         Named(TableTexts(exact, TableReader::Terminal), "Sphericity").notes,
-        std::vector<std::string>{"No effect has more than one degree of freedom with enough subjects."});
+        std::vector<std::string>{
+            "Every effect has at most one degree of freedom, so sphericity holds trivially (epsilon = 1)."});
 
     EXPECT_EQ(LevelName(r, Factor::A, 2), "高い");
     EXPECT_EQ(LevelName(r, Factor::B, 0), "");

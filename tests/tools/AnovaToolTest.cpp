@@ -117,7 +117,12 @@ TEST(AnovaTool, FormatsOutputsAndErrors) {
     const auto full = RunTool("anova " + study + " /dev/full");
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err, "morvane: ディスクがいっぱいです\n");
-    for (const char* arguments : {"anova", "anova x --format", "anova x --format yaml", "anova x y z"}) {
+    // The effect sizes' intervals at a level asked for, and levels refused.
+    const Json wide = Json::parse(RunTool("anova " + study + " --ci-level 0.95 --format json").out);
+    EXPECT_EQ(wide["effects"]["B"]["partialEtaSquaredCI"]["level"].get<double>(), 0.95);
+    EXPECT_EQ(wide["comparisons"][0]["dzCI"]["level"].get<double>(), 0.95);
+    for (const char* arguments : {"anova", "anova x --format", "anova x --format yaml", "anova x y z",
+                                  "anova x --ci-level 1", "anova x --ci-level 0", "anova x --ci-level .9x"}) {
         const auto usage = RunTool(arguments);
         EXPECT_EQ(usage.status, 2) << arguments;
         EXPECT_NE(usage.err.find("usage: morvane"), std::string::npos) << arguments;

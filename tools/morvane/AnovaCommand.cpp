@@ -1,5 +1,8 @@
 #include "AnovaCommand.h"
 
+#include <charconv>
+#include <string>
+
 #include "Arguments.h"
 #include "ErrorEdge.h"
 #include "anova/AnovaFormats.h"
@@ -10,11 +13,28 @@
 #include "store/DataFile.h"
 
 namespace morvane::tool {
+namespace {
+
+// The level of the effect sizes' intervals: a decimal strictly between 0 and 1.
+Extended IntervalLevel(const std::string& text) {
+    Extended level = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), level);
+    if (error != std::errc() || end != text.data() + text.size() || !(level > 0 && level < 1))
+        throw UsageError("the interval level is a number between 0 and 1: " + text);
+    return level;
+}
+
+}  // namespace
 
 void Anova(std::span<const std::string> words, const Settings& settings) {
-    const Arguments arguments(words, {}, {"--format"});
+    const Arguments arguments(words, {}, {"--format", "--ci-level"});
     AnovaFormat format = AnovaFormat::Text;
+    AnalysisOptions options;
     for (const Option& option : arguments.Options()) {
+        if (option.name == "--ci-level") {
+            options.effectSizeLevel = IntervalLevel(*option.value);
+            continue;
+        }
         const auto named = AnovaFormatNamed(*option.value);
         if (!named) throw UsageError("unknown format " + *option.value);
         format = *named;
@@ -23,7 +43,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
 
     StudyStore& store = TheStudy();
     LoadStudyFile(store, arguments.File(0));
-    const FullAnalysis analysis = AnalyseStudy(store, settings.decimalSeparator);
+    const FullAnalysis analysis = AnalyseStudy(store, settings.decimalSeparator, options);
     const std::string text = FormatAnalysis(analysis, format);
     // The text file writer ends lines with CR LF; these formats end them with LF.
     TextWriter out(arguments.FileCount() == 2 ? arguments.File(1) : std::string());

@@ -24,7 +24,7 @@ constexpr const char* kUsage =
     "                                       write the results file (standard output when - or absent)\n"
     "       morvane listing DATAFILE [OUT]  write the printed listing as text (- or none: standard output)\n"
     "       morvane print DATAFILE          print the listing on the default printer\n"
-    "       morvane anova DATAFILE [--format text|markdown|csv|json] [OUTFILE|-]\n"
+    "       morvane anova DATAFILE [--format text|markdown|csv|json] [--ci-level X] [OUTFILE|-]\n"
     "                                       the full analysis (UTF-8; standard output when - or absent)\n"
     "       morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n"
     "                    [--error-bars within|ci95|se]\n"
