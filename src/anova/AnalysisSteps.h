@@ -27,6 +27,10 @@ std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Sh
 // A (SimpleEffects.cpp).
 std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shape& shape);
 
+// The multivariate tests, the assumption checks and the rank-based analysis
+// (ModelChecks.cpp), from the pass's moments and the scores' offsets.
+void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape, const ExactPartition& part);
+
 // part / whole, for a whole above zero.
 inline std::optional<Extended> Ratio(Extended part, Extended whole) {
     if (!(whole > 0)) return std::nullopt;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "anova/ModelCheckTables.h"
 #include "anova/NumberText.h"
 #include "anova/ResultTables.h"
 #include "runtime/Cp932.h"
@@ -36,7 +37,9 @@ std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format) {
     std::string out;
     if (format == AnovaFormat::Text) out = Heading(analysis) + "\n\n";
     if (format == AnovaFormat::Markdown) out = "# " + Heading(analysis) + "\n\n";
-    for (const TableText& t : TableTexts(analysis, reader)) {
+    std::vector<TableText> tables = TableTexts(analysis, reader);
+    AppendModelCheckTables(analysis, reader, tables);
+    for (const TableText& t : tables) {
         if (format == AnovaFormat::Text) RenderText(t, out);
         if (format == AnovaFormat::Markdown) RenderMarkdown(t, out);
         if (format == AnovaFormat::Csv) RenderCsv(t, out);
@@ -222,6 +225,13 @@ public:
         out += "null";
         pending_ = true;
     }
+    // Members written elsewhere, keys and values.
+    void Members(std::string_view members) {
+        if (members.empty()) return;
+        Comma();
+        out += members;
+        pending_ = true;
+    }
     void Text(std::string_view v) {
         Comma();
         String(v);
@@ -354,6 +364,7 @@ std::string FormatJson(const FullAnalysis& r) {
     j.Key("summaryTableComplete"), j.Bool(r.precision.summaryTableComplete);
     j.Key("method"), j.Text(r.precision.method == PartitionMethod::Exact ? "exact" : "centred");
     j.Close('}');
+    j.Members(ModelCheckJsonMembers(r));
     j.Close('}');
     return j.out + "\n";
 }

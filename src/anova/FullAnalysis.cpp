@@ -47,6 +47,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
     anova::TestSphericity(out, summary, shape);
     out.comparisons = anova::PairedComparisons(summary, shape, tq);
     out.simpleEffects = anova::SimpleEffects(summary, shape);
+    anova::CheckTheModel(out, summary, shape, part);
     CheckAllFinite(out);
     return out;
 }
