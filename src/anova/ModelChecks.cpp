@@ -23,17 +23,17 @@ void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape
         out.multivariate.AB.contrasts = static_cast<std::int64_t>(interaction.size());
     }
 
-    std::vector<Extended> converted;
-    if (part.offsets.empty()) converted = part.ExtendedOffsets();
-    const Extended* values = part.offsets.empty() ? converted.data() : part.offsets.data();
-    if (n * shape.cells == 0 || (part.offsets.empty() && converted.size() != n * shape.cells)) return;
-    out.assumptions = CheckAssumptions(values, n, na, nb);
+    // The scores' offsets as integers where the pass had them so, exact.
     CellScores scores;
-    scores.n = n, scores.na = na, scores.nb = nb, scores.values = values;
+    scores.n = n, scores.na = na, scores.nb = nb;
     if (part.integerOffsets.size() == n * shape.cells) {
         scores.integers = part.integerOffsets.data();
+        scores.scale = part.offsetScale;
         scores.bound = part.offsetBound;
     }
+    if (part.offsets.size() == n * shape.cells) scores.values = part.offsets.data();
+    if (!scores.integers && !scores.values) return;
+    out.assumptions = CheckAssumptions(scores);
     out.rankBased = RankBasedAnalysis(scores);
 }
 

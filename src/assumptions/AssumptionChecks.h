@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+#include "cellscores/CellScores.h"
 #include "runtime/Extended.h"
 
 namespace morvane {
@@ -63,8 +64,8 @@ struct AssumptionChecks {
 inline constexpr std::size_t kOutlyingListed = 100;
 inline constexpr Extended kOutlyingStudentized = 3;
 
-// The checks of n subjects' scores in na x nb cells ([s][a][b] from 0, b
-// fastest; offsets from any reference will do).
-AssumptionChecks CheckAssumptions(const Extended* scores, std::size_t n, std::size_t na, std::size_t nb);
+// The checks of the scores (offsets from any reference will do): in
+// integers, exactly, where they are integers small enough.
+AssumptionChecks CheckAssumptions(const CellScores& scores);
 
 }  // namespace morvane

@@ -19,19 +19,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "cellscores/CellScores.h"
 #include "runtime/Extended.h"
 
 namespace morvane {
-
-// The scores of n subjects in na x nb cells, [s][a][b] from 0 with b fastest:
-// either integers (`integers`, each at most `bound` in magnitude; the scale
-// does not matter to ranks) or extended values.
-struct CellScores {
-    std::size_t n = 0, na = 0, nb = 0;
-    const std::int32_t* integers = nullptr;
-    std::int64_t bound = 0;
-    const Extended* values = nullptr;
-};
 
 struct FriedmanTest {
     std::int64_t levels = 0;  // k
@@ -62,6 +53,7 @@ RankBasedResults RankBasedAnalysis(const CellScores& scores);
 template <typename T>
 FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k);
 
+extern template FriedmanTest Friedman(const std::int32_t*, std::size_t, std::size_t);
 extern template FriedmanTest Friedman(const std::int64_t*, std::size_t, std::size_t);
 extern template FriedmanTest Friedman(const Extended*, std::size_t, std::size_t);
 
