@@ -269,6 +269,20 @@ TEST(ModelChecks, FriedmanAgreesWithItsFormulaAndR) {
     EXPECT_TRUE(Near(w.kendallW, 1, 1e-18L));
     EXPECT_FALSE(w.imanDavenportF);
 
+    // Scores too spread for counting by value are sorted, to the same ranks.
+    StudyStore spread = Study(6, 3, 2, [&](int s, int a, int b) {
+        return std::to_string(static_cast<long>(std::stold(TiedStudy().CellText(s, a, b)) * 2) * 100003);
+    });
+    const FullAnalysis wide = AnalyseStudy(spread, '.');
+    EXPECT_TRUE(wide.rankBased.exactAlignment);
+    StudyStore tiedAgain = TiedStudy();
+    const FullAnalysis narrow = AnalyseStudy(tiedAgain, '.');
+    for (const auto& [x, y] : {std::pair{&wide.rankBased.alignedA, &narrow.rankBased.alignedA},
+                               std::pair{&wide.rankBased.alignedB, &narrow.rankBased.alignedB},
+                               std::pair{&wide.rankBased.alignedAB, &narrow.rankBased.alignedAB}})
+        EXPECT_EQ(x->f, y->f);
+    EXPECT_EQ(wide.rankBased.cells.chiSquare, narrow.rankBased.cells.chiSquare);
+
     // The extended path ranks as the integer path does.
     StudyStore tied = TiedStudy();
     const FullAnalysis r = AnalyseStudy(tied, '.');
@@ -338,6 +352,24 @@ TEST(ModelChecks, CellShapesAndOutlyingSubjects) {
         EXPECT_TRUE(Near(c.skewness, g1 * std::sqrt(12.0 * 11) / 10, 1e-12L));
         EXPECT_TRUE(Near(c.excessKurtosis, 11 * (13 * g2 + 6) / (10.0 * 9), 1e-12L));
     }
+    // The extended path agrees with the integer one.
+    std::vector<Extended> values;
+    for (int s = 1; s <= 12; ++s)
+        for (int a = 1; a <= 2; ++a)
+            for (int b = 1; b <= 2; ++b) values.push_back(std::stold(store.CellText(s, a, b)));
+    CellScores scores;
+    scores.n = 12, scores.na = 2, scores.nb = 2, scores.values = values.data();
+    const AssumptionChecks extended = CheckAssumptions(scores);
+    ASSERT_EQ(extended.strata.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_TRUE(Near(extended.strata[k].normality.w, *r.assumptions.strata[k].normality.w, 1e-15L));
+        EXPECT_TRUE(
+            Near(extended.strata[k].largestStudentized, *r.assumptions.strata[k].largestStudentized, 1e-15L));
+        EXPECT_EQ(extended.strata[k].outlying, r.assumptions.strata[k].outlying);
+    }
+    for (std::size_t c = 0; c < 4; ++c)
+        EXPECT_TRUE(Near(extended.cells[c].skewness, *r.assumptions.cells[c].skewness, 1e-14L));
+    EXPECT_EQ(extended.outlyingSubjects, 1u);
     const std::string json = FormatAnalysis(r, AnovaFormat::Json);
     EXPECT_NE(json.find("\"outlyingSubjects\":1,\"outlying\":[{\"subject\":5,\"strata\":["),
               std::string::npos);
