@@ -1,8 +1,42 @@
+#include <cmath>
+#include <optional>
 #include <vector>
 
 #include "anova/AnalysisSteps.h"
 
 namespace morvane::anova {
+namespace {
+
+// Scores near the extended format's limits can take a check's sums beyond it:
+// such a figure is undefined there, not a reason to fail the whole analysis.
+void Defined(std::optional<Extended>& v) {
+    if (v && !std::isfinite(*v)) v.reset();
+}
+
+void KeepFinite(FullAnalysis& out) {
+    for (MultivariateEffect* e : {&out.multivariate.A, &out.multivariate.B, &out.multivariate.AB})
+        for (std::optional<Extended>* v :
+             {&e->pillai, &e->wilks, &e->hotellingLawley, &e->roy, &e->hotellingT2, &e->f, &e->p})
+            Defined(*v);
+    for (StratumCheck& s : out.assumptions.strata)
+        for (std::optional<Extended>* v : {&s.normality.w, &s.normality.p, &s.largestStudentized})
+            Defined(*v);
+    for (CellShape& c : out.assumptions.cells) Defined(c.skewness), Defined(c.excessKurtosis);
+    for (OutlyingSubject& o : out.assumptions.outlying)
+        if (!std::isfinite(o.largest)) o.largest = 0;
+    RankBasedResults& r = out.rankBased;
+    for (FriedmanTest* f : {&r.A, &r.B, &r.cells})
+        for (std::optional<Extended>* v :
+             {&f->chiSquare, &f->p, &f->kendallW, &f->imanDavenportF, &f->imanDavenportP, &f->tieCorrection})
+            Defined(*v);
+    for (AlignedRankEffect* e : {&r.alignedA, &r.alignedB, &r.alignedAB}) {
+        Defined(e->f), Defined(e->p), Defined(e->otherEffects);
+        if (!std::isfinite(e->ss) || !std::isfinite(e->errorSs))
+            e->ss = e->errorSs = 0, e->f.reset(), e->p.reset();
+    }
+}
+
+}  // namespace
 
 void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape,
                    const ExactPartition& part) {
@@ -32,9 +66,10 @@ void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape
         scores.bound = part.offsetBound;
     }
     if (part.offsets.size() == n * shape.cells) scores.values = part.offsets.data();
-    if (!scores.integers && !scores.values) return;
+    if (!scores.integers && !scores.values) return KeepFinite(out);
     out.assumptions = CheckAssumptions(scores);
     out.rankBased = RankBasedAnalysis(scores);
+    KeepFinite(out);
 }
 
 }  // namespace morvane::anova

@@ -15,6 +15,7 @@
 
 #include "anova/AnovaFormats.h"
 #include "anova/FullAnalysis.h"
+#include "runtime/Errors.h"
 #include "store/DataFile.h"
 #include "support/RationalArithmetic.h"
 
@@ -239,6 +240,20 @@ TEST(ModelChecks, UndefinedWhereTheStudyCannotTellAndNeverNaN) {
         for (const char* bad : {"nan", "inf", "NaN", "Inf"})
             EXPECT_EQ(text.find(bad), std::string::npos) << bad;
     }
+    // Scores near the format's limits: whatever leaves it is undefined, never infinite.
+    StudyStore huge = Study(5, 3, 3, [](int s, int a, int b) {
+        return s == 1 && a == 1 && b == 1 ? std::string("1") : std::to_string(s * a + b * b % 7) + "e1300";
+    });
+    try {
+        r = AnalyseStudy(huge, '.');
+        for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Json}) {
+            text = FormatAnalysis(r, format);
+            for (const char* bad : {"nan", "inf", "NaN", "Inf"})
+                EXPECT_EQ(text.find(bad), std::string::npos) << bad;
+        }
+    } catch (const OverflowError&) {
+    }
+    r = AnalyseStudy(constant, '.');
     EXPECT_NE(FormatAnalysis(r, AnovaFormat::Json).find("\"multivariate\":{\"A\":{\"status\":\"singular\""),
               std::string::npos);
 }
