@@ -297,12 +297,10 @@ void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, std:
                  std::size_t range, RankBasedResults& out) {
     const std::size_t n = totals.n, na = totals.na, nb = totals.nb, cells = totals.cells,
                       count = totals.Count();
-    std::vector<std::uint32_t> binOf(count);
     std::vector<std::int64_t> inBin(cells * range, 0);
     for (std::size_t s = 0, i = 0; s < n; ++s)
         for (std::size_t c = 0; c < cells; ++c, ++i) {
             const auto bin = static_cast<std::uint32_t>(c * range + static_cast<std::size_t>(y[i] - low));
-            binOf[i] = bin;
             ++inBin[bin];
         }
     std::vector<std::uint32_t> used;
@@ -356,7 +354,8 @@ void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, std:
         for (std::size_t a = 0, c = 0; a < na; ++a)
             for (std::size_t b = 0; b < nb; ++b, ++c)
                 for (std::size_t t = 0; t < rows; ++t) {
-                    const std::uint32_t* r = &rankOf[3 * binOf[(first + t) * cells + c]];
+                    const std::uint32_t* r =
+                        &rankOf[3 * (c * range + static_cast<std::size_t>(y[(first + t) * cells + c] - low))];
                     std::int64_t* sa = &tsa[t * 3 * na + a];
                     std::int64_t* sb = &tsb[t * 3 * nb + b];
                     sa[0] += r[0], sa[na] += r[1], sa[2 * na] += r[2];
