@@ -345,7 +345,7 @@ void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, std:
     }
     // One pass over the scores for the subjects' totals of all three, a
     // block of subjects a cell at a time: a cell's bins stay at hand.
-    constexpr std::size_t kRows = 64;
+    constexpr std::size_t kRows = 512;
     std::vector<std::int64_t> tsa(kRows * 3 * na), tsb(kRows * 3 * nb);
     for (std::size_t first = 0; first < n; first += kRows) {
         const std::size_t rows = std::min(kRows, n - first);
