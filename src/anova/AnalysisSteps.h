@@ -31,6 +31,9 @@ std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shap
 // level, partial eta squared's of each effect and simple effect by the
 // noncentral F, d_z's of each comparison by the noncentral t (EffectSizes.cpp).
 void EffectSizeIntervals(FullAnalysis& out);
+// The multivariate tests, the assumption checks and the rank-based analysis
+// (ModelChecks.cpp), from the pass's moments and the scores' offsets.
+void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape, const ExactPartition& part);
 
 // part / whole, for a whole above zero.
 inline std::optional<Extended> Ratio(Extended part, Extended whole) {

@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "anova/ModelCheckTables.h"
 #include "anova/NumberText.h"
 #include "anova/ResultTables.h"
 #include "runtime/Cp932.h"
@@ -40,7 +41,9 @@ std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format) {
     if (format == AnovaFormat::Markdown) out = "# " + Heading(analysis) + "\n\n";
     if (analysis.FewerThanTwoSubjects())
         out += (format == AnovaFormat::Csv ? CsvField(FewerSubjectsNote()) : FewerSubjectsNote()) + "\n\n";
-    for (const TableText& t : TableTexts(analysis, reader)) {
+    std::vector<TableText> tables = TableTexts(analysis, reader);
+    AppendModelCheckTables(analysis, reader, tables);
+    for (const TableText& t : tables) {
         if (format == AnovaFormat::Text) RenderText(t, out);
         if (format == AnovaFormat::Markdown) RenderMarkdown(t, out);
         if (format == AnovaFormat::Csv) RenderCsv(t, out);
@@ -237,6 +240,13 @@ public:
         out += "null";
         pending_ = true;
     }
+    // Members written elsewhere, keys and values.
+    void Members(std::string_view members) {
+        if (members.empty()) return;
+        Comma();
+        out += members;
+        pending_ = true;
+    }
     void Text(std::string_view v) {
         Comma();
         String(v);
@@ -383,7 +393,9 @@ std::string FormatJson(const FullAnalysis& r) {
     j.Key("summaryTableComplete"), j.Bool(r.precision.summaryTableComplete);
     j.Key("method"), j.Text(r.precision.method == PartitionMethod::Exact ? "exact" : "centred");
     j.Close('}');
-    j.Key("numbersOutsideDoubleRange"), j.Bool(j.OutsideDoubleRange());
+    bool checksOutside = false;
+    j.Members(ModelCheckJsonMembers(r, checksOutside));
+    j.Key("numbersOutsideDoubleRange"), j.Bool(j.OutsideDoubleRange() || checksOutside);
     j.Close('}');
     return j.out + "\n";
 }

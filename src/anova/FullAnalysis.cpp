@@ -49,6 +49,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
     out.comparisons = anova::PairedComparisons(summary, shape, tq);
     out.simpleEffects = anova::SimpleEffects(summary, shape);
     anova::EffectSizeIntervals(out);
+    anova::CheckTheModel(out, summary, shape, part);
     CheckAllFinite(out);
     return out;
 }

@@ -13,7 +13,10 @@
 #include <vector>
 
 #include "anova/PrecisionCheck.h"
+#include "assumptions/AssumptionChecks.h"
 #include "exact/ExactPartition.h"
+#include "multivariate/MultivariateTests.h"
+#include "ranks/RankTests.h"
 #include "runtime/Extended.h"
 #include "store/StudyStore.h"
 
@@ -124,6 +127,11 @@ struct FullAnalysis {
     // too): no error term has degrees of freedom, and every statistic that
     // needs them is absent.
     bool FewerThanTwoSubjects() const { return subjects < 2; }
+    // Beside the univariate analysis: the multivariate tests of A, B and AB,
+    // the checks of the assumptions on the residuals, the rank-based analysis.
+    MultivariateResults multivariate;
+    AssumptionChecks assumptions;
+    RankBasedResults rankBased;
 };
 
 // Parses every score of the store into CellValue (the first text that is not a

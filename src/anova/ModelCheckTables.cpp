@@ -1,0 +1,442 @@
+#include "anova/ModelCheckTables.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+#include "anova/NumberText.h"
+
+namespace morvane {
+namespace {
+
+using Opt = std::optional<Extended>;
+
+// How the terminal rounds a figure; programs get 17 significant digits.
+enum class Figure { Statistic, Proportion, P };
+
+struct Writer {
+    TableReader reader;
+
+    std::string Undefined() const { return reader == TableReader::Program ? "" : kUndefinedText; }
+    std::string Number(Opt v, Figure figure = Figure::Statistic) const {
+        if (!v) return Undefined();
+        if (reader == TableReader::Program) return GeneralText(*v, 17);
+        if (figure == Figure::Statistic) return GeneralText(*v, 7);
+        if (figure == Figure::Proportion) return GeneralText(*v, 4);
+        if (*v < 0.001L) return "< .001";
+        const std::string text = FixedText(*v, 3);
+        return text[0] == '0' ? text.substr(1) : text;
+    }
+    std::string Integer(std::int64_t v) const { return std::to_string(v); }
+};
+
+TableText Start(const char* id, const char* title, std::vector<std::string> ids,
+                std::vector<std::string> header) {
+    TableText t;
+    t.id = id;
+    t.title = title;
+    t.columnIds = std::move(ids);
+    t.header = std::move(header);
+    t.numeric.assign(t.header.size(), true);
+    t.numeric[0] = false;
+    return t;
+}
+
+const char* EffectName(int i) {
+    return i == 0 ? "A" : i == 1 ? "B" : "A x B";
+}
+
+const char* StratumName(Stratum s) {
+    switch (s) {
+        case Stratum::Subjects:
+            return "S";
+        case Stratum::AS:
+            return "A x S";
+        case Stratum::BS:
+            return "B x S";
+        case Stratum::ABS:
+            return "A x B x S";
+    }
+    return "";
+}
+
+const char* StratumKey(Stratum s) {
+    switch (s) {
+        case Stratum::Subjects:
+            return "S";
+        case Stratum::AS:
+            return "AS";
+        case Stratum::BS:
+            return "BS";
+        case Stratum::ABS:
+            return "ABS";
+    }
+    return "";
+}
+
+// The multivariate tests: four rows of each effect tested, a note of each that is not.
+TableText Multivariate(const FullAnalysis& r, const Writer& w) {
+    TableText t =
+        Start("Multivariate", "Multivariate tests", {"effect", "test", "value", "F", "df1", "df2", "p"},
+              {"Effect", "Test", "Value", "F", "df1", "df2", "p"});
+    t.numeric[1] = false;
+    const MultivariateEffect* effects[] = {&r.multivariate.A, &r.multivariate.B, &r.multivariate.AB};
+    bool tested = false;
+    for (int i = 0; i < 3; ++i) {
+        const MultivariateEffect& e = *effects[i];
+        const std::string name = EffectName(i), k = std::to_string(e.contrasts);
+        switch (e.status) {
+            case MultivariateStatus::Tested:
+                break;
+            case MultivariateStatus::NoEffect:
+                continue;
+            case MultivariateStatus::OneDf:
+                t.notes.push_back(name +
+                                  ": one degree of freedom; the multivariate test is the univariate F test.");
+                continue;
+            case MultivariateStatus::TooFewSubjects:
+                t.notes.push_back(name + ": undefined: N - 1 = " + std::to_string(r.subjects - 1) +
+                                  " is below the " + k + " contrasts.");
+                continue;
+            case MultivariateStatus::Singular:
+                t.notes.push_back(
+                    name + ": undefined: the covariance of its " + k +
+                    " contrasts has no inverse (a contrast constant, or a combination of others).");
+                continue;
+            case MultivariateStatus::Omitted:
+                t.notes.push_back(name + ": not computed: its " + k + " contrasts are too many.");
+                continue;
+        }
+        tested = true;
+        const std::pair<const char*, Opt> rows[] = {{"Pillai's trace", e.pillai},
+                                                    {"Wilks' lambda", e.wilks},
+                                                    {"Hotelling-Lawley trace", e.hotellingLawley},
+                                                    {"Roy's largest root", e.roy}};
+        for (const auto& [test, value] : rows)
+            t.rows.push_back({name, test, w.Number(value), w.Number(e.f), w.Integer(e.df1), w.Integer(e.df2),
+                              w.Number(e.p, Figure::P)});
+    }
+    if (tested)
+        t.notes.push_back(
+            "Each effect's contrasts are tested against zero with one hypothesis degree of freedom: the four "
+            "statistics give the same exact F, that of Hotelling's T^2 on (k, N - k); Roy's, in general an "
+            "upper "
+            "bound, is exact here.");
+    return t;
+}
+
+// The normality of each stratum's residuals and their studentized values.
+TableText Residuals(const FullAnalysis& r, const Writer& w) {
+    TableText t =
+        Start("Residuals", "Residuals by error stratum",
+              {"stratum", "residuals", "df", "W", "p", "largestStudentized", "beyond3"},
+              {"Stratum", "Residuals", "df", "Shapiro-Wilk W", "p", "Largest |studentized|", "Beyond 3"});
+    bool outOfRange = false;
+    for (const StratumCheck& s : r.assumptions.strata) {
+        outOfRange = outOfRange || !s.normality.inRange;
+        t.rows.push_back({StratumName(s.stratum), std::to_string(s.normality.count), w.Integer(s.df),
+                          w.Number(s.normality.w, Figure::Proportion), w.Number(s.normality.p, Figure::P),
+                          w.Number(s.largestStudentized), std::to_string(s.outlying)});
+    }
+    if (outOfRange) t.notes.push_back("Shapiro-Wilk's W is computed for 3 to 5000 residuals only.");
+    t.notes.push_back(
+        "These checks describe the residuals: a small p or an outlying subject says the normal model fits "
+        "these "
+        "scores poorly; a large p does not show that they are normal, and with many subjects slight "
+        "departures, "
+        "to which the F tests are robust, come out significant.");
+    return t;
+}
+
+TableText CellShapes(const FullAnalysis& r, const Writer& w) {
+    TableText t =
+        Start("CellShape", "Skewness and kurtosis of the cells", {"a", "b", "skewness", "excessKurtosis"},
+              {"A", "B", "Skewness (G1)", "Excess kurtosis (G2)"});
+    t.numeric[1] = false;
+    for (const CellShape& c : r.assumptions.cells)
+        t.rows.push_back({LevelName(r, Factor::A, c.a), LevelName(r, Factor::B, c.b), w.Number(c.skewness),
+                          w.Number(c.excessKurtosis)});
+    return t;
+}
+
+TableText Outlying(const FullAnalysis& r, const Writer& w) {
+    TableText t =
+        Start("Outlying", "Subjects with a studentized residual beyond 3",
+              {"subject", "strata", "studentized"}, {"Subject (row)", "Strata", "Largest studentized"});
+    t.numeric[0] = true;
+    t.numeric[1] = false;
+    for (const OutlyingSubject& s : r.assumptions.outlying) {
+        std::string strata;
+        for (Stratum st : s.strata) strata += (strata.empty() ? "" : ", ") + std::string(StratumName(st));
+        t.rows.push_back({std::to_string(s.subject), strata, w.Number(s.largest)});
+    }
+    const std::size_t all = r.assumptions.outlyingSubjects;
+    if (all == 0) t.notes.push_back("No subject has a studentized residual beyond 3 in any stratum.");
+    if (all > r.assumptions.outlying.size())
+        t.notes.push_back("The first " + std::to_string(r.assumptions.outlying.size()) + " of " +
+                          std::to_string(all) + " subjects.");
+    return t;
+}
+
+TableText Friedman(const FullAnalysis& r, const Writer& w) {
+    TableText t =
+        Start("Friedman", "Friedman tests",
+              {"test", "k", "chiSquare", "df", "p", "kendallW", "F", "df1", "df2", "pF", "tieCorrection"},
+              {"Test", "k", "Chi-square", "df", "p", "Kendall's W", "F (Iman-Davenport)", "df1", "df2",
+               "p (F)", "Tie correction"});
+    const std::pair<const char*, const FriedmanTest*> rows[] = {{"A (means over B)", &r.rankBased.A},
+                                                                {"B (means over A)", &r.rankBased.B},
+                                                                {"A x B cells", &r.rankBased.cells}};
+    for (const auto& [name, f] : rows) {
+        if (f->levels < 2) continue;
+        t.rows.push_back({name, w.Integer(f->levels), w.Number(f->chiSquare), w.Integer(f->df),
+                          w.Number(f->p, Figure::P), w.Number(f->kendallW, Figure::Proportion),
+                          w.Number(f->imanDavenportF), w.Integer(f->df1), w.Integer(f->df2),
+                          w.Number(f->imanDavenportP, Figure::P),
+                          w.Number(f->tieCorrection, Figure::Proportion)});
+    }
+    return t;
+}
+
+TableText AlignedRanks(const FullAnalysis& r, const Writer& w) {
+    TableText t = Start("AlignedRanks", "Aligned rank transform",
+                        {"effect", "SS", "df", "errorSS", "errorDf", "F", "p", "otherEffects"},
+                        {"Effect", "SS (ranks)", "df", "Error SS", "Error df", "F", "p", "Other effects"});
+    const AlignedRankEffect* effects[] = {&r.rankBased.alignedA, &r.rankBased.alignedB,
+                                          &r.rankBased.alignedAB};
+    for (int i = 0; i < 3; ++i) {
+        const AlignedRankEffect& e = *effects[i];
+        if (e.df < 1) continue;
+        t.rows.push_back({EffectName(i), w.Number(e.ss), w.Integer(e.df), w.Number(e.errorSs),
+                          w.Integer(e.errorDf), w.Number(e.f), w.Number(e.p, Figure::P),
+                          w.Number(e.otherEffects, Figure::Proportion)});
+    }
+    t.notes.push_back(
+        "Each effect's aligned responses are ranked and analysed with its own error stratum (A x S, B x S, "
+        "A x B x S); Other effects: the largest estimate of the effects not aligned for in them, over their "
+        "standard deviation, zero but for rounding.");
+    return t;
+}
+
+// ---- JSON ----
+
+struct Json {
+    std::string out;
+    bool pending = false;
+    bool outside = false;  // a number beyond a double's range was written
+
+    void Comma() {
+        if (pending) out += ',';
+    }
+    void Key(const char* key) {
+        Comma();
+        out += '"';
+        out += key;
+        out += "\":";
+        pending = false;
+    }
+    void Open(char c) {
+        Comma();
+        out += c;
+        pending = false;
+    }
+    void Close(char c) {
+        out += c;
+        pending = true;
+    }
+    void Number(Opt v) {
+        Comma();
+        const bool beyond = v && (std::fabs(*v) > std::numeric_limits<double>::max() ||
+                                  (*v != 0 && std::fabs(*v) < std::numeric_limits<double>::denorm_min()));
+        outside = outside || beyond;
+        out += !v ? "null" : beyond ? '"' + GeneralText(*v, 17) + '"' : GeneralText(*v, 17);
+        pending = true;
+    }
+    void Integer(std::int64_t v) {
+        Comma();
+        out += std::to_string(v);
+        pending = true;
+    }
+    void Text(const char* v) {
+        Comma();
+        out += '"';
+        out += v;
+        out += '"';
+        pending = true;
+    }
+    void Bool(bool v) {
+        Comma();
+        out += v ? "true" : "false";
+        pending = true;
+    }
+    void Df(std::int64_t df1, std::int64_t df2, bool defined) {
+        if (!defined) return Comma(), out += "null", void(pending = true);
+        Open('[');
+        Integer(df1);
+        Integer(df2);
+        Close(']');
+    }
+};
+
+const char* StatusKey(MultivariateStatus s) {
+    switch (s) {
+        case MultivariateStatus::Tested:
+            return "tested";
+        case MultivariateStatus::OneDf:
+            return "oneDf";
+        case MultivariateStatus::TooFewSubjects:
+            return "tooFewSubjects";
+        case MultivariateStatus::Singular:
+            return "singular";
+        case MultivariateStatus::Omitted:
+            return "omitted";
+        case MultivariateStatus::NoEffect:
+            return "noEffect";
+    }
+    return "";
+}
+
+void JsonMultivariate(Json& j, const FullAnalysis& r) {
+    j.Key("multivariate");
+    j.Open('{');
+    const std::pair<const char*, const MultivariateEffect*> effects[] = {
+        {"A", &r.multivariate.A}, {"B", &r.multivariate.B}, {"AB", &r.multivariate.AB}};
+    for (const auto& [key, e] : effects) {
+        j.Key(key);
+        j.Open('{');
+        j.Key("status"), j.Text(StatusKey(e->status));
+        j.Key("contrasts"), j.Integer(e->contrasts);
+        j.Key("pillai"), j.Number(e->pillai);
+        j.Key("wilks"), j.Number(e->wilks);
+        j.Key("hotellingLawley"), j.Number(e->hotellingLawley);
+        j.Key("roy"), j.Number(e->roy);
+        j.Key("hotellingT2"), j.Number(e->hotellingT2);
+        j.Key("F"), j.Number(e->f);
+        j.Key("df"), j.Df(e->df1, e->df2, e->status == MultivariateStatus::Tested);
+        j.Key("p"), j.Number(e->p);
+        j.Close('}');
+    }
+    j.Close('}');
+}
+
+void JsonAssumptions(Json& j, const FullAnalysis& r) {
+    const AssumptionChecks& a = r.assumptions;
+    j.Key("assumptions");
+    j.Open('{');
+    j.Key("strata");
+    j.Open('[');
+    for (const StratumCheck& s : a.strata) {
+        j.Open('{');
+        j.Key("stratum"), j.Text(StratumKey(s.stratum));
+        j.Key("residuals"), j.Integer(static_cast<std::int64_t>(s.normality.count));
+        j.Key("df"), j.Integer(s.df);
+        j.Key("shapiroWilk");
+        j.Open('{');
+        j.Key("inRange"), j.Bool(s.normality.inRange);
+        j.Key("W"), j.Number(s.normality.w);
+        j.Key("p"), j.Number(s.normality.p);
+        j.Close('}');
+        j.Key("largestStudentized"), j.Number(s.largestStudentized);
+        j.Key("beyond3"), j.Integer(static_cast<std::int64_t>(s.outlying));
+        j.Close('}');
+    }
+    j.Close(']');
+    j.Key("cells");
+    j.Open('[');
+    for (const CellShape& c : a.cells) {
+        j.Open('{');
+        j.Key("a"), j.Integer(c.a);
+        j.Key("b"), j.Integer(c.b);
+        j.Key("skewness"), j.Number(c.skewness);
+        j.Key("excessKurtosis"), j.Number(c.excessKurtosis);
+        j.Close('}');
+    }
+    j.Close(']');
+    j.Key("outlyingSubjects"), j.Integer(static_cast<std::int64_t>(a.outlyingSubjects));
+    j.Key("outlying");
+    j.Open('[');
+    for (const OutlyingSubject& s : a.outlying) {
+        j.Open('{');
+        j.Key("subject"), j.Integer(s.subject);
+        j.Key("strata");
+        j.Open('[');
+        for (Stratum st : s.strata) j.Text(StratumKey(st));
+        j.Close(']');
+        j.Key("studentized"), j.Number(s.largest);
+        j.Close('}');
+    }
+    j.Close(']');
+    j.Close('}');
+}
+
+void JsonRanks(Json& j, const FullAnalysis& r) {
+    const RankBasedResults& k = r.rankBased;
+    j.Key("rankBased");
+    j.Open('{');
+    j.Key("friedman");
+    j.Open('{');
+    const std::pair<const char*, const FriedmanTest*> tests[] = {
+        {"A", &k.A}, {"B", &k.B}, {"cells", &k.cells}};
+    for (const auto& [key, f] : tests) {
+        j.Key(key);
+        j.Open('{');
+        j.Key("levels"), j.Integer(f->levels);
+        j.Key("chiSquare"), j.Number(f->chiSquare);
+        j.Key("df"), j.Integer(f->df);
+        j.Key("p"), j.Number(f->p);
+        j.Key("kendallW"), j.Number(f->kendallW);
+        j.Key("imanDavenport");
+        j.Open('{');
+        j.Key("F"), j.Number(f->imanDavenportF);
+        j.Key("df"), j.Df(f->df1, f->df2, f->levels > 1);
+        j.Key("p"), j.Number(f->imanDavenportP);
+        j.Close('}');
+        j.Key("tieCorrection"), j.Number(f->tieCorrection);
+        j.Close('}');
+    }
+    j.Close('}');
+    j.Key("alignedRankTransform");
+    j.Open('{');
+    const std::pair<const char*, const AlignedRankEffect*> effects[] = {
+        {"A", &k.alignedA}, {"B", &k.alignedB}, {"AB", &k.alignedAB}};
+    for (const auto& [key, e] : effects) {
+        j.Key(key);
+        j.Open('{');
+        j.Key("SS"), j.Number(e->ss);
+        j.Key("df"), j.Integer(e->df);
+        j.Key("errorSS"), j.Number(e->errorSs);
+        j.Key("errorDf"), j.Integer(e->errorDf);
+        j.Key("F"), j.Number(e->f);
+        j.Key("p"), j.Number(e->p);
+        j.Key("otherEffects"), j.Number(e->otherEffects);
+        j.Close('}');
+    }
+    j.Key("exactAlignment"), j.Bool(k.exactAlignment);
+    j.Close('}');
+    j.Close('}');
+}
+
+}  // namespace
+
+void AppendModelCheckTables(const FullAnalysis& r, TableReader reader, std::vector<TableText>& tables) {
+    if (r.subjects < 1 || r.levelsA < 1 || r.levelsB < 1) return;
+    const Writer w{reader};
+    tables.push_back(Multivariate(r, w));
+    tables.push_back(Residuals(r, w));
+    tables.push_back(CellShapes(r, w));
+    tables.push_back(Outlying(r, w));
+    tables.push_back(Friedman(r, w));
+    tables.push_back(AlignedRanks(r, w));
+}
+
+std::string ModelCheckJsonMembers(const FullAnalysis& r, bool& outsideDoubleRange) {
+    Json j;
+    JsonMultivariate(j, r);
+    JsonAssumptions(j, r);
+    JsonRanks(j, r);
+    outsideDoubleRange = j.outside;
+    return j.out;
+}
+
+}  // namespace morvane

@@ -1,0 +1,60 @@
+#pragma once
+// The rank-based analysis of a study of the A x B x S design.
+//
+// Friedman's test ranks each subject's k values (midranks for ties) and asks
+// whether the conditions' rank sums R_j differ more than chance allows:
+//   Q = 12 sum_j (R_j - n (k + 1) / 2)^2 / (n k (k + 1) - sum (t^3 - t) / (k - 1)),
+// the sum in the divisor over each subject's groups of t tied values, against
+// chi-square on k - 1 degrees of freedom; Kendall's W = Q / (n (k - 1)), and
+// Iman and Davenport's F = (n - 1) Q / (n (k - 1) - Q) on (k - 1, (n - 1)(k - 1)).
+//
+// The aligned rank transform (Wobbrock, Findlater, Gergle and Higgins 2011)
+// takes, for each effect, the scores' residuals from their cell means plus the
+// effect's estimate (for A: y - mean(a, b) + mean(a) - grand mean), ranks them
+// over the whole study and analyses the ranks as the scores are analysed, with
+// the subjects' strata (A x S, B x S, A x B x S) as the error terms, keeping
+// only the effect the ranks were aligned for.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "cellscores/CellScores.h"
+#include "runtime/Extended.h"
+
+namespace morvane {
+
+struct FriedmanTest {
+    std::int64_t levels = 0;  // k
+    std::optional<Extended> chiSquare, p, kendallW, imanDavenportF, imanDavenportP;
+    std::int64_t df = 0, df1 = 0, df2 = 0;  // the chi-square's, then the F's
+    // 1 - sum (t^3 - t) / (n (k^3 - k)): what the ties take from the statistic's divisor.
+    std::optional<Extended> tieCorrection;
+};
+
+struct AlignedRankEffect {
+    Extended ss = 0, errorSs = 0;  // of the ranks
+    std::int64_t df = 0, errorDf = 0;
+    std::optional<Extended> f, p;
+    // The check of the alignment: the largest estimate of the other effects in
+    // the aligned responses, over their standard deviation; zero but for rounding.
+    std::optional<Extended> otherEffects;
+};
+
+struct RankBasedResults {
+    FriedmanTest A, B, cells;  // A over the means of B, B over those of A, the a x b cells
+    AlignedRankEffect alignedA, alignedB, alignedAB;
+    bool exactAlignment = false;  // aligned and ranked in integers
+};
+
+RankBasedResults RankBasedAnalysis(const CellScores& scores);
+
+// Friedman's test of the n x k values v[s * k + j] (Friedman.cpp).
+template <typename T>
+FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k);
+
+extern template FriedmanTest Friedman(const std::int32_t*, std::size_t, std::size_t);
+extern template FriedmanTest Friedman(const std::int64_t*, std::size_t, std::size_t);
+extern template FriedmanTest Friedman(const Extended*, std::size_t, std::size_t);
+
+}  // namespace morvane

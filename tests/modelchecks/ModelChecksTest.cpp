@@ -1,0 +1,397 @@
+// The multivariate tests, the assumption checks and the rank-based analysis:
+// two studies against R (figures computed with R's shapiro.test,
+// friedman.test, aov(rank(aligned) ~ A * B + Error(S / (A * B))) and
+// Hotelling's T^2 by solve()), Hotelling's T^2 against rational arithmetic
+// of the test's own on contrasts of another basis, Friedman's statistic by
+// its formula, and the undefined cases.
+
+#include <gmpxx.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "anova/AnovaFormats.h"
+#include "anova/FullAnalysis.h"
+#include "runtime/Errors.h"
+#include "store/DataFile.h"
+#include "support/RationalArithmetic.h"
+
+namespace morvane {
+namespace {
+
+// A NaN or an infinity as printf writes them, as a word of its own (a key such
+// as "chiSquareInfinite" is not one).
+const std::regex kNotANumber(R"((^|[^A-Za-z])(nan|inf|NaN|Inf|NAN|INF)([^A-Za-z]|$))");
+
+using testing::Study;
+
+::testing::AssertionResult Near(std::optional<Extended> value, long double expected,
+                                long double relative = 1e-12L) {
+    if (!value)
+        return ::testing::AssertionFailure() << "undefined, expected " << static_cast<double>(expected);
+    if (std::fabs(*value - expected) <= relative * std::max(std::fabs(expected), 1e-300L))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << static_cast<double>(*value) << " against " << static_cast<double>(expected);
+}
+
+// The second study against R: 6 subjects, 3 x 2 levels, halves with many ties.
+StudyStore TiedStudy() {
+    return Study(6, 3, 2, [](int s, int a, int b) {
+        const int v = (s * 7 + a * 3 + b * 5 + s * a * b) % 9;
+        return std::to_string(v / 2) + (v % 2 ? ".5" : "");
+    });
+}
+
+TEST(ModelChecks, TwoStudiesAgreeWithR) {
+    StudyStore eight;
+    LoadStudyFile(eight, std::string(MORVANE_EXAMPLES) + "/eight-subjects-2x3.dat");
+    StudyStore tied = TiedStudy();
+    struct Expected {
+        StudyStore* store;
+        long double friedman[3][2];      // A, B, cells: chi-square, p
+        long double art[3][4];           // A, B, AB: F, p, SS, error SS
+        long double shapiro[4][2];       // S, A x S, B x S, A x B x S: W, p
+        long double multivariate[2][2];  // the effect of more than one df: F, p
+    };
+    const Expected studies[] = {
+        {&eight,
+         {{8, 0.004677734981047268L},
+          {13.612903225806452L, 0.0011066126314651745L},
+          {28.270676691729324L, 3.2221725539268295e-05L}},
+         {{77.979342986643005L, 4.8260897804570416e-05L, 5786.0208333333339L, 519.39583333333417L},
+          {30.312570490732096L, 8.1789979155774191e-06L, 5799.2187499999982L, 1339.1979166666695L},
+          {32.880460471144254L, 5.1329275105377453e-06L, 4492.6354166666661L, 956.44791666666833L}},
+         {{0.94232453720422726L, 0.63408722532776185L},
+          {0.98378085564944318L, 0.9864575461266043L},
+          {0.93640532122628262L, 0.1355928684365251L},
+          {0.94622598710043349L, 0.028347631928784284L}},
+         {{15.07707222491517L, 0.004570665979391258L}, {9.1044054252970259L, 0.015224161402155623L}}},
+        {&tied,
+         {{2.8421052631578947L, 0.24145971495638432L}, {0, 1}, {5.8793969849246226L, 0.31813159531133312L}},
+         {{2.3553129873022902L, 0.14515908858362858L, 440.54166666666595L, 935.2083333333336L},
+          {0.41690416089894899L, 0.54694449915767618L, 113.77777777777769L, 1364.5555555555563L},
+          {0.30305166425284807L, 0.74511058106669226L, 65.680555555555529L, 1083.652777777779L}},
+         {{0.96004477313937731L, 0.82008561310824579L},
+          {0.86254522353599283L, 0.013440451817195102L},
+          {0.86954362346986613L, 0.064484683371726137L},
+          {0.95235727933799252L, 0.1240609060386369L}},
+         {{1.2307692307692311L, 0.38321995464852598L}, {1.3248407643312106L, 0.36184142922153217L}}},
+    };
+    for (const Expected& e : studies) {
+        const FullAnalysis r = AnalyseStudy(*e.store, '.');
+        SCOPED_TRACE(r.levelsA);
+        const FriedmanTest* friedman[] = {&r.rankBased.A, &r.rankBased.B, &r.rankBased.cells};
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_TRUE(Near(friedman[i]->chiSquare, e.friedman[i][0]));
+            EXPECT_TRUE(Near(friedman[i]->p, e.friedman[i][1]));
+        }
+        const AlignedRankEffect* art[] = {&r.rankBased.alignedA, &r.rankBased.alignedB,
+                                          &r.rankBased.alignedAB};
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_TRUE(Near(art[i]->f, e.art[i][0]));
+            EXPECT_TRUE(Near(art[i]->p, e.art[i][1], 1e-10L));
+            EXPECT_TRUE(Near(art[i]->ss, e.art[i][2]));
+            EXPECT_TRUE(Near(art[i]->errorSs, e.art[i][3]));
+            // The effects not aligned for are gone from the aligned responses.
+            ASSERT_TRUE(art[i]->otherEffects);
+            EXPECT_LT(*art[i]->otherEffects, 1e-15L);
+        }
+        EXPECT_TRUE(r.rankBased.exactAlignment);
+        ASSERT_EQ(r.assumptions.strata.size(), 4u);
+        for (int i = 0; i < 4; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_TRUE(Near(r.assumptions.strata[static_cast<std::size_t>(i)].normality.w, e.shapiro[i][0]));
+            EXPECT_TRUE(
+                Near(r.assumptions.strata[static_cast<std::size_t>(i)].normality.p, e.shapiro[i][1], 1e-9L));
+        }
+        // A has two levels in the first study, B in the second: one df.
+        const bool twoLevelsA = r.levelsA == 2;
+        EXPECT_EQ((twoLevelsA ? r.multivariate.A : r.multivariate.B).status, MultivariateStatus::OneDf);
+        const MultivariateEffect& tested = twoLevelsA ? r.multivariate.B : r.multivariate.A;
+        const MultivariateEffect* both[] = {&tested, &r.multivariate.AB};
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_EQ(both[i]->status, MultivariateStatus::Tested);
+            EXPECT_TRUE(Near(both[i]->f, e.multivariate[i][0]));
+            EXPECT_TRUE(Near(both[i]->p, e.multivariate[i][1], 1e-10L));
+        }
+    }
+}
+
+// Hotelling's T^2 of the contrasts d by its definition n m' S^-1 m in rationals.
+mpq_class HotellingT2(const std::vector<std::vector<mpq_class>>& d) {
+    const std::size_t n = d.size(), k = d[0].size();
+    std::vector<mpq_class> m(k, 0);
+    for (const auto& row : d)
+        for (std::size_t i = 0; i < k; ++i) m[i] += row[i] / static_cast<long>(n);
+    std::vector<std::vector<mpq_class>> s(k, std::vector<mpq_class>(k + 1, 0));
+    for (const auto& row : d)
+        for (std::size_t i = 0; i < k; ++i)
+            for (std::size_t j = 0; j < k; ++j)
+                s[i][j] += (row[i] - m[i]) * (row[j] - m[j]) / static_cast<long>(n - 1);
+    for (std::size_t i = 0; i < k; ++i) s[i][k] = m[i];
+    for (std::size_t c = 0; c < k; ++c) {  // Gauss-Jordan on [S | m]
+        std::size_t pivot = c;
+        while (s[pivot][c] == 0) ++pivot;
+        std::swap(s[c], s[pivot]);
+        for (std::size_t r = 0; r < k; ++r) {
+            if (r == c || s[r][c] == 0) continue;
+            const mpq_class factor = s[r][c] / s[c][c];
+            for (std::size_t j = c; j <= k; ++j) s[r][j] -= factor * s[c][j];
+        }
+    }
+    mpq_class t2 = 0;
+    for (std::size_t i = 0; i < k; ++i) t2 += m[i] * s[i][k] / s[i][i];
+    return t2 * static_cast<long>(n);
+}
+
+TEST(ModelChecks, HotellingT2AgreesWithRationalArithmeticOnContrastsOfAnotherBasis) {
+    std::mt19937 random(20261209);
+    for (const auto& [n, na, nb] : {std::tuple{9, 3, 4}, std::tuple{12, 4, 3}, std::tuple{30, 5, 2}}) {
+        SCOPED_TRACE(n * 100 + na * 10 + nb);
+        std::vector<int> y(static_cast<std::size_t>(n * na * nb));
+        for (int& v : y) v = static_cast<int>(random() % 41) - 20;
+        const auto at = [&](int s, int a, int b) {
+            return y[static_cast<std::size_t>((s * na + a) * nb + b)];
+        };
+        StudyStore store =
+            Study(n, na, nb, [&](int s, int a, int b) { return std::to_string(at(s - 1, a - 1, b - 1)); });
+        const FullAnalysis r = AnalyseStudy(store, '.');
+        // Successive differences of the levels' sums, and differences of differences of the cells.
+        const auto rows = static_cast<std::size_t>(n);
+        std::vector<std::vector<mpq_class>> dA(rows), dB(rows), dAB(rows);
+        for (int s = 0; s < n; ++s) {
+            for (int a = 0; a + 1 < na; ++a) {
+                mpq_class sum = 0;
+                for (int b = 0; b < nb; ++b) sum += at(s, a, b) - at(s, a + 1, b);
+                dA[static_cast<std::size_t>(s)].push_back(sum);
+            }
+            for (int b = 0; b + 1 < nb; ++b) {
+                mpq_class sum = 0;
+                for (int a = 0; a < na; ++a) sum += at(s, a, b) - at(s, a, b + 1);
+                dB[static_cast<std::size_t>(s)].push_back(sum);
+            }
+            for (int a = 0; a + 1 < na; ++a)
+                for (int b = 0; b + 1 < nb; ++b)
+                    dAB[static_cast<std::size_t>(s)].push_back(at(s, a, b) - at(s, a + 1, b) -
+                                                               at(s, a, b + 1) + at(s, a + 1, b + 1));
+        }
+        const std::pair<const MultivariateEffect*, std::vector<std::vector<mpq_class>>*> effects[] = {
+            {&r.multivariate.A, &dA}, {&r.multivariate.B, &dB}, {&r.multivariate.AB, &dAB}};
+        for (const auto& [effect, d] : effects) {
+            const auto k = static_cast<long>((*d)[0].size());
+            if (k < 2) {
+                EXPECT_EQ(effect->status, MultivariateStatus::OneDf);
+                continue;
+            }
+            ASSERT_EQ(effect->status, MultivariateStatus::Tested);
+            const mpq_class t2 = HotellingT2(*d);
+            EXPECT_TRUE(Near(effect->hotellingT2, t2.get_d(), 1e-13L));
+            const mpq_class lambda = t2 / (n - 1), f = lambda * (n - k) / k;
+            EXPECT_TRUE(Near(effect->f, f.get_d(), 1e-13L));
+            EXPECT_TRUE(Near(effect->pillai, mpq_class(lambda / (1 + lambda)).get_d(), 1e-13L));
+            EXPECT_TRUE(Near(effect->wilks, mpq_class(1 / (1 + lambda)).get_d(), 1e-13L));
+            EXPECT_TRUE(Near(effect->hotellingLawley, lambda.get_d(), 1e-13L));
+            EXPECT_EQ(effect->roy, effect->hotellingLawley);
+            EXPECT_EQ(effect->df1, k);
+            EXPECT_EQ(effect->df2, n - k);
+        }
+    }
+}
+
+TEST(ModelChecks, UndefinedWhereTheStudyCannotTellAndNeverNaN) {
+    // 3 subjects for the 3 contrasts of A (4 levels): N - 1 is below them; B's
+    // 2 contrasts are tested on one degree of freedom of error.
+    StudyStore few = Study(3, 4, 3, [](int s, int a, int b) {
+        return std::to_string((s * s * 7 + a * b * b * 3 + s * b * 5 + a) % 13);
+    });
+    FullAnalysis r = AnalyseStudy(few, '.');
+    EXPECT_EQ(r.multivariate.A.status, MultivariateStatus::TooFewSubjects);
+    EXPECT_EQ(r.multivariate.AB.status, MultivariateStatus::TooFewSubjects);
+    ASSERT_EQ(r.multivariate.B.status, MultivariateStatus::Tested);
+    EXPECT_EQ(r.multivariate.B.df2, 1);
+    std::string text = FormatAnalysis(r, AnovaFormat::Text);
+    EXPECT_NE(text.find("A: undefined: N - 1 = 2 is below the 3 contrasts."), std::string::npos);
+
+    // B's first two levels always equal: a contrast of zero, no inverse.
+    StudyStore singular =
+        Study(5, 2, 3, [](int s, int a, int b) { return std::to_string(b == 3 ? s * a % 4 : s + a); });
+    r = AnalyseStudy(singular, '.');
+    EXPECT_EQ(r.multivariate.B.status, MultivariateStatus::Singular);
+
+    // Every score the same: nothing to test, rank or studentize, and no NaN anywhere.
+    StudyStore constant = Study(6, 3, 3, [](int, int, int) { return "7.25"; });
+    r = AnalyseStudy(constant, '.');
+    EXPECT_EQ(r.multivariate.A.status, MultivariateStatus::Singular);
+    for (const FriedmanTest* f : {&r.rankBased.A, &r.rankBased.B, &r.rankBased.cells}) {
+        EXPECT_FALSE(f->chiSquare);
+        EXPECT_TRUE(Near(f->tieCorrection, 0));
+    }
+    EXPECT_FALSE(r.rankBased.alignedA.f);
+    for (const StratumCheck& s : r.assumptions.strata) {
+        EXPECT_FALSE(s.normality.w);
+        EXPECT_FALSE(s.largestStudentized);
+    }
+    for (const CellShape& c : r.assumptions.cells) EXPECT_FALSE(c.skewness || c.excessKurtosis);
+    for (AnovaFormat format :
+         {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json}) {
+        text = FormatAnalysis(r, format);
+        EXPECT_FALSE(std::regex_search(text, kNotANumber)) << text;
+    }
+    // Scores near the format's limits: whatever leaves it is undefined, never infinite.
+    StudyStore huge = Study(5, 3, 3, [](int s, int a, int b) {
+        return s == 1 && a == 1 && b == 1 ? std::string("1") : std::to_string(s * a + b * b % 7) + "e1300";
+    });
+    try {
+        r = AnalyseStudy(huge, '.');
+        for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Json}) {
+            text = FormatAnalysis(r, format);
+            EXPECT_FALSE(std::regex_search(text, kNotANumber)) << text;
+        }
+    } catch (const OverflowError&) {
+    }
+    r = AnalyseStudy(constant, '.');
+    EXPECT_NE(FormatAnalysis(r, AnovaFormat::Json).find("\"multivariate\":{\"A\":{\"status\":\"singular\""),
+              std::string::npos);
+}
+
+// Friedman's statistic of a table by the textbook's formula with midranks.
+TEST(ModelChecks, FriedmanAgreesWithItsFormulaAndR) {
+    // Ties within rows and a row all tied; R's friedman.test gives 2.2, p .53194837121048733.
+    const std::vector<std::int64_t> table = {1, 2, 3, 4, 2, 2, 3, 1, 4, 3, 3, 3,
+                                             1, 3, 2, 4, 5, 5, 5, 5, 2, 1, 4, 3};
+    const FriedmanTest f = Friedman(table.data(), 6, 4);
+    EXPECT_TRUE(Near(f.chiSquare, 2.2L, 1e-18L));
+    EXPECT_TRUE(Near(f.p, 0.53194837121048733L, 1e-12L));
+    // By hand: the rows' midranks sum to R = (13, 13, 17.5, 16.5); the ties
+    // (2, 3 and 4 alike) take 6 + 24 + 60 from n k (k^2 - 1) = 360.
+    const long double sums[] = {13, 13, 17.5L, 16.5L};
+    long double squares = 0;
+    for (long double r : sums) squares += (r - 15) * (r - 15);
+    const long double q = 12 * squares * 3 / (360 - 90);
+    EXPECT_TRUE(Near(f.chiSquare, q, 1e-18L));
+    EXPECT_TRUE(Near(f.kendallW, q / 18, 1e-18L));
+    EXPECT_TRUE(Near(f.imanDavenportF, 5 * q / (18 - q), 1e-18L));
+    EXPECT_EQ(f.df2, 15);
+    EXPECT_TRUE(Near(f.tieCorrection, 270.0L / 360, 1e-18L));
+
+    // Every subject ranks alike: W = 1, and F has no finite value.
+    const std::vector<Extended> alike = {1, 2, 3, 10, 20, 30.5L};
+    const FriedmanTest w = Friedman(alike.data(), 2, 3);
+    EXPECT_TRUE(Near(w.kendallW, 1, 1e-18L));
+    EXPECT_FALSE(w.imanDavenportF);
+
+    // Scores too spread for counting by value are sorted, to the same ranks.
+    StudyStore spread = Study(6, 3, 2, [&](int s, int a, int b) {
+        return std::to_string(static_cast<long>(std::stold(TiedStudy().CellText(s, a, b)) * 2) * 100003);
+    });
+    const FullAnalysis wide = AnalyseStudy(spread, '.');
+    EXPECT_TRUE(wide.rankBased.exactAlignment);
+    StudyStore tiedAgain = TiedStudy();
+    const FullAnalysis narrow = AnalyseStudy(tiedAgain, '.');
+    for (const auto& [x, y] : {std::pair{&wide.rankBased.alignedA, &narrow.rankBased.alignedA},
+                               std::pair{&wide.rankBased.alignedB, &narrow.rankBased.alignedB},
+                               std::pair{&wide.rankBased.alignedAB, &narrow.rankBased.alignedAB}})
+        EXPECT_EQ(x->f, y->f);
+    EXPECT_EQ(wide.rankBased.cells.chiSquare, narrow.rankBased.cells.chiSquare);
+
+    // The extended path ranks as the integer path does.
+    StudyStore tied = TiedStudy();
+    const FullAnalysis r = AnalyseStudy(tied, '.');
+    std::vector<Extended> values;
+    for (int s = 1; s <= 6; ++s)
+        for (int a = 1; a <= 3; ++a)
+            for (int b = 1; b <= 2; ++b) values.push_back(std::stold(tied.CellText(s, a, b)));
+    CellScores scores;
+    scores.n = 6, scores.na = 3, scores.nb = 2, scores.values = values.data();
+    const RankBasedResults extended = RankBasedAnalysis(scores);
+    EXPECT_FALSE(extended.exactAlignment);
+    EXPECT_EQ(extended.cells.chiSquare, r.rankBased.cells.chiSquare);
+    for (const auto& [x, y] : {std::pair{&extended.alignedA, &r.rankBased.alignedA},
+                               std::pair{&extended.alignedB, &r.rankBased.alignedB},
+                               std::pair{&extended.alignedAB, &r.rankBased.alignedAB}})
+        EXPECT_TRUE(Near(x->f, *y->f, 1e-15L));
+}
+
+TEST(ModelChecks, ShapiroWilkAgreesWithRAndKnowsItsRange) {
+    // W and p of R's shapiro.test: n = 3 (exact p), 5, 8 (the small-sample
+    // polynomials), 20 with ties and 300 with many (the large-sample ones).
+    std::vector<Extended> x300;
+    for (int i = 1; i <= 300; ++i) x300.push_back(static_cast<Extended>(i * 37 % 101) / 10 + i * i % 7);
+    const std::pair<std::vector<Extended>, std::pair<long double, long double>> cases[] = {
+        {{1, 2, 4}, {0.96428571428571419L, 0.6368868450289632L}},
+        {{2.1L, 3.4L, 1.9L, 5.6L, 2.2L}, {0.80329700611012111L, 0.086182840497376775L}},
+        {{148, 154, 158, 160, 161, 162, 166, 170}, {0.98228170344392463L, 0.97330291463833463L}},
+        {{3, 5, 5, 6, 7, 7, 7, 8, 9, 10, 10, 11, 12, 13, 15, 18, 21, 25, 30, 41},
+         {0.82856793741219148L, 0.0023804366944091245L}},
+        {x300, {0.98398831576134405L, 0.0019859747859750651L}},
+    };
+    for (const auto& [values, expected] : cases) {
+        SCOPED_TRACE(values.size());
+        const ShapiroWilkTest t = ShapiroWilk(values);
+        EXPECT_TRUE(t.inRange);
+        EXPECT_TRUE(Near(t.w, expected.first, 1e-13L));
+        EXPECT_TRUE(Near(t.p, expected.second, 1e-9L));
+    }
+    EXPECT_FALSE(ShapiroWilk({1, 2}).inRange);
+    EXPECT_FALSE(ShapiroWilk(std::vector<Extended>(5001, 1)).inRange);
+    const ShapiroWilkTest same = ShapiroWilk({4, 4, 4, 4});
+    EXPECT_TRUE(same.inRange);
+    EXPECT_FALSE(same.w);
+}
+
+TEST(ModelChecks, CellShapesAndOutlyingSubjects) {
+    // 12 subjects near a pattern, subject 5 far off in one cell.
+    StudyStore store = Study(12, 2, 2, [](int s, int a, int b) {
+        const int v = 10 * a + 3 * b + (s * 7 + a * 5 + b * 3) % 5;
+        return std::to_string(s == 5 && a == 2 && b == 1 ? v + 40 : v);
+    });
+    const FullAnalysis r = AnalyseStudy(store, '.');
+    ASSERT_EQ(r.assumptions.outlying.size(), 1u);
+    EXPECT_EQ(r.assumptions.outlying[0].subject, 5);
+    EXPECT_EQ(r.assumptions.outlyingSubjects, 1u);
+    // G1 and G2 of each cell by their formulas in the test's own doubles.
+    ASSERT_EQ(r.assumptions.cells.size(), 4u);
+    for (const CellShape& c : r.assumptions.cells) {
+        std::vector<double> x;
+        for (int s = 1; s <= 12; ++s) x.push_back(std::stod(store.CellText(s, c.a, c.b)));
+        double mean = 0, m2 = 0, m3 = 0, m4 = 0;
+        for (double v : x) mean += v / 12;
+        for (double v : x)
+            m2 += std::pow(v - mean, 2) / 12, m3 += std::pow(v - mean, 3) / 12,
+                m4 += std::pow(v - mean, 4) / 12;
+        const double g1 = m3 / std::pow(m2, 1.5), g2 = m4 / (m2 * m2) - 3;
+        EXPECT_TRUE(Near(c.skewness, g1 * std::sqrt(12.0 * 11) / 10, 1e-12L));
+        EXPECT_TRUE(Near(c.excessKurtosis, 11 * (13 * g2 + 6) / (10.0 * 9), 1e-12L));
+    }
+    // The extended path agrees with the integer one.
+    std::vector<Extended> values;
+    for (int s = 1; s <= 12; ++s)
+        for (int a = 1; a <= 2; ++a)
+            for (int b = 1; b <= 2; ++b) values.push_back(std::stold(store.CellText(s, a, b)));
+    CellScores scores;
+    scores.n = 12, scores.na = 2, scores.nb = 2, scores.values = values.data();
+    const AssumptionChecks extended = CheckAssumptions(scores);
+    ASSERT_EQ(extended.strata.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_TRUE(Near(extended.strata[k].normality.w, *r.assumptions.strata[k].normality.w, 1e-15L));
+        EXPECT_TRUE(
+            Near(extended.strata[k].largestStudentized, *r.assumptions.strata[k].largestStudentized, 1e-15L));
+        EXPECT_EQ(extended.strata[k].outlying, r.assumptions.strata[k].outlying);
+    }
+    for (std::size_t c = 0; c < 4; ++c)
+        EXPECT_TRUE(Near(extended.cells[c].skewness, *r.assumptions.cells[c].skewness, 1e-14L));
+    EXPECT_EQ(extended.outlyingSubjects, 1u);
+    const std::string json = FormatAnalysis(r, AnovaFormat::Json);
+    EXPECT_NE(json.find("\"outlyingSubjects\":1,\"outlying\":[{\"subject\":5,\"strata\":["),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace morvane
