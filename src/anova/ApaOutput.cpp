@@ -146,7 +146,7 @@ ApaTable Laid(const FullAnalysis& r, const ApaOptions& options) {
     for (const EffectFigures& e : figures) {
         std::vector<std::string> row{e.name, e.df1, e.df2, e.f, e.mse, e.p};
         if (options.correction != DfCorrection::None) row.push_back(e.epsilon);
-        row.push_back(e.eta + " " + (e.etaCi.empty() ? std::string("[—, —]") : e.etaCi));
+        row.push_back(e.eta == kDash ? e.eta : e.eta + " " + (e.etaCi.empty() ? "[—, —]" : e.etaCi));
         row.push_back(e.generalized);
         t.rows.push_back(std::move(row));
     }
