@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "support/TempDir.h"
@@ -96,7 +97,7 @@ TEST(AnovaTool, FormatsOutputsAndErrors) {
     EXPECT_NE(markdown.find("| Source | SS | df |"), std::string::npos);
     const auto csv = RunTool("anova - --format csv <" + study);
     ASSERT_EQ(csv.status, 0) << csv.err;
-    EXPECT_NE(csv.out.find("Source,SS,df,MS,F,p"), std::string::npos);
+    EXPECT_NE(csv.out.find("Source,SS,df,MS,F,MSE,p,df1 (GG),df2 (GG),p (GG),"), std::string::npos);
     EXPECT_NE(csv.out.find("\nA,432,1,432,40.14159292035398"), std::string::npos);
     EXPECT_EQ(csv.out.find('\r'), std::string::npos);
 
@@ -121,6 +122,68 @@ TEST(AnovaTool, FormatsOutputsAndErrors) {
         const auto usage = RunTool(arguments);
         EXPECT_EQ(usage.status, 2) << arguments;
         EXPECT_NE(usage.err.find("usage: morvane"), std::string::npos) << arguments;
+    }
+}
+
+TEST(AnovaTool, PaperOutputsTheirCorrectionLanguageAndProvenance) {
+    const std::string study = kExamples + "/eight-subjects-2x3.dat";
+    const auto line = [](const std::string& text, const std::string& start) {
+        const std::size_t at = text.find("\n" + start);
+        return at == std::string::npos ? std::string("(none)") : text.substr(at + 1, text.find('\n', at + 1) - at - 1);
+    };
+    // The correction changes the df and p of the effects of more than one degree of freedom only.
+    const struct {
+        const char* option;
+        const char *b, *ab, *column;
+    } corrections[] = {
+        {"", "B: F(1.14, 7.95) = 29.22, p < .001, ηp² = .81", "A × B: F(1.23, 8.63) = 17.11, p = .002", "df1 (GG)"},
+        {" --correction gg", "B: F(1.14, 7.95) = 29.22, p < .001", "A × B: F(1.23, 8.63) = 17.11, p = .002",
+         "df1 (GG)"},
+        {" --correction hf", "B: F(1.21, 8.46) = 29.22, p < .001", "A × B: F(1.36, 9.54) = 17.11, p = .001",
+         "df1 (HF)"},
+        {" --correction none", "B: F(2, 14) = 29.22, p < .001", "A × B: F(2, 14) = 17.11, p < .001", "p  partial"},
+    };
+    for (const auto& c : corrections) {
+        SCOPED_TRACE(c.option);
+        const auto apa = RunTool("anova " + study + " --format apa" + c.option);
+        ASSERT_EQ(apa.status, 0) << apa.err;
+        EXPECT_TRUE(line(apa.out, "B: ").starts_with(c.b)) << apa.out;
+        EXPECT_TRUE(line(apa.out, "A × B: ").starts_with(c.ab)) << apa.out;
+        EXPECT_TRUE(line(apa.out, "A: ").starts_with("A: F(1, 7) = 40.14, p < .001, ηp² = .85")) << apa.out;
+        const auto text = RunTool("anova " + study + c.option);
+        EXPECT_NE(line(text.out, "Source ").find(c.column), std::string::npos) << text.out;
+    }
+    // Japanese on request, in every text format.
+    const auto ja = RunTool("anova " + study + " --lang ja --format markdown");
+    ASSERT_EQ(ja.status, 0) << ja.err;
+    EXPECT_NE(ja.out.find("| 変動因 | 平方和 | 自由度 | 平均平方 | F 値 | MSE | p 値 |"), std::string::npos) << ja.out;
+    EXPECT_NE(ja.out.find("## 計算の約束事と出所"), std::string::npos);
+    const auto jaApa = RunTool("anova " + study + " --format apa --lang ja");
+    EXPECT_TRUE(jaApa.out.starts_with("表 1\n")) << jaApa.out;
+    const auto html = RunTool("anova " + study + " --format html --lang en");
+    EXPECT_TRUE(html.out.starts_with("<!DOCTYPE html>")) << html.out;
+    EXPECT_EQ(html.out.find("<table"), html.out.rfind("<table"));
+
+    // The provenance: the version of --version and the SHA-256 of the file's bytes; none from a pipe.
+    std::string sum(64, ' ');
+    std::FILE* pipe = ::popen(("sha256sum " + study).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    sum.resize(std::fread(sum.data(), 1, sum.size(), pipe));
+    ::pclose(pipe);
+    const auto version = RunTool("--version");
+    const Json j = Json::parse(RunTool("anova " + study + " --format json").out);
+    EXPECT_EQ(j["provenance"]["dataSha256"], sum);
+    EXPECT_EQ("morvane " + j["provenance"]["version"].get<std::string>() + "\n", version.out);
+    EXPECT_TRUE(j["conventions"]["mauchly"].get<std::string>().find("pAsR") != std::string::npos);
+    EXPECT_EQ(j["conventions"]["effectSizeLevel"], 0.9);
+    EXPECT_TRUE(Json::parse(RunTool("anova - --format json <" + study).out)["provenance"]["dataSha256"].is_null());
+    const auto text = RunTool("anova " + study);
+    EXPECT_NE(text.out.find("\n- Data file SHA-256: " + sum + "\n"), std::string::npos);
+
+    for (const char* arguments : {"--correction", "--correction GG", "--lang fr", "--lang"}) {
+        const auto usage = RunTool("anova " + study + " " + arguments);
+        EXPECT_EQ(usage.status, 2) << arguments;
+        EXPECT_NE(usage.err.find("--correction none|gg|hf"), std::string::npos) << arguments;
     }
 }
 
