@@ -78,7 +78,7 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
     }
     // Labels: English for the tool, Japanese for the window; a pair in one column for the terminal only.
     EXPECT_EQ(Named(terminal, "Summary").header,
-              (std::vector<std::string>{"Source", "SS", "df", "MS", "F", "MSE", "p", "df1 (GG)", "df2 (GG)",
+              (std::vector<std::string>{"Source", "SS", "df", "MS", "MSE", "F", "p", "df1 (GG)", "df2 (GG)",
                                         "p (GG)", "partial eta^2", "generalized eta^2"}));
     EXPECT_EQ(Named(window, "Summary").header.size(), 18u);
     EXPECT_EQ(Named(window, "Summary").header[13], "df1 (下限)");
@@ -172,7 +172,7 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
     options.language = OutputLanguage::Japanese, options.correction = DfCorrection::HuynhFeldt;
     const auto inJapanese = TableTexts(r, TableReader::Terminal, options);
     EXPECT_EQ(Named(inJapanese, "Summary").header,
-              (std::vector<std::string>{"変動因", "平方和", "自由度", "平均平方", "F 値", "MSE", "p 値", "df1 (HF)",
+              (std::vector<std::string>{"変動因", "平方和", "自由度", "平均平方", "MSE", "F 値", "p 値", "df1 (HF)",
                                         "df2 (HF)", "p (HF)", "偏 η²", "一般化 η²"}));
     EXPECT_EQ(Named(inJapanese, "CellMeans").header[5], "95% CI");
     EXPECT_EQ(Cell(inJapanese, "Comparisons", 0, "at"), "全体");

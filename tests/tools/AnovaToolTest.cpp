@@ -97,8 +97,8 @@ TEST(AnovaTool, FormatsOutputsAndErrors) {
     EXPECT_NE(markdown.find("| Source | SS | df |"), std::string::npos);
     const auto csv = RunTool("anova - --format csv <" + study);
     ASSERT_EQ(csv.status, 0) << csv.err;
-    EXPECT_NE(csv.out.find("Source,SS,df,MS,F,MSE,p,df1 (GG),df2 (GG),p (GG),"), std::string::npos);
-    EXPECT_NE(csv.out.find("\nA,432,1,432,40.14159292035398"), std::string::npos);
+    EXPECT_NE(csv.out.find("Source,SS,df,MS,MSE,F,p,df1 (GG),df2 (GG),p (GG),"), std::string::npos);
+    EXPECT_NE(csv.out.find("\nA,432,1,432,10.761904761904762,40.14159292035398"), std::string::npos);
     EXPECT_EQ(csv.out.find('\r'), std::string::npos);
 
     // Level names in code page 932 come out as UTF-8.
@@ -156,7 +156,7 @@ TEST(AnovaTool, PaperOutputsTheirCorrectionLanguageAndProvenance) {
     // Japanese on request, in every text format.
     const auto ja = RunTool("anova " + study + " --lang ja --format markdown");
     ASSERT_EQ(ja.status, 0) << ja.err;
-    EXPECT_NE(ja.out.find("| 変動因 | 平方和 | 自由度 | 平均平方 | F 値 | MSE | p 値 |"), std::string::npos) << ja.out;
+    EXPECT_NE(ja.out.find("| 変動因 | 平方和 | 自由度 | 平均平方 | MSE | F 値 | p 値 |"), std::string::npos) << ja.out;
     EXPECT_NE(ja.out.find("## 計算の約束事と出所"), std::string::npos);
     const auto jaApa = RunTool("anova " + study + " --format apa --lang ja");
     EXPECT_TRUE(jaApa.out.starts_with("表 1\n")) << jaApa.out;
