@@ -49,8 +49,9 @@ std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format, con
     }
     if (format != AnovaFormat::Csv) {
         const bool ja = options.language == OutputLanguage::Japanese;
-        out += format == AnovaFormat::Markdown ? (ja ? "## 計算の約束事と出所\n\n" : "## Conventions and provenance\n\n")
-                                               : (ja ? "計算の約束事と出所\n" : "Conventions and provenance\n");
+        out += format == AnovaFormat::Markdown
+                   ? (ja ? "## 計算の約束事と出所\n\n" : "## Conventions and provenance\n\n")
+                   : (ja ? "計算の約束事と出所\n" : "Conventions and provenance\n");
         for (const std::string& line : ConventionLines(analysis, options)) out += "- " + line + "\n";
     }
     while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') out.pop_back();
@@ -66,9 +67,10 @@ namespace {
 
 // FormatAnalysis, text and markdown: the heading of the whole, the study's size and levels.
 std::string Heading(const FullAnalysis& r, OutputLanguage language) {
-    std::string text = (language == OutputLanguage::Japanese ? "2 要因被験者内分散分析: N = "
-                                                             : "Two-way within-subjects analysis of variance: N = ") +
-                       std::to_string(r.subjects) + "; A: ";
+    std::string text =
+        (language == OutputLanguage::Japanese ? "2 要因被験者内分散分析: N = "
+                                              : "Two-way within-subjects analysis of variance: N = ") +
+        std::to_string(r.subjects) + "; A: ";
     for (std::size_t i = 0; i < r.namesA.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesA[i]);
     text += "; B: ";
     for (std::size_t i = 0; i < r.namesB.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesB[i]);
@@ -79,7 +81,8 @@ std::string Heading(const FullAnalysis& r, OutputLanguage language) {
 std::vector<std::string> ConventionLines(const FullAnalysis& r, const OutputOptions& options) {
     std::vector<std::string> lines;
     for (const Convention& c : Conventions(r, options)) lines.push_back(c.text);
-    for (std::string& line : ProvenanceLines(options.provenance, options.language)) lines.push_back(std::move(line));
+    for (std::string& line : ProvenanceLines(options.provenance, options.language))
+        lines.push_back(std::move(line));
     return lines;
 }
 

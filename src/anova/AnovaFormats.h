@@ -22,7 +22,8 @@ std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name);
 
 // In English with the Greenhouse-Geisser correction unless `options` say
 // otherwise; JSON has every correction and is in English whatever they say.
-std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format, const OutputOptions& options = {});
+std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format,
+                           const OutputOptions& options = {});
 
 // What to tell the user after writing a results file whose summary table is
 // not exact (UTF-8).

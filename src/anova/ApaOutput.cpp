@@ -53,14 +53,16 @@ std::string CorrectedDf(const Opt& df) {
 
 const Correction* Applied(const EffectResult& e, DfCorrection c) {
     if (!e.sphericity || c == DfCorrection::None) return nullptr;
-    return c == DfCorrection::GreenhouseGeisser ? &e.sphericity->greenhouseGeisser : &e.sphericity->huynhFeldt;
+    return c == DfCorrection::GreenhouseGeisser ? &e.sphericity->greenhouseGeisser
+                                                : &e.sphericity->huynhFeldt;
 }
 
 // Partial eta squared's interval under the correction: on the corrected
 // degrees of freedom for Greenhouse-Geisser where the effect was corrected,
 // on the uncorrected ones otherwise (the note says which).
 const std::optional<LevelInterval>& EtaInterval(const EffectResult& e, DfCorrection c) {
-    return c == DfCorrection::GreenhouseGeisser && e.sphericity ? e.partialEtaSquaredCIGG : e.partialEtaSquaredCI;
+    return c == DfCorrection::GreenhouseGeisser && e.sphericity ? e.partialEtaSquaredCIGG
+                                                                : e.partialEtaSquaredCI;
 }
 
 EffectFigures Figures(const char* name, const EffectResult& e, DfCorrection c) {
@@ -181,7 +183,8 @@ Runs Note(const FullAnalysis& r, const ApaOptions& options, const std::vector<Ef
     }
     text += ja ? "偏 η² の " + level + "% 信頼区間は" + (ggInterval ? "修正した" : "修正しない") +
                      "自由度の非心 F 分布によります。MSE は誤差項の平均平方です。"
-               : "ηp² = partial eta squared with its " + level + "% confidence interval (noncentral F on the " +
+               : "ηp² = partial eta squared with its " + level +
+                     "% confidence interval (noncentral F on the " +
                      (ggInterval ? "corrected" : "uncorrected") +
                      " df); ηG² = generalized eta squared; MSE = the error term's mean square. ";
     for (const Convention& c : Conventions(r, options))
@@ -200,7 +203,8 @@ std::string PlainRuns(const Runs& runs) {
     return out;
 }
 
-// ApaText: the table in columns padded to their widest cell, rules above and below the header and below it all.
+// ApaText: the table in columns padded to their widest cell, rules above and below the header and below it
+// all.
 std::string TextTable(const ApaTable& t) {
     std::vector<std::vector<std::string>> lines{{}};
     for (const Runs& h : t.header) lines[0].push_back(PlainRuns(h));
@@ -229,11 +233,20 @@ std::string HtmlEscaped(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -244,11 +257,21 @@ std::string HtmlRuns(const Runs& runs) {
     for (const Run& run : runs) {
         const std::string text = HtmlEscaped(run.text);
         switch (run.style) {
-            case Run::Style::Plain: out += text; break;
-            case Run::Style::Italic: out += "<i>" + text + "</i>"; break;
-            case Run::Style::Sub: out += "<sub>" + text + "</sub>"; break;
-            case Run::Style::Super: out += "<sup>" + text + "</sup>"; break;
-            case Run::Style::Bold: out += "<b>" + text + "</b>"; break;
+            case Run::Style::Plain:
+                out += text;
+                break;
+            case Run::Style::Italic:
+                out += "<i>" + text + "</i>";
+                break;
+            case Run::Style::Sub:
+                out += "<sub>" + text + "</sub>";
+                break;
+            case Run::Style::Super:
+                out += "<sup>" + text + "</sup>";
+                break;
+            case Run::Style::Bold:
+                out += "<b>" + text + "</b>";
+                break;
         }
     }
     return out;
@@ -275,7 +298,8 @@ std::string HtmlFragment(const ApaTable& t) {
                    HtmlEscaped(t.rows[r][i]) + "</td>";
         out += "</tr>\n";
     }
-    return out + "</tbody>\n</table>\n<p style=\"margin:6pt 0 0 0;" + kFont + "\">" + HtmlRuns(t.note) + "</p>\n";
+    return out + "</tbody>\n</table>\n<p style=\"margin:6pt 0 0 0;" + kFont + "\">" + HtmlRuns(t.note) +
+           "</p>\n";
 }
 
 // RTF: ASCII, with every other character as \uN? (UTF-16 units, signed) and the specials escaped.
@@ -285,9 +309,12 @@ std::string RtfEscaped(const std::string& utf8) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
         std::uint32_t code = lead;
         std::size_t length = 1;
-        if (lead >= 0xF0) code = lead & 0x07, length = 4;
-        else if (lead >= 0xE0) code = lead & 0x0F, length = 3;
-        else if (lead >= 0xC0) code = lead & 0x1F, length = 2;
+        if (lead >= 0xF0)
+            code = lead & 0x07, length = 4;
+        else if (lead >= 0xE0)
+            code = lead & 0x0F, length = 3;
+        else if (lead >= 0xC0)
+            code = lead & 0x1F, length = 2;
         for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k)
             code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
         i += length;
@@ -318,11 +345,21 @@ std::string RtfRuns(const Runs& runs) {
     for (const Run& run : runs) {
         const std::string text = RtfEscaped(run.text);
         switch (run.style) {
-            case Run::Style::Plain: out += text; break;
-            case Run::Style::Italic: out += "{\\i " + text + "}"; break;
-            case Run::Style::Sub: out += "{\\sub " + text + "}"; break;
-            case Run::Style::Super: out += "{\\super " + text + "}"; break;
-            case Run::Style::Bold: out += "{\\b " + text + "}"; break;
+            case Run::Style::Plain:
+                out += text;
+                break;
+            case Run::Style::Italic:
+                out += "{\\i " + text + "}";
+                break;
+            case Run::Style::Sub:
+                out += "{\\sub " + text + "}";
+                break;
+            case Run::Style::Super:
+                out += "{\\super " + text + "}";
+                break;
+            case Run::Style::Bold:
+                out += "{\\b " + text + "}";
+                break;
         }
     }
     return out;
@@ -397,7 +434,8 @@ std::string ApaSummaryRtf(const FullAnalysis& analysis, const ApaOptions& option
     std::string out =
         "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl{\\f0\\froman Times New Roman;}}\n"
         "\\pard\\plain\\f0\\fs24\\sa0{\\b " +
-        RtfEscaped(t.number) + "}\\par\n\\pard\\plain\\f0\\fs24\\sa120{\\i " + RtfEscaped(t.title) + "}\\par\n";
+        RtfEscaped(t.number) + "}\\par\n\\pard\\plain\\f0\\fs24\\sa120{\\i " + RtfEscaped(t.title) +
+        "}\\par\n";
     std::vector<std::string> header;
     for (const Runs& h : t.header) header.push_back(RtfRuns(h));
     out += RtfRow(header, true, true);
@@ -425,7 +463,8 @@ std::vector<std::string> ReadySentences(const FullAnalysis& analysis, const ApaO
     std::vector<std::string> sentences;
     for (const EffectFigures& e : AllFigures(analysis, options.correction)) {
         std::string s = "F(" + e.df1 + ", " + e.df2 + ") = " + e.f + ", p " +
-                        (e.p.starts_with("<") || e.p.starts_with(">") ? e.p : "= " + e.p) + ", ηp² = " + e.eta;
+                        (e.p.starts_with("<") || e.p.starts_with(">") ? e.p : "= " + e.p) +
+                        ", ηp² = " + e.eta;
         if (!e.etaCi.empty()) s += ", " + LevelPercent(analysis.options.effectSizeLevel) + "% CI " + e.etaCi;
         sentences.push_back(std::move(s));
     }

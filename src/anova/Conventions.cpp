@@ -26,9 +26,8 @@ std::vector<Convention> Conventions(const FullAnalysis& r, const OutputOptions& 
                      : "Degrees of freedom: " + CorrectionName(options.correction, options.language) +
                            " corrected (effects of one degree of freedom need none).";
     return {
-        {"sumsOfSquares",
-         ja ? "平方和: 完全なつり合い型の計画の平方和 (タイプ I, II, III のどれも同じ値)。"
-            : "Sums of squares: of a complete balanced design (types I, II and III agree)."},
+        {"sumsOfSquares", ja ? "平方和: 完全なつり合い型の計画の平方和 (タイプ I, II, III のどれも同じ値)。"
+                             : "Sums of squares: of a complete balanced design (types I, II and III agree)."},
         {"comparisons",
          ja ? "対ごとの比較: 各対の差の得点による対応のある t 検定 (誤差項を合併しない)。"
             : "Pairwise comparisons: paired t tests on each pair's own differences (no pooled error term)."},
@@ -60,8 +59,7 @@ std::vector<Convention> Conventions(const FullAnalysis& r, const OutputOptions& 
 std::vector<std::string> ProvenanceLines(const Provenance& p, OutputLanguage language) {
     const bool ja = language == OutputLanguage::Japanese;
     std::vector<std::string> lines;
-    if (!p.version.empty())
-        lines.push_back((ja ? "プログラム: morvane " : "Program: morvane ") + p.version);
+    if (!p.version.empty()) lines.push_back((ja ? "プログラム: morvane " : "Program: morvane ") + p.version);
     if (p.dataSha256)
         lines.push_back((ja ? "データファイルの SHA-256: " : "Data file SHA-256: ") + *p.dataSha256);
     return lines;
@@ -80,7 +78,9 @@ std::string CorrectionName(DfCorrection correction, OutputLanguage language) {
 }
 
 std::string CorrectionShortName(DfCorrection correction) {
-    return correction == DfCorrection::GreenhouseGeisser ? "GG" : correction == DfCorrection::HuynhFeldt ? "HF" : "";
+    return correction == DfCorrection::GreenhouseGeisser ? "GG"
+           : correction == DfCorrection::HuynhFeldt      ? "HF"
+                                                         : "";
 }
 
 std::string LevelPercent(Extended level) {

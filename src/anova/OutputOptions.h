@@ -15,7 +15,7 @@ enum class OutputLanguage { English, Japanese };
 
 // The program that computed the figures and the data file they are of.
 struct Provenance {
-    std::string version;                   // the program's; empty: not told
+    std::string version;                    // the program's; empty: not told
     std::optional<std::string> dataSha256;  // of the data file's bytes, 64 hex digits
 };
 

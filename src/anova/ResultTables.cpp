@@ -128,8 +128,8 @@ std::string LevelName(const FullAnalysis& analysis, Factor factor, std::int32_t 
     return Utf8FromCp932(names[static_cast<std::size_t>(level - 1)]);
 }
 
-// The columns a terminal gives a UTF-8 text: two for the wide characters of East Asian scripts and the full-width
-// forms, one for others.
+// The columns a terminal gives a UTF-8 text: two for the wide characters of East Asian scripts and the
+// full-width forms, one for others.
 std::size_t DisplayWidth(std::string_view text) {
     std::size_t width = 0;
     for (std::size_t i = 0; i < text.size();) {
@@ -156,7 +156,8 @@ std::vector<TableText> TableTexts(const FullAnalysis& r, TableReader reader, cha
 
 std::vector<TableText> TableTexts(const FullAnalysis& r, TableReader reader, const OutputOptions& options,
                                   char decimalSeparator) {
-    const Reading how{reader, decimalSeparator, options.language == OutputLanguage::Japanese, options.correction};
+    const Reading how{reader, decimalSeparator, options.language == OutputLanguage::Japanese,
+                      options.correction};
     std::vector<TableText> texts;
     for (const Table& t :
          {Summary(r), SphericityTests(r),
@@ -227,11 +228,16 @@ Table Summary(const FullAnalysis& r) {
         {{"f", "F", "F 値"},
          [](auto&, S s) { return s.effect ? Number(s.effect->f, Figure::Statistic) : Blank(); }},
         {{"p", "p", "p 値"}, [](auto&, S s) { return s.effect ? Number(s.effect->p, Figure::P) : Blank(); }},
-        {Heading{"ggDf1", "df1 (GG)", "df1 (GG)"}.Of(DfCorrection::GreenhouseGeisser), &Corrected<gg, &Correction::df1>},
-        {Heading{"ggDf2", "df2 (GG)", "df2 (GG)"}.Of(DfCorrection::GreenhouseGeisser), &Corrected<gg, &Correction::df2>},
-        {Heading{"ggP", "p (GG)", "p (GG)"}.Of(DfCorrection::GreenhouseGeisser), &Corrected<gg, &Correction::p>},
-        {Heading{"hfDf1", "df1 (HF)", "df1 (HF)"}.Of(DfCorrection::HuynhFeldt), &Corrected<hf, &Correction::df1>},
-        {Heading{"hfDf2", "df2 (HF)", "df2 (HF)"}.Of(DfCorrection::HuynhFeldt), &Corrected<hf, &Correction::df2>},
+        {Heading{"ggDf1", "df1 (GG)", "df1 (GG)"}.Of(DfCorrection::GreenhouseGeisser),
+         &Corrected<gg, &Correction::df1>},
+        {Heading{"ggDf2", "df2 (GG)", "df2 (GG)"}.Of(DfCorrection::GreenhouseGeisser),
+         &Corrected<gg, &Correction::df2>},
+        {Heading{"ggP", "p (GG)", "p (GG)"}.Of(DfCorrection::GreenhouseGeisser),
+         &Corrected<gg, &Correction::p>},
+        {Heading{"hfDf1", "df1 (HF)", "df1 (HF)"}.Of(DfCorrection::HuynhFeldt),
+         &Corrected<hf, &Correction::df1>},
+        {Heading{"hfDf2", "df2 (HF)", "df2 (HF)"}.Of(DfCorrection::HuynhFeldt),
+         &Corrected<hf, &Correction::df2>},
         {Heading{"hfP", "p (HF)", "p (HF)"}.Of(DfCorrection::HuynhFeldt), &Corrected<hf, &Correction::p>},
         {Heading{"lbDf1", "df1 (LB)", "df1 (下限)"}.For(Readers::Window), &Corrected<lb, &Correction::df1>},
         {Heading{"lbDf2", "df2 (LB)", "df2 (下限)"}.For(Readers::Window), &Corrected<lb, &Correction::df2>},
@@ -419,14 +425,14 @@ Table Precision(const FullAnalysis& r) {
              "square or F ratio stops it); the figures before that are compared.",
              "この研究では、計算結果ファイルは要約表を最後まで書けません (定義されない平均平方か F "
              "で止まります)。"});
-    t.notes.push_back({pc.summaryTableExact
-                           ? "Every figure of the results file's summary table is exact."
-                           : "Some figures of the results file's summary table are not exact (loss "
-                             "of digits in the correction-term method); the figures above are exact.",
-                       pc.summaryTableExact ? "計算結果ファイルの要約表の値はすべて正確です。"
-                                            : "計算結果ファイルの要約表には、桁落ちのため正確でない値があります "
-                                              "(修正項による計算方法)。上の値は正確です。",
-                       Readers::Tool});
+    t.notes.push_back(
+        {pc.summaryTableExact ? "Every figure of the results file's summary table is exact."
+                              : "Some figures of the results file's summary table are not exact (loss "
+                                "of digits in the correction-term method); the figures above are exact.",
+         pc.summaryTableExact ? "計算結果ファイルの要約表の値はすべて正確です。"
+                              : "計算結果ファイルの要約表には、桁落ちのため正確でない値があります "
+                                "(修正項による計算方法)。上の値は正確です。",
+         Readers::Tool});
     if (pc.method == PartitionMethod::Centred)
         t.notes.push_back(
             {"The scores span too many decimal places for exact sums: computed from the grand mean in "
@@ -522,7 +528,9 @@ TableText Written(const Table& t, Reading how) {
         if (!Shows(h, how)) continue;
         const bool joined = how.reader == TableReader::Terminal && h.join != Join::None;
         out.columnIds.push_back(h.id);
-        out.header.push_back(joined ? (japanese ? h.joinedJapanese : h.joined) : japanese ? h.japanese : h.english);
+        out.header.push_back(joined     ? (japanese ? h.joinedJapanese : h.joined)
+                             : japanese ? h.japanese
+                                        : h.english);
         out.numeric.push_back(h.numeric);
         shown.push_back(i);
         if (joined) ++i;  // its partner shows in the same column

@@ -61,7 +61,7 @@ std::vector<TableText> TableTexts(const FullAnalysis& analysis, TableReader read
 // The same in the language of `options`; the summary of the terminal and of
 // programs has the degrees of freedom and p of the correction it applies (none
 // for DfCorrection::None), the window's all of them.
-std::vector<TableText> TableTexts(const FullAnalysis& analysis, TableReader reader, const OutputOptions& options,
-                                  char decimalSeparator = '.');
+std::vector<TableText> TableTexts(const FullAnalysis& analysis, TableReader reader,
+                                  const OutputOptions& options, char decimalSeparator = '.');
 
 }  // namespace morvane

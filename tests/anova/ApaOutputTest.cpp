@@ -20,7 +20,11 @@ FullAnalysis Analysis() {
     FullAnalysis r;
     r.subjects = 8, r.levelsA = 2, r.levelsB = 3;
     r.namesA = {"a<1>", Cp932FromUtf8("高い")};
-    r.namesB = {"b&1", std::string("b\0" "2", 3), "b3"};
+    r.namesB = {"b&1",
+                std::string("b\0"
+                            "2",
+                            3),
+                "b3"};
     r.A.effect = {432, 1, 432};
     r.A.error = {75.3333333333L, 7, 10.7619047619L};
     r.A.f = 40.141592920354L, r.A.p = 0.000390526338119925L;
@@ -55,7 +59,8 @@ ApaOptions With(DfCorrection correction, OutputLanguage language = OutputLanguag
 
 std::size_t Count(const std::string& text, const std::string& what) {
     std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+        ++n;
     return n;
 }
 
@@ -66,15 +71,17 @@ TEST(ApaOutput, NumbersAsApaWritesThem) {
         bool leadingZero;
         const char* text;
     } numbers[] = {
-        {29.2173913L, 2, true, "29.22"},   {0.80672L, 2, false, ".81"},     {0.004L, 2, false, ".00"},
-        {1, 2, false, "1.00"},             {1234.5678L, 2, true, "1,234.57"}, {1234567.891L, 2, true, "1,234,567.89"},
-        {999.999L, 2, true, "1,000.00"},   {-0.001L, 2, true, "0.00"},      {-12.5L, 1, true, "-12.5"},
-        {0.5L, 2, true, "0.50"},           {-0.25L, 2, false, "-.25"},     {7, 0, true, "7"},
+        {29.2173913L, 2, true, "29.22"},   {0.80672L, 2, false, ".81"},
+        {0.004L, 2, false, ".00"},         {1, 2, false, "1.00"},
+        {1234.5678L, 2, true, "1,234.57"}, {1234567.891L, 2, true, "1,234,567.89"},
+        {999.999L, 2, true, "1,000.00"},   {-0.001L, 2, true, "0.00"},
+        {-12.5L, 1, true, "-12.5"},        {0.5L, 2, true, "0.50"},
+        {-0.25L, 2, false, "-.25"},        {7, 0, true, "7"},
     };
     for (const auto& n : numbers) EXPECT_EQ(ApaNumber(n.value, n.decimals, n.leadingZero), n.text) << n.text;
     const std::pair<Extended, const char*> ps[] = {
-        {0, "< .001"},      {0.00099L, "< .001"}, {0.001L, ".001"},     {0.0136L, ".014"},
-        {0.05L, ".050"},    {0.9994L, ".999"},    {0.9996L, "> .999"}, {1, "> .999"},
+        {0, "< .001"},   {0.00099L, "< .001"}, {0.001L, ".001"},    {0.0136L, ".014"},
+        {0.05L, ".050"}, {0.9994L, ".999"},    {0.9996L, "> .999"}, {1, "> .999"},
     };
     for (const auto& [p, text] : ps) EXPECT_EQ(ApaP(p), text) << text;
     EXPECT_EQ(LevelPercent(0.9L), "90");
@@ -104,18 +111,21 @@ TEST(ApaOutput, SentencesApplyTheCorrectionAsked) {
     EXPECT_NE(text.find("\nB        2        14     29.22     11.50    .012  1.25  .81 [.60, .89]  .64\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("Note. N = 8. Levels of A: a<1>, 高い; of B: b&1, b\xEF\xBF\xBD" "2, b3."),
+    EXPECT_NE(text.find("Note. N = 8. Levels of A: a<1>, 高い; of B: b&1, b\xEF\xBF\xBD"
+                        "2, b3."),
               std::string::npos);
     EXPECT_NE(text.find("Huynh–Feldt corrected"), std::string::npos);
     EXPECT_NE(text.find("A × B: too many contrasts"), std::string::npos);
-    EXPECT_NE(text.find("Program: morvane 9.8. Data file SHA-256: " + std::string(64, 'c')), std::string::npos);
+    EXPECT_NE(text.find("Program: morvane 9.8. Data file SHA-256: " + std::string(64, 'c')),
+              std::string::npos);
     EXPECT_TRUE(text.ends_with("\nA × B: F(2, 14) = 1,234.57, p < .001, ηp² = —\n"));
 
     // Without a correction there is no epsilon column; in Japanese the analysis' own headings.
     const std::string none = ApaSummaryTabs(r, With(DfCorrection::None, OutputLanguage::Japanese));
-    EXPECT_NE(none.find("表 1\n2 要因被験者内分散分析\n変動因\t自由度\t誤差の自由度\tF 値\tMSE\tp 値\t偏 η² [90% "
-                        "CI]\t一般化 η²\n"),
-              std::string::npos)
+    EXPECT_NE(
+        none.find("表 1\n2 要因被験者内分散分析\n変動因\t自由度\t誤差の自由度\tF 値\tMSE\tp 値\t偏 η² [90% "
+                  "CI]\t一般化 η²\n"),
+        std::string::npos)
         << none;
     EXPECT_NE(none.find("\nA × B\t2\t14\t1,234.57\t1,234.57\t< .001\t—\t—\n"), std::string::npos) << none;
     EXPECT_NE(none.find("注. N = 8。"), std::string::npos);
@@ -127,8 +137,9 @@ TEST(ApaOutput, HtmlAndRtfAreRealTables) {
     const std::string html = ApaHtmlDocument(r, With(DfCorrection::GreenhouseGeisser));
     EXPECT_TRUE(html.starts_with("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">"));
     EXPECT_TRUE(html.ends_with("</body>\n</html>\n"));
-    for (const char* once : {"<table", "</table>", "<thead>", "</thead>", "<tbody>", "</tbody>",
-                             "<b>Table 1</b>", "<i>Two-Way Within-Subjects Analysis of Variance</i>", "<i>Note.</i>"})
+    for (const char* once :
+         {"<table", "</table>", "<thead>", "</thead>", "<tbody>", "</tbody>", "<b>Table 1</b>",
+          "<i>Two-Way Within-Subjects Analysis of Variance</i>", "<i>Note.</i>"})
         EXPECT_EQ(Count(html, once), 1u) << once;
     EXPECT_LT(html.find("</table>"), html.find("<i>Note.</i>"));
     EXPECT_EQ(Count(html, "<tr>"), 4u);
@@ -140,7 +151,9 @@ TEST(ApaOutput, HtmlAndRtfAreRealTables) {
     EXPECT_EQ(Count(html, "border-left") + Count(html, "border-right") + Count(html, "border=\""), 0u);
     EXPECT_NE(html.find("<i>η</i><sub>p</sub><sup>2</sup> [90% CI]</th>"), std::string::npos);
     EXPECT_NE(html.find("<td style=\"padding:2pt 6pt;text-align:center\">1.14</td>"), std::string::npos);
-    EXPECT_NE(html.find("a&lt;1&gt;, 高い; of B: b&amp;1, b\xEF\xBF\xBD" "2"), std::string::npos);
+    EXPECT_NE(html.find("a&lt;1&gt;, 高い; of B: b&amp;1, b\xEF\xBF\xBD"
+                        "2"),
+              std::string::npos);
     EXPECT_EQ(html.find("a<1>"), std::string::npos);
     EXPECT_NE(html.find(">B: F(1.14, 7.95) = 29.22, p &lt; .001, ηp² = .81, 90% CI [.49, .90]</p>"),
               std::string::npos);
@@ -171,8 +184,8 @@ TEST(ApaOutput, HtmlAndRtfAreRealTables) {
     EXPECT_EQ(Count(rtf, "\\clbrdrt"), 9u);
     EXPECT_EQ(Count(rtf, "\\clbrdrb"), 18u);
     EXPECT_EQ(Count(rtf, "\\clbrdrl") + Count(rtf, "\\clbrdrr"), 0u);
-    EXPECT_NE(rtf.find("{\\b \\u-30616? 1}"), std::string::npos);  // 表 1
-    EXPECT_NE(rtf.find("{\\i \\u27880?.}"), std::string::npos);  // 注.
+    EXPECT_NE(rtf.find("{\\b \\u-30616? 1}"), std::string::npos);           // 表 1
+    EXPECT_NE(rtf.find("{\\i \\u27880?.}"), std::string::npos);             // 注.
     EXPECT_NE(rtf.find("a<1>, \\u-25896?\\u12356?; "), std::string::npos);  // 高い
     EXPECT_TRUE(std::regex_search(rtf, std::regex(R"(\\intbl\\qc 1\.14\\cell)")));
 }

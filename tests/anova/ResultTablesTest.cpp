@@ -36,7 +36,21 @@ FullAnalysis Analysis() {
     r.cells = {{1, 1, 1.5L, 0.5L, 0.25L, Interval{1, 2.5L}, std::nullopt}};
     r.marginalA = {{2, 0, 7, std::nullopt, std::nullopt, std::nullopt, std::nullopt}};
     r.comparisons = {
-        {Factor::A, 0, 1, 2, -1.25L, 4, -6.33573933494379L, 0.5L, 0.5L, 1, -2.0L, Interval{-2, -0.5L}, {}, {}, {}},
+        {Factor::A,
+         0,
+         1,
+         2,
+         -1.25L,
+         4,
+         -6.33573933494379L,
+         0.5L,
+         0.5L,
+         1,
+         -2.0L,
+         Interval{-2, -0.5L},
+         {},
+         {},
+         {}},
         {Factor::B, 2, 1, 3, 0.5L, 4, std::nullopt, std::nullopt, {}, {}, {}, std::nullopt, {}, {}, {}}};
     r.simpleEffects = {{Factor::B, 2, 3, 4, 2, 8, 1.5L, 0.25L, 0.3L, 0.75L, 0.3L, {}}};
     r.precision.sums[0] = {"SSTotal", std::nullopt, 1.0L / 3, 0};
@@ -110,11 +124,11 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
         {"Summary", "ggDf2", 3, "7", "7", "7"},
         {"Summary", "ggP", 3, "< .001", "0.0009765625", "0,0009765625"},
         {"Summary", "hfP", 3, "(none)", "(none)", "—"},
-        {"Summary", "mse", 1, "10", "10", "10"},  // the analysis' own
+        {"Summary", "mse", 1, "10", "10", "10"},     // the analysis' own
         {"Summary", "mse", 3, "2.5", "2.5", "2,5"},  // the error term's mean square
         {"Summary", "mse", 4, "", "", ""},
         {"Summary", "p", 5, "< .001", "< .001", "< ,001"},  // below the range of the number type
-        {"Summary", "f", 0, "", "", ""},  // S is not an effect
+        {"Summary", "f", 0, "", "", ""},                    // S is not an effect
         {"Summary", "ms", 0, "—", "", "—"},
         {"Summary", "ms", 7, "", "", ""},
         {"Sphericity", "p", 0, "1.000", "1", "1"},
@@ -172,14 +186,15 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
     options.language = OutputLanguage::Japanese, options.correction = DfCorrection::HuynhFeldt;
     const auto inJapanese = TableTexts(r, TableReader::Terminal, options);
     EXPECT_EQ(Named(inJapanese, "Summary").header,
-              (std::vector<std::string>{"変動因", "平方和", "自由度", "平均平方", "MSE", "F 値", "p 値", "df1 (HF)",
-                                        "df2 (HF)", "p (HF)", "偏 η²", "一般化 η²"}));
+              (std::vector<std::string>{"変動因", "平方和", "自由度", "平均平方", "MSE", "F 値", "p 値",
+                                        "df1 (HF)", "df2 (HF)", "p (HF)", "偏 η²", "一般化 η²"}));
     EXPECT_EQ(Named(inJapanese, "CellMeans").header[5], "95% CI");
     EXPECT_EQ(Cell(inJapanese, "Comparisons", 0, "at"), "全体");
     EXPECT_TRUE(Named(inJapanese, "Precision").notes.at(1).starts_with("計算結果ファイルの要約表には"));
     options.correction = DfCorrection::None;
     for (const char* column : {"ggDf1", "ggP", "hfDf2", "lbP"})
-        EXPECT_EQ(Cell(TableTexts(r, TableReader::Program, options), "Summary", 1, column), "(none)") << column;
+        EXPECT_EQ(Cell(TableTexts(r, TableReader::Program, options), "Summary", 1, column), "(none)")
+            << column;
 
     EXPECT_EQ(LevelName(r, Factor::A, 2), "高い");
     EXPECT_EQ(LevelName(r, Factor::B, 0), "");

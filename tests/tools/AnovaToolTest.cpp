@@ -129,19 +129,22 @@ TEST(AnovaTool, PaperOutputsTheirCorrectionLanguageAndProvenance) {
     const std::string study = kExamples + "/eight-subjects-2x3.dat";
     const auto line = [](const std::string& text, const std::string& start) {
         const std::size_t at = text.find("\n" + start);
-        return at == std::string::npos ? std::string("(none)") : text.substr(at + 1, text.find('\n', at + 1) - at - 1);
+        return at == std::string::npos ? std::string("(none)")
+                                       : text.substr(at + 1, text.find('\n', at + 1) - at - 1);
     };
     // The correction changes the df and p of the effects of more than one degree of freedom only.
     const struct {
         const char* option;
         const char *b, *ab, *column;
     } corrections[] = {
-        {"", "B: F(1.14, 7.95) = 29.22, p < .001, ηp² = .81", "A × B: F(1.23, 8.63) = 17.11, p = .002", "df1 (GG)"},
+        {"", "B: F(1.14, 7.95) = 29.22, p < .001, ηp² = .81", "A × B: F(1.23, 8.63) = 17.11, p = .002",
+         "df1 (GG)"},
         {" --correction gg", "B: F(1.14, 7.95) = 29.22, p < .001", "A × B: F(1.23, 8.63) = 17.11, p = .002",
          "df1 (GG)"},
         {" --correction hf", "B: F(1.21, 8.46) = 29.22, p < .001", "A × B: F(1.36, 9.54) = 17.11, p = .001",
          "df1 (HF)"},
-        {" --correction none", "B: F(2, 14) = 29.22, p < .001", "A × B: F(2, 14) = 17.11, p < .001", "p  partial"},
+        {" --correction none", "B: F(2, 14) = 29.22, p < .001", "A × B: F(2, 14) = 17.11, p < .001",
+         "p  partial"},
     };
     for (const auto& c : corrections) {
         SCOPED_TRACE(c.option);
@@ -156,7 +159,8 @@ TEST(AnovaTool, PaperOutputsTheirCorrectionLanguageAndProvenance) {
     // Japanese on request, in every text format.
     const auto ja = RunTool("anova " + study + " --lang ja --format markdown");
     ASSERT_EQ(ja.status, 0) << ja.err;
-    EXPECT_NE(ja.out.find("| 変動因 | 平方和 | 自由度 | 平均平方 | MSE | F 値 | p 値 |"), std::string::npos) << ja.out;
+    EXPECT_NE(ja.out.find("| 変動因 | 平方和 | 自由度 | 平均平方 | MSE | F 値 | p 値 |"), std::string::npos)
+        << ja.out;
     EXPECT_NE(ja.out.find("## 計算の約束事と出所"), std::string::npos);
     const auto jaApa = RunTool("anova " + study + " --format apa --lang ja");
     EXPECT_TRUE(jaApa.out.starts_with("表 1\n")) << jaApa.out;
@@ -176,7 +180,8 @@ TEST(AnovaTool, PaperOutputsTheirCorrectionLanguageAndProvenance) {
     EXPECT_EQ("morvane " + j["provenance"]["version"].get<std::string>() + "\n", version.out);
     EXPECT_TRUE(j["conventions"]["mauchly"].get<std::string>().find("pAsR") != std::string::npos);
     EXPECT_EQ(j["conventions"]["effectSizeLevel"], 0.9);
-    EXPECT_TRUE(Json::parse(RunTool("anova - --format json <" + study).out)["provenance"]["dataSha256"].is_null());
+    EXPECT_TRUE(
+        Json::parse(RunTool("anova - --format json <" + study).out)["provenance"]["dataSha256"].is_null());
     const auto text = RunTool("anova " + study);
     EXPECT_NE(text.out.find("\n- Data file SHA-256: " + sum + "\n"), std::string::npos);
 
