@@ -6,6 +6,7 @@
 
 #include <regex>
 
+#include "anova/AnovaFormats.h"
 #include "anova/ApaOutput.h"
 #include "anova/Conventions.h"
 #include "runtime/Cp932.h"
@@ -157,6 +158,14 @@ TEST(ApaOutput, HtmlAndRtfAreRealTables) {
     EXPECT_EQ(html.find("a<1>"), std::string::npos);
     EXPECT_NE(html.find(">B: F(1.14, 7.95) = 29.22, p &lt; .001, ηp² = .81, 90% CI [.49, .90]</p>"),
               std::string::npos);
+    // JSON has the underflowed p as 0 and says so; the other formats as APA writes it.
+    const std::string json = FormatAnalysis(r, AnovaFormat::Json);
+    EXPECT_NE(json.find(R"("F":1234.5678,"p":0,"pUnderflow":true,)"), std::string::npos) << json;
+    EXPECT_EQ(Count(json, "Underflow"), 1u);
+    EXPECT_NE(json.find(R"("provenance":{"program":"morvane","version":null,"dataSha256":null})"),
+              std::string::npos);
+    const std::string csv = FormatAnalysis(r, AnovaFormat::Csv);
+    EXPECT_NE(csv.find("\nAB,2.5,2,1.25,1234.5678,1234.5678,< .001,"), std::string::npos) << csv;
     // The clipboard's fragment is the document's table.
     EXPECT_NE(html.find(ApaSummaryHtml(r, With(DfCorrection::GreenhouseGeisser))), std::string::npos);
 
