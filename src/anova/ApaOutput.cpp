@@ -287,15 +287,15 @@ std::string HtmlFragment(const ApaTable& t) {
                       "</i></p>\n<table style=\"border-collapse:collapse;" + kFont + "\">\n<thead>\n<tr>";
     for (std::size_t i = 0; i < t.header.size(); ++i)
         out += std::string("<th style=\"border-top:") + kRule + ";border-bottom:" + kRule +
-               ";padding:2pt 6pt;font-weight:normal;text-align:" + (i ? "center" : "left") + "\">" +
-               HtmlRuns(t.header[i]) + "</th>";
+               ";padding:2pt 6pt;" + kFont + "font-weight:normal;text-align:" + (i ? "center" : "left") +
+               "\">" + HtmlRuns(t.header[i]) + "</th>";
     out += "</tr>\n</thead>\n<tbody>\n";
     for (std::size_t r = 0; r < t.rows.size(); ++r) {
         out += "<tr>";
         const std::string bottom = r + 1 == t.rows.size() ? std::string("border-bottom:") + kRule + ";" : "";
         for (std::size_t i = 0; i < t.rows[r].size(); ++i)
-            out += "<td style=\"" + bottom + "padding:2pt 6pt;text-align:" + (i ? "center" : "left") + "\">" +
-                   HtmlEscaped(t.rows[r][i]) + "</td>";
+            out += "<td style=\"" + bottom + "padding:2pt 6pt;" + kFont +
+                   "text-align:" + (i ? "center" : "left") + "\">" + HtmlEscaped(t.rows[r][i]) + "</td>";
         out += "</tr>\n";
     }
     return out + "</tbody>\n</table>\n<p style=\"margin:6pt 0 0 0;" + kFont + "\">" + HtmlRuns(t.note) +

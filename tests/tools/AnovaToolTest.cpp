@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <vector>
 
 #include "support/TempDir.h"
 #include "tools/RunTool.h"
@@ -20,6 +22,17 @@ using testing::WriteBytes;
 using Json = nlohmann::json;
 
 const std::string kExamples = MORVANE_EXAMPLES;
+
+// What `command` writes on its standard output.
+std::string Output(const std::string& command) {
+    std::string out;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char block[4096];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, pipe)) > 0;) out.append(block, got);
+    ::pclose(pipe);
+    return out;
+}
 
 TEST(AnovaTool, JsonOfTheEightSubjectStudyAgreesWithThePublishedFigures) {
     const auto r = RunTool("anova " + kExamples + "/eight-subjects-2x3.dat --format json");
@@ -169,11 +182,7 @@ TEST(AnovaTool, PaperOutputsTheirCorrectionLanguageAndProvenance) {
     EXPECT_EQ(html.out.find("<table"), html.out.rfind("<table"));
 
     // The provenance: the version of --version and the SHA-256 of the file's bytes; none from a pipe.
-    std::string sum(64, ' ');
-    std::FILE* pipe = ::popen(("sha256sum " + study).c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    sum.resize(std::fread(sum.data(), 1, sum.size(), pipe));
-    ::pclose(pipe);
+    const std::string sum = Output("sha256sum " + study).substr(0, 64);
     const auto version = RunTool("--version");
     const Json j = Json::parse(RunTool("anova " + study + " --format json").out);
     EXPECT_EQ(j["provenance"]["dataSha256"], sum);
@@ -190,6 +199,46 @@ TEST(AnovaTool, PaperOutputsTheirCorrectionLanguageAndProvenance) {
         EXPECT_EQ(usage.status, 2) << arguments;
         EXPECT_NE(usage.err.find("--correction none|gg|hf"), std::string::npos) << arguments;
     }
+}
+
+TEST(AnovaTool, TheHtmlTableOpensInAWordProcessorAsATable) {
+    if (Output("command -v soffice").empty())
+        GTEST_SKIP() << "no LibreOffice Writer (scripts/setup installs it)";
+    TempDir dir;
+    ASSERT_EQ(
+        RunTool("anova " + kExamples + "/eight-subjects-2x3.dat --format html " + dir.File("t.html")).status,
+        0);
+    // Writer's own HTML import, then Word's format, as a paste into a document would keep it.
+    const std::string convert = "cd " + dir.Path().string() + " && HOME=" + dir.Path().string() +
+                                " soffice --headless --infilter='HTML (StarWriter)' --convert-to "
+                                "'docx:MS Word 2007 XML' t.html >/dev/null 2>&1";
+    ASSERT_EQ(std::system(convert.c_str()), 0);
+    const std::string xml = Output("python3 -c \"import zipfile,sys; sys.stdout.write(zipfile.ZipFile('" +
+                                   dir.File("t.docx") + "').read('word/document.xml').decode())\"");
+    ASSERT_FALSE(xml.empty());
+    const auto count = [&](const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = xml.find(what); at != std::string::npos; at = xml.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("<w:tbl>"), 1u);
+    EXPECT_EQ(count("<w:tc>"), 4u * 9u);
+    // The cells' texts, in order.
+    std::vector<std::string> cells;
+    const std::regex cell(R"(<w:tc>([\s\S]*?)</w:tc>)"), text(R"(<w:t(?: [^>]*)?>([^<]*)</w:t>)");
+    for (std::sregex_iterator c(xml.begin(), xml.end(), cell), end; c != end; ++c) {
+        const std::string inner = (*c)[1];
+        std::string joined;
+        for (std::sregex_iterator t(inner.begin(), inner.end(), text); t != end; ++t) joined += (*t)[1];
+        cells.push_back(joined);
+    }
+    ASSERT_EQ(cells.size(), 36u);
+    EXPECT_EQ(std::vector<std::string>(cells.begin() + 18, cells.begin() + 24),
+              (std::vector<std::string>{"B", "1.14", "7.95", "29.22", "11.50", "&lt; .001"}));
+    EXPECT_EQ(cells[3], "F");
+    // Rules above and below only: no cell has a border at its side.
+    EXPECT_GT(count("<w:top w:val=\"single\""), 0u);
+    EXPECT_EQ(count("<w:left w:val=\"single\"") + count("<w:right w:val=\"single\""), 0u);
 }
 
 TEST(AnovaTool, ReportTellsWhenTheSummaryTableIsNotExact) {
