@@ -42,3 +42,24 @@ void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotDat
 }
 
 }  // namespace morvane
+
+namespace morvane {
+
+std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const ApaOptions& options) {
+    auto mime = std::make_unique<QMimeData>();
+    mime->setHtml(QString::fromStdString(ApaSummaryHtml(analysis, options)));
+    const QByteArray rtf = QByteArray::fromStdString(ApaSummaryRtf(analysis, options));
+    mime->setData(QStringLiteral("text/rtf"), rtf);
+    mime->setData(QStringLiteral("application/rtf"), rtf);
+    mime->setText(QString::fromStdString(ApaSummaryTabs(analysis, options)));
+    return mime;
+}
+
+QString SentencesText(const FullAnalysis& analysis, const ApaOptions& options) {
+    QStringList lines;
+    for (const std::string& sentence : ReadySentences(analysis, options))
+        lines.append(QString::fromStdString(sentence));
+    return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace morvane

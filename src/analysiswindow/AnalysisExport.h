@@ -1,13 +1,17 @@
 #pragma once
 // What the analysis window's 書き出し writes, by the type its file name's
 // suffix names: the tables as markdown (.md), CSV (.csv) or JSON (.json), as
-// `morvane anova` writes them, or the interaction plot as PNG, SVG or PDF.
+// `morvane anova` writes them, or the interaction plot as PNG, SVG or PDF; and
+// what its copy actions put on the clipboard.
 
+#include <QMimeData>
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <string>
 
+#include "anova/ApaOutput.h"
 #include "anova/FullAnalysis.h"
 #include "plot/InteractionPlot.h"
 #include "runtime/Errors.h"
@@ -28,5 +32,13 @@ QStringList ExportNameFilters();
 
 // Writes `path` (as chosen in the dialog); throws ExportTypeError, InOutError.
 void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotData& plot, const QString& path);
+
+// 表をコピー: the summary table as a word processor pastes it, a real table:
+// HTML (text/html), RTF (text/rtf and application/rtf, the names programs
+// look for), and tab-separated text for everything else.
+std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const ApaOptions& options);
+
+// 報告文をコピー: the ready sentences, one a line.
+QString SentencesText(const FullAnalysis& analysis, const ApaOptions& options);
 
 }  // namespace morvane

@@ -1,8 +1,14 @@
 #include "analysiswindow/AnalysisWindow.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
@@ -13,12 +19,17 @@
 #include "analysiswindow/AnalysisExport.h"
 #include "analysiswindow/AnalysisTableModel.h"
 #include "analysiswindow/InteractionPlotView.h"
+#include "analysiswindow/WindowPlacement.h"
 #include "anova/ResultTables.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
 
 namespace morvane {
 namespace {
+
+// The size the window would like, and the least it is given beside the data window.
+constexpr QSize kWantedSize{1280, 720};
+constexpr QSize kLeastSize{720, 480};
 
 // How many rows a table shows before it scrolls: all of them, or as many as its page holds.
 constexpr int kAllRows = INT_MAX;
@@ -34,7 +45,7 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     setObjectName(QStringLiteral("AnalysisWindow"));
     setWindowTitle(QStringLiteral(u"分析結果"));
     setFont(widgets::FormWindow::WindowFont());
-    resize(1280, 720);
+    resize(kWantedSize);
 
     auto* layout = new QVBoxLayout(this);
     notice_ = new QLabel(this);
@@ -79,10 +90,9 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     AddTable(precision, "Precision", kAllRows);
     static_cast<QVBoxLayout*>(precision->layout())->addStretch();
 
-    plot_ = new InteractionPlotView(splitter);
-    plot_->setObjectName(QStringLiteral("InteractionPlot"));
+    QWidget* plotPane = MakePlotPane(splitter);
     splitter->addWidget(pages);
-    splitter->addWidget(plot_);
+    splitter->addWidget(plotPane);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
     splitter->setSizes({820, 440});
@@ -90,6 +100,7 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     layout->addWidget(splitter, 1);
 
     auto* buttons = new QHBoxLayout;
+    AddCopyActions(buttons);
     buttons->addStretch();
     auto* exportButton = new QPushButton(QStringLiteral(u"書き出し…"), this);
     exportButton->setObjectName(QStringLiteral("ExportButton"));
@@ -121,8 +132,10 @@ void AnalysisWindow::Show(FullAnalysis analysis) {
             if (shown.rowsShown != kFillsPage) shown.view->FitRows(std::min(rows, shown.rowsShown));
         }
     }
-    plot_->SetData(plot::PlotDataOf(analysis_, decimalSeparator_));
+    SetErrorBars(static_cast<plot::ErrorBars>(errorBars_->currentData().toInt()));
 
+    if (!placed_) PlaceBesideOwner();
+    placed_ = true;
     if (isMinimized()) showNormal();
     show();
     raise();
@@ -137,6 +150,123 @@ void AnalysisWindow::Export() {
         exportName_ = *chosen;
         ExportAnalysis(analysis_, plot_->Data(), *chosen);
     });
+}
+
+void AnalysisWindow::CopyTable() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        QApplication::clipboard()->setMimeData(SummaryTableMime(analysis_, CopyOptions()).release());
+    });
+}
+
+void AnalysisWindow::CopySentences() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        QApplication::clipboard()->setText(SentencesText(analysis_, CopyOptions()));
+    });
+}
+
+ApaOptions AnalysisWindow::CopyOptions() const {
+    ApaOptions options;
+    options.language = english_->isChecked() ? OutputLanguage::English : OutputLanguage::Japanese;
+    return options;
+}
+
+void AnalysisWindow::SetErrorBars(plot::ErrorBars bars) {
+    const int index = errorBars_->findData(static_cast<int>(bars));
+    if (index != errorBars_->currentIndex()) errorBars_->setCurrentIndex(index);  // comes back here
+    plot_->SetData(plot::PlotDataOf(analysis_, decimalSeparator_, bars));
+    plotCaption_->setText(plot::PlotCaption(plot_->Data()));
+}
+
+// The constructor: the plot above the choice of its bars and its caption.
+QWidget* AnalysisWindow::MakePlotPane(QWidget* parent) {
+    auto* pane = new QWidget(parent);
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    plot_ = new InteractionPlotView(pane);
+    plot_->setObjectName(QStringLiteral("InteractionPlot"));
+    layout->addWidget(plot_, 1);
+    auto* choice = new QHBoxLayout;
+    auto* label = new QLabel(QStringLiteral(u"誤差線(&E):"), pane);
+    errorBars_ = new QComboBox(pane);
+    errorBars_->setObjectName(QStringLiteral("ErrorBarsChoice"));
+    for (plot::ErrorBars bars : {plot::ErrorBars::WithinCi95, plot::ErrorBars::Ci95, plot::ErrorBars::Se})
+        errorBars_->addItem(plot::ErrorBarsCaption(bars), static_cast<int>(bars));
+    label->setBuddy(errorBars_);
+    choice->addWidget(label);
+    choice->addWidget(errorBars_);
+    choice->addStretch();
+    layout->addLayout(choice);
+    plotCaption_ = new QLabel(pane);
+    plotCaption_->setObjectName(QStringLiteral("PlotCaption"));
+    plotCaption_->setWordWrap(true);
+    plotCaption_->setTextFormat(Qt::PlainText);
+    layout->addWidget(plotCaption_);
+    connect(errorBars_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        SetErrorBars(static_cast<plot::ErrorBars>(errorBars_->itemData(index).toInt()));
+    });
+    return pane;
+}
+
+// The constructor: the actions, each a button too; the copies also in the
+// summary table's menu, after its コピー.
+void AnalysisWindow::AddCopyActions(QLayout* buttons) {
+    auto* copyTable = new QAction(QStringLiteral(u"表をコピー"), this);
+    copyTable->setObjectName(QStringLiteral("CopyTableAction"));
+    copyTable->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    copyTable->setShortcutContext(Qt::WindowShortcut);
+    copyTable->setToolTip(QStringLiteral(u"分散分析表をワープロに表として貼り付けられる形でコピーします"));
+    connect(copyTable, &QAction::triggered, this, &AnalysisWindow::CopyTable);
+    auto* copySentences = new QAction(QStringLiteral(u"報告文をコピー"), this);
+    copySentences->setObjectName(QStringLiteral("CopySentencesAction"));
+    copySentences->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    copySentences->setShortcutContext(Qt::WindowShortcut);
+    copySentences->setToolTip(QStringLiteral(u"効果ごとの報告文 (F、p、効果量) をコピーします"));
+    connect(copySentences, &QAction::triggered, this, &AnalysisWindow::CopySentences);
+    english_ = new QAction(QStringLiteral(u"英語で出力"), this);
+    english_->setObjectName(QStringLiteral("EnglishAction"));
+    english_->setCheckable(true);
+    english_->setToolTip(QStringLiteral(u"コピーする表と報告文を英語にします"));
+    addActions({copyTable, copySentences, english_});
+
+    for (const ShownTable& shown : tables_)
+        if (shown.id == "Summary") {
+            auto* separator = new QAction(shown.view);
+            separator->setSeparator(true);
+            shown.view->addActions({separator, copyTable, copySentences, english_});
+        }
+    for (QAction* action : {copyTable, copySentences}) {
+        auto* button = new QPushButton(action->text(), this);
+        button->setObjectName(
+            action->objectName().replace(QStringLiteral("Action"), QStringLiteral("Button")));
+        button->setToolTip(action->toolTip() + QStringLiteral(" (") +
+                           action->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        buttons->addWidget(button);
+    }
+    auto* english = new QCheckBox(english_->text(), this);
+    english->setObjectName(QStringLiteral("EnglishCheck"));
+    english->setToolTip(english_->toolTip());
+    connect(english, &QCheckBox::toggled, english_, &QAction::setChecked);
+    connect(english_, &QAction::toggled, english, &QCheckBox::setChecked);
+    buttons->addWidget(english);
+}
+
+// Show, the first time: as large as it likes where the screen has room for
+// it beside the data window, in frame pixels as the data window's frame has
+// them (a window not yet shown has none of its own).
+void AnalysisWindow::PlaceBesideOwner() {
+    QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    QScreen* shown = owner != nullptr ? owner->screen() : screen();
+    if (shown == nullptr) return;
+    const QRect ownerFrame =
+        owner != nullptr ? owner->frameGeometry() : QRect(shown->availableGeometry().topLeft(), QSize(0, 0));
+    const QRect ownerClient = owner != nullptr ? owner->geometry() : ownerFrame;
+    const QSize frame(ownerFrame.width() - ownerClient.width(), ownerFrame.height() - ownerClient.height());
+    const QSize least = kLeastSize.expandedTo(minimumSizeHint());
+    const QRect placed =
+        PlaceBeside(shown->availableGeometry(), ownerFrame, kWantedSize + frame, least + frame);
+    resize(placed.size() - frame);
+    move(placed.topLeft());
 }
 
 // The constructor, for each table of the analysis.

@@ -4,17 +4,26 @@
 // the corrected degrees of freedom and p of each correction and both effect
 // sizes; the sphericity table; the means; the comparisons; the simple main
 // effects; the precision check of the results file. Beside them, the
-// interaction plot. Modeless: the data window stays usable, and the window
-// changes only when 分析 is pressed again.
+// interaction plot, its error bars chosen below it. Modeless: the data window
+// stays usable, and the window changes only when 分析 is pressed again. It
+// opens beside the data window, on the screen's free area.
+//
+// 表をコピー (Ctrl+Shift+C) puts the summary table on the clipboard as a word
+// processor pastes it, 報告文をコピー the sentence of each effect; both in
+// Japanese unless 英語で出力 is checked.
 
 #include <QWidget>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "anova/ApaOutput.h"
 #include "anova/FullAnalysis.h"
+#include "plot/InteractionPlot.h"
 #include "widgets/Seams.h"
 
+class QAction;
+class QComboBox;
 class QLabel;
 class QPushButton;
 
@@ -38,11 +47,24 @@ public:
 
     // 書き出し…: asks for a file and writes the tables or the plot, by its type.
     void Export();
+    // 表をコピー and 報告文をコピー.
+    void CopyTable();
+    void CopySentences();
+    // The language and correction of what the window copies.
+    ApaOptions CopyOptions() const;
+    // What the plot's error bars show (the choice below it).
+    void SetErrorBars(plot::ErrorBars bars);
 
 private:
     // A titled view on `page` of the analysis's table `id` (its object name `id`
     // + "Table"), as high as `rowsShown` rows at most; 0: filling the page.
     void AddTable(QWidget* page, const char* id, int rowsShown);
+    // The plot with the choice of its error bars and its caption, for the splitter.
+    QWidget* MakePlotPane(QWidget* parent);
+    // The copy actions, in the summary table's menu and as buttons in `buttons`.
+    void AddCopyActions(QLayout* buttons);
+    // The first Show: the size and place beside the data window.
+    void PlaceBesideOwner();
 
     widgets::Seams seams_;
     char decimalSeparator_;
@@ -51,6 +73,10 @@ private:
     QLabel* notice_ = nullptr;
     QLabel* sphericityNote_ = nullptr;
     InteractionPlotView* plot_ = nullptr;
+    QComboBox* errorBars_ = nullptr;
+    QLabel* plotCaption_ = nullptr;
+    QAction* english_ = nullptr;
+    bool placed_ = false;
     struct ShownTable {
         std::string id;
         int rowsShown;

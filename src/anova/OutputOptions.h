@@ -22,7 +22,7 @@ struct Provenance {
 struct OutputOptions {
     DfCorrection correction = DfCorrection::GreenhouseGeisser;
     OutputLanguage language = OutputLanguage::English;
-    Provenance provenance;
+    Provenance provenance = {};
 };
 
 // The program's version and the SHA-256 of the file at `path` (none for the

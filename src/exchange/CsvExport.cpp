@@ -41,6 +41,7 @@ std::vector<std::string> NamesUtf8(const NameArray& names, std::int32_t count, c
         if (!Utf8FromCp932Exact(name)) throw CsvError(messages::StoredNameInvalid(factor, level));
         if (const auto respelled = FirstRespelling(name); respelled && notice)
             notice(messages::RespelledName(factor, level, respelled->character, respelled->comesBackAs));
+        if (name.find('\0') != std::string::npos && notice) notice(messages::NulInName(factor, level));
         utf8.push_back(Utf8Shown(name));
     }
     return utf8;

@@ -160,6 +160,11 @@ std::string RespelledName(char factor, std::int64_t level, std::string_view char
            Respelling(character, comesBackAs);
 }
 
+std::string NulInName(char factor, std::int64_t level) {
+    return std::string(1, factor) + Level() + Number(level) +
+           Text(" の名前の NUL は CSV では U+FFFD になり、読み込めません");
+}
+
 std::string RespelledScore(std::int64_t subject, std::int64_t a, std::int64_t b, std::string_view character,
                            std::string_view comesBackAs, std::int64_t others) {
     std::string text = Text("被験者 ") + Number(subject) + Text("、A") + Level() + Number(a) + Text("、B") +

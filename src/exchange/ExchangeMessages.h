@@ -48,6 +48,9 @@ std::string StoredScoreInvalid(std::int64_t subject, std::int64_t a, std::int64_
 // the rows and how many others have one.
 std::string RespelledName(char factor, std::int64_t level, std::string_view character,
                           std::string_view comesBackAs);
+// The notice of a level name holding a NUL, which the CSV shows as U+FFFD and
+// an import then refuses.
+std::string NulInName(char factor, std::int64_t level);
 std::string RespelledScore(std::int64_t subject, std::int64_t a, std::int64_t b, std::string_view character,
                            std::string_view comesBackAs, std::int64_t others);
 

@@ -65,7 +65,7 @@ void Range(const InteractionPlotData& d, Extended& low, Extended& high) {
     for (std::size_t i = 0; i < d.means.size(); ++i) {
         low = std::min(low, d.means[i]);
         high = std::max(high, d.means[i]);
-        if (const auto& ci = d.withinCi95[i]) {
+        if (const auto& ci = d.bars[i]) {
             low = std::min(low, ci->low);
             high = std::max(high, ci->high);
         }
@@ -82,22 +82,79 @@ void Range(const InteractionPlotData& d, Extended& low, Extended& high) {
 
 }  // namespace
 
-InteractionPlotData PlotDataOf(const FullAnalysis& analysis, char decimalSeparator) {
+std::optional<ErrorBars> ErrorBarsNamed(std::string_view name) {
+    for (ErrorBars bars : {ErrorBars::WithinCi95, ErrorBars::Ci95, ErrorBars::Se})
+        if (name == ErrorBarsName(bars)) return bars;
+    return std::nullopt;
+}
+
+const char* ErrorBarsName(ErrorBars bars) {
+    switch (bars) {
+        case ErrorBars::Ci95:
+            return "ci95";
+        case ErrorBars::Se:
+            return "se";
+        case ErrorBars::WithinCi95:
+            break;
+    }
+    return "within";
+}
+
+QString ErrorBarsCaption(ErrorBars bars) {
+    switch (bars) {
+        case ErrorBars::Ci95:
+            return QStringLiteral(u"95% 信頼区間");
+        case ErrorBars::Se:
+            return QStringLiteral(u"平均 ± 標準誤差");
+        case ErrorBars::WithinCi95:
+            break;
+    }
+    return QStringLiteral(u"被験者内 95% 信頼区間");
+}
+
+QString PlotCaption(const InteractionPlotData& data) {
+    QString caption =
+        QStringLiteral(u"要因 A の水準ごとのセル平均。誤差線は") + ErrorBarsCaption(data.barsShown);
+    if (data.barsShown == ErrorBars::WithinCi95)
+        caption += QStringLiteral(u" (Cousineau-Morey 法、Morey の補正)");
+    return caption + QStringLiteral(u"。");
+}
+
+namespace {
+
+// The bar of a cell: the means table's interval, or the mean plus and less its SE.
+std::optional<Interval> BarOf(const MeanResult& m, ErrorBars bars) {
+    switch (bars) {
+        case ErrorBars::Ci95:
+            return m.ci95;
+        case ErrorBars::Se:
+            if (!m.se) return std::nullopt;
+            return Interval{m.mean - *m.se, m.mean + *m.se};
+        case ErrorBars::WithinCi95:
+            break;
+    }
+    return m.withinCi95;
+}
+
+}  // namespace
+
+InteractionPlotData PlotDataOf(const FullAnalysis& analysis, char decimalSeparator, ErrorBars bars) {
     InteractionPlotData d;
     d.decimalSeparator = decimalSeparator;
+    d.barsShown = bars;
     for (const std::string& name : analysis.namesA) d.levelsA.append(qttext::FromCp932(name));
     for (const std::string& name : analysis.namesB) d.levelsB.append(qttext::FromCp932(name));
     if (analysis.cells.empty()) return d;
     const auto na = static_cast<std::size_t>(d.levelsA.size()),
                nb = static_cast<std::size_t>(d.levelsB.size());
     d.means.assign(na * nb, 0);
-    d.withinCi95.assign(na * nb, std::nullopt);
+    d.bars.assign(na * nb, std::nullopt);
     for (const MeanResult& m : analysis.cells) {
         if (m.a < 1 || m.b < 1 || static_cast<std::size_t>(m.a) > na || static_cast<std::size_t>(m.b) > nb)
             continue;
         const std::size_t i = static_cast<std::size_t>(m.a - 1) * nb + static_cast<std::size_t>(m.b - 1);
         d.means[i] = m.mean;
-        d.withinCi95[i] = m.withinCi95;
+        d.bars[i] = BarOf(m, bars);
     }
     return d;
 }
@@ -141,7 +198,7 @@ struct PlotLayout {
     qreal line = 0, pad = 0;
     QColor ink{0x20, 0x20, 0x20};
     QString legendTitle = QStringLiteral(u"要因 A");
-    QString barsNote = QStringLiteral(u"誤差線:\n被験者内 95% 信頼区間");
+    QString barsNote;  // "誤差線:" and the lines that name them
     qreal sample = 0, gap = 0, legendWidth = 0, legendLeft = 0;
     qreal tickLength = 0, top = 0, bottom = 0, left = 0, right = 0, width = 0, height = 0, slot = 0;
     std::vector<Extended> ticks;
@@ -201,12 +258,19 @@ PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d,
     l.line = fm.height();
     l.pad = px;
     l.small = qttext::CharacterFont(Face::PGothic, std::max(10, px * 17 / 20));
+    // The within-subject interval's name on two lines, so that a narrow legend
+    // breaks it between its words.
+    QString bars = ErrorBarsCaption(d.barsShown);
+    if (d.barsShown == ErrorBars::WithinCi95)
+        bars.replace(QStringLiteral(u"被験者内 "), QStringLiteral(u"被験者内\n"));
+    l.barsNote = QStringLiteral(u"誤差線:\n") + bars;
     l.sample = 2.6 * px;
     l.gap = 0.5 * px;
     qreal names = fm.horizontalAdvance(l.legendTitle) - l.sample - l.gap;
     for (const QString& name : d.levelsA) names = std::max(names, fm.horizontalAdvance(name));
-    const qreal noteWidth =
-        QFontMetricsF(l.small, p.device()).horizontalAdvance(l.barsNote.section(QLatin1Char('\n'), 1));
+    qreal noteWidth = 0;
+    for (const QString& line : l.barsNote.split(QLatin1Char('\n')))
+        noteWidth = std::max(noteWidth, QFontMetricsF(l.small, p.device()).horizontalAdvance(line));
     l.legendWidth = std::min(std::max(l.sample + l.gap + names, noteWidth) + 1, area.width() * 0.3);
     l.legendLeft = area.right() - l.pad - l.legendWidth;
 
@@ -293,7 +357,7 @@ void DrawMeans(QPainter& p, const PlotLayout& l, const InteractionPlotData& d) {
         p.drawPolyline(path);
         p.setPen(QPen(colour, std::max(1.0, lineWidth * 0.8)));
         for (int b = 0; b < nb; ++b) {
-            const auto& ci = d.withinCi95[static_cast<std::size_t>(a * nb + b)];
+            const auto& ci = d.bars[static_cast<std::size_t>(a * nb + b)];
             if (!ci) continue;
             const qreal x = path[b].x(), y0 = l.Y(ci->low), y1 = l.Y(ci->high);
             p.drawLine(QPointF(x, y0), QPointF(x, y1));

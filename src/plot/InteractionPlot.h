@@ -1,7 +1,8 @@
 #pragma once
 // The interaction plot of a study: the cell means with the levels of B along
-// the horizontal axis, one line and marker shape per level of A, error bars of
-// the within-subject 95 % intervals, and a legend. Everything is laid out from
+// the horizontal axis, one line and marker shape per level of A, error bars
+// (the within-subject 95 % intervals unless asked otherwise), and a legend
+// that names them. Everything is laid out from
 // the size of the area it is painted in, so that it is sharp at any size and on
 // any device (a widget, an image, an SVG or PDF file).
 
@@ -9,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "anova/FullAnalysis.h"
@@ -17,18 +19,38 @@ class QPainter;
 
 namespace morvane::plot {
 
+// What the error bars show: the within-subject 95 % interval (Cousineau-Morey),
+// the ordinary 95 % interval (Student's t) or the mean plus and less its
+// standard error; always the figures of the means table.
+enum class ErrorBars { WithinCi95, Ci95, Se };
+
+// "within", "ci95" or "se", as morvane plot's --error-bars names them; nothing
+// for any other name.
+std::optional<ErrorBars> ErrorBarsNamed(std::string_view name);
+const char* ErrorBarsName(ErrorBars bars);
+
+// How the legend and the window's caption name the bars, in Japanese.
+QString ErrorBarsCaption(ErrorBars bars);
+
+struct InteractionPlotData;
+
+// The plot's caption: what it shows and what its error bars are.
+QString PlotCaption(const InteractionPlotData& data);
+
 struct InteractionPlotData {
     QStringList levelsA, levelsB;
     // Cell (a, b), both from 0, at a * levelsB.size() + b.
     std::vector<Extended> means;
-    std::vector<std::optional<Interval>> withinCi95;
+    ErrorBars barsShown = ErrorBars::WithinCi95;
+    std::vector<std::optional<Interval>> bars;  // from low to high, of barsShown
     char decimalSeparator = '.';
 
     bool Empty() const { return means.empty(); }
 };
 
 // The plot's data from the analysis (the level names from code page 932).
-InteractionPlotData PlotDataOf(const FullAnalysis& analysis, char decimalSeparator);
+InteractionPlotData PlotDataOf(const FullAnalysis& analysis, char decimalSeparator,
+                               ErrorBars bars = ErrorBars::WithinCi95);
 
 // Paints the plot into `area` of `painter`'s device, on a white ground.
 void PaintInteractionPlot(QPainter& painter, const QRectF& area, const InteractionPlotData& data);

@@ -49,6 +49,7 @@ QByteArray RenderPlotFile(const InteractionPlotData& data, PlotFileType type, QS
             svg.setViewBox(area);
             svg.setResolution(96);
             svg.setTitle(title);
+            svg.setDescription(PlotCaption(data));
             QPainter painter(&svg);
             PaintInteractionPlot(painter, area, data);
             break;

@@ -20,7 +20,7 @@ TextWriter::TextWriter(const std::string& path) : path_(path) {
     // Before the file exists, so that a failure leaves nothing open.
     buffer_ = std::make_unique<char[]>(kBufferSize);
     if (path.empty()) {
-        if (!io::IsUsableStandardStream(STDOUT_FILENO)) throw InOutError(io::kNoUsableHandle);
+        if (!io::IsWritableStandardStream(STDOUT_FILENO)) throw InOutError(io::kNoUsableHandle);
         fd_ = STDOUT_FILENO;
     } else {
         file_ = std::make_unique<FileReplacement>(path);

@@ -1,12 +1,17 @@
 // The analysis window as the user meets it: 分  析 in the data window, the
 // published figures of the bundled study to ten significant digits, undefined
-// statistics, Ctrl+C, every export type, the information after Calculate, and
-// the plot's files, from the window and from morvane plot.
+// statistics, Ctrl+C, the copies of the summary table and the sentences, every
+// export type, the information after Calculate, the window's place on the
+// screen, the plot's error bars, and the plot's files, from the window and
+// from morvane plot.
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QImage>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTableView>
@@ -14,15 +19,18 @@
 #include <cstdlib>
 #include <memory>
 
+#include "analysiswindow/AnalysisExport.h"
+#include "analysiswindow/AnalysisWindow.h"
+#include "analysiswindow/InteractionPlotView.h"
+#include "analysiswindow/WindowPlacement.h"
 #include "anova/AnovaFormats.h"
-#include "report/CalculateCommand.h"
 #include "anova/FullAnalysis.h"
 #include "anova/NumberText.h"
 #include "anova/ResultTables.h"
-#include "analysiswindow/AnalysisWindow.h"
 #include "datawindow/DataWindow.h"
 #include "plot/InteractionPlot.h"
 #include "plot/PlotFiles.h"
+#include "report/CalculateCommand.h"
 #include "store/DataFile.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
@@ -287,6 +295,134 @@ private slots:
         QVERIFY(lines[1].startsWith(QStringLiteral("SSTotal\t1708\t1708\t")));
     }
 
+    void CopiesOfTheTableAndTheSentencesForAWordProcessor() {
+        LoadStudyFile(store_, kEightSubjects);
+        QVERIFY(OpenShown() != nullptr);
+        auto* window = static_cast<AnalysisWindow*>(PressAnalysis());
+        QVERIFY(testing::ShowActive(window));
+        StudyStore fresh;
+        LoadStudyFile(fresh, kEightSubjects);
+        const FullAnalysis analysis = AnalyseStudy(fresh, '.');
+        const auto copied = [] { return QApplication::clipboard()->mimeData(); };
+        for (const OutputLanguage language : {OutputLanguage::Japanese, OutputLanguage::English}) {
+            const ApaOptions options{DfCorrection::GreenhouseGeisser, language};
+            QCOMPARE(window->CopyOptions().language, language);
+            // The shortcut from wherever the focus is in the window.
+            QApplication::clipboard()->clear();
+            Table(window, "MeansATable")->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+            QVERIFY(copied()->hasHtml());
+            QCOMPARE(copied()->html().toStdString(), ApaSummaryHtml(analysis, options));
+            QCOMPARE(copied()->data("text/rtf").toStdString(), ApaSummaryRtf(analysis, options));
+            QCOMPARE(copied()->data("application/rtf").toStdString(), ApaSummaryRtf(analysis, options));
+            QCOMPARE(copied()->text().toStdString(), ApaSummaryTabs(analysis, options));
+            // The sentences by their button, then the table by the summary table's menu.
+            QApplication::clipboard()->setText(QStringLiteral("before"));
+            testing::Button(window, "CopySentencesButton")->click();
+            QCOMPARE(QApplication::clipboard()->text(), SentencesText(analysis, options));
+            QAction* fromMenu = nullptr;
+            for (QAction* action : Table(window, "SummaryTable")->actions())
+                if (action->text() == QStringLiteral(u"表をコピー")) fromMenu = action;
+            QVERIFY(fromMenu != nullptr);
+            fromMenu->trigger();
+            QCOMPARE(copied()->data("text/rtf").toStdString(), ApaSummaryRtf(analysis, options));
+            testing::Find<QCheckBox>(window, "EnglishCheck")->click();
+        }
+        QCOMPARE(window->CopyOptions().language, OutputLanguage::Japanese);  // unchecked again
+        QVERIFY(seams_.messages.Shown().isEmpty());
+    }
+
+    void TheWindowOpensBesideTheDataWindowOnTheScreen() {
+        const QSize wanted(1288, 748), least(728, 508);
+        const QRect owner(200, 107, 500, 456);  // the data window's frame where it opens
+        // Room on the right: there, as wide as the room, level with the data window.
+        QCOMPARE(PlaceBeside(QRect(0, 0, 1600, 1200), owner, wanted, least), QRect(708, 107, 892, 748));
+        // Little room on either side: over the data window, as large as the
+        // screen allows, and up as far as it has to.
+        QCOMPARE(PlaceBeside(QRect(0, 0, 1024, 768), owner, wanted, least), QRect(0, 20, 1024, 748));
+        QCOMPARE(PlaceBeside(QRect(0, 0, 800, 600), owner, wanted, least), QRect(0, 0, 800, 600));
+        // The data window moved to the right: on its left.
+        QCOMPARE(PlaceBeside(QRect(0, 0, 1600, 1200), QRect(1000, 107, 500, 456), wanted, least),
+                 QRect(0, 107, 992, 748));
+        // A second screen with a panel, the data window low on it.
+        QCOMPARE(PlaceBeside(QRect(1920, 30, 1280, 994), QRect(2000, 900, 500, 456), wanted, least),
+                 QRect(1920, 276, 1280, 748));
+        // Anywhere, partly off the screen too: on the free area, at least as
+        // large as it can be there, and beside the data window when a side
+        // has room for it.
+        for (const QRect screen :
+             {QRect(0, 0, 1600, 1200), QRect(0, 0, 1024, 768), QRect(-1280, 24, 1280, 700)})
+            for (int x = screen.left() - 300; x < screen.right() + 300; x += 37)
+                for (int y = screen.top() - 200; y < screen.bottom() + 200; y += 53) {
+                    const QRect from(x, y, 500, 456);
+                    const QRect placed = PlaceBeside(screen, from, wanted, least);
+                    const QString where = QStringLiteral("%1,%2 on %3x%4")
+                                              .arg(x)
+                                              .arg(y)
+                                              .arg(screen.width())
+                                              .arg(screen.height());
+                    QVERIFY2(screen.contains(placed), qPrintable(where));
+                    QVERIFY2(placed.width() >= std::min(least.width(), screen.width()) &&
+                                 placed.height() == std::min(wanted.height(), screen.height()),
+                             qPrintable(where));
+                    const bool room =
+                        screen.right() - std::max(from.right(), screen.left()) - 8 >= least.width() ||
+                        std::min(from.left(), screen.right()) - screen.left() - 8 >= least.width();
+                    if (room) QVERIFY2(!placed.intersects(from), qPrintable(where));
+                }
+
+        // The window itself, on the test's screen: wholly on its free area.
+        LoadStudyFile(store_, kEightSubjects);
+        QVERIFY(OpenShown() != nullptr);
+        QWidget* window = PressAnalysis();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(form_->screen()->availableGeometry().contains(window->frameGeometry()));
+        // Moved by the user, it stays where it was put when 分析 is pressed again.
+        window->move(window->pos() + QPoint(-5, -3));
+        const QPoint moved = window->pos();
+        QCOMPARE(PressAnalysis(), window);
+        QCOMPARE(window->pos(), moved);
+    }
+
+    void TheErrorBarsAreTheMeansTablesFigures() {
+        LoadStudyFile(store_, kEightSubjects);
+        QVERIFY(OpenShown() != nullptr);
+        QWidget* window = PressAnalysis();
+        const FullAnalysis& analysis = static_cast<AnalysisWindow*>(window)->Analysis();
+        auto* choice = testing::Find<QComboBox>(window, "ErrorBarsChoice");
+        auto* plot = window->findChild<QWidget*>(QStringLiteral("InteractionPlot"));
+        QCOMPARE(choice->count(), 3);
+        QCOMPARE(choice->currentText(), QStringLiteral(u"被験者内 95% 信頼区間"));
+        QStringList captions;
+        QList<QImage> pictures;
+        for (int index = 0; index < choice->count(); ++index) {
+            choice->setCurrentIndex(index);
+            const auto& data = static_cast<InteractionPlotView*>(plot)->Data();
+            QCOMPARE(static_cast<int>(data.barsShown), choice->itemData(index).toInt());
+            QCOMPARE(data.bars.size(), analysis.cells.size());
+            for (const MeanResult& m : analysis.cells) {
+                const auto& bar = data.bars[static_cast<std::size_t>((m.a - 1) * 3 + (m.b - 1))];
+                const std::optional<Interval> want =
+                    data.barsShown == plot::ErrorBars::WithinCi95 ? m.withinCi95
+                    : data.barsShown == plot::ErrorBars::Ci95
+                        ? m.ci95
+                        : std::optional<Interval>(Interval{m.mean - *m.se, m.mean + *m.se});
+                QVERIFY(bar && want);
+                QCOMPARE(bar->low, want->low);
+                QCOMPARE(bar->high, want->high);
+            }
+            const QString caption = testing::Find<QLabel>(window, "PlotCaption")->text();
+            QVERIFY2(caption.contains(choice->currentText()), qPrintable(caption));
+            captions.append(caption);
+            pictures.append(plot->grab().toImage());
+        }
+        QCOMPARE(captions.removeDuplicates(), 0);
+        QVERIFY(pictures[0] != pictures[1] && pictures[1] != pictures[2]);
+        // The choice outlives a new analysis.
+        QCOMPARE(PressAnalysis(), window);
+        QCOMPARE(static_cast<InteractionPlotView*>(plot)->Data().barsShown, plot::ErrorBars::Se);
+    }
+
     void ExportWritesEachType() {
         LoadStudyFile(store_, kEightSubjects);
         QVERIFY(OpenShown() != nullptr);
@@ -385,7 +521,7 @@ private slots:
         const plot::InteractionPlotData data = plot::PlotDataOf(AnalyseStudy(study, '.'), '.');
         QCOMPARE(data.levelsB, (QStringList{"b1", "b2", "b3"}));
         QCOMPARE(data.means[5], 23.0L);  // a2 b3
-        QVERIFY(data.withinCi95[5].has_value());
+        QVERIFY(data.bars[5].has_value());
         // One line colour per level of A, at any size.
         for (const QSize size : {QSize(960, 720), QSize(60, 40), QSize(3000, 1200)}) {
             const QImage image =
@@ -417,13 +553,23 @@ private slots:
         QSvgRenderer svg(FileBytes(dir_.File("p.svg")));
         QVERIFY(svg.isValid());
         QCOMPARE(svg.viewBoxF(), QRectF(0, 0, 800, 600));
+        QVERIFY(QString::fromUtf8(FileBytes(dir_.File("p.svg")))
+                    .contains(QStringLiteral(u"誤差線は被験者内 95% 信頼区間")));
+        // The error bars it is told, named in the drawing's description.
+        QCOMPARE(run(study + " " + dir_.File("se.svg") + " --error-bars se"), 0);
+        QVERIFY(QString::fromUtf8(FileBytes(dir_.File("se.svg")))
+                    .contains(QStringLiteral(u"誤差線は平均 ± 標準誤差")));
+        QCOMPARE(run("--error-bars ci95 " + study + " " + dir_.File("ci.png") + " --width 640 --height 480"),
+                 0);
+        QVERIFY(FileBytes(dir_.File("ci.png")) != FileBytes(dir_.File("p.png")));
         QCOMPARE(run("--height 300 " + study + " " + dir_.File("p.PDF")), 0);
         const QByteArray pdf = FileBytes(dir_.File("p.PDF"));
         QCOMPARE(PdfPages(pdf), 1);
         QVERIFY(pdf.contains("/MediaBox [0 0 600.000000 225.000000]"));
         // Usage errors, and a study whose score is not a number.
-        for (const std::string& bad : {study + " p.txt", study + " p.png --width 0",
-                                       study + " p.png --height", study, study + " p.png extra"})
+        for (const std::string& bad :
+             {study + " p.txt", study + " p.png --width 0", study + " p.png --height", study,
+              study + " p.png extra", study + " p.png --error-bars sd", study + " p.png --error-bars"})
             QCOMPARE(run(bad), 2);
         testing::WriteBytes(dir_.File("bad.dat"), "1\r\n1\r\n1\r\na\r\nb\r\nx1\r\n");
         QCOMPARE(run(dir_.File("bad.dat") + " " + dir_.File("bad.png")), 1);

@@ -76,6 +76,20 @@ TEST(CsvCharacters, TheSecondCodesAreToldAndEveryOtherCharacterComesBack) {
     EXPECT_EQ(FirstRespelling("ab\x82\x60\xFA\x4A\xFA\x4B")->character, "\xFA\x4A");
     for (const std::string text : {"", "ascii", "\x87\x54", "\xFA\x40", "\xFF"})
         EXPECT_FALSE(FirstRespelling(text));
+
+    // A NUL goes out as U+FFFD, which no import takes back: told as well.
+    StudyStore nul;
+    StartNewStudy(nul,
+                  {"a1", std::string("a\0"
+                                     "2",
+                                     3)},
+                  {"b"}, "1");
+    notices.clear();
+    WriteStudyCsv(
+        nul, CsvLayout::Long, [](std::string_view) {},
+        [&](const std::string& notice) { notices.push_back(Utf8FromCp932(notice)); });
+    EXPECT_EQ(notices,
+              std::vector<std::string>{"A の水準 2 の名前の NUL は CSV では U+FFFD になり、読み込めません"});
 }
 
 // Scores: one notice, for the first in the order of the rows (subject, then A,

@@ -50,6 +50,36 @@ TEST(MorvaneTool, CopyWritesTheSameBytesToAFileOrStandardOutput) {
     EXPECT_EQ(fromStdin.out, ReadBytes(example));
 }
 
+// A character device that takes writes (/dev/null, /dev/zero) is a standard
+// output like any other: every command writing there succeeds, with or without
+// "-", and /dev/full reports the full disk.
+TEST(MorvaneTool, CharacterDevicesAreUsableStandardOutputs) {
+    TempDir dir;
+    const std::string example = kExamples + "/worked-example.dat";
+    const std::string commands[] = {
+        "report " + example,
+        "report " + example + " -",
+        "copy " + example + " -",
+        "listing " + example,
+        "sums " + example,
+        "anova " + example,
+        "anova " + example + " --format json -",
+        "export " + example + " -",
+        "--help",
+    };
+    for (const std::string& command : commands) {
+        for (const char* device : {"/dev/null", "/dev/zero"}) {
+            const Result r = RunTool(command + " >" + device);
+            EXPECT_EQ(r.status, 0) << command << " > " << device << ": " << r.err;
+            EXPECT_EQ(r.err, "") << command << " > " << device;
+        }
+        if (command == "--help") continue;
+        const Result full = RunTool(command + " >/dev/full");
+        EXPECT_EQ(full.status, 1) << command;
+        EXPECT_EQ(full.err, "morvane: ディスクがいっぱいです\n") << command;
+    }
+}
+
 TEST(MorvaneTool, ErrorsGiveTheirMessageAndStatusOne) {
     TempDir dir;
     WriteBytes(dir.File("zero.dat"), "3\r\n0\r\n2\r\n");
@@ -64,9 +94,13 @@ TEST(MorvaneTool, ErrorsGiveTheirMessageAndStatusOne) {
         {"sums " + dir.File("bad.dat"), "morvane: '12 3' は浮動小数点数ではありません\n"},
         {"sums " + dir.File("huge.dat"), "morvane: 浮動小数点数のオーバーフロー\n"},
         {"copy " + kExamples + "/pre-post.dat /dev/full", "morvane: ディスクがいっぱいです\n"},
-        {"copy " + kExamples + "/pre-post.dat - >/dev/null", "morvane: I/O エラー (105)\n"},
+        {"copy " + kExamples + "/pre-post.dat - >/dev/full", "morvane: ディスクがいっぱいです\n"},
+        {"copy " + kExamples + "/pre-post.dat - >&-", "morvane: I/O エラー (105)\n"},
+        {"copy " + kExamples + "/pre-post.dat - 1</dev/null", "morvane: I/O エラー (105)\n"},
+        {"sums " + kExamples + "/pre-post.dat >&-", "morvane: I/O エラー (105)\n"},
         {"copy - " + dir.File("x.dat") + " </dev/null", "morvane: I/O エラー (6)\n"},
-        {"copy " + kExamples + "/pre-post.dat " + dir.Path().string(), "morvane: ファイルへのアクセスが拒否されました\n"},
+        {"copy " + kExamples + "/pre-post.dat " + dir.Path().string(),
+         "morvane: ファイルへのアクセスが拒否されました\n"},
     };
     for (const auto& [arguments, message] : cases) {
         Result r = RunTool(arguments);
@@ -113,14 +147,19 @@ TEST(MorvaneTool, ReportFailuresLeaveTheOldFileAndPrintWhatCameBeforeThem) {
     const std::string results = dir.File("results.txt");
     const Case cases[] = {
         {"report " + dir.File("nosubjects.dat") + " " + results, "不正な浮動小数点数演算命令", results, 0},
-        {"report " + dir.File("onesubject.dat") + " " + results, "不正な浮動小数点数演算命令", results, 4 + 2 * 5 + 3},
+        {"report " + dir.File("onesubject.dat") + " " + results, "不正な浮動小数点数演算命令", results,
+         4 + 2 * 5 + 3},
         // N = -1: tables without subject rows, all zeros, then 0/0 in F(A).
-        {"report " + dir.File("negative.dat") + " " + results, "不正な浮動小数点数演算命令", results, 4 + 2 * 4 + 3 + 2},
-        {"report " + dir.File("bad.dat") + " " + dir.File("never.txt"), "'1 2' は浮動小数点数ではありません", "", 0},
+        {"report " + dir.File("negative.dat") + " " + results, "不正な浮動小数点数演算命令", results,
+         4 + 2 * 4 + 3 + 2},
+        {"report " + dir.File("bad.dat") + " " + dir.File("never.txt"), "'1 2' は浮動小数点数ではありません",
+         "", 0},
         {"report " + example + " " + dir.File("nofolder/results.txt"), "不正なファイル名です", "", 0},
         {"report " + example + " " + dir.Path().string(), "ファイルへのアクセスが拒否されました", "", 0},
         {"report " + example + " /dev/full", "ディスクがいっぱいです", "", 0},
-        {"report " + example + " - >/dev/null", "I/O エラー (105)", "", 0},
+        {"report " + example + " - >/dev/full", "ディスクがいっぱいです", "", 0},
+        {"report " + example + " >/dev/full", "ディスクがいっぱいです", "", 0},
+        {"report " + example + " - 1</dev/null", "I/O エラー (105)", "", 0},
         {"report " + dir.File("missing.dat"), "ファイルが見つかりません", "", 0},
     };
     const std::string oldResults = "old results\r\n";
@@ -148,7 +187,8 @@ TEST(MorvaneTool, ReportFailuresLeaveTheOldFileAndPrintWhatCameBeforeThem) {
 }
 
 TEST(MorvaneTool, UsageErrorsExitTwo) {
-    for (const char* arguments : {"", "sums", "copy a", "frobnicate x", "sums a b", "report", "report a b c"}) {
+    for (const char* arguments :
+         {"", "sums", "copy a", "frobnicate x", "sums a b", "report", "report a b c"}) {
         Result r = RunTool(arguments);
         EXPECT_EQ(r.status, 2) << arguments;
         EXPECT_NE(r.err.find("usage: morvane"), std::string::npos) << arguments;

@@ -1,18 +1,20 @@
 #include "Commands.h"
 
 #include <locale.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 
 #include "anova/PrecisionCheck.h"
-#include "scores/ParseScores.h"
-#include "report/SumsOfSquares.h"
 #include "listing/Listing.h"
+#include "report/SumsOfSquares.h"
 #include "runtime/CLocale.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
+#include "runtime/StandardStreams.h"
+#include "scores/ParseScores.h"
 #include "store/DataFile.h"
 
 namespace morvane::tool {
@@ -41,6 +43,9 @@ void Sums(const std::string& dataFile, const Settings& settings) {
         {"SSTotal", ss.SSTotal}, {"SSA", ss.SSA},   {"SSB", ss.SSB},   {"SSS", ss.SSS},
         {"SSAB", ss.SSAB},       {"SSAS", ss.SSAS}, {"SSBS", ss.SSBS}, {"SSABS", ss.SSABS},
     };
+    // A standard output closed or open only for reading is refused as the
+    // other commands refuse it, before anything is printed.
+    if (!io::IsWritableStandardStream(STDOUT_FILENO)) throw InOutError(io::kNoUsableHandle);
     // Each call is checked at once, so that the error number is that of the
     // first write that failed, not whatever a later call left in errno.
     for (const auto& [name, value] : rows)

@@ -30,10 +30,20 @@ int PlotSide(const std::string& text) {
     return value >= kPlotMinimumSide && value <= kPlotMaximumSide ? value : 0;
 }
 
+bool PlotErrorBars(const std::string& text) {
+    return text == "within" || text == "ci95" || text == "se";
+}
+
 void Plot(std::span<const std::string> words) {
-    const Arguments arguments(words, {}, {"--width", "--height"});
+    const Arguments arguments(words, {}, {"--width", "--height", "--error-bars"});
     int width = kPlotDefaultWidth, height = kPlotDefaultHeight;
+    std::string bars = "within";
     for (const Option& option : arguments.Options()) {
+        if (option.name == "--error-bars") {
+            if (!PlotErrorBars(*option.value)) throw UsageError("--error-bars is within, ci95 or se");
+            bars = *option.value;
+            continue;
+        }
         const int side = PlotSide(*option.value);
         if (side == 0) throw UsageError(option.name + " is out of range");
         (option.name == "--width" ? width : height) = side;
@@ -42,7 +52,7 @@ void Plot(std::span<const std::string> words) {
         throw UsageError("a data file and a plot file are needed");
     // The helper reads "-" as standard input itself.
     RunHelper("morvane-plot",
-              {arguments.Word(0), arguments.Word(1), std::to_string(width), std::to_string(height)});
+              {arguments.Word(0), arguments.Word(1), std::to_string(width), std::to_string(height), bars});
 }
 
 }  // namespace morvane::tool

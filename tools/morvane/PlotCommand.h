@@ -14,7 +14,13 @@ inline constexpr int kPlotMinimumSide = 16, kPlotMaximumSide = 8192;
 // from kPlotMinimumSide to kPlotMaximumSide; 0 for any other text.
 int PlotSide(const std::string& text);
 
-// Runs `plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]` from the
+// Whether `text` names the error bars a plot can show (--error-bars): the
+// within-subject 95 % interval "within" (the default), the ordinary 95 %
+// interval "ci95", or one standard error on each side, "se".
+bool PlotErrorBars(const std::string& text);
+
+// Runs `plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]
+// [--error-bars within|ci95|se]` from the
 // arguments after the command's name: morvane-plot in place of this process.
 // Throws UsageError when the arguments are not of that form.
 [[noreturn]] void Plot(std::span<const std::string> words);

@@ -1,6 +1,7 @@
-// morvane-plot DATAFILE OUT WIDTH HEIGHT: writes the interaction plot of a study
-// as the PNG, SVG or PDF file that OUT's suffix names, WIDTH x HEIGHT pixels,
-// without any window. `morvane plot` runs it with arguments it has checked.
+// morvane-plot DATAFILE OUT WIDTH HEIGHT [BARS]: writes the interaction plot of
+// a study as the PNG, SVG or PDF file that OUT's suffix names, WIDTH x HEIGHT
+// pixels, its error bars those BARS names (within, ci95, se; within when
+// absent), without any window. `morvane plot` runs it with arguments it has checked.
 
 #include <QGuiApplication>
 #include <QString>
@@ -20,15 +21,20 @@ int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
     return morvane::tool::RunShowingErrors([&] {
         const morvane::tool::Arguments arguments(words);
+        const std::size_t count = arguments.FileCount();
         const auto type =
-            arguments.FileCount() == 4
+            count == 4 || count == 5
                 ? morvane::plot::PlotFileTypeOf(QString::fromLocal8Bit(arguments.Word(1).c_str()))
                 : std::nullopt;
         const int width = type ? std::atoi(arguments.Word(2).c_str()) : 0,
                   height = type ? std::atoi(arguments.Word(3).c_str()) : 0;
-        if (!type || width <= 0 || height <= 0) {
-            std::fputs("usage: morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n",
-                       stderr);
+        const auto bars = count == 5 ? morvane::plot::ErrorBarsNamed(arguments.Word(4))
+                                     : std::optional(morvane::plot::ErrorBars::WithinCi95);
+        if (!type || width <= 0 || height <= 0 || !bars) {
+            std::fputs(
+                "usage: morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX] "
+                "[--error-bars within|ci95|se]\n",
+                stderr);
             return 2;
         }
         const char separator = morvane::DecimalSeparatorFromLocale();
@@ -38,7 +44,7 @@ int main(int argc, char** argv) {
         // The plot is drawn on no screen: Qt runs on its offscreen platform unless told otherwise.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
-        morvane::plot::WritePlotFile(morvane::plot::PlotDataOf(analysis, separator), *type,
+        morvane::plot::WritePlotFile(morvane::plot::PlotDataOf(analysis, separator, *bars), *type,
                                      QSize(width, height), arguments.Word(1));
         return 0;
     });

@@ -29,6 +29,7 @@ constexpr const char* kUsage =
     "                                       the full analysis (UTF-8; standard output when - or absent;\n"
     "                                       text, Greenhouse-Geisser and English unless told)\n"
     "       morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n"
+    "                    [--error-bars within|ci95|se]\n"
     "                                       the interaction plot of the cell means (800 x 600 unless told)\n";
 constexpr const char* kHelpLine = "       morvane --help | --version\n";
 
