@@ -21,7 +21,7 @@ using Opt = std::optional<Extended>;
 // A piece of a heading or note in one style.
 struct Run {
     std::string text;
-    enum class Style { Plain, Italic, Sub, Super, Bold } style = Style::Plain;
+    enum class Style { Plain, Italic, Sub, Super } style = Style::Plain;
 };
 using Runs = std::vector<Run>;
 
@@ -35,7 +35,6 @@ struct ApaTable {
 // What the table and the sentence show of one effect under the options' correction.
 struct EffectFigures {
     std::string name, df1, df2, f, mse, p, epsilon, eta, etaCi, generalized;
-    bool corrected = false;  // its degrees of freedom are the corrected ones
 };
 
 constexpr const char* kDash = "—";
@@ -75,7 +74,6 @@ EffectFigures Figures(const char* name, const EffectResult& e, DfCorrection c) {
     if (const std::optional<LevelInterval>& ci = EtaInterval(e, c))
         out.etaCi = "[" + ApaNumber(ci->lower, 2, false) + ", " + ApaNumber(ci->upper, 2, false) + "]";
     if (const Correction* applied = Applied(e, c)) {
-        out.corrected = true;
         out.df1 = CorrectedDf(applied->df1), out.df2 = CorrectedDf(applied->df2);
         out.p = applied->p ? ApaP(*applied->p) : kDash;
         out.epsilon = Or(applied->epsilon, 2, false);
@@ -269,9 +267,6 @@ std::string HtmlRuns(const Runs& runs) {
             case Run::Style::Super:
                 out += "<sup>" + text + "</sup>";
                 break;
-            case Run::Style::Bold:
-                out += "<b>" + text + "</b>";
-                break;
         }
     }
     return out;
@@ -356,9 +351,6 @@ std::string RtfRuns(const Runs& runs) {
                 break;
             case Run::Style::Super:
                 out += "{\\super " + text + "}";
-                break;
-            case Run::Style::Bold:
-                out += "{\\b " + text + "}";
                 break;
         }
     }
