@@ -112,13 +112,15 @@ void Means(Figures& check, const char* list, const std::vector<MeanResult>& mean
 }
 
 void RequireSoundOutputs(const FullAnalysis& analysis) {
-    for (AnovaFormat format :
-         {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json}) {
+    for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json,
+                               AnovaFormat::Apa, AnovaFormat::Html}) {
         const std::string out = FormatAnalysis(analysis, format);
         const char* name = format == AnovaFormat::Text       ? "text"
                            : format == AnovaFormat::Markdown ? "markdown"
                            : format == AnovaFormat::Csv      ? "csv"
-                                                             : "json";
+                           : format == AnovaFormat::Json     ? "json"
+                           : format == AnovaFormat::Apa      ? "apa"
+                                                             : "html";
         if (!IsUtf8(out))
             throw Violation(std::string("the ") + name + " output is not UTF-8: " + Quote(out, 400));
         if (format == AnovaFormat::Csv && !CsvRecords(out, ','))

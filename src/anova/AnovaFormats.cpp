@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "anova/ModelCheckTables.h"
+#include "anova/ApaOutput.h"
+#include "anova/Conventions.h"
 #include "anova/NumberText.h"
 #include "anova/ResultTables.h"
 #include "runtime/Cp932.h"
@@ -14,12 +16,12 @@
 namespace morvane {
 namespace {
 
-std::string FormatJson(const FullAnalysis& r);
-std::string Heading(const FullAnalysis& r);
+std::string FormatJson(const FullAnalysis& r, const OutputOptions& options);
+std::string Heading(const FullAnalysis& r, OutputLanguage language);
+std::vector<std::string> ConventionLines(const FullAnalysis& r, const OutputOptions& options);
 void RenderText(const TableText& t, std::string& out);
 void RenderMarkdown(const TableText& t, std::string& out);
 void RenderCsv(const TableText& t, std::string& out);
-std::size_t DisplayWidth(std::string_view text);
 bool LooksNumeric(const std::string& cell);
 std::string CsvField(const std::string& cell);
 
@@ -30,23 +32,34 @@ std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name) {
     if (name == "markdown") return AnovaFormat::Markdown;
     if (name == "csv") return AnovaFormat::Csv;
     if (name == "json") return AnovaFormat::Json;
+    if (name == "apa") return AnovaFormat::Apa;
+    if (name == "html") return AnovaFormat::Html;
     return std::nullopt;
 }
 
-std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format) {
-    if (format == AnovaFormat::Json) return FormatJson(analysis);
+std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format, const OutputOptions& options) {
+    if (format == AnovaFormat::Json) return FormatJson(analysis, options);
+    if (format == AnovaFormat::Apa) return ApaText(analysis, options);
+    if (format == AnovaFormat::Html) return ApaHtmlDocument(analysis, options);
     const TableReader reader = format == AnovaFormat::Csv ? TableReader::Program : TableReader::Terminal;
     std::string out;
-    if (format == AnovaFormat::Text) out = Heading(analysis) + "\n\n";
-    if (format == AnovaFormat::Markdown) out = "# " + Heading(analysis) + "\n\n";
+    if (format == AnovaFormat::Text) out = Heading(analysis, options.language) + "\n\n";
+    if (format == AnovaFormat::Markdown) out = "# " + Heading(analysis, options.language) + "\n\n";
     if (analysis.FewerThanTwoSubjects())
         out += (format == AnovaFormat::Csv ? CsvField(FewerSubjectsNote()) : FewerSubjectsNote()) + "\n\n";
-    std::vector<TableText> tables = TableTexts(analysis, reader);
+    std::vector<TableText> tables = TableTexts(analysis, reader, options);
     AppendModelCheckTables(analysis, reader, tables);
     for (const TableText& t : tables) {
         if (format == AnovaFormat::Text) RenderText(t, out);
         if (format == AnovaFormat::Markdown) RenderMarkdown(t, out);
         if (format == AnovaFormat::Csv) RenderCsv(t, out);
+    }
+    if (format != AnovaFormat::Csv) {
+        const bool ja = options.language == OutputLanguage::Japanese;
+        out += format == AnovaFormat::Markdown
+                   ? (ja ? "## 計算の約束事と出所\n\n" : "## Conventions and provenance\n\n")
+                   : (ja ? "計算の約束事と出所\n" : "Conventions and provenance\n");
+        for (const std::string& line : ConventionLines(analysis, options)) out += "- " + line + "\n";
     }
     while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') out.pop_back();
     return out;
@@ -64,13 +77,24 @@ std::string InexactResultsNotice() {
 namespace {
 
 // FormatAnalysis, text and markdown: the heading of the whole, the study's size and levels.
-std::string Heading(const FullAnalysis& r) {
+std::string Heading(const FullAnalysis& r, OutputLanguage language) {
     std::string text =
-        "Two-way within-subjects analysis of variance: N = " + std::to_string(r.subjects) + "; A: ";
+        (language == OutputLanguage::Japanese ? "2 要因被験者内分散分析: N = "
+                                              : "Two-way within-subjects analysis of variance: N = ") +
+        std::to_string(r.subjects) + "; A: ";
     for (std::size_t i = 0; i < r.namesA.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesA[i]);
     text += "; B: ";
     for (std::size_t i = 0; i < r.namesB.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesB[i]);
     return text;
+}
+
+// FormatAnalysis, text and markdown: the last note, a line a convention, then the provenance.
+std::vector<std::string> ConventionLines(const FullAnalysis& r, const OutputOptions& options) {
+    std::vector<std::string> lines;
+    for (const Convention& c : Conventions(r, options)) lines.push_back(c.text);
+    for (std::string& line : ProvenanceLines(options.provenance, options.language))
+        lines.push_back(std::move(line));
+    return lines;
 }
 
 // ---- the tables of text, markdown and CSV ----
@@ -108,27 +132,6 @@ void RenderText(const TableText& t, std::string& out) {
     for (const auto& row : t.rows) line(row, false);
     for (const auto& note : t.notes) out += note + "\n";
     out += "\n";
-}
-
-// RenderText, for each cell and heading: the columns a terminal gives a UTF-8
-// text, two for the wide characters of East Asian scripts and the full-width
-// forms, one for others.
-std::size_t DisplayWidth(std::string_view text) {
-    std::size_t width = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        length = std::min(length, text.size() - i);
-        bool wide = length == 4;
-        if (length == 3) {
-            const auto second = static_cast<unsigned char>(text[i + 1]);
-            wide = (lead >= 0xE3 && lead <= 0xE9) || (lead == 0xEF && second >= 0xBC && second <= 0xBD) ||
-                   (lead == 0xEA && second >= 0xB0) || (lead >= 0xEB && lead <= 0xED);
-        }
-        width += wide ? 2 : 1;
-        i += length;
-    }
-    return width;
 }
 
 // RenderText, for each cell: whether it stands to the right of its column.
@@ -294,13 +297,15 @@ private:
 };
 
 void JsonEffect(Json& j, const char* key, const EffectResult& e);
+void JsonP(Json& j, const std::string& key, std::optional<Extended> p, bool couldUnderflow = true);
+void JsonConventions(Json& j, const FullAnalysis& r, const OutputOptions& options);
 void JsonCorrection(Json& j, const char* key, const Correction& c);
 void JsonSource(Json& j, const char* key, const PartitionSource& s, bool withMs);
 void JsonMeans(Json& j, const char* key, const std::vector<MeanResult>& list, bool withA, bool withB);
 void JsonAt(Json& j, Factor factor, std::int32_t at);
 
 // FormatAnalysis, JSON: every figure of the analysis, keyed, for programs.
-std::string FormatJson(const FullAnalysis& r) {
+std::string FormatJson(const FullAnalysis& r, const OutputOptions& options) {
     Json j;
     j.Open('{');
     j.Key("subjects"), j.Integer(r.subjects);
@@ -339,9 +344,9 @@ std::string FormatJson(const FullAnalysis& r) {
         j.Key("difference"), j.Number(c.difference);
         j.Key("t"), j.Number(c.t);
         j.Key("df"), j.Integer(c.df);
-        j.Key("p"), j.Number(c.p);
-        j.Key("pHolm"), j.Number(c.pHolm);
-        j.Key("pBonferroni"), j.Number(c.pBonferroni);
+        JsonP(j, "p", c.p);
+        JsonP(j, "pHolm", c.pHolm);
+        JsonP(j, "pBonferroni", c.pBonferroni);
         j.Key("ci95"), j.Pair(c.ci95);
         j.Key("cohenDz"), j.Number(c.cohenDz);
         j.Key("dzCI"), j.Limits(c.dzCI);
@@ -364,13 +369,13 @@ std::string FormatJson(const FullAnalysis& r) {
         j.Integer(s.df1);
         j.Integer(s.df2);
         j.Close(']');
-        j.Key("p"), j.Number(s.p);
+        JsonP(j, "p", s.p);
         j.Key("partialEtaSquared"), j.Number(s.partialEtaSquared);
         j.Key("partialEtaSquaredCI"), j.Limits(s.partialEtaSquaredCI);
         j.Key("greenhouseGeisser");
         j.Open('{');
         j.Key("epsilon"), j.Number(s.ggEpsilon);
-        j.Key("p"), j.Number(s.ggP);
+        JsonP(j, "p", s.ggP);
         j.Close('}');
         j.Close('}');
     }
@@ -393,6 +398,7 @@ std::string FormatJson(const FullAnalysis& r) {
     j.Key("summaryTableComplete"), j.Bool(r.precision.summaryTableComplete);
     j.Key("method"), j.Text(r.precision.method == PartitionMethod::Exact ? "exact" : "centred");
     j.Close('}');
+    JsonConventions(j, r, options);
     bool checksOutside = false;
     j.Members(ModelCheckJsonMembers(r, checksOutside));
     j.Key("numbersOutsideDoubleRange"), j.Bool(j.OutsideDoubleRange() || checksOutside);
@@ -408,7 +414,7 @@ void JsonEffect(Json& j, const char* key, const EffectResult& e) {
     j.Key("df"), j.Integer(e.effect.df);
     j.Key("MS"), j.Number(e.effect.ms);
     j.Key("F"), j.Number(e.f);
-    j.Key("p"), j.Number(e.p);
+    JsonP(j, "p", e.p);
     j.Key("errorSS"), j.Number(e.error.ss);
     j.Key("errorDf"), j.Integer(e.error.df);
     j.Key("errorMS"), j.Number(e.error.ms);
@@ -427,14 +433,47 @@ void JsonEffect(Json& j, const char* key, const EffectResult& e) {
         j.Key("chiSquare"), j.Number(s.chiSquare);
         j.Key("chiSquareInfinite"), j.Bool(s.chiSquareInfinite);
         j.Key("df"), j.Integer(s.df);
-        j.Key("p"), j.Number(s.p);
-        j.Key("pAsR"), j.Number(s.pAsR);
+        JsonP(j, "p", s.p, !s.mauchlyW || *s.mauchlyW != 0);  // W = 0: p is 0 itself
+        JsonP(j, "pAsR", s.pAsR, !s.mauchlyW || *s.mauchlyW != 0);
         JsonCorrection(j, "greenhouseGeisser", s.greenhouseGeisser);
         JsonCorrection(j, "huynhFeldt", s.huynhFeldt);
         JsonCorrection(j, "lowerBound", s.lowerBound);
         j.Close('}');
     }
     j.Key("sphericityOmitted"), j.Bool(e.sphericityOmitted);
+    j.Close('}');
+}
+
+// FormatJson, for every p: a p of 0 is one below the number type's range, and
+// says so beside it ("pUnderflow": true), unless `couldUnderflow` is false.
+void JsonP(Json& j, const std::string& key, std::optional<Extended> p, bool couldUnderflow) {
+    j.Key(key), j.Number(p);
+    if (p && *p == 0 && couldUnderflow) j.Key(key + "Underflow"), j.Bool(true);
+}
+
+// FormatJson, last: the conventions of the figures by name, and their provenance.
+void JsonConventions(Json& j, const FullAnalysis& r, const OutputOptions& options) {
+    OutputOptions english = options;
+    english.language = OutputLanguage::English;
+    j.Key("conventions");
+    j.Open('{');
+    for (const Convention& c : Conventions(r, english))
+        if (c.key != "correction") j.Key(c.key), j.Text(c.text);
+    j.Key("effectSizeLevel"), j.Number(r.options.effectSizeLevel);
+    j.Close('}');
+    j.Key("provenance");
+    j.Open('{');
+    j.Key("program"), j.Text("morvane");
+    j.Key("version");
+    if (options.provenance.version.empty())
+        j.Null();
+    else
+        j.Text(options.provenance.version);
+    j.Key("dataSha256");
+    if (options.provenance.dataSha256)
+        j.Text(*options.provenance.dataSha256);
+    else
+        j.Null();
     j.Close('}');
 }
 
@@ -453,8 +492,7 @@ void JsonCorrection(Json& j, const char* key, const Correction& c) {
     } else {
         j.Null();
     }
-    j.Key("p");
-    j.Number(c.p);
+    JsonP(j, "p", c.p);
     j.Close('}');
 }
 

@@ -9,18 +9,13 @@
 #include <vector>
 
 #include "anova/FullAnalysis.h"
+#include "anova/OutputOptions.h"
 
 namespace morvane {
 
-// The correction of the degrees of freedom that the table and sentences apply.
-enum class DfCorrection { None, GreenhouseGeisser, HuynhFeldt };
-
-enum class OutputLanguage { English, Japanese };
-
-struct ApaOptions {
-    DfCorrection correction = DfCorrection::GreenhouseGeisser;
-    OutputLanguage language = OutputLanguage::English;
-};
+// The correction applied (Greenhouse-Geisser unless told), the language, and
+// the provenance the note names when it is known.
+using ApaOptions = OutputOptions;
 
 // morvane anova --format apa: the table, its note and the sentences, in plain text.
 std::string ApaText(const FullAnalysis& analysis, const ApaOptions& options);
@@ -31,7 +26,14 @@ std::string ApaHtmlDocument(const FullAnalysis& analysis, const ApaOptions& opti
 std::string ApaSummaryHtml(const FullAnalysis& analysis, const ApaOptions& options);
 std::string ApaSummaryRtf(const FullAnalysis& analysis, const ApaOptions& options);
 std::string ApaSummaryTabs(const FullAnalysis& analysis, const ApaOptions& options);
-// One sentence an effect: "F(1.14, 7.95) = 29.22, p < .001, ηp² = .81, 90% CI [.49, .90]".
+// One sentence an effect, A, B and AB in that order:
+// "F(1.14, 7.95) = 29.22, p < .001, ηp² = .81, 90% CI [.49, .90]".
 std::vector<std::string> ReadySentences(const FullAnalysis& analysis, const ApaOptions& options);
+
+// Figures as APA writes them: `decimals` decimals, groups of three digits
+// parted by commas, and no zero before the point when `leadingZero` is false
+// (a value that cannot exceed 1); p with three, "< .001" below, "> .999" above.
+std::string ApaNumber(Extended value, int decimals, bool leadingZero = true);
+std::string ApaP(Extended p);
 
 }  // namespace morvane

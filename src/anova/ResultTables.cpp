@@ -1,5 +1,6 @@
 #include "anova/ResultTables.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -52,7 +53,11 @@ struct Heading {
     bool numeric = true;
     Readers readers = Readers::All;
     Join join = Join::None;   // with the next column, for the terminal
-    const char* joined = "";  // the English heading of the two as one
+    const char* joined = "";  // the heading of the two as one, in English
+    const char* joinedJapanese = "";
+    // The correction whose figures the column holds: the window shows them all,
+    // the others that of their options only.
+    std::optional<DfCorrection> correction = std::nullopt;
 
     Heading Names() const {
         Heading h = *this;
@@ -64,9 +69,14 @@ struct Heading {
         h.readers = only;
         return h;
     }
-    Heading JoinedAs(Join how, const char* heading) const {
+    Heading JoinedAs(Join how, const char* heading, const char* japaneseHeading) const {
         Heading h = *this;
-        h.join = how, h.joined = heading;
+        h.join = how, h.joined = heading, h.joinedJapanese = japaneseHeading;
+        return h;
+    }
+    Heading Of(DfCorrection c) const {
+        Heading h = *this;
+        h.correction = c;
         return h;
     }
 };
@@ -79,7 +89,8 @@ struct Column {
 };
 
 struct Labels {
-    std::string english, japanese;  // an empty one: nothing for that reader
+    std::string english, japanese;  // an empty one: nothing in that language
+    Readers readers = Readers::All;
 };
 
 // A table with its cells computed and its labels in both languages.
@@ -91,10 +102,13 @@ struct Table {
     std::vector<Labels> notes;
 };
 
-// The reader the texts are for, and the decimal separator of their figures.
+// The reader the texts are for, the decimal separator of their figures, their
+// language and the correction they apply.
 struct Reading {
     TableReader reader;
     char separator;
+    bool japanese;
+    DfCorrection correction;
 };
 
 Table Summary(const FullAnalysis& r);
@@ -114,8 +128,36 @@ std::string LevelName(const FullAnalysis& analysis, Factor factor, std::int32_t 
     return Utf8FromCp932(names[static_cast<std::size_t>(level - 1)]);
 }
 
+// The columns a terminal gives a UTF-8 text: two for the wide characters of East Asian scripts and the
+// full-width forms, one for others.
+std::size_t DisplayWidth(std::string_view text) {
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        length = std::min(length, text.size() - i);
+        bool wide = length == 4;
+        if (length == 3) {
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            wide = (lead >= 0xE3 && lead <= 0xE9) || (lead == 0xEF && second >= 0xBC && second <= 0xBD) ||
+                   (lead == 0xEA && second >= 0xB0) || (lead >= 0xEB && lead <= 0xED);
+        }
+        width += wide ? 2 : 1;
+        i += length;
+    }
+    return width;
+}
+
 std::vector<TableText> TableTexts(const FullAnalysis& r, TableReader reader, char decimalSeparator) {
-    const Reading how{reader, decimalSeparator};
+    OutputOptions options;
+    if (reader == TableReader::Window) options.language = OutputLanguage::Japanese;
+    return TableTexts(r, reader, options, decimalSeparator);
+}
+
+std::vector<TableText> TableTexts(const FullAnalysis& r, TableReader reader, const OutputOptions& options,
+                                  char decimalSeparator) {
+    const Reading how{reader, decimalSeparator, options.language == OutputLanguage::Japanese,
+                      options.correction};
     std::vector<TableText> texts;
     for (const Table& t :
          {Summary(r), SphericityTests(r),
@@ -156,12 +198,18 @@ template <class Row, class Rows>
 Table Tabulate(const FullAnalysis& r, const char* id, Labels title, const std::vector<Column<Row>>& columns,
                const Rows& rows);
 
+// The summary's MSE of an effect: the analysis' own, or its error term's mean square.
+Opt ErrorMeanSquare(const EffectResult& e) {
+    return e.mse ? e.mse : e.error.ms;
+}
+
 // The summary's cells of a correction of an effect: undefined without the
 // sphericity test, blank for a source that is not an effect.
 template <Correction Sphericity::*which, Opt Correction::*figure>
 Cell Corrected(const FullAnalysis&, const SourceRow& s) {
     if (!s.effect) return Blank();
-    return Number(s.effect->sphericity ? ((*s.effect->sphericity).*which).*figure : Opt{}, Figure::Statistic);
+    return Number(s.effect->sphericity ? ((*s.effect->sphericity).*which).*figure : Opt{},
+                  figure == &Correction::p ? Figure::P : Figure::Statistic);
 }
 
 // TableTexts, first: every source with its degrees of freedom, each effect's test and effect sizes.
@@ -170,20 +218,27 @@ Table Summary(const FullAnalysis& r) {
     constexpr auto gg = &Sphericity::greenhouseGeisser, hf = &Sphericity::huynhFeldt,
                    lb = &Sphericity::lowerBound;
     const std::vector<Column<SourceRow>> columns{
-        {Heading{"source", "Source", "要因"}.Names(), [](auto&, S s) { return Text(s.name); }},
-        {{"ss", "SS", "SS"}, [](auto&, S s) { return Number(s.source->ss, Figure::Sum); }},
-        {{"df", "df", "df"}, [](auto&, S s) { return Integer(s.source->df); }},
-        {{"ms", "MS", "MS"},
+        {Heading{"source", "Source", "変動因"}.Names(), [](auto&, S s) { return Text(s.name); }},
+        {{"ss", "SS", "平方和"}, [](auto&, S s) { return Number(s.source->ss, Figure::Sum); }},
+        {{"df", "df", "自由度"}, [](auto&, S s) { return Integer(s.source->df); }},
+        {{"ms", "MS", "平均平方"},
          [](auto&, S s) { return s.withMs ? Number(s.source->ms, Figure::Sum) : Blank(); }},
-        {{"f", "F", "F"},
+        {{"mse", "MSE", "MSE"},
+         [](auto&, S s) { return s.effect ? Number(ErrorMeanSquare(*s.effect), Figure::Sum) : Blank(); }},
+        {{"f", "F", "F 値"},
          [](auto&, S s) { return s.effect ? Number(s.effect->f, Figure::Statistic) : Blank(); }},
-        {{"p", "p", "p"}, [](auto&, S s) { return s.effect ? Number(s.effect->p, Figure::P) : Blank(); }},
-        {Heading{"ggDf1", "df1 (GG)", "df1 (GG)"}.For(Readers::Window), &Corrected<gg, &Correction::df1>},
-        {Heading{"ggDf2", "df2 (GG)", "df2 (GG)"}.For(Readers::Window), &Corrected<gg, &Correction::df2>},
-        {Heading{"ggP", "p (GG)", "p (GG)"}.For(Readers::Window), &Corrected<gg, &Correction::p>},
-        {Heading{"hfDf1", "df1 (HF)", "df1 (HF)"}.For(Readers::Window), &Corrected<hf, &Correction::df1>},
-        {Heading{"hfDf2", "df2 (HF)", "df2 (HF)"}.For(Readers::Window), &Corrected<hf, &Correction::df2>},
-        {Heading{"hfP", "p (HF)", "p (HF)"}.For(Readers::Window), &Corrected<hf, &Correction::p>},
+        {{"p", "p", "p 値"}, [](auto&, S s) { return s.effect ? Number(s.effect->p, Figure::P) : Blank(); }},
+        {Heading{"ggDf1", "df1 (GG)", "df1 (GG)"}.Of(DfCorrection::GreenhouseGeisser),
+         &Corrected<gg, &Correction::df1>},
+        {Heading{"ggDf2", "df2 (GG)", "df2 (GG)"}.Of(DfCorrection::GreenhouseGeisser),
+         &Corrected<gg, &Correction::df2>},
+        {Heading{"ggP", "p (GG)", "p (GG)"}.Of(DfCorrection::GreenhouseGeisser),
+         &Corrected<gg, &Correction::p>},
+        {Heading{"hfDf1", "df1 (HF)", "df1 (HF)"}.Of(DfCorrection::HuynhFeldt),
+         &Corrected<hf, &Correction::df1>},
+        {Heading{"hfDf2", "df2 (HF)", "df2 (HF)"}.Of(DfCorrection::HuynhFeldt),
+         &Corrected<hf, &Correction::df2>},
+        {Heading{"hfP", "p (HF)", "p (HF)"}.Of(DfCorrection::HuynhFeldt), &Corrected<hf, &Correction::p>},
         {Heading{"lbDf1", "df1 (LB)", "df1 (下限)"}.For(Readers::Window), &Corrected<lb, &Correction::df1>},
         {Heading{"lbDf2", "df2 (LB)", "df2 (下限)"}.For(Readers::Window), &Corrected<lb, &Correction::df2>},
         {Heading{"lbP", "p (LB)", "p (下限)"}.For(Readers::Window), &Corrected<lb, &Correction::p>},
@@ -229,7 +284,7 @@ Table SphericityTests(const FullAnalysis& r) {
              return t.test->chiSquareInfinite ? Text("∞") : Number(t.test->chiSquare, Figure::Statistic);
          }},
         {{"df", "df", "df"}, [](auto&, T t) { return Integer(t.test->df); }},
-        {{"p", "p", "p"}, [](auto&, T t) { return Number(t.test->p, Figure::P); }},
+        {{"p", "p", "p 値"}, [](auto&, T t) { return Number(t.test->p, Figure::P); }},
         {{"ggEpsilon", "GG epsilon", "ε (GG)"}, &Epsilon<&Sphericity::greenhouseGeisser>},
         {Heading{"ggP", "p (GG)", "p (GG)"}.For(Readers::Tool), &CorrectedP<&Sphericity::greenhouseGeisser>},
         {{"hfEpsilon", "HF epsilon", "ε (HF)"}, &Epsilon<&Sphericity::huynhFeldt>},
@@ -278,11 +333,11 @@ Table Means(const FullAnalysis& r, const char* id, Labels title, const std::vect
         {{"mean", "Mean", "平均"}, [](auto&, M m) { return Number(m.mean, Figure::Statistic); }},
         {{"sd", "SD", "SD"}, [](auto&, M m) { return Number(m.sd, Figure::Statistic); }},
         {{"se", "SE", "SE"}, [](auto&, M m) { return Number(m.se, Figure::Statistic); }},
-        {Heading{"ciLow", "CI low", "95% CI 下限"}.JoinedAs(Join::Interval, "95% CI"),
+        {Heading{"ciLow", "CI low", "95% CI 下限"}.JoinedAs(Join::Interval, "95% CI", "95% CI"),
          [](auto&, M m) { return Bound(m.ci95, &Interval::low); }},
         {{"ciHigh", "CI high", "95% CI 上限"}, [](auto&, M m) { return Bound(m.ci95, &Interval::high); }},
-        {Heading{"withinCiLow", "within CI low", "被験者内 95% CI 下限"}.JoinedAs(Join::Interval,
-                                                                                  "within-subject 95% CI"),
+        {Heading{"withinCiLow", "within CI low", "被験者内 95% CI 下限"}.JoinedAs(
+             Join::Interval, "within-subject 95% CI", "被験者内 95% CI"),
          [](auto&, M m) { return Bound(m.withinCi95, &Interval::low); }},
         {{"withinCiHigh", "within CI high", "被験者内 95% CI 上限"},
          [](auto&, M m) { return Bound(m.withinCi95, &Interval::high); }},
@@ -298,18 +353,18 @@ Table Comparisons(const FullAnalysis& r) {
         {Heading{"factor", "Factor", "要因"}.Names(),
          [](auto&, C c) { return Text(c.factor == Factor::A ? "A" : "B"); }},
         {Heading{"at", "At", "条件"}.Names(), [](auto& a, C c) { return At(a, Other(c.factor), c.at); }},
-        {Heading{"levelI", "Level i", "水準 i"}.Names().JoinedAs(Join::Levels, "Levels"),
+        {Heading{"levelI", "Level i", "水準 i"}.Names().JoinedAs(Join::Levels, "Levels", "水準"),
          [](auto& a, C c) { return Text(LevelName(a, c.factor, c.i)); }},
         {Heading{"levelJ", "Level j", "水準 j"}.Names(),
          [](auto& a, C c) { return Text(LevelName(a, c.factor, c.j)); }},
         {{"difference", "Difference", "差 (i − j)"},
          [](auto&, C c) { return Number(c.difference, Figure::Statistic); }},
-        {Heading{"ciLow", "CI low", "95% CI 下限"}.JoinedAs(Join::Interval, "95% CI"),
+        {Heading{"ciLow", "CI low", "95% CI 下限"}.JoinedAs(Join::Interval, "95% CI", "95% CI"),
          [](auto&, C c) { return Bound(c.ci95, &Interval::low); }},
         {{"ciHigh", "CI high", "95% CI 上限"}, [](auto&, C c) { return Bound(c.ci95, &Interval::high); }},
         {{"t", "t", "t"}, [](auto&, C c) { return Number(c.t, Figure::Statistic); }},
-        {{"df", "df", "df"}, [](auto&, C c) { return Integer(c.df); }},
-        {{"p", "p", "p"}, [](auto&, C c) { return Number(c.p, Figure::P); }},
+        {{"df", "df", "自由度"}, [](auto&, C c) { return Integer(c.df); }},
+        {{"p", "p", "p 値"}, [](auto&, C c) { return Number(c.p, Figure::P); }},
         {{"pHolm", "p (Holm)", "p (Holm)"}, [](auto&, C c) { return Number(c.pHolm, Figure::P); }},
         {{"pBonferroni", "p (Bonferroni)", "p (Bonferroni)"},
          [](auto&, C c) { return Number(c.pBonferroni, Figure::P); }},
@@ -328,12 +383,12 @@ Table SimpleEffects(const FullAnalysis& r) {
         {Heading{"effect", "Effect", "効果"}.Names(),
          [](auto&, E s) { return Text(s.effect == Factor::A ? "A" : "B"); }},
         {Heading{"at", "At", "条件"}.Names(), [](auto& a, E s) { return At(a, Other(s.effect), s.at); }},
-        {{"ss", "SS", "SS"}, [](auto&, E s) { return Number(s.ss, Figure::Sum); }},
-        {{"errorSs", "error SS", "誤差 SS"}, [](auto&, E s) { return Number(s.errorSs, Figure::Sum); }},
-        {{"f", "F", "F"}, [](auto&, E s) { return Number(s.f, Figure::Statistic); }},
+        {{"ss", "SS", "平方和"}, [](auto&, E s) { return Number(s.ss, Figure::Sum); }},
+        {{"errorSs", "error SS", "誤差の平方和"}, [](auto&, E s) { return Number(s.errorSs, Figure::Sum); }},
+        {{"f", "F", "F 値"}, [](auto&, E s) { return Number(s.f, Figure::Statistic); }},
         {{"df1", "df1", "df1"}, [](auto&, E s) { return Integer(s.df1); }},
         {{"df2", "df2", "df2"}, [](auto&, E s) { return Integer(s.df2); }},
-        {{"p", "p", "p"}, [](auto&, E s) { return Number(s.p, Figure::P); }},
+        {{"p", "p", "p 値"}, [](auto&, E s) { return Number(s.p, Figure::P); }},
         {{"partialEtaSquared", "partial eta^2", "偏 η²"},
          [](auto&, E s) { return Number(s.partialEtaSquared, Figure::Proportion); }},
         {{"ggEpsilon", "GG epsilon", "ε (GG)"},
@@ -367,18 +422,22 @@ Table Precision(const FullAnalysis& r) {
             {"",
              "計算結果ファイルの値は桁落ちのため正確ではありません: 得点の上の桁がそろっていると、"
              "計算結果ファイルの計算方法では平方和の桁が失われ、要約表に正確な値と違う数字が出ます。"
-             "この窓の値は正確です。平方和ごとに正しい桁数を「精度」の表に示します。"});
+             "この窓の値は正確です。平方和ごとに正しい桁数を「精度」の表に示します。",
+             Readers::Window});
     if (!pc.summaryTableComplete)
         t.notes.push_back(
             {"The results file cannot complete its summary table for this study (an undefined mean "
              "square or F ratio stops it); the figures before that are compared.",
              "この研究では、計算結果ファイルは要約表を最後まで書けません (定義されない平均平方か F "
              "で止まります)。"});
-    t.notes.push_back({pc.summaryTableExact
-                           ? "Every figure of the results file's summary table is exact."
-                           : "Some figures of the results file's summary table are not exact (loss "
-                             "of digits in the correction-term method); the figures above are exact.",
-                       ""});
+    t.notes.push_back(
+        {pc.summaryTableExact ? "Every figure of the results file's summary table is exact."
+                              : "Some figures of the results file's summary table are not exact (loss "
+                                "of digits in the correction-term method); the figures above are exact.",
+         pc.summaryTableExact ? "計算結果ファイルの要約表の値はすべて正確です。"
+                              : "計算結果ファイルの要約表には、桁落ちのため正確でない値があります "
+                                "(修正項による計算方法)。上の値は正確です。",
+         Readers::Tool});
     if (pc.method == PartitionMethod::Centred)
         t.notes.push_back(
             {"The scores span too many decimal places for exact sums: computed from the grand mean in "
@@ -457,23 +516,26 @@ Table Tabulate(const FullAnalysis& r, const char* id, Labels title, const std::v
 
 // ---- texts for a reader ----
 
-bool Shows(const Heading& h, TableReader reader);
+bool Shows(Readers readers, TableReader reader);
+bool Shows(const Heading& h, Reading how);
 std::string CellText(const Cell& c, Reading how);
 std::string JoinedText(Join join, const Cell& first, const Cell& second, Reading how);
 
 // TableTexts, for each table: the columns the reader sees, with its labels.
 TableText Written(const Table& t, Reading how) {
-    const bool japanese = how.reader == TableReader::Window;
+    const bool japanese = how.japanese;
     TableText out;
     out.id = t.id;
     out.title = japanese ? t.title.japanese : t.title.english;
     std::vector<std::size_t> shown;
     for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const Heading& h = t.columns[i];
-        if (!Shows(h, how.reader)) continue;
+        if (!Shows(h, how)) continue;
         const bool joined = how.reader == TableReader::Terminal && h.join != Join::None;
         out.columnIds.push_back(h.id);
-        out.header.push_back(joined ? h.joined : japanese ? h.japanese : h.english);
+        out.header.push_back(joined     ? (japanese ? h.joinedJapanese : h.joined)
+                             : japanese ? h.japanese
+                                        : h.english);
         out.numeric.push_back(h.numeric);
         shown.push_back(i);
         if (joined) ++i;  // its partner shows in the same column
@@ -488,16 +550,23 @@ TableText Written(const Table& t, Reading how) {
         out.rows.push_back(std::move(cells));
     }
     for (const Labels& note : t.notes) {
+        if (!Shows(note.readers, how.reader)) continue;
         const std::string& text = japanese ? note.japanese : note.english;
         if (!text.empty()) out.notes.push_back(text);
     }
     return out;
 }
 
-// Written, for each column.
-bool Shows(const Heading& h, TableReader reader) {
-    if (h.readers == Readers::All) return true;
-    return (h.readers == Readers::Window) == (reader == TableReader::Window);
+// Written, for each column and note.
+bool Shows(Readers readers, TableReader reader) {
+    if (readers == Readers::All) return true;
+    return (readers == Readers::Window) == (reader == TableReader::Window);
+}
+
+// Written, for each column: its readers', and a correction's only where it applies.
+bool Shows(const Heading& h, Reading how) {
+    if (!Shows(h.readers, how.reader)) return false;
+    return !h.correction || how.reader == TableReader::Window || *h.correction == how.correction;
 }
 
 // Written, for each cell that is not joined to the next.
@@ -513,12 +582,14 @@ std::string CellText(const Cell& c, Reading how) {
         case Cell::Kind::At:
             if (how.reader == TableReader::Window)
                 return c.level ? (c.factor == Factor::A ? "A = " : "B = ") + c.text : "全体";
-            return c.level ? c.text : how.reader == TableReader::Terminal ? "(all)" : "";
+            if (how.reader == TableReader::Program) return c.level ? c.text : "";
+            return c.level ? c.text : how.japanese ? "全体" : "(all)";
         case Cell::Kind::Number:
             break;
     }
     if (!c.number) return undefined;
     const Extended v = *c.number;
+    if (c.figure == Figure::P && v == 0) return std::string("< ") + how.separator + "001";  // underflowed
     if (how.reader == TableReader::Program) return GeneralText(v, 17, how.separator);
     if (how.reader == TableReader::Window)
         return GeneralText(v, c.figure == Figure::Exact ? 19 : 10, how.separator);

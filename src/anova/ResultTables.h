@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "anova/FullAnalysis.h"
+#include "anova/OutputOptions.h"
 
 namespace morvane {
 
@@ -20,12 +22,16 @@ inline const char* const kUndefinedText = "—";
 // the study does not have, 0 among them.
 std::string LevelName(const FullAnalysis& analysis, Factor factor, std::int32_t level);
 
+// The columns a terminal gives a UTF-8 text: two for the wide characters of
+// East Asian scripts and the full-width forms, one for others.
+std::size_t DisplayWidth(std::string_view text);
+
 // Who reads the tables, which decides their labels, their columns and their numbers.
 enum class TableReader {
-    // Text and markdown: English; figures rounded for reading (p as ".014",
+    // Text and markdown: English unless asked; figures rounded for reading (p as ".014",
     // "< .001"), an interval or a pair of levels in one column, undefined "—".
     Terminal,
-    // CSV: English; 17 significant digits, intervals and pairs in two columns,
+    // CSV: English unless asked; 17 significant digits, intervals and pairs in two columns,
     // undefined and marginal cells empty.
     Program,
     // The analysis window: Japanese; 10 significant digits (19 for the
@@ -48,8 +54,14 @@ struct TableText {
 
 // Every table, in order: the summary, sphericity, the cell means, the means
 // of A and of B, the comparisons, the simple effects, the precision check.
-// `decimalSeparator` goes into every figure.
+// `decimalSeparator` goes into every figure. A p that is 0 (below the range of
+// the number type) shows as "< .001" to every reader.
 std::vector<TableText> TableTexts(const FullAnalysis& analysis, TableReader reader,
                                   char decimalSeparator = '.');
+// The same in the language of `options`; the summary of the terminal and of
+// programs has the degrees of freedom and p of the correction it applies (none
+// for DfCorrection::None), the window's all of them.
+std::vector<TableText> TableTexts(const FullAnalysis& analysis, TableReader reader,
+                                  const OutputOptions& options, char decimalSeparator = '.');
 
 }  // namespace morvane

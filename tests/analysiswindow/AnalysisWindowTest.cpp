@@ -165,14 +165,14 @@ private slots:
             const char *effect, *column;
             long double value;
         } figures[] = {
-            {"A", "F", 40.141592920354L},
-            {"A", "p", 0.000390526338119925L},
-            {"B", "F", 29.2173913043478L},
-            {"B", "p", 1.00754887486423e-05L},
+            {"A", "F 値", 40.141592920354L},
+            {"A", "p 値", 0.000390526338119925L},
+            {"B", "F 値", 29.2173913043478L},
+            {"B", "p 値", 1.00754887486423e-05L},
             {"B", "p (GG)", 0.000533260776130144L},
             {"B", "p (HF)", 0.000380944153179853L},
-            {"AB", "F", 17.1054545454546L},
-            {"AB", "p", 0.00017413216664976L},
+            {"AB", "F 値", 17.1054545454546L},
+            {"AB", "p 値", 0.00017413216664976L},
             {"AB", "p (GG)", 0.00204614204429811L},
             {"AB", "p (HF)", 0.00134114071845174L},
             {"A", "一般化 η²", 0.532019704433497L},
@@ -189,9 +189,9 @@ private slots:
             const char *effect, *column;
             long double value;
         } tests[] = {
-            {"B", "Mauchly の W", 0.23876393657652L},   {"B", "p", 0.0136115064059063L},
+            {"B", "Mauchly の W", 0.23876393657652L},   {"B", "p 値", 0.0136115064059063L},
             {"B", "ε (GG)", 0.567783059163691L},        {"B", "ε (HF)", 0.604024965543516L},
-            {"AB", "Mauchly の W", 0.377295867768595L}, {"AB", "p", 0.0537088862013275L},
+            {"AB", "Mauchly の W", 0.377295867768595L}, {"AB", "p 値", 0.0537088862013275L},
             {"AB", "ε (GG)", 0.616255286553615L},       {"AB", "ε (HF)", 0.681413003395175L},
         };
         for (const auto& f : tests)
@@ -254,10 +254,10 @@ private slots:
             QVERIFY(window != nullptr);
             QVERIFY(seams_.messages.Shown().isEmpty());
             QTableView* summary = Table(window, "SummaryTable");
-            QCOMPARE(Cell(summary, "A", "F"), QString::fromUtf8(kUndefinedText));
-            QCOMPARE(Cell(summary, "AB", "p"), QString::fromUtf8(kUndefinedText));
+            QCOMPARE(Cell(summary, "A", "F 値"), QString::fromUtf8(kUndefinedText));
+            QCOMPARE(Cell(summary, "AB", "p 値"), QString::fromUtf8(kUndefinedText));
             QCOMPARE(Cell(summary, "B", "p (GG)"), QString::fromUtf8(kUndefinedText));
-            QCOMPARE(Cell(summary, "S", "F"), QString());  // not an effect: empty, not undefined
+            QCOMPARE(Cell(summary, "S", "F 値"), QString());  // not an effect: empty, not undefined
             for (const QString& cell : AllCells(window))
                 QVERIFY2(!cell.contains(QStringLiteral("nan"), Qt::CaseInsensitive) &&
                              !cell.contains(QStringLiteral("inf"), Qt::CaseInsensitive),
@@ -277,7 +277,7 @@ private slots:
         QTableView* summary = Table(window, "SummaryTable");
         summary->setFocus();
         const QAbstractItemModel* m = summary->model();
-        const int f = Column(summary, "F");
+        const int f = Column(summary, "F 値");
         summary->selectionModel()->select(QItemSelection(m->index(1, f), m->index(3, f + 1)),
                                           QItemSelectionModel::ClearAndSelect);
         QApplication::clipboard()->clear();

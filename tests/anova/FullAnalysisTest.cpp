@@ -10,6 +10,7 @@
 #include <limits>
 #include <numbers>
 #include <random>
+#include <regex>
 
 #include "anova/AnovaFormats.h"
 #include "anova/Distributions.h"
@@ -338,8 +339,8 @@ TEST(FullAnalysis, UndefinedStatisticsAreAbsentNeverNaN) {
         for (AnovaFormat f :
              {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json}) {
             const std::string text = FormatAnalysis(r, f);
-            EXPECT_EQ(text.find("nan"), std::string::npos);
-            EXPECT_EQ(text.find("inf"), std::string::npos);
+            // As printf writes them, whole words ("provenance" is no NaN).
+            EXPECT_FALSE(std::regex_search(text, std::regex(R"(\b(nan|inf)\b)", std::regex::icase)));
         }
         const std::string name = c.name;
         if (name == "one subject") {

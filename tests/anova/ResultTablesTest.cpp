@@ -22,7 +22,10 @@ FullAnalysis Analysis() {
     r.A.effect = {1000.0L / 3, 1, 1000.0L / 3};
     r.A.f = 1000.0L / 3, r.A.p = 1.0L / 1024, r.A.partialEtaSquared = 2.0L / 3;
     r.B.effect = {30, 2, 15};
+    r.B.error = {30, 12, 2.5L};
     r.B.f = 2.5L, r.B.p = 7.0L / 512;
+    r.A.mse = 10;
+    r.AB.p = 0;
     Sphericity s;
     s.mauchlyW = 0.25L, s.df = 2, s.p = 1;
     s.greenhouseGeisser = {0.5L, 1, 7, 1.0L / 1024};
@@ -89,10 +92,10 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
     }
     // Labels: English for the tool, Japanese for the window; a pair in one column for the terminal only.
     EXPECT_EQ(Named(terminal, "Summary").header,
-              (std::vector<std::string>{"Source", "SS", "df", "MS", "F", "p", "partial eta^2",
-                                        "generalized eta^2"}));
-    EXPECT_EQ(Named(window, "Summary").header.size(), 17u);
-    EXPECT_EQ(Named(window, "Summary").header[12], "df1 (下限)");
+              (std::vector<std::string>{"Source", "SS", "df", "MS", "MSE", "F", "p", "df1 (GG)", "df2 (GG)",
+                                        "p (GG)", "partial eta^2", "generalized eta^2"}));
+    EXPECT_EQ(Named(window, "Summary").header.size(), 18u);
+    EXPECT_EQ(Named(window, "Summary").header[13], "df1 (下限)");
     EXPECT_EQ(Named(terminal, "Comparisons").header[2], "Levels");
     EXPECT_EQ(Named(terminal, "Comparisons").header[4], "95% CI");
     EXPECT_EQ(Named(program, "Comparisons").header.size(), 13u);
@@ -117,10 +120,15 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
         {"Summary", "p", 3, ".014", "0.013671875", "0,013671875"},
         {"Summary", "partialEtaSquared", 1, "0.6667", "0.66666666666666667", "0,6666666667"},
         {"Summary", "generalizedEtaSquared", 1, "—", "", "—"},
-        {"Summary", "ggDf1", 1, "(none)", "(none)", "—"},  // A has no test of sphericity
-        {"Summary", "ggDf2", 3, "(none)", "(none)", "7"},
-        {"Summary", "ggP", 3, "(none)", "(none)", "0,0009765625"},
-        {"Summary", "f", 0, "", "", ""},  // S is not an effect
+        {"Summary", "ggDf1", 1, "—", "", "—"},  // A has no test of sphericity
+        {"Summary", "ggDf2", 3, "7", "7", "7"},
+        {"Summary", "ggP", 3, "< .001", "0.0009765625", "0,0009765625"},
+        {"Summary", "hfP", 3, "(none)", "(none)", "—"},
+        {"Summary", "mse", 1, "10", "10", "10"},     // the analysis' own
+        {"Summary", "mse", 3, "2.5", "2.5", "2,5"},  // the error term's mean square
+        {"Summary", "mse", 4, "", "", ""},
+        {"Summary", "p", 5, "< .001", "< .001", "< ,001"},  // below the range of the number type
+        {"Summary", "f", 0, "", "", ""},                    // S is not an effect
         {"Summary", "ms", 0, "—", "", "—"},
         {"Summary", "ms", 7, "", "", ""},
         {"Sphericity", "p", 0, "1.000", "1", "1"},
@@ -173,6 +181,21 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
         Named(TableTexts(exact, TableReader::Terminal), "Sphericity").notes,
         std::vector<std::string>{
             "Every effect has at most one degree of freedom, so sphericity holds trivially (epsilon = 1)."});
+
+    // In Japanese for the tool, with the correction it applies.
+    OutputOptions options;
+    options.language = OutputLanguage::Japanese, options.correction = DfCorrection::HuynhFeldt;
+    const auto inJapanese = TableTexts(r, TableReader::Terminal, options);
+    EXPECT_EQ(Named(inJapanese, "Summary").header,
+              (std::vector<std::string>{"変動因", "平方和", "自由度", "平均平方", "MSE", "F 値", "p 値",
+                                        "df1 (HF)", "df2 (HF)", "p (HF)", "偏 η²", "一般化 η²"}));
+    EXPECT_EQ(Named(inJapanese, "CellMeans").header[5], "95% CI");
+    EXPECT_EQ(Cell(inJapanese, "Comparisons", 0, "at"), "全体");
+    EXPECT_TRUE(Named(inJapanese, "Precision").notes.at(1).starts_with("計算結果ファイルの要約表には"));
+    options.correction = DfCorrection::None;
+    for (const char* column : {"ggDf1", "ggP", "hfDf2", "lbP"})
+        EXPECT_EQ(Cell(TableTexts(r, TableReader::Program, options), "Summary", 1, column), "(none)")
+            << column;
 
     EXPECT_EQ(LevelName(r, Factor::A, 2), "高い");
     EXPECT_EQ(LevelName(r, Factor::B, 0), "");

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <vector>
 
 #include "support/TempDir.h"
 #include "tools/RunTool.h"
@@ -19,6 +22,17 @@ using testing::WriteBytes;
 using Json = nlohmann::json;
 
 const std::string kExamples = MORVANE_EXAMPLES;
+
+// What `command` writes on its standard output.
+std::string Output(const std::string& command) {
+    std::string out;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char block[4096];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, pipe)) > 0;) out.append(block, got);
+    ::pclose(pipe);
+    return out;
+}
 
 TEST(AnovaTool, JsonOfTheEightSubjectStudyAgreesWithThePublishedFigures) {
     const auto r = RunTool("anova " + kExamples + "/eight-subjects-2x3.dat --format json");
@@ -96,8 +110,8 @@ TEST(AnovaTool, FormatsOutputsAndErrors) {
     EXPECT_NE(markdown.find("| Source | SS | df |"), std::string::npos);
     const auto csv = RunTool("anova - --format csv <" + study);
     ASSERT_EQ(csv.status, 0) << csv.err;
-    EXPECT_NE(csv.out.find("Source,SS,df,MS,F,p"), std::string::npos);
-    EXPECT_NE(csv.out.find("\nA,432,1,432,40.14159292035398"), std::string::npos);
+    EXPECT_NE(csv.out.find("Source,SS,df,MS,MSE,F,p,df1 (GG),df2 (GG),p (GG),"), std::string::npos);
+    EXPECT_NE(csv.out.find("\nA,432,1,432,10.761904761904762,40.14159292035398"), std::string::npos);
     EXPECT_EQ(csv.out.find('\r'), std::string::npos);
 
     // Level names in code page 932 come out as UTF-8.
@@ -127,6 +141,109 @@ TEST(AnovaTool, FormatsOutputsAndErrors) {
         EXPECT_EQ(usage.status, 2) << arguments;
         EXPECT_NE(usage.err.find("usage: morvane"), std::string::npos) << arguments;
     }
+}
+
+TEST(AnovaTool, PaperOutputsTheirCorrectionLanguageAndProvenance) {
+    const std::string study = kExamples + "/eight-subjects-2x3.dat";
+    const auto line = [](const std::string& text, const std::string& start) {
+        const std::size_t at = text.find("\n" + start);
+        return at == std::string::npos ? std::string("(none)")
+                                       : text.substr(at + 1, text.find('\n', at + 1) - at - 1);
+    };
+    // The correction changes the df and p of the effects of more than one degree of freedom only.
+    const struct {
+        const char* option;
+        const char *b, *ab, *column;
+    } corrections[] = {
+        {"", "B: F(1.14, 7.95) = 29.22, p < .001, ηp² = .81", "A × B: F(1.23, 8.63) = 17.11, p = .002",
+         "df1 (GG)"},
+        {" --correction gg", "B: F(1.14, 7.95) = 29.22, p < .001", "A × B: F(1.23, 8.63) = 17.11, p = .002",
+         "df1 (GG)"},
+        {" --correction hf", "B: F(1.21, 8.46) = 29.22, p < .001", "A × B: F(1.36, 9.54) = 17.11, p = .001",
+         "df1 (HF)"},
+        {" --correction none", "B: F(2, 14) = 29.22, p < .001", "A × B: F(2, 14) = 17.11, p < .001",
+         "p  partial"},
+    };
+    for (const auto& c : corrections) {
+        SCOPED_TRACE(c.option);
+        const auto apa = RunTool("anova " + study + " --format apa" + c.option);
+        ASSERT_EQ(apa.status, 0) << apa.err;
+        EXPECT_TRUE(line(apa.out, "B: ").starts_with(c.b)) << apa.out;
+        EXPECT_TRUE(line(apa.out, "A × B: ").starts_with(c.ab)) << apa.out;
+        EXPECT_TRUE(line(apa.out, "A: ").starts_with("A: F(1, 7) = 40.14, p < .001, ηp² = .85")) << apa.out;
+        const auto text = RunTool("anova " + study + c.option);
+        EXPECT_NE(line(text.out, "Source ").find(c.column), std::string::npos) << text.out;
+    }
+    // Japanese on request, in every text format.
+    const auto ja = RunTool("anova " + study + " --lang ja --format markdown");
+    ASSERT_EQ(ja.status, 0) << ja.err;
+    EXPECT_NE(ja.out.find("| 変動因 | 平方和 | 自由度 | 平均平方 | MSE | F 値 | p 値 |"), std::string::npos)
+        << ja.out;
+    EXPECT_NE(ja.out.find("## 計算の約束事と出所"), std::string::npos);
+    const auto jaApa = RunTool("anova " + study + " --format apa --lang ja");
+    EXPECT_TRUE(jaApa.out.starts_with("表 1\n")) << jaApa.out;
+    const auto html = RunTool("anova " + study + " --format html --lang en");
+    EXPECT_TRUE(html.out.starts_with("<!DOCTYPE html>")) << html.out;
+    EXPECT_EQ(html.out.find("<table"), html.out.rfind("<table"));
+
+    // The provenance: the version of --version and the SHA-256 of the file's bytes; none from a pipe.
+    const std::string sum = Output("sha256sum " + study).substr(0, 64);
+    const auto version = RunTool("--version");
+    const Json j = Json::parse(RunTool("anova " + study + " --format json").out);
+    EXPECT_EQ(j["provenance"]["dataSha256"], sum);
+    EXPECT_EQ("morvane " + j["provenance"]["version"].get<std::string>() + "\n", version.out);
+    EXPECT_TRUE(j["conventions"]["mauchly"].get<std::string>().find("pAsR") != std::string::npos);
+    EXPECT_EQ(j["conventions"]["effectSizeLevel"], 0.9);
+    EXPECT_TRUE(
+        Json::parse(RunTool("anova - --format json <" + study).out)["provenance"]["dataSha256"].is_null());
+    const auto text = RunTool("anova " + study);
+    EXPECT_NE(text.out.find("\n- Data file SHA-256: " + sum + "\n"), std::string::npos);
+
+    for (const char* arguments : {"--correction", "--correction GG", "--lang fr", "--lang"}) {
+        const auto usage = RunTool("anova " + study + " " + arguments);
+        EXPECT_EQ(usage.status, 2) << arguments;
+        EXPECT_NE(usage.err.find("--correction none|gg|hf"), std::string::npos) << arguments;
+    }
+}
+
+TEST(AnovaTool, TheHtmlTableOpensInAWordProcessorAsATable) {
+    if (Output("command -v soffice").empty())
+        GTEST_SKIP() << "no LibreOffice Writer (scripts/setup installs it)";
+    TempDir dir;
+    ASSERT_EQ(
+        RunTool("anova " + kExamples + "/eight-subjects-2x3.dat --format html " + dir.File("t.html")).status,
+        0);
+    // Writer's own HTML import, then Word's format, as a paste into a document would keep it.
+    const std::string convert = "cd " + dir.Path().string() + " && HOME=" + dir.Path().string() +
+                                " soffice --headless --infilter='HTML (StarWriter)' --convert-to "
+                                "'docx:MS Word 2007 XML' t.html >/dev/null 2>&1";
+    ASSERT_EQ(std::system(convert.c_str()), 0);
+    const std::string xml = Output("python3 -c \"import zipfile,sys; sys.stdout.write(zipfile.ZipFile('" +
+                                   dir.File("t.docx") + "').read('word/document.xml').decode())\"");
+    ASSERT_FALSE(xml.empty());
+    const auto count = [&](const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = xml.find(what); at != std::string::npos; at = xml.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("<w:tbl>"), 1u);
+    EXPECT_EQ(count("<w:tc>"), 4u * 9u);
+    // The cells' texts, in order.
+    std::vector<std::string> cells;
+    const std::regex cell(R"(<w:tc>([\s\S]*?)</w:tc>)"), text(R"(<w:t(?: [^>]*)?>([^<]*)</w:t>)");
+    for (std::sregex_iterator c(xml.begin(), xml.end(), cell), end; c != end; ++c) {
+        const std::string inner = (*c)[1];
+        std::string joined;
+        for (std::sregex_iterator t(inner.begin(), inner.end(), text); t != end; ++t) joined += (*t)[1];
+        cells.push_back(joined);
+    }
+    ASSERT_EQ(cells.size(), 36u);
+    EXPECT_EQ(std::vector<std::string>(cells.begin() + 18, cells.begin() + 24),
+              (std::vector<std::string>{"B", "1.14", "7.95", "29.22", "11.50", "&lt; .001"}));
+    EXPECT_EQ(cells[3], "F");
+    // Rules above and below only: no cell has a border at its side.
+    EXPECT_GT(count("<w:top w:val=\"single\""), 0u);
+    EXPECT_EQ(count("<w:left w:val=\"single\"") + count("<w:right w:val=\"single\""), 0u);
 }
 
 TEST(AnovaTool, ReportTellsWhenTheSummaryTableIsNotExact) {

@@ -24,27 +24,47 @@ Extended IntervalLevel(const std::string& text) {
     return level;
 }
 
+// Anova, for --correction and --lang.
+DfCorrection CorrectionNamed(const std::string& name) {
+    if (name == "none") return DfCorrection::None;
+    if (name == "gg") return DfCorrection::GreenhouseGeisser;
+    if (name == "hf") return DfCorrection::HuynhFeldt;
+    throw UsageError("unknown correction " + name);
+}
+
+OutputLanguage LanguageNamed(const std::string& name) {
+    if (name == "en") return OutputLanguage::English;
+    if (name == "ja") return OutputLanguage::Japanese;
+    throw UsageError("unknown language " + name);
+}
+
 }  // namespace
 
 void Anova(std::span<const std::string> words, const Settings& settings) {
-    const Arguments arguments(words, {}, {"--format", "--ci-level"});
+    const Arguments arguments(words, {}, {"--format", "--correction", "--lang", "--ci-level"});
     AnovaFormat format = AnovaFormat::Text;
-    AnalysisOptions options;
+    OutputOptions options;
+    AnalysisOptions analysisOptions;
     for (const Option& option : arguments.Options()) {
-        if (option.name == "--ci-level") {
-            options.effectSizeLevel = IntervalLevel(*option.value);
-            continue;
+        if (option.name == "--correction") {
+            options.correction = CorrectionNamed(*option.value);
+        } else if (option.name == "--lang") {
+            options.language = LanguageNamed(*option.value);
+        } else if (option.name == "--ci-level") {
+            analysisOptions.effectSizeLevel = IntervalLevel(*option.value);
+        } else {
+            const auto named = AnovaFormatNamed(*option.value);
+            if (!named) throw UsageError("unknown format " + *option.value);
+            format = *named;
         }
-        const auto named = AnovaFormatNamed(*option.value);
-        if (!named) throw UsageError("unknown format " + *option.value);
-        format = *named;
     }
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
     StudyStore& store = TheStudy();
     LoadStudyFile(store, arguments.File(0));
-    const FullAnalysis analysis = AnalyseStudy(store, settings.decimalSeparator, options);
-    const std::string text = FormatAnalysis(analysis, format);
+    const FullAnalysis analysis = AnalyseStudy(store, settings.decimalSeparator, analysisOptions);
+    options.provenance = ProvenanceOfFile(arguments.File(0));
+    const std::string text = FormatAnalysis(analysis, format, options);
     // The text file writer ends lines with CR LF; these formats end them with LF.
     TextWriter out(arguments.FileCount() == 2 ? arguments.File(1) : std::string());
     out.Write(text);

@@ -1,5 +1,5 @@
 #pragma once
-// morvane anova: the full analysis of a study in one of four formats.
+// morvane anova: the full analysis of a study in one of six formats.
 
 #include <span>
 #include <string>
@@ -8,7 +8,7 @@
 
 namespace morvane::tool {
 
-// Runs `anova DATAFILE [--format F] [OUTFILE|-]` from the arguments after the
+// Runs `anova DATAFILE [--format F] [--correction C] [--lang L] [OUTFILE|-]` from the arguments after the
 // command's name; throws UsageError when they are not of that form.
 void Anova(std::span<const std::string> words, const Settings& settings);
 

@@ -24,8 +24,10 @@ constexpr const char* kUsage =
     "                                       write the results file (standard output when - or absent)\n"
     "       morvane listing DATAFILE [OUT]  write the printed listing as text (- or none: standard output)\n"
     "       morvane print DATAFILE          print the listing on the default printer\n"
-    "       morvane anova DATAFILE [--format text|markdown|csv|json] [--ci-level X] [OUTFILE|-]\n"
-    "                                       the full analysis (UTF-8; standard output when - or absent)\n"
+    "       morvane anova DATAFILE [--format text|markdown|csv|json|apa|html] [--correction none|gg|hf]\n"
+    "                     [--lang en|ja] [--ci-level X] [OUTFILE|-]\n"
+    "                                       the full analysis (UTF-8; standard output when - or absent;\n"
+    "                                       text, Greenhouse-Geisser, English and 90 % intervals unless told)\n"
     "       morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n"
     "                    [--error-bars within|ci95|se]\n"
     "                                       the interaction plot of the cell means (800 x 600 unless told)\n";

@@ -1,0 +1,35 @@
+#pragma once
+// What every text of the analysis is asked beyond the figures: the correction
+// of the degrees of freedom it applies, its language, and where the figures
+// come from (the program and the data file), which its notes name.
+
+#include <optional>
+#include <string>
+
+namespace morvane {
+
+// The correction of the degrees of freedom that the tables and sentences apply.
+enum class DfCorrection { None, GreenhouseGeisser, HuynhFeldt };
+
+enum class OutputLanguage { English, Japanese };
+
+// The program that computed the figures and the data file they are of.
+struct Provenance {
+    std::string version;                    // the program's; empty: not told
+    std::optional<std::string> dataSha256;  // of the data file's bytes, 64 hex digits
+};
+
+struct OutputOptions {
+    DfCorrection correction = DfCorrection::GreenhouseGeisser;
+    OutputLanguage language = OutputLanguage::English;
+    Provenance provenance = {};
+};
+
+// The program's version and the SHA-256 of the file at `path` (none for the
+// empty path, standard input, or a file that cannot be read again).
+Provenance ProvenanceOfFile(const std::string& path);
+
+// The SHA-256 of `bytes` as 64 lowercase hex digits.
+std::string Sha256Hex(const std::string& bytes);
+
+}  // namespace morvane
