@@ -20,8 +20,8 @@ QStringList ExportNameFilters() {
             QStringLiteral(u"プロット: SVG (*.svg)"),   QStringLiteral(u"プロット: PDF (*.pdf)")};
 }
 
-void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotData& plot,
-                    const QString& path) {
+void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotData& plot, const QString& path,
+                    const OutputOptions& options) {
     const std::string file = qttext::FilePath(path);
     if (const auto type = plot::PlotFileTypeOf(path)) {
         plot::WritePlotFile(plot, *type, kExportPlotSize, file);
@@ -37,7 +37,7 @@ void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotDat
         format = AnovaFormat::Json;
     else
         throw ExportTypeError();
-    const std::string text = FormatAnalysis(analysis, format);
+    const std::string text = FormatAnalysis(analysis, format, options);
     WriteTextFile(file, [&](TextWriter& out) { out.Write(text); });
 }
 

@@ -13,6 +13,7 @@
 
 #include "anova/ApaOutput.h"
 #include "anova/FullAnalysis.h"
+#include "anova/OutputOptions.h"
 #include "plot/InteractionPlot.h"
 #include "runtime/Errors.h"
 
@@ -30,8 +31,10 @@ inline constexpr QSize kExportPlotSize{960, 720};
 // The types as the file dialog offers them, the first the default.
 QStringList ExportNameFilters();
 
-// Writes `path` (as chosen in the dialog); throws ExportTypeError, InOutError.
-void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotData& plot, const QString& path);
+// Writes `path` (as chosen in the dialog), the tables in the language and with
+// the correction of `options`; throws ExportTypeError, InOutError.
+void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotData& plot, const QString& path,
+                    const OutputOptions& options = {});
 
 // 表をコピー: the summary table as a word processor pastes it, a real table:
 // HTML (text/html), RTF (text/rtf and application/rtf, the names programs

@@ -148,7 +148,7 @@ void AnalysisWindow::Export() {
             seams_.dialogs->SaveAs(this, QStringLiteral(u"書き出し"), exportName_, ExportNameFilters());
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is written
         exportName_ = *chosen;
-        ExportAnalysis(analysis_, plot_->Data(), *chosen);
+        ExportAnalysis(analysis_, plot_->Data(), *chosen, CopyOptions());
     });
 }
 
@@ -225,7 +225,7 @@ void AnalysisWindow::AddCopyActions(QLayout* buttons) {
     english_ = new QAction(QStringLiteral(u"英語で出力"), this);
     english_->setObjectName(QStringLiteral("EnglishAction"));
     english_->setCheckable(true);
-    english_->setToolTip(QStringLiteral(u"コピーする表と報告文を英語にします"));
+    english_->setToolTip(QStringLiteral(u"コピーする表と報告文、書き出す表を英語にします"));
     addActions({copyTable, copySentences, english_});
 
     for (const ShownTable& shown : tables_)

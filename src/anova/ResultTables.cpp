@@ -193,6 +193,7 @@ Cell Integer(std::optional<std::int64_t> value);
 Cell Number(Opt value, Figure figure);
 Cell At(const FullAnalysis& r, Factor factor, std::int32_t level);
 Cell Bound(const std::optional<Interval>& i, Extended Interval::*end);
+Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end);
 Factor Other(Factor f);
 template <class Row, class Rows>
 Table Tabulate(const FullAnalysis& r, const char* id, Labels title, const std::vector<Column<Row>>& columns,
@@ -245,6 +246,26 @@ Table Summary(const FullAnalysis& r) {
         {{"partialEtaSquared", "partial eta^2", "偏 η²"},
          [](auto&, S s) {
              return s.effect ? Number(s.effect->partialEtaSquared, Figure::Proportion) : Blank();
+         }},
+        {Heading{"etaCiLow", "eta^2 CI low", "偏 η² CI 下限"}.JoinedAs(Join::Interval, "partial eta^2 CI",
+                                                                       "偏 η² の信頼区間"),
+         [](auto&, S s) {
+             return s.effect ? Limit(s.effect->partialEtaSquaredCI, &LevelInterval::lower) : Blank();
+         }},
+        {{"etaCiHigh", "eta^2 CI high", "偏 η² CI 上限"},
+         [](auto&, S s) {
+             return s.effect ? Limit(s.effect->partialEtaSquaredCI, &LevelInterval::upper) : Blank();
+         }},
+        {Heading{"etaCiLowGG", "eta^2 CI low (GG)", "偏 η² CI 下限 (GG)"}
+             .Of(DfCorrection::GreenhouseGeisser)
+             .JoinedAs(Join::Interval, "partial eta^2 CI (GG)", "偏 η² の信頼区間 (GG)"),
+         [](auto&, S s) {
+             return s.effect ? Limit(s.effect->partialEtaSquaredCIGG, &LevelInterval::lower) : Blank();
+         }},
+        {Heading{"etaCiHighGG", "eta^2 CI high (GG)", "偏 η² CI 上限 (GG)"}.Of(
+             DfCorrection::GreenhouseGeisser),
+         [](auto&, S s) {
+             return s.effect ? Limit(s.effect->partialEtaSquaredCIGG, &LevelInterval::upper) : Blank();
          }},
         {{"generalizedEtaSquared", "generalized eta^2", "一般化 η²"},
          [](auto&, S s) {
@@ -369,6 +390,12 @@ Table Comparisons(const FullAnalysis& r) {
         {{"pBonferroni", "p (Bonferroni)", "p (Bonferroni)"},
          [](auto&, C c) { return Number(c.pBonferroni, Figure::P); }},
         {{"cohenDz", "d_z", "d_z"}, [](auto&, C c) { return Number(c.cohenDz, Figure::Proportion); }},
+        {Heading{"dzCiLow", "d_z CI low", "d_z CI 下限"}.JoinedAs(Join::Interval, "d_z CI", "d_z の信頼区間"),
+         [](auto&, C c) { return Limit(c.dzCI, &LevelInterval::lower); }},
+        {{"dzCiHigh", "d_z CI high", "d_z CI 上限"},
+         [](auto&, C c) { return Limit(c.dzCI, &LevelInterval::upper); }},
+        {{"dAv", "d_av", "d_av"}, [](auto&, C c) { return Number(c.dAv, Figure::Proportion); }},
+        {{"gAv", "g_av", "g_av"}, [](auto&, C c) { return Number(c.gAv, Figure::Proportion); }},
     };
     return Tabulate(r, "Comparisons",
                     {"Pairwise comparisons (paired t; Holm and Bonferroni within each family)",
@@ -391,6 +418,11 @@ Table SimpleEffects(const FullAnalysis& r) {
         {{"p", "p", "p 値"}, [](auto&, E s) { return Number(s.p, Figure::P); }},
         {{"partialEtaSquared", "partial eta^2", "偏 η²"},
          [](auto&, E s) { return Number(s.partialEtaSquared, Figure::Proportion); }},
+        {Heading{"etaCiLow", "eta^2 CI low", "偏 η² CI 下限"}.JoinedAs(Join::Interval, "partial eta^2 CI",
+                                                                       "偏 η² の信頼区間"),
+         [](auto&, E s) { return Limit(s.partialEtaSquaredCI, &LevelInterval::lower); }},
+        {{"etaCiHigh", "eta^2 CI high", "偏 η² CI 上限"},
+         [](auto&, E s) { return Limit(s.partialEtaSquaredCI, &LevelInterval::upper); }},
         {{"ggEpsilon", "GG epsilon", "ε (GG)"},
          [](auto&, E s) { return Number(s.ggEpsilon, Figure::Proportion); }},
         {{"ggP", "p (GG)", "p (GG)"}, [](auto&, E s) { return Number(s.ggP, Figure::P); }},
@@ -490,6 +522,10 @@ Cell At(const FullAnalysis& r, Factor factor, std::int32_t level) {
 }
 
 // The means and comparisons: one end of an interval, both undefined together.
+Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end) {
+    return Number(i ? Opt((*i).*end) : std::nullopt, Figure::Proportion);
+}
+
 Cell Bound(const std::optional<Interval>& i, Extended Interval::*end) {
     return Number(i ? Opt((*i).*end) : std::nullopt, Figure::Statistic);
 }
@@ -613,6 +649,7 @@ std::string CellText(const Cell& c, Reading how) {
 // Written, for the terminal: an interval as "[low, high]", two levels as "i - j".
 std::string JoinedText(Join join, const Cell& first, const Cell& second, Reading how) {
     if (join == Join::Levels) return first.text + " - " + second.text;
+    if (first.kind == Cell::Kind::Blank) return {};
     if (!first.number) return kUndefinedText;
     return "[" + CellText(first, how) + ", " + CellText(second, how) + "]";
 }

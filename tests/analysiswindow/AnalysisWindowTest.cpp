@@ -165,22 +165,14 @@ private slots:
             const char *effect, *column;
             long double value;
         } figures[] = {
-            {"A", "F 値", 40.141592920354L},
-            {"A", "p 値", 0.000390526338119925L},
-            {"B", "F 値", 29.2173913043478L},
-            {"B", "p 値", 1.00754887486423e-05L},
-            {"B", "p (GG)", 0.000533260776130144L},
-            {"B", "p (HF)", 0.000380944153179853L},
-            {"AB", "F 値", 17.1054545454546L},
-            {"AB", "p 値", 0.00017413216664976L},
-            {"AB", "p (GG)", 0.00204614204429811L},
-            {"AB", "p (HF)", 0.00134114071845174L},
-            {"A", "一般化 η²", 0.532019704433497L},
-            {"B", "一般化 η²", 0.638783269961977L},
-            {"AB", "一般化 η²", 0.370860927152318L},
-            {"A", "偏 η²", 0.851511169513798L},
-            {"B", "偏 η²", 0.80672268907563L},
-            {"AB", "偏 η²", 0.70960929250264L},
+            {"A", "F 値", 40.141592920354L},         {"A", "p 値", 0.000390526338119925L},
+            {"B", "F 値", 29.2173913043478L},        {"B", "p 値", 1.00754887486423e-05L},
+            {"B", "p (GG)", 0.000533260776130144L},  {"B", "p (HF)", 0.000380944153179853L},
+            {"AB", "F 値", 17.1054545454546L},       {"AB", "p 値", 0.00017413216664976L},
+            {"AB", "p (GG)", 0.00204614204429811L},  {"AB", "p (HF)", 0.00134114071845174L},
+            {"A", "一般化 η²", 0.532019704433497L},  {"B", "一般化 η²", 0.638783269961977L},
+            {"AB", "一般化 η²", 0.370860927152318L}, {"A", "偏 η²", 0.851511169513798L},
+            {"B", "偏 η²", 0.80672268907563L},       {"AB", "偏 η²", 0.70960929250264L},
         };
         for (const auto& f : figures)
             QCOMPARE(Cell(summary, QString::fromUtf8(f.effect), QString::fromUtf8(f.column)),
@@ -441,11 +433,18 @@ private slots:
             testing::Button(window, "ExportButton")->click();
             return FileBytes(dir_.File(name));
         };
+        // In the window's language, Japanese, until English is asked for.
+        OutputOptions japanese;
+        japanese.language = OutputLanguage::Japanese;
+        QCOMPARE(exportTo("tables.md").toStdString(),
+                 FormatAnalysis(analysis, AnovaFormat::Markdown, japanese));
+        QCOMPARE(exportTo("tables.CSV").toStdString(), FormatAnalysis(analysis, AnovaFormat::Csv, japanese));
+        QCOMPARE(exportTo("tables.json").toStdString(),
+                 FormatAnalysis(analysis, AnovaFormat::Json, japanese));
+        testing::Find<QCheckBox>(window, "EnglishCheck")->click();
         QCOMPARE(exportTo("tables.md").toStdString(), FormatAnalysis(analysis, AnovaFormat::Markdown));
-        QCOMPARE(exportTo("tables.CSV").toStdString(), FormatAnalysis(analysis, AnovaFormat::Csv));
-        QCOMPARE(exportTo("tables.json").toStdString(), FormatAnalysis(analysis, AnovaFormat::Json));
         QCOMPARE(seams_.dialogs.Calls().back().title, QStringLiteral(u"書き出し"));
-        QCOMPARE(seams_.dialogs.Calls().back().fileName, QString::fromStdString(dir_.File("tables.CSV")));
+        QCOMPARE(seams_.dialogs.Calls().back().fileName, QString::fromStdString(dir_.File("tables.json")));
         QCOMPARE(seams_.dialogs.lastFilters.size(), 6);
 
         const QImage png = QImage::fromData(exportTo("plot.png"), "PNG");

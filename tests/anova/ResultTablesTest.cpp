@@ -24,6 +24,7 @@ FullAnalysis Analysis() {
     r.B.effect = {30, 2, 15};
     r.B.error = {30, 12, 2.5L};
     r.B.f = 2.5L, r.B.p = 7.0L / 512;
+    r.A.partialEtaSquaredCI = LevelInterval{0.9L, 0.25L, 0.75L};
     r.A.mse = 10;
     r.AB.p = 0;
     Sphericity s;
@@ -93,16 +94,22 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
     // Labels: English for the tool, Japanese for the window; a pair in one column for the terminal only.
     EXPECT_EQ(Named(terminal, "Summary").header,
               (std::vector<std::string>{"Source", "SS", "df", "MS", "MSE", "F", "p", "df1 (GG)", "df2 (GG)",
-                                        "p (GG)", "partial eta^2", "generalized eta^2"}));
-    EXPECT_EQ(Named(window, "Summary").header.size(), 18u);
+                                        "p (GG)", "partial eta^2", "partial eta^2 CI",
+                                        "partial eta^2 CI (GG)", "generalized eta^2"}));
+    EXPECT_EQ(Named(window, "Summary").header.size(), 22u);
+    // An effect size's interval: one column for the terminal, blank on an error term's row.
+    EXPECT_EQ(Cell(terminal, "Summary", 1, "etaCiLow"), "[0.25, 0.75]");
+    EXPECT_EQ(Cell(terminal, "Summary", 0, "etaCiLow"), "");
+    EXPECT_EQ(Cell(terminal, "Summary", 3, "etaCiLow"), "—");
+    EXPECT_EQ(Cell(program, "Summary", 1, "etaCiHigh"), "0.75");
     EXPECT_EQ(Named(window, "Summary").header[13], "df1 (下限)");
     EXPECT_EQ(Named(terminal, "Comparisons").header[2], "Levels");
     EXPECT_EQ(Named(terminal, "Comparisons").header[4], "95% CI");
-    EXPECT_EQ(Named(program, "Comparisons").header.size(), 13u);
+    EXPECT_EQ(Named(program, "Comparisons").header.size(), 17u);
     EXPECT_EQ(Named(window, "Comparisons").header[4], "差 (i − j)");
     EXPECT_EQ(Named(window, "Comparisons").numeric,
               (std::vector<bool>{false, false, false, false, true, true, true, true, true, true, true, true,
-                                 true}));
+                                 true, true, true, true, true}));
     EXPECT_EQ(Named(window, "MeansA").columnIds.front(), "a");
     EXPECT_EQ(Named(window, "MeansA").columnIds[1], "mean");  // no column of B
     EXPECT_EQ(Named(program, "MeansA").columnIds[1], "b");
@@ -186,9 +193,10 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
     OutputOptions options;
     options.language = OutputLanguage::Japanese, options.correction = DfCorrection::HuynhFeldt;
     const auto inJapanese = TableTexts(r, TableReader::Terminal, options);
-    EXPECT_EQ(Named(inJapanese, "Summary").header,
-              (std::vector<std::string>{"変動因", "平方和", "自由度", "平均平方", "MSE", "F 値", "p 値",
-                                        "df1 (HF)", "df2 (HF)", "p (HF)", "偏 η²", "一般化 η²"}));
+    EXPECT_EQ(
+        Named(inJapanese, "Summary").header,
+        (std::vector<std::string>{"変動因", "平方和", "自由度", "平均平方", "MSE", "F 値", "p 値", "df1 (HF)",
+                                  "df2 (HF)", "p (HF)", "偏 η²", "偏 η² の信頼区間", "一般化 η²"}));
     EXPECT_EQ(Named(inJapanese, "CellMeans").header[5], "95% CI");
     EXPECT_EQ(Cell(inJapanese, "Comparisons", 0, "at"), "全体");
     EXPECT_TRUE(Named(inJapanese, "Precision").notes.at(1).starts_with("計算結果ファイルの要約表には"));
