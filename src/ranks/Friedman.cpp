@@ -65,8 +65,9 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
     // rows in the order of their values at once, by counting the block's
     // values and then dealing their places out to the rows in that order.
     if constexpr (std::is_integral_v<T>) {
-        const auto [least, most] = std::minmax_element(v, v + n * k);
-        const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(*most) - *least) + 1;
+        const auto extremes = std::minmax_element(v, v + n * k);
+        const std::int64_t least = *extremes.first, most = *extremes.second;
+        const auto range = static_cast<std::size_t>(most - least) + 1;
         const std::size_t rows = std::max<std::size_t>(1, 32768 / k);
         if (k >= 16 && range <= 4 * rows * k && rows * k < (std::size_t{1} << 31)) {
             std::vector<std::uint32_t> start(range + 1), byValue(rows * k), byRow(rows * k), filled(rows);
@@ -76,7 +77,7 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
                 const std::size_t count = std::min(rows, n - first), size = count * k;
                 const T* block = v + first * k;
                 const auto value = [&](std::size_t i) {
-                    return static_cast<std::size_t>(static_cast<std::int64_t>(block[i]) - *least);
+                    return static_cast<std::size_t>(static_cast<std::int64_t>(block[i]) - least);
                 };
                 std::fill(start.begin(), start.end(), 0);
                 for (std::size_t i = 0; i < size; ++i) ++start[value(i) + 1];
