@@ -153,7 +153,8 @@ mpq_class HotellingT2(const std::vector<std::vector<mpq_class>>& d) {
 
 TEST(ModelChecks, HotellingT2AgreesWithRationalArithmeticOnContrastsOfAnotherBasis) {
     std::mt19937 random(20261209);
-    for (const auto& [n, na, nb] : {std::tuple{9, 3, 4}, std::tuple{12, 4, 3}, std::tuple{30, 5, 2}}) {
+    for (const auto& size : {std::tuple{9, 3, 4}, std::tuple{12, 4, 3}, std::tuple{30, 5, 2}}) {
+        const int n = std::get<0>(size), na = std::get<1>(size), nb = std::get<2>(size);
         SCOPED_TRACE(n * 100 + na * 10 + nb);
         std::vector<int> y(static_cast<std::size_t>(n * na * nb));
         for (int& v : y) v = static_cast<int>(random() % 41) - 20;
