@@ -28,8 +28,16 @@ std::string Printed(const char* format, int precision, Extended value, char deci
     const locale_t previous = uselocale(CLocale());
     char text[80];
     const int length = std::snprintf(text, sizeof text, format, precision, value);
+    std::string out;
+    if (length >= static_cast<int>(sizeof text)) {
+        // Fixed digits of a value far from 1 (10^600 has 600 of them).
+        out.resize(static_cast<std::size_t>(length) + 1);
+        std::snprintf(out.data(), out.size(), format, precision, value);
+        out.pop_back();
+    } else if (length > 0) {
+        out.assign(text, static_cast<std::size_t>(length));
+    }
     uselocale(previous);
-    std::string out(text, length > 0 ? static_cast<std::size_t>(length) : 0);
     if (decimalSeparator != '.')
         for (char& c : out)
             if (c == '.') c = decimalSeparator;

@@ -87,6 +87,11 @@ TEST(ApaOutput, NumbersAsApaWritesThem) {
     for (const auto& [p, text] : ps) EXPECT_EQ(ApaP(p), text) << text;
     EXPECT_EQ(LevelPercent(0.9L), "90");
     EXPECT_EQ(LevelPercent(0.995L), "99.5");
+    // Every digit of a value far beyond any buffer of figures: 10^600 has 601.
+    const std::string huge = ApaNumber(1e600L, 2, true);
+    EXPECT_EQ(huge.size(), 601u + 200u + 3u);
+    EXPECT_TRUE(huge.starts_with("1,000,000,")) << huge.substr(0, 20);
+    EXPECT_TRUE(huge.ends_with(".00"));
 }
 
 TEST(ApaOutput, SentencesApplyTheCorrectionAsked) {
