@@ -16,6 +16,8 @@
 #include <limits>
 #include <utility>
 
+#include "tails/Tails.h"
+
 namespace morvane {
 namespace {
 
@@ -103,10 +105,7 @@ Extended NoncentralTByIntegral(Extended t, Extended df, Extended delta) {
 }  // namespace
 
 std::optional<Extended> FUpperTail(Extended f, Extended df1, Extended df2) {
-    if (!Positive(df1) || !Positive(df2) || !std::isfinite(f)) return std::nullopt;
-    if (f <= 0) return Extended{1};
-    const boost::math::fisher_f_distribution<Extended, Policy> distribution(df1, df2);
-    return boost::math::cdf(boost::math::complement(distribution, f));
+    return tails::FUpper(f, df1, df2);
 }
 
 std::optional<Extended> TTwoSided(Extended t, Extended df) {
@@ -123,10 +122,7 @@ std::optional<Extended> TQuantile975(Extended df) {
 }
 
 std::optional<Extended> ChiSquareUpperTail(Extended x, Extended df) {
-    if (!Positive(df) || !std::isfinite(x)) return std::nullopt;
-    if (x <= 0) return Extended{1};
-    const boost::math::chi_squared_distribution<Extended, Policy> distribution(df);
-    return boost::math::cdf(boost::math::complement(distribution, x));
+    return tails::ChiSquareUpper(x, df);
 }
 
 std::optional<NoncentralityLimits> NoncentralFLimits(Extended f, Extended df1, Extended df2, Extended level) {
