@@ -21,6 +21,12 @@ void KeepFinite(FullAnalysis& out) {
     for (StratumCheck& s : out.assumptions.strata)
         for (std::optional<Extended>* v : {&s.normality.w, &s.normality.p, &s.largestStudentized})
             Defined(*v);
+    for (StratumCheck& s : out.assumptions.strata)
+        for (const QuantilePoint& q : s.quantiles)
+            if (!std::isfinite(q.studentized)) {
+                s.quantiles.clear();
+                break;
+            }
     for (CellShape& c : out.assumptions.cells) Defined(c.skewness), Defined(c.excessKurtosis);
     for (OutlyingSubject& o : out.assumptions.outlying)
         if (!std::isfinite(o.largest)) o.largest = 0;

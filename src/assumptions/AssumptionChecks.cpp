@@ -6,6 +6,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "tails/Tails.h"
+
 namespace morvane {
 namespace {
 
@@ -77,11 +79,31 @@ private:
 template <typename T, typename Cell>
 void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, Extended spread,
                  AssumptionChecks& out);
+template <typename T>
+std::vector<QuantilePoint> QuantilePoints(std::vector<T>& residuals, Extended scale);
 template <typename Cell>
 std::vector<CellShape> IntegerCellShapes(const Cell* y, std::size_t n, std::size_t na, std::size_t nb);
 std::vector<CellShape> CellShapes(const Extended* y, std::size_t n, std::size_t na, std::size_t nb);
 
 }  // namespace
+
+std::vector<std::size_t> QuantileRanks(std::size_t count) {
+    std::vector<std::size_t> ranks;
+    if (count <= kQuantilePoints) {
+        for (std::size_t i = 0; i < count; ++i) ranks.push_back(i);
+        return ranks;
+    }
+    for (std::size_t i = 0; i < kQuantileTail; ++i) ranks.push_back(i);
+    // Between the tails, evenly spaced from the last of the lowest to the first of the highest.
+    const std::size_t between = kQuantilePoints - 2 * kQuantileTail, first = kQuantileTail - 1,
+                      last = count - kQuantileTail;
+    for (std::size_t j = 1; j <= between; ++j)
+        ranks.push_back(first + static_cast<std::size_t>(
+                                    (static_cast<long double>(last - first) * j) / (between + 1) + 0.5L));
+    for (std::size_t i = last; i < count; ++i) ranks.push_back(i);
+    ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
+    return ranks;
+}
 
 AssumptionChecks CheckAssumptions(const CellScores& scores) {
     AssumptionChecks out;
@@ -130,7 +152,8 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
     std::array<std::vector<T>, 4> e;
     for (std::size_t k = 0; k < 4; ++k) e[k].resize(per[k]);
     std::array<Wide, 4> squares{};
-    std::array<std::vector<Extended>, 4> kept;  // for Shapiro and Wilk's test, within its range
+    std::array<std::vector<T>, 4> kept;  // for Shapiro and Wilk's test and the Q-Q plot
+    for (std::size_t k = 0; k < 4; ++k) kept[k].reserve(n * per[k]);
     std::vector<std::array<T, 4>> largest(n);
     for (std::size_t s = 0; s < n; ++s) {
         residuals.OfSubject(y + s * cells, e);
@@ -141,8 +164,7 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
                 most = std::max(most, v < 0 ? -v : v);
             }
             largest[s][k] = most;
-            if (n * per[k] <= 5000)
-                for (T v : e[k]) kept[k].push_back(static_cast<Extended>(v) * unit);
+            kept[k].insert(kept[k].end(), e[k].begin(), e[k].end());
         }
     }
     const Extended rounding = 4096 * std::numeric_limits<Extended>::epsilon();
@@ -155,14 +177,20 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
         const bool zero = std::is_same_v<T, Extended>
                               ? !(static_cast<Extended>(squares[k]) > rounding * rounding * spread)
                               : squares[k] == 0;
-        check.normality = ShapiroWilk(zero || dfs[k] < 1 ? std::vector<Extended>{} : kept[k]);
-        check.normality.count = n * per[k];
-        check.normality.inRange = check.normality.count >= 3 && check.normality.count <= 5000;
+        const std::size_t count = n * per[k];
+        std::vector<Extended> tested;
+        if (!zero && dfs[k] >= 1 && count <= 5000)
+            for (T v : kept[k]) tested.push_back(static_cast<Extended>(v) * unit);
+        check.normality = ShapiroWilk(std::move(tested));
+        check.normality.count = count;
+        check.normality.inRange = count >= 3 && count <= 5000;
         studentized[k] = !zero && dfs[k] >= 1;
         if (studentized[k]) {
-            scale[k] = std::sqrt(static_cast<Extended>(squares[k]) / static_cast<Extended>(n * per[k]));
+            scale[k] = std::sqrt(static_cast<Extended>(squares[k]) / static_cast<Extended>(count));
             check.largestStudentized = 0;
+            check.quantiles = QuantilePoints(kept[k], scale[k]);
         }
+        std::vector<T>().swap(kept[k]);
         out.strata.push_back(check);
     }
     // |e| / scale > 3, exactly in integers: count e^2 > 9 squares.
@@ -198,6 +226,35 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
         }
         if (out.outlying.size() < kOutlyingListed) out.outlying.push_back(std::move(subject));
     }
+}
+
+// Puts the values of `ranks` (ascending, within [lo, hi)) in their sorted
+// places of [first + lo, first + hi): a selection, far cheaper than a sort
+// when the ranks are few.
+template <typename T>
+void SelectRanks(T* first, std::size_t lo, std::size_t hi, const std::size_t* ranks, std::size_t count) {
+    if (count == 0 || hi - lo < 2) return;
+    if (hi - lo <= 4096 || count * 64 >= hi - lo) return std::sort(first + lo, first + hi);
+    const std::size_t middle = count / 2, rank = ranks[middle];
+    std::nth_element(first + lo, first + rank, first + hi);
+    SelectRanks(first, lo, rank, ranks, middle);
+    SelectRanks(first, rank + 1, hi, ranks + middle + 1, count - middle - 1);
+}
+
+// CheckStrata: the Q-Q plot's points of a stratum's residuals (reordered).
+template <typename T>
+std::vector<QuantilePoint> QuantilePoints(std::vector<T>& residuals, Extended scale) {
+    const std::size_t count = residuals.size();
+    const std::vector<std::size_t> ranks = QuantileRanks(count);
+    SelectRanks(residuals.data(), 0, count, ranks.data(), ranks.size());
+    const Extended c = count <= 10 ? 0.375L : 0.5L, positions = static_cast<Extended>(count) + 1 - 2 * c;
+    std::vector<QuantilePoint> points;
+    points.reserve(ranks.size());
+    for (std::size_t rank : ranks)
+        points.push_back(
+            {rank, tails::NormalQuantile((static_cast<Extended>(rank) + 1 - c) / positions).value_or(0),
+             static_cast<Extended>(residuals[rank]) / scale});
+    return points;
 }
 
 // The skewness G1 = g1 sqrt(n (n - 1)) / (n - 2) and the excess kurtosis

@@ -9,7 +9,9 @@
 // (Royston's 1995 algorithm, for 3 to 5000 values), and studentized: in a
 // balanced design every residual of a stratum has the same leverage, and the
 // studentized residual is e / sqrt(SS / count) for the stratum's sum of
-// squares SS over its count of residuals. The cells' scores have their
+// squares SS over its count of residuals, and a normal Q-Q plot's points
+// pair them, from low to high, with the standard normal quantiles of their
+// plotting positions. The cells' scores have their
 // skewness and excess kurtosis as G1 and G2, the adjusted sample statistics.
 
 #include <cstddef>
@@ -34,12 +36,29 @@ ShapiroWilkTest ShapiroWilk(std::vector<Extended> values);
 
 enum class Stratum { Subjects, AS, BS, ABS };
 
+// A point of a normal Q-Q plot: the studentized residual of rank i (from 0)
+// of n beside the standard normal quantile of (i + 1 - c) / (n + 1 - 2 c),
+// c = 3/8 up to 10 residuals and 1/2 beyond (the usual plotting positions).
+struct QuantilePoint {
+    std::size_t rank = 0;
+    Extended normal = 0, studentized = 0;
+};
+
+// A stratum's plot has every residual up to this many; beyond, the lowest and
+// the highest kQuantileTail and evenly spaced ranks between them.
+inline constexpr std::size_t kQuantilePoints = 1000;
+inline constexpr std::size_t kQuantileTail = 100;
+
+// The ranks a plot of `count` residuals shows, from low to high.
+std::vector<std::size_t> QuantileRanks(std::size_t count);
+
 struct StratumCheck {
     Stratum stratum = Stratum::Subjects;
     std::int64_t df = 0;
     ShapiroWilkTest normality;
     std::optional<Extended> largestStudentized;  // in magnitude; absent for residuals all zero
     std::size_t outlying = 0;                    // residuals whose studentized value exceeds 3
+    std::vector<QuantilePoint> quantiles;        // the Q-Q plot; empty where not studentized
 };
 
 struct CellShape {

@@ -8,6 +8,7 @@
 #include <gmpxx.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <regex>
@@ -392,6 +393,76 @@ TEST(ModelChecks, CellShapesAndOutlyingSubjects) {
     const std::string json = FormatAnalysis(r, AnovaFormat::Json);
     EXPECT_NE(json.find("\"outlyingSubjects\":1,\"outlying\":[{\"subject\":5,\"strata\":["),
               std::string::npos);
+}
+
+TEST(ModelChecks, QuantilePlotPointsAreTheSortedStudentizedResiduals) {
+    // Subjects' residuals m(s) - m of a 12 x 2 x 2 study, and the A x B x S
+    // residuals of a study of 3,000 subjects, whose plot is thinned to the
+    // tails and evenly spaced ranks; both against a sort in the test's own doubles.
+    const auto value = [](int s, int a, int b) { return (s * 37 + a * 11 + b * 5 + s * a * b * 3) % 23; };
+    for (int subjects : {12, 3000}) {
+        StudyStore store =
+            Study(subjects, 2, 2, [&](int s, int a, int b) { return std::to_string(value(s, a, b)); });
+        const FullAnalysis r = AnalyseStudy(store, '.');
+        const std::size_t k = subjects == 12 ? 0 : 3;  // S, or A x B x S
+        // Means of each subject (sm), subject and level (sa, sb), cell (ab) and all.
+        const auto n = static_cast<std::size_t>(subjects);
+        const auto y = [&](std::size_t s, std::size_t a, std::size_t b) {
+            return static_cast<double>(
+                value(static_cast<int>(s + 1), static_cast<int>(a + 1), static_cast<int>(b + 1)));
+        };
+        std::vector<double> e, sm(n, 0), sa(2 * n, 0), sb(2 * n, 0), ab(4, 0);
+        double all = 0;
+        for (std::size_t s = 0; s < n; ++s)
+            for (std::size_t a = 0; a < 2; ++a)
+                for (std::size_t b = 0; b < 2; ++b) {
+                    sm[s] += y(s, a, b) / 4, sa[2 * s + a] += y(s, a, b) / 2, sb[2 * s + b] += y(s, a, b) / 2;
+                    ab[2 * a + b] += y(s, a, b) / static_cast<double>(n);
+                    all += y(s, a, b) / (4.0 * static_cast<double>(n));
+                }
+        for (std::size_t s = 0; s < n; ++s) {
+            if (k == 0) e.push_back(sm[s] - all);
+            for (std::size_t a = 0; k == 3 && a < 2; ++a)
+                for (std::size_t b = 0; b < 2; ++b) {
+                    const double ma = (ab[2 * a] + ab[2 * a + 1]) / 2, mb = (ab[b] + ab[2 + b]) / 2;
+                    e.push_back(y(s, a, b) - sa[2 * s + a] - sb[2 * s + b] - ab[2 * a + b] + sm[s] + ma + mb -
+                                all);
+                }
+        }
+        std::sort(e.begin(), e.end());
+        double squares = 0;
+        for (double v : e) squares += v * v;
+        const double scale = std::sqrt(squares / static_cast<double>(e.size()));
+        const std::vector<QuantilePoint>& q = r.assumptions.strata[k].quantiles;
+        const std::vector<std::size_t> ranks = QuantileRanks(e.size());
+        ASSERT_EQ(q.size(), ranks.size());
+        ASSERT_EQ(q.size(), subjects == 12 ? 12u : kQuantilePoints);
+        for (std::size_t i = 0; i < q.size(); ++i) {
+            EXPECT_EQ(q[i].rank, ranks[i]);
+            EXPECT_NEAR(static_cast<double>(q[i].studentized), e[ranks[i]] / scale, 1e-12) << i;
+            if (i > 0) {
+                EXPECT_LT(q[i - 1].normal, q[i].normal);
+            }
+        }
+        if (subjects == 12) {
+            // R's qnorm(ppoints(12)).
+            const double normal[] = {-1.7316643961222451, -1.1503493803760079,  -0.81221780149991285,
+                                     -0.548522282698098,  -0.31863936396437514, -0.10463345561407539};
+            for (std::size_t i = 0; i < 6; ++i) {
+                EXPECT_NEAR(static_cast<double>(q[i].normal), normal[i], 1e-14);
+                EXPECT_NEAR(static_cast<double>(q[11 - i].normal), -normal[i], 1e-14);
+            }
+        } else {
+            EXPECT_EQ(ranks.front(), 0u);
+            EXPECT_EQ(ranks[kQuantileTail - 1], kQuantileTail - 1);
+            EXPECT_EQ(ranks[kQuantilePoints - kQuantileTail], e.size() - kQuantileTail);
+            EXPECT_EQ(ranks.back(), e.size() - 1);
+        }
+    }
+    // A stratum with no residuals has no plot.
+    StudyStore constant = Study(5, 2, 2, [](int, int, int) { return std::string("4"); });
+    for (const StratumCheck& s : AnalyseStudy(constant, '.').assumptions.strata)
+        EXPECT_TRUE(s.quantiles.empty());
 }
 
 }  // namespace
