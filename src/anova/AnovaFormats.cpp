@@ -6,9 +6,9 @@
 #include <limits>
 #include <vector>
 
-#include "anova/ModelCheckTables.h"
 #include "anova/ApaOutput.h"
 #include "anova/Conventions.h"
+#include "anova/ModelCheckTables.h"
 #include "anova/NumberText.h"
 #include "anova/ResultTables.h"
 #include "runtime/Cp932.h"
@@ -48,7 +48,7 @@ std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format, con
     if (analysis.FewerThanTwoSubjects())
         out += (format == AnovaFormat::Csv ? CsvField(FewerSubjectsNote()) : FewerSubjectsNote()) + "\n\n";
     std::vector<TableText> tables = TableTexts(analysis, reader, options);
-    AppendModelCheckTables(analysis, reader, tables);
+    for (TableText& t : ModelCheckTables(analysis, reader, options)) tables.push_back(std::move(t));
     for (const TableText& t : tables) {
         if (format == AnovaFormat::Text) RenderText(t, out);
         if (format == AnovaFormat::Markdown) RenderMarkdown(t, out);

@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <initializer_list>
 #include <optional>
+#include <utility>
 
 #include "anova/NumberText.h"
 
@@ -17,15 +19,23 @@ enum class Figure { Statistic, Proportion, P };
 
 struct Writer {
     TableReader reader;
+    bool japanese = false;
+    char separator = '.';
 
+    // The label in the reader's language.
+    const char* L(const char* english, const char* inJapanese) const {
+        return japanese ? inJapanese : english;
+    }
     std::string Undefined() const { return reader == TableReader::Program ? "" : kUndefinedText; }
     std::string Number(Opt v, Figure figure = Figure::Statistic) const {
         if (!v) return Undefined();
-        if (reader == TableReader::Program) return GeneralText(*v, 17);
-        if (figure == Figure::Statistic) return GeneralText(*v, 7);
-        if (figure == Figure::Proportion) return GeneralText(*v, 4);
-        if (*v < 0.001L) return "< .001";
-        const std::string text = FixedText(*v, 3);
+        if (figure == Figure::P && *v == 0) return std::string("< ") + separator + "001";  // underflowed
+        if (reader == TableReader::Program) return GeneralText(*v, 17, separator);
+        if (reader == TableReader::Window) return GeneralText(*v, 10, separator);
+        if (figure == Figure::Statistic) return GeneralText(*v, 7, separator);
+        if (figure == Figure::Proportion) return GeneralText(*v, 4, separator);
+        if (*v < 0.001L) return std::string("< ") + separator + "001";
+        const std::string text = FixedText(*v, 3, separator);
         return text[0] == '0' ? text.substr(1) : text;
     }
     std::string Integer(std::int64_t v) const { return std::to_string(v); }
@@ -41,6 +51,14 @@ TableText Start(const char* id, const char* title, std::vector<std::string> ids,
     t.numeric.assign(t.header.size(), true);
     t.numeric[0] = false;
     return t;
+}
+
+// The headings of a table in the reader's language, English and Japanese in turn.
+std::vector<std::string> Header(const Writer& w,
+                                std::initializer_list<std::pair<const char*, const char*>> labels) {
+    std::vector<std::string> header;
+    for (const auto& [english, japanese] : labels) header.emplace_back(w.L(english, japanese));
+    return header;
 }
 
 const char* EffectName(int i) {
@@ -75,63 +93,92 @@ const char* StratumKey(Stratum s) {
     return "";
 }
 
+// Multivariate: why an effect has no test, or nothing for one tested.
+std::string UntestedNote(const MultivariateEffect& e, const std::string& name, std::int64_t subjects,
+                         const Writer& w) {
+    const std::string k = std::to_string(e.contrasts);
+    switch (e.status) {
+        case MultivariateStatus::Tested:
+        case MultivariateStatus::NoEffect:
+            return {};
+        case MultivariateStatus::OneDf:
+            return name + w.L(": one degree of freedom; the multivariate test is the univariate F test.",
+                              ": 自由度が 1 なので、多変量検定は一変量の F 検定と同じです。");
+        case MultivariateStatus::TooFewSubjects:
+            return w.japanese ? name + ": 定義されません: N - 1 = " + std::to_string(subjects - 1) +
+                                    " が対比の数 " + k + " より小さいためです。"
+                              : name + ": undefined: N - 1 = " + std::to_string(subjects - 1) +
+                                    " is below the " + k + " contrasts.";
+        case MultivariateStatus::Singular:
+            return w.japanese
+                       ? name + ": 定義されません: " + k +
+                             " 個の対比の共分散行列に逆行列がありません "
+                             "(定数の対比、または他の対比の一次結合)。"
+                       : name + ": undefined: the covariance of its " + k +
+                             " contrasts has no inverse (a contrast constant, or a combination of others).";
+        case MultivariateStatus::Omitted:
+            return w.japanese ? name + ": 対比が " + k + " 個と多すぎるため計算していません。"
+                              : name + ": not computed: its " + k + " contrasts are too many.";
+    }
+    return {};
+}
+
 // The multivariate tests: four rows of each effect tested, a note of each that is not.
 TableText Multivariate(const FullAnalysis& r, const Writer& w) {
-    TableText t =
-        Start("Multivariate", "Multivariate tests", {"effect", "test", "value", "F", "df1", "df2", "p"},
-              {"Effect", "Test", "Value", "F", "df1", "df2", "p"});
+    TableText t = Start("Multivariate", w.L("Multivariate tests", "多変量検定"),
+                        {"effect", "test", "value", "F", "df1", "df2", "p"},
+                        Header(w, {{"Effect", "効果"},
+                                   {"Test", "検定統計量"},
+                                   {"Value", "値"},
+                                   {"F", "F 値"},
+                                   {"df1", "df1"},
+                                   {"df2", "df2"},
+                                   {"p", "p 値"}}));
     t.numeric[1] = false;
     const MultivariateEffect* effects[] = {&r.multivariate.A, &r.multivariate.B, &r.multivariate.AB};
     bool tested = false;
     for (int i = 0; i < 3; ++i) {
         const MultivariateEffect& e = *effects[i];
-        const std::string name = EffectName(i), k = std::to_string(e.contrasts);
-        switch (e.status) {
-            case MultivariateStatus::Tested:
-                break;
-            case MultivariateStatus::NoEffect:
-                continue;
-            case MultivariateStatus::OneDf:
-                t.notes.push_back(name +
-                                  ": one degree of freedom; the multivariate test is the univariate F test.");
-                continue;
-            case MultivariateStatus::TooFewSubjects:
-                t.notes.push_back(name + ": undefined: N - 1 = " + std::to_string(r.subjects - 1) +
-                                  " is below the " + k + " contrasts.");
-                continue;
-            case MultivariateStatus::Singular:
-                t.notes.push_back(
-                    name + ": undefined: the covariance of its " + k +
-                    " contrasts has no inverse (a contrast constant, or a combination of others).");
-                continue;
-            case MultivariateStatus::Omitted:
-                t.notes.push_back(name + ": not computed: its " + k + " contrasts are too many.");
-                continue;
+        if (e.status != MultivariateStatus::Tested) {
+            const std::string note = UntestedNote(e, EffectName(i), r.subjects, w);
+            if (!note.empty()) t.notes.push_back(note);
+            continue;
         }
         tested = true;
-        const std::pair<const char*, Opt> rows[] = {{"Pillai's trace", e.pillai},
-                                                    {"Wilks' lambda", e.wilks},
-                                                    {"Hotelling-Lawley trace", e.hotellingLawley},
-                                                    {"Roy's largest root", e.roy}};
+        const std::pair<const char*, Opt> rows[] = {
+            {w.L("Pillai's trace", "Pillai のトレース"), e.pillai},
+            {w.L("Wilks' lambda", "Wilks のラムダ"), e.wilks},
+            {w.L("Hotelling-Lawley trace", "Hotelling-Lawley のトレース"), e.hotellingLawley},
+            {w.L("Roy's largest root", "Roy の最大根"), e.roy}};
         for (const auto& [test, value] : rows)
-            t.rows.push_back({name, test, w.Number(value), w.Number(e.f), w.Integer(e.df1), w.Integer(e.df2),
-                              w.Number(e.p, Figure::P)});
+            t.rows.push_back({EffectName(i), test, w.Number(value), w.Number(e.f), w.Integer(e.df1),
+                              w.Integer(e.df2), w.Number(e.p, Figure::P)});
     }
     if (tested)
-        t.notes.push_back(
+        t.notes.push_back(w.L(
             "Each effect's contrasts are tested against zero with one hypothesis degree of freedom: the four "
             "statistics give the same exact F, that of Hotelling's T^2 on (k, N - k); Roy's, in general an "
             "upper "
-            "bound, is exact here.");
+            "bound, is exact here.",
+            "各効果の対比の平均をゼロに対して検定します。仮説の自由度が 1 なので、4 "
+            "つの統計量はどれも同じ正確な F "
+            "(Hotelling の T^2 の F、自由度 (k, N - k)) を与えます。Roy の最大根は一般には F "
+            "の上限ですが、ここでは正確"
+            "です。"));
     return t;
 }
 
 // The normality of each stratum's residuals and their studentized values.
 TableText Residuals(const FullAnalysis& r, const Writer& w) {
-    TableText t =
-        Start("Residuals", "Residuals by error stratum",
-              {"stratum", "residuals", "df", "W", "p", "largestStudentized", "beyond3"},
-              {"Stratum", "Residuals", "df", "Shapiro-Wilk W", "p", "Largest |studentized|", "Beyond 3"});
+    TableText t = Start("Residuals", w.L("Residuals by error stratum", "誤差層ごとの残差"),
+                        {"stratum", "residuals", "df", "W", "p", "largestStudentized", "beyond3"},
+                        Header(w, {{"Stratum", "誤差層"},
+                                   {"Residuals", "残差の数"},
+                                   {"df", "自由度"},
+                                   {"Shapiro-Wilk W", "Shapiro-Wilk W"},
+                                   {"p", "p 値"},
+                                   {"Largest |studentized|", "最大 |スチューデント化残差|"},
+                                   {"Beyond 3", "3 を超える数"}}));
     bool outOfRange = false;
     for (const StratumCheck& s : r.assumptions.strata) {
         outOfRange = outOfRange || !s.normality.inRange;
@@ -139,20 +186,30 @@ TableText Residuals(const FullAnalysis& r, const Writer& w) {
                           w.Number(s.normality.w, Figure::Proportion), w.Number(s.normality.p, Figure::P),
                           w.Number(s.largestStudentized), std::to_string(s.outlying)});
     }
-    if (outOfRange) t.notes.push_back("Shapiro-Wilk's W is computed for 3 to 5000 residuals only.");
+    if (outOfRange)
+        t.notes.push_back(w.L("Shapiro-Wilk's W is computed for 3 to 5000 residuals only.",
+                              "Shapiro-Wilk の W は残差が 3〜5000 個の誤差層でだけ計算します。"));
     t.notes.push_back(
-        "These checks describe the residuals: a small p or an outlying subject says the normal model fits "
-        "these "
-        "scores poorly; a large p does not show that they are normal, and with many subjects slight "
-        "departures, "
-        "to which the F tests are robust, come out significant.");
+        w.L("These checks describe the residuals: a small p or an outlying subject says the normal model "
+            "fits these "
+            "scores poorly; a large p does not show that they are normal, and with many subjects slight "
+            "departures, "
+            "to which the F tests are robust, come out significant.",
+            "これらの確認は残差を記述するだけです。p "
+            "が小さいことや外れた被験者は、正規モデルがこの得点によく合わないこと"
+            "を示します。p が大きくても残差が正規分布に従うとは言えず、被験者が多いと、F "
+            "検定には影響の小さいわずかな"
+            "ずれも有意になります。"));
     return t;
 }
 
 TableText CellShapes(const FullAnalysis& r, const Writer& w) {
-    TableText t =
-        Start("CellShape", "Skewness and kurtosis of the cells", {"a", "b", "skewness", "excessKurtosis"},
-              {"A", "B", "Skewness (G1)", "Excess kurtosis (G2)"});
+    TableText t = Start("CellShape", w.L("Skewness and kurtosis of the cells", "セルの歪度と尖度"),
+                        {"a", "b", "skewness", "excessKurtosis"},
+                        Header(w, {{"A", "A"},
+                                   {"B", "B"},
+                                   {"Skewness (G1)", "歪度 (G1)"},
+                                   {"Excess kurtosis (G2)", "超過尖度 (G2)"}}));
     t.numeric[1] = false;
     for (const CellShape& c : r.assumptions.cells)
         t.rows.push_back({LevelName(r, Factor::A, c.a), LevelName(r, Factor::B, c.b), w.Number(c.skewness),
@@ -162,8 +219,12 @@ TableText CellShapes(const FullAnalysis& r, const Writer& w) {
 
 TableText Outlying(const FullAnalysis& r, const Writer& w) {
     TableText t =
-        Start("Outlying", "Subjects with a studentized residual beyond 3",
-              {"subject", "strata", "studentized"}, {"Subject (row)", "Strata", "Largest studentized"});
+        Start("Outlying",
+              w.L("Subjects with a studentized residual beyond 3", "スチューデント化残差が 3 を超える被験者"),
+              {"subject", "strata", "studentized"},
+              Header(w, {{"Subject (row)", "被験者 (行)"},
+                         {"Strata", "誤差層"},
+                         {"Largest studentized", "最大のスチューデント化残差"}}));
     t.numeric[0] = true;
     t.numeric[1] = false;
     for (const OutlyingSubject& s : r.assumptions.outlying) {
@@ -171,23 +232,36 @@ TableText Outlying(const FullAnalysis& r, const Writer& w) {
         for (Stratum st : s.strata) strata += (strata.empty() ? "" : ", ") + std::string(StratumName(st));
         t.rows.push_back({std::to_string(s.subject), strata, w.Number(s.largest)});
     }
-    const std::size_t all = r.assumptions.outlyingSubjects;
-    if (all == 0) t.notes.push_back("No subject has a studentized residual beyond 3 in any stratum.");
-    if (all > r.assumptions.outlying.size())
-        t.notes.push_back("The first " + std::to_string(r.assumptions.outlying.size()) + " of " +
-                          std::to_string(all) + " subjects.");
+    const std::size_t all = r.assumptions.outlyingSubjects, listed = r.assumptions.outlying.size();
+    if (all == 0)
+        t.notes.push_back(w.L("No subject has a studentized residual beyond 3 in any stratum.",
+                              "どの誤差層にも、スチューデント化残差が 3 を超える被験者はいません。"));
+    if (all > listed)
+        t.notes.push_back(
+            w.japanese ? std::to_string(all) + " 人のうち最初の " + std::to_string(listed) + " 人です。"
+                       : "The first " + std::to_string(listed) + " of " + std::to_string(all) + " subjects.");
     return t;
 }
 
 TableText Friedman(const FullAnalysis& r, const Writer& w) {
     TableText t =
-        Start("Friedman", "Friedman tests",
+        Start("Friedman", w.L("Friedman tests", "Friedman 検定"),
               {"test", "k", "chiSquare", "df", "p", "kendallW", "F", "df1", "df2", "pF", "tieCorrection"},
-              {"Test", "k", "Chi-square", "df", "p", "Kendall's W", "F (Iman-Davenport)", "df1", "df2",
-               "p (F)", "Tie correction"});
-    const std::pair<const char*, const FriedmanTest*> rows[] = {{"A (means over B)", &r.rankBased.A},
-                                                                {"B (means over A)", &r.rankBased.B},
-                                                                {"A x B cells", &r.rankBased.cells}};
+              Header(w, {{"Test", "検定"},
+                         {"k", "k"},
+                         {"Chi-square", "カイ二乗"},
+                         {"df", "自由度"},
+                         {"p", "p 値"},
+                         {"Kendall's W", "Kendall の W"},
+                         {"F (Iman-Davenport)", "F (Iman-Davenport)"},
+                         {"df1", "df1"},
+                         {"df2", "df2"},
+                         {"p (F)", "p (F)"},
+                         {"Tie correction", "同順位の補正"}}));
+    const std::pair<const char*, const FriedmanTest*> rows[] = {
+        {w.L("A (means over B)", "A (B で平均)"), &r.rankBased.A},
+        {w.L("B (means over A)", "B (A で平均)"), &r.rankBased.B},
+        {w.L("A x B cells", "A x B のセル"), &r.rankBased.cells}};
     for (const auto& [name, f] : rows) {
         if (f->levels < 2) continue;
         t.rows.push_back({name, w.Integer(f->levels), w.Number(f->chiSquare), w.Integer(f->df),
@@ -200,9 +274,16 @@ TableText Friedman(const FullAnalysis& r, const Writer& w) {
 }
 
 TableText AlignedRanks(const FullAnalysis& r, const Writer& w) {
-    TableText t = Start("AlignedRanks", "Aligned rank transform",
+    TableText t = Start("AlignedRanks", w.L("Aligned rank transform", "整列順位変換 (ART)"),
                         {"effect", "SS", "df", "errorSS", "errorDf", "F", "p", "otherEffects"},
-                        {"Effect", "SS (ranks)", "df", "Error SS", "Error df", "F", "p", "Other effects"});
+                        Header(w, {{"Effect", "効果"},
+                                   {"SS (ranks)", "平方和 (順位)"},
+                                   {"df", "自由度"},
+                                   {"Error SS", "誤差の平方和"},
+                                   {"Error df", "誤差の自由度"},
+                                   {"F", "F 値"},
+                                   {"p", "p 値"},
+                                   {"Other effects", "他の効果"}}));
     const AlignedRankEffect* effects[] = {&r.rankBased.alignedA, &r.rankBased.alignedB,
                                           &r.rankBased.alignedAB};
     for (int i = 0; i < 3; ++i) {
@@ -212,10 +293,13 @@ TableText AlignedRanks(const FullAnalysis& r, const Writer& w) {
                           w.Integer(e.errorDf), w.Number(e.f), w.Number(e.p, Figure::P),
                           w.Number(e.otherEffects, Figure::Proportion)});
     }
-    t.notes.push_back(
+    t.notes.push_back(w.L(
         "Each effect's aligned responses are ranked and analysed with its own error stratum (A x S, B x S, "
         "A x B x S); Other effects: the largest estimate of the effects not aligned for in them, over their "
-        "standard deviation, zero but for rounding.");
+        "standard deviation, zero but for rounding.",
+        "効果ごとに整列した応答に順位を付け、その効果の誤差層 (A x S、B x S、A x B x S) "
+        "で分析します。「他の効果」は、"
+        "整列で取り除いた効果の推定値のうち最大のものをその標準偏差で割った値で、丸めを除けば 0 です。"));
     return t;
 }
 
@@ -419,15 +503,19 @@ void JsonRanks(Json& j, const FullAnalysis& r) {
 
 }  // namespace
 
-void AppendModelCheckTables(const FullAnalysis& r, TableReader reader, std::vector<TableText>& tables) {
-    if (r.subjects < 1 || r.levelsA < 1 || r.levelsB < 1) return;
-    const Writer w{reader};
+std::vector<TableText> ModelCheckTables(const FullAnalysis& r, TableReader reader,
+                                        const OutputOptions& options, char decimalSeparator) {
+    std::vector<TableText> tables;
+    if (r.subjects < 1 || r.levelsA < 1 || r.levelsB < 1) return tables;
+    const Writer w{reader, reader == TableReader::Window || options.language == OutputLanguage::Japanese,
+                   decimalSeparator};
     tables.push_back(Multivariate(r, w));
     tables.push_back(Residuals(r, w));
     tables.push_back(CellShapes(r, w));
     tables.push_back(Outlying(r, w));
     tables.push_back(Friedman(r, w));
     tables.push_back(AlignedRanks(r, w));
+    return tables;
 }
 
 std::string ModelCheckJsonMembers(const FullAnalysis& r, bool& outsideDoubleRange) {

@@ -1,7 +1,8 @@
 #pragma once
-// Private to the output formats: the multivariate tests, the assumption checks
-// and the rank-based analysis as tables (after the analysis' own) and as the
-// members "multivariate", "assumptions" and "rankBased" of the JSON object.
+// The multivariate tests, the assumption checks and the rank-based analysis
+// as tables (after the analysis' own: morvane anova's formats and the
+// analysis window's pages) and as the members "multivariate", "assumptions"
+// and "rankBased" of the JSON object.
 
 #include <string>
 #include <vector>
@@ -11,8 +12,11 @@
 
 namespace morvane {
 
-// For the terminal (text, markdown) or for programs (CSV).
-void AppendModelCheckTables(const FullAnalysis& analysis, TableReader reader, std::vector<TableText>& tables);
+// "Multivariate", "Residuals", "CellShape", "Outlying", "Friedman" and
+// "AlignedRanks", for `reader` in the language of `options` (the window's in
+// Japanese), with `decimalSeparator` in every figure; none without subjects or levels.
+std::vector<TableText> ModelCheckTables(const FullAnalysis& analysis, TableReader reader,
+                                        const OutputOptions& options = {}, char decimalSeparator = '.');
 
 // The three members, keys and values, without the braces around them.
 // A number beyond a double's range goes as a string of its digits, and

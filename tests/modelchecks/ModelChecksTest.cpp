@@ -17,6 +17,7 @@
 
 #include "anova/AnovaFormats.h"
 #include "anova/FullAnalysis.h"
+#include "anova/ModelCheckTables.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
 #include "support/RationalArithmetic.h"
@@ -463,6 +464,34 @@ TEST(ModelChecks, QuantilePlotPointsAreTheSortedStudentizedResiduals) {
     StudyStore constant = Study(5, 2, 2, [](int, int, int) { return std::string("4"); });
     for (const StratumCheck& s : AnalyseStudy(constant, '.').assumptions.strata)
         EXPECT_TRUE(s.quantiles.empty());
+}
+
+TEST(ModelChecks, TablesInTheReadersLanguageAndSeparator) {
+    StudyStore eight;
+    LoadStudyFile(eight, std::string(MORVANE_EXAMPLES) + "/eight-subjects-2x3.dat");
+    const FullAnalysis r = AnalyseStudy(eight, '.');
+    const std::vector<TableText> window = ModelCheckTables(r, TableReader::Window, {}, ',');
+    const std::vector<TableText> terminal = ModelCheckTables(r, TableReader::Terminal);
+    ASSERT_EQ(window.size(), 6u);
+    ASSERT_EQ(terminal.size(), 6u);
+    const char* titles[] = {"多変量検定",       "誤差層ごとの残差",
+                            "セルの歪度と尖度", "スチューデント化残差が 3 を超える被験者",
+                            "Friedman 検定",    "整列順位変換 (ART)"};
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(window[i].title, titles[i]);
+        EXPECT_EQ(window[i].id, terminal[i].id);
+        EXPECT_EQ(window[i].columnIds, terminal[i].columnIds);
+        EXPECT_EQ(window[i].rows.size(), terminal[i].rows.size());
+        EXPECT_EQ(window[i].notes.size(), terminal[i].notes.size());
+        for (const auto& row : window[i].rows)
+            for (const std::string& cell : row) EXPECT_EQ(cell.find('.'), std::string::npos) << cell;
+    }
+    // The window's 10 digits with its separator: W of the A x B x S stratum.
+    EXPECT_EQ(window[1].rows[3][3].substr(0, 7), "0,94622");
+    EXPECT_EQ(terminal[1].rows[3][3], "0.9462");
+    OutputOptions japanese;
+    japanese.language = OutputLanguage::Japanese;
+    EXPECT_NE(FormatAnalysis(r, AnovaFormat::Text, japanese).find("Friedman 検定"), std::string::npos);
 }
 
 }  // namespace
