@@ -63,6 +63,40 @@ std::optional<Extended> Invert(const Cdf& cdf, Extended target, Extended start, 
     }
 }
 
+// Invert from a start known to be close, where the distribution function's
+// slope is about `slope`: a Newton step by that slope, then secant steps while
+// they converge; else Invert. A secant step below 2^-bits of the value ends
+// it, and so does one that the function no longer tells apart from the last.
+template <class Cdf>
+std::optional<Extended> InvertFromNear(const Cdf& cdf, Extended target, Extended start, Extended slope,
+                                       Extended step, int bits) {
+    const Extended tolerance = std::ldexp(Extended{1}, -bits);
+    const auto small = [&](Extended dx, Extended x, Extended times) {
+        return std::fabs(dx) <= times * tolerance * std::max(Extended{1}, std::fabs(x));
+    };
+    try {
+        Extended x0 = start, h0 = cdf(x0) - target;
+        if (h0 == 0) return x0;
+        Extended x1 = x0 - h0 / slope;
+        if (!std::isfinite(x1) || std::fabs(x1 - x0) > step) x1 = x0 + (h0 > 0 ? step : -step);
+        Extended h1 = cdf(x1) - target;
+        for (int i = 0; i < 8 && h1 != 0; ++i) {
+            if (h1 == h0) {
+                if (small(x1 - x0, x1, 1024)) return x1;
+                break;
+            }
+            const Extended x2 = x1 - h1 * (x1 - x0) / (h1 - h0);
+            if (!std::isfinite(x2) || std::fabs(x2 - start) > 64 * step) break;
+            if (small(x2 - x1, x2, 1)) return x2;
+            x0 = x1, h0 = h1, x1 = x2, h1 = cdf(x1) - target;
+        }
+        if (h1 == 0) return x1;
+    } catch (const std::exception&) {
+        // the bracketing search tells
+    }
+    return Invert(cdf, target, start, step, bits);
+}
+
 bool Level(Extended level) {
     return level > 0 && level < 1;
 }
@@ -155,13 +189,23 @@ std::optional<NoncentralityLimits> NoncentralTLimits(Extended t, Extended df, Ex
         return boost::math::cdf(distribution, t);
     };
     // Each search starts from the normal approximation, T about delta with a
-    // variance of 1 + delta^2 / (2 df), and steps a tenth of its deviation.
-    const Extended spread = std::sqrt(1 + t * t / (2 * df));
+    // variance of 1 + delta^2 / (2 df): the roots delta of
+    // (t - delta)^2 = z^2 (1 + delta^2 / (2 df)), where the distribution
+    // function falls by about the normal density at z over the deviation.
     const Extended z =
         boost::math::quantile(boost::math::normal_distribution<Extended, Policy>(), (1 + level) / 2);
+    const Extended spread = std::sqrt(1 + t * t / (2 * df)), q = 1 - z * z / (2 * df),
+                   discriminant = t * t - q * (t * t - z * z);
+    Extended below = t - z * spread, above = t + z * spread;
+    if (q > 0 && discriminant >= 0)
+        below = (t - std::sqrt(discriminant)) / q, above = (t + std::sqrt(discriminant)) / q;
+    const Extended slope =
+        -boost::math::pdf(boost::math::normal_distribution<Extended, Policy>(), z) / spread;
     const int bits = std::fabs(t) > kSeriesT ? kIntegralBits : std::numeric_limits<Extended>::digits - 8;
-    const std::optional<Extended> lower = Invert(cdf, (1 + level) / 2, t - z * spread, spread / 10, bits);
-    const std::optional<Extended> upper = Invert(cdf, (1 - level) / 2, t + z * spread, spread / 10, bits);
+    const std::optional<Extended> lower =
+        InvertFromNear(cdf, (1 + level) / 2, below, slope, spread / 10, bits);
+    const std::optional<Extended> upper =
+        InvertFromNear(cdf, (1 - level) / 2, above, slope, spread / 10, bits);
     if (!lower || !upper) return std::nullopt;
     return NoncentralityLimits{*lower, *upper};
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <type_traits>
 
@@ -80,7 +81,7 @@ template <typename T, typename Cell>
 void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, Extended spread,
                  AssumptionChecks& out);
 template <typename T>
-std::vector<QuantilePoint> QuantilePoints(std::vector<T>& residuals, Extended scale);
+std::vector<QuantilePoint> QuantilePoints(const std::vector<T>& residuals, Extended scale);
 template <typename Cell>
 std::vector<CellShape> IntegerCellShapes(const Cell* y, std::size_t n, std::size_t na, std::size_t nb);
 std::vector<CellShape> CellShapes(const Extended* y, std::size_t n, std::size_t na, std::size_t nb);
@@ -228,32 +229,82 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
     }
 }
 
-// Puts the values of `ranks` (ascending, within [lo, hi)) in their sorted
-// places of [first + lo, first + hi): a selection, far cheaper than a sort
-// when the ranks are few.
+// The values of `ranks` (ascending, below values.size()) among `values` sorted,
+// without sorting them: a pass counts the values in bins of equal width from
+// the least to the most, which order preserves, and only the bins holding a
+// rank asked for are sorted, or chosen from again where one holds many.
 template <typename T>
-void SelectRanks(T* first, std::size_t lo, std::size_t hi, const std::size_t* ranks, std::size_t count) {
-    if (count == 0 || hi - lo < 2) return;
-    if (hi - lo <= 4096 || count * 64 >= hi - lo) return std::sort(first + lo, first + hi);
-    const std::size_t middle = count / 2, rank = ranks[middle];
-    std::nth_element(first + lo, first + rank, first + hi);
-    SelectRanks(first, lo, rank, ranks, middle);
-    SelectRanks(first, rank + 1, hi, ranks + middle + 1, count - middle - 1);
+void SelectRanks(const std::vector<T>& values, const std::vector<std::size_t>& ranks, std::vector<T>& out) {
+    out.resize(ranks.size());
+    if (ranks.empty()) return;
+    const auto [least, most] = std::minmax_element(values.begin(), values.end());
+    const T low = *least, high = *most;
+    if (low == high) return std::fill(out.begin(), out.end(), low);
+    if (values.size() <= 4096) {
+        std::vector<T> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        for (std::size_t i = 0; i < ranks.size(); ++i) out[i] = sorted[ranks[i]];
+        return;
+    }
+    const std::size_t bins = std::min<std::size_t>(65536, values.size() / 4);
+    // Integers by a shift of their offset from the least; extended values by a
+    // product, not a quotient (the format divides and converts to integers slowly).
+    const Extended scale =
+        static_cast<Extended>(bins) / (static_cast<Extended>(high) - static_cast<Extended>(low));
+    const Extended origin = static_cast<Extended>(low);
+    int shift = 0;
+    if constexpr (!std::is_same_v<T, Extended>)
+        while ((static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low)) >> shift >= bins) ++shift;
+    const auto bin = [&](T v) {
+        if constexpr (std::is_same_v<T, Extended>)
+            return std::min(static_cast<std::size_t>((v - origin) * scale), bins - 1);
+        else
+            return static_cast<std::size_t>(
+                (static_cast<std::uint64_t>(v) - static_cast<std::uint64_t>(low)) >> shift);
+    };
+    std::vector<std::size_t> start(bins + 1, 0);
+    for (T v : values) ++start[bin(v) + 1];
+    for (std::size_t i = 0; i < bins; ++i) start[i + 1] += start[i];
+    // The bins of the ranks, and the values of those bins.
+    std::vector<std::size_t> wanted(bins, SIZE_MAX);
+    std::vector<std::vector<T>> held;
+    for (std::size_t r : ranks) {
+        const std::size_t b =
+            static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), r) - start.begin()) - 1;
+        if (wanted[b] == SIZE_MAX)
+            wanted[b] = held.size(), held.emplace_back().reserve(start[b + 1] - start[b]);
+    }
+    for (T v : values)
+        if (const std::size_t w = wanted[bin(v)]; w != SIZE_MAX) held[w].push_back(v);
+    for (std::size_t i = 0, first = 0; first < ranks.size(); first = i) {
+        const std::size_t b =
+            static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), ranks[first]) -
+                                     start.begin()) -
+            1;
+        std::vector<std::size_t> within;
+        for (; i < ranks.size() && ranks[i] < start[b + 1]; ++i) within.push_back(ranks[i] - start[b]);
+        std::vector<T> chosen;
+        // A bin of one value throughout, or a narrower range, ends the recursion.
+        SelectRanks(held[wanted[b]], within, chosen);
+        std::copy(chosen.begin(), chosen.end(), out.begin() + static_cast<std::ptrdiff_t>(first));
+    }
 }
 
-// CheckStrata: the Q-Q plot's points of a stratum's residuals (reordered).
+// CheckStrata: the Q-Q plot's points of a stratum's residuals.
 template <typename T>
-std::vector<QuantilePoint> QuantilePoints(std::vector<T>& residuals, Extended scale) {
+std::vector<QuantilePoint> QuantilePoints(const std::vector<T>& residuals, Extended scale) {
     const std::size_t count = residuals.size();
     const std::vector<std::size_t> ranks = QuantileRanks(count);
-    SelectRanks(residuals.data(), 0, count, ranks.data(), ranks.size());
+    std::vector<T> ranked;
+    SelectRanks(residuals, ranks, ranked);
     const Extended c = count <= 10 ? 0.375L : 0.5L, positions = static_cast<Extended>(count) + 1 - 2 * c;
     std::vector<QuantilePoint> points;
     points.reserve(ranks.size());
-    for (std::size_t rank : ranks)
+    for (std::size_t i = 0; i < ranks.size(); ++i)
         points.push_back(
-            {rank, tails::NormalQuantile((static_cast<Extended>(rank) + 1 - c) / positions).value_or(0),
-             static_cast<Extended>(residuals[rank]) / scale});
+            {ranks[i],
+             tails::NormalQuantile((static_cast<Extended>(ranks[i]) + 1 - c) / positions).value_or(0),
+             static_cast<Extended>(ranked[i]) / scale});
     return points;
 }
 
