@@ -2,6 +2,7 @@
 // Private to the full analysis: its steps after the pass over the subjects,
 // each from the pass's Summary.
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -34,6 +35,25 @@ void EffectSizeIntervals(FullAnalysis& out);
 // The multivariate tests, the assumption checks and the rank-based analysis
 // (ModelChecks.cpp), from the pass's moments and the scores' offsets.
 void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape, const ExactPartition& part);
+
+// Holm's and Bonferroni's adjustments of the p-values of `all`'s elements
+// [first, last), a family: into their pHolm and pBonferroni.
+template <class Compared>
+void AdjustWithinFamily(std::vector<Compared>& all, std::size_t first, std::size_t last) {
+    std::vector<std::size_t> order;
+    for (std::size_t i = first; i < last; ++i)
+        if (all[i].p) order.push_back(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return *all[x].p < *all[y].p; });
+    const auto m = static_cast<Extended>(order.size());
+    Extended running = 0;
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        Compared& c = all[order[rank]];
+        running = std::max(running, std::min(Extended{1}, (m - static_cast<Extended>(rank)) * *c.p));
+        c.pHolm = running;
+        c.pBonferroni = std::min(Extended{1}, m * *c.p);
+    }
+}
 
 // part / whole, for a whole above zero.
 inline std::optional<Extended> Ratio(Extended part, Extended whole) {

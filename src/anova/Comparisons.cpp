@@ -9,7 +9,6 @@ namespace {
 
 ComparisonResult Paired(const Moment& d, const Moment& first, const Moment& second, std::size_t n,
                         std::optional<Extended> tq);
-void Adjust(std::vector<ComparisonResult>& all, std::size_t first, std::size_t last);
 
 }  // namespace
 
@@ -29,7 +28,7 @@ std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Sh
                 c.j = static_cast<std::int32_t>(j + 1);
                 out.push_back(c);
             }
-        Adjust(out, first, out.size());
+        AdjustWithinFamily(out, first, out.size());
     };
     const std::size_t nb = shape.nb;
     family(Factor::A, 0, shape.na, [&](std::size_t i) -> const Moment& { return summary.aRaw[i]; });
@@ -68,23 +67,6 @@ ComparisonResult Paired(const Moment& d, const Moment& first, const Moment& seco
     c.p = TTwoSided(*c.t, N - 1);
     c.cohenDz = d.mean / sd;
     return c;
-}
-
-// After each family: Holm's and Bonferroni's adjustments within it.
-void Adjust(std::vector<ComparisonResult>& all, std::size_t first, std::size_t last) {
-    std::vector<std::size_t> order;
-    for (std::size_t i = first; i < last; ++i)
-        if (all[i].p) order.push_back(i);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t x, std::size_t y) { return *all[x].p < *all[y].p; });
-    const auto m = static_cast<Extended>(order.size());
-    Extended running = 0;
-    for (std::size_t rank = 0; rank < order.size(); ++rank) {
-        ComparisonResult& c = all[order[rank]];
-        running = std::max(running, std::min(Extended{1}, (m - static_cast<Extended>(rank)) * *c.p));
-        c.pHolm = running;
-        c.pBonferroni = std::min(Extended{1}, m * *c.p);
-    }
 }
 
 }  // namespace

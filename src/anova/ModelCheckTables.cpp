@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <initializer_list>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -303,6 +303,50 @@ TableText AlignedRanks(const FullAnalysis& r, const Writer& w) {
     return t;
 }
 
+// The ART-C contrasts of the levels of A, then of B.
+TableText AlignedRankContrasts(const FullAnalysis& r, const Writer& w) {
+    TableText t = Start("AlignedRankContrasts",
+                        w.L("Aligned rank transform contrasts (ART-C)", "整列順位変換の対比 (ART-C)"),
+                        {"factor", "first", "second", "difference", "se", "t", "df", "p", "pHolm"},
+                        Header(w, {{"Factor", "要因"},
+                                   {"Level 1", "水準 1"},
+                                   {"Level 2", "水準 2"},
+                                   {"Difference (mean ranks)", "平均順位の差"},
+                                   {"SE", "SE"},
+                                   {"t", "t"},
+                                   {"df", "自由度"},
+                                   {"p", "p 値"},
+                                   {"p (Holm)", "p (Holm)"}}));
+    t.numeric[1] = t.numeric[2] = false;
+    const std::pair<Factor, const std::vector<AlignedRankContrast>*> families[] = {
+        {Factor::A, &r.rankBased.contrastsA}, {Factor::B, &r.rankBased.contrastsB}};
+    for (const auto& [factor, family] : families) {
+        const char* name = factor == Factor::A ? "A" : "B";
+        const std::int32_t levels = factor == Factor::A ? r.levelsA : r.levelsB;
+        if (levels > static_cast<std::int32_t>(kContrastedLevels))
+            t.notes.push_back(w.japanese
+                                  ? std::string(name) + ": 水準が " + std::to_string(kContrastedLevels) +
+                                        " を超えるため、対比は計算していません。"
+                                  : std::string(name) + ": more than " + std::to_string(kContrastedLevels) +
+                                        " levels; no contrasts.");
+        for (const AlignedRankContrast& c : *family)
+            t.rows.push_back({name, LevelName(r, factor, c.first), LevelName(r, factor, c.second),
+                              w.Number(c.difference), w.Number(c.se), w.Number(c.t), w.Integer(c.df),
+                              w.Number(c.p, Figure::P), w.Number(c.pHolm, Figure::P)});
+    }
+    t.notes.push_back(
+        w.L("Each pair of levels of A (of B) by their mean ranks of the responses aligned for A (for B), "
+            "against the "
+            "error of its stratum, A x S (B x S): t = difference / sqrt(2 MSE / (n b)) on its df; Holm's "
+            "adjustment "
+            "within each factor. The interaction's contrasts are not computed.",
+            "A (B) の水準の対ごとに、A (B) に整列した応答の平均順位を、その誤差層 A x S (B x S) "
+            "の誤差で比べます: "
+            "t = 差 / √(2 MSE / (n b))、自由度はその誤差の自由度。Holm "
+            "の調整は要因ごと。交互作用の対比は計算しません。"));
+    return t;
+}
+
 // ---- JSON ----
 
 struct Json {
@@ -496,6 +540,28 @@ void JsonRanks(Json& j, const FullAnalysis& r) {
         j.Key("otherEffects"), j.Number(e->otherEffects);
         j.Close('}');
     }
+    j.Key("contrasts");
+    j.Open('{');
+    const std::pair<const char*, const std::vector<AlignedRankContrast>*> families[] = {{"A", &k.contrastsA},
+                                                                                        {"B", &k.contrastsB}};
+    for (const auto& [key, family] : families) {
+        j.Key(key);
+        j.Open('[');
+        for (const AlignedRankContrast& c : *family) {
+            j.Open('{');
+            j.Key("levels"), j.Df(c.first, c.second, true);
+            j.Key("difference"), j.Number(c.difference);
+            j.Key("se"), j.Number(c.se);
+            j.Key("t"), j.Number(c.t);
+            j.Key("df"), j.Integer(c.df);
+            j.Key("p"), j.Number(c.p);
+            j.Key("pHolm"), j.Number(c.pHolm);
+            j.Key("pBonferroni"), j.Number(c.pBonferroni);
+            j.Close('}');
+        }
+        j.Close(']');
+    }
+    j.Close('}');
     j.Key("exactAlignment"), j.Bool(k.exactAlignment);
     j.Close('}');
     j.Close('}');
@@ -515,6 +581,7 @@ std::vector<TableText> ModelCheckTables(const FullAnalysis& r, TableReader reade
     tables.push_back(Outlying(r, w));
     tables.push_back(Friedman(r, w));
     tables.push_back(AlignedRanks(r, w));
+    tables.push_back(AlignedRankContrasts(r, w));
     return tables;
 }
 

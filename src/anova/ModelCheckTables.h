@@ -12,8 +12,8 @@
 
 namespace morvane {
 
-// "Multivariate", "Residuals", "CellShape", "Outlying", "Friedman" and
-// "AlignedRanks", for `reader` in the language of `options` (the window's in
+// "Multivariate", "Residuals", "CellShape", "Outlying", "Friedman",
+// "AlignedRanks" and "AlignedRankContrasts", for `reader` in the language of `options` (the window's in
 // Japanese), with `decimalSeparator` in every figure; none without subjects or levels.
 std::vector<TableText> ModelCheckTables(const FullAnalysis& analysis, TableReader reader,
                                         const OutputOptions& options = {}, char decimalSeparator = '.');

@@ -35,6 +35,11 @@ void KeepFinite(FullAnalysis& out) {
         for (std::optional<Extended>* v :
              {&f->chiSquare, &f->p, &f->kendallW, &f->imanDavenportF, &f->imanDavenportP, &f->tieCorrection})
             Defined(*v);
+    for (std::vector<AlignedRankContrast>* family : {&r.contrastsA, &r.contrastsB})
+        for (AlignedRankContrast& c : *family) {
+            Defined(c.se), Defined(c.t), Defined(c.p), Defined(c.pHolm), Defined(c.pBonferroni);
+            if (!std::isfinite(c.difference)) c.difference = 0, c.se.reset(), c.t.reset(), c.p.reset();
+        }
     for (AlignedRankEffect* e : {&r.alignedA, &r.alignedB, &r.alignedAB}) {
         Defined(e->f), Defined(e->p), Defined(e->otherEffects);
         if (!std::isfinite(e->ss) || !std::isfinite(e->errorSs))
@@ -75,6 +80,8 @@ void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape
     if (!scores.integers && !scores.values) return KeepFinite(out);
     out.assumptions = CheckAssumptions(scores);
     out.rankBased = RankBasedAnalysis(scores);
+    for (std::vector<AlignedRankContrast>* family : {&out.rankBased.contrastsA, &out.rankBased.contrastsB})
+        AdjustWithinFamily(*family, 0, family->size());
     KeepFinite(out);
 }
 

@@ -262,6 +262,36 @@ AlignedRankEffect AnalyseRanks(const RankSums& sums, std::size_t n, std::size_t 
     return r;
 }
 
+// The contrasts of every pair of levels of A (or B) from the doubled ranks'
+// cell totals, against the effect's error mean square; the adjustments later.
+std::vector<AlignedRankContrast> ContrastsOf(const RankSums& sums, const AlignedRankEffect& effect,
+                                             std::size_t n, std::size_t na, std::size_t nb, Of factor) {
+    std::vector<AlignedRankContrast> out;
+    const std::size_t levels = factor == Of::A ? na : nb, per = n * (factor == Of::A ? nb : na);
+    if (levels < 2 || levels > kContrastedLevels || n == 0) return out;
+    std::vector<Int128> totals(levels, 0);
+    for (std::size_t c = 0; c < na * nb; ++c) totals[factor == Of::A ? c / nb : c % nb] += sums.cells[c];
+    const auto count = static_cast<Extended>(per);
+    std::optional<Extended> se;
+    if (effect.errorDf >= 1 && effect.errorSs > 0)
+        se = std::sqrt(2 * (effect.errorSs / static_cast<Extended>(effect.errorDf)) / count);
+    for (std::size_t i = 0; i < levels; ++i)
+        for (std::size_t j = i + 1; j < levels; ++j) {
+            AlignedRankContrast c;
+            c.first = static_cast<std::int32_t>(i + 1), c.second = static_cast<std::int32_t>(j + 1);
+            c.difference =
+                static_cast<Extended>(totals[i] - totals[j]) / (2 * count);  // the ranks are doubled
+            c.df = effect.errorDf;
+            if (se) {
+                c.se = se;
+                c.t = c.difference / *se;
+                c.p = tails::FUpper(*c.t * *c.t, 1, static_cast<Extended>(c.df));
+            }
+            out.push_back(c);
+        }
+    return out;
+}
+
 constexpr std::pair<Of, AlignedRankEffect RankBasedResults::*> kEffects[] = {
     {Of::A, &RankBasedResults::alignedA},
     {Of::B, &RankBasedResults::alignedB},
@@ -381,6 +411,8 @@ void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, std:
         result = AnalyseRanks(sums[e], n, na, nb, kEffects[e].first);
         result.otherEffects = check;
     }
+    out.contrastsA = ContrastsOf(sums[0], out.alignedA, n, na, nb, Of::A);
+    out.contrastsB = ContrastsOf(sums[1], out.alignedB, n, na, nb, Of::B);
 }
 
 // Otherwise: each alignment's responses sorted with their places.
@@ -408,9 +440,13 @@ void AlignBySorting(const Cell* y, const Totals<T>& totals, RankBasedResults& ou
             i = j;
         }
         AlignedRankEffect& result = out.*member;
-        result = AnalyseRanks(SumsOf([&](std::size_t i) { return ranks[i]; }, totals.n, totals.na, totals.nb),
-                              totals.n, totals.na, totals.nb, effect);
+        const RankSums sums = SumsOf([&](std::size_t i) { return ranks[i]; }, totals.n, totals.na, totals.nb);
+        result = AnalyseRanks(sums, totals.n, totals.na, totals.nb, effect);
         result.otherEffects = OtherEffects(cellTotals, all, squares, count, totals.na, totals.nb, effect);
+        if (effect == Of::A)
+            out.contrastsA = ContrastsOf(sums, result, totals.n, totals.na, totals.nb, Of::A);
+        if (effect == Of::B)
+            out.contrastsB = ContrastsOf(sums, result, totals.n, totals.na, totals.nb, Of::B);
     }
 }
 

@@ -472,12 +472,16 @@ TEST(ModelChecks, TablesInTheReadersLanguageAndSeparator) {
     const FullAnalysis r = AnalyseStudy(eight, '.');
     const std::vector<TableText> window = ModelCheckTables(r, TableReader::Window, {}, ',');
     const std::vector<TableText> terminal = ModelCheckTables(r, TableReader::Terminal);
-    ASSERT_EQ(window.size(), 6u);
-    ASSERT_EQ(terminal.size(), 6u);
-    const char* titles[] = {"多変量検定",       "誤差層ごとの残差",
-                            "セルの歪度と尖度", "スチューデント化残差が 3 を超える被験者",
-                            "Friedman 検定",    "整列順位変換 (ART)"};
-    for (std::size_t i = 0; i < 6; ++i) {
+    ASSERT_EQ(window.size(), 7u);
+    ASSERT_EQ(terminal.size(), 7u);
+    const char* titles[] = {"多変量検定",
+                            "誤差層ごとの残差",
+                            "セルの歪度と尖度",
+                            "スチューデント化残差が 3 を超える被験者",
+                            "Friedman 検定",
+                            "整列順位変換 (ART)",
+                            "整列順位変換の対比 (ART-C)"};
+    for (std::size_t i = 0; i < 7; ++i) {
         EXPECT_EQ(window[i].title, titles[i]);
         EXPECT_EQ(window[i].id, terminal[i].id);
         EXPECT_EQ(window[i].columnIds, terminal[i].columnIds);
@@ -492,6 +496,62 @@ TEST(ModelChecks, TablesInTheReadersLanguageAndSeparator) {
     OutputOptions japanese;
     japanese.language = OutputLanguage::Japanese;
     EXPECT_NE(FormatAnalysis(r, AnovaFormat::Text, japanese).find("Friedman 検定"), std::string::npos);
+}
+
+TEST(ModelChecks, AlignedRankContrastsAgreeWithR) {
+    // R: the responses aligned for A (for B), rank(), aov(r ~ A * B + Error(S / (A * B))), and each
+    // pair's difference of mean ranks over sqrt(2 MSE / (n b)) of the S:A (S:B) stratum, 2 pt().
+    StudyStore eight;
+    LoadStudyFile(eight, std::string(MORVANE_EXAMPLES) + "/eight-subjects-2x3.dat");
+    StudyStore tied = TiedStudy();
+    struct Expected {
+        char factor;
+        int first, second;
+        long double difference, se, t, p;
+    };
+    const std::vector<Expected> ofEight = {
+        {'A', 1, 2, -21.958333333333329L, 2.4866209462157158L, -8.8305913157977685L, 4.8260897804570585e-05L},
+        {'B', 1, 2, -12.03125L, 3.4579074967315719L, -3.479344086379403L, 0.0036833666293934523L},
+        {'B', 1, 3, -26.875L, 3.4579074967315719L, -7.7720413358085372L, 1.9141899405344763e-06L},
+        {'B', 2, 3, -14.84375L, 3.4579074967315719L, -4.2926972494291338L, 0.00074398294268556917L}};
+    const std::vector<Expected> ofTied = {
+        {'A', 1, 2, 8.0416666666666679L, 3.9480128616248908L, 2.0368896831194578L, 0.069005333339105135L},
+        {'A', 1, 3, 1.4583333333333357L, 3.9480128616248908L, 0.36938413942580894L, 0.71954309666486016L},
+        {'A', 2, 3, -6.5833333333333321L, 3.9480128616248908L, -1.6675055436936488L, 0.12637788218243248L},
+        {'B', 1, 2, -3.5555555555555571L, 5.5066738409064575L, -0.64568116040267864L, 0.54694449915767585L}};
+    for (const auto& [store, expected] : {std::pair{&eight, &ofEight}, std::pair{&tied, &ofTied}}) {
+        const RankBasedResults r = AnalyseStudy(*store, '.').rankBased;
+        std::vector<AlignedRankContrast> all = r.contrastsA;
+        all.insert(all.end(), r.contrastsB.begin(), r.contrastsB.end());
+        ASSERT_EQ(all.size(), expected->size());
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const Expected& e = (*expected)[i];
+            EXPECT_EQ(all[i].first, e.first);
+            EXPECT_EQ(all[i].second, e.second);
+            EXPECT_TRUE(Near(all[i].difference, e.difference)) << i;
+            EXPECT_TRUE(Near(all[i].se, e.se)) << i;
+            EXPECT_TRUE(Near(all[i].t, e.t)) << i;
+            EXPECT_TRUE(Near(all[i].p, e.p, 1e-10L)) << i;
+        }
+        // Holm within each factor: the least p times the family's size.
+        if (r.contrastsB.size() == 3) {
+            EXPECT_TRUE(Near(r.contrastsB[1].pHolm, 3 * *r.contrastsB[1].p));
+        }
+        // A two-level factor's one contrast is its F test: t^2 = F.
+        if (r.contrastsA.size() == 1) {
+            EXPECT_TRUE(Near(*r.contrastsA[0].t * *r.contrastsA[0].t, *r.alignedA.f, 1e-15L));
+        }
+    }
+    // The extended path (sorting) agrees with the integer one (bins).
+    std::vector<Extended> values;
+    for (int s = 1; s <= 6; ++s)
+        for (int a = 1; a <= 3; ++a)
+            for (int b = 1; b <= 2; ++b) values.push_back(std::stold(tied.CellText(s, a, b)));
+    CellScores scores;
+    scores.n = 6, scores.na = 3, scores.nb = 2, scores.values = values.data();
+    const RankBasedResults extended = RankBasedAnalysis(scores);
+    ASSERT_EQ(extended.contrastsA.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(Near(extended.contrastsA[i].t, ofTied[i].t));
 }
 
 }  // namespace
