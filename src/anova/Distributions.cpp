@@ -188,17 +188,14 @@ std::optional<NoncentralityLimits> NoncentralTLimits(Extended t, Extended df, Ex
         const boost::math::non_central_t_distribution<Extended, Policy> distribution(df, delta);
         return boost::math::cdf(distribution, t);
     };
-    // Each search starts from the normal approximation, T about delta with a
-    // variance of 1 + delta^2 / (2 df): the roots delta of
-    // (t - delta)^2 = z^2 (1 + delta^2 / (2 df)), where the distribution
-    // function falls by about the normal density at z over the deviation.
+    // Each search starts from the normal approximation
+    // P(T <= t) = Phi((t (1 - 1 / (4 df)) - delta) / sqrt(1 + t^2 / (2 df))),
+    // good to about 1 / df^2, where the distribution function falls by about
+    // the normal density at z over that deviation.
     const Extended z =
         boost::math::quantile(boost::math::normal_distribution<Extended, Policy>(), (1 + level) / 2);
-    const Extended spread = std::sqrt(1 + t * t / (2 * df)), q = 1 - z * z / (2 * df),
-                   discriminant = t * t - q * (t * t - z * z);
-    Extended below = t - z * spread, above = t + z * spread;
-    if (q > 0 && discriminant >= 0)
-        below = (t - std::sqrt(discriminant)) / q, above = (t + std::sqrt(discriminant)) / q;
+    const Extended spread = std::sqrt(1 + t * t / (2 * df)), centre = t * (1 - 1 / (4 * df));
+    const Extended below = centre - z * spread, above = centre + z * spread;
     const Extended slope =
         -boost::math::pdf(boost::math::normal_distribution<Extended, Policy>(), z) / spread;
     const int bits = std::fabs(t) > kSeriesT ? kIntegralBits : std::numeric_limits<Extended>::digits - 8;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstddef>
+#include <optional>
+#include <system_error>
 
 #include "anova/AnalysisSteps.h"
 #include "anova/Distributions.h"
@@ -9,6 +11,7 @@
 #include "exact/ExactTotalsBuilder.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/Errors.h"
+#include "runtime/SerialWorker.h"
 #include "scores/ParseScores.h"
 
 namespace morvane {
@@ -48,8 +51,21 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
     anova::TestSphericity(out, summary, shape);
     out.comparisons = anova::PairedComparisons(summary, shape, tq);
     out.simpleEffects = anova::SimpleEffects(summary, shape);
+    // The intervals and the model's checks write members of their own: the
+    // checks on a thread of their own where one can be had.
+    std::optional<SerialWorker> beside;
+    try {
+        beside.emplace();
+    } catch (const std::system_error&) {
+        // no thread: one after the other
+    }
+    const auto check = [&] { anova::CheckTheModel(out, summary, shape, part); };
+    if (beside) beside->Hand(check);
     anova::EffectSizeIntervals(out);
-    anova::CheckTheModel(out, summary, shape, part);
+    if (beside)
+        beside->Wait();
+    else
+        check();
     CheckAllFinite(out);
     return out;
 }
