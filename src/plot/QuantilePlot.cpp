@@ -35,8 +35,7 @@ QString Unit(Extended value, int decimals, char separator) {
 
 // The stratum's residuals and Shapiro and Wilk's test, or why there is nothing to plot.
 QString Detail(const StratumCheck& check, bool plotted, char separator) {
-    if (!plotted)
-        return check.df < 1 ? QStringLiteral(u"自由度 0、残差なし") : QStringLiteral(u"残差はすべて 0");
+    if (!plotted) return check.df < 1 ? QStringLiteral(u"自由度 0") : QStringLiteral(u"残差はすべて 0");
     const ShapiroWilkTest& test = check.normality;
     QString text = QStringLiteral(u"残差 %1 個 · ").arg(test.count);
     if (!test.inRange) return text + QStringLiteral(u"W は 3〜5000 個の残差でのみ計算");
@@ -214,6 +213,7 @@ void DrawPanel(QPainter& p, const QRectF& cell, const QuantilePanel& panel, char
     p.setBrush(Qt::NoBrush);
     if (panel.points.empty()) {
         p.drawRect(plot);
+        p.setFont(s.font);
         p.drawText(plot, Qt::AlignCenter, QStringLiteral(u"残差なし"));
         return;
     }
