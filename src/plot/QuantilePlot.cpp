@@ -65,19 +65,18 @@ QuantilePlotData QuantilePlotDataOf(const FullAnalysis& analysis, char decimalSe
 }
 
 QString QuantilePlotCaption(const QuantilePlotData& data) {
-    QString caption = QStringLiteral(
+    const QString caption = QStringLiteral(
         u"各誤差層のスチューデント化残差を標準正規分位点 (プロット位置は残差 10 個まで (i − 3/8)/(n + 1/4)、"
-        u"それを超えると (i − 1/2)/n) に対して描き、直線は y = x、絶対値が 3 を超える点は朱色");
+        u"それを超えると (i − 1/2)/n) に対して描き、直線は y = x、絶対値が 3 を超える点は朱色で");
     const bool thinned = std::any_of(data.panels.begin(), data.panels.end(), [](const QuantilePanel& p) {
         return p.residuals > p.points.size() && !p.points.empty();
     });
-    if (thinned)
-        caption += QStringLiteral(
-                       u"、残差が %1 個を超える層は小さいほうと大きいほうの %2 個ずつとその間の"
-                       u"等間隔の順位の残差")
-                       .arg(kQuantilePoints)
-                       .arg(kQuantileTail);
-    return caption + QStringLiteral(u"。");
+    if (!thinned) return caption + QStringLiteral(u"示す。");
+    return caption + QStringLiteral(
+                         u"示し、残差が %1 個を超える層は小さいほうと大きいほうの %2 個ずつと"
+                         u"その間の等間隔の順位の残差のみを描く。")
+                         .arg(kQuantilePoints)
+                         .arg(kQuantileTail);
 }
 
 namespace {
