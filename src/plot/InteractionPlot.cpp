@@ -16,11 +16,11 @@ namespace {
 
 // Colours told apart by most readers, the colour-blind among them.
 const QRgb kColours[] = {0x0072B2, 0xD55E00, 0x009E73, 0xCC79A7, 0xE69F00, 0x56B4E9, 0x000000, 0x8C7A1F};
-constexpr int kColourCount = static_cast<int>(sizeof kColours / sizeof kColours[0]);
+constexpr unsigned kColourCount = sizeof kColours / sizeof kColours[0];
 constexpr int kShapeCount = 7;
 
 QColor ColourOf(int level) {
-    return QColor::fromRgb(kColours[level % kColourCount]);
+    return PlotColour(level);
 }
 
 // Marker `level`: circle, square, triangle, diamond, inverted triangle, cross,
@@ -81,6 +81,10 @@ void Range(const InteractionPlotData& d, Extended& low, Extended& high) {
 }
 
 }  // namespace
+
+QColor PlotColour(int index) {
+    return QColor::fromRgb(kColours[static_cast<unsigned>(index) % kColourCount]);
+}
 
 std::optional<ErrorBars> ErrorBarsNamed(std::string_view name) {
     for (ErrorBars bars : {ErrorBars::WithinCi95, ErrorBars::Ci95, ErrorBars::Se})

@@ -6,6 +6,7 @@
 // the size of the area it is painted in, so that it is sharp at any size and on
 // any device (a widget, an image, an SVG or PDF file).
 
+#include <QColor>
 #include <QRectF>
 #include <QString>
 #include <QStringList>
@@ -54,6 +55,10 @@ InteractionPlotData PlotDataOf(const FullAnalysis& analysis, char decimalSeparat
 
 // Paints the plot into `area` of `painter`'s device, on a white ground.
 void PaintInteractionPlot(QPainter& painter, const QRectF& area, const InteractionPlotData& data);
+
+// Colour `index` of the plots' palette, told apart by most readers, the
+// colour-blind among them: blue, vermilion, bluish green, ...
+QColor PlotColour(int index);
 
 // The pixel height of the plot's text in an area of this size.
 int PlotFontPixels(const QSizeF& size);

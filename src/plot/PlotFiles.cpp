@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <functional>
 #include <string_view>
 
 #include "runtime/Errors.h"
@@ -23,19 +24,25 @@ std::optional<PlotFileType> PlotFileTypeOf(const QString& path) {
     return std::nullopt;
 }
 
-QByteArray RenderPlotFile(const InteractionPlotData& data, PlotFileType type, QSize size) {
+namespace {
+
+using Painting = std::function<void(QPainter&, const QRectF&)>;
+
+// A file of `type` and `size` that `paint` draws, its title and description
+// those of an SVG drawing (the PDF has the title).
+QByteArray Render(PlotFileType type, QSize size, const QString& title, const QString& description,
+                  const Painting& paint) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     const QRectF area(QPointF(0, 0), QSizeF(size));
-    const QString title = QStringLiteral(u"交互作用のプロット");
     switch (type) {
         case PlotFileType::Png: {
             QImage image(size, QImage::Format_RGB32);
             if (image.isNull()) throw OutOfMemoryError();
             {
                 QPainter painter(&image);
-                PaintInteractionPlot(painter, area, data);
+                paint(painter, area);
             }
             image.setDotsPerMeterX(3780);  // 96 pixels per inch
             image.setDotsPerMeterY(3780);
@@ -49,9 +56,9 @@ QByteArray RenderPlotFile(const InteractionPlotData& data, PlotFileType type, QS
             svg.setViewBox(area);
             svg.setResolution(96);
             svg.setTitle(title);
-            svg.setDescription(PlotCaption(data));
+            svg.setDescription(description);
             QPainter painter(&svg);
-            PaintInteractionPlot(painter, area, data);
+            paint(painter, area);
             break;
         }
         case PlotFileType::Pdf: {
@@ -64,7 +71,7 @@ QByteArray RenderPlotFile(const InteractionPlotData& data, PlotFileType type, QS
                                  QString(), QPageSize::ExactMatch);
             pdf.setPageLayout(QPageLayout(page, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
             QPainter painter(&pdf);
-            PaintInteractionPlot(painter, QRectF(0, 0, pdf.width(), pdf.height()), data);
+            paint(painter, QRectF(0, 0, pdf.width(), pdf.height()));
             break;
         }
     }
@@ -72,11 +79,30 @@ QByteArray RenderPlotFile(const InteractionPlotData& data, PlotFileType type, QS
     return bytes;
 }
 
-void WritePlotFile(const InteractionPlotData& data, PlotFileType type, QSize size, const std::string& path) {
-    const QByteArray bytes = RenderPlotFile(data, type, size);
+void Write(const QByteArray& bytes, const std::string& path) {
     WriteTextFile(path, [&](TextWriter& file) {
         file.Write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     });
+}
+
+}  // namespace
+
+QByteArray RenderPlotFile(const InteractionPlotData& data, PlotFileType type, QSize size) {
+    return Render(type, size, QStringLiteral(u"交互作用のプロット"), PlotCaption(data),
+                  [&](QPainter& painter, const QRectF& area) { PaintInteractionPlot(painter, area, data); });
+}
+
+QByteArray RenderPlotFile(const QuantilePlotData& data, PlotFileType type, QSize size) {
+    return Render(type, size, QStringLiteral(u"正規 Q-Q プロット"), QuantilePlotCaption(data),
+                  [&](QPainter& painter, const QRectF& area) { PaintQuantilePlot(painter, area, data); });
+}
+
+void WritePlotFile(const InteractionPlotData& data, PlotFileType type, QSize size, const std::string& path) {
+    Write(RenderPlotFile(data, type, size), path);
+}
+
+void WritePlotFile(const QuantilePlotData& data, PlotFileType type, QSize size, const std::string& path) {
+    Write(RenderPlotFile(data, type, size), path);
 }
 
 }  // namespace morvane::plot

@@ -2,8 +2,8 @@
 // published figures of the bundled study to ten significant digits, undefined
 // statistics, Ctrl+C, the copies of the summary table and the sentences, every
 // export type, the information after Calculate, the window's place on the
-// screen, the plot's error bars, and the plot's files, from the window and
-// from morvane plot.
+// screen, the plot's error bars, the Q-Q plots of the residuals, and the
+// plots' files, from the window and from morvane plot.
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QMimeData>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTableView>
@@ -30,6 +31,7 @@
 #include "datawindow/DataWindow.h"
 #include "plot/InteractionPlot.h"
 #include "plot/PlotFiles.h"
+#include "plot/QuantilePlot.h"
 #include "report/CalculateCommand.h"
 #include "store/DataFile.h"
 #include "support/Components.h"
@@ -544,6 +546,90 @@ private slots:
         }
     }
 
+    void TheQuantilePlotsShowEachStratumAndItsOutliers() {
+        // Twelve subjects of scattered scores, the fifth far off in one cell.
+        const auto score = [](int s, int a, int b) {
+            const int noise = (s * 37 + a * 11 + b * 7 + s * a * b * 5) % 13;
+            return std::to_string(s == 5 && a == 2 && b == 3 ? 90 : 20 + noise + 3 * b);
+        };
+        StudyStore study;
+        FillStudy(study, 12, 2, 3, score);
+        const plot::QuantilePlotData data = plot::QuantilePlotDataOf(AnalyseStudy(study, ','), ',');
+        QCOMPARE(data.panels.size(), std::size_t{4});
+        QCOMPARE(data.panels[0].title, QStringLiteral(u"被験者 (S)"));
+        QCOMPARE(data.panels[3].title, QStringLiteral("A x B x S"));
+        QCOMPARE(data.panels[3].points.size(), std::size_t{72});
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral(u"^残差 72 個 · Shapiro-Wilk W = ,\\d{4}; p (= ,\\d{3}|< ,001)$"))
+                     .match(data.panels[3].detail)
+                     .hasMatch(),
+                 qPrintable(data.panels[3].detail));
+        const QString caption = plot::QuantilePlotCaption(data);
+        QVERIFY(caption.contains(QStringLiteral("y = x")) && caption.contains(QStringLiteral("(i − 3/8)")));
+        QVERIFY(!caption.contains(QStringLiteral(u"1000 個を超える")));
+
+        // Counts of the points' blue and the outliers' vermilion in each quarter of the image.
+        struct Inks {
+            int blue[4] = {}, vermilion[4] = {};
+        };
+        const auto inks = [](const plot::QuantilePlotData& d, QSize size) {
+            QImage image(size, QImage::Format_RGB32);
+            {
+                QPainter painter(&image);
+                plot::PaintQuantilePlot(painter, QRectF(QPointF(0, 0), QSizeF(size)), d);
+            }
+            Inks found;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    const int quarter = (y * 2 / image.height()) * 2 + x * 2 / image.width();
+                    found.blue[quarter] += c.blue() > c.red() + 80;
+                    found.vermilion[quarter] += c.red() > c.blue() + 80 && c.red() > 150;
+                }
+            return found;
+        };
+        const Inks drawn = inks(data, QSize(800, 600));
+        for (int k = 0; k < 4; ++k) QVERIFY2(drawn.blue[k] > 40, qPrintable(QString::number(k)));
+        QVERIFY(drawn.vermilion[3] > 10);  // the fifth subject's residual in A x B x S
+        inks(data, QSize(60, 40));         // too small for its text, and drawn all the same
+
+        // A study of one score throughout has no residuals: four panels that say so.
+        StudyStore constant;
+        FillStudy(constant, 4, 2, 2, [](int, int, int) { return std::string("7"); });
+        const plot::QuantilePlotData none = plot::QuantilePlotDataOf(AnalyseStudy(constant, '.'), '.');
+        QCOMPARE(none.panels.size(), std::size_t{4});
+        for (const plot::QuantilePanel& panel : none.panels) {
+            QVERIFY(panel.points.empty());
+            QCOMPARE(panel.detail, QStringLiteral(u"残差はすべて 0"));
+        }
+        const Inks blank = inks(none, QSize(800, 600));
+        for (int k = 0; k < 4; ++k) QVERIFY(blank.blue[k] == 0 && blank.vermilion[k] == 0);
+        // Its words, out of the runs of text the drawing breaks them into.
+        const QString words =
+            QString::fromUtf8(plot::RenderPlotFile(none, plot::PlotFileType::Svg, {800, 600}))
+                .remove(QRegularExpression(QStringLiteral("<[^>]*>|\\s")));
+        QCOMPARE(words.count(QStringLiteral(u"残差なし")), 4);
+        QVERIFY(plot::QuantilePlotDataOf(FullAnalysis{}, '.').Empty());
+
+        // The files: a PNG of the size, an SVG of the title and caption, one PDF page.
+        const QImage png =
+            QImage::fromData(plot::RenderPlotFile(data, plot::PlotFileType::Png, QSize(640, 480)), "PNG");
+        QCOMPARE(png.size(), QSize(640, 480));
+        const QByteArray svg = plot::RenderPlotFile(data, plot::PlotFileType::Svg, QSize(640, 480));
+        QVERIFY(QSvgRenderer(svg).isValid());
+        QVERIFY(QString::fromUtf8(svg).contains(QStringLiteral(u"<title>正規 Q-Q プロット</title>")));
+        QVERIFY(QString::fromUtf8(svg).contains(caption.toHtmlEscaped()));
+        QCOMPARE(PdfPages(plot::RenderPlotFile(data, plot::PlotFileType::Pdf, QSize(640, 480))), 1);
+
+        // More than a thousand residuals: the tails and evenly spaced ranks, said in the caption.
+        StudyStore large;
+        FillStudy(large, 60, 4, 5, score);
+        const plot::QuantilePlotData thinned = plot::QuantilePlotDataOf(AnalyseStudy(large, '.'), '.');
+        QCOMPARE(thinned.panels[3].residuals, std::size_t{1200});
+        QCOMPARE(thinned.panels[3].points.size(), std::size_t{1000});
+        QVERIFY(plot::QuantilePlotCaption(thinned).contains(QStringLiteral(u"1000 個を超える層")));
+    }
+
     void MorvanePlotWritesFilesThatOpen() {
         const auto run = [&](const std::string& args) {
             const std::string command =
@@ -571,6 +657,15 @@ private slots:
         const QByteArray pdf = FileBytes(dir_.File("p.PDF"));
         QCOMPARE(PdfPages(pdf), 1);
         QVERIFY(pdf.contains("/MediaBox [0 0 600.000000 225.000000]"));
+        // The Q-Q plots in place of the interaction plot; without error bars.
+        QCOMPARE(run(study + " " + dir_.File("qq.svg") + " --qq"), 0);
+        QVERIFY(FileBytes(dir_.File("qq.svg")) != FileBytes(dir_.File("p.svg")));
+        QVERIFY(
+            QString::fromUtf8(FileBytes(dir_.File("qq.svg"))).contains(QStringLiteral(u"正規 Q-Q プロット")));
+        QCOMPARE(run(study + " " + dir_.File("qq.png") + " --qq --error-bars se"), 2);
+        QVERIFY(ReadBytes(dir_.File("err")).find("--error-bars is for the interaction plot") !=
+                std::string::npos);
+        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("qq.png"))));
         // Usage errors, and a study whose score is not a number.
         for (const std::string& bad :
              {study + " p.txt", study + " p.png --width 0", study + " p.png --height", study,

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "Arguments.h"
+#include "ErrorEdge.h"
 #include "HelperProgram.h"
 
 namespace morvane::tool {
@@ -35,13 +36,19 @@ bool PlotErrorBars(const std::string& text) {
 }
 
 void Plot(std::span<const std::string> words) {
-    const Arguments arguments(words, {}, {"--width", "--height", "--error-bars"});
+    const Arguments arguments(words, {"--qq"}, {"--width", "--height", "--error-bars"});
     int width = kPlotDefaultWidth, height = kPlotDefaultHeight;
     std::string bars = "within";
+    bool quantiles = false, barsGiven = false;
     for (const Option& option : arguments.Options()) {
+        if (option.name == "--qq") {
+            quantiles = true;
+            continue;
+        }
         if (option.name == "--error-bars") {
             if (!PlotErrorBars(*option.value)) throw UsageError("--error-bars is within, ci95 or se");
             bars = *option.value;
+            barsGiven = true;
             continue;
         }
         const int side = PlotSide(*option.value);
@@ -50,9 +57,14 @@ void Plot(std::span<const std::string> words) {
     }
     if (arguments.FileCount() != 2 || !PlotFileName(arguments.Word(1)))
         throw UsageError("a data file and a plot file are needed");
+    if (quantiles && barsGiven) {
+        // Said before the usage: the usage alone would not tell what is wrong.
+        ShowMessage("plot: --error-bars is for the interaction plot; the Q-Q plots (--qq) have none");
+        throw UsageError("--qq with --error-bars");
+    }
     // The helper reads "-" as standard input itself.
-    RunHelper("morvane-plot",
-              {arguments.Word(0), arguments.Word(1), std::to_string(width), std::to_string(height), bars});
+    RunHelper("morvane-plot", {arguments.Word(0), arguments.Word(1), std::to_string(width),
+                               std::to_string(height), quantiles ? "qq" : bars});
 }
 
 }  // namespace morvane::tool

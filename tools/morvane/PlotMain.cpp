@@ -1,7 +1,8 @@
-// morvane-plot DATAFILE OUT WIDTH HEIGHT [BARS]: writes the interaction plot of
-// a study as the PNG, SVG or PDF file that OUT's suffix names, WIDTH x HEIGHT
+// morvane-plot DATAFILE OUT WIDTH HEIGHT [BARS|qq]: writes the interaction plot
+// of a study as the PNG, SVG or PDF file that OUT's suffix names, WIDTH x HEIGHT
 // pixels, its error bars those BARS names (within, ci95, se; within when
-// absent), without any window. `morvane plot` runs it with arguments it has checked.
+// absent), or with qq the normal Q-Q plots of its residuals, without any
+// window. `morvane plot` runs it with arguments it has checked.
 
 #include <QGuiApplication>
 #include <QString>
@@ -28,12 +29,13 @@ int main(int argc, char** argv) {
                 : std::nullopt;
         const int width = type ? std::atoi(arguments.Word(2).c_str()) : 0,
                   height = type ? std::atoi(arguments.Word(3).c_str()) : 0;
-        const auto bars = count == 5 ? morvane::plot::ErrorBarsNamed(arguments.Word(4))
-                                     : std::optional(morvane::plot::ErrorBars::WithinCi95);
+        const bool quantiles = count == 5 && arguments.Word(4) == "qq";
+        const auto bars = count == 5 && !quantiles ? morvane::plot::ErrorBarsNamed(arguments.Word(4))
+                                                   : std::optional(morvane::plot::ErrorBars::WithinCi95);
         if (!type || width <= 0 || height <= 0 || !bars) {
             std::fputs(
                 "usage: morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX] "
-                "[--error-bars within|ci95|se]\n",
+                "[--error-bars within|ci95|se | --qq]\n",
                 stderr);
             return 2;
         }
@@ -44,8 +46,13 @@ int main(int argc, char** argv) {
         // The plot is drawn on no screen: Qt runs on its offscreen platform unless told otherwise.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
-        morvane::plot::WritePlotFile(morvane::plot::PlotDataOf(analysis, separator, *bars), *type,
-                                     QSize(width, height), arguments.Word(1));
+        const QSize size(width, height);
+        if (quantiles)
+            morvane::plot::WritePlotFile(morvane::plot::QuantilePlotDataOf(analysis, separator), *type, size,
+                                         arguments.Word(1));
+        else
+            morvane::plot::WritePlotFile(morvane::plot::PlotDataOf(analysis, separator, *bars), *type, size,
+                                         arguments.Word(1));
         return 0;
     });
 }

@@ -29,8 +29,9 @@ constexpr const char* kUsage =
     "                                       the full analysis (UTF-8; standard output when - or absent;\n"
     "                                       text, Greenhouse-Geisser, English and 90 % intervals unless told)\n"
     "       morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n"
-    "                    [--error-bars within|ci95|se]\n"
-    "                                       the interaction plot of the cell means (800 x 600 unless told)\n";
+    "                    [--error-bars within|ci95|se | --qq]\n"
+    "                                       the interaction plot of the cell means (800 x 600 unless told),\n"
+    "                                       or with --qq the normal Q-Q plots of the four error strata\n";
 constexpr const char* kHelpLine = "       morvane --help | --version\n";
 
 // The whole usage, the exchange commands' lines included, on `stream`.

@@ -1,0 +1,271 @@
+#include "plot/QuantilePlot.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "anova/NumberText.h"
+#include "plot/InteractionPlot.h"
+#include "qttext/Fonts.h"
+
+namespace morvane::plot {
+namespace {
+
+QString StratumTitle(Stratum stratum) {
+    switch (stratum) {
+        case Stratum::AS:
+            return QStringLiteral("A x S");
+        case Stratum::BS:
+            return QStringLiteral("B x S");
+        case Stratum::ABS:
+            return QStringLiteral("A x B x S");
+        case Stratum::Subjects:
+            break;
+    }
+    return QStringLiteral(u"被験者 (S)");
+}
+
+// A figure that cannot exceed 1, without its leading zero: ".9876", "1.0000".
+QString Unit(Extended value, int decimals, char separator) {
+    const std::string text = FixedText(value, decimals, separator);
+    return QString::fromLatin1(text[0] == '0' ? text.substr(1) : text);
+}
+
+// The stratum's residuals and Shapiro and Wilk's test, or why there is nothing to plot.
+QString Detail(const StratumCheck& check, bool plotted, char separator) {
+    if (!plotted) return check.df < 1 ? QStringLiteral(u"自由度 0") : QStringLiteral(u"残差はすべて 0");
+    const ShapiroWilkTest& test = check.normality;
+    QString text = QStringLiteral(u"残差 %1 個 · ").arg(test.count);
+    if (!test.inRange) return text + QStringLiteral(u"W は 3〜5000 個の残差でのみ計算");
+    if (!test.w || !test.p) return text + QStringLiteral(u"W は計算できません");
+    const QString p = *test.p < 0.001L ? QStringLiteral("< ") + QLatin1Char(separator) + QStringLiteral("001")
+                                       : QStringLiteral("= ") + Unit(*test.p, 3, separator);
+    // With a decimal comma, a semicolon keeps the two figures apart.
+    const QString between = separator == ',' ? QStringLiteral("; ") : QStringLiteral(", ");
+    return text + QStringLiteral("Shapiro-Wilk W = ") + Unit(*test.w, 4, separator) + between +
+           QStringLiteral("p ") + p;
+}
+
+}  // namespace
+
+QuantilePlotData QuantilePlotDataOf(const FullAnalysis& analysis, char decimalSeparator) {
+    QuantilePlotData d;
+    d.decimalSeparator = decimalSeparator;
+    for (const StratumCheck& check : analysis.assumptions.strata) {
+        QuantilePanel panel;
+        panel.title = StratumTitle(check.stratum);
+        panel.points = check.quantiles;
+        panel.residuals = check.normality.count;
+        panel.detail = Detail(check, !panel.points.empty(), decimalSeparator);
+        d.panels.push_back(std::move(panel));
+    }
+    return d;
+}
+
+QString QuantilePlotCaption(const QuantilePlotData& data) {
+    const QString caption = QStringLiteral(
+        u"各誤差層のスチューデント化残差を標準正規分位点 (プロット位置は残差 10 個まで (i − 3/8)/(n + 1/4)、"
+        u"それを超えると (i − 1/2)/n) に対して描き、直線は y = x、絶対値が 3 を超える点は朱色で");
+    const bool thinned = std::any_of(data.panels.begin(), data.panels.end(), [](const QuantilePanel& p) {
+        return p.residuals > p.points.size() && !p.points.empty();
+    });
+    if (!thinned) return caption + QStringLiteral(u"示す。");
+    return caption + QStringLiteral(
+                         u"示し、残差が %1 個を超える層は小さいほうと大きいほうの %2 個ずつと"
+                         u"その間の等間隔の順位の残差のみを描く。")
+                         .arg(kQuantilePoints)
+                         .arg(kQuantileTail);
+}
+
+namespace {
+
+const QColor kInk(0x20, 0x20, 0x20);
+
+// One axis of a panel: its range and ticks.
+struct Axis {
+    Extended low = 0, high = 1, step = 1;
+    std::vector<Extended> ticks;
+    QStringList texts;
+    qreal widest = 0;
+
+    void Cover(Extended v) { low = std::min(low, v), high = std::max(high, v); }
+    // The most ticks of the axis's `length` in pixels that stand at least `spacing` apart.
+    void Space(qreal length, qreal spacing) {
+        ticks.clear();
+        for (int wanted = 2; wanted <= 12; ++wanted) {
+            Extended next = 1;
+            std::vector<Extended> more = AxisTicks(low, high, wanted, next);
+            if (!ticks.empty() && static_cast<qreal>(next / (high - low)) * length < spacing) break;
+            ticks = std::move(more), step = next;
+        }
+    }
+    // A twentieth of the span more at each end, and ticks `spacing` apart, or
+    // closer where that would leave fewer than three.
+    void Finish(qreal length, qreal spacing, char separator, const QFontMetricsF& fm) {
+        if (!(high > low)) low -= 1, high += 1;
+        const Extended margin = (high - low) / 20;
+        low -= margin, high += margin;
+        Space(length, spacing);
+        if (ticks.size() < 3) Space(length, spacing * 0.6);
+        for (Extended t : ticks) {
+            texts.append(TickText(t, step, separator));
+            widest = std::max(widest, fm.horizontalAdvance(texts.back()));
+        }
+    }
+    qreal Fraction(Extended v) const { return static_cast<qreal>((v - low) / (high - low)); }
+};
+
+// The fonts and lengths of the whole figure, from the size of its area.
+struct Style {
+    int px = 0;
+    QFont font, small;
+    qreal line = 0, smallLine = 0, tick = 0, radius = 0;
+};
+
+// The points' axis ranges: the normal quantiles along, the studentized
+// residuals and the line's span up, so that the line crosses the panel.
+void Ranges(const QuantilePanel& panel, Axis& x, Axis& y) {
+    if (panel.points.empty()) {
+        x.low = y.low = -2, x.high = y.high = 2;
+        return;
+    }
+    x.low = y.low = std::numeric_limits<Extended>::infinity();
+    x.high = y.high = -x.low;
+    for (const QuantilePoint& point : panel.points) {
+        x.Cover(point.normal);
+        y.Cover(point.studentized);
+        y.Cover(point.normal);
+    }
+}
+
+void DrawPoints(QPainter& p, const QRectF& plot, const Axis& x, const Axis& y, const QuantilePanel& panel,
+                const Style& s) {
+    p.save();
+    p.setClipRect(plot);
+    // The line y = x, from one side of the panel to the other.
+    const auto at = [&](Extended u, Extended v) {
+        return QPointF(plot.left() + x.Fraction(u) * plot.width(),
+                       plot.bottom() - y.Fraction(v) * plot.height());
+    };
+    p.setPen(QPen(QColor(0x70, 0x70, 0x70), std::max(1.0, s.px / 10.0)));
+    p.drawLine(at(x.low, x.low), at(x.high, x.high));
+    p.setBrush(Qt::NoBrush);
+    const QPen usual(PlotColour(0), std::max(1.0, s.px / 12.0)),
+        outlying(PlotColour(1), std::max(1.2, s.px / 8.0));
+    // The outlying last, over the others.
+    for (const bool beyond : {false, true}) {
+        p.setPen(beyond ? outlying : usual);
+        for (const QuantilePoint& point : panel.points)
+            if ((std::fabs(point.studentized) > kOutlyingStudentized) == beyond)
+                p.drawEllipse(at(point.normal, point.studentized), s.radius, s.radius);
+    }
+    p.restore();
+}
+
+void DrawTicks(QPainter& p, const QRectF& plot, const Axis& x, const Axis& y, const Style& s) {
+    const qreal thin = std::max(1.0, s.px / 14.0);
+    for (std::size_t i = 0; i < y.ticks.size(); ++i) {
+        const qreal at = plot.bottom() - y.Fraction(y.ticks[i]) * plot.height();
+        p.setPen(QPen(QColor(0xE2, 0xE2, 0xE2), thin));
+        p.drawLine(QPointF(plot.left(), at), QPointF(plot.right(), at));
+        p.setPen(kInk);
+        p.drawLine(QPointF(plot.left() - s.tick, at), QPointF(plot.left(), at));
+        p.drawText(QRectF(plot.left() - s.tick - 0.25 * s.px - y.widest, at - s.smallLine / 2, y.widest,
+                          s.smallLine),
+                   Qt::AlignRight | Qt::AlignVCenter, y.texts[static_cast<int>(i)]);
+    }
+    for (std::size_t i = 0; i < x.ticks.size(); ++i) {
+        const qreal at = plot.left() + x.Fraction(x.ticks[i]) * plot.width();
+        p.setPen(QPen(QColor(0xE2, 0xE2, 0xE2), thin));
+        p.drawLine(QPointF(at, plot.top()), QPointF(at, plot.bottom()));
+        p.setPen(kInk);
+        p.drawLine(QPointF(at, plot.bottom()), QPointF(at, plot.bottom() + s.tick));
+        p.drawText(QRectF(at - x.widest, plot.bottom() + s.tick, 2 * x.widest, s.smallLine),
+                   Qt::AlignHCenter | Qt::AlignTop, x.texts[static_cast<int>(i)]);
+    }
+}
+
+// A panel in `cell`: its title and detail above, the points in a frame with
+// their ticks on the left and below.
+void DrawPanel(QPainter& p, const QRectF& cell, const QuantilePanel& panel, char separator, const Style& s) {
+    const QFontMetricsF fm(s.font, p.device()), small(s.small, p.device());
+    p.setFont(s.font);
+    p.setPen(kInk);
+    p.drawText(QRectF(cell.left(), cell.top(), cell.width(), s.line), Qt::AlignLeft | Qt::AlignVCenter,
+               fm.elidedText(panel.title, Qt::ElideRight, cell.width()));
+    p.setFont(s.small);
+    p.setPen(QColor(0x50, 0x50, 0x50));
+    p.drawText(QRectF(cell.left(), cell.top() + s.line, cell.width(), s.smallLine),
+               Qt::AlignLeft | Qt::AlignVCenter,
+               small.elidedText(panel.detail, Qt::ElideRight, cell.width()));
+    const qreal top = cell.top() + s.line + 1.6 * s.smallLine;
+    const qreal bottom = std::max(top + 1, cell.bottom() - s.tick - s.smallLine);
+    Axis x, y;
+    Ranges(panel, x, y);
+    y.Finish(bottom - top, 2.2 * s.smallLine, separator, small);
+    const qreal left = std::min(cell.left() + y.widest + s.tick + 0.25 * s.px, cell.right() - 1);
+    const QRectF plot(QPointF(left, top), QPointF(std::max(left + 1, cell.right() - 0.5 * s.px), bottom));
+    x.Finish(plot.width(), 4 * s.px, separator, small);
+    p.setPen(QPen(kInk, std::max(1.0, s.px / 12.0)));
+    p.setBrush(Qt::NoBrush);
+    if (panel.points.empty()) {
+        p.drawRect(plot);
+        p.setFont(s.font);
+        p.drawText(plot, Qt::AlignCenter, QStringLiteral(u"残差なし"));
+        return;
+    }
+    DrawTicks(p, plot, x, y, s);
+    DrawPoints(p, plot, x, y, panel, s);
+    p.setPen(QPen(kInk, std::max(1.0, s.px / 12.0)));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(plot);
+}
+
+}  // namespace
+
+void PaintQuantilePlot(QPainter& p, const QRectF& area, const QuantilePlotData& d) {
+    p.save();
+    p.setClipRect(area);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.fillRect(area, Qt::white);
+    Style s;
+    // Four panels share the area: their text a little smaller than a whole plot's.
+    s.px = std::max(9, PlotFontPixels(area.size()) * 4 / 5);
+    s.font = qttext::CharacterFont(Face::PGothic, s.px);
+    s.small = qttext::CharacterFont(Face::PGothic, std::max(9, s.px * 17 / 20));
+    s.line = QFontMetricsF(s.font, p.device()).height();
+    s.smallLine = QFontMetricsF(s.small, p.device()).height();
+    s.tick = 0.35 * s.px;
+    s.radius = std::max(1.8, 0.24 * s.px);
+    p.setFont(s.font);
+    p.setPen(kInk);
+    if (d.Empty()) {
+        p.drawText(area, Qt::AlignCenter, QStringLiteral(u"得点がないので Q-Q プロットを描けません"));
+        p.restore();
+        return;
+    }
+    // The axis titles the panels share: below them and, turned, on their left.
+    const qreal pad = s.px, gap = 1.5 * s.px;
+    const QRectF grid(QPointF(area.left() + pad + 1.3 * s.line, area.top() + 0.6 * pad),
+                      QPointF(area.right() - 0.6 * pad, area.bottom() - pad - 1.1 * s.line));
+    p.drawText(QRectF(grid.left(), grid.bottom() + 0.3 * s.line, grid.width(), s.line), Qt::AlignCenter,
+               QStringLiteral(u"標準正規分位点"));
+    p.save();
+    p.translate(area.left() + pad + s.line / 2, grid.center().y());
+    p.rotate(-90);
+    p.drawText(QRectF(-grid.height() / 2, -s.line / 2, grid.height(), s.line), Qt::AlignCenter,
+               QStringLiteral(u"スチューデント化残差"));
+    p.restore();
+    const qreal w = std::max(1.0, (grid.width() - gap) / 2), h = std::max(1.0, (grid.height() - gap) / 2);
+    for (std::size_t k = 0; k < d.panels.size() && k < 4; ++k) {
+        const qreal left = grid.left() + static_cast<qreal>(k % 2) * (w + gap),
+                    top = grid.top() + static_cast<qreal>(k / 2) * (h + gap);
+        DrawPanel(p, QRectF(left, top, w, h), d.panels[k], d.decimalSeparator, s);
+    }
+    p.restore();
+}
+
+}  // namespace morvane::plot
