@@ -14,6 +14,10 @@ ExportTypeError::ExportTypeError()
     : Error(Cp932FromUtf8("書き出す形式が分かりません: ファイル名の末尾を .md、.csv、.json、.png、.svg、.pdf "
                           "のどれかにしてください")) {}
 
+ExportTypeError::ExportTypeError(ForPlot)
+    : Error(Cp932FromUtf8(
+          "書き出す形式が分かりません: ファイル名の末尾を .png、.svg、.pdf のどれかにしてください")) {}
+
 QStringList ExportNameFilters() {
     return {QStringLiteral(u"表: マークダウン (*.md)"), QStringLiteral(u"表: CSV (*.csv)"),
             QStringLiteral(u"表: JSON (*.json)"),       QStringLiteral(u"プロット: PNG 画像 (*.png)"),
@@ -44,6 +48,17 @@ void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotDat
 }  // namespace morvane
 
 namespace morvane {
+
+QStringList QuantilePlotNameFilters() {
+    return {QStringLiteral(u"PNG 画像 (*.png)"), QStringLiteral(u"SVG (*.svg)"),
+            QStringLiteral(u"PDF (*.pdf)")};
+}
+
+void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path) {
+    const auto type = plot::PlotFileTypeOf(path);
+    if (!type) throw ExportTypeError(ExportTypeError::ForPlot{});
+    plot::WritePlotFile(plot, *type, kExportPlotSize, qttext::FilePath(path));
+}
 
 std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const ApaOptions& options) {
     auto mime = std::make_unique<QMimeData>();

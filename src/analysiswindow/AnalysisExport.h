@@ -15,6 +15,7 @@
 #include "anova/FullAnalysis.h"
 #include "anova/OutputOptions.h"
 #include "plot/InteractionPlot.h"
+#include "plot/QuantilePlot.h"
 #include "runtime/Errors.h"
 
 namespace morvane {
@@ -23,6 +24,9 @@ namespace morvane {
 class ExportTypeError : public Error {
 public:
     ExportTypeError();
+    // For a plot, whose files are images only.
+    struct ForPlot {};
+    explicit ExportTypeError(ForPlot);
 };
 
 // The size of the plot's files.
@@ -35,6 +39,13 @@ QStringList ExportNameFilters();
 // the correction of `options`; throws ExportTypeError, InOutError.
 void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotData& plot, const QString& path,
                     const OutputOptions& options = {});
+
+// The Q-Q plots' file types for the file dialog, PNG the default.
+QStringList QuantilePlotNameFilters();
+
+// Writes the Q-Q plots as the PNG, SVG or PDF file `path` names; throws
+// ExportTypeError (named by its plot types), InOutError.
+void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path);
 
 // 表をコピー: the summary table as a word processor pastes it, a real table:
 // HTML (text/html), RTF (text/rtf and application/rtf, the names programs

@@ -19,7 +19,9 @@
 #include "analysiswindow/AnalysisExport.h"
 #include "analysiswindow/AnalysisTableModel.h"
 #include "analysiswindow/InteractionPlotView.h"
+#include "analysiswindow/QuantilePlotView.h"
 #include "analysiswindow/WindowPlacement.h"
+#include "anova/ModelCheckTables.h"
 #include "anova/ResultTables.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
@@ -36,7 +38,28 @@ constexpr int kAllRows = INT_MAX;
 constexpr int kFillsPage = 0;
 
 QLabel* Title(QWidget* parent);
+QLabel* Paragraph(QWidget* page, const QString& text);
 QString Lines(const std::vector<std::string>& notes);
+
+// What each page of the model checks does, in a sentence a reader can check against a textbook.
+const char16_t* const kMultivariateText =
+    u"各効果の k 個の正規直交 Helmert 対比 (A は a − 1 個、B は b − 1 個、A x B はその積) "
+    u"を被験者ごとに求め、"
+    u"その平均ベクトル m がゼロかを共分散 S を仮定せずに Hotelling の T² = N m′ S⁻¹ m で検定します。"
+    u"F = (N − k) T² / (k (N − 1))、自由度 (k, N − k)。球面性の仮定は要りませんが、N − 1 が k 以上でなければ"
+    u"定義されません。";
+const char16_t* const kAssumptionsText =
+    u"各誤差層の残差 (被験者 S: m(s) − m、A x S: m(s,a) − m(s) − m(a) + m、B x S も同様、A x B x S: "
+    u"y − m(s,a) − m(s,b) − m(a,b) + m(s) + m(a) + m(b) − m) の正規性を Shapiro-Wilk 検定 (Royston 1995 の "
+    u"AS R94、3〜5000 個) で確かめ、残差をその層の √(平方和 / 個数) で割ったスチューデント化残差が 3 を超える"
+    u"被験者を行番号で挙げます。セルの歪度 G1 と超過尖度 G2 は各セルの得点の調整済み標本統計量です。";
+const char16_t* const kRanksText =
+    u"Friedman 検定は被験者ごとに k 個の値へ順位 (同順位は平均順位) を付け、順位和 R_j から "
+    u"Q = 12 Σ (R_j − n (k + 1) / 2)² / (n k (k + 1) − Σ (t³ − t) / (k − 1)) を自由度 k − 1 "
+    u"のカイ二乗で検定します。"
+    u"Kendall の W = Q / (n (k − 1))、Iman-Davenport の F = (n − 1) Q / (n (k − 1) − Q)。整列順位変換 "
+    u"(Wobbrock ら 2011) は効果ごとに、セル平均からの残差にその効果の推定値を足した応答に全体で順位を付け、"
+    u"その順位を分散分析してその効果の誤差層 (A は A x S、B は B x S、A x B は A x B x S) で検定します。";
 
 }  // namespace
 
@@ -86,6 +109,22 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     static_cast<QVBoxLayout*>(means->layout())->addStretch();
     AddTable(page(QStringLiteral(u"対ごとの比較")), "Comparisons", kFillsPage);
     AddTable(page(QStringLiteral(u"単純主効果")), "SimpleEffects", kFillsPage);
+    QWidget* multivariate = page(QStringLiteral(u"多変量検定"));
+    Paragraph(multivariate, QString::fromUtf16(kMultivariateText));
+    AddTable(multivariate, "Multivariate", kAllRows, WithNotes);
+    static_cast<QVBoxLayout*>(multivariate->layout())->addStretch();
+    QWidget* assumptions = page(QStringLiteral(u"前提の確認"));
+    Paragraph(assumptions, QString::fromUtf16(kAssumptionsText));
+    AddTable(assumptions, "Residuals", kAllRows, WithNotes);
+    AddTable(assumptions, "Outlying", 8, WithNotes);
+    AddQuantilePlot(assumptions);
+    AddTable(assumptions, "CellShape", 12);
+    static_cast<QVBoxLayout*>(assumptions->layout())->addStretch();
+    QWidget* ranks = page(QStringLiteral(u"順位に基づく分析"));
+    Paragraph(ranks, QString::fromUtf16(kRanksText));
+    AddTable(ranks, "Friedman", kAllRows, WithNotes);
+    AddTable(ranks, "AlignedRanks", kAllRows, WithNotes);
+    static_cast<QVBoxLayout*>(ranks->layout())->addStretch();
     QWidget* precision = page(QStringLiteral(u"精度"));
     AddTable(precision, "Precision", kAllRows);
     static_cast<QVBoxLayout*>(precision->layout())->addStretch();
@@ -117,7 +156,15 @@ AnalysisWindow::~AnalysisWindow() = default;
 
 void AnalysisWindow::Show(FullAnalysis analysis) {
     analysis_ = std::move(analysis);
-    for (const TableText& table : TableTexts(analysis_, TableReader::Window, decimalSeparator_)) {
+    std::vector<TableText> texts = TableTexts(analysis_, TableReader::Window, decimalSeparator_);
+    for (TableText& table : ModelCheckTables(analysis_, TableReader::Window, {}, decimalSeparator_))
+        texts.push_back(std::move(table));
+    for (const ShownTable& shown : tables_) {
+        // A page of a table the analysis has none of (no subjects) shows it empty.
+        shown.model->SetTable({});
+        if (shown.notes != nullptr) shown.notes->hide();
+    }
+    for (const TableText& table : texts) {
         if (table.id == "Sphericity") sphericityNote_->setText(Lines(table.notes));
         if (table.id == "Precision") {
             notice_->setText(Lines(table.notes));
@@ -128,11 +175,17 @@ void AnalysisWindow::Show(FullAnalysis analysis) {
             shown.model->SetTable(table);
             shown.title->setText(QString::fromStdString(table.title));
             shown.view->resizeColumnsToContents();
+            if (shown.notes != nullptr) {
+                shown.notes->setText(Lines(table.notes));
+                shown.notes->setVisible(!table.notes.empty());
+            }
             const int rows = static_cast<int>(table.rows.size());
             if (shown.rowsShown != kFillsPage) shown.view->FitRows(std::min(rows, shown.rowsShown));
         }
     }
     SetErrorBars(static_cast<plot::ErrorBars>(errorBars_->currentData().toInt()));
+    quantilePlot_->SetData(plot::QuantilePlotDataOf(analysis_, decimalSeparator_));
+    quantileCaption_->setText(plot::QuantilePlotCaption(quantilePlot_->Data()));
 
     if (!placed_) PlaceBesideOwner();
     placed_ = true;
@@ -149,6 +202,16 @@ void AnalysisWindow::Export() {
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is written
         exportName_ = *chosen;
         ExportAnalysis(analysis_, plot_->Data(), *chosen, CopyOptions());
+    });
+}
+
+void AnalysisWindow::ExportQuantilePlot() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        const auto chosen = seams_.dialogs->SaveAs(this, QStringLiteral(u"Q-Q プロットの書き出し"),
+                                                   quantileName_, QuantilePlotNameFilters());
+        if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is written
+        quantileName_ = *chosen;
+        morvane::ExportQuantilePlot(quantilePlot_->Data(), *chosen);
     });
 }
 
@@ -269,8 +332,27 @@ void AnalysisWindow::PlaceBesideOwner() {
     move(placed.topLeft());
 }
 
+// The constructor: the Q-Q plots of the residuals, their caption and their export.
+void AnalysisWindow::AddQuantilePlot(QWidget* page) {
+    QLabel* title = Title(page);
+    title->setText(QStringLiteral(u"残差の正規 Q-Q プロット"));
+    page->layout()->addWidget(title);
+    quantilePlot_ = new QuantilePlotView(page);
+    quantilePlot_->setObjectName(QStringLiteral("QuantilePlot"));
+    page->layout()->addWidget(quantilePlot_);
+    quantileCaption_ = Paragraph(page, QString());
+    quantileCaption_->setObjectName(QStringLiteral("QuantilePlotCaption"));
+    auto* row = new QHBoxLayout;
+    auto* button = new QPushButton(QStringLiteral(u"Q-Q プロットを書き出し…"), page);
+    button->setObjectName(QStringLiteral("ExportQuantilePlotButton"));
+    row->addWidget(button);
+    row->addStretch();
+    static_cast<QVBoxLayout*>(page->layout())->addLayout(row);
+    connect(button, &QPushButton::clicked, this, &AnalysisWindow::ExportQuantilePlot);
+}
+
 // The constructor, for each table of the analysis.
-void AnalysisWindow::AddTable(QWidget* page, const char* id, int rowsShown) {
+void AnalysisWindow::AddTable(QWidget* page, const char* id, int rowsShown, bool withNotes) {
     const QString name = QString::fromLatin1(id) + QStringLiteral("Table");
     QLabel* title = Title(page);
     title->setObjectName(name + QStringLiteral("Title"));
@@ -280,7 +362,13 @@ void AnalysisWindow::AddTable(QWidget* page, const char* id, int rowsShown) {
     auto* model = new AnalysisTableModel(view);
     view->setModel(model);
     page->layout()->addWidget(view);
-    tables_.push_back({id, rowsShown, title, view, model});
+    QLabel* notes = nullptr;
+    if (withNotes) {
+        notes = Paragraph(page, QString());
+        notes->setObjectName(name + QStringLiteral("Notes"));
+        notes->hide();
+    }
+    tables_.push_back({id, rowsShown, title, view, model, notes});
 }
 
 namespace {
@@ -294,7 +382,17 @@ QLabel* Title(QWidget* parent) {
     return label;
 }
 
-// Show, for the notes of the sphericity test and of the precision check.
+// A page's text: its description, a table's notes, a plot's caption.
+QLabel* Paragraph(QWidget* page, const QString& text) {
+    auto* label = new QLabel(text, page);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    page->layout()->addWidget(label);
+    return label;
+}
+
+// Show, for the notes of the tables.
 QString Lines(const std::vector<std::string>& notes) {
     QStringList lines;
     for (const std::string& note : notes) lines.append(QString::fromStdString(note));

@@ -3,7 +3,9 @@
 // window's 分析 found it. Its pages hold the summary table with the p-values,
 // the corrected degrees of freedom and p of each correction and both effect
 // sizes; the sphericity table; the means; the comparisons; the simple main
-// effects; the precision check of the results file. Beside them, the
+// effects; the multivariate tests; the checks of the assumptions, with the
+// normal Q-Q plots of the residuals of each error stratum; the rank-based
+// analysis; the precision check of the results file. Beside them, the
 // interaction plot, its error bars chosen below it. Modeless: the data window
 // stays usable, and the window changes only when 分析 is pressed again. It
 // opens beside the data window, on the screen's free area.
@@ -32,6 +34,7 @@ namespace morvane {
 class AnalysisTableModel;
 class AnalysisTableView;
 class InteractionPlotView;
+class QuantilePlotView;
 
 class AnalysisWindow final : public QWidget {
     Q_OBJECT
@@ -47,6 +50,8 @@ public:
 
     // 書き出し…: asks for a file and writes the tables or the plot, by its type.
     void Export();
+    // Q-Q プロットを書き出し…: asks for a PNG, SVG or PDF file and writes the Q-Q plots.
+    void ExportQuantilePlot();
     // 表をコピー and 報告文をコピー.
     void CopyTable();
     void CopySentences();
@@ -57,8 +62,12 @@ public:
 
 private:
     // A titled view on `page` of the analysis's table `id` (its object name `id`
-    // + "Table"), as high as `rowsShown` rows at most; 0: filling the page.
-    void AddTable(QWidget* page, const char* id, int rowsShown);
+    // + "Table"), as high as `rowsShown` rows at most; 0: filling the page;
+    // WithNotes: the table's notes below it.
+    static constexpr bool WithNotes = true;
+    void AddTable(QWidget* page, const char* id, int rowsShown, bool withNotes = false);
+    // The Q-Q plots on `page`, with their caption and export button.
+    void AddQuantilePlot(QWidget* page);
     // The plot with the choice of its error bars and its caption, for the splitter.
     QWidget* MakePlotPane(QWidget* parent);
     // The copy actions, in the summary table's menu and as buttons in `buttons`.
@@ -75,6 +84,9 @@ private:
     InteractionPlotView* plot_ = nullptr;
     QComboBox* errorBars_ = nullptr;
     QLabel* plotCaption_ = nullptr;
+    QuantilePlotView* quantilePlot_ = nullptr;
+    QLabel* quantileCaption_ = nullptr;
+    QString quantileName_;
     QAction* english_ = nullptr;
     bool placed_ = false;
     struct ShownTable {
@@ -83,6 +95,7 @@ private:
         QLabel* title;
         AnalysisTableView* view;
         AnalysisTableModel* model;
+        QLabel* notes;  // null: the notes are shown elsewhere, or there are none
     };
     std::vector<ShownTable> tables_;  // in the order of their pages
 };

@@ -2,8 +2,9 @@
 // published figures of the bundled study to ten significant digits, undefined
 // statistics, Ctrl+C, the copies of the summary table and the sentences, every
 // export type, the information after Calculate, the window's place on the
-// screen, the plot's error bars, the Q-Q plots of the residuals, and the
-// plots' files, from the window and from morvane plot.
+// screen, the plot's error bars, the pages of the model checks with the Q-Q
+// plots of the residuals, and the plots' files, from the window and from
+// morvane plot.
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSvgRenderer>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <cstdlib>
@@ -23,6 +25,7 @@
 #include "analysiswindow/AnalysisExport.h"
 #include "analysiswindow/AnalysisWindow.h"
 #include "analysiswindow/InteractionPlotView.h"
+#include "analysiswindow/QuantilePlotView.h"
 #include "analysiswindow/WindowPlacement.h"
 #include "anova/AnovaFormats.h"
 #include "anova/FullAnalysis.h"
@@ -470,6 +473,69 @@ private slots:
         // A folder that is not there: the file error.
         exportTo("none/plot.png");
         QCOMPARE(seams_.messages.Shown().last(), QStringLiteral(u"不正なファイル名です."));
+    }
+
+    void ModelCheckPagesAndTheQuantilePlots() {
+        LoadStudyFile(store_, kEightSubjects);
+        QVERIFY(OpenShown() != nullptr);
+        QWidget* window = PressAnalysis();
+        StudyStore fresh;
+        LoadStudyFile(fresh, kEightSubjects);
+        const FullAnalysis r = AnalyseStudy(fresh, '.');
+        auto* pages = testing::Find<QTabWidget>(window, "Pages");
+        QStringList captions;
+        for (int i = 0; i < pages->count(); ++i) captions.append(pages->tabText(i));
+        for (const QString& page : {QStringLiteral(u"多変量検定"), QStringLiteral(u"前提の確認"),
+                                    QStringLiteral(u"順位に基づく分析")})
+            QVERIFY2(captions.contains(page), qPrintable(captions.join('|')));
+        // B and A x B tested, four statistics each; A's one degree of freedom in a note.
+        QTableView* multivariate = Table(window, "MultivariateTable");
+        QCOMPARE(multivariate->model()->rowCount(), 8);
+        QCOMPARE(
+            multivariate->model()->index(0, Column(multivariate, QStringLiteral(u"F 値"))).data().toString(),
+            Digits10(*r.multivariate.B.f));
+        QVERIFY(testing::Find<QLabel>(window, "MultivariateTableNotes")
+                    ->text()
+                    .contains(QStringLiteral(u"自由度が 1")));
+        QTableView* residuals = Table(window, "ResidualsTable");
+        QCOMPARE(Cell(residuals, "A x B x S", "Shapiro-Wilk W"),
+                 Digits10(*r.assumptions.strata[3].normality.w));
+        QCOMPARE(Row(Table(window, "OutlyingTable"), "3"), 0);
+        QCOMPARE(Cell(Table(window, "FriedmanTable"), QStringLiteral(u"B (A で平均)"),
+                      QStringLiteral(u"カイ二乗")),
+                 Digits10(*r.rankBased.B.chiSquare));
+        QCOMPARE(Table(window, "AlignedRanksTable")->model()->rowCount(), 3);
+        QCOMPARE(Table(window, "CellShapeTable")->model()->rowCount(), 6);
+
+        // The plots of the four strata, exported as images only.
+        const plot::QuantilePlotData& plots = testing::Find<QuantilePlotView>(window, "QuantilePlot")->Data();
+        QCOMPARE(plots.panels.size(), std::size_t{4});
+        QCOMPARE(plots.panels[3].points.size(), std::size_t{48});
+        QVERIFY(!testing::Find<QLabel>(window, "QuantilePlotCaption")->text().isEmpty());
+        const auto exportTo = [&](const std::string& name) {
+            seams_.dialogs.Choose(QString::fromStdString(dir_.File(name)));
+            testing::Button(window, "ExportQuantilePlotButton")->click();
+            return FileBytes(dir_.File(name));
+        };
+        QCOMPARE(QImage::fromData(exportTo("qq.png"), "PNG").size(), QSize(960, 720));
+        QVERIFY(exportTo("qq.svg") != FileBytes(dir_.File("qq.png")));
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        exportTo("qq.json");
+        QCOMPARE(seams_.messages.Shown().size(), 1);
+        QVERIFY(seams_.messages.Shown()[0].contains(QStringLiteral(".png")));
+        QVERIFY(!seams_.messages.Shown()[0].contains(QStringLiteral(".json")));
+        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("qq.json"))));
+
+        // A study of one subject: the pages empty or noted, the plots with no points.
+        form_.reset();
+        store_ = {};
+        FillStudy(store_, 1, 2, 2, [](int, int a, int b) { return std::to_string(a + b); });
+        QVERIFY(OpenShown() != nullptr);
+        window = PressAnalysis();
+        for (const plot::QuantilePanel& panel :
+             testing::Find<QuantilePlotView>(window, "QuantilePlot")->Data().panels)
+            QVERIFY(panel.points.empty());
+        QCOMPARE(Table(window, "FriedmanTable")->model()->rowCount(), 0);
     }
 
     void CalculateTellsWhenTheResultsFileIsNotExact() {
