@@ -59,7 +59,9 @@ const char16_t* const kRanksText =
     u"のカイ二乗で検定します。"
     u"Kendall の W = Q / (n (k − 1))、Iman-Davenport の F = (n − 1) Q / (n (k − 1) − Q)。整列順位変換 "
     u"(Wobbrock ら 2011) は効果ごとに、セル平均からの残差にその効果の推定値を足した応答に全体で順位を付け、"
-    u"その順位を分散分析してその効果の誤差層 (A は A x S、B は B x S、A x B は A x B x S) で検定します。";
+    u"その順位を分散分析してその効果の誤差層 (A は A x S、B は B x S、A x B は A x B x S) で検定します。"
+    u"その対比 (ART-C、Elkin ら 2021) は A (B) の水準の対を A (B) に整列した平均順位の差で比べ、"
+    u"t = 差 / √(2 MSE / (n b)) をその誤差層の自由度で検定します。";
 
 }  // namespace
 
@@ -124,6 +126,7 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     Paragraph(ranks, QString::fromUtf16(kRanksText));
     AddTable(ranks, "Friedman", kAllRows, WithNotes);
     AddTable(ranks, "AlignedRanks", kAllRows, WithNotes);
+    AddTable(ranks, "AlignedRankContrasts", 12, WithNotes);
     static_cast<QVBoxLayout*>(ranks->layout())->addStretch();
     QWidget* precision = page(QStringLiteral(u"精度"));
     AddTable(precision, "Precision", kAllRows);

@@ -217,7 +217,7 @@ private slots:
         QCOMPARE(PressAnalysis(), window);
         QCOMPARE(store_.CellText(1, 1, 1), std::string("17"));
         QCOMPARE(Cell(Table(window, "CellMeansTable"), "a1", u8"平均"), QStringLiteral("7.25"));
-        QCOMPARE(window->findChildren<QTableView*>().size(), 8);
+        QCOMPARE(window->findChildren<QTableView*>().size(), 15);
 
         // A bad score: its message, and nothing else happens.
         QVERIFY(testing::ShowActive(form_.get()));
@@ -517,25 +517,28 @@ private slots:
             testing::Button(window, "ExportQuantilePlotButton")->click();
             return FileBytes(dir_.File(name));
         };
-        QCOMPARE(QImage::fromData(exportTo("qq.png"), "PNG").size(), QSize(960, 720));
-        QVERIFY(exportTo("qq.svg") != FileBytes(dir_.File("qq.png")));
+        QCOMPARE(QImage::fromData(exportTo("page-qq.png"), "PNG").size(), QSize(960, 720));
+        QVERIFY(exportTo("page-qq.svg") != FileBytes(dir_.File("page-qq.png")));
         QVERIFY(seams_.messages.Shown().isEmpty());
-        exportTo("qq.json");
+        exportTo("page-qq.json");
         QCOMPARE(seams_.messages.Shown().size(), 1);
         QVERIFY(seams_.messages.Shown()[0].contains(QStringLiteral(".png")));
         QVERIFY(!seams_.messages.Shown()[0].contains(QStringLiteral(".json")));
-        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("qq.json"))));
+        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("page-qq.json"))));
 
         // A study of one subject: the pages empty or noted, the plots with no points.
         form_.reset();
         store_ = {};
-        FillStudy(store_, 1, 2, 2, [](int, int a, int b) { return std::to_string(a + b); });
+        FillStudy(store_, 1, 3, 3, [](int, int a, int b) { return std::to_string(a * b); });
         QVERIFY(OpenShown() != nullptr);
         window = PressAnalysis();
         for (const plot::QuantilePanel& panel :
              testing::Find<QuantilePlotView>(window, "QuantilePlot")->Data().panels)
             QVERIFY(panel.points.empty());
-        QCOMPARE(Table(window, "FriedmanTable")->model()->rowCount(), 0);
+        QCOMPARE(Cell(Table(window, "ResidualsTable"), "S", "Shapiro-Wilk W"), QStringLiteral("—"));
+        QVERIFY(testing::Find<QLabel>(window, "MultivariateTableNotes")
+                    ->text()
+                    .contains(QStringLiteral(u"定義されません")));
     }
 
     void CalculateTellsWhenTheResultsFileIsNotExact() {
