@@ -122,7 +122,7 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     AddQuantilePlot(assumptions);
     AddTable(assumptions, "CellShape", 12);
     static_cast<QVBoxLayout*>(assumptions->layout())->addStretch();
-    QWidget* ranks = page(QStringLiteral(u"順位に基づく分析"));
+    QWidget* ranks = page(QStringLiteral(u"順位検定"));
     Paragraph(ranks, QString::fromUtf16(kRanksText));
     AddTable(ranks, "Friedman", kAllRows, WithNotes);
     AddTable(ranks, "AlignedRanks", kAllRows, WithNotes);

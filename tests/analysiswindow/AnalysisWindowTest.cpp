@@ -486,7 +486,7 @@ private slots:
         QStringList captions;
         for (int i = 0; i < pages->count(); ++i) captions.append(pages->tabText(i));
         for (const QString& page : {QStringLiteral(u"多変量検定"), QStringLiteral(u"前提の確認"),
-                                    QStringLiteral(u"順位に基づく分析")})
+                                    QStringLiteral(u"順位検定")})
             QVERIFY2(captions.contains(page), qPrintable(captions.join('|')));
         // B and A x B tested, four statistics each; A's one degree of freedom in a note.
         QTableView* multivariate = Table(window, "MultivariateTable");
