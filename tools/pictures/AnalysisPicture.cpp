@@ -1,10 +1,12 @@
 // analysis_window_picture FOLDER: loads the bundled study of eight subjects
 // (A: a1, a2; B: b1, b2, b3) into the data window, presses 分  析 as a user
 // would and saves a picture of the analysis window with its plot,
-// analysis-window.png, into FOLDER.
+// analysis-window.png, and of its page 前提の確認 with the Q-Q plots,
+// assumption-checks.png, into FOLDER.
 
 #include <QApplication>
 #include <QDir>
+#include <QTabWidget>
 #include <QTest>
 #include <cstdio>
 #include <memory>
@@ -38,5 +40,12 @@ int main(int argc, char* argv[]) {
     window->resize(1280, 720);
     QTest::qWait(50);
     if (!window->grab().save(folder.filePath("analysis-window.png"))) return 1;
+    auto* pages = window->findChild<QTabWidget*>(QStringLiteral("Pages"));
+    if (pages == nullptr) return 1;
+    for (int i = 0; i < pages->count(); ++i)
+        if (pages->tabText(i) == QStringLiteral(u"前提の確認")) pages->setCurrentIndex(i);
+    window->resize(1280, 1000);
+    QTest::qWait(50);
+    if (!pages->currentWidget()->grab().save(folder.filePath("assumption-checks.png"))) return 1;
     return 0;
 }
