@@ -72,7 +72,7 @@ std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const 
 
 QString SentencesText(const FullAnalysis& analysis, const ApaOptions& options) {
     QStringList lines;
-    for (const std::string& sentence : ReadySentences(analysis, options))
+    for (const std::string& sentence : NamedSentences(analysis, options))
         lines.append(QString::fromStdString(sentence));
     return lines.join(QLatin1Char('\n'));
 }

@@ -52,7 +52,7 @@ void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path)
 // look for), and tab-separated text for everything else.
 std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const ApaOptions& options);
 
-// 報告文をコピー: the ready sentences, one a line.
+// 報告文をコピー: the ready sentences, one a line, each after its effect's name.
 QString SentencesText(const FullAnalysis& analysis, const ApaOptions& options);
 
 }  // namespace morvane

@@ -397,9 +397,7 @@ std::string ApaP(Extended p) {
 
 std::string ApaText(const FullAnalysis& analysis, const ApaOptions& options) {
     std::string out = TextTable(Laid(analysis, options)) + "\n";
-    const std::vector<EffectFigures> figures = AllFigures(analysis, options.correction);
-    const std::vector<std::string> sentences = ReadySentences(analysis, options);
-    for (std::size_t i = 0; i < sentences.size(); ++i) out += figures[i].name + ": " + sentences[i] + "\n";
+    for (const std::string& sentence : NamedSentences(analysis, options)) out += sentence + "\n";
     return out;
 }
 
@@ -460,6 +458,13 @@ std::vector<std::string> ReadySentences(const FullAnalysis& analysis, const ApaO
         if (!e.etaCi.empty()) s += ", " + LevelPercent(analysis.options.effectSizeLevel) + "% CI " + e.etaCi;
         sentences.push_back(std::move(s));
     }
+    return sentences;
+}
+
+std::vector<std::string> NamedSentences(const FullAnalysis& analysis, const ApaOptions& options) {
+    const std::vector<EffectFigures> figures = AllFigures(analysis, options.correction);
+    std::vector<std::string> sentences = ReadySentences(analysis, options);
+    for (std::size_t i = 0; i < sentences.size(); ++i) sentences[i] = figures[i].name + ": " + sentences[i];
     return sentences;
 }
 

@@ -29,6 +29,8 @@ std::string ApaSummaryTabs(const FullAnalysis& analysis, const ApaOptions& optio
 // One sentence an effect, A, B and AB in that order:
 // "F(1.14, 7.95) = 29.22, p < .001, ηp² = .81, 90% CI [.49, .90]".
 std::vector<std::string> ReadySentences(const FullAnalysis& analysis, const ApaOptions& options);
+// The same, each after its effect's name: "B: F(1.14, 7.95) = 29.22, ...".
+std::vector<std::string> NamedSentences(const FullAnalysis& analysis, const ApaOptions& options);
 
 // Figures as APA writes them: `decimals` decimals, groups of three digits
 // parted by commas, and no zero before the point when `leadingZero` is false

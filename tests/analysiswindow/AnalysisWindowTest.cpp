@@ -323,6 +323,9 @@ private slots:
             QApplication::clipboard()->setText(QStringLiteral("before"));
             testing::Button(window, "CopySentencesButton")->click();
             QCOMPARE(QApplication::clipboard()->text(), SentencesText(analysis, options));
+            QVERIFY(
+                QApplication::clipboard()->text().startsWith(QStringLiteral("A: F(1, 7) = 40.14, p < .001")));
+            QVERIFY(QApplication::clipboard()->text().contains(QStringLiteral("\nB: F(1.14, 7.95) = 29.22")));
             QAction* fromMenu = nullptr;
             for (QAction* action : Table(window, "SummaryTable")->actions())
                 if (action->text() == QStringLiteral(u"表をコピー")) fromMenu = action;
@@ -485,8 +488,8 @@ private slots:
         auto* pages = testing::Find<QTabWidget>(window, "Pages");
         QStringList captions;
         for (int i = 0; i < pages->count(); ++i) captions.append(pages->tabText(i));
-        for (const QString& page : {QStringLiteral(u"多変量検定"), QStringLiteral(u"前提の確認"),
-                                    QStringLiteral(u"順位検定")})
+        for (const QString& page :
+             {QStringLiteral(u"多変量検定"), QStringLiteral(u"前提の確認"), QStringLiteral(u"順位検定")})
             QVERIFY2(captions.contains(page), qPrintable(captions.join('|')));
         // B and A x B tested, four statistics each; A's one degree of freedom in a note.
         QTableView* multivariate = Table(window, "MultivariateTable");
