@@ -41,6 +41,17 @@ using testing::Study;
            << static_cast<double>(*value) << " against " << static_cast<double>(expected);
 }
 
+// The study's scores as extended numbers in `values`, for the checks' extended path.
+CellScores ExtendedScoresOf(StudyStore& store, int n, int na, int nb, std::vector<Extended>& values) {
+    for (int s = 1; s <= n; ++s)
+        for (int a = 1; a <= na; ++a)
+            for (int b = 1; b <= nb; ++b) values.push_back(std::stold(store.CellText(s, a, b)));
+    CellScores scores;
+    scores.n = static_cast<std::size_t>(n), scores.na = static_cast<std::size_t>(na),
+    scores.nb = static_cast<std::size_t>(nb), scores.values = values.data();
+    return scores;
+}
+
 // The second study against R: 6 subjects, 3 x 2 levels, halves with many ties.
 StudyStore TiedStudy() {
     return Study(6, 3, 2, [](int s, int a, int b) {
@@ -308,11 +319,7 @@ TEST(ModelChecks, FriedmanAgreesWithItsFormulaAndR) {
     StudyStore tied = TiedStudy();
     const FullAnalysis r = AnalyseStudy(tied, '.');
     std::vector<Extended> values;
-    for (int s = 1; s <= 6; ++s)
-        for (int a = 1; a <= 3; ++a)
-            for (int b = 1; b <= 2; ++b) values.push_back(std::stold(tied.CellText(s, a, b)));
-    CellScores scores;
-    scores.n = 6, scores.na = 3, scores.nb = 2, scores.values = values.data();
+    const CellScores scores = ExtendedScoresOf(tied, 6, 3, 2, values);
     const RankBasedResults extended = RankBasedAnalysis(scores);
     EXPECT_FALSE(extended.exactAlignment);
     EXPECT_EQ(extended.cells.chiSquare, r.rankBased.cells.chiSquare);
@@ -375,11 +382,7 @@ TEST(ModelChecks, CellShapesAndOutlyingSubjects) {
     }
     // The extended path agrees with the integer one.
     std::vector<Extended> values;
-    for (int s = 1; s <= 12; ++s)
-        for (int a = 1; a <= 2; ++a)
-            for (int b = 1; b <= 2; ++b) values.push_back(std::stold(store.CellText(s, a, b)));
-    CellScores scores;
-    scores.n = 12, scores.na = 2, scores.nb = 2, scores.values = values.data();
+    const CellScores scores = ExtendedScoresOf(store, 12, 2, 2, values);
     const AssumptionChecks extended = CheckAssumptions(scores);
     ASSERT_EQ(extended.strata.size(), 4u);
     for (std::size_t k = 0; k < 4; ++k) {
@@ -544,11 +547,7 @@ TEST(ModelChecks, AlignedRankContrastsAgreeWithR) {
     }
     // The extended path (sorting) agrees with the integer one (bins).
     std::vector<Extended> values;
-    for (int s = 1; s <= 6; ++s)
-        for (int a = 1; a <= 3; ++a)
-            for (int b = 1; b <= 2; ++b) values.push_back(std::stold(tied.CellText(s, a, b)));
-    CellScores scores;
-    scores.n = 6, scores.na = 3, scores.nb = 2, scores.values = values.data();
+    const CellScores scores = ExtendedScoresOf(tied, 6, 3, 2, values);
     const RankBasedResults extended = RankBasedAnalysis(scores);
     ASSERT_EQ(extended.contrastsA.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(Near(extended.contrastsA[i].t, ofTied[i].t));
