@@ -386,6 +386,11 @@ struct Json {
         out += std::to_string(v);
         pending = true;
     }
+    // A p-value under `key`; one too small for the number type, 0, is said so beside it.
+    void P(const char* key, Opt v) {
+        Key(key), Number(v);
+        if (v && *v == 0) Key((std::string(key) + "Underflow").c_str()), Bool(true);
+    }
     void Text(const char* v) {
         Comma();
         out += '"';
@@ -442,7 +447,7 @@ void JsonMultivariate(Json& j, const FullAnalysis& r) {
         j.Key("hotellingT2"), j.Number(e->hotellingT2);
         j.Key("F"), j.Number(e->f);
         j.Key("df"), j.Df(e->df1, e->df2, e->status == MultivariateStatus::Tested);
-        j.Key("p"), j.Number(e->p);
+        j.P("p", e->p);
         j.Close('}');
     }
     j.Close('}');
@@ -463,7 +468,7 @@ void JsonAssumptions(Json& j, const FullAnalysis& r) {
         j.Open('{');
         j.Key("inRange"), j.Bool(s.normality.inRange);
         j.Key("W"), j.Number(s.normality.w);
-        j.Key("p"), j.Number(s.normality.p);
+        j.P("p", s.normality.p);
         j.Close('}');
         j.Key("largestStudentized"), j.Number(s.largestStudentized);
         j.Key("beyond3"), j.Integer(static_cast<std::int64_t>(s.outlying));
@@ -512,13 +517,13 @@ void JsonRanks(Json& j, const FullAnalysis& r) {
         j.Key("levels"), j.Integer(f->levels);
         j.Key("chiSquare"), j.Number(f->chiSquare);
         j.Key("df"), j.Integer(f->df);
-        j.Key("p"), j.Number(f->p);
+        j.P("p", f->p);
         j.Key("kendallW"), j.Number(f->kendallW);
         j.Key("imanDavenport");
         j.Open('{');
         j.Key("F"), j.Number(f->imanDavenportF);
         j.Key("df"), j.Df(f->df1, f->df2, f->levels > 1);
-        j.Key("p"), j.Number(f->imanDavenportP);
+        j.P("p", f->imanDavenportP);
         j.Close('}');
         j.Key("tieCorrection"), j.Number(f->tieCorrection);
         j.Close('}');
@@ -536,7 +541,7 @@ void JsonRanks(Json& j, const FullAnalysis& r) {
         j.Key("errorSS"), j.Number(e->errorSs);
         j.Key("errorDf"), j.Integer(e->errorDf);
         j.Key("F"), j.Number(e->f);
-        j.Key("p"), j.Number(e->p);
+        j.P("p", e->p);
         j.Key("otherEffects"), j.Number(e->otherEffects);
         j.Close('}');
     }
@@ -554,9 +559,9 @@ void JsonRanks(Json& j, const FullAnalysis& r) {
             j.Key("se"), j.Number(c.se);
             j.Key("t"), j.Number(c.t);
             j.Key("df"), j.Integer(c.df);
-            j.Key("p"), j.Number(c.p);
-            j.Key("pHolm"), j.Number(c.pHolm);
-            j.Key("pBonferroni"), j.Number(c.pBonferroni);
+            j.P("p", c.p);
+            j.P("pHolm", c.pHolm);
+            j.P("pBonferroni", c.pBonferroni);
             j.Close('}');
         }
         j.Close(']');

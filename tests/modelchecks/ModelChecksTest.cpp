@@ -499,6 +499,15 @@ TEST(ModelChecks, TablesInTheReadersLanguageAndSeparator) {
     OutputOptions japanese;
     japanese.language = OutputLanguage::Japanese;
     EXPECT_NE(FormatAnalysis(r, AnovaFormat::Text, japanese).find("Friedman 検定"), std::string::npos);
+    // A p too small for the number type is 0 in JSON, said so beside it, as the analysis' own.
+    FullAnalysis underflowed = r;
+    underflowed.rankBased.B.p = 0;
+    underflowed.rankBased.contrastsB[1].pHolm = 0;
+    bool outside = false;
+    const std::string json = ModelCheckJsonMembers(underflowed, outside);
+    EXPECT_NE(json.find("\"df\":2,\"p\":0,\"pUnderflow\":true,\"kendallW\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"pHolm\":0,\"pHolmUnderflow\":true"), std::string::npos);
+    EXPECT_EQ(ModelCheckJsonMembers(r, outside).find("Underflow"), std::string::npos);
 }
 
 TEST(ModelChecks, AlignedRankContrastsAgreeWithR) {
