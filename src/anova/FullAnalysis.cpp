@@ -75,11 +75,12 @@ namespace {
 // First: parses the scores, partitions them exactly (keeping their offsets),
 // checks the results file and fills the study's sizes, sources and effects.
 ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out) {
-    if (!HasItsExtents(store, StudyArrays::Values)) SizeStudy(store, StudyArrays::Values);
-    ExactTotalsBuilder exact(store);
+    if (out.options.keepValues == KeepValues::Yes && !HasItsExtents(store, StudyArrays::Values))
+        SizeStudy(store, StudyArrays::Values);
+    ExactTotalsBuilder exact(store, true);
     SumsOfSquaresSweep sweep(store);
     ParsedBlockSink* const sinks[] = {&exact, &sweep};
-    ParseAllScores(store, separator, sinks, KeepValues::Yes);
+    ParseAllScores(store, separator, sinks, out.options.keepValues);
 
     out.subjects = store.SubjectCount;
     out.levelsA = store.LevelCountA;

@@ -17,6 +17,7 @@
 #include "exact/ExactPartition.h"
 #include "multivariate/MultivariateTests.h"
 #include "ranks/RankTests.h"
+#include "scores/ParseScores.h"
 #include "runtime/Extended.h"
 #include "store/StudyStore.h"
 
@@ -35,6 +36,9 @@ struct LevelInterval {
 struct AnalysisOptions {
     // The confidence level of the effect sizes' intervals (partial eta squared, d_z).
     Extended effectSizeLevel = 0.9L;
+    // Whether the parsed scores stay in the store's CellValue: a window shows
+    // them afterwards; a command that ends with its output need not keep them.
+    KeepValues keepValues = KeepValues::Yes;
 };
 
 // A correction of the degrees of freedom by a factor epsilon.
@@ -134,8 +138,9 @@ struct FullAnalysis {
     RankBasedResults rankBased;
 };
 
-// Parses every score of the store into CellValue (the first text that is not a
-// score stops it with its ConvertError, as the calculate command does), then
+// Parses every score of the store, into CellValue unless the options say
+// otherwise (the first text that is not a score stops it with its
+// ConvertError, as the calculate command does), then
 // analyses the study. OverflowError when a result leaves the extended range.
 // No degrees of freedom or sum of squares is negative, whatever the count of
 // subjects the store holds.

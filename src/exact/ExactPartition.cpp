@@ -7,7 +7,7 @@
 namespace morvane {
 
 ExactPartition ComputeExactPartition(const StudyStore& store, char separator, bool keepOffsets) {
-    ExactTotalsBuilder totals(store);
+    ExactTotalsBuilder totals(store, keepOffsets);
     ParsedBlockSink* const sinks[] = {&totals};
     ParseAllScores(store, separator, sinks);
     return totals.Finish(store, separator, keepOffsets);

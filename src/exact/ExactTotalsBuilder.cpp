@@ -23,7 +23,7 @@ using namespace exact;
 // totals take those sums at the end of a block or when the scale moves.
 class ExactTotalsBuilder::Totals {
 public:
-    explicit Totals(const StudyStore& store);
+    Totals(const StudyStore& store, bool keepDigits);
 
     // The runs of one block, in the parse's order.
     void BeginBlock(std::int32_t count);
@@ -33,6 +33,8 @@ public:
     }
     void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text, char separator);
     void EndBlock();
+    // Each score's digits at [s][a][b], while every score of every block has them.
+    void KeepDigits(const ParsedBlock& block);
 
     // After the last block: the partition, or nothing when the totals gave up.
     std::optional<ExactPartition> Partition(const StudyStore& store, char separator, bool keepOffsets) const;
@@ -52,8 +54,8 @@ private:
     void FoldFast();
     void SetFastWindow();
     void GiveUp();
-    void OffsetsFromTexts(const StudyStore& store, char separator, const mpz_class& reference,
-                          ExactPartition& out) const;
+    void OffsetsOfScores(const StudyStore& store, char separator, const mpz_class& reference,
+                         ExactPartition& out) const;
 
     Counts c_;
     bool usable_ = true;
@@ -71,9 +73,14 @@ private:
     int fastScale_ = 1, fastTop_ = 0;
     std::vector<std::int64_t> fastAB_, fastAS_, fastBS_;
     UInt128 fastSquares_ = 0;
+    // The scores' digits for the offsets, [s][a][b]: given up (emptied) at
+    // the first block that lacks some.
+    bool keepDigits_ = false;
+    std::vector<ScoreDigits> digits_;
 };
 
-ExactTotalsBuilder::ExactTotalsBuilder(const StudyStore& store) : totals_(std::make_unique<Totals>(store)) {}
+ExactTotalsBuilder::ExactTotalsBuilder(const StudyStore& store, bool forOffsets)
+    : totals_(std::make_unique<Totals>(store, forOffsets)) {}
 
 ExactTotalsBuilder::~ExactTotalsBuilder() = default;
 
@@ -98,6 +105,7 @@ void ExactTotalsBuilder::Take(const ParsedBlock& block) {
             }
         }
     totals.EndBlock();
+    totals.KeepDigits(block);
 }
 
 ExactPartition ExactTotalsBuilder::Finish(const StudyStore& store, char separator, bool keepOffsets) {
@@ -150,7 +158,7 @@ mpz_class SumOfSquares(const std::vector<Int128>& totals) {
 
 }  // namespace
 
-ExactTotalsBuilder::Totals::Totals(const StudyStore& store)
+ExactTotalsBuilder::Totals::Totals(const StudyStore& store, bool keepDigits)
     : c_{store.SubjectCount, store.LevelCountA, store.LevelCountB} {
     if (c_.n < 1 || c_.na < 1 || c_.nb < 1) {
         GiveUp();
@@ -159,6 +167,26 @@ ExactTotalsBuilder::Totals::Totals(const StudyStore& store)
     digitLimit_ = 37 - DecimalDigits(c_.n * c_.na * c_.nb);
     ab_.assign(static_cast<std::size_t>(c_.na * c_.nb), 0);
     fastAB_.assign(ab_.size(), 0);
+    keepDigits_ = keepDigits;
+    if (keepDigits_) digits_.resize(c_.Cells());
+}
+
+void ExactTotalsBuilder::Totals::KeepDigits(const ParsedBlock& block) {
+    if (!keepDigits_) return;
+    const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
+    if (!usable_ || !block.everyDigitPresent || block.levelsA != c_.na || block.levelsB != c_.nb ||
+        static_cast<std::size_t>(block.first - 1 + block.count) * na * nb > digits_.size()) {
+        keepDigits_ = false;
+        std::vector<ScoreDigits>().swap(digits_);
+        return;
+    }
+    const auto count = static_cast<std::size_t>(block.count);
+    ScoreDigits* const first = digits_.data() + static_cast<std::size_t>(block.first - 1) * na * nb;
+    for (std::size_t a = 0, c = 0; a < na; ++a)
+        for (std::size_t b = 0; b < nb; ++b, ++c) {
+            const ScoreDigits* run = block.digits + c * count;
+            for (std::size_t t = 0; t < count; ++t) first[t * na * nb + c] = run[t];
+        }
 }
 
 void ExactTotalsBuilder::Totals::BeginBlock(std::int32_t count) {
@@ -301,21 +329,35 @@ std::optional<ExactPartition> ExactTotalsBuilder::Totals::Partition(const StudyS
         // The grand mean, truncated to an integer of the scale (below 10^37).
         const mpz_class reference = totals.t / Big(c_.n * c_.na * c_.nb);
         out.reference = RoundRational(reference, mpz_class(1), scale);
-        OffsetsFromTexts(store, separator, reference, out);
+        OffsetsOfScores(store, separator, reference, out);
     }
     return out;
 }
 
 // Runs for the analysis, which reads the scores less the reference: their
-// exact integers where each fits 32 bits, else each rounded once.
-void ExactTotalsBuilder::Totals::OffsetsFromTexts(const StudyStore& store, char separator,
-                                                  const mpz_class& reference, ExactPartition& out) const {
+// exact integers where each fits 32 bits, else each rounded once. From the
+// digits the parse kept where it kept every score's, else from the texts.
+void ExactTotalsBuilder::Totals::OffsetsOfScores(const StudyStore& store, char separator,
+                                                 const mpz_class& reference, ExactPartition& out) const {
     const int scale = scale_ == INT_MAX ? 0 : scale_;
     const Int128 ref = ToInt128(reference);
     const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
-    // visit(i, offset) for every score in [s][a][b] order, a block of
-    // subjects at a time: the texts of a cell lie together.
+    const bool fromDigits = keepDigits_ && digits_.size() == c_.Cells();
+    // visit(i, offset) for every score in [s][a][b] order; from the texts a
+    // block of subjects at a time: the texts of a cell lie together.
     const auto forEachOffset = [&](auto&& visit) {
+        if (fromDigits) {
+            for (std::size_t i = 0; i < digits_.size(); ++i) {
+                const ScoreDigits d = digits_[i];
+                // A zero's exponent may lie below the scale, which is of the scores that are not.
+                const UInt128 m =
+                    d.digits == 0
+                        ? 0
+                        : static_cast<UInt128>(d.digits) * powers_[static_cast<std::size_t>(d.exponent - scale)];
+                visit(i, (d.negative ? -static_cast<Int128>(m) : static_cast<Int128>(m)) - ref);
+            }
+            return;
+        }
         constexpr std::int32_t kSubjects = 64;
         const auto n = static_cast<std::int32_t>(c_.n);
         for (std::int32_t first = 1; first <= n; first += kSubjects) {

@@ -15,7 +15,9 @@ namespace morvane {
 
 class ExactTotalsBuilder final : public ParsedBlockSink {
 public:
-    explicit ExactTotalsBuilder(const StudyStore& store);
+    // `forOffsets`: Finish will be asked for the offsets, which the builder
+    // then takes from the digits the parse read rather than from the texts.
+    explicit ExactTotalsBuilder(const StudyStore& store, bool forOffsets = false);
     ~ExactTotalsBuilder() override;
     ExactTotalsBuilder(const ExactTotalsBuilder&) = delete;
     ExactTotalsBuilder& operator=(const ExactTotalsBuilder&) = delete;

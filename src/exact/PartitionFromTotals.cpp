@@ -129,17 +129,10 @@ IntegerOffsets::IntegerOffsets(ExactPartition& partition, std::size_t cells, int
     out_.offsetBound = 0;
 }
 
-void IntegerOffsets::Set(std::size_t i, Int128 difference) {
-    if (!fits_) return;
-    const UInt128 m = difference < 0 ? -static_cast<UInt128>(difference) : static_cast<UInt128>(difference);
-    if (m > static_cast<UInt128>(INT32_MAX)) {
-        fits_ = false;
-        std::vector<std::int32_t>().swap(out_.integerOffsets);
-        out_.offsetBound = 0;
-        return;
-    }
-    out_.integerOffsets[i] = static_cast<std::int32_t>(difference);
-    out_.offsetBound = std::max(out_.offsetBound, static_cast<std::int64_t>(m));
+void IntegerOffsets::DoesNotFit() {
+    fits_ = false;
+    std::vector<std::int32_t>().swap(out_.integerOffsets);
+    out_.offsetBound = 0;
 }
 
 namespace {

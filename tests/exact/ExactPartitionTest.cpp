@@ -84,7 +84,10 @@ TEST(ExactPartition, TheBuilderFedByTheParseAgreesWithTheDefinition) {
         ExpectSameSource(one.ABS, apart.ABS, "ABS");
         ExpectSameSource(one.Within, apart.Within, "Within");
         EXPECT_TRUE(SameBits(one.reference, apart.reference));
-        EXPECT_EQ(one.offsets.size(), apart.offsets.size());
+        // The offsets from the texts (one) and from the digits the parse kept (apart) alike.
+        ASSERT_EQ(one.offsets.size(), apart.offsets.size());
+        for (std::size_t i = 0; i < one.offsets.size(); ++i)
+            ASSERT_TRUE(SameBits(one.offsets[i], apart.offsets[i])) << i;
         EXPECT_EQ(one.integerOffsets, apart.integerOffsets);
         EXPECT_EQ(one.offsetScale, apart.offsetScale);
         EXPECT_EQ(one.offsetBound, apart.offsetBound);

@@ -45,6 +45,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     AnovaFormat format = AnovaFormat::Text;
     OutputOptions options;
     AnalysisOptions analysisOptions;
+    analysisOptions.keepValues = KeepValues::No;  // the tool ends with its output
     for (const Option& option : arguments.Options()) {
         if (option.name == "--correction") {
             options.correction = CorrectionNamed(*option.value);

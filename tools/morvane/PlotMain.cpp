@@ -42,7 +42,9 @@ int main(int argc, char** argv) {
         const char separator = morvane::DecimalSeparatorFromLocale();
         morvane::StudyStore& store = morvane::TheStudy();
         morvane::LoadStudyFile(store, arguments.File(0));
-        const morvane::FullAnalysis analysis = morvane::AnalyseStudy(store, separator);
+        morvane::AnalysisOptions options;
+        options.keepValues = morvane::KeepValues::No;  // the tool ends with the plot
+        const morvane::FullAnalysis analysis = morvane::AnalyseStudy(store, separator, options);
         // The plot is drawn on no screen: Qt runs on its offscreen platform unless told otherwise.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
