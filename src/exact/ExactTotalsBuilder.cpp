@@ -33,11 +33,12 @@ public:
     }
     void AddText(std::int32_t t, std::int32_t a, std::int32_t b, std::string_view text, char separator);
     void EndBlock();
-    // Each score's digits at [s][a][b], while every score of every block has them.
-    void KeepDigits(const ParsedBlock& block);
+    // Each score as an integer at [s][a][b], while every score of every
+    // block came with its digits and fits.
+    void KeepScores(const ParsedBlock& block);
 
     // After the last block: the partition, or nothing when the totals gave up.
-    std::optional<ExactPartition> Partition(const StudyStore& store, char separator, bool keepOffsets) const;
+    std::optional<ExactPartition> Partition(const StudyStore& store, char separator, bool keepOffsets);
 
 private:
     // Scores of at most this many places above the scale go the 64-bit way:
@@ -55,7 +56,9 @@ private:
     void SetFastWindow();
     void GiveUp();
     void OffsetsOfScores(const StudyStore& store, char separator, const mpz_class& reference,
-                         ExactPartition& out) const;
+                         ExactPartition& out);
+    bool RescaleKept(int exponent);
+    void DropKept();
 
     Counts c_;
     bool usable_ = true;
@@ -73,10 +76,12 @@ private:
     int fastScale_ = 1, fastTop_ = 0;
     std::vector<std::int64_t> fastAB_, fastAS_, fastBS_;
     UInt128 fastSquares_ = 0;
-    // The scores' digits for the offsets, [s][a][b]: given up (emptied) at
-    // the first block that lacks some.
-    bool keepDigits_ = false;
-    std::vector<ScoreDigits> digits_;
+    // The scores for the offsets, [s][a][b], in units of 10^keptScale_ (the
+    // smallest exponent of the non-zero scores so far): given up, and
+    // emptied, at the first score without its digits or beyond 32 bits.
+    bool keeping_ = false;
+    int keptScale_ = INT_MAX;
+    std::vector<std::int32_t> kept_;
 };
 
 ExactTotalsBuilder::ExactTotalsBuilder(const StudyStore& store, bool forOffsets)
@@ -105,7 +110,7 @@ void ExactTotalsBuilder::Take(const ParsedBlock& block) {
             }
         }
     totals.EndBlock();
-    totals.KeepDigits(block);
+    totals.KeepScores(block);
 }
 
 ExactPartition ExactTotalsBuilder::Finish(const StudyStore& store, char separator, bool keepOffsets) {
@@ -167,26 +172,55 @@ ExactTotalsBuilder::Totals::Totals(const StudyStore& store, bool keepDigits)
     digitLimit_ = 37 - DecimalDigits(c_.n * c_.na * c_.nb);
     ab_.assign(static_cast<std::size_t>(c_.na * c_.nb), 0);
     fastAB_.assign(ab_.size(), 0);
-    keepDigits_ = keepDigits;
-    if (keepDigits_) digits_.resize(c_.Cells());
+    keeping_ = keepDigits;
+    if (keeping_) kept_.resize(c_.Cells());
 }
 
-void ExactTotalsBuilder::Totals::KeepDigits(const ParsedBlock& block) {
-    if (!keepDigits_) return;
-    const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
+void ExactTotalsBuilder::Totals::KeepScores(const ParsedBlock& block) {
+    if (!keeping_) return;
+    const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb), cells = na * nb;
     if (!usable_ || !block.everyDigitPresent || block.levelsA != c_.na || block.levelsB != c_.nb ||
-        static_cast<std::size_t>(block.first - 1 + block.count) * na * nb > digits_.size()) {
-        keepDigits_ = false;
-        std::vector<ScoreDigits>().swap(digits_);
-        return;
-    }
+        static_cast<std::size_t>(block.first - 1 + block.count) * cells > kept_.size())
+        return DropKept();
     const auto count = static_cast<std::size_t>(block.count);
-    ScoreDigits* const first = digits_.data() + static_cast<std::size_t>(block.first - 1) * na * nb;
-    for (std::size_t a = 0, c = 0; a < na; ++a)
-        for (std::size_t b = 0; b < nb; ++b, ++c) {
-            const ScoreDigits* run = block.digits + c * count;
-            for (std::size_t t = 0; t < count; ++t) first[t * na * nb + c] = run[t];
+    std::int32_t* const first = kept_.data() + static_cast<std::size_t>(block.first - 1) * cells;
+    for (std::size_t c = 0; c < cells; ++c) {
+        const ScoreDigits* run = block.digits + c * count;
+        for (std::size_t t = 0; t < count; ++t) {
+            const ScoreDigits d = run[t];
+            std::int64_t v = 0;
+            if (d.digits != 0) {
+                if (d.exponent < keptScale_ && !RescaleKept(d.exponent)) return DropKept();
+                const int places = d.exponent - keptScale_;
+                if (places > kFastPlaces) return DropKept();
+                v = std::int64_t{d.digits} * kFastPowers[static_cast<std::size_t>(places)];
+                if (v > INT32_MAX) return DropKept();
+            }
+            first[t * cells + c] = static_cast<std::int32_t>(d.negative ? -v : v);
         }
+    }
+}
+
+// The scores kept so far in units of 10^exponent, a smaller power than
+// theirs: false when one no longer fits.
+bool ExactTotalsBuilder::Totals::RescaleKept(int exponent) {
+    if (keptScale_ != INT_MAX) {
+        const int places = keptScale_ - exponent;
+        if (places > kFastPlaces) return false;
+        const std::int64_t factor = kFastPowers[static_cast<std::size_t>(places)];
+        for (std::int32_t& v : kept_) {
+            const std::int64_t w = v * factor;
+            if (w > INT32_MAX || w < -INT32_MAX) return false;
+            v = static_cast<std::int32_t>(w);
+        }
+    }
+    keptScale_ = exponent;
+    return true;
+}
+
+void ExactTotalsBuilder::Totals::DropKept() {
+    keeping_ = false;
+    std::vector<std::int32_t>().swap(kept_);
 }
 
 void ExactTotalsBuilder::Totals::BeginBlock(std::int32_t count) {
@@ -300,7 +334,7 @@ void ExactTotalsBuilder::Totals::EndBlock() {
 }
 
 std::optional<ExactPartition> ExactTotalsBuilder::Totals::Partition(const StudyStore& store, char separator,
-                                                                    bool keepOffsets) const {
+                                                                    bool keepOffsets) {
     if (!usable_ || c_.n != store.SubjectCount || c_.na != store.LevelCountA || c_.nb != store.LevelCountB)
         return std::nullopt;
     const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
@@ -336,28 +370,37 @@ std::optional<ExactPartition> ExactTotalsBuilder::Totals::Partition(const StudyS
 
 // Runs for the analysis, which reads the scores less the reference: their
 // exact integers where each fits 32 bits, else each rounded once. From the
-// digits the parse kept where it kept every score's, else from the texts.
+// scores kept while parsing where every one was, else from the texts.
 void ExactTotalsBuilder::Totals::OffsetsOfScores(const StudyStore& store, char separator,
-                                                 const mpz_class& reference, ExactPartition& out) const {
+                                                 const mpz_class& reference, ExactPartition& out) {
     const int scale = scale_ == INT_MAX ? 0 : scale_;
     const Int128 ref = ToInt128(reference);
-    const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
-    const bool fromDigits = keepDigits_ && digits_.size() == c_.Cells();
-    // visit(i, offset) for every score in [s][a][b] order; from the texts a
-    // block of subjects at a time: the texts of a cell lie together.
-    const auto forEachOffset = [&](auto&& visit) {
-        if (fromDigits) {
-            for (std::size_t i = 0; i < digits_.size(); ++i) {
-                const ScoreDigits d = digits_[i];
-                // A zero's exponent may lie below the scale, which is of the scores that are not.
-                const UInt128 m =
-                    d.digits == 0
-                        ? 0
-                        : static_cast<UInt128>(d.digits) * powers_[static_cast<std::size_t>(d.exponent - scale)];
-                visit(i, (d.negative ? -static_cast<Int128>(m) : static_cast<Int128>(m)) - ref);
-            }
-            return;
+    const Extended factor = ExtendedPowerOfTen(scale);
+    const auto extended = [&](Int128 d) {
+        const auto difference = static_cast<Extended>(d);
+        return scale < 0 ? difference / factor : difference * factor;
+    };
+    if (keeping_ && kept_.size() == c_.Cells() && (keptScale_ == scale || keptScale_ == INT_MAX)) {
+        // Within 32 bits of the reference, the offsets take the scores' place.
+        const auto [least, most] = std::minmax_element(kept_.begin(), kept_.end());
+        const Int128 low = *least - ref, high = *most - ref;
+        out.offsetScale = scale;
+        if (low >= -INT32_MAX && high <= INT32_MAX) {
+            const auto r = static_cast<std::int64_t>(ref);
+            for (std::int32_t& v : kept_) v = static_cast<std::int32_t>(v - r);
+            out.integerOffsets = std::move(kept_);
+            out.offsetBound = static_cast<std::int64_t>(std::max(-low, high));
+        } else {
+            out.offsets.resize(kept_.size());
+            for (std::size_t i = 0; i < kept_.size(); ++i) out.offsets[i] = extended(kept_[i] - ref);
         }
+        DropKept();
+        return;
+    }
+    const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
+    // visit(i, offset) for every score in [s][a][b] order, a block of
+    // subjects at a time: the texts of a cell lie together.
+    const auto forEachOffset = [&](auto&& visit) {
         constexpr std::int32_t kSubjects = 64;
         const auto n = static_cast<std::int32_t>(c_.n);
         for (std::int32_t first = 1; first <= n; first += kSubjects) {
@@ -376,12 +419,8 @@ void ExactTotalsBuilder::Totals::OffsetsOfScores(const StudyStore& store, char s
     IntegerOffsets exact(out, c_.Cells(), scale);
     forEachOffset([&](std::size_t i, Int128 d) { exact.Set(i, d); });
     if (exact.Fit()) return;
-    const Extended factor = ExtendedPowerOfTen(scale);
     out.offsets.resize(c_.Cells());
-    forEachOffset([&](std::size_t i, Int128 d) {
-        const auto difference = static_cast<Extended>(d);
-        out.offsets[i] = scale < 0 ? difference / factor : difference * factor;
-    });
+    forEachOffset([&](std::size_t i, Int128 d) { out.offsets[i] = extended(d); });
 }
 
 // Takes in a score of exponent e and digits + exponent top: false when the
