@@ -45,7 +45,8 @@ inline std::string RandomScore(std::mt19937_64& random, char separator, int kind
 // A study of n subjects and na x nb cells of scores of one kind: 0, one
 // decimal; 1, the smallest place moving down now and then; 2, offset data of
 // nineteen digits, some far longer; 3, a span of places no 128-bit total
-// holds; 4, far beyond, for the centred method; 5, the edges of the 64-bit sums.
+// holds; 4, far beyond, for the centred method; 5, the edges of the 64-bit sums;
+// 6, plain decimals whose places grow in later subjects.
 inline StudyStore RandomStudy(std::mt19937_64& random, int n, int na, int nb, int kind) {
     StudyStore store;
     std::vector<std::string> namesA, namesB;
@@ -80,6 +81,12 @@ inline StudyStore RandomStudy(std::mt19937_64& random, int n, int na, int nb, in
                                std::string(pick(random) < 100 ? "1999999999" : "999999999");
                         if (s > n / 2 && pick(random) < 10) text = "0.5";
                         break;
+                    case 6:  // whole numbers, then one place and two: what was kept is rescaled
+                        text = (pick(random) < 300 ? "-" : "") + std::to_string(pick(random));
+                        if (s > n / 3) text += "." + std::to_string(pick(random) % 10);
+                        if (s > 2 * n / 3 && pick(random) < 500) text += std::to_string(pick(random) % 10);
+                        if (pick(random) < 20) text = s % 2 ? "0.000" : "0";
+                        break;
                     default:  // far beyond: the centred method
                         text = std::to_string(1 + pick(random)) + (pick(random) < 500 ? "e2000" : "e-2000");
                         break;
@@ -97,6 +104,6 @@ struct RandomStudyCase {
 inline constexpr RandomStudyCase kRandomStudies[] = {
     {1, 1, 1, 0},   {3, 2, 3, 0},   {64, 2, 2, 0},  {65, 3, 2, 0},  {200, 4, 3, 0}, {150, 3, 3, 1},
     {130, 2, 5, 1}, {70, 2, 2, 2},  {90, 3, 2, 3},  {40, 2, 3, 4},  {700, 2, 2, 0}, {600, 3, 2, 1},
-    {500, 2, 3, 3}, {400, 2, 2, 4}, {60, 3, 2, 5},  {700, 2, 3, 5}};
+    {500, 2, 3, 3}, {400, 2, 2, 4}, {60, 3, 2, 5},  {700, 2, 3, 5}, {30, 2, 2, 6}, {900, 3, 2, 6}};
 
 }  // namespace morvane::testing
