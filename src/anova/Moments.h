@@ -7,8 +7,10 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
+#include "anova/CrossProducts.h"
 #include "runtime/Extended.h"
 
 namespace morvane::anova {
@@ -159,6 +161,7 @@ public:
     template <typename Fill>
     void AddBlock(std::size_t first, std::size_t count, Fill&& fill) {
         if (k_ == 0) return;
+        if constexpr (std::is_same_v<Value, std::int64_t>) return AddIntegerBlock(count, fill);
         block_.resize(k_ * kBlock);
         row_.resize(k_);
         for (std::size_t t = 0; t < count; ++t) {
@@ -211,6 +214,33 @@ public:
     }
 
 private:
+    // The integer pass's values lie within 2^31 (its bound keeps a block's
+    // sums of squares within 2^62): biased by 2^31 into unsigned 32 bits, the
+    // block's sums come exact modulo 2^64, and so, as the bound keeps them
+    // within 2^63, the signed sums do after the bias is taken off:
+    // sum x_i x_j = sum u_i u_j - 2^31 (sum u_i + sum u_j) + count 2^62.
+    template <typename Fill>
+    void AddIntegerBlock(std::size_t count, Fill&& fill) {
+        biased_.resize(k_ * kBlock);
+        row_.resize(k_);
+        sums_.resize(k_);
+        cross_.resize(k_ * k_);
+        for (std::size_t t = 0; t < count; ++t) {
+            fill(t, row_.data());
+            for (std::size_t i = 0; i < k_; ++i)
+                biased_[i * kBlock + t] = static_cast<std::uint32_t>(row_[i]) ^ 0x80000000u;
+        }
+        BlockCrossProducts(biased_.data(), kBlock, k_, count, sums_.data(), cross_.data());
+        constexpr std::uint64_t bias = std::uint64_t{1} << 31;
+        const std::uint64_t n = count;
+        for (std::size_t i = 0; i < k_; ++i) {
+            s1_[i] += static_cast<std::int64_t>(sums_[i] - n * bias);
+            for (std::size_t j = i; j < k_; ++j)
+                s2_[i * k_ + j] +=
+                    static_cast<std::int64_t>(cross_[i * k_ + j] - bias * (sums_[i] + sums_[j]) + n * (bias * bias));
+        }
+    }
+
     Value Deviation(std::size_t i) const {
         if constexpr (Arithmetic::kShifted)
             return row_[i] - shift_[i];
@@ -222,6 +252,8 @@ private:
     std::vector<Value> shift_;
     std::vector<typename Arithmetic::Total> s1_, s2_;
     std::vector<Value> block_, row_;
+    std::vector<std::uint32_t> biased_;
+    std::vector<std::uint64_t> sums_, cross_;
 };
 
 }  // namespace morvane::anova

@@ -47,6 +47,14 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
     out.df = out.df1 = static_cast<std::int64_t>(k - 1);
     out.df2 = static_cast<std::int64_t>((k - 1) * (n - 1));
     std::vector<Int128> sums(k, 0);  // of the doubled ranks
+    // The rows' doubled ranks (each below 2^33) in 64 bits first, for up to
+    // 2^20 rows; then into the sums.
+    std::vector<std::int64_t> pending(k, 0);
+    std::size_t pendingRows = 0;
+    const auto flush = [&] {
+        for (std::size_t l = 0; l < k; ++l) sums[l] += pending[l], pending[l] = 0;
+        pendingRows = 0;
+    };
     std::vector<std::size_t> order(k);
     Int128 ties = 0;
     // Each row's ranks: its levels in the order of their values, a run of
@@ -55,11 +63,15 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
         for (std::size_t i = 0; i < k;) {
             std::size_t j = i + 1;
             while (j < k && same(i, j)) ++j;
-            for (std::size_t l = i; l < j; ++l) sums[level(l)] += static_cast<Int128>(i + 1 + j);
-            const auto t = static_cast<Int128>(j - i);
-            ties += t * t * t - t;
+            const auto doubled = static_cast<std::int64_t>(i + 1 + j);
+            for (std::size_t l = i; l < j; ++l) pending[level(l)] += doubled;
+            if (j - i > 1) {
+                const auto t = static_cast<Int128>(j - i);
+                ties += t * t * t - t;
+            }
             i = j;
         }
+        if (++pendingRows == (std::size_t{1} << 20)) flush();
     };
     // Many levels of integers of a narrow range: the levels of a block of
     // rows in the order of their values at once, by counting the block's
@@ -96,6 +108,7 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
                          [&](std::size_t a, std::size_t b) { return block[places[a]] == block[places[b]]; });
                 }
             }
+            flush();
             return Finish(out, sums, ties, n, k);
         }
     }
@@ -123,6 +136,7 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
         rank([&](std::size_t l) { return order[l]; },
              [&](std::size_t i, std::size_t j) { return !(row[order[i]] < row[order[j]]); });
     }
+    flush();
     return Finish(out, sums, ties, n, k);
 }
 

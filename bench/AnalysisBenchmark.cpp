@@ -1,0 +1,117 @@
+// The stages of `morvane anova` beside the pass the report also makes, on the
+// random studies of 10 x 10 levels: the exact partition with its offsets, the
+// one pass over the subjects, the effect sizes' intervals, and the model's
+// checks one by one (assumptions, Friedman's tests, the rank-based analysis).
+// Processor time per stage, single-threaded: what the bench script's ratio adds up.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "StudyGenerator.h"
+#include "anova/AnalysisSteps.h"
+#include "anova/FullAnalysis.h"
+#include "anova/SubjectPass.h"
+#include "assumptions/AssumptionChecks.h"
+#include "exact/ExactPartition.h"
+#include "ranks/RankTests.h"
+#include "store/DataFile.h"
+#include "support/TempDir.h"
+
+namespace morvane::bench {
+namespace {
+
+constexpr std::int32_t kLevels = 10;
+
+struct Study {
+    StudyStore store;
+    ExactPartition part;
+    CellScores scores;
+};
+
+// The study of n subjects, generated on first use; only the latest is kept.
+Study& StudyOf(std::int32_t n) {
+    static testing::TempDir folder;
+    static std::unique_ptr<Study> study;
+    static std::int32_t subjects = -1;
+    if (subjects != n) {
+        study.reset();
+        study = std::make_unique<Study>();
+        const std::string path = folder.File("study-" + std::to_string(n) + ".dat");
+        WriteRandomStudy(path, n, kLevels, kLevels);
+        LoadStudyFile(study->store, path);
+        study->part = ComputeExactPartition(study->store, '.', true);
+        CellScores& s = study->scores;
+        s.n = static_cast<std::size_t>(n), s.na = kLevels, s.nb = kLevels;
+        s.integers = study->part.integerOffsets.data();
+        s.scale = study->part.offsetScale;
+        s.bound = study->part.offsetBound;
+        subjects = n;
+    }
+    return *study;
+}
+
+template <typename Stage>
+void Run(benchmark::State& state, Stage&& stage) {
+    Study& study = StudyOf(static_cast<std::int32_t>(state.range(0)));
+    for (auto _ : state) stage(study);
+    state.counters["scores"] = static_cast<double>(study.scores.Count());
+}
+
+void Partition(benchmark::State& state) {
+    Run(state, [](Study& s) { benchmark::DoNotOptimize(ComputeExactPartition(s.store, '.', true)); });
+}
+
+void SubjectPass(benchmark::State& state) {
+    Run(state, [](Study& s) {
+        const anova::Shape shape(s.scores.n, s.scores.na, s.scores.nb);
+        benchmark::DoNotOptimize(anova::SummariseSubjects(s.part, shape));
+    });
+}
+
+void Intervals(benchmark::State& state) {
+    // The intervals of the whole analysis (its comparisons' d_z most of all).
+    Study& study = StudyOf(static_cast<std::int32_t>(state.range(0)));
+    FullAnalysis analysis = AnalyseStudy(study.store, '.');
+    for (auto _ : state) {
+        anova::EffectSizeIntervals(analysis);
+        benchmark::DoNotOptimize(analysis.comparisons.data());
+    }
+}
+
+void Assumptions(benchmark::State& state) {
+    Run(state, [](Study& s) { benchmark::DoNotOptimize(CheckAssumptions(s.scores)); });
+}
+
+void FriedmanOfCells(benchmark::State& state) {
+    Run(state, [](Study& s) {
+        benchmark::DoNotOptimize(Friedman(s.scores.integers, s.scores.n, s.scores.na * s.scores.nb));
+    });
+}
+
+void RankBased(benchmark::State& state) {
+    Run(state, [](Study& s) { benchmark::DoNotOptimize(RankBasedAnalysis(s.scores)); });
+}
+
+void Register() {
+    for (std::int64_t n : {1000, 10000, 100000})
+        for (auto [name, function] : {std::pair{"Partition", &Partition},
+                                      {"SubjectPass", &SubjectPass},
+                                      {"Intervals", &Intervals},
+                                      {"Assumptions", &Assumptions},
+                                      {"FriedmanOfCells", &FriedmanOfCells},
+                                      {"RankBased", &RankBased}})
+            benchmark::RegisterBenchmark(name, function)->Arg(n)->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+}  // namespace morvane::bench
+
+int main(int argc, char** argv) {
+    morvane::bench::Register();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
