@@ -297,59 +297,70 @@ constexpr std::pair<Of, AlignedRankEffect RankBasedResults::*> kEffects[] = {
     {Of::B, &RankBasedResults::alignedB},
     {Of::AB, &RankBasedResults::alignedAB}};
 
-// The pairs in the order of their keys, by least significant digits first
-// (11 bits a pass, as many passes as the keys' range needs).
-void SortByKey(std::vector<std::pair<std::int64_t, std::uint32_t>>& pairs) {
-    if (pairs.size() < 2) return;
-    std::int64_t least = pairs[0].first, most = least;
-    for (const auto& p : pairs) least = std::min(least, p.first), most = std::max(most, p.first);
-    const auto base = static_cast<std::uint64_t>(least);
-    const std::uint64_t span = static_cast<std::uint64_t>(most) - base;
-    std::vector<std::pair<std::int64_t, std::uint32_t>> other(pairs.size());
-    std::vector<std::size_t> start(2049);
-    for (unsigned shift = 0; shift < 64 && (span >> shift) != 0; shift += 11) {
-        const auto digit = [&](std::int64_t key) {
-            return static_cast<std::size_t>(((static_cast<std::uint64_t>(key) - base) >> shift) & 0x7FF);
-        };
-        std::fill(start.begin(), start.end(), 0);
-        for (const auto& p : pairs) ++start[digit(p.first) + 1];
-        for (std::size_t d = 0; d < 2048; ++d) start[d + 1] += start[d];
-        for (const auto& p : pairs) other[start[digit(p.first)]++] = p;
-        pairs.swap(other);
-    }
-}
-
 // Integer scores of few distinct values: bin (c, v) holds cell c's scores of
 // value low + v. Within a cell the aligned responses keep the scores' order,
-// so each alignment sorts the bins that are not empty by their response,
+// so each alignment orders the bins that are not empty by their response,
 // gives each its midrank, and reads every score's rank from its bin.
 void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, std::int64_t low,
                  std::size_t range, RankBasedResults& out) {
     const std::size_t n = totals.n, na = totals.na, nb = totals.nb, cells = totals.cells,
                       count = totals.Count();
-    std::vector<std::int64_t> inBin(cells * range, 0);
+    std::vector<std::uint32_t> inBin(cells * range, 0);  // the caller keeps the count below 2^31
     for (std::size_t s = 0, i = 0; s < n; ++s)
-        for (std::size_t c = 0; c < cells; ++c, ++i) {
-            const auto bin = static_cast<std::uint32_t>(c * range + static_cast<std::size_t>(y[i] - low));
-            ++inBin[bin];
-        }
+        for (std::size_t c = 0; c < cells; ++c, ++i) ++inBin[c * range + static_cast<std::size_t>(y[i] - low)];
+    // The bins that are not empty, a cell's together (from cellStart[c]), and
+    // each cell's count, sum and sum of squares of its scores.
     std::vector<std::uint32_t> used;
-    for (std::size_t bin = 0; bin < inBin.size(); ++bin)
-        if (inBin[bin] > 0) used.push_back(static_cast<std::uint32_t>(bin));
-    std::vector<std::pair<std::int64_t, std::uint32_t>> order(used.size());
-    // Each alignment's rank of each bin, and the sums of its ranks that the bins give.
-    // The three ranks of a bin side by side: a score reads all three at once.
+    std::vector<std::size_t> cellStart(cells + 1, 0);
+    std::vector<std::array<Int128, 3>> moments(cells, std::array<Int128, 3>{});
+    for (std::size_t c = 0; c < cells; ++c) {
+        cellStart[c] = used.size();
+        for (std::size_t v = 0; v < range; ++v) {
+            const std::uint32_t k = inBin[c * range + v];
+            if (k == 0) continue;
+            used.push_back(static_cast<std::uint32_t>(c * range + v));
+            const Int128 x = low + static_cast<std::int64_t>(v), kx = x * k;
+            moments[c][0] += k, moments[c][1] += kx, moments[c][2] += kx * x;
+        }
+    }
+    cellStart[cells] = used.size();
+    // Each alignment's rank of each bin: the three of a bin side by side, for
+    // the pass over the subjects to read at once.
     std::vector<std::uint32_t> rankOf(3 * inBin.size(), 0);
     std::array<RankSums, 3> sums;
+    std::vector<std::pair<std::int64_t, std::uint32_t>> order(used.size());  // response, bin
     const std::int64_t weight = ScoreWeight(totals);
     for (std::size_t e = 0; e < 3; ++e) {
         const Of effect = kEffects[e].first;
         const std::vector<std::int64_t> shift = CellShifts(totals, effect);
-        const auto response = [&](std::uint32_t bin) {
-            return weight * (low + static_cast<std::int64_t>(bin % range)) + shift[bin / range];
+        // A response is weight (low + v) + shift[c], and with shift[c] = weight
+        // q[c] + r[c] (0 <= r[c] < weight) its order is that of v + q[c] first
+        // and of r[c] second: the bins counted out by v + q[c], the cells taken
+        // in the order of r[c]. A shift is a difference of means within 3
+        // times the scores' range, and so is q.
+        std::vector<std::int64_t> q(cells), r(cells);
+        for (std::size_t c = 0; c < cells; ++c) {
+            q[c] = shift[c] / weight, r[c] = shift[c] % weight;
+            if (r[c] < 0) --q[c], r[c] += weight;
+        }
+        const std::int64_t qLeast = *std::min_element(q.begin(), q.end());
+        const std::int64_t qMost = *std::max_element(q.begin(), q.end());
+        std::vector<std::uint32_t> byRest(cells);
+        std::iota(byRest.begin(), byRest.end(), 0u);
+        std::stable_sort(byRest.begin(), byRest.end(), [&](std::uint32_t x, std::uint32_t z) { return r[x] < r[z]; });
+        const auto place = [&](std::uint32_t bin, std::size_t c) {
+            return static_cast<std::size_t>(static_cast<std::int64_t>(bin - c * range) + q[c] - qLeast);
         };
-        for (std::size_t i = 0; i < used.size(); ++i) order[i] = {response(used[i]), used[i]};
-        SortByKey(order);
+        std::vector<std::size_t> start(range + static_cast<std::size_t>(qMost - qLeast) + 1, 0);
+        for (std::size_t c = 0; c < cells; ++c)
+            for (std::size_t u = cellStart[c]; u < cellStart[c + 1]; ++u) ++start[place(used[u], c) + 1];
+        for (std::size_t w = 1; w < start.size(); ++w) start[w] += start[w - 1];
+        for (const std::uint32_t c : byRest)
+            for (std::size_t u = cellStart[c]; u < cellStart[c + 1]; ++u) {
+                const std::uint32_t bin = used[u];
+                const auto v = static_cast<std::int64_t>(bin - c * range);
+                order[start[place(bin, c)]++] = {weight * (low + v) + shift[c], bin};
+            }
         std::int64_t before = 0;
         for (std::size_t i = 0; i < order.size();) {
             std::size_t j = i;
@@ -360,50 +371,55 @@ void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, std:
             before += tied;
             i = j;
         }
+        // The cells' totals of the ranks and their squares' sum; and for the
+        // check, those of the responses, from the cells' moments:
+        // sum (w x + h)^2 = w^2 S2 + 2 w h S1 + h^2 S0 in a cell of shift h.
         Int128 all = 0, squares = 0;
         std::vector<Int128> cellTotals(cells, 0);
         sums[e].cells.assign(cells, 0);
-        for (std::uint32_t bin : used) {
-            const Int128 r = static_cast<Int128>(response(bin)) * inBin[bin];
-            cellTotals[bin / range] += r, all += r, squares += response(bin) * r;
-            const Int128 rank = rankOf[3 * bin + e];
-            sums[e].cells[bin / range] += rank * inBin[bin];
-            sums[e].squares += rank * rank * inBin[bin];
+        for (std::size_t c = 0; c < cells; ++c) {
+            for (std::size_t u = cellStart[c]; u < cellStart[c + 1]; ++u) {
+                const Int128 rank = rankOf[3 * used[u] + e], k = inBin[used[u]];
+                sums[e].cells[c] += rank * k;
+                sums[e].squares += rank * rank * k;
+            }
+            const Int128 w = weight, h = shift[c];
+            const auto& [s0, s1, s2] = moments[c];
+            cellTotals[c] = w * s1 + h * s0;
+            all += cellTotals[c];
+            squares += w * w * s2 + 2 * w * h * s1 + h * h * s0;
         }
         (out.*kEffects[e].second).otherEffects =
             OtherEffects(cellTotals, all, squares, count, na, nb, effect);
     }
-    // One pass over the scores for the subjects' totals of all three, a
-    // block of subjects a cell at a time: a cell's bins stay at hand.
-    constexpr std::size_t kRows = 512;
-    std::vector<std::int64_t> tsa(kRows * 3 * na), tsb(kRows * 3 * nb);
-    for (std::size_t first = 0; first < n; first += kRows) {
-        const std::size_t rows = std::min(kRows, n - first);
-        std::fill(tsa.begin(), tsa.end(), 0);
-        std::fill(tsb.begin(), tsb.end(), 0);
-        for (std::size_t a = 0, c = 0; a < na; ++a)
-            for (std::size_t b = 0; b < nb; ++b, ++c)
-                for (std::size_t t = 0; t < rows; ++t) {
-                    const std::uint32_t* r =
-                        &rankOf[3 * (c * range + static_cast<std::size_t>(y[(first + t) * cells + c] - low))];
-                    std::int64_t* sa = &tsa[t * 3 * na + a];
-                    std::int64_t* sb = &tsb[t * 3 * nb + b];
-                    sa[0] += r[0], sa[na] += r[1], sa[2 * na] += r[2];
-                    sb[0] += r[0], sb[nb] += r[1], sb[2 * nb] += r[2];
-                }
-        for (std::size_t t = 0; t < rows; ++t)
-            for (std::size_t e = 0; e < 3; ++e) {
-                Int128 ts = 0;
-                for (std::size_t a = 0; a < na; ++a) {
-                    const Int128 v = tsa[(t * 3 + e) * na + a];
-                    ts += v, sums[e].sa += v * v;
-                }
-                for (std::size_t b = 0; b < nb; ++b) {
-                    const Int128 v = tsb[(t * 3 + e) * nb + b];
-                    sums[e].sb += v * v;
-                }
-                sums[e].subjects += ts * ts;
+    // One pass over the subjects for their totals, of their levels of A and
+    // of B: what each alignment's error stratum takes (A x S for A, B x S for
+    // B, all for AB; the others' are not read).
+    std::vector<std::int64_t> overA1(nb), overA2(nb);  // a subject's totals over A, of B and AB
+    for (std::size_t s = 0; s < n; ++s) {
+        const std::int32_t* row = y + s * cells;
+        std::int64_t ts0 = 0, ts2 = 0;
+        for (std::size_t a = 0, c = 0; a < na; ++a) {
+            std::int64_t ta0 = 0, ta2 = 0;
+            for (std::size_t b = 0; b < nb; ++b, ++c) {
+                const std::uint32_t* r = &rankOf[3 * (c * range + static_cast<std::size_t>(row[c] - low))];
+                ta0 += r[0], ta2 += r[2];
+                overA1[b] += r[1], overA2[b] += r[2];
             }
+            sums[0].sa += static_cast<Int128>(ta0) * ta0;
+            sums[2].sa += static_cast<Int128>(ta2) * ta2;
+            ts0 += ta0, ts2 += ta2;
+        }
+        std::int64_t ts1 = 0;
+        for (std::size_t b = 0; b < nb; ++b) {
+            sums[1].sb += static_cast<Int128>(overA1[b]) * overA1[b];
+            sums[2].sb += static_cast<Int128>(overA2[b]) * overA2[b];
+            ts1 += overA1[b];
+            overA1[b] = overA2[b] = 0;
+        }
+        sums[0].subjects += static_cast<Int128>(ts0) * ts0;
+        sums[1].subjects += static_cast<Int128>(ts1) * ts1;
+        sums[2].subjects += static_cast<Int128>(ts2) * ts2;
     }
     for (std::size_t e = 0; e < 3; ++e) {
         AlignedRankEffect& result = out.*kEffects[e].second;
