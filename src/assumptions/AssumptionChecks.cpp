@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "tails/Tails.h"
+#include "runtime/Extremes.h"
 
 namespace morvane {
 namespace {
@@ -237,8 +238,7 @@ template <typename T>
 void SelectRanks(const std::vector<T>& values, const std::vector<std::size_t>& ranks, std::vector<T>& out) {
     out.resize(ranks.size());
     if (ranks.empty()) return;
-    const auto [least, most] = std::minmax_element(values.begin(), values.end());
-    const T low = *least, high = *most;
+    const auto [low, high] = Extremes(values.data(), values.size());
     if (low == high) return std::fill(out.begin(), out.end(), low);
     if (values.size() <= 4096) {
         std::vector<T> sorted = values;

@@ -11,6 +11,7 @@
 #include "exact/PartitionFromTotals.h"
 #include "exact/WideIntegers.h"
 #include "scores/QuickScore.h"
+#include "runtime/Extremes.h"
 
 namespace morvane {
 
@@ -382,8 +383,8 @@ void ExactTotalsBuilder::Totals::OffsetsOfScores(const StudyStore& store, char s
     };
     if (keeping_ && kept_.size() == c_.Cells() && (keptScale_ == scale || keptScale_ == INT_MAX)) {
         // Within 32 bits of the reference, the offsets take the scores' place.
-        const auto [least, most] = std::minmax_element(kept_.begin(), kept_.end());
-        const Int128 low = *least - ref, high = *most - ref;
+        const auto [least, most] = Extremes(kept_.data(), kept_.size());
+        const Int128 low = least - ref, high = most - ref;
         out.offsetScale = scale;
         if (low >= -INT32_MAX && high <= INT32_MAX) {
             const auto r = static_cast<std::int64_t>(ref);

@@ -8,6 +8,7 @@
 
 #include "ranks/RankTests.h"
 #include "tails/Tails.h"
+#include "runtime/Extremes.h"
 
 namespace morvane {
 namespace {
@@ -76,11 +77,11 @@ RankBasedResults RankBasedAnalysis(const CellScores& scores) {
         const Totals<std::int64_t> totals(y, n, na, nb);
         // Where the cells' distinct values are few, each cell's values are
         // counted by value once, and each alignment ranks the counts.
-        const auto [low, high] = std::minmax_element(y, y + scores.Count());
-        const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(*high) - *low + 1);
+        const auto [low, high] = Extremes(y, scores.Count());
+        const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(high) - low + 1);
         if (static_cast<Extended>(range) * static_cast<Extended>(totals.cells) <= 4 * N + 65536 &&
             N < 0x1p31L)
-            AlignByBins(y, totals, *low, range, out);
+            AlignByBins(y, totals, low, range, out);
         else
             AlignBySorting(y, totals, out);
         return out;

@@ -5,6 +5,7 @@
 
 #include "ranks/RankTests.h"
 #include "tails/Tails.h"
+#include "runtime/Extremes.h"
 
 namespace morvane {
 
@@ -77,12 +78,12 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
     // rows in the order of their values at once, by counting the block's
     // values and then dealing their places out to the rows in that order.
     if constexpr (std::is_integral_v<T>) {
-        const auto extremes = std::minmax_element(v, v + n * k);
-        const std::int64_t least = *extremes.first, most = *extremes.second;
+        const auto [lowest, highest] = Extremes(v, n * k);
+        const std::int64_t least = lowest, most = highest;
         const auto range = static_cast<std::size_t>(most - least) + 1;
         const std::size_t rows = std::max<std::size_t>(1, 32768 / k);
         if (k >= 16 && range <= 4 * rows * k && rows * k < (std::size_t{1} << 31)) {
-            std::vector<std::uint32_t> start(range + 1), byValue(rows * k), byRow(rows * k), filled(rows);
+            std::vector<std::uint32_t> start(range + 1), byValue(rows * k), less(rows);
             std::vector<std::uint32_t> rowOf(rows * k);  // of a place in the block
             for (std::size_t i = 0; i < rows * k; ++i) rowOf[i] = static_cast<std::uint32_t>(i / k);
             for (std::size_t first = 0; first < n; first += rows) {
@@ -96,17 +97,25 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
                 for (std::size_t x = 0; x < range; ++x) start[x + 1] += start[x];
                 for (std::size_t i = 0; i < size; ++i)
                     byValue[start[value(i)]++] = static_cast<std::uint32_t>(i);
-                std::fill(filled.begin(), filled.end(), 0);
-                for (std::size_t p = 0; p < size; ++p) {
-                    const std::uint32_t i = byValue[p];
-                    const std::size_t row = rowOf[i];
-                    byRow[row * k + filled[row]++] = i;
-                }
-                for (std::size_t r = 0; r < count; ++r) {
-                    const std::uint32_t* places = &byRow[r * k];
-                    rank([&](std::size_t l) { return places[l] - r * k; },
-                         [&](std::size_t a, std::size_t b) { return block[places[a]] == block[places[b]]; });
-                }
+                // Now start[x] ends the places of value x, which lie in the
+                // order of the rows: a row's run of one value is its tie, its
+                // values below are those it met before.
+                std::fill(less.begin(), less.end(), 0);
+                for (std::size_t x = 0, p = 0; x < range; ++x)
+                    while (p < start[x]) {
+                        const std::uint32_t row = rowOf[byValue[p]];
+                        std::size_t q = p + 1;
+                        while (q < start[x] && rowOf[byValue[q]] == row) ++q;
+                        const std::size_t t = q - p;
+                        const auto doubled = static_cast<std::int64_t>(2 * less[row] + t + 1);
+                        for (; p < q; ++p) pending[byValue[p] - row * k] += doubled;
+                        if (t > 1) {
+                            const auto tt = static_cast<Int128>(t);
+                            ties += tt * tt * tt - tt;
+                        }
+                        less[row] += static_cast<std::uint32_t>(t);
+                    }
+                flush();
             }
             flush();
             return Finish(out, sums, ties, n, k);
