@@ -131,6 +131,11 @@ public:
         other.s1_ += c1;
         other.s2_ += c2;
     }
+    // A block's sums of the values and of their squares, summed elsewhere.
+    void AddSums(Value b1, Value b2) {
+        s1_ += b1;
+        s2_ += b2;
+    }
     // Over n subjects (n > 0), the values being `divisor` times the statistic's, in `unit`.
     Moment Finished(std::size_t n, Extended divisor, const DecimalUnit& unit) const {
         return Arithmetic::Finish(shift_, s1_, s2_, n, divisor, unit);

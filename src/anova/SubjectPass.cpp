@@ -188,6 +188,9 @@ private:
     std::vector<Moments<Pass>> cellRaw_, cellNormal_, aRaw_, aNormal_, bRaw_, bNormal_, differences_;
     Covariance<Pass> a_, b_, ab_;
     std::vector<Covariance<Pass>> aAtB_, bAtA_;
+    // The integer pass's differences: a family's values biased, and their sums.
+    std::vector<std::uint32_t> biased_;
+    std::vector<std::uint64_t> sums_, cross_;
 };
 
 // Runs the pass: the scores' offsets [s][a][b] from 0, b fastest, in units of
@@ -294,16 +297,42 @@ void SubjectMoments<Pass>::AddDifferences(const Cell* cells, std::size_t first, 
     const std::size_t na = shape_.na, nb = shape_.nb, cellCount = shape_.cells;
     Moments<Pass>* d = differences_.data();
     // value(t, l): level l of one family's factor for the block's subject t.
+    // In integers, from the family's cross products (which the processor
+    // takes several at a time): the sum of (x - y)^2 is that of x^2 + y^2 - 2 x y.
+    // The values lie within 2^31 and those sums within 2^63 (IntegerPassFits),
+    // exact from the biased sums modulo 2^64, as in Covariance.
+    const auto integerPairs = [&](std::size_t levels, auto&& value) {
+        biased_.resize(levels * kBlock);
+        sums_.resize(levels);
+        cross_.resize(levels * levels);
+        for (std::size_t t = 0; t < count; ++t)
+            for (std::size_t l = 0; l < levels; ++l)
+                biased_[l * kBlock + t] = static_cast<std::uint32_t>(value(t, l)) ^ 0x80000000u;
+        BlockCrossProducts(biased_.data(), kBlock, levels, count, sums_.data(), cross_.data());
+        constexpr std::uint64_t bias = std::uint64_t{1} << 31;
+        const std::uint64_t n = count, square = n * (bias * bias);
+        const auto product = [&](std::size_t i, std::size_t j) {  // i <= j
+            return cross_[i * levels + j] - bias * (sums_[i] + sums_[j]) + square;
+        };
+        for (std::size_t i = 0; i < levels; ++i)
+            for (std::size_t j = i + 1; j < levels; ++j, ++d)
+                d->AddSums(static_cast<std::int64_t>(sums_[i] - sums_[j]),
+                           static_cast<std::int64_t>(product(i, i) + product(j, j) - 2 * product(i, j)));
+    };
     const auto pairs = [&](std::size_t levels, auto&& value) {
-        for (std::size_t i = 0; i < levels; ++i) {
-            std::size_t j = i + 1;
-            for (; j + 1 < levels; j += 2, d += 2)
-                d[0].AddBlockWith(
-                    d[1], first, count, [&](std::size_t t) -> Value { return value(t, i) - value(t, j); },
-                    [&](std::size_t t) -> Value { return value(t, i) - value(t, j + 1); });
-            if (j < levels)
-                (d++)->AddBlock(first, count,
-                                [&](std::size_t t) -> Value { return value(t, i) - value(t, j); });
+        if constexpr (std::is_same_v<Pass, IntegerPass>) {
+            integerPairs(levels, value);
+        } else {
+            for (std::size_t i = 0; i < levels; ++i) {
+                std::size_t j = i + 1;
+                for (; j + 1 < levels; j += 2, d += 2)
+                    d[0].AddBlockWith(
+                        d[1], first, count, [&](std::size_t t) -> Value { return value(t, i) - value(t, j); },
+                        [&](std::size_t t) -> Value { return value(t, i) - value(t, j + 1); });
+                if (j < levels)
+                    (d++)->AddBlock(first, count,
+                                    [&](std::size_t t) -> Value { return value(t, i) - value(t, j); });
+            }
         }
     };
     const auto cell = [&](std::size_t t, std::size_t c) -> Value { return cells[t * cellCount + c]; };
