@@ -82,7 +82,7 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
         const std::int64_t least = lowest, most = highest;
         const auto range = static_cast<std::size_t>(most - least) + 1;
         const std::size_t rows = std::max<std::size_t>(1, 32768 / k);
-        if (k >= 16 && range <= 4 * rows * k && rows * k < (std::size_t{1} << 31)) {
+        if (k >= 4 && range <= 4 * rows * k && rows * k < (std::size_t{1} << 31)) {
             std::vector<std::uint32_t> start(range + 1), byValue(rows * k), less(rows);
             std::vector<std::uint32_t> rowOf(rows * k);  // of a place in the block
             for (std::size_t i = 0; i < rows * k; ++i) rowOf[i] = static_cast<std::uint32_t>(i / k);
