@@ -16,6 +16,7 @@ namespace {
 __extension__ typedef __int128 Int128;
 
 constexpr Stratum kStrata[] = {Stratum::Subjects, Stratum::AS, Stratum::BS, Stratum::ABS};
+constexpr std::size_t kKeptResiduals = 65536;
 
 // The residuals of each stratum, a subject at a time. In integers they are
 // taken N times over (N = n na nb), which leaves each a whole number; with
@@ -72,6 +73,26 @@ public:
                           a_[a] + b_[b] - all_;
     }
 
+    // Subject s's A x B x S residuals alone, visit(e) for each cell in order:
+    // what the Q-Q plot's selection reads again rather than keeping.
+    template <typename Cell, typename Visit>
+    void InteractionOfSubject(const Cell* row, Visit&& visit) {
+        std::fill(sa_.begin(), sa_.end(), T{0});
+        std::fill(sb_.begin(), sb_.end(), T{0});
+        T total = 0;
+        for (std::size_t a = 0, c = 0; a < na_; ++a)
+            for (std::size_t b = 0; b < nb_; ++b, ++c) {
+                const auto v = static_cast<T>(row[c]);
+                sa_[a] += v, sb_[b] += v, total += v;
+            }
+        // As OfSubject has them, to the last bit in the extended format.
+        const T subject = ws_ * total;
+        for (std::size_t a = 0, c = 0; a < na_; ++a)
+            for (std::size_t b = 0; b < nb_; ++b, ++c)
+                visit(wy_ * static_cast<T>(row[c]) - wsa_ * sa_[a] - wsb_ * sb_[b] - ab_[c] + subject + a_[a] +
+                      b_[b] - all_);
+    }
+
 private:
     std::size_t na_, nb_, cells_;
     std::vector<T> ab_, a_, b_, sa_, sb_;  // the totals, weighted; the subject's
@@ -81,8 +102,8 @@ private:
 template <typename T, typename Cell>
 void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, Extended spread,
                  AssumptionChecks& out);
-template <typename T>
-std::vector<QuantilePoint> QuantilePoints(const std::vector<T>& residuals, Extended scale);
+template <typename T, typename ForEach>
+std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, T low, T high, Extended scale);
 template <typename Cell>
 std::vector<CellShape> IntegerCellShapes(const Cell* y, std::size_t n, std::size_t na, std::size_t nb);
 std::vector<CellShape> CellShapes(const Extended* y, std::size_t n, std::size_t na, std::size_t nb);
@@ -154,19 +175,31 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
     std::array<std::vector<T>, 4> e;
     for (std::size_t k = 0; k < 4; ++k) e[k].resize(per[k]);
     std::array<Wide, 4> squares{};
-    std::array<std::vector<T>, 4> kept;  // for Shapiro and Wilk's test and the Q-Q plot
-    for (std::size_t k = 0; k < 4; ++k) kept[k].reserve(n * per[k]);
+    // The residuals kept for Shapiro and Wilk's test and the Q-Q plot; those
+    // of A x B x S beyond kKeptResiduals are computed again for the plot
+    // rather than kept (eight bytes each, their pages' faults cost more).
+    std::array<std::vector<T>, 4> kept;
+    std::array<bool, 4> keeps{};
+    for (std::size_t k = 0; k < 4; ++k) {
+        keeps[k] = k != 3 || n * per[k] <= kKeptResiduals;
+        if (keeps[k]) kept[k].resize(n * per[k]);
+    }
+    std::array<T, 4> low{}, high{};
     std::vector<std::array<T, 4>> largest(n);
     for (std::size_t s = 0; s < n; ++s) {
         residuals.OfSubject(y + s * cells, e);
         for (std::size_t k = 0; k < 4; ++k) {
-            T most = 0;
+            T most = 0, least = e[k][0], top = e[k][0];
             for (T v : e[k]) {
                 squares[k] += static_cast<Wide>(v) * static_cast<Wide>(v);
                 most = std::max(most, v < 0 ? -v : v);
+                least = v < least ? v : least;
+                top = top < v ? v : top;
             }
             largest[s][k] = most;
-            kept[k].insert(kept[k].end(), e[k].begin(), e[k].end());
+            low[k] = s == 0 || least < low[k] ? least : low[k];
+            high[k] = s == 0 || high[k] < top ? top : high[k];
+            if (keeps[k]) std::copy(e[k].begin(), e[k].end(), kept[k].begin() + static_cast<std::ptrdiff_t>(s * per[k]));
         }
     }
     const Extended rounding = 4096 * std::numeric_limits<Extended>::epsilon();
@@ -190,7 +223,15 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
         if (studentized[k]) {
             scale[k] = std::sqrt(static_cast<Extended>(squares[k]) / static_cast<Extended>(count));
             check.largestStudentized = 0;
-            check.quantiles = QuantilePoints(kept[k], scale[k]);
+            if (keeps[k])
+                check.quantiles = QuantilePoints([&](auto&& visit) { for (T v : kept[k]) visit(v); }, count,
+                                                 low[k], high[k], scale[k]);
+            else
+                check.quantiles = QuantilePoints(
+                    [&](auto&& visit) {
+                        for (std::size_t s = 0; s < n; ++s) residuals.InteractionOfSubject(y + s * cells, visit);
+                    },
+                    count, low[k], high[k], scale[k]);
         }
         std::vector<T>().swap(kept[k]);
         out.strata.push_back(check);
@@ -230,23 +271,30 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
     }
 }
 
-// The values of `ranks` (ascending, below values.size()) among `values` sorted,
-// without sorting them: a pass counts the values in bins of equal width from
-// the least to the most, which order preserves, and only the bins holding a
-// rank asked for are sorted, or chosen from again where one holds many.
+// The values of `ranks` (ascending, below count) among the `count` values
+// that forEach(visit) hands to visit (the same each time, all within [low,
+// high]), sorted, without sorting them: a pass counts the values in bins of
+// equal width from the least to the most, which order preserves, and only
+// the bins holding a rank asked for are sorted, or chosen from again where
+// one holds many.
 template <typename T>
-void SelectRanks(const std::vector<T>& values, const std::vector<std::size_t>& ranks, std::vector<T>& out) {
+void SelectRanks(const std::vector<T>& values, const std::vector<std::size_t>& ranks, std::vector<T>& out);
+
+template <typename T, typename ForEach>
+void SelectRanksOf(ForEach&& forEach, std::size_t count, T low, T high, const std::vector<std::size_t>& ranks,
+                   std::vector<T>& out) {
     out.resize(ranks.size());
     if (ranks.empty()) return;
-    const auto [low, high] = Extremes(values.data(), values.size());
     if (low == high) return std::fill(out.begin(), out.end(), low);
-    if (values.size() <= 4096) {
-        std::vector<T> sorted = values;
+    if (count <= 4096) {
+        std::vector<T> sorted;
+        sorted.reserve(count);
+        forEach([&](T v) { sorted.push_back(v); });
         std::sort(sorted.begin(), sorted.end());
         for (std::size_t i = 0; i < ranks.size(); ++i) out[i] = sorted[ranks[i]];
         return;
     }
-    const std::size_t bins = std::min<std::size_t>(65536, values.size() / 4);
+    const std::size_t bins = std::min<std::size_t>(65536, count / 4);
     // Integers by a shift of their offset from the least; extended values by a
     // product, not a quotient (the format divides and converts to integers slowly).
     const Extended scale =
@@ -263,19 +311,21 @@ void SelectRanks(const std::vector<T>& values, const std::vector<std::size_t>& r
                 (static_cast<std::uint64_t>(v) - static_cast<std::uint64_t>(low)) >> shift);
     };
     std::vector<std::size_t> start(bins + 1, 0);
-    for (T v : values) ++start[bin(v) + 1];
+    forEach([&](T v) { ++start[bin(v) + 1]; });
     for (std::size_t i = 0; i < bins; ++i) start[i + 1] += start[i];
     // The bins of the ranks, and the values of those bins.
-    std::vector<std::size_t> wanted(bins, SIZE_MAX);
+    constexpr std::uint32_t kNone = UINT32_MAX;
+    std::vector<std::uint32_t> wanted(bins, kNone);
     std::vector<std::vector<T>> held;
     for (std::size_t r : ranks) {
         const std::size_t b =
             static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), r) - start.begin()) - 1;
-        if (wanted[b] == SIZE_MAX)
-            wanted[b] = held.size(), held.emplace_back().reserve(start[b + 1] - start[b]);
+        if (wanted[b] == kNone)
+            wanted[b] = static_cast<std::uint32_t>(held.size()), held.emplace_back().reserve(start[b + 1] - start[b]);
     }
-    for (T v : values)
-        if (const std::size_t w = wanted[bin(v)]; w != SIZE_MAX) held[w].push_back(v);
+    forEach([&](T v) {
+        if (const std::uint32_t w = wanted[bin(v)]; w != kNone) held[w].push_back(v);
+    });
     for (std::size_t i = 0, first = 0; first < ranks.size(); first = i) {
         const std::size_t b =
             static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), ranks[first]) -
@@ -290,13 +340,19 @@ void SelectRanks(const std::vector<T>& values, const std::vector<std::size_t>& r
     }
 }
 
-// CheckStrata: the Q-Q plot's points of a stratum's residuals.
 template <typename T>
-std::vector<QuantilePoint> QuantilePoints(const std::vector<T>& residuals, Extended scale) {
-    const std::size_t count = residuals.size();
+void SelectRanks(const std::vector<T>& values, const std::vector<std::size_t>& ranks, std::vector<T>& out) {
+    if (ranks.empty()) return out.clear();
+    const auto [low, high] = Extremes(values.data(), values.size());
+    SelectRanksOf([&](auto&& visit) { for (T v : values) visit(v); }, values.size(), low, high, ranks, out);
+}
+
+// CheckStrata: the Q-Q plot's points of a stratum's residuals.
+template <typename T, typename ForEach>
+std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, T low, T high, Extended scale) {
     const std::vector<std::size_t> ranks = QuantileRanks(count);
     std::vector<T> ranked;
-    SelectRanks(residuals, ranks, ranked);
+    SelectRanksOf(forEach, count, low, high, ranks, ranked);
     const Extended c = count <= 10 ? 0.375L : 0.5L, positions = static_cast<Extended>(count) + 1 - 2 * c;
     std::vector<QuantilePoint> points;
     points.reserve(ranks.size());
