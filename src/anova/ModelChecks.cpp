@@ -77,6 +77,9 @@ void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape
         scores.bound = part.offsetBound;
     }
     if (part.offsets.size() == n * shape.cells) scores.values = part.offsets.data();
+    // Integers of a narrow range counted by value once, for both the checks and the ranks.
+    const std::optional<ValueCounts> counts = CountValues(scores);
+    if (counts) scores.counts = &*counts;
     if (!scores.integers && !scores.values) return KeepFinite(out);
     out.assumptions = CheckAssumptions(scores);
     out.rankBased = RankBasedAnalysis(scores);

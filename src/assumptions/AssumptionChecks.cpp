@@ -106,6 +106,9 @@ template <typename T, typename ForEach>
 std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, T low, T high, Extended scale);
 template <typename Cell>
 std::vector<CellShape> IntegerCellShapes(const Cell* y, std::size_t n, std::size_t na, std::size_t nb);
+std::vector<CellShape> ShapesFromCounts(const ValueCounts& counts, std::size_t n, std::size_t na, std::size_t nb);
+std::vector<CellShape> ShapesFromSums(const std::vector<std::array<Int128, 4>>& sums, std::size_t n,
+                                      std::size_t nb);
 std::vector<CellShape> CellShapes(const Extended* y, std::size_t n, std::size_t na, std::size_t nb);
 
 }  // namespace
@@ -152,7 +155,9 @@ AssumptionChecks CheckAssumptions(const CellScores& scores) {
         for (std::size_t i = 0; i < count; ++i) spread += (values[i] - mean) * (values[i] - mean);
         CheckStrata<Extended>(values, n, na, nb, spread, out);
     }
-    out.cells = integerShapes ? IntegerCellShapes(scores.integers, n, na, nb) : CellShapes(values, n, na, nb);
+    out.cells = !integerShapes ? CellShapes(values, n, na, nb)
+                : scores.counts ? ShapesFromCounts(*scores.counts, n, na, nb)
+                                : IntegerCellShapes(scores.integers, n, na, nb);
     return out;
 }
 
@@ -392,6 +397,28 @@ std::vector<CellShape> IntegerCellShapes(const Cell* y, std::size_t n, std::size
             std::array<Int128, 4>& p = sums[c];
             p[0] += v, p[1] += v2, p[2] += v2 * v, p[3] += v2 * v2;
         }
+    return ShapesFromSums(sums, n, nb);
+}
+
+// The same from the counts of each cell's values: sum y^k as the sum over its
+// values of count times value^k.
+std::vector<CellShape> ShapesFromCounts(const ValueCounts& counts, std::size_t n, std::size_t na, std::size_t nb) {
+    const std::size_t cells = na * nb;
+    std::vector<std::array<Int128, 4>> sums(cells, std::array<Int128, 4>{});
+    for (std::size_t c = 0; c < cells; ++c)
+        for (std::size_t v = 0; v < counts.range; ++v) {
+            const std::uint32_t k = counts.counts[c * counts.range + v];
+            if (k == 0) continue;
+            const Int128 x = counts.least + static_cast<std::int64_t>(v), kx = k * x, kx2 = kx * x;
+            std::array<Int128, 4>& p = sums[c];
+            p[0] += kx, p[1] += kx2, p[2] += kx2 * x, p[3] += kx2 * x * x;
+        }
+    return ShapesFromSums(sums, n, nb);
+}
+
+std::vector<CellShape> ShapesFromSums(const std::vector<std::array<Int128, 4>>& sums, std::size_t n,
+                                      std::size_t nb) {
+    const std::size_t cells = sums.size();
     std::vector<CellShape> out;
     const auto N = static_cast<Int128>(n);
     const auto n2 = static_cast<Extended>(N * N), n3 = n2 * static_cast<Extended>(N), n4 = n2 * n2;

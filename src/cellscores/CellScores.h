@@ -7,11 +7,21 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "runtime/Extended.h"
+#include "runtime/Extremes.h"
 
 namespace morvane {
+
+// How many scores of each cell take each value, for integers of a narrow
+// range: counts[c * range + (y - least)] for cell c.
+struct ValueCounts {
+    std::vector<std::uint32_t> counts;
+    std::int64_t least = 0;
+    std::size_t range = 0;
+};
 
 struct CellScores {
     std::size_t n = 0, na = 0, nb = 0;
@@ -19,6 +29,7 @@ struct CellScores {
     int scale = 0;
     std::int64_t bound = 0;
     const Extended* values = nullptr;
+    const ValueCounts* counts = nullptr;  // of the integers, where CountValues gave them
 
     std::size_t Count() const { return n * na * nb; }
 };
@@ -39,6 +50,25 @@ inline const Extended* ExtendedScores(const CellScores& scores, std::vector<Exte
         room[i] = scores.scale < 0 ? v / power : v * power;
     }
     return room.data();
+}
+
+// The integers counted by value where their range times the cells is
+// within 4 N + 65536 (N, the number of scores, below 2^31): the checks and
+// the ranks then read the counts instead of the scores.
+inline std::optional<ValueCounts> CountValues(const CellScores& scores) {
+    const std::size_t count = scores.Count(), cells = scores.na * scores.nb;
+    if (!scores.integers || count == 0 || count >= (std::size_t{1} << 31)) return std::nullopt;
+    const auto [low, high] = Extremes(scores.integers, count);
+    const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(high) - low + 1);
+    if (static_cast<Extended>(range) * static_cast<Extended>(cells) > 4 * static_cast<Extended>(count) + 65536)
+        return std::nullopt;
+    ValueCounts out;
+    out.least = low, out.range = range;
+    out.counts.assign(cells * range, 0);
+    for (std::size_t i = 0; i < count; i += cells)
+        for (std::size_t c = 0; c < cells; ++c)
+            ++out.counts[c * range + static_cast<std::size_t>(scores.integers[i + c] - low)];
+    return out;
 }
 
 }  // namespace morvane

@@ -8,7 +8,6 @@
 
 #include "ranks/RankTests.h"
 #include "tails/Tails.h"
-#include "runtime/Extremes.h"
 
 namespace morvane {
 namespace {
@@ -49,8 +48,8 @@ std::optional<Extended> OtherEffects(const std::vector<Wide>& cellTotals, Wide a
 struct RankSums;
 AlignedRankEffect AnalyseRanks(const RankSums& sums, std::size_t n, std::size_t na, std::size_t nb,
                                Of effect);
-void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, std::int64_t low,
-                 std::size_t range, RankBasedResults& out);
+void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, const ValueCounts& counts,
+                 RankBasedResults& out);
 template <typename T, typename Cell>
 void AlignBySorting(const Cell* y, const Totals<T>& totals, RankBasedResults& out);
 
@@ -77,11 +76,11 @@ RankBasedResults RankBasedAnalysis(const CellScores& scores) {
         const Totals<std::int64_t> totals(y, n, na, nb);
         // Where the cells' distinct values are few, each cell's values are
         // counted by value once, and each alignment ranks the counts.
-        const auto [low, high] = Extremes(y, scores.Count());
-        const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(high) - low + 1);
-        if (static_cast<Extended>(range) * static_cast<Extended>(totals.cells) <= 4 * N + 65536 &&
-            N < 0x1p31L)
-            AlignByBins(y, totals, low, range, out);
+        std::optional<ValueCounts> own;
+        const ValueCounts* counts = scores.counts;
+        if (!counts && (own = CountValues(scores))) counts = &*own;
+        if (counts)
+            AlignByBins(y, totals, *counts, out);
         else
             AlignBySorting(y, totals, out);
         return out;
@@ -302,13 +301,12 @@ constexpr std::pair<Of, AlignedRankEffect RankBasedResults::*> kEffects[] = {
 // value low + v. Within a cell the aligned responses keep the scores' order,
 // so each alignment orders the bins that are not empty by their response,
 // gives each its midrank, and reads every score's rank from its bin.
-void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, std::int64_t low,
-                 std::size_t range, RankBasedResults& out) {
+void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, const ValueCounts& counts,
+                 RankBasedResults& out) {
     const std::size_t n = totals.n, na = totals.na, nb = totals.nb, cells = totals.cells,
-                      count = totals.Count();
-    std::vector<std::uint32_t> inBin(cells * range, 0);  // the caller keeps the count below 2^31
-    for (std::size_t s = 0, i = 0; s < n; ++s)
-        for (std::size_t c = 0; c < cells; ++c, ++i) ++inBin[c * range + static_cast<std::size_t>(y[i] - low)];
+                      count = totals.Count(), range = counts.range;
+    const std::int64_t low = counts.least;
+    const std::vector<std::uint32_t>& inBin = counts.counts;  // below 2^31 in all
     // The bins that are not empty, a cell's together (from cellStart[c]), and
     // each cell's count, sum and sum of squares of its scores.
     std::vector<std::uint32_t> used;

@@ -17,6 +17,7 @@
 
 #include "anova/AnovaFormats.h"
 #include "anova/FullAnalysis.h"
+#include "exact/ExactPartition.h"
 #include "anova/ModelCheckTables.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
@@ -410,6 +411,21 @@ TEST(ModelChecks, CellShapesAndOutlyingSubjects) {
     for (std::size_t c = 0; c < 4; ++c)
         EXPECT_TRUE(Near(extended.cells[c].skewness, *r.assumptions.cells[c].skewness, 1e-14L));
     EXPECT_EQ(extended.outlyingSubjects, 1u);
+    // The shapes from the counts by value (as the analysis passes them) are
+    // those from the scores, to the last bit.
+    const ExactPartition part = ComputeExactPartition(store, '.', true);
+    CellScores integers;
+    integers.n = 12, integers.na = 2, integers.nb = 2, integers.integers = part.integerOffsets.data();
+    integers.scale = part.offsetScale, integers.bound = part.offsetBound;
+    const AssumptionChecks fromScores = CheckAssumptions(integers);
+    const std::optional<ValueCounts> counts = CountValues(integers);
+    ASSERT_TRUE(counts);
+    integers.counts = &*counts;
+    const AssumptionChecks fromCounts = CheckAssumptions(integers);
+    for (std::size_t c = 0; c < 4; ++c) {
+        EXPECT_EQ(fromCounts.cells[c].skewness, fromScores.cells[c].skewness);
+        EXPECT_EQ(fromCounts.cells[c].excessKurtosis, fromScores.cells[c].excessKurtosis);
+    }
     const std::string json = FormatAnalysis(r, AnovaFormat::Json);
     EXPECT_NE(json.find("\"outlyingSubjects\":1,\"outlying\":[{\"subject\":5,\"strata\":["),
               std::string::npos);
