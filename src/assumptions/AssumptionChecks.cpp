@@ -30,11 +30,16 @@ class StrataResiduals {
 public:
     using Wide = std::conditional_t<std::is_same_v<T, Extended>, Extended, Int128>;
 
+    // `cellTotals`, where given, the cells' totals of y (which the counts by value give).
     template <typename Cell>
-    StrataResiduals(const Cell* y, std::size_t n, std::size_t na, std::size_t nb)
+    StrataResiduals(const Cell* y, std::size_t n, std::size_t na, std::size_t nb,
+                    const std::vector<std::int64_t>* cellTotals)
         : na_(na), nb_(nb), cells_(na * nb), ab_(cells_, T{0}), a_(na, T{0}), b_(nb, T{0}), sa_(na), sb_(nb) {
-        for (std::size_t s = 0; s < n; ++s)
-            for (std::size_t c = 0; c < cells_; ++c) ab_[c] += static_cast<T>(y[s * cells_ + c]);
+        if (cellTotals)
+            for (std::size_t c = 0; c < cells_; ++c) ab_[c] = static_cast<T>((*cellTotals)[c]);
+        else
+            for (std::size_t s = 0; s < n; ++s)
+                for (std::size_t c = 0; c < cells_; ++c) ab_[c] += static_cast<T>(y[s * cells_ + c]);
         for (std::size_t c = 0; c < cells_; ++c) a_[c / nb] += ab_[c], b_[c % nb] += ab_[c], all_ += ab_[c];
         const auto w = [](std::size_t v) { return static_cast<T>(v); };
         if constexpr (std::is_same_v<T, Extended>) {
@@ -101,7 +106,7 @@ private:
 
 template <typename T, typename Cell>
 void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, Extended spread,
-                 AssumptionChecks& out);
+                 const std::vector<std::int64_t>* cellTotals, AssumptionChecks& out);
 template <typename T, typename ForEach>
 std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, T low, T high, Extended scale);
 template <typename Cell>
@@ -145,7 +150,8 @@ AssumptionChecks CheckAssumptions(const CellScores& scores) {
     std::vector<Extended> room;
     const Extended* values = integerStrata && integerShapes ? nullptr : ExtendedScores(scores, room);
     if (integerStrata) {
-        CheckStrata<std::int64_t>(scores.integers, n, na, nb, 0, out);
+        CheckStrata<std::int64_t>(scores.integers, n, na, nb, 0, scores.counts ? &scores.counts->cellTotals : nullptr,
+                                  out);
     } else {
         // Residuals within rounding of zero beside the scores' spread are no
         // residuals to test or studentize.
@@ -153,7 +159,7 @@ AssumptionChecks CheckAssumptions(const CellScores& scores) {
         for (std::size_t i = 0; i < count; ++i) mean += values[i];
         mean /= N;
         for (std::size_t i = 0; i < count; ++i) spread += (values[i] - mean) * (values[i] - mean);
-        CheckStrata<Extended>(values, n, na, nb, spread, out);
+        CheckStrata<Extended>(values, n, na, nb, spread, nullptr, out);
     }
     out.cells = !integerShapes ? CellShapes(values, n, na, nb)
                 : scores.counts ? ShapesFromCounts(*scores.counts, n, na, nb)
@@ -168,7 +174,7 @@ namespace {
 // second looks again at the subjects whose largest exceeds 3 studentized.
 template <typename T, typename Cell>
 void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, Extended spread,
-                 AssumptionChecks& out) {
+                 const std::vector<std::int64_t>* cellTotals, AssumptionChecks& out) {
     using Wide = typename StrataResiduals<T>::Wide;
     const std::size_t cells = na * nb;
     const std::size_t per[4] = {1, na, nb, cells};
@@ -176,7 +182,7 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
     const std::int64_t dfs[4] = {df(n), df(n) * df(na), df(n) * df(nb), df(n) * df(na) * df(nb)};
     // The residuals of the extended format are the statistics', those of integers N times theirs.
     const Extended unit = std::is_same_v<T, Extended> ? 1 : 1 / static_cast<Extended>(n * cells);
-    StrataResiduals<T> residuals(y, n, na, nb);
+    StrataResiduals<T> residuals(y, n, na, nb, cellTotals);
     std::array<std::vector<T>, 4> e;
     for (std::size_t k = 0; k < 4; ++k) e[k].resize(per[k]);
     std::array<Wide, 4> squares{};

@@ -21,6 +21,7 @@ struct ValueCounts {
     std::vector<std::uint32_t> counts;
     std::int64_t least = 0;
     std::size_t range = 0;
+    std::vector<std::int64_t> cellTotals;  // each cell's sum of its scores, exact
 };
 
 struct CellScores {
@@ -68,6 +69,10 @@ inline std::optional<ValueCounts> CountValues(const CellScores& scores) {
     for (std::size_t i = 0; i < count; i += cells)
         for (std::size_t c = 0; c < cells; ++c)
             ++out.counts[c * range + static_cast<std::size_t>(scores.integers[i + c] - low)];
+    out.cellTotals.assign(cells, 0);
+    for (std::size_t c = 0; c < cells; ++c)
+        for (std::size_t v = 0; v < range; ++v)
+            out.cellTotals[c] += out.counts[c * range + v] * (low + static_cast<std::int64_t>(v));
     return out;
 }
 

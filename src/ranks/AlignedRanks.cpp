@@ -28,6 +28,14 @@ struct Totals {
         : n(subjects), na(levelsA), nb(levelsB), cells(na * nb), ab(cells, T{0}), a(na, T{0}), b(nb, T{0}) {
         for (std::size_t s = 0; s < n; ++s)
             for (std::size_t c = 0; c < cells; ++c) ab[c] += static_cast<T>(y[s * cells + c]);
+        Sum();
+    }
+    // From each cell's total, which the counts by value give.
+    Totals(const std::vector<T>& cellTotals, std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
+        : n(subjects), na(levelsA), nb(levelsB), cells(na * nb), ab(cellTotals), a(na, T{0}), b(nb, T{0}) {
+        Sum();
+    }
+    void Sum() {
         for (std::size_t c = 0; c < cells; ++c) a[c / nb] += ab[c], b[c % nb] += ab[c], all += ab[c];
     }
     std::size_t Count() const { return n * cells; }
@@ -73,16 +81,15 @@ RankBasedResults RankBasedAnalysis(const CellScores& scores) {
         const std::int32_t* y = scores.integers;
         out.exactAlignment = true;
         FriedmanTests<std::int64_t>(y, n, na, nb, out);
-        const Totals<std::int64_t> totals(y, n, na, nb);
         // Where the cells' distinct values are few, each cell's values are
         // counted by value once, and each alignment ranks the counts.
         std::optional<ValueCounts> own;
         const ValueCounts* counts = scores.counts;
         if (!counts && (own = CountValues(scores))) counts = &*own;
         if (counts)
-            AlignByBins(y, totals, *counts, out);
+            AlignByBins(y, Totals<std::int64_t>(counts->cellTotals, n, na, nb), *counts, out);
         else
-            AlignBySorting(y, totals, out);
+            AlignBySorting(y, Totals<std::int64_t>(y, n, na, nb), out);
         return out;
     }
     std::vector<Extended> room;
