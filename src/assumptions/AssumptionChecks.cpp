@@ -72,10 +72,20 @@ public:
         e[0][0] = subject - all_;
         for (std::size_t a = 0; a < na_; ++a) e[1][a] = wsa_ * sa_[a] - subject - a_[a] + all_;
         for (std::size_t b = 0; b < nb_; ++b) e[2][b] = wsb_ * sb_[b] - subject - b_[b] + all_;
-        for (std::size_t a = 0, c = 0; a < na_; ++a)
-            for (std::size_t b = 0; b < nb_; ++b, ++c)
-                e[3][c] = wy_ * static_cast<T>(row[c]) - wsa_ * sa_[a] - wsb_ * sb_[b] - ab_[c] + subject +
-                          a_[a] + b_[b] - all_;
+        if constexpr (std::is_same_v<T, Extended>) {
+            for (std::size_t a = 0, c = 0; a < na_; ++a)
+                for (std::size_t b = 0; b < nb_; ++b, ++c)
+                    e[3][c] = wy_ * static_cast<T>(row[c]) - wsa_ * sa_[a] - wsb_ * sb_[b] - ab_[c] + subject +
+                              a_[a] + b_[b] - all_;
+        } else {
+            // The same integers from the terms of each level, taken once.
+            for (std::size_t a = 0; a < na_; ++a) sa_[a] = a_[a] - wsa_ * sa_[a];
+            for (std::size_t b = 0; b < nb_; ++b) sb_[b] = b_[b] - wsb_ * sb_[b];
+            const T rest = subject - all_;
+            for (std::size_t a = 0, c = 0; a < na_; ++a)
+                for (std::size_t b = 0; b < nb_; ++b, ++c)
+                    e[3][c] = wy_ * static_cast<T>(row[c]) + sa_[a] + sb_[b] + (rest - ab_[c]);
+        }
     }
 
     // Subject s's A x B x S residuals alone, visit(e) for each cell in order:
@@ -90,12 +100,22 @@ public:
                 const auto v = static_cast<T>(row[c]);
                 sa_[a] += v, sb_[b] += v, total += v;
             }
-        // As OfSubject has them, to the last bit in the extended format.
         const T subject = ws_ * total;
-        for (std::size_t a = 0, c = 0; a < na_; ++a)
-            for (std::size_t b = 0; b < nb_; ++b, ++c)
-                visit(wy_ * static_cast<T>(row[c]) - wsa_ * sa_[a] - wsb_ * sb_[b] - ab_[c] + subject + a_[a] +
-                      b_[b] - all_);
+        if constexpr (std::is_same_v<T, Extended>) {
+            // As OfSubject has them, to the last bit.
+            for (std::size_t a = 0, c = 0; a < na_; ++a)
+                for (std::size_t b = 0; b < nb_; ++b, ++c)
+                    visit(wy_ * static_cast<T>(row[c]) - wsa_ * sa_[a] - wsb_ * sb_[b] - ab_[c] + subject +
+                          a_[a] + b_[b] - all_);
+        } else {
+            // The same integers from the terms of each level, taken once.
+            for (std::size_t a = 0; a < na_; ++a) sa_[a] = a_[a] - wsa_ * sa_[a];
+            for (std::size_t b = 0; b < nb_; ++b) sb_[b] = b_[b] - wsb_ * sb_[b];
+            const T rest = subject - all_;
+            for (std::size_t a = 0, c = 0; a < na_; ++a)
+                for (std::size_t b = 0; b < nb_; ++b, ++c)
+                    visit(wy_ * static_cast<T>(row[c]) + sa_[a] + sb_[b] + (rest - ab_[c]));
+        }
     }
 
 private:
@@ -324,18 +344,23 @@ void SelectRanksOf(ForEach&& forEach, std::size_t count, T low, T high, const st
     std::vector<std::size_t> start(bins + 1, 0);
     forEach([&](T v) { ++start[bin(v) + 1]; });
     for (std::size_t i = 0; i < bins; ++i) start[i + 1] += start[i];
-    // The bins of the ranks, and the values of those bins.
+    // The bins of the ranks (marked in a bitmap the pass below reads from the
+    // nearest cache), and the values of those bins.
     constexpr std::uint32_t kNone = UINT32_MAX;
     std::vector<std::uint32_t> wanted(bins, kNone);
+    std::vector<std::uint64_t> marked((bins + 63) / 64, 0);
     std::vector<std::vector<T>> held;
     for (std::size_t r : ranks) {
         const std::size_t b =
             static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), r) - start.begin()) - 1;
-        if (wanted[b] == kNone)
+        if (wanted[b] == kNone) {
             wanted[b] = static_cast<std::uint32_t>(held.size()), held.emplace_back().reserve(start[b + 1] - start[b]);
+            marked[b / 64] |= std::uint64_t{1} << (b % 64);
+        }
     }
     forEach([&](T v) {
-        if (const std::uint32_t w = wanted[bin(v)]; w != kNone) held[w].push_back(v);
+        const std::size_t b = bin(v);
+        if (marked[b / 64] >> (b % 64) & 1) held[wanted[b]].push_back(v);
     });
     for (std::size_t i = 0, first = 0; first < ranks.size(); first = i) {
         const std::size_t b =
