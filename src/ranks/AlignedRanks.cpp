@@ -62,10 +62,13 @@ template <typename T, typename Cell>
 void AlignBySorting(const Cell* y, const Totals<T>& totals, RankBasedResults& out);
 
 template <typename Sum, typename Cell>
-void FriedmanTests(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, RankBasedResults& out) {
+void FriedmanTests(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, const ValueCounts* counts,
+                   RankBasedResults& out) {
     out.A = Friedman(SumsOverB<Sum>(y, n, na, nb).data(), n, na);
     out.B = Friedman(SumsOverA<Sum>(y, n, na, nb).data(), n, nb);
-    out.cells = Friedman(y, n, na * nb);
+    IntegerExtremes extremes;
+    if (counts) extremes = {counts->least, counts->least + static_cast<std::int64_t>(counts->range) - 1};
+    out.cells = Friedman(y, n, na * nb, extremes);
 }
 
 }  // namespace
@@ -80,12 +83,12 @@ RankBasedResults RankBasedAnalysis(const CellScores& scores) {
     if (scores.integers && 4 * N * bound < 0x1p62L && 16 * N * N * N * N * bound * bound < 0x1p125L) {
         const std::int32_t* y = scores.integers;
         out.exactAlignment = true;
-        FriedmanTests<std::int64_t>(y, n, na, nb, out);
         // Where the cells' distinct values are few, each cell's values are
         // counted by value once, and each alignment ranks the counts.
         std::optional<ValueCounts> own;
         const ValueCounts* counts = scores.counts;
         if (!counts && (own = CountValues(scores))) counts = &*own;
+        FriedmanTests<std::int64_t>(y, n, na, nb, counts, out);
         if (counts)
             AlignByBins(y, Totals<std::int64_t>(counts->cellTotals, n, na, nb), *counts, out);
         else
@@ -94,7 +97,7 @@ RankBasedResults RankBasedAnalysis(const CellScores& scores) {
     }
     std::vector<Extended> room;
     const Extended* y = ExtendedScores(scores, room);
-    FriedmanTests<Extended>(y, n, na, nb, out);
+    FriedmanTests<Extended>(y, n, na, nb, nullptr, out);
     AlignBySorting(y, Totals<Extended>(y, n, na, nb), out);
     return out;
 }

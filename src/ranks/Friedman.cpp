@@ -41,7 +41,7 @@ FriedmanTest Finish(FriedmanTest& out, const std::vector<Int128>& sums, Int128 t
 // D_j = R'_j - n (k + 1), Q = 3 (k - 1) sum D_j^2 / (n k (k^2 - 1) - sum (t^3 - t)),
 // each part exact and rounded once.
 template <typename T>
-FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
+FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k, IntegerExtremes extremes) {
     FriedmanTest out;
     out.levels = static_cast<std::int64_t>(k);
     if (k < 2 || n < 1) return out;
@@ -78,8 +78,8 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
     // rows in the order of their values at once, by counting the block's
     // values and then dealing their places out to the rows in that order.
     if constexpr (std::is_integral_v<T>) {
-        const auto [lowest, highest] = Extremes(v, n * k);
-        const std::int64_t least = lowest, most = highest;
+        if (!extremes) extremes = Extremes(v, n * k);
+        const auto [least, most] = *extremes;
         const auto range = static_cast<std::size_t>(most - least) + 1;
         const std::size_t rows = std::max<std::size_t>(1, 32768 / k);
         if (k >= 4 && range <= 4 * rows * k && rows * k < (std::size_t{1} << 31)) {
@@ -149,8 +149,8 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k) {
     return Finish(out, sums, ties, n, k);
 }
 
-template FriedmanTest Friedman(const std::int32_t*, std::size_t, std::size_t);
-template FriedmanTest Friedman(const std::int64_t*, std::size_t, std::size_t);
-template FriedmanTest Friedman(const Extended*, std::size_t, std::size_t);
+template FriedmanTest Friedman(const std::int32_t*, std::size_t, std::size_t, IntegerExtremes);
+template FriedmanTest Friedman(const std::int64_t*, std::size_t, std::size_t, IntegerExtremes);
+template FriedmanTest Friedman(const Extended*, std::size_t, std::size_t, IntegerExtremes);
 
 }  // namespace morvane

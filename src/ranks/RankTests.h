@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "cellscores/CellScores.h"
@@ -69,12 +70,15 @@ inline constexpr std::size_t kContrastedLevels = 100;
 
 RankBasedResults RankBasedAnalysis(const CellScores& scores);
 
+// The least and the most of integers, where a caller knows them.
+using IntegerExtremes = std::optional<std::pair<std::int64_t, std::int64_t>>;
+
 // Friedman's test of the n x k values v[s * k + j] (Friedman.cpp).
 template <typename T>
-FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k);
+FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k, IntegerExtremes extremes = std::nullopt);
 
-extern template FriedmanTest Friedman(const std::int32_t*, std::size_t, std::size_t);
-extern template FriedmanTest Friedman(const std::int64_t*, std::size_t, std::size_t);
-extern template FriedmanTest Friedman(const Extended*, std::size_t, std::size_t);
+extern template FriedmanTest Friedman(const std::int32_t*, std::size_t, std::size_t, IntegerExtremes);
+extern template FriedmanTest Friedman(const std::int64_t*, std::size_t, std::size_t, IntegerExtremes);
+extern template FriedmanTest Friedman(const Extended*, std::size_t, std::size_t, IntegerExtremes);
 
 }  // namespace morvane
