@@ -60,38 +60,25 @@ public:
     // Subject s's residuals of each stratum into e[stratum] (1, na, nb and na nb of them).
     template <typename Cell>
     void OfSubject(const Cell* row, std::array<std::vector<T>, 4>& e) {
-        std::fill(sa_.begin(), sa_.end(), T{0});
-        std::fill(sb_.begin(), sb_.end(), T{0});
-        T total = 0;
-        for (std::size_t a = 0, c = 0; a < na_; ++a)
-            for (std::size_t b = 0; b < nb_; ++b, ++c) {
-                const auto v = static_cast<T>(row[c]);
-                sa_[a] += v, sb_[b] += v, total += v;
-            }
-        const T subject = ws_ * total;
+        const T subject = ws_ * SumLevels(row);
         e[0][0] = subject - all_;
         for (std::size_t a = 0; a < na_; ++a) e[1][a] = wsa_ * sa_[a] - subject - a_[a] + all_;
         for (std::size_t b = 0; b < nb_; ++b) e[2][b] = wsb_ * sb_[b] - subject - b_[b] + all_;
-        if constexpr (std::is_same_v<T, Extended>) {
-            for (std::size_t a = 0, c = 0; a < na_; ++a)
-                for (std::size_t b = 0; b < nb_; ++b, ++c)
-                    e[3][c] = wy_ * static_cast<T>(row[c]) - wsa_ * sa_[a] - wsb_ * sb_[b] - ab_[c] + subject +
-                              a_[a] + b_[b] - all_;
-        } else {
-            // The same integers from the terms of each level, taken once.
-            for (std::size_t a = 0; a < na_; ++a) sa_[a] = a_[a] - wsa_ * sa_[a];
-            for (std::size_t b = 0; b < nb_; ++b) sb_[b] = b_[b] - wsb_ * sb_[b];
-            const T rest = subject - all_;
-            for (std::size_t a = 0, c = 0; a < na_; ++a)
-                for (std::size_t b = 0; b < nb_; ++b, ++c)
-                    e[3][c] = wy_ * static_cast<T>(row[c]) + sa_[a] + sb_[b] + (rest - ab_[c]);
-        }
+        T* out = e[3].data();
+        Interaction(row, subject, [&](T v) { *out++ = v; });
     }
 
     // Subject s's A x B x S residuals alone, visit(e) for each cell in order:
     // what the Q-Q plot's selection reads again rather than keeping.
     template <typename Cell, typename Visit>
     void InteractionOfSubject(const Cell* row, Visit&& visit) {
+        Interaction(row, ws_ * SumLevels(row), visit);
+    }
+
+private:
+    // The subject's totals of each level into sa_ and sb_; its total.
+    template <typename Cell>
+    T SumLevels(const Cell* row) {
         std::fill(sa_.begin(), sa_.end(), T{0});
         std::fill(sb_.begin(), sb_.end(), T{0});
         T total = 0;
@@ -100,9 +87,13 @@ public:
                 const auto v = static_cast<T>(row[c]);
                 sa_[a] += v, sb_[b] += v, total += v;
             }
-        const T subject = ws_ * total;
+        return total;
+    }
+
+    // After SumLevels (whose sa_ and sb_ it uses up): visit(e) for each cell.
+    template <typename Cell, typename Visit>
+    void Interaction(const Cell* row, T subject, Visit&& visit) {
         if constexpr (std::is_same_v<T, Extended>) {
-            // As OfSubject has them, to the last bit.
             for (std::size_t a = 0, c = 0; a < na_; ++a)
                 for (std::size_t b = 0; b < nb_; ++b, ++c)
                     visit(wy_ * static_cast<T>(row[c]) - wsa_ * sa_[a] - wsb_ * sb_[b] - ab_[c] + subject +
@@ -118,7 +109,6 @@ public:
         }
     }
 
-private:
     std::size_t na_, nb_, cells_;
     std::vector<T> ab_, a_, b_, sa_, sb_;  // the totals, weighted; the subject's
     T all_ = 0, wy_ = 1, wsa_ = 1, wsb_ = 1, ws_ = 1;
