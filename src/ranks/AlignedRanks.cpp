@@ -307,103 +307,110 @@ constexpr std::pair<Of, AlignedRankEffect RankBasedResults::*> kEffects[] = {
     {Of::B, &RankBasedResults::alignedB},
     {Of::AB, &RankBasedResults::alignedAB}};
 
-// Integer scores of few distinct values: bin (c, v) holds cell c's scores of
-// value low + v. Within a cell the aligned responses keep the scores' order,
-// so each alignment orders the bins that are not empty by their response,
-// gives each its midrank, and reads every score's rank from its bin.
-void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, const ValueCounts& counts,
-                 RankBasedResults& out) {
-    const std::size_t n = totals.n, na = totals.na, nb = totals.nb, cells = totals.cells,
-                      count = totals.Count(), range = counts.range;
-    const std::int64_t low = counts.least;
-    const std::vector<std::uint32_t>& inBin = counts.counts;  // below 2^31 in all
-    // The bins that are not empty, a cell's together (from cellStart[c]), and
-    // each cell's count, sum and sum of squares of its scores.
+// Integer scores of few distinct values, counted by value: bin (c, v)
+// holds cell c's scores of value least + v. The bins that are not empty, a
+// cell's together (from cellStart[c]), and each cell's count, sum and sum of
+// squares of its scores.
+struct Bins {
+    const ValueCounts& counts;
+    std::size_t cells;
     std::vector<std::uint32_t> used;
-    std::vector<std::size_t> cellStart(cells + 1, 0);
-    std::vector<std::array<Int128, 3>> moments(cells, std::array<Int128, 3>{});
+    std::vector<std::size_t> cellStart;
+    std::vector<std::array<Int128, 3>> moments;
+
+    Bins(const ValueCounts& c, std::size_t cellCount)
+        : counts(c), cells(cellCount), cellStart(cellCount + 1, 0), moments(cellCount, std::array<Int128, 3>{}) {
+        const std::size_t range = counts.range;
+        for (std::size_t cell = 0; cell < cells; ++cell) {
+            cellStart[cell] = used.size();
+            for (std::size_t v = 0; v < range; ++v) {
+                const std::uint32_t k = counts.counts[cell * range + v];
+                if (k == 0) continue;
+                used.push_back(static_cast<std::uint32_t>(cell * range + v));
+                const Int128 x = counts.least + static_cast<std::int64_t>(v), kx = x * k;
+                moments[cell][0] += k, moments[cell][1] += kx, moments[cell][2] += kx * x;
+            }
+        }
+        cellStart[cells] = used.size();
+    }
+};
+
+// One alignment's midrank (doubled) of every bin into rankOf[3 bin + e].
+// A response is weight (least + v) + shift[c], and with shift[c] = weight
+// q[c] + r[c] (0 <= r[c] < weight) its order is that of v + q[c] first and of
+// r[c] second: the bins counted out by v + q[c], the cells taken in the order
+// of r[c]. A shift is a difference of means within 3 times the scores'
+// range, and so is q.
+void RankBins(const Bins& bins, const std::vector<std::int64_t>& shift, std::int64_t weight, std::size_t e,
+              std::vector<std::uint32_t>& rankOf) {
+    const std::size_t cells = bins.cells, range = bins.counts.range;
+    std::vector<std::int64_t> q(cells), r(cells);
     for (std::size_t c = 0; c < cells; ++c) {
-        cellStart[c] = used.size();
-        for (std::size_t v = 0; v < range; ++v) {
-            const std::uint32_t k = inBin[c * range + v];
-            if (k == 0) continue;
-            used.push_back(static_cast<std::uint32_t>(c * range + v));
-            const Int128 x = low + static_cast<std::int64_t>(v), kx = x * k;
-            moments[c][0] += k, moments[c][1] += kx, moments[c][2] += kx * x;
-        }
+        q[c] = shift[c] / weight, r[c] = shift[c] % weight;
+        if (r[c] < 0) --q[c], r[c] += weight;
     }
-    cellStart[cells] = used.size();
-    // Each alignment's rank of each bin: the three of a bin side by side, for
-    // the pass over the subjects to read at once.
-    std::vector<std::uint32_t> rankOf(3 * inBin.size(), 0);
-    std::array<RankSums, 3> sums;
-    std::vector<std::pair<std::int64_t, std::uint32_t>> order(used.size());  // response, bin
-    const std::int64_t weight = ScoreWeight(totals);
-    for (std::size_t e = 0; e < 3; ++e) {
-        const Of effect = kEffects[e].first;
-        const std::vector<std::int64_t> shift = CellShifts(totals, effect);
-        // A response is weight (low + v) + shift[c], and with shift[c] = weight
-        // q[c] + r[c] (0 <= r[c] < weight) its order is that of v + q[c] first
-        // and of r[c] second: the bins counted out by v + q[c], the cells taken
-        // in the order of r[c]. A shift is a difference of means within 3
-        // times the scores' range, and so is q.
-        std::vector<std::int64_t> q(cells), r(cells);
-        for (std::size_t c = 0; c < cells; ++c) {
-            q[c] = shift[c] / weight, r[c] = shift[c] % weight;
-            if (r[c] < 0) --q[c], r[c] += weight;
+    const std::int64_t qLeast = *std::min_element(q.begin(), q.end());
+    const std::int64_t qMost = *std::max_element(q.begin(), q.end());
+    std::vector<std::uint32_t> byRest(cells);
+    std::iota(byRest.begin(), byRest.end(), 0u);
+    std::stable_sort(byRest.begin(), byRest.end(), [&](std::uint32_t x, std::uint32_t z) { return r[x] < r[z]; });
+    const auto place = [&](std::uint32_t bin, std::size_t c) {
+        return static_cast<std::size_t>(static_cast<std::int64_t>(bin - c * range) + q[c] - qLeast);
+    };
+    std::vector<std::size_t> start(range + static_cast<std::size_t>(qMost - qLeast) + 1, 0);
+    for (std::size_t c = 0; c < cells; ++c)
+        for (std::size_t u = bins.cellStart[c]; u < bins.cellStart[c + 1]; ++u) ++start[place(bins.used[u], c) + 1];
+    for (std::size_t w = 1; w < start.size(); ++w) start[w] += start[w - 1];
+    std::vector<std::pair<std::int64_t, std::uint32_t>> order(bins.used.size());  // response, bin
+    for (const std::uint32_t c : byRest)
+        for (std::size_t u = bins.cellStart[c]; u < bins.cellStart[c + 1]; ++u) {
+            const std::uint32_t bin = bins.used[u];
+            const auto v = static_cast<std::int64_t>(bin - c * range);
+            order[start[place(bin, c)]++] = {weight * (bins.counts.least + v) + shift[c], bin};
         }
-        const std::int64_t qLeast = *std::min_element(q.begin(), q.end());
-        const std::int64_t qMost = *std::max_element(q.begin(), q.end());
-        std::vector<std::uint32_t> byRest(cells);
-        std::iota(byRest.begin(), byRest.end(), 0u);
-        std::stable_sort(byRest.begin(), byRest.end(), [&](std::uint32_t x, std::uint32_t z) { return r[x] < r[z]; });
-        const auto place = [&](std::uint32_t bin, std::size_t c) {
-            return static_cast<std::size_t>(static_cast<std::int64_t>(bin - c * range) + q[c] - qLeast);
-        };
-        std::vector<std::size_t> start(range + static_cast<std::size_t>(qMost - qLeast) + 1, 0);
-        for (std::size_t c = 0; c < cells; ++c)
-            for (std::size_t u = cellStart[c]; u < cellStart[c + 1]; ++u) ++start[place(used[u], c) + 1];
-        for (std::size_t w = 1; w < start.size(); ++w) start[w] += start[w - 1];
-        for (const std::uint32_t c : byRest)
-            for (std::size_t u = cellStart[c]; u < cellStart[c + 1]; ++u) {
-                const std::uint32_t bin = used[u];
-                const auto v = static_cast<std::int64_t>(bin - c * range);
-                order[start[place(bin, c)]++] = {weight * (low + v) + shift[c], bin};
-            }
-        std::int64_t before = 0;
-        for (std::size_t i = 0; i < order.size();) {
-            std::size_t j = i;
-            std::int64_t tied = 0;
-            for (; j < order.size() && order[j].first == order[i].first; ++j) tied += inBin[order[j].second];
-            for (std::size_t l = i; l < j; ++l)
-                rankOf[3 * order[l].second + e] = static_cast<std::uint32_t>(2 * before + tied + 1);
-            before += tied;
-            i = j;
-        }
-        // The cells' totals of the ranks and their squares' sum; and for the
-        // check, those of the responses, from the cells' moments:
-        // sum (w x + h)^2 = w^2 S2 + 2 w h S1 + h^2 S0 in a cell of shift h.
-        Int128 all = 0, squares = 0;
-        std::vector<Int128> cellTotals(cells, 0);
-        sums[e].cells.assign(cells, 0);
-        for (std::size_t c = 0; c < cells; ++c) {
-            for (std::size_t u = cellStart[c]; u < cellStart[c + 1]; ++u) {
-                const Int128 rank = rankOf[3 * used[u] + e], k = inBin[used[u]];
-                sums[e].cells[c] += rank * k;
-                sums[e].squares += rank * rank * k;
-            }
-            const Int128 w = weight, h = shift[c];
-            const auto& [s0, s1, s2] = moments[c];
-            cellTotals[c] = w * s1 + h * s0;
-            all += cellTotals[c];
-            squares += w * w * s2 + 2 * w * h * s1 + h * h * s0;
-        }
-        (out.*kEffects[e].second).otherEffects =
-            OtherEffects(cellTotals, all, squares, count, na, nb, effect);
+    std::int64_t before = 0;
+    for (std::size_t i = 0; i < order.size();) {
+        std::size_t j = i;
+        std::int64_t tied = 0;
+        for (; j < order.size() && order[j].first == order[i].first; ++j) tied += bins.counts.counts[order[j].second];
+        for (std::size_t l = i; l < j; ++l)
+            rankOf[3 * order[l].second + e] = static_cast<std::uint32_t>(2 * before + tied + 1);
+        before += tied;
+        i = j;
     }
-    // One pass over the subjects for their totals, of their levels of A and
-    // of B: what each alignment's error stratum takes (A x S for A, B x S for
-    // B, all for AB; the others' are not read).
+}
+
+// The cells' totals of alignment e's ranks and their squares' sum; and the
+// check of the other effects, from the responses' totals that the cells'
+// moments give: sum (w x + h)^2 = w^2 S2 + 2 w h S1 + h^2 S0 in a cell of shift h.
+std::optional<Extended> SumRanksOfCells(const Bins& bins, const std::vector<std::uint32_t>& rankOf, std::size_t e,
+                                        const std::vector<std::int64_t>& shift, std::int64_t weight,
+                                        const Totals<std::int64_t>& totals, RankSums& sums) {
+    const std::size_t cells = bins.cells;
+    Int128 all = 0, squares = 0;
+    std::vector<Int128> cellTotals(cells, 0);
+    sums.cells.assign(cells, 0);
+    for (std::size_t c = 0; c < cells; ++c) {
+        for (std::size_t u = bins.cellStart[c]; u < bins.cellStart[c + 1]; ++u) {
+            const Int128 rank = rankOf[3 * bins.used[u] + e], k = bins.counts.counts[bins.used[u]];
+            sums.cells[c] += rank * k;
+            sums.squares += rank * rank * k;
+        }
+        const Int128 w = weight, h = shift[c];
+        const auto& [s0, s1, s2] = bins.moments[c];
+        cellTotals[c] = w * s1 + h * s0;
+        all += cellTotals[c];
+        squares += w * w * s2 + 2 * w * h * s1 + h * h * s0;
+    }
+    return OtherEffects(cellTotals, all, squares, totals.Count(), totals.na, totals.nb, kEffects[e].first);
+}
+
+// One pass over the subjects for their totals, of their levels of A and of
+// B, of the three alignments' ranks: what each alignment's error stratum
+// takes (A x S for A, B x S for B, all for AB; the others' are not read).
+void SumRanksOfSubjects(const std::int32_t* y, const Totals<std::int64_t>& totals, const ValueCounts& counts,
+                        const std::vector<std::uint32_t>& rankOf, std::array<RankSums, 3>& sums) {
+    const std::size_t n = totals.n, na = totals.na, nb = totals.nb, cells = totals.cells, range = counts.range;
     std::vector<std::int64_t> overA1(nb), overA2(nb);  // a subject's totals over A, of B and AB
     for (std::size_t s = 0; s < n; ++s) {
         const std::int32_t* row = y + s * cells;
@@ -411,7 +418,7 @@ void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, cons
         for (std::size_t a = 0, c = 0; a < na; ++a) {
             std::int64_t ta0 = 0, ta2 = 0;
             for (std::size_t b = 0; b < nb; ++b, ++c) {
-                const std::uint32_t* r = &rankOf[3 * (c * range + static_cast<std::size_t>(row[c] - low))];
+                const std::uint32_t* r = &rankOf[3 * (c * range + static_cast<std::size_t>(row[c] - counts.least))];
                 ta0 += r[0], ta2 += r[2];
                 overA1[b] += r[1], overA2[b] += r[2];
             }
@@ -430,6 +437,25 @@ void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, cons
         sums[1].subjects += static_cast<Int128>(ts1) * ts1;
         sums[2].subjects += static_cast<Int128>(ts2) * ts2;
     }
+}
+
+// Within a cell the aligned responses keep the scores' order, so each
+// alignment ranks the bins that are not empty, and every score reads its
+// rank from its bin.
+void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, const ValueCounts& counts,
+                 RankBasedResults& out) {
+    const std::size_t n = totals.n, na = totals.na, nb = totals.nb;
+    const Bins bins(counts, totals.cells);
+    // The three ranks of a bin side by side, for the pass over the subjects to read at once.
+    std::vector<std::uint32_t> rankOf(3 * counts.counts.size(), 0);
+    std::array<RankSums, 3> sums;
+    const std::int64_t weight = ScoreWeight(totals);
+    for (std::size_t e = 0; e < 3; ++e) {
+        const std::vector<std::int64_t> shift = CellShifts(totals, kEffects[e].first);
+        RankBins(bins, shift, weight, e, rankOf);
+        (out.*kEffects[e].second).otherEffects = SumRanksOfCells(bins, rankOf, e, shift, weight, totals, sums[e]);
+    }
+    SumRanksOfSubjects(y, totals, counts, rankOf, sums);
     for (std::size_t e = 0; e < 3; ++e) {
         AlignedRankEffect& result = out.*kEffects[e].second;
         const std::optional<Extended> check = result.otherEffects;
