@@ -79,7 +79,7 @@ FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k, IntegerExtremes 
     // values and then dealing their places out to the rows in that order.
     if constexpr (std::is_integral_v<T>) {
         if (!extremes) extremes = Extremes(v, n * k);
-        const auto [least, most] = *extremes;
+        const std::int64_t least = extremes->first, most = extremes->second;
         const auto range = static_cast<std::size_t>(most - least) + 1;
         const std::size_t rows = std::max<std::size_t>(1, 32768 / k);
         if (k >= 4 && range <= 4 * rows * k && rows * k < (std::size_t{1} << 31)) {
