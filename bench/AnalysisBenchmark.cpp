@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "RunBenchmarks.h"
 #include "StudyGenerator.h"
 #include "anova/AnalysisSteps.h"
 #include "anova/FullAnalysis.h"
@@ -118,10 +119,5 @@ void Register() {
 }  // namespace morvane::bench
 
 int main(int argc, char** argv) {
-    morvane::bench::Register();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return morvane::bench::RunBenchmarks(argc, argv, morvane::bench::Register);
 }

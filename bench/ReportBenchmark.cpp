@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+#include "RunBenchmarks.h"
 #include "StudyGenerator.h"
 #include "exact/ExactTotalsBuilder.h"
 #include "report/ResultsReport.h"
@@ -140,10 +141,5 @@ void Register() {
 }  // namespace morvane::bench
 
 int main(int argc, char** argv) {
-    morvane::bench::Register();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return morvane::bench::RunBenchmarks(argc, argv, morvane::bench::Register);
 }

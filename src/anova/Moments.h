@@ -222,8 +222,7 @@ private:
     // The integer pass's values lie within 2^31 (its bound keeps a block's
     // sums of squares within 2^62): biased by 2^31 into unsigned 32 bits, the
     // block's sums come exact modulo 2^64, and so, as the bound keeps them
-    // within 2^63, the signed sums do after the bias is taken off:
-    // sum x_i x_j = sum u_i u_j - 2^31 (sum u_i + sum u_j) + count 2^62.
+    // within 2^63, the signed sums do after the bias is taken off.
     template <typename Fill>
     void AddIntegerBlock(std::size_t count, Fill&& fill) {
         biased_.resize(k_ * kBlock);
@@ -232,17 +231,13 @@ private:
         cross_.resize(k_ * k_);
         for (std::size_t t = 0; t < count; ++t) {
             fill(t, row_.data());
-            for (std::size_t i = 0; i < k_; ++i)
-                biased_[i * kBlock + t] = static_cast<std::uint32_t>(row_[i]) ^ 0x80000000u;
+            for (std::size_t i = 0; i < k_; ++i) biased_[i * kBlock + t] = Biased(row_[i]);
         }
         BlockCrossProducts(biased_.data(), kBlock, k_, count, sums_.data(), cross_.data());
-        constexpr std::uint64_t bias = std::uint64_t{1} << 31;
-        const std::uint64_t n = count;
         for (std::size_t i = 0; i < k_; ++i) {
-            s1_[i] += static_cast<std::int64_t>(sums_[i] - n * bias);
+            s1_[i] += UnbiasedSum(sums_[i], count);
             for (std::size_t j = i; j < k_; ++j)
-                s2_[i * k_ + j] +=
-                    static_cast<std::int64_t>(cross_[i * k_ + j] - bias * (sums_[i] + sums_[j]) + n * (bias * bias));
+                s2_[i * k_ + j] += UnbiasedProduct(cross_[i * k_ + j], sums_[i], sums_[j], count);
         }
     }
 

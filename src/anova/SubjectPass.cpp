@@ -306,13 +306,10 @@ void SubjectMoments<Pass>::AddDifferences(const Cell* cells, std::size_t first, 
         sums_.resize(levels);
         cross_.resize(levels * levels);
         for (std::size_t t = 0; t < count; ++t)
-            for (std::size_t l = 0; l < levels; ++l)
-                biased_[l * kBlock + t] = static_cast<std::uint32_t>(value(t, l)) ^ 0x80000000u;
+            for (std::size_t l = 0; l < levels; ++l) biased_[l * kBlock + t] = Biased(value(t, l));
         BlockCrossProducts(biased_.data(), kBlock, levels, count, sums_.data(), cross_.data());
-        constexpr std::uint64_t bias = std::uint64_t{1} << 31;
-        const std::uint64_t n = count, square = n * (bias * bias);
-        const auto product = [&](std::size_t i, std::size_t j) {  // i <= j
-            return cross_[i * levels + j] - bias * (sums_[i] + sums_[j]) + square;
+        const auto product = [&](std::size_t i, std::size_t j) {  // i <= j; modulo 2^64
+            return static_cast<std::uint64_t>(UnbiasedProduct(cross_[i * levels + j], sums_[i], sums_[j], count));
         };
         for (std::size_t i = 0; i < levels; ++i)
             for (std::size_t j = i + 1; j < levels; ++j, ++d)
