@@ -17,8 +17,8 @@
 #include "exact/ExactPartition.h"
 #include "multivariate/MultivariateTests.h"
 #include "ranks/RankTests.h"
-#include "scores/ParseScores.h"
 #include "runtime/Extended.h"
+#include "scores/ParseScores.h"
 #include "store/StudyStore.h"
 
 namespace morvane {

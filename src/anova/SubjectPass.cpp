@@ -309,7 +309,8 @@ void SubjectMoments<Pass>::AddDifferences(const Cell* cells, std::size_t first, 
             for (std::size_t l = 0; l < levels; ++l) biased_[l * kBlock + t] = Biased(value(t, l));
         BlockCrossProducts(biased_.data(), kBlock, levels, count, sums_.data(), cross_.data());
         const auto product = [&](std::size_t i, std::size_t j) {  // i <= j; modulo 2^64
-            return static_cast<std::uint64_t>(UnbiasedProduct(cross_[i * levels + j], sums_[i], sums_[j], count));
+            return static_cast<std::uint64_t>(
+                UnbiasedProduct(cross_[i * levels + j], sums_[i], sums_[j], count));
         };
         for (std::size_t i = 0; i < levels; ++i)
             for (std::size_t j = i + 1; j < levels; ++j, ++d)

@@ -7,8 +7,8 @@
 #include <limits>
 #include <type_traits>
 
-#include "tails/Tails.h"
 #include "runtime/Extremes.h"
+#include "tails/Tails.h"
 
 namespace morvane {
 namespace {
@@ -118,10 +118,12 @@ template <typename T, typename Cell>
 void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, Extended spread,
                  const std::vector<std::int64_t>* cellTotals, AssumptionChecks& out);
 template <typename T, typename ForEach>
-std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, T low, T high, Extended scale);
+std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, T low, T high,
+                                          Extended scale);
 template <typename Cell>
 std::vector<CellShape> IntegerCellShapes(const Cell* y, std::size_t n, std::size_t na, std::size_t nb);
-std::vector<CellShape> ShapesFromCounts(const ValueCounts& counts, std::size_t n, std::size_t na, std::size_t nb);
+std::vector<CellShape> ShapesFromCounts(const ValueCounts& counts, std::size_t n, std::size_t na,
+                                        std::size_t nb);
 std::vector<CellShape> ShapesFromSums(const std::vector<std::array<Int128, 4>>& sums, std::size_t n,
                                       std::size_t nb);
 std::vector<CellShape> CellShapes(const Extended* y, std::size_t n, std::size_t na, std::size_t nb);
@@ -160,8 +162,8 @@ AssumptionChecks CheckAssumptions(const CellScores& scores) {
     std::vector<Extended> room;
     const Extended* values = integerStrata && integerShapes ? nullptr : ExtendedScores(scores, room);
     if (integerStrata) {
-        CheckStrata<std::int64_t>(scores.integers, n, na, nb, 0, scores.counts ? &scores.counts->cellTotals : nullptr,
-                                  out);
+        CheckStrata<std::int64_t>(scores.integers, n, na, nb, 0,
+                                  scores.counts ? &scores.counts->cellTotals : nullptr, out);
     } else {
         // Residuals within rounding of zero beside the scores' spread are no
         // residuals to test or studentize.
@@ -171,7 +173,7 @@ AssumptionChecks CheckAssumptions(const CellScores& scores) {
         for (std::size_t i = 0; i < count; ++i) spread += (values[i] - mean) * (values[i] - mean);
         CheckStrata<Extended>(values, n, na, nb, spread, nullptr, out);
     }
-    out.cells = !integerShapes ? CellShapes(values, n, na, nb)
+    out.cells = !integerShapes  ? CellShapes(values, n, na, nb)
                 : scores.counts ? ShapesFromCounts(*scores.counts, n, na, nb)
                                 : IntegerCellShapes(scores.integers, n, na, nb);
     return out;
@@ -220,7 +222,9 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
             largest[s][k] = most;
             low[k] = s == 0 || least < low[k] ? least : low[k];
             high[k] = s == 0 || high[k] < top ? top : high[k];
-            if (keeps[k]) std::copy(e[k].begin(), e[k].end(), kept[k].begin() + static_cast<std::ptrdiff_t>(s * per[k]));
+            if (keeps[k])
+                std::copy(e[k].begin(), e[k].end(),
+                          kept[k].begin() + static_cast<std::ptrdiff_t>(s * per[k]));
         }
     }
     const Extended rounding = 4096 * std::numeric_limits<Extended>::epsilon();
@@ -245,12 +249,16 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
             scale[k] = std::sqrt(static_cast<Extended>(squares[k]) / static_cast<Extended>(count));
             check.largestStudentized = 0;
             if (keeps[k])
-                check.quantiles = QuantilePoints([&](auto&& visit) { for (T v : kept[k]) visit(v); }, count,
-                                                 low[k], high[k], scale[k]);
+                check.quantiles = QuantilePoints(
+                    [&](auto&& visit) {
+                        for (T v : kept[k]) visit(v);
+                    },
+                    count, low[k], high[k], scale[k]);
             else
                 check.quantiles = QuantilePoints(
                     [&](auto&& visit) {
-                        for (std::size_t s = 0; s < n; ++s) residuals.InteractionOfSubject(y + s * cells, visit);
+                        for (std::size_t s = 0; s < n; ++s)
+                            residuals.InteractionOfSubject(y + s * cells, visit);
                     },
                     count, low[k], high[k], scale[k]);
         }
@@ -344,7 +352,8 @@ void SelectRanksOf(ForEach&& forEach, std::size_t count, T low, T high, const st
         const std::size_t b =
             static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), r) - start.begin()) - 1;
         if (wanted[b] == kNone) {
-            wanted[b] = static_cast<std::uint32_t>(held.size()), held.emplace_back().reserve(start[b + 1] - start[b]);
+            wanted[b] = static_cast<std::uint32_t>(held.size()),
+            held.emplace_back().reserve(start[b + 1] - start[b]);
             marked[b / 64] |= std::uint64_t{1} << (b % 64);
         }
     }
@@ -370,12 +379,17 @@ template <typename T>
 void SelectRanks(const std::vector<T>& values, const std::vector<std::size_t>& ranks, std::vector<T>& out) {
     if (ranks.empty()) return out.clear();
     const auto [low, high] = Extremes(values.data(), values.size());
-    SelectRanksOf([&](auto&& visit) { for (T v : values) visit(v); }, values.size(), low, high, ranks, out);
+    SelectRanksOf(
+        [&](auto&& visit) {
+            for (T v : values) visit(v);
+        },
+        values.size(), low, high, ranks, out);
 }
 
 // CheckStrata: the Q-Q plot's points of a stratum's residuals.
 template <typename T, typename ForEach>
-std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, T low, T high, Extended scale) {
+std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, T low, T high,
+                                          Extended scale) {
     const std::vector<std::size_t> ranks = QuantileRanks(count);
     std::vector<T> ranked;
     SelectRanksOf(forEach, count, low, high, ranks, ranked);
@@ -423,7 +437,8 @@ std::vector<CellShape> IntegerCellShapes(const Cell* y, std::size_t n, std::size
 
 // The same from the counts of each cell's values: sum y^k as the sum over its
 // values of count times value^k.
-std::vector<CellShape> ShapesFromCounts(const ValueCounts& counts, std::size_t n, std::size_t na, std::size_t nb) {
+std::vector<CellShape> ShapesFromCounts(const ValueCounts& counts, std::size_t n, std::size_t na,
+                                        std::size_t nb) {
     const std::size_t cells = na * nb;
     std::vector<std::array<Int128, 4>> sums(cells, std::array<Int128, 4>{});
     for (std::size_t c = 0; c < cells; ++c)

@@ -61,7 +61,8 @@ inline std::optional<ValueCounts> CountValues(const CellScores& scores) {
     if (!scores.integers || count == 0 || count >= (std::size_t{1} << 31)) return std::nullopt;
     const auto [low, high] = Extremes(scores.integers, count);
     const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(high) - low + 1);
-    if (static_cast<Extended>(range) * static_cast<Extended>(cells) > 4 * static_cast<Extended>(count) + 65536)
+    if (static_cast<Extended>(range) * static_cast<Extended>(cells) >
+        4 * static_cast<Extended>(count) + 65536)
         return std::nullopt;
     ValueCounts out;
     out.least = low, out.range = range;

@@ -10,8 +10,8 @@
 
 #include "exact/PartitionFromTotals.h"
 #include "exact/WideIntegers.h"
-#include "scores/QuickScore.h"
 #include "runtime/Extremes.h"
+#include "scores/QuickScore.h"
 
 namespace morvane {
 

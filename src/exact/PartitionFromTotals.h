@@ -67,7 +67,8 @@ public:
     // The offset of score i, in units of 10^scale.
     void Set(std::size_t i, Int128 difference) {
         if (!fits_) return;
-        const UInt128 m = difference < 0 ? -static_cast<UInt128>(difference) : static_cast<UInt128>(difference);
+        const UInt128 m =
+            difference < 0 ? -static_cast<UInt128>(difference) : static_cast<UInt128>(difference);
         if (m > static_cast<UInt128>(INT32_MAX)) return DoesNotFit();
         out_.integerOffsets[i] = static_cast<std::int32_t>(difference);
         out_.offsetBound = std::max(out_.offsetBound, static_cast<std::int64_t>(m));

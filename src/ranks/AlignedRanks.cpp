@@ -319,7 +319,10 @@ struct Bins {
     std::vector<std::array<Int128, 3>> moments;
 
     Bins(const ValueCounts& c, std::size_t cellCount)
-        : counts(c), cells(cellCount), cellStart(cellCount + 1, 0), moments(cellCount, std::array<Int128, 3>{}) {
+        : counts(c),
+          cells(cellCount),
+          cellStart(cellCount + 1, 0),
+          moments(cellCount, std::array<Int128, 3>{}) {
         const std::size_t range = counts.range;
         for (std::size_t cell = 0; cell < cells; ++cell) {
             cellStart[cell] = used.size();
@@ -353,13 +356,15 @@ void RankBins(const Bins& bins, const std::vector<std::int64_t>& shift, std::int
     const std::int64_t qMost = *std::max_element(q.begin(), q.end());
     std::vector<std::uint32_t> byRest(cells);
     std::iota(byRest.begin(), byRest.end(), 0u);
-    std::stable_sort(byRest.begin(), byRest.end(), [&](std::uint32_t x, std::uint32_t z) { return r[x] < r[z]; });
+    std::stable_sort(byRest.begin(), byRest.end(),
+                     [&](std::uint32_t x, std::uint32_t z) { return r[x] < r[z]; });
     const auto place = [&](std::uint32_t bin, std::size_t c) {
         return static_cast<std::size_t>(static_cast<std::int64_t>(bin - c * range) + q[c] - qLeast);
     };
     std::vector<std::size_t> start(range + static_cast<std::size_t>(qMost - qLeast) + 1, 0);
     for (std::size_t c = 0; c < cells; ++c)
-        for (std::size_t u = bins.cellStart[c]; u < bins.cellStart[c + 1]; ++u) ++start[place(bins.used[u], c) + 1];
+        for (std::size_t u = bins.cellStart[c]; u < bins.cellStart[c + 1]; ++u)
+            ++start[place(bins.used[u], c) + 1];
     for (std::size_t w = 1; w < start.size(); ++w) start[w] += start[w - 1];
     std::vector<std::pair<std::int64_t, std::uint32_t>> order(bins.used.size());  // response, bin
     for (const std::uint32_t c : byRest)
@@ -372,7 +377,8 @@ void RankBins(const Bins& bins, const std::vector<std::int64_t>& shift, std::int
     for (std::size_t i = 0; i < order.size();) {
         std::size_t j = i;
         std::int64_t tied = 0;
-        for (; j < order.size() && order[j].first == order[i].first; ++j) tied += bins.counts.counts[order[j].second];
+        for (; j < order.size() && order[j].first == order[i].first; ++j)
+            tied += bins.counts.counts[order[j].second];
         for (std::size_t l = i; l < j; ++l)
             rankOf[3 * order[l].second + e] = static_cast<std::uint32_t>(2 * before + tied + 1);
         before += tied;
@@ -383,9 +389,10 @@ void RankBins(const Bins& bins, const std::vector<std::int64_t>& shift, std::int
 // The cells' totals of alignment e's ranks and their squares' sum; and the
 // check of the other effects, from the responses' totals that the cells'
 // moments give: sum (w x + h)^2 = w^2 S2 + 2 w h S1 + h^2 S0 in a cell of shift h.
-std::optional<Extended> SumRanksOfCells(const Bins& bins, const std::vector<std::uint32_t>& rankOf, std::size_t e,
-                                        const std::vector<std::int64_t>& shift, std::int64_t weight,
-                                        const Totals<std::int64_t>& totals, RankSums& sums) {
+std::optional<Extended> SumRanksOfCells(const Bins& bins, const std::vector<std::uint32_t>& rankOf,
+                                        std::size_t e, const std::vector<std::int64_t>& shift,
+                                        std::int64_t weight, const Totals<std::int64_t>& totals,
+                                        RankSums& sums) {
     const std::size_t cells = bins.cells;
     Int128 all = 0, squares = 0;
     std::vector<Int128> cellTotals(cells, 0);
@@ -410,7 +417,8 @@ std::optional<Extended> SumRanksOfCells(const Bins& bins, const std::vector<std:
 // takes (A x S for A, B x S for B, all for AB; the others' are not read).
 void SumRanksOfSubjects(const std::int32_t* y, const Totals<std::int64_t>& totals, const ValueCounts& counts,
                         const std::vector<std::uint32_t>& rankOf, std::array<RankSums, 3>& sums) {
-    const std::size_t n = totals.n, na = totals.na, nb = totals.nb, cells = totals.cells, range = counts.range;
+    const std::size_t n = totals.n, na = totals.na, nb = totals.nb, cells = totals.cells,
+                      range = counts.range;
     std::vector<std::int64_t> overA1(nb), overA2(nb);  // a subject's totals over A, of B and AB
     for (std::size_t s = 0; s < n; ++s) {
         const std::int32_t* row = y + s * cells;
@@ -418,7 +426,8 @@ void SumRanksOfSubjects(const std::int32_t* y, const Totals<std::int64_t>& total
         for (std::size_t a = 0, c = 0; a < na; ++a) {
             std::int64_t ta0 = 0, ta2 = 0;
             for (std::size_t b = 0; b < nb; ++b, ++c) {
-                const std::uint32_t* r = &rankOf[3 * (c * range + static_cast<std::size_t>(row[c] - counts.least))];
+                const std::uint32_t* r =
+                    &rankOf[3 * (c * range + static_cast<std::size_t>(row[c] - counts.least))];
                 ta0 += r[0], ta2 += r[2];
                 overA1[b] += r[1], overA2[b] += r[2];
             }
@@ -453,7 +462,8 @@ void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, cons
     for (std::size_t e = 0; e < 3; ++e) {
         const std::vector<std::int64_t> shift = CellShifts(totals, kEffects[e].first);
         RankBins(bins, shift, weight, e, rankOf);
-        (out.*kEffects[e].second).otherEffects = SumRanksOfCells(bins, rankOf, e, shift, weight, totals, sums[e]);
+        (out.*kEffects[e].second).otherEffects =
+            SumRanksOfCells(bins, rankOf, e, shift, weight, totals, sums[e]);
     }
     SumRanksOfSubjects(y, totals, counts, rankOf, sums);
     for (std::size_t e = 0; e < 3; ++e) {

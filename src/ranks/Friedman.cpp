@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "ranks/RankTests.h"
-#include "tails/Tails.h"
 #include "runtime/Extremes.h"
+#include "tails/Tails.h"
 
 namespace morvane {
 
