@@ -17,8 +17,8 @@
 
 #include "anova/AnovaFormats.h"
 #include "anova/FullAnalysis.h"
-#include "exact/ExactPartition.h"
 #include "anova/ModelCheckTables.h"
+#include "exact/ExactPartition.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
 #include "support/RationalArithmetic.h"
@@ -320,7 +320,8 @@ TEST(ModelChecks, FriedmanAgreesWithItsFormulaAndR) {
     std::vector<int> drawn(40 * 3 * 4);
     for (int& v : drawn) v = static_cast<int>(random() % 41) - 20;
     const auto drawnScore = [&](int s, int a, int b, long times) {
-        return std::to_string((drawn[static_cast<std::size_t>(((s - 1) * 3 + a - 1) * 4 + b - 1)] + a * b) * times);
+        return std::to_string((drawn[static_cast<std::size_t>(((s - 1) * 3 + a - 1) * 4 + b - 1)] + a * b) *
+                              times);
     };
     StudyStore fewValues = Study(40, 3, 4, [&](int s, int a, int b) { return drawnScore(s, a, b, 1); });
     StudyStore manyValues = Study(40, 3, 4, [&](int s, int a, int b) { return drawnScore(s, a, b, 100003); });
@@ -344,6 +345,39 @@ TEST(ModelChecks, FriedmanAgreesWithItsFormulaAndR) {
                                std::pair{&extended.alignedB, &r.rankBased.alignedB},
                                std::pair{&extended.alignedAB, &r.rankBased.alignedAB}})
         EXPECT_TRUE(Near(x->f, *y->f, 1e-15L));
+}
+
+TEST(ModelChecks, ScoresCountedByValueWhereTheirRangeIsNarrow) {
+    // 30 subjects of 2 x 3 cells, integers from -7 to 12: each cell's counts
+    // add up to the subjects and its totals to the scores', and Friedman's
+    // test of the cells told the extremes is the test that finds them.
+    std::mt19937 random(11);
+    std::vector<std::int32_t> y(30 * 6);
+    for (std::int32_t& v : y) v = static_cast<std::int32_t>(random() % 20) - 7;
+    y[5] = -7, y[17] = 12;
+    CellScores scores;
+    scores.n = 30, scores.na = 2, scores.nb = 3, scores.integers = y.data(), scores.bound = 12;
+    const std::optional<ValueCounts> counts = CountValues(scores);
+    ASSERT_TRUE(counts);
+    EXPECT_EQ(counts->least, -7);
+    EXPECT_EQ(counts->range, 20u);
+    for (std::size_t c = 0; c < 6; ++c) {
+        std::uint32_t subjects = 0;
+        std::int64_t total = 0;
+        for (std::size_t v = 0; v < counts->range; ++v) subjects += counts->counts[c * counts->range + v];
+        for (std::size_t s = 0; s < 30; ++s) total += y[s * 6 + c];
+        EXPECT_EQ(subjects, 30u);
+        EXPECT_EQ(counts->cellTotals[c], total);
+    }
+    const FriedmanTest found = Friedman(y.data(), 30, 6),
+                       told = Friedman(y.data(), 30, 6, IntegerExtremes{{-7, 12}});
+    EXPECT_EQ(found.chiSquare, told.chiSquare);
+    EXPECT_EQ(found.tieCorrection, told.tieCorrection);
+    // A range too wide for the cells, or no integers: no counts.
+    y[0] = 1000000;
+    EXPECT_FALSE(CountValues(scores));
+    scores.integers = nullptr;
+    EXPECT_FALSE(CountValues(scores));
 }
 
 TEST(ModelChecks, ShapiroWilkAgreesWithRAndKnowsItsRange) {
