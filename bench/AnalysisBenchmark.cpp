@@ -11,12 +11,12 @@
 
 #include "RunBenchmarks.h"
 #include "StudyGenerator.h"
-#include "anova/AnalysisSteps.h"
-#include "anova/FullAnalysis.h"
-#include "anova/SubjectPass.h"
-#include "assumptions/AssumptionChecks.h"
+#include "analysis/AnalysisSteps.h"
+#include "analysis/FullAnalysis.h"
+#include "analysis/SubjectPass.h"
+#include "analysis/AssumptionChecks.h"
 #include "exact/ExactPartition.h"
-#include "ranks/RankTests.h"
+#include "analysis/RankTests.h"
 #include "store/DataFile.h"
 #include "support/TempDir.h"
 

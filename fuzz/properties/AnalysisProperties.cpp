@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "anova/AnovaFormats.h"
-#include "anova/FullAnalysis.h"
+#include "output/AnovaFormats.h"
+#include "analysis/FullAnalysis.h"
 #include "properties/BudgetScope.h"
 #include "properties/CsvModel.h"
 #include "properties/MemoryFile.h"

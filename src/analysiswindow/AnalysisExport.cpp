@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "anova/AnovaFormats.h"
+#include "output/AnovaFormats.h"
 #include "plot/PlotFiles.h"
 #include "qttext/Text.h"
 #include "runtime/Cp932.h"

@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "anova/ApaOutput.h"
-#include "anova/FullAnalysis.h"
-#include "anova/OutputOptions.h"
+#include "output/ApaOutput.h"
+#include "analysis/FullAnalysis.h"
+#include "output/OutputOptions.h"
 #include "plot/InteractionPlot.h"
 #include "plot/QuantilePlot.h"
 #include "runtime/Errors.h"

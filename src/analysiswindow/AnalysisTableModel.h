@@ -7,7 +7,7 @@
 #include <QTableView>
 #include <QVector>
 
-#include "anova/ResultTables.h"
+#include "output/ResultTables.h"
 
 namespace morvane {
 

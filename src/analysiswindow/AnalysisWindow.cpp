@@ -21,8 +21,8 @@
 #include "analysiswindow/InteractionPlotView.h"
 #include "analysiswindow/QuantilePlotView.h"
 #include "analysiswindow/WindowPlacement.h"
-#include "anova/ModelCheckTables.h"
-#include "anova/ResultTables.h"
+#include "output/ModelCheckTables.h"
+#include "output/ResultTables.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "anova/ApaOutput.h"
-#include "anova/FullAnalysis.h"
+#include "output/ApaOutput.h"
+#include "analysis/FullAnalysis.h"
 #include "plot/InteractionPlot.h"
 #include "widgets/Seams.h"
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "analysiswindow/AnalysisWindow.h"
-#include "anova/FullAnalysis.h"
+#include "analysis/FullAnalysis.h"
 #include "datawindow/WriteBack.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"

@@ -24,17 +24,4 @@ std::vector<Extended> ExactPartition::ExtendedOffsets() const {
     return out;
 }
 
-SumsOfSquares ExactPartition::Sums() const {
-    SumsOfSquares sums;
-    sums.SSTotal = Total.ss;
-    sums.SSA = A.ss;
-    sums.SSB = B.ss;
-    sums.SSS = S.ss;
-    sums.SSAB = AB.ss;
-    sums.SSAS = AS.ss;
-    sums.SSBS = BS.ss;
-    sums.SSABS = ABS.ss;
-    return sums;
-}
-
 }  // namespace morvane

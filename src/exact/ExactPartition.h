@@ -11,7 +11,6 @@
 #include <optional>
 #include <vector>
 
-#include "report/SumsOfSquares.h"
 #include "runtime/Extended.h"
 #include "store/StudyStore.h"
 
@@ -45,7 +44,6 @@ struct ExactPartition {
     int offsetScale = 0;
     std::int64_t offsetBound = 0;
 
-    SumsOfSquares Sums() const;
     // The offsets in the extended format from whichever of the two is filled.
     std::vector<Extended> ExtendedOffsets() const;
 };

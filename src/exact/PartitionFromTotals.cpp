@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "report/DegreesOfFreedom.h"
+#include "exact/DegreesOfFreedom.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "scores/QuickScore.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "anova/NumberText.h"
+#include "runtime/NumberText.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
 

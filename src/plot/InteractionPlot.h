@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "anova/FullAnalysis.h"
+#include "analysis/FullAnalysis.h"
 
 class QPainter;
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "anova/NumberText.h"
+#include "runtime/NumberText.h"
 #include "plot/InteractionPlot.h"
 #include "qttext/Fonts.h"
 

@@ -10,7 +10,7 @@
 #include <QString>
 #include <vector>
 
-#include "anova/FullAnalysis.h"
+#include "analysis/FullAnalysis.h"
 
 class QPainter;
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "report/DegreesOfFreedom.h"
+#include "exact/DegreesOfFreedom.h"
 #include "report/NumberFormat.h"
 #include "report/Padding.h"
 #include "report/ScoreTableTexts.h"

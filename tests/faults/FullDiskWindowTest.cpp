@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "analysiswindow/AnalysisExport.h"
-#include "anova/FullAnalysis.h"
+#include "analysis/FullAnalysis.h"
 #include "datawindow/DataWindow.h"
 #include "plot/InteractionPlot.h"
 #include "runtime/Cp932.h"

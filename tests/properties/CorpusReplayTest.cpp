@@ -8,7 +8,7 @@
 #include <limits>
 #include <vector>
 
-#include "anova/FullAnalysis.h"
+#include "analysis/FullAnalysis.h"
 #include "properties/AnalysisProperties.h"
 #include "properties/CsvModel.h"
 #include "properties/CsvProperties.h"

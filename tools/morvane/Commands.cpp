@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "anova/PrecisionCheck.h"
+#include "report/PrecisionCheck.h"
 #include "listing/Listing.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/CLocale.h"

@@ -13,7 +13,7 @@
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
-#include "anova/FullAnalysis.h"
+#include "analysis/FullAnalysis.h"
 #include "plot/PlotFiles.h"
 #include "runtime/DecimalSeparator.h"
 #include "store/DataFile.h"

@@ -1,0 +1,64 @@
+#pragma once
+// Private to the full analysis: its steps after the pass over the subjects,
+// each from the pass's Summary.
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "analysis/FullAnalysis.h"
+#include "analysis/SubjectPass.h"
+
+namespace morvane::anova {
+
+// Mauchly's test and the corrections of the effects of more than one degree
+// of freedom (Sphericity.cpp).
+void TestSphericity(FullAnalysis& out, const Summary& summary, const Shape& shape);
+
+// (trace S)^2 / (k trace S^2) of a k x k covariance matrix S: Greenhouse and
+// Geisser's epsilon; absent for a trace or a sum of squares not above zero.
+std::optional<Extended> GreenhouseGeisser(const Matrix& s, std::size_t k);
+
+// The paired comparisons, family by family, with Holm's and Bonferroni's
+// adjustments within each (Comparisons.cpp); tq the 97.5 % quantile of t on n - 1.
+std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Shape& shape,
+                                                std::optional<Extended> tq);
+
+// The simple main effects of A at each level of B, then of B at each level of
+// A (SimpleEffects.cpp).
+std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shape& shape);
+
+// After the other steps: the intervals of the effect sizes at the options'
+// level, partial eta squared's of each effect and simple effect by the
+// noncentral F, d_z's of each comparison by the noncentral t (EffectSizes.cpp).
+void EffectSizeIntervals(FullAnalysis& out);
+// The multivariate tests, the assumption checks and the rank-based analysis
+// (ModelChecks.cpp), from the pass's moments and the scores' offsets.
+void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape, const ExactPartition& part);
+
+// Holm's and Bonferroni's adjustments of the p-values of `all`'s elements
+// [first, last), a family: into their pHolm and pBonferroni.
+template <class Compared>
+void AdjustWithinFamily(std::vector<Compared>& all, std::size_t first, std::size_t last) {
+    std::vector<std::size_t> order;
+    for (std::size_t i = first; i < last; ++i)
+        if (all[i].p) order.push_back(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return *all[x].p < *all[y].p; });
+    const auto m = static_cast<Extended>(order.size());
+    Extended running = 0;
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+        Compared& c = all[order[rank]];
+        running = std::max(running, std::min(Extended{1}, (m - static_cast<Extended>(rank)) * *c.p));
+        c.pHolm = running;
+        c.pBonferroni = std::min(Extended{1}, m * *c.p);
+    }
+}
+
+// part / whole, for a whole above zero.
+inline std::optional<Extended> Ratio(Extended part, Extended whole) {
+    if (!(whole > 0)) return std::nullopt;
+    return part / whole;
+}
+
+}  // namespace morvane::anova

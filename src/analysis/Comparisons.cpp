@@ -1,0 +1,73 @@
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/AnalysisSteps.h"
+#include "stats/Distributions.h"
+
+namespace morvane::anova {
+namespace {
+
+ComparisonResult Paired(const Moment& d, const Moment& first, const Moment& second, std::size_t n,
+                        std::optional<Extended> tq);
+
+}  // namespace
+
+std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Shape& shape,
+                                                std::optional<Extended> tq) {
+    std::vector<ComparisonResult> out;
+    const Moment* d = summary.differences.data();
+    // Each family with the moments of its levels' scores: `level(i)` of level i from 0.
+    const auto family = [&](Factor factor, std::int32_t at, std::size_t levels, const auto& level) {
+        const std::size_t first = out.size();
+        for (std::size_t i = 0; i < levels; ++i)
+            for (std::size_t j = i + 1; j < levels; ++j) {
+                ComparisonResult c = Paired(*d++, level(i), level(j), shape.n, tq);
+                c.factor = factor;
+                c.at = at;
+                c.i = static_cast<std::int32_t>(i + 1);
+                c.j = static_cast<std::int32_t>(j + 1);
+                out.push_back(c);
+            }
+        AdjustWithinFamily(out, first, out.size());
+    };
+    const std::size_t nb = shape.nb;
+    family(Factor::A, 0, shape.na, [&](std::size_t i) -> const Moment& { return summary.aRaw[i]; });
+    family(Factor::B, 0, nb, [&](std::size_t i) -> const Moment& { return summary.bRaw[i]; });
+    for (std::size_t b = 0; b < nb; ++b)
+        family(Factor::A, static_cast<std::int32_t>(b + 1), shape.na,
+               [&](std::size_t i) -> const Moment& { return summary.cellRaw[i * nb + b]; });
+    for (std::size_t a = 0; a < shape.na; ++a)
+        family(Factor::B, static_cast<std::int32_t>(a + 1), nb,
+               [&](std::size_t i) -> const Moment& { return summary.cellRaw[a * nb + i]; });
+    return out;
+}
+
+namespace {
+
+// For each pair: the paired t test from the moments of the subjects'
+// differences, and d_av from those of the two levels' scores.
+ComparisonResult Paired(const Moment& d, const Moment& first, const Moment& second, std::size_t n,
+                        std::optional<Extended> tq) {
+    ComparisonResult c;
+    c.difference = d.mean;
+    c.df = static_cast<std::int64_t>(n) - 1;
+    if (n < 2) return c;
+    const auto N = static_cast<Extended>(n);
+    const Extended sd = std::sqrt(d.m2 / (N - 1));
+    const Extended se = sd / std::sqrt(N);
+    if (tq) c.ci95 = Interval{d.mean - *tq * se, d.mean + *tq * se};
+    // Hedges' correction of two samples of N scores each: 1 - 3 / (4 (2 N - 2) - 1).
+    const Extended meanSd = (std::sqrt(first.m2 / (N - 1)) + std::sqrt(second.m2 / (N - 1))) / 2;
+    if (meanSd > 0) {
+        c.dAv = d.mean / meanSd;
+        c.gAv = *c.dAv * (1 - 3 / (8 * N - 9));
+    }
+    if (!(sd > 0)) return c;
+    c.t = d.mean / se;
+    c.p = TTwoSided(*c.t, N - 1);
+    c.cohenDz = d.mean / sd;
+    return c;
+}
+
+}  // namespace
+}  // namespace morvane::anova

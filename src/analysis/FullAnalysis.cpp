@@ -1,0 +1,228 @@
+#include "analysis/FullAnalysis.h"
+
+#include <cmath>
+#include <cstddef>
+#include <optional>
+#include <system_error>
+
+#include "analysis/AnalysisSteps.h"
+#include "stats/Distributions.h"
+#include "analysis/SubjectPass.h"
+#include "exact/ExactTotalsBuilder.h"
+#include "report/SumsOfSquares.h"
+#include "runtime/Errors.h"
+#include "runtime/SerialWorker.h"
+#include "scores/ParseScores.h"
+
+namespace morvane {
+namespace {
+
+using anova::Moment;
+using anova::Shape;
+using anova::Summary;
+
+ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out);
+void NoNegativeSources(ExactPartition& part);
+EffectResult Effect(const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
+                    Extended otherErrors, bool enoughSubjects);
+void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape, Extended reference,
+                   std::optional<Extended> tq);
+MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
+                    const Moment& normalised, std::size_t n, std::size_t conditions,
+                    std::optional<Extended> tq);
+void CheckAllFinite(const FullAnalysis& r);
+
+}  // namespace
+
+FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptions& options) {
+    FullAnalysis out;
+    out.options = options;
+    const ExactPartition part = PartitionStudy(store, separator, out);
+    if (out.subjects < 1 || out.levelsA < 1 || out.levelsB < 1) return out;
+    const Shape shape(static_cast<std::size_t>(out.subjects), static_cast<std::size_t>(out.levelsA),
+                      static_cast<std::size_t>(out.levelsB));
+    out.AB.sphericityOmitted = shape.n > 1 && shape.interactionContrasts > 1 && !shape.interactionSphericity;
+
+    // One pass over the subjects, each subject's scores at hand: the moments
+    // of every mean, difference and set of contrasts. The rest follows from them.
+    const Summary summary = anova::SummariseSubjects(part, shape);
+    const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(shape.n) - 1);
+    DescribeMeans(out, summary, shape, part.reference, tq);
+    anova::TestSphericity(out, summary, shape);
+    out.comparisons = anova::PairedComparisons(summary, shape, tq);
+    out.simpleEffects = anova::SimpleEffects(summary, shape);
+    // The intervals and the model's checks write members of their own: the
+    // checks on a thread of their own where one can be had.
+    std::optional<SerialWorker> beside;
+    try {
+        beside.emplace();
+    } catch (const std::system_error&) {
+        // no thread: one after the other
+    }
+    const auto check = [&] { anova::CheckTheModel(out, summary, shape, part); };
+    if (beside) beside->Hand(check);
+    anova::EffectSizeIntervals(out);
+    if (beside)
+        beside->Wait();
+    else
+        check();
+    CheckAllFinite(out);
+    return out;
+}
+
+namespace {
+
+// First: parses the scores, partitions them exactly (keeping their offsets),
+// checks the results file and fills the study's sizes, sources and effects.
+ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out) {
+    if (out.options.keepValues == KeepValues::Yes && !HasItsExtents(store, StudyArrays::Values))
+        SizeStudy(store, StudyArrays::Values);
+    ExactTotalsBuilder exact(store, true);
+    SumsOfSquaresSweep sweep(store);
+    ParsedBlockSink* const sinks[] = {&exact, &sweep};
+    ParseAllScores(store, separator, sinks, out.options.keepValues);
+
+    out.subjects = store.SubjectCount;
+    out.levelsA = store.LevelCountA;
+    out.levelsB = store.LevelCountB;
+    for (std::int32_t a = 1; a <= out.levelsA; ++a)
+        out.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
+    for (std::int32_t b = 1; b <= out.levelsB; ++b)
+        out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
+
+    ExactPartition part = exact.Finish(store, separator, true);
+    // The results file's sums, swept while parsing; where they fail, as the
+    // results file would, the check finds the same failure.
+    std::optional<SumsOfSquares> fileSums;
+    try {
+        fileSums = sweep.Finish(store);
+    } catch (const InvalidOperationError&) {
+    } catch (const OverflowError&) {
+    }
+    out.precision = CheckResultsFile(fileSums, part, separator);
+    NoNegativeSources(part);
+    out.S = part.S;
+    out.AS = part.AS;
+    out.BS = part.BS;
+    out.ABS = part.ABS;
+    out.Total = part.Total;
+    const Extended errors = part.S.ss + part.AS.ss + part.BS.ss + part.ABS.ss;
+    const bool enough = !out.FewerThanTwoSubjects();
+    out.A = Effect(part.A, part.AS, part.fA, errors, enough);
+    out.B = Effect(part.B, part.BS, part.fB, errors, enough);
+    out.AB = Effect(part.AB, part.ABS, part.fAB, errors, enough);
+    return part;
+}
+
+// After the partition: below one subject its degrees of freedom are the
+// differences of the counts, negative; the analysis has none there, and the
+// results file, which prints them as they are, is checked on its own sums.
+void NoNegativeSources(ExactPartition& part) {
+    for (PartitionSource* s :
+         {&part.S, &part.A, &part.AS, &part.B, &part.BS, &part.AB, &part.ABS, &part.Total, &part.Within}) {
+        if (s->df < 0) s->df = 0;
+        if (s->ss < 0) s->ss = 0;
+        if (s->df == 0) s->ms.reset();
+    }
+}
+
+// For each effect: its F's p and its effect sizes. With fewer than two
+// subjects every error term is zero by construction, not by the data, and the
+// effect sizes (which would all be 1) are undefined.
+EffectResult Effect(const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
+                    Extended otherErrors, bool enoughSubjects) {
+    EffectResult r;
+    r.effect = effect;
+    r.error = error;
+    r.f = f;
+    r.mse = error.ms;
+    if (f) r.p = FUpperTail(*f, static_cast<Extended>(effect.df), static_cast<Extended>(error.df));
+    if (effect.df < 1 || !enoughSubjects) return r;  // a factor of one level has no effect to measure
+    r.partialEtaSquared = anova::Ratio(effect.ss, effect.ss + error.ss);
+    r.generalizedEtaSquared = anova::Ratio(effect.ss, effect.ss + otherErrors);
+    return r;
+}
+
+// After the pass: the cells' means, then the marginal means of A and of B.
+void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape, Extended reference,
+                   std::optional<Extended> tq) {
+    const std::size_t n = shape.n, nb = shape.nb;
+    for (std::size_t c = 0; c < shape.cells; ++c)
+        out.cells.push_back(Describe(static_cast<std::int32_t>(c / nb + 1),
+                                     static_cast<std::int32_t>(c % nb + 1), reference, summary.cellRaw[c],
+                                     summary.cellNormal[c], n, shape.cells, tq));
+    for (std::size_t a = 0; a < shape.na; ++a)
+        out.marginalA.push_back(Describe(static_cast<std::int32_t>(a + 1), 0, reference, summary.aRaw[a],
+                                         summary.aNormal[a], n, shape.na, tq));
+    for (std::size_t b = 0; b < nb; ++b)
+        out.marginalB.push_back(Describe(0, static_cast<std::int32_t>(b + 1), reference, summary.bRaw[b],
+                                         summary.bNormal[b], n, nb, tq));
+}
+
+// For each mean: its SD, SE and two intervals, from the moments of the
+// subjects' values (offsets from `reference`) and of their values less the
+// subject's mean (Cousineau's normalisation; Morey's correction over `conditions`).
+MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
+                    const Moment& normalised, std::size_t n, std::size_t conditions,
+                    std::optional<Extended> tq) {
+    MeanResult m;
+    m.a = a;
+    m.b = b;
+    m.mean = reference + raw.mean;
+    if (n < 2) return m;
+    const auto N = static_cast<Extended>(n);
+    m.sd = std::sqrt(raw.m2 / (N - 1));
+    m.se = *m.sd / std::sqrt(N);
+    if (tq) m.ci95 = Interval{m.mean - *tq * *m.se, m.mean + *tq * *m.se};
+    if (conditions < 2 || !tq) return m;
+    const auto C = static_cast<Extended>(conditions);
+    const Extended se = std::sqrt(normalised.m2 / (N - 1) * C / (C - 1) / N);
+    m.withinCi95 = Interval{m.mean - *tq * se, m.mean + *tq * se};
+    return m;
+}
+
+// Last: every statistic follows from sums of squares that fit the extended
+// format, but a product on the way (a cross product, a square of an offset)
+// can still leave it for scores near the format's limits: that is an
+// overflow, not a value to show.
+void CheckAllFinite(const FullAnalysis& r) {
+    const auto check = [](std::optional<Extended> v) {
+        if (v) CheckFinite(*v);
+    };
+    const auto interval = [&](const std::optional<Interval>& i) {
+        if (i) check(i->low), check(i->high);
+    };
+    const auto limits = [&](const std::optional<LevelInterval>& i) {
+        if (i) check(i->lower), check(i->upper);
+    };
+    for (const EffectResult* e : {&r.A, &r.B, &r.AB}) {
+        for (auto v : {e->f, e->p, e->partialEtaSquared, e->generalizedEtaSquared, e->mse}) check(v);
+        limits(e->partialEtaSquaredCI), limits(e->partialEtaSquaredCIGG);
+        if (!e->sphericity) continue;
+        const Sphericity& s = *e->sphericity;
+        for (auto v : {s.mauchlyW, s.chiSquare, s.p, s.pAsR}) check(v);
+        for (const Correction* c : {&s.greenhouseGeisser, &s.huynhFeldt, &s.lowerBound})
+            for (auto v : {c->epsilon, c->df1, c->df2, c->p}) check(v);
+    }
+    for (const auto* list : {&r.cells, &r.marginalA, &r.marginalB})
+        for (const MeanResult& m : *list) {
+            for (auto v : {std::optional<Extended>(m.mean), m.sd, m.se}) check(v);
+            interval(m.ci95), interval(m.withinCi95);
+        }
+    for (const ComparisonResult& c : r.comparisons) {
+        for (auto v : {std::optional<Extended>(c.difference), c.t, c.p, c.pHolm, c.pBonferroni, c.cohenDz,
+                       c.dAv, c.gAv})
+            check(v);
+        interval(c.ci95);
+        limits(c.dzCI);
+    }
+    for (const SimpleEffectResult& s : r.simpleEffects) {
+        for (auto v : {std::optional<Extended>(s.ss), std::optional<Extended>(s.errorSs), s.f, s.p,
+                       s.partialEtaSquared, s.ggEpsilon, s.ggP})
+            check(v);
+        limits(s.partialEtaSquaredCI);
+    }
+}
+
+}  // namespace
+}  // namespace morvane

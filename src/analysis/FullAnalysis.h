@@ -1,0 +1,149 @@
+#pragma once
+// The full analysis of a study of the two-way within-subjects design: the
+// exact partition with p-values, the sphericity test and its corrections,
+// effect sizes, means with their intervals, pairwise comparisons, simple main
+// effects, and the precision check of the results file. Every statistic that is
+// undefined for the study (no degrees of freedom, an error term of zero, fewer
+// subjects than an effect needs) is absent, never NaN or infinite.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/PrecisionCheck.h"
+#include "analysis/AssumptionChecks.h"
+#include "exact/ExactPartition.h"
+#include "stats/MultivariateTests.h"
+#include "analysis/RankTests.h"
+#include "runtime/Extended.h"
+#include "scores/ParseScores.h"
+#include "store/StudyStore.h"
+
+namespace morvane {
+
+struct Interval {
+    Extended low = 0, high = 0;
+};
+
+// A two-sided interval of an effect size at its confidence level (0.9: 90 %).
+struct LevelInterval {
+    Extended level = 0, lower = 0, upper = 0;
+};
+
+// What the analysis is asked beyond its defaults.
+struct AnalysisOptions {
+    // The confidence level of the effect sizes' intervals (partial eta squared, d_z).
+    Extended effectSizeLevel = 0.9L;
+    // Whether the parsed scores stay in the store's CellValue: a window shows
+    // them afterwards; a command that ends with its output need not keep them.
+    KeepValues keepValues = KeepValues::Yes;
+};
+
+// A correction of the degrees of freedom by a factor epsilon.
+struct Correction {
+    std::optional<Extended> epsilon;      // Huynh-Feldt: as the formula gives it, above 1 too
+    std::optional<Extended> df1, df2, p;  // with epsilon applied (capped at 1)
+};
+
+struct Sphericity {
+    std::int64_t contrasts = 0;  // the effect's degrees of freedom
+    // W = 0 (a covariance of the contrasts that is singular: some contrast is
+    // constant across subjects or a combination of the others) is a decisive
+    // violation: chiSquare is then absent with chiSquareInfinite set, and p = 0.
+    std::optional<Extended> mauchlyW, chiSquare, p;
+    bool chiSquareInfinite = false;
+    std::int64_t df = 0;  // of the chi-square
+    // p with the second-order term as R's mauchly.test has it (the number of
+    // cells of the design, a b, where the published formula has the number of
+    // contrasts, in its 3 k + 2); the same as p for fewer than three contrasts.
+    std::optional<Extended> pAsR;
+    Correction greenhouseGeisser, huynhFeldt, lowerBound;
+};
+
+struct EffectResult {
+    PartitionSource effect, error;
+    std::optional<Extended> f, p, partialEtaSquared, generalizedEtaSquared;
+    std::optional<Extended> mse;  // the error term's mean square
+    // Partial eta squared's interval by the noncentral F on the uncorrected
+    // degrees of freedom, and on those corrected by Greenhouse-Geisser (the
+    // same for an effect of one degree of freedom, whose epsilon is 1); each
+    // limit lambda of the noncentrality is lambda / (lambda + df2), as the
+    // estimate is F df1 / (F df1 + df2).
+    std::optional<LevelInterval> partialEtaSquaredCI, partialEtaSquaredCIGG;
+    // Absent for an effect of one degree of freedom, and when the contrasts are
+    // too many to compute (sphericityOmitted).
+    std::optional<Sphericity> sphericity;
+    bool sphericityOmitted = false;
+};
+
+// The mean of a cell (a, b) or of a level of one factor (the other index 0).
+struct MeanResult {
+    std::int32_t a = 0, b = 0;
+    Extended mean = 0;
+    std::optional<Extended> sd, se;
+    std::optional<Interval> ci95;        // Student's t with N - 1 degrees of freedom
+    std::optional<Interval> withinCi95;  // Cousineau's normalisation with Morey's correction
+};
+
+enum class Factor { A, B };
+
+// A paired comparison of levels i < j of `factor`, over the other factor's levels
+// or at its level `at` (0: marginal).
+struct ComparisonResult {
+    Factor factor = Factor::A;
+    std::int32_t at = 0;
+    std::int32_t i = 0, j = 0;
+    Extended difference = 0;  // level i less level j
+    std::int64_t df = 0;
+    std::optional<Extended> t, p, pHolm, pBonferroni, cohenDz;
+    std::optional<Interval> ci95;
+    std::optional<LevelInterval> dzCI;  // by the noncentral t on df: delta / sqrt(N)
+    // The mean difference over the mean of the two levels' SDs, and Hedges'
+    // correction of it (Lakens 2013): g_av = d_av (1 - 3 / (8 N - 9)), the
+    // correction of two samples of N each, 1 - 3 / (4 df - 1) on df = 2 (N - 1).
+    std::optional<Extended> dAv, gAv;
+};
+
+// `effect` at level `at` of the other factor, as a one-way within-subjects analysis of its slice.
+struct SimpleEffectResult {
+    Factor effect = Factor::A;
+    std::int32_t at = 0;
+    Extended ss = 0, errorSs = 0;
+    std::int64_t df1 = 0, df2 = 0;
+    std::optional<Extended> f, p, partialEtaSquared, ggEpsilon, ggP;
+    std::optional<LevelInterval> partialEtaSquaredCI;
+};
+
+struct FullAnalysis {
+    std::int32_t subjects = 0, levelsA = 0, levelsB = 0;
+    std::vector<std::string> namesA, namesB;  // code page 932, from level 1
+    EffectResult A, B, AB;
+    PartitionSource S, AS, BS, ABS, Total;
+    std::vector<MeanResult> cells, marginalA, marginalB;
+    std::vector<ComparisonResult> comparisons;
+    std::vector<SimpleEffectResult> simpleEffects;
+    PrecisionCheck precision;
+    AnalysisOptions options;
+
+    // Fewer than two subjects (the count as the store has it, below zero
+    // too): no error term has degrees of freedom, and every statistic that
+    // needs them is absent.
+    bool FewerThanTwoSubjects() const { return subjects < 2; }
+    // Beside the univariate analysis: the multivariate tests of A, B and AB,
+    // the checks of the assumptions on the residuals, the rank-based analysis.
+    MultivariateResults multivariate;
+    AssumptionChecks assumptions;
+    RankBasedResults rankBased;
+};
+
+// Parses every score of the store, into CellValue unless the options say
+// otherwise (the first text that is not a score stops it with its
+// ConvertError, as the calculate command does), then
+// analyses the study. OverflowError when a result leaves the extended range.
+// No degrees of freedom or sum of squares is negative, whatever the count of
+// subjects the store holds.
+FullAnalysis AnalyseStudy(StudyStore& store, char decimalSeparator, const AnalysisOptions& options = {});
+
+}  // namespace morvane

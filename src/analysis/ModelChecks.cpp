@@ -1,0 +1,91 @@
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "analysis/AnalysisSteps.h"
+
+namespace morvane::anova {
+namespace {
+
+// Scores near the extended format's limits can take a check's sums beyond it:
+// such a figure is undefined there, not a reason to fail the whole analysis.
+void Defined(std::optional<Extended>& v) {
+    if (v && !std::isfinite(*v)) v.reset();
+}
+
+void KeepFinite(FullAnalysis& out) {
+    for (MultivariateEffect* e : {&out.multivariate.A, &out.multivariate.B, &out.multivariate.AB})
+        for (std::optional<Extended>* v :
+             {&e->pillai, &e->wilks, &e->hotellingLawley, &e->roy, &e->hotellingT2, &e->f, &e->p})
+            Defined(*v);
+    for (StratumCheck& s : out.assumptions.strata)
+        for (std::optional<Extended>* v : {&s.normality.w, &s.normality.p, &s.largestStudentized})
+            Defined(*v);
+    for (StratumCheck& s : out.assumptions.strata)
+        for (const QuantilePoint& q : s.quantiles)
+            if (!std::isfinite(q.studentized)) {
+                s.quantiles.clear();
+                break;
+            }
+    for (CellShape& c : out.assumptions.cells) Defined(c.skewness), Defined(c.excessKurtosis);
+    for (OutlyingSubject& o : out.assumptions.outlying)
+        if (!std::isfinite(o.largest)) o.largest = 0;
+    RankBasedResults& r = out.rankBased;
+    for (FriedmanTest* f : {&r.A, &r.B, &r.cells})
+        for (std::optional<Extended>* v :
+             {&f->chiSquare, &f->p, &f->kendallW, &f->imanDavenportF, &f->imanDavenportP, &f->tieCorrection})
+            Defined(*v);
+    for (std::vector<AlignedRankContrast>* family : {&r.contrastsA, &r.contrastsB})
+        for (AlignedRankContrast& c : *family) {
+            Defined(c.se), Defined(c.t), Defined(c.p), Defined(c.pHolm), Defined(c.pBonferroni);
+            if (!std::isfinite(c.difference)) c.difference = 0, c.se.reset(), c.t.reset(), c.p.reset();
+        }
+    for (AlignedRankEffect* e : {&r.alignedA, &r.alignedB, &r.alignedAB}) {
+        Defined(e->f), Defined(e->p), Defined(e->otherEffects);
+        if (!std::isfinite(e->ss) || !std::isfinite(e->errorSs))
+            e->ss = e->errorSs = 0, e->f.reset(), e->p.reset();
+    }
+}
+
+}  // namespace
+
+void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape,
+                   const ExactPartition& part) {
+    const std::size_t n = shape.n, na = shape.na, nb = shape.nb;
+    // The contrasts' means from the means of the levels and cells (offsets:
+    // a contrast's weights sum to zero), their covariances from the pass.
+    std::vector<Extended> meansA, meansB, cellMeans;
+    for (const Moment& m : summary.aRaw) meansA.push_back(m.mean);
+    for (const Moment& m : summary.bRaw) meansB.push_back(m.mean);
+    for (const Moment& m : summary.cellRaw) cellMeans.push_back(m.mean);
+    out.multivariate.A = OneSampleTest(HelmertContrasts(meansA), summary.a, n);
+    out.multivariate.B = OneSampleTest(HelmertContrasts(meansB), summary.b, n);
+    const std::vector<Extended> interaction = InteractionContrasts(cellMeans, na, nb);
+    if (shape.interactionSphericity || interaction.size() < 2 || n < 2) {
+        out.multivariate.AB = OneSampleTest(interaction, summary.ab, n);
+    } else {
+        out.multivariate.AB.status = MultivariateStatus::Omitted;
+        out.multivariate.AB.contrasts = static_cast<std::int64_t>(interaction.size());
+    }
+
+    // The scores' offsets as integers where the pass had them so, exact.
+    CellScores scores;
+    scores.n = n, scores.na = na, scores.nb = nb;
+    if (part.integerOffsets.size() == n * shape.cells) {
+        scores.integers = part.integerOffsets.data();
+        scores.scale = part.offsetScale;
+        scores.bound = part.offsetBound;
+    }
+    if (part.offsets.size() == n * shape.cells) scores.values = part.offsets.data();
+    // Integers of a narrow range counted by value once, for both the checks and the ranks.
+    const std::optional<ValueCounts> counts = CountValues(scores);
+    if (counts) scores.counts = &*counts;
+    if (!scores.integers && !scores.values) return KeepFinite(out);
+    out.assumptions = CheckAssumptions(scores);
+    out.rankBased = RankBasedAnalysis(scores);
+    for (std::vector<AlignedRankContrast>* family : {&out.rankBased.contrastsA, &out.rankBased.contrastsB})
+        AdjustWithinFamily(*family, 0, family->size());
+    KeepFinite(out);
+}
+
+}  // namespace morvane::anova

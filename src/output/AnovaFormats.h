@@ -1,0 +1,35 @@
+#pragma once
+// The full analysis as UTF-8 text: aligned tables for a terminal, markdown
+// tables, CSV tables and JSON for programs, and the APA table as text and as
+// HTML. Undefined statistics show as "—" in text and markdown, an empty field
+// in CSV and null in JSON; CSV and JSON numbers carry 17 significant digits.
+// Text, markdown, the APA outputs and JSON name the conventions the figures
+// follow and their provenance.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "analysis/FullAnalysis.h"
+#include "output/OutputOptions.h"
+
+namespace morvane {
+
+enum class AnovaFormat { Text, Markdown, Csv, Json, Apa, Html };
+
+// "text", "markdown", "csv", "json", "apa" or "html"; nothing for any other name.
+std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name);
+
+// In English with the Greenhouse-Geisser correction unless `options` say
+// otherwise; JSON has every correction and is in English whatever they say.
+std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format,
+                           const OutputOptions& options = {});
+
+// The note at the top of each format of an analysis of fewer than two subjects (UTF-8).
+std::string FewerSubjectsNote();
+
+// What to tell the user after writing a results file whose summary table is
+// not exact (UTF-8).
+std::string InexactResultsNotice();
+
+}  // namespace morvane

@@ -1,0 +1,41 @@
+#pragma once
+// The full analysis as a paper reports it (APA 7): the summary table as plain
+// text, as HTML, as RTF and as tab-separated text (the three a clipboard
+// carries so that a word processor pastes a real table), and a ready sentence
+// for each effect. Every output names the correction applied and the
+// conventions the figures follow.
+
+#include <string>
+#include <vector>
+
+#include "analysis/FullAnalysis.h"
+#include "output/OutputOptions.h"
+
+namespace morvane {
+
+// The correction applied (Greenhouse-Geisser unless told), the language, and
+// the provenance the note names when it is known.
+using ApaOptions = OutputOptions;
+
+// morvane anova --format apa: the table, its note and the sentences, in plain text.
+std::string ApaText(const FullAnalysis& analysis, const ApaOptions& options);
+// morvane anova --format html: a whole document with the table and the sentences.
+std::string ApaHtmlDocument(const FullAnalysis& analysis, const ApaOptions& options);
+// The summary table alone, for a clipboard: an HTML fragment, RTF, and
+// tab-separated text (a row a line), each with the table's number, title and note.
+std::string ApaSummaryHtml(const FullAnalysis& analysis, const ApaOptions& options);
+std::string ApaSummaryRtf(const FullAnalysis& analysis, const ApaOptions& options);
+std::string ApaSummaryTabs(const FullAnalysis& analysis, const ApaOptions& options);
+// One sentence an effect, A, B and AB in that order:
+// "F(1.14, 7.95) = 29.22, p < .001, ηp² = .81, 90% CI [.49, .90]".
+std::vector<std::string> ReadySentences(const FullAnalysis& analysis, const ApaOptions& options);
+// The same, each after its effect's name: "B: F(1.14, 7.95) = 29.22, ...".
+std::vector<std::string> NamedSentences(const FullAnalysis& analysis, const ApaOptions& options);
+
+// Figures as APA writes them: `decimals` decimals, groups of three digits
+// parted by commas, and no zero before the point when `leadingZero` is false
+// (a value that cannot exceed 1); p with three, "< .001" below, "> .999" above.
+std::string ApaNumber(Extended value, int decimals, bool leadingZero = true);
+std::string ApaP(Extended p);
+
+}  // namespace morvane

@@ -1,0 +1,131 @@
+#include "output/Conventions.h"
+
+#include <fcntl.h>
+#include <nettle/sha2.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+
+#include "MorvaneConfig.h"
+#include "runtime/NumberText.h"
+
+namespace morvane {
+
+std::vector<Convention> Conventions(const FullAnalysis& r, const OutputOptions& options) {
+    const bool ja = options.language == OutputLanguage::Japanese;
+    const std::string level = LevelPercent(r.options.effectSizeLevel);
+    std::string applied;
+    if (options.correction == DfCorrection::None)
+        applied = ja ? "自由度の修正: なし (修正しない df と p)。"
+                     : "Degrees of freedom: uncorrected (no correction applied).";
+    else
+        applied = ja ? "自由度の修正: " + CorrectionName(options.correction, options.language) +
+                           " (1 自由度の効果には修正なし)。"
+                     : "Degrees of freedom: " + CorrectionName(options.correction, options.language) +
+                           " corrected (effects of one degree of freedom need none).";
+    return {
+        {"sumsOfSquares", ja ? "平方和: 完全なつり合い型の計画の平方和 (タイプ I, II, III のどれも同じ値)。"
+                             : "Sums of squares: of a complete balanced design (types I, II and III agree)."},
+        {"comparisons",
+         ja ? "対ごとの比較: 各対の差の得点による対応のある t 検定 (誤差項を合併しない)。"
+            : "Pairwise comparisons: paired t tests on each pair's own differences (no pooled error term)."},
+        {"simpleEffects",
+         ja ? "単純主効果: 各水準での 1 要因の分析で、それぞれ自身の誤差項による。"
+            : "Simple main effects: each on its own error term (the one-way analysis at that level)."},
+        {"mauchly",
+         ja ? "Mauchly の検定: Anderson のカイ二乗近似 (2 次の項は公表された式のまま)。R の "
+              "mauchly.test は 2 次の項に対比の数の代わりにセルの数を用いるため、対比が 3 以上の効果では p "
+              "が異なります (JSON にはその値も pAsR として出します)。"
+            : "Mauchly's test: Anderson's chi-square approximation with its second-order term as "
+              "published; R's mauchly.test has the number of cells where the term has the number of "
+              "contrasts, so its p differs for three or more contrasts (JSON gives both, its as pAsR)."},
+        {"huynhFeldt",
+         ja ? "Huynh–Feldt (1976) の ε: 公式のままの値 (1 を超えることがある) を示し、修正には 1 "
+              "を上限として用います。"
+            : "Huynh–Feldt epsilon (1976): reported as computed (it can exceed 1), applied capped at 1."},
+        {"withinSubjectInterval",
+         ja ? "被験者内 95% 信頼区間: Cousineau の正規化に Morey の補正を加えたもの。"
+            : "Within-subject 95% intervals: Cousineau's normalisation with Morey's correction."},
+        {"effectSizeInterval",
+         ja ? "偏 η² と d_z の " + level + "% 信頼区間: 非心 F 分布と非心 t 分布の反転による。"
+            : "Intervals of partial eta squared and d_z: " + level +
+                  "%, by inverting the noncentral F and t distributions."},
+        {"correction", applied},
+    };
+}
+
+std::vector<std::string> ProvenanceLines(const Provenance& p, OutputLanguage language) {
+    const bool ja = language == OutputLanguage::Japanese;
+    std::vector<std::string> lines;
+    if (!p.version.empty()) lines.push_back((ja ? "プログラム: morvane " : "Program: morvane ") + p.version);
+    if (p.dataSha256)
+        lines.push_back((ja ? "データファイルの SHA-256: " : "Data file SHA-256: ") + *p.dataSha256);
+    return lines;
+}
+
+std::string CorrectionName(DfCorrection correction, OutputLanguage language) {
+    switch (correction) {
+        case DfCorrection::GreenhouseGeisser:
+            return "Greenhouse–Geisser";
+        case DfCorrection::HuynhFeldt:
+            return "Huynh–Feldt";
+        case DfCorrection::None:
+            break;
+    }
+    return language == OutputLanguage::Japanese ? "なし" : "none";
+}
+
+std::string CorrectionShortName(DfCorrection correction) {
+    return correction == DfCorrection::GreenhouseGeisser ? "GG"
+           : correction == DfCorrection::HuynhFeldt      ? "HF"
+                                                         : "";
+}
+
+std::string LevelPercent(Extended level) {
+    return GeneralText(level * 100, 6);
+}
+
+namespace {
+
+// ProvenanceOfFile and Sha256Hex: the digest of what `context` was given.
+std::string DigestHex(sha256_ctx& context) {
+    std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest;
+    sha256_digest(&context, digest.size(), digest.data());
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (std::uint8_t byte : digest) hex += kHex[byte >> 4], hex += kHex[byte & 15];
+    return hex;
+}
+
+}  // namespace
+
+Provenance ProvenanceOfFile(const std::string& path) {
+    Provenance p;
+    p.version = config::kVersion;
+    if (path.empty()) return p;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return p;
+    sha256_ctx context;
+    sha256_init(&context);
+    std::array<std::uint8_t, 1 << 16> block;
+    ssize_t got;
+    while ((got = ::read(fd, block.data(), block.size())) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) break;
+        sha256_update(&context, static_cast<std::size_t>(got), block.data());
+    }
+    ::close(fd);
+    if (got == 0) p.dataSha256 = DigestHex(context);
+    return p;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+    sha256_ctx context;
+    sha256_init(&context);
+    sha256_update(&context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
+    return DigestHex(context);
+}
+
+}  // namespace morvane

@@ -1,0 +1,34 @@
+#pragma once
+// The conventions the figures of the analysis follow, named once for every
+// output: a note of lines in text, markdown and the APA outputs, keys in JSON.
+// Each is where programs differ, and so where a figure is checked first.
+
+#include <string>
+#include <vector>
+
+#include "analysis/FullAnalysis.h"
+#include "output/OutputOptions.h"
+
+namespace morvane {
+
+struct Convention {
+    std::string key;   // JSON's
+    std::string text;  // in the language asked for
+};
+
+// Every convention, in order: sums of squares, comparisons, simple effects,
+// Mauchly's test, Huynh-Feldt, the within-subject interval, the effect sizes'
+// intervals, and the correction `options` applies.
+std::vector<Convention> Conventions(const FullAnalysis& analysis, const OutputOptions& options);
+
+// The provenance as lines of a note: the program's version and the data file's SHA-256.
+std::vector<std::string> ProvenanceLines(const Provenance& provenance, OutputLanguage language);
+
+// The name of a correction, as a note and a heading give it ("Greenhouse–Geisser", "GG").
+std::string CorrectionName(DfCorrection correction, OutputLanguage language);
+std::string CorrectionShortName(DfCorrection correction);
+
+// A confidence level as a percentage's text: 0.9 is "90", 0.995 "99.5".
+std::string LevelPercent(Extended level);
+
+}  // namespace morvane

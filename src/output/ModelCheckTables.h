@@ -1,0 +1,26 @@
+#pragma once
+// The multivariate tests, the assumption checks and the rank-based analysis
+// as tables (after the analysis' own: morvane anova's formats and the
+// analysis window's pages) and as the members "multivariate", "assumptions"
+// and "rankBased" of the JSON object.
+
+#include <string>
+#include <vector>
+
+#include "analysis/FullAnalysis.h"
+#include "output/ResultTables.h"
+
+namespace morvane {
+
+// "Multivariate", "Residuals", "CellShape", "Outlying", "Friedman",
+// "AlignedRanks" and "AlignedRankContrasts", for `reader` in the language of `options` (the window's in
+// Japanese), with `decimalSeparator` in every figure; none without subjects or levels.
+std::vector<TableText> ModelCheckTables(const FullAnalysis& analysis, TableReader reader,
+                                        const OutputOptions& options = {}, char decimalSeparator = '.');
+
+// The three members, keys and values, without the braces around them.
+// A number beyond a double's range goes as a string of its digits, and
+// `outsideDoubleRange` is then set.
+std::string ModelCheckJsonMembers(const FullAnalysis& analysis, bool& outsideDoubleRange);
+
+}  // namespace morvane

@@ -1,0 +1,37 @@
+#pragma once
+// Friedman's test ranks each subject's k values (midranks for ties) and asks
+// whether the conditions' rank sums R_j differ more than chance allows:
+//   Q = 12 sum_j (R_j - n (k + 1) / 2)^2 / (n k (k + 1) - sum (t^3 - t) / (k - 1)),
+// the sum in the divisor over each subject's groups of t tied values, against
+// chi-square on k - 1 degrees of freedom; Kendall's W = Q / (n (k - 1)), and
+// Iman and Davenport's F = (n - 1) Q / (n (k - 1) - Q) on (k - 1, (n - 1)(k - 1)).
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "runtime/Extended.h"
+
+namespace morvane {
+
+struct FriedmanTest {
+    std::int64_t levels = 0;  // k
+    std::optional<Extended> chiSquare, p, kendallW, imanDavenportF, imanDavenportP;
+    std::int64_t df = 0, df1 = 0, df2 = 0;  // the chi-square's, then the F's
+    // 1 - sum (t^3 - t) / (n (k^3 - k)): what the ties take from the statistic's divisor.
+    std::optional<Extended> tieCorrection;
+};
+
+// The least and the most of integers, where a caller knows them.
+using IntegerExtremes = std::optional<std::pair<std::int64_t, std::int64_t>>;
+
+// Friedman's test of the n x k values v[s * k + j] (Friedman.cpp).
+template <typename T>
+FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k, IntegerExtremes extremes = std::nullopt);
+
+extern template FriedmanTest Friedman(const std::int32_t*, std::size_t, std::size_t, IntegerExtremes);
+extern template FriedmanTest Friedman(const std::int64_t*, std::size_t, std::size_t, IntegerExtremes);
+extern template FriedmanTest Friedman(const Extended*, std::size_t, std::size_t, IntegerExtremes);
+
+}  // namespace morvane

@@ -1,0 +1,208 @@
+// The APA outputs of a made-up analysis: the numbers as APA writes them, the
+// ready sentences under each correction, and the structure of the HTML, RTF and
+// tab-separated tables a word processor pastes.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "output/AnovaFormats.h"
+#include "output/ApaOutput.h"
+#include "output/Conventions.h"
+#include "runtime/Cp932.h"
+
+namespace morvane {
+namespace {
+
+// The figures of the effect B of the eight-subject example (2 x 3), with
+// made-up intervals where the analysis has not computed them, and names that
+// HTML must escape.
+FullAnalysis Analysis() {
+    FullAnalysis r;
+    r.subjects = 8, r.levelsA = 2, r.levelsB = 3;
+    r.namesA = {"a<1>", Cp932FromUtf8("高い")};
+    r.namesB = {"b&1",
+                std::string("b\0"
+                            "2",
+                            3),
+                "b3"};
+    r.A.effect = {432, 1, 432};
+    r.A.error = {75.3333333333L, 7, 10.7619047619L};
+    r.A.f = 40.141592920354L, r.A.p = 0.000390526338119925L;
+    r.A.partialEtaSquared = 0.851511169513798L, r.A.generalizedEtaSquared = 0.532019704433497L;
+    r.A.partialEtaSquaredCI = LevelInterval{0.9L, 0.5L, 0.9L};
+    r.B.effect = {672, 2, 336};
+    r.B.error = {161, 14, 11.5L};
+    r.B.f = 29.2173913043478L, r.B.p = 1.00754887486423e-05L;
+    r.B.partialEtaSquared = 0.80672268907563L, r.B.generalizedEtaSquared = 0.638783269961977L;
+    r.B.partialEtaSquaredCI = LevelInterval{0.9L, 0.6034L, 0.8861L};
+    r.B.partialEtaSquaredCIGG = LevelInterval{0.9L, 0.4912L, 0.8987L};
+    Sphericity s;
+    s.contrasts = 2, s.df = 2;
+    s.greenhouseGeisser = {0.567783059163691L, 2 * 0.567783059163691L, 14 * 0.567783059163691L,
+                           0.000533260776130144L};
+    s.huynhFeldt = {1.25L, 2, 14, 0.0123L};  // above 1 as computed, applied capped
+    r.B.sphericity = s;
+    r.AB.effect = {2.5L, 2, 1.25L};
+    r.AB.error = {14000, 14, 1000};
+    r.AB.mse = 1234.5678L;
+    r.AB.f = 1234.5678L, r.AB.p = 0;  // below the range of the number type
+    r.AB.sphericityOmitted = true;
+    return r;
+}
+
+ApaOptions With(DfCorrection correction, OutputLanguage language = OutputLanguage::English) {
+    ApaOptions o;
+    o.correction = correction, o.language = language;
+    o.provenance = {"9.8", std::string(64, 'c')};
+    return o;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+        ++n;
+    return n;
+}
+
+TEST(ApaOutput, NumbersAsApaWritesThem) {
+    const struct {
+        Extended value;
+        int decimals;
+        bool leadingZero;
+        const char* text;
+    } numbers[] = {
+        {29.2173913L, 2, true, "29.22"},   {0.80672L, 2, false, ".81"},
+        {0.004L, 2, false, ".00"},         {1, 2, false, "1.00"},
+        {1234.5678L, 2, true, "1,234.57"}, {1234567.891L, 2, true, "1,234,567.89"},
+        {999.999L, 2, true, "1,000.00"},   {-0.001L, 2, true, "0.00"},
+        {-12.5L, 1, true, "-12.5"},        {0.5L, 2, true, "0.50"},
+        {-0.25L, 2, false, "-.25"},        {7, 0, true, "7"},
+    };
+    for (const auto& n : numbers) EXPECT_EQ(ApaNumber(n.value, n.decimals, n.leadingZero), n.text) << n.text;
+    const std::pair<Extended, const char*> ps[] = {
+        {0, "< .001"},   {0.00099L, "< .001"}, {0.001L, ".001"},    {0.0136L, ".014"},
+        {0.05L, ".050"}, {0.9994L, ".999"},    {0.9996L, "> .999"}, {1, "> .999"},
+    };
+    for (const auto& [p, text] : ps) EXPECT_EQ(ApaP(p), text) << text;
+    EXPECT_EQ(LevelPercent(0.9L), "90");
+    EXPECT_EQ(LevelPercent(0.995L), "99.5");
+    // Every digit of a value far beyond any buffer of figures: 10^600 has 601.
+    const std::string huge = ApaNumber(1e600L, 2, true);
+    EXPECT_EQ(huge.size(), 601u + 200u + 3u);
+    EXPECT_TRUE(huge.starts_with("1,000,000,")) << huge.substr(0, 20);
+    EXPECT_TRUE(huge.ends_with(".00"));
+}
+
+TEST(ApaOutput, SentencesApplyTheCorrectionAsked) {
+    const FullAnalysis r = Analysis();
+    const auto gg = ReadySentences(r, With(DfCorrection::GreenhouseGeisser));
+    ASSERT_EQ(gg.size(), 3u);
+    EXPECT_EQ(gg[0], "F(1, 7) = 40.14, p < .001, ηp² = .85, 90% CI [.50, .90]");
+    EXPECT_EQ(gg[1], "F(1.14, 7.95) = 29.22, p < .001, ηp² = .81, 90% CI [.49, .90]");
+    // Too many contrasts for the test: uncorrected, and without an interval.
+    EXPECT_EQ(gg[2], "F(2, 14) = 1,234.57, p < .001, ηp² = —");
+    EXPECT_EQ(ReadySentences(r, With(DfCorrection::None))[1],
+              "F(2, 14) = 29.22, p < .001, ηp² = .81, 90% CI [.60, .89]");
+    // Huynh-Feldt: capped at 1, so the whole df; the interval on the uncorrected df.
+    EXPECT_EQ(ReadySentences(r, With(DfCorrection::HuynhFeldt))[1],
+              "F(2, 14) = 29.22, p = .012, ηp² = .81, 90% CI [.60, .89]");
+
+    // The text: the table with its rules and note, then a sentence an effect.
+    const std::string text = ApaText(r, With(DfCorrection::HuynhFeldt));
+    EXPECT_TRUE(text.starts_with("Table 1\nTwo-Way Within-Subjects Analysis of Variance\n---")) << text;
+    EXPECT_NE(text.find("\nEffect  df  Error df         F       MSE       p     ε    ηp² [90% CI]  ηG²\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\nB        2        14     29.22     11.50    .012  1.25  .81 [.60, .89]  .64\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Note. N = 8. Levels of A: a<1>, 高い; of B: b&1, b\xEF\xBF\xBD"
+                        "2, b3."),
+              std::string::npos);
+    EXPECT_NE(text.find("Huynh–Feldt corrected"), std::string::npos);
+    EXPECT_NE(text.find("A × B: too many contrasts"), std::string::npos);
+    EXPECT_NE(text.find("Program: morvane 9.8. Data file SHA-256: " + std::string(64, 'c')),
+              std::string::npos);
+    EXPECT_TRUE(text.ends_with("\nA × B: F(2, 14) = 1,234.57, p < .001, ηp² = —\n"));
+
+    // Without a correction there is no epsilon column; in Japanese the analysis' own headings.
+    const std::string none = ApaSummaryTabs(r, With(DfCorrection::None, OutputLanguage::Japanese));
+    EXPECT_NE(
+        none.find("表 1\n2 要因被験者内分散分析\n変動因\t自由度\t誤差の自由度\tF 値\tMSE\tp 値\t偏 η² [90% "
+                  "CI]\t一般化 η²\n"),
+        std::string::npos)
+        << none;
+    EXPECT_NE(none.find("\nA × B\t2\t14\t1,234.57\t1,234.57\t< .001\t—\t—\n"), std::string::npos) << none;
+    EXPECT_NE(none.find("注. N = 8。"), std::string::npos);
+    EXPECT_NE(none.find("自由度と p は修正していません。"), std::string::npos);
+}
+
+TEST(ApaOutput, HtmlAndRtfAreRealTables) {
+    const FullAnalysis r = Analysis();
+    const std::string html = ApaHtmlDocument(r, With(DfCorrection::GreenhouseGeisser));
+    EXPECT_TRUE(html.starts_with("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">"));
+    EXPECT_TRUE(html.ends_with("</body>\n</html>\n"));
+    for (const char* once :
+         {"<table", "</table>", "<thead>", "</thead>", "<tbody>", "</tbody>", "<b>Table 1</b>",
+          "<i>Two-Way Within-Subjects Analysis of Variance</i>", "<i>Note.</i>"})
+        EXPECT_EQ(Count(html, once), 1u) << once;
+    EXPECT_LT(html.find("</table>"), html.find("<i>Note.</i>"));
+    EXPECT_EQ(Count(html, "<tr>"), 4u);
+    EXPECT_EQ(Count(html, "<th "), 9u);
+    EXPECT_EQ(Count(html, "<td "), 27u);
+    // Horizontal rules only: above and below the header, below the last row.
+    EXPECT_EQ(Count(html, "border-top:"), 9u);
+    EXPECT_EQ(Count(html, "border-bottom:"), 18u);
+    EXPECT_EQ(Count(html, "border-left") + Count(html, "border-right") + Count(html, "border=\""), 0u);
+    EXPECT_NE(html.find("<i>η</i><sub>p</sub><sup>2</sup> [90% CI]</th>"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(html, std::regex(R"(<td style="[^"]*text-align:center">1\.14</td>)")));
+    EXPECT_NE(html.find("a&lt;1&gt;, 高い; of B: b&amp;1, b\xEF\xBF\xBD"
+                        "2"),
+              std::string::npos);
+    EXPECT_EQ(html.find("a<1>"), std::string::npos);
+    EXPECT_NE(html.find(">B: F(1.14, 7.95) = 29.22, p &lt; .001, ηp² = .81, 90% CI [.49, .90]</p>"),
+              std::string::npos);
+    // JSON has the underflowed p as 0 and says so; the other formats as APA writes it.
+    const std::string json = FormatAnalysis(r, AnovaFormat::Json);
+    EXPECT_NE(json.find(R"("F":1234.5678,"p":0,"pUnderflow":true,)"), std::string::npos) << json;
+    EXPECT_EQ(Count(json, "Underflow"), 1u);
+    EXPECT_NE(json.find(R"("provenance":{"program":"morvane","version":null,"dataSha256":null})"),
+              std::string::npos);
+    const std::string csv = FormatAnalysis(r, AnovaFormat::Csv);
+    EXPECT_NE(csv.find("\nAB,2.5,2,1.25,1234.5678,1234.5678,< .001,"), std::string::npos) << csv;
+    // The clipboard's fragment is the document's table.
+    EXPECT_NE(html.find(ApaSummaryHtml(r, With(DfCorrection::GreenhouseGeisser))), std::string::npos);
+
+    const std::string rtf = ApaSummaryRtf(r, With(DfCorrection::GreenhouseGeisser, OutputLanguage::Japanese));
+    EXPECT_TRUE(rtf.starts_with("{\\rtf1\\ansi"));
+    EXPECT_TRUE(rtf.ends_with("}"));
+    // Balanced braces, the document's group closed only by the last one.
+    int depth = 0;
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        const auto c = static_cast<unsigned char>(rtf[i]);
+        ASSERT_LT(c, 0x80) << "at " << i;
+        if (c == '\\') {
+            ++i;  // an escaped brace or backslash, or a control word's first letter
+        } else if (c == '{') {
+            ++depth;
+        } else if (c == '}') {
+            ASSERT_TRUE(--depth > 0 || i + 1 == rtf.size()) << "at " << i;
+        }
+    }
+    EXPECT_EQ(depth, 0);
+    EXPECT_EQ(Count(rtf, "\\trowd"), 4u);
+    EXPECT_EQ(Count(rtf, "\\row\n"), 4u);
+    EXPECT_EQ(Count(rtf, "\\cell\n"), 36u);
+    EXPECT_EQ(Count(rtf, "\\cellx"), 36u);
+    EXPECT_EQ(Count(rtf, "\\clbrdrt"), 9u);
+    EXPECT_EQ(Count(rtf, "\\clbrdrb"), 18u);
+    EXPECT_EQ(Count(rtf, "\\clbrdrl") + Count(rtf, "\\clbrdrr"), 0u);
+    EXPECT_NE(rtf.find("{\\b \\u-30616? 1}"), std::string::npos);           // 表 1
+    EXPECT_NE(rtf.find("{\\i \\u27880?.}"), std::string::npos);             // 注.
+    EXPECT_NE(rtf.find("a<1>, \\u-25896?\\u12356?; "), std::string::npos);  // 高い
+    EXPECT_TRUE(std::regex_search(rtf, std::regex(R"(\\intbl\\qc 1\.14\\cell)")));
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,216 @@
+// The tables of the analysis as each reader gets them: the same cells under
+// each one's columns, labels, rounding and undefined marks, and their notes.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "runtime/NumberText.h"
+#include "output/ResultTables.h"
+#include "runtime/Cp932.h"
+
+namespace morvane {
+namespace {
+
+// A made-up analysis of 2 x 3 levels that reaches every kind of cell and note.
+FullAnalysis Analysis() {
+    FullAnalysis r;
+    r.subjects = 5, r.levelsA = 2, r.levelsB = 3;
+    r.namesA = {"a1", Cp932FromUtf8("高い")};
+    r.namesB = {"b1", "b2", "b3"};
+    // Thirds show each reader's rounding; 1/1024 and 7/512 are p below and above .001.
+    r.A.effect = {1000.0L / 3, 1, 1000.0L / 3};
+    r.A.f = 1000.0L / 3, r.A.p = 1.0L / 1024, r.A.partialEtaSquared = 2.0L / 3;
+    r.B.effect = {30, 2, 15};
+    r.B.error = {30, 12, 2.5L};
+    r.B.f = 2.5L, r.B.p = 7.0L / 512;
+    r.A.partialEtaSquaredCI = LevelInterval{0.9L, 0.25L, 0.75L};
+    r.A.mse = 10;
+    r.AB.p = 0;
+    Sphericity s;
+    s.mauchlyW = 0.25L, s.df = 2, s.p = 1;
+    s.greenhouseGeisser = {0.5L, 1, 7, 1.0L / 1024};
+    r.B.sphericity = s;
+    r.AB.sphericityOmitted = true;
+    r.S = {10, 4, std::nullopt};
+    r.Total = {200, 29, std::nullopt};
+    r.cells = {{1, 1, 1.5L, 0.5L, 0.25L, Interval{1, 2.5L}, std::nullopt}};
+    r.marginalA = {{2, 0, 7, std::nullopt, std::nullopt, std::nullopt, std::nullopt}};
+    r.comparisons = {
+        {Factor::A,
+         0,
+         1,
+         2,
+         -1.25L,
+         4,
+         -6.33573933494379L,
+         0.5L,
+         0.5L,
+         1,
+         -2.0L,
+         Interval{-2, -0.5L},
+         {},
+         {},
+         {}},
+        {Factor::B, 2, 1, 3, 0.5L, 4, std::nullopt, std::nullopt, {}, {}, {}, std::nullopt, {}, {}, {}}};
+    r.simpleEffects = {{Factor::B, 2, 3, 4, 2, 8, 1.5L, 0.25L, 0.3L, 0.75L, 0.3L, {}}};
+    r.precision.sums[0] = {"SSTotal", std::nullopt, 1.0L / 3, 0};
+    r.precision.sums[1] = {"SSA", 120.5L, 120.5L, 19};
+    r.precision.summaryTableExact = false, r.precision.summaryTableComplete = false;
+    r.precision.method = PartitionMethod::Centred;
+    return r;
+}
+
+const TableText& Named(const std::vector<TableText>& tables, const std::string& id) {
+    const auto t = std::find_if(tables.begin(), tables.end(), [&](const TableText& x) { return x.id == id; });
+    if (t == tables.end()) throw std::runtime_error("no table " + id);
+    return *t;
+}
+
+// The cell of table `id` in row `row` and the column of `column`; "(none)" for a column the reader lacks.
+std::string Cell(const std::vector<TableText>& tables, const std::string& id, std::size_t row,
+                 const std::string& column) {
+    const TableText& t = Named(tables, id);
+    const auto c = std::find(t.columnIds.begin(), t.columnIds.end(), column);
+    if (c == t.columnIds.end()) return "(none)";
+    return t.rows.at(row).at(static_cast<std::size_t>(c - t.columnIds.begin()));
+}
+
+TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
+    const FullAnalysis r = Analysis();
+    const auto terminal = TableTexts(r, TableReader::Terminal), program = TableTexts(r, TableReader::Program),
+               window = TableTexts(r, TableReader::Window, ',');
+    for (const auto* tables : {&terminal, &program, &window}) {
+        std::vector<std::string> ids;
+        for (const TableText& t : *tables) {
+            ids.push_back(t.id);
+            EXPECT_EQ(t.header.size(), t.columnIds.size()) << t.id;
+            EXPECT_EQ(t.numeric.size(), t.columnIds.size()) << t.id;
+            for (const auto& row : t.rows) EXPECT_EQ(row.size(), t.columnIds.size()) << t.id;
+        }
+        EXPECT_EQ(ids, (std::vector<std::string>{"Summary", "Sphericity", "CellMeans", "MeansA", "MeansB",
+                                                 "Comparisons", "SimpleEffects", "Precision"}));
+    }
+    // Labels: English for the tool, Japanese for the window; a pair in one column for the terminal only.
+    EXPECT_EQ(Named(terminal, "Summary").header,
+              (std::vector<std::string>{"Source", "SS", "df", "MS", "MSE", "F", "p", "df1 (GG)", "df2 (GG)",
+                                        "p (GG)", "partial eta^2", "partial eta^2 CI",
+                                        "partial eta^2 CI (GG)", "generalized eta^2"}));
+    EXPECT_EQ(Named(window, "Summary").header.size(), 22u);
+    // An effect size's interval: one column for the terminal, blank on an error term's row.
+    EXPECT_EQ(Cell(terminal, "Summary", 1, "etaCiLow"), "[0.25, 0.75]");
+    EXPECT_EQ(Cell(terminal, "Summary", 0, "etaCiLow"), "");
+    EXPECT_EQ(Cell(terminal, "Summary", 3, "etaCiLow"), "—");
+    EXPECT_EQ(Cell(program, "Summary", 1, "etaCiHigh"), "0.75");
+    EXPECT_EQ(Named(window, "Summary").header[13], "df1 (下限)");
+    EXPECT_EQ(Named(terminal, "Comparisons").header[2], "Levels");
+    EXPECT_EQ(Named(terminal, "Comparisons").header[4], "95% CI");
+    EXPECT_EQ(Named(program, "Comparisons").header.size(), 17u);
+    EXPECT_EQ(Named(window, "Comparisons").header[4], "差 (i − j)");
+    EXPECT_EQ(Named(window, "Comparisons").numeric,
+              (std::vector<bool>{false, false, false, false, true, true, true, true, true, true, true, true,
+                                 true, true, true, true, true}));
+    EXPECT_EQ(Named(window, "MeansA").columnIds.front(), "a");
+    EXPECT_EQ(Named(window, "MeansA").columnIds[1], "mean");  // no column of B
+    EXPECT_EQ(Named(program, "MeansA").columnIds[1], "b");
+    EXPECT_EQ(Cell(window, "Sphericity", 0, "ggP"), "(none)");  // the window's summary has it
+
+    // The same figure, rounded for each reader; p for reading; undefined and blank cells.
+    const struct {
+        const char *table, *column;
+        std::size_t row;
+        const char *terminal, *program, *window;
+    } cells[] = {
+        {"Summary", "f", 1, "333.3333", "333.33333333333333", "333,3333333"},
+        {"Summary", "ss", 1, "333.3333333", "333.33333333333333", "333,3333333"},
+        {"Summary", "p", 1, "< .001", "0.0009765625", "0,0009765625"},
+        {"Summary", "p", 3, ".014", "0.013671875", "0,013671875"},
+        {"Summary", "partialEtaSquared", 1, "0.6667", "0.66666666666666667", "0,6666666667"},
+        {"Summary", "generalizedEtaSquared", 1, "—", "", "—"},
+        {"Summary", "ggDf1", 1, "—", "", "—"},  // A has no test of sphericity
+        {"Summary", "ggDf2", 3, "7", "7", "7"},
+        {"Summary", "ggP", 3, "< .001", "0.0009765625", "0,0009765625"},
+        {"Summary", "hfP", 3, "(none)", "(none)", "—"},
+        {"Summary", "mse", 1, "10", "10", "10"},     // the analysis' own
+        {"Summary", "mse", 3, "2.5", "2.5", "2,5"},  // the error term's mean square
+        {"Summary", "mse", 4, "", "", ""},
+        {"Summary", "p", 5, "< .001", "< .001", "< ,001"},  // below the range of the number type
+        {"Summary", "f", 0, "", "", ""},                    // S is not an effect
+        {"Summary", "ms", 0, "—", "", "—"},
+        {"Summary", "ms", 7, "", "", ""},
+        {"Sphericity", "p", 0, "1.000", "1", "1"},
+        {"Sphericity", "ggP", 0, "< .001", "0.0009765625", "(none)"},
+        {"Sphericity", "ggEpsilon", 0, "0.5", "0.5", "0,5"},
+        {"CellMeans", "ciLow", 0, "[1, 2.5]", "1", "1"},
+        {"CellMeans", "withinCiLow", 0, "—", "", "—"},
+        {"CellMeans", "withinCiHigh", 0, "(none)", "", "—"},
+        {"MeansA", "a", 0, "高い", "高い", "高い"},
+        {"MeansA", "b", 0, "", "", "(none)"},
+        {"Comparisons", "at", 0, "(all)", "", "全体"},
+        {"Comparisons", "at", 1, "高い", "高い", "A = 高い"},
+        {"Comparisons", "levelI", 0, "a1 - 高い", "a1", "a1"},
+        {"Comparisons", "levelJ", 1, "(none)", "b3", "b3"},
+        {"Comparisons", "ciLow", 0, "[-2, -0.5]", "-2", "-2"},
+        {"Comparisons", "ciHigh", 1, "(none)", "", "—"},
+        {"Comparisons", "df", 1, "4", "4", "4"},
+        {"Comparisons", "cohenDz", 0, "-2", "-2", "-2"},
+        {"SimpleEffects", "at", 0, "高い", "高い", "A = 高い"},
+        {"SimpleEffects", "ggEpsilon", 0, "0.75", "0.75", "0,75"},
+        {"Precision", "exact", 0, "0.3333333333333333333", "0.33333333333333333", "0,3333333333333333333"},
+        {"Precision", "correctDigits", 0, "—", "", "—"},
+        {"Precision", "correctDigits", 1, "19", "19", "19"},
+    };
+    for (const auto& c : cells) {
+        SCOPED_TRACE(std::string(c.table) + " " + c.column + " " + std::to_string(c.row));
+        EXPECT_EQ(Cell(terminal, c.table, c.row, c.column), c.terminal);
+        EXPECT_EQ(Cell(program, c.table, c.row, c.column), c.program);
+        EXPECT_EQ(Cell(window, c.table, c.row, c.column), c.window);
+    }
+
+    // Notes: each reader's, in its order.
+    EXPECT_EQ(Named(terminal, "Sphericity").notes,
+              (std::vector<std::string>{"AB: too many contrasts to test sphericity.",
+                                        "HF epsilon as computed; its p uses it capped at 1."}));
+    EXPECT_EQ(Named(window, "Sphericity").notes.front(), "AB: 対比が多すぎるため球面性の検定を省きました。");
+    const auto& english = Named(terminal, "Precision").notes;
+    ASSERT_EQ(english.size(), 3u);
+    EXPECT_TRUE(english[0].starts_with("The results file cannot complete"));
+    EXPECT_TRUE(english[1].starts_with("Some figures of the results file's summary table are not exact"));
+    EXPECT_TRUE(english[2].starts_with("The scores span too many decimal places"));
+    const auto& japanese = Named(window, "Precision").notes;
+    ASSERT_EQ(japanese.size(), 3u);
+    EXPECT_TRUE(japanese[0].starts_with("計算結果ファイルの値は桁落ちのため"));
+    EXPECT_TRUE(japanese[1].starts_with("この研究では"));
+    EXPECT_TRUE(japanese[2].starts_with("得点の小数の桁の幅"));
+    FullAnalysis exact;
+    EXPECT_EQ(Named(TableTexts(exact, TableReader::Window), "Precision").notes, std::vector<std::string>{});
+    EXPECT_EQ(
+        Named(TableTexts(exact, TableReader::Terminal), "Sphericity").notes,
+        std::vector<std::string>{
+            "Every effect has at most one degree of freedom, so sphericity holds trivially (epsilon = 1)."});
+
+    // In Japanese for the tool, with the correction it applies.
+    OutputOptions options;
+    options.language = OutputLanguage::Japanese, options.correction = DfCorrection::HuynhFeldt;
+    const auto inJapanese = TableTexts(r, TableReader::Terminal, options);
+    EXPECT_EQ(
+        Named(inJapanese, "Summary").header,
+        (std::vector<std::string>{"変動因", "平方和", "自由度", "平均平方", "MSE", "F 値", "p 値", "df1 (HF)",
+                                  "df2 (HF)", "p (HF)", "偏 η²", "偏 η² の信頼区間", "一般化 η²"}));
+    EXPECT_EQ(Named(inJapanese, "CellMeans").header[5], "95% CI");
+    EXPECT_EQ(Cell(inJapanese, "Comparisons", 0, "at"), "全体");
+    EXPECT_TRUE(Named(inJapanese, "Precision").notes.at(1).starts_with("計算結果ファイルの要約表には"));
+    options.correction = DfCorrection::None;
+    for (const char* column : {"ggDf1", "ggP", "hfDf2", "lbP"})
+        EXPECT_EQ(Cell(TableTexts(r, TableReader::Program, options), "Summary", 1, column), "(none)")
+            << column;
+
+    EXPECT_EQ(LevelName(r, Factor::A, 2), "高い");
+    EXPECT_EQ(LevelName(r, Factor::B, 0), "");
+    EXPECT_EQ(LevelName(r, Factor::B, 4), "");
+    EXPECT_EQ(GeneralText(1234567, 3, ','), "1,23e+06");
+    EXPECT_EQ(FixedText(0.0136L, 3, ','), "0,014");
+}
+
+}  // namespace
+}  // namespace morvane
