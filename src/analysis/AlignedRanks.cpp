@@ -7,12 +7,11 @@
 #include <vector>
 
 #include "analysis/RankTests.h"
-#include "stats/Tails.h"
+#include "runtime/WideInteger.h"
+#include "stats/Distributions.h"
 
 namespace morvane {
 namespace {
-
-__extension__ typedef __int128 Int128;
 
 enum class Of { A, B, AB };
 
@@ -268,7 +267,7 @@ AlignedRankEffect AnalyseRanks(const RankSums& sums, std::size_t n, std::size_t 
     if (df < 1 || r.errorDf < 1 || error <= 0) return r;
     r.f = (static_cast<Extended>(ss) / static_cast<Extended>(df)) /
           (static_cast<Extended>(error) / static_cast<Extended>(r.errorDf));
-    r.p = tails::FUpper(*r.f, static_cast<Extended>(df), static_cast<Extended>(r.errorDf));
+    r.p = FUpperTail(*r.f, static_cast<Extended>(df), static_cast<Extended>(r.errorDf));
     return r;
 }
 
@@ -295,7 +294,7 @@ std::vector<AlignedRankContrast> ContrastsOf(const RankSums& sums, const Aligned
             if (se) {
                 c.se = se;
                 c.t = c.difference / *se;
-                c.p = tails::FUpper(*c.t * *c.t, 1, static_cast<Extended>(c.df));
+                c.p = FUpperTail(*c.t * *c.t, 1, static_cast<Extended>(c.df));
             }
             out.push_back(c);
         }

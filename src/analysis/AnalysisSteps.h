@@ -8,16 +8,13 @@
 
 #include "analysis/FullAnalysis.h"
 #include "analysis/SubjectPass.h"
+#include "stats/Adjustments.h"
 
 namespace morvane::anova {
 
 // Mauchly's test and the corrections of the effects of more than one degree
 // of freedom (Sphericity.cpp).
 void TestSphericity(FullAnalysis& out, const Summary& summary, const Shape& shape);
-
-// (trace S)^2 / (k trace S^2) of a k x k covariance matrix S: Greenhouse and
-// Geisser's epsilon; absent for a trace or a sum of squares not above zero.
-std::optional<Extended> GreenhouseGeisser(const Matrix& s, std::size_t k);
 
 // The paired comparisons, family by family, with Holm's and Bonferroni's
 // adjustments within each (Comparisons.cpp); tq the 97.5 % quantile of t on n - 1.
@@ -40,18 +37,12 @@ void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape
 // [first, last), a family: into their pHolm and pBonferroni.
 template <class Compared>
 void AdjustWithinFamily(std::vector<Compared>& all, std::size_t first, std::size_t last) {
-    std::vector<std::size_t> order;
-    for (std::size_t i = first; i < last; ++i)
-        if (all[i].p) order.push_back(i);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t x, std::size_t y) { return *all[x].p < *all[y].p; });
-    const auto m = static_cast<Extended>(order.size());
-    Extended running = 0;
-    for (std::size_t rank = 0; rank < order.size(); ++rank) {
-        Compared& c = all[order[rank]];
-        running = std::max(running, std::min(Extended{1}, (m - static_cast<Extended>(rank)) * *c.p));
-        c.pHolm = running;
-        c.pBonferroni = std::min(Extended{1}, m * *c.p);
+    std::vector<std::optional<Extended>> p;
+    for (std::size_t i = first; i < last; ++i) p.push_back(all[i].p);
+    const std::vector<AdjustedP> adjusted = AdjustFamily(p);
+    for (std::size_t i = first; i < last; ++i) {
+        all[i].pHolm = adjusted[i - first].holm;
+        all[i].pBonferroni = adjusted[i - first].bonferroni;
     }
 }
 

@@ -8,12 +8,11 @@
 #include <type_traits>
 
 #include "runtime/Extremes.h"
-#include "stats/Tails.h"
+#include "runtime/WideInteger.h"
+#include "stats/Distributions.h"
 
 namespace morvane {
 namespace {
-
-__extension__ typedef __int128 Int128;
 
 constexpr Stratum kStrata[] = {Stratum::Subjects, Stratum::AS, Stratum::BS, Stratum::ABS};
 constexpr std::size_t kKeptResiduals = 65536;
@@ -399,7 +398,7 @@ std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, 
     for (std::size_t i = 0; i < ranks.size(); ++i)
         points.push_back(
             {ranks[i],
-             tails::NormalQuantile((static_cast<Extended>(ranks[i]) + 1 - c) / positions).value_or(0),
+             NormalQuantile((static_cast<Extended>(ranks[i]) + 1 - c) / positions).value_or(0),
              static_cast<Extended>(ranked[i]) / scale});
     return points;
 }

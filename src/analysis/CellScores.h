@@ -12,6 +12,7 @@
 
 #include "runtime/Extended.h"
 #include "runtime/Extremes.h"
+#include "runtime/PowersOfTen.h"
 
 namespace morvane {
 
@@ -38,18 +39,9 @@ struct CellScores {
 // The scores as extended values: `values`, or the integers converted into `room`.
 inline const Extended* ExtendedScores(const CellScores& scores, std::vector<Extended>& room) {
     if (scores.values || !scores.integers) return scores.values;
-    // 10^|scale|: exact by multiplication up to 10^27.
-    const int magnitude = scores.scale < 0 ? -scores.scale : scores.scale;
-    Extended power = 1;
-    if (magnitude <= 27)
-        for (int i = 0; i < magnitude; ++i) power *= 10;
-    else
-        power = std::pow(Extended{10}, static_cast<Extended>(magnitude));
+    const DecimalUnit unit(scores.scale);
     room.resize(scores.Count());
-    for (std::size_t i = 0; i < room.size(); ++i) {
-        const auto v = static_cast<Extended>(scores.integers[i]);
-        room[i] = scores.scale < 0 ? v / power : v * power;
-    }
+    for (std::size_t i = 0; i < room.size(); ++i) room[i] = unit.Of(static_cast<Extended>(scores.integers[i]));
     return room.data();
 }
 

@@ -15,6 +15,7 @@
 #include "report/PrecisionCheck.h"
 #include "analysis/AssumptionChecks.h"
 #include "exact/ExactPartition.h"
+#include "stats/EffectSizes.h"
 #include "stats/MultivariateTests.h"
 #include "analysis/RankTests.h"
 #include "runtime/Extended.h"
@@ -25,11 +26,6 @@ namespace morvane {
 
 struct Interval {
     Extended low = 0, high = 0;
-};
-
-// A two-sided interval of an effect size at its confidence level (0.9: 90 %).
-struct LevelInterval {
-    Extended level = 0, lower = 0, upper = 0;
 };
 
 // What the analysis is asked beyond its defaults.

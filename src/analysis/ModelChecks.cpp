@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "analysis/AnalysisSteps.h"
+#include "stats/Contrasts.h"
 
 namespace morvane::anova {
 namespace {

@@ -12,31 +12,15 @@
 
 #include "analysis/CrossProducts.h"
 #include "runtime/Extended.h"
+#include "runtime/PowersOfTen.h"
+#include "runtime/WideInteger.h"
+#include "stats/Matrices.h"
 
 namespace morvane::anova {
-
-__extension__ typedef __int128 Int128;
-
-using Matrix = std::vector<Extended>;  // square, row-major
 
 // How many subjects the pass over the scores takes at a time: each statistic
 // is summed over a block in registers before its totals are updated.
 constexpr std::size_t kBlock = 32;
-
-// Values in units of 10^scale.
-struct DecimalUnit {
-    int scale;
-    Extended power = 1;  // 10^|scale|, exact up to 10^27
-
-    explicit DecimalUnit(int s) : scale(s) {
-        const int magnitude = s < 0 ? -s : s;
-        if (magnitude <= 27)
-            for (int i = 0; i < magnitude; ++i) power *= 10;
-        else
-            power = std::pow(Extended{10}, magnitude);
-    }
-    Extended Of(Extended v) const { return scale < 0 ? v / power : v * power; }
-};
 
 // The mean of one value over the subjects and the sum of its squared deviations.
 struct Moment {
@@ -209,12 +193,12 @@ public:
     }
     // The covariance matrix with divisor n - 1 (n > 1), value i being
     // divisors[i] times the statistic's, in `unit`.
-    Matrix Finished(std::size_t n, const std::vector<Extended>& divisors, const DecimalUnit& unit) const {
-        Matrix c(k_ * k_);
+    SquareMatrix Finished(std::size_t n, const std::vector<Extended>& divisors, const DecimalUnit& unit) const {
+        SquareMatrix c(k_);
         for (std::size_t i = 0; i < k_; ++i)
             for (std::size_t j = i; j < k_; ++j)
-                c[j * k_ + i] = c[i * k_ + j] = Arithmetic::Covariance(s1_[i], s1_[j], s2_[i * k_ + j], n,
-                                                                       divisors[i] * divisors[j], unit);
+                c(j, i) = c(i, j) = Arithmetic::Covariance(s1_[i], s1_[j], s2_[i * k_ + j], n,
+                                                           divisors[i] * divisors[j], unit);
         return c;
     }
 

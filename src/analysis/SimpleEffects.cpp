@@ -1,11 +1,12 @@
 #include "analysis/AnalysisSteps.h"
 #include "stats/Distributions.h"
+#include "stats/Sphericity.h"
 
 namespace morvane::anova {
 namespace {
 
 SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means,
-                          const Matrix& cov);
+                          const SquareMatrix& cov);
 
 }  // namespace
 
@@ -14,8 +15,8 @@ std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shap
     std::vector<SimpleEffectResult> out;
     std::vector<Extended> sliceMeans;
     const auto slice = [&](Factor effect, std::size_t at, std::size_t levels,
-                           const std::vector<Matrix>& cov) {
-        SimpleEffectResult r = OneWay(n, levels, sliceMeans, n > 1 ? cov[at] : Matrix());
+                           const std::vector<SquareMatrix>& cov) {
+        SimpleEffectResult r = OneWay(n, levels, sliceMeans, n > 1 ? cov[at] : SquareMatrix());
         r.effect = effect;
         r.at = static_cast<std::int32_t>(at + 1);
         out.push_back(r);
@@ -39,7 +40,7 @@ namespace {
 // their means and the covariance of their orthonormal contrasts over n
 // subjects; the error sum of squares is (n - 1) times that covariance's trace.
 SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means,
-                          const Matrix& cov) {
+                          const SquareMatrix& cov) {
     SimpleEffectResult r;
     Extended grand = 0;
     for (Extended v : means) grand += v;
@@ -49,11 +50,8 @@ SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<E
     r.df1 = static_cast<std::int64_t>(levels) - 1;
     r.df2 = r.df1 * (static_cast<std::int64_t>(n) - 1);
     if (n > 1 && levels > 1) {
-        const std::size_t k = levels - 1;
-        Extended trace = 0;
-        for (std::size_t i = 0; i < k; ++i) trace += cov[i * k + i];
-        r.errorSs = CheckFinite(trace * static_cast<Extended>(n - 1));
-        if (levels > 2) r.ggEpsilon = GreenhouseGeisser(cov, k);
+        r.errorSs = CheckFinite(cov.Trace() * static_cast<Extended>(n - 1));
+        if (levels > 2) r.ggEpsilon = GreenhouseGeisserEpsilon(cov);
     }
     if (r.df1 > 0 && r.df2 > 0 && r.errorSs > 0) {
         r.f = (r.ss / static_cast<Extended>(r.df1)) / (r.errorSs / static_cast<Extended>(r.df2));

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "stats/Contrasts.h"
+
 namespace morvane::anova {
 namespace {
 
@@ -42,18 +44,12 @@ Summary SummariseSubjects(const ExactPartition& part, const Shape& shape) {
 namespace {
 
 // The Helmert contrasts of `levels` levels: `rows` the orthonormal ones, of
-// the extended pass; the integer pass applies them as integers (IntegerContrast).
+// the extended pass; the integer pass applies the integer rows.
 struct Helmert {
     std::size_t levels;
-    Matrix rows;  // levels - 1 rows of `levels`, row-major
+    std::vector<Extended> rows;  // levels - 1 rows of `levels`, row-major
 
-    explicit Helmert(std::size_t l) : levels(l), rows((l - 1) * l, 0) {
-        for (std::size_t j = 1; j < levels; ++j) {
-            const Extended norm = std::sqrt(static_cast<Extended>(j * (j + 1)));
-            for (std::size_t i = 0; i < j; ++i) rows[(j - 1) * levels + i] = 1 / norm;
-            rows[(j - 1) * levels + j] = -static_cast<Extended>(j) / norm;
-        }
-    }
+    explicit Helmert(std::size_t l) : levels(l), rows(OrthonormalHelmertRows(l)) {}
 };
 
 // Applied by the extended pass to a subject's means: z[j * zStride] := (C v)_j
@@ -64,7 +60,7 @@ struct Helmert {
 void OrthonormalContrast(const Helmert& h, const Extended* v, std::size_t stride, Extended* z,
                          std::size_t zStride) {
     const std::size_t levels = h.levels, k = levels - 1;
-    const Matrix& c = h.rows;
+    const std::vector<Extended>& c = h.rows;
     std::size_t j = 0;
     for (; j + 4 <= k; j += 4) {
         const Extended *r0 = &c[j * levels], *r1 = r0 + levels, *r2 = r1 + levels, *r3 = r2 + levels;
@@ -87,19 +83,6 @@ void OrthonormalContrast(const Helmert& h, const Extended* v, std::size_t stride
         const std::size_t used = std::min(levels, j + 2);
         for (std::size_t l = 0; l < used; ++l) sum += c[j * levels + l] * v[l * stride];
         z[j * zStride] = sum;
-    }
-}
-
-// Applied by the integer pass to a subject's sums: z[j * zStride] := (H v)_j
-// for the integer Helmert rows H: row j is one at the levels up to j and
-// -(j + 1) at level j + 1 (the orthonormal rows times sqrt((j + 1) (j + 2))).
-template <typename In>
-void IntegerContrast(std::size_t levels, const In* v, std::size_t stride, std::int64_t* z,
-                     std::size_t zStride) {
-    std::int64_t prefix = 0;
-    for (std::size_t j = 0; j + 1 < levels; ++j) {
-        prefix += v[j * stride];
-        z[j * zStride] = prefix - static_cast<std::int64_t>(j + 1) * v[(j + 1) * stride];
     }
 }
 
@@ -131,7 +114,7 @@ struct IntegerPass : IntegerArithmetic {
     }
     template <typename In>
     static void Contrast(const Helmert& h, const In* v, std::size_t stride, Value* z, std::size_t zStride) {
-        IntegerContrast(h.levels, v, stride, z, zStride);
+        ApplyIntegerHelmert(h.levels, v, stride, z, zStride);
     }
 };
 
@@ -139,8 +122,7 @@ struct IntegerPass : IntegerArithmetic {
 // Helmert rows of `levels` levels, times `factor`.
 std::vector<Extended> HelmertNorms(std::size_t levels, Extended factor) {
     std::vector<Extended> norm;
-    for (std::size_t j = 1; j < levels; ++j)
-        norm.push_back(factor * std::sqrt(static_cast<Extended>(j * (j + 1))));
+    for (std::size_t j = 0; j + 1 < levels; ++j) norm.push_back(factor * HelmertRowLength(j));
     return norm;
 }
 

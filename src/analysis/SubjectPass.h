@@ -39,8 +39,8 @@ struct Summary {
     // means of A and B, of the interaction (empty unless its sphericity is
     // computed), of A at each level of B and of B at each level of A. Present
     // for n > 1 only.
-    Matrix a, b, ab;
-    std::vector<Matrix> aAtB, bAtA;
+    SquareMatrix a, b, ab;
+    std::vector<SquareMatrix> aAtB, bAtA;
 };
 
 // The moments of every mean, difference and set of contrasts of the study

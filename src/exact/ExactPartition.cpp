@@ -1,7 +1,7 @@
 #include "exact/ExactPartition.h"
 
 #include "exact/ExactTotalsBuilder.h"
-#include "exact/WideIntegers.h"
+#include "runtime/PowersOfTen.h"
 #include "scores/ParseScores.h"
 
 namespace morvane {
@@ -16,11 +16,8 @@ ExactPartition ComputeExactPartition(const StudyStore& store, char separator, bo
 std::vector<Extended> ExactPartition::ExtendedOffsets() const {
     if (integerOffsets.empty()) return offsets;
     std::vector<Extended> out(integerOffsets.size());
-    const Extended factor = exact::ExtendedPowerOfTen(offsetScale);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const auto difference = static_cast<Extended>(integerOffsets[i]);
-        out[i] = offsetScale < 0 ? difference / factor : difference * factor;
-    }
+    const DecimalUnit unit(offsetScale);
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = unit.Of(static_cast<Extended>(integerOffsets[i]));
     return out;
 }
 

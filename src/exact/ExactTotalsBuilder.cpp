@@ -11,6 +11,7 @@
 #include "exact/PartitionFromTotals.h"
 #include "exact/WideIntegers.h"
 #include "runtime/Extremes.h"
+#include "runtime/PowersOfTen.h"
 #include "scores/QuickScore.h"
 
 namespace morvane {
@@ -46,8 +47,6 @@ private:
     // below 10^9, their squares below 2^60, and the 64-bit sums of 2^31
     // subjects' scores below 2^61.
     static constexpr int kFastPlaces = 9;
-    static constexpr std::int64_t kFastPowers[kFastPlaces + 1] = {
-        1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
     void AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits, int exponent,
                  int digitCount, bool negative);
@@ -67,7 +66,7 @@ private:
     int scale_ = INT_MAX;     // the smallest exponent so far, of the non-zero scores
     int maxTop_ = INT_MIN;    // digits + exponent
     std::int32_t block_ = 0;  // subjects in the current block
-    std::array<UInt128, 39> powers_ = PowersOfTen128();
+    const std::array<UInt128, 39>& powers_ = kPowersOfTen128;
     std::vector<Int128> ab_;       // [a][b]
     std::vector<Int128> as_, bs_;  // the block's [t][a] and [t][b]
     UInt256 qTotal_, qS_, qAS_, qBS_;
@@ -194,7 +193,7 @@ void ExactTotalsBuilder::Totals::KeepScores(const ParsedBlock& block) {
                 if (d.exponent < keptScale_ && !RescaleKept(d.exponent)) return DropKept();
                 const int places = d.exponent - keptScale_;
                 if (places > kFastPlaces) return DropKept();
-                v = std::int64_t{d.digits} * kFastPowers[static_cast<std::size_t>(places)];
+                v = std::int64_t{d.digits} * static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(places)]);
                 if (v > INT32_MAX) return DropKept();
             }
             first[t * cells + c] = static_cast<std::int32_t>(d.negative ? -v : v);
@@ -208,7 +207,7 @@ bool ExactTotalsBuilder::Totals::RescaleKept(int exponent) {
     if (keptScale_ != INT_MAX) {
         const int places = keptScale_ - exponent;
         if (places > kFastPlaces) return false;
-        const std::int64_t factor = kFastPowers[static_cast<std::size_t>(places)];
+        const std::int64_t factor = static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(places)]);
         for (std::int32_t& v : kept_) {
             const std::int64_t w = v * factor;
             if (w > INT32_MAX || w < -INT32_MAX) return false;
@@ -256,7 +255,7 @@ void ExactTotalsBuilder::Totals::AddCellRun(std::int32_t a, std::int32_t b, cons
         if (!d.present) continue;
         if (d.exponent >= scale && d.exponent + d.digitCount <= top) {
             const std::int64_t m =
-                std::int64_t{d.digits} * kFastPowers[static_cast<std::size_t>(d.exponent - scale)];
+                std::int64_t{d.digits} * static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(d.exponent - scale)]);
             const std::int64_t x = d.negative ? -m : m;
             sum += x;
             squares += static_cast<std::uint64_t>(m * m);
@@ -280,7 +279,7 @@ void ExactTotalsBuilder::Totals::AddSlow(std::int32_t t, std::int32_t a, std::in
                                          int exponent, int digitCount, bool negative) {
     if (exponent >= fastScale_ && exponent + digitCount <= fastTop_) {
         const std::int64_t m =
-            static_cast<std::int64_t>(digits) * kFastPowers[static_cast<std::size_t>(exponent - fastScale_)];
+            static_cast<std::int64_t>(digits) * static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(exponent - fastScale_)]);
         const std::int64_t x = negative ? -m : m;
         const auto ti = static_cast<std::size_t>(t), ai = static_cast<std::size_t>(a),
                    bi = static_cast<std::size_t>(b);
@@ -376,11 +375,8 @@ void ExactTotalsBuilder::Totals::OffsetsOfScores(const StudyStore& store, char s
                                                  const mpz_class& reference, ExactPartition& out) {
     const int scale = scale_ == INT_MAX ? 0 : scale_;
     const Int128 ref = ToInt128(reference);
-    const Extended factor = ExtendedPowerOfTen(scale);
-    const auto extended = [&](Int128 d) {
-        const auto difference = static_cast<Extended>(d);
-        return scale < 0 ? difference / factor : difference * factor;
-    };
+    const DecimalUnit unit(scale);
+    const auto extended = [&](Int128 d) { return unit.Of(static_cast<Extended>(d)); };
     if (keeping_ && kept_.size() == c_.Cells() && (keptScale_ == scale || keptScale_ == INT_MAX)) {
         // Within 32 bits of the reference, the offsets take the scores' place.
         const auto [least, most] = Extremes(kept_.data(), kept_.size());

@@ -42,21 +42,6 @@ mpz_class Big(std::int64_t v) {
     return out;
 }
 
-std::array<UInt128, 39> PowersOfTen128() {
-    std::array<UInt128, 39> powers{};
-    powers[0] = 1;
-    for (std::size_t k = 1; k < powers.size(); ++k) powers[k] = powers[k - 1] * 10;
-    return powers;
-}
-
-Extended ExtendedPowerOfTen(int k) {
-    const int magnitude = k < 0 ? -k : k;
-    if (magnitude > 27) return std::pow(Extended{10}, magnitude);
-    Extended p = 1;
-    for (int i = 0; i < magnitude; ++i) p *= 10;
-    return p;
-}
-
 Extended RoundRational(const mpz_class& num, const mpz_class& den, long scale10) {
     if (num == 0) return 0;
     mpz_class p = abs(num), q = den;

@@ -9,11 +9,12 @@
 #include <cstdint>
 
 #include "runtime/Extended.h"
+#include "runtime/WideInteger.h"
 
 namespace morvane::exact {
 
-__extension__ typedef __int128 Int128;
-__extension__ typedef unsigned __int128 UInt128;
+using morvane::Int128;
+using morvane::UInt128;
 
 // An unsigned 256-bit accumulator of squares, in four 64-bit limbs.
 struct UInt256 {
@@ -51,10 +52,6 @@ mpz_class ToMpz(Int128 value);
 Int128 ToInt128(const mpz_class& value);
 mpz_class Big(std::int64_t value);
 mpz_class PowerOfTen(unsigned long k);
-// 10^k for 0 <= k <= 38.
-std::array<UInt128, 39> PowersOfTen128();
-// 10^|k| in the extended format: exact up to 10^27, the nearest above.
-Extended ExtendedPowerOfTen(int k);
 
 // num / den x 10^scale10 rounded to the nearest extended value, ties to even,
 // denormals included; den > 0. OverflowError beyond the extended range.

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "runtime/Extended.h"
+#include "runtime/PowersOfTen.h"
 
 namespace morvane {
 
@@ -36,22 +37,6 @@ constexpr int kExponentLimit = 5000;  // as the score syntax allows
 constexpr bool Digit(char c) {
     return c >= '0' && c <= '9';
 }
-
-// 10^k for 0 <= k <= 19.
-constexpr auto kPowers64 = [] {
-    std::array<std::uint64_t, 20> powers{};
-    powers[0] = 1;
-    for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
-    return powers;
-}();
-
-// 10^k for 0 <= k <= 27, each exact in the extended format.
-constexpr auto kExactPowers = [] {
-    std::array<Extended, 28> powers{};
-    powers[0] = 1;
-    for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
-    return powers;
-}();
 
 }  // namespace quick
 
@@ -110,14 +95,14 @@ constexpr auto kExactPowers = [] {
     const int scale = exponent - fraction;
     auto value = static_cast<Extended>(mantissa);
     if (scale >= 0 && scale <= 27)
-        value *= kExactPowers[static_cast<std::size_t>(scale)];
+        value *= kExactPowersOfTen[static_cast<std::size_t>(scale)];
     else if (scale < 0 && scale >= -27)
-        value /= kExactPowers[static_cast<std::size_t>(-scale)];
+        value /= kExactPowersOfTen[static_cast<std::size_t>(-scale)];
     else
         return false;
     out.value = negative ? -value : value;
     out.digits =
-        trailingZeros == 0 ? mantissa : mantissa / kPowers64[static_cast<std::size_t>(trailingZeros)];
+        trailingZeros == 0 ? mantissa : mantissa / kPowersOfTen64[static_cast<std::size_t>(trailingZeros)];
     out.exponent = scale + trailingZeros;
     out.digitCount = significant - trailingZeros;
     return true;

@@ -16,7 +16,6 @@
 #include <limits>
 #include <utility>
 
-#include "stats/Tails.h"
 
 namespace morvane {
 namespace {
@@ -139,7 +138,10 @@ Extended NoncentralTByIntegral(Extended t, Extended df, Extended delta) {
 }  // namespace
 
 std::optional<Extended> FUpperTail(Extended f, Extended df1, Extended df2) {
-    return tails::FUpper(f, df1, df2);
+    if (!Positive(df1) || !Positive(df2) || !std::isfinite(f)) return std::nullopt;
+    if (f <= 0) return Extended{1};
+    const boost::math::fisher_f_distribution<Extended, Policy> distribution(df1, df2);
+    return boost::math::cdf(boost::math::complement(distribution, f));
 }
 
 std::optional<Extended> TTwoSided(Extended t, Extended df) {
@@ -156,7 +158,22 @@ std::optional<Extended> TQuantile975(Extended df) {
 }
 
 std::optional<Extended> ChiSquareUpperTail(Extended x, Extended df) {
-    return tails::ChiSquareUpper(x, df);
+    if (!Positive(df) || !std::isfinite(x)) return std::nullopt;
+    if (x <= 0) return Extended{1};
+    const boost::math::chi_squared_distribution<Extended, Policy> distribution(df);
+    return boost::math::cdf(boost::math::complement(distribution, x));
+}
+
+std::optional<Extended> NormalUpperTail(Extended z) {
+    if (!std::isfinite(z)) return std::nullopt;
+    const boost::math::normal_distribution<Extended, Policy> distribution;
+    return boost::math::cdf(boost::math::complement(distribution, z));
+}
+
+std::optional<Extended> NormalQuantile(Extended q) {
+    if (!(q > 0 && q < 1)) return std::nullopt;
+    const boost::math::normal_distribution<Extended, Policy> distribution;
+    return boost::math::quantile(distribution, q);
 }
 
 std::optional<NoncentralityLimits> NoncentralFLimits(Extended f, Extended df1, Extended df2, Extended level) {

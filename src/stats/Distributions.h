@@ -1,7 +1,8 @@
 #pragma once
-// The tail areas and quantiles of the analysis, in extended precision. Each is
-// absent where its arguments leave the distribution undefined (degrees of
-// freedom not above zero, a statistic that is not finite).
+// Tail areas, quantiles and the limits of noncentral intervals in extended
+// precision (Boost.Math, with no promotion and a tail too small for the format
+// taken as zero). Each is absent where its arguments leave the distribution
+// undefined (degrees of freedom not above zero, a statistic that is not finite).
 
 #include <optional>
 
@@ -20,6 +21,12 @@ std::optional<Extended> TQuantile975(Extended df);
 
 // P(X > x) for the chi-square distribution with df degrees of freedom.
 std::optional<Extended> ChiSquareUpperTail(Extended x, Extended df);
+
+// P(Z > z) for the standard normal distribution.
+std::optional<Extended> NormalUpperTail(Extended z);
+
+// The standard normal quantile of probability q, 0 < q < 1.
+std::optional<Extended> NormalQuantile(Extended q);
 
 // The limits of the noncentrality of a two-sided interval at `level`, found by
 // inverting the distribution in its noncentrality (Steiger 2004): the lower

@@ -5,11 +5,10 @@
 
 #include "stats/Friedman.h"
 #include "runtime/Extremes.h"
-#include "stats/Tails.h"
+#include "runtime/WideInteger.h"
+#include "stats/Distributions.h"
 
 namespace morvane {
-
-__extension__ typedef __int128 Int128;
 
 namespace {
 
@@ -24,14 +23,14 @@ FriedmanTest Finish(FriedmanTest& out, const std::vector<Int128>& sums, Int128 t
     out.tieCorrection = static_cast<Extended>(divisor) / static_cast<Extended>(whole);
     if (divisor <= 0) return out;  // every subject's values all equal
     out.chiSquare = static_cast<Extended>(numerator) / static_cast<Extended>(divisor);
-    out.p = tails::ChiSquareUpper(*out.chiSquare, static_cast<Extended>(out.df));
+    out.p = ChiSquareUpperTail(*out.chiSquare, static_cast<Extended>(out.df));
     out.kendallW = static_cast<Extended>(numerator) / static_cast<Extended>(N * (K - 1) * divisor);
     // F = (n - 1) W / (1 - W): undefined for W = 1 (every subject ranks alike, no ties).
     const Int128 rest = N * (K - 1) * divisor - numerator;
     if (n < 2 || rest <= 0) return out;
     out.imanDavenportF = static_cast<Extended>((N - 1) * numerator) / static_cast<Extended>(rest);
     out.imanDavenportP =
-        tails::FUpper(*out.imanDavenportF, static_cast<Extended>(out.df1), static_cast<Extended>(out.df2));
+        FUpperTail(*out.imanDavenportF, static_cast<Extended>(out.df1), static_cast<Extended>(out.df2));
     return out;
 }
 

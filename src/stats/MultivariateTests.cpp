@@ -1,18 +1,15 @@
 #include "stats/MultivariateTests.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "stats/Tails.h"
+#include "stats/Distributions.h"
+#include "stats/Matrices.h"
 
 namespace morvane {
-namespace {
 
-std::optional<Extended> QuadraticForm(std::vector<Extended> s, std::vector<Extended> m, std::size_t k);
-
-}  // namespace
-
-MultivariateEffect OneSampleTest(const std::vector<Extended>& means, const std::vector<Extended>& covariance,
+MultivariateEffect OneSampleTest(const std::vector<Extended>& means, const SquareMatrix& covariance,
                                  std::size_t n) {
     MultivariateEffect out;
     const std::size_t k = means.size();
@@ -22,11 +19,11 @@ MultivariateEffect OneSampleTest(const std::vector<Extended>& means, const std::
         out.status = MultivariateStatus::OneDf;
         return out;
     }
-    if (n < k + 1 || covariance.size() != k * k) {
+    if (n < k + 1 || covariance.order != k) {
         out.status = MultivariateStatus::TooFewSubjects;
         return out;
     }
-    const std::optional<Extended> form = QuadraticForm(covariance, means, k);  // m' S^-1 m
+    const std::optional<Extended> form = InverseQuadraticForm(covariance, means);
     if (!form) {
         out.status = MultivariateStatus::Singular;
         return out;
@@ -43,69 +40,67 @@ MultivariateEffect OneSampleTest(const std::vector<Extended>& means, const std::
     out.df2 = static_cast<std::int64_t>(n - k);
     // n = k + 1 leaves the F one degree of freedom of error.
     out.f = lambda * (N - K) / K;
-    out.p = tails::FUpper(*out.f, K, N - K);
-    return out;
-}
-
-std::vector<Extended> HelmertContrasts(const std::vector<Extended>& means) {
-    std::vector<Extended> z;
-    Extended prefix = 0;
-    for (std::size_t j = 0; j + 1 < means.size(); ++j) {
-        prefix += means[j];
-        const auto J = static_cast<Extended>(j + 1);
-        z.push_back((prefix - J * means[j + 1]) / std::sqrt(J * (J + 1)));
-    }
-    return z;
-}
-
-std::vector<Extended> InteractionContrasts(const std::vector<Extended>& cellMeans, std::size_t na,
-                                           std::size_t nb) {
-    // The contrasts of A at each level of B, then those of B of each row of them.
-    std::vector<std::vector<Extended>> left(na > 0 ? na - 1 : 0, std::vector<Extended>(nb));
-    for (std::size_t b = 0; b < nb; ++b) {
-        std::vector<Extended> column(na);
-        for (std::size_t a = 0; a < na; ++a) column[a] = cellMeans[a * nb + b];
-        const std::vector<Extended> z = HelmertContrasts(column);
-        for (std::size_t i = 0; i < z.size(); ++i) left[i][b] = z[i];
-    }
-    std::vector<Extended> out;
-    for (const auto& row : left)
-        for (Extended v : HelmertContrasts(row)) out.push_back(v);
+    out.p = FUpperTail(*out.f, K, N - K);
     return out;
 }
 
 namespace {
 
-// m' S^-1 m by Cholesky's factorisation of S (divided by its trace first, which
-// keeps the covariances of large scores finite); absent when S is singular
-// (a pivot within rounding of zero) or not positive definite.
-std::optional<Extended> QuadraticForm(std::vector<Extended> s, std::vector<Extended> m, std::size_t k) {
-    Extended trace = 0;
-    for (std::size_t j = 0; j < k; ++j) trace += s[j * k + j];
-    if (!(trace > 0) || !std::isfinite(trace)) return std::nullopt;
-    for (Extended& v : s) v /= trace;
-    const Extended tolerance = 64 * std::numeric_limits<Extended>::epsilon() * static_cast<Extended>(k);
-    for (std::size_t j = 0; j < k; ++j) {
-        Extended d = s[j * k + j];
-        for (std::size_t l = 0; l < j; ++l) d -= s[j * k + l] * s[j * k + l];
-        if (!(d > tolerance * s[j * k + j]) || !(d > 0)) return std::nullopt;
-        const Extended root = std::sqrt(d);
-        s[j * k + j] = root;
-        for (std::size_t i = j + 1; i < k; ++i) {
-            Extended v = s[i * k + j];
-            for (std::size_t l = 0; l < j; ++l) v -= s[i * k + l] * s[j * k + l];
-            s[i * k + j] = v / root;
-        }
+MultivariateStatistic WithF(Extended value, Extended f, Extended df1, Extended df2);
+
+}  // namespace
+
+MultivariateTest TestMultivariate(const SquareMatrix& h, const SquareMatrix& e, Extended hypothesisDf,
+                                  Extended errorDf) {
+    MultivariateTest out;
+    const std::size_t p = h.order;
+    out.variables = p, out.hypothesisDf = hypothesisDf, out.errorDf = errorDf;
+    if (p == 0 || !(hypothesisDf > 0)) return out;
+    if (errorDf < static_cast<Extended>(p) || e.order != p) {
+        out.status = MultivariateStatus::TooFewSubjects;
+        return out;
     }
-    // Forward substitution L y = m: m' S^-1 m = |y|^2 / trace.
-    Extended form = 0;
-    for (std::size_t i = 0; i < k; ++i) {
-        Extended v = m[i];
-        for (std::size_t l = 0; l < i; ++l) v -= s[i * k + l] * m[l];
-        m[i] = v / s[i * k + i];
-        form += m[i] * m[i];
+    const std::optional<std::vector<Extended>> roots = RelativeEigenvalues(h, e);
+    if (!roots) {
+        out.status = MultivariateStatus::Singular;
+        return out;
     }
-    return form / trace;
+    out.status = MultivariateStatus::Tested;
+    const auto P = static_cast<Extended>(p), q = hypothesisDf, nu = errorDf;
+    const Extended s = std::min(P, q);
+    for (std::size_t i = 0; i < p; ++i) out.roots.push_back(i < s ? std::max(Extended{0}, (*roots)[i]) : 0);
+    Extended pillai = 0, wilks = 1, trace = 0;
+    for (Extended l : out.roots) pillai += l / (1 + l), wilks /= 1 + l, trace += l;
+    const Extended roy = out.roots.front();
+    const Extended m = (std::fabs(P - q) - 1) / 2, n = (nu - P - 1) / 2;
+    // Pillai: F = (2 n + s + 1) V / ((2 m + s + 1)(s - V)) on s (2 m + s + 1), s (2 n + s + 1).
+    out.pillai = WithF(pillai, (2 * n + s + 1) / (2 * m + s + 1) * pillai / (s - pillai), s * (2 * m + s + 1),
+                       s * (2 * n + s + 1));
+    // Wilks: Rao's F with t = sqrt((p^2 q^2 - 4) / (p^2 + q^2 - 5)), 1 where that divisor is not positive.
+    const Extended r = nu - (P - q + 1) / 2, u = (P * q - 2) / 4, d = P * P + q * q - 5;
+    const Extended t = d > 0 ? std::sqrt((P * P * q * q - 4) / d) : 1;
+    const Extended wilksDf2 = r * t - 2 * u;
+    out.wilks = WithF(wilks, (std::pow(wilks, -1 / t) - 1) * wilksDf2 / (P * q), P * q, wilksDf2);
+    // Hotelling-Lawley: F = 2 (s n + 1) T / (s^2 (2 m + s + 1)) on s (2 m + s + 1), 2 (s n + 1).
+    out.hotellingLawley = WithF(trace, 2 * (s * n + 1) * trace / (s * s * (2 * m + s + 1)), s * (2 * m + s + 1),
+                                2 * (s * n + 1));
+    // Roy: F = (nu - max(p, q) + q) theta / max(p, q) on max(p, q), nu - max(p, q) + q.
+    const Extended larger = std::max(P, q);
+    out.roy = WithF(roy, (nu - larger + q) * roy / larger, larger, nu - larger + q);
+    return out;
+}
+
+namespace {
+
+// Each statistic's F and p, undefined where the approximation leaves no
+// degrees of freedom or no finite F.
+MultivariateStatistic WithF(Extended value, Extended f, Extended df1, Extended df2) {
+    MultivariateStatistic out;
+    out.value = value, out.df1 = df1, out.df2 = df2;
+    if (!(df1 > 0) || !(df2 > 0) || !std::isfinite(f)) return out;
+    out.f = f;
+    out.p = FUpperTail(f, df1, df2);
+    return out;
 }
 
 }  // namespace

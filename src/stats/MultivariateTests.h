@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "runtime/Extended.h"
+#include "stats/Matrices.h"
 
 namespace morvane {
 
@@ -42,17 +43,34 @@ struct MultivariateResults {
 };
 
 // The test of k = means.size() contrasts over n subjects from their means and
-// their covariance (k x k, row-major, divisor n - 1).
-MultivariateEffect OneSampleTest(const std::vector<Extended>& means, const std::vector<Extended>& covariance,
+// their covariance (divisor n - 1): the one eigenvalue in closed form,
+// lambda = N m' S^-1 m / (N - 1).
+MultivariateEffect OneSampleTest(const std::vector<Extended>& means, const SquareMatrix& covariance,
                                  std::size_t n);
 
-// The orthonormal Helmert contrasts of levels' means: contrast j (from 0) is
-// the mean of levels 0..j less level j + 1, scaled to unit length.
-std::vector<Extended> HelmertContrasts(const std::vector<Extended>& means);
+// One statistic of the multivariate analysis of variance with its F
+// approximation (R's summary.manova): Pillai's V = sum lambda / (1 + lambda),
+// Wilks' Lambda = prod 1 / (1 + lambda) with Rao's F, the Hotelling-Lawley
+// trace sum lambda, Roy's largest root max lambda with its F an upper bound.
+struct MultivariateStatistic {
+    Extended value = 0;
+    std::optional<Extended> f, p;
+    Extended df1 = 0, df2 = 0;
+};
 
-// The interaction contrasts of na x nb cells' means (a * nb + b): the
-// Helmert contrasts of A times those of B, contrast i * (nb - 1) + j.
-std::vector<Extended> InteractionContrasts(const std::vector<Extended>& cellMeans, std::size_t na,
-                                           std::size_t nb);
+struct MultivariateTest {
+    MultivariateStatus status = MultivariateStatus::NoEffect;
+    std::size_t variables = 0;  // p: the effect's contrasts
+    Extended hypothesisDf = 0, errorDf = 0;
+    std::vector<Extended> roots;  // of det(H - lambda E) = 0, from the largest
+    MultivariateStatistic pillai, wilks, hotellingLawley, roy;
+};
+
+// The test of the hypothesis SSCP matrix H (hypothesisDf = q) against the
+// error SSCP matrix E (errorDf = nu) of p = H.order variables: the roots of
+// det(H - lambda E) = 0 and the four statistics, s = min(p, q) of the roots
+// nonzero. TooFewSubjects where nu < p, Singular where E has no inverse.
+MultivariateTest TestMultivariate(const SquareMatrix& h, const SquareMatrix& e, Extended hypothesisDf,
+                                  Extended errorDf);
 
 }  // namespace morvane

@@ -3,7 +3,7 @@
 #include <numbers>
 
 #include "stats/ShapiroWilk.h"
-#include "stats/Tails.h"
+#include "stats/Distributions.h"
 
 namespace morvane {
 namespace {
@@ -35,7 +35,7 @@ std::vector<Extended> Coefficients(std::size_t n) {
     std::vector<Extended> m(half);
     Extended squares = 0;
     for (std::size_t i = 0; i < half; ++i) {
-        m[i] = tails::NormalQuantile((N - static_cast<Extended>(i) - 0.375L) / (N + 0.25L)).value_or(0);
+        m[i] = NormalQuantile((N - static_cast<Extended>(i) - 0.375L) / (N + 0.25L)).value_or(0);
         squares += 2 * m[i] * m[i];
     }
     const Extended root = std::sqrt(squares), u = 1 / std::sqrt(N);
@@ -103,7 +103,7 @@ ShapiroWilkTest ShapiroWilk(std::vector<Extended> x) {
         mu = Polynomial(kLargeMean, logN);
         sigma = std::exp(Polynomial(kLargeSd, logN));
     }
-    out.p = tails::NormalUpper((y - mu) / sigma);
+    out.p = NormalUpperTail((y - mu) / sigma);
     return out;
 }
 
