@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/RankTests.h"
+#include "stats/detail/FriedmanRanks.h"
 #include "runtime/WideInteger.h"
 #include "stats/Distributions.h"
 
@@ -65,9 +66,13 @@ void FriedmanTests(const Cell* y, std::size_t n, std::size_t na, std::size_t nb,
                    RankBasedResults& out) {
     out.A = Friedman(SumsOverB<Sum>(y, n, na, nb).data(), n, na);
     out.B = Friedman(SumsOverA<Sum>(y, n, na, nb).data(), n, nb);
-    IntegerExtremes extremes;
-    if (counts) extremes = {counts->least, counts->least + static_cast<std::int64_t>(counts->range) - 1};
-    out.cells = Friedman(y, n, na * nb, extremes);
+    if constexpr (std::is_same_v<Cell, std::int32_t>)
+        if (counts) {
+            const std::int64_t most = counts->least + static_cast<std::int64_t>(counts->range) - 1;
+            out.cells = detail::FriedmanOfIntegers(y, n, na * nb, counts->least, most);
+            return;
+        }
+    out.cells = Friedman(y, n, na * nb);
 }
 
 }  // namespace

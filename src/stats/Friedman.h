@@ -3,13 +3,15 @@
 // whether the conditions' rank sums R_j differ more than chance allows:
 //   Q = 12 sum_j (R_j - n (k + 1) / 2)^2 / (n k (k + 1) - sum (t^3 - t) / (k - 1)),
 // the sum in the divisor over each subject's groups of t tied values, against
-// chi-square on k - 1 degrees of freedom; Kendall's W = Q / (n (k - 1)), and
-// Iman and Davenport's F = (n - 1) Q / (n (k - 1) - Q) on (k - 1, (n - 1)(k - 1)).
+// chi-square on k - 1 degrees of freedom (Friedman 1937); Kendall's
+// W = Q / (n (k - 1)) (Kendall and Babington Smith 1939), and Iman and
+// Davenport's F = (n - 1) Q / (n (k - 1) - Q) on (k - 1, (n - 1)(k - 1))
+// (Iman and Davenport 1980). Q, W and F are each an exact ratio of integers
+// (the doubled midranks are integers) rounded once.
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <utility>
 
 #include "runtime/Extended.h"
 
@@ -23,15 +25,11 @@ struct FriedmanTest {
     std::optional<Extended> tieCorrection;
 };
 
-// The least and the most of integers, where a caller knows them.
-using IntegerExtremes = std::optional<std::pair<std::int64_t, std::int64_t>>;
-
-// Friedman's test of the n x k values v[s * k + j] (Friedman.cpp).
-template <typename T>
-FriedmanTest Friedman(const T* v, std::size_t n, std::size_t k, IntegerExtremes extremes = std::nullopt);
-
-extern template FriedmanTest Friedman(const std::int32_t*, std::size_t, std::size_t, IntegerExtremes);
-extern template FriedmanTest Friedman(const std::int64_t*, std::size_t, std::size_t, IntegerExtremes);
-extern template FriedmanTest Friedman(const Extended*, std::size_t, std::size_t, IntegerExtremes);
+// Friedman's test of the n x k values v[s * k + j]: subject s's value in
+// condition j. The integer forms are the same test of integers (decimals at a
+// common scale), ranked faster.
+FriedmanTest Friedman(const Extended* v, std::size_t n, std::size_t k);
+FriedmanTest Friedman(const std::int32_t* v, std::size_t n, std::size_t k);
+FriedmanTest Friedman(const std::int64_t* v, std::size_t n, std::size_t k);
 
 }  // namespace morvane

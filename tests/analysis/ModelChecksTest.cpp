@@ -17,6 +17,7 @@
 
 #include "output/AnovaFormats.h"
 #include "analysis/FullAnalysis.h"
+#include "stats/detail/FriedmanRanks.h"
 #include "output/ModelCheckTables.h"
 #include "exact/ExactPartition.h"
 #include "runtime/Errors.h"
@@ -276,32 +277,9 @@ TEST(ModelChecks, UndefinedWhereTheStudyCannotTellAndNeverNaN) {
               std::string::npos);
 }
 
-// Friedman's statistic of a table by the textbook's formula with midranks.
-TEST(ModelChecks, FriedmanAgreesWithItsFormulaAndR) {
-    // Ties within rows and a row all tied; R's friedman.test gives 2.2, p .53194837121048733.
-    const std::vector<std::int64_t> table = {1, 2, 3, 4, 2, 2, 3, 1, 4, 3, 3, 3,
-                                             1, 3, 2, 4, 5, 5, 5, 5, 2, 1, 4, 3};
-    const FriedmanTest f = Friedman(table.data(), 6, 4);
-    EXPECT_TRUE(Near(f.chiSquare, 2.2L, 1e-18L));
-    EXPECT_TRUE(Near(f.p, 0.53194837121048733L, 1e-12L));
-    // By hand: the rows' midranks sum to R = (13, 13, 17.5, 16.5); the ties
-    // (2, 3 and 4 alike) take 6 + 24 + 60 from n k (k^2 - 1) = 360.
-    const long double sums[] = {13, 13, 17.5L, 16.5L};
-    long double squares = 0;
-    for (long double r : sums) squares += (r - 15) * (r - 15);
-    const long double q = 12 * squares * 3 / (360 - 90);
-    EXPECT_TRUE(Near(f.chiSquare, q, 1e-18L));
-    EXPECT_TRUE(Near(f.kendallW, q / 18, 1e-18L));
-    EXPECT_TRUE(Near(f.imanDavenportF, 5 * q / (18 - q), 1e-18L));
-    EXPECT_EQ(f.df2, 15);
-    EXPECT_TRUE(Near(f.tieCorrection, 270.0L / 360, 1e-18L));
-
-    // Every subject ranks alike: W = 1, and F has no finite value.
-    const std::vector<Extended> alike = {1, 2, 3, 10, 20, 30.5L};
-    const FriedmanTest w = Friedman(alike.data(), 2, 3);
-    EXPECT_TRUE(Near(w.kendallW, 1, 1e-18L));
-    EXPECT_FALSE(w.imanDavenportF);
-
+// The ranks of the aligned rank transform and of Friedman's test of the cells
+// come out alike whichever way the scores are ranked.
+TEST(ModelChecks, RankedAlikeWhicheverWay) {
     // Scores too spread for counting by value are sorted, to the same ranks.
     StudyStore spread = Study(6, 3, 2, [&](int s, int a, int b) {
         return std::to_string(static_cast<long>(std::stold(TiedStudy().CellText(s, a, b)) * 2) * 100003);
@@ -370,7 +348,7 @@ TEST(ModelChecks, ScoresCountedByValueWhereTheirRangeIsNarrow) {
         EXPECT_EQ(counts->cellTotals[c], total);
     }
     const FriedmanTest found = Friedman(y.data(), 30, 6),
-                       told = Friedman(y.data(), 30, 6, IntegerExtremes{{-7, 12}});
+                       told = detail::FriedmanOfIntegers(y.data(), 30, 6, -7, 12);
     EXPECT_EQ(found.chiSquare, told.chiSquare);
     EXPECT_EQ(found.tieCorrection, told.tieCorrection);
     // A range too wide for the cells, or no integers: no counts.
