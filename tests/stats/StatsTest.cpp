@@ -12,6 +12,7 @@
 
 #include "stats/Adjustments.h"
 #include "stats/Contrasts.h"
+#include "stats/EffectSizes.h"
 #include "stats/Friedman.h"
 #include "stats/Matrices.h"
 #include "stats/MultivariateTests.h"
@@ -195,6 +196,68 @@ TEST(Multivariate, TheGeneralTestOfOneHypothesisDfIsTheOneSampleTest) {
     }
     EXPECT_EQ(TestMultivariate(h, e, 1, 2).status, MultivariateStatus::TooFewSubjects);
     EXPECT_EQ(TestMultivariate(h, SquareMatrix(3, 1), 1, 8).status, MultivariateStatus::Singular);
+}
+
+// Nine subjects in four conditions, against R:
+//   Y <- matrix(c(12, 15, 11, 18, ...), ncol = 4, byrow = TRUE); m <- lm(Y ~ 1)
+//   mauchly.test(m, X = ~1)                     W = 0.0907842603772638, p = 0.0070884650614248
+//   summary(car::Anova(m, idata = data.frame(cond = factor(1:4)), idesign = ~cond, type = 3))
+//                                               GG eps 0.475341669160602, HF eps 0.54934926888052837
+TEST(Sphericity, AgreesWithRsMauchlyTestAndCar) {
+    const std::vector<std::vector<Extended>> y = {{12, 15, 11, 18}, {9, 14, 10, 15},  {14, 18, 13, 22},
+                                                  {10, 11, 12, 14}, {13, 17, 12, 21}, {11, 16, 14, 17},
+                                                  {8, 12, 9, 13},   {15, 20, 14, 24}, {12, 13, 13, 16}};
+    const SphericityTest t = TestSphericity(ContrastCovariance(y), 8, 4);
+    EXPECT_TRUE(Near(t.mauchlyW, 0.0907842603772638L, 1e-13L));
+    EXPECT_TRUE(Near(t.pAsR, 0.0070884650614248L, 1e-12L));  // R's term has the 4 cells for k = 3
+    EXPECT_FALSE(Near(t.p, 0.0070884650614248L, 1e-6L));
+    EXPECT_TRUE(Near(t.greenhouseGeisser, 0.475341669160602L, 1e-13L));
+    EXPECT_TRUE(Near(t.huynhFeldt, 0.54934926888052837L, 1e-13L));
+}
+
+// Three groups of three subjects, three variables, against R's
+//   summary(manova(X ~ g), test = ...)$stats and summary(manova(X ~ g))$SS:
+// s = min(p, q) = 2 roots, each statistic with its own F.
+TEST(Multivariate, FourStatisticsOfTwoRootsAgreeWithR) {
+    const SquareMatrix h(3, {2.0L / 9, 4.0L / 9, -2.0L / 3, 4.0L / 9, 14.0L / 9, -2, -2.0L / 3, -2, 8.0L / 3});
+    const SquareMatrix e(3, {42, 45, 74.0L / 3, 45, 202.0L / 3, 26, 74.0L / 3, 26, 64.0L / 3});
+    const MultivariateTest t = TestMultivariate(h, e, 2, 6);
+    ASSERT_EQ(t.status, MultivariateStatus::Tested);
+    struct Expected {
+        const MultivariateStatistic* got;
+        long double value, f, df1, df2, p;
+    };
+    for (const Expected& x : {Expected{&t.pillai, 0.36677353742200125L, 0.37428320140721161L, 6, 10, 0.87932132170957955L},
+                              Expected{&t.wilks, 0.63877684696797354L, 0.33492826702487982L, 6, 8, 0.90017792434576593L},
+                              Expected{&t.hotellingLawley, 0.556802849587133L, 0.2784014247935665L, 6, 6, 0.92751916888419705L},
+                              Expected{&t.roy, 0.54073379288314916L, 0.90122298813858193L, 3, 5, 0.50235489789999521L}}) {
+        EXPECT_TRUE(Near(x.got->value, x.value, 1e-13L));
+        EXPECT_TRUE(Near(x.got->f, x.f, 1e-12L));
+        EXPECT_EQ(x.got->df1, x.df1);
+        EXPECT_TRUE(Near(x.got->df2, x.df2, 1e-15L));
+        EXPECT_TRUE(Near(x.got->p, x.p, 1e-12L));
+    }
+}
+
+// Partial eta squared's 90 % interval of F(2, 14) = 336 / 11.5, against the
+// noncentral F's distribution function as a Poisson mixture of incomplete beta
+// functions in 40 digits (Python's mpmath: nsum of exp(-l/2) (l/2)^j / j!
+// betainc(1 + j, 7, 0, x), findroot at .95 and .05): lambda
+// 21.096673156696830112 and 107.83612608393323036. R's pf(f, 2, 14, ncp = l),
+// good to about 1e-9 (its pnbeta's errmax), gives 21.096673066505947 and
+// 107.83612592706476, 1.7e-9 off in eta squared.
+TEST(EffectSizes, IntervalsInvertTheNoncentralDistributions) {
+    const auto eta = PartialEtaSquaredInterval(336 / 11.5L, 2, 14, 0.9L);
+    ASSERT_TRUE(eta);
+    EXPECT_TRUE(Near(eta->lower, 0.60110179282537933443L, 1e-15L));
+    EXPECT_TRUE(Near(eta->upper, 0.88509155330205293237L, 1e-15L));
+    EXPECT_FALSE(PartialEtaSquaredInterval(std::nullopt, 2, 14, 0.9L));
+    EXPECT_FALSE(PartialEtaSquaredInterval(3, 2, 14, 1.5L));
+    // d_z's limits are delta's over sqrt(n): symmetric about 0 for t = 0.
+    const auto dz = CohenDzInterval(0, 15, 0.95L);
+    ASSERT_TRUE(dz);
+    EXPECT_TRUE(Near(dz->upper, -dz->lower, 1e-15L));
+    EXPECT_GT(dz->upper, 0);
 }
 
 TEST(Adjustments, HolmAndBonferroniWithinAFamilyOfItsDefinedValues) {
