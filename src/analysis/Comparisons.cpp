@@ -2,13 +2,14 @@
 #include <cmath>
 
 #include "analysis/AnalysisSteps.h"
+#include "analysis/ExactMoments.h"
 #include "stats/Distributions.h"
 
 namespace morvane::anova {
 namespace {
 
 ComparisonResult Paired(const Moment& d, const Moment& first, const Moment& second, std::size_t n,
-                        std::optional<Extended> tq);
+                        std::optional<Extended> tq, int scale);
 
 }  // namespace
 
@@ -21,7 +22,7 @@ std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Sh
         const std::size_t first = out.size();
         for (std::size_t i = 0; i < levels; ++i)
             for (std::size_t j = i + 1; j < levels; ++j) {
-                ComparisonResult c = Paired(*d++, level(i), level(j), shape.n, tq);
+                ComparisonResult c = Paired(*d++, level(i), level(j), shape.n, tq, summary.scale);
                 c.factor = factor;
                 c.at = at;
                 c.i = static_cast<std::int32_t>(i + 1);
@@ -45,27 +46,30 @@ std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Sh
 namespace {
 
 // For each pair: the paired t test from the moments of the subjects'
-// differences, and d_av from those of the two levels' scores.
+// differences, and d_av from those of the two levels' scores; exactly from
+// the integer sums where the pass has them.
 ComparisonResult Paired(const Moment& d, const Moment& first, const Moment& second, std::size_t n,
-                        std::optional<Extended> tq) {
+                        std::optional<Extended> tq, int scale) {
     ComparisonResult c;
-    c.difference = d.mean;
+    const bool exact = d.exact && first.exact && second.exact && n > 1;
+    c.difference = exact ? ExactMean(*d.exact, n, scale) : d.mean;
     c.df = static_cast<std::int64_t>(n) - 1;
     if (n < 2) return c;
     const auto N = static_cast<Extended>(n);
-    const Extended sd = std::sqrt(d.m2 / (N - 1));
-    const Extended se = sd / std::sqrt(N);
-    if (tq) c.ci95 = Interval{d.mean - *tq * se, d.mean + *tq * se};
+    const Extended sd = exact ? ExactSd(*d.exact, n, scale) : std::sqrt(d.m2 / (N - 1));
+    const Extended se = exact ? ExactSe(*d.exact, n, scale) : sd / std::sqrt(N);
+    if (tq) c.ci95 = Interval{c.difference - *tq * se, c.difference + *tq * se};
     // Hedges' correction of two samples of N scores each: 1 - 3 / (4 (2 N - 2) - 1).
-    const Extended meanSd = (std::sqrt(first.m2 / (N - 1)) + std::sqrt(second.m2 / (N - 1))) / 2;
+    const Extended meanSd = exact ? (ExactSd(*first.exact, n, scale) + ExactSd(*second.exact, n, scale)) / 2
+                                  : (std::sqrt(first.m2 / (N - 1)) + std::sqrt(second.m2 / (N - 1))) / 2;
     if (meanSd > 0) {
-        c.dAv = d.mean / meanSd;
+        c.dAv = c.difference / meanSd;
         c.gAv = *c.dAv * (1 - 3 / (8 * N - 9));
     }
     if (!(sd > 0)) return c;
-    c.t = d.mean / se;
+    c.t = exact ? ExactStandardised(*d.exact, n, 1) : c.difference / se;
     c.p = TTwoSided(*c.t, N - 1);
-    c.cohenDz = d.mean / sd;
+    c.cohenDz = exact ? ExactStandardised(*d.exact, n, static_cast<Int128>(n)) : c.difference / sd;
     return c;
 }
 

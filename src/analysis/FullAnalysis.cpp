@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "analysis/AnalysisSteps.h"
+#include "analysis/ExactMoments.h"
 #include "stats/Distributions.h"
 #include "analysis/SubjectPass.h"
 #include "exact/ExactTotalsBuilder.h"
@@ -29,7 +30,7 @@ void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape
                    std::optional<Extended> tq);
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
                     const Moment& normalised, std::size_t n, std::size_t conditions,
-                    std::optional<Extended> tq);
+                    std::optional<Extended> tq, int scale);
 void CheckAllFinite(const FullAnalysis& r);
 
 }  // namespace
@@ -150,33 +151,36 @@ void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape
     for (std::size_t c = 0; c < shape.cells; ++c)
         out.cells.push_back(Describe(static_cast<std::int32_t>(c / nb + 1),
                                      static_cast<std::int32_t>(c % nb + 1), reference, summary.cellRaw[c],
-                                     summary.cellNormal[c], n, shape.cells, tq));
+                                     summary.cellNormal[c], n, shape.cells, tq, summary.scale));
     for (std::size_t a = 0; a < shape.na; ++a)
         out.marginalA.push_back(Describe(static_cast<std::int32_t>(a + 1), 0, reference, summary.aRaw[a],
-                                         summary.aNormal[a], n, shape.na, tq));
+                                         summary.aNormal[a], n, shape.na, tq, summary.scale));
     for (std::size_t b = 0; b < nb; ++b)
         out.marginalB.push_back(Describe(0, static_cast<std::int32_t>(b + 1), reference, summary.bRaw[b],
-                                         summary.bNormal[b], n, nb, tq));
+                                         summary.bNormal[b], n, nb, tq, summary.scale));
 }
 
 // For each mean: its SD, SE and two intervals, from the moments of the
 // subjects' values (offsets from `reference`) and of their values less the
-// subject's mean (Cousineau's normalisation; Morey's correction over `conditions`).
+// subject's mean (Cousineau's normalisation; Morey's correction over
+// `conditions`), exactly from the integer sums where the pass has them.
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
                     const Moment& normalised, std::size_t n, std::size_t conditions,
-                    std::optional<Extended> tq) {
+                    std::optional<Extended> tq, int scale) {
     MeanResult m;
     m.a = a;
     m.b = b;
-    m.mean = reference + raw.mean;
+    const bool exact = raw.exact && normalised.exact && n > 1;
+    m.mean = exact ? anova::ExactMean(*raw.exact, n, scale) : reference + raw.mean;
     if (n < 2) return m;
     const auto N = static_cast<Extended>(n);
-    m.sd = std::sqrt(raw.m2 / (N - 1));
-    m.se = *m.sd / std::sqrt(N);
+    m.sd = exact ? anova::ExactSd(*raw.exact, n, scale) : std::sqrt(raw.m2 / (N - 1));
+    m.se = exact ? anova::ExactSe(*raw.exact, n, scale) : *m.sd / std::sqrt(N);
     if (tq) m.ci95 = Interval{m.mean - *tq * *m.se, m.mean + *tq * *m.se};
     if (conditions < 2 || !tq) return m;
     const auto C = static_cast<Extended>(conditions);
-    const Extended se = std::sqrt(normalised.m2 / (N - 1) * C / (C - 1) / N);
+    const Extended se = exact ? anova::ExactWithinSe(*normalised.exact, n, conditions, scale)
+                              : std::sqrt(normalised.m2 / (N - 1) * C / (C - 1) / N);
     m.withinCi95 = Interval{m.mean - *tq * se, m.mean + *tq * se};
     return m;
 }

@@ -82,8 +82,15 @@ void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape
     const std::optional<ValueCounts> counts = CountValues(scores);
     if (counts) scores.counts = &*counts;
     if (!scores.integers && !scores.values) return KeepFinite(out);
+    // The residuals and the cells' shapes do not change when a cell's scores
+    // are shifted alike: they take the integers from each cell's own
+    // reference too. The ranks compare scores of different cells: where the
+    // integers are from each cell's own reference, the ranks take the offsets
+    // from the one reference beside them.
     out.assumptions = CheckAssumptions(scores);
-    out.rankBased = RankBasedAnalysis(scores);
+    CellScores common = scores;
+    if (!part.cellReferenceUnits.empty()) common.integers = nullptr, common.counts = nullptr;
+    out.rankBased = RankBasedAnalysis(common);
     for (std::vector<AlignedRankContrast>* family : {&out.rankBased.contrastsA, &out.rankBased.contrastsB})
         AdjustWithinFamily(*family, 0, family->size());
     KeepFinite(out);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -25,6 +26,17 @@ constexpr std::size_t kBlock = 32;
 // The mean of one value over the subjects and the sum of its squared deviations.
 struct Moment {
     Extended mean = 0, m2 = 0;
+    // Where the pass summed integers: the exact sums behind the two, from which
+    // the figures are formed exactly (ExactMoments.h).
+    struct Exact {
+        Int128 sum = 0;      // of the values, each `divisor` times the statistic's, in units of 10^scale
+        Int128 centred = 0;  // n times the sum of the values' squares less sum^2
+        std::int64_t divisor = 1;
+        // The reference the values are offsets from, times the divisor (the
+        // sum of the references of the cells a value sums), in units.
+        Int128 referenceTotal = 0;
+    };
+    std::optional<Exact> exact;
 };
 
 // A subject's values as extended numbers: the statistics themselves, summed as
@@ -38,7 +50,7 @@ struct ExtendedArithmetic {
     static Moment Finish(Value shift, Total s1, Total s2, std::size_t n, Extended /*divisor*/,
                          const DecimalUnit& /*unit*/) {
         const auto N = static_cast<Extended>(n);
-        return {shift + s1 / N, std::max(Extended{0}, s2 - s1 * s1 / N)};
+        return {shift + s1 / N, std::max(Extended{0}, s2 - s1 * s1 / N), std::nullopt};
     }
     // An entry of the covariance matrix with divisor n - 1 (n > 1).
     static Extended Covariance(Total s1i, Total s1j, Total s2, std::size_t n, Extended /*divisors*/,
@@ -61,9 +73,11 @@ struct IntegerArithmetic {
     static Moment Finish(Value /*shift*/, Total s1, Total s2, std::size_t n, Extended divisor,
                          const DecimalUnit& unit) {
         const auto N = static_cast<Extended>(n);
-        const auto centred = static_cast<Extended>(static_cast<Int128>(n) * s2 - s1 * s1);
+        const Int128 exactCentred = static_cast<Int128>(n) * s2 - s1 * s1;
+        const auto centred = static_cast<Extended>(exactCentred);
         return {unit.Of(static_cast<Extended>(s1) / (N * divisor)),
-                unit.Of(unit.Of(centred / (N * divisor * divisor)))};
+                unit.Of(unit.Of(centred / (N * divisor * divisor))),
+                Moment::Exact{s1, exactCentred, static_cast<std::int64_t>(divisor), 0}};
     }
     // `divisors`: the product of the two values' divisors.
     static Extended Covariance(Total s1i, Total s1j, Total s2, std::size_t n, Extended divisors,
@@ -200,6 +214,16 @@ public:
                 c(j, i) = c(i, j) = Arithmetic::Covariance(s1_[i], s1_[j], s2_[i * k_ + j], n,
                                                            divisors[i] * divisors[j], unit);
         return c;
+    }
+
+    // Of the integer pass: n times each value's sum of squares less its sum
+    // squared, exactly (the diagonal of the covariance times n (n - 1)).
+    std::vector<Int128> CentredDiagonal(std::size_t n) const {
+        std::vector<Int128> out(k_);
+        for (std::size_t i = 0; i < k_; ++i)
+            out[i] = static_cast<Int128>(n) * static_cast<Int128>(s2_[i * k_ + i]) -
+                     static_cast<Int128>(s1_[i]) * static_cast<Int128>(s1_[i]);
+        return out;
     }
 
 private:

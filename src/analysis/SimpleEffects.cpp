@@ -1,4 +1,5 @@
 #include "analysis/AnalysisSteps.h"
+#include "analysis/ExactMoments.h"
 #include "stats/Distributions.h"
 #include "stats/Sphericity.h"
 
@@ -7,6 +8,8 @@ namespace {
 
 SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means,
                           const SquareMatrix& cov);
+void MakeExact(SimpleEffectResult& r, std::size_t n, const std::vector<const Moment*>& cells,
+               const std::vector<Int128>& centred, int scale);
 
 }  // namespace
 
@@ -14,22 +17,30 @@ std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shap
     const std::size_t n = shape.n, na = shape.na, nb = shape.nb;
     std::vector<SimpleEffectResult> out;
     std::vector<Extended> sliceMeans;
-    const auto slice = [&](Factor effect, std::size_t at, std::size_t levels,
-                           const std::vector<SquareMatrix>& cov) {
+    std::vector<const Moment*> sliceCells;
+    const auto slice = [&](Factor effect, std::size_t at, std::size_t levels, const std::vector<SquareMatrix>& cov,
+                           const std::vector<std::vector<Int128>>& centred) {
         SimpleEffectResult r = OneWay(n, levels, sliceMeans, n > 1 ? cov[at] : SquareMatrix());
+        if (summary.exact && n > 1 && levels > 1) MakeExact(r, n, sliceCells, centred[at], summary.scale);
         r.effect = effect;
         r.at = static_cast<std::int32_t>(at + 1);
         out.push_back(r);
     };
     for (std::size_t b = 0; b < nb; ++b) {
-        sliceMeans.clear();
-        for (std::size_t a = 0; a < na; ++a) sliceMeans.push_back(summary.cellRaw[a * nb + b].mean);
-        slice(Factor::A, b, na, summary.aAtB);
+        sliceMeans.clear(), sliceCells.clear();
+        for (std::size_t a = 0; a < na; ++a) {
+            sliceMeans.push_back(summary.cellRaw[a * nb + b].mean);
+            sliceCells.push_back(&summary.cellRaw[a * nb + b]);
+        }
+        slice(Factor::A, b, na, summary.aAtB, summary.aAtBCentred);
     }
     for (std::size_t a = 0; a < na; ++a) {
-        sliceMeans.clear();
-        for (std::size_t b = 0; b < nb; ++b) sliceMeans.push_back(summary.cellRaw[a * nb + b].mean);
-        slice(Factor::B, a, nb, summary.bAtA);
+        sliceMeans.clear(), sliceCells.clear();
+        for (std::size_t b = 0; b < nb; ++b) {
+            sliceMeans.push_back(summary.cellRaw[a * nb + b].mean);
+            sliceCells.push_back(&summary.cellRaw[a * nb + b]);
+        }
+        slice(Factor::B, a, nb, summary.bAtA, summary.bAtACentred);
     }
     return out;
 }
@@ -63,6 +74,37 @@ SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<E
     // With one subject the error is zero by construction: no effect size.
     if (n > 1) r.partialEtaSquared = Ratio(r.ss, r.ss + r.errorSs);
     return r;
+}
+
+// For each slice of a pass in integers: its sums of squares from the cells'
+// exact totals T_l and the exact diagonal of its integer contrasts,
+//   SS = (L sum T_l^2 - (sum T_l)^2) / (L n),  error SS = sum_j C_jj / (n (j + 1)(j + 2)),
+// in units of 10^(2 scale), and F and partial eta squared from them, each rounded once.
+void MakeExact(SimpleEffectResult& r, std::size_t n, const std::vector<const Moment*>& cells,
+               const std::vector<Int128>& centred, int scale) {
+    const auto L = static_cast<Int128>(cells.size()), N = static_cast<Int128>(n);
+    ExactFraction squares, total;
+    for (const Moment* m : cells) {
+        if (!m->exact) return;
+        const ExactFraction t = ExactTotal(*m->exact, n);
+        squares += t * t;
+        total += t;
+    }
+    const ExactFraction ss = (ExactFraction(L) * squares - total * total) / ExactFraction(L * N);
+    ExactFraction error;
+    for (std::size_t j = 0; j < centred.size(); ++j)
+        error += ExactFraction(centred[j], N * static_cast<Int128>((j + 1) * (j + 2)));
+    r.ss = CheckFinite(ss.Rounded(2L * scale));
+    r.errorSs = CheckFinite(error.Rounded(2L * scale));
+    if (r.df1 > 0 && r.df2 > 0 && error.Sign() > 0) {
+        r.f = (ss * ExactFraction(r.df2) / (error * ExactFraction(r.df1))).Rounded();
+        r.p = FUpperTail(*r.f, static_cast<Extended>(r.df1), static_cast<Extended>(r.df2));
+        if (r.ggEpsilon)
+            r.ggP = FUpperTail(*r.f, static_cast<Extended>(r.df1) * *r.ggEpsilon,
+                               static_cast<Extended>(r.df2) * *r.ggEpsilon);
+    }
+    const ExactFraction whole = ss + error;
+    r.partialEtaSquared = whole.Sign() > 0 ? std::optional<Extended>((ss / whole).Rounded()) : std::nullopt;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "exact/ExactFraction.h"
 #include "stats/Contrasts.h"
 
 namespace morvane::anova {
@@ -15,6 +16,8 @@ struct IntegerPass;
 bool IntegerPassFits(const ExactPartition& part, const Shape& shape);
 template <typename Pass, typename Cell>
 Summary Summarise(const Shape& shape, const Cell* offsets, int scale);
+std::vector<Int128> CellReferences(const ExactPartition& part, std::size_t cells);
+void SetReferences(Summary& s, const Shape& shape, const std::vector<Int128>& references, Int128 common);
 
 // How many contrasts the interaction's sphericity is computed for at most.
 constexpr std::size_t kMaxContrasts = 1024;
@@ -34,8 +37,11 @@ Shape::Shape(std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
 Summary SummariseSubjects(const ExactPartition& part, const Shape& shape) {
     // Where the offsets are known as integers, so are the means' sums and the
     // contrasts (of the integer Helmert rows), and every sum is exact.
-    if (IntegerPassFits(part, shape))
-        return Summarise<IntegerPass>(shape, part.integerOffsets.data(), part.offsetScale);
+    if (IntegerPassFits(part, shape)) {
+        Summary s = Summarise<IntegerPass>(shape, part.integerOffsets.data(), part.offsetScale);
+        SetReferences(s, shape, CellReferences(part, shape.cells), part.referenceUnits);
+        return s;
+    }
     if (!part.offsets.empty()) return Summarise<ExtendedPass>(shape, part.offsets.data(), 0);
     const std::vector<Extended> converted = part.ExtendedOffsets();
     return Summarise<ExtendedPass>(shape, converted.data(), 0);
@@ -380,7 +386,60 @@ Summary SubjectMoments<Pass>::Finished(int scale) const {
     s.ab = ab_.Finished(n, normAB, unit);
     for (const Covariance<Pass>& c : aAtB_) s.aAtB.push_back(c.Finished(n, normA, unit));
     for (const Covariance<Pass>& c : bAtA_) s.bAtA.push_back(c.Finished(n, normB, unit));
+    if constexpr (std::is_same_v<Pass, IntegerPass>) {
+        s.exact = true;
+        s.scale = scale;
+        for (const Covariance<Pass>& c : aAtB_) s.aAtBCentred.push_back(c.CentredDiagonal(n));
+        for (const Covariance<Pass>& c : bAtA_) s.bAtACentred.push_back(c.CentredDiagonal(n));
+    }
     return s;
+}
+
+// The reference of each cell's integer offsets, in their units: the cells'
+// own, or the one reference of all.
+std::vector<Int128> CellReferences(const ExactPartition& part, std::size_t cells) {
+    if (part.cellReferenceUnits.size() == cells) return part.cellReferenceUnits;
+    return std::vector<Int128>(cells, part.referenceUnits);
+}
+
+// After the integer pass: each raw moment's and difference's reference total,
+// the sum of the references of the cells its values sum (a difference's: the
+// first level's less the second's). Where the cells have references of their
+// own, each mean is then made an offset from the `common` one again, exactly,
+// as every reader of the moments' means takes them.
+void SetReferences(Summary& s, const Shape& shape, const std::vector<Int128>& references, Int128 common) {
+    const std::size_t na = shape.na, nb = shape.nb;
+    s.exact = s.exact && s.cellRaw.size() == shape.cells;
+    if (!s.exact) return;
+    std::vector<Int128> overB(na, 0), overA(nb, 0);
+    for (std::size_t a = 0; a < na; ++a)
+        for (std::size_t b = 0; b < nb; ++b) overB[a] += references[a * nb + b], overA[b] += references[a * nb + b];
+    const bool own = std::any_of(references.begin(), references.end(), [&](Int128 r) { return r != common; });
+    const std::size_t n = shape.n;
+    const auto set = [&](Moment& m, Int128 total, bool difference = false) {
+        if (!m.exact) return;
+        m.exact->referenceTotal = total;
+        if (!own) return;
+        // (n (R - divisor common) + S) / (n divisor): a difference's divisor is
+        // its levels', and its common references cancel (R holds none of them).
+        const Int128 shift = total - (difference ? 0 : m.exact->divisor * common);
+        m.mean = ((ExactFraction(static_cast<Int128>(n)) * ExactFraction(shift) + ExactFraction(m.exact->sum)) /
+                  ExactFraction(static_cast<Int128>(n) * m.exact->divisor))
+                     .Rounded(s.scale);
+    };
+    for (std::size_t c = 0; c < shape.cells; ++c) set(s.cellRaw[c], references[c]);
+    for (std::size_t a = 0; a < na; ++a) set(s.aRaw[a], overB[a]);
+    for (std::size_t b = 0; b < nb; ++b) set(s.bRaw[b], overA[b]);
+    // The families in the pass's order: marginal A, marginal B, A at each b, B at each a.
+    Moment* d = s.differences.data();
+    const auto pairs = [&](std::size_t levels, auto&& reference) {
+        for (std::size_t i = 0; i < levels; ++i)
+            for (std::size_t j = i + 1; j < levels; ++j) set(*d++, reference(i) - reference(j), true);
+    };
+    pairs(na, [&](std::size_t a) { return overB[a]; });
+    pairs(nb, [&](std::size_t b) { return overA[b]; });
+    for (std::size_t b = 0; b < nb; ++b) pairs(na, [&](std::size_t a) { return references[a * nb + b]; });
+    for (std::size_t a = 0; a < na; ++a) pairs(nb, [&](std::size_t b) { return references[a * nb + b]; });
 }
 
 }  // namespace

@@ -41,6 +41,12 @@ struct Summary {
     // for n > 1 only.
     SquareMatrix a, b, ab;
     std::vector<SquareMatrix> aAtB, bAtA;
+    // Where the pass summed integers (every Moment's `exact` then filled): the
+    // scale of their units, and the exact diagonals (CentredDiagonal) of the
+    // integer contrasts of aAtB and bAtA, for the simple effects' errors.
+    bool exact = false;
+    int scale = 0;
+    std::vector<std::vector<Int128>> aAtBCentred, bAtACentred;
 };
 
 // The moments of every mean, difference and set of contrasts of the study

@@ -14,7 +14,7 @@ ExactPartition ComputeExactPartition(const StudyStore& store, char separator, bo
 }
 
 std::vector<Extended> ExactPartition::ExtendedOffsets() const {
-    if (integerOffsets.empty()) return offsets;
+    if (integerOffsets.empty() || !offsets.empty()) return offsets;
     std::vector<Extended> out(integerOffsets.size());
     const DecimalUnit unit(offsetScale);
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = unit.Of(static_cast<Extended>(integerOffsets[i]));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/Extended.h"
+#include "runtime/WideInteger.h"
 #include "store/StudyStore.h"
 
 namespace morvane {
@@ -37,12 +38,19 @@ struct ExactPartition {
     // only when asked for, and then either `offsets` or, when the scores are
     // read as 128-bit integers and every offset fits in 32 bits, the offsets
     // exactly as integers in units of 10^offsetScale (offsetBound the largest
-    // of their magnitudes).
+    // of their magnitudes) from `referenceUnits`, the reference in those units.
+    // Where the cells lie too far apart for one reference (cells near 10^12
+    // beside cells near 0), the integers are offsets from each cell's own
+    // reference, `cellReferenceUnits` ([a][b]), and `offsets` holds the offsets
+    // from the one reference beside them, for what compares scores of
+    // different cells (ranks).
     Extended reference = 0;
     std::vector<Extended> offsets;
     std::vector<std::int32_t> integerOffsets;
     int offsetScale = 0;
     std::int64_t offsetBound = 0;
+    Int128 referenceUnits = 0;
+    std::vector<Int128> cellReferenceUnits;
 
     // The offsets in the extended format from whichever of the two is filled.
     std::vector<Extended> ExtendedOffsets() const;

@@ -57,6 +57,8 @@ private:
     void GiveUp();
     void OffsetsOfScores(const StudyStore& store, char separator, const mpz_class& reference,
                          ExactPartition& out);
+    template <typename ForEachOffset>
+    void OffsetsOfCells(ExactPartition& out, ForEachOffset&& forEachOffset);
     bool RescaleKept(int exponent);
     void DropKept();
 
@@ -377,6 +379,7 @@ void ExactTotalsBuilder::Totals::OffsetsOfScores(const StudyStore& store, char s
     const Int128 ref = ToInt128(reference);
     const DecimalUnit unit(scale);
     const auto extended = [&](Int128 d) { return unit.Of(static_cast<Extended>(d)); };
+    out.referenceUnits = ref;
     if (keeping_ && kept_.size() == c_.Cells() && (keptScale_ == scale || keptScale_ == INT_MAX)) {
         // Within 32 bits of the reference, the offsets take the scores' place.
         const auto [least, most] = Extremes(kept_.data(), kept_.size());
@@ -390,6 +393,9 @@ void ExactTotalsBuilder::Totals::OffsetsOfScores(const StudyStore& store, char s
         } else {
             out.offsets.resize(kept_.size());
             for (std::size_t i = 0; i < kept_.size(); ++i) out.offsets[i] = extended(kept_[i] - ref);
+            OffsetsOfCells(out, [&](auto&& visit) {
+                for (std::size_t i = 0; i < kept_.size(); ++i) visit(i, Int128{kept_[i]} - ref);
+            });
         }
         DropKept();
         return;
@@ -418,6 +424,26 @@ void ExactTotalsBuilder::Totals::OffsetsOfScores(const StudyStore& store, char s
     if (exact.Fit()) return;
     out.offsets.resize(c_.Cells());
     forEachOffset([&](std::size_t i, Int128 d) { out.offsets[i] = extended(d); });
+    OffsetsOfCells(out, forEachOffset);
+}
+
+// After OffsetsOfScores found the offsets from the one reference too wide for
+// 32 bits: the offsets from each cell's own reference (its total over the
+// subjects, truncated to an integer of the scale) where those fit, exactly;
+// forEachOffset(visit) visits each score's offset from the one reference.
+template <typename ForEachOffset>
+void ExactTotalsBuilder::Totals::OffsetsOfCells(ExactPartition& out, ForEachOffset&& forEachOffset) {
+    const std::size_t cells = ab_.size();
+    if (cells == 0 || c_.n < 1) return;
+    std::vector<Int128> shift(cells);
+    out.cellReferenceUnits.resize(cells);
+    for (std::size_t c = 0; c < cells; ++c) {
+        out.cellReferenceUnits[c] = ab_[c] / static_cast<Int128>(c_.n);
+        shift[c] = out.cellReferenceUnits[c] - out.referenceUnits;
+    }
+    IntegerOffsets exact(out, c_.Cells(), out.offsetScale);
+    forEachOffset([&](std::size_t i, Int128 d) { exact.Set(i, d - shift[i % cells]); });
+    if (!exact.Fit()) out.cellReferenceUnits.clear();
 }
 
 // Takes in a score of exponent e and digits + exponent top: false when the
