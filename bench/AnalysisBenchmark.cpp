@@ -11,9 +11,10 @@
 
 #include "RunBenchmarks.h"
 #include "StudyGenerator.h"
-#include "analysis/AnalysisSteps.h"
+#include "analysis/detail/ModelCheckSteps.h"
+#include "analysis/detail/AnalysisSteps.h"
 #include "analysis/FullAnalysis.h"
-#include "analysis/SubjectPass.h"
+#include "analysis/detail/SubjectPass.h"
 #include "analysis/AssumptionChecks.h"
 #include "exact/ExactPartition.h"
 #include "analysis/RankTests.h"

@@ -6,7 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/RankTests.h"
+#include "analysis/detail/ModelCheckSteps.h"
+#include "exact/PartitionAlgebra.h"
 #include "stats/detail/FriedmanRanks.h"
 #include "runtime/WideInteger.h"
 #include "stats/Distributions.h"
@@ -225,43 +226,28 @@ RankSums SumsOf(Rank&& rank, std::size_t n, std::size_t na, std::size_t nb) {
 
 // The partition of the doubled ranks, each sum of squares N times over: the
 // totals' squares are integers, and so is every source.
-struct ScaledPartition {
-    Int128 S = 0, A = 0, B = 0, AB = 0, AS = 0, BS = 0, ABS = 0;
-};
-
-ScaledPartition PartitionOf(const RankSums& sums, std::size_t n, std::size_t na, std::size_t nb) {
+ScaledPartition<Int128> PartitionOf(const RankSums& sums, std::size_t n, std::size_t na, std::size_t nb) {
     const std::size_t cells = na * nb;
     std::vector<Int128> ta(na, 0), tb(nb, 0);
-    Int128 g = 0, sab = 0, sumA = 0, sumB = 0;
+    PartitionTotals<Int128> x{0, sums.squares, 0, 0, sums.subjects, 0, sums.sa, sums.sb};
     for (std::size_t c = 0; c < cells; ++c)
-        ta[c / nb] += sums.cells[c], tb[c % nb] += sums.cells[c], g += sums.cells[c];
-    for (Int128 v : sums.cells) sab += v * v;
-    for (Int128 v : ta) sumA += v * v;
-    for (Int128 v : tb) sumB += v * v;
-    const auto N = static_cast<Int128>(n), A = static_cast<Int128>(na), B = static_cast<Int128>(nb);
-    const Int128 total = N * A * B, cf = g * g;
-    ScaledPartition p;
-    p.S = N * sums.subjects - cf;
-    p.A = A * sumA - cf;
-    p.B = B * sumB - cf;
-    p.AB = A * B * sab - cf - p.A - p.B;
-    p.AS = N * A * sums.sa - cf - p.S - p.A;
-    p.BS = N * B * sums.sb - cf - p.S - p.B;
-    p.ABS = total * sums.squares - A * B * sab - N * A * sums.sa - N * B * sums.sb + N * sums.subjects +
-            A * sumA + B * sumB - cf;
-    return p;
+        ta[c / nb] += sums.cells[c], tb[c % nb] += sums.cells[c], x.t += sums.cells[c];
+    for (Int128 v : sums.cells) x.qAB += v * v;
+    for (Int128 v : ta) x.qA += v * v;
+    for (Int128 v : tb) x.qB += v * v;
+    return PartitionFromTotals(x, static_cast<Int128>(n), static_cast<Int128>(na), static_cast<Int128>(nb));
 }
 
 // The ranks' test of `effect` against its stratum's error.
 AlignedRankEffect AnalyseRanks(const RankSums& sums, std::size_t n, std::size_t na, std::size_t nb,
                                Of effect) {
-    const ScaledPartition p = PartitionOf(sums, n, na, nb);
+    const ScaledPartition<Int128> p = PartitionOf(sums, n, na, nb);
     const auto dfA = static_cast<std::int64_t>(na - 1), dfB = static_cast<std::int64_t>(nb - 1),
                dfS = static_cast<std::int64_t>(n - 1);
-    Int128 ss = p.A, error = p.AS;
+    Int128 ss = p.a, error = p.as;
     std::int64_t df = dfA;
-    if (effect == Of::B) ss = p.B, error = p.BS, df = dfB;
-    if (effect == Of::AB) ss = p.AB, error = p.ABS, df = dfA * dfB;
+    if (effect == Of::B) ss = p.b, error = p.bs, df = dfB;
+    if (effect == Of::AB) ss = p.ab, error = p.abs, df = dfA * dfB;
     AlignedRankEffect r;
     // The ranks are doubled, and the sums N times over: 4 N in all.
     const Extended scale = 4 * static_cast<Extended>(n * na * nb);

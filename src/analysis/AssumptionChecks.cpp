@@ -1,4 +1,4 @@
-#include "analysis/AssumptionChecks.h"
+#include "analysis/detail/ModelCheckSteps.h"
 
 #include <algorithm>
 #include <array>

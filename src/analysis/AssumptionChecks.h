@@ -19,7 +19,6 @@
 #include <optional>
 #include <vector>
 
-#include "analysis/CellScores.h"
 #include "stats/ShapiroWilk.h"
 #include "runtime/Extended.h"
 
@@ -74,8 +73,5 @@ struct AssumptionChecks {
 inline constexpr std::size_t kOutlyingListed = 100;
 inline constexpr Extended kOutlyingStudentized = 3;
 
-// The checks of the scores (offsets from any reference will do): in
-// integers, exactly, where they are integers small enough.
-AssumptionChecks CheckAssumptions(const CellScores& scores);
 
 }  // namespace morvane

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/AnalysisSteps.h"
-#include "analysis/ExactMoments.h"
+#include "analysis/detail/AnalysisSteps.h"
+#include "analysis/detail/ExactMoments.h"
 #include "stats/Distributions.h"
 
 namespace morvane::anova {

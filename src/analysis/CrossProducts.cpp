@@ -1,4 +1,4 @@
-#include "analysis/CrossProducts.h"
+#include "analysis/detail/CrossProducts.h"
 
 namespace morvane::anova {
 

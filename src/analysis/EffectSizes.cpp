@@ -1,4 +1,4 @@
-#include "analysis/AnalysisSteps.h"
+#include "analysis/detail/AnalysisSteps.h"
 #include "stats/EffectSizes.h"
 
 namespace morvane::anova {

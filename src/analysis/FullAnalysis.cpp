@@ -5,10 +5,10 @@
 #include <optional>
 #include <system_error>
 
-#include "analysis/AnalysisSteps.h"
-#include "analysis/ExactMoments.h"
+#include "analysis/detail/AnalysisSteps.h"
+#include "analysis/detail/ExactMoments.h"
 #include "stats/Distributions.h"
-#include "analysis/SubjectPass.h"
+#include "analysis/detail/SubjectPass.h"
 #include "exact/ExactTotalsBuilder.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/Errors.h"

@@ -2,7 +2,8 @@
 #include <optional>
 #include <vector>
 
-#include "analysis/AnalysisSteps.h"
+#include "analysis/detail/ModelCheckSteps.h"
+#include "analysis/detail/AnalysisSteps.h"
 #include "stats/Contrasts.h"
 
 namespace morvane::anova {

@@ -20,7 +20,6 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/CellScores.h"
 #include "stats/Friedman.h"
 #include "runtime/Extended.h"
 
@@ -54,6 +53,5 @@ struct RankBasedResults {
 // A factor of more levels has no contrasts (their pairs would be too many to read).
 inline constexpr std::size_t kContrastedLevels = 100;
 
-RankBasedResults RankBasedAnalysis(const CellScores& scores);
 
 }  // namespace morvane

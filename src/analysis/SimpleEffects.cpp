@@ -1,5 +1,5 @@
-#include "analysis/AnalysisSteps.h"
-#include "analysis/ExactMoments.h"
+#include "analysis/detail/AnalysisSteps.h"
+#include "analysis/detail/ExactMoments.h"
 #include "stats/Distributions.h"
 #include "stats/Sphericity.h"
 

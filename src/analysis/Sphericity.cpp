@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "analysis/AnalysisSteps.h"
+#include "analysis/detail/AnalysisSteps.h"
 #include "stats/Distributions.h"
 #include "stats/Sphericity.h"
 

@@ -1,4 +1,4 @@
-#include "analysis/SubjectPass.h"
+#include "analysis/detail/SubjectPass.h"
 
 #include <algorithm>
 #include <cmath>

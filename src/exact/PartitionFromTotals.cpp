@@ -1,4 +1,5 @@
 #include "exact/PartitionFromTotals.h"
+#include "exact/PartitionAlgebra.h"
 
 #include <algorithm>
 #include <climits>
@@ -82,15 +83,10 @@ Int128 ScaledInteger(std::string_view text, char separator, int scale,
 
 void ExactPartitionFrom(const ExactTotals& e, const Counts& c, int scale, ExactPartition& out) {
     const mpz_class n = Big(c.n), na = Big(c.na), nb = Big(c.nb);
-    const mpz_class d = n * na * nb, t2 = e.t * e.t;
-    const mpz_class total = d * e.qTotal - t2;
-    const mpz_class a = na * e.qA - t2;
-    const mpz_class b = nb * e.qB - t2;
-    const mpz_class s = n * e.qS - t2;
-    const mpz_class ab = na * nb * e.qAB - t2 - a - b;
-    const mpz_class as = n * na * e.qAS - t2 - a - s;
-    const mpz_class bs = n * nb * e.qBS - t2 - b - s;
-    const mpz_class abs = total - a - b - s - ab - as - bs;
+    const mpz_class d = n * na * nb;
+    const ScaledPartition<mpz_class> p =
+        PartitionFromTotals(PartitionTotals<mpz_class>{e.t, e.qTotal, e.qA, e.qB, e.qS, e.qAB, e.qAS, e.qBS}, n, na, nb);
+    const mpz_class &total = p.total, &a = p.a, &b = p.b, &s = p.s, &ab = p.ab, &as = p.as, &bs = p.bs, &abs = p.abs;
     const mpz_class within = total - s;
     const long scale2 = 2L * scale;
     const DegreesOfFreedom df(c.n, c.na, c.nb);

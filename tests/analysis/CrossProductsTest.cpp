@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "analysis/CrossProducts.h"
-#include "analysis/Moments.h"
+#include "analysis/detail/CrossProducts.h"
+#include "analysis/detail/Moments.h"
 
 namespace morvane::anova {
 namespace {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "output/AnovaFormats.h"
+#include "analysis/detail/ModelCheckSteps.h"
 #include "analysis/FullAnalysis.h"
 #include "stats/detail/FriedmanRanks.h"
 #include "output/ModelCheckTables.h"

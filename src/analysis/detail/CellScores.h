@@ -1,5 +1,5 @@
 #pragma once
-// The scores of n subjects in na x nb cells, [s][a][b] from 0 with b fastest,
+// Private to the full analysis and its checks: the scores of n subjects in na x nb cells, [s][a][b] from 0 with b fastest,
 // as offsets from a reference near their mean: integers in units of
 // 10^scale (each at most `bound` in magnitude) where the scores allow, and
 // extended values where they do not (or both).

@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "analysis/Moments.h"
+#include "analysis/detail/Moments.h"
 #include "exact/ExactFraction.h"
 
 namespace morvane::anova {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "analysis/Moments.h"
+#include "analysis/detail/Moments.h"
 #include "exact/ExactPartition.h"
 
 namespace morvane::anova {

@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "analysis/CrossProducts.h"
+#include "analysis/detail/CrossProducts.h"
 #include "runtime/Extended.h"
 #include "runtime/PowersOfTen.h"
 #include "runtime/WideInteger.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
-#include "analysis/SubjectPass.h"
+#include "analysis/detail/SubjectPass.h"
 #include "stats/Adjustments.h"
 
 namespace morvane::anova {
