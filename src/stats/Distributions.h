@@ -37,10 +37,12 @@ struct NoncentralityLimits {
 };
 
 // For an F of (df1, df2) degrees of freedom, integer or not: lambda >= 0, a limit
-// that no lambda reaches being 0. Absent for an F or degrees of freedom that
-// leave the distribution undefined, a level outside (0, 1), and where the
-// distribution cannot be evaluated to the limit (an F so large that F df1
-// passes 10^6, where the series takes too long to sum).
+// that no lambda reaches being 0 (both are 0 for an F at or below 0). Absent for
+// an F or degrees of freedom that leave the distribution undefined, a level
+// outside (0, 1), and an F df1 beyond the format's range. Up to F df1 = 10^6
+// the distribution is Boost's series; beyond, a noncentrality above 10^6 is
+// taken by a numerical integral over the square root of the noncentral
+// chi-square, good to about 1e-18 in the distribution and 15 digits in lambda.
 std::optional<NoncentralityLimits> NoncentralFLimits(Extended f, Extended df1, Extended df2, Extended level);
 
 // For Student's t on df degrees of freedom: delta, of either sign (beyond
