@@ -1,6 +1,6 @@
 // The stages of `morvane anova` beside the pass the report also makes, on the
 // random studies of 10 x 10 levels: the exact partition with its offsets, the
-// one pass over the subjects, the effect sizes' intervals, and the model's
+// one pass over the subjects, the comparisons and simple effects with their intervals, and the model's
 // checks one by one (assumptions, Friedman's tests, the rank-based analysis).
 // Processor time per stage, single-threaded: what the bench script's ratio adds up.
 
@@ -14,6 +14,7 @@
 #include "analysis/detail/ModelCheckSteps.h"
 #include "analysis/detail/AnalysisSteps.h"
 #include "analysis/FullAnalysis.h"
+#include "stats/Distributions.h"
 #include "analysis/detail/SubjectPass.h"
 #include "analysis/AssumptionChecks.h"
 #include "exact/ExactPartition.h"
@@ -76,13 +77,16 @@ void SubjectPass(benchmark::State& state) {
     });
 }
 
-void Intervals(benchmark::State& state) {
-    // The intervals of the whole analysis (its comparisons' d_z most of all).
+void Comparisons(benchmark::State& state) {
+    // The paired comparisons and simple effects with their exact figures and
+    // intervals (d_z's most of all), from the pass's moments.
     Study& study = StudyOf(static_cast<std::int32_t>(state.range(0)));
-    FullAnalysis analysis = AnalyseStudy(study.store, '.');
+    const anova::Shape shape(study.scores.n, study.scores.na, study.scores.nb);
+    const anova::Summary summary = anova::SummariseSubjects(study.part, shape);
+    const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(shape.n) - 1);
     for (auto _ : state) {
-        anova::EffectSizeIntervals(analysis);
-        benchmark::DoNotOptimize(analysis.comparisons.data());
+        benchmark::DoNotOptimize(anova::PairedComparisons(summary, shape, tq, 0.9L));
+        benchmark::DoNotOptimize(anova::SimpleEffects(summary, shape, 0.9L));
     }
 }
 
@@ -108,7 +112,7 @@ void Register() {
     for (std::int64_t n : {1000, 10000, 100000})
         for (auto [name, function] : {std::pair{"Partition", &Partition},
                                       {"SubjectPass", &SubjectPass},
-                                      {"Intervals", &Intervals},
+                                      {"Comparisons", &Comparisons},
                                       {"Assumptions", &Assumptions},
                                       {"FriedmanOfCells", &FriedmanOfCells},
                                       {"CountByValue", &CountByValue},

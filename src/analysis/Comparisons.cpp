@@ -4,6 +4,7 @@
 #include "analysis/detail/AnalysisSteps.h"
 #include "analysis/detail/ExactMoments.h"
 #include "stats/Distributions.h"
+#include "stats/EffectSizes.h"
 
 namespace morvane::anova {
 namespace {
@@ -14,15 +15,16 @@ ComparisonResult Paired(const Moment& d, const Moment& first, const Moment& seco
 }  // namespace
 
 std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Shape& shape,
-                                                std::optional<Extended> tq) {
+                                                std::optional<Extended> tq, Extended level) {
     std::vector<ComparisonResult> out;
     const Moment* d = summary.differences.data();
-    // Each family with the moments of its levels' scores: `level(i)` of level i from 0.
-    const auto family = [&](Factor factor, std::int32_t at, std::size_t levels, const auto& level) {
+    // Each family with the moments of its levels' scores: `moment(i)` of level i from 0.
+    const auto family = [&](Factor factor, std::int32_t at, std::size_t levels, const auto& moment) {
         const std::size_t first = out.size();
         for (std::size_t i = 0; i < levels; ++i)
             for (std::size_t j = i + 1; j < levels; ++j) {
-                ComparisonResult c = Paired(*d++, level(i), level(j), shape.n, tq, summary.scale);
+                ComparisonResult c = Paired(*d++, moment(i), moment(j), shape.n, tq, summary.scale);
+                c.dzCI = CohenDzInterval(c.t, static_cast<Extended>(c.df), level);
                 c.factor = factor;
                 c.at = at;
                 c.i = static_cast<std::int32_t>(i + 1);

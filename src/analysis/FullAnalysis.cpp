@@ -24,8 +24,7 @@ using anova::Summary;
 
 ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out);
 void NoNegativeSources(ExactPartition& part);
-EffectResult Effect(const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
-                    Extended otherErrors, bool enoughSubjects);
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const Summary* summary, const Shape* shape);
 void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape, Extended reference,
                    std::optional<Extended> tq);
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
@@ -39,21 +38,19 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
     FullAnalysis out;
     out.options = options;
     const ExactPartition part = PartitionStudy(store, separator, out);
-    if (out.subjects < 1 || out.levelsA < 1 || out.levelsB < 1) return out;
+    if (out.subjects < 1 || out.levelsA < 1 || out.levelsB < 1) {
+        TestEffects(out, part, nullptr, nullptr);
+        return out;
+    }
     const Shape shape(static_cast<std::size_t>(out.subjects), static_cast<std::size_t>(out.levelsA),
                       static_cast<std::size_t>(out.levelsB));
-    out.AB.sphericityOmitted = shape.n > 1 && shape.interactionContrasts > 1 && !shape.interactionSphericity;
 
     // One pass over the subjects, each subject's scores at hand: the moments
     // of every mean, difference and set of contrasts. The rest follows from them.
     const Summary summary = anova::SummariseSubjects(part, shape);
-    const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(shape.n) - 1);
-    DescribeMeans(out, summary, shape, part.reference, tq);
-    anova::TestSphericity(out, summary, shape);
-    out.comparisons = anova::PairedComparisons(summary, shape, tq);
-    out.simpleEffects = anova::SimpleEffects(summary, shape);
-    // The intervals and the model's checks write members of their own: the
-    // checks on a thread of their own where one can be had.
+    // The model's checks write members of their own, on a thread of their own
+    // where one can be had, beside the effects, means, comparisons and
+    // simple effects.
     std::optional<SerialWorker> beside;
     try {
         beside.emplace();
@@ -62,7 +59,11 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
     }
     const auto check = [&] { anova::CheckTheModel(out, summary, shape, part); };
     if (beside) beside->Hand(check);
-    anova::EffectSizeIntervals(out);
+    TestEffects(out, part, &summary, &shape);
+    const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(shape.n) - 1);
+    DescribeMeans(out, summary, shape, part.reference, tq);
+    out.comparisons = anova::PairedComparisons(summary, shape, tq, options.effectSizeLevel);
+    out.simpleEffects = anova::SimpleEffects(summary, shape, options.effectSizeLevel);
     if (beside)
         beside->Wait();
     else
@@ -107,11 +108,6 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     out.BS = part.BS;
     out.ABS = part.ABS;
     out.Total = part.Total;
-    const Extended errors = part.S.ss + part.AS.ss + part.BS.ss + part.ABS.ss;
-    const bool enough = !out.FewerThanTwoSubjects();
-    out.A = Effect(part.A, part.AS, part.fA, errors, enough);
-    out.B = Effect(part.B, part.BS, part.fB, errors, enough);
-    out.AB = Effect(part.AB, part.ABS, part.fAB, errors, enough);
     return part;
 }
 
@@ -127,21 +123,27 @@ void NoNegativeSources(ExactPartition& part) {
     }
 }
 
-// For each effect: its F's p and its effect sizes. With fewer than two
-// subjects every error term is zero by construction, not by the data, and the
-// effect sizes (which would all be 1) are undefined.
-EffectResult Effect(const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
-                    Extended otherErrors, bool enoughSubjects) {
-    EffectResult r;
-    r.effect = effect;
-    r.error = error;
-    r.f = f;
-    r.mse = error.ms;
-    if (f) r.p = FUpperTail(*f, static_cast<Extended>(effect.df), static_cast<Extended>(error.df));
-    if (effect.df < 1 || !enoughSubjects) return r;  // a factor of one level has no effect to measure
-    r.partialEtaSquared = anova::Ratio(effect.ss, effect.ss + error.ss);
-    r.generalizedEtaSquared = anova::Ratio(effect.ss, effect.ss + otherErrors);
-    return r;
+// After the pass: A, B and AB, each tested whole from the partition and,
+// where its contrasts are more than one, their covariance (no pass: no
+// subjects or levels, and no sphericity to test).
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const Summary* summary, const Shape* shape) {
+    anova::EffectInputs in;
+    in.errors = part.S.ss + part.AS.ss + part.BS.ss + part.ABS.ss;
+    in.enoughSubjects = !out.FewerThanTwoSubjects();
+    in.level = out.options.effectSizeLevel;
+    if (shape) in.subjects = shape->n, in.cells = shape->cells;
+    const auto test = [&](const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
+                          const SquareMatrix* covariance, bool omitted) {
+        in.effect = effect, in.error = error, in.f = f, in.covariance = covariance, in.sphericityOmitted = omitted;
+        return anova::TestEffect(in);
+    };
+    const bool tested = summary && shape;
+    out.A = test(part.A, part.AS, part.fA, tested && shape->na > 2 ? &summary->a : nullptr, false);
+    out.B = test(part.B, part.BS, part.fB, tested && shape->nb > 2 ? &summary->b : nullptr, false);
+    const bool omitted =
+        tested && shape->n > 1 && shape->interactionContrasts > 1 && !shape->interactionSphericity;
+    out.AB = test(part.AB, part.ABS, part.fAB, tested && shape->interactionSphericity ? &summary->ab : nullptr,
+                  omitted);
 }
 
 // After the pass: the cells' means, then the marginal means of A and of B.

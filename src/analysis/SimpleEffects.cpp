@@ -1,6 +1,7 @@
 #include "analysis/detail/AnalysisSteps.h"
 #include "analysis/detail/ExactMoments.h"
 #include "stats/Distributions.h"
+#include "stats/EffectSizes.h"
 #include "stats/Sphericity.h"
 
 namespace morvane::anova {
@@ -13,7 +14,7 @@ void MakeExact(SimpleEffectResult& r, std::size_t n, const std::vector<const Mom
 
 }  // namespace
 
-std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shape& shape) {
+std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shape& shape, Extended level) {
     const std::size_t n = shape.n, na = shape.na, nb = shape.nb;
     std::vector<SimpleEffectResult> out;
     std::vector<Extended> sliceMeans;
@@ -22,6 +23,8 @@ std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shap
                            const std::vector<std::vector<Int128>>& centred) {
         SimpleEffectResult r = OneWay(n, levels, sliceMeans, n > 1 ? cov[at] : SquareMatrix());
         if (summary.exact && n > 1 && levels > 1) MakeExact(r, n, sliceCells, centred[at], summary.scale);
+        r.partialEtaSquaredCI =
+            PartialEtaSquaredInterval(r.f, static_cast<Extended>(r.df1), static_cast<Extended>(r.df2), level);
         r.effect = effect;
         r.at = static_cast<std::int32_t>(at + 1);
         out.push_back(r);

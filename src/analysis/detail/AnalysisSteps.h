@@ -12,23 +12,32 @@
 
 namespace morvane::anova {
 
-// Mauchly's test and the corrections of the effects of more than one degree
-// of freedom (Sphericity.cpp).
-void TestSphericity(FullAnalysis& out, const Summary& summary, const Shape& shape);
+// What one effect of the summary table is tested from.
+struct EffectInputs {
+    PartitionSource effect, error;
+    std::optional<Extended> f;
+    Extended errors = 0;  // every error term's sum of squares: generalized eta squared's divisor
+    bool enoughSubjects = false;
+    // Of the effect's orthonormal contrasts, where their sphericity is tested
+    // (more than one contrast, not too many).
+    const SquareMatrix* covariance = nullptr;
+    bool sphericityOmitted = false;
+    std::size_t subjects = 0, cells = 0;
+    Extended level = 0.9L;  // of the effect sizes' intervals
+};
+
+// One effect whole: its F's p, its effect sizes with their intervals, and its
+// contrasts' sphericity test with the three corrections (Effects.cpp).
+EffectResult TestEffect(const EffectInputs& in);
 
 // The paired comparisons, family by family, with Holm's and Bonferroni's
 // adjustments within each (Comparisons.cpp); tq the 97.5 % quantile of t on n - 1.
 std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Shape& shape,
-                                                std::optional<Extended> tq);
+                                                std::optional<Extended> tq, Extended level);
 
 // The simple main effects of A at each level of B, then of B at each level of
 // A (SimpleEffects.cpp).
-std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shape& shape);
-
-// After the other steps: the intervals of the effect sizes at the options'
-// level, partial eta squared's of each effect and simple effect by the
-// noncentral F, d_z's of each comparison by the noncentral t (EffectSizes.cpp).
-void EffectSizeIntervals(FullAnalysis& out);
+std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shape& shape, Extended level);
 // The multivariate tests, the assumption checks and the rank-based analysis
 // (ModelChecks.cpp), from the pass's moments and the scores' offsets.
 void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape, const ExactPartition& part);
