@@ -45,7 +45,7 @@ Study& StudyOf(std::int32_t n) {
         const std::string path = folder.File("study-" + std::to_string(n) + ".dat");
         WriteRandomStudy(path, n, kLevels, kLevels);
         LoadStudyFile(study->store, path);
-        study->part = ComputeExactPartition(study->store, '.', true);
+        study->part = ComputeExactPartition(study->store, '.', KeepOffsets::Yes);
         CellScores& s = study->scores;
         s.n = static_cast<std::size_t>(n), s.na = kLevels, s.nb = kLevels;
         s.integers = study->part.integerOffsets.data();
@@ -67,13 +67,13 @@ void Run(benchmark::State& state, Stage&& stage) {
 }
 
 void Partition(benchmark::State& state) {
-    Run(state, [](Study& s) { benchmark::DoNotOptimize(ComputeExactPartition(s.store, '.', true)); });
+    Run(state, [](Study& s) { benchmark::DoNotOptimize(ComputeExactPartition(s.store, '.', KeepOffsets::Yes)); });
 }
 
 void SubjectPass(benchmark::State& state) {
     Run(state, [](Study& s) {
-        const anova::Shape shape(s.scores.n, s.scores.na, s.scores.nb);
-        benchmark::DoNotOptimize(anova::SummariseSubjects(s.part, shape));
+        const analysis::Layout layout(s.scores.n, s.scores.na, s.scores.nb);
+        benchmark::DoNotOptimize(analysis::SummariseSubjects(s.part, layout));
     });
 }
 
@@ -81,12 +81,12 @@ void Comparisons(benchmark::State& state) {
     // The paired comparisons and simple effects with their exact figures and
     // intervals (d_z's most of all), from the pass's moments.
     Study& study = StudyOf(static_cast<std::int32_t>(state.range(0)));
-    const anova::Shape shape(study.scores.n, study.scores.na, study.scores.nb);
-    const anova::Summary summary = anova::SummariseSubjects(study.part, shape);
-    const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(shape.n) - 1);
+    const analysis::Layout layout(study.scores.n, study.scores.na, study.scores.nb);
+    const analysis::PassMoments moments = analysis::SummariseSubjects(study.part, layout);
+    const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(layout.n) - 1);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(anova::PairedComparisons(summary, shape, tq, 0.9L));
-        benchmark::DoNotOptimize(anova::SimpleEffects(summary, shape, 0.9L));
+        benchmark::DoNotOptimize(analysis::PairedComparisons(moments, layout, tq, 0.9L));
+        benchmark::DoNotOptimize(analysis::SimpleEffects(moments, layout, 0.9L));
     }
 }
 

@@ -6,7 +6,7 @@
 #include "stats/Distributions.h"
 #include "stats/EffectSizes.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 namespace {
 
 ComparisonResult Paired(const Moment& d, const Moment& first, const Moment& second, std::size_t n,
@@ -14,16 +14,16 @@ ComparisonResult Paired(const Moment& d, const Moment& first, const Moment& seco
 
 }  // namespace
 
-std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Shape& shape,
+std::vector<ComparisonResult> PairedComparisons(const PassMoments& moments, const Layout& layout,
                                                 std::optional<Extended> tq, Extended level) {
     std::vector<ComparisonResult> out;
-    const Moment* d = summary.differences.data();
+    const Moment* d = moments.differences.data();
     // Each family with the moments of its levels' scores: `moment(i)` of level i from 0.
     const auto family = [&](Factor factor, std::int32_t at, std::size_t levels, const auto& moment) {
         const std::size_t first = out.size();
         for (std::size_t i = 0; i < levels; ++i)
             for (std::size_t j = i + 1; j < levels; ++j) {
-                ComparisonResult c = Paired(*d++, moment(i), moment(j), shape.n, tq, summary.scale);
+                ComparisonResult c = Paired(*d++, moment(i), moment(j), layout.n, tq, moments.scale);
                 c.dzCI = CohenDzInterval(c.t, static_cast<Extended>(c.df), level);
                 c.factor = factor;
                 c.at = at;
@@ -33,15 +33,15 @@ std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Sh
             }
         AdjustWithinFamily(out, first, out.size());
     };
-    const std::size_t nb = shape.nb;
-    family(Factor::A, 0, shape.na, [&](std::size_t i) -> const Moment& { return summary.aRaw[i]; });
-    family(Factor::B, 0, nb, [&](std::size_t i) -> const Moment& { return summary.bRaw[i]; });
+    const std::size_t nb = layout.nb;
+    family(Factor::A, 0, layout.na, [&](std::size_t i) -> const Moment& { return moments.aRaw[i]; });
+    family(Factor::B, 0, nb, [&](std::size_t i) -> const Moment& { return moments.bRaw[i]; });
     for (std::size_t b = 0; b < nb; ++b)
-        family(Factor::A, static_cast<std::int32_t>(b + 1), shape.na,
-               [&](std::size_t i) -> const Moment& { return summary.cellRaw[i * nb + b]; });
-    for (std::size_t a = 0; a < shape.na; ++a)
+        family(Factor::A, static_cast<std::int32_t>(b + 1), layout.na,
+               [&](std::size_t i) -> const Moment& { return moments.cellRaw[i * nb + b]; });
+    for (std::size_t a = 0; a < layout.na; ++a)
         family(Factor::B, static_cast<std::int32_t>(a + 1), nb,
-               [&](std::size_t i) -> const Moment& { return summary.cellRaw[a * nb + i]; });
+               [&](std::size_t i) -> const Moment& { return moments.cellRaw[a * nb + i]; });
     return out;
 }
 
@@ -76,4 +76,4 @@ ComparisonResult Paired(const Moment& d, const Moment& first, const Moment& seco
 }
 
 }  // namespace
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

@@ -1,6 +1,6 @@
 #include "analysis/detail/CrossProducts.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 
 // Compiled for processors with AVX2 beside the baseline, the one chosen when
 // the program starts (four products at a time where two).
@@ -23,4 +23,4 @@ void BlockCrossProducts(const std::uint32_t* z, std::size_t stride, std::size_t 
     }
 }
 
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

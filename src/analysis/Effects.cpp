@@ -5,7 +5,7 @@
 #include "stats/EffectSizes.h"
 #include "stats/Sphericity.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 namespace {
 
 Sphericity SphericityOf(const EffectInputs& in, const EffectResult& effect);
@@ -70,4 +70,4 @@ Correction Corrected(std::optional<Extended> epsilon, Extended applied, const Ef
 }
 
 }  // namespace
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

@@ -18,14 +18,14 @@
 namespace morvane {
 namespace {
 
-using anova::Moment;
-using anova::Shape;
-using anova::Summary;
+using analysis::Moment;
+using analysis::Layout;
+using analysis::PassMoments;
 
 ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out);
 void NoNegativeSources(ExactPartition& part);
-void TestEffects(FullAnalysis& out, const ExactPartition& part, const Summary* summary, const Shape* shape);
-void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape, Extended reference,
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments, const Layout* layout);
+void DescribeMeans(FullAnalysis& out, const PassMoments& moments, const Layout& layout, Extended reference,
                    std::optional<Extended> tq);
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
                     const Moment& normalised, std::size_t n, std::size_t conditions,
@@ -42,12 +42,12 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
         TestEffects(out, part, nullptr, nullptr);
         return out;
     }
-    const Shape shape(static_cast<std::size_t>(out.subjects), static_cast<std::size_t>(out.levelsA),
+    const Layout layout(static_cast<std::size_t>(out.subjects), static_cast<std::size_t>(out.levelsA),
                       static_cast<std::size_t>(out.levelsB));
 
     // One pass over the subjects, each subject's scores at hand: the moments
     // of every mean, difference and set of contrasts. The rest follows from them.
-    const Summary summary = anova::SummariseSubjects(part, shape);
+    const PassMoments moments = analysis::SummariseSubjects(part, layout);
     // The model's checks write members of their own, on a thread of their own
     // where one can be had, beside the effects, means, comparisons and
     // simple effects.
@@ -57,13 +57,13 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
     } catch (const std::system_error&) {
         // no thread: one after the other
     }
-    const auto check = [&] { anova::CheckTheModel(out, summary, shape, part); };
-    if (beside) beside->Hand(check);
-    TestEffects(out, part, &summary, &shape);
-    const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(shape.n) - 1);
-    DescribeMeans(out, summary, shape, part.reference, tq);
-    out.comparisons = anova::PairedComparisons(summary, shape, tq, options.effectSizeLevel);
-    out.simpleEffects = anova::SimpleEffects(summary, shape, options.effectSizeLevel);
+    const auto check = [&] { analysis::CheckTheModel(out, moments, layout, part); };
+    if (beside) beside->Enqueue(check);
+    TestEffects(out, part, &moments, &layout);
+    const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(layout.n) - 1);
+    DescribeMeans(out, moments, layout, part.reference, tq);
+    out.comparisons = analysis::PairedComparisons(moments, layout, tq, options.effectSizeLevel);
+    out.simpleEffects = analysis::SimpleEffects(moments, layout, options.effectSizeLevel);
     if (beside)
         beside->Wait();
     else
@@ -79,7 +79,7 @@ namespace {
 ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out) {
     if (out.options.keepValues == KeepValues::Yes && !HasItsExtents(store, StudyArrays::Values))
         SizeStudy(store, StudyArrays::Values);
-    ExactTotalsBuilder exact(store, true);
+    ExactTotalsBuilder exact(store, KeepOffsets::Yes);
     SumsOfSquaresSweep sweep(store);
     ParsedBlockSink* const sinks[] = {&exact, &sweep};
     ParseAllScores(store, separator, sinks, out.options.keepValues);
@@ -92,7 +92,7 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     for (std::int32_t b = 1; b <= out.levelsB; ++b)
         out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
 
-    ExactPartition part = exact.Finish(store, separator, true);
+    ExactPartition part = exact.Finish(store, separator, KeepOffsets::Yes);
     // The results file's sums, swept while parsing; where they fail, as the
     // results file would, the check finds the same failure.
     std::optional<SumsOfSquares> fileSums;
@@ -126,40 +126,40 @@ void NoNegativeSources(ExactPartition& part) {
 // After the pass: A, B and AB, each tested whole from the partition and,
 // where its contrasts are more than one, their covariance (no pass: no
 // subjects or levels, and no sphericity to test).
-void TestEffects(FullAnalysis& out, const ExactPartition& part, const Summary* summary, const Shape* shape) {
-    anova::EffectInputs in;
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments, const Layout* layout) {
+    analysis::EffectInputs in;
     in.errors = part.S.ss + part.AS.ss + part.BS.ss + part.ABS.ss;
     in.enoughSubjects = !out.FewerThanTwoSubjects();
     in.level = out.options.effectSizeLevel;
-    if (shape) in.subjects = shape->n, in.cells = shape->cells;
+    if (layout) in.subjects = layout->n, in.cells = layout->cells;
     const auto test = [&](const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
                           const SquareMatrix* covariance, bool omitted) {
         in.effect = effect, in.error = error, in.f = f, in.covariance = covariance, in.sphericityOmitted = omitted;
-        return anova::TestEffect(in);
+        return analysis::TestEffect(in);
     };
-    const bool tested = summary && shape;
-    out.A = test(part.A, part.AS, part.fA, tested && shape->na > 2 ? &summary->a : nullptr, false);
-    out.B = test(part.B, part.BS, part.fB, tested && shape->nb > 2 ? &summary->b : nullptr, false);
+    const bool tested = moments && layout;
+    out.A = test(part.A, part.AS, part.fA, tested && layout->na > 2 ? &moments->a : nullptr, false);
+    out.B = test(part.B, part.BS, part.fB, tested && layout->nb > 2 ? &moments->b : nullptr, false);
     const bool omitted =
-        tested && shape->n > 1 && shape->interactionContrasts > 1 && !shape->interactionSphericity;
-    out.AB = test(part.AB, part.ABS, part.fAB, tested && shape->interactionSphericity ? &summary->ab : nullptr,
+        tested && layout->n > 1 && layout->interactionContrasts > 1 && !layout->interactionSphericity;
+    out.AB = test(part.AB, part.ABS, part.fAB, tested && layout->interactionSphericity ? &moments->ab : nullptr,
                   omitted);
 }
 
 // After the pass: the cells' means, then the marginal means of A and of B.
-void DescribeMeans(FullAnalysis& out, const Summary& summary, const Shape& shape, Extended reference,
+void DescribeMeans(FullAnalysis& out, const PassMoments& moments, const Layout& layout, Extended reference,
                    std::optional<Extended> tq) {
-    const std::size_t n = shape.n, nb = shape.nb;
-    for (std::size_t c = 0; c < shape.cells; ++c)
+    const std::size_t n = layout.n, nb = layout.nb;
+    for (std::size_t c = 0; c < layout.cells; ++c)
         out.cells.push_back(Describe(static_cast<std::int32_t>(c / nb + 1),
-                                     static_cast<std::int32_t>(c % nb + 1), reference, summary.cellRaw[c],
-                                     summary.cellNormal[c], n, shape.cells, tq, summary.scale));
-    for (std::size_t a = 0; a < shape.na; ++a)
-        out.marginalA.push_back(Describe(static_cast<std::int32_t>(a + 1), 0, reference, summary.aRaw[a],
-                                         summary.aNormal[a], n, shape.na, tq, summary.scale));
+                                     static_cast<std::int32_t>(c % nb + 1), reference, moments.cellRaw[c],
+                                     moments.cellNormal[c], n, layout.cells, tq, moments.scale));
+    for (std::size_t a = 0; a < layout.na; ++a)
+        out.marginalA.push_back(Describe(static_cast<std::int32_t>(a + 1), 0, reference, moments.aRaw[a],
+                                         moments.aNormal[a], n, layout.na, tq, moments.scale));
     for (std::size_t b = 0; b < nb; ++b)
-        out.marginalB.push_back(Describe(0, static_cast<std::int32_t>(b + 1), reference, summary.bRaw[b],
-                                         summary.bNormal[b], n, nb, tq, summary.scale));
+        out.marginalB.push_back(Describe(0, static_cast<std::int32_t>(b + 1), reference, moments.bRaw[b],
+                                         moments.bNormal[b], n, nb, tq, moments.scale));
 }
 
 // For each mean: its SD, SE and two intervals, from the moments of the
@@ -173,15 +173,15 @@ MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Mo
     m.a = a;
     m.b = b;
     const bool exact = raw.exact && normalised.exact && n > 1;
-    m.mean = exact ? anova::ExactMean(*raw.exact, n, scale) : reference + raw.mean;
+    m.mean = exact ? analysis::ExactMean(*raw.exact, n, scale) : reference + raw.mean;
     if (n < 2) return m;
     const auto N = static_cast<Extended>(n);
-    m.sd = exact ? anova::ExactSd(*raw.exact, n, scale) : std::sqrt(raw.m2 / (N - 1));
-    m.se = exact ? anova::ExactSe(*raw.exact, n, scale) : *m.sd / std::sqrt(N);
+    m.sd = exact ? analysis::ExactSd(*raw.exact, n, scale) : std::sqrt(raw.m2 / (N - 1));
+    m.se = exact ? analysis::ExactSe(*raw.exact, n, scale) : *m.sd / std::sqrt(N);
     if (tq) m.ci95 = Interval{m.mean - *tq * *m.se, m.mean + *tq * *m.se};
     if (conditions < 2 || !tq) return m;
     const auto C = static_cast<Extended>(conditions);
-    const Extended se = exact ? anova::ExactWithinSe(*normalised.exact, n, conditions, scale)
+    const Extended se = exact ? analysis::ExactWithinSe(*normalised.exact, n, conditions, scale)
                               : std::sqrt(normalised.m2 / (N - 1) * C / (C - 1) / N);
     m.withinCi95 = Interval{m.mean - *tq * se, m.mean + *tq * se};
     return m;

@@ -6,7 +6,7 @@
 #include "analysis/detail/AnalysisSteps.h"
 #include "stats/Contrasts.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 namespace {
 
 // Scores near the extended format's limits can take a check's sums beyond it:
@@ -51,20 +51,20 @@ void KeepFinite(FullAnalysis& out) {
 
 }  // namespace
 
-void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape,
+void CheckTheModel(FullAnalysis& out, const PassMoments& moments, const Layout& layout,
                    const ExactPartition& part) {
-    const std::size_t n = shape.n, na = shape.na, nb = shape.nb;
+    const std::size_t n = layout.n, na = layout.na, nb = layout.nb;
     // The contrasts' means from the means of the levels and cells (offsets:
     // a contrast's weights sum to zero), their covariances from the pass.
     std::vector<Extended> meansA, meansB, cellMeans;
-    for (const Moment& m : summary.aRaw) meansA.push_back(m.mean);
-    for (const Moment& m : summary.bRaw) meansB.push_back(m.mean);
-    for (const Moment& m : summary.cellRaw) cellMeans.push_back(m.mean);
-    out.multivariate.A = OneSampleTest(HelmertContrasts(meansA), summary.a, n);
-    out.multivariate.B = OneSampleTest(HelmertContrasts(meansB), summary.b, n);
+    for (const Moment& m : moments.aRaw) meansA.push_back(m.mean);
+    for (const Moment& m : moments.bRaw) meansB.push_back(m.mean);
+    for (const Moment& m : moments.cellRaw) cellMeans.push_back(m.mean);
+    out.multivariate.A = OneSampleTest(HelmertContrasts(meansA), moments.a, n);
+    out.multivariate.B = OneSampleTest(HelmertContrasts(meansB), moments.b, n);
     const std::vector<Extended> interaction = InteractionContrasts(cellMeans, na, nb);
-    if (shape.interactionSphericity || interaction.size() < 2 || n < 2) {
-        out.multivariate.AB = OneSampleTest(interaction, summary.ab, n);
+    if (layout.interactionSphericity || interaction.size() < 2 || n < 2) {
+        out.multivariate.AB = OneSampleTest(interaction, moments.ab, n);
     } else {
         out.multivariate.AB.status = MultivariateStatus::Omitted;
         out.multivariate.AB.contrasts = static_cast<std::int64_t>(interaction.size());
@@ -73,12 +73,12 @@ void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape
     // The scores' offsets as integers where the pass had them so, exact.
     CellScores scores;
     scores.n = n, scores.na = na, scores.nb = nb;
-    if (part.integerOffsets.size() == n * shape.cells) {
+    if (part.integerOffsets.size() == n * layout.cells) {
         scores.integers = part.integerOffsets.data();
         scores.scale = part.offsetScale;
         scores.bound = part.offsetBound;
     }
-    if (part.offsets.size() == n * shape.cells) scores.values = part.offsets.data();
+    if (part.offsets.size() == n * layout.cells) scores.values = part.offsets.data();
     // Integers of a narrow range counted by value once, for both the checks and the ranks.
     const std::optional<ValueCounts> counts = CountValues(scores);
     if (counts) scores.counts = &*counts;
@@ -97,4 +97,4 @@ void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape
     KeepFinite(out);
 }
 
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

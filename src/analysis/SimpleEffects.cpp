@@ -4,7 +4,7 @@
 #include "stats/EffectSizes.h"
 #include "stats/Sphericity.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 namespace {
 
 SimpleEffectResult OneWay(std::size_t n, std::size_t levels, const std::vector<Extended>& means,
@@ -14,15 +14,15 @@ void MakeExact(SimpleEffectResult& r, std::size_t n, const std::vector<const Mom
 
 }  // namespace
 
-std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shape& shape, Extended level) {
-    const std::size_t n = shape.n, na = shape.na, nb = shape.nb;
+std::vector<SimpleEffectResult> SimpleEffects(const PassMoments& moments, const Layout& layout, Extended level) {
+    const std::size_t n = layout.n, na = layout.na, nb = layout.nb;
     std::vector<SimpleEffectResult> out;
     std::vector<Extended> sliceMeans;
     std::vector<const Moment*> sliceCells;
     const auto slice = [&](Factor effect, std::size_t at, std::size_t levels, const std::vector<SquareMatrix>& cov,
                            const std::vector<std::vector<Int128>>& centred) {
         SimpleEffectResult r = OneWay(n, levels, sliceMeans, n > 1 ? cov[at] : SquareMatrix());
-        if (summary.exact && n > 1 && levels > 1) MakeExact(r, n, sliceCells, centred[at], summary.scale);
+        if (moments.exact && n > 1 && levels > 1) MakeExact(r, n, sliceCells, centred[at], moments.scale);
         r.partialEtaSquaredCI =
             PartialEtaSquaredInterval(r.f, static_cast<Extended>(r.df1), static_cast<Extended>(r.df2), level);
         r.effect = effect;
@@ -32,18 +32,18 @@ std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shap
     for (std::size_t b = 0; b < nb; ++b) {
         sliceMeans.clear(), sliceCells.clear();
         for (std::size_t a = 0; a < na; ++a) {
-            sliceMeans.push_back(summary.cellRaw[a * nb + b].mean);
-            sliceCells.push_back(&summary.cellRaw[a * nb + b]);
+            sliceMeans.push_back(moments.cellRaw[a * nb + b].mean);
+            sliceCells.push_back(&moments.cellRaw[a * nb + b]);
         }
-        slice(Factor::A, b, na, summary.aAtB, summary.aAtBCentred);
+        slice(Factor::A, b, na, moments.aAtB, moments.aAtBCentred);
     }
     for (std::size_t a = 0; a < na; ++a) {
         sliceMeans.clear(), sliceCells.clear();
         for (std::size_t b = 0; b < nb; ++b) {
-            sliceMeans.push_back(summary.cellRaw[a * nb + b].mean);
-            sliceCells.push_back(&summary.cellRaw[a * nb + b]);
+            sliceMeans.push_back(moments.cellRaw[a * nb + b].mean);
+            sliceCells.push_back(&moments.cellRaw[a * nb + b]);
         }
-        slice(Factor::B, a, nb, summary.bAtA, summary.bAtACentred);
+        slice(Factor::B, a, nb, moments.bAtA, moments.bAtACentred);
     }
     return out;
 }
@@ -111,4 +111,4 @@ void MakeExact(SimpleEffectResult& r, std::size_t n, const std::vector<const Mom
 }
 
 }  // namespace
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

@@ -8,16 +8,16 @@
 #include "exact/ExactFraction.h"
 #include "stats/Contrasts.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 namespace {
 
 struct ExtendedPass;
 struct IntegerPass;
-bool IntegerPassFits(const ExactPartition& part, const Shape& shape);
+bool IntegerPassFits(const ExactPartition& part, const Layout& layout);
 template <typename Pass, typename Cell>
-Summary Summarise(const Shape& shape, const Cell* offsets, int scale);
+PassMoments Summarise(const Layout& layout, const Cell* offsets, int scale);
 std::vector<Int128> CellReferences(const ExactPartition& part, std::size_t cells);
-void SetReferences(Summary& s, const Shape& shape, const std::vector<Int128>& references, Int128 common);
+void SetReferences(PassMoments& s, const Layout& layout, const std::vector<Int128>& references, Int128 common);
 
 // How many contrasts the interaction's sphericity is computed for at most.
 constexpr std::size_t kMaxContrasts = 1024;
@@ -25,7 +25,7 @@ constexpr Extended kMaxContrastWork = 4e9L;  // subjects x contrasts^2
 
 }  // namespace
 
-Shape::Shape(std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
+Layout::Layout(std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
     : n(subjects),
       na(levelsA),
       nb(levelsB),
@@ -34,17 +34,17 @@ Shape::Shape(std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
                                     static_cast<Extended>(interactionContrasts) <=
                                 kMaxContrastWork) {}
 
-Summary SummariseSubjects(const ExactPartition& part, const Shape& shape) {
+PassMoments SummariseSubjects(const ExactPartition& part, const Layout& layout) {
     // Where the offsets are known as integers, so are the means' sums and the
     // contrasts (of the integer Helmert rows), and every sum is exact.
-    if (IntegerPassFits(part, shape)) {
-        Summary s = Summarise<IntegerPass>(shape, part.integerOffsets.data(), part.offsetScale);
-        SetReferences(s, shape, CellReferences(part, shape.cells), part.referenceUnits);
+    if (IntegerPassFits(part, layout)) {
+        PassMoments s = Summarise<IntegerPass>(layout, part.integerOffsets.data(), part.offsetScale);
+        SetReferences(s, layout, CellReferences(part, layout.cells), part.referenceUnits);
         return s;
     }
-    if (!part.offsets.empty()) return Summarise<ExtendedPass>(shape, part.offsets.data(), 0);
+    if (!part.offsets.empty()) return Summarise<ExtendedPass>(layout, part.offsets.data(), 0);
     const std::vector<Extended> converted = part.ExtendedOffsets();
-    return Summarise<ExtendedPass>(shape, converted.data(), 0);
+    return Summarise<ExtendedPass>(layout, converted.data(), 0);
 }
 
 namespace {
@@ -136,13 +136,13 @@ std::vector<Extended> HelmertNorms(std::size_t levels, Extended factor) {
 // values (a contrast of sums: the largest integer Helmert row times the other
 // factor's levels; an interaction contrast; a cell less the subject's mean)
 // keep every sum of the integer pass within its integers.
-bool IntegerPassFits(const ExactPartition& part, const Shape& shape) {
-    if (part.integerOffsets.size() != shape.n * shape.cells) return false;
-    const auto na = static_cast<Extended>(shape.na), nb = static_cast<Extended>(shape.nb);
+bool IntegerPassFits(const ExactPartition& part, const Layout& layout) {
+    if (part.integerOffsets.size() != layout.n * layout.cells) return false;
+    const auto na = static_cast<Extended>(layout.na), nb = static_cast<Extended>(layout.nb);
     const Extended helmertA = 2 * (na - 1), helmertB = 2 * (nb - 1);
     const Extended bound = static_cast<Extended>(part.offsetBound) *
                            std::max({helmertA * helmertB, helmertA * nb, helmertB * na, 2 * na * nb});
-    const Extended b2 = bound * bound, N = static_cast<Extended>(shape.n);
+    const Extended b2 = bound * bound, N = static_cast<Extended>(layout.n);
     return b2 * kBlock < 0x1p62L && N * N * b2 < 0x1p124L;
 }
 
@@ -155,9 +155,9 @@ public:
     using Value = typename Pass::Value;
     using Cell = typename Pass::Cell;
 
-    explicit SubjectMoments(const Shape& shape);
+    explicit SubjectMoments(const Layout& layout);
     void AddBlock(const Cell* cells, std::size_t first, std::size_t count);
-    Summary Finished(int scale) const;
+    PassMoments Finished(int scale) const;
 
 private:
     void LayOut(const Cell* cells, std::size_t count);
@@ -165,7 +165,7 @@ private:
     void AddDifferences(const Cell* cells, std::size_t first, std::size_t count);
     void AddContrasts(const Cell* cells, std::size_t first, std::size_t count);
 
-    const Shape& shape_;
+    const Layout& shape_;
     const std::size_t leftSize_;  // of each subject's contrasts of A at each level of B
     const Helmert helmertA_, helmertB_;
     // The block's subjects' means (or sums) over B for each level of A [t][a],
@@ -184,37 +184,37 @@ private:
 // Runs the pass: the scores' offsets [s][a][b] from 0, b fastest, in units of
 // 10^scale (integer offsets).
 template <typename Pass, typename Cell>
-Summary Summarise(const Shape& shape, const Cell* offsets, int scale) {
+PassMoments Summarise(const Layout& layout, const Cell* offsets, int scale) {
     static_assert(std::is_same_v<Cell, typename Pass::Cell>);
-    SubjectMoments<Pass> moments(shape);
-    for (std::size_t first = 0; first < shape.n; first += kBlock)
-        moments.AddBlock(offsets + first * shape.cells, first, std::min(kBlock, shape.n - first));
+    SubjectMoments<Pass> moments(layout);
+    for (std::size_t first = 0; first < layout.n; first += kBlock)
+        moments.AddBlock(offsets + first * layout.cells, first, std::min(kBlock, layout.n - first));
     return moments.Finished(scale);
 }
 
 // Once, before the first block: every moment and covariance at zero.
 template <typename Pass>
-SubjectMoments<Pass>::SubjectMoments(const Shape& shape)
-    : shape_(shape),
-      leftSize_((shape.na - 1) * shape.nb),
-      helmertA_(shape.na),
-      helmertB_(shape.nb),
-      overB_(kBlock * shape.na),
-      overA_(kBlock * shape.nb),
+SubjectMoments<Pass>::SubjectMoments(const Layout& layout)
+    : shape_(layout),
+      leftSize_((layout.na - 1) * layout.nb),
+      helmertA_(layout.na),
+      helmertB_(layout.nb),
+      overB_(kBlock * layout.na),
+      overA_(kBlock * layout.nb),
       overAll_(kBlock),
       left_(kBlock * leftSize_),
-      cellRaw_(shape.cells),
-      cellNormal_(shape.cells),
-      aRaw_(shape.na),
-      aNormal_(shape.na),
-      bRaw_(shape.nb),
-      bNormal_(shape.nb),
-      differences_(shape.differences),
-      a_(shape.na - 1),
-      b_(shape.nb - 1),
-      ab_(shape.interactionSphericity ? shape.interactionContrasts : 0),
-      aAtB_(shape.nb, Covariance<Pass>(shape.na - 1)),
-      bAtA_(shape.na, Covariance<Pass>(shape.nb - 1)) {}
+      cellRaw_(layout.cells),
+      cellNormal_(layout.cells),
+      aRaw_(layout.na),
+      aNormal_(layout.na),
+      bRaw_(layout.nb),
+      bNormal_(layout.nb),
+      differences_(layout.differences),
+      a_(layout.na - 1),
+      b_(layout.nb - 1),
+      ab_(layout.interactionSphericity ? layout.interactionContrasts : 0),
+      aAtB_(layout.nb, Covariance<Pass>(layout.na - 1)),
+      bAtA_(layout.na, Covariance<Pass>(layout.nb - 1)) {}
 
 // Once per block of subjects, `cells` the block's first subject's.
 template <typename Pass>
@@ -358,12 +358,12 @@ void SubjectMoments<Pass>::AddContrasts(const Cell* cells, std::size_t first, st
 // After the last block: each moment divided back by what the pass's values
 // are multiples of (the integer pass's sums over levels and contrasts' lengths).
 template <typename Pass>
-Summary SubjectMoments<Pass>::Finished(int scale) const {
+PassMoments SubjectMoments<Pass>::Finished(int scale) const {
     const std::size_t n = shape_.n, na = shape_.na, nb = shape_.nb;
     const DecimalUnit unit(scale);
     const auto C = static_cast<Extended>(shape_.cells), NA = static_cast<Extended>(na),
                NB = static_cast<Extended>(nb);
-    Summary s;
+    PassMoments s;
     const auto finish = [&](const std::vector<Moments<Pass>>& from, std::vector<Moment>& to, auto&& divisor) {
         for (std::size_t i = 0; i < from.size(); ++i) to.push_back(from[i].Finished(n, divisor(i), unit));
     };
@@ -407,15 +407,15 @@ std::vector<Int128> CellReferences(const ExactPartition& part, std::size_t cells
 // first level's less the second's). Where the cells have references of their
 // own, each mean is then made an offset from the `common` one again, exactly,
 // as every reader of the moments' means takes them.
-void SetReferences(Summary& s, const Shape& shape, const std::vector<Int128>& references, Int128 common) {
-    const std::size_t na = shape.na, nb = shape.nb;
-    s.exact = s.exact && s.cellRaw.size() == shape.cells;
+void SetReferences(PassMoments& s, const Layout& layout, const std::vector<Int128>& references, Int128 common) {
+    const std::size_t na = layout.na, nb = layout.nb;
+    s.exact = s.exact && s.cellRaw.size() == layout.cells;
     if (!s.exact) return;
     std::vector<Int128> overB(na, 0), overA(nb, 0);
     for (std::size_t a = 0; a < na; ++a)
         for (std::size_t b = 0; b < nb; ++b) overB[a] += references[a * nb + b], overA[b] += references[a * nb + b];
     const bool own = std::any_of(references.begin(), references.end(), [&](Int128 r) { return r != common; });
-    const std::size_t n = shape.n;
+    const std::size_t n = layout.n;
     const auto set = [&](Moment& m, Int128 total, bool difference = false) {
         if (!m.exact) return;
         m.exact->referenceTotal = total;
@@ -427,7 +427,7 @@ void SetReferences(Summary& s, const Shape& shape, const std::vector<Int128>& re
                   ExactFraction(static_cast<Int128>(n) * m.exact->divisor))
                      .Rounded(s.scale);
     };
-    for (std::size_t c = 0; c < shape.cells; ++c) set(s.cellRaw[c], references[c]);
+    for (std::size_t c = 0; c < layout.cells; ++c) set(s.cellRaw[c], references[c]);
     for (std::size_t a = 0; a < na; ++a) set(s.aRaw[a], overB[a]);
     for (std::size_t b = 0; b < nb; ++b) set(s.bRaw[b], overA[b]);
     // The families in the pass's order: marginal A, marginal B, A at each b, B at each a.
@@ -443,4 +443,4 @@ void SetReferences(Summary& s, const Shape& shape, const std::vector<Int128>& re
 }
 
 }  // namespace
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

@@ -6,11 +6,11 @@
 
 namespace morvane {
 
-ExactPartition ComputeExactPartition(const StudyStore& store, char separator, bool keepOffsets) {
-    ExactTotalsBuilder totals(store, keepOffsets);
+ExactPartition ComputeExactPartition(const StudyStore& store, char separator, KeepOffsets keep) {
+    ExactTotalsBuilder totals(store, keep);
     ParsedBlockSink* const sinks[] = {&totals};
     ParseAllScores(store, separator, sinks);
-    return totals.Finish(store, separator, keepOffsets);
+    return totals.Finish(store, separator, keep);
 }
 
 std::vector<Extended> ExactPartition::ExtendedOffsets() const {

@@ -56,6 +56,9 @@ struct ExactPartition {
     std::vector<Extended> ExtendedOffsets() const;
 };
 
+// Whether a partition keeps the scores' offsets for the statistics beyond it.
+enum class KeepOffsets { No, Yes };
+
 // Sums of squares of more decimal digits than this (about 10 KiB per number) are
 // computed by the centred method.
 inline constexpr int kExactDigitLimit = 3000;
@@ -63,6 +66,6 @@ inline constexpr int kExactDigitLimit = 3000;
 // From the score texts of the store (the first that is not a score stops it
 // with its ConvertError); CellValue is not read. Throws OverflowError when a
 // result leaves the extended range. The offsets are kept when asked for.
-ExactPartition ComputeExactPartition(const StudyStore& store, char decimalSeparator, bool keepOffsets);
+ExactPartition ComputeExactPartition(const StudyStore& store, char decimalSeparator, KeepOffsets keep);
 
 }  // namespace morvane

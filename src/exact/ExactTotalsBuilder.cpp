@@ -86,8 +86,8 @@ private:
     std::vector<std::int32_t> kept_;
 };
 
-ExactTotalsBuilder::ExactTotalsBuilder(const StudyStore& store, bool forOffsets)
-    : totals_(std::make_unique<Totals>(store, forOffsets)) {}
+ExactTotalsBuilder::ExactTotalsBuilder(const StudyStore& store, KeepOffsets forOffsets)
+    : totals_(std::make_unique<Totals>(store, forOffsets == KeepOffsets::Yes)) {}
 
 ExactTotalsBuilder::~ExactTotalsBuilder() = default;
 
@@ -115,7 +115,8 @@ void ExactTotalsBuilder::Take(const ParsedBlock& block) {
     totals.KeepScores(block);
 }
 
-ExactPartition ExactTotalsBuilder::Finish(const StudyStore& store, char separator, bool keepOffsets) {
+ExactPartition ExactTotalsBuilder::Finish(const StudyStore& store, char separator, KeepOffsets keep) {
+    const bool keepOffsets = keep == KeepOffsets::Yes;
     if (std::optional<ExactPartition> partition = totals_->Partition(store, separator, keepOffsets))
         return std::move(*partition);
     return PartitionFromTexts(store, separator, keepOffsets);

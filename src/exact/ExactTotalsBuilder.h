@@ -15,9 +15,9 @@ namespace morvane {
 
 class ExactTotalsBuilder final : public ParsedBlockSink {
 public:
-    // `forOffsets`: Finish will be asked for the offsets, which the builder
-    // then takes from the digits the parse read rather than from the texts.
-    explicit ExactTotalsBuilder(const StudyStore& store, bool forOffsets = false);
+    // KeepOffsets::Yes: Finish will be asked for the offsets, which the
+    // builder then takes from the digits the parse read rather than from the texts.
+    explicit ExactTotalsBuilder(const StudyStore& store, KeepOffsets forOffsets = KeepOffsets::No);
     ~ExactTotalsBuilder() override;
     ExactTotalsBuilder(const ExactTotalsBuilder&) = delete;
     ExactTotalsBuilder& operator=(const ExactTotalsBuilder&) = delete;
@@ -26,7 +26,7 @@ public:
     void Take(const ParsedBlock& block) override;
 
     // After every block: ComputeExactPartition of the same store.
-    ExactPartition Finish(const StudyStore& store, char decimalSeparator, bool keepOffsets);
+    ExactPartition Finish(const StudyStore& store, char decimalSeparator, KeepOffsets keep);
 
 private:
     class Totals;

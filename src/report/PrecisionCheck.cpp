@@ -50,7 +50,7 @@ PrecisionCheck CheckResultsFile(StudyStore& store, char separator) {
     } catch (const InvalidOperationError&) {  // no subjects: the results file has no sums
     } catch (const OverflowError&) {          // scores beyond the results file's range
     }
-    return Check(file, ComputeExactPartition(store, separator, false), separator);
+    return Check(file, ComputeExactPartition(store, separator, KeepOffsets::No), separator);
 }
 
 CalculationOutcome RunCheckedCalculation(StudyStore& store, char separator,
@@ -61,7 +61,7 @@ CalculationOutcome RunCheckedCalculation(StudyStore& store, char separator,
     const CalculationOutcome outcome =
         RunCalculation(store, separator, chooseResultsFile, {keep, &exact, &sums});
     if (outcome == CalculationOutcome::Written)
-        precision = Check(sums, exact.Finish(store, separator, false), separator);
+        precision = Check(sums, exact.Finish(store, separator, KeepOffsets::No), separator);
     return outcome;
 }
 

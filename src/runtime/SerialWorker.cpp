@@ -15,7 +15,7 @@ SerialWorker::~SerialWorker() {
     thread_.join();
 }
 
-void SerialWorker::Hand(std::function<void()> job) {
+void SerialWorker::Enqueue(std::function<void()> job) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return !busy_; });
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));

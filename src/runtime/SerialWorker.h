@@ -23,7 +23,7 @@ public:
 
     // Waits until the last job is done, then starts `job`; rethrows the
     // exception of an earlier job instead, if one threw.
-    void Hand(std::function<void()> job);
+    void Enqueue(std::function<void()> job);
     // Waits until the last job is done; rethrows its exception, if it threw.
     void Wait();
 

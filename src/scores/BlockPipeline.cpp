@@ -33,14 +33,14 @@ Extended* BlockPipeline::ExtendedValues() {
     return &values_[next_ % slots_ * blockValues_];
 }
 
-void BlockPipeline::Hand(const ParsedBlock& block) {
+void BlockPipeline::Deliver(const ParsedBlock& block) {
     ++next_;
     if (!worker_) return Deliver(block);
     batch_.push_back(block);
     if (batch_.size() < kBatchBlocks) return;
     // The worker is done with the last batch, whose buffers the next blocks
     // are parsed into, before it starts on this one.
-    worker_->Hand([this, blocks = std::exchange(batch_, {})] {
+    worker_->Enqueue([this, blocks = std::exchange(batch_, {})] {
         for (const ParsedBlock& parsed : blocks) Deliver(parsed);
     });
 }
@@ -48,7 +48,7 @@ void BlockPipeline::Hand(const ParsedBlock& block) {
 void BlockPipeline::Finish() {
     if (!worker_) return;
     if (!batch_.empty())
-        worker_->Hand([this, blocks = std::exchange(batch_, {})] {
+        worker_->Enqueue([this, blocks = std::exchange(batch_, {})] {
             for (const ParsedBlock& parsed : blocks) Deliver(parsed);
         });
     worker_->Wait();

@@ -38,9 +38,9 @@ public:
     // values that two doubles cannot hold.
     Extended* ExtendedValues();
     // The block parsed into the buffers of Next(), to the sinks.
-    void Hand(const ParsedBlock& block);
+    void Deliver(const ParsedBlock& block);
     // After the last block: returns once every sink has taken every block. A
-    // sink's failure is thrown by Finish or by a later Hand.
+    // sink's failure is thrown by Finish or by a later Deliver.
     void Finish();
 
 private:

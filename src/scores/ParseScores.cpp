@@ -149,7 +149,7 @@ void ParseInBlocks(const StudyStore& store, char separator, std::span<ParsedBloc
             block.pairs = nullptr;
         }
         if (values) StoreValues(*values, block);
-        pipeline.Hand(block);
+        pipeline.Deliver(block);
     }
     pipeline.Finish();
 }

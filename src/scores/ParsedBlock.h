@@ -30,7 +30,7 @@ struct ScoreDigits {
 struct ParsedBlock {
     std::int32_t first = 1, count = 0;
     std::int32_t levelsA = 0, levelsB = 0;
-    // The values as pairs of doubles (which the sweep reads fastest), or, when
+    // The values, each as the exact sum of two doubles (runtime/Extended.h), or, when
     // null because some value does not split, as extended numbers.
     const SplitExtended* pairs = nullptr;
     const Extended* values = nullptr;

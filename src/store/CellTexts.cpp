@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include "runtime/Errors.h"
 #include "runtime/MemoryBudget.h"
@@ -120,6 +121,10 @@ void CellTextArray::Compact() noexcept {
     }
 }
 
+struct CellTextArray::Filler::PageMapping {
+    std::thread thread;
+};
+
 CellTextArray::Filler::Filler(CellTextArray& cells) : cells_(cells) {
     std::vector<std::uint32_t>().swap(cells_.editSlots_);
     std::vector<std::string>().swap(cells_.edits_);
@@ -165,16 +170,19 @@ void CellTextArray::Filler::Reserve(std::size_t bytes) {
     void* const room = cells_.bytes_.data() + cells_.bytes_.size();
     const std::size_t roomBytes = cells_.bytes_.capacity() - cells_.bytes_.size();
     try {
-        mapping_ = std::thread([=] {
+        auto mapping = std::make_unique<PageMapping>();
+        mapping->thread = std::thread([=] {
             MapPagesAhead(offsets, offsetBytes);
             MapPagesAhead(room, roomBytes);
         });
+        mapping_ = std::move(mapping);
     } catch (const std::system_error&) {
     }
 }
 
 void CellTextArray::Filler::StopMapping() {
-    if (mapping_.joinable()) mapping_.join();
+    if (mapping_ && mapping_->thread.joinable()) mapping_->thread.join();
+    mapping_.reset();
 }
 
 void CellTextArray::Filler::MakeRoom(std::size_t more) {

@@ -12,7 +12,7 @@
 #include "analysis/detail/CrossProducts.h"
 #include "analysis/detail/Moments.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 namespace {
 
 TEST(CrossProducts, UnbiasedSumsAreTheSignedSumsModulo2To64) {
@@ -59,4 +59,4 @@ TEST(CrossProducts, UnbiasedSumsAreTheSignedSumsModulo2To64) {
 }
 
 }  // namespace
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

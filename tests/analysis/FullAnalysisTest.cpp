@@ -162,7 +162,7 @@ TEST(FullAnalysis, IntegerContrastsAgreeWithRationalArithmeticAndTheExtendedPass
             return texts[static_cast<std::size_t>(((s - 1) * na + a - 1) * nb + b - 1)];
         };
         StudyStore small = Study(n, na, nb, text);
-        ASSERT_EQ(ComputeExactPartition(small, '.', true).integerOffsets.size(), texts.size());
+        ASSERT_EQ(ComputeExactPartition(small, '.', KeepOffsets::Yes).integerOffsets.size(), texts.size());
         const FullAnalysis r = AnalyseStudy(small, '.');
         // The same (positive) scores and 10^-10 or 10^-6 more: the same
         // covariances, from offsets too wide for 32 bits, or too wide for the
@@ -171,7 +171,7 @@ TEST(FullAnalysis, IntegerContrastsAgreeWithRationalArithmeticAndTheExtendedPass
             SCOPED_TRACE(tail);
             StudyStore shifted =
                 Study(n, na, nb, [&text, tail = tail](int s, int a, int b) { return text(s, a, b) + tail; });
-            ASSERT_EQ(ComputeExactPartition(shifted, '.', true).integerOffsets.empty(), shift < 1e-8L);
+            ASSERT_EQ(ComputeExactPartition(shifted, '.', KeepOffsets::Yes).integerOffsets.empty(), shift < 1e-8L);
             const FullAnalysis w = AnalyseStudy(shifted, '.');
 
             const auto close = [](std::optional<Extended> x, std::optional<Extended> y) {

@@ -399,7 +399,7 @@ TEST(ModelChecks, CellShapesAndOutlyingSubjects) {
     EXPECT_EQ(extended.outlyingSubjects, 1u);
     // The shapes from the counts by value (as the analysis passes them) are
     // those from the scores, to the last bit.
-    const ExactPartition part = ComputeExactPartition(store, '.', true);
+    const ExactPartition part = ComputeExactPartition(store, '.', KeepOffsets::Yes);
     CellScores integers;
     integers.n = 12, integers.na = 2, integers.nb = 2, integers.integers = part.integerOffsets.data();
     integers.scale = part.offsetScale, integers.bound = part.offsetBound;

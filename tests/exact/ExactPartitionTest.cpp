@@ -75,8 +75,8 @@ TEST(ExactPartition, TheBuilderFedByTheParseAgreesWithTheDefinition) {
         CountingSink other;
         ParsedBlockSink* const sinks[] = {&other, &exact};
         ParseAllScores(store, '.', sinks);
-        const ExactPartition one = exact.Finish(store, '.', true);
-        const ExactPartition apart = ComputeExactPartition(store, '.', true);
+        const ExactPartition one = exact.Finish(store, '.', KeepOffsets::Yes);
+        const ExactPartition apart = ComputeExactPartition(store, '.', KeepOffsets::Yes);
         EXPECT_EQ(one.method, c.kind == 4 ? PartitionMethod::Centred : PartitionMethod::Exact);
         ExpectDefinition(one, store);
         EXPECT_EQ(one.method, apart.method);

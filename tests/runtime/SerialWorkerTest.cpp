@@ -22,7 +22,7 @@ TEST(SerialWorker, RunsJobsOneAtATimeInOrderAndPassesTheirFailureOn) {
     {
         SerialWorker worker;
         for (int i = 0; i < 200; ++i)
-            worker.Hand([&, i] {
+            worker.Enqueue([&, i] {
                 if (running.fetch_add(1) != 0) overlapped = true;
                 if (i % 50 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
                 done.push_back(i);  // no lock: only one job runs at a time
@@ -34,16 +34,16 @@ TEST(SerialWorker, RunsJobsOneAtATimeInOrderAndPassesTheirFailureOn) {
         EXPECT_FALSE(overlapped);
 
         // The failure of a job is thrown once, by the next call that waits.
-        worker.Hand([] { throw std::runtime_error("job failed"); });
-        EXPECT_THROW(worker.Hand([&] { done.push_back(-1); }), std::runtime_error);
+        worker.Enqueue([] { throw std::runtime_error("job failed"); });
+        EXPECT_THROW(worker.Enqueue([&] { done.push_back(-1); }), std::runtime_error);
         worker.Wait();
         EXPECT_EQ(done.back(), 199) << "a job handed over after a failure is not run";
-        worker.Hand([] { throw std::runtime_error("again"); });
+        worker.Enqueue([] { throw std::runtime_error("again"); });
         EXPECT_THROW(worker.Wait(), std::runtime_error);
         worker.Wait();
 
         // Going out of scope waits for the job at hand.
-        worker.Hand([&] {
+        worker.Enqueue([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             done.push_back(200);
         });

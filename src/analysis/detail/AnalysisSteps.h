@@ -1,6 +1,6 @@
 #pragma once
 // Private to the full analysis: its steps after the pass over the subjects,
-// each from the pass's Summary.
+// each from the pass's PassMoments.
 
 #include <algorithm>
 #include <optional>
@@ -10,7 +10,7 @@
 #include "analysis/detail/SubjectPass.h"
 #include "stats/Adjustments.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 
 // What one effect of the summary table is tested from.
 struct EffectInputs {
@@ -32,15 +32,15 @@ EffectResult TestEffect(const EffectInputs& in);
 
 // The paired comparisons, family by family, with Holm's and Bonferroni's
 // adjustments within each (Comparisons.cpp); tq the 97.5 % quantile of t on n - 1.
-std::vector<ComparisonResult> PairedComparisons(const Summary& summary, const Shape& shape,
+std::vector<ComparisonResult> PairedComparisons(const PassMoments& moments, const Layout& layout,
                                                 std::optional<Extended> tq, Extended level);
 
 // The simple main effects of A at each level of B, then of B at each level of
 // A (SimpleEffects.cpp).
-std::vector<SimpleEffectResult> SimpleEffects(const Summary& summary, const Shape& shape, Extended level);
+std::vector<SimpleEffectResult> SimpleEffects(const PassMoments& moments, const Layout& layout, Extended level);
 // The multivariate tests, the assumption checks and the rank-based analysis
 // (ModelChecks.cpp), from the pass's moments and the scores' offsets.
-void CheckTheModel(FullAnalysis& out, const Summary& summary, const Shape& shape, const ExactPartition& part);
+void CheckTheModel(FullAnalysis& out, const PassMoments& moments, const Layout& layout, const ExactPartition& part);
 
 // Holm's and Bonferroni's adjustments of the p-values of `all`'s elements
 // [first, last), a family: into their pHolm and pBonferroni.
@@ -61,4 +61,4 @@ inline std::optional<Extended> Ratio(Extended part, Extended whole) {
     return part / whole;
 }
 
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace morvane::anova {
+namespace morvane::analysis {
 
 // z[i * stride + t] holds value i of the block's subject t (t < count) as an
 // unsigned 32-bit number: the value plus 2^31. Each product of two is then an
@@ -32,4 +32,4 @@ inline std::int64_t UnbiasedProduct(std::uint64_t cross, std::uint64_t sumI, std
     return static_cast<std::int64_t>(cross - ((sumI + sumJ) << 31) + (count << 62));
 }
 
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

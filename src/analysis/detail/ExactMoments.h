@@ -16,7 +16,7 @@
 #include "analysis/detail/Moments.h"
 #include "exact/ExactFraction.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 
 // The mean times n divisor, the statistic's sum over the subjects in units.
 inline ExactFraction ExactTotal(const Moment::Exact& m, std::size_t n) {
@@ -58,4 +58,4 @@ inline Extended ExactStandardised(const Moment::Exact& m, std::size_t n, Int128 
     return total.Sign() < 0 ? -magnitude : magnitude;
 }
 
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

@@ -17,7 +17,7 @@
 #include "runtime/WideInteger.h"
 #include "stats/Matrices.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 
 // How many subjects the pass over the scores takes at a time: each statistic
 // is summed over a block in registers before its totals are updated.
@@ -264,4 +264,4 @@ private:
     std::vector<std::uint64_t> sums_, cross_;
 };
 
-}  // namespace morvane::anova
+}  // namespace morvane::analysis

@@ -8,10 +8,10 @@
 #include "analysis/detail/Moments.h"
 #include "exact/ExactPartition.h"
 
-namespace morvane::anova {
+namespace morvane::analysis {
 
 // The sizes of a study of n subjects and na x nb cells (each at least 1).
-struct Shape {
+struct Layout {
     std::size_t n, na, nb;
     std::size_t cells = na * nb;
     // The pairs of levels of each factor: the comparisons' families are
@@ -23,17 +23,17 @@ struct Shape {
     // many for the time and memory their covariances take.
     bool interactionSphericity;
 
-    Shape(std::size_t subjects, std::size_t levelsA, std::size_t levelsB);
+    Layout(std::size_t subjects, std::size_t levelsA, std::size_t levelsB);
 };
 
 // The moments of the pass over n subjects, whichever arithmetic took them.
-struct Summary {
+struct PassMoments {
     // Of each cell (a * nb + b), level of A and level of B: the mean's, and
     // that of the subject's value less the subject's mean (Cousineau's
     // normalisation).
     std::vector<Moment> cellRaw, cellNormal, aRaw, aNormal, bRaw, bNormal;
     // Of the paired differences of levels i < j, family by family in the
-    // order of Shape, pairs in the order (i, j) of the rows.
+    // order of Layout, pairs in the order (i, j) of the rows.
     std::vector<Moment> differences;
     // The covariances of the orthonormal Helmert contrasts of the marginal
     // means of A and B, of the interaction (empty unless its sphericity is
@@ -52,6 +52,6 @@ struct Summary {
 // The moments of every mean, difference and set of contrasts of the study
 // whose partition (with its offsets) is `part`: exactly over integers where
 // the offsets are integers small enough, in the extended format otherwise.
-Summary SummariseSubjects(const ExactPartition& part, const Shape& shape);
+PassMoments SummariseSubjects(const ExactPartition& part, const Layout& layout);
 
-}  // namespace morvane::anova
+}  // namespace morvane::analysis
