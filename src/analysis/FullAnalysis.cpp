@@ -1,5 +1,6 @@
 #include "analysis/FullAnalysis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <optional>
@@ -7,24 +8,25 @@
 
 #include "analysis/detail/AnalysisSteps.h"
 #include "analysis/detail/ExactMoments.h"
-#include "stats/Distributions.h"
 #include "analysis/detail/SubjectPass.h"
 #include "exact/ExactTotalsBuilder.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/Errors.h"
 #include "runtime/SerialWorker.h"
 #include "scores/ParseScores.h"
+#include "stats/Distributions.h"
 
 namespace morvane {
 namespace {
 
-using analysis::Moment;
 using analysis::Layout;
+using analysis::Moment;
 using analysis::PassMoments;
 
 ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out);
 void NoNegativeSources(ExactPartition& part);
-void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments, const Layout* layout);
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments,
+                 const Layout* layout);
 void DescribeMeans(FullAnalysis& out, const PassMoments& moments, const Layout& layout, Extended reference,
                    std::optional<Extended> tq);
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
@@ -33,6 +35,33 @@ MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Mo
 void CheckAllFinite(const FullAnalysis& r);
 
 }  // namespace
+
+ComparedFamilies FamiliesCompared(std::int64_t levelsA, std::int64_t levelsB) {
+    ComparedFamilies families;
+    families.marginalA = levelsA <= kComparedLevels;
+    families.marginalB = levelsB <= kComparedLevels;
+    const auto pairs = [](std::int64_t levels) { return levels > 1 ? levels * (levels - 1) / 2 : 0; };
+    // Each marginal family, and one like it at each level of the other factor.
+    const std::int64_t all =
+        (families.marginalA ? pairs(levelsA) * (1 + std::max<std::int64_t>(levelsB, 0)) : 0) +
+        (families.marginalB ? pairs(levelsB) * (1 + std::max<std::int64_t>(levelsA, 0)) : 0);
+    families.aAtB = families.marginalA && all <= kMostComparisons;
+    families.bAtA = families.marginalB && all <= kMostComparisons;
+    return families;
+}
+
+std::string ShownLevelName(const std::string& name) {
+    if (name.size() <= kShownNameBytes) return name;
+    // A lead byte of code page 932 takes the byte after it along.
+    const auto lead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
+    std::size_t end = 0;
+    while (end < kShownNameBytes) {
+        const std::size_t width = lead(static_cast<unsigned char>(name[end])) ? 2 : 1;
+        if (end + width > kShownNameBytes) break;
+        end += width;
+    }
+    return name.substr(0, end) + "\x81\x63";  // "…"
+}
 
 FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptions& options) {
     FullAnalysis out;
@@ -43,11 +72,19 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
         return out;
     }
     const Layout layout(static_cast<std::size_t>(out.subjects), static_cast<std::size_t>(out.levelsA),
-                      static_cast<std::size_t>(out.levelsB));
+                        static_cast<std::size_t>(out.levelsB), options.meansOnly);
+    out.compared = layout.compared;
 
     // One pass over the subjects, each subject's scores at hand: the moments
     // of every mean, difference and set of contrasts. The rest follows from them.
     const PassMoments moments = analysis::SummariseSubjects(part, layout);
+    if (options.meansOnly) {
+        TestEffects(out, part, nullptr, nullptr);
+        DescribeMeans(out, moments, layout, part.reference,
+                      TQuantile975(static_cast<Extended>(layout.n) - 1));
+        CheckAllFinite(out);
+        return out;
+    }
     // The model's checks write members of their own, on a thread of their own
     // where one can be had, beside the effects, means, comparisons and
     // simple effects.
@@ -63,7 +100,10 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
     const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(layout.n) - 1);
     DescribeMeans(out, moments, layout, part.reference, tq);
     out.comparisons = analysis::PairedComparisons(moments, layout, tq, options.effectSizeLevel);
-    out.simpleEffects = analysis::SimpleEffects(moments, layout, options.effectSizeLevel);
+    if (layout.simpleCovariances)
+        out.simpleEffects = analysis::SimpleEffects(moments, layout, options.effectSizeLevel);
+    else
+        out.simpleEffectsOmitted = true;
     if (beside)
         beside->Wait();
     else
@@ -87,10 +127,11 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     out.subjects = store.SubjectCount;
     out.levelsA = store.LevelCountA;
     out.levelsB = store.LevelCountB;
+    // Every line that names a level repeats its name: a long one is cut here, once.
     for (std::int32_t a = 1; a <= out.levelsA; ++a)
-        out.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
+        out.namesA.push_back(ShownLevelName(store.LevelNamesA[static_cast<std::size_t>(a)]));
     for (std::int32_t b = 1; b <= out.levelsB; ++b)
-        out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
+        out.namesB.push_back(ShownLevelName(store.LevelNamesB[static_cast<std::size_t>(b)]));
 
     ExactPartition part = exact.Finish(store, separator, KeepOffsets::Yes);
     // The results file's sums, swept while parsing; where they fail, as the
@@ -126,15 +167,17 @@ void NoNegativeSources(ExactPartition& part) {
 // After the pass: A, B and AB, each tested whole from the partition and,
 // where its contrasts are more than one, their covariance (no pass: no
 // subjects or levels, and no sphericity to test).
-void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments, const Layout* layout) {
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments,
+                 const Layout* layout) {
     analysis::EffectInputs in;
     in.errors = part.S.ss + part.AS.ss + part.BS.ss + part.ABS.ss;
     in.enoughSubjects = !out.FewerThanTwoSubjects();
     in.level = out.options.effectSizeLevel;
     if (layout) in.subjects = layout->n, in.cells = layout->cells;
-    const auto test = [&](const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
-                          const SquareMatrix* covariance, bool omitted) {
-        in.effect = effect, in.error = error, in.f = f, in.covariance = covariance, in.sphericityOmitted = omitted;
+    const auto test = [&](const PartitionSource& effect, const PartitionSource& error,
+                          std::optional<Extended> f, const SquareMatrix* covariance, bool omitted) {
+        in.effect = effect, in.error = error, in.f = f, in.covariance = covariance,
+        in.sphericityOmitted = omitted;
         return analysis::TestEffect(in);
     };
     const bool tested = moments && layout;
@@ -142,8 +185,8 @@ void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoment
     out.B = test(part.B, part.BS, part.fB, tested && layout->nb > 2 ? &moments->b : nullptr, false);
     const bool omitted =
         tested && layout->n > 1 && layout->interactionContrasts > 1 && !layout->interactionSphericity;
-    out.AB = test(part.AB, part.ABS, part.fAB, tested && layout->interactionSphericity ? &moments->ab : nullptr,
-                  omitted);
+    out.AB = test(part.AB, part.ABS, part.fAB,
+                  tested && layout->interactionSphericity ? &moments->ab : nullptr, omitted);
 }
 
 // After the pass: the cells' means, then the marginal means of A and of B.
