@@ -44,6 +44,8 @@ int main(int argc, char** argv) {
         morvane::LoadStudyFile(store, arguments.File(0));
         morvane::AnalysisOptions options;
         options.keepValues = morvane::KeepValues::No;  // the tool ends with the plot
+        // The interaction plot needs the cells' means and intervals alone.
+        options.meansOnly = !quantiles;
         const morvane::FullAnalysis analysis = morvane::AnalyseStudy(store, separator, options);
         // The plot is drawn on no screen: Qt runs on its offscreen platform unless told otherwise.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
