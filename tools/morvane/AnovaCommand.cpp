@@ -5,8 +5,8 @@
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
-#include "output/AnovaFormats.h"
 #include "analysis/FullAnalysis.h"
+#include "output/AnovaFormats.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "runtime/TextWriter.h"

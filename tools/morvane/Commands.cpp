@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "report/PrecisionCheck.h"
 #include "listing/Listing.h"
+#include "report/PrecisionCheck.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/CLocale.h"
 #include "runtime/Errors.h"

@@ -21,7 +21,7 @@
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
     return morvane::tool::RunShowingErrors([&] {
-        const morvane::tool::Arguments arguments(words);
+        const morvane::tool::Arguments arguments(words, {}, {}, morvane::tool::OtherOptions::AreFiles);
         const std::size_t count = arguments.FileCount();
         const auto type =
             count == 4 || count == 5

@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
     return morvane::tool::RunShowingErrors([&] {
-        const morvane::tool::Arguments arguments(words);
+        const morvane::tool::Arguments arguments(words, {}, {}, morvane::tool::OtherOptions::AreFiles);
         if (arguments.FileCount() != 1) {
             std::fputs("usage: morvane print DATAFILE          print the listing on the default printer\n",
                        stderr);
