@@ -11,6 +11,7 @@
 #include "analysis/detail/SubjectPass.h"
 #include "exact/ExactTotalsBuilder.h"
 #include "report/SumsOfSquares.h"
+#include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/SerialWorker.h"
 #include "scores/ParseScores.h"
@@ -51,16 +52,7 @@ ComparedFamilies FamiliesCompared(std::int64_t levelsA, std::int64_t levelsB) {
 }
 
 std::string ShownLevelName(const std::string& name) {
-    if (name.size() <= kShownNameBytes) return name;
-    // A lead byte of code page 932 takes the byte after it along.
-    const auto lead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
-    std::size_t end = 0;
-    while (end < kShownNameBytes) {
-        const std::size_t width = lead(static_cast<unsigned char>(name[end])) ? 2 : 1;
-        if (end + width > kShownNameBytes) break;
-        end += width;
-    }
-    return name.substr(0, end) + "\x81\x63";  // "…"
+    return CutCp932(name, kShownNameBytes);
 }
 
 FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptions& options) {

@@ -235,6 +235,24 @@ TEST(MorvaneTool, UnknownOptionsAreRefusedByEveryCommand) {
     EXPECT_TRUE(ReadBytes(dir.File("-r.json")).starts_with("{"));
 }
 
+// Content after the study is read as the counts say and noted on standard
+// error; the copy is the study without it.
+TEST(MorvaneTool, ContentAfterTheStudyIsNoted) {
+    TempDir dir;
+    const std::string study = "1\r\n1\r\n2\r\na\r\nb1\r\nb2\r\n5\r\n6\r\n";
+    WriteBytes(dir.File("long.dat"), study + "7\r\ntext\r\n");
+    const Result copy = RunTool("copy " + dir.File("long.dat") + " -");
+    EXPECT_EQ(copy.status, 0);
+    EXPECT_EQ(copy.out, study);
+    EXPECT_EQ(
+        copy.err,
+        "morvane: "
+        "データファイルの最後の得点の後に余分な内容があります。読み込みでは無視し、保存すると失われます\n");
+    EXPECT_EQ(RunTool("sums " + dir.File("long.dat")).err, copy.err);
+    WriteBytes(dir.File("whole.dat"), study);
+    EXPECT_EQ(RunTool("copy " + dir.File("whole.dat") + " -").err, "");
+}
+
 // The usage and the version, asked for, still fail when their write fails.
 TEST(MorvaneTool, VersionAndHelpReportAFailedWrite) {
     for (const char* asked : {"--version", "--help"}) {

@@ -13,6 +13,7 @@
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
+#include "StudyLoad.h"
 #include "analysis/FullAnalysis.h"
 #include "plot/PlotFiles.h"
 #include "runtime/DecimalSeparator.h"
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
         }
         const char separator = morvane::DecimalSeparatorFromLocale();
         morvane::StudyStore& store = morvane::TheStudy();
-        morvane::LoadStudyFile(store, arguments.File(0));
+        morvane::tool::LoadStudy(store, arguments.File(0));
         morvane::AnalysisOptions options;
         options.keepValues = morvane::KeepValues::No;  // the tool ends with the plot
         // The interaction plot needs the cells' means and intervals alone.

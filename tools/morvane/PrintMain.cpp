@@ -9,6 +9,7 @@
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
+#include "StudyLoad.h"
 #include "print/DefaultPrinterListing.h"
 #include "store/DataFile.h"
 
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         morvane::StudyStore& store = morvane::TheStudy();
-        morvane::LoadStudyFile(store, arguments.File(0));
+        morvane::tool::LoadStudy(store, arguments.File(0));
         // Printing draws on no screen: Qt runs on its offscreen platform unless told otherwise.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
