@@ -6,9 +6,10 @@
 
 #include "properties/AnalysisProperties.h"
 #include "properties/DataFileProperties.h"
+#include "properties/Shapes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace morvane::properties;
-    CheckAnalysisBytes({reinterpret_cast<const char*>(data), size}, kFuzzMemoryBudget);
+    CheckAnalysisBytes(ExpandShape({reinterpret_cast<const char*>(data), size}), kFuzzMemoryBudget);
     return 0;
 }

@@ -5,9 +5,10 @@
 #include <cstdint>
 
 #include "properties/DataFileProperties.h"
+#include "properties/Shapes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace morvane::properties;
-    CheckDataFileBytes({reinterpret_cast<const char*>(data), size}, kFuzzMemoryBudget);
+    CheckDataFileBytes(ExpandShape({reinterpret_cast<const char*>(data), size}), kFuzzMemoryBudget);
     return 0;
 }

@@ -69,6 +69,11 @@ private:
     }
 
     std::string_view bytes_;
+
+public:
+    std::size_t Left() const { return bytes_.size() - pos_; }
+
+private:
     std::size_t pos_ = 0;
 };
 
@@ -112,6 +117,7 @@ ModelStudy ReadModel(std::string_view bytes, std::uint64_t memoryBudget) {
         *count = *value;
         ++study.countsRead;
     }
+    study.left = file.Left();
 
     // The arrays in the order they are sized: the names of A, of B, the texts.
     // Their sizes in long double: exact below 2^64, and far beyond any budget above.

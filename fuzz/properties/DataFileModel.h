@@ -19,6 +19,7 @@ struct ModelStudy {
     ReadOutcome outcome = ReadOutcome::Read;
     int countsRead = 0;  // how many of N, na, nb were read before the outcome
     std::int32_t n = 0, na = 0, nb = 0;
+    std::size_t left = 0;             // the bytes after the three counts' lines
     std::vector<std::string> namesA;  // levels 1 to na, when the study was read
     std::vector<std::string> namesB;  // levels 1 to nb
     std::vector<std::string> scores;  // N·na·nb texts in file order: A, then B, then the subject

@@ -38,9 +38,15 @@ void RequireOutcome(ReadOutcome got, ReadOutcome expected, const char* operation
 }
 
 // The outcome LoadStudyFile must give: fewer than one level of A or of B is
-// refused once the three counts are read, before anything is sized.
+// refused once the three counts are read, before anything is sized; counts
+// too large for memory that ask for more scores than the bytes left after
+// them say that the file ends early (a StudyError too).
 ReadOutcome LoadOutcome(const ModelStudy& model) {
     if (model.countsRead == 3 && (model.na < 1 || model.nb < 1)) return ReadOutcome::TooFewLevels;
+    const long double cells = static_cast<long double>(model.n) * model.na * model.nb;
+    if (model.outcome == ReadOutcome::OutOfMemory && model.n > 0 && model.left > 0 &&
+        cells > static_cast<long double>(model.left))
+        return ReadOutcome::TooFewLevels;
     return model.outcome;
 }
 

@@ -6,13 +6,13 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "scores/ScoreSyntax.h"
 #include "exchange/Csv.h"
 #include "exchange/ExchangeMessages.h"
 #include "exchange/StudyCsv.h"
 #include "runtime/Cp932.h"
 #include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
+#include "scores/ScoreSyntax.h"
 
 namespace morvane {
 namespace {
@@ -140,6 +140,8 @@ public:
 
     void ReadLong(StudyStore& store);
     void ReadWide(StudyStore& store);
+    // The header alone, as ReadLong and ReadWide judge it; nothing when there is none.
+    void CheckHeader();
 
 private:
     // A row of a long CSV, kept small: there may be millions. A score that
@@ -597,7 +599,43 @@ void StudyReader::ReadWide(StudyStore& store) {
     scores.Put(store);
 }
 
+void StudyReader::CheckHeader() {
+    if (options_.layout == CsvLayout::Long) {
+        ReadHeader();  // a head is never blank
+        return;
+    }
+    const std::size_t width =
+        DesignNames(options_.levelsA, 'A').size() * DesignNames(options_.levelsB, 'B').size() + 1;
+    if (options_.header && NextNonBlank(reader_) && reader_.Size() != width)
+        throw CsvError(messages::FieldCount(reader_.Line(), reader_.Size(), width));
+}
+
 }  // namespace
+
+void CheckCsvHead(std::string_view head, const CsvImportOptions& options) {
+    if (options.layout == CsvLayout::Wide && !options.header) return;
+    // A line end inside quotes: the header goes on past this line.
+    if (std::count(head.begin(), head.end(), '"') % 2 != 0) return;
+    try {
+        CsvEncoding encoding = options.encoding;
+        if (encoding != CsvEncoding::Cp932 && head.starts_with("\xEF\xBB\xBF")) {
+            head.remove_prefix(3);
+            encoding = CsvEncoding::Utf8;
+        }
+        const char separator = options.separator != 0 ? options.separator : csv::DetectSeparator(head);
+        const auto check = [&](CsvEncoding as) { StudyReader(head, separator, as, options).CheckHeader(); };
+        if (encoding != CsvEncoding::Detect || IsAscii(head))
+            return check(encoding == CsvEncoding::Detect ? CsvEncoding::Utf8 : encoding);
+        // Left to detect, the rest may decide the encoding: refused only when it is refused either way.
+        try {
+            check(CsvEncoding::Cp932);
+        } catch (const CsvError&) {
+            check(CsvEncoding::Utf8);
+        }
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryError();
+    }
+}
 
 void ReadStudyCsv(std::string_view text, const CsvImportOptions& options, StudyStore& store) {
     try {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -59,9 +60,40 @@ private:
     std::size_t lineStart_ = 0, contentEnd_ = 0;
 };
 
+// What ReadWholeFile hands to its HeadCheck: once, the first line as soon
+// as it is whole (or the first block, NULs and no line end in it).
+class HeadWatch {
+public:
+    explicit HeadWatch(const HeadCheck& judge) : judge_(judge) {}
+
+    // After each read: `size` bytes of `bytes` read so far, those before
+    // scanned_ looked at already.
+    void See(const char* bytes, std::size_t size) {
+        if (!judge_ || judged_) return;
+        const std::string_view text(bytes, size);
+        if (content_ == std::string_view::npos) content_ = text.find_first_not_of("\r\n \t", scanned_);
+        const std::size_t from = std::max(scanned_, content_);
+        const std::size_t end = content_ == std::string_view::npos ? content_ : text.find('\n', from);
+        if (end != std::string_view::npos) return Judge(text.substr(0, end + 1));
+        nul_ = nul_ || text.find('\0', scanned_) != std::string_view::npos;
+        scanned_ = size;
+        if (size >= kReadSize && nul_) Judge(text);
+    }
+
+private:
+    void Judge(std::string_view head) {
+        judged_ = true;
+        judge_(head);
+    }
+
+    const HeadCheck& judge_;
+    bool judged_ = false, nul_ = false;
+    std::size_t scanned_ = 0, content_ = std::string_view::npos;
+};
+
 }  // namespace
 
-FileBytes ReadWholeFile(const std::string& path) {
+FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead) {
     int fd = STDIN_FILENO;
     if (path.empty()) {
         if (!io::IsUsableStandardStream(STDIN_FILENO)) throw InOutError(io::kInvalidHandle);
@@ -81,15 +113,16 @@ FileBytes ReadWholeFile(const std::string& path) {
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
         capacity = static_cast<std::size_t>(info.st_size) + 1;  // the last read then finds the end at once
-        EnsureAffordable(capacity, 1);
+        EnsureAffordable(capacity, 3);
     }
     LineWatch watch(LongestLine(fd));
+    HeadWatch head(judgeHead);
     FileBytes file;
     file.bytes_.reset(new char[capacity]);
     AdviseHugePages(file.bytes_.get(), capacity);
     for (;;) {
         if (file.size_ == capacity) {
-            EnsureAffordable(capacity, 2);
+            EnsureAffordable(capacity, 2 * 3);
             std::unique_ptr<char[]> larger(new char[capacity * 2]);
             AdviseHugePages(larger.get(), capacity * 2);
             std::memcpy(larger.get(), file.bytes_.get(), file.size_);
@@ -100,6 +133,7 @@ FileBytes ReadWholeFile(const std::string& path) {
         if (n > 0) {
             watch.See(file.bytes_.get(), file.size_, file.size_ + static_cast<std::size_t>(n));
             file.size_ += static_cast<std::size_t>(n);
+            head.See(file.bytes_.get(), file.size_);
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
@@ -130,7 +164,9 @@ void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayou
 }
 
 void ImportCsv(const std::string& csvFile, const std::string& dataFile, const CsvImportOptions& options) {
-    const FileBytes text = ReadWholeFile(csvFile);
+    // A file whose header the import would refuse is refused from its first line.
+    const FileBytes text =
+        ReadWholeFile(csvFile, [&](std::string_view head) { CheckCsvHead(head, options); });
     StudyStore store;
     ReadStudyCsv(text.View(), options, store);
     WriteDataFile(store, dataFile);

@@ -2,6 +2,7 @@
 // The CSV commands on files: a study's data file out to CSV and a CSV in to a
 // data file. The empty name is the process's standard input or output.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,13 +23,19 @@ void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayou
 void ImportCsv(const std::string& csvFile, const std::string& dataFile, const CsvImportOptions& options);
 
 // The bytes of a file read whole.
+// Judges the start of a file as soon as it has been read: its first line
+// (its bytes up to the first line end after any content, that end included),
+// or its first block when a NUL comes before any line end. Throws to refuse
+// the file before more of it is read.
+using HeadCheck = std::function<void(std::string_view head)>;
+
 class FileBytes {
 public:
     FileBytes() = default;
     std::string_view View() const { return {bytes_.get(), size_}; }
 
 private:
-    friend FileBytes ReadWholeFile(const std::string& path);
+    friend FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead);
     std::unique_ptr<char[]> bytes_;  // not set to zero first: the file fills them
     std::size_t size_ = 0;
 };
@@ -36,7 +43,9 @@ private:
 // The whole file at `path` (standard input for the empty name); InOutError
 // as the data file's reader gives it, 106 among them for a line (ended by CR or
 // LF), or a run of nothing but line ends, longer than TextReader's LongestLine
-// allows, before more of it is read. Its memory grows within the memory budget.
-FileBytes ReadWholeFile(const std::string& path);
+// allows, before more of it is read. Its memory grows within the memory
+// budget, with room for three times its bytes (the text and what is made of
+// it). `judgeHead`, when given, judges its start before more is read.
+FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead = {});
 
 }  // namespace morvane

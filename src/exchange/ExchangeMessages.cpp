@@ -34,14 +34,14 @@ std::string At(std::int64_t line, std::int64_t column = 0) {
 
 std::string Quoted(std::string_view text) {
     std::string quoted = "'";
-    quoted.append(text);
+    quoted.append(CutCp932(text, kQuotedBytes));
     quoted.push_back('\'');
     return quoted;
 }
 
 std::string Cell(std::string_view subject, std::string_view a, std::string_view b) {
     std::string text = Subject();
-    text.append(subject);
+    text.append(CutCp932(subject, kQuotedBytes));
     text += Separator() + "A " + Quoted(a);
     text += Cp932FromUtf8("、B ") + Quoted(b);
     return text;

@@ -69,5 +69,10 @@ struct CsvImportOptions {
 // with the place in the CSV (or StudyError for a design without levels,
 // OutOfMemoryError), and the store is then left in no particular state.
 void ReadStudyCsv(std::string_view text, const CsvImportOptions& options, StudyStore& store);
+// Throws the CsvError that ReadStudyCsv would throw for the header of a CSV
+// that starts with `head` (its first line): a column missing or repeated, a
+// wide header of the wrong width. Says nothing where the whole might read
+// otherwise (no header; an encoding left to detect that the rest may decide).
+void CheckCsvHead(std::string_view head, const CsvImportOptions& options);
 
 }  // namespace morvane

@@ -27,18 +27,18 @@ auto WithOutOfMemoryError(Operation&& operation) {
     }
 }
 
-// Before the counts, for the Load command: a file that no reading of the
-// counts would make a study of is named for what it is, from its first block
-// alone, rather than read to its end for counts of 0.
-void RefuseWhatIsNoDataFile(TextReader& file) {
+// Before the counts, for the Load command: a file of NUL and blank bytes
+// alone is named for what it is from its first block, rather than read to
+// its end for counts of 0. Returns whether its first line ends in CR alone
+// (a CR followed by another byte, and no LF in the block), which names the
+// refusal of the counts of 0 that such a file gives.
+bool JudgeFirstBlock(TextReader& file) {
     const std::string_view head = file.Ahead();
     const bool blanksOnly =
         std::all_of(head.begin(), head.end(), [](char c) { return static_cast<unsigned char>(c) <= 0x20; });
     if (blanksOnly && head.find('\0') != std::string_view::npos) throw StudyError(messages::NotADataFile());
-    // The first line then runs past every CR: the counts of A and B would be read from the next LF on.
     const std::size_t cr = head.find('\r');
-    if (head.find('\n') == std::string_view::npos && cr != std::string_view::npos && cr + 1 < head.size())
-        throw StudyError(messages::LineEndsNotRecognised());
+    return head.find('\n') == std::string_view::npos && cr != std::string_view::npos && cr + 1 < head.size();
 }
 
 // The sizing of the counts read; a file that cannot hold the scores they ask
@@ -61,12 +61,12 @@ void SizeForFile(StudyStore& store, TextReader& file, LevelCheck check) {
 std::int64_t ReadStudy(StudyStore& store, const std::string& path, LevelCheck check, ReadProgress* progress,
                        LoadNotes* notes) {
     TextReader file(path, progress);
-    if (check == LevelCheck::AtLeastOne) RefuseWhatIsNoDataFile(file);
+    const bool crOnly = check == LevelCheck::AtLeastOne && JudgeFirstBlock(file);
     store.SubjectCount = file.ReadCount();
     store.LevelCountA = file.ReadCount();
     store.LevelCountB = file.ReadCount();
     if (check == LevelCheck::AtLeastOne && (store.LevelCountA < 1 || store.LevelCountB < 1))
-        throw StudyError(messages::TooFewLevels());
+        throw StudyError(crOnly ? messages::LineEndsNotRecognised() : messages::TooFewLevels());
 
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
     SizeForFile(store, file, check);

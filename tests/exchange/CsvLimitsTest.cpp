@@ -11,6 +11,7 @@
 #include "exchange/ExchangeFiles.h"
 #include "exchange/StudyCsv.h"
 #include "properties/MemoryFile.h"
+#include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/MemoryBudget.h"
 #include "runtime/TextReader.h"
@@ -71,6 +72,50 @@ TEST(CsvLimits, AnInputWithoutEndIsRefusedAtOnce) {
     WriteBytes(dir.File("long.csv"), "subject,A,B,score\r\n");
     std::filesystem::resize_file(dir.File("long.csv"), kLongestStreamLine + 100);
     EXPECT_EQ(ReadWholeFile(dir.File("long.csv")).View().size(), kLongestStreamLine + 100);
+}
+
+// The import judges the header from the first line, before it reads on: an
+// endless input whose header it would refuse is refused after a block or
+// two, with the header's message, and nothing is written.
+TEST(CsvLimits, TheImportJudgesTheHeaderBeforeItReadsOn) {
+    TempDir dir;
+    const auto refusal = [&](const std::string& path, const CsvImportOptions& options) {
+        try {
+            ImportCsv(path, dir.File("o.dat"), options);
+        } catch (const Error& error) {
+            return Utf8FromCp932(error.message());
+        }
+        return std::string("imported");
+    };
+    CsvImportOptions wide;
+    wide.layout = CsvLayout::Wide;
+    wide.levelsA = {"a1", "a2"};
+    wide.levelsB = {"b1"};
+    const struct {
+        std::string head, fill;
+        CsvImportOptions options;
+        std::string message;
+    } rows[] = {
+        {"", "a,\n", {}, "1 行: 列 'subject' がありません"},
+        {"\r\n\r\n", std::string(1, '\0'), {}, "3 行: 列 'subject' がありません"},
+        {"subject,A,A,score\n", "1,a,b,2\n", {}, "1 行: 列 'A' が 2 つ以上あります"},
+        {"s,x\n", "1,2\n", wide, "1 行: 値が 2 個あります (3 個のはずです)"},
+    };
+    for (const auto& row : rows) {
+        EndlessPipe pipe(row.head, row.fill);
+        EXPECT_EQ(refusal(pipe.Path(), row.options), row.message) << row.fill;
+        EXPECT_LT(pipe.Written(), std::uint64_t{4} << 20) << row.fill;
+    }
+    // Random bytes: refused from their first line, whichever encoding the rest would have chosen.
+    std::mt19937 random(7);
+    std::string noise(1 << 16, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    WriteBytes(dir.File("noise.csv"), noise);
+    EXPECT_NE(refusal(dir.File("noise.csv"), {}), "imported");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("o.dat")));
+    // A good header goes on to the whole file, as ever.
+    WriteBytes(dir.File("good.csv"), "subject,A,B,score\n1,a,b,2\n");
+    EXPECT_EQ(refusal(dir.File("good.csv"), {}), "imported");
 }
 
 // One subject of a million cells, then two thousand empty lines: the import

@@ -16,6 +16,7 @@
 #include "properties/NumberFormatProperties.h"
 #include "properties/ScoreSyntaxModel.h"
 #include "properties/ScoreSyntaxProperties.h"
+#include "properties/Shapes.h"
 #include "properties/TextChecks.h"
 #include "properties/Violation.h"
 #include "support/TempDir.h"
@@ -123,7 +124,8 @@ TEST(CorpusReplay, AnalysisSeedsRegressionsAndExamples) {
     int analyses = 0;
     for (const auto& file : files) {
         try {
-            analyses += properties::CheckAnalysisBytes(testing::ReadBytes(file), kMemoryBudget);
+            analyses += properties::CheckAnalysisBytes(properties::ExpandShape(testing::ReadBytes(file)),
+                                                       kMemoryBudget);
         } catch (const properties::Violation& violation) {
             ADD_FAILURE() << file << ": " << violation.what();
         }

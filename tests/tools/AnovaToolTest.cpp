@@ -135,6 +135,20 @@ TEST(AnovaTool, FormatsOutputsAndErrors) {
     const Json wide = Json::parse(RunTool("anova " + study + " --ci-level 0.95 --format json").out);
     EXPECT_EQ(wide["effects"]["B"]["partialEtaSquaredCI"]["level"].get<double>(), 0.95);
     EXPECT_EQ(wide["comparisons"][0]["dzCI"]["level"].get<double>(), 0.95);
+    // Every place that writes the level writes it one way: a level below the
+    // range of a double is a string of its digits everywhere, and said so.
+    for (const char* level : {"0.95", "4.9e-324"}) {
+        const Json j = Json::parse(RunTool("anova " + study + " --ci-level=" + level + " --format json").out);
+        std::vector<Json> written{j["conventions"]["effectSizeLevel"]};
+        for (const char* effect : {"A", "B", "AB"})
+            for (const char* interval : {"partialEtaSquaredCI", "partialEtaSquaredCIGG"})
+                written.push_back(j["effects"][effect][interval]["level"]);
+        for (const Json& c : j["comparisons"]) written.push_back(c["dzCI"]["level"]);
+        for (const Json& s : j["simpleEffects"]) written.push_back(s["partialEtaSquaredCI"]["level"]);
+        for (const Json& w : written) EXPECT_EQ(w.type(), written.front().type()) << level << " " << w;
+        EXPECT_EQ(written.front().is_string(), std::string(level) != "0.95");
+        EXPECT_EQ(j.value("numbersOutsideDoubleRange", false), std::string(level) != "0.95");
+    }
     for (const char* arguments : {"anova", "anova x --format", "anova x --format yaml", "anova x y z",
                                   "anova x --ci-level 1", "anova x --ci-level 0", "anova x --ci-level .9x"}) {
         const auto usage = RunTool(arguments);

@@ -30,10 +30,12 @@ ChildResult Morvane(const std::vector<std::string>& args, const std::string& inp
 
 // Every command that reads a study or a CSV refuses an input without end, a
 // device by its name or a pipe as its standard input, at once and with the message of a file
-// that is not a data file (a study of NUL bytes alone is named so), and writes nothing.
+// that is not a data file (a study of NUL bytes alone is named so; a CSV's header is
+// found wanting), and writes nothing.
 TEST(InputTool, AnInputWithoutEndIsRefusedAtOnce) {
     TempDir dir;
-    const std::string notANumber = "morvane: 入力値が数値ではありません\n";
+    // The import judges the header from the first block: a line of NULs has no column 'subject'.
+    const std::string noHeader = "morvane: 1 行: 列 'subject' がありません\n";
     const std::string notAStudy = "morvane: データファイルではありません (NUL バイトしかありません)\n";
     const std::vector<std::vector<std::string>> commands = {
         {"anova", "IN"},
@@ -53,7 +55,7 @@ TEST(InputTool, AnInputWithoutEndIsRefusedAtOnce) {
             EndlessPipe zeros("", '\0');  // the standard input of "-"
             const ChildResult result = Morvane(args, in == "-" ? zeros.Path() : "/dev/null");
             EXPECT_EQ(result.exitCode, 1) << args[0] << " " << in;
-            EXPECT_EQ(result.err, args[0] == "import" ? notANumber : notAStudy) << args[0] << " " << in;
+            EXPECT_EQ(result.err, args[0] == "import" ? noHeader : notAStudy) << args[0] << " " << in;
         }
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
