@@ -12,10 +12,10 @@
 #include <random>
 #include <regex>
 
-#include "output/AnovaFormats.h"
-#include "stats/Distributions.h"
 #include "analysis/FullAnalysis.h"
+#include "output/AnovaFormats.h"
 #include "runtime/Cp932.h"
+#include "stats/Distributions.h"
 #include "store/DataFile.h"
 #include "support/RationalArithmetic.h"
 
@@ -171,7 +171,8 @@ TEST(FullAnalysis, IntegerContrastsAgreeWithRationalArithmeticAndTheExtendedPass
             SCOPED_TRACE(tail);
             StudyStore shifted =
                 Study(n, na, nb, [&text, tail = tail](int s, int a, int b) { return text(s, a, b) + tail; });
-            ASSERT_EQ(ComputeExactPartition(shifted, '.', KeepOffsets::Yes).integerOffsets.empty(), shift < 1e-8L);
+            ASSERT_EQ(ComputeExactPartition(shifted, '.', KeepOffsets::Yes).integerOffsets.empty(),
+                      shift < 1e-8L);
             const FullAnalysis w = AnalyseStudy(shifted, '.');
 
             const auto close = [](std::optional<Extended> x, std::optional<Extended> y) {
@@ -420,6 +421,57 @@ TEST(FullAnalysis, ComparisonsAreAdjustedWithinTheirFamilies) {
     // The within-subject intervals are narrower than the ordinary ones when the subjects differ a lot.
     for (const MeanResult& m : r.cells)
         EXPECT_TRUE(m.ci95 && m.withinCi95 && m.ci95->low < m.mean && m.mean < m.ci95->high);
+}
+
+// The work follows the levels, not the bytes: a factor of more than 100
+// levels has no comparisons, the families at each level of the other are
+// left out beyond 50,000 pairs, the simple effects when their covariances
+// would be too large; what remains agrees with the same families of a full
+// analysis. Long level names are cut in the results, the study keeps them.
+TEST(FullAnalysis, TheWorkIsBoundedByTheLevels) {
+    EXPECT_EQ(FamiliesCompared(4, 3).aAtB && FamiliesCompared(4, 3).bAtA, true);
+    const ComparedFamilies wideB = FamiliesCompared(2, 1000);
+    EXPECT_TRUE(wideB.marginalA && wideB.aAtB && !wideB.marginalB && !wideB.bAtA);
+    const ComparedFamilies many = FamiliesCompared(60, 60);  // 1770 pairs x 61, twice
+    EXPECT_TRUE(many.marginalA && many.marginalB && !many.aAtB && !many.bAtA);
+
+    std::mt19937_64 random(3);
+    const auto score = [&](int, int a, int b) {
+        return std::to_string(random() % 40 + static_cast<unsigned>(a + b));
+    };
+    StudyStore wide = Study(3, 2, 101, score);
+    wide.LevelNamesA[1] = std::string(70, 'x') + Cp932FromUtf8("名前");
+    const FullAnalysis r = AnalyseStudy(wide, '.');
+    EXPECT_EQ(r.comparisons.size(), 1u + 101u);  // marginal A, then A at each b
+    EXPECT_TRUE(std::all_of(r.comparisons.begin(), r.comparisons.end(),
+                            [](const ComparisonResult& c) { return c.factor == Factor::A; }));
+    EXPECT_FALSE(r.simpleEffectsOmitted);
+    EXPECT_EQ(r.namesA[0], std::string(64, 'x') + "\x81\x63");
+    EXPECT_EQ(wide.LevelNamesA[1].size(), 74u);
+    const std::string text = FormatAnalysis(r, AnovaFormat::Text, {});
+    EXPECT_NE(text.find("B: more than 100 levels; no comparisons."), std::string::npos);
+    EXPECT_EQ(text.find(std::string(65, 'x')), std::string::npos);
+
+    // The means alone (what the plot asks for) are those of the whole analysis.
+    StudyStore narrow = Study(3, 2, 101, [&](int s, int a, int b) { return wide.CellText(s, a, b); });
+    AnalysisOptions meansOnly;
+    meansOnly.meansOnly = true;
+    const FullAnalysis means = AnalyseStudy(narrow, '.', meansOnly);
+    EXPECT_TRUE(means.comparisons.empty() && means.simpleEffects.empty());
+    ASSERT_EQ(means.cells.size(), r.cells.size());
+    for (std::size_t i = 0; i < r.cells.size(); ++i) {
+        EXPECT_EQ(means.cells[i].mean, r.cells[i].mean);
+        EXPECT_EQ(means.cells[i].withinCi95.has_value(), r.cells[i].withinCi95.has_value());
+    }
+
+    // 300 x 300 cells: no comparisons, no simple effects, and the tables say why.
+    StudyStore grid = Study(2, 300, 300, score);
+    const FullAnalysis big = AnalyseStudy(grid, '.');
+    EXPECT_TRUE(big.comparisons.empty());
+    EXPECT_TRUE(big.simpleEffectsOmitted && big.simpleEffects.empty());
+    EXPECT_EQ(big.cells.size(), 90000u);
+    EXPECT_NE(FormatAnalysis(big, AnovaFormat::Markdown, {}).find("the simple main effects are left out"),
+              std::string::npos);
 }
 
 TEST(FullAnalysis, CorrectionsKeepTheirBoundsAndHuynhFeldtIsAppliedCappedAtOne) {
