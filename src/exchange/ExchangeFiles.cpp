@@ -80,6 +80,9 @@ public:
         if (size >= kReadSize && nul_) Judge(text);
     }
 
+    // Whether the head is still to be judged.
+    bool Waiting() const { return judge_ && !judged_; }
+
 private:
     void Judge(std::string_view head) {
         judged_ = true;
@@ -129,7 +132,10 @@ FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead) {
             file.bytes_ = std::move(larger);
             capacity *= 2;
         }
-        const ssize_t n = ::read(fd, file.bytes_.get() + file.size_, capacity - file.size_);
+        // A block at a time until the head is judged, so that a refused file costs a block.
+        const std::size_t room = capacity - file.size_;
+        const ssize_t n =
+            ::read(fd, file.bytes_.get() + file.size_, head.Waiting() ? std::min(room, kReadSize) : room);
         if (n > 0) {
             watch.See(file.bytes_.get(), file.size_, file.size_ + static_cast<std::size_t>(n));
             file.size_ += static_cast<std::size_t>(n);
