@@ -231,4 +231,22 @@ void CheckAllFinite(const FullAnalysis& r) {
 }
 
 }  // namespace
+FullAnalysis AnalyseScores(const ScoreTable& table, const AnalysisOptions& options) {
+    std::vector<std::string> namesA, namesB;
+    for (std::int32_t a = 1; a <= table.levelsA; ++a) namesA.push_back(std::to_string(a));
+    for (std::int32_t b = 1; b <= table.levelsB; ++b) namesB.push_back(std::to_string(b));
+    StudyStore store;
+    StartNewStudy(store, namesA, namesB, std::to_string(table.scores.size()));
+    const auto cells = static_cast<std::size_t>(table.levelsA) * static_cast<std::size_t>(table.levelsB);
+    for (std::size_t s = 0; s < table.scores.size(); ++s) {
+        const std::vector<std::string>& row = table.scores[s];
+        if (row.size() != cells) throw RangeError();
+        for (std::int32_t a = 0; a < table.levelsA; ++a)
+            for (std::int32_t b = 0; b < table.levelsB; ++b)
+                store.CellText.Set(static_cast<std::int32_t>(s + 1), a + 1, b + 1,
+                                   row[static_cast<std::size_t>(a * table.levelsB + b)]);
+    }
+    return AnalyseStudy(store, '.', options);
+}
+
 }  // namespace morvane

@@ -142,4 +142,16 @@ struct FullAnalysis {
 // subjects the store holds.
 FullAnalysis AnalyseStudy(StudyStore& store, char decimalSeparator, const AnalysisOptions& options = {});
 
+// The scores of a study as plain decimals: scores[s][a * levelsB + b] is
+// subject s's score in cell (a, b), a decimal text as a data file holds it, so
+// that every figure is formed from the exact decimal.
+struct ScoreTable {
+    std::int32_t levelsA = 0, levelsB = 0;
+    std::vector<std::vector<std::string>> scores;  // a row per subject
+};
+
+// The analysis of a table of scores, as AnalyseStudy of a study holding them
+// (levels named by their numbers). A row of the wrong length raises RangeError.
+FullAnalysis AnalyseScores(const ScoreTable& table, const AnalysisOptions& options = {});
+
 }  // namespace morvane
