@@ -51,7 +51,8 @@ private:
     // buffers, so that the huge designs need no more memory than that.
     static constexpr std::size_t kWorkerBlockValues = std::size_t{1} << 17;
 
-    void Deliver(const ParsedBlock& block) const;
+    // Runs on the worker, or on the parse's thread without one: every sink takes the block.
+    void ToSinks(const ParsedBlock& block) const;
 
     std::vector<ParsedBlockSink*> sinks_;
     std::size_t blockValues_;
