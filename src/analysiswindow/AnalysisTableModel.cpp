@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
 #include <climits>
 
@@ -147,6 +148,18 @@ void AnalysisTableView::setModel(QAbstractItemModel* model) {
 
 void AnalysisTableView::FitColumns() {
     resizeColumnsToContents();
+    // The header's own measure leaves a heading's last character on its
+    // border in some styles: each heading gets its margins on both sides.
+    if (model() != nullptr) {
+        const QFontMetrics metrics(horizontalHeader()->font());
+        const int margins =
+            2 * (style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 2);
+        for (int c = 0; c < model()->columnCount(); ++c) {
+            const QString heading = model()->headerData(c, Qt::Horizontal).toString();
+            const int needed = metrics.horizontalAdvance(heading) + margins;
+            if (columnWidth(c) < needed) setColumnWidth(c, needed);
+        }
+    }
     frozen_->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
     PlaceFrozenColumn();
 }
