@@ -7,24 +7,25 @@
 
 #include "analysis/detail/AnalysisSteps.h"
 #include "analysis/detail/ExactMoments.h"
-#include "stats/Distributions.h"
 #include "analysis/detail/SubjectPass.h"
 #include "exact/ExactTotalsBuilder.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/Errors.h"
 #include "runtime/SerialWorker.h"
 #include "scores/ParseScores.h"
+#include "stats/Distributions.h"
 
 namespace morvane {
 namespace {
 
-using analysis::Moment;
 using analysis::Layout;
+using analysis::Moment;
 using analysis::PassMoments;
 
 ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out);
 void NoNegativeSources(ExactPartition& part);
-void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments, const Layout* layout);
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments,
+                 const Layout* layout);
 void DescribeMeans(FullAnalysis& out, const PassMoments& moments, const Layout& layout, Extended reference,
                    std::optional<Extended> tq);
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
@@ -33,6 +34,20 @@ MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Mo
 void CheckAllFinite(const FullAnalysis& r);
 
 }  // namespace
+
+std::string LevelLabel(const std::string& name, char factor, std::int32_t level) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c <= 0x20 || c == 0x7F) continue;
+        // The full-width space, 81 40, is a character of two bytes.
+        if (c == 0x81 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) == 0x40) {
+            ++i;
+            continue;
+        }
+        return name;
+    }
+    return factor + std::to_string(level);
+}
 
 FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptions& options) {
     FullAnalysis out;
@@ -43,7 +58,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
         return out;
     }
     const Layout layout(static_cast<std::size_t>(out.subjects), static_cast<std::size_t>(out.levelsA),
-                      static_cast<std::size_t>(out.levelsB));
+                        static_cast<std::size_t>(out.levelsB));
 
     // One pass over the subjects, each subject's scores at hand: the moments
     // of every mean, difference and set of contrasts. The rest follows from them.
@@ -88,9 +103,9 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     out.levelsA = store.LevelCountA;
     out.levelsB = store.LevelCountB;
     for (std::int32_t a = 1; a <= out.levelsA; ++a)
-        out.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
+        out.namesA.push_back(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a));
     for (std::int32_t b = 1; b <= out.levelsB; ++b)
-        out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
+        out.namesB.push_back(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b));
 
     ExactPartition part = exact.Finish(store, separator, KeepOffsets::Yes);
     // The results file's sums, swept while parsing; where they fail, as the
@@ -126,15 +141,17 @@ void NoNegativeSources(ExactPartition& part) {
 // After the pass: A, B and AB, each tested whole from the partition and,
 // where its contrasts are more than one, their covariance (no pass: no
 // subjects or levels, and no sphericity to test).
-void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments, const Layout* layout) {
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments,
+                 const Layout* layout) {
     analysis::EffectInputs in;
     in.errors = part.S.ss + part.AS.ss + part.BS.ss + part.ABS.ss;
     in.enoughSubjects = !out.FewerThanTwoSubjects();
     in.level = out.options.effectSizeLevel;
     if (layout) in.subjects = layout->n, in.cells = layout->cells;
-    const auto test = [&](const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
-                          const SquareMatrix* covariance, bool omitted) {
-        in.effect = effect, in.error = error, in.f = f, in.covariance = covariance, in.sphericityOmitted = omitted;
+    const auto test = [&](const PartitionSource& effect, const PartitionSource& error,
+                          std::optional<Extended> f, const SquareMatrix* covariance, bool omitted) {
+        in.effect = effect, in.error = error, in.f = f, in.covariance = covariance,
+        in.sphericityOmitted = omitted;
         return analysis::TestEffect(in);
     };
     const bool tested = moments && layout;
@@ -142,8 +159,8 @@ void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoment
     out.B = test(part.B, part.BS, part.fB, tested && layout->nb > 2 ? &moments->b : nullptr, false);
     const bool omitted =
         tested && layout->n > 1 && layout->interactionContrasts > 1 && !layout->interactionSphericity;
-    out.AB = test(part.AB, part.ABS, part.fAB, tested && layout->interactionSphericity ? &moments->ab : nullptr,
-                  omitted);
+    out.AB = test(part.AB, part.ABS, part.fAB,
+                  tested && layout->interactionSphericity ? &moments->ab : nullptr, omitted);
 }
 
 // After the pass: the cells' means, then the marginal means of A and of B.

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "report/PrecisionCheck.h"
 #include "analysis/AssumptionChecks.h"
-#include "exact/ExactPartition.h"
-#include "stats/EffectSizes.h"
-#include "stats/MultivariateTests.h"
 #include "analysis/RankTests.h"
+#include "exact/ExactPartition.h"
+#include "report/PrecisionCheck.h"
 #include "runtime/Extended.h"
 #include "scores/ParseScores.h"
+#include "stats/EffectSizes.h"
+#include "stats/MultivariateTests.h"
 #include "store/StudyStore.h"
 
 namespace morvane {
@@ -114,7 +114,8 @@ struct SimpleEffectResult {
 
 struct FullAnalysis {
     std::int32_t subjects = 0, levelsA = 0, levelsB = 0;
-    std::vector<std::string> namesA, namesB;  // code page 932, from level 1
+    // Code page 932, from level 1; a blank name as LevelLabel gives it.
+    std::vector<std::string> namesA, namesB;
     EffectResult A, B, AB;
     PartitionSource S, AS, BS, ABS, Total;
     std::vector<MeanResult> cells, marginalA, marginalB;
@@ -133,6 +134,12 @@ struct FullAnalysis {
     AssumptionChecks assumptions;
     RankBasedResults rankBased;
 };
+
+// The name of a level as the analysis shows it: its name, or for a blank one
+// (nothing but spaces, full-width spaces and control characters, or empty) the
+// factor's letter and the level's number, as a new study names its levels:
+// "a2" for level 2 of A (`factor` 'a'), "b3" for level 3 of B.
+std::string LevelLabel(const std::string& name, char factor, std::int32_t level);
 
 // Parses every score of the store, into CellValue unless the options say
 // otherwise (the first text that is not a score stops it with its

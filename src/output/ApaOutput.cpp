@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "output/Conventions.h"
-#include "runtime/NumberText.h"
 #include "output/ResultTables.h"
+#include "runtime/NumberText.h"
 
 // The table is laid out once (ApaTable: its number, title, headings as runs of
 // italic, subscript and superscript text, its cells and its note); each output
@@ -185,8 +185,13 @@ Runs Note(const FullAnalysis& r, const ApaOptions& options, const std::vector<Ef
                      "% confidence interval (noncentral F on the " +
                      (ggInterval ? "corrected" : "uncorrected") +
                      " df); ηG² = generalized eta squared; MSE = the error term's mean square. ";
+    // Of the conventions, those of the figures in the table: a reader of the
+    // paper needs no more (the rest, and the names programs read them by, are
+    // in the other outputs).
     for (const Convention& c : Conventions(r, options))
-        if (c.key != "correction") text += c.text + (ja ? "" : " ");
+        if (c.key == "sumsOfSquares" ||
+            (c.key == "huynhFeldt" && options.correction == DfCorrection::HuynhFeldt))
+            text += c.text + (ja ? "" : " ");
     for (const std::string& line : ProvenanceLines(options.provenance, options.language))
         text += line + (ja ? "。" : ". ");
     while (!text.empty() && text.back() == ' ') text.pop_back();

@@ -121,6 +121,13 @@ Provenance ProvenanceOfFile(const std::string& path) {
     return p;
 }
 
+Provenance ProvenanceOfBytes(const std::string& bytes) {
+    Provenance p;
+    p.version = config::kVersion;
+    p.dataSha256 = Sha256Hex(bytes);
+    return p;
+}
+
 std::string Sha256Hex(const std::string& bytes) {
     sha256_ctx context;
     sha256_init(&context);
