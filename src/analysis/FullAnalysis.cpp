@@ -1,5 +1,6 @@
 #include "analysis/FullAnalysis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "analysis/detail/SubjectPass.h"
 #include "exact/ExactTotalsBuilder.h"
 #include "report/SumsOfSquares.h"
+#include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/SerialWorker.h"
 #include "scores/ParseScores.h"
@@ -49,6 +51,24 @@ std::string LevelLabel(const std::string& name, char factor, std::int32_t level)
     return factor + std::to_string(level);
 }
 
+ComparedFamilies FamiliesCompared(std::int64_t levelsA, std::int64_t levelsB) {
+    ComparedFamilies families;
+    families.marginalA = levelsA <= kComparedLevels;
+    families.marginalB = levelsB <= kComparedLevels;
+    const auto pairs = [](std::int64_t levels) { return levels > 1 ? levels * (levels - 1) / 2 : 0; };
+    // Each marginal family, and one like it at each level of the other factor.
+    const std::int64_t all =
+        (families.marginalA ? pairs(levelsA) * (1 + std::max<std::int64_t>(levelsB, 0)) : 0) +
+        (families.marginalB ? pairs(levelsB) * (1 + std::max<std::int64_t>(levelsA, 0)) : 0);
+    families.aAtB = families.marginalA && all <= kMostComparisons;
+    families.bAtA = families.marginalB && all <= kMostComparisons;
+    return families;
+}
+
+std::string ShownLevelName(const std::string& name) {
+    return CutCp932(name, kShownNameBytes);
+}
+
 FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptions& options) {
     FullAnalysis out;
     out.options = options;
@@ -58,11 +78,19 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
         return out;
     }
     const Layout layout(static_cast<std::size_t>(out.subjects), static_cast<std::size_t>(out.levelsA),
-                        static_cast<std::size_t>(out.levelsB));
+                        static_cast<std::size_t>(out.levelsB), options.meansOnly);
+    out.compared = layout.compared;
 
     // One pass over the subjects, each subject's scores at hand: the moments
     // of every mean, difference and set of contrasts. The rest follows from them.
     const PassMoments moments = analysis::SummariseSubjects(part, layout);
+    if (options.meansOnly) {
+        TestEffects(out, part, nullptr, nullptr);
+        DescribeMeans(out, moments, layout, part.reference,
+                      TQuantile975(static_cast<Extended>(layout.n) - 1));
+        CheckAllFinite(out);
+        return out;
+    }
     // The model's checks write members of their own, on a thread of their own
     // where one can be had, beside the effects, means, comparisons and
     // simple effects.
@@ -78,7 +106,10 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
     const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(layout.n) - 1);
     DescribeMeans(out, moments, layout, part.reference, tq);
     out.comparisons = analysis::PairedComparisons(moments, layout, tq, options.effectSizeLevel);
-    out.simpleEffects = analysis::SimpleEffects(moments, layout, options.effectSizeLevel);
+    if (layout.simpleCovariances)
+        out.simpleEffects = analysis::SimpleEffects(moments, layout, options.effectSizeLevel);
+    else
+        out.simpleEffectsOmitted = true;
     if (beside)
         beside->Wait();
     else
@@ -102,10 +133,11 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     out.subjects = store.SubjectCount;
     out.levelsA = store.LevelCountA;
     out.levelsB = store.LevelCountB;
+    // Every line that names a level repeats its name: a long one is cut here, once.
     for (std::int32_t a = 1; a <= out.levelsA; ++a)
-        out.namesA.push_back(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a));
+        out.namesA.push_back(ShownLevelName(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a)));
     for (std::int32_t b = 1; b <= out.levelsB; ++b)
-        out.namesB.push_back(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b));
+        out.namesB.push_back(ShownLevelName(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b)));
 
     ExactPartition part = exact.Finish(store, separator, KeepOffsets::Yes);
     // The results file's sums, swept while parsing; where they fail, as the

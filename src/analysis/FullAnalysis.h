@@ -35,6 +35,10 @@ struct AnalysisOptions {
     // Whether the parsed scores stay in the store's CellValue: a window shows
     // them afterwards; a command that ends with its output need not keep them.
     KeepValues keepValues = KeepValues::Yes;
+    // The means of the cells and levels alone, with their intervals (the
+    // interaction plot): no effect tests beyond the summary, no comparisons,
+    // simple effects or checks of the model.
+    bool meansOnly = false;
 };
 
 // A correction of the degrees of freedom by a factor epsilon.
@@ -112,6 +116,25 @@ struct SimpleEffectResult {
     std::optional<LevelInterval> partialEtaSquaredCI;
 };
 
+// Which families of paired comparisons an analysis holds. A factor of more
+// than kComparedLevels levels has none (its pairs would be too many to read,
+// and each takes the time of its intervals); the families at each level of the
+// other factor are left out when they would bring the comparisons beyond
+// kMostComparisons.
+struct ComparedFamilies {
+    bool marginalA = true, marginalB = true, aAtB = true, bAtA = true;
+};
+inline constexpr std::int64_t kComparedLevels = 100;
+inline constexpr std::int64_t kMostComparisons = 50000;
+ComparedFamilies FamiliesCompared(std::int64_t levelsA, std::int64_t levelsB);
+
+// The most level name a table shows: longer names are cut to this many bytes
+// (columns, in code page 932) and end in "…"; the study keeps them whole.
+inline constexpr std::size_t kShownNameBytes = 64;
+// `name` (code page 932) as the tables show it: whole, or cut on a character
+// boundary to kShownNameBytes with "…" after it.
+std::string ShownLevelName(const std::string& name);
+
 struct FullAnalysis {
     std::int32_t subjects = 0, levelsA = 0, levelsB = 0;
     // Code page 932, from level 1; a blank name as LevelLabel gives it.
@@ -120,7 +143,11 @@ struct FullAnalysis {
     PartitionSource S, AS, BS, ABS, Total;
     std::vector<MeanResult> cells, marginalA, marginalB;
     std::vector<ComparisonResult> comparisons;
+    ComparedFamilies compared;  // the families `comparisons` holds
     std::vector<SimpleEffectResult> simpleEffects;
+    // The simple effects are left out when their contrasts' covariances
+    // would take more memory than a study of this size should.
+    bool simpleEffectsOmitted = false;
     PrecisionCheck precision;
     AnalysisOptions options;
 

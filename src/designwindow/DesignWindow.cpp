@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <exception>
+#include <utility>
 
 #include "datawindow/DataWindow.h"
 #include "designwindow/LevelGrid.h"
@@ -10,6 +11,7 @@
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
 #include "runtime/Errors.h"
+#include "runtime/Messages.h"
 #include "store/DataFile.h"
 #include "store/Recovery.h"
 #include "ui_DesignWindow.h"
@@ -126,12 +128,14 @@ std::optional<std::int64_t> DesignWindow::ReadStudy(const std::string& path) {
     LoadProgressDialog progress(this, loadProgressAfterMs_);
     StudyStore loaded;
     std::int64_t missing = 0;
+    LoadNotes notes;
     try {
-        missing = LoadStudyFile(loaded, path, progress);
+        missing = LoadStudyFile(loaded, path, progress, notes);
     } catch (const ReadStopped&) {
         return std::nullopt;
     }
     store_ = std::move(loaded);
+    trailingContent_ = notes.trailingContent;
     return missing;
 }
 
@@ -149,6 +153,8 @@ void DesignWindow::HandOver(std::int64_t missingScores, const QString& studyFile
             data_,
             QStringLiteral(u"データファイルが途中で終わっていたため、足りない %1 個の得点は空欄にしました")
                 .arg(missingScores));
+    if (std::exchange(trailingContent_, false))
+        seams_.messages->ShowInformation(data_, qttext::FromCp932(messages::TrailingContent()));
 }
 
 bool DesignWindow::MayDiscard() {

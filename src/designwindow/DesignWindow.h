@@ -52,7 +52,8 @@ public:
     // 中止 shows this window alone. The Load dialog offers `path` from then on.
     // A file that ends before its last score loads all the same (those scores
     // empty), and a message over the data window says how many were missing;
-    // so does Load.
+    // so does Load. Content after the last score is said there too: a save
+    // does not keep it.
     void OpenStudy(const std::string& path);
 
     // Opens the study that a crashed program left in `left` (Program, at the
@@ -98,6 +99,8 @@ private:
     std::optional<std::int64_t> ReadStudy(const std::string& path);
 
     std::unique_ptr<Ui::DesignWindow> ui_;
+    // The study read last has content after its last score (told once, at the hand-over).
+    bool trailingContent_ = false;
     DataWindow* data_ = nullptr;
     int loadProgressAfterMs_ = 500;
 };

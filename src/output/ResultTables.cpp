@@ -4,8 +4,8 @@
 #include <optional>
 #include <utility>
 
-#include "runtime/NumberText.h"
 #include "runtime/Cp932.h"
+#include "runtime/NumberText.h"
 
 // Each table is one function below: its columns, each with an id, its headings
 // in English and Japanese and the function of its cell, then its rows and
@@ -397,10 +397,22 @@ Table Comparisons(const FullAnalysis& r) {
         {{"dAv", "d_av", "d_av"}, [](auto&, C c) { return Number(c.dAv, Figure::Proportion); }},
         {{"gAv", "g_av", "g_av"}, [](auto&, C c) { return Number(c.gAv, Figure::Proportion); }},
     };
-    return Tabulate(r, "Comparisons",
-                    {"Pairwise comparisons (paired t; Holm and Bonferroni within each family)",
-                     "対ごとの比較 (対応のある t 検定; Holm と Bonferroni の調整は族ごと)"},
-                    columns, r.comparisons);
+    Table t = Tabulate(r, "Comparisons",
+                       {"Pairwise comparisons (paired t; Holm and Bonferroni within each family)",
+                        "対ごとの比較 (対応のある t 検定; Holm と Bonferroni の調整は族ごと)"},
+                       columns, r.comparisons);
+    const std::string most = std::to_string(kComparedLevels);
+    const std::pair<const char*, bool> marginal[] = {{"A", r.compared.marginalA},
+                                                     {"B", r.compared.marginalB}};
+    for (const auto& [name, kept] : marginal)
+        if (!kept)
+            t.notes.push_back(
+                {std::string(name) + ": more than " + most + " levels; no comparisons.",
+                 std::string(name) + ": 水準が " + most + " を超えるため、比較は計算していません。"});
+    if ((r.compared.marginalA && !r.compared.aAtB) || (r.compared.marginalB && !r.compared.bAtA))
+        t.notes.push_back({"Too many pairs: the comparisons at each level of the other factor are left out.",
+                           "対が多すぎるため、他方の要因の各水準での比較は省きました。"});
+    return t;
 }
 
 // TableTexts, after the comparisons: each factor's one-way analysis at each level of the other.
@@ -427,8 +439,12 @@ Table SimpleEffects(const FullAnalysis& r) {
          [](auto&, E s) { return Number(s.ggEpsilon, Figure::Proportion); }},
         {{"ggP", "p (GG)", "p (GG)"}, [](auto&, E s) { return Number(s.ggP, Figure::P); }},
     };
-    return Tabulate(r, "SimpleEffects", {"Simple main effects", "単純主効果 (各水準での 1 要因の分析)"},
-                    columns, r.simpleEffects);
+    Table t = Tabulate(r, "SimpleEffects", {"Simple main effects", "単純主効果 (各水準での 1 要因の分析)"},
+                       columns, r.simpleEffects);
+    if (r.simpleEffectsOmitted)
+        t.notes.push_back({"Too many levels: the simple main effects are left out.",
+                           "水準が多すぎるため、単純主効果は省きました。"});
+    return t;
 }
 
 // TableTexts, last: each sum of squares of the results file against the exact

@@ -43,11 +43,25 @@ std::string DataFileBytes(const StudyStore& store);
 // many of the N·na·nb score texts it ended before (0 for a complete file).
 std::int64_t ReadDataFile(StudyStore& store, const std::string& path);
 
+// What a load tells beside the study.
+struct LoadNotes {
+    // The file goes on after the last score its counts ask for: that content
+    // is not read, and a save does not keep it.
+    bool trailingContent = false;
+};
+
 // ReadDataFile as the Load command uses it: a file with fewer than one level of
-// A or of B is refused ("要因の水準数が 1 未満です") once its counts are read.
+// A or of B is refused ("要因の水準数が 1 未満です") once its counts are read;
+// before them, from its first block, a file whose first line ends in CR alone
+// (LineEndsNotRecognised) and one of NUL and blank bytes alone (NotADataFile);
+// and counts that ask for more scores than the file has bytes, and more
+// memory than there is, give FileEndsEarly rather than OutOfMemoryError.
 std::int64_t LoadStudyFile(StudyStore& store, const std::string& path);
+std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, LoadNotes& notes);
 // LoadStudyFile telling `progress` of every block read; when it says stop, the
 // load ends with ReadStopped.
 std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, ReadProgress& progress);
+std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, ReadProgress& progress,
+                           LoadNotes& notes);
 
 }  // namespace morvane

@@ -305,11 +305,27 @@ private slots:
         init();
         form_.reset();
         form = OpenShown();
-        testing::WriteBytes(dir_.File("whole.dat"), "1\r\n1\r\n1\r\na\r\nb\r\n\r\n");
+        testing::WriteBytes(dir_.File("whole.dat"), "1\r\n1\r\n1\r\na\r\nb\r\n\r\n\r\n");
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("whole.dat")));
         testing::Button(form, "ReadButton")->click();
         QVERIFY(form->Data() != nullptr);
-        QVERIFY(seams_.messages.Informed().isEmpty());
+        QVERIFY(seams_.messages.Informed().isEmpty());  // a blank line after the study is no content
+
+        // Scores beyond those the counts ask for load as the counts say, and
+        // the message says that a save drops them.
+        init();
+        form_.reset();
+        form = OpenShown();
+        testing::WriteBytes(dir_.File("long.dat"), "1\r\n1\r\n1\r\na\r\nb\r\n7\r\n8\r\n");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("long.dat")));
+        testing::Button(form, "ReadButton")->click();
+        QVERIFY(form->Data() != nullptr);
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(seams_.messages.Informed(),
+                 QStringList{QStringLiteral(
+                     u"データファイルの最後の得点の後に余分な内容があります。読み込みでは無視し、"
+                     u"保存すると失われます")});
+        QCOMPARE(store_.CellText(1, 1, 1), std::string("7"));
     }
 
     // The design window's frame, hidden behind the data window (closed by the

@@ -5,8 +5,9 @@
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
-#include "output/AnovaFormats.h"
+#include "StudyLoad.h"
 #include "analysis/FullAnalysis.h"
+#include "output/AnovaFormats.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "runtime/TextWriter.h"
@@ -62,7 +63,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
     StudyStore& store = TheStudy();
-    LoadStudyFile(store, arguments.File(0));
+    LoadStudy(store, arguments.File(0));
     const FullAnalysis analysis = AnalyseStudy(store, settings.decimalSeparator, analysisOptions);
     options.provenance = ProvenanceOfFile(arguments.File(0));
     const std::string text = FormatAnalysis(analysis, format, options);

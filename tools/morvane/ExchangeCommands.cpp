@@ -44,7 +44,7 @@ CsvLayout Layout(const std::vector<Option>& options) {
 // The command's arguments: its options, then exactly two file names.
 Arguments ExchangeArguments(std::span<const std::string> words, std::initializer_list<std::string_view> flags,
                             std::initializer_list<std::string_view> valued) {
-    Arguments arguments(words, flags, valued, OtherOptions::AreErrors);
+    Arguments arguments(words, flags, valued);
     if (arguments.FileCount() != 2) throw UsageError("two file names are needed");
     return arguments;
 }
@@ -102,7 +102,8 @@ int Export(std::span<const std::string> words) {
         return ShowUsage("export", error);
     }
     // A text that will not come back from the CSV as it is, said once the CSV is written.
-    ExportCsv(dataFile, csvFile, layout, [](const std::string& notice) { ShowMessage(Utf8FromCp932(notice)); });
+    ExportCsv(dataFile, csvFile, layout,
+              [](const std::string& notice) { ShowMessage(Utf8FromCp932(notice)); });
     return 0;
 }
 
