@@ -5,26 +5,28 @@
 #include <optional>
 #include <system_error>
 
+#include "analysis/ResultFields.h"
 #include "analysis/detail/AnalysisSteps.h"
 #include "analysis/detail/ExactMoments.h"
-#include "stats/Distributions.h"
 #include "analysis/detail/SubjectPass.h"
 #include "exact/ExactTotalsBuilder.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/Errors.h"
 #include "runtime/SerialWorker.h"
 #include "scores/ParseScores.h"
+#include "stats/Distributions.h"
 
 namespace morvane {
 namespace {
 
-using analysis::Moment;
 using analysis::Layout;
+using analysis::Moment;
 using analysis::PassMoments;
 
 ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out);
 void NoNegativeSources(ExactPartition& part);
-void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments, const Layout* layout);
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments,
+                 const Layout* layout);
 void DescribeMeans(FullAnalysis& out, const PassMoments& moments, const Layout& layout, Extended reference,
                    std::optional<Extended> tq);
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
@@ -43,7 +45,7 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
         return out;
     }
     const Layout layout(static_cast<std::size_t>(out.subjects), static_cast<std::size_t>(out.levelsA),
-                      static_cast<std::size_t>(out.levelsB));
+                        static_cast<std::size_t>(out.levelsB));
 
     // One pass over the subjects, each subject's scores at hand: the moments
     // of every mean, difference and set of contrasts. The rest follows from them.
@@ -126,15 +128,17 @@ void NoNegativeSources(ExactPartition& part) {
 // After the pass: A, B and AB, each tested whole from the partition and,
 // where its contrasts are more than one, their covariance (no pass: no
 // subjects or levels, and no sphericity to test).
-void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments, const Layout* layout) {
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments,
+                 const Layout* layout) {
     analysis::EffectInputs in;
     in.errors = part.S.ss + part.AS.ss + part.BS.ss + part.ABS.ss;
     in.enoughSubjects = !out.FewerThanTwoSubjects();
     in.level = out.options.effectSizeLevel;
     if (layout) in.subjects = layout->n, in.cells = layout->cells;
-    const auto test = [&](const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
-                          const SquareMatrix* covariance, bool omitted) {
-        in.effect = effect, in.error = error, in.f = f, in.covariance = covariance, in.sphericityOmitted = omitted;
+    const auto test = [&](const PartitionSource& effect, const PartitionSource& error,
+                          std::optional<Extended> f, const SquareMatrix* covariance, bool omitted) {
+        in.effect = effect, in.error = error, in.f = f, in.covariance = covariance,
+        in.sphericityOmitted = omitted;
         return analysis::TestEffect(in);
     };
     const bool tested = moments && layout;
@@ -142,8 +146,8 @@ void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoment
     out.B = test(part.B, part.BS, part.fB, tested && layout->nb > 2 ? &moments->b : nullptr, false);
     const bool omitted =
         tested && layout->n > 1 && layout->interactionContrasts > 1 && !layout->interactionSphericity;
-    out.AB = test(part.AB, part.ABS, part.fAB, tested && layout->interactionSphericity ? &moments->ab : nullptr,
-                  omitted);
+    out.AB = test(part.AB, part.ABS, part.fAB,
+                  tested && layout->interactionSphericity ? &moments->ab : nullptr, omitted);
 }
 
 // After the pass: the cells' means, then the marginal means of A and of B.
@@ -191,43 +195,27 @@ MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Mo
 // format, but a product on the way (a cross product, a square of an offset)
 // can still leave it for scores near the format's limits: that is an
 // overflow, not a value to show.
-void CheckAllFinite(const FullAnalysis& r) {
-    const auto check = [](std::optional<Extended> v) {
+struct ThrowUnlessFinite : FigureVisitor {
+    static void Check(const std::optional<Extended>& v) {
         if (v) CheckFinite(*v);
-    };
-    const auto interval = [&](const std::optional<Interval>& i) {
-        if (i) check(i->low), check(i->high);
-    };
-    const auto limits = [&](const std::optional<LevelInterval>& i) {
-        if (i) check(i->lower), check(i->upper);
-    };
-    for (const EffectResult* e : {&r.A, &r.B, &r.AB}) {
-        for (auto v : {e->f, e->p, e->partialEtaSquared, e->generalizedEtaSquared, e->mse}) check(v);
-        limits(e->partialEtaSquaredCI), limits(e->partialEtaSquaredCIGG);
-        if (!e->sphericity) continue;
-        const Sphericity& s = *e->sphericity;
-        for (auto v : {s.mauchlyW, s.chiSquare, s.p, s.pAsR}) check(v);
-        for (const Correction* c : {&s.greenhouseGeisser, &s.huynhFeldt, &s.lowerBound})
-            for (auto v : {c->epsilon, c->df1, c->df2, c->p}) check(v);
     }
-    for (const auto* list : {&r.cells, &r.marginalA, &r.marginalB})
-        for (const MeanResult& m : *list) {
-            for (auto v : {std::optional<Extended>(m.mean), m.sd, m.se}) check(v);
-            interval(m.ci95), interval(m.withinCi95);
-        }
-    for (const ComparisonResult& c : r.comparisons) {
-        for (auto v : {std::optional<Extended>(c.difference), c.t, c.p, c.pHolm, c.pBonferroni, c.cohenDz,
-                       c.dAv, c.gAv})
-            check(v);
-        interval(c.ci95);
-        limits(c.dzCI);
+    void Number(const char*, const std::optional<Extended>& v, Range) { Check(v); }
+    void Number(const char*, Extended v, Range) { CheckFinite(v); }
+    void P(const char*, const std::optional<Extended>& p, bool) { Check(p); }
+    void NumberPair(const char*, const std::optional<Extended>& a, const std::optional<Extended>& b) {
+        Check(a), Check(b);
     }
-    for (const SimpleEffectResult& s : r.simpleEffects) {
-        for (auto v : {std::optional<Extended>(s.ss), std::optional<Extended>(s.errorSs), s.f, s.p,
-                       s.partialEtaSquared, s.ggEpsilon, s.ggP})
-            check(v);
-        limits(s.partialEtaSquaredCI);
+    void Interval(const char*, const std::optional<morvane::Interval>& i) {
+        if (i) CheckFinite(i->low), CheckFinite(i->high);
     }
+    void Limits(const char*, const std::optional<LevelInterval>& i, Range) {
+        if (i) CheckFinite(i->lower), CheckFinite(i->upper);
+    }
+};
+
+void CheckAllFinite(const FullAnalysis& r) {
+    ThrowUnlessFinite check;
+    ForEachUnivariateField(r, check);
 }
 
 }  // namespace
