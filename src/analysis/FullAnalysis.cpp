@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "analysis/ResultFields.h"
 #include "analysis/detail/AnalysisSteps.h"
 #include "analysis/detail/ExactMoments.h"
 #include "analysis/detail/SubjectPass.h"
@@ -240,43 +241,27 @@ MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Mo
 // format, but a product on the way (a cross product, a square of an offset)
 // can still leave it for scores near the format's limits: that is an
 // overflow, not a value to show.
-void CheckAllFinite(const FullAnalysis& r) {
-    const auto check = [](std::optional<Extended> v) {
+struct ThrowUnlessFinite : FigureVisitor {
+    static void Check(const std::optional<Extended>& v) {
         if (v) CheckFinite(*v);
-    };
-    const auto interval = [&](const std::optional<Interval>& i) {
-        if (i) check(i->low), check(i->high);
-    };
-    const auto limits = [&](const std::optional<LevelInterval>& i) {
-        if (i) check(i->lower), check(i->upper);
-    };
-    for (const EffectResult* e : {&r.A, &r.B, &r.AB}) {
-        for (auto v : {e->f, e->p, e->partialEtaSquared, e->generalizedEtaSquared, e->mse}) check(v);
-        limits(e->partialEtaSquaredCI), limits(e->partialEtaSquaredCIGG);
-        if (!e->sphericity) continue;
-        const Sphericity& s = *e->sphericity;
-        for (auto v : {s.mauchlyW, s.chiSquare, s.p, s.pAsR}) check(v);
-        for (const Correction* c : {&s.greenhouseGeisser, &s.huynhFeldt, &s.lowerBound})
-            for (auto v : {c->epsilon, c->df1, c->df2, c->p}) check(v);
     }
-    for (const auto* list : {&r.cells, &r.marginalA, &r.marginalB})
-        for (const MeanResult& m : *list) {
-            for (auto v : {std::optional<Extended>(m.mean), m.sd, m.se}) check(v);
-            interval(m.ci95), interval(m.withinCi95);
-        }
-    for (const ComparisonResult& c : r.comparisons) {
-        for (auto v : {std::optional<Extended>(c.difference), c.t, c.p, c.pHolm, c.pBonferroni, c.cohenDz,
-                       c.dAv, c.gAv})
-            check(v);
-        interval(c.ci95);
-        limits(c.dzCI);
+    void Number(const char*, const std::optional<Extended>& v, Range) { Check(v); }
+    void Number(const char*, Extended v, Range) { CheckFinite(v); }
+    void P(const char*, const std::optional<Extended>& p, bool) { Check(p); }
+    void NumberPair(const char*, const std::optional<Extended>& a, const std::optional<Extended>& b) {
+        Check(a), Check(b);
     }
-    for (const SimpleEffectResult& s : r.simpleEffects) {
-        for (auto v : {std::optional<Extended>(s.ss), std::optional<Extended>(s.errorSs), s.f, s.p,
-                       s.partialEtaSquared, s.ggEpsilon, s.ggP})
-            check(v);
-        limits(s.partialEtaSquaredCI);
+    void Interval(const char*, const std::optional<morvane::Interval>& i) {
+        if (i) CheckFinite(i->low), CheckFinite(i->high);
     }
+    void Limits(const char*, const std::optional<LevelInterval>& i, Range) {
+        if (i) CheckFinite(i->lower), CheckFinite(i->upper);
+    }
+};
+
+void CheckAllFinite(const FullAnalysis& r) {
+    ThrowUnlessFinite check;
+    ForEachUnivariateField(r, check);
 }
 
 }  // namespace
