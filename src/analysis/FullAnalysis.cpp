@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "analysis/ResultFields.h"
 #include "analysis/detail/AnalysisSteps.h"
 #include "analysis/detail/ExactMoments.h"
 #include "analysis/detail/SubjectPass.h"
@@ -36,6 +37,20 @@ MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Mo
 void CheckAllFinite(const FullAnalysis& r);
 
 }  // namespace
+
+std::string LevelLabel(const std::string& name, char factor, std::int32_t level) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c <= 0x20 || c == 0x7F) continue;
+        // The full-width space, 81 40, is a character of two bytes.
+        if (c == 0x81 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) == 0x40) {
+            ++i;
+            continue;
+        }
+        return name;
+    }
+    return factor + std::to_string(level);
+}
 
 ComparedFamilies FamiliesCompared(std::int64_t levelsA, std::int64_t levelsB) {
     ComparedFamilies families;
@@ -121,9 +136,9 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     out.levelsB = store.LevelCountB;
     // Every line that names a level repeats its name: a long one is cut here, once.
     for (std::int32_t a = 1; a <= out.levelsA; ++a)
-        out.namesA.push_back(ShownLevelName(store.LevelNamesA[static_cast<std::size_t>(a)]));
+        out.namesA.push_back(ShownLevelName(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a)));
     for (std::int32_t b = 1; b <= out.levelsB; ++b)
-        out.namesB.push_back(ShownLevelName(store.LevelNamesB[static_cast<std::size_t>(b)]));
+        out.namesB.push_back(ShownLevelName(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b)));
 
     ExactPartition part = exact.Finish(store, separator, KeepOffsets::Yes);
     // The results file's sums, swept while parsing; where they fail, as the
@@ -226,44 +241,46 @@ MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Mo
 // format, but a product on the way (a cross product, a square of an offset)
 // can still leave it for scores near the format's limits: that is an
 // overflow, not a value to show.
-void CheckAllFinite(const FullAnalysis& r) {
-    const auto check = [](std::optional<Extended> v) {
+struct ThrowUnlessFinite : FigureVisitor {
+    static void Check(const std::optional<Extended>& v) {
         if (v) CheckFinite(*v);
-    };
-    const auto interval = [&](const std::optional<Interval>& i) {
-        if (i) check(i->low), check(i->high);
-    };
-    const auto limits = [&](const std::optional<LevelInterval>& i) {
-        if (i) check(i->lower), check(i->upper);
-    };
-    for (const EffectResult* e : {&r.A, &r.B, &r.AB}) {
-        for (auto v : {e->f, e->p, e->partialEtaSquared, e->generalizedEtaSquared, e->mse}) check(v);
-        limits(e->partialEtaSquaredCI), limits(e->partialEtaSquaredCIGG);
-        if (!e->sphericity) continue;
-        const Sphericity& s = *e->sphericity;
-        for (auto v : {s.mauchlyW, s.chiSquare, s.p, s.pAsR}) check(v);
-        for (const Correction* c : {&s.greenhouseGeisser, &s.huynhFeldt, &s.lowerBound})
-            for (auto v : {c->epsilon, c->df1, c->df2, c->p}) check(v);
     }
-    for (const auto* list : {&r.cells, &r.marginalA, &r.marginalB})
-        for (const MeanResult& m : *list) {
-            for (auto v : {std::optional<Extended>(m.mean), m.sd, m.se}) check(v);
-            interval(m.ci95), interval(m.withinCi95);
-        }
-    for (const ComparisonResult& c : r.comparisons) {
-        for (auto v : {std::optional<Extended>(c.difference), c.t, c.p, c.pHolm, c.pBonferroni, c.cohenDz,
-                       c.dAv, c.gAv})
-            check(v);
-        interval(c.ci95);
-        limits(c.dzCI);
+    void Number(const char*, const std::optional<Extended>& v, Range) { Check(v); }
+    void Number(const char*, Extended v, Range) { CheckFinite(v); }
+    void P(const char*, const std::optional<Extended>& p, bool) { Check(p); }
+    void NumberPair(const char*, const std::optional<Extended>& a, const std::optional<Extended>& b) {
+        Check(a), Check(b);
     }
-    for (const SimpleEffectResult& s : r.simpleEffects) {
-        for (auto v : {std::optional<Extended>(s.ss), std::optional<Extended>(s.errorSs), s.f, s.p,
-                       s.partialEtaSquared, s.ggEpsilon, s.ggP})
-            check(v);
-        limits(s.partialEtaSquaredCI);
+    void Interval(const char*, const std::optional<morvane::Interval>& i) {
+        if (i) CheckFinite(i->low), CheckFinite(i->high);
     }
+    void Limits(const char*, const std::optional<LevelInterval>& i, Range) {
+        if (i) CheckFinite(i->lower), CheckFinite(i->upper);
+    }
+};
+
+void CheckAllFinite(const FullAnalysis& r) {
+    ThrowUnlessFinite check;
+    ForEachUnivariateField(r, check);
 }
 
 }  // namespace
+FullAnalysis AnalyseScores(const ScoreTable& table, const AnalysisOptions& options) {
+    std::vector<std::string> namesA, namesB;
+    for (std::int32_t a = 1; a <= table.levelsA; ++a) namesA.push_back(std::to_string(a));
+    for (std::int32_t b = 1; b <= table.levelsB; ++b) namesB.push_back(std::to_string(b));
+    StudyStore store;
+    StartNewStudy(store, namesA, namesB, std::to_string(table.scores.size()));
+    const auto cells = static_cast<std::size_t>(table.levelsA) * static_cast<std::size_t>(table.levelsB);
+    for (std::size_t s = 0; s < table.scores.size(); ++s) {
+        const std::vector<std::string>& row = table.scores[s];
+        if (row.size() != cells) throw RangeError();
+        for (std::int32_t a = 0; a < table.levelsA; ++a)
+            for (std::int32_t b = 0; b < table.levelsB; ++b)
+                store.CellText.Set(static_cast<std::int32_t>(s + 1), a + 1, b + 1,
+                                   row[static_cast<std::size_t>(a * table.levelsB + b)]);
+    }
+    return AnalyseStudy(store, '.', options);
+}
+
 }  // namespace morvane

@@ -137,7 +137,8 @@ std::string ShownLevelName(const std::string& name);
 
 struct FullAnalysis {
     std::int32_t subjects = 0, levelsA = 0, levelsB = 0;
-    std::vector<std::string> namesA, namesB;  // code page 932, from level 1
+    // Code page 932, from level 1; a blank name as LevelLabel gives it.
+    std::vector<std::string> namesA, namesB;
     EffectResult A, B, AB;
     PartitionSource S, AS, BS, ABS, Total;
     std::vector<MeanResult> cells, marginalA, marginalB;
@@ -161,6 +162,12 @@ struct FullAnalysis {
     RankBasedResults rankBased;
 };
 
+// The name of a level as the analysis shows it: its name, or for a blank one
+// (nothing but spaces, full-width spaces and control characters, or empty) the
+// factor's letter and the level's number, as a new study names its levels:
+// "a2" for level 2 of A (`factor` 'a'), "b3" for level 3 of B.
+std::string LevelLabel(const std::string& name, char factor, std::int32_t level);
+
 // Parses every score of the store, into CellValue unless the options say
 // otherwise (the first text that is not a score stops it with its
 // ConvertError, as the calculate command does), then
@@ -168,5 +175,17 @@ struct FullAnalysis {
 // No degrees of freedom or sum of squares is negative, whatever the count of
 // subjects the store holds.
 FullAnalysis AnalyseStudy(StudyStore& store, char decimalSeparator, const AnalysisOptions& options = {});
+
+// The scores of a study as plain decimals: scores[s][a * levelsB + b] is
+// subject s's score in cell (a, b), a decimal text as a data file holds it, so
+// that every figure is formed from the exact decimal.
+struct ScoreTable {
+    std::int32_t levelsA = 0, levelsB = 0;
+    std::vector<std::vector<std::string>> scores;  // a row per subject
+};
+
+// The analysis of a table of scores, as AnalyseStudy of a study holding them
+// (levels named by their numbers). A row of the wrong length raises RangeError.
+FullAnalysis AnalyseScores(const ScoreTable& table, const AnalysisOptions& options = {});
 
 }  // namespace morvane

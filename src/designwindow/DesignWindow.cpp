@@ -15,6 +15,7 @@
 #include "store/DataFile.h"
 #include "store/Recovery.h"
 #include "ui_DesignWindow.h"
+#include "widgets/FileChoice.h"
 
 namespace morvane {
 
@@ -75,10 +76,11 @@ void DesignWindow::StartNewStudy() {
 void DesignWindow::LoadStudy() {
     Run([this] {
         OpenDialog1.title = QStringLiteral(u"入力データファイル");
-        const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
+        const auto chosen = seams_.dialogs->OpenFiltered(this, OpenDialog1.title, OpenDialog1.fileName,
+                                                         widgets::DataFileFilters());
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is read
         OpenDialog1.fileName = *chosen;
-        if (const auto missing = ReadStudy(qttext::FilePath(*chosen))) HandOver(*missing);
+        if (const auto missing = ReadStudy(qttext::FilePath(*chosen))) HandOver(*missing, *chosen);
     });
 }
 
@@ -94,7 +96,7 @@ void DesignWindow::OpenStudy(const std::string& path) {
         failure = std::current_exception();
     }
     if (missing) {
-        Run([this, missing] { HandOver(*missing); });
+        Run([this, missing] { HandOver(*missing, OpenDialog1.fileName); });
         return;
     }
     show();
@@ -141,9 +143,10 @@ void DesignWindow::Exit() {
     close();
 }
 
-void DesignWindow::HandOver(std::int64_t missingScores) {
+void DesignWindow::HandOver(std::int64_t missingScores, const QString& studyFile) {
     hide();
     data_ = new DataWindow(this, store_, seams_, decimalSeparator_);
+    if (!studyFile.isEmpty()) data_->SetStudyFile(studyFile);
     data_->show();
     if (missingScores > 0)
         seams_.messages->ShowInformation(

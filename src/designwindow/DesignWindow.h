@@ -89,8 +89,9 @@ private:
     // One unnamed level in each grid and N = 1.
     void SetUpGrids();
     // Hides this window and opens the data window on the filled store; says
-    // there how many scores a file that ended early was missing.
-    void HandOver(std::int64_t missingScores = 0);
+    // there how many scores a file that ended early was missing, and tells it
+    // the data file `studyFile` it was loaded from (none for a new study).
+    void HandOver(std::int64_t missingScores = 0, const QString& studyFile = {});
     // Reads the study in `path` into a store of its own, showing the progress
     // of a long load, and only once it is whole puts it in the shared store:
     // a load that fails (its error thrown) or is stopped (nullopt) changes

@@ -123,9 +123,19 @@ void RefuseLineEnds(const StudyStore& store) {
                 if (HoldsLineEnd(store.CellText(s, a, b))) throw LineEndInTextError();
 }
 
+// DataFileBytes: the lines as a file would end them.
+struct LinesInMemory {
+    std::string bytes;
+    void WriteLine(std::string_view line) {
+        bytes += line;
+        bytes += "\r\n";
+    }
+};
+
 // `study` is null when nothing is written back, so that a constant store is
 // written without casting its constness away.
-void WriteStudy(const StudyStore& store, StudyStore* study, TextWriter& file, const WriteBack& writeBack) {
+template <class Lines>
+void WriteStudy(const StudyStore& store, StudyStore* study, Lines& file, const WriteBack& writeBack) {
     if (study != nullptr && writeBack) {
         writeBack(*study);
         // The write-back may have brought texts of its own; none is written unless all can be.
@@ -160,6 +170,15 @@ void WriteDataFile(const StudyStore& store, const std::string& path) {
     WithOutOfMemoryError([&] {
         RefuseLineEnds(store);
         WriteTextFile(path, [&](TextWriter& file) { WriteStudy(store, nullptr, file, {}); });
+    });
+}
+
+std::string DataFileBytes(const StudyStore& store) {
+    return WithOutOfMemoryError([&] {
+        RefuseLineEnds(store);
+        LinesInMemory lines;
+        WriteStudy(store, nullptr, lines, {});
+        return std::move(lines.bytes);
     });
 }
 

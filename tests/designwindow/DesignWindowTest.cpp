@@ -18,6 +18,7 @@
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
+#include "widgets/FileChoice.h"
 
 using namespace morvane;
 using morvane::testing::Sjis;
@@ -163,7 +164,8 @@ private slots:
         QCOMPARE(form->Data()->parentWidget(), form);
         QVERIFY(form->Data()->isWindow());
         QVERIFY(form->Data()->isVisible());
-        QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->tabText(0), QString());
+        // A level with no name shows its number on its tab.
+        QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->tabText(0), QStringLiteral("a1"));
         // The data window is the design window's own and goes with it.
         QCOMPARE(form->findChildren<DataWindow*>(), QList<DataWindow*>{form->Data()});
         const QPointer<DataWindow> data = form->Data();
@@ -241,7 +243,13 @@ private slots:
         QVERIFY(seams_.messages.Shown().isEmpty());
         QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"入力データファイル"));
         QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
+        QCOMPARE(seams_.dialogs.lastFilters, widgets::DataFileFilters());
         QCOMPARE(store_.LevelNamesA, (NameArray{"", "L1", "L2"}));
+        // The data window's 保存 starts with the loaded file, its own.
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("s.dat")));
+        QVERIFY(form->Data()->Save());
+        QCOMPARE(seams_.dialogs.Calls().at(1).fileName, QString::fromStdString(dir_.File("s.dat")));
+        QVERIFY(seams_.messages.Asked().isEmpty());
         QVERIFY(!form->isVisible());
         QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->tabText(1), QStringLiteral("L2"));
         QCOMPARE(testing::Grid(form->Data(), "StringGrid1")->Cells().Cell(1, 1), std::string("3"));

@@ -620,10 +620,11 @@ private slots:
         QCOMPARE(edited.count(), 5);
         QTest::keyClick(CellEditor(w.grid), Qt::Key_Return);
         QCOMPARE(told(5), QStringList{"1,2:>2\""});
-        QCOMPARE(widgets::PasteLeftOutText(2, 1),
-                 QStringLiteral(u"表の外にはみ出した 2 個の値と改行を含む 1 個の値は貼り付けませんでした"));
+        QCOMPARE(
+            widgets::PasteLeftOutText(2, 1),
+            QStringLiteral(u"表の外にはみ出した 2 個の値と改行やタブを含む 1 個の値は貼り付けませんでした"));
         QCOMPARE(widgets::PasteLeftOutText(0, 3),
-                 QStringLiteral(u"改行を含む 3 個の値は貼り付けませんでした"));
+                 QStringLiteral(u"改行やタブを含む 3 個の値は貼り付けませんでした"));
         QCOMPARE(widgets::PasteLeftOutText(4, 0),
                  QStringLiteral(u"表の外にはみ出した 4 個の値は貼り付けませんでした"));
     }
