@@ -323,7 +323,7 @@ Provenance DataWindow::AnalysedProvenance() {
         if (fromFile.dataSha256) return fromFile;
     }
     try {
-        return ProvenanceOfBytes(DataFileBytes(store_));
+        return ProvenanceOfBytes(DataFileBytesOf(store_));
     } catch (const LineEndInTextError&) {
         // No data file holds such a study: its figures name no file's bytes.
         Provenance version = ProvenanceOfFile({});

@@ -173,7 +173,7 @@ void WriteDataFile(const StudyStore& store, const std::string& path) {
     });
 }
 
-std::string DataFileBytes(const StudyStore& store) {
+std::string DataFileBytesOf(const StudyStore& store) {
     return WithOutOfMemoryError([&] {
         RefuseLineEnds(store);
         LinesInMemory lines;

@@ -31,7 +31,7 @@ void WriteDataFile(StudyStore& store, const std::string& path, const WriteBack& 
 void WriteDataFile(const StudyStore& store, const std::string& path);
 // The bytes WriteDataFile writes of the study as it is, in memory. Throws
 // LineEndInTextError, OutOfMemoryError.
-std::string DataFileBytes(const StudyStore& store);
+std::string DataFileBytesOf(const StudyStore& store);
 
 // Fills the store's counts, level names and score texts from the file at `path`
 // (CellValue and the tab level are not touched). Throws InOutError, or the

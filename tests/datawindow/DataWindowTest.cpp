@@ -238,7 +238,7 @@ private slots:
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("./study.dat")));
         QVERIFY(form->Save());
         QVERIFY(seams_.messages.AskedReplace().isEmpty());
-        QCOMPARE(ReadBytes(dir_.File("study.dat")), DataFileBytes(store_));
+        QCOMPARE(ReadBytes(dir_.File("study.dat")), DataFileBytesOf(store_));
         QCOMPARE(store_.CellText(1, 1, 1), std::string("5"));
         // はい replaces the other study, which is then the study's own file.
         seams_.dialogs.Choose(other);
