@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "store/StudyStore.h"
 #include "widgets/DialogState.h"
@@ -85,6 +87,10 @@ public:
     // saved, and goes at once into this program's own recovery file.
     void MarkRecovered();
 
+    // The data file the study was read from, and then the one it was last
+    // saved to: 計算 never writes its results over it.
+    void SetStudyFile(std::string path) { studyFile_ = std::move(path); }
+
     widgets::DialogState SaveDialog1;
     widgets::DialogState OpenDialog1;
 
@@ -112,9 +118,11 @@ private:
     // study is as saved.
     void StepsChanged();
     // Runs at the end of that wait: the study, the shown level written back,
-    // into the recovery file. A failure is told once on the standard error;
-    // the user's work goes on.
+    // into the recovery file. A failure is shown once (RecoveryFailed); the
+    // user's work goes on.
     void KeepForRecovery();
+    // A warning with the reason, the first time a copy cannot be written.
+    void RecoveryFailed(const QString& reason);
     // Removes the kept copy and stops the wait.
     void ForgetRecovery();
 
@@ -126,6 +134,7 @@ private:
     bool closed_ = false;
     QTimer keeping_;  // the wait after the last step before the study is kept
     bool keepFailed_ = false;
+    std::string studyFile_;  // see SetStudyFile
 };
 
 }  // namespace morvane

@@ -66,6 +66,7 @@ void DesignWindow::StartNewStudy() {
     Run([this] {
         morvane::StartNewStudy(store_, LevelNames(*ui_->StringGridA), LevelNames(*ui_->StringGridB),
                                qttext::ToCp932(ui_->NEdit->text()));
+        studyFile_.clear();
         HandOver();
     });
 }
@@ -105,6 +106,7 @@ bool DesignWindow::OpenRecoveredStudy(const LeftRecovery& left) {
         StudyStore recovered;
         left.Read(recovered);
         store_ = std::move(recovered);
+        studyFile_.clear();
     } catch (...) {
         failure = std::current_exception();
     }
@@ -130,6 +132,7 @@ std::optional<std::int64_t> DesignWindow::ReadStudy(const std::string& path) {
         return std::nullopt;
     }
     store_ = std::move(loaded);
+    studyFile_ = path;
     return missing;
 }
 
@@ -140,6 +143,7 @@ void DesignWindow::Exit() {
 void DesignWindow::HandOver(std::int64_t missingScores) {
     hide();
     data_ = new DataWindow(this, store_, seams_, decimalSeparator_);
+    data_->SetStudyFile(studyFile_);
     data_->show();
     if (missingScores > 0)
         seams_.messages->ShowInformation(

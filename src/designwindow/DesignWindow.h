@@ -98,6 +98,7 @@ private:
 
     std::unique_ptr<Ui::DesignWindow> ui_;
     DataWindow* data_ = nullptr;
+    std::string studyFile_;  // the data file the study was read from; empty for a new or recovered one
     int loadProgressAfterMs_ = 500;
 };
 

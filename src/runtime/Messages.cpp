@@ -21,6 +21,7 @@ MORVANE_MESSAGE(PrinterNotValid, "選択したプリンタは有効ではあり�
 MORVANE_MESSAGE(PrintingInProgress, "現在印刷中です")
 MORVANE_MESSAGE(TooFewLevels, "要因の水準数が 1 未満です")
 MORVANE_MESSAGE(LineEndInText, "改行を含む文字列はデータファイルに書き込めません")
+MORVANE_MESSAGE(SameFileAsInput, "出力ファイルが入力ファイルと同じです")
 
 #undef MORVANE_MESSAGE
 
@@ -82,7 +83,7 @@ namespace {
 [[maybe_unused]] const bool kConvertedAtStart = [] {
     for (auto message :
          {&RangeCheck, &OutOfMemory, &InvalidOperation, &ZeroDivide, &Overflow, &NoDefaultPrinter,
-          &PrinterNotValid, &PrintingInProgress, &TooFewLevels, &LineEndInText})
+          &PrinterNotValid, &PrintingInProgress, &TooFewLevels, &LineEndInText, &SameFileAsInput})
         message();
     NotAFloat({});
     NotAnInteger({});

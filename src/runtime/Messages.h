@@ -27,6 +27,8 @@ const std::string& TooFewLevels();
 // A level name or score text holding a CR or LF, which the data file cannot hold:
 // "改行を含む文字列はデータファイルに書き込めません".
 const std::string& LineEndInText();
+// An output that would replace one of the command's inputs.
+const std::string& SameFileAsInput();
 
 // The text a message box shows: the message with a full stop appended when its
 // last byte sorts after the full stop's, so "…ません" gains one and "… (105)" none.

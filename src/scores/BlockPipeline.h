@@ -51,7 +51,8 @@ private:
     // buffers, so that the huge designs need no more memory than that.
     static constexpr std::size_t kWorkerBlockValues = std::size_t{1} << 17;
 
-    void Deliver(const ParsedBlock& block) const;
+    // Hands one block to every sink, on the thread that calls it.
+    void ToSinks(const ParsedBlock& block) const;
 
     std::vector<ParsedBlockSink*> sinks_;
     std::size_t blockValues_;

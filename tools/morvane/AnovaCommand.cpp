@@ -9,6 +9,7 @@
 #include "analysis/FullAnalysis.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
+#include "runtime/SameFile.h"
 #include "runtime/TextWriter.h"
 #include "store/DataFile.h"
 
@@ -61,15 +62,17 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     }
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
+    const std::string out = arguments.FileCount() == 2 ? arguments.File(1) : std::string();
+    RefuseInputAsOutput(out, {arguments.File(0)});
     StudyStore& store = TheStudy();
     LoadStudyFile(store, arguments.File(0));
     const FullAnalysis analysis = AnalyseStudy(store, settings.decimalSeparator, analysisOptions);
     options.provenance = ProvenanceOfFile(arguments.File(0));
     const std::string text = FormatAnalysis(analysis, format, options);
     // The text file writer ends lines with CR LF; these formats end them with LF.
-    TextWriter out(arguments.FileCount() == 2 ? arguments.File(1) : std::string());
-    out.Write(text);
-    out.Close();
+    TextWriter file(out);
+    file.Write(text);
+    file.Close();
 }
 
 void NoticeInexactReport() {

@@ -13,6 +13,7 @@
 #include "runtime/CLocale.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
+#include "runtime/SameFile.h"
 #include "runtime/StandardStreams.h"
 #include "scores/ParseScores.h"
 #include "store/DataFile.h"
@@ -28,6 +29,7 @@ std::string Scientific(Extended value) {
 }  // namespace
 
 void Copy(const std::string& dataFile, const std::string& newFile) {
+    RefuseInputAsOutput(newFile, {dataFile});
     StudyStore& store = TheStudy();
     LoadStudyFile(store, dataFile);
     WriteDataFile(store, newFile);
@@ -55,6 +57,7 @@ void Sums(const std::string& dataFile, const Settings& settings) {
 }
 
 bool Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings) {
+    RefuseInputAsOutput(resultsFile, {dataFile});
     StudyStore& store = TheStudy();
     LoadStudyFile(store, dataFile);
     // The values go only to the sums: the tool ends with the file.
@@ -66,6 +69,7 @@ bool Report(const std::string& dataFile, const std::string& resultsFile, const S
 }
 
 void Listing(const std::string& dataFile, const std::string& out) {
+    RefuseInputAsOutput(out, {dataFile});
     StudyStore& store = TheStudy();
     LoadStudyFile(store, dataFile);
     WriteListingFile(store, out);
