@@ -23,6 +23,8 @@
 #include "analysiswindow/WindowPlacement.h"
 #include "output/ModelCheckTables.h"
 #include "output/ResultTables.h"
+#include "qttext/Text.h"
+#include "runtime/SameFile.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
 
@@ -204,6 +206,7 @@ void AnalysisWindow::Export() {
             seams_.dialogs->SaveAs(this, QStringLiteral(u"書き出し"), exportName_, ExportNameFilters());
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is written
         exportName_ = *chosen;
+        RefuseInputAsOutput(qttext::FilePath(*chosen), {studyFile_});
         ExportAnalysis(analysis_, plot_->Data(), *chosen, CopyOptions());
     });
 }
@@ -214,6 +217,7 @@ void AnalysisWindow::ExportQuantilePlot() {
                                                    quantileName_, QuantilePlotNameFilters());
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is written
         quantileName_ = *chosen;
+        RefuseInputAsOutput(qttext::FilePath(*chosen), {studyFile_});
         morvane::ExportQuantilePlot(quantilePlot_->Data(), *chosen);
     });
 }

@@ -17,6 +17,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "output/ApaOutput.h"
@@ -47,6 +48,9 @@ public:
     // Shows `analysis` in every table and the plot, and brings the window up.
     void Show(FullAnalysis analysis);
     const FullAnalysis& Analysis() const { return analysis_; }
+
+    // The study's data file, which no export writes over (empty: none).
+    void SetStudyFile(std::string path) { studyFile_ = std::move(path); }
 
     // 書き出し…: asks for a file and writes the tables or the plot, by its type.
     void Export();
@@ -87,6 +91,7 @@ private:
     QuantilePlotView* quantilePlot_ = nullptr;
     QLabel* quantileCaption_ = nullptr;
     QString quantileName_;
+    std::string studyFile_;
     QAction* english_ = nullptr;
     bool placed_ = false;
     struct ShownTable {

@@ -279,6 +279,7 @@ void DataWindow::Analyse() {
         std::optional<FullAnalysis> analysis;
         ShowingBadScore([&] { analysis.emplace(AnalyseStudy(store_, decimalSeparator_)); });
         if (analysis_ == nullptr) analysis_ = new AnalysisWindow(this, seams_, decimalSeparator_);
+        analysis_->SetStudyFile(studyFile_);
         analysis_->Show(std::move(*analysis));
     });
 }

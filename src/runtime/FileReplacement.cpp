@@ -338,7 +338,7 @@ void FileReplacement::OpenInPlace() {
     if (text >= 0) {
         inPlace_ = fd_;
         fd_ = text;
-    } else if (::ftruncate(fd_, 0) != 0) {
+    } else if (::ftruncate(fd_, 0) != 0 && errno != EINVAL) {
         const int error = errno;
         Abandon();
         throw InOutError(io::CodeFromErrno(error, path_));
@@ -350,7 +350,8 @@ void FileReplacement::OpenInPlace() {
 // command that stopped.
 io::IoCode FileReplacement::CommitInPlace() {
     io::IoCode failure;
-    if (::ftruncate(inPlace_, 0) != 0) failure = io::CodeFromErrno(errno, path_);
+    // As O_TRUNC would, files that cannot be emptied (under /proc) are written over.
+    if (::ftruncate(inPlace_, 0) != 0 && errno != EINVAL) failure = io::CodeFromErrno(errno, path_);
     std::vector<char> buffer(1 << 20);
     for (off_t at = 0; !failure.failed();) {
         const ssize_t n = ::pread(fd_, buffer.data(), buffer.size(), at);

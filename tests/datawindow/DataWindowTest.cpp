@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "analysiswindow/AnalysisWindow.h"
 #include "datawindow/DataWindow.h"
 #include "datawindow/WriteBack.h"
 #include "runtime/MemoryBudget.h"
@@ -274,6 +275,17 @@ private slots:
         testing::Button(form, "CalcButton")->click();
         QCOMPARE(seams_.messages.Shown(), QStringList{refused});
         QCOMPARE(ReadBytes(saved), savedBytes);
+        // Nor do the analysis window's exports.
+        testing::Button(form, "AnalysisButton")->click();
+        auto* analysis = form->findChild<AnalysisWindow*>();
+        QVERIFY(analysis != nullptr);
+        for (const auto& exportFile : {&AnalysisWindow::Export, &AnalysisWindow::ExportQuantilePlot}) {
+            seams_.messages.Clear();
+            seams_.dialogs.Choose(QString::fromStdString(saved));
+            (analysis->*exportFile)();
+            QCOMPARE(seams_.messages.Shown(), QStringList{refused});
+            QCOMPARE(ReadBytes(saved), savedBytes);
+        }
         // Another file is written as ever.
         seams_.messages.Clear();
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));

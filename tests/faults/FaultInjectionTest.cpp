@@ -470,11 +470,12 @@ TEST(Faults, FilesThatVanishBetweenRuns) {
 
 // An error number without a code of its own is shown as itself, even when it
 // equals one of our codes: /proc/self/mem fails at offset 0 with EIO, 5, which
-// is not a refused access.
+// is not a refused access. (Written in place, it gets its bytes once they are
+// all there: the study here is one whose report goes to its end.)
 TEST(Faults, ErrorNumbersWithoutACodeOfTheirOwnShowAsThemselves) {
     TempDir dir;
     const std::string study = dir.File("study.dat"), out = dir.File("out.dat");
-    WriteBytes(study, kWorkedExample);
+    WriteBytes(study, LargeStudyFile());
     const std::vector<std::string> commands[] = {
         {"copy", "/proc/self/mem", out},     {"sums", "/proc/self/mem"},
         {"report", "/proc/self/mem", out},   {"copy", study, "/proc/self/mem"},

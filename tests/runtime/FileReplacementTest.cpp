@@ -243,6 +243,10 @@ TEST(FileReplacement, WithoutRootsRights) {
     EXPECT_EQ(child.out,
               "ro 5 old, locked ok new, others-link 5 old, own-link ok new, others-folder 5 new, "
               "others-folder new 5 , through 5 , own-folder ok new, roots.dat as in place");
+    // Root, whom another user would lead onto a file of anyone's, is held back too.
+    EXPECT_EQ(Save(shared + "/others-folder/target.dat", "root's"), "5");
+    EXPECT_EQ(Save(shared + "/others-folder/made.dat", "root's"), "5");
+    EXPECT_EQ(ReadBytes(mine + "/target.dat"), "new");
     EXPECT_EQ(Names(mine), (std::vector<std::string>{"ro.dat", "target.dat", "through"}));
     EXPECT_EQ(Names(locked), std::vector<std::string>{"open.dat"});
     EXPECT_EQ(Names(shared), (std::vector<std::string>{"others-folder", "others-link", "own-folder",

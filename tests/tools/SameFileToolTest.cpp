@@ -43,6 +43,7 @@ TEST(MorvaneTool, NoCommandWritesOverItsOwnInput) {
         "anova " + data + " " + data,
         "anova " + data + " --format csv " + dir.File("hard.dat"),
         "anova " + data + " - >>" + data,
+        "sums " + dir.File("link.dat") + " >>" + data,
         "export " + data + " " + dir.File("link.dat"),
         "import " + csv + " " + dir.File("table.dat"),
         "plot " + data + " " + dir.File("via/deep.png"),

@@ -36,6 +36,7 @@ void Copy(const std::string& dataFile, const std::string& newFile) {
 }
 
 void Sums(const std::string& dataFile, const Settings& settings) {
+    RefuseInputAsOutput("", {dataFile});
     StudyStore& store = TheStudy();
     LoadStudyFile(store, dataFile);
     SizeCellValue(store);
