@@ -19,20 +19,20 @@ enum class Of { A, B, AB };
 
 // The study's shape and its totals of the cells, levels and all.
 template <typename T>
-struct Totals {
+struct RankTotals {
     std::size_t n, na, nb, cells;
     std::vector<T> ab, a, b;
     T all = 0;
 
     template <typename Cell>
-    Totals(const Cell* y, std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
+    RankTotals(const Cell* y, std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
         : n(subjects), na(levelsA), nb(levelsB), cells(na * nb), ab(cells, T{0}), a(na, T{0}), b(nb, T{0}) {
         for (std::size_t s = 0; s < n; ++s)
             for (std::size_t c = 0; c < cells; ++c) ab[c] += static_cast<T>(y[s * cells + c]);
         Sum();
     }
     // From each cell's total, which the counts by value give.
-    Totals(const std::vector<T>& cellTotals, std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
+    RankTotals(const std::vector<T>& cellTotals, std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
         : n(subjects), na(levelsA), nb(levelsB), cells(na * nb), ab(cellTotals), a(na, T{0}), b(nb, T{0}) {
         Sum();
     }
@@ -47,7 +47,7 @@ std::vector<T> SumsOverB(const Cell* cells, std::size_t n, std::size_t na, std::
 template <typename T, typename Cell>
 std::vector<T> SumsOverA(const Cell* cells, std::size_t n, std::size_t na, std::size_t nb);
 template <typename T>
-std::vector<T> CellShifts(const Totals<T>& t, Of effect);
+std::vector<T> CellShifts(const RankTotals<T>& t, Of effect);
 // Sums of aligned responses: exact in integers.
 template <typename T>
 using Accumulated = std::conditional_t<std::is_same_v<T, Extended>, Extended, Int128>;
@@ -57,10 +57,10 @@ std::optional<Extended> OtherEffects(const std::vector<Wide>& cellTotals, Wide a
 struct RankSums;
 AlignedRankEffect AnalyseRanks(const RankSums& sums, std::size_t n, std::size_t na, std::size_t nb,
                                Of effect);
-void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, const ValueCounts& counts,
+void AlignByBins(const std::int32_t* y, const RankTotals<std::int64_t>& totals, const ValueCounts& counts,
                  RankBasedResults& out);
 template <typename T, typename Cell>
-void AlignBySorting(const Cell* y, const Totals<T>& totals, RankBasedResults& out);
+void AlignBySorting(const Cell* y, const RankTotals<T>& totals, RankBasedResults& out);
 
 template <typename Sum, typename Cell>
 void FriedmanTests(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, const ValueCounts* counts,
@@ -95,15 +95,15 @@ RankBasedResults RankBasedAnalysis(const CellScores& scores) {
         if (!counts && (own = CountValues(scores))) counts = &*own;
         FriedmanTests<std::int64_t>(y, n, na, nb, counts, out);
         if (counts)
-            AlignByBins(y, Totals<std::int64_t>(counts->cellTotals, n, na, nb), *counts, out);
+            AlignByBins(y, RankTotals<std::int64_t>(counts->cellTotals, n, na, nb), *counts, out);
         else
-            AlignBySorting(y, Totals<std::int64_t>(y, n, na, nb), out);
+            AlignBySorting(y, RankTotals<std::int64_t>(y, n, na, nb), out);
         return out;
     }
     std::vector<Extended> room;
     const Extended* y = ExtendedScores(scores, room);
     FriedmanTests<Extended>(y, n, na, nb, nullptr, out);
-    AlignBySorting(y, Totals<Extended>(y, n, na, nb), out);
+    AlignBySorting(y, RankTotals<Extended>(y, n, na, nb), out);
     return out;
 }
 
@@ -138,7 +138,7 @@ std::vector<T> SumsOverA(const Cell* cells, std::size_t n, std::size_t na, std::
 // number: N y - na nb T(a, b) + na T(a) - G with the totals T of the cells and
 // levels and G of all.
 template <typename T>
-std::vector<T> CellShifts(const Totals<T>& t, Of effect) {
+std::vector<T> CellShifts(const RankTotals<T>& t, Of effect) {
     T wab, wa, wb, wg;  // what makes each total a mean
     if constexpr (std::is_same_v<T, Extended>) {
         const auto N = static_cast<Extended>(t.n);
@@ -157,7 +157,7 @@ std::vector<T> CellShifts(const Totals<T>& t, Of effect) {
 
 // The weight of a score in its aligned response: N in integers, 1 otherwise.
 template <typename T>
-T ScoreWeight(const Totals<T>& t) {
+T ScoreWeight(const RankTotals<T>& t) {
     if constexpr (std::is_same_v<T, Extended>)
         return 1;
     else
@@ -381,7 +381,7 @@ void RankBins(const Bins& bins, const std::vector<std::int64_t>& shift, std::int
 // moments give: sum (w x + h)^2 = w^2 S2 + 2 w h S1 + h^2 S0 in a cell of shift h.
 std::optional<Extended> SumRanksOfCells(const Bins& bins, const std::vector<std::uint32_t>& rankOf,
                                         std::size_t e, const std::vector<std::int64_t>& shift,
-                                        std::int64_t weight, const Totals<std::int64_t>& totals,
+                                        std::int64_t weight, const RankTotals<std::int64_t>& totals,
                                         RankSums& sums) {
     const std::size_t cells = bins.cells;
     Int128 all = 0, squares = 0;
@@ -405,7 +405,7 @@ std::optional<Extended> SumRanksOfCells(const Bins& bins, const std::vector<std:
 // One pass over the subjects for their totals, of their levels of A and of
 // B, of the three alignments' ranks: what each alignment's error stratum
 // takes (A x S for A, B x S for B, all for AB; the others' are not read).
-void SumRanksOfSubjects(const std::int32_t* y, const Totals<std::int64_t>& totals, const ValueCounts& counts,
+void SumRanksOfSubjects(const std::int32_t* y, const RankTotals<std::int64_t>& totals, const ValueCounts& counts,
                         const std::vector<std::uint32_t>& rankOf, std::array<RankSums, 3>& sums) {
     const std::size_t n = totals.n, na = totals.na, nb = totals.nb, cells = totals.cells,
                       range = counts.range;
@@ -441,7 +441,7 @@ void SumRanksOfSubjects(const std::int32_t* y, const Totals<std::int64_t>& total
 // Within a cell the aligned responses keep the scores' order, so each
 // alignment ranks the bins that are not empty, and every score reads its
 // rank from its bin.
-void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, const ValueCounts& counts,
+void AlignByBins(const std::int32_t* y, const RankTotals<std::int64_t>& totals, const ValueCounts& counts,
                  RankBasedResults& out) {
     const std::size_t n = totals.n, na = totals.na, nb = totals.nb;
     const Bins bins(counts, totals.cells);
@@ -468,7 +468,7 @@ void AlignByBins(const std::int32_t* y, const Totals<std::int64_t>& totals, cons
 
 // Otherwise: each alignment's responses sorted with their places.
 template <typename T, typename Cell>
-void AlignBySorting(const Cell* y, const Totals<T>& totals, RankBasedResults& out) {
+void AlignBySorting(const Cell* y, const RankTotals<T>& totals, RankBasedResults& out) {
     const std::size_t cells = totals.cells, count = totals.Count();
     const T weight = ScoreWeight(totals);
     std::vector<std::pair<T, std::uint32_t>> order(count);

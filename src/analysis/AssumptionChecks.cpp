@@ -405,17 +405,18 @@ std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, 
 
 // The skewness G1 = g1 sqrt(n (n - 1)) / (n - 2) and the excess kurtosis
 // G2 = (n - 1) ((n + 1) g2 + 6) / ((n - 2) (n - 3)) of each cell's scores,
-// from g1 = m3 / m2^(3/2) and g2 = m4 / m2^2 - 3 of the central moments m_k.
-// A cell of one score throughout has no layout.
-CellShape Layout(std::size_t c, std::size_t nb, std::size_t n, Extended m2, Extended m3, Extended m4) {
-    CellShape layout;
-    layout.a = static_cast<std::int32_t>(c / nb + 1);
-    layout.b = static_cast<std::int32_t>(c % nb + 1);
+// from g1 = m3 / m2^(3/2) and g2 = m4 / m2^2 - 3 of the central moments m_k
+// (the adjusted sample statistics of Joanes and Gill 1998).
+// A cell of one score throughout has no shape.
+CellShape ShapeOfCell(std::size_t c, std::size_t nb, std::size_t n, Extended m2, Extended m3, Extended m4) {
+    CellShape shape;
+    shape.a = static_cast<std::int32_t>(c / nb + 1);
+    shape.b = static_cast<std::int32_t>(c % nb + 1);
     const auto N = static_cast<Extended>(n);
-    if (!(m2 > 0)) return layout;
-    if (n >= 3) layout.skewness = m3 / std::pow(m2, Extended{1.5}) * std::sqrt(N * (N - 1)) / (N - 2);
-    if (n >= 4) layout.excessKurtosis = (N - 1) * ((N + 1) * (m4 / (m2 * m2) - 3) + 6) / ((N - 2) * (N - 3));
-    return layout;
+    if (!(m2 > 0)) return shape;
+    if (n >= 3) shape.skewness = m3 / std::pow(m2, Extended{1.5}) * std::sqrt(N * (N - 1)) / (N - 2);
+    if (n >= 4) shape.excessKurtosis = (N - 1) * ((N + 1) * (m4 / (m2 * m2) - 3) + 6) / ((N - 2) * (N - 3));
+    return shape;
 }
 
 // In integers, from each cell's exact power sums S_k = sum y^k:
@@ -461,7 +462,7 @@ std::vector<CellShape> ShapesFromSums(const std::vector<std::array<Int128, 4>>& 
         const auto [s1, s2, s3, s4] = sums[c];
         const Int128 c2 = N * s2 - s1 * s1, c3 = N * N * s3 - 3 * N * s1 * s2 + 2 * s1 * s1 * s1,
                      c4 = N * N * N * s4 - 4 * N * N * s1 * s3 + 6 * N * s1 * s1 * s2 - 3 * s1 * s1 * s1 * s1;
-        out.push_back(Layout(c, nb, n, static_cast<Extended>(c2) / n2, static_cast<Extended>(c3) / n3,
+        out.push_back(ShapeOfCell(c, nb, n, static_cast<Extended>(c2) / n2, static_cast<Extended>(c3) / n3,
                             static_cast<Extended>(c4) / n4));
     }
     return out;
@@ -485,7 +486,7 @@ std::vector<CellShape> CellShapes(const Extended* y, std::size_t n, std::size_t 
         }
     std::vector<CellShape> out;
     for (std::size_t c = 0; c < cells; ++c)
-        out.push_back(Layout(c, nb, n, varies[c] ? m2[c] / N : 0, m3[c] / N, m4[c] / N));
+        out.push_back(ShapeOfCell(c, nb, n, varies[c] ? m2[c] / N : 0, m3[c] / N, m4[c] / N));
     return out;
 }
 

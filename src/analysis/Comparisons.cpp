@@ -34,12 +34,17 @@ std::vector<ComparisonResult> PairedComparisons(const PassMoments& moments, cons
         AdjustWithinFamily(out, first, out.size());
     };
     const std::size_t nb = layout.nb;
-    family(Factor::A, 0, layout.na, [&](std::size_t i) -> const Moment& { return moments.aRaw[i]; });
-    family(Factor::B, 0, nb, [&](std::size_t i) -> const Moment& { return moments.bRaw[i]; });
-    for (std::size_t b = 0; b < nb; ++b)
+    // The families the pass summed, in its order.
+    const ComparedFamilies& families = layout.compared;
+    out.reserve(layout.differences);
+    if (families.marginalA)
+        family(Factor::A, 0, layout.na, [&](std::size_t i) -> const Moment& { return moments.aRaw[i]; });
+    if (families.marginalB)
+        family(Factor::B, 0, nb, [&](std::size_t i) -> const Moment& { return moments.bRaw[i]; });
+    for (std::size_t b = 0; families.aAtB && b < nb; ++b)
         family(Factor::A, static_cast<std::int32_t>(b + 1), layout.na,
                [&](std::size_t i) -> const Moment& { return moments.cellRaw[i * nb + b]; });
-    for (std::size_t a = 0; a < layout.na; ++a)
+    for (std::size_t a = 0; families.bAtA && a < layout.na; ++a)
         family(Factor::B, static_cast<std::int32_t>(a + 1), nb,
                [&](std::size_t i) -> const Moment& { return moments.cellRaw[a * nb + i]; });
     return out;

@@ -1,30 +1,34 @@
 #include "analysis/FullAnalysis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <optional>
 #include <system_error>
 
+#include "analysis/ResultFields.h"
 #include "analysis/detail/AnalysisSteps.h"
 #include "analysis/detail/ExactMoments.h"
-#include "stats/Distributions.h"
 #include "analysis/detail/SubjectPass.h"
 #include "exact/ExactTotalsBuilder.h"
 #include "report/SumsOfSquares.h"
+#include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/SerialWorker.h"
 #include "scores/ParseScores.h"
+#include "stats/Distributions.h"
 
 namespace morvane {
 namespace {
 
-using analysis::Moment;
 using analysis::Layout;
+using analysis::Moment;
 using analysis::PassMoments;
 
 ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& out);
 void NoNegativeSources(ExactPartition& part);
-void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments, const Layout* layout);
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments,
+                 const Layout* layout);
 void DescribeMeans(FullAnalysis& out, const PassMoments& moments, const Layout& layout, Extended reference,
                    std::optional<Extended> tq);
 MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Moment& raw,
@@ -33,6 +37,38 @@ MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Mo
 void CheckAllFinite(const FullAnalysis& r);
 
 }  // namespace
+
+std::string LevelLabel(const std::string& name, char factor, std::int32_t level) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c <= 0x20 || c == 0x7F) continue;
+        // The full-width space, 81 40, is a character of two bytes.
+        if (c == 0x81 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) == 0x40) {
+            ++i;
+            continue;
+        }
+        return name;
+    }
+    return factor + std::to_string(level);
+}
+
+ComparedFamilies FamiliesCompared(std::int64_t levelsA, std::int64_t levelsB) {
+    ComparedFamilies families;
+    families.marginalA = levelsA <= kComparedLevels;
+    families.marginalB = levelsB <= kComparedLevels;
+    const auto pairs = [](std::int64_t levels) { return levels > 1 ? levels * (levels - 1) / 2 : 0; };
+    // Each marginal family, and one like it at each level of the other factor.
+    const std::int64_t all =
+        (families.marginalA ? pairs(levelsA) * (1 + std::max<std::int64_t>(levelsB, 0)) : 0) +
+        (families.marginalB ? pairs(levelsB) * (1 + std::max<std::int64_t>(levelsA, 0)) : 0);
+    families.aAtB = families.marginalA && all <= kMostComparisons;
+    families.bAtA = families.marginalB && all <= kMostComparisons;
+    return families;
+}
+
+std::string ShownLevelName(const std::string& name) {
+    return CutCp932(name, kShownNameBytes);
+}
 
 FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptions& options) {
     FullAnalysis out;
@@ -43,11 +79,19 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
         return out;
     }
     const Layout layout(static_cast<std::size_t>(out.subjects), static_cast<std::size_t>(out.levelsA),
-                      static_cast<std::size_t>(out.levelsB));
+                        static_cast<std::size_t>(out.levelsB), options.meansOnly);
+    out.compared = layout.compared;
 
     // One pass over the subjects, each subject's scores at hand: the moments
     // of every mean, difference and set of contrasts. The rest follows from them.
     const PassMoments moments = analysis::SummariseSubjects(part, layout);
+    if (options.meansOnly) {
+        TestEffects(out, part, nullptr, nullptr);
+        DescribeMeans(out, moments, layout, part.reference,
+                      TQuantile975(static_cast<Extended>(layout.n) - 1));
+        CheckAllFinite(out);
+        return out;
+    }
     // The model's checks write members of their own, on a thread of their own
     // where one can be had, beside the effects, means, comparisons and
     // simple effects.
@@ -63,7 +107,10 @@ FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptio
     const std::optional<Extended> tq = TQuantile975(static_cast<Extended>(layout.n) - 1);
     DescribeMeans(out, moments, layout, part.reference, tq);
     out.comparisons = analysis::PairedComparisons(moments, layout, tq, options.effectSizeLevel);
-    out.simpleEffects = analysis::SimpleEffects(moments, layout, options.effectSizeLevel);
+    if (layout.simpleCovariances)
+        out.simpleEffects = analysis::SimpleEffects(moments, layout, options.effectSizeLevel);
+    else
+        out.simpleEffectsOmitted = true;
     if (beside)
         beside->Wait();
     else
@@ -87,10 +134,11 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     out.subjects = store.SubjectCount;
     out.levelsA = store.LevelCountA;
     out.levelsB = store.LevelCountB;
+    // Every line that names a level repeats its name: a long one is cut here, once.
     for (std::int32_t a = 1; a <= out.levelsA; ++a)
-        out.namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
+        out.namesA.push_back(ShownLevelName(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a)));
     for (std::int32_t b = 1; b <= out.levelsB; ++b)
-        out.namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
+        out.namesB.push_back(ShownLevelName(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b)));
 
     ExactPartition part = exact.Finish(store, separator, KeepOffsets::Yes);
     // The results file's sums, swept while parsing; where they fail, as the
@@ -126,15 +174,17 @@ void NoNegativeSources(ExactPartition& part) {
 // After the pass: A, B and AB, each tested whole from the partition and,
 // where its contrasts are more than one, their covariance (no pass: no
 // subjects or levels, and no sphericity to test).
-void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments, const Layout* layout) {
+void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoments* moments,
+                 const Layout* layout) {
     analysis::EffectInputs in;
     in.errors = part.S.ss + part.AS.ss + part.BS.ss + part.ABS.ss;
     in.enoughSubjects = !out.FewerThanTwoSubjects();
     in.level = out.options.effectSizeLevel;
     if (layout) in.subjects = layout->n, in.cells = layout->cells;
-    const auto test = [&](const PartitionSource& effect, const PartitionSource& error, std::optional<Extended> f,
-                          const SquareMatrix* covariance, bool omitted) {
-        in.effect = effect, in.error = error, in.f = f, in.covariance = covariance, in.sphericityOmitted = omitted;
+    const auto test = [&](const PartitionSource& effect, const PartitionSource& error,
+                          std::optional<Extended> f, const SquareMatrix* covariance, bool omitted) {
+        in.effect = effect, in.error = error, in.f = f, in.covariance = covariance,
+        in.sphericityOmitted = omitted;
         return analysis::TestEffect(in);
     };
     const bool tested = moments && layout;
@@ -142,8 +192,8 @@ void TestEffects(FullAnalysis& out, const ExactPartition& part, const PassMoment
     out.B = test(part.B, part.BS, part.fB, tested && layout->nb > 2 ? &moments->b : nullptr, false);
     const bool omitted =
         tested && layout->n > 1 && layout->interactionContrasts > 1 && !layout->interactionSphericity;
-    out.AB = test(part.AB, part.ABS, part.fAB, tested && layout->interactionSphericity ? &moments->ab : nullptr,
-                  omitted);
+    out.AB = test(part.AB, part.ABS, part.fAB,
+                  tested && layout->interactionSphericity ? &moments->ab : nullptr, omitted);
 }
 
 // After the pass: the cells' means, then the marginal means of A and of B.
@@ -191,44 +241,46 @@ MeanResult Describe(std::int32_t a, std::int32_t b, Extended reference, const Mo
 // format, but a product on the way (a cross product, a square of an offset)
 // can still leave it for scores near the format's limits: that is an
 // overflow, not a value to show.
-void CheckAllFinite(const FullAnalysis& r) {
-    const auto check = [](std::optional<Extended> v) {
+struct ThrowUnlessFinite : FigureVisitor {
+    static void Check(const std::optional<Extended>& v) {
         if (v) CheckFinite(*v);
-    };
-    const auto interval = [&](const std::optional<Interval>& i) {
-        if (i) check(i->low), check(i->high);
-    };
-    const auto limits = [&](const std::optional<LevelInterval>& i) {
-        if (i) check(i->lower), check(i->upper);
-    };
-    for (const EffectResult* e : {&r.A, &r.B, &r.AB}) {
-        for (auto v : {e->f, e->p, e->partialEtaSquared, e->generalizedEtaSquared, e->mse}) check(v);
-        limits(e->partialEtaSquaredCI), limits(e->partialEtaSquaredCIGG);
-        if (!e->sphericity) continue;
-        const Sphericity& s = *e->sphericity;
-        for (auto v : {s.mauchlyW, s.chiSquare, s.p, s.pAsR}) check(v);
-        for (const Correction* c : {&s.greenhouseGeisser, &s.huynhFeldt, &s.lowerBound})
-            for (auto v : {c->epsilon, c->df1, c->df2, c->p}) check(v);
     }
-    for (const auto* list : {&r.cells, &r.marginalA, &r.marginalB})
-        for (const MeanResult& m : *list) {
-            for (auto v : {std::optional<Extended>(m.mean), m.sd, m.se}) check(v);
-            interval(m.ci95), interval(m.withinCi95);
-        }
-    for (const ComparisonResult& c : r.comparisons) {
-        for (auto v : {std::optional<Extended>(c.difference), c.t, c.p, c.pHolm, c.pBonferroni, c.cohenDz,
-                       c.dAv, c.gAv})
-            check(v);
-        interval(c.ci95);
-        limits(c.dzCI);
+    void Number(const char*, const std::optional<Extended>& v, Range) { Check(v); }
+    void Number(const char*, Extended v, Range) { CheckFinite(v); }
+    void P(const char*, const std::optional<Extended>& p, bool) { Check(p); }
+    void NumberPair(const char*, const std::optional<Extended>& a, const std::optional<Extended>& b) {
+        Check(a), Check(b);
     }
-    for (const SimpleEffectResult& s : r.simpleEffects) {
-        for (auto v : {std::optional<Extended>(s.ss), std::optional<Extended>(s.errorSs), s.f, s.p,
-                       s.partialEtaSquared, s.ggEpsilon, s.ggP})
-            check(v);
-        limits(s.partialEtaSquaredCI);
+    void Interval(const char*, const std::optional<morvane::Interval>& i) {
+        if (i) CheckFinite(i->low), CheckFinite(i->high);
     }
+    void Limits(const char*, const std::optional<LevelInterval>& i, Range) {
+        if (i) CheckFinite(i->lower), CheckFinite(i->upper);
+    }
+};
+
+void CheckAllFinite(const FullAnalysis& r) {
+    ThrowUnlessFinite check;
+    ForEachUnivariateField(r, check);
 }
 
 }  // namespace
+FullAnalysis AnalyseScores(const ScoreTable& table, const AnalysisOptions& options) {
+    std::vector<std::string> namesA, namesB;
+    for (std::int32_t a = 1; a <= table.levelsA; ++a) namesA.push_back(std::to_string(a));
+    for (std::int32_t b = 1; b <= table.levelsB; ++b) namesB.push_back(std::to_string(b));
+    StudyStore store;
+    StartNewStudy(store, namesA, namesB, std::to_string(table.scores.size()));
+    const auto cells = static_cast<std::size_t>(table.levelsA) * static_cast<std::size_t>(table.levelsB);
+    for (std::size_t s = 0; s < table.scores.size(); ++s) {
+        const std::vector<std::string>& row = table.scores[s];
+        if (row.size() != cells) throw RangeError();
+        for (std::int32_t a = 0; a < table.levelsA; ++a)
+            for (std::int32_t b = 0; b < table.levelsB; ++b)
+                store.CellText.Set(static_cast<std::int32_t>(s + 1), a + 1, b + 1,
+                                   row[static_cast<std::size_t>(a * table.levelsB + b)]);
+    }
+    return AnalyseStudy(store, '.', options);
+}
+
 }  // namespace morvane

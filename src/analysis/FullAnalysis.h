@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "report/PrecisionCheck.h"
 #include "analysis/AssumptionChecks.h"
-#include "exact/ExactPartition.h"
-#include "stats/EffectSizes.h"
-#include "stats/MultivariateTests.h"
 #include "analysis/RankTests.h"
+#include "exact/ExactPartition.h"
+#include "report/PrecisionCheck.h"
 #include "runtime/Extended.h"
 #include "scores/ParseScores.h"
+#include "stats/EffectSizes.h"
+#include "stats/MultivariateTests.h"
 #include "store/StudyStore.h"
 
 namespace morvane {
@@ -35,6 +35,10 @@ struct AnalysisOptions {
     // Whether the parsed scores stay in the store's CellValue: a window shows
     // them afterwards; a command that ends with its output need not keep them.
     KeepValues keepValues = KeepValues::Yes;
+    // The means of the cells and levels alone, with their intervals (the
+    // interaction plot): no effect tests beyond the summary, no comparisons,
+    // simple effects or checks of the model.
+    bool meansOnly = false;
 };
 
 // A correction of the degrees of freedom by a factor epsilon.
@@ -112,14 +116,38 @@ struct SimpleEffectResult {
     std::optional<LevelInterval> partialEtaSquaredCI;
 };
 
+// Which families of paired comparisons an analysis holds. A factor of more
+// than kComparedLevels levels has none (its pairs would be too many to read,
+// and each takes the time of its intervals); the families at each level of the
+// other factor are left out when they would bring the comparisons beyond
+// kMostComparisons.
+struct ComparedFamilies {
+    bool marginalA = true, marginalB = true, aAtB = true, bAtA = true;
+};
+inline constexpr std::int64_t kComparedLevels = 100;
+inline constexpr std::int64_t kMostComparisons = 50000;
+ComparedFamilies FamiliesCompared(std::int64_t levelsA, std::int64_t levelsB);
+
+// The most level name a table shows: longer names are cut to this many bytes
+// (columns, in code page 932) and end in "…"; the study keeps them whole.
+inline constexpr std::size_t kShownNameBytes = 64;
+// `name` (code page 932) as the tables show it: whole, or cut on a character
+// boundary to kShownNameBytes with "…" after it.
+std::string ShownLevelName(const std::string& name);
+
 struct FullAnalysis {
     std::int32_t subjects = 0, levelsA = 0, levelsB = 0;
-    std::vector<std::string> namesA, namesB;  // code page 932, from level 1
+    // Code page 932, from level 1; a blank name as LevelLabel gives it.
+    std::vector<std::string> namesA, namesB;
     EffectResult A, B, AB;
     PartitionSource S, AS, BS, ABS, Total;
     std::vector<MeanResult> cells, marginalA, marginalB;
     std::vector<ComparisonResult> comparisons;
+    ComparedFamilies compared;  // the families `comparisons` holds
     std::vector<SimpleEffectResult> simpleEffects;
+    // The simple effects are left out when their contrasts' covariances
+    // would take more memory than a study of this size should.
+    bool simpleEffectsOmitted = false;
     PrecisionCheck precision;
     AnalysisOptions options;
 
@@ -134,6 +162,12 @@ struct FullAnalysis {
     RankBasedResults rankBased;
 };
 
+// The name of a level as the analysis shows it: its name, or for a blank one
+// (nothing but spaces, full-width spaces and control characters, or empty) the
+// factor's letter and the level's number, as a new study names its levels:
+// "a2" for level 2 of A (`factor` 'a'), "b3" for level 3 of B.
+std::string LevelLabel(const std::string& name, char factor, std::int32_t level);
+
 // Parses every score of the store, into CellValue unless the options say
 // otherwise (the first text that is not a score stops it with its
 // ConvertError, as the calculate command does), then
@@ -141,5 +175,17 @@ struct FullAnalysis {
 // No degrees of freedom or sum of squares is negative, whatever the count of
 // subjects the store holds.
 FullAnalysis AnalyseStudy(StudyStore& store, char decimalSeparator, const AnalysisOptions& options = {});
+
+// The scores of a study as plain decimals: scores[s][a * levelsB + b] is
+// subject s's score in cell (a, b), a decimal text as a data file holds it, so
+// that every figure is formed from the exact decimal.
+struct ScoreTable {
+    std::int32_t levelsA = 0, levelsB = 0;
+    std::vector<std::vector<std::string>> scores;  // a row per subject
+};
+
+// The analysis of a table of scores, as AnalyseStudy of a study holding them
+// (levels named by their numbers). A row of the wrong length raises RangeError.
+FullAnalysis AnalyseScores(const ScoreTable& table, const AnalysisOptions& options = {});
 
 }  // namespace morvane

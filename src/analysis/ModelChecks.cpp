@@ -2,8 +2,9 @@
 #include <optional>
 #include <vector>
 
-#include "analysis/detail/ModelCheckSteps.h"
+#include "analysis/ResultFields.h"
 #include "analysis/detail/AnalysisSteps.h"
+#include "analysis/detail/ModelCheckSteps.h"
 #include "stats/Contrasts.h"
 
 namespace morvane::analysis {
@@ -11,42 +12,34 @@ namespace {
 
 // Scores near the extended format's limits can take a check's sums beyond it:
 // such a figure is undefined there, not a reason to fail the whole analysis.
-void Defined(std::optional<Extended>& v) {
-    if (v && !std::isfinite(*v)) v.reset();
-}
+struct ResetUnlessFinite : FigureVisitor {
+    static void Defined(std::optional<Extended>& v) {
+        if (v && !std::isfinite(*v)) v.reset();
+    }
+    void Number(const char*, std::optional<Extended>& v, Range) { Defined(v); }
+    void Number(const char*, Extended& v, Range) {
+        if (!std::isfinite(v)) v = 0;
+    }
+    void P(const char*, std::optional<Extended>& p, bool) { Defined(p); }
+};
 
 void KeepFinite(FullAnalysis& out) {
-    for (MultivariateEffect* e : {&out.multivariate.A, &out.multivariate.B, &out.multivariate.AB})
-        for (std::optional<Extended>* v :
-             {&e->pillai, &e->wilks, &e->hotellingLawley, &e->roy, &e->hotellingT2, &e->f, &e->p})
-            Defined(*v);
-    for (StratumCheck& s : out.assumptions.strata)
-        for (std::optional<Extended>* v : {&s.normality.w, &s.normality.p, &s.largestStudentized})
-            Defined(*v);
+    // What follows from a figure that is not finite goes with it.
     for (StratumCheck& s : out.assumptions.strata)
         for (const QuantilePoint& q : s.quantiles)
             if (!std::isfinite(q.studentized)) {
                 s.quantiles.clear();
                 break;
             }
-    for (CellShape& c : out.assumptions.cells) Defined(c.skewness), Defined(c.excessKurtosis);
-    for (OutlyingSubject& o : out.assumptions.outlying)
-        if (!std::isfinite(o.largest)) o.largest = 0;
     RankBasedResults& r = out.rankBased;
-    for (FriedmanTest* f : {&r.A, &r.B, &r.cells})
-        for (std::optional<Extended>* v :
-             {&f->chiSquare, &f->p, &f->kendallW, &f->imanDavenportF, &f->imanDavenportP, &f->tieCorrection})
-            Defined(*v);
     for (std::vector<AlignedRankContrast>* family : {&r.contrastsA, &r.contrastsB})
-        for (AlignedRankContrast& c : *family) {
-            Defined(c.se), Defined(c.t), Defined(c.p), Defined(c.pHolm), Defined(c.pBonferroni);
+        for (AlignedRankContrast& c : *family)
             if (!std::isfinite(c.difference)) c.difference = 0, c.se.reset(), c.t.reset(), c.p.reset();
-        }
-    for (AlignedRankEffect* e : {&r.alignedA, &r.alignedB, &r.alignedAB}) {
-        Defined(e->f), Defined(e->p), Defined(e->otherEffects);
+    for (AlignedRankEffect* e : {&r.alignedA, &r.alignedB, &r.alignedAB})
         if (!std::isfinite(e->ss) || !std::isfinite(e->errorSs))
             e->ss = e->errorSs = 0, e->f.reset(), e->p.reset();
-    }
+    ResetUnlessFinite reset;
+    ForEachModelCheckField(out, reset);
 }
 
 }  // namespace

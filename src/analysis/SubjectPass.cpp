@@ -17,22 +17,35 @@ bool IntegerPassFits(const ExactPartition& part, const Layout& layout);
 template <typename Pass, typename Cell>
 PassMoments Summarise(const Layout& layout, const Cell* offsets, int scale);
 std::vector<Int128> CellReferences(const ExactPartition& part, std::size_t cells);
-void SetReferences(PassMoments& s, const Layout& layout, const std::vector<Int128>& references, Int128 common);
+void SetReferences(PassMoments& s, const Layout& layout, const std::vector<Int128>& references,
+                   Int128 common);
 
 // How many contrasts the interaction's sphericity is computed for at most.
 constexpr std::size_t kMaxContrasts = 1024;
 constexpr Extended kMaxContrastWork = 4e9L;  // subjects x contrasts^2
+// The most elements the simple effects' covariances hold together.
+constexpr Extended kMaxSimpleCovariance = Extended{1 << 22};
 
 }  // namespace
 
-Layout::Layout(std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
+Layout::Layout(std::size_t subjects, std::size_t levelsA, std::size_t levelsB, bool meansOnly)
     : n(subjects),
       na(levelsA),
       nb(levelsB),
-      interactionSphericity(interactionContrasts > 1 && interactionContrasts <= kMaxContrasts &&
+      compared(meansOnly ? ComparedFamilies{false, false, false, false}
+                         : FamiliesCompared(static_cast<std::int64_t>(levelsA),
+                                            static_cast<std::int64_t>(levelsB))),
+      differences((compared.marginalA ? pairsA : 0) + (compared.marginalB ? pairsB : 0) +
+                  (compared.aAtB ? nb * pairsA : 0) + (compared.bAtA ? na * pairsB : 0)),
+      interactionSphericity(!meansOnly && interactionContrasts > 1 && interactionContrasts <= kMaxContrasts &&
                             static_cast<Extended>(n) * static_cast<Extended>(interactionContrasts) *
                                     static_cast<Extended>(interactionContrasts) <=
-                                kMaxContrastWork) {}
+                                kMaxContrastWork) {
+    const auto NA = static_cast<Extended>(na), NB = static_cast<Extended>(nb);
+    const Extended elements = NB * (NA - 1) * (NA - 1) + NA * (NB - 1) * (NB - 1);
+    simpleCovariances = !meansOnly && elements <= kMaxSimpleCovariance &&
+                        static_cast<Extended>(n) * elements <= kMaxContrastWork;
+}
 
 PassMoments SummariseSubjects(const ExactPartition& part, const Layout& layout) {
     // Where the offsets are known as integers, so are the means' sums and the
@@ -213,8 +226,8 @@ SubjectMoments<Pass>::SubjectMoments(const Layout& layout)
       a_(layout.na - 1),
       b_(layout.nb - 1),
       ab_(layout.interactionSphericity ? layout.interactionContrasts : 0),
-      aAtB_(layout.nb, Covariance<Pass>(layout.na - 1)),
-      bAtA_(layout.na, Covariance<Pass>(layout.nb - 1)) {}
+      aAtB_(layout.simpleCovariances ? layout.nb : 0, Covariance<Pass>(layout.na - 1)),
+      bAtA_(layout.simpleCovariances ? layout.na : 0, Covariance<Pass>(layout.nb - 1)) {}
 
 // Once per block of subjects, `cells` the block's first subject's.
 template <typename Pass>
@@ -322,11 +335,12 @@ void SubjectMoments<Pass>::AddDifferences(const Cell* cells, std::size_t first, 
         }
     };
     const auto cell = [&](std::size_t t, std::size_t c) -> Value { return cells[t * cellCount + c]; };
-    pairs(na, [&](std::size_t t, std::size_t a) { return overB_[t * na + a]; });
-    pairs(nb, [&](std::size_t t, std::size_t b) { return overA_[t * nb + b]; });
-    for (std::size_t b = 0; b < nb; ++b)
+    const ComparedFamilies& families = shape_.compared;
+    if (families.marginalA) pairs(na, [&](std::size_t t, std::size_t a) { return overB_[t * na + a]; });
+    if (families.marginalB) pairs(nb, [&](std::size_t t, std::size_t b) { return overA_[t * nb + b]; });
+    for (std::size_t b = 0; families.aAtB && b < nb; ++b)
         pairs(na, [&](std::size_t t, std::size_t a) { return cell(t, a * nb + b); });
-    for (std::size_t a = 0; a < na; ++a)
+    for (std::size_t a = 0; families.bAtA && a < na; ++a)
         pairs(nb, [&](std::size_t t, std::size_t b) { return cell(t, a * nb + b); });
 }
 
@@ -340,11 +354,12 @@ void SubjectMoments<Pass>::AddContrasts(const Cell* cells, std::size_t first, st
                 [&](std::size_t t, Value* z) { Pass::Contrast(helmertA_, &overB_[t * na], 1, z, 1); });
     b_.AddBlock(first, count,
                 [&](std::size_t t, Value* z) { Pass::Contrast(helmertB_, &overA_[t * nb], 1, z, 1); });
-    for (std::size_t b = 0; b < nb; ++b)
+    // The simple effects' covariances, where the layout has them.
+    for (std::size_t b = 0; b < aAtB_.size(); ++b)
         aAtB_[b].AddBlock(first, count, [&](std::size_t t, Value* z) {
             for (std::size_t i = 0; i + 1 < na; ++i) z[i] = left_[t * leftSize + i * nb + b];
         });
-    for (std::size_t a = 0; a < na; ++a)
+    for (std::size_t a = 0; a < bAtA_.size(); ++a)
         bAtA_[a].AddBlock(first, count, [&](std::size_t t, Value* z) {
             Pass::Contrast(helmertB_, cells + t * cellCount + a * nb, 1, z, 1);
         });
@@ -373,8 +388,11 @@ PassMoments SubjectMoments<Pass>::Finished(int scale) const {
     finish(aNormal_, s.aNormal, [&](std::size_t) { return C; });
     finish(bRaw_, s.bRaw, [&](std::size_t) { return NA; });
     finish(bNormal_, s.bNormal, [&](std::size_t) { return C; });
+    // The marginal families' differences are of means over the other factor's levels.
+    const std::size_t overB = shape_.compared.marginalA ? shape_.pairsA : 0,
+                      overA = overB + (shape_.compared.marginalB ? shape_.pairsB : 0);
     finish(differences_, s.differences, [&](std::size_t i) {
-        return i < shape_.pairsA ? NB : i < shape_.pairsA + shape_.pairsB ? NA : Extended{1};
+        return i < overB ? NB : i < overA ? NA : Extended{1};
     });
     if (n < 2) return s;
     const std::vector<Extended> normA = HelmertNorms(na, 1), normB = HelmertNorms(nb, 1);
@@ -407,13 +425,15 @@ std::vector<Int128> CellReferences(const ExactPartition& part, std::size_t cells
 // first level's less the second's). Where the cells have references of their
 // own, each mean is then made an offset from the `common` one again, exactly,
 // as every reader of the moments' means takes them.
-void SetReferences(PassMoments& s, const Layout& layout, const std::vector<Int128>& references, Int128 common) {
+void SetReferences(PassMoments& s, const Layout& layout, const std::vector<Int128>& references,
+                   Int128 common) {
     const std::size_t na = layout.na, nb = layout.nb;
     s.exact = s.exact && s.cellRaw.size() == layout.cells;
     if (!s.exact) return;
     std::vector<Int128> overB(na, 0), overA(nb, 0);
     for (std::size_t a = 0; a < na; ++a)
-        for (std::size_t b = 0; b < nb; ++b) overB[a] += references[a * nb + b], overA[b] += references[a * nb + b];
+        for (std::size_t b = 0; b < nb; ++b)
+            overB[a] += references[a * nb + b], overA[b] += references[a * nb + b];
     const bool own = std::any_of(references.begin(), references.end(), [&](Int128 r) { return r != common; });
     const std::size_t n = layout.n;
     const auto set = [&](Moment& m, Int128 total, bool difference = false) {
@@ -423,9 +443,10 @@ void SetReferences(PassMoments& s, const Layout& layout, const std::vector<Int12
         // (n (R - divisor common) + S) / (n divisor): a difference's divisor is
         // its levels', and its common references cancel (R holds none of them).
         const Int128 shift = total - (difference ? 0 : m.exact->divisor * common);
-        m.mean = ((ExactFraction(static_cast<Int128>(n)) * ExactFraction(shift) + ExactFraction(m.exact->sum)) /
-                  ExactFraction(static_cast<Int128>(n) * m.exact->divisor))
-                     .Rounded(s.scale);
+        m.mean =
+            ((ExactFraction(static_cast<Int128>(n)) * ExactFraction(shift) + ExactFraction(m.exact->sum)) /
+             ExactFraction(static_cast<Int128>(n) * m.exact->divisor))
+                .Rounded(s.scale);
     };
     for (std::size_t c = 0; c < layout.cells; ++c) set(s.cellRaw[c], references[c]);
     for (std::size_t a = 0; a < na; ++a) set(s.aRaw[a], overB[a]);
@@ -436,10 +457,13 @@ void SetReferences(PassMoments& s, const Layout& layout, const std::vector<Int12
         for (std::size_t i = 0; i < levels; ++i)
             for (std::size_t j = i + 1; j < levels; ++j) set(*d++, reference(i) - reference(j), true);
     };
-    pairs(na, [&](std::size_t a) { return overB[a]; });
-    pairs(nb, [&](std::size_t b) { return overA[b]; });
-    for (std::size_t b = 0; b < nb; ++b) pairs(na, [&](std::size_t a) { return references[a * nb + b]; });
-    for (std::size_t a = 0; a < na; ++a) pairs(nb, [&](std::size_t b) { return references[a * nb + b]; });
+    const ComparedFamilies& families = layout.compared;
+    if (families.marginalA) pairs(na, [&](std::size_t a) { return overB[a]; });
+    if (families.marginalB) pairs(nb, [&](std::size_t b) { return overA[b]; });
+    for (std::size_t b = 0; families.aAtB && b < nb; ++b)
+        pairs(na, [&](std::size_t a) { return references[a * nb + b]; });
+    for (std::size_t a = 0; families.bAtA && a < na; ++a)
+        pairs(nb, [&](std::size_t b) { return references[a * nb + b]; });
 }
 
 }  // namespace

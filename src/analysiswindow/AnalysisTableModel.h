@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTableView>
 #include <QVector>
+#include <functional>
 
 #include "output/ResultTables.h"
 
@@ -38,19 +39,39 @@ private:
 // spaces.
 QString TabSeparated(const QAbstractItemModel& model, const QModelIndexList& selected);
 
+// The view of a table: its first column, the rows' labels, stays in view
+// while the others scroll sideways; every column is as wide as its widest
+// text, heading included.
 class AnalysisTableView final : public QTableView {
     Q_OBJECT
 
 public:
     explicit AnalysisTableView(QWidget* parent = nullptr);
 
-    // Puts the selection on the clipboard as TabSeparated gives it.
+    void setModel(QAbstractItemModel* model) override;
+    // Puts the selection on the clipboard as TabSeparated gives it, once
+    // `check` (when set) agrees.
     void CopySelection();
+    void SetCopyCheck(std::function<bool()> check) { copyCheck_ = std::move(check); }
     // A height that shows the heading and up to `rows` rows without scrolling.
     void FitRows(int rows);
+    // Every column as wide as its widest text, heading included.
+    void FitColumns();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
+private:
+    // The first column's copy over the view's left edge, shown while the
+    // table has more than one column.
+    void PlaceFrozenColumn();
+
+    QTableView* frozen_;
+    std::function<bool()> copyCheck_;
 };
 
 }  // namespace morvane

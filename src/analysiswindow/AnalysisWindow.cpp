@@ -8,10 +8,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTime>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
@@ -31,9 +33,13 @@
 namespace morvane {
 namespace {
 
-// The size the window would like, and the least it is given beside the data window.
+// The size the window would like at least, and the least it is given beside the data window.
 constexpr QSize kWantedSize{1280, 720};
 constexpr QSize kLeastSize{720, 480};
+// A larger free area gives it more, up to twice the area it would like.
+constexpr qint64 kLargestArea = 2LL * 1280 * 720;
+// Narrower than this, the plot goes below the tables.
+constexpr int kPlotBesideWidth = 1200;
 
 // How many rows a table shows before it scrolls: all of them, or as many as its page holds.
 constexpr int kAllRows = INT_MAX;
@@ -75,6 +81,15 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     resize(kWantedSize);
 
     auto* layout = new QVBoxLayout(this);
+    staleNotice_ = new QLabel(this);
+    staleNotice_->setObjectName(QStringLiteral("OutOfDateNotice"));
+    staleNotice_->setWordWrap(true);
+    staleNotice_->setTextFormat(Qt::PlainText);
+    staleNotice_->setStyleSheet(
+        QStringLiteral("QLabel { background: #f8d7da; color: #58151c; border: 1px solid "
+                       "#e4a1a8; padding: 6px; font-weight: bold; }"));
+    staleNotice_->hide();
+    layout->addWidget(staleNotice_);
     notice_ = new QLabel(this);
     notice_->setObjectName(QStringLiteral("PrecisionNotice"));
     notice_->setWordWrap(true);
@@ -85,7 +100,7 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
     notice_->hide();
     layout->addWidget(notice_);
 
-    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    auto* splitter = splitter_ = new QSplitter(Qt::Horizontal, this);
     auto* pages = new QTabWidget(splitter);
     pages->setObjectName(QStringLiteral("Pages"));
     const auto page = [&](const QString& caption) {
@@ -159,8 +174,12 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
 
 AnalysisWindow::~AnalysisWindow() = default;
 
-void AnalysisWindow::Show(FullAnalysis analysis) {
+void AnalysisWindow::Show(FullAnalysis analysis, Provenance provenance) {
     analysis_ = std::move(analysis);
+    provenance_ = std::move(provenance);
+    outOfDate_ = false;
+    analysedAt_ = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    staleNotice_->hide();
     std::vector<TableText> texts = TableTexts(analysis_, TableReader::Window, decimalSeparator_);
     for (TableText& table : ModelCheckTables(analysis_, TableReader::Window, {}, decimalSeparator_))
         texts.push_back(std::move(table));
@@ -179,7 +198,7 @@ void AnalysisWindow::Show(FullAnalysis analysis) {
             if (shown.id != table.id) continue;
             shown.model->SetTable(table);
             shown.title->setText(QString::fromStdString(table.title));
-            shown.view->resizeColumnsToContents();
+            shown.view->FitColumns();
             if (shown.notes != nullptr) {
                 shown.notes->setText(Lines(table.notes));
                 shown.notes->setVisible(!table.notes.empty());
@@ -200,36 +219,75 @@ void AnalysisWindow::Show(FullAnalysis analysis) {
     activateWindow();
 }
 
+void AnalysisWindow::MarkOutOfDate(Staleness why) {
+    outOfDate_ = true;
+    const QString text =
+        why == Staleness::AnalysisStopped
+            ? QStringLiteral(
+                  u"分析は不正な得点で止まりました。ここに示す結果は %1 の分析のもので、"
+                  u"今のデータのものではありません。")
+            : QStringLiteral(
+                  u"データが変更されました。ここに示す結果は %1 の分析 (最後の変更の前) のもの"
+                  u"です。「分  析」を押すと今のデータで計算し直します。");
+    staleNotice_->setText(text.arg(analysedAt_));
+    staleNotice_->show();
+}
+
+bool AnalysisWindow::MayUseFigures(const QString& what) {
+    if (!outOfDate_) return true;
+    return seams_.messages->AskYesNo(
+        this,
+        QStringLiteral(u"この結果は %1 の分析のもので、その後のデータの変更を含みません。それでも%2しますか?")
+            .arg(analysedAt_, what));
+}
+
 void AnalysisWindow::Export() {
     widgets::RunCommand(*seams_.messages, this, [this] {
-        const auto chosen =
-            seams_.dialogs->SaveAs(this, QStringLiteral(u"書き出し"), exportName_, ExportNameFilters());
-        if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is written
+        if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
+        const auto chosen = widgets::ChooseFileToWrite(
+            *seams_.messages, this, exported_,
+            [this](const QString& start) {
+                return seams_.dialogs->SaveAs(this, QStringLiteral(u"書き出し"), start, ExportNameFilters());
+            },
+            exportName_);
+        if (!chosen) return;  // cancelled: nothing is written
         exportName_ = *chosen;
         RefuseInputAsOutput(qttext::FilePath(*chosen), {studyFile_});
-        ExportAnalysis(analysis_, plot_->Data(), *chosen, CopyOptions());
+        OutputOptions options = CopyOptions();
+        options.provenance = provenance_;
+        ExportAnalysis(analysis_, plot_->Data(), *chosen, options);
+        exported_.Add(*chosen);
     });
 }
 
 void AnalysisWindow::ExportQuantilePlot() {
     widgets::RunCommand(*seams_.messages, this, [this] {
-        const auto chosen = seams_.dialogs->SaveAs(this, QStringLiteral(u"Q-Q プロットの書き出し"),
-                                                   quantileName_, QuantilePlotNameFilters());
-        if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is written
+        if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
+        const auto chosen = widgets::ChooseFileToWrite(
+            *seams_.messages, this, exported_,
+            [this](const QString& start) {
+                return seams_.dialogs->SaveAs(this, QStringLiteral(u"Q-Q プロットの書き出し"), start,
+                                              QuantilePlotNameFilters());
+            },
+            quantileName_);
+        if (!chosen) return;  // cancelled: nothing is written
         quantileName_ = *chosen;
         RefuseInputAsOutput(qttext::FilePath(*chosen), {studyFile_});
         morvane::ExportQuantilePlot(quantilePlot_->Data(), *chosen);
+        exported_.Add(*chosen);
     });
 }
 
 void AnalysisWindow::CopyTable() {
     widgets::RunCommand(*seams_.messages, this, [this] {
+        if (!MayUseFigures(QStringLiteral(u"コピー"))) return;
         QApplication::clipboard()->setMimeData(SummaryTableMime(analysis_, CopyOptions()).release());
     });
 }
 
 void AnalysisWindow::CopySentences() {
     widgets::RunCommand(*seams_.messages, this, [this] {
+        if (!MayUseFigures(QStringLiteral(u"コピー"))) return;
         QApplication::clipboard()->setText(SentencesText(analysis_, CopyOptions()));
     });
 }
@@ -321,6 +379,16 @@ void AnalysisWindow::AddCopyActions(QLayout* buttons) {
     buttons->addWidget(english);
 }
 
+void AnalysisWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const Qt::Orientation wanted = width() < kPlotBesideWidth ? Qt::Vertical : Qt::Horizontal;
+    if (splitter_->orientation() == wanted) return;
+    splitter_->setOrientation(wanted);
+    // The tables take three parts of the room, the plot two.
+    const int room = wanted == Qt::Horizontal ? splitter_->width() : splitter_->height();
+    splitter_->setSizes({room * 3 / 5, room - room * 3 / 5});
+}
+
 // Show, the first time: as large as it likes where the screen has room for
 // it beside the data window, in frame pixels as the data window's frame has
 // them (a window not yet shown has none of its own).
@@ -333,8 +401,9 @@ void AnalysisWindow::PlaceBesideOwner() {
     const QRect ownerClient = owner != nullptr ? owner->geometry() : ownerFrame;
     const QSize frame(ownerFrame.width() - ownerClient.width(), ownerFrame.height() - ownerClient.height());
     const QSize least = kLeastSize.expandedTo(minimumSizeHint());
-    const QRect placed =
-        PlaceBeside(shown->availableGeometry(), ownerFrame, kWantedSize + frame, least + frame);
+    const QRect placed = PlaceBeside(
+        shown->availableGeometry(), ownerFrame,
+        WantedSize(shown->availableGeometry().size(), kWantedSize + frame, kLargestArea), least + frame);
     resize(placed.size() - frame);
     move(placed.topLeft());
 }
@@ -366,6 +435,7 @@ void AnalysisWindow::AddTable(QWidget* page, const char* id, int rowsShown, bool
     page->layout()->addWidget(title);
     auto* view = new AnalysisTableView(page);
     view->setObjectName(name);
+    view->SetCopyCheck([this] { return MayUseFigures(QStringLiteral(u"コピー")); });
     auto* model = new AnalysisTableModel(view);
     view->setModel(model);
     page->layout()->addWidget(view);

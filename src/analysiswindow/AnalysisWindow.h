@@ -6,9 +6,12 @@
 // effects; the multivariate tests; the checks of the assumptions, with the
 // normal Q-Q plots of the residuals of each error stratum; the rank-based
 // analysis; the precision check of the results file. Beside them, the
-// interaction plot, its error bars chosen below it. Modeless: the data window
-// stays usable, and the window changes only when 分析 is pressed again. It
-// opens beside the data window, on the screen's free area.
+// interaction plot, its error bars chosen below it (below the tables when the
+// window is narrow). Modeless: the data window stays usable, and the figures
+// change only when 分析 is pressed again; until then, once the study changed
+// or 分析 stopped on a bad score, a notice above the tables says that they are
+// of an earlier state of the study, and copying or exporting them asks first.
+// It opens beside the data window, on the screen's free area.
 //
 // 表をコピー (Ctrl+Shift+C) puts the summary table on the clipboard as a word
 // processor pastes it, 報告文をコピー the sentence of each effect; both in
@@ -20,15 +23,17 @@
 #include <utility>
 #include <vector>
 
-#include "output/ApaOutput.h"
 #include "analysis/FullAnalysis.h"
+#include "output/ApaOutput.h"
 #include "plot/InteractionPlot.h"
+#include "widgets/FileChoice.h"
 #include "widgets/Seams.h"
 
 class QAction;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSplitter;
 
 namespace morvane {
 
@@ -45,9 +50,18 @@ public:
     AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char decimalSeparator);
     ~AnalysisWindow() override;
 
-    // Shows `analysis` in every table and the plot, and brings the window up.
-    void Show(FullAnalysis analysis);
+    // Shows `analysis` in every table and the plot, and brings the window up;
+    // its exports name `provenance`, the program and the data analysed.
+    void Show(FullAnalysis analysis, Provenance provenance = {});
     const FullAnalysis& Analysis() const { return analysis_; }
+    const Provenance& AnalysedData() const { return provenance_; }
+
+    // Why the figures shown are no longer those of the study.
+    enum class Staleness { StudyChanged, AnalysisStopped };
+    // The notice above the tables says that the figures are of an earlier state
+    // of the study, until the next Show.
+    void MarkOutOfDate(Staleness why);
+    bool OutOfDate() const { return outOfDate_; }
 
     // The study's data file, which no export writes over (empty: none).
     void SetStudyFile(std::string path) { studyFile_ = std::move(path); }
@@ -78,11 +92,22 @@ private:
     void AddCopyActions(QLayout* buttons);
     // The first Show: the size and place beside the data window.
     void PlaceBesideOwner();
+    // Before a copy or an export (`what`: "コピー", "書き出し") of figures out
+    // of date: whether the user still wants them. Current figures go at once.
+    bool MayUseFigures(const QString& what);
+    // The plot beside the tables, or below them when the window is narrow.
+    void resizeEvent(QResizeEvent* event) override;
 
     widgets::Seams seams_;
     char decimalSeparator_;
     FullAnalysis analysis_;
+    Provenance provenance_;
     QString exportName_;
+    widgets::OwnFiles exported_;  // what 書き出し and the Q-Q export wrote
+    bool outOfDate_ = false;
+    QString analysedAt_;  // the time of the analysis shown, as the notice gives it
+    QLabel* staleNotice_ = nullptr;
+    QSplitter* splitter_ = nullptr;
     QLabel* notice_ = nullptr;
     QLabel* sphericityNote_ = nullptr;
     InteractionPlotView* plot_ = nullptr;

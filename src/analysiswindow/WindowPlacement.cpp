@@ -1,6 +1,7 @@
 #include "analysiswindow/WindowPlacement.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace morvane {
 namespace {
@@ -36,6 +37,21 @@ QRect PlaceBeside(const QRect& available, const QRect& owner, QSize wanted, QSiz
     }
     const int left = rightRoom >= leftRoom ? available.right() + 1 - width : available.left();
     return {left, top, width, height};
+}
+
+}  // namespace morvane
+
+namespace morvane {
+
+QSize WantedSize(QSize available, QSize least, qint64 largestArea) {
+    const qint64 area = qint64{available.width()} * available.height();
+    QSize wanted = available;
+    if (area > largestArea) {
+        const double scale = std::sqrt(static_cast<double>(largestArea) / static_cast<double>(area));
+        wanted =
+            QSize(static_cast<int>(available.width() * scale), static_cast<int>(available.height() * scale));
+    }
+    return wanted.expandedTo(least).boundedTo(available);
 }
 
 }  // namespace morvane

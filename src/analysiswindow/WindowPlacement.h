@@ -19,3 +19,12 @@ namespace morvane {
 QRect PlaceBeside(const QRect& available, const QRect& owner, QSize wanted, QSize minimum);
 
 }  // namespace morvane
+
+namespace morvane {
+
+// The frame size a window would like on a free area of `available`: the free
+// area itself, scaled down to at most `largestArea` pixels, and never less
+// than `least` (as far as the free area goes).
+QSize WantedSize(QSize available, QSize least, qint64 largestArea);
+
+}  // namespace morvane

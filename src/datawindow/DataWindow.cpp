@@ -1,6 +1,8 @@
 #include "datawindow/DataWindow.h"
 
 #include <QCloseEvent>
+#include <QPushButton>
+#include <QResizeEvent>
 #include <QShortcut>
 #include <QUndoCommand>
 #include <QtGlobal>
@@ -9,8 +11,8 @@
 #include <string>
 #include <utility>
 
-#include "analysiswindow/AnalysisWindow.h"
 #include "analysis/FullAnalysis.h"
+#include "analysiswindow/AnalysisWindow.h"
 #include "datawindow/WriteBack.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
@@ -89,7 +91,10 @@ DataWindow::DataWindow(QWidget* owner, StudyStore& store, const widgets::Seams& 
                                      ApplyStep(level, cells, after);
                                  }));
     });
-    connect(&steps_, &QUndoStack::indexChanged, this, [this] { ++revision_; });
+    connect(&steps_, &QUndoStack::indexChanged, this, [this] {
+        ++revision_;
+        AnalysisOutOfDate();
+    });
     // A study with unsaved changes is kept against a crash a moment after the last step.
     keeping_.setSingleShot(true);
     keeping_.setInterval(3000);
@@ -99,7 +104,9 @@ DataWindow::DataWindow(QWidget* owner, StudyStore& store, const widgets::Seams& 
     // The cell being typed in holds the typing already, before it is a step
     // (the last row's Enter leaves the editor in its cell): kept all the same.
     connect(&grid->Cells(), &QAbstractItemModel::dataChanged, this, [this] {
-        if (!closed_ && seams_.recovery != nullptr && ui_->StringGrid1->Typing()) keeping_.start();
+        if (closed_ || !ui_->StringGrid1->Typing()) return;
+        if (seams_.recovery != nullptr) keeping_.start();
+        AnalysisOutOfDate();
     });
     connect(grid, &widgets::StringGrid::undoRequested, this, &DataWindow::Undo);
     connect(grid, &widgets::StringGrid::redoRequested, this, &DataWindow::Redo);
@@ -140,9 +147,10 @@ void DataWindow::SetUpTabsAndGrid() {
 
         // One row of tabs in the tab style is what TabStrip is; the design-time
         // tab takes the first level's name and the other levels follow.
-        ui_->TabControl1->SetCaption(0, FromCp932(NameAt(study.LevelNamesA, 1)));
+        // A blank name would give a tab with nothing to click: it shows its number.
+        ui_->TabControl1->SetCaption(0, FromCp932(LevelLabel(NameAt(study.LevelNamesA, 1), 'a', 1)));
         for (std::int32_t a = 2; a <= study.LevelCountA; ++a)
-            ui_->TabControl1->AppendTab(FromCp932(NameAt(study.LevelNamesA, a)));
+            ui_->TabControl1->AppendTab(FromCp932(LevelLabel(NameAt(study.LevelNamesA, a), 'a', a)));
         ui_->TabControl1->Select(0);
 
         // Without subjects the grid keeps its one row, the names of B.
@@ -222,14 +230,27 @@ void DataWindow::ShowingBadScore(const std::function<void()>& parse) {
     }
 }
 
+void DataWindow::SetStudyFile(const QString& path) {
+    SaveDialog1.fileName = path;
+    studyFiles_.SetOnly(path);
+    loadedFrom_ = path;
+    studyFile_ = qttext::FilePath(path);
+}
+
 bool DataWindow::Save() {
     bool written = false;
     Run([this, &written] {
         // What is being typed is saved, and is a step before the saved state.
         ui_->StringGrid1->CommitEdit();
         SaveDialog1.title = QStringLiteral(u"ファイル名");
-        const auto chosen = seams_.dialogs->Save(this, SaveDialog1.title, SaveDialog1.fileName);
-        if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is written
+        const auto chosen = widgets::ChooseFileToWrite(
+            *seams_.messages, this, studyFiles_,
+            [this](const QString& start) {
+                return seams_.dialogs->SaveFiltered(this, SaveDialog1.title, start,
+                                                    widgets::DataFileFilters());
+            },
+            SaveDialog1.fileName);
+        if (!chosen) return;  // cancelled: nothing is written
         SaveDialog1.fileName = *chosen;
         // The file is created first, so a name that cannot be created leaves
         // the store as it was.
@@ -239,6 +260,8 @@ bool DataWindow::Save() {
         });
         studyFile_ = path;
         steps_.setClean();
+        studyFiles_.SetOnly(*chosen);
+        loadedFrom_.clear();
         written = true;
     });
     return written;
@@ -249,21 +272,30 @@ void DataWindow::Calculate() {
         WriteBack(SelectedLevel());
         std::optional<PrecisionCheck> check;
         CalculationOutcome outcome = CalculationOutcome::Cancelled;
+        QString written;
         ShowingBadScore([&] {
             outcome = RunCheckedCalculation(
                 store_, decimalSeparator_,
-                [this]() -> std::optional<std::string> {
+                [this, &written]() -> std::optional<std::string> {
                     OpenDialog1.title = QStringLiteral(u"計算結果の出力用ファイル");
                     OpenDialog1.fileName.clear();
-                    const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
-                    if (!chosen || chosen->isEmpty()) return std::nullopt;
+                    // The file is written, not read: a save dialog, which asks nothing of its own.
+                    const auto chosen = widgets::ChooseFileToWrite(
+                        *seams_.messages, this, resultsFiles_,
+                        [this](const QString& start) {
+                            return seams_.dialogs->Save(this, OpenDialog1.title, start);
+                        },
+                        OpenDialog1.fileName);
+                    if (!chosen) return std::nullopt;
                     std::string path = qttext::FilePath(*chosen);
                     RefuseInputAsOutput(path, {studyFile_});
+                    written = *chosen;
                     return path;
                 },
                 check);
         });
         if (outcome != CalculationOutcome::Written) return;
+        resultsFiles_.Add(written);
         ui_->ExitButton->setFocus();
         // Say when the file's summary table lost digits.
         if (check && !check->summaryTableExact)
@@ -275,13 +307,39 @@ void DataWindow::Calculate() {
 
 void DataWindow::Analyse() {
     Run([this] {
+        // What is being typed is analysed, and is a step before the analysis.
+        ui_->StringGrid1->CommitEdit();
         WriteBack(SelectedLevel());
         std::optional<FullAnalysis> analysis;
-        ShowingBadScore([&] { analysis.emplace(AnalyseStudy(store_, decimalSeparator_)); });
+        try {
+            ShowingBadScore([&] { analysis.emplace(AnalyseStudy(store_, decimalSeparator_)); });
+        } catch (...) {
+            if (analysis_ != nullptr) analysis_->MarkOutOfDate(AnalysisWindow::Staleness::AnalysisStopped);
+            throw;
+        }
+        Provenance provenance = AnalysedProvenance();
         if (analysis_ == nullptr) analysis_ = new AnalysisWindow(this, seams_, decimalSeparator_);
         analysis_->SetStudyFile(studyFile_);
-        analysis_->Show(std::move(*analysis));
+        analysis_->Show(std::move(*analysis), std::move(provenance));
     });
+}
+
+Provenance DataWindow::AnalysedProvenance() {
+    if (!loadedFrom_.isEmpty() && steps_.isClean()) {
+        Provenance fromFile = ProvenanceOfFile(qttext::FilePath(loadedFrom_));
+        if (fromFile.dataSha256) return fromFile;
+    }
+    try {
+        return ProvenanceOfBytes(DataFileBytesOf(store_));
+    } catch (const LineEndInTextError&) {
+        // No data file holds such a study: its figures name no file's bytes.
+        Provenance version = ProvenanceOfFile({});
+        return version;
+    }
+}
+
+void DataWindow::AnalysisOutOfDate() {
+    if (analysis_ != nullptr && !closed_) analysis_->MarkOutOfDate(AnalysisWindow::Staleness::StudyChanged);
 }
 
 void DataWindow::Print() {
@@ -376,6 +434,22 @@ void DataWindow::CloseOwner() {
         owner->close();
     else
         close();
+}
+
+void DataWindow::resizeEvent(QResizeEvent* event) {
+    FormWindow::resizeEvent(event);
+    // The form's margins: the buttons stand this far from the right edge, the
+    // tabs and grid reach this close to them and to the bottom.
+    constexpr int kButtonsFromRight = 92, kGridToButtons = 23, kGridFromBottom = 12;
+    const int buttonsLeft = width() - kButtonsFromRight;
+    for (QPushButton* button :
+         {ui_->SaveButton, ui_->CalcButton, ui_->PButton, ui_->AnalysisButton, ui_->ExitButton})
+        button->move(buttonsLeft, button->y());
+    widgets::TabStrip* tabs = ui_->TabControl1;
+    tabs->resize(std::max(1, buttonsLeft - kGridToButtons - tabs->x()),
+                 std::max(1, height() - kGridFromBottom - tabs->y()));
+    widgets::StringGrid* grid = ui_->StringGrid1;
+    grid->resize(tabs->width() - grid->x(), std::max(1, tabs->height() - grid->y()));
 }
 
 void DataWindow::closeEvent(QCloseEvent* event) {

@@ -12,8 +12,10 @@
 #include <string>
 #include <utility>
 
+#include "output/OutputOptions.h"
 #include "store/StudyStore.h"
 #include "widgets/DialogState.h"
+#include "widgets/FileChoice.h"
 #include "widgets/FormWindow.h"
 #include "widgets/Seams.h"
 #include "widgets/StringGrid.h"
@@ -40,19 +42,34 @@ public:
 
     // The selected tab: writes back the level shown and shows the selected one.
     void ShowSelectedLevel();
-    // 保存: writes the study to a data file chosen in the Save dialog. Returns
-    // whether it was written (not when the dialog was cancelled or the write failed).
+    // The study was loaded from the data file at `path`: 保存 starts there and
+    // replaces it without a question, and while the study is as loaded, 分析
+    // names that file's bytes as the data its figures are of.
+    // 計算 and the analysis window's exports never write over it, nor over the
+    // file it is saved to.
+    void SetStudyFile(const QString& path);
+
+    // 保存: writes the study to a data file chosen in the Save dialog, which
+    // starts with the file the study was loaded from or last saved to. Another
+    // file that exists is replaced only once the user says so (FileChoice).
+    // Returns whether it was written (not when the dialog was cancelled, the
+    // user kept the other file or the write failed).
     bool Save();
-    // 計算: writes the results file chosen in the dialog. A bad score shows its
-    // level's tab with its cell selected, then its message.
+    // 計算: writes the results file chosen in the dialog, asking before it
+    // replaces a file other than the results files it wrote before. A bad
+    // score shows its level's tab with its cell selected, then its message.
     void Calculate();
     // 印刷: prints the score tables on the default printer.
     void Print();
     // 終了: once EndStudy agrees, closes the owner, which ends the program.
     void Exit();
     // 分析: writes back the shown level, parses every score and shows the
-    // analysis window, or brings it up to date. A bad score is shown as by 計算.
+    // analysis window, or brings it up to date. A bad score is shown as by 計算,
+    // and the analysis window, when open, says that its figures are of an
+    // earlier state of the study, as it does from the first change after 分析.
     void Analyse();
+    // The analysis window, once 分析 made it.
+    AnalysisWindow* Analysis() const { return analysis_; }
 
     // Ctrl+Z; Ctrl+Shift+Z and Ctrl+Y: the last step of the grid undone, or the
     // last undone done again. A step is a cell's typing, once the editor left
@@ -87,16 +104,14 @@ public:
     // saved, and goes at once into this program's own recovery file.
     void MarkRecovered();
 
-    // The data file the study was read from, and then the one it was last
-    // saved to: 計算 never writes its results over it.
-    void SetStudyFile(std::string path) { studyFile_ = std::move(path); }
-
     widgets::DialogState SaveDialog1;
     widgets::DialogState OpenDialog1;
 
 protected:
     // Closing the frame is the Close command, and asks the same question.
     void closeEvent(QCloseEvent* event) override;
+    // The grid grows with the window, the buttons keeping to its right edge.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Sizes the score values, makes a tab per level of A and shows level 1.
@@ -125,6 +140,12 @@ private:
     void RecoveryFailed(const QString& reason);
     // Removes the kept copy and stops the wait.
     void ForgetRecovery();
+    // Runs at every change of the study: the analysis shown is of an earlier state.
+    void AnalysisOutOfDate();
+    // 分析: where the figures come from, the program and the bytes analysed:
+    // the file the study was loaded from while it is unchanged, else the study
+    // as 保存 would write it.
+    Provenance AnalysedProvenance();
 
     std::unique_ptr<Ui::DataWindow> ui_;
     AnalysisWindow* analysis_ = nullptr;  // made at the first 分析, owned by this window
@@ -134,7 +155,10 @@ private:
     bool closed_ = false;
     QTimer keeping_;  // the wait after the last step before the study is kept
     bool keepFailed_ = false;
-    std::string studyFile_;  // see SetStudyFile
+    std::string studyFile_;  // the data file loaded from or last saved to, never an output
+    widgets::OwnFiles studyFiles_;    // the file loaded from or last saved to
+    widgets::OwnFiles resultsFiles_;  // the results files 計算 wrote
+    QString loadedFrom_;              // empty once saved: the saved bytes are the study's own
 };
 
 }  // namespace morvane

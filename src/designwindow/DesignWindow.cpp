@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <exception>
+#include <utility>
 
 #include "datawindow/DataWindow.h"
 #include "designwindow/LevelGrid.h"
@@ -10,9 +11,11 @@
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
 #include "runtime/Errors.h"
+#include "runtime/Messages.h"
 #include "store/DataFile.h"
 #include "store/Recovery.h"
 #include "ui_DesignWindow.h"
+#include "widgets/FileChoice.h"
 
 namespace morvane {
 
@@ -66,7 +69,6 @@ void DesignWindow::StartNewStudy() {
     Run([this] {
         morvane::StartNewStudy(store_, LevelNames(*ui_->StringGridA), LevelNames(*ui_->StringGridB),
                                qttext::ToCp932(ui_->NEdit->text()));
-        studyFile_.clear();
         HandOver();
     });
 }
@@ -74,10 +76,11 @@ void DesignWindow::StartNewStudy() {
 void DesignWindow::LoadStudy() {
     Run([this] {
         OpenDialog1.title = QStringLiteral(u"入力データファイル");
-        const auto chosen = seams_.dialogs->Open(this, OpenDialog1.title, OpenDialog1.fileName);
+        const auto chosen = seams_.dialogs->OpenFiltered(this, OpenDialog1.title, OpenDialog1.fileName,
+                                                         widgets::DataFileFilters());
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is read
         OpenDialog1.fileName = *chosen;
-        if (const auto missing = ReadStudy(qttext::FilePath(*chosen))) HandOver(*missing);
+        if (const auto missing = ReadStudy(qttext::FilePath(*chosen))) HandOver(*missing, *chosen);
     });
 }
 
@@ -93,7 +96,7 @@ void DesignWindow::OpenStudy(const std::string& path) {
         failure = std::current_exception();
     }
     if (missing) {
-        Run([this, missing] { HandOver(*missing); });
+        Run([this, missing] { HandOver(*missing, OpenDialog1.fileName); });
         return;
     }
     show();
@@ -106,7 +109,6 @@ bool DesignWindow::OpenRecoveredStudy(const LeftRecovery& left) {
         StudyStore recovered;
         left.Read(recovered);
         store_ = std::move(recovered);
-        studyFile_.clear();
     } catch (...) {
         failure = std::current_exception();
     }
@@ -126,13 +128,14 @@ std::optional<std::int64_t> DesignWindow::ReadStudy(const std::string& path) {
     LoadProgressDialog progress(this, loadProgressAfterMs_);
     StudyStore loaded;
     std::int64_t missing = 0;
+    LoadNotes notes;
     try {
-        missing = LoadStudyFile(loaded, path, progress);
+        missing = LoadStudyFile(loaded, path, progress, notes);
     } catch (const ReadStopped&) {
         return std::nullopt;
     }
     store_ = std::move(loaded);
-    studyFile_ = path;
+    trailingContent_ = notes.trailingContent;
     return missing;
 }
 
@@ -140,16 +143,18 @@ void DesignWindow::Exit() {
     close();
 }
 
-void DesignWindow::HandOver(std::int64_t missingScores) {
+void DesignWindow::HandOver(std::int64_t missingScores, const QString& studyFile) {
     hide();
     data_ = new DataWindow(this, store_, seams_, decimalSeparator_);
-    data_->SetStudyFile(studyFile_);
+    if (!studyFile.isEmpty()) data_->SetStudyFile(studyFile);
     data_->show();
     if (missingScores > 0)
         seams_.messages->ShowInformation(
             data_,
             QStringLiteral(u"データファイルが途中で終わっていたため、足りない %1 個の得点は空欄にしました")
                 .arg(missingScores));
+    if (std::exchange(trailingContent_, false))
+        seams_.messages->ShowInformation(data_, qttext::FromCp932(messages::TrailingContent()));
 }
 
 bool DesignWindow::MayDiscard() {

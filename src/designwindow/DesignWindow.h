@@ -52,7 +52,8 @@ public:
     // 中止 shows this window alone. The Load dialog offers `path` from then on.
     // A file that ends before its last score loads all the same (those scores
     // empty), and a message over the data window says how many were missing;
-    // so does Load.
+    // so does Load. Content after the last score is said there too: a save
+    // does not keep it.
     void OpenStudy(const std::string& path);
 
     // Opens the study that a crashed program left in `left` (Program, at the
@@ -88,8 +89,9 @@ private:
     // One unnamed level in each grid and N = 1.
     void SetUpGrids();
     // Hides this window and opens the data window on the filled store; says
-    // there how many scores a file that ended early was missing.
-    void HandOver(std::int64_t missingScores = 0);
+    // there how many scores a file that ended early was missing, and tells it
+    // the data file `studyFile` it was loaded from (none for a new study).
+    void HandOver(std::int64_t missingScores = 0, const QString& studyFile = {});
     // Reads the study in `path` into a store of its own, showing the progress
     // of a long load, and only once it is whole puts it in the shared store:
     // a load that fails (its error thrown) or is stopped (nullopt) changes
@@ -97,8 +99,9 @@ private:
     std::optional<std::int64_t> ReadStudy(const std::string& path);
 
     std::unique_ptr<Ui::DesignWindow> ui_;
+    // The study read last has content after its last score (told once, at the hand-over).
+    bool trailingContent_ = false;
     DataWindow* data_ = nullptr;
-    std::string studyFile_;  // the data file the study was read from; empty for a new or recovered one
     int loadProgressAfterMs_ = 500;
 };
 

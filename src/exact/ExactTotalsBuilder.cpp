@@ -23,9 +23,9 @@ using namespace exact;
 // the block's subjects, summed at the block's end). Most scores are small
 // multiples of the scale: those are summed in 64 bits first, and the 128-bit
 // totals take those sums at the end of a block or when the scale moves.
-class ExactTotalsBuilder::Totals {
+class ExactTotalsBuilder::Accumulator {
 public:
-    Totals(const StudyStore& store, bool keepDigits);
+    Accumulator(const StudyStore& store, bool keepDigits);
 
     // The runs of one block, in the parse's order.
     void BeginBlock(std::int32_t count);
@@ -87,12 +87,12 @@ private:
 };
 
 ExactTotalsBuilder::ExactTotalsBuilder(const StudyStore& store, KeepOffsets forOffsets)
-    : totals_(std::make_unique<Totals>(store, forOffsets == KeepOffsets::Yes)) {}
+    : accumulator_(std::make_unique<Accumulator>(store, forOffsets == KeepOffsets::Yes)) {}
 
 ExactTotalsBuilder::~ExactTotalsBuilder() = default;
 
 void ExactTotalsBuilder::Take(const ParsedBlock& block) {
-    Totals& totals = *totals_;
+    Accumulator& totals = *accumulator_;
     const auto count = static_cast<std::size_t>(block.count);
     totals.BeginBlock(block.count);
     for (std::int32_t a = 0; a < block.levelsA; ++a)
@@ -117,7 +117,7 @@ void ExactTotalsBuilder::Take(const ParsedBlock& block) {
 
 ExactPartition ExactTotalsBuilder::Finish(const StudyStore& store, char separator, KeepOffsets keep) {
     const bool keepOffsets = keep == KeepOffsets::Yes;
-    if (std::optional<ExactPartition> partition = totals_->Partition(store, separator, keepOffsets))
+    if (std::optional<ExactPartition> partition = accumulator_->Partition(store, separator, keepOffsets))
         return std::move(*partition);
     return PartitionFromTexts(store, separator, keepOffsets);
 }
@@ -166,7 +166,7 @@ mpz_class SumOfSquares(const std::vector<Int128>& totals) {
 
 }  // namespace
 
-ExactTotalsBuilder::Totals::Totals(const StudyStore& store, bool keepDigits)
+ExactTotalsBuilder::Accumulator::Accumulator(const StudyStore& store, bool keepDigits)
     : c_{store.SubjectCount, store.LevelCountA, store.LevelCountB} {
     if (c_.n < 1 || c_.na < 1 || c_.nb < 1) {
         GiveUp();
@@ -179,7 +179,7 @@ ExactTotalsBuilder::Totals::Totals(const StudyStore& store, bool keepDigits)
     if (keeping_) kept_.resize(c_.Cells());
 }
 
-void ExactTotalsBuilder::Totals::KeepScores(const ParsedBlock& block) {
+void ExactTotalsBuilder::Accumulator::KeepScores(const ParsedBlock& block) {
     if (!keeping_) return;
     const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb), cells = na * nb;
     if (!usable_ || !block.everyDigitPresent || block.levelsA != c_.na || block.levelsB != c_.nb ||
@@ -206,7 +206,7 @@ void ExactTotalsBuilder::Totals::KeepScores(const ParsedBlock& block) {
 
 // The scores kept so far in units of 10^exponent, a smaller power than
 // theirs: false when one no longer fits.
-bool ExactTotalsBuilder::Totals::RescaleKept(int exponent) {
+bool ExactTotalsBuilder::Accumulator::RescaleKept(int exponent) {
     if (keptScale_ != INT_MAX) {
         const int places = keptScale_ - exponent;
         if (places > kFastPlaces) return false;
@@ -221,12 +221,12 @@ bool ExactTotalsBuilder::Totals::RescaleKept(int exponent) {
     return true;
 }
 
-void ExactTotalsBuilder::Totals::DropKept() {
+void ExactTotalsBuilder::Accumulator::DropKept() {
     keeping_ = false;
     std::vector<std::int32_t>().swap(kept_);
 }
 
-void ExactTotalsBuilder::Totals::BeginBlock(std::int32_t count) {
+void ExactTotalsBuilder::Accumulator::BeginBlock(std::int32_t count) {
     block_ = count;
     if (!usable_) return;
     as_.assign(static_cast<std::size_t>(count * c_.na), 0);
@@ -235,7 +235,7 @@ void ExactTotalsBuilder::Totals::BeginBlock(std::int32_t count) {
     fastBS_.assign(bs_.size(), 0);
 }
 
-void ExactTotalsBuilder::Totals::AddCellRun(std::int32_t a, std::int32_t b, const ScoreDigits* run,
+void ExactTotalsBuilder::Accumulator::AddCellRun(std::int32_t a, std::int32_t b, const ScoreDigits* run,
                                             std::size_t count) {
     if (!usable_) return;
     // The window and the cell's sums in locals, so that they stay in registers.
@@ -278,7 +278,7 @@ void ExactTotalsBuilder::Totals::AddCellRun(std::int32_t a, std::int32_t b, cons
 
 // Runs for a score outside the 64-bit way's window: it widens the totals'
 // span first when it needs that, or gives them up.
-void ExactTotalsBuilder::Totals::AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits,
+void ExactTotalsBuilder::Accumulator::AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits,
                                          int exponent, int digitCount, bool negative) {
     if (exponent >= fastScale_ && exponent + digitCount <= fastTop_) {
         const std::int64_t m =
@@ -305,7 +305,7 @@ void ExactTotalsBuilder::Totals::AddSlow(std::int32_t t, std::int32_t a, std::in
 }
 
 // Runs for a score of more digits than ReadQuickScore takes.
-void ExactTotalsBuilder::Totals::AddText(std::int32_t t, std::int32_t a, std::int32_t b,
+void ExactTotalsBuilder::Accumulator::AddText(std::int32_t t, std::int32_t a, std::int32_t b,
                                          std::string_view text, char separator) {
     if (!usable_) return;
     Decimal d;
@@ -320,7 +320,7 @@ void ExactTotalsBuilder::Totals::AddText(std::int32_t t, std::int32_t a, std::in
     Add128(t, a, b, m, d.exponent, d.parts.negative);
 }
 
-void ExactTotalsBuilder::Totals::EndBlock() {
+void ExactTotalsBuilder::Accumulator::EndBlock() {
     if (!usable_) return;
     FoldFast();
     const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
@@ -336,7 +336,7 @@ void ExactTotalsBuilder::Totals::EndBlock() {
     }
 }
 
-std::optional<ExactPartition> ExactTotalsBuilder::Totals::Partition(const StudyStore& store, char separator,
+std::optional<ExactPartition> ExactTotalsBuilder::Accumulator::Partition(const StudyStore& store, char separator,
                                                                     bool keepOffsets) {
     if (!usable_ || c_.n != store.SubjectCount || c_.na != store.LevelCountA || c_.nb != store.LevelCountB)
         return std::nullopt;
@@ -374,7 +374,7 @@ std::optional<ExactPartition> ExactTotalsBuilder::Totals::Partition(const StudyS
 // Runs for the analysis, which reads the scores less the reference: their
 // exact integers where each fits 32 bits, else each rounded once. From the
 // scores kept while parsing where every one was, else from the texts.
-void ExactTotalsBuilder::Totals::OffsetsOfScores(const StudyStore& store, char separator,
+void ExactTotalsBuilder::Accumulator::OffsetsOfScores(const StudyStore& store, char separator,
                                                  const mpz_class& reference, ExactPartition& out) {
     const int scale = scale_ == INT_MAX ? 0 : scale_;
     const Int128 ref = ToInt128(reference);
@@ -433,7 +433,7 @@ void ExactTotalsBuilder::Totals::OffsetsOfScores(const StudyStore& store, char s
 // subjects, truncated to an integer of the scale) where those fit, exactly;
 // forEachOffset(visit) visits each score's offset from the one reference.
 template <typename ForEachOffset>
-void ExactTotalsBuilder::Totals::OffsetsOfCells(ExactPartition& out, ForEachOffset&& forEachOffset) {
+void ExactTotalsBuilder::Accumulator::OffsetsOfCells(ExactPartition& out, ForEachOffset&& forEachOffset) {
     const std::size_t cells = ab_.size();
     if (cells == 0 || c_.n < 1) return;
     std::vector<Int128> shift(cells);
@@ -449,7 +449,7 @@ void ExactTotalsBuilder::Totals::OffsetsOfCells(ExactPartition& out, ForEachOffs
 
 // Takes in a score of exponent e and digits + exponent top: false when the
 // totals can no longer hold the span.
-bool ExactTotalsBuilder::Totals::Widen(int e, int top) {
+bool ExactTotalsBuilder::Accumulator::Widen(int e, int top) {
     const int newScale = std::min(scale_, e), newTop = std::max(maxTop_, top);
     if (newTop - newScale > digitLimit_) {
         GiveUp();
@@ -472,7 +472,7 @@ bool ExactTotalsBuilder::Totals::Widen(int e, int top) {
     return true;
 }
 
-void ExactTotalsBuilder::Totals::Add128(std::int32_t t, std::int32_t a, std::int32_t b, UInt128 m,
+void ExactTotalsBuilder::Accumulator::Add128(std::int32_t t, std::int32_t a, std::int32_t b, UInt128 m,
                                         int exponent, bool negative) {
     m *= powers_[static_cast<std::size_t>(exponent - scale_)];
     const Int128 x = negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
@@ -486,7 +486,7 @@ void ExactTotalsBuilder::Totals::Add128(std::int32_t t, std::int32_t a, std::int
 }
 
 // Moves the 64-bit sums into the 128-bit totals.
-void ExactTotalsBuilder::Totals::FoldFast() {
+void ExactTotalsBuilder::Accumulator::FoldFast() {
     for (auto [fast, totals] : {std::pair{&fastAB_, &ab_}, {&fastAS_, &as_}, {&fastBS_, &bs_}})
         for (std::size_t i = 0; i < fast->size(); ++i) {
             (*totals)[i] += (*fast)[i];
@@ -497,7 +497,7 @@ void ExactTotalsBuilder::Totals::FoldFast() {
 }
 
 // The 64-bit way's window after the scale or the largest place moved.
-void ExactTotalsBuilder::Totals::SetFastWindow() {
+void ExactTotalsBuilder::Accumulator::SetFastWindow() {
     if (!usable_ || scale_ == INT_MAX) {
         fastScale_ = 1, fastTop_ = 0;  // empty
         return;
@@ -506,7 +506,7 @@ void ExactTotalsBuilder::Totals::SetFastWindow() {
     fastTop_ = std::min(maxTop_, scale_ + kFastPlaces);
 }
 
-void ExactTotalsBuilder::Totals::GiveUp() {
+void ExactTotalsBuilder::Accumulator::GiveUp() {
     usable_ = false;
     for (auto* totals : {&ab_, &as_, &bs_}) std::vector<Int128>().swap(*totals);
     for (auto* sums : {&fastAB_, &fastAS_, &fastBS_}) std::vector<std::int64_t>().swap(*sums);

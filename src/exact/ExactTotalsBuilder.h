@@ -29,8 +29,8 @@ public:
     ExactPartition Finish(const StudyStore& store, char decimalSeparator, KeepOffsets keep);
 
 private:
-    class Totals;
-    std::unique_ptr<Totals> totals_;
+    class Accumulator;
+    std::unique_ptr<Accumulator> accumulator_;
 };
 
 }  // namespace morvane

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "exchange/ExchangeMessages.h"
+#include "runtime/CsvField.h"
 
 namespace morvane::csv {
 
@@ -195,23 +196,7 @@ char DetectSeparator(std::string_view text) {
 }
 
 void AppendField(std::string& out, std::string_view field) {
-    static constexpr auto kQuoted = [] {
-        std::array<bool, 256> quoted{};
-        for (char c : {',', ';', '\t', '"', '\r', '\n'}) quoted[static_cast<unsigned char>(c)] = true;
-        return quoted;
-    }();
-    bool quote = false;
-    for (char c : field) quote |= kQuoted[static_cast<unsigned char>(c)];
-    if (!quote) {
-        out.append(field);
-        return;
-    }
-    out.push_back('"');
-    for (char c : field) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
-    }
-    out.push_back('"');
+    AppendCsvField(out, field);
 }
 
 std::vector<std::string> SplitRecord(std::string_view text, char separator) {

@@ -12,10 +12,11 @@
 
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
-#include "runtime/StandardStreams.h"
-#include "runtime/TextWriter.h"
 #include "runtime/MemoryBudget.h"
+#include "runtime/Messages.h"
+#include "runtime/StandardStreams.h"
 #include "runtime/TextReader.h"
+#include "runtime/TextWriter.h"
 #include "store/DataFile.h"
 
 namespace morvane {
@@ -113,7 +114,10 @@ FileBytes ReadWholeFile(const std::string& path) {
 void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayout layout,
                const CsvNotice& notice) {
     StudyStore store;
-    LoadStudyFile(store, dataFile);
+    LoadNotes notes;
+    LoadStudyFile(store, dataFile, notes);
+    // Said as soon as the study is read, before the CSV's own notices.
+    if (notes.trailingContent && notice) notice(messages::TrailingContent());
     std::vector<std::string> notices;
     WriteTextFile(csvFile, [&](TextWriter& out) {
         notices.clear();

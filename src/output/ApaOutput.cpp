@@ -6,8 +6,9 @@
 #include <optional>
 
 #include "output/Conventions.h"
-#include "runtime/NumberText.h"
+#include "output/Figures.h"
 #include "output/ResultTables.h"
+#include "runtime/NumberText.h"
 
 // The table is laid out once (ApaTable: its number, title, headings as runs of
 // italic, subscript and superscript text, its cells and its note); each output
@@ -25,29 +26,33 @@ struct Run {
 };
 using Runs = std::vector<Run>;
 
+// What the table and the sentence show of one effect under the options' correction.
+struct EffectFigures {
+    std::string name, df1, df2, f, mse, p, epsilon, eta, etaCi, etaWithCi, generalized;
+};
+
+// A column of the table: the summary table's column it shows (by key), its
+// heading, its cell of an effect and its width in RTF.
+struct ApaColumn {
+    std::string key;
+    Runs heading;
+    std::string EffectFigures::*cell;
+    int twips;
+};
+
 struct ApaTable {
     std::string number, title;
-    std::vector<Runs> header;
+    std::vector<ApaColumn> columns;
     std::vector<std::vector<std::string>> rows;
     Runs note;
 };
 
-// What the table and the sentence show of one effect under the options' correction.
-struct EffectFigures {
-    std::string name, df1, df2, f, mse, p, epsilon, eta, etaCi, generalized;
-};
-
-constexpr const char* kDash = "—";
-
-std::string Or(const Opt& v, int decimals, bool leadingZero) {
-    return v ? ApaNumber(*v, decimals, leadingZero) : kDash;
+std::string Figure(const Opt& v, int decimals, bool leadingZero) {
+    return v ? ApaNumber(*v, decimals, leadingZero) : kUndefinedText;
 }
 
-// A corrected degree of freedom: two decimals, an integer where epsilon left it whole.
 std::string CorrectedDf(const Opt& df) {
-    if (!df) return kDash;
-    const Extended whole = std::round(*df);
-    return whole == *df ? GeneralText(whole, 20) : FixedText(*df, 2);  // no commas in df
+    return df ? ApaDf(*df) : kUndefinedText;
 }
 
 const Correction* Applied(const EffectResult& e, DfCorrection c) {
@@ -67,20 +72,22 @@ const std::optional<LevelInterval>& EtaInterval(const EffectResult& e, DfCorrect
 EffectFigures Figures(const char* name, const EffectResult& e, DfCorrection c) {
     EffectFigures out;
     out.name = name;
-    out.f = Or(e.f, 2, true);
-    out.mse = Or(e.mse ? e.mse : e.error.ms, 2, true);
-    out.eta = Or(e.partialEtaSquared, 2, false);
-    out.generalized = Or(e.generalizedEtaSquared, 2, false);
+    out.f = Figure(e.f, 2, true);
+    out.mse = Figure(e.mse ? e.mse : e.error.ms, 2, true);
+    out.eta = Figure(e.partialEtaSquared, 2, false);
+    out.generalized = Figure(e.generalizedEtaSquared, 2, false);
     if (const std::optional<LevelInterval>& ci = EtaInterval(e, c))
         out.etaCi = "[" + ApaNumber(ci->lower, 2, false) + ", " + ApaNumber(ci->upper, 2, false) + "]";
+    out.etaWithCi =
+        e.partialEtaSquared ? out.eta + " " + (out.etaCi.empty() ? "[—, —]" : out.etaCi) : out.eta;
     if (const Correction* applied = Applied(e, c)) {
         out.df1 = CorrectedDf(applied->df1), out.df2 = CorrectedDf(applied->df2);
-        out.p = applied->p ? ApaP(*applied->p) : kDash;
-        out.epsilon = Or(applied->epsilon, 2, false);
+        out.p = applied->p ? ApaP(*applied->p) : kUndefinedText;
+        out.epsilon = Figure(applied->epsilon, 2, false);
     } else {
         out.df1 = std::to_string(e.effect.df), out.df2 = std::to_string(e.error.df);
-        out.p = e.p ? ApaP(*e.p) : kDash;
-        out.epsilon = kDash;
+        out.p = e.p ? ApaP(*e.p) : kUndefinedText;
+        out.epsilon = kUndefinedText;
     }
     return out;
 }
@@ -96,65 +103,75 @@ Run Italic(std::string text) {
     return {std::move(text), Run::Style::Italic};
 }
 
-// The headings of the summary in the language asked for, as the analysis' tables name them.
-std::string SummaryHeading(const std::vector<TableText>& tables, const std::string& id) {
+// The heading of the summary's column `key` in the reader's language, as the analysis' tables name it.
+std::string SummaryHeading(const std::vector<TableText>& tables, const std::string& key) {
     const TableText& summary = tables.front();
     for (std::size_t i = 0; i < summary.columnIds.size(); ++i)
-        if (summary.columnIds[i] == id) return summary.header[i];
-    return id;
+        if (summary.columnIds[i] == key) return summary.header[i];
+    return key;
 }
 
-std::vector<Runs> Header(const FullAnalysis& r, const ApaOptions& options) {
+// The table's columns: in Japanese with the summary table's headings; the
+// epsilon only where a correction applies.
+std::vector<ApaColumn> Columns(const FullAnalysis& r, const ApaOptions& options) {
     const std::string level = LevelPercent(r.options.effectSizeLevel) + "% CI]";
-    const bool withEpsilon = options.correction != DfCorrection::None;
-    std::vector<Runs> header;
+    using F = EffectFigures;
+    std::vector<ApaColumn> columns;
     if (options.language == OutputLanguage::Japanese) {
         const auto tables = TableTexts(r, TableReader::Terminal, options);
-        header = {{Plain(SummaryHeading(tables, "source"))},
-                  {Plain(SummaryHeading(tables, "df"))},
-                  {Plain("誤差の" + SummaryHeading(tables, "df"))},
-                  {Plain(SummaryHeading(tables, "f"))},
-                  {Italic(SummaryHeading(tables, "mse"))},
-                  {Plain(SummaryHeading(tables, "p"))},
-                  {Italic("ε")},
-                  {Plain(SummaryHeading(tables, "partialEtaSquared") + " [" + level)},
-                  {Plain(SummaryHeading(tables, "generalizedEtaSquared"))}};
+        const auto heading = [&](const char* key) { return SummaryHeading(tables, key); };
+        columns = {
+            {"source", {Plain(heading("source"))}, &F::name, 1200},
+            {"df", {Plain(heading("df"))}, &F::df1, 950},
+            {"errorDf", {Plain("誤差の" + heading("df"))}, &F::df2, 950},
+            {"f", {Plain(heading("f"))}, &F::f, 950},
+            {"mse", {Italic(heading("mse"))}, &F::mse, 950},
+            {"p", {Plain(heading("p"))}, &F::p, 950},
+            {"epsilon", {Italic("ε")}, &F::epsilon, 950},
+            {"partialEtaSquared", {Plain(heading("partialEtaSquared") + " [" + level)}, &F::etaWithCi, 1900},
+            {"generalizedEtaSquared", {Plain(heading("generalizedEtaSquared"))}, &F::generalized, 950}};
     } else {
-        header = {{Plain("Effect")},
-                  {Italic("df")},
-                  {Plain("Error "), Italic("df")},
-                  {Italic("F")},
-                  {Italic("MSE")},
-                  {Italic("p")},
-                  {Italic("ε")},
-                  {Italic("η"), {"p", Run::Style::Sub}, {"2", Run::Style::Super}, Plain(" [" + level)},
-                  {Italic("η"), {"G", Run::Style::Sub}, {"2", Run::Style::Super}}};
+        columns = {{"source", {Plain("Effect")}, &F::name, 1200},
+                   {"df", {Italic("df")}, &F::df1, 950},
+                   {"errorDf", {Plain("Error "), Italic("df")}, &F::df2, 950},
+                   {"f", {Italic("F")}, &F::f, 950},
+                   {"mse", {Italic("MSE")}, &F::mse, 950},
+                   {"p", {Italic("p")}, &F::p, 950},
+                   {"epsilon", {Italic("ε")}, &F::epsilon, 950},
+                   {"partialEtaSquared",
+                    {Italic("η"), {"p", Run::Style::Sub}, {"2", Run::Style::Super}, Plain(" [" + level)},
+                    &F::etaWithCi,
+                    1900},
+                   {"generalizedEtaSquared",
+                    {Italic("η"), {"G", Run::Style::Sub}, {"2", Run::Style::Super}},
+                    &F::generalized,
+                    950}};
     }
-    if (!withEpsilon) header.erase(header.begin() + 6);
-    return header;
+    if (options.correction == DfCorrection::None)
+        std::erase_if(columns, [](const ApaColumn& c) { return c.key == "epsilon"; });
+    return columns;
 }
 
 Runs Note(const FullAnalysis& r, const ApaOptions& options, const std::vector<EffectFigures>& figures);
 
-ApaTable Laid(const FullAnalysis& r, const ApaOptions& options) {
+// Every output: the table's number, title, columns, a row an effect and the note.
+ApaTable LaidOut(const FullAnalysis& r, const ApaOptions& options) {
     const bool ja = options.language == OutputLanguage::Japanese;
     ApaTable t;
     t.number = ja ? "表 1" : "Table 1";
     t.title = ja ? "2 要因被験者内分散分析" : "Two-Way Within-Subjects Analysis of Variance";
-    t.header = Header(r, options);
+    t.columns = Columns(r, options);
     const std::vector<EffectFigures> figures = AllFigures(r, options.correction);
     for (const EffectFigures& e : figures) {
-        std::vector<std::string> row{e.name, e.df1, e.df2, e.f, e.mse, e.p};
-        if (options.correction != DfCorrection::None) row.push_back(e.epsilon);
-        row.push_back(e.eta == kDash ? e.eta : e.eta + " " + (e.etaCi.empty() ? "[—, —]" : e.etaCi));
-        row.push_back(e.generalized);
+        std::vector<std::string> row;
+        for (const ApaColumn& c : t.columns) row.push_back(e.*c.cell);
         t.rows.push_back(std::move(row));
     }
     t.note = Note(r, options, figures);
     return t;
 }
 
-// Laid: the note under the table: the study, the correction applied, the
+// LaidOut: the note under the table: the study, the correction applied, the
 // symbols, the conventions and the provenance.
 Runs Note(const FullAnalysis& r, const ApaOptions& options, const std::vector<EffectFigures>& figures) {
     const bool ja = options.language == OutputLanguage::Japanese;
@@ -185,8 +202,13 @@ Runs Note(const FullAnalysis& r, const ApaOptions& options, const std::vector<Ef
                      "% confidence interval (noncentral F on the " +
                      (ggInterval ? "corrected" : "uncorrected") +
                      " df); ηG² = generalized eta squared; MSE = the error term's mean square. ";
+    // Of the conventions, those of the figures in the table: a reader of the
+    // paper needs no more (the rest, and the names programs read them by, are
+    // in the other outputs).
     for (const Convention& c : Conventions(r, options))
-        if (c.key != "correction") text += c.text + (ja ? "" : " ");
+        if (c.key == "sumsOfSquares" ||
+            (c.key == "huynhFeldt" && options.correction == DfCorrection::HuynhFeldt))
+            text += c.text + (ja ? "" : " ");
     for (const std::string& line : ProvenanceLines(options.provenance, options.language))
         text += line + (ja ? "。" : ". ");
     while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -205,9 +227,9 @@ std::string PlainRuns(const Runs& runs) {
 // all.
 std::string TextTable(const ApaTable& t) {
     std::vector<std::vector<std::string>> lines{{}};
-    for (const Runs& h : t.header) lines[0].push_back(PlainRuns(h));
+    for (const ApaColumn& c : t.columns) lines[0].push_back(PlainRuns(c.heading));
     lines.insert(lines.end(), t.rows.begin(), t.rows.end());
-    std::vector<std::size_t> widths(t.header.size(), 0);
+    std::vector<std::size_t> widths(t.columns.size(), 0);
     for (const auto& line : lines)
         for (std::size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(line[i]));
     std::size_t total = 0;
@@ -280,10 +302,10 @@ std::string HtmlFragment(const ApaTable& t) {
     std::string out = std::string("<p style=\"margin:0;") + kFont + "\"><b>" + HtmlEscaped(t.number) +
                       "</b></p>\n<p style=\"margin:0 0 6pt 0;" + kFont + "\"><i>" + HtmlEscaped(t.title) +
                       "</i></p>\n<table style=\"border-collapse:collapse;" + kFont + "\">\n<thead>\n<tr>";
-    for (std::size_t i = 0; i < t.header.size(); ++i)
+    for (std::size_t i = 0; i < t.columns.size(); ++i)
         out += std::string("<th style=\"border-top:") + kRule + ";border-bottom:" + kRule +
                ";padding:2pt 6pt;" + kFont + "font-weight:normal;text-align:" + (i ? "center" : "left") +
-               "\">" + HtmlRuns(t.header[i]) + "</th>";
+               "\">" + HtmlRuns(t.columns[i].heading) + "</th>";
     out += "</tr>\n</thead>\n<tbody>\n";
     for (std::size_t r = 0; r < t.rows.size(); ++r) {
         out += "<tr>";
@@ -359,13 +381,14 @@ std::string RtfRuns(const Runs& runs) {
 
 // ApaSummaryRtf, for the header and each row: one row of the table, with
 // rules above, below or both.
-std::string RtfRow(const std::vector<std::string>& cells, bool top, bool bottom) {
+std::string RtfRow(const std::vector<ApaColumn>& columns, const std::vector<std::string>& cells, bool top,
+                   bool bottom) {
     std::string out = "\\trowd\\trgaph80\\trleft0";
     int right = 0;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if (top) out += "\\clbrdrt\\brdrs\\brdrw10";
         if (bottom) out += "\\clbrdrb\\brdrs\\brdrw10";
-        right += i == 0 ? 1200 : i + 2 == cells.size() ? 1900 : 950;  // twips; the interval's is wide
+        right += columns[i].twips;
         out += "\\cellx" + std::to_string(right);
     }
     out += "\n";
@@ -376,27 +399,8 @@ std::string RtfRow(const std::vector<std::string>& cells, bool top, bool bottom)
 
 }  // namespace
 
-std::string ApaNumber(Extended value, int decimals, bool leadingZero) {
-    std::string text = FixedText(value, decimals);
-    if (text.starts_with("-") && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-    const bool negative = text.starts_with("-");
-    std::string digits = text.substr(negative ? 1 : 0);
-    const std::size_t point = std::min(digits.find('.'), digits.size());
-    std::string whole = digits.substr(0, point);
-    const std::string fraction = digits.substr(point);
-    for (std::size_t i = whole.size(); i > 3; i -= 3) whole.insert(i - 3, ",");
-    if (!leadingZero && whole == "0" && !fraction.empty()) whole.clear();
-    return (negative ? "-" : "") + whole + fraction;
-}
-
-std::string ApaP(Extended p) {
-    if (p < 0.001L) return "< .001";  // 0 too: a p below the number type's range
-    if (p >= 0.9995L) return "> .999";
-    return ApaNumber(p, 3, false);
-}
-
 std::string ApaText(const FullAnalysis& analysis, const ApaOptions& options) {
-    std::string out = TextTable(Laid(analysis, options)) + "\n";
+    std::string out = TextTable(LaidOut(analysis, options)) + "\n";
     for (const std::string& sentence : NamedSentences(analysis, options)) out += sentence + "\n";
     return out;
 }
@@ -416,31 +420,32 @@ std::string ApaHtmlDocument(const FullAnalysis& analysis, const ApaOptions& opti
 }
 
 std::string ApaSummaryHtml(const FullAnalysis& analysis, const ApaOptions& options) {
-    return HtmlFragment(Laid(analysis, options));
+    return HtmlFragment(LaidOut(analysis, options));
 }
 
 std::string ApaSummaryRtf(const FullAnalysis& analysis, const ApaOptions& options) {
-    const ApaTable t = Laid(analysis, options);
+    const ApaTable t = LaidOut(analysis, options);
     std::string out =
         "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl{\\f0\\froman Times New Roman;}}\n"
         "\\pard\\plain\\f0\\fs24\\sa0{\\b " +
         RtfEscaped(t.number) + "}\\par\n\\pard\\plain\\f0\\fs24\\sa120{\\i " + RtfEscaped(t.title) +
         "}\\par\n";
     std::vector<std::string> header;
-    for (const Runs& h : t.header) header.push_back(RtfRuns(h));
-    out += RtfRow(header, true, true);
+    for (const ApaColumn& c : t.columns) header.push_back(RtfRuns(c.heading));
+    out += RtfRow(t.columns, header, true, true);
     for (std::size_t r = 0; r < t.rows.size(); ++r) {
         std::vector<std::string> cells;
         for (const std::string& c : t.rows[r]) cells.push_back(RtfEscaped(c));
-        out += RtfRow(cells, false, r + 1 == t.rows.size());
+        out += RtfRow(t.columns, cells, false, r + 1 == t.rows.size());
     }
     return out + "\\pard\\plain\\f0\\fs24\\sb120 " + RtfRuns(t.note) + "\\par\n}";
 }
 
 std::string ApaSummaryTabs(const FullAnalysis& analysis, const ApaOptions& options) {
-    const ApaTable t = Laid(analysis, options);
+    const ApaTable t = LaidOut(analysis, options);
     std::string out = t.number + "\n" + t.title + "\n";
-    for (std::size_t i = 0; i < t.header.size(); ++i) out += (i ? "\t" : "") + PlainRuns(t.header[i]);
+    for (std::size_t i = 0; i < t.columns.size(); ++i)
+        out += (i ? "\t" : "") + PlainRuns(t.columns[i].heading);
     out += "\n";
     for (const auto& row : t.rows) {
         for (std::size_t i = 0; i < row.size(); ++i) out += (i ? "\t" : "") + row[i];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
+#include "output/Figures.h"
 #include "output/OutputOptions.h"
 
 namespace morvane {
@@ -31,11 +32,5 @@ std::string ApaSummaryTabs(const FullAnalysis& analysis, const ApaOptions& optio
 std::vector<std::string> ReadySentences(const FullAnalysis& analysis, const ApaOptions& options);
 // The same, each after its effect's name: "B: F(1.14, 7.95) = 29.22, ...".
 std::vector<std::string> NamedSentences(const FullAnalysis& analysis, const ApaOptions& options);
-
-// Figures as APA writes them: `decimals` decimals, groups of three digits
-// parted by commas, and no zero before the point when `leadingZero` is false
-// (a value that cannot exceed 1); p with three, "< .001" below, "> .999" above.
-std::string ApaNumber(Extended value, int decimals, bool leadingZero = true);
-std::string ApaP(Extended p);
 
 }  // namespace morvane

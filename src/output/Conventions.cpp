@@ -16,6 +16,7 @@ namespace morvane {
 std::vector<Convention> Conventions(const FullAnalysis& r, const OutputOptions& options) {
     const bool ja = options.language == OutputLanguage::Japanese;
     const std::string level = LevelPercent(r.options.effectSizeLevel);
+    const std::string tail = LevelPercent((1 - r.options.effectSizeLevel) / 2);
     std::string applied;
     if (options.correction == DfCorrection::None)
         applied = ja ? "自由度の修正: なし (修正しない df と p)。"
@@ -29,8 +30,13 @@ std::vector<Convention> Conventions(const FullAnalysis& r, const OutputOptions& 
         {"sumsOfSquares", ja ? "平方和: 完全なつり合い型の計画の平方和 (タイプ I, II, III のどれも同じ値)。"
                              : "Sums of squares: of a complete balanced design (types I, II and III agree)."},
         {"comparisons",
-         ja ? "対ごとの比較: 各対の差の得点による対応のある t 検定 (誤差項を合併しない)。"
-            : "Pairwise comparisons: paired t tests on each pair's own differences (no pooled error term)."},
+         ja ? "対ごとの比較: 各対の差の得点による対応のある t 検定 "
+              "(誤差項を合併しない)。差がすべて等しい対には t "
+              "と p がなく、その族の Holm と Bonferroni の調整では数えません。"
+            : "Pairwise comparisons: paired t tests on each pair's own differences (no pooled error term). A "
+              "pair whose differences are all equal has no t or p and is not counted in its family's Holm "
+              "and "
+              "Bonferroni adjustments."},
         {"simpleEffects",
          ja ? "単純主効果: 各水準での 1 要因の分析で、それぞれ自身の誤差項による。"
             : "Simple main effects: each on its own error term (the one-way analysis at that level)."},
@@ -43,15 +49,31 @@ std::vector<Convention> Conventions(const FullAnalysis& r, const OutputOptions& 
               "contrasts, so its p differs for three or more contrasts (JSON gives both, its as pAsR)."},
         {"huynhFeldt",
          ja ? "Huynh–Feldt (1976) の ε: 公式のままの値 (1 を超えることがある) を示し、修正には 1 "
-              "を上限として用います。"
-            : "Huynh–Feldt epsilon (1976): reported as computed (it can exceed 1), applied capped at 1."},
+              "を上限として用います。APA の表の ε の列も公式のままの値で、1 を超えるときの自由度と p "
+              "は修正しない値です。"
+            : "Huynh–Feldt epsilon (1976): reported as computed (it can exceed 1), applied capped at 1. The "
+              "APA table's ε column shows it as computed too, beside the uncorrected df and p that an "
+              "epsilon above 1 gives."},
+        {"epsilonFewSubjects",
+         ja ? "N − 1 が対比の数より小さいときの ε: 対比の共分散行列は特異ですが、ε "
+              "はその行列から公式のまま求めます "
+              "(ε を出さないプログラムや、黙って修正しない p を出すプログラムもあります)。"
+            : "Epsilons when N - 1 is below an effect's contrasts: computed as the formulas give them from "
+              "the "
+              "contrasts' covariance, which is then singular (other programs give none, or the uncorrected p "
+              "without saying so)."},
         {"withinSubjectInterval",
-         ja ? "被験者内 95% 信頼区間: Cousineau の正規化に Morey の補正を加えたもの。"
-            : "Within-subject 95% intervals: Cousineau's normalisation with Morey's correction."},
+         ja ? "被験者内 95% 信頼区間: Cousineau の正規化に Morey の補正を加えたもの。補正 √(M / (M − 1)) の "
+              "M は平均する条件の数で、セルでは a·b、A の水準では a、B の水準では b です。"
+            : "Within-subject 95% intervals: Cousineau's normalisation with Morey's correction. The "
+              "correction's M in sqrt(M / (M - 1)) is the number of conditions averaged over: a·b for the "
+              "cells, a for the levels of A, b for those of B."},
         {"effectSizeInterval",
-         ja ? "偏 η² と d_z の " + level + "% 信頼区間: 非心 F 分布と非心 t 分布の反転による。"
+         ja ? "偏 η² と d_z の " + level +
+                  "% 信頼区間: 非心 F 分布と非心 t 分布の反転による。両側で、各側に " + tail + "% です。"
             : "Intervals of partial eta squared and d_z: " + level +
-                  "%, by inverting the noncentral F and t distributions."},
+                  "%, by inverting the noncentral F and t distributions. Two-sided: " + tail +
+                  "% in each tail."},
         {"correction", applied},
     };
 }
@@ -118,6 +140,13 @@ Provenance ProvenanceOfFile(const std::string& path) {
     }
     ::close(fd);
     if (got == 0) p.dataSha256 = DigestHex(context);
+    return p;
+}
+
+Provenance ProvenanceOfBytes(const std::string& bytes) {
+    Provenance p;
+    p.version = config::kVersion;
+    p.dataSha256 = Sha256Hex(bytes);
     return p;
 }
 

@@ -17,8 +17,9 @@ struct Convention {
 };
 
 // Every convention, in order: sums of squares, comparisons, simple effects,
-// Mauchly's test, Huynh-Feldt, the within-subject interval, the effect sizes'
-// intervals, and the correction `options` applies.
+// Mauchly's test, Huynh-Feldt, epsilons with fewer subjects than contrasts,
+// the within-subject interval, the effect sizes' intervals, and the correction
+// `options` applies.
 std::vector<Convention> Conventions(const FullAnalysis& analysis, const OutputOptions& options);
 
 // The provenance as lines of a note: the program's version and the data file's SHA-256.

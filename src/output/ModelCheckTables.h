@@ -1,8 +1,7 @@
 #pragma once
 // The multivariate tests, the assumption checks and the rank-based analysis
 // as tables (after the analysis' own: morvane anova's formats and the
-// analysis window's pages) and as the members "multivariate", "assumptions"
-// and "rankBased" of the JSON object.
+// analysis window's pages).
 
 #include <string>
 #include <vector>
@@ -17,10 +16,5 @@ namespace morvane {
 // Japanese), with `decimalSeparator` in every figure; none without subjects or levels.
 std::vector<TableText> ModelCheckTables(const FullAnalysis& analysis, TableReader reader,
                                         const OutputOptions& options = {}, char decimalSeparator = '.');
-
-// The three members, keys and values, without the braces around them.
-// A number beyond a double's range goes as a string of its digits, and
-// `outsideDoubleRange` is then set.
-std::string ModelCheckJsonMembers(const FullAnalysis& analysis, bool& outsideDoubleRange);
 
 }  // namespace morvane

@@ -29,6 +29,9 @@ struct OutputOptions {
 // empty path, standard input, or a file that cannot be read again).
 Provenance ProvenanceOfFile(const std::string& path);
 
+// The program's version and the SHA-256 of `bytes`, the data file as analysed.
+Provenance ProvenanceOfBytes(const std::string& bytes);
+
 // The SHA-256 of `bytes` as 64 lowercase hex digits.
 std::string Sha256Hex(const std::string& bytes);
 

@@ -4,112 +4,18 @@
 #include <optional>
 #include <utility>
 
-#include "runtime/NumberText.h"
+#include "output/detail/Columns.h"
 #include "runtime/Cp932.h"
+#include "runtime/NumberText.h"
 
-// Each table is one function below: its columns, each with an id, its headings
-// in English and Japanese and the function of its cell, then its rows and
-// notes. A column or a table added there reaches every reader; Written turns
-// the cells into each reader's texts.
+// Each table is one function below: its columns, each with a key, its headings
+// in English and Japanese and the reader of its cell, then its rows and notes.
+// A column or a table added there reaches every reader (output/detail/Columns.h).
 
 namespace morvane {
 namespace {
 
-using Opt = std::optional<Extended>;
-
-// How the terminal rounds a figure. A program gets 17 significant digits of
-// each, the window 10 (19 of an exact figure).
-enum class Figure {
-    Sum,         // sums of squares and mean squares: 10 significant digits
-    Statistic,   // F, t, W, means, differences and intervals: 7
-    Proportion,  // effect sizes and epsilons: 4
-    P,           // three decimals without the leading zero, "< .001" below
-    Exact,       // the figures of the precision check: 19
-};
-
-// One cell of a table, before it is text for a reader.
-struct Cell {
-    enum class Kind { Blank, Text, Integer, Number, At };
-    Kind kind = Kind::Blank;              // Blank: the column does not apply to the row
-    std::string text;                     // Text; At: the level's name
-    std::optional<std::int64_t> integer;  // Integer: absent when undefined
-    Opt number;                           // Number: absent when undefined
-    Figure figure = Figure::Statistic;
-    Factor factor = Factor::A;  // At: a level of this factor, 0 for all its levels
-    std::int32_t level = 0;
-};
-
-// Who sees a column. Tool: the terminal and programs.
-enum class Readers { All, Tool, Window };
-
-// Two columns the terminal shows as one: an interval, or a pair of levels.
-enum class Join { None, Interval, Levels };
-
-// A column's id and headings, and how each reader shows it.
-struct Heading {
-    const char* id;
-    const char* english;
-    const char* japanese;
-    bool numeric = true;
-    Readers readers = Readers::All;
-    Join join = Join::None;   // with the next column, for the terminal
-    const char* joined = "";  // the heading of the two as one, in English
-    const char* joinedJapanese = "";
-    // The correction whose figures the column holds: the window shows them all,
-    // the others that of their options only.
-    std::optional<DfCorrection> correction = std::nullopt;
-
-    Heading Names() const {
-        Heading h = *this;
-        h.numeric = false;
-        return h;
-    }
-    Heading For(Readers only) const {
-        Heading h = *this;
-        h.readers = only;
-        return h;
-    }
-    Heading JoinedAs(Join how, const char* heading, const char* japaneseHeading) const {
-        Heading h = *this;
-        h.join = how, h.joined = heading, h.joinedJapanese = japaneseHeading;
-        return h;
-    }
-    Heading Of(DfCorrection c) const {
-        Heading h = *this;
-        h.correction = c;
-        return h;
-    }
-};
-
-// A column of a table whose rows are `Row`s: its heading and its cell of a row.
-template <class Row>
-struct Column {
-    Heading heading;
-    Cell (*cell)(const FullAnalysis&, const Row&);
-};
-
-struct Labels {
-    std::string english, japanese;  // an empty one: nothing in that language
-    Readers readers = Readers::All;
-};
-
-// A table with its cells computed and its labels in both languages.
-struct Table {
-    const char* id;
-    Labels title;
-    std::vector<Heading> columns;
-    std::vector<std::vector<Cell>> rows;
-    std::vector<Labels> notes;
-};
-
-// The reader the texts are for, the decimal separator of their figures, their
-// language and the correction they apply.
-struct Reading {
-    TableReader reader;
-    char separator;
-    bool japanese;
-    DfCorrection correction;
-};
+using namespace tables;
 
 Table Summary(const FullAnalysis& r);
 Table SphericityTests(const FullAnalysis& r);
@@ -118,8 +24,6 @@ Table Means(const FullAnalysis& r, const char* id, Labels title, const std::vect
 Table Comparisons(const FullAnalysis& r);
 Table SimpleEffects(const FullAnalysis& r);
 Table Precision(const FullAnalysis& r);
-TableText Written(const Table& t, Reading how);
-
 }  // namespace
 
 std::string LevelName(const FullAnalysis& analysis, Factor factor, std::int32_t level) {
@@ -186,18 +90,6 @@ struct TestRow {
     const char* name;
     const Sphericity* test;
 };
-
-Cell Blank();
-Cell Text(std::string text);
-Cell Integer(std::optional<std::int64_t> value);
-Cell Number(Opt value, Figure figure);
-Cell At(const FullAnalysis& r, Factor factor, std::int32_t level);
-Cell Bound(const std::optional<Interval>& i, Extended Interval::*end);
-Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end);
-Factor Other(Factor f);
-template <class Row, class Rows>
-Table Tabulate(const FullAnalysis& r, const char* id, Labels title, const std::vector<Column<Row>>& columns,
-               const Rows& rows);
 
 // The summary's MSE of an effect: the analysis' own, or its error term's mean square.
 Opt ErrorMeanSquare(const EffectResult& e) {
@@ -397,10 +289,22 @@ Table Comparisons(const FullAnalysis& r) {
         {{"dAv", "d_av", "d_av"}, [](auto&, C c) { return Number(c.dAv, Figure::Proportion); }},
         {{"gAv", "g_av", "g_av"}, [](auto&, C c) { return Number(c.gAv, Figure::Proportion); }},
     };
-    return Tabulate(r, "Comparisons",
-                    {"Pairwise comparisons (paired t; Holm and Bonferroni within each family)",
-                     "対ごとの比較 (対応のある t 検定; Holm と Bonferroni の調整は族ごと)"},
-                    columns, r.comparisons);
+    Table t = Tabulate(r, "Comparisons",
+                       {"Pairwise comparisons (paired t; Holm and Bonferroni within each family)",
+                        "対ごとの比較 (対応のある t 検定; Holm と Bonferroni の調整は族ごと)"},
+                       columns, r.comparisons);
+    const std::string most = std::to_string(kComparedLevels);
+    const std::pair<const char*, bool> marginal[] = {{"A", r.compared.marginalA},
+                                                     {"B", r.compared.marginalB}};
+    for (const auto& [name, kept] : marginal)
+        if (!kept)
+            t.notes.push_back(
+                {std::string(name) + ": more than " + most + " levels; no comparisons.",
+                 std::string(name) + ": 水準が " + most + " を超えるため、比較は計算していません。"});
+    if ((r.compared.marginalA && !r.compared.aAtB) || (r.compared.marginalB && !r.compared.bAtA))
+        t.notes.push_back({"Too many pairs: the comparisons at each level of the other factor are left out.",
+                           "対が多すぎるため、他方の要因の各水準での比較は省きました。"});
+    return t;
 }
 
 // TableTexts, after the comparisons: each factor's one-way analysis at each level of the other.
@@ -427,8 +331,12 @@ Table SimpleEffects(const FullAnalysis& r) {
          [](auto&, E s) { return Number(s.ggEpsilon, Figure::Proportion); }},
         {{"ggP", "p (GG)", "p (GG)"}, [](auto&, E s) { return Number(s.ggP, Figure::P); }},
     };
-    return Tabulate(r, "SimpleEffects", {"Simple main effects", "単純主効果 (各水準での 1 要因の分析)"},
-                    columns, r.simpleEffects);
+    Table t = Tabulate(r, "SimpleEffects", {"Simple main effects", "単純主効果 (各水準での 1 要因の分析)"},
+                       columns, r.simpleEffects);
+    if (r.simpleEffectsOmitted)
+        t.notes.push_back({"Too many levels: the simple main effects are left out.",
+                           "水準が多すぎるため、単純主効果は省きました。"});
+    return t;
 }
 
 // TableTexts, last: each sum of squares of the results file against the exact
@@ -477,181 +385,6 @@ Table Precision(const FullAnalysis& r) {
              "得点の小数の桁の幅が大きすぎるため、平方和は正確な整数計算ではなく、総平均からの偏差に"
              "より拡張精度で求めました。"});
     return t;
-}
-
-// ---- cells ----
-
-// Each table, for a column that does not apply to its row.
-Cell Blank() {
-    return {};
-}
-
-// Each table, for names.
-Cell Text(std::string text) {
-    Cell c;
-    c.kind = Cell::Kind::Text;
-    c.text = std::move(text);
-    return c;
-}
-
-// Each table, for degrees of freedom and counts.
-Cell Integer(std::optional<std::int64_t> value) {
-    Cell c;
-    c.kind = Cell::Kind::Integer;
-    c.integer = value;
-    return c;
-}
-
-// Each table, for every statistic.
-Cell Number(Opt value, Figure figure) {
-    Cell c;
-    c.kind = Cell::Kind::Number;
-    c.number = value;
-    c.figure = figure;
-    return c;
-}
-
-// The comparisons and simple effects: the level of the other factor they are at.
-Cell At(const FullAnalysis& r, Factor factor, std::int32_t level) {
-    Cell c;
-    c.kind = Cell::Kind::At;
-    c.text = LevelName(r, factor, level);
-    c.factor = factor;
-    c.level = level;
-    return c;
-}
-
-// The means and comparisons: one end of an interval, both undefined together.
-Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end) {
-    return Number(i ? Opt((*i).*end) : std::nullopt, Figure::Proportion);
-}
-
-Cell Bound(const std::optional<Interval>& i, Extended Interval::*end) {
-    return Number(i ? Opt((*i).*end) : std::nullopt, Figure::Statistic);
-}
-
-// The comparisons and simple effects: the factor whose level they are at.
-Factor Other(Factor f) {
-    return f == Factor::A ? Factor::B : Factor::A;
-}
-
-// Each table: the cells of every row, column by column.
-template <class Row, class Rows>
-Table Tabulate(const FullAnalysis& r, const char* id, Labels title, const std::vector<Column<Row>>& columns,
-               const Rows& rows) {
-    Table t{id, std::move(title), {}, {}, {}};
-    for (const Column<Row>& c : columns) t.columns.push_back(c.heading);
-    for (const Row& row : rows) {
-        std::vector<Cell> cells;
-        cells.reserve(columns.size());
-        for (const Column<Row>& c : columns) cells.push_back(c.cell(r, row));
-        t.rows.push_back(std::move(cells));
-    }
-    return t;
-}
-
-// ---- texts for a reader ----
-
-bool Shows(Readers readers, TableReader reader);
-bool Shows(const Heading& h, Reading how);
-std::string CellText(const Cell& c, Reading how);
-std::string JoinedText(Join join, const Cell& first, const Cell& second, Reading how);
-
-// TableTexts, for each table: the columns the reader sees, with its labels.
-TableText Written(const Table& t, Reading how) {
-    const bool japanese = how.japanese;
-    TableText out;
-    out.id = t.id;
-    out.title = japanese ? t.title.japanese : t.title.english;
-    std::vector<std::size_t> shown;
-    for (std::size_t i = 0; i < t.columns.size(); ++i) {
-        const Heading& h = t.columns[i];
-        if (!Shows(h, how)) continue;
-        const bool joined = how.reader == TableReader::Terminal && h.join != Join::None;
-        out.columnIds.push_back(h.id);
-        out.header.push_back(joined     ? (japanese ? h.joinedJapanese : h.joined)
-                             : japanese ? h.japanese
-                                        : h.english);
-        out.numeric.push_back(h.numeric);
-        shown.push_back(i);
-        if (joined) ++i;  // its partner shows in the same column
-    }
-    for (const std::vector<Cell>& row : t.rows) {
-        std::vector<std::string> cells;
-        for (std::size_t i : shown) {
-            const Join join = how.reader == TableReader::Terminal ? t.columns[i].join : Join::None;
-            cells.push_back(join == Join::None ? CellText(row[i], how)
-                                               : JoinedText(join, row[i], row[i + 1], how));
-        }
-        out.rows.push_back(std::move(cells));
-    }
-    for (const Labels& note : t.notes) {
-        if (!Shows(note.readers, how.reader)) continue;
-        const std::string& text = japanese ? note.japanese : note.english;
-        if (!text.empty()) out.notes.push_back(text);
-    }
-    return out;
-}
-
-// Written, for each column and note.
-bool Shows(Readers readers, TableReader reader) {
-    if (readers == Readers::All) return true;
-    return (readers == Readers::Window) == (reader == TableReader::Window);
-}
-
-// Written, for each column: its readers', and a correction's only where it applies.
-bool Shows(const Heading& h, Reading how) {
-    if (!Shows(h.readers, how.reader)) return false;
-    return !h.correction || how.reader == TableReader::Window || *h.correction == how.correction;
-}
-
-// Written, for each cell that is not joined to the next.
-std::string CellText(const Cell& c, Reading how) {
-    const std::string undefined = how.reader == TableReader::Program ? "" : kUndefinedText;
-    switch (c.kind) {
-        case Cell::Kind::Blank:
-            return "";
-        case Cell::Kind::Text:
-            return c.text;
-        case Cell::Kind::Integer:
-            return c.integer ? std::to_string(*c.integer) : undefined;
-        case Cell::Kind::At:
-            if (how.reader == TableReader::Window)
-                return c.level ? (c.factor == Factor::A ? "A = " : "B = ") + c.text : "全体";
-            if (how.reader == TableReader::Program) return c.level ? c.text : "";
-            return c.level ? c.text : how.japanese ? "全体" : "(all)";
-        case Cell::Kind::Number:
-            break;
-    }
-    if (!c.number) return undefined;
-    const Extended v = *c.number;
-    if (c.figure == Figure::P && v == 0) return std::string("< ") + how.separator + "001";  // underflowed
-    if (how.reader == TableReader::Program) return GeneralText(v, 17, how.separator);
-    if (how.reader == TableReader::Window)
-        return GeneralText(v, c.figure == Figure::Exact ? 19 : 10, how.separator);
-    switch (c.figure) {
-        case Figure::Sum:
-            return GeneralText(v, 10, how.separator);
-        case Figure::Statistic:
-            return GeneralText(v, 7, how.separator);
-        case Figure::Proportion:
-            return GeneralText(v, 4, how.separator);
-        case Figure::Exact:
-            return GeneralText(v, 19, how.separator);
-        case Figure::P:
-            break;
-    }
-    if (v < 0.001L) return std::string("< ") + how.separator + "001";
-    const std::string text = FixedText(v, 3, how.separator);  // "0.014", "1.000"
-    return text[0] == '0' ? text.substr(1) : text;
-}
-
-// Written, for the terminal: an interval as "[low, high]", two levels as "i - j".
-std::string JoinedText(Join join, const Cell& first, const Cell& second, Reading how) {
-    if (join == Join::Levels) return first.text + " - " + second.text;
-    if (first.kind == Cell::Kind::Blank) return {};
-    if (!first.number) return kUndefinedText;
-    return "[" + CellText(first, how) + ", " + CellText(second, how) + "]";
 }
 
 }  // namespace

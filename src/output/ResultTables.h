@@ -11,12 +11,10 @@
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
+#include "output/Figures.h"
 #include "output/OutputOptions.h"
 
 namespace morvane {
-
-// What an undefined statistic shows where it is not left empty.
-inline const char* const kUndefinedText = "—";
 
 // The name of level `level` (from 1) of `factor`, in UTF-8; empty for a level
 // the study does not have, 0 among them.

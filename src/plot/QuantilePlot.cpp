@@ -6,9 +6,9 @@
 #include <cmath>
 #include <limits>
 
-#include "runtime/NumberText.h"
 #include "plot/InteractionPlot.h"
 #include "qttext/Fonts.h"
+#include "runtime/NumberText.h"
 
 namespace morvane::plot {
 namespace {
@@ -40,8 +40,8 @@ QString Detail(const StratumCheck& check, bool plotted, char separator) {
     QString text = QStringLiteral(u"残差 %1 個 · ").arg(test.count);
     if (!test.inRange) return text + QStringLiteral(u"W は 3〜5000 個の残差でのみ計算");
     if (!test.w || !test.p) return text + QStringLiteral(u"W は計算できません");
-    const QString p = *test.p < 0.001L ? QStringLiteral("< ") + QLatin1Char(separator) + QStringLiteral("001")
-                                       : QStringLiteral("= ") + Unit(*test.p, 3, separator);
+    const QString p =
+        QString::fromStdString((PValueIsBound(*test.p) ? "" : "= ") + PValueText(*test.p, separator));
     // With a decimal comma, a semicolon keeps the two figures apart.
     const QString between = separator == ',' ? QStringLiteral("; ") : QStringLiteral(", ");
     return text + QStringLiteral("Shapiro-Wilk W = ") + Unit(*test.w, 4, separator) + between +

@@ -36,31 +36,31 @@ SumsOfSquares ComputeSumsOfSquares(const StudyStore& store) {
     return SumsFrom(store, Sweep(store));
 }
 
-struct SumsOfSquaresSweep::Totals {
+struct SumsOfSquaresSweep::SweepState {
     GroupTotals g;
     bool any = false;
 };
 
-SumsOfSquaresSweep::SumsOfSquaresSweep(const StudyStore& store) : totals_(std::make_unique<Totals>()) {
-    totals_->any = Prepare(store, totals_->g);
+SumsOfSquaresSweep::SumsOfSquaresSweep(const StudyStore& store) : state_(std::make_unique<SweepState>()) {
+    state_->any = Prepare(store, state_->g);
 }
 
 SumsOfSquaresSweep::~SumsOfSquaresSweep() = default;
 
 void SumsOfSquaresSweep::Take(const ParsedBlock& block) {
-    if (!totals_->any) return;
+    if (!state_->any) return;
     if (block.pairs)
-        SweepBlock(block.pairs, block.count, block.levelsA, block.levelsB, totals_->g);
+        SweepBlock(block.pairs, block.count, block.levelsA, block.levelsB, state_->g);
     else
-        SweepBlock(block.values, block.count, block.levelsA, block.levelsB, totals_->g);
+        SweepBlock(block.values, block.count, block.levelsA, block.levelsB, state_->g);
 }
 
 SumsOfSquares SumsOfSquaresSweep::Finish(const StudyStore& store) const {
-    return SumsFrom(store, totals_->g);
+    return SumsFrom(store, state_->g);
 }
 
 const std::vector<Extended>& SumsOfSquaresSweep::CellTotals() const {
-    return totals_->g.totalAB;
+    return state_->g.totalAB;
 }
 
 namespace {

@@ -45,8 +45,8 @@ public:
     const std::vector<Extended>& CellTotals() const;
 
 private:
-    struct Totals;
-    std::unique_ptr<Totals> totals_;
+    struct SweepState;
+    std::unique_ptr<SweepState> state_;
 };
 
 }  // namespace morvane

@@ -12,8 +12,7 @@ namespace {
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // One conversion handle per direction and thread, opened at first use.
@@ -148,6 +147,21 @@ std::optional<std::string> Cp932FromUtf8Exact(std::string_view utf8) {
 std::optional<std::string> Utf8FromCp932Exact(std::string_view cp932) {
     if (IsAscii(cp932)) return std::string(cp932);
     return FromCp932().Convert(cp932, {}, Stop);
+}
+
+std::string CutCp932(std::string_view cp932, std::size_t most) {
+    if (cp932.size() <= most) return std::string(cp932);
+    // A lead byte takes the byte after it along.
+    const auto lead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
+    std::size_t end = 0;
+    while (end < most) {
+        const std::size_t width = lead(static_cast<unsigned char>(cp932[end])) ? 2 : 1;
+        if (end + width > most) break;
+        end += width;
+    }
+    std::string cut(cp932.substr(0, end));
+    cut += "\x81\x63";  // "…"
+    return cut;
 }
 
 }  // namespace morvane

@@ -34,4 +34,9 @@ std::optional<Cp932Respelling> FirstRespelling(std::string_view cp932);
 // Code page 932 bytes as hexadecimal pairs: "FA 4A".
 std::string HexBytes(std::string_view bytes);
 
+// `cp932` whole when it holds at most `most` bytes; otherwise its first
+// characters within `most` bytes (a double-byte character is never split)
+// followed by "…", so that a long text quoted or shown stays readable.
+std::string CutCp932(std::string_view cp932, std::size_t most);
+
 }  // namespace morvane

@@ -22,13 +22,20 @@ MORVANE_MESSAGE(PrintingInProgress, "現在印刷中です")
 MORVANE_MESSAGE(TooFewLevels, "要因の水準数が 1 未満です")
 MORVANE_MESSAGE(LineEndInText, "改行を含む文字列はデータファイルに書き込めません")
 MORVANE_MESSAGE(SameFileAsInput, "出力ファイルが入力ファイルと同じです")
+MORVANE_MESSAGE(
+    TrailingContent,
+    "データファイルの最後の得点の後に余分な内容があります。読み込みでは無視し、保存すると失われます")
+MORVANE_MESSAGE(FileEndsEarly,
+                "データファイルが途中で終わっています (被験者数と水準数が求める得点がありません)")
+MORVANE_MESSAGE(LineEndsNotRecognised, "データファイルの行末を認識できません (CR だけの行末は使えません)")
+MORVANE_MESSAGE(NotADataFile, "データファイルではありません (NUL バイトしかありません)")
 
 #undef MORVANE_MESSAGE
 
 std::string NotAFloat(std::string_view textCp932) {
     static const std::string tail = Cp932FromUtf8("' は浮動小数点数ではありません");
     std::string message = "'";
-    message.append(textCp932);
+    message.append(CutCp932(textCp932, kQuotedBytes));
     message.append(tail);
     return message;
 }
@@ -36,7 +43,7 @@ std::string NotAFloat(std::string_view textCp932) {
 std::string NotAnInteger(std::string_view textCp932) {
     static const std::string tail = Cp932FromUtf8("' は整数ではありません");
     std::string message = "'";
-    message.append(textCp932);
+    message.append(CutCp932(textCp932, kQuotedBytes));
     message.append(tail);
     return message;
 }
@@ -83,7 +90,8 @@ namespace {
 [[maybe_unused]] const bool kConvertedAtStart = [] {
     for (auto message :
          {&RangeCheck, &OutOfMemory, &InvalidOperation, &ZeroDivide, &Overflow, &NoDefaultPrinter,
-          &PrinterNotValid, &PrintingInProgress, &TooFewLevels, &LineEndInText, &SameFileAsInput})
+          &PrinterNotValid, &PrintingInProgress, &TooFewLevels, &LineEndInText, &TrailingContent,
+          &FileEndsEarly, &LineEndsNotRecognised, &NotADataFile, &SameFileAsInput})
         message();
     NotAFloat({});
     NotAnInteger({});

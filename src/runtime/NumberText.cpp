@@ -21,6 +21,18 @@ std::string FixedText(Extended value, int decimals, char decimalSeparator) {
     return Printed("%.*Lf", decimals, value, decimalSeparator);
 }
 
+std::string PValueText(Extended p, char decimalSeparator) {
+    const std::string point(1, decimalSeparator);
+    if (p < 0.001L) return "< " + point + "001";
+    if (p > 0.999L) return "> " + point + "999";
+    const std::string text = FixedText(p, 3, decimalSeparator);  // "0.014"
+    return text.substr(1);
+}
+
+bool PValueIsBound(Extended p) {
+    return p < 0.001L || p > 0.999L;
+}
+
 namespace {
 
 // Both conversions: `format` of one precision and one long double, in the C locale.

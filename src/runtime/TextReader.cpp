@@ -237,6 +237,26 @@ std::size_t TextReader::RemainingHint() const {
     return static_cast<std::size_t>(st.st_size - at) + (end_ - pos_);
 }
 
+std::string_view TextReader::Ahead() {
+    if (pos_ == end_ && !Fill()) return {};
+    if (pos_ != 0) {  // what is left of the buffer first, so that a whole block fits after it
+        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    while (end_ < kBufferSize && !atEnd_ && !error_.failed()) {
+        const ssize_t n = ::read(fd_, buffer_.data() + end_, kBufferSize - end_);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error_ = io::CodeFromErrno(errno, path_);
+        if (n <= 0) break;
+        end_ += static_cast<std::size_t>(n);
+        done_ += static_cast<std::uint64_t>(n);
+        // A slow pipe takes a while to fill a block: its progress is told as Fill tells it.
+        if (progress_ != nullptr && !progress_->Continue(done_, total_)) throw ReadStopped();
+    }
+    return {buffer_.data() + pos_, end_ - pos_};
+}
+
 void TextReader::Close() {
     if (!ownsFd_) return;
     ownsFd_ = false;

@@ -77,6 +77,10 @@ public:
     std::int64_t AppendLineRuns(std::int64_t count, Run&& run, Part&& part, EndLine&& endLine);
     // The bytes of the file still to read, as far as they can be told (0 for a pipe).
     std::size_t RemainingHint() const;
+    // The next bytes, not taken: a whole block of them, or all that is left
+    // when that is less (short reads of a pipe are topped up first, each
+    // told to the progress, which may stop the read).
+    std::string_view Ahead();
 
     // Closes the file; throws InOutError when closing fails.
     void Close();

@@ -35,13 +35,13 @@ Extended* BlockPipeline::ExtendedValues() {
 
 void BlockPipeline::Deliver(const ParsedBlock& block) {
     ++next_;
-    if (!worker_) return ToSinks(block);
+    if (!worker_) return SendToSinks(block);
     batch_.push_back(block);
     if (batch_.size() < kBatchBlocks) return;
     // The worker is done with the last batch, whose buffers the next blocks
     // are parsed into, before it starts on this one.
     worker_->Enqueue([this, blocks = std::exchange(batch_, {})] {
-        for (const ParsedBlock& parsed : blocks) ToSinks(parsed);
+        for (const ParsedBlock& parsed : blocks) SendToSinks(parsed);
     });
 }
 
@@ -49,12 +49,12 @@ void BlockPipeline::Finish() {
     if (!worker_) return;
     if (!batch_.empty())
         worker_->Enqueue([this, blocks = std::exchange(batch_, {})] {
-            for (const ParsedBlock& parsed : blocks) ToSinks(parsed);
+            for (const ParsedBlock& parsed : blocks) SendToSinks(parsed);
         });
     worker_->Wait();
 }
 
-void BlockPipeline::ToSinks(const ParsedBlock& block) const {
+void BlockPipeline::SendToSinks(const ParsedBlock& block) const {
     for (ParsedBlockSink* sink : sinks_) sink->Take(block);
 }
 

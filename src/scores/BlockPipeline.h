@@ -51,8 +51,7 @@ private:
     // buffers, so that the huge designs need no more memory than that.
     static constexpr std::size_t kWorkerBlockValues = std::size_t{1} << 17;
 
-    // Hands one block to every sink, on the thread that calls it.
-    void ToSinks(const ParsedBlock& block) const;
+    void SendToSinks(const ParsedBlock& block) const;
 
     std::vector<ParsedBlockSink*> sinks_;
     std::size_t blockValues_;

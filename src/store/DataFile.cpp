@@ -27,9 +27,41 @@ auto WithOutOfMemoryError(Operation&& operation) {
     }
 }
 
+// Before the counts, for the Load command: a file that no reading of the
+// counts would make a study of is named for what it is, from its first block
+// alone, rather than read to its end for counts of 0.
+void RefuseWhatIsNoDataFile(TextReader& file) {
+    const std::string_view head = file.Ahead();
+    const bool blanksOnly =
+        std::all_of(head.begin(), head.end(), [](char c) { return static_cast<unsigned char>(c) <= 0x20; });
+    if (blanksOnly && head.find('\0') != std::string_view::npos) throw StudyError(messages::NotADataFile());
+    // The first line then runs past every CR: the counts of A and B would be read from the next LF on.
+    const std::size_t cr = head.find('\r');
+    if (head.find('\n') == std::string_view::npos && cr != std::string_view::npos && cr + 1 < head.size())
+        throw StudyError(messages::LineEndsNotRecognised());
+}
+
+// The sizing of the counts read; a file that cannot hold the scores they ask
+// for, one byte each at least, ends early: that, not the memory, is said.
+void SizeForFile(StudyStore& store, TextReader& file, LevelCheck check) {
+    try {
+        SizeStudy(store, StudyArrays::Names | StudyArrays::Texts);
+    } catch (const OutOfMemoryError&) {
+        const std::int64_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
+        const std::uint64_t left = file.RemainingHint();
+        const bool cells = n > 0 && na > 0 && nb > 0;
+        if (check == LevelCheck::AtLeastOne && cells && left > 0 &&
+            static_cast<long double>(n) * na * nb > static_cast<long double>(left))
+            throw StudyError(messages::FileEndsEarly());
+        throw;
+    }
+}
+
 // Returns how many score lines the file ended before.
-std::int64_t ReadStudy(StudyStore& store, const std::string& path, LevelCheck check, ReadProgress* progress) {
+std::int64_t ReadStudy(StudyStore& store, const std::string& path, LevelCheck check, ReadProgress* progress,
+                       LoadNotes* notes) {
     TextReader file(path, progress);
+    if (check == LevelCheck::AtLeastOne) RefuseWhatIsNoDataFile(file);
     store.SubjectCount = file.ReadCount();
     store.LevelCountA = file.ReadCount();
     store.LevelCountB = file.ReadCount();
@@ -37,7 +69,7 @@ std::int64_t ReadStudy(StudyStore& store, const std::string& path, LevelCheck ch
         throw StudyError(messages::TooFewLevels());
 
     const std::int32_t n = store.SubjectCount, na = store.LevelCountA, nb = store.LevelCountB;
-    SizeStudy(store, StudyArrays::Names | StudyArrays::Texts);
+    SizeForFile(store, file, check);
 
     for (std::int32_t a = 1; a <= na; ++a) file.ReadLine(store.LevelNamesA[static_cast<std::size_t>(a)]);
     for (std::int32_t b = 1; b <= nb; ++b) file.ReadLine(store.LevelNamesB[static_cast<std::size_t>(b)]);
@@ -57,6 +89,13 @@ std::int64_t ReadStudy(StudyStore& store, const std::string& path, LevelCheck ch
                 texts.AppendTexts(run, lengths);
             },
             [&](std::string_view part) { texts.AppendText(part); }, [&] { texts.EndText(); });
+    }
+    // Blank lines after the study are no content; anything else, or more than a block of them, is.
+    if (notes != nullptr && missing == 0) {
+        const std::string_view rest = file.Ahead();
+        notes->trailingContent = rest.size() >= (std::size_t{1} << 16) ||
+                                 std::any_of(rest.begin(), rest.end(),
+                                             [](char c) { return static_cast<unsigned char>(c) > 0x20; });
     }
     file.Close();
     return missing;
@@ -84,9 +123,19 @@ void RefuseLineEnds(const StudyStore& store) {
                 if (HoldsLineEnd(store.CellText(s, a, b))) throw LineEndInTextError();
 }
 
+// DataFileBytes: the lines as a file would end them.
+struct LinesInMemory {
+    std::string bytes;
+    void WriteLine(std::string_view line) {
+        bytes += line;
+        bytes += "\r\n";
+    }
+};
+
 // `study` is null when nothing is written back, so that a constant store is
 // written without casting its constness away.
-void WriteStudy(const StudyStore& store, StudyStore* study, TextWriter& file, const WriteBack& writeBack) {
+template <class Lines>
+void WriteStudy(const StudyStore& store, StudyStore* study, Lines& file, const WriteBack& writeBack) {
     if (study != nullptr && writeBack) {
         writeBack(*study);
         // The write-back may have brought texts of its own; none is written unless all can be.
@@ -124,16 +173,38 @@ void WriteDataFile(const StudyStore& store, const std::string& path) {
     });
 }
 
+std::string DataFileBytesOf(const StudyStore& store) {
+    return WithOutOfMemoryError([&] {
+        RefuseLineEnds(store);
+        LinesInMemory lines;
+        WriteStudy(store, nullptr, lines, {});
+        return std::move(lines.bytes);
+    });
+}
+
 std::int64_t ReadDataFile(StudyStore& store, const std::string& path) {
-    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::None, nullptr); });
+    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::None, nullptr, nullptr); });
 }
 
 std::int64_t LoadStudyFile(StudyStore& store, const std::string& path) {
-    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::AtLeastOne, nullptr); });
+    LoadNotes notes;
+    return LoadStudyFile(store, path, notes);
+}
+
+std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, LoadNotes& notes) {
+    return WithOutOfMemoryError(
+        [&] { return ReadStudy(store, path, LevelCheck::AtLeastOne, nullptr, &notes); });
 }
 
 std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, ReadProgress& progress) {
-    return WithOutOfMemoryError([&] { return ReadStudy(store, path, LevelCheck::AtLeastOne, &progress); });
+    LoadNotes notes;
+    return LoadStudyFile(store, path, progress, notes);
+}
+
+std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, ReadProgress& progress,
+                           LoadNotes& notes) {
+    return WithOutOfMemoryError(
+        [&] { return ReadStudy(store, path, LevelCheck::AtLeastOne, &progress, &notes); });
 }
 
 }  // namespace morvane

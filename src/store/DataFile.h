@@ -29,6 +29,9 @@ using WriteBack = std::function<void(StudyStore&)>;
 void WriteDataFile(StudyStore& store, const std::string& path, const WriteBack& writeBack);
 // The same without a change: the study written as it is.
 void WriteDataFile(const StudyStore& store, const std::string& path);
+// The bytes WriteDataFile writes of the study as it is, in memory. Throws
+// LineEndInTextError, OutOfMemoryError.
+std::string DataFileBytesOf(const StudyStore& store);
 
 // Fills the store's counts, level names and score texts from the file at `path`
 // (CellValue and the tab level are not touched). Throws InOutError, or the
@@ -40,11 +43,25 @@ void WriteDataFile(const StudyStore& store, const std::string& path);
 // many of the N·na·nb score texts it ended before (0 for a complete file).
 std::int64_t ReadDataFile(StudyStore& store, const std::string& path);
 
+// What a load tells beside the study.
+struct LoadNotes {
+    // The file goes on after the last score its counts ask for: that content
+    // is not read, and a save does not keep it.
+    bool trailingContent = false;
+};
+
 // ReadDataFile as the Load command uses it: a file with fewer than one level of
-// A or of B is refused ("要因の水準数が 1 未満です") once its counts are read.
+// A or of B is refused ("要因の水準数が 1 未満です") once its counts are read;
+// before them, from its first block, a file whose first line ends in CR alone
+// (LineEndsNotRecognised) and one of NUL and blank bytes alone (NotADataFile);
+// and counts that ask for more scores than the file has bytes, and more
+// memory than there is, give FileEndsEarly rather than OutOfMemoryError.
 std::int64_t LoadStudyFile(StudyStore& store, const std::string& path);
+std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, LoadNotes& notes);
 // LoadStudyFile telling `progress` of every block read; when it says stop, the
 // load ends with ReadStopped.
 std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, ReadProgress& progress);
+std::int64_t LoadStudyFile(StudyStore& store, const std::string& path, ReadProgress& progress,
+                           LoadNotes& notes);
 
 }  // namespace morvane

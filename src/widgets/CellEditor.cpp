@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QUndoStack>
 #include <QValidator>
+#include <utility>
 
 namespace morvane::widgets {
 namespace {
@@ -99,8 +100,9 @@ bool IsBlock(const QList<QStringList>& values) {
     return values.size() > 1 || (values.size() == 1 && values.front().size() > 1);
 }
 
-bool HoldsLineBreak(const QString& value) {
-    return value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n'));
+bool HoldsTabOrLineBreak(const QString& value) {
+    return value.contains(QLatin1Char('\r')) || value.contains(QLatin1Char('\n')) ||
+           value.contains(QLatin1Char('\t'));
 }
 
 bool IsUndoKey(const QKeyEvent& event) {
@@ -133,7 +135,7 @@ CellEditor::CellEditor(QWidget* parent) : QLineEdit(parent) {
 
 void CellEditor::Insert(const QString& text) {
     const QList<QStringList> values = PastedValues(text);
-    if (IsBlock(values) || (!values.isEmpty() && HoldsLineBreak(values.front().value(0))))
+    if (IsBlock(values) || (!values.isEmpty() && HoldsTabOrLineBreak(values.front().value(0))))
         emit blockPasted(text);
     else if (!values.isEmpty())
         insert(values.front().value(0));
@@ -227,13 +229,24 @@ void CellEditor::contextMenuEvent(QContextMenuEvent* event) {
 void CellEditor::dropEvent(QDropEvent* event) {
     if (!isReadOnly() && event->mimeData()->hasText()) {
         const QList<QStringList> values = PastedValues(event->mimeData()->text());
-        if (IsBlock(values) || (!values.isEmpty() && HoldsLineBreak(values.front().value(0)))) {
+        if (IsBlock(values) || (!values.isEmpty() && HoldsTabOrLineBreak(values.front().value(0)))) {
             event->acceptProposedAction();
             emit blockPasted(event->mimeData()->text());
             return;
         }
     }
     QLineEdit::dropEvent(event);
+}
+
+void CellEditor::mousePressEvent(QMouseEvent* event) {
+    const bool first = !std::exchange(clicked_, true);
+    if (first && event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier && !isModified()) {
+        setFocus(Qt::MouseFocusReason);
+        selectAll();
+        event->accept();
+        return;
+    }
+    QLineEdit::mousePressEvent(event);
 }
 
 void CellEditor::mouseReleaseEvent(QMouseEvent* event) {

@@ -25,7 +25,7 @@ public:
     explicit CellEditor(QWidget* parent);
 
     // The clipboard's text: one value goes in at the cursor, several (or one
-    // that holds a line break) go to the grid by `blockPasted`.
+    // that holds a line break or tab) go to the grid by `blockPasted`.
     void PasteClipboard();
     // Puts the cell's whole text on the clipboard, or the part of it that the
     // user has selected.
@@ -51,6 +51,10 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // The first click in the editor, before anything was typed, leaves the
+    // whole text selected, so that typing replaces it as in a cell arrived at
+    // by a click; later clicks place the caret.
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     // Whether the caret stands at the start (or the end) of the text; a text
@@ -60,6 +64,7 @@ private:
     void Insert(const QString& text);
 
     const QUndoStack* steps_ = nullptr;
+    bool clicked_ = false;
 };
 
 // The values of a pasted text, line by line, read as spreadsheets write tabbed
@@ -74,8 +79,9 @@ QList<QStringList> PastedValues(const QString& text);
 // Whether a pasted text is more than the one value of a single cell.
 bool IsBlock(const QList<QStringList>& values);
 
-// Whether a value holds a CR or LF, which no cell can hold.
-bool HoldsLineBreak(const QString& value);
+// Whether a value holds a CR, LF or tab, which no score can hold (a quoted
+// value of a paste may).
+bool HoldsTabOrLineBreak(const QString& value);
 
 // Whether `event` is one of the undo and redo keys (Ctrl+Z; Ctrl+Shift+Z, Ctrl+Y).
 bool IsUndoKey(const QKeyEvent& event);

@@ -21,8 +21,8 @@ QString PasteLeftOutText(int outside, int withLineBreaks) {
     if (withLineBreaks == 0)
         return QStringLiteral(u"表の外にはみ出した %1 個の値は貼り付けませんでした").arg(outside);
     if (outside == 0)
-        return QStringLiteral(u"改行を含む %1 個の値は貼り付けませんでした").arg(withLineBreaks);
-    return QStringLiteral(u"表の外にはみ出した %1 個の値と改行を含む %2 個の値は貼り付けませんでした")
+        return QStringLiteral(u"改行やタブを含む %1 個の値は貼り付けませんでした").arg(withLineBreaks);
+    return QStringLiteral(u"表の外にはみ出した %1 個の値と改行やタブを含む %2 個の値は貼り付けませんでした")
         .arg(outside)
         .arg(withLineBreaks);
 }

@@ -53,7 +53,7 @@ private:
 };
 
 // What the message box says when a paste left out `outside` values that fell
-// outside the grid and `withLineBreaks` values that held a line break.
+// outside the grid and `withLineBreaks` values that held a line break or a tab.
 QString PasteLeftOutText(int outside, int withLineBreaks = 0);
 
 }  // namespace morvane::widgets

@@ -18,15 +18,19 @@ QString SuffixOf(const QString& filter) {
     return filter.mid(star + 2, end - star - 2);
 }
 
+// Whether a name typed without a suffix takes the chosen type's.
+enum class TypedName { AsTyped, WithSuffix };
+
 std::optional<QString> Run(QWidget* parent, const QString& title, const QString& fileName,
-                           QFileDialog::AcceptMode mode, const QStringList& nameFilters = {}) {
+                           QFileDialog::AcceptMode mode, const QStringList& nameFilters = {},
+                           TypedName typed = TypedName::AsTyped) {
     QFileDialog dialog(parent, title);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setOption(QFileDialog::ReadOnly, false);
-    if (!nameFilters.isEmpty()) {
-        dialog.setNameFilters(nameFilters);
+    if (!nameFilters.isEmpty()) dialog.setNameFilters(nameFilters);
+    if (!nameFilters.isEmpty() && typed == TypedName::WithSuffix) {
         dialog.setDefaultSuffix(SuffixOf(nameFilters.front()));
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                          [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOf(filter)); });
@@ -48,9 +52,19 @@ std::optional<QString> QtFileDialogs::Save(QWidget* parent, const QString& title
     return Run(parent, title, fileName, QFileDialog::AcceptSave);
 }
 
+std::optional<QString> QtFileDialogs::OpenFiltered(QWidget* parent, const QString& title,
+                                                   const QString& fileName, const QStringList& nameFilters) {
+    return Run(parent, title, fileName, QFileDialog::AcceptOpen, nameFilters);
+}
+
+std::optional<QString> QtFileDialogs::SaveFiltered(QWidget* parent, const QString& title,
+                                                   const QString& fileName, const QStringList& nameFilters) {
+    return Run(parent, title, fileName, QFileDialog::AcceptSave, nameFilters);
+}
+
 std::optional<QString> QtFileDialogs::SaveAs(QWidget* parent, const QString& title, const QString& fileName,
                                              const QStringList& nameFilters) {
-    return Run(parent, title, fileName, QFileDialog::AcceptSave, nameFilters);
+    return Run(parent, title, fileName, QFileDialog::AcceptSave, nameFilters, TypedName::WithSuffix);
 }
 
 namespace {
@@ -91,16 +105,28 @@ SaveAnswer QtMessageBoxes::AskToSave(QWidget* parent, const QString& question) {
     return SaveAnswer::Cancel;
 }
 
-bool QtMessageBoxes::AskYesNo(QWidget* parent, const QString& question) {
+namespace {
+
+bool AskYesOrNo(QWidget* parent, const QString& question, bool yesByDefault) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("PMorvane"), question, QMessageBox::NoButton,
                     parent);
     box.setFont(FormWindow::WindowFont());
     QPushButton* yes = box.addButton(QStringLiteral(u"はい"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral(u"いいえ"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    box.setDefaultButton(yesByDefault ? yes : no);
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
+}
+
+}  // namespace
+
+bool QtMessageBoxes::AskYesNo(QWidget* parent, const QString& question) {
+    return AskYesOrNo(parent, question, true);
+}
+
+bool QtMessageBoxes::AskToReplace(QWidget* parent, const QString& question) {
+    return AskYesOrNo(parent, question, false);
 }
 
 }  // namespace morvane::widgets

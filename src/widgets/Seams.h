@@ -24,6 +24,19 @@ public:
     virtual std::optional<QString> Open(QWidget* parent, const QString& title, const QString& fileName) = 0;
     // The same for a save-file dialog.
     virtual std::optional<QString> Save(QWidget* parent, const QString& title, const QString& fileName) = 0;
+    // Open's and Save's dialogs offering the file types of `nameFilters`
+    // ("データファイル (*.dat)", "すべてのファイル (*)"), the first chosen; a
+    // name is taken as typed, whatever type is chosen.
+    virtual std::optional<QString> OpenFiltered(QWidget* parent, const QString& title,
+                                                const QString& fileName, const QStringList& nameFilters) {
+        (void)nameFilters;
+        return Open(parent, title, fileName);
+    }
+    virtual std::optional<QString> SaveFiltered(QWidget* parent, const QString& title,
+                                                const QString& fileName, const QStringList& nameFilters) {
+        (void)nameFilters;
+        return Save(parent, title, fileName);
+    }
     // A save-file dialog that offers the file types of `nameFilters` ("CSV (*.csv)"):
     // a name typed without a suffix takes the chosen type's. Save's dialog unless
     // a dialog does better.
@@ -55,6 +68,9 @@ public:
     // Asks `question` in the same box with the buttons はい and いいえ; Escape
     // or the box's frame is いいえ. Returns whether the answer is はい.
     virtual bool AskYesNo(QWidget* parent, const QString& question) = 0;
+    // Asks before a command replaces a file that is not its own: the box of
+    // AskYesNo, with いいえ the default button. Returns whether the answer is はい.
+    virtual bool AskToReplace(QWidget* parent, const QString& question) { return AskYesNo(parent, question); }
 };
 
 // The printer of the score listing, a seam of the core.

@@ -374,7 +374,7 @@ void StringGrid::PasteBlock(const QString& text) {
                 ++outside;
                 continue;
             }
-            if (HoldsLineBreak(values[i][j])) {
+            if (HoldsTabOrLineBreak(values[i][j])) {
                 ++withLineBreaks;
                 continue;
             }

@@ -76,8 +76,8 @@ public:
     void MoveCurrent(int cols, int rows);
     // Fills the cells from the current cell rightward and downward with the
     // values of `text` (PastedValues), each as if typed into its cell; values
-    // that fall outside the grid, and values holding a line break, which no
-    // cell can hold, are left out and counted by `pasteLeftOut`. The cells it
+    // that fall outside the grid, and values holding a line break or a tab,
+    // which no score can hold, are left out and counted by `pasteLeftOut`. The cells it
     // changed are one `edited`.
     void PasteBlock(const QString& text);
 
@@ -96,7 +96,7 @@ public:
 
 signals:
     // A block paste left out `outside` values that fell outside the grid and
-    // `withLineBreaks` values that held a line break.
+    // `withLineBreaks` values that held a line break or a tab.
     void pasteLeftOut(int outside, int withLineBreaks);
     // The user changed cells: a cell's typing, once the editor left it (or
     // CommitEdit), or a block paste, each one change.

@@ -16,6 +16,7 @@
 #include "stats/Distributions.h"
 #include "analysis/FullAnalysis.h"
 #include "runtime/Cp932.h"
+#include "runtime/Errors.h"
 #include "store/DataFile.h"
 #include "support/RationalArithmetic.h"
 
@@ -107,6 +108,22 @@ TEST(FullAnalysis, EightSubjectStudyAgreesWithThePublishedFigures) {
     // Cell a2 b3: mean 23 of 24 29 10 22 25 28 22 24.
     EXPECT_EQ(r.cells.at(5).mean, 23);
     EXPECT_NEAR(static_cast<double>(*r.cells[5].sd), 5.8309518948453, 1e-12);
+
+    // The same scores as a plain table give the same figures, bit for bit; a
+    // short row is refused.
+    ScoreTable table{.levelsA = store.LevelCountA, .levelsB = store.LevelCountB, .scores = {}};
+    for (std::int32_t s = 1; s <= store.SubjectCount; ++s) {
+        auto& row = table.scores.emplace_back();
+        for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
+            for (std::int32_t b = 1; b <= store.LevelCountB; ++b) row.emplace_back(store.CellText.Text(s, a, b));
+    }
+    const FullAnalysis plain = AnalyseScores(table);
+    EXPECT_EQ(plain.A.f, r.A.f);
+    EXPECT_EQ(plain.AB.sphericity->huynhFeldt.p, r.AB.sphericity->huynhFeldt.p);
+    EXPECT_EQ(plain.cells.at(5).sd, r.cells[5].sd);
+    EXPECT_EQ(plain.comparisons.at(0).pHolm, r.comparisons[0].pHolm);
+    table.scores.back().pop_back();
+    EXPECT_THROW(AnalyseScores(table), RangeError);
 }
 
 TEST(ExactSums, OffsetAndWideScoresAgreeWithRationalArithmeticToTheLastDigit) {

@@ -11,31 +11,38 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QImage>
 #include <QMimeData>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTime>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
+#include "analysis/FullAnalysis.h"
 #include "analysiswindow/AnalysisExport.h"
+#include "analysiswindow/AnalysisTableModel.h"
 #include "analysiswindow/AnalysisWindow.h"
 #include "analysiswindow/InteractionPlotView.h"
 #include "analysiswindow/QuantilePlotView.h"
 #include "analysiswindow/WindowPlacement.h"
-#include "output/AnovaFormats.h"
-#include "analysis/FullAnalysis.h"
-#include "runtime/NumberText.h"
-#include "output/ResultTables.h"
 #include "datawindow/DataWindow.h"
+#include "output/AnovaFormats.h"
+#include "output/ResultTables.h"
 #include "plot/InteractionPlot.h"
 #include "plot/PlotFiles.h"
 #include "plot/QuantilePlot.h"
 #include "report/CalculateCommand.h"
+#include "runtime/NumberText.h"
 #include "store/DataFile.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
@@ -88,7 +95,7 @@ QString Digits10(long double value) {
 // Every cell of every table of the window.
 QStringList AllCells(QWidget* window) {
     QStringList cells;
-    for (QTableView* view : window->findChildren<QTableView*>())
+    for (QTableView* view : window->findChildren<AnalysisTableView*>())
         for (int r = 0; r < view->model()->rowCount(); ++r)
             for (int c = 0; c < view->model()->columnCount(); ++c)
                 cells.append(view->model()->index(r, c).data().toString());
@@ -140,20 +147,21 @@ private slots:
         QPushButton* button = testing::Button(form_, "AnalysisButton");
         QCOMPARE(button->text(), QStringLiteral(u"分  析"));
         QCOMPARE(button->geometry(), QRect(400, 248, 75, 25));
-        // The tab order: the components of the window keep theirs, 分析 comes after
-        // the strip's grid (walked from 終了, with the grid's editor, which is
+        // The tab order: the tabs and the grid, then the buttons as they stand
+        // from top to bottom (walked from 終了, with the grid's editor, which is
         // the grid's own part, closed).
         QStringList order;
         QWidget* w = testing::Button(form_, "ExitButton");
         w->setFocus();
         const QWidget* grid = testing::Grid(form_, "StringGrid1");
+        const QWidget* tabs = testing::Tabs(form_, "TabControl1");
         for (int i = 0; i < 200 && order.size() < 7; ++i, w = w->nextInFocusChain())
             if (!w->objectName().isEmpty() && w->objectName() != QStringLiteral("qt_scrollarea_viewport") &&
                 !order.contains(w->objectName()) && (w->focusPolicy() & Qt::TabFocus) &&
-                (w == grid || !grid->isAncestorOf(w)))
+                (w == grid || !grid->isAncestorOf(w)) && (w == grid || w == tabs || !tabs->isAncestorOf(w)))
                 order.append(w->objectName());
-        QCOMPARE(order, (QStringList{"ExitButton", "CalcButton", "SaveButton", "PButton", "TabControl1",
-                                     "StringGrid1", "AnalysisButton"}));
+        QCOMPARE(order, (QStringList{"ExitButton", "TabControl1", "StringGrid1", "SaveButton", "CalcButton",
+                                     "PButton", "AnalysisButton"}));
         QVERIFY(Window() == nullptr);
 
         QWidget* window = PressAnalysis();
@@ -217,7 +225,7 @@ private slots:
         QCOMPARE(PressAnalysis(), window);
         QCOMPARE(store_.CellText(1, 1, 1), std::string("17"));
         QCOMPARE(Cell(Table(window, "CellMeansTable"), "a1", u8"平均"), QStringLiteral("7.25"));
-        QCOMPARE(window->findChildren<QTableView*>().size(), 15);
+        QCOMPARE(window->findChildren<AnalysisTableView*>().size(), 15);
 
         // A bad score: its message, and nothing else happens.
         QVERIFY(testing::ShowActive(form_.get()));
@@ -319,6 +327,9 @@ private slots:
             QCOMPARE(copied()->data("text/rtf").toStdString(), ApaSummaryRtf(analysis, options));
             QCOMPARE(copied()->data("application/rtf").toStdString(), ApaSummaryRtf(analysis, options));
             QCOMPARE(copied()->text().toStdString(), ApaSummaryTabs(analysis, options));
+            // Its note is for a paper's reader: no names that only programs read.
+            QVERIFY(!copied()->text().contains(QStringLiteral("JSON")) &&
+                    !copied()->text().contains(QStringLiteral("pAsR")));
             // The sentences by their button, then the table by the summary table's menu.
             QApplication::clipboard()->setText(QStringLiteral("before"));
             testing::Button(window, "CopySentencesButton")->click();
@@ -441,16 +452,21 @@ private slots:
             testing::Button(window, "ExportButton")->click();
             return FileBytes(dir_.File(name));
         };
-        // In the window's language, Japanese, until English is asked for.
+        // In the window's language, Japanese, until English is asked for; the
+        // study as analysed is the bundled file's bytes.
         OutputOptions japanese;
         japanese.language = OutputLanguage::Japanese;
+        japanese.provenance = ProvenanceOfFile(kEightSubjects);
         QCOMPARE(exportTo("tables.md").toStdString(),
                  FormatAnalysis(analysis, AnovaFormat::Markdown, japanese));
         QCOMPARE(exportTo("tables.CSV").toStdString(), FormatAnalysis(analysis, AnovaFormat::Csv, japanese));
         QCOMPARE(exportTo("tables.json").toStdString(),
                  FormatAnalysis(analysis, AnovaFormat::Json, japanese));
         testing::Find<QCheckBox>(window, "EnglishCheck")->click();
-        QCOMPARE(exportTo("tables.md").toStdString(), FormatAnalysis(analysis, AnovaFormat::Markdown));
+        OutputOptions english;
+        english.provenance = japanese.provenance;
+        QCOMPARE(exportTo("tables.md").toStdString(),
+                 FormatAnalysis(analysis, AnovaFormat::Markdown, english));
         QCOMPARE(seams_.dialogs.Calls().back().title, QStringLiteral(u"書き出し"));
         QCOMPARE(seams_.dialogs.Calls().back().fileName, QString::fromStdString(dir_.File("tables.json")));
         QCOMPARE(seams_.dialogs.lastFilters.size(), 6);
@@ -476,6 +492,191 @@ private slots:
         // A folder that is not there: the file error.
         exportTo("none/plot.png");
         QCOMPARE(seams_.messages.Shown().last(), QStringLiteral(u"不正なファイル名です."));
+    }
+
+    // 書き出し writes what `morvane anova` writes of the same study: the
+    // program's version and the SHA-256 of the bytes analysed, the file it was
+    // loaded from while unchanged, else the study as 保存 writes it. A file
+    // that exists and that it did not write is asked about first.
+    void ExportsAreTheToolsBytesAndAskBeforeReplacing() {
+        const auto tool = [&](const std::string& study, const std::string& args) {
+            const std::string out = dir_.File("tool.out");
+            const std::string command =
+                std::string(MORVANE_TOOL) + " anova " + args + " " + study + " " + out;
+            const int raw = std::system(command.c_str());
+            return WIFEXITED(raw) && WEXITSTATUS(raw) == 0 ? FileBytes(out) : QByteArray("tool failed");
+        };
+        // The bundled study with LF line ends, which 保存 would not write.
+        std::string lf = ReadBytes(kEightSubjects);
+        lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
+        testing::WriteBytes(dir_.File("lf.dat"), lf);
+        LoadStudyFile(store_, dir_.File("lf.dat"));
+        QVERIFY(OpenShown() != nullptr);
+        form_->SetStudyFile(QString::fromStdString(dir_.File("lf.dat")));
+        auto* window = static_cast<AnalysisWindow*>(PressAnalysis());
+        const auto exportTo = [&](const std::string& name) {
+            seams_.dialogs.Choose(QString::fromStdString(dir_.File(name)));
+            window->Export();
+            return FileBytes(dir_.File(name));
+        };
+        const QByteArray json = exportTo("loaded.json");
+        QCOMPARE(json, tool(dir_.File("lf.dat"), "--format json"));
+        QVERIFY(json.contains("\"version\":\"") && !json.contains("\"dataSha256\":null"));
+        QCOMPARE(exportTo("loaded.md"), tool(dir_.File("lf.dat"), "--format markdown --lang ja"));
+        QVERIFY(FileBytes(dir_.File("loaded.md")).contains("SHA-256"));
+
+        // Changed and analysed again: the study as saved then.
+        testing::TypeInCell(testing::Grid(form_, "StringGrid1"), 2, 3, QStringLiteral("9.25"));
+        PressAnalysis();
+        const QByteArray changed = exportTo("changed.json");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("saved.dat")));
+        QVERIFY(form_->Save());
+        QCOMPARE(changed, tool(dir_.File("saved.dat"), "--format json"));
+        QVERIFY(changed != json);
+        QVERIFY(seams_.messages.AskedReplace().isEmpty());
+
+        // Over a file it did not write: いいえ goes back to the dialog, はい replaces.
+        testing::WriteBytes(dir_.File("other.csv"), "kept");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("other.csv")));
+        seams_.dialogs.Cancel();
+        seams_.messages.AnswerReplace(false);
+        window->Export();
+        QCOMPARE(seams_.messages.AskedReplace(),
+                 QStringList{QStringLiteral(u"other.csv は既に存在します。置き換えますか?")});
+        QCOMPARE(FileBytes(dir_.File("other.csv")), QByteArray("kept"));
+        QCOMPARE(seams_.dialogs.Calls().back().fileName, QString::fromStdString(dir_.File("other.csv")));
+        exportTo("other.csv");
+        QVERIFY(FileBytes(dir_.File("other.csv")) != QByteArray("kept"));
+        exportTo("changed.json");  // its own file: no question
+        testing::WriteBytes(dir_.File("other-qq.png"), "kept");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("other-qq.png")));
+        seams_.messages.AnswerReplace(false);
+        window->ExportQuantilePlot();
+        QCOMPARE(seams_.messages.AskedReplace().size(), 3);
+        QCOMPARE(FileBytes(dir_.File("other-qq.png")), QByteArray("kept"));
+        QVERIFY(seams_.messages.Shown().isEmpty());
+    }
+
+    // Once the study changes after 分析, or 分析 stops on a bad score, the
+    // window says that its figures are of an earlier state, and copying or
+    // exporting them asks first, until 分析 brings them up to date.
+    void OutOfDateFiguresSaySoUntilTheNextAnalysis() {
+        LoadStudyFile(store_, kEightSubjects);
+        QVERIFY(OpenShown() != nullptr);
+        auto* window = static_cast<AnalysisWindow*>(PressAnalysis());
+        QVERIFY(testing::ShowActive(window));
+        QLabel* notice = testing::Find<QLabel>(window, "OutOfDateNotice");
+        QVERIFY(notice->isHidden() && !window->OutOfDate());
+        const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
+
+        // The first keystroke in a cell, before the editor leaves it.
+        widgets::StringGrid* grid = testing::Grid(form_, "StringGrid1");
+        QVERIFY(testing::ShowActive(form_.get()));
+        grid->setFocus();
+        grid->SelectCell(1, 2);
+        QTest::keyClicks(testing::CellEditor(grid), "4");
+        QVERIFY(window->OutOfDate() && !notice->isHidden());
+        QVERIFY2(notice->text().contains(QStringLiteral(u"最後の変更の前")), qPrintable(notice->text()));
+        QVERIFY2(notice->text().contains(time), qPrintable(notice->text()));
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        window->CopySentences();  // いいえ: nothing copied
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+        seams_.messages.AnswerYes(true);
+        window->CopyTable();
+        QVERIFY(QApplication::clipboard()->mimeData()->hasHtml());
+        QTableView* summary = Table(window, "SummaryTable");
+        summary->selectAll();
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        static_cast<AnalysisTableView*>(summary)->CopySelection();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+        window->Export();  // いいえ: no dialog
+        QCOMPARE(seams_.messages.Asked().size(), 4);
+        QVERIFY(seams_.messages.Asked().first().contains(QStringLiteral(u"コピー")));
+        QVERIFY(seams_.messages.Asked().last().contains(QStringLiteral(u"書き出し")));
+        QVERIFY(seams_.dialogs.Calls().empty());
+
+        // Brought up to date: nothing said, nothing asked.
+        PressAnalysis();
+        QVERIFY(notice->isHidden() && !window->OutOfDate());
+        window->CopySentences();
+        QCOMPARE(seams_.messages.Asked().size(), 4);
+        // An undo is a change too.
+        form_->Undo();
+        QVERIFY(window->OutOfDate());
+        PressAnalysis();
+        QVERIFY(!window->OutOfDate());
+
+        // A bad score: its message, and the old figures marked as old.
+        testing::TypeInCell(grid, 2, 2, QStringLiteral("x"));
+        PressAnalysis();
+        QVERIFY(notice->isHidden() == false);
+        QCOMPARE(seams_.messages.Shown().size(), 1);
+        QVERIFY2(notice->text().contains(QStringLiteral(u"止まりました")), qPrintable(notice->text()));
+    }
+
+    // The tables keep their row labels in view and their headings whole; the
+    // plot goes below them in a narrow window; a large screen gives a larger
+    // first size. Blank level names show as their numbers.
+    void TheWindowsRoomAndItsLabels() {
+        QCOMPARE(WantedSize(QSize(1024, 740), QSize(1288, 748), 2LL * 1280 * 720), QSize(1024, 740));
+        QCOMPARE(WantedSize(QSize(1600, 1100), QSize(1288, 748), 2LL * 1280 * 720), QSize(1600, 1100));
+        const QSize big = WantedSize(QSize(3840, 2100), QSize(1288, 748), 2LL * 1280 * 720);
+        QVERIFY(qint64{big.width()} * big.height() <= 2LL * 1280 * 720 && big.width() > 1288);
+        QVERIFY(std::abs(big.width() * 2100.0 / big.height() - 3840.0) < 10);
+
+        FillStudy(store_, 6, 3, 12, [](int s, int a, int b) { return std::to_string(s * 7 % 5 + a * b); });
+        store_.LevelNamesA[2] = "";
+        store_.LevelNamesB[3] = " \x81\x40\t";  // a space, a full-width space, a tab
+        QVERIFY(OpenShown() != nullptr);
+        QCOMPARE(testing::Tabs(form_, "TabControl1")->tabText(1), QStringLiteral("a2"));
+        auto* window = static_cast<AnalysisWindow*>(PressAnalysis());
+        QVERIFY(testing::ShowActive(window));
+        QCOMPARE(window->Analysis().namesA.at(1), std::string("a2"));
+        QCOMPARE(window->Analysis().namesB.at(2), std::string("b3"));
+        QCOMPARE(window->Analysis().namesB.at(3), std::string("b4"));
+        QVERIFY(Row(Table(window, "MeansATable"), QStringLiteral("a2")) >= 0);
+        QVERIFY(
+            static_cast<InteractionPlotView*>(window->findChild<QWidget*>(QStringLiteral("InteractionPlot")))
+                ->Data()
+                .levelsA.contains(QStringLiteral("a2")));
+        // The data file keeps the names as they are.
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("blank.dat")));
+        QVERIFY(form_->Save());
+        QVERIFY(ReadBytes(dir_.File("blank.dat")).find("\r\n\r\n") != std::string::npos);
+        QVERIFY(ReadBytes(dir_.File("blank.dat")).find(" \x81\x40\t\r\n") != std::string::npos);
+
+        auto* splitter = window->findChild<QSplitter*>();
+        window->resize(900, 700);
+        QCOMPARE(splitter->orientation(), Qt::Vertical);
+        window->resize(1400, 800);
+        QCOMPARE(splitter->orientation(), Qt::Horizontal);
+        window->resize(900, 700);
+        for (QTableView* view : window->findChildren<QTableView*>()) {
+            if (view->objectName() == QStringLiteral("FrozenColumn") || view->model()->columnCount() == 0)
+                continue;
+            const QFontMetrics metrics(view->horizontalHeader()->font());
+            for (int c = 0; c < view->model()->columnCount(); ++c) {
+                const QString heading = view->model()->headerData(c, Qt::Horizontal).toString();
+                QVERIFY2(view->columnWidth(c) >= metrics.horizontalAdvance(heading) +
+                                                     2 * view->style()->pixelMetric(QStyle::PM_HeaderMargin),
+                         qPrintable(view->objectName() + QLatin1Char(' ') + heading));
+            }
+        }
+        // Scrolled to its right end, the summary table still shows its rows' labels.
+        window->resize(window->minimumSizeHint().width(), 700);
+        auto* pages = testing::Find<QTabWidget>(window, "Pages");
+        pages->setCurrentIndex(0);
+        QTableView* summary = Table(window, "SummaryTable");
+        QTest::qWait(0);
+        QVERIFY(summary->horizontalScrollBar()->maximum() > 0);
+        summary->horizontalScrollBar()->setValue(summary->horizontalScrollBar()->maximum());
+        auto* frozen = summary->findChild<QTableView*>(QStringLiteral("FrozenColumn"));
+        QVERIFY(frozen != nullptr && frozen->isVisible());
+        QCOMPARE(frozen->columnWidth(0), summary->columnWidth(0));
+        QVERIFY(frozen->visualRect(frozen->model()->index(0, 0)).isValid());
+        QCOMPARE(frozen->model()->index(0, 0).data(), summary->model()->index(0, 0).data());
+        QCOMPARE(frozen->horizontalHeader()->height(), summary->horizontalHeader()->height());
+        QCOMPARE(frozen->geometry().topLeft(), QPoint(summary->frameWidth(), summary->frameWidth()));
     }
 
     void ModelCheckPagesAndTheQuantilePlots() {

@@ -23,6 +23,7 @@
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
+#include "widgets/FileChoice.h"
 
 using namespace morvane;
 using morvane::testing::ReadBytes;
@@ -208,6 +209,107 @@ private slots:
         QVERIFY(seams_.messages.Shown().isEmpty());
     }
 
+    // 保存 and 計算 replace a file that exists only when it is their own (the
+    // study's file, a results file written before) or the user says so.
+    void WritingOverAnotherFileAsksFirst() {
+        Load(ReadBytes(MORVANE_EXAMPLES "/worked-example.dat"));
+        const QString own = QString::fromStdString(dir_.File("study.dat"));
+        const QString other = QString::fromStdString(dir_.File("other.dat"));
+        WriteBytes(dir_.File("other.dat"), "another study");
+        DataWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        form->SetStudyFile(own);
+        testing::TypeInCell(Grid(), 1, 1, QStringLiteral("5"));
+        // いいえ goes back to the dialog, which starts with that name; its cancel writes nothing.
+        seams_.dialogs.Choose(other);
+        seams_.dialogs.Cancel();
+        seams_.messages.AnswerReplace(false);
+        QVERIFY(!form->Save());
+        QCOMPARE(seams_.messages.AskedReplace(),
+                 QStringList{QStringLiteral(u"other.dat は既に存在します。置き換えますか?")});
+        QCOMPARE(seams_.dialogs.Calls().size(), std::size_t{2});
+        QCOMPARE(seams_.dialogs.Calls().at(0).fileName, own);  // the study's folder and name
+        QCOMPARE(seams_.dialogs.Calls().at(1).fileName, other);
+        QCOMPARE(seams_.dialogs.lastFilters, widgets::DataFileFilters());
+        QVERIFY(seams_.dialogs.lastFilters.at(0).contains(QStringLiteral("(*.dat)")));
+        QCOMPARE(ReadBytes(dir_.File("other.dat")), std::string("another study"));
+        QVERIFY(form->Changed());
+        // The study's own file, under another spelling of its name: no question.
+        seams_.messages.Clear();
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("./study.dat")));
+        QVERIFY(form->Save());
+        QVERIFY(seams_.messages.AskedReplace().isEmpty());
+        QCOMPARE(ReadBytes(dir_.File("study.dat")), DataFileBytesOf(store_));
+        QCOMPARE(store_.CellText(1, 1, 1), std::string("5"));
+        // はい replaces the other study, which is then the study's own file.
+        seams_.dialogs.Choose(other);
+        QVERIFY(form->Save());
+        QCOMPARE(seams_.messages.AskedReplace().size(), 1);
+        QCOMPARE(ReadBytes(dir_.File("other.dat")), ReadBytes(dir_.File("study.dat")));
+        seams_.dialogs.Choose(other);
+        QVERIFY(form->Save());
+        QCOMPARE(seams_.messages.AskedReplace().size(), 1);
+        // The first study's file is now another's: asked again.
+        seams_.dialogs.Choose(own);
+        seams_.messages.AnswerReplace(false);
+        QVERIFY(!form->Save());
+        QCOMPARE(seams_.messages.AskedReplace().size(), 2);
+
+        // 計算: an existing file it did not write is asked about; one it wrote is not.
+        seams_.messages.Clear();
+        WriteBytes(dir_.File("results.txt"), "old results");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
+        seams_.messages.AnswerReplace(false);
+        testing::Button(form, "CalcButton")->click();
+        QCOMPARE(seams_.messages.AskedReplace().size(), 1);
+        QCOMPARE(ReadBytes(dir_.File("results.txt")), std::string("old results"));
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
+        testing::Button(form, "CalcButton")->click();
+        QVERIFY(ReadBytes(dir_.File("results.txt")) != "old results");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
+        testing::Button(form, "CalcButton")->click();
+        QCOMPARE(seams_.messages.AskedReplace().size(), 2);
+        QCOMPARE(seams_.dialogs.Pending(), std::size_t{0});
+        QVERIFY(seams_.messages.Shown().isEmpty());
+    }
+
+    // The grid takes the room of a larger window, the buttons keep to its right
+    // edge, Tab walks the controls as they stand, and a click on the current
+    // cell readies it for typing as a click on any other cell does.
+    void TheGridGrowsAndIsReachedAsItStands() {
+        LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
+        DataWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        const QSize gridBefore = Grid()->size();
+        form->resize(form->width() + 400, form->height() + 300);
+        QCOMPARE(Grid()->size(), gridBefore + QSize(400, 300));
+        QCOMPARE(Tabs()->geometry().right() + 24, testing::Button(form, "SaveButton")->x());
+        for (const char* name : {"SaveButton", "CalcButton", "PButton", "AnalysisButton", "ExitButton"})
+            QCOMPARE(testing::Button(form, name)->geometry().right() + 18, form->width());
+        QVERIFY(Grid()->CellRect(Grid()->ColCount() - 1, Grid()->RowCount() - 1).isValid());
+
+        Grid()->setFocus();
+        QStringList order;
+        for (int i = 0; i < 6; ++i) {
+            Press(Qt::Key_Tab);
+            order.append(QApplication::focusWidget()->objectName());
+        }
+        QCOMPARE(order, (QStringList{"SaveButton", "CalcButton", "PButton", "AnalysisButton", "ExitButton",
+                                     "TabControl1"}));
+
+        Grid()->setFocus();
+        Grid()->SelectCell(2, 3);
+        QLineEdit* editor = testing::CellEditor(Grid());
+        QTest::mouseClick(editor, Qt::LeftButton, Qt::NoModifier, QPoint(editor->width() - 2, 4));
+        QCOMPARE(editor->selectedText(), editor->text());
+        QTest::keyClicks(editor, "7");
+        QCOMPARE(editor->text(), QStringLiteral("7"));
+        // Once typing, a click places the caret.
+        QTest::mouseClick(editor, Qt::LeftButton, Qt::NoModifier, QPoint(editor->width() - 2, 4));
+        QTest::keyClicks(editor, "1");
+        QCOMPARE(editor->text(), QStringLiteral("71"));
+    }
+
     void SaveThatCannotCreateTheFileLeavesTheStore() {
         Load(kThreeLevels);
         DataWindow* form = OpenShown();
@@ -229,7 +331,7 @@ private slots:
         QVERIFY(seams_.messages.Shown().isEmpty());
         QCOMPARE(ReadBytes(dir_.File("results.txt")),
                  ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
-        QCOMPARE(seams_.dialogs.Calls().at(0).kind, QStringLiteral("open"));
+        QCOMPARE(seams_.dialogs.Calls().at(0).kind, QStringLiteral("save"));  // a file it writes
         QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"計算結果の出力用ファイル"));
         QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
         QCOMPARE(QApplication::focusWidget(), testing::Button(form, "ExitButton"));
@@ -258,7 +360,7 @@ private slots:
         std::filesystem::create_symlink(study, dir_.File("link.txt"));
         DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
-        form->SetStudyFile(study);
+        form->SetStudyFile(QString::fromStdString(study));
         const QString refused = QStringLiteral(u"出力ファイルが入力ファイルと同じです.");
         for (const std::string& chosen : {study, dir_.File("link.txt")}) {
             seams_.messages.Clear();
@@ -626,13 +728,21 @@ private slots:
             QStringLiteral("\"a\nb\"\t5.5\r\n6\t\"7\"\r\n\"8\"\t\"9\"\"\"\r\n"));
         testing::PressKeys(QApplication::focusWidget(), QKeySequence::Paste);
         QCOMPARE(seams_.messages.Warnings(),
-                 QStringList{QStringLiteral(u"改行を含む 1 個の値は貼り付けませんでした")});
+                 QStringList{QStringLiteral(u"改行やタブを含む 1 個の値は貼り付けませんでした")});
         QCOMPARE(Cells().Cell(1, 1), std::string("3"));
         QCOMPARE(Cells().Cell(2, 1), std::string("5.5"));
         QCOMPARE(Cells().Cell(1, 2), std::string("6"));
         QCOMPARE(Cells().Cell(2, 2), std::string("7"));
         QCOMPARE(Cells().Cell(1, 3), std::string("8"));
         QCOMPARE(Cells().Cell(2, 3), std::string("9\""));
+        // A quoted value holding a tab is no score either: left out alike.
+        seams_.messages.Clear();
+        Grid()->SelectCell(1, 1);
+        QApplication::clipboard()->setText(QStringLiteral("\"1\t2\"\r\n"));
+        testing::PressKeys(QApplication::focusWidget(), QKeySequence::Paste);
+        QCOMPARE(seams_.messages.Warnings(),
+                 QStringList{QStringLiteral(u"改行やタブを含む 1 個の値は貼り付けませんでした")});
+        QCOMPARE(Cells().Cell(1, 1), std::string("3"));
         // Outside the grid and holding a line break: both told in one message.
         seams_.messages.Clear();
         Grid()->SelectCell(2, 2);
@@ -640,7 +750,7 @@ private slots:
         testing::PressKeys(QApplication::focusWidget(), QKeySequence::Paste);
         QCOMPARE(seams_.messages.Warnings(),
                  QStringList{QStringLiteral(
-                     u"表の外にはみ出した 2 個の値と改行を含む 1 個の値は貼り付けませんでした")});
+                     u"表の外にはみ出した 2 個の値と改行やタブを含む 1 個の値は貼り付けませんでした")});
         QCOMPARE(Cells().Cell(2, 2), std::string("7"));
         QCOMPARE(Cells().Cell(2, 3), std::string("4"));
         // Saved and loaded, the file holds the pasted cells and nothing shifted.
@@ -786,7 +896,7 @@ private slots:
         DataWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         QCOMPARE(form->minimumSize(), QSize(475, 417));  // the buttons' right, the tab strip's bottom
-        testing::Button(form, "ExitButton")->setFocus();
+        testing::Button(form, "SaveButton")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), testing::Button(form, "CalcButton"));
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));

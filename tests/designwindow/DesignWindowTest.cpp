@@ -18,6 +18,7 @@
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
+#include "widgets/FileChoice.h"
 
 using namespace morvane;
 using morvane::testing::Sjis;
@@ -163,7 +164,8 @@ private slots:
         QCOMPARE(form->Data()->parentWidget(), form);
         QVERIFY(form->Data()->isWindow());
         QVERIFY(form->Data()->isVisible());
-        QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->tabText(0), QString());
+        // A level with no name shows its number on its tab.
+        QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->tabText(0), QStringLiteral("a1"));
         // The data window is the design window's own and goes with it.
         QCOMPARE(form->findChildren<DataWindow*>(), QList<DataWindow*>{form->Data()});
         const QPointer<DataWindow> data = form->Data();
@@ -241,7 +243,13 @@ private slots:
         QVERIFY(seams_.messages.Shown().isEmpty());
         QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"入力データファイル"));
         QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
+        QCOMPARE(seams_.dialogs.lastFilters, widgets::DataFileFilters());
         QCOMPARE(store_.LevelNamesA, (NameArray{"", "L1", "L2"}));
+        // The data window's 保存 starts with the loaded file, its own.
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("s.dat")));
+        QVERIFY(form->Data()->Save());
+        QCOMPARE(seams_.dialogs.Calls().at(1).fileName, QString::fromStdString(dir_.File("s.dat")));
+        QVERIFY(seams_.messages.Asked().isEmpty());
         QVERIFY(!form->isVisible());
         QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->tabText(1), QStringLiteral("L2"));
         QCOMPARE(testing::Grid(form->Data(), "StringGrid1")->Cells().Cell(1, 1), std::string("3"));
@@ -297,11 +305,27 @@ private slots:
         init();
         form_.reset();
         form = OpenShown();
-        testing::WriteBytes(dir_.File("whole.dat"), "1\r\n1\r\n1\r\na\r\nb\r\n\r\n");
+        testing::WriteBytes(dir_.File("whole.dat"), "1\r\n1\r\n1\r\na\r\nb\r\n\r\n\r\n");
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("whole.dat")));
         testing::Button(form, "ReadButton")->click();
         QVERIFY(form->Data() != nullptr);
-        QVERIFY(seams_.messages.Informed().isEmpty());
+        QVERIFY(seams_.messages.Informed().isEmpty());  // a blank line after the study is no content
+
+        // Scores beyond those the counts ask for load as the counts say, and
+        // the message says that a save drops them.
+        init();
+        form_.reset();
+        form = OpenShown();
+        testing::WriteBytes(dir_.File("long.dat"), "1\r\n1\r\n1\r\na\r\nb\r\n7\r\n8\r\n");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("long.dat")));
+        testing::Button(form, "ReadButton")->click();
+        QVERIFY(form->Data() != nullptr);
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(seams_.messages.Informed(),
+                 QStringList{QStringLiteral(
+                     u"データファイルの最後の得点の後に余分な内容があります。読み込みでは無視し、"
+                     u"保存すると失われます")});
+        QCOMPARE(store_.CellText(1, 1, 1), std::string("7"));
     }
 
     // The design window's frame, hidden behind the data window (closed by the

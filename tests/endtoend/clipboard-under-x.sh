@@ -39,8 +39,9 @@ for screen in 1600x1200 1024x768; do
     calc=$(xdotool search --sync --onlyvisible --name "^CalcForm\$" | head -1)
     xdotool windowactivate --sync "$calc"
     sleep 0.5
-    # The first score has the focus; Tab leaves the grid for 分析.
-    xdotool key --delay 80 Tab Return
+    # The first score has the focus; Tab leaves the grid for the buttons from
+    # the top: 保存, 計算, 印刷, 分析.
+    xdotool key --delay 80 Tab Tab Tab Tab Return
     analysis=$(xdotool search --sync --onlyvisible --name "^分析結果\$" | head -1)
     sleep 1
     xdotool windowactivate --sync "$analysis"

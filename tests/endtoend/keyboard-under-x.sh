@@ -106,8 +106,8 @@ xvfb-run -a -s "-screen 0 1024x768x24 -fbdir $fb" bash -c '
   press shift+Tab Right
   press Tab Left Left Up Up Up Up
   play "$work/a2.keys"
-  # Tab leaves the grid for 分析, then 終了, then 計算, Enter: the file dialog.
-  press Tab Tab Tab Return
+  # Tab leaves the grid for the buttons from the top: 保存, then 計算, Enter: the file dialog.
+  press Tab Tab Return
   for _ in $(seq 50); do [ "$(active)" != "$calc" ] && break; sleep 0.1; done
   sleep 0.5
   xdotool type --delay 20 "$work/results.txt"
@@ -128,12 +128,12 @@ xvfb-run -a -s "-screen 0 1024x768x24 -fbdir $fb" bash -c '
   wait "$pid"
   [ -z "$(ls -A "$XDG_STATE_HOME/pmorvane" 2>/dev/null)" ] || { echo "a recovery file was left after the save"; exit 1; }
 
-  # Unchanged, 終了 ends the program without a question.
+  # Unchanged, 終了 (the fifth button from the grid) ends the program without a question.
   "$pmorvane" "$work/saved.dat" & pid=$!
   calc=$(xdotool search --sync --onlyvisible --name "^CalcForm\$" | head -1)
   xdotool windowactivate --sync "$calc"
   sleep 0.5
-  press Tab Tab Return
+  press Tab Tab Tab Tab Tab Return
   for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$pid" 2>/dev/null; then echo "an unchanged study asked before it closed"; kill "$pid"; exit 1; fi
   wait "$pid"
@@ -180,7 +180,7 @@ xvfb-run -a -s "-screen 0 1024x768x24 -fbdir $fb" bash -c '
   xdotool windowactivate --sync "$calc"
   sleep 0.5
   [ -n "$(ls "$XDG_STATE_HOME"/pmorvane/pmorvane-"$pid".dat 2>/dev/null)" ] || { echo "the restored study is not kept"; kill "$pid"; exit 1; }
-  press Tab Tab Return
+  press Tab Tab Tab Tab Tab Return
   for _ in $(seq 50); do [ "$(active)" != "$calc" ] && break; sleep 0.1; done
   [ "$(active)" != "$calc" ] || { echo "the restored study closed without the question"; kill "$pid"; exit 1; }
   press Escape

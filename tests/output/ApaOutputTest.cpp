@@ -10,6 +10,7 @@
 #include "output/ApaOutput.h"
 #include "output/Conventions.h"
 #include "runtime/Cp932.h"
+#include "runtime/NumberText.h"
 
 namespace morvane {
 namespace {
@@ -26,25 +27,28 @@ FullAnalysis Analysis() {
                             "2",
                             3),
                 "b3"};
-    r.A.effect = {432, 1, 432};
-    r.A.error = {75.3333333333L, 7, 10.7619047619L};
+    r.A.effect.ss = 432, r.A.effect.df = 1, r.A.effect.ms = 432;
+    r.A.error.ss = 75.3333333333L, r.A.error.df = 7, r.A.error.ms = 10.7619047619L;
     r.A.f = 40.141592920354L, r.A.p = 0.000390526338119925L;
     r.A.partialEtaSquared = 0.851511169513798L, r.A.generalizedEtaSquared = 0.532019704433497L;
-    r.A.partialEtaSquaredCI = LevelInterval{0.9L, 0.5L, 0.9L};
-    r.B.effect = {672, 2, 336};
-    r.B.error = {161, 14, 11.5L};
+    r.A.partialEtaSquaredCI = LevelInterval{.level = 0.9L, .lower = 0.5L, .upper = 0.9L};
+    r.B.effect.ss = 672, r.B.effect.df = 2, r.B.effect.ms = 336;
+    r.B.error.ss = 161, r.B.error.df = 14, r.B.error.ms = 11.5L;
     r.B.f = 29.2173913043478L, r.B.p = 1.00754887486423e-05L;
     r.B.partialEtaSquared = 0.80672268907563L, r.B.generalizedEtaSquared = 0.638783269961977L;
-    r.B.partialEtaSquaredCI = LevelInterval{0.9L, 0.6034L, 0.8861L};
-    r.B.partialEtaSquaredCIGG = LevelInterval{0.9L, 0.4912L, 0.8987L};
+    r.B.partialEtaSquaredCI = LevelInterval{.level = 0.9L, .lower = 0.6034L, .upper = 0.8861L};
+    r.B.partialEtaSquaredCIGG = LevelInterval{.level = 0.9L, .lower = 0.4912L, .upper = 0.8987L};
     Sphericity s;
     s.contrasts = 2, s.df = 2;
-    s.greenhouseGeisser = {0.567783059163691L, 2 * 0.567783059163691L, 14 * 0.567783059163691L,
-                           0.000533260776130144L};
-    s.huynhFeldt = {1.25L, 2, 14, 0.0123L};  // above 1 as computed, applied capped
+    s.greenhouseGeisser = {.epsilon = 0.567783059163691L,
+                           .df1 = 2 * 0.567783059163691L,
+                           .df2 = 14 * 0.567783059163691L,
+                           .p = 0.000533260776130144L};
+    // Above 1 as computed, applied capped.
+    s.huynhFeldt = {.epsilon = 1.25L, .df1 = 2, .df2 = 14, .p = 0.0123L};
     r.B.sphericity = s;
-    r.AB.effect = {2.5L, 2, 1.25L};
-    r.AB.error = {14000, 14, 1000};
+    r.AB.effect.ss = 2.5L, r.AB.effect.df = 2, r.AB.effect.ms = 1.25L;
+    r.AB.error.ss = 14000, r.AB.error.df = 14, r.AB.error.ms = 1000;
     r.AB.mse = 1234.5678L;
     r.AB.f = 1234.5678L, r.AB.p = 0;  // below the range of the number type
     r.AB.sphericityOmitted = true;
@@ -80,18 +84,42 @@ TEST(ApaOutput, NumbersAsApaWritesThem) {
         {-0.25L, 2, false, "-.25"},        {7, 0, true, "7"},
     };
     for (const auto& n : numbers) EXPECT_EQ(ApaNumber(n.value, n.decimals, n.leadingZero), n.text) << n.text;
+    // p: a bound below .001 and above .999, never a rounded ".999" or "1.000"
+    // for a p beyond .999; the terminal's p is the same text with its separator.
     const std::pair<Extended, const char*> ps[] = {
-        {0, "< .001"},   {0.00099L, "< .001"}, {0.001L, ".001"},    {0.0136L, ".014"},
-        {0.05L, ".050"}, {0.9994L, ".999"},    {0.9996L, "> .999"}, {1, "> .999"},
+        {0, "< .001"},       {0.00099L, "< .001"}, {0.001L, ".001"}, {0.0136L, ".014"},
+        {0.05L, ".050"},     {0.9985L, ".999"},    {0.999L, ".999"}, {0.99901L, "> .999"},
+        {0.9994L, "> .999"}, {0.9996L, "> .999"},  {1, "> .999"},
     };
     for (const auto& [p, text] : ps) EXPECT_EQ(ApaP(p), text) << text;
+    EXPECT_EQ(PValueText(0.0136L, ','), ",014");
+    EXPECT_EQ(PValueText(0.9999L, ','), "> ,999");
+    EXPECT_FALSE(PValueIsBound(0.5L));
+    EXPECT_TRUE(PValueIsBound(0) && PValueIsBound(1));
+    // Corrected df: whole where epsilon leaves them whole, also an extended hair off.
+    const std::pair<Extended, const char*> dfs[] = {
+        {1, "1"},
+        {7, "7"},
+        {2 * 0.49999999999999999997L, "1"},
+        {14 * 0.5000000000000000001L, "7"},
+        {1.135566L, "1.14"},
+        {7.004L, "7.00"},
+        {6.999L, "7.00"},
+        {1234567, "1234567"},
+    };
+    for (const auto& [df, text] : dfs) EXPECT_EQ(ApaDf(df), text) << text;
+    // No more digits than an extended value holds: 19 significant, then zeros.
+    EXPECT_EQ(ApaNumber(6.2e25L, 2), "62,000,000,000,000,000,000,000,000");
+    EXPECT_EQ(ApaNumber(-1234567890123456789.0L, 2), "-1,234,567,890,123,456,789");
+    EXPECT_EQ(ApaNumber(12345678901234567.25L, 2), "12,345,678,901,234,567.25");
+    EXPECT_EQ(ApaNumber(123456789012345678.375L, 2), "123,456,789,012,345,678.4");
     EXPECT_EQ(LevelPercent(0.9L), "90");
     EXPECT_EQ(LevelPercent(0.995L), "99.5");
-    // Every digit of a value far beyond any buffer of figures: 10^600 has 601.
+    // A value far beyond any buffer of figures: 10^600 has 601 digits, 19 of them significant.
     const std::string huge = ApaNumber(1e600L, 2, true);
-    EXPECT_EQ(huge.size(), 601u + 200u + 3u);
+    EXPECT_EQ(huge.size(), 601u + 200u);
     EXPECT_TRUE(huge.starts_with("1,000,000,")) << huge.substr(0, 20);
-    EXPECT_TRUE(huge.ends_with(".00"));
+    EXPECT_EQ(huge.find_first_not_of("1,0"), std::string::npos);
 }
 
 TEST(ApaOutput, SentencesApplyTheCorrectionAsked) {

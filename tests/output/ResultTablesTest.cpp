@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "runtime/NumberText.h"
 #include "output/ResultTables.h"
 #include "runtime/Cp932.h"
+#include "runtime/NumberText.h"
 
 namespace morvane {
 namespace {
@@ -19,43 +19,44 @@ FullAnalysis Analysis() {
     r.namesA = {"a1", Cp932FromUtf8("高い")};
     r.namesB = {"b1", "b2", "b3"};
     // Thirds show each reader's rounding; 1/1024 and 7/512 are p below and above .001.
-    r.A.effect = {1000.0L / 3, 1, 1000.0L / 3};
+    r.A.effect.ss = 1000.0L / 3, r.A.effect.df = 1, r.A.effect.ms = 1000.0L / 3;
     r.A.f = 1000.0L / 3, r.A.p = 1.0L / 1024, r.A.partialEtaSquared = 2.0L / 3;
-    r.B.effect = {30, 2, 15};
-    r.B.error = {30, 12, 2.5L};
+    r.B.effect.ss = 30, r.B.effect.df = 2, r.B.effect.ms = 15;
+    r.B.error.ss = 30, r.B.error.df = 12, r.B.error.ms = 2.5L;
     r.B.f = 2.5L, r.B.p = 7.0L / 512;
-    r.A.partialEtaSquaredCI = LevelInterval{0.9L, 0.25L, 0.75L};
+    r.A.partialEtaSquaredCI = LevelInterval{.level = 0.9L, .lower = 0.25L, .upper = 0.75L};
     r.A.mse = 10;
     r.AB.p = 0;
     Sphericity s;
     s.mauchlyW = 0.25L, s.df = 2, s.p = 1;
-    s.greenhouseGeisser = {0.5L, 1, 7, 1.0L / 1024};
+    s.greenhouseGeisser = {.epsilon = 0.5L, .df1 = 1, .df2 = 7, .p = 1.0L / 1024};
     r.B.sphericity = s;
     r.AB.sphericityOmitted = true;
-    r.S = {10, 4, std::nullopt};
-    r.Total = {200, 29, std::nullopt};
-    r.cells = {{1, 1, 1.5L, 0.5L, 0.25L, Interval{1, 2.5L}, std::nullopt}};
-    r.marginalA = {{2, 0, 7, std::nullopt, std::nullopt, std::nullopt, std::nullopt}};
-    r.comparisons = {
-        {Factor::A,
-         0,
-         1,
-         2,
-         -1.25L,
-         4,
-         -6.33573933494379L,
-         0.5L,
-         0.5L,
-         1,
-         -2.0L,
-         Interval{-2, -0.5L},
-         {},
-         {},
-         {}},
-        {Factor::B, 2, 1, 3, 0.5L, 4, std::nullopt, std::nullopt, {}, {}, {}, std::nullopt, {}, {}, {}}};
-    r.simpleEffects = {{Factor::B, 2, 3, 4, 2, 8, 1.5L, 0.25L, 0.3L, 0.75L, 0.3L, {}}};
-    r.precision.sums[0] = {"SSTotal", std::nullopt, 1.0L / 3, 0};
-    r.precision.sums[1] = {"SSA", 120.5L, 120.5L, 19};
+    r.S.ss = 10, r.S.df = 4;
+    r.Total.ss = 200, r.Total.df = 29;
+    MeanResult cell;
+    cell.a = 1, cell.b = 1, cell.mean = 1.5L, cell.sd = 0.5L, cell.se = 0.25L;
+    cell.ci95 = Interval{.low = 1, .high = 2.5L};
+    r.cells = {cell};
+    MeanResult level;
+    level.a = 2, level.mean = 7;
+    r.marginalA = {level};
+    ComparisonResult overB;
+    overB.factor = Factor::A, overB.i = 1, overB.j = 2, overB.difference = -1.25L, overB.df = 4;
+    overB.t = -6.33573933494379L, overB.p = 0.5L, overB.pHolm = 0.5L, overB.pBonferroni = 1;
+    overB.cohenDz = -2.0L, overB.ci95 = Interval{.low = -2, .high = -0.5L};
+    ComparisonResult atA2;
+    atA2.factor = Factor::B, atA2.at = 2, atA2.i = 1, atA2.j = 3, atA2.difference = 0.5L, atA2.df = 4;
+    r.comparisons = {overB, atA2};
+    SimpleEffectResult simple;
+    simple.effect = Factor::B, simple.at = 2, simple.ss = 3, simple.errorSs = 4, simple.df1 = 2,
+    simple.df2 = 8;
+    simple.f = 1.5L, simple.p = 0.25L, simple.partialEtaSquared = 0.3L, simple.ggEpsilon = 0.75L,
+    simple.ggP = 0.3L;
+    r.simpleEffects = {simple};
+    r.precision.sums[0] = {
+        .name = "SSTotal", .resultsFile = std::nullopt, .exact = 1.0L / 3, .correctDigits = 0};
+    r.precision.sums[1] = {.name = "SSA", .resultsFile = 120.5L, .exact = 120.5L, .correctDigits = 19};
     r.precision.summaryTableExact = false, r.precision.summaryTableComplete = false;
     r.precision.method = PartitionMethod::Centred;
     return r;
@@ -138,7 +139,7 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
         {"Summary", "f", 0, "", "", ""},                    // S is not an effect
         {"Summary", "ms", 0, "—", "", "—"},
         {"Summary", "ms", 7, "", "", ""},
-        {"Sphericity", "p", 0, "1.000", "1", "1"},
+        {"Sphericity", "p", 0, "> .999", "1", "1"},  // p rounds to 1 only as a bound
         {"Sphericity", "ggP", 0, "< .001", "0.0009765625", "(none)"},
         {"Sphericity", "ggEpsilon", 0, "0.5", "0.5", "0,5"},
         {"CellMeans", "ciLow", 0, "[1, 2.5]", "1", "1"},

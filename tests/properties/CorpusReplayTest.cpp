@@ -188,6 +188,18 @@ TEST(CorpusReplay, TheCsvModelAndTheTextChecksAgreeWithKnownTexts) {
     analysis.comparisons.push_back({});
     analysis.comparisons.back().ci95 = Interval{2, 1};
     EXPECT_THROW(properties::RequireSoundFigures(analysis), properties::Violation);
+    analysis.comparisons.clear();
+    // The model checks' figures too, each named by its path.
+    analysis.rankBased.contrastsB.push_back({});
+    analysis.rankBased.contrastsB.back().pHolm = Extended{-0.25L};
+    try {
+        properties::RequireSoundFigures(analysis);
+        ADD_FAILURE() << "a negative p passed";
+    } catch (const properties::Violation& v) {
+        EXPECT_NE(std::string(v.what()).find("rankBased.alignedRankTransform.contrasts.B[0].pHolm"),
+                  std::string::npos)
+            << v.what();
+    }
 }
 
 // The checks themselves must be able to fail: a model that disagrees with the

@@ -11,13 +11,30 @@
 namespace morvane {
 namespace {
 
-std::string Sjis(const char* utf8) { return Cp932FromUtf8(utf8); }
+std::string Sjis(const char* utf8) {
+    return Cp932FromUtf8(utf8);
+}
 
 TEST(Messages, AreCodePage932Bytes) {
-    EXPECT_EQ(messages::RangeCheck(), "\x94\xcd\x88\xcd\x83\x60\x83\x46\x83\x62\x83\x4e\x83\x47\x83\x89\x81\x5b");
+    EXPECT_EQ(messages::RangeCheck(),
+              "\x94\xcd\x88\xcd\x83\x60\x83\x46\x83\x62\x83\x4e\x83\x47\x83\x89\x81\x5b");
     EXPECT_EQ(Utf8FromCp932(messages::OutOfMemory()), "メモリが足りません");
     EXPECT_EQ(Utf8FromCp932(messages::NotAFloat(Sjis("１２"))), "'１２' は浮動小数点数ではありません");
     EXPECT_EQ(messages::NotAnInteger(""), Sjis("'' は整数ではありません"));
+}
+
+// A message quotes at most 100 bytes of a text, cut between characters,
+// with "…" after them: a huge field gives a message of a line.
+TEST(Messages, QuoteAtMostAHundredBytesOfAText) {
+    EXPECT_EQ(Utf8FromCp932(messages::NotAFloat(std::string(100, '7'))),
+              "'" + std::string(100, '7') + "' は浮動小数点数ではありません");
+    EXPECT_EQ(Utf8FromCp932(messages::NotAnInteger(std::string(100'000'000, 'x'))),
+              "'" + std::string(100, 'x') + "…' は整数ではありません");
+    // 99 single bytes and a double-byte character that would end at byte 101: it is left out whole.
+    EXPECT_EQ(Utf8FromCp932(messages::NotAFloat(std::string(99, '1') + Sjis("２３"))),
+              "'" + std::string(99, '1') + "…' は浮動小数点数ではありません");
+    EXPECT_EQ(Utf8FromCp932(CutCp932(Sjis("あいう"), 4)), "あい…");
+    EXPECT_EQ(CutCp932("abc", 3), "abc");
 }
 
 TEST(Messages, InOutCodesHaveTheirTexts) {
@@ -80,11 +97,15 @@ TEST(Messages, FullStopFollowsTheLastByte) {
 }
 
 TEST(Cp932, ConvertsBothWaysAndReplacesWhatItCannotHold) {
-    EXPECT_EQ(Sjis("被験者内要因：Ａ、Ｂ "), "\x94\xed\x8c\xb1\x8e\xd2\x93\xe0\x97\x76\x88\xf6\x81\x46\x82\x60\x81\x41\x82\x61 ");
-    EXPECT_EQ(Sjis("\xe3\x80\x80"), "\x81\x40");  // the full-width space
-    EXPECT_EQ(Sjis("a\xf0\x9f\x98\x80z"), "a?z");   // an emoji has no code page 932 form
+    EXPECT_EQ(Sjis("被験者内要因：Ａ、Ｂ "),
+              "\x94\xed\x8c\xb1\x8e\xd2\x93\xe0\x97\x76\x88\xf6\x81\x46\x82\x60\x81\x41\x82\x61 ");
+    EXPECT_EQ(Sjis("\xe3\x80\x80"), "\x81\x40");   // the full-width space
+    EXPECT_EQ(Sjis("a\xf0\x9f\x98\x80z"), "a?z");  // an emoji has no code page 932 form
     EXPECT_EQ(Utf8FromCp932("\x82\x60x"), "Ａx");
-    EXPECT_EQ(Utf8FromCp932("\xff" "a"), "\xef\xbf\xbd" "a");
+    EXPECT_EQ(Utf8FromCp932("\xff"
+                            "a"),
+              "\xef\xbf\xbd"
+              "a");
     EXPECT_EQ(Utf8FromCp932("\x82"), "\xef\xbf\xbd");  // a lead byte without its trail byte
 }
 

@@ -27,6 +27,8 @@ std::pair<int, std::string> Refusal(const std::string& path, bool load) {
         load ? LoadStudyFile(store, path) : ReadDataFile(store, path);
     } catch (const InOutError& error) {
         return {error.code(), Utf8FromCp932(error.message())};
+    } catch (const StudyError& error) {
+        return {-1, Utf8FromCp932(error.message())};
     }
     return {0, ""};
 }
@@ -38,7 +40,11 @@ std::pair<int, std::string> Refusal(const std::string& path, bool load) {
 TEST(DataFileReading, AnInputWithoutEndIsRefusedAsAFileThatIsNotOne) {
     const std::pair<int, std::string> notAFile{106, "入力値が数値ではありません"};
     for (const bool load : {false, true}) {
-        EXPECT_EQ(Refusal("/dev/zero", load), notAFile);
+        // Load names an input of NUL bytes from its first block.
+        EXPECT_EQ(
+            Refusal("/dev/zero", load),
+            load ? std::make_pair(-1, std::string("データファイルではありません (NUL バイトしかありません)"))
+                 : notAFile);
         const std::pair<std::string, char> endless[] = {
             {"", '\n'},                                // blank lines before the first count
             {"2\r\n3\r\n", ' '},                       // blanks before the third

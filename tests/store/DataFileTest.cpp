@@ -4,6 +4,7 @@
 
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
+#include "runtime/MemoryBudget.h"
 #include "store/DataFile.h"
 #include "support/PrePostStudy.h"
 #include "support/TempDir.h"
@@ -200,6 +201,73 @@ TEST(DataFile, LoadRefusesFewerThanOneLevel) {
         FAIL();
     } catch (const InOutError& error) {
         EXPECT_EQ(error.code(), 2);
+    }
+}
+
+// What Load says of a file that is not a study as it stands: each message
+// names what is wrong, at once, without reading the file to its end.
+TEST(DataFile, LoadNamesWhatIsWrongWithAFile) {
+    TempDir dir;
+    const std::string file = dir.File("f");
+    const auto refusal = [&] {
+        StudyStore store;
+        try {
+            LoadStudyFile(store, file);
+        } catch (const Error& error) {
+            return Utf8FromCp932(error.message());
+        }
+        return std::string("loaded");
+    };
+    const std::string crOnly = "データファイルの行末を認識できません (CR だけの行末は使えません)";
+    const std::string nul = "データファイルではありません (NUL バイトしかありません)";
+    const std::pair<std::string, std::string> rows[] = {
+        {"2\r2\r2\rpre\rpost\reasy\rhard\r12\r14\r15\r18\r9\r10\r11\r13\r", crOnly},
+        {"2\r", "要因の水準数が 1 未満です"},  // one line of one count: the counts of A and B are 0
+        {std::string(10, '\0'), nul},
+        {std::string("\r\n\0\r\n", 5), nul},
+        {std::string("\0\r\n2\r\n1\r\n1\r\na\r\nb\r\n5\r\n6\r\n", 24),
+         "loaded"},  // blanks before the first count
+    };
+    for (const auto& [bytes, message] : rows) {
+        WriteBytes(file, bytes);
+        EXPECT_EQ(refusal(), message) << ::testing::PrintToString(bytes);
+    }
+    // Gigabytes of NUL: said from the first block (reading them all takes seconds).
+    WriteBytes(file, "");
+    std::filesystem::resize_file(file, std::uint64_t{1} << 31);
+    EXPECT_EQ(refusal(), nul);
+
+    // Counts that ask for more scores than the file has bytes, and more memory
+    // than there is: the file ends early. The reader alone still finds the memory short.
+    const std::uint64_t saved = MemoryBudget();
+    SetMemoryBudget(1 << 20);
+    WriteBytes(file, "2147483647\r\n1\r\n2\r\na\r\nb1\r\nb2\r\n1\r\n2\r\n");
+    EXPECT_EQ(refusal(), "データファイルが途中で終わっています (被験者数と水準数が求める得点がありません)");
+    StudyStore store;
+    EXPECT_THROW(ReadDataFile(store, file), OutOfMemoryError);
+    SetMemoryBudget(saved);
+}
+
+// Content after the last score the counts ask for is noted (a save drops
+// it); the study reads as the counts say all the same.
+TEST(DataFile, ContentAfterTheStudyIsNoted) {
+    const std::string study = "1\r\n1\r\n2\r\na\r\nb1\r\nb2\r\n5\r\n6\r\n";
+    const std::pair<std::string, bool> rows[] = {
+        {study, false},
+        {study + "7\r\n", true},
+        {study + "\r\n\r\n \t\r\n", false},
+        {study + "\r\n\r\ntrailing text", true},
+        {study.substr(0, study.size() - 3), false},  // ends early
+    };
+    TempDir dir;
+    for (const auto& [bytes, trailing] : rows) {
+        WriteBytes(dir.File("f"), bytes);
+        StudyStore store;
+        LoadNotes notes;
+        LoadStudyFile(store, dir.File("f"), notes);
+        EXPECT_EQ(notes.trailingContent, trailing) << bytes;
+        EXPECT_EQ(store.CellText(1, 1, 1), "5");
+        EXPECT_EQ(store.LevelCountB, 2);
     }
 }
 

@@ -39,13 +39,23 @@ public:
     std::optional<QString> Save(QWidget*, const QString& title, const QString& fileName) override {
         return Answer("save", title, fileName);
     }
+    std::optional<QString> OpenFiltered(QWidget*, const QString& title, const QString& fileName,
+                                        const QStringList& nameFilters) override {
+        lastFilters = nameFilters;
+        return Answer("open", title, fileName);
+    }
+    std::optional<QString> SaveFiltered(QWidget*, const QString& title, const QString& fileName,
+                                        const QStringList& nameFilters) override {
+        lastFilters = nameFilters;
+        return Answer("save", title, fileName);
+    }
     std::optional<QString> SaveAs(QWidget*, const QString& title, const QString& fileName,
                                   const QStringList& nameFilters) override {
         lastFilters = nameFilters;
         return Answer("save", title, fileName);
     }
 
-    QStringList lastFilters;  // the file types the last SaveAs offered
+    QStringList lastFilters;  // the file types the last filtered dialog offered
 
     const std::vector<Call>& Calls() const { return calls_; }
     std::size_t Pending() const { return answers_.size(); }
@@ -96,6 +106,18 @@ public:
         yesNo_.pop_front();
         return yes;
     }
+    // The question before a file is replaced is kept apart, and answered
+    // はい unless an answer is queued, so that a test that writes a file over
+    // one that an earlier test left has it replaced as it meant to.
+    void AnswerReplace(bool yes) { replace_.push_back(yes); }
+    bool AskToReplace(QWidget*, const QString& question) override {
+        askedReplace_.append(question);
+        if (replace_.empty()) return true;
+        const bool yes = replace_.front();
+        replace_.pop_front();
+        return yes;
+    }
+    const QStringList& AskedReplace() const { return askedReplace_; }
     // The questions asked.
     const QStringList& Asked() const { return asked_; }
     std::size_t PendingAnswers() const { return answers_.size(); }
@@ -120,6 +142,8 @@ public:
         asked_.clear();
         answers_.clear();
         yesNo_.clear();
+        replace_.clear();
+        askedReplace_.clear();
         whenError = nullptr;
     }
 
@@ -128,6 +152,8 @@ private:
     QStringList asked_;
     std::deque<widgets::SaveAnswer> answers_;
     std::deque<bool> yesNo_;
+    std::deque<bool> replace_;
+    QStringList askedReplace_;
     QStringList warnings_;
     QStringList informed_;
 };

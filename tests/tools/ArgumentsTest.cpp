@@ -37,16 +37,17 @@ TEST(ToolArguments, FileNamesAndOptionsReadLooselyAndStrictly) {
     const std::vector<std::string> words = {"a.dat", "--format", "--long", "-",        "--format=csv", "--x",
                                             "--",    "-y",       "--long", "--format", "json"};
     // Loosely, only the options' own words are options, and a value is the next word whatever it is.
-    const Arguments loose(words, {"--long"}, {"--format"});
+    const Arguments loose(words, {"--long"}, {"--format"}, OtherOptions::AreFiles);
     EXPECT_EQ(Listed(loose), "[a.dat][-][--format=csv][--x][--][-y] --format=--long --long=* --format=json");
     EXPECT_EQ(loose.File(0), "a.dat");
     EXPECT_EQ(loose.File(1), "");  // "-", the standard stream
     EXPECT_EQ(loose.Word(1), "-");
 
-    const std::vector<std::string> strictWords = {"in.csv",   "--format=csv", "--", "-y",
-                                                  "--format", "--long",       "-"};
+    // Strictly, "--" ends the options: the words after it are files, whatever they look like.
+    const std::vector<std::string> strictWords = {"in.csv", "--format=csv", "--format", "--long",
+                                                  "-",      "--",           "-y",       "--long"};
     EXPECT_EQ(Listed(Arguments(strictWords, {"--long"}, {"--format"}, OtherOptions::AreErrors)),
-              "[in.csv][--][-y][-] --format=csv --format=--long");
+              "[in.csv][-][-y][--long] --format=csv --format=--long");
 
     using enum OtherOptions;
     EXPECT_EQ(UsageMessage({"a", "--format"}, AreFiles), "--format needs a value");
@@ -55,6 +56,9 @@ TEST(ToolArguments, FileNamesAndOptionsReadLooselyAndStrictly) {
     EXPECT_EQ(UsageMessage({"a", "--x=1", "--long=2"}, AreErrors), "unknown option --x");
     EXPECT_EQ(UsageMessage({"--long=2", "--x"}, AreErrors), "--long takes no value");
     EXPECT_EQ(UsageMessage({"a", "--long", "--format=", "b"}, AreErrors), "no error");
+    EXPECT_EQ(UsageMessage({"a", "-x"}, AreErrors), "unknown option -x");
+    EXPECT_EQ(UsageMessage({"a", "-x=1"}, AreErrors), "unknown option -x=1");
+    EXPECT_EQ(UsageMessage({"--", "-x", "--format"}, AreErrors), "no error");
 }
 
 TEST(ToolErrorEdge, ShowsTheCoresErrorsInUtf8WithStatusOne) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "support/TempDir.h"
 #include "tools/RunTool.h"
@@ -192,6 +194,79 @@ TEST(MorvaneTool, UsageErrorsExitTwo) {
         Result r = RunTool(arguments);
         EXPECT_EQ(r.status, 2) << arguments;
         EXPECT_NE(r.err.find("usage: morvane"), std::string::npos) << arguments;
+    }
+}
+
+// Every command refuses an option it does not take, in either form, before
+// it reads or writes anything; "--" ends the options, so a file may start with "-".
+TEST(MorvaneTool, UnknownOptionsAreRefusedByEveryCommand) {
+    TempDir dir;
+    const std::string study = dir.File("s.dat");
+    WriteBytes(study, ReadBytes(kExamples + "/worked-example.dat"));
+    const std::string out = dir.File("o.txt");
+    const std::pair<std::string, std::string> refused[] = {
+        {"anova " + study + " --format=yaml", "unknown format yaml"},
+        {"anova " + study + " -x", "unknown option -x"},
+        {"anova " + study + " --unknown " + out, "unknown option --unknown"},
+        {"anova " + study + " --lang=fr " + out, "unknown language fr"},
+        {"report " + study + " --x " + out, "unknown option --x"},
+        {"copy " + study + " " + out + " --force", "unknown option --force"},
+        {"sums " + study + " -v", "unknown option -v"},
+        {"listing " + study + " --width=3", "unknown option --width"},
+        {"plot " + study + " " + dir.File("p.png") + " --qq=1", "--qq takes no value"},
+        {"export " + study + " " + out + " --tall", "unknown option --tall"},
+    };
+    for (const auto& [arguments, reason] : refused) {
+        const Result r = RunTool(arguments, "-C " + dir.Path().string());
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_TRUE(r.err.starts_with("morvane: ")) << r.err;
+        EXPECT_NE(r.err.find(reason), std::string::npos) << arguments << "\n" << r.err;
+        EXPECT_NE(r.err.find("usage: morvane"), std::string::npos) << arguments;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"s.dat"});  // nothing written, no file named after an option
+
+    // The accepted forms: "--format=json" is the format, and after "--" a word is a file.
+    const Result json =
+        RunTool("anova " + study + " --format=json --ci-level=0.8 -- -r.json", "-C " + dir.Path().string());
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_TRUE(ReadBytes(dir.File("-r.json")).starts_with("{"));
+}
+
+// Content after the study is read as the counts say and noted on standard
+// error; the copy is the study without it.
+TEST(MorvaneTool, ContentAfterTheStudyIsNoted) {
+    TempDir dir;
+    const std::string study = "1\r\n1\r\n2\r\na\r\nb1\r\nb2\r\n5\r\n6\r\n";
+    WriteBytes(dir.File("long.dat"), study + "7\r\ntext\r\n");
+    const Result copy = RunTool("copy " + dir.File("long.dat") + " -");
+    EXPECT_EQ(copy.status, 0);
+    EXPECT_EQ(copy.out, study);
+    EXPECT_EQ(
+        copy.err,
+        "morvane: "
+        "データファイルの最後の得点の後に余分な内容があります。読み込みでは無視し、保存すると失われます\n");
+    EXPECT_EQ(RunTool("sums " + dir.File("long.dat")).err, copy.err);
+    WriteBytes(dir.File("whole.dat"), study);
+    EXPECT_EQ(RunTool("copy " + dir.File("whole.dat") + " -").err, "");
+}
+
+// The usage and the version, asked for, still fail when their write fails.
+TEST(MorvaneTool, VersionAndHelpReportAFailedWrite) {
+    for (const char* asked : {"--version", "--help"}) {
+        const Result shown = RunTool(asked);
+        EXPECT_EQ(shown.status, 0);
+        EXPECT_EQ(shown.err, "");
+        EXPECT_FALSE(shown.out.empty());
+        const Result full = RunTool(std::string(asked) + " >/dev/full");
+        EXPECT_EQ(std::make_pair(full.status, full.err),
+                  std::make_pair(1, std::string("morvane: ディスクがいっぱいです\n")))
+            << asked;
+        const Result closed = RunTool(std::string(asked) + " >&-");
+        EXPECT_EQ(closed.status, 1) << asked;
+        EXPECT_TRUE(closed.err.starts_with("morvane: I/O エラー")) << closed.err;
     }
 }
 

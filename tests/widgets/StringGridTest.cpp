@@ -23,6 +23,7 @@
 #include "support/WindowDriving.h"
 #include "widgets/CellEditor.h"
 #include "widgets/Commands.h"
+#include "widgets/FileChoice.h"
 #include "widgets/FormWindow.h"
 #include "widgets/OneLineEdit.h"
 #include "widgets/QtSeams.h"
@@ -206,6 +207,30 @@ private slots:
         });
         widgets::QtMessageBoxes().ShowError(nullptr, QStringLiteral(u"ファイルが見つかりません."));
         QVERIFY(seen);
+    }
+
+    // The question before a file is replaced: はい and いいえ, Enter answering
+    // いいえ, where the other yes-or-no questions default to はい.
+    void TheReplaceQuestionDefaultsToNo() {
+        for (const bool replace : {true, false}) {
+            QString defaultText;
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box != nullptr);
+                QCOMPARE(box->windowTitle(), QStringLiteral("PMorvane"));
+                QCOMPARE(box->buttons().size(), 2);
+                defaultText = box->defaultButton()->text();
+                QTest::keyClick(box, Qt::Key_Return);
+            });
+            widgets::QtMessageBoxes boxes;
+            const bool yes =
+                replace ? boxes.AskToReplace(nullptr, widgets::ReplaceQuestion(QStringLiteral("/x/a.dat")))
+                        : boxes.AskYesNo(nullptr, QStringLiteral("?"));
+            QCOMPARE(defaultText, replace ? QStringLiteral(u"いいえ") : QStringLiteral(u"はい"));
+            QCOMPARE(yes, !replace);
+        }
+        QCOMPARE(widgets::ReplaceQuestion(QStringLiteral("/x/a.dat")),
+                 QStringLiteral(u"a.dat は既に存在します。置き換えますか?"));
     }
 
     void TheFileDialogsTakeAnyNameAndReportACancel() {
@@ -620,10 +645,11 @@ private slots:
         QCOMPARE(edited.count(), 5);
         QTest::keyClick(CellEditor(w.grid), Qt::Key_Return);
         QCOMPARE(told(5), QStringList{"1,2:>2\""});
-        QCOMPARE(widgets::PasteLeftOutText(2, 1),
-                 QStringLiteral(u"表の外にはみ出した 2 個の値と改行を含む 1 個の値は貼り付けませんでした"));
+        QCOMPARE(
+            widgets::PasteLeftOutText(2, 1),
+            QStringLiteral(u"表の外にはみ出した 2 個の値と改行やタブを含む 1 個の値は貼り付けませんでした"));
         QCOMPARE(widgets::PasteLeftOutText(0, 3),
-                 QStringLiteral(u"改行を含む 3 個の値は貼り付けませんでした"));
+                 QStringLiteral(u"改行やタブを含む 3 個の値は貼り付けませんでした"));
         QCOMPARE(widgets::PasteLeftOutText(4, 0),
                  QStringLiteral(u"表の外にはみ出した 4 個の値は貼り付けませんでした"));
     }

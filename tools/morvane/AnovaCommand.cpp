@@ -5,8 +5,9 @@
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
-#include "output/AnovaFormats.h"
+#include "StudyLoad.h"
 #include "analysis/FullAnalysis.h"
+#include "output/AnovaFormats.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "runtime/SameFile.h"
@@ -65,7 +66,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     const std::string out = arguments.FileCount() == 2 ? arguments.File(1) : std::string();
     RefuseInputAsOutput(out, {arguments.File(0)});
     StudyStore& store = TheStudy();
-    LoadStudyFile(store, arguments.File(0));
+    LoadStudy(store, arguments.File(0));
     const FullAnalysis analysis = AnalyseStudy(store, settings.decimalSeparator, analysisOptions);
     options.provenance = ProvenanceOfFile(arguments.File(0));
     const std::string text = FormatAnalysis(analysis, format, options);

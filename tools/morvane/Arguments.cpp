@@ -14,13 +14,20 @@ Arguments::Arguments(std::span<const std::string> words, std::initializer_list<s
         return std::find(names.begin(), names.end(), name) != names.end();
     };
     const bool strict = others == OtherOptions::AreErrors;
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
+        if (strict && !optionsEnded && word == "--") {
+            optionsEnded = true;
+            continue;
+        }
         // Loosely read, "--name=value" is a file's name like any word that is no option.
-        const std::size_t equals = strict ? word.find('=') : std::string::npos;
+        const std::size_t equals = strict && word.starts_with("--") ? word.find('=') : std::string::npos;
         std::string name = word.substr(0, equals);
-        const bool flag = among(flags, name), withValue = among(valued, name);
-        if (!flag && !withValue && !(strict && word.size() >= 3 && word.starts_with("--"))) {
+        const bool flag = !optionsEnded && among(flags, name),
+                   withValue = !optionsEnded && among(valued, name);
+        const bool optionLike = strict && !optionsEnded && word.size() >= 2 && word[0] == '-';
+        if (!flag && !withValue && !optionLike) {
             files_.push_back(word);
         } else if (!flag && !withValue) {
             throw UsageError("unknown option " + name);

@@ -22,13 +22,16 @@ struct UsageError : std::runtime_error {
 // is the empty name.
 std::string FileName(std::string_view word);
 
-// How a word that starts with "--" but is none of the command's options is read.
+// How a word that starts with "-" but is none of the command's options is read.
 enum class OtherOptions {
-    // As a file name: only the command's options, whole words, are options.
-    AreFiles,
-    // As a mistake: every word of "--" and a name is an option, "--name value"
-    // or "--name=value", and one the command does not know is a usage error.
+    // As a mistake: every word of "-" and a name, or "--" and a name, is an
+    // option ("--name value" or "--name=value"), and one the command does not
+    // know is a usage error; "-" alone is a file name (the standard stream),
+    // and after the word "--" every word is a file name.
     AreErrors,
+    // As a file name: only the command's options, whole words, are options
+    // (the arguments that morvane passes to its helper programs, checked already).
+    AreFiles,
 };
 
 struct Option {
@@ -43,7 +46,7 @@ public:
     // value missing or one too many, or, under AreErrors, one unknown.
     explicit Arguments(std::span<const std::string> words, std::initializer_list<std::string_view> flags = {},
                        std::initializer_list<std::string_view> valued = {},
-                       OtherOptions others = OtherOptions::AreFiles);
+                       OtherOptions others = OtherOptions::AreErrors);
 
     std::size_t FileCount() const { return files_.size(); }
     // The i-th file name as it was given.

@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "report/PrecisionCheck.h"
+#include "StudyLoad.h"
 #include "listing/Listing.h"
+#include "report/PrecisionCheck.h"
 #include "report/SumsOfSquares.h"
 #include "runtime/CLocale.h"
 #include "runtime/Errors.h"
@@ -31,14 +32,14 @@ std::string Scientific(Extended value) {
 void Copy(const std::string& dataFile, const std::string& newFile) {
     RefuseInputAsOutput(newFile, {dataFile});
     StudyStore& store = TheStudy();
-    LoadStudyFile(store, dataFile);
+    LoadStudy(store, dataFile);
     WriteDataFile(store, newFile);
 }
 
 void Sums(const std::string& dataFile, const Settings& settings) {
     RefuseInputAsOutput("", {dataFile});
     StudyStore& store = TheStudy();
-    LoadStudyFile(store, dataFile);
+    LoadStudy(store, dataFile);
     SizeCellValue(store);
     ParseAllScores(store, settings.decimalSeparator);
     const SumsOfSquares ss = ComputeSumsOfSquares(store);
@@ -60,7 +61,7 @@ void Sums(const std::string& dataFile, const Settings& settings) {
 bool Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings) {
     RefuseInputAsOutput(resultsFile, {dataFile});
     StudyStore& store = TheStudy();
-    LoadStudyFile(store, dataFile);
+    LoadStudy(store, dataFile);
     // The values go only to the sums: the tool ends with the file.
     std::optional<PrecisionCheck> precision;
     RunCheckedCalculation(
@@ -72,7 +73,7 @@ bool Report(const std::string& dataFile, const std::string& resultsFile, const S
 void Listing(const std::string& dataFile, const std::string& out) {
     RefuseInputAsOutput(out, {dataFile});
     StudyStore& store = TheStudy();
-    LoadStudyFile(store, dataFile);
+    LoadStudy(store, dataFile);
     WriteListingFile(store, out);
 }
 

@@ -45,7 +45,7 @@ CsvLayout Layout(const std::vector<Option>& options) {
 // The command's arguments: its options, then exactly two file names.
 Arguments ExchangeArguments(std::span<const std::string> words, std::initializer_list<std::string_view> flags,
                             std::initializer_list<std::string_view> valued) {
-    Arguments arguments(words, flags, valued, OtherOptions::AreErrors);
+    Arguments arguments(words, flags, valued);
     if (arguments.FileCount() != 2) throw UsageError("two file names are needed");
     return arguments;
 }

@@ -13,6 +13,7 @@
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
+#include "StudyLoad.h"
 #include "analysis/FullAnalysis.h"
 #include "plot/PlotFiles.h"
 #include "runtime/DecimalSeparator.h"
@@ -21,7 +22,7 @@
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
     return morvane::tool::RunShowingErrors([&] {
-        const morvane::tool::Arguments arguments(words);
+        const morvane::tool::Arguments arguments(words, {}, {}, morvane::tool::OtherOptions::AreFiles);
         const std::size_t count = arguments.FileCount();
         const auto type =
             count == 4 || count == 5
@@ -41,9 +42,11 @@ int main(int argc, char** argv) {
         }
         const char separator = morvane::DecimalSeparatorFromLocale();
         morvane::StudyStore& store = morvane::TheStudy();
-        morvane::LoadStudyFile(store, arguments.File(0));
+        morvane::tool::LoadStudy(store, arguments.File(0));
         morvane::AnalysisOptions options;
         options.keepValues = morvane::KeepValues::No;  // the tool ends with the plot
+        // The interaction plot needs the cells' means and intervals alone.
+        options.meansOnly = !quantiles;
         const morvane::FullAnalysis analysis = morvane::AnalyseStudy(store, separator, options);
         // The plot is drawn on no screen: Qt runs on its offscreen platform unless told otherwise.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

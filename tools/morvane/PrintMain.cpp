@@ -9,20 +9,21 @@
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
+#include "StudyLoad.h"
 #include "print/DefaultPrinterListing.h"
 #include "store/DataFile.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
     return morvane::tool::RunShowingErrors([&] {
-        const morvane::tool::Arguments arguments(words);
+        const morvane::tool::Arguments arguments(words, {}, {}, morvane::tool::OtherOptions::AreFiles);
         if (arguments.FileCount() != 1) {
             std::fputs("usage: morvane print DATAFILE          print the listing on the default printer\n",
                        stderr);
             return 2;
         }
         morvane::StudyStore& store = morvane::TheStudy();
-        morvane::LoadStudyFile(store, arguments.File(0));
+        morvane::tool::LoadStudy(store, arguments.File(0));
         // Printing draws on no screen: Qt runs on its offscreen platform unless told otherwise.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);

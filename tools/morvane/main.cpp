@@ -1,6 +1,10 @@
 // morvane: the study commands of PMorvane for scripts and large studies.
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +18,9 @@
 #include "PlotCommand.h"
 #include "PrintCommand.h"
 #include "runtime/DecimalSeparator.h"
+#include "runtime/Errors.h"
+#include "runtime/IoCodes.h"
+#include "runtime/StandardStreams.h"
 
 namespace {
 
@@ -27,7 +34,8 @@ constexpr const char* kUsage =
     "       morvane anova DATAFILE [--format text|markdown|csv|json|apa|html] [--correction none|gg|hf]\n"
     "                     [--lang en|ja] [--ci-level X] [OUTFILE|-]\n"
     "                                       the full analysis (UTF-8; standard output when - or absent;\n"
-    "                                       text, Greenhouse-Geisser, English and 90 % intervals unless told)\n"
+    "                                       text, Greenhouse-Geisser, English and 90 % intervals unless "
+    "told)\n"
     "       morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n"
     "                    [--error-bars within|ci95|se | --qq]\n"
     "                                       the interaction plot of the cell means (800 x 600 unless told),\n"
@@ -38,6 +46,17 @@ constexpr const char* kHelpLine = "       morvane --help | --version\n";
 bool PutUsage(std::FILE* stream) {
     return std::fputs(kUsage, stream) >= 0 && std::fputs(morvane::tool::kExchangeUsage, stream) >= 0 &&
            std::fputs(kHelpLine, stream) >= 0;
+}
+
+// --help and --version: `put` writes to standard output, and a write that
+// failed (a closed or full standard output) is an error like any other.
+int PutOnStandardOutput(const std::function<bool()>& put) {
+    if (!morvane::io::IsWritableStandardStream(STDOUT_FILENO))
+        throw morvane::InOutError(morvane::io::kNoUsableHandle);
+    errno = 0;
+    if (!put() || std::fflush(stdout) != 0 || std::ferror(stdout) != 0)
+        throw morvane::InOutError(morvane::io::CodeFromErrno(errno != 0 ? errno : EIO, ""));
+    return 0;
 }
 
 int Usage() {
@@ -51,9 +70,10 @@ int Run(std::span<const std::string> words, const morvane::tool::Settings& setti
     const std::string& command = words[0];
     const std::span<const std::string> rest = words.subspan(1);
     // Asked for, the usage goes to standard output and is no error.
-    if (command == "--help" && rest.empty()) return PutUsage(stdout) && std::fflush(stdout) == 0 ? 0 : 1;
+    if (command == "--help" && rest.empty()) return PutOnStandardOutput([] { return PutUsage(stdout); });
     if (command == "--version" && rest.empty())
-        return std::printf("morvane %s\n", morvane::config::kVersion) < 0 ? 1 : 0;
+        return PutOnStandardOutput(
+            [] { return std::printf("morvane %s\n", morvane::config::kVersion) >= 0; });
     if (command == "export") return morvane::tool::Export(rest);
     if (command == "import") return morvane::tool::Import(rest, settings);
     if (command == "anova") {
@@ -95,7 +115,9 @@ int main(int argc, char** argv) {
     return morvane::tool::RunShowingErrors([&] {
         try {
             return Run(words, settings);
-        } catch (const morvane::tool::UsageError&) {
+        } catch (const morvane::tool::UsageError& error) {
+            // What is wrong, then the usage; a bare "morvane" gets the usage alone.
+            if (!words.empty()) morvane::tool::ShowMessage(error.what());
             return Usage();
         }
     });

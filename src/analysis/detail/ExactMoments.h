@@ -41,7 +41,7 @@ inline Extended ExactSe(const Moment::Exact& m, std::size_t n, int scale) {
     return ExactSpread(m, n, static_cast<Int128>(n)).RoundedRoot(2L * scale);
 }
 
-// Cousineau and Morey's: of a normalised moment (values less the subject's
+// Cousineau (2005) and Morey (2008): of a normalised moment (values less the subject's
 // mean), its SE times sqrt(M / (M - 1)) for M conditions.
 inline Extended ExactWithinSe(const Moment::Exact& normalised, std::size_t n, std::size_t conditions,
                               int scale) {

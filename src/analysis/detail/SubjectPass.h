@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "analysis/FullAnalysis.h"
 #include "analysis/detail/Moments.h"
 #include "exact/ExactPartition.h"
 
@@ -17,13 +18,20 @@ struct Layout {
     // The pairs of levels of each factor: the comparisons' families are
     // marginal A, marginal B, A at each level of B, B at each level of A.
     std::size_t pairsA = na * (na - 1) / 2, pairsB = nb * (nb - 1) / 2;
-    std::size_t differences = pairsA + pairsB + nb * pairsA + na * pairsB;
+    // Which families are compared (ComparedFamilies): the pass sums the
+    // differences of those alone, family by family in the order above.
+    ComparedFamilies compared;
+    std::size_t differences;
     std::size_t interactionContrasts = (na - 1) * (nb - 1);
     // Whether the interaction's sphericity is computed: not for contrasts too
     // many for the time and memory their covariances take.
     bool interactionSphericity;
+    // Whether the simple effects' contrasts (A at each level of B, B at each
+    // level of A) have their covariances: not when these would take more
+    // memory than a study of this size should.
+    bool simpleCovariances;
 
-    Layout(std::size_t subjects, std::size_t levelsA, std::size_t levelsB);
+    Layout(std::size_t subjects, std::size_t levelsA, std::size_t levelsB, bool meansOnly = false);
 };
 
 // The moments of the pass over n subjects, whichever arithmetic took them.

@@ -1,0 +1,149 @@
+#pragma once
+// The column model every table of the analysis is described in: a table is
+// one list of columns, each with a key, its headings in English and Japanese,
+// the kind of figure it holds and the reader of its cell from a row; Written
+// turns the cells into each reader's texts. Private to the output room.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analysis/FullAnalysis.h"
+#include "output/ResultTables.h"
+
+namespace morvane::tables {
+
+using Opt = std::optional<Extended>;
+
+// How the terminal rounds a figure. A program gets kProgramDigits significant
+// digits of each, the window 10 (19 of an exact figure).
+enum class Figure {
+    Sum,         // sums of squares and mean squares: 10 significant digits
+    Statistic,   // F, t, W, means, differences and intervals: 7
+    Proportion,  // effect sizes and epsilons: 4
+    P,           // PValueText: ".014", "< .001", "> .999"
+    Exact,       // the figures of the precision check: 19
+};
+
+// One cell of a table, before it is text for a reader.
+struct Cell {
+    enum class Kind { Blank, Text, Integer, Number, At };
+    Kind kind = Kind::Blank;              // Blank: the column does not apply to the row
+    std::string text;                     // Text; At: the level's name
+    std::string japanese;                 // Text in Japanese where it differs; empty: the same
+    std::optional<std::int64_t> integer;  // Integer: absent when undefined
+    Opt number;                           // Number: absent when undefined
+    Figure figure = Figure::Statistic;
+    Factor factor = Factor::A;  // At: a level of this factor, 0 for all its levels
+    std::int32_t level = 0;
+};
+
+// Who sees a column or a note. Tool: the terminal and programs.
+enum class Readers { All, Tool, Window };
+
+// Two columns the terminal shows as one: an interval, or a pair of levels.
+enum class Join { None, Interval, Levels };
+
+// A column's key and headings, and how each reader shows it.
+struct Heading {
+    const char* id;
+    const char* english;
+    const char* japanese;
+    bool numeric = true;
+    Readers readers = Readers::All;
+    Join join = Join::None;   // with the next column, for the terminal
+    const char* joined = "";  // the heading of the two as one, in English
+    const char* joinedJapanese = "";
+    // The correction whose figures the column holds: the window shows them all,
+    // the others that of their options only.
+    std::optional<DfCorrection> correction = std::nullopt;
+
+    Heading Names() const {
+        Heading h = *this;
+        h.numeric = false;
+        return h;
+    }
+    Heading For(Readers only) const {
+        Heading h = *this;
+        h.readers = only;
+        return h;
+    }
+    Heading JoinedAs(Join how, const char* heading, const char* japaneseHeading) const {
+        Heading h = *this;
+        h.join = how, h.joined = heading, h.joinedJapanese = japaneseHeading;
+        return h;
+    }
+    Heading Of(DfCorrection c) const {
+        Heading h = *this;
+        h.correction = c;
+        return h;
+    }
+};
+
+// A column of a table whose rows are `Row`s: its heading and the reader of its cell from a row.
+template <class Row>
+struct Column {
+    Heading heading;
+    Cell (*cell)(const FullAnalysis&, const Row&);
+};
+
+struct Labels {
+    std::string english, japanese;  // an empty one: nothing in that language
+    Readers readers = Readers::All;
+};
+
+// A table with its cells computed and its labels in both languages.
+struct Table {
+    const char* id;
+    Labels title;
+    std::vector<Heading> columns;
+    std::vector<std::vector<Cell>> rows;
+    std::vector<Labels> notes;
+};
+
+// The reader the texts are for, the decimal separator of their figures, their
+// language and the correction they apply.
+struct Reading {
+    TableReader reader;
+    char separator;
+    bool japanese;
+    DfCorrection correction;
+};
+
+// The cells of a row, by kind.
+Cell Blank();
+Cell Text(std::string text, std::string japanese = {});
+Cell Integer(std::optional<std::int64_t> value);
+Cell Number(Opt value, Figure figure);
+// The level `level` of `factor` a result is at, 0 for all of its levels.
+Cell At(const FullAnalysis& r, Factor factor, std::int32_t level);
+// One end of an interval, both undefined together.
+Cell Bound(const std::optional<Interval>& i, Extended Interval::*end);
+Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end);
+
+// The other factor: the one whose level a comparison or simple effect is at.
+inline Factor Other(Factor f) {
+    return f == Factor::A ? Factor::B : Factor::A;
+}
+
+// Each table: the cells of every row, column by column.
+template <class Row, class Rows>
+Table Tabulate(const FullAnalysis& r, const char* id, Labels title, const std::vector<Column<Row>>& columns,
+               const Rows& rows) {
+    Table t{id, std::move(title), {}, {}, {}};
+    for (const Column<Row>& c : columns) t.columns.push_back(c.heading);
+    for (const Row& row : rows) {
+        std::vector<Cell> cells;
+        cells.reserve(columns.size());
+        for (const Column<Row>& c : columns) cells.push_back(c.cell(r, row));
+        t.rows.push_back(std::move(cells));
+    }
+    return t;
+}
+
+// The columns the reader sees, with its labels and figures.
+TableText Written(const Table& t, Reading how);
+
+}  // namespace morvane::tables

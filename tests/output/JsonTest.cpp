@@ -1,0 +1,87 @@
+// The analysis as JSON: the one writer's strings, numbers beyond a double and
+// p-values below the number type, and every field of the results under the
+// key its description gives it, in order.
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "output/AnalysisJson.h"
+#include "output/JsonWriter.h"
+
+namespace morvane {
+namespace {
+
+TEST(Json, TheWriterEscapesEveryControlCharacterAndMarksWhatADoubleCannotHold) {
+    JsonWriter j;
+    j.Open('{');
+    j.Key("name\"\\");
+    j.String(std::string("a\x01\tb\n\x7F\0c", 8) + "é");
+    j.Key("values");
+    j.Open('[');
+    j.Number(0.1L);
+    j.Number(std::nullopt);
+    j.Number(1.5e-20L);
+    j.Close(']');
+    j.P("p", 0.5L);
+    j.P("q", 0);
+    j.P("r", 0, false);
+    j.Key("df"), j.IntegerPair(1, 7, false);
+    j.Close('}');
+    EXPECT_EQ(j.Text(),
+              "{\"name\\\"\\\\\":\"a\\u0001\\u0009b\\u000a\\u007f\\u0000cé\","
+              "\"values\":[0.1,null,1.5e-20],"
+              "\"p\":0.5,\"q\":0,\"qUnderflow\":true,\"r\":0,\"df\":null}");
+    EXPECT_FALSE(j.OutsideDoubleRange());
+
+    // Beyond a double's range either way: the same digits as a string, and the flag.
+    for (Extended v : {Extended{1e400L}, Extended{-1e400L}, Extended{1e-400L}}) {
+        JsonWriter k;
+        k.Number(v);
+        EXPECT_EQ(k.Text().front(), '"') << k.Text();
+        EXPECT_TRUE(k.OutsideDoubleRange());
+    }
+    JsonWriter edge;
+    edge.Number(static_cast<Extended>(std::numeric_limits<double>::max()));
+    edge.Number(static_cast<Extended>(std::numeric_limits<double>::denorm_min()));
+    EXPECT_FALSE(edge.OutsideDoubleRange()) << edge.Text();
+}
+
+TEST(Json, EachResultFieldGoesUnderItsKeyInOrder) {
+    FullAnalysis r;
+    r.subjects = 3, r.levelsA = 2, r.levelsB = 2;
+    r.namesA = {"a\"1", "a2"}, r.namesB = {"b1", "b2"};
+    r.A.effect.ss = 4, r.A.effect.df = 1, r.A.effect.ms = 4;
+    r.A.f = 2, r.A.p = 0;
+    r.B.f = 1e4000L;  // beyond a double
+    MeanResult level;
+    level.a = 2, level.mean = 1.5L;
+    r.marginalA = {level};
+    ComparisonResult pair;
+    pair.factor = Factor::B, pair.at = 2, pair.i = 1, pair.j = 2, pair.df = 2;
+    r.comparisons = {pair};
+    r.multivariate.A.status = MultivariateStatus::Tested, r.multivariate.A.df1 = 1, r.multivariate.A.df2 = 2;
+    OutlyingSubject outlying;
+    outlying.subject = 3, outlying.strata = {Stratum::AS, Stratum::ABS}, outlying.largest = -3.5L;
+    r.assumptions.outlying = {outlying};
+    const std::string json = AnalysisJson(r, {});
+    const auto at = [&](const std::string& text) { return json.find(text); };
+    for (const char* piece :
+         {"{\"subjects\":3,\"fewerThanTwoSubjects\":false,\"levelsA\":[\"a\\\"1\",\"a2\"]",
+          "\"effects\":{\"A\":{\"SS\":4,\"df\":1,\"MS\":4,\"F\":2,\"p\":0,\"pUnderflow\":true,\"errorSS\":0",
+          "\"sphericity\":null,\"sphericityOmitted\":false}", "\"F\":\"1e+4000\"",
+          "\"Total\":{\"SS\":0,\"df\":0}", "\"marginalA\":[{\"a\":2,\"mean\":1.5,\"sd\":null",
+          "\"comparisons\":[{\"factor\":\"B\",\"at\":{\"a\":2},\"levels\":[1,2],\"difference\":0",
+          "\"multivariate\":{\"A\":{\"status\":\"tested\",\"contrasts\":0",
+          "\"df\":[1,2],\"p\":null},\"B\":{\"status\":\"",
+          "\"outlying\":[{\"subject\":3,\"strata\":[\"AS\",\"ABS\"],\"studentized\":-3.5}]",
+          "\"exactAlignment\":false}},\"numbersOutsideDoubleRange\":true}\n"})
+        EXPECT_NE(at(piece), std::string::npos) << piece << "\n" << json;
+    // The conventions and provenance between the univariate figures and the checks.
+    EXPECT_LT(at("\"precision\":"), at("\"conventions\":"));
+    EXPECT_LT(at("\"provenance\":"), at("\"multivariate\":"));
+}
+
+}  // namespace
+}  // namespace morvane
