@@ -35,7 +35,7 @@ using testing::TempDir;
 // the one that explores the moments.
 #ifdef MORVANE_SANITIZED
 constexpr int kKills = 40;
-constexpr int kSubjects = 100;
+constexpr int kSubjects = 300;
 #else
 constexpr int kKills = 200;
 constexpr int kSubjects = 1000;
@@ -179,7 +179,7 @@ void KillAtRandomMoments(const Source (&sources)[2], const std::string& folder, 
 
 TEST(KilledSaves, CopyAndImportLeaveTheOldFileOrTheNewOne) {
     TempDir dir;
-    // Two studies of 10^6 scores each (10^5 under the sanitizers): subjects by 20 by 50 cells.
+    // Two studies of 10^6 scores each (3 x 10^5 under the sanitizers): subjects by 20 by 50 cells.
     const std::string one = dir.File("one.dat"), two = dir.File("two.dat");
     bench::WriteRandomStudy(one, kSubjects, 20, 50, 1);
     bench::WriteRandomStudy(two, kSubjects, 20, 50, 2);
