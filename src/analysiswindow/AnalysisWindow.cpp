@@ -25,6 +25,8 @@
 #include "analysiswindow/WindowPlacement.h"
 #include "output/ModelCheckTables.h"
 #include "output/ResultTables.h"
+#include "qttext/Text.h"
+#include "runtime/SameFile.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
 
@@ -250,6 +252,7 @@ void AnalysisWindow::Export() {
             exportName_);
         if (!chosen) return;  // cancelled: nothing is written
         exportName_ = *chosen;
+        RefuseInputAsOutput(qttext::FilePath(*chosen), {studyFile_});
         OutputOptions options = CopyOptions();
         options.provenance = provenance_;
         ExportAnalysis(analysis_, plot_->Data(), *chosen, options);
@@ -269,6 +272,7 @@ void AnalysisWindow::ExportQuantilePlot() {
             quantileName_);
         if (!chosen) return;  // cancelled: nothing is written
         quantileName_ = *chosen;
+        RefuseInputAsOutput(qttext::FilePath(*chosen), {studyFile_});
         morvane::ExportQuantilePlot(quantilePlot_->Data(), *chosen);
         exported_.Add(*chosen);
     });

@@ -20,6 +20,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
@@ -61,6 +62,9 @@ public:
     // of the study, until the next Show.
     void MarkOutOfDate(Staleness why);
     bool OutOfDate() const { return outOfDate_; }
+
+    // The study's data file, which no export writes over (empty: none).
+    void SetStudyFile(std::string path) { studyFile_ = std::move(path); }
 
     // 書き出し…: asks for a file and writes the tables or the plot, by its type.
     void Export();
@@ -112,6 +116,7 @@ private:
     QuantilePlotView* quantilePlot_ = nullptr;
     QLabel* quantileCaption_ = nullptr;
     QString quantileName_;
+    std::string studyFile_;
     QAction* english_ = nullptr;
     bool placed_ = false;
     struct ShownTable {

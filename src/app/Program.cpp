@@ -37,7 +37,7 @@ Program::~Program() = default;
 
 bool Program::OfferRecovery() {
     if (seams_.recovery == nullptr) return false;
-    for (const auto& left : ClaimLeftRecoveries(seams_.recovery->Folder(), seams_.recovery->Pid())) {
+    for (const auto& left : ClaimLeftRecoveries(seams_.recovery->Folder())) {
         const QString written =
             QDateTime::fromSecsSinceEpoch(left->Written()).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
         if (!seams_.messages->AskYesNo(

@@ -19,6 +19,7 @@
 #include "report/CalculateCommand.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
+#include "runtime/SameFile.h"
 #include "store/DataFile.h"
 #include "store/Recovery.h"
 #include "ui_DataWindow.h"
@@ -233,6 +234,7 @@ void DataWindow::SetStudyFile(const QString& path) {
     SaveDialog1.fileName = path;
     studyFiles_.SetOnly(path);
     loadedFrom_ = path;
+    studyFile_ = qttext::FilePath(path);
 }
 
 bool DataWindow::Save() {
@@ -252,9 +254,11 @@ bool DataWindow::Save() {
         SaveDialog1.fileName = *chosen;
         // The file is created first, so a name that cannot be created leaves
         // the store as it was.
-        WriteDataFile(store_, qttext::FilePath(*chosen), [this](StudyStore& study) {
+        const std::string path = qttext::FilePath(*chosen);
+        WriteDataFile(store_, path, [this](StudyStore& study) {
             WriteBackGrid(study, SelectedLevel(), ui_->StringGrid1->Cells());
         });
+        studyFile_ = path;
         steps_.setClean();
         studyFiles_.SetOnly(*chosen);
         loadedFrom_.clear();
@@ -283,8 +287,10 @@ void DataWindow::Calculate() {
                         },
                         OpenDialog1.fileName);
                     if (!chosen) return std::nullopt;
+                    std::string path = qttext::FilePath(*chosen);
+                    RefuseInputAsOutput(path, {studyFile_});
                     written = *chosen;
-                    return qttext::FilePath(*chosen);
+                    return path;
                 },
                 check);
         });
@@ -313,6 +319,7 @@ void DataWindow::Analyse() {
         }
         Provenance provenance = AnalysedProvenance();
         if (analysis_ == nullptr) analysis_ = new AnalysisWindow(this, seams_, decimalSeparator_);
+        analysis_->SetStudyFile(studyFile_);
         analysis_->Show(std::move(*analysis), std::move(provenance));
     });
 }
@@ -398,12 +405,18 @@ void DataWindow::KeepForRecovery() {
             WriteBackGrid(study, SelectedLevel(), ui_->StringGrid1->Cells());
         });
     } catch (const Error& error) {
-        if (!std::exchange(keepFailed_, true))
-            qWarning("PMorvane: the recovery file could not be written: %s",
-                     qUtf8Printable(FromCp932(error.message())));
+        RecoveryFailed(FromCp932(error.message()));
     } catch (const std::bad_alloc&) {
-        if (!std::exchange(keepFailed_, true)) qWarning("PMorvane: the recovery file could not be written");
+        RecoveryFailed(FromCp932(messages::OutOfMemory()));
     }
+}
+
+void DataWindow::RecoveryFailed(const QString& reason) {
+    if (std::exchange(keepFailed_, true)) return;
+    seams_.messages->ShowWarning(this,
+                                 QStringLiteral(u"復元用のコピーを書き込めません (%1)。"
+                                                u"異常終了したときは、保存していない変更を復元できません。")
+                                     .arg(reason));
 }
 
 void DataWindow::ForgetRecovery() {

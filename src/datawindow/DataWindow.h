@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "output/OutputOptions.h"
 #include "store/StudyStore.h"
@@ -43,6 +45,8 @@ public:
     // The study was loaded from the data file at `path`: 保存 starts there and
     // replaces it without a question, and while the study is as loaded, 分析
     // names that file's bytes as the data its figures are of.
+    // 計算 and the analysis window's exports never write over it, nor over the
+    // file it is saved to.
     void SetStudyFile(const QString& path);
 
     // 保存: writes the study to a data file chosen in the Save dialog, which
@@ -129,9 +133,11 @@ private:
     // study is as saved.
     void StepsChanged();
     // Runs at the end of that wait: the study, the shown level written back,
-    // into the recovery file. A failure is told once on the standard error;
-    // the user's work goes on.
+    // into the recovery file. A failure is shown once (RecoveryFailed); the
+    // user's work goes on.
     void KeepForRecovery();
+    // A warning with the reason, the first time a copy cannot be written.
+    void RecoveryFailed(const QString& reason);
     // Removes the kept copy and stops the wait.
     void ForgetRecovery();
     // Runs at every change of the study: the analysis shown is of an earlier state.
@@ -149,6 +155,7 @@ private:
     bool closed_ = false;
     QTimer keeping_;  // the wait after the last step before the study is kept
     bool keepFailed_ = false;
+    std::string studyFile_;  // the data file loaded from or last saved to, never an output
     widgets::OwnFiles studyFiles_;    // the file loaded from or last saved to
     widgets::OwnFiles resultsFiles_;  // the results files 計算 wrote
     QString loadedFrom_;              // empty once saved: the saved bytes are the study's own

@@ -25,6 +25,7 @@ InvalidOperationError::InvalidOperationError() : Error(messages::InvalidOperatio
 ZeroDivideError::ZeroDivideError() : Error(messages::ZeroDivide()) {}
 OverflowError::OverflowError() : Error(messages::Overflow()) {}
 LineEndInTextError::LineEndInTextError() : Error(messages::LineEndInText()) {}
+SameFileError::SameFileError() : Error(messages::SameFileAsInput()) {}
 InOutError::InOutError(int code) : InOutError(io::IoCode::Ours(code)) {}
 InOutError::InOutError(io::IoCode code)
     : Error(code.systemNumber ? messages::InOutNumber(code.value) : messages::InOut(code.value)),

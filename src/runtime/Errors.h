@@ -107,6 +107,13 @@ public:
     LineEndInTextError();
 };
 
+// An output that is one of the command's inputs, refused before it is opened
+// ("出力ファイルが入力ファイルと同じです").
+class SameFileError : public Error {
+public:
+    SameFileError();
+};
+
 // A read that the user stopped (中止 while a study loads). It carries no
 // message: the windows show nothing for it, and nothing was changed.
 class ReadStopped : public std::exception {

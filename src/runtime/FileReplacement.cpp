@@ -4,13 +4,16 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
+#include <random>
 #include <string_view>
 #include <vector>
 
@@ -21,8 +24,9 @@ namespace {
 
 constexpr std::string_view kMark = ".pmorvane-";
 constexpr std::string_view kEnd = ".tmp";
-constexpr int kMostLinks = 40;  // as many as the kernel follows
-constexpr int kMostNames = 100;
+constexpr int kMostLinks = 40;    // as many as the kernel follows
+constexpr int kMostNames = 1000;  // K up to three digits, as IsReplacementName reads them
+constexpr int kMostRandomNames = 100;
 
 // The creation of a new file with its lock, and the removal of leftovers, one
 // at a time in the process: a leftover is told from a file being written by
@@ -48,9 +52,11 @@ std::string InFolder(const std::string& folder, const std::string& name) {
     return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
-std::string TemporaryName(std::string base, long pid, int k) {
+// `.BASE.pmorvane-PID[-K].tmp`, or with `-SUFFIX` for K.
+std::string TemporaryName(std::string base, long pid, int k, const std::string& suffix = {}) {
     std::string tail = std::string(kMark) + std::to_string(pid);
     if (k > 0) tail += "-" + std::to_string(k);
+    if (!suffix.empty()) tail += "-" + suffix;
     tail += kEnd;
     const std::size_t room = NAME_MAX - 1 - tail.size();
     if (base.size() > room) base.resize(room);
@@ -99,6 +105,57 @@ int FollowLinks(std::string& name) {
     }
 }
 
+// The folders that `folder` names, walked as the kernel walks them: EACCES
+// when a link on the way may not be followed (MayFollow), ELOOP after too
+// many links, else 0 (a folder missing or unreadable is for the open itself
+// to report).
+int CheckFolderLinks(const std::string& folder) {
+    std::vector<std::string> ahead;  // the components still to walk, the next one last
+    auto push = [&ahead](const std::string& path) {
+        std::vector<std::string> parts;
+        for (std::size_t at = 0; at <= path.size();) {
+            const std::size_t slash = std::min(path.find('/', at), path.size());
+            if (slash > at) parts.push_back(path.substr(at, slash - at));
+            at = slash + 1;
+        }
+        ahead.insert(ahead.end(), parts.rbegin(), parts.rend());
+    };
+    std::string done = folder.starts_with('/') ? "/" : ".";
+    push(folder);
+    for (int links = 0; !ahead.empty();) {
+        const std::string part = std::move(ahead.back());
+        ahead.pop_back();
+        if (part == ".") continue;
+        if (part == ".." && done != "." && !done.ends_with("..")) {
+            done = FolderOf(done);
+            continue;
+        }
+        const std::string next = InFolder(done, part);
+        struct stat link {};
+        if (::lstat(next.c_str(), &link) != 0) return 0;
+        if (!S_ISLNK(link.st_mode)) {
+            done = next;
+            continue;
+        }
+        if (++links > kMostLinks) return ELOOP;
+        if (!MayFollow(link, done)) return EACCES;
+        std::string target;
+        if (!ReadLink(next, target)) return 0;
+        if (target.starts_with('/')) done = "/";
+        push(target);
+    }
+    return 0;
+}
+
+// A name for the new file that no one has taken, made of random letters: for
+// when every numbered name is (planted by someone in a shared folder).
+std::string RandomName(const std::string& base, long pid, std::mt19937_64& random) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string suffix;
+    for (int i = 0; i < 12; ++i) suffix += kLetters[random() % (sizeof kLetters - 1)];
+    return TemporaryName(base, pid, 0, suffix);
+}
+
 // Removes the new files in `folder` left by processes that are gone (or by
 // this one, under an earlier process's id): those whose lock is free.
 void RemoveLeftovers(const std::string& folder) {
@@ -124,6 +181,17 @@ void RemoveLeftovers(const std::string& folder) {
             ::unlink(path.c_str());
         ::close(fd);
     }
+}
+
+// A file with no name that holds the text of a file written in place until
+// its commit: on a disk where the system has one, else in memory; -1 when
+// neither can be had.
+int UnnamedFile() {
+    const char* folder = std::getenv("TMPDIR");
+    if (folder == nullptr || folder[0] != '/') folder = "/tmp";
+    int fd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) fd = ::memfd_create("pmorvane", MFD_CLOEXEC);
+    return fd;
 }
 
 bool FullOrOutOfHandles(int error) {
@@ -174,17 +242,24 @@ FileReplacement::~FileReplacement() {
 }
 
 void FileReplacement::Open() {
+    // No one else's link on the way to the folder, as none at its end.
+    if (const int linkError = CheckFolderLinks(FolderOf(path_)))
+        throw InOutError(io::CodeFromErrno(linkError, path_));
     struct stat named {};
     if (::stat(path_.c_str(), &named) != 0) {
         const int error = errno;
         if (error != ENOENT) throw InOutError(io::CodeFromErrno(error, path_));
         // Missing, or a link that leads to a file not there yet.
         if (const int linkError = FollowLinks(final_)) throw InOutError(io::CodeFromErrno(linkError, path_));
+        if (const int linkError = CheckFolderLinks(FolderOf(final_)))
+            throw InOutError(io::CodeFromErrno(linkError, path_));
         if (!TryReplacement(nullptr)) OpenInPlace();
         return;
     }
     if (!S_ISREG(named.st_mode)) return OpenInPlace();
     if (const int linkError = FollowLinks(final_)) throw InOutError(io::CodeFromErrno(linkError, path_));
+    if (const int linkError = CheckFolderLinks(FolderOf(final_)))
+        throw InOutError(io::CodeFromErrno(linkError, path_));
     // The links followed must lead to the file itself (the kernel's own links
     // under /proc need not).
     struct stat info {};
@@ -212,8 +287,12 @@ bool FileReplacement::TryReplacement(const struct stat* existing) {
     const std::lock_guard<std::mutex> claim(Claims());
     RemoveLeftovers(folder);
     const mode_t mode = existing != nullptr ? (existing->st_mode & 0777) : 0666;
-    for (int k = 0; k < kMostNames && fd_ < 0; ++k) {
-        const std::string name = InFolder(folder, TemporaryName(BaseOf(final_), ::getpid(), k));
+    std::mt19937_64 random;
+    for (int k = 0; k < kMostNames + kMostRandomNames && fd_ < 0; ++k) {
+        if (k == kMostNames) random.seed(std::random_device()());
+        const std::string base = BaseOf(final_);
+        const std::string name = InFolder(folder, k < kMostNames ? TemporaryName(base, ::getpid(), k)
+                                                                 : RandomName(base, ::getpid(), random));
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0) {
             fd_ = fd;
@@ -245,19 +324,75 @@ bool FileReplacement::TryReplacement(const struct stat* existing) {
 
 void FileReplacement::OpenInPlace() {
     final_ = path_;
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Opened as it is, or made when missing, without emptying it yet.
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0 && errno == ENOENT) {
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        created_ = fd_ >= 0;
+    }
     if (fd_ < 0) throw InOutError(io::CodeFromErrno(errno, path_));
     struct stat info {};
     regular_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+    if (!regular_) return;
+    const int text = UnnamedFile();
+    if (text >= 0) {
+        inPlace_ = fd_;
+        fd_ = text;
+    } else if (::ftruncate(fd_, 0) != 0 && errno != EINVAL) {
+        const int error = errno;
+        Abandon();
+        throw InOutError(io::CodeFromErrno(error, path_));
+    }
+}
+
+// Runs at the commit of a regular file written in place: its old bytes give
+// way to the whole text at once, and are never left half replaced by a
+// command that stopped.
+io::IoCode FileReplacement::CommitInPlace() {
+    io::IoCode failure;
+    // As O_TRUNC would, files that cannot be emptied (under /proc) are written over.
+    if (::ftruncate(inPlace_, 0) != 0 && errno != EINVAL) failure = io::CodeFromErrno(errno, path_);
+    std::vector<char> buffer(1 << 20);
+    for (off_t at = 0; !failure.failed();) {
+        const ssize_t n = ::pread(fd_, buffer.data(), buffer.size(), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) failure = io::CodeFromErrno(errno, path_);
+        if (n <= 0) break;
+        at += n;
+        for (ssize_t done = 0; done < n && !failure.failed();) {
+            const ssize_t w = ::write(inPlace_, buffer.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0)
+                failure = io::CodeFromErrno(errno, path_);
+            else
+                done += w;
+        }
+    }
+    if (!failure.failed() && ::fsync(inPlace_) != 0 && errno != EINVAL)
+        failure = io::CodeFromErrno(errno, path_);
+    ::close(fd_);
+    fd_ = -1;
+    if (::close(inPlace_) != 0 && errno != EINTR && !failure.failed())
+        failure = io::CodeFromErrno(errno, path_);
+    inPlace_ = -1;
+    return failure;
 }
 
 io::IoCode FileReplacement::Commit() {
     io::IoCode failure;
     if (fd_ < 0) return failure;
+    if (inPlace_ >= 0) {
+        failure = CommitInPlace();
+        if (!failure.failed()) created_ = false;
+        return failure;
+    }
     if (regular_ && ::fsync(fd_) != 0 && errno != EINVAL) failure = io::CodeFromErrno(errno, path_);
     if (::close(fd_) != 0 && errno != EINTR && !failure.failed()) failure = io::CodeFromErrno(errno, path_);
     fd_ = -1;
-    if (temporary_.empty()) return failure;
+    if (temporary_.empty()) {
+        if (!failure.failed()) created_ = false;
+        return failure;
+    }
     if (!failure.failed() && ::rename(temporary_.c_str(), final_.c_str()) != 0)
         failure = io::CodeFromErrno(errno, path_);
     if (failure.failed()) {
@@ -275,6 +410,11 @@ void FileReplacement::Abandon() noexcept {
     temporary_.clear();
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    if (inPlace_ >= 0) ::close(inPlace_);
+    inPlace_ = -1;
+    // A file made to be written in place goes again, unless it was written.
+    if (created_ && regular_) ::unlink(path_.c_str());
+    created_ = false;
 }
 
 }  // namespace morvane

@@ -21,6 +21,7 @@ MORVANE_MESSAGE(PrinterNotValid, "選択したプリンタは有効ではあり�
 MORVANE_MESSAGE(PrintingInProgress, "現在印刷中です")
 MORVANE_MESSAGE(TooFewLevels, "要因の水準数が 1 未満です")
 MORVANE_MESSAGE(LineEndInText, "改行を含む文字列はデータファイルに書き込めません")
+MORVANE_MESSAGE(SameFileAsInput, "出力ファイルが入力ファイルと同じです")
 MORVANE_MESSAGE(
     TrailingContent,
     "データファイルの最後の得点の後に余分な内容があります。読み込みでは無視し、保存すると失われます")
@@ -90,7 +91,7 @@ namespace {
     for (auto message :
          {&RangeCheck, &OutOfMemory, &InvalidOperation, &ZeroDivide, &Overflow, &NoDefaultPrinter,
           &PrinterNotValid, &PrintingInProgress, &TooFewLevels, &LineEndInText, &TrailingContent,
-          &FileEndsEarly, &LineEndsNotRecognised, &NotADataFile})
+          &FileEndsEarly, &LineEndsNotRecognised, &NotADataFile, &SameFileAsInput})
         message();
     NotAFloat({});
     NotAnInteger({});

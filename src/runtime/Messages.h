@@ -31,6 +31,8 @@ const std::string& TooFewLevels();
 // A level name or score text holding a CR or LF, which the data file cannot hold:
 // "改行を含む文字列はデータファイルに書き込めません".
 const std::string& LineEndInText();
+// An output that would replace one of the command's inputs.
+const std::string& SameFileAsInput();
 // Loading a data file: content after the last score the counts ask for,
 // which a save does not keep (a notice, not an error).
 const std::string& TrailingContent();

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,11 +52,6 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-// Whether a process with this id runs (one of another user's counts).
-bool Running(long pid) {
-    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH);
-}
-
 // Opens and locks `path` (created when missing) without waiting; -1 when
 // another holds it or it cannot be opened.
 int TakeLock(const std::string& path) {
@@ -71,13 +65,39 @@ int TakeLock(const std::string& path) {
 }
 
 // Creates `folder` and the folders above it that are missing, for this user
-// alone; throws InOutError with the code of the first that fails.
+// alone; throws InOutError with the code of the first that fails. The
+// recovery folder itself is the user's alone, whoever made it: one that
+// others may enter has its mode mended, one that is someone else's (or
+// reached through someone else's link) is refused with code 5.
 void MakeFolder(const std::string& folder) {
     for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         const std::string part = folder.substr(0, slash);
         if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
             throw InOutError(io::CodeFromErrno(errno, part));
-        if (slash == std::string::npos) return;
+        if (slash == std::string::npos) break;
+    }
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) throw InOutError(io::CodeFromErrno(errno, folder));
+    // The user's own link to a folder of the user's is followed.
+    if (S_ISLNK(info.st_mode) && info.st_uid == ::geteuid()) ::stat(folder.c_str(), &info);
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+        throw InOutError(io::CodeFromErrno(EACCES, folder));
+    if ((info.st_mode & 07777) != 0700 && ::chmod(folder.c_str(), 0700) != 0)
+        throw InOutError(io::CodeFromErrno(errno, folder));
+}
+
+// Makes the copy empty and for this user alone before its first write, which
+// keeps those bits (FileReplacement): no copy is ever readable by others.
+void MakeCopy(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) throw InOutError(io::CodeFromErrno(errno, path));
+    // The umask may have taken bits; none are added beyond the user's.
+    const bool made = ::fchmod(fd, 0600) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!made) {
+        ::unlink(path.c_str());
+        throw InOutError(io::CodeFromErrno(error, path));
     }
 }
 
@@ -114,6 +134,13 @@ void RecoveryFile::TakeNames() {
         if (fd < 0) {
             if (!Exists(lock)) throw InOutError(io::CodeFromErrno(errno, lock));
             continue;
+        }
+        try {
+            MakeCopy(data);
+        } catch (...) {
+            ::unlink(lock.c_str());
+            ::close(fd);
+            throw;
         }
         path_ = data;
         lock_ = lock;
@@ -152,7 +179,7 @@ void LeftRecovery::Remove() noexcept {
     lockFd_ = -1;
 }
 
-std::vector<std::unique_ptr<LeftRecovery>> ClaimLeftRecoveries(const std::string& folder, long self) {
+std::vector<std::unique_ptr<LeftRecovery>> ClaimLeftRecoveries(const std::string& folder) {
     std::vector<std::unique_ptr<LeftRecovery>> left;
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) return left;
@@ -163,10 +190,16 @@ std::vector<std::unique_ptr<LeftRecovery>> ClaimLeftRecoveries(const std::string
         const std::string data = folder + "/" + stem + kData, lock = folder + "/" + stem + kLock;
         const int fd = TakeLock(lock);
         if (fd < 0) continue;  // its program runs, or another program offers it
+        // A free lock is the whole sign of a program gone, whatever process
+        // has its id now (a zombie, or another after a power cut). A copy
+        // removed meanwhile went with its program's normal end; an empty one
+        // was made by a program that ended before its first write.
         struct stat info;
-        // A copy removed meanwhile went with its program's normal end.
-        if ((pid != self && Running(pid)) || ::stat(data.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-            if (!Exists(data)) ::unlink(lock.c_str());
+        if (::lstat(data.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) {
+            if (!Exists(data) || (S_ISREG(info.st_mode) && info.st_size == 0)) {
+                ::unlink(data.c_str());
+                ::unlink(lock.c_str());
+            }
             ::close(fd);
             continue;
         }

@@ -12,8 +12,9 @@
 //   pmorvane-PID.lock  empty; the program holds an flock on it while it runs
 // (pmorvane-PID-K.* when files of an earlier process with the same id are
 // still there). A program that ends normally removes both. A .dat whose lock
-// is free and whose process id runs no process was left by a program that
-// crashed or was killed, and is offered at the next start.
+// is free was left by a program that crashed or was killed (its lock went
+// with it), and is offered at the next start. The folder and the copies are
+// the user's alone (0700 and 0600).
 
 #include <cstdint>
 #include <ctime>
@@ -92,9 +93,8 @@ private:
 };
 
 // The recovery files in `folder` left by programs that are gone (the lock
-// free and no process with that id, or the id `self`'s, whose own file is
-// not yet made), claimed, the newest first. A folder that does not exist has
-// none.
-std::vector<std::unique_ptr<LeftRecovery>> ClaimLeftRecoveries(const std::string& folder, long self);
+// free, whatever process has the id now), claimed, the newest first. A folder
+// that does not exist has none.
+std::vector<std::unique_ptr<LeftRecovery>> ClaimLeftRecoveries(const std::string& folder);
 
 }  // namespace morvane

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "analysiswindow/AnalysisWindow.h"
 #include "datawindow/DataWindow.h"
 #include "datawindow/WriteBack.h"
 #include "runtime/MemoryBudget.h"
@@ -348,6 +349,51 @@ private slots:
                  ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
         QVERIFY(QApplication::focusWidget() != testing::Button(form, "ExitButton"));
         QVERIFY(seams_.messages.Shown().isEmpty());
+    }
+
+    // 計算 never writes its results over the study's data file, through any
+    // link: the one it was read from, then the one it was saved to.
+    void CalculateRefusesTheStudysOwnFile() {
+        const std::string example = ReadBytes(MORVANE_EXAMPLES "/worked-example.dat");
+        Load(example);
+        const std::string study = dir_.File("study.dat"), saved = dir_.File("saved.dat");
+        std::filesystem::create_symlink(study, dir_.File("link.txt"));
+        DataWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        form->SetStudyFile(QString::fromStdString(study));
+        const QString refused = QStringLiteral(u"出力ファイルが入力ファイルと同じです.");
+        for (const std::string& chosen : {study, dir_.File("link.txt")}) {
+            seams_.messages.Clear();
+            seams_.dialogs.Choose(QString::fromStdString(chosen));
+            testing::Button(form, "CalcButton")->click();
+            QCOMPARE(seams_.messages.Shown(), QStringList{refused});
+            QCOMPARE(ReadBytes(study), example);
+        }
+        seams_.dialogs.Choose(QString::fromStdString(saved));
+        QVERIFY(form->Save());
+        const std::string savedBytes = ReadBytes(saved);
+        seams_.messages.Clear();
+        seams_.dialogs.Choose(QString::fromStdString(saved));
+        testing::Button(form, "CalcButton")->click();
+        QCOMPARE(seams_.messages.Shown(), QStringList{refused});
+        QCOMPARE(ReadBytes(saved), savedBytes);
+        // Nor do the analysis window's exports.
+        testing::Button(form, "AnalysisButton")->click();
+        auto* analysis = form->findChild<AnalysisWindow*>();
+        QVERIFY(analysis != nullptr);
+        for (const auto& exportFile : {&AnalysisWindow::Export, &AnalysisWindow::ExportQuantilePlot}) {
+            seams_.messages.Clear();
+            seams_.dialogs.Choose(QString::fromStdString(saved));
+            (analysis->*exportFile)();
+            QCOMPARE(seams_.messages.Shown(), QStringList{refused});
+            QCOMPARE(ReadBytes(saved), savedBytes);
+        }
+        // Another file is written as ever.
+        seams_.messages.Clear();
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("results.txt")));
+        testing::Button(form, "CalcButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QVERIFY(!ReadBytes(dir_.File("results.txt")).empty());
     }
 
     void ABadScoreStopsCalculateBeforeTheDialog() {
@@ -975,6 +1021,30 @@ private slots:
         QVERIFY(!form_->close());
         QCOMPARE(seams_.messages.Asked().size(), 1);
         QVERIFY(kept());
+    }
+
+    // A copy that cannot be written is said once, with the reason; the work
+    // goes on, and a save still saves.
+    void ARecoveryCopyThatCannotBeWrittenIsShownOnce() {
+        Load(kThreeLevels);
+        WriteBytes(dir_.File("plain"), "a file, not a folder");
+        RecoveryFile recovery(dir_.File("plain/state"), 77);
+        widgets::Seams seams = seams_.Seams();
+        seams.recovery = &recovery;
+        form_ = std::make_unique<DataWindow>(&owner_, store_, seams, '.');
+        QVERIFY(testing::ShowActive(form_.get()));
+        form_->SetRecoveryDelay(50);
+        for (const char* text : {"5", "6"}) {
+            testing::TypeInCell(Grid(), 1, 1, text);
+            Press(Qt::Key_Return);
+            QTest::qWait(300);
+        }
+        QCOMPARE(seams_.messages.Warnings().size(), 1);
+        const QString warning = seams_.messages.Warnings().at(0);
+        QVERIFY(warning.startsWith(QStringLiteral(u"復元用のコピーを書き込めません (不正なファイル名です)")));
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("saved.dat")));
+        QVERIFY(form_->Save());
     }
 };
 

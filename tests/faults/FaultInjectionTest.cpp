@@ -236,6 +236,64 @@ TEST(Faults, FullAndReadOnlyDiskOnASmallTmpfs) {
               "left on the disk: nothing\n");
 }
 
+// A results file that cannot be replaced (here: a file mounted on its own,
+// which no rename may take the place of) is written in place; a calculation
+// that stops (F = 0/0) leaves its old bytes, as a full one replaces them whole.
+TEST(Faults, AFileWrittenInPlaceKeepsItsBytesUntilTheWholeTextIsThere) {
+    TempDir dir;
+    const std::string disk = dir.File("disk"), out = dir.File("out"), large = dir.File("large.dat");
+    const std::string flat = dir.File("flat.dat"), results = out + "/results.txt";
+    fs::create_directory(disk);
+    fs::create_directory(out);
+    WriteBytes(results, "");
+    WriteBytes(large, LargeStudyFile());
+    // Every score the same: each F ratio is 0/0.
+    std::string bytes = "2\r\n2\r\n2\r\na1\r\na2\r\nb1\r\nb2\r\n";
+    for (int i = 0; i < 8; ++i) bytes += "1\r\n";
+    WriteBytes(flat, bytes);
+    const std::string expected = ResultsOf(large);
+    ChildResult child = RunInChild([&]() -> std::string {
+        if (unshare(CLONE_NEWNS) != 0) return std::string("skip: unshare refused: ") + std::strerror(errno);
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return std::string("skip: private mounts refused: ") + std::strerror(errno);
+        if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
+            return std::string("skip: mounting a tmpfs refused: ") + std::strerror(errno);
+        WriteBytes(disk + "/results.txt", "old results");
+        if (mount((disk + "/results.txt").c_str(), results.c_str(), nullptr, MS_BIND, nullptr) != 0)
+            return std::string("skip: a bind mount refused: ") + std::strerror(errno);
+        std::string report;
+        StudyStore store;
+        std::string outcome = Outcome([&] {
+            LoadStudyFile(store, flat);
+            RunCalculation(store, '.', [&] { return std::optional<std::string>(results); });
+        });
+        report += "stopped: " + outcome + ", " + ReadBytes(results) + "\n";
+        ChildResult r = RunMorvane({"report", flat, results});
+        report += "tool stopped: exit " + std::to_string(r.exitCode) + ", " + ReadBytes(results) + "\n";
+        r = RunMorvane({"report", large, results});
+        report += "tool: exit " + std::to_string(r.exitCode) + ", " + Written(results, expected) + "\n";
+        StudyStore pre = PrePostStudy();
+        outcome = Outcome([&] { WriteDataFile(pre, results); });
+        StudyStore back;
+        LoadStudyFile(back, results);
+        report += "saved: " + outcome + ", " + Summary(back) + "\n";
+        report += "beside it:";
+        for (const auto& entry : fs::directory_iterator(out))
+            report += " " + entry.path().filename().string();
+        return report + "\n";
+    });
+    if (child.out.starts_with("skip:")) GTEST_SKIP() << child.out;
+    EXPECT_EQ(child.exitCode, 0) << Describe(child);
+    EXPECT_EQ(child.out,
+              "stopped: 不正な浮動小数点数演算命令, old results\n"
+              "tool stopped: exit 1, old results\n"
+              "tool: exit 0, whole\n"
+              "saved: ok, " +
+                  Summary(PrePostStudy()) +
+                  "\n"
+                  "beside it: results.txt\n");
+}
+
 // With no descriptor left every open fails at once; with exactly one left a run
 // of commands that fail in every way still works, so none of them leaves its
 // file open. It runs in a fresh process (open_files_child), whose first errors
@@ -412,11 +470,12 @@ TEST(Faults, FilesThatVanishBetweenRuns) {
 
 // An error number without a code of its own is shown as itself, even when it
 // equals one of our codes: /proc/self/mem fails at offset 0 with EIO, 5, which
-// is not a refused access.
+// is not a refused access. (Written in place, it gets its bytes once they are
+// all there: the study here is one whose report goes to its end.)
 TEST(Faults, ErrorNumbersWithoutACodeOfTheirOwnShowAsThemselves) {
     TempDir dir;
     const std::string study = dir.File("study.dat"), out = dir.File("out.dat");
-    WriteBytes(study, kWorkedExample);
+    WriteBytes(study, LargeStudyFile());
     const std::vector<std::string> commands[] = {
         {"copy", "/proc/self/mem", out},     {"sums", "/proc/self/mem"},
         {"report", "/proc/self/mem", out},   {"copy", study, "/proc/self/mem"},

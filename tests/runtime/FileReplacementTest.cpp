@@ -204,6 +204,14 @@ TEST(FileReplacement, WithoutRootsRights) {
     ASSERT_EQ(::lchown((shared + "/others-link").c_str(), 65533, 65533), 0);
     fs::create_symlink(mine + "/target.dat", shared + "/own-link");
     ASSERT_EQ(::lchown((shared + "/own-link").c_str(), nobody, nobody), 0);
+    // Links to the folder, the third user's and the user's own; and a link of
+    // the user's that leads through the third user's folder link.
+    fs::create_directory_symlink(mine, shared + "/others-folder");
+    ASSERT_EQ(::lchown((shared + "/others-folder").c_str(), 65533, 65533), 0);
+    fs::create_directory_symlink(mine, shared + "/own-folder");
+    ASSERT_EQ(::lchown((shared + "/own-folder").c_str(), nobody, nobody), 0);
+    fs::create_symlink("../shared/others-folder/new.dat", mine + "/through");
+    ASSERT_EQ(::lchown((mine + "/through").c_str(), nobody, nobody), 0);
 
     const testing::ChildResult child = RunInChild([&]() -> std::string {
         if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
@@ -219,6 +227,10 @@ TEST(FileReplacement, WithoutRootsRights) {
         saved("locked", locked + "/open.dat", locked + "/open.dat");
         saved("others-link", shared + "/others-link", mine + "/target.dat");
         saved("own-link", shared + "/own-link", mine + "/target.dat");
+        saved("others-folder", shared + "/others-folder/target.dat", mine + "/target.dat");
+        saved("others-folder new", shared + "/./others-folder/../others-folder/new.dat", mine + "/new.dat");
+        saved("through", mine + "/through", mine + "/new.dat");
+        saved("own-folder", shared + "/own-folder/target.dat", mine + "/target.dat");
         // Root's file in the shared folder cannot be renamed over: it is
         // written in place, as far as opening it in place goes.
         const int probe = ::open((shared + "/roots.dat").c_str(), O_WRONLY | O_APPEND);
@@ -229,10 +241,27 @@ TEST(FileReplacement, WithoutRootsRights) {
         return report;
     });
     EXPECT_EQ(child.out,
-              "ro 5 old, locked ok new, others-link 5 old, own-link ok new, roots.dat as in place");
-    EXPECT_EQ(Names(mine), (std::vector<std::string>{"ro.dat", "target.dat"}));
+              "ro 5 old, locked ok new, others-link 5 old, own-link ok new, others-folder 5 new, "
+              "others-folder new 5 , through 5 , own-folder ok new, roots.dat as in place");
+    // Root, whom another user would lead onto a file of anyone's, is held back too.
+    EXPECT_EQ(Save(shared + "/others-folder/target.dat", "root's"), "5");
+    EXPECT_EQ(Save(shared + "/others-folder/made.dat", "root's"), "5");
+    EXPECT_EQ(ReadBytes(mine + "/target.dat"), "new");
+    EXPECT_EQ(Names(mine), (std::vector<std::string>{"ro.dat", "target.dat", "through"}));
     EXPECT_EQ(Names(locked), std::vector<std::string>{"open.dat"});
-    EXPECT_EQ(Names(shared), (std::vector<std::string>{"others-link", "own-link", "roots.dat"}));
+    EXPECT_EQ(Names(shared), (std::vector<std::string>{"others-folder", "others-link", "own-folder",
+                                                       "own-link", "roots.dat"}));
+}
+
+// Someone who plants every numbered name of this process's new file (here as
+// folders, which no save removes) cannot make a save fail.
+TEST(FileReplacement, PlantedNamesNeverStopASave) {
+    TempDir dir;
+    for (int k = 0; k < 1000; ++k) fs::create_directory(dir.File(TemporaryOf("t.dat", k)));
+    WriteBytes(dir.File("t.dat"), "old");
+    EXPECT_EQ(Save(dir.File("t.dat"), "new"), "ok");
+    EXPECT_EQ(ReadBytes(dir.File("t.dat")), "new");
+    EXPECT_EQ(Names(dir.Path()).size(), 1001u);
 }
 
 // The id of a process that has ended and been waited for.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <set>
 
+#include "runtime/Errors.h"
 #include "store/DataFile.h"
 #include "store/Recovery.h"
 #include "support/PrePostStudy.h"
@@ -83,6 +85,46 @@ TEST(Recovery, TheCopyIsTheDataFileAndGoesWithForget) {
         ::unsetenv("XDG_STATE_HOME");
 }
 
+// The folder and the copies are the user's alone, whatever the umask and
+// whoever made the folder: a folder others may enter is mended, one of
+// another user's (or a link to one) is refused.
+TEST(Recovery, CopiesAreTheUsersAlone) {
+    TempDir dir;
+    const std::string folder = dir.File("pmorvane");
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+    const mode_t umask = ::umask(0);
+    StudyStore store = PrePostStudy();
+    {
+        RecoveryFile file(folder, 4242);
+        file.Keep(store, nullptr);
+        file.Keep(store, nullptr);
+        struct stat info {};
+        ASSERT_EQ(::stat(file.Path().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0600u);
+        ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0700u);
+    }
+    ::umask(umask);
+    auto keepFails = [&](const std::string& where) {
+        RecoveryFile file(where, 4242);
+        try {
+            file.Keep(store, nullptr);
+        } catch (const InOutError& error) {
+            return error.code() == 5 && file.Path().empty();
+        }
+        return false;
+    };
+    std::filesystem::create_directory_symlink(folder, dir.File("link"));
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::lchown(dir.File("link").c_str(), 65534, 65534), 0);
+        EXPECT_TRUE(keepFails(dir.File("link")));
+        ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+        EXPECT_TRUE(keepFails(folder));
+    }
+    EXPECT_TRUE(Names(folder).empty());
+}
+
 // Only the copies of programs that are gone are claimed, each by one program
 // at a time; a running program's copy never is.
 TEST(Recovery, ProgramsDoNotTakeEachOthersFiles) {
@@ -98,27 +140,48 @@ TEST(Recovery, ProgramsDoNotTakeEachOthersFiles) {
     StudyStore mine = PrePostStudy();
     running.Keep(mine, nullptr);
 
-    auto claimed = ClaimLeftRecoveries(folder, self);
+    auto claimed = ClaimLeftRecoveries(folder);
     ASSERT_EQ(claimed.size(), 1u);
     EXPECT_EQ(claimed[0]->Pid(), gone);
     EXPECT_EQ(claimed[0]->Path(), folder + "/pmorvane-" + std::to_string(gone) + ".dat");
     // A second program starting meanwhile finds it claimed.
-    EXPECT_TRUE(ClaimLeftRecoveries(folder, self).empty());
+    EXPECT_TRUE(ClaimLeftRecoveries(folder).empty());
     StudyStore back;
     claimed[0]->Read(back);
     EXPECT_EQ(back.CellText(2, 2, 2), "7.5");
     claimed.clear();  // released, not removed: offered at a later start
-    claimed = ClaimLeftRecoveries(folder, self);
+    claimed = ClaimLeftRecoveries(folder);
     ASSERT_EQ(claimed.size(), 1u);
     claimed[0]->Remove();
     claimed.clear();
     EXPECT_EQ(Names(folder), (std::set<std::string>{"pmorvane-1.dat", "pmorvane-1.lock"}));
 
-    // A free lock is not enough: a copy whose id runs a process stays.
+    // A free lock is enough, whatever process has the id now: another's
+    // (after a power cut) or the killed program's own, not yet waited for.
+    // An empty copy, made by a program that ended before its first write, is
+    // removed with its lock.
     testing::WriteBytes(folder + "/pmorvane-1-3.dat", "1\r\n");
-    EXPECT_TRUE(ClaimLeftRecoveries(folder, self).empty());
-    std::filesystem::remove(folder + "/pmorvane-1-3.dat");
-    std::filesystem::remove(folder + "/pmorvane-1-3.lock");
+    testing::WriteBytes(folder + "/pmorvane-1-4.dat", "");
+    claimed = ClaimLeftRecoveries(folder);
+    ASSERT_EQ(claimed.size(), 1u);
+    EXPECT_EQ(claimed[0]->Path(), folder + "/pmorvane-1-3.dat");
+    claimed[0]->Remove();
+    claimed.clear();
+    EXPECT_EQ(Names(folder), (std::set<std::string>{"pmorvane-1.dat", "pmorvane-1.lock"}));
+    const pid_t zombie = ::fork();
+    if (zombie == 0) {
+        RecoveryFile file(folder, static_cast<long>(::getpid()));
+        file.Keep(crashed, nullptr);
+        ::kill(::getpid(), SIGKILL);
+    }
+    siginfo_t ended{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(zombie), &ended, WEXITED | WNOWAIT), 0);  // left a zombie
+    claimed = ClaimLeftRecoveries(folder);
+    ASSERT_EQ(claimed.size(), 1u);
+    EXPECT_EQ(claimed[0]->Pid(), zombie);
+    claimed[0]->Remove();
+    claimed.clear();
+    ::waitpid(zombie, nullptr, 0);
 
     // A copy left under this process's own id, by an earlier process: claimed,
     // and this program's own copy takes the next name.
@@ -130,7 +193,7 @@ TEST(Recovery, ProgramsDoNotTakeEachOthersFiles) {
     RecoveryFile own(folder, self);
     own.Keep(mine, nullptr);
     EXPECT_EQ(own.Path(), folder + "/pmorvane-" + std::to_string(self) + "-1.dat");
-    claimed = ClaimLeftRecoveries(folder, self);
+    claimed = ClaimLeftRecoveries(folder);
     ASSERT_EQ(claimed.size(), 1u);
     EXPECT_EQ(claimed[0]->Path(), folder + "/pmorvane-" + std::to_string(self) + ".dat");
 
@@ -138,8 +201,8 @@ TEST(Recovery, ProgramsDoNotTakeEachOthersFiles) {
     testing::WriteBytes(folder + "/pmorvane-x.dat", "1\r\n");
     testing::WriteBytes(folder + "/.pmorvane-9.dat.pmorvane-9.tmp", "");
     claimed.clear();
-    EXPECT_EQ(ClaimLeftRecoveries(folder, self).size(), 1u);
-    EXPECT_TRUE(ClaimLeftRecoveries(dir.File("none"), self).empty());
+    EXPECT_EQ(ClaimLeftRecoveries(folder).size(), 1u);
+    EXPECT_TRUE(ClaimLeftRecoveries(dir.File("none")).empty());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "output/AnovaFormats.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
+#include "runtime/SameFile.h"
 #include "runtime/TextWriter.h"
 #include "store/DataFile.h"
 
@@ -62,15 +63,17 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     }
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
+    const std::string out = arguments.FileCount() == 2 ? arguments.File(1) : std::string();
+    RefuseInputAsOutput(out, {arguments.File(0)});
     StudyStore& store = TheStudy();
     LoadStudy(store, arguments.File(0));
     const FullAnalysis analysis = AnalyseStudy(store, settings.decimalSeparator, analysisOptions);
     options.provenance = ProvenanceOfFile(arguments.File(0));
     const std::string text = FormatAnalysis(analysis, format, options);
     // The text file writer ends lines with CR LF; these formats end them with LF.
-    TextWriter out(arguments.FileCount() == 2 ? arguments.File(1) : std::string());
-    out.Write(text);
-    out.Close();
+    TextWriter file(out);
+    file.Write(text);
+    file.Close();
 }
 
 void NoticeInexactReport() {

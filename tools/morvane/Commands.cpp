@@ -14,6 +14,7 @@
 #include "runtime/CLocale.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
+#include "runtime/SameFile.h"
 #include "runtime/StandardStreams.h"
 #include "scores/ParseScores.h"
 #include "store/DataFile.h"
@@ -29,12 +30,14 @@ std::string Scientific(Extended value) {
 }  // namespace
 
 void Copy(const std::string& dataFile, const std::string& newFile) {
+    RefuseInputAsOutput(newFile, {dataFile});
     StudyStore& store = TheStudy();
     LoadStudy(store, dataFile);
     WriteDataFile(store, newFile);
 }
 
 void Sums(const std::string& dataFile, const Settings& settings) {
+    RefuseInputAsOutput("", {dataFile});
     StudyStore& store = TheStudy();
     LoadStudy(store, dataFile);
     SizeCellValue(store);
@@ -56,6 +59,7 @@ void Sums(const std::string& dataFile, const Settings& settings) {
 }
 
 bool Report(const std::string& dataFile, const std::string& resultsFile, const Settings& settings) {
+    RefuseInputAsOutput(resultsFile, {dataFile});
     StudyStore& store = TheStudy();
     LoadStudy(store, dataFile);
     // The values go only to the sums: the tool ends with the file.
@@ -67,6 +71,7 @@ bool Report(const std::string& dataFile, const std::string& resultsFile, const S
 }
 
 void Listing(const std::string& dataFile, const std::string& out) {
+    RefuseInputAsOutput(out, {dataFile});
     StudyStore& store = TheStudy();
     LoadStudy(store, dataFile);
     WriteListingFile(store, out);

@@ -8,6 +8,7 @@
 #include "exchange/Csv.h"
 #include "exchange/ExchangeFiles.h"
 #include "runtime/Cp932.h"
+#include "runtime/SameFile.h"
 
 namespace morvane::tool {
 
@@ -101,6 +102,7 @@ int Export(std::span<const std::string> words) {
     } catch (const UsageError& error) {
         return ShowUsage("export", error);
     }
+    RefuseInputAsOutput(csvFile, {dataFile});
     // A text that will not come back from the CSV as it is, said once the CSV is written.
     ExportCsv(dataFile, csvFile, layout,
               [](const std::string& notice) { ShowMessage(Utf8FromCp932(notice)); });
@@ -120,6 +122,7 @@ int Import(std::span<const std::string> words, const Settings& settings) {
     } catch (const UsageError& error) {
         return ShowUsage("import", error);
     }
+    RefuseInputAsOutput(dataFile, {csvFile});
     ImportCsv(csvFile, dataFile, options);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "Arguments.h"
 #include "ErrorEdge.h"
 #include "HelperProgram.h"
+#include "runtime/SameFile.h"
 
 namespace morvane::tool {
 namespace {
@@ -62,6 +63,7 @@ void Plot(std::span<const std::string> words) {
         ShowMessage("plot: --error-bars is for the interaction plot; the Q-Q plots (--qq) have none");
         throw UsageError("--qq with --error-bars");
     }
+    RefuseInputAsOutput(arguments.File(1), {arguments.File(0)});
     // The helper reads "-" as standard input itself.
     RunHelper("morvane-plot", {arguments.Word(0), arguments.Word(1), std::to_string(width),
                                std::to_string(height), quantiles ? "qq" : bars});
