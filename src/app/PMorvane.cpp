@@ -12,7 +12,7 @@
 #include "app/Program.h"
 #include "print/DefaultPrinterListing.h"
 #include "runtime/DecimalSeparator.h"
-#include "store/Recovery.h"
+#include "session/Recovery.h"
 #include "store/StudyStore.h"
 #include "widgets/QtSeams.h"
 #include "widgets/QtTranslation.h"

@@ -5,7 +5,7 @@
 #include <QSessionManager>
 
 #include "designwindow/DesignWindow.h"
-#include "store/Recovery.h"
+#include "session/Recovery.h"
 
 namespace morvane {
 

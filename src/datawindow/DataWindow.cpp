@@ -21,7 +21,7 @@
 #include "runtime/Messages.h"
 #include "runtime/SameFile.h"
 #include "store/DataFile.h"
-#include "store/Recovery.h"
+#include "session/Recovery.h"
 #include "ui_DataWindow.h"
 #include "widgets/PrintProgressDialog.h"
 

@@ -13,7 +13,7 @@
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
-#include "store/Recovery.h"
+#include "session/Recovery.h"
 #include "ui_DesignWindow.h"
 #include "widgets/FileChoice.h"
 

@@ -19,7 +19,7 @@
 #include "datawindow/DataWindow.h"
 #include "designwindow/DesignWindow.h"
 #include "store/DataFile.h"
-#include "store/Recovery.h"
+#include "session/Recovery.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"

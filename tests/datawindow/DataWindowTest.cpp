@@ -18,7 +18,7 @@
 #include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
 #include "store/DataFile.h"
-#include "store/Recovery.h"
+#include "session/Recovery.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"

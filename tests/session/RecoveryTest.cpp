@@ -10,7 +10,7 @@
 
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
-#include "store/Recovery.h"
+#include "session/Recovery.h"
 #include "support/PrePostStudy.h"
 #include "support/TempDir.h"
 

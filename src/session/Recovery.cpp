@@ -1,4 +1,4 @@
-#include "store/Recovery.h"
+#include "session/Recovery.h"
 
 #include <dirent.h>
 #include <fcntl.h>
