@@ -165,10 +165,10 @@ Table Summary(const FullAnalysis& r) {
          }},
     };
     const std::vector<SourceRow> rows{
-        {"S", &r.S, nullptr, true},     {"A", &r.A.effect, &r.A, true},
-        {"AS", &r.AS, nullptr, true},   {"B", &r.B.effect, &r.B, true},
-        {"BS", &r.BS, nullptr, true},   {"AB", &r.AB.effect, &r.AB, true},
-        {"ABS", &r.ABS, nullptr, true}, {"Total", &r.Total, nullptr, false},
+        {"S", &r.S, nullptr, true},           {"A", &r.A.effect, &r.A, true},
+        {"A x S", &r.AS, nullptr, true},      {"B", &r.B.effect, &r.B, true},
+        {"B x S", &r.BS, nullptr, true},      {"A x B", &r.AB.effect, &r.AB, true},
+        {"A x B x S", &r.ABS, nullptr, true}, {"Total", &r.Total, nullptr, false},
     };
     return Tabulate(r, "Summary", {"Analysis of variance", "分散分析表"}, columns, rows);
 }
@@ -207,7 +207,7 @@ Table SphericityTests(const FullAnalysis& r) {
     };
     std::vector<TestRow> rows;
     std::vector<Labels> notes;
-    const std::pair<const char*, const EffectResult*> effects[] = {{"A", &r.A}, {"B", &r.B}, {"AB", &r.AB}};
+    const std::pair<const char*, const EffectResult*> effects[] = {{"A", &r.A}, {"B", &r.B}, {"A x B", &r.AB}};
     for (const auto& [name, e] : effects) {
         if (e->sphericityOmitted)
             notes.push_back({std::string(name) + ": too many contrasts to test sphericity.",

@@ -181,11 +181,11 @@ private slots:
             {"A", "F 値", 40.141592920354L},         {"A", "p 値", 0.000390526338119925L},
             {"B", "F 値", 29.2173913043478L},        {"B", "p 値", 1.00754887486423e-05L},
             {"B", "p (GG)", 0.000533260776130144L},  {"B", "p (HF)", 0.000380944153179853L},
-            {"AB", "F 値", 17.1054545454546L},       {"AB", "p 値", 0.00017413216664976L},
-            {"AB", "p (GG)", 0.00204614204429811L},  {"AB", "p (HF)", 0.00134114071845174L},
+            {"A x B", "F 値", 17.1054545454546L},       {"A x B", "p 値", 0.00017413216664976L},
+            {"A x B", "p (GG)", 0.00204614204429811L},  {"A x B", "p (HF)", 0.00134114071845174L},
             {"A", "一般化 η²", 0.532019704433497L},  {"B", "一般化 η²", 0.638783269961977L},
-            {"AB", "一般化 η²", 0.370860927152318L}, {"A", "偏 η²", 0.851511169513798L},
-            {"B", "偏 η²", 0.80672268907563L},       {"AB", "偏 η²", 0.70960929250264L},
+            {"A x B", "一般化 η²", 0.370860927152318L}, {"A", "偏 η²", 0.851511169513798L},
+            {"B", "偏 η²", 0.80672268907563L},       {"A x B", "偏 η²", 0.70960929250264L},
         };
         for (const auto& f : figures)
             QCOMPARE(Cell(summary, QString::fromUtf8(f.effect), QString::fromUtf8(f.column)),
@@ -196,8 +196,8 @@ private slots:
         } tests[] = {
             {"B", "Mauchly の W", 0.23876393657652L},   {"B", "p 値", 0.0136115064059063L},
             {"B", "ε (GG)", 0.567783059163691L},        {"B", "ε (HF)", 0.604024965543516L},
-            {"AB", "Mauchly の W", 0.377295867768595L}, {"AB", "p 値", 0.0537088862013275L},
-            {"AB", "ε (GG)", 0.616255286553615L},       {"AB", "ε (HF)", 0.681413003395175L},
+            {"A x B", "Mauchly の W", 0.377295867768595L}, {"A x B", "p 値", 0.0537088862013275L},
+            {"A x B", "ε (GG)", 0.616255286553615L},       {"A x B", "ε (HF)", 0.681413003395175L},
         };
         for (const auto& f : tests)
             QCOMPARE(Cell(sphericity, QString::fromUtf8(f.effect), QString::fromUtf8(f.column)),
@@ -260,7 +260,7 @@ private slots:
             QVERIFY(seams_.messages.Shown().isEmpty());
             QTableView* summary = Table(window, "SummaryTable");
             QCOMPARE(Cell(summary, "A", "F 値"), QString::fromUtf8(kUndefinedText));
-            QCOMPARE(Cell(summary, "AB", "p 値"), QString::fromUtf8(kUndefinedText));
+            QCOMPARE(Cell(summary, "A x B", "p 値"), QString::fromUtf8(kUndefinedText));
             QCOMPARE(Cell(summary, "B", "p (GG)"), QString::fromUtf8(kUndefinedText));
             QCOMPARE(Cell(summary, "S", "F 値"), QString());  // not an effect: empty, not undefined
             for (const QString& cell : AllCells(window))

@@ -198,7 +198,7 @@ TEST(ApaOutput, HtmlAndRtfAreRealTables) {
     EXPECT_NE(json.find(R"("provenance":{"program":"morvane","version":null,"dataSha256":null})"),
               std::string::npos);
     const std::string csv = FormatAnalysis(r, AnovaFormat::Csv);
-    EXPECT_NE(csv.find("\nAB,2.5,2,1.25,1234.5678,1234.5678,< .001,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\nA x B,2.5,2,1.25,1234.5678,1234.5678,< .001,"), std::string::npos) << csv;
     // The clipboard's fragment is the document's table.
     EXPECT_NE(html.find(ApaSummaryHtml(r, With(DfCorrection::GreenhouseGeisser))), std::string::npos);
 

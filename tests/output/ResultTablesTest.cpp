@@ -170,9 +170,9 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
 
     // Notes: each reader's, in its order.
     EXPECT_EQ(Named(terminal, "Sphericity").notes,
-              (std::vector<std::string>{"AB: too many contrasts to test sphericity.",
+              (std::vector<std::string>{"A x B: too many contrasts to test sphericity.",
                                         "HF epsilon as computed; its p uses it capped at 1."}));
-    EXPECT_EQ(Named(window, "Sphericity").notes.front(), "AB: 対比が多すぎるため球面性の検定を省きました。");
+    EXPECT_EQ(Named(window, "Sphericity").notes.front(), "A x B: 対比が多すぎるため球面性の検定を省きました。");
     const auto& english = Named(terminal, "Precision").notes;
     ASSERT_EQ(english.size(), 3u);
     EXPECT_TRUE(english[0].starts_with("The results file cannot complete"));
