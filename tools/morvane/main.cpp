@@ -64,45 +64,73 @@ int Usage() {
     return 2;
 }
 
-int Run(std::span<const std::string> words, const morvane::tool::Settings& settings) {
-    using morvane::tool::Arguments;
+using Words = std::span<const std::string>;
+using morvane::tool::Settings;
+
+// The file names of a command that takes `least` to `most` of them; another
+// count is no such command.
+morvane::tool::Arguments Files(const char* command, Words rest, std::size_t least, std::size_t most) {
+    morvane::tool::Arguments files(rest);
+    if (files.FileCount() < least || files.FileCount() > most)
+        throw morvane::tool::UsageError(std::string("unknown command ") + command);
+    return files;
+}
+
+// The commands: each its name and its run, which reads its own arguments (the
+// usage above says them) and gives the exit status.
+struct Command {
+    const char* name;
+    int (*run)(Words rest, const Settings& settings);
+};
+
+constexpr Command kCommands[] = {
+    {"export", [](Words rest, const Settings&) { return morvane::tool::Export(rest); }},
+    {"import", [](Words rest, const Settings& settings) { return morvane::tool::Import(rest, settings); }},
+    {"anova",
+     [](Words rest, const Settings& settings) {
+         morvane::tool::Anova(rest, settings);
+         return 0;
+     }},
+    {"plot", [](Words rest, const Settings&) -> int { morvane::tool::Plot(rest); }},
+    {"copy",
+     [](Words rest, const Settings&) {
+         const auto files = Files("copy", rest, 2, 2);
+         morvane::tool::Copy(files.File(0), files.File(1));
+         return 0;
+     }},
+    {"sums",
+     [](Words rest, const Settings& settings) {
+         morvane::tool::Sums(Files("sums", rest, 1, 1).File(0), settings);
+         return 0;
+     }},
+    {"report",
+     [](Words rest, const Settings& settings) {
+         const auto files = Files("report", rest, 1, 2);
+         if (morvane::tool::Report(files.File(0), files.FileCount() == 2 ? files.File(1) : "", settings))
+             morvane::tool::NoticeInexactReport();
+         return 0;
+     }},
+    {"listing",
+     [](Words rest, const Settings&) {
+         const auto files = Files("listing", rest, 1, 2);
+         morvane::tool::Listing(files.File(0), files.FileCount() == 2 ? files.File(1) : "");
+         return 0;
+     }},
+    // morvane-print runs in place of this process and gives its status.
+    {"print", [](Words rest, const Settings&) -> int { morvane::tool::Print(Files("print", rest, 1, 1).Word(0)); }},
+};
+
+int Run(Words words, const Settings& settings) {
     if (words.empty()) throw morvane::tool::UsageError("no command");
     const std::string& command = words[0];
-    const std::span<const std::string> rest = words.subspan(1);
+    const Words rest = words.subspan(1);
     // Asked for, the usage goes to standard output and is no error.
     if (command == "--help" && rest.empty()) return PutOnStandardOutput([] { return PutUsage(stdout); });
     if (command == "--version" && rest.empty())
         return PutOnStandardOutput(
             [] { return std::printf("morvane %s\n", morvane::config::kVersion) >= 0; });
-    if (command == "export") return morvane::tool::Export(rest);
-    if (command == "import") return morvane::tool::Import(rest, settings);
-    if (command == "anova") {
-        morvane::tool::Anova(rest, settings);
-        return 0;
-    }
-    if (command == "plot") morvane::tool::Plot(rest);
-    // The other commands take file names alone.
-    const Arguments files(rest);
-    const std::size_t count = files.FileCount();
-    if (command == "copy" && count == 2) {
-        morvane::tool::Copy(files.File(0), files.File(1));
-        return 0;
-    }
-    if (command == "sums" && count == 1) {
-        morvane::tool::Sums(files.File(0), settings);
-        return 0;
-    }
-    if (command == "report" && (count == 1 || count == 2)) {
-        if (morvane::tool::Report(files.File(0), count == 2 ? files.File(1) : "", settings))
-            morvane::tool::NoticeInexactReport();
-        return 0;
-    }
-    if (command == "listing" && (count == 1 || count == 2)) {
-        morvane::tool::Listing(files.File(0), count == 2 ? files.File(1) : "");
-        return 0;
-    }
-    // morvane-print runs in place of this process and gives its status.
-    if (command == "print" && count == 1) morvane::tool::Print(files.Word(0));
+    for (const Command& c : kCommands)
+        if (command == c.name) return c.run(rest, settings);
     throw morvane::tool::UsageError("unknown command " + command);
 }
 
