@@ -115,7 +115,8 @@ ReadOutcome CheckDataFileBytes(std::string_view bytes, std::uint64_t memoryBudge
     // The model charges the budget for the arrays alone; the store also holds
     // every name and score text, so a file of more than half the budget (a
     // long name, a long field) may rightly not fit. Nothing more to compare.
-    if (read == ReadOutcome::OutOfMemory && model.outcome == ReadOutcome::Read && 2 * bytes.size() > memoryBudget)
+    if (read == ReadOutcome::OutOfMemory && model.outcome == ReadOutcome::Read &&
+        2 * bytes.size() > memoryBudget)
         return read;
     RequireOutcome(read, model.outcome, "ReadDataFile", bytes);
     RequireStoreMatches(store, model);

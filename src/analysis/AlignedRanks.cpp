@@ -8,9 +8,9 @@
 
 #include "analysis/detail/ModelCheckSteps.h"
 #include "exact/PartitionAlgebra.h"
-#include "stats/detail/FriedmanRanks.h"
 #include "runtime/WideInteger.h"
 #include "stats/Distributions.h"
+#include "stats/detail/FriedmanRanks.h"
 
 namespace morvane {
 namespace {
@@ -32,7 +32,8 @@ struct RankTotals {
         Sum();
     }
     // From each cell's total, which the counts by value give.
-    RankTotals(const std::vector<T>& cellTotals, std::size_t subjects, std::size_t levelsA, std::size_t levelsB)
+    RankTotals(const std::vector<T>& cellTotals, std::size_t subjects, std::size_t levelsA,
+               std::size_t levelsB)
         : n(subjects), na(levelsA), nb(levelsB), cells(na * nb), ab(cellTotals), a(na, T{0}), b(nb, T{0}) {
         Sum();
     }
@@ -405,8 +406,9 @@ std::optional<Extended> SumRanksOfCells(const Bins& bins, const std::vector<std:
 // One pass over the subjects for their totals, of their levels of A and of
 // B, of the three alignments' ranks: what each alignment's error stratum
 // takes (A x S for A, B x S for B, all for AB; the others' are not read).
-void SumRanksOfSubjects(const std::int32_t* y, const RankTotals<std::int64_t>& totals, const ValueCounts& counts,
-                        const std::vector<std::uint32_t>& rankOf, std::array<RankSums, 3>& sums) {
+void SumRanksOfSubjects(const std::int32_t* y, const RankTotals<std::int64_t>& totals,
+                        const ValueCounts& counts, const std::vector<std::uint32_t>& rankOf,
+                        std::array<RankSums, 3>& sums) {
     const std::size_t n = totals.n, na = totals.na, nb = totals.nb, cells = totals.cells,
                       range = counts.range;
     std::vector<std::int64_t> overA1(nb), overA2(nb);  // a subject's totals over A, of B and AB

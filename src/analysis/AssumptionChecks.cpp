@@ -1,5 +1,3 @@
-#include "analysis/detail/ModelCheckSteps.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -7,6 +5,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "analysis/detail/ModelCheckSteps.h"
 #include "runtime/Extremes.h"
 #include "runtime/WideInteger.h"
 #include "stats/Distributions.h"
@@ -396,10 +395,9 @@ std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, 
     std::vector<QuantilePoint> points;
     points.reserve(ranks.size());
     for (std::size_t i = 0; i < ranks.size(); ++i)
-        points.push_back(
-            {ranks[i],
-             NormalQuantile((static_cast<Extended>(ranks[i]) + 1 - c) / positions).value_or(0),
-             static_cast<Extended>(ranked[i]) / scale});
+        points.push_back({ranks[i],
+                          NormalQuantile((static_cast<Extended>(ranks[i]) + 1 - c) / positions).value_or(0),
+                          static_cast<Extended>(ranked[i]) / scale});
     return points;
 }
 
@@ -463,7 +461,7 @@ std::vector<CellShape> ShapesFromSums(const std::vector<std::array<Int128, 4>>& 
         const Int128 c2 = N * s2 - s1 * s1, c3 = N * N * s3 - 3 * N * s1 * s2 + 2 * s1 * s1 * s1,
                      c4 = N * N * N * s4 - 4 * N * N * s1 * s3 + 6 * N * s1 * s1 * s2 - 3 * s1 * s1 * s1 * s1;
         out.push_back(ShapeOfCell(c, nb, n, static_cast<Extended>(c2) / n2, static_cast<Extended>(c3) / n3,
-                            static_cast<Extended>(c4) / n4));
+                                  static_cast<Extended>(c4) / n4));
     }
     return out;
 }

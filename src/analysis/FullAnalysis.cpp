@@ -136,9 +136,11 @@ ExactPartition PartitionStudy(StudyStore& store, char separator, FullAnalysis& o
     out.levelsB = store.LevelCountB;
     // Every line that names a level repeats its name: a long one is cut here, once.
     for (std::int32_t a = 1; a <= out.levelsA; ++a)
-        out.namesA.push_back(ShownLevelName(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a)));
+        out.namesA.push_back(
+            ShownLevelName(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a)));
     for (std::int32_t b = 1; b <= out.levelsB; ++b)
-        out.namesB.push_back(ShownLevelName(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b)));
+        out.namesB.push_back(
+            ShownLevelName(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b)));
 
     ExactPartition part = exact.Finish(store, separator, KeepOffsets::Yes);
     // The results file's sums, swept while parsing; where they fail, as the

@@ -196,7 +196,8 @@ void ExactTotalsBuilder::Accumulator::KeepScores(const ParsedBlock& block) {
                 if (d.exponent < keptScale_ && !RescaleKept(d.exponent)) return DropKept();
                 const int places = d.exponent - keptScale_;
                 if (places > kFastPlaces) return DropKept();
-                v = std::int64_t{d.digits} * static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(places)]);
+                v = std::int64_t{d.digits} *
+                    static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(places)]);
                 if (v > INT32_MAX) return DropKept();
             }
             first[t * cells + c] = static_cast<std::int32_t>(d.negative ? -v : v);
@@ -210,7 +211,8 @@ bool ExactTotalsBuilder::Accumulator::RescaleKept(int exponent) {
     if (keptScale_ != INT_MAX) {
         const int places = keptScale_ - exponent;
         if (places > kFastPlaces) return false;
-        const std::int64_t factor = static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(places)]);
+        const std::int64_t factor =
+            static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(places)]);
         for (std::int32_t& v : kept_) {
             const std::int64_t w = v * factor;
             if (w > INT32_MAX || w < -INT32_MAX) return false;
@@ -236,7 +238,7 @@ void ExactTotalsBuilder::Accumulator::BeginBlock(std::int32_t count) {
 }
 
 void ExactTotalsBuilder::Accumulator::AddCellRun(std::int32_t a, std::int32_t b, const ScoreDigits* run,
-                                            std::size_t count) {
+                                                 std::size_t count) {
     if (!usable_) return;
     // The window and the cell's sums in locals, so that they stay in registers.
     const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
@@ -258,7 +260,8 @@ void ExactTotalsBuilder::Accumulator::AddCellRun(std::int32_t a, std::int32_t b,
         if (!d.present) continue;
         if (d.exponent >= scale && d.exponent + d.digitCount <= top) {
             const std::int64_t m =
-                std::int64_t{d.digits} * static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(d.exponent - scale)]);
+                std::int64_t{d.digits} *
+                static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(d.exponent - scale)]);
             const std::int64_t x = d.negative ? -m : m;
             sum += x;
             squares += static_cast<std::uint64_t>(m * m);
@@ -278,11 +281,13 @@ void ExactTotalsBuilder::Accumulator::AddCellRun(std::int32_t a, std::int32_t b,
 
 // Runs for a score outside the 64-bit way's window: it widens the totals'
 // span first when it needs that, or gives them up.
-void ExactTotalsBuilder::Accumulator::AddSlow(std::int32_t t, std::int32_t a, std::int32_t b, std::uint64_t digits,
-                                         int exponent, int digitCount, bool negative) {
+void ExactTotalsBuilder::Accumulator::AddSlow(std::int32_t t, std::int32_t a, std::int32_t b,
+                                              std::uint64_t digits, int exponent, int digitCount,
+                                              bool negative) {
     if (exponent >= fastScale_ && exponent + digitCount <= fastTop_) {
         const std::int64_t m =
-            static_cast<std::int64_t>(digits) * static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(exponent - fastScale_)]);
+            static_cast<std::int64_t>(digits) *
+            static_cast<std::int64_t>(kPowersOfTen64[static_cast<std::size_t>(exponent - fastScale_)]);
         const std::int64_t x = negative ? -m : m;
         const auto ti = static_cast<std::size_t>(t), ai = static_cast<std::size_t>(a),
                    bi = static_cast<std::size_t>(b);
@@ -306,7 +311,7 @@ void ExactTotalsBuilder::Accumulator::AddSlow(std::int32_t t, std::int32_t a, st
 
 // Runs for a score of more digits than ReadQuickScore takes.
 void ExactTotalsBuilder::Accumulator::AddText(std::int32_t t, std::int32_t a, std::int32_t b,
-                                         std::string_view text, char separator) {
+                                              std::string_view text, char separator) {
     if (!usable_) return;
     Decimal d;
     ReadDecimal(text, separator, d);
@@ -336,8 +341,8 @@ void ExactTotalsBuilder::Accumulator::EndBlock() {
     }
 }
 
-std::optional<ExactPartition> ExactTotalsBuilder::Accumulator::Partition(const StudyStore& store, char separator,
-                                                                    bool keepOffsets) {
+std::optional<ExactPartition> ExactTotalsBuilder::Accumulator::Partition(const StudyStore& store,
+                                                                         char separator, bool keepOffsets) {
     if (!usable_ || c_.n != store.SubjectCount || c_.na != store.LevelCountA || c_.nb != store.LevelCountB)
         return std::nullopt;
     const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);
@@ -375,7 +380,7 @@ std::optional<ExactPartition> ExactTotalsBuilder::Accumulator::Partition(const S
 // exact integers where each fits 32 bits, else each rounded once. From the
 // scores kept while parsing where every one was, else from the texts.
 void ExactTotalsBuilder::Accumulator::OffsetsOfScores(const StudyStore& store, char separator,
-                                                 const mpz_class& reference, ExactPartition& out) {
+                                                      const mpz_class& reference, ExactPartition& out) {
     const int scale = scale_ == INT_MAX ? 0 : scale_;
     const Int128 ref = ToInt128(reference);
     const DecimalUnit unit(scale);
@@ -473,7 +478,7 @@ bool ExactTotalsBuilder::Accumulator::Widen(int e, int top) {
 }
 
 void ExactTotalsBuilder::Accumulator::Add128(std::int32_t t, std::int32_t a, std::int32_t b, UInt128 m,
-                                        int exponent, bool negative) {
+                                             int exponent, bool negative) {
     m *= powers_[static_cast<std::size_t>(exponent - scale_)];
     const Int128 x = negative ? -static_cast<Int128>(m) : static_cast<Int128>(m);
     const auto na = static_cast<std::size_t>(c_.na), nb = static_cast<std::size_t>(c_.nb);

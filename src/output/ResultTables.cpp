@@ -207,7 +207,8 @@ Table SphericityTests(const FullAnalysis& r) {
     };
     std::vector<TestRow> rows;
     std::vector<Labels> notes;
-    const std::pair<const char*, const EffectResult*> effects[] = {{"A", &r.A}, {"B", &r.B}, {"A x B", &r.AB}};
+    const std::pair<const char*, const EffectResult*> effects[] = {
+        {"A", &r.A}, {"B", &r.B}, {"A x B", &r.AB}};
     for (const auto& [name, e] : effects) {
         if (e->sphericityOmitted)
             notes.push_back({std::string(name) + ": too many contrasts to test sphericity.",

@@ -115,7 +115,8 @@ TEST(FullAnalysis, EightSubjectStudyAgreesWithThePublishedFigures) {
     for (std::int32_t s = 1; s <= store.SubjectCount; ++s) {
         auto& row = table.scores.emplace_back();
         for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
-            for (std::int32_t b = 1; b <= store.LevelCountB; ++b) row.emplace_back(store.CellText.Text(s, a, b));
+            for (std::int32_t b = 1; b <= store.LevelCountB; ++b)
+                row.emplace_back(store.CellText.Text(s, a, b));
     }
     const FullAnalysis plain = AnalyseScores(table);
     EXPECT_EQ(plain.A.f, r.A.f);

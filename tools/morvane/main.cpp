@@ -117,7 +117,8 @@ constexpr Command kCommands[] = {
          return 0;
      }},
     // morvane-print runs in place of this process and gives its status.
-    {"print", [](Words rest, const Settings&) -> int { morvane::tool::Print(Files("print", rest, 1, 1).Word(0)); }},
+    {"print",
+     [](Words rest, const Settings&) -> int { morvane::tool::Print(Files("print", rest, 1, 1).Word(0)); }},
 };
 
 int Run(Words words, const Settings& settings) {
