@@ -81,7 +81,7 @@ ShapiroWilkTest ShapiroWilk(std::vector<Extended> x) {
         // Exact for three values.
         const Extended p = 6 / std::numbers::pi_v<Extended> *
                            (std::asin(std::sqrt(*out.w)) - std::numbers::pi_v<Extended> / 3);
-        out.p = std::max(Extended{0}, p);
+        out.p = std::clamp(p, Extended{0}, Extended{1});  // W = 1 rounds a hair above 1
         return out;
     }
     if (!(w1 > 0)) {
