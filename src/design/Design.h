@@ -1,0 +1,61 @@
+#pragma once
+// A factorial repeated-measures design as the general analysis takes it: the
+// between-subject factors (the groups a subject belongs to), the
+// within-subject factors (the conditions every subject is measured in), and
+// each analysed subject's score in every within cell, kept exact as the
+// decimals it was averaged from.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/Extended.h"
+#include "runtime/WideInteger.h"
+
+namespace morvane {
+
+inline constexpr std::size_t kMostWithinFactors = 4;
+inline constexpr std::size_t kMostBetweenFactors = 3;
+
+struct DesignFactor {
+    std::string name;                 // UTF-8
+    std::vector<std::string> levels;  // UTF-8, in the order they first appear
+};
+
+struct DesignData {
+    // In the order the user named them; one to kMostWithinFactors within
+    // factors, up to kMostBetweenFactors between factors.
+    std::vector<DesignFactor> between, within;
+
+    // The analysed subjects (UTF-8 ids, in the order they first appear), each
+    // with its between cell: the index over the between factors' levels, the
+    // last factor fastest (0 without between factors).
+    std::vector<std::string> subjects;
+    std::vector<std::int32_t> group;
+
+    // Subject s's score in within cell c (the index over the within factors'
+    // levels, the last factor fastest) is entry s * Cells() + c of each array.
+    // `values`: the exact score (the mean of the cell's rows) rounded once.
+    std::vector<Extended> values;
+    // Exact, where every analysed score is a decimal whose units fit: the
+    // cell's score is units / (rows * 10^scale), `units` the sum of its rows'
+    // scores in units of 10^-scale and `rows` how many rows it averages.
+    // Otherwise `exact` is false and the two arrays are empty.
+    bool exact = false;
+    int scale = 0;
+    std::vector<Int128> units;
+    std::vector<std::int32_t> rows;
+
+    // What reading the design did before the analysis.
+    std::int64_t subjectsRead = 0;      // subjects with any row, removed ones included
+    std::vector<std::string> removed;   // ids removed for a missing score, as they first appear
+    std::int64_t averagedCells = 0;     // analysed cells of more than one row
+    std::int64_t averagedRows = 0;      // the rows those cells were averaged from
+
+    std::size_t Cells() const;   // the within cells: the product of the within factors' levels
+    std::size_t Groups() const;  // the between cells: the product of the between factors' levels (1 without)
+    std::size_t Subjects() const { return subjects.size(); }
+};
+
+}  // namespace morvane

@@ -1,0 +1,7 @@
+#include "design/detail/FollowUps.h"
+
+namespace morvane::design {
+
+void AddFollowUps(const DesignData&, DesignAnalysis&) {}
+
+}  // namespace morvane::design

@@ -1,0 +1,12 @@
+#pragma once
+// Private to the design room: the analysis beside the effects' tests, filled
+// into an analysis whose effects are done: the cell and marginal means, the
+// comparisons, the simple effects and the checks (Levene, Shapiro-Wilk).
+
+#include "design/DesignAnalysis.h"
+
+namespace morvane::design {
+
+void AddFollowUps(const DesignData& design, DesignAnalysis& analysis);
+
+}  // namespace morvane::design
