@@ -89,8 +89,8 @@ TEST(LongCsv, CellsSubjectsAndLevelsInTheOrderTheyAppear) {
     EXPECT_EQ(d.averagedRows, 0);
 }
 
-// Several rows of a cell give their exact mean rounded once: 0.1 and 0.2 give
-// the double-rounding-free 0.15, never (0.1L + 0.2L) / 2. Where one score's
+// Several rows of a cell give their exact mean rounded once: 0.001 and 0.002
+// give 0.0015 correctly rounded, which (0.001L + 0.002L) / 2 is not. Where one score's
 // units cannot fit (a power of ten beyond 10^-38, 40 digits) the means are
 // still the exact ones rounded once, without the units.
 TEST(LongCsv, TrialRowsAveragedExactly) {
@@ -111,6 +111,9 @@ TEST(LongCsv, TrialRowsAveragedExactly) {
     EXPECT_EQ(d.rows, (std::vector<std::int32_t>{2, 3, 1, 1, 1, 3}));
     EXPECT_EQ(d.averagedCells, 3);
     EXPECT_EQ(d.averagedRows, 8);
+    const DesignData small = ReadLongCsv("id,A,score\ns1,x,0.001\ns1,x,0.002\ns1,y,1\n", Roles({"A"}));
+    EXPECT_EQ(small.values[0], 0.0015L);
+    EXPECT_NE(small.values[0], (0.001L + 0.002L) / 2);
 
     const std::string wide =
         text + "s4,x,1e-45\ns4,y,1234567890123456789012345678901234567890.5\ns4,y,-0.5\n";

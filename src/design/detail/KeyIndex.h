@@ -8,10 +8,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace morvane::design {
+
+// Keys compared in place: short texts byte by byte rather than in a call.
+template <typename Key>
+bool SameKey(const Key& x, const Key& y) {
+    return x == y;
+}
+
+template <>
+inline bool SameKey(const std::string_view& x, const std::string_view& y) {
+    if (x.size() != y.size()) return false;
+    if (x.size() > 16) return x == y;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        if (x[i] != y[i]) return false;
+    return true;
+}
 
 template <typename Key, typename Hash = std::hash<Key>>
 class KeyIndex {
@@ -21,8 +37,8 @@ public:
         if (keys_.empty()) return -1;
         const std::size_t next = last_ + 1 < keys_.size() ? last_ + 1 : 0;
         const std::size_t first = stepped_ ? next : last_, second = stepped_ ? last_ : next;
-        if (keys_[first] == key) return Found(first);
-        if (keys_[second] == key) return Found(second);
+        if (SameKey(keys_[first], key)) return Found(first);
+        if (SameKey(keys_[second], key)) return Found(second);
         const auto found = index_.find(key);
         if (found == index_.end()) return -1;
         return Found(found->second);
