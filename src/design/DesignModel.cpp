@@ -17,6 +17,14 @@ namespace morvane {
 namespace design {
 namespace {
 
+// The most contrasts of an effect whose whole matrices (for its sphericity and
+// multivariate tests) are summed and tested, and the work and memory they may
+// take: the subjects times their entries, and the between cells times their
+// entries (each an exact rational).
+constexpr Extended kMostWholeContrasts = 256;
+constexpr Extended kMostContrastWork = 4e9L;
+constexpr Extended kMostExactEntries = Extended{1 << 22};
+
 // The nonempty subsets of n factors as masks, in the order of a model
 // formula's terms: by their number of factors, then by their factors' indices.
 std::vector<std::uint32_t> TermsInOrder(std::size_t n) {
@@ -77,22 +85,41 @@ struct WithinError {
     mpq_class ss;  // sum of e's diagonal over the contrasts' squared lengths
 };
 
+// The i-th diagonal entry of an effect's matrix, whole (k x k) or its diagonal alone (k x 1).
+const mpq_class& Diagonal(const RationalMatrix& m, std::size_t i) {
+    return m.cols == m.rows ? m(i, i) : m(i, 0);
+}
+
 WithinError ErrorOf(const ModelSums& sums, const WithinBasis& basis, std::uint32_t mask) {
     const std::vector<std::size_t>& idx = basis.of[mask];
     const std::size_t k = idx.size(), g = sums.groups.size();
-    WithinError out{RationalMatrix(k, k), RationalMatrix(g, k), 0};
+    WithinError out{RationalMatrix(k, basis.whole[mask] ? k : 1), RationalMatrix(g, k), 0};
     for (std::size_t c = 0; c < g; ++c) {
         const GroupSums& group = sums.groups[c];
-        for (std::size_t i = 0; i < k * k; ++i) out.e.at[i] += group.within[mask][i];
+        for (std::size_t i = 0; i < out.e.at.size(); ++i) out.e.at[i] += group.within[mask][i];
         for (std::size_t i = 0; i < k; ++i) out.means(c, i) = group.mean[idx[i]];
     }
-    for (std::size_t i = 0; i < k; ++i) out.ss += out.e(i, i) / basis.squaredLength[idx[i]];
+    for (std::size_t i = 0; i < k; ++i) out.ss += Diagonal(out.e, i) / basis.squaredLength[idx[i]];
     return out;
+}
+
+// The term's hypothesis matrix of the effect's contrasts: whole, or its
+// diagonal alone (each contrast on its own) where the effect is not summed whole.
+RationalMatrix HypothesisOf(const BetweenCells& cells, std::uint32_t term, const WithinError& error, bool whole,
+                            SsType type) {
+    if (whole) return TermHypothesis(cells, term, error.means, type);
+    const std::size_t k = error.means.cols, g = error.means.rows;
+    RationalMatrix diagonal(k, 1), column(g, 1);
+    for (std::size_t i = 0; i < k; ++i) {
+        for (std::size_t c = 0; c < g; ++c) column(c, 0) = error.means(c, i);
+        diagonal(i, 0) = TermHypothesis(cells, term, column, type)(0, 0);
+    }
+    return diagonal;
 }
 
 mpq_class NormalisedTrace(const RationalMatrix& h, const WithinBasis& basis, std::uint32_t mask) {
     mpq_class out = 0;
-    for (std::size_t i = 0; i < h.rows; ++i) out += h(i, i) / basis.squaredLength[basis.of[mask][i]];
+    for (std::size_t i = 0; i < h.rows; ++i) out += Diagonal(h, i) / basis.squaredLength[basis.of[mask][i]];
     return out;
 }
 
@@ -187,6 +214,13 @@ void TestUnivariate(const ExactEffect& x, const mpq_class& errors, const mpq_cla
 void TestWithin(const ExactEffect& x, const WithinError& error, const WithinBasis& basis, std::int64_t nu,
                 int scale, const std::optional<SphericityTest>& sphericity, DesignEffect& out) {
     const std::size_t k = basis.of[x.within].size();
+    if (!basis.whole[x.within]) {
+        out.sphericityOmitted = k > 1;
+        out.multivariate = MultivariateTest{};
+        out.multivariate->status = MultivariateStatus::Omitted;
+        out.multivariate->variables = k;
+        return;
+    }
     if (sphericity) out.sphericity = CorrectedSphericity(*sphericity, out.effect, out.error, out.f);
     if (nu < static_cast<std::int64_t>(k) || nu < 1) return;
     const SquareMatrix h = Orthonormal(x.h, basis, x.within, 1, scale);
@@ -215,7 +249,12 @@ DesignAnalysis AnalyseModel(const DesignData& design, const DesignOptions& optio
     if (design.within.empty() || design.within.size() > kMostWithinFactors ||
         design.between.size() > kMostBetweenFactors)
         throw RangeError();
-    const WithinBasis basis(design.within);
+    WithinBasis basis(design.within);
+    const auto n = static_cast<Extended>(design.Subjects()), g = static_cast<Extended>(design.Groups());
+    for (std::size_t m = 0; m < basis.of.size(); ++m) {
+        const auto k = static_cast<Extended>(basis.of[m].size());
+        basis.whole[m] = k <= kMostWholeContrasts && n * k * k <= kMostContrastWork && g * k * k <= kMostExactEntries;
+    }
     const ModelSums sums = SumSubjects(design, basis);
     DesignAnalysis out;
     DescribeDesign(design, options, sums, out);
@@ -243,7 +282,7 @@ DesignAnalysis AnalyseModel(const DesignData& design, const DesignOptions& optio
         for (const std::uint32_t b : terms) {
             ExactEffect x;
             x.between = b, x.within = w;
-            x.h = TermHypothesis(cells, b, error.means, options.type);
+            x.h = HypothesisOf(cells, b, error, basis.whole[w], options.type);
             x.ss = NormalisedTrace(x.h, basis, w);
             x.errorSs = error.ss;
             x.df = TermDf(cells, b) * k;
@@ -272,7 +311,7 @@ DesignAnalysis AnalyseModel(const DesignData& design, const DesignOptions& optio
         if (i == 0 || exact[i - 1].within != x.within) {
             sphericity.reset();
             const std::size_t k = basis.of[x.within].size();
-            if (x.within != 0 && k > 1 && nu >= static_cast<std::int64_t>(k))
+            if (x.within != 0 && k > 1 && nu >= static_cast<std::int64_t>(k) && basis.whole[x.within])
                 sphericity = TestSphericity(Orthonormal(errors[stratum].e, basis, x.within, nu, sums.scale),
                                             static_cast<Extended>(nu), basis.cells);
         }
@@ -353,7 +392,7 @@ void TakeFromStudy(const DesignData& design, const DesignOptions& options, Desig
         e.partialEtaSquared = r.partialEtaSquared, e.generalizedEtaSquared = r.generalizedEtaSquared;
         e.partialEtaSquaredCI = r.partialEtaSquaredCI;
         // Contrasts too many for the study's pass keep the general figures.
-        if (r.sphericity || !r.sphericityOmitted) e.sphericity = r.sphericity;
+        if (r.sphericity || !r.sphericityOmitted) e.sphericity = r.sphericity, e.sphericityOmitted = false;
         // One contrast: its test is the univariate one there, the four statistics here.
         if (multivariate[k]->status != MultivariateStatus::Omitted &&
             multivariate[k]->status != MultivariateStatus::OneDf)

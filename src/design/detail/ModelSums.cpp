@@ -114,9 +114,10 @@ void SumGroup(const WithinBasis& basis, const std::vector<T>& z, std::size_t n, 
         const std::vector<std::size_t>& idx = basis.of[m];
         const std::size_t k = idx.size();
         std::vector<mpq_class>& w = out.within[m];
-        w.assign(k * k, 0);
+        const bool whole = basis.whole[m];
+        w.assign(whole ? k * k : k, 0);
         for (std::size_t i = 0; i < k; ++i)
-            for (std::size_t j = i; j < k; ++j) {
+            for (std::size_t j = i; j < (whole ? k : i + 1); ++j) {
                 const T* zi = &z[idx[i] * n + first];
                 const T* zj = &z[idx[j] * n + first];
                 Int128 cross = 0;
@@ -133,7 +134,11 @@ void SumGroup(const WithinBasis& basis, const std::vector<T>& z, std::size_t n, 
                 }
                 // n times the centred sum, exact in GMP: n sum z_i z_j - sum z_i sum z_j.
                 const mpz_class centred = N * ToMpz(cross) - ToMpz(sum[idx[i]]) * ToMpz(sum[idx[j]]);
-                w[i * k + j] = w[j * k + i] = mpq_class(centred, N * rows * rows);
+                const mpq_class value(centred, N * rows * rows);
+                if (whole)
+                    w[i * k + j] = w[j * k + i] = value;
+                else
+                    w[i] = value;
             }
     }
 }
@@ -193,14 +198,19 @@ void SumGroupsExtended(const DesignData& design, const WithinBasis& basis, const
         for (std::size_t m = 0; m < basis.of.size(); ++m) {
             const std::vector<std::size_t>& idx = basis.of[m];
             const std::size_t k = idx.size();
-            group.within[m].assign(k * k, 0);
+            const bool whole = basis.whole[m];
+            group.within[m].assign(whole ? k * k : k, 0);
             for (std::size_t i = 0; i < k; ++i)
-                for (std::size_t j = i; j < k; ++j) {
+                for (std::size_t j = i; j < (whole ? k : i + 1); ++j) {
                     Extended cross = 0;
                     for (std::size_t t = first; t < first + count; ++t)
                         cross +=
                             (z[t * cells + idx[i]] - mean[idx[i]]) * (z[t * cells + idx[j]] - mean[idx[j]]);
-                    group.within[m][i * k + j] = group.within[m][j * k + i] = ExactValue(CheckFinite(cross));
+                    const mpq_class value = ExactValue(CheckFinite(cross));
+                    if (whole)
+                        group.within[m][i * k + j] = group.within[m][j * k + i] = value;
+                    else
+                        group.within[m][i] = value;
                 }
         }
     }
@@ -213,6 +223,7 @@ WithinBasis::WithinBasis(const std::vector<DesignFactor>& within) {
     mask.resize(cells);
     squaredLength.resize(cells);
     of.resize(std::size_t{1} << levels.size());
+    whole.assign(of.size(), true);
     for (std::size_t c = 0; c < cells; ++c) {
         std::size_t rest = c;
         std::uint32_t bits = 0;

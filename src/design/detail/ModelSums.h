@@ -29,6 +29,10 @@ struct WithinBasis {
     std::vector<std::uint32_t> mask;           // per coordinate: the factors (bit f) of its effect
     std::vector<mpz_class> squaredLength;      // per coordinate: its row's length squared
     std::vector<std::vector<std::size_t>> of;  // per effect mask: its coordinates, in order
+    // Per effect mask: whether its cross products are summed whole (else the
+    // squares alone, for its sums of squares: contrasts too many for the time
+    // and memory their matrices take).
+    std::vector<bool> whole;
 
     explicit WithinBasis(const std::vector<DesignFactor>& within);
 };
@@ -36,7 +40,7 @@ struct WithinBasis {
 // The within effects' figures of one between cell, exact: its subjects'
 // means of every coordinate and, per effect mask, the sums of squares and
 // cross products of that effect's coordinates about their means (k x k,
-// row-major).
+// row-major; of an effect not summed whole, the k squares alone).
 struct GroupSums {
     std::int64_t n = 0;
     std::vector<mpq_class> mean;
