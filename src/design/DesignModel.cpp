@@ -105,8 +105,8 @@ WithinError ErrorOf(const ModelSums& sums, const WithinBasis& basis, std::uint32
 
 // The term's hypothesis matrix of the effect's contrasts: whole, or its
 // diagonal alone (each contrast on its own) where the effect is not summed whole.
-RationalMatrix HypothesisOf(const BetweenCells& cells, std::uint32_t term, const WithinError& error, bool whole,
-                            SsType type) {
+RationalMatrix HypothesisOf(const BetweenCells& cells, std::uint32_t term, const WithinError& error,
+                            bool whole, SsType type) {
     if (whole) return TermHypothesis(cells, term, error.means, type);
     const std::size_t k = error.means.cols, g = error.means.rows;
     RationalMatrix diagonal(k, 1), column(g, 1);
@@ -253,7 +253,8 @@ DesignAnalysis AnalyseModel(const DesignData& design, const DesignOptions& optio
     const auto n = static_cast<Extended>(design.Subjects()), g = static_cast<Extended>(design.Groups());
     for (std::size_t m = 0; m < basis.of.size(); ++m) {
         const auto k = static_cast<Extended>(basis.of[m].size());
-        basis.whole[m] = k <= kMostWholeContrasts && n * k * k <= kMostContrastWork && g * k * k <= kMostExactEntries;
+        basis.whole[m] =
+            k <= kMostWholeContrasts && n * k * k <= kMostContrastWork && g * k * k <= kMostExactEntries;
     }
     const ModelSums sums = SumSubjects(design, basis);
     DesignAnalysis out;

@@ -1,18 +1,39 @@
 #include "design/detail/Hypotheses.h"
 
+#include <cmath>
 #include <utility>
 
+#include "design/detail/ModelSums.h"
+#include "exact/WideIntegers.h"
 #include "runtime/Errors.h"
 
 namespace morvane::design {
 namespace {
 
+// More between cells than this take the hypotheses in extended precision: the
+// exact elimination's time grows with the cube of the cells and the length of
+// its rationals.
+constexpr std::size_t kMostExactCells = 48;
+
+// A dense matrix of T, row-major.
+template <typename T>
+struct Matrix {
+    std::size_t rows = 0, cols = 0;
+    std::vector<T> at;
+
+    Matrix() = default;
+    Matrix(std::size_t r, std::size_t c) : rows(r), cols(c), at(r * c, T(0)) {}
+    T& operator()(std::size_t i, std::size_t j) { return at[i * cols + j]; }
+    const T& operator()(std::size_t i, std::size_t j) const { return at[i * cols + j]; }
+};
+
 // The term's coded columns over the cells (cells x q): the products of its
 // factors' integer Helmert contrasts, the other factors' levels taken alike.
-RationalMatrix TermColumns(const BetweenCells& cells, std::uint32_t term) {
+template <typename T>
+Matrix<T> TermColumns(const BetweenCells& cells, std::uint32_t term) {
     const std::size_t g = cells.counts.size();
     const auto q = static_cast<std::size_t>(TermDf(cells, term));
-    RationalMatrix x(g, q);
+    Matrix<T> x(g, q);
     for (std::size_t c = 0; c < g; ++c) {
         // The cell's level of each factor, the last fastest.
         std::vector<std::size_t> level(cells.levels.size());
@@ -34,29 +55,37 @@ RationalMatrix TermColumns(const BetweenCells& cells, std::uint32_t term) {
                 else
                     value = 0;
             }
-            x(c, col) = value;
+            x(c, col) = T(value);
         }
     }
     return x;
 }
 
-// A^-1 B for a nonsingular A, by Gauss and Jordan's elimination.
-RationalMatrix Solve(RationalMatrix a, RationalMatrix b) {
+// A^-1 B for a nonsingular A, by Gauss and Jordan's elimination: exact
+// rationals on the first nonzero pivot, extended numbers on the largest.
+template <typename T>
+Matrix<T> Solve(Matrix<T> a, Matrix<T> b) {
     const std::size_t r = a.rows;
     for (std::size_t col = 0; col < r; ++col) {
         std::size_t pivot = col;
-        while (pivot < r && a(pivot, col) == 0) ++pivot;
+        if constexpr (std::is_same_v<T, mpq_class>) {
+            while (pivot < r && a(pivot, col) == 0) ++pivot;
+        } else {
+            for (std::size_t i = col + 1; i < r; ++i)
+                if (std::fabs(a(i, col)) > std::fabs(a(pivot, col))) pivot = i;
+            if (!(a(pivot, col) != 0)) pivot = r;
+        }
         if (pivot == r) throw InvalidOperationError();
         if (pivot != col) {
             for (std::size_t j = 0; j < r; ++j) std::swap(a(pivot, j), a(col, j));
             for (std::size_t j = 0; j < b.cols; ++j) std::swap(b(pivot, j), b(col, j));
         }
-        const mpq_class inverse = 1 / a(col, col);
+        const T inverse = T(1) / a(col, col);
         for (std::size_t j = 0; j < r; ++j) a(col, j) *= inverse;
         for (std::size_t j = 0; j < b.cols; ++j) b(col, j) *= inverse;
         for (std::size_t i = 0; i < r; ++i) {
             if (i == col || a(i, col) == 0) continue;
-            const mpq_class factor = a(i, col);
+            const T factor = a(i, col);
             for (std::size_t j = 0; j < r; ++j) a(i, j) -= factor * a(col, j);
             for (std::size_t j = 0; j < b.cols; ++j) b(i, j) -= factor * b(col, j);
         }
@@ -66,23 +95,24 @@ RationalMatrix Solve(RationalMatrix a, RationalMatrix b) {
 
 // Y' X (X' D X)^-1 X' Y of the subjects' coordinates Y for the model of the
 // coded columns `x`, from the cells' counts and means.
-RationalMatrix Projection(const BetweenCells& cells, const RationalMatrix& x, const RationalMatrix& means) {
+template <typename T>
+Matrix<T> Projection(const BetweenCells& cells, const Matrix<T>& x, const Matrix<T>& means) {
     const std::size_t g = x.rows, r = x.cols, p = means.cols;
-    RationalMatrix xdx(r, r), xs(r, p);
+    Matrix<T> xdx(r, r), xs(r, p);
     for (std::size_t c = 0; c < g; ++c) {
-        const mpq_class n = cells.counts[c];
+        const T n = T(cells.counts[c]);
         for (std::size_t i = 0; i < r; ++i) {
             if (x(c, i) == 0) continue;
-            const mpq_class w = n * x(c, i);
+            const T w = n * x(c, i);
             for (std::size_t j = 0; j < r; ++j) xdx(i, j) += w * x(c, j);
             for (std::size_t j = 0; j < p; ++j) xs(i, j) += w * means(c, j);
         }
     }
-    const RationalMatrix solved = Solve(xdx, xs);
-    RationalMatrix out(p, p);
+    const Matrix<T> solved = Solve(xdx, xs);
+    Matrix<T> out(p, p);
     for (std::size_t i = 0; i < p; ++i)
         for (std::size_t j = i; j < p; ++j) {
-            mpq_class s = 0;
+            T s = 0;
             for (std::size_t k = 0; k < r; ++k) s += xs(k, i) * solved(k, j);
             out(i, j) = s;
             out(j, i) = s;
@@ -90,13 +120,14 @@ RationalMatrix Projection(const BetweenCells& cells, const RationalMatrix& x, co
     return out;
 }
 
-RationalMatrix ModelColumns(const BetweenCells& cells, const std::vector<std::uint32_t>& terms) {
-    std::vector<RationalMatrix> parts;
+template <typename T>
+Matrix<T> ModelColumns(const BetweenCells& cells, const std::vector<std::uint32_t>& terms) {
+    std::vector<Matrix<T>> parts;
     std::size_t cols = 0;
-    for (const std::uint32_t t : terms) parts.push_back(TermColumns(cells, t)), cols += parts.back().cols;
-    RationalMatrix x(cells.counts.size(), cols);
+    for (const std::uint32_t t : terms) parts.push_back(TermColumns<T>(cells, t)), cols += parts.back().cols;
+    Matrix<T> x(cells.counts.size(), cols);
     std::size_t at = 0;
-    for (const RationalMatrix& part : parts) {
+    for (const Matrix<T>& part : parts) {
         for (std::size_t c = 0; c < part.rows; ++c)
             for (std::size_t j = 0; j < part.cols; ++j) x(c, at + j) = part(c, j);
         at += part.cols;
@@ -104,22 +135,23 @@ RationalMatrix ModelColumns(const BetweenCells& cells, const std::vector<std::ui
     return x;
 }
 
-RationalMatrix TypeThree(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means) {
-    const RationalMatrix l = TermColumns(cells, term);  // L' (cells x q)
+template <typename T>
+Matrix<T> TypeThree(const BetweenCells& cells, std::uint32_t term, const Matrix<T>& means) {
+    const Matrix<T> l = TermColumns<T>(cells, term);  // L' (cells x q)
     const std::size_t g = l.rows, q = l.cols, p = means.cols;
-    RationalMatrix lm(q, p), ldl(q, q);
+    Matrix<T> lm(q, p), ldl(q, q);
     for (std::size_t c = 0; c < g; ++c)
         for (std::size_t i = 0; i < q; ++i) {
             if (l(c, i) == 0) continue;
             for (std::size_t j = 0; j < p; ++j) lm(i, j) += l(c, i) * means(c, j);
-            const mpq_class w = l(c, i) / cells.counts[c];
+            const T w = l(c, i) / T(cells.counts[c]);
             for (std::size_t j = 0; j < q; ++j) ldl(i, j) += w * l(c, j);
         }
-    const RationalMatrix solved = Solve(ldl, lm);
-    RationalMatrix out(p, p);
+    const Matrix<T> solved = Solve(ldl, lm);
+    Matrix<T> out(p, p);
     for (std::size_t i = 0; i < p; ++i)
         for (std::size_t j = i; j < p; ++j) {
-            mpq_class s = 0;
+            T s = 0;
             for (std::size_t k = 0; k < q; ++k) s += lm(k, i) * solved(k, j);
             out(i, j) = s;
             out(j, i) = s;
@@ -136,8 +168,10 @@ std::int64_t TermDf(const BetweenCells& cells, std::uint32_t term) {
     return df;
 }
 
-RationalMatrix TermHypothesis(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means,
-                              SsType type) {
+namespace {
+
+template <typename T>
+Matrix<T> Hypothesis(const BetweenCells& cells, std::uint32_t term, const Matrix<T>& means, SsType type) {
     if (type == SsType::TypeIII) return TypeThree(cells, term, means);
     // Type II: the terms that do not contain this one (the intercept among
     // them unless it is the term), with the term and without it.
@@ -147,12 +181,30 @@ RationalMatrix TermHypothesis(const BetweenCells& cells, std::uint32_t term, con
         if (t != term && (t & term) != term) without.push_back(t);
     std::vector<std::uint32_t> with = without;
     with.push_back(term);
-    RationalMatrix h = Projection(cells, ModelColumns(cells, with), means);
+    Matrix<T> h = Projection(cells, ModelColumns<T>(cells, with), means);
     if (!without.empty()) {
-        const RationalMatrix less = Projection(cells, ModelColumns(cells, without), means);
+        const Matrix<T> less = Projection(cells, ModelColumns<T>(cells, without), means);
         for (std::size_t k = 0; k < h.at.size(); ++k) h.at[k] -= less.at[k];
     }
     return h;
 }
 
+}  // namespace
+
+RationalMatrix TermHypothesis(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means,
+                              SsType type) {
+    Matrix<mpq_class> exactMeans(means.rows, means.cols);
+    exactMeans.at = means.at;
+    RationalMatrix out(means.cols, means.cols);
+    if (cells.counts.size() <= kMostExactCells) {
+        out.at = Hypothesis(cells, term, exactMeans, type).at;
+        return out;
+    }
+    Matrix<Extended> rounded(means.rows, means.cols);
+    for (std::size_t k = 0; k < means.at.size(); ++k)
+        rounded.at[k] = exact::RoundRational(means.at[k].get_num(), means.at[k].get_den(), 0);
+    const Matrix<Extended> h = Hypothesis(cells, term, rounded, type);
+    for (std::size_t k = 0; k < h.at.size(); ++k) out.at[k] = ExactValue(CheckFinite(h.at[k]));
+    return out;
+}
 }  // namespace morvane::design
