@@ -48,10 +48,10 @@ struct DesignData {
     std::vector<std::int32_t> rows;
 
     // What reading the design did before the analysis.
-    std::int64_t subjectsRead = 0;      // subjects with any row, removed ones included
-    std::vector<std::string> removed;   // ids removed for a missing score, as they first appear
-    std::int64_t averagedCells = 0;     // analysed cells of more than one row
-    std::int64_t averagedRows = 0;      // the rows those cells were averaged from
+    std::int64_t subjectsRead = 0;     // subjects with any row, removed ones included
+    std::vector<std::string> removed;  // ids removed for a missing score, as they first appear
+    std::int64_t averagedCells = 0;    // analysed cells of more than one row
+    std::int64_t averagedRows = 0;     // the rows those cells were averaged from
 
     std::size_t Cells() const;   // the within cells: the product of the within factors' levels
     std::size_t Groups() const;  // the between cells: the product of the between factors' levels (1 without)

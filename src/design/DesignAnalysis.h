@@ -113,7 +113,7 @@ struct DesignAnalysis {
     // interactions with the between effects; factors' order as given.
     std::vector<DesignEffect> effects;
 
-    std::vector<DesignMean> cellMeans;                  // every between x within cell
+    std::vector<DesignMean> cellMeans;                   // every between x within cell
     std::vector<std::vector<DesignMean>> marginalMeans;  // per factor, between first
     std::vector<DesignComparison> comparisons;
     std::vector<DesignSimpleEffect> simpleEffects;
