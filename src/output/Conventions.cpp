@@ -159,14 +159,14 @@ Provenance ProvenanceOfFile(const std::string& path) {
     return p;
 }
 
-Provenance ProvenanceOfBytes(const std::string& bytes) {
+Provenance ProvenanceOfBytes(std::string_view bytes) {
     Provenance p;
     p.version = config::kVersion;
     p.dataSha256 = Sha256Hex(bytes);
     return p;
 }
 
-std::string Sha256Hex(const std::string& bytes) {
+std::string Sha256Hex(std::string_view bytes) {
     sha256_ctx context;
     sha256_init(&context);
     sha256_update(&context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));

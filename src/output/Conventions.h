@@ -27,8 +27,8 @@ std::vector<Convention> Conventions(const FullAnalysis& analysis, const OutputOp
 // terms, missing scores, averaged rows, Mauchly's test, Huynh-Feldt, epsilons
 // and multivariate tests with few subjects, the multivariate statistics,
 // marginal means, comparisons, simple effects, the within-subject interval,
-// generalized eta squared, Levene's test (with between factors), the
-// rank-based tests, the effect sizes' intervals, and the correction applied.
+// generalized eta squared, Levene's test (with between factors), the effect
+// sizes' intervals, and the correction applied.
 std::vector<Convention> DesignConventions(const DesignAnalysis& analysis, const OutputOptions& options);
 
 // The conventions both analyses share.

@@ -109,9 +109,6 @@ std::vector<Convention> DesignConventions(const DesignAnalysis& r, const OutputO
                   "と中央値を中心とするもの (Brown–Forsythe、car の leveneTest の既定)。"
                 : "Levene's test of each within cell across the between cells, centred on the mean "
                   "(as SPSS and JASP) and on the median (Brown–Forsythe, car's leveneTest default)."});
-    if (!r.rankTestsOmitted.empty())
-        list.push_back({"rankTests", ja ? "順位に基づく検定: 被験者間要因のある計画では計算しません。"
-                                        : "Rank-based tests: not computed. " + r.rankTestsOmitted});
     list.push_back(EffectSizeIntervalConvention(r.options.effectSizeLevel, language));
     list.push_back(CorrectionConvention(options));
     return list;
