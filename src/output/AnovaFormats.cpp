@@ -9,6 +9,7 @@
 #include "output/Figures.h"
 #include "output/ModelCheckTables.h"
 #include "output/ResultTables.h"
+#include "output/detail/TableLayout.h"
 #include "runtime/Cp932.h"
 #include "runtime/CsvField.h"
 
@@ -17,10 +18,6 @@ namespace {
 
 std::string Heading(const FullAnalysis& r, OutputLanguage language);
 std::vector<std::string> ConventionLines(const FullAnalysis& r, const OutputOptions& options);
-void RenderText(const TableText& t, std::string& out);
-void RenderMarkdown(const TableText& t, std::string& out);
-void RenderCsv(const TableText& t, std::string& out);
-bool LooksNumeric(const std::string& cell);
 
 }  // namespace
 
@@ -47,9 +44,9 @@ std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format, con
     std::vector<TableText> tables = TableTexts(analysis, reader, options);
     for (TableText& t : ModelCheckTables(analysis, reader, options)) tables.push_back(std::move(t));
     for (const TableText& t : tables) {
-        if (format == AnovaFormat::Text) RenderText(t, out);
-        if (format == AnovaFormat::Markdown) RenderMarkdown(t, out);
-        if (format == AnovaFormat::Csv) RenderCsv(t, out);
+        if (format == AnovaFormat::Text) layout::RenderText(t, out);
+        if (format == AnovaFormat::Markdown) layout::RenderMarkdown(t, out);
+        if (format == AnovaFormat::Csv) layout::RenderCsv(t, out);
     }
     if (format != AnovaFormat::Csv) {
         const bool ja = options.language == OutputLanguage::Japanese;
@@ -64,6 +61,17 @@ std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format, con
 
 std::string FewerSubjectsNote() {
     return "Fewer than two subjects: every statistic that needs two subjects is undefined.";
+}
+
+std::string RemovedSubjectsNote(std::int64_t analysed, std::int64_t read,
+                                const std::vector<std::string>& removed, OutputLanguage language) {
+    std::string ids;
+    for (const std::string& id : removed) ids += (ids.empty() ? "" : ", ") + id;
+    if (language == OutputLanguage::Japanese)
+        return "N = " + std::to_string(analysed) + " (被験者 " + std::to_string(read) +
+               " 人のうち); 得点が欠けているため除いた被験者: " + ids;
+    return "N = " + std::to_string(analysed) + " of " + std::to_string(read) +
+           " subjects; removed for a missing score: " + ids;
 }
 
 std::string InexactResultsNotice() {
@@ -92,92 +100,6 @@ std::vector<std::string> ConventionLines(const FullAnalysis& r, const OutputOpti
     for (std::string& line : ProvenanceLines(options.provenance, options.language))
         lines.push_back(std::move(line));
     return lines;
-}
-
-// ---- the tables of text, markdown and CSV ----
-
-// FormatAnalysis, text: a table of columns padded to their widest cell, figures to the right.
-void RenderText(const TableText& t, std::string& out) {
-    out += t.title + "\n";
-    if (t.rows.empty()) {
-        for (const auto& note : t.notes) out += note + "\n";
-        out += "\n";
-        return;
-    }
-    std::vector<std::size_t> widths(t.header.size(), 0);
-    const auto measure = [&](const std::vector<std::string>& row) {
-        for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i)
-            widths[i] = std::max(widths[i], DisplayWidth(row[i]));
-    };
-    measure(t.header);
-    for (const auto& row : t.rows) measure(row);
-    const auto line = [&](const std::vector<std::string>& row, bool header) {
-        std::string text;
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            const std::string pad(widths[i] - DisplayWidth(row[i]), ' ');
-            if (i > 0) text += "  ";
-            const bool right = i > 0 && (header || LooksNumeric(row[i]));
-            text += right ? pad + row[i] : row[i] + pad;
-        }
-        while (!text.empty() && text.back() == ' ') text.pop_back();
-        out += text + "\n";
-    };
-    line(t.header, true);
-    std::size_t total = 0;
-    for (std::size_t w : widths) total += w;
-    out += std::string(total + 2 * (widths.size() - 1), '-') + "\n";
-    for (const auto& row : t.rows) line(row, false);
-    for (const auto& note : t.notes) out += note + "\n";
-    out += "\n";
-}
-
-// RenderText, for each cell: whether it stands to the right of its column.
-bool LooksNumeric(const std::string& cell) {
-    if (cell.empty() || cell == kUndefinedText || cell == "∞") return true;
-    const char c = cell[0];
-    return (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '<' || c == '[';
-}
-
-// FormatAnalysis, markdown: a table under a second-level heading, its notes after it.
-void RenderMarkdown(const TableText& t, std::string& out) {
-    out += "## " + t.title + "\n\n";
-    if (t.rows.empty()) {
-        for (const auto& note : t.notes) out += note + "\n";
-        out += "\n";
-        return;
-    }
-    const auto line = [&](const std::vector<std::string>& row) {
-        out += "|";
-        for (const auto& cell : row) {
-            std::string escaped;
-            for (char c : cell) {
-                if (c == '|') escaped += '\\';
-                escaped += c;
-            }
-            out += " " + escaped + " |";
-        }
-        out += "\n";
-    };
-    line(t.header);
-    out += "|";
-    for (std::size_t i = 0; i < t.header.size(); ++i) out += i == 0 ? " --- |" : " ---: |";
-    out += "\n";
-    for (const auto& row : t.rows) line(row);
-    if (!t.notes.empty()) out += "\n";
-    for (const auto& note : t.notes) out += note + "\n";
-    out += "\n";
-}
-
-// FormatAnalysis, CSV: the title, the header and the rows; no notes.
-void RenderCsv(const TableText& t, std::string& out) {
-    out += CsvField(t.title) + "\n";
-    const auto line = [&](const std::vector<std::string>& row) {
-        for (std::size_t i = 0; i < row.size(); ++i) out += (i ? "," : "") + CsvField(row[i]);
-        out += "\n";
-    };
-    line(t.header);
-    for (const auto& row : t.rows) line(row);
-    out += "\n";
 }
 
 }  // namespace

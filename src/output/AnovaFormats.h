@@ -6,9 +6,11 @@
 // Text, markdown, the APA outputs and JSON name the conventions the figures
 // follow and their provenance.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analysis/FullAnalysis.h"
 #include "output/OutputOptions.h"
@@ -27,6 +29,13 @@ std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format,
 
 // The note at the top of each format of an analysis of fewer than two subjects (UTF-8).
 std::string FewerSubjectsNote();
+
+// The note at the top of each format of an analysis from which subjects were
+// removed for a missing score (UTF-8): "N = 23 of 25 subjects; removed for a
+// missing score: s04, s17", the ids as given.
+std::string RemovedSubjectsNote(std::int64_t analysed, std::int64_t read,
+                                const std::vector<std::string>& removed,
+                                OutputLanguage language = OutputLanguage::English);
 
 // What to tell the user after writing a results file whose summary table is
 // not exact (UTF-8).

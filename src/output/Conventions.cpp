@@ -15,17 +15,6 @@ namespace morvane {
 
 std::vector<Convention> Conventions(const FullAnalysis& r, const OutputOptions& options) {
     const bool ja = options.language == OutputLanguage::Japanese;
-    const std::string level = LevelPercent(r.options.effectSizeLevel);
-    const std::string tail = LevelPercent((1 - r.options.effectSizeLevel) / 2);
-    std::string applied;
-    if (options.correction == DfCorrection::None)
-        applied = ja ? "自由度の修正: なし (修正しない df と p)。"
-                     : "Degrees of freedom: uncorrected (no correction applied).";
-    else
-        applied = ja ? "自由度の修正: " + CorrectionName(options.correction, options.language) +
-                           " (1 自由度の効果には修正なし)。"
-                     : "Degrees of freedom: " + CorrectionName(options.correction, options.language) +
-                           " corrected (effects of one degree of freedom need none).";
     return {
         {"sumsOfSquares", ja ? "平方和: 完全なつり合い型の計画の平方和 (タイプ I, II, III のどれも同じ値)。"
                              : "Sums of squares: of a complete balanced design (types I, II and III agree)."},
@@ -40,13 +29,7 @@ std::vector<Convention> Conventions(const FullAnalysis& r, const OutputOptions& 
         {"simpleEffects",
          ja ? "単純主効果: 各水準での 1 要因の分析で、それぞれ自身の誤差項による。"
             : "Simple main effects: each on its own error term (the one-way analysis at that level)."},
-        {"mauchly",
-         ja ? "Mauchly の検定: Anderson のカイ二乗近似 (2 次の項は公表された式のまま)。R の "
-              "mauchly.test は 2 次の項に対比の数の代わりにセルの数を用いるため、対比が 3 以上の効果では p "
-              "が異なります (JSON にはその値も pAsR として出します)。"
-            : "Mauchly's test: Anderson's chi-square approximation with its second-order term as "
-              "published; R's mauchly.test has the number of cells where the term has the number of "
-              "contrasts, so its p differs for three or more contrasts (JSON gives both, its as pAsR)."},
+        MauchlyConvention(options.language),
         {"huynhFeldt",
          ja ? "Huynh–Feldt (1976) の ε: 公式のままの値 (1 を超えることがある) を示し、修正には 1 "
               "を上限として用います。APA の表の ε の列も公式のままの値で、1 を超えるときの自由度と p "
@@ -68,14 +51,47 @@ std::vector<Convention> Conventions(const FullAnalysis& r, const OutputOptions& 
             : "Within-subject 95% intervals: Cousineau's normalisation with Morey's correction. The "
               "correction's M in sqrt(M / (M - 1)) is the number of conditions averaged over: a·b for the "
               "cells, a for the levels of A, b for those of B."},
-        {"effectSizeInterval",
-         ja ? "偏 η² と d_z の " + level +
-                  "% 信頼区間: 非心 F 分布と非心 t 分布の反転による。両側で、各側に " + tail + "% です。"
-            : "Intervals of partial eta squared and d_z: " + level +
-                  "%, by inverting the noncentral F and t distributions. Two-sided: " + tail +
-                  "% in each tail."},
-        {"correction", applied},
+        EffectSizeIntervalConvention(r.options.effectSizeLevel, options.language),
+        CorrectionConvention(options),
     };
+}
+
+Convention MauchlyConvention(OutputLanguage language) {
+    const bool ja = language == OutputLanguage::Japanese;
+    return {
+        "mauchly",
+        ja ? "Mauchly の検定: Anderson のカイ二乗近似 (2 次の項は公表された式のまま)。R の "
+             "mauchly.test は 2 次の項に対比の数の代わりにセルの数を用いるため、対比が 3 以上の効果では p "
+             "が異なります (JSON にはその値も pAsR として出します)。"
+           : "Mauchly's test: Anderson's chi-square approximation with its second-order term as "
+             "published; R's mauchly.test has the number of cells where the term has the number of "
+             "contrasts, so its p differs for three or more contrasts (JSON gives both, its as pAsR)."};
+}
+
+Convention EffectSizeIntervalConvention(Extended effectSizeLevel, OutputLanguage language) {
+    const bool ja = language == OutputLanguage::Japanese;
+    const std::string level = LevelPercent(effectSizeLevel);
+    const std::string tail = LevelPercent((1 - effectSizeLevel) / 2);
+    return {"effectSizeInterval",
+            ja ? "偏 η² と d_z の " + level +
+                     "% 信頼区間: 非心 F 分布と非心 t 分布の反転による。両側で、各側に " + tail + "% です。"
+               : "Intervals of partial eta squared and d_z: " + level +
+                     "%, by inverting the noncentral F and t distributions. Two-sided: " + tail +
+                     "% in each tail."};
+}
+
+Convention CorrectionConvention(const OutputOptions& options) {
+    const bool ja = options.language == OutputLanguage::Japanese;
+    std::string applied;
+    if (options.correction == DfCorrection::None)
+        applied = ja ? "自由度の修正: なし (修正しない df と p)。"
+                     : "Degrees of freedom: uncorrected (no correction applied).";
+    else
+        applied = ja ? "自由度の修正: " + CorrectionName(options.correction, options.language) +
+                           " (1 自由度の効果には修正なし)。"
+                     : "Degrees of freedom: " + CorrectionName(options.correction, options.language) +
+                           " corrected (effects of one degree of freedom need none).";
+    return {"correction", applied};
 }
 
 std::vector<std::string> ProvenanceLines(const Provenance& p, OutputLanguage language) {
@@ -143,14 +159,14 @@ Provenance ProvenanceOfFile(const std::string& path) {
     return p;
 }
 
-Provenance ProvenanceOfBytes(const std::string& bytes) {
+Provenance ProvenanceOfBytes(std::string_view bytes) {
     Provenance p;
     p.version = config::kVersion;
     p.dataSha256 = Sha256Hex(bytes);
     return p;
 }
 
-std::string Sha256Hex(const std::string& bytes) {
+std::string Sha256Hex(std::string_view bytes) {
     sha256_ctx context;
     sha256_init(&context);
     sha256_update(&context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));

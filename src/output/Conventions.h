@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
+#include "design/DesignAnalysis.h"
 #include "output/OutputOptions.h"
 
 namespace morvane {
@@ -21,6 +22,19 @@ struct Convention {
 // the within-subject interval, the effect sizes' intervals, and the correction
 // `options` applies.
 std::vector<Convention> Conventions(const FullAnalysis& analysis, const OutputOptions& options);
+
+// The conventions of any design's analysis, in order: sums of squares, error
+// terms, missing scores, averaged rows, Mauchly's test, Huynh-Feldt, epsilons
+// and multivariate tests with few subjects, the multivariate statistics,
+// marginal means, comparisons, simple effects, the within-subject interval,
+// generalized eta squared, Levene's test (with between factors), the effect
+// sizes' intervals, and the correction applied.
+std::vector<Convention> DesignConventions(const DesignAnalysis& analysis, const OutputOptions& options);
+
+// The conventions both analyses share.
+Convention MauchlyConvention(OutputLanguage language);
+Convention EffectSizeIntervalConvention(Extended effectSizeLevel, OutputLanguage language);
+Convention CorrectionConvention(const OutputOptions& options);
 
 // The provenance as lines of a note: the program's version and the data file's SHA-256.
 std::vector<std::string> ProvenanceLines(const Provenance& provenance, OutputLanguage language);

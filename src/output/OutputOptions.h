@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace morvane {
 
@@ -30,9 +31,9 @@ struct OutputOptions {
 Provenance ProvenanceOfFile(const std::string& path);
 
 // The program's version and the SHA-256 of `bytes`, the data file as analysed.
-Provenance ProvenanceOfBytes(const std::string& bytes);
+Provenance ProvenanceOfBytes(std::string_view bytes);
 
 // The SHA-256 of `bytes` as 64 lowercase hex digits.
-std::string Sha256Hex(const std::string& bytes);
+std::string Sha256Hex(std::string_view bytes);
 
 }  // namespace morvane

@@ -1,1 +1,210 @@
+// Any design's analysis in every format and language: what is said once at
+// the top, the summary's error strata and correction, undefined figures, the
+// JSON's keys, and the Japanese labels.
+
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "output/DesignFormats.h"
+
+namespace morvane {
+namespace {
+
+using Json = nlohmann::json;
+
+// How often `part` occurs in `text`.
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++n;
+    return n;
+}
+
+PartitionSource Source(Extended ss, std::int64_t df) {
+    return {ss, df, df > 0 ? std::optional<Extended>(ss / static_cast<Extended>(df)) : std::nullopt, ss == 0};
+}
+
+Correction Corrected(Extended epsilon, Extended df1, Extended df2, Extended p) {
+    return {epsilon, df1, df2, p};
+}
+
+MultivariateStatistic Statistic(Extended value, Extended f, Extended df1, Extended df2, Extended p) {
+    return {value, f, p, df1, df2};
+}
+
+// A mixed design by hand: group (control, patient) between, A (a1, a2, a3)
+// within; 23 of 25 subjects, two removed; the interaction's F undefined.
+DesignAnalysis Mixed() {
+    DesignAnalysis r;
+    r.between = {{"group", {"control", "patient"}}};
+    r.within = {{"A", {"a1", "a2", "a3"}}};
+    r.subjects = 23, r.subjectsRead = 25;
+    r.removed = {"s04", "s17"};
+    r.averagedCells = 4, r.averagedRows = 9;
+    r.groupSizes = {12, 11};
+    r.typesAgree = true;
+
+    DesignEffect group;
+    group.between = {0}, group.name = "group", group.key = "group";
+    group.effect = Source(12.5L, 1), group.error = Source(84, 21);
+    group.f = 3.125L, group.p = 0.0916L, group.partialEtaSquared = 0.1295L,
+    group.generalizedEtaSquared = 0.07L;
+    group.partialEtaSquaredCI = LevelInterval{0.9L, 0, 0.35L};
+
+    DesignEffect a;
+    a.within = {0}, a.name = "A", a.key = "A";
+    a.effect = Source(30, 2), a.error = Source(42, 42);
+    a.f = 15, a.p = 1.1e-5L, a.partialEtaSquared = 0.4167L, a.generalizedEtaSquared = 0.2L;
+    Sphericity s;
+    s.contrasts = 2, s.mauchlyW = 0.81L, s.chiSquare = 4.2L, s.df = 2, s.p = 0.122L, s.pAsR = 0.122L;
+    s.greenhouseGeisser = Corrected(0.84L, 1.68L, 35.28L, 4.6e-5L);
+    s.huynhFeldt = Corrected(1.0312L, 2, 42, 1.1e-5L);
+    s.lowerBound = Corrected(0.5L, 1, 21, 8.7e-4L);
+    a.sphericity = s;
+    MultivariateTest m;
+    m.status = MultivariateStatus::Tested, m.variables = 2, m.hypothesisDf = 1, m.errorDf = 21;
+    m.pillai = Statistic(0.55L, 12.2L, 2, 20, 3.4e-4L);
+    m.wilks = Statistic(0.45L, 12.2L, 2, 20, 3.4e-4L);
+    m.hotellingLawley = Statistic(1.22L, 12.2L, 2, 20, 3.4e-4L);
+    m.roy = Statistic(1.22L, 12.2L, 2, 20, 3.4e-4L);
+    a.multivariate = m;
+
+    DesignEffect ga = a;
+    ga.between = {0}, ga.name = "group × A", ga.key = "group:A";
+    ga.effect = Source(0, 2), ga.f = std::nullopt, ga.p = std::nullopt;
+    ga.multivariate->status = MultivariateStatus::Singular;
+    r.effects = {group, a, ga};
+
+    DesignMean cell;
+    cell.levels = {1, 2}, cell.n = 11, cell.mean = 7.25L, cell.sd = 1.5L, cell.se = 0.45L;
+    cell.ci95 = Interval{6.24L, 8.26L};
+    r.cellMeans = {cell};
+    DesignMean level;
+    level.levels = {-1, 0}, level.n = 23, level.mean = 5.5L;
+    r.marginalMeans = {{}, {level}};
+    DesignComparison c;
+    c.factor = 1, c.i = 0, c.j = 2, c.difference = -1.75L, c.df = 21, c.se = 0.4L, c.t = -4.375L,
+    c.p = 2.6e-4L;
+    c.pHolm = 7.8e-4L, c.pBonferroni = 7.8e-4L, c.d = -0.91L;
+    r.comparisons = {c};
+    DesignSimpleEffect se;
+    se.factor = 1, se.atFactor = 0, se.atLevel = 1, se.ss = 20, se.errorSs = 22, se.df1 = 2, se.df2 = 20;
+    se.f = 9.09L, se.p = 0.0016L;
+    r.simpleEffects = {se};
+    r.levene = {{2, false, 1, 21, 0.8L, 0.38L}, {2, true, 1, 21, 0.6L, 0.45L}};
+    r.normality = {{"S", 23, 0.97L, 0.66L}};
+    r.rankTestsOmitted = "they are defined for designs without between factors.";
+    return r;
+}
+
+// The first field of each line of a CSV table, from its title to the blank line after it.
+std::vector<std::string> FirstColumn(const std::string& csv, const std::string& title) {
+    std::istringstream in(csv.substr(csv.find(title + "\n")));
+    std::vector<std::string> fields;
+    for (std::string line; std::getline(in, line) && !line.empty();)
+        fields.push_back(line.substr(0, line.find(',')));
+    return fields;
+}
+
+TEST(DesignFormats, EveryFormatSaysTheDesignOnceAtTheTopAndLaysOutEachStratum) {
+    const DesignAnalysis r = Mixed();
+    OutputOptions options;
+    options.provenance = {"9.9", std::string(64, 'a')};
+    const std::string removed = "N = 23 of 25 subjects; removed for a missing score: s04, s17";
+    for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv}) {
+        for (OutputLanguage language : {OutputLanguage::English, OutputLanguage::Japanese}) {
+            options.language = language;
+            const std::string out = FormatDesignAnalysis(r, format, options);
+            const bool ja = language == OutputLanguage::Japanese;
+            SCOPED_TRACE(out.substr(0, 300));
+            // Each note once, before the first table.
+            const std::size_t firstTable = out.find(ja ? "分散分析表" : "Analysis of variance\n");
+            ASSERT_NE(firstTable, std::string::npos);
+            const std::string note =
+                ja ? "N = 23 (被験者 25 人のうち); 得点が欠けているため除いた被験者: s04, s17" : removed;
+            EXPECT_EQ(Count(out, note), 1u);
+            EXPECT_LT(out.find(note), firstTable);
+            EXPECT_EQ(Count(out, ja ? "4 個のセルの得点は、9 行を平均したものです。"
+                                    : "4 cells were averaged from 9 rows."),
+                      1u);
+            EXPECT_EQ(Count(out, std::string(64, 'a')), 1u);
+            EXPECT_LT(out.find(std::string(64, 'a')), firstTable);
+            EXPECT_EQ(Count(out, ja ? "types II" : "types II and III agree for this design"), ja ? 0u : 1u);
+            // Japanese throughout: no English title of a table.
+            for (const char* title :
+                 {"Cell means\n", "Multivariate tests\n", "Simple effects\n", "Estimated marginal means\n"})
+                EXPECT_EQ(Count(out, title), ja ? 0u : 1u) << title;
+        }
+    }
+
+    // The summary's rows: the between effect with the subjects within groups,
+    // then the within effect and its interaction with their stratum; the
+    // correction asked for alone; an undefined F empty.
+    options.language = OutputLanguage::English;
+    options.correction = DfCorrection::HuynhFeldt;
+    const std::string csv = FormatDesignAnalysis(r, AnovaFormat::Csv, options);
+    EXPECT_EQ(FirstColumn(csv, "Analysis of variance"),
+              (std::vector<std::string>{"Analysis of variance", "Source", "group", "S", "A", "group × A",
+                                        "A × S"}));
+    const std::string header =
+        csv.substr(csv.find("Source,"), csv.find('\n', csv.find("Source,")) - csv.find("Source,"));
+    EXPECT_NE(header.find("p (HF)"), std::string::npos);
+    EXPECT_EQ(header.find("p (GG)"), std::string::npos);
+    EXPECT_NE(csv.find("\ngroup × A,0,2,0,,,"), std::string::npos) << csv;
+    const std::string text = FormatDesignAnalysis(r, AnovaFormat::Text, options);
+    EXPECT_NE(text.find("group × A  "), std::string::npos);
+    EXPECT_NE(text.find("—"), std::string::npos);
+    // The interaction's multivariate test is undefined, and says why.
+    EXPECT_NE(text.find("group × A: undefined: the pooled error of its 2 contrasts has no inverse"),
+              std::string::npos);
+    EXPECT_EQ(Count(text, "Roy's largest root"), 1u);
+    EXPECT_NE(text.find("A = a3"), std::string::npos);  // Levene's cell
+    EXPECT_NE(text.find("median (Brown–Forsythe)"), std::string::npos);
+    EXPECT_THROW(FormatDesignAnalysis(r, AnovaFormat::Apa, options), std::invalid_argument);
+}
+
+TEST(DesignFormats, JsonKeysEffectsByTheirFactorsAndNamesLevelsByName) {
+    OutputOptions options;
+    options.language = OutputLanguage::Japanese;  // JSON is English whatever is asked
+    options.provenance = {"9.9", std::string(64, 'b')};
+    const Json j = Json::parse(FormatDesignAnalysis(Mixed(), AnovaFormat::Json, options));
+    EXPECT_EQ(j["subjects"], 23);
+    EXPECT_EQ(j["subjectsRead"], 25);
+    EXPECT_EQ(j["subjectsRemoved"], Json::parse(R"(["s04","s17"])"));
+    EXPECT_EQ(j["sumsOfSquaresType"], 3);
+    EXPECT_EQ(j["between"][0]["levels"], Json::parse(R"(["control","patient"])"));
+    EXPECT_EQ(j["within"][0]["name"], "A");
+    const Json& e = j["effects"];
+    EXPECT_EQ(e["group"]["errorDf"], 21);
+    EXPECT_DOUBLE_EQ(e["A"]["MS"].get<double>(), 15);
+    EXPECT_DOUBLE_EQ(e["A"]["sphericity"]["huynhFeldt"]["epsilon"].get<double>(), 1.0312);
+    EXPECT_EQ(e["A"]["sphericity"]["huynhFeldt"]["df"], Json::parse("[2,42]"));
+    EXPECT_DOUBLE_EQ(e["A"]["sphericity"]["pAsR"].get<double>(), 0.122);
+    EXPECT_TRUE(e["group:A"]["F"].is_null());
+    EXPECT_TRUE(e["group"]["sphericity"].is_null());
+    EXPECT_DOUBLE_EQ(e["group"]["partialEtaSquaredCI"]["upper"].get<double>(), 0.35);
+    const Json& m = j["multivariate"];
+    EXPECT_FALSE(m.contains("group"));
+    EXPECT_DOUBLE_EQ(m["A"]["wilks"]["value"].get<double>(), 0.45);
+    EXPECT_DOUBLE_EQ(m["A"]["roy"]["df2"].get<double>(), 20);
+    EXPECT_EQ(m["group:A"]["status"], "singular");
+    EXPECT_FALSE(m["group:A"].contains("pillai"));
+    EXPECT_EQ(j["cellMeans"][0]["levels"], Json::parse(R"({"group":"patient","A":"a3"})"));
+    EXPECT_EQ(j["marginalMeans"]["A"][0]["levels"], Json::parse(R"({"A":"a1"})"));
+    EXPECT_EQ(j["marginalMeans"]["group"], Json::array());
+    EXPECT_EQ(j["comparisons"][0]["levels"], Json::parse(R"(["a1","a3"])"));
+    EXPECT_EQ(j["simpleEffects"][0]["at"], Json::parse(R"({"group":"patient"})"));
+    EXPECT_EQ(j["levene"][1]["centre"], "median");
+    EXPECT_EQ(j["levene"][1]["cell"], Json::parse(R"({"A":"a3"})"));
+    EXPECT_EQ(j["provenance"]["dataSha256"], std::string(64, 'b'));
+    EXPECT_TRUE(
+        j["conventions"]["sumsOfSquares"].get<std::string>().starts_with("Sums of squares: type III"));
+    EXPECT_FALSE(j["numbersOutsideDoubleRange"]);
+}
+
+}  // namespace
+}  // namespace morvane

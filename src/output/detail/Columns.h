@@ -1,10 +1,12 @@
 #pragma once
-// The column model every table of the analysis is described in: a table is
+// The column model every table of an analysis is described in: a table is
 // one list of columns, each with a key, its headings in English and Japanese,
-// the kind of figure it holds and the reader of its cell from a row; Written
-// turns the cells into each reader's texts. Private to the output room.
+// the kind of figure it holds and the reader of its cell from a row of a
+// result (the A x B x S analysis, or any design's); Written turns the cells
+// into each reader's texts. Private to the output room.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -48,14 +50,14 @@ enum class Join { None, Interval, Levels };
 
 // A column's key and headings, and how each reader shows it.
 struct Heading {
-    const char* id;
-    const char* english;
-    const char* japanese;
+    std::string id;
+    std::string english;
+    std::string japanese;
     bool numeric = true;
     Readers readers = Readers::All;
     Join join = Join::None;   // with the next column, for the terminal
-    const char* joined = "";  // the heading of the two as one, in English
-    const char* joinedJapanese = "";
+    std::string joined = {};  // the heading of the two as one, in English
+    std::string joinedJapanese = {};
     // The correction whose figures the column holds: the window shows them all,
     // the others that of their options only.
     std::optional<DfCorrection> correction = std::nullopt;
@@ -82,11 +84,12 @@ struct Heading {
     }
 };
 
-// A column of a table whose rows are `Row`s: its heading and the reader of its cell from a row.
-template <class Row>
+// A column of a table whose rows are `Row`s of a `Result`: its heading and the
+// reader of its cell from a row.
+template <class Row, class Result = FullAnalysis>
 struct Column {
     Heading heading;
-    Cell (*cell)(const FullAnalysis&, const Row&);
+    std::function<Cell(const Result&, const Row&)> cell;
 };
 
 struct Labels {
@@ -96,7 +99,7 @@ struct Labels {
 
 // A table with its cells computed and its labels in both languages.
 struct Table {
-    const char* id;
+    std::string id;
     Labels title;
     std::vector<Heading> columns;
     std::vector<std::vector<Cell>> rows;
@@ -129,15 +132,15 @@ inline Factor Other(Factor f) {
 }
 
 // Each table: the cells of every row, column by column.
-template <class Row, class Rows>
-Table Tabulate(const FullAnalysis& r, const char* id, Labels title, const std::vector<Column<Row>>& columns,
+template <class Result, class Row, class Rows>
+Table Tabulate(const Result& r, std::string id, Labels title, const std::vector<Column<Row, Result>>& columns,
                const Rows& rows) {
-    Table t{id, std::move(title), {}, {}, {}};
-    for (const Column<Row>& c : columns) t.columns.push_back(c.heading);
+    Table t{std::move(id), std::move(title), {}, {}, {}};
+    for (const auto& c : columns) t.columns.push_back(c.heading);
     for (const Row& row : rows) {
         std::vector<Cell> cells;
         cells.reserve(columns.size());
-        for (const Column<Row>& c : columns) cells.push_back(c.cell(r, row));
+        for (const auto& c : columns) cells.push_back(c.cell(r, row));
         t.rows.push_back(std::move(cells));
     }
     return t;

@@ -1,0 +1,117 @@
+#include "output/Conventions.h"
+
+// The conventions of any design's analysis: each is where programs differ, so
+// each says which program's figures these are meant to match.
+
+namespace morvane {
+namespace {
+
+// DesignConventions, first: which sums of squares, and whether the other type would differ.
+Convention SumsOfSquaresConvention(const DesignAnalysis& r, bool ja) {
+    const bool two = r.options.type == SsType::TypeII;
+    std::string text =
+        ja ? std::string("平方和: タイプ ") + (two ? "II" : "III (被験者間要因は和がゼロの符号化)")
+           : std::string("Sums of squares: type ") +
+                 (two ? "II" : "III (sum-to-zero coding of the between factors)");
+    if (r.typesAgree)
+        text += ja ? "。この計画ではタイプ II と III は同じ値です。"
+                   : "; types II and III agree for this design.";
+    else
+        text += ja ? "。群の大きさが等しくないため、タイプ II と III は異なります (--type で選びます)。"
+                   : "; types II and III differ for this design (unequal group sizes; --type chooses).";
+    return {"sumsOfSquares", text};
+}
+
+// DesignConventions, for the between factors: the error terms of each stratum.
+Convention ErrorTermsConvention(bool ja) {
+    return {
+        "errorTerms",
+        ja ? "誤差項: 被験者内効果とその被験者間要因との交互作用は、その効果の対比の群内で合併した積和行列 "
+             "(自由度 N − g、g は被験者間のセルの数) で検定し、被験者間効果は群内の被験者で検定します "
+             "(R の car::Anova、afex、SPSS GLM と同じ)。"
+           : "Error terms: each within effect and its interactions with the between factors are tested "
+             "against the pooled within-group cross products of the effect's contrasts on N − g degrees of "
+             "freedom (g the number of between cells); the between effects against the subjects within "
+             "groups (as R's car::Anova, afex and SPSS GLM)."};
+}
+
+}  // namespace
+
+std::vector<Convention> DesignConventions(const DesignAnalysis& r, const OutputOptions& options) {
+    const OutputLanguage language = options.language;
+    const bool ja = language == OutputLanguage::Japanese;
+    std::string observed;
+    for (const std::string& name : r.options.observed) observed += (observed.empty() ? "" : ", ") + name;
+    std::vector<Convention> list{
+        SumsOfSquaresConvention(r, ja),
+        ErrorTermsConvention(ja),
+        {"missingScores",
+         ja ? "欠けた得点: ある被験者内セルに得点のない被験者は、分析全体から除きます (リストワイズ)。"
+            : "Missing scores: a subject without a score in some within cell is removed from the whole "
+              "analysis (listwise)."},
+        {"averagedRows",
+         ja ? "一つの被験者と被験者内セルに複数の行があるときは、その平均 (正確な値) を得点とします。"
+            : "Several rows of one subject in one within cell are averaged, exactly, into its score."},
+        MauchlyConvention(language),
+        {"huynhFeldt",
+         ja ? "Huynh–Feldt の ε: Lecoutre (1991) の式 ((ν + 1) p ε − 2) / (p (ν − p ε)) (R、car、afex "
+              "と同じ。"
+              "群が一つなら Huynh と Feldt の式) で、公式のままの値 (1 を超えることがある) を示し、修正には "
+              "1 "
+              "を上限として用います。"
+            : "Huynh–Feldt epsilon in Lecoutre's (1991) form ((ν + 1) p ε − 2) / (p (ν − p ε)), as R, car "
+              "and "
+              "afex compute it (Huynh and Feldt's with one group): reported as computed (it can exceed 1), "
+              "applied capped at 1."},
+        {"fewSubjects",
+         ja ? "N − g が効果の対比の数より小さいとき、その効果の球面性の検定、ε と多変量検定は定義されません。"
+            : "Where N − g is below an effect's contrasts, its sphericity test, epsilons and multivariate "
+              "tests "
+              "are undefined."},
+        {"multivariate",
+         ja ? "多変量検定: Pillai、Wilks、Hotelling–Lawley、Roy の統計量と R の F 近似 (Roy の F は上限)。"
+            : "Multivariate tests: Pillai, Wilks, Hotelling–Lawley and Roy with R's F approximations (Roy's "
+              "an "
+              "upper bound)."},
+        {"marginalMeans",
+         ja ? "周辺平均: 他の要因のセルを等しい重みで平均した推定周辺平均 (emmeans と同じ)。"
+            : "Marginal means: estimated marginal means, the other factors' cells weighted equally (as "
+              "emmeans)."},
+        {"comparisons",
+         ja ? "対ごとの比較: 被験者内要因は被験者の対の差により、混合計画では群を等しい重みで平均し、自由度 "
+              "N − g "
+              "の合併した共分散を用います (emmeans "
+              "の多変量モデルと同じ)。被験者間要因は被験者の平均により、自由度 "
+              "N − g の合併した誤差を用います。Holm と Bonferroni の調整は要因ごとの族で行います。"
+            : "Pairwise comparisons: of a within factor on the subjects' paired differences, in a mixed "
+              "design "
+              "weighted equally over the groups with the pooled covariance on N − g df (as emmeans' "
+              "multivariate model); of a between factor on the subjects' means with the pooled error on N − "
+              "g "
+              "df. Holm and Bonferroni within each factor's family."},
+        {"simpleEffects",
+         ja ? "単純効果: 他の要因の各水準での 1 要因の分析で、それぞれ自身の誤差項による。"
+            : "Simple effects: each on its own error term (the one-way analysis at that level)."},
+        {"withinSubjectInterval",
+         ja ? "被験者内 95% 信頼区間: Cousineau の正規化に Morey の補正を加えたもの (被験者間のセルごと)。"
+            : "Within-subject 95% intervals: Cousineau's normalisation with Morey's correction, within each "
+              "between cell."},
+        {"generalizedEtaSquared",
+         ja ? "一般化 η²: Olejnik と Algina (2003)。測定された要因: " +
+                  (observed.empty() ? "なし" : observed) + "。"
+            : "Generalized eta squared: Olejnik and Algina (2003); measured (observed) factors: " +
+                  (observed.empty() ? "none" : observed) + "."},
+    };
+    if (!r.between.empty())
+        list.push_back(
+            {"levene",
+             ja ? "Levene の検定: 各被験者内セルの得点の群間の等分散性。平均を中心とするもの (SPSS、JASP) "
+                  "と中央値を中心とするもの (Brown–Forsythe、car の leveneTest の既定)。"
+                : "Levene's test of each within cell across the between cells, centred on the mean "
+                  "(as SPSS and JASP) and on the median (Brown–Forsythe, car's leveneTest default)."});
+    list.push_back(EffectSizeIntervalConvention(r.options.effectSizeLevel, language));
+    list.push_back(CorrectionConvention(options));
+    return list;
+}
+
+}  // namespace morvane
