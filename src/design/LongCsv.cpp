@@ -11,6 +11,7 @@
 #include <limits>
 #include <new>
 #include <optional>
+#include <unordered_map>
 
 #include "design/Design.h"
 #include "design/detail/DecimalMeans.h"
@@ -99,12 +100,18 @@ struct WithinKeyHash {
     }
 };
 
+// The UTF-8 names of a column's keys. Code page 932 holds some characters
+// under two codes, so that two keys may be one name: the second is then
+// another spelling of the first.
+using NameIndex = std::unordered_map<std::string, std::int32_t>;
+
 // A factor's column: its levels as keys into the text and as UTF-8 names.
 struct FactorColumn {
     std::string name;
     std::size_t column = 0;
     KeyIndex<std::string_view> keys;
     std::vector<std::string> levels;
+    NameIndex names;
 };
 
 class LongReader {
@@ -122,6 +129,7 @@ private:
     std::string Name(std::size_t column, bool level) const;
     std::int32_t Level(FactorColumn& factor);
     std::int32_t Subject();
+    std::int32_t NewSubject(std::string_view key, std::string name);
     std::int32_t Combination();
     void Score(Row& row);
 
@@ -141,6 +149,7 @@ private:
     std::vector<FactorColumn> between_, within_;
 
     KeyIndex<std::string_view> subjectKeys_;
+    NameIndex subjectNames_;
     std::vector<std::string> subjects_;              // UTF-8, as they first appear
     std::vector<std::int64_t> subjectLines_;         // the line of each one's first row
     std::vector<std::int32_t> subjectLevels_;        // each one's between levels
@@ -169,8 +178,8 @@ void LongReader::ReadHeader() {
     width_ = reader_.Size();
     idColumn_ = Column(roles_.id);
     dvColumn_ = Column(roles_.dv);
-    for (const std::string& name : roles_.between) between_.push_back({name, Column(name), {}, {}});
-    for (const std::string& name : roles_.within) within_.push_back({name, Column(name), {}, {}});
+    for (const std::string& name : roles_.between) between_.push_back({name, Column(name), {}, {}, {}});
+    for (const std::string& name : roles_.within) within_.push_back({name, Column(name), {}, {}, {}});
 }
 
 // A field of the current row as a UTF-8 name: a level's or a subject's id.
@@ -196,8 +205,16 @@ std::int32_t LongReader::Level(FactorColumn& factor) {
     if (level >= 0) return static_cast<std::int32_t>(level);
     if (factor.keys.Size() >= kMostCount)
         throw CsvError(messages::TooManyLevels(reader_.Line(), factor.name));
-    factor.levels.push_back(Name(factor.column, true));
-    return static_cast<std::int32_t>(factor.keys.Add(key));
+    std::string name = Name(factor.column, true);
+    const auto known = factor.names.find(name);
+    if (known != factor.names.end()) {
+        factor.keys.Alias(key, static_cast<std::size_t>(known->second));
+        return known->second;
+    }
+    level = factor.keys.Add(key);
+    factor.names.emplace(name, static_cast<std::int32_t>(level));
+    factor.levels.push_back(std::move(name));
+    return static_cast<std::int32_t>(level);
 }
 
 // The row's subject, its between levels checked against those of its first row.
@@ -207,13 +224,10 @@ std::int32_t LongReader::Subject() {
     if (s < 0) {
         if (subjectKeys_.Size() >= kMostCount) throw CsvError(messages::TooManySubjects(reader_.Line()));
         std::string name = Name(idColumn_, false);
-        MakeRoom(subjects_, 1);
-        MakeRoom(subjectLines_, 1);
-        MakeRoom(subjectLevels_, between_.size());
-        subjects_.push_back(std::move(name));
-        subjectLines_.push_back(reader_.Line());
-        for (FactorColumn& factor : between_) subjectLevels_.push_back(Level(factor));
-        return static_cast<std::int32_t>(subjectKeys_.Add(key));
+        const auto known = subjectNames_.find(name);
+        if (known == subjectNames_.end()) return NewSubject(key, std::move(name));
+        subjectKeys_.Alias(key, static_cast<std::size_t>(known->second));
+        s = known->second;
     }
     const auto index = static_cast<std::size_t>(s);
     for (std::size_t f = 0; f < between_.size(); ++f) {
@@ -225,6 +239,18 @@ std::int32_t LongReader::Subject() {
             levels[static_cast<std::size_t>(level)], reader_.Line()));
     }
     return static_cast<std::int32_t>(s);
+}
+
+// A subject first seen in this row, whose between levels it gives.
+std::int32_t LongReader::NewSubject(std::string_view key, std::string name) {
+    MakeRoom(subjects_, 1);
+    MakeRoom(subjectLines_, 1);
+    MakeRoom(subjectLevels_, between_.size());
+    subjectNames_.emplace(name, static_cast<std::int32_t>(subjectKeys_.Size()));
+    subjects_.push_back(std::move(name));
+    subjectLines_.push_back(reader_.Line());
+    for (FactorColumn& factor : between_) subjectLevels_.push_back(Level(factor));
+    return static_cast<std::int32_t>(subjectKeys_.Add(key));
 }
 
 // The row's combination of within levels, numbered as they first appear.
