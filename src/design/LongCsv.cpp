@@ -379,29 +379,38 @@ void LongReader::KeepComplete(DesignData& design, std::vector<std::int32_t>& cou
     }
 }
 
+// The first between cell (in index order) missing from `groups`, or `count`.
+std::size_t FirstMissing(std::vector<std::size_t> groups, std::size_t count) {
+    std::sort(groups.begin(), groups.end());
+    groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        if (groups[g] != g) return g;
+    return std::min(groups.size(), count);
+}
+
 // Every between cell must keep a subject: the first without one is refused.
+// (Cells may outnumber the subjects many times: only those with one are kept.)
 void LongReader::CheckGroups(const DesignData& design) const {
     const std::size_t groups = design.Groups();
-    std::vector<char> analysed(groups, 0), read(groups, 0);
-    for (std::int32_t g : design.group) analysed[static_cast<std::size_t>(g)] = 1;
+    std::vector<std::size_t> analysed(design.group.begin(), design.group.end());
+    const std::size_t g = FirstMissing(std::move(analysed), groups);
+    if (g == groups) return;
+    bool hadSubjects = false;  // all of them removed
     for (std::size_t s = 0; s < subjects_.size(); ++s) {
         std::size_t group = 0;
         for (std::size_t f = 0; f < between_.size(); ++f)
             group = group * design.between[f].levels.size() +
                     static_cast<std::size_t>(subjectLevels_[s * between_.size() + f]);
-        read[group] = 1;
+        hadSubjects = hadSubjects || group == g;
     }
-    for (std::size_t g = 0; g < groups; ++g) {
-        if (analysed[g]) continue;
-        std::vector<std::string> factors, levels(between_.size());
-        for (std::size_t f = between_.size(), rest = g; f-- > 0;) {
-            const std::size_t size = design.between[f].levels.size();
-            levels[f] = design.between[f].levels[rest % size];
-            rest /= size;
-        }
-        for (const DesignFactor& factor : design.between) factors.push_back(factor.name);
-        throw CsvError(messages::EmptyBetweenCell(factors, levels, read[g] != 0));
+    std::vector<std::string> factors, levels(between_.size());
+    for (std::size_t f = between_.size(), rest = g; f-- > 0;) {
+        const std::size_t size = design.between[f].levels.size();
+        levels[f] = design.between[f].levels[rest % size];
+        rest /= size;
     }
+    for (const DesignFactor& factor : design.between) factors.push_back(factor.name);
+    throw CsvError(messages::EmptyBetweenCell(factors, levels, hadSubjects));
 }
 
 DesignData LongReader::Build() {
