@@ -137,7 +137,7 @@ private:
     std::vector<std::int32_t> CountRows(const std::vector<std::size_t>& cellOf, std::size_t cells) const;
     void KeepComplete(DesignData& design, std::vector<std::int32_t>& counts, std::size_t cells);
     void CheckGroups(const DesignData& design) const;
-    void FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf) const;
+    void FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf);
     bool FormUnits(DesignData& design, const std::vector<std::size_t>& cellOf) const;
     void FormMeansOfTerms(DesignData& design, const std::vector<std::size_t>& cellOf) const;
 
@@ -440,16 +440,19 @@ DesignData LongReader::Build() {
 
 // The means: from the units at the design's common scale where every score
 // fits, else each cell's from its rows' exact values.
-void LongReader::FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf) const {
-    design.values = Affordable<Extended>(design.rows.size());
+void LongReader::FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf) {
     design.exact = FormUnits(design, cellOf);
     if (design.exact) {
+        // The rows are done with: their room goes to the scores.
+        std::vector<Row>().swap(rows_);
+        design.values = Affordable<Extended>(design.rows.size());
         for (std::size_t i = 0; i < design.values.size(); ++i)
             design.values[i] = design::MeanOfUnits(design.units[i], design.rows[i], design.scale);
         return;
     }
     design.scale = 0;
     design.units = {};
+    design.values = Affordable<Extended>(design.rows.size());
     FormMeansOfTerms(design, cellOf);
     design.rows = {};
 }
