@@ -45,6 +45,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "design/detail/FollowUps.h"
@@ -173,6 +174,8 @@ struct Context {
     std::vector<std::vector<Extended>> levelMeans;
     // Per group: the mean of each within cell (groups x cells), and of all.
     std::vector<Extended> groupCellMeans, groupMeans;
+    // Per within factor: the level of each within cell.
+    std::vector<std::vector<std::uint32_t>> cellLevel;
 
     Context(const DesignData& d, DesignAnalysis& a)
         : design(d),
@@ -192,19 +195,25 @@ struct Context {
 
 void SubjectSummaries(Context& x) {
     const std::vector<Extended>& y = x.design.values;
+    const std::size_t W = x.within.levels.size();
     x.subjectMeans.assign(x.n, 0);
-    x.levelMeans.assign(x.within.levels.size(), {});
-    for (std::size_t f = 0; f < x.within.levels.size(); ++f)
+    x.levelMeans.assign(W, {});
+    x.cellLevel.assign(W, std::vector<std::uint32_t>(x.cells));
+    for (std::size_t f = 0; f < W; ++f) {
         x.levelMeans[f].assign(x.n * x.within.levels[f], 0);
+        for (std::size_t c = 0; c < x.cells; ++c)
+            x.cellLevel[f][c] = static_cast<std::uint32_t>(x.within.LevelOf(c, f));
+    }
     for (std::size_t s = 0; s < x.n; ++s) {
         const Extended* row = y.data() + s * x.cells;
         Extended sum = 0;
         for (std::size_t c = 0; c < x.cells; ++c) sum += row[c];
         x.subjectMeans[s] = sum / static_cast<Extended>(x.cells);
-        for (std::size_t f = 0; f < x.within.levels.size(); ++f) {
+        for (std::size_t f = 0; f < W; ++f) {
             const std::size_t k = x.within.levels[f];
             Extended* means = x.levelMeans[f].data() + s * k;
-            for (std::size_t c = 0; c < x.cells; ++c) means[x.within.LevelOf(c, f)] += row[c];
+            const std::uint32_t* level = x.cellLevel[f].data();
+            for (std::size_t c = 0; c < x.cells; ++c) means[level[c]] += row[c];
             const auto count = static_cast<Extended>(x.cells / k);
             for (std::size_t i = 0; i < k; ++i) means[i] /= count;
         }
@@ -217,28 +226,29 @@ void AddCellMeans(Context& x) {
     const std::size_t G = x.groups, C = x.cells;
     const std::vector<Extended>& y = x.design.values;
     std::vector<std::int64_t> size(G, 0);
-    std::vector<Extended> normalMean(G * C, 0), ss(G * C, 0), normalSs(G * C, 0);
+    std::vector<Extended> ss(G * C, 0), normalSs(G * C, 0);
     x.groupCellMeans.assign(G * C, 0);
+    // The group's mean of its subjects' means: the normalised scores' means
+    // are the cells' means less it.
+    x.groupMeans.assign(G, 0);
     for (std::size_t s = 0; s < x.n; ++s) {
         const auto g = static_cast<std::size_t>(x.group[s]);
         ++size[g];
-        for (std::size_t c = 0; c < C; ++c) {
-            x.groupCellMeans[g * C + c] += y[s * C + c];
-            normalMean[g * C + c] += y[s * C + c] - x.subjectMeans[s];
-        }
+        x.groupMeans[g] += x.subjectMeans[s];
+        for (std::size_t c = 0; c < C; ++c) x.groupCellMeans[g * C + c] += y[s * C + c];
     }
-    x.groupMeans.assign(G, 0);
     for (std::size_t g = 0; g < G; ++g)
         for (std::size_t c = 0; c < C && size[g] > 0; ++c) {
             x.groupCellMeans[g * C + c] /= static_cast<Extended>(size[g]);
-            normalMean[g * C + c] /= static_cast<Extended>(size[g]);
-            x.groupMeans[g] += x.groupCellMeans[g * C + c] / static_cast<Extended>(C);
+            if (c == 0) x.groupMeans[g] /= static_cast<Extended>(size[g]);
         }
     for (std::size_t s = 0; s < x.n; ++s) {
         const auto g = static_cast<std::size_t>(x.group[s]);
+        const Extended* means = x.groupCellMeans.data() + g * C;
+        const Extended shift = x.subjectMeans[s] - x.groupMeans[g];
         for (std::size_t c = 0; c < C; ++c) {
-            const Extended d = y[s * C + c] - x.groupCellMeans[g * C + c];
-            const Extended e = y[s * C + c] - x.subjectMeans[s] - normalMean[g * C + c];
+            const Extended d = y[s * C + c] - means[c];
+            const Extended e = d - shift;
             ss[g * C + c] += d * d;
             normalSs[g * C + c] += e * e;
         }
@@ -418,25 +428,81 @@ void Finish(DesignSimpleEffect& e) {
     e.p = FUpperTail(*e.f, static_cast<Extended>(e.df1), static_cast<Extended>(e.df2));
 }
 
-// A within factor's one-way analysis of the rows (k per subject) of the
-// subjects in `group`, against its interaction with the subjects pooled
-// within the groups.
-DesignSimpleEffect WithinOneWay(const std::vector<Extended>& rows, std::size_t k,
-                                const std::vector<std::int32_t>& group, std::size_t groups, SsType type) {
-    DesignSimpleEffect e;
-    const Pooled p = Pool(CentreRows(rows, k), k, group, groups, false);
-    if (p.filled == 0) return e;
-    const Extended count =
-        type == SsType::TypeIII ? 1 / p.EqualWeightedFactor() : static_cast<Extended>(p.subjects);
-    for (std::size_t i = 0; i < k; ++i) {
-        const Extended m = type == SsType::TypeIII ? p.EqualWeighted(i) : p.Weighted(i);
-        e.ss += count * m * m;
-        e.errorSs += p.Cross(i, i);
+// Where a within factor's scores are: subject s's score at level i of the
+// factor in slice l is at s * row + i * level + l * slice.
+struct WithinSlices {
+    const std::vector<Extended>& values;
+    std::size_t row = 0, k = 0, level = 1, slices = 1, slice = 0;
+    Extended At(std::size_t s, std::size_t i, std::size_t l) const {
+        return values[s * row + i * level + l * slice];
     }
-    e.df1 = static_cast<std::int64_t>(k) - 1;
-    e.df2 = e.df1 * p.df;
-    Finish(e);
-    return e;
+    // Subject s's mean of the factor's levels in slice l.
+    Extended Mean(std::size_t s, std::size_t l) const {
+        Extended sum = 0;
+        for (std::size_t i = 0; i < k; ++i) sum += At(s, i, l);
+        return sum / static_cast<Extended>(k);
+    }
+};
+
+// A within factor's one-way analysis in each slice, of the subjects in
+// `group`, against its interaction with the subjects pooled within the
+// groups: each subject's scores less their mean, the groups' means of those
+// in a first pass, the deviations from them in a second.
+std::vector<DesignSimpleEffect> WithinOneWays(const WithinSlices& w, const std::vector<std::int32_t>& group,
+                                              std::size_t groups, SsType type) {
+    const std::size_t k = w.k, L = w.slices;
+    std::vector<std::int64_t> n(groups, 0);
+    std::vector<Extended> means(groups * L * k, 0), error(L, 0);
+    for (std::size_t s = 0; s < group.size(); ++s) {
+        if (group[s] < 0) continue;
+        const auto g = static_cast<std::size_t>(group[s]);
+        ++n[g];
+        for (std::size_t l = 0; l < L; ++l) {
+            const Extended mean = w.Mean(s, l);
+            for (std::size_t i = 0; i < k; ++i) means[(g * L + l) * k + i] += w.At(s, i, l) - mean;
+        }
+    }
+    std::size_t filled = 0;
+    std::int64_t subjects = 0;
+    Extended inverseSizes = 0;
+    for (std::size_t g = 0; g < groups; ++g) {
+        if (n[g] == 0) continue;
+        ++filled, subjects += n[g], inverseSizes += 1 / static_cast<Extended>(n[g]);
+        for (std::size_t j = 0; j < L * k; ++j) means[g * L * k + j] /= static_cast<Extended>(n[g]);
+    }
+    for (std::size_t s = 0; s < group.size(); ++s) {
+        if (group[s] < 0) continue;
+        const auto g = static_cast<std::size_t>(group[s]);
+        for (std::size_t l = 0; l < L; ++l) {
+            const Extended mean = w.Mean(s, l);
+            for (std::size_t i = 0; i < k; ++i) {
+                const Extended d = w.At(s, i, l) - mean - means[(g * L + l) * k + i];
+                error[l] += d * d;
+            }
+        }
+    }
+    std::vector<DesignSimpleEffect> out(L);
+    if (filled == 0) return out;
+    const auto G = static_cast<Extended>(filled);
+    // Type III: the equal-weighted mean of the groups' means, whose variance is
+    // sum(1 / n_j) / g^2 of the pooled; type II: their weighted mean.
+    const Extended count = type == SsType::TypeIII ? G * G / inverseSizes : static_cast<Extended>(subjects);
+    for (std::size_t l = 0; l < L; ++l) {
+        DesignSimpleEffect& e = out[l];
+        for (std::size_t i = 0; i < k; ++i) {
+            Extended m = 0;
+            for (std::size_t g = 0; g < groups; ++g)
+                if (n[g] > 0)
+                    m += means[(g * L + l) * k + i] *
+                         (type == SsType::TypeIII ? 1 / G : static_cast<Extended>(n[g]) / count);
+            e.ss += count * m * m;
+        }
+        e.errorSs = error[l];
+        e.df1 = static_cast<std::int64_t>(k) - 1;
+        e.df2 = e.df1 * (subjects - static_cast<std::int64_t>(filled));
+        Finish(e);
+    }
+    return out;
 }
 
 // The one-way between-subjects analysis of `score` across the k levels
@@ -458,16 +524,17 @@ DesignSimpleEffect BetweenOneWay(const std::vector<Extended>& score, const std::
     return e;
 }
 
-// Each subject's means of the cells of within factors f and g (k_f x k_g per subject).
+// Each subject's means of the cells of within factors f < g (k_f x k_g per subject).
 std::vector<Extended> TwoWayMeans(const Context& x, std::size_t f, std::size_t g) {
-    const std::size_t kf = x.within.levels[f], kg = x.within.levels[g], t = kf * kg;
+    const std::size_t kg = x.within.levels[g], t = x.within.levels[f] * kg;
+    std::vector<std::size_t> index(x.cells);
+    for (std::size_t c = 0; c < x.cells; ++c) index[c] = x.cellLevel[f][c] * kg + x.cellLevel[g][c];
     std::vector<Extended> table(x.n * t, 0);
     const auto count = static_cast<Extended>(x.cells / t);
     for (std::size_t s = 0; s < x.n; ++s) {
         const Extended* row = x.design.values.data() + s * x.cells;
         Extended* out = table.data() + s * t;
-        for (std::size_t c = 0; c < x.cells; ++c)
-            out[x.within.LevelOf(c, f) * kg + x.within.LevelOf(c, g)] += row[c];
+        for (std::size_t c = 0; c < x.cells; ++c) out[index[c]] += row[c];
         for (std::size_t i = 0; i < t; ++i) out[i] /= count;
     }
     return table;
@@ -503,23 +570,30 @@ void Push(Context& x, DesignSimpleEffect e, std::size_t factor, std::size_t atFa
     x.out.simpleEffects.push_back(e);
 }
 
-// The simple effects of within factor f at each level of every other factor.
-void WithinSimpleEffects(Context& x, std::size_t f) {
-    const std::size_t B = x.between.levels.size(), W = x.within.levels.size(), kf = x.within.levels[f];
+// The simple effects of every within factor at each level of every other
+// factor: of each pair of within factors from one table of the subjects'
+// means, kept until each factor's turn.
+void WithinSimpleEffects(Context& x) {
+    const std::size_t B = x.between.levels.size(), W = x.within.levels.size();
     const SsType type = x.out.options.type;
-    for (std::size_t b = 0; b < B; ++b)
-        for (std::size_t l = 0; l < x.between.levels[b]; ++l)
-            Push(x, WithinOneWay(x.levelMeans[f], kf, GroupsWhere(x, b, l), x.groups, type), B + f, b, l);
-    for (std::size_t g = 0; g < W; ++g) {
-        if (g == f) continue;
-        const std::size_t kg = x.within.levels[g];
-        const std::vector<Extended> table = TwoWayMeans(x, f, g);
-        std::vector<Extended> rows(x.n * kf);
-        for (std::size_t l = 0; l < kg; ++l) {
-            for (std::size_t s = 0; s < x.n; ++s)
-                for (std::size_t i = 0; i < kf; ++i) rows[s * kf + i] = table[(s * kf + i) * kg + l];
-            Push(x, WithinOneWay(rows, kf, x.group, x.groups, type), B + f, B + g, l);
+    std::vector<std::vector<DesignSimpleEffect>> atWithin(W * W);
+    for (std::size_t f = 0; f < W; ++f)
+        for (std::size_t g = f + 1; g < W; ++g) {
+            const std::size_t kf = x.within.levels[f], kg = x.within.levels[g];
+            const std::vector<Extended> table = TwoWayMeans(x, f, g);
+            atWithin[f * W + g] =
+                WithinOneWays(WithinSlices{table, kf * kg, kf, kg, kg, 1}, x.group, x.groups, type);
+            atWithin[g * W + f] =
+                WithinOneWays(WithinSlices{table, kf * kg, kg, 1, kf, kg}, x.group, x.groups, type);
         }
+    for (std::size_t f = 0; f < W; ++f) {
+        const WithinSlices levels{x.levelMeans[f], x.within.levels[f], x.within.levels[f]};
+        for (std::size_t b = 0; b < B; ++b)
+            for (std::size_t l = 0; l < x.between.levels[b]; ++l)
+                Push(x, WithinOneWays(levels, GroupsWhere(x, b, l), x.groups, type)[0], B + f, b, l);
+        for (std::size_t g = 0; g < W; ++g)
+            for (std::size_t l = 0; g != f && l < x.within.levels[g]; ++l)
+                Push(x, atWithin[f * W + g][l], B + f, B + g, l);
     }
 }
 
@@ -537,47 +611,86 @@ void BetweenSimpleEffects(Context& x, std::size_t f) {
             Push(x, BetweenOneWay(Column(x.levelMeans[w], x.within.levels[w], l), levels, kf), f, B + w, l);
 }
 
-// Levene's test of each within cell across the between cells, on the
-// absolute deviations from each between cell's mean, then its median.
-void AddLevene(Context& x) {
-    if (x.between.levels.empty()) return;
-    std::vector<std::size_t> order(x.n);
+// Each group's median of each within cell (groups x cells), the scores of a
+// block of cells gathered group by group at a time.
+std::vector<Extended> GroupCellMedians(const Context& x) {
+    std::vector<std::size_t> order(x.n), starts;
     for (std::size_t s = 0; s < x.n; ++s) order[s] = s;
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return x.group[a] < x.group[b]; });
-    std::vector<Extended> values, deviations(x.n);
-    for (std::size_t c = 0; c < x.cells; ++c)
-        for (const bool median : {false, true}) {
-            for (std::size_t first = 0; first < x.n;) {
-                std::size_t last = first;
-                while (last < x.n && x.group[order[last]] == x.group[order[first]]) ++last;
-                values.clear();
-                for (std::size_t i = first; i < last; ++i)
-                    values.push_back(x.design.values[order[i] * x.cells + c]);
-                Extended centre = 0;
-                if (median) {
-                    const std::size_t m = values.size() / 2;
-                    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(m),
-                                     values.end());
-                    centre = values[m];
-                    if (values.size() % 2 == 0)
-                        centre =
-                            (centre + *std::max_element(values.begin(),
-                                                        values.begin() + static_cast<std::ptrdiff_t>(m))) /
-                            2;
-                } else {
-                    for (Extended v : values) centre += v;
-                    centre /= static_cast<Extended>(values.size());
-                }
-                for (std::size_t i = first; i < last; ++i)
-                    deviations[order[i]] = std::fabs(x.design.values[order[i] * x.cells + c] - centre);
-                first = last;
+    for (std::size_t i = 0; i < x.n; ++i)
+        if (i == 0 || x.group[order[i]] != x.group[order[i - 1]]) starts.push_back(i);
+    starts.push_back(x.n);
+    constexpr std::size_t kBlock = 16;
+    std::vector<Extended> medians(x.groups * x.cells, 0), block(kBlock * x.n);
+    for (std::size_t first = 0; first < x.cells; first += kBlock) {
+        const std::size_t width = std::min(kBlock, x.cells - first);
+        for (std::size_t i = 0; i < x.n; ++i)
+            for (std::size_t c = 0; c < width; ++c)
+                block[c * x.n + i] = x.design.values[order[i] * x.cells + first + c];
+        for (std::size_t c = 0; c < width; ++c)
+            for (std::size_t k = 0; k + 1 < starts.size(); ++k) {
+                const auto begin = block.begin() + static_cast<std::ptrdiff_t>(c * x.n + starts[k]);
+                const auto end = block.begin() + static_cast<std::ptrdiff_t>(c * x.n + starts[k + 1]);
+                const auto m = begin + (end - begin) / 2;
+                std::nth_element(begin, m, end);
+                Extended median = *m;
+                if ((end - begin) % 2 == 0) median = (median + *std::max_element(begin, m)) / 2;
+                medians[static_cast<std::size_t>(x.group[order[starts[k]]]) * x.cells + first + c] = median;
             }
-            const DesignSimpleEffect e = BetweenOneWay(deviations, x.group, x.groups);
-            LeveneResult r;
-            r.cell = c, r.median = median, r.df1 = e.df1, r.df2 = e.df2, r.f = e.f, r.p = e.p;
-            x.out.levene.push_back(r);
+    }
+    return medians;
+}
+
+// Levene's test of each within cell across the between cells: the one-way
+// analysis of the scores' absolute deviations from their between cell's
+// centre (its mean, then its median), subject by subject in two passes.
+void AddLevene(Context& x) {
+    if (x.between.levels.empty()) return;
+    const std::size_t C = x.cells, G = x.groups;
+    std::vector<std::int64_t> size(G, 0);
+    for (std::int32_t g : x.group) ++size[static_cast<std::size_t>(g)];
+    std::int64_t filled = 0;
+    for (std::int64_t n : size) filled += n > 0;
+    const std::vector<Extended> medians = GroupCellMedians(x);
+    // Each cell's test on the mean, then on the median.
+    x.out.levene.resize(2 * C);
+    for (const std::vector<Extended>* centres : {&std::as_const(x.groupCellMeans), &medians}) {
+        std::vector<Extended> means(G * C, 0), error(C, 0), effect(C, 0), grand(C, 0);
+        for (std::size_t s = 0; s < x.n; ++s) {
+            const auto g = static_cast<std::size_t>(x.group[s]);
+            for (std::size_t c = 0; c < C; ++c)
+                means[g * C + c] += std::fabs(x.design.values[s * C + c] - (*centres)[g * C + c]);
         }
+        for (std::size_t g = 0; g < G; ++g)
+            for (std::size_t c = 0; c < C && size[g] > 0; ++c) {
+                grand[c] += means[g * C + c];
+                means[g * C + c] /= static_cast<Extended>(size[g]);
+            }
+        for (std::size_t c = 0; c < C; ++c) grand[c] /= static_cast<Extended>(x.n);
+        for (std::size_t g = 0; g < G; ++g)
+            for (std::size_t c = 0; c < C && size[g] > 0; ++c) {
+                const Extended d = means[g * C + c] - grand[c];
+                effect[c] += static_cast<Extended>(size[g]) * d * d;
+            }
+        for (std::size_t s = 0; s < x.n; ++s) {
+            const auto g = static_cast<std::size_t>(x.group[s]);
+            for (std::size_t c = 0; c < C; ++c) {
+                const Extended d =
+                    std::fabs(x.design.values[s * C + c] - (*centres)[g * C + c]) - means[g * C + c];
+                error[c] += d * d;
+            }
+        }
+        for (std::size_t c = 0; c < C; ++c) {
+            DesignSimpleEffect e;
+            e.ss = effect[c], e.errorSs = error[c];
+            e.df1 = filled - 1, e.df2 = static_cast<std::int64_t>(x.n) - filled;
+            Finish(e);
+            LeveneResult r;
+            r.cell = c, r.median = centres == &medians, r.df1 = e.df1, r.df2 = e.df2, r.f = e.f, r.p = e.p;
+            x.out.levene[2 * c + (r.median ? 1 : 0)] = r;
+        }
+    }
 }
 
 // The within effects as subsets of the within factors: by their count of
@@ -703,7 +816,7 @@ void AddFollowUps(const DesignData& design, DesignAnalysis& analysis) {
     AddMarginalMeans(x, subjectPool, levelPools);
     AddComparisons(x, subjectPool, levelPools);
     for (std::size_t f = 0; f < x.between.levels.size(); ++f) BetweenSimpleEffects(x, f);
-    for (std::size_t f = 0; f < x.within.levels.size(); ++f) WithinSimpleEffects(x, f);
+    WithinSimpleEffects(x);
     AddLevene(x);
     AddNormality(x);
     KeepFinite(analysis);
