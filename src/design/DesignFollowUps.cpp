@@ -220,64 +220,163 @@ void SubjectSummaries(Context& x) {
     }
 }
 
+// F, p and partial eta squared of a one-way analysis, where defined.
+void Finish(DesignSimpleEffect& e) {
+    if (e.ss + e.errorSs > 0) e.partialEtaSquared = e.ss / (e.ss + e.errorSs);
+    if (e.df1 <= 0 || e.df2 <= 0 || !(e.errorSs > 0)) return;
+    e.f = (e.ss / static_cast<Extended>(e.df1)) / (e.errorSs / static_cast<Extended>(e.df2));
+    e.p = FUpperTail(*e.f, static_cast<Extended>(e.df1), static_cast<Extended>(e.df2));
+}
+
+// The sums of squares a between x within cell's figures take from its scores.
+struct CellSums {
+    std::vector<std::int64_t> size;      // per group
+    std::vector<Extended> ss, normalSs;  // groups x cells: about the cell's mean, and normalised
+};
+
+// The subjects group by group: `order` the subjects, run k (a group with
+// subjects) from starts[k] to starts[k + 1].
+struct GroupRuns {
+    std::vector<std::size_t> order, starts;
+};
+
+GroupRuns RunsOf(const Context& x) {
+    GroupRuns r;
+    r.order.resize(x.n);
+    for (std::size_t s = 0; s < x.n; ++s) r.order[s] = s;
+    std::stable_sort(r.order.begin(), r.order.end(),
+                     [&](std::size_t a, std::size_t b) { return x.group[a] < x.group[b]; });
+    for (std::size_t i = 0; i < x.n; ++i)
+        if (i == 0 || x.group[r.order[i]] != x.group[r.order[i - 1]]) r.starts.push_back(i);
+    r.starts.push_back(x.n);
+    return r;
+}
+
+// Levene's test of a within cell from each run's mean absolute deviation
+// (`spread`, every other entry from `centre`) and their error sum of squares.
+LeveneResult Levene(std::size_t cell, bool median, const GroupRuns& r, const std::vector<Extended>& spread,
+                    Extended error) {
+    const std::size_t runs = r.starts.size() - 1;
+    Extended grand = 0;
+    for (std::size_t k = 0; k < runs; ++k)
+        grand += spread[2 * k + median] * static_cast<Extended>(r.starts[k + 1] - r.starts[k]);
+    grand /= static_cast<Extended>(r.starts.back());
+    DesignSimpleEffect e;
+    for (std::size_t k = 0; k < runs; ++k) {
+        const Extended d = spread[2 * k + median] - grand;
+        e.ss += static_cast<Extended>(r.starts[k + 1] - r.starts[k]) * d * d;
+    }
+    e.errorSs = error;
+    e.df1 = static_cast<std::int64_t>(runs) - 1, e.df2 = static_cast<std::int64_t>(r.starts.back() - runs);
+    Finish(e);
+    LeveneResult l;
+    l.cell = cell, l.median = median, l.df1 = e.df1, l.df2 = e.df2, l.f = e.f, l.p = e.p;
+    return l;
+}
+
+// The scores a cell at a time, group by group (a block of cells gathered at
+// a time): each group's mean of each cell and its sums of squares, about the
+// mean and after Cousineau's normalisation; with between factors, Levene's
+// test of the cell on the absolute deviations from each group's mean, then
+// from its median.
+CellSums CellPass(Context& x) {
+    const std::size_t C = x.cells, G = x.groups, n = x.n;
+    const GroupRuns r = RunsOf(x);
+    const std::size_t runs = r.starts.size() - 1;
+    CellSums sums;
+    sums.size.assign(G, 0);
+    sums.ss.assign(G * C, 0), sums.normalSs.assign(G * C, 0);
+    x.groupCellMeans.assign(G * C, 0), x.groupMeans.assign(G, 0);
+    std::vector<std::size_t> runGroup(runs);
+    // Each subject's mean less its group's mean of them, in the runs' order.
+    std::vector<Extended> shift(n);
+    for (std::size_t k = 0; k < runs; ++k) {
+        const std::size_t g = runGroup[k] = static_cast<std::size_t>(x.group[r.order[r.starts[k]]]);
+        sums.size[g] = static_cast<std::int64_t>(r.starts[k + 1] - r.starts[k]);
+        for (std::size_t i = r.starts[k]; i < r.starts[k + 1]; ++i)
+            x.groupMeans[g] += x.subjectMeans[r.order[i]];
+        x.groupMeans[g] /= static_cast<Extended>(sums.size[g]);
+        for (std::size_t i = r.starts[k]; i < r.starts[k + 1]; ++i)
+            shift[i] = x.subjectMeans[r.order[i]] - x.groupMeans[g];
+    }
+    const bool levene = !x.between.levels.empty();
+    if (levene) x.out.levene.resize(2 * C);
+    constexpr std::size_t kBlock = 16;
+    std::vector<Extended> block(kBlock * n), scratch, spread(2 * runs);
+    for (std::size_t first = 0; first < C; first += kBlock) {
+        const std::size_t width = std::min(kBlock, C - first);
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t c = 0; c < width; ++c)
+                block[c * n + i] = x.design.values[r.order[i] * C + first + c];
+        for (std::size_t c = 0; c < width; ++c) {
+            const Extended* y = block.data() + c * n;
+            const std::size_t cell = first + c;
+            Extended error[2] = {0, 0};
+            for (std::size_t k = 0; k < runs; ++k) {
+                const std::size_t a = r.starts[k], b = r.starts[k + 1], g = runGroup[k];
+                const auto count = static_cast<Extended>(b - a);
+                Extended sum = 0, ss = 0, normalSs = 0, absolute = 0;
+                for (std::size_t i = a; i < b; ++i) sum += y[i];
+                const Extended mean = sum / count;
+                for (std::size_t i = a; i < b; ++i) {
+                    const Extended d = y[i] - mean, e = d - shift[i];
+                    ss += d * d, normalSs += e * e, absolute += std::fabs(d);
+                }
+                x.groupCellMeans[g * C + cell] = mean;
+                sums.ss[g * C + cell] = ss, sums.normalSs[g * C + cell] = normalSs;
+                if (!levene) continue;
+                scratch.assign(y + a, y + b);
+                const auto middle = scratch.begin() + static_cast<std::ptrdiff_t>(scratch.size() / 2);
+                std::nth_element(scratch.begin(), middle, scratch.end());
+                Extended median = *middle;
+                if (scratch.size() % 2 == 0)
+                    median = (median + *std::max_element(scratch.begin(), middle)) / 2;
+                Extended fromMedian = 0;
+                for (std::size_t i = a; i < b; ++i) fromMedian += std::fabs(y[i] - median);
+                spread[2 * k] = absolute / count, spread[2 * k + 1] = fromMedian / count;
+                for (std::size_t i = a; i < b; ++i) {
+                    const Extended d = std::fabs(y[i] - mean) - spread[2 * k];
+                    const Extended e = std::fabs(y[i] - median) - spread[2 * k + 1];
+                    error[0] += d * d, error[1] += e * e;
+                }
+            }
+            if (!levene) continue;
+            x.out.levene[2 * cell] = Levene(cell, false, r, spread, error[0]);
+            x.out.levene[2 * cell + 1] = Levene(cell, true, r, spread, error[1]);
+        }
+    }
+    return sums;
+}
+
 // Every between x within cell, group by group: mean, SD, SE, the t interval
 // and Cousineau and Morey's within-subject interval.
-void AddCellMeans(Context& x) {
-    const std::size_t G = x.groups, C = x.cells;
-    const std::vector<Extended>& y = x.design.values;
-    std::vector<std::int64_t> size(G, 0);
-    std::vector<Extended> ss(G * C, 0), normalSs(G * C, 0);
-    x.groupCellMeans.assign(G * C, 0);
-    // The group's mean of its subjects' means: the normalised scores' means
-    // are the cells' means less it.
-    x.groupMeans.assign(G, 0);
-    for (std::size_t s = 0; s < x.n; ++s) {
-        const auto g = static_cast<std::size_t>(x.group[s]);
-        ++size[g];
-        x.groupMeans[g] += x.subjectMeans[s];
-        for (std::size_t c = 0; c < C; ++c) x.groupCellMeans[g * C + c] += y[s * C + c];
-    }
-    for (std::size_t g = 0; g < G; ++g)
-        for (std::size_t c = 0; c < C && size[g] > 0; ++c) {
-            x.groupCellMeans[g * C + c] /= static_cast<Extended>(size[g]);
-            if (c == 0) x.groupMeans[g] /= static_cast<Extended>(size[g]);
-        }
-    for (std::size_t s = 0; s < x.n; ++s) {
-        const auto g = static_cast<std::size_t>(x.group[s]);
-        const Extended* means = x.groupCellMeans.data() + g * C;
-        const Extended shift = x.subjectMeans[s] - x.groupMeans[g];
-        for (std::size_t c = 0; c < C; ++c) {
-            const Extended d = y[s * C + c] - means[c];
-            const Extended e = d - shift;
-            ss[g * C + c] += d * d;
-            normalSs[g * C + c] += e * e;
-        }
-    }
-    const std::size_t B = x.between.levels.size();
-    for (std::size_t g = 0; g < G; ++g)
+void AddCellMeans(Context& x, const CellSums& sums) {
+    const std::size_t G = x.groups, C = x.cells, B = x.between.levels.size();
+    for (std::size_t g = 0; g < G; ++g) {
+        const auto n = static_cast<Extended>(sums.size[g]);
+        const std::optional<Extended> tq = n >= 2 ? TQuantile975(n - 1) : std::nullopt;
         for (std::size_t c = 0; c < C; ++c) {
             DesignMean m;
             m.levels = x.AllAveraged();
             for (std::size_t f = 0; f < B; ++f)
                 m.levels[f] = static_cast<std::int32_t>(x.between.LevelOf(g, f));
             for (std::size_t f = 0; f < x.within.levels.size(); ++f)
-                m.levels[B + f] = static_cast<std::int32_t>(x.within.LevelOf(c, f));
-            m.n = size[g];
+                m.levels[B + f] = static_cast<std::int32_t>(x.cellLevel[f][c]);
+            m.n = sums.size[g];
             m.mean = x.groupCellMeans[g * C + c];
             if (m.n >= 2) {
-                const auto n = static_cast<Extended>(m.n);
-                m.sd = std::sqrt(ss[g * C + c] / (n - 1));
+                m.sd = std::sqrt(sums.ss[g * C + c] / (n - 1));
                 m.se = *m.sd / std::sqrt(n);
-                const std::optional<Extended> tq = TQuantile975(n - 1);
                 m.ci95 = Around(m.mean, tq, m.se);
                 const auto conditions = static_cast<Extended>(C);
                 if (C >= 2)
-                    m.withinCi95 =
-                        Around(m.mean, tq,
-                               std::sqrt(normalSs[g * C + c] / (n - 1) * conditions / (conditions - 1) / n));
+                    m.withinCi95 = Around(
+                        m.mean, tq,
+                        std::sqrt(sums.normalSs[g * C + c] / (n - 1) * conditions / (conditions - 1) / n));
             }
             x.out.cellMeans.push_back(std::move(m));
         }
+    }
 }
 
 // The between cells at level `level` of between factor f.
@@ -419,13 +518,6 @@ void AddComparisons(Context& x, const Pooled& subjectPool, const std::vector<Poo
                            level);
         });
     }
-}
-
-void Finish(DesignSimpleEffect& e) {
-    if (e.ss + e.errorSs > 0) e.partialEtaSquared = e.ss / (e.ss + e.errorSs);
-    if (e.df1 <= 0 || e.df2 <= 0 || !(e.errorSs > 0)) return;
-    e.f = (e.ss / static_cast<Extended>(e.df1)) / (e.errorSs / static_cast<Extended>(e.df2));
-    e.p = FUpperTail(*e.f, static_cast<Extended>(e.df1), static_cast<Extended>(e.df2));
 }
 
 // Where a within factor's scores are: subject s's score at level i of the
@@ -611,88 +703,6 @@ void BetweenSimpleEffects(Context& x, std::size_t f) {
             Push(x, BetweenOneWay(Column(x.levelMeans[w], x.within.levels[w], l), levels, kf), f, B + w, l);
 }
 
-// Each group's median of each within cell (groups x cells), the scores of a
-// block of cells gathered group by group at a time.
-std::vector<Extended> GroupCellMedians(const Context& x) {
-    std::vector<std::size_t> order(x.n), starts;
-    for (std::size_t s = 0; s < x.n; ++s) order[s] = s;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return x.group[a] < x.group[b]; });
-    for (std::size_t i = 0; i < x.n; ++i)
-        if (i == 0 || x.group[order[i]] != x.group[order[i - 1]]) starts.push_back(i);
-    starts.push_back(x.n);
-    constexpr std::size_t kBlock = 16;
-    std::vector<Extended> medians(x.groups * x.cells, 0), block(kBlock * x.n);
-    for (std::size_t first = 0; first < x.cells; first += kBlock) {
-        const std::size_t width = std::min(kBlock, x.cells - first);
-        for (std::size_t i = 0; i < x.n; ++i)
-            for (std::size_t c = 0; c < width; ++c)
-                block[c * x.n + i] = x.design.values[order[i] * x.cells + first + c];
-        for (std::size_t c = 0; c < width; ++c)
-            for (std::size_t k = 0; k + 1 < starts.size(); ++k) {
-                const auto begin = block.begin() + static_cast<std::ptrdiff_t>(c * x.n + starts[k]);
-                const auto end = block.begin() + static_cast<std::ptrdiff_t>(c * x.n + starts[k + 1]);
-                const auto m = begin + (end - begin) / 2;
-                std::nth_element(begin, m, end);
-                Extended median = *m;
-                if ((end - begin) % 2 == 0) median = (median + *std::max_element(begin, m)) / 2;
-                medians[static_cast<std::size_t>(x.group[order[starts[k]]]) * x.cells + first + c] = median;
-            }
-    }
-    return medians;
-}
-
-// Levene's test of each within cell across the between cells: the one-way
-// analysis of the scores' absolute deviations from their between cell's
-// centre (its mean, then its median), subject by subject in two passes.
-void AddLevene(Context& x) {
-    if (x.between.levels.empty()) return;
-    const std::size_t C = x.cells, G = x.groups;
-    std::vector<std::int64_t> size(G, 0);
-    for (std::int32_t g : x.group) ++size[static_cast<std::size_t>(g)];
-    std::int64_t filled = 0;
-    for (std::int64_t n : size) filled += n > 0;
-    const std::vector<Extended> medians = GroupCellMedians(x);
-    // Each cell's test on the mean, then on the median.
-    x.out.levene.resize(2 * C);
-    for (const std::vector<Extended>* centres : {&std::as_const(x.groupCellMeans), &medians}) {
-        std::vector<Extended> means(G * C, 0), error(C, 0), effect(C, 0), grand(C, 0);
-        for (std::size_t s = 0; s < x.n; ++s) {
-            const auto g = static_cast<std::size_t>(x.group[s]);
-            for (std::size_t c = 0; c < C; ++c)
-                means[g * C + c] += std::fabs(x.design.values[s * C + c] - (*centres)[g * C + c]);
-        }
-        for (std::size_t g = 0; g < G; ++g)
-            for (std::size_t c = 0; c < C && size[g] > 0; ++c) {
-                grand[c] += means[g * C + c];
-                means[g * C + c] /= static_cast<Extended>(size[g]);
-            }
-        for (std::size_t c = 0; c < C; ++c) grand[c] /= static_cast<Extended>(x.n);
-        for (std::size_t g = 0; g < G; ++g)
-            for (std::size_t c = 0; c < C && size[g] > 0; ++c) {
-                const Extended d = means[g * C + c] - grand[c];
-                effect[c] += static_cast<Extended>(size[g]) * d * d;
-            }
-        for (std::size_t s = 0; s < x.n; ++s) {
-            const auto g = static_cast<std::size_t>(x.group[s]);
-            for (std::size_t c = 0; c < C; ++c) {
-                const Extended d =
-                    std::fabs(x.design.values[s * C + c] - (*centres)[g * C + c]) - means[g * C + c];
-                error[c] += d * d;
-            }
-        }
-        for (std::size_t c = 0; c < C; ++c) {
-            DesignSimpleEffect e;
-            e.ss = effect[c], e.errorSs = error[c];
-            e.df1 = filled - 1, e.df2 = static_cast<std::int64_t>(x.n) - filled;
-            Finish(e);
-            LeveneResult r;
-            r.cell = c, r.median = centres == &medians, r.df1 = e.df1, r.df2 = e.df2, r.f = e.f, r.p = e.p;
-            x.out.levene[2 * c + (r.median ? 1 : 0)] = r;
-        }
-    }
-}
-
 // The within effects as subsets of the within factors: by their count of
 // factors, then in the factors' order.
 std::vector<std::vector<std::size_t>> WithinEffects(std::size_t factors) {
@@ -805,7 +815,7 @@ void AddFollowUps(const DesignData& design, DesignAnalysis& analysis) {
             "Not computed: the rank-based tests are defined for designs without between-subject factors.";
     if (x.n == 0 || x.cells == 0 || design.values.size() != x.n * x.cells) return;
     SubjectSummaries(x);
-    AddCellMeans(x);
+    AddCellMeans(x, CellPass(x));
     const Pooled subjectPool = Pool(x.subjectMeans, 1, x.group, x.groups, false);
     std::vector<Pooled> levelPools;
     for (std::size_t f = 0; f < x.within.levels.size(); ++f) {
@@ -817,7 +827,6 @@ void AddFollowUps(const DesignData& design, DesignAnalysis& analysis) {
     AddComparisons(x, subjectPool, levelPools);
     for (std::size_t f = 0; f < x.between.levels.size(); ++f) BetweenSimpleEffects(x, f);
     WithinSimpleEffects(x);
-    AddLevene(x);
     AddNormality(x);
     KeepFinite(analysis);
 }
