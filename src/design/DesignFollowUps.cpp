@@ -209,13 +209,17 @@ void SubjectSummaries(Context& x) {
         Extended sum = 0;
         for (std::size_t c = 0; c < x.cells; ++c) sum += row[c];
         x.subjectMeans[s] = sum / static_cast<Extended>(x.cells);
+        // Level i of factor f: the runs of `stride` cells from o + i stride,
+        // o stepping by k stride.
         for (std::size_t f = 0; f < W; ++f) {
-            const std::size_t k = x.within.levels[f];
+            const std::size_t k = x.within.levels[f], stride = x.within.stride[f];
             Extended* means = x.levelMeans[f].data() + s * k;
-            const std::uint32_t* level = x.cellLevel[f].data();
-            for (std::size_t c = 0; c < x.cells; ++c) means[level[c]] += row[c];
-            const auto count = static_cast<Extended>(x.cells / k);
-            for (std::size_t i = 0; i < k; ++i) means[i] /= count;
+            for (std::size_t i = 0; i < k; ++i) {
+                Extended level = 0;
+                for (std::size_t o = i * stride; o < x.cells; o += k * stride)
+                    for (std::size_t j = 0; j < stride; ++j) level += row[o + j];
+                means[i] = level / static_cast<Extended>(x.cells / k);
+            }
         }
     }
 }
@@ -538,8 +542,8 @@ struct WithinSlices {
 
 // A within factor's one-way analysis in each slice, of the subjects in
 // `group`, against its interaction with the subjects pooled within the
-// groups: each subject's scores less their mean, the groups' means of those
-// in a first pass, the deviations from them in a second.
+// groups: the groups' means in a first pass, each subject's scores less
+// their mean and less their group's the same in a second.
 std::vector<DesignSimpleEffect> WithinOneWays(const WithinSlices& w, const std::vector<std::int32_t>& group,
                                               std::size_t groups, SsType type) {
     const std::size_t k = w.k, L = w.slices;
@@ -549,10 +553,8 @@ std::vector<DesignSimpleEffect> WithinOneWays(const WithinSlices& w, const std::
         if (group[s] < 0) continue;
         const auto g = static_cast<std::size_t>(group[s]);
         ++n[g];
-        for (std::size_t l = 0; l < L; ++l) {
-            const Extended mean = w.Mean(s, l);
-            for (std::size_t i = 0; i < k; ++i) means[(g * L + l) * k + i] += w.At(s, i, l) - mean;
-        }
+        for (std::size_t l = 0; l < L; ++l)
+            for (std::size_t i = 0; i < k; ++i) means[(g * L + l) * k + i] += w.At(s, i, l);
     }
     std::size_t filled = 0;
     std::int64_t subjects = 0;
@@ -560,17 +562,31 @@ std::vector<DesignSimpleEffect> WithinOneWays(const WithinSlices& w, const std::
     for (std::size_t g = 0; g < groups; ++g) {
         if (n[g] == 0) continue;
         ++filled, subjects += n[g], inverseSizes += 1 / static_cast<Extended>(n[g]);
-        for (std::size_t j = 0; j < L * k; ++j) means[g * L * k + j] /= static_cast<Extended>(n[g]);
+        // The group's means of the scores less each subject's mean: its
+        // means of the scores less their mean over the factor's levels.
+        for (std::size_t l = 0; l < L; ++l) {
+            Extended* m = means.data() + (g * L + l) * k;
+            Extended mean = 0;
+            for (std::size_t i = 0; i < k; ++i) {
+                m[i] /= static_cast<Extended>(n[g]);
+                mean += m[i];
+            }
+            mean /= static_cast<Extended>(k);
+            for (std::size_t i = 0; i < k; ++i) m[i] -= mean;
+        }
     }
     for (std::size_t s = 0; s < group.size(); ++s) {
         if (group[s] < 0) continue;
         const auto g = static_cast<std::size_t>(group[s]);
         for (std::size_t l = 0; l < L; ++l) {
             const Extended mean = w.Mean(s, l);
+            const Extended* m = means.data() + (g * L + l) * k;
+            Extended sum = 0;
             for (std::size_t i = 0; i < k; ++i) {
-                const Extended d = w.At(s, i, l) - mean - means[(g * L + l) * k + i];
-                error[l] += d * d;
+                const Extended d = w.At(s, i, l) - mean - m[i];
+                sum += d * d;
             }
+            error[l] += sum;
         }
     }
     std::vector<DesignSimpleEffect> out(L);
@@ -672,7 +688,10 @@ void WithinSimpleEffects(Context& x) {
     for (std::size_t f = 0; f < W; ++f)
         for (std::size_t g = f + 1; g < W; ++g) {
             const std::size_t kf = x.within.levels[f], kg = x.within.levels[g];
-            const std::vector<Extended> table = TwoWayMeans(x, f, g);
+            // Of a design of these two factors alone the table is the scores.
+            const bool whole = kf * kg == x.cells;
+            const std::vector<Extended> means = whole ? std::vector<Extended>() : TwoWayMeans(x, f, g);
+            const std::vector<Extended>& table = whole ? x.design.values : means;
             atWithin[f * W + g] =
                 WithinOneWays(WithinSlices{table, kf * kg, kf, kg, kg, 1}, x.group, x.groups, type);
             atWithin[g * W + f] =
