@@ -8,8 +8,8 @@
 namespace morvane::analysis {
 namespace {
 
-Sphericity SphericityOf(const EffectInputs& in, const EffectResult& effect);
-Correction Corrected(std::optional<Extended> epsilon, Extended applied, const EffectResult& effect);
+Correction Corrected(std::optional<Extended> epsilon, Extended applied, Extended df1, Extended df2,
+                     std::optional<Extended> f);
 
 }  // namespace
 
@@ -22,7 +22,10 @@ EffectResult TestEffect(const EffectInputs& in) {
     r.sphericityOmitted = in.sphericityOmitted;
     const auto df1 = static_cast<Extended>(in.effect.df), df2 = static_cast<Extended>(in.error.df);
     if (in.f) r.p = FUpperTail(*in.f, df1, df2);
-    if (in.covariance && in.subjects > 1) r.sphericity = SphericityOf(in, r);
+    if (in.covariance && in.subjects > 1)
+        r.sphericity = CorrectedSphericity(
+            TestSphericity(*in.covariance, static_cast<Extended>(in.subjects) - 1, in.cells), r.effect,
+            r.error, r.f);
     // With fewer than two subjects every error term is zero by construction,
     // not by the data, and the effect sizes (which would all be 1) are
     // undefined; a factor of one level has no effect to measure.
@@ -34,40 +37,48 @@ EffectResult TestEffect(const EffectInputs& in) {
         r.partialEtaSquaredCIGG = r.partialEtaSquaredCI;  // epsilon is 1
     } else if (r.sphericity) {
         const Correction& gg = r.sphericity->greenhouseGeisser;
-        if (gg.df1 && gg.df2) r.partialEtaSquaredCIGG = PartialEtaSquaredInterval(r.f, *gg.df1, *gg.df2, in.level);
+        if (gg.df1 && gg.df2)
+            r.partialEtaSquaredCIGG = PartialEtaSquaredInterval(r.f, *gg.df1, *gg.df2, in.level);
     }
     return r;
 }
 
 namespace {
 
-// The test of the covariance of the effect's contrasts over n subjects (n - 1
-// degrees of freedom of error), and each epsilon applied to its F.
-Sphericity SphericityOf(const EffectInputs& in, const EffectResult& effect) {
-    const SphericityTest test =
-        TestSphericity(*in.covariance, static_cast<Extended>(in.subjects) - 1, in.cells);
-    Sphericity out;
-    out.contrasts = test.contrasts;
-    out.df = test.df;
-    out.mauchlyW = test.mauchlyW, out.chiSquare = test.chiSquare, out.p = test.p, out.pAsR = test.pAsR;
-    out.chiSquareInfinite = test.chiSquareInfinite;
-    out.greenhouseGeisser = Corrected(test.greenhouseGeisser, test.greenhouseGeisser.value_or(0), effect);
-    out.huynhFeldt = Corrected(test.huynhFeldt, std::min(test.huynhFeldt.value_or(0), Extended{1}), effect);
-    out.lowerBound = Corrected(test.lowerBound, test.lowerBound.value_or(0), effect);
-    return out;
-}
-
 // For each epsilon: the effect's degrees of freedom times `applied`, and the
 // F's p on them.
-Correction Corrected(std::optional<Extended> epsilon, Extended applied, const EffectResult& effect) {
+Correction Corrected(std::optional<Extended> epsilon, Extended applied, Extended df1, Extended df2,
+                     std::optional<Extended> f) {
     Correction c;
     c.epsilon = epsilon;
     if (!epsilon || !(applied > 0)) return c;
-    c.df1 = static_cast<Extended>(effect.effect.df) * applied;
-    c.df2 = static_cast<Extended>(effect.error.df) * applied;
-    if (effect.f) c.p = FUpperTail(*effect.f, *c.df1, *c.df2);
+    c.df1 = df1 * applied;
+    c.df2 = df2 * applied;
+    if (f) c.p = FUpperTail(*f, *c.df1, *c.df2);
     return c;
 }
 
 }  // namespace
 }  // namespace morvane::analysis
+
+namespace morvane {
+
+using analysis::Corrected;
+
+Sphericity CorrectedSphericity(const SphericityTest& test, const PartitionSource& effect,
+                               const PartitionSource& error, std::optional<Extended> f) {
+    Sphericity out;
+    out.contrasts = test.contrasts;
+    out.df = test.df;
+    out.mauchlyW = test.mauchlyW, out.chiSquare = test.chiSquare, out.p = test.p, out.pAsR = test.pAsR;
+    out.chiSquareInfinite = test.chiSquareInfinite;
+    const auto df1 = static_cast<Extended>(effect.df), df2 = static_cast<Extended>(error.df);
+    out.greenhouseGeisser =
+        Corrected(test.greenhouseGeisser, test.greenhouseGeisser.value_or(0), df1, df2, f);
+    out.huynhFeldt =
+        Corrected(test.huynhFeldt, std::min(test.huynhFeldt.value_or(0), Extended{1}), df1, df2, f);
+    out.lowerBound = Corrected(test.lowerBound, test.lowerBound.value_or(0), df1, df2, f);
+    return out;
+}
+
+}  // namespace morvane

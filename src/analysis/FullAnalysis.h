@@ -21,6 +21,7 @@
 #include "scores/ParseScores.h"
 #include "stats/EffectSizes.h"
 #include "stats/MultivariateTests.h"
+#include "stats/Sphericity.h"
 #include "store/StudyStore.h"
 
 namespace morvane {
@@ -62,6 +63,12 @@ struct Sphericity {
     std::optional<Extended> pAsR;
     Correction greenhouseGeisser, huynhFeldt, lowerBound;
 };
+
+// The test of an effect's contrasts with each epsilon applied to the effect's
+// F on (effect.df, error.df): Greenhouse and Geisser's and the lower bound as
+// they are, Huynh and Feldt's capped at 1 (and reported as the test gives it).
+Sphericity CorrectedSphericity(const SphericityTest& test, const PartitionSource& effect,
+                               const PartitionSource& error, std::optional<Extended> f);
 
 struct EffectResult {
     PartitionSource effect, error;

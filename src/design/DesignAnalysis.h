@@ -45,6 +45,9 @@ struct DesignEffect {
     std::optional<LevelInterval> partialEtaSquaredCI;
     // Within effects of more than one degree of freedom.
     std::optional<Sphericity> sphericity;
+    // Its contrasts too many for the time and memory their matrices take:
+    // no sphericity, and the multivariate test's status Omitted.
+    bool sphericityOmitted = false;
     // Within effects: the multivariate tests of H against the pooled error E.
     std::optional<MultivariateTest> multivariate;
 };

@@ -24,11 +24,23 @@ struct LongCsvOptions {
     char decimalSeparator = '.';
 };
 
-// The design of the CSV in `text`: levels and subjects in the order they first
-// appear; several rows of one subject and within cell averaged exactly; a
-// subject without a score in some within cell (no row, or an empty score)
-// removed and named in `removed`. Refusals raise CsvError with their line
-// and column where they have one.
+// The design of the CSV in `text` (UTF-8 or code page 932, found as the
+// import finds it; a leading byte-order mark skipped; records whose fields are
+// all empty ignored). Names come out as UTF-8. Levels and subjects in the
+// order they first appear; several rows of one subject and within cell
+// averaged exactly, each cell's mean rounded once. A row whose score is empty
+// (or spaces) gives no score and is otherwise ignored: its subject and levels
+// still count as they appear, so a subject none of whose rows in some within
+// cell has a score, like one without a row there, is removed and named in
+// `removed`.
+//
+// Refusals raise CsvError, with the line and column where they have one: a
+// role's column missing from the header or in it twice; a column named for
+// two roles or twice; no within factor, more than kMostWithinFactors within
+// or kMostBetweenFactors between factors; a factor of one level; an empty id
+// or level; a score that is not a number; a subject whose rows name two
+// levels of a between factor; a between cell left without a subject; every
+// subject removed. Arrays beyond the memory budget raise OutOfMemoryError.
 DesignData ReadLongCsv(std::string_view text, const LongCsvRoles& roles, const LongCsvOptions& options = {});
 
 }  // namespace morvane

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "properties/CsvModel.h"
 #include "properties/CsvProperties.h"
 #include "properties/DataFileProperties.h"
+#include "properties/LongCsvProperties.h"
 #include "properties/NumberFormatProperties.h"
 #include "properties/ScoreSyntaxModel.h"
 #include "properties/ScoreSyntaxProperties.h"
@@ -131,6 +133,41 @@ TEST(CorpusReplay, AnalysisSeedsRegressionsAndExamples) {
         }
     }
     EXPECT_GE(analyses, 10);  // most seeds are analysed, not refused for their scores
+}
+
+TEST(CorpusReplay, LongCsvSeedsAndRegressions) {
+    auto files = Inputs({kFuzz / "corpus/longcsv", kFuzz / "regressions/longcsv"});
+    ASSERT_GE(files.size(), 5u);
+    int read = 0, refused = 0;
+    for (const auto& file : files) {
+        try {
+            const auto outcome = properties::CheckLongCsvBytes(testing::ReadBytes(file));
+            ASSERT_TRUE(outcome.has_value()) << file;
+            (*outcome == properties::LongCsvOutcome::Read ? read : refused) += 1;
+        } catch (const properties::Violation& violation) {
+            ADD_FAILURE() << file << ": " << violation.what();
+        }
+    }
+    EXPECT_GE(read, 5);
+    EXPECT_GE(refused, 1);
+}
+
+// The design checks refuse a design that does not hold together.
+TEST(CorpusReplay, TheDesignChecksRefuseBrokenDesigns) {
+    const LongCsvRoles roles{"id", "score", {"a"}, {}};
+    DesignData design = ReadLongCsv("id,a,score\ns1,x,0.1\ns1,x,0.2\ns1,y,1\ns2,x,1\ns2,y,2\n", roles);
+    EXPECT_NO_THROW(properties::CheckDesign(design, roles));
+    const auto broken = [&](auto&& breakIt) {
+        DesignData copy = design;
+        breakIt(copy);
+        EXPECT_THROW(properties::CheckDesign(copy, roles), properties::Violation);
+    };
+    broken([](DesignData& d) { d.values[0] = std::nextafter(d.values[0], 1.0L); });
+    broken([](DesignData& d) { d.group[1] = 1; });
+    broken([](DesignData& d) { d.subjects[1] = "s1"; });
+    broken([](DesignData& d) { d.averagedRows = 3; });
+    broken([](DesignData& d) { d.within[0].levels.pop_back(); });
+    broken([](DesignData& d) { d.exact = false; });
 }
 
 // The CSV model, the text checks and the figures' checks against known

@@ -1,0 +1,69 @@
+// The model of a general design on 10^6 scores: 10^4 subjects in three
+// between groups of unequal size, 10 x 10 within cells, scores of two decimal
+// places; the pass over the subjects with its exact sums, and the whole
+// analysis. Processor time, single-threaded.
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "RunBenchmarks.h"
+#include "design/DesignAnalysis.h"
+#include "design/detail/Model.h"
+
+namespace morvane::bench {
+namespace {
+
+const DesignData& LargeDesign() {
+    static const DesignData design = [] {
+        DesignData d;
+        d.between.push_back({"group", {"g1", "g2", "g3"}});
+        for (const char* name : {"A", "B"}) {
+            DesignFactor f{name, {}};
+            for (int l = 1; l <= 10; ++l) f.levels.push_back(name + std::to_string(l));
+            d.within.push_back(f);
+        }
+        const int sizes[] = {2900, 3300, 3800};
+        std::mt19937_64 random(7);
+        std::uniform_int_distribution<int> subject(-2000, 2000), noise(-3000, 3000);
+        d.exact = true;
+        d.scale = 2;
+        for (int g = 0; g < 3; ++g)
+            for (int s = 0; s < sizes[g]; ++s) {
+                d.subjects.push_back("s" + std::to_string(d.subjects.size() + 1));
+                d.group.push_back(g);
+                const int level = subject(random) + 5000;
+                for (int c = 0; c < 100; ++c) {
+                    const Int128 units = level + 40 * (c % 10) + 25 * g * (c / 10) + noise(random);
+                    d.units.push_back(units);
+                    d.rows.push_back(1);
+                    d.values.push_back(static_cast<long double>(units) / 100);
+                }
+            }
+        d.subjectsRead = static_cast<std::int64_t>(d.subjects.size());
+        return d;
+    }();
+    return design;
+}
+
+void Model(benchmark::State& state) {
+    const DesignData& design = LargeDesign();
+    for (auto _ : state) benchmark::DoNotOptimize(design::AnalyseModel(design, {}));
+}
+
+void Analysis(benchmark::State& state) {
+    const DesignData& design = LargeDesign();
+    for (auto _ : state) benchmark::DoNotOptimize(AnalyseDesign(design, {}));
+}
+
+void Register() {
+    benchmark::RegisterBenchmark("DesignModel/1e6", Model)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("DesignAnalysis/1e6", Analysis)->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+}  // namespace morvane::bench
+
+int main(int argc, char** argv) {
+    return morvane::bench::RunBenchmarks(argc, argv, morvane::bench::Register);
+}

@@ -1,0 +1,122 @@
+#include "properties/LongCsvProperties.h"
+
+#include <cmath>
+#include <set>
+#include <string>
+
+#include "exact/ExactFraction.h"
+#include "exchange/ExchangeMessages.h"
+#include "properties/BudgetScope.h"
+#include "properties/DataFileProperties.h"
+#include "properties/TextChecks.h"
+#include "properties/Violation.h"
+#include "runtime/Errors.h"
+
+namespace morvane::properties {
+namespace {
+
+void CheckFactors(const std::vector<DesignFactor>& factors, const std::vector<std::string>& names) {
+    Require(factors.size() == names.size(), "a factor for every column named");
+    for (std::size_t f = 0; f < factors.size(); ++f) {
+        Require(factors[f].name == names[f], "factors in the order named");
+        Require(factors[f].levels.size() >= 2, "two levels or more");
+        const std::set<std::string> distinct(factors[f].levels.begin(), factors[f].levels.end());
+        Require(distinct.size() == factors[f].levels.size(), "distinct levels");
+        for (const std::string& level : factors[f].levels)
+            Require(!level.empty() && IsUtf8(level), "a level named in UTF-8");
+    }
+}
+
+void CheckSubjects(const DesignData& design) {
+    Require(design.Subjects() >= 1, "a subject analysed");
+    Require(design.group.size() == design.Subjects(), "a group for every subject");
+    std::set<std::string> ids;
+    for (const auto* list : {&design.subjects, &design.removed})
+        for (const std::string& id : *list) {
+            Require(!id.empty() && IsUtf8(id), "an id in UTF-8");
+            Require(ids.insert(id).second, "distinct ids, analysed and removed");
+        }
+    Require(design.subjectsRead == static_cast<std::int64_t>(ids.size()), "the subjects read counted");
+    std::vector<char> seen(design.Groups(), 0);
+    for (std::int32_t g : design.group) {
+        Require(g >= 0 && static_cast<std::size_t>(g) < design.Groups(), "a group in range");
+        seen[static_cast<std::size_t>(g)] = 1;
+    }
+    for (char s : seen) Require(s != 0, "a subject in every group");
+}
+
+void CheckScores(const DesignData& design) {
+    const std::size_t size = design.Subjects() * design.Cells();
+    Require(design.values.size() == size, "a score in every cell");
+    for (Extended value : design.values) Require(std::isfinite(value), "finite scores");
+    if (!design.exact) {
+        Require(design.units.empty() && design.rows.empty(), "no units unless exact");
+        Require(design.averagedRows >= 2 * design.averagedCells, "averaged cells of two rows or more");
+        return;
+    }
+    Require(design.units.size() == size && design.rows.size() == size, "units and rows in every cell");
+    Require(design.scale >= 0, "a scale of zero or more");
+    std::int64_t cells = 0, rows = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        Require(design.rows[i] >= 1, "a row in every cell");
+        if (design.rows[i] > 1) ++cells, rows += design.rows[i];
+        const Extended mean = ExactFraction(design.units[i], design.rows[i]).Rounded(-design.scale);
+        Require(mean == design.values[i], "the score the mean of its units, rounded once");
+    }
+    Require(cells == design.averagedCells && rows == design.averagedRows,
+            "the averaged cells and rows counted");
+}
+
+}  // namespace
+
+std::optional<LongCsvInput> LongCsvInputOf(std::string_view bytes) {
+    if (bytes.size() < 2) return std::nullopt;
+    const auto options = static_cast<unsigned char>(bytes[0]), roles = static_cast<unsigned char>(bytes[1]);
+    LongCsvInput input;
+    constexpr CsvEncoding kEncodings[] = {CsvEncoding::Detect, CsvEncoding::Utf8, CsvEncoding::Cp932,
+                                          CsvEncoding::Detect};
+    constexpr char kSeparators[] = {0, ',', ';', '\t'};
+    input.options.encoding = kEncodings[options & 3];
+    input.options.separator = kSeparators[(options >> 2) & 3];
+    input.options.decimalSeparator = (options & 16) != 0 ? ',' : '.';
+    input.roles.id = (roles & 64) != 0 ? "被験者" : "id";
+    input.roles.dv = (roles & 128) != 0 ? "得点" : "score";
+    const char* const within[] = {"a", "b", "c", "d", "e"};
+    const char* const between[] = {"g", "h", "k"};
+    for (unsigned w = 0; w < std::min(roles & 7u, 5u); ++w) input.roles.within.emplace_back(within[w]);
+    for (unsigned b = 0; b < ((roles >> 3) & 3u); ++b) input.roles.between.emplace_back(between[b]);
+    if ((roles & 32) != 0 && !input.roles.between.empty()) input.roles.between.back() = "a";
+    input.text = bytes.substr(2);
+    return input;
+}
+
+std::optional<LongCsvOutcome> CheckLongCsvBytes(std::string_view bytes) {
+    const auto input = LongCsvInputOf(bytes);
+    if (!input) return std::nullopt;
+    const BudgetScope budget(kFuzzMemoryBudget);
+    DesignData design;
+    try {
+        design = ReadLongCsv(input->text, input->roles, input->options);
+    } catch (const CsvError& error) {
+        Require(!error.message().empty(), "a refusal says why");
+        return LongCsvOutcome::Refused;
+    } catch (const OutOfMemoryError&) {
+        return LongCsvOutcome::OutOfMemory;
+    } catch (const std::exception& error) {
+        throw Violation(std::string("ReadLongCsv threw an exception of no refusal: ") + error.what());
+    }
+    CheckDesign(design, input->roles);
+    return LongCsvOutcome::Read;
+}
+
+void CheckDesign(const DesignData& design, const LongCsvRoles& roles) {
+    CheckFactors(design.within, roles.within);
+    CheckFactors(design.between, roles.between);
+    Require(!design.within.empty() && design.within.size() <= kMostWithinFactors,
+            "one to four within factors");
+    Require(design.between.size() <= kMostBetweenFactors, "up to three between factors");
+    CheckSubjects(design);
+    CheckScores(design);
+}
+
+}  // namespace morvane::properties

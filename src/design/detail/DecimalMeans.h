@@ -1,0 +1,43 @@
+#pragma once
+// Private to the design room: the mean of a cell's decimal scores, exact and
+// rounded once to the extended format. A score is digits x 10^exponent,
+// negated when negative; one of more than 19 significant digits, or a power
+// of ten beyond what the quick parse takes, is kept as its text.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "runtime/Extended.h"
+#include "runtime/WideInteger.h"
+
+namespace morvane::design {
+
+struct DecimalTerm {
+    std::uint64_t digits = 0;
+    long exponent = 0;
+    bool negative = false;
+    std::string_view text;  // when not empty, the score is this text instead
+};
+
+// A score text's significant digits as an integer and the power of ten that
+// scales them (trailing zeros taken into the power), when they fit 38 digits.
+struct WideDecimal {
+    Int128 mantissa = 0;  // signed
+    long exponent = 0;
+};
+std::optional<WideDecimal> WideDecimalOf(std::string_view text, char decimalSeparator);
+
+// digits x 10^exponent rounded to the nearest extended value: the value
+// ParseScore gives for the text it came from.
+Extended DecimalValue(std::uint64_t digits, long exponent, bool negative);
+
+// units / (rows x 10^scale) rounded to the nearest extended value.
+Extended MeanOfUnits(Int128 units, std::int64_t rows, int scale);
+
+// The mean of the terms (at least one), exactly, rounded to the nearest
+// extended value. Texts must be scores in `decimalSeparator`'s syntax.
+Extended MeanOfTerms(std::span<const DecimalTerm> terms, char decimalSeparator);
+
+}  // namespace morvane::design
