@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/AssumptionChecks.h"
@@ -157,6 +158,11 @@ struct FullAnalysis {
     bool simpleEffectsOmitted = false;
     PrecisionCheck precision;
     AnalysisOptions options;
+    // The subjects removed for a missing score (AnalyseCompleteSubjects): their
+    // numbers in the study, in order, and how many subjects the study has;
+    // `subjects` counts those analysed. Empty and 0 when none was removed.
+    std::vector<std::string> removed;
+    std::int32_t subjectsRead = 0;
 
     // Fewer than two subjects (the count as the store has it, below zero
     // too): no error term has degrees of freedom, and every statistic that
@@ -182,6 +188,18 @@ std::string LevelLabel(const std::string& name, char factor, std::int32_t level)
 // No degrees of freedom or sum of squares is negative, whatever the count of
 // subjects the store holds.
 FullAnalysis AnalyseStudy(StudyStore& store, char decimalSeparator, const AnalysisOptions& options = {});
+
+// AnalyseStudy of the subjects with a score in every cell. A subject with an
+// empty score text (nothing but spaces) in some cell is removed from the whole
+// analysis, listwise, and named in `removed`; a study without one is analysed
+// as AnalyseStudy analyses it. A text that is neither empty nor a score still
+// stops it with its ConvertError, whoever's it is. The store's texts are left
+// as they were.
+FullAnalysis AnalyseCompleteSubjects(StudyStore& store, char decimalSeparator,
+                                     const AnalysisOptions& options = {});
+
+// Whether a score text is empty: nothing, or nothing but spaces.
+bool IsEmptyScore(std::string_view text);
 
 // The scores of a study as plain decimals: scores[s][a * levelsB + b] is
 // subject s's score in cell (a, b), a decimal text as a data file holds it, so

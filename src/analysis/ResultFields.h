@@ -228,6 +228,11 @@ void ForEachField(P& p, V& v) {
 template <ResultOf<FullAnalysis> R, class V>
 void ForEachUnivariateField(R& r, V& v) {
     v.Integer("subjects", r.subjects);
+    // Only where some were removed, so that a complete study's fields stay as they were.
+    if (!r.removed.empty()) {
+        v.Integer("subjectsRead", r.subjectsRead);
+        v.Texts("subjectsRemoved", r.removed);
+    }
     v.Bool("fewerThanTwoSubjects", r.FewerThanTwoSubjects());
     v.Names("levelsA", r.namesA);
     v.Names("levelsB", r.namesB);

@@ -23,6 +23,7 @@
 #include "analysiswindow/InteractionPlotView.h"
 #include "analysiswindow/QuantilePlotView.h"
 #include "analysiswindow/WindowPlacement.h"
+#include "output/AnovaFormats.h"
 #include "output/ModelCheckTables.h"
 #include "output/ResultTables.h"
 #include "qttext/Text.h"
@@ -99,6 +100,13 @@ AnalysisWindow::AnalysisWindow(QWidget* owner, const widgets::Seams& seams, char
                        "#e0c36a; padding: 6px; }"));
     notice_->hide();
     layout->addWidget(notice_);
+    removedNotice_ = new QLabel(this);
+    removedNotice_->setObjectName(QStringLiteral("RemovedSubjectsNotice"));
+    removedNotice_->setWordWrap(true);
+    removedNotice_->setTextFormat(Qt::PlainText);
+    removedNotice_->setStyleSheet(QStringLiteral("QLabel { border: 1px solid #b6c2cf; padding: 6px; }"));
+    removedNotice_->hide();
+    layout->insertWidget(layout->indexOf(staleNotice_) + 1, removedNotice_);
 
     auto* splitter = splitter_ = new QSplitter(Qt::Horizontal, this);
     auto* pages = new QTabWidget(splitter);
@@ -180,6 +188,9 @@ void AnalysisWindow::Show(FullAnalysis analysis, Provenance provenance) {
     outOfDate_ = false;
     analysedAt_ = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
     staleNotice_->hide();
+    removedNotice_->setText(QString::fromStdString(RemovedSubjectsNote(
+        analysis_.subjects, analysis_.subjectsRead, analysis_.removed, OutputLanguage::Japanese)));
+    removedNotice_->setVisible(!analysis_.removed.empty());
     std::vector<TableText> texts = TableTexts(analysis_, TableReader::Window, decimalSeparator_);
     for (TableText& table : ModelCheckTables(analysis_, TableReader::Window, {}, decimalSeparator_))
         texts.push_back(std::move(table));

@@ -109,6 +109,7 @@ private:
     QLabel* staleNotice_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QLabel* notice_ = nullptr;
+    QLabel* removedNotice_ = nullptr;  // the subjects removed for a missing score
     QLabel* sphericityNote_ = nullptr;
     InteractionPlotView* plot_ = nullptr;
     QComboBox* errorBars_ = nullptr;

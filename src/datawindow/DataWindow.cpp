@@ -20,8 +20,8 @@
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "runtime/SameFile.h"
-#include "store/DataFile.h"
 #include "session/Recovery.h"
+#include "store/DataFile.h"
 #include "ui_DataWindow.h"
 #include "widgets/PrintProgressDialog.h"
 
@@ -312,7 +312,7 @@ void DataWindow::Analyse() {
         WriteBack(SelectedLevel());
         std::optional<FullAnalysis> analysis;
         try {
-            ShowingBadScore([&] { analysis.emplace(AnalyseStudy(store_, decimalSeparator_)); });
+            ShowingBadScore([&] { analysis.emplace(AnalyseCompleteSubjects(store_, decimalSeparator_)); });
         } catch (...) {
             if (analysis_ != nullptr) analysis_->MarkOutOfDate(AnalysisWindow::Staleness::AnalysisStopped);
             throw;

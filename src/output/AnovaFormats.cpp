@@ -39,6 +39,11 @@ std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format, con
     std::string out;
     if (format == AnovaFormat::Text) out = Heading(analysis, options.language) + "\n\n";
     if (format == AnovaFormat::Markdown) out = "# " + Heading(analysis, options.language) + "\n\n";
+    if (!analysis.removed.empty()) {
+        const std::string note =
+            RemovedSubjectsNote(analysis.subjects, analysis.subjectsRead, analysis.removed, options.language);
+        out += (format == AnovaFormat::Csv ? CsvField(note) : note) + "\n\n";
+    }
     if (analysis.FewerThanTwoSubjects())
         out += (format == AnovaFormat::Csv ? CsvField(FewerSubjectsNote()) : FewerSubjectsNote()) + "\n\n";
     std::vector<TableText> tables = TableTexts(analysis, reader, options);

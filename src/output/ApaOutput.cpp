@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "output/AnovaFormats.h"
 #include "output/Conventions.h"
 #include "output/Figures.h"
 #include "output/ResultTables.h"
@@ -175,7 +176,10 @@ ApaTable LaidOut(const FullAnalysis& r, const ApaOptions& options) {
 // symbols, the conventions and the provenance.
 Runs Note(const FullAnalysis& r, const ApaOptions& options, const std::vector<EffectFigures>& figures) {
     const bool ja = options.language == OutputLanguage::Japanese;
-    std::string text = " N = " + std::to_string(r.subjects) + (ja ? "。A の水準: " : ". Levels of A: ");
+    std::string text = r.removed.empty() ? " N = " + std::to_string(r.subjects)
+                                         : " " + RemovedSubjectsNote(r.subjects, r.subjectsRead, r.removed,
+                                                                     options.language);
+    text += ja ? "。A の水準: " : ". Levels of A: ";
     for (std::int32_t i = 1; i <= r.levelsA; ++i) text += (i > 1 ? ", " : "") + LevelName(r, Factor::A, i);
     text += ja ? "; B の水準: " : "; of B: ";
     for (std::int32_t i = 1; i <= r.levelsB; ++i) text += (i > 1 ? ", " : "") + LevelName(r, Factor::B, i);

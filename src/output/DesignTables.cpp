@@ -455,7 +455,7 @@ Table Normality(const A& r) {
                  columns, r.normality);
     if (!r.rankTestsOmitted.empty())
         t.notes.push_back(
-            {"Rank-based tests not computed: " + r.rankTestsOmitted,
+            {r.rankTestsOmitted,
              "順位に基づく検定は計算していません (被験者間要因のある計画では定義されません)。"});
     return t;
 }

@@ -598,5 +598,69 @@ TEST(Distributions, TailsAgreeWithClosedForms) {
                  ChiSquareUpperTail(NAN, 2));
 }
 
+// Subjects with an empty score removed listwise: the analysis of the others
+// bit for bit, their numbers named; a text that is no score stops it wherever
+// it stands, with its own cell; a complete study as it always was.
+TEST(FullAnalysis, SubjectsMissingAScoreAreRemovedAndTheRestAnalysedAsAStudyOfTheirOwn) {
+    const auto score = [](int s, int a, int b) {
+        return std::to_string((s * 7 + a * 3 + b * b) % 11) + ".5";
+    };
+    const auto gap = [&](int s, int a, int b) -> std::string {
+        if ((s == 2 && a == 1 && b == 3) || (s == 5 && a == 2 && b == 1)) return s == 2 ? "" : "   ";
+        return score(s, a, b);
+    };
+    StudyStore withGaps = Study(7, 2, 3, gap);
+    const FullAnalysis r = AnalyseCompleteSubjects(withGaps, '.');
+    EXPECT_EQ(r.subjects, 5);
+    EXPECT_EQ(r.subjectsRead, 7);
+    EXPECT_EQ(r.removed, (std::vector<std::string>{"2", "5"}));
+    EXPECT_EQ(r.namesA, (std::vector<std::string>{"a1", "a2"}));
+    EXPECT_TRUE(withGaps.CellText(2, 1, 3).empty());  // the study keeps its texts
+    ScoreTable table{2, 3, {}};
+    for (int s : {1, 3, 4, 6, 7}) {
+        table.scores.emplace_back();
+        for (int a = 1; a <= 2; ++a)
+            for (int b = 1; b <= 3; ++b) table.scores.back().push_back(score(s, a, b));
+    }
+    const FullAnalysis alone = AnalyseScores(table);
+    const std::pair<const PartitionSource*, const PartitionSource*> sources[] = {
+        {&r.S, &alone.S}, {&r.A.effect, &alone.A.effect}, {&r.BS, &alone.BS}, {&r.ABS, &alone.ABS}};
+    for (const auto& [got, expected] : sources) {
+        EXPECT_EQ(got->ss, expected->ss);
+        EXPECT_EQ(got->df, expected->df);
+    }
+    EXPECT_EQ(r.AB.p, alone.AB.p);
+    EXPECT_EQ(r.B.sphericity->mauchlyW, alone.B.sphericity->mauchlyW);
+    EXPECT_NE(FormatAnalysis(r, AnovaFormat::Text)
+                  .find("\n\nN = 5 of 7 subjects; removed for a missing score: 2, 5\n"),
+              std::string::npos);
+
+    // A text that is not a score stops it, in a removed subject too, naming its own cell.
+    for (const ScoreCell bad : {ScoreCell{5, 1, 1}, ScoreCell{6, 2, 2}}) {
+        StudyStore store = Study(7, 2, 3, [&](int s, int a, int b) {
+            return ScoreCell{s, a, b} == bad ? std::string("x1") : gap(s, a, b);
+        });
+        try {
+            AnalyseCompleteSubjects(store, '.');
+            ADD_FAILURE() << "no error for subject " << bad.subject;
+        } catch (const ConvertError& error) {
+            EXPECT_EQ(error.cell(), std::optional<ScoreCell>(bad));
+            EXPECT_EQ(Utf8FromCp932(error.message()), "'x1' は浮動小数点数ではありません");
+        }
+    }
+
+    // Every subject removed: an analysis of none. A complete study: nothing said.
+    StudyStore none = Study(2, 2, 2, [](int s, int a, int b) { return a == s && b == 1 ? "" : "1"; });
+    const FullAnalysis empty = AnalyseCompleteSubjects(none, '.');
+    EXPECT_EQ(empty.subjects, 0);
+    EXPECT_EQ(empty.removed, (std::vector<std::string>{"1", "2"}));
+    StudyStore complete = Study(7, 2, 3, score);
+    const FullAnalysis whole = AnalyseCompleteSubjects(complete, '.');
+    EXPECT_TRUE(whole.removed.empty());
+    EXPECT_EQ(FormatAnalysis(whole, AnovaFormat::Json),
+              FormatAnalysis(AnalyseStudy(complete, '.'), AnovaFormat::Json));
+    EXPECT_EQ(FormatAnalysis(whole, AnovaFormat::Json).find("subjectsRemoved"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace morvane

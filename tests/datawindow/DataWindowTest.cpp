@@ -17,8 +17,8 @@
 #include "datawindow/WriteBack.h"
 #include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
-#include "store/DataFile.h"
 #include "session/Recovery.h"
+#include "store/DataFile.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -412,6 +412,35 @@ private slots:
         store_.CellText(2, 2, 1).clear();
         testing::Button(form, "CalcButton")->click();
         QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'' は浮動小数点数ではありません.")});
+    }
+
+    // 分析 leaves out a subject with an empty score and says so above the
+    // tables; 計算 still stops on it.
+    void AnEmptyScoreRemovesItsSubjectFromTheAnalysisAlone() {
+        LoadStudyFile(store_, MORVANE_EXAMPLES "/worked-example.dat");
+        store_.CellText(3, 2, 1) = "  ";
+        DataWindow* form = OpenShown();
+        QVERIFY(form != nullptr);
+        testing::Button(form, "AnalysisButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        auto* analysis = form->findChild<AnalysisWindow*>();
+        QVERIFY(analysis != nullptr);
+        auto* notice = analysis->findChild<QLabel*>(QStringLiteral("RemovedSubjectsNotice"));
+        QVERIFY(notice != nullptr);
+        QVERIFY(!notice->isHidden());
+        const QString n = QString::number(store_.SubjectCount - 1),
+                      read = QString::number(store_.SubjectCount);
+        QCOMPARE(notice->text(), QStringLiteral(u"N = ") + n + QStringLiteral(u" (被験者 ") + read +
+                                     QStringLiteral(u" 人のうち); 得点が欠けているため除いた被験者: 3"));
+        testing::Button(form, "CalcButton")->click();
+        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'  ' は浮動小数点数ではありません.")});
+        // Filled in where 計算 showed it, the subject is analysed again and nothing is said.
+        QCOMPARE(Tabs()->currentIndex(), 1);
+        seams_.messages.Clear();
+        testing::TypeInCell(Grid(), 1, 3, "4");
+        testing::Button(form, "AnalysisButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QVERIFY(notice->isHidden());
     }
 
     void NoSubjectsShowsNoSubjectRowsAndStaysInsideTheStore() {

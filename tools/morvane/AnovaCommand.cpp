@@ -1,13 +1,21 @@
 #include "AnovaCommand.h"
 
 #include <charconv>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
+#include "ExchangeCommands.h"
 #include "StudyLoad.h"
 #include "analysis/FullAnalysis.h"
+#include "design/DesignAnalysis.h"
+#include "design/LongCsv.h"
+#include "exchange/Csv.h"
+#include "exchange/ExchangeFiles.h"
 #include "output/AnovaFormats.h"
+#include "output/DesignFormats.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "runtime/SameFile.h"
@@ -15,6 +23,57 @@
 #include "store/DataFile.h"
 
 namespace morvane::tool {
+namespace {
+
+// What the command's options ask, whichever input it reads.
+struct AnovaRequest {
+    AnovaFormat format = AnovaFormat::Text;
+    OutputOptions output;
+    Extended effectSizeLevel = AnalysisOptions{}.effectSizeLevel;
+    // The long CSV's: its roles when --id, --dv and --within name them.
+    std::optional<LongCsvRoles> roles;
+    LongCsvOptions csv;
+    DesignOptions design;
+};
+
+AnovaRequest Request(const Arguments& arguments, const Settings& settings);
+void WriteOut(const std::string& out, const std::string& text);
+
+}  // namespace
+
+void Anova(std::span<const std::string> words, const Settings& settings) {
+    const Arguments arguments(words, {"--decimal-comma"},
+                              {"--format", "--correction", "--lang", "--ci-level", "--id", "--dv", "--within",
+                               "--between", "--type", "--observed", "--encoding", "--separator"});
+    AnovaRequest request = Request(arguments, settings);
+    if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
+
+    const std::string in = arguments.File(0);
+    const std::string out = arguments.FileCount() == 2 ? arguments.File(1) : std::string();
+    RefuseInputAsOutput(out, {in});
+    if (request.roles) {
+        // A long CSV: read whole within the memory budget, its bytes the provenance.
+        const FileBytes bytes = ReadWholeFile(in);
+        const DesignData design = ReadLongCsv(bytes.View(), *request.roles, request.csv);
+        request.output.provenance = ProvenanceOfBytes(bytes.View());
+        const DesignAnalysis analysis = AnalyseDesign(design, request.design);
+        WriteOut(out, FormatDesignAnalysis(analysis, request.format, request.output));
+        return;
+    }
+    StudyStore& store = TheStudy();
+    LoadStudy(store, in);
+    AnalysisOptions analysisOptions;
+    analysisOptions.keepValues = KeepValues::No;  // the tool ends with its output
+    analysisOptions.effectSizeLevel = request.effectSizeLevel;
+    const FullAnalysis analysis = AnalyseCompleteSubjects(store, settings.decimalSeparator, analysisOptions);
+    request.output.provenance = ProvenanceOfFile(in);
+    WriteOut(out, FormatAnalysis(analysis, request.format, request.output));
+}
+
+void NoticeInexactReport() {
+    ShowMessage(InexactResultsNotice());
+}
+
 namespace {
 
 // The level of the effect sizes' intervals: a decimal strictly between 0 and 1.
@@ -26,7 +85,7 @@ Extended IntervalLevel(const std::string& text) {
     return level;
 }
 
-// Anova, for --correction and --lang.
+// Request, for --correction and --lang.
 DfCorrection CorrectionNamed(const std::string& name) {
     if (name == "none") return DfCorrection::None;
     if (name == "gg") return DfCorrection::GreenhouseGeisser;
@@ -40,44 +99,77 @@ OutputLanguage LanguageNamed(const std::string& name) {
     throw UsageError("unknown language " + name);
 }
 
-}  // namespace
+// Request, for --within, --between and --observed: column names parted by commas (quoted as CSV to hold one).
+std::vector<std::string> Names(const std::string& option, const std::string& value) {
+    std::vector<std::string> names = csv::SplitRecord(value);
+    for (const std::string& name : names)
+        if (name.empty()) throw UsageError(option + " names a column with an empty name: " + value);
+    return names;
+}
 
-void Anova(std::span<const std::string> words, const Settings& settings) {
-    const Arguments arguments(words, {}, {"--format", "--correction", "--lang", "--ci-level"});
-    AnovaFormat format = AnovaFormat::Text;
-    OutputOptions options;
-    AnalysisOptions analysisOptions;
-    analysisOptions.keepValues = KeepValues::No;  // the tool ends with its output
+// Request, for the options of the long CSV: its roles and how to read it; the
+// options of a design refused without --id, --dv and --within.
+void CsvRequest(const Arguments& arguments, const Settings& settings, AnovaRequest& request) {
+    LongCsvRoles roles;
+    bool id = false, dv = false, within = false;
+    std::string designOption;  // the first option that only a long CSV takes
+    request.csv.decimalSeparator = settings.decimalSeparator;
+    for (const auto& [name, value] : arguments.Options()) {
+        if (name == "--id") roles.id = *value, id = true;
+        if (name == "--dv") roles.dv = *value, dv = true;
+        if (name == "--within") roles.within = Names(name, *value), within = true;
+        const bool forCsv = name == "--between" || name == "--type" || name == "--observed" ||
+                            name == "--encoding" || name == "--separator" || name == "--decimal-comma";
+        if (forCsv && designOption.empty()) designOption = name;
+        if (name == "--between") roles.between = Names(name, *value);
+        if (name == "--observed") request.design.observed = Names(name, *value);
+        if (name == "--encoding") request.csv.encoding = EncodingOption(*value);
+        if (name == "--separator") request.csv.separator = SeparatorOption(*value);
+        if (name == "--decimal-comma") request.csv.decimalSeparator = ',';
+        if (name == "--type" && *value != "2" && *value != "3") throw UsageError("--type is 3 or 2");
+        if (name == "--type") request.design.type = *value == "2" ? SsType::TypeII : SsType::TypeIII;
+    }
+    if (!id && !dv && !within) {
+        if (!designOption.empty())
+            throw UsageError(designOption + " is for a long CSV, read with --id, --dv and --within");
+        return;
+    }
+    if (!(id && dv && within)) throw UsageError("a long CSV needs all three of --id, --dv and --within");
+    if (request.format == AnovaFormat::Apa || request.format == AnovaFormat::Html)
+        throw UsageError(
+            "--format apa and html are of a data file's two-way within-subjects design; a long "
+            "CSV has text, markdown, csv and json");
+    request.roles = std::move(roles);
+}
+
+// Anova, first: every option read and checked before any file is.
+AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
+    AnovaRequest request;
     for (const Option& option : arguments.Options()) {
         if (option.name == "--correction") {
-            options.correction = CorrectionNamed(*option.value);
+            request.output.correction = CorrectionNamed(*option.value);
         } else if (option.name == "--lang") {
-            options.language = LanguageNamed(*option.value);
+            request.output.language = LanguageNamed(*option.value);
         } else if (option.name == "--ci-level") {
-            analysisOptions.effectSizeLevel = IntervalLevel(*option.value);
-        } else {
+            request.effectSizeLevel = IntervalLevel(*option.value);
+        } else if (option.name == "--format") {
             const auto named = AnovaFormatNamed(*option.value);
             if (!named) throw UsageError("unknown format " + *option.value);
-            format = *named;
+            request.format = *named;
         }
     }
-    if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
+    request.design.effectSizeLevel = request.effectSizeLevel;
+    CsvRequest(arguments, settings, request);
+    return request;
+}
 
-    const std::string out = arguments.FileCount() == 2 ? arguments.File(1) : std::string();
-    RefuseInputAsOutput(out, {arguments.File(0)});
-    StudyStore& store = TheStudy();
-    LoadStudy(store, arguments.File(0));
-    const FullAnalysis analysis = AnalyseStudy(store, settings.decimalSeparator, analysisOptions);
-    options.provenance = ProvenanceOfFile(arguments.File(0));
-    const std::string text = FormatAnalysis(analysis, format, options);
+// Anova, last: the text to OUTFILE ("" for standard output).
+void WriteOut(const std::string& out, const std::string& text) {
     // The text file writer ends lines with CR LF; these formats end them with LF.
     TextWriter file(out);
     file.Write(text);
     file.Close();
 }
 
-void NoticeInexactReport() {
-    ShowMessage(InexactResultsNotice());
-}
-
+}  // namespace
 }  // namespace morvane::tool

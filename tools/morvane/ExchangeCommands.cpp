@@ -50,20 +50,6 @@ Arguments ExchangeArguments(std::span<const std::string> words, std::initializer
     return arguments;
 }
 
-char SeparatorOption(const std::string& value) {
-    if (value == "," || value == "comma") return ',';
-    if (value == ";" || value == "semicolon") return ';';
-    if (value == "\t" || value == "tab") return '\t';
-    throw UsageError("--separator is one of , ; tab");
-}
-
-CsvEncoding EncodingOption(std::string value) {
-    for (char& c : value) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (value == "utf-8" || value == "utf8") return CsvEncoding::Utf8;
-    if (value == "cp932" || value == "shift_jis" || value == "sjis") return CsvEncoding::Cp932;
-    throw UsageError("--encoding is utf-8 or cp932");
-}
-
 CsvImportOptions ImportOptions(const Arguments& arguments, const Settings& settings) {
     CsvImportOptions options;
     options.layout = Layout(arguments.Options());
@@ -90,6 +76,20 @@ CsvImportOptions ImportOptions(const Arguments& arguments, const Settings& setti
 }
 
 }  // namespace
+
+char SeparatorOption(const std::string& value) {
+    if (value == "," || value == "comma") return ',';
+    if (value == ";" || value == "semicolon") return ';';
+    if (value == "\t" || value == "tab") return '\t';
+    throw UsageError("--separator is one of , ; tab");
+}
+
+CsvEncoding EncodingOption(std::string value) {
+    for (char& c : value) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (value == "utf-8" || value == "utf8") return CsvEncoding::Utf8;
+    if (value == "cp932" || value == "shift_jis" || value == "sjis") return CsvEncoding::Cp932;
+    throw UsageError("--encoding is utf-8 or cp932");
+}
 
 int Export(std::span<const std::string> words) {
     CsvLayout layout;

@@ -6,11 +6,17 @@
 #include <string>
 
 #include "Commands.h"
+#include "exchange/StudyCsv.h"
 
 namespace morvane::tool {
 
 // The usage lines of the two commands.
 extern const char* const kExchangeUsage;
+
+// The value of --separator (",", ";" or "tab", or their names) and of
+// --encoding ("utf-8" or "cp932", in any case); UsageError for another.
+char SeparatorOption(const std::string& value);
+CsvEncoding EncodingOption(std::string value);
 
 // `export DATAFILE OUT.csv [--long | --wide]`, from the arguments after the
 // command's name. Returns 0, or 2 after a usage message; throws the core's errors.

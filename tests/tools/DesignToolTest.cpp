@@ -1,0 +1,185 @@
+// morvane anova of a long CSV end to end: a mixed design in every format and
+// language against R's figures, the same study as a data file and as a CSV,
+// a data file with an empty score, and the refusals of the design's options.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "support/TempDir.h"
+#include "tools/RunTool.h"
+
+namespace morvane {
+namespace {
+
+using testing::ReadBytes;
+using testing::RunTool;
+using testing::TempDir;
+using testing::WriteBytes;
+using Json = nlohmann::json;
+
+const std::string kExamples = MORVANE_EXAMPLES;
+const std::string kMixed = "anova " + kExamples + "/mixed-design.csv --id subject --dv score --within time";
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++n;
+    return n;
+}
+
+// The SHA-256 of a file's bytes, as sha256sum gives it.
+std::string Sha256Of(const std::string& path) {
+    std::string out;
+    std::FILE* pipe = ::popen(("sha256sum " + path).c_str(), "r");
+    if (!pipe) return out;
+    char block[128];
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, pipe)) > 0;) out.append(block, got);
+    ::pclose(pipe);
+    return out.substr(0, 64);
+}
+
+TEST(DesignTool, AMixedDesignFromALongCsvInEveryFormatAndLanguage) {
+    const std::string command = kMixed + " --between group";
+    const std::pair<const char*, const char*> notes[] = {
+        {"en", "N = 8 of 9 subjects; removed for a missing score: t03"},
+        {"ja", "N = 8 (被験者 9 人のうち); 得点が欠けているため除いた被験者: t03"}};
+    for (const char* format : {"text", "markdown", "csv"})
+        for (const auto& [language, note] : notes) {
+            const auto r = RunTool(command + " --format " + format + " --lang " + language);
+            ASSERT_EQ(r.status, 0) << format << " " << language << ": " << r.err;
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(Count(r.out, note), 1u) << format << " " << language;
+            EXPECT_LT(r.out.find(note),
+                      r.out.find(language == std::string("en") ? "Analysis of variance\n" : "分散分析表\n"));
+        }
+
+    // JSON, to a file: the figures of afex's aov_ez (type 3) on the same rows.
+    TempDir dir;
+    const auto r = RunTool(command + " --format json " + dir.File("out.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    const Json j = Json::parse(ReadBytes(dir.File("out.json")));
+    EXPECT_EQ(j["subjects"], 8);
+    EXPECT_EQ(j["subjectsRemoved"], Json::parse(R"(["t03"])"));
+    const Json& e = j["effects"];
+    // d <- read.csv("mixed-design.csv"); a <- aov_ez("subject", "score", d[!is.na(d$score),],
+    //   between = "group", within = "time", type = 3); summary(a); a$anova_table$ges
+    const std::pair<Json, double> figures[] = {
+        {e["group"]["F"], 3.66168755044779},
+        {e["group"]["p"], 0.104193266616686},
+        {e["time"]["F"], 28.2931472081219},
+        {e["time"]["p"], 2.86855670826792e-05},
+        {e["group:time"]["F"], 25.9327411167513},
+        {e["group:time"]["p"], 4.40038121060354e-05},
+        {e["group:time"]["errorSS"], 3.94},
+        {e["group"]["errorSS"], 34.6893333333334},
+        {e["group:time"]["sphericity"]["greenhouseGeisser"]["epsilon"], 0.868441270733207},
+        {e["group:time"]["sphericity"]["greenhouseGeisser"]["p"], 1.22433848990138e-04},
+        {e["time"]["sphericity"]["huynhFeldt"]["epsilon"], 1.19140252281004},
+        {e["time"]["sphericity"]["mauchlyW"], 0.84851165680355},
+        {e["time"]["sphericity"]["p"], 0.663200022867942},
+        {e["group"]["generalizedEtaSquared"], 0.354020025223141},
+        {e["time"]["generalizedEtaSquared"], 0.324762345921789},
+        {e["group:time"]["generalizedEtaSquared"], 0.305958059715347},
+    };
+    for (std::size_t i = 0; i < std::size(figures); ++i) {
+        ASSERT_TRUE(figures[i].first.is_number()) << "figure " << i;
+        EXPECT_NEAR(figures[i].first.get<double>(), figures[i].second, 1e-12 * std::fabs(figures[i].second))
+            << "figure " << i;
+    }
+    EXPECT_EQ(j["provenance"]["dataSha256"], Sha256Of(kExamples + "/mixed-design.csv"));
+    EXPECT_TRUE(
+        j["conventions"]["sumsOfSquares"].get<std::string>().starts_with("Sums of squares: type III"));
+    // --type 2 is said; with one between factor the two agree.
+    const Json two = Json::parse(RunTool(command + " --type 2 --format json").out);
+    EXPECT_EQ(two["sumsOfSquaresType"], 2);
+    EXPECT_EQ(two["effects"]["group:time"]["F"], j["effects"]["group:time"]["F"]);
+}
+
+// One study, two inputs: the data file and its long CSV give the same figures, bit for bit.
+TEST(DesignTool, TheDataFileAndItsLongCsvGiveTheSameFigures) {
+    TempDir dir;
+    const std::string study = kExamples + "/eight-subjects-2x3.dat", csv = dir.File("long.csv");
+    ASSERT_EQ(RunTool("export " + study + " " + csv + " --long").status, 0);
+    const auto fromFile = RunTool("anova " + study + " --format json");
+    const auto fromCsv = RunTool("anova " + csv + " --id subject --dv score --within A,B --format json");
+    ASSERT_EQ(fromCsv.status, 0) << fromCsv.err;
+    const Json f = Json::parse(fromFile.out)["effects"], c = Json::parse(fromCsv.out)["effects"];
+    const std::pair<const char*, const char*> effects[] = {{"A", "A"}, {"B", "B"}, {"AB", "A:B"}};
+    for (const auto& [file, design] : effects)
+        for (const char* key : {"SS", "df", "MS", "F", "p", "errorSS", "errorDf", "errorMS",
+                                "partialEtaSquared", "generalizedEtaSquared", "sphericity"})
+            EXPECT_EQ(f[file][key], c[design][key]) << design << " " << key;
+}
+
+// A data file with an empty score: that subject left out, said once; the results file still refuses it.
+TEST(DesignTool, ADataFileWithAnEmptyScoreIsAnalysedWithoutItsSubject) {
+    TempDir dir;
+    std::string study = ReadBytes(kExamples + "/eight-subjects-2x3.dat");
+    // The scores follow the 3 counts and the 2 + 3 names; the 3rd score is subject 3's in a1 b1.
+    std::size_t at = 0;
+    for (int line = 0; line < 3 + 5 + 2; ++line) at = study.find("\r\n", at) + 2;
+    study.replace(at, study.find("\r\n", at) - at, " ");
+    WriteBytes(dir.File("gap.dat"), study);
+    for (const char* format : {"text", "markdown", "csv", "apa", "html"}) {
+        const auto r = RunTool("anova " + dir.File("gap.dat") + " --format " + format);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Count(r.out, "N = 7 of 8 subjects; removed for a missing score: 3"), 1u) << format;
+    }
+    const Json j = Json::parse(RunTool("anova " + dir.File("gap.dat") + " --format json").out);
+    EXPECT_EQ(j["subjects"], 7);
+    EXPECT_EQ(j["subjectsRemoved"], Json::parse(R"(["3"])"));
+    const auto report = RunTool("report " + dir.File("gap.dat"));
+    EXPECT_EQ(report.status, 1);
+    EXPECT_EQ(report.err, "morvane: ' ' は浮動小数点数ではありません\n");
+}
+
+TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
+    TempDir dir;
+    const std::pair<std::string, std::string> usage[] = {
+        {"anova x.csv --id s --dv y", "a long CSV needs all three of --id, --dv and --within"},
+        {"anova x.dat --between g", "--between is for a long CSV, read with --id, --dv and --within"},
+        {"anova x.dat --decimal-comma",
+         "--decimal-comma is for a long CSV, read with --id, --dv and --within"},
+        {"anova x.csv --id s --dv y --within A --format apa", "--format apa and html are of a data file's"},
+        {"anova x.csv --id s --dv y --within A --type 1", "--type is 3 or 2"},
+        {"anova x.csv --id s --dv y --within A, --between g", "--within names a column with an empty name"},
+        {"anova x.csv --id s --dv y --within A --separator :", "--separator is one of"},
+    };
+    for (const auto& [arguments, message] : usage) {
+        const auto r = RunTool(arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        EXPECT_TRUE(r.err.starts_with("morvane: " + message)) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    // Semicolons and decimal commas as told; a score that is no number, with its place.
+    WriteBytes(dir.File("eu.csv"),
+               "id;g;t;y\r\n1;a;x;1,5\r\n1;a;z;2\r\n2;b;x;3,25\r\n2;b;z;3\r\n3;a;x;0,5\r\n"
+               "3;a;z;1\r\n4;b;x;2\r\n4;b;z;4,5\r\n");
+    const std::string eu = "anova " + dir.File("eu.csv") + " --id id --dv y --within t --between g";
+    const auto told = RunTool(eu + " --separator ';' --decimal-comma --format json");
+    ASSERT_EQ(told.status, 0) << told.err;
+    EXPECT_EQ(Json::parse(told.out)["cellMeans"][0]["mean"], 1);
+    WriteBytes(dir.File("bad.csv"), "id,t,y\n1,x,1\n1,z,2\n2,x,abc\n2,z,3\n");
+    const auto bad = RunTool("anova " + dir.File("bad.csv") + " --id id --dv y --within t");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("abc"), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("4"), std::string::npos) << bad.err;  // its line
+    EXPECT_EQ(bad.out, "");
+    const auto missing = RunTool("anova " + dir.File("bad.csv") + " --id id --dv score --within t");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("score"), std::string::npos) << missing.err;
+    // Never written over its own input.
+    const auto same = RunTool("anova " + dir.File("eu.csv") + " --id id --dv y --within t --separator ';' " +
+                              dir.File("eu.csv"));
+    EXPECT_EQ(same.status, 1);
+    EXPECT_EQ(same.err, "morvane: 出力ファイルが入力ファイルと同じです\n");
+    EXPECT_TRUE(ReadBytes(dir.File("eu.csv")).starts_with("id;g;t;y"));
+}
+
+}  // namespace
+}  // namespace morvane
