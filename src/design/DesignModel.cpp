@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <future>
 #include <string>
 
 #include "analysis/FullAnalysis.h"
@@ -410,9 +411,30 @@ void TakeFromStudy(const DesignData& design, const DesignOptions& options, Desig
 }  // namespace design
 
 DesignAnalysis AnalyseDesign(const DesignData& design, const DesignOptions& options) {
-    DesignAnalysis analysis = design::AnalyseModel(design, options);
-    if (design::IsStudy(design, options)) design::TakeFromStudy(design, options, analysis);
-    design::AddFollowUps(design, analysis);
+    // The means, comparisons, simple effects and checks need none of the
+    // effects' tests: they are formed on a second thread beside the model.
+    std::future<DesignAnalysis> followUps = std::async(std::launch::async, [&design, &options] {
+        DesignAnalysis f;
+        f.between = design.between, f.within = design.within, f.options = options;
+        design::AddFollowUps(design, f);
+        return f;
+    });
+    DesignAnalysis analysis;
+    try {
+        analysis = design::AnalyseModel(design, options);
+        if (design::IsStudy(design, options)) design::TakeFromStudy(design, options, analysis);
+    } catch (...) {
+        followUps.wait();  // it reads the design: not beyond its life
+        throw;
+    }
+    DesignAnalysis f = followUps.get();
+    analysis.cellMeans = std::move(f.cellMeans);
+    analysis.marginalMeans = std::move(f.marginalMeans);
+    analysis.comparisons = std::move(f.comparisons);
+    analysis.simpleEffects = std::move(f.simpleEffects);
+    analysis.levene = std::move(f.levene);
+    analysis.normality = std::move(f.normality);
+    analysis.rankTestsOmitted = std::move(f.rankTestsOmitted);
     return analysis;
 }
 
