@@ -357,6 +357,20 @@ TEST(DesignFollowUps, UndefinedFiguresStayAbsentAndTheWorkIsBounded) {
     for (const LeveneResult& l : a.levene) EXPECT_FALSE(l.f || l.p);
     for (const StratumNormality& s : a.normality) EXPECT_FALSE(s.w || s.p);
 
+    // Scores whose squares leave the extended range: their spreads are
+    // undefined, never infinite.
+    DesignData huge = one;
+    huge.subjects = {"s1", "s2", "s3", "s4"};
+    huge.group = {0, 0, 1, 1};
+    huge.values = {1e3000L, -1e3000L, 3, 1, -2e3000L, 5, 1e3000L, 7};
+    const DesignAnalysis h = FollowUps(huge);
+    const auto finite = [](const std::optional<Extended>& v) { return !v || std::isfinite(*v); };
+    for (const DesignMean& m : h.cellMeans) EXPECT_TRUE(finite(m.sd) && finite(m.se)) << m.mean;
+    for (const DesignComparison& c : h.comparisons) EXPECT_TRUE(finite(c.se) && finite(c.t) && finite(c.d));
+    for (const DesignSimpleEffect& e : h.simpleEffects)
+        EXPECT_TRUE(finite(e.f) && finite(e.partialEtaSquared));
+    for (const LeveneResult& l : h.levene) EXPECT_TRUE(finite(l.f));
+
     // Three within factors of 2 x 3 x 2, two groups of 20 and 21; the
     // comparisons of a factor of more levels than are compared are left out.
     DesignData big;
