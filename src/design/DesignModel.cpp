@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <future>
+#include <optional>
 #include <string>
 
 #include "analysis/FullAnalysis.h"
@@ -376,7 +377,7 @@ MultivariateTest FromStudy(const MultivariateEffect& m, std::int64_t subjects) {
 // inputs of one study give the same figures to the bit: the same exact sums
 // there, its own arithmetic for the contrasts' covariances and its closed
 // form of the one-root multivariate tests.
-void TakeFromStudy(const DesignData& design, const DesignOptions& options, DesignAnalysis& analysis) {
+FullAnalysis TakeFromStudy(const DesignData& design, const DesignOptions& options, DesignAnalysis& analysis) {
     ScoreTable table;
     table.levelsA = static_cast<std::int32_t>(design.within[0].levels.size());
     table.levelsB = static_cast<std::int32_t>(design.within[1].levels.size());
@@ -405,6 +406,48 @@ void TakeFromStudy(const DesignData& design, const DesignOptions& options, Desig
             multivariate[k]->status != MultivariateStatus::OneDf)
             e.multivariate = FromStudy(*multivariate[k], analysis.subjects);
     }
+    return study;
+}
+
+void TakeMean(const MeanResult& r, DesignMean& m) {
+    m.mean = r.mean, m.se = r.se, m.ci95 = r.ci95, m.withinCi95 = r.withinCi95;
+    if (m.sd) m.sd = r.sd;  // the marginal means have none here
+}
+
+// The follow-ups' figures that the A x B x S analysis computes too, as it
+// gives them: the cells' and levels' means, the comparisons over the other
+// factor, the simple effects and the strata's normality.
+void TakeFollowUpsFromStudy(const FullAnalysis& study, DesignAnalysis& analysis) {
+    if (analysis.cellMeans.size() == study.cells.size())
+        for (std::size_t c = 0; c < study.cells.size(); ++c) TakeMean(study.cells[c], analysis.cellMeans[c]);
+    const std::vector<MeanResult>* levels[] = {&study.marginalA, &study.marginalB};
+    for (std::size_t f = 0; f < 2 && f < analysis.marginalMeans.size(); ++f)
+        if (analysis.marginalMeans[f].size() == levels[f]->size())
+            for (std::size_t l = 0; l < levels[f]->size(); ++l)
+                TakeMean((*levels[f])[l], analysis.marginalMeans[f][l]);
+    for (const ComparisonResult& r : study.comparisons) {
+        if (r.at != 0) continue;
+        const std::size_t factor = r.factor == Factor::A ? 0 : 1;
+        for (DesignComparison& c : analysis.comparisons) {
+            if (c.factor != factor || c.i + 1 != r.i || c.j + 1 != r.j) continue;
+            c.difference = r.difference, c.t = r.t, c.p = r.p, c.pHolm = r.pHolm,
+            c.pBonferroni = r.pBonferroni;
+            c.d = r.cohenDz, c.dCI = r.dzCI, c.ci95 = r.ci95;
+        }
+    }
+    for (const SimpleEffectResult& r : study.simpleEffects) {
+        const std::size_t factor = r.effect == Factor::A ? 0 : 1;
+        for (DesignSimpleEffect& e : analysis.simpleEffects) {
+            if (e.factor != factor || e.atFactor != 1 - factor || e.atLevel + 1 != r.at) continue;
+            e.ss = r.ss, e.errorSs = r.errorSs, e.df1 = r.df1, e.df2 = r.df2;
+            e.f = r.f, e.p = r.p, e.partialEtaSquared = r.partialEtaSquared;
+        }
+    }
+    if (analysis.normality.size() == study.assumptions.strata.size())
+        for (std::size_t k = 0; k < analysis.normality.size(); ++k) {
+            analysis.normality[k].w = study.assumptions.strata[k].normality.w;
+            analysis.normality[k].p = study.assumptions.strata[k].normality.p;
+        }
 }
 
 }  // namespace
@@ -420,9 +463,10 @@ DesignAnalysis AnalyseDesign(const DesignData& design, const DesignOptions& opti
         return f;
     });
     DesignAnalysis analysis;
+    std::optional<FullAnalysis> study;
     try {
         analysis = design::AnalyseModel(design, options);
-        if (design::IsStudy(design, options)) design::TakeFromStudy(design, options, analysis);
+        if (design::IsStudy(design, options)) study = design::TakeFromStudy(design, options, analysis);
     } catch (...) {
         followUps.wait();  // it reads the design: not beyond its life
         throw;
@@ -435,6 +479,7 @@ DesignAnalysis AnalyseDesign(const DesignData& design, const DesignOptions& opti
     analysis.levene = std::move(f.levene);
     analysis.normality = std::move(f.normality);
     analysis.rankTestsOmitted = std::move(f.rankTestsOmitted);
+    if (study) design::TakeFollowUpsFromStudy(*study, analysis);
     return analysis;
 }
 
