@@ -49,7 +49,7 @@ if command -v Rscript >/dev/null && Rscript -e 'quit(status = !requireNamespace(
   read -r rread rfit < <(Rscript -e "suppressMessages(library(afex));
     r <- system.time(d <- read.csv('$tmp/long.csv'))[['elapsed']];
     f <- system.time(aov_ez('id', 'score', d, between = 'group', within = c('A', 'B')))[['elapsed']];
-    cat(r, f)" 2>/dev/null)
+    cat(r, f, "\\n")" 2>/dev/null)
   echo "afex on the same CSV (one run): read.csv $rread s, aov_ez $rfit s; ratio to the CSV's wall time:" \
     "$(awk -v r="$rread" -v f="$rfit" -v c="$cwall" 'BEGIN { printf "%.0f with the reading, %.0f without", (r + f) / c, f / c }')" \
     "(goal: at least 20)"

@@ -1,5 +1,6 @@
 #include "properties/LongCsvProperties.h"
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <string>
@@ -7,6 +8,7 @@
 #include "exact/ExactFraction.h"
 #include "exchange/ExchangeMessages.h"
 #include "properties/BudgetScope.h"
+#include "properties/CsvModel.h"
 #include "properties/DataFileProperties.h"
 #include "properties/TextChecks.h"
 #include "properties/Violation.h"
@@ -67,6 +69,47 @@ void CheckScores(const DesignData& design) {
             "the averaged cells and rows counted");
 }
 
+bool Blank(const CsvRecord& record) {
+    for (const std::string& field : record)
+        if (!field.empty()) return false;
+    return true;
+}
+
+// A second count from the model's records of a CSV read as UTF-8: the subjects
+// read are the distinct ids, and the analysed subjects' rows with a score
+// (spaces aside) are the rows their cells average.
+void CheckRowCounts(const DesignData& design, const LongCsvInput& input) {
+    std::string_view text = input.text;
+    if (!design.exact || input.options.encoding == CsvEncoding::Cp932 || !IsUtf8(text)) return;
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    const char separator = input.options.separator != 0 ? input.options.separator : FirstLineSeparator(text);
+    const auto records = CsvRecords(text, separator);
+    Require(records.has_value(), "the model reads the records of a CSV that was read");
+    std::size_t r = 0;
+    while (r < records->size() && Blank((*records)[r])) ++r;
+    Require(r < records->size(), "a header");
+    const CsvRecord& header = (*records)[r];
+    const auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+    };
+    const std::size_t id = column(input.roles.id), dv = column(input.roles.dv);
+    Require(id < header.size() && dv < header.size(), "the id and score columns in the header");
+    const std::set<std::string> analysed(design.subjects.begin(), design.subjects.end());
+    std::set<std::string> read;
+    std::int64_t rows = 0;
+    for (++r; r < records->size(); ++r) {
+        const CsvRecord& record = (*records)[r];
+        if (Blank(record)) continue;
+        Require(record.size() == header.size(), "every record as wide as the header");
+        read.insert(record[id]);
+        if (analysed.count(record[id]) != 0 && record[dv].find_first_not_of(' ') != std::string::npos) ++rows;
+    }
+    Require(static_cast<std::int64_t>(read.size()) == design.subjectsRead, "every id a subject read");
+    std::int64_t averaged = 0;
+    for (std::int32_t count : design.rows) averaged += count;
+    Require(averaged == rows, "every row with a score of an analysed subject in its cell");
+}
+
 }  // namespace
 
 std::optional<LongCsvInput> LongCsvInputOf(std::string_view bytes) {
@@ -106,6 +149,7 @@ std::optional<LongCsvOutcome> CheckLongCsvBytes(std::string_view bytes) {
         throw Violation(std::string("ReadLongCsv threw an exception of no refusal: ") + error.what());
     }
     CheckDesign(design, input->roles);
+    CheckRowCounts(design, *input);
     return LongCsvOutcome::Read;
 }
 

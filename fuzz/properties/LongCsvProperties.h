@@ -7,8 +7,10 @@
 // as many as the subjects read; a group in range for every subject and a
 // subject in every group; a finite score in every cell; and where exact, each
 // score the mean of its units, units / (rows x 10^scale) rounded once, and
-// the averaged cells and rows as the counts say. A broken property throws
-// Violation.
+// the averaged cells and rows as the counts say. For a CSV read as UTF-8, a
+// second reading of its records (properties/CsvModel.h) finds as many ids as
+// subjects read and as many rows with a score of the analysed subjects as
+// their cells average. A broken property throws Violation.
 
 #include <optional>
 #include <string_view>

@@ -45,6 +45,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "design/detail/FollowUps.h"
@@ -173,6 +174,8 @@ struct Context {
     std::vector<std::vector<Extended>> levelMeans;
     // Per group: the mean of each within cell (groups x cells), and of all.
     std::vector<Extended> groupCellMeans, groupMeans;
+    // Per within factor: the level of each within cell.
+    std::vector<std::vector<std::uint32_t>> cellLevel;
 
     Context(const DesignData& d, DesignAnalysis& a)
         : design(d),
@@ -192,82 +195,192 @@ struct Context {
 
 void SubjectSummaries(Context& x) {
     const std::vector<Extended>& y = x.design.values;
+    const std::size_t W = x.within.levels.size();
     x.subjectMeans.assign(x.n, 0);
-    x.levelMeans.assign(x.within.levels.size(), {});
-    for (std::size_t f = 0; f < x.within.levels.size(); ++f)
+    x.levelMeans.assign(W, {});
+    x.cellLevel.assign(W, std::vector<std::uint32_t>(x.cells));
+    for (std::size_t f = 0; f < W; ++f) {
         x.levelMeans[f].assign(x.n * x.within.levels[f], 0);
+        for (std::size_t c = 0; c < x.cells; ++c)
+            x.cellLevel[f][c] = static_cast<std::uint32_t>(x.within.LevelOf(c, f));
+    }
     for (std::size_t s = 0; s < x.n; ++s) {
         const Extended* row = y.data() + s * x.cells;
         Extended sum = 0;
         for (std::size_t c = 0; c < x.cells; ++c) sum += row[c];
         x.subjectMeans[s] = sum / static_cast<Extended>(x.cells);
-        for (std::size_t f = 0; f < x.within.levels.size(); ++f) {
-            const std::size_t k = x.within.levels[f];
+        // Level i of factor f: the runs of `stride` cells from o + i stride,
+        // o stepping by k stride.
+        for (std::size_t f = 0; f < W; ++f) {
+            const std::size_t k = x.within.levels[f], stride = x.within.stride[f];
             Extended* means = x.levelMeans[f].data() + s * k;
-            for (std::size_t c = 0; c < x.cells; ++c) means[x.within.LevelOf(c, f)] += row[c];
-            const auto count = static_cast<Extended>(x.cells / k);
-            for (std::size_t i = 0; i < k; ++i) means[i] /= count;
+            for (std::size_t i = 0; i < k; ++i) {
+                Extended level = 0;
+                for (std::size_t o = i * stride; o < x.cells; o += k * stride)
+                    for (std::size_t j = 0; j < stride; ++j) level += row[o + j];
+                means[i] = level / static_cast<Extended>(x.cells / k);
+            }
         }
     }
 }
 
+// F, p and partial eta squared of a one-way analysis, where defined.
+void Finish(DesignSimpleEffect& e) {
+    if (e.ss + e.errorSs > 0) e.partialEtaSquared = e.ss / (e.ss + e.errorSs);
+    if (e.df1 <= 0 || e.df2 <= 0 || !(e.errorSs > 0)) return;
+    e.f = (e.ss / static_cast<Extended>(e.df1)) / (e.errorSs / static_cast<Extended>(e.df2));
+    e.p = FUpperTail(*e.f, static_cast<Extended>(e.df1), static_cast<Extended>(e.df2));
+}
+
+// The sums of squares a between x within cell's figures take from its scores.
+struct CellSums {
+    std::vector<std::int64_t> size;      // per group
+    std::vector<Extended> ss, normalSs;  // groups x cells: about the cell's mean, and normalised
+};
+
+// The subjects group by group: `order` the subjects, run k (a group with
+// subjects) from starts[k] to starts[k + 1].
+struct GroupRuns {
+    std::vector<std::size_t> order, starts;
+};
+
+GroupRuns RunsOf(const Context& x) {
+    GroupRuns r;
+    r.order.resize(x.n);
+    for (std::size_t s = 0; s < x.n; ++s) r.order[s] = s;
+    std::stable_sort(r.order.begin(), r.order.end(),
+                     [&](std::size_t a, std::size_t b) { return x.group[a] < x.group[b]; });
+    for (std::size_t i = 0; i < x.n; ++i)
+        if (i == 0 || x.group[r.order[i]] != x.group[r.order[i - 1]]) r.starts.push_back(i);
+    r.starts.push_back(x.n);
+    return r;
+}
+
+// Levene's test of a within cell from each run's mean absolute deviation
+// (`spread`, every other entry from `centre`) and their error sum of squares.
+LeveneResult Levene(std::size_t cell, bool median, const GroupRuns& r, const std::vector<Extended>& spread,
+                    Extended error) {
+    const std::size_t runs = r.starts.size() - 1;
+    Extended grand = 0;
+    for (std::size_t k = 0; k < runs; ++k)
+        grand += spread[2 * k + median] * static_cast<Extended>(r.starts[k + 1] - r.starts[k]);
+    grand /= static_cast<Extended>(r.starts.back());
+    DesignSimpleEffect e;
+    for (std::size_t k = 0; k < runs; ++k) {
+        const Extended d = spread[2 * k + median] - grand;
+        e.ss += static_cast<Extended>(r.starts[k + 1] - r.starts[k]) * d * d;
+    }
+    e.errorSs = error;
+    e.df1 = static_cast<std::int64_t>(runs) - 1, e.df2 = static_cast<std::int64_t>(r.starts.back() - runs);
+    Finish(e);
+    LeveneResult l;
+    l.cell = cell, l.median = median, l.df1 = e.df1, l.df2 = e.df2, l.f = e.f, l.p = e.p;
+    return l;
+}
+
+// The scores a cell at a time, group by group (a block of cells gathered at
+// a time): each group's mean of each cell and its sums of squares, about the
+// mean and after Cousineau's normalisation; with between factors, Levene's
+// test of the cell on the absolute deviations from each group's mean, then
+// from its median.
+CellSums CellPass(Context& x) {
+    const std::size_t C = x.cells, G = x.groups, n = x.n;
+    const GroupRuns r = RunsOf(x);
+    const std::size_t runs = r.starts.size() - 1;
+    CellSums sums;
+    sums.size.assign(G, 0);
+    sums.ss.assign(G * C, 0), sums.normalSs.assign(G * C, 0);
+    x.groupCellMeans.assign(G * C, 0), x.groupMeans.assign(G, 0);
+    std::vector<std::size_t> runGroup(runs);
+    // Each subject's mean less its group's mean of them, in the runs' order.
+    std::vector<Extended> shift(n);
+    for (std::size_t k = 0; k < runs; ++k) {
+        const std::size_t g = runGroup[k] = static_cast<std::size_t>(x.group[r.order[r.starts[k]]]);
+        sums.size[g] = static_cast<std::int64_t>(r.starts[k + 1] - r.starts[k]);
+        for (std::size_t i = r.starts[k]; i < r.starts[k + 1]; ++i)
+            x.groupMeans[g] += x.subjectMeans[r.order[i]];
+        x.groupMeans[g] /= static_cast<Extended>(sums.size[g]);
+        for (std::size_t i = r.starts[k]; i < r.starts[k + 1]; ++i)
+            shift[i] = x.subjectMeans[r.order[i]] - x.groupMeans[g];
+    }
+    const bool levene = !x.between.levels.empty();
+    if (levene) x.out.levene.resize(2 * C);
+    constexpr std::size_t kBlock = 16;
+    std::vector<Extended> block(kBlock * n), scratch, spread(2 * runs);
+    for (std::size_t first = 0; first < C; first += kBlock) {
+        const std::size_t width = std::min(kBlock, C - first);
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t c = 0; c < width; ++c)
+                block[c * n + i] = x.design.values[r.order[i] * C + first + c];
+        for (std::size_t c = 0; c < width; ++c) {
+            const Extended* y = block.data() + c * n;
+            const std::size_t cell = first + c;
+            Extended error[2] = {0, 0};
+            for (std::size_t k = 0; k < runs; ++k) {
+                const std::size_t a = r.starts[k], b = r.starts[k + 1], g = runGroup[k];
+                const auto count = static_cast<Extended>(b - a);
+                Extended sum = 0, ss = 0, normalSs = 0, absolute = 0;
+                for (std::size_t i = a; i < b; ++i) sum += y[i];
+                const Extended mean = sum / count;
+                for (std::size_t i = a; i < b; ++i) {
+                    const Extended d = y[i] - mean, e = d - shift[i];
+                    ss += d * d, normalSs += e * e, absolute += std::fabs(d);
+                }
+                x.groupCellMeans[g * C + cell] = mean;
+                sums.ss[g * C + cell] = ss, sums.normalSs[g * C + cell] = normalSs;
+                if (!levene) continue;
+                scratch.assign(y + a, y + b);
+                const auto middle = scratch.begin() + static_cast<std::ptrdiff_t>(scratch.size() / 2);
+                std::nth_element(scratch.begin(), middle, scratch.end());
+                Extended median = *middle;
+                if (scratch.size() % 2 == 0)
+                    median = (median + *std::max_element(scratch.begin(), middle)) / 2;
+                Extended fromMedian = 0;
+                for (std::size_t i = a; i < b; ++i) fromMedian += std::fabs(y[i] - median);
+                spread[2 * k] = absolute / count, spread[2 * k + 1] = fromMedian / count;
+                for (std::size_t i = a; i < b; ++i) {
+                    const Extended d = std::fabs(y[i] - mean) - spread[2 * k];
+                    const Extended e = std::fabs(y[i] - median) - spread[2 * k + 1];
+                    error[0] += d * d, error[1] += e * e;
+                }
+            }
+            if (!levene) continue;
+            x.out.levene[2 * cell] = Levene(cell, false, r, spread, error[0]);
+            x.out.levene[2 * cell + 1] = Levene(cell, true, r, spread, error[1]);
+        }
+    }
+    return sums;
+}
+
 // Every between x within cell, group by group: mean, SD, SE, the t interval
 // and Cousineau and Morey's within-subject interval.
-void AddCellMeans(Context& x) {
-    const std::size_t G = x.groups, C = x.cells;
-    const std::vector<Extended>& y = x.design.values;
-    std::vector<std::int64_t> size(G, 0);
-    std::vector<Extended> normalMean(G * C, 0), ss(G * C, 0), normalSs(G * C, 0);
-    x.groupCellMeans.assign(G * C, 0);
-    for (std::size_t s = 0; s < x.n; ++s) {
-        const auto g = static_cast<std::size_t>(x.group[s]);
-        ++size[g];
-        for (std::size_t c = 0; c < C; ++c) {
-            x.groupCellMeans[g * C + c] += y[s * C + c];
-            normalMean[g * C + c] += y[s * C + c] - x.subjectMeans[s];
-        }
-    }
-    x.groupMeans.assign(G, 0);
-    for (std::size_t g = 0; g < G; ++g)
-        for (std::size_t c = 0; c < C && size[g] > 0; ++c) {
-            x.groupCellMeans[g * C + c] /= static_cast<Extended>(size[g]);
-            normalMean[g * C + c] /= static_cast<Extended>(size[g]);
-            x.groupMeans[g] += x.groupCellMeans[g * C + c] / static_cast<Extended>(C);
-        }
-    for (std::size_t s = 0; s < x.n; ++s) {
-        const auto g = static_cast<std::size_t>(x.group[s]);
-        for (std::size_t c = 0; c < C; ++c) {
-            const Extended d = y[s * C + c] - x.groupCellMeans[g * C + c];
-            const Extended e = y[s * C + c] - x.subjectMeans[s] - normalMean[g * C + c];
-            ss[g * C + c] += d * d;
-            normalSs[g * C + c] += e * e;
-        }
-    }
-    const std::size_t B = x.between.levels.size();
-    for (std::size_t g = 0; g < G; ++g)
+void AddCellMeans(Context& x, const CellSums& sums) {
+    const std::size_t G = x.groups, C = x.cells, B = x.between.levels.size();
+    for (std::size_t g = 0; g < G; ++g) {
+        const auto n = static_cast<Extended>(sums.size[g]);
+        const std::optional<Extended> tq = n >= 2 ? TQuantile975(n - 1) : std::nullopt;
         for (std::size_t c = 0; c < C; ++c) {
             DesignMean m;
             m.levels = x.AllAveraged();
             for (std::size_t f = 0; f < B; ++f)
                 m.levels[f] = static_cast<std::int32_t>(x.between.LevelOf(g, f));
             for (std::size_t f = 0; f < x.within.levels.size(); ++f)
-                m.levels[B + f] = static_cast<std::int32_t>(x.within.LevelOf(c, f));
-            m.n = size[g];
+                m.levels[B + f] = static_cast<std::int32_t>(x.cellLevel[f][c]);
+            m.n = sums.size[g];
             m.mean = x.groupCellMeans[g * C + c];
             if (m.n >= 2) {
-                const auto n = static_cast<Extended>(m.n);
-                m.sd = std::sqrt(ss[g * C + c] / (n - 1));
+                m.sd = std::sqrt(sums.ss[g * C + c] / (n - 1));
                 m.se = *m.sd / std::sqrt(n);
-                const std::optional<Extended> tq = TQuantile975(n - 1);
                 m.ci95 = Around(m.mean, tq, m.se);
                 const auto conditions = static_cast<Extended>(C);
                 if (C >= 2)
-                    m.withinCi95 =
-                        Around(m.mean, tq,
-                               std::sqrt(normalSs[g * C + c] / (n - 1) * conditions / (conditions - 1) / n));
+                    m.withinCi95 = Around(
+                        m.mean, tq,
+                        std::sqrt(sums.normalSs[g * C + c] / (n - 1) * conditions / (conditions - 1) / n));
             }
             x.out.cellMeans.push_back(std::move(m));
         }
+    }
 }
 
 // The between cells at level `level` of between factor f.
@@ -411,32 +524,93 @@ void AddComparisons(Context& x, const Pooled& subjectPool, const std::vector<Poo
     }
 }
 
-void Finish(DesignSimpleEffect& e) {
-    if (e.ss + e.errorSs > 0) e.partialEtaSquared = e.ss / (e.ss + e.errorSs);
-    if (e.df1 <= 0 || e.df2 <= 0 || !(e.errorSs > 0)) return;
-    e.f = (e.ss / static_cast<Extended>(e.df1)) / (e.errorSs / static_cast<Extended>(e.df2));
-    e.p = FUpperTail(*e.f, static_cast<Extended>(e.df1), static_cast<Extended>(e.df2));
-}
-
-// A within factor's one-way analysis of the rows (k per subject) of the
-// subjects in `group`, against its interaction with the subjects pooled
-// within the groups.
-DesignSimpleEffect WithinOneWay(const std::vector<Extended>& rows, std::size_t k,
-                                const std::vector<std::int32_t>& group, std::size_t groups, SsType type) {
-    DesignSimpleEffect e;
-    const Pooled p = Pool(CentreRows(rows, k), k, group, groups, false);
-    if (p.filled == 0) return e;
-    const Extended count =
-        type == SsType::TypeIII ? 1 / p.EqualWeightedFactor() : static_cast<Extended>(p.subjects);
-    for (std::size_t i = 0; i < k; ++i) {
-        const Extended m = type == SsType::TypeIII ? p.EqualWeighted(i) : p.Weighted(i);
-        e.ss += count * m * m;
-        e.errorSs += p.Cross(i, i);
+// Where a within factor's scores are: subject s's score at level i of the
+// factor in slice l is at s * row + i * level + l * slice.
+struct WithinSlices {
+    const std::vector<Extended>& values;
+    std::size_t row = 0, k = 0, level = 1, slices = 1, slice = 0;
+    Extended At(std::size_t s, std::size_t i, std::size_t l) const {
+        return values[s * row + i * level + l * slice];
     }
-    e.df1 = static_cast<std::int64_t>(k) - 1;
-    e.df2 = e.df1 * p.df;
-    Finish(e);
-    return e;
+    // Subject s's mean of the factor's levels in slice l.
+    Extended Mean(std::size_t s, std::size_t l) const {
+        Extended sum = 0;
+        for (std::size_t i = 0; i < k; ++i) sum += At(s, i, l);
+        return sum / static_cast<Extended>(k);
+    }
+};
+
+// A within factor's one-way analysis in each slice, of the subjects in
+// `group`, against its interaction with the subjects pooled within the
+// groups: the groups' means in a first pass, each subject's scores less
+// their mean and less their group's the same in a second.
+std::vector<DesignSimpleEffect> WithinOneWays(const WithinSlices& w, const std::vector<std::int32_t>& group,
+                                              std::size_t groups, SsType type) {
+    const std::size_t k = w.k, L = w.slices;
+    std::vector<std::int64_t> n(groups, 0);
+    std::vector<Extended> means(groups * L * k, 0), error(L, 0);
+    for (std::size_t s = 0; s < group.size(); ++s) {
+        if (group[s] < 0) continue;
+        const auto g = static_cast<std::size_t>(group[s]);
+        ++n[g];
+        for (std::size_t l = 0; l < L; ++l)
+            for (std::size_t i = 0; i < k; ++i) means[(g * L + l) * k + i] += w.At(s, i, l);
+    }
+    std::size_t filled = 0;
+    std::int64_t subjects = 0;
+    Extended inverseSizes = 0;
+    for (std::size_t g = 0; g < groups; ++g) {
+        if (n[g] == 0) continue;
+        ++filled, subjects += n[g], inverseSizes += 1 / static_cast<Extended>(n[g]);
+        // The group's means of the scores less each subject's mean: its
+        // means of the scores less their mean over the factor's levels.
+        for (std::size_t l = 0; l < L; ++l) {
+            Extended* m = means.data() + (g * L + l) * k;
+            Extended mean = 0;
+            for (std::size_t i = 0; i < k; ++i) {
+                m[i] /= static_cast<Extended>(n[g]);
+                mean += m[i];
+            }
+            mean /= static_cast<Extended>(k);
+            for (std::size_t i = 0; i < k; ++i) m[i] -= mean;
+        }
+    }
+    for (std::size_t s = 0; s < group.size(); ++s) {
+        if (group[s] < 0) continue;
+        const auto g = static_cast<std::size_t>(group[s]);
+        for (std::size_t l = 0; l < L; ++l) {
+            const Extended mean = w.Mean(s, l);
+            const Extended* m = means.data() + (g * L + l) * k;
+            Extended sum = 0;
+            for (std::size_t i = 0; i < k; ++i) {
+                const Extended d = w.At(s, i, l) - mean - m[i];
+                sum += d * d;
+            }
+            error[l] += sum;
+        }
+    }
+    std::vector<DesignSimpleEffect> out(L);
+    if (filled == 0) return out;
+    const auto G = static_cast<Extended>(filled);
+    // Type III: the equal-weighted mean of the groups' means, whose variance is
+    // sum(1 / n_j) / g^2 of the pooled; type II: their weighted mean.
+    const Extended count = type == SsType::TypeIII ? G * G / inverseSizes : static_cast<Extended>(subjects);
+    for (std::size_t l = 0; l < L; ++l) {
+        DesignSimpleEffect& e = out[l];
+        for (std::size_t i = 0; i < k; ++i) {
+            Extended m = 0;
+            for (std::size_t g = 0; g < groups; ++g)
+                if (n[g] > 0)
+                    m += means[(g * L + l) * k + i] *
+                         (type == SsType::TypeIII ? 1 / G : static_cast<Extended>(n[g]) / count);
+            e.ss += count * m * m;
+        }
+        e.errorSs = error[l];
+        e.df1 = static_cast<std::int64_t>(k) - 1;
+        e.df2 = e.df1 * (subjects - static_cast<std::int64_t>(filled));
+        Finish(e);
+    }
+    return out;
 }
 
 // The one-way between-subjects analysis of `score` across the k levels
@@ -458,16 +632,17 @@ DesignSimpleEffect BetweenOneWay(const std::vector<Extended>& score, const std::
     return e;
 }
 
-// Each subject's means of the cells of within factors f and g (k_f x k_g per subject).
+// Each subject's means of the cells of within factors f < g (k_f x k_g per subject).
 std::vector<Extended> TwoWayMeans(const Context& x, std::size_t f, std::size_t g) {
-    const std::size_t kf = x.within.levels[f], kg = x.within.levels[g], t = kf * kg;
+    const std::size_t kg = x.within.levels[g], t = x.within.levels[f] * kg;
+    std::vector<std::size_t> index(x.cells);
+    for (std::size_t c = 0; c < x.cells; ++c) index[c] = x.cellLevel[f][c] * kg + x.cellLevel[g][c];
     std::vector<Extended> table(x.n * t, 0);
     const auto count = static_cast<Extended>(x.cells / t);
     for (std::size_t s = 0; s < x.n; ++s) {
         const Extended* row = x.design.values.data() + s * x.cells;
         Extended* out = table.data() + s * t;
-        for (std::size_t c = 0; c < x.cells; ++c)
-            out[x.within.LevelOf(c, f) * kg + x.within.LevelOf(c, g)] += row[c];
+        for (std::size_t c = 0; c < x.cells; ++c) out[index[c]] += row[c];
         for (std::size_t i = 0; i < t; ++i) out[i] /= count;
     }
     return table;
@@ -503,23 +678,33 @@ void Push(Context& x, DesignSimpleEffect e, std::size_t factor, std::size_t atFa
     x.out.simpleEffects.push_back(e);
 }
 
-// The simple effects of within factor f at each level of every other factor.
-void WithinSimpleEffects(Context& x, std::size_t f) {
-    const std::size_t B = x.between.levels.size(), W = x.within.levels.size(), kf = x.within.levels[f];
+// The simple effects of every within factor at each level of every other
+// factor: of each pair of within factors from one table of the subjects'
+// means, kept until each factor's turn.
+void WithinSimpleEffects(Context& x) {
+    const std::size_t B = x.between.levels.size(), W = x.within.levels.size();
     const SsType type = x.out.options.type;
-    for (std::size_t b = 0; b < B; ++b)
-        for (std::size_t l = 0; l < x.between.levels[b]; ++l)
-            Push(x, WithinOneWay(x.levelMeans[f], kf, GroupsWhere(x, b, l), x.groups, type), B + f, b, l);
-    for (std::size_t g = 0; g < W; ++g) {
-        if (g == f) continue;
-        const std::size_t kg = x.within.levels[g];
-        const std::vector<Extended> table = TwoWayMeans(x, f, g);
-        std::vector<Extended> rows(x.n * kf);
-        for (std::size_t l = 0; l < kg; ++l) {
-            for (std::size_t s = 0; s < x.n; ++s)
-                for (std::size_t i = 0; i < kf; ++i) rows[s * kf + i] = table[(s * kf + i) * kg + l];
-            Push(x, WithinOneWay(rows, kf, x.group, x.groups, type), B + f, B + g, l);
+    std::vector<std::vector<DesignSimpleEffect>> atWithin(W * W);
+    for (std::size_t f = 0; f < W; ++f)
+        for (std::size_t g = f + 1; g < W; ++g) {
+            const std::size_t kf = x.within.levels[f], kg = x.within.levels[g];
+            // Of a design of these two factors alone the table is the scores.
+            const bool whole = kf * kg == x.cells;
+            const std::vector<Extended> means = whole ? std::vector<Extended>() : TwoWayMeans(x, f, g);
+            const std::vector<Extended>& table = whole ? x.design.values : means;
+            atWithin[f * W + g] =
+                WithinOneWays(WithinSlices{table, kf * kg, kf, kg, kg, 1}, x.group, x.groups, type);
+            atWithin[g * W + f] =
+                WithinOneWays(WithinSlices{table, kf * kg, kg, 1, kf, kg}, x.group, x.groups, type);
         }
+    for (std::size_t f = 0; f < W; ++f) {
+        const WithinSlices levels{x.levelMeans[f], x.within.levels[f], x.within.levels[f]};
+        for (std::size_t b = 0; b < B; ++b)
+            for (std::size_t l = 0; l < x.between.levels[b]; ++l)
+                Push(x, WithinOneWays(levels, GroupsWhere(x, b, l), x.groups, type)[0], B + f, b, l);
+        for (std::size_t g = 0; g < W; ++g)
+            for (std::size_t l = 0; g != f && l < x.within.levels[g]; ++l)
+                Push(x, atWithin[f * W + g][l], B + f, B + g, l);
     }
 }
 
@@ -535,49 +720,6 @@ void BetweenSimpleEffects(Context& x, std::size_t f) {
     for (std::size_t w = 0; w < x.within.levels.size(); ++w)
         for (std::size_t l = 0; l < x.within.levels[w]; ++l)
             Push(x, BetweenOneWay(Column(x.levelMeans[w], x.within.levels[w], l), levels, kf), f, B + w, l);
-}
-
-// Levene's test of each within cell across the between cells, on the
-// absolute deviations from each between cell's mean, then its median.
-void AddLevene(Context& x) {
-    if (x.between.levels.empty()) return;
-    std::vector<std::size_t> order(x.n);
-    for (std::size_t s = 0; s < x.n; ++s) order[s] = s;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return x.group[a] < x.group[b]; });
-    std::vector<Extended> values, deviations(x.n);
-    for (std::size_t c = 0; c < x.cells; ++c)
-        for (const bool median : {false, true}) {
-            for (std::size_t first = 0; first < x.n;) {
-                std::size_t last = first;
-                while (last < x.n && x.group[order[last]] == x.group[order[first]]) ++last;
-                values.clear();
-                for (std::size_t i = first; i < last; ++i)
-                    values.push_back(x.design.values[order[i] * x.cells + c]);
-                Extended centre = 0;
-                if (median) {
-                    const std::size_t m = values.size() / 2;
-                    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(m),
-                                     values.end());
-                    centre = values[m];
-                    if (values.size() % 2 == 0)
-                        centre =
-                            (centre + *std::max_element(values.begin(),
-                                                        values.begin() + static_cast<std::ptrdiff_t>(m))) /
-                            2;
-                } else {
-                    for (Extended v : values) centre += v;
-                    centre /= static_cast<Extended>(values.size());
-                }
-                for (std::size_t i = first; i < last; ++i)
-                    deviations[order[i]] = std::fabs(x.design.values[order[i] * x.cells + c] - centre);
-                first = last;
-            }
-            const DesignSimpleEffect e = BetweenOneWay(deviations, x.group, x.groups);
-            LeveneResult r;
-            r.cell = c, r.median = median, r.df1 = e.df1, r.df2 = e.df2, r.f = e.f, r.p = e.p;
-            x.out.levene.push_back(r);
-        }
 }
 
 // The within effects as subsets of the within factors: by their count of
@@ -692,7 +834,7 @@ void AddFollowUps(const DesignData& design, DesignAnalysis& analysis) {
             "Not computed: the rank-based tests are defined for designs without between-subject factors.";
     if (x.n == 0 || x.cells == 0 || design.values.size() != x.n * x.cells) return;
     SubjectSummaries(x);
-    AddCellMeans(x);
+    AddCellMeans(x, CellPass(x));
     const Pooled subjectPool = Pool(x.subjectMeans, 1, x.group, x.groups, false);
     std::vector<Pooled> levelPools;
     for (std::size_t f = 0; f < x.within.levels.size(); ++f) {
@@ -703,8 +845,7 @@ void AddFollowUps(const DesignData& design, DesignAnalysis& analysis) {
     AddMarginalMeans(x, subjectPool, levelPools);
     AddComparisons(x, subjectPool, levelPools);
     for (std::size_t f = 0; f < x.between.levels.size(); ++f) BetweenSimpleEffects(x, f);
-    for (std::size_t f = 0; f < x.within.levels.size(); ++f) WithinSimpleEffects(x, f);
-    AddLevene(x);
+    WithinSimpleEffects(x);
     AddNormality(x);
     KeepFinite(analysis);
 }

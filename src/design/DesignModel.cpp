@@ -325,11 +325,16 @@ DesignAnalysis AnalyseModel(const DesignData& design, const DesignOptions& optio
 
 namespace {
 
-// A design that is a study of A x B x S: two within factors, no between
-// factor, every score a decimal of one row (its text is then the decimal).
+// A design that is a study of A x B x S: two within factors (neither named
+// measured), no between factor, every score a decimal of one row (its text is
+// then the decimal).
 bool IsStudy(const DesignData& design, const DesignOptions& options) {
-    return design.between.empty() && design.within.size() == 2 && design.exact && options.observed.empty() &&
-           design.scale >= 0 && design.Subjects() > 0 &&
+    const auto observed = [&](const DesignFactor& f) {
+        return std::find(options.observed.begin(), options.observed.end(), f.name) != options.observed.end();
+    };
+    return design.between.empty() && design.within.size() == 2 && design.exact &&
+           std::none_of(design.within.begin(), design.within.end(), observed) && design.scale >= 0 &&
+           design.Subjects() > 0 &&
            std::all_of(design.rows.begin(), design.rows.end(), [](std::int32_t r) { return r == 1; });
 }
 

@@ -11,6 +11,7 @@
 #include <limits>
 #include <new>
 #include <optional>
+#include <unordered_map>
 
 #include "design/Design.h"
 #include "design/detail/DecimalMeans.h"
@@ -99,12 +100,18 @@ struct WithinKeyHash {
     }
 };
 
+// The UTF-8 names of a column's keys. Code page 932 holds some characters
+// under two codes, so that two keys may be one name: the second is then
+// another spelling of the first.
+using NameIndex = std::unordered_map<std::string, std::int32_t>;
+
 // A factor's column: its levels as keys into the text and as UTF-8 names.
 struct FactorColumn {
     std::string name;
     std::size_t column = 0;
     KeyIndex<std::string_view> keys;
     std::vector<std::string> levels;
+    NameIndex names;
 };
 
 class LongReader {
@@ -122,6 +129,7 @@ private:
     std::string Name(std::size_t column, bool level) const;
     std::int32_t Level(FactorColumn& factor);
     std::int32_t Subject();
+    std::int32_t NewSubject(std::string_view key, std::string name);
     std::int32_t Combination();
     void Score(Row& row);
 
@@ -129,7 +137,7 @@ private:
     std::vector<std::int32_t> CountRows(const std::vector<std::size_t>& cellOf, std::size_t cells) const;
     void KeepComplete(DesignData& design, std::vector<std::int32_t>& counts, std::size_t cells);
     void CheckGroups(const DesignData& design) const;
-    void FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf) const;
+    void FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf);
     bool FormUnits(DesignData& design, const std::vector<std::size_t>& cellOf) const;
     void FormMeansOfTerms(DesignData& design, const std::vector<std::size_t>& cellOf) const;
 
@@ -141,6 +149,7 @@ private:
     std::vector<FactorColumn> between_, within_;
 
     KeyIndex<std::string_view> subjectKeys_;
+    NameIndex subjectNames_;
     std::vector<std::string> subjects_;              // UTF-8, as they first appear
     std::vector<std::int64_t> subjectLines_;         // the line of each one's first row
     std::vector<std::int32_t> subjectLevels_;        // each one's between levels
@@ -169,8 +178,8 @@ void LongReader::ReadHeader() {
     width_ = reader_.Size();
     idColumn_ = Column(roles_.id);
     dvColumn_ = Column(roles_.dv);
-    for (const std::string& name : roles_.between) between_.push_back({name, Column(name), {}, {}});
-    for (const std::string& name : roles_.within) within_.push_back({name, Column(name), {}, {}});
+    for (const std::string& name : roles_.between) between_.push_back({name, Column(name), {}, {}, {}});
+    for (const std::string& name : roles_.within) within_.push_back({name, Column(name), {}, {}, {}});
 }
 
 // A field of the current row as a UTF-8 name: a level's or a subject's id.
@@ -196,8 +205,16 @@ std::int32_t LongReader::Level(FactorColumn& factor) {
     if (level >= 0) return static_cast<std::int32_t>(level);
     if (factor.keys.Size() >= kMostCount)
         throw CsvError(messages::TooManyLevels(reader_.Line(), factor.name));
-    factor.levels.push_back(Name(factor.column, true));
-    return static_cast<std::int32_t>(factor.keys.Add(key));
+    std::string name = Name(factor.column, true);
+    const auto known = factor.names.find(name);
+    if (known != factor.names.end()) {
+        factor.keys.Alias(key, static_cast<std::size_t>(known->second));
+        return known->second;
+    }
+    level = factor.keys.Add(key);
+    factor.names.emplace(name, static_cast<std::int32_t>(level));
+    factor.levels.push_back(std::move(name));
+    return static_cast<std::int32_t>(level);
 }
 
 // The row's subject, its between levels checked against those of its first row.
@@ -207,13 +224,10 @@ std::int32_t LongReader::Subject() {
     if (s < 0) {
         if (subjectKeys_.Size() >= kMostCount) throw CsvError(messages::TooManySubjects(reader_.Line()));
         std::string name = Name(idColumn_, false);
-        MakeRoom(subjects_, 1);
-        MakeRoom(subjectLines_, 1);
-        MakeRoom(subjectLevels_, between_.size());
-        subjects_.push_back(std::move(name));
-        subjectLines_.push_back(reader_.Line());
-        for (FactorColumn& factor : between_) subjectLevels_.push_back(Level(factor));
-        return static_cast<std::int32_t>(subjectKeys_.Add(key));
+        const auto known = subjectNames_.find(name);
+        if (known == subjectNames_.end()) return NewSubject(key, std::move(name));
+        subjectKeys_.Alias(key, static_cast<std::size_t>(known->second));
+        s = known->second;
     }
     const auto index = static_cast<std::size_t>(s);
     for (std::size_t f = 0; f < between_.size(); ++f) {
@@ -225,6 +239,18 @@ std::int32_t LongReader::Subject() {
             levels[static_cast<std::size_t>(level)], reader_.Line()));
     }
     return static_cast<std::int32_t>(s);
+}
+
+// A subject first seen in this row, whose between levels it gives.
+std::int32_t LongReader::NewSubject(std::string_view key, std::string name) {
+    MakeRoom(subjects_, 1);
+    MakeRoom(subjectLines_, 1);
+    MakeRoom(subjectLevels_, between_.size());
+    subjectNames_.emplace(name, static_cast<std::int32_t>(subjectKeys_.Size()));
+    subjects_.push_back(std::move(name));
+    subjectLines_.push_back(reader_.Line());
+    for (FactorColumn& factor : between_) subjectLevels_.push_back(Level(factor));
+    return static_cast<std::int32_t>(subjectKeys_.Add(key));
 }
 
 // The row's combination of within levels, numbered as they first appear.
@@ -353,29 +379,38 @@ void LongReader::KeepComplete(DesignData& design, std::vector<std::int32_t>& cou
     }
 }
 
+// The first between cell (in index order) missing from `groups`, or `count`.
+std::size_t FirstMissing(std::vector<std::size_t> groups, std::size_t count) {
+    std::sort(groups.begin(), groups.end());
+    groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        if (groups[g] != g) return g;
+    return std::min(groups.size(), count);
+}
+
 // Every between cell must keep a subject: the first without one is refused.
+// (Cells may outnumber the subjects many times: only those with one are kept.)
 void LongReader::CheckGroups(const DesignData& design) const {
     const std::size_t groups = design.Groups();
-    std::vector<char> analysed(groups, 0), read(groups, 0);
-    for (std::int32_t g : design.group) analysed[static_cast<std::size_t>(g)] = 1;
+    std::vector<std::size_t> analysed(design.group.begin(), design.group.end());
+    const std::size_t g = FirstMissing(std::move(analysed), groups);
+    if (g == groups) return;
+    bool hadSubjects = false;  // all of them removed
     for (std::size_t s = 0; s < subjects_.size(); ++s) {
         std::size_t group = 0;
         for (std::size_t f = 0; f < between_.size(); ++f)
             group = group * design.between[f].levels.size() +
                     static_cast<std::size_t>(subjectLevels_[s * between_.size() + f]);
-        read[group] = 1;
+        hadSubjects = hadSubjects || group == g;
     }
-    for (std::size_t g = 0; g < groups; ++g) {
-        if (analysed[g]) continue;
-        std::vector<std::string> factors, levels(between_.size());
-        for (std::size_t f = between_.size(), rest = g; f-- > 0;) {
-            const std::size_t size = design.between[f].levels.size();
-            levels[f] = design.between[f].levels[rest % size];
-            rest /= size;
-        }
-        for (const DesignFactor& factor : design.between) factors.push_back(factor.name);
-        throw CsvError(messages::EmptyBetweenCell(factors, levels, read[g] != 0));
+    std::vector<std::string> factors, levels(between_.size());
+    for (std::size_t f = between_.size(), rest = g; f-- > 0;) {
+        const std::size_t size = design.between[f].levels.size();
+        levels[f] = design.between[f].levels[rest % size];
+        rest /= size;
     }
+    for (const DesignFactor& factor : design.between) factors.push_back(factor.name);
+    throw CsvError(messages::EmptyBetweenCell(factors, levels, hadSubjects));
 }
 
 DesignData LongReader::Build() {
@@ -405,16 +440,19 @@ DesignData LongReader::Build() {
 
 // The means: from the units at the design's common scale where every score
 // fits, else each cell's from its rows' exact values.
-void LongReader::FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf) const {
-    design.values = Affordable<Extended>(design.rows.size());
+void LongReader::FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf) {
     design.exact = FormUnits(design, cellOf);
     if (design.exact) {
+        // The rows are done with: their room goes to the scores.
+        std::vector<Row>().swap(rows_);
+        design.values = Affordable<Extended>(design.rows.size());
         for (std::size_t i = 0; i < design.values.size(); ++i)
             design.values[i] = design::MeanOfUnits(design.units[i], design.rows[i], design.scale);
         return;
     }
     design.scale = 0;
     design.units = {};
+    design.values = Affordable<Extended>(design.rows.size());
     FormMeansOfTerms(design, cellOf);
     design.rows = {};
 }

@@ -206,6 +206,58 @@ TEST(DesignFollowUps, MixedDesignMeansComparisonsSimpleEffectsAndChecksAgreeWith
     EXPECT_FALSE(a.rankTestsOmitted.empty());
 }
 
+// Two between factors of unequal cells (g1 h1: 2 subjects, g1 h2: 3, g2 h1: 4,
+// g2 h2: 3) x A (3): a between factor's marginal means and comparisons
+// average over the other's levels with equal weights. R as above with
+//   fit <- aov_ez("id", "y", d, between = c("G", "H"), within = "A")
+TEST(DesignFollowUps, TwoBetweenFactorsAgreeWithR) {
+    DesignData d;
+    d.between = {{"G", {"g1", "g2"}}, {"H", {"h1", "h2"}}};
+    d.within = {{"A", {"a1", "a2", "a3"}}};
+    d.values = {30.9L, 21.4L, 23.9L, 16.4L, 15.8L, 16.8L, 22.8L, 21.2L, 23.0L, 28.5L, 24.0L, 32.1L,
+                31.5L, 26.6L, 32.3L, 22.3L, 19.2L, 22.0L, 22.1L, 26.1L, 26.7L, 21.2L, 24.0L, 16.9L,
+                25.6L, 23.4L, 26.1L, 23.6L, 19.8L, 23.0L, 24.4L, 30.2L, 29.4L, 24.5L, 24.5L, 25.1L};
+    d.group = {0, 0, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3};
+    for (std::size_t s = 0; s < d.group.size(); ++s) d.subjects.push_back(std::to_string(s + 1));
+    const DesignAnalysis a = FollowUps(d);
+    ASSERT_EQ(a.marginalMeans.size(), 3u);
+    ASSERT_EQ(a.comparisons.size(), 5u);
+    ASSERT_EQ(a.levene.size(), 6u);
+    const auto& m = a.marginalMeans;
+    const auto& c = a.comparisons;
+    EXPECT_EQ(a.levene[3].df2, 8);
+    std::vector<Expect> expected = {
+        // summary(emmeans(fit, ~ G)), ~ H, ~ A (df 8); pairs(..., adjust = "holm")
+        {"G g2 emmean", m[0][1].mean, 23.9555555555556},
+        {"G g1 SE", m[0][0].se, 1.67742476970644},
+        {"H h1 SE", m[1][0].se, 1.59134486275673},
+        {"A a2 SE", m[2][1].se, 1.10137643720193},
+        {"g1 - g2 SE", c[0].se, 2.18709431864334},
+        {"h1 - h2 t", c[1].t, -1.82891060797104},
+        {"h1 - h2 p", c[1].p, 0.104811899040156, 1e-10},
+        {"a1 - a2 SE", c[2].se, 1.20210838181586},
+        {"a1 - a2 holm", c[2].pHolm, 0.298242255669971, 1e-10},
+        {"a2 - a3 holm", c[4].pHolm, 0.292956025948653, 1e-10},
+        // leveneTest(y ~ G * H, d[d$A == "a2", ], center = mean), center = median
+        {"Levene a2 mean F", a.levene[2].f, 0.545604232188497},
+        {"Levene a2 mean p", a.levene[2].p, 0.664780842495091, 1e-10},
+        {"Levene a2 median F", a.levene[3].f, 0.443892028798573},
+        {"Levene a2 median p", a.levene[3].p, 0.728178159901708, 1e-10},
+        // shapiro.test of the subjects' means less their between cell's
+        {"S W", a.normality[0].w, 0.930156757683176},
+    };
+    // anova(lm(y ~ G, sm[sm$H == "h1", ])) of the subjects' means sm; aov_ez("id", "y",
+    // d[d$H == "h2", ], between = "G", within = "A")
+    for (const auto& more :
+         {SimpleEffectFigures("G at h1", SimpleEffect(a, 0, 1, 0),
+                              {5.87999999999994, 57.7511111111113, 0.407264891488374, 0.558065979876215}),
+          SimpleEffectFigures(
+              "A at h2", SimpleEffect(a, 2, 1, 1),
+              {28.84, 35.2222222222222, 3.27520504731861, 0.0913816536175171, 0.450187317885389})})
+        expected.insert(expected.end(), more.begin(), more.end());
+    CheckAll(expected);
+}
+
 // Without between factors the design is the two-way within-subjects study:
 // every figure both analyses give agrees.
 TEST(DesignFollowUps, OneGroupAgreesWithTheTwoWayWithinAnalysis) {

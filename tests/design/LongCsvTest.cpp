@@ -181,6 +181,15 @@ TEST(LongCsv, DecimalCommaSemicolonsAndCodePage932) {
     LongCsvOptions options;
     options.decimalSeparator = ',';
     EXPECT_EQ(ReadLongCsv(utf8, roles, options).subjects, (Names{"太郎", "花子", "次郎"}));
+    // Code page 932 holds Roman numeral one under two codes: one name, one subject.
+    options.encoding = CsvEncoding::Cp932;
+    const DesignData twins =
+        ReadLongCsv("id;A;score\n\x87\x54;x;1\n\x87\x54;\x87\x55;2\n\xFA\x4A;x;3\n\xFA\x4A;\xFA\x4B;4\n",
+                    Roles({"A"}), options);
+    EXPECT_EQ(twins.subjects, (Names{"Ⅰ"}));
+    EXPECT_EQ(twins.within[0].levels, (Names{"x", "Ⅱ"}));
+    EXPECT_EQ(twins.values, (std::vector<Extended>{2, 3}));
+    EXPECT_EQ(twins.averagedRows, 4);
     // Bytes that are not valid in the encoding, in a name.
     options.encoding = CsvEncoding::Utf8;
     EXPECT_EQ(Refusal("id;A;score\ns\xFF;x;1\n", Roles({"A"}), options),

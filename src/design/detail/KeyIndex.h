@@ -29,6 +29,11 @@ inline bool SameKey(const std::string_view& x, const std::string_view& y) {
     return true;
 }
 
+template <typename Key>
+struct SameKeys {
+    bool operator()(const Key& x, const Key& y) const { return SameKey(x, y); }
+};
+
 template <typename Key, typename Hash = std::hash<Key>>
 class KeyIndex {
 public:
@@ -53,6 +58,9 @@ public:
         return static_cast<std::int64_t>(last_);
     }
 
+    // Makes `key`, which Find did not find, another spelling of the key at `index`.
+    void Alias(const Key& key, std::size_t index) { index_.emplace(key, index); }
+
     std::size_t Size() const { return keys_.size(); }
     const Key& operator[](std::size_t i) const { return keys_[i]; }
 
@@ -64,7 +72,7 @@ private:
     }
 
     std::vector<Key> keys_;
-    std::unordered_map<Key, std::size_t, Hash> index_;
+    std::unordered_map<Key, std::size_t, Hash, SameKeys<Key>> index_;
     std::size_t last_ = 0;
     bool stepped_ = false;  // whether the last key found came after the one before
 };
