@@ -130,6 +130,10 @@ TEST(DesignTool, ADataFileWithAnEmptyScoreIsAnalysedWithoutItsSubject) {
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(Count(r.out, "N = 7 of 8 subjects; removed for a missing score: 3"), 1u) << format;
     }
+    EXPECT_NE(RunTool("anova " + dir.File("gap.dat"))
+                  .out.find("No results file is written for a study with an "
+                            "empty score"),
+              std::string::npos);
     const Json j = Json::parse(RunTool("anova " + dir.File("gap.dat") + " --format json").out);
     EXPECT_EQ(j["subjects"], 7);
     EXPECT_EQ(j["subjectsRemoved"], Json::parse(R"(["3"])"));
