@@ -9,9 +9,10 @@ namespace {
 // DesignConventions, first: which sums of squares, and whether the other type would differ.
 Convention SumsOfSquaresConvention(const DesignAnalysis& r, bool ja) {
     if (r.between.empty())
-        return {"sumsOfSquares", ja ? "平方和: 被験者間要因のない計画の平方和 (タイプ II と III は同じ値)。"
-                                    : "Sums of squares: of a design without between factors (types II and III "
-                                      "agree)."};
+        return {"sumsOfSquares",
+                ja ? "平方和: 被験者間要因のない計画の平方和 (タイプ II と III は同じ値)。"
+                   : "Sums of squares: of a design without between factors (types II and III "
+                     "agree)."};
     const bool two = r.options.type == SsType::TypeII;
     std::string text =
         ja ? std::string("平方和: タイプ ") + (two ? "II" : "III (被験者間要因は和がゼロの符号化)")

@@ -379,6 +379,12 @@ Table Precision(const FullAnalysis& r) {
                               : "計算結果ファイルの要約表には、桁落ちのため正確でない値があります "
                                 "(修正項による計算方法)。上の値は正確です。",
          Readers::Tool});
+    if (!r.removed.empty())
+        t.notes.push_back(
+            {"No results file is written for a study with an empty score (計算 and morvane report stop on "
+             "it): these are the figures of the subjects analysed.",
+             "得点が空の研究の計算結果ファイルは書かれません (計算と morvane report はそこで止まります)。"
+             "ここに示すのは分析した被験者の値です。"});
     if (pc.method == PartitionMethod::Centred)
         t.notes.push_back(
             {"The scores span too many decimal places for exact sums: computed from the grand mean in "

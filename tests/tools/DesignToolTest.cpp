@@ -130,6 +130,10 @@ TEST(DesignTool, ADataFileWithAnEmptyScoreIsAnalysedWithoutItsSubject) {
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(Count(r.out, "N = 7 of 8 subjects; removed for a missing score: 3"), 1u) << format;
     }
+    EXPECT_NE(RunTool("anova " + dir.File("gap.dat"))
+                  .out.find("No results file is written for a study with an "
+                            "empty score"),
+              std::string::npos);
     const Json j = Json::parse(RunTool("anova " + dir.File("gap.dat") + " --format json").out);
     EXPECT_EQ(j["subjects"], 7);
     EXPECT_EQ(j["subjectsRemoved"], Json::parse(R"(["3"])"));
@@ -147,6 +151,8 @@ TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
          "--decimal-comma is for a long CSV, read with --id, --dv and --within"},
         {"anova x.csv --id s --dv y --within A --format apa", "--format apa and html are of a data file's"},
         {"anova x.csv --id s --dv y --within A --type 1", "--type is 3 or 2"},
+        {"anova x.csv --id s --dv y --within A --between g --observed G",
+         "--observed names G, which is no factor"},
         {"anova x.csv --id s --dv y --within A, --between g", "--within names a column with an empty name"},
         {"anova x.csv --id s --dv y --within A --separator :", "--separator is one of"},
     };
@@ -161,9 +167,10 @@ TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
                "id;g;t;y\r\n1;a;x;1,5\r\n1;a;z;2\r\n2;b;x;3,25\r\n2;b;z;3\r\n3;a;x;0,5\r\n"
                "3;a;z;1\r\n4;b;x;2\r\n4;b;z;4,5\r\n");
     const std::string eu = "anova " + dir.File("eu.csv") + " --id id --dv y --within t --between g";
-    const auto told = RunTool(eu + " --separator ';' --decimal-comma --format json");
+    const auto told = RunTool(eu + " --separator ';' --decimal-comma --observed g --format json");
     ASSERT_EQ(told.status, 0) << told.err;
     EXPECT_EQ(Json::parse(told.out)["cellMeans"][0]["mean"], 1);
+    EXPECT_EQ(Json::parse(told.out)["observed"], Json::parse(R"(["g"])"));
     WriteBytes(dir.File("bad.csv"), "id,t,y\n1,x,1\n1,z,2\n2,x,abc\n2,z,3\n");
     const auto bad = RunTool("anova " + dir.File("bad.csv") + " --id id --dv y --within t");
     EXPECT_EQ(bad.status, 1);

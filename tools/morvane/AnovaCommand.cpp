@@ -1,5 +1,6 @@
 #include "AnovaCommand.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string>
@@ -135,6 +136,11 @@ void CsvRequest(const Arguments& arguments, const Settings& settings, AnovaReque
         return;
     }
     if (!(id && dv && within)) throw UsageError("a long CSV needs all three of --id, --dv and --within");
+    // A measured factor misspelt would change every generalized eta squared without a word.
+    for (const std::string& name : request.design.observed)
+        if (std::find(roles.within.begin(), roles.within.end(), name) == roles.within.end() &&
+            std::find(roles.between.begin(), roles.between.end(), name) == roles.between.end())
+            throw UsageError("--observed names " + name + ", which is no factor of --within or --between");
     if (request.format == AnovaFormat::Apa || request.format == AnovaFormat::Html)
         throw UsageError(
             "--format apa and html are of a data file's two-way within-subjects design; a long "
