@@ -43,6 +43,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <string>
 #include <utility>
@@ -283,6 +284,9 @@ LeveneResult Levene(std::size_t cell, bool median, const GroupRuns& r, const std
 // mean and after Cousineau's normalisation; with between factors, Levene's
 // test of the cell on the absolute deviations from each group's mean, then
 // from its median.
+// Scores from which the cell pass takes two threads.
+constexpr std::size_t kCellsOnTwoThreads = 100000;
+
 CellSums CellPass(Context& x) {
     const std::size_t C = x.cells, G = x.groups, n = x.n;
     const GroupRuns r = RunsOf(x);
@@ -306,49 +310,67 @@ CellSums CellPass(Context& x) {
     const bool levene = !x.between.levels.empty();
     if (levene) x.out.levene.resize(2 * C);
     constexpr std::size_t kBlock = 16;
-    std::vector<Extended> block(kBlock * n), scratch, spread(2 * runs);
-    for (std::size_t first = 0; first < C; first += kBlock) {
-        const std::size_t width = std::min(kBlock, C - first);
-        for (std::size_t i = 0; i < n; ++i)
-            for (std::size_t c = 0; c < width; ++c)
-                block[c * n + i] = x.design.values[r.order[i] * C + first + c];
-        for (std::size_t c = 0; c < width; ++c) {
-            const Extended* y = block.data() + c * n;
-            const std::size_t cell = first + c;
-            Extended error[2] = {0, 0};
-            for (std::size_t k = 0; k < runs; ++k) {
-                const std::size_t a = r.starts[k], b = r.starts[k + 1], g = runGroup[k];
-                const auto count = static_cast<Extended>(b - a);
-                Extended sum = 0, ss = 0, normalSs = 0, absolute = 0;
-                for (std::size_t i = a; i < b; ++i) sum += y[i];
-                const Extended mean = sum / count;
-                for (std::size_t i = a; i < b; ++i) {
-                    const Extended d = y[i] - mean, e = d - shift[i];
-                    ss += d * d, normalSs += e * e, absolute += std::fabs(d);
+    // The cells' blocks from `begin` to `end`, each pass with its own buffers:
+    // the cells' results are written to their own places.
+    const auto cellsFrom = [&](std::size_t begin, std::size_t end) {
+        std::vector<Extended> block(kBlock * n), scratch, spread(2 * runs);
+        for (std::size_t first = begin; first < end; first += kBlock) {
+            const std::size_t width = std::min(kBlock, C - first);
+            for (std::size_t i = 0; i < n; ++i)
+                for (std::size_t c = 0; c < width; ++c)
+                    block[c * n + i] = x.design.values[r.order[i] * C + first + c];
+            for (std::size_t c = 0; c < width; ++c) {
+                const Extended* y = block.data() + c * n;
+                const std::size_t cell = first + c;
+                Extended error[2] = {0, 0};
+                for (std::size_t k = 0; k < runs; ++k) {
+                    const std::size_t a = r.starts[k], b = r.starts[k + 1], g = runGroup[k];
+                    const auto count = static_cast<Extended>(b - a);
+                    Extended sum = 0, ss = 0, normalSs = 0, absolute = 0;
+                    for (std::size_t i = a; i < b; ++i) sum += y[i];
+                    const Extended mean = sum / count;
+                    for (std::size_t i = a; i < b; ++i) {
+                        const Extended d = y[i] - mean, e = d - shift[i];
+                        ss += d * d, normalSs += e * e, absolute += std::fabs(d);
+                    }
+                    x.groupCellMeans[g * C + cell] = mean;
+                    sums.ss[g * C + cell] = ss, sums.normalSs[g * C + cell] = normalSs;
+                    if (!levene) continue;
+                    scratch.assign(y + a, y + b);
+                    const auto middle = scratch.begin() + static_cast<std::ptrdiff_t>(scratch.size() / 2);
+                    std::nth_element(scratch.begin(), middle, scratch.end());
+                    Extended median = *middle;
+                    if (scratch.size() % 2 == 0)
+                        median = (median + *std::max_element(scratch.begin(), middle)) / 2;
+                    Extended fromMedian = 0;
+                    for (std::size_t i = a; i < b; ++i) fromMedian += std::fabs(y[i] - median);
+                    spread[2 * k] = absolute / count, spread[2 * k + 1] = fromMedian / count;
+                    for (std::size_t i = a; i < b; ++i) {
+                        const Extended d = std::fabs(y[i] - mean) - spread[2 * k];
+                        const Extended e = std::fabs(y[i] - median) - spread[2 * k + 1];
+                        error[0] += d * d, error[1] += e * e;
+                    }
                 }
-                x.groupCellMeans[g * C + cell] = mean;
-                sums.ss[g * C + cell] = ss, sums.normalSs[g * C + cell] = normalSs;
                 if (!levene) continue;
-                scratch.assign(y + a, y + b);
-                const auto middle = scratch.begin() + static_cast<std::ptrdiff_t>(scratch.size() / 2);
-                std::nth_element(scratch.begin(), middle, scratch.end());
-                Extended median = *middle;
-                if (scratch.size() % 2 == 0)
-                    median = (median + *std::max_element(scratch.begin(), middle)) / 2;
-                Extended fromMedian = 0;
-                for (std::size_t i = a; i < b; ++i) fromMedian += std::fabs(y[i] - median);
-                spread[2 * k] = absolute / count, spread[2 * k + 1] = fromMedian / count;
-                for (std::size_t i = a; i < b; ++i) {
-                    const Extended d = std::fabs(y[i] - mean) - spread[2 * k];
-                    const Extended e = std::fabs(y[i] - median) - spread[2 * k + 1];
-                    error[0] += d * d, error[1] += e * e;
-                }
+                x.out.levene[2 * cell] = Levene(cell, false, r, spread, error[0]);
+                x.out.levene[2 * cell + 1] = Levene(cell, true, r, spread, error[1]);
             }
-            if (!levene) continue;
-            x.out.levene[2 * cell] = Levene(cell, false, r, spread, error[0]);
-            x.out.levene[2 * cell + 1] = Levene(cell, true, r, spread, error[1]);
         }
+    };
+    // A large design's second half of cells on a thread of its own.
+    const std::size_t half = (C / kBlock / 2) * kBlock;
+    if (half == 0 || n * C < kCellsOnTwoThreads) {
+        cellsFrom(0, C);
+        return sums;
     }
+    std::future<void> second = std::async(std::launch::async, cellsFrom, half, C);
+    try {
+        cellsFrom(0, half);
+    } catch (...) {
+        second.wait();
+        throw;
+    }
+    second.get();
     return sums;
 }
 
