@@ -224,7 +224,15 @@ void TestWithin(const ExactEffect& x, const WithinError& error, const WithinBasi
         return;
     }
     if (sphericity) out.sphericity = CorrectedSphericity(*sphericity, out.effect, out.error, out.f);
-    if (nu < static_cast<std::int64_t>(k) || nu < 1) return;
+    if (nu < static_cast<std::int64_t>(k) || nu < 1) {
+        // Undefined, and the outputs say why.
+        out.multivariate = MultivariateTest{};
+        out.multivariate->status = MultivariateStatus::TooFewSubjects;
+        out.multivariate->variables = k;
+        out.multivariate->hypothesisDf = static_cast<Extended>(x.df / static_cast<std::int64_t>(k));
+        out.multivariate->errorDf = static_cast<Extended>(nu);
+        return;
+    }
     const SquareMatrix h = Orthonormal(x.h, basis, x.within, 1, scale);
     const SquareMatrix e = Orthonormal(error.e, basis, x.within, 1, scale);
     out.multivariate = TestMultivariate(h, e, static_cast<Extended>(x.df / static_cast<std::int64_t>(k)),

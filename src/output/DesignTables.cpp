@@ -247,7 +247,8 @@ Labels UntestedNote(const A& r, const DesignEffect& e, const MultivariateTest& m
             return {};
         case MultivariateStatus::TooFewSubjects:
             return {
-                e.name + ": undefined: N − g = " + nu + " is below its " + k + " contrasts.",
+                e.name + ": undefined: N − g = " + nu + " is below its " + k +
+                    (k == "1" ? " contrast." : " contrasts."),
                 e.name + ": 定義されません: N − g = " + nu + " が対比の数 " + k + " より小さいためです。"};
         case MultivariateStatus::Singular:
             return {e.name + ": undefined: the pooled error of its " + k +
