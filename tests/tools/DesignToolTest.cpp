@@ -149,7 +149,7 @@ TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
         {"anova x.dat --between g", "--between is for a long CSV, read with --id, --dv and --within"},
         {"anova x.dat --decimal-comma",
          "--decimal-comma is for a long CSV, read with --id, --dv and --within"},
-        {"anova x.csv --id s --dv y --within A --format apa", "--format apa and html are of a data file's"},
+        {"anova x.csv --id s --dv y --within A --format pdf", "unknown format pdf"},
         {"anova x.csv --id s --dv y --within A --type 1", "--type is 3 or 2"},
         {"anova x.csv --id s --dv y --within A --between g --observed G",
          "--observed names G, which is no factor"},
