@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
+#include "design/DesignAnalysis.h"
 #include "output/Figures.h"
 #include "output/OutputOptions.h"
 
@@ -32,5 +33,17 @@ std::string ApaSummaryTabs(const FullAnalysis& analysis, const ApaOptions& optio
 std::vector<std::string> ReadySentences(const FullAnalysis& analysis, const ApaOptions& options);
 // The same, each after its effect's name: "B: F(1.14, 7.95) = 29.22, ...".
 std::vector<std::string> NamedSentences(const FullAnalysis& analysis, const ApaOptions& options);
+
+// The same outputs of any design: a row an effect in the design's order, with
+// the correction applied to the within effects of more than one degree of
+// freedom; the note names the subjects removed, the cells averaged, the sums
+// of squares and the provenance.
+std::string ApaText(const DesignAnalysis& analysis, const ApaOptions& options);
+std::string ApaHtmlDocument(const DesignAnalysis& analysis, const ApaOptions& options);
+std::string ApaSummaryHtml(const DesignAnalysis& analysis, const ApaOptions& options);
+std::string ApaSummaryRtf(const DesignAnalysis& analysis, const ApaOptions& options);
+std::string ApaSummaryTabs(const DesignAnalysis& analysis, const ApaOptions& options);
+std::vector<std::string> ReadySentences(const DesignAnalysis& analysis, const ApaOptions& options);
+std::vector<std::string> NamedSentences(const DesignAnalysis& analysis, const ApaOptions& options);
 
 }  // namespace morvane

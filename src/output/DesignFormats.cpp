@@ -1,8 +1,8 @@
 #include "output/DesignFormats.h"
 
-#include <stdexcept>
 #include <vector>
 
+#include "output/ApaOutput.h"
 #include "output/Conventions.h"
 #include "output/DesignTables.h"
 #include "output/JsonWriter.h"
@@ -24,8 +24,8 @@ std::string DesignJson(const DesignAnalysis& r, const OutputOptions& options);
 std::string FormatDesignAnalysis(const DesignAnalysis& analysis, AnovaFormat format,
                                  const OutputOptions& options) {
     if (format == AnovaFormat::Json) return DesignJson(analysis, options);
-    if (format == AnovaFormat::Apa || format == AnovaFormat::Html)
-        throw std::invalid_argument("the APA outputs are of the two-way within-subjects design only");
+    if (format == AnovaFormat::Apa) return ApaText(analysis, options);
+    if (format == AnovaFormat::Html) return ApaHtmlDocument(analysis, options);
     const bool ja = options.language == OutputLanguage::Japanese;
     const bool csv = format == AnovaFormat::Csv, markdown = format == AnovaFormat::Markdown;
     // Once at the top: what was analysed, what reading the design did, the conventions and the provenance.

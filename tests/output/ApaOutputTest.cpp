@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 
+#include "design/LongCsv.h"
 #include "output/AnovaFormats.h"
 #include "output/ApaOutput.h"
 #include "output/Conventions.h"
@@ -230,6 +232,100 @@ TEST(ApaOutput, HtmlAndRtfAreRealTables) {
     EXPECT_NE(rtf.find("{\\i \\u27880?.}"), std::string::npos);             // 注.
     EXPECT_NE(rtf.find("a<1>, \\u-25896?\\u12356?; "), std::string::npos);  // 高い
     EXPECT_TRUE(std::regex_search(rtf, std::regex(R"(\\intbl\\qc 1\.14\\cell)")));
+}
+
+// Two between factors (g, h; groups of 3, 4, 3 and 5) and two within (A, B):
+// each subject's g and h, then its scores at a1 b1..b3, a2 b1..b3.
+DesignAnalysis TwoByTwoMixed() {
+    const char* const subjects[] = {
+        "11 3 6 4 2 8 6",  "11 6 3 8 3 4 6",   "11 6 4 6 3 9 10",   "12 4 1 3 5 3 9",   "12 7 5 7 5 11 10",
+        "12 5 4 8 3 9 9",  "12 5 5 10 9 8 11", "21 6 3 8 2 8 7",    "21 9 9 9 8 11 12", "21 6 6 7 5 6 12",
+        "22 8 8 8 8 9 13", "22 2 7 7 4 7 8",   "22 8 6 7 10 12 12", "22 6 9 9 9 10 9",  "22 8 11 13 9 11 15"};
+    std::string csv = "s,g,h,A,B,y\n";
+    int id = 0;
+    for (const char* line : subjects) {
+        std::istringstream in(line);
+        std::string gh;
+        in >> gh;
+        ++id;
+        for (const char* a : {"a1", "a2"})
+            for (const char* b : {"b1", "b2", "b3"}) {
+                int y = 0;
+                in >> y;
+                csv += "s" + std::to_string(id) + ",g" + gh.substr(0, 1) + ",h" + gh.substr(1, 1) + "," + a +
+                       "," + b + "," + std::to_string(y) + "\n";
+            }
+    }
+    return AnalyseDesign(ReadLongCsv(csv, {"s", "y", {"A", "B"}, {"g", "h"}}));
+}
+
+// The rows of a tab-separated table, the header first.
+std::vector<std::string> TabRows(const std::string& tabs) {
+    std::vector<std::string> lines;
+    std::istringstream in(tabs);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return {lines.begin() + 2, lines.end() - 1};  // without number, title and note
+}
+
+TEST(ApaOutput, TheTableOfAMixedDesignHasEveryEffectInTheDesignsOrder) {
+    const DesignAnalysis r = TwoByTwoMixed();
+    // F, df, p and generalized eta squared of afex (partial eta squared from its F):
+    //   a <- aov_ez("s", "y", d, between = c("g", "h"), within = c("A", "B"), type = 3)
+    //   a$anova_table; summary(a)$pval.adjustments
+    // MSE is the error's mean square on the uncorrected df: afex's MSE times
+    // den Df / 22 (B: 3.414160117 * 20.25713755 / 22 = 3.14).
+    const std::vector<std::string> gg{
+        "Effect\tdf\tError df\tF\tMSE\tp\tε\tηp² [90% CI]\tηG²",
+        "g\t1\t11\t5.58\t17.98\t.038\t—\t.34 [.01, .61]\t.22",
+        "h\t1\t11\t1.77\t17.98\t.210\t—\t.14 [.00, .45]\t.08",
+        "g × h\t1\t11\t0.01\t17.98\t.910\t—\t.00 [.00, .10]\t.00",
+        "A\t1\t11\t19.52\t2.24\t.001\t—\t.64 [.29, .80]\t.11",
+        "g × A\t1\t11\t0.00\t2.24\t.960\t—\t.00 [.00, .00]\t.00",
+        "h × A\t1\t11\t4.77\t2.24\t.052\t—\t.30 [.00, .59]\t.03",
+        "g × h × A\t1\t11\t0.32\t2.24\t.582\t—\t.03 [.00, .30]\t.00",
+        "B\t1.84\t20.26\t20.28\t3.14\t< .001\t.92\t.65 [.41, .77]\t.27",
+        "g × B\t1.84\t20.26\t0.09\t3.14\t.905\t.92\t.01 [.00, .05]\t.00",
+        "h × B\t1.84\t20.26\t0.12\t3.14\t.876\t.92\t.01 [.00, .07]\t.00",
+        "g × h × B\t1.84\t20.26\t1.04\t3.14\t.366\t.92\t.09 [.00, .27]\t.02",
+        "A × B\t1.97\t21.63\t8.30\t2.75\t.002\t.98\t.43 [.14, .61]\t.11",
+        "g × A × B\t1.97\t21.63\t0.90\t2.75\t.421\t.98\t.08 [.00, .25]\t.01",
+        "h × A × B\t1.97\t21.63\t1.43\t2.75\t.262\t.98\t.11 [.00, .31]\t.02",
+        "g × h × A × B\t1.97\t21.63\t0.41\t2.75\t.667\t.98\t.04 [.00, .17]\t.01"};
+    EXPECT_EQ(TabRows(ApaSummaryTabs(r, With(DfCorrection::GreenhouseGeisser))), gg);
+
+    // Huynh-Feldt as computed (B 1.097277, A x B 1.195394), applied capped: the uncorrected df;
+    // afex's HF p of B 1.015778e-05, of g x h x A x B .6699082.
+    const std::vector<std::string> hf = TabRows(ApaSummaryTabs(r, With(DfCorrection::HuynhFeldt)));
+    ASSERT_EQ(hf.size(), gg.size());
+    EXPECT_EQ(hf[8], "B\t2\t22\t20.28\t3.14\t< .001\t1.10\t.65 [.41, .77]\t.27");
+    EXPECT_EQ(hf[15], "g × h × A × B\t2\t22\t0.41\t2.75\t.670\t1.20\t.04 [.00, .17]\t.01");
+    const std::vector<std::string> sentences = NamedSentences(r, With(DfCorrection::HuynhFeldt));
+    ASSERT_EQ(sentences.size(), 15u);
+    EXPECT_EQ(sentences[5], "h × A: F(1, 11) = 4.77, p = .052, ηp² = .30, 90% CI [.00, .59]");
+    EXPECT_EQ(sentences[14], "g × h × A × B: F(2, 22) = 0.41, p = .670, ηp² = .04, 90% CI [.00, .17]");
+
+    // The note: the groups, every factor's levels, the interval on the uncorrected df, the
+    // sums of squares; in Japanese under the analysis' own headings, without an epsilon.
+    const std::string text = ApaText(r, With(DfCorrection::GreenhouseGeisser));
+    EXPECT_NE(
+        text.find("Note. N = 15 (group sizes: 3, 4, 3, 5). Levels of g: g1, g2; of h: h1, h2; of A: a1, "
+                  "a2; of B: b1, b2, b3. "),
+        std::string::npos)
+        << text;
+    EXPECT_NE(text.find("(noncentral F on the uncorrected df)"), std::string::npos);
+    EXPECT_NE(text.find("types II and III differ for this design"), std::string::npos);
+    EXPECT_NE(text.find("Mixed-Design Analysis of Variance\n"), std::string::npos);
+    const std::string ja = ApaSummaryTabs(r, With(DfCorrection::None, OutputLanguage::Japanese));
+    EXPECT_NE(ja.find("変動因\t自由度\t誤差の自由度\tF 値\tMSE\tp 値\t偏 η² [90% CI]\t一般化 η²\n"),
+              std::string::npos)
+        << ja;
+    EXPECT_NE(ja.find("\ng × h × A × B\t2\t22\t0.41\t2.75\t.670\t.04 [.00, .17]\t.01\n"), std::string::npos);
+    EXPECT_NE(ja.find("表 1\n混合計画の分散分析\n"), std::string::npos);
+
+    // The RTF and HTML of the clipboard: a row an effect under the header.
+    const std::string rtf = ApaSummaryRtf(r, With(DfCorrection::GreenhouseGeisser));
+    EXPECT_EQ(Count(rtf, "\\row\n"), 16u);
+    EXPECT_EQ(Count(ApaSummaryHtml(r, With(DfCorrection::None)), "<tr>"), 16u);
 }
 
 }  // namespace

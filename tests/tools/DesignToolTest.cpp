@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <string>
 
 #include "support/TempDir.h"
@@ -100,6 +101,58 @@ TEST(DesignTool, AMixedDesignFromALongCsvInEveryFormatAndLanguage) {
     EXPECT_EQ(two["effects"]["group:time"]["F"], j["effects"]["group:time"]["F"]);
 }
 
+// The APA outputs of the mixed example: each sentence's F, df and p are the JSON's, under the
+// correction asked; the removed subject said once, in the table's note.
+TEST(DesignTool, TheApaOutputsOfAMixedDesignSayTheJsonsFigures) {
+    const std::string command = kMixed + " --between group";
+    const Json effects = Json::parse(RunTool(command + " --format json").out)["effects"];
+    const std::pair<const char*, const char*> notes[] = {
+        {"en", "Note. N = 8 of 9 subjects; removed for a missing score: t03"},
+        {"ja", "注. N = 8 (被験者 9 人のうち); 得点が欠けているため除いた被験者: t03"}};
+    const std::regex sentence(
+        R"((group × time|group|time): F\(([0-9.]+), ([0-9.]+)\) = ([0-9.]+), p ([=<]) ([0-9.]+))");
+    for (const char* format : {"apa", "html"})
+        for (const auto& [language, note] : notes)
+            for (const char* correction : {"gg", "hf", "none"}) {
+                const std::string what = std::string(format) + " " + language + " " + correction;
+                const auto r = RunTool(command + " --format " + format + " --lang " + language +
+                                       " --correction " + correction);
+                ASSERT_EQ(r.status, 0) << what << ": " << r.err;
+                const std::string out =
+                    format == std::string("html")
+                        ? std::regex_replace(std::regex_replace(r.out, std::regex("<[^>]*>"), ""),
+                                             std::regex("&lt;"), "<")
+                        : r.out;
+                EXPECT_EQ(Count(out, note), 1u) << what << "\n" << out;
+                int sentences = 0;
+                for (auto m = std::sregex_iterator(out.begin(), out.end(), sentence);
+                     m != std::sregex_iterator(); ++m) {
+                    ++sentences;
+                    std::string key = (*m)[1];
+                    if (key == "group × time") key = "group:time";
+                    const Json& e = effects[key];
+                    const std::string applied =
+                        correction == std::string("gg") ? "greenhouseGeisser" : "huynhFeldt";
+                    const bool corrected = correction != std::string("none") && e["sphericity"].is_object();
+                    const double df1 =
+                        corrected ? e["sphericity"][applied]["df"][0].get<double>() : e["df"].get<double>();
+                    const double df2 = corrected ? e["sphericity"][applied]["df"][1].get<double>()
+                                                 : e["errorDf"].get<double>();
+                    const double p =
+                        corrected ? e["sphericity"][applied]["p"].get<double>() : e["p"].get<double>();
+                    EXPECT_NEAR(std::stod((*m)[2]), df1, 0.005) << what << " " << key;
+                    EXPECT_NEAR(std::stod((*m)[3]), df2, 0.005) << what << " " << key;
+                    EXPECT_NEAR(std::stod((*m)[4]), e["F"].get<double>(), 0.005) << what << " " << key;
+                    if ((*m)[5] == "<")
+                        EXPECT_TRUE((*m)[6] == ".001" && p < 0.001) << what << " " << key;
+                    else
+                        EXPECT_NEAR(std::stod("0" + (*m)[6].str()), p, 0.0005) << what << " " << key;
+                }
+                // The text gives each sentence once; the HTML document once too, the table's cells aside.
+                EXPECT_EQ(sentences, 3) << what << "\n" << out;
+            }
+}
+
 // One study, two inputs: the data file and its long CSV give the same figures, bit for bit.
 TEST(DesignTool, TheDataFileAndItsLongCsvGiveTheSameFigures) {
     TempDir dir;
@@ -149,7 +202,7 @@ TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
         {"anova x.dat --between g", "--between is for a long CSV, read with --id, --dv and --within"},
         {"anova x.dat --decimal-comma",
          "--decimal-comma is for a long CSV, read with --id, --dv and --within"},
-        {"anova x.csv --id s --dv y --within A --format apa", "--format apa and html are of a data file's"},
+        {"anova x.csv --id s --dv y --within A --format pdf", "unknown format pdf"},
         {"anova x.csv --id s --dv y --within A --type 1", "--type is 3 or 2"},
         {"anova x.csv --id s --dv y --within A --between g --observed G",
          "--observed names G, which is no factor"},

@@ -151,10 +151,6 @@ void CsvRequest(const Arguments& arguments, const Settings& settings, AnovaReque
         if (std::find(roles.within.begin(), roles.within.end(), name) == roles.within.end() &&
             std::find(roles.between.begin(), roles.between.end(), name) == roles.between.end())
             throw UsageError("--observed names " + name + ", which is no factor of --within or --between");
-    if (request.format == AnovaFormat::Apa || request.format == AnovaFormat::Html)
-        throw UsageError(
-            "--format apa and html are of a data file's two-way within-subjects design; a long "
-            "CSV has text, markdown, csv and json");
     request.roles = std::move(roles);
 }
 
