@@ -5,8 +5,10 @@
 #include <set>
 #include <string>
 
+#include "design/DesignAnalysis.h"
 #include "exact/ExactFraction.h"
 #include "exchange/ExchangeMessages.h"
+#include "output/DesignFormats.h"
 #include "properties/BudgetScope.h"
 #include "properties/CsvModel.h"
 #include "properties/DataFileProperties.h"
@@ -133,6 +135,45 @@ std::optional<LongCsvInput> LongCsvInputOf(std::string_view bytes) {
     return input;
 }
 
+namespace {
+
+// The analysis of a design read, as morvane anova makes it, and every format
+// of it: it fails only with OverflowError, and its texts are UTF-8, the JSON
+// one valid value. Designs of more scores than kAnalysedScores are left out:
+// the fuzzer's time goes to many small ones.
+constexpr std::size_t kAnalysedScores = 4096;
+
+void CheckDesignAnalysis(const DesignData& design, bool typeII) {
+    if (design.Subjects() * design.Cells() > kAnalysedScores) return;
+    DesignOptions options;
+    options.type = typeII ? SsType::TypeII : SsType::TypeIII;
+    if (!design.between.empty()) options.observed.push_back(design.between.front().name);
+    DesignAnalysis analysis;
+    try {
+        analysis = AnalyseDesign(design, options);
+    } catch (const OverflowError&) {
+        return;
+    } catch (const std::exception& error) {
+        throw Violation(std::string("AnalyseDesign threw an exception of no overflow: ") + error.what());
+    }
+    for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json,
+                               AnovaFormat::Apa, AnovaFormat::Html}) {
+        std::string out;
+        try {
+            out = FormatDesignAnalysis(analysis, format);
+        } catch (const OverflowError&) {
+            continue;
+        } catch (const std::exception& error) {
+            throw Violation(std::string("a design's format threw: ") + error.what());
+        }
+        Require(IsUtf8(out), "a design's format is UTF-8");
+        if (format == AnovaFormat::Json)
+            if (auto fault = JsonFault(out)) throw Violation("a design's JSON is not valid: " + *fault);
+    }
+}
+
+}  // namespace
+
 std::optional<LongCsvOutcome> CheckLongCsvBytes(std::string_view bytes) {
     const auto input = LongCsvInputOf(bytes);
     if (!input) return std::nullopt;
@@ -150,6 +191,7 @@ std::optional<LongCsvOutcome> CheckLongCsvBytes(std::string_view bytes) {
     }
     CheckDesign(design, input->roles);
     CheckRowCounts(design, *input);
+    CheckDesignAnalysis(design, design.Subjects() % 2 == 1);
     return LongCsvOutcome::Read;
 }
 

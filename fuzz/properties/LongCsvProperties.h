@@ -10,7 +10,10 @@
 // the averaged cells and rows as the counts say. For a CSV read as UTF-8, a
 // second reading of its records (properties/CsvModel.h) finds as many ids as
 // subjects read and as many rows with a score of the analysed subjects as
-// their cells average. A broken property throws Violation.
+// their cells average. A design of a few thousand scores is then analysed and
+// written in every format of morvane anova: the analysis fails only with
+// OverflowError, the texts are UTF-8 and the JSON valid. A broken property
+// throws Violation.
 
 #include <optional>
 #include <string_view>
