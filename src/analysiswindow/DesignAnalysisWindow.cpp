@@ -230,16 +230,6 @@ void DesignAnalysisWindow::FillPages() {
         layout->insertWidget(at + 1, view);
         if (!table.notes.empty()) layout->insertWidget(at + 2, Paragraph(inner, Lines(table.notes)));
     }
-    if (!analysis_.rankTestsOmitted.empty()) {
-        for (int i = 0; i < pages_->count(); ++i)
-            if (pages_->tabText(i) == PageOf("Normality")) {
-                auto* layout = static_cast<QVBoxLayout*>(
-                    static_cast<QScrollArea*>(pages_->widget(i))->widget()->layout());
-                layout->insertWidget(
-                    layout->count() - 1,
-                    Paragraph(pages_->widget(i), QString::fromStdString(analysis_.rankTestsOmitted)));
-            }
-    }
     pages_->setCurrentIndex(std::clamp(current, 0, pages_->count() - 1));
 }
 

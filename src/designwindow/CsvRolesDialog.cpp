@@ -113,11 +113,13 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
     dataWindow_->setObjectName(QStringLiteral("DataWindowCheck"));
     layout->addWidget(dataWindow_);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral(u"ＯＫ"));
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("OkButton"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral(u"キャンセル"));
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("CancelButton"));
+    // Buttons of its own rather than the standard ones, whose texts Qt's translation would set.
+    auto* buttons = new QDialogButtonBox(this);
+    auto* ok = buttons->addButton(QStringLiteral(u"ＯＫ"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("OkButton"));
+    ok->setDefault(true);
+    buttons->addButton(QStringLiteral(u"キャンセル"), QDialogButtonBox::RejectRole)
+        ->setObjectName(QStringLiteral("CancelButton"));
     layout->addWidget(buttons);
 
     Guess({});
