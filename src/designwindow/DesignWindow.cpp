@@ -202,10 +202,11 @@ void DesignWindow::OpenCsvDesign(const CsvRolesDialog& dialog) {
         HandOver();
         return;
     }
-    auto* window = new DesignAnalysisWindow(this, seams_, decimalSeparator_);
+    // An analysis that fails leaves no window behind.
+    auto window = std::make_unique<DesignAnalysisWindow>(this, seams_, decimalSeparator_);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    csvAnalysis_ = window;
     window->Show({dialog.Path(), roles, options}, dialog.Bytes(), dialog.Design());
+    csvAnalysis_ = window.release();
 }
 
 void DesignWindow::Exit() {
