@@ -2,18 +2,24 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <exception>
+#include <fstream>
 #include <utility>
 
+#include "analysiswindow/DesignAnalysisWindow.h"
 #include "datawindow/DataWindow.h"
+#include "designwindow/CsvRolesDialog.h"
 #include "designwindow/LevelGrid.h"
 #include "designwindow/LoadProgress.h"
+#include "exchange/ExchangeFiles.h"
+#include "exchange/StudyCsv.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
-#include "store/DataFile.h"
 #include "session/Recovery.h"
+#include "store/DataFile.h"
 #include "ui_DesignWindow.h"
 #include "widgets/FileChoice.h"
 
@@ -76,16 +82,24 @@ void DesignWindow::StartNewStudy() {
 void DesignWindow::LoadStudy() {
     Run([this] {
         OpenDialog1.title = QStringLiteral(u"入力データファイル");
-        const auto chosen = seams_.dialogs->OpenFiltered(this, OpenDialog1.title, OpenDialog1.fileName,
-                                                         widgets::DataFileFilters());
+        QStringList filters = widgets::DataFileFilters();
+        filters.insert(1, QStringLiteral(u"CSV ファイル (*.csv)"));
+        const auto chosen =
+            seams_.dialogs->OpenFiltered(this, OpenDialog1.title, OpenDialog1.fileName, filters);
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is read
         OpenDialog1.fileName = *chosen;
+        if (IsLongCsv(qttext::FilePath(*chosen))) return OpenCsv(qttext::FilePath(*chosen));
         if (const auto missing = ReadStudy(qttext::FilePath(*chosen))) HandOver(*missing, *chosen);
     });
 }
 
 void DesignWindow::OpenStudy(const std::string& path) {
     OpenDialog1.fileName = QFile::decodeName(path.c_str());
+    if (IsLongCsv(path)) {
+        show();
+        Run([this, &path] { OpenCsv(path); });
+        return;
+    }
     // The failure waits until this window is shown, so that its message box
     // stands over it as after a failed Load.
     std::exception_ptr failure;
@@ -137,6 +151,62 @@ std::optional<std::int64_t> DesignWindow::ReadStudy(const std::string& path) {
     store_ = std::move(loaded);
     trailingContent_ = notes.trailingContent;
     return missing;
+}
+
+bool DesignWindow::IsLongCsv(const std::string& path) {
+    if (QFileInfo(QFile::decodeName(path.c_str()))
+            .suffix()
+            .compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
+        return true;
+    // A data file's first line is the number of subjects: a separator there is
+    // a CSV's header. Only a regular file is looked into, so that a pipe loses nothing.
+    const QFileInfo info(QFile::decodeName(path.c_str()));
+    if (!info.isFile()) return false;
+    std::ifstream in(path, std::ios::binary);
+    std::string head(4096, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    const std::size_t start = head.find_first_not_of(" \t\r\n");
+    if (start == std::string::npos) return false;
+    const std::size_t end = head.find_first_of("\r\n", start);
+    const std::string line = head.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    return line.find_first_of(",;\t") != std::string::npos;
+}
+
+void DesignWindow::OpenCsv(const std::string& path) {
+    const FileBytes bytes = ReadWholeFile(path);
+    auto* dialog = new CsvRolesDialog(this, seams_, path, std::string(bytes.View()));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    csvDialog_ = dialog;
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { Run([this, dialog] { OpenCsvDesign(*dialog); }); });
+    dialog->open();
+}
+
+void DesignWindow::OpenCsvDesign(const CsvRolesDialog& dialog) {
+    const LongCsvRoles roles = dialog.Roles();
+    const LongCsvOptions options = dialog.Options();
+    if (dialog.OpenInDataWindow()) {
+        // As the import of a long CSV reads it: a new study, not saved to any file yet.
+        CsvImportOptions import;
+        import.encoding = options.encoding;
+        import.separator = options.separator;
+        import.decimalSeparator = options.decimalSeparator;
+        import.subjectColumn = roles.id;
+        import.aColumn = roles.within.at(0);
+        import.bColumn = roles.within.at(1);
+        import.scoreColumn = roles.dv;
+        StudyStore imported;
+        ReadStudyCsv(dialog.Bytes(), import, imported);
+        store_ = std::move(imported);
+        HandOver();
+        return;
+    }
+    // An analysis that fails leaves no window behind.
+    auto window = std::make_unique<DesignAnalysisWindow>(this, seams_, decimalSeparator_);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->Show({dialog.Path(), roles, options}, dialog.Bytes(), dialog.Design());
+    csvAnalysis_ = window.release();
 }
 
 void DesignWindow::Exit() {

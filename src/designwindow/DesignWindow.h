@@ -3,11 +3,14 @@
 // levels of A and B in two grids and gives N; OK starts a new study and Load
 // reads one from a data file, and either hands over to the data window.
 
+#include <QPointer>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "analysiswindow/DesignAnalysisWindow.h"
+#include "designwindow/CsvRolesDialog.h"
 #include "store/StudyStore.h"
 #include "widgets/DialogState.h"
 #include "widgets/FormWindow.h"
@@ -42,7 +45,8 @@ public:
     void DeleteLevelB();
     // ＯＫ: a new study of the levels and N shown, then the hand-over.
     void StartNewStudy();
-    // 読み込み: a study chosen in the Load dialog, then the hand-over.
+    // 読み込み: a study chosen in the Load dialog, then the hand-over; a long
+    // CSV opens its roles dialog (OpenCsv).
     void LoadStudy();
 
     // Loads the study in `path` as LoadStudy does after its dialog, the name
@@ -55,6 +59,18 @@ public:
     // so does Load. Content after the last score is said there too: a save
     // does not keep it.
     void OpenStudy(const std::string& path);
+
+    // A long CSV (named .csv, or whose first line is no data file's count):
+    // the dialog of its columns' roles over this window, modal to it. Its ＯＫ
+    // opens the design's analysis window, or for a study of two within
+    // factors the user chose so, the data window as a new study. Throws the
+    // read's InOutError or CsvError (no header) before any dialog.
+    void OpenCsv(const std::string& path);
+    static bool IsLongCsv(const std::string& path);
+    // The roles dialog while it is open, and the analysis window last opened
+    // on a CSV; nullptr when none.
+    CsvRolesDialog* CsvDialog() const { return csvDialog_; }
+    DesignAnalysisWindow* CsvAnalysis() const { return csvAnalysis_; }
 
     // Opens the study that a crashed program left in `left` (Program, at the
     // start), as OpenStudy opens a file, the study counting as changed until
@@ -97,12 +113,16 @@ private:
     // a load that fails (its error thrown) or is stopped (nullopt) changes
     // nothing. Returns how many scores the file ended before.
     std::optional<std::int64_t> ReadStudy(const std::string& path);
+    // The roles dialog's ＯＫ: the analysis window, or the data window.
+    void OpenCsvDesign(const CsvRolesDialog& dialog);
 
     std::unique_ptr<Ui::DesignWindow> ui_;
     // The study read last has content after its last score (told once, at the hand-over).
     bool trailingContent_ = false;
     DataWindow* data_ = nullptr;
     int loadProgressAfterMs_ = 500;
+    QPointer<CsvRolesDialog> csvDialog_;
+    QPointer<DesignAnalysisWindow> csvAnalysis_;
 };
 
 }  // namespace morvane

@@ -243,7 +243,10 @@ private slots:
         QVERIFY(seams_.messages.Shown().isEmpty());
         QCOMPARE(seams_.dialogs.Calls().at(0).title, QStringLiteral(u"入力データファイル"));
         QCOMPARE(seams_.dialogs.Calls().at(0).fileName, QString());
-        QCOMPARE(seams_.dialogs.lastFilters, widgets::DataFileFilters());
+        // Data files first, then long CSVs, then every file.
+        QCOMPARE(seams_.dialogs.lastFilters.first(), widgets::DataFileFilters().first());
+        QCOMPARE(seams_.dialogs.lastFilters.last(), widgets::DataFileFilters().last());
+        QVERIFY(seams_.dialogs.lastFilters.at(1).contains(QStringLiteral("(*.csv)")));
         QCOMPARE(store_.LevelNamesA, (NameArray{"", "L1", "L2"}));
         // The data window's 保存 starts with the loaded file, its own.
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("s.dat")));

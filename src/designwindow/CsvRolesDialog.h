@@ -1,0 +1,87 @@
+#pragma once
+// The dialog that opens a long CSV: a preview of its first rows, the reading
+// options (separator, decimal comma, encoding) and a role for every column
+// (the subject, the score, the within factors and the between factors, each
+// factor in the order of the list), all filled from the guess so that a tidy
+// file needs only ＯＫ. Changing an option guesses again. ＯＫ reads the CSV
+// with the roles shown; a refusal (its line and column) is shown through the
+// message seam and the dialog stays open. A study of exactly two within
+// factors and no between factors may be opened in the data window instead.
+
+#include <QDialog>
+#include <optional>
+#include <string>
+
+#include "design/Design.h"
+#include "design/LongCsv.h"
+#include "design/RoleGuess.h"
+#include "widgets/Seams.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace morvane {
+
+// The roles a column can be given, as the combo box lists them.
+enum class ColumnRole { None, Subject, Score, Within, Between };
+
+class CsvRolesDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    // The dialog over `parent` for the CSV `bytes` read from `path`; throws
+    // CsvError where the bytes are no CSV with a header.
+    CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std::string path, std::string bytes);
+    ~CsvRolesDialog() override;
+
+    // The roles and options as the dialog shows them now.
+    LongCsvRoles Roles() const;
+    LongCsvOptions Options() const { return options_; }
+    const std::string& Path() const { return path_; }
+    const std::string& Bytes() const { return bytes_; }
+
+    // After ＯＫ: the design read, and whether the user chose the data window.
+    const DesignData& Design() const { return design_; }
+    bool OpenInDataWindow() const;
+
+    // The role of the column named `name` (UTF-8), and setting it, as the combo box does.
+    ColumnRole RoleOf(const std::string& name) const;
+    void SetRole(const std::string& name, ColumnRole role);
+    // Moves the selected column one place up (-1) or down (+1) in the list.
+    void MoveSelected(int step);
+    // Sets the separator (0: found from the header), the decimal comma or the
+    // encoding, and guesses again, as the controls do.
+    void SetSeparator(char separator);
+    void SetDecimalComma(bool comma);
+    void SetEncoding(CsvEncoding encoding);
+
+    void accept() override;
+
+private:
+    // Guesses the roles and fills the preview and the list from the options `given`.
+    void Guess(const LongCsvOptions& given);
+    void FillPreview(const RoleGuess& guess);
+    void FillRoles(const RoleGuess& guess);
+    void AddRoleRow(const std::string& name, ColumnRole role);
+    // The data-window choice is open only to two within factors and no between factors.
+    void UpdateChoice();
+    LongCsvOptions GivenOptions() const;
+
+    widgets::Seams seams_;
+    std::string path_, bytes_;
+    LongCsvOptions options_;
+    DesignData design_;
+    bool filling_ = false;
+    bool decimalChosen_ = false;  // the user set the decimal comma on or off
+    QComboBox* separator_ = nullptr;
+    QCheckBox* decimalComma_ = nullptr;
+    QComboBox* encoding_ = nullptr;
+    QTableWidget* preview_ = nullptr;
+    QTableWidget* roles_ = nullptr;
+    QCheckBox* dataWindow_ = nullptr;
+};
+
+}  // namespace morvane
