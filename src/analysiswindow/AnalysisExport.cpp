@@ -60,7 +60,10 @@ void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path)
     plot::WritePlotFile(plot, *type, kExportPlotSize, qttext::FilePath(path));
 }
 
-std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const ApaOptions& options) {
+namespace {
+
+template <class Result>
+std::unique_ptr<QMimeData> SummaryMimeOf(const Result& analysis, const ApaOptions& options) {
     auto mime = std::make_unique<QMimeData>();
     mime->setHtml(QString::fromStdString(ApaSummaryHtml(analysis, options)));
     const QByteArray rtf = QByteArray::fromStdString(ApaSummaryRtf(analysis, options));
@@ -70,11 +73,30 @@ std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const 
     return mime;
 }
 
-QString SentencesText(const FullAnalysis& analysis, const ApaOptions& options) {
+template <class Result>
+QString SentencesOf(const Result& analysis, const ApaOptions& options) {
     QStringList lines;
     for (const std::string& sentence : NamedSentences(analysis, options))
         lines.append(QString::fromStdString(sentence));
     return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const ApaOptions& options) {
+    return SummaryMimeOf(analysis, options);
+}
+
+std::unique_ptr<QMimeData> SummaryTableMime(const DesignAnalysis& analysis, const ApaOptions& options) {
+    return SummaryMimeOf(analysis, options);
+}
+
+QString SentencesText(const FullAnalysis& analysis, const ApaOptions& options) {
+    return SentencesOf(analysis, options);
+}
+
+QString SentencesText(const DesignAnalysis& analysis, const ApaOptions& options) {
+    return SentencesOf(analysis, options);
 }
 
 }  // namespace morvane

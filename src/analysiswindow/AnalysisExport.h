@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "output/ApaOutput.h"
 #include "analysis/FullAnalysis.h"
+#include "output/ApaOutput.h"
 #include "output/OutputOptions.h"
 #include "plot/InteractionPlot.h"
 #include "plot/QuantilePlot.h"
@@ -51,8 +51,10 @@ void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path)
 // HTML (text/html), RTF (text/rtf and application/rtf, the names programs
 // look for), and tab-separated text for everything else.
 std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const ApaOptions& options);
+std::unique_ptr<QMimeData> SummaryTableMime(const DesignAnalysis& analysis, const ApaOptions& options);
 
 // 報告文をコピー: the ready sentences, one a line, each after its effect's name.
 QString SentencesText(const FullAnalysis& analysis, const ApaOptions& options);
+QString SentencesText(const DesignAnalysis& analysis, const ApaOptions& options);
 
 }  // namespace morvane

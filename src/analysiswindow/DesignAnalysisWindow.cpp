@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "analysiswindow/AnalysisExport.h"
 #include "analysiswindow/AnalysisTableModel.h"
 #include "exchange/ExchangeFiles.h"
 #include "output/AnovaFormats.h"
@@ -139,6 +140,10 @@ DesignAnalysisWindow::DesignAnalysisWindow(QWidget* owner, const widgets::Seams&
         return b;
     };
     QPushButton* copy = button(QStringLiteral(u"表をコピー"), "CopyTableButton");
+    copy->setToolTip(
+        QStringLiteral(u"分散分析表を APA 形式の表としてコピーします (ワープロに表として貼り付けられます)"));
+    QPushButton* sentences = button(QStringLiteral(u"報告文をコピー"), "CopySentencesButton");
+    sentences->setToolTip(QStringLiteral(u"効果ごとの報告文 (F、p、効果量) をコピーします"));
     english_ = new QCheckBox(QStringLiteral(u"英語で出力"), this);
     english_->setObjectName(QStringLiteral("EnglishCheck"));
     english_->setToolTip(QStringLiteral(u"コピーする表と書き出す結果を英語にします"));
@@ -150,6 +155,7 @@ DesignAnalysisWindow::DesignAnalysisWindow(QWidget* owner, const widgets::Seams&
     QPushButton* close = button(QStringLiteral(u"閉じる"), "CloseButton");
     layout->addLayout(buttons);
     connect(copy, &QPushButton::clicked, this, &DesignAnalysisWindow::CopyTable);
+    connect(sentences, &QPushButton::clicked, this, &DesignAnalysisWindow::CopySentences);
     connect(reread, &QPushButton::clicked, this, &DesignAnalysisWindow::Reread);
     connect(exportButton, &QPushButton::clicked, this, &DesignAnalysisWindow::Export);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
@@ -285,12 +291,18 @@ OutputOptions DesignAnalysisWindow::Options() const {
     return options;
 }
 
+// 表をコピー: the APA summary table as a word processor pastes it (HTML, RTF,
+// tab-separated), as the two-way analysis window copies it.
 void DesignAnalysisWindow::CopyTable() {
     widgets::RunCommand(*seams_.messages, this, [this] {
-        for (const TableText& table :
-             DesignTableTexts(analysis_, TableReader::Window, Options(), decimalSeparator_))
-            if (table.id == "Summary") QApplication::clipboard()->setMimeData(TableMime(table));
+        QApplication::clipboard()->setMimeData(SummaryTableMime(analysis_, Options()).release());
     });
+}
+
+// 報告文をコピー: the ready sentences, one a line, each after its effect's name.
+void DesignAnalysisWindow::CopySentences() {
+    widgets::RunCommand(*seams_.messages, this,
+                        [this] { QApplication::clipboard()->setText(SentencesText(analysis_, Options())); });
 }
 
 void DesignAnalysisWindow::Export() {

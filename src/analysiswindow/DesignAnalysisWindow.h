@@ -63,6 +63,7 @@ public:
 
     // 表をコピー and 書き出し….
     void CopyTable();
+    void CopySentences();
     void Export();
     OutputLanguage Language() const;
 

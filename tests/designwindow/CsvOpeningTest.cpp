@@ -272,13 +272,24 @@ private slots:
         window->Export();
         QCOMPARE(seams_.messages.Shown().size(), 1);
 
-        // 表をコピー: the summary as a table and as tab-separated lines.
+        // 表をコピー: the APA table as HTML, RTF and tab-separated rows, an effect a row
+        // (the tool's --format apa figures); 報告文をコピー: a sentence an effect.
         testing::Button(window, "CopyTableButton")->click();
         const QMimeData* copied = QApplication::clipboard()->mimeData();
         QVERIFY(copied->html().contains(QStringLiteral("<table")));
-        const QStringList lines = copied->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), static_cast<int>(summary->rows.size()) + 1);
-        QVERIFY(lines.at(0).startsWith(QStringLiteral(u"変動因\t")));
+        QVERIFY(copied->data(QStringLiteral("text/rtf")).startsWith("{\\rtf"));
+        const QString apa = QString::fromStdString(Tool(roles + " --format apa --lang ja " + csv));
+        for (const char* effect : {"group\t", "time\t", "group × time\t"}) {
+            QStringList rows;
+            for (const QString& row : copied->text().split(QLatin1Char('\n')))
+                if (row.startsWith(QString::fromUtf8(effect))) rows.append(row);
+            QCOMPARE(rows.size(), 1);
+            QVERIFY(apa.contains(rows.front().split(QLatin1Char('\t')).at(3).trimmed()));  // its F
+        }
+        testing::Button(window, "CopySentencesButton")->click();
+        const QStringList sentences = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+        QCOMPARE(sentences.size(), 3);
+        for (const QString& sentence : sentences) QVERIFY2(apa.contains(sentence), qPrintable(sentence));
     }
 
     void RereadingFollowsTheFileOnDisk() {
