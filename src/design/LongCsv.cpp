@@ -174,6 +174,8 @@ std::size_t LongReader::Column(const std::string& name) const {
 }
 
 void LongReader::ReadHeader() {
+    for (std::size_t skipped = 0; skipped < options_.recordsBeforeHeader; ++skipped)
+        if (!NextNonBlank(reader_)) throw CsvError(messages::EmptyCsv());
     if (!NextNonBlank(reader_)) throw CsvError(messages::EmptyCsv());
     width_ = reader_.Size();
     idColumn_ = Column(roles_.id);

@@ -22,6 +22,8 @@ struct LongCsvOptions {
     CsvEncoding encoding = CsvEncoding::Detect;
     char separator = 0;  // 0: found from the header
     char decimalSeparator = '.';
+    // Records above the header (a title, a note), not blank lines: skipped.
+    std::size_t recordsBeforeHeader = 0;
 };
 
 // The design of the CSV in `text` (UTF-8 or code page 932, found as the

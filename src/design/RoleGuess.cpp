@@ -103,16 +103,47 @@ void See(ColumnSeen& seen, std::string_view field, const std::string& subject, c
     }
 }
 
+// Records above the header: a title or a note has far fewer fields than the
+// rows, so the header is the first record of as many fields as most of the
+// first records have, when every record above it has fewer than half as many
+// (0 where that is the first record, or the text is too short to tell).
+std::size_t RecordsAboveHeader(std::string_view text, char separator) {
+    csv::Reader reader(text, separator);
+    std::vector<std::size_t> sizes;
+    try {
+        while (sizes.size() < 50 && reader.Next())
+            if (!reader.Blank()) sizes.push_back(reader.Size());
+    } catch (const CsvError&) {
+        // A broken quote is the reading's to report, with its place.
+    }
+    if (sizes.size() < 3) return 0;
+    std::unordered_map<std::size_t, std::size_t> counts;
+    for (std::size_t n : sizes) ++counts[n];
+    std::size_t modal = sizes.back();
+    for (const auto& [n, count] : counts)
+        if (count > counts[modal] || (count == counts[modal] && n > modal)) modal = n;
+    if (modal < 3) return 0;
+    // A title or a note has far fewer fields than a header: a record of nearly
+    // as many is a header read with the wrong separator, and stays the header.
+    const auto first = std::find(sizes.begin(), sizes.end(), modal);
+    if (!std::all_of(sizes.begin(), first, [&](std::size_t n) { return 2 * n < modal; })) return 0;
+    return static_cast<std::size_t>(first - sizes.begin());
+}
+
 }  // namespace
 
 RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given, std::size_t previewRows) {
     if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
     Reading how = ReadingOf(text, given);
     RoleGuess guess;
+    const std::size_t above =
+        given.recordsBeforeHeader != 0 ? given.recordsBeforeHeader : RecordsAboveHeader(text, how.separator);
     csv::Reader reader(text, how.separator);
-    while (reader.Next() && reader.Blank()) {
+    for (std::size_t k = 0; k <= above; ++k) {
+        while (reader.Next() && reader.Blank()) {
+        }
+        if (reader.Size() == 0 || reader.Blank()) throw CsvError(messages::EmptyCsv());
     }
-    if (reader.Size() == 0 || reader.Blank()) throw CsvError(messages::EmptyCsv());
     for (std::size_t i = 0; i < reader.Size(); ++i)
         guess.header.push_back(Utf8Of(reader.Field(i), how.encoding));
     const std::size_t columns = guess.header.size();
@@ -157,6 +188,7 @@ RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given, std::si
         for (std::size_t i = 0; i < columns; ++i) See(seen[i], fields[i], fields[subject], how.decimal);
     }
 
+    guess.options.recordsBeforeHeader = above;
     guess.options.separator = how.separator;
     guess.options.encoding = how.encoding;
     guess.options.decimalSeparator = how.decimal;

@@ -110,6 +110,17 @@ TEST(RoleGuess, ReadsCodePage932AndKeepsWhatTheUserFixed) {
     const RoleGuess one = GuessRoles(utf8, fixed);
     EXPECT_EQ(one.header.size(), 1u);
     EXPECT_THROW(GuessRoles("\n\n"), CsvError);
+
+    // A title and a note above the header: skipped by the guess and by the reading.
+    const std::string titled = "Experiment 3\n\"recorded 2026-05-01, lab B\"\n" + utf8;
+    const RoleGuess t = GuessRoles(titled);
+    EXPECT_EQ(t.options.recordsBeforeHeader, 2u);
+    EXPECT_EQ(t.header, (Names{"被験者", "群", "条件", "時期", "得点"}));
+    EXPECT_EQ(t.roles.between, Names{"群"});
+    const DesignData read = ReadLongCsv(titled, t.roles, t.options);
+    EXPECT_EQ(read.Subjects(), 6u);
+    EXPECT_EQ(read.Cells(), 6u);
+    EXPECT_EQ(GuessRoles(utf8).options.recordsBeforeHeader, 0u);
 }
 
 }  // namespace

@@ -159,6 +159,16 @@ private slots:
         QVERIFY(seams_.messages.Shown().isEmpty());
         QVERIFY(form_->CsvAnalysis() != nullptr && form_->CsvAnalysis()->isVisible());
         QCOMPARE(form_->CsvAnalysis()->Analysis().within.at(1).levels.size(), std::size_t{3});
+
+        // A title and a note above the header: the header found, the rows read below it.
+        dialog = Dialog("titled.csv", "Experiment 3\n\"lab B, May\"\n" +
+                                          FileBytesOf(kExamples + "/mixed-design.csv").toStdString());
+        QCOMPARE(dialog->Options().recordsBeforeHeader, std::size_t{2});
+        QCOMPARE(dialog->RoleOf("group"), R::Between);
+        QCOMPARE(dialog->RoleOf("score"), R::Score);
+        testing::Button(dialog, "OkButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(form_->CsvAnalysis()->Analysis().subjects, std::int64_t{8});
     }
 
     void ARefusalShowsItsPlaceAndKeepsTheDialogOpen() {
