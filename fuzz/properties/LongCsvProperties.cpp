@@ -6,6 +6,7 @@
 #include <string>
 
 #include "design/DesignAnalysis.h"
+#include "design/RoleGuess.h"
 #include "exact/ExactFraction.h"
 #include "exchange/ExchangeMessages.h"
 #include "output/DesignFormats.h"
@@ -178,6 +179,15 @@ std::optional<LongCsvOutcome> CheckLongCsvBytes(std::string_view bytes) {
     const auto input = LongCsvInputOf(bytes);
     if (!input) return std::nullopt;
     const BudgetScope budget(kFuzzMemoryBudget);
+    // The guess of the columns' roles reads any text or refuses it as a CSV.
+    try {
+        const RoleGuess guess = GuessRoles(input->text, input->options, 5);
+        Require(guess.rows.size() <= 5, "the preview keeps the rows asked for");
+    } catch (const CsvError&) {
+    } catch (const OutOfMemoryError&) {
+    } catch (const std::exception& error) {
+        throw Violation(std::string("GuessRoles threw an exception of no refusal: ") + error.what());
+    }
     DesignData design;
     try {
         design = ReadLongCsv(input->text, input->roles, input->options);

@@ -10,7 +10,8 @@
 // the averaged cells and rows as the counts say. For a CSV read as UTF-8, a
 // second reading of its records (properties/CsvModel.h) finds as many ids as
 // subjects read and as many rows with a score of the analysed subjects as
-// their cells average. A design of a few thousand scores is then analysed and
+// their cells average. The guess of the columns' roles reads the same text or
+// refuses it with CsvError. A design of a few thousand scores is then analysed and
 // written in every format of morvane anova: the analysis fails only with
 // OverflowError, the texts are UTF-8 and the JSON valid. A broken property
 // throws Violation.
