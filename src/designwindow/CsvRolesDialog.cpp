@@ -83,7 +83,7 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
     layout->addWidget(preview_, 2);
 
     layout->addWidget(new QLabel(
-        QStringLiteral(u"列の役割 (要因は上から順に A、B、… として扱います。順番は 上へ / 下へ で変えます):"),
+        QStringLiteral(u"列の役割 (要因は上から順に分析の表に並びます。順番は 上へ / 下へ で変えます):"),
         this));
     auto* rolesRow = new QHBoxLayout;
     roles_ = new QTableWidget(0, 2, this);
