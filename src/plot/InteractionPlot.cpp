@@ -193,8 +193,10 @@ std::vector<Extended> AxisTicks(Extended low, Extended high, int wanted, Extende
 
 QString TickText(Extended value, Extended step, char decimalSeparator) {
     if (value == 0) return QStringLiteral("0");
-    const int digits = static_cast<int>(std::floor(std::log10(std::fabs(value)))) -
-                       static_cast<int>(std::floor(std::log10(step))) + 1;
+    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    // At least the whole number's digits, so that 10 on a step of 10 is not "1e+01".
+    const int digits =
+        std::max(magnitude - static_cast<int>(std::floor(std::log10(step))) + 1, magnitude + 1);
     return QString::fromLatin1(GeneralText(value, std::clamp(digits, 1, 19), decimalSeparator));
 }
 
@@ -214,6 +216,7 @@ struct PlotLayout {
     qreal tickWidth = 0;
     Extended low = 0, high = 0, step = 1;
     std::size_t first = 0;  // the panel's first cell in the data's arrays
+    int fewestTicks = 2;    // a small panel still shows a few
 
     qreal Y(Extended v) const {
         const Extended half = high / 2 - low / 2;
@@ -303,8 +306,8 @@ void PlaceFrame(PlotLayout& l, const QRectF& box, qreal rightEdge, const Interac
                 const QFontMetricsF& fm) {
     l.top = box.top() + l.pad + 0.5 * l.line;
     l.bottom = std::max(l.top + 1, box.bottom() - l.pad - 2.4 * l.line - l.tickLength);
-    l.ticks =
-        AxisTicks(l.low, l.high, std::max(2, static_cast<int>((l.bottom - l.top) / (3 * l.line))), l.step);
+    l.ticks = AxisTicks(l.low, l.high,
+                        std::max(l.fewestTicks, static_cast<int>((l.bottom - l.top) / (3 * l.line))), l.step);
     l.tickTexts.clear();
     l.tickWidth = 0;
     for (Extended t : l.ticks) {
@@ -340,6 +343,7 @@ void DrawPanels(QPainter& p, const QRectF& area, const PlotLayout& l, const Inte
                    fm.elidedText(d.panelTitles[i], Qt::ElideRight, cell.width() - 2 * l.pad));
         PlotLayout panel = l;
         panel.first = static_cast<std::size_t>(i) * cells;
+        panel.fewestTicks = 5;
         const QRectF box = cell.adjusted(0, 1.1 * l.line, 0, 0);
         PlaceFrame(panel, box, cell.right() - 0.5 * l.pad, d, fm);
         DrawAxes(p, box, panel, d, fm);

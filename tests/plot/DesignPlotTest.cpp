@@ -110,6 +110,11 @@ private slots:
         QVERIFY2(low > 0 && high > 0, "each panel draws its line");
         QVERIFY2(low - high > 150, qPrintable(QStringLiteral("%1 %2").arg(low).arg(high)));
 
+        // Whole numbers keep their digits on a coarse step.
+        QCOMPARE(plot::TickText(10, 10, '.'), QStringLiteral("10"));
+        QCOMPARE(plot::TickText(200, 100, '.'), QStringLiteral("200"));
+        QCOMPARE(plot::TickText(2.5L, 0.5L, ','), QStringLiteral("2,5"));
+
         // A design of one factor: one line, no panels.
         LongCsvRoles one{"id", "score", {"time"}, {}};
         const plot::InteractionPlotData single =
