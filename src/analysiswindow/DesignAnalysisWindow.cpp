@@ -18,10 +18,12 @@
 
 #include "analysiswindow/AnalysisExport.h"
 #include "analysiswindow/AnalysisTableModel.h"
+#include "analysiswindow/InteractionPlotView.h"
 #include "exchange/ExchangeFiles.h"
 #include "output/AnovaFormats.h"
 #include "output/DesignFormats.h"
 #include "output/DesignTables.h"
+#include "plot/DesignPlot.h"
 #include "qttext/Text.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
@@ -54,6 +56,19 @@ QLabel* Paragraph(QWidget* parent, const QString& text) {
     label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
+}
+
+// The 図 page: the design's interaction plot above its caption.
+QWidget* PlotPage(QWidget* parent, plot::InteractionPlotData data) {
+    auto* page = new QWidget(parent);
+    auto* layout = new QVBoxLayout(page);
+    auto* caption = Paragraph(page, plot::PlotCaption(data));
+    auto* view = new InteractionPlotView(page);
+    view->setObjectName(QStringLiteral("DesignPlot"));
+    view->SetData(std::move(data));
+    layout->addWidget(view, 1);
+    layout->addWidget(caption);
+    return page;
 }
 
 QString Lines(const std::vector<std::string>& lines) {
@@ -236,6 +251,8 @@ void DesignAnalysisWindow::FillPages() {
         layout->insertWidget(at + 1, view);
         if (!table.notes.empty()) layout->insertWidget(at + 2, Paragraph(inner, Lines(table.notes)));
     }
+    pages_->addTab(PlotPage(pages_, plot::DesignPlotDataOf(analysis_, decimalSeparator_)),
+                   QStringLiteral(u"図"));
     pages_->setCurrentIndex(std::clamp(current, 0, pages_->count() - 1));
 }
 

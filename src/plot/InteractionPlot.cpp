@@ -7,9 +7,9 @@
 #include <cmath>
 #include <limits>
 
-#include "runtime/NumberText.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
+#include "runtime/NumberText.h"
 
 namespace morvane::plot {
 namespace {
@@ -117,10 +117,15 @@ QString ErrorBarsCaption(ErrorBars bars) {
 }
 
 QString PlotCaption(const InteractionPlotData& data) {
-    QString caption =
-        QStringLiteral(u"要因 A の水準ごとのセル平均。誤差線は") + ErrorBarsCaption(data.barsShown);
+    QString caption = data.legendTitle.isEmpty()
+                          ? QStringLiteral(u"セル平均")
+                          : data.legendTitle + QStringLiteral(u" の水準ごとのセル平均");
+    if (!data.panelTitles.isEmpty())
+        caption += QStringLiteral(u"、パネルは ") + data.panelFactors + QStringLiteral(u" の水準ごと");
+    caption += QStringLiteral(u"。誤差線は") + ErrorBarsCaption(data.barsShown);
     if (data.barsShown == ErrorBars::WithinCi95)
-        caption += QStringLiteral(u" (Cousineau-Morey 法、Morey の補正)");
+        caption += data.barsWithinGroups ? QStringLiteral(u" (Cousineau-Morey 法、Morey の補正、群ごと)")
+                                         : QStringLiteral(u" (Cousineau-Morey 法、Morey の補正)");
     return caption + QStringLiteral(u"。");
 }
 
@@ -188,8 +193,10 @@ std::vector<Extended> AxisTicks(Extended low, Extended high, int wanted, Extende
 
 QString TickText(Extended value, Extended step, char decimalSeparator) {
     if (value == 0) return QStringLiteral("0");
-    const int digits = static_cast<int>(std::floor(std::log10(std::fabs(value)))) -
-                       static_cast<int>(std::floor(std::log10(step))) + 1;
+    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    // At least the whole number's digits, so that 10 on a step of 10 is not "1e+01".
+    const int digits =
+        std::max(magnitude - static_cast<int>(std::floor(std::log10(step))) + 1, magnitude + 1);
     return QString::fromLatin1(GeneralText(value, std::clamp(digits, 1, 19), decimalSeparator));
 }
 
@@ -201,7 +208,6 @@ struct PlotLayout {
     QFont font, small;
     qreal line = 0, pad = 0;
     QColor ink{0x20, 0x20, 0x20};
-    QString legendTitle = QStringLiteral(u"要因 A");
     QString barsNote;  // "誤差線:" and the lines that name them
     qreal sample = 0, gap = 0, legendWidth = 0, legendLeft = 0;
     qreal tickLength = 0, top = 0, bottom = 0, left = 0, right = 0, width = 0, height = 0, slot = 0;
@@ -209,6 +215,8 @@ struct PlotLayout {
     QStringList tickTexts;
     qreal tickWidth = 0;
     Extended low = 0, high = 0, step = 1;
+    std::size_t first = 0;  // the panel's first cell in the data's arrays
+    int fewestTicks = 2;    // a small panel still shows a few
 
     qreal Y(Extended v) const {
         const Extended half = high / 2 - low / 2;
@@ -218,6 +226,10 @@ struct PlotLayout {
 };
 
 PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d, const QFontMetricsF& fm);
+void PlaceFrame(PlotLayout& l, const QRectF& box, qreal rightEdge, const InteractionPlotData& d,
+                const QFontMetricsF& fm);
+void DrawPanels(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
+                const QFontMetricsF& fm);
 void DrawAxes(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
               const QFontMetricsF& fm);
 void DrawMeans(QPainter& p, const PlotLayout& l, const InteractionPlotData& d);
@@ -243,8 +255,12 @@ void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlot
         return;
     }
     const PlotLayout layout = LayOut(p, area, d, fm);
-    DrawAxes(p, area, layout, d, fm);
-    DrawMeans(p, layout, d);
+    if (d.panelTitles.isEmpty()) {
+        DrawAxes(p, area, layout, d, fm);
+        DrawMeans(p, layout, d);
+    } else {
+        DrawPanels(p, area, layout, d, fm);
+    }
     DrawLegend(p, area, layout, d, fm);
     p.restore();
 }
@@ -270,7 +286,7 @@ PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d,
     l.barsNote = QStringLiteral(u"誤差線:\n") + bars;
     l.sample = 2.6 * px;
     l.gap = 0.5 * px;
-    qreal names = fm.horizontalAdvance(l.legendTitle) - l.sample - l.gap;
+    qreal names = fm.horizontalAdvance(d.legendTitle) - l.sample - l.gap;
     for (const QString& name : d.levelsA) names = std::max(names, fm.horizontalAdvance(name));
     qreal noteWidth = 0;
     for (const QString& line : l.barsNote.split(QLatin1Char('\n')))
@@ -279,21 +295,60 @@ PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d,
     l.legendLeft = area.right() - l.pad - l.legendWidth;
 
     l.tickLength = 0.4 * px;
-    l.top = area.top() + l.pad + 0.5 * l.line;
-    l.bottom = std::max(l.top + 1, area.bottom() - l.pad - 2.4 * l.line - l.tickLength);
     Range(d, l.low, l.high);
-    l.ticks =
-        AxisTicks(l.low, l.high, std::max(2, static_cast<int>((l.bottom - l.top) / (3 * l.line))), l.step);
+    PlaceFrame(l, area, l.legendLeft - 1.5 * l.pad, d, fm);
+    return l;
+}
+
+// LayOut's and each panel's: the axes' frame in `box` up to `rightEdge`, with
+// the ticks of the vertical scale that its height has room for.
+void PlaceFrame(PlotLayout& l, const QRectF& box, qreal rightEdge, const InteractionPlotData& d,
+                const QFontMetricsF& fm) {
+    l.top = box.top() + l.pad + 0.5 * l.line;
+    l.bottom = std::max(l.top + 1, box.bottom() - l.pad - 2.4 * l.line - l.tickLength);
+    l.ticks = AxisTicks(l.low, l.high,
+                        std::max(l.fewestTicks, static_cast<int>((l.bottom - l.top) / (3 * l.line))), l.step);
+    l.tickTexts.clear();
+    l.tickWidth = 0;
     for (Extended t : l.ticks) {
         l.tickTexts.append(TickText(t, l.step, d.decimalSeparator));
         l.tickWidth = std::max(l.tickWidth, fm.horizontalAdvance(l.tickTexts.back()));
     }
-    l.left = area.left() + l.pad + 1.5 * l.line + l.tickWidth + l.tickLength;
-    l.right = std::max(l.left + 1, l.legendLeft - 1.5 * l.pad);
+    l.left = box.left() + l.pad + 1.5 * l.line + l.tickWidth + l.tickLength;
+    l.right = std::max(l.left + 1, rightEdge);
     l.width = l.right - l.left;
     l.height = l.bottom - l.top;
     l.slot = l.width / static_cast<qreal>(d.levelsB.size());
-    return l;
+}
+
+// Runs second when there are panels: a grid of them left of the legend, about
+// as many columns as rows, each with its title above its own axes; every
+// panel has the same size and so the same ticks on the one shared range.
+void DrawPanels(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
+                const QFontMetricsF& fm) {
+    const int panels = d.Panels();
+    const QRectF region(area.left(), area.top(), std::max(1.0, l.legendLeft - 0.5 * l.pad - area.left()),
+                        area.height());
+    const double aspect = region.width() / std::max(1.0, region.height());
+    const int columns = std::clamp(static_cast<int>(std::lround(std::sqrt(panels * aspect))), 1, panels);
+    const int rows = (panels + columns - 1) / columns;
+    const qreal w = region.width() / columns, h = region.height() / rows;
+    const std::size_t cells =
+        static_cast<std::size_t>(d.levelsA.size()) * static_cast<std::size_t>(d.levelsB.size());
+    for (int i = 0; i < panels; ++i) {
+        const QRectF cell(region.left() + w * (i % columns), region.top() + h * (i / columns), w, h);
+        p.setPen(l.ink);
+        p.drawText(QRectF(cell.left() + l.pad, cell.top() + 0.3 * l.pad, cell.width() - 2 * l.pad, l.line),
+                   Qt::AlignHCenter | Qt::AlignVCenter,
+                   fm.elidedText(d.panelTitles[i], Qt::ElideRight, cell.width() - 2 * l.pad));
+        PlotLayout panel = l;
+        panel.first = static_cast<std::size_t>(i) * cells;
+        panel.fewestTicks = 5;
+        const QRectF box = cell.adjusted(0, 1.1 * l.line, 0, 0);
+        PlaceFrame(panel, box, cell.right() - 0.5 * l.pad, d, fm);
+        DrawAxes(p, box, panel, d, fm);
+        DrawMeans(p, panel, d);
+    }
 }
 
 // Runs second: the grid, the axes with their ticks, the levels of B along
@@ -328,7 +383,7 @@ void DrawAxes(QPainter& p, const QRectF& area, const PlotLayout& l, const Intera
                    name);
     }
     p.drawText(QRectF(l.left, l.bottom + l.tickLength + 1.2 * l.line, l.width, l.line),
-               Qt::AlignHCenter | Qt::AlignTop, QStringLiteral(u"要因 B"));
+               Qt::AlignHCenter | Qt::AlignTop, d.axisTitle);
     p.save();
     p.translate(area.left() + l.pad + l.line / 2, l.top + l.height / 2);
     p.rotate(-90);
@@ -356,12 +411,13 @@ void DrawMeans(QPainter& p, const PlotLayout& l, const InteractionPlotData& d) {
         const qreal shift = (a - (na - 1) / 2.0) * dodge;
         QPolygonF path;
         for (int b = 0; b < nb; ++b)
-            path.append(QPointF(l.X(b) + shift, l.Y(d.means[static_cast<std::size_t>(a * nb + b)])));
+            path.append(
+                QPointF(l.X(b) + shift, l.Y(d.means[l.first + static_cast<std::size_t>(a * nb + b)])));
         p.setPen(QPen(colour, lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawPolyline(path);
         p.setPen(QPen(colour, std::max(1.0, lineWidth * 0.8)));
         for (int b = 0; b < nb; ++b) {
-            const auto& ci = d.bars[static_cast<std::size_t>(a * nb + b)];
+            const auto& ci = d.bars[l.first + static_cast<std::size_t>(a * nb + b)];
             if (!ci) continue;
             const qreal x = path[b].x(), y0 = l.Y(ci->low), y1 = l.Y(ci->high);
             p.drawLine(QPointF(x, y0), QPointF(x, y1));
@@ -383,7 +439,7 @@ void DrawLegend(QPainter& p, const QRectF& area, const PlotLayout& l, const Inte
     p.setBrush(Qt::NoBrush);
     qreal y = l.top;
     p.drawText(QRectF(legendLeft, y, legendWidth, line), Qt::AlignLeft | Qt::AlignVCenter,
-               fm.elidedText(l.legendTitle, Qt::ElideRight, legendWidth));
+               fm.elidedText(d.legendTitle, Qt::ElideRight, legendWidth));
     y += 1.3 * line;
     for (int a = 0; a < na && y + line <= area.bottom(); ++a, y += 1.3 * line) {
         const QColor colour = ColourOf(a);

@@ -39,14 +39,26 @@ struct InteractionPlotData;
 QString PlotCaption(const InteractionPlotData& data);
 
 struct InteractionPlotData {
+    // The levels of the lines (A) and of the horizontal axis (B).
     QStringList levelsA, levelsB;
-    // Cell (a, b), both from 0, at a * levelsB.size() + b.
+    // How the legend and the horizontal axis title the two factors; an empty
+    // legend title for a plot of one line.
+    QString legendTitle = QStringLiteral(u"要因 A"), axisTitle = QStringLiteral(u"要因 B");
+    // Small multiples: a panel per title, in a grid with one vertical scale.
+    // No titles: one panel, the whole plot. `panelFactors` names what parts
+    // the panels, for the caption.
+    QStringList panelTitles;
+    QString panelFactors;
+    // Whether the within-subject intervals were taken within each group.
+    bool barsWithinGroups = false;
+    // Cell (a, b) of panel p, all from 0, at (p * levelsA.size() + a) * levelsB.size() + b.
     std::vector<Extended> means;
     ErrorBars barsShown = ErrorBars::WithinCi95;
     std::vector<std::optional<Interval>> bars;  // from low to high, of barsShown
     char decimalSeparator = '.';
 
     bool Empty() const { return means.empty(); }
+    int Panels() const { return panelTitles.isEmpty() ? 1 : static_cast<int>(panelTitles.size()); }
 };
 
 // The plot's data from the analysis (the level names from code page 932).

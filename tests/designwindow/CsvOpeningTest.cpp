@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "analysiswindow/DesignAnalysisWindow.h"
+#include "analysiswindow/InteractionPlotView.h"
 #include "datawindow/DataWindow.h"
 #include "designwindow/CsvRolesDialog.h"
 #include "designwindow/DesignWindow.h"
@@ -263,8 +264,16 @@ private slots:
         QCOMPARE(found, 3);  // group, time, group × time
         // The pages of the tables, the checks among them with Levene's test for the groups.
         auto* pages = window->findChild<QTabWidget*>(QStringLiteral("Pages"));
-        QCOMPARE(pages->count(), 6);
+        QCOMPARE(pages->count(), 7);
         QVERIFY(window->findChild<QWidget*>(QStringLiteral("LeveneTable")) != nullptr);
+        // The last, 図: a line per group over the times, no panels, with the group's intervals.
+        QCOMPARE(pages->tabText(6), QStringLiteral(u"図"));
+        const auto* plotView = window->findChild<InteractionPlotView*>(QStringLiteral("DesignPlot"));
+        QVERIFY(plotView != nullptr);
+        QCOMPARE(plotView->Data().legendTitle, QStringLiteral(u"要因 group"));
+        QCOMPARE(plotView->Data().levelsB, (QStringList{"pre", "post", "follow-up"}));
+        QVERIFY(plotView->Data().panelTitles.isEmpty());
+        QVERIFY(plotView->Data().barsWithinGroups);
 
         // 書き出し: the tool's bytes, in English as the tool writes them by default.
         window->findChild<QCheckBox*>(QStringLiteral("EnglishCheck"))->setChecked(true);

@@ -10,6 +10,7 @@
 #include "Arguments.h"
 #include "ErrorEdge.h"
 #include "ExchangeCommands.h"
+#include "LongCsvRequest.h"
 #include "StudyLoad.h"
 #include "analysis/FullAnalysis.h"
 #include "design/DesignAnalysis.h"
@@ -28,14 +29,10 @@ namespace morvane::tool {
 namespace {
 
 // What the command's options ask, whichever input it reads.
-struct AnovaRequest {
+struct AnovaRequest : LongCsvRequest {
     AnovaFormat format = AnovaFormat::Text;
     OutputOptions output;
     Extended effectSizeLevel = AnalysisOptions{}.effectSizeLevel;
-    // The long CSV's: its roles when --id, --dv and --within name them.
-    std::optional<LongCsvRoles> roles;
-    LongCsvOptions csv;
-    DesignOptions design;
 };
 
 AnovaRequest Request(const Arguments& arguments, const Settings& settings);
@@ -110,50 +107,6 @@ OutputLanguage LanguageNamed(const std::string& name) {
     throw UsageError("unknown language " + name);
 }
 
-// Request, for --within, --between and --observed: column names parted by commas (quoted as CSV to hold one).
-std::vector<std::string> Names(const std::string& option, const std::string& value) {
-    std::vector<std::string> names = csv::SplitRecord(value);
-    for (const std::string& name : names)
-        if (name.empty()) throw UsageError(option + " names a column with an empty name: " + value);
-    return names;
-}
-
-// Request, for the options of the long CSV: its roles and how to read it; the
-// options of a design refused without --id, --dv and --within.
-void CsvRequest(const Arguments& arguments, const Settings& settings, AnovaRequest& request) {
-    LongCsvRoles roles;
-    bool id = false, dv = false, within = false;
-    std::string designOption;  // the first option that only a long CSV takes
-    request.csv.decimalSeparator = settings.decimalSeparator;
-    for (const auto& [name, value] : arguments.Options()) {
-        if (name == "--id") roles.id = *value, id = true;
-        if (name == "--dv") roles.dv = *value, dv = true;
-        if (name == "--within") roles.within = Names(name, *value), within = true;
-        const bool forCsv = name == "--between" || name == "--type" || name == "--observed" ||
-                            name == "--encoding" || name == "--separator" || name == "--decimal-comma";
-        if (forCsv && designOption.empty()) designOption = name;
-        if (name == "--between") roles.between = Names(name, *value);
-        if (name == "--observed") request.design.observed = Names(name, *value);
-        if (name == "--encoding") request.csv.encoding = EncodingOption(*value);
-        if (name == "--separator") request.csv.separator = SeparatorOption(*value);
-        if (name == "--decimal-comma") request.csv.decimalSeparator = ',';
-        if (name == "--type" && *value != "2" && *value != "3") throw UsageError("--type is 3 or 2");
-        if (name == "--type") request.design.type = *value == "2" ? SsType::TypeII : SsType::TypeIII;
-    }
-    if (!id && !dv && !within) {
-        if (!designOption.empty())
-            throw UsageError(designOption + " is for a long CSV, read with --id, --dv and --within");
-        return;
-    }
-    if (!(id && dv && within)) throw UsageError("a long CSV needs all three of --id, --dv and --within");
-    // A measured factor misspelt would change every generalized eta squared without a word.
-    for (const std::string& name : request.design.observed)
-        if (std::find(roles.within.begin(), roles.within.end(), name) == roles.within.end() &&
-            std::find(roles.between.begin(), roles.between.end(), name) == roles.between.end())
-            throw UsageError("--observed names " + name + ", which is no factor of --within or --between");
-    request.roles = std::move(roles);
-}
-
 // Anova, first: every option read and checked before any file is.
 AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
     AnovaRequest request;
@@ -171,7 +124,7 @@ AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
         }
     }
     request.design.effectSizeLevel = request.effectSizeLevel;
-    CsvRequest(arguments, settings, request);
+    ReadLongCsvRequest(arguments, settings, request);
     return request;
 }
 

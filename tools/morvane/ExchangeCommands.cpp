@@ -77,20 +77,6 @@ CsvImportOptions ImportOptions(const Arguments& arguments, const Settings& setti
 
 }  // namespace
 
-char SeparatorOption(const std::string& value) {
-    if (value == "," || value == "comma") return ',';
-    if (value == ";" || value == "semicolon") return ';';
-    if (value == "\t" || value == "tab") return '\t';
-    throw UsageError("--separator is one of , ; tab");
-}
-
-CsvEncoding EncodingOption(std::string value) {
-    for (char& c : value) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (value == "utf-8" || value == "utf8") return CsvEncoding::Utf8;
-    if (value == "cp932" || value == "shift_jis" || value == "sjis") return CsvEncoding::Cp932;
-    throw UsageError("--encoding is utf-8 or cp932");
-}
-
 int Export(std::span<const std::string> words) {
     CsvLayout layout;
     std::string dataFile, csvFile;

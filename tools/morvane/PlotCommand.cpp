@@ -6,6 +6,7 @@
 #include "Arguments.h"
 #include "ErrorEdge.h"
 #include "HelperProgram.h"
+#include "LongCsvRequest.h"
 #include "runtime/SameFile.h"
 
 namespace morvane::tool {
@@ -37,11 +38,21 @@ bool PlotErrorBars(const std::string& text) {
 }
 
 void Plot(std::span<const std::string> words) {
-    const Arguments arguments(words, {"--qq"}, {"--width", "--height", "--error-bars"});
+    const Arguments arguments(words, {"--qq", "--decimal-comma"},
+                              {"--width", "--height", "--error-bars", "--id", "--dv", "--within", "--between",
+                               "--encoding", "--separator"});
     int width = kPlotDefaultWidth, height = kPlotDefaultHeight;
     std::string bars = "within";
     bool quantiles = false, barsGiven = false;
+    // The long CSV's options go to the helper as they were given, once checked here.
+    std::vector<std::string> csvWords;
     for (const Option& option : arguments.Options()) {
+        if (option.name != "--qq" && option.name != "--error-bars" && option.name != "--width" &&
+            option.name != "--height") {
+            csvWords.push_back(option.name);
+            if (option.value) csvWords.push_back(*option.value);
+            continue;
+        }
         if (option.name == "--qq") {
             quantiles = true;
             continue;
@@ -63,10 +74,18 @@ void Plot(std::span<const std::string> words) {
         ShowMessage("plot: --error-bars is for the interaction plot; the Q-Q plots (--qq) have none");
         throw UsageError("--qq with --error-bars");
     }
+    LongCsvRequest csv;
+    ReadLongCsvRequest(arguments, Settings{}, csv);
+    if (csv.roles && quantiles) {
+        ShowMessage("plot: --qq draws the Q-Q plots of a data file's study, not of a long CSV's design");
+        throw UsageError("--qq with a long CSV");
+    }
     RefuseInputAsOutput(arguments.File(1), {arguments.File(0)});
     // The helper reads "-" as standard input itself.
-    RunHelper("morvane-plot", {arguments.Word(0), arguments.Word(1), std::to_string(width),
-                               std::to_string(height), quantiles ? "qq" : bars});
+    std::vector<std::string> helperWords{arguments.Word(0), arguments.Word(1), std::to_string(width),
+                                         std::to_string(height), quantiles ? "qq" : bars};
+    helperWords.insert(helperWords.end(), csvWords.begin(), csvWords.end());
+    RunHelper("morvane-plot", helperWords);
 }
 
 }  // namespace morvane::tool

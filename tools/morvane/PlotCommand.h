@@ -1,5 +1,5 @@
 #pragma once
-// morvane plot: the interaction plot of a study, or the normal Q-Q plots of its
+// morvane plot: the interaction plot of a study or of a long CSV's design, or the normal Q-Q plots of its
 // residuals, as a PNG, SVG or PDF file, drawn by the analysis window's plot
 // code in the program morvane-plot, which loads Qt.
 
@@ -21,7 +21,9 @@ int PlotSide(const std::string& text);
 bool PlotErrorBars(const std::string& text);
 
 // Runs `plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]
-// [--error-bars within|ci95|se | --qq]` from the
+// [--error-bars within|ci95|se | --qq]`, or of a long CSV with its roles and
+// reading options as morvane anova takes them (--id, --dv, --within,
+// --between, --encoding, --separator, --decimal-comma; no --qq), from the
 // arguments after the command's name: morvane-plot in place of this process.
 // Throws UsageError when the arguments are not of that form.
 [[noreturn]] void Plot(std::span<const std::string> words);

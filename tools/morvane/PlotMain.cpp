@@ -1,8 +1,9 @@
-// morvane-plot DATAFILE OUT WIDTH HEIGHT [BARS|qq]: writes the interaction plot
+// morvane-plot DATAFILE OUT WIDTH HEIGHT [BARS|qq] [CSV OPTIONS]: writes the interaction plot
 // of a study as the PNG, SVG or PDF file that OUT's suffix names, WIDTH x HEIGHT
 // pixels, its error bars those BARS names (within, ci95, se; within when
 // absent), or with qq the normal Q-Q plots of its residuals, without any
-// window. `morvane plot` runs it with arguments it has checked.
+// window. After BARS, morvane plot's options of a long CSV make DATAFILE that
+// CSV, and the plot the design's. `morvane plot` runs it with arguments it has checked.
 
 #include <QGuiApplication>
 #include <QString>
@@ -13,16 +14,41 @@
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
+#include "LongCsvRequest.h"
 #include "StudyLoad.h"
 #include "analysis/FullAnalysis.h"
+#include "design/DesignAnalysis.h"
+#include "exchange/ExchangeFiles.h"
+#include "plot/DesignPlot.h"
 #include "plot/PlotFiles.h"
 #include "runtime/DecimalSeparator.h"
 #include "store/DataFile.h"
 
+namespace {
+
+// The plot of a long CSV's design, when `request` names its roles.
+void WriteDesignPlot(const std::string& in, const std::string& out,
+                     const morvane::tool::LongCsvRequest& request, morvane::plot::ErrorBars bars,
+                     morvane::plot::PlotFileType type, QSize size, char separator) {
+    const morvane::FileBytes bytes = morvane::ReadWholeFile(in);
+    const morvane::DesignAnalysis analysis = morvane::AnalyseDesign(
+        morvane::ReadLongCsv(bytes.View(), *request.roles, request.csv), request.design);
+    morvane::plot::WritePlotFile(morvane::plot::DesignPlotDataOf(analysis, separator, bars), type, size, out);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    const std::vector<std::string> words(argv + 1, argv + argc);
+    const std::vector<std::string> all(argv + 1, argv + argc);
+    // The first five words are the files, the size and the bars; any after them the long CSV's options.
+    const std::size_t head = std::min<std::size_t>(all.size(), 5);
+    const std::vector<std::string> words(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(head)),
+        csvWords(all.begin() + static_cast<std::ptrdiff_t>(head), all.end());
     return morvane::tool::RunShowingErrors([&] {
         const morvane::tool::Arguments arguments(words, {}, {}, morvane::tool::OtherOptions::AreFiles);
+        const morvane::tool::Arguments csvArguments(
+            csvWords, {"--decimal-comma"},
+            {"--id", "--dv", "--within", "--between", "--encoding", "--separator"});
         const std::size_t count = arguments.FileCount();
         const auto type =
             count == 4 || count == 5
@@ -41,6 +67,15 @@ int main(int argc, char** argv) {
             return 2;
         }
         const char separator = morvane::DecimalSeparatorFromLocale();
+        morvane::tool::LongCsvRequest request;
+        morvane::tool::ReadLongCsvRequest(csvArguments, morvane::tool::Settings{separator}, request);
+        if (request.roles && !quantiles) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            QGuiApplication application(argc, argv);
+            WriteDesignPlot(arguments.File(0), arguments.Word(1), request, *bars, *type, QSize(width, height),
+                            separator);
+            return 0;
+        }
         morvane::StudyStore& store = morvane::TheStudy();
         morvane::tool::LoadStudy(store, arguments.File(0));
         morvane::AnalysisOptions options;

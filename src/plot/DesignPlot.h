@@ -1,0 +1,17 @@
+#pragma once
+// The interaction plot of any design: the last within factor along the
+// horizontal axis, a line per level of the within factor before it (else of
+// the first between factor; one line when the design has a single factor),
+// and a panel per level combination of the remaining factors, between first.
+
+#include "design/DesignAnalysis.h"
+#include "plot/InteractionPlot.h"
+
+namespace morvane::plot {
+
+// The plot's data from the design's cell means (names UTF-8); the factors are
+// titled "要因 NAME", the panels "NAME = LEVEL, ...".
+InteractionPlotData DesignPlotDataOf(const DesignAnalysis& analysis, char decimalSeparator,
+                                     ErrorBars bars = ErrorBars::WithinCi95);
+
+}  // namespace morvane::plot

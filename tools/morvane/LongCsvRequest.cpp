@@ -1,0 +1,70 @@
+#include "LongCsvRequest.h"
+
+#include <algorithm>
+
+#include "ExchangeCommands.h"
+#include "exchange/Csv.h"
+
+namespace morvane::tool {
+
+char SeparatorOption(const std::string& value) {
+    if (value == "," || value == "comma") return ',';
+    if (value == ";" || value == "semicolon") return ';';
+    if (value == "\t" || value == "tab") return '\t';
+    throw UsageError("--separator is one of , ; tab");
+}
+
+CsvEncoding EncodingOption(std::string value) {
+    for (char& c : value) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (value == "utf-8" || value == "utf8") return CsvEncoding::Utf8;
+    if (value == "cp932" || value == "shift_jis" || value == "sjis") return CsvEncoding::Cp932;
+    throw UsageError("--encoding is utf-8 or cp932");
+}
+
+namespace {
+
+// The column names of --within, --between and --observed, parted by commas (quoted as CSV to hold one).
+std::vector<std::string> Names(const std::string& option, const std::string& value) {
+    std::vector<std::string> names = csv::SplitRecord(value);
+    for (const std::string& name : names)
+        if (name.empty()) throw UsageError(option + " names a column with an empty name: " + value);
+    return names;
+}
+
+}  // namespace
+
+void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, LongCsvRequest& request) {
+    LongCsvRoles roles;
+    bool id = false, dv = false, within = false;
+    std::string designOption;  // the first option that only a long CSV takes
+    request.csv.decimalSeparator = settings.decimalSeparator;
+    for (const auto& [name, value] : arguments.Options()) {
+        if (name == "--id") roles.id = *value, id = true;
+        if (name == "--dv") roles.dv = *value, dv = true;
+        if (name == "--within") roles.within = Names(name, *value), within = true;
+        const bool forCsv = name == "--between" || name == "--type" || name == "--observed" ||
+                            name == "--encoding" || name == "--separator" || name == "--decimal-comma";
+        if (forCsv && designOption.empty()) designOption = name;
+        if (name == "--between") roles.between = Names(name, *value);
+        if (name == "--observed") request.design.observed = Names(name, *value);
+        if (name == "--encoding") request.csv.encoding = EncodingOption(*value);
+        if (name == "--separator") request.csv.separator = SeparatorOption(*value);
+        if (name == "--decimal-comma") request.csv.decimalSeparator = ',';
+        if (name == "--type" && *value != "2" && *value != "3") throw UsageError("--type is 3 or 2");
+        if (name == "--type") request.design.type = *value == "2" ? SsType::TypeII : SsType::TypeIII;
+    }
+    if (!id && !dv && !within) {
+        if (!designOption.empty())
+            throw UsageError(designOption + " is for a long CSV, read with --id, --dv and --within");
+        return;
+    }
+    if (!(id && dv && within)) throw UsageError("a long CSV needs all three of --id, --dv and --within");
+    // A measured factor misspelt would change every generalized eta squared without a word.
+    for (const std::string& name : request.design.observed)
+        if (std::find(roles.within.begin(), roles.within.end(), name) == roles.within.end() &&
+            std::find(roles.between.begin(), roles.between.end(), name) == roles.between.end())
+            throw UsageError("--observed names " + name + ", which is no factor of --within or --between");
+    request.roles = std::move(roles);
+}
+
+}  // namespace morvane::tool
