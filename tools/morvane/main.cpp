@@ -48,7 +48,12 @@ constexpr const char* kUsage =
     "       morvane plot DATAFILE OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n"
     "                    [--error-bars within|ci95|se | --qq]\n"
     "                                       the interaction plot of the cell means (800 x 600 unless told),\n"
-    "                                       or with --qq the normal Q-Q plots of the four error strata\n";
+    "                                       or with --qq the normal Q-Q plots of the four error strata\n"
+    "       morvane plot FILE.csv --id COL --dv COL --within COL[,COL...] [--between COL[,COL...]]\n"
+    "                    [--encoding utf-8|cp932] [--separator ,|;|tab] [--decimal-comma]\n"
+    "                    OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX] [--error-bars within|ci95|se]\n"
+    "                                       the interaction plot of any design of a long CSV, a panel per\n"
+    "                                       level of the factors beyond two\n";
 constexpr const char* kHelpLine = "       morvane --help | --version\n";
 
 // The whole usage, the exchange commands' lines included, on `stream`.
