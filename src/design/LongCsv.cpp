@@ -44,21 +44,6 @@ struct Row {
     Kind kind;
 };
 
-// Grows `items` to hold `more` items beyond its size, twice its capacity as a
-// rule, within the memory budget.
-template <typename Items>
-void MakeRoom(Items& items, std::size_t more) {
-    if (more <= items.capacity() - items.size()) return;
-    std::size_t room = std::max(items.size() + more, 2 * items.capacity());
-    try {
-        EnsureAffordable(room, sizeof(typename Items::value_type));
-    } catch (const OutOfMemoryError&) {
-        room = items.size() + more;
-        EnsureAffordable(room, sizeof(typename Items::value_type));
-    }
-    items.reserve(room);
-}
-
 // A vector of `count` items, refused beyond the memory budget.
 template <typename T>
 std::vector<T> Affordable(std::size_t count, const T& value = T{}) {

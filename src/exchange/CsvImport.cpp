@@ -248,21 +248,6 @@ void SetDesign(StudyStore& store, std::size_t n, const std::vector<std::string>&
     SizeCellText(store);
 }
 
-// Grows `items` to hold `more` items beyond its size, twice its capacity as a
-// rule, within the memory budget.
-template <typename Items>
-void MakeRoom(Items& items, std::size_t more) {
-    if (more <= items.capacity() - items.size()) return;
-    std::size_t room = std::max(items.size() + more, 2 * items.capacity());
-    try {
-        EnsureAffordable(room, sizeof(typename Items::value_type));
-    } catch (const OutOfMemoryError&) {
-        room = items.size() + more;
-        EnsureAffordable(room, sizeof(typename Items::value_type));
-    }
-    items.reserve(room);
-}
-
 // Score texts as CSV rows give them, subject by subject with the cells in A,
 // then B order, put into the store, which holds them in the data file's order
 // (A, then B, then the subject). With few cells, each cell's texts are kept in

@@ -3,8 +3,11 @@
 // "メモリが足りません" before anything is allocated, so that a huge count in a
 // data file or in the N box never exhausts the machine.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+
+#include "runtime/Errors.h"
 
 namespace morvane {
 
@@ -22,5 +25,20 @@ void EnsureAffordable(std::uint64_t count, std::uint64_t elementSize);
 // to be written whole, in one call instead of one fault per page as the writes
 // reach them. Only a saving: where the system cannot, the faults come later.
 void MapPagesAhead(void* data, std::size_t bytes);
+
+// Grows `items` to hold `more` items beyond its size, twice its capacity as a
+// rule, within the memory budget (OutOfMemoryError beyond it).
+template <typename Items>
+void MakeRoom(Items& items, std::size_t more) {
+    if (more <= items.capacity() - items.size()) return;
+    std::size_t room = std::max(items.size() + more, 2 * items.capacity());
+    try {
+        EnsureAffordable(room, sizeof(typename Items::value_type));
+    } catch (const OutOfMemoryError&) {
+        room = items.size() + more;
+        EnsureAffordable(room, sizeof(typename Items::value_type));
+    }
+    items.reserve(room);
+}
 
 }  // namespace morvane
