@@ -192,6 +192,7 @@ void DesignWindow::OpenCsvDesign(const CsvRolesDialog& dialog) {
         import.encoding = options.encoding;
         import.separator = options.separator;
         import.decimalSeparator = options.decimalSeparator;
+        import.storedDecimalSeparator = decimalSeparator_;  // 計算 reads the program's
         import.subjectColumn = roles.id;
         import.aColumn = roles.within.at(0);
         import.bColumn = roles.within.at(1);

@@ -189,6 +189,10 @@ std::size_t StudyReader::Column(const std::string& name) const {
     return found;
 }
 
+bool IsDecimalSeparator(char c) {
+    return c == '.' || c == ',';
+}
+
 // A score as export writes it: an optional sign, then digits with at most one
 // decimal separator among them, and short. Such a text is a score whatever its
 // digits are, as the score syntax would find, only sooner.
@@ -637,6 +641,10 @@ void ReadStudyCsv(std::string_view text, const CsvImportOptions& options, StudyS
             study.ReadLong(store);
         else
             study.ReadWide(store);
+        const char stored = options.storedDecimalSeparator;
+        if (stored != 0 && stored != options.decimalSeparator && IsDecimalSeparator(stored) &&
+            IsDecimalSeparator(options.decimalSeparator))
+            store.CellText.ReplaceByte(options.decimalSeparator, stored);
     } catch (const std::bad_alloc&) {
         throw OutOfMemoryError();
     }

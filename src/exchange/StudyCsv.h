@@ -57,6 +57,10 @@ struct CsvImportOptions {
     std::vector<std::string> levelsB;
     bool header = true;
     char decimalSeparator = '.';
+    // The decimal separator of the stored scores, where it differs from the
+    // CSV's ('.' or ','): the program's own, so that the study computes as
+    // typed. 0: as read.
+    char storedDecimalSeparator = 0;
 };
 
 // Fills the store's counts, level names and score texts from the CSV in

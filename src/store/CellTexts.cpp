@@ -61,6 +61,13 @@ void CellTextArray::Release() {
     cells_ = 0;
 }
 
+void CellTextArray::ReplaceByte(char from, char to) {
+    const auto low = [](char c) { return static_cast<unsigned char>(c) < 0x40; };
+    if (!low(from) || !low(to)) throw RangeError();
+    std::replace(bytes_.begin(), bytes_.end(), from, to);
+    for (std::string& edit : edits_) std::replace(edit.begin(), edit.end(), from, to);
+}
+
 void CellTextArray::SetOffset(std::size_t k, std::uint64_t offset) {
     if (wide_.empty() && offset > kNarrowLimit) {
         try {

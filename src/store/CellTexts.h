@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
-#include <span>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -85,6 +85,11 @@ public:
     template <typename Visit>
     void ForEachInColumn(std::int32_t a, std::int32_t b, std::int32_t first, std::int32_t last,
                          Visit&& visit) const;
+    // Replaces the byte `from` with `to` in every text, lengths unchanged. Both
+    // must be below 0x40, where no byte of a double-byte character of code
+    // page 932 falls but its first, so a character is never cut; others raise
+    // RangeError.
+    void ReplaceByte(char from, char to);
     // Whether every text is as loaded: then nothing is held beside the buffer.
     bool Plain() const { return editSlots_.empty() && wide_.empty(); }
 

@@ -18,10 +18,12 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
 
+#include "analysis/FullAnalysis.h"
 #include "analysiswindow/DesignAnalysisWindow.h"
 #include "analysiswindow/InteractionPlotView.h"
 #include "datawindow/DataWindow.h"
@@ -218,6 +220,19 @@ private slots:
         QCOMPARE(store_.LevelNamesA, (NameArray{"", "a1", "a2"}));
         QCOMPARE(store_.SubjectCount, 2);
         QCOMPARE(store_.CellText(1, 2, 2), std::string("4.5"));
+
+        // A spreadsheet's semicolons and decimal commas: the study keeps the
+        // program's decimal point, so that 計算 reads what was imported.
+        std::string comma = text;
+        std::replace(comma.begin(), comma.end(), ',', ';');
+        std::replace(comma.begin(), comma.end(), '.', ',');
+        dialog = Dialog("comma.csv", comma);
+        QVERIFY(dialog->findChild<QCheckBox*>(QStringLiteral("DecimalCommaCheck"))->isChecked());
+        dialog->findChild<QCheckBox*>(QStringLiteral("DataWindowCheck"))->setChecked(true);
+        testing::Button(dialog, "OkButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QCOMPARE(store_.CellText(1, 2, 2), std::string("4.5"));
+        QCOMPARE(AnalyseCompleteSubjects(store_, '.').cells.back().mean, Extended{6.25L});
     }
 
     void TheMixedDesignWindowShowsTheToolsFigures() {

@@ -9,13 +9,13 @@
 #include <functional>
 #include <random>
 
-#include "scores/ScoreSyntax.h"
 #include "exchange/Csv.h"
 #include "exchange/ExchangeMessages.h"
 #include "exchange/RandomStudy.h"
 #include "exchange/StudyCsv.h"
 #include "properties/MemoryFile.h"
 #include "runtime/Cp932.h"
+#include "scores/ScoreSyntax.h"
 #include "store/DataFile.h"
 
 namespace morvane {
@@ -312,6 +312,21 @@ TEST(StudyCsv, ReadsWhatSpreadsheetsSave) {
         "2\r\n2\r\n2\r\npre, "
         "early\r\npost\r\neasy\r\nhard\r\n12,5\r\n14\r\n15\r\n18\r\n9\r\n10\r\n11\r\n13\r\n";
     EXPECT_EQ(Imported(saved, options), expected);
+    // Stored with the program's decimal point, long and wide, and back.
+    options.storedDecimalSeparator = '.';
+    EXPECT_EQ(Imported(saved, options), std::string(expected).replace(expected.find("12,5"), 4, "12.5"));
+    CsvImportOptions wideComma = Wide({"a"}, {"x", "y"});
+    wideComma.header = false;
+    wideComma.separator = ';';
+    wideComma.decimalSeparator = ',';
+    wideComma.storedDecimalSeparator = '.';
+    EXPECT_EQ(Imported("s1;1,25;-2\ns2;3;4,\n", wideComma),
+              "2\r\n1\r\n2\r\na\r\nx\r\ny\r\n1.25\r\n3\r\n-2\r\n4.\r\n");
+    wideComma.separator = ',';
+    wideComma.decimalSeparator = '.';
+    wideComma.storedDecimalSeparator = ',';
+    EXPECT_EQ(Imported("s1,1.25,-2\ns2,3,.5\n", wideComma),
+              "2\r\n1\r\n2\r\na\r\nx\r\ny\r\n1,25\r\n3\r\n-2\r\n,5\r\n");
 
     // The same as code page 932 with Japanese names, found or named, and tabs.
     std::string sjis = Sjis(
