@@ -251,13 +251,13 @@ std::int32_t LongReader::Combination() {
     return static_cast<std::int32_t>(combinations_.Add(key));
 }
 
-// The score: empty (no score), digits and a power of ten when the quick parse
+// The score: empty or NA (no score), digits and a power of ten when the quick parse
 // takes it, else kept as its text. Anything else is refused as the import
 // refuses it.
 void LongReader::Score(Row& row) {
     const std::string_view text = TrimSpaces(reader_.Field(dvColumn_));
     const char separator = options_.decimalSeparator;
-    if (text.empty()) {
+    if (text.empty() || text == kNotAvailable) {
         row.kind = Kind::Empty;
         return;
     }

@@ -26,15 +26,17 @@ struct LongCsvOptions {
     std::size_t recordsBeforeHeader = 0;
 };
 
+// A missing score as R's write.csv writes it.
+inline constexpr std::string_view kNotAvailable = "NA";
+
 // The design of the CSV in `text` (UTF-8 or code page 932, found as the
 // import finds it; a leading byte-order mark skipped; records whose fields are
 // all empty ignored). Names come out as UTF-8. Levels and subjects in the
 // order they first appear; several rows of one subject and within cell
 // averaged exactly, each cell's mean rounded once. A row whose score is empty
-// (or spaces) gives no score and is otherwise ignored: its subject and levels
-// still count as they appear, so a subject none of whose rows in some within
-// cell has a score, like one without a row there, is removed and named in
-// `removed`.
+// (or spaces), or NA as R writes a missing value, gives no score and is otherwise ignored: its subject and
+// levels still count as they appear, so a subject none of whose rows in some within cell has a score, like
+// one without a row there, is removed and named in `removed`.
 //
 // Refusals raise CsvError, with the line and column where they have one: a
 // role's column missing from the header or in it twice; a column named for

@@ -92,7 +92,7 @@ std::size_t SubjectColumn(const std::vector<std::string>& header) {
 void See(ColumnSeen& seen, std::string_view field, const std::string& subject, char decimal) {
     if (field.empty()) return;
     seen.anyValue = true;
-    if (seen.numeric && !IsScore(field, decimal)) seen.numeric = false;
+    if (seen.numeric && field != kNotAvailable && !IsScore(field, decimal)) seen.numeric = false;
     std::string value(field);
     if (seen.distinct.size() < seen.distinctCap) seen.distinct.insert(value);
     auto [first, inserted] = seen.firstOfSubject.try_emplace(subject, value);

@@ -140,11 +140,12 @@ TEST(LongCsv, MissingScoresRemoveSubjectsListwise) {
         "s3,c,x,4\ns3,c,y,\n"    // an empty score
         "s4,c,x,5\ns4,c,y,  \n"  // spaces alone
         "s5,c,x,6\ns5,c,y,\ns5,c,y,8\n"
-        "s6,p,x,\ns6,p,y,\n";
+        "s6,p,x,\ns6,p,y,\n"
+        "s7,c,x,NA\ns7,c,y,9\n";  // R's missing value
     const DesignData d = ReadLongCsv(text, Roles({"A"}, {"g"}));
     EXPECT_EQ(d.subjects, (Names{"s1", "s5"}));
-    EXPECT_EQ(d.removed, (Names{"s2", "s3", "s4", "s6"}));
-    EXPECT_EQ(d.subjectsRead, 6);
+    EXPECT_EQ(d.removed, (Names{"s2", "s3", "s4", "s6", "s7"}));
+    EXPECT_EQ(d.subjectsRead, 7);
     EXPECT_EQ(d.group, (std::vector<std::int32_t>{0, 1}));
     EXPECT_EQ(d.values, (std::vector<Extended>{1, 2, 6, 8}));
     EXPECT_EQ(d.rows, (std::vector<std::int32_t>{1, 1, 1, 1}));
@@ -221,7 +222,7 @@ TEST(LongCsv, RefusalsSayWhatAndWhere) {
     EXPECT_EQ(Refusal(csv + "s3,,x,u,5\n", mixed), "6 行 2 列: 水準名が空です");
     EXPECT_EQ(Refusal(csv + ",p,x,u,5\n", mixed), "6 行 1 列: 被験者の ID が空です");
     EXPECT_EQ(Refusal(csv + "\"s\n3\",p,x,u,5\n", mixed), "6 行 1 列: 被験者の ID に改行があります");
-    EXPECT_EQ(Refusal(csv + "s3,p,x,u,NA\n", mixed), "6 行 5 列: 'NA' は浮動小数点数ではありません");
+    EXPECT_EQ(Refusal(csv + "s3,p,x,u,N/A\n", mixed), "6 行 5 列: 'N/A' は浮動小数点数ではありません");
     EXPECT_EQ(Refusal(csv + "s3,p,x,u,1,5\n", mixed), "6 行: 値が 6 個あります (5 個のはずです)");
     EXPECT_EQ(Refusal(csv + "s3,p,x,u,\"1\"x\n", mixed),
               "6 行 5 列: 閉じた引用符の後に区切り文字でない文字があります");

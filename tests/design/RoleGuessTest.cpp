@@ -96,6 +96,8 @@ TEST(RoleGuess, GuessesEachRoleFromNamesAndContents) {
         EXPECT_EQ(g.options.decimalSeparator, c.decimal);
         EXPECT_EQ(g.rows.size(), 20u);
     }
+    // R's NA among the scores leaves the column numeric.
+    EXPECT_EQ(GuessRoles("id,A,score\ns1,x,1.5\ns1,y,NA\ns2,x,3\ns2,y,4\n").roles.dv, "score");
 }
 
 TEST(RoleGuess, ReadsCodePage932AndKeepsWhatTheUserFixed) {
