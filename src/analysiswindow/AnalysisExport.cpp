@@ -6,6 +6,7 @@
 #include "plot/PlotFiles.h"
 #include "qttext/Text.h"
 #include "runtime/Cp932.h"
+#include "runtime/SameFile.h"
 #include "runtime/TextWriter.h"
 
 namespace morvane {
@@ -49,15 +50,46 @@ void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotDat
 
 namespace morvane {
 
-QStringList QuantilePlotNameFilters() {
+QStringList PlotNameFilters() {
     return {QStringLiteral(u"PNG 画像 (*.png)"), QStringLiteral(u"SVG (*.svg)"),
             QStringLiteral(u"PDF (*.pdf)")};
 }
 
-void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path) {
+QStringList QuantilePlotNameFilters() {
+    return PlotNameFilters();
+}
+
+namespace {
+
+template <class PlotData>
+void ExportPlot(const PlotData& plot, const QString& path) {
     const auto type = plot::PlotFileTypeOf(path);
     if (!type) throw ExportTypeError(ExportTypeError::ForPlot{});
     plot::WritePlotFile(plot, *type, kExportPlotSize, qttext::FilePath(path));
+}
+
+}  // namespace
+
+void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path) {
+    ExportPlot(plot, path);
+}
+
+void ExportInteractionPlot(const plot::InteractionPlotData& plot, const QString& path) {
+    ExportPlot(plot, path);
+}
+
+bool ExportToChosenFile(const widgets::Seams& seams, QWidget* parent, widgets::OwnFiles& own, QString& name,
+                        const QString& title, const QStringList& filters, const std::string& input,
+                        const std::function<void(const QString& path)>& write) {
+    const auto chosen = widgets::ChooseFileToWrite(
+        *seams.messages, parent, own,
+        [&](const QString& start) { return seams.dialogs->SaveAs(parent, title, start, filters); }, name);
+    if (!chosen) return false;  // cancelled: nothing is written
+    name = *chosen;
+    RefuseInputAsOutput(qttext::FilePath(*chosen), {input});
+    write(*chosen);
+    own.Add(*chosen);
+    return true;
 }
 
 namespace {
