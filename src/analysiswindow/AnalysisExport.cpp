@@ -1,6 +1,7 @@
 #include "analysiswindow/AnalysisExport.h"
 
 #include <QFileInfo>
+#include <optional>
 
 #include "output/AnovaFormats.h"
 #include "plot/PlotFiles.h"
@@ -81,12 +82,15 @@ void ExportInteractionPlot(const plot::InteractionPlotData& plot, const QString&
 bool ExportToChosenFile(const widgets::Seams& seams, QWidget* parent, widgets::OwnFiles& own, QString& name,
                         const QString& title, const QStringList& filters, const std::string& input,
                         const std::function<void(const QString& path)>& write) {
-    const auto chosen = widgets::ChooseFileToWrite(
-        *seams.messages, parent, own,
-        [&](const QString& start) { return seams.dialogs->SaveAs(parent, title, start, filters); }, name);
+    // The input refused as soon as it is chosen, before any question of replacing it.
+    const auto dialog = [&](const QString& start) {
+        const std::optional<QString> chosen = seams.dialogs->SaveAs(parent, title, start, filters);
+        if (chosen && !chosen->isEmpty()) RefuseInputAsOutput(qttext::FilePath(*chosen), {input});
+        return chosen;
+    };
+    const auto chosen = widgets::ChooseFileToWrite(*seams.messages, parent, own, dialog, name);
     if (!chosen) return false;  // cancelled: nothing is written
     name = *chosen;
-    RefuseInputAsOutput(qttext::FilePath(*chosen), {input});
     write(*chosen);
     own.Add(*chosen);
     return true;

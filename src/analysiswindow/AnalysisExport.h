@@ -59,9 +59,9 @@ void ExportInteractionPlot(const plot::InteractionPlotData& plot, const QString&
 // `seams`, offering `filters` and starting at `name`, until a name that may be
 // written (ChooseFileToWrite: a file that exists and is not one of `own` is
 // replaced only when the user says so). The name chosen is kept in `name` for
-// the next time; `input`, the file the figures were read from, is refused;
-// `write` writes the file, which is one of `own` from then on. False when the
-// dialog was cancelled and nothing was written; throws what `write` throws and
+// the next time; `input`, the file the figures were read from, is refused
+// as soon as it is chosen (before the replace question); `write` writes the file, which is one of `own` from
+// then on. False when the dialog was cancelled and nothing was written; throws what `write` throws and
 // SameFileError.
 bool ExportToChosenFile(const widgets::Seams& seams, QWidget* parent, widgets::OwnFiles& own, QString& name,
                         const QString& title, const QStringList& filters, const std::string& input,

@@ -163,8 +163,9 @@ private slots:
         QVERIFY(seams_.messages.Shown().isEmpty());
 
         const QByteArray before = FileBytesOf(csv);
-        ExportTo("trial.csv");  // replacing it answered はい
+        ExportTo("trial.csv");  // refused before any question of replacing it
         QCOMPARE(seams_.messages.Shown().size(), 1);
+        QCOMPARE(seams_.messages.AskedReplace().size(), 1);
         QCOMPARE(FileBytesOf(csv), before);
         ExportTo("plot.txt");
         QCOMPARE(seams_.messages.Shown().size(), 2);
