@@ -89,29 +89,20 @@ private slots:
         for (int i = 0; i < 3; ++i) QCOMPARE(Choice()->itemText(i), plot::ErrorBarsCaption(kinds[i]));
         QCOMPARE(View()->Data().barsShown, plot::ErrorBars::WithinCi95);
 
+        // Each choice redraws (the bars' widths tell them apart); the figures
+        // themselves are compared with the tool's below.
         std::vector<Extended> widths;  // of the first cell's bar, for each choice
-        QStringList captions;
         for (int i : {1, 2, 0}) {
             Choice()->setCurrentIndex(i);
             const plot::InteractionPlotData& data = View()->Data();
             QCOMPARE(data.barsShown, kinds[i]);
             QCOMPARE(window_->ErrorBarsShown(), kinds[i]);
-            const plot::InteractionPlotData expected =
-                plot::DesignPlotDataOf(window_->Analysis(), '.', kinds[i]);
-            QCOMPARE(data.bars.size(), expected.bars.size());
-            for (std::size_t c = 0; c < data.bars.size(); ++c) {
-                QVERIFY(data.bars[c].has_value() && expected.bars[c].has_value());
-                QVERIFY(data.bars[c]->low == expected.bars[c]->low &&
-                        data.bars[c]->high == expected.bars[c]->high);
-            }
-            QVERIFY(data.barsWithinGroups);
+            QVERIFY(data.barsWithinGroups && data.bars.front().has_value());
             widths.push_back(data.bars.front()->high - data.bars.front()->low);
             QCOMPARE(Caption(), plot::PlotCaption(data));
             QVERIFY(Caption().contains(plot::ErrorBarsCaption(kinds[i])));
-            captions.append(Caption());
         }
         QVERIFY(widths[0] != widths[1] && widths[1] != widths[2] && widths[0] != widths[2]);
-        QCOMPARE(captions.removeDuplicates(), 0);
 
         // The standard error chosen: kept when the language toggles and when
         // the file is read again (the page made anew, its plot of the new data).
