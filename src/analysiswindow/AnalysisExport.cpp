@@ -1,11 +1,13 @@
 #include "analysiswindow/AnalysisExport.h"
 
 #include <QFileInfo>
+#include <optional>
 
 #include "output/AnovaFormats.h"
 #include "plot/PlotFiles.h"
 #include "qttext/Text.h"
 #include "runtime/Cp932.h"
+#include "runtime/SameFile.h"
 #include "runtime/TextWriter.h"
 
 namespace morvane {
@@ -49,15 +51,49 @@ void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotDat
 
 namespace morvane {
 
-QStringList QuantilePlotNameFilters() {
+QStringList PlotNameFilters() {
     return {QStringLiteral(u"PNG 画像 (*.png)"), QStringLiteral(u"SVG (*.svg)"),
             QStringLiteral(u"PDF (*.pdf)")};
 }
 
-void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path) {
+QStringList QuantilePlotNameFilters() {
+    return PlotNameFilters();
+}
+
+namespace {
+
+template <class PlotData>
+void ExportPlot(const PlotData& plot, const QString& path) {
     const auto type = plot::PlotFileTypeOf(path);
     if (!type) throw ExportTypeError(ExportTypeError::ForPlot{});
     plot::WritePlotFile(plot, *type, kExportPlotSize, qttext::FilePath(path));
+}
+
+}  // namespace
+
+void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path) {
+    ExportPlot(plot, path);
+}
+
+void ExportInteractionPlot(const plot::InteractionPlotData& plot, const QString& path) {
+    ExportPlot(plot, path);
+}
+
+bool ExportToChosenFile(const widgets::Seams& seams, QWidget* parent, widgets::OwnFiles& own, QString& name,
+                        const QString& title, const QStringList& filters, const std::string& input,
+                        const std::function<void(const QString& path)>& write) {
+    // The input refused as soon as it is chosen, before any question of replacing it.
+    const auto dialog = [&](const QString& start) {
+        const std::optional<QString> chosen = seams.dialogs->SaveAs(parent, title, start, filters);
+        if (chosen && !chosen->isEmpty()) RefuseInputAsOutput(qttext::FilePath(*chosen), {input});
+        return chosen;
+    };
+    const auto chosen = widgets::ChooseFileToWrite(*seams.messages, parent, own, dialog, name);
+    if (!chosen) return false;  // cancelled: nothing is written
+    name = *chosen;
+    write(*chosen);
+    own.Add(*chosen);
+    return true;
 }
 
 namespace {

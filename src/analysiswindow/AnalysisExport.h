@@ -2,12 +2,14 @@
 // What the analysis window's 書き出し writes, by the type its file name's
 // suffix names: the tables as markdown (.md), CSV (.csv) or JSON (.json), as
 // `morvane anova` writes them, or the interaction plot as PNG, SVG or PDF; and
-// what its copy actions put on the clipboard.
+// what its copy actions put on the clipboard. Every export of the analysis
+// windows runs its file dialog and writes through ExportToChosenFile.
 
 #include <QMimeData>
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,6 +19,8 @@
 #include "plot/InteractionPlot.h"
 #include "plot/QuantilePlot.h"
 #include "runtime/Errors.h"
+#include "widgets/FileChoice.h"
+#include "widgets/Seams.h"
 
 namespace morvane {
 
@@ -40,12 +44,28 @@ QStringList ExportNameFilters();
 void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotData& plot, const QString& path,
                     const OutputOptions& options = {});
 
-// The Q-Q plots' file types for the file dialog, PNG the default.
+// A plot's file types for the file dialog, PNG the default.
+QStringList PlotNameFilters();
+// The same, for the Q-Q plots.
 QStringList QuantilePlotNameFilters();
 
-// Writes the Q-Q plots as the PNG, SVG or PDF file `path` names; throws
-// ExportTypeError (named by its plot types), InOutError.
+// Writes the Q-Q plots, or the interaction plot, as the PNG, SVG or PDF file
+// `path` names, kExportPlotSize; throws ExportTypeError (named by its plot
+// types), InOutError.
 void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path);
+void ExportInteractionPlot(const plot::InteractionPlotData& plot, const QString& path);
+
+// An export of an analysis window: the save dialog titled `title` through
+// `seams`, offering `filters` and starting at `name`, until a name that may be
+// written (ChooseFileToWrite: a file that exists and is not one of `own` is
+// replaced only when the user says so). The name chosen is kept in `name` for
+// the next time; `input`, the file the figures were read from, is refused
+// as soon as it is chosen (before the replace question); `write` writes the file, which is one of `own` from
+// then on. False when the dialog was cancelled and nothing was written; throws what `write` throws and
+// SameFileError.
+bool ExportToChosenFile(const widgets::Seams& seams, QWidget* parent, widgets::OwnFiles& own, QString& name,
+                        const QString& title, const QStringList& filters, const std::string& input,
+                        const std::function<void(const QString& path)>& write);
 
 // 表をコピー: the summary table as a word processor pastes it, a real table:
 // HTML (text/html), RTF (text/rtf and application/rtf, the names programs

@@ -26,8 +26,6 @@
 #include "output/AnovaFormats.h"
 #include "output/ModelCheckTables.h"
 #include "output/ResultTables.h"
-#include "qttext/Text.h"
-#include "runtime/SameFile.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
 
@@ -255,37 +253,22 @@ bool AnalysisWindow::MayUseFigures(const QString& what) {
 void AnalysisWindow::Export() {
     widgets::RunCommand(*seams_.messages, this, [this] {
         if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
-        const auto chosen = widgets::ChooseFileToWrite(
-            *seams_.messages, this, exported_,
-            [this](const QString& start) {
-                return seams_.dialogs->SaveAs(this, QStringLiteral(u"書き出し"), start, ExportNameFilters());
-            },
-            exportName_);
-        if (!chosen) return;  // cancelled: nothing is written
-        exportName_ = *chosen;
-        RefuseInputAsOutput(qttext::FilePath(*chosen), {studyFile_});
-        OutputOptions options = CopyOptions();
-        options.provenance = provenance_;
-        ExportAnalysis(analysis_, plot_->Data(), *chosen, options);
-        exported_.Add(*chosen);
+        ExportToChosenFile(seams_, this, exported_, exportName_, QStringLiteral(u"書き出し"),
+                           ExportNameFilters(), studyFile_, [this](const QString& path) {
+                               OutputOptions options = CopyOptions();
+                               options.provenance = provenance_;
+                               ExportAnalysis(analysis_, plot_->Data(), path, options);
+                           });
     });
 }
 
 void AnalysisWindow::ExportQuantilePlot() {
     widgets::RunCommand(*seams_.messages, this, [this] {
         if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
-        const auto chosen = widgets::ChooseFileToWrite(
-            *seams_.messages, this, exported_,
-            [this](const QString& start) {
-                return seams_.dialogs->SaveAs(this, QStringLiteral(u"Q-Q プロットの書き出し"), start,
-                                              QuantilePlotNameFilters());
-            },
-            quantileName_);
-        if (!chosen) return;  // cancelled: nothing is written
-        quantileName_ = *chosen;
-        RefuseInputAsOutput(qttext::FilePath(*chosen), {studyFile_});
-        morvane::ExportQuantilePlot(quantilePlot_->Data(), *chosen);
-        exported_.Add(*chosen);
+        ExportToChosenFile(seams_, this, exported_, quantileName_, QStringLiteral(u"Q-Q プロットの書き出し"),
+                           QuantilePlotNameFilters(), studyFile_, [this](const QString& path) {
+                               morvane::ExportQuantilePlot(quantilePlot_->Data(), path);
+                           });
     });
 }
 
@@ -325,14 +308,7 @@ QWidget* AnalysisWindow::MakePlotPane(QWidget* parent) {
     plot_->setObjectName(QStringLiteral("InteractionPlot"));
     layout->addWidget(plot_, 1);
     auto* choice = new QHBoxLayout;
-    auto* label = new QLabel(QStringLiteral(u"誤差線(&E):"), pane);
-    errorBars_ = new QComboBox(pane);
-    errorBars_->setObjectName(QStringLiteral("ErrorBarsChoice"));
-    for (plot::ErrorBars bars : {plot::ErrorBars::WithinCi95, plot::ErrorBars::Ci95, plot::ErrorBars::Se})
-        errorBars_->addItem(plot::ErrorBarsCaption(bars), static_cast<int>(bars));
-    label->setBuddy(errorBars_);
-    choice->addWidget(label);
-    choice->addWidget(errorBars_);
+    errorBars_ = AddErrorBarsChoice(pane, choice);
     choice->addStretch();
     layout->addLayout(choice);
     plotCaption_ = new QLabel(pane);

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -27,7 +29,6 @@
 #include "qttext/Text.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
-#include "runtime/SameFile.h"
 #include "runtime/TextWriter.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
@@ -56,19 +57,6 @@ QLabel* Paragraph(QWidget* parent, const QString& text) {
     label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
-}
-
-// The 図 page: the design's interaction plot above its caption.
-QWidget* PlotPage(QWidget* parent, plot::InteractionPlotData data) {
-    auto* page = new QWidget(parent);
-    auto* layout = new QVBoxLayout(page);
-    auto* caption = Paragraph(page, plot::PlotCaption(data));
-    auto* view = new InteractionPlotView(page);
-    view->setObjectName(QStringLiteral("DesignPlot"));
-    view->SetData(std::move(data));
-    layout->addWidget(view, 1);
-    layout->addWidget(caption);
-    return page;
 }
 
 QString Lines(const std::vector<std::string>& lines) {
@@ -251,8 +239,7 @@ void DesignAnalysisWindow::FillPages() {
         layout->insertWidget(at + 1, view);
         if (!table.notes.empty()) layout->insertWidget(at + 2, Paragraph(inner, Lines(table.notes)));
     }
-    pages_->addTab(PlotPage(pages_, plot::DesignPlotDataOf(analysis_, decimalSeparator_)),
-                   QStringLiteral(u"図"));
+    pages_->addTab(MakePlotPage(), QStringLiteral(u"図"));
     pages_->setCurrentIndex(std::clamp(current, 0, pages_->count() - 1));
 }
 
@@ -324,30 +311,71 @@ void DesignAnalysisWindow::CopySentences() {
 
 void DesignAnalysisWindow::Export() {
     widgets::RunCommand(*seams_.messages, this, [this] {
-        const auto chosen = widgets::ChooseFileToWrite(
-            *seams_.messages, this, exported_,
-            [this](const QString& start) {
-                return seams_.dialogs->SaveAs(
-                    this, QStringLiteral(u"書き出し"), start,
-                    {QStringLiteral(u"JSON (*.json)"), QStringLiteral(u"マークダウン (*.md)")});
-            },
-            exportName_);
-        if (!chosen) return;  // cancelled: nothing is written
-        exportName_ = *chosen;
-        const QString suffix = QFileInfo(*chosen).suffix().toLower();
-        AnovaFormat format;
-        if (suffix == QLatin1String("json"))
-            format = AnovaFormat::Json;
-        else if (suffix == QLatin1String("md") || suffix == QLatin1String("markdown"))
-            format = AnovaFormat::Markdown;
-        else
-            throw Error(
-                Cp932FromUtf8("書き出す形式が分かりません: ファイル名の末尾を .json か .md にしてください"));
-        const std::string file = qttext::FilePath(*chosen);
-        RefuseInputAsOutput(file, {source_.path});
-        const std::string text = FormatDesignAnalysis(analysis_, format, Options());
-        WriteTextFile(file, [&](TextWriter& out) { out.Write(text); });
-        exported_.Add(*chosen);
+        ExportToChosenFile(
+            seams_, this, exported_, exportName_, QStringLiteral(u"書き出し"),
+            {QStringLiteral(u"JSON (*.json)"), QStringLiteral(u"マークダウン (*.md)")}, source_.path,
+            [this](const QString& path) {
+                const QString suffix = QFileInfo(path).suffix().toLower();
+                AnovaFormat format;
+                if (suffix == QLatin1String("json"))
+                    format = AnovaFormat::Json;
+                else if (suffix == QLatin1String("md") || suffix == QLatin1String("markdown"))
+                    format = AnovaFormat::Markdown;
+                else
+                    throw Error(Cp932FromUtf8(
+                        "書き出す形式が分かりません: ファイル名の末尾を .json か .md にしてください"));
+                const std::string text = FormatDesignAnalysis(analysis_, format, Options());
+                WriteTextFile(qttext::FilePath(path), [&](TextWriter& out) { out.Write(text); });
+            });
+    });
+}
+
+// The 図 page: the design's interaction plot above the choice of its error
+// bars with the export, and its caption.
+QWidget* DesignAnalysisWindow::MakePlotPage() {
+    auto* page = new QWidget(pages_);
+    auto* layout = new QVBoxLayout(page);
+    plot_ = new InteractionPlotView(page);
+    plot_->setObjectName(QStringLiteral("DesignPlot"));
+    layout->addWidget(plot_, 1);
+    auto* row = new QHBoxLayout;
+    errorBars_ = AddErrorBarsChoice(page, row);
+    row->addStretch();
+    auto* exportPlot = new QPushButton(QStringLiteral(u"図を書き出し…"), page);
+    exportPlot->setObjectName(QStringLiteral("ExportPlotButton"));
+    exportPlot->setToolTip(QStringLiteral(u"この図を PNG 画像、SVG、PDF のファイルに書き出します"));
+    row->addWidget(exportPlot);
+    layout->addLayout(row);
+    plotCaption_ = Paragraph(page, {});
+    plotCaption_->setObjectName(QStringLiteral("PlotCaption"));
+    layout->addWidget(plotCaption_);
+    SetErrorBars(bars_);
+    connect(errorBars_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) SetErrorBars(static_cast<plot::ErrorBars>(errorBars_->itemData(index).toInt()));
+    });
+    connect(exportPlot, &QPushButton::clicked, this, &DesignAnalysisWindow::ExportPlot);
+    return page;
+}
+
+void DesignAnalysisWindow::SetErrorBars(plot::ErrorBars bars) {
+    bars_ = bars;
+    if (plot_ == nullptr) return;  // no analysis shown yet
+    const int index = errorBars_->findData(static_cast<int>(bars));
+    if (index != errorBars_->currentIndex()) errorBars_->setCurrentIndex(index);  // comes back here
+    plot_->SetData(plot::DesignPlotDataOf(analysis_, decimalSeparator_, bars));
+    plotCaption_->setText(plot::PlotCaption(plot_->Data()));
+}
+
+void DesignAnalysisWindow::ExportPlot() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        if (plot_ == nullptr) return;
+        if (plotName_.isEmpty()) {
+            const QFileInfo csv(QFile::decodeName(source_.path.c_str()));
+            plotName_ = csv.dir().filePath(csv.completeBaseName() + QStringLiteral("-plot.png"));
+        }
+        ExportToChosenFile(seams_, this, exported_, plotName_, QStringLiteral(u"図の書き出し"),
+                           PlotNameFilters(), source_.path,
+                           [this](const QString& path) { ExportInteractionPlot(plot_->Data(), path); });
     });
 }
 

@@ -7,7 +7,10 @@
 // text), 書き出し writes the analysis as JSON or markdown naming the CSV's
 // SHA-256, both in Japanese unless 英語で出力 is checked. 再読み込み reads
 // the CSV again with the same roles and options; once the file changed on
-// disk after it was read, a line above the tables says so until then.
+// disk after it was read, a line above the tables says so until then. The
+// last page, 図, draws the design's interaction plot with the error bars
+// chosen below it (kept when the file is read again) and writes it as a PNG,
+// SVG or PDF file.
 
 #include <QDateTime>
 #include <QWidget>
@@ -18,16 +21,20 @@
 #include "design/LongCsv.h"
 #include "output/OutputOptions.h"
 #include "output/ResultTables.h"
+#include "plot/InteractionPlot.h"
 #include "widgets/FileChoice.h"
 #include "widgets/Seams.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QMimeData;
 class QTabWidget;
 class QTimer;
 
 namespace morvane {
+
+class InteractionPlotView;
 
 // What a design was read from: the CSV file, its columns' roles and the reading options.
 struct CsvSource {
@@ -67,6 +74,13 @@ public:
     void Export();
     OutputLanguage Language() const;
 
+    // The 図 page: the plot and its caption redrawn with `bars`, the choice
+    // below it following; and the plot as shown written to the PNG, SVG or
+    // PDF file chosen (at first named after the CSV, beside it).
+    void SetErrorBars(plot::ErrorBars bars);
+    plot::ErrorBars ErrorBarsShown() const { return bars_; }
+    void ExportPlot();
+
 protected:
     void changeEvent(QEvent* event) override;
 
@@ -74,6 +88,7 @@ private:
     // The pages of the tables, made again for each analysis.
     void FillPages();
     OutputOptions Options() const;
+    QWidget* MakePlotPage();
 
     widgets::Seams seams_;
     char decimalSeparator_;
@@ -92,6 +107,12 @@ private:
     QTabWidget* pages_ = nullptr;
     QCheckBox* english_ = nullptr;
     QTimer* watch_ = nullptr;
+    // The 図 page, made again with the others: its bars stay.
+    plot::ErrorBars bars_ = plot::ErrorBars::WithinCi95;
+    QString plotName_;
+    InteractionPlotView* plot_ = nullptr;
+    QLabel* plotCaption_ = nullptr;
+    QComboBox* errorBars_ = nullptr;
 };
 
 // The summary table as a word processor pastes it: an HTML table and

@@ -1,5 +1,8 @@
 #include "analysiswindow/InteractionPlotView.h"
 
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QLabel>
 #include <QPainter>
 
 namespace morvane {
@@ -21,6 +24,18 @@ QSize InteractionPlotView::sizeHint() const {
 void InteractionPlotView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     plot::PaintInteractionPlot(painter, QRectF(rect()), data_);
+}
+
+QComboBox* AddErrorBarsChoice(QWidget* parent, QBoxLayout* row) {
+    auto* label = new QLabel(QStringLiteral(u"誤差線(&E):"), parent);
+    auto* choice = new QComboBox(parent);
+    choice->setObjectName(QStringLiteral("ErrorBarsChoice"));
+    for (plot::ErrorBars bars : {plot::ErrorBars::WithinCi95, plot::ErrorBars::Ci95, plot::ErrorBars::Se})
+        choice->addItem(plot::ErrorBarsCaption(bars), static_cast<int>(bars));
+    label->setBuddy(choice);
+    row->addWidget(label);
+    row->addWidget(choice);
+    return choice;
 }
 
 }  // namespace morvane

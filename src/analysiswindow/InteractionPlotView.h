@@ -5,6 +5,9 @@
 
 #include "plot/InteractionPlot.h"
 
+class QBoxLayout;
+class QComboBox;
+
 namespace morvane {
 
 class InteractionPlotView final : public QWidget {
@@ -24,5 +27,10 @@ protected:
 private:
     plot::InteractionPlotData data_;
 };
+
+// The choice of the plot's error bars ("ErrorBarsChoice") after its label
+// "誤差線(&E):", added to `row`: the within-subject interval, the 95 %
+// interval and the standard error, each with its ErrorBars as its data.
+QComboBox* AddErrorBarsChoice(QWidget* parent, QBoxLayout* row);
 
 }  // namespace morvane
