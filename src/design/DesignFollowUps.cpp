@@ -44,6 +44,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <future>
+#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -792,31 +793,67 @@ std::vector<Extended> StratumResiduals(const Context& x, const std::vector<std::
 
 constexpr std::size_t kMostNormalityValues = 5000;
 
+// The Q-Q plot's points of a stratum's residuals `r` (each subject's `per` in
+// turn) of `df` degrees of freedom, `leverage` the part of each residual's
+// variance its stratum leaves it before its group's (1 - 1/n_g). `largest`:
+// the scores' largest magnitude, below which a sum of squares is rounding.
+void AddQuantiles(const Context& x, const std::vector<std::size_t>& groupSize, std::vector<Extended> r,
+                  std::size_t per, Extended df, Extended leverage, Extended largest, StratumNormality& s) {
+    Extended squares = 0;
+    for (Extended v : r) squares += v * v;
+    const Extended rounding = 4096 * std::numeric_limits<Extended>::epsilon() * largest;
+    // Squares beyond the extended range studentize nothing.
+    if (!(df >= 1) || !std::isfinite(squares) ||
+        !(squares > rounding * rounding * static_cast<Extended>(r.size())))
+        return;
+    const Extended variance = squares / df * leverage;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < x.n; ++i) {
+        const std::size_t size = groupSize[static_cast<std::size_t>(x.group[i])];
+        if (size < 2) continue;
+        const Extended scale = std::sqrt(variance * (1 - 1 / static_cast<Extended>(size)));
+        for (std::size_t j = 0; j < per; ++j) r[kept++] = r[i * per + j] / scale;
+    }
+    s.unplotted = static_cast<std::int64_t>(r.size() - kept);
+    r.resize(kept);
+    s.quantiles = QuantilePointsOf(std::move(r));
+}
+
 void AddNormality(Context& x) {
-    const auto test = [&](std::string stratum, std::size_t count, const auto& residuals) {
+    std::vector<std::size_t> groupSize(x.groups, 0);
+    for (std::size_t i = 0; i < x.n; ++i) ++groupSize[static_cast<std::size_t>(x.group[i])];
+    const auto filled = static_cast<Extended>(
+        std::count_if(groupSize.begin(), groupSize.end(), [](std::size_t size) { return size > 0; }));
+    Extended largest = 0;
+    for (Extended v : x.design.values) largest = std::max(largest, std::fabs(v));
+    const Extended subjectDf = static_cast<Extended>(x.n) - filled;
+    const auto test = [&](std::string stratum, std::vector<Extended> residuals, std::size_t per, Extended df,
+                          Extended leverage) {
         StratumNormality s;
         s.stratum = std::move(stratum);
-        s.n = static_cast<std::int64_t>(count);
-        if (count >= 3 && count <= kMostNormalityValues) {
-            const ShapiroWilkTest t = ShapiroWilk(residuals());
+        s.n = static_cast<std::int64_t>(residuals.size());
+        s.df = static_cast<std::int64_t>(df);
+        if (residuals.size() >= 3 && residuals.size() <= kMostNormalityValues) {
+            const ShapiroWilkTest t = ShapiroWilk(residuals);
             s.w = t.w, s.p = t.p;
         }
+        AddQuantiles(x, groupSize, std::move(residuals), per, df, leverage, largest, s);
         x.out.normality.push_back(std::move(s));
     };
-    test("S", x.n, [&] {
-        std::vector<Extended> r(x.n);
-        for (std::size_t s = 0; s < x.n; ++s)
-            r[s] = x.subjectMeans[s] - x.groupMeans[static_cast<std::size_t>(x.group[s])];
-        return r;
-    });
+    std::vector<Extended> subjects(x.n);
+    for (std::size_t s = 0; s < x.n; ++s)
+        subjects[s] = x.subjectMeans[s] - x.groupMeans[static_cast<std::size_t>(x.group[s])];
+    test("S", std::move(subjects), 1, subjectDf, 1);
     for (const std::vector<std::size_t>& effect : WithinEffects(x.within.levels.size())) {
         std::string name;
-        std::size_t count = x.n;
+        std::size_t per = 1;
+        Extended df = subjectDf, leverage = 1;
         for (std::size_t f : effect) {
             name += x.design.within[f].name + " × ";
-            count *= x.within.levels[f];
+            const auto levels = static_cast<Extended>(x.within.levels[f]);
+            per *= x.within.levels[f], df *= levels - 1, leverage *= 1 - 1 / levels;
         }
-        test(name + "S", count, [&] { return StratumResiduals(x, effect); });
+        test(name + "S", StratumResiduals(x, effect), per, df, leverage);
     }
 }
 
