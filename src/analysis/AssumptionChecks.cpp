@@ -146,9 +146,8 @@ std::vector<std::size_t> QuantileRanks(std::size_t count) {
     return ranks;
 }
 
-std::vector<QuantilePoint> QuantilePointsOf(std::vector<Extended> studentized) {
+std::vector<QuantilePoint> QuantilePointsOf(std::vector<Extended> studentized, Extended low, Extended high) {
     if (studentized.empty()) return {};
-    const auto [low, high] = Extremes(studentized.data(), studentized.size());
     return QuantilePoints(
         [&](auto&& visit) {
             for (Extended v : studentized) visit(v);

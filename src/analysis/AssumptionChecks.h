@@ -43,8 +43,9 @@ inline constexpr std::size_t kQuantileTail = 100;
 std::vector<std::size_t> QuantileRanks(std::size_t count);
 
 // The points of the normal Q-Q plot of `studentized` residuals given in any
-// order: those of the ranks QuantileRanks chooses, chosen without a full sort.
-std::vector<QuantilePoint> QuantilePointsOf(std::vector<Extended> studentized);
+// order, from `low` to `high`: those of the ranks QuantileRanks chooses,
+// chosen without a full sort.
+std::vector<QuantilePoint> QuantilePointsOf(std::vector<Extended> studentized, Extended low, Extended high);
 
 struct StratumCheck {
     Stratum stratum = Stratum::Subjects;

@@ -30,6 +30,9 @@ struct DesignOptions {
     std::vector<std::string> observed;
     // The confidence level of the effect sizes' intervals.
     Extended effectSizeLevel = 0.9L;
+    // Whether the strata's Q-Q points are formed: none of the formats shows
+    // them, so a caller that only writes the analysis may leave them out.
+    bool quantilePoints = true;
 };
 
 // An effect of the design: the factors it crosses, by index into the design's

@@ -456,8 +456,8 @@ void TakeFollowUpsFromStudy(const FullAnalysis& study, DesignAnalysis& analysis)
             analysis.normality[k].w = study.assumptions.strata[k].normality.w;
             analysis.normality[k].p = study.assumptions.strata[k].normality.p;
             // Both windows plot the same points.
-            analysis.normality[k].quantiles = study.assumptions.strata[k].quantiles;
-            analysis.normality[k].unplotted = 0;
+            if (analysis.options.quantilePoints)
+                analysis.normality[k].quantiles = study.assumptions.strata[k].quantiles;
         }
 }
 

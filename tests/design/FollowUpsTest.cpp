@@ -395,6 +395,16 @@ TEST(DesignFollowUps, StrataQuantilesStudentizedByTheirLeverageAgreeWithR) {
     }
     CheckAll(expected);
 
+    // Left out where asked (morvane anova writes none of them): the same W.
+    DesignAnalysis plain;
+    plain.options.quantilePoints = false;
+    design::AddFollowUps(MixedDesign(), plain);
+    ASSERT_EQ(plain.normality.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_TRUE(plain.normality[k].quantiles.empty());
+        EXPECT_TRUE(plain.normality[k].w && *plain.normality[k].w == *a.normality[k].w);
+    }
+
     // A group of one subject: its residuals are zero whatever its scores, and
     // left out of the plot; the W of all of them stands.
     DesignData alone = MixedDesign();
