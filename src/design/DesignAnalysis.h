@@ -106,8 +106,8 @@ struct LeveneResult {
 struct StratumNormality {
     std::string stratum;  // UTF-8: "S" (subjects within groups) or a within effect's name with " × S"
     std::int64_t n = 0;
-    std::int64_t df = 0;
     std::optional<Extended> w, p;
+    std::int64_t df = 0;
     // The plot's points: empty where the stratum has no degrees of freedom or
     // its residuals are all zero.
     std::vector<QuantilePoint> quantiles;
