@@ -34,8 +34,10 @@ void WriteDesignPlot(const std::string& in, const std::string& out,
                      std::optional<morvane::plot::ErrorBars> bars, morvane::plot::PlotFileType type,
                      QSize size, char separator) {
     const morvane::FileBytes bytes = morvane::ReadWholeFile(in);
-    const morvane::DesignAnalysis analysis = morvane::AnalyseDesign(
-        morvane::ReadLongCsv(bytes.View(), *request.roles, request.csv), request.design);
+    morvane::DesignOptions options = request.design;
+    options.quantilePoints = !bars;  // the interaction plot needs none
+    const morvane::DesignAnalysis analysis =
+        morvane::AnalyseDesign(morvane::ReadLongCsv(bytes.View(), *request.roles, request.csv), options);
     if (bars)
         morvane::plot::WritePlotFile(morvane::plot::DesignPlotDataOf(analysis, separator, *bars), type, size,
                                      out);
