@@ -353,14 +353,6 @@ private slots:
         window->ExportQuantilePlot();
         QCOMPARE(seams_.messages.AskedReplace().size(), 1);
         QCOMPARE(FileBytesOf(dir_.File("other.svg")), QByteArray("kept"));
-        // Its own file again: no question, and an SVG of the strata.
-        seams_.dialogs.Choose(QString::fromStdString(dir_.File("qq.svg")));
-        window->ExportQuantilePlot();
-        seams_.dialogs.Choose(QString::fromStdString(dir_.File("qq.svg")));
-        window->ExportQuantilePlot();
-        QCOMPARE(seams_.messages.AskedReplace().size(), 1);
-        QVERIFY(QString::fromUtf8(FileBytesOf(dir_.File("qq.svg"))).contains(QStringLiteral(u"time × S")));
-        QVERIFY(seams_.messages.Shown().isEmpty());
         // Never over the CSV, nor in a kind it cannot write.
         seams_.dialogs.Choose(QString::fromStdString(csv));
         seams_.messages.AnswerReplace(true);
