@@ -146,6 +146,15 @@ std::vector<std::size_t> QuantileRanks(std::size_t count) {
     return ranks;
 }
 
+std::vector<QuantilePoint> QuantilePointsOf(std::vector<Extended> studentized, Extended low, Extended high) {
+    if (studentized.empty()) return {};
+    return QuantilePoints(
+        [&](auto&& visit) {
+            for (Extended v : studentized) visit(v);
+        },
+        studentized.size(), low, high, Extended{1});
+}
+
 AssumptionChecks CheckAssumptions(const CellScores& scores) {
     AssumptionChecks out;
     const std::size_t n = scores.n, na = scores.na, nb = scores.nb, count = scores.Count();

@@ -19,8 +19,8 @@
 #include <optional>
 #include <vector>
 
-#include "stats/ShapiroWilk.h"
 #include "runtime/Extended.h"
+#include "stats/ShapiroWilk.h"
 
 namespace morvane {
 
@@ -41,6 +41,11 @@ inline constexpr std::size_t kQuantileTail = 100;
 
 // The ranks a plot of `count` residuals shows, from low to high.
 std::vector<std::size_t> QuantileRanks(std::size_t count);
+
+// The points of the normal Q-Q plot of `studentized` residuals given in any
+// order, from `low` to `high`: those of the ranks QuantileRanks chooses,
+// chosen without a full sort.
+std::vector<QuantilePoint> QuantilePointsOf(std::vector<Extended> studentized, Extended low, Extended high);
 
 struct StratumCheck {
     Stratum stratum = Stratum::Subjects;
@@ -72,6 +77,5 @@ struct AssumptionChecks {
 
 inline constexpr std::size_t kOutlyingListed = 100;
 inline constexpr Extended kOutlyingStudentized = 3;
-
 
 }  // namespace morvane

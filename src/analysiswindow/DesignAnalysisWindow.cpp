@@ -21,6 +21,7 @@
 #include "analysiswindow/AnalysisExport.h"
 #include "analysiswindow/AnalysisTableModel.h"
 #include "analysiswindow/InteractionPlotView.h"
+#include "analysiswindow/QuantilePlotView.h"
 #include "exchange/ExchangeFiles.h"
 #include "output/AnovaFormats.h"
 #include "output/DesignFormats.h"
@@ -193,7 +194,7 @@ void DesignAnalysisWindow::Show(CsvSource source, std::string_view bytes, const 
     OutputOptions shown;
     shown.language = OutputLanguage::Japanese;
     tables_ = DesignTableTexts(analysis_, TableReader::Window, shown, decimalSeparator_);
-    FillPages();
+    FillPagesAndQuantiles();
     watch_->start();
     show();
     raise();
@@ -241,6 +242,59 @@ void DesignAnalysisWindow::FillPages() {
     }
     pages_->addTab(MakePlotPage(), QStringLiteral(u"図"));
     pages_->setCurrentIndex(std::clamp(current, 0, pages_->count() - 1));
+}
+
+// The pages made again, the Q-Q page among them, on the page that was shown.
+void DesignAnalysisWindow::FillPagesAndQuantiles() {
+    const bool quantiles = pages_->currentWidget() != nullptr &&
+                           pages_->currentWidget()->objectName() == QLatin1String("QuantilePage");
+    FillPages();
+    QWidget* page = AddQuantilePage();
+    if (quantiles) pages_->setCurrentWidget(page);
+}
+
+QWidget* DesignAnalysisWindow::AddQuantilePage() {
+    auto* page = new QWidget(pages_);
+    page->setObjectName(QStringLiteral("QuantilePage"));
+    auto* layout = new QVBoxLayout(page);
+    quantilePlot_ = new QuantilePlotView(page);
+    quantilePlot_->setObjectName(QStringLiteral("QuantilePlot"));
+    quantilePlot_->SetData(plot::QuantilePlotDataOf(analysis_, decimalSeparator_));
+    layout->addWidget(quantilePlot_, 1);
+    auto* caption = Paragraph(page, plot::QuantilePlotCaption(quantilePlot_->Data()));
+    caption->setObjectName(QStringLiteral("QuantilePlotCaption"));
+    layout->addWidget(caption);
+    auto* row = new QHBoxLayout;
+    auto* button = new QPushButton(QStringLiteral(u"Q-Q プロットを書き出し…"), page);
+    button->setObjectName(QStringLiteral("ExportQuantilePlotButton"));
+    row->addWidget(button);
+    row->addStretch();
+    layout->addLayout(row);
+    connect(button, &QPushButton::clicked, this, &DesignAnalysisWindow::ExportQuantilePlot);
+    // After the checks' page, else (none shown) before the plot's.
+    int at = pages_->count();
+    for (int i = 0; i < pages_->count(); ++i)
+        if (pages_->tabText(i) == QStringLiteral(u"前提の確認")) at = i + 1;
+    pages_->insertTab(at, page, QStringLiteral(u"Q-Q プロット"));
+    return page;
+}
+
+const plot::QuantilePlotData& DesignAnalysisWindow::QuantilePlot() const {
+    static const plot::QuantilePlotData none;
+    return quantilePlot_ != nullptr ? quantilePlot_->Data() : none;
+}
+
+void DesignAnalysisWindow::ExportQuantilePlot() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        if (quantileName_.isEmpty()) {
+            const QFileInfo csv(QFile::decodeName(source_.path.c_str()));
+            quantileName_ = csv.dir().filePath(csv.completeBaseName() + QStringLiteral("-qq.png"));
+        }
+        ExportToChosenFile(seams_, this, exported_, quantileName_, QStringLiteral(u"Q-Q プロットの書き出し"),
+                           QuantilePlotNameFilters(), source_.path, [this](const QString& path) {
+                               morvane::ExportQuantilePlot(QuantilePlot(), path);
+                           });
+    });
 }
 
 void DesignAnalysisWindow::Reread() {

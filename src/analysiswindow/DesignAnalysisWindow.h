@@ -5,7 +5,8 @@
 // checks), the subjects removed and the cells averaged said above them.
 // 表をコピー puts the summary table on the clipboard (HTML and tab-separated
 // text), 書き出し writes the analysis as JSON or markdown naming the CSV's
-// SHA-256, both in Japanese unless 英語で出力 is checked. 再読み込み reads
+// SHA-256, both in Japanese unless 英語で出力 is checked. Q-Q プロット shows
+// the normal Q-Q plots of the strata's residuals. 再読み込み reads
 // the CSV again with the same roles and options; once the file changed on
 // disk after it was read, a line above the tables says so until then. The
 // last page, 図, draws the design's interaction plot with the error bars
@@ -22,6 +23,7 @@
 #include "output/OutputOptions.h"
 #include "output/ResultTables.h"
 #include "plot/InteractionPlot.h"
+#include "plot/QuantilePlot.h"
 #include "widgets/FileChoice.h"
 #include "widgets/Seams.h"
 
@@ -35,6 +37,7 @@ class QTimer;
 namespace morvane {
 
 class InteractionPlotView;
+class QuantilePlotView;
 
 // What a design was read from: the CSV file, its columns' roles and the reading options.
 struct CsvSource {
@@ -68,6 +71,10 @@ public:
     bool CheckFile();
     bool FileChanged() const { return changed_; }
 
+    // The Q-Q プロット page's plots of the strata, and their export (PNG, SVG or PDF).
+    const plot::QuantilePlotData& QuantilePlot() const;
+    void ExportQuantilePlot();
+
     // 表をコピー and 書き出し….
     void CopyTable();
     void CopySentences();
@@ -100,6 +107,11 @@ private:
     qint64 size_ = -1;
     QDateTime modified_;
     bool changed_ = false;
+    // The Q-Q プロット page, after 前提の確認, made again for each analysis.
+    void FillPagesAndQuantiles();
+    QWidget* AddQuantilePage();
+    QuantilePlotView* quantilePlot_ = nullptr;
+    QString quantileName_;
     QString exportName_;
     widgets::OwnFiles exported_;
     QLabel* changedNotice_ = nullptr;

@@ -30,6 +30,9 @@ struct DesignOptions {
     std::vector<std::string> observed;
     // The confidence level of the effect sizes' intervals.
     Extended effectSizeLevel = 0.9L;
+    // Whether the strata's Q-Q points are formed: none of the formats shows
+    // them, so a caller that only writes the analysis may leave them out.
+    bool quantilePoints = true;
 };
 
 // An effect of the design: the factors it crosses, by index into the design's
@@ -94,11 +97,22 @@ struct LeveneResult {
     std::optional<Extended> f, p;
 };
 
-// Shapiro and Wilk's test of one error stratum's residuals.
+// Shapiro and Wilk's test of one error stratum's residuals, and their
+// normal Q-Q plot. A residual of a subject in group g of n_g subjects, in the
+// stratum of a within effect crossing factors of l_f levels, has the
+// variance s^2 (1 - 1/n_g) prod (1 - 1/l_f) (the subjects' stratum: no
+// product), s^2 estimated by the stratum's sum of squares over its degrees of
+// freedom (N - g) prod (l_f - 1); each is studentized by its own.
 struct StratumNormality {
     std::string stratum;  // UTF-8: "S" (subjects within groups) or a within effect's name with " × S"
     std::int64_t n = 0;
     std::optional<Extended> w, p;
+    std::int64_t df = 0;
+    // The plot's points: empty where the stratum has no degrees of freedom or
+    // its residuals are all zero.
+    std::vector<QuantilePoint> quantiles;
+    // The residuals of groups of one subject, always zero: not in the plot.
+    std::int64_t unplotted = 0;
 };
 
 struct DesignAnalysis {

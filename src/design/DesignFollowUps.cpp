@@ -44,6 +44,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <future>
+#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -771,39 +772,98 @@ std::vector<Extended> StratumResiduals(const Context& x, const std::vector<std::
         for (std::size_t i = 0; i < effect.size(); ++i)
             index[c] += x.within.LevelOf(c, effect[i]) * stride[i];
     std::vector<Extended> out(x.n * t, 0);
-    const auto count = static_cast<Extended>(x.cells / t);
+    const std::size_t averaged = x.cells / t;
+    const auto count = static_cast<Extended>(averaged);
     for (std::size_t s = 0; s < x.n; ++s) {
         const auto g = static_cast<std::size_t>(x.group[s]);
         Extended* r = out.data() + s * t;
-        for (std::size_t c = 0; c < x.cells; ++c)
-            r[index[c]] += (x.design.values[s * x.cells + c] - x.groupCellMeans[g * x.cells + c]) / count;
-        // Centred along each of the effect's factors in turn.
-        for (std::size_t i = 0; i < effect.size(); ++i)
-            for (std::size_t start = 0; start < t; ++start) {
-                if (start / stride[i] % levels[i] != 0) continue;
-                Extended mean = 0;
-                for (std::size_t l = 0; l < levels[i]; ++l) mean += r[start + l * stride[i]];
-                mean /= static_cast<Extended>(levels[i]);
-                for (std::size_t l = 0; l < levels[i]; ++l) r[start + l * stride[i]] -= mean;
-            }
+        const Extended *y = x.design.values.data() + s * x.cells, *m = x.groupCellMeans.data() + g * x.cells;
+        // The effect of every within factor averages no cells: r is y less its group's mean.
+        if (averaged == 1)
+            for (std::size_t c = 0; c < x.cells; ++c) r[index[c]] = y[c] - m[c];
+        else
+            for (std::size_t c = 0; c < x.cells; ++c) r[index[c]] += (y[c] - m[c]) / count;
+        // Centred along each of the effect's factors in turn: the runs of
+        // each of its levels' cells start at every block of stride x levels.
+        for (std::size_t i = 0; i < effect.size(); ++i) {
+            const std::size_t step = stride[i], k = levels[i];
+            for (std::size_t block = 0; block < t; block += step * k)
+                for (std::size_t start = block; start < block + step; ++start) {
+                    Extended mean = 0;
+                    for (std::size_t l = 0; l < k; ++l) mean += r[start + l * step];
+                    mean /= static_cast<Extended>(k);
+                    for (std::size_t l = 0; l < k; ++l) r[start + l * step] -= mean;
+                }
+        }
     }
     return out;
 }
 
 constexpr std::size_t kMostNormalityValues = 5000;
 
+// The Q-Q plot's points of a stratum's residuals `r` (each subject's `per` in
+// turn) of `df` degrees of freedom, `leverage` the part of each residual's
+// variance its stratum leaves it before its group's (1 - 1/n_g). `largest`:
+// the scores' largest magnitude, below which a sum of squares is rounding.
+void AddQuantiles(const Context& x, const std::vector<std::size_t>& groupSize, std::vector<Extended> r,
+                  std::size_t per, Extended df, Extended leverage, Extended largest, StratumNormality& s) {
+    Extended squares = 0;
+    for (Extended v : r) squares += v * v;
+    const Extended rounding = 4096 * std::numeric_limits<Extended>::epsilon() * largest;
+    // Squares beyond the extended range studentize nothing.
+    if (!(df >= 1) || !std::isfinite(squares) ||
+        !(squares > rounding * rounding * static_cast<Extended>(r.size())))
+        return;
+    const Extended variance = squares / df * leverage;
+    // Each group's residuals times the reciprocal of their standard error; none of a group of one.
+    std::vector<Extended> inverse(groupSize.size(), 0);
+    for (std::size_t g = 0; g < groupSize.size(); ++g)
+        if (groupSize[g] >= 2)
+            inverse[g] = 1 / std::sqrt(variance * (1 - 1 / static_cast<Extended>(groupSize[g])));
+    std::size_t kept = 0;
+    Extended low = std::numeric_limits<Extended>::infinity(), high = -low;
+    for (std::size_t i = 0; i < x.n; ++i) {
+        const auto g = static_cast<std::size_t>(x.group[i]);
+        if (groupSize[g] < 2) continue;
+        for (std::size_t j = 0; j < per; ++j) {
+            const Extended t = r[i * per + j] * inverse[g];
+            r[kept++] = t, low = std::min(low, t), high = std::max(high, t);
+        }
+    }
+    s.unplotted = static_cast<std::int64_t>(r.size() - kept);
+    r.resize(kept);
+    s.quantiles = QuantilePointsOf(std::move(r), low, high);
+}
+
 void AddNormality(Context& x) {
-    const auto test = [&](std::string stratum, std::size_t count, const auto& residuals) {
+    std::vector<std::size_t> groupSize(x.groups, 0);
+    for (std::size_t i = 0; i < x.n; ++i) ++groupSize[static_cast<std::size_t>(x.group[i])];
+    const auto filled = static_cast<Extended>(
+        std::count_if(groupSize.begin(), groupSize.end(), [](std::size_t size) { return size > 0; }));
+    Extended largest = 0;
+    if (x.out.options.quantilePoints)
+        for (Extended v : x.design.values) largest = std::max(largest, std::fabs(v));
+    const Extended subjectDf = static_cast<Extended>(x.n) - filled;
+    // The stratum's `count` residuals, formed where W or the plot needs them.
+    const auto test = [&](std::string stratum, std::size_t count, std::size_t per, Extended df,
+                          Extended leverage, const auto& residuals) {
         StratumNormality s;
         s.stratum = std::move(stratum);
         s.n = static_cast<std::int64_t>(count);
-        if (count >= 3 && count <= kMostNormalityValues) {
-            const ShapiroWilkTest t = ShapiroWilk(residuals());
-            s.w = t.w, s.p = t.p;
+        s.df = static_cast<std::int64_t>(df);
+        const bool tested = count >= 3 && count <= kMostNormalityValues;
+        if (tested || x.out.options.quantilePoints) {
+            std::vector<Extended> r = residuals();
+            if (tested) {
+                const ShapiroWilkTest t = ShapiroWilk(r);
+                s.w = t.w, s.p = t.p;
+            }
+            if (x.out.options.quantilePoints)
+                AddQuantiles(x, groupSize, std::move(r), per, df, leverage, largest, s);
         }
         x.out.normality.push_back(std::move(s));
     };
-    test("S", x.n, [&] {
+    test("S", x.n, 1, subjectDf, 1, [&] {
         std::vector<Extended> r(x.n);
         for (std::size_t s = 0; s < x.n; ++s)
             r[s] = x.subjectMeans[s] - x.groupMeans[static_cast<std::size_t>(x.group[s])];
@@ -811,12 +871,14 @@ void AddNormality(Context& x) {
     });
     for (const std::vector<std::size_t>& effect : WithinEffects(x.within.levels.size())) {
         std::string name;
-        std::size_t count = x.n;
+        std::size_t per = 1;
+        Extended df = subjectDf, leverage = 1;
         for (std::size_t f : effect) {
             name += x.design.within[f].name + " × ";
-            count *= x.within.levels[f];
+            const auto levels = static_cast<Extended>(x.within.levels[f]);
+            per *= x.within.levels[f], df *= levels - 1, leverage *= 1 - 1 / levels;
         }
-        test(name + "S", count, [&] { return StratumResiduals(x, effect); });
+        test(name + "S", x.n * per, per, df, leverage, [&] { return StratumResiduals(x, effect); });
     }
 }
 

@@ -424,7 +424,7 @@ void TakeMean(const MeanResult& r, DesignMean& m) {
 
 // The follow-ups' figures that the A x B x S analysis computes too, as it
 // gives them: the cells' and levels' means, the comparisons over the other
-// factor, the simple effects and the strata's normality.
+// factor, the simple effects and the strata's normality and Q-Q points.
 void TakeFollowUpsFromStudy(const FullAnalysis& study, DesignAnalysis& analysis) {
     if (analysis.cellMeans.size() == study.cells.size())
         for (std::size_t c = 0; c < study.cells.size(); ++c) TakeMean(study.cells[c], analysis.cellMeans[c]);
@@ -455,6 +455,9 @@ void TakeFollowUpsFromStudy(const FullAnalysis& study, DesignAnalysis& analysis)
         for (std::size_t k = 0; k < analysis.normality.size(); ++k) {
             analysis.normality[k].w = study.assumptions.strata[k].normality.w;
             analysis.normality[k].p = study.assumptions.strata[k].normality.p;
+            // Both windows plot the same points.
+            if (analysis.options.quantilePoints)
+                analysis.normality[k].quantiles = study.assumptions.strata[k].quantiles;
         }
 }
 

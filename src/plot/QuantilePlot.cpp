@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "plot/InteractionPlot.h"
 #include "qttext/Fonts.h"
@@ -34,18 +35,17 @@ QString Unit(Extended value, int decimals, char separator) {
 }
 
 // The stratum's residuals and Shapiro and Wilk's test, or why there is nothing to plot.
-QString Detail(const StratumCheck& check, bool plotted, char separator) {
-    if (!plotted) return check.df < 1 ? QStringLiteral(u"自由度 0") : QStringLiteral(u"残差はすべて 0");
-    const ShapiroWilkTest& test = check.normality;
-    QString text = QStringLiteral(u"残差 %1 個 · ").arg(test.count);
-    if (!test.inRange) return text + QStringLiteral(u"W は 3〜5000 個の残差でのみ計算");
-    if (!test.w || !test.p) return text + QStringLiteral(u"W は計算できません");
-    const QString p =
-        QString::fromStdString((PValueIsBound(*test.p) ? "" : "= ") + PValueText(*test.p, separator));
+QString Detail(std::size_t count, std::int64_t df, bool plotted, bool inRange, std::optional<Extended> w,
+               std::optional<Extended> p, char separator) {
+    if (!plotted) return df < 1 ? QStringLiteral(u"自由度 0") : QStringLiteral(u"残差はすべて 0");
+    QString text = QStringLiteral(u"残差 %1 個 · ").arg(count);
+    if (!inRange) return text + QStringLiteral(u"W は 3〜5000 個の残差でのみ計算");
+    if (!w || !p) return text + QStringLiteral(u"W は計算できません");
+    const QString pText = QString::fromStdString((PValueIsBound(*p) ? "" : "= ") + PValueText(*p, separator));
     // With a decimal comma, a semicolon keeps the two figures apart.
     const QString between = separator == ',' ? QStringLiteral("; ") : QStringLiteral(", ");
-    return text + QStringLiteral("Shapiro-Wilk W = ") + Unit(*test.w, 4, separator) + between +
-           QStringLiteral("p ") + p;
+    return text + QStringLiteral("Shapiro-Wilk W = ") + Unit(*w, 4, separator) + between +
+           QStringLiteral("p ") + pText;
 }
 
 }  // namespace
@@ -58,7 +58,29 @@ QuantilePlotData QuantilePlotDataOf(const FullAnalysis& analysis, char decimalSe
         panel.title = StratumTitle(check.stratum);
         panel.points = check.quantiles;
         panel.residuals = check.normality.count;
-        panel.detail = Detail(check, !panel.points.empty(), decimalSeparator);
+        const ShapiroWilkTest& test = check.normality;
+        panel.detail = Detail(test.count, check.df, !panel.points.empty(), test.inRange, test.w, test.p,
+                              decimalSeparator);
+        d.panels.push_back(std::move(panel));
+    }
+    return d;
+}
+
+QuantilePlotData QuantilePlotDataOf(const DesignAnalysis& analysis, char decimalSeparator) {
+    QuantilePlotData d;
+    d.decimalSeparator = decimalSeparator;
+    for (const StratumNormality& stratum : analysis.normality) {
+        QuantilePanel panel;
+        panel.title = QString::fromStdString(stratum.stratum);
+        panel.points = stratum.quantiles;
+        panel.unplotted = static_cast<std::size_t>(std::max<std::int64_t>(0, stratum.unplotted));
+        const auto count = static_cast<std::size_t>(std::max<std::int64_t>(0, stratum.n));
+        panel.residuals = count - std::min(count, panel.unplotted);
+        panel.detail = Detail(panel.residuals, stratum.df, !panel.points.empty(), count >= 3 && count <= 5000,
+                              stratum.w, stratum.p, decimalSeparator);
+        if (panel.unplotted > 0 && !panel.points.empty())
+            panel.detail.replace(QStringLiteral(u" 個 · "),
+                                 QStringLiteral(u" 個 (1 人の群の %1 個を除く) · ").arg(panel.unplotted));
         d.panels.push_back(std::move(panel));
     }
     return d;
@@ -71,12 +93,19 @@ QString QuantilePlotCaption(const QuantilePlotData& data) {
     const bool thinned = std::any_of(data.panels.begin(), data.panels.end(), [](const QuantilePanel& p) {
         return p.residuals > p.points.size() && !p.points.empty();
     });
-    if (!thinned) return caption + QStringLiteral(u"示す。");
-    return caption + QStringLiteral(
-                         u"示し、残差が %1 個を超える層は小さいほうと大きいほうの %2 個ずつと"
-                         u"その間の等間隔の順位の残差のみを描く。")
-                         .arg(kQuantilePoints)
-                         .arg(kQuantileTail);
+    const bool unplotted = std::any_of(data.panels.begin(), data.panels.end(),
+                                       [](const QuantilePanel& p) { return p.unplotted > 0; });
+    // The residuals of a group of one subject are zero whatever its scores: not drawn.
+    const QString alone =
+        unplotted ? QStringLiteral(u"被験者が 1 人だけの群の残差は常に 0 なので描かない。") : QString();
+    if (!thinned) return caption + QStringLiteral(u"示す。") + alone;
+    return caption +
+           QStringLiteral(
+               u"示し、残差が %1 個を超える層は小さいほうと大きいほうの %2 個ずつと"
+               u"その間の等間隔の順位の残差のみを描く。")
+               .arg(kQuantilePoints)
+               .arg(kQuantileTail) +
+           alone;
 }
 
 namespace {
@@ -232,8 +261,14 @@ void PaintQuantilePlot(QPainter& p, const QRectF& area, const QuantilePlotData& 
     p.setRenderHint(QPainter::TextAntialiasing);
     p.fillRect(area, Qt::white);
     Style s;
-    // Four panels share the area: their text a little smaller than a whole plot's.
-    s.px = std::max(9, PlotFontPixels(area.size()) * 4 / 5);
+    // The panels share the area: their text a little smaller than a whole
+    // plot's with two columns, and smaller again with more.
+    const std::size_t count = d.panels.size();
+    std::size_t columns = 1;
+    while (columns * columns < count) ++columns;
+    const std::size_t rows = (count + columns - 1) / std::max<std::size_t>(columns, 1);
+    s.px = std::max(
+        9, PlotFontPixels(area.size()) * 8 / (5 * static_cast<int>(std::max<std::size_t>(2, columns))));
     s.font = qttext::CharacterFont(Face::PGothic, s.px);
     s.small = qttext::CharacterFont(Face::PGothic, std::max(9, s.px * 17 / 20));
     s.line = QFontMetricsF(s.font, p.device()).height();
@@ -259,10 +294,14 @@ void PaintQuantilePlot(QPainter& p, const QRectF& area, const QuantilePlotData& 
     p.drawText(QRectF(-grid.height() / 2, -s.line / 2, grid.height(), s.line), Qt::AlignCenter,
                QStringLiteral(u"スチューデント化残差"));
     p.restore();
-    const qreal w = std::max(1.0, (grid.width() - gap) / 2), h = std::max(1.0, (grid.height() - gap) / 2);
-    for (std::size_t k = 0; k < d.panels.size() && k < 4; ++k) {
-        const qreal left = grid.left() + static_cast<qreal>(k % 2) * (w + gap),
-                    top = grid.top() + static_cast<qreal>(k / 2) * (h + gap);
+    const std::size_t across = columns, down = std::max<std::size_t>(1, rows);
+    const qreal w = std::max(
+                    1.0, (grid.width() - static_cast<qreal>(across - 1) * gap) / static_cast<qreal>(across)),
+                h = std::max(1.0,
+                             (grid.height() - static_cast<qreal>(down - 1) * gap) / static_cast<qreal>(down));
+    for (std::size_t k = 0; k < count; ++k) {
+        const qreal left = grid.left() + static_cast<qreal>(k % across) * (w + gap),
+                    top = grid.top() + static_cast<qreal>(k / across) * (h + gap);
         DrawPanel(p, QRectF(left, top, w, h), d.panels[k], d.decimalSeparator, s);
     }
     p.restore();

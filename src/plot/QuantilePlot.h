@@ -1,7 +1,7 @@
 #pragma once
-// The normal Q-Q plots of the residuals of the analysis' four error strata
-// (the subjects, A x S, B x S, A x B x S), a panel each in a 2 x 2 grid: the
-// studentized residuals against the standard normal quantiles of their
+// The normal Q-Q plots of the residuals of an analysis' error strata, a panel
+// each in a grid of about square shape (the A x B x S study's four in 2 x 2):
+// the studentized residuals against the standard normal quantiles of their
 // plotting positions, with the line y = x that normal residuals would follow.
 // Laid out from the size of the area it is painted in, like the interaction
 // plot, on any device.
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
+#include "design/DesignAnalysis.h"
 
 class QPainter;
 
@@ -21,10 +22,11 @@ struct QuantilePanel {
     QString detail;                     // the count of residuals and Shapiro-Wilk's W and p
     std::vector<QuantilePoint> points;  // empty: the stratum has no residuals to plot
     std::size_t residuals = 0;          // all of them, more than the points where thinned
+    std::size_t unplotted = 0;          // left out: those of groups of one subject
 };
 
 struct QuantilePlotData {
-    std::vector<QuantilePanel> panels;  // the four strata in order; none before an analysis
+    std::vector<QuantilePanel> panels;  // the strata in order; none before an analysis
     char decimalSeparator = '.';
 
     bool Empty() const { return panels.empty(); }
@@ -32,11 +34,13 @@ struct QuantilePlotData {
 
 // The plots' data from the analysis.
 QuantilePlotData QuantilePlotDataOf(const FullAnalysis& analysis, char decimalSeparator);
+// The same of any design: a panel per stratum, titled by its name ("S", "A × S", ...).
+QuantilePlotData QuantilePlotDataOf(const DesignAnalysis& analysis, char decimalSeparator);
 
 // What the plots show, for a caption: the axes, the line, the thinning of large strata.
 QString QuantilePlotCaption(const QuantilePlotData& data);
 
-// Paints the four panels into `area` of `painter`'s device, on a white ground.
+// Paints the panels into `area` of `painter`'s device, on a white ground.
 void PaintQuantilePlot(QPainter& painter, const QRectF& area, const QuantilePlotData& data);
 
 }  // namespace morvane::plot

@@ -839,8 +839,17 @@ void SameFollowUps(const DesignAnalysis& a, const FullAnalysis& b, const std::st
             }
     EXPECT_EQ(simple, b.simpleEffects.size()) << what;
     ASSERT_EQ(a.normality.size(), b.assumptions.strata.size()) << what;
-    for (std::size_t k = 0; k < a.normality.size(); ++k)
+    for (std::size_t k = 0; k < a.normality.size(); ++k) {
         Same(a.normality[k].w, b.assumptions.strata[k].normality.w, what + " " + a.normality[k].stratum, 0);
+        // The same Q-Q points, to the bit, as the study's window plots.
+        const std::vector<QuantilePoint>& p = a.normality[k].quantiles;
+        const std::vector<QuantilePoint>& q = b.assumptions.strata[k].quantiles;
+        ASSERT_EQ(p.size(), q.size()) << what << " " << a.normality[k].stratum;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            EXPECT_TRUE(p[i].rank == q[i].rank && p[i].normal == q[i].normal &&
+                        p[i].studentized == q[i].studentized)
+                << what << " " << a.normality[k].stratum << " point " << i;
+    }
 }
 
 TEST(DesignModelTest, TwoWithinStudyAsTheAxBxSAnalysisGivesIt) {

@@ -332,8 +332,92 @@ TEST(DesignFollowUps, OneGroupAgreesWithTheTwoWayWithinAnalysis) {
     for (std::size_t k = 0; k < 4; ++k) {
         EXPECT_EQ(a.normality[k].stratum, strata[k]);
         add(std::string(strata[k]) + " W", a.normality[k].w, full.assumptions.strata[k].normality.w);
+        // Without groups, each residual's own leverage is the stratum's
+        // common one: the points are the study's e / sqrt(SS / count).
+        const std::vector<QuantilePoint>& points = a.normality[k].quantiles;
+        const std::vector<QuantilePoint>& study = full.assumptions.strata[k].quantiles;
+        ASSERT_EQ(points.size(), study.size()) << strata[k];
+        ASSERT_FALSE(points.empty());
+        EXPECT_EQ(a.normality[k].unplotted, 0);
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            EXPECT_EQ(points[i].rank, study[i].rank);
+            EXPECT_EQ(points[i].normal, study[i].normal);
+            add(std::string(strata[k]) + " point " + std::to_string(i), points[i].studentized,
+                study[i].studentized);
+        }
     }
     CheckAll(expected);
+}
+
+// The strata's Q-Q points of the mixed design (groups of 3, 4 and 5): each
+// residual studentized with its own leverage. R: the residuals of each
+// stratum from lm on the subjects' orthonormal contrast scores, C the
+// stratum's contrasts (one(k) = 1/sqrt(k) each, Ca helmert normed, Cb (1, -1)/sqrt 2)
+//   Y <- matrix(y, 12, byrow = TRUE); fit <- lm(Y %*% C ~ G); R <- resid(fit) %*% t(C)
+//   h <- hatvalues(fit); nu <- fit$df.residual * ncol(C)
+//   t <- sort(r / sqrt(sum(r^2) / nu * (1 - h) * prod(1 - 1 / l)))
+// r the distinct entries of R (the subject's mean; its A levels; ...); for S
+// and B x S this is rstandard(lm(Y %*% C ~ G)) itself. Normal quantiles
+// qnorm(ppoints(n)).
+TEST(DesignFollowUps, StrataQuantilesStudentizedByTheirLeverageAgreeWithR) {
+    const DesignAnalysis a = FollowUps(MixedDesign());
+    struct Stratum {
+        const char* name;
+        std::size_t n;
+        double t[4];  // the lowest two and the highest two
+        double normal;
+    };
+    const Stratum r[] = {
+        {"S", 12, {-1.7647222471, -1.0353525002, 1.4091259660, 2.1864540138}, 1.7316643961},
+        {"A × S", 36, {-2.0546636351, -1.7634794465, 2.4147644694, 2.4939365502}, 2.2004105812},
+        {"B × S", 24, {-1.7015809446, -1.5350331466, 1.5350331466, 1.7015809446}, 2.0368341317},
+        {"A × B × S", 72, {-2.3650635136, -2.1817929092, 2.1817929092, 2.3650635136}, 2.4601243376},
+    };
+    ASSERT_EQ(a.normality.size(), 4u);
+    std::vector<Expect> expected;
+    for (std::size_t k = 0; k < 4; ++k) {
+        const StratumNormality& s = a.normality[k];
+        const std::string what = r[k].name;
+        EXPECT_EQ(s.stratum, what);
+        ASSERT_EQ(s.quantiles.size(), r[k].n) << what;
+        const std::size_t n = r[k].n;
+        const QuantilePoint* ends[] = {&s.quantiles[0], &s.quantiles[1], &s.quantiles[n - 2],
+                                       &s.quantiles[n - 1]};
+        for (std::size_t i = 0; i < 4; ++i) {
+            expected.push_back({what + " t " + std::to_string(i), ends[i]->studentized, r[k].t[i], 1e-9});
+            if (i > 0) {
+                EXPECT_LE(ends[i - 1]->studentized, ends[i]->studentized) << what;
+            }
+        }
+        expected.push_back({what + " lowest normal", s.quantiles.front().normal, -r[k].normal, 1e-9});
+        expected.push_back({what + " highest normal", s.quantiles.back().normal, r[k].normal, 1e-9});
+        EXPECT_EQ(s.quantiles.back().rank, n - 1) << what;
+    }
+    CheckAll(expected);
+
+    // Left out where asked (morvane anova writes none of them): the same W.
+    DesignAnalysis plain;
+    plain.options.quantilePoints = false;
+    design::AddFollowUps(MixedDesign(), plain);
+    ASSERT_EQ(plain.normality.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_TRUE(plain.normality[k].quantiles.empty());
+        EXPECT_TRUE(plain.normality[k].w && *plain.normality[k].w == *a.normality[k].w);
+    }
+
+    // A group of one subject: its residuals are zero whatever its scores, and
+    // left out of the plot; the W of all of them stands.
+    DesignData alone = MixedDesign();
+    alone.group = {0, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2};
+    const DesignAnalysis b = FollowUps(alone);
+    const std::int64_t per[] = {1, 3, 2, 6};
+    for (std::size_t k = 0; k < 4; ++k) {
+        const StratumNormality& s = b.normality[k];
+        EXPECT_EQ(s.unplotted, per[k]) << s.stratum;
+        EXPECT_EQ(static_cast<std::int64_t>(s.quantiles.size()), s.n - per[k]) << s.stratum;
+        EXPECT_TRUE(s.w.has_value()) << s.stratum;
+        for (const QuantilePoint& p : s.quantiles) EXPECT_TRUE(std::isfinite(p.studentized)) << s.stratum;
+    }
 }
 
 // What a design leaves undefined stays absent: a between cell of one subject
@@ -355,7 +439,7 @@ TEST(DesignFollowUps, UndefinedFiguresStayAbsentAndTheWorkIsBounded) {
     for (const DesignComparison& c : a.comparisons) EXPECT_FALSE(c.se || c.t || c.p || c.d || c.pHolm);
     for (const DesignSimpleEffect& e : a.simpleEffects) EXPECT_FALSE(e.f || e.p);
     for (const LeveneResult& l : a.levene) EXPECT_FALSE(l.f || l.p);
-    for (const StratumNormality& s : a.normality) EXPECT_FALSE(s.w || s.p);
+    for (const StratumNormality& s : a.normality) EXPECT_FALSE(s.w || s.p || !s.quantiles.empty());
 
     // Scores whose squares leave the extended range: their spreads are
     // undefined, never infinite.
@@ -370,6 +454,8 @@ TEST(DesignFollowUps, UndefinedFiguresStayAbsentAndTheWorkIsBounded) {
     for (const DesignSimpleEffect& e : h.simpleEffects)
         EXPECT_TRUE(finite(e.f) && finite(e.partialEtaSquared));
     for (const LeveneResult& l : h.levene) EXPECT_TRUE(finite(l.f));
+    for (const StratumNormality& s : h.normality)
+        for (const QuantilePoint& p : s.quantiles) EXPECT_TRUE(std::isfinite(p.studentized)) << s.stratum;
 
     // Three within factors of 2 x 3 x 2, two groups of 20 and 21; the
     // comparisons of a factor of more levels than are compared are left out.
@@ -390,7 +476,13 @@ TEST(DesignFollowUps, UndefinedFiguresStayAbsentAndTheWorkIsBounded) {
     EXPECT_EQ(b.comparisons.size(), 1u + 1 + 3);
     ASSERT_EQ(b.normality.size(), 8u);
     EXPECT_EQ(b.normality[5].stratum, "A × C × S");
-    for (const StratumNormality& s : b.normality) EXPECT_EQ(s.w.has_value(), s.n <= 5000) << s.stratum;
+    for (const StratumNormality& s : b.normality) {
+        EXPECT_EQ(s.w.has_value(), s.n <= 5000) << s.stratum;
+        // Every stratum plotted, W or not; a large one thinned to its tails and ranks between.
+        ASSERT_FALSE(s.quantiles.empty()) << s.stratum;
+        EXPECT_EQ(s.quantiles.size(), std::min<std::size_t>(static_cast<std::size_t>(s.n), kQuantilePoints));
+        EXPECT_EQ(s.quantiles.back().rank, static_cast<std::size_t>(s.n) - 1) << s.stratum;
+    }
     EXPECT_EQ(b.levene.size(), 2 * cells);
     for (const LeveneResult& l : b.levene) EXPECT_TRUE(l.f && l.p);
 }

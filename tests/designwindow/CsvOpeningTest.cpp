@@ -1,7 +1,7 @@
 // A long CSV opened from the design window as the user opens it: the roles
 // dialog's guesses and its refusals, the design's analysis window against the
-// tool's figures, the data window chosen for a two-within study, and the
-// re-reading of a file changed on disk.
+// tool's figures and its Q-Q page, the data window chosen for a two-within
+// study, and the re-reading of a file changed on disk.
 
 #include <sys/wait.h>
 
@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -279,10 +280,10 @@ private slots:
         QCOMPARE(found, 3);  // group, time, group × time
         // The pages of the tables, the checks among them with Levene's test for the groups.
         auto* pages = window->findChild<QTabWidget*>(QStringLiteral("Pages"));
-        QCOMPARE(pages->count(), 7);
+        QCOMPARE(pages->count(), 8);
         QVERIFY(window->findChild<QWidget*>(QStringLiteral("LeveneTable")) != nullptr);
         // The last, 図: a line per group over the times, no panels, with the group's intervals.
-        QCOMPARE(pages->tabText(6), QStringLiteral(u"図"));
+        QCOMPARE(pages->tabText(7), QStringLiteral(u"図"));
         const auto* plotView = window->findChild<InteractionPlotView*>(QStringLiteral("DesignPlot"));
         QVERIFY(plotView != nullptr);
         QCOMPARE(plotView->Data().legendTitle, QStringLiteral(u"要因 group"));
@@ -324,6 +325,58 @@ private slots:
         const QStringList sentences = QApplication::clipboard()->text().split(QLatin1Char('\n'));
         QCOMPARE(sentences.size(), 3);
         for (const QString& sentence : sentences) QVERIFY2(apa.contains(sentence), qPrintable(sentence));
+    }
+
+    // The Q-Q page after the checks: a panel per stratum of the mixed design,
+    // its caption, and its export through the file dialog, asking before it
+    // replaces a file it did not write and never over the CSV.
+    void TheQuantilePageShowsAndExportsTheStrata() {
+        const std::string csv = kExamples + "/mixed-design.csv";
+        Form()->OpenStudy(csv);
+        testing::Button(form_->CsvDialog(), "OkButton")->click();
+        DesignAnalysisWindow* window = form_->CsvAnalysis();
+        QVERIFY(window != nullptr);
+        auto* pages = window->findChild<QTabWidget*>(QStringLiteral("Pages"));
+        int checks = -1;
+        for (int i = 0; i < pages->count(); ++i)
+            if (pages->tabText(i) == QStringLiteral(u"前提の確認")) checks = i;
+        QVERIFY(checks >= 0);
+        QCOMPARE(pages->tabText(checks + 1), QStringLiteral(u"Q-Q プロット"));
+        const plot::QuantilePlotData& data = window->QuantilePlot();
+        QCOMPARE(data.panels.size(), std::size_t{2});
+        QCOMPARE(data.panels[0].title, QStringLiteral("S"));
+        QCOMPARE(data.panels[1].title, QStringLiteral(u"time × S"));
+        QCOMPARE(data.panels[1].points.size(), std::size_t{24});  // 8 complete subjects x 3
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("QuantilePlotCaption"))->text(),
+                 plot::QuantilePlotCaption(data));
+
+        // Shown, then read again: the page is made anew and stays the one shown.
+        pages->setCurrentIndex(checks + 1);
+        window->Reread();
+        QCOMPARE(pages->count(), 8);
+        QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral(u"Q-Q プロット"));
+
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("qq.png")));
+        testing::Button(window, "ExportQuantilePlotButton")->click();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        QVERIFY(!QImage::fromData(FileBytesOf(dir_.File("qq.png")), "PNG").isNull());
+        QCOMPARE(seams_.dialogs.Calls().back().title, QStringLiteral(u"Q-Q プロットの書き出し"));
+        // A file it did not write: いいえ keeps it.
+        testing::WriteBytes(dir_.File("other.svg"), "kept");
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("other.svg")));
+        seams_.messages.AnswerReplace(false);
+        window->ExportQuantilePlot();
+        QCOMPARE(seams_.messages.AskedReplace().size(), 1);
+        QCOMPARE(FileBytesOf(dir_.File("other.svg")), QByteArray("kept"));
+        // Never over the CSV, nor in a kind it cannot write.
+        seams_.dialogs.Choose(QString::fromStdString(csv));
+        seams_.messages.AnswerReplace(true);
+        window->ExportQuantilePlot();
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("qq.json")));
+        window->ExportQuantilePlot();
+        QCOMPARE(seams_.messages.Shown().size(), 2);
+        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("qq.json"))));
+        QCOMPARE(FileBytesOf(csv).left(22), QByteArray("subject,group,time,sco"));
     }
 
     void RereadingFollowsTheFileOnDisk() {

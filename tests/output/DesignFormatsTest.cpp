@@ -96,7 +96,7 @@ DesignAnalysis Mixed() {
     se.f = 9.09L, se.p = 0.0016L;
     r.simpleEffects = {se};
     r.levene = {{2, false, 1, 21, 0.8L, 0.38L}, {2, true, 1, 21, 0.6L, 0.45L}};
-    r.normality = {{"S", 23, 0.97L, 0.66L}};
+    r.normality = {{"S", 23, 0.97L, 0.66L, 0, {}, 0}};
     r.rankTestsOmitted = "they are defined for designs without between factors.";
     return r;
 }

@@ -1,6 +1,6 @@
-// The interaction plot of any design: its data and panels from the design's
-// analysis, the plot of two within factors drawn as the typed study's plot,
-// and morvane plot on a long CSV.
+// The interaction plot and the Q-Q plots of any design: their data and panels
+// from the design's analysis, the plots of two within factors drawn as the
+// typed study's plots, and morvane plot on a long CSV.
 
 #include <QFile>
 #include <QGuiApplication>
@@ -16,6 +16,7 @@
 #include "design/LongCsv.h"
 #include "plot/DesignPlot.h"
 #include "plot/PlotFiles.h"
+#include "plot/QuantilePlot.h"
 #include "store/DataFile.h"
 #include "store/StudyStore.h"
 #include "support/TempDir.h"
@@ -156,8 +157,93 @@ private slots:
         }
     }
 
+    // The Q-Q plots of a design of three within factors and a group factor:
+    // a panel per stratum (S and the seven within effects' "EFFECT × S"),
+    // each titled by it, in a grid of 3 x 3 whose last place stays empty.
+    void QuantilePanelsOfEveryStratum() {
+        std::ostringstream csv;
+        csv << "id,g,A,B,C,y\n";
+        for (int s = 0; s < 7; ++s)
+            for (int c = 0; c < 12; ++c)
+                csv << 's' << s << ',' << (s < 3 ? "x" : "z") << ',' << c / 6 << ',' << c / 2 % 3 << ','
+                    << c % 2 << ',' << (s * 37 + c * c * 11 + (s * c) % 7 * 13) % 97 / 4.0 << '\n';
+        const DesignAnalysis analysis =
+            AnalyseDesign(ReadLongCsv(csv.str(), {"id", "y", {"A", "B", "C"}, {"g"}}));
+        const plot::QuantilePlotData d = plot::QuantilePlotDataOf(analysis, ',');
+        QStringList titles;
+        for (const plot::QuantilePanel& panel : d.panels) {
+            titles.append(panel.title);
+            QVERIFY(!panel.points.empty());
+            QVERIFY2(panel.detail.startsWith(
+                         QStringLiteral(u"残差 %1 個 · Shapiro-Wilk W = ").arg(panel.residuals)) &&
+                         panel.detail.contains(QStringLiteral("; p ")),
+                     qPrintable(panel.detail));
+        }
+        QCOMPARE(titles, (QStringList{QStringLiteral("S"), QStringLiteral(u"A × S"), QStringLiteral(u"B × S"),
+                                      QStringLiteral(u"C × S"), QStringLiteral(u"A × B × S"),
+                                      QStringLiteral(u"A × C × S"), QStringLiteral(u"B × C × S"),
+                                      QStringLiteral(u"A × B × C × S")}));
+        QCOMPARE(d.panels[4].residuals, std::size_t{7 * 6});
+        const QString svg = QString::fromUtf8(plot::RenderPlotFile(d, plot::PlotFileType::Svg, {900, 900}));
+        QVERIFY(svg.contains(QStringLiteral(u"A × B × C × S")) && svg.contains(QStringLiteral(u"B × C × S")));
+        // Ink in each row's third column but the last row's, which holds two panels.
+        const QImage image =
+            QImage::fromData(plot::RenderPlotFile(d, plot::PlotFileType::Png, {900, 900}), "PNG");
+        const auto inked = [&](int x0, int y0, int x1, int y1) {
+            for (int y = y0; y < y1; ++y)
+                for (int x = x0; x < x1; ++x)
+                    if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return true;
+            return false;
+        };
+        QVERIFY(inked(650, 80, 880, 280) && inked(650, 360, 880, 560));
+        QVERIFY(inked(380, 620, 600, 820) && !inked(680, 620, 880, 820));
+
+        // A group of one subject: its residuals are left out, and the count says so.
+        std::ostringstream lone;
+        lone << "id,g,A,y\n";
+        for (int s = 0; s < 5; ++s)
+            for (int a = 0; a < 3; ++a)
+                lone << 's' << s << ',' << (s == 0 ? "x" : "z") << ',' << a << ',' << (s * 7 + a * a * 3) % 11
+                     << '\n';
+        const plot::QuantilePlotData l =
+            plot::QuantilePlotDataOf(AnalyseDesign(ReadLongCsv(lone.str(), {"id", "y", {"A"}, {"g"}})), '.');
+        QCOMPARE(l.panels.size(), std::size_t{2});
+        QCOMPARE(l.panels[1].unplotted, std::size_t{3});
+        QCOMPARE(l.panels[1].points.size(), std::size_t{12});
+        QVERIFY2(l.panels[1].detail.startsWith(QStringLiteral(u"残差 12 個 (1 人の群の 3 個を除く) · ")),
+                 qPrintable(l.panels[1].detail));
+        QVERIFY(plot::QuantilePlotCaption(l).contains(QStringLiteral(u"1 人だけの群")));
+        QVERIFY(!plot::QuantilePlotCaption(d).contains(QStringLiteral(u"1 人だけの群")));
+    }
+
+    // The study of two within factors: the design's Q-Q plots are the typed
+    // study's, its points and (under the study's titles) its drawing.
+    void TwoWithinQuantilePlotsAreTheTypedStudys() {
+        StudyStore study;
+        LoadStudyFile(study, MORVANE_EXAMPLES "/eight-subjects-2x3.dat");
+        std::ostringstream csv;
+        csv << "s,A,B,y\n";
+        for (int s = 1; s <= study.SubjectCount; ++s)
+            for (int a = 1; a <= study.LevelCountA; ++a)
+                for (int b = 1; b <= study.LevelCountB; ++b)
+                    csv << s << ',' << a << ',' << b << ',' << study.CellText(s, a, b).View() << '\n';
+        const plot::QuantilePlotData typed = plot::QuantilePlotDataOf(AnalyseStudy(study, '.'), '.');
+        plot::QuantilePlotData design =
+            plot::QuantilePlotDataOf(AnalyseDesign(ReadLongCsv(csv.str(), {"s", "y", {"A", "B"}, {}})), '.');
+        QCOMPARE(design.panels.size(), std::size_t{4});
+        QCOMPARE(design.panels[3].title, QStringLiteral(u"A × B × S"));
+        for (std::size_t k = 0; k < 4; ++k) {
+            QCOMPARE(design.panels[k].detail, typed.panels[k].detail);
+            design.panels[k].title = typed.panels[k].title;
+        }
+        QCOMPARE(plot::QuantilePlotCaption(design), plot::QuantilePlotCaption(typed));
+        QCOMPARE(plot::RenderPlotFile(design, plot::PlotFileType::Svg, {800, 600}),
+                 plot::RenderPlotFile(typed, plot::PlotFileType::Svg, {800, 600}));
+    }
+
     // morvane plot on the bundled mixed design: a PNG and an SVG that name the
-    // factors; a missing role and --qq refused with a message.
+    // factors; a missing role and --qq with bars refused with a message; --qq's
+    // Q-Q plots of the strata.
     void MorvanePlotDrawsALongCsv() {
         testing::TempDir dir;
         const std::string tool = MORVANE_TOOL, csv = MORVANE_EXAMPLES "/mixed-design.csv";
@@ -173,10 +259,19 @@ private slots:
         const std::string err = " 2>" + dir.File("err");
         QVERIFY(Run(tool + " plot " + csv + " --id subject --within time " + dir.File("x.png") + err) != 0);
         QVERIFY(Slurp(dir.File("err")).contains("--id, --dv and --within"));
-        QVERIFY(Run(tool + " plot " + csv + roles + "--qq " + dir.File("q.png") + err) != 0);
+        QVERIFY(Run(tool + " plot " + csv + roles + "--qq --error-bars se " + dir.File("q.png") + err) != 0);
         QVERIFY(Slurp(dir.File("err")).contains("--qq"));
         QVERIFY(!QFile::exists(QString::fromStdString(dir.File("x.png"))));
         QVERIFY(!QFile::exists(QString::fromStdString(dir.File("q.png"))));
+
+        // --qq draws the strata's Q-Q plots: a panel each, titled by its stratum.
+        QCOMPARE(Run(tool + " plot " + csv + roles + "--qq " + dir.File("q.png") + " --width 700"), 0);
+        QCOMPARE(QImage::fromData(Slurp(dir.File("q.png")), "PNG").size(), QSize(700, 600));
+        QCOMPARE(Run(tool + " plot " + csv + roles + "--qq " + dir.File("q.svg")), 0);
+        const QString qq = QString::fromUtf8(Slurp(dir.File("q.svg")));
+        QVERIFY(qq.contains(QStringLiteral(u"正規 Q-Q プロット")) &&
+                qq.contains(QStringLiteral(u"time × S")));
+        QVERIFY(!qq.contains(QStringLiteral(u"要因 group")));
     }
 };
 

@@ -64,6 +64,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
             throw;
         }
         request.output.provenance = provenance.get();
+        request.design.quantilePoints = false;  // the plots' data: no format shows them
         const DesignAnalysis analysis = AnalyseDesign(*design, request.design);
         WriteOut(out, FormatDesignAnalysis(analysis, request.format, request.output));
         return;

@@ -76,10 +76,6 @@ void Plot(std::span<const std::string> words) {
     }
     LongCsvRequest csv;
     ReadLongCsvRequest(arguments, Settings{}, csv);
-    if (csv.roles && quantiles) {
-        ShowMessage("plot: --qq draws the Q-Q plots of a data file's study, not of a long CSV's design");
-        throw UsageError("--qq with a long CSV");
-    }
     RefuseInputAsOutput(arguments.File(1), {arguments.File(0)});
     // The helper reads "-" as standard input itself.
     std::vector<std::string> helperWords{arguments.Word(0), arguments.Word(1), std::to_string(width),

@@ -2,13 +2,14 @@
 // of a study as the PNG, SVG or PDF file that OUT's suffix names, WIDTH x HEIGHT
 // pixels, its error bars those BARS names (within, ci95, se; within when
 // absent), or with qq the normal Q-Q plots of its residuals, without any
-// window. After BARS, morvane plot's options of a long CSV make DATAFILE that
-// CSV, and the plot the design's. `morvane plot` runs it with arguments it has checked.
+// window. After BARS or qq, morvane plot's options of a long CSV make DATAFILE
+// that CSV, and the plot the design's. `morvane plot` runs it with arguments it has checked.
 
 #include <QGuiApplication>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,14 +27,22 @@
 
 namespace {
 
-// The plot of a long CSV's design, when `request` names its roles.
+// The plot of a long CSV's design, when `request` names its roles: the
+// interaction plot, or without bars the Q-Q plots of its strata.
 void WriteDesignPlot(const std::string& in, const std::string& out,
-                     const morvane::tool::LongCsvRequest& request, morvane::plot::ErrorBars bars,
-                     morvane::plot::PlotFileType type, QSize size, char separator) {
+                     const morvane::tool::LongCsvRequest& request,
+                     std::optional<morvane::plot::ErrorBars> bars, morvane::plot::PlotFileType type,
+                     QSize size, char separator) {
     const morvane::FileBytes bytes = morvane::ReadWholeFile(in);
-    const morvane::DesignAnalysis analysis = morvane::AnalyseDesign(
-        morvane::ReadLongCsv(bytes.View(), *request.roles, request.csv), request.design);
-    morvane::plot::WritePlotFile(morvane::plot::DesignPlotDataOf(analysis, separator, bars), type, size, out);
+    morvane::DesignOptions options = request.design;
+    options.quantilePoints = !bars;  // the interaction plot needs none
+    const morvane::DesignAnalysis analysis =
+        morvane::AnalyseDesign(morvane::ReadLongCsv(bytes.View(), *request.roles, request.csv), options);
+    if (bars)
+        morvane::plot::WritePlotFile(morvane::plot::DesignPlotDataOf(analysis, separator, *bars), type, size,
+                                     out);
+    else
+        morvane::plot::WritePlotFile(morvane::plot::QuantilePlotDataOf(analysis, separator), type, size, out);
 }
 
 }  // namespace
@@ -69,11 +78,11 @@ int main(int argc, char** argv) {
         const char separator = morvane::DecimalSeparatorFromLocale();
         morvane::tool::LongCsvRequest request;
         morvane::tool::ReadLongCsvRequest(csvArguments, morvane::tool::Settings{separator}, request);
-        if (request.roles && !quantiles) {
+        if (request.roles) {
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
             QGuiApplication application(argc, argv);
-            WriteDesignPlot(arguments.File(0), arguments.Word(1), request, *bars, *type, QSize(width, height),
-                            separator);
+            WriteDesignPlot(arguments.File(0), arguments.Word(1), request, quantiles ? std::nullopt : bars,
+                            *type, QSize(width, height), separator);
             return 0;
         }
         morvane::StudyStore& store = morvane::TheStudy();

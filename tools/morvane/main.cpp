@@ -51,9 +51,11 @@ constexpr const char* kUsage =
     "                                       or with --qq the normal Q-Q plots of the four error strata\n"
     "       morvane plot FILE.csv --id COL --dv COL --within COL[,COL...] [--between COL[,COL...]]\n"
     "                    [--encoding utf-8|cp932] [--separator ,|;|tab] [--decimal-comma]\n"
-    "                    OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX] [--error-bars within|ci95|se]\n"
+    "                    OUT.png|OUT.svg|OUT.pdf [--width PX] [--height PX]\n"
+    "                    [--error-bars within|ci95|se | --qq]\n"
     "                                       the interaction plot of any design of a long CSV, a panel per\n"
-    "                                       level of the factors beyond two\n";
+    "                                       level of the factors beyond two, or with --qq the normal Q-Q\n"
+    "                                       plots of its error strata\n";
 constexpr const char* kHelpLine = "       morvane --help | --version\n";
 
 // The whole usage, the exchange commands' lines included, on `stream`.
