@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
+#include "analysis/RankTests.h"
 #include "design/Design.h"
 #include "stats/MultivariateTests.h"
 
@@ -115,6 +116,40 @@ struct StratumNormality {
     std::int64_t unplotted = 0;
 };
 
+// The rank-based tests of a design without between factors.
+// Friedman's test of one within factor over each subject's means of its
+// levels (averaged over the other within factors), or of all the within cells.
+struct DesignFriedman {
+    std::size_t factor = 0;  // the within factor, unless `cells`
+    bool cells = false;
+    FriedmanTest test;
+};
+
+// The aligned rank transform of one within effect: each score's residual from
+// its cell's mean plus the effect's estimate (the inclusion-exclusion of the
+// marginal means of the effect's factors), midranked over the whole study,
+// the ranks analysed as the scores are, the effect tested against its own
+// stratum (the effect x S).
+struct DesignAlignedRank {
+    std::vector<std::size_t> within;  // the effect's within factors, ascending
+    std::string name, key;            // as the effect's: joined by " × " and by ":"
+    AlignedRankEffect test;
+};
+
+// An ART-C contrast of two levels of a within factor by their mean ranks of
+// the responses aligned for that factor, against the error of its stratum.
+struct DesignAlignedContrast {
+    std::size_t factor = 0;        // the within factor
+    AlignedRankContrast contrast;  // its levels from 1
+};
+
+struct DesignRankTests {
+    std::vector<DesignFriedman> friedman;          // each within factor, then (2+ factors) the cells
+    std::vector<DesignAlignedRank> alignedRanks;   // every within effect, in the summary's order
+    std::vector<DesignAlignedContrast> contrasts;  // every pair of each factor's levels, Holm within each
+    bool exactAlignment = false;                   // aligned and ranked in integers
+};
+
 struct DesignAnalysis {
     std::vector<DesignFactor> between, within;
     std::int64_t subjects = 0, subjectsRead = 0;
@@ -139,6 +174,8 @@ struct DesignAnalysis {
     // Why the rank-based tests are not computed (empty where they are: no
     // between factors); UTF-8.
     std::string rankTestsOmitted;
+    // The rank-based tests, where they are defined (empty otherwise).
+    DesignRankTests rankBased;
 };
 
 // The analysis of the design's subjects. OverflowError when a result leaves the extended range.

@@ -422,6 +422,20 @@ void TakeMean(const MeanResult& r, DesignMean& m) {
     if (m.sd) m.sd = r.sd;  // the marginal means have none here
 }
 
+// The rank-based tests as the A x B x S analysis gives them.
+void TakeRanksFromStudy(const RankBasedResults& k, DesignAnalysis& analysis) {
+    DesignRankTests& out = analysis.rankBased;
+    out = {};
+    out.friedman = {{0, false, k.A}, {1, false, k.B}, {0, true, k.cells}};
+    const std::string& a = analysis.within[0].name;
+    const std::string& b = analysis.within[1].name;
+    out.alignedRanks = {
+        {{0}, a, a, k.alignedA}, {{1}, b, b, k.alignedB}, {{0, 1}, a + " × " + b, a + ":" + b, k.alignedAB}};
+    for (const AlignedRankContrast& c : k.contrastsA) out.contrasts.push_back({0, c});
+    for (const AlignedRankContrast& c : k.contrastsB) out.contrasts.push_back({1, c});
+    out.exactAlignment = k.exactAlignment;
+}
+
 // The follow-ups' figures that the A x B x S analysis computes too, as it
 // gives them: the cells' and levels' means, the comparisons over the other
 // factor, the simple effects and the strata's normality and Q-Q points.
@@ -451,6 +465,7 @@ void TakeFollowUpsFromStudy(const FullAnalysis& study, DesignAnalysis& analysis)
             e.f = r.f, e.p = r.p, e.partialEtaSquared = r.partialEtaSquared;
         }
     }
+    TakeRanksFromStudy(study.rankBased, analysis);
     if (analysis.normality.size() == study.assumptions.strata.size())
         for (std::size_t k = 0; k < analysis.normality.size(); ++k) {
             analysis.normality[k].w = study.assumptions.strata[k].normality.w;
@@ -467,17 +482,20 @@ void TakeFollowUpsFromStudy(const FullAnalysis& study, DesignAnalysis& analysis)
 DesignAnalysis AnalyseDesign(const DesignData& design, const DesignOptions& options) {
     // The means, comparisons, simple effects and checks need none of the
     // effects' tests: they are formed on a second thread beside the model.
-    std::future<DesignAnalysis> followUps = std::async(std::launch::async, [&design, &options] {
+    // A study of A x B x S takes its rank-based tests from that analysis.
+    const bool isStudy = design::IsStudy(design, options);
+    std::future<DesignAnalysis> followUps = std::async(std::launch::async, [&design, &options, isStudy] {
         DesignAnalysis f;
         f.between = design.between, f.within = design.within, f.options = options;
         design::AddFollowUps(design, f);
+        if (!isStudy) f.rankBased = design::RankTests(design);
         return f;
     });
     DesignAnalysis analysis;
     std::optional<FullAnalysis> study;
     try {
         analysis = design::AnalyseModel(design, options);
-        if (design::IsStudy(design, options)) study = design::TakeFromStudy(design, options, analysis);
+        if (isStudy) study = design::TakeFromStudy(design, options, analysis);
     } catch (...) {
         followUps.wait();  // it reads the design: not beyond its life
         throw;
@@ -490,6 +508,7 @@ DesignAnalysis AnalyseDesign(const DesignData& design, const DesignOptions& opti
     analysis.levene = std::move(f.levene);
     analysis.normality = std::move(f.normality);
     analysis.rankTestsOmitted = std::move(f.rankTestsOmitted);
+    analysis.rankBased = std::move(f.rankBased);
     if (study) design::TakeFollowUpsFromStudy(*study, analysis);
     return analysis;
 }

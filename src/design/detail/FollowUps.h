@@ -9,4 +9,8 @@ namespace morvane::design {
 
 void AddFollowUps(const DesignData& design, DesignAnalysis& analysis);
 
+// The rank-based tests of a design without between factors (none with them,
+// or without subjects).
+DesignRankTests RankTests(const DesignData& design);
+
 }  // namespace morvane::design
