@@ -114,6 +114,8 @@ std::string DesignJson(const DesignAnalysis& r, const OutputOptions& options) {
     json::WriteProvenance(j, options.provenance);
     designfields::ForEachResultField(r, fields);
     designfields::ForEachCheckField(r, fields);
+    if (!r.rankBased.friedman.empty() || !r.rankBased.alignedRanks.empty())
+        designfields::ForEachRankField(r, fields);
     j.Key("rankTestsOmitted");
     if (r.rankTestsOmitted.empty())
         j.Null();

@@ -29,6 +29,9 @@ Table Comparisons(const A& r);
 Table SimpleEffects(const A& r);
 Table Levene(const A& r);
 Table Normality(const A& r);
+Table Friedman(const A& r);
+Table AlignedRanks(const A& r);
+Table AlignedRankContrasts(const A& r);
 
 }  // namespace
 
@@ -47,6 +50,11 @@ std::vector<TableText> DesignTableTexts(const DesignAnalysis& r, TableReader rea
     tables.push_back(SimpleEffects(r));
     if (!r.between.empty()) tables.push_back(Levene(r));
     tables.push_back(Normality(r));
+    if (!r.rankBased.friedman.empty()) tables.push_back(Friedman(r));
+    if (!r.rankBased.alignedRanks.empty()) {
+        tables.push_back(AlignedRanks(r));
+        tables.push_back(AlignedRankContrasts(r));
+    }
     std::vector<TableText> texts;
     for (const Table& t : tables) texts.push_back(Written(t, how));
     return texts;
@@ -458,6 +466,125 @@ Table Normality(const A& r) {
         t.notes.push_back(
             {r.rankTestsOmitted,
              "順位に基づく検定は計算していません (被験者間要因のある計画では定義されません)。"});
+    return t;
+}
+
+// ---- the rank-based tests, of a design without between factors ----
+
+// A row of the Friedman table: a test and its name in both languages.
+struct FriedmanRow {
+    std::string english, japanese;
+    const FriedmanTest* test;
+};
+
+// "A" alone; "A (means over B × C)"; "A × B × C cells".
+FriedmanRow FriedmanRowOf(const A& r, const DesignFriedman& f) {
+    std::string all, others;
+    for (std::size_t w = 0; w < r.within.size(); ++w) {
+        all += (all.empty() ? "" : " × ") + r.within[w].name;
+        if (w != f.factor) others += (others.empty() ? "" : " × ") + r.within[w].name;
+    }
+    if (f.cells) return {all + " cells", all + " のセル", &f.test};
+    const std::string& name = r.within.at(f.factor).name;
+    if (others.empty()) return {name, name, &f.test};
+    return {name + " (means over " + others + ")", name + " (" + others + " で平均)", &f.test};
+}
+
+// Friedman's test of each within factor over the subjects' means of its levels, then of the cells.
+Table Friedman(const A& r) {
+    using F = const FriedmanRow&;
+    const std::vector<Column<FriedmanRow, A>> columns{
+        {Heading{"test", "Test", "検定"}.Names(), [](auto&, F f) { return Text(f.english, f.japanese); }},
+        {{"k", "k", "k"}, [](auto&, F f) { return Integer(f.test->levels); }},
+        {{"chiSquare", "Chi-square", "カイ二乗"},
+         [](auto&, F f) { return Number(f.test->chiSquare, Figure::Statistic); }},
+        {{"df", "df", "自由度"}, [](auto&, F f) { return Integer(f.test->df); }},
+        {{"p", "p", "p 値"}, [](auto&, F f) { return Number(f.test->p, Figure::P); }},
+        {{"kendallW", "Kendall's W", "Kendall の W"},
+         [](auto&, F f) { return Number(f.test->kendallW, Figure::Proportion); }},
+        {{"F", "F (Iman-Davenport)", "F (Iman-Davenport)"},
+         [](auto&, F f) { return Number(f.test->imanDavenportF, Figure::Statistic); }},
+        {{"df1", "df1", "df1"}, [](auto&, F f) { return Integer(f.test->df1); }},
+        {{"df2", "df2", "df2"}, [](auto&, F f) { return Integer(f.test->df2); }},
+        {{"pF", "p (F)", "p (F)"}, [](auto&, F f) { return Number(f.test->imanDavenportP, Figure::P); }},
+        {{"tieCorrection", "Tie correction", "同順位の補正"},
+         [](auto&, F f) { return Number(f.test->tieCorrection, Figure::Proportion); }},
+    };
+    std::vector<FriedmanRow> rows;
+    for (const DesignFriedman& f : r.rankBased.friedman)
+        if (f.test.levels >= 2) rows.push_back(FriedmanRowOf(r, f));
+    return Tabulate(r, "Friedman", {"Friedman tests", "Friedman 検定"}, columns, rows);
+}
+
+// The aligned rank transform of every within effect.
+Table AlignedRanks(const A& r) {
+    using E = const DesignAlignedRank&;
+    const std::vector<Column<DesignAlignedRank, A>> columns{
+        {Heading{"effect", "Effect", "効果"}.Names(), [](auto&, E e) { return Text(e.name); }},
+        {{"SS", "SS (ranks)", "平方和 (順位)"},
+         [](auto&, E e) { return Number(e.test.ss, Figure::Statistic); }},
+        {{"df", "df", "自由度"}, [](auto&, E e) { return Integer(e.test.df); }},
+        {{"errorSS", "Error SS", "誤差の平方和"},
+         [](auto&, E e) { return Number(e.test.errorSs, Figure::Statistic); }},
+        {{"errorDf", "Error df", "誤差の自由度"}, [](auto&, E e) { return Integer(e.test.errorDf); }},
+        {{"F", "F", "F 値"}, [](auto&, E e) { return Number(e.test.f, Figure::Statistic); }},
+        {{"p", "p", "p 値"}, [](auto&, E e) { return Number(e.test.p, Figure::P); }},
+        {{"otherEffects", "Other effects", "他の効果"},
+         [](auto&, E e) { return Number(e.test.otherEffects, Figure::Proportion); }},
+    };
+    std::vector<DesignAlignedRank> rows;
+    for (const DesignAlignedRank& e : r.rankBased.alignedRanks)
+        if (e.test.df >= 1) rows.push_back(e);
+    Table t = Tabulate(r, "AlignedRanks", {"Aligned rank transform", "整列順位変換 (ART)"}, columns, rows);
+    t.notes.push_back(
+        {"Each effect's aligned responses are ranked and analysed with its own error stratum (the effect × "
+         "S); Other effects: the largest estimate of the effects not aligned for in them, over their "
+         "standard "
+         "deviation, zero but for rounding.",
+         "効果ごとに整列した応答に順位を付け、その効果の誤差層 (効果 × S) で分析します。"
+         "「他の効果」は、整列で取り除いた効果の推定値のうち最大のものをその標準偏差で割った値で、丸めを除け"
+         "ば 0 です。"});
+    return t;
+}
+
+// The ART-C contrasts of each within factor's levels.
+Table AlignedRankContrasts(const A& r) {
+    using C = const DesignAlignedContrast&;
+    const auto level = [](const A& a, C c, std::int32_t l) {
+        return Text(LevelOf(a, a.between.size() + c.factor, l - 1));
+    };
+    const std::vector<Column<DesignAlignedContrast, A>> columns{
+        {Heading{"factor", "Factor", "要因"}.Names(),
+         [](auto& a, C c) { return Text(a.within.at(c.factor).name); }},
+        {Heading{"first", "Level 1", "水準 1"}.Names(),
+         [level](auto& a, C c) { return level(a, c, c.contrast.first); }},
+        {Heading{"second", "Level 2", "水準 2"}.Names(),
+         [level](auto& a, C c) { return level(a, c, c.contrast.second); }},
+        {{"difference", "Difference (mean ranks)", "平均順位の差"},
+         [](auto&, C c) { return Number(c.contrast.difference, Figure::Statistic); }},
+        {{"se", "SE", "SE"}, [](auto&, C c) { return Number(c.contrast.se, Figure::Statistic); }},
+        {{"t", "t", "t"}, [](auto&, C c) { return Number(c.contrast.t, Figure::Statistic); }},
+        {{"df", "df", "自由度"}, [](auto&, C c) { return Integer(c.contrast.df); }},
+        {{"p", "p", "p 値"}, [](auto&, C c) { return Number(c.contrast.p, Figure::P); }},
+        {{"pHolm", "p (Holm)", "p (Holm)"}, [](auto&, C c) { return Number(c.contrast.pHolm, Figure::P); }},
+    };
+    Table t = Tabulate(r, "AlignedRankContrasts",
+                       {"Aligned rank transform contrasts (ART-C)", "整列順位変換の対比 (ART-C)"}, columns,
+                       r.rankBased.contrasts);
+    const std::string most = std::to_string(kContrastedLevels);
+    for (const DesignFactor& f : r.within)
+        if (f.levels.size() > kContrastedLevels)
+            t.notes.push_back({f.name + ": more than " + most + " levels; no contrasts.",
+                               f.name + ": 水準が " + most + " を超えるため、対比は計算していません。"});
+    t.notes.push_back(
+        {"Each pair of levels of a within factor by their mean ranks of the responses aligned for that "
+         "factor, against the error of its stratum (the factor × S): t = difference / sqrt(2 MSE / m), m the "
+         "scores at a level, on its df; Holm's adjustment within each factor. The interactions' contrasts "
+         "are "
+         "not computed.",
+         "被験者内要因の水準の対ごとに、その要因に整列した応答の平均順位を、その誤差層 (要因 × S) "
+         "の誤差で比べます: t = 差 / √(2 MSE / m)、m は 1 水準の得点の数、自由度はその誤差の自由度。Holm "
+         "の調整は要因ごと。交互作用の対比は計算しません。"});
     return t;
 }
 

@@ -2,8 +2,10 @@
 // The tables of any design's analysis, described once for every reader in the
 // column model of the A x B x S tables (output/ResultTables.h): the summary
 // with each stratum's error row, sphericity, the multivariate tests, the cell
-// and marginal means, the comparisons, the simple effects, Levene's test and
-// the normality of the residuals, with English and Japanese labels.
+// and marginal means, the comparisons, the simple effects, Levene's test, the
+// normality of the residuals and, without between factors, the rank-based
+// tests (Friedman, the aligned rank transform and its contrasts), with
+// English and Japanese labels.
 
 #include <vector>
 
@@ -13,9 +15,10 @@
 
 namespace morvane {
 
-// Every table, in the order above; Levene's only with between factors. The
-// summary of the terminal and of programs has the degrees of freedom and p of
-// the correction `options` apply, the window's all of them.
+// Every table, in the order above; Levene's only with between factors, the
+// rank-based tests only without. The summary of the terminal and of programs
+// has the degrees of freedom and p of the correction `options` apply, the
+// window's all of them.
 std::vector<TableText> DesignTableTexts(const DesignAnalysis& analysis, TableReader reader,
                                         const OutputOptions& options, char decimalSeparator = '.');
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "output/DesignFormats.h"
+#include "output/DesignTables.h"
 
 namespace morvane {
 namespace {
@@ -209,6 +210,79 @@ TEST(DesignFormats, JsonKeysEffectsByTheirFactorsAndNamesLevelsByName) {
     EXPECT_TRUE(
         j["conventions"]["sumsOfSquares"].get<std::string>().starts_with("Sums of squares: type III"));
     EXPECT_FALSE(j["numbersOutsideDoubleRange"]);
+}
+
+// A design without between factors, A (a1, a2, a3) x B (b1, b2), with its
+// rank-based tests by hand (their figures are the design room's to test).
+DesignAnalysis WithinOnly() {
+    DesignAnalysis r;
+    r.within = {{"A", {"a1", "a2", "a3"}}, {"B", {"b1", "b2"}}};
+    r.subjects = r.subjectsRead = 10;
+    r.groupSizes = {10};
+    FriedmanTest f;
+    f.levels = 3, f.chiSquare = 6.2L, f.df = 2, f.p = 0.045L, f.kendallW = 0.31L;
+    f.imanDavenportF = 4.04L, f.df1 = 2, f.df2 = 18, f.imanDavenportP = 0.0355L, f.tieCorrection = 1;
+    FriedmanTest b = f, cells = f;
+    b.levels = 2, b.chiSquare = 0.4L, b.df = 1, b.p = 0.527L;
+    cells.levels = 6, cells.chiSquare = 17.25L, cells.df = 5, cells.p = 0.00405L;
+    r.rankBased.friedman = {{0, false, f}, {1, false, b}, {0, true, cells}};
+    AlignedRankEffect e{1200, 2400, 2, 18, 4.5L, 0.0259L, 0};
+    AlignedRankEffect ab{300.5L, 2900, 2, 18, 0.9326L, 0.4117L, 1e-19L};
+    r.rankBased.alignedRanks = {{{0}, "A", "A", e}, {{1}, "B", "B", e}, {{0, 1}, "A × B", "A:B", ab}};
+    AlignedRankContrast c{1, 3, -9.5L, 3.65L, -2.6L, 0.018L, 0.054L, 0.054L, 18};
+    r.rankBased.contrasts = {{0, c}, {1, {1, 2, 4.25L, 2.1L, 2.02L, 0.058L, 0.058L, 0.058L, 9}}};
+    r.rankBased.exactAlignment = true;
+    return r;
+}
+
+// The rank-based tests reach every format and the window's tables where they
+// are defined; a design with between factors keeps its note alone.
+TEST(DesignFormats, RankBasedTestsWithoutBetweenFactorsOnly) {
+    OutputOptions options;
+    const DesignAnalysis within = WithinOnly();
+    for (OutputLanguage language : {OutputLanguage::English, OutputLanguage::Japanese}) {
+        options.language = language;
+        const bool ja = language == OutputLanguage::Japanese;
+        for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv}) {
+            const std::string out = FormatDesignAnalysis(within, format, options);
+            SCOPED_TRACE(out);
+            for (const char* part : {"Friedman", "Iman-Davenport", "ART-C"}) EXPECT_GE(Count(out, part), 1u);
+            EXPECT_EQ(Count(out, ja ? "A (B で平均)" : "A (means over B)"), 1u);
+            EXPECT_EQ(Count(out, ja ? "A × B のセル" : "A × B cells"), 1u);
+            EXPECT_GE(Count(out, ja ? "整列順位変換 (ART)" : "Aligned rank transform"), 1u);
+            EXPECT_NE(out.find(ja ? "平均順位の差" : "Difference (mean ranks)"), std::string::npos);
+            EXPECT_NE(out.find("a3"), std::string::npos);
+            const std::string mixed = FormatDesignAnalysis(Mixed(), format, options);
+            EXPECT_EQ(Count(mixed, "Friedman"), 0u);
+            EXPECT_EQ(Count(mixed, "ART"), 0u);
+        }
+    }
+    std::vector<std::string> ids;
+    for (const TableText& t : DesignTableTexts(within, TableReader::Window, options)) ids.push_back(t.id);
+    ASSERT_GE(ids.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(ids.end() - 3, ids.end()),
+              (std::vector<std::string>{"Friedman", "AlignedRanks", "AlignedRankContrasts"}));
+    for (const TableText& t : DesignTableTexts(Mixed(), TableReader::Window, options))
+        EXPECT_TRUE(t.id != "Friedman" && t.id != "AlignedRanks") << t.id;
+
+    const Json j = Json::parse(FormatDesignAnalysis(within, AnovaFormat::Json, options));
+    const Json& k = j["rankBased"];
+    EXPECT_DOUBLE_EQ(k["friedman"]["A"]["chiSquare"].get<double>(), 6.2);
+    EXPECT_EQ(k["friedman"]["B"]["levels"], 2);
+    EXPECT_DOUBLE_EQ(k["friedman"]["A:B"]["p"].get<double>(), 0.00405);
+    EXPECT_EQ(k["friedman"]["A"]["imanDavenport"]["df"], Json::parse("[2,18]"));
+    EXPECT_DOUBLE_EQ(k["alignedRankTransform"]["effects"]["A:B"]["F"].get<double>(), 0.9326);
+    EXPECT_EQ(k["alignedRankTransform"]["effects"]["A"]["errorDf"], 18);
+    const Json& contrasts = k["alignedRankTransform"]["contrasts"];
+    ASSERT_EQ(contrasts.size(), 2u);
+    EXPECT_EQ(contrasts[0]["factor"], "A");
+    EXPECT_EQ(contrasts[0]["levels"], Json::parse(R"(["a1","a3"])"));
+    EXPECT_EQ(contrasts[1]["levels"], Json::parse(R"(["b1","b2"])"));
+    EXPECT_TRUE(k["alignedRankTransform"]["exactAlignment"]);
+    EXPECT_TRUE(j["rankTestsOmitted"].is_null());
+    const Json m = Json::parse(FormatDesignAnalysis(Mixed(), AnovaFormat::Json, options));
+    EXPECT_FALSE(m.contains("rankBased"));
+    EXPECT_TRUE(m["rankTestsOmitted"].is_string());
 }
 
 }  // namespace

@@ -190,6 +190,52 @@ void ForEachResultField(R& r, V& v) {
     v.List("simpleEffects", r.simpleEffects, named);
 }
 
+// An ART-C contrast: its within factor and its two levels by name.
+template <ResultOf<DesignAlignedContrast> C, class V>
+void ForEachField(C& c, V& v, const DesignAnalysis& a) {
+    const std::size_t f = a.between.size() + c.factor;
+    v.Text("factor", FactorAt(a, f).name.c_str());
+    v.Texts("levels", {LevelOf(a, f, c.contrast.first - 1), LevelOf(a, f, c.contrast.second - 1)});
+    v.Number("difference", c.contrast.difference, Range::Any);
+    v.Number("se", c.contrast.se, Range::NotNegative);
+    v.Number("t", c.contrast.t, Range::Any);
+    v.Integer("df", c.contrast.df);
+    v.P("p", c.contrast.p, true);
+    v.P("pHolm", c.contrast.pHolm, true);
+    v.P("pBonferroni", c.contrast.pBonferroni, true);
+}
+
+// The key of a Friedman test: its within factor's name, or the within
+// factors' names joined by ":" for the test of the cells.
+inline std::string FriedmanKey(const DesignAnalysis& a, const DesignFriedman& f) {
+    if (!f.cells) return f.factor < a.within.size() ? a.within[f.factor].name : std::string();
+    std::string key;
+    for (const DesignFactor& w : a.within) key += (key.empty() ? "" : ":") + w.name;
+    return key;
+}
+
+// The rank-based tests of a design without between factors: Friedman's keyed
+// by factor (the cells' by the within factors' key), the aligned rank
+// transform keyed by effect, its contrasts.
+template <ResultOf<DesignAnalysis> R, class V>
+void ForEachRankField(R& r, V& v) {
+    auto& k = r.rankBased;
+    v.Group("rankBased", [&] {
+        v.Group("friedman", [&] {
+            for (auto& f : k.friedman)
+                v.Group(FriedmanKey(r, f).c_str(), [&] { morvane::ForEachField(f.test, v); });
+        });
+        v.Group("alignedRankTransform", [&] {
+            v.Group("effects", [&] {
+                for (auto& e : k.alignedRanks)
+                    v.Group(e.key.c_str(), [&] { morvane::ForEachField(e.test, v); });
+            });
+            v.List("contrasts", k.contrasts, [&](auto& c) { ForEachField(c, v, r); });
+            v.Bool("exactAlignment", k.exactAlignment);
+        });
+    });
+}
+
 // The checks beside the model: the multivariate tests, Levene's and Shapiro and Wilk's.
 template <ResultOf<DesignAnalysis> R, class V>
 void ForEachCheckField(R& r, V& v) {
