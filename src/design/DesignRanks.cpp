@@ -24,9 +24,9 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <numeric>
 #include <optional>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "design/detail/FollowUps.h"
@@ -123,17 +123,17 @@ std::vector<V> Aligned(const Margins& m, const std::vector<V>& y, std::uint32_t 
     return v;
 }
 
-// Twice the midranks of v (whole numbers).
+// Twice the midranks of v (whole numbers): the values sorted beside their places.
 template <typename V>
 std::vector<std::int64_t> DoubledMidranks(const std::vector<V>& v) {
-    std::vector<std::uint32_t> order(v.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return v[a] < v[b]; });
+    std::vector<std::pair<V, std::uint32_t>> order(v.size());
+    for (std::size_t i = 0; i < v.size(); ++i) order[i] = {v[i], static_cast<std::uint32_t>(i)};
+    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::int64_t> ranks(v.size());
     for (std::size_t i = 0; i < order.size();) {
         std::size_t j = i + 1;
-        while (j < order.size() && !(v[order[i]] < v[order[j]])) ++j;
-        for (std::size_t l = i; l < j; ++l) ranks[order[l]] = static_cast<std::int64_t>(i + 1 + j);
+        while (j < order.size() && !(order[i].first < order[j].first)) ++j;
+        for (std::size_t l = i; l < j; ++l) ranks[order[l].second] = static_cast<std::int64_t>(i + 1 + j);
         i = j;
     }
     return ranks;

@@ -327,6 +327,68 @@ private slots:
         for (const QString& sentence : sentences) QVERIFY2(apa.contains(sentence), qPrintable(sentence));
     }
 
+    // A design without between factors: its rank-based tests on the checks'
+    // page, with the figures of the tool's JSON.
+    void TheChecksOfAWithinDesignHaveItsRankTests() {
+        const char* rows[] = {"18 20 23.5 15.5 20.5 18 19.5 21.5 25 17.5 27 18.5",
+                              "8.5 11 12.5 7 12.5 5.5 14 13 11.5 13 14.5 9.5",
+                              "32 31.5 28.5 30 34.5 27 29 30.5 30.5 31.5 34 29",
+                              "21 24 22 23 25 21 27 23 24 25 30.5 25",
+                              "15.5 13.5 18.5 17 16.5 14.5 15 19.5 18 17 24 17"};
+        std::string text = "id,A,B,C,y\n";
+        for (int s = 0; s < 5; ++s) {
+            const QStringList scores = QString::fromLatin1(rows[s]).split(QLatin1Char(' '));
+            for (int c = 0; c < 12; ++c)
+                text += "s" + std::to_string(s + 1) + ",a" + std::to_string(c / 6 + 1) + ",b" +
+                        std::to_string(c / 2 % 3 + 1) + ",c" + std::to_string(c % 2 + 1) + "," +
+                        scores.at(c).toStdString() + "\n";
+        }
+        const std::string csv = dir_.File("three.csv");
+        testing::WriteBytes(csv, text);
+        Form()->OpenStudy(csv);
+        QVERIFY(form_->CsvDialog() != nullptr);
+        testing::Button(form_->CsvDialog(), "OkButton")->click();
+        DesignAnalysisWindow* window = form_->CsvAnalysis();
+        QVERIFY(window != nullptr);
+        auto* pages = window->findChild<QTabWidget*>(QStringLiteral("Pages"));
+        int checks = -1;
+        for (int i = 0; i < pages->count(); ++i)
+            if (pages->tabText(i) == QStringLiteral(u"前提の確認")) checks = i;
+        QVERIFY(checks >= 0);
+        for (const char* table : {"FriedmanTable", "AlignedRanksTable", "AlignedRankContrastsTable"})
+            QVERIFY2(pages->widget(checks)->findChild<QWidget*>(QString::fromLatin1(table)) != nullptr,
+                     table);
+        const QJsonObject rank =
+            QJsonDocument::fromJson(
+                QByteArray::fromStdString(Tool("--id id --dv y --within A,B,C --format json " + csv)))
+                .object()
+                .value(QStringLiteral("rankBased"))
+                .toObject();
+        const QJsonObject friedman = rank.value(QStringLiteral("friedman")).toObject();
+        const QJsonObject aligned = rank.value(QStringLiteral("alignedRankTransform"))
+                                        .toObject()
+                                        .value(QStringLiteral("effects"))
+                                        .toObject();
+        int compared = 0;
+        for (const TableText& t : window->Tables()) {
+            if (t.id != "Friedman" && t.id != "AlignedRanks") continue;
+            const bool ofFriedman = t.id == "Friedman";
+            const std::size_t column = static_cast<std::size_t>(
+                std::find(t.columnIds.begin(), t.columnIds.end(), ofFriedman ? "chiSquare" : "F") -
+                t.columnIds.begin());
+            const QStringList keys = ofFriedman ? QStringList{"A", "B", "C", "A:B:C"}
+                                                : QStringList{"A", "B", "C", "A:B", "A:C", "B:C", "A:B:C"};
+            QCOMPARE(t.rows.size(), static_cast<std::size_t>(keys.size()));
+            for (qsizetype i = 0; i < keys.size(); ++i, ++compared) {
+                const QJsonObject figures = (ofFriedman ? friedman : aligned).value(keys[i]).toObject();
+                const double want = figures.value(QLatin1String(ofFriedman ? "chiSquare" : "F")).toDouble();
+                QVERIFY2(Near(Figure(t.rows[static_cast<std::size_t>(i)].at(column)), want),
+                         qPrintable(keys[i]));
+            }
+        }
+        QCOMPARE(compared, 11);
+    }
+
     // The Q-Q page after the checks: a panel per stratum of the mixed design,
     // its caption, and its export through the file dialog, asking before it
     // replaces a file it did not write and never over the CSV.
