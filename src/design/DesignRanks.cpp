@@ -16,14 +16,15 @@
 //   aligned for it, t = difference / sqrt(2 MSE / m) with m the scores of a
 //   level, on the error's degrees of freedom; Holm and Bonferroni within the
 //   factor.
-// Where the scores are decimals of one row each whose units fit, the aligned
-// responses are taken N times over (N the number of scores), whole numbers,
+// Where the scores are exact decimals (or means of them) whose units fit, the
+// aligned responses are taken N times over (N the number of scores), whole numbers,
 // and ranked exactly; otherwise in extended precision.
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <numeric>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -310,19 +311,29 @@ void RankTestsOf(const DesignData& d, const Margins& m, const std::vector<V>& y,
     }
 }
 
-// The scores as whole numbers of units where they are decimals of one row each
-// and the aligned responses (within (2^k + 2) N times the largest in size)
-// and their squares' sum N times over fit.
+// The scores as whole numbers where they are exact: each cell's units over its
+// rows, times the least common multiple L of the rows (the scores L 10^scale
+// times over, which ranks them alike), where the aligned responses (within
+// (2^k + 2) N times the largest in size) and their squares' sum N times over fit.
 std::optional<std::vector<std::int64_t>> IntegerScores(const DesignData& d, const Margins& m) {
-    if (!d.exact || d.units.size() != m.Count() ||
-        !std::all_of(d.rows.begin(), d.rows.end(), [](std::int32_t r) { return r == 1; }))
-        return std::nullopt;
+    if (!d.exact || d.units.size() != m.Count() || d.rows.size() != m.Count()) return std::nullopt;
+    std::int64_t multiple = 1;
+    for (const std::int32_t r : d.rows) {
+        if (r < 1) return std::nullopt;
+        multiple = std::lcm(multiple, static_cast<std::int64_t>(r));
+        if (multiple > (std::int64_t{1} << 20)) return std::nullopt;
+    }
     Extended bound = 0;
-    for (const Int128 u : d.units) bound = std::max(bound, std::fabs(static_cast<Extended>(u)));
+    for (std::size_t i = 0; i < d.units.size(); ++i)
+        bound = std::max(bound, std::fabs(static_cast<Extended>(d.units[i])) *
+                                    static_cast<Extended>(multiple / d.rows[i]));
     const auto count = static_cast<Extended>(m.Count());
     const Extended most = static_cast<Extended>((1u << m.factors) + 2) * count * bound;
     if (!(most < 0x1p62L) || !(count * count * most * most < 0x1p125L)) return std::nullopt;
-    return std::vector<std::int64_t>(d.units.begin(), d.units.end());
+    std::vector<std::int64_t> out(d.units.size());
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<std::int64_t>(d.units[i]) * (multiple / d.rows[i]);
+    return out;
 }
 
 }  // namespace

@@ -165,6 +165,21 @@ TEST(DesignRankTests, ThreeWithinFactorsAgreeWithR) {
         Near(x.alignedRanks[k].test.f, *r.alignedRanks[k].test.f, "extended F " + x.alignedRanks[k].key);
         Near(x.alignedRanks[k].test.otherEffects, 0, "extended check", 1e-15L);
     }
+    // Cells averaged from 3 and 2 rows: still exact (the scores 6 times over), the same figures.
+    DesignData averaged = d;
+    const auto average = [&](std::size_t i, std::int32_t rows, Int128 more) {
+        averaged.units[i] = averaged.units[i] * rows + more, averaged.rows[i] = rows;
+        averaged.values[i] = static_cast<Extended>(averaged.units[i]) / (10 * rows);
+    };
+    average(0, 3, 1), average(12 * 2 + 5, 2, -1);
+    DesignData averagedInexact = averaged;
+    averagedInexact.exact = false, averagedInexact.units.clear(), averagedInexact.rows.clear();
+    const DesignRankTests ax = design::RankTests(averaged), ay = design::RankTests(averagedInexact);
+    EXPECT_TRUE(ax.exactAlignment);
+    ASSERT_EQ(ax.alignedRanks.size(), ay.alignedRanks.size());
+    for (std::size_t k = 0; k < ax.alignedRanks.size(); ++k)
+        Near(ax.alignedRanks[k].test.f, *ay.alignedRanks[k].test.f, "averaged F " + ax.alignedRanks[k].key);
+    Near(ax.friedman[3].test.chiSquare, *ay.friedman[3].test.chiSquare, "averaged cells' chi-square");
     // With a between factor there are none, and the analysis says why.
     DesignData mixed = d;
     mixed.between = {{"G", {"g1", "g2"}}};
