@@ -148,6 +148,9 @@ struct DesignRankTests {
     std::vector<DesignAlignedRank> alignedRanks;   // every within effect, in the summary's order
     std::vector<DesignAlignedContrast> contrasts;  // every pair of each factor's levels, Holm within each
     bool exactAlignment = false;                   // aligned and ranked in integers
+    // The aligned rank transform left out: 2^24 scores or more, whose ranks'
+    // sums of squares would leave the exact integers (Friedman's tests stay).
+    bool alignedOmitted = false;
 };
 
 struct DesignAnalysis {

@@ -288,11 +288,16 @@ void FriedmanTests(const DesignData& d, const Margins& m, const std::vector<V>& 
     if (d.within.size() >= 2) out.friedman.push_back({0, true, Friedman(y.data(), m.n, m.cells)});
 }
 
+constexpr std::size_t kMostAlignedScores = std::size_t{1} << 24;
+
 template <typename V, typename W>
 void RankTestsOf(const DesignData& d, const Margins& m, const std::vector<V>& y, DesignRankTests& out) {
     FriedmanTests(d, m, y, out);
     // The ranks' squared totals are integers of about N^5: beyond 2^24 scores they would not fit.
-    if (m.Count() >= (std::size_t{1} << 24)) return;
+    if (m.Count() >= kMostAlignedScores) {
+        out.alignedOmitted = true;
+        return;
+    }
     out.exactAlignment = !std::is_same_v<V, Extended>;
     for (const std::uint32_t e : EffectsInOrder(m.factors)) {
         const std::vector<V> v = Aligned<V, W>(m, y, e);

@@ -513,7 +513,14 @@ Table Friedman(const A& r) {
     std::vector<FriedmanRow> rows;
     for (const DesignFriedman& f : r.rankBased.friedman)
         if (f.test.levels >= 2) rows.push_back(FriedmanRowOf(r, f));
-    return Tabulate(r, "Friedman", {"Friedman tests", "Friedman 検定"}, columns, rows);
+    Table t = Tabulate(r, "Friedman", {"Friedman tests", "Friedman 検定"}, columns, rows);
+    if (r.rankBased.alignedOmitted)
+        t.notes.push_back(
+            {"The aligned rank transform is not computed for 16,777,216 scores or more: the sums "
+             "of its squared ranks would leave the exact integers.",
+             "整列順位変換は得点が 16,777,216 個以上のときは計算していません "
+             "(順位の平方和が正確な整数に収まらないため)。"});
+    return t;
 }
 
 // The aligned rank transform of every within effect.

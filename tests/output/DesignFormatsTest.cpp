@@ -283,6 +283,18 @@ TEST(DesignFormats, RankBasedTestsWithoutBetweenFactorsOnly) {
     const Json m = Json::parse(FormatDesignAnalysis(Mixed(), AnovaFormat::Json, options));
     EXPECT_FALSE(m.contains("rankBased"));
     EXPECT_TRUE(m["rankTestsOmitted"].is_string());
+
+    // A study too large to align keeps its Friedman tests and says why the rest is missing.
+    DesignAnalysis large = WithinOnly();
+    large.rankBased.alignedRanks.clear();
+    large.rankBased.contrasts.clear();
+    large.rankBased.alignedOmitted = true;
+    options.language = OutputLanguage::English;
+    EXPECT_EQ(Count(FormatDesignAnalysis(large, AnovaFormat::Text, options), "not computed for 16,777,216"),
+              1u);
+    const Json l = Json::parse(FormatDesignAnalysis(large, AnovaFormat::Json, options));
+    EXPECT_TRUE(l["rankBased"]["alignedRankTransform"]["omitted"]);
+    EXPECT_FALSE(k["alignedRankTransform"].contains("omitted"));
 }
 
 }  // namespace

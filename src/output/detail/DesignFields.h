@@ -232,6 +232,7 @@ void ForEachRankField(R& r, V& v) {
             });
             v.List("contrasts", k.contrasts, [&](auto& c) { ForEachField(c, v, r); });
             v.Bool("exactAlignment", k.exactAlignment);
+            if (k.alignedOmitted) v.Bool("omitted", k.alignedOmitted);
         });
     });
 }
