@@ -27,25 +27,6 @@ constexpr Extended kMostWholeContrasts = 256;
 constexpr Extended kMostContrastWork = 4e9L;
 constexpr Extended kMostExactEntries = Extended{1 << 22};
 
-// The nonempty subsets of n factors as masks, in the order of a model
-// formula's terms: by their number of factors, then by their factors' indices.
-std::vector<std::uint32_t> TermsInOrder(std::size_t n) {
-    std::vector<std::uint32_t> masks;
-    for (std::uint32_t m = 1; m < (std::uint32_t{1} << n); ++m) masks.push_back(m);
-    const auto indices = [](std::uint32_t m) {
-        std::vector<int> out;
-        for (int f = 0; f < 32; ++f)
-            if (m >> f & 1u) out.push_back(f);
-        return out;
-    };
-    std::stable_sort(masks.begin(), masks.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const std::vector<int> ia = indices(a), ib = indices(b);
-        if (ia.size() != ib.size()) return ia.size() < ib.size();
-        return ia < ib;
-    });
-    return masks;
-}
-
 Extended Round(const mpq_class& x, long scale10 = 0) {
     return exact::RoundRational(x.get_num(), x.get_den(), scale10);
 }
@@ -254,6 +235,25 @@ void DescribeDesign(const DesignData& design, const DesignOptions& options, cons
 }
 
 }  // namespace
+
+// The nonempty subsets of n factors as masks, in the order of a model
+// formula's terms: by their number of factors, then by their factors' indices.
+std::vector<std::uint32_t> TermsInOrder(std::size_t n) {
+    std::vector<std::uint32_t> masks;
+    for (std::uint32_t m = 1; m < (std::uint32_t{1} << n); ++m) masks.push_back(m);
+    const auto indices = [](std::uint32_t m) {
+        std::vector<int> out;
+        for (int f = 0; f < 32; ++f)
+            if (m >> f & 1u) out.push_back(f);
+        return out;
+    };
+    std::stable_sort(masks.begin(), masks.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const std::vector<int> ia = indices(a), ib = indices(b);
+        if (ia.size() != ib.size()) return ia.size() < ib.size();
+        return ia < ib;
+    });
+    return masks;
+}
 
 DesignAnalysis AnalyseModel(const DesignData& design, const DesignOptions& options) {
     if (design.within.empty() || design.within.size() > kMostWithinFactors ||

@@ -255,25 +255,6 @@ void AddContrasts(const Margins& m, std::size_t f, const RankSquares& q, const A
         out[i].contrast.pBonferroni = adjusted[i - first].bonferroni;
 }
 
-// The within effects as masks in the summary's order: by their number of
-// factors, then by their factors' indices.
-std::vector<std::uint32_t> EffectsInOrder(std::size_t factors) {
-    std::vector<std::uint32_t> masks;
-    for (std::uint32_t e = 1; e < (std::uint32_t{1} << factors); ++e) masks.push_back(e);
-    const auto indices = [](std::uint32_t e) {
-        std::vector<int> out;
-        for (int f = 0; f < 32; ++f)
-            if (e >> f & 1u) out.push_back(f);
-        return out;
-    };
-    std::stable_sort(masks.begin(), masks.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const std::vector<int> ia = indices(a), ib = indices(b);
-        if (ia.size() != ib.size()) return ia.size() < ib.size();
-        return ia < ib;
-    });
-    return masks;
-}
-
 // Friedman's tests: of each factor over the subjects' sums of its levels, then of the cells.
 template <typename V>
 void FriedmanTests(const DesignData& d, const Margins& m, const std::vector<V>& y, DesignRankTests& out) {
@@ -299,7 +280,7 @@ void RankTestsOf(const DesignData& d, const Margins& m, const std::vector<V>& y,
         return;
     }
     out.exactAlignment = !std::is_same_v<V, Extended>;
-    for (const std::uint32_t e : EffectsInOrder(m.factors)) {
+    for (const std::uint32_t e : TermsInOrder(m.factors)) {
         const std::vector<V> v = Aligned<V, W>(m, y, e);
         const RankSquares q = SquaresOf(m, DoubledMidranks(v), e);
         DesignAlignedRank a;
