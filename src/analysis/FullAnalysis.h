@@ -20,15 +20,12 @@
 #include "runtime/Extended.h"
 #include "scores/ParseScores.h"
 #include "stats/EffectSizes.h"
+#include "stats/Intervals.h"
 #include "stats/MultivariateTests.h"
 #include "stats/Sphericity.h"
 #include "store/StudyStore.h"
 
 namespace morvane {
-
-struct Interval {
-    Extended low = 0, high = 0;
-};
 
 // What the analysis is asked beyond its defaults.
 struct AnalysisOptions {
@@ -42,33 +39,6 @@ struct AnalysisOptions {
     // simple effects or checks of the model.
     bool meansOnly = false;
 };
-
-// A correction of the degrees of freedom by a factor epsilon.
-struct Correction {
-    std::optional<Extended> epsilon;      // Huynh-Feldt: as the formula gives it, above 1 too
-    std::optional<Extended> df1, df2, p;  // with epsilon applied (capped at 1)
-};
-
-struct Sphericity {
-    std::int64_t contrasts = 0;  // the effect's degrees of freedom
-    // W = 0 (a covariance of the contrasts that is singular: some contrast is
-    // constant across subjects or a combination of the others) is a decisive
-    // violation: chiSquare is then absent with chiSquareInfinite set, and p = 0.
-    std::optional<Extended> mauchlyW, chiSquare, p;
-    bool chiSquareInfinite = false;
-    std::int64_t df = 0;  // of the chi-square
-    // p with the second-order term as R's mauchly.test has it (the number of
-    // cells of the design, a b, where the published formula has the number of
-    // contrasts, in its 3 k + 2); the same as p for fewer than three contrasts.
-    std::optional<Extended> pAsR;
-    Correction greenhouseGeisser, huynhFeldt, lowerBound;
-};
-
-// The test of an effect's contrasts with each epsilon applied to the effect's
-// F on (effect.df, error.df): Greenhouse and Geisser's and the lower bound as
-// they are, Huynh and Feldt's capped at 1 (and reported as the test gives it).
-Sphericity CorrectedSphericity(const SphericityTest& test, const PartitionSource& effect,
-                               const PartitionSource& error, std::optional<Extended> f);
 
 struct EffectResult {
     PartitionSource effect, error;

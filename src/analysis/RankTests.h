@@ -20,27 +20,11 @@
 #include <utility>
 #include <vector>
 
+#include "stats/AlignedRanks.h"
 #include "stats/Friedman.h"
 #include "runtime/Extended.h"
 
 namespace morvane {
-
-struct AlignedRankEffect {
-    Extended ss = 0, errorSs = 0;  // of the ranks
-    std::int64_t df = 0, errorDf = 0;
-    std::optional<Extended> f, p;
-    // The check of the alignment: the largest estimate of the other effects in
-    // the aligned responses, over their standard deviation; zero but for rounding.
-    std::optional<Extended> otherEffects;
-};
-
-// A contrast of two levels (from 1, first < second) by their mean aligned ranks.
-struct AlignedRankContrast {
-    std::int32_t first = 0, second = 0;
-    Extended difference = 0;                               // mean rank of the first less that of the second
-    std::optional<Extended> se, t, p, pHolm, pBonferroni;  // p two-sided; the adjustments within the factor
-    std::int64_t df = 0;
-};
 
 struct RankBasedResults {
     FriedmanTest A, B, cells;  // A over the means of B, B over those of A, the a x b cells
@@ -49,9 +33,5 @@ struct RankBasedResults {
     std::vector<AlignedRankContrast> contrastsA, contrastsB;
     bool exactAlignment = false;  // aligned and ranked in integers
 };
-
-// A factor of more levels has no contrasts (their pairs would be too many to read).
-inline constexpr std::size_t kContrastedLevels = 100;
-
 
 }  // namespace morvane

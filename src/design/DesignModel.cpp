@@ -204,7 +204,7 @@ void TestWithin(const ExactEffect& x, const WithinError& error, const WithinBasi
         out.multivariate->variables = k;
         return;
     }
-    if (sphericity) out.sphericity = CorrectedSphericity(*sphericity, out.effect, out.error, out.f);
+    if (sphericity) out.sphericity = CorrectedSphericity(*sphericity, out.effect.df, out.error.df, out.f);
     if (nu < static_cast<std::int64_t>(k) || nu < 1) {
         // Undefined, and the outputs say why.
         out.multivariate = MultivariateTest{};

@@ -11,7 +11,36 @@ namespace {
 
 void MauchlyTail(SphericityTest& out, Extended logW, std::size_t k, Extended errorDf, std::size_t cells);
 
+// For each epsilon: the effect's degrees of freedom times `applied`, and the
+// F's p on them.
+Correction Corrected(std::optional<Extended> epsilon, Extended applied, Extended df1, Extended df2,
+                     std::optional<Extended> f) {
+    Correction c;
+    c.epsilon = epsilon;
+    if (!epsilon || !(applied > 0)) return c;
+    c.df1 = df1 * applied;
+    c.df2 = df2 * applied;
+    if (f) c.p = FUpperTail(*f, *c.df1, *c.df2);
+    return c;
+}
+
 }  // namespace
+
+Sphericity CorrectedSphericity(const SphericityTest& test, std::int64_t effectDf, std::int64_t errorDf,
+                               std::optional<Extended> f) {
+    Sphericity out;
+    out.contrasts = test.contrasts;
+    out.df = test.df;
+    out.mauchlyW = test.mauchlyW, out.chiSquare = test.chiSquare, out.p = test.p, out.pAsR = test.pAsR;
+    out.chiSquareInfinite = test.chiSquareInfinite;
+    const auto df1 = static_cast<Extended>(effectDf), df2 = static_cast<Extended>(errorDf);
+    out.greenhouseGeisser =
+        Corrected(test.greenhouseGeisser, test.greenhouseGeisser.value_or(0), df1, df2, f);
+    out.huynhFeldt =
+        Corrected(test.huynhFeldt, std::min(test.huynhFeldt.value_or(0), Extended{1}), df1, df2, f);
+    out.lowerBound = Corrected(test.lowerBound, test.lowerBound.value_or(0), df1, df2, f);
+    return out;
+}
 
 // S divided by its trace first: the epsilon does not change, and the squares
 // of covariances of large scores stay finite.

@@ -38,11 +38,39 @@ struct SphericityTest {
     std::optional<Extended> greenhouseGeisser, huynhFeldt, lowerBound;
 };
 
+// A correction of the degrees of freedom by a factor epsilon.
+struct Correction {
+    std::optional<Extended> epsilon;      // Huynh-Feldt: as the formula gives it, above 1 too
+    std::optional<Extended> df1, df2, p;  // with epsilon applied (capped at 1)
+};
+
+// The sphericity test of an effect with each correction applied to its F.
+struct Sphericity {
+    std::int64_t contrasts = 0;  // the effect's degrees of freedom
+    // W = 0 (a covariance of the contrasts that is singular: some contrast is
+    // constant across subjects or a combination of the others) is a decisive
+    // violation: chiSquare is then absent with chiSquareInfinite set, and p = 0.
+    std::optional<Extended> mauchlyW, chiSquare, p;
+    bool chiSquareInfinite = false;
+    std::int64_t df = 0;  // of the chi-square
+    // p with the second-order term as R's mauchly.test has it (the number of
+    // cells of the design where the published formula has the number of
+    // contrasts, in its 3 k + 2); the same as p for fewer than three contrasts.
+    std::optional<Extended> pAsR;
+    Correction greenhouseGeisser, huynhFeldt, lowerBound;
+};
+
 // Of k = covariance.order contrasts on `errorDf` degrees of freedom; `cells`
 // the within cells of the design (R's variant of the second-order term). W and
 // its test need errorDf >= k; Huynh and Feldt's epsilon needs errorDf > 1 (with
 // one degree of freedom it is 0 / 0).
 SphericityTest TestSphericity(const SquareMatrix& covariance, Extended errorDf, std::size_t cells);
+
+// The test with each epsilon applied to the effect's F on (effectDf,
+// errorDf): Greenhouse and Geisser's and the lower bound as they are, Huynh
+// and Feldt's capped at 1 (and reported as the test gives it).
+Sphericity CorrectedSphericity(const SphericityTest& test, std::int64_t effectDf, std::int64_t errorDf,
+                               std::optional<Extended> f);
 
 // (trace S)^2 / (k trace S^2); absent for a trace or a sum of squares not above zero.
 std::optional<Extended> GreenhouseGeisserEpsilon(const SquareMatrix& covariance);

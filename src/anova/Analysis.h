@@ -1,0 +1,280 @@
+#pragma once
+// The analysis of any factorial repeated-measures design, a data file's
+// A x B x S study among them: one result, whatever the design and whatever
+// arithmetic formed it.
+//
+// The model: the between effects tested against the subjects within groups,
+// each within effect and its interactions with the between factors against
+// the pooled within-group cross products of its contrasts on N - g degrees of
+// freedom, type III (sum-to-zero coding of the between factors) or type II
+// sums of squares; sphericity and its corrections and the multivariate tests
+// of every within effect; effect sizes. Beside it: means, comparisons, simple
+// effects, the checks of the error strata's residuals and the rank-based
+// tests. Every figure that can be formed exactly from the decimal scores is,
+// and is rounded once; every statistic the design leaves undefined is absent,
+// never NaN or infinite.
+//
+// Places in the design: a row that is of some levels (a mean, a comparison
+// at the levels of other factors, a simple effect) names a level, from 0, of
+// each factor, the between factors first then the within factors, and kOver
+// for a factor it averages over (with equal weights over that factor's
+// levels) or leaves free.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "design/Design.h"
+#include "exact/ExactPartition.h"
+#include "runtime/Extended.h"
+#include "stats/AlignedRanks.h"
+#include "stats/EffectSizes.h"
+#include "stats/Friedman.h"
+#include "stats/Intervals.h"
+#include "stats/MultivariateTests.h"
+#include "stats/QuantilePoints.h"
+#include "stats/ShapiroWilk.h"
+#include "stats/Sphericity.h"
+
+namespace morvane::anova {
+
+enum class SsType { TypeII = 2, TypeIII = 3 };
+
+struct Options {
+    SsType type = SsType::TypeIII;
+    // The factors (by name, UTF-8) that are measured rather than manipulated:
+    // generalized eta squared (Olejnik and Algina 2003) counts their variance
+    // in every effect's denominator.
+    std::vector<std::string> observed;
+    // The confidence level of the effect sizes' intervals.
+    Extended effectSizeLevel = 0.9L;
+    // Whether the strata's Q-Q points are formed: a caller that only writes
+    // tables may leave them out.
+    bool quantilePoints = true;
+    // The means alone (the interaction plot): the effects' sums of squares and
+    // tests, the cell and marginal means, nothing else.
+    bool meansOnly = false;
+};
+
+// A level of every factor, between factors first (see above).
+using Place = std::vector<std::int32_t>;
+inline constexpr std::int32_t kOver = -1;
+
+// An error stratum: the subjects within their groups ("S"), or a within
+// effect's interaction with them ("A × S"), with its sum of squares and the
+// checks of its residuals.
+struct Stratum {
+    std::vector<std::size_t> within;  // the within effect's factors, ascending; none for S
+    std::string name;                 // UTF-8: "S", "A × B × S"
+    std::string key;                  // "S", "A:B:S"
+    PartitionSource error;
+    // Its residuals (see Checks), as many as the stratum has cells per subject
+    // times the subjects: Shapiro and Wilk's test (3 to 5000 of them), their
+    // largest studentized value in magnitude (absent for residuals all zero),
+    // how many exceed 3, and the normal Q-Q plot's points of those of groups
+    // of more than one subject (`unplotted` the others, always zero).
+    std::int64_t residuals = 0;
+    ShapiroWilkTest normality;
+    std::optional<Extended> largestStudentized;
+    std::int64_t beyond3 = 0;
+    std::vector<QuantilePoint> quantiles;
+    std::int64_t unplotted = 0;
+};
+
+// An effect of the summary: the factors it crosses, by index into the
+// design's between and within factors (each ascending). The between effects
+// have no within factors; a within effect has one or more and may cross
+// between factors too.
+struct Effect {
+    std::vector<std::size_t> between, within;
+    std::string name;  // UTF-8: the factors' names, between first, joined by " × "
+    std::string key;   // the same joined by ":", as JSON keys it
+    std::size_t stratum = 0;  // its error's, in Analysis::strata
+    PartitionSource effect, error;
+    std::optional<Extended> f, p, partialEtaSquared, generalizedEtaSquared;
+    // Partial eta squared's interval by the noncentral F on the uncorrected
+    // degrees of freedom, and on those Greenhouse and Geisser's epsilon
+    // corrects (the same for an effect of one degree of freedom).
+    std::optional<LevelInterval> partialEtaSquaredCI, partialEtaSquaredCIGG;
+    // Within effects of more than one degree of freedom.
+    std::optional<Sphericity> sphericity;
+    // Its contrasts too many for the time and memory their matrices take: no
+    // sphericity, and the multivariate test's status Omitted.
+    bool sphericityOmitted = false;
+    // Within effects: the multivariate tests of H against the pooled error E.
+    std::optional<MultivariateTest> multivariate;
+};
+
+// A mean of the design: of a between x within cell (every factor at a level),
+// or a marginal mean (the factors averaged over at kOver, with equal weights
+// over their levels: an estimated marginal mean).
+struct Mean {
+    Place at;
+    std::int64_t n = 0;  // the subjects it is of
+    Extended mean = 0;
+    // The SD its SE is formed from: of the cell's scores, or of the subjects'
+    // values of a marginal mean pooled within the groups.
+    std::optional<Extended> sd, se;
+    std::optional<Interval> ci95;        // Student's t on the SD's degrees of freedom
+    std::optional<Interval> withinCi95;  // Cousineau-Morey, within each between cell
+};
+
+// A comparison of levels i < j of one factor (`factor` over all factors,
+// between first), at the levels of the other factors `at` names (kOver: over
+// that factor's levels with equal weights; `at[factor]` is kOver). A family
+// is the comparisons of one factor at one place: Holm's and Bonferroni's
+// adjustments are within it.
+struct Comparison {
+    std::size_t factor = 0;
+    Place at;
+    std::int32_t i = 0, j = 0;
+    Extended difference = 0;  // level i less level j
+    Extended df = 0;
+    std::optional<Extended> se, t, p, pHolm, pBonferroni;
+    std::optional<Interval> ci95;
+    // The difference over the SD of the differences (d_z, a within factor's)
+    // or the pooled SD (a between factor's), with its noncentral-t interval.
+    std::optional<Extended> d;
+    std::optional<LevelInterval> dCI;
+    // A within factor's: the difference over the mean of the two levels' SDs,
+    // and Hedges' correction of it (Lakens 2013).
+    std::optional<Extended> dAv, gAv;
+};
+
+// The effect of one factor at a level of others (`at`: the factor itself at
+// kOver), as the analysis of that slice with its own error term.
+struct SimpleEffect {
+    std::size_t factor = 0;
+    Place at;
+    Extended ss = 0, errorSs = 0;
+    std::int64_t df1 = 0, df2 = 0;
+    std::optional<Extended> f, p, partialEtaSquared;
+    std::optional<LevelInterval> partialEtaSquaredCI;
+    // A within factor of more than two levels: its contrasts' epsilon and the
+    // p it corrects.
+    std::optional<Extended> ggEpsilon, ggP;
+};
+
+// Which comparisons and simple effects an analysis holds, and what it left
+// out for their number.
+struct FollowUpsShown {
+    // Per factor, between first: whether its levels are compared at all (not
+    // beyond kComparedLevels levels), and at the levels of the other factors
+    // (not when those families would bring the comparisons beyond kMostComparisons).
+    std::vector<bool> compared, comparedAtLevels;
+    // The simple effects left out: their contrasts' covariances would take
+    // more memory than a design of this size should.
+    bool simpleEffectsOmitted = false;
+};
+inline constexpr std::int64_t kComparedLevels = 100;
+inline constexpr std::int64_t kMostComparisons = 50000;
+
+// The skewness and excess kurtosis of the scores of a between x within cell
+// (G1 and G2, the adjusted sample statistics).
+struct CellShape {
+    Place at;
+    std::optional<Extended> skewness, excessKurtosis;
+};
+
+// A subject with a studentized residual beyond 3 in some stratum.
+struct OutlyingSubject {
+    std::size_t subject = 0;           // index into Analysis::subjectIds
+    std::vector<std::size_t> strata;   // indices into Analysis::strata
+    Extended largest = 0;              // its largest studentized residual in magnitude, with its sign
+};
+inline constexpr std::size_t kOutlyingListed = 100;
+
+// Levene's test of the scores of one within cell across the between cells.
+struct LeveneTest {
+    Place at;             // the within cell: the between factors at kOver
+    bool median = false;  // centred on the median (Brown-Forsythe), else on the mean
+    std::int64_t df1 = 0, df2 = 0;
+    std::optional<Extended> f, p;
+};
+
+// The rank-based tests, of designs without between factors.
+struct FriedmanRow {
+    std::size_t factor = 0;  // the within factor, unless `cells`
+    bool cells = false;      // of all the within cells as one factor
+    FriedmanTest test;
+};
+struct AlignedRankRow {
+    std::vector<std::size_t> within;  // the effect's within factors, ascending
+    std::string name, key;            // as the effect's
+    AlignedRankEffect test;
+};
+struct AlignedContrastRow {
+    std::size_t factor = 0;        // the within factor
+    AlignedRankContrast contrast;  // its levels from 1
+};
+struct RankTests {
+    std::vector<FriedmanRow> friedman;           // each within factor, then (two or more) the cells
+    std::vector<AlignedRankRow> alignedRanks;    // every within effect, in the summary's order
+    std::vector<AlignedContrastRow> contrasts;   // every pair of each factor's levels, Holm within each
+    bool exactAlignment = false;                 // aligned and ranked in integers
+    // The aligned rank transform left out: 2^24 scores or more, whose ranks'
+    // sums of squares would leave the exact integers (Friedman's tests stay).
+    bool alignedOmitted = false;
+    // Why there are none (UTF-8, empty where they are computed).
+    std::string omitted;
+};
+
+struct Analysis {
+    // The design as analysed.
+    std::vector<DesignFactor> between, within;
+    std::vector<std::string> subjectIds;  // the analysed subjects, UTF-8
+    std::int64_t subjects = 0, subjectsRead = 0;
+    std::vector<std::string> removed;  // ids removed for a missing score
+    std::int64_t averagedCells = 0, averagedRows = 0;
+    std::vector<std::int64_t> groupSizes;  // per between cell, the last factor fastest
+    Options options;
+    // Whether type II and type III agree for this design: no between factor,
+    // one between factor, or equal group sizes.
+    bool typesAgree = true;
+    // Whether every figure was formed from the exact scores (else from the
+    // extended values, the decimals being too wide for exact sums).
+    bool exact = true;
+
+    // The model: every error stratum (S, then each within effect's, in the
+    // summary's order), the effects (the between effects, then each within
+    // effect followed by its interactions with the between effects), and the
+    // total about the grand mean.
+    std::vector<Stratum> strata;
+    std::vector<Effect> effects;
+    PartitionSource total;
+
+    // The means: every between x within cell (the last factor fastest), and
+    // per factor (between first) its levels' marginal means.
+    std::vector<Mean> cellMeans;
+    std::vector<std::vector<Mean>> marginalMeans;
+    // The follow-ups, family by family: each factor's comparisons over the
+    // others, then at each place of the others; the simple effects of each
+    // factor at each level of each other factor.
+    std::vector<Comparison> comparisons;
+    std::vector<SimpleEffect> simpleEffects;
+    FollowUpsShown shown;
+
+    // The checks beside the model.
+    std::vector<CellShape> cellShapes;
+    std::vector<OutlyingSubject> outlying;  // by subject, at most kOutlyingListed
+    std::int64_t outlyingSubjects = 0;      // all of them
+    std::vector<LeveneTest> levene;         // designs with between factors
+    RankTests rankBased;
+
+    std::size_t Factors() const { return between.size() + within.size(); }
+    // The factor of index `i` over all factors, between first.
+    const DesignFactor& FactorAt(std::size_t i) const {
+        return i < between.size() ? between[i] : within[i - between.size()];
+    }
+    // No error term has degrees of freedom: every group of one subject (fewer
+    // than two subjects without groups).
+    bool NoErrorDf() const { return subjects - static_cast<std::int64_t>(groupSizes.size()) < 1; }
+};
+
+// The analysis of the design's subjects. OverflowError when a result leaves
+// the extended range; RangeError for a design beyond the factors' bounds.
+Analysis Analyse(const DesignData& design, const Options& options = {});
+
+}  // namespace morvane::anova

@@ -1,0 +1,205 @@
+#include "anova/detail/Scores.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <optional>
+
+#include "exact/WideIntegers.h"
+#include "runtime/Errors.h"
+
+namespace morvane::anova::detail {
+namespace {
+
+constexpr Int128 kInt128Max = static_cast<Int128>(~UInt128{0} >> 1);
+// The least common multiple of the cells' row counts beyond which the
+// integers are taken in GMP from the start (the multipliers would be long).
+constexpr std::int64_t kMostCommonRows = std::int64_t{1} << 40;
+constexpr std::int64_t kQuickOffset = 2147483647;
+
+std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strategy, Scores&& shape);
+Scores BinaryIntegers(const DesignData& design, Strategy strategy, Scores&& shape);
+void KeepOffsets(Scores& s, const std::vector<mpz_class>& integers, Strategy strategy);
+
+}  // namespace
+
+GroupOrder OrderByGroup(const DesignData& design) {
+    const std::size_t groups = design.Groups(), n = design.Subjects();
+    GroupOrder order;
+    order.start.assign(groups + 1, 0);
+    if (design.group.size() != n) throw RangeError();
+    for (const std::int32_t g : design.group) {
+        if (g < 0 || static_cast<std::size_t>(g) >= groups) throw RangeError();
+        ++order.start[static_cast<std::size_t>(g) + 1];
+    }
+    for (std::size_t g = 0; g < groups; ++g) order.start[g + 1] += order.start[g];
+    order.subjects.resize(n);
+    std::vector<std::size_t> next(order.start.begin(), order.start.end() - 1);
+    for (std::size_t s = 0; s < n; ++s) order.subjects[next[static_cast<std::size_t>(design.group[s])]++] = s;
+    return order;
+}
+
+Scores IntegerScores(const DesignData& design, Strategy strategy) {
+    Scores shape;
+    shape.subjects = design.Subjects();
+    shape.cells = design.Cells();
+    if (design.values.size() != shape.subjects * shape.cells) throw RangeError();
+    shape.order = OrderByGroup(design);
+    shape.reference.assign(shape.cells, 0);
+    if (design.exact && design.units.size() == design.values.size() &&
+        design.rows.size() == design.values.size())
+        if (std::optional<Scores> s = DecimalIntegers(design, strategy, Scores(shape))) return std::move(*s);
+    return BinaryIntegers(design, strategy, std::move(shape));
+}
+
+mpz_class BigOf(Int128 value) {
+    return exact::ToMpz(value);
+}
+
+Extended Rounded(const mpq_class& x) {
+    return exact::RoundRational(x.get_num(), x.get_den(), 0);
+}
+
+// The integer root R of square 4^k (floor), with k such that R has well over
+// 64 bits, lies within a unit below the true root; where it is not exact the
+// true root lies strictly between R and R + 1, where no rounding boundary of
+// R's precision falls, so that R + 1/2 rounds as the root does.
+Extended RoundedRoot(const mpq_class& square, int sign) {
+    if (square == 0) return 0;
+    const long bits = static_cast<long>(mpz_sizeinbase(square.get_num_mpz_t(), 2)) -
+                      static_cast<long>(mpz_sizeinbase(square.get_den_mpz_t(), 2));
+    const long k = std::max(0L, 80 - bits / 2);
+    mpz_class top = square.get_num();
+    mpz_mul_2exp(top.get_mpz_t(), top.get_mpz_t(), static_cast<mp_bitcnt_t>(2 * k));
+    mpz_class floor, rem;
+    mpz_fdiv_qr(floor.get_mpz_t(), rem.get_mpz_t(), top.get_mpz_t(), square.get_den_mpz_t());
+    mpz_class root, rootRem;
+    mpz_sqrtrem(root.get_mpz_t(), rootRem.get_mpz_t(), floor.get_mpz_t());
+    mpz_class den = 1;
+    mpz_mul_2exp(den.get_mpz_t(), den.get_mpz_t(), static_cast<mp_bitcnt_t>(k));
+    if (rem != 0 || rootRem != 0) root = 2 * root + 1, den *= 2;
+    return exact::RoundRational(sign < 0 ? mpz_class(-root) : root, den, 0);
+}
+
+namespace {
+
+// IntegerScores of exact decimals: units times the common rows over the
+// cell's rows; nothing where the common rows would be too long.
+std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strategy, Scores&& shape) {
+    Scores s = std::move(shape);
+    std::int64_t common = 1;
+    for (const std::int32_t r : design.rows) {
+        if (r < 1) return std::nullopt;
+        if (common % r != 0) common = std::lcm(common, static_cast<std::int64_t>(r));
+        if (common > kMostCommonRows) return std::nullopt;
+    }
+    // The unit: 10^-scale / common.
+    const mpz_class power = exact::PowerOfTen(static_cast<unsigned long>(std::abs(design.scale)));
+    s.unit = design.scale >= 0 ? mpq_class(1, power * exact::Big(common))
+                               : mpq_class(power, exact::Big(common));
+    s.unit.canonicalize();
+    const std::size_t count = design.values.size(), n = s.subjects, cells = s.cells;
+    // In 128 bits where every integer fits, with the offsets from the first ranked subject's.
+    bool fits = true;
+    std::vector<Int128> integers(count);
+    for (std::size_t r = 0; r < n && fits; ++r) {
+        const std::size_t subject = s.order.subjects[r];
+        for (std::size_t c = 0; c < cells; ++c) {
+            const std::size_t at = subject * cells + c;
+            const std::int64_t m = common / design.rows[at];
+            const Int128 u = design.units[at];
+            if ((u < 0 ? -u : u) > kInt128Max / (2 * m)) {
+                fits = false;
+                break;
+            }
+            integers[r * cells + c] = u * m;
+        }
+    }
+    if (fits && strategy == Strategy::Quick) {
+        bool small = true;
+        std::int64_t bound = 0;
+        for (std::size_t c = 0; c < cells && n > 0; ++c) s.reference[c] = BigOf(integers[c]);
+        for (std::size_t i = 0; i < count && small; ++i) {
+            const Int128 offset = integers[i] - integers[i % cells];
+            const Int128 magnitude = offset < 0 ? -offset : offset;
+            if (magnitude > kQuickOffset) small = false;
+            bound = std::max(bound, static_cast<std::int64_t>(magnitude));
+        }
+        if (small) {
+            s.small.resize(count);
+            for (std::size_t i = 0; i < count; ++i)
+                s.small[i] = static_cast<std::int32_t>(integers[i] - integers[i % cells]);
+            s.bound = bound;
+            return s;
+        }
+    }
+    std::vector<mpz_class> wide(count);
+    for (std::size_t r = 0; r < n; ++r) {
+        const std::size_t subject = s.order.subjects[r];
+        for (std::size_t c = 0; c < cells; ++c) {
+            const std::size_t at = subject * cells + c;
+            wide[r * cells + c] = fits ? BigOf(integers[r * cells + c])
+                                       : BigOf(design.units[at]) * exact::Big(common / design.rows[at]);
+        }
+    }
+    KeepOffsets(s, wide, strategy);
+    return s;
+}
+
+// IntegerScores of extended values: each the binary rational it is, an
+// integer times 2^e for the least exponent e of the values' last bits.
+Scores BinaryIntegers(const DesignData& design, Strategy strategy, Scores&& shape) {
+    Scores s = std::move(shape);
+    s.decimal = false;
+    long least = std::numeric_limits<long>::max();
+    for (const Extended v : design.values) {
+        CheckFinite(v);
+        if (v == 0) continue;
+        int e = 0;
+        std::frexp(v, &e);
+        least = std::min(least, static_cast<long>(e) - 64);
+    }
+    if (least == std::numeric_limits<long>::max()) least = 0;
+    s.unit = 1;
+    if (least >= 0)
+        mpz_mul_2exp(s.unit.get_num_mpz_t(), s.unit.get_num_mpz_t(), static_cast<mp_bitcnt_t>(least));
+    else
+        mpz_mul_2exp(s.unit.get_den_mpz_t(), s.unit.get_den_mpz_t(), static_cast<mp_bitcnt_t>(-least));
+    const std::size_t n = s.subjects, cells = s.cells;
+    std::vector<mpz_class> integers(n * cells);
+    for (std::size_t r = 0; r < n; ++r)
+        for (std::size_t c = 0; c < cells; ++c) {
+            const Extended v = design.values[s.order.subjects[r] * cells + c];
+            if (v == 0) continue;
+            int e = 0;
+            const Extended m = std::frexp(std::fabs(v), &e);
+            mpz_class x = static_cast<unsigned long>(std::ldexp(m, 64));
+            mpz_mul_2exp(x.get_mpz_t(), x.get_mpz_t(), static_cast<mp_bitcnt_t>(e - 64 - least));
+            integers[r * cells + c] = v < 0 ? mpz_class(-x) : x;
+        }
+    KeepOffsets(s, integers, strategy);
+    return s;
+}
+
+// The integers as offsets from the first ranked subject's: in 31 bits where
+// the quick strategy may and they fit, else in GMP.
+void KeepOffsets(Scores& s, const std::vector<mpz_class>& integers, Strategy strategy) {
+    const std::size_t cells = s.cells, count = integers.size();
+    for (std::size_t c = 0; c < cells && count > 0; ++c) s.reference[c] = integers[c];
+    s.wide.assign(count, 0);
+    for (std::size_t i = 0; i < count; ++i) s.wide[i] = integers[i] - s.reference[i % cells];
+    if (strategy != Strategy::Quick) return;
+    std::int64_t bound = 0;
+    for (const mpz_class& offset : s.wide) {
+        if (!offset.fits_sint_p() || abs(offset) > kQuickOffset) return;
+        bound = std::max(bound, static_cast<std::int64_t>(std::abs(offset.get_si())));
+    }
+    s.small.resize(count);
+    for (std::size_t i = 0; i < count; ++i) s.small[i] = static_cast<std::int32_t>(s.wide[i].get_si());
+    s.wide.clear();
+    s.bound = bound;
+}
+
+}  // namespace
+}  // namespace morvane::anova::detail

@@ -1,0 +1,125 @@
+// The design's scores as exact integers: each integer times the unit is the
+// exact score, whichever strategy holds them, and the moments the two
+// strategies sum are the same integers.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "anova/detail/Scores.h"
+#include "exact/WideIntegers.h"
+
+namespace morvane::anova::detail {
+namespace {
+
+// A design of `groups` between cells of sizes 2, 3, ... and `cells` within
+// cells whose scores are decimals of `places` places near `offset`, some
+// averaged from up to three rows.
+DesignData RandomDesign(std::mt19937& random, std::size_t groups, std::size_t cells, int places,
+                        Int128 offset, bool averaged) {
+    DesignData d;
+    if (groups > 1) {
+        d.between.push_back({"g", {}});
+        for (std::size_t g = 0; g < groups; ++g) d.between[0].levels.push_back("g" + std::to_string(g));
+    }
+    d.within.push_back({"w", {}});
+    for (std::size_t c = 0; c < cells; ++c) d.within[0].levels.push_back("w" + std::to_string(c));
+    d.exact = true;
+    d.scale = places;
+    std::uniform_int_distribution<int> spread(-5000, 5000), rows(1, 3);
+    for (std::size_t g = 0; g < groups; ++g)
+        for (std::size_t s = 0; s < g + 2; ++s) {
+            // Subjects of the groups interleaved, as a CSV may give them.
+            d.subjects.push_back("s" + std::to_string(d.subjects.size()));
+            d.group.push_back(static_cast<std::int32_t>(g));
+            for (std::size_t c = 0; c < cells; ++c) {
+                const std::int32_t r = averaged ? rows(random) : 1;
+                Int128 units = 0;
+                for (std::int32_t k = 0; k < r; ++k) units += offset + spread(random);
+                d.units.push_back(units);
+                d.rows.push_back(r);
+                d.values.push_back(static_cast<Extended>(units) / r / std::pow(10.0L, places));
+            }
+        }
+    return d;
+}
+
+mpq_class ExactScore(const DesignData& d, std::size_t at) {
+    mpq_class x(exact::ToMpz(d.units[at]), exact::Big(d.rows[at]) * exact::PowerOfTen(static_cast<unsigned long>(d.scale)));
+    x.canonicalize();
+    return x;
+}
+
+mpq_class IntegerOf(const Scores& s, std::size_t rank, std::size_t cell) {
+    const mpz_class offset = s.Quick() ? mpz_class(s.small[rank * s.cells + cell]) : s.wide[rank * s.cells + cell];
+    return mpq_class(s.reference[cell] + offset);
+}
+
+// Each subject's cells, a difference of two of them and their sum, as a step forms values.
+std::vector<CrossMoments> SomeMoments(const Scores& s) {
+    return SumGroups(s, 3, true, static_cast<long double>(s.cells), [&](const auto* row, auto* out) {
+        out[0] = row[0];
+        out[1] = row[0] - row[s.cells - 1];
+        out[2] = 0;
+        for (std::size_t c = 0; c < s.cells; ++c) out[2] += row[c];
+    });
+}
+
+TEST(ScoresTest, EitherStrategyHoldsTheExactScoresAndSumsTheSameMoments) {
+    std::mt19937 random(20261210);
+    const Int128 kOffsets[] = {0, -3, Int128{1000000000} * 1000, Int128{1} << 125};
+    for (const Int128 offset : kOffsets)
+        for (const bool averaged : {false, true})
+            for (const std::size_t groups : {std::size_t{1}, std::size_t{3}}) {
+                SCOPED_TRACE(static_cast<long double>(offset));
+                const DesignData d = RandomDesign(random, groups, 4, 3, offset, averaged);
+                const Scores quick = IntegerScores(d, Strategy::Quick), sure = IntegerScores(d, Strategy::Sure);
+                // Small offsets whatever the digits the scores share, beyond 128 bits too.
+                EXPECT_TRUE(quick.Quick());
+                EXPECT_FALSE(sure.Quick());
+                EXPECT_EQ(quick.unit, sure.unit);
+                for (std::size_t r = 0; r < d.Subjects(); ++r)
+                    for (std::size_t c = 0; c < d.Cells(); ++c) {
+                        const std::size_t at = quick.order.subjects[r] * d.Cells() + c;
+                        EXPECT_EQ(IntegerOf(quick, r, c) * quick.unit, ExactScore(d, at));
+                        EXPECT_EQ(IntegerOf(sure, r, c) * sure.unit, ExactScore(d, at));
+                    }
+                const std::vector<CrossMoments> a = SomeMoments(quick), b = SomeMoments(sure);
+                ASSERT_EQ(a.size(), groups);
+                for (std::size_t g = 0; g < groups; ++g) {
+                    EXPECT_EQ(a[g].n, static_cast<std::int64_t>(g + 2));
+                    EXPECT_EQ(a[g].sum, b[g].sum);
+                    EXPECT_EQ(a[g].centred, b[g].centred);
+                    // The centred products are symmetric and the diagonal's are n^2 times a variance.
+                    EXPECT_EQ(a[g].Centred(0, 2), a[g].Centred(2, 0));
+                    EXPECT_GE(a[g].Centred(1, 1), 0);
+                }
+            }
+}
+
+TEST(ScoresTest, ExtendedValuesAreTheBinaryRationalsTheyAre) {
+    DesignData d;
+    d.within.push_back({"w", {"1", "2"}});
+    d.subjects = {"a", "b", "c"};
+    d.group = {0, 0, 0};
+    d.values = {1e300L, -2.5L, 0.1L, 3e-300L, 0, 7};
+    for (const Strategy strategy : {Strategy::Quick, Strategy::Sure}) {
+        const Scores s = IntegerScores(d, strategy);
+        EXPECT_FALSE(s.decimal);
+        EXPECT_FALSE(s.Quick());  // a span of 600 decimal places fits no 31 bits
+        for (std::size_t r = 0; r < 3; ++r)
+            for (std::size_t c = 0; c < 2; ++c)
+                EXPECT_EQ(Rounded(IntegerOf(s, r, c) * s.unit), d.values[r * 2 + c]);
+    }
+    // Offsets beyond 31 bits are held in GMP by either strategy.
+    d.values = {1, 2, 3e12L, 4, 5, 6};
+    EXPECT_FALSE(IntegerScores(d).Quick());
+    // Rounded once, and roots correctly rounded.
+    EXPECT_EQ(Rounded(mpq_class(1, 3)), 1.0L / 3);
+    EXPECT_EQ(RoundedRoot(mpq_class(2)), std::sqrt(2.0L));
+    EXPECT_EQ(RoundedRoot(mpq_class(9, 4), -1), -1.5L);
+}
+
+}  // namespace
+}  // namespace morvane::anova::detail
