@@ -38,20 +38,6 @@ void CheckAllFinite(const FullAnalysis& r);
 
 }  // namespace
 
-std::string LevelLabel(const std::string& name, char factor, std::int32_t level) {
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (c <= 0x20 || c == 0x7F) continue;
-        // The full-width space, 81 40, is a character of two bytes.
-        if (c == 0x81 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) == 0x40) {
-            ++i;
-            continue;
-        }
-        return name;
-    }
-    return factor + std::to_string(level);
-}
-
 ComparedFamilies FamiliesCompared(std::int64_t levelsA, std::int64_t levelsB) {
     ComparedFamilies families;
     families.marginalA = levelsA <= kComparedLevels;
@@ -64,10 +50,6 @@ ComparedFamilies FamiliesCompared(std::int64_t levelsA, std::int64_t levelsB) {
     families.aAtB = families.marginalA && all <= kMostComparisons;
     families.bAtA = families.marginalB && all <= kMostComparisons;
     return families;
-}
-
-std::string ShownLevelName(const std::string& name) {
-    return CutCp932(name, kShownNameBytes);
 }
 
 FullAnalysis AnalyseStudy(StudyStore& store, char separator, const AnalysisOptions& options) {

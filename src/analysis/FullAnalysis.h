@@ -15,6 +15,7 @@
 
 #include "analysis/AssumptionChecks.h"
 #include "analysis/RankTests.h"
+#include "store/LevelNames.h"
 #include "exact/ExactPartition.h"
 #include "report/PrecisionCheck.h"
 #include "runtime/Extended.h"
@@ -106,13 +107,6 @@ inline constexpr std::int64_t kComparedLevels = 100;
 inline constexpr std::int64_t kMostComparisons = 50000;
 ComparedFamilies FamiliesCompared(std::int64_t levelsA, std::int64_t levelsB);
 
-// The most level name a table shows: longer names are cut to this many bytes
-// (columns, in code page 932) and end in "…"; the study keeps them whole.
-inline constexpr std::size_t kShownNameBytes = 64;
-// `name` (code page 932) as the tables show it: whole, or cut on a character
-// boundary to kShownNameBytes with "…" after it.
-std::string ShownLevelName(const std::string& name);
-
 struct FullAnalysis {
     std::int32_t subjects = 0, levelsA = 0, levelsB = 0;
     // Code page 932, from level 1; a blank name as LevelLabel gives it.
@@ -144,12 +138,6 @@ struct FullAnalysis {
     AssumptionChecks assumptions;
     RankBasedResults rankBased;
 };
-
-// The name of a level as the analysis shows it: its name, or for a blank one
-// (nothing but spaces, full-width spaces and control characters, or empty) the
-// factor's letter and the level's number, as a new study names its levels:
-// "a2" for level 2 of A (`factor` 'a'), "b3" for level 3 of B.
-std::string LevelLabel(const std::string& name, char factor, std::int32_t level);
 
 // Parses every score of the store, into CellValue unless the options say
 // otherwise (the first text that is not a score stops it with its

@@ -1,0 +1,405 @@
+// The model of any design, exact: each subject's cells taken to the integer
+// basis of the within cells (detail/Basis.h), the group by group means of
+// every coordinate and the cross products of each within effect's block
+// summed exactly (detail/Scores.h); the between effects' hypotheses as exact
+// rationals (detail/Hypotheses.h); every sum of squares, mean square, F and
+// eta squared formed exactly and rounded once. Sphericity from the
+// orthonormal covariance E / (N - g), each entry a correctly rounded root of
+// an exact rational; the multivariate tests from H and E so rounded.
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <type_traits>
+
+#include "anova/detail/Basis.h"
+#include "anova/detail/Hypotheses.h"
+#include "anova/detail/Steps.h"
+#include "exact/WideIntegers.h"
+#include "runtime/Errors.h"
+#include "stats/Distributions.h"
+#include "stats/EffectSizes.h"
+#include "stats/Sphericity.h"
+
+namespace morvane::anova::detail {
+namespace {
+
+// The most contrasts of an effect whose whole matrices (for its sphericity and
+// multivariate tests) are summed and tested, and the work and memory they may
+// take: the subjects times their entries, and the between cells times their
+// entries (each an exact rational).
+constexpr Extended kMostWholeContrasts = 256;
+constexpr Extended kMostContrastWork = 4e9L;
+constexpr Extended kMostExactEntries = Extended{1 << 22};
+
+// One between cell's figures of the basis, in the integers' unit: its
+// subjects' means of every coordinate, and per effect mask the sums of
+// squares and cross products of that effect's coordinates about their means
+// (k x k row-major, or the k squares alone where not summed whole).
+struct GroupFigures {
+    std::int64_t n = 0;
+    std::vector<mpq_class> mean;
+    std::vector<std::vector<mpq_class>> within;
+};
+
+// The exact figures of one effect, before rounding, in the integers' unit.
+struct ExactEffect {
+    std::uint32_t between = 0, within = 0;
+    mpq_class ss, errorSs;
+    std::int64_t df = 0, errorDf = 0;
+    RationalMatrix h;  // within effects: on the effect's integer contrasts
+};
+
+// One within effect's error: the pooled within-cell cross products of its
+// contrasts, and the between cells' means of them.
+struct WithinError {
+    RationalMatrix e, means;
+    mpq_class ss;  // sum of e's diagonal over the contrasts' squared lengths
+};
+
+std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis);
+void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<GroupFigures>& groups,
+                 Analysis& out);
+PartitionSource TotalOf(const Inputs& in);
+
+}  // namespace
+
+void AddModel(const Inputs& in, Analysis& out) {
+    WithinBasis basis(in.design.within);
+    const auto n = static_cast<Extended>(in.design.Subjects()), g = static_cast<Extended>(in.design.Groups());
+    for (std::size_t m = 0; m < basis.of.size(); ++m) {
+        const auto k = static_cast<Extended>(basis.of[m].size());
+        basis.whole[m] =
+            k <= kMostWholeContrasts && n * k * k <= kMostContrastWork && g * k * k <= kMostExactEntries;
+    }
+    const std::vector<GroupFigures> groups = SumModel(in, basis);
+    TestEffects(in, basis, groups, out);
+    out.total = TotalOf(in);
+}
+
+namespace {
+
+// AddModel, first: each group's means of the coordinates and each effect's
+// cross products, a pass over the subjects a mask at a time.
+std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis) {
+    const Scores& s = in.scores;
+    const std::size_t groups = s.order.Groups(), cells = s.cells;
+    std::vector<GroupFigures> out(groups);
+    for (std::size_t g = 0; g < groups; ++g) {
+        out[g].n = static_cast<std::int64_t>(s.order.Size(g));
+        out[g].mean.assign(cells, 0);
+        out[g].within.resize(basis.of.size());
+    }
+    // The references' coordinates, added to every group's means of the offsets'.
+    std::vector<mpz_class> reference = s.reference, bigLine;
+    ToBasis(basis, reference.data(), bigLine);
+    std::vector<std::int64_t> quickRow(cells), quickLine;
+    std::vector<mpz_class> sureRow(cells);
+    for (std::size_t m = 0; m < basis.of.size(); ++m) {
+        const std::vector<std::size_t>& idx = basis.of[m];
+        if (idx.empty()) continue;
+        const bool whole = basis.whole[m];
+        const std::vector<CrossMoments> sums =
+            SumGroups(s, idx.size(), whole, basis.Growth(), [&](const auto* row, auto* values) {
+                using T = std::remove_cv_t<std::remove_pointer_t<decltype(row)>>;
+                if constexpr (std::is_same_v<T, std::int64_t>) {
+                    std::copy_n(row, cells, quickRow.begin());
+                    ToBasis(basis, quickRow.data(), quickLine);
+                    for (std::size_t i = 0; i < idx.size(); ++i) values[i] = quickRow[idx[i]];
+                } else {
+                    std::copy_n(row, cells, sureRow.begin());
+                    ToBasis(basis, sureRow.data(), bigLine);
+                    for (std::size_t i = 0; i < idx.size(); ++i) values[i] = sureRow[idx[i]];
+                }
+            });
+        for (std::size_t g = 0; g < groups; ++g) {
+            const CrossMoments& c = sums[g];
+            GroupFigures& f = out[g];
+            for (std::size_t i = 0; i < idx.size(); ++i)
+                f.mean[idx[i]] = (c.n > 0 ? mpq_class(c.sum[i], c.n) : mpq_class(0)) + reference[idx[i]];
+            f.within[m].resize(c.centred.size());
+            for (std::size_t i = 0; i < c.centred.size(); ++i)
+                f.within[m][i] = c.n > 0 ? mpq_class(c.centred[i], c.n) : mpq_class(0);
+            for (mpq_class& v : f.within[m]) v.canonicalize();
+        }
+    }
+    for (GroupFigures& f : out)
+        for (mpq_class& v : f.mean) v.canonicalize();
+    return out;
+}
+
+// The i-th diagonal entry of an effect's matrix, whole (k x k) or its diagonal alone (k x 1).
+const mpq_class& Diagonal(const RationalMatrix& m, std::size_t i) {
+    return m.cols == m.rows ? m(i, i) : m(i, 0);
+}
+
+WithinError ErrorOf(const std::vector<GroupFigures>& groups, const WithinBasis& basis, std::uint32_t mask) {
+    const std::vector<std::size_t>& idx = basis.of[mask];
+    const std::size_t k = idx.size(), g = groups.size();
+    WithinError out{RationalMatrix(k, basis.whole[mask] ? k : 1), RationalMatrix(g, k), 0};
+    for (std::size_t c = 0; c < g; ++c) {
+        const GroupFigures& group = groups[c];
+        for (std::size_t i = 0; i < out.e.at.size() && i < group.within[mask].size(); ++i)
+            out.e.at[i] += group.within[mask][i];
+        for (std::size_t i = 0; i < k; ++i) out.means(c, i) = group.mean[idx[i]];
+    }
+    for (std::size_t i = 0; i < k; ++i) out.ss += Diagonal(out.e, i) / basis.squaredLength[idx[i]];
+    return out;
+}
+
+// The term's hypothesis matrix of the effect's contrasts: whole, or its
+// diagonal alone (each contrast on its own) where the effect is not summed whole.
+RationalMatrix HypothesisOf(const BetweenCells& cells, std::uint32_t term, const WithinError& error,
+                            bool whole, SsType type) {
+    if (whole) return TermHypothesis(cells, term, error.means, type);
+    const std::size_t k = error.means.cols, g = error.means.rows;
+    RationalMatrix diagonal(k, 1), column(g, 1);
+    for (std::size_t i = 0; i < k; ++i) {
+        for (std::size_t c = 0; c < g; ++c) column(c, 0) = error.means(c, i);
+        diagonal(i, 0) = TermHypothesis(cells, term, column, type)(0, 0);
+    }
+    return diagonal;
+}
+
+mpq_class NormalisedTrace(const RationalMatrix& h, const WithinBasis& basis, std::uint32_t mask) {
+    mpq_class out = 0;
+    for (std::size_t i = 0; i < h.rows; ++i) out += Diagonal(h, i) / basis.squaredLength[basis.of[mask][i]];
+    return out;
+}
+
+// A matrix of the effect's contrasts (k x k) as the orthonormal contrasts
+// have it, in the scores' unit squared, divided by `divisor`: each entry
+// rounded once.
+SquareMatrix Orthonormal(const RationalMatrix& m, const WithinBasis& basis, std::uint32_t mask,
+                         const mpq_class& divisor, const mpq_class& unit) {
+    const std::vector<std::size_t>& idx = basis.of[mask];
+    const std::size_t k = idx.size();
+    SquareMatrix out(k);
+    const mpq_class unit4 = unit * unit * unit * unit;
+    for (std::size_t i = 0; i < k; ++i)
+        for (std::size_t j = i; j < k; ++j) {
+            const mpq_class& x = m(i, j);
+            const mpq_class square =
+                x * x * unit4 / (divisor * divisor * basis.squaredLength[idx[i]] * basis.squaredLength[idx[j]]);
+            out(i, j) = out(j, i) = RoundedRoot(square, sgn(x));
+        }
+    return out;
+}
+
+std::vector<std::size_t> Bits(std::uint32_t mask, std::size_t count) {
+    std::vector<std::size_t> out;
+    for (std::size_t f = 0; f < count; ++f)
+        if (mask >> f & 1u) out.push_back(f);
+    return out;
+}
+
+bool Observed(const Effect& effect, const DesignData& design, const Options& options) {
+    const auto named = [&](const std::string& name) {
+        return std::find(options.observed.begin(), options.observed.end(), name) != options.observed.end();
+    };
+    for (const std::size_t f : effect.between)
+        if (named(design.between[f].name)) return true;
+    for (const std::size_t f : effect.within)
+        if (named(design.within[f].name)) return true;
+    return false;
+}
+
+PartitionSource Source(const mpq_class& ss, std::int64_t df, const mpq_class& unit2) {
+    PartitionSource s;
+    s.ss = Rounded(ss * unit2);
+    s.df = df;
+    s.zero = ss == 0;
+    if (df > 0) s.ms = Rounded(ss * unit2 / df);
+    return s;
+}
+
+// The effect's univariate figures from its exact sums: F, p, the effect sizes.
+void TestUnivariate(const ExactEffect& x, const mpq_class& errors, const mpq_class& observedSs, bool observed,
+                    const mpq_class& unit2, Extended level, Effect& out) {
+    out.effect = Source(x.ss, x.df, unit2);
+    out.error = Source(x.errorSs, x.errorDf, unit2);
+    const auto df1 = static_cast<Extended>(x.df), df2 = static_cast<Extended>(x.errorDf);
+    if (x.df > 0 && x.errorDf > 0 && x.errorSs != 0) {
+        out.f = Rounded((x.ss / x.df) / (x.errorSs / x.errorDf));
+        out.p = FUpperTail(*out.f, df1, df2);
+    }
+    if (x.df < 1 || x.errorDf < 1) return;
+    const mpq_class whole = x.ss + x.errorSs;
+    if (whole > 0) {
+        out.partialEtaSquared = Rounded(x.ss / whole);
+        out.partialEtaSquaredCI = PartialEtaSquaredInterval(out.f, df1, df2, level);
+        if (x.df == 1 || x.within == 0) out.partialEtaSquaredCIGG = out.partialEtaSquaredCI;
+    }
+    // Olejnik and Algina: every error stratum, and every measured factor's
+    // effects but this one, in the divisor.
+    const mpq_class generalized = x.ss + errors + observedSs - (observed ? x.ss : mpq_class(0));
+    if (generalized > 0) out.generalizedEtaSquared = Rounded(x.ss / generalized);
+}
+
+// A within effect's sphericity test and multivariate test from its error and
+// hypothesis matrices, and the interval of partial eta squared on the
+// Greenhouse-Geisser degrees of freedom.
+void TestWithin(const ExactEffect& x, const WithinError& error, const WithinBasis& basis, std::int64_t nu,
+                const mpq_class& unit, const std::optional<SphericityTest>& sphericity, Extended level,
+                Effect& out) {
+    const std::size_t k = basis.of[x.within].size();
+    out.multivariate = MultivariateTest{};
+    out.multivariate->variables = k;
+    out.multivariate->hypothesisDf = static_cast<Extended>(x.df / std::max<std::int64_t>(1, static_cast<std::int64_t>(k)));
+    out.multivariate->errorDf = static_cast<Extended>(std::max<std::int64_t>(nu, 0));
+    if (k == 0) return;  // a factor of one level: no effect
+    if (!basis.whole[x.within]) {
+        out.sphericityOmitted = k > 1;
+        out.multivariate->status = MultivariateStatus::Omitted;
+        return;
+    }
+    if (sphericity) {
+        out.sphericity = CorrectedSphericity(*sphericity, out.effect.df, out.error.df, out.f);
+        const Correction& gg = out.sphericity->greenhouseGeisser;
+        if (out.partialEtaSquared && gg.df1 && gg.df2)
+            out.partialEtaSquaredCIGG = PartialEtaSquaredInterval(out.f, *gg.df1, *gg.df2, level);
+    }
+    if (nu < static_cast<std::int64_t>(k) || nu < 1 || x.df < 1) {
+        out.multivariate->status = MultivariateStatus::TooFewSubjects;
+        return;
+    }
+    const SquareMatrix h = Orthonormal(x.h, basis, x.within, 1, unit);
+    const SquareMatrix e = Orthonormal(error.e, basis, x.within, 1, unit);
+    out.multivariate = TestMultivariate(h, e, out.multivariate->hypothesisDf, static_cast<Extended>(nu));
+}
+
+// AddModel, second: the exact sums of every effect in the order of the table
+// (the between effects on the subjects' sums, then each within effect and its
+// interactions with the between effects), then each named, rounded and tested.
+void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<GroupFigures>& groups,
+                 Analysis& out) {
+    const DesignData& design = in.design;
+    BetweenCells cells;
+    for (const DesignFactor& f : design.between) cells.levels.push_back(f.levels.size());
+    for (const GroupFigures& g : groups) cells.counts.push_back(g.n);
+    const bool subjects = design.Subjects() > 0;
+    const auto nu = std::max<std::int64_t>(
+        static_cast<std::int64_t>(design.Subjects()) - static_cast<std::int64_t>(groups.size()), 0);
+    const mpq_class unit2 = in.scores.unit * in.scores.unit;
+
+    const std::vector<std::uint32_t> betweenTerms = TermsInOrder(design.between.size());
+    std::vector<std::uint32_t> withinTerms = TermsInOrder(design.within.size());
+    withinTerms.insert(withinTerms.begin(), 0);
+    std::vector<ExactEffect> exact;
+    std::vector<WithinError> errors;
+    mpq_class errorSum = 0;
+    for (std::size_t w = 0; w < withinTerms.size(); ++w) {
+        const std::uint32_t mask = withinTerms[w];
+        errors.push_back(ErrorOf(groups, basis, mask));
+        const WithinError& error = errors.back();
+        errorSum += error.ss;
+        out.strata[w].error = Source(error.ss, nu * static_cast<std::int64_t>(basis.of[mask].size()), unit2);
+        const auto k = static_cast<std::int64_t>(basis.of[mask].size());
+        std::vector<std::uint32_t> terms = betweenTerms;
+        if (mask != 0) terms.insert(terms.begin(), 0);
+        for (const std::uint32_t b : terms) {
+            ExactEffect x;
+            x.between = b, x.within = mask;
+            if (subjects) {
+                x.h = HypothesisOf(cells, b, error, basis.whole[mask], in.options.type);
+                x.ss = NormalisedTrace(x.h, basis, mask);
+            }
+            x.errorSs = error.ss;
+            x.df = TermDf(cells, b) * k;
+            x.errorDf = nu * k;
+            if (mask == 0) x.h = {};
+            exact.push_back(std::move(x));
+        }
+    }
+
+    std::vector<bool> observed;
+    mpq_class observedSs = 0;
+    for (const ExactEffect& x : exact) {
+        Effect e;
+        e.between = Bits(x.between, design.between.size());
+        e.within = Bits(x.within, design.within.size());
+        e.name = JoinedName(design, e.between, e.within, " × ");
+        e.key = JoinedName(design, e.between, e.within, ":");
+        e.stratum = static_cast<std::size_t>(
+            std::find(withinTerms.begin(), withinTerms.end(), x.within) - withinTerms.begin());
+        observed.push_back(Observed(e, design, in.options));
+        if (observed.back()) observedSs += x.ss;
+        out.effects.push_back(std::move(e));
+    }
+    std::optional<SphericityTest> sphericity;
+    for (std::size_t i = 0; i < exact.size(); ++i) {
+        const ExactEffect& x = exact[i];
+        const std::size_t stratum = out.effects[i].stratum;
+        if (i == 0 || exact[i - 1].within != x.within) {
+            sphericity.reset();
+            const std::size_t k = basis.of[x.within].size();
+            if (x.within != 0 && k > 1 && nu >= 1 && basis.whole[x.within])
+                sphericity = TestSphericity(Orthonormal(errors[stratum].e, basis, x.within, nu, in.scores.unit),
+                                            static_cast<Extended>(nu), basis.cells);
+        }
+        TestUnivariate(x, errorSum, observedSs, observed[i], unit2, in.options.effectSizeLevel, out.effects[i]);
+        if (x.within != 0)
+            TestWithin(x, errors[stratum], basis, nu, in.scores.unit, sphericity, in.options.effectSizeLevel,
+                       out.effects[i]);
+    }
+}
+
+// AddModel, last: the total sum of squares about the grand mean of every
+// score, on N c - 1 degrees of freedom, from each cell's exact sums.
+PartitionSource TotalOf(const Inputs& in) {
+    const Scores& s = in.scores;
+    const std::size_t cells = s.cells;
+    const std::vector<CrossMoments> sums =
+        SumGroups(s, cells, false, 1, [&](const auto* row, auto* values) { std::copy_n(row, cells, values); });
+    // Over all subjects, each cell's sum of offsets and of their squares.
+    std::vector<mpz_class> sum(cells, 0), squares(cells, 0);
+    for (const CrossMoments& g : sums) {
+        if (g.n == 0) continue;
+        for (std::size_t c = 0; c < cells; ++c) {
+            sum[c] += g.sum[c];
+            squares[c] += (g.centred[c] + g.sum[c] * g.sum[c]) / g.n;
+        }
+    }
+    const mpz_class n = static_cast<long>(s.subjects);
+    mpz_class all = 0, allSquares = 0;
+    for (std::size_t c = 0; c < cells; ++c) {
+        const mpz_class& r = s.reference[c];
+        all += n * r + sum[c];
+        allSquares += n * r * r + 2 * r * sum[c] + squares[c];
+    }
+    const auto count = static_cast<std::int64_t>(s.subjects * cells);
+    mpq_class ss = 0;
+    if (count > 0) ss = allSquares - mpq_class(all * all, count);
+    PartitionSource total = Source(ss, std::max<std::int64_t>(count - 1, 0), s.unit * s.unit);
+    total.ms.reset();  // no reader is given the total's mean square
+    return total;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> TermsInOrder(std::size_t n) {
+    std::vector<std::uint32_t> masks;
+    for (std::uint32_t m = 1; m < (std::uint32_t{1} << n); ++m) masks.push_back(m);
+    const auto indices = [](std::uint32_t m) {
+        std::vector<int> out;
+        for (int f = 0; f < 32; ++f)
+            if (m >> f & 1u) out.push_back(f);
+        return out;
+    };
+    std::stable_sort(masks.begin(), masks.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const std::vector<int> ia = indices(a), ib = indices(b);
+        if (ia.size() != ib.size()) return ia.size() < ib.size();
+        return ia < ib;
+    });
+    return masks;
+}
+
+std::string JoinedName(const DesignData& design, const std::vector<std::size_t>& between,
+                       const std::vector<std::size_t>& within, const std::string& separator) {
+    std::string out;
+    for (const std::size_t f : between) out += (out.empty() ? "" : separator) + design.between[f].name;
+    for (const std::size_t f : within) out += (out.empty() ? "" : separator) + design.within[f].name;
+    return out;
+}
+
+}  // namespace morvane::anova::detail
