@@ -8,7 +8,11 @@
 #include <random>
 
 #include "RunBenchmarks.h"
+#include "StudyGenerator.h"
+#include "anova/Analysis.h"
 #include "design/DesignAnalysis.h"
+#include "design/StudyDesign.h"
+#include "store/DataFile.h"
 #include "design/detail/Model.h"
 
 namespace morvane::bench {
@@ -70,7 +74,28 @@ void Study(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(AnalyseDesign(design, {}));
 }
 
+// The one engine on the same designs, and a data file's study of 10^6 scores
+// taken to a design and analysed.
+void OneEngine(benchmark::State& state) {
+    const DesignData& design = state.range(0) ? LargeDesign() : LargeStudy();
+    for (auto _ : state) benchmark::DoNotOptimize(anova::Analyse(design));
+}
+
+void StudyFile(benchmark::State& state) {
+    static const std::string path = [] {
+        const std::string p = "/tmp/morvane-bench-study.dat";
+        WriteRandomStudy(p, 10000, 10, 10);
+        return p;
+    }();
+    StudyStore store;
+    ReadDataFile(store, path);
+    for (auto _ : state) benchmark::DoNotOptimize(anova::Analyse(DesignFromStudy(store, '.')));
+}
+
 void Register() {
+    benchmark::RegisterBenchmark("Anova/study/1e6", OneEngine)->Arg(0)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Anova/design/1e6", OneEngine)->Arg(1)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Anova/datafile/1e6", StudyFile)->Unit(benchmark::kMillisecond)->UseRealTime();
     benchmark::RegisterBenchmark("DesignModel/1e6", Model)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("DesignAnalysis/1e6", Analysis)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("StudyAsDesign/1e6", Study)->Unit(benchmark::kMillisecond);

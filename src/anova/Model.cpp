@@ -14,6 +14,7 @@
 
 #include "anova/detail/Basis.h"
 #include "anova/detail/Hypotheses.h"
+#include "anova/detail/ScoresSums.h"
 #include "anova/detail/Steps.h"
 #include "exact/WideIntegers.h"
 #include "runtime/Errors.h"
@@ -80,51 +81,69 @@ void AddModel(const Inputs& in, Analysis& out) {
 namespace {
 
 // AddModel, first: each group's means of the coordinates and each effect's
-// cross products, a pass over the subjects a mask at a time.
+// cross products, in one pass over the subjects: each subject's row taken to
+// the basis once, each effect's coordinates summed by an accumulator of its own.
 std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis) {
     const Scores& s = in.scores;
-    const std::size_t groups = s.order.Groups(), cells = s.cells;
+    const std::size_t groups = s.order.Groups(), cells = s.cells, masks = basis.of.size();
+    const bool quick = QuickFits(s, basis.Growth());
+    const long double bound = basis.Growth() * static_cast<long double>(std::max<std::int64_t>(s.bound, 1));
+    // The references' coordinates, added to every group's means of the offsets'.
+    std::vector<mpz_class> reference = s.reference, bigRow(cells), bigLine;
+    ToBasis(basis, reference.data(), bigLine);
+    std::vector<std::int64_t> row(cells), line;
     std::vector<GroupFigures> out(groups);
     for (std::size_t g = 0; g < groups; ++g) {
-        out[g].n = static_cast<std::int64_t>(s.order.Size(g));
-        out[g].mean.assign(cells, 0);
-        out[g].within.resize(basis.of.size());
-    }
-    // The references' coordinates, added to every group's means of the offsets'.
-    std::vector<mpz_class> reference = s.reference, bigLine;
-    ToBasis(basis, reference.data(), bigLine);
-    std::vector<std::int64_t> quickRow(cells), quickLine;
-    std::vector<mpz_class> sureRow(cells);
-    for (std::size_t m = 0; m < basis.of.size(); ++m) {
-        const std::vector<std::size_t>& idx = basis.of[m];
-        if (idx.empty()) continue;
-        const bool whole = basis.whole[m];
-        const std::vector<CrossMoments> sums =
-            SumGroups(s, idx.size(), whole, basis.Growth(), [&](const auto* row, auto* values) {
-                using T = std::remove_cv_t<std::remove_pointer_t<decltype(row)>>;
-                if constexpr (std::is_same_v<T, std::int64_t>) {
-                    std::copy_n(row, cells, quickRow.begin());
-                    ToBasis(basis, quickRow.data(), quickLine);
-                    for (std::size_t i = 0; i < idx.size(); ++i) values[i] = quickRow[idx[i]];
-                } else {
-                    std::copy_n(row, cells, sureRow.begin());
-                    ToBasis(basis, sureRow.data(), bigLine);
-                    for (std::size_t i = 0; i < idx.size(); ++i) values[i] = sureRow[idx[i]];
+        const std::size_t first = s.order.start[g], last = s.order.start[g + 1];
+        const auto n = static_cast<std::int64_t>(last - first);
+        std::vector<CrossMoments> sums(masks);
+        if (quick) {
+            std::vector<QuickSums> each;
+            for (std::size_t m = 0; m < masks; ++m) each.emplace_back(basis.of[m].size(), basis.whole[m], bound);
+            for (std::size_t r = first; r < last; ++r) {
+                std::copy_n(&s.small[r * cells], cells, row.begin());
+                ToBasis(basis, row.data(), line);
+                for (std::size_t m = 0; m < masks; ++m) {
+                    const std::vector<std::size_t>& idx = basis.of[m];
+                    if (idx.empty()) continue;
+                    std::int64_t* slot = each[m].Next();
+                    for (std::size_t i = 0; i < idx.size(); ++i) slot[i * QuickSums::kBlock] = row[idx[i]];
                 }
-            });
-        for (std::size_t g = 0; g < groups; ++g) {
-            const CrossMoments& c = sums[g];
-            GroupFigures& f = out[g];
-            for (std::size_t i = 0; i < idx.size(); ++i)
-                f.mean[idx[i]] = (c.n > 0 ? mpq_class(c.sum[i], c.n) : mpq_class(0)) + reference[idx[i]];
-            f.within[m].resize(c.centred.size());
-            for (std::size_t i = 0; i < c.centred.size(); ++i)
-                f.within[m][i] = c.n > 0 ? mpq_class(c.centred[i], c.n) : mpq_class(0);
-            for (mpq_class& v : f.within[m]) v.canonicalize();
+            }
+            for (std::size_t m = 0; m < masks; ++m) sums[m] = each[m].Finish(n);
+        } else {
+            std::vector<SureSums> each;
+            for (std::size_t m = 0; m < masks; ++m) each.emplace_back(basis.of[m].size(), basis.whole[m]);
+            for (std::size_t r = first; r < last; ++r) {
+                for (std::size_t c = 0; c < cells; ++c)
+                    bigRow[c] = s.Quick() ? mpz_class(s.small[r * cells + c]) : s.wide[r * cells + c];
+                ToBasis(basis, bigRow.data(), bigLine);
+                for (std::size_t m = 0; m < masks; ++m) {
+                    const std::vector<std::size_t>& idx = basis.of[m];
+                    if (idx.empty()) continue;
+                    mpz_class* slot = each[m].Next();
+                    for (std::size_t i = 0; i < idx.size(); ++i) slot[i] = bigRow[idx[i]];
+                }
+            }
+            for (std::size_t m = 0; m < masks; ++m) sums[m] = each[m].Finish(n);
         }
-    }
-    for (GroupFigures& f : out)
+        GroupFigures& f = out[g];
+        f.n = n;
+        f.mean.assign(cells, 0);
+        f.within.resize(masks);
+        for (std::size_t m = 0; m < masks; ++m) {
+            const std::vector<std::size_t>& idx = basis.of[m];
+            const CrossMoments& c = sums[m];
+            for (std::size_t i = 0; i < idx.size(); ++i)
+                f.mean[idx[i]] = (n > 0 ? mpq_class(c.sum[i], n) : mpq_class(0)) + reference[idx[i]];
+            f.within[m].resize(c.centred.size());
+            for (std::size_t i = 0; i < c.centred.size(); ++i) {
+                f.within[m][i] = n > 0 ? mpq_class(c.centred[i], n) : mpq_class(0);
+                f.within[m][i].canonicalize();
+            }
+        }
         for (mpq_class& v : f.mean) v.canonicalize();
+    }
     return out;
 }
 

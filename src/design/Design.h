@@ -36,7 +36,8 @@ struct DesignData {
 
     // Subject s's score in within cell c (the index over the within factors'
     // levels, the last factor fastest) is entry s * Cells() + c of each array.
-    // `values`: the exact score (the mean of the cell's rows) rounded once.
+    // `values`: the exact score (the mean of the cell's rows) rounded once;
+    // where `exact` holds it may be left empty (the units are the scores).
     std::vector<Extended> values;
     // Exact, where every analysed score is a decimal whose units fit: the
     // cell's score is units / (rows * 10^scale), `units` the sum of its rows'

@@ -72,31 +72,54 @@ std::vector<bool> Incomplete(const StudyStore& store, std::int32_t n, char decim
     return missing;
 }
 
-// DesignFromStudy, last: each kept subject's scores, as extended values and,
-// where every one is a decimal of at most 38 digits whose units at the least
-// power of ten of them all fit 128 bits, as those units.
+// A score's significant digits as a signed integer and the power of ten of
+// the last (its trailing zeros taken into the power); nothing beyond 38 digits.
+std::optional<design::WideDecimal> DecimalOf(const ScoreParts& parts) {
+    design::WideDecimal out;
+    long exponent = static_cast<long>(parts.exponent) - static_cast<long>(parts.fractionDigits.size());
+    int digits = 0;
+    long zeros = 0;  // trailing zeros not yet taken into the mantissa
+    const auto take = [&](std::string_view run) {
+        for (const char c : run) {
+            if (c == '0') {
+                if (digits > 0) ++zeros;
+                continue;
+            }
+            for (; zeros > 0; --zeros, ++digits) out.mantissa *= 10;
+            out.mantissa = out.mantissa * 10 + (c - '0');
+            if (++digits > 38) return false;
+        }
+        return true;
+    };
+    if (!take(parts.integerDigits) || !take(parts.fractionDigits)) return std::nullopt;
+    if (digits == 0) return design::WideDecimal{};
+    out.exponent = exponent + zeros;
+    if (parts.negative) out.mantissa = -out.mantissa;
+    return out;
+}
+
+// DesignFromStudy, last: each kept subject's scores as the units of the
+// least power of ten of them all, where every one is a decimal of at most 38
+// significant digits whose units fit 128 bits; else as extended values.
 void FormScores(const StudyStore& store, const std::vector<std::int32_t>& kept, char decimalSeparator,
                 DesignData& design) {
     const std::int32_t na = store.LevelCountA, nb = store.LevelCountB;
     const std::size_t cells = static_cast<std::size_t>(std::max(na, 0)) * static_cast<std::size_t>(std::max(nb, 0));
     const std::size_t count = kept.size() * cells;
-    EnsureAffordable(count, sizeof(Extended) + sizeof(Int128) + sizeof(std::int32_t));
-    design.values.resize(count);
+    EnsureAffordable(count, sizeof(design::WideDecimal) + sizeof(Int128) + sizeof(std::int32_t));
     std::vector<design::WideDecimal> decimals(count);
     bool exact = true;
     long least = 0;
     bool any = false;
-    for (std::size_t i = 0; i < kept.size(); ++i)
-        for (std::int32_t a = 1; a <= na; ++a)
+    for (std::size_t i = 0; i < kept.size() && exact; ++i)
+        for (std::int32_t a = 1; a <= na && exact; ++a)
             for (std::int32_t b = 1; b <= nb; ++b) {
                 const std::size_t at = i * cells + static_cast<std::size_t>((a - 1) * nb + (b - 1));
-                const std::string_view text = store.CellText.Text(kept[i], a, b);
-                design.values[at] = ScoreValue(text, decimalSeparator);
-                if (!exact) continue;
-                const std::optional<design::WideDecimal> d = design::WideDecimalOf(text, decimalSeparator);
+                const std::optional<ScoreParts> parts = ScanScore(store.CellText.Text(kept[i], a, b), decimalSeparator);
+                const std::optional<design::WideDecimal> d = parts ? DecimalOf(*parts) : std::nullopt;
                 if (!d) {
                     exact = false;
-                    continue;
+                    break;
                 }
                 decimals[at] = *d;
                 if (d->mantissa != 0) least = any ? std::min(least, d->exponent) : d->exponent, any = true;
@@ -107,19 +130,26 @@ void FormScores(const StudyStore& store, const std::vector<std::int32_t>& kept, 
         for (std::size_t i = 0; i < count && exact; ++i) {
             const long shift = decimals[i].exponent - least;
             if (decimals[i].mantissa == 0) continue;
-            if (shift > 38 || __builtin_mul_overflow(decimals[i].mantissa,
-                                                     static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(shift)]),
-                                                     &design.units[i]))
+            if (shift > 38 ||
+                __builtin_mul_overflow(decimals[i].mantissa,
+                                       static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(shift)]),
+                                       &design.units[i]))
                 exact = false;
         }
     }
     design.exact = exact;
     if (exact) {
         design.rows.assign(count, 1);
-    } else {
-        design.scale = 0;
-        design.units = {};
+        return;
     }
+    design.scale = 0;
+    design.units = {};
+    design.values.resize(count);
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        for (std::int32_t a = 1; a <= na; ++a)
+            for (std::int32_t b = 1; b <= nb; ++b)
+                design.values[i * cells + static_cast<std::size_t>((a - 1) * nb + (b - 1))] =
+                    ScoreValue(store.CellText.Text(kept[i], a, b), decimalSeparator);
 }
 
 }  // namespace

@@ -44,12 +44,12 @@ Scores IntegerScores(const DesignData& design, Strategy strategy) {
     Scores shape;
     shape.subjects = design.Subjects();
     shape.cells = design.Cells();
-    if (design.values.size() != shape.subjects * shape.cells) throw RangeError();
+    const std::size_t count = shape.subjects * shape.cells;
     shape.order = OrderByGroup(design);
     shape.reference.assign(shape.cells, 0);
-    if (design.exact && design.units.size() == design.values.size() &&
-        design.rows.size() == design.values.size())
+    if (design.exact && design.units.size() == count && design.rows.size() == count)
         if (std::optional<Scores> s = DecimalIntegers(design, strategy, Scores(shape))) return std::move(*s);
+    if (design.values.size() != count) throw RangeError();
     return BinaryIntegers(design, strategy, std::move(shape));
 }
 
@@ -99,7 +99,7 @@ std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strateg
     s.unit = design.scale >= 0 ? mpq_class(1, power * exact::Big(common))
                                : mpq_class(power, exact::Big(common));
     s.unit.canonicalize();
-    const std::size_t count = design.values.size(), n = s.subjects, cells = s.cells;
+    const std::size_t count = design.units.size(), n = s.subjects, cells = s.cells;
     // In 128 bits where every integer fits, with the offsets from the first ranked subject's.
     bool fits = true;
     std::vector<Int128> integers(count);

@@ -1,8 +1,10 @@
 #pragma once
-// Private to the engine: SumGroups of Scores.h, a template over the values a
-// step forms from each subject's row.
+// Private to the engine: the exact sums of values formed from the subjects'
+// rows, a group at a time (SumGroups of Scores.h, a template over the values a
+// step forms), and the accumulator behind it that other passes feed directly.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -22,70 +24,158 @@ inline bool QuickFits(const Scores& scores, long double growth) {
     return v < 0x1p62L && n * v * v < 0x1p125L;
 }
 
+// The sums of k 64-bit values over a group's subjects and of their products
+// (every pair, or each value's square alone), exact. The values of a block of
+// subjects are gathered value by value; where their products are small
+// enough, each pair's products over the block are summed in 64 bits (a loop
+// the compiler vectorises) before the 128-bit totals take them.
+class QuickSums {
+public:
+    static constexpr std::size_t kBlock = 32;
+
+    // `bound`: the largest magnitude a value takes.
+    QuickSums(std::size_t k, bool crossed, long double bound)
+        : k_(k),
+          crossed_(crossed),
+          narrow_(bound * bound * kBlock < 0x1p62L),
+          block_(k * kBlock),
+          sum_(k, 0),
+          cross_(crossed ? k * k : k, 0) {}
+
+    // The slots of the next subject's values: value i at [i * kBlock].
+    std::int64_t* Next() {
+        if (count_ == kBlock) Flush();
+        return &block_[count_++];
+    }
+
+    // The moments of the values summed, over `n` subjects.
+    CrossMoments Finish(std::int64_t n) {
+        Flush();
+        CrossMoments m;
+        m.n = n, m.k = k_, m.crossed = crossed_;
+        m.sum.resize(k_);
+        m.centred.resize(cross_.size());
+        for (std::size_t i = 0; i < k_; ++i) m.sum[i] = BigOf(sum_[i]);
+        const mpz_class count = n;
+        for (std::size_t i = 0; i < k_; ++i)
+            for (std::size_t j = crossed_ ? i : 0; j < (crossed_ ? k_ : 1); ++j) {
+                const std::size_t at = crossed_ ? i * k_ + j : i;
+                m.centred[at] = count * BigOf(cross_[at]) - m.sum[i] * m.sum[crossed_ ? j : i];
+                if (crossed_) m.centred[j * k_ + i] = m.centred[at];
+            }
+        return m;
+    }
+
+private:
+    void Flush() {
+        const std::size_t t = count_;
+        for (std::size_t i = 0; i < k_; ++i) {
+            const std::int64_t* vi = &block_[i * kBlock];
+            std::int64_t s = 0;
+            for (std::size_t r = 0; r < t; ++r) s += vi[r];
+            sum_[i] += s;
+            const std::size_t first = crossed_ ? i : 0, last = crossed_ ? k_ : 1;
+            for (std::size_t jj = first; jj < last; ++jj) {
+                const std::int64_t* vj = crossed_ ? &block_[jj * kBlock] : vi;
+                Int128& to = cross_[crossed_ ? i * k_ + jj : i];
+                if (narrow_) {
+                    std::int64_t c = 0;
+                    for (std::size_t r = 0; r < t; ++r) c += vi[r] * vj[r];
+                    to += c;
+                } else {
+                    for (std::size_t r = 0; r < t; ++r) to += static_cast<Int128>(vi[r]) * vj[r];
+                }
+            }
+        }
+        count_ = 0;
+    }
+
+    std::size_t k_;
+    bool crossed_, narrow_;
+    std::vector<std::int64_t> block_;
+    std::vector<Int128> sum_, cross_;
+    std::size_t count_ = 0;
+};
+
+// The same in GMP integers, a subject at a time.
+class SureSums {
+public:
+    SureSums(std::size_t k, bool crossed) : k_(k), crossed_(crossed), values_(k), sum_(k, 0), cross_(crossed ? k * k : k, 0) {}
+
+    mpz_class* Next() {
+        if (pending_) Add();
+        pending_ = true;
+        return values_.data();
+    }
+
+    CrossMoments Finish(std::int64_t n) {
+        if (pending_) Add();
+        CrossMoments m;
+        m.n = n, m.k = k_, m.crossed = crossed_;
+        m.sum = sum_;
+        m.centred.resize(cross_.size());
+        const mpz_class count = n;
+        for (std::size_t i = 0; i < k_; ++i)
+            for (std::size_t j = crossed_ ? i : 0; j < (crossed_ ? k_ : 1); ++j) {
+                const std::size_t at = crossed_ ? i * k_ + j : i;
+                m.centred[at] = count * cross_[at] - sum_[i] * sum_[crossed_ ? j : i];
+                if (crossed_) m.centred[j * k_ + i] = m.centred[at];
+            }
+        return m;
+    }
+
+private:
+    void Add() {
+        for (std::size_t i = 0; i < k_; ++i) {
+            sum_[i] += values_[i];
+            if (!crossed_) {
+                cross_[i] += values_[i] * values_[i];
+                continue;
+            }
+            for (std::size_t j = i; j < k_; ++j) cross_[i * k_ + j] += values_[i] * values_[j];
+        }
+        pending_ = false;
+    }
+
+    std::size_t k_;
+    bool crossed_;
+    std::vector<mpz_class> values_, sum_, cross_;
+    bool pending_ = false;
+};
+
 template <class Fill>
 std::vector<CrossMoments> SumGroups(const Scores& scores, std::size_t k, bool crossed, long double growth,
                                     Fill&& fill) {
     const std::size_t groups = scores.order.Groups(), cells = scores.cells;
     std::vector<CrossMoments> out(groups);
-    const std::size_t products = crossed ? k * k : k;
     const bool quick = QuickFits(scores, growth);
+    const long double bound = growth * static_cast<long double>(std::max<std::int64_t>(scores.bound, 1));
     std::vector<std::int64_t> quickRow(quick ? cells : 0), quickValues(quick ? k : 0);
-    std::vector<mpz_class> sureRow(quick ? 0 : cells), sureValues(quick ? 0 : k);
+    std::vector<mpz_class> sureRow(quick ? 0 : cells);
     for (std::size_t g = 0; g < groups; ++g) {
-        CrossMoments& m = out[g];
-        m.k = k, m.crossed = crossed;
-        m.n = static_cast<std::int64_t>(scores.order.Size(g));
-        m.sum.assign(k, 0), m.centred.assign(products, 0);
         const std::size_t first = scores.order.start[g], last = scores.order.start[g + 1];
+        const auto n = static_cast<std::int64_t>(last - first);
         if (quick) {
-            std::vector<Int128> sum(k, 0), cross(products, 0);
+            QuickSums sums(k, crossed, bound);
             for (std::size_t r = first; r < last; ++r) {
                 const std::int32_t* row = &scores.small[r * cells];
-                for (std::size_t c = 0; c < cells; ++c) quickRow[c] = row[c];
+                std::copy_n(row, cells, quickRow.begin());
                 fill(static_cast<const std::int64_t*>(quickRow.data()), quickValues.data());
-                for (std::size_t i = 0; i < k; ++i) {
-                    const Int128 vi = quickValues[i];
-                    sum[i] += vi;
-                    if (!crossed) {
-                        cross[i] += vi * vi;
-                        continue;
-                    }
-                    for (std::size_t j = i; j < k; ++j) cross[i * k + j] += vi * quickValues[j];
-                }
+                std::int64_t* slot = sums.Next();
+                for (std::size_t i = 0; i < k; ++i) slot[i * QuickSums::kBlock] = quickValues[i];
             }
-            const mpz_class n = m.n;
-            for (std::size_t i = 0; i < k; ++i) m.sum[i] = BigOf(sum[i]);
-            for (std::size_t i = 0; i < k; ++i)
-                for (std::size_t j = crossed ? i : 0; j < (crossed ? k : 1); ++j) {
-                    const std::size_t at = crossed ? i * k + j : i;
-                    m.centred[at] = n * BigOf(cross[at]) - m.sum[i] * m.sum[crossed ? j : i];
-                    if (crossed) m.centred[j * k + i] = m.centred[at];
-                }
+            out[g] = sums.Finish(n);
             continue;
         }
-        std::vector<mpz_class> cross(products, 0);
+        SureSums sums(k, crossed);
         for (std::size_t r = first; r < last; ++r) {
             if (scores.Quick())
                 for (std::size_t c = 0; c < cells; ++c) sureRow[c] = scores.small[r * cells + c];
             else
                 std::copy_n(&scores.wide[r * cells], cells, sureRow.begin());
-            fill(static_cast<const mpz_class*>(sureRow.data()), sureValues.data());
-            for (std::size_t i = 0; i < k; ++i) {
-                m.sum[i] += sureValues[i];
-                if (!crossed) {
-                    cross[i] += sureValues[i] * sureValues[i];
-                    continue;
-                }
-                for (std::size_t j = i; j < k; ++j) cross[i * k + j] += sureValues[i] * sureValues[j];
-            }
+            fill(static_cast<const mpz_class*>(sureRow.data()), sums.Next());
         }
-        const mpz_class n = m.n;
-        for (std::size_t i = 0; i < k; ++i)
-            for (std::size_t j = crossed ? i : 0; j < (crossed ? k : 1); ++j) {
-                const std::size_t at = crossed ? i * k + j : i;
-                m.centred[at] = n * cross[at] - m.sum[i] * m.sum[crossed ? j : i];
-                if (crossed) m.centred[j * k + i] = m.centred[at];
-            }
+        out[g] = sums.Finish(n);
     }
     return out;
 }
