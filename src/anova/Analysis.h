@@ -239,11 +239,13 @@ struct Analysis {
 
     // The model: every error stratum (S, then each within effect's, in the
     // summary's order), the effects (the between effects, then each within
-    // effect followed by its interactions with the between effects), and the
-    // total about the grand mean.
+    // effect followed by its interactions with the between effects), the
+    // total about the grand mean (no mean square), and the part of it within
+    // the subjects (each score less its subject's mean, on N (c - 1) degrees
+    // of freedom), which the within effects and their strata share.
     std::vector<Stratum> strata;
     std::vector<Effect> effects;
-    PartitionSource total;
+    PartitionSource total, withinSubjects;
 
     // The means: every between x within cell (the last factor fastest), and
     // per factor (between first) its levels' marginal means.

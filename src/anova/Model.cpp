@@ -61,7 +61,9 @@ struct WithinError {
 std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis);
 void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<GroupFigures>& groups,
                  Analysis& out);
-PartitionSource TotalOf(const Inputs& in);
+mpq_class TotalOf(const Inputs& in);
+PartitionSource Source(const mpq_class& ss, std::int64_t df, const mpq_class& unit2);
+mpq_class BetweenSubjects(const std::vector<GroupFigures>& groups, const WithinBasis& basis);
 
 }  // namespace
 
@@ -75,7 +77,13 @@ void AddModel(const Inputs& in, Analysis& out) {
     }
     const std::vector<GroupFigures> groups = SumModel(in, basis);
     TestEffects(in, basis, groups, out);
-    out.total = TotalOf(in);
+    const mpq_class total = TotalOf(in), unit2 = in.scores.unit * in.scores.unit;
+    const auto scores = static_cast<std::int64_t>(in.design.Subjects() * in.design.Cells());
+    out.total = Source(total, std::max<std::int64_t>(scores - 1, 0), unit2);
+    out.total.ms.reset();  // no reader is given the total's mean square
+    out.withinSubjects = Source(total - BetweenSubjects(groups, basis),
+                                scores - static_cast<std::int64_t>(in.design.Subjects()), unit2);
+    out.withinSubjects.ms.reset();
 }
 
 namespace {
@@ -364,8 +372,8 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
 }
 
 // AddModel, last: the total sum of squares about the grand mean of every
-// score, on N c - 1 degrees of freedom, from each cell's exact sums.
-PartitionSource TotalOf(const Inputs& in) {
+// score, in the integers' unit squared, from each cell's exact sums.
+mpq_class TotalOf(const Inputs& in) {
     const Scores& s = in.scores;
     const std::size_t cells = s.cells;
     const std::vector<CrossMoments> sums =
@@ -389,9 +397,24 @@ PartitionSource TotalOf(const Inputs& in) {
     const auto count = static_cast<std::int64_t>(s.subjects * cells);
     mpq_class ss = 0;
     if (count > 0) ss = allSquares - mpq_class(all * all, count);
-    PartitionSource total = Source(ss, std::max<std::int64_t>(count - 1, 0), s.unit * s.unit);
-    total.ms.reset();  // no reader is given the total's mean square
-    return total;
+    ss.canonicalize();
+    return ss;
+}
+
+// The sum of squares between the subjects: of their means about the grand
+// mean, times the cells; from each group's figures of the sum coordinate.
+mpq_class BetweenSubjects(const std::vector<GroupFigures>& groups, const WithinBasis& basis) {
+    mpq_class grand = 0, out = 0;
+    std::int64_t n = 0;
+    for (const GroupFigures& g : groups) grand += g.n * g.mean[0], n += g.n;
+    if (n == 0) return 0;
+    grand /= n;
+    for (const GroupFigures& g : groups) {
+        if (g.n == 0) continue;
+        const mpq_class d = g.mean[0] - grand;
+        out += g.within[0][0] + g.n * d * d;
+    }
+    return out / basis.squaredLength[0];
 }
 
 }  // namespace

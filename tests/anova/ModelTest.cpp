@@ -10,9 +10,11 @@
 
 #include "analysis/FullAnalysis.h"
 #include "anova/Analysis.h"
+#include "anova/StudyPrecision.h"
 #include "anova/detail/Analyse.h"
 #include "design/DesignAnalysis.h"
 #include "design/StudyDesign.h"
+#include "exact/ExactPartition.h"
 #include "store/StudyStore.h"
 
 namespace morvane::anova {
@@ -77,6 +79,17 @@ TEST(ModelTest, AStudyOfTwoWithinFactorsHasTheFiguresOfItsOwnAnalysis) {
             const PartitionSource* strata[] = {&old.S, &old.AS, &old.BS, &old.ABS};
             for (std::size_t i = 0; i < 4; ++i) ExpectSame(now.strata[i].error, *strata[i]);
             ExpectSame(now.total, old.Total);
+            ExpectSame(now.withinSubjects, ComputeExactPartition(store, '.', KeepOffsets::No).Within);
+            // The results file's precision check beside it, as the study's own analysis made it.
+            const PrecisionCheck precision = CheckStudyResultsFile(store, '.', now);
+            EXPECT_EQ(precision.summaryTableExact, old.precision.summaryTableExact);
+            EXPECT_EQ(precision.summaryTableComplete, old.precision.summaryTableComplete);
+            for (std::size_t i = 0; i < precision.sums.size(); ++i) {
+                EXPECT_STREQ(precision.sums[i].name, old.precision.sums[i].name);
+                EXPECT_EQ(precision.sums[i].resultsFile, old.precision.sums[i].resultsFile);
+                EXPECT_EQ(precision.sums[i].exact, old.precision.sums[i].exact);
+                EXPECT_EQ(precision.sums[i].correctDigits, old.precision.sums[i].correctDigits);
+            }
             const EffectResult* effects[] = {&old.A, &old.B, &old.AB};
             for (std::size_t i = 0; i < 3; ++i) {
                 const Effect& e = now.effects[i];
@@ -118,6 +131,86 @@ TEST(ModelTest, AStudyOfTwoWithinFactorsHasTheFiguresOfItsOwnAnalysis) {
             }
         }
     }
+}
+
+// A design of `between` between factors (2 and 3 levels) and within factors
+// of the given levels, groups of unequal size, some cells averaged.
+DesignData RandomDesign(std::mt19937& random, std::size_t between, const std::vector<std::size_t>& within,
+                        bool averaged) {
+    DesignData d;
+    const std::size_t betweenLevels[] = {2, 3};
+    for (std::size_t f = 0; f < between; ++f) {
+        d.between.push_back({"b" + std::to_string(f), {}});
+        for (std::size_t l = 0; l < betweenLevels[f]; ++l) d.between[f].levels.push_back("l" + std::to_string(l));
+    }
+    for (std::size_t f = 0; f < within.size(); ++f) {
+        d.within.push_back({"w" + std::to_string(f), {}});
+        for (std::size_t l = 0; l < within[f]; ++l) d.within[f].levels.push_back("v" + std::to_string(l));
+    }
+    d.exact = true;
+    d.scale = 2;
+    std::uniform_int_distribution<int> noise(0, 900), rows(1, 3);
+    for (std::size_t g = 0; g < d.Groups(); ++g)
+        for (std::size_t s = 0; s < 3 + 2 * g; ++s) {
+            d.subjects.push_back("s" + std::to_string(d.subjects.size()));
+            d.group.push_back(static_cast<std::int32_t>(g));
+            for (std::size_t c = 0; c < d.Cells(); ++c) {
+                const int r = averaged ? rows(random) : 1;
+                Int128 units = 0;
+                for (int k = 0; k < r; ++k) units += 100000 + noise(random) + static_cast<int>(30 * g * c);
+                d.units.push_back(units);
+                d.rows.push_back(r);
+                d.values.push_back(static_cast<Extended>(units) / r / 100);
+            }
+        }
+    d.subjectsRead = static_cast<std::int64_t>(d.subjects.size());
+    return d;
+}
+
+TEST(ModelTest, AnyDesignHasTheFiguresOfTheGeneralAnalysis) {
+    std::mt19937 random(11);
+    struct Case {
+        std::size_t between;
+        std::vector<std::size_t> within;
+        bool averaged;
+    };
+    const Case cases[] = {{1, {3}, false}, {1, {2, 3}, true}, {2, {3, 2}, false}, {0, {3, 2, 2}, true}, {1, {4, 3}, false}};
+    for (const Case& c : cases)
+        for (const SsType type : {SsType::TypeIII, SsType::TypeII}) {
+            const DesignData d = RandomDesign(random, c.between, c.within, c.averaged);
+            DesignOptions oldOptions;
+            oldOptions.type = type == SsType::TypeII ? morvane::SsType::TypeII : morvane::SsType::TypeIII;
+            oldOptions.observed = {"b0"};
+            const DesignAnalysis old = AnalyseDesign(d, oldOptions);
+            Options options;
+            options.type = type;
+            options.observed = {"b0"};
+            const Analysis now = Analyse(d, options);
+            ASSERT_EQ(now.effects.size(), old.effects.size());
+            for (std::size_t i = 0; i < now.effects.size(); ++i) {
+                const Effect& e = now.effects[i];
+                const DesignEffect& o = old.effects[i];
+                SCOPED_TRACE(e.name);
+                EXPECT_EQ(e.key, o.key);
+                ExpectSame(e.effect, o.effect);
+                ExpectSame(e.error, o.error);
+                ExpectSame(now.strata[e.stratum].error, o.error);
+                EXPECT_EQ(e.f, o.f);
+                EXPECT_EQ(e.p, o.p);
+                EXPECT_EQ(e.partialEtaSquared, o.partialEtaSquared);
+                EXPECT_EQ(e.generalizedEtaSquared, o.generalizedEtaSquared);
+                if (o.sphericity) {
+                    ASSERT_TRUE(e.sphericity);
+                    EXPECT_EQ(e.sphericity->mauchlyW, o.sphericity->mauchlyW);
+                    EXPECT_EQ(e.sphericity->huynhFeldt.p, o.sphericity->huynhFeldt.p);
+                }
+                if (o.multivariate && o.multivariate->status == MultivariateStatus::Tested) {
+                    ASSERT_EQ(e.multivariate->status, MultivariateStatus::Tested);
+                    EXPECT_EQ(e.multivariate->pillai.value, o.multivariate->pillai.value);
+                    EXPECT_EQ(e.multivariate->wilks.p, o.multivariate->wilks.p);
+                }
+            }
+        }
 }
 
 }  // namespace
