@@ -86,6 +86,30 @@ QuantilePlotData QuantilePlotDataOf(const DesignAnalysis& analysis, char decimal
     return d;
 }
 
+QuantilePlotData QuantilePlotDataOf(const anova::Analysis& analysis, char decimalSeparator, bool studyTitles) {
+    QuantilePlotData d;
+    d.decimalSeparator = decimalSeparator;
+    for (const anova::Stratum& stratum : analysis.strata) {
+        QuantilePanel panel;
+        panel.title = QString::fromStdString(stratum.name);
+        if (studyTitles)
+            panel.title = stratum.within.empty() ? QStringLiteral(u"被験者 (S)")
+                                                 : panel.title.replace(QStringLiteral(u" × "), QStringLiteral(" x "));
+        panel.points = stratum.quantiles;
+        panel.unplotted = static_cast<std::size_t>(std::max<std::int64_t>(0, stratum.unplotted));
+        const auto count = static_cast<std::size_t>(std::max<std::int64_t>(0, stratum.residuals));
+        panel.residuals = count - std::min(count, panel.unplotted);
+        const ShapiroWilkTest& test = stratum.normality;
+        panel.detail = Detail(panel.residuals, stratum.error.df, !panel.points.empty(), test.inRange, test.w,
+                              test.p, decimalSeparator);
+        if (panel.unplotted > 0 && !panel.points.empty())
+            panel.detail.replace(QStringLiteral(u" 個 · "),
+                                 QStringLiteral(u" 個 (1 人の群の %1 個を除く) · ").arg(panel.unplotted));
+        d.panels.push_back(std::move(panel));
+    }
+    return d;
+}
+
 QString QuantilePlotCaption(const QuantilePlotData& data) {
     const QString caption = QStringLiteral(
         u"各誤差層のスチューデント化残差を標準正規分位点 (プロット位置は残差 10 個まで (i − 3/8)/(n + 1/4)、"

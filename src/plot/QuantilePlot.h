@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
+#include "anova/Analysis.h"
 #include "design/DesignAnalysis.h"
 
 class QPainter;
@@ -36,6 +37,11 @@ struct QuantilePlotData {
 QuantilePlotData QuantilePlotDataOf(const FullAnalysis& analysis, char decimalSeparator);
 // The same of any design: a panel per stratum, titled by its name ("S", "A × S", ...).
 QuantilePlotData QuantilePlotDataOf(const DesignAnalysis& analysis, char decimalSeparator);
+
+// The same of the one engine's analysis: a panel per stratum, titled by its
+// name ("S", "A × S", ...), or with `studyTitles` as a data file's study
+// titles its four ("被験者 (S)", "A x S", "B x S", "A x B x S").
+QuantilePlotData QuantilePlotDataOf(const anova::Analysis& analysis, char decimalSeparator, bool studyTitles);
 
 // What the plots show, for a caption: the axes, the line, the thinning of large strata.
 QString QuantilePlotCaption(const QuantilePlotData& data);
