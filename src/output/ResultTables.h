@@ -50,8 +50,9 @@ struct TableText {
     std::vector<std::string> notes;
 };
 
-// Every table, in order: the summary, sphericity, the cell means, the means
-// of A and of B, the comparisons, the simple effects, the precision check.
+// Through the bridge (output/Bridges.h), the study's tables up to its
+// precision check: the summary, sphericity, the cell means, the means of A and
+// of B, the comparisons, the simple effects, the precision check.
 // `decimalSeparator` goes into every figure. A p that is 0 (below the range of
 // the number type) shows as "< .001" to every reader.
 std::vector<TableText> TableTexts(const FullAnalysis& analysis, TableReader reader,
