@@ -10,7 +10,9 @@
 
 #include "analysis/FullAnalysis.h"
 #include "analysis/ResultFields.h"
+#include "anova/AnalysisFields.h"
 #include "output/AnovaFormats.h"
+#include "output/Bridges.h"
 #include "properties/BudgetScope.h"
 #include "properties/CsvModel.h"
 #include "properties/MemoryFile.h"
@@ -138,6 +140,13 @@ void RequireSoundFigures(const FullAnalysis& r) {
     RangeChecks check;
     ForEachUnivariateField(r, check);
     ForEachModelCheckField(r, check);
+    // The same figures as the outputs carry them, by the one description's walk.
+    const anova::Analysis one = FromStudyAnalysis(r);
+    anova::Keys keys{one, anova::Keying::Design, true};
+    anova::ForEachModelField(one, check, keys);
+    anova::ForEachFollowUpField(one, check, keys);
+    anova::ForEachCheckField(one, check, keys);
+    anova::ForEachRankField(one, check, keys);
     RequireConsistentSphericity(r);
 }
 

@@ -39,15 +39,15 @@ enum class Keying {
 struct Keys {
     const Analysis& analysis;
     Keying keying = Keying::Design;
-    // Every check, whatever the keying shows: the walks of the finiteness
+    // Every field, whatever the keying shows: the walks of the finiteness
     // policy and of the range checks.
-    bool everyCheck = false;
+    bool every = false;
 
     bool Study() const { return keying == Keying::Study; }
     // Whether the residuals' studentized values, the cells' shapes and the
     // outlying subjects are walked: the study's; a design's once every
     // design's analysis forms them.
-    bool Studentized() const { return Study() || everyCheck; }
+    bool Studentized() const { return Study() || every; }
     // An effect's or a stratum's key: "A:B" ("AB" in the study's keying).
     std::string Of(const std::string& key) const {
         if (!Study()) return key;
@@ -103,7 +103,7 @@ struct Keys {
 
 // A source of variance; `withMs` false for the total, whose mean square no reader is given.
 template <ResultOf<PartitionSource> S, class V>
-void ForEachField(S& s, V& v, bool withMs = true) {
+void ForEachSourceField(S& s, V& v, bool withMs = true) {
     v.Number("SS", s.ss, Range::NotNegative);
     v.Integer("df", s.df);
     if (withMs) v.Number("MS", s.ms, Range::NotNegative);
@@ -340,14 +340,15 @@ void ForEachDesignField(R& r, V& v, const Keys& k) {
 }
 
 // The effects' tests under their keys; the study's keying adds every error
-// stratum's source and the total.
+// stratum's source and the total (which a design's outputs leave out: not
+// every design's analysis forms the total and the subjects' stratum yet).
 template <ResultOf<Analysis> R, class V>
 void ForEachModelField(R& r, V& v, const Keys& k) {
     v.Group("effects", [&] {
         for (auto& e : r.effects) v.Group(k.Of(e.key).c_str(), [&] { ForEachField(e, v); });
-        if (!k.Study()) return;
-        for (auto& s : r.strata) v.Group(k.Of(s.key).c_str(), [&] { ForEachField(s.error, v); });
-        v.Group("Total", [&] { ForEachField(r.total, v, false); });
+        if (!k.Study() && !k.every) return;
+        for (auto& s : r.strata) v.Group(k.Of(s.key).c_str(), [&] { ForEachSourceField(s.error, v); });
+        v.Group("Total", [&] { ForEachSourceField(r.total, v, false); });
     });
 }
 
@@ -480,7 +481,7 @@ struct KeepFinite : FigureVisitorBase {
 // is undefined there, not a reason to fail the whole analysis. What follows
 // from a figure that is not finite goes with it (a stratum's Q-Q points).
 inline void CheckFinite(Analysis& a) {
-    Keys keys{a, Keying::Design};
+    const Keys keys{a, Keying::Design, true};
     detail::KeepFinite keep;
     ForEachModelField(a, keep, keys);
     ForEachFollowUpField(a, keep, keys);
@@ -497,7 +498,6 @@ inline void CheckFinite(Analysis& a) {
     for (AlignedContrastRow& c : a.rankBased.contrasts)
         if (!std::isfinite(c.contrast.difference))
             c.contrast.difference = 0, c.contrast.se.reset(), c.contrast.t.reset(), c.contrast.p.reset();
-    keys.everyCheck = true;
     ForEachCheckField(a, keep, keys);
     ForEachRankField(a, keep, keys);
 }

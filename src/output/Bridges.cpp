@@ -69,7 +69,7 @@ MultivariateTest Multivariate(const MultivariateEffect& m, std::int32_t subjects
     out.status = m.status;
     out.variables = static_cast<std::size_t>(m.contrasts);
     out.hypothesisDf = 1;
-    out.errorDf = subjects - 1;
+    out.errorDf = subjects > 1 ? subjects - 1 : 0;
     if (m.hotellingLawley) out.roots = {*m.hotellingLawley};
     const auto statistic = [&](const std::optional<Extended>& value) {
         MultivariateStatistic s;
