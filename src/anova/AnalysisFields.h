@@ -153,7 +153,8 @@ void ForEachField(M& m, V& v, const Keys& k) {
         v.Number("wilks", value(m.wilks), Range::Probability);
         v.Number("hotellingLawley", value(m.hotellingLawley), Range::NotNegative);
         v.Number("roy", value(m.roy), Range::NotNegative);
-        v.Number("hotellingT2", tested ? std::optional<Extended>(m.errorDf * m.hotellingLawley.value) : std::nullopt,
+        v.Number("hotellingT2",
+                 tested ? std::optional<Extended>(m.errorDf * m.hotellingLawley.value) : std::nullopt,
                  Range::NotNegative);
         v.Number("F", m.pillai.f, Range::NotNegative);
         v.IntegerPair("df", static_cast<std::int64_t>(m.pillai.df1), static_cast<std::int64_t>(m.pillai.df2),
@@ -459,7 +460,9 @@ struct KeepFinite : FigureVisitorBase {
     // A figure the walk forms from others (the study's keying's T^2): nothing to keep.
     void Number(const char*, const std::optional<Extended>&, Range) {}
     void P(const char*, std::optional<Extended>& p, bool) { Check(p); }
-    void NumberPair(const char*, std::optional<Extended>& a, std::optional<Extended>& b) { Check(a), Check(b); }
+    void NumberPair(const char*, std::optional<Extended>& a, std::optional<Extended>& b) {
+        Check(a), Check(b);
+    }
     void Interval(const char*, std::optional<morvane::Interval>& i) {
         if (!i || (std::isfinite(i->low) && std::isfinite(i->high))) return;
         if (!reset) morvane::CheckFinite(std::isfinite(i->low) ? i->high : i->low);

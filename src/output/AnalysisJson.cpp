@@ -24,7 +24,8 @@ void WriteConventions(JsonWriter& j, const anova::Analysis& r, const OutputOptio
 
 }  // namespace
 
-std::string AnalysisJson(const anova::Analysis& r, const OutputOptions& options, const PrecisionCheck* precision) {
+std::string AnalysisJson(const anova::Analysis& r, const OutputOptions& options,
+                         const PrecisionCheck* precision) {
     JsonWriter j;
     json::JsonFields fields(j);
     j.Open('{');

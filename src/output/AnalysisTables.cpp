@@ -39,8 +39,9 @@ std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* p
     bool levels = r.Factors() > 0;
     for (std::size_t k = 0; k < r.Factors(); ++k) levels = levels && !r.FactorAt(k).levels.empty();
     if (r.subjects < 1 || !levels) return tables;
-    for (const Table& t : {Multivariate(r, study), Residuals(r, study), CellShapes(r, study), Outlying(r, study),
-                           Friedman(r, study), AlignedRanks(r, study), AlignedRankContrasts(r, study)})
+    for (const Table& t :
+         {Multivariate(r, study), Residuals(r, study), CellShapes(r, study), Outlying(r, study),
+          Friedman(r, study), AlignedRanks(r, study), AlignedRankContrasts(r, study)})
         tables.push_back(t);
     return tables;
 }

@@ -70,8 +70,9 @@ namespace {
 std::string StudyText(const Analysis& r, AnovaFormat format, const OutputOptions& options,
                       const PrecisionCheck* precision) {
     const bool ja = options.language == OutputLanguage::Japanese, csv = format == AnovaFormat::Csv;
-    std::string heading = (ja ? "2 要因被験者内分散分析: N = " : "Two-way within-subjects analysis of variance: N = ") +
-                          std::to_string(r.subjects);
+    std::string heading =
+        (ja ? "2 要因被験者内分散分析: N = " : "Two-way within-subjects analysis of variance: N = ") +
+        std::to_string(r.subjects);
     for (std::size_t k = 0; k < r.Factors(); ++k) {
         heading += "; " + r.FactorAt(k).name + ": ";
         for (std::size_t i = 0; i < r.FactorAt(k).levels.size(); ++i)
@@ -85,10 +86,12 @@ std::string StudyText(const Analysis& r, AnovaFormat format, const OutputOptions
         out += (csv ? CsvField(note) : note) + "\n\n";
     }
     if (r.NoErrorDf()) out += (csv ? CsvField(FewerSubjectsNote()) : FewerSubjectsNote()) + "\n\n";
-    Render(TableTexts(r, csv ? TableReader::Program : TableReader::Terminal, options, '.', precision), format, out);
+    Render(TableTexts(r, csv ? TableReader::Program : TableReader::Terminal, options, '.', precision), format,
+           out);
     if (!csv) {
-        out += format == AnovaFormat::Markdown ? (ja ? "## 計算の約束事と出所\n\n" : "## Conventions and provenance\n\n")
-                                               : (ja ? "計算の約束事と出所\n" : "Conventions and provenance\n");
+        out += format == AnovaFormat::Markdown
+                   ? (ja ? "## 計算の約束事と出所\n\n" : "## Conventions and provenance\n\n")
+                   : (ja ? "計算の約束事と出所\n" : "Conventions and provenance\n");
         for (const std::string& line : ConventionLines(r, options)) out += "- " + line + "\n";
     }
     return out;
@@ -123,8 +126,9 @@ std::string DesignText(const Analysis& r, AnovaFormat format, const OutputOption
     if (r.averagedCells > 0)
         notes.push_back(ja ? std::to_string(r.averagedCells) + " 個のセルの得点は、" +
                                  std::to_string(r.averagedRows) + " 行を平均したものです。"
-                           : std::to_string(r.averagedCells) + (r.averagedCells == 1 ? " cell was" : " cells were") +
-                                 " averaged from " + std::to_string(r.averagedRows) + " rows.");
+                           : std::to_string(r.averagedCells) +
+                                 (r.averagedCells == 1 ? " cell was" : " cells were") + " averaged from " +
+                                 std::to_string(r.averagedRows) + " rows.");
     for (const std::string& note : notes) out += (csv ? CsvField(note) : note) + (markdown ? "\n\n" : "\n");
     if (!notes.empty() && !markdown) out += "\n";
     const std::string title = ja ? "計算の約束事と出所" : "Conventions and provenance";
@@ -149,7 +153,8 @@ void Render(const std::vector<TableText>& tables, AnovaFormat format, std::strin
 std::vector<std::string> ConventionLines(const Analysis& r, const OutputOptions& options) {
     std::vector<std::string> lines;
     for (const Convention& c : Conventions(r, options)) lines.push_back(c.text);
-    for (std::string& line : ProvenanceLines(options.provenance, options.language)) lines.push_back(std::move(line));
+    for (std::string& line : ProvenanceLines(options.provenance, options.language))
+        lines.push_back(std::move(line));
     return lines;
 }
 

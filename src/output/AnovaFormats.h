@@ -1,10 +1,10 @@
 #pragma once
 // The analysis as UTF-8 text: aligned tables for a terminal, markdown
 // tables, CSV tables and JSON for programs, and the APA table as text and as
-// HTML, in the options' layout (a design's, or the data file's study's). Undefined statistics show as "—" in text and markdown, an empty field
-// in CSV and null in JSON; CSV and JSON numbers carry 17 significant digits.
-// Text, markdown, the APA outputs and JSON name the conventions the figures
-// follow and their provenance.
+// HTML, in the options' layout (a design's, or the data file's study's). Undefined statistics show as "—" in
+// text and markdown, an empty field in CSV and null in JSON; CSV and JSON numbers carry 17 significant
+// digits. Text, markdown, the APA outputs and JSON name the conventions the figures follow and their
+// provenance.
 
 #include <cstdint>
 #include <optional>
@@ -30,8 +30,8 @@ std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name);
 // file where `precision` is given. A design's text, markdown and CSV start
 // with what was analysed, what reading it did and the conventions; the
 // study's end with the conventions.
-std::string FormatAnalysis(const anova::Analysis& analysis, AnovaFormat format, const OutputOptions& options = {},
-                           const PrecisionCheck* precision = nullptr);
+std::string FormatAnalysis(const anova::Analysis& analysis, AnovaFormat format,
+                           const OutputOptions& options = {}, const PrecisionCheck* precision = nullptr);
 
 // The A x B x S analysis' formats, through its bridge (output/Bridges.h) in the study's layout.
 std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format,

@@ -130,7 +130,8 @@ ApaTable LaidOut(const Analysis& r, const ApaOptions& options) {
 std::vector<std::string> Sentences(const Analysis& analysis, const ApaOptions& options, bool named) {
     std::vector<std::string> sentences;
     for (const EffectFigures& e : AllFigures(analysis, options))
-        sentences.push_back((named ? e.name + ": " : "") + apa::Sentence(e, analysis.options.effectSizeLevel));
+        sentences.push_back((named ? e.name + ": " : "") +
+                            apa::Sentence(e, analysis.options.effectSizeLevel));
     return sentences;
 }
 

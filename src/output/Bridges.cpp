@@ -85,8 +85,8 @@ MultivariateTest Multivariate(const MultivariateEffect& m, std::int32_t subjects
 
 // FromStudyAnalysis, first: the strata, the effects and the total.
 void CarryStudyModel(const FullAnalysis& r, Analysis& out) {
-    const std::pair<const char*, const char*> strata[] = {{"S", "S"}, {"A:S", "A × S"}, {"B:S", "B × S"},
-                                                          {"A:B:S", "A × B × S"}};
+    const std::pair<const char*, const char*> strata[] = {
+        {"S", "S"}, {"A:S", "A × S"}, {"B:S", "B × S"}, {"A:B:S", "A × B × S"}};
     const PartitionSource* errors[] = {&r.S, &r.AS, &r.BS, &r.ABS};
     const std::vector<std::size_t> within[] = {{}, {0}, {1}, {0, 1}};
     for (std::size_t k = 0; k < 4; ++k) {
@@ -108,8 +108,10 @@ void CarryStudyModel(const FullAnalysis& r, Analysis& out) {
         effect.stratum = k + 1;
         effect.effect = e.effect, effect.error = e.error;
         effect.f = e.f, effect.p = e.p;
-        effect.partialEtaSquared = e.partialEtaSquared, effect.generalizedEtaSquared = e.generalizedEtaSquared;
-        effect.partialEtaSquaredCI = e.partialEtaSquaredCI, effect.partialEtaSquaredCIGG = e.partialEtaSquaredCIGG;
+        effect.partialEtaSquared = e.partialEtaSquared,
+        effect.generalizedEtaSquared = e.generalizedEtaSquared;
+        effect.partialEtaSquaredCI = e.partialEtaSquaredCI,
+        effect.partialEtaSquaredCIGG = e.partialEtaSquaredCIGG;
         effect.sphericity = e.sphericity;
         effect.sphericityOmitted = e.sphericityOmitted;
         effect.multivariate = Multivariate(*tests[k], r.subjects);
@@ -179,7 +181,8 @@ void CarryStudyChecks(const FullAnalysis& r, Analysis& out) {
         s.beyond3 = static_cast<std::int64_t>(c.outlying);
         s.quantiles = c.quantiles;
     }
-    for (const CellShape& c : checks.cells) out.cellShapes.push_back({StudyPlace(c.a, c.b), c.skewness, c.excessKurtosis});
+    for (const CellShape& c : checks.cells)
+        out.cellShapes.push_back({StudyPlace(c.a, c.b), c.skewness, c.excessKurtosis});
     for (const OutlyingSubject& o : checks.outlying) {
         anova::OutlyingSubject subject;
         subject.subject = static_cast<std::size_t>(o.subject - 1);
@@ -190,8 +193,8 @@ void CarryStudyChecks(const FullAnalysis& r, Analysis& out) {
     out.outlyingSubjects = static_cast<std::int64_t>(checks.outlyingSubjects);
     const RankBasedResults& k = r.rankBased;
     out.rankBased.friedman = {{0, false, k.A}, {1, false, k.B}, {0, true, k.cells}};
-    out.rankBased.alignedRanks = {{{0}, "A", "A", k.alignedA}, {{1}, "B", "B", k.alignedB},
-                                  {{0, 1}, "A × B", "A:B", k.alignedAB}};
+    out.rankBased.alignedRanks = {
+        {{0}, "A", "A", k.alignedA}, {{1}, "B", "B", k.alignedB}, {{0, 1}, "A × B", "A:B", k.alignedAB}};
     for (const AlignedRankContrast& c : k.contrastsA) out.rankBased.contrasts.push_back({0, c});
     for (const AlignedRankContrast& c : k.contrastsB) out.rankBased.contrasts.push_back({1, c});
     out.rankBased.exactAlignment = k.exactAlignment;
@@ -225,7 +228,8 @@ void CarryDesignModel(const DesignAnalysis& r, Analysis& out) {
         effect.stratum = stratum;
         effect.effect = e.effect, effect.error = e.error;
         effect.f = e.f, effect.p = e.p;
-        effect.partialEtaSquared = e.partialEtaSquared, effect.generalizedEtaSquared = e.generalizedEtaSquared;
+        effect.partialEtaSquared = e.partialEtaSquared,
+        effect.generalizedEtaSquared = e.generalizedEtaSquared;
         effect.partialEtaSquaredCI = e.partialEtaSquaredCI;
         effect.sphericity = e.sphericity;
         effect.sphericityOmitted = e.sphericityOmitted;
@@ -286,11 +290,14 @@ void CarryDesignRest(const DesignAnalysis& r, Analysis& out) {
     // Every factor compared over the others; none at the levels of others, and no note says so.
     out.shown.compared.assign(factors, true);
     out.shown.comparedAtLevels.assign(factors, true);
-    for (const LeveneResult& l : r.levene) out.levene.push_back({WithinCell(r, l.cell), l.median, l.df1, l.df2, l.f, l.p});
-    for (const DesignFriedman& f : r.rankBased.friedman) out.rankBased.friedman.push_back({f.factor, f.cells, f.test});
+    for (const LeveneResult& l : r.levene)
+        out.levene.push_back({WithinCell(r, l.cell), l.median, l.df1, l.df2, l.f, l.p});
+    for (const DesignFriedman& f : r.rankBased.friedman)
+        out.rankBased.friedman.push_back({f.factor, f.cells, f.test});
     for (const DesignAlignedRank& a : r.rankBased.alignedRanks)
         out.rankBased.alignedRanks.push_back({a.within, a.name, a.key, a.test});
-    for (const DesignAlignedContrast& c : r.rankBased.contrasts) out.rankBased.contrasts.push_back({c.factor, c.contrast});
+    for (const DesignAlignedContrast& c : r.rankBased.contrasts)
+        out.rankBased.contrasts.push_back({c.factor, c.contrast});
     out.rankBased.exactAlignment = r.rankBased.exactAlignment;
     out.rankBased.alignedOmitted = r.rankBased.alignedOmitted;
     out.rankBased.omitted = r.rankTestsOmitted;

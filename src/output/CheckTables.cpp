@@ -15,8 +15,9 @@ constexpr OutputLayout kStudy = OutputLayout::Study;
 // The name of level `level` (from 0) of within factor `w`.
 std::string WithinLevel(const Analysis& r, std::size_t w, std::int32_t level) {
     const auto& levels = r.within.at(w).levels;
-    return level >= 0 && static_cast<std::size_t>(level) < levels.size() ? levels[static_cast<std::size_t>(level)]
-                                                                         : std::string();
+    return level >= 0 && static_cast<std::size_t>(level) < levels.size()
+               ? levels[static_cast<std::size_t>(level)]
+               : std::string();
 }
 
 }  // namespace
@@ -81,7 +82,8 @@ Table Levene(const Analysis& r) {
         {Heading{"cell", "Cell", "セル"}.Names(), [](auto& a, L l) { return Text(PlaceName(a, l.at)); }},
         {Heading{"centre", "Centre", "中心"}.Names(),
          [](auto&, L l) {
-             return l.median ? Text("median (Brown–Forsythe)", "中央値 (Brown–Forsythe)") : Text("mean", "平均");
+             return l.median ? Text("median (Brown–Forsythe)", "中央値 (Brown–Forsythe)")
+                             : Text("mean", "平均");
          }},
         {{"f", "F", "F 値"}, [](auto&, L l) { return Number(l.f, Figure::Statistic); }},
         {{"df1", "df1", "df1"}, [](auto&, L l) { return Integer(l.df1); }},
@@ -99,7 +101,8 @@ Table Levene(const Analysis& r) {
 Table Residuals(const Analysis& r, OutputLayout layout) {
     using S = const anova::Stratum&;
     const std::vector<Column<anova::Stratum>> columns{
-        {Heading{"stratum", "Stratum", "誤差層"}.Names(), [layout](auto&, S s) { return Text(Shown(s.name, layout)); }},
+        {Heading{"stratum", "Stratum", "誤差層"}.Names(),
+         [layout](auto&, S s) { return Text(Shown(s.name, layout)); }},
         {{"residuals", "Residuals", "残差の数"}, [](auto&, S s) { return Integer(s.residuals); }},
         {{"df", "df", "自由度"}, [](auto&, S s) { return Integer(s.error.df); }},
         {{"W", "Shapiro-Wilk W", "Shapiro-Wilk W"},
@@ -107,13 +110,15 @@ Table Residuals(const Analysis& r, OutputLayout layout) {
         {{"p", "p", "p 値"}, [](auto&, S s) { return Number(s.normality.p, Figure::P); }},
         {Heading{"largestStudentized", "Largest |studentized|", "最大 |スチューデント化残差|"}.In(kStudy),
          [](auto&, S s) { return Number(s.largestStudentized, Figure::Statistic); }},
-        {Heading{"beyond3", "Beyond 3", "3 を超える数"}.In(kStudy), [](auto&, S s) { return Integer(s.beyond3); }},
+        {Heading{"beyond3", "Beyond 3", "3 を超える数"}.In(kStudy),
+         [](auto&, S s) { return Integer(s.beyond3); }},
     };
-    Table t = layout == kStudy ? Tabulate(r, "Residuals", {"Residuals by error stratum", "誤差層ごとの残差"},
-                                          columns, r.strata)
-                               : Tabulate(r, "Normality",
-                                          {"Normality of the residuals by error stratum", "誤差層ごとの残差の正規性"},
-                                          columns, r.strata);
+    Table t =
+        layout == kStudy
+            ? Tabulate(r, "Residuals", {"Residuals by error stratum", "誤差層ごとの残差"}, columns, r.strata)
+            : Tabulate(r, "Normality",
+                       {"Normality of the residuals by error stratum", "誤差層ごとの残差の正規性"}, columns,
+                       r.strata);
     bool outOfRange = false;
     for (const anova::Stratum& s : r.strata) outOfRange = outOfRange || !s.normality.inRange;
     if (outOfRange)
@@ -128,8 +133,9 @@ Table Residuals(const Analysis& r, OutputLayout layout) {
          "ことを示します。p が大きくても残差が正規分布に従うとは言えず、被験者が多いと、F "
          "検定には影響の小さいわずかなずれも有意になります。"});
     if (!r.rankBased.omitted.empty())
-        t.notes.push_back({r.rankBased.omitted,
-                           "順位に基づく検定は計算していません (被験者間要因のある計画では定義されません)。"});
+        t.notes.push_back(
+            {r.rankBased.omitted,
+             "順位に基づく検定は計算していません (被験者間要因のある計画では定義されません)。"});
     return t;
 }
 
@@ -162,7 +168,8 @@ Table Outlying(const Analysis& r, OutputLayout layout) {
     using O = const anova::OutlyingSubject&;
     const bool study = layout == kStudy;
     const std::vector<Column<anova::OutlyingSubject>> columns{
-        {study ? Heading{"subject", "Subject (row)", "被験者 (行)"} : Heading{"subject", "Subject", "被験者"}.Names(),
+        {study ? Heading{"subject", "Subject (row)", "被験者 (行)"}
+               : Heading{"subject", "Subject", "被験者"}.Names(),
          [study](auto& a, O o) {
              if (study) return Integer(static_cast<std::int64_t>(o.subject) + 1);
              return Text(o.subject < a.subjectIds.size() ? a.subjectIds[o.subject] : std::string());
@@ -171,22 +178,25 @@ Table Outlying(const Analysis& r, OutputLayout layout) {
          [layout](auto& a, O o) {
              std::string strata;
              for (std::size_t s : o.strata)
-                 if (s < a.strata.size()) strata += (strata.empty() ? "" : ", ") + Shown(a.strata[s].name, layout);
+                 if (s < a.strata.size())
+                     strata += (strata.empty() ? "" : ", ") + Shown(a.strata[s].name, layout);
              return Text(strata);
          }},
         {{"studentized", "Largest studentized", "最大のスチューデント化残差"},
          [](auto&, O o) { return Number(o.largest, Figure::Statistic); }},
     };
-    Table t = Tabulate(
-        r, "Outlying", {"Subjects with a studentized residual beyond 3", "スチューデント化残差が 3 を超える被験者"},
-        columns, r.outlying);
+    Table t =
+        Tabulate(r, "Outlying",
+                 {"Subjects with a studentized residual beyond 3", "スチューデント化残差が 3 を超える被験者"},
+                 columns, r.outlying);
     const auto all = static_cast<std::size_t>(r.outlyingSubjects), listed = r.outlying.size();
     if (all == 0)
         t.notes.push_back({"No subject has a studentized residual beyond 3 in any stratum.",
                            "どの誤差層にも、スチューデント化残差が 3 を超える被験者はいません。"});
     if (all > listed)
-        t.notes.push_back({"The first " + std::to_string(listed) + " of " + std::to_string(all) + " subjects.",
-                           std::to_string(all) + " 人のうち最初の " + std::to_string(listed) + " 人です。"});
+        t.notes.push_back(
+            {"The first " + std::to_string(listed) + " of " + std::to_string(all) + " subjects.",
+             std::to_string(all) + " 人のうち最初の " + std::to_string(listed) + " 人です。"});
     return t;
 }
 
@@ -251,8 +261,10 @@ Table Friedman(const Analysis& r, OutputLayout layout) {
 Table AlignedRanks(const Analysis& r, OutputLayout layout) {
     using E = const anova::AlignedRankRow&;
     const std::vector<Column<anova::AlignedRankRow>> columns{
-        {Heading{"effect", "Effect", "効果"}.Names(), [layout](auto&, E e) { return Text(Shown(e.name, layout)); }},
-        {{"SS", "SS (ranks)", "平方和 (順位)"}, [](auto&, E e) { return Number(e.test.ss, Figure::Statistic); }},
+        {Heading{"effect", "Effect", "効果"}.Names(),
+         [layout](auto&, E e) { return Text(Shown(e.name, layout)); }},
+        {{"SS", "SS (ranks)", "平方和 (順位)"},
+         [](auto&, E e) { return Number(e.test.ss, Figure::Statistic); }},
         {{"df", "df", "自由度"}, [](auto&, E e) { return Integer(e.test.df); }},
         {{"errorSS", "Error SS", "誤差の平方和"},
          [](auto&, E e) { return Number(e.test.errorSs, Figure::Statistic); }},
@@ -268,21 +280,26 @@ Table AlignedRanks(const Analysis& r, OutputLayout layout) {
     Table t = Tabulate(r, "AlignedRanks", {"Aligned rank transform", "整列順位変換 (ART)"}, columns, rows);
     if (layout == kStudy)
         t.notes.push_back(
-            {"Each effect's aligned responses are ranked and analysed with its own error stratum (A x S, B x S, "
-             "A x B x S); Other effects: the largest estimate of the effects not aligned for in them, over their "
+            {"Each effect's aligned responses are ranked and analysed with its own error stratum (A x S, B x "
+             "S, "
+             "A x B x S); Other effects: the largest estimate of the effects not aligned for in them, over "
+             "their "
              "standard deviation, zero but for rounding.",
              "効果ごとに整列した応答に順位を付け、その効果の誤差層 (A x S、B x S、A x B x S) で分析します。"
-             "「他の効果」は、整列で取り除いた効果の推定値のうち最大のものをその標準偏差で割った値で、丸めを除け"
+             "「他の効果」は、整列で取り除いた効果の推定値のうち最大のものをその標準偏差で割った値で、丸めを"
+             "除け"
              "ば 0 "
              "です。"});
     else
         t.notes.push_back(
-            {"Each effect's aligned responses are ranked and analysed with its own error stratum (the effect × "
+            {"Each effect's aligned responses are ranked and analysed with its own error stratum (the effect "
+             "× "
              "S); Other effects: the largest estimate of the effects not aligned for in them, over their "
              "standard "
              "deviation, zero but for rounding.",
              "効果ごとに整列した応答に順位を付け、その効果の誤差層 (効果 × S) で分析します。"
-             "「他の効果」は、整列で取り除いた効果の推定値のうち最大のものをその標準偏差で割った値で、丸めを除け"
+             "「他の効果」は、整列で取り除いた効果の推定値のうち最大のものをその標準偏差で割った値で、丸めを"
+             "除け"
              "ば 0 です。"});
     return t;
 }
@@ -291,7 +308,8 @@ Table AlignedRanks(const Analysis& r, OutputLayout layout) {
 Table AlignedRankContrasts(const Analysis& r, OutputLayout layout) {
     using C = const anova::AlignedContrastRow&;
     const std::vector<Column<anova::AlignedContrastRow>> columns{
-        {Heading{"factor", "Factor", "要因"}.Names(), [](auto& a, C c) { return Text(a.within.at(c.factor).name); }},
+        {Heading{"factor", "Factor", "要因"}.Names(),
+         [](auto& a, C c) { return Text(a.within.at(c.factor).name); }},
         {Heading{"first", "Level 1", "水準 1"}.Names(),
          [](auto& a, C c) { return Text(WithinLevel(a, c.factor, c.contrast.first - 1)); }},
         {Heading{"second", "Level 2", "水準 2"}.Names(),
@@ -316,7 +334,8 @@ Table AlignedRankContrasts(const Analysis& r, OutputLayout layout) {
         t.notes.push_back(
             {"Each pair of levels of A (of B) by their mean ranks of the responses aligned for A (for B), "
              "against "
-             "the error of its stratum, A x S (B x S): t = difference / sqrt(2 MSE / (n b)) on its df; Holm's "
+             "the error of its stratum, A x S (B x S): t = difference / sqrt(2 MSE / (n b)) on its df; "
+             "Holm's "
              "adjustment within each factor. The interaction's contrasts are not computed.",
              "A (B) の水準の対ごとに、A (B) に整列した応答の平均順位を、その誤差層 A x S (B x S) "
              "の誤差で比べます: "
@@ -327,7 +346,8 @@ Table AlignedRankContrasts(const Analysis& r, OutputLayout layout) {
             {"Each pair of levels of a within factor by their mean ranks of the responses aligned for that "
              "factor, against the error of its stratum (the factor × S): t = difference / sqrt(2 MSE / m), m "
              "the "
-             "scores at a level, on its df; Holm's adjustment within each factor. The interactions' contrasts "
+             "scores at a level, on its df; Holm's adjustment within each factor. The interactions' "
+             "contrasts "
              "are "
              "not computed.",
              "被験者内要因の水準の対ごとに、その要因に整列した応答の平均順位を、その誤差層 (要因 × S) "

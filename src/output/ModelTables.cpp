@@ -119,10 +119,13 @@ Table Summary(const Analysis& r, OutputLayout layout) {
     constexpr auto gg = &Sphericity::greenhouseGeisser, hf = &Sphericity::huynhFeldt,
                    lb = &Sphericity::lowerBound;
     const auto ofEffect = [](Opt (*of)(const Effect&), Figure figure) {
-        return [of, figure](const Analysis&, S s) { return s.effect ? Number(of(*s.effect), figure) : Blank(); };
+        return
+            [of, figure](const Analysis&, S s) { return s.effect ? Number(of(*s.effect), figure) : Blank(); };
     };
     const auto limit = [](std::optional<LevelInterval> Effect::*which, Extended LevelInterval::*end) {
-        return [which, end](const Analysis&, S s) { return s.effect ? Limit((*s.effect).*which, end) : Blank(); };
+        return [which, end](const Analysis&, S s) {
+            return s.effect ? Limit((*s.effect).*which, end) : Blank();
+        };
     };
     const std::vector<Column<SourceRow>> columns{
         {Heading{"source", "Source", "変動因"}.Names(), [](auto&, S s) { return Text(s.name); }},
@@ -158,7 +161,8 @@ Table Summary(const Analysis& r, OutputLayout layout) {
              .Of(DfCorrection::GreenhouseGeisser)
              .JoinedAs(Join::Interval, "partial eta^2 CI (GG)", "偏 η² の信頼区間 (GG)"),
          limit(&Effect::partialEtaSquaredCIGG, &LevelInterval::lower)},
-        {Heading{"etaCiHighGG", "eta^2 CI high (GG)", "偏 η² CI 上限 (GG)"}.Of(DfCorrection::GreenhouseGeisser),
+        {Heading{"etaCiHighGG", "eta^2 CI high (GG)", "偏 η² CI 上限 (GG)"}.Of(
+             DfCorrection::GreenhouseGeisser),
          limit(&Effect::partialEtaSquaredCIGG, &LevelInterval::upper)},
         {{"generalizedEtaSquared", "generalized eta^2", "一般化 η²"},
          ofEffect([](const Effect& e) { return e.generalizedEtaSquared; }, Figure::Proportion)},
@@ -207,7 +211,8 @@ std::vector<Labels> SphericityNotes(const Analysis& r, OutputLayout layout, bool
     if (layout == kStudy) {
         if (!tested && oneDf)
             notes.push_back(
-                {"Every effect has at most one degree of freedom, so sphericity holds trivially (epsilon = 1).",
+                {"Every effect has at most one degree of freedom, so sphericity holds trivially (epsilon = "
+                 "1).",
                  "どの効果も自由度が 1 以下なので、球面性は自明に成り立ちます (ε = 1)。"});
         else if (!tested)
             notes.push_back({"Sphericity is not tested with fewer than two subjects.",
@@ -279,7 +284,8 @@ Labels UntestedNote(const Analysis& r, const Effect& e, const MultivariateTest& 
     const std::string name = Shown(e.name, layout);
     const std::string k =
         std::to_string(m.variables || study ? static_cast<std::int64_t>(m.variables) : WithinContrasts(r, e));
-    const std::string nu = study ? "N - 1 = " + std::to_string(r.subjects - 1) : "N − g = " + std::to_string(PooledDf(r));
+    const std::string nu =
+        study ? "N - 1 = " + std::to_string(r.subjects - 1) : "N − g = " + std::to_string(PooledDf(r));
     switch (m.status) {
         case MultivariateStatus::Tested:
         case MultivariateStatus::NoEffect:
@@ -294,10 +300,11 @@ Labels UntestedNote(const Analysis& r, const Effect& e, const MultivariateTest& 
                     name + ": 定義されません: " + nu + " が対比の数 " + k + " より小さいためです。"};
         case MultivariateStatus::Singular:
             if (study)
-                return {name + ": undefined: the covariance of its " + k +
-                            " contrasts has no inverse (a contrast constant, or a combination of others).",
-                        name + ": 定義されません: " + k +
-                            " 個の対比の共分散行列に逆行列がありません (定数の対比、または他の対比の一次結合)。"};
+                return {
+                    name + ": undefined: the covariance of its " + k +
+                        " contrasts has no inverse (a contrast constant, or a combination of others).",
+                    name + ": 定義されません: " + k +
+                        " 個の対比の共分散行列に逆行列がありません (定数の対比、または他の対比の一次結合)。"};
             return {name + ": undefined: the pooled error of its " + k +
                         " contrasts has no inverse (a contrast constant within groups, or a combination of "
                         "others).",
@@ -314,14 +321,15 @@ Labels UntestedNote(const Analysis& r, const Effect& e, const MultivariateTest& 
 // Multivariate, under the rows: how the statistics' F are found.
 Labels FNote(OutputLayout layout) {
     if (layout == kStudy)
-        return {"Each effect's contrasts are tested against zero with one hypothesis degree of freedom: the "
-                "four "
-                "statistics give the same exact F, that of Hotelling's T^2 on (k, N - k); Roy's, in general an "
-                "upper bound, is exact here.",
-                "各効果の対比の平均をゼロに対して検定します。仮説の自由度が 1 なので、4 "
-                "つの統計量はどれも同じ正確な "
-                "F (Hotelling の T^2 の F、自由度 (k, N - k)) を与えます。Roy の最大根は一般には F "
-                "の上限ですが、ここでは正確です。"};
+        return {
+            "Each effect's contrasts are tested against zero with one hypothesis degree of freedom: the "
+            "four "
+            "statistics give the same exact F, that of Hotelling's T^2 on (k, N - k); Roy's, in general an "
+            "upper bound, is exact here.",
+            "各効果の対比の平均をゼロに対して検定します。仮説の自由度が 1 なので、4 "
+            "つの統計量はどれも同じ正確な "
+            "F (Hotelling の T^2 の F、自由度 (k, N - k)) を与えます。Roy の最大根は一般には F "
+            "の上限ですが、ここでは正確です。"};
     return {"F approximations as R's summary.manova: Rao's for Wilks' lambda; Roy's is an upper bound.",
             "F の近似は R の summary.manova と同じ: Wilks のラムダには Rao の近似、Roy の最大根の F "
             "は上限です。"};
@@ -395,12 +403,13 @@ std::vector<Column<Mean>> LevelColumns(const Analysis& r, OutputLayout layout, c
         if (layout == kStudy)
             for (char& c : id) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         const Readers readers = !shown || *shown == k ? Readers::All : Readers::Tool;
-        columns.push_back({Heading{id, name, name}.Names().For(readers), [k](const Analysis& a, const Mean& m) {
-                               if (k >= m.at.size() || m.at[k] == anova::kOver) return Text("");
-                               const auto level = static_cast<std::size_t>(m.at[k]);
-                               const auto& levels = a.FactorAt(k).levels;
-                               return Text(level < levels.size() ? levels[level] : std::string());
-                           }});
+        columns.push_back(
+            {Heading{id, name, name}.Names().For(readers), [k](const Analysis& a, const Mean& m) {
+                 if (k >= m.at.size() || m.at[k] == anova::kOver) return Text("");
+                 const auto level = static_cast<std::size_t>(m.at[k]);
+                 const auto& levels = a.FactorAt(k).levels;
+                 return Text(level < levels.size() ? levels[level] : std::string());
+             }});
     }
     for (auto& c : MeanFigures()) columns.push_back(std::move(c));
     return columns;
@@ -410,7 +419,8 @@ std::vector<Column<Mean>> LevelColumns(const Analysis& r, OutputLayout layout, c
 
 // The mean of every between x within cell, a column for each factor's level.
 Table CellMeans(const Analysis& r, OutputLayout layout) {
-    return Tabulate(r, "CellMeans", {"Cell means", "セルの平均"}, LevelColumns(r, layout, nullptr), r.cellMeans);
+    return Tabulate(r, "CellMeans", {"Cell means", "セルの平均"}, LevelColumns(r, layout, nullptr),
+                    r.cellMeans);
 }
 
 // The estimated marginal means of each factor's levels: the study's a table
@@ -428,7 +438,8 @@ std::vector<Table> MarginalMeans(const Analysis& r, OutputLayout layout) {
         return tables;
     }
     std::vector<Mean> rows;
-    for (const std::vector<Mean>& means : r.marginalMeans) rows.insert(rows.end(), means.begin(), means.end());
+    for (const std::vector<Mean>& means : r.marginalMeans)
+        rows.insert(rows.end(), means.begin(), means.end());
     // The one factor a marginal mean is at.
     const auto factorOf = [](const Mean& m) {
         for (std::size_t k = 0; k < m.at.size(); ++k)
@@ -465,15 +476,18 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
     const bool study = layout == kStudy;
     const auto level = [](const Analysis& a, std::size_t factor, std::int32_t l) {
         const auto& levels = a.FactorAt(factor).levels;
-        return Text(l >= 0 && static_cast<std::size_t>(l) < levels.size() ? levels[static_cast<std::size_t>(l)]
-                                                                          : std::string());
+        return Text(l >= 0 && static_cast<std::size_t>(l) < levels.size()
+                        ? levels[static_cast<std::size_t>(l)]
+                        : std::string());
     };
     const std::vector<Column<anova::Comparison>> columns{
-        {Heading{"factor", "Factor", "要因"}.Names(), [](auto& a, C c) { return Text(a.FactorAt(c.factor).name); }},
+        {Heading{"factor", "Factor", "要因"}.Names(),
+         [](auto& a, C c) { return Text(a.FactorAt(c.factor).name); }},
         {Heading{"at", "At", "条件"}.Names(), [layout](auto& a, C c) { return AtCell(a, c.at, layout); }},
         {Heading{"levelI", "Level i", "水準 i"}.Names().JoinedAs(Join::Levels, "Levels", "水準"),
          [level](auto& a, C c) { return level(a, c.factor, c.i); }},
-        {Heading{"levelJ", "Level j", "水準 j"}.Names(), [level](auto& a, C c) { return level(a, c.factor, c.j); }},
+        {Heading{"levelJ", "Level j", "水準 j"}.Names(),
+         [level](auto& a, C c) { return level(a, c.factor, c.j); }},
         {{"difference", "Difference", "差 (i − j)"},
          [](auto&, C c) { return Number(c.difference, Figure::Statistic); }},
         {Heading{"ciLow", "CI low", "95% CI 下限"}.JoinedAs(Join::Interval, "95% CI", "95% CI"),
@@ -488,20 +502,24 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
          [](auto&, C c) { return Number(c.pBonferroni, Figure::P); }},
         {study ? Heading{"cohenDz", "d_z", "d_z"} : Heading{"d", "d", "d"},
          [](auto&, C c) { return Number(c.d, Figure::Proportion); }},
-        {(study ? Heading{"dzCiLow", "d_z CI low", "d_z CI 下限"}.JoinedAs(Join::Interval, "d_z CI", "d_z の信頼区間")
-                : Heading{"dCiLow", "d CI low", "d CI 下限"}.JoinedAs(Join::Interval, "d CI", "d の信頼区間")),
+        {(study
+              ? Heading{"dzCiLow", "d_z CI low", "d_z CI 下限"}.JoinedAs(Join::Interval, "d_z CI",
+                                                                         "d_z の信頼区間")
+              : Heading{"dCiLow", "d CI low", "d CI 下限"}.JoinedAs(Join::Interval, "d CI", "d の信頼区間")),
          [](auto&, C c) { return Limit(c.dCI, &LevelInterval::lower); }},
-        {study ? Heading{"dzCiHigh", "d_z CI high", "d_z CI 上限"} : Heading{"dCiHigh", "d CI high", "d CI 上限"},
+        {study ? Heading{"dzCiHigh", "d_z CI high", "d_z CI 上限"}
+               : Heading{"dCiHigh", "d CI high", "d CI 上限"},
          [](auto&, C c) { return Limit(c.dCI, &LevelInterval::upper); }},
         {{"dAv", "d_av", "d_av"}, [](auto&, C c) { return Number(c.dAv, Figure::Proportion); }},
         {{"gAv", "g_av", "g_av"}, [](auto&, C c) { return Number(c.gAv, Figure::Proportion); }},
     };
-    Table t = Tabulate(r, "Comparisons",
-                       study ? Labels{"Pairwise comparisons (paired t; Holm and Bonferroni within each family)",
-                                      "対ごとの比較 (対応のある t 検定; Holm と Bonferroni の調整は族ごと)"}
-                             : Labels{"Pairwise comparisons (Holm and Bonferroni within each factor's family)",
-                                      "対ごとの比較 (Holm と Bonferroni の調整は要因ごとの族で)"},
-                       columns, r.comparisons);
+    Table t =
+        Tabulate(r, "Comparisons",
+                 study ? Labels{"Pairwise comparisons (paired t; Holm and Bonferroni within each family)",
+                                "対ごとの比較 (対応のある t 検定; Holm と Bonferroni の調整は族ごと)"}
+                       : Labels{"Pairwise comparisons (Holm and Bonferroni within each factor's family)",
+                                "対ごとの比較 (Holm と Bonferroni の調整は要因ごとの族で)"},
+                 columns, r.comparisons);
     const std::string most = std::to_string(anova::kComparedLevels);
     bool atLevelsLeftOut = false;
     for (std::size_t k = 0; k < r.Factors(); ++k) {
@@ -510,16 +528,17 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
         if (!compared)
             t.notes.push_back({name + ": more than " + most + " levels; no comparisons.",
                                name + ": 水準が " + most + " を超えるため、比較は計算していません。"});
-        atLevelsLeftOut = atLevelsLeftOut || (compared && k < r.shown.comparedAtLevels.size() &&
-                                              !r.shown.comparedAtLevels[k]);
+        atLevelsLeftOut = atLevelsLeftOut ||
+                          (compared && k < r.shown.comparedAtLevels.size() && !r.shown.comparedAtLevels[k]);
     }
     if (atLevelsLeftOut)
-        t.notes.push_back(study ? Labels{"Too many pairs: the comparisons at each level of the other factor are "
-                                         "left out.",
-                                         "対が多すぎるため、他方の要因の各水準での比較は省きました。"}
-                                : Labels{"Too many pairs: the comparisons at the levels of the other factors are "
-                                         "left out.",
-                                         "対が多すぎるため、他の要因の各水準での比較は省きました。"});
+        t.notes.push_back(
+            study ? Labels{"Too many pairs: the comparisons at each level of the other factor are "
+                           "left out.",
+                           "対が多すぎるため、他方の要因の各水準での比較は省きました。"}
+                  : Labels{"Too many pairs: the comparisons at the levels of the other factors are "
+                           "left out.",
+                           "対が多すぎるため、他の要因の各水準での比較は省きました。"});
     return t;
 }
 
@@ -528,7 +547,8 @@ Table SimpleEffects(const Analysis& r, OutputLayout layout) {
     using E = const anova::SimpleEffect&;
     const bool study = layout == kStudy;
     const std::vector<Column<anova::SimpleEffect>> columns{
-        {Heading{"effect", "Effect", "効果"}.Names(), [](auto& a, E s) { return Text(a.FactorAt(s.factor).name); }},
+        {Heading{"effect", "Effect", "効果"}.Names(),
+         [](auto& a, E s) { return Text(a.FactorAt(s.factor).name); }},
         {Heading{"at", "At", "条件"}.Names(), [layout](auto& a, E s) { return AtCell(a, s.at, layout); }},
         {{"ss", "SS", "平方和"}, [](auto&, E s) { return Number(s.ss, Figure::Sum); }},
         {{"errorSs", "error SS", "誤差の平方和"}, [](auto&, E s) { return Number(s.errorSs, Figure::Sum); }},
@@ -543,7 +563,8 @@ Table SimpleEffects(const Analysis& r, OutputLayout layout) {
          [](auto&, E s) { return Limit(s.partialEtaSquaredCI, &LevelInterval::lower); }},
         {{"etaCiHigh", "eta^2 CI high", "偏 η² CI 上限"},
          [](auto&, E s) { return Limit(s.partialEtaSquaredCI, &LevelInterval::upper); }},
-        {{"ggEpsilon", "GG epsilon", "ε (GG)"}, [](auto&, E s) { return Number(s.ggEpsilon, Figure::Proportion); }},
+        {{"ggEpsilon", "GG epsilon", "ε (GG)"},
+         [](auto&, E s) { return Number(s.ggEpsilon, Figure::Proportion); }},
         {{"ggP", "p (GG)", "p (GG)"}, [](auto&, E s) { return Number(s.ggP, Figure::P); }},
     };
     Table t = Tabulate(r, "SimpleEffects",

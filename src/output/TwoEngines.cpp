@@ -53,8 +53,8 @@ std::vector<TableText> TableTexts(const FullAnalysis& r, TableReader reader, con
     return StudyTables(r, reader, options, decimalSeparator, true);
 }
 
-std::vector<TableText> ModelCheckTables(const FullAnalysis& r, TableReader reader, const OutputOptions& options,
-                                        char decimalSeparator) {
+std::vector<TableText> ModelCheckTables(const FullAnalysis& r, TableReader reader,
+                                        const OutputOptions& options, char decimalSeparator) {
     return StudyTables(r, reader, options, decimalSeparator, false);
 }
 
@@ -66,8 +66,8 @@ std::string FormatAnalysis(const FullAnalysis& r, AnovaFormat format, const Outp
     return FormatAnalysis(FromStudyAnalysis(r), format, InStudyLayout(options), &r.precision);
 }
 
-std::vector<TableText> DesignTableTexts(const DesignAnalysis& r, TableReader reader, const OutputOptions& options,
-                                        char decimalSeparator) {
+std::vector<TableText> DesignTableTexts(const DesignAnalysis& r, TableReader reader,
+                                        const OutputOptions& options, char decimalSeparator) {
     return TableTexts(FromDesignAnalysis(r), reader, InDesignLayout(options), decimalSeparator);
 }
 

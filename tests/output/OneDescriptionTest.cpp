@@ -62,18 +62,24 @@ TEST(OneDescription, TheStudysJsonIsAMappingOfTheDesignsKeys) {
     const anova::Analysis a = FromStudyAnalysis(Study());
     const Json study = Json::parse(AnalysisJson(a, In(OutputLayout::Study), &Study().precision));
     const Json design = Json::parse(AnalysisJson(a, In(OutputLayout::Design)));
-    EXPECT_EQ(Keys(study), (std::vector<std::string>{"subjects", "fewerThanTwoSubjects", "levelsA", "levelsB",
-                                                     "effects", "cells", "marginalA", "marginalB", "comparisons",
-                                                     "simpleEffects", "precision", "conventions", "provenance",
-                                                     "multivariate", "assumptions", "rankBased",
-                                                     "numbersOutsideDoubleRange"}));
-    EXPECT_EQ(Keys(design),
-              (std::vector<std::string>{"between", "within", "subjects", "subjectsRead", "subjectsRemoved",
-                                        "averaged", "sumsOfSquaresType", "typesAgree", "observed", "conventions",
-                                        "provenance", "effects", "cellMeans", "marginalMeans", "comparisons",
-                                        "simpleEffects", "multivariate", "levene", "normality", "rankBased",
-                                        "rankTestsOmitted", "numbersOutsideDoubleRange"}));
-    EXPECT_EQ(Keys(study["effects"]), (std::vector<std::string>{"A", "B", "AB", "S", "AS", "BS", "ABS", "Total"}));
+    EXPECT_EQ(Keys(study),
+              (std::vector<std::string>{"subjects", "fewerThanTwoSubjects", "levelsA", "levelsB", "effects",
+                                        "cells", "marginalA", "marginalB", "comparisons", "simpleEffects",
+                                        "precision", "conventions", "provenance", "multivariate",
+                                        "assumptions", "rankBased", "numbersOutsideDoubleRange"}));
+    EXPECT_EQ(Keys(design), (std::vector<std::string>{"between",           "within",
+                                                      "subjects",          "subjectsRead",
+                                                      "subjectsRemoved",   "averaged",
+                                                      "sumsOfSquaresType", "typesAgree",
+                                                      "observed",          "conventions",
+                                                      "provenance",        "effects",
+                                                      "cellMeans",         "marginalMeans",
+                                                      "comparisons",       "simpleEffects",
+                                                      "multivariate",      "levene",
+                                                      "normality",         "rankBased",
+                                                      "rankTestsOmitted",  "numbersOutsideDoubleRange"}));
+    EXPECT_EQ(Keys(study["effects"]),
+              (std::vector<std::string>{"A", "B", "AB", "S", "AS", "BS", "ABS", "Total"}));
     EXPECT_EQ(Keys(design["effects"]), (std::vector<std::string>{"A", "B", "A:B"}));
     // One walk: every field of an effect under the same key in both, the same figures.
     EXPECT_EQ(study["effects"]["AB"], design["effects"]["A:B"]);
@@ -119,7 +125,8 @@ TEST(OneDescription, TheStudysJsonIsAMappingOfTheDesignsKeys) {
     EXPECT_EQ(Keys(design["rankBased"]["friedman"]), (std::vector<std::string>{"A", "B", "A:B"}));
     EXPECT_EQ(Keys(study["rankBased"]["alignedRankTransform"]),
               (std::vector<std::string>{"A", "B", "AB", "contrasts", "exactAlignment"}));
-    EXPECT_EQ(study["rankBased"]["alignedRankTransform"]["contrasts"]["B"][2]["levels"], Json::parse("[2,3]"));
+    EXPECT_EQ(study["rankBased"]["alignedRankTransform"]["contrasts"]["B"][2]["levels"],
+              Json::parse("[2,3]"));
     EXPECT_EQ(design["rankBased"]["alignedRankTransform"]["contrasts"][3]["levels"],
               Json::parse(R"(["2","3"])"));
     EXPECT_EQ(study["rankBased"]["alignedRankTransform"]["AB"],
@@ -183,7 +190,9 @@ TEST(OneDescription, CheckFiniteFailsTheModelAndLeavesTheChecksUndefined) {
         [](anova::Analysis& a) { a.strata[0].error.ss = std::numeric_limits<Extended>::infinity(); },
         [](anova::Analysis& a) { a.total.ss = std::numeric_limits<Extended>::quiet_NaN(); },
         [](anova::Analysis& a) { a.cellMeans[2].mean = -std::numeric_limits<Extended>::infinity(); },
-        [](anova::Analysis& a) { a.marginalMeans[1][0].ci95->high = std::numeric_limits<Extended>::infinity(); },
+        [](anova::Analysis& a) {
+            a.marginalMeans[1][0].ci95->high = std::numeric_limits<Extended>::infinity();
+        },
         [](anova::Analysis& a) { a.comparisons[0].dCI->lower = -std::numeric_limits<Extended>::infinity(); },
         [](anova::Analysis& a) { a.simpleEffects[0].ss = std::numeric_limits<Extended>::infinity(); },
         [](anova::Analysis& a) {
@@ -227,7 +236,8 @@ TEST(OneDescription, CheckFiniteFailsTheModelAndLeavesTheChecksUndefined) {
 TEST(OneDescription, FiguresBeyondADoubleAreStringsInEitherLayout) {
     anova::Analysis a = FromStudyAnalysis(Study());
     for (OutputLayout layout : {OutputLayout::Study, OutputLayout::Design}) {
-        EXPECT_NE(AnalysisJson(a, In(layout)).find(R"("numbersOutsideDoubleRange":false})"), std::string::npos);
+        EXPECT_NE(AnalysisJson(a, In(layout)).find(R"("numbersOutsideDoubleRange":false})"),
+                  std::string::npos);
         anova::Analysis big = a;
         big.cellMeans[0].mean = 1e400L;
         big.comparisons[1].dAv = -2e-400L;
@@ -236,7 +246,8 @@ TEST(OneDescription, FiguresBeyondADoubleAreStringsInEitherLayout) {
         const Json& cell = j[layout == OutputLayout::Study ? "cells" : "cellMeans"][0];
         EXPECT_TRUE(cell["mean"].is_string());
         EXPECT_TRUE(j["comparisons"][1]["dAv"].is_string());
-        EXPECT_EQ(j["comparisons"][0]["dAv"], Json::parse(AnalysisJson(a, In(layout)))["comparisons"][0]["dAv"]);
+        EXPECT_EQ(j["comparisons"][0]["dAv"],
+                  Json::parse(AnalysisJson(a, In(layout)))["comparisons"][0]["dAv"]);
     }
 }
 

@@ -77,7 +77,8 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     const FullAnalysis analysis = AnalyseCompleteSubjects(store, settings.decimalSeparator, analysisOptions);
     request.output.provenance = ProvenanceOfFile(in);
     request.output.layout = OutputLayout::Study;
-    WriteOut(out, FormatAnalysis(FromStudyAnalysis(analysis), request.format, request.output, &analysis.precision));
+    WriteOut(out, FormatAnalysis(FromStudyAnalysis(analysis), request.format, request.output,
+                                 &analysis.precision));
 }
 
 void NoticeInexactReport() {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "exact/ExactPartition.h"
+#include "output/OutputOptions.h"
 #include "stats/EffectSizes.h"
 #include "stats/Sphericity.h"
-#include "output/OutputOptions.h"
 
 namespace morvane::apa {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "anova/Analysis.h"
-#include "stats/FigureFields.h"
 #include "output/JsonWriter.h"
 #include "output/OutputOptions.h"
+#include "stats/FigureFields.h"
 
 namespace morvane::json {
 
