@@ -1,6 +1,6 @@
-// The one description of the analysis' rows: a study's and a design's JSON
-// and tables from the same walk, the study's keys and order as a mapping of
-// the design's, the finiteness policy, and figures beyond a double.
+// The one description of the analysis' rows: a study's and a design's JSON,
+// tables and APA table from the same walk, the study's keys and order as a
+// mapping of the design's, the finiteness policy, and figures beyond a double.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,9 @@
 #include "anova/AnalysisFields.h"
 #include "output/AnalysisJson.h"
 #include "output/AnalysisTables.h"
+#include "output/ApaOutput.h"
 #include "output/Bridges.h"
+#include "output/Conventions.h"
 #include "runtime/Errors.h"
 
 namespace morvane {
@@ -174,6 +176,39 @@ TEST(OneDescription, EachLayoutHasTheSameRowsInItsOwnTables) {
     EXPECT_EQ(Column(Named(study, "Residuals"), "W"), Column(Named(design, "Normality"), "W"));
     EXPECT_EQ(Column(Named(study, "Friedman"), "test").back(), "A x B cells");
     EXPECT_EQ(Column(Named(design, "Friedman"), "test").back(), "A × B cells");
+}
+
+TEST(OneDescription, TheApaTableIsTheSameInEitherLayoutButForItsConventions) {
+    const anova::Analysis a = FromStudyAnalysis(Study());
+    for (OutputLanguage language : {OutputLanguage::English, OutputLanguage::Japanese}) {
+        OutputOptions study = In(OutputLayout::Study), design = In(OutputLayout::Design);
+        study.language = design.language = language;
+        std::string s = ApaText(a, study);
+        const std::string d = ApaText(a, design);
+        // The sums of squares are the one convention the note names whose words differ.
+        const auto words = [&](const OutputOptions& o) {
+            for (const Convention& c : Conventions(a, o))
+                if (c.key == "sumsOfSquares") return c.text;
+            return std::string();
+        };
+        ASSERT_NE(s.find(words(study)), std::string::npos);
+        s.replace(s.find(words(study)), words(study).size(), words(design));
+        EXPECT_EQ(s, d);
+    }
+    // Greenhouse and Geisser's interval where the analysis has it, else the uncorrected one.
+    const std::string ci = ReadySentences(a, In(OutputLayout::Design))[1];
+    anova::Analysis uncorrected = a;
+    for (anova::Effect& e : uncorrected.effects) e.partialEtaSquaredCIGG.reset();
+    const std::string plain = ReadySentences(uncorrected, In(OutputLayout::Design))[1];
+    ASSERT_TRUE(a.effects[1].partialEtaSquaredCIGG && a.effects[1].partialEtaSquaredCI);
+    EXPECT_NE(ci, plain);
+    EXPECT_NE(ApaText(uncorrected, In(OutputLayout::Design)).find("noncentral F on the uncorrected df"),
+              std::string::npos);
+    EXPECT_NE(ApaText(a, In(OutputLayout::Design)).find("noncentral F on the corrected df"),
+              std::string::npos);
+    OutputOptions none = In(OutputLayout::Study);
+    none.correction = DfCorrection::None;
+    EXPECT_EQ(ReadySentences(a, none)[1], ReadySentences(uncorrected, none)[1]);
 }
 
 TEST(OneDescription, CheckFiniteFailsTheModelAndLeavesTheChecksUndefined) {
