@@ -2,15 +2,7 @@
 
 #include <algorithm>
 
-#include "runtime/Cp932.h"
-
 namespace morvane {
-
-std::string LevelName(const FullAnalysis& analysis, Factor factor, std::int32_t level) {
-    const auto& names = factor == Factor::A ? analysis.namesA : analysis.namesB;
-    if (level < 1 || static_cast<std::size_t>(level) > names.size()) return "";
-    return Utf8FromCp932(names[static_cast<std::size_t>(level - 1)]);
-}
 
 // The columns a terminal gives a UTF-8 text: two for the wide characters of East Asian scripts and the
 // full-width forms, one for others.

@@ -206,9 +206,6 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
         EXPECT_EQ(Cell(TableTexts(r, TableReader::Program, options), "Summary", 1, column), "(none)")
             << column;
 
-    EXPECT_EQ(LevelName(r, Factor::A, 2), "高い");
-    EXPECT_EQ(LevelName(r, Factor::B, 0), "");
-    EXPECT_EQ(LevelName(r, Factor::B, 4), "");
     EXPECT_EQ(GeneralText(1234567, 3, ','), "1,23e+06");
     EXPECT_EQ(FixedText(0.0136L, 3, ','), "0,014");
 }
