@@ -140,14 +140,18 @@ void RequireSoundFigures(const FullAnalysis& r) {
     RangeChecks check;
     ForEachUnivariateField(r, check);
     ForEachModelCheckField(r, check);
-    // The same figures as the outputs carry them, by the one description's walk.
-    const anova::Analysis one = FromStudyAnalysis(r);
-    anova::Keys keys{one, anova::Keying::Design, true};
-    anova::ForEachModelField(one, check, keys);
-    anova::ForEachFollowUpField(one, check, keys);
-    anova::ForEachCheckField(one, check, keys);
-    anova::ForEachRankField(one, check, keys);
     RequireConsistentSphericity(r);
+    // The same figures as the outputs carry them.
+    RequireSoundFigures(FromStudyAnalysis(r));
+}
+
+void RequireSoundFigures(const anova::Analysis& a) {
+    RangeChecks check;
+    const anova::Keys keys{a, anova::Keying::Design, true};
+    anova::ForEachModelField(a, check, keys);
+    anova::ForEachFollowUpField(a, check, keys);
+    anova::ForEachCheckField(a, check, keys);
+    anova::ForEachRankField(a, check, keys);
 }
 
 int CheckAnalysisBytes(std::string_view bytes, std::uint64_t memoryBudget) {

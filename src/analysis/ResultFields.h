@@ -1,10 +1,11 @@
 #pragma once
-// Every field of the analysis' results described once: its key (as JSON names
-// it), its kind (a figure, a p, an interval, a count, a name) and the range a
-// figure keeps. One walk over them writes the JSON, applies the finiteness
-// policy (an overflow for the univariate analysis, an undefined figure for the
-// model checks) and checks each figure's range in the property tests; a field
-// added here reaches all three.
+// Every field of the A x B x S analysis' results: its key, its kind (a
+// figure, a p, an interval, a count, a name) and the range a figure keeps.
+// The engine's walk over them applies its finiteness policy (an overflow for
+// the univariate analysis, an undefined figure for the model checks) and the
+// property tests check each figure's range; the outputs walk the one result
+// (anova/AnalysisFields.h) instead. The statistics room's results are walked
+// by stats/FigureFields.h, the precision check by report/PrecisionFields.h.
 //
 // A visitor has these members, each given the key and the field (const or not,
 // as the result walked):
