@@ -10,7 +10,9 @@
 
 #include "analysis/FullAnalysis.h"
 #include "analysis/ResultFields.h"
+#include "anova/AnalysisFields.h"
 #include "output/AnovaFormats.h"
+#include "output/Bridges.h"
 #include "properties/BudgetScope.h"
 #include "properties/CsvModel.h"
 #include "properties/MemoryFile.h"
@@ -139,6 +141,17 @@ void RequireSoundFigures(const FullAnalysis& r) {
     ForEachUnivariateField(r, check);
     ForEachModelCheckField(r, check);
     RequireConsistentSphericity(r);
+    // The same figures as the outputs carry them.
+    RequireSoundFigures(FromStudyAnalysis(r));
+}
+
+void RequireSoundFigures(const anova::Analysis& a) {
+    RangeChecks check;
+    const anova::Keys keys{a, anova::Keying::Design, true};
+    anova::ForEachModelField(a, check, keys);
+    anova::ForEachFollowUpField(a, check, keys);
+    anova::ForEachCheckField(a, check, keys);
+    anova::ForEachRankField(a, check, keys);
 }
 
 int CheckAnalysisBytes(std::string_view bytes, std::uint64_t memoryBudget) {

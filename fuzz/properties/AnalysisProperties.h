@@ -16,12 +16,18 @@
 
 namespace morvane {
 struct FullAnalysis;
+namespace anova {
+struct Analysis;
 }
+}  // namespace morvane
 
 namespace morvane::properties {
 
 // Throws Violation unless every figure of `analysis` is as the properties say.
 void RequireSoundFigures(const FullAnalysis& analysis);
+// The same of the one result any design is analysed into: every figure in its
+// range, walked by its one description (anova/AnalysisFields.h).
+void RequireSoundFigures(const anova::Analysis& analysis);
 
 // Runs the checks on `bytes` as a data file with the store's memory budget set
 // to `memoryBudget`. Returns how many analyses were made (0 when the file was

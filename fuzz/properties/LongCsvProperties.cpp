@@ -9,7 +9,9 @@
 #include "design/RoleGuess.h"
 #include "exact/ExactFraction.h"
 #include "exchange/ExchangeMessages.h"
+#include "output/Bridges.h"
 #include "output/DesignFormats.h"
+#include "properties/AnalysisProperties.h"
 #include "properties/BudgetScope.h"
 #include "properties/CsvModel.h"
 #include "properties/DataFileProperties.h"
@@ -157,6 +159,7 @@ void CheckDesignAnalysis(const DesignData& design, bool typeII) {
     } catch (const std::exception& error) {
         throw Violation(std::string("AnalyseDesign threw an exception of no overflow: ") + error.what());
     }
+    RequireSoundFigures(FromDesignAnalysis(analysis));
     for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json,
                                AnovaFormat::Apa, AnovaFormat::Html}) {
         std::string out;

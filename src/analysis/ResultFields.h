@@ -1,10 +1,11 @@
 #pragma once
-// Every field of the analysis' results described once: its key (as JSON names
-// it), its kind (a figure, a p, an interval, a count, a name) and the range a
-// figure keeps. One walk over them writes the JSON, applies the finiteness
-// policy (an overflow for the univariate analysis, an undefined figure for the
-// model checks) and checks each figure's range in the property tests; a field
-// added here reaches all three.
+// Every field of the A x B x S analysis' results: its key, its kind (a
+// figure, a p, an interval, a count, a name) and the range a figure keeps.
+// The engine's walk over them applies its finiteness policy (an overflow for
+// the univariate analysis, an undefined figure for the model checks) and the
+// property tests check each figure's range; the outputs walk the one result
+// (anova/AnalysisFields.h) instead. The statistics room's results are walked
+// by stats/FigureFields.h, the precision check by report/PrecisionFields.h.
 //
 // A visitor has these members, each given the key and the field (const or not,
 // as the result walked):
@@ -23,24 +24,14 @@
 //   Optional(key, optional, walk)      the same, or nothing
 //   List(key, list, walk)              one walk an element
 
-#include <concepts>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
+#include "report/PrecisionFields.h"
+#include "stats/FigureFields.h"
 
 namespace morvane {
-
-// The values a figure keeps, which the property tests check.
-enum class Range {
-    Any,          // any finite value
-    NotNegative,  // 0 and up
-    Probability,  // from 0 to 1
-};
-
-template <class T, class U>
-concept ResultOf = std::same_as<std::remove_const_t<T>, U>;
 
 namespace fields {
 
@@ -62,51 +53,15 @@ inline const char* StratumKey(Stratum s) {
     return "";
 }
 
-inline const char* StatusKey(MultivariateStatus s) {
-    switch (s) {
-        case MultivariateStatus::Tested:
-            return "tested";
-        case MultivariateStatus::OneDf:
-            return "oneDf";
-        case MultivariateStatus::TooFewSubjects:
-            return "tooFewSubjects";
-        case MultivariateStatus::Singular:
-            return "singular";
-        case MultivariateStatus::Omitted:
-            return "omitted";
-        case MultivariateStatus::NoEffect:
-            return "noEffect";
-    }
-    return "";
-}
-
 }  // namespace fields
 
 // A visitor that walks into every group, optional and list and passes over
 // every field that is not a figure: the base of a visitor of figures alone,
 // which adds Number, P, NumberPair, Interval and Limits.
-struct FigureVisitor {
-    void Integer(const char*, std::int64_t) {}
-    void OptionalInteger(const char*, std::optional<std::int64_t>) {}
-    void Bool(const char*, bool) {}
-    void Text(const char*, const char*) {}
-    void Texts(const char*, const std::vector<std::string>&) {}
+struct FigureVisitor : FigureVisitorBase {
     void Names(const char*, const std::vector<std::string>&) {}
     void Level(const char*, std::int32_t) {}
     void At(Factor, std::int32_t) {}
-    void IntegerPair(const char*, std::int64_t, std::int64_t, bool) {}
-    template <class Walk>
-    void Group(const char*, Walk walk) {
-        walk();
-    }
-    template <class T, class Walk>
-    void Optional(const char*, T& value, Walk walk) {
-        if (value) walk(*value);
-    }
-    template <class T, class Walk>
-    void List(const char*, T& list, Walk walk) {
-        for (auto& element : list) walk(element);
-    }
 };
 
 // ---- the univariate analysis ----
@@ -117,28 +72,6 @@ void ForEachField(S& s, V& v, bool withMs = true) {
     v.Number("SS", s.ss, Range::NotNegative);
     v.Integer("df", s.df);
     if (withMs) v.Number("MS", s.ms, Range::NotNegative);
-}
-
-template <ResultOf<Correction> C, class V>
-void ForEachField(C& c, V& v, Range epsilon = Range::NotNegative) {
-    v.Number("epsilon", c.epsilon, epsilon);
-    v.NumberPair("df", c.df1, c.df2);
-    v.P("p", c.p, true);
-}
-
-template <ResultOf<Sphericity> S, class V>
-void ForEachField(S& s, V& v) {
-    const bool zeroW = s.mauchlyW && *s.mauchlyW == 0;  // then p is 0 itself
-    v.Number("mauchlyW", s.mauchlyW, Range::Probability);
-    v.Number("chiSquare", s.chiSquare, Range::NotNegative);
-    v.Bool("chiSquareInfinite", s.chiSquareInfinite);
-    v.Integer("df", s.df);
-    v.P("p", s.p, !zeroW);
-    v.P("pAsR", s.pAsR, !zeroW);
-    v.Group("greenhouseGeisser", [&] { ForEachField(s.greenhouseGeisser, v); });
-    // Huynh and Feldt's epsilon as its formula gives it: above 1, and below 0 with few subjects.
-    v.Group("huynhFeldt", [&] { ForEachField(s.huynhFeldt, v, Range::Any); });
-    v.Group("lowerBound", [&] { ForEachField(s.lowerBound, v); });
 }
 
 template <ResultOf<EffectResult> E, class V>
@@ -205,22 +138,6 @@ void ForEachField(S& s, V& v) {
         v.Number("epsilon", s.ggEpsilon, Range::NotNegative);
         v.P("p", s.ggP, true);
     });
-}
-
-template <ResultOf<PrecisionFigure> F, class V>
-void ForEachField(F& f, V& v) {
-    v.Number("resultsFile", f.resultsFile, Range::Any);
-    v.Number("exact", f.exact, Range::Any);
-    v.OptionalInteger("correctDigits",
-                      f.resultsFile ? std::optional<std::int64_t>(f.correctDigits) : std::nullopt);
-}
-
-template <ResultOf<PrecisionCheck> P, class V>
-void ForEachField(P& p, V& v) {
-    for (auto& f : p.sums) v.Group(f.name, [&] { ForEachField(f, v); });
-    v.Bool("summaryTableExact", p.summaryTableExact);
-    v.Bool("summaryTableComplete", p.summaryTableComplete);
-    v.Text("method", p.method == PartitionMethod::Exact ? "exact" : "centred");
 }
 
 // The univariate analysis: the design, the partition with its tests, the
@@ -302,42 +219,10 @@ void ForEachField(O& o, V& v) {
     v.Number("studentized", o.largest, Range::Any);
 }
 
-template <ResultOf<FriedmanTest> F, class V>
-void ForEachField(F& f, V& v) {
-    v.Integer("levels", f.levels);
-    v.Number("chiSquare", f.chiSquare, Range::NotNegative);
-    v.Integer("df", f.df);
-    v.P("p", f.p, true);
-    v.Number("kendallW", f.kendallW, Range::Probability);
-    v.Group("imanDavenport", [&] {
-        v.Number("F", f.imanDavenportF, Range::NotNegative);
-        v.IntegerPair("df", f.df1, f.df2, f.levels > 1);
-        v.P("p", f.imanDavenportP, true);
-    });
-    v.Number("tieCorrection", f.tieCorrection, Range::Probability);
-}
-
-template <ResultOf<AlignedRankEffect> A, class V>
-void ForEachField(A& a, V& v) {
-    v.Number("SS", a.ss, Range::NotNegative);
-    v.Integer("df", a.df);
-    v.Number("errorSS", a.errorSs, Range::NotNegative);
-    v.Integer("errorDf", a.errorDf);
-    v.Number("F", a.f, Range::NotNegative);
-    v.P("p", a.p, true);
-    v.Number("otherEffects", a.otherEffects, Range::Any);
-}
-
 template <ResultOf<AlignedRankContrast> C, class V>
 void ForEachField(C& c, V& v) {
     v.IntegerPair("levels", c.first, c.second, true);
-    v.Number("difference", c.difference, Range::Any);
-    v.Number("se", c.se, Range::NotNegative);
-    v.Number("t", c.t, Range::Any);
-    v.Integer("df", c.df);
-    v.P("p", c.p, true);
-    v.P("pHolm", c.pHolm, true);
-    v.P("pBonferroni", c.pBonferroni, true);
+    ForEachFigure(c, v);
 }
 
 // The model's checks: the multivariate tests, the assumption checks, the rank-based analysis.

@@ -1,16 +1,16 @@
 #include "output/AnalysisJson.h"
 
-#include "analysis/ResultFields.h"
+#include "anova/AnalysisFields.h"
 #include "output/Conventions.h"
 #include "output/JsonWriter.h"
 #include "output/detail/JsonFields.h"
+#include "report/PrecisionFields.h"
 
 namespace morvane {
 namespace {
 
-// AnalysisJson, between the univariate figures and the checks: the conventions
-// by name, and the figures' provenance.
-void WriteConventions(JsonWriter& j, const FullAnalysis& r, const OutputOptions& options) {
+// AnalysisJson: the conventions by name, and the figures' provenance.
+void WriteConventions(JsonWriter& j, const anova::Analysis& r, const OutputOptions& options) {
     OutputOptions english = options;
     english.language = OutputLanguage::English;
     j.Key("conventions");
@@ -24,13 +24,36 @@ void WriteConventions(JsonWriter& j, const FullAnalysis& r, const OutputOptions&
 
 }  // namespace
 
-std::string AnalysisJson(const FullAnalysis& r, const OutputOptions& options) {
+std::string AnalysisJson(const anova::Analysis& r, const OutputOptions& options,
+                         const PrecisionCheck* precision) {
     JsonWriter j;
     json::JsonFields fields(j);
     j.Open('{');
-    ForEachUnivariateField(r, fields);
-    WriteConventions(j, r, options);
-    ForEachModelCheckField(r, fields);
+    if (options.layout == OutputLayout::Study) {
+        // The study's order: its model and follow-ups, its precision, then the checks.
+        const anova::Keys keys{r, anova::Keying::Study};
+        anova::ForEachDesignField(r, fields, keys);
+        anova::ForEachModelField(r, fields, keys);
+        anova::ForEachFollowUpField(r, fields, keys);
+        if (precision) fields.Group("precision", [&] { ForEachField(*precision, fields); });
+        WriteConventions(j, r, options);
+        anova::ForEachCheckField(r, fields, keys);
+        anova::ForEachRankField(r, fields, keys);
+    } else {
+        const anova::Keys keys{r, anova::Keying::Design};
+        anova::ForEachDesignField(r, fields, keys);
+        WriteConventions(j, r, options);
+        anova::ForEachModelField(r, fields, keys);
+        anova::ForEachFollowUpField(r, fields, keys);
+        anova::ForEachCheckField(r, fields, keys);
+        if (!r.rankBased.friedman.empty() || !r.rankBased.alignedRanks.empty())
+            anova::ForEachRankField(r, fields, keys);
+        j.Key("rankTestsOmitted");
+        if (r.rankBased.omitted.empty())
+            j.Null();
+        else
+            j.String(r.rankBased.omitted);
+    }
     j.Key("numbersOutsideDoubleRange"), j.Bool(j.OutsideDoubleRange());
     j.Close('}');
     return j.Text() + "\n";

@@ -1,23 +1,24 @@
 #include "output/AnovaFormats.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "output/AnalysisJson.h"
+#include "output/AnalysisTables.h"
 #include "output/ApaOutput.h"
 #include "output/Conventions.h"
-#include "output/Figures.h"
-#include "output/ModelCheckTables.h"
-#include "output/ResultTables.h"
 #include "output/detail/TableLayout.h"
-#include "runtime/Cp932.h"
 #include "runtime/CsvField.h"
 
 namespace morvane {
 namespace {
 
-std::string Heading(const FullAnalysis& r, OutputLanguage language);
-std::vector<std::string> ConventionLines(const FullAnalysis& r, const OutputOptions& options);
+using anova::Analysis;
+
+std::string StudyText(const Analysis& r, AnovaFormat format, const OutputOptions& options,
+                      const PrecisionCheck* precision);
+std::string DesignText(const Analysis& r, AnovaFormat format, const OutputOptions& options);
+void Render(const std::vector<TableText>& tables, AnovaFormat format, std::string& out);
+std::vector<std::string> ConventionLines(const Analysis& r, const OutputOptions& options);
 
 }  // namespace
 
@@ -31,35 +32,13 @@ std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name) {
     return std::nullopt;
 }
 
-std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format, const OutputOptions& options) {
-    if (format == AnovaFormat::Json) return AnalysisJson(analysis, options);
+std::string FormatAnalysis(const Analysis& analysis, AnovaFormat format, const OutputOptions& options,
+                           const PrecisionCheck* precision) {
+    if (format == AnovaFormat::Json) return AnalysisJson(analysis, options, precision);
     if (format == AnovaFormat::Apa) return ApaText(analysis, options);
     if (format == AnovaFormat::Html) return ApaHtmlDocument(analysis, options);
-    const TableReader reader = format == AnovaFormat::Csv ? TableReader::Program : TableReader::Terminal;
-    std::string out;
-    if (format == AnovaFormat::Text) out = Heading(analysis, options.language) + "\n\n";
-    if (format == AnovaFormat::Markdown) out = "# " + Heading(analysis, options.language) + "\n\n";
-    if (!analysis.removed.empty()) {
-        const std::string note =
-            RemovedSubjectsNote(analysis.subjects, analysis.subjectsRead, analysis.removed, options.language);
-        out += (format == AnovaFormat::Csv ? CsvField(note) : note) + "\n\n";
-    }
-    if (analysis.FewerThanTwoSubjects())
-        out += (format == AnovaFormat::Csv ? CsvField(FewerSubjectsNote()) : FewerSubjectsNote()) + "\n\n";
-    std::vector<TableText> tables = TableTexts(analysis, reader, options);
-    for (TableText& t : ModelCheckTables(analysis, reader, options)) tables.push_back(std::move(t));
-    for (const TableText& t : tables) {
-        if (format == AnovaFormat::Text) layout::RenderText(t, out);
-        if (format == AnovaFormat::Markdown) layout::RenderMarkdown(t, out);
-        if (format == AnovaFormat::Csv) layout::RenderCsv(t, out);
-    }
-    if (format != AnovaFormat::Csv) {
-        const bool ja = options.language == OutputLanguage::Japanese;
-        out += format == AnovaFormat::Markdown
-                   ? (ja ? "## 計算の約束事と出所\n\n" : "## Conventions and provenance\n\n")
-                   : (ja ? "計算の約束事と出所\n" : "Conventions and provenance\n");
-        for (const std::string& line : ConventionLines(analysis, options)) out += "- " + line + "\n";
-    }
+    std::string out = options.layout == OutputLayout::Study ? StudyText(analysis, format, options, precision)
+                                                            : DesignText(analysis, format, options);
     while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') out.pop_back();
     return out;
 }
@@ -86,20 +65,92 @@ std::string InexactResultsNotice() {
 
 namespace {
 
-// FormatAnalysis, text and markdown: the heading of the whole, the study's size and levels.
-std::string Heading(const FullAnalysis& r, OutputLanguage language) {
-    std::string text =
-        (language == OutputLanguage::Japanese ? "2 要因被験者内分散分析: N = "
-                                              : "Two-way within-subjects analysis of variance: N = ") +
-        std::to_string(r.subjects) + "; A: ";
-    for (std::size_t i = 0; i < r.namesA.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesA[i]);
-    text += "; B: ";
-    for (std::size_t i = 0; i < r.namesB.size(); ++i) text += (i ? ", " : "") + Utf8FromCp932(r.namesB[i]);
+// FormatAnalysis, the study's text, markdown and CSV: its heading, the notes
+// of the subjects, the tables, and at the end the conventions.
+std::string StudyText(const Analysis& r, AnovaFormat format, const OutputOptions& options,
+                      const PrecisionCheck* precision) {
+    const bool ja = options.language == OutputLanguage::Japanese, csv = format == AnovaFormat::Csv;
+    std::string heading =
+        (ja ? "2 要因被験者内分散分析: N = " : "Two-way within-subjects analysis of variance: N = ") +
+        std::to_string(r.subjects);
+    for (std::size_t k = 0; k < r.Factors(); ++k) {
+        heading += "; " + r.FactorAt(k).name + ": ";
+        for (std::size_t i = 0; i < r.FactorAt(k).levels.size(); ++i)
+            heading += (i ? ", " : "") + r.FactorAt(k).levels[i];
+    }
+    std::string out;
+    if (format == AnovaFormat::Text) out = heading + "\n\n";
+    if (format == AnovaFormat::Markdown) out = "# " + heading + "\n\n";
+    if (!r.removed.empty()) {
+        const std::string note = RemovedSubjectsNote(r.subjects, r.subjectsRead, r.removed, options.language);
+        out += (csv ? CsvField(note) : note) + "\n\n";
+    }
+    if (r.NoErrorDf()) out += (csv ? CsvField(FewerSubjectsNote()) : FewerSubjectsNote()) + "\n\n";
+    Render(TableTexts(r, csv ? TableReader::Program : TableReader::Terminal, options, '.', precision), format,
+           out);
+    if (!csv) {
+        out += format == AnovaFormat::Markdown
+                   ? (ja ? "## 計算の約束事と出所\n\n" : "## Conventions and provenance\n\n")
+                   : (ja ? "計算の約束事と出所\n" : "Conventions and provenance\n");
+        for (const std::string& line : ConventionLines(r, options)) out += "- " + line + "\n";
+    }
+    return out;
+}
+
+// The factors of a side with their levels: "group (control, patient), age (young, old)".
+std::string FactorList(const std::vector<DesignFactor>& factors) {
+    std::string text;
+    for (const DesignFactor& f : factors) {
+        text += (text.empty() ? "" : ", ") + f.name + " (";
+        for (std::size_t i = 0; i < f.levels.size(); ++i) text += (i ? ", " : "") + f.levels[i];
+        text += ")";
+    }
     return text;
 }
 
-// FormatAnalysis, text and markdown: the last note, a line a convention, then the provenance.
-std::vector<std::string> ConventionLines(const FullAnalysis& r, const OutputOptions& options) {
+// FormatAnalysis, a design's text, markdown and CSV: once at the top what was
+// analysed, what reading the design did, the conventions and the provenance;
+// then the tables.
+std::string DesignText(const Analysis& r, AnovaFormat format, const OutputOptions& options) {
+    const bool ja = options.language == OutputLanguage::Japanese;
+    const bool csv = format == AnovaFormat::Csv, markdown = format == AnovaFormat::Markdown;
+    std::string heading =
+        (ja ? "反復測定計画の分散分析: N = " : "Analysis of variance of a repeated-measures design: N = ") +
+        std::to_string(r.subjects);
+    if (!r.between.empty()) heading += (ja ? "; 被験者間: " : "; between: ") + FactorList(r.between);
+    heading += (ja ? "; 被験者内: " : "; within: ") + FactorList(r.within);
+    std::string out = (markdown ? "# " : "") + (csv ? CsvField(heading) : heading) + "\n\n";
+    std::vector<std::string> notes;
+    if (!r.removed.empty())
+        notes.push_back(RemovedSubjectsNote(r.subjects, r.subjectsRead, r.removed, options.language));
+    if (r.averagedCells > 0)
+        notes.push_back(ja ? std::to_string(r.averagedCells) + " 個のセルの得点は、" +
+                                 std::to_string(r.averagedRows) + " 行を平均したものです。"
+                           : std::to_string(r.averagedCells) +
+                                 (r.averagedCells == 1 ? " cell was" : " cells were") + " averaged from " +
+                                 std::to_string(r.averagedRows) + " rows.");
+    for (const std::string& note : notes) out += (csv ? CsvField(note) : note) + (markdown ? "\n\n" : "\n");
+    if (!notes.empty() && !markdown) out += "\n";
+    const std::string title = ja ? "計算の約束事と出所" : "Conventions and provenance";
+    out += markdown ? "## " + title + "\n\n" : (csv ? CsvField(title) : title) + "\n";
+    for (const std::string& line : ConventionLines(r, options))
+        out += csv ? CsvField(line) + "\n" : "- " + line + "\n";
+    out += "\n";
+    Render(TableTexts(r, csv ? TableReader::Program : TableReader::Terminal, options), format, out);
+    return out;
+}
+
+// Each table in the format's layout.
+void Render(const std::vector<TableText>& tables, AnovaFormat format, std::string& out) {
+    for (const TableText& t : tables) {
+        if (format == AnovaFormat::Text) layout::RenderText(t, out);
+        if (format == AnovaFormat::Markdown) layout::RenderMarkdown(t, out);
+        if (format == AnovaFormat::Csv) layout::RenderCsv(t, out);
+    }
+}
+
+// A line a convention, then the provenance.
+std::vector<std::string> ConventionLines(const Analysis& r, const OutputOptions& options) {
     std::vector<std::string> lines;
     for (const Convention& c : Conventions(r, options)) lines.push_back(c.text);
     for (std::string& line : ProvenanceLines(options.provenance, options.language))

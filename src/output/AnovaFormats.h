@@ -1,10 +1,10 @@
 #pragma once
-// The full analysis as UTF-8 text: aligned tables for a terminal, markdown
+// The analysis as UTF-8 text: aligned tables for a terminal, markdown
 // tables, CSV tables and JSON for programs, and the APA table as text and as
-// HTML. Undefined statistics show as "—" in text and markdown, an empty field
-// in CSV and null in JSON; CSV and JSON numbers carry 17 significant digits.
-// Text, markdown, the APA outputs and JSON name the conventions the figures
-// follow and their provenance.
+// HTML, in the options' layout (a design's, or the data file's study's). Undefined statistics show as "—" in
+// text and markdown, an empty field in CSV and null in JSON; CSV and JSON numbers carry 17 significant
+// digits. Text, markdown, the APA outputs and JSON name the conventions the figures follow and their
+// provenance.
 
 #include <cstdint>
 #include <optional>
@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "analysis/FullAnalysis.h"
+#include "anova/Analysis.h"
 #include "output/OutputOptions.h"
+#include "report/PrecisionCheck.h"
 
 namespace morvane {
 
@@ -24,6 +26,14 @@ std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name);
 
 // In English with the Greenhouse-Geisser correction unless `options` say
 // otherwise; JSON has every correction and is in English whatever they say.
+// The study's text, markdown, CSV and JSON show the precision of its results
+// file where `precision` is given. A design's text, markdown and CSV start
+// with what was analysed, what reading it did and the conventions; the
+// study's end with the conventions.
+std::string FormatAnalysis(const anova::Analysis& analysis, AnovaFormat format,
+                           const OutputOptions& options = {}, const PrecisionCheck* precision = nullptr);
+
+// The A x B x S analysis' formats, through its bridge (output/Bridges.h) in the study's layout.
 std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format,
                            const OutputOptions& options = {});
 

@@ -44,12 +44,12 @@ Cell Number(Opt value, Figure figure) {
     return c;
 }
 
-Cell At(const FullAnalysis& r, Factor factor, std::int32_t level) {
+Cell At(std::string text, std::string window, bool over) {
     Cell c;
     c.kind = Cell::Kind::At;
-    c.text = LevelName(r, factor, level);
-    c.factor = factor;
-    c.level = level;
+    c.text = std::move(text);
+    c.window = std::move(window);
+    c.over = over;
     return c;
 }
 
@@ -109,6 +109,7 @@ bool Shows(Readers readers, TableReader reader) {
 // Written, for each column: its readers', and a correction's only where it applies.
 bool Shows(const Heading& h, Reading how) {
     if (!Shows(h.readers, how.reader)) return false;
+    if (h.only && *h.only != how.layout) return false;
     return !h.correction || how.reader == TableReader::Window || *h.correction == how.correction;
 }
 
@@ -123,10 +124,9 @@ std::string CellText(const Cell& c, Reading how) {
         case Cell::Kind::Integer:
             return c.integer ? std::to_string(*c.integer) : undefined;
         case Cell::Kind::At:
-            if (how.reader == TableReader::Window)
-                return c.level ? (c.factor == Factor::A ? "A = " : "B = ") + c.text : "全体";
-            if (how.reader == TableReader::Program) return c.level ? c.text : "";
-            return c.level ? c.text : how.japanese ? "全体" : "(all)";
+            if (how.reader == TableReader::Window) return !c.over ? c.window : "全体";
+            if (how.reader == TableReader::Program) return !c.over ? c.text : "";
+            return !c.over ? c.text : how.japanese ? "全体" : "(all)";
         case Cell::Kind::Number:
             break;
     }

@@ -13,7 +13,10 @@
 
 namespace morvane {
 
-std::vector<Convention> Conventions(const FullAnalysis& r, const OutputOptions& options) {
+std::vector<Convention> DesignConventions(const anova::Analysis& r, const OutputOptions& options);
+
+std::vector<Convention> Conventions(const anova::Analysis& r, const OutputOptions& options) {
+    if (options.layout != OutputLayout::Study) return DesignConventions(r, options);
     const bool ja = options.language == OutputLanguage::Japanese;
     return {
         {"sumsOfSquares", ja ? "平方和: 完全なつり合い型の計画の平方和 (タイプ I, II, III のどれも同じ値)。"

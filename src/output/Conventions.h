@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/FullAnalysis.h"
-#include "design/DesignAnalysis.h"
+#include "anova/Analysis.h"
 #include "output/OutputOptions.h"
 
 namespace morvane {
@@ -17,19 +16,16 @@ struct Convention {
     std::string text;  // in the language asked for
 };
 
-// Every convention, in order: sums of squares, comparisons, simple effects,
+// Every convention of the analysis in the options' layout. A design's, in
+// order: sums of squares, error terms, missing scores, averaged rows,
+// Mauchly's test, Huynh-Feldt, epsilons and multivariate tests with few
+// subjects, the multivariate statistics, marginal means, comparisons, simple
+// effects, the within-subject interval, generalized eta squared, Levene's
+// test (with between factors), the effect sizes' intervals, and the correction
+// applied. The study's: sums of squares, comparisons, simple effects,
 // Mauchly's test, Huynh-Feldt, epsilons with fewer subjects than contrasts,
-// the within-subject interval, the effect sizes' intervals, and the correction
-// `options` applies.
-std::vector<Convention> Conventions(const FullAnalysis& analysis, const OutputOptions& options);
-
-// The conventions of any design's analysis, in order: sums of squares, error
-// terms, missing scores, averaged rows, Mauchly's test, Huynh-Feldt, epsilons
-// and multivariate tests with few subjects, the multivariate statistics,
-// marginal means, comparisons, simple effects, the within-subject interval,
-// generalized eta squared, Levene's test (with between factors), the effect
-// sizes' intervals, and the correction applied.
-std::vector<Convention> DesignConventions(const DesignAnalysis& analysis, const OutputOptions& options);
+// the within-subject interval, the effect sizes' intervals, and the correction.
+std::vector<Convention> Conventions(const anova::Analysis& analysis, const OutputOptions& options);
 
 // The conventions both analyses share.
 Convention MauchlyConvention(OutputLanguage language);

@@ -7,13 +7,13 @@ namespace morvane {
 namespace {
 
 // DesignConventions, first: which sums of squares, and whether the other type would differ.
-Convention SumsOfSquaresConvention(const DesignAnalysis& r, bool ja) {
+Convention SumsOfSquaresConvention(const anova::Analysis& r, bool ja) {
     if (r.between.empty())
         return {"sumsOfSquares",
                 ja ? "平方和: 被験者間要因のない計画の平方和 (タイプ II と III は同じ値)。"
                    : "Sums of squares: of a design without between factors (types II and III "
                      "agree)."};
-    const bool two = r.options.type == SsType::TypeII;
+    const bool two = r.options.type == anova::SsType::TypeII;
     std::string text =
         ja ? std::string("平方和: タイプ ") + (two ? "II" : "III (被験者間要因は和がゼロの符号化)")
            : std::string("Sums of squares: type ") +
@@ -42,7 +42,8 @@ Convention ErrorTermsConvention(bool ja) {
 
 }  // namespace
 
-std::vector<Convention> DesignConventions(const DesignAnalysis& r, const OutputOptions& options) {
+// Conventions, in a design's layout.
+std::vector<Convention> DesignConventions(const anova::Analysis& r, const OutputOptions& options) {
     const OutputLanguage language = options.language;
     const bool ja = language == OutputLanguage::Japanese;
     std::string observed;

@@ -12,6 +12,7 @@
 
 namespace morvane {
 
+// Through the bridge (output/Bridges.h), in the general layout.
 std::string FormatDesignAnalysis(const DesignAnalysis& analysis, AnovaFormat format,
                                  const OutputOptions& options = {});
 

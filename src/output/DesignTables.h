@@ -15,10 +15,9 @@
 
 namespace morvane {
 
-// Every table, in the order above; Levene's only with between factors, the
-// rank-based tests only without. The summary of the terminal and of programs
-// has the degrees of freedom and p of the correction `options` apply, the
-// window's all of them.
+// Through the bridge (output/Bridges.h): every table, in the order above; Levene's only with between factors,
+// the rank-based tests only without. The summary of the terminal and of programs has the degrees of freedom
+// and p of the correction `options` apply, the window's all of them.
 std::vector<TableText> DesignTableTexts(const DesignAnalysis& analysis, TableReader reader,
                                         const OutputOptions& options, char decimalSeparator = '.');
 

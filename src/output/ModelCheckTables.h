@@ -11,6 +11,7 @@
 
 namespace morvane {
 
+// Through the bridge (output/Bridges.h), the study's tables after its precision check:
 // "Multivariate", "Residuals", "CellShape", "Outlying", "Friedman",
 // "AlignedRanks" and "AlignedRankContrasts", for `reader` in the language of `options` (the window's in
 // Japanese), with `decimalSeparator` in every figure; none without subjects or levels.

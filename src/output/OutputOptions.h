@@ -20,10 +20,17 @@ struct Provenance {
     std::optional<std::string> dataSha256;  // of the data file's bytes, 64 hex digits
 };
 
+// How the outputs lay out an analysis: a long CSV's design in the general
+// layout, the data file's A x B x S study in the one its outputs have always
+// had (its tables' order and names, "A x B" for "A × B", the precision check
+// after the simple effects, its JSON keys: anova/AnalysisFields.h's Keying::Study).
+enum class OutputLayout { Design, Study };
+
 struct OutputOptions {
     DfCorrection correction = DfCorrection::GreenhouseGeisser;
     OutputLanguage language = OutputLanguage::English;
     Provenance provenance = {};
+    OutputLayout layout = OutputLayout::Design;
 };
 
 // The program's version and the SHA-256 of the file at `path` (none for the

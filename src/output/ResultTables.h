@@ -1,9 +1,7 @@
 #pragma once
-// The tables of the full analysis, described once for everyone who reads
-// them: which tables, their columns and rows, the value of each cell, how an
-// undefined one shows, and their labels in English (morvane anova's text,
-// markdown and CSV) and in Japanese (the analysis window). Each reader gets
-// them as UTF-8 texts ready to lay out.
+// The tables' vocabulary: who reads them (TableReader) and the UTF-8 texts
+// each reader gets, ready to lay out (TableText), whose one description is
+// output/AnalysisTables.h; the A x B x S analysis' tables through its bridge.
 
 #include <cstdint>
 #include <string>
@@ -15,10 +13,6 @@
 #include "output/OutputOptions.h"
 
 namespace morvane {
-
-// The name of level `level` (from 1) of `factor`, in UTF-8; empty for a level
-// the study does not have, 0 among them.
-std::string LevelName(const FullAnalysis& analysis, Factor factor, std::int32_t level);
 
 // The columns a terminal gives a UTF-8 text: two for the wide characters of
 // East Asian scripts and the full-width forms, one for others.
@@ -50,8 +44,9 @@ struct TableText {
     std::vector<std::string> notes;
 };
 
-// Every table, in order: the summary, sphericity, the cell means, the means
-// of A and of B, the comparisons, the simple effects, the precision check.
+// Through the bridge (output/Bridges.h), the study's tables up to its
+// precision check: the summary, sphericity, the cell means, the means of A and
+// of B, the comparisons, the simple effects, the precision check.
 // `decimalSeparator` goes into every figure. A p that is 0 (below the range of
 // the number type) shows as "< .001" to every reader.
 std::vector<TableText> TableTexts(const FullAnalysis& analysis, TableReader reader,

@@ -50,8 +50,7 @@ FullAnalysis Analysis() {
     s.huynhFeldt = {.epsilon = 1.25L, .df1 = 2, .df2 = 14, .p = 0.0123L};
     r.B.sphericity = s;
     r.AB.effect.ss = 2.5L, r.AB.effect.df = 2, r.AB.effect.ms = 1.25L;
-    r.AB.error.ss = 14000, r.AB.error.df = 14, r.AB.error.ms = 1000;
-    r.AB.mse = 1234.5678L;
+    r.AB.error.ss = 17283.9492L, r.AB.error.df = 14, r.AB.error.ms = r.AB.mse = 1234.5678L;
     r.AB.f = 1234.5678L, r.AB.p = 0;  // below the range of the number type
     r.AB.sphericityOmitted = true;
     return r;

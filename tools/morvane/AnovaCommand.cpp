@@ -18,7 +18,7 @@
 #include "exchange/Csv.h"
 #include "exchange/ExchangeFiles.h"
 #include "output/AnovaFormats.h"
-#include "output/DesignFormats.h"
+#include "output/Bridges.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "runtime/SameFile.h"
@@ -66,7 +66,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
         request.output.provenance = provenance.get();
         request.design.quantilePoints = false;  // the plots' data: no format shows them
         const DesignAnalysis analysis = AnalyseDesign(*design, request.design);
-        WriteOut(out, FormatDesignAnalysis(analysis, request.format, request.output));
+        WriteOut(out, FormatAnalysis(FromDesignAnalysis(analysis), request.format, request.output));
         return;
     }
     StudyStore& store = TheStudy();
@@ -76,7 +76,9 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     analysisOptions.effectSizeLevel = request.effectSizeLevel;
     const FullAnalysis analysis = AnalyseCompleteSubjects(store, settings.decimalSeparator, analysisOptions);
     request.output.provenance = ProvenanceOfFile(in);
-    WriteOut(out, FormatAnalysis(analysis, request.format, request.output));
+    request.output.layout = OutputLayout::Study;
+    WriteOut(out, FormatAnalysis(FromStudyAnalysis(analysis), request.format, request.output,
+                                 &analysis.precision));
 }
 
 void NoticeInexactReport() {

@@ -2,16 +2,17 @@
 // The APA table of any analysis, laid out once (its number, title, headings as
 // runs of italic, subscript and superscript text, a row an effect and its
 // note), and the writers that give that one layout as plain text, HTML, RTF and
-// tab-separated text. ApaOutput.cpp fills it from the A x B x S analysis and
-// from the analysis of any design.
+// tab-separated text. ApaOutput.cpp fills it from the analysis.
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "analysis/FullAnalysis.h"
+#include "exact/ExactPartition.h"
 #include "output/OutputOptions.h"
+#include "stats/EffectSizes.h"
+#include "stats/Sphericity.h"
 
 namespace morvane::apa {
 

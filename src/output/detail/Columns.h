@@ -1,9 +1,9 @@
 #pragma once
 // The column model every table of an analysis is described in: a table is
 // one list of columns, each with a key, its headings in English and Japanese,
-// the kind of figure it holds and the reader of its cell from a row of a
-// result (the A x B x S analysis, or any design's); Written turns the cells
-// into each reader's texts. Private to the output room.
+// the kind of figure it holds and the reader of its cell from a row of the
+// analysis; Written turns the cells into each reader's texts. Private to the
+// output room.
 
 #include <cstdint>
 #include <functional>
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/FullAnalysis.h"
+#include "anova/Analysis.h"
 #include "output/ResultTables.h"
 
 namespace morvane::tables {
@@ -33,13 +33,13 @@ enum class Figure {
 struct Cell {
     enum class Kind { Blank, Text, Integer, Number, At };
     Kind kind = Kind::Blank;              // Blank: the column does not apply to the row
-    std::string text;                     // Text; At: the level's name
+    std::string text;                     // Text; At: the levels for the terminal and programs
     std::string japanese;                 // Text in Japanese where it differs; empty: the same
+    std::string window;                   // At: the levels for the window
     std::optional<std::int64_t> integer;  // Integer: absent when undefined
     Opt number;                           // Number: absent when undefined
     Figure figure = Figure::Statistic;
-    Factor factor = Factor::A;  // At: a level of this factor, 0 for all its levels
-    std::int32_t level = 0;
+    bool over = false;  // At: at no level of any factor (over all of them)
 };
 
 // Who sees a column or a note. Tool: the terminal and programs.
@@ -61,15 +61,17 @@ struct Heading {
     // The correction whose figures the column holds: the window shows them all,
     // the others that of their options only.
     std::optional<DfCorrection> correction = std::nullopt;
+    // The one layout that shows the column; none: every layout.
+    std::optional<OutputLayout> only = std::nullopt;
 
     Heading Names() const {
         Heading h = *this;
         h.numeric = false;
         return h;
     }
-    Heading For(Readers only) const {
+    Heading For(Readers shownTo) const {
         Heading h = *this;
-        h.readers = only;
+        h.readers = shownTo;
         return h;
     }
     Heading JoinedAs(Join how, const char* heading, const char* japaneseHeading) const {
@@ -82,11 +84,16 @@ struct Heading {
         h.correction = c;
         return h;
     }
+    Heading In(OutputLayout layout) const {
+        Heading h = *this;
+        h.only = layout;
+        return h;
+    }
 };
 
 // A column of a table whose rows are `Row`s of a `Result`: its heading and the
 // reader of its cell from a row.
-template <class Row, class Result = FullAnalysis>
+template <class Row, class Result = anova::Analysis>
 struct Column {
     Heading heading;
     std::function<Cell(const Result&, const Row&)> cell;
@@ -107,12 +114,13 @@ struct Table {
 };
 
 // The reader the texts are for, the decimal separator of their figures, their
-// language and the correction they apply.
+// language, the correction they apply and the layout.
 struct Reading {
     TableReader reader;
     char separator;
     bool japanese;
     DfCorrection correction;
+    OutputLayout layout = OutputLayout::Design;
 };
 
 // The cells of a row, by kind.
@@ -120,16 +128,12 @@ Cell Blank();
 Cell Text(std::string text, std::string japanese = {});
 Cell Integer(std::optional<std::int64_t> value);
 Cell Number(Opt value, Figure figure);
-// The level `level` of `factor` a result is at, 0 for all of its levels.
-Cell At(const FullAnalysis& r, Factor factor, std::int32_t level);
+// The levels a result is at: `text` for the terminal and programs, `window`
+// for the window; `over` at no level (every reader says so in its own way).
+Cell At(std::string text, std::string window, bool over);
 // One end of an interval, both undefined together.
 Cell Bound(const std::optional<Interval>& i, Extended Interval::*end);
 Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end);
-
-// The other factor: the one whose level a comparison or simple effect is at.
-inline Factor Other(Factor f) {
-    return f == Factor::A ? Factor::B : Factor::A;
-}
 
 // Each table: the cells of every row, column by column.
 template <class Result, class Row, class Rows>

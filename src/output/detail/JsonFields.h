@@ -1,17 +1,17 @@
 #pragma once
-// The visitor of a result's fields (analysis/ResultFields.h describes the
+// The visitor of a result's fields (stats/FigureFields.h describes the
 // members) that writes each as JSON, under the key its description gives it.
-// Private to the output room: the A x B x S analysis and any design's share it.
+// Private to the output room.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "analysis/ResultFields.h"
+#include "anova/Analysis.h"
 #include "output/JsonWriter.h"
 #include "output/OutputOptions.h"
-#include "runtime/Cp932.h"
+#include "stats/FigureFields.h"
 
 namespace morvane::json {
 
@@ -41,23 +41,7 @@ public:
         for (const std::string& t : texts) j_.String(t);
         j_.Close(']');
     }
-    void Names(const char* key, const std::vector<std::string>& cp932) {
-        j_.Key(key);
-        j_.Open('[');
-        for (const std::string& name : cp932) j_.String(Utf8FromCp932(name));
-        j_.Close(']');
-    }
-    void Level(const char* key, std::int32_t level) {
-        if (level != 0) j_.Key(key), j_.Integer(level);
-    }
-    // The other factor's level: {"b": 2} for a result of A at b2, null over all levels.
-    void At(Factor factor, std::int32_t at) {
-        j_.Key("at");
-        if (at == 0) return j_.Null();
-        j_.Open('{');
-        j_.Key(factor == Factor::A ? "b" : "a"), j_.Integer(at);
-        j_.Close('}');
-    }
+    void Null(const char* key) { j_.Key(key), j_.Null(); }
     void IntegerPair(const char* key, std::int64_t first, std::int64_t second, bool defined) {
         j_.Key(key), j_.IntegerPair(first, second, defined);
     }

@@ -1,0 +1,69 @@
+#include "output/AnalysisTables.h"
+
+#include <utility>
+
+#include "output/detail/AnalysisTables.h"
+
+namespace morvane {
+namespace {
+
+using namespace tables;
+
+std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* precision);
+std::vector<Table> DesignTables(const anova::Analysis& r);
+
+}  // namespace
+
+std::vector<TableText> TableTexts(const anova::Analysis& r, TableReader reader, const OutputOptions& options,
+                                  char decimalSeparator, const PrecisionCheck* precision) {
+    const Reading how{reader, decimalSeparator,
+                      reader == TableReader::Window || options.language == OutputLanguage::Japanese,
+                      options.correction, options.layout};
+    std::vector<TableText> texts;
+    for (const Table& t : options.layout == OutputLayout::Study ? StudyTables(r, precision) : DesignTables(r))
+        texts.push_back(Written(t, how));
+    return texts;
+}
+
+namespace {
+
+// TableTexts, the study's order: the model, its means and follow-ups, the
+// precision check, and the checks where there are subjects and levels to check.
+std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* precision) {
+    constexpr OutputLayout study = OutputLayout::Study;
+    std::vector<Table> tables{Summary(r, study), SphericityTests(r, study), CellMeans(r, study)};
+    for (Table& t : MarginalMeans(r, study)) tables.push_back(std::move(t));
+    tables.push_back(Comparisons(r, study));
+    tables.push_back(SimpleEffects(r, study));
+    if (precision) tables.push_back(Precision(r, *precision));
+    bool levels = r.Factors() > 0;
+    for (std::size_t k = 0; k < r.Factors(); ++k) levels = levels && !r.FactorAt(k).levels.empty();
+    if (r.subjects < 1 || !levels) return tables;
+    for (const Table& t :
+         {Multivariate(r, study), Residuals(r, study), CellShapes(r, study), Outlying(r, study),
+          Friedman(r, study), AlignedRanks(r, study), AlignedRankContrasts(r, study)})
+        tables.push_back(t);
+    return tables;
+}
+
+// TableTexts, a design's order: the model and its checks, the means and
+// follow-ups, the checks of the residuals and the rank-based tests.
+std::vector<Table> DesignTables(const anova::Analysis& r) {
+    constexpr OutputLayout design = OutputLayout::Design;
+    std::vector<Table> tables{Summary(r, design), SphericityTests(r, design), Multivariate(r, design),
+                              CellMeans(r, design)};
+    for (Table& t : MarginalMeans(r, design)) tables.push_back(std::move(t));
+    tables.push_back(Comparisons(r, design));
+    tables.push_back(SimpleEffects(r, design));
+    if (!r.between.empty()) tables.push_back(Levene(r));
+    tables.push_back(Residuals(r, design));
+    if (!r.rankBased.friedman.empty()) tables.push_back(Friedman(r, design));
+    if (!r.rankBased.alignedRanks.empty()) {
+        tables.push_back(AlignedRanks(r, design));
+        tables.push_back(AlignedRankContrasts(r, design));
+    }
+    return tables;
+}
+
+}  // namespace
+}  // namespace morvane
