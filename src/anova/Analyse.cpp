@@ -26,6 +26,9 @@ Analysis AnalyseWith(const DesignData& design, const Options& options, Strategy 
         design.between.size() > kMostBetweenFactors)
         throw RangeError();
     const Scores scores = IntegerScores(design, strategy);
+    // The between effects' hypotheses weigh every between cell: none may be empty.
+    for (std::size_t g = 0; g < scores.order.Groups() && design.Subjects() > 0; ++g)
+        if (scores.order.Size(g) == 0) throw RangeError();
     const Inputs in{design, scores, options};
     Analysis out;
     Describe(design, options, out);

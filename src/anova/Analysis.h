@@ -276,7 +276,8 @@ struct Analysis {
 };
 
 // The analysis of the design's subjects. OverflowError when a result leaves
-// the extended range; RangeError for a design beyond the factors' bounds.
+// the extended range; RangeError for a design beyond the factors' bounds or
+// with a between cell without subjects.
 Analysis Analyse(const DesignData& design, const Options& options = {});
 
 }  // namespace morvane::anova

@@ -142,8 +142,11 @@ std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis) {
         for (std::size_t m = 0; m < masks; ++m) {
             const std::vector<std::size_t>& idx = basis.of[m];
             const CrossMoments& c = sums[m];
-            for (std::size_t i = 0; i < idx.size(); ++i)
-                f.mean[idx[i]] = (n > 0 ? mpq_class(c.sum[i], n) : mpq_class(0)) + reference[idx[i]];
+            for (std::size_t i = 0; i < idx.size(); ++i) {
+                mpq_class mean = n > 0 ? mpq_class(c.sum[i], n) : mpq_class(0);
+                mean.canonicalize();
+                f.mean[idx[i]] = mean + reference[idx[i]];
+            }
             f.within[m].resize(c.centred.size());
             for (std::size_t i = 0; i < c.centred.size(); ++i) {
                 f.within[m][i] = n > 0 ? mpq_class(c.centred[i], n) : mpq_class(0);
@@ -396,7 +399,11 @@ mpq_class TotalOf(const Inputs& in) {
     }
     const auto count = static_cast<std::int64_t>(s.subjects * cells);
     mpq_class ss = 0;
-    if (count > 0) ss = allSquares - mpq_class(all * all, count);
+    if (count > 0) {
+        mpq_class square(all * all, count);
+        square.canonicalize();
+        ss = allSquares - square;
+    }
     ss.canonicalize();
     return ss;
 }
