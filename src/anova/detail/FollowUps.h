@@ -1,0 +1,284 @@
+#pragma once
+// Private to the engine: what the means, the comparisons and the simple
+// effects share. The design's factors in one list (between first), the
+// values each of them forms from a subject's row of integer offsets, their
+// exact sums group by group (SumGroups), and the exact figures of those sums:
+// a group's mean of a value, the deviations about it, their pooled variance,
+// an equal-weighted mean over groups; each figure rounded once at the end.
+
+#include <gmpxx.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "anova/Analysis.h"
+#include "anova/detail/Scores.h"
+#include "stats/Intervals.h"
+
+namespace morvane::anova::detail {
+
+// The factors of a design in one list, between first, and the cells they
+// make: the groups (between cells) and the within cells, each numbered with
+// the last factor fastest.
+struct FactorGrid {
+    std::size_t between = 0;          // how many of the factors are between factors
+    std::vector<std::size_t> levels;  // per factor
+    std::vector<std::size_t> stride;  // per factor: in a group's number, or in a within cell's
+    std::size_t groups = 1, cells = 1;
+
+    explicit FactorGrid(const DesignData& design) {
+        for (const DesignFactor& f : design.between) levels.push_back(f.levels.size());
+        for (const DesignFactor& f : design.within) levels.push_back(f.levels.size());
+        between = design.between.size();
+        stride.assign(levels.size(), 1);
+        for (std::size_t f = between; f-- > 0;) stride[f] = groups, groups *= levels[f];
+        for (std::size_t f = levels.size(); f-- > between;) stride[f] = cells, cells *= levels[f];
+    }
+    std::size_t Factors() const { return levels.size(); }
+    bool Within(std::size_t f) const { return f >= between; }
+    // Factor f's level in group or within cell `index` (whichever f belongs to).
+    std::size_t LevelOf(std::size_t index, std::size_t f) const { return index / stride[f] % levels[f]; }
+    // The group, or the within cell, of a place's levels (kOver counting as level 0).
+    std::size_t GroupOf(const Place& at) const { return IndexOf(at, 0, between); }
+    std::size_t CellOf(const Place& at) const { return IndexOf(at, between, levels.size()); }
+    // The place of every factor in group g and within cell c.
+    Place PlaceOf(std::size_t g, std::size_t c) const {
+        Place at(levels.size());
+        for (std::size_t f = 0; f < levels.size(); ++f)
+            at[f] = static_cast<std::int32_t>(LevelOf(Within(f) ? c : g, f));
+        return at;
+    }
+    // Every factor at kOver.
+    Place Over() const { return Place(levels.size(), kOver); }
+
+private:
+    std::size_t IndexOf(const Place& at, std::size_t first, std::size_t last) const {
+        std::size_t index = 0;
+        for (std::size_t f = first; f < last; ++f)
+            if (at[f] != kOver) index += static_cast<std::size_t>(at[f]) * stride[f];
+        return index;
+    }
+};
+
+// The moments, group by group, of k values formed from each subject's row,
+// with what takes them to the statistics they stand for: value i is
+// divisor[i] times its statistic (a sum over cells for a mean over them), and
+// its offsets are from reference[i] (the same value formed from the cells'
+// references).
+struct Summed {
+    std::vector<CrossMoments> groups;
+    std::vector<mpz_class> reference;
+    std::vector<std::int64_t> divisor;
+
+    std::int64_t Size(std::size_t g) const { return groups[g].n; }
+    // Group g's mean of statistic i, in the integers' unit (a group with subjects).
+    mpq_class Mean(std::size_t g, std::size_t i) const {
+        const CrossMoments& m = groups[g];
+        mpq_class x(mpz_class(m.sum[i] + m.n * reference[i]), mpz_class(mpz_class(m.n) * divisor[i]));
+        x.canonicalize();
+        return x;
+    }
+    // Group g's sum of the products of the deviations of statistics i and j
+    // from their means, in the integers' unit squared.
+    mpq_class Deviations(std::size_t g, std::size_t i, std::size_t j) const {
+        const CrossMoments& m = groups[g];
+        if (m.n == 0) return 0;
+        mpq_class x(m.Centred(i, j), mpz_class(mpz_class(m.n) * divisor[i] * divisor[j]));
+        x.canonicalize();
+        return x;
+    }
+    mpq_class Deviations(std::size_t g, std::size_t i) const { return Deviations(g, i, i); }
+};
+
+// The buffers a fill needs beside its row, one of each integer type: a fill
+// runs on 64-bit rows on the quick path and on GMP rows on the sure one.
+struct Scratch {
+    std::vector<std::int64_t> quick;
+    std::vector<mpz_class> sure;
+
+    template <class T>
+    std::vector<T>& Of(std::size_t size) {
+        if constexpr (std::is_same_v<T, std::int64_t>) {
+            if (quick.size() < size) quick.resize(size);
+            return quick;
+        } else {
+            if (sure.size() < size) sure.resize(size);
+            return sure;
+        }
+    }
+};
+
+// The value type a fill writes (std::int64_t or mpz_class).
+template <class Out>
+using ValueOf = std::remove_cv_t<std::remove_pointer_t<Out>>;
+
+// SumGroups of the values fill(row, out) forms, the divisors given, with the
+// same values of the cells' references.
+template <class Fill>
+Summed SumValues(const Scores& scores, std::vector<std::int64_t> divisor, bool crossed, long double growth,
+                 Fill&& fill) {
+    Summed out;
+    out.divisor = std::move(divisor);
+    const std::size_t k = out.divisor.size();
+    out.reference.assign(k, 0);
+    std::vector<mpz_class> reference = scores.reference;
+    reference.resize(scores.cells, 0);
+    fill(static_cast<const mpz_class*>(reference.data()), out.reference.data());
+    out.groups = SumGroups(scores, k, crossed, growth, fill);
+    return out;
+}
+
+// The subject's values that every step reads: its cells, its sums over the
+// cells of each level of each within factor, and its sum of all the cells.
+// For the means also each cell and each level less the subject's mean
+// (Cousineau's normalisation), times the count that keeps them integers:
+// C y_c - sum for a cell, k sum_l - sum for a level of k.
+class RowValues {
+public:
+    RowValues(const FactorGrid& grid, bool normalised) : grid_(grid), normalised_(normalised) {
+        const std::size_t cells = grid.cells;
+        std::size_t next = cells;
+        for (std::size_t f = grid.between; f < grid.Factors(); ++f) {
+            levelStart_.push_back(next);
+            next += grid.levels[f];
+            std::vector<std::uint32_t> level(cells);
+            for (std::size_t c = 0; c < cells; ++c) level[c] = static_cast<std::uint32_t>(grid.LevelOf(c, f));
+            cellLevel_.push_back(std::move(level));
+        }
+        total_ = next++;
+        raw_ = next;
+        if (normalised) next += raw_ - 1;
+        count_ = next;
+    }
+    std::size_t Count() const { return count_; }
+    // The raw values: the cells, the level sums and the total come first.
+    std::size_t Raw() const { return raw_; }
+    std::size_t Cell(std::size_t c) const { return c; }
+    // Within factor f (over all factors) at level l.
+    std::size_t Level(std::size_t f, std::size_t l) const { return levelStart_[f - grid_.between] + l; }
+    std::size_t Total() const { return total_; }
+    // The normalised cell or level of a raw index below Total().
+    std::size_t Normal(std::size_t raw) const { return raw_ + raw; }
+
+    std::vector<std::int64_t> Divisors() const {
+        const auto cells = static_cast<std::int64_t>(grid_.cells);
+        std::vector<std::int64_t> d(count_, 1);
+        for (std::size_t f = grid_.between; f < grid_.Factors(); ++f)
+            for (std::size_t l = 0; l < grid_.levels[f]; ++l)
+                d[Level(f, l)] = cells / static_cast<std::int64_t>(grid_.levels[f]);
+        d[total_] = cells;
+        for (std::size_t i = raw_; i < count_; ++i) d[i] = cells;
+        return d;
+    }
+    // The magnitude of a value over the largest offset.
+    long double Growth() const { return 2.0L * static_cast<long double>(grid_.cells) + 2; }
+
+    // Writes the values of `row` into out[0, Count()).
+    template <class T>
+    void Fill(const T* row, T* out) const {
+        const std::size_t cells = grid_.cells;
+        T total = 0;
+        for (std::size_t c = 0; c < cells; ++c) out[c] = row[c], total += row[c];
+        for (std::size_t f = 0; f < cellLevel_.size(); ++f) {
+            T* sums = out + levelStart_[f];
+            const std::size_t k = grid_.levels[grid_.between + f];
+            for (std::size_t l = 0; l < k; ++l) sums[l] = 0;
+            const std::uint32_t* level = cellLevel_[f].data();
+            for (std::size_t c = 0; c < cells; ++c) sums[level[c]] += row[c];
+        }
+        if (!normalised_) {
+            out[total_] = total;
+            return;
+        }
+        const auto times = [](const T& x, std::size_t m) -> T { return x * static_cast<long>(m); };
+        for (std::size_t c = 0; c < cells; ++c) out[raw_ + c] = times(row[c], cells) - total;
+        for (std::size_t f = 0; f < cellLevel_.size(); ++f) {
+            const std::size_t k = grid_.levels[grid_.between + f];
+            for (std::size_t l = 0; l < k; ++l)
+                out[raw_ + levelStart_[f] + l] = times(out[levelStart_[f] + l], k) - total;
+        }
+        out[total_] = total;
+    }
+
+private:
+    const FactorGrid& grid_;
+    bool normalised_;
+    std::vector<std::size_t> levelStart_;
+    std::vector<std::vector<std::uint32_t>> cellLevel_;
+    std::size_t total_ = 0, raw_ = 0, count_ = 0;
+};
+
+// The groups with subjects among those whose between levels a place names
+// (kOver: any level).
+inline std::vector<std::size_t> GroupsAt(const FactorGrid& grid, const Summed& sums, const Place& at) {
+    std::vector<std::size_t> out;
+    for (std::size_t g = 0; g < grid.groups; ++g) {
+        if (sums.Size(g) == 0) continue;
+        bool in = true;
+        for (std::size_t f = 0; f < grid.between && in; ++f)
+            in = at[f] == kOver || grid.LevelOf(g, f) == static_cast<std::size_t>(at[f]);
+        if (in) out.push_back(g);
+    }
+    return out;
+}
+
+// Deviations pooled within groups: their sum, the subjects, and the groups
+// they are of; the variance is the sum over Df() = subjects - groups.
+struct Pooled {
+    mpq_class deviations = 0;
+    std::int64_t subjects = 0, groups = 0;
+
+    std::int64_t Df() const { return subjects - groups; }
+    // The variance, for Df() >= 1.
+    mpq_class Variance() const { return deviations / Df(); }
+};
+
+inline Pooled Pool(const Summed& sums, std::size_t i, std::size_t j, const std::vector<std::size_t>& groups) {
+    Pooled p;
+    for (const std::size_t g : groups) {
+        p.deviations += sums.Deviations(g, i, j);
+        p.subjects += sums.Size(g);
+        ++p.groups;
+    }
+    return p;
+}
+
+// An equal-weighted mean of the groups' means of a statistic, and the factor
+// that takes the pooled variance to its variance: sum(1 / n_g) / G^2.
+struct Weighted {
+    mpq_class mean = 0, factor = 0;
+};
+
+inline Weighted EqualWeighted(const Summed& sums, std::size_t i, const std::vector<std::size_t>& groups) {
+    Weighted w;
+    if (groups.empty()) return w;
+    for (const std::size_t g : groups) {
+        w.mean += sums.Mean(g, i);
+        w.factor += mpq_class(1, sums.Size(g));
+    }
+    const auto count = static_cast<long>(groups.size());
+    w.mean /= count;
+    w.factor /= count * count;
+    return w;
+}
+
+// A figure in the integers' unit, rounded once; the root of one in the unit squared.
+inline Extended InUnit(const mpq_class& x, const Scores& scores) {
+    return Rounded(x * scores.unit);
+}
+inline Extended RootInUnit(const mpq_class& square, const Scores& scores) {
+    return RoundedRoot(square * scores.unit * scores.unit);
+}
+
+// centre -/+ factor x se, where both are defined.
+inline std::optional<Interval> Around(Extended centre, const std::optional<Extended>& factor,
+                                      const std::optional<Extended>& se) {
+    if (!factor || !se) return std::nullopt;
+    return Interval{centre - *factor * *se, centre + *factor * *se};
+}
+
+}  // namespace morvane::anova::detail

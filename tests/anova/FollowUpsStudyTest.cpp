@@ -1,0 +1,187 @@
+// The one engine's means, comparisons and simple effects of a data file's
+// A x B x S study against the study's own analysis: every figure the same to
+// the bit, in the same order, whichever strategy holds the scores.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "analysis/FullAnalysis.h"
+#include "anova/Analysis.h"
+#include "anova/detail/Analyse.h"
+#include "design/StudyDesign.h"
+#include "store/StudyStore.h"
+
+namespace morvane::anova {
+namespace {
+
+// A study of n subjects x na x nb cells with scores of `places` decimals near
+// `offset` units, `spread` units apart at most.
+StudyStore RandomStudy(std::mt19937& random, int n, int na, int nb, int places, long long offset, int spread) {
+    StudyStore store;
+    std::vector<std::string> a, b;
+    for (int i = 1; i <= na; ++i) a.push_back("a" + std::to_string(i));
+    for (int i = 1; i <= nb; ++i) b.push_back("b" + std::to_string(i));
+    StartNewStudy(store, a, b, std::to_string(n));
+    std::uniform_int_distribution<int> d(0, spread);
+    for (int s = 1; s <= n; ++s)
+        for (int i = 1; i <= na; ++i)
+            for (int j = 1; j <= nb; ++j) {
+                const long long units = offset + d(random) + (s % 4) * i * j - 2 * i + (s % 3) * j;
+                std::string text = std::to_string(units < 0 ? -units : units);
+                if (places > 0) {
+                    while (static_cast<int>(text.size()) <= places) text.insert(0, "0");
+                    text.insert(text.size() - static_cast<std::size_t>(places), ".");
+                }
+                store.CellText.Set(s, i, j, (units < 0 ? "-" : "") + text);
+            }
+    return store;
+}
+
+void ExpectSame(const std::optional<Interval>& now, const std::optional<Interval>& old, const char* what) {
+    ASSERT_EQ(now.has_value(), old.has_value()) << what;
+    if (!now) return;
+    EXPECT_EQ(now->low, old->low) << what;
+    EXPECT_EQ(now->high, old->high) << what;
+}
+
+void ExpectSame(const std::optional<LevelInterval>& now, const std::optional<LevelInterval>& old,
+                const char* what) {
+    ASSERT_EQ(now.has_value(), old.has_value()) << what;
+    if (!now) return;
+    EXPECT_EQ(now->level, old->level) << what;
+    EXPECT_EQ(now->lower, old->lower) << what;
+    EXPECT_EQ(now->upper, old->upper) << what;
+}
+
+void ExpectSameMean(const Mean& now, const MeanResult& old, const Place& at) {
+    EXPECT_EQ(now.at, at);
+    EXPECT_EQ(now.mean, old.mean);
+    EXPECT_EQ(now.sd, old.sd);
+    EXPECT_EQ(now.se, old.se);
+    ExpectSame(now.ci95, old.ci95, "ci95");
+    ExpectSame(now.withinCi95, old.withinCi95, "withinCi95");
+}
+
+// The study's families: marginal A, marginal B, A at each level of B, B at each level of A.
+Place PlaceOf(const ComparisonResult& old) {
+    if (old.at == 0) return {kOver, kOver};
+    return old.factor == Factor::A ? Place{kOver, old.at - 1} : Place{old.at - 1, kOver};
+}
+
+void ExpectSameComparisons(const Analysis& now, const FullAnalysis& old) {
+    ASSERT_EQ(now.comparisons.size(), old.comparisons.size());
+    for (std::size_t r = 0; r < old.comparisons.size(); ++r) {
+        SCOPED_TRACE("comparison " + std::to_string(r));
+        const Comparison& c = now.comparisons[r];
+        const ComparisonResult& o = old.comparisons[r];
+        EXPECT_EQ(c.factor, o.factor == Factor::A ? 0u : 1u);
+        EXPECT_EQ(c.at, PlaceOf(o));
+        EXPECT_EQ(c.i + 1, o.i);
+        EXPECT_EQ(c.j + 1, o.j);
+        EXPECT_EQ(c.df, static_cast<Extended>(o.df));
+        if (o.df < 1) continue;  // one subject: the study's difference is not formed exactly
+        EXPECT_EQ(c.difference, o.difference);
+        EXPECT_EQ(c.t, o.t);
+        EXPECT_EQ(c.p, o.p);
+        EXPECT_EQ(c.pHolm, o.pHolm);
+        EXPECT_EQ(c.pBonferroni, o.pBonferroni);
+        EXPECT_EQ(c.d, o.cohenDz);
+        EXPECT_EQ(c.dAv, o.dAv);
+        EXPECT_EQ(c.gAv, o.gAv);
+        ExpectSame(c.ci95, o.ci95, "ci95");
+        ExpectSame(c.dCI, o.dzCI, "dCI");
+    }
+}
+
+void ExpectSameSimpleEffects(const Analysis& now, const FullAnalysis& old) {
+    ASSERT_EQ(now.simpleEffects.size(), old.simpleEffects.size());
+    for (std::size_t r = 0; r < old.simpleEffects.size(); ++r) {
+        SCOPED_TRACE("simple effect " + std::to_string(r));
+        const SimpleEffect& e = now.simpleEffects[r];
+        const SimpleEffectResult& o = old.simpleEffects[r];
+        EXPECT_EQ(e.factor, o.effect == Factor::A ? 0u : 1u);
+        EXPECT_EQ(e.at, o.effect == Factor::A ? Place{kOver, o.at - 1} : Place{o.at - 1, kOver});
+        EXPECT_EQ(e.df1, o.df1);
+        EXPECT_EQ(e.df2, o.df2);
+        EXPECT_EQ(e.ss, o.ss);
+        EXPECT_EQ(e.errorSs, o.errorSs);
+        EXPECT_EQ(e.f, o.f);
+        EXPECT_EQ(e.p, o.p);
+        EXPECT_EQ(e.partialEtaSquared, o.partialEtaSquared);
+        ExpectSame(e.partialEtaSquaredCI, o.partialEtaSquaredCI, "partialEtaSquaredCI");
+        EXPECT_EQ(e.ggEpsilon, o.ggEpsilon);
+        EXPECT_EQ(e.ggP, o.ggP);
+    }
+}
+
+TEST(FollowUpsStudyTest, EveryFigureOfAStudyIsItsOwnAnalysisToTheBit) {
+    std::mt19937 random(11);
+    struct Shape {
+        int n, na, nb, places;
+        long long offset;
+        int spread;
+    };
+    // Ties, decimals, negative scores, an offset of 10^12 units, fewer
+    // subjects than contrasts, two subjects, one.
+    const Shape shapes[] = {{8, 2, 3, 0, 0, 9},        {12, 3, 4, 2, 0, 500},   {5, 4, 4, 1, -300, 3},
+                            {3, 3, 5, 3, 1000000000000LL, 999}, {6, 2, 2, 0, -50, 100}, {2, 3, 3, 2, 70, 40},
+                            {4, 5, 3, 2, 1000000000000LL, 2},   {1, 2, 3, 0, 0, 5},      {1, 3, 2, 2, 1000000000000LL, 90}};
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(std::to_string(shape.n) + " x " + std::to_string(shape.na) + " x " + std::to_string(shape.nb));
+        StudyStore store = RandomStudy(random, shape.n, shape.na, shape.nb, shape.places, shape.offset, shape.spread);
+        const FullAnalysis old = AnalyseStudy(store, '.');
+        const DesignData design = DesignFromStudy(store, '.');
+        for (const detail::Strategy strategy : {detail::Strategy::Quick, detail::Strategy::Sure}) {
+            SCOPED_TRACE(strategy == detail::Strategy::Quick ? "quick" : "sure");
+            const Analysis now = detail::AnalyseWith(design, {}, strategy);
+            ASSERT_EQ(now.cellMeans.size(), old.cells.size());
+            for (std::size_t c = 0; c < old.cells.size(); ++c)
+                ExpectSameMean(now.cellMeans[c], old.cells[c], {old.cells[c].a - 1, old.cells[c].b - 1});
+            ASSERT_EQ(now.marginalMeans.size(), 2u);
+            ASSERT_EQ(now.marginalMeans[0].size(), old.marginalA.size());
+            ASSERT_EQ(now.marginalMeans[1].size(), old.marginalB.size());
+            for (std::size_t l = 0; l < old.marginalA.size(); ++l)
+                ExpectSameMean(now.marginalMeans[0][l], old.marginalA[l], {static_cast<std::int32_t>(l), kOver});
+            for (std::size_t l = 0; l < old.marginalB.size(); ++l)
+                ExpectSameMean(now.marginalMeans[1][l], old.marginalB[l], {kOver, static_cast<std::int32_t>(l)});
+            ExpectSameComparisons(now, old);
+            ExpectSameSimpleEffects(now, old);
+            EXPECT_EQ(now.shown.compared, (std::vector<bool>{old.compared.marginalA, old.compared.marginalB}));
+            EXPECT_EQ(now.shown.comparedAtLevels, (std::vector<bool>{old.compared.aAtB, old.compared.bAtA}));
+            EXPECT_FALSE(now.shown.simpleEffectsOmitted);
+        }
+    }
+}
+
+// The bounds: a factor of more levels than are compared has no families; the
+// families at levels go when they would be too many; the simple effects go
+// when their covariances would be too large. One subject keeps it quick.
+TEST(FollowUpsStudyTest, TheStudysBoundsOnComparisonsAndSimpleEffectsHold) {
+    std::mt19937 random(5);
+    struct Shape {
+        int na, nb;
+        bool marginalA, marginalB, aAtB, bAtA, omitted;
+    };
+    const Shape shapes[] = {{2, 101, true, false, true, false, false},
+                            {100, 12, true, true, false, false, false},
+                            {2, 1500, true, false, true, false, true}};
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(std::to_string(shape.na) + " x " + std::to_string(shape.nb));
+        StudyStore store = RandomStudy(random, 1, shape.na, shape.nb, 0, 0, 20);
+        const FullAnalysis old = AnalyseStudy(store, '.');
+        EXPECT_EQ(old.compared.marginalB, shape.marginalB);
+        EXPECT_EQ(old.compared.aAtB, shape.aAtB);
+        EXPECT_EQ(old.simpleEffectsOmitted, shape.omitted);
+        const Analysis now = Analyse(DesignFromStudy(store, '.'));
+        EXPECT_EQ(now.shown.compared, (std::vector<bool>{shape.marginalA, shape.marginalB}));
+        EXPECT_EQ(now.shown.comparedAtLevels, (std::vector<bool>{shape.aAtB, shape.bAtA}));
+        EXPECT_EQ(now.shown.simpleEffectsOmitted, shape.omitted);
+        EXPECT_EQ(now.comparisons.size(), old.comparisons.size());
+        EXPECT_EQ(now.simpleEffects.size(), old.simpleEffects.size());
+    }
+}
+
+}  // namespace
+}  // namespace morvane::anova
