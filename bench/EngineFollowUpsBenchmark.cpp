@@ -1,17 +1,24 @@
 // The one engine on 10^6 scores: 10^4 subjects x 10 x 10 within cells with
 // two decimals, in one group (a data file's study) and in three of unequal
-// size. The means, comparisons and simple effects alone, each strategy, and
-// the whole analysis (the model on one thread, the rest beside it): wall
-// time, and the processor time of both threads.
+// size, with effects of every factor; and the random study of the other
+// benchmarks (scores 0.0 to 99.9, no effects), beside the study's own
+// analysis of it. The means, comparisons and simple effects alone, each
+// strategy, and the whole analysis (the model on one thread, the rest beside
+// it): wall time, and the processor time of both threads.
 
 #include <benchmark/benchmark.h>
 
 #include <random>
 
 #include "RunBenchmarks.h"
+#include "StudyGenerator.h"
+#include "analysis/FullAnalysis.h"
 #include "anova/Analysis.h"
 #include "anova/detail/Analyse.h"
 #include "anova/detail/Steps.h"
+#include "design/StudyDesign.h"
+#include "store/DataFile.h"
+#include "support/TempDir.h"
 
 namespace morvane::bench {
 namespace {
@@ -45,14 +52,29 @@ DesignData MakeDesign(bool groups) {
     return d;
 }
 
-const DesignData& Design(bool groups) {
-    static const DesignData study = MakeDesign(false), mixed = MakeDesign(true);
-    return groups ? mixed : study;
+// The random study of 10^4 subjects x 10 x 10, loaded once.
+StudyStore& RandomStudy() {
+    static testing::TempDir folder;
+    static StudyStore store;
+    if (store.SubjectCount == 0) {
+        const std::string path = folder.File("study.dat");
+        WriteRandomStudy(path, 10000, 10, 10);
+        LoadStudyFile(store, path);
+    }
+    return store;
+}
+
+enum class Kind { Study, Groups, Random };
+
+const DesignData& Design(Kind kind) {
+    static const DesignData study = MakeDesign(false), mixed = MakeDesign(true),
+                            random = DesignFromStudy(RandomStudy(), '.');
+    return kind == Kind::Study ? study : kind == Kind::Groups ? mixed : random;
 }
 
 // The three steps on scores taken to integers once, outside the timing.
-void FollowUps(benchmark::State& state, bool groups, anova::detail::Strategy strategy) {
-    const DesignData& design = Design(groups);
+void FollowUps(benchmark::State& state, Kind kind, anova::detail::Strategy strategy) {
+    const DesignData& design = Design(kind);
     const anova::detail::Scores scores = anova::detail::IntegerScores(design, strategy);
     const anova::Options options;
     const anova::detail::Inputs in{design, scores, options};
@@ -65,22 +87,29 @@ void FollowUps(benchmark::State& state, bool groups, anova::detail::Strategy str
     }
 }
 
-void Whole(benchmark::State& state, bool groups) {
-    const DesignData& design = Design(groups);
+void Whole(benchmark::State& state, Kind kind) {
+    const DesignData& design = Design(kind);
     for (auto _ : state)
         benchmark::DoNotOptimize(anova::detail::AnalyseWith(design, {}, anova::detail::Strategy::Quick));
 }
 
+// The study's own analysis of the random study, its parse of the scores included.
+void Old(benchmark::State& state) {
+    StudyStore& store = RandomStudy();
+    for (auto _ : state) benchmark::DoNotOptimize(AnalyseStudy(store, '.'));
+}
+
 void Register() {
     using anova::detail::Strategy;
-    benchmark::RegisterBenchmark("FollowUps/study/quick", FollowUps, false, Strategy::Quick)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("FollowUps/study/sure", FollowUps, false, Strategy::Sure)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("FollowUps/groups/quick", FollowUps, true, Strategy::Quick)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("Engine/study", Whole, false)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-    benchmark::RegisterBenchmark("Engine/groups", Whole, true)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+    const auto ms = benchmark::kMillisecond;
+    benchmark::RegisterBenchmark("FollowUps/study/quick", FollowUps, Kind::Study, Strategy::Quick)->Unit(ms);
+    benchmark::RegisterBenchmark("FollowUps/study/sure", FollowUps, Kind::Study, Strategy::Sure)->Unit(ms);
+    benchmark::RegisterBenchmark("FollowUps/groups/quick", FollowUps, Kind::Groups, Strategy::Quick)->Unit(ms);
+    benchmark::RegisterBenchmark("FollowUps/random/quick", FollowUps, Kind::Random, Strategy::Quick)->Unit(ms);
+    for (const auto& [name, kind] : {std::pair{"Engine/study", Kind::Study}, std::pair{"Engine/groups", Kind::Groups},
+                                     std::pair{"Engine/random", Kind::Random}})
+        benchmark::RegisterBenchmark(name, Whole, kind)->Unit(ms)->MeasureProcessCPUTime()->UseRealTime();
+    benchmark::RegisterBenchmark("StudyAnalysis/random", Old)->Unit(ms)->MeasureProcessCPUTime()->UseRealTime();
 }
 
 }  // namespace

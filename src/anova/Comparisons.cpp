@@ -31,7 +31,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "anova/detail/FollowUps.h"
@@ -42,24 +41,23 @@
 namespace morvane::anova::detail {
 namespace {
 
-// The differences a pass sums beside the raw values: each a pair of raw
-// values (first less second), those of within factor f over the others from
-// marginal[f], those at its places from atPlaces[f] (the places of the other
-// within factors in the order of their cells, the pairs within each).
-struct Differences {
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    std::vector<std::int64_t> divisor;
+// The families of the within factors a pass sums beside the raw values: a
+// block of copies of the family's k level values (their cross products
+// give every pair's differences), within factor f's over the others from
+// marginal[f], at its places from atPlaces[f] (the places of the other
+// within factors in the order of their cells, k values each).
+struct Families {
+    std::vector<std::size_t> source;  // per copy: the raw value it is
+    std::vector<std::size_t> sizes;   // the pass's blocks: the raw values alone, then each family
     std::vector<std::size_t> marginal, atPlaces;
 };
 
-// What the families are read from: the sums, each value's deviations pooled
-// within every group, and the groups with subjects.
+// What the families are read from: the sums and the groups with subjects.
 struct Sums {
     const FactorGrid& grid;
     const RowValues& values;
-    const Differences& differences;
+    const Families& families;
     Summed summed;
-    std::vector<Pooled> pooled;
     std::vector<std::size_t> filled;
 };
 
@@ -73,8 +71,8 @@ struct Contrast {
 };
 
 FollowUpsShown Shown(const FactorGrid& grid);
-Differences DifferencesOf(const FactorGrid& grid, const RowValues& values, const FollowUpsShown& shown);
-Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Differences& differences);
+Families FamiliesOf(const FactorGrid& grid, const RowValues& values, const FollowUpsShown& shown);
+Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Families& families);
 void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at, std::vector<Comparison>& out);
 std::vector<Place> PlacesOf(const FactorGrid& grid, std::size_t f);
 
@@ -88,8 +86,8 @@ void AddComparisons(const Inputs& in, Analysis& out) {
     const FollowUpsShown shown = Shown(grid);
     out.shown.compared = shown.compared, out.shown.comparedAtLevels = shown.comparedAtLevels;
     const RowValues values(grid, false);
-    const Differences differences = DifferencesOf(grid, values, shown);
-    const Sums sums = SumAll(in, grid, values, differences);
+    const Families families = FamiliesOf(grid, values, shown);
+    const Sums sums = SumAll(in, grid, values, families);
     for (std::size_t f = 0; f < grid.Factors(); ++f)
         if (out.shown.compared[f]) AddFamily(sums, in, f, grid.Over(), out.comparisons);
     for (std::size_t f = 0; f < grid.Factors(); ++f)
@@ -102,11 +100,6 @@ namespace {
 std::int64_t PairsOf(std::size_t levels) {
     const auto k = static_cast<std::int64_t>(levels);
     return k > 1 ? k * (k - 1) / 2 : 0;
-}
-
-// The number of a pair i < j of k levels, in the order (0, 1), (0, 2), ..., (1, 2), ...
-std::size_t PairIndex(std::size_t i, std::size_t j, std::size_t k) {
-    return i * (2 * k - i - 1) / 2 + (j - i - 1);
 }
 
 // First: which factors are compared, and which at the places of the others.
@@ -126,52 +119,51 @@ FollowUpsShown Shown(const FactorGrid& grid) {
     return shown;
 }
 
-// The differences of every within factor compared: of its levels' sums over
+// The families of every within factor compared: of its levels' sums over
 // the others, and where compared at places, of its cells at each place of
 // the other within factors.
-Differences DifferencesOf(const FactorGrid& grid, const RowValues& values, const FollowUpsShown& shown) {
-    Differences d;
-    const auto cells = static_cast<std::int64_t>(grid.cells);
+Families FamiliesOf(const FactorGrid& grid, const RowValues& values, const FollowUpsShown& shown) {
+    Families d;
+    d.sizes.assign(values.Count(), 1);
     d.marginal.assign(grid.Factors(), 0), d.atPlaces.assign(grid.Factors(), 0);
+    std::size_t next = values.Count();
+    const auto add = [&](const std::vector<std::size_t>& family) {
+        d.source.insert(d.source.end(), family.begin(), family.end());
+        d.sizes.push_back(family.size());
+        next += family.size();
+    };
     for (std::size_t f = grid.between; f < grid.Factors(); ++f) {
-        if (!shown.compared[f]) continue;
+        if (!shown.compared[f] || grid.levels[f] < 2) continue;
         const std::size_t k = grid.levels[f], stride = grid.stride[f];
-        d.marginal[f] = d.pairs.size();
-        for (std::size_t i = 0; i < k; ++i)
-            for (std::size_t j = i + 1; j < k; ++j) {
-                d.pairs.emplace_back(values.Level(f, i), values.Level(f, j));
-                d.divisor.push_back(cells / static_cast<std::int64_t>(k));
-            }
+        std::vector<std::size_t> family(k);
+        d.marginal[f] = next;
+        for (std::size_t i = 0; i < k; ++i) family[i] = values.Level(f, i);
+        add(family);
         if (!shown.comparedAtLevels[f]) continue;
-        d.atPlaces[f] = d.pairs.size();
+        d.atPlaces[f] = next;
         for (std::size_t c = 0; c < grid.cells; ++c) {
             if (grid.LevelOf(c, f) != 0) continue;
-            for (std::size_t i = 0; i < k; ++i)
-                for (std::size_t j = i + 1; j < k; ++j) {
-                    d.pairs.emplace_back(values.Cell(c + i * stride), values.Cell(c + j * stride));
-                    d.divisor.push_back(1);
-                }
+            for (std::size_t i = 0; i < k; ++i) family[i] = values.Cell(c + i * stride);
+            add(family);
         }
     }
     return d;
 }
 
-// Second: one pass over the subjects, the raw values and the differences
-// together, and the deviations of each pooled within all the groups.
-Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Differences& differences) {
+// Second: one pass over the subjects, the raw values and the families' copies.
+Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Families& families) {
     std::vector<std::int64_t> divisor = values.Divisors();
     const std::size_t raw = divisor.size();
-    divisor.insert(divisor.end(), differences.divisor.begin(), differences.divisor.end());
-    const auto& pairs = differences.pairs;
-    Summed summed = SumValues(in.scores, std::move(divisor), false, values.Growth(), [&](const auto* row, auto* to) {
-        values.Fill(row, to);
-        auto* d = to + raw;
-        for (std::size_t p = 0; p < pairs.size(); ++p) d[p] = to[pairs[p].first] - to[pairs[p].second];
-    });
-    Sums sums{grid, values, differences, std::move(summed), {}, {}};
-    sums.filled = GroupsAt(grid, sums.summed, grid.Over());
-    for (std::size_t i = 0; i < sums.summed.divisor.size(); ++i)
-        sums.pooled.push_back(Pool(sums.summed, i, i, sums.filled));
+    for (const std::size_t i : families.source) divisor.push_back(divisor[i]);
+    const std::vector<std::size_t>& source = families.source;
+    Summed summed = SumValues(in.scores, Blocks(families.sizes), std::move(divisor), values.Growth(),
+                              [&](const auto* row, auto* to) {
+                                  values.Fill(row, to);
+                                  auto* copies = to + raw;
+                                  for (std::size_t i = 0; i < source.size(); ++i) copies[i] = to[source[i]];
+                              });
+    Sums sums{grid, values, families, std::move(summed), {}};
+    sums.filled = GroupsAt(grid, in.scores, grid.Over());
     return sums;
 }
 
@@ -209,32 +201,41 @@ void AddAverageD(Comparison& c, const Pooled& first, const Pooled& second, const
     c.gAv = *c.dAv * (1 - 3 / (4 * twice - 1));
 }
 
-// A within factor's pair i < j over the others (at all kOver) or at a place.
+// A within factor's pair i < j over the others (at all kOver) or at a place:
+// the difference of values a and b of a family, whose deviations in group g
+// are those of a and of b less twice their cross products.
 std::optional<Comparison> WithinPair(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
                                      std::size_t i, std::size_t j) {
     const FactorGrid& grid = sums.grid;
     const Summed& summed = sums.summed;
-    const std::size_t k = grid.levels[f], raw = sums.values.Count(), pair = PairIndex(i, j, k);
+    const std::size_t k = grid.levels[f];
     const bool marginal = at == grid.Over();
-    Contrast x;
-    std::size_t first = 0, second = 0, difference = 0;
-    if (marginal) {
-        difference = raw + sums.differences.marginal[f] + pair;
-        const Weighted w = EqualWeighted(summed, difference, sums.filled);
-        x.difference = w.mean, x.factor = w.factor;
-        first = sums.values.Level(f, i), second = sums.values.Level(f, j);
-    } else {
+    std::size_t first = sums.families.marginal[f];
+    std::vector<std::size_t> groups = sums.filled;
+    if (!marginal) {
         const std::size_t g = grid.GroupOf(at), c = grid.CellOf(at), s = grid.stride[f];
         if (summed.Size(g) == 0) return std::nullopt;
-        const std::size_t place = c / (k * s) * s + c % s;
-        difference = raw + sums.differences.atPlaces[f] + place * static_cast<std::size_t>(PairsOf(k)) + pair;
-        x.difference = summed.Mean(g, difference);
-        x.factor = mpq_class(1, summed.Size(g));
-        first = sums.values.Cell(c + i * s), second = sums.values.Cell(c + j * s);
+        first = sums.families.atPlaces[f] + (c / (k * s) * s + c % s) * k;
+        groups = {g};
     }
-    x.spread = sums.pooled[difference];
+    const std::size_t a = first + i, b = first + j;
+    Contrast x;
+    Pooled levelA, levelB;
+    for (const std::size_t g : sums.filled) {
+        const mpq_class da = summed.Deviations(g, a), db = summed.Deviations(g, b);
+        x.spread.deviations += da + db - 2 * summed.Deviations(g, a, b);
+        x.spread.subjects += summed.Size(g), ++x.spread.groups;
+        levelA.deviations += da, levelB.deviations += db;
+    }
+    levelA.subjects = levelB.subjects = x.spread.subjects, levelA.groups = levelB.groups = x.spread.groups;
+    for (const std::size_t g : groups) {
+        x.difference += summed.Mean(g, a) - summed.Mean(g, b);
+        x.factor += mpq_class(1, summed.Size(g));
+    }
+    const auto count = static_cast<long>(groups.size());
+    x.difference /= count, x.factor /= count * count;
     Comparison out = Compared(x, in.scores, in.options.effectSizeLevel);
-    AddAverageD(out, sums.pooled[first], sums.pooled[second], in.scores);
+    AddAverageD(out, levelA, levelB, in.scores);
     return out;
 }
 
@@ -249,7 +250,7 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
     atI[f] = static_cast<std::int32_t>(i), atJ[f] = static_cast<std::int32_t>(j);
     Contrast x;
     if (marginal) {
-        const std::vector<std::size_t> gi = GroupsAt(grid, summed, atI), gj = GroupsAt(grid, summed, atJ);
+        const std::vector<std::size_t> gi = GroupsAt(grid, in.scores, atI), gj = GroupsAt(grid, in.scores, atJ);
         if (gi.empty() || gj.empty()) return std::nullopt;
         const Weighted wi = EqualWeighted(summed, value, gi), wj = EqualWeighted(summed, value, gj);
         x.difference = wi.mean - wj.mean, x.factor = wi.factor + wj.factor;
@@ -259,7 +260,7 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
         x.difference = summed.Mean(gi, value) - summed.Mean(gj, value);
         x.factor = mpq_class(1, summed.Size(gi)) + mpq_class(1, summed.Size(gj));
     }
-    x.spread = sums.pooled[value];
+    x.spread = Pool(summed, value, value, sums.filled);
     return Compared(x, in.scores, in.options.effectSizeLevel);
 }
 

@@ -36,7 +36,7 @@ void AddMeans(const Inputs& in, Analysis& out) {
     if (in.design.Subjects() == 0 || in.design.Cells() == 0) return;
     const FactorGrid grid(in.design);
     const RowValues values(grid, true);
-    const Summed sums = SumValues(in.scores, values.Divisors(), false, values.Growth(),
+    const Summed sums = SumValues(in.scores, Blocks::Alone(values.Count()), values.Divisors(), values.Growth(),
                                   [&](const auto* row, auto* to) { values.Fill(row, to); });
     AddCellMeans(in, grid, values, sums, out);
     AddMarginalMeans(in, grid, values, sums, out);
@@ -79,7 +79,7 @@ void AddCellMeans(const Inputs& in, const FactorGrid& grid, const RowValues& val
 void AddMarginalMeans(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Summed& sums,
                       Analysis& out) {
     const Scores& s = in.scores;
-    const std::vector<std::size_t> filled = GroupsAt(grid, sums, grid.Over());
+    const std::vector<std::size_t> filled = GroupsAt(grid, in.scores, grid.Over());
     const Pooled all = Pool(sums, values.Total(), values.Total(), filled);
     const std::int64_t df = all.Df();
     std::optional<Extended> tq;
@@ -92,7 +92,7 @@ void AddMarginalMeans(const Inputs& in, const FactorGrid& grid, const RowValues&
             m.at = grid.Over();
             m.at[f] = static_cast<std::int32_t>(l);
             const bool within = grid.Within(f);
-            const std::vector<std::size_t> groups = within ? filled : GroupsAt(grid, sums, m.at);
+            const std::vector<std::size_t> groups = within ? filled : GroupsAt(grid, in.scores, m.at);
             const std::size_t index = within ? values.Level(f, l) : values.Total();
             for (const std::size_t g : groups) m.n += sums.Size(g);
             if (groups.empty()) {

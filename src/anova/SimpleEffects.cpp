@@ -41,35 +41,54 @@
 namespace morvane::anova::detail {
 namespace {
 
-// The entries of every slice's contrast covariances together, and the
-// subjects times them, beyond which the simple effects are left out.
+// The entries of the slices' contrast covariances together (and times the
+// groups), and the subjects times them, beyond which the simple effects are
+// left out.
 constexpr Extended kMostSliceEntries = Extended{1 << 22};
 constexpr Extended kMostSliceWork = 4e9L;
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// A slice of a within factor that the pass sums: the cells of each of the
+// factor's levels (m each), each subject's sums over them its values from
+// `first`, their cross products summed too.
+struct Slice {
+    std::vector<std::vector<std::size_t>> cells;
+    std::int64_t m = 1;
+    std::size_t first = 0;
+};
+
+// Every slice of every within factor of more than one level: at each level of
+// each other within factor, and (with between factors) its levels over all
+// the within cells, for the slices at the between levels.
+struct SlicePlan {
+    std::vector<Slice> slices;
+    std::vector<std::vector<std::vector<std::size_t>>> at;  // [factor][other within factor][level]
+    std::vector<std::size_t> levels;                        // [factor]
+    std::vector<std::size_t> sizes;                         // each slice's levels
+    std::vector<std::int64_t> divisor;                      // each value's m
+    long double growth = 1;
+};
 
 // What every slice is read from.
 struct Context {
     const Inputs& in;
     const FactorGrid& grid;
     const RowValues& values;
-    Summed raw;                             // the subjects' raw values
-    std::vector<std::size_t> filled;        // the groups with subjects
-    std::optional<DecimalUnit> decimal;     // the scores' unit, a power of ten
+    Summed raw;                          // the subjects' raw values (with between factors)
+    Summed slices;                       // every slice's level sums
+    std::vector<std::size_t> filled;     // the groups with subjects
+    std::optional<DecimalUnit> decimal;  // the scores' unit, a power of ten
 };
 
-// One slice of a within factor: the groups in it, each group's means of the
-// factor's levels in the integers' unit, and the sums of the integer
-// Helmert contrasts of each subject's sums over the m cells of each level.
+// One slice of a within factor: the groups in it, and where its sums are.
 struct WithinSlice {
     std::vector<std::size_t> groups;
-    std::vector<std::vector<mpq_class>> means;  // per group in `groups`, per level
-    const Summed* contrasts = nullptr;
-    std::int64_t m = 1;
+    const Slice* slice = nullptr;
 };
 
-bool TooLarge(const FactorGrid& grid, std::size_t subjects);
-Summed SumContrasts(const Context& x, const std::vector<std::vector<std::size_t>>& cells, std::int64_t m);
-std::vector<std::vector<std::size_t>> SliceCells(const FactorGrid& grid, std::size_t f, std::size_t g,
-                                                 std::size_t l);
+SlicePlan PlanSlices(const FactorGrid& grid);
+bool TooLarge(const SlicePlan& plan, const FactorGrid& grid, std::size_t subjects);
+Summed SumSlices(const Inputs& in, const SlicePlan& plan);
 SimpleEffect WithinEffect(const Context& x, const WithinSlice& slice, std::size_t k);
 SimpleEffect BetweenEffect(const Context& x, std::size_t f, const std::vector<std::size_t>& groups,
                            std::size_t value);
@@ -80,121 +99,140 @@ std::optional<DecimalUnit> DecimalUnitOf(const DesignData& design, const Scores&
 void AddSimpleEffects(const Inputs& in, Analysis& out) {
     const FactorGrid grid(in.design);
     if (in.design.Subjects() == 0 || grid.cells == 0) return;
-    if (TooLarge(grid, in.design.Subjects())) {
+    const SlicePlan plan = PlanSlices(grid);
+    if (TooLarge(plan, grid, in.design.Subjects())) {
         out.shown.simpleEffectsOmitted = true;
         return;
     }
     const RowValues values(grid, false);
-    Context x{in, grid, values,
-              SumValues(in.scores, values.Divisors(), false, values.Growth(),
-                        [&](const auto* row, auto* to) { values.Fill(row, to); }),
-              {}, DecimalUnitOf(in.design, in.scores)};
-    x.filled = GroupsAt(grid, x.raw, grid.Over());
-    for (std::size_t f = 0; f < grid.Factors(); ++f) {
-        const std::size_t k = grid.levels[f];
-        // A within factor's contrasts of its level sums, for the slices at the between levels.
-        std::optional<Summed> levels;
-        if (grid.Within(f) && grid.between > 0 && k > 1)
-            levels = SumContrasts(x, SliceCells(grid, f, f, 0), static_cast<std::int64_t>(grid.cells / k));
+    Context x{in, grid, values, {}, SumSlices(in, plan), GroupsAt(grid, in.scores, grid.Over()),
+              DecimalUnitOf(in.design, in.scores)};
+    if (grid.between > 0)
+        x.raw = SumValues(in.scores, Blocks::Alone(values.Count()), values.Divisors(), values.Growth(),
+                          [&](const auto* row, auto* to) { values.Fill(row, to); });
+    for (std::size_t f = 0; f < grid.Factors(); ++f)
         for (std::size_t g = 0; g < grid.Factors(); ++g) {
             if (g == f) continue;
             for (std::size_t l = 0; l < grid.levels[g]; ++l) {
                 Place at = grid.Over();
                 at[g] = static_cast<std::int32_t>(l);
-                const std::vector<std::size_t> groups = grid.Within(g) ? x.filled : GroupsAt(grid, x.raw, at);
+                std::vector<std::size_t> groups = grid.Within(g) ? x.filled : GroupsAt(grid, in.scores, at);
                 SimpleEffect e;
                 if (!grid.Within(f)) {
                     e = BetweenEffect(x, f, groups, grid.Within(g) ? values.Level(g, l) : values.Total());
+                } else if (grid.levels[f] > 1) {
+                    const std::size_t s = grid.Within(g) ? plan.at[f][g][l] : plan.levels[f];
+                    e = WithinEffect(x, WithinSlice{std::move(groups), &plan.slices[s]}, grid.levels[f]);
                 } else {
-                    const std::vector<std::vector<std::size_t>> cells = SliceCells(grid, f, grid.Within(g) ? g : f, l);
-                    const auto m = static_cast<std::int64_t>(cells.empty() ? 1 : cells[0].size());
-                    WithinSlice slice{groups, {}, nullptr, m};
-                    for (const std::size_t group : groups) {
-                        std::vector<mpq_class> means;
-                        for (const std::vector<std::size_t>& level : cells) {
-                            mpq_class sum = 0;
-                            for (const std::size_t c : level) sum += x.raw.Mean(group, values.Cell(c));
-                            means.push_back(sum / m);
-                        }
-                        slice.means.push_back(std::move(means));
-                    }
-                    std::optional<Summed> own;
-                    if (k > 1 && grid.Within(g)) own = SumContrasts(x, cells, m);
-                    slice.contrasts = own ? &*own : levels ? &*levels : nullptr;
-                    e = WithinEffect(x, slice, k);
+                    e.df1 = 0;
                 }
                 e.factor = f, e.at = at;
                 out.simpleEffects.push_back(std::move(e));
             }
         }
-    }
 }
 
 namespace {
 
-// First: the two-factor study's bound on its slices' covariances, over
-// every slice of every within factor, and each slice's matrices over the groups.
-bool TooLarge(const FactorGrid& grid, std::size_t subjects) {
-    Extended entries = 0, widest = 0;
-    for (std::size_t f = grid.between; f < grid.Factors(); ++f) {
-        const Extended contrasts = static_cast<Extended>(grid.levels[f]) - 1;
-        Extended slices = 0;
-        for (std::size_t g = 0; g < grid.Factors(); ++g)
-            if (g != f) slices += static_cast<Extended>(grid.levels[g]);
-        entries += slices * contrasts * contrasts;
-        widest = std::max(widest, static_cast<Extended>(grid.groups) * contrasts * contrasts);
-    }
-    return entries > kMostSliceEntries || static_cast<Extended>(subjects) * entries > kMostSliceWork ||
-           widest > kMostSliceEntries;
-}
-
 // The cells of each level of within factor f at level l of within factor g
 // (g == f: every cell of the level), each level's in the cells' order.
-std::vector<std::vector<std::size_t>> SliceCells(const FactorGrid& grid, std::size_t f, std::size_t g,
-                                                 std::size_t l) {
-    std::vector<std::vector<std::size_t>> cells(grid.levels[f]);
+Slice SliceCells(const FactorGrid& grid, std::size_t f, std::size_t g, std::size_t l) {
+    Slice slice;
+    slice.cells.resize(grid.levels[f]);
     for (std::size_t c = 0; c < grid.cells; ++c)
-        if (g == f || grid.LevelOf(c, g) == l) cells[grid.LevelOf(c, f)].push_back(c);
-    return cells;
+        if (g == f || grid.LevelOf(c, g) == l) slice.cells[grid.LevelOf(c, f)].push_back(c);
+    slice.m = static_cast<std::int64_t>(slice.cells[0].size());
+    return slice;
 }
 
-// The sums, group by group, of the integer Helmert contrasts of each
-// subject's sums over the cells of each level (m of them): their cross
-// products whole where the epsilon needs them (more than one contrast).
-Summed SumContrasts(const Context& x, const std::vector<std::vector<std::size_t>>& cells, std::int64_t m) {
-    const std::size_t k = cells.size();
-    Scratch scratch;
-    const long double growth = 2.0L * static_cast<long double>(k) * static_cast<long double>(m);
-    return SumValues(x.in.scores, std::vector<std::int64_t>(k - 1, m), k > 2, growth,
-                     [&](const auto* row, auto* to) {
-                         using T = ValueOf<decltype(to)>;
-                         std::vector<T>& sums = scratch.Of<T>(k);
-                         for (std::size_t i = 0; i < k; ++i) {
-                             sums[i] = 0;
-                             for (const std::size_t c : cells[i]) sums[i] += row[c];
-                         }
-                         ApplyIntegerHelmert(k, sums.data(), 1, to, 1);
-                     });
+// First: the slices, and where each one's contrasts are among the pass's values.
+SlicePlan PlanSlices(const FactorGrid& grid) {
+    SlicePlan plan;
+    const std::size_t factors = grid.Factors();
+    plan.at.resize(factors), plan.levels.assign(factors, kNone);
+    std::size_t next = 0;
+    const auto add = [&](Slice slice) {
+        const std::size_t k = slice.cells.size();
+        slice.first = next, next += k;
+        plan.sizes.push_back(k);
+        plan.divisor.insert(plan.divisor.end(), k, slice.m);
+        plan.growth = std::max(plan.growth, static_cast<long double>(slice.m));
+        plan.slices.push_back(std::move(slice));
+        return plan.slices.size() - 1;
+    };
+    for (std::size_t f = grid.between; f < factors; ++f) {
+        if (grid.levels[f] < 2) continue;
+        plan.at[f].resize(factors);
+        for (std::size_t g = grid.between; g < factors; ++g)
+            for (std::size_t l = 0; g != f && l < grid.levels[g]; ++l) plan.at[f][g].push_back(add(SliceCells(grid, f, g, l)));
+        if (grid.between > 0) plan.levels[f] = add(SliceCells(grid, f, f, 0));
+    }
+    return plan;
+}
+
+// The two-factor study's bound on its slices' contrast covariances, over
+// every slice, and their entries over the groups.
+bool TooLarge(const SlicePlan& plan, const FactorGrid& grid, std::size_t subjects) {
+    Extended entries = 0;
+    for (const std::size_t k : plan.sizes) entries += static_cast<Extended>(k - 1) * static_cast<Extended>(k - 1);
+    return entries > kMostSliceEntries || static_cast<Extended>(subjects) * entries > kMostSliceWork ||
+           static_cast<Extended>(grid.groups) * entries > kMostSliceEntries;
+}
+
+// Second: one pass over the subjects, each subject's sums over the cells of
+// each level of every slice, with their cross products within each slice.
+Summed SumSlices(const Inputs& in, const SlicePlan& plan) {
+    return SumValues(in.scores, Blocks(plan.sizes), plan.divisor, plan.growth, [&](const auto* row, auto* to) {
+        for (const Slice& slice : plan.slices)
+            for (std::size_t i = 0; i < slice.cells.size(); ++i) {
+                auto& sum = to[slice.first + i];
+                sum = 0;
+                for (const std::size_t c : slice.cells[i]) sum += row[c];
+            }
+    });
+}
+
+// The cross products H C H' in group g of the slice's integer Helmert
+// contrasts (row j: the levels to j, less j + 1 times level j + 1) of its
+// level sums, from theirs C: exact, as a pass over the contrasts would sum them.
+std::vector<mpz_class> ContrastProducts(const Summed& sums, std::size_t g, const Slice& slice) {
+    const std::size_t k = slice.cells.size(), first = slice.first;
+    // T = C H', then H T, each by running sums over the levels.
+    std::vector<mpz_class> t(k * (k - 1)), z((k - 1) * (k - 1));
+    for (std::size_t a = 0; a < k; ++a) {
+        mpz_class prefix = 0;
+        for (std::size_t j = 0; j + 1 < k; ++j) {
+            prefix += sums.Centred(g, first + a, first + j);
+            t[a * (k - 1) + j] = prefix - static_cast<long>(j + 1) * sums.Centred(g, first + a, first + j + 1);
+        }
+    }
+    for (std::size_t j = 0; j + 1 < k; ++j) {
+        mpz_class prefix = 0;
+        for (std::size_t i = 0; i + 1 < k; ++i) {
+            prefix += t[i * (k - 1) + j];
+            z[i * (k - 1) + j] = prefix - static_cast<long>(i + 1) * t[(i + 1) * (k - 1) + j];
+        }
+    }
+    return z;
 }
 
 // The epsilon of a slice's orthonormal contrasts' covariance pooled within
-// its groups. Each entry is formed as the two-factor study formed its own:
-// the exact pooled cross products times the subjects rounded, then divided by
-// N (N - g), by the contrasts' lengths and by the scores' decimal unit, so
-// that a study keeps its bits (the epsilon does not depend on the unit).
-std::optional<Extended> SliceEpsilon(const Context& x, const WithinSlice& slice, std::int64_t n,
+// its groups, from each group's H C H'. Each entry is formed as the
+// two-factor study formed its own: the exact pooled cross products times the
+// subjects rounded, then divided by N (N - g), by the contrasts' lengths and
+// by the scores' decimal unit, so that a study keeps its bits (the epsilon
+// does not depend on the unit).
+std::optional<Extended> SliceEpsilon(const Context& x, const WithinSlice& slice,
+                                     const std::vector<std::vector<mpz_class>>& products, std::int64_t n,
                                      std::int64_t df) {
-    const Summed& z = *slice.contrasts;
-    const std::size_t k = z.divisor.size();
+    const std::size_t k = slice.slice->cells.size() - 1;
     SquareMatrix covariance(k);
-    const auto m = static_cast<Extended>(slice.m);
+    const auto m = static_cast<Extended>(slice.slice->m);
     for (std::size_t i = 0; i < k; ++i)
         for (std::size_t j = i; j < k; ++j) {
             mpq_class pooled = 0;
-            for (const std::size_t g : slice.groups) {
-                mpq_class part(z.groups[g].Centred(i, j), mpz_class(z.groups[g].n));
-                part.canonicalize();
-                pooled += part;
+            for (std::size_t r = 0; r < slice.groups.size(); ++r) {
+                pooled += Ratio(products[r][i * k + j], x.slices.Size(slice.groups[r]));
             }
             Extended entry = Rounded(pooled * n);
             entry = entry / (static_cast<Extended>(n) * static_cast<Extended>(df));
@@ -223,22 +261,25 @@ void Finish(const Context& x, const mpq_class& ss, const mpq_class& error, Simpl
 // A within factor's slice of k levels.
 SimpleEffect WithinEffect(const Context& x, const WithinSlice& slice, std::size_t k) {
     SimpleEffect e;
+    const Summed& sums = x.slices;
+    const std::size_t first = slice.slice->first;
     std::int64_t n = 0;
     mpq_class inverses = 0;
-    for (const std::size_t g : slice.groups) n += x.raw.Size(g), inverses += mpq_class(1, x.raw.Size(g));
+    for (const std::size_t g : slice.groups) n += sums.Size(g), inverses += mpq_class(1, sums.Size(g));
     const auto groups = static_cast<std::int64_t>(slice.groups.size());
     e.df1 = static_cast<std::int64_t>(k) - 1;
     e.df2 = e.df1 * std::max<std::int64_t>(n - groups, 0);
     if (groups == 0 || k < 2) return e;
-    // The hypothesis' means of the levels, and the count their spread is weighed by.
+    // The hypothesis' means of the levels (type III: equal weights over the
+    // groups; type II: their sizes), and the count their spread is weighed by.
     const bool typeIII = x.in.options.type == SsType::TypeIII;
     std::vector<mpq_class> means(k, 0);
-    for (std::size_t r = 0; r < slice.groups.size(); ++r)
+    for (const std::size_t g : slice.groups)
         for (std::size_t i = 0; i < k; ++i) {
             if (typeIII)
-                means[i] += slice.means[r][i];
+                means[i] += sums.Mean(g, first + i);
             else
-                means[i] += slice.means[r][i] * x.raw.Size(slice.groups[r]);
+                means[i] += sums.Mean(g, first + i) * sums.Size(g);
         }
     mpq_class grand = 0;
     for (mpq_class& v : means) v /= typeIII ? groups : n, grand += v;
@@ -249,15 +290,19 @@ SimpleEffect WithinEffect(const Context& x, const WithinSlice& slice, std::size_
         ss *= mpq_class(groups * groups) / inverses;
     else
         ss *= n;
-    const Summed& z = *slice.contrasts;
+    // The error: the contrasts' pooled deviations over their squared lengths.
+    std::vector<std::vector<mpz_class>> products;
+    for (const std::size_t g : slice.groups) products.push_back(ContrastProducts(sums, g, *slice.slice));
+    const long m = slice.slice->m;
     for (std::size_t j = 0; j + 1 < k; ++j) {
         mpq_class deviations = 0;
-        for (const std::size_t g : slice.groups) deviations += z.Deviations(g, j);
-        error += deviations / static_cast<long>((j + 1) * (j + 2));
+        for (std::size_t r = 0; r < slice.groups.size(); ++r)
+            deviations += Ratio(products[r][j * (k - 1) + j], sums.Size(slice.groups[r]));
+        error += deviations / (m * m * static_cast<long>((j + 1) * (j + 2)));
     }
     Finish(x, ss, error, e);
     if (k > 2 && n - groups >= 1) {
-        e.ggEpsilon = SliceEpsilon(x, slice, n, n - groups);
+        e.ggEpsilon = SliceEpsilon(x, slice, products, n, n - groups);
         if (e.ggEpsilon && e.f)
             e.ggP = FUpperTail(*e.f, static_cast<Extended>(e.df1) * *e.ggEpsilon,
                                static_cast<Extended>(e.df2) * *e.ggEpsilon);

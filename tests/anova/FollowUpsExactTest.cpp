@@ -164,7 +164,7 @@ void CheckMeans(const Rational& r, const Analysis& a) {
         const std::size_t k = f == 0 ? r.na : r.nb;
         for (std::size_t l = 0; l < k; ++l) {
             SCOPED_TRACE("factor " + std::to_string(f) + " level " + std::to_string(l));
-            const Values v = r.MeanOver([&](std::size_t a, std::size_t b) { return (f == 0 ? a : b) == l; });
+            const Values v = r.MeanOver([&](std::size_t x, std::size_t y) { return (f == 0 ? x : y) == l; });
             const Values all = r.MeanOver([](std::size_t, std::size_t) { return true; });
             const Values z = r.Of([&](std::size_t s) { return mpq_class(v[s] - all[s]); });
             const auto [mean, factor] = r.EqualWeighted(v);

@@ -8,6 +8,7 @@
 
 #include <gmpxx.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -64,32 +65,73 @@ private:
     }
 };
 
-// The moments, group by group, of k values formed from each subject's row,
+// num / den in lowest terms (den > 0), as GMP's rationals must be.
+inline mpq_class Ratio(const mpz_class& num, const mpz_class& den) {
+    mpq_class x(num, den);
+    x.canonicalize();
+    return x;
+}
+
+// The values a pass sums, in blocks of consecutive values whose products
+// within the block are summed too (a value alone: its square).
+struct Blocks {
+    std::vector<std::size_t> first, size, offset;  // per block; offset: of its size^2 products
+    std::vector<std::size_t> of;                   // per value: its block
+    std::size_t products = 0;
+
+    // Blocks of the sizes given, in order.
+    explicit Blocks(const std::vector<std::size_t>& sizes) {
+        std::size_t value = 0;
+        for (const std::size_t n : sizes) {
+            first.push_back(value), size.push_back(n), offset.push_back(products);
+            for (std::size_t i = 0; i < n; ++i) of.push_back(first.size() - 1);
+            value += n, products += n * n;
+        }
+    }
+    // k values each alone, or one block of all k.
+    static Blocks Alone(std::size_t k) { return Blocks(std::vector<std::size_t>(k, 1)); }
+    static Blocks Whole(std::size_t k) { return Blocks(std::vector<std::size_t>(1, k)); }
+    std::size_t Values() const { return of.size(); }
+    bool AllAlone() const { return products == of.size(); }
+    // Where the product of values i and j (of one block) is.
+    std::size_t At(std::size_t i, std::size_t j) const {
+        const std::size_t b = of[i];
+        return offset[b] + (i - first[b]) * size[b] + (j - first[b]);
+    }
+};
+
+// The moments, group by group, of values formed from each subject's row,
 // with what takes them to the statistics they stand for: value i is
 // divisor[i] times its statistic (a sum over cells for a mean over them), and
 // its offsets are from reference[i] (the same value formed from the cells'
-// references).
+// references). Per group: the subjects, each value's sum, and n times the
+// sum of each product within a block less the product of the two sums.
 struct Summed {
-    std::vector<CrossMoments> groups;
+    struct Group {
+        std::int64_t n = 0;
+        std::vector<mpz_class> sum, centred;
+    };
+    Blocks blocks = Blocks({});
+    std::vector<Group> groups;
     std::vector<mpz_class> reference;
     std::vector<std::int64_t> divisor;
 
     std::int64_t Size(std::size_t g) const { return groups[g].n; }
+    // Group g's n sum v_i v_j - sum v_i sum v_j of values i and j (of one block).
+    const mpz_class& Centred(std::size_t g, std::size_t i, std::size_t j) const {
+        return groups[g].centred[blocks.At(i, j)];
+    }
     // Group g's mean of statistic i, in the integers' unit (a group with subjects).
     mpq_class Mean(std::size_t g, std::size_t i) const {
-        const CrossMoments& m = groups[g];
-        mpq_class x(mpz_class(m.sum[i] + m.n * reference[i]), mpz_class(mpz_class(m.n) * divisor[i]));
-        x.canonicalize();
-        return x;
+        const Group& m = groups[g];
+        return Ratio(m.sum[i] + m.n * reference[i], mpz_class(m.n) * divisor[i]);
     }
     // Group g's sum of the products of the deviations of statistics i and j
-    // from their means, in the integers' unit squared.
+    // (of one block) from their means, in the integers' unit squared.
     mpq_class Deviations(std::size_t g, std::size_t i, std::size_t j) const {
-        const CrossMoments& m = groups[g];
+        const Group& m = groups[g];
         if (m.n == 0) return 0;
-        mpq_class x(m.Centred(i, j), mpz_class(mpz_class(m.n) * divisor[i] * divisor[j]));
-        x.canonicalize();
-        return x;
+        return Ratio(m.centred[blocks.At(i, j)], mpz_class(m.n) * divisor[i] * divisor[j]);
     }
     mpq_class Deviations(std::size_t g, std::size_t i) const { return Deviations(g, i, i); }
 };
@@ -116,19 +158,150 @@ struct Scratch {
 template <class Out>
 using ValueOf = std::remove_cv_t<std::remove_pointer_t<Out>>;
 
-// SumGroups of the values fill(row, out) forms, the divisors given, with the
-// same values of the cells' references.
+// How many subjects the blocked sums take in 64 bits before adding them to
+// the 128-bit totals.
+inline constexpr std::size_t kSumBlock = 32;
+
+// Whether the blocked sums hold for values of magnitude up to growth x the
+// largest offset: each value within 2^31 (biased into 32 bits, whose
+// products are exact 64-bit multiplies), and a block's sums of products
+// within 2^63 (exact modulo 2^64 from the biased ones).
+inline bool BlockedFits(const Scores& scores, long double growth) {
+    if (!scores.Quick()) return false;
+    const long double v = growth * static_cast<long double>(std::max<std::int64_t>(scores.bound, 1));
+    return v < 0x1p31L && static_cast<long double>(kSumBlock) * v * v < 0x1p63L;
+}
+
+// The moments of one pass where BlockedFits. The values of a block of
+// kSumBlock subjects are laid out value by value, each plus 2^31 in 32 bits
+// (a block short of subjects padded with zeros, which add nothing), so that
+// each sum over the block is a fixed run of exact 64-bit multiplies and adds
+// that the processor takes several at a time; the bias comes off exactly
+// modulo 2^64, and the block's sums are added to 128-bit totals. The fill
+// takes the 31-bit offsets themselves (const std::int32_t*) and writes 64-bit values.
 template <class Fill>
-Summed SumValues(const Scores& scores, std::vector<std::int64_t> divisor, bool crossed, long double growth,
+std::vector<Summed::Group> SumBlocked(const Scores& scores, const Blocks& blocks, Fill&& fill) {
+    constexpr std::size_t B = kSumBlock;
+    const std::size_t k = blocks.Values(), cells = scores.cells, products = blocks.products;
+    std::vector<Summed::Group> out(scores.order.Groups());
+    std::vector<std::int64_t> values(k);
+    std::vector<std::uint32_t> laid(k * B);
+    std::vector<std::uint64_t> sums(k);
+    for (std::size_t g = 0; g < out.size(); ++g) {
+        std::vector<Int128> sum(k, 0), total(products, 0);
+        const std::size_t first = scores.order.start[g], last = scores.order.start[g + 1];
+        for (std::size_t block = first; block < last; block += B) {
+            const std::size_t count = std::min(B, last - block);
+            for (std::size_t t = 0; t < B; ++t) {
+                if (t < count)
+                    fill(&scores.small[(block + t) * cells], values.data());
+                else
+                    std::fill(values.begin(), values.end(), 0);
+                for (std::size_t i = 0; i < k; ++i) laid[i * B + t] = static_cast<std::uint32_t>(values[i]) ^ 0x80000000u;
+            }
+            for (std::size_t i = 0; i < k; ++i) {
+                const std::uint32_t* u = &laid[i * B];
+                std::uint64_t s = 0;
+                for (std::size_t t = 0; t < B; ++t) s += u[t];
+                sums[i] = s;
+                sum[i] += static_cast<std::int64_t>(s - (std::uint64_t{B} << 31));
+            }
+            // sum x_i x_j = sum u_i u_j - 2^31 (sum u_i + sum u_j) + B 2^62, modulo 2^64.
+            for (std::size_t i = 0; i < k; ++i) {
+                const std::size_t b = blocks.of[i];
+                const std::uint32_t* u = &laid[i * B];
+                for (std::size_t j = i; j < blocks.first[b] + blocks.size[b]; ++j) {
+                    const std::uint32_t* v = &laid[j * B];
+                    std::uint64_t c = 0;
+                    for (std::size_t t = 0; t < B; ++t) c += std::uint64_t{u[t]} * v[t];
+                    total[blocks.At(i, j)] +=
+                        static_cast<std::int64_t>(c - ((sums[i] + sums[j]) << 31) + (std::uint64_t{B} << 62));
+                }
+            }
+        }
+        Summed::Group& m = out[g];
+        m.n = static_cast<std::int64_t>(last - first);
+        m.sum.resize(k), m.centred.resize(products);
+        for (std::size_t i = 0; i < k; ++i) m.sum[i] = BigOf(sum[i]);
+        const mpz_class n = m.n;
+        for (std::size_t i = 0; i < k; ++i) {
+            const std::size_t b = blocks.of[i];
+            for (std::size_t j = i; j < blocks.first[b] + blocks.size[b]; ++j) {
+                const std::size_t at = blocks.At(i, j);
+                m.centred[at] = n * BigOf(total[at]) - m.sum[i] * m.sum[j];
+                m.centred[blocks.At(j, i)] = m.centred[at];
+            }
+        }
+    }
+    return out;
+}
+
+// The moments of one pass by SumGroups (the sure strategy, or values too
+// wide for the blocked sums): a pass of its own for each block of more than
+// one value, one for all the values alone.
+template <class Fill>
+std::vector<Summed::Group> SumByGroups(const Scores& scores, const Blocks& blocks, long double growth, Fill&& fill) {
+    const std::size_t k = blocks.Values();
+    std::vector<Summed::Group> out(scores.order.Groups());
+    for (std::size_t g = 0; g < out.size(); ++g) {
+        out[g].n = static_cast<std::int64_t>(scores.order.Size(g));
+        out[g].sum.resize(k), out[g].centred.resize(blocks.products);
+    }
+    const auto take = [&](const std::vector<CrossMoments>& sums, const std::vector<std::size_t>& values) {
+        for (std::size_t g = 0; g < out.size(); ++g)
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                out[g].sum[values[i]] = sums[g].sum[i];
+                for (std::size_t j = 0; j < values.size(); ++j)
+                    if (blocks.of[values[i]] == blocks.of[values[j]] && (sums[g].crossed || i == j))
+                        out[g].centred[blocks.At(values[i], values[j])] = sums[g].Centred(i, j);
+            }
+    };
+    Scratch scratch;
+    for (std::size_t b = 0; b < blocks.first.size(); ++b) {
+        const std::size_t n = blocks.size[b], at = blocks.first[b];
+        if (n < 2 && blocks.first.size() > 1) continue;
+        const bool whole = blocks.first.size() == 1;
+        std::vector<std::size_t> values(whole ? k : n);
+        for (std::size_t i = 0; i < values.size(); ++i) values[i] = (whole ? 0 : at) + i;
+        take(SumGroups(scores, values.size(), n > 1, growth,
+                       [&](const auto* row, auto* to) {
+                           using T = std::remove_cv_t<std::remove_pointer_t<decltype(to)>>;
+                           std::vector<T>& all = scratch.Of<T>(k);
+                           fill(row, all.data());
+                           for (std::size_t i = 0; i < values.size(); ++i) to[i] = all[values[i]];
+                       }),
+             values);
+    }
+    std::vector<std::size_t> alone;
+    for (std::size_t i = 0; i < k; ++i)
+        if (blocks.size[blocks.of[i]] == 1 && blocks.first.size() > 1) alone.push_back(i);
+    if (!alone.empty())
+        take(SumGroups(scores, alone.size(), false, growth,
+                       [&](const auto* row, auto* to) {
+                           using T = std::remove_cv_t<std::remove_pointer_t<decltype(to)>>;
+                           std::vector<T>& all = scratch.Of<T>(k);
+                           fill(row, all.data());
+                           for (std::size_t i = 0; i < alone.size(); ++i) to[i] = all[alone[i]];
+                       }),
+             alone);
+    return out;
+}
+
+// The moments of the values fill(row, out) forms in one pass over the
+// subjects, the divisors given, with the same values of the cells'
+// references: blocked where that holds, else by SumGroups.
+template <class Fill>
+Summed SumValues(const Scores& scores, Blocks blocks, std::vector<std::int64_t> divisor, long double growth,
                  Fill&& fill) {
     Summed out;
+    out.blocks = std::move(blocks);
     out.divisor = std::move(divisor);
-    const std::size_t k = out.divisor.size();
-    out.reference.assign(k, 0);
+    out.reference.assign(out.divisor.size(), 0);
     std::vector<mpz_class> reference = scores.reference;
     reference.resize(scores.cells, 0);
     fill(static_cast<const mpz_class*>(reference.data()), out.reference.data());
-    out.groups = SumGroups(scores, k, crossed, growth, fill);
+    out.groups = BlockedFits(scores, growth) ? SumBlocked(scores, out.blocks, fill)
+                                             : SumByGroups(scores, out.blocks, growth, fill);
     return out;
 }
 
@@ -178,24 +351,24 @@ public:
     long double Growth() const { return 2.0L * static_cast<long double>(grid_.cells) + 2; }
 
     // Writes the values of `row` into out[0, Count()).
-    template <class T>
-    void Fill(const T* row, T* out) const {
+    template <class Row, class T>
+    void Fill(const Row* row, T* out) const {
         const std::size_t cells = grid_.cells;
         T total = 0;
-        for (std::size_t c = 0; c < cells; ++c) out[c] = row[c], total += row[c];
+        for (std::size_t c = 0; c < cells; ++c) out[c] = row[c], total += out[c];
         for (std::size_t f = 0; f < cellLevel_.size(); ++f) {
             T* sums = out + levelStart_[f];
             const std::size_t k = grid_.levels[grid_.between + f];
             for (std::size_t l = 0; l < k; ++l) sums[l] = 0;
             const std::uint32_t* level = cellLevel_[f].data();
-            for (std::size_t c = 0; c < cells; ++c) sums[level[c]] += row[c];
+            for (std::size_t c = 0; c < cells; ++c) sums[level[c]] += out[c];
         }
         if (!normalised_) {
             out[total_] = total;
             return;
         }
         const auto times = [](const T& x, std::size_t m) -> T { return x * static_cast<long>(m); };
-        for (std::size_t c = 0; c < cells; ++c) out[raw_ + c] = times(row[c], cells) - total;
+        for (std::size_t c = 0; c < cells; ++c) out[raw_ + c] = times(out[c], cells) - total;
         for (std::size_t f = 0; f < cellLevel_.size(); ++f) {
             const std::size_t k = grid_.levels[grid_.between + f];
             for (std::size_t l = 0; l < k; ++l)
@@ -214,10 +387,10 @@ private:
 
 // The groups with subjects among those whose between levels a place names
 // (kOver: any level).
-inline std::vector<std::size_t> GroupsAt(const FactorGrid& grid, const Summed& sums, const Place& at) {
+inline std::vector<std::size_t> GroupsAt(const FactorGrid& grid, const Scores& scores, const Place& at) {
     std::vector<std::size_t> out;
-    for (std::size_t g = 0; g < grid.groups; ++g) {
-        if (sums.Size(g) == 0) continue;
+    for (std::size_t g = 0; g < grid.groups && g < scores.order.Groups(); ++g) {
+        if (scores.order.Size(g) == 0) continue;
         bool in = true;
         for (std::size_t f = 0; f < grid.between && in; ++f)
             in = at[f] == kOver || grid.LevelOf(g, f) == static_cast<std::size_t>(at[f]);
