@@ -87,10 +87,9 @@ void FollowUps(benchmark::State& state, Kind kind, anova::detail::Strategy strat
     }
 }
 
-void Whole(benchmark::State& state, Kind kind) {
+void Whole(benchmark::State& state, Kind kind, anova::detail::Strategy strategy) {
     const DesignData& design = Design(kind);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(anova::detail::AnalyseWith(design, {}, anova::detail::Strategy::Quick));
+    for (auto _ : state) benchmark::DoNotOptimize(anova::detail::AnalyseWith(design, {}, strategy));
 }
 
 // The study's own analysis of the random study, its parse of the scores included.
@@ -108,7 +107,14 @@ void Register() {
     benchmark::RegisterBenchmark("FollowUps/random/quick", FollowUps, Kind::Random, Strategy::Quick)->Unit(ms);
     for (const auto& [name, kind] : {std::pair{"Engine/study", Kind::Study}, std::pair{"Engine/groups", Kind::Groups},
                                      std::pair{"Engine/random", Kind::Random}})
-        benchmark::RegisterBenchmark(name, Whole, kind)->Unit(ms)->MeasureProcessCPUTime()->UseRealTime();
+        benchmark::RegisterBenchmark(name, Whole, kind, Strategy::Quick)
+            ->Unit(ms)
+            ->MeasureProcessCPUTime()
+            ->UseRealTime();
+    benchmark::RegisterBenchmark("Engine/study/sure", Whole, Kind::Study, Strategy::Sure)
+        ->Unit(ms)
+        ->MeasureProcessCPUTime()
+        ->UseRealTime();
     benchmark::RegisterBenchmark("StudyAnalysis/random", Old)->Unit(ms)->MeasureProcessCPUTime()->UseRealTime();
 }
 

@@ -3,7 +3,8 @@
 // values, their groups' means, the deviations about them), every figure the
 // correctly rounded value of the exact one: a mixed design of two groups of
 // unequal size and a within design whose cells average one to three rows,
-// both near 10^9 with three decimals, in both strategies.
+// both near 10^9 with three decimals, and a mixed design of scores spread
+// too wide for the sums of a block of subjects in 64 bits; in both strategies.
 
 #include <gmpxx.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 
 #include "anova/Analysis.h"
 #include "anova/detail/Analyse.h"
+#include "anova/detail/FollowUps.h"
 #include "anova/detail/Scores.h"
 #include "stats/Distributions.h"
 
@@ -27,9 +29,9 @@ using detail::RoundedRoot;
 using Values = std::vector<mpq_class>;  // one per subject
 
 // Between factor G (groups of `sizes`) x within A (na) x B (nb), the scores
-// 10^9 and some thousandths, each cell averaged from 1 to `most` rows.
+// 10^9 and up to `spread` thousandths, each cell averaged from 1 to `most` rows.
 DesignData MakeDesign(std::mt19937& random, const std::vector<int>& sizes, std::size_t na, std::size_t nb,
-                      int most) {
+                      int most, int spread = 40000) {
     DesignData d;
     if (sizes.size() > 1) {
         d.between = {{"G", {}}};
@@ -40,7 +42,7 @@ DesignData MakeDesign(std::mt19937& random, const std::vector<int>& sizes, std::
     for (std::size_t b = 0; b < nb; ++b) d.within[1].levels.push_back("b" + std::to_string(b + 1));
     d.exact = true;
     d.scale = 3;
-    std::uniform_int_distribution<int> noise(0, 40000), rows(1, most);
+    std::uniform_int_distribution<int> noise(0, spread), rows(1, most);
     for (std::size_t g = 0; g < sizes.size(); ++g)
         for (int s = 0; s < sizes[g]; ++s) {
             d.subjects.push_back("s" + std::to_string(d.subjects.size() + 1));
@@ -365,9 +367,16 @@ void CheckSimpleEffects(const Rational& r, const Analysis& a) {
 
 TEST(FollowUpsExactTest, EveryFigureIsTheRoundedExactOneOfItsDefinition) {
     std::mt19937 random(2024);
-    const DesignData designs[] = {MakeDesign(random, {3, 5}, 3, 2, 1), MakeDesign(random, {6}, 3, 4, 3)};
+    // The third's offsets too wide for sums of a block of subjects in 64 bits:
+    // the quick strategy sums them subject by subject in 128.
+    const DesignData designs[] = {MakeDesign(random, {3, 5}, 3, 2, 1), MakeDesign(random, {6}, 3, 4, 3),
+                                  MakeDesign(random, {4, 3}, 3, 2, 1, 200000000)};
+    const detail::Scores wide = detail::IntegerScores(designs[2]);
+    const detail::FactorGrid grid(designs[2]);
+    ASSERT_TRUE(wide.Quick());
+    EXPECT_FALSE(detail::BlockedFits(wide, detail::RowValues(grid, true).Growth()));
     for (const DesignData& design : designs) {
-        SCOPED_TRACE(design.between.empty() ? "averaged rows" : "mixed");
+        SCOPED_TRACE(design.subjects.size());
         const Rational r(design);
         for (const detail::Strategy strategy : {detail::Strategy::Quick, detail::Strategy::Sure}) {
             SCOPED_TRACE(strategy == detail::Strategy::Quick ? "quick" : "sure");

@@ -2,9 +2,12 @@
 // Private to the engine: what the means, the comparisons and the simple
 // effects share. The design's factors in one list (between first), the
 // values each of them forms from a subject's row of integer offsets, their
-// exact sums group by group (SumGroups), and the exact figures of those sums:
-// a group's mean of a value, the deviations about it, their pooled variance,
-// an equal-weighted mean over groups; each figure rounded once at the end.
+// exact sums group by group with the products within blocks of them (as
+// SumGroups of Scores.h sums each value alone or all their products, a
+// family's or a slice's products here; blocks of subjects in 64 bits where
+// the values allow), and the exact figures of those sums: a group's mean of a
+// value, the deviations about it, their pooled variance, an equal-weighted
+// mean over groups; each figure rounded once at the end.
 
 #include <gmpxx.h>
 
@@ -136,28 +139,6 @@ struct Summed {
     mpq_class Deviations(std::size_t g, std::size_t i) const { return Deviations(g, i, i); }
 };
 
-// The buffers a fill needs beside its row, one of each integer type: a fill
-// runs on 64-bit rows on the quick path and on GMP rows on the sure one.
-struct Scratch {
-    std::vector<std::int64_t> quick;
-    std::vector<mpz_class> sure;
-
-    template <class T>
-    std::vector<T>& Of(std::size_t size) {
-        if constexpr (std::is_same_v<T, std::int64_t>) {
-            if (quick.size() < size) quick.resize(size);
-            return quick;
-        } else {
-            if (sure.size() < size) sure.resize(size);
-            return sure;
-        }
-    }
-};
-
-// The value type a fill writes (std::int64_t or mpz_class).
-template <class Out>
-using ValueOf = std::remove_cv_t<std::remove_pointer_t<Out>>;
-
 // How many subjects the blocked sums take in 64 bits before adding them to
 // the 128-bit totals.
 inline constexpr std::size_t kSumBlock = 32;
@@ -236,60 +217,67 @@ std::vector<Summed::Group> SumBlocked(const Scores& scores, const Blocks& blocks
     return out;
 }
 
-// The moments of one pass by SumGroups (the sure strategy, or values too
-// wide for the blocked sums): a pass of its own for each block of more than
-// one value, one for all the values alone.
-template <class Fill>
-std::vector<Summed::Group> SumByGroups(const Scores& scores, const Blocks& blocks, long double growth, Fill&& fill) {
-    const std::size_t k = blocks.Values();
+// The moments of one pass where the blocked sums do not hold: each value
+// and each product within a block summed subject by subject, in 64 and 128
+// bits where the values allow (Value std::int64_t, Total Int128), else in
+// GMP integers (both mpz_class), from the sure strategy's GMP offsets as
+// they are.
+template <class Value, class Total, class Fill>
+std::vector<Summed::Group> SumDirect(const Scores& scores, const Blocks& blocks, Fill&& fill) {
+    constexpr bool wide = std::is_same_v<Value, mpz_class>;
+    const std::size_t k = blocks.Values(), cells = scores.cells, products = blocks.products;
     std::vector<Summed::Group> out(scores.order.Groups());
+    std::vector<Value> values(k);
+    std::vector<mpz_class> row(wide && scores.Quick() ? cells : 0);
     for (std::size_t g = 0; g < out.size(); ++g) {
-        out[g].n = static_cast<std::int64_t>(scores.order.Size(g));
-        out[g].sum.resize(k), out[g].centred.resize(blocks.products);
-    }
-    const auto take = [&](const std::vector<CrossMoments>& sums, const std::vector<std::size_t>& values) {
-        for (std::size_t g = 0; g < out.size(); ++g)
-            for (std::size_t i = 0; i < values.size(); ++i) {
-                out[g].sum[values[i]] = sums[g].sum[i];
-                for (std::size_t j = 0; j < values.size(); ++j)
-                    if (blocks.of[values[i]] == blocks.of[values[j]] && (sums[g].crossed || i == j))
-                        out[g].centred[blocks.At(values[i], values[j])] = sums[g].Centred(i, j);
+        std::vector<Total> sum(k, 0), total(products, 0);
+        const std::size_t first = scores.order.start[g], last = scores.order.start[g + 1];
+        for (std::size_t r = first; r < last; ++r) {
+            if constexpr (!wide) {
+                fill(&scores.small[r * cells], values.data());
+            } else if (scores.Quick()) {
+                for (std::size_t c = 0; c < cells; ++c) row[c] = scores.small[r * cells + c];
+                fill(static_cast<const mpz_class*>(row.data()), values.data());
+            } else {
+                fill(&scores.wide[r * cells], values.data());
             }
-    };
-    Scratch scratch;
-    for (std::size_t b = 0; b < blocks.first.size(); ++b) {
-        const std::size_t n = blocks.size[b], at = blocks.first[b];
-        if (n < 2 && blocks.first.size() > 1) continue;
-        const bool whole = blocks.first.size() == 1;
-        std::vector<std::size_t> values(whole ? k : n);
-        for (std::size_t i = 0; i < values.size(); ++i) values[i] = (whole ? 0 : at) + i;
-        take(SumGroups(scores, values.size(), n > 1, growth,
-                       [&](const auto* row, auto* to) {
-                           using T = std::remove_cv_t<std::remove_pointer_t<decltype(to)>>;
-                           std::vector<T>& all = scratch.Of<T>(k);
-                           fill(row, all.data());
-                           for (std::size_t i = 0; i < values.size(); ++i) to[i] = all[values[i]];
-                       }),
-             values);
+            for (std::size_t i = 0; i < k; ++i) {
+                sum[i] += values[i];
+                const std::size_t b = blocks.of[i];
+                for (std::size_t j = i; j < blocks.first[b] + blocks.size[b]; ++j) {
+                    if constexpr (wide)
+                        total[blocks.At(i, j)] += values[i] * values[j];
+                    else
+                        total[blocks.At(i, j)] += static_cast<Int128>(values[i]) * values[j];
+                }
+            }
+        }
+        Summed::Group& m = out[g];
+        m.n = static_cast<std::int64_t>(last - first);
+        m.sum.resize(k), m.centred.resize(products);
+        const auto big = [](const Total& x) -> mpz_class {
+            if constexpr (wide)
+                return x;
+            else
+                return BigOf(x);
+        };
+        for (std::size_t i = 0; i < k; ++i) m.sum[i] = big(sum[i]);
+        const mpz_class n = m.n;
+        for (std::size_t i = 0; i < k; ++i) {
+            const std::size_t b = blocks.of[i];
+            for (std::size_t j = i; j < blocks.first[b] + blocks.size[b]; ++j) {
+                const std::size_t at = blocks.At(i, j);
+                m.centred[at] = n * big(total[at]) - m.sum[i] * m.sum[j];
+                m.centred[blocks.At(j, i)] = m.centred[at];
+            }
+        }
     }
-    std::vector<std::size_t> alone;
-    for (std::size_t i = 0; i < k; ++i)
-        if (blocks.size[blocks.of[i]] == 1 && blocks.first.size() > 1) alone.push_back(i);
-    if (!alone.empty())
-        take(SumGroups(scores, alone.size(), false, growth,
-                       [&](const auto* row, auto* to) {
-                           using T = std::remove_cv_t<std::remove_pointer_t<decltype(to)>>;
-                           std::vector<T>& all = scratch.Of<T>(k);
-                           fill(row, all.data());
-                           for (std::size_t i = 0; i < alone.size(); ++i) to[i] = all[alone[i]];
-                       }),
-             alone);
     return out;
 }
 
 // The moments of the values fill(row, out) forms in one pass over the
 // subjects, the divisors given, with the same values of the cells'
-// references: blocked where that holds, else by SumGroups.
+// references: blocked where that holds, else directly.
 template <class Fill>
 Summed SumValues(const Scores& scores, Blocks blocks, std::vector<std::int64_t> divisor, long double growth,
                  Fill&& fill) {
@@ -300,8 +288,12 @@ Summed SumValues(const Scores& scores, Blocks blocks, std::vector<std::int64_t> 
     std::vector<mpz_class> reference = scores.reference;
     reference.resize(scores.cells, 0);
     fill(static_cast<const mpz_class*>(reference.data()), out.reference.data());
-    out.groups = BlockedFits(scores, growth) ? SumBlocked(scores, out.blocks, fill)
-                                             : SumByGroups(scores, out.blocks, growth, fill);
+    if (BlockedFits(scores, growth))
+        out.groups = SumBlocked(scores, out.blocks, fill);
+    else if (QuickFits(scores, growth))
+        out.groups = SumDirect<std::int64_t, Int128>(scores, out.blocks, fill);
+    else
+        out.groups = SumDirect<mpz_class, mpz_class>(scores, out.blocks, fill);
     return out;
 }
 
