@@ -103,10 +103,13 @@ void Register() {
     const auto ms = benchmark::kMillisecond;
     benchmark::RegisterBenchmark("FollowUps/study/quick", FollowUps, Kind::Study, Strategy::Quick)->Unit(ms);
     benchmark::RegisterBenchmark("FollowUps/study/sure", FollowUps, Kind::Study, Strategy::Sure)->Unit(ms);
-    benchmark::RegisterBenchmark("FollowUps/groups/quick", FollowUps, Kind::Groups, Strategy::Quick)->Unit(ms);
-    benchmark::RegisterBenchmark("FollowUps/random/quick", FollowUps, Kind::Random, Strategy::Quick)->Unit(ms);
-    for (const auto& [name, kind] : {std::pair{"Engine/study", Kind::Study}, std::pair{"Engine/groups", Kind::Groups},
-                                     std::pair{"Engine/random", Kind::Random}})
+    benchmark::RegisterBenchmark("FollowUps/groups/quick", FollowUps, Kind::Groups, Strategy::Quick)
+        ->Unit(ms);
+    benchmark::RegisterBenchmark("FollowUps/random/quick", FollowUps, Kind::Random, Strategy::Quick)
+        ->Unit(ms);
+    for (const auto& [name, kind] :
+         {std::pair{"Engine/study", Kind::Study}, std::pair{"Engine/groups", Kind::Groups},
+          std::pair{"Engine/random", Kind::Random}})
         benchmark::RegisterBenchmark(name, Whole, kind, Strategy::Quick)
             ->Unit(ms)
             ->MeasureProcessCPUTime()
@@ -115,7 +118,10 @@ void Register() {
         ->Unit(ms)
         ->MeasureProcessCPUTime()
         ->UseRealTime();
-    benchmark::RegisterBenchmark("StudyAnalysis/random", Old)->Unit(ms)->MeasureProcessCPUTime()->UseRealTime();
+    benchmark::RegisterBenchmark("StudyAnalysis/random", Old)
+        ->Unit(ms)
+        ->MeasureProcessCPUTime()
+        ->UseRealTime();
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ struct Contrast {
 FollowUpsShown Shown(const FactorGrid& grid);
 Families FamiliesOf(const FactorGrid& grid, const RowValues& values, const FollowUpsShown& shown);
 Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Families& families);
-void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at, std::vector<Comparison>& out);
+void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
+               std::vector<Comparison>& out);
 std::vector<Place> PlacesOf(const FactorGrid& grid, std::size_t f);
 
 }  // namespace
@@ -250,7 +251,8 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
     atI[f] = static_cast<std::int32_t>(i), atJ[f] = static_cast<std::int32_t>(j);
     Contrast x;
     if (marginal) {
-        const std::vector<std::size_t> gi = GroupsAt(grid, in.scores, atI), gj = GroupsAt(grid, in.scores, atJ);
+        const std::vector<std::size_t> gi = GroupsAt(grid, in.scores, atI),
+                                       gj = GroupsAt(grid, in.scores, atJ);
         if (gi.empty() || gj.empty()) return std::nullopt;
         const Weighted wi = EqualWeighted(summed, value, gi), wj = EqualWeighted(summed, value, gj);
         x.difference = wi.mean - wj.mean, x.factor = wi.factor + wj.factor;
@@ -265,12 +267,13 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
 }
 
 // Each family: its pairs in order, then Holm's and Bonferroni's adjustments within it.
-void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at, std::vector<Comparison>& out) {
+void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
+               std::vector<Comparison>& out) {
     const std::size_t first = out.size(), k = sums.grid.levels[f];
     for (std::size_t i = 0; i < k; ++i)
         for (std::size_t j = i + 1; j < k; ++j) {
-            std::optional<Comparison> c = sums.grid.Within(f) ? WithinPair(sums, in, f, at, i, j)
-                                                              : BetweenPair(sums, in, f, at, i, j);
+            std::optional<Comparison> c =
+                sums.grid.Within(f) ? WithinPair(sums, in, f, at, i, j) : BetweenPair(sums, in, f, at, i, j);
             if (!c) continue;
             c->factor = f, c->at = at;
             c->i = static_cast<std::int32_t>(i), c->j = static_cast<std::int32_t>(j);

@@ -36,8 +36,8 @@ void AddMeans(const Inputs& in, Analysis& out) {
     if (in.design.Subjects() == 0 || in.design.Cells() == 0) return;
     const FactorGrid grid(in.design);
     const RowValues values(grid, true);
-    const Summed sums = SumValues(in.scores, Blocks::Alone(values.Count()), values.Divisors(), values.Growth(),
-                                  [&](const auto* row, auto* to) { values.Fill(row, to); });
+    const Summed sums = SumValues(in.scores, Blocks::Alone(values.Count()), values.Divisors(),
+                                  values.Growth(), [&](const auto* row, auto* to) { values.Fill(row, to); });
     AddCellMeans(in, grid, values, sums, out);
     AddMarginalMeans(in, grid, values, sums, out);
 }
@@ -107,7 +107,8 @@ void AddMarginalMeans(const Inputs& in, const FactorGrid& grid, const RowValues&
                 m.se = RootInUnit(variance * w.factor, s);
                 m.ci95 = Around(m.mean, tq, m.se);
                 if (within && k >= 2) {
-                    const mpq_class normal = Pool(sums, values.Normal(index), values.Normal(index), filled).Variance();
+                    const mpq_class normal =
+                        Pool(sums, values.Normal(index), values.Normal(index), filled).Variance();
                     const std::optional<Extended> se = RootInUnit(normal * w.factor * mpq_class(k, k - 1), s);
                     m.withinCi95 = Around(m.mean, tq, se);
                 }

@@ -105,7 +105,12 @@ void AddSimpleEffects(const Inputs& in, Analysis& out) {
         return;
     }
     const RowValues values(grid, false);
-    Context x{in, grid, values, {}, SumSlices(in, plan), GroupsAt(grid, in.scores, grid.Over()),
+    Context x{in,
+              grid,
+              values,
+              {},
+              SumSlices(in, plan),
+              GroupsAt(grid, in.scores, grid.Over()),
               DecimalUnitOf(in.design, in.scores)};
     if (grid.between > 0)
         x.raw = SumValues(in.scores, Blocks::Alone(values.Count()), values.Divisors(), values.Growth(),
@@ -164,7 +169,8 @@ SlicePlan PlanSlices(const FactorGrid& grid) {
         if (grid.levels[f] < 2) continue;
         plan.at[f].resize(factors);
         for (std::size_t g = grid.between; g < factors; ++g)
-            for (std::size_t l = 0; g != f && l < grid.levels[g]; ++l) plan.at[f][g].push_back(add(SliceCells(grid, f, g, l)));
+            for (std::size_t l = 0; g != f && l < grid.levels[g]; ++l)
+                plan.at[f][g].push_back(add(SliceCells(grid, f, g, l)));
         if (grid.between > 0) plan.levels[f] = add(SliceCells(grid, f, f, 0));
     }
     return plan;
@@ -174,7 +180,8 @@ SlicePlan PlanSlices(const FactorGrid& grid) {
 // every slice, and their entries over the groups.
 bool TooLarge(const SlicePlan& plan, const FactorGrid& grid, std::size_t subjects) {
     Extended entries = 0;
-    for (const std::size_t k : plan.sizes) entries += static_cast<Extended>(k - 1) * static_cast<Extended>(k - 1);
+    for (const std::size_t k : plan.sizes)
+        entries += static_cast<Extended>(k - 1) * static_cast<Extended>(k - 1);
     return entries > kMostSliceEntries || static_cast<Extended>(subjects) * entries > kMostSliceWork ||
            static_cast<Extended>(grid.groups) * entries > kMostSliceEntries;
 }
@@ -182,14 +189,15 @@ bool TooLarge(const SlicePlan& plan, const FactorGrid& grid, std::size_t subject
 // Second: one pass over the subjects, each subject's sums over the cells of
 // each level of every slice, with their cross products within each slice.
 Summed SumSlices(const Inputs& in, const SlicePlan& plan) {
-    return SumValues(in.scores, Blocks(plan.sizes), plan.divisor, plan.growth, [&](const auto* row, auto* to) {
-        for (const Slice& slice : plan.slices)
-            for (std::size_t i = 0; i < slice.cells.size(); ++i) {
-                auto& sum = to[slice.first + i];
-                sum = 0;
-                for (const std::size_t c : slice.cells[i]) sum += row[c];
-            }
-    });
+    return SumValues(in.scores, Blocks(plan.sizes), plan.divisor, plan.growth,
+                     [&](const auto* row, auto* to) {
+                         for (const Slice& slice : plan.slices)
+                             for (std::size_t i = 0; i < slice.cells.size(); ++i) {
+                                 auto& sum = to[slice.first + i];
+                                 sum = 0;
+                                 for (const std::size_t c : slice.cells[i]) sum += row[c];
+                             }
+                     });
 }
 
 // The cross products H C H' in group g of the slice's integer Helmert
@@ -203,7 +211,8 @@ std::vector<mpz_class> ContrastProducts(const Summed& sums, std::size_t g, const
         mpz_class prefix = 0;
         for (std::size_t j = 0; j + 1 < k; ++j) {
             prefix += sums.Centred(g, first + a, first + j);
-            t[a * (k - 1) + j] = prefix - static_cast<long>(j + 1) * sums.Centred(g, first + a, first + j + 1);
+            t[a * (k - 1) + j] =
+                prefix - static_cast<long>(j + 1) * sums.Centred(g, first + a, first + j + 1);
         }
     }
     for (std::size_t j = 0; j + 1 < k; ++j) {

@@ -35,7 +35,8 @@ DesignData MakeDesign(std::mt19937& random, const std::vector<int>& sizes, std::
     DesignData d;
     if (sizes.size() > 1) {
         d.between = {{"G", {}}};
-        for (std::size_t g = 0; g < sizes.size(); ++g) d.between[0].levels.push_back("g" + std::to_string(g + 1));
+        for (std::size_t g = 0; g < sizes.size(); ++g)
+            d.between[0].levels.push_back("g" + std::to_string(g + 1));
     }
     d.within = {{"A", {}}, {"B", {}}};
     for (std::size_t a = 0; a < na; ++a) d.within[0].levels.push_back("a" + std::to_string(a + 1));
@@ -70,7 +71,9 @@ struct Rational {
     std::vector<std::vector<mpq_class>> y;  // [subject][a * nb + b]
 
     explicit Rational(const DesignData& design)
-        : d(design), na(design.within[0].levels.size()), nb(design.within[1].levels.size()),
+        : d(design),
+          na(design.within[0].levels.size()),
+          nb(design.within[1].levels.size()),
           groups(design.Groups()) {
         for (std::size_t s = 0; s < d.Subjects(); ++s) {
             y.emplace_back();
@@ -189,7 +192,8 @@ void CheckMeans(const Rational& r, const Analysis& a) {
     }
 }
 
-const Comparison* Find(const Analysis& a, std::size_t factor, const Place& at, std::int32_t i, std::int32_t j) {
+const Comparison* Find(const Analysis& a, std::size_t factor, const Place& at, std::int32_t i,
+                       std::int32_t j) {
     for (const Comparison& c : a.comparisons)
         if (c.factor == factor && c.at == at && c.i == i && c.j == j) return &c;
     return nullptr;
@@ -228,20 +232,24 @@ void CheckComparisons(const Rational& r, const Analysis& a) {
     // A over B, and A at each group and level of B.
     for (std::int32_t i = 0; i < static_cast<std::int32_t>(r.na); ++i)
         for (std::int32_t j = i + 1; j < static_cast<std::int32_t>(r.na); ++j) {
-            const Values vi = r.MeanOver([&](std::size_t x, std::size_t) { return x == static_cast<std::size_t>(i); });
-            const Values vj = r.MeanOver([&](std::size_t x, std::size_t) { return x == static_cast<std::size_t>(j); });
+            const Values vi =
+                r.MeanOver([&](std::size_t x, std::size_t) { return x == static_cast<std::size_t>(i); });
+            const Values vj =
+                r.MeanOver([&](std::size_t x, std::size_t) { return x == static_cast<std::size_t>(j); });
             const Values d = r.Of([&](std::size_t s) { return mpq_class(vi[s] - vj[s]); });
             const auto [mean, factor] = r.EqualWeighted(d);
             CheckPair(r, Find(a, B, Place(B + 2, kOver), i, j), mean, r.Pooled(d), factor, &vi, &vj);
             for (std::size_t g = 0; g < r.groups; ++g)
                 for (std::size_t b = 0; b < r.nb; ++b) {
-                    const Values ci = r.Of([&](std::size_t s) { return r.y[s][static_cast<std::size_t>(i) * r.nb + b]; });
-                    const Values cj = r.Of([&](std::size_t s) { return r.y[s][static_cast<std::size_t>(j) * r.nb + b]; });
+                    const Values ci =
+                        r.Of([&](std::size_t s) { return r.y[s][static_cast<std::size_t>(i) * r.nb + b]; });
+                    const Values cj =
+                        r.Of([&](std::size_t s) { return r.y[s][static_cast<std::size_t>(j) * r.nb + b]; });
                     const Values e = r.Of([&](std::size_t s) { return mpq_class(ci[s] - cj[s]); });
                     Place at = {kOver, static_cast<std::int32_t>(b)};
                     if (B > 0) at.insert(at.begin(), static_cast<std::int32_t>(g));
-                    CheckPair(r, Find(a, B, at, i, j), r.GroupMean(e, g), r.Pooled(e), mpq_class(1, r.Size(g)), &ci,
-                              &cj);
+                    CheckPair(r, Find(a, B, at, i, j), r.GroupMean(e, g), r.Pooled(e),
+                              mpq_class(1, r.Size(g)), &ci, &cj);
                 }
         }
     if (B == 0) return;
@@ -255,9 +263,10 @@ void CheckComparisons(const Rational& r, const Analysis& a) {
                       r.Pooled(all), factor, nullptr, nullptr);
             for (std::size_t c = 0; c < cells; ++c) {
                 const Values v = r.Of([&](std::size_t s) { return r.y[s][c]; });
-                const Place at = {kOver, static_cast<std::int32_t>(c / r.nb), static_cast<std::int32_t>(c % r.nb)};
-                CheckPair(r, Find(a, 0, at, gi, gj), r.GroupMean(v, i) - r.GroupMean(v, j), r.Pooled(v), factor,
-                          nullptr, nullptr);
+                const Place at = {kOver, static_cast<std::int32_t>(c / r.nb),
+                                  static_cast<std::int32_t>(c % r.nb)};
+                CheckPair(r, Find(a, 0, at, gi, gj), r.GroupMean(v, i) - r.GroupMean(v, j), r.Pooled(v),
+                          factor, nullptr, nullptr);
             }
         }
 }
@@ -290,7 +299,8 @@ Extended Epsilon(const Rational& r, const std::vector<Values>& x) {
             mpq_class sum = 0;
             for (std::size_t i = 0; i <= j; ++i) sum += x[s][i];
             sum -= x[s][j + 1] * static_cast<long>(j + 1);
-            z[s][j] = static_cast<long double>(Rounded(sum)) / std::sqrt(static_cast<long double>((j + 1) * (j + 2)));
+            z[s][j] = static_cast<long double>(Rounded(sum)) /
+                      std::sqrt(static_cast<long double>((j + 1) * (j + 2)));
         }
     std::vector<long double> cov(k * k, 0);
     for (std::size_t g = 0; g < r.groups; ++g) {
@@ -301,7 +311,8 @@ Extended Epsilon(const Rational& r, const std::vector<Values>& x) {
         for (std::size_t s = 0; s < x.size(); ++s)
             if (static_cast<std::size_t>(r.d.group[s]) == g)
                 for (std::size_t i = 0; i < k; ++i)
-                    for (std::size_t j = 0; j < k; ++j) cov[i * k + j] += (z[s][i] - mean[i]) * (z[s][j] - mean[j]);
+                    for (std::size_t j = 0; j < k; ++j)
+                        cov[i * k + j] += (z[s][i] - mean[i]) * (z[s][j] - mean[j]);
     }
     long double trace = 0, squares = 0;
     for (std::size_t i = 0; i < k; ++i) trace += cov[i * k + i];

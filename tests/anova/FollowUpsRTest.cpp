@@ -72,7 +72,8 @@ struct Expect {
 void CheckAll(const std::vector<Expect>& expected) {
     for (const Expect& e : expected) {
         ASSERT_TRUE(e.got.has_value()) << e.what;
-        EXPECT_NEAR(static_cast<double>(*e.got), e.want, e.tolerance * std::max(1.0, std::fabs(e.want))) << e.what;
+        EXPECT_NEAR(static_cast<double>(*e.got), e.want, e.tolerance * std::max(1.0, std::fabs(e.want)))
+            << e.what;
     }
 }
 
@@ -83,7 +84,8 @@ std::optional<Extended> High(const std::optional<Interval>& i) {
     return i ? std::optional<Extended>(i->high) : std::nullopt;
 }
 
-const Comparison& Pair(const Analysis& a, std::size_t factor, const Place& at, std::int32_t i, std::int32_t j) {
+const Comparison& Pair(const Analysis& a, std::size_t factor, const Place& at, std::int32_t i,
+                       std::int32_t j) {
     for (const Comparison& c : a.comparisons)
         if (c.factor == factor && c.at == at && c.i == i && c.j == j) return c;
     static const Comparison none;
@@ -182,13 +184,14 @@ TEST(FollowUpsRTest, AMixedDesignsMeansComparisonsAndSimpleEffectsAreRs) {
     // summary(...)$pval.adjustments: GG eps and Pr(>F[GG]).
     for (const auto& more :
          {EffectFigures("A at b1", Effect(a, 1, {O, O, 0}),
-                        {11.8683049645391, 48.8823333333333, 2.18514005770698, 0.141387086593705, 0.195360992033473,
-                         0.850231831050132, 0.1510232495353841}),
-          EffectFigures("B at a3", Effect(a, 2, {O, 2, O}),
-                        {15.0556666666665, 52.3543333333333, 2.58815252478303, 0.142126976339471, 0.223344706522275}),
+                        {11.8683049645391, 48.8823333333333, 2.18514005770698, 0.141387086593705,
+                         0.195360992033473, 0.850231831050132, 0.1510232495353841}),
+          EffectFigures(
+              "B at a3", Effect(a, 2, {O, 2, O}),
+              {15.0556666666665, 52.3543333333333, 2.58815252478303, 0.142126976339471, 0.223344706522275}),
           EffectFigures("A at g2", Effect(a, 1, {1, O, O}),
-                        {9.215, 11.685, 2.36585365853658, 0.174762114951165, 0.440909090909091, 0.688995148310908,
-                         0.202613418265563}),
+                        {9.215, 11.685, 2.36585365853658, 0.174762114951165, 0.440909090909091,
+                         0.688995148310908, 0.202613418265563}),
           EffectFigures("G at a1", Effect(a, 0, {O, 0, O}),
                         {3.51929166666664, 30.488, 0.519444125557592, 0.611654257545024}),
           EffectFigures("G at b2", Effect(a, 0, {O, O, 1}),
@@ -197,8 +200,9 @@ TEST(FollowUpsRTest, AMixedDesignsMeansComparisonsAndSimpleEffectsAreRs) {
     Options typeII;
     typeII.type = SsType::TypeII;
     const Analysis a2 = Analyse(MixedDesign(), typeII);
-    for (const Expect& e : EffectFigures("A at b1, type II", Effect(a2, 1, {O, O, 0}),
-                                         {14.9150000000001, 48.8823333333333, 2.74608413400889, 0.0910216323428658}))
+    for (const Expect& e :
+         EffectFigures("A at b1, type II", Effect(a2, 1, {O, O, 0}),
+                       {14.9150000000001, 48.8823333333333, 2.74608413400889, 0.0910216323428658}))
         expected.push_back(e);
     CheckAll(expected);
     // G: 3 pairs over the others and at each of 6 within cells; A: 3 over
@@ -215,7 +219,8 @@ TEST(FollowUpsRTest, AMixedDesignsMeansComparisonsAndSimpleEffectsAreRs) {
         EXPECT_LT(x.dCI->lower, *x.d);
         EXPECT_GT(x.dCI->upper, *x.d);
         EXPECT_EQ(x.dAv.has_value(), x.factor > 0);
-        EXPECT_NEAR(static_cast<double>(x.ci95->high - x.difference), static_cast<double>(*x.se * 2.262157162798205),
+        EXPECT_NEAR(static_cast<double>(x.ci95->high - x.difference),
+                    static_cast<double>(*x.se * 2.262157162798205),
                     1e-12);  // qt(0.975, 9)
     }
 }

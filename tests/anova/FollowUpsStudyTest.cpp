@@ -19,7 +19,8 @@ namespace {
 
 // A study of n subjects x na x nb cells with scores of `places` decimals near
 // `offset` units, `spread` units apart at most.
-StudyStore RandomStudy(std::mt19937& random, int n, int na, int nb, int places, long long offset, int spread) {
+StudyStore RandomStudy(std::mt19937& random, int n, int na, int nb, int places, long long offset,
+                       int spread) {
     StudyStore store;
     std::vector<std::string> a, b;
     for (int i = 1; i <= na; ++i) a.push_back("a" + std::to_string(i));
@@ -137,12 +138,20 @@ TEST(FollowUpsStudyTest, EveryFigureOfAStudyIsItsOwnAnalysisToTheBit) {
     };
     // Ties, decimals, negative scores, an offset of 10^12 units, fewer
     // subjects than contrasts, two subjects, one.
-    const Shape shapes[] = {{8, 2, 3, 0, 0, 9},        {12, 3, 4, 2, 0, 500},   {5, 4, 4, 1, -300, 3},
-                            {3, 3, 5, 3, 1000000000000LL, 999}, {6, 2, 2, 0, -50, 100}, {2, 3, 3, 2, 70, 40},
-                            {4, 5, 3, 2, 1000000000000LL, 2},   {1, 2, 3, 0, 0, 5},      {1, 3, 2, 2, 1000000000000LL, 90}};
+    const Shape shapes[] = {{8, 2, 3, 0, 0, 9},
+                            {12, 3, 4, 2, 0, 500},
+                            {5, 4, 4, 1, -300, 3},
+                            {3, 3, 5, 3, 1000000000000LL, 999},
+                            {6, 2, 2, 0, -50, 100},
+                            {2, 3, 3, 2, 70, 40},
+                            {4, 5, 3, 2, 1000000000000LL, 2},
+                            {1, 2, 3, 0, 0, 5},
+                            {1, 3, 2, 2, 1000000000000LL, 90}};
     for (const Shape& shape : shapes) {
-        SCOPED_TRACE(std::to_string(shape.n) + " x " + std::to_string(shape.na) + " x " + std::to_string(shape.nb));
-        StudyStore store = RandomStudy(random, shape.n, shape.na, shape.nb, shape.places, shape.offset, shape.spread);
+        SCOPED_TRACE(std::to_string(shape.n) + " x " + std::to_string(shape.na) + " x " +
+                     std::to_string(shape.nb));
+        StudyStore store =
+            RandomStudy(random, shape.n, shape.na, shape.nb, shape.places, shape.offset, shape.spread);
         const FullAnalysis old = AnalyseStudy(store, '.');
         const DesignData design = DesignFromStudy(store, '.');
         for (const detail::Strategy strategy : {detail::Strategy::Quick, detail::Strategy::Sure}) {
@@ -156,14 +165,15 @@ TEST(FollowUpsStudyTest, EveryFigureOfAStudyIsItsOwnAnalysisToTheBit) {
             ASSERT_EQ(now.marginalMeans[0].size(), old.marginalA.size());
             ASSERT_EQ(now.marginalMeans[1].size(), old.marginalB.size());
             for (std::size_t l = 0; l < old.marginalA.size(); ++l)
-                ExpectSameMean(now.marginalMeans[0][l], old.marginalA[l], {static_cast<std::int32_t>(l), kOver},
-                               shape.n == 1);
+                ExpectSameMean(now.marginalMeans[0][l], old.marginalA[l],
+                               {static_cast<std::int32_t>(l), kOver}, shape.n == 1);
             for (std::size_t l = 0; l < old.marginalB.size(); ++l)
-                ExpectSameMean(now.marginalMeans[1][l], old.marginalB[l], {kOver, static_cast<std::int32_t>(l)},
-                               shape.n == 1);
+                ExpectSameMean(now.marginalMeans[1][l], old.marginalB[l],
+                               {kOver, static_cast<std::int32_t>(l)}, shape.n == 1);
             ExpectSameComparisons(now, old);
             ExpectSameSimpleEffects(now, old);
-            EXPECT_EQ(now.shown.compared, (std::vector<bool>{old.compared.marginalA, old.compared.marginalB}));
+            EXPECT_EQ(now.shown.compared,
+                      (std::vector<bool>{old.compared.marginalA, old.compared.marginalB}));
             EXPECT_EQ(now.shown.comparedAtLevels, (std::vector<bool>{old.compared.aAtB, old.compared.bAtA}));
             EXPECT_FALSE(now.shown.simpleEffectsOmitted);
         }

@@ -178,7 +178,8 @@ std::vector<Summed::Group> SumBlocked(const Scores& scores, const Blocks& blocks
                     fill(&scores.small[(block + t) * cells], values.data());
                 else
                     std::fill(values.begin(), values.end(), 0);
-                for (std::size_t i = 0; i < k; ++i) laid[i * B + t] = static_cast<std::uint32_t>(values[i]) ^ 0x80000000u;
+                for (std::size_t i = 0; i < k; ++i)
+                    laid[i * B + t] = static_cast<std::uint32_t>(values[i]) ^ 0x80000000u;
             }
             for (std::size_t i = 0; i < k; ++i) {
                 const std::uint32_t* u = &laid[i * B];
