@@ -81,11 +81,9 @@ std::vector<Place> PlacesOf(const FactorGrid& grid, std::size_t f);
 
 void AddComparisons(const Inputs& in, Analysis& out) {
     const FactorGrid grid(in.design);
-    out.shown.compared.assign(grid.Factors(), false);
-    out.shown.comparedAtLevels.assign(grid.Factors(), false);
-    if (in.design.Subjects() == 0 || grid.cells == 0) return;
     const FollowUpsShown shown = Shown(grid);
     out.shown.compared = shown.compared, out.shown.comparedAtLevels = shown.comparedAtLevels;
+    if (in.design.Subjects() == 0 || grid.cells == 0) return;
     const RowValues values(grid, false);
     const Families families = FamiliesOf(grid, values, shown);
     const Sums sums = SumAll(in, grid, values, families);
