@@ -125,11 +125,9 @@ void AddSimpleEffects(const Inputs& in, Analysis& out) {
                 SimpleEffect e;
                 if (!grid.Within(f)) {
                     e = BetweenEffect(x, f, groups, grid.Within(g) ? values.Level(g, l) : values.Total());
-                } else if (grid.levels[f] > 1) {
+                } else if (grid.levels[f] > 1) {  // else no effect: df1 = 0
                     const std::size_t s = grid.Within(g) ? plan.at[f][g][l] : plan.levels[f];
                     e = WithinEffect(x, WithinSlice{std::move(groups), &plan.slices[s]}, grid.levels[f]);
-                } else {
-                    e.df1 = 0;
                 }
                 e.factor = f, e.at = at;
                 out.simpleEffects.push_back(std::move(e));
@@ -150,7 +148,7 @@ Slice SliceCells(const FactorGrid& grid, std::size_t f, std::size_t g, std::size
     return slice;
 }
 
-// First: the slices, and where each one's contrasts are among the pass's values.
+// First: the slices, and where each one's level sums are among the pass's values.
 SlicePlan PlanSlices(const FactorGrid& grid) {
     SlicePlan plan;
     const std::size_t factors = grid.Factors();

@@ -91,9 +91,8 @@ struct Blocks {
             value += n, products += n * n;
         }
     }
-    // k values each alone, or one block of all k.
+    // k values each alone.
     static Blocks Alone(std::size_t k) { return Blocks(std::vector<std::size_t>(k, 1)); }
-    static Blocks Whole(std::size_t k) { return Blocks(std::vector<std::size_t>(1, k)); }
     std::size_t Values() const { return of.size(); }
     bool AllAlone() const { return products == of.size(); }
     // Where the product of values i and j (of one block) is.
