@@ -319,9 +319,9 @@ public:
         if (normalised) next += raw_ - 1;
         count_ = next;
     }
+    // The values: the cells, the level sums and the total (the raw values),
+    // then the normalised ones.
     std::size_t Count() const { return count_; }
-    // The raw values: the cells, the level sums and the total come first.
-    std::size_t Raw() const { return raw_; }
     std::size_t Cell(std::size_t c) const { return c; }
     // Within factor f (over all factors) at level l.
     std::size_t Level(std::size_t f, std::size_t l) const { return levelStart_[f - grid_.between] + l; }
