@@ -1,7 +1,305 @@
+// The pairwise comparisons of any design, each figure formed from exact sums
+// of the subjects' values and rounded once. Their conventions:
+// - Families: each factor's levels over the others (a family per factor,
+//   between first), then each factor's at every place of the others (every
+//   combination of their levels, the last factor fastest; a family per
+//   factor and place). Holm's and Bonferroni's adjustments within each family.
+// - A within factor's pair: on each subject's difference of its means of the
+//   two levels' cells (over the other within factors; at a place, of the two
+//   cells). The difference is the equal-weighted mean of the groups' means of
+//   it (at a place, the mean of the one group its between levels name); its
+//   SD is pooled within all the groups on N - g, at a place too; the SE is
+//   that SD times the root of sum(1 / n_g) / G^2 (at a place, 1 / n_g); t on
+//   N - g. d_z is the difference over the SD, its interval the noncentral t's
+//   limits over the root of the effective count, the reciprocal of that
+//   factor (N without groups); d_av the difference over the mean of the two
+//   levels' SDs pooled the same way, g_av with Hedges' correction on 2 (N - g).
+// - A between factor's pair: on the subjects' means over the within cells
+//   (at a place, their scores in its within cell). The difference is that of
+//   the two levels' estimated marginal means, equal weights over their
+//   groups (at a place, of the two groups' means); the SE is the SD of the
+//   values pooled within all the groups on N - g times the root of the sum of
+//   the two levels' sum(1 / n_g) / G^2; d is the difference over that SD, its
+//   interval as a within factor's. No d_av.
+// - Bounds: a factor of more than kComparedLevels levels has none; the
+//   families at places are left out, all of them, when they would bring the
+//   comparisons beyond kMostComparisons. A pair of a group without subjects
+//   is left out.
+// Without groups these are the two-factor study's figures, to the bit.
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "anova/detail/FollowUps.h"
 #include "anova/detail/Steps.h"
+#include "stats/Adjustments.h"
+#include "stats/Distributions.h"
 
 namespace morvane::anova::detail {
+namespace {
 
-void AddComparisons(const Inputs&, Analysis&) {}
+// The families of the within factors a pass sums beside the raw values: a
+// block of copies of the family's k level values (their cross products
+// give every pair's differences), within factor f's over the others from
+// marginal[f], at its places from atPlaces[f] (the places of the other
+// within factors in the order of their cells, k values each).
+struct Families {
+    std::vector<std::size_t> source;  // per copy: the raw value it is
+    std::vector<std::size_t> sizes;   // the pass's blocks: the raw values alone, then each family
+    std::vector<std::size_t> marginal, atPlaces;
+};
 
+// What the families are read from: the sums and the groups with subjects.
+struct Sums {
+    const FactorGrid& grid;
+    const RowValues& values;
+    const Families& families;
+    Summed summed;
+    std::vector<std::size_t> filled;
+};
+
+// One comparison's exact inputs: the difference, the deviations of the
+// values compared pooled within the groups, and the factor that takes their
+// variance to the difference's.
+struct Contrast {
+    mpq_class difference;
+    Pooled spread;
+    mpq_class factor;
+};
+
+FollowUpsShown Shown(const FactorGrid& grid);
+Families FamiliesOf(const FactorGrid& grid, const RowValues& values, const FollowUpsShown& shown);
+Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Families& families);
+void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
+               std::vector<Comparison>& out);
+std::vector<Place> PlacesOf(const FactorGrid& grid, std::size_t f);
+
+}  // namespace
+
+void AddComparisons(const Inputs& in, Analysis& out) {
+    const FactorGrid grid(in.design);
+    const FollowUpsShown shown = Shown(grid);
+    out.shown.compared = shown.compared, out.shown.comparedAtLevels = shown.comparedAtLevels;
+    if (in.design.Subjects() == 0 || grid.cells == 0) return;
+    const RowValues values(grid, false);
+    const Families families = FamiliesOf(grid, values, shown);
+    const Sums sums = SumAll(in, grid, values, families);
+    for (std::size_t f = 0; f < grid.Factors(); ++f)
+        if (out.shown.compared[f]) AddFamily(sums, in, f, grid.Over(), out.comparisons);
+    for (std::size_t f = 0; f < grid.Factors(); ++f)
+        if (out.shown.comparedAtLevels[f])
+            for (const Place& at : PlacesOf(grid, f)) AddFamily(sums, in, f, at, out.comparisons);
+}
+
+namespace {
+
+std::int64_t PairsOf(std::size_t levels) {
+    const auto k = static_cast<std::int64_t>(levels);
+    return k > 1 ? k * (k - 1) / 2 : 0;
+}
+
+// First: which factors are compared, and which at the places of the others.
+FollowUpsShown Shown(const FactorGrid& grid) {
+    FollowUpsShown shown;
+    const std::size_t factors = grid.Factors();
+    Extended all = 0;
+    for (std::size_t f = 0; f < factors; ++f) {
+        shown.compared.push_back(static_cast<std::int64_t>(grid.levels[f]) <= kComparedLevels);
+        Extended places = 1;
+        for (std::size_t g = 0; g < factors; ++g)
+            if (g != f) places *= static_cast<Extended>(grid.levels[g]);
+        if (shown.compared[f]) all += static_cast<Extended>(PairsOf(grid.levels[f])) * (1 + places);
+    }
+    for (std::size_t f = 0; f < factors; ++f)
+        shown.comparedAtLevels.push_back(shown.compared[f] && all <= static_cast<Extended>(kMostComparisons));
+    return shown;
+}
+
+// The families of every within factor compared: of its levels' sums over
+// the others, and where compared at places, of its cells at each place of
+// the other within factors.
+Families FamiliesOf(const FactorGrid& grid, const RowValues& values, const FollowUpsShown& shown) {
+    Families d;
+    d.sizes.assign(values.Count(), 1);
+    d.marginal.assign(grid.Factors(), 0), d.atPlaces.assign(grid.Factors(), 0);
+    std::size_t next = values.Count();
+    const auto add = [&](const std::vector<std::size_t>& family) {
+        d.source.insert(d.source.end(), family.begin(), family.end());
+        d.sizes.push_back(family.size());
+        next += family.size();
+    };
+    for (std::size_t f = grid.between; f < grid.Factors(); ++f) {
+        if (!shown.compared[f] || grid.levels[f] < 2) continue;
+        const std::size_t k = grid.levels[f], stride = grid.stride[f];
+        std::vector<std::size_t> family(k);
+        d.marginal[f] = next;
+        for (std::size_t i = 0; i < k; ++i) family[i] = values.Level(f, i);
+        add(family);
+        if (!shown.comparedAtLevels[f]) continue;
+        d.atPlaces[f] = next;
+        for (std::size_t c = 0; c < grid.cells; ++c) {
+            if (grid.LevelOf(c, f) != 0) continue;
+            for (std::size_t i = 0; i < k; ++i) family[i] = values.Cell(c + i * stride);
+            add(family);
+        }
+    }
+    return d;
+}
+
+// Second: one pass over the subjects, the raw values and the families' copies.
+Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Families& families) {
+    std::vector<std::int64_t> divisor = values.Divisors();
+    const std::size_t raw = divisor.size();
+    for (const std::size_t i : families.source) divisor.push_back(divisor[i]);
+    const std::vector<std::size_t>& source = families.source;
+    Summed summed = SumValues(in.scores, Blocks(families.sizes), std::move(divisor), values.Growth(),
+                              [&](const auto* row, auto* to) {
+                                  values.Fill(row, to);
+                                  auto* copies = to + raw;
+                                  for (std::size_t i = 0; i < source.size(); ++i) copies[i] = to[source[i]];
+                              });
+    Sums sums{grid, values, families, std::move(summed), {}};
+    sums.filled = GroupsAt(grid, in.scores, grid.Over());
+    return sums;
+}
+
+// A comparison's figures from its exact inputs (see the top of the file).
+Comparison Compared(const Contrast& x, const Scores& s, Extended level) {
+    Comparison c;
+    c.difference = InUnit(x.difference, s);
+    const std::int64_t df = x.spread.Df();
+    c.df = static_cast<Extended>(df);
+    if (df < 1) return c;
+    const mpq_class variance = x.spread.Variance(), square = variance * x.factor;
+    c.se = RootInUnit(square, s);
+    c.ci95 = Around(c.difference, TQuantile975(c.df), c.se);
+    if (variance == 0) return c;
+    const int sign = sgn(x.difference);
+    c.t = RoundedRoot(x.difference * x.difference / square, sign);
+    c.p = TTwoSided(*c.t, c.df);
+    c.d = RoundedRoot(x.difference * x.difference / variance, sign);
+    if (const std::optional<NoncentralityLimits> limits = NoncentralTLimits(*c.t, c.df, level)) {
+        const Extended root = std::sqrt(Rounded(1 / x.factor));
+        c.dCI = LevelInterval{level, limits->lower / root, limits->upper / root};
+    }
+    return c;
+}
+
+// d_av and g_av of a within pair, from the two levels' pooled deviations.
+void AddAverageD(Comparison& c, const Pooled& first, const Pooled& second, const Scores& s) {
+    const std::int64_t df = first.Df();
+    if (df < 1) return;
+    const Extended meanSd = (RootInUnit(first.Variance(), s) + RootInUnit(second.Variance(), s)) / 2;
+    if (!(meanSd > 0)) return;
+    // Hedges' correction of two samples, 1 - 3 / (4 df' - 1) on df' = 2 (N - g).
+    const Extended twice = 2 * static_cast<Extended>(df);
+    c.dAv = c.difference / meanSd;
+    c.gAv = *c.dAv * (1 - 3 / (4 * twice - 1));
+}
+
+// A within factor's pair i < j over the others (at all kOver) or at a place:
+// the difference of values a and b of a family, whose deviations in group g
+// are those of a and of b less twice their cross products.
+std::optional<Comparison> WithinPair(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
+                                     std::size_t i, std::size_t j) {
+    const FactorGrid& grid = sums.grid;
+    const Summed& summed = sums.summed;
+    const std::size_t k = grid.levels[f];
+    const bool marginal = at == grid.Over();
+    std::size_t first = sums.families.marginal[f];
+    std::vector<std::size_t> groups = sums.filled;
+    if (!marginal) {
+        const std::size_t g = grid.GroupOf(at), c = grid.CellOf(at), s = grid.stride[f];
+        if (summed.Size(g) == 0) return std::nullopt;
+        first = sums.families.atPlaces[f] + (c / (k * s) * s + c % s) * k;
+        groups = {g};
+    }
+    const std::size_t a = first + i, b = first + j;
+    Contrast x;
+    Pooled levelA, levelB;
+    for (const std::size_t g : sums.filled) {
+        const mpq_class da = summed.Deviations(g, a), db = summed.Deviations(g, b);
+        x.spread.deviations += da + db - 2 * summed.Deviations(g, a, b);
+        x.spread.subjects += summed.Size(g), ++x.spread.groups;
+        levelA.deviations += da, levelB.deviations += db;
+    }
+    levelA.subjects = levelB.subjects = x.spread.subjects, levelA.groups = levelB.groups = x.spread.groups;
+    for (const std::size_t g : groups) {
+        x.difference += summed.Mean(g, a) - summed.Mean(g, b);
+        x.factor += mpq_class(1, summed.Size(g));
+    }
+    const auto count = static_cast<long>(groups.size());
+    x.difference /= count, x.factor /= count * count;
+    Comparison out = Compared(x, in.scores, in.options.effectSizeLevel);
+    AddAverageD(out, levelA, levelB, in.scores);
+    return out;
+}
+
+// A between factor's pair i < j over the others or at a place.
+std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
+                                      std::size_t i, std::size_t j) {
+    const FactorGrid& grid = sums.grid;
+    const Summed& summed = sums.summed;
+    const bool marginal = at == grid.Over();
+    const std::size_t value = marginal ? sums.values.Total() : sums.values.Cell(grid.CellOf(at));
+    Place atI = at, atJ = at;
+    atI[f] = static_cast<std::int32_t>(i), atJ[f] = static_cast<std::int32_t>(j);
+    Contrast x;
+    if (marginal) {
+        const std::vector<std::size_t> gi = GroupsAt(grid, in.scores, atI),
+                                       gj = GroupsAt(grid, in.scores, atJ);
+        if (gi.empty() || gj.empty()) return std::nullopt;
+        const Weighted wi = EqualWeighted(summed, value, gi), wj = EqualWeighted(summed, value, gj);
+        x.difference = wi.mean - wj.mean, x.factor = wi.factor + wj.factor;
+    } else {
+        const std::size_t gi = grid.GroupOf(atI), gj = grid.GroupOf(atJ);
+        if (summed.Size(gi) == 0 || summed.Size(gj) == 0) return std::nullopt;
+        x.difference = summed.Mean(gi, value) - summed.Mean(gj, value);
+        x.factor = mpq_class(1, summed.Size(gi)) + mpq_class(1, summed.Size(gj));
+    }
+    x.spread = Pool(summed, value, value, sums.filled);
+    return Compared(x, in.scores, in.options.effectSizeLevel);
+}
+
+// Each family: its pairs in order, then Holm's and Bonferroni's adjustments within it.
+void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
+               std::vector<Comparison>& out) {
+    const std::size_t first = out.size(), k = sums.grid.levels[f];
+    for (std::size_t i = 0; i < k; ++i)
+        for (std::size_t j = i + 1; j < k; ++j) {
+            std::optional<Comparison> c =
+                sums.grid.Within(f) ? WithinPair(sums, in, f, at, i, j) : BetweenPair(sums, in, f, at, i, j);
+            if (!c) continue;
+            c->factor = f, c->at = at;
+            c->i = static_cast<std::int32_t>(i), c->j = static_cast<std::int32_t>(j);
+            out.push_back(std::move(*c));
+        }
+    std::vector<std::optional<Extended>> p;
+    for (std::size_t r = first; r < out.size(); ++r) p.push_back(out[r].p);
+    const std::vector<AdjustedP> adjusted = AdjustFamily(p);
+    for (std::size_t r = first; r < out.size(); ++r)
+        out[r].pHolm = adjusted[r - first].holm, out[r].pBonferroni = adjusted[r - first].bonferroni;
+}
+
+// Every place of the factors other than f, the last factor fastest; f at kOver.
+std::vector<Place> PlacesOf(const FactorGrid& grid, std::size_t f) {
+    std::vector<Place> places;
+    Place at(grid.Factors(), 0);
+    at[f] = kOver;
+    for (;;) {
+        places.push_back(at);
+        std::size_t g = grid.Factors();
+        while (g-- > 0) {
+            if (g == f) continue;
+            if (static_cast<std::size_t>(++at[g]) < grid.levels[g]) break;
+            at[g] = 0;
+        }
+        if (g == static_cast<std::size_t>(-1)) return places;
+    }
+}
+
+}  // namespace
 }  // namespace morvane::anova::detail
