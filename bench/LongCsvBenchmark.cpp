@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "RunBenchmarks.h"
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 
 namespace morvane::bench {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "design/DesignAnalysis.h"
-#include "design/RoleGuess.h"
 #include "exact/ExactFraction.h"
 #include "exchange/ExchangeMessages.h"
+#include "exchange/RoleGuess.h"
 #include "output/DesignFormats.h"
 #include "properties/BudgetScope.h"
 #include "properties/CsvModel.h"

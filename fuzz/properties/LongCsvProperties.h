@@ -19,7 +19,7 @@
 #include <optional>
 #include <string_view>
 
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 
 namespace morvane::properties {
 

@@ -1,4 +1,4 @@
-#include "design/RoleGuess.h"
+#include "exchange/RoleGuess.h"
 
 #include <algorithm>
 #include <cctype>

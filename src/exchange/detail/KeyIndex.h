@@ -1,5 +1,5 @@
 #pragma once
-// Private to the design room: the distinct keys of a column in the order of
+// Private to the exchange room: the distinct keys of a column in the order of
 // their first appearance, each found again by its index. Rows usually come in
 // order, so the key found last and the one after it (the one that matched
 // last time first) are tried before the hash table: a long CSV's levels cycle
@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace morvane::design {
+namespace morvane::csv {
 
 // Keys compared in place: short texts byte by byte rather than in a call.
 template <typename Key>
@@ -77,4 +77,4 @@ private:
     bool stepped_ = false;  // whether the last key found came after the one before
 };
 
-}  // namespace morvane::design
+}  // namespace morvane::csv

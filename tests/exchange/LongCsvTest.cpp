@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 #include "exchange/ExchangeMessages.h"
 #include "runtime/Cp932.h"
 #include "runtime/MemoryBudget.h"

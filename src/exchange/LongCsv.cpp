@@ -5,7 +5,7 @@
 // level is known, puts the records into their cells, removes the subjects
 // with a missing cell and forms the exact means.
 
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 
 #include <algorithm>
 #include <limits>
@@ -13,12 +13,12 @@
 #include <optional>
 #include <unordered_map>
 
+#include "design/DecimalMeans.h"
 #include "design/Design.h"
-#include "design/detail/DecimalMeans.h"
-#include "design/detail/KeyIndex.h"
-#include "design/detail/LongCsvMessages.h"
 #include "exchange/Csv.h"
 #include "exchange/ExchangeMessages.h"
+#include "exchange/detail/KeyIndex.h"
+#include "exchange/detail/LongCsvMessages.h"
 #include "runtime/Cp932.h"
 #include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
@@ -30,7 +30,7 @@ namespace morvane {
 namespace {
 
 using design::DecimalTerm;
-using design::KeyIndex;
+using csv::KeyIndex;
 
 constexpr std::size_t kMostCount = std::numeric_limits<std::int32_t>::max();
 
