@@ -66,6 +66,7 @@ public:
 
 private:
     void EndOfLine();  // consumes a CR LF, LF or CR at pos_
+    bool NextPlain();
 
     const char* text_;
     std::size_t size_;

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "design/DecimalMeans.h"
 #include "design/Design.h"
@@ -40,10 +42,29 @@ std::size_t CheckedProduct(std::size_t x, std::size_t y) {
     return product;
 }
 
+// Runs work(part, from, to) over [0, n): in two halves at once (parts 0 and
+// 1), the first on a thread of its own, when `two` (and a thread can be had);
+// else whole here as part 0. The work must not throw.
+template <typename Work>
+void InHalves(std::size_t n, bool two, const Work& work) {
+    if (two) {
+        try {
+            std::thread first([&] { work(0, 0, n / 2); });
+            work(1, n / 2, n);
+            first.join();
+            return;
+        } catch (const std::system_error&) {
+            // No thread to be had.
+        }
+    }
+    work(0, 0, n);
+}
+
 // The design of the rows read: their cells, the subjects kept, the means.
 class DesignBuilder {
 public:
-    DesignBuilder(LongRows& rows, char decimalSeparator) : in_(rows), decimal_(decimalSeparator) {}
+    DesignBuilder(LongRows& rows, char decimalSeparator)
+        : in_(rows), decimal_(decimalSeparator), twoThreads_(rows.rows.size() > 1) {}
 
     DesignData Build();
 
@@ -55,10 +76,27 @@ private:
     void CheckGroups(const DesignData& design) const;
     void FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf);
     bool FormUnits(DesignData& design, const std::vector<std::size_t>& cellOf) const;
+    bool SumUnits(DesignData& design, const std::vector<std::size_t>& cellOf,
+                  const std::vector<design::WideDecimal>& longs, std::size_t from, std::size_t to) const;
     void FormMeansOfTerms(DesignData& design, const std::vector<std::size_t>& cellOf) const;
+
+    // Calls visit(row) for every row in the order of the text, the place
+    // place(row) of the row a few ahead (where not null) fetched meanwhile:
+    // shuffled rows' cells lie anywhere in arrays far beyond the caches.
+    template <typename Place, typename Visit>
+    void VisitAhead(const Place& place, const Visit& visit) const {
+        constexpr std::size_t kAhead = 12;
+        for (const std::vector<LongRow>& run : in_.rows)
+            for (std::size_t i = 0; i < run.size(); ++i) {
+                if (i + kAhead < run.size())
+                    if (const void* ahead = place(run[i + kAhead])) __builtin_prefetch(ahead, 1);
+                visit(run[i]);
+            }
+    }
 
     LongRows& in_;
     char decimal_;
+    bool twoThreads_;  // whether the passes over the rows and cells take two threads, as the reading did
     std::vector<std::int32_t> newIndex_;  // each subject's among the analysed, -1 when removed
 };
 
@@ -76,14 +114,21 @@ std::vector<std::size_t> DesignBuilder::CellOfCombination(const DesignData& desi
     return cellOf;
 }
 
-// The rows with a score in each subject's cells, every subject read.
+// The rows with a score in each subject's cells, every subject read: each
+// thread counts the rows of its half of the subjects.
 std::vector<std::int32_t> DesignBuilder::CountRows(const std::vector<std::size_t>& cellOf,
                                                    std::size_t cells) const {
     auto counts = Affordable<std::int32_t>(CheckedProduct(in_.subjects.size(), cells));
-    for (const LongRow& row : in_.rows)
-        if (row.kind != ScoreKind::Empty)
-            ++counts[static_cast<std::size_t>(row.subject) * cells +
-                     cellOf[static_cast<std::size_t>(row.combination)]];
+    InHalves(in_.subjects.size(), twoThreads_, [&](std::size_t, std::size_t from, std::size_t to) {
+        const auto count = [&](const LongRow& row) -> std::int32_t* {
+            const auto s = static_cast<std::size_t>(row.subject);
+            if (row.kind == ScoreKind::Empty || s < from || s >= to) return nullptr;
+            return &counts[s * cells + cellOf[static_cast<std::size_t>(row.combination)]];
+        };
+        VisitAhead(count, [&](const LongRow& row) {
+            if (std::int32_t* place = count(row)) ++*place;
+        });
+    });
     return counts;
 }
 
@@ -185,10 +230,12 @@ void DesignBuilder::FormMeans(DesignData& design, const std::vector<std::size_t>
     design.exact = FormUnits(design, cellOf);
     if (design.exact) {
         // The rows are done with: their room goes to the scores.
-        std::vector<LongRow>().swap(in_.rows);
+        std::vector<std::vector<LongRow>>().swap(in_.rows);
         design.values = Affordable<Extended>(design.rows.size());
-        for (std::size_t i = 0; i < design.values.size(); ++i)
-            design.values[i] = design::MeanOfUnits(design.units[i], design.rows[i], design.scale);
+        InHalves(design.values.size(), twoThreads_, [&](std::size_t, std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i)
+                design.values[i] = design::MeanOfUnits(design.units[i], design.rows[i], design.scale);
+        });
         return;
     }
     design.scale = 0;
@@ -199,46 +246,69 @@ void DesignBuilder::FormMeans(DesignData& design, const std::vector<std::size_t>
 }
 
 // Sums each analysed cell's scores in units of 10^-scale, the scale the least
-// power of ten of the analysed scores; false when one does not fit.
+// power of ten of the analysed scores; false when one does not fit. The
+// least is found over each half of the rows, the sums of each half of the
+// subjects on a thread each (in the order of the rows, as one thread adds
+// them).
 bool DesignBuilder::FormUnits(DesignData& design, const std::vector<std::size_t>& cellOf) const {
     std::vector<design::WideDecimal> longs(in_.longScores.size());
-    long least = 0;
-    for (const LongRow& row : in_.rows) {
-        if (row.kind == ScoreKind::Empty || newIndex_[static_cast<std::size_t>(row.subject)] < 0) continue;
-        if (row.kind != ScoreKind::Long) {
-            if (row.digits != 0) least = std::min<long>(least, row.exponent);
-            continue;
-        }
-        const auto wide = design::WideDecimalOf(in_.longScores[row.digits], decimal_);
-        if (!wide) return false;
-        longs[row.digits] = *wide;
-        if (wide->mantissa != 0) least = std::min(least, wide->exponent);
-    }
-    if (least < -38) return false;
+    const std::size_t rows = in_.RowCount();
+    long leasts[2] = {0, 0};
+    bool fits[2] = {true, true};
+    InHalves(rows, twoThreads_, [&](std::size_t half, std::size_t from, std::size_t to) {
+        in_.VisitRows(from, to, [&](const LongRow& row, std::size_t) {
+            if (row.kind == ScoreKind::Empty || newIndex_[static_cast<std::size_t>(row.subject)] < 0) return;
+            if (row.kind != ScoreKind::Long) {
+                if (row.digits != 0) leasts[half] = std::min<long>(leasts[half], row.exponent);
+                return;
+            }
+            const auto wide = design::WideDecimalOf(in_.longScores[row.digits], decimal_);
+            fits[half] = fits[half] && wide;
+            if (!wide) return;
+            longs[row.digits] = *wide;
+            if (wide->mantissa != 0) leasts[half] = std::min(leasts[half], wide->exponent);
+        });
+    });
+    const long least = std::min(leasts[0], leasts[1]);
+    if (!fits[0] || !fits[1] || least < -38) return false;
     design.scale = static_cast<int>(-least);
     design.units = Affordable<Int128>(design.rows.size());
+    InHalves(design.Subjects(), twoThreads_, [&](std::size_t half, std::size_t from, std::size_t to) {
+        fits[half] = SumUnits(design, cellOf, longs, from, to);
+    });
+    return fits[0] && fits[1];
+}
+
+// The units of the analysed subjects from `from` to `to`; false when a sum does not fit.
+bool DesignBuilder::SumUnits(DesignData& design, const std::vector<std::size_t>& cellOf,
+                             const std::vector<design::WideDecimal>& longs, std::size_t from,
+                             std::size_t to) const {
     const std::size_t cells = design.Cells();
-    for (const LongRow& row : in_.rows) {
+    bool fits = true;
+    const auto sumOf = [&](const LongRow& row) -> Int128* {
         const std::int32_t s =
             row.kind == ScoreKind::Empty ? -1 : newIndex_[static_cast<std::size_t>(row.subject)];
-        if (s < 0) continue;
+        if (s < 0 || static_cast<std::size_t>(s) < from || static_cast<std::size_t>(s) >= to) return nullptr;
+        return &design.units[static_cast<std::size_t>(s) * cells +
+                             cellOf[static_cast<std::size_t>(row.combination)]];
+    };
+    VisitAhead(sumOf, [&](const LongRow& row) {
+        Int128* const sum = sumOf(row);
+        if (!fits || sum == nullptr) return;
         Int128 mantissa = static_cast<Int128>(row.digits);
         long exponent = row.exponent;
         if (row.kind == ScoreKind::Long)
             mantissa = longs[row.digits].mantissa, exponent = longs[row.digits].exponent;
-        if (mantissa == 0) continue;
+        if (mantissa == 0) return;
         if (row.kind == ScoreKind::Negative) mantissa = -mantissa;
         const long shift = exponent + design.scale;  // 0 or more
         Int128 units = 0;
-        if (shift > 38 ||
-            __builtin_mul_overflow(
-                mantissa, static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(shift)]), &units))
-            return false;
-        Int128& sum = design.units[static_cast<std::size_t>(s) * cells +
-                                   cellOf[static_cast<std::size_t>(row.combination)]];
-        if (__builtin_add_overflow(sum, units, &sum)) return false;
-    }
-    return true;
+        fits = shift <= 38 &&
+               !__builtin_mul_overflow(
+                   mantissa, static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(shift)]), &units) &&
+               !__builtin_add_overflow(*sum, units, sum);
+    });
+    return fits;
 }
 
 // Each analysed cell's mean from its rows' exact values: the rows gathered
@@ -254,16 +324,17 @@ void DesignBuilder::FormMeansOfTerms(DesignData& design, const std::vector<std::
         return static_cast<std::size_t>(newIndex_[static_cast<std::size_t>(row.subject)]) * cells +
                cellOf[static_cast<std::size_t>(row.combination)];
     };
-    for (std::size_t r = 0; r < in_.rows.size(); ++r) {
-        const LongRow& row = in_.rows[r];
-        if (row.kind == ScoreKind::Empty || newIndex_[static_cast<std::size_t>(row.subject)] < 0) continue;
+    auto rowAt = Affordable<const LongRow*>(in_.RowCount());
+    in_.VisitRows(0, rowAt.size(), [&](const LongRow& row, std::size_t r) {
+        rowAt[r] = &row;
+        if (row.kind == ScoreKind::Empty || newIndex_[static_cast<std::size_t>(row.subject)] < 0) return;
         order[next[cellOfRow(row)]++] = static_cast<std::uint32_t>(r);
-    }
+    });
     std::vector<DecimalTerm> terms;
     for (std::size_t i = 0; i < total; ++i) {
         terms.clear();
         for (std::size_t k = start[i]; k < start[i + 1]; ++k) {
-            const LongRow& row = in_.rows[order[k]];
+            const LongRow& row = *rowAt[order[k]];
             DecimalTerm term{row.digits, row.exponent, row.kind == ScoreKind::Negative, {}};
             if (row.kind == ScoreKind::Long) term = {0, 0, false, in_.longScores[row.digits]};
             terms.push_back(term);

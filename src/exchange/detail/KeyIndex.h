@@ -107,19 +107,15 @@ public:
     // keys come in order, the last one found and the one after it are
     // compared first; once one is found in the table instead, the next is
     // looked up there at once, until the keys come in order again.
-    std::int64_t Find(const Key& key) {
-        if (keys_.empty()) return -1;
-        const std::size_t next = last_ + 1 < keys_.size() ? last_ + 1 : 0;
+    [[gnu::always_inline]] std::int64_t Find(const Key& key) {
         if (inOrder_) {
-            const std::uint64_t word = Traits::Word(key);
+            const std::size_t next = last_ + 1 < keys_.size() ? last_ + 1 : 0;
             const std::size_t first = stepped_ ? next : last_, second = stepped_ ? last_ : next;
+            const std::uint64_t word = Traits::Word(key);
             if (SameAt(first, key, word)) return Found(first);
             if (SameAt(second, key, word)) return Found(second);
         }
-        const std::int64_t found = Look(key);
-        if (found < 0) return found;
-        inOrder_ = static_cast<std::size_t>(found) == last_ || static_cast<std::size_t>(found) == next;
-        return Found(static_cast<std::size_t>(found));
+        return FindInTable(key);
     }
 
     // The index of `key` without the memory of the last one found, or -1.
@@ -134,6 +130,11 @@ public:
             if (slot.word == word && slot.small == small && (whole || Traits::Same(slotKeys_[at], key)))
                 return slot.index - 1;
         }
+    }
+
+    // Fetches the part of the table where `key` would be, ahead of its Find.
+    void Prefetch(const Key& key) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[Traits::Hash(key, Traits::Word(key)) & mask_]);
     }
 
     // Adds a key that Find did not find; its index.
@@ -160,6 +161,16 @@ private:
         std::uint32_t small;
         std::uint32_t index;
     };
+
+    // Find in the table, where the keys did not come in order; whether they
+    // come in order again.
+    [[gnu::noinline]] std::int64_t FindInTable(const Key& key) {
+        const std::int64_t found = Look(key);
+        if (found < 0) return found;
+        const std::size_t next = last_ + 1 < keys_.size() ? last_ + 1 : 0;
+        inOrder_ = static_cast<std::size_t>(found) == last_ || static_cast<std::size_t>(found) == next;
+        return Found(static_cast<std::size_t>(found));
+    }
 
     // Whether the key at `i` is `key`, whose word is given: compared without
     // reading the text of a short one.
@@ -206,7 +217,7 @@ private:
     std::size_t mask_ = 0;
     std::size_t last_ = 0;
     bool stepped_ = false;  // whether the last key found came after the one before
-    bool inOrder_ = true;   // whether the last key found was the last or the next before it
+    bool inOrder_ = false;  // whether the last key found was the last or the next before it
 };
 
 }  // namespace morvane::csv

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <exception>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -23,6 +24,14 @@ namespace {
 // The header's columns of the id and the score, and how many it has.
 struct LongHeader {
     std::size_t width = 0, id = 0, dv = 0;
+};
+
+// What every reader of a stretch of the rows shares.
+struct RowContext {
+    const CsvText& csv;
+    const FieldText& fields;
+    LongHeader header;
+    char decimal;
 };
 
 // Reads the records above the header and the header, and finds each role's
@@ -47,8 +56,15 @@ LongHeader ReadHeader(Reader& reader, const FieldText& fields, const LongCsvRole
 // lines counted from the reader's.
 class RowReader {
 public:
-    RowReader(LongRows& rows, Reader& reader, const FieldText& fields, const LongHeader& header, char decimal)
-        : out_(rows), reader_(reader), fields_(fields), header_(header), decimal_(decimal) {}
+    // `reader` reads `text`, the whole of the CSV's text or its second half.
+    RowReader(LongRows& rows, Reader& reader, std::string_view text, const RowContext& context)
+        : out_(rows),
+          reader_(reader),
+          text_(text),
+          separator_(context.csv.separator),
+          fields_(context.fields),
+          header_(context.header),
+          decimal_(context.decimal) {}
 
     // Reads records while the reader stands before byte `limit` (a record
     // that starts before it is read whole), or until `stop` is set.
@@ -56,17 +72,25 @@ public:
 
 private:
     std::string Name(std::size_t column, bool level) const;
-    std::int32_t Level(LongFactor& factor);
+    std::int32_t Level(LongFactor& factor) {
+        const std::int64_t level = factor.keys.Find(reader_.Field(factor.column));
+        return level >= 0 ? static_cast<std::int32_t>(level) : NewLevel(factor);
+    }
+    std::int32_t NewLevel(LongFactor& factor);
     std::int32_t Subject();
     std::int32_t NewSubject(std::string_view key, std::string name);
     std::int32_t Combination();
     void Score(LongRow& row);
+    std::string_view NextId() const;
 
     LongRows& out_;
     Reader& reader_;
+    std::string_view text_;  // the reader's
+    char separator_;
     const FieldText& fields_;
     const LongHeader& header_;
     char decimal_;
+    std::vector<std::int32_t> dense_;  // each small combination's index + 1, 0 when not seen
 };
 
 // A score of the commonest form, an optional sign and at most 19 digits with
@@ -112,10 +136,9 @@ std::string RowReader::Name(std::size_t column, bool level) const {
     return fields_.Utf8Exact(field, line, at);
 }
 
-std::int32_t RowReader::Level(LongFactor& factor) {
+// A level key that Level did not find: another spelling of a known name, or a new level.
+std::int32_t RowReader::NewLevel(LongFactor& factor) {
     const std::string_view key = reader_.Field(factor.column);
-    std::int64_t level = factor.keys.Find(key);
-    if (level >= 0) return static_cast<std::int32_t>(level);
     if (factor.keys.Size() >= kMostCount)
         throw CsvError(messages::TooManyLevels(reader_.Line(), factor.name));
     std::string name = Name(factor.column, true);
@@ -124,7 +147,7 @@ std::int32_t RowReader::Level(LongFactor& factor) {
         factor.keys.Alias(key, static_cast<std::size_t>(known->second));
         return known->second;
     }
-    level = factor.keys.Add(key);
+    const std::int64_t level = factor.keys.Add(key);
     factor.names.emplace(name, static_cast<std::int32_t>(level));
     factor.levels.push_back(std::move(name));
     return static_cast<std::int32_t>(level);
@@ -168,14 +191,30 @@ std::int32_t RowReader::NewSubject(std::string_view key, std::string name) {
 }
 
 // The row's combination of within levels, numbered as they first appear.
+// While every level is below 2^(16 / factors), the levels' bits side by side
+// index a table of the combinations seen: no key is looked up.
 std::int32_t RowReader::Combination() {
     UInt128 key = 0;
-    for (std::size_t f = 0; f < out_.within.size(); ++f)
-        key |= static_cast<UInt128>(static_cast<std::uint32_t>(Level(out_.within[f]))) << (32 * f);
-    const std::int64_t found = out_.combinations.Find(key);
-    if (found >= 0) return static_cast<std::int32_t>(found);
-    if (out_.combinations.Size() >= kMostCount) throw OutOfMemoryError();
-    return static_cast<std::int32_t>(out_.combinations.Add(key));
+    const std::size_t factors = out_.within.size(), bits = 16 / factors;
+    std::size_t dense = 0;
+    bool small = true;
+    for (std::size_t f = 0; f < factors; ++f) {
+        const auto level = static_cast<std::uint32_t>(Level(out_.within[f]));
+        key |= static_cast<UInt128>(level) << (32 * f);
+        small = small && level >> bits == 0;
+        dense = dense << bits | level;
+    }
+    if (small) {
+        if (dense_.empty()) dense_.assign(std::size_t{1} << (bits * factors), 0);
+        if (dense_[dense] != 0) return dense_[dense] - 1;
+    }
+    std::int64_t found = out_.combinations.Find(key);
+    if (found < 0) {
+        if (out_.combinations.Size() >= kMostCount) throw OutOfMemoryError();
+        found = out_.combinations.Add(key);
+    }
+    if (small) dense_[dense] = static_cast<std::int32_t>(found) + 1;
+    return static_cast<std::int32_t>(found);
 }
 
 // The score: empty or NA (no score), digits and a power of ten when the quick parse
@@ -210,6 +249,22 @@ void RowReader::Score(LongRow& row) {
     out_.longScores.push_back(text);
 }
 
+// The id of the record after the current one, found without reading it: the
+// field of the id column on the next line, or nothing where a quote or a line
+// end comes first.
+std::string_view RowReader::NextId() const {
+    const char* p = text_.data() + reader_.Position();
+    const char* const end = text_.data() + text_.size();
+    const char separator = separator_;
+    for (std::size_t column = 0; column < header_.id; ++p) {
+        if (p == end || *p == '"' || *p == '\n' || *p == '\r') return {};
+        column += *p == separator;
+    }
+    const char* const start = p;
+    while (p != end && *p != separator && *p != '\n' && *p != '\r') ++p;
+    return {start, static_cast<std::size_t>(p - start)};
+}
+
 // The rows of one subject mostly follow each other: a row whose id and
 // between levels are the last row's is read without looking either up.
 // Shuffled rows are read the plain way.
@@ -217,7 +272,9 @@ void RowReader::ReadUntil(std::size_t limit, std::size_t rowsAhead, const std::a
     std::vector<std::optional<std::string_view>> pattern(header_.width);
     bool patterned = false;
     std::int32_t subject = -1;
-    MakeRoom(out_.rows, rowsAhead);
+    if (out_.rows.empty()) out_.rows.emplace_back();
+    std::vector<LongRow>& rows = out_.rows.back();
+    MakeRoom(rows, rowsAhead);
     for (std::size_t count = 0; reader_.Position() < limit; ++count) {
         if (stop != nullptr && count % 4096 == 0 && stop->load(std::memory_order_relaxed)) return;
         if (!patterned || !reader_.NextIf(pattern)) {
@@ -234,11 +291,14 @@ void RowReader::ReadUntil(std::size_t limit, std::size_t rowsAhead, const std::a
                     pattern[factor.column] = reader_.Field(factor.column);
             }
         }
+        // Shuffled rows' subjects lie anywhere in their table: the next one's
+        // is fetched while this row is done with.
+        if (!patterned) out_.subjectKeys.Prefetch(NextId());
         LongRow row{0, subject, Combination(), 0, ScoreKind::Empty};
         Score(row);
-        if (out_.rows.size() == out_.rows.capacity()) MakeRoom(out_.rows, 1);
-        if (out_.rows.size() >= kMostCount) throw OutOfMemoryError();
-        out_.rows.push_back(row);
+        if (rows.size() == rows.capacity()) MakeRoom(rows, 1);
+        if (rows.size() >= kMostCount) throw OutOfMemoryError();
+        rows.push_back(row);
     }
 }
 
@@ -309,7 +369,7 @@ std::optional<MergePlan> PlanMerge(const LongRows& first, const LongRows& second
             found >= 0 ? static_cast<std::int32_t>(found) : static_cast<std::int32_t>(next++);
         if (next > kMostCount) return std::nullopt;
     }
-    if (first.rows.size() + second.rows.size() > kMostCount) return std::nullopt;
+    if (first.RowCount() + second.RowCount() > kMostCount) return std::nullopt;
     return plan;
 }
 
@@ -323,7 +383,7 @@ void MergeFactor(LongFactor& first, LongFactor& second, const std::vector<std::i
 }
 
 // Follows the plan: the second half's new keys after the first's, and its
-// rows after the first's with every index the first's. `lines` is the line
+// rows, every index made the first's where they lie, a run after the first's. `lines` is the line
 // the second half starts on, less one.
 void Merge(LongRows& first, LongRows& second, const MergePlan& plan, std::int64_t lines) {
     for (std::size_t f = 0; f < first.between.size(); ++f)
@@ -351,12 +411,13 @@ void Merge(LongRows& first, LongRows& second, const MergePlan& plan, std::int64_
         }
     const auto longBase = static_cast<std::uint64_t>(first.longScores.size());
     first.longScores.insert(first.longScores.end(), second.longScores.begin(), second.longScores.end());
-    MakeRoom(first.rows, second.rows.size());
-    for (LongRow row : second.rows) {
-        row.subject = plan.subjects[static_cast<std::size_t>(row.subject)];
-        row.combination = plan.combinations[static_cast<std::size_t>(row.combination)];
-        if (row.kind == ScoreKind::Long) row.digits += longBase;
-        first.rows.push_back(row);
+    for (std::vector<LongRow>& run : second.rows) {
+        for (LongRow& row : run) {
+            row.subject = plan.subjects[static_cast<std::size_t>(row.subject)];
+            row.combination = plan.combinations[static_cast<std::size_t>(row.combination)];
+            if (row.kind == ScoreKind::Long) row.digits += longBase;
+        }
+        first.rows.push_back(std::move(run));
     }
 }
 
@@ -373,8 +434,8 @@ std::size_t LineStartFrom(std::string_view text, std::size_t body, std::size_t a
 // The rows from `split` on, read into `second` on a thread of its own while
 // the first half is read; true when both are read and merged, false when the
 // first half must read on (the second's work is then left aside).
-bool ReadHalves(const CsvText& csv, const FieldText& fields, const LongHeader& header, char decimal,
-                Reader& reader, LongRows& first, std::size_t split) {
+bool ReadHalves(const RowContext& context, Reader& reader, LongRows& first, std::size_t split) {
+    const CsvText& csv = context.csv;
     LongRows second;
     for (const LongFactor& factor : first.between)
         second.between.push_back({factor.name, factor.column, {}, {}, {}});
@@ -382,26 +443,32 @@ bool ReadHalves(const CsvText& csv, const FieldText& fields, const LongHeader& h
         second.within.push_back({factor.name, factor.column, {}, {}, {}});
     std::atomic<bool> stop = false;
     bool secondRead = false;
-    std::thread thread([&] {
-        try {
-            Reader rest(csv.text.substr(split), csv.separator);
-            RowReader(second, rest, fields, header, decimal)
-                .ReadUntil(csv.text.size() - split, RowsAhead(csv, split, csv.text.size(), header.width),
-                           &stop);
-            secondRead = !stop.load();
-        } catch (...) {
-            // Refused or out of memory: the first half reads on and finds what a single reading finds.
-        }
-    });
+    const std::string_view rest = csv.text.substr(split);
+    std::optional<std::thread> thread;
     try {
-        RowReader(first, reader, fields, header, decimal)
-            .ReadUntil(split, RowsAhead(csv, reader.Position(), split, header.width));
+        thread.emplace([&] {
+            try {
+                Reader restReader(rest, csv.separator);
+                RowReader(second, restReader, rest, context)
+                    .ReadUntil(rest.size(), RowsAhead(csv, split, csv.text.size(), context.header.width),
+                               &stop);
+                secondRead = !stop.load();
+            } catch (...) {
+                // Refused or out of memory: the first half reads on and finds what a single reading finds.
+            }
+        });
+    } catch (const std::system_error&) {
+        return false;  // no thread to be had
+    }
+    try {
+        RowReader(first, reader, csv.text, context)
+            .ReadUntil(split, RowsAhead(csv, reader.Position(), split, context.header.width));
     } catch (...) {
         stop = true;
-        thread.join();
+        thread->join();
         throw;
     }
-    thread.join();
+    thread->join();
     if (!secondRead || reader.Position() != split) return false;
     const std::optional<MergePlan> plan = PlanMerge(first, second);
     if (!plan) return false;
@@ -414,16 +481,16 @@ bool ReadHalves(const CsvText& csv, const FieldText& fields, const LongHeader& h
 LongRows ReadLongRows(const CsvText& csv, const LongCsvRoles& roles, const LongCsvOptions& options,
                       std::optional<std::size_t> splitAt) {
     const FieldText fields(csv.encoding);
-    const char decimal = options.decimalSeparator;
     LongRows rows;
     Reader reader(csv.text, csv.separator);
-    const LongHeader header = ReadHeader(reader, fields, roles, options, rows);
+    const RowContext context{csv, fields, ReadHeader(reader, fields, roles, options, rows),
+                             options.decimalSeparator};
     const std::size_t size = csv.text.size(),
                       split = splitAt ? LineStartFrom(csv.text, reader.Position(), *splitAt) : size;
     bool read = false;
     if (split < size) {
         try {
-            read = ReadHalves(csv, fields, header, decimal, reader, rows, split);
+            read = ReadHalves(context, reader, rows, split);
         } catch (const OutOfMemoryError&) {
             // Perhaps for the two halves at once: read again on one thread.
             return ReadLongRows(csv, roles, options, std::nullopt);
@@ -432,10 +499,16 @@ LongRows ReadLongRows(const CsvText& csv, const LongCsvRoles& roles, const LongC
         }
     }
     if (!read)
-        RowReader(rows, reader, fields, header, decimal)
-            .ReadUntil(size, RowsAhead(csv, reader.Position(), size, header.width));
-    if (rows.rows.empty()) throw CsvError(messages::NoScoreRows());
+        RowReader(rows, reader, csv.text, context)
+            .ReadUntil(size, RowsAhead(csv, reader.Position(), size, context.header.width));
+    if (rows.RowCount() == 0) throw CsvError(messages::NoScoreRows());
     return rows;
+}
+
+std::size_t LongRows::RowCount() const {
+    std::size_t count = 0;
+    for (const std::vector<LongRow>& run : rows) count += run.size();
+    return count;
 }
 
 std::optional<std::size_t> ChosenSplit(std::string_view text) {

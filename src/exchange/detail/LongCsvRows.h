@@ -12,6 +12,7 @@
 // leave the second thread's work aside: the first reads on to the end, and
 // refuses what a single reading refuses, at the same place.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -65,8 +66,21 @@ struct LongRows {
     std::vector<std::int64_t> subjectLines;   // the line of each one's first row
     std::vector<std::int32_t> subjectLevels;  // each one's between levels, a row of them each
     KeyIndex<UInt128> combinations;           // of within levels, 32 bits each
-    std::vector<LongRow> rows;
+    // The rows in the order of the text, in runs: one for each thread that read them.
+    std::vector<std::vector<LongRow>> rows;
     std::vector<std::string_view> longScores;  // the texts of the scores kept as text
+
+    std::size_t RowCount() const;
+    // Calls visit(row, index) for the rows from index `from` to `to`, counted over all runs.
+    template <typename Visit>
+    void VisitRows(std::size_t from, std::size_t to, const Visit& visit) const {
+        std::size_t start = 0;
+        for (const std::vector<LongRow>& run : rows) {
+            const std::size_t end = start + run.size();
+            for (std::size_t i = std::max(from, start); i < std::min(to, end); ++i) visit(run[i - start], i);
+            start = end;
+        }
+    }
 };
 
 // The header and every row of the CSV: on two threads from the first line
