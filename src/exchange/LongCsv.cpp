@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -60,6 +61,19 @@ void InHalves(std::size_t n, bool two, const Work& work) {
     work(0, 0, n);
 }
 
+// The rows counted and summed in one pass, where every score is of the
+// common form (digits and a power of ten): each cell's rows, their sum in
+// units of 10^-scale at the scale of the least power of ten over all rows,
+// and each subject's least power of ten, so that the sums can be brought to
+// the analysed subjects' scale once they are known.
+struct Tally {
+    std::vector<std::int32_t> counts;
+    std::vector<Int128> units;
+    std::vector<std::int8_t> least;  // each subject's, 0 or below
+    int scale = 0;
+    bool fits[2] = {true, true};  // whether every sum of each half of the subjects fits
+};
+
 // The design of the rows read: their cells, the subjects kept, the means.
 class DesignBuilder {
 public:
@@ -71,10 +85,12 @@ public:
 private:
     std::vector<std::size_t> CellOfCombination(const DesignData& design) const;
     std::vector<std::int32_t> CountRows(const std::vector<std::size_t>& cellOf, std::size_t cells) const;
+    Tally TallyRows(const std::vector<std::size_t>& cellOf, std::size_t cells) const;
+    bool TakeTally(DesignData& design, Tally& tally) const;
     void KeepComplete(DesignData& design, std::vector<std::int32_t>& counts, std::size_t cells);
     std::size_t GroupOf(const DesignData& design, std::size_t subject) const;
     void CheckGroups(const DesignData& design) const;
-    void FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf);
+    void FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf, std::optional<Tally>& tally);
     bool FormUnits(DesignData& design, const std::vector<std::size_t>& cellOf) const;
     bool SumUnits(DesignData& design, const std::vector<std::size_t>& cellOf,
                   const std::vector<design::WideDecimal>& longs, std::size_t from, std::size_t to) const;
@@ -130,6 +146,70 @@ std::vector<std::int32_t> DesignBuilder::CountRows(const std::vector<std::size_t
         });
     });
     return counts;
+}
+
+// The counts and sums of every subject's cells in one pass over the rows,
+// each thread taking half of the subjects; every row's score is of the
+// common form.
+Tally DesignBuilder::TallyRows(const std::vector<std::size_t>& cellOf, std::size_t cells) const {
+    Tally tally;
+    const std::size_t size = CheckedProduct(in_.subjects.size(), cells);
+    tally.counts = Affordable<std::int32_t>(size);
+    tally.units = Affordable<Int128>(size);
+    tally.least = Affordable<std::int8_t>(in_.subjects.size());
+    tally.scale = -in_.leastExponent;
+    InHalves(in_.subjects.size(), twoThreads_, [&](std::size_t half, std::size_t from, std::size_t to) {
+        const auto place = [&](const LongRow& row) -> Int128* {
+            const auto s = static_cast<std::size_t>(row.subject);
+            if (row.kind == ScoreKind::Empty || s < from || s >= to) return nullptr;
+            return &tally.units[s * cells + cellOf[static_cast<std::size_t>(row.combination)]];
+        };
+        bool fits = true;
+        VisitAhead(place, [&](const LongRow& row) {
+            Int128* const sum = place(row);
+            if (sum == nullptr) return;
+            const auto s = static_cast<std::size_t>(row.subject);
+            ++tally.counts[static_cast<std::size_t>(sum - tally.units.data())];
+            if (row.digits == 0) return;
+            tally.least[s] = std::min(tally.least[s], row.exponent);
+            Int128 units = 0;
+            const auto mantissa = static_cast<Int128>(row.digits);
+            const int shift = row.exponent + tally.scale;  // 0 or more
+            fits = fits && shift <= 38 &&
+                   !__builtin_mul_overflow(
+                       row.kind == ScoreKind::Negative ? -mantissa : mantissa,
+                       static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(shift)]), &units) &&
+                   !__builtin_add_overflow(*sum, units, sum);
+        });
+        tally.fits[half] = fits;
+    });
+    return tally;
+}
+
+// The tally's sums of the analysed subjects, moved up to their places and
+// brought to their scale (the least power of ten of their scores, where the
+// tally's may be that of a removed subject's): false, leaving the design
+// without units, where a sum did not fit.
+bool DesignBuilder::TakeTally(DesignData& design, Tally& tally) const {
+    if (!tally.fits[0] || !tally.fits[1]) return false;
+    const std::size_t cells = design.Cells();
+    int least = 0;
+    for (std::size_t s = 0; s < newIndex_.size(); ++s) {
+        if (newIndex_[s] < 0) continue;
+        least = std::min<int>(least, tally.least[s]);
+        std::copy_n(tally.units.begin() + static_cast<std::ptrdiff_t>(s * cells), cells,
+                    tally.units.begin() +
+                        static_cast<std::ptrdiff_t>(static_cast<std::size_t>(newIndex_[s]) * cells));
+    }
+    tally.units.resize(design.rows.size());
+    design.scale = -least;
+    if (tally.scale > design.scale) {
+        const auto power =
+            static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(tally.scale - design.scale)]);
+        for (Int128& units : tally.units) units /= power;  // exactly: every score's units are multiples
+    }
+    design.units = std::move(tally.units);
+    return true;
 }
 
 // Removes the subjects with a cell of no score; the counts of the others move
@@ -214,20 +294,29 @@ DesignData DesignBuilder::Build() {
     design.subjectsRead = static_cast<std::int64_t>(in_.subjects.size());
 
     const std::vector<std::size_t> cellOf = CellOfCombination(design);
-    std::vector<std::int32_t> counts = CountRows(cellOf, cells);
+    std::optional<Tally> tally;
+    std::vector<std::int32_t> counts;
+    if (in_.longScores.empty() && -in_.leastExponent <= 38) {
+        tally = TallyRows(cellOf, cells);
+        counts = std::move(tally->counts);
+    } else {
+        counts = CountRows(cellOf, cells);
+    }
     KeepComplete(design, counts, cells);
     CheckGroups(design);
     for (std::int32_t count : counts)
         if (count > 1) ++design.averagedCells, design.averagedRows += count;
     design.rows = std::move(counts);
-    FormMeans(design, cellOf);
+    FormMeans(design, cellOf, tally);
     return design;
 }
 
 // The means: from the units at the design's common scale where every score
 // fits, else each cell's from its rows' exact values.
-void DesignBuilder::FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf) {
-    design.exact = FormUnits(design, cellOf);
+void DesignBuilder::FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf,
+                              std::optional<Tally>& tally) {
+    design.exact = tally && TakeTally(design, *tally) ? true : FormUnits(design, cellOf);
+    tally.reset();
     if (design.exact) {
         // The rows are done with: their room goes to the scores.
         std::vector<std::vector<LongRow>>().swap(in_.rows);

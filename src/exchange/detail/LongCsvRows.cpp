@@ -272,11 +272,12 @@ void RowReader::ReadUntil(std::size_t limit, std::size_t rowsAhead, const std::a
     std::vector<std::optional<std::string_view>> pattern(header_.width);
     bool patterned = false;
     std::int32_t subject = -1;
+    int least = 0;
     if (out_.rows.empty()) out_.rows.emplace_back();
     std::vector<LongRow>& rows = out_.rows.back();
     MakeRoom(rows, rowsAhead);
     for (std::size_t count = 0; reader_.Position() < limit; ++count) {
-        if (stop != nullptr && count % 4096 == 0 && stop->load(std::memory_order_relaxed)) return;
+        if (stop != nullptr && count % 4096 == 0 && stop->load(std::memory_order_relaxed)) break;
         if (!patterned || !reader_.NextIf(pattern)) {
             if (!NextNonBlank(reader_)) break;
             if (reader_.Size() != header_.width)
@@ -296,10 +297,12 @@ void RowReader::ReadUntil(std::size_t limit, std::size_t rowsAhead, const std::a
         if (!patterned) out_.subjectKeys.Prefetch(NextId());
         LongRow row{0, subject, Combination(), 0, ScoreKind::Empty};
         Score(row);
+        if (row.kind != ScoreKind::Long && row.digits != 0) least = std::min<int>(least, row.exponent);
         if (rows.size() == rows.capacity()) MakeRoom(rows, 1);
         if (rows.size() >= kMostCount) throw OutOfMemoryError();
         rows.push_back(row);
     }
+    out_.leastExponent = std::min(out_.leastExponent, least);
 }
 
 // The records that can start in [from, to): a guess to reserve room for.
@@ -409,6 +412,7 @@ void Merge(LongRows& first, LongRows& second, const MergePlan& plan, std::int64_
             }
             first.combinations.Add(key);
         }
+    first.leastExponent = std::min(first.leastExponent, second.leastExponent);
     const auto longBase = static_cast<std::uint64_t>(first.longScores.size());
     first.longScores.insert(first.longScores.end(), second.longScores.begin(), second.longScores.end());
     for (std::vector<LongRow>& run : second.rows) {
