@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "exchange/ExchangeMessages.h"
-#include "exchange/detail/KeyIndex.h"
 #include "runtime/CsvField.h"
 
 namespace morvane::csv {
@@ -81,17 +80,57 @@ bool Reader::Next() {
 }
 
 bool Reader::NextIf(std::span<const std::optional<std::string_view>> pattern) {
-    const std::size_t pos = pos_;
-    const std::int64_t line = line_, recordLine = recordLine_;
-    if (pattern.empty() || !NextPlain()) return false;
-    // A record ended by a CR alone is left to Next: so the pattern's own says.
-    bool taken = fields_.size() == pattern.size() && !Blank() && text_[pos_ - 1] != '\r';
-    for (std::size_t i = 0; taken && i < pattern.size(); ++i)
-        taken = !pattern[i] || SameKey(fields_[i], *pattern[i]);
-    if (taken) return true;
-    // Not the record looked for: left to Next, which starts again.
-    pos_ = pos, line_ = line, recordLine_ = recordLine;
-    return false;
+    const char* p = text_ + pos_;
+    const char* const end = text_ + size_;
+    if (p == end || pattern.empty()) return false;
+    // The fields go straight where Field finds them; a record that does not
+    // match leaves them to Next, which starts again.
+    fields_.resize(pattern.size());
+    bool blank = true;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (i > 0) {
+            if (p == end || *p != separator_) return false;
+            ++p;
+        }
+        if (p != end && *p == '"') return false;
+        const char* const start = p;
+        if (pattern[i]) {
+            // The field must be the pattern's text, then end: compared in place
+            // rather than found first. A text that holds an end itself matches
+            // no unquoted field.
+            const std::string_view key = *pattern[i];
+            if (static_cast<std::size_t>(end - p) < key.size()) return false;
+            bool ends = false;
+            for (std::size_t k = 0; k < key.size(); ++k) {
+                if (p[k] != key[k]) return false;
+                ends |= ends_[static_cast<unsigned char>(p[k])];
+            }
+            p += key.size();
+            if (ends || (p != end && !ends_[static_cast<unsigned char>(*p)])) return false;
+        } else {
+            while (p != end && !ends_[static_cast<unsigned char>(*p)]) ++p;
+        }
+        const std::string_view field(start, static_cast<std::size_t>(p - start));
+        blank = blank && field.empty();
+        fields_[i] = field;
+    }
+    if (blank) return false;
+    const std::int64_t line = line_;
+    if (p != end) {
+        if (*p == separator_) return false;  // more fields (before a line end: the separator may be one)
+        if (*p == '\n')
+            ++p;
+        else if (*p == '\r' && p + 1 != end && p[1] == '\n')
+            p += 2;
+        else
+            return false;  // a CR alone
+        ++line_;
+    }
+    lines_.clear();
+    spans_ = false;
+    recordLine_ = line;
+    pos_ = static_cast<std::size_t>(p - text_);
+    return true;
 }
 
 // Reads the next record as Next would when none of its fields is quoted;

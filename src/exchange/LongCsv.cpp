@@ -78,7 +78,10 @@ struct Tally {
 class DesignBuilder {
 public:
     DesignBuilder(LongRows& rows, char decimalSeparator)
-        : in_(rows), decimal_(decimalSeparator), twoThreads_(rows.rows.size() > 1) {}
+        : in_(rows),
+          decimal_(decimalSeparator),
+          twoThreads_(rows.rows.size() > 1),
+          shuffled_(2 * rows.rowsInBlocks < rows.RowCount()) {}
 
     DesignData Build();
 
@@ -96,15 +99,16 @@ private:
                   const std::vector<design::WideDecimal>& longs, std::size_t from, std::size_t to) const;
     void FormMeansOfTerms(DesignData& design, const std::vector<std::size_t>& cellOf) const;
 
-    // Calls visit(row) for every row in the order of the text, the place
-    // place(row) of the row a few ahead (where not null) fetched meanwhile:
-    // shuffled rows' cells lie anywhere in arrays far beyond the caches.
+    // Calls visit(row) for every row in the order of the text; of shuffled
+    // rows, whose cells lie anywhere in arrays far beyond the caches, the
+    // place place(row) of the row a few ahead (where not null) fetched
+    // meanwhile.
     template <typename Place, typename Visit>
     void VisitAhead(const Place& place, const Visit& visit) const {
         constexpr std::size_t kAhead = 12;
         for (const std::vector<LongRow>& run : in_.rows)
             for (std::size_t i = 0; i < run.size(); ++i) {
-                if (i + kAhead < run.size())
+                if (shuffled_ && i + kAhead < run.size())
                     if (const void* ahead = place(run[i + kAhead])) __builtin_prefetch(ahead, 1);
                 visit(run[i]);
             }
@@ -113,6 +117,7 @@ private:
     LongRows& in_;
     char decimal_;
     bool twoThreads_;  // whether the passes over the rows and cells take two threads, as the reading did
+    bool shuffled_;    // whether most rows came after another subject's
     std::vector<std::int32_t> newIndex_;  // each subject's among the analysed, -1 when removed
 };
 

@@ -273,6 +273,7 @@ void RowReader::ReadUntil(std::size_t limit, std::size_t rowsAhead, const std::a
     bool patterned = false;
     std::int32_t subject = -1;
     int least = 0;
+    std::size_t inBlocks = 0;
     if (out_.rows.empty()) out_.rows.emplace_back();
     std::vector<LongRow>& rows = out_.rows.back();
     MakeRoom(rows, rowsAhead);
@@ -291,6 +292,8 @@ void RowReader::ReadUntil(std::size_t limit, std::size_t rowsAhead, const std::a
                 for (const LongFactor& factor : out_.between)
                     pattern[factor.column] = reader_.Field(factor.column);
             }
+        } else {
+            ++inBlocks;
         }
         // Shuffled rows' subjects lie anywhere in their table: the next one's
         // is fetched while this row is done with.
@@ -303,6 +306,7 @@ void RowReader::ReadUntil(std::size_t limit, std::size_t rowsAhead, const std::a
         rows.push_back(row);
     }
     out_.leastExponent = std::min(out_.leastExponent, least);
+    out_.rowsInBlocks += inBlocks;
 }
 
 // The records that can start in [from, to): a guess to reserve room for.
@@ -413,6 +417,7 @@ void Merge(LongRows& first, LongRows& second, const MergePlan& plan, std::int64_
             first.combinations.Add(key);
         }
     first.leastExponent = std::min(first.leastExponent, second.leastExponent);
+    first.rowsInBlocks += second.rowsInBlocks;
     const auto longBase = static_cast<std::uint64_t>(first.longScores.size());
     first.longScores.insert(first.longScores.end(), second.longScores.begin(), second.longScores.end());
     for (std::vector<LongRow>& run : second.rows) {

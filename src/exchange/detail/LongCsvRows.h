@@ -69,7 +69,8 @@ struct LongRows {
     // The rows in the order of the text, in runs: one for each thread that read them.
     std::vector<std::vector<LongRow>> rows;
     std::vector<std::string_view> longScores;  // the texts of the scores kept as text
-    int leastExponent = 0;  // the least power of ten of a score's last digit in the rows, 0 or below
+    int leastExponent = 0;         // the least power of ten of a score's last digit in the rows, 0 or below
+    std::size_t rowsInBlocks = 0;  // rows that followed a row of their subject
 
     std::size_t RowCount() const;
     // Calls visit(row, index) for the rows from index `from` to `to`, counted over all runs.
