@@ -320,8 +320,9 @@ DesignData DesignBuilder::Build() {
 // fits, else each cell's from its rows' exact values.
 void DesignBuilder::FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf,
                               std::optional<Tally>& tally) {
-    design.exact = tally && TakeTally(design, *tally) ? true : FormUnits(design, cellOf);
-    tally.reset();
+    design.exact = tally && TakeTally(design, *tally);
+    tally.reset();  // its room before the units are formed again
+    if (!design.exact) design.exact = FormUnits(design, cellOf);
     if (design.exact) {
         // The rows are done with: their room goes to the scores.
         std::vector<std::vector<LongRow>>().swap(in_.rows);
