@@ -2,19 +2,23 @@
 // groups of 2,500, 3,300 and 4,200 subjects x 10 x 10 within cells; columns
 // id, group, A, B, score) in the order experiment software writes them, the
 // same rows shuffled, and trial rows (four a cell, 10^6 rows, a quarter of the
-// subjects); 10^7 rows on request. Wall time of ReadLongCsv alone: the CSV is made in memory once.
+// subjects); 10^7 rows on request; a file of those columns on request
+// (bench/design-vs-anova.sh reads its CSVs so). Wall time of ReadLongCsv alone
+// (on two threads for a long text): the CSV is made or read into memory once.
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "RunBenchmarks.h"
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 
 namespace morvane::bench {
 namespace {
@@ -75,6 +79,17 @@ void TenMillionRows(benchmark::State& state) {
     Read(state, text);
 }
 
+// The file MORVANE_BENCH_CSV names, of the columns id, group, A, B and score.
+void File(benchmark::State& state) {
+    static const std::string text = [] {
+        std::ifstream in(std::getenv("MORVANE_BENCH_CSV"), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }();
+    Read(state, text);
+}
+
 }  // namespace
 }  // namespace morvane::bench
 
@@ -85,6 +100,12 @@ int main(int argc, char** argv) {
                         benchmark::RegisterBenchmark("LongCsv/Shuffled", Shuffled),
                         benchmark::RegisterBenchmark("LongCsv/TrialRows", TrialRows)})
             b->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+        if (std::getenv("MORVANE_BENCH_CSV") != nullptr)
+            benchmark::RegisterBenchmark("LongCsv/File", File)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->Repetitions(5)
+                ->ReportAggregatesOnly(true);
         if (std::getenv("MORVANE_BENCH_LARGE") != nullptr)
             benchmark::RegisterBenchmark("LongCsv/TenMillionRows", TenMillionRows)
                 ->Unit(benchmark::kMillisecond)

@@ -6,10 +6,11 @@
 #include <string>
 
 #include "design/DesignAnalysis.h"
-#include "design/RoleGuess.h"
 #include "exact/ExactFraction.h"
 #include "exchange/ExchangeMessages.h"
 #include "output/Bridges.h"
+#include "exchange/RoleGuess.h"
+#include "exchange/detail/LongCsvRows.h"  // the reading split at a chosen byte
 #include "output/DesignFormats.h"
 #include "properties/AnalysisProperties.h"
 #include "properties/BudgetScope.h"
@@ -176,7 +177,42 @@ void CheckDesignAnalysis(const DesignData& design, bool typeII) {
     }
 }
 
+// The reading split between two threads at a third and at half of the text:
+// the design read on one (`design`), or the same refusal (`refusal`).
+void CheckSplitReadings(const LongCsvInput& input, const DesignData* design, const std::string& refusal) {
+    for (std::size_t at : {input.text.size() / 3, input.text.size() / 2}) {
+        try {
+            const DesignData split = csv::ReadLongCsvSplitAt(input.text, input.roles, input.options, at);
+            Require(design != nullptr, "a text refused on one thread refused on two");
+            if (auto difference = DesignDifference(*design, split))
+                throw Violation("the design read on two threads differs: " + *difference);
+        } catch (const CsvError& error) {
+            Require(design == nullptr && error.message() == refusal, "the same refusal on two threads");
+        } catch (const OutOfMemoryError&) {
+            // The memory the two halves took at once may be refused where one thread's was not.
+        }
+    }
+}
+
 }  // namespace
+
+std::optional<std::string> DesignDifference(const DesignData& x, const DesignData& y) {
+    const auto sameFactors = [](const std::vector<DesignFactor>& a, const std::vector<DesignFactor>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](const DesignFactor& f, const DesignFactor& g) {
+                              return f.name == g.name && f.levels == g.levels;
+                          });
+    };
+    if (!sameFactors(x.between, y.between) || !sameFactors(x.within, y.within))
+        return "the factors or their levels";
+    if (x.subjects != y.subjects || x.group != y.group) return "the subjects or their groups";
+    if (x.values != y.values) return "the scores";
+    if (x.exact != y.exact || x.scale != y.scale || x.units != y.units || x.rows != y.rows)
+        return "the exact units";
+    if (x.subjectsRead != y.subjectsRead || x.removed != y.removed) return "the subjects read or removed";
+    if (x.averagedCells != y.averagedCells || x.averagedRows != y.averagedRows) return "the cells averaged";
+    return std::nullopt;
+}
 
 std::optional<LongCsvOutcome> CheckLongCsvBytes(std::string_view bytes) {
     const auto input = LongCsvInputOf(bytes);
@@ -196,6 +232,7 @@ std::optional<LongCsvOutcome> CheckLongCsvBytes(std::string_view bytes) {
         design = ReadLongCsv(input->text, input->roles, input->options);
     } catch (const CsvError& error) {
         Require(!error.message().empty(), "a refusal says why");
+        CheckSplitReadings(*input, nullptr, error.message());
         return LongCsvOutcome::Refused;
     } catch (const OutOfMemoryError&) {
         return LongCsvOutcome::OutOfMemory;
@@ -204,6 +241,7 @@ std::optional<LongCsvOutcome> CheckLongCsvBytes(std::string_view bytes) {
     }
     CheckDesign(design, input->roles);
     CheckRowCounts(design, *input);
+    CheckSplitReadings(*input, &design, "");
     CheckDesignAnalysis(design, design.Subjects() % 2 == 1);
     return LongCsvOutcome::Read;
 }

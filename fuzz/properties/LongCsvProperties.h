@@ -10,16 +10,18 @@
 // the averaged cells and rows as the counts say. For a CSV read as UTF-8, a
 // second reading of its records (properties/CsvModel.h) finds as many ids as
 // subjects read and as many rows with a score of the analysed subjects as
-// their cells average. The guess of the columns' roles reads the same text or
-// refuses it with CsvError. A design of a few thousand scores is then analysed and
+// their cells average. Read on two threads split at a third and at half of
+// the text, it gives the same design or the same refusal. The guess of the
+// columns' roles reads the same text or refuses it with CsvError. A design of a few thousand scores is then analysed and
 // written in every format of morvane anova: the analysis fails only with
 // OverflowError, the texts are UTF-8 and the JSON valid. A broken property
 // throws Violation.
 
 #include <optional>
+#include <string>
 #include <string_view>
 
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 
 namespace morvane::properties {
 
@@ -48,5 +50,8 @@ std::optional<LongCsvOutcome> CheckLongCsvBytes(std::string_view bytes);
 
 // The checks of a design read with `roles`.
 void CheckDesign(const DesignData& design, const LongCsvRoles& roles);
+
+// What differs between two designs read, or nothing when every field is the same.
+std::optional<std::string> DesignDifference(const DesignData& x, const DesignData& y);
 
 }  // namespace morvane::properties

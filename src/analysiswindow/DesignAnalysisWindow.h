@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "design/DesignAnalysis.h"
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 #include "output/OutputOptions.h"
 #include "output/ResultTables.h"
 #include "plot/InteractionPlot.h"

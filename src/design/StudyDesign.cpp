@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "design/detail/DecimalMeans.h"
+#include "design/DecimalMeans.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/MemoryBudget.h"

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "design/Design.h"
-#include "design/LongCsv.h"
-#include "design/RoleGuess.h"
+#include "exchange/LongCsv.h"
+#include "exchange/RoleGuess.h"
 #include "widgets/Seams.h"
 
 class QCheckBox;

@@ -21,6 +21,7 @@ void Reader::EndOfLine() {
 }
 
 bool Reader::Next() {
+    if (NextPlain()) return true;
     fields_.clear();
     lines_.clear();
     spans_ = false;
@@ -130,6 +131,31 @@ bool Reader::NextIf(std::span<const std::optional<std::string_view>> pattern) {
     recordLine_ = line;
     pos_ = static_cast<std::size_t>(p - text_);
     return true;
+}
+
+// Reads the next record as Next would when none of its fields is quoted;
+// otherwise (or at the end of the text) false, with nothing read.
+bool Reader::NextPlain() {
+    const char* p = text_ + pos_;
+    const char* const end = text_ + size_;
+    if (p == end || *p == '"') return false;
+    fields_.clear();
+    for (;;) {
+        const char* fieldEnd = p;
+        while (fieldEnd != end && !ends_[static_cast<unsigned char>(*fieldEnd)]) ++fieldEnd;
+        fields_.emplace_back(p, static_cast<std::size_t>(fieldEnd - p));
+        if (fieldEnd != end && *fieldEnd == separator_) {
+            p = fieldEnd + 1;
+            if (p != end && *p == '"') return false;
+            continue;
+        }
+        lines_.clear();
+        spans_ = false;
+        recordLine_ = line_;
+        pos_ = static_cast<std::size_t>(fieldEnd - text_);
+        if (fieldEnd != end) EndOfLine();
+        return true;
+    }
 }
 
 namespace {

@@ -43,6 +43,10 @@ public:
     std::int64_t FieldLine(std::size_t i) const { return spans_ ? lines_[i] : recordLine_; }
     // The line on which the record starts.
     std::int64_t Line() const { return recordLine_; }
+    // Where the reading stands: the byte of the text after the last record
+    // read, and the line of that byte.
+    std::size_t Position() const { return pos_; }
+    std::int64_t NextLine() const { return line_; }
     // Whether every field of the record is empty (an empty line among them).
     bool Blank() const {
         for (std::string_view field : fields_)
@@ -62,6 +66,7 @@ public:
 
 private:
     void EndOfLine();  // consumes a CR LF, LF or CR at pos_
+    bool NextPlain();
 
     const char* text_;
     std::size_t size_;

@@ -4,11 +4,12 @@
 #include <limits>
 #include <new>
 #include <tuple>
-#include <unordered_map>
 
 #include "exchange/Csv.h"
 #include "exchange/ExchangeMessages.h"
 #include "exchange/StudyCsv.h"
+#include "exchange/detail/CsvText.h"
+#include "exchange/detail/KeyIndex.h"
 #include "runtime/Cp932.h"
 #include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
@@ -19,123 +20,40 @@ namespace {
 
 constexpr std::size_t kMostCount = std::numeric_limits<std::int32_t>::max();
 
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
+using csv::FieldText;
+using csv::IsAscii;
+using csv::NextNonBlank;
+using csv::TrimSpaces;
 
-bool HasLineEnd(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-std::string_view TrimSpaces(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// The fields of the CSV in its own encoding, turned into what the store holds.
-class Decoder {
-public:
-    explicit Decoder(CsvEncoding encoding) : encoding_(encoding) {}
-
-    // The code page 932 bytes of a field to be stored; CsvError for bytes that
-    // are not valid in the CSV's encoding or a character that code page 932
-    // cannot hold.
-    std::string Stored(std::string_view field, std::int64_t line, std::int64_t column) const {
-        if (IsAscii(field)) return std::string(field);
-        if (encoding_ == CsvEncoding::Cp932) {
-            if (!Utf8FromCp932Exact(field)) throw CsvError(messages::BadCp932(line, column));
-            return std::string(field);
-        }
-        auto converted = Cp932FromUtf8Exact(field);
-        if (!converted) {
-            if (!csv::IsValidUtf8(field)) throw CsvError(messages::BadUtf8(line, column));
-            throw CsvError(messages::NotCp932(line, column, Cp932FromUtf8(field)));
-        }
-        return std::move(*converted);
-    }
-
-    // A field as UTF-8, to compare with a name the user gave.
-    std::string Utf8(std::string_view field) const {
-        return encoding_ == CsvEncoding::Cp932 ? Utf8FromCp932(field) : std::string(field);
-    }
-
-    // A field as a message shows it.
-    std::string Shown(std::string_view field) const {
-        return encoding_ == CsvEncoding::Cp932 ? std::string(field) : Cp932FromUtf8(field);
-    }
-
-private:
-    CsvEncoding encoding_;
-};
-
-// Short keys are compared here rather than in a call.
-bool Equal(std::string_view x, std::string_view y) {
-    if (x.size() != y.size()) return false;
-    if (x.size() > 16) return x == y;
-    for (std::size_t i = 0; i < x.size(); ++i)
-        if (x[i] != y[i]) return false;
-    return true;
-}
-
-// The distinct texts of a column in the order of their first appearance. Rows
-// usually come in order, so the text found last and the one after it (the one
-// that matched last time first) are tried before the table.
+// The distinct texts of a column in the order of their first appearance, with
+// the line where each first appeared.
 class Distinct {
 public:
     // The index (from 0) of `key`, or -1 when it has not appeared.
-    std::int64_t Find(std::string_view key) {
-        if (keys_.empty()) return -1;
-        const std::size_t next = last_ + 1 < keys_.size() ? last_ + 1 : 0;
-        const std::size_t first = stepped_ ? next : last_, second = stepped_ ? last_ : next;
-        if (Equal(keys_[first], key)) return Found(first);
-        if (Equal(keys_[second], key)) return Found(second);
-        const auto found = index_.find(key);
-        if (found == index_.end()) return -1;
-        return Found(found->second);
-    }
+    std::int64_t Find(std::string_view key) { return keys_.Find(key); }
 
     std::int64_t Add(std::string_view key, std::int64_t line) {
-        if (keys_.size() >= kMostCount) throw CsvError(messages::TooManySubjects(line));
-        stepped_ = true;
-        last_ = keys_.size();
-        index_.emplace(key, last_);
-        keys_.push_back(key);
+        if (keys_.Size() >= kMostCount) throw CsvError(messages::TooManySubjects(line));
         lines_.push_back(line);
-        return static_cast<std::int64_t>(last_);
+        return keys_.Add(key);
     }
 
-    std::size_t Size() const { return keys_.size(); }
+    std::size_t Size() const { return keys_.Size(); }
     std::string_view Key(std::size_t i) const { return keys_[i]; }
     std::int64_t FirstLine(std::size_t i) const { return lines_[i]; }
 
 private:
-    std::int64_t Found(std::size_t i) {
-        stepped_ = i != last_;
-        last_ = i;
-        return static_cast<std::int64_t>(i);
-    }
-
-    std::vector<std::string_view> keys_;
+    csv::KeyIndex<std::string_view> keys_;
     std::vector<std::int64_t> lines_;
-    std::unordered_map<std::string_view, std::size_t> index_;
-    std::size_t last_ = 0;
-    bool stepped_ = false;  // whether the last key found came after the one before
 };
-
-bool NextNonBlank(csv::Reader& reader) {
-    while (reader.Next())
-        if (!reader.Blank()) return true;
-    return false;
-}
 
 class StudyReader {
 public:
-    StudyReader(std::string_view text, char separator, CsvEncoding encoding, const CsvImportOptions& options)
-        : text_(text),
-          separator_(separator),
-          reader_(text, separator),
-          decoder_(encoding),
+    StudyReader(const csv::CsvText& csv, const CsvImportOptions& options)
+        : text_(csv.text),
+          separator_(csv.separator),
+          reader_(csv.text, csv.separator),
+          fields_(csv.encoding),
           options_(options) {}
 
     void ReadLong(StudyStore& store);
@@ -171,22 +89,14 @@ private:
     std::string_view text_;
     char separator_;
     csv::Reader reader_;
-    Decoder decoder_;
+    FieldText fields_;
     const CsvImportOptions& options_;
     std::vector<std::string> namesA_, namesB_;
 };
 
 // The header's column of that name.
 std::size_t StudyReader::Column(const std::string& name) const {
-    std::size_t found = reader_.Size();
-    for (std::size_t i = 0; i < reader_.Size(); ++i) {
-        if (decoder_.Utf8(reader_.Field(i)) != name) continue;
-        if (found != reader_.Size())
-            throw CsvError(messages::DuplicateColumn(reader_.Line(), Cp932FromUtf8(name)));
-        found = i;
-    }
-    if (found == reader_.Size()) throw CsvError(messages::MissingColumn(reader_.Line(), Cp932FromUtf8(name)));
-    return found;
+    return csv::HeaderColumn(reader_, fields_, name);
 }
 
 bool IsDecimalSeparator(char c) {
@@ -219,7 +129,7 @@ std::string_view StudyReader::Score(std::size_t i) {
     const bool asciiSeparator = static_cast<unsigned char>(options_.decimalSeparator) < 0x80;
     if (!IsScore(text, options_.decimalSeparator) || (!asciiSeparator && !IsAscii(text))) {
         if (IsAscii(text)) throw CsvError(messages::NotAScore(line, column, text));
-        throw CsvError(messages::NotAScore(line, column, decoder_.Stored(text, line, column)));
+        throw CsvError(messages::NotAScore(line, column, fields_.Cp932Exact(text, line, column)));
     }
     if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw OutOfMemoryError();
     return text;
@@ -227,8 +137,8 @@ std::string_view StudyReader::Score(std::size_t i) {
 
 std::string StudyReader::LevelName(std::size_t i) {
     const std::int64_t line = reader_.FieldLine(i), column = static_cast<std::int64_t>(i) + 1;
-    if (HasLineEnd(reader_.Field(i))) throw CsvError(messages::LineEndInName(line, column));
-    return decoder_.Stored(reader_.Field(i), line, column);
+    if (csv::HasLineEnd(reader_.Field(i))) throw CsvError(messages::LineEndInName(line, column));
+    return fields_.Cp932Exact(reader_.Field(i), line, column);
 }
 
 // The line of the row's score, counting the line ends before it as the reader does.
@@ -376,7 +286,7 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
     const std::string_view firstSubject = reader_.Field(column.subject);
     for (; more; more = NextNonBlank(reader_)) {
         checkWidth();
-        if (!Equal(reader_.Field(column.subject), firstSubject)) break;
+        if (!csv::SameKey(reader_.Field(column.subject), firstSubject)) break;
         const std::string_view score = Score(column.score);
         std::int64_t a = levelsA.Find(reader_.Field(column.a));
         if (a < 0) {
@@ -439,12 +349,12 @@ bool StudyReader::ReadInOrder(StudyStore& store) {
             subjects.Add(subject, reader_.Line());
             ++s;
             j = 0;
-        } else if (!Equal(reader_.Field(column.subject), subject)) {
+        } else if (!csv::SameKey(reader_.Field(column.subject), subject)) {
             return false;
         }
         const std::size_t a = j / nb, b = j % nb;
-        if (!Equal(reader_.Field(column.a), levelsA.Key(a)) ||
-            !Equal(reader_.Field(column.b), levelsB.Key(b)))
+        if (!csv::SameKey(reader_.Field(column.a), levelsA.Key(a)) ||
+            !csv::SameKey(reader_.Field(column.b), levelsB.Key(b)))
             return false;
         scores.Add(Score(column.score));
         ++j;
@@ -508,7 +418,7 @@ void StudyReader::FillLong(StudyStore& store, const std::vector<Row>& rows, cons
             return other.s == row.s && other.a == row.a && other.b == row.b;
         });
         throw CsvError(messages::DuplicateScore(
-            LineOf(row), decoder_.Shown(subjects.Key(static_cast<std::size_t>(row.s - 1))),
+            LineOf(row), fields_.Shown(subjects.Key(static_cast<std::size_t>(row.s - 1))),
             namesA_[static_cast<std::size_t>(row.a - 1)], namesB_[static_cast<std::size_t>(row.b - 1)],
             LineOf(*first)));
     }
@@ -527,7 +437,7 @@ void StudyReader::RefuseLong(std::vector<Row> rows, const Distinct& subjects) {
             repeat = &y;
     }
     const auto shown = [&](std::int32_t s) {
-        return decoder_.Shown(subjects.Key(static_cast<std::size_t>(s - 1)));
+        return fields_.Shown(subjects.Key(static_cast<std::size_t>(s - 1)));
     };
     if (repeat != nullptr) {
         const auto first = std::find_if(rows.begin(), rows.end(), [&](const Row& row) {
@@ -553,7 +463,7 @@ std::vector<std::string> DesignNames(const std::vector<std::string>& utf8, char 
     std::vector<std::string> names;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto level = static_cast<std::int64_t>(i) + 1;
-        if (HasLineEnd(utf8[i])) throw CsvError(messages::LevelNameLineEnd(factor, level));
+        if (csv::HasLineEnd(utf8[i])) throw CsvError(messages::LevelNameLineEnd(factor, level));
         auto name = Cp932FromUtf8Exact(utf8[i]);
         if (!name) throw CsvError(messages::LevelNameNotCp932(factor, level, Cp932FromUtf8(utf8[i])));
         names.push_back(std::move(*name));
@@ -579,7 +489,7 @@ void StudyReader::ReadWide(StudyStore& store) {
         if (reader_.Size() != width) throw CsvError(messages::FieldCount(line, reader_.Size(), width));
         const std::int64_t known = subjects.Find(reader_.Field(0));
         if (known >= 0)
-            throw CsvError(messages::DuplicateSubject(line, decoder_.Shown(reader_.Field(0)),
+            throw CsvError(messages::DuplicateSubject(line, fields_.Shown(reader_.Field(0)),
                                                       subjects.FirstLine(static_cast<std::size_t>(known))));
         subjects.Add(reader_.Field(0), line);
         for (std::size_t i = 1; i < width; ++i) scores.Add(Score(i));
@@ -606,15 +516,12 @@ void CheckCsvHead(std::string_view head, const CsvImportOptions& options) {
     // A line end inside quotes: the header goes on past this line.
     if (std::count(head.begin(), head.end(), '"') % 2 != 0) return;
     try {
-        CsvEncoding encoding = options.encoding;
-        if (encoding != CsvEncoding::Cp932 && head.starts_with("\xEF\xBB\xBF")) {
-            head.remove_prefix(3);
-            encoding = CsvEncoding::Utf8;
-        }
-        const char separator = options.separator != 0 ? options.separator : csv::DetectSeparator(head);
-        const auto check = [&](CsvEncoding as) { StudyReader(head, separator, as, options).CheckHeader(); };
-        if (encoding != CsvEncoding::Detect || IsAscii(head))
-            return check(encoding == CsvEncoding::Detect ? CsvEncoding::Utf8 : encoding);
+        const csv::CsvText csv = csv::DecodeCsvHead(head, options.encoding, options.separator);
+        const auto check = [&](CsvEncoding as) {
+            StudyReader({csv.text, as, csv.separator}, options).CheckHeader();
+        };
+        if (csv.encoding != CsvEncoding::Detect || IsAscii(csv.text))
+            return check(csv.encoding == CsvEncoding::Detect ? CsvEncoding::Utf8 : csv.encoding);
         // Left to detect, the rest may decide the encoding: refused only when it is refused either way.
         try {
             check(CsvEncoding::Cp932);
@@ -628,15 +535,7 @@ void CheckCsvHead(std::string_view head, const CsvImportOptions& options) {
 
 void ReadStudyCsv(std::string_view text, const CsvImportOptions& options, StudyStore& store) {
     try {
-        CsvEncoding encoding = options.encoding;
-        if (encoding != CsvEncoding::Cp932 && text.starts_with("\xEF\xBB\xBF")) {
-            text.remove_prefix(3);
-            encoding = CsvEncoding::Utf8;
-        }
-        if (encoding == CsvEncoding::Detect)
-            encoding = csv::IsValidUtf8(text) ? CsvEncoding::Utf8 : CsvEncoding::Cp932;
-        StudyReader study(text, options.separator != 0 ? options.separator : csv::DetectSeparator(text),
-                          encoding, options);
+        StudyReader study(csv::DecodeCsv(text, options.encoding, options.separator), options);
         if (options.layout == CsvLayout::Long)
             study.ReadLong(store);
         else

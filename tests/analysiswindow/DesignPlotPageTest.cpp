@@ -16,7 +16,7 @@
 #include "analysiswindow/AnalysisExport.h"
 #include "analysiswindow/DesignAnalysisWindow.h"
 #include "analysiswindow/InteractionPlotView.h"
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 #include "plot/DesignPlot.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"

@@ -7,7 +7,7 @@
 #include <regex>
 #include <sstream>
 
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 #include "output/AnovaFormats.h"
 #include "output/ApaOutput.h"
 #include "output/Conventions.h"

@@ -13,7 +13,7 @@
 
 #include "analysis/FullAnalysis.h"
 #include "design/DesignAnalysis.h"
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 #include "plot/DesignPlot.h"
 #include "plot/PlotFiles.h"
 #include "plot/QuantilePlot.h"

@@ -8,7 +8,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "design/DesignAnalysis.h"
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 
 namespace morvane::tool {
 

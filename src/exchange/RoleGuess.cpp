@@ -1,4 +1,4 @@
-#include "design/RoleGuess.h"
+#include "exchange/RoleGuess.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,14 +7,12 @@
 
 #include "exchange/Csv.h"
 #include "exchange/ExchangeMessages.h"
-#include "runtime/Cp932.h"
+#include "exchange/detail/CsvText.h"
 #include "runtime/Errors.h"
 #include "scores/ScoreSyntax.h"
 
 namespace morvane {
 namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -61,26 +59,13 @@ struct ColumnSeen {
     bool repeatsWithinSubject = false;
 };
 
+// How the text is read: its separator and encoding (as every reader finds
+// them) and the decimal separator of its numbers.
 struct Reading {
     char separator = ',';
     CsvEncoding encoding = CsvEncoding::Utf8;
     char decimal = '.';
 };
-
-std::string Utf8Of(std::string_view field, CsvEncoding encoding) {
-    return encoding == CsvEncoding::Cp932 ? Utf8FromCp932(field) : std::string(field);
-}
-
-Reading ReadingOf(std::string_view text, const LongCsvOptions& given) {
-    Reading r;
-    r.separator = given.separator != 0 ? given.separator : csv::DetectSeparator(text);
-    if (given.encoding != CsvEncoding::Detect)
-        r.encoding = given.encoding;
-    else
-        r.encoding = csv::IsValidUtf8(text) ? CsvEncoding::Utf8 : CsvEncoding::Cp932;
-    r.decimal = given.decimalSeparator;
-    return r;
-}
 
 // The column of the subject: the first whose name says so, else the first.
 std::size_t SubjectColumn(const std::vector<std::string>& header) {
@@ -133,8 +118,10 @@ std::size_t RecordsAboveHeader(std::string_view text, char separator) {
 }  // namespace
 
 RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given, std::size_t previewRows) {
-    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
-    Reading how = ReadingOf(text, given);
+    const csv::CsvText csv = csv::DecodeCsv(text, given.encoding, given.separator);
+    text = csv.text;
+    Reading how{csv.separator, csv.encoding, given.decimalSeparator};
+    const csv::FieldText fieldText(csv.encoding);
     RoleGuess guess;
     const std::size_t above =
         given.recordsBeforeHeader != 0 ? given.recordsBeforeHeader : RecordsAboveHeader(text, how.separator);
@@ -144,8 +131,7 @@ RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given, std::si
         }
         if (reader.Size() == 0 || reader.Blank()) throw CsvError(messages::EmptyCsv());
     }
-    for (std::size_t i = 0; i < reader.Size(); ++i)
-        guess.header.push_back(Utf8Of(reader.Field(i), how.encoding));
+    for (std::size_t i = 0; i < reader.Size(); ++i) guess.header.push_back(fieldText.Utf8(reader.Field(i)));
     const std::size_t columns = guess.header.size();
     const std::size_t subject = SubjectColumn(guess.header);
 
@@ -173,7 +159,7 @@ RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given, std::si
         }
         if (guess.rows.size() < previewRows) {
             std::vector<std::string> shown;
-            for (const std::string& f : first.back()) shown.push_back(Utf8Of(f, how.encoding));
+            for (const std::string& f : first.back()) shown.push_back(fieldText.Utf8(f));
             guess.rows.push_back(std::move(shown));
         }
     }

@@ -1,8 +1,10 @@
 #pragma once
-// Private to the design room: the mean of a cell's decimal scores, exact and
-// rounded once to the extended format. A score is digits x 10^exponent,
-// negated when negative; one of more than 19 significant digits, or a power
-// of ten beyond what the quick parse takes, is kept as its text.
+// A design's cell score as the mean of the decimal scores it averages, exact
+// and rounded once to the extended format, as DesignData holds it; for the
+// readers that build a design (the long CSV's, in exchange/). A score is
+// digits x 10^exponent, negated when negative; one of more than 19
+// significant digits, or a power of ten beyond what the quick parse takes, is
+// kept as its text.
 
 #include <cstdint>
 #include <optional>

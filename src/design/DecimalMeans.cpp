@@ -1,4 +1,4 @@
-#include "design/detail/DecimalMeans.h"
+#include "design/DecimalMeans.h"
 
 #include <gmpxx.h>
 

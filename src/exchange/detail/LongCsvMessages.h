@@ -1,5 +1,5 @@
 #pragma once
-// Private to the design room: the messages of a long CSV that cannot become a
+// Private to the exchange room: the messages of a long CSV that cannot become a
 // design (code page 932 bytes, like every message; the names they quote are
 // UTF-8 and converted here). A place in the CSV leads the message as the
 // import's messages have it: "3 行 2 列: ".

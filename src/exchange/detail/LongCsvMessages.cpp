@@ -1,4 +1,4 @@
-#include "design/detail/LongCsvMessages.h"
+#include "exchange/detail/LongCsvMessages.h"
 
 #include "runtime/Cp932.h"
 #include "runtime/Messages.h"

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "design/LongCsv.h"
+#include "exchange/LongCsv.h"
 
 namespace morvane {
 

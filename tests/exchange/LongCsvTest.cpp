@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "design/LongCsv.h"
 #include "exchange/ExchangeMessages.h"
+#include "exchange/LongCsv.h"
 #include "runtime/Cp932.h"
 #include "runtime/MemoryBudget.h"
 
@@ -156,6 +156,16 @@ TEST(LongCsv, MissingScoresRemoveSubjectsListwise) {
               "被験者間の組 'g' = 'c' に被験者がいません (どの被験者も得点が欠けているため除かれました)");
     EXPECT_EQ(Refusal("id,A,score\ns1,x,1\ns2,y,2\n", Roles({"A"})),
               "すべての被験者に得点の欠けたセルがあります (2 人)");
+
+    // The units are at the analysed scores' scale: a removed subject's finer
+    // decimals leave it; a power of ten 10^38 beyond the finest leaves no units.
+    const DesignData finer = ReadLongCsv("id,A,score\ns1,x,1.5\ns1,y,-2\ns2,x,0.001\n", Roles({"A"}));
+    ASSERT_TRUE(finer.exact);
+    EXPECT_EQ(finer.scale, 1);
+    EXPECT_TRUE(finer.units[0] == 15 && finer.units[1] == -20);
+    const DesignData apart = ReadLongCsv("id,A,score\ns1,x,1e30\ns1,y,0.000000001\n", Roles({"A"}));
+    EXPECT_FALSE(apart.exact);
+    EXPECT_EQ(apart.values, (std::vector<Extended>{1e30L, 1e-9L}));
 }
 
 // Semicolons and the decimal comma, quoted fields, and code page 932 names

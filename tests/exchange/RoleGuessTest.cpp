@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "design/RoleGuess.h"
+#include "exchange/RoleGuess.h"
 #include "exchange/ExchangeMessages.h"
 #include "runtime/Cp932.h"
 
