@@ -59,7 +59,8 @@ std::optional<SumsOfSquares> ResultsFileSums(const StudyStore& store, char decim
 
 }  // namespace
 
-PrecisionCheck CheckStudyResultsFile(const StudyStore& store, char decimalSeparator, const Analysis& analysis) {
+PrecisionCheck CheckStudyResultsFile(const StudyStore& store, char decimalSeparator,
+                                     const Analysis& analysis) {
     const bool complete = analysis.removed.empty();
     std::optional<StudyStore> copy;
     if (!complete) copy.emplace(CompleteSubjects(store, analysis));
@@ -71,7 +72,8 @@ PrecisionCheck CheckStudyResultsFile(const StudyStore& store, char decimalSepara
         StudyStore own = study;
         return CheckResultsFile(own, decimalSeparator);
     }
-    return CheckResultsFile(ResultsFileSums(study, decimalSeparator), PartitionOf(analysis), decimalSeparator);
+    return CheckResultsFile(ResultsFileSums(study, decimalSeparator), PartitionOf(analysis),
+                            decimalSeparator);
 }
 
 }  // namespace morvane::anova

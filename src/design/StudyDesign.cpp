@@ -33,11 +33,11 @@ DesignData DesignFromStudy(const StudyStore& store, char decimalSeparator) {
     const std::int32_t n = std::max(store.SubjectCount, 0), na = store.LevelCountA, nb = store.LevelCountB;
     design.within = {{"A", {}}, {"B", {}}};
     for (std::int32_t a = 1; a <= na; ++a)
-        design.within[0].levels.push_back(
-            Utf8FromCp932(ShownLevelName(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a))));
+        design.within[0].levels.push_back(Utf8FromCp932(
+            ShownLevelName(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a))));
     for (std::int32_t b = 1; b <= nb; ++b)
-        design.within[1].levels.push_back(
-            Utf8FromCp932(ShownLevelName(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b))));
+        design.within[1].levels.push_back(Utf8FromCp932(
+            ShownLevelName(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b))));
     const std::vector<bool> incomplete = Incomplete(store, n, decimalSeparator);
     std::vector<std::int32_t> kept;
     for (std::int32_t s = 1; s <= n; ++s) {
@@ -104,7 +104,8 @@ std::optional<design::WideDecimal> DecimalOf(const ScoreParts& parts) {
 void FormScores(const StudyStore& store, const std::vector<std::int32_t>& kept, char decimalSeparator,
                 DesignData& design) {
     const std::int32_t na = store.LevelCountA, nb = store.LevelCountB;
-    const std::size_t cells = static_cast<std::size_t>(std::max(na, 0)) * static_cast<std::size_t>(std::max(nb, 0));
+    const std::size_t cells =
+        static_cast<std::size_t>(std::max(na, 0)) * static_cast<std::size_t>(std::max(nb, 0));
     const std::size_t count = kept.size() * cells;
     EnsureAffordable(count, sizeof(design::WideDecimal) + sizeof(Int128) + sizeof(std::int32_t));
     std::vector<design::WideDecimal> decimals(count);
@@ -115,7 +116,8 @@ void FormScores(const StudyStore& store, const std::vector<std::int32_t>& kept, 
         for (std::int32_t a = 1; a <= na && exact; ++a)
             for (std::int32_t b = 1; b <= nb; ++b) {
                 const std::size_t at = i * cells + static_cast<std::size_t>((a - 1) * nb + (b - 1));
-                const std::optional<ScoreParts> parts = ScanScore(store.CellText.Text(kept[i], a, b), decimalSeparator);
+                const std::optional<ScoreParts> parts =
+                    ScanScore(store.CellText.Text(kept[i], a, b), decimalSeparator);
                 const std::optional<design::WideDecimal> d = parts ? DecimalOf(*parts) : std::nullopt;
                 if (!d) {
                     exact = false;

@@ -96,8 +96,8 @@ std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strateg
     }
     // The unit: 10^-scale / common.
     const mpz_class power = exact::PowerOfTen(static_cast<unsigned long>(std::abs(design.scale)));
-    s.unit = design.scale >= 0 ? mpq_class(1, power * exact::Big(common))
-                               : mpq_class(power, exact::Big(common));
+    s.unit =
+        design.scale >= 0 ? mpq_class(1, power * exact::Big(common)) : mpq_class(power, exact::Big(common));
     s.unit.canonicalize();
     const std::size_t count = design.units.size(), n = s.subjects, cells = s.cells;
     // In 128 bits where every integer fits, with the offsets from the first ranked subject's.
