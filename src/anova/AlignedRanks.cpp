@@ -1,0 +1,312 @@
+// The aligned rank transform of a design without between factors, exact:
+// for every within effect E each score less its cell's mean plus E's
+// estimate (the alternating sum over the subsets U of E of U's marginal
+// means), taken N times over (N the number of scores): a whole number of the
+// scores' unit, N o + h_c for the offset o of a score of cell c. The
+// responses are midranked over the whole study exactly: a cell's keep its
+// scores' order, so each cell's distinct offsets are ranked (64-bit keys)
+// and every score reads its rank; without the quick strategy's offsets every
+// response is ranked in GMP. The ranks' sums of squares of E and of E x S
+// are the alternating sums of the squared marginal totals (each subset's,
+// and each subset's with the subjects'), 4 N times over (the ranks doubled),
+// E tested against E x S. The check of the alignment: the largest estimate
+// of any other within effect in the responses, over their SD. ART-C: two
+// levels of a within factor by their mean ranks of the responses aligned for
+// it, t = difference / sqrt(2 MSE / m) with m the scores of a level, on the
+// error's degrees of freedom; Holm and Bonferroni within the factor. The
+// figures are formed from the integers as the A x B x S analysis forms its
+// own, so that a data file's study keeps them to the bit.
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <numeric>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+#include "anova/detail/RankSteps.h"
+#include "runtime/Extremes.h"
+#include "stats/Adjustments.h"
+#include "stats/Distributions.h"
+
+namespace morvane::anova::detail {
+namespace {
+
+// The scores as the ranking takes them: items of one value of a cell (a
+// cell's in ascending order, from start[c]) with how many scores have it,
+// and each score's item (score i: rank r, cell c at r * cells + c). Without
+// the quick strategy's offsets every score is an item of its own.
+struct Items {
+    std::vector<std::int64_t> value;
+    std::vector<std::uint32_t> count, cell, of;
+    std::vector<std::uint32_t> start;
+};
+
+// Integers of a narrow range counted by value, else each cell's sorted.
+Items ItemsOf(const Scores& s) {
+    const std::size_t cells = s.cells, count = s.subjects * cells;
+    Items out;
+    out.of.resize(count);
+    out.start.assign(cells + 1, 0);
+    const auto [least, most] = Extremes(s.small.data(), count);
+    const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(most) - least + 1);
+    if (static_cast<long double>(range) * static_cast<long double>(cells) <= 4.0L * static_cast<long double>(count) + 65536) {
+        std::vector<std::uint32_t> index(cells * range, 0);
+        for (std::size_t i = 0; i < count; ++i) ++index[(i % cells) * range + static_cast<std::size_t>(s.small[i] - least)];
+        for (std::size_t c = 0; c < cells; ++c) {
+            out.start[c] = static_cast<std::uint32_t>(out.value.size());
+            for (std::size_t v = 0; v < range; ++v) {
+                std::uint32_t& k = index[c * range + v];
+                if (k == 0) continue;
+                out.value.push_back(least + static_cast<std::int64_t>(v)), out.count.push_back(k);
+                out.cell.push_back(static_cast<std::uint32_t>(c));
+                k = static_cast<std::uint32_t>(out.value.size() - 1);
+            }
+        }
+        for (std::size_t i = 0; i < count; ++i) out.of[i] = index[(i % cells) * range + static_cast<std::size_t>(s.small[i] - least)];
+    } else {
+        std::vector<std::pair<std::int32_t, std::uint32_t>> column(s.subjects);
+        for (std::size_t c = 0; c < cells; ++c) {
+            out.start[c] = static_cast<std::uint32_t>(out.value.size());
+            for (std::size_t r = 0; r < s.subjects; ++r) column[r] = {s.small[r * cells + c], static_cast<std::uint32_t>(r)};
+            std::sort(column.begin(), column.end());
+            for (std::size_t i = 0; i < column.size(); ++i) {
+                if (i == 0 || column[i].first != column[i - 1].first) {
+                    out.value.push_back(column[i].first), out.count.push_back(0);
+                    out.cell.push_back(static_cast<std::uint32_t>(c));
+                }
+                ++out.count.back();
+                out.of[column[i].second * cells + c] = static_cast<std::uint32_t>(out.value.size() - 1);
+            }
+        }
+    }
+    out.start[cells] = static_cast<std::uint32_t>(out.value.size());
+    return out;
+}
+
+Items EveryScore(const Scores& s) {
+    const std::size_t count = s.subjects * s.cells;
+    Items out;
+    out.count.assign(count, 1);
+    out.cell.resize(count);
+    out.of.resize(count);
+    for (std::size_t i = 0; i < count; ++i) out.cell[i] = static_cast<std::uint32_t>(i % s.cells), out.of[i] = static_cast<std::uint32_t>(i);
+    return out;
+}
+
+// The doubled midrank of every item by its key, the items of equal keys tied.
+template <class Key>
+std::vector<std::uint32_t> RankItems(const std::vector<Key>& key, const std::vector<std::uint32_t>& count) {
+    std::vector<std::uint32_t> order(key.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key[a] < key[b]; });
+    std::vector<std::uint32_t> rank(key.size());
+    std::uint64_t before = 0;
+    for (std::size_t i = 0; i < order.size();) {
+        std::size_t j = i;
+        std::uint64_t tied = 0;
+        for (; j < order.size() && key[order[j]] == key[order[i]]; ++j) tied += count[order[j]];
+        for (std::size_t l = i; l < j; ++l) rank[order[l]] = static_cast<std::uint32_t>(2 * before + tied + 1);
+        before += tied;
+        i = j;
+    }
+    return rank;
+}
+
+// The shift h_c of every cell's responses for effect e (N o + h_c with o the
+// offsets): -C O_c plus the alternating sum of size(U) Y_U, with O the cells'
+// totals of the offsets and Y those of the scores (the references back).
+std::vector<mpz_class> ShiftsOf(const WithinTables& t, std::uint32_t e, const std::vector<mpz_class>& offsets,
+                                const std::vector<mpz_class>& totals) {
+    std::vector<mpz_class> h(t.cells);
+    for (std::size_t c = 0; c < t.cells; ++c) h[c] = -static_cast<long>(t.cells) * offsets[c];
+    for (const std::uint32_t u : SubsetsOf(e)) {
+        std::vector<mpz_class> marginal(t.size[u], 0);
+        for (std::size_t c = 0; c < t.cells; ++c) marginal[t.place[u][c]] += totals[c];
+        const long weight = static_cast<long>(t.size[u]) * SignOf(e, u);
+        for (std::size_t c = 0; c < t.cells; ++c) h[c] += weight * marginal[t.place[u][c]];
+    }
+    return h;
+}
+
+
+// The ranks' sums of squares of e and of e x S, each 4 N times over (the
+// ranks doubled): the alternating sums of N Q(U) = size(U) sum T_U^2 and of
+// N Q(U + S) = n size(U) sum over the subjects of T_U,s^2; and a single
+// factor's rank totals of its levels.
+struct RankSquares {
+    Int128 effect = 0, error = 0;
+    std::vector<Int128> levelTotals;
+};
+
+template <class RankAt>
+RankSquares SquaresOf(const WithinTables& t, std::uint32_t e, std::size_t n, RankAt&& rankAt) {
+    RankSquares out;
+    const std::size_t cells = t.cells;
+    for (const std::uint32_t u : SubsetsOf(e)) {
+        const std::size_t size = t.size[u];
+        const std::vector<std::uint32_t>& place = t.place[u];
+        std::vector<Int128> totals(size, 0);
+        std::vector<std::int64_t> subject(size, 0);
+        Int128 bySubject = 0;
+        for (std::size_t s = 0; s < n; ++s) {
+            std::fill(subject.begin(), subject.end(), 0);
+            for (std::size_t c = 0; c < cells; ++c) subject[place[c]] += rankAt(s * cells + c);
+            for (std::size_t i = 0; i < size; ++i)
+                bySubject += static_cast<Int128>(subject[i]) * subject[i], totals[i] += subject[i];
+        }
+        Int128 whole = 0;
+        for (const Int128 x : totals) whole += x * x;
+        const Int128 q = static_cast<Int128>(size) * whole;
+        const Int128 qs = static_cast<Int128>(n * size) * bySubject;
+        const int sign = SignOf(e, u);
+        out.effect += sign * q;
+        out.error += sign * (qs - q);
+        if (u == e && std::popcount(e) == 1) out.levelTotals = totals;
+    }
+    return out;
+}
+
+// The ranks' test of e against e x S.
+AlignedRankEffect TestOf(const WithinTables& t, const RankSquares& q, std::uint32_t e, std::size_t n) {
+    AlignedRankEffect r;
+    r.df = 1;
+    for (std::size_t f = 0; f < t.factors; ++f)
+        if (e >> f & 1u) r.df *= static_cast<std::int64_t>(t.levels[f]) - 1;
+    r.errorDf = r.df * (static_cast<std::int64_t>(n) - 1);
+    const Extended scale = 4 * static_cast<Extended>(n * t.cells);
+    r.ss = static_cast<Extended>(q.effect) / scale;
+    r.errorSs = static_cast<Extended>(q.error) / scale;
+    if (r.df < 1 || r.errorDf < 1 || q.error <= 0) return r;
+    r.f = (static_cast<Extended>(q.effect) / static_cast<Extended>(r.df)) /
+          (static_cast<Extended>(q.error) / static_cast<Extended>(r.errorDf));
+    r.p = FUpperTail(*r.f, static_cast<Extended>(r.df), static_cast<Extended>(r.errorDf));
+    return r;
+}
+
+// Every pair of factor f's levels by their mean ranks aligned for f, Holm and
+// Bonferroni within the factor.
+void AddContrasts(const WithinTables& t, std::size_t f, std::size_t n, const RankSquares& q,
+                  const AlignedRankEffect& effect, std::vector<AlignedContrastRow>& out) {
+    const std::size_t levels = t.levels[f];
+    if (levels < 2 || levels > kContrastedLevels || n == 0 || q.levelTotals.size() != levels) return;
+    const auto count = static_cast<Extended>(n * t.cells / levels);
+    std::optional<Extended> se;
+    if (effect.errorDf >= 1 && effect.errorSs > 0)
+        se = std::sqrt(2 * (effect.errorSs / static_cast<Extended>(effect.errorDf)) / count);
+    const std::size_t first = out.size();
+    for (std::size_t i = 0; i < levels; ++i)
+        for (std::size_t j = i + 1; j < levels; ++j) {
+            AlignedRankContrast c;
+            c.first = static_cast<std::int32_t>(i + 1), c.second = static_cast<std::int32_t>(j + 1);
+            c.difference = static_cast<Extended>(q.levelTotals[i] - q.levelTotals[j]) / (2 * count);
+            c.df = effect.errorDf;
+            if (se) {
+                c.se = se, c.t = c.difference / *se;
+                c.p = FUpperTail(*c.t * *c.t, 1, static_cast<Extended>(c.df));
+            }
+            out.push_back({f, c});
+        }
+    std::vector<std::optional<Extended>> p;
+    for (std::size_t i = first; i < out.size(); ++i) p.push_back(out[i].contrast.p);
+    const std::vector<AdjustedP> adjusted = AdjustFamily(p);
+    for (std::size_t i = first; i < out.size(); ++i)
+        out[i].contrast.pHolm = adjusted[i - first].holm, out[i].contrast.pBonferroni = adjusted[i - first].bonferroni;
+}
+
+// The alignment's check for e, from the cells' totals v of the responses and
+// the sum of their squares: the largest estimate of another within effect T
+// (N times over: v's marginal table of T centred along each of T's factors),
+// over the responses' SD.
+std::optional<Extended> OtherEffects(const WithinTables& t, std::uint32_t e, const std::vector<mpz_class>& v,
+                                     const mpz_class& squares, std::size_t count) {
+    mpz_class all = 0, sum;
+    for (const mpz_class& x : v) all += x;
+    const mpz_class centred = Big(static_cast<std::int64_t>(count)) * squares - all * all;
+    if (count < 2 || sgn(centred) <= 0) return std::nullopt;
+    Extended largest = 0;
+    for (std::uint32_t other = 1; other < (std::uint32_t{1} << t.factors); ++other) {
+        if (other == e) continue;
+        std::vector<mpz_class> a(t.size[other], 0);
+        for (std::size_t c = 0; c < t.cells; ++c) a[t.place[other][c]] += v[c];
+        for (std::size_t f = 0; f < t.factors; ++f)
+            if (other >> f & 1u) Centre(a, t.Stride(other, f), t.levels[f], sum);
+        for (const mpz_class& x : a) largest = std::max(largest, std::fabs(ExtendedOf(x)));
+    }
+    const auto n = static_cast<Extended>(count);
+    const Extended sd = std::sqrt(ExtendedOf(centred) / n / (n - 1));
+    return largest / n / sd;
+}
+
+// The cells' totals and sums of squares of the offsets.
+void CellSums(const Scores& s, std::vector<mpz_class>& totals, std::vector<mpz_class>& squares) {
+    const std::size_t cells = s.cells;
+    totals.assign(cells, 0), squares.assign(cells, 0);
+    if (s.Quick()) {
+        std::vector<Int128> t(cells, 0), q(cells, 0);
+        for (std::size_t i = 0; i < s.small.size(); ++i) {
+            const Int128 o = s.small[i];
+            t[i % cells] += o, q[i % cells] += o * o;
+        }
+        for (std::size_t c = 0; c < cells; ++c) totals[c] = Big(t[c]), squares[c] = Big(q[c]);
+        return;
+    }
+    for (std::size_t i = 0; i < s.wide.size(); ++i) totals[i % cells] += s.wide[i], squares[i % cells] += s.wide[i] * s.wide[i];
+}
+
+}  // namespace
+
+void AlignedRankTransform(const Inputs& in, const WithinTables& t, RankTests& out) {
+    const Scores& s = in.scores;
+    const std::size_t n = s.subjects, cells = s.cells, count = n * cells;
+    std::vector<mpz_class> offsets, squares, totals(cells);
+    CellSums(s, offsets, squares);
+    for (std::size_t c = 0; c < cells; ++c) totals[c] = offsets[c] + static_cast<long>(n) * s.reference[c];
+    const mpz_class N = Big(static_cast<std::int64_t>(count)), subjects = Big(static_cast<std::int64_t>(n));
+    // Ranked by 64-bit keys where every response N o + h fits 62 bits.
+    const std::vector<std::uint32_t> effects = TermsInOrder(t.factors);
+    std::vector<std::vector<mpz_class>> shifts;
+    bool quick = s.Quick();
+    const long double most = static_cast<long double>(count) * static_cast<long double>(s.bound);
+    for (const std::uint32_t e : effects) {
+        shifts.push_back(ShiftsOf(t, e, offsets, totals));
+        for (const mpz_class& h : shifts.back())
+            quick = quick && h.fits_slong_p() && std::fabs(static_cast<long double>(h.get_si())) + most < 0x1p62L;
+    }
+    const Items items = quick ? ItemsOf(s) : EveryScore(s);
+    for (std::size_t k = 0; k < effects.size(); ++k) {
+        const std::uint32_t e = effects[k];
+        const std::vector<mpz_class>& h = shifts[k];
+        std::vector<std::uint32_t> rank;
+        if (quick) {
+            std::vector<std::int64_t> key(items.value.size());
+            const auto weight = static_cast<std::int64_t>(count);
+            for (std::size_t i = 0; i < key.size(); ++i) key[i] = weight * items.value[i] + h[items.cell[i]].get_si();
+            rank = RankItems(key, items.count);
+        } else {
+            std::vector<mpz_class> key(count);
+            for (std::size_t i = 0; i < count; ++i) key[i] = N * OffsetAt<mpz_class>(s, i) + h[i % cells];
+            rank = RankItems(key, items.count);
+        }
+        const RankSquares q = SquaresOf(t, e, n, [&](std::size_t i) { return static_cast<std::int64_t>(rank[items.of[i]]); });
+        AlignedRankRow row;
+        for (std::size_t f = 0; f < t.factors; ++f)
+            if (e >> f & 1u) row.within.push_back(f);
+        row.name = JoinedName(in.design, {}, row.within, " × ");
+        row.key = JoinedName(in.design, {}, row.within, ":");
+        row.test = TestOf(t, q, e, n);
+        // The responses' cells' totals N O_c + n h_c and squares N^2 Q_c + 2 N h_c O_c + n h_c^2.
+        std::vector<mpz_class> v(cells);
+        mpz_class squared = 0;
+        for (std::size_t c = 0; c < cells; ++c) {
+            v[c] = N * offsets[c] + subjects * h[c];
+            squared += N * N * squares[c] + 2 * N * h[c] * offsets[c] + subjects * h[c] * h[c];
+        }
+        row.test.otherEffects = OtherEffects(t, e, v, squared, count);
+        if (row.within.size() == 1) AddContrasts(t, row.within[0], n, q, row.test, out.contrasts);
+        out.alignedRanks.push_back(std::move(row));
+    }
+}
+
+}  // namespace morvane::anova::detail
