@@ -224,6 +224,8 @@ StratumScale ScaleOf(const Scores& s, const StrataShape& shape, const StrataPass
         out.scale[g] = std::sqrt(ExtendedOf(x) / ExtendedOf(d));
         out.left[g] = d.get_num() * x.get_den();
         out.right[g] = 9 * x.get_num() * d.get_den();
+        // Residuals whose squares leave the extended range studentize nothing.
+        if (!std::isfinite(out.scale[g]) || !(out.scale[g] > 0)) out.studentized = false;
     }
     return out;
 }
