@@ -18,7 +18,9 @@
 // own, so that a data file's study keeps them to the bit.
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cstdint>
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -53,7 +55,11 @@ Items ItemsOf(const Scores& s) {
     const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(most) - least + 1);
     if (static_cast<long double>(range) * static_cast<long double>(cells) <= 4.0L * static_cast<long double>(count) + 65536) {
         std::vector<std::uint32_t> index(cells * range, 0);
-        for (std::size_t i = 0; i < count; ++i) ++index[(i % cells) * range + static_cast<std::size_t>(s.small[i] - least)];
+        const auto slot = [&](std::size_t r, std::size_t c) {
+            return c * range + static_cast<std::size_t>(s.small[r * cells + c] - least);
+        };
+        for (std::size_t r = 0; r < s.subjects; ++r)
+            for (std::size_t c = 0; c < cells; ++c) ++index[slot(r, c)];
         for (std::size_t c = 0; c < cells; ++c) {
             out.start[c] = static_cast<std::uint32_t>(out.value.size());
             for (std::size_t v = 0; v < range; ++v) {
@@ -64,20 +70,26 @@ Items ItemsOf(const Scores& s) {
                 k = static_cast<std::uint32_t>(out.value.size() - 1);
             }
         }
-        for (std::size_t i = 0; i < count; ++i) out.of[i] = index[(i % cells) * range + static_cast<std::size_t>(s.small[i] - least)];
+        for (std::size_t r = 0; r < s.subjects; ++r)
+            for (std::size_t c = 0; c < cells; ++c) out.of[r * cells + c] = index[slot(r, c)];
     } else {
-        std::vector<std::pair<std::int32_t, std::uint32_t>> column(s.subjects);
+        // Each cell's offsets less the least beside their ranks, one word each, the cells apart.
+        const std::size_t n = s.subjects;
+        std::vector<std::uint64_t> packed(count);
+        for (std::size_t r = 0; r < n; ++r)
+            for (std::size_t c = 0; c < cells; ++c)
+                packed[c * n + r] = static_cast<std::uint64_t>(static_cast<std::int64_t>(s.small[r * cells + c]) - least) << 32 | r;
         for (std::size_t c = 0; c < cells; ++c) {
             out.start[c] = static_cast<std::uint32_t>(out.value.size());
-            for (std::size_t r = 0; r < s.subjects; ++r) column[r] = {s.small[r * cells + c], static_cast<std::uint32_t>(r)};
-            std::sort(column.begin(), column.end());
-            for (std::size_t i = 0; i < column.size(); ++i) {
-                if (i == 0 || column[i].first != column[i - 1].first) {
-                    out.value.push_back(column[i].first), out.count.push_back(0);
+            const auto first = packed.begin() + static_cast<std::ptrdiff_t>(c * n);
+            std::sort(first, first + static_cast<std::ptrdiff_t>(n));
+            for (std::size_t i = c * n; i < (c + 1) * n; ++i) {
+                if (i == c * n || packed[i] >> 32 != packed[i - 1] >> 32) {
+                    out.value.push_back(least + static_cast<std::int64_t>(packed[i] >> 32)), out.count.push_back(0);
                     out.cell.push_back(static_cast<std::uint32_t>(c));
                 }
                 ++out.count.back();
-                out.of[column[i].second * cells + c] = static_cast<std::uint32_t>(out.value.size() - 1);
+                out.of[(packed[i] & 0xFFFFFFFFu) * cells + c] = static_cast<std::uint32_t>(out.value.size() - 1);
             }
         }
     }
@@ -95,12 +107,11 @@ Items EveryScore(const Scores& s) {
     return out;
 }
 
-// The doubled midrank of every item by its key, the items of equal keys tied.
+// The doubled midrank of every item from the items in the order of their
+// keys, the items of equal keys tied.
 template <class Key>
-std::vector<std::uint32_t> RankItems(const std::vector<Key>& key, const std::vector<std::uint32_t>& count) {
-    std::vector<std::uint32_t> order(key.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key[a] < key[b]; });
+std::vector<std::uint32_t> RanksInOrder(const std::vector<std::uint32_t>& order, const std::vector<Key>& key,
+                                        const std::vector<std::uint32_t>& count) {
     std::vector<std::uint32_t> rank(key.size());
     std::uint64_t before = 0;
     for (std::size_t i = 0; i < order.size();) {
@@ -112,6 +123,82 @@ std::vector<std::uint32_t> RankItems(const std::vector<Key>& key, const std::vec
         i = j;
     }
     return rank;
+}
+
+// The items in the order of their keys weight x + h_c without comparing them,
+// where h_c = weight q_c + r_c (0 <= r_c < weight) leaves the buckets x + q_c
+// few: an item's place is its bucket's, then its cell's r, and the cells are
+// dealt out in the order of their r (a cell's items in that of their x), so
+// each bucket comes out in order. Nothing where the buckets are too many.
+std::optional<std::vector<std::uint32_t>> OrderByBuckets(const Items& items, const std::vector<std::int64_t>& h,
+                                                         std::int64_t weight) {
+    const std::size_t cells = items.start.size() - 1, count = items.value.size();
+    std::vector<std::int64_t> q(cells), r(cells);
+    std::int64_t low = INT64_MAX, high = INT64_MIN;
+    for (std::size_t c = 0; c < cells; ++c) {
+        q[c] = h[c] / weight, r[c] = h[c] % weight;
+        if (r[c] < 0) --q[c], r[c] += weight;
+        if (items.start[c] == items.start[c + 1]) continue;
+        low = std::min(low, items.value[items.start[c]] + q[c]);
+        high = std::max(high, items.value[items.start[c + 1] - 1] + q[c]);
+    }
+    if (count == 0 || static_cast<long double>(high) - static_cast<long double>(low) >= 4.0L * static_cast<long double>(count) + 65536)
+        return std::nullopt;
+    std::vector<std::uint32_t> start(static_cast<std::size_t>(high - low) + 2, 0);
+    const auto bucket = [&](std::size_t u) {
+        return static_cast<std::size_t>(items.value[u] + q[items.cell[u]] - low);
+    };
+    for (std::size_t u = 0; u < count; ++u) ++start[bucket(u) + 1];
+    for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    std::vector<std::uint32_t> byRest(cells);
+    std::iota(byRest.begin(), byRest.end(), 0u);
+    std::stable_sort(byRest.begin(), byRest.end(), [&](std::uint32_t a, std::uint32_t b) { return r[a] < r[b]; });
+    std::vector<std::uint32_t> order(count);
+    for (const std::uint32_t c : byRest)
+        for (std::uint32_t u = items.start[c]; u < items.start[c + 1]; ++u) order[start[bucket(u)]++] = u;
+    return order;
+}
+
+// The items in the order of their keys by a least-significant-digit radix
+// sort of the keys less the least, a byte a pass (stable: ties stay together).
+std::vector<std::uint32_t> OrderByDigits(const std::vector<std::int64_t>& key) {
+    const std::size_t count = key.size();
+    std::vector<std::uint32_t> order(count), next(count);
+    std::iota(order.begin(), order.end(), 0u);
+    if (count < 2) return order;
+    const auto [least, most] = Extremes(key.data(), count);
+    std::vector<std::uint64_t> digits(count), moved(count);
+    for (std::size_t u = 0; u < count; ++u) digits[u] = static_cast<std::uint64_t>(key[u]) - static_cast<std::uint64_t>(least);
+    const auto bits = static_cast<int>(std::bit_width(static_cast<std::uint64_t>(most) - static_cast<std::uint64_t>(least)));
+    std::array<std::uint32_t, 257> start;
+    for (int shift = 0; shift < bits; shift += 8) {
+        start.fill(0);
+        for (const std::uint64_t d : digits) ++start[((d >> shift) & 0xFF) + 1];
+        for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t at = start[(digits[i] >> shift) & 0xFF]++;
+            next[at] = order[i], moved[at] = digits[i];
+        }
+        std::swap(order, next), std::swap(digits, moved);
+    }
+    return order;
+}
+
+// The doubled midrank of every item by its 64-bit key weight x + h_c.
+std::vector<std::uint32_t> RankItems(const Items& items, const std::vector<std::int64_t>& h, std::int64_t weight) {
+    std::vector<std::int64_t> key(items.value.size());
+    for (std::size_t u = 0; u < key.size(); ++u) key[u] = weight * items.value[u] + h[items.cell[u]];
+    if (std::optional<std::vector<std::uint32_t>> order = OrderByBuckets(items, h, weight))
+        return RanksInOrder(*order, key, items.count);
+    return RanksInOrder(OrderByDigits(key), key, items.count);
+}
+
+// The doubled midrank of every score by its response in GMP.
+std::vector<std::uint32_t> RankScores(const std::vector<mpz_class>& key, const std::vector<std::uint32_t>& count) {
+    std::vector<std::uint32_t> order(key.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key[a] < key[b]; });
+    return RanksInOrder(order, key, count);
 }
 
 // The shift h_c of every cell's responses for effect e (N o + h_c with o the
@@ -140,30 +227,52 @@ struct RankSquares {
     std::vector<Int128> levelTotals;
 };
 
-template <class RankAt>
-RankSquares SquaresOf(const WithinTables& t, std::uint32_t e, std::size_t n, RankAt&& rankAt) {
-    RankSquares out;
+// The subset of every factor (the cells themselves) is summed from the items:
+// each cell's total of ranks and the sum of their squares.
+RankSquares SquaresOf(const WithinTables& t, std::uint32_t e, std::size_t n, const Items& items,
+                      const std::vector<std::uint32_t>& rank) {
     const std::size_t cells = t.cells;
-    for (const std::uint32_t u : SubsetsOf(e)) {
-        const std::size_t size = t.size[u];
-        const std::vector<std::uint32_t>& place = t.place[u];
-        std::vector<Int128> totals(size, 0);
-        std::vector<std::int64_t> subject(size, 0);
-        Int128 bySubject = 0;
-        for (std::size_t s = 0; s < n; ++s) {
-            std::fill(subject.begin(), subject.end(), 0);
-            for (std::size_t c = 0; c < cells; ++c) subject[place[c]] += rankAt(s * cells + c);
-            for (std::size_t i = 0; i < size; ++i)
-                bySubject += static_cast<Int128>(subject[i]) * subject[i], totals[i] += subject[i];
+    const std::uint32_t every = (std::uint32_t{1} << t.factors) - 1;
+    const std::vector<std::uint32_t> subsets = SubsetsOf(e);
+    // Per subset: its totals over the subjects, a subject's, and the sum of those squared.
+    std::vector<std::vector<std::int64_t>> totals, subject;
+    std::vector<Int128> bySubject(subsets.size(), 0);
+    for (const std::uint32_t u : subsets) totals.emplace_back(t.size[u], 0), subject.emplace_back(t.size[u], 0);
+    for (std::size_t k = 0; k < subsets.size(); ++k) {
+        if (subsets[k] != every) continue;
+        for (std::size_t u = 0; u < rank.size(); ++u) {
+            const std::int64_t r = rank[u], count = items.count[u];
+            totals[k][items.cell[u]] += r * count, bySubject[k] += static_cast<Int128>(r * r) * count;
         }
+    }
+    std::vector<std::int64_t> row(cells), scratch;
+    for (std::size_t s = 0; s < n; ++s) {
+        for (std::size_t c = 0; c < cells; ++c) row[c] = rank[items.of[s * cells + c]];
+        for (std::size_t k = 0; k < subsets.size(); ++k) {
+            if (subsets[k] == every) continue;
+            // From the least table already formed that holds this one's factors.
+            std::uint32_t from = every;
+            const std::int64_t* source = row.data();
+            for (std::size_t j = 0; j < k; ++j)
+                if (subsets[j] != every && (subsets[j] & subsets[k]) == subsets[k] && t.size[subsets[j]] < t.size[from])
+                    from = subsets[j], source = subject[j].data();
+            std::vector<std::int64_t>& sum = subject[k];
+            Marginal(t, from, subsets[k], source, sum, scratch);
+            for (std::size_t i = 0; i < sum.size(); ++i)
+                bySubject[k] += static_cast<Int128>(sum[i]) * sum[i], totals[k][i] += sum[i];
+        }
+    }
+    RankSquares out;
+    for (std::size_t k = 0; k < subsets.size(); ++k) {
+        const std::uint32_t u = subsets[k];
         Int128 whole = 0;
-        for (const Int128 x : totals) whole += x * x;
-        const Int128 q = static_cast<Int128>(size) * whole;
-        const Int128 qs = static_cast<Int128>(n * size) * bySubject;
+        for (const std::int64_t x : totals[k]) whole += static_cast<Int128>(x) * x;
+        const Int128 q = static_cast<Int128>(t.size[u]) * whole;
+        const Int128 qs = static_cast<Int128>(n * t.size[u]) * bySubject[k];
         const int sign = SignOf(e, u);
         out.effect += sign * q;
         out.error += sign * (qs - q);
-        if (u == e && std::popcount(e) == 1) out.levelTotals = totals;
+        if (u == e && std::popcount(e) == 1) out.levelTotals.assign(totals[k].begin(), totals[k].end());
     }
     return out;
 }
@@ -245,10 +354,11 @@ void CellSums(const Scores& s, std::vector<mpz_class>& totals, std::vector<mpz_c
     totals.assign(cells, 0), squares.assign(cells, 0);
     if (s.Quick()) {
         std::vector<Int128> t(cells, 0), q(cells, 0);
-        for (std::size_t i = 0; i < s.small.size(); ++i) {
-            const Int128 o = s.small[i];
-            t[i % cells] += o, q[i % cells] += o * o;
-        }
+        for (std::size_t r = 0; r < s.subjects; ++r)
+            for (std::size_t c = 0; c < cells; ++c) {
+                const std::int64_t o = s.small[r * cells + c];
+                t[c] += o, q[c] += o * o;
+            }
         for (std::size_t c = 0; c < cells; ++c) totals[c] = Big(t[c]), squares[c] = Big(q[c]);
         return;
     }
@@ -280,16 +390,15 @@ void AlignedRankTransform(const Inputs& in, const WithinTables& t, RankTests& ou
         const std::vector<mpz_class>& h = shifts[k];
         std::vector<std::uint32_t> rank;
         if (quick) {
-            std::vector<std::int64_t> key(items.value.size());
-            const auto weight = static_cast<std::int64_t>(count);
-            for (std::size_t i = 0; i < key.size(); ++i) key[i] = weight * items.value[i] + h[items.cell[i]].get_si();
-            rank = RankItems(key, items.count);
+            std::vector<std::int64_t> shift(cells);
+            for (std::size_t c = 0; c < cells; ++c) shift[c] = h[c].get_si();
+            rank = RankItems(items, shift, static_cast<std::int64_t>(count));
         } else {
             std::vector<mpz_class> key(count);
             for (std::size_t i = 0; i < count; ++i) key[i] = N * OffsetAt<mpz_class>(s, i) + h[i % cells];
-            rank = RankItems(key, items.count);
+            rank = RankScores(key, items.count);
         }
-        const RankSquares q = SquaresOf(t, e, n, [&](std::size_t i) { return static_cast<std::int64_t>(rank[items.of[i]]); });
+        const RankSquares q = SquaresOf(t, e, n, items, rank);
         AlignedRankRow row;
         for (std::size_t f = 0; f < t.factors; ++f)
             if (e >> f & 1u) row.within.push_back(f);

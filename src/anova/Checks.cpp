@@ -23,13 +23,16 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "anova/detail/CellChecks.h"
 #include "anova/detail/CheckPasses.h"
 #include "anova/detail/Steps.h"
+#include "runtime/Extremes.h"
 #include "stats/QuantilePoints.h"
 #include "stats/ShapiroWilk.h"
+#include "stats/detail/RankSelection.h"
 
 namespace morvane::anova::detail {
 namespace {
@@ -49,12 +52,17 @@ struct StrataShape {
     StrataShape(const DesignData& design, const std::vector<Stratum>& strata);
 };
 
-// What the pass over the subjects leaves of each stratum.
+// What the pass over the subjects leaves of each stratum; R kept as the
+// 64-bit integer it is, or rounded where it is wider.
+template <class Kept>
 struct StrataPass {
     std::vector<std::vector<mpz_class>> squares;  // [stratum][group]: the sum of R^2
     std::vector<std::vector<Extended>> largest;   // [stratum][subject]: the largest |R|, rounded
-    std::vector<std::vector<Extended>> kept;      // [stratum][subject * per + j]: R rounded, where kept
+    std::vector<std::vector<Kept>> kept;          // [stratum][subject * per + j], where W or the plot reads them
+    std::vector<Kept> low, high;                  // [stratum]: of those kept of groups of two or more
 };
+template <class Value>
+using KeptOf = std::conditional_t<std::is_same_v<Value, std::int64_t>, std::int64_t, Extended>;
 
 // How a stratum's residuals are studentized, group by group.
 struct StratumScale {
@@ -132,12 +140,10 @@ public:
         const Value n = static_cast<long>(s_.order.Size(g));
         for (std::size_t c = 0; c < cells; ++c) d_[c] = n * OffsetAt<Value>(s_, r * cells + c) - totals_[g * cells + c];
         out.resize(shape_.masks.size());
+        const std::uint32_t every = (std::uint32_t{1} << shape_.tables.factors) - 1;
         for (std::size_t k = 0; k < shape_.masks.size(); ++k) {
             std::vector<Value>& a = out[k];
-            a.resize(shape_.per[k]);
-            for (Value& v : a) v = 0;
-            const std::vector<std::uint32_t>& place = shape_.tables.place[shape_.masks[k]];
-            for (std::size_t c = 0; c < cells; ++c) a[place[c]] += d_[c];
+            Marginal(shape_.tables, every, shape_.masks[k], d_.data(), a, scratch_);
             for (const auto& [stride, levels] : shape_.centring[k]) Centre(a, stride, levels, sum_);
         }
     }
@@ -146,20 +152,22 @@ private:
     const Scores& s_;
     const StrataShape& shape_;
     std::vector<Value> totals_;  // [group * cells + c]: the group's sum of the offsets
-    std::vector<Value> d_;
+    std::vector<Value> d_, scratch_;
     Value sum_ = 0;
 };
 
 // CheckStrata, first: every subject's residuals, their squares' sums by
 // group, each subject's largest, and those that W or the plot will read.
 template <class Value>
-StrataPass SumStrata(const Inputs& in, const StrataShape& shape, StrataResiduals<Value>& residuals) {
+StrataPass<KeptOf<Value>> SumStrata(const Inputs& in, const StrataShape& shape, StrataResiduals<Value>& residuals) {
     const Scores& s = in.scores;
     const std::size_t strata = shape.masks.size(), groups = s.order.Groups(), n = s.subjects;
-    StrataPass pass;
+    StrataPass<KeptOf<Value>> pass;
     pass.squares.assign(strata, std::vector<mpz_class>(groups, 0));
     pass.largest.assign(strata, std::vector<Extended>(n, 0));
     pass.kept.resize(strata);
+    pass.low.assign(strata, 0), pass.high.assign(strata, 0);
+    std::vector<bool> seen(strata, false);
     for (std::size_t k = 0; k < strata; ++k)
         if (in.options.quantilePoints || n * shape.per[k] <= kMostTested) pass.kept[k].assign(n * shape.per[k], 0);
     std::vector<std::vector<Value>> r;
@@ -178,8 +186,18 @@ StrataPass SumStrata(const Inputs& in, const StrataShape& shape, StrataResiduals
                 }
                 pass.largest[k][subject] = ExtendedOf(most);
                 if (pass.kept[k].empty()) continue;
-                Extended* kept = &pass.kept[k][subject * shape.per[k]];
-                for (std::size_t j = 0; j < r[k].size(); ++j) kept[j] = ExtendedOf(r[k][j]);
+                KeptOf<Value>* kept = &pass.kept[k][subject * shape.per[k]];
+                for (std::size_t j = 0; j < r[k].size(); ++j) {
+                    if constexpr (std::is_same_v<Value, std::int64_t>)
+                        kept[j] = r[k][j];
+                    else
+                        kept[j] = ExtendedOf(r[k][j]);
+                }
+                if (s.order.Size(g) < 2) continue;
+                const auto [low, high] = Extremes(kept, r[k].size());
+                pass.low[k] = seen[k] && pass.low[k] < low ? pass.low[k] : low;
+                pass.high[k] = seen[k] && high < pass.high[k] ? pass.high[k] : high;
+                seen[k] = true;
             }
         }
         for (std::size_t k = 0; k < strata; ++k) pass.squares[k][g] = Big(squares[k]);
@@ -188,7 +206,8 @@ StrataPass SumStrata(const Inputs& in, const StrataShape& shape, StrataResiduals
 }
 
 // CheckStrata, second: how each group's residuals of stratum k are studentized.
-StratumScale ScaleOf(const Scores& s, const StrataShape& shape, const StrataPass& pass, std::size_t k) {
+template <class Kept>
+StratumScale ScaleOf(const Scores& s, const StrataShape& shape, const StrataPass<Kept>& pass, std::size_t k) {
     const std::size_t groups = s.order.Groups();
     StratumScale out;
     out.inverse.assign(groups, 0);
@@ -232,16 +251,17 @@ StratumScale ScaleOf(const Scores& s, const StrataShape& shape, const StrataPass
 
 // CheckStrata, third: stratum k's test, largest studentized residual and
 // Q-Q points from the pass.
-void FillStratum(const Inputs& in, const StrataShape& shape, const StrataPass& pass, const StratumScale& scale,
+template <class Kept>
+void FillStratum(const Inputs& in, const StrataShape& shape, const StrataPass<Kept>& pass, const StratumScale& scale,
                  std::size_t k, Stratum& out) {
     const DesignData& design = in.design;
     const std::size_t n = in.scores.subjects, per = shape.per[k], count = n * per;
+    const std::vector<Kept>& kept = pass.kept[k];
+    const auto group = [&](std::size_t s) { return static_cast<std::size_t>(design.group[s]); };
     out.residuals = static_cast<std::int64_t>(count);
     std::vector<Extended> tested;
     if (scale.studentized && count <= kMostTested)
-        for (std::size_t s = 0; s < n; ++s)
-            for (std::size_t j = 0; j < per; ++j)
-                tested.push_back(pass.kept[k][s * per + j] * scale.inverse[static_cast<std::size_t>(design.group[s])]);
+        for (std::size_t i = 0; i < count; ++i) tested.push_back(static_cast<Extended>(kept[i]) * scale.inverse[group(i / per)]);
     out.normality = ShapiroWilk(std::move(tested));
     for (std::optional<Extended>* v : {&out.normality.w, &out.normality.p})
         if (*v && !std::isfinite(**v)) v->reset();
@@ -249,24 +269,46 @@ void FillStratum(const Inputs& in, const StrataShape& shape, const StrataPass& p
     out.normality.inRange = count >= 3 && count <= kMostTested;
     if (!scale.studentized) return;
     Extended largest = 0;
-    for (std::size_t s = 0; s < n; ++s) {
-        const Extended e = scale.scale[static_cast<std::size_t>(design.group[s])];
-        if (e > 0) largest = std::max(largest, pass.largest[k][s] / e);
-    }
+    for (std::size_t s = 0; s < n; ++s)
+        if (scale.scale[group(s)] > 0) largest = std::max(largest, pass.largest[k][s] / scale.scale[group(s)]);
     if (std::isfinite(largest)) out.largestStudentized = largest;
     if (!in.options.quantilePoints) return;
+    // The plotted residuals, those of groups of more than one subject.
+    std::size_t plotted = 0;
+    bool one = true;  // one scale for all of them
+    Extended common = 0;
+    for (std::size_t s = 0; s < n; ++s) {
+        const Extended e = scale.scale[group(s)];
+        if (!(e > 0)) continue;
+        plotted += per, one = one && (common == 0 || e == common), common = e;
+    }
+    out.unplotted = static_cast<std::int64_t>(count - plotted);
+    if (plotted == 0) return;
+    if (one) {
+        // Chosen by R itself (studentizing keeps its order), then studentized.
+        const auto forEach = [&](auto&& visit) {
+            if (plotted == count) {
+                for (const Kept v : kept) visit(v);
+                return;
+            }
+            for (std::size_t s = 0; s < n; ++s)
+                if (scale.scale[group(s)] > 0)
+                    for (std::size_t j = 0; j < per; ++j) visit(kept[s * per + j]);
+        };
+        out.quantiles = morvane::detail::QuantilePointsFrom(forEach, plotted, pass.low[k], pass.high[k], common);
+        return;
+    }
     std::vector<Extended> t;
-    t.reserve(count);
+    t.reserve(plotted);
     Extended low = std::numeric_limits<Extended>::infinity(), high = -low;
     for (std::size_t s = 0; s < n; ++s) {
-        const Extended e = scale.scale[static_cast<std::size_t>(design.group[s])];
+        const Extended e = scale.scale[group(s)];
         if (!(e > 0)) continue;
         for (std::size_t j = 0; j < per; ++j) {
-            const Extended v = pass.kept[k][s * per + j] / e;
+            const Extended v = static_cast<Extended>(kept[s * per + j]) / e;
             t.push_back(v), low = std::min(low, v), high = std::max(high, v);
         }
     }
-    out.unplotted = static_cast<std::int64_t>(count - t.size());
     if (std::isfinite(low) && std::isfinite(high)) out.quantiles = QuantilePointsOf(std::move(t), low, high);
 }
 
@@ -283,8 +325,8 @@ bool Beyond(const Value& r, Extended t, const StratumScale& scale, std::size_t g
 
 // CheckStrata, last: the subjects whose largest residual of some stratum
 // may be beyond 3, their residuals formed again and counted exactly.
-template <class Value>
-void FindOutlying(const Inputs& in, const StrataPass& pass, const std::vector<StratumScale>& scales,
+template <class Value, class Kept>
+void FindOutlying(const Inputs& in, const StrataPass<Kept>& pass, const std::vector<StratumScale>& scales,
                   StrataResiduals<Value>& residuals, std::vector<Stratum>& strata, Analysis& out) {
     const Scores& s = in.scores;
     std::vector<std::size_t> rank(s.subjects);
@@ -320,12 +362,12 @@ void FindOutlying(const Inputs& in, const StrataPass& pass, const std::vector<St
 template <class Value>
 void CheckStrata(const Inputs& in, const StrataShape& shape, std::vector<Stratum>& strata, Analysis& out) {
     StrataResiduals<Value> residuals(in.scores, shape);
-    StrataPass pass = SumStrata(in, shape, residuals);
+    StrataPass<KeptOf<Value>> pass = SumStrata(in, shape, residuals);
     std::vector<StratumScale> scales;
     for (std::size_t k = 0; k < strata.size(); ++k) {
         scales.push_back(ScaleOf(in.scores, shape, pass, k));
         FillStratum(in, shape, pass, scales.back(), k, strata[k]);
-        std::vector<Extended>().swap(pass.kept[k]);
+        std::vector<KeptOf<Value>>().swap(pass.kept[k]);
     }
     FindOutlying(in, pass, scales, residuals, strata, out);
 }

@@ -9,11 +9,14 @@
 #include <cmath>
 #include <numeric>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "anova/detail/CheckPasses.h"
 #include "anova/detail/RankSteps.h"
 #include "anova/detail/Steps.h"
+#include "runtime/Extremes.h"
+#include "stats/detail/FriedmanRanks.h"
 
 namespace morvane::anova::detail {
 namespace {
@@ -21,7 +24,7 @@ namespace {
 // The ranks' squared totals are integers of about N^5: beyond 2^24 scores they would not fit.
 constexpr std::size_t kMostAlignedScores = std::size_t{1} << 24;
 
-std::vector<std::int64_t> FriedmanRows(const Scores& s, const WithinTables& t, std::uint32_t mask);
+FriedmanTest FriedmanOf(const Scores& s, const WithinTables& t, std::uint32_t mask);
 
 }  // namespace
 
@@ -37,11 +40,11 @@ RankTests RankTestsOf(const Inputs& in) {
     const WithinTables t(design.within);
     for (std::size_t f = 0; f < t.factors; ++f) {
         const std::uint32_t mask = std::uint32_t{1} << f;
-        out.friedman.push_back({f, false, Friedman(FriedmanRows(s, t, mask).data(), s.subjects, t.size[mask])});
+        out.friedman.push_back({f, false, FriedmanOf(s, t, mask)});
     }
     if (t.factors >= 2) {
         const std::uint32_t all = (std::uint32_t{1} << t.factors) - 1;
-        out.friedman.push_back({0, true, Friedman(FriedmanRows(s, t, all).data(), s.subjects, s.cells)});
+        out.friedman.push_back({0, true, FriedmanOf(s, t, all)});
     }
     if (s.subjects * s.cells >= kMostAlignedScores) {
         out.alignedOmitted = true;
@@ -55,41 +58,67 @@ RankTests RankTestsOf(const Inputs& in) {
 namespace {
 
 // Each subject's doubled midranks of its values `v` (k of them) into row.
-void RankRow(const std::vector<mpz_class>& v, std::vector<std::size_t>& order, std::int64_t* row) {
+void RankRow(const std::vector<mpz_class>& v, std::vector<std::size_t>& order, std::int32_t* row) {
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return v[a] < v[b]; });
     for (std::size_t i = 0; i < order.size();) {
         std::size_t j = i + 1;
         while (j < order.size() && v[order[j]] == v[order[i]]) ++j;
-        for (std::size_t l = i; l < j; ++l) row[order[l]] = static_cast<std::int64_t>(i + j + 1);
+        for (std::size_t l = i; l < j; ++l) row[order[l]] = static_cast<std::int32_t>(i + j + 1);
         i = j;
     }
 }
 
-// Each subject's sums over the cells of each place of mask's table, the
-// references added back, as integers that order its places as the sums do:
-// less the least of the references' sums where that fits 62 bits, else the
-// subject's doubled midranks of the exact sums.
-std::vector<std::int64_t> FriedmanRows(const Scores& s, const WithinTables& t, std::uint32_t mask) {
+// Each subject's sums of its offsets over the cells of each place of mask's
+// table plus `base`, the references' sums, in Row (whose range they fit).
+template <class Row>
+FriedmanTest OfSums(const Scores& s, const WithinTables& t, std::uint32_t mask, const std::vector<std::int64_t>& base) {
+    const std::size_t n = s.subjects, cells = s.cells, k = t.size[mask];
+    const std::uint32_t every = (std::uint32_t{1} << t.factors) - 1;
+    std::vector<Row> rows(n * k), wide(cells), sum, scratch;
+    for (std::size_t r = 0; r < n; ++r) {
+        const Row* offsets = wide.data();
+        if constexpr (std::is_same_v<Row, std::int32_t>)
+            offsets = &s.small[r * cells];
+        else
+            std::copy_n(&s.small[r * cells], cells, wide.begin());
+        Marginal(t, every, mask, offsets, sum, scratch);
+        for (std::size_t l = 0; l < k; ++l) rows[r * k + l] = static_cast<Row>(base[l] + sum[l]);
+    }
+    if constexpr (std::is_same_v<Row, std::int32_t>) {
+        const auto [least, most] = Extremes(rows.data(), rows.size());
+        return morvane::detail::FriedmanOfIntegers(rows.data(), n, k, least, most);
+    } else {
+        return Friedman(rows.data(), n, k);
+    }
+}
+
+// Friedman's test of the places of mask's table over each subject's sums of
+// its scores in their cells (the references added back), ranked as the sums
+// rank: from the offsets' sums plus the references' less their least, in 32
+// or 64 bits where they fit, else from each subject's doubled midranks of the
+// exact sums.
+FriedmanTest FriedmanOf(const Scores& s, const WithinTables& t, std::uint32_t mask) {
     const std::size_t n = s.subjects, cells = s.cells, k = t.size[mask];
     const std::vector<std::uint32_t>& place = t.place[mask];
     std::vector<mpz_class> base(k, 0);
     for (std::size_t c = 0; c < cells; ++c) base[place[c]] += s.reference[c];
     const mpz_class least = *std::min_element(base.begin(), base.end());
     for (mpz_class& b : base) b -= least;
-    std::vector<std::int64_t> rows(n * k, 0);
     const long double span = static_cast<long double>(cells / k) * static_cast<long double>(s.bound);
-    bool quick = s.Quick();
-    for (const mpz_class& b : base)
-        quick = quick && b.fits_slong_p() && static_cast<long double>(b.get_si()) + span < 0x1p62L;
-    if (quick) {
-        for (std::size_t r = 0; r < n; ++r) {
-            std::int64_t* row = &rows[r * k];
-            for (std::size_t l = 0; l < k; ++l) row[l] = base[l].get_si();
-            for (std::size_t c = 0; c < cells; ++c) row[place[c]] += s.small[r * cells + c];
-        }
-        return rows;
+    long double most = 0;
+    bool fits = s.Quick();
+    for (const mpz_class& b : base) {
+        fits = fits && b.fits_slong_p();
+        if (fits) most = std::max(most, static_cast<long double>(b.get_si()) + span);
     }
+    if (fits && most < 0x1p62L) {
+        std::vector<std::int64_t> start(k);
+        for (std::size_t l = 0; l < k; ++l) start[l] = base[l].get_si();
+        if (most < 0x1p31L) return OfSums<std::int32_t>(s, t, mask, start);
+        return OfSums<std::int64_t>(s, t, mask, start);
+    }
+    std::vector<std::int32_t> rows(n * k);
     std::vector<mpz_class> v(k);
     std::vector<std::size_t> order(k);
     for (std::size_t r = 0; r < n; ++r) {
@@ -97,7 +126,7 @@ std::vector<std::int64_t> FriedmanRows(const Scores& s, const WithinTables& t, s
         for (std::size_t c = 0; c < cells; ++c) v[place[c]] += OffsetAt<mpz_class>(s, r * cells + c);
         RankRow(v, order, &rows[r * k]);
     }
-    return rows;
+    return Friedman(rows.data(), n, k);
 }
 
 }  // namespace

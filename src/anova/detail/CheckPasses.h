@@ -40,6 +40,41 @@ int SignOf(std::uint32_t e, std::uint32_t u);
 // The subsets of mask e, e itself first and the empty set last.
 std::vector<std::uint32_t> SubsetsOf(std::uint32_t e);
 
+// The marginal table of `to` (a subset of `from`) into `out` from a table of
+// `from`: the factors of `from` outside `to` summed out one at a time, each
+// a pass that adds whole runs of the table (no sum waits on the one before).
+// `scratch` is scratch.
+template <class Value>
+void Marginal(const WithinTables& t, std::uint32_t from, std::uint32_t to, const Value* in, std::vector<Value>& out,
+              std::vector<Value>& scratch) {
+    const Value* source = in;
+    std::size_t size = t.size[from];
+    std::uint32_t mask = from;
+    for (std::size_t f = t.factors; f-- > 0;) {
+        if (!(mask >> f & 1u) || (to >> f & 1u)) continue;
+        const std::size_t stride = t.Stride(mask, f), levels = t.levels[f];
+        std::vector<Value>& into = source == out.data() ? scratch : out;
+        into.resize(size / levels);
+        if (stride == 1) {
+            for (std::size_t outer = 0, o = 0; outer < size; outer += levels, ++o) {
+                Value sum = source[outer];
+                for (std::size_t j = 1; j < levels; ++j) sum += source[outer + j];
+                into[o] = sum;
+            }
+        } else {
+            for (std::size_t outer = 0, o = 0; outer < size; outer += stride * levels, o += stride) {
+                for (std::size_t inner = 0; inner < stride; ++inner) into[o + inner] = source[outer + inner];
+                for (std::size_t j = 1; j < levels; ++j)
+                    for (std::size_t inner = 0; inner < stride; ++inner) into[o + inner] += source[outer + j * stride + inner];
+            }
+        }
+        if (&into == &scratch) std::swap(out, scratch);
+        source = out.data(), size = out.size();
+        mask &= ~(std::uint32_t{1} << f);
+    }
+    if (source == in) out.assign(in, in + size);
+}
+
 // Each line of a factor's levels in a marginal table (`levels` entries
 // `stride` apart) l times over less its sum: the line centred, l times over.
 // `sum` is scratch.
