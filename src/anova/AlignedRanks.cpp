@@ -28,6 +28,7 @@
 #include <utility>
 
 #include "anova/detail/RankSteps.h"
+#include "exact/WideIntegers.h"
 #include "runtime/Extremes.h"
 #include "stats/Adjustments.h"
 #include "stats/Distributions.h"
@@ -202,21 +203,21 @@ std::vector<std::uint32_t> RankScores(const std::vector<mpz_class>& key, const s
 }
 
 // The shift h_c of every cell's responses for effect e (N o + h_c with o the
-// offsets): -C O_c plus the alternating sum of size(U) Y_U, with O the cells'
-// totals of the offsets and Y those of the scores (the references back).
+// offsets): -C O_c plus the alternating sum over the subsets U of e of
+// size(U) Y_U, with O the cells' totals of the offsets and Y those of the
+// scores (the references back); that sum is Y's marginal table of e centred
+// along each of e's factors.
 std::vector<mpz_class> ShiftsOf(const WithinTables& t, std::uint32_t e, const std::vector<mpz_class>& offsets,
                                 const std::vector<mpz_class>& totals) {
+    std::vector<mpz_class> z, scratch;
+    mpz_class sum;
+    Marginal(t, (std::uint32_t{1} << t.factors) - 1, e, totals.data(), z, scratch);
+    for (std::size_t f = 0; f < t.factors; ++f)
+        if (e >> f & 1u) Centre(z, t.Stride(e, f), t.levels[f], sum);
     std::vector<mpz_class> h(t.cells);
-    for (std::size_t c = 0; c < t.cells; ++c) h[c] = -static_cast<long>(t.cells) * offsets[c];
-    for (const std::uint32_t u : SubsetsOf(e)) {
-        std::vector<mpz_class> marginal(t.size[u], 0);
-        for (std::size_t c = 0; c < t.cells; ++c) marginal[t.place[u][c]] += totals[c];
-        const long weight = static_cast<long>(t.size[u]) * SignOf(e, u);
-        for (std::size_t c = 0; c < t.cells; ++c) h[c] += weight * marginal[t.place[u][c]];
-    }
+    for (std::size_t c = 0; c < t.cells; ++c) h[c] = z[t.place[e][c]] - static_cast<long>(t.cells) * offsets[c];
     return h;
 }
-
 
 // The ranks' sums of squares of e and of e x S, each 4 N times over (the
 // ranks doubled): the alternating sums of N Q(U) = size(U) sum T_U^2 and of
@@ -324,28 +325,47 @@ void AddContrasts(const WithinTables& t, std::size_t f, std::size_t n, const Ran
         out[i].contrast.pHolm = adjusted[i - first].holm, out[i].contrast.pBonferroni = adjusted[i - first].bonferroni;
 }
 
-// The alignment's check for e, from the cells' totals v of the responses and
-// the sum of their squares: the largest estimate of another within effect T
-// (N times over: v's marginal table of T centred along each of T's factors),
-// over the responses' SD.
-std::optional<Extended> OtherEffects(const WithinTables& t, std::uint32_t e, const std::vector<mpz_class>& v,
-                                     const mpz_class& squares, std::size_t count) {
-    mpz_class all = 0, sum;
-    for (const mpz_class& x : v) all += x;
-    const mpz_class centred = Big(static_cast<std::int64_t>(count)) * squares - all * all;
-    if (count < 2 || sgn(centred) <= 0) return std::nullopt;
+// The largest estimate of a within effect other than e in the responses
+// whose cells' totals are v, N times over: v's marginal table of the effect
+// centred along each of its factors.
+template <class Wide>
+Extended LargestEstimate(const WithinTables& t, std::uint32_t e, const std::vector<Wide>& v) {
+    const std::uint32_t every = (std::uint32_t{1} << t.factors) - 1;
+    std::vector<Wide> a, scratch;
+    Wide sum = 0;
     Extended largest = 0;
-    for (std::uint32_t other = 1; other < (std::uint32_t{1} << t.factors); ++other) {
+    for (std::uint32_t other = 1; other <= every; ++other) {
         if (other == e) continue;
-        std::vector<mpz_class> a(t.size[other], 0);
-        for (std::size_t c = 0; c < t.cells; ++c) a[t.place[other][c]] += v[c];
+        Marginal(t, every, other, v.data(), a, scratch);
         for (std::size_t f = 0; f < t.factors; ++f)
             if (other >> f & 1u) Centre(a, t.Stride(other, f), t.levels[f], sum);
-        for (const mpz_class& x : a) largest = std::max(largest, std::fabs(ExtendedOf(x)));
+        for (const Wide& x : a) largest = std::max(largest, std::fabs(ExtendedOf(x)));
     }
-    const auto n = static_cast<Extended>(count);
-    const Extended sd = std::sqrt(ExtendedOf(centred) / n / (n - 1));
-    return largest / n / sd;
+    return largest;
+}
+
+// The alignment's check for e: the largest estimate of another within effect
+// in the responses N o + h_c over their SD, from the cells' totals O of the
+// offsets, the shifts h and N^2 times the offsets' sum of squares: the cells'
+// totals of the responses are N O_c + n h_c, the sum of their squares adds
+// 2 N h_c O_c + n h_c^2 for each cell.
+template <class Wide>
+std::optional<Extended> OtherEffects(const WithinTables& t, std::uint32_t e, const std::vector<Wide>& offsets,
+                                     const std::vector<Wide>& h, const mpz_class& squares, std::size_t n) {
+    const std::size_t count = n * t.cells;
+    const Wide N = static_cast<long>(count), subjects = static_cast<long>(n);
+    std::vector<Wide> v(t.cells);
+    Wide all = 0, cross = 0, shifts = 0;
+    for (std::size_t c = 0; c < t.cells; ++c) {
+        v[c] = N * offsets[c] + subjects * h[c];
+        all += v[c], cross += h[c] * offsets[c], shifts += h[c] * h[c];
+    }
+    const mpz_class whole = squares + 2 * Big(N) * Big(cross) + Big(subjects) * Big(shifts);
+    const mpz_class centred = Big(N) * whole - Big(all) * Big(all);
+    if (count < 2 || sgn(centred) <= 0) return std::nullopt;
+    const auto k = static_cast<Extended>(count);
+    const Extended sd = std::sqrt(ExtendedOf(centred) / k / (k - 1));
+    return LargestEstimate(t, e, v) / k / sd;
 }
 
 // The cells' totals and sums of squares of the offsets.
@@ -373,7 +393,7 @@ void AlignedRankTransform(const Inputs& in, const WithinTables& t, RankTests& ou
     std::vector<mpz_class> offsets, squares, totals(cells);
     CellSums(s, offsets, squares);
     for (std::size_t c = 0; c < cells; ++c) totals[c] = offsets[c] + static_cast<long>(n) * s.reference[c];
-    const mpz_class N = Big(static_cast<std::int64_t>(count)), subjects = Big(static_cast<std::int64_t>(n));
+    const mpz_class N = Big(static_cast<std::int64_t>(count));
     // Ranked by 64-bit keys where every response N o + h fits 62 bits.
     const std::vector<std::uint32_t> effects = TermsInOrder(t.factors);
     std::vector<std::vector<mpz_class>> shifts;
@@ -385,6 +405,18 @@ void AlignedRankTransform(const Inputs& in, const WithinTables& t, RankTests& ou
             quick = quick && h.fits_slong_p() && std::fabs(static_cast<long double>(h.get_si())) + most < 0x1p62L;
     }
     const Items items = quick ? ItemsOf(s) : EveryScore(s);
+    // The check of the alignment: N^2 times the offsets' sum of squares, and
+    // the offsets' totals in 128 bits where they fit with room for the
+    // responses' (N times over), their products and 2^k C times them.
+    mpz_class squared = 0;
+    std::size_t offsetBits = 0;
+    for (std::size_t c = 0; c < cells; ++c)
+        squared += squares[c], offsetBits = std::max(offsetBits, mpz_sizeinbase(offsets[c].get_mpz_t(), 2));
+    squared *= N * N;
+    const std::size_t wider = static_cast<std::size_t>(std::bit_width(count) + std::bit_width(cells)) + t.factors + 2;
+    std::vector<Int128> narrowOffsets(cells, 0);
+    if (offsetBits + wider < 120)
+        for (std::size_t c = 0; c < cells; ++c) narrowOffsets[c] = exact::ToInt128(offsets[c]);
     for (std::size_t k = 0; k < effects.size(); ++k) {
         const std::uint32_t e = effects[k];
         const std::vector<mpz_class>& h = shifts[k];
@@ -405,14 +437,17 @@ void AlignedRankTransform(const Inputs& in, const WithinTables& t, RankTests& ou
         row.name = JoinedName(in.design, {}, row.within, " × ");
         row.key = JoinedName(in.design, {}, row.within, ":");
         row.test = TestOf(t, q, e, n);
-        // The responses' cells' totals N O_c + n h_c and squares N^2 Q_c + 2 N h_c O_c + n h_c^2.
-        std::vector<mpz_class> v(cells);
-        mpz_class squared = 0;
-        for (std::size_t c = 0; c < cells; ++c) {
-            v[c] = N * offsets[c] + subjects * h[c];
-            squared += N * N * squares[c] + 2 * N * h[c] * offsets[c] + subjects * h[c] * h[c];
+        // In 128 bits where every total, product and estimate fits.
+        std::size_t bits = 0;
+        for (const mpz_class& x : h) bits = std::max(bits, mpz_sizeinbase(x.get_mpz_t(), 2));
+        const std::size_t widest = std::max(bits, offsetBits);
+        if (widest + wider < 120 && 2 * widest + static_cast<std::size_t>(std::bit_width(cells)) < 120) {
+            std::vector<Int128> narrow(cells);
+            for (std::size_t c = 0; c < cells; ++c) narrow[c] = exact::ToInt128(h[c]);
+            row.test.otherEffects = OtherEffects(t, e, narrowOffsets, narrow, squared, n);
+        } else {
+            row.test.otherEffects = OtherEffects(t, e, offsets, h, squared, n);
         }
-        row.test.otherEffects = OtherEffects(t, e, v, squared, count);
         if (row.within.size() == 1) AddContrasts(t, row.within[0], n, q, row.test, out.contrasts);
         out.alignedRanks.push_back(std::move(row));
     }
