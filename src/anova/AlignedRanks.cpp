@@ -20,8 +20,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <numeric>
 #include <optional>
 #include <type_traits>
@@ -54,7 +54,8 @@ Items ItemsOf(const Scores& s) {
     out.start.assign(cells + 1, 0);
     const auto [least, most] = Extremes(s.small.data(), count);
     const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(most) - least + 1);
-    if (static_cast<long double>(range) * static_cast<long double>(cells) <= 4.0L * static_cast<long double>(count) + 65536) {
+    if (static_cast<long double>(range) * static_cast<long double>(cells) <=
+        4.0L * static_cast<long double>(count) + 65536) {
         std::vector<std::uint32_t> index(cells * range, 0);
         const auto slot = [&](std::size_t r, std::size_t c) {
             return c * range + static_cast<std::size_t>(s.small[r * cells + c] - least);
@@ -79,18 +80,23 @@ Items ItemsOf(const Scores& s) {
         std::vector<std::uint64_t> packed(count);
         for (std::size_t r = 0; r < n; ++r)
             for (std::size_t c = 0; c < cells; ++c)
-                packed[c * n + r] = static_cast<std::uint64_t>(static_cast<std::int64_t>(s.small[r * cells + c]) - least) << 32 | r;
+                packed[c * n + r] =
+                    static_cast<std::uint64_t>(static_cast<std::int64_t>(s.small[r * cells + c]) - least)
+                        << 32 |
+                    r;
         for (std::size_t c = 0; c < cells; ++c) {
             out.start[c] = static_cast<std::uint32_t>(out.value.size());
             const auto first = packed.begin() + static_cast<std::ptrdiff_t>(c * n);
             std::sort(first, first + static_cast<std::ptrdiff_t>(n));
             for (std::size_t i = c * n; i < (c + 1) * n; ++i) {
                 if (i == c * n || packed[i] >> 32 != packed[i - 1] >> 32) {
-                    out.value.push_back(least + static_cast<std::int64_t>(packed[i] >> 32)), out.count.push_back(0);
+                    out.value.push_back(least + static_cast<std::int64_t>(packed[i] >> 32)),
+                        out.count.push_back(0);
                     out.cell.push_back(static_cast<std::uint32_t>(c));
                 }
                 ++out.count.back();
-                out.of[(packed[i] & 0xFFFFFFFFu) * cells + c] = static_cast<std::uint32_t>(out.value.size() - 1);
+                out.of[(packed[i] & 0xFFFFFFFFu) * cells + c] =
+                    static_cast<std::uint32_t>(out.value.size() - 1);
             }
         }
     }
@@ -104,7 +110,8 @@ Items EveryScore(const Scores& s) {
     out.count.assign(count, 1);
     out.cell.resize(count);
     out.of.resize(count);
-    for (std::size_t i = 0; i < count; ++i) out.cell[i] = static_cast<std::uint32_t>(i % s.cells), out.of[i] = static_cast<std::uint32_t>(i);
+    for (std::size_t i = 0; i < count; ++i)
+        out.cell[i] = static_cast<std::uint32_t>(i % s.cells), out.of[i] = static_cast<std::uint32_t>(i);
     return out;
 }
 
@@ -119,7 +126,8 @@ std::vector<std::uint32_t> RanksInOrder(const std::vector<std::uint32_t>& order,
         std::size_t j = i;
         std::uint64_t tied = 0;
         for (; j < order.size() && key[order[j]] == key[order[i]]; ++j) tied += count[order[j]];
-        for (std::size_t l = i; l < j; ++l) rank[order[l]] = static_cast<std::uint32_t>(2 * before + tied + 1);
+        for (std::size_t l = i; l < j; ++l)
+            rank[order[l]] = static_cast<std::uint32_t>(2 * before + tied + 1);
         before += tied;
         i = j;
     }
@@ -131,7 +139,8 @@ std::vector<std::uint32_t> RanksInOrder(const std::vector<std::uint32_t>& order,
 // few: an item's place is its bucket's, then its cell's r, and the cells are
 // dealt out in the order of their r (a cell's items in that of their x), so
 // each bucket comes out in order. Nothing where the buckets are too many.
-std::optional<std::vector<std::uint32_t>> OrderByBuckets(const Items& items, const std::vector<std::int64_t>& h,
+std::optional<std::vector<std::uint32_t>> OrderByBuckets(const Items& items,
+                                                         const std::vector<std::int64_t>& h,
                                                          std::int64_t weight) {
     const std::size_t cells = items.start.size() - 1, count = items.value.size();
     std::vector<std::int64_t> q(cells), r(cells);
@@ -143,7 +152,8 @@ std::optional<std::vector<std::uint32_t>> OrderByBuckets(const Items& items, con
         low = std::min(low, items.value[items.start[c]] + q[c]);
         high = std::max(high, items.value[items.start[c + 1] - 1] + q[c]);
     }
-    if (count == 0 || static_cast<long double>(high) - static_cast<long double>(low) >= 4.0L * static_cast<long double>(count) + 65536)
+    if (count == 0 || static_cast<long double>(high) - static_cast<long double>(low) >=
+                          4.0L * static_cast<long double>(count) + 65536)
         return std::nullopt;
     std::vector<std::uint32_t> start(static_cast<std::size_t>(high - low) + 2, 0);
     const auto bucket = [&](std::size_t u) {
@@ -153,7 +163,8 @@ std::optional<std::vector<std::uint32_t>> OrderByBuckets(const Items& items, con
     for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
     std::vector<std::uint32_t> byRest(cells);
     std::iota(byRest.begin(), byRest.end(), 0u);
-    std::stable_sort(byRest.begin(), byRest.end(), [&](std::uint32_t a, std::uint32_t b) { return r[a] < r[b]; });
+    std::stable_sort(byRest.begin(), byRest.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return r[a] < r[b]; });
     std::vector<std::uint32_t> order(count);
     for (const std::uint32_t c : byRest)
         for (std::uint32_t u = items.start[c]; u < items.start[c + 1]; ++u) order[start[bucket(u)]++] = u;
@@ -169,8 +180,10 @@ std::vector<std::uint32_t> OrderByDigits(const std::vector<std::int64_t>& key) {
     if (count < 2) return order;
     const auto [least, most] = Extremes(key.data(), count);
     std::vector<std::uint64_t> digits(count), moved(count);
-    for (std::size_t u = 0; u < count; ++u) digits[u] = static_cast<std::uint64_t>(key[u]) - static_cast<std::uint64_t>(least);
-    const auto bits = static_cast<int>(std::bit_width(static_cast<std::uint64_t>(most) - static_cast<std::uint64_t>(least)));
+    for (std::size_t u = 0; u < count; ++u)
+        digits[u] = static_cast<std::uint64_t>(key[u]) - static_cast<std::uint64_t>(least);
+    const auto bits = static_cast<int>(
+        std::bit_width(static_cast<std::uint64_t>(most) - static_cast<std::uint64_t>(least)));
     std::array<std::uint32_t, 257> start;
     for (int shift = 0; shift < bits; shift += 8) {
         start.fill(0);
@@ -186,7 +199,8 @@ std::vector<std::uint32_t> OrderByDigits(const std::vector<std::int64_t>& key) {
 }
 
 // The doubled midrank of every item by its 64-bit key weight x + h_c.
-std::vector<std::uint32_t> RankItems(const Items& items, const std::vector<std::int64_t>& h, std::int64_t weight) {
+std::vector<std::uint32_t> RankItems(const Items& items, const std::vector<std::int64_t>& h,
+                                     std::int64_t weight) {
     std::vector<std::int64_t> key(items.value.size());
     for (std::size_t u = 0; u < key.size(); ++u) key[u] = weight * items.value[u] + h[items.cell[u]];
     if (std::optional<std::vector<std::uint32_t>> order = OrderByBuckets(items, h, weight))
@@ -195,7 +209,8 @@ std::vector<std::uint32_t> RankItems(const Items& items, const std::vector<std::
 }
 
 // The doubled midrank of every score by its response in GMP.
-std::vector<std::uint32_t> RankScores(const std::vector<mpz_class>& key, const std::vector<std::uint32_t>& count) {
+std::vector<std::uint32_t> RankScores(const std::vector<mpz_class>& key,
+                                      const std::vector<std::uint32_t>& count) {
     std::vector<std::uint32_t> order(key.size());
     std::iota(order.begin(), order.end(), 0u);
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key[a] < key[b]; });
@@ -215,7 +230,8 @@ std::vector<mpz_class> ShiftsOf(const WithinTables& t, std::uint32_t e, const st
     for (std::size_t f = 0; f < t.factors; ++f)
         if (e >> f & 1u) Centre(z, t.Stride(e, f), t.levels[f], sum);
     std::vector<mpz_class> h(t.cells);
-    for (std::size_t c = 0; c < t.cells; ++c) h[c] = z[t.place[e][c]] - static_cast<long>(t.cells) * offsets[c];
+    for (std::size_t c = 0; c < t.cells; ++c)
+        h[c] = z[t.place[e][c]] - static_cast<long>(t.cells) * offsets[c];
     return h;
 }
 
@@ -238,7 +254,8 @@ RankSquares SquaresOf(const WithinTables& t, std::uint32_t e, std::size_t n, con
     // Per subset: its totals over the subjects, a subject's, and the sum of those squared.
     std::vector<std::vector<std::int64_t>> totals, subject;
     std::vector<Int128> bySubject(subsets.size(), 0);
-    for (const std::uint32_t u : subsets) totals.emplace_back(t.size[u], 0), subject.emplace_back(t.size[u], 0);
+    for (const std::uint32_t u : subsets)
+        totals.emplace_back(t.size[u], 0), subject.emplace_back(t.size[u], 0);
     for (std::size_t k = 0; k < subsets.size(); ++k) {
         if (subsets[k] != every) continue;
         for (std::size_t u = 0; u < rank.size(); ++u) {
@@ -255,7 +272,8 @@ RankSquares SquaresOf(const WithinTables& t, std::uint32_t e, std::size_t n, con
             std::uint32_t from = every;
             const std::int64_t* source = row.data();
             for (std::size_t j = 0; j < k; ++j)
-                if (subsets[j] != every && (subsets[j] & subsets[k]) == subsets[k] && t.size[subsets[j]] < t.size[from])
+                if (subsets[j] != every && (subsets[j] & subsets[k]) == subsets[k] &&
+                    t.size[subsets[j]] < t.size[from])
                     from = subsets[j], source = subject[j].data();
             std::vector<std::int64_t>& sum = subject[k];
             Marginal(t, from, subsets[k], source, sum, scratch);
@@ -322,7 +340,8 @@ void AddContrasts(const WithinTables& t, std::size_t f, std::size_t n, const Ran
     for (std::size_t i = first; i < out.size(); ++i) p.push_back(out[i].contrast.p);
     const std::vector<AdjustedP> adjusted = AdjustFamily(p);
     for (std::size_t i = first; i < out.size(); ++i)
-        out[i].contrast.pHolm = adjusted[i - first].holm, out[i].contrast.pBonferroni = adjusted[i - first].bonferroni;
+        out[i].contrast.pHolm = adjusted[i - first].holm,
+        out[i].contrast.pBonferroni = adjusted[i - first].bonferroni;
 }
 
 // The largest estimate of a within effect other than e in the responses
@@ -382,7 +401,8 @@ void CellSums(const Scores& s, std::vector<mpz_class>& totals, std::vector<mpz_c
         for (std::size_t c = 0; c < cells; ++c) totals[c] = Big(t[c]), squares[c] = Big(q[c]);
         return;
     }
-    for (std::size_t i = 0; i < s.wide.size(); ++i) totals[i % cells] += s.wide[i], squares[i % cells] += s.wide[i] * s.wide[i];
+    for (std::size_t i = 0; i < s.wide.size(); ++i)
+        totals[i % cells] += s.wide[i], squares[i % cells] += s.wide[i] * s.wide[i];
 }
 
 }  // namespace
@@ -402,7 +422,8 @@ void AlignedRankTransform(const Inputs& in, const WithinTables& t, RankTests& ou
     for (const std::uint32_t e : effects) {
         shifts.push_back(ShiftsOf(t, e, offsets, totals));
         for (const mpz_class& h : shifts.back())
-            quick = quick && h.fits_slong_p() && std::fabs(static_cast<long double>(h.get_si())) + most < 0x1p62L;
+            quick =
+                quick && h.fits_slong_p() && std::fabs(static_cast<long double>(h.get_si())) + most < 0x1p62L;
     }
     const Items items = quick ? ItemsOf(s) : EveryScore(s);
     // The check of the alignment: N^2 times the offsets' sum of squares, and
@@ -413,7 +434,8 @@ void AlignedRankTransform(const Inputs& in, const WithinTables& t, RankTests& ou
     for (std::size_t c = 0; c < cells; ++c)
         squared += squares[c], offsetBits = std::max(offsetBits, mpz_sizeinbase(offsets[c].get_mpz_t(), 2));
     squared *= N * N;
-    const std::size_t wider = static_cast<std::size_t>(std::bit_width(count) + std::bit_width(cells)) + t.factors + 2;
+    const std::size_t wider =
+        static_cast<std::size_t>(std::bit_width(count) + std::bit_width(cells)) + t.factors + 2;
     std::vector<Int128> narrowOffsets(cells, 0);
     if (offsetBits + wider < 120)
         for (std::size_t c = 0; c < cells; ++c) narrowOffsets[c] = exact::ToInt128(offsets[c]);

@@ -4,10 +4,11 @@
 // less its first subject's (the shape and the deviations do not change), in
 // 64 bits with 128-bit sums where they fit, else in GMP.
 
+#include "anova/detail/CellChecks.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "anova/detail/CellChecks.h"
 #include "anova/detail/CheckPasses.h"
 #include "stats/Distributions.h"
 #include "stats/SampleShape.h"
@@ -56,10 +57,10 @@ SampleShape ShapeOf(const PowerSums& p) {
     const mpz_class c2 = n * s2 - s1 * s1;
     const mpz_class c3 = n * n * s3 - 3 * n * s1 * s2 + 2 * s1 * s1 * s1;
     const mpz_class c4 = n * n * n * s4 - 4 * n * n * s1 * s3 + 6 * n * s1 * s1 * s2 - 3 * s1 * s1 * s1 * s1;
-    const auto n2 = static_cast<Extended>(static_cast<Int128>(p.n) * p.n), n3 = n2 * static_cast<Extended>(p.n),
-               n4 = n2 * n2;
-    SampleShape shape = ShapeOfMoments(static_cast<std::size_t>(p.n), ExtendedOf(c2) / n2, ExtendedOf(c3) / n3,
-                                       ExtendedOf(c4) / n4);
+    const auto n2 = static_cast<Extended>(static_cast<Int128>(p.n) * p.n),
+               n3 = n2 * static_cast<Extended>(p.n), n4 = n2 * n2;
+    SampleShape shape = ShapeOfMoments(static_cast<std::size_t>(p.n), ExtendedOf(c2) / n2,
+                                       ExtendedOf(c3) / n3, ExtendedOf(c4) / n4);
     for (std::optional<Extended>* v : {&shape.skewness, &shape.excessKurtosis})
         if (*v && !std::isfinite(**v)) v->reset();
     return shape;

@@ -58,8 +58,8 @@ template <class Kept>
 struct StrataPass {
     std::vector<std::vector<mpz_class>> squares;  // [stratum][group]: the sum of R^2
     std::vector<std::vector<Extended>> largest;   // [stratum][subject]: the largest |R|, rounded
-    std::vector<std::vector<Kept>> kept;          // [stratum][subject * per + j], where W or the plot reads them
-    std::vector<Kept> low, high;                  // [stratum]: of those kept of groups of two or more
+    std::vector<std::vector<Kept>> kept;  // [stratum][subject * per + j], where W or the plot reads them
+    std::vector<Kept> low, high;          // [stratum]: of those kept of groups of two or more
 };
 template <class Value>
 using KeptOf = std::conditional_t<std::is_same_v<Value, std::int64_t>, std::int64_t, Extended>;
@@ -67,9 +67,9 @@ using KeptOf = std::conditional_t<std::is_same_v<Value, std::int64_t>, std::int6
 // How a stratum's residuals are studentized, group by group.
 struct StratumScale {
     bool studentized = false;
-    std::vector<Extended> scale;              // per group: R's standard error (0: a group of one)
-    std::vector<mpz_class> left, right;       // per group: beyond 3 when R^2 left > right
-    std::vector<Extended> inverse;            // per group: 1 / (n_g C), R's weight for W
+    std::vector<Extended> scale;         // per group: R's standard error (0: a group of one)
+    std::vector<mpz_class> left, right;  // per group: beyond 3 when R^2 left > right
+    std::vector<Extended> inverse;       // per group: 1 / (n_g C), R's weight for W
 };
 
 template <class Value>
@@ -102,7 +102,8 @@ StrataShape::StrataShape(const DesignData& design, const std::vector<Stratum>& s
         masks.push_back(mask);
         per.push_back(tables.size[mask]);
         std::vector<std::pair<std::size_t, std::size_t>> steps;
-        for (const std::size_t f : stratum.within) steps.emplace_back(tables.Stride(mask, f), tables.levels[f]);
+        for (const std::size_t f : stratum.within)
+            steps.emplace_back(tables.Stride(mask, f), tables.levels[f]);
         centring.push_back(std::move(steps));
     }
 }
@@ -114,8 +115,8 @@ bool QuickStrata(const Scores& s, std::size_t factors) {
     if (!s.Quick()) return false;
     std::size_t most = 0;
     for (std::size_t g = 0; g < s.order.Groups(); ++g) most = std::max(most, s.order.Size(g));
-    const long double r = std::ldexp(1.0L, static_cast<int>(factors) + 1) * static_cast<long double>(s.cells) *
-                          static_cast<long double>(most) *
+    const long double r = std::ldexp(1.0L, static_cast<int>(factors) + 1) *
+                          static_cast<long double>(s.cells) * static_cast<long double>(most) *
                           static_cast<long double>(std::max<std::int64_t>(s.bound, 1));
     const auto scores = static_cast<long double>(s.subjects) * static_cast<long double>(s.cells);
     return r < 0x1p62L && scores * r * r < 0x1p125L;
@@ -131,14 +132,16 @@ public:
         totals_.assign(s.order.Groups() * cells, Value(0));
         for (std::size_t g = 0; g < s.order.Groups(); ++g)
             for (std::size_t r = s.order.start[g]; r < s.order.start[g + 1]; ++r)
-                for (std::size_t c = 0; c < cells; ++c) totals_[g * cells + c] += OffsetAt<Value>(s, r * cells + c);
+                for (std::size_t c = 0; c < cells; ++c)
+                    totals_[g * cells + c] += OffsetAt<Value>(s, r * cells + c);
     }
 
     // The subject of rank r in group g: its residuals of stratum k into out[k].
     void Of(std::size_t r, std::size_t g, std::vector<std::vector<Value>>& out) {
         const std::size_t cells = s_.cells;
         const Value n = static_cast<long>(s_.order.Size(g));
-        for (std::size_t c = 0; c < cells; ++c) d_[c] = n * OffsetAt<Value>(s_, r * cells + c) - totals_[g * cells + c];
+        for (std::size_t c = 0; c < cells; ++c)
+            d_[c] = n * OffsetAt<Value>(s_, r * cells + c) - totals_[g * cells + c];
         out.resize(shape_.masks.size());
         const std::uint32_t every = (std::uint32_t{1} << shape_.tables.factors) - 1;
         for (std::size_t k = 0; k < shape_.masks.size(); ++k) {
@@ -159,7 +162,8 @@ private:
 // CheckStrata, first: every subject's residuals, their squares' sums by
 // group, each subject's largest, and those that W or the plot will read.
 template <class Value>
-StrataPass<KeptOf<Value>> SumStrata(const Inputs& in, const StrataShape& shape, StrataResiduals<Value>& residuals) {
+StrataPass<KeptOf<Value>> SumStrata(const Inputs& in, const StrataShape& shape,
+                                    StrataResiduals<Value>& residuals) {
     const Scores& s = in.scores;
     const std::size_t strata = shape.masks.size(), groups = s.order.Groups(), n = s.subjects;
     StrataPass<KeptOf<Value>> pass;
@@ -169,7 +173,8 @@ StrataPass<KeptOf<Value>> SumStrata(const Inputs& in, const StrataShape& shape, 
     pass.low.assign(strata, 0), pass.high.assign(strata, 0);
     std::vector<bool> seen(strata, false);
     for (std::size_t k = 0; k < strata; ++k)
-        if (in.options.quantilePoints || n * shape.per[k] <= kMostTested) pass.kept[k].assign(n * shape.per[k], 0);
+        if (in.options.quantilePoints || n * shape.per[k] <= kMostTested)
+            pass.kept[k].assign(n * shape.per[k], 0);
     std::vector<std::vector<Value>> r;
     std::vector<SumOf<Value>> squares(strata);
     for (std::size_t g = 0; g < groups; ++g) {
@@ -252,8 +257,8 @@ StratumScale ScaleOf(const Scores& s, const StrataShape& shape, const StrataPass
 // CheckStrata, third: stratum k's test, largest studentized residual and
 // Q-Q points from the pass.
 template <class Kept>
-void FillStratum(const Inputs& in, const StrataShape& shape, const StrataPass<Kept>& pass, const StratumScale& scale,
-                 std::size_t k, Stratum& out) {
+void FillStratum(const Inputs& in, const StrataShape& shape, const StrataPass<Kept>& pass,
+                 const StratumScale& scale, std::size_t k, Stratum& out) {
     const DesignData& design = in.design;
     const std::size_t n = in.scores.subjects, per = shape.per[k], count = n * per;
     const std::vector<Kept>& kept = pass.kept[k];
@@ -261,7 +266,8 @@ void FillStratum(const Inputs& in, const StrataShape& shape, const StrataPass<Ke
     out.residuals = static_cast<std::int64_t>(count);
     std::vector<Extended> tested;
     if (scale.studentized && count <= kMostTested)
-        for (std::size_t i = 0; i < count; ++i) tested.push_back(static_cast<Extended>(kept[i]) * scale.inverse[group(i / per)]);
+        for (std::size_t i = 0; i < count; ++i)
+            tested.push_back(static_cast<Extended>(kept[i]) * scale.inverse[group(i / per)]);
     out.normality = ShapiroWilk(std::move(tested));
     for (std::optional<Extended>* v : {&out.normality.w, &out.normality.p})
         if (*v && !std::isfinite(**v)) v->reset();
@@ -270,7 +276,8 @@ void FillStratum(const Inputs& in, const StrataShape& shape, const StrataPass<Ke
     if (!scale.studentized) return;
     Extended largest = 0;
     for (std::size_t s = 0; s < n; ++s)
-        if (scale.scale[group(s)] > 0) largest = std::max(largest, pass.largest[k][s] / scale.scale[group(s)]);
+        if (scale.scale[group(s)] > 0)
+            largest = std::max(largest, pass.largest[k][s] / scale.scale[group(s)]);
     if (std::isfinite(largest)) out.largestStudentized = largest;
     if (!in.options.quantilePoints) return;
     // The plotted residuals, those of groups of more than one subject.
@@ -295,7 +302,8 @@ void FillStratum(const Inputs& in, const StrataShape& shape, const StrataPass<Ke
                 if (scale.scale[group(s)] > 0)
                     for (std::size_t j = 0; j < per; ++j) visit(kept[s * per + j]);
         };
-        out.quantiles = morvane::detail::QuantilePointsFrom(forEach, plotted, pass.low[k], pass.high[k], common);
+        out.quantiles =
+            morvane::detail::QuantilePointsFrom(forEach, plotted, pass.low[k], pass.high[k], common);
         return;
     }
     std::vector<Extended> t;

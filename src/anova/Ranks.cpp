@@ -32,7 +32,8 @@ RankTests RankTestsOf(const Inputs& in) {
     RankTests out;
     const DesignData& design = in.design;
     if (!design.between.empty()) {
-        out.omitted = "Not computed: the rank-based tests are defined for designs without between-subject factors.";
+        out.omitted =
+            "Not computed: the rank-based tests are defined for designs without between-subject factors.";
         return out;
     }
     const Scores& s = in.scores;
@@ -72,7 +73,8 @@ void RankRow(const std::vector<mpz_class>& v, std::vector<std::size_t>& order, s
 // Each subject's sums of its offsets over the cells of each place of mask's
 // table plus `base`, the references' sums, in Row (whose range they fit).
 template <class Row>
-FriedmanTest OfSums(const Scores& s, const WithinTables& t, std::uint32_t mask, const std::vector<std::int64_t>& base) {
+FriedmanTest OfSums(const Scores& s, const WithinTables& t, std::uint32_t mask,
+                    const std::vector<std::int64_t>& base) {
     const std::size_t n = s.subjects, cells = s.cells, k = t.size[mask];
     const std::uint32_t every = (std::uint32_t{1} << t.factors) - 1;
     std::vector<Row> rows(n * k), wide(cells), sum, scratch;

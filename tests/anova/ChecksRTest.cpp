@@ -54,7 +54,8 @@ DesignData WithinDesign(const std::vector<std::pair<std::string, std::size_t>>& 
 }
 
 // A figure beside R's: relative agreement to `tolerance`, present where R has one.
-void Near(std::optional<Extended> got, long double want, const std::string& what, long double tolerance = 1e-12L) {
+void Near(std::optional<Extended> got, long double want, const std::string& what,
+          long double tolerance = 1e-12L) {
     ASSERT_TRUE(got.has_value()) << what;
     EXPECT_LE(std::fabs(*got - want), tolerance * std::max(1.0L, std::fabs(want))) << what << ": " << *got;
 }
@@ -97,7 +98,8 @@ TEST(ChecksRTest, OneWithinFactorsRankTestsAgreeWithR) {
     Near(r.friedman[0].test.chiSquare, 13.520547945205479L, "chi-square");
     EXPECT_EQ(r.friedman[0].test.df, 3);
     Near(r.friedman[0].test.p, 0.003636032902318623L, "Friedman p", 1e-10L);
-    CheckArt(r, {{"A", 653.06249999999989L, 452.93750000000028L, 10.09286601352283L, 0.00025423292592715988L}});
+    CheckArt(r,
+             {{"A", 653.06249999999989L, 452.93750000000028L, 10.09286601352283L, 0.00025423292592715988L}});
     ASSERT_EQ(r.contrasts.size(), 6u);
     const AlignedRankContrast& c14 = r.contrasts[2].contrast;
     EXPECT_EQ(c14.first, 1);
@@ -149,8 +151,8 @@ TEST(ChecksRTest, ThreeWithinFactorsRankTestsAgreeWithR) {
     // B's mean ranks 41.32, 41.5, 44.68: its first and third level.
     ASSERT_EQ(r.contrasts.size(), 1u + 3u + 1u);
     EXPECT_EQ(r.contrasts[2].factor, 1u);
-    EXPECT_NEAR(static_cast<double>(r.contrasts[2].contrast.difference), 41.321428571428569 - 44.678571428571431,
-                1e-12);
+    EXPECT_NEAR(static_cast<double>(r.contrasts[2].contrast.difference),
+                41.321428571428569 - 44.678571428571431, 1e-12);
 
     // Cells averaged from 3 and 2 rows, exact decimals or their extended
     // values alone: the values rank alike, and every figure is the same.
@@ -246,7 +248,8 @@ TEST(ChecksRTest, AMixedDesignsNormalityAndLeveneTestsAgreeWithR) {
         const std::size_t cell = i / 2;
         const std::string what = "Levene cell " + std::to_string(cell) + (l.median ? " median" : " mean");
         EXPECT_EQ(l.median, i % 2 == 1) << what;
-        EXPECT_EQ(l.at, (Place{kOver, static_cast<std::int32_t>(cell / 2), static_cast<std::int32_t>(cell % 2)}));
+        EXPECT_EQ(l.at,
+                  (Place{kOver, static_cast<std::int32_t>(cell / 2), static_cast<std::int32_t>(cell % 2)}));
         EXPECT_EQ(l.df1, 2) << what;
         EXPECT_EQ(l.df2, 9) << what;
         Near(l.f, levene[cell][l.median ? 2 : 0], what + " F");
@@ -316,7 +319,8 @@ TEST(ChecksRTest, StrataStudentizedByTheirLeverageAgreeWithR) {
         EXPECT_EQ(s.name, what);
         ASSERT_EQ(s.quantiles.size(), r[k].n) << what;
         const std::size_t n = r[k].n;
-        const QuantilePoint* ends[] = {&s.quantiles[0], &s.quantiles[1], &s.quantiles[n - 2], &s.quantiles[n - 1]};
+        const QuantilePoint* ends[] = {&s.quantiles[0], &s.quantiles[1], &s.quantiles[n - 2],
+                                       &s.quantiles[n - 1]};
         for (std::size_t i = 0; i < 4; ++i) Near(ends[i]->studentized, r[k].t[i], what + " t", 1e-9L);
         Near(s.quantiles.front().normal, -r[k].normal, what + " lowest normal", 1e-9L);
         Near(s.quantiles.back().normal, r[k].normal, what + " highest normal", 1e-9L);
@@ -362,7 +366,8 @@ TEST(ChecksRTest, UndefinedChecksStayAbsent) {
     const Analysis a = ChecksOf(one);
     ASSERT_EQ(a.levene.size(), 4u);
     for (const LeveneTest& l : a.levene) EXPECT_FALSE(l.f || l.p);
-    for (const Stratum& s : a.strata) EXPECT_FALSE(s.normality.w || s.largestStudentized || !s.quantiles.empty());
+    for (const Stratum& s : a.strata)
+        EXPECT_FALSE(s.normality.w || s.largestStudentized || !s.quantiles.empty());
     for (const CellShape& c : a.cellShapes) EXPECT_FALSE(c.skewness || c.excessKurtosis);
 
     DesignData huge = one;

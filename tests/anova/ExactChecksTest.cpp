@@ -2,9 +2,8 @@
 // rational arithmetic: scores near 10^9 of one decimal, where the extended
 // format alone would keep none of a residual's digits.
 
-#include <gtest/gtest.h>
-
 #include <gmpxx.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
@@ -34,7 +33,8 @@ mpq_class Exact(Int128 units, std::size_t rows) {
 // A design of the given factors whose cell (subject s, within cell c) is the
 // mean of rows[s][c], each row a score in tenths.
 DesignData Design(const std::vector<std::size_t>& between, const std::vector<std::size_t>& within,
-                  const std::vector<std::int32_t>& group, const std::vector<std::vector<std::vector<long long>>>& rows) {
+                  const std::vector<std::int32_t>& group,
+                  const std::vector<std::vector<std::vector<long long>>>& rows) {
     DesignData d;
     for (std::size_t f = 0; f < between.size(); ++f) {
         d.between.push_back({"G" + std::to_string(f), {}});
@@ -69,7 +69,12 @@ struct Rational {
     std::vector<std::vector<mpq_class>> mean;  // [group][cell]
 
     explicit Rational(const DesignData& design)
-        : d(design), n(design.Subjects()), cells(design.Cells()), groups(design.Groups()), y(n), size(groups, 0),
+        : d(design),
+          n(design.Subjects()),
+          cells(design.Cells()),
+          groups(design.Groups()),
+          y(n),
+          size(groups, 0),
           mean(groups, std::vector<mpq_class>(cells, 0)) {
         for (std::size_t s = 0; s < n; ++s) {
             ++size[static_cast<std::size_t>(d.group[s])];
@@ -105,7 +110,8 @@ struct Rational {
                 // A cell of the table: the levels of the mask's factors, the last fastest.
                 std::vector<std::size_t> at(d.within.size(), 0);
                 for (std::size_t f = d.within.size(), rest = t; f-- > 0;)
-                    if (mask >> f & 1u) at[f] = rest % d.within[f].levels.size(), rest /= d.within[f].levels.size();
+                    if (mask >> f & 1u)
+                        at[f] = rest % d.within[f].levels.size(), rest /= d.within[f].levels.size();
                 for (std::uint32_t u = 0; u <= mask; ++u) {
                     if ((u & mask) != u) continue;
                     mpq_class sum = 0;
@@ -152,7 +158,8 @@ long double Root(const mpq_class& x) {
 }
 
 void Close(long double got, long double want, const std::string& what) {
-    EXPECT_LE(std::fabs(got - want), 1e-17L * std::max(1.0L, std::fabs(want))) << what << ": " << got << " " << want;
+    EXPECT_LE(std::fabs(got - want), 1e-17L * std::max(1.0L, std::fabs(want)))
+        << what << ": " << got << " " << want;
 }
 
 // Every stratum's studentized residuals, the largest, those beyond 3 (by their
@@ -181,7 +188,8 @@ void ExpectExact(const DesignData& design, const Analysis& a) {
                 plotted.push_back(Root(v)), largest = std::max(largest, std::fabs(plotted.back()));
                 if (abs(v) > 9) ++beyond;
             }
-            if (std::any_of(t[subject].begin(), t[subject].end(), [](const mpq_class& v) { return abs(v) > 9; }))
+            if (std::any_of(t[subject].begin(), t[subject].end(),
+                            [](const mpq_class& v) { return abs(v) > 9; }))
                 outlying[subject].push_back(k);
         }
         EXPECT_EQ(s.residuals, static_cast<std::int64_t>(x.n * t[0].size()));
@@ -191,7 +199,8 @@ void ExpectExact(const DesignData& design, const Analysis& a) {
         Close(*s.largestStudentized, largest, "largest");
         std::sort(plotted.begin(), plotted.end());
         ASSERT_EQ(s.quantiles.size(), plotted.size());
-        for (std::size_t i = 0; i < plotted.size(); ++i) Close(s.quantiles[i].studentized, plotted[i], "point");
+        for (std::size_t i = 0; i < plotted.size(); ++i)
+            Close(s.quantiles[i].studentized, plotted[i], "point");
         EXPECT_TRUE(s.normality.w.has_value());
     }
     std::size_t listed = 0;
@@ -210,9 +219,11 @@ void ExpectExact(const DesignData& design, const Analysis& a) {
     for (const LeveneTest& l : a.levene) {
         std::size_t c = 0;
         for (std::size_t f = 0; f < design.within.size(); ++f)
-            c = c * design.within[f].levels.size() + static_cast<std::size_t>(l.at[design.between.size() + f]);
+            c = c * design.within[f].levels.size() +
+                static_cast<std::size_t>(l.at[design.between.size() + f]);
         std::vector<std::vector<mpq_class>> z(x.groups);
-        for (std::size_t s = 0; s < x.n; ++s) z[static_cast<std::size_t>(design.group[s])].push_back(x.y[s][c]);
+        for (std::size_t s = 0; s < x.n; ++s)
+            z[static_cast<std::size_t>(design.group[s])].push_back(x.y[s][c]);
         mpq_class between = 0, within = 0, all = 0;
         std::int64_t k = 0, total = 0;
         for (std::vector<mpq_class>& v : z) {
@@ -232,7 +243,8 @@ void ExpectExact(const DesignData& design, const Analysis& a) {
         EXPECT_EQ(l.df1, k - 1);
         EXPECT_EQ(l.df2, total - k);
         ASSERT_TRUE(l.f.has_value());
-        EXPECT_EQ(*l.f, Rounded(mpq_class(between / (k - 1) / (within / (total - k))))) << c << " " << l.median;
+        EXPECT_EQ(*l.f, Rounded(mpq_class(between / (k - 1) / (within / (total - k)))))
+            << c << " " << l.median;
         EXPECT_TRUE(l.p.has_value());
     }
 
@@ -266,10 +278,13 @@ std::vector<std::vector<std::vector<long long>>> Rows(std::mt19937& random, std:
     std::vector<std::vector<std::vector<long long>>> out(n);
     for (std::size_t s = 0; s < n; ++s)
         for (std::size_t c = 0; c < cells; ++c) {
-            const long long centre = kOffset + d(random) + 30 * static_cast<long long>(c) + extra[s * cells + c];
+            const long long centre =
+                kOffset + d(random) + 30 * static_cast<long long>(c) + extra[s * cells + c];
             std::vector<long long> cell = {centre};
-            if (rows(random) == 3) cell = {centre - 7, centre + 2, centre + 6};
-            else if (rows(random) == 3) cell = {centre, centre + 1};
+            if (rows(random) == 3)
+                cell = {centre - 7, centre + 2, centre + 6};
+            else if (rows(random) == 3)
+                cell = {centre, centre + 1};
             out[s].push_back(cell);
         }
     return out;

@@ -56,7 +56,8 @@ Extended ExtendedOf(const mpq_class& v) {
     try {
         return Rounded(v);
     } catch (const OverflowError&) {
-        return sgn(v) < 0 ? -std::numeric_limits<Extended>::infinity() : std::numeric_limits<Extended>::infinity();
+        return sgn(v) < 0 ? -std::numeric_limits<Extended>::infinity()
+                          : std::numeric_limits<Extended>::infinity();
     }
 }
 

@@ -45,8 +45,8 @@ std::vector<std::uint32_t> SubsetsOf(std::uint32_t e);
 // a pass that adds whole runs of the table (no sum waits on the one before).
 // `scratch` is scratch.
 template <class Value>
-void Marginal(const WithinTables& t, std::uint32_t from, std::uint32_t to, const Value* in, std::vector<Value>& out,
-              std::vector<Value>& scratch) {
+void Marginal(const WithinTables& t, std::uint32_t from, std::uint32_t to, const Value* in,
+              std::vector<Value>& out, std::vector<Value>& scratch) {
     const Value* source = in;
     std::size_t size = t.size[from];
     std::uint32_t mask = from;
@@ -65,7 +65,8 @@ void Marginal(const WithinTables& t, std::uint32_t from, std::uint32_t to, const
             for (std::size_t outer = 0, o = 0; outer < size; outer += stride * levels, o += stride) {
                 for (std::size_t inner = 0; inner < stride; ++inner) into[o + inner] = source[outer + inner];
                 for (std::size_t j = 1; j < levels; ++j)
-                    for (std::size_t inner = 0; inner < stride; ++inner) into[o + inner] += source[outer + j * stride + inner];
+                    for (std::size_t inner = 0; inner < stride; ++inner)
+                        into[o + inner] += source[outer + j * stride + inner];
             }
         }
         if (&into == &scratch) std::swap(out, scratch);
