@@ -52,8 +52,9 @@ Items ItemsOf(const Scores& s) {
     Items out;
     out.of.resize(count);
     out.start.assign(cells + 1, 0);
-    const auto [least, most] = Extremes(s.small.data(), count);
-    const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(most) - least + 1);
+    const std::pair<std::int32_t, std::int32_t> extremes = Extremes(s.small.data(), count);
+    const std::int64_t least = extremes.first;
+    const auto range = static_cast<std::size_t>(extremes.second - least + 1);
     if (static_cast<long double>(range) * static_cast<long double>(cells) <=
         4.0L * static_cast<long double>(count) + 65536) {
         std::vector<std::uint32_t> index(cells * range, 0);

@@ -15,6 +15,7 @@
 #include "anova/Analysis.h"
 #include "anova/detail/Analyse.h"
 #include "design/StudyDesign.h"
+#include "store/DataFile.h"
 #include "store/StudyStore.h"
 
 namespace morvane::anova {
@@ -199,6 +200,15 @@ TEST(ChecksTest, AStudyOfTwoWithinFactorsHasTheChecksAndRanksOfItsOwnAnalysis) {
             thinned += now.strata.back().quantiles.size() == kQuantilePoints &&
                        now.strata.back().residuals > static_cast<std::int64_t>(kQuantilePoints);
         }
+    }
+    // And the bundled data files.
+    for (const char* file : {"eight-subjects-2x3.dat", "pre-post.dat", "worked-example.dat"}) {
+        SCOPED_TRACE(file);
+        StudyStore store;
+        LoadStudyFile(store, std::string(MORVANE_EXAMPLES) + "/" + file);
+        const FullAnalysis old = AnalyseStudy(store, '.');
+        ExpectTheStudysChecks(detail::AnalyseWith(DesignFromStudy(store, '.'), {}, detail::Strategy::Quick), old,
+                              false);
     }
     EXPECT_GT(outlying, 10);
     EXPECT_EQ(thinned, 4);
