@@ -175,6 +175,11 @@ void ExpectExact(const DesignData& design, const Analysis& a) {
         std::uint32_t mask = 0;
         for (const std::size_t f : s.within) mask |= 1u << f;
         const auto t = x.Studentized(mask);
+        // The residuals' sum of squares, each over the cells it stands for, is the stratum's to the bit.
+        mpq_class squares = 0;
+        for (const auto& row : x.Residuals(mask))
+            for (const mpq_class& e : row) squares += e * e * static_cast<long>(x.cells / row.size());
+        EXPECT_EQ(s.error.ss, Rounded(squares));
         std::vector<long double> plotted;
         std::int64_t beyond = 0, unplotted = 0;
         long double largest = 0;
