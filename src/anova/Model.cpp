@@ -281,6 +281,11 @@ void TestWithin(const ExactEffect& x, const WithinError& error, const WithinBasi
         static_cast<Extended>(x.df / std::max<std::int64_t>(1, static_cast<std::int64_t>(k)));
     out.multivariate->errorDf = static_cast<Extended>(std::max<std::int64_t>(nu, 0));
     if (k == 0) return;  // a factor of one level: no effect
+    if (k == 1) {
+        // One contrast: the multivariate test is the univariate F test.
+        out.multivariate->status = MultivariateStatus::OneDf;
+        return;
+    }
     if (!basis.whole[x.within]) {
         out.sphericityOmitted = k > 1;
         out.multivariate->status = MultivariateStatus::Omitted;
