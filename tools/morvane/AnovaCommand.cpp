@@ -71,8 +71,21 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     LoadStudy(store, in);
     // A data file's study: the subjects with every score, analysed as a design
     // and laid out as its outputs always were, its results file's precision beside.
-    const anova::Analysis analysis = anova::Analyse(DesignFromStudy(store, settings.decimalSeparator), request.analysis);
-    const PrecisionCheck precision = anova::CheckStudyResultsFile(store, settings.decimalSeparator, analysis);
+    const char separator = settings.decimalSeparator;
+    const DesignData design = DesignFromStudy(store, separator);
+    // The results file's sums are taken beside the analysis.
+    std::future<std::optional<SumsOfSquares>> sums = std::async(std::launch::async, [&] {
+        return anova::StudyResultsFileSums(store, separator, design.removed);
+    });
+    std::optional<anova::Analysis> analysed;
+    try {
+        analysed.emplace(anova::Analyse(design, request.analysis));
+    } catch (...) {
+        sums.wait();  // it reads the study: not beyond its life
+        throw;
+    }
+    const anova::Analysis& analysis = *analysed;
+    const PrecisionCheck precision = anova::CheckStudyResultsFile(store, separator, analysis, sums.get());
     request.output.provenance = ProvenanceOfFile(in);
     request.output.layout = OutputLayout::Study;
     WriteOut(out, FormatAnalysis(analysis, request.format, request.output, &precision));
