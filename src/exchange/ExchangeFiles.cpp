@@ -1,7 +1,6 @@
 #include "exchange/ExchangeFiles.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,16 +23,6 @@ namespace morvane {
 namespace {
 
 constexpr std::size_t kReadSize = 1 << 16;
-
-// Asks for huge pages under a large buffer, which the first write into it then
-// faults in a few at a time instead of thousands of small ones. Only advice:
-// without it the buffer works the same.
-void AdviseHugePages(char* buffer, std::size_t size) {
-    constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
-    const auto start = reinterpret_cast<std::uintptr_t>(buffer);
-    const std::uintptr_t begin = (start + kHuge - 1) & ~(kHuge - 1), end = (start + size) & ~(kHuge - 1);
-    if (end > begin) static_cast<void>(::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE));
-}
 
 // What a reader of a whole file watches so that an input without end is
 // refused at once: the start of its last line, and the end of its last byte

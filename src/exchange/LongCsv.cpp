@@ -30,11 +30,16 @@ using csv::LongRows;
 using csv::ScoreKind;
 using design::DecimalTerm;
 
-// A vector of `count` items, refused beyond the memory budget.
+// A vector of `count` items, refused beyond the memory budget; a large one
+// on huge pages where the system gives them.
 template <typename T>
 std::vector<T> Affordable(std::size_t count, const T& value = T{}) {
     EnsureAffordable(count, sizeof(T));
-    return std::vector<T>(count, value);
+    std::vector<T> items;
+    items.reserve(count);
+    AdviseHugePages(items.data(), count * sizeof(T));
+    items.resize(count, value);
+    return items;
 }
 
 std::size_t CheckedProduct(std::size_t x, std::size_t y) {

@@ -26,6 +26,11 @@ void EnsureAffordable(std::uint64_t count, std::uint64_t elementSize);
 // reach them. Only a saving: where the system cannot, the faults come later.
 void MapPagesAhead(void* data, std::size_t bytes);
 
+// Asks for huge pages under a large buffer not yet written, which the first
+// writes into it then fault in a few at a time instead of thousands of small
+// ones. Only advice: without it the buffer works the same.
+void AdviseHugePages(void* data, std::size_t bytes);
+
 // Grows `items` to hold `more` items beyond its size, twice its capacity as a
 // rule, within the memory budget (OutOfMemoryError beyond it).
 template <typename Items>

@@ -277,6 +277,7 @@ void RowReader::ReadUntil(std::size_t limit, std::size_t rowsAhead, const std::a
     if (out_.rows.empty()) out_.rows.emplace_back();
     std::vector<LongRow>& rows = out_.rows.back();
     MakeRoom(rows, rowsAhead);
+    if (rows.empty()) AdviseHugePages(rows.data(), rows.capacity() * sizeof(LongRow));
     for (std::size_t count = 0; reader_.Position() < limit; ++count) {
         if (stop != nullptr && count % 4096 == 0 && stop->load(std::memory_order_relaxed)) break;
         if (!patterned || !reader_.NextIf(pattern)) {
