@@ -1,4 +1,4 @@
-#include "analysiswindow/AnalysisTableModel.h"
+#include "resultswindow/AnalysisTableModel.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "designwindow/CsvRolesDialog.h"
+#include "levelswindow/CsvRolesDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

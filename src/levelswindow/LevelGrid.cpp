@@ -1,4 +1,4 @@
-#include "designwindow/LevelGrid.h"
+#include "levelswindow/LevelGrid.h"
 
 #include <QtMath>
 

@@ -1,4 +1,4 @@
-#include "designwindow/DesignWindow.h"
+#include "levelswindow/LevelsWindow.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -7,47 +7,47 @@
 #include <fstream>
 #include <utility>
 
-#include "analysiswindow/DesignAnalysisWindow.h"
 #include "datawindow/DataWindow.h"
-#include "designwindow/CsvRolesDialog.h"
-#include "designwindow/LevelGrid.h"
-#include "designwindow/LoadProgress.h"
+#include "levelswindow/CsvRolesDialog.h"
+#include "levelswindow/LevelGrid.h"
+#include "levelswindow/LoadProgress.h"
 #include "exchange/ExchangeFiles.h"
 #include "exchange/StudyCsv.h"
 #include "qttext/Fonts.h"
+#include "resultswindow/ResultsWindow.h"
 #include "qttext/Text.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "session/Recovery.h"
 #include "store/DataFile.h"
-#include "ui_DesignWindow.h"
+#include "ui_LevelsWindow.h"
 #include "widgets/FileChoice.h"
 
 namespace morvane {
 
-DesignWindow::DesignWindow(StudyStore& store, const widgets::Seams& seams, char decimalSeparator,
+LevelsWindow::LevelsWindow(StudyStore& store, const widgets::Seams& seams, char decimalSeparator,
                            QWidget* parent)
-    : FormWindow(parent, {}, store, seams, decimalSeparator), ui_(BuildForm<Ui::DesignWindow>()) {
+    : FormWindow(parent, {}, store, seams, decimalSeparator), ui_(BuildForm<Ui::LevelsWindow>()) {
     for (QWidget* w : {static_cast<QWidget*>(ui_->Label1), static_cast<QWidget*>(ui_->Label2),
                        static_cast<QWidget*>(ui_->Label3), static_cast<QWidget*>(ui_->NEdit)})
         w->setFont(qttext::CharacterFont(Face::PGothic, 16));
 
-    connect(ui_->GOButton, &QPushButton::clicked, this, &DesignWindow::StartNewStudy);
-    connect(ui_->ReadButton, &QPushButton::clicked, this, &DesignWindow::LoadStudy);
-    connect(ui_->ExitButton, &QPushButton::clicked, this, &DesignWindow::Exit);
-    connect(ui_->AddAButton, &QPushButton::clicked, this, &DesignWindow::InsertLevelA);
-    connect(ui_->AddBButton, &QPushButton::clicked, this, &DesignWindow::InsertLevelB);
-    connect(ui_->DelAButton, &QPushButton::clicked, this, &DesignWindow::DeleteLevelA);
-    connect(ui_->DelBButton, &QPushButton::clicked, this, &DesignWindow::DeleteLevelB);
+    connect(ui_->GOButton, &QPushButton::clicked, this, &LevelsWindow::StartNewStudy);
+    connect(ui_->ReadButton, &QPushButton::clicked, this, &LevelsWindow::LoadStudy);
+    connect(ui_->ExitButton, &QPushButton::clicked, this, &LevelsWindow::Exit);
+    connect(ui_->AddAButton, &QPushButton::clicked, this, &LevelsWindow::InsertLevelA);
+    connect(ui_->AddBButton, &QPushButton::clicked, this, &LevelsWindow::InsertLevelB);
+    connect(ui_->DelAButton, &QPushButton::clicked, this, &LevelsWindow::DeleteLevelA);
+    connect(ui_->DelBButton, &QPushButton::clicked, this, &LevelsWindow::DeleteLevelB);
 
     SetUpGrids();
     // No control is named to take the focus first: the first in the tab order.
     ui_->GOButton->setFocus();
 }
 
-DesignWindow::~DesignWindow() = default;
+LevelsWindow::~LevelsWindow() = default;
 
-void DesignWindow::SetUpGrids() {
+void LevelsWindow::SetUpGrids() {
     Run([this] {
         SetUpLevelGrid(*ui_->StringGridA, 'a');
         SetUpLevelGrid(*ui_->StringGridB, 'b');
@@ -55,23 +55,23 @@ void DesignWindow::SetUpGrids() {
     });
 }
 
-void DesignWindow::InsertLevelA() {
+void LevelsWindow::InsertLevelA() {
     Run([this] { AddLevel(*ui_->StringGridA, 'a'); });
 }
 
-void DesignWindow::InsertLevelB() {
+void LevelsWindow::InsertLevelB() {
     Run([this] { AddLevel(*ui_->StringGridB, 'b'); });
 }
 
-void DesignWindow::DeleteLevelA() {
+void LevelsWindow::DeleteLevelA() {
     Run([this] { DeleteLevel(*ui_->StringGridA, 'a'); });
 }
 
-void DesignWindow::DeleteLevelB() {
+void LevelsWindow::DeleteLevelB() {
     Run([this] { DeleteLevel(*ui_->StringGridB, 'b'); });
 }
 
-void DesignWindow::StartNewStudy() {
+void LevelsWindow::StartNewStudy() {
     Run([this] {
         morvane::StartNewStudy(store_, LevelNames(*ui_->StringGridA), LevelNames(*ui_->StringGridB),
                                qttext::ToCp932(ui_->NEdit->text()));
@@ -79,7 +79,7 @@ void DesignWindow::StartNewStudy() {
     });
 }
 
-void DesignWindow::LoadStudy() {
+void LevelsWindow::LoadStudy() {
     Run([this] {
         OpenDialog1.title = QStringLiteral(u"入力データファイル");
         QStringList filters = widgets::DataFileFilters();
@@ -93,7 +93,7 @@ void DesignWindow::LoadStudy() {
     });
 }
 
-void DesignWindow::OpenStudy(const std::string& path) {
+void LevelsWindow::OpenStudy(const std::string& path) {
     OpenDialog1.fileName = QFile::decodeName(path.c_str());
     if (IsLongCsv(path)) {
         show();
@@ -117,7 +117,7 @@ void DesignWindow::OpenStudy(const std::string& path) {
     if (failure) Run([&failure] { std::rethrow_exception(failure); });
 }
 
-bool DesignWindow::OpenRecoveredStudy(const LeftRecovery& left) {
+bool LevelsWindow::OpenRecoveredStudy(const LeftRecovery& left) {
     std::exception_ptr failure;
     try {
         StudyStore recovered;
@@ -138,7 +138,7 @@ bool DesignWindow::OpenRecoveredStudy(const LeftRecovery& left) {
     return false;
 }
 
-std::optional<std::int64_t> DesignWindow::ReadStudy(const std::string& path) {
+std::optional<std::int64_t> LevelsWindow::ReadStudy(const std::string& path) {
     LoadProgressDialog progress(this, loadProgressAfterMs_);
     StudyStore loaded;
     std::int64_t missing = 0;
@@ -153,7 +153,7 @@ std::optional<std::int64_t> DesignWindow::ReadStudy(const std::string& path) {
     return missing;
 }
 
-bool DesignWindow::IsLongCsv(const std::string& path) {
+bool LevelsWindow::IsLongCsv(const std::string& path) {
     if (QFileInfo(QFile::decodeName(path.c_str()))
             .suffix()
             .compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
@@ -173,7 +173,7 @@ bool DesignWindow::IsLongCsv(const std::string& path) {
     return line.find_first_of(",;\t") != std::string::npos;
 }
 
-void DesignWindow::OpenCsv(const std::string& path) {
+void LevelsWindow::OpenCsv(const std::string& path) {
     const FileBytes bytes = ReadWholeFile(path);
     auto* dialog = new CsvRolesDialog(this, seams_, path, std::string(bytes.View()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -183,7 +183,7 @@ void DesignWindow::OpenCsv(const std::string& path) {
     dialog->open();
 }
 
-void DesignWindow::OpenCsvDesign(const CsvRolesDialog& dialog) {
+void LevelsWindow::OpenCsvDesign(const CsvRolesDialog& dialog) {
     const LongCsvRoles roles = dialog.Roles();
     const LongCsvOptions options = dialog.Options();
     if (dialog.OpenInDataWindow()) {
@@ -204,17 +204,17 @@ void DesignWindow::OpenCsvDesign(const CsvRolesDialog& dialog) {
         return;
     }
     // An analysis that fails leaves no window behind.
-    auto window = std::make_unique<DesignAnalysisWindow>(this, seams_, decimalSeparator_);
+    auto window = std::make_unique<ResultsWindow>(this, seams_, decimalSeparator_);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->Show({dialog.Path(), roles, options}, dialog.Bytes(), dialog.Design());
-    csvAnalysis_ = window.release();
+    window->ShowCsv({dialog.Path(), roles, options}, dialog.Bytes(), dialog.Design());
+    csvResults_ = window.release();
 }
 
-void DesignWindow::Exit() {
+void LevelsWindow::Exit() {
     close();
 }
 
-void DesignWindow::HandOver(std::int64_t missingScores, const QString& studyFile) {
+void LevelsWindow::HandOver(std::int64_t missingScores, const QString& studyFile) {
     hide();
     data_ = new DataWindow(this, store_, seams_, decimalSeparator_);
     if (!studyFile.isEmpty()) data_->SetStudyFile(studyFile);
@@ -228,15 +228,15 @@ void DesignWindow::HandOver(std::int64_t missingScores, const QString& studyFile
         seams_.messages->ShowInformation(data_, qttext::FromCp932(messages::TrailingContent()));
 }
 
-bool DesignWindow::MayDiscard() {
+bool LevelsWindow::MayDiscard() {
     return data_ == nullptr || data_->MayDiscard();
 }
 
-bool DesignWindow::Changed() {
+bool LevelsWindow::Changed() {
     return data_ != nullptr && data_->Changed();
 }
 
-void DesignWindow::closeEvent(QCloseEvent* event) {
+void LevelsWindow::closeEvent(QCloseEvent* event) {
     // Hidden once the data window is open, this window is closed by it (after
     // its question), or otherwise (the end of the program) after the question.
     if (data_ != nullptr && !data_->EndStudy()) {

@@ -1,4 +1,4 @@
-#include "designwindow/LoadProgress.h"
+#include "levelswindow/LoadProgress.h"
 
 #include <QApplication>
 #include <QLocale>

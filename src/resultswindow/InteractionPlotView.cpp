@@ -1,4 +1,4 @@
-#include "analysiswindow/InteractionPlotView.h"
+#include "resultswindow/InteractionPlotView.h"
 
 #include <QBoxLayout>
 #include <QComboBox>

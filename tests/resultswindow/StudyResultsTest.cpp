@@ -1,10 +1,9 @@
-// The analysis window as the user meets it: 分  析 in the data window, the
-// published figures of the bundled study to ten significant digits, undefined
-// statistics, Ctrl+C, the copies of the summary table and the sentences, every
-// export type, the information after Calculate, the window's place on the
-// screen, the plot's error bars, the pages of the model checks with the Q-Q
-// plots of the residuals, and the plots' files, from the window and from
-// morvane plot.
+// The results window of a data file's study as the user meets it: 分  析 in the
+// data window, the published figures of the bundled study to ten significant
+// digits, undefined statistics, Ctrl+C, the copies of the summary table and the
+// sentences, every export type, the information after Calculate, the window's
+// place on the screen, the plot's error bars, and the pages of the model
+// checks with the Q-Q plots of the residuals.
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -14,8 +13,6 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QMimeData>
-#include <QPainter>
-#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
@@ -28,18 +25,20 @@
 #include <cstdlib>
 #include <memory>
 
-#include "analysis/FullAnalysis.h"
-#include "analysiswindow/AnalysisExport.h"
-#include "analysiswindow/AnalysisTableModel.h"
-#include "analysiswindow/AnalysisWindow.h"
-#include "analysiswindow/InteractionPlotView.h"
-#include "analysiswindow/QuantilePlotView.h"
-#include "analysiswindow/WindowPlacement.h"
+#include "anova/Analysis.h"
+#include "anova/StudyPrecision.h"
+#include "design/StudyDesign.h"
+#include "resultswindow/AnalysisExport.h"
+#include "resultswindow/AnalysisTableModel.h"
+#include "resultswindow/ResultsWindow.h"
+#include "resultswindow/InteractionPlotView.h"
+#include "resultswindow/QuantilePlotView.h"
+#include "resultswindow/WindowPlacement.h"
 #include "datawindow/DataWindow.h"
+#include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
 #include "output/ResultTables.h"
 #include "plot/InteractionPlot.h"
-#include "plot/PlotFiles.h"
 #include "plot/QuantilePlot.h"
 #include "report/CalculateCommand.h"
 #include "runtime/NumberText.h"
@@ -112,9 +111,35 @@ QByteArray FileBytes(const std::string& path) {
     return QByteArray::fromStdString(ReadBytes(path));
 }
 
+// The analysis 分析 forms of the study `store`.
+anova::Analysis StudyAnalysis(const StudyStore& store) {
+    return anova::Analyse(DesignFromStudy(store, '.'));
+}
+
+// What the window's copies and exports are written with, in `language`.
+OutputOptions StudyOptions(OutputLanguage language, Provenance provenance) {
+    OutputOptions options;
+    options.language = language;
+    options.layout = OutputLayout::Study;
+    options.provenance = std::move(provenance);
+    return options;
+}
+
+// The study of the data file `study` in `format` and `language`, as the
+// window's 書き出し writes it: with the precision check of its results file,
+// naming the bytes of `analysed`.
+std::string StudyFormat(const std::string& study, AnovaFormat format, OutputLanguage language,
+                        const std::string& analysed) {
+    StudyStore store;
+    LoadStudyFile(store, study);
+    const anova::Analysis analysis = StudyAnalysis(store);
+    const PrecisionCheck precision = anova::CheckStudyResultsFile(store, '.', analysis);
+    return FormatAnalysis(analysis, format, StudyOptions(language, ProvenanceOfFile(analysed)), &precision);
+}
+
 }  // namespace
 
-class AnalysisWindowTest : public QObject {
+class StudyResultsTest : public QObject {
     Q_OBJECT
 
     testing::TempDir dir_;
@@ -127,8 +152,8 @@ class AnalysisWindowTest : public QObject {
         form_ = std::make_unique<DataWindow>(&owner_, store_, seams_.Seams(), '.');
         return testing::ShowActive(form_.get()) ? form_.get() : nullptr;
     }
-    QWidget* Window() { return form_->findChild<QWidget*>(QStringLiteral("AnalysisWindow")); }
-    QWidget* PressAnalysis() {
+    ResultsWindow* Window() { return form_->Results(); }
+    ResultsWindow* PressAnalysis() {
         testing::Button(form_, "AnalysisButton")->click();
         return Window();
     }
@@ -317,14 +342,14 @@ private slots:
     void CopiesOfTheTableAndTheSentencesForAWordProcessor() {
         LoadStudyFile(store_, kEightSubjects);
         QVERIFY(OpenShown() != nullptr);
-        auto* window = static_cast<AnalysisWindow*>(PressAnalysis());
+        auto* window = PressAnalysis();
         QVERIFY(testing::ShowActive(window));
         StudyStore fresh;
         LoadStudyFile(fresh, kEightSubjects);
-        const FullAnalysis analysis = AnalyseStudy(fresh, '.');
+        const anova::Analysis analysis = StudyAnalysis(fresh);
         const auto copied = [] { return QApplication::clipboard()->mimeData(); };
         for (const OutputLanguage language : {OutputLanguage::Japanese, OutputLanguage::English}) {
-            const ApaOptions options{DfCorrection::GreenhouseGeisser, language};
+            const ApaOptions options = StudyOptions(language, ProvenanceOfFile(kEightSubjects));
             QCOMPARE(window->CopyOptions().language, language);
             // The shortcut from wherever the focus is in the window.
             QApplication::clipboard()->clear();
@@ -412,8 +437,8 @@ private slots:
     void TheErrorBarsAreTheMeansTablesFigures() {
         LoadStudyFile(store_, kEightSubjects);
         QVERIFY(OpenShown() != nullptr);
-        QWidget* window = PressAnalysis();
-        const FullAnalysis& analysis = static_cast<AnalysisWindow*>(window)->Analysis();
+        ResultsWindow* window = PressAnalysis();
+        const anova::Analysis& analysis = window->Analysis();
         auto* choice = testing::Find<QComboBox>(window, "ErrorBarsChoice");
         auto* plot = window->findChild<QWidget*>(QStringLiteral("InteractionPlot"));
         QCOMPARE(choice->count(), 3);
@@ -424,9 +449,9 @@ private slots:
             choice->setCurrentIndex(index);
             const auto& data = static_cast<InteractionPlotView*>(plot)->Data();
             QCOMPARE(static_cast<int>(data.barsShown), choice->itemData(index).toInt());
-            QCOMPARE(data.bars.size(), analysis.cells.size());
-            for (const MeanResult& m : analysis.cells) {
-                const auto& bar = data.bars[static_cast<std::size_t>((m.a - 1) * 3 + (m.b - 1))];
+            QCOMPARE(data.bars.size(), analysis.cellMeans.size());
+            for (const anova::Mean& m : analysis.cellMeans) {
+                const auto& bar = data.bars[static_cast<std::size_t>(m.at[0] * 3 + m.at[1])];
                 const std::optional<Interval> want =
                     data.barsShown == plot::ErrorBars::WithinCi95 ? m.withinCi95
                     : data.barsShown == plot::ErrorBars::Ci95
@@ -452,9 +477,6 @@ private slots:
         LoadStudyFile(store_, kEightSubjects);
         QVERIFY(OpenShown() != nullptr);
         QWidget* window = PressAnalysis();
-        StudyStore fresh;
-        LoadStudyFile(fresh, kEightSubjects);
-        const FullAnalysis analysis = AnalyseStudy(fresh, '.');
         const auto exportTo = [&](const std::string& name) {
             seams_.dialogs.Choose(QString::fromStdString(dir_.File(name)));
             testing::Button(window, "ExportButton")->click();
@@ -462,19 +484,15 @@ private slots:
         };
         // In the window's language, Japanese, until English is asked for; the
         // study as analysed is the bundled file's bytes.
-        OutputOptions japanese;
-        japanese.language = OutputLanguage::Japanese;
-        japanese.provenance = ProvenanceOfFile(kEightSubjects);
-        QCOMPARE(exportTo("tables.md").toStdString(),
-                 FormatAnalysis(analysis, AnovaFormat::Markdown, japanese));
-        QCOMPARE(exportTo("tables.CSV").toStdString(), FormatAnalysis(analysis, AnovaFormat::Csv, japanese));
-        QCOMPARE(exportTo("tables.json").toStdString(),
-                 FormatAnalysis(analysis, AnovaFormat::Json, japanese));
+        const auto expected = [](AnovaFormat format, OutputLanguage language) {
+            return StudyFormat(kEightSubjects, format, language, kEightSubjects);
+        };
+        QCOMPARE(exportTo("tables.md").toStdString(), expected(AnovaFormat::Markdown, OutputLanguage::Japanese));
+        QCOMPARE(exportTo("tables.CSV").toStdString(), expected(AnovaFormat::Csv, OutputLanguage::Japanese));
+        QCOMPARE(exportTo("tables.json").toStdString(), expected(AnovaFormat::Json, OutputLanguage::Japanese));
+        QVERIFY(FileBytes(dir_.File("tables.CSV")).contains("SSTotal"));  // the precision check's
         testing::Find<QCheckBox>(window, "EnglishCheck")->click();
-        OutputOptions english;
-        english.provenance = japanese.provenance;
-        QCOMPARE(exportTo("tables.md").toStdString(),
-                 FormatAnalysis(analysis, AnovaFormat::Markdown, english));
+        QCOMPARE(exportTo("tables.md").toStdString(), expected(AnovaFormat::Markdown, OutputLanguage::English));
         QCOMPARE(seams_.dialogs.Calls().back().title, QStringLiteral(u"書き出し"));
         QCOMPARE(seams_.dialogs.Calls().back().fileName, QString::fromStdString(dir_.File("tables.json")));
         QCOMPARE(seams_.dialogs.lastFilters.size(), 6);
@@ -502,17 +520,13 @@ private slots:
         QCOMPARE(seams_.messages.Shown().last(), QStringLiteral(u"不正なファイル名です."));
     }
 
-    // 書き出し writes what `morvane anova` writes of the same study: the
-    // program's version and the SHA-256 of the bytes analysed, the file it was
-    // loaded from while unchanged, else the study as 保存 writes it. A file
-    // that exists and that it did not write is asked about first.
-    void ExportsAreTheToolsBytesAndAskBeforeReplacing() {
-        const auto tool = [&](const std::string& study, const std::string& args) {
-            const std::string out = dir_.File("tool.out");
-            const std::string command =
-                std::string(MORVANE_TOOL) + " anova " + args + " " + study + " " + out;
-            const int raw = std::system(command.c_str());
-            return WIFEXITED(raw) && WEXITSTATUS(raw) == 0 ? FileBytes(out) : QByteArray("tool failed");
+    // 書き出し writes the outputs of the study's analysis with the program's
+    // version and the SHA-256 of the bytes analysed: the file it was loaded
+    // from while unchanged, else the study as 保存 writes it. A file that
+    // exists and that it did not write is asked about first.
+    void ExportsNameTheBytesAnalysedAndAskBeforeReplacing() {
+        const auto tool = [&](const std::string& study, AnovaFormat format, OutputLanguage language) {
+            return QByteArray::fromStdString(StudyFormat(study, format, language, study));
         };
         // The bundled study with LF line ends, which 保存 would not write.
         std::string lf = ReadBytes(kEightSubjects);
@@ -521,16 +535,16 @@ private slots:
         LoadStudyFile(store_, dir_.File("lf.dat"));
         QVERIFY(OpenShown() != nullptr);
         form_->SetStudyFile(QString::fromStdString(dir_.File("lf.dat")));
-        auto* window = static_cast<AnalysisWindow*>(PressAnalysis());
+        auto* window = PressAnalysis();
         const auto exportTo = [&](const std::string& name) {
             seams_.dialogs.Choose(QString::fromStdString(dir_.File(name)));
             window->Export();
             return FileBytes(dir_.File(name));
         };
         const QByteArray json = exportTo("loaded.json");
-        QCOMPARE(json, tool(dir_.File("lf.dat"), "--format json"));
+        QCOMPARE(json, tool(dir_.File("lf.dat"), AnovaFormat::Json, OutputLanguage::English));
         QVERIFY(json.contains("\"version\":\"") && !json.contains("\"dataSha256\":null"));
-        QCOMPARE(exportTo("loaded.md"), tool(dir_.File("lf.dat"), "--format markdown --lang ja"));
+        QCOMPARE(exportTo("loaded.md"), tool(dir_.File("lf.dat"), AnovaFormat::Markdown, OutputLanguage::Japanese));
         QVERIFY(FileBytes(dir_.File("loaded.md")).contains("SHA-256"));
 
         // Changed and analysed again: the study as saved then.
@@ -539,7 +553,7 @@ private slots:
         const QByteArray changed = exportTo("changed.json");
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("saved.dat")));
         QVERIFY(form_->Save());
-        QCOMPARE(changed, tool(dir_.File("saved.dat"), "--format json"));
+        QCOMPARE(changed, tool(dir_.File("saved.dat"), AnovaFormat::Json, OutputLanguage::English));
         QVERIFY(changed != json);
         QVERIFY(seams_.messages.AskedReplace().isEmpty());
 
@@ -571,7 +585,7 @@ private slots:
     void OutOfDateFiguresSaySoUntilTheNextAnalysis() {
         LoadStudyFile(store_, kEightSubjects);
         QVERIFY(OpenShown() != nullptr);
-        auto* window = static_cast<AnalysisWindow*>(PressAnalysis());
+        auto* window = PressAnalysis();
         QVERIFY(testing::ShowActive(window));
         QLabel* notice = testing::Find<QLabel>(window, "OutOfDateNotice");
         QVERIFY(notice->isHidden() && !window->OutOfDate());
@@ -637,11 +651,11 @@ private slots:
         store_.LevelNamesB[3] = " \x81\x40\t";  // a space, a full-width space, a tab
         QVERIFY(OpenShown() != nullptr);
         QCOMPARE(testing::Tabs(form_, "TabControl1")->tabText(1), QStringLiteral("a2"));
-        auto* window = static_cast<AnalysisWindow*>(PressAnalysis());
+        auto* window = PressAnalysis();
         QVERIFY(testing::ShowActive(window));
-        QCOMPARE(window->Analysis().namesA.at(1), std::string("a2"));
-        QCOMPARE(window->Analysis().namesB.at(2), std::string("b3"));
-        QCOMPARE(window->Analysis().namesB.at(3), std::string("b4"));
+        QCOMPARE(window->Analysis().within.at(0).levels.at(1), std::string("a2"));
+        QCOMPARE(window->Analysis().within.at(1).levels.at(2), std::string("b3"));
+        QCOMPARE(window->Analysis().within.at(1).levels.at(3), std::string("b4"));
         QVERIFY(Row(Table(window, "MeansATable"), QStringLiteral("a2")) >= 0);
         QVERIFY(
             static_cast<InteractionPlotView*>(window->findChild<QWidget*>(QStringLiteral("InteractionPlot")))
@@ -687,43 +701,57 @@ private slots:
         QCOMPARE(frozen->geometry().topLeft(), QPoint(summary->frameWidth(), summary->frameWidth()));
     }
 
+    // The pages in their order, each table the one description's for the
+    // window cell by cell, the Q-Q plots of the four strata and their export.
     void ModelCheckPagesAndTheQuantilePlots() {
         LoadStudyFile(store_, kEightSubjects);
         QVERIFY(OpenShown() != nullptr);
-        QWidget* window = PressAnalysis();
+        ResultsWindow* window = PressAnalysis();
         StudyStore fresh;
         LoadStudyFile(fresh, kEightSubjects);
-        const FullAnalysis r = AnalyseStudy(fresh, '.');
+        const anova::Analysis r = StudyAnalysis(fresh);
+        const PrecisionCheck precision = anova::CheckStudyResultsFile(fresh, '.', r);
         auto* pages = testing::Find<QTabWidget>(window, "Pages");
         QStringList captions;
         for (int i = 0; i < pages->count(); ++i) captions.append(pages->tabText(i));
-        for (const QString& page :
-             {QStringLiteral(u"多変量検定"), QStringLiteral(u"前提の確認"), QStringLiteral(u"順位検定")})
-            QVERIFY2(captions.contains(page), qPrintable(captions.join('|')));
-        // B and A x B tested, four statistics each; A's one degree of freedom in a note.
+        QCOMPARE(captions.join('|'), QStringLiteral(u"分散分析|平均|対ごとの比較|単純主効果|多変量検定|前提の確認|"
+                                                    u"Q-Q プロット|順位検定|精度"));
+        OutputOptions shown;
+        shown.layout = OutputLayout::Study;
+        const std::vector<TableText> tables = TableTexts(r, TableReader::Window, shown, '.', &precision);
+        QCOMPARE(tables.size(), std::size_t{15});
+        for (const TableText& table : tables) {
+            QTableView* view = Table(window, (table.id + "Table").c_str());
+            QCOMPARE(view->model()->rowCount(), static_cast<int>(table.rows.size()));
+            QCOMPARE(view->model()->columnCount(), static_cast<int>(table.header.size()));
+            for (std::size_t c = 0; c < table.header.size(); ++c)
+                QCOMPARE(view->model()->headerData(static_cast<int>(c), Qt::Horizontal).toString().toStdString(),
+                         table.header[c]);
+            for (std::size_t row = 0; row < table.rows.size(); ++row)
+                for (std::size_t c = 0; c < table.header.size(); ++c)
+                    QCOMPARE(view->model()->index(static_cast<int>(row), static_cast<int>(c)).data().toString(),
+                             QString::fromStdString(table.rows[row][c]));
+            const auto* notes = window->findChild<QLabel*>(QString::fromStdString(table.id + "TableNotes"));
+            QCOMPARE(notes != nullptr, table.id != "Precision");
+            if (notes != nullptr) QCOMPARE(notes->isHidden(), table.notes.empty());
+        }
+        // B and A x B tested, four statistics each.
         QTableView* multivariate = Table(window, "MultivariateTable");
-        QCOMPARE(multivariate->model()->rowCount(), 8);
-        QCOMPARE(
-            multivariate->model()->index(0, Column(multivariate, QStringLiteral(u"F 値"))).data().toString(),
-            Digits10(*r.multivariate.B.f));
-        QVERIFY(testing::Find<QLabel>(window, "MultivariateTableNotes")
-                    ->text()
-                    .contains(QStringLiteral(u"自由度が 1")));
-        QTableView* residuals = Table(window, "ResidualsTable");
-        QCOMPARE(Cell(residuals, "A x B x S", "Shapiro-Wilk W"),
-                 Digits10(*r.assumptions.strata[3].normality.w));
-        QCOMPARE(Row(Table(window, "OutlyingTable"), "3"), 0);
-        QCOMPARE(Cell(Table(window, "FriedmanTable"), QStringLiteral(u"B (A で平均)"),
-                      QStringLiteral(u"カイ二乗")),
-                 Digits10(*r.rankBased.B.chiSquare));
-        QCOMPARE(Table(window, "AlignedRanksTable")->model()->rowCount(), 3);
-        QCOMPARE(Table(window, "CellShapeTable")->model()->rowCount(), 6);
+        QCOMPARE(Row(multivariate, "B") + 4, Row(multivariate, "A x B"));
+        QCOMPARE(multivariate->model()->index(Row(multivariate, "B") + 3, 1).data().toString(),
+                 QStringLiteral(u"Roy の最大根"));
 
         // The plots of the four strata, exported as images only.
         const plot::QuantilePlotData& plots = testing::Find<QuantilePlotView>(window, "QuantilePlot")->Data();
+        const plot::QuantilePlotData want = plot::QuantilePlotDataOf(r, '.', true);
         QCOMPARE(plots.panels.size(), std::size_t{4});
-        QCOMPARE(plots.panels[3].points.size(), std::size_t{48});
-        QVERIFY(!testing::Find<QLabel>(window, "QuantilePlotCaption")->text().isEmpty());
+        QCOMPARE(plots.panels[0].title, QStringLiteral(u"被験者 (S)"));
+        for (std::size_t k = 0; k < 4; ++k) {
+            QCOMPARE(plots.panels[k].title, want.panels[k].title);
+            QCOMPARE(plots.panels[k].detail, want.panels[k].detail);
+            QCOMPARE(plots.panels[k].points.size(), want.panels[k].points.size());
+        }
+        QCOMPARE(testing::Find<QLabel>(window, "QuantilePlotCaption")->text(), plot::QuantilePlotCaption(want));
         const auto exportTo = [&](const std::string& name) {
             seams_.dialogs.Choose(QString::fromStdString(dir_.File(name)));
             testing::Button(window, "ExportQuantilePlotButton")->click();
@@ -791,173 +819,11 @@ private slots:
         QVERIFY(seams_.messages.Informed().isEmpty());
     }
 
-    void ThePlotsAxisAndPixels() {
-        // Offset data keep their digits on the axis: distinct texts, each its tick.
-        Extended step = 0;
-        const std::vector<Extended> ticks = plot::AxisTicks(1e12L + 0.05L, 1e12L + 0.95L, 6, step);
-        QVERIFY(ticks.size() >= 4 && ticks.size() <= 10);
-        QCOMPARE(step, 0.2L);
-        QStringList texts;
-        for (Extended t : ticks) texts.append(plot::TickText(t, step, ','));
-        QCOMPARE(texts.front(), QStringLiteral("1000000000000,2"));
-        QCOMPARE(texts.removeDuplicates(), 0);
-        QCOMPARE(plot::TickText(0, 0.5L, '.'), QStringLiteral("0"));
-        QCOMPARE(plot::TickText(-2.5L, 0.5L, '.'), QStringLiteral("-2.5"));
-
-        StudyStore study;
-        LoadStudyFile(study, kEightSubjects);
-        const plot::InteractionPlotData data = plot::PlotDataOf(AnalyseStudy(study, '.'), '.');
-        QCOMPARE(data.levelsB, (QStringList{"b1", "b2", "b3"}));
-        QCOMPARE(data.means[5], 23.0L);  // a2 b3
-        QVERIFY(data.bars[5].has_value());
-        // One line colour per level of A, at any size.
-        for (const QSize size : {QSize(960, 720), QSize(60, 40), QSize(3000, 1200)}) {
-            const QImage image =
-                QImage::fromData(plot::RenderPlotFile(data, plot::PlotFileType::Png, size), "PNG");
-            QCOMPARE(image.size(), size);
-            if (size.width() < 100) continue;
-            bool blue = false, orange = false;
-            for (int y = 0; y < image.height(); y += 2)
-                for (int x = 0; x < image.width(); ++x) {
-                    const QRgb p = image.pixel(x, y) & 0xFFFFFF;
-                    blue = blue || p == 0x0072B2;
-                    orange = orange || p == 0xD55E00;
-                }
-            QVERIFY(blue && orange);
-        }
-    }
-
-    void TheQuantilePlotsShowEachStratumAndItsOutliers() {
-        // Twelve subjects of scattered scores, the fifth far off in one cell.
-        const auto score = [](int s, int a, int b) {
-            const int noise = (s * 37 + a * 11 + b * 7 + s * a * b * 5) % 13;
-            return std::to_string(s == 5 && a == 2 && b == 3 ? 90 : 20 + noise + 3 * b);
-        };
-        StudyStore study;
-        FillStudy(study, 12, 2, 3, score);
-        const plot::QuantilePlotData data = plot::QuantilePlotDataOf(AnalyseStudy(study, ','), ',');
-        QCOMPARE(data.panels.size(), std::size_t{4});
-        QCOMPARE(data.panels[0].title, QStringLiteral(u"被験者 (S)"));
-        QCOMPARE(data.panels[3].title, QStringLiteral("A x B x S"));
-        QCOMPARE(data.panels[3].points.size(), std::size_t{72});
-        QVERIFY2(QRegularExpression(
-                     QStringLiteral(u"^残差 72 個 · Shapiro-Wilk W = ,\\d{4}; p (= ,\\d{3}|< ,001)$"))
-                     .match(data.panels[3].detail)
-                     .hasMatch(),
-                 qPrintable(data.panels[3].detail));
-        const QString caption = plot::QuantilePlotCaption(data);
-        QVERIFY(caption.contains(QStringLiteral("y = x")) && caption.contains(QStringLiteral("(i − 3/8)")));
-        QVERIFY(!caption.contains(QStringLiteral(u"1000 個を超える")));
-
-        // Counts of the points' blue and the outliers' vermilion in each quarter of the image.
-        struct Inks {
-            int blue[4] = {}, vermilion[4] = {};
-        };
-        const auto inks = [](const plot::QuantilePlotData& d, QSize size) {
-            QImage image(size, QImage::Format_RGB32);
-            {
-                QPainter painter(&image);
-                plot::PaintQuantilePlot(painter, QRectF(QPointF(0, 0), QSizeF(size)), d);
-            }
-            Inks found;
-            for (int y = 0; y < image.height(); ++y)
-                for (int x = 0; x < image.width(); ++x) {
-                    const QColor c = image.pixelColor(x, y);
-                    const int quarter = (y * 2 / image.height()) * 2 + x * 2 / image.width();
-                    found.blue[quarter] += c.blue() > c.red() + 80;
-                    found.vermilion[quarter] += c.red() > c.blue() + 80 && c.red() > 150;
-                }
-            return found;
-        };
-        const Inks drawn = inks(data, QSize(800, 600));
-        for (int k = 0; k < 4; ++k) QVERIFY2(drawn.blue[k] > 40, qPrintable(QString::number(k)));
-        QVERIFY(drawn.vermilion[3] > 10);  // the fifth subject's residual in A x B x S
-        inks(data, QSize(60, 40));         // too small for its text, and drawn all the same
-
-        // A study of one score throughout has no residuals: four panels that say so.
-        StudyStore constant;
-        FillStudy(constant, 4, 2, 2, [](int, int, int) { return std::string("7"); });
-        const plot::QuantilePlotData none = plot::QuantilePlotDataOf(AnalyseStudy(constant, '.'), '.');
-        QCOMPARE(none.panels.size(), std::size_t{4});
-        for (const plot::QuantilePanel& panel : none.panels) {
-            QVERIFY(panel.points.empty());
-            QCOMPARE(panel.detail, QStringLiteral(u"残差はすべて 0"));
-        }
-        const Inks blank = inks(none, QSize(800, 600));
-        for (int k = 0; k < 4; ++k) QVERIFY(blank.blue[k] == 0 && blank.vermilion[k] == 0);
-        // Its words, out of the runs of text the drawing breaks them into.
-        const QString words =
-            QString::fromUtf8(plot::RenderPlotFile(none, plot::PlotFileType::Svg, {800, 600}))
-                .remove(QRegularExpression(QStringLiteral("<[^>]*>|\\s")));
-        QCOMPARE(words.count(QStringLiteral(u"残差なし")), 4);
-        QVERIFY(plot::QuantilePlotDataOf(FullAnalysis{}, '.').Empty());
-
-        // The files: a PNG of the size, an SVG of the title and caption, one PDF page.
-        const QImage png =
-            QImage::fromData(plot::RenderPlotFile(data, plot::PlotFileType::Png, QSize(640, 480)), "PNG");
-        QCOMPARE(png.size(), QSize(640, 480));
-        const QByteArray svg = plot::RenderPlotFile(data, plot::PlotFileType::Svg, QSize(640, 480));
-        QVERIFY(QSvgRenderer(svg).isValid());
-        QVERIFY(QString::fromUtf8(svg).contains(QStringLiteral(u"<title>正規 Q-Q プロット</title>")));
-        QVERIFY(QString::fromUtf8(svg).contains(caption.toHtmlEscaped()));
-        QCOMPARE(PdfPages(plot::RenderPlotFile(data, plot::PlotFileType::Pdf, QSize(640, 480))), 1);
-
-        // More than a thousand residuals: the tails and evenly spaced ranks, said in the caption.
-        StudyStore large;
-        FillStudy(large, 60, 4, 5, score);
-        const plot::QuantilePlotData thinned = plot::QuantilePlotDataOf(AnalyseStudy(large, '.'), '.');
-        QCOMPARE(thinned.panels[3].residuals, std::size_t{1200});
-        QCOMPARE(thinned.panels[3].points.size(), std::size_t{1000});
-        QVERIFY(plot::QuantilePlotCaption(thinned).contains(QStringLiteral(u"1000 個を超える層")));
-    }
-
-    void MorvanePlotWritesFilesThatOpen() {
-        const auto run = [&](const std::string& args) {
-            const std::string command =
-                std::string(MORVANE_TOOL) + " plot " + args + " 2>" + dir_.File("err");
-            const int raw = std::system(command.c_str());
-            return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        };
-        const std::string study = std::string(kEightSubjects);
-        QCOMPARE(run(study + " " + dir_.File("p.png") + " --width 640 --height 480"), 0);
-        QCOMPARE(QImage::fromData(FileBytes(dir_.File("p.png")), "PNG").size(), QSize(640, 480));
-        QCOMPARE(run(study + " " + dir_.File("p.svg")), 0);
-        QSvgRenderer svg(FileBytes(dir_.File("p.svg")));
-        QVERIFY(svg.isValid());
-        QCOMPARE(svg.viewBoxF(), QRectF(0, 0, 800, 600));
-        QVERIFY(QString::fromUtf8(FileBytes(dir_.File("p.svg")))
-                    .contains(QStringLiteral(u"誤差線は被験者内 95% 信頼区間")));
-        // The error bars it is told, named in the drawing's description.
-        QCOMPARE(run(study + " " + dir_.File("se.svg") + " --error-bars se"), 0);
-        QVERIFY(QString::fromUtf8(FileBytes(dir_.File("se.svg")))
-                    .contains(QStringLiteral(u"誤差線は平均 ± 標準誤差")));
-        QCOMPARE(run("--error-bars ci95 " + study + " " + dir_.File("ci.png") + " --width 640 --height 480"),
-                 0);
-        QVERIFY(FileBytes(dir_.File("ci.png")) != FileBytes(dir_.File("p.png")));
-        QCOMPARE(run("--height 300 " + study + " " + dir_.File("p.PDF")), 0);
-        const QByteArray pdf = FileBytes(dir_.File("p.PDF"));
-        QCOMPARE(PdfPages(pdf), 1);
-        QVERIFY(pdf.contains("/MediaBox [0 0 600.000000 225.000000]"));
-        // The Q-Q plots in place of the interaction plot; without error bars.
-        QCOMPARE(run(study + " " + dir_.File("qq.svg") + " --qq"), 0);
-        QVERIFY(FileBytes(dir_.File("qq.svg")) != FileBytes(dir_.File("p.svg")));
-        QVERIFY(
-            QString::fromUtf8(FileBytes(dir_.File("qq.svg"))).contains(QStringLiteral(u"正規 Q-Q プロット")));
-        QCOMPARE(run(study + " " + dir_.File("qq.png") + " --qq --error-bars se"), 2);
-        QVERIFY(ReadBytes(dir_.File("err")).find("--error-bars is for the interaction plot") !=
-                std::string::npos);
-        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("qq.png"))));
-        // Usage errors, and a study whose score is not a number.
-        for (const std::string& bad :
-             {study + " p.txt", study + " p.png --width 0", study + " p.png --height", study,
-              study + " p.png extra", study + " p.png --error-bars sd", study + " p.png --error-bars"})
-            QCOMPARE(run(bad), 2);
-        testing::WriteBytes(dir_.File("bad.dat"), "1\r\n1\r\n1\r\na\r\nb\r\nx1\r\n");
-        QCOMPARE(run(dir_.File("bad.dat") + " " + dir_.File("bad.png")), 1);
-        QVERIFY(ReadBytes(dir_.File("err")).find("morvane: 'x1'") != std::string::npos);
-        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("bad.png"))));
-    }
 };
 
-QTEST_MAIN(AnalysisWindowTest)
-#include "AnalysisWindowTest.moc"
+int RunStudyResultsTest(int argc, char** argv) {
+    StudyResultsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "StudyResultsTest.moc"

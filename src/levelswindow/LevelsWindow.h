@@ -1,5 +1,5 @@
 #pragma once
-// The design window, the program's first and main window. The user names the
+// The levels window, the program's first and main window. The user names the
 // levels of A and B in two grids and gives N; OK starts a new study and Load
 // reads one from a data file, and either hands over to the data window.
 
@@ -9,15 +9,15 @@
 #include <optional>
 #include <string>
 
-#include "analysiswindow/DesignAnalysisWindow.h"
-#include "designwindow/CsvRolesDialog.h"
+#include "levelswindow/CsvRolesDialog.h"
+#include "resultswindow/ResultsWindow.h"
 #include "store/StudyStore.h"
 #include "widgets/DialogState.h"
 #include "widgets/FormWindow.h"
 #include "widgets/Seams.h"
 
 namespace Ui {
-class DesignWindow;
+class LevelsWindow;
 }
 
 namespace morvane {
@@ -26,14 +26,14 @@ class LeftRecovery;
 
 class DataWindow;
 
-class DesignWindow : public widgets::FormWindow {
+class LevelsWindow : public widgets::FormWindow {
     Q_OBJECT
 
 public:
     // Creation sets up the level grids and N (SetUpGrids).
-    DesignWindow(StudyStore& store, const widgets::Seams& seams, char decimalSeparator,
+    LevelsWindow(StudyStore& store, const widgets::Seams& seams, char decimalSeparator,
                  QWidget* parent = nullptr);
-    ~DesignWindow() override;
+    ~LevelsWindow() override;
 
     // 閉じる: closes the window, which ends the program.
     void Exit();
@@ -62,15 +62,15 @@ public:
 
     // A long CSV (named .csv, or whose first line is no data file's count):
     // the dialog of its columns' roles over this window, modal to it. Its ＯＫ
-    // opens the design's analysis window, or for a study of two within
+    // opens the design's results window, or for a study of two within
     // factors the user chose so, the data window as a new study. Throws the
     // read's InOutError or CsvError (no header) before any dialog.
     void OpenCsv(const std::string& path);
     static bool IsLongCsv(const std::string& path);
-    // The roles dialog while it is open, and the analysis window last opened
+    // The roles dialog while it is open, and the results window last opened
     // on a CSV; nullptr when none.
     CsvRolesDialog* CsvDialog() const { return csvDialog_; }
-    DesignAnalysisWindow* CsvAnalysis() const { return csvAnalysis_; }
+    ResultsWindow* CsvResults() const { return csvResults_; }
 
     // Opens the study that a crashed program left in `left` (Program, at the
     // start), as OpenStudy opens a file, the study counting as changed until
@@ -113,16 +113,16 @@ private:
     // a load that fails (its error thrown) or is stopped (nullopt) changes
     // nothing. Returns how many scores the file ended before.
     std::optional<std::int64_t> ReadStudy(const std::string& path);
-    // The roles dialog's ＯＫ: the analysis window, or the data window.
+    // The roles dialog's ＯＫ: the results window, or the data window.
     void OpenCsvDesign(const CsvRolesDialog& dialog);
 
-    std::unique_ptr<Ui::DesignWindow> ui_;
+    std::unique_ptr<Ui::LevelsWindow> ui_;
     // The study read last has content after its last score (told once, at the hand-over).
     bool trailingContent_ = false;
     DataWindow* data_ = nullptr;
     int loadProgressAfterMs_ = 500;
     QPointer<CsvRolesDialog> csvDialog_;
-    QPointer<DesignAnalysisWindow> csvAnalysis_;
+    QPointer<ResultsWindow> csvResults_;
 };
 
 }  // namespace morvane

@@ -1,14 +1,14 @@
 #pragma once
-// The design of the worked example typed into the design window as a user
+// The design of the worked example typed into the levels window as a user
 // would: levels a1 and a2 of A, b1 and b2 of B, and N = 3.
 
-#include "designwindow/DesignWindow.h"
+#include "levelswindow/LevelsWindow.h"
 #include "support/Components.h"
 #include "support/WindowDriving.h"
 
 namespace morvane::testing {
 
-inline void TypeWorkedExampleDesign(DesignWindow* form) {
+inline void TypeWorkedExampleLevels(LevelsWindow* form) {
     testing::Button(form, "AddAButton")->click();
     TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "a1");
     TypeInCell(testing::Grid(form, "StringGridA"), 1, 2, "a2");

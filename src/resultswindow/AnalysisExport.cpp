@@ -1,4 +1,4 @@
-#include "analysiswindow/AnalysisExport.h"
+#include "resultswindow/AnalysisExport.h"
 
 #include <QFileInfo>
 #include <optional>
@@ -26,8 +26,8 @@ QStringList ExportNameFilters() {
             QStringLiteral(u"プロット: SVG (*.svg)"),   QStringLiteral(u"プロット: PDF (*.pdf)")};
 }
 
-void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotData& plot, const QString& path,
-                    const OutputOptions& options) {
+void ExportAnalysis(const anova::Analysis& analysis, const PrecisionCheck* precision,
+                    const plot::InteractionPlotData& plot, const QString& path, const OutputOptions& options) {
     const std::string file = qttext::FilePath(path);
     if (const auto type = plot::PlotFileTypeOf(path)) {
         plot::WritePlotFile(plot, *type, kExportPlotSize, file);
@@ -43,7 +43,7 @@ void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotDat
         format = AnovaFormat::Json;
     else
         throw ExportTypeError();
-    const std::string text = FormatAnalysis(analysis, format, options);
+    const std::string text = FormatAnalysis(analysis, format, options, precision);
     WriteTextFile(file, [&](TextWriter& out) { out.Write(text); });
 }
 
@@ -54,10 +54,6 @@ namespace morvane {
 QStringList PlotNameFilters() {
     return {QStringLiteral(u"PNG 画像 (*.png)"), QStringLiteral(u"SVG (*.svg)"),
             QStringLiteral(u"PDF (*.pdf)")};
-}
-
-QStringList QuantilePlotNameFilters() {
-    return PlotNameFilters();
 }
 
 namespace {
@@ -71,11 +67,11 @@ void ExportPlot(const PlotData& plot, const QString& path) {
 
 }  // namespace
 
-void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path) {
+void ExportQuantilePlotFile(const plot::QuantilePlotData& plot, const QString& path) {
     ExportPlot(plot, path);
 }
 
-void ExportInteractionPlot(const plot::InteractionPlotData& plot, const QString& path) {
+void ExportInteractionPlotFile(const plot::InteractionPlotData& plot, const QString& path) {
     ExportPlot(plot, path);
 }
 
@@ -96,10 +92,7 @@ bool ExportToChosenFile(const widgets::Seams& seams, QWidget* parent, widgets::O
     return true;
 }
 
-namespace {
-
-template <class Result>
-std::unique_ptr<QMimeData> SummaryMimeOf(const Result& analysis, const ApaOptions& options) {
+std::unique_ptr<QMimeData> SummaryTableMime(const anova::Analysis& analysis, const ApaOptions& options) {
     auto mime = std::make_unique<QMimeData>();
     mime->setHtml(QString::fromStdString(ApaSummaryHtml(analysis, options)));
     const QByteArray rtf = QByteArray::fromStdString(ApaSummaryRtf(analysis, options));
@@ -109,30 +102,11 @@ std::unique_ptr<QMimeData> SummaryMimeOf(const Result& analysis, const ApaOption
     return mime;
 }
 
-template <class Result>
-QString SentencesOf(const Result& analysis, const ApaOptions& options) {
+QString SentencesText(const anova::Analysis& analysis, const ApaOptions& options) {
     QStringList lines;
     for (const std::string& sentence : NamedSentences(analysis, options))
         lines.append(QString::fromStdString(sentence));
     return lines.join(QLatin1Char('\n'));
-}
-
-}  // namespace
-
-std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const ApaOptions& options) {
-    return SummaryMimeOf(analysis, options);
-}
-
-std::unique_ptr<QMimeData> SummaryTableMime(const DesignAnalysis& analysis, const ApaOptions& options) {
-    return SummaryMimeOf(analysis, options);
-}
-
-QString SentencesText(const FullAnalysis& analysis, const ApaOptions& options) {
-    return SentencesOf(analysis, options);
-}
-
-QString SentencesText(const DesignAnalysis& analysis, const ApaOptions& options) {
-    return SentencesOf(analysis, options);
 }
 
 }  // namespace morvane

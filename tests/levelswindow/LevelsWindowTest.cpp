@@ -1,4 +1,4 @@
-// The design window driven as the user drives it: the level grids, N, OK and
+// The levels window driven as the user drives it: the level grids, N, OK and
 // Load, and the hand-over to the data window.
 
 #include <QClipboard>
@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "datawindow/DataWindow.h"
-#include "designwindow/DesignWindow.h"
-#include "designwindow/LoadProgress.h"
+#include "levelswindow/LevelsWindow.h"
+#include "levelswindow/LoadProgress.h"
 #include "support/Components.h"
 #include "support/EndlessPipe.h"
 #include "support/FakeSeams.h"
@@ -39,16 +39,16 @@ std::vector<std::string> Headings(const widgets::StringGrid* grid) {
 
 }  // namespace
 
-class DesignWindowTest : public QObject {
+class LevelsWindowTest : public QObject {
     Q_OBJECT
 
     testing::TempDir dir_;
     testing::FakeSeams seams_;
     StudyStore store_;
-    std::unique_ptr<DesignWindow> form_;
+    std::unique_ptr<LevelsWindow> form_;
 
-    DesignWindow* OpenShown() {
-        form_ = std::make_unique<DesignWindow>(store_, seams_.Seams(), '.');
+    LevelsWindow* OpenShown() {
+        form_ = std::make_unique<LevelsWindow>(store_, seams_.Seams(), '.');
         return testing::ShowActive(form_.get()) ? form_.get() : nullptr;
     }
 
@@ -70,7 +70,7 @@ private slots:
     void cleanup() { form_.reset(); }
 
     void StartsWithOneUnnamedLevelOfEachAndNOfOne() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         QCOMPARE(form->windowTitle(), QStringLiteral("Form1"));
         QCOMPARE(testing::Label(form, "Label2")->text(), QStringLiteral(u"被験者内要因Ａ"));
@@ -109,7 +109,7 @@ private slots:
         };
         for (const auto& row : rows) {
             for (const char letter : {'a', 'b'}) {
-                DesignWindow* form = OpenShown();
+                LevelsWindow* form = OpenShown();
                 QVERIFY(form != nullptr);
                 auto* grid =
                     letter == 'a' ? testing::Grid(form, "StringGridA") : testing::Grid(form, "StringGridB");
@@ -135,7 +135,7 @@ private slots:
     }
 
     void TheLastLevelIsNeverDeleted() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "only");
         testing::Button(form, "DelAButton")->click();
@@ -145,7 +145,7 @@ private slots:
     }
 
     void OkAtOnceStartsTheSmallestStudyAndHandsOver() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::Button(form, "GOButton")->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
@@ -166,7 +166,7 @@ private slots:
         QVERIFY(form->Data()->isVisible());
         // A level with no name shows its number on its tab.
         QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->tabText(0), QStringLiteral("a1"));
-        // The data window is the design window's own and goes with it.
+        // The data window is the levels window's own and goes with it.
         QCOMPARE(form->findChildren<DataWindow*>(), QList<DataWindow*>{form->Data()});
         const QPointer<DataWindow> data = form->Data();
         form_.reset();
@@ -174,7 +174,7 @@ private slots:
     }
 
     void TwoAddsOnAFreshGridGiveLevelsNamedByOneSpace() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::Button(form, "AddAButton")->click();
         testing::Button(form, "AddAButton")->click();
@@ -202,7 +202,7 @@ private slots:
         };
         for (const auto& row : rows) {
             init();
-            DesignWindow* form = OpenShown();
+            LevelsWindow* form = OpenShown();
             QVERIFY(form != nullptr);
             testing::Button(form, "AddBButton")->click();
             testing::TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "p");
@@ -234,7 +234,7 @@ private slots:
     }
 
     void LoadReadsTheFileAndHandsOver() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::TypeInCell(testing::Grid(form, "StringGridA"), 1, 1, "typed");
         testing::WriteBytes(dir_.File("s.dat"), "1\r\n2\r\n1\r\nL1\r\nL2\r\nB\r\n3\r\n4\r\n");
@@ -256,12 +256,12 @@ private slots:
         QVERIFY(!form->isVisible());
         QCOMPARE(testing::Tabs(form->Data(), "TabControl1")->tabText(1), QStringLiteral("L2"));
         QCOMPARE(testing::Grid(form->Data(), "StringGrid1")->Cells().Cell(1, 1), std::string("3"));
-        // The design window's own grids keep what was typed.
+        // The levels window's own grids keep what was typed.
         QCOMPARE(testing::Grid(form, "StringGridA")->Cells().Cell(1, 1), std::string("typed"));
     }
 
-    void LoadFailuresKeepTheDesignWindow() {
-        DesignWindow* form = OpenShown();
+    void LoadFailuresKeepTheLevelsWindow() {
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         // A cancel ends the command silently.
         seams_.dialogs.Cancel();
@@ -289,7 +289,7 @@ private slots:
     // and a message over the data window says how many were missing; a
     // complete file says nothing.
     void AFileThatEndsEarlySaysHowManyScoresWereMissing() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::WriteBytes(dir_.File("cut.dat"), "3\r\n2\r\n2\r\nA1\r\nA2\r\nB1\r\nB2\r\n1\r\n2\r\n3\r\n4");
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("cut.dat")));
@@ -331,10 +331,10 @@ private slots:
         QCOMPARE(store_.CellText(1, 1, 1), std::string("7"));
     }
 
-    // The design window's frame, hidden behind the data window (closed by the
+    // The levels window's frame, hidden behind the data window (closed by the
     // end of the session, say), asks the data window's question first.
     void ClosingAsksForAChangedDataWindow() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         testing::Button(form, "GOButton")->click();
         DataWindow* data = form->Data();
@@ -342,7 +342,7 @@ private slots:
         QVERIFY(!form->Changed());
         testing::TypeText(QApplication::focusWidget(), QStringLiteral("4"));
         QVERIFY(form->Changed());
-        QSignalSpy closed(form, &DesignWindow::closed);
+        QSignalSpy closed(form, &LevelsWindow::closed);
         seams_.messages.Answer(widgets::SaveAnswer::Cancel);
         QVERIFY(!form->close());
         QCOMPARE(closed.count(), 0);
@@ -355,7 +355,7 @@ private slots:
 
     // The N box is one line: a paste into it takes the first value only.
     void APasteIntoNTakesItsFirstValue() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         QLineEdit* n = testing::Edit(form, "NEdit");
         n->setFocus();
@@ -372,9 +372,9 @@ private slots:
     // slowly, here) shows its progress in a modal dialog; 中止 stops it and
     // changes nothing: no message, no data window, the store as it was, the
     // window as usable as before. The command line's load stops the same way
-    // by Escape, and shows the design window alone.
+    // by Escape, and shows the levels window alone.
     void ALongLoadShowsItsProgressAndItsAbortChangesNothing() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         form->SetLoadProgressDelay(0);
         StartNewStudy(store_, {"kept"}, {"b"}, "4");
@@ -427,8 +427,8 @@ private slots:
         QVERIFY(form->findChild<QProgressDialog*>() == nullptr);
         QCOMPARE(store_.LevelNamesA, (NameArray{"", "L"}));
 
-        // The program's command line: Escape stops the load, and the design window shows.
-        form_ = std::make_unique<DesignWindow>(store_, seams_.Seams(), '.');
+        // The program's command line: Escape stops the load, and the levels window shows.
+        form_ = std::make_unique<LevelsWindow>(store_, seams_.Seams(), '.');
         form_->SetLoadProgressDelay(0);
         label.clear();
         {
@@ -466,16 +466,16 @@ private slots:
     }
 
     void CloseEndsTheProgram() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
-        QSignalSpy closed(form, &DesignWindow::closed);
+        QSignalSpy closed(form, &LevelsWindow::closed);
         testing::Button(form, "ExitButton")->click();
         QCOMPARE(closed.count(), 1);
         QVERIFY(!form->isVisible());
     }
 
     void TheKeyboardAloneNamesTheLevelsAndPressesTheButtons() {
-        DesignWindow* form = OpenShown();
+        LevelsWindow* form = OpenShown();
         QVERIFY(form != nullptr);
         QCOMPARE(form->minimumSize(), QSize(489, 297));  // StringGridB's right, ReadButton's bottom
         auto* gridA = testing::Grid(form, "StringGridA");
@@ -507,5 +507,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(DesignWindowTest)
-#include "DesignWindowTest.moc"
+QTEST_MAIN(LevelsWindowTest)
+#include "LevelsWindowTest.moc"

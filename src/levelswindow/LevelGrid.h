@@ -1,5 +1,5 @@
 #pragma once
-// The level grids of the design window: one row per level under a heading row,
+// The level grids of the levels window: one row per level under a heading row,
 // the level's heading ("a1 ==>") in column 0 and its name in column 1. The
 // number of levels is the row count less one and is kept nowhere else.
 

@@ -1,4 +1,4 @@
-#include "analysiswindow/WindowPlacement.h"
+#include "resultswindow/WindowPlacement.h"
 
 #include <algorithm>
 #include <cmath>

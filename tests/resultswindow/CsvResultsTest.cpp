@@ -1,5 +1,5 @@
-// The 図 page of a design's analysis window: the choice of the error bars
-// redrawing the plot and kept through a re-reading, the plot's export through
+// The plot of a long CSV's design in the results window: the choice of the
+// error bars redrawing it and kept through a re-reading, its export through
 // the file dialog, and the same figure as morvane plot draws.
 
 #include <sys/wait.h>
@@ -13,9 +13,9 @@
 #include <memory>
 #include <string>
 
-#include "analysiswindow/AnalysisExport.h"
-#include "analysiswindow/DesignAnalysisWindow.h"
-#include "analysiswindow/InteractionPlotView.h"
+#include "resultswindow/AnalysisExport.h"
+#include "resultswindow/InteractionPlotView.h"
+#include "resultswindow/ResultsWindow.h"
 #include "exchange/LongCsv.h"
 #include "plot/DesignPlot.h"
 #include "support/Components.h"
@@ -40,29 +40,29 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
-class DesignPlotPageTest : public QObject {
+class CsvResultsTest : public QObject {
     Q_OBJECT
 
     testing::TempDir dir_;
     testing::FakeSeams seams_;
     std::unique_ptr<QWidget> owner_;
-    DesignAnalysisWindow* window_ = nullptr;
+    ResultsWindow* window_ = nullptr;
 
     // The window of the CSV at `path`, as ＯＫ of the roles dialog opens it.
     void Open(const std::string& path) {
         owner_ = std::make_unique<QWidget>();
-        window_ = new DesignAnalysisWindow(owner_.get(), seams_.Seams(), '.');
+        window_ = new ResultsWindow(owner_.get(), seams_.Seams(), '.');
         CsvSource source{path, {"subject", "score", {"time"}, {"group"}}, {}};
         const QByteArray bytes = FileBytesOf(path);
-        window_->Show(source, bytes.toStdString(), ReadLongCsv(bytes.toStdString(), source.roles));
+        window_->ShowCsv(source, bytes.toStdString(), ReadLongCsv(bytes.toStdString(), source.roles));
     }
     const InteractionPlotView* View() const {
-        return window_->findChild<InteractionPlotView*>(QStringLiteral("DesignPlot"));
+        return window_->findChild<InteractionPlotView*>(QStringLiteral("InteractionPlot"));
     }
     QComboBox* Choice() const { return window_->findChild<QComboBox*>(QStringLiteral("ErrorBarsChoice")); }
     QString Caption() const { return window_->findChild<QLabel*>(QStringLiteral("PlotCaption"))->text(); }
 
-    // The 図 page's export to `name` in the test's folder, through the dialog.
+    // The plot's export to `name` in the test's folder, through the dialog.
     std::string ExportTo(const std::string& name) {
         seams_.dialogs.Choose(QString::fromStdString(dir_.File(name)));
         testing::Button(window_, "ExportPlotButton")->click();
@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(Choice()->currentIndex(), 2);
         QCOMPARE(View()->Data().barsShown, plot::ErrorBars::Se);
         QVERIFY(View()->Data().means ==
-                plot::DesignPlotDataOf(window_->Analysis(), '.', plot::ErrorBars::Se).means);
+                plot::PlotDataOf(window_->Analysis(), '.', plot::ErrorBars::Se).means);
         QVERIFY(View()->Data().bars.front()->high - View()->Data().bars.front()->low != widths[1]);
         QVERIFY(Caption().contains(plot::ErrorBarsCaption(plot::ErrorBars::Se)));
     }
@@ -191,5 +191,9 @@ private slots:
     }
 };
 
-QTEST_MAIN(DesignPlotPageTest)
-#include "DesignPlotPageTest.moc"
+int RunCsvResultsTest(int argc, char** argv) {
+    CsvResultsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "CsvResultsTest.moc"

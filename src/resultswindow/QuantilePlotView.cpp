@@ -1,4 +1,4 @@
-#include "analysiswindow/QuantilePlotView.h"
+#include "resultswindow/QuantilePlotView.h"
 
 #include <QPainter>
 

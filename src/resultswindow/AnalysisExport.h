@@ -1,9 +1,9 @@
 #pragma once
-// What the analysis window's 書き出し writes, by the type its file name's
+// What the results window's 書き出し writes, by the type its file name's
 // suffix names: the tables as markdown (.md), CSV (.csv) or JSON (.json), as
 // `morvane anova` writes them, or the interaction plot as PNG, SVG or PDF; and
-// what its copy actions put on the clipboard. Every export of the analysis
-// windows runs its file dialog and writes through ExportToChosenFile.
+// what its copy actions put on the clipboard. Every export of the results
+// window runs its file dialog and writes through ExportToChosenFile.
 
 #include <QMimeData>
 #include <QSize>
@@ -13,11 +13,12 @@
 #include <memory>
 #include <string>
 
-#include "analysis/FullAnalysis.h"
+#include "anova/Analysis.h"
 #include "output/ApaOutput.h"
 #include "output/OutputOptions.h"
 #include "plot/InteractionPlot.h"
 #include "plot/QuantilePlot.h"
+#include "report/PrecisionCheck.h"
 #include "runtime/Errors.h"
 #include "widgets/FileChoice.h"
 #include "widgets/Seams.h"
@@ -39,23 +40,23 @@ inline constexpr QSize kExportPlotSize{960, 720};
 // The types as the file dialog offers them, the first the default.
 QStringList ExportNameFilters();
 
-// Writes `path` (as chosen in the dialog), the tables in the language and with
-// the correction of `options`; throws ExportTypeError, InOutError.
-void ExportAnalysis(const FullAnalysis& analysis, const plot::InteractionPlotData& plot, const QString& path,
-                    const OutputOptions& options = {});
+// Writes `path` (as chosen in the dialog): the plot, or the tables as
+// FormatAnalysis writes them with `options` (the language, correction, layout
+// and provenance) and, for a data file's study, the precision check of its
+// results file; throws ExportTypeError, InOutError.
+void ExportAnalysis(const anova::Analysis& analysis, const PrecisionCheck* precision,
+                    const plot::InteractionPlotData& plot, const QString& path, const OutputOptions& options);
 
 // A plot's file types for the file dialog, PNG the default.
 QStringList PlotNameFilters();
-// The same, for the Q-Q plots.
-QStringList QuantilePlotNameFilters();
 
 // Writes the Q-Q plots, or the interaction plot, as the PNG, SVG or PDF file
 // `path` names, kExportPlotSize; throws ExportTypeError (named by its plot
 // types), InOutError.
-void ExportQuantilePlot(const plot::QuantilePlotData& plot, const QString& path);
-void ExportInteractionPlot(const plot::InteractionPlotData& plot, const QString& path);
+void ExportQuantilePlotFile(const plot::QuantilePlotData& plot, const QString& path);
+void ExportInteractionPlotFile(const plot::InteractionPlotData& plot, const QString& path);
 
-// An export of an analysis window: the save dialog titled `title` through
+// An export of the results window: the save dialog titled `title` through
 // `seams`, offering `filters` and starting at `name`, until a name that may be
 // written (ChooseFileToWrite: a file that exists and is not one of `own` is
 // replaced only when the user says so). The name chosen is kept in `name` for
@@ -70,11 +71,9 @@ bool ExportToChosenFile(const widgets::Seams& seams, QWidget* parent, widgets::O
 // 表をコピー: the summary table as a word processor pastes it, a real table:
 // HTML (text/html), RTF (text/rtf and application/rtf, the names programs
 // look for), and tab-separated text for everything else.
-std::unique_ptr<QMimeData> SummaryTableMime(const FullAnalysis& analysis, const ApaOptions& options);
-std::unique_ptr<QMimeData> SummaryTableMime(const DesignAnalysis& analysis, const ApaOptions& options);
+std::unique_ptr<QMimeData> SummaryTableMime(const anova::Analysis& analysis, const ApaOptions& options);
 
 // 報告文をコピー: the ready sentences, one a line, each after its effect's name.
-QString SentencesText(const FullAnalysis& analysis, const ApaOptions& options);
-QString SentencesText(const DesignAnalysis& analysis, const ApaOptions& options);
+QString SentencesText(const anova::Analysis& analysis, const ApaOptions& options);
 
 }  // namespace morvane
