@@ -27,6 +27,7 @@
 #include "support/TempDir.h"
 
 using namespace morvane;
+using morvane::testing::ReadBytes;
 
 namespace {
 
