@@ -6,7 +6,7 @@ namespace morvane {
 
 QuantilePlotView::QuantilePlotView(QWidget* parent) : QWidget(parent) {
     setMinimumSize(360, 360);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
 void QuantilePlotView::SetData(plot::QuantilePlotData plotData) {

@@ -235,9 +235,14 @@ void ResultsPages::Fill(const ShownTable& shown, const TableText& table) {
     }
 }
 
+// The constructor: the page scrolls, so that a small window still shows the
+// plots at their least size.
 QWidget* ResultsPages::MakeQuantilePage() {
-    auto* page = new QWidget(this);
-    page->setObjectName(QStringLiteral("QuantilePage"));
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("QuantilePage"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* page = new QWidget(scroll);
     auto* layout = new QVBoxLayout(page);
     auto* title = new QLabel(QStringLiteral(u"残差の正規 Q-Q プロット"), page);
     QFont bold = title->font();
@@ -257,8 +262,9 @@ QWidget* ResultsPages::MakeQuantilePage() {
     row->addWidget(button);
     row->addStretch();
     layout->addLayout(row);
+    scroll->setWidget(page);
     connect(button, &QPushButton::clicked, this, &ResultsPages::exportQuantilesRequested);
-    return page;
+    return scroll;
 }
 
 }  // namespace morvane
