@@ -258,6 +258,7 @@ bool ResultsWindow::MayUseFigures(const QString& what) {
 void ResultsWindow::Export() {
     widgets::RunCommand(*seams_.messages, this, [this] {
         if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
+        if (exportName_.isEmpty()) exportName_ = BesideInput(QStringLiteral("-anova.md"));
         ExportToChosenFile(seams_, this, exported_, exportName_, QStringLiteral(u"書き出し"),
                            ExportNameFilters(), InputFile(), [this](const QString& path) {
                                ExportAnalysis(analysis_, precision_ ? &*precision_ : nullptr, plot_->Data(),

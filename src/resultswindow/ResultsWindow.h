@@ -138,7 +138,7 @@ private:
     bool MayUseFigures(const QString& what);
     // The file the figures were read from, which no export writes over.
     const std::string& InputFile() const;
-    // A plot's export starts beside that file, named after it with `suffix`.
+    // An export starts beside that file, named after it with `suffix`.
     QString BesideInput(const QString& suffix) const;
 
     widgets::Seams seams_;

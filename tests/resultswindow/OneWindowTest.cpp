@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
@@ -271,6 +273,10 @@ private slots:
             }
         }
         QVERIFY(seams_.messages.Shown().isEmpty());
+        // The first dialog started beside the file analysed, named after it.
+        const QFileInfo input(QString::fromStdString(input_));
+        QCOMPARE(seams_.dialogs.Calls().front().fileName,
+                 input.dir().filePath(input.completeBaseName() + QStringLiteral("-anova.md")));
         const QByteArray before = FileBytesOf(input_);
         for (const auto exportFile : {&ResultsWindow::Export, &ResultsWindow::ExportPlot,
                                       &ResultsWindow::ExportQuantilePlot}) {

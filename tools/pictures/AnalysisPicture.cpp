@@ -1,16 +1,18 @@
 // analysis_window_picture FOLDER: loads the bundled study of eight subjects
 // (A: a1, a2; B: b1, b2, b3) into the data window, presses 分  析 as a user
 // would and saves a picture of the results window with its plot,
-// analysis-window.png, of its page 前提の確認, assumption-checks.png, and of its
-// page Q-Q プロット, quantile-plots.png; then opens the bundled long CSV
+// analysis-window.png, and of its pages 前提の確認 and Q-Q プロット one above the
+// other, assumption-checks.png; then opens the bundled long CSV
 // examples/mixed-design.csv with its guessed roles, as the roles dialog's ＯＫ
 // does, and saves its results window, design-analysis.png; all into FOLDER.
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -27,18 +29,27 @@ using namespace morvane;
 namespace {
 
 // The window at the size it takes on a large screen, whatever the room on
-// this one, its page `caption` shown (none: the first), saved as `name`.
-bool Picture(QWidget* window, const QString& caption, QSize size, const QDir& folder, const char* name,
-             bool pageAlone = false) {
+// this one, its page `caption` shown (none: the first): the window, or with
+// `pageAlone` the page alone.
+QPixmap Picture(QWidget* window, const QString& caption, QSize size, bool pageAlone = false) {
     auto* pages = window->findChild<QTabWidget*>(QStringLiteral("Pages"));
-    if (pages == nullptr) return false;
+    if (pages == nullptr) return {};
     pages->setCurrentIndex(0);
     for (int i = 0; i < pages->count(); ++i)
         if (pages->tabText(i) == caption) pages->setCurrentIndex(i);
     window->resize(size);
     QTest::qWait(50);
-    QWidget* shown = pageAlone ? pages->currentWidget() : window;
-    return shown->grab().save(folder.filePath(QString::fromLatin1(name)));
+    return (pageAlone ? pages->currentWidget() : window)->grab();
+}
+
+// Two pictures one above the other.
+QPixmap Stacked(const QPixmap& top, const QPixmap& bottom) {
+    QPixmap both(std::max(top.width(), bottom.width()), top.height() + bottom.height());
+    both.fill(Qt::white);
+    QPainter painter(&both);
+    painter.drawPixmap(0, 0, top);
+    painter.drawPixmap(0, top.height(), bottom);
+    return both;
 }
 
 }  // namespace
@@ -59,10 +70,10 @@ int main(int argc, char* argv[]) {
     testing::Button(form, "AnalysisButton")->click();
     ResultsWindow* window = form->Results();
     if (window == nullptr || !seams.messages.Shown().isEmpty() || !testing::ShowActive(window)) return 1;
-    if (!Picture(window, {}, {1280, 720}, folder, "analysis-window.png") ||
-        !Picture(window, QStringLiteral(u"前提の確認"), {1280, 1000}, folder, "assumption-checks.png", true) ||
-        !Picture(window, QStringLiteral(u"Q-Q プロット"), {1280, 800}, folder, "quantile-plots.png", true))
-        return 1;
+    if (!Picture(window, {}, {1280, 720}).save(folder.filePath("analysis-window.png"))) return 1;
+    const QPixmap checks = Picture(window, QStringLiteral(u"前提の確認"), {1280, 640}, true);
+    const QPixmap plots = Picture(window, QStringLiteral(u"Q-Q プロット"), {1280, 900}, true);
+    if (!Stacked(checks, plots).save(folder.filePath("assumption-checks.png"))) return 1;
     form.reset();
 
     const std::string csv = MORVANE_EXAMPLES "/mixed-design.csv";
@@ -72,7 +83,8 @@ int main(int argc, char* argv[]) {
     const CsvSource source{csv, {"subject", "score", {"time"}, {"group"}}, {}};
     auto design = std::make_unique<ResultsWindow>(&owner, seams.Seams(), '.');
     design->ShowCsv(source, bytes, ReadLongCsv(bytes, source.roles, source.options));
-    if (!testing::ShowActive(design.get()) || !Picture(design.get(), {}, {1280, 720}, folder, "design-analysis.png"))
+    if (!testing::ShowActive(design.get()) ||
+        !Picture(design.get(), {}, {1280, 720}).save(folder.filePath("design-analysis.png")))
         return 1;
     return 0;
 }
