@@ -86,7 +86,7 @@ public:
     // 保存しない. キャンセル, or a save cancelled or failed, keeps it. Once let
     // go, the study is not asked about again until it changes again.
     bool MayDiscard();
-    // Once MayDiscard agrees: the analysis window closed and the store
+    // Once MayDiscard agrees: the results window closed and the store
     // released, for good. Returns whether it went (at once when it had).
     bool EndStudy();
     // Whether the study changed since it was created, loaded or last saved
@@ -157,7 +157,7 @@ private:
     bool closed_ = false;
     QTimer keeping_;  // the wait after the last step before the study is kept
     bool keepFailed_ = false;
-    std::string studyFile_;  // the data file loaded from or last saved to, never an output
+    std::string studyFile_;           // the data file loaded from or last saved to, never an output
     widgets::OwnFiles studyFiles_;    // the file loaded from or last saved to
     widgets::OwnFiles resultsFiles_;  // the results files 計算 wrote
     QString loadedFrom_;              // empty once saved: the saved bytes are the study's own

@@ -8,14 +8,14 @@
 #include <utility>
 
 #include "datawindow/DataWindow.h"
+#include "exchange/ExchangeFiles.h"
+#include "exchange/StudyCsv.h"
 #include "levelswindow/CsvRolesDialog.h"
 #include "levelswindow/LevelGrid.h"
 #include "levelswindow/LoadProgress.h"
-#include "exchange/ExchangeFiles.h"
-#include "exchange/StudyCsv.h"
 #include "qttext/Fonts.h"
-#include "resultswindow/ResultsWindow.h"
 #include "qttext/Text.h"
+#include "resultswindow/ResultsWindow.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "session/Recovery.h"

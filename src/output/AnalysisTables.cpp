@@ -20,7 +20,8 @@ std::vector<TableText> TableTexts(const anova::Analysis& r, TableReader reader, 
                       reader == TableReader::Window || options.language == OutputLanguage::Japanese,
                       options.correction, options.layout};
     std::vector<TableText> texts;
-    for (const Table& t : options.layout == OutputLayout::Study ? StudyTables(r, precision) : DesignTables(r, reader))
+    for (const Table& t :
+         options.layout == OutputLayout::Study ? StudyTables(r, precision) : DesignTables(r, reader))
         texts.push_back(Written(t, how));
     return texts;
 }

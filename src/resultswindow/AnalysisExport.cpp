@@ -27,7 +27,8 @@ QStringList ExportNameFilters() {
 }
 
 void ExportAnalysis(const anova::Analysis& analysis, const PrecisionCheck* precision,
-                    const plot::InteractionPlotData& plot, const QString& path, const OutputOptions& options) {
+                    const plot::InteractionPlotData& plot, const QString& path,
+                    const OutputOptions& options) {
     const std::string file = qttext::FilePath(path);
     if (const auto type = plot::PlotFileTypeOf(path)) {
         plot::WritePlotFile(plot, *type, kExportPlotSize, file);

@@ -1,5 +1,5 @@
 #pragma once
-// One table of the analysis window as a read-only Qt model, and its view:
+// One table of the results window as a read-only Qt model, and its view:
 // cells selectable, Ctrl+C copying the selection as tab-separated text.
 
 #include <QAbstractTableModel>

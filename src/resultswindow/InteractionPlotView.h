@@ -1,5 +1,5 @@
 #pragma once
-// The interaction plot in the analysis window, painted afresh at the widget's size.
+// The interaction plot in the results window, painted afresh at the widget's size.
 
 #include <QWidget>
 

@@ -1,5 +1,5 @@
 #pragma once
-// The normal Q-Q plots of the residuals in the analysis window, painted afresh at the widget's size.
+// The normal Q-Q plots of the residuals in the results window, painted afresh at the widget's size.
 
 #include <QWidget>
 

@@ -46,8 +46,10 @@ constexpr int kWatchMs = 2000;
 
 // The looks of the notices above the tables.
 const char* const kAlarm =
-    "QLabel { background: #f8d7da; color: #58151c; border: 1px solid #e4a1a8; padding: 6px; font-weight: bold; }";
-const char* const kCaution = "QLabel { background: #fff3cd; color: #5c4400; border: 1px solid #e0c36a; padding: 6px; }";
+    "QLabel { background: #f8d7da; color: #58151c; border: 1px solid #e4a1a8; padding: 6px; font-weight: "
+    "bold; }";
+const char* const kCaution =
+    "QLabel { background: #fff3cd; color: #5c4400; border: 1px solid #e0c36a; padding: 6px; }";
 const char* const kPlain = "QLabel { border: 1px solid #b6c2cf; padding: 6px; }";
 
 QLabel* Notice(QWidget* parent, const char* name, const char* look) {
@@ -81,15 +83,15 @@ ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char d
     changedNotice_ = Notice(this, "FileChangedNotice", kAlarm);
     readNotice_ = Notice(this, "RemovedSubjectsNotice", kPlain);
     precisionNotice_ = Notice(this, "PrecisionNotice", kCaution);
-    for (QLabel* notice : {staleNotice_, changedNotice_, readNotice_, precisionNotice_}) layout->addWidget(notice);
+    for (QLabel* notice : {staleNotice_, changedNotice_, readNotice_, precisionNotice_})
+        layout->addWidget(notice);
 
     auto* buttons = new QHBoxLayout;
     AddCopyActions(buttons);
     splitter_ = new QSplitter(Qt::Horizontal, this);
-    pages_ = new ResultsPages(
-        splitter_, [this] { return MayUseFigures(QStringLiteral(u"コピー")); },
-        {findChild<QAction*>(QStringLiteral("CopyTableAction")),
-         findChild<QAction*>(QStringLiteral("CopySentencesAction")), english_});
+    pages_ = new ResultsPages(splitter_, [this] { return MayUseFigures(QStringLiteral(u"コピー")); },
+                              {findChild<QAction*>(QStringLiteral("CopyTableAction")),
+                               findChild<QAction*>(QStringLiteral("CopySentencesAction")), english_});
     connect(pages_, &ResultsPages::exportQuantilesRequested, this, &ResultsWindow::ExportQuantilePlot);
     splitter_->addWidget(pages_);
     splitter_->addWidget(MakePlotPane(splitter_));
@@ -243,12 +245,13 @@ bool ResultsWindow::MayUseFigures(const QString& what) {
     CheckFile();
     QString question;
     if (outOfDate_)
-        question =
-            QStringLiteral(u"この結果は %1 の分析のもので、その後のデータの変更を含みません。それでも%2しますか?")
-                .arg(analysedAt_, what);
+        question = QStringLiteral(
+                       u"この結果は %1 の分析のもので、その後のデータの変更を含みません。それでも%2しますか?")
+                       .arg(analysedAt_, what);
     else if (changed_)
-        question = QStringLiteral(u"この結果は %1 に読み込んだ %2 のもので、その後のファイルの変更を含みません。"
-                                  u"それでも%3しますか?")
+        question = QStringLiteral(
+                       u"この結果は %1 に読み込んだ %2 のもので、その後のファイルの変更を含みません。"
+                       u"それでも%3しますか?")
                        .arg(analysedAt_, QFileInfo(QFile::decodeName(source_.path.c_str())).fileName(), what);
     else
         return true;
@@ -282,9 +285,8 @@ void ResultsWindow::ExportQuantilePlot() {
         if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
         if (quantileName_.isEmpty()) quantileName_ = BesideInput(QStringLiteral("-qq.png"));
         ExportToChosenFile(seams_, this, exported_, quantileName_, QStringLiteral(u"Q-Q プロットの書き出し"),
-                           PlotNameFilters(), InputFile(), [this](const QString& path) {
-                               ExportQuantilePlotFile(QuantilePlot(), path);
-                           });
+                           PlotNameFilters(), InputFile(),
+                           [this](const QString& path) { ExportQuantilePlotFile(QuantilePlot(), path); });
     });
 }
 
@@ -377,7 +379,8 @@ void ResultsWindow::AddCopyActions(QLayout* buttons) {
     copyTable->setObjectName(QStringLiteral("CopyTableAction"));
     copyTable->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     copyTable->setShortcutContext(Qt::WindowShortcut);
-    copyTable->setToolTip(QStringLiteral(u"分散分析表を APA 形式の表として、ワープロに表として貼り付けられる形でコピーします"));
+    copyTable->setToolTip(
+        QStringLiteral(u"分散分析表を APA 形式の表として、ワープロに表として貼り付けられる形でコピーします"));
     connect(copyTable, &QAction::triggered, this, &ResultsWindow::CopyTable);
     auto* copySentences = new QAction(QStringLiteral(u"報告文をコピー"), this);
     copySentences->setObjectName(QStringLiteral("CopySentencesAction"));

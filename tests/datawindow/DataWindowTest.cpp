@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "resultswindow/ResultsWindow.h"
 #include "datawindow/DataWindow.h"
 #include "datawindow/WriteBack.h"
+#include "resultswindow/ResultsWindow.h"
 #include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
 #include "session/Recovery.h"
@@ -381,7 +381,8 @@ private slots:
         testing::Button(form, "AnalysisButton")->click();
         auto* analysis = form->Results();
         QVERIFY(analysis != nullptr);
-        for (const auto& exportFile : {&ResultsWindow::Export, &ResultsWindow::ExportPlot, &ResultsWindow::ExportQuantilePlot}) {
+        for (const auto& exportFile :
+             {&ResultsWindow::Export, &ResultsWindow::ExportPlot, &ResultsWindow::ExportQuantilePlot}) {
             seams_.messages.Clear();
             seams_.dialogs.Choose(QString::fromStdString(saved));
             (analysis->*exportFile)();

@@ -17,12 +17,12 @@
 #include <filesystem>
 #include <memory>
 
-#include "resultswindow/AnalysisExport.h"
 #include "anova/Analysis.h"
+#include "datawindow/DataWindow.h"
 #include "design/StudyDesign.h"
 #include "plot/DesignPlot.h"
-#include "datawindow/DataWindow.h"
 #include "plot/InteractionPlot.h"
+#include "resultswindow/AnalysisExport.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"

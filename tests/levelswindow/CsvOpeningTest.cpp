@@ -25,8 +25,8 @@
 #include <memory>
 
 #include "anova/Analysis.h"
-#include "design/StudyDesign.h"
 #include "datawindow/DataWindow.h"
+#include "design/StudyDesign.h"
 #include "levelswindow/CsvRolesDialog.h"
 #include "levelswindow/LevelsWindow.h"
 #include "resultswindow/InteractionPlotView.h"
@@ -303,7 +303,8 @@ private slots:
         for (const QString& effect : effects.keys())
             for (const char* key : {"SS", "df", "F", "p", "mse", "partialEtaSquared", "generalizedEtaSquared",
                                     "partialEtaSquaredCI", "sphericity"})
-                QVERIFY2(exportedEffects.value(effect)[QLatin1String(key)] == effects.value(effect)[QLatin1String(key)],
+                QVERIFY2(exportedEffects.value(effect)[QLatin1String(key)] ==
+                             effects.value(effect)[QLatin1String(key)],
                          qPrintable(effect + QLatin1Char(' ') + QLatin1String(key)));
         QCOMPARE(exported.value(QStringLiteral("provenance")), json.value(QStringLiteral("provenance")));
         // Never over the CSV it read.
@@ -360,8 +361,7 @@ private slots:
         int ranks = -1;
         for (int i = 0; i < pages->count(); ++i)
             if (pages->tabText(i) == QStringLiteral(u"順位検定")) ranks = i;
-        if (window->Analysis().rankBased.friedman.empty())
-            QSKIP("the engine forms no rank-based tests yet");
+        if (window->Analysis().rankBased.friedman.empty()) QSKIP("the engine forms no rank-based tests yet");
         QVERIFY(ranks >= 0);
         for (const char* table : {"FriedmanTable", "AlignedRanksTable", "AlignedRankContrastsTable"})
             QVERIFY2(pages->widget(ranks)->findChild<QWidget*>(QString::fromLatin1(table)) != nullptr, table);
@@ -415,7 +415,7 @@ private slots:
         QCOMPARE(data.panels.size(), std::size_t{2});
         QCOMPARE(data.panels[0].title, QStringLiteral("S"));
         QCOMPARE(data.panels[1].title, QStringLiteral(u"time × S"));
-        if (window->Analysis().strata[1].residuals > 0)  // once the engine forms the checks
+        if (window->Analysis().strata[1].residuals > 0)               // once the engine forms the checks
             QCOMPARE(data.panels[1].points.size(), std::size_t{24});  // 8 complete subjects x 3
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("QuantilePlotCaption"))->text(),
                  plot::QuantilePlotCaption(data));

@@ -13,11 +13,11 @@
 #include <memory>
 #include <string>
 
+#include "exchange/LongCsv.h"
+#include "plot/DesignPlot.h"
 #include "resultswindow/AnalysisExport.h"
 #include "resultswindow/InteractionPlotView.h"
 #include "resultswindow/ResultsWindow.h"
-#include "exchange/LongCsv.h"
-#include "plot/DesignPlot.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"

@@ -27,6 +27,7 @@
 #include "resultswindow/AnalysisExport.h"
 #include "resultswindow/AnalysisTableModel.h"
 #include "resultswindow/ResultsWindow.h"
+#include "resultswindow/WindowPlacement.h"
 #include "store/DataFile.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
@@ -70,7 +71,8 @@ class OneWindowTest : public QObject {
         owner_ = std::make_unique<QWidget>();
         if (source == QLatin1String("study")) {
             input_ = dir_.File("eight.dat");
-            testing::WriteBytes(input_, FileBytesOf(MORVANE_EXAMPLES "/eight-subjects-2x3.dat").toStdString());
+            testing::WriteBytes(input_,
+                                FileBytesOf(MORVANE_EXAMPLES "/eight-subjects-2x3.dat").toStdString());
             LoadStudyFile(store_, input_);
             form_ = std::make_unique<DataWindow>(owner_.get(), store_, seams_.Seams(), '.');
             form_->SetStudyFile(QString::fromStdString(input_));
@@ -80,7 +82,8 @@ class OneWindowTest : public QObject {
         }
         const bool within = source == QLatin1String("within");
         input_ = dir_.File(within ? "within.csv" : "mixed.csv");
-        const QByteArray bytes = FileBytesOf(MORVANE_EXAMPLES + std::string(within ? "/trials.csv" : "/mixed-design.csv"));
+        const QByteArray bytes =
+            FileBytesOf(MORVANE_EXAMPLES + std::string(within ? "/trials.csv" : "/mixed-design.csv"));
         testing::WriteBytes(input_, bytes.toStdString());
         const LongCsvRoles roles = within ? LongCsvRoles{"subject", "rt", {"cue", "load"}, {}} : kMixedRoles;
         auto* window = new ResultsWindow(owner_.get(), seams_.Seams(), '.');
@@ -138,24 +141,76 @@ private slots:
         owner_.reset();
     }
 
+    // Where the window goes beside the window it opens from, on any screen,
+    // and the larger first size a large screen gives it.
+    void ThePlacementRules() {
+        const QSize wanted(1288, 748), least(728, 508);
+        const QRect owner(200, 107, 500, 456);  // the data window's frame where it opens
+        // Room on the right: there, as wide as the room, level with the data window.
+        QCOMPARE(PlaceBeside(QRect(0, 0, 1600, 1200), owner, wanted, least), QRect(708, 107, 892, 748));
+        // Little room on either side: over the data window, as large as the
+        // screen allows, and up as far as it has to.
+        QCOMPARE(PlaceBeside(QRect(0, 0, 1024, 768), owner, wanted, least), QRect(0, 20, 1024, 748));
+        QCOMPARE(PlaceBeside(QRect(0, 0, 800, 600), owner, wanted, least), QRect(0, 0, 800, 600));
+        // The data window moved to the right: on its left.
+        QCOMPARE(PlaceBeside(QRect(0, 0, 1600, 1200), QRect(1000, 107, 500, 456), wanted, least),
+                 QRect(0, 107, 992, 748));
+        // A second screen with a panel, the data window low on it.
+        QCOMPARE(PlaceBeside(QRect(1920, 30, 1280, 994), QRect(2000, 900, 500, 456), wanted, least),
+                 QRect(1920, 276, 1280, 748));
+        // Anywhere, partly off the screen too: on the free area, at least as
+        // large as it can be there, and beside the data window when a side
+        // has room for it.
+        for (const QRect screen :
+             {QRect(0, 0, 1600, 1200), QRect(0, 0, 1024, 768), QRect(-1280, 24, 1280, 700)})
+            for (int x = screen.left() - 300; x < screen.right() + 300; x += 37)
+                for (int y = screen.top() - 200; y < screen.bottom() + 200; y += 53) {
+                    const QRect from(x, y, 500, 456);
+                    const QRect placed = PlaceBeside(screen, from, wanted, least);
+                    const QString where = QStringLiteral("%1,%2 on %3x%4")
+                                              .arg(x)
+                                              .arg(y)
+                                              .arg(screen.width())
+                                              .arg(screen.height());
+                    QVERIFY2(screen.contains(placed), qPrintable(where));
+                    QVERIFY2(placed.width() >= std::min(least.width(), screen.width()) &&
+                                 placed.height() == std::min(wanted.height(), screen.height()),
+                             qPrintable(where));
+                    const bool room =
+                        screen.right() - std::max(from.right(), screen.left()) - 8 >= least.width() ||
+                        std::min(from.left(), screen.right()) - screen.left() - 8 >= least.width();
+                    if (room) QVERIFY2(!placed.intersects(from), qPrintable(where));
+                }
+
+        QCOMPARE(WantedSize(QSize(1024, 740), QSize(1288, 748), 2LL * 1280 * 720), QSize(1024, 740));
+        QCOMPARE(WantedSize(QSize(1600, 1100), QSize(1288, 748), 2LL * 1280 * 720), QSize(1600, 1100));
+        const QSize big = WantedSize(QSize(3840, 2100), QSize(1288, 748), 2LL * 1280 * 720);
+        QVERIFY(qint64{big.width()} * big.height() <= 2LL * 1280 * 720 && big.width() > 1288);
+        QVERIFY(std::abs(big.width() * 2100.0 / big.height() - 3840.0) < 10);
+    }
+
     // One window class, the pages of each source: the study's precision and
     // rank tests, a mixed design's Levene tests and no rank tests, a within
     // design's rank tests (where the engine forms them); the checks' outlying
     // subjects and cells' shapes in every one; 再読み込み for a CSV alone.
     void EachSourceHasItsPages() {
-        const QString all = QStringLiteral(u"分散分析|平均|対ごとの比較|%1|多変量検定|前提の確認|Q-Q プロット");
+        const QString all =
+            QStringLiteral(u"分散分析|平均|対ごとの比較|%1|多変量検定|前提の確認|Q-Q プロット");
         const struct {
             const char* source;
             QString pages;
             std::vector<const char*> tables, absent;
         } cases[] = {
-            {"study", all.arg(QStringLiteral(u"単純主効果")) + QStringLiteral(u"|順位検定|精度"),
+            {"study",
+             all.arg(QStringLiteral(u"単純主効果")) + QStringLiteral(u"|順位検定|精度"),
              {"MeansATable", "OutlyingTable", "CellShapeTable", "FriedmanTable", "PrecisionTable"},
              {"LeveneTable", "MarginalMeansTable"}},
-            {"csv", all.arg(QStringLiteral(u"単純効果")),
+            {"csv",
+             all.arg(QStringLiteral(u"単純効果")),
              {"MarginalMeansTable", "LeveneTable", "OutlyingTable", "CellShapeTable", "NormalityTable"},
              {"FriedmanTable", "PrecisionTable", "MeansATable"}},
-            {"within", all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|順位検定"),
+            {"within",
+             all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|順位検定"),
              {"OutlyingTable", "CellShapeTable", "FriedmanTable", "AlignedRankContrastsTable"},
              {"LeveneTable", "PrecisionTable"}},
         };
@@ -170,7 +225,8 @@ private slots:
             }
             QCOMPARE(window->objectName(), QStringLiteral("ResultsWindow"));
             QVERIFY(window->windowTitle().startsWith(QStringLiteral(u"分析結果")));
-            QCOMPARE(window->Layout(), source == QLatin1String("study") ? OutputLayout::Study : OutputLayout::Design);
+            QCOMPARE(window->Layout(),
+                     source == QLatin1String("study") ? OutputLayout::Study : OutputLayout::Design);
             QCOMPARE(Captions(testing::Find<QTabWidget>(window, "Pages")).join('|'), c.pages);
             for (const char* table : c.tables)
                 QVERIFY2(window->findChild<AnalysisTableView*>(QString::fromLatin1(table)) != nullptr, table);
@@ -201,7 +257,8 @@ private slots:
             const QMimeData* copied = QApplication::clipboard()->mimeData();
             QVERIFY(copied->hasHtml());
             QCOMPARE(copied->html().toStdString(), ApaSummaryHtml(window->Analysis(), options));
-            QCOMPARE(copied->data(QStringLiteral("text/rtf")).toStdString(), ApaSummaryRtf(window->Analysis(), options));
+            QCOMPARE(copied->data(QStringLiteral("text/rtf")).toStdString(),
+                     ApaSummaryRtf(window->Analysis(), options));
             QCOMPARE(copied->text().toStdString(), ApaSummaryTabs(window->Analysis(), options));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
             QCOMPARE(QApplication::clipboard()->text(), SentencesText(window->Analysis(), options));
@@ -263,9 +320,9 @@ private slots:
         for (const bool english : {false, true}) {
             testing::Find<QCheckBox>(window, "EnglishCheck")->setChecked(english);
             const OutputLanguage language = english ? OutputLanguage::English : OutputLanguage::Japanese;
-            for (const auto& [format, suffix] : {std::pair{AnovaFormat::Markdown, ".md"},
-                                                  std::pair{AnovaFormat::Csv, ".csv"},
-                                                  std::pair{AnovaFormat::Json, ".json"}}) {
+            for (const auto& [format, suffix] :
+                 {std::pair{AnovaFormat::Markdown, ".md"}, std::pair{AnovaFormat::Csv, ".csv"},
+                  std::pair{AnovaFormat::Json, ".json"}}) {
                 const std::string path = dir_.File(source.toStdString() + (english ? "-en" : "-ja") + suffix);
                 seams_.dialogs.Choose(QString::fromStdString(path));
                 window->Export();
@@ -278,8 +335,8 @@ private slots:
         QCOMPARE(seams_.dialogs.Calls().front().fileName,
                  input.dir().filePath(input.completeBaseName() + QStringLiteral("-anova.md")));
         const QByteArray before = FileBytesOf(input_);
-        for (const auto exportFile : {&ResultsWindow::Export, &ResultsWindow::ExportPlot,
-                                      &ResultsWindow::ExportQuantilePlot}) {
+        for (const auto exportFile :
+             {&ResultsWindow::Export, &ResultsWindow::ExportPlot, &ResultsWindow::ExportQuantilePlot}) {
             seams_.dialogs.Choose(QString::fromStdString(input_));
             (window->*exportFile)();
         }

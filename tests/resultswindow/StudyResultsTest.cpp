@@ -27,20 +27,19 @@
 
 #include "anova/Analysis.h"
 #include "anova/StudyPrecision.h"
-#include "design/StudyDesign.h"
-#include "resultswindow/AnalysisExport.h"
-#include "resultswindow/AnalysisTableModel.h"
-#include "resultswindow/ResultsWindow.h"
-#include "resultswindow/InteractionPlotView.h"
-#include "resultswindow/QuantilePlotView.h"
-#include "resultswindow/WindowPlacement.h"
 #include "datawindow/DataWindow.h"
+#include "design/StudyDesign.h"
 #include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
 #include "output/ResultTables.h"
 #include "plot/InteractionPlot.h"
 #include "plot/QuantilePlot.h"
 #include "report/CalculateCommand.h"
+#include "resultswindow/AnalysisExport.h"
+#include "resultswindow/AnalysisTableModel.h"
+#include "resultswindow/InteractionPlotView.h"
+#include "resultswindow/QuantilePlotView.h"
+#include "resultswindow/ResultsWindow.h"
 #include "runtime/NumberText.h"
 #include "store/DataFile.h"
 #include "support/Components.h"
@@ -383,44 +382,6 @@ private slots:
     }
 
     void TheWindowOpensBesideTheDataWindowOnTheScreen() {
-        const QSize wanted(1288, 748), least(728, 508);
-        const QRect owner(200, 107, 500, 456);  // the data window's frame where it opens
-        // Room on the right: there, as wide as the room, level with the data window.
-        QCOMPARE(PlaceBeside(QRect(0, 0, 1600, 1200), owner, wanted, least), QRect(708, 107, 892, 748));
-        // Little room on either side: over the data window, as large as the
-        // screen allows, and up as far as it has to.
-        QCOMPARE(PlaceBeside(QRect(0, 0, 1024, 768), owner, wanted, least), QRect(0, 20, 1024, 748));
-        QCOMPARE(PlaceBeside(QRect(0, 0, 800, 600), owner, wanted, least), QRect(0, 0, 800, 600));
-        // The data window moved to the right: on its left.
-        QCOMPARE(PlaceBeside(QRect(0, 0, 1600, 1200), QRect(1000, 107, 500, 456), wanted, least),
-                 QRect(0, 107, 992, 748));
-        // A second screen with a panel, the data window low on it.
-        QCOMPARE(PlaceBeside(QRect(1920, 30, 1280, 994), QRect(2000, 900, 500, 456), wanted, least),
-                 QRect(1920, 276, 1280, 748));
-        // Anywhere, partly off the screen too: on the free area, at least as
-        // large as it can be there, and beside the data window when a side
-        // has room for it.
-        for (const QRect screen :
-             {QRect(0, 0, 1600, 1200), QRect(0, 0, 1024, 768), QRect(-1280, 24, 1280, 700)})
-            for (int x = screen.left() - 300; x < screen.right() + 300; x += 37)
-                for (int y = screen.top() - 200; y < screen.bottom() + 200; y += 53) {
-                    const QRect from(x, y, 500, 456);
-                    const QRect placed = PlaceBeside(screen, from, wanted, least);
-                    const QString where = QStringLiteral("%1,%2 on %3x%4")
-                                              .arg(x)
-                                              .arg(y)
-                                              .arg(screen.width())
-                                              .arg(screen.height());
-                    QVERIFY2(screen.contains(placed), qPrintable(where));
-                    QVERIFY2(placed.width() >= std::min(least.width(), screen.width()) &&
-                                 placed.height() == std::min(wanted.height(), screen.height()),
-                             qPrintable(where));
-                    const bool room =
-                        screen.right() - std::max(from.right(), screen.left()) - 8 >= least.width() ||
-                        std::min(from.left(), screen.right()) - screen.left() - 8 >= least.width();
-                    if (room) QVERIFY2(!placed.intersects(from), qPrintable(where));
-                }
-
         // The window itself, on the test's screen: wholly on its free area.
         LoadStudyFile(store_, kEightSubjects);
         QVERIFY(OpenShown() != nullptr);
@@ -487,12 +448,15 @@ private slots:
         const auto expected = [](AnovaFormat format, OutputLanguage language) {
             return StudyFormat(kEightSubjects, format, language, kEightSubjects);
         };
-        QCOMPARE(exportTo("tables.md").toStdString(), expected(AnovaFormat::Markdown, OutputLanguage::Japanese));
+        QCOMPARE(exportTo("tables.md").toStdString(),
+                 expected(AnovaFormat::Markdown, OutputLanguage::Japanese));
         QCOMPARE(exportTo("tables.CSV").toStdString(), expected(AnovaFormat::Csv, OutputLanguage::Japanese));
-        QCOMPARE(exportTo("tables.json").toStdString(), expected(AnovaFormat::Json, OutputLanguage::Japanese));
+        QCOMPARE(exportTo("tables.json").toStdString(),
+                 expected(AnovaFormat::Json, OutputLanguage::Japanese));
         QVERIFY(FileBytes(dir_.File("tables.CSV")).contains("SSTotal"));  // the precision check's
         testing::Find<QCheckBox>(window, "EnglishCheck")->click();
-        QCOMPARE(exportTo("tables.md").toStdString(), expected(AnovaFormat::Markdown, OutputLanguage::English));
+        QCOMPARE(exportTo("tables.md").toStdString(),
+                 expected(AnovaFormat::Markdown, OutputLanguage::English));
         QCOMPARE(seams_.dialogs.Calls().back().title, QStringLiteral(u"書き出し"));
         QCOMPARE(seams_.dialogs.Calls().back().fileName, QString::fromStdString(dir_.File("tables.json")));
         QCOMPARE(seams_.dialogs.lastFilters.size(), 6);
@@ -544,7 +508,8 @@ private slots:
         const QByteArray json = exportTo("loaded.json");
         QCOMPARE(json, tool(dir_.File("lf.dat"), AnovaFormat::Json, OutputLanguage::English));
         QVERIFY(json.contains("\"version\":\"") && !json.contains("\"dataSha256\":null"));
-        QCOMPARE(exportTo("loaded.md"), tool(dir_.File("lf.dat"), AnovaFormat::Markdown, OutputLanguage::Japanese));
+        QCOMPARE(exportTo("loaded.md"),
+                 tool(dir_.File("lf.dat"), AnovaFormat::Markdown, OutputLanguage::Japanese));
         QVERIFY(FileBytes(dir_.File("loaded.md")).contains("SHA-256"));
 
         // Changed and analysed again: the study as saved then.
@@ -637,15 +602,9 @@ private slots:
     }
 
     // The tables keep their row labels in view and their headings whole; the
-    // plot goes below them in a narrow window; a large screen gives a larger
-    // first size. Blank level names show as their numbers.
+    // plot goes below them in a narrow window. Blank level names show as their
+    // numbers.
     void TheWindowsRoomAndItsLabels() {
-        QCOMPARE(WantedSize(QSize(1024, 740), QSize(1288, 748), 2LL * 1280 * 720), QSize(1024, 740));
-        QCOMPARE(WantedSize(QSize(1600, 1100), QSize(1288, 748), 2LL * 1280 * 720), QSize(1600, 1100));
-        const QSize big = WantedSize(QSize(3840, 2100), QSize(1288, 748), 2LL * 1280 * 720);
-        QVERIFY(qint64{big.width()} * big.height() <= 2LL * 1280 * 720 && big.width() > 1288);
-        QVERIFY(std::abs(big.width() * 2100.0 / big.height() - 3840.0) < 10);
-
         FillStudy(store_, 6, 3, 12, [](int s, int a, int b) { return std::to_string(s * 7 % 5 + a * b); });
         store_.LevelNamesA[2] = "";
         store_.LevelNamesB[3] = " \x81\x40\t";  // a space, a full-width space, a tab
@@ -714,8 +673,9 @@ private slots:
         auto* pages = testing::Find<QTabWidget>(window, "Pages");
         QStringList captions;
         for (int i = 0; i < pages->count(); ++i) captions.append(pages->tabText(i));
-        QCOMPARE(captions.join('|'), QStringLiteral(u"分散分析|平均|対ごとの比較|単純主効果|多変量検定|前提の確認|"
-                                                    u"Q-Q プロット|順位検定|精度"));
+        QCOMPARE(captions.join('|'),
+                 QStringLiteral(u"分散分析|平均|対ごとの比較|単純主効果|多変量検定|前提の確認|"
+                                u"Q-Q プロット|順位検定|精度"));
         OutputOptions shown;
         shown.layout = OutputLayout::Study;
         const std::vector<TableText> tables = TableTexts(r, TableReader::Window, shown, '.', &precision);
@@ -725,12 +685,14 @@ private slots:
             QCOMPARE(view->model()->rowCount(), static_cast<int>(table.rows.size()));
             QCOMPARE(view->model()->columnCount(), static_cast<int>(table.header.size()));
             for (std::size_t c = 0; c < table.header.size(); ++c)
-                QCOMPARE(view->model()->headerData(static_cast<int>(c), Qt::Horizontal).toString().toStdString(),
-                         table.header[c]);
+                QCOMPARE(
+                    view->model()->headerData(static_cast<int>(c), Qt::Horizontal).toString().toStdString(),
+                    table.header[c]);
             for (std::size_t row = 0; row < table.rows.size(); ++row)
                 for (std::size_t c = 0; c < table.header.size(); ++c)
-                    QCOMPARE(view->model()->index(static_cast<int>(row), static_cast<int>(c)).data().toString(),
-                             QString::fromStdString(table.rows[row][c]));
+                    QCOMPARE(
+                        view->model()->index(static_cast<int>(row), static_cast<int>(c)).data().toString(),
+                        QString::fromStdString(table.rows[row][c]));
             const auto* notes = window->findChild<QLabel*>(QString::fromStdString(table.id + "TableNotes"));
             QCOMPARE(notes != nullptr, table.id != "Precision");
             if (notes != nullptr) QCOMPARE(notes->isHidden(), table.notes.empty());
@@ -751,7 +713,8 @@ private slots:
             QCOMPARE(plots.panels[k].detail, want.panels[k].detail);
             QCOMPARE(plots.panels[k].points.size(), want.panels[k].points.size());
         }
-        QCOMPARE(testing::Find<QLabel>(window, "QuantilePlotCaption")->text(), plot::QuantilePlotCaption(want));
+        QCOMPARE(testing::Find<QLabel>(window, "QuantilePlotCaption")->text(),
+                 plot::QuantilePlotCaption(want));
         const auto exportTo = [&](const std::string& name) {
             seams_.dialogs.Choose(QString::fromStdString(dir_.File(name)));
             testing::Button(window, "ExportQuantilePlotButton")->click();
@@ -818,7 +781,6 @@ private slots:
         QVERIFY(seams_.messages.Shown().isEmpty());
         QVERIFY(seams_.messages.Informed().isEmpty());
     }
-
 };
 
 int RunStudyResultsTest(int argc, char** argv) {
