@@ -6,9 +6,10 @@
 #include <type_traits>
 
 #include "analysis/detail/ModelCheckSteps.h"
-#include "runtime/Extremes.h"
 #include "runtime/WideInteger.h"
 #include "stats/Distributions.h"
+#include "stats/SampleShape.h"
+#include "stats/detail/RankSelection.h"
 
 namespace morvane {
 namespace {
@@ -115,9 +116,6 @@ private:
 template <typename T, typename Cell>
 void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, Extended spread,
                  const std::vector<std::int64_t>* cellTotals, AssumptionChecks& out);
-template <typename T, typename ForEach>
-std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, T low, T high,
-                                          Extended scale);
 template <typename Cell>
 std::vector<CellShape> IntegerCellShapes(const Cell* y, std::size_t n, std::size_t na, std::size_t nb);
 std::vector<CellShape> ShapesFromCounts(const ValueCounts& counts, std::size_t n, std::size_t na,
@@ -127,33 +125,6 @@ std::vector<CellShape> ShapesFromSums(const std::vector<std::array<Int128, 4>>& 
 std::vector<CellShape> CellShapes(const Extended* y, std::size_t n, std::size_t na, std::size_t nb);
 
 }  // namespace
-
-std::vector<std::size_t> QuantileRanks(std::size_t count) {
-    std::vector<std::size_t> ranks;
-    if (count <= kQuantilePoints) {
-        for (std::size_t i = 0; i < count; ++i) ranks.push_back(i);
-        return ranks;
-    }
-    for (std::size_t i = 0; i < kQuantileTail; ++i) ranks.push_back(i);
-    // Between the tails, evenly spaced from the last of the lowest to the first of the highest.
-    const std::size_t between = kQuantilePoints - 2 * kQuantileTail, first = kQuantileTail - 1,
-                      last = count - kQuantileTail;
-    for (std::size_t j = 1; j <= between; ++j)
-        ranks.push_back(first + static_cast<std::size_t>(
-                                    (static_cast<long double>(last - first) * j) / (between + 1) + 0.5L));
-    for (std::size_t i = last; i < count; ++i) ranks.push_back(i);
-    ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
-    return ranks;
-}
-
-std::vector<QuantilePoint> QuantilePointsOf(std::vector<Extended> studentized, Extended low, Extended high) {
-    if (studentized.empty()) return {};
-    return QuantilePoints(
-        [&](auto&& visit) {
-            for (Extended v : studentized) visit(v);
-        },
-        studentized.size(), low, high, Extended{1});
-}
 
 AssumptionChecks CheckAssumptions(const CellScores& scores) {
     AssumptionChecks out;
@@ -256,13 +227,13 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
             scale[k] = std::sqrt(static_cast<Extended>(squares[k]) / static_cast<Extended>(count));
             check.largestStudentized = 0;
             if (keeps[k])
-                check.quantiles = QuantilePoints(
+                check.quantiles = detail::QuantilePointsFrom(
                     [&](auto&& visit) {
                         for (T v : kept[k]) visit(v);
                     },
                     count, low[k], high[k], scale[k]);
             else
-                check.quantiles = QuantilePoints(
+                check.quantiles = detail::QuantilePointsFrom(
                     [&](auto&& visit) {
                         for (std::size_t s = 0; s < n; ++s)
                             residuals.InteractionOfSubject(y + s * cells, visit);
@@ -307,122 +278,13 @@ void CheckStrata(const Cell* y, std::size_t n, std::size_t na, std::size_t nb, E
     }
 }
 
-// The values of `ranks` (ascending, below count) among the `count` values
-// that forEach(visit) hands to visit (the same each time, all within [low,
-// high]), sorted, without sorting them: a pass counts the values in bins of
-// equal width from the least to the most, which order preserves, and only
-// the bins holding a rank asked for are sorted, or chosen from again where
-// one holds many.
-template <typename T>
-void SelectRanks(const std::vector<T>& values, const std::vector<std::size_t>& ranks, std::vector<T>& out);
-
-template <typename T, typename ForEach>
-void SelectRanksOf(ForEach&& forEach, std::size_t count, T low, T high, const std::vector<std::size_t>& ranks,
-                   std::vector<T>& out) {
-    out.resize(ranks.size());
-    if (ranks.empty()) return;
-    if (low == high) return std::fill(out.begin(), out.end(), low);
-    if (count <= 4096) {
-        std::vector<T> sorted;
-        sorted.reserve(count);
-        forEach([&](T v) { sorted.push_back(v); });
-        std::sort(sorted.begin(), sorted.end());
-        for (std::size_t i = 0; i < ranks.size(); ++i) out[i] = sorted[ranks[i]];
-        return;
-    }
-    const std::size_t bins = std::min<std::size_t>(65536, count / 4);
-    // Integers by a shift of their offset from the least; extended values by a
-    // product, not a quotient (the format divides and converts to integers slowly).
-    const Extended scale =
-        static_cast<Extended>(bins) / (static_cast<Extended>(high) - static_cast<Extended>(low));
-    const Extended origin = static_cast<Extended>(low);
-    int shift = 0;
-    if constexpr (!std::is_same_v<T, Extended>)
-        while ((static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low)) >> shift >= bins) ++shift;
-    const auto bin = [&](T v) {
-        if constexpr (std::is_same_v<T, Extended>)
-            return std::min(static_cast<std::size_t>((v - origin) * scale), bins - 1);
-        else
-            return static_cast<std::size_t>(
-                (static_cast<std::uint64_t>(v) - static_cast<std::uint64_t>(low)) >> shift);
-    };
-    std::vector<std::size_t> start(bins + 1, 0);
-    forEach([&](T v) { ++start[bin(v) + 1]; });
-    for (std::size_t i = 0; i < bins; ++i) start[i + 1] += start[i];
-    // The bins of the ranks (marked in a bitmap the pass below reads from the
-    // nearest cache), and the values of those bins.
-    constexpr std::uint32_t kNone = UINT32_MAX;
-    std::vector<std::uint32_t> wanted(bins, kNone);
-    std::vector<std::uint64_t> marked((bins + 63) / 64, 0);
-    std::vector<std::vector<T>> held;
-    for (std::size_t r : ranks) {
-        const std::size_t b =
-            static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), r) - start.begin()) - 1;
-        if (wanted[b] == kNone) {
-            wanted[b] = static_cast<std::uint32_t>(held.size()),
-            held.emplace_back().reserve(start[b + 1] - start[b]);
-            marked[b / 64] |= std::uint64_t{1} << (b % 64);
-        }
-    }
-    forEach([&](T v) {
-        const std::size_t b = bin(v);
-        if (marked[b / 64] >> (b % 64) & 1) held[wanted[b]].push_back(v);
-    });
-    for (std::size_t i = 0, first = 0; first < ranks.size(); first = i) {
-        const std::size_t b =
-            static_cast<std::size_t>(std::upper_bound(start.begin(), start.end(), ranks[first]) -
-                                     start.begin()) -
-            1;
-        std::vector<std::size_t> within;
-        for (; i < ranks.size() && ranks[i] < start[b + 1]; ++i) within.push_back(ranks[i] - start[b]);
-        std::vector<T> chosen;
-        // A bin of one value throughout, or a narrower range, ends the recursion.
-        SelectRanks(held[wanted[b]], within, chosen);
-        std::copy(chosen.begin(), chosen.end(), out.begin() + static_cast<std::ptrdiff_t>(first));
-    }
-}
-
-template <typename T>
-void SelectRanks(const std::vector<T>& values, const std::vector<std::size_t>& ranks, std::vector<T>& out) {
-    if (ranks.empty()) return out.clear();
-    const auto [low, high] = Extremes(values.data(), values.size());
-    SelectRanksOf(
-        [&](auto&& visit) {
-            for (T v : values) visit(v);
-        },
-        values.size(), low, high, ranks, out);
-}
-
-// CheckStrata: the Q-Q plot's points of a stratum's residuals.
-template <typename T, typename ForEach>
-std::vector<QuantilePoint> QuantilePoints(ForEach&& forEach, std::size_t count, T low, T high,
-                                          Extended scale) {
-    const std::vector<std::size_t> ranks = QuantileRanks(count);
-    std::vector<T> ranked;
-    SelectRanksOf(forEach, count, low, high, ranks, ranked);
-    const Extended c = count <= 10 ? 0.375L : 0.5L, positions = static_cast<Extended>(count) + 1 - 2 * c;
-    std::vector<QuantilePoint> points;
-    points.reserve(ranks.size());
-    for (std::size_t i = 0; i < ranks.size(); ++i)
-        points.push_back({ranks[i],
-                          NormalQuantile((static_cast<Extended>(ranks[i]) + 1 - c) / positions).value_or(0),
-                          static_cast<Extended>(ranked[i]) / scale});
-    return points;
-}
-
-// The skewness G1 = g1 sqrt(n (n - 1)) / (n - 2) and the excess kurtosis
-// G2 = (n - 1) ((n + 1) g2 + 6) / ((n - 2) (n - 3)) of each cell's scores,
-// from g1 = m3 / m2^(3/2) and g2 = m4 / m2^2 - 3 of the central moments m_k
-// (the adjusted sample statistics of Joanes and Gill 1998).
-// A cell of one score throughout has no shape.
+// A cell's shape (stats/SampleShape.h) from its central moments.
 CellShape ShapeOfCell(std::size_t c, std::size_t nb, std::size_t n, Extended m2, Extended m3, Extended m4) {
     CellShape shape;
     shape.a = static_cast<std::int32_t>(c / nb + 1);
     shape.b = static_cast<std::int32_t>(c % nb + 1);
-    const auto N = static_cast<Extended>(n);
-    if (!(m2 > 0)) return shape;
-    if (n >= 3) shape.skewness = m3 / std::pow(m2, Extended{1.5}) * std::sqrt(N * (N - 1)) / (N - 2);
-    if (n >= 4) shape.excessKurtosis = (N - 1) * ((N + 1) * (m4 / (m2 * m2) - 3) + 6) / ((N - 2) * (N - 3));
+    const SampleShape sample = ShapeOfMoments(n, m2, m3, m4);
+    shape.skewness = sample.skewness, shape.excessKurtosis = sample.excessKurtosis;
     return shape;
 }
 

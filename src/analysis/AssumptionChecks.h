@@ -27,14 +27,6 @@ namespace morvane {
 
 enum class Stratum { Subjects, AS, BS, ABS };
 
-// The ranks a plot of `count` residuals shows, from low to high.
-std::vector<std::size_t> QuantileRanks(std::size_t count);
-
-// The points of the normal Q-Q plot of `studentized` residuals given in any
-// order, from `low` to `high`: those of the ranks QuantileRanks chooses,
-// chosen without a full sort.
-std::vector<QuantilePoint> QuantilePointsOf(std::vector<Extended> studentized, Extended low, Extended high);
-
 struct StratumCheck {
     Stratum stratum = Stratum::Subjects;
     std::int64_t df = 0;

@@ -2,12 +2,13 @@
 // the model on this thread and the means, follow-ups and checks on a second
 // one beside it; no step reads another's figures.
 
+#include "anova/detail/Analyse.h"
+
 #include <algorithm>
 #include <future>
 #include <utility>
 
 #include "anova/Analysis.h"
-#include "anova/detail/Analyse.h"
 #include "anova/detail/Steps.h"
 #include "runtime/Errors.h"
 
@@ -71,9 +72,9 @@ void Describe(const DesignData& design, const Options& options, Analysis& out) {
     out.groupSizes.assign(design.Groups(), 0);
     for (const std::int32_t g : design.group) ++out.groupSizes[static_cast<std::size_t>(g)];
     if (design.Subjects() == 0) out.groupSizes.clear();
-    out.typesAgree = design.between.size() < 2 ||
-                     std::all_of(out.groupSizes.begin(), out.groupSizes.end(),
-                                 [&](std::int64_t n) { return n == out.groupSizes.front(); });
+    out.typesAgree =
+        design.between.size() < 2 || std::all_of(out.groupSizes.begin(), out.groupSizes.end(),
+                                                 [&](std::int64_t n) { return n == out.groupSizes.front(); });
     out.exact = design.exact;
     out.strata = StrataOf(design);
 }

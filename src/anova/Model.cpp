@@ -107,7 +107,8 @@ std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis) {
         std::vector<CrossMoments> sums(masks);
         if (quick) {
             std::vector<QuickSums> each;
-            for (std::size_t m = 0; m < masks; ++m) each.emplace_back(basis.of[m].size(), basis.whole[m], bound);
+            for (std::size_t m = 0; m < masks; ++m)
+                each.emplace_back(basis.of[m].size(), basis.whole[m], bound);
             for (std::size_t r = first; r < last; ++r) {
                 std::copy_n(&s.small[r * cells], cells, row.begin());
                 ToBasis(basis, row.data(), line);
@@ -210,7 +211,8 @@ SquareMatrix Orthonormal(const RationalMatrix& m, const WithinBasis& basis, std:
         for (std::size_t j = i; j < k; ++j) {
             const mpq_class& x = m(i, j);
             const mpq_class square =
-                x * x * unit4 / (divisor * divisor * basis.squaredLength[idx[i]] * basis.squaredLength[idx[j]]);
+                x * x * unit4 /
+                (divisor * divisor * basis.squaredLength[idx[i]] * basis.squaredLength[idx[j]]);
             out(i, j) = out(j, i) = RoundedRoot(square, sgn(x));
         }
     return out;
@@ -275,9 +277,15 @@ void TestWithin(const ExactEffect& x, const WithinError& error, const WithinBasi
     const std::size_t k = basis.of[x.within].size();
     out.multivariate = MultivariateTest{};
     out.multivariate->variables = k;
-    out.multivariate->hypothesisDf = static_cast<Extended>(x.df / std::max<std::int64_t>(1, static_cast<std::int64_t>(k)));
+    out.multivariate->hypothesisDf =
+        static_cast<Extended>(x.df / std::max<std::int64_t>(1, static_cast<std::int64_t>(k)));
     out.multivariate->errorDf = static_cast<Extended>(std::max<std::int64_t>(nu, 0));
     if (k == 0) return;  // a factor of one level: no effect
+    if (k == 1) {
+        // One contrast: the multivariate test is the univariate F test.
+        out.multivariate->status = MultivariateStatus::OneDf;
+        return;
+    }
     if (!basis.whole[x.within]) {
         out.sphericityOmitted = k > 1;
         out.multivariate->status = MultivariateStatus::Omitted;
@@ -350,8 +358,8 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
         e.within = Bits(x.within, design.within.size());
         e.name = JoinedName(design, e.between, e.within, " × ");
         e.key = JoinedName(design, e.between, e.within, ":");
-        e.stratum = static_cast<std::size_t>(
-            std::find(withinTerms.begin(), withinTerms.end(), x.within) - withinTerms.begin());
+        e.stratum = static_cast<std::size_t>(std::find(withinTerms.begin(), withinTerms.end(), x.within) -
+                                             withinTerms.begin());
         observed.push_back(Observed(e, design, in.options));
         if (observed.back()) observedSs += x.ss;
         out.effects.push_back(std::move(e));
@@ -364,10 +372,12 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
             sphericity.reset();
             const std::size_t k = basis.of[x.within].size();
             if (x.within != 0 && k > 1 && nu >= 1 && basis.whole[x.within])
-                sphericity = TestSphericity(Orthonormal(errors[stratum].e, basis, x.within, nu, in.scores.unit),
-                                            static_cast<Extended>(nu), basis.cells);
+                sphericity =
+                    TestSphericity(Orthonormal(errors[stratum].e, basis, x.within, nu, in.scores.unit),
+                                   static_cast<Extended>(nu), basis.cells);
         }
-        TestUnivariate(x, errorSum, observedSs, observed[i], unit2, in.options.effectSizeLevel, out.effects[i]);
+        TestUnivariate(x, errorSum, observedSs, observed[i], unit2, in.options.effectSizeLevel,
+                       out.effects[i]);
         if (x.within != 0)
             TestWithin(x, errors[stratum], basis, nu, in.scores.unit, sphericity, in.options.effectSizeLevel,
                        out.effects[i]);
@@ -379,8 +389,8 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
 mpq_class TotalOf(const Inputs& in) {
     const Scores& s = in.scores;
     const std::size_t cells = s.cells;
-    const std::vector<CrossMoments> sums =
-        SumGroups(s, cells, false, 1, [&](const auto* row, auto* values) { std::copy_n(row, cells, values); });
+    const std::vector<CrossMoments> sums = SumGroups(
+        s, cells, false, 1, [&](const auto* row, auto* values) { std::copy_n(row, cells, values); });
     // Over all subjects, each cell's sum of offsets and of their squares.
     std::vector<mpz_class> sum(cells, 0), squares(cells, 0);
     for (const CrossMoments& g : sums) {

@@ -1,5 +1,6 @@
 #include "anova/StudyPrecision.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,18 +12,23 @@
 namespace morvane::anova {
 namespace {
 
-// The study of the subjects analysed: the same levels, their texts in order.
-StudyStore CompleteSubjects(const StudyStore& store, const Analysis& analysis) {
+// The study without the removed subjects (their numbers): the same levels,
+// the others' texts in order.
+StudyStore CompleteSubjects(const StudyStore& store, const std::vector<std::string>& removed) {
     std::vector<std::string> namesA, namesB;
     for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
         namesA.push_back(store.LevelNamesA[static_cast<std::size_t>(a)]);
     for (std::int32_t b = 1; b <= store.LevelCountB; ++b)
         namesB.push_back(store.LevelNamesB[static_cast<std::size_t>(b)]);
+    std::vector<bool> out(static_cast<std::size_t>(std::max(store.SubjectCount, 0)) + 1, false);
+    for (const std::string& id : removed) out.at(static_cast<std::size_t>(std::stoi(id))) = true;
+    std::int32_t kept = 0;
+    for (std::int32_t s = 1; s <= store.SubjectCount; ++s) kept += out[static_cast<std::size_t>(s)] ? 0 : 1;
     StudyStore complete;
-    StartNewStudy(complete, namesA, namesB, std::to_string(analysis.subjectIds.size()));
+    StartNewStudy(complete, namesA, namesB, std::to_string(kept));
     std::int32_t to = 0;
-    for (const std::string& id : analysis.subjectIds) {
-        const std::int32_t from = std::stoi(id);
+    for (std::int32_t from = 1; from <= store.SubjectCount; ++from) {
+        if (out[static_cast<std::size_t>(from)]) continue;
         ++to;
         for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
             for (std::int32_t b = 1; b <= store.LevelCountB; ++b)
@@ -59,19 +65,27 @@ std::optional<SumsOfSquares> ResultsFileSums(const StudyStore& store, char decim
 
 }  // namespace
 
+std::optional<SumsOfSquares> StudyResultsFileSums(const StudyStore& store, char decimalSeparator,
+                                                  const std::vector<std::string>& removed) {
+    if (removed.empty()) return ResultsFileSums(store, decimalSeparator);
+    return ResultsFileSums(CompleteSubjects(store, removed), decimalSeparator);
+}
+
 PrecisionCheck CheckStudyResultsFile(const StudyStore& store, char decimalSeparator, const Analysis& analysis) {
-    const bool complete = analysis.removed.empty();
-    std::optional<StudyStore> copy;
-    if (!complete) copy.emplace(CompleteSubjects(store, analysis));
-    const StudyStore& study = complete ? store : *copy;
+    return CheckStudyResultsFile(store, decimalSeparator, analysis,
+                                 StudyResultsFileSums(store, decimalSeparator, analysis.removed));
+}
+
+PrecisionCheck CheckStudyResultsFile(const StudyStore& store, char decimalSeparator, const Analysis& analysis,
+                                     const std::optional<SumsOfSquares>& sums) {
     // Below two subjects the results file prints the counts' differences as
     // they are: the check takes its own exact partition, whose degrees of
     // freedom it prints.
-    if (study.SubjectCount < 2 || analysis.within.size() != 2 || !analysis.between.empty()) {
-        StudyStore own = study;
+    if (analysis.subjects < 2 || analysis.within.size() != 2 || !analysis.between.empty()) {
+        StudyStore own = analysis.removed.empty() ? store : CompleteSubjects(store, analysis.removed);
         return CheckResultsFile(own, decimalSeparator);
     }
-    return CheckResultsFile(ResultsFileSums(study, decimalSeparator), PartitionOf(analysis), decimalSeparator);
+    return CheckResultsFile(sums, PartitionOf(analysis), decimalSeparator);
 }
 
 }  // namespace morvane::anova

@@ -4,7 +4,12 @@
 // exact figures the analysis formed.
 
 #include "anova/Analysis.h"
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "report/PrecisionCheck.h"
+#include "report/SumsOfSquares.h"
 #include "store/StudyStore.h"
 
 namespace morvane::anova {
@@ -14,5 +19,14 @@ namespace morvane::anova {
 // is never written, and the check is of the study of the subjects analysed).
 // Every score of those subjects is a score.
 PrecisionCheck CheckStudyResultsFile(const StudyStore& store, char decimalSeparator, const Analysis& analysis);
+
+// The same in two steps, the first of which may run beside the analysis: the
+// results file's sums of the study without the `removed` subjects (their
+// numbers, as DesignFromStudy names them; none where it cannot compute
+// them), then the check of those sums.
+std::optional<SumsOfSquares> StudyResultsFileSums(const StudyStore& store, char decimalSeparator,
+                                                  const std::vector<std::string>& removed);
+PrecisionCheck CheckStudyResultsFile(const StudyStore& store, char decimalSeparator, const Analysis& analysis,
+                                     const std::optional<SumsOfSquares>& sums);
 
 }  // namespace morvane::anova

@@ -22,9 +22,20 @@ bool Empty(std::string_view text) {
     return text.find_first_not_of(' ') == std::string_view::npos;
 }
 
-std::vector<bool> Incomplete(const StudyStore& store, std::int32_t n, char decimalSeparator);
+// The scores as read in one scan, every subject's: each score's significant
+// digits and power of ten where it has at most 38 digits, and which subjects
+// miss a score.
+struct Scan {
+    std::vector<bool> missing;     // per subject, from 1
+    std::vector<Int128> mantissa;  // per score, subject by subject
+    std::vector<std::int32_t> exponent;
+    bool decimal = true;  // every score has at most 38 significant digits
+    long least = 0;       // the least power of ten of a score not zero
+};
+
+Scan ScanScores(const StudyStore& store, std::int32_t n, std::size_t cells, char decimalSeparator);
 void FormScores(const StudyStore& store, const std::vector<std::int32_t>& kept, char decimalSeparator,
-                DesignData& design);
+                Scan&& scan, DesignData& design);
 
 }  // namespace
 
@@ -33,15 +44,17 @@ DesignData DesignFromStudy(const StudyStore& store, char decimalSeparator) {
     const std::int32_t n = std::max(store.SubjectCount, 0), na = store.LevelCountA, nb = store.LevelCountB;
     design.within = {{"A", {}}, {"B", {}}};
     for (std::int32_t a = 1; a <= na; ++a)
-        design.within[0].levels.push_back(
-            Utf8FromCp932(ShownLevelName(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a))));
+        design.within[0].levels.push_back(Utf8FromCp932(
+            ShownLevelName(LevelLabel(store.LevelNamesA[static_cast<std::size_t>(a)], 'a', a))));
     for (std::int32_t b = 1; b <= nb; ++b)
-        design.within[1].levels.push_back(
-            Utf8FromCp932(ShownLevelName(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b))));
-    const std::vector<bool> incomplete = Incomplete(store, n, decimalSeparator);
+        design.within[1].levels.push_back(Utf8FromCp932(
+            ShownLevelName(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b))));
+    const std::size_t cells =
+        static_cast<std::size_t>(std::max(na, 0)) * static_cast<std::size_t>(std::max(nb, 0));
+    Scan scan = ScanScores(store, n, cells, decimalSeparator);
     std::vector<std::int32_t> kept;
     for (std::int32_t s = 1; s <= n; ++s) {
-        if (incomplete[static_cast<std::size_t>(s)]) {
+        if (scan.missing[static_cast<std::size_t>(s)]) {
             design.removed.push_back(std::to_string(s));
             continue;
         }
@@ -50,27 +63,11 @@ DesignData DesignFromStudy(const StudyStore& store, char decimalSeparator) {
     }
     design.subjectsRead = n;
     design.group.assign(kept.size(), 0);
-    FormScores(store, kept, decimalSeparator, design);
+    FormScores(store, kept, decimalSeparator, std::move(scan), design);
     return design;
 }
 
 namespace {
-
-// DesignFromStudy, first: the subjects (from 1) with an empty score text;
-// the first text that is neither empty nor a score stops it.
-std::vector<bool> Incomplete(const StudyStore& store, std::int32_t n, char decimalSeparator) {
-    std::vector<bool> missing(static_cast<std::size_t>(n) + 1, false);
-    for (std::int32_t s = 1; s <= n; ++s)
-        for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
-            for (std::int32_t b = 1; b <= store.LevelCountB; ++b) {
-                const std::string_view text = store.CellText.Text(s, a, b);
-                if (Empty(text))
-                    missing[static_cast<std::size_t>(s)] = true;
-                else if (!IsScore(text, decimalSeparator))
-                    throw ConvertError(messages::NotAFloat(text), ScoreCell{s, a, b});
-            }
-    return missing;
-}
 
 // A score's significant digits as a signed integer and the power of ten of
 // the last (its trailing zeros taken into the power); nothing beyond 38 digits.
@@ -98,52 +95,84 @@ std::optional<design::WideDecimal> DecimalOf(const ScoreParts& parts) {
     return out;
 }
 
-// DesignFromStudy, last: each kept subject's scores as the units of the
-// least power of ten of them all, where every one is a decimal of at most 38
+// DesignFromStudy, first: every score text scanned once, in the order
+// subject, level of A, level of B; the first that is neither empty nor a
+// score stops it.
+Scan ScanScores(const StudyStore& store, std::int32_t n, std::size_t cells, char decimalSeparator) {
+    Scan scan;
+    scan.missing.assign(static_cast<std::size_t>(n) + 1, false);
+    const std::size_t count = static_cast<std::size_t>(n) * cells;
+    EnsureAffordable(count, sizeof(Int128) + sizeof(std::int32_t));
+    scan.mantissa.assign(count, 0);
+    scan.exponent.assign(count, 0);
+    bool any = false;
+    std::size_t at = 0;
+    for (std::int32_t s = 1; s <= n; ++s)
+        for (std::int32_t a = 1; a <= store.LevelCountA; ++a)
+            for (std::int32_t b = 1; b <= store.LevelCountB; ++b, ++at) {
+                const std::string_view text = store.CellText.Text(s, a, b);
+                const std::optional<ScoreParts> parts = ScanScore(text, decimalSeparator);
+                if (!parts) {
+                    if (!Empty(text)) throw ConvertError(messages::NotAFloat(text), ScoreCell{s, a, b});
+                    scan.missing[static_cast<std::size_t>(s)] = true;
+                    continue;
+                }
+                // Beyond 10^4900 in magnitude the value may leave the extended range.
+                if (static_cast<std::int64_t>(parts->integerDigits.size()) + parts->exponent >= 4900 &&
+                    !IsScore(text, decimalSeparator))
+                    throw ConvertError(messages::NotAFloat(text), ScoreCell{s, a, b});
+                if (!scan.decimal) continue;
+                const std::optional<design::WideDecimal> d = DecimalOf(*parts);
+                if (!d) {
+                    scan.decimal = false;
+                    continue;
+                }
+                scan.mantissa[at] = d->mantissa;
+                scan.exponent[at] = static_cast<std::int32_t>(d->exponent);
+                if (d->mantissa != 0)
+                    scan.least = any ? std::min(scan.least, d->exponent) : d->exponent, any = true;
+            }
+    return scan;
+}
+
+// DesignFromStudy, last: each kept subject's scores as the units of the least
+// power of ten of them all, where every one is a decimal of at most 38
 // significant digits whose units fit 128 bits; else as extended values.
 void FormScores(const StudyStore& store, const std::vector<std::int32_t>& kept, char decimalSeparator,
-                DesignData& design) {
+                Scan&& scan, DesignData& design) {
     const std::int32_t na = store.LevelCountA, nb = store.LevelCountB;
-    const std::size_t cells = static_cast<std::size_t>(std::max(na, 0)) * static_cast<std::size_t>(std::max(nb, 0));
+    const std::size_t cells =
+        static_cast<std::size_t>(std::max(na, 0)) * static_cast<std::size_t>(std::max(nb, 0));
     const std::size_t count = kept.size() * cells;
-    EnsureAffordable(count, sizeof(design::WideDecimal) + sizeof(Int128) + sizeof(std::int32_t));
-    std::vector<design::WideDecimal> decimals(count);
-    bool exact = true;
-    long least = 0;
-    bool any = false;
-    for (std::size_t i = 0; i < kept.size() && exact; ++i)
-        for (std::int32_t a = 1; a <= na && exact; ++a)
-            for (std::int32_t b = 1; b <= nb; ++b) {
-                const std::size_t at = i * cells + static_cast<std::size_t>((a - 1) * nb + (b - 1));
-                const std::optional<ScoreParts> parts = ScanScore(store.CellText.Text(kept[i], a, b), decimalSeparator);
-                const std::optional<design::WideDecimal> d = parts ? DecimalOf(*parts) : std::nullopt;
-                if (!d) {
+    bool exact = scan.decimal;
+    if (exact) {
+        // The kept subjects' units in place of the scan's mantissas, subject by subject.
+        design.scale = static_cast<int>(-scan.least);
+        std::vector<Int128>& units = scan.mantissa;
+        for (std::size_t i = 0; i < kept.size() && exact; ++i)
+            for (std::size_t c = 0; c < cells; ++c) {
+                const std::size_t from = static_cast<std::size_t>(kept[i] - 1) * cells + c, to = i * cells + c;
+                Int128 u = units[from];
+                const long shift = scan.exponent[from] - scan.least;
+                if (u != 0 &&
+                    (shift > 38 || __builtin_mul_overflow(u, static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(shift)]), &u))) {
                     exact = false;
                     break;
                 }
-                decimals[at] = *d;
-                if (d->mantissa != 0) least = any ? std::min(least, d->exponent) : d->exponent, any = true;
+                units[to] = u;
             }
-    if (exact) {
-        design.scale = static_cast<int>(-least);
-        design.units.resize(count);
-        for (std::size_t i = 0; i < count && exact; ++i) {
-            const long shift = decimals[i].exponent - least;
-            if (decimals[i].mantissa == 0) continue;
-            if (shift > 38 ||
-                __builtin_mul_overflow(decimals[i].mantissa,
-                                       static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(shift)]),
-                                       &design.units[i]))
-                exact = false;
+        if (exact) {
+            units.resize(count);
+            units.shrink_to_fit();
+            design.units = std::move(units);
+            design.rows.assign(count, 1);
+            design.exact = true;
+            return;
         }
     }
-    design.exact = exact;
-    if (exact) {
-        design.rows.assign(count, 1);
-        return;
-    }
+    design.exact = false;
     design.scale = 0;
-    design.units = {};
+    scan = Scan{};
     design.values.resize(count);
     for (std::size_t i = 0; i < kept.size(); ++i)
         for (std::int32_t a = 1; a <= na; ++a)

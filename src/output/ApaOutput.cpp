@@ -104,9 +104,16 @@ Runs Note(const Analysis& r, const ApaOptions& options, const std::vector<Effect
                          std::to_string(r.averagedRows) + " 行を平均したものです。"
                    : std::to_string(r.averagedCells) + (r.averagedCells == 1 ? " cell was" : " cells were") +
                          " averaged from " + std::to_string(r.averagedRows) + " rows. ";
-    std::vector<bool> omitted;
-    for (const anova::Effect& e : r.effects) omitted.push_back(e.sphericityOmitted);
-    text += apa::CorrectionAndSymbols(figures, omitted, options, r.options.effectSizeLevel,
+    std::vector<apa::Uncorrected> uncorrected;
+    for (const anova::Effect& e : r.effects) {
+        const Correction* applied = apa::Applied(e.sphericity, options.correction);
+        uncorrected.push_back(e.effect.df <= 1              ? apa::Uncorrected::No
+                              : e.within.empty()            ? apa::Uncorrected::Between
+                              : e.sphericityOmitted         ? apa::Uncorrected::Omitted
+                              : applied && applied->df1     ? apa::Uncorrected::No
+                                                            : apa::Uncorrected::Undefined);
+    }
+    text += apa::CorrectionAndSymbols(figures, uncorrected, options, r.options.effectSizeLevel,
                                       CorrectedInterval(r, options));
     return NoteEnding(std::move(text), Conventions(r, options), options);
 }

@@ -69,11 +69,16 @@ std::vector<Convention> DesignConventions(const anova::Analysis& r, const Output
               "and "
               "afex compute it (Huynh and Feldt's with one group): reported as computed (it can exceed 1), "
               "applied capped at 1."},
-        {"fewSubjects",
-         ja ? "N − g が効果の対比の数より小さいとき、その効果の球面性の検定、ε と多変量検定は定義されません。"
-            : "Where N − g is below an effect's contrasts, its sphericity test, epsilons and multivariate "
-              "tests "
-              "are undefined."},
+        {"epsilonFewSubjects",
+         ja ? "N − g が対比の数より小さいときの ε: 対比の共分散行列は特異ですが、ε "
+              "はその行列から公式のまま求めます (Greenhouse–Geisser の ε は (N − g) / 対比の数 以下になり、"
+              "修正は強くなります。ε を出さないプログラムや、黙って修正しない p を出すプログラムもあります)。"
+              "Mauchly の検定と多変量検定は N − g が対比の数以上でなければ定義されません。"
+            : "Epsilons when N − g is below an effect's contrasts: computed as the formulas give them from the "
+              "contrasts' covariance, which is then singular (the Greenhouse–Geisser epsilon is then at most "
+              "(N − g) / k, a strong correction; other programs give none, or the uncorrected p without saying "
+              "so); Mauchly's test and the multivariate tests need N − g at least the contrasts and are "
+              "undefined there."},
         {"multivariate",
          ja ? "多変量検定: Pillai、Wilks、Hotelling–Lawley、Roy の統計量と R の F 近似 (Roy の F は上限)。"
             : "Multivariate tests: Pillai, Wilks, Hotelling–Lawley and Roy with R's F approximations (Roy's "

@@ -2,6 +2,7 @@
 // The points of a normal Q-Q plot of studentized residuals.
 
 #include <cstddef>
+#include <vector>
 
 #include "runtime/Extended.h"
 
@@ -19,5 +20,13 @@ struct QuantilePoint {
 // the highest kQuantileTail and evenly spaced ranks between them.
 inline constexpr std::size_t kQuantilePoints = 1000;
 inline constexpr std::size_t kQuantileTail = 100;
+
+// The ranks a plot of `count` residuals shows, from low to high.
+std::vector<std::size_t> QuantileRanks(std::size_t count);
+
+// The points of the normal Q-Q plot of `studentized` residuals given in any
+// order, from `low` to `high`: those of the ranks QuantileRanks chooses,
+// chosen without a full sort.
+std::vector<QuantilePoint> QuantilePointsOf(std::vector<Extended> studentized, Extended low, Extended high);
 
 }  // namespace morvane

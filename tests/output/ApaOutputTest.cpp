@@ -7,6 +7,8 @@
 #include <regex>
 #include <sstream>
 
+#include "anova/Analysis.h"
+#include "design/StudyDesign.h"
 #include "exchange/LongCsv.h"
 #include "output/AnovaFormats.h"
 #include "output/ApaOutput.h"
@@ -325,6 +327,38 @@ TEST(ApaOutput, TheTableOfAMixedDesignHasEveryEffectInTheDesignsOrder) {
     const std::string rtf = ApaSummaryRtf(r, With(DfCorrection::GreenhouseGeisser));
     EXPECT_EQ(Count(rtf, "\\row\n"), 16u);
     EXPECT_EQ(Count(ApaSummaryHtml(r, With(DfCorrection::None)), "<tr>"), 16u);
+}
+
+TEST(ApaOutput, TheNoteSaysWhichRowsTheCorrectionLeavesUncorrected) {
+    // Two subjects: Huynh and Feldt's epsilon is 0 / 0, Greenhouse and Geisser's defined.
+    StudyStore store;
+    StartNewStudy(store, {"a1", "a2", "a3"}, {"b1", "b2"}, "2");
+    const char* scores[] = {"3", "5", "4", "8", "6", "9", "2", "7", "5", "6", "8", "4"};
+    for (int i = 0; i < 12; ++i) store.CellText.Set(i / 6 + 1, i / 2 % 3 + 1, i % 2 + 1, scores[i]);
+    const anova::Analysis two = anova::Analyse(DesignFromStudy(store, '.'));
+    ApaOptions study = With(DfCorrection::HuynhFeldt);
+    study.layout = OutputLayout::Study;
+    const std::string hf = ApaText(two, study);
+    EXPECT_NE(hf.find("are Huynh–Feldt corrected (ε: its epsilon). A: its epsilon is undefined; uncorrected. "
+                      "A × B: its epsilon is undefined; uncorrected. ηp²"),
+              std::string::npos)
+        << hf;
+    study.correction = DfCorrection::GreenhouseGeisser;
+    EXPECT_EQ(ApaText(two, study).find("undefined; uncorrected"), std::string::npos);
+    // A between effect of three levels is no within effect: the note says which are corrected.
+    DesignData mixed;
+    mixed.between = {{"g", {"x", "y", "z"}}};
+    mixed.within = {{"t", {"1", "2", "3"}}};
+    for (int s = 0; s < 9; ++s) {
+        mixed.subjects.push_back("s" + std::to_string(s));
+        mixed.group.push_back(s % 3);
+        for (int t = 0; t < 3; ++t) mixed.values.push_back(static_cast<Extended>((s * 7 + t * 3) % 11));
+    }
+    const std::string text = ApaText(anova::Analyse(mixed), With(DfCorrection::GreenhouseGeisser));
+    EXPECT_NE(text.find("Degrees of freedom and p of within effects with more than one degree of freedom are "
+                        "Greenhouse–Geisser corrected"),
+              std::string::npos)
+        << text;
 }
 
 }  // namespace

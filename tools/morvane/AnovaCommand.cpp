@@ -12,13 +12,13 @@
 #include "ExchangeCommands.h"
 #include "LongCsvRequest.h"
 #include "StudyLoad.h"
-#include "analysis/FullAnalysis.h"
-#include "design/DesignAnalysis.h"
+#include "anova/Analysis.h"
+#include "anova/StudyPrecision.h"
+#include "design/StudyDesign.h"
 #include "exchange/Csv.h"
 #include "exchange/ExchangeFiles.h"
 #include "exchange/LongCsv.h"
 #include "output/AnovaFormats.h"
-#include "output/Bridges.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "runtime/SameFile.h"
@@ -32,7 +32,6 @@ namespace {
 struct AnovaRequest : LongCsvRequest {
     AnovaFormat format = AnovaFormat::Text;
     OutputOptions output;
-    Extended effectSizeLevel = AnalysisOptions{}.effectSizeLevel;
 };
 
 AnovaRequest Request(const Arguments& arguments, const Settings& settings);
@@ -64,21 +63,32 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
             throw;
         }
         request.output.provenance = provenance.get();
-        request.design.quantilePoints = false;  // the plots' data: no format shows them
-        const DesignAnalysis analysis = AnalyseDesign(*design, request.design);
-        WriteOut(out, FormatAnalysis(FromDesignAnalysis(analysis), request.format, request.output));
+        const anova::Analysis analysis = anova::Analyse(*design, request.analysis);
+        WriteOut(out, FormatAnalysis(analysis, request.format, request.output));
         return;
     }
     StudyStore& store = TheStudy();
     LoadStudy(store, in);
-    AnalysisOptions analysisOptions;
-    analysisOptions.keepValues = KeepValues::No;  // the tool ends with its output
-    analysisOptions.effectSizeLevel = request.effectSizeLevel;
-    const FullAnalysis analysis = AnalyseCompleteSubjects(store, settings.decimalSeparator, analysisOptions);
+    // A data file's study: the subjects with every score, analysed as a design
+    // and laid out as its outputs always were, its results file's precision beside.
+    const char separator = settings.decimalSeparator;
+    const DesignData design = DesignFromStudy(store, separator);
+    // The results file's sums are taken beside the analysis.
+    std::future<std::optional<SumsOfSquares>> sums = std::async(std::launch::async, [&] {
+        return anova::StudyResultsFileSums(store, separator, design.removed);
+    });
+    std::optional<anova::Analysis> analysed;
+    try {
+        analysed.emplace(anova::Analyse(design, request.analysis));
+    } catch (...) {
+        sums.wait();  // it reads the study: not beyond its life
+        throw;
+    }
+    const anova::Analysis& analysis = *analysed;
+    const PrecisionCheck precision = anova::CheckStudyResultsFile(store, separator, analysis, sums.get());
     request.output.provenance = ProvenanceOfFile(in);
     request.output.layout = OutputLayout::Study;
-    WriteOut(out, FormatAnalysis(FromStudyAnalysis(analysis), request.format, request.output,
-                                 &analysis.precision));
+    WriteOut(out, FormatAnalysis(analysis, request.format, request.output, &precision));
 }
 
 void NoticeInexactReport() {
@@ -119,14 +129,14 @@ AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
         } else if (option.name == "--lang") {
             request.output.language = LanguageNamed(*option.value);
         } else if (option.name == "--ci-level") {
-            request.effectSizeLevel = IntervalLevel(*option.value);
+            request.analysis.effectSizeLevel = IntervalLevel(*option.value);
         } else if (option.name == "--format") {
             const auto named = AnovaFormatNamed(*option.value);
             if (!named) throw UsageError("unknown format " + *option.value);
             request.format = *named;
         }
     }
-    request.design.effectSizeLevel = request.effectSizeLevel;
+    request.analysis.quantilePoints = false;  // the plots' data: no format shows them
     ReadLongCsvRequest(arguments, settings, request);
     return request;
 }

@@ -46,12 +46,12 @@ void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, Lo
                             name == "--encoding" || name == "--separator" || name == "--decimal-comma";
         if (forCsv && designOption.empty()) designOption = name;
         if (name == "--between") roles.between = Names(name, *value);
-        if (name == "--observed") request.design.observed = Names(name, *value);
+        if (name == "--observed") request.analysis.observed = Names(name, *value);
         if (name == "--encoding") request.csv.encoding = EncodingOption(*value);
         if (name == "--separator") request.csv.separator = SeparatorOption(*value);
         if (name == "--decimal-comma") request.csv.decimalSeparator = ',';
         if (name == "--type" && *value != "2" && *value != "3") throw UsageError("--type is 3 or 2");
-        if (name == "--type") request.design.type = *value == "2" ? SsType::TypeII : SsType::TypeIII;
+        if (name == "--type") request.analysis.type = *value == "2" ? anova::SsType::TypeII : anova::SsType::TypeIII;
     }
     if (!id && !dv && !within) {
         if (!designOption.empty())
@@ -60,7 +60,7 @@ void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, Lo
     }
     if (!(id && dv && within)) throw UsageError("a long CSV needs all three of --id, --dv and --within");
     // A measured factor misspelt would change every generalized eta squared without a word.
-    for (const std::string& name : request.design.observed)
+    for (const std::string& name : request.analysis.observed)
         if (std::find(roles.within.begin(), roles.within.end(), name) == roles.within.end() &&
             std::find(roles.between.begin(), roles.between.end(), name) == roles.between.end())
             throw UsageError("--observed names " + name + ", which is no factor of --within or --between");

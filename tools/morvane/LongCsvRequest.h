@@ -7,7 +7,7 @@
 
 #include "Arguments.h"
 #include "Commands.h"
-#include "design/DesignAnalysis.h"
+#include "anova/Analysis.h"
 #include "exchange/LongCsv.h"
 
 namespace morvane::tool {
@@ -16,7 +16,7 @@ struct LongCsvRequest {
     // The long CSV's roles when --id, --dv and --within name them.
     std::optional<LongCsvRoles> roles;
     LongCsvOptions csv;
-    DesignOptions design;
+    anova::Options analysis;
 };
 
 // Reads those options of `arguments` into `request`; throws UsageError for a

@@ -17,11 +17,12 @@
 #include "ErrorEdge.h"
 #include "LongCsvRequest.h"
 #include "StudyLoad.h"
-#include "analysis/FullAnalysis.h"
-#include "design/DesignAnalysis.h"
+#include "anova/Analysis.h"
+#include "design/StudyDesign.h"
 #include "exchange/ExchangeFiles.h"
 #include "plot/DesignPlot.h"
 #include "plot/PlotFiles.h"
+#include "plot/QuantilePlot.h"
 #include "runtime/DecimalSeparator.h"
 #include "store/DataFile.h"
 
@@ -34,15 +35,17 @@ void WriteDesignPlot(const std::string& in, const std::string& out,
                      std::optional<morvane::plot::ErrorBars> bars, morvane::plot::PlotFileType type,
                      QSize size, char separator) {
     const morvane::FileBytes bytes = morvane::ReadWholeFile(in);
-    morvane::DesignOptions options = request.design;
-    options.quantilePoints = !bars;  // the interaction plot needs none
-    const morvane::DesignAnalysis analysis =
-        morvane::AnalyseDesign(morvane::ReadLongCsv(bytes.View(), *request.roles, request.csv), options);
+    morvane::anova::Options options = request.analysis;
+    // The interaction plot needs the means alone, the Q-Q plots their points.
+    options.meansOnly = bars.has_value();
+    options.quantilePoints = !bars;
+    const morvane::anova::Analysis analysis =
+        morvane::anova::Analyse(morvane::ReadLongCsv(bytes.View(), *request.roles, request.csv), options);
     if (bars)
-        morvane::plot::WritePlotFile(morvane::plot::DesignPlotDataOf(analysis, separator, *bars), type, size,
-                                     out);
+        morvane::plot::WritePlotFile(morvane::plot::PlotDataOf(analysis, separator, *bars), type, size, out);
     else
-        morvane::plot::WritePlotFile(morvane::plot::QuantilePlotDataOf(analysis, separator), type, size, out);
+        morvane::plot::WritePlotFile(morvane::plot::QuantilePlotDataOf(analysis, separator, false), type, size,
+                                     out);
 }
 
 }  // namespace
@@ -87,18 +90,19 @@ int main(int argc, char** argv) {
         }
         morvane::StudyStore& store = morvane::TheStudy();
         morvane::tool::LoadStudy(store, arguments.File(0));
-        morvane::AnalysisOptions options;
-        options.keepValues = morvane::KeepValues::No;  // the tool ends with the plot
+        morvane::anova::Options options;
         // The interaction plot needs the cells' means and intervals alone.
         options.meansOnly = !quantiles;
-        const morvane::FullAnalysis analysis = morvane::AnalyseStudy(store, separator, options);
+        options.quantilePoints = quantiles;
+        const morvane::anova::Analysis analysis =
+            morvane::anova::Analyse(morvane::DesignFromStudy(store, separator), options);
         // The plot is drawn on no screen: Qt runs on its offscreen platform unless told otherwise.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication application(argc, argv);
         const QSize size(width, height);
         if (quantiles)
-            morvane::plot::WritePlotFile(morvane::plot::QuantilePlotDataOf(analysis, separator), *type, size,
-                                         arguments.Word(1));
+            morvane::plot::WritePlotFile(morvane::plot::QuantilePlotDataOf(analysis, separator, true), *type,
+                                         size, arguments.Word(1));
         else
             morvane::plot::WritePlotFile(morvane::plot::PlotDataOf(analysis, separator, *bars), *type, size,
                                          arguments.Word(1));

@@ -96,51 +96,57 @@ std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strateg
     }
     // The unit: 10^-scale / common.
     const mpz_class power = exact::PowerOfTen(static_cast<unsigned long>(std::abs(design.scale)));
-    s.unit = design.scale >= 0 ? mpq_class(1, power * exact::Big(common))
-                               : mpq_class(power, exact::Big(common));
+    s.unit =
+        design.scale >= 0 ? mpq_class(1, power * exact::Big(common)) : mpq_class(power, exact::Big(common));
     s.unit.canonicalize();
     const std::size_t count = design.units.size(), n = s.subjects, cells = s.cells;
-    // In 128 bits where every integer fits, with the offsets from the first ranked subject's.
-    bool fits = true;
-    std::vector<Int128> integers(count);
-    for (std::size_t r = 0; r < n && fits; ++r) {
-        const std::size_t subject = s.order.subjects[r];
-        for (std::size_t c = 0; c < cells; ++c) {
-            const std::size_t at = subject * cells + c;
-            const std::int64_t m = common / design.rows[at];
-            const Int128 u = design.units[at];
-            if ((u < 0 ? -u : u) > kInt128Max / (2 * m)) {
-                fits = false;
-                break;
-            }
-            integers[r * cells + c] = u * m;
-        }
-    }
-    if (fits && strategy == Strategy::Quick) {
+    // Subject s's integer in cell c, in 128 bits, where it fits.
+    const auto integer = [&](std::size_t subject, std::size_t c, Int128& out) {
+        const std::size_t at = subject * cells + c;
+        const std::int64_t m = common / design.rows[at];
+        const Int128 u = design.units[at];
+        if ((u < 0 ? -u : u) > kInt128Max / (2 * m)) return false;
+        out = u * m;
+        return true;
+    };
+    // The quick strategy: the offsets from the first ranked subject's, formed
+    // straight into 31 bits where every one fits.
+    if (strategy == Strategy::Quick && n > 0) {
+        std::vector<Int128> first(cells);
         bool small = true;
+        for (std::size_t c = 0; c < cells && small; ++c) small = integer(s.order.subjects[0], c, first[c]);
         std::int64_t bound = 0;
-        for (std::size_t c = 0; c < cells && n > 0; ++c) s.reference[c] = BigOf(integers[c]);
-        for (std::size_t i = 0; i < count && small; ++i) {
-            const Int128 offset = integers[i] - integers[i % cells];
-            const Int128 magnitude = offset < 0 ? -offset : offset;
-            if (magnitude > kQuickOffset) small = false;
-            bound = std::max(bound, static_cast<std::int64_t>(magnitude));
+        if (small) s.small.resize(count);
+        for (std::size_t r = 0; r < n && small; ++r) {
+            const std::size_t subject = s.order.subjects[r];
+            for (std::size_t c = 0; c < cells; ++c) {
+                Int128 x = 0;
+                if (!integer(subject, c, x)) {
+                    small = false;
+                    break;
+                }
+                const Int128 offset = x - first[c], magnitude = offset < 0 ? -offset : offset;
+                if (magnitude > kQuickOffset) {
+                    small = false;
+                    break;
+                }
+                bound = std::max(bound, static_cast<std::int64_t>(magnitude));
+                s.small[r * cells + c] = static_cast<std::int32_t>(offset);
+            }
         }
         if (small) {
-            s.small.resize(count);
-            for (std::size_t i = 0; i < count; ++i)
-                s.small[i] = static_cast<std::int32_t>(integers[i] - integers[i % cells]);
+            for (std::size_t c = 0; c < cells; ++c) s.reference[c] = BigOf(first[c]);
             s.bound = bound;
             return s;
         }
+        s.small = {};
     }
     std::vector<mpz_class> wide(count);
     for (std::size_t r = 0; r < n; ++r) {
         const std::size_t subject = s.order.subjects[r];
         for (std::size_t c = 0; c < cells; ++c) {
             const std::size_t at = subject * cells + c;
-            wide[r * cells + c] = fits ? BigOf(integers[r * cells + c])
-                                       : BigOf(design.units[at]) * exact::Big(common / design.rows[at]);
+            wide[r * cells + c] = BigOf(design.units[at]) * exact::Big(common / design.rows[at]);
         }
     }
     KeepOffsets(s, wide, strategy);

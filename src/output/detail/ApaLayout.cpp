@@ -103,9 +103,9 @@ void FillRows(ApaTable& table, const std::vector<EffectFigures>& figures) {
     }
 }
 
-std::string CorrectionAndSymbols(const std::vector<EffectFigures>& figures, const std::vector<bool>& omitted,
-                                 const OutputOptions& options, Extended effectSizeLevel,
-                                 bool correctedInterval) {
+std::string CorrectionAndSymbols(const std::vector<EffectFigures>& figures,
+                                 const std::vector<Uncorrected>& uncorrected, const OutputOptions& options,
+                                 Extended effectSizeLevel, bool correctedInterval) {
     const bool ja = options.language == OutputLanguage::Japanese;
     std::string text;
     const std::string correction = CorrectionName(options.correction, options.language);
@@ -113,14 +113,22 @@ std::string CorrectionAndSymbols(const std::vector<EffectFigures>& figures, cons
     if (options.correction == DfCorrection::None) {
         text += ja ? "自由度と p は修正していません。" : "Degrees of freedom and p are uncorrected. ";
     } else {
-        text += ja ? "2 以上の自由度の効果の自由度と p は " + correction + " の修正によります (ε はその値)。"
-                   : "Degrees of freedom and p of effects with more than one degree of freedom are " +
-                         correction + " corrected (ε: its epsilon). ";
-    }
-    for (std::size_t i = 0; i < figures.size(); ++i) {
-        if (omitted[i] && options.correction != DfCorrection::None)
-            text += figures[i].name + (ja ? ": 対比が多すぎるため修正していません。"
-                                          : ": too many contrasts to test sphericity; uncorrected. ");
+        // Between effects are tested against the subjects within groups: no sphericity to correct.
+        const bool between =
+            std::find(uncorrected.begin(), uncorrected.end(), Uncorrected::Between) != uncorrected.end();
+        text += ja ? std::string(between ? "被験者内の" : "") + "2 以上の自由度の効果の自由度と p は " +
+                         correction + " の修正によります (ε はその値)。"
+                   : std::string("Degrees of freedom and p of ") + (between ? "within " : "") +
+                         "effects with more than one degree of freedom are " + correction +
+                         " corrected (ε: its epsilon). ";
+        for (std::size_t i = 0; i < figures.size() && i < uncorrected.size(); ++i) {
+            if (uncorrected[i] == Uncorrected::Omitted)
+                text += figures[i].name + (ja ? ": 対比が多すぎるため修正していません。"
+                                              : ": too many contrasts to test sphericity; uncorrected. ");
+            if (uncorrected[i] == Uncorrected::Undefined)
+                text += figures[i].name + (ja ? ": ε が定義されないため修正していません。"
+                                              : ": its epsilon is undefined; uncorrected. ");
+        }
     }
     text += ja ? "偏 η² の " + level + "% 信頼区間は" + (correctedInterval ? "修正した" : "修正しない") +
                      "自由度の非心 F 分布によります。MSE は誤差項の平均平方です。"

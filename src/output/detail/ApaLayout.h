@@ -69,12 +69,20 @@ std::vector<ApaColumn> Columns(const OutputOptions& options, Extended effectSize
 // The rows of `figures` under the table's columns.
 void FillRows(ApaTable& table, const std::vector<EffectFigures>& figures);
 
-// The note's middle, after what was analysed: the correction applied (naming
-// the effects of `omitted` that were too large to correct), the symbols, and
-// on which degrees of freedom the eta interval was found.
-std::string CorrectionAndSymbols(const std::vector<EffectFigures>& figures, const std::vector<bool>& omitted,
-                                 const OutputOptions& options, Extended effectSizeLevel,
-                                 bool correctedInterval);
+// Why an effect's row is not corrected though its degrees of freedom are more than one.
+enum class Uncorrected {
+    No,           // corrected, or one degree of freedom (which needs no correction)
+    Omitted,      // its contrasts too many to test sphericity
+    Undefined,    // the correction's epsilon is undefined for it
+    Between,      // a between effect, which no sphericity concerns
+};
+
+// The note's middle, after what was analysed: the correction applied (and
+// each effect whose row it leaves uncorrected, with the reason), the symbols,
+// and on which degrees of freedom the eta interval was found.
+std::string CorrectionAndSymbols(const std::vector<EffectFigures>& figures,
+                                 const std::vector<Uncorrected>& uncorrected, const OutputOptions& options,
+                                 Extended effectSizeLevel, bool correctedInterval);
 
 // One sentence: "F(1.14, 7.95) = 29.22, p < .001, ηp² = .81, 90% CI [.49, .90]".
 std::string Sentence(const EffectFigures& e, Extended effectSizeLevel);

@@ -1,0 +1,20 @@
+#pragma once
+// Private to the engine's checks: those of each between x within cell's
+// scores (CellChecks.cpp).
+
+#include <vector>
+
+#include "anova/detail/Steps.h"
+
+namespace morvane::anova::detail {
+
+// The skewness and excess kurtosis of every between x within cell (the last
+// factor fastest), from its exact central moments; none without subjects.
+std::vector<CellShape> CellShapesOf(const Inputs& in);
+
+// Levene's tests of each within cell across the between cells with subjects,
+// centred on each between cell's mean, then on its median (Brown-Forsythe):
+// the one-way analysis of the absolute deviations, exact.
+std::vector<LeveneTest> LeveneTestsOf(const Inputs& in);
+
+}  // namespace morvane::anova::detail
