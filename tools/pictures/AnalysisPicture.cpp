@@ -71,7 +71,7 @@ int main(int argc, char* argv[]) {
     ResultsWindow* window = form->Results();
     if (window == nullptr || !seams.messages.Shown().isEmpty() || !testing::ShowActive(window)) return 1;
     if (!Picture(window, {}, {1280, 720}).save(folder.filePath("analysis-window.png"))) return 1;
-    const QPixmap checks = Picture(window, QStringLiteral(u"前提の確認"), {1280, 640}, true);
+    const QPixmap checks = Picture(window, QStringLiteral(u"前提の確認"), {1280, 600}, true);
     const QPixmap plots = Picture(window, QStringLiteral(u"Q-Q プロット"), {1280, 900}, true);
     if (!Stacked(checks, plots).save(folder.filePath("assumption-checks.png"))) return 1;
     form.reset();
