@@ -17,7 +17,9 @@
 #include <string>
 
 #include "analysis/FullAnalysis.h"
+#include "anova/Analysis.h"
 #include "design/DesignAnalysis.h"
+#include "design/StudyDesign.h"
 #include "exchange/LongCsv.h"
 #include "plot/DesignPlot.h"
 #include "plot/PlotFiles.h"
@@ -90,6 +92,11 @@ QByteArray FileBytes(const std::string& path) {
 }
 
 const char* const kEightSubjects = MORVANE_EXAMPLES "/eight-subjects-2x3.dat";
+
+// The one engine's analysis of a data file's study, as the results window and morvane plot form it.
+anova::Analysis StudyAnalysis(const StudyStore& store, char decimalSeparator) {
+    return anova::Analyse(DesignFromStudy(store, decimalSeparator));
+}
 
 }  // namespace
 
@@ -321,7 +328,7 @@ private slots:
 
         StudyStore study;
         LoadStudyFile(study, kEightSubjects);
-        const plot::InteractionPlotData data = plot::PlotDataOf(AnalyseStudy(study, '.'), '.');
+        const plot::InteractionPlotData data = plot::PlotDataOf(StudyAnalysis(study, '.'), '.');
         QCOMPARE(data.levelsB, (QStringList{"b1", "b2", "b3"}));
         QCOMPARE(data.means[5], 23.0L);  // a2 b3
         QVERIFY(data.bars[5].has_value());
@@ -350,7 +357,7 @@ private slots:
         };
         StudyStore study;
         FillStudy(study, 12, 2, 3, score);
-        const plot::QuantilePlotData data = plot::QuantilePlotDataOf(AnalyseStudy(study, ','), ',');
+        const plot::QuantilePlotData data = plot::QuantilePlotDataOf(StudyAnalysis(study, ','), ',', true);
         QCOMPARE(data.panels.size(), std::size_t{4});
         QCOMPARE(data.panels[0].title, QStringLiteral(u"被験者 (S)"));
         QCOMPARE(data.panels[3].title, QStringLiteral("A x B x S"));
@@ -392,7 +399,7 @@ private slots:
         // A study of one score throughout has no residuals: four panels that say so.
         StudyStore constant;
         FillStudy(constant, 4, 2, 2, [](int, int, int) { return std::string("7"); });
-        const plot::QuantilePlotData none = plot::QuantilePlotDataOf(AnalyseStudy(constant, '.'), '.');
+        const plot::QuantilePlotData none = plot::QuantilePlotDataOf(StudyAnalysis(constant, '.'), '.', true);
         QCOMPARE(none.panels.size(), std::size_t{4});
         for (const plot::QuantilePanel& panel : none.panels) {
             QVERIFY(panel.points.empty());
@@ -405,7 +412,7 @@ private slots:
             QString::fromUtf8(plot::RenderPlotFile(none, plot::PlotFileType::Svg, {800, 600}))
                 .remove(QRegularExpression(QStringLiteral("<[^>]*>|\\s")));
         QCOMPARE(words.count(QStringLiteral(u"残差なし")), 4);
-        QVERIFY(plot::QuantilePlotDataOf(FullAnalysis{}, '.').Empty());
+        QVERIFY(plot::QuantilePlotDataOf(anova::Analysis{}, '.', true).Empty());
 
         // The files: a PNG of the size, an SVG of the title and caption, one PDF page.
         const QImage png =
@@ -420,7 +427,7 @@ private slots:
         // More than a thousand residuals: the tails and evenly spaced ranks, said in the caption.
         StudyStore large;
         FillStudy(large, 60, 4, 5, score);
-        const plot::QuantilePlotData thinned = plot::QuantilePlotDataOf(AnalyseStudy(large, '.'), '.');
+        const plot::QuantilePlotData thinned = plot::QuantilePlotDataOf(StudyAnalysis(large, '.'), '.', true);
         QCOMPARE(thinned.panels[3].residuals, std::size_t{1200});
         QCOMPARE(thinned.panels[3].points.size(), std::size_t{1000});
         QVERIFY(plot::QuantilePlotCaption(thinned).contains(QStringLiteral(u"1000 個を超える層")));
