@@ -9,7 +9,7 @@ set(MORVANE_MAINTAINER "The PMorvane developers <pmorvane@pmorvane.example>"
     CACHE STRING "Maintainer of the Debian package, as \"Name <address>\"")
 # Where the pictures of docs/ are published; the metainfo's screenshots point there.
 set(MORVANE_SCREENSHOTS_URL "https://pmorvane.example/screenshots"
-    CACHE STRING "Web folder holding design-window.png and data-window.png")
+    CACHE STRING "Web folder holding levels-window.png and data-window.png")
 
 install(TARGETS morvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(MORVANE_WINDOWS)

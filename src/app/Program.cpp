@@ -4,7 +4,7 @@
 #include <QDateTime>
 #include <QSessionManager>
 
-#include "designwindow/DesignWindow.h"
+#include "levelswindow/LevelsWindow.h"
 #include "session/Recovery.h"
 
 namespace morvane {
@@ -12,16 +12,16 @@ namespace morvane {
 Program::Program(QApplication& application, StudyStore& store, const widgets::Seams& seams,
                  char decimalSeparator)
     : store_(store), seams_(seams) {
-    // Only the design window's closing ends the run: the data window's frame
-    // closes it too, and a hidden design window is not a "last window".
+    // Only the levels window's closing ends the run: the data window's frame
+    // closes it too, and a hidden levels window is not a "last window".
     application.setQuitOnLastWindowClosed(false);
-    design_ = std::make_unique<DesignWindow>(store_, seams, decimalSeparator);
-    QObject::connect(design_.get(), &DesignWindow::closed, &application, &QCoreApplication::quit,
+    levels_ = std::make_unique<LevelsWindow>(store_, seams, decimalSeparator);
+    QObject::connect(levels_.get(), &LevelsWindow::closed, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // Before the session ends, the session manager asks each program whether
     // it may; a cancel keeps the session (and the study) as it was.
     QObject::connect(
-        &application, &QGuiApplication::commitDataRequest, design_.get(),
+        &application, &QGuiApplication::commitDataRequest, levels_.get(),
         [this](QSessionManager& manager) {
             if (!MayEndSession([&manager] { return manager.allowsInteraction(); })) manager.cancel();
         },
@@ -29,8 +29,8 @@ Program::Program(QApplication& application, StudyStore& store, const widgets::Se
 }
 
 bool Program::MayEndSession(const std::function<bool()>& askUser) {
-    if (design_ == nullptr || !design_->Changed() || !askUser()) return true;
-    return design_->MayDiscard();
+    if (levels_ == nullptr || !levels_->Changed() || !askUser()) return true;
+    return levels_->MayDiscard();
 }
 
 Program::~Program() = default;
@@ -47,7 +47,7 @@ bool Program::OfferRecovery() {
             left->Remove();
             continue;
         }
-        if (!design_->OpenRecoveredStudy(*left)) return true;  // its failure shown over the design window
+        if (!levels_->OpenRecoveredStudy(*left)) return true;  // its failure shown over the levels window
         // Now in this program's own recovery file; the old one is done with.
         if (!seams_.recovery->Path().empty()) left->Remove();
         return true;
@@ -56,16 +56,16 @@ bool Program::OfferRecovery() {
 }
 
 int Program::Run(const std::optional<std::string>& study) {
-    if (design_ == nullptr) return 0;
+    if (levels_ == nullptr) return 0;
     // A recovered study takes the place of the one named.
     if (!OfferRecovery()) {
         if (study)
-            design_->OpenStudy(*study);
+            levels_->OpenStudy(*study);
         else
-            design_->show();
+            levels_->show();
     }
     const int status = QApplication::exec();
-    design_.reset();
+    levels_.reset();
     ReleaseStudy(store_);
     return status;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The run of the program: the design window as the main window, the event loop,
-// and the end when the design window closes.
+// The run of the program: the levels window as the main window, the event loop,
+// and the end when the levels window closes.
 
 #include <functional>
 #include <memory>
@@ -14,20 +14,20 @@ class QApplication;
 
 namespace morvane {
 
-class DesignWindow;
+class LevelsWindow;
 
 class Program {
 public:
-    // Creates the design window (its grids are set up) on `store`, hidden.
+    // Creates the levels window (its grids are set up) on `store`, hidden.
     Program(QApplication& application, StudyStore& store, const widgets::Seams& seams, char decimalSeparator);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // Shows the design window and runs the event loop until it closes: by its
+    // Shows the levels window and runs the event loop until it closes: by its
     // own Close or frame, or by the data window's Close. Given a `study`, the
-    // design window opens it first (DesignWindow::OpenStudy) and is shown only
-    // if it fails. Then the design window is destroyed together with the data
+    // levels window opens it first (LevelsWindow::OpenStudy) and is shown only
+    // if it fails. Then the levels window is destroyed together with the data
     // window it owns and the store is released. Returns the loop's exit status.
     // A program runs once: run again, it returns 0 at once.
     //
@@ -39,13 +39,13 @@ public:
     // removes the file and offers the next.
     int Run(const std::optional<std::string>& study = std::nullopt);
 
-    // The design window, and through it the data window; nullptr once the run
+    // The levels window, and through it the data window; nullptr once the run
     // has ended.
-    DesignWindow* Design() const { return design_.get(); }
+    LevelsWindow* Levels() const { return levels_.get(); }
 
     // Whether the desktop session may end now (a logout): at once when the
     // study has not changed; otherwise the question before unsaved scores go
-    // (DesignWindow::MayDiscard), once `askUser` has said that the user may be
+    // (LevelsWindow::MayDiscard), once `askUser` has said that the user may be
     // asked. When not, the session ends without it.
     bool MayEndSession(const std::function<bool()>& askUser);
 
@@ -56,7 +56,7 @@ private:
 
     StudyStore& store_;
     widgets::Seams seams_;
-    std::unique_ptr<DesignWindow> design_;
+    std::unique_ptr<LevelsWindow> levels_;
 };
 
 }  // namespace morvane

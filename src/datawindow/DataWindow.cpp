@@ -11,12 +11,14 @@
 #include <string>
 #include <utility>
 
-#include "analysis/FullAnalysis.h"
-#include "analysiswindow/AnalysisWindow.h"
+#include "anova/Analysis.h"
+#include "anova/StudyPrecision.h"
 #include "datawindow/WriteBack.h"
+#include "design/StudyDesign.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
 #include "report/CalculateCommand.h"
+#include "resultswindow/ResultsWindow.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "runtime/SameFile.h"
@@ -310,17 +312,19 @@ void DataWindow::Analyse() {
         // What is being typed is analysed, and is a step before the analysis.
         ui_->StringGrid1->CommitEdit();
         WriteBack(SelectedLevel());
-        std::optional<FullAnalysis> analysis;
+        std::optional<anova::Analysis> analysis;
         try {
-            ShowingBadScore([&] { analysis.emplace(AnalyseCompleteSubjects(store_, decimalSeparator_)); });
+            ShowingBadScore(
+                [&] { analysis.emplace(anova::Analyse(DesignFromStudy(store_, decimalSeparator_))); });
         } catch (...) {
-            if (analysis_ != nullptr) analysis_->MarkOutOfDate(AnalysisWindow::Staleness::AnalysisStopped);
+            if (results_ != nullptr) results_->MarkOutOfDate(ResultsWindow::Staleness::AnalysisStopped);
             throw;
         }
+        PrecisionCheck precision = anova::CheckStudyResultsFile(store_, decimalSeparator_, *analysis);
         Provenance provenance = AnalysedProvenance();
-        if (analysis_ == nullptr) analysis_ = new AnalysisWindow(this, seams_, decimalSeparator_);
-        analysis_->SetStudyFile(studyFile_);
-        analysis_->Show(std::move(*analysis), std::move(provenance));
+        if (results_ == nullptr) results_ = new ResultsWindow(this, seams_, decimalSeparator_);
+        results_->SetStudyFile(studyFile_);
+        results_->ShowStudy(std::move(*analysis), std::move(precision), std::move(provenance));
     });
 }
 
@@ -339,7 +343,7 @@ Provenance DataWindow::AnalysedProvenance() {
 }
 
 void DataWindow::AnalysisOutOfDate() {
-    if (analysis_ != nullptr && !closed_) analysis_->MarkOutOfDate(AnalysisWindow::Staleness::StudyChanged);
+    if (results_ != nullptr && !closed_) results_->MarkOutOfDate(ResultsWindow::Staleness::StudyChanged);
 }
 
 void DataWindow::Print() {
@@ -379,7 +383,7 @@ bool DataWindow::EndStudy() {
     if (!MayDiscard()) return false;
     closed_ = true;
     ForgetRecovery();
-    if (analysis_ != nullptr) analysis_->close();
+    if (results_ != nullptr) results_->close();
     ReleaseStudy(store_);
     return true;
 }
@@ -429,7 +433,7 @@ void DataWindow::Exit() {
 }
 
 void DataWindow::CloseOwner() {
-    // Closing the owner, the design window and main window, ends the program.
+    // Closing the owner, the levels window and main window, ends the program.
     if (QWidget* owner = parentWidget())
         owner->close();
     else

@@ -26,7 +26,7 @@ class DataWindow;
 
 namespace morvane {
 
-class AnalysisWindow;
+class ResultsWindow;
 struct ScoreCell;
 
 class DataWindow : public widgets::FormWindow {
@@ -45,7 +45,7 @@ public:
     // The study was loaded from the data file at `path`: 保存 starts there and
     // replaces it without a question, and while the study is as loaded, 分析
     // names that file's bytes as the data its figures are of.
-    // 計算 and the analysis window's exports never write over it, nor over the
+    // 計算 and the results window's exports never write over it, nor over the
     // file it is saved to.
     void SetStudyFile(const QString& path);
 
@@ -63,13 +63,15 @@ public:
     void Print();
     // 終了: once EndStudy agrees, closes the owner, which ends the program.
     void Exit();
-    // 分析: writes back the shown level, parses every score and shows the
-    // analysis window, or brings it up to date. A bad score is shown as by 計算,
-    // and the analysis window, when open, says that its figures are of an
-    // earlier state of the study, as it does from the first change after 分析.
+    // 分析: writes back the shown level, analyses the study's subjects with
+    // every score (DesignFromStudy, anova::Analyse) beside the precision check
+    // of its results file, and shows the results window, or brings it up to
+    // date. A bad score is shown as by 計算, and the results window, when open,
+    // says that its figures are of an earlier state of the study, as it does
+    // from the first change after 分析.
     void Analyse();
-    // The analysis window, once 分析 made it.
-    AnalysisWindow* Analysis() const { return analysis_; }
+    // The results window, once 分析 made it.
+    ResultsWindow* Results() const { return results_; }
 
     // Ctrl+Z; Ctrl+Shift+Z and Ctrl+Y: the last step of the grid undone, or the
     // last undone done again. A step is a cell's typing, once the editor left
@@ -84,7 +86,7 @@ public:
     // 保存しない. キャンセル, or a save cancelled or failed, keeps it. Once let
     // go, the study is not asked about again until it changes again.
     bool MayDiscard();
-    // Once MayDiscard agrees: the analysis window closed and the store
+    // Once MayDiscard agrees: the results window closed and the store
     // released, for good. Returns whether it went (at once when it had).
     bool EndStudy();
     // Whether the study changed since it was created, loaded or last saved
@@ -140,7 +142,7 @@ private:
     void RecoveryFailed(const QString& reason);
     // Removes the kept copy and stops the wait.
     void ForgetRecovery();
-    // Runs at every change of the study: the analysis shown is of an earlier state.
+    // Runs at every change of the study: the results shown are of an earlier state.
     void AnalysisOutOfDate();
     // 分析: where the figures come from, the program and the bytes analysed:
     // the file the study was loaded from while it is unchanged, else the study
@@ -148,14 +150,14 @@ private:
     Provenance AnalysedProvenance();
 
     std::unique_ptr<Ui::DataWindow> ui_;
-    AnalysisWindow* analysis_ = nullptr;  // made at the first 分析, owned by this window
+    ResultsWindow* results_ = nullptr;  // made at the first 分析, owned by this window
     QUndoStack steps_;
     int revision_ = 0;        // counts every step done, undone and done again
     int revisionLetGo_ = -1;  // the revision the user last agreed to let go
     bool closed_ = false;
     QTimer keeping_;  // the wait after the last step before the study is kept
     bool keepFailed_ = false;
-    std::string studyFile_;  // the data file loaded from or last saved to, never an output
+    std::string studyFile_;           // the data file loaded from or last saved to, never an output
     widgets::OwnFiles studyFiles_;    // the file loaded from or last saved to
     widgets::OwnFiles resultsFiles_;  // the results files 計算 wrote
     QString loadedFrom_;              // empty once saved: the saved bytes are the study's own

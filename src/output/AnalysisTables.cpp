@@ -10,7 +10,7 @@ namespace {
 using namespace tables;
 
 std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* precision);
-std::vector<Table> DesignTables(const anova::Analysis& r);
+std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader);
 
 }  // namespace
 
@@ -20,7 +20,8 @@ std::vector<TableText> TableTexts(const anova::Analysis& r, TableReader reader, 
                       reader == TableReader::Window || options.language == OutputLanguage::Japanese,
                       options.correction, options.layout};
     std::vector<TableText> texts;
-    for (const Table& t : options.layout == OutputLayout::Study ? StudyTables(r, precision) : DesignTables(r))
+    for (const Table& t :
+         options.layout == OutputLayout::Study ? StudyTables(r, precision) : DesignTables(r, reader))
         texts.push_back(Written(t, how));
     return texts;
 }
@@ -47,8 +48,9 @@ std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* p
 }
 
 // TableTexts, a design's order: the model and its checks, the means and
-// follow-ups, the checks of the residuals and the rank-based tests.
-std::vector<Table> DesignTables(const anova::Analysis& r) {
+// follow-ups, the checks of the residuals (for the window also the outlying
+// subjects and the cells' shapes) and the rank-based tests.
+std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader) {
     constexpr OutputLayout design = OutputLayout::Design;
     std::vector<Table> tables{Summary(r, design), SphericityTests(r, design), Multivariate(r, design),
                               CellMeans(r, design)};
@@ -57,6 +59,10 @@ std::vector<Table> DesignTables(const anova::Analysis& r) {
     tables.push_back(SimpleEffects(r, design));
     if (!r.between.empty()) tables.push_back(Levene(r));
     tables.push_back(Residuals(r, design));
+    if (reader == TableReader::Window) {
+        tables.push_back(Outlying(r, design));
+        tables.push_back(CellShapes(r, design));
+    }
     if (!r.rankBased.friedman.empty()) tables.push_back(Friedman(r, design));
     if (!r.rankBased.alignedRanks.empty()) {
         tables.push_back(AlignedRanks(r, design));

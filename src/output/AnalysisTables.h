@@ -18,7 +18,8 @@ namespace morvane {
 // Every table in its layout's order. A design's: the summary, sphericity, the
 // multivariate tests, the cell and marginal means, the comparisons, the
 // simple effects, Levene's tests (with between factors), the residuals'
-// normality and the rank-based tests (where computed). The study's: the
+// normality (the window's also the outlying subjects and the cells' shapes)
+// and the rank-based tests (where computed). The study's: the
 // summary, sphericity, the cell means, the means of A and of B, the
 // comparisons, the simple effects, the precision check (with `precision`),
 // then (with subjects and levels) the multivariate tests, the residuals, the

@@ -1,7 +1,6 @@
 #pragma once
 // The multivariate tests, the assumption checks and the rank-based analysis
-// as tables (after the analysis' own: morvane anova's formats and the
-// analysis window's pages).
+// as tables (after the analysis' own, as morvane anova's formats have them).
 
 #include <string>
 #include <vector>

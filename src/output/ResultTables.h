@@ -26,7 +26,7 @@ enum class TableReader {
     // CSV: English unless asked; 17 significant digits, intervals and pairs in two columns,
     // undefined and marginal cells empty.
     Program,
-    // The analysis window: Japanese; 10 significant digits (19 for the
+    // The results window: Japanese; 10 significant digits (19 for the
     // precision check), two columns for a pair, undefined "—", corrected
     // degrees of freedom in the summary table instead of the corrected p in the
     // sphericity table.

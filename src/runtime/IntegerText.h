@@ -1,6 +1,6 @@
 #pragma once
 // Integer texts: the counts of a data file and the number of subjects typed in
-// the design window.
+// the levels window.
 
 #include <cstdint>
 #include <optional>

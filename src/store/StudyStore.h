@@ -107,7 +107,7 @@ void SizeCellText(StudyStore& store);
 void SizeCellValue(StudyStore& store);
 void SizeColumnTotals(StudyStore& store);
 
-// A new study from the design window: na and nb are the sizes of the name lists,
+// A new study from the levels window: na and nb are the sizes of the name lists,
 // N is converted from `subjectText` ("'%s' は整数ではありません" when it does not
 // convert), in the order A, B, N; then the names are copied untrimmed and every
 // score text is empty.

@@ -1,5 +1,5 @@
 // PMorvane's command line, and the run of the program given a study on it:
-// the study is loaded as the design window's Load loads it, before any window
+// the study is loaded as the levels window's Load loads it, before any window
 // is shown.
 
 #include <sys/wait.h>
@@ -17,9 +17,9 @@
 #include "app/CommandLine.h"
 #include "app/Program.h"
 #include "datawindow/DataWindow.h"
-#include "designwindow/DesignWindow.h"
-#include "store/DataFile.h"
+#include "levelswindow/LevelsWindow.h"
 #include "session/Recovery.h"
+#include "store/DataFile.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -33,7 +33,7 @@ class ProgramTest : public QObject {
     // What the run showed once its event loop ran.
     struct Seen {
         int status = -1;
-        bool designShown = false;
+        bool levelsShown = false;
         bool dataShown = false;
         QStringList tabs;
         std::vector<std::string> firstLevel;  // the grid's scores, row by row
@@ -42,21 +42,21 @@ class ProgramTest : public QObject {
     };
 
     // Runs the program with `study`; once the loop runs, notes what is shown,
-    // then (when `load` is set) uses the design window's Load on it, and closes.
+    // then (when `load` is set) uses the levels window's Load on it, and closes.
     static Seen Run(const std::optional<std::string>& study, testing::FakeSeams& seams,
                     const QString& load = {}) {
         StudyStore store;
         Seen seen;
         Program program(*qApp, store, seams.Seams(), '.');
         QTimer::singleShot(0, [&] {
-            DesignWindow* design = program.Design();
-            seen.designShown = design->isVisible();
+            LevelsWindow* levels = program.Levels();
+            seen.levelsShown = levels->isVisible();
             seen.messages = seams.messages.Shown();
-            if (!load.isEmpty() && design->Data() == nullptr) {
+            if (!load.isEmpty() && levels->Data() == nullptr) {
                 seams.dialogs.Choose(load);
-                QTest::mouseClick(testing::Button(design, "ReadButton"), Qt::LeftButton);
+                QTest::mouseClick(testing::Button(levels, "ReadButton"), Qt::LeftButton);
             }
-            if (DataWindow* data = design->Data()) {
+            if (DataWindow* data = levels->Data()) {
                 seen.dataShown = data->isVisible();
                 const auto* tabs = testing::Tabs(data, "TabControl1");
                 for (int i = 0; i < tabs->count(); ++i) seen.tabs << tabs->tabText(i);
@@ -65,10 +65,10 @@ class ProgramTest : public QObject {
                     for (int col = 1; col < cells.columnCount(); ++col)
                         seen.firstLevel.push_back(cells.Cell(col, row));
             }
-            design->close();
+            levels->close();
         });
         seen.status = program.Run(study);
-        seen.windowsLeft = program.Design() != nullptr || !QApplication::topLevelWidgets().isEmpty();
+        seen.windowsLeft = program.Levels() != nullptr || !QApplication::topLevelWidgets().isEmpty();
         return seen;
     }
 
@@ -109,7 +109,7 @@ private slots:
         testing::FakeSeams seams;
         const Seen seen = Run(std::string(MORVANE_EXAMPLES "/worked-example.dat"), seams);
         QCOMPARE(seen.status, 0);
-        QVERIFY(!seen.designShown);
+        QVERIFY(!seen.levelsShown);
         QVERIFY(seen.dataShown);
         QCOMPARE(seen.tabs, QStringList({"a1", "a2"}));
         QCOMPARE(seen.firstLevel, (std::vector<std::string>{"3", "5", "2", "4", "4", "6"}));
@@ -118,9 +118,9 @@ private slots:
         QVERIFY(!seen.windowsLeft);
     }
 
-    // A study that cannot be loaded: its message over the design window, which
+    // A study that cannot be loaded: its message over the levels window, which
     // stays and whose Load offers the file given and can load another.
-    void AFailedLoadLeavesTheDesignWindow_data() {
+    void AFailedLoadLeavesTheLevelsWindow_data() {
         QTest::addColumn<QByteArray>("bytes");  // the file's contents; empty: no file
         QTest::addColumn<QString>("message");
         QTest::newRow("missing") << QByteArray() << QStringLiteral(u"ファイルが見つかりません.");
@@ -132,7 +132,7 @@ private slots:
                                     << QStringLiteral(u"範囲チェックエラー.");
     }
 
-    void AFailedLoadLeavesTheDesignWindow() {
+    void AFailedLoadLeavesTheLevelsWindow() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
         testing::TempDir dir;
@@ -141,9 +141,9 @@ private slots:
         testing::FakeSeams seams;
         const Seen seen = Run(study, seams, QStringLiteral(MORVANE_EXAMPLES "/worked-example.dat"));
         QCOMPARE(seen.status, 0);
-        QVERIFY(seen.designShown);
+        QVERIFY(seen.levelsShown);
         QCOMPARE(seen.messages, QStringList({message}));
-        // Then the Load of the design window, as ever: it offers the file given.
+        // Then the Load of the levels window, as ever: it offers the file given.
         QCOMPARE(seams.dialogs.Calls().size(), std::size_t{1});
         QCOMPARE(seams.dialogs.Calls()[0].fileName, QString::fromStdString(study));
         QVERIFY(seen.dataShown);
@@ -179,9 +179,9 @@ private slots:
             bool mayEnd = false, attention = false, drove = false;
             qsizetype askedAtTheEnd = -1, askedOnClosing = -1;
             QTimer::singleShot(0, [&] {
-                DesignWindow* design = program.Design();
-                DataWindow* data = design->Data();
-                drove = data != nullptr && !program.Design()->Changed() && testing::ShowActive(data);
+                LevelsWindow* levels = program.Levels();
+                DataWindow* data = levels->Data();
+                drove = data != nullptr && !program.Levels()->Changed() && testing::ShowActive(data);
                 if (drove && row.typed) testing::TypeInCell(testing::Grid(data, "StringGrid1"), 1, 1, "9");
                 seams.messages.Clear();
                 seams.messages.Answer(row.answer);
@@ -194,7 +194,7 @@ private slots:
                 // The run ends, whatever was asked; a study let go is not asked about again.
                 seams.messages.Clear();
                 seams.messages.Answer(SaveAnswer::Discard);
-                if (!design->close()) QCoreApplication::exit(1);  // refused: the run fails, and ends
+                if (!levels->close()) QCoreApplication::exit(1);  // refused: the run fails, and ends
                 askedOnClosing = seams.messages.Asked().size();
             });
             QCOMPARE(program.Run(std::string(MORVANE_EXAMPLES "/worked-example.dat")), 0);
@@ -255,13 +255,13 @@ private slots:
             seams.messages.AnswerYes(restore);
             StudyStore store;
             Program program(*qApp, store, withRecovery, '.');
-            bool designShown = false, changed = false, ownKept = false, leftGone = false, saved = false;
+            bool levelsShown = false, changed = false, ownKept = false, leftGone = false, saved = false;
             std::vector<std::string> scores;
             QTimer::singleShot(0, [&] {
-                DesignWindow* design = program.Design();
-                designShown = design->isVisible();
+                LevelsWindow* levels = program.Levels();
+                levelsShown = levels->isVisible();
                 leftGone = !QFile::exists(QString::fromStdString(leftPath));
-                if (DataWindow* data = design->Data()) {
+                if (DataWindow* data = levels->Data()) {
                     const auto& cells = testing::Grid(data, "StringGrid1")->Cells();
                     scores = {cells.Cell(1, 1), cells.Cell(2, 2)};
                     testing::ClickTab(testing::Tabs(data, "TabControl1"), 1);
@@ -271,14 +271,14 @@ private slots:
                     seams.dialogs.Choose(QString::fromStdString(dir.File("saved.dat")));
                     saved = data->Save();
                 }
-                design->close();
+                levels->close();
             });
             QCOMPARE(program.Run(std::string(MORVANE_EXAMPLES "/worked-example.dat")), 0);
             QCOMPARE(seams.messages.Asked().size(), 1);
             QVERIFY(seams.messages.Asked()[0].startsWith(
                 QStringLiteral(u"前回保存されなかったデータがあります。復元しますか?\n\n記録した日時: 20")));
             QVERIFY(leftGone);
-            QVERIFY(!designShown);
+            QVERIFY(!levelsShown);
             QVERIFY(std::filesystem::is_empty(folder));
             QCOMPARE(changed, restore);
             if (!restore) {
@@ -293,11 +293,11 @@ private slots:
         }
     }
 
-    void WithoutAStudyTheDesignWindowShows() {
+    void WithoutAStudyTheLevelsWindowShows() {
         testing::FakeSeams seams;
         const Seen seen = Run(std::nullopt, seams);
         QCOMPARE(seen.status, 0);
-        QVERIFY(seen.designShown);
+        QVERIFY(seen.levelsShown);
         QVERIFY(!seen.dataShown);
         QVERIFY(seen.messages.isEmpty());
         QVERIFY(!seen.windowsLeft);

@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "analysiswindow/AnalysisWindow.h"
 #include "datawindow/DataWindow.h"
 #include "datawindow/WriteBack.h"
+#include "resultswindow/ResultsWindow.h"
 #include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
 #include "session/Recovery.h"
@@ -377,11 +377,12 @@ private slots:
         testing::Button(form, "CalcButton")->click();
         QCOMPARE(seams_.messages.Shown(), QStringList{refused});
         QCOMPARE(ReadBytes(saved), savedBytes);
-        // Nor do the analysis window's exports.
+        // Nor do the results window's exports.
         testing::Button(form, "AnalysisButton")->click();
-        auto* analysis = form->findChild<AnalysisWindow*>();
+        auto* analysis = form->Results();
         QVERIFY(analysis != nullptr);
-        for (const auto& exportFile : {&AnalysisWindow::Export, &AnalysisWindow::ExportQuantilePlot}) {
+        for (const auto& exportFile :
+             {&ResultsWindow::Export, &ResultsWindow::ExportPlot, &ResultsWindow::ExportQuantilePlot}) {
             seams_.messages.Clear();
             seams_.dialogs.Choose(QString::fromStdString(saved));
             (analysis->*exportFile)();
@@ -423,7 +424,7 @@ private slots:
         QVERIFY(form != nullptr);
         testing::Button(form, "AnalysisButton")->click();
         QVERIFY(seams_.messages.Shown().isEmpty());
-        auto* analysis = form->findChild<AnalysisWindow*>();
+        auto* analysis = form->Results();
         QVERIFY(analysis != nullptr);
         auto* notice = analysis->findChild<QLabel*>(QStringLiteral("RemovedSubjectsNotice"));
         QVERIFY(notice != nullptr);

@@ -105,7 +105,7 @@ struct Model {
     }
 };
 
-// An owner standing in for the design window.
+// An owner standing in for the levels window.
 class Owner : public QWidget {};
 
 }  // namespace

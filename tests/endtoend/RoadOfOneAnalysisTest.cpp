@@ -1,7 +1,7 @@
 // The program from its start to its end, as the user goes the road of one
 // analysis: name the levels, set N, OK, type the scores of both levels of A,
 // Calculate, Close (asked whether to save, and not saving). The run is the real
-// one (the design window as main window, the event loop), with the dialogs and
+// one (the levels window as main window, the event loop), with the dialogs and
 // messages answered by test doubles.
 
 #include <QTest>
@@ -9,12 +9,12 @@
 
 #include "app/Program.h"
 #include "datawindow/DataWindow.h"
-#include "designwindow/DesignWindow.h"
+#include "levelswindow/LevelsWindow.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
-#include "support/WorkedExampleDesign.h"
+#include "support/WorkedExampleLevels.h"
 
 using namespace morvane;
 
@@ -24,12 +24,12 @@ class RoadOfOneAnalysisTest : public QObject {
     // Goes the road inside the running program; returns whether every step
     // could be taken (the checks themselves are the test's).
     static bool Drive(const Program& program, testing::FakeSeams& seams, const std::string& results) {
-        DesignWindow* design = program.Design();
-        if (design == nullptr || !testing::ShowActive(design)) return false;
-        testing::TypeWorkedExampleDesign(design);
-        QTest::mouseClick(testing::Button(design, "GOButton"), Qt::LeftButton);
+        LevelsWindow* levels = program.Levels();
+        if (levels == nullptr || !testing::ShowActive(levels)) return false;
+        testing::TypeWorkedExampleLevels(levels);
+        QTest::mouseClick(testing::Button(levels, "GOButton"), Qt::LeftButton);
 
-        DataWindow* data = design->Data();
+        DataWindow* data = levels->Data();
         if (data == nullptr || !testing::ShowActive(data)) return false;
         const char* scores[2][3][2] = {{{"3", "5"}, {"2", "4"}, {"4", "6"}},
                                        {{"4", "8"}, {"3", "7"}, {"6", "9"}}};
@@ -57,12 +57,12 @@ private slots:
         bool drove = false;
         Program program(*qApp, store, seams.Seams(), '.');
         QTimer::singleShot(0, [&] { drove = Drive(program, seams, results); });
-        // Should the road be blocked, the design window is closed so the run ends.
+        // Should the road be blocked, the levels window is closed so the run ends.
         QTimer watchdog;
         watchdog.setSingleShot(true);
         connect(&watchdog, &QTimer::timeout, [&program, &seams] {
             seams.messages.Answer(widgets::SaveAnswer::Discard);
-            if (program.Design() != nullptr) program.Design()->close();
+            if (program.Levels() != nullptr) program.Levels()->close();
         });
         watchdog.start(30000);
 
@@ -75,7 +75,7 @@ private slots:
         QCOMPARE(testing::ReadBytes(results),
                  testing::ReadBytes(MORVANE_TEST_DATA "/worked-example-results.txt"));
         // Both windows are gone and the store released.
-        QVERIFY(program.Design() == nullptr);
+        QVERIFY(program.Levels() == nullptr);
         QVERIFY(store.CellText.Empty());
         QVERIFY(store.LevelNamesA.empty());
         QCOMPARE(QApplication::topLevelWidgets().size(), 0);

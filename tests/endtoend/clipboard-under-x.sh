@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The analysis window under a real X server (Xvfb) with a window manager
+# The results window under a real X server (Xvfb) with a window manager
 # (openbox), on a 1600 x 1200 and on a 1024 x 768 screen: PMorvane opens a
-# study, 分析 is pressed with the keyboard, and the analysis window must lie
+# study, 分析 is pressed with the keyboard, and the results window must lie
 # wholly on the screen, beside the data window where there is room for it.
 # Ctrl+Shift+C in it must offer the summary table on the clipboard as HTML,
 # RTF and plain text (xclip asks for the TARGETS, as a word processor does).
@@ -49,10 +49,10 @@ for screen in 1600x1200 1024x768; do
     read -r ax ay aw ah <<<"$(geometry "$analysis")"
     read -r cx cy cw ch <<<"$(geometry "$calc")"
     read -r sw sh <<<"${screen/x/ }"
-    echo "$screen: data window ${cw}x${ch}+${cx}+${cy}, analysis window ${aw}x${ah}+${ax}+${ay}"
-    ((ax >= 0 && ay >= 0 && ax + aw <= sw && ay + ah <= sh)) || fail "the analysis window is not wholly on the screen"
+    echo "$screen: data window ${cw}x${ch}+${cx}+${cy}, results window ${aw}x${ah}+${ax}+${ay}"
+    ((ax >= 0 && ay >= 0 && ax + aw <= sw && ay + ah <= sh)) || fail "the results window is not wholly on the screen"
     if ((sw - cx - cw >= 736)); then
-      ((ax >= cx + cw)) || fail "the analysis window is not to the right of the data window"
+      ((ax >= cx + cw)) || fail "the results window is not to the right of the data window"
     fi
 
     xdotool key --delay 80 ctrl+shift+c

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # PMorvane started as a user starts it, under a real X server (Xvfb):
-#  - alone, the design window "Form1" is shown, and closing it by its frame ends
+#  - alone, the levels window "Form1" is shown, and closing it by its frame ends
 #    the process with status 0;
 #  - with the worked example, as the desktop's menu entry opens a file, the data
-#    window "CalcForm" is shown and the design window is not, and closing the
+#    window "CalcForm" is shown and the levels window is not, and closing the
 #    data window by its frame ends the process with status 0;
 #  - with a file that does not exist, the message box "PMorvane" is shown and,
-#    once closed, the design window, whose frame ends the process.
+#    once closed, the levels window, whose frame ends the process.
 # Arguments: the PMorvane executable, the close_x_window helper, the worked example.
 set -euo pipefail
 pmorvane=$1

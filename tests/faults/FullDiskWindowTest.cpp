@@ -1,4 +1,4 @@
-// The data window's 保存 and 計算, and the analysis window's exports, onto a
+// The data window's 保存 and 計算, and the results window's exports, onto a
 // disk that is full: a tmpfs of its own in a mount namespace of this process's
 // own, made before Qt starts any thread. The old study and the old results
 // stay as they were, nothing else is left on the disk, and the message is the
@@ -17,10 +17,12 @@
 #include <filesystem>
 #include <memory>
 
-#include "analysiswindow/AnalysisExport.h"
-#include "analysis/FullAnalysis.h"
+#include "anova/Analysis.h"
 #include "datawindow/DataWindow.h"
+#include "design/StudyDesign.h"
+#include "plot/DesignPlot.h"
 #include "plot/InteractionPlot.h"
+#include "resultswindow/AnalysisExport.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "store/DataFile.h"
@@ -97,9 +99,9 @@ private slots:
         const std::string savedStudy = ReadBytes(study), savedResults = ReadBytes(results);
         QCOMPARE(savedStudy, ReadBytes(MORVANE_EXAMPLES "/worked-example.dat"));
         QVERIFY(savedResults.size() > 500);
-        const FullAnalysis analysis = AnalyseStudy(store, '.');
+        const anova::Analysis analysis = anova::Analyse(DesignFromStudy(store, '.'));
         const std::string png = disk_ + "/plot.png";
-        ExportAnalysis(analysis, plot::PlotDataOf(analysis, '.'), QString::fromStdString(png));
+        ExportAnalysis(analysis, nullptr, plot::PlotDataOf(analysis, '.'), QString::fromStdString(png), {});
         const std::string savedPng = ReadBytes(png);
 
         // A score changed, then the disk filled: every save fails with the
@@ -116,8 +118,8 @@ private slots:
         QCOMPARE(ReadBytes(results), savedResults);
         for (const char* name : {"plot.png", "plot.svg", "tables.json"}) {
             try {
-                ExportAnalysis(analysis, plot::PlotDataOf(analysis, '.'),
-                               QString::fromStdString(disk_ + "/" + name));
+                ExportAnalysis(analysis, nullptr, plot::PlotDataOf(analysis, '.'),
+                               QString::fromStdString(disk_ + "/" + name), {});
                 QFAIL(name);
             } catch (const InOutError& error) {
                 QCOMPARE(Utf8FromCp932(error.message()), std::string("ディスクがいっぱいです"));

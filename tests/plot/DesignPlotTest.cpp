@@ -1,18 +1,25 @@
 // The interaction plot and the Q-Q plots of any design: their data and panels
 // from the design's analysis, the plots of two within factors drawn as the
-// typed study's plots, and morvane plot on a long CSV.
+// typed study's plots, and morvane plot on a long CSV; the typed study's
+// plots, their axis, pixels and files, and morvane plot on a data file.
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSvgRenderer>
 #include <QTest>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
 #include "analysis/FullAnalysis.h"
+#include "anova/Analysis.h"
 #include "design/DesignAnalysis.h"
+#include "design/StudyDesign.h"
 #include "exchange/LongCsv.h"
 #include "plot/DesignPlot.h"
 #include "plot/PlotFiles.h"
@@ -22,6 +29,7 @@
 #include "support/TempDir.h"
 
 using namespace morvane;
+using morvane::testing::ReadBytes;
 
 namespace {
 
@@ -61,10 +69,41 @@ QByteArray Slurp(const std::string& path) {
     return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
+// The study of `n` subjects, levels a1.. and b1.., its scores from `score`.
+void FillStudy(StudyStore& store, int n, int na, int nb,
+               const std::function<std::string(int, int, int)>& score) {
+    std::vector<std::string> a, b;
+    for (int i = 1; i <= na; ++i) a.push_back("a" + std::to_string(i));
+    for (int i = 1; i <= nb; ++i) b.push_back("b" + std::to_string(i));
+    StartNewStudy(store, a, b, std::to_string(n));
+    for (int s = 1; s <= n; ++s)
+        for (int x = 1; x <= na; ++x)
+            for (int y = 1; y <= nb; ++y) store.CellText(s, x, y) = score(s, x, y);
+}
+
+int PdfPages(const QByteArray& pdf) {
+    return static_cast<int>(pdf.count(QByteArrayLiteral("/Type /Page\n")) +
+                            pdf.count(QByteArrayLiteral("/Type /Page ")) +
+                            pdf.count(QByteArrayLiteral("/Type /Page/")));
+}
+
+QByteArray FileBytes(const std::string& path) {
+    return QByteArray::fromStdString(morvane::testing::ReadBytes(path));
+}
+
+const char* const kEightSubjects = MORVANE_EXAMPLES "/eight-subjects-2x3.dat";
+
+// The one engine's analysis of a data file's study, as the results window and morvane plot form it.
+anova::Analysis StudyAnalysis(const StudyStore& store, char decimalSeparator) {
+    return anova::Analyse(DesignFromStudy(store, decimalSeparator));
+}
+
 }  // namespace
 
 class DesignPlotTest : public QObject {
     Q_OBJECT
+
+    testing::TempDir dir_;
 
 private slots:
     // The panels of a design of one group factor and two within factors: a
@@ -272,6 +311,173 @@ private slots:
         QVERIFY(qq.contains(QStringLiteral(u"正規 Q-Q プロット")) &&
                 qq.contains(QStringLiteral(u"time × S")));
         QVERIFY(!qq.contains(QStringLiteral(u"要因 group")));
+    }
+
+    void ThePlotsAxisAndPixels() {
+        // Offset data keep their digits on the axis: distinct texts, each its tick.
+        Extended step = 0;
+        const std::vector<Extended> ticks = plot::AxisTicks(1e12L + 0.05L, 1e12L + 0.95L, 6, step);
+        QVERIFY(ticks.size() >= 4 && ticks.size() <= 10);
+        QCOMPARE(step, 0.2L);
+        QStringList texts;
+        for (Extended t : ticks) texts.append(plot::TickText(t, step, ','));
+        QCOMPARE(texts.front(), QStringLiteral("1000000000000,2"));
+        QCOMPARE(texts.removeDuplicates(), 0);
+        QCOMPARE(plot::TickText(0, 0.5L, '.'), QStringLiteral("0"));
+        QCOMPARE(plot::TickText(-2.5L, 0.5L, '.'), QStringLiteral("-2.5"));
+
+        StudyStore study;
+        LoadStudyFile(study, kEightSubjects);
+        const plot::InteractionPlotData data = plot::PlotDataOf(StudyAnalysis(study, '.'), '.');
+        QCOMPARE(data.levelsB, (QStringList{"b1", "b2", "b3"}));
+        QCOMPARE(data.means[5], 23.0L);  // a2 b3
+        QVERIFY(data.bars[5].has_value());
+        // One line colour per level of A, at any size.
+        for (const QSize size : {QSize(960, 720), QSize(60, 40), QSize(3000, 1200)}) {
+            const QImage image =
+                QImage::fromData(plot::RenderPlotFile(data, plot::PlotFileType::Png, size), "PNG");
+            QCOMPARE(image.size(), size);
+            if (size.width() < 100) continue;
+            bool blue = false, orange = false;
+            for (int y = 0; y < image.height(); y += 2)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QRgb p = image.pixel(x, y) & 0xFFFFFF;
+                    blue = blue || p == 0x0072B2;
+                    orange = orange || p == 0xD55E00;
+                }
+            QVERIFY(blue && orange);
+        }
+    }
+
+    void TheQuantilePlotsShowEachStratumAndItsOutliers() {
+        // Twelve subjects of scattered scores, the fifth far off in one cell.
+        const auto score = [](int s, int a, int b) {
+            const int noise = (s * 37 + a * 11 + b * 7 + s * a * b * 5) % 13;
+            return std::to_string(s == 5 && a == 2 && b == 3 ? 90 : 20 + noise + 3 * b);
+        };
+        StudyStore study;
+        FillStudy(study, 12, 2, 3, score);
+        const plot::QuantilePlotData data = plot::QuantilePlotDataOf(StudyAnalysis(study, ','), ',', true);
+        QCOMPARE(data.panels.size(), std::size_t{4});
+        QCOMPARE(data.panels[0].title, QStringLiteral(u"被験者 (S)"));
+        QCOMPARE(data.panels[3].title, QStringLiteral("A x B x S"));
+        QCOMPARE(data.panels[3].points.size(), std::size_t{72});
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral(u"^残差 72 個 · Shapiro-Wilk W = ,\\d{4}; p (= ,\\d{3}|< ,001)$"))
+                     .match(data.panels[3].detail)
+                     .hasMatch(),
+                 qPrintable(data.panels[3].detail));
+        const QString caption = plot::QuantilePlotCaption(data);
+        QVERIFY(caption.contains(QStringLiteral("y = x")) && caption.contains(QStringLiteral("(i − 3/8)")));
+        QVERIFY(!caption.contains(QStringLiteral(u"1000 個を超える")));
+
+        // Counts of the points' blue and the outliers' vermilion in each quarter of the image.
+        struct Inks {
+            int blue[4] = {}, vermilion[4] = {};
+        };
+        const auto inks = [](const plot::QuantilePlotData& d, QSize size) {
+            QImage image(size, QImage::Format_RGB32);
+            {
+                QPainter painter(&image);
+                plot::PaintQuantilePlot(painter, QRectF(QPointF(0, 0), QSizeF(size)), d);
+            }
+            Inks found;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    const int quarter = (y * 2 / image.height()) * 2 + x * 2 / image.width();
+                    found.blue[quarter] += c.blue() > c.red() + 80;
+                    found.vermilion[quarter] += c.red() > c.blue() + 80 && c.red() > 150;
+                }
+            return found;
+        };
+        const Inks drawn = inks(data, QSize(800, 600));
+        for (int k = 0; k < 4; ++k) QVERIFY2(drawn.blue[k] > 40, qPrintable(QString::number(k)));
+        QVERIFY(drawn.vermilion[3] > 10);  // the fifth subject's residual in A x B x S
+        inks(data, QSize(60, 40));         // too small for its text, and drawn all the same
+
+        // A study of one score throughout has no residuals: four panels that say so.
+        StudyStore constant;
+        FillStudy(constant, 4, 2, 2, [](int, int, int) { return std::string("7"); });
+        const plot::QuantilePlotData none = plot::QuantilePlotDataOf(StudyAnalysis(constant, '.'), '.', true);
+        QCOMPARE(none.panels.size(), std::size_t{4});
+        for (const plot::QuantilePanel& panel : none.panels) {
+            QVERIFY(panel.points.empty());
+            QCOMPARE(panel.detail, QStringLiteral(u"残差はすべて 0"));
+        }
+        const Inks blank = inks(none, QSize(800, 600));
+        for (int k = 0; k < 4; ++k) QVERIFY(blank.blue[k] == 0 && blank.vermilion[k] == 0);
+        // Its words, out of the runs of text the drawing breaks them into.
+        const QString words =
+            QString::fromUtf8(plot::RenderPlotFile(none, plot::PlotFileType::Svg, {800, 600}))
+                .remove(QRegularExpression(QStringLiteral("<[^>]*>|\\s")));
+        QCOMPARE(words.count(QStringLiteral(u"残差なし")), 4);
+        QVERIFY(plot::QuantilePlotDataOf(anova::Analysis{}, '.', true).Empty());
+
+        // The files: a PNG of the size, an SVG of the title and caption, one PDF page.
+        const QImage png =
+            QImage::fromData(plot::RenderPlotFile(data, plot::PlotFileType::Png, QSize(640, 480)), "PNG");
+        QCOMPARE(png.size(), QSize(640, 480));
+        const QByteArray svg = plot::RenderPlotFile(data, plot::PlotFileType::Svg, QSize(640, 480));
+        QVERIFY(QSvgRenderer(svg).isValid());
+        QVERIFY(QString::fromUtf8(svg).contains(QStringLiteral(u"<title>正規 Q-Q プロット</title>")));
+        QVERIFY(QString::fromUtf8(svg).contains(caption.toHtmlEscaped()));
+        QCOMPARE(PdfPages(plot::RenderPlotFile(data, plot::PlotFileType::Pdf, QSize(640, 480))), 1);
+
+        // More than a thousand residuals: the tails and evenly spaced ranks, said in the caption.
+        StudyStore large;
+        FillStudy(large, 60, 4, 5, score);
+        const plot::QuantilePlotData thinned = plot::QuantilePlotDataOf(StudyAnalysis(large, '.'), '.', true);
+        QCOMPARE(thinned.panels[3].residuals, std::size_t{1200});
+        QCOMPARE(thinned.panels[3].points.size(), std::size_t{1000});
+        QVERIFY(plot::QuantilePlotCaption(thinned).contains(QStringLiteral(u"1000 個を超える層")));
+    }
+
+    void MorvanePlotWritesFilesThatOpen() {
+        const auto run = [&](const std::string& args) {
+            const std::string command =
+                std::string(MORVANE_TOOL) + " plot " + args + " 2>" + dir_.File("err");
+            const int raw = std::system(command.c_str());
+            return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        };
+        const std::string study = std::string(kEightSubjects);
+        QCOMPARE(run(study + " " + dir_.File("p.png") + " --width 640 --height 480"), 0);
+        QCOMPARE(QImage::fromData(FileBytes(dir_.File("p.png")), "PNG").size(), QSize(640, 480));
+        QCOMPARE(run(study + " " + dir_.File("p.svg")), 0);
+        QSvgRenderer svg(FileBytes(dir_.File("p.svg")));
+        QVERIFY(svg.isValid());
+        QCOMPARE(svg.viewBoxF(), QRectF(0, 0, 800, 600));
+        QVERIFY(QString::fromUtf8(FileBytes(dir_.File("p.svg")))
+                    .contains(QStringLiteral(u"誤差線は被験者内 95% 信頼区間")));
+        // The error bars it is told, named in the drawing's description.
+        QCOMPARE(run(study + " " + dir_.File("se.svg") + " --error-bars se"), 0);
+        QVERIFY(QString::fromUtf8(FileBytes(dir_.File("se.svg")))
+                    .contains(QStringLiteral(u"誤差線は平均 ± 標準誤差")));
+        QCOMPARE(run("--error-bars ci95 " + study + " " + dir_.File("ci.png") + " --width 640 --height 480"),
+                 0);
+        QVERIFY(FileBytes(dir_.File("ci.png")) != FileBytes(dir_.File("p.png")));
+        QCOMPARE(run("--height 300 " + study + " " + dir_.File("p.PDF")), 0);
+        const QByteArray pdf = FileBytes(dir_.File("p.PDF"));
+        QCOMPARE(PdfPages(pdf), 1);
+        QVERIFY(pdf.contains("/MediaBox [0 0 600.000000 225.000000]"));
+        // The Q-Q plots in place of the interaction plot; without error bars.
+        QCOMPARE(run(study + " " + dir_.File("qq.svg") + " --qq"), 0);
+        QVERIFY(FileBytes(dir_.File("qq.svg")) != FileBytes(dir_.File("p.svg")));
+        QVERIFY(
+            QString::fromUtf8(FileBytes(dir_.File("qq.svg"))).contains(QStringLiteral(u"正規 Q-Q プロット")));
+        QCOMPARE(run(study + " " + dir_.File("qq.png") + " --qq --error-bars se"), 2);
+        QVERIFY(ReadBytes(dir_.File("err")).find("--error-bars is for the interaction plot") !=
+                std::string::npos);
+        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("qq.png"))));
+        // Usage errors, and a study whose score is not a number.
+        for (const std::string& bad :
+             {study + " p.txt", study + " p.png --width 0", study + " p.png --height", study,
+              study + " p.png extra", study + " p.png --error-bars sd", study + " p.png --error-bars"})
+            QCOMPARE(run(bad), 2);
+        testing::WriteBytes(dir_.File("bad.dat"), "1\r\n1\r\n1\r\na\r\nb\r\nx1\r\n");
+        QCOMPARE(run(dir_.File("bad.dat") + " " + dir_.File("bad.png")), 1);
+        QVERIFY(ReadBytes(dir_.File("err")).find("morvane: 'x1'") != std::string::npos);
+        QVERIFY(!QFile::exists(QString::fromStdString(dir_.File("bad.png"))));
     }
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // morvane plot: the interaction plot of a study or of a long CSV's design, or the normal Q-Q plots of its
-// residuals, as a PNG, SVG or PDF file, drawn by the analysis window's plot
+// residuals, as a PNG, SVG or PDF file, drawn by the results window's plot
 // code in the program morvane-plot, which loads Qt.
 
 #include <span>

@@ -1,4 +1,4 @@
-// analysis_window_scale: how long 分  析 takes to show the analysis window with
+// analysis_window_scale: how long 分  析 takes to show the results window with
 // large studies, on the offscreen platform: from the press until the window is
 // shown and painted, the first press (the window made) and a later one (brought
 // up to date); medians of several runs, in milliseconds. Not a test: the
@@ -29,12 +29,12 @@ void FillStudy(StudyStore& store, std::int32_t n, std::int32_t na, std::int32_t 
     });
 }
 
-// Presses 分析 and waits until the analysis window has been shown and painted.
+// Presses 分析 and waits until the results window has been shown and painted.
 double Press(DataWindow& form) {
     QElapsedTimer t;
     t.start();
     testing::Button(&form, "AnalysisButton")->click();
-    auto* window = form.findChild<QWidget*>(QStringLiteral("AnalysisWindow"));
+    auto* window = form.findChild<QWidget*>(QStringLiteral("ResultsWindow"));
     if (window == nullptr || !QTest::qWaitForWindowExposed(window)) return -1;
     QApplication::processEvents();
     return static_cast<double>(t.nsecsElapsed()) / 1e6;

@@ -1,6 +1,6 @@
 // window_pictures FOLDER: fills the two windows as a user would for the worked
 // example (levels a1, a2 and b1, b2, N = 3, the twelve scores) and saves a
-// picture of each, design-window.png and data-window.png, into FOLDER; then
+// picture of each, levels-window.png and data-window.png, into FOLDER; then
 // the data window of a long study scrolled to its end (long-study.png) and the
 // dialog of a listing being printed (print-progress.png).
 
@@ -13,11 +13,11 @@
 #include <memory>
 
 #include "datawindow/DataWindow.h"
-#include "designwindow/DesignWindow.h"
+#include "levelswindow/LevelsWindow.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/WindowDriving.h"
-#include "support/WorkedExampleDesign.h"
+#include "support/WorkedExampleLevels.h"
 
 using namespace morvane;
 
@@ -31,11 +31,11 @@ int main(int argc, char* argv[]) {
     testing::FakeSeams seams;
     StudyStore store;
 
-    auto design = std::make_unique<DesignWindow>(store, seams.Seams(), '.');
+    auto design = std::make_unique<LevelsWindow>(store, seams.Seams(), '.');
     if (!testing::ShowActive(design.get())) return 1;
-    testing::TypeWorkedExampleDesign(design.get());
+    testing::TypeWorkedExampleLevels(design.get());
     testing::Button(design.get(), "GOButton")->setFocus();
-    if (!design->grab().save(folder.filePath("design-window.png"))) return 1;
+    if (!design->grab().save(folder.filePath("levels-window.png"))) return 1;
 
     testing::Button(design.get(), "GOButton")->click();
     DataWindow* data = design->Data();

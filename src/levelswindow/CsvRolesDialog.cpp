@@ -1,0 +1,304 @@
+#include "levelswindow/CsvRolesDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
+
+#include "exchange/ExchangeMessages.h"
+#include "runtime/Cp932.h"
+#include "widgets/Commands.h"
+#include "widgets/FormWindow.h"
+
+namespace morvane {
+namespace {
+
+constexpr int kNameColumn = 0, kRoleColumn = 1;
+
+QString Text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+QComboBox* RoleCombo(QWidget* parent, ColumnRole role) {
+    auto* combo = new QComboBox(parent);
+    combo->addItem(QStringLiteral(u"使わない"), static_cast<int>(ColumnRole::None));
+    combo->addItem(QStringLiteral(u"被験者"), static_cast<int>(ColumnRole::Subject));
+    combo->addItem(QStringLiteral(u"得点"), static_cast<int>(ColumnRole::Score));
+    combo->addItem(QStringLiteral(u"被験者内要因"), static_cast<int>(ColumnRole::Within));
+    combo->addItem(QStringLiteral(u"被験者間要因"), static_cast<int>(ColumnRole::Between));
+    combo->setCurrentIndex(combo->findData(static_cast<int>(role)));
+    return combo;
+}
+
+}  // namespace
+
+CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std::string path,
+                               std::string bytes)
+    : QDialog(parent), seams_(seams), path_(std::move(path)), bytes_(std::move(bytes)) {
+    setObjectName(QStringLiteral("CsvRolesDialog"));
+    setWindowTitle(
+        QStringLiteral(u"CSV の読み込み: %1").arg(QFileInfo(QFile::decodeName(path_.c_str())).fileName()));
+    setFont(widgets::FormWindow::WindowFont());
+    resize(860, 620);
+    auto* layout = new QVBoxLayout(this);
+
+    auto* reading = new QHBoxLayout;
+    separator_ = new QComboBox(this);
+    separator_->setObjectName(QStringLiteral("SeparatorChoice"));
+    separator_->addItem(QStringLiteral(u"自動"), 0);
+    separator_->addItem(QStringLiteral(u"カンマ (,)"), int{','});
+    separator_->addItem(QStringLiteral(u"セミコロン (;)"), int{';'});
+    separator_->addItem(QStringLiteral(u"タブ"), int{'\t'});
+    encoding_ = new QComboBox(this);
+    encoding_->setObjectName(QStringLiteral("EncodingChoice"));
+    encoding_->addItem(QStringLiteral(u"自動"), static_cast<int>(CsvEncoding::Detect));
+    encoding_->addItem(QStringLiteral("UTF-8"), static_cast<int>(CsvEncoding::Utf8));
+    encoding_->addItem(QStringLiteral("Shift_JIS (CP932)"), static_cast<int>(CsvEncoding::Cp932));
+    decimalComma_ = new QCheckBox(QStringLiteral(u"小数点はカンマ(&D)"), this);
+    decimalComma_->setObjectName(QStringLiteral("DecimalCommaCheck"));
+    auto* separatorLabel = new QLabel(QStringLiteral(u"区切り文字(&S):"), this);
+    separatorLabel->setBuddy(separator_);
+    auto* encodingLabel = new QLabel(QStringLiteral(u"文字コード(&E):"), this);
+    encodingLabel->setBuddy(encoding_);
+    for (QWidget* w : {static_cast<QWidget*>(separatorLabel), static_cast<QWidget*>(separator_),
+                       static_cast<QWidget*>(encodingLabel), static_cast<QWidget*>(encoding_),
+                       static_cast<QWidget*>(decimalComma_)})
+        reading->addWidget(w);
+    reading->addStretch();
+    layout->addLayout(reading);
+
+    layout->addWidget(new QLabel(QStringLiteral(u"先頭の行:"), this));
+    preview_ = new QTableWidget(this);
+    preview_->setObjectName(QStringLiteral("Preview"));
+    preview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    layout->addWidget(preview_, 2);
+
+    layout->addWidget(new QLabel(
+        QStringLiteral(u"列の役割 (要因は上から順に分析の表に並びます。順番は 上へ / 下へ で変えます):"),
+        this));
+    auto* rolesRow = new QHBoxLayout;
+    roles_ = new QTableWidget(0, 2, this);
+    roles_->setObjectName(QStringLiteral("Roles"));
+    roles_->setHorizontalHeaderLabels({QStringLiteral(u"列"), QStringLiteral(u"役割")});
+    roles_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    roles_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    roles_->setSelectionMode(QAbstractItemView::SingleSelection);
+    roles_->horizontalHeader()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
+    roles_->horizontalHeader()->setSectionResizeMode(kRoleColumn, QHeaderView::ResizeToContents);
+    rolesRow->addWidget(roles_, 1);
+    auto* moves = new QVBoxLayout;
+    auto* up = new QPushButton(QStringLiteral(u"上へ(&U)"), this);
+    up->setObjectName(QStringLiteral("UpButton"));
+    auto* down = new QPushButton(QStringLiteral(u"下へ(&W)"), this);
+    down->setObjectName(QStringLiteral("DownButton"));
+    moves->addWidget(up);
+    moves->addWidget(down);
+    moves->addStretch();
+    rolesRow->addLayout(moves);
+    layout->addLayout(rolesRow, 2);
+
+    dataWindow_ = new QCheckBox(
+        QStringLiteral(
+            u"データ ウィンドウで開く (被験者内要因 2 つ、被験者間要因なし、欠けも平均もないデータ)"),
+        this);
+    dataWindow_->setObjectName(QStringLiteral("DataWindowCheck"));
+    layout->addWidget(dataWindow_);
+
+    // Buttons of its own rather than the standard ones, whose texts Qt's translation would set.
+    auto* buttons = new QDialogButtonBox(this);
+    auto* ok = buttons->addButton(QStringLiteral(u"ＯＫ"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("OkButton"));
+    ok->setDefault(true);
+    buttons->addButton(QStringLiteral(u"キャンセル"), QDialogButtonBox::RejectRole)
+        ->setObjectName(QStringLiteral("CancelButton"));
+    layout->addWidget(buttons);
+
+    Guess({});
+    connect(buttons, &QDialogButtonBox::accepted, this, &CsvRolesDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CsvRolesDialog::reject);
+    connect(up, &QPushButton::clicked, this, [this] { MoveSelected(-1); });
+    connect(down, &QPushButton::clicked, this, [this] { MoveSelected(+1); });
+    const auto reguess = [this] {
+        if (!filling_) widgets::RunCommand(*seams_.messages, this, [this] { Guess(GivenOptions()); });
+    };
+    connect(separator_, &QComboBox::currentIndexChanged, this, reguess);
+    connect(encoding_, &QComboBox::currentIndexChanged, this, reguess);
+    connect(decimalComma_, &QCheckBox::toggled, this, [this, reguess] {
+        if (!filling_) decimalChosen_ = true;
+        reguess();
+    });
+}
+
+CsvRolesDialog::~CsvRolesDialog() = default;
+
+LongCsvOptions CsvRolesDialog::GivenOptions() const {
+    LongCsvOptions given;
+    given.separator = static_cast<char>(separator_->currentData().toInt());
+    given.encoding = static_cast<CsvEncoding>(encoding_->currentData().toInt());
+    given.decimalSeparator = decimalComma_->isChecked() ? ',' : '.';
+    return given;
+}
+
+void CsvRolesDialog::Guess(const LongCsvOptions& given) {
+    const RoleGuess guess = GuessRoles(bytes_, given);
+    options_ = guess.options;
+    // The decimal separator the user set stands; until then the guess's.
+    if (decimalChosen_) options_.decimalSeparator = given.decimalSeparator;
+    filling_ = true;
+    decimalComma_->setChecked(options_.decimalSeparator == ',');
+    filling_ = false;
+    FillPreview(guess);
+    FillRoles(guess);
+}
+
+void CsvRolesDialog::FillPreview(const RoleGuess& guess) {
+    preview_->clear();
+    preview_->setColumnCount(static_cast<int>(guess.header.size()));
+    preview_->setRowCount(static_cast<int>(guess.rows.size()));
+    QStringList header;
+    for (const std::string& name : guess.header) header.append(Text(name));
+    preview_->setHorizontalHeaderLabels(header);
+    for (int r = 0; r < preview_->rowCount(); ++r) {
+        const auto& row = guess.rows[static_cast<std::size_t>(r)];
+        for (int c = 0; c < preview_->columnCount() && c < static_cast<int>(row.size()); ++c)
+            preview_->setItem(r, c, new QTableWidgetItem(Text(row[static_cast<std::size_t>(c)])));
+    }
+    preview_->resizeColumnsToContents();
+}
+
+// The list: the subject, the score, the within factors and the between
+// factors in the guessed order, then every other column as the header has them.
+void CsvRolesDialog::FillRoles(const RoleGuess& guess) {
+    roles_->setRowCount(0);
+    std::vector<std::string> listed;
+    const auto add = [&](const std::string& name, ColumnRole role) {
+        if (name.empty() || std::find(listed.begin(), listed.end(), name) != listed.end()) return;
+        listed.push_back(name);
+        AddRoleRow(name, role);
+    };
+    add(guess.roles.id, ColumnRole::Subject);
+    add(guess.roles.dv, ColumnRole::Score);
+    for (const std::string& name : guess.roles.within) add(name, ColumnRole::Within);
+    for (const std::string& name : guess.roles.between) add(name, ColumnRole::Between);
+    for (const std::string& name : guess.header) add(name, ColumnRole::None);
+    UpdateChoice();
+}
+
+void CsvRolesDialog::AddRoleRow(const std::string& name, ColumnRole role) {
+    const int row = roles_->rowCount();
+    roles_->insertRow(row);
+    auto* item = new QTableWidgetItem(Text(name));
+    item->setData(Qt::UserRole, QByteArray::fromStdString(name));
+    roles_->setItem(row, kNameColumn, item);
+    QComboBox* combo = RoleCombo(roles_, role);
+    roles_->setCellWidget(row, kRoleColumn, combo);
+    connect(combo, &QComboBox::currentIndexChanged, this, &CsvRolesDialog::UpdateChoice);
+}
+
+LongCsvRoles CsvRolesDialog::Roles() const {
+    LongCsvRoles roles;
+    for (int row = 0; row < roles_->rowCount(); ++row) {
+        const std::string name =
+            roles_->item(row, kNameColumn)->data(Qt::UserRole).toByteArray().toStdString();
+        switch (static_cast<ColumnRole>(
+            static_cast<QComboBox*>(roles_->cellWidget(row, kRoleColumn))->currentData().toInt())) {
+            case ColumnRole::Subject:
+                if (roles.id.empty()) roles.id = name;
+                break;
+            case ColumnRole::Score:
+                if (roles.dv.empty()) roles.dv = name;
+                break;
+            case ColumnRole::Within:
+                roles.within.push_back(name);
+                break;
+            case ColumnRole::Between:
+                roles.between.push_back(name);
+                break;
+            case ColumnRole::None:
+                break;
+        }
+    }
+    return roles;
+}
+
+ColumnRole CsvRolesDialog::RoleOf(const std::string& name) const {
+    for (int row = 0; row < roles_->rowCount(); ++row)
+        if (roles_->item(row, kNameColumn)->data(Qt::UserRole).toByteArray().toStdString() == name)
+            return static_cast<ColumnRole>(
+                static_cast<QComboBox*>(roles_->cellWidget(row, kRoleColumn))->currentData().toInt());
+    return ColumnRole::None;
+}
+
+void CsvRolesDialog::SetRole(const std::string& name, ColumnRole role) {
+    for (int row = 0; row < roles_->rowCount(); ++row)
+        if (roles_->item(row, kNameColumn)->data(Qt::UserRole).toByteArray().toStdString() == name) {
+            auto* combo = static_cast<QComboBox*>(roles_->cellWidget(row, kRoleColumn));
+            combo->setCurrentIndex(combo->findData(static_cast<int>(role)));
+        }
+}
+
+void CsvRolesDialog::MoveSelected(int step) {
+    const int row = roles_->currentRow();
+    const int to = row + step;
+    if (row < 0 || to < 0 || to >= roles_->rowCount()) return;
+    const std::string name = roles_->item(row, kNameColumn)->data(Qt::UserRole).toByteArray().toStdString();
+    const ColumnRole role = RoleOf(name);
+    roles_->removeRow(row);
+    roles_->insertRow(to);
+    auto* item = new QTableWidgetItem(Text(name));
+    item->setData(Qt::UserRole, QByteArray::fromStdString(name));
+    roles_->setItem(to, kNameColumn, item);
+    QComboBox* combo = RoleCombo(roles_, role);
+    roles_->setCellWidget(to, kRoleColumn, combo);
+    connect(combo, &QComboBox::currentIndexChanged, this, &CsvRolesDialog::UpdateChoice);
+    roles_->setCurrentCell(to, kNameColumn);
+}
+
+void CsvRolesDialog::SetSeparator(char separator) {
+    separator_->setCurrentIndex(std::max(0, separator_->findData(int{separator})));
+}
+
+void CsvRolesDialog::SetDecimalComma(bool comma) {
+    decimalComma_->setChecked(comma);
+}
+
+void CsvRolesDialog::SetEncoding(CsvEncoding encoding) {
+    encoding_->setCurrentIndex(encoding_->findData(static_cast<int>(encoding)));
+}
+
+void CsvRolesDialog::UpdateChoice() {
+    const LongCsvRoles roles = Roles();
+    const bool twoWithin = roles.within.size() == 2 && roles.between.empty();
+    dataWindow_->setEnabled(twoWithin);
+    if (!twoWithin) dataWindow_->setChecked(false);
+}
+
+bool CsvRolesDialog::OpenInDataWindow() const {
+    return dataWindow_->isEnabled() && dataWindow_->isChecked();
+}
+
+void CsvRolesDialog::accept() {
+    const bool read = widgets::RunCommand(*seams_.messages, this, [this] {
+        const LongCsvRoles roles = Roles();
+        if (roles.id.empty() || roles.dv.empty())
+            throw CsvError(Cp932FromUtf8("被験者の列と得点の列を 1 つずつ選んでください"));
+        DesignData design = ReadLongCsv(bytes_, roles, options_);
+        if (OpenInDataWindow() && (!design.removed.empty() || design.averagedCells > 0))
+            throw CsvError(
+                Cp932FromUtf8("データ ウィンドウで開けるのは、どの被験者もどのセルにもちょうど 1 "
+                              "つの得点があるデータだけです"));
+        design_ = std::move(design);
+    });
+    if (read) QDialog::accept();
+}
+
+}  // namespace morvane

@@ -1,0 +1,444 @@
+#include "resultswindow/ResultsWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QSplitter>
+#include <QTime>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "exchange/ExchangeFiles.h"
+#include "output/AnalysisTables.h"
+#include "output/AnovaFormats.h"
+#include "plot/DesignPlot.h"
+#include "resultswindow/AnalysisExport.h"
+#include "resultswindow/InteractionPlotView.h"
+#include "resultswindow/ResultsPages.h"
+#include "resultswindow/WindowPlacement.h"
+#include "runtime/Errors.h"
+#include "widgets/Commands.h"
+#include "widgets/FormWindow.h"
+
+namespace morvane {
+namespace {
+
+// The size the window would like at least, and the least it is given beside the window it was opened from.
+constexpr QSize kWantedSize{1280, 720};
+constexpr QSize kLeastSize{720, 480};
+// A larger free area gives it more, up to twice the area it would like.
+constexpr qint64 kLargestArea = 2LL * 1280 * 720;
+// Narrower than this, the plot goes below the tables.
+constexpr int kPlotBesideWidth = 1200;
+// How often a CSV's window looks whether its file changed on disk.
+constexpr int kWatchMs = 2000;
+
+// The looks of the notices above the tables.
+const char* const kAlarm =
+    "QLabel { background: #f8d7da; color: #58151c; border: 1px solid #e4a1a8; padding: 6px; font-weight: "
+    "bold; }";
+const char* const kCaution =
+    "QLabel { background: #fff3cd; color: #5c4400; border: 1px solid #e0c36a; padding: 6px; }";
+const char* const kPlain = "QLabel { border: 1px solid #b6c2cf; padding: 6px; }";
+
+QLabel* Notice(QWidget* parent, const char* name, const char* look) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setStyleSheet(QString::fromLatin1(look));
+    label->hide();
+    return label;
+}
+
+QString Lines(const std::vector<std::string>& lines) {
+    QStringList out;
+    for (const std::string& line : lines) out.append(QString::fromStdString(line));
+    return out.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char decimalSeparator)
+    : QWidget(owner, Qt::Window), seams_(seams), decimalSeparator_(decimalSeparator) {
+    setObjectName(QStringLiteral("ResultsWindow"));
+    setWindowTitle(QStringLiteral(u"分析結果"));
+    setFont(widgets::FormWindow::WindowFont());
+    resize(kWantedSize);
+
+    auto* layout = new QVBoxLayout(this);
+    staleNotice_ = Notice(this, "OutOfDateNotice", kAlarm);
+    changedNotice_ = Notice(this, "FileChangedNotice", kAlarm);
+    readNotice_ = Notice(this, "RemovedSubjectsNotice", kPlain);
+    precisionNotice_ = Notice(this, "PrecisionNotice", kCaution);
+    for (QLabel* notice : {staleNotice_, changedNotice_, readNotice_, precisionNotice_})
+        layout->addWidget(notice);
+
+    auto* buttons = new QHBoxLayout;
+    AddCopyActions(buttons);
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    pages_ = new ResultsPages(splitter_, [this] { return MayUseFigures(QStringLiteral(u"コピー")); },
+                              {findChild<QAction*>(QStringLiteral("CopyTableAction")),
+                               findChild<QAction*>(QStringLiteral("CopySentencesAction")), english_});
+    connect(pages_, &ResultsPages::exportQuantilesRequested, this, &ResultsWindow::ExportQuantilePlot);
+    splitter_->addWidget(pages_);
+    splitter_->addWidget(MakePlotPane(splitter_));
+    splitter_->setStretchFactor(0, 3);
+    splitter_->setStretchFactor(1, 2);
+    splitter_->setSizes({820, 440});
+    splitter_->setChildrenCollapsible(false);
+    layout->addWidget(splitter_, 1);
+
+    buttons->addStretch();
+    const auto button = [&](const QString& text, const char* name, const QString& tip) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(tip);
+        buttons->addWidget(b);
+        return b;
+    };
+    reread_ = button(QStringLiteral(u"再読み込み"), "RereadButton",
+                     QStringLiteral(u"CSV ファイルを同じ列の役割で読み直して分析し直します"));
+    reread_->hide();  // a CSV's alone
+    QPushButton* exportButton =
+        button(QStringLiteral(u"書き出し…"), "ExportButton",
+               QStringLiteral(u"表をマークダウン、CSV、JSON に、図を PNG、SVG、PDF に書き出します"));
+    QPushButton* close = button(QStringLiteral(u"閉じる"), "CloseButton", {});
+    layout->addLayout(buttons);
+    connect(reread_, &QPushButton::clicked, this, &ResultsWindow::Reread);
+    connect(exportButton, &QPushButton::clicked, this, &ResultsWindow::Export);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+
+    watch_ = new QTimer(this);
+    watch_->setInterval(kWatchMs);
+    connect(watch_, &QTimer::timeout, this, &ResultsWindow::CheckFile);
+}
+
+ResultsWindow::~ResultsWindow() = default;
+
+void ResultsWindow::ShowStudy(anova::Analysis analysis, PrecisionCheck precision, Provenance provenance) {
+    analysis_ = std::move(analysis);
+    layout_ = OutputLayout::Study;
+    precision_ = std::move(precision);
+    provenance_ = std::move(provenance);
+    outOfDate_ = false;
+    staleNotice_->hide();
+    ShowAnalysis();
+}
+
+void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, const DesignData& design) {
+    anova::Analysis analysis = anova::Analyse(design);
+    analysis_ = std::move(analysis);
+    layout_ = OutputLayout::Design;
+    precision_.reset();
+    source_ = std::move(source);
+    provenance_ = ProvenanceOfBytes(bytes);
+    const QFileInfo file(QFile::decodeName(source_.path.c_str()));
+    size_ = file.exists() ? file.size() : -1;
+    modified_ = file.exists() ? file.lastModified() : QDateTime();
+    changed_ = false;
+    changedNotice_->hide();
+    setWindowTitle(QStringLiteral(u"分析結果 - %1").arg(file.fileName()));
+    reread_->show();
+    watch_->start();
+    ShowAnalysis();
+}
+
+void ResultsWindow::ShowAnalysis() {
+    analysedAt_ = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    std::vector<std::string> read;
+    if (!analysis_.removed.empty())
+        read.push_back(RemovedSubjectsNote(analysis_.subjects, analysis_.subjectsRead, analysis_.removed,
+                                           OutputLanguage::Japanese));
+    if (analysis_.averagedCells > 0)
+        read.push_back(std::to_string(analysis_.averagedCells) + " 個のセルの得点は、" +
+                       std::to_string(analysis_.averagedRows) + " 行を平均したものです。");
+    readNotice_->setText(Lines(read));
+    readNotice_->setVisible(!read.empty());
+
+    OutputOptions shown;
+    shown.language = OutputLanguage::Japanese;
+    shown.layout = layout_;
+    tables_ = TableTexts(analysis_, TableReader::Window, shown, decimalSeparator_,
+                         precision_ ? &*precision_ : nullptr);
+    precisionNotice_->hide();
+    for (const TableText& table : tables_)
+        if (table.id == "Precision") {
+            precisionNotice_->setText(Lines(table.notes));
+            precisionNotice_->setVisible(!table.notes.empty());
+        }
+    pages_->Show(tables_, layout_,
+                 plot::QuantilePlotDataOf(analysis_, decimalSeparator_, layout_ == OutputLayout::Study));
+    SetErrorBars(bars_);
+
+    if (!placed_) PlaceBesideOwner();
+    placed_ = true;
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void ResultsWindow::MarkOutOfDate(Staleness why) {
+    outOfDate_ = true;
+    const QString text =
+        why == Staleness::AnalysisStopped
+            ? QStringLiteral(
+                  u"分析は不正な得点で止まりました。ここに示す結果は %1 の分析のもので、"
+                  u"今のデータのものではありません。")
+            : QStringLiteral(
+                  u"データが変更されました。ここに示す結果は %1 の分析 (最後の変更の前) のもの"
+                  u"です。「分  析」を押すと今のデータで計算し直します。");
+    staleNotice_->setText(text.arg(analysedAt_));
+    staleNotice_->show();
+}
+
+void ResultsWindow::Reread() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        const FileBytes bytes = ReadWholeFile(source_.path);
+        const DesignData design = ReadLongCsv(bytes.View(), source_.roles, source_.options);
+        CsvSource source = source_;
+        ShowCsv(std::move(source), bytes.View(), design);
+    });
+}
+
+bool ResultsWindow::CheckFile() {
+    if (changed_ || source_.path.empty()) return changed_;
+    const QFileInfo file(QFile::decodeName(source_.path.c_str()));
+    const qint64 size = file.exists() ? file.size() : -1;
+    const QDateTime modified = file.exists() ? file.lastModified() : QDateTime();
+    if (size == size_ && modified == modified_) return false;
+    // Touched but the same bytes (saved again unchanged): still the file analysed.
+    if (size == size_ && size >= 0) {
+        try {
+            const FileBytes bytes = ReadWholeFile(source_.path);
+            if (Sha256Hex(bytes.View()) == provenance_.dataSha256.value_or(std::string())) {
+                modified_ = modified;
+                return false;
+            }
+        } catch (const Error&) {
+            // Unreadable now: changed, as far as the window can tell.
+        }
+    }
+    changed_ = true;
+    changedNotice_->setText(
+        QStringLiteral(u"%1 は読み込んだ後に変更されました。ここに示す結果は変更前のデータのものです。"
+                       u"「再読み込み」を押すと今のファイルで分析し直します。")
+            .arg(file.fileName()));
+    changedNotice_->show();
+    return true;
+}
+
+bool ResultsWindow::MayUseFigures(const QString& what) {
+    CheckFile();
+    QString question;
+    if (outOfDate_)
+        question = QStringLiteral(
+                       u"この結果は %1 の分析のもので、その後のデータの変更を含みません。それでも%2しますか?")
+                       .arg(analysedAt_, what);
+    else if (changed_)
+        question = QStringLiteral(
+                       u"この結果は %1 に読み込んだ %2 のもので、その後のファイルの変更を含みません。"
+                       u"それでも%3しますか?")
+                       .arg(analysedAt_, QFileInfo(QFile::decodeName(source_.path.c_str())).fileName(), what);
+    else
+        return true;
+    return seams_.messages->AskYesNo(this, question);
+}
+
+void ResultsWindow::Export() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
+        if (exportName_.isEmpty()) exportName_ = BesideInput(QStringLiteral("-anova.md"));
+        ExportToChosenFile(seams_, this, exported_, exportName_, QStringLiteral(u"書き出し"),
+                           ExportNameFilters(), InputFile(), [this](const QString& path) {
+                               ExportAnalysis(analysis_, precision_ ? &*precision_ : nullptr, plot_->Data(),
+                                              path, CopyOptions());
+                           });
+    });
+}
+
+void ResultsWindow::ExportPlot() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
+        if (plotName_.isEmpty()) plotName_ = BesideInput(QStringLiteral("-plot.png"));
+        ExportToChosenFile(seams_, this, exported_, plotName_, QStringLiteral(u"図の書き出し"),
+                           PlotNameFilters(), InputFile(),
+                           [this](const QString& path) { ExportInteractionPlotFile(plot_->Data(), path); });
+    });
+}
+
+void ResultsWindow::ExportQuantilePlot() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
+        if (quantileName_.isEmpty()) quantileName_ = BesideInput(QStringLiteral("-qq.png"));
+        ExportToChosenFile(seams_, this, exported_, quantileName_, QStringLiteral(u"Q-Q プロットの書き出し"),
+                           PlotNameFilters(), InputFile(),
+                           [this](const QString& path) { ExportQuantilePlotFile(QuantilePlot(), path); });
+    });
+}
+
+void ResultsWindow::CopyTable() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        if (!MayUseFigures(QStringLiteral(u"コピー"))) return;
+        QApplication::clipboard()->setMimeData(SummaryTableMime(analysis_, CopyOptions()).release());
+    });
+}
+
+void ResultsWindow::CopySentences() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        if (!MayUseFigures(QStringLiteral(u"コピー"))) return;
+        QApplication::clipboard()->setText(SentencesText(analysis_, CopyOptions()));
+    });
+}
+
+OutputOptions ResultsWindow::CopyOptions() const {
+    OutputOptions options;
+    options.language = english_->isChecked() ? OutputLanguage::English : OutputLanguage::Japanese;
+    options.layout = layout_;
+    options.provenance = provenance_;
+    return options;
+}
+
+void ResultsWindow::SetErrorBars(plot::ErrorBars bars) {
+    bars_ = bars;
+    const int index = errorBars_->findData(static_cast<int>(bars));
+    if (index != errorBars_->currentIndex()) errorBars_->setCurrentIndex(index);  // comes back here
+    plot_->SetData(plot::PlotDataOf(analysis_, decimalSeparator_, bars));
+    plotCaption_->setText(plot::PlotCaption(plot_->Data()));
+}
+
+const plot::InteractionPlotData& ResultsWindow::Plot() const {
+    return plot_->Data();
+}
+
+const plot::QuantilePlotData& ResultsWindow::QuantilePlot() const {
+    return pages_->Quantiles();
+}
+
+void ResultsWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const Qt::Orientation wanted = width() < kPlotBesideWidth ? Qt::Vertical : Qt::Horizontal;
+    if (splitter_->orientation() == wanted) return;
+    splitter_->setOrientation(wanted);
+    // The tables take three parts of the room, the plot two.
+    const int room = wanted == Qt::Horizontal ? splitter_->width() : splitter_->height();
+    splitter_->setSizes({room * 3 / 5, room - room * 3 / 5});
+}
+
+void ResultsWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) CheckFile();
+}
+
+// The constructor: the plot above the choice of its error bars with its
+// export, and its caption.
+QWidget* ResultsWindow::MakePlotPane(QWidget* parent) {
+    auto* pane = new QWidget(parent);
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    plot_ = new InteractionPlotView(pane);
+    plot_->setObjectName(QStringLiteral("InteractionPlot"));
+    layout->addWidget(plot_, 1);
+    auto* row = new QHBoxLayout;
+    errorBars_ = AddErrorBarsChoice(pane, row);
+    row->addStretch();
+    auto* exportPlot = new QPushButton(QStringLiteral(u"図を書き出し…"), pane);
+    exportPlot->setObjectName(QStringLiteral("ExportPlotButton"));
+    exportPlot->setToolTip(QStringLiteral(u"この図を PNG 画像、SVG、PDF のファイルに書き出します"));
+    row->addWidget(exportPlot);
+    layout->addLayout(row);
+    plotCaption_ = new QLabel(pane);
+    plotCaption_->setObjectName(QStringLiteral("PlotCaption"));
+    plotCaption_->setWordWrap(true);
+    plotCaption_->setTextFormat(Qt::PlainText);
+    layout->addWidget(plotCaption_);
+    connect(errorBars_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) SetErrorBars(static_cast<plot::ErrorBars>(errorBars_->itemData(index).toInt()));
+    });
+    connect(exportPlot, &QPushButton::clicked, this, &ResultsWindow::ExportPlot);
+    return pane;
+}
+
+// The constructor: the actions with their shortcuts anywhere in the window,
+// the copies as buttons too, 英語で出力 as a check box.
+void ResultsWindow::AddCopyActions(QLayout* buttons) {
+    auto* copyTable = new QAction(QStringLiteral(u"表をコピー"), this);
+    copyTable->setObjectName(QStringLiteral("CopyTableAction"));
+    copyTable->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    copyTable->setShortcutContext(Qt::WindowShortcut);
+    copyTable->setToolTip(
+        QStringLiteral(u"分散分析表を APA 形式の表として、ワープロに表として貼り付けられる形でコピーします"));
+    connect(copyTable, &QAction::triggered, this, &ResultsWindow::CopyTable);
+    auto* copySentences = new QAction(QStringLiteral(u"報告文をコピー"), this);
+    copySentences->setObjectName(QStringLiteral("CopySentencesAction"));
+    copySentences->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    copySentences->setShortcutContext(Qt::WindowShortcut);
+    copySentences->setToolTip(QStringLiteral(u"効果ごとの報告文 (F、p、効果量) をコピーします"));
+    connect(copySentences, &QAction::triggered, this, &ResultsWindow::CopySentences);
+    english_ = new QAction(QStringLiteral(u"英語で出力"), this);
+    english_->setObjectName(QStringLiteral("EnglishAction"));
+    english_->setCheckable(true);
+    english_->setToolTip(QStringLiteral(u"コピーする表と報告文、書き出す表を英語にします"));
+    addActions({copyTable, copySentences, english_});
+
+    for (QAction* action : {copyTable, copySentences}) {
+        auto* button = new QPushButton(action->text(), this);
+        button->setObjectName(
+            action->objectName().replace(QStringLiteral("Action"), QStringLiteral("Button")));
+        button->setToolTip(action->toolTip() + QStringLiteral(" (") +
+                           action->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        buttons->addWidget(button);
+    }
+    auto* english = new QCheckBox(english_->text(), this);
+    english->setObjectName(QStringLiteral("EnglishCheck"));
+    english->setToolTip(english_->toolTip());
+    connect(english, &QCheckBox::toggled, english_, &QAction::setChecked);
+    connect(english_, &QAction::toggled, english, &QCheckBox::setChecked);
+    buttons->addWidget(english);
+}
+
+// The first Show: as large as it likes where the screen has room for it
+// beside the window it was opened from, in frame pixels as that window's frame
+// has them (a window not yet shown has none of its own).
+void ResultsWindow::PlaceBesideOwner() {
+    QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    if (owner != nullptr && !owner->isVisible()) owner = nullptr;
+    QScreen* shown = owner != nullptr ? owner->screen() : screen();
+    if (shown == nullptr) return;
+    const QRect ownerFrame =
+        owner != nullptr ? owner->frameGeometry() : QRect(shown->availableGeometry().topLeft(), QSize(0, 0));
+    const QRect ownerClient = owner != nullptr ? owner->geometry() : ownerFrame;
+    const QSize frame(ownerFrame.width() - ownerClient.width(), ownerFrame.height() - ownerClient.height());
+    const QSize least = kLeastSize.expandedTo(minimumSizeHint());
+    const QRect placed = PlaceBeside(
+        shown->availableGeometry(), ownerFrame,
+        WantedSize(shown->availableGeometry().size(), kWantedSize + frame, kLargestArea), least + frame);
+    resize(placed.size() - frame);
+    move(placed.topLeft());
+}
+
+const std::string& ResultsWindow::InputFile() const {
+    return source_.path.empty() ? studyFile_ : source_.path;
+}
+
+QString ResultsWindow::BesideInput(const QString& suffix) const {
+    if (InputFile().empty()) return {};
+    const QFileInfo input(QFile::decodeName(InputFile().c_str()));
+    return input.dir().filePath(input.completeBaseName() + suffix);
+}
+
+}  // namespace morvane

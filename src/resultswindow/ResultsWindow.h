@@ -1,0 +1,181 @@
+#pragma once
+// The results window "分析結果": the analysis of any design, a data file's
+// study (opened by the data window's 分析) or a long CSV's design (opened from
+// the levels window after the roles dialog), in the layout its outputs have.
+// Its pages hold the summary table with the corrections and sphericity, the
+// means, the comparisons, the simple effects, the multivariate tests, the
+// checks of the assumptions (the residuals of each error stratum, the outlying
+// subjects, the cells' shapes, Levene's tests where there are groups), the
+// normal Q-Q plots of the strata's residuals, the rank-based tests and, for a
+// data file's study, the precision of its results file. Beside them the
+// interaction plot, its error bars chosen below it (below the tables when the
+// window is narrow).
+//
+// Modeless: the figures change only when they are shown again (分析, or
+// 再読み込み of the CSV). Until then, once the study changed or 分析 stopped on
+// a bad score, or once the CSV changed on disk, a notice above the tables says
+// so, and every copy and export asks first. 表をコピー (Ctrl+Shift+C) puts the
+// APA summary table on the clipboard as a word processor pastes it, 報告文をコピー
+// (Ctrl+Shift+R) the sentence of each effect, and 書き出し… writes the tables as
+// `morvane anova` writes them or the plot as an image; all in Japanese unless
+// 英語で出力 is checked. It opens beside the window it was opened from.
+
+#include <QDateTime>
+#include <QWidget>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "anova/Analysis.h"
+#include "exchange/LongCsv.h"
+#include "output/OutputOptions.h"
+#include "output/ResultTables.h"
+#include "plot/InteractionPlot.h"
+#include "plot/QuantilePlot.h"
+#include "report/PrecisionCheck.h"
+#include "widgets/FileChoice.h"
+#include "widgets/Seams.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSplitter;
+class QTimer;
+
+namespace morvane {
+
+class InteractionPlotView;
+class ResultsPages;
+
+// What a long CSV's design was read from: the file, its columns' roles and
+// the reading options.
+struct CsvSource {
+    std::string path;
+    LongCsvRoles roles;
+    LongCsvOptions options;
+};
+
+class ResultsWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    // A top-level window owned by `owner` (destroyed with it); hidden until a Show.
+    ResultsWindow(QWidget* owner, const widgets::Seams& seams, char decimalSeparator);
+    ~ResultsWindow() override;
+
+    // A data file's study, as DesignFromStudy and anova::Analyse made it: its
+    // tables in the study's layout with the precision check of its results
+    // file; its exports name `provenance`. Brings the window up.
+    void ShowStudy(anova::Analysis analysis, PrecisionCheck precision, Provenance provenance);
+    // A long CSV's design, read from `bytes` of `source`: analysed, shown in
+    // the design's layout, its file watched from then on. Throws the
+    // analysis' errors before anything shown changes.
+    void ShowCsv(CsvSource source, std::string_view bytes, const DesignData& design);
+
+    const anova::Analysis& Analysis() const { return analysis_; }
+    OutputLayout Layout() const { return layout_; }
+    // The tables shown, in the window's reading.
+    const std::vector<TableText>& Tables() const { return tables_; }
+    const Provenance& AnalysedData() const { return provenance_; }
+    const CsvSource& Source() const { return source_; }
+
+    // Why the figures of a data file's study are no longer those of the study.
+    enum class Staleness { StudyChanged, AnalysisStopped };
+    // The notice above the tables says that the figures are of an earlier
+    // state of the study, until the next ShowStudy.
+    void MarkOutOfDate(Staleness why);
+    bool OutOfDate() const { return outOfDate_; }
+    // The study's data file, which no export writes over (empty: none).
+    void SetStudyFile(std::string path) { studyFile_ = std::move(path); }
+
+    // 再読み込み: the CSV read again with the same roles and analysed; a
+    // failure is shown and the figures shown stay.
+    void Reread();
+    // Whether the CSV changed on disk since it was read (its size, time or,
+    // when those changed, its bytes); the notice above the tables follows.
+    bool CheckFile();
+    bool FileChanged() const { return changed_; }
+
+    // 書き出し…: the tables (markdown, CSV, JSON) or the plot (PNG, SVG, PDF), by
+    // the type chosen; 図を書き出し… and Q-Q プロットを書き出し…: a plot's image.
+    void Export();
+    void ExportPlot();
+    void ExportQuantilePlot();
+    // 表をコピー and 報告文をコピー.
+    void CopyTable();
+    void CopySentences();
+    // What the copies and exports are written with: the language chosen, the
+    // layout and the provenance.
+    OutputOptions CopyOptions() const;
+
+    // The plot redrawn with `bars`, the choice below it following.
+    void SetErrorBars(plot::ErrorBars bars);
+    plot::ErrorBars ErrorBarsShown() const { return bars_; }
+    const plot::InteractionPlotData& Plot() const;
+    const plot::QuantilePlotData& QuantilePlot() const;
+
+protected:
+    // The plot beside the tables, or below them when the window is narrow.
+    void resizeEvent(QResizeEvent* event) override;
+    // Coming to the front, a CSV's window looks at its file.
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Both Shows, once the analysis is in place: the notices, the pages and
+    // the plots, then the window brought up.
+    void ShowAnalysis();
+    // The plot with the choice of its error bars, its export and its caption.
+    QWidget* MakePlotPane(QWidget* parent);
+    // The copy actions, as buttons in `buttons` and with their shortcuts.
+    void AddCopyActions(QLayout* buttons);
+    // The first Show: the size and place beside the window it was opened from.
+    void PlaceBesideOwner();
+    // Before a copy or an export (`what`: "コピー", "書き出し") of figures out
+    // of date or of a file changed since: whether the user still wants them.
+    // Current figures go at once.
+    bool MayUseFigures(const QString& what);
+    // The file the figures were read from, which no export writes over.
+    const std::string& InputFile() const;
+    // An export starts beside that file, named after it with `suffix`.
+    QString BesideInput(const QString& suffix) const;
+
+    widgets::Seams seams_;
+    char decimalSeparator_;
+    anova::Analysis analysis_;
+    OutputLayout layout_ = OutputLayout::Study;
+    std::optional<PrecisionCheck> precision_;
+    Provenance provenance_;
+    std::vector<TableText> tables_;
+    QString analysedAt_;  // the time of the analysis shown, as the notices give it
+
+    // A data file's study.
+    bool outOfDate_ = false;
+    std::string studyFile_;
+    // A long CSV's design: its file as it was read (size and time).
+    CsvSource source_;
+    qint64 size_ = -1;
+    QDateTime modified_;
+    bool changed_ = false;
+    QTimer* watch_ = nullptr;
+
+    QString exportName_, plotName_, quantileName_;
+    widgets::OwnFiles exported_;  // what the exports wrote
+    bool placed_ = false;
+    plot::ErrorBars bars_ = plot::ErrorBars::WithinCi95;
+
+    QLabel* staleNotice_ = nullptr;    // the study changed, or 分析 stopped
+    QLabel* changedNotice_ = nullptr;  // the CSV changed on disk
+    QLabel* readNotice_ = nullptr;     // the subjects removed, the cells averaged
+    QLabel* precisionNotice_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    ResultsPages* pages_ = nullptr;
+    InteractionPlotView* plot_ = nullptr;
+    QComboBox* errorBars_ = nullptr;
+    QLabel* plotCaption_ = nullptr;
+    QPushButton* reread_ = nullptr;
+    QAction* english_ = nullptr;
+};
+
+}  // namespace morvane
