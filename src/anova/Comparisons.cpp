@@ -52,13 +52,17 @@ struct Families {
     std::vector<std::size_t> marginal, atPlaces;
 };
 
-// What the families are read from: the sums and the groups with subjects.
+// What the families are read from: the sums and the groups with subjects,
+// and the t quantile of the degrees of freedom every comparison pools on
+// (the subjects less the groups), found once for them all.
 struct Sums {
     const FactorGrid& grid;
     const RowValues& values;
     const Families& families;
     Summed summed;
     std::vector<std::size_t> filled;
+    std::int64_t df = 0;
+    std::optional<Extended> tq;
 };
 
 // One comparison's exact inputs: the difference, the deviations of the
@@ -161,13 +165,17 @@ Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, c
                                   auto* copies = to + raw;
                                   for (std::size_t i = 0; i < source.size(); ++i) copies[i] = to[source[i]];
                               });
-    Sums sums{grid, values, families, std::move(summed), {}};
+    Sums sums{grid, values, families, std::move(summed), {}, 0, {}};
     sums.filled = GroupsAt(grid, in.scores, grid.Over());
+    for (const std::size_t g : sums.filled) sums.df += sums.summed.Size(g) - 1;
+    if (sums.df >= 1) sums.tq = TQuantile975(static_cast<Extended>(sums.df));
     return sums;
 }
 
 // A comparison's figures from its exact inputs (see the top of the file).
-Comparison Compared(const Contrast& x, const Scores& s, Extended level) {
+Comparison Compared(const Contrast& x, const Sums& sums, const Inputs& in) {
+    const Scores& s = in.scores;
+    const Extended level = in.options.effectSizeLevel;
     Comparison c;
     c.difference = InUnit(x.difference, s);
     const std::int64_t df = x.spread.Df();
@@ -175,7 +183,7 @@ Comparison Compared(const Contrast& x, const Scores& s, Extended level) {
     if (df < 1) return c;
     const mpq_class variance = x.spread.Variance(), square = variance * x.factor;
     c.se = RootInUnit(square, s);
-    c.ci95 = Around(c.difference, TQuantile975(c.df), c.se);
+    c.ci95 = Around(c.difference, df == sums.df ? sums.tq : TQuantile975(c.df), c.se);
     if (variance == 0) return c;
     const int sign = sgn(x.difference);
     c.t = RoundedRoot(x.difference * x.difference / square, sign);
@@ -233,7 +241,7 @@ std::optional<Comparison> WithinPair(const Sums& sums, const Inputs& in, std::si
     }
     const auto count = static_cast<long>(groups.size());
     x.difference /= count, x.factor /= count * count;
-    Comparison out = Compared(x, in.scores, in.options.effectSizeLevel);
+    Comparison out = Compared(x, sums, in);
     AddAverageD(out, levelA, levelB, in.scores);
     return out;
 }
@@ -261,7 +269,7 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
         x.factor = mpq_class(1, summed.Size(gi)) + mpq_class(1, summed.Size(gj));
     }
     x.spread = Pool(summed, value, value, sums.filled);
-    return Compared(x, in.scores, in.options.effectSizeLevel);
+    return Compared(x, sums, in);
 }
 
 // Each family: its pairs in order, then Holm's and Bonferroni's adjustments within it.

@@ -100,12 +100,17 @@ std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strateg
         design.scale >= 0 ? mpq_class(1, power * exact::Big(common)) : mpq_class(power, exact::Big(common));
     s.unit.canonicalize();
     const std::size_t count = design.units.size(), n = s.subjects, cells = s.cells;
-    // Subject s's integer in cell c, in 128 bits, where it fits.
+    // Subject s's integer in cell c, in 128 bits, where it fits. The bound
+    // of the units is found again only when the multiplier changes (never
+    // where every cell is of one row).
+    std::int64_t multiplier = 1;
+    Int128 most = kInt128Max / 2;
     const auto integer = [&](std::size_t subject, std::size_t c, Int128& out) {
         const std::size_t at = subject * cells + c;
-        const std::int64_t m = common / design.rows[at];
+        const std::int64_t m = common == 1 ? 1 : common / design.rows[at];
+        if (m != multiplier) multiplier = m, most = kInt128Max / (2 * m);
         const Int128 u = design.units[at];
-        if ((u < 0 ? -u : u) > kInt128Max / (2 * m)) return false;
+        if ((u < 0 ? -u : u) > most) return false;
         out = u * m;
         return true;
     };
