@@ -130,14 +130,14 @@ bool ParsedScores(const StudyStore& store, char decimalSeparator, std::span<Pars
     design.scale = static_cast<int>(-units.Least());
     design.units = units.Units();
     design.units.resize(n * cells);
-    design.rows.assign(n * cells, 1);
+    AssignLarge(design.rows, n * cells, 1);
     design.exact = true;
     return true;
 }
 
 void UnitsSink::Take(const ParsedBlock& block) {
     if (!whole_) return;
-    if (units_.empty()) units_.assign(count_, 0);
+    if (units_.empty()) AssignLarge(units_, count_, 0);
     const auto first = static_cast<std::size_t>(block.first - 1), nb = static_cast<std::size_t>(block.levelsB);
     for (std::int32_t a = 0; a < block.levelsA; ++a)
         for (std::int32_t b = 0; b < block.levelsB; ++b) {

@@ -26,6 +26,22 @@ void EnsureAffordable(std::uint64_t count, std::uint64_t elementSize);
 // reach them. Only a saving: where the system cannot, the faults come later.
 void MapPagesAhead(void* data, std::size_t bytes);
 
+// Asks for huge pages under [data, data + bytes), memory just allocated and
+// not yet written, which its first writes then fault in a few large pages at
+// a time instead of thousands of small ones. Only advice: without it the
+// memory works the same.
+void AdviseHugePages(void* data, std::size_t bytes);
+
+// `items` made `count` copies of `value`, a large array's memory advised to
+// take huge pages before it is written.
+template <typename Items>
+void AssignLarge(Items& items, std::size_t count, const typename Items::value_type& value) {
+    items.clear();
+    items.reserve(count);
+    AdviseHugePages(items.data(), count * sizeof(typename Items::value_type));
+    items.assign(count, value);
+}
+
 // Grows `items` to hold `more` items beyond its size, twice its capacity as a
 // rule, within the memory budget (OutOfMemoryError beyond it).
 template <typename Items>

@@ -1,6 +1,7 @@
 // The design's scores as exact integers: each integer times the unit is the
 // exact score, whichever strategy holds them, and the moments the two
-// strategies sum are the same integers.
+// strategies sum are the same integers; figures and roots rounded once,
+// correctly, from rationals in any terms.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 
 #include "anova/detail/Scores.h"
 #include "exact/WideIntegers.h"
+#include "support/RationalArithmetic.h"
 
 namespace morvane::anova::detail {
 namespace {
@@ -119,6 +121,52 @@ TEST(ScoresTest, ExtendedValuesAreTheBinaryRationalsTheyAre) {
     EXPECT_EQ(Rounded(mpq_class(1, 3)), 1.0L / 3);
     EXPECT_EQ(RoundedRoot(mpq_class(2)), std::sqrt(2.0L));
     EXPECT_EQ(RoundedRoot(mpq_class(9, 4), -1), -1.5L);
+}
+
+// Whether `root` is the square root of `square` correctly rounded: the square
+// lies between those of the midpoints to its neighbours, and on one of them
+// only where its last bit is even.
+::testing::AssertionResult CorrectRoot(Extended root, const mpq_class& square) {
+    const Extended magnitude = std::fabs(root);
+    const mpq_class low = (testing::Exactly(std::nextafter(magnitude, 0.0L)) + testing::Exactly(magnitude)) / 2,
+                    high = (testing::Exactly(magnitude) + testing::Exactly(std::nextafter(magnitude, INFINITY))) / 2;
+    int exponent = 0;
+    const bool even = (static_cast<unsigned long long>(std::ldexp(std::frexp(magnitude, &exponent), 64)) & 1) == 0;
+    if (low * low < square && square < high * high) return ::testing::AssertionSuccess();
+    if ((low * low == square || square == high * high) && even) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << static_cast<double>(root) << " is not the root of " << square.get_d();
+}
+
+TEST(ScoresTest, FiguresAndRootsAreCorrectlyRoundedInAnyTerms) {
+    std::mt19937_64 random(20261211);
+    gmp_randclass bits(gmp_randinit_default);
+    bits.seed(7);
+    for (int i = 0; i < 3000; ++i) {
+        // Numerators and denominators of up to 300 bits, a common factor left in.
+        const mpz_class num = bits.get_z_bits(1 + random() % 300), den = bits.get_z_bits(1 + random() % 200) + 1,
+                        common = bits.get_z_bits(1 + random() % 90) + 1;
+        mpq_class square(num, den);
+        square.canonicalize();
+        const int sign = random() % 2 == 0 ? 1 : -1;
+        const Extended root = RoundedRoot(square, sign);
+        ASSERT_EQ(root, RoundedRoot(num * common, den * common, sign)) << i;
+        ASSERT_TRUE(CorrectRoot(root, square)) << i;
+        ASSERT_EQ(root == 0 ? 0 : root < 0 ? -1 : 1, num == 0 ? 0 : sign) << i;
+        ASSERT_TRUE(testing::CorrectlyRounded(Rounded(sign * square), sign * square)) << i;
+    }
+    // Ties to even: 1 + 2^-64 lies halfway between 1 and the next value, 1 + 3 2^-64 between that and the one after.
+    const mpq_class one(1), ulp(1, mpz_class(1) << 63);
+    EXPECT_EQ(Rounded(one + ulp / 2), 1.0L);
+    EXPECT_EQ(Rounded(one + 3 * ulp / 2), 1.0L + 2 * static_cast<Extended>(ulp.get_d()));
+    EXPECT_EQ(Rounded(-(one + ulp / 2)), -1.0L);
+    // A root just above a midpoint rounds up, just below it down, exactly on it to even.
+    const mpq_class middle = one + ulp / 2, tiny(1, mpz_class(1) << 200);
+    EXPECT_EQ(RoundedRoot(middle * middle + tiny), 1.0L + static_cast<Extended>(ulp.get_d()));
+    EXPECT_EQ(RoundedRoot(middle * middle - tiny), 1.0L);
+    EXPECT_EQ(RoundedRoot(middle * middle), 1.0L);
+    // Perfect squares in any terms.
+    EXPECT_EQ(RoundedRoot(mpz_class(36 * 7), mpz_class(49 * 7), -1), -6.0L / 7);
+    EXPECT_EQ(RoundedRoot(mpz_class(0), mpz_class(5), 1), 0.0L);
 }
 
 }  // namespace

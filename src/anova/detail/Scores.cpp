@@ -8,6 +8,7 @@
 
 #include "exact/WideIntegers.h"
 #include "runtime/Errors.h"
+#include "runtime/MemoryBudget.h"
 
 namespace morvane::anova::detail {
 namespace {
@@ -61,25 +62,37 @@ Extended Rounded(const mpq_class& x) {
     return exact::RoundRational(x.get_num(), x.get_den(), 0);
 }
 
-// The integer root R of square 4^k (floor), with k such that R has well over
-// 64 bits, lies within a unit below the true root; where it is not exact the
-// true root lies strictly between R and R + 1, where no rounding boundary of
-// R's precision falls, so that R + 1/2 rounds as the root does.
 Extended RoundedRoot(const mpq_class& square, int sign) {
-    if (square == 0) return 0;
-    const long bits = static_cast<long>(mpz_sizeinbase(square.get_num_mpz_t(), 2)) -
-                      static_cast<long>(mpz_sizeinbase(square.get_den_mpz_t(), 2));
+    return RoundedRoot(square.get_num(), square.get_den(), sign);
+}
+
+// The integer root R of (num / den) 4^k (floor), with k such that R has well
+// over 64 bits, lies within a unit below the true root; where it is not exact
+// the true root lies strictly between R and R + 1, where no rounding boundary
+// of R's precision falls, so that R + 1/2 rounds as the root does. The
+// integers are kept from one root to the next (on each thread): the analysis
+// takes many thousands.
+Extended RoundedRoot(const mpz_class& num, const mpz_class& den, int sign) {
+    if (num == 0) return 0;
+    struct Scratch {
+        mpz_class top, floor, rem, root, rootRem, den;
+    };
+    thread_local Scratch x;
+    const long bits = static_cast<long>(mpz_sizeinbase(num.get_mpz_t(), 2)) -
+                      static_cast<long>(mpz_sizeinbase(den.get_mpz_t(), 2));
     const long k = std::max(0L, 80 - bits / 2);
-    mpz_class top = square.get_num();
-    mpz_mul_2exp(top.get_mpz_t(), top.get_mpz_t(), static_cast<mp_bitcnt_t>(2 * k));
-    mpz_class floor, rem;
-    mpz_fdiv_qr(floor.get_mpz_t(), rem.get_mpz_t(), top.get_mpz_t(), square.get_den_mpz_t());
-    mpz_class root, rootRem;
-    mpz_sqrtrem(root.get_mpz_t(), rootRem.get_mpz_t(), floor.get_mpz_t());
-    mpz_class den = 1;
-    mpz_mul_2exp(den.get_mpz_t(), den.get_mpz_t(), static_cast<mp_bitcnt_t>(k));
-    if (rem != 0 || rootRem != 0) root = 2 * root + 1, den *= 2;
-    return exact::RoundRational(sign < 0 ? mpz_class(-root) : root, den, 0);
+    mpz_mul_2exp(x.top.get_mpz_t(), num.get_mpz_t(), static_cast<mp_bitcnt_t>(2 * k));
+    mpz_fdiv_qr(x.floor.get_mpz_t(), x.rem.get_mpz_t(), x.top.get_mpz_t(), den.get_mpz_t());
+    mpz_sqrtrem(x.root.get_mpz_t(), x.rootRem.get_mpz_t(), x.floor.get_mpz_t());
+    mpz_set_ui(x.den.get_mpz_t(), 1);
+    mpz_mul_2exp(x.den.get_mpz_t(), x.den.get_mpz_t(), static_cast<mp_bitcnt_t>(k));
+    if (x.rem != 0 || x.rootRem != 0) {
+        mpz_mul_2exp(x.root.get_mpz_t(), x.root.get_mpz_t(), 1);
+        mpz_add_ui(x.root.get_mpz_t(), x.root.get_mpz_t(), 1);
+        mpz_mul_2exp(x.den.get_mpz_t(), x.den.get_mpz_t(), 1);
+    }
+    if (sign < 0) mpz_neg(x.root.get_mpz_t(), x.root.get_mpz_t());
+    return exact::RoundRational(x.root, x.den, 0);
 }
 
 namespace {
@@ -121,7 +134,7 @@ std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strateg
         bool small = true;
         for (std::size_t c = 0; c < cells && small; ++c) small = integer(s.order.subjects[0], c, first[c]);
         std::int64_t bound = 0;
-        if (small) s.small.resize(count);
+        if (small) AssignLarge(s.small, count, 0);
         for (std::size_t r = 0; r < n && small; ++r) {
             const std::size_t subject = s.order.subjects[r];
             for (std::size_t c = 0; c < cells; ++c) {

@@ -79,6 +79,8 @@ Scores IntegerScores(const DesignData& design, Strategy strategy = Strategy::Qui
 Extended Rounded(const mpq_class& x);
 // sign * sqrt(square) correctly rounded; square >= 0.
 Extended RoundedRoot(const mpq_class& square, int sign = 1);
+// The same of num / den (num >= 0, den > 0), in any terms.
+Extended RoundedRoot(const mpz_class& num, const mpz_class& den, int sign);
 
 // The integer type a value formed from a row of offsets is held in: 64 bits
 // from the quick strategy's 31-bit offsets, GMP from the sure one's.
