@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "anova/detail/FollowUps.h"
@@ -186,16 +187,24 @@ bool TooLarge(const SlicePlan& plan, const FactorGrid& grid, std::size_t subject
 
 // Second: one pass over the subjects, each subject's sums over the cells of
 // each level of every slice, with their cross products within each slice.
+// The cells of every value lie in one list, each value's m of them in a row.
 Summed SumSlices(const Inputs& in, const SlicePlan& plan) {
-    return SumValues(in.scores, Blocks(plan.sizes), plan.divisor, plan.growth,
-                     [&](const auto* row, auto* to) {
-                         for (const Slice& slice : plan.slices)
-                             for (std::size_t i = 0; i < slice.cells.size(); ++i) {
-                                 auto& sum = to[slice.first + i];
-                                 sum = 0;
-                                 for (const std::size_t c : slice.cells[i]) sum += row[c];
-                             }
-                     });
+    std::vector<std::uint32_t> cells;
+    for (const Slice& slice : plan.slices)
+        for (const std::vector<std::size_t>& level : slice.cells)
+            for (const std::size_t c : level) cells.push_back(static_cast<std::uint32_t>(c));
+    const std::size_t values = plan.divisor.size();
+    return SumValues(in.scores, Blocks(plan.sizes), plan.divisor, plan.growth, [&](const auto* row, auto* to) {
+        using Value = std::remove_reference_t<decltype(*to)>;
+        const std::uint32_t* cell = cells.data();
+        for (std::size_t v = 0; v < values; ++v) {
+            const auto m = static_cast<std::size_t>(plan.divisor[v]);
+            Value sum = row[cell[0]];
+            for (std::size_t i = 1; i < m; ++i) sum += row[cell[i]];
+            to[v] = sum;
+            cell += m;
+        }
+    });
 }
 
 // The cross products H C H' in group g of the slice's integer Helmert

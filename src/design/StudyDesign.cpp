@@ -52,6 +52,7 @@ public:
     std::vector<Int128>&& Units() { return std::move(units_); }
 
 private:
+    void Add(std::size_t at, const ScoreDigits& d, std::string_view text, char separator);
     void Add(std::size_t at, Int128 mantissa, long exponent);
     bool Rescale(long exponent);
 
@@ -135,32 +136,45 @@ bool ParsedScores(const StudyStore& store, char decimalSeparator, std::span<Pars
     return true;
 }
 
+// A subject at a time, its units in their order: a short score of the least
+// place (the most) goes straight in, any other by Add.
 void UnitsSink::Take(const ParsedBlock& block) {
     if (!whole_) return;
     if (units_.empty()) AssignLarge(units_, count_, 0);
-    const auto first = static_cast<std::size_t>(block.first - 1), nb = static_cast<std::size_t>(block.levelsB);
-    for (std::int32_t a = 0; a < block.levelsA; ++a)
-        for (std::int32_t b = 0; b < block.levelsB; ++b) {
-            const ScoreDigits* run = block.digits + block.At(a, b, 0);
-            const std::size_t cell = static_cast<std::size_t>(a) * nb + static_cast<std::size_t>(b);
-            for (std::int32_t t = 0; t < block.count; ++t) {
-                const std::size_t at = (first + static_cast<std::size_t>(t)) * cells_ + cell;
-                const ScoreDigits d = run[t];
-                if (d.present) {
-                    const Int128 m = d.digits;
-                    Add(at, d.negative ? -m : m, d.exponent);
-                } else if (QuickScore q; ReadQuickScore(block.Text(a, b, t), block.decimalSeparator, q)) {
-                    const Int128 m = q.digits;
-                    Add(at, q.negative ? -m : m, q.exponent);
-                } else {
-                    const std::optional<ScoreParts> parts = ScanScore(block.Text(a, b, t), block.decimalSeparator);
-                    const std::optional<design::WideDecimal> wide = parts ? DecimalOf(*parts) : std::nullopt;
-                    if (!wide) whole_ = false;
-                    else Add(at, wide->mantissa, wide->exponent);
-                }
-                if (!whole_) return;
+    const auto count = static_cast<std::size_t>(block.count), nb = static_cast<std::size_t>(block.levelsB);
+    for (std::size_t t = 0; t < count && whole_; ++t) {
+        const std::size_t first = (static_cast<std::size_t>(block.first - 1) + t) * cells_;
+        Int128* const row = &units_[first];
+        for (std::size_t c = 0; c < cells_; ++c) {
+            const ScoreDigits d = block.digits[c * count + t];
+            if (d.present && (d.digits == 0 || (any_ && d.exponent == least_))) {
+                row[c] = d.negative ? -Int128{d.digits} : Int128{d.digits};
+                continue;
             }
+            const auto a = static_cast<std::int32_t>(c / nb), b = static_cast<std::int32_t>(c % nb);
+            Add(first + c, d, block.Text(a, b, static_cast<std::int32_t>(t)), block.decimalSeparator);
+            if (!whole_) return;
         }
+    }
+}
+
+// Take, for a score of another place or read from its text.
+void UnitsSink::Add(std::size_t at, const ScoreDigits& d, std::string_view text, char separator) {
+    if (d.present) {
+        const Int128 m = d.digits;
+        return Add(at, d.negative ? -m : m, d.exponent);
+    }
+    if (QuickScore q; ReadQuickScore(text, separator, q)) {
+        const Int128 m = q.digits;
+        return Add(at, q.negative ? -m : m, q.exponent);
+    }
+    const std::optional<ScoreParts> parts = ScanScore(text, separator);
+    const std::optional<design::WideDecimal> wide = parts ? DecimalOf(*parts) : std::nullopt;
+    if (!wide) {
+        whole_ = false;
+        return;
+    }
+    Add(at, wide->mantissa, wide->exponent);
 }
 
 // Take, for each score: its units, the units so far first moved to its power

@@ -310,9 +310,6 @@ public:
         for (std::size_t f = grid.between; f < grid.Factors(); ++f) {
             levelStart_.push_back(next);
             next += grid.levels[f];
-            std::vector<std::uint32_t> level(cells);
-            for (std::size_t c = 0; c < cells; ++c) level[c] = static_cast<std::uint32_t>(grid.LevelOf(c, f));
-            cellLevel_.push_back(std::move(level));
         }
         total_ = next++;
         raw_ = next;
@@ -342,18 +339,22 @@ public:
     // The magnitude of a value over the largest offset.
     long double Growth() const { return 2.0L * static_cast<long double>(grid_.cells) + 2; }
 
-    // Writes the values of `row` into out[0, Count()).
+    // Writes the values of `row` into out[0, Count()). A level's sum runs
+    // over its cells in their order: the runs of `stride` cells `k stride` apart.
     template <class Row, class T>
     void Fill(const Row* row, T* out) const {
         const std::size_t cells = grid_.cells;
         T total = 0;
         for (std::size_t c = 0; c < cells; ++c) out[c] = row[c], total += out[c];
-        for (std::size_t f = 0; f < cellLevel_.size(); ++f) {
+        for (std::size_t f = 0; f < levelStart_.size(); ++f) {
             T* sums = out + levelStart_[f];
-            const std::size_t k = grid_.levels[grid_.between + f];
-            for (std::size_t l = 0; l < k; ++l) sums[l] = 0;
-            const std::uint32_t* level = cellLevel_[f].data();
-            for (std::size_t c = 0; c < cells; ++c) sums[level[c]] += out[c];
+            const std::size_t k = grid_.levels[grid_.between + f], stride = grid_.stride[grid_.between + f];
+            for (std::size_t l = 0; l < k; ++l) {
+                T sum = 0;
+                for (std::size_t outer = l * stride; outer < cells; outer += k * stride)
+                    for (std::size_t c = outer; c < outer + stride; ++c) sum += out[c];
+                sums[l] = sum;
+            }
         }
         if (!normalised_) {
             out[total_] = total;
@@ -361,7 +362,7 @@ public:
         }
         const auto times = [](const T& x, std::size_t m) -> T { return x * static_cast<long>(m); };
         for (std::size_t c = 0; c < cells; ++c) out[raw_ + c] = times(out[c], cells) - total;
-        for (std::size_t f = 0; f < cellLevel_.size(); ++f) {
+        for (std::size_t f = 0; f < levelStart_.size(); ++f) {
             const std::size_t k = grid_.levels[grid_.between + f];
             for (std::size_t l = 0; l < k; ++l)
                 out[raw_ + levelStart_[f] + l] = times(out[levelStart_[f] + l], k) - total;
@@ -373,7 +374,6 @@ private:
     const FactorGrid& grid_;
     bool normalised_;
     std::vector<std::size_t> levelStart_;
-    std::vector<std::vector<std::uint32_t>> cellLevel_;
     std::size_t total_ = 0, raw_ = 0, count_ = 0;
 };
 

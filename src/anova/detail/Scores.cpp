@@ -101,11 +101,15 @@ namespace {
 // cell's rows; nothing where the common rows would be too long.
 std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strategy, Scores&& shape) {
     Scores s = std::move(shape);
+    // (A run of cells of the same rows, one row each as a rule, is looked at once.)
     std::int64_t common = 1;
+    std::int32_t last = 1;
     for (const std::int32_t r : design.rows) {
+        if (r == last) continue;
         if (r < 1) return std::nullopt;
         if (common % r != 0) common = std::lcm(common, static_cast<std::int64_t>(r));
         if (common > kMostCommonRows) return std::nullopt;
+        last = r;
     }
     // The unit: 10^-scale / common.
     const mpz_class power = exact::PowerOfTen(static_cast<unsigned long>(std::abs(design.scale)));
