@@ -52,7 +52,7 @@ public:
     std::vector<Int128>&& Units() { return std::move(units_); }
 
 private:
-    void Add(std::size_t at, const ScoreDigits& d, std::string_view text, char separator);
+    void AddText(std::size_t at, std::string_view text, char separator);
     void Add(std::size_t at, Int128 mantissa, long exponent);
     bool Rescale(long exponent);
 
@@ -137,7 +137,7 @@ bool ParsedScores(const StudyStore& store, char decimalSeparator, std::span<Pars
 }
 
 // A subject at a time, its units in their order: a short score of the least
-// place (the most) goes straight in, any other by Add.
+// place (the most) goes straight in, any other by Add or AddText.
 void UnitsSink::Take(const ParsedBlock& block) {
     if (!whole_) return;
     if (units_.empty()) AssignLarge(units_, count_, 0);
@@ -151,19 +151,19 @@ void UnitsSink::Take(const ParsedBlock& block) {
                 row[c] = d.negative ? -Int128{d.digits} : Int128{d.digits};
                 continue;
             }
-            const auto a = static_cast<std::int32_t>(c / nb), b = static_cast<std::int32_t>(c % nb);
-            Add(first + c, d, block.Text(a, b, static_cast<std::int32_t>(t)), block.decimalSeparator);
+            if (d.present) {
+                Add(first + c, d.negative ? -Int128{d.digits} : Int128{d.digits}, d.exponent);
+            } else {
+                const auto a = static_cast<std::int32_t>(c / nb), b = static_cast<std::int32_t>(c % nb);
+                AddText(first + c, block.Text(a, b, static_cast<std::int32_t>(t)), block.decimalSeparator);
+            }
             if (!whole_) return;
         }
     }
 }
 
-// Take, for a score of another place or read from its text.
-void UnitsSink::Add(std::size_t at, const ScoreDigits& d, std::string_view text, char separator) {
-    if (d.present) {
-        const Int128 m = d.digits;
-        return Add(at, d.negative ? -m : m, d.exponent);
-    }
+// Take, for a score whose digits the parse did not keep: from its text.
+void UnitsSink::AddText(std::size_t at, std::string_view text, char separator) {
     if (QuickScore q; ReadQuickScore(text, separator, q)) {
         const Int128 m = q.digits;
         return Add(at, q.negative ? -m : m, q.exponent);

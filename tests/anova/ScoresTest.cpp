@@ -100,6 +100,35 @@ TEST(ScoresTest, EitherStrategyHoldsTheExactScoresAndSumsTheSameMoments) {
             }
 }
 
+TEST(ScoresTest, ALargeDesignsOffsetsAreTakenInTwoHalves) {
+    // 800 subjects x 100 cells: the second half's last score decides whether 31 bits hold them.
+    DesignData d;
+    d.within.push_back({"w", {}});
+    for (int c = 0; c < 100; ++c) d.within[0].levels.push_back("w" + std::to_string(c));
+    d.exact = true;
+    d.scale = 1;
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> spread(-100000, 100000);
+    for (int s = 0; s < 800; ++s) {
+        d.subjects.push_back("s" + std::to_string(s));
+        d.group.push_back(0);
+        for (int c = 0; c < 100; ++c) d.units.push_back((Int128{1} << 40) + spread(random)), d.rows.push_back(1);
+    }
+    for (const Int128 last : {(Int128{1} << 40) + 5, Int128{1} << 45}) {
+        d.units.back() = last;
+        const Scores quick = IntegerScores(d, Strategy::Quick), sure = IntegerScores(d, Strategy::Sure);
+        EXPECT_EQ(quick.Quick(), last < (Int128{1} << 41));
+        for (std::size_t r = 0; r < d.Subjects(); ++r)
+            for (std::size_t c = 0; c < d.Cells(); ++c)
+                ASSERT_EQ(IntegerOf(quick, r, c), IntegerOf(sure, r, c)) << r << " " << c;
+        if (quick.Quick()) {
+            std::int64_t bound = 0;
+            for (const std::int32_t o : quick.small) bound = std::max<std::int64_t>(bound, std::abs(o));
+            EXPECT_EQ(quick.bound, bound);
+        }
+    }
+}
+
 TEST(ScoresTest, ExtendedValuesAreTheBinaryRationalsTheyAre) {
     DesignData d;
     d.within.push_back({"w", {"1", "2"}});

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <span>
 
 #include "exact/WideIntegers.h"
 #include "runtime/Errors.h"
 #include "runtime/MemoryBudget.h"
+#include "runtime/Together.h"
 
 namespace morvane::anova::detail {
 namespace {
@@ -18,6 +21,8 @@ constexpr Int128 kInt128Max = static_cast<Int128>(~UInt128{0} >> 1);
 // integers are taken in GMP from the start (the multipliers would be long).
 constexpr std::int64_t kMostCommonRows = std::int64_t{1} << 40;
 constexpr std::int64_t kQuickOffset = 2147483647;
+// Designs of this many scores or more take their offsets in two halves side by side.
+constexpr std::size_t kTogetherScores = std::size_t{1} << 16;
 
 std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strategy, Scores&& shape);
 Scores BinaryIntegers(const DesignData& design, Strategy strategy, Scores&& shape);
@@ -97,6 +102,71 @@ Extended RoundedRoot(const mpz_class& num, const mpz_class& den, int sign) {
 
 namespace {
 
+// A subject's integer in a cell: its units times the common rows over the
+// cell's rows, in 128 bits where it fits. The bound of the units is found
+// again only when the multiplier changes (never where every cell is of one row).
+class UnitIntegers {
+public:
+    UnitIntegers(const DesignData& design, std::int64_t common) : design_(design), common_(common) {}
+
+    bool Of(std::size_t subject, std::size_t c, Int128& out) {
+        const std::size_t at = subject * design_.Cells() + c;
+        const std::int64_t m = common_ == 1 ? 1 : common_ / design_.rows[at];
+        if (m != multiplier_) multiplier_ = m, most_ = kInt128Max / (2 * m);
+        const Int128 u = design_.units[at];
+        if ((u < 0 ? -u : u) > most_) return false;
+        out = u * m;
+        return true;
+    }
+
+private:
+    const DesignData& design_;
+    std::int64_t common_, multiplier_ = 1;
+    Int128 most_ = kInt128Max / 2;
+};
+
+// DecimalIntegers' quick strategy: the offsets from the first ranked
+// subject's integers, formed straight into 31 bits, the ranks in two halves
+// side by side on a large design. False where one does not fit.
+bool QuickOffsets(const DesignData& design, std::int64_t common, Scores& s) {
+    const std::size_t n = s.subjects, cells = s.cells;
+    std::vector<Int128> first(cells);
+    UnitIntegers integers(design, common);
+    for (std::size_t c = 0; c < cells; ++c)
+        if (!integers.Of(s.order.subjects[0], c, first[c])) return false;
+    AssignLarge(s.small, n * cells, 0);
+    // The ranks from..to: their offsets, and the largest in magnitude (-1 where one does not fit).
+    const auto offsets = [&](std::size_t from, std::size_t to) -> std::int64_t {
+        UnitIntegers own(design, common);
+        std::int64_t bound = 0;
+        for (std::size_t r = from; r < to; ++r) {
+            const std::size_t subject = s.order.subjects[r];
+            for (std::size_t c = 0; c < cells; ++c) {
+                Int128 x = 0;
+                if (!own.Of(subject, c, x)) return -1;
+                const Int128 offset = x - first[c], magnitude = offset < 0 ? -offset : offset;
+                if (magnitude > kQuickOffset) return -1;
+                bound = std::max(bound, static_cast<std::int64_t>(magnitude));
+                s.small[r * cells + c] = static_cast<std::int32_t>(offset);
+            }
+        }
+        return bound;
+    };
+    std::int64_t bounds[2] = {0, 0};
+    const bool two = n * cells >= kTogetherScores;
+    const std::size_t half = two ? n / 2 : n;
+    const std::function<void()> halves[] = {[&] { bounds[0] = offsets(0, half); },
+                                            [&] { bounds[1] = offsets(half, n); }};
+    RunTogether(std::span(halves, two ? 2 : 1));
+    if (bounds[0] < 0 || bounds[1] < 0) {
+        s.small = {};
+        return false;
+    }
+    for (std::size_t c = 0; c < cells; ++c) s.reference[c] = BigOf(first[c]);
+    s.bound = std::max(bounds[0], bounds[1]);
+    return true;
+}
+
 // IntegerScores of exact decimals: units times the common rows over the
 // cell's rows; nothing where the common rows would be too long.
 std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strategy, Scores&& shape) {
@@ -116,53 +186,8 @@ std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strateg
     s.unit =
         design.scale >= 0 ? mpq_class(1, power * exact::Big(common)) : mpq_class(power, exact::Big(common));
     s.unit.canonicalize();
+    if (strategy == Strategy::Quick && s.subjects > 0 && QuickOffsets(design, common, s)) return s;
     const std::size_t count = design.units.size(), n = s.subjects, cells = s.cells;
-    // Subject s's integer in cell c, in 128 bits, where it fits. The bound
-    // of the units is found again only when the multiplier changes (never
-    // where every cell is of one row).
-    std::int64_t multiplier = 1;
-    Int128 most = kInt128Max / 2;
-    const auto integer = [&](std::size_t subject, std::size_t c, Int128& out) {
-        const std::size_t at = subject * cells + c;
-        const std::int64_t m = common == 1 ? 1 : common / design.rows[at];
-        if (m != multiplier) multiplier = m, most = kInt128Max / (2 * m);
-        const Int128 u = design.units[at];
-        if ((u < 0 ? -u : u) > most) return false;
-        out = u * m;
-        return true;
-    };
-    // The quick strategy: the offsets from the first ranked subject's, formed
-    // straight into 31 bits where every one fits.
-    if (strategy == Strategy::Quick && n > 0) {
-        std::vector<Int128> first(cells);
-        bool small = true;
-        for (std::size_t c = 0; c < cells && small; ++c) small = integer(s.order.subjects[0], c, first[c]);
-        std::int64_t bound = 0;
-        if (small) AssignLarge(s.small, count, 0);
-        for (std::size_t r = 0; r < n && small; ++r) {
-            const std::size_t subject = s.order.subjects[r];
-            for (std::size_t c = 0; c < cells; ++c) {
-                Int128 x = 0;
-                if (!integer(subject, c, x)) {
-                    small = false;
-                    break;
-                }
-                const Int128 offset = x - first[c], magnitude = offset < 0 ? -offset : offset;
-                if (magnitude > kQuickOffset) {
-                    small = false;
-                    break;
-                }
-                bound = std::max(bound, static_cast<std::int64_t>(magnitude));
-                s.small[r * cells + c] = static_cast<std::int32_t>(offset);
-            }
-        }
-        if (small) {
-            for (std::size_t c = 0; c < cells; ++c) s.reference[c] = BigOf(first[c]);
-            s.bound = bound;
-            return s;
-        }
-        s.small = {};
-    }
     std::vector<mpz_class> wide(count);
     for (std::size_t r = 0; r < n; ++r) {
         const std::size_t subject = s.order.subjects[r];
