@@ -30,6 +30,7 @@
 #include "anova/detail/RankSteps.h"
 #include "exact/WideIntegers.h"
 #include "runtime/Extremes.h"
+#include "runtime/MemoryBudget.h"
 #include "stats/Adjustments.h"
 #include "stats/Distributions.h"
 
@@ -42,7 +43,8 @@ namespace {
 // the quick strategy's offsets every score is an item of its own.
 struct Items {
     std::vector<std::int64_t> value;
-    std::vector<std::uint32_t> count, cell, of;
+    std::vector<std::uint32_t> count, cell;
+    LargeVector<std::uint32_t> of;
     std::vector<std::uint32_t> start;
 };
 
@@ -63,6 +65,9 @@ Items ItemsOf(const Scores& s) {
         };
         for (std::size_t r = 0; r < s.subjects; ++r)
             for (std::size_t c = 0; c < cells; ++c) ++index[slot(r, c)];
+        const auto items = static_cast<std::size_t>(
+            std::count_if(index.begin(), index.end(), [](std::uint32_t k) { return k != 0; }));
+        out.value.reserve(items), out.count.reserve(items), out.cell.reserve(items);
         for (std::size_t c = 0; c < cells; ++c) {
             out.start[c] = static_cast<std::uint32_t>(out.value.size());
             for (std::size_t v = 0; v < range; ++v) {

@@ -75,6 +75,7 @@ struct Contrast {
 };
 
 FollowUpsShown Shown(const FactorGrid& grid);
+std::size_t CountOf(const FactorGrid& grid, const FollowUpsShown& shown);
 Families FamiliesOf(const FactorGrid& grid, const RowValues& values, const FollowUpsShown& shown);
 Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Families& families);
 void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
@@ -91,6 +92,7 @@ void AddComparisons(const Inputs& in, Analysis& out) {
     const RowValues values(grid, false);
     const Families families = FamiliesOf(grid, values, shown);
     const Sums sums = SumAll(in, grid, values, families);
+    out.comparisons.reserve(out.comparisons.size() + CountOf(grid, shown));
     for (std::size_t f = 0; f < grid.Factors(); ++f)
         if (out.shown.compared[f]) AddFamily(sums, in, f, grid.Over(), out.comparisons);
     for (std::size_t f = 0; f < grid.Factors(); ++f)
@@ -103,6 +105,19 @@ namespace {
 std::int64_t PairsOf(std::size_t levels) {
     const auto k = static_cast<std::int64_t>(levels);
     return k > 1 ? k * (k - 1) / 2 : 0;
+}
+
+// How many comparisons the families shown hold at most.
+std::size_t CountOf(const FactorGrid& grid, const FollowUpsShown& shown) {
+    std::size_t count = 0;
+    for (std::size_t f = 0; f < grid.Factors(); ++f) {
+        if (!shown.compared[f]) continue;
+        std::size_t places = 1;
+        for (std::size_t g = 0; g < grid.Factors() && shown.comparedAtLevels[f]; ++g)
+            if (g != f) places *= grid.levels[g];
+        count += static_cast<std::size_t>(PairsOf(grid.levels[f])) * (1 + (shown.comparedAtLevels[f] ? places : 0));
+    }
+    return count;
 }
 
 // First: which factors are compared, and which at the places of the others.

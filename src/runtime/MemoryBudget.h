@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
 
 #include "runtime/Errors.h"
 
@@ -41,6 +45,39 @@ void AssignLarge(Items& items, std::size_t count, const typename Items::value_ty
     AdviseHugePages(items.data(), count * sizeof(typename Items::value_type));
     items.assign(count, value);
 }
+
+// An allocator for large arrays of one owner's own (no other code frees
+// them): one of 2 MiB or more lies on huge-page boundaries, advised to take
+// huge pages; a smaller one is an ordinary allocation.
+template <typename T>
+struct HugePageAllocator {
+    using value_type = T;
+    HugePageAllocator() = default;
+    template <typename U>
+    HugePageAllocator(const HugePageAllocator<U>&) {}
+
+    T* allocate(std::size_t n) {
+        const std::size_t bytes = n * sizeof(T);
+        if (bytes < kHugePage) return std::allocator<T>{}.allocate(n);
+        void* p = std::aligned_alloc(kHugePage, Rounded(bytes));
+        if (p == nullptr) throw std::bad_alloc();
+        AdviseHugePages(p, Rounded(bytes));
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t n) {
+        if (n * sizeof(T) < kHugePage) return std::allocator<T>{}.deallocate(p, n);
+        std::free(p);
+    }
+    friend bool operator==(const HugePageAllocator&, const HugePageAllocator&) { return true; }
+
+private:
+    static constexpr std::size_t kHugePage = std::size_t{1} << 21;
+    static std::size_t Rounded(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+};
+
+// A vector of a large array of one owner's own on huge pages.
+template <typename T>
+using LargeVector = std::vector<T, HugePageAllocator<T>>;
 
 // Grows `items` to hold `more` items beyond its size, twice its capacity as a
 // rule, within the memory budget (OutOfMemoryError beyond it).

@@ -107,20 +107,27 @@ namespace {
 // again only when the multiplier changes (never where every cell is of one row).
 class UnitIntegers {
 public:
-    UnitIntegers(const DesignData& design, std::int64_t common) : design_(design), common_(common) {}
+    UnitIntegers(const DesignData& design, std::int64_t common)
+        : units_(design.units.data()), rows_(design.rows.data()), cells_(design.Cells()), common_(common) {}
 
     bool Of(std::size_t subject, std::size_t c, Int128& out) {
-        const std::size_t at = subject * design_.Cells() + c;
-        const std::int64_t m = common_ == 1 ? 1 : common_ / design_.rows[at];
+        const std::size_t at = subject * cells_ + c;
+        const Int128 u = units_[at];
+        if (common_ == 1) {
+            out = u;
+            return (u < 0 ? -u : u) <= kInt128Max / 2;
+        }
+        const std::int64_t m = common_ / rows_[at];
         if (m != multiplier_) multiplier_ = m, most_ = kInt128Max / (2 * m);
-        const Int128 u = design_.units[at];
         if ((u < 0 ? -u : u) > most_) return false;
         out = u * m;
         return true;
     }
 
 private:
-    const DesignData& design_;
+    const Int128* units_;
+    const std::int32_t* rows_;
+    std::size_t cells_;
     std::int64_t common_, multiplier_ = 1;
     Int128 most_ = kInt128Max / 2;
 };
@@ -134,7 +141,7 @@ bool QuickOffsets(const DesignData& design, std::int64_t common, Scores& s) {
     UnitIntegers integers(design, common);
     for (std::size_t c = 0; c < cells; ++c)
         if (!integers.Of(s.order.subjects[0], c, first[c])) return false;
-    AssignLarge(s.small, n * cells, 0);
+    s.small.assign(n * cells, 0);
     // The ranks from..to: their offsets, and the largest in magnitude (-1 where one does not fit).
     const auto offsets = [&](std::size_t from, std::size_t to) -> std::int64_t {
         UnitIntegers own(design, common);

@@ -28,6 +28,7 @@
 
 #include "design/Design.h"
 #include "runtime/Extended.h"
+#include "runtime/MemoryBudget.h"
 #include "runtime/WideInteger.h"
 
 namespace morvane::anova::detail {
@@ -61,7 +62,7 @@ struct Scores {
     // The offsets, rank by rank: the subject of rank r in cell c at
     // r * cells + c. The quick strategy's in `small` (each within 2^31 - 1 in
     // magnitude, the largest `bound`), the sure one's in `wide`.
-    std::vector<std::int32_t> small;
+    LargeVector<std::int32_t> small;
     std::vector<mpz_class> wide;
     std::int64_t bound = 0;
     // Whether the integers are the exact decimals (else the extended values).
