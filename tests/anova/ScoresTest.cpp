@@ -8,6 +8,7 @@
 #include <cmath>
 #include <random>
 
+#include "anova/detail/BlockProducts.h"
 #include "anova/detail/Scores.h"
 #include "exact/WideIntegers.h"
 #include "support/RationalArithmetic.h"
@@ -125,6 +126,26 @@ TEST(ScoresTest, ALargeDesignsOffsetsAreTakenInTwoHalves) {
             std::int64_t bound = 0;
             for (const std::int32_t o : quick.small) bound = std::max<std::int64_t>(bound, std::abs(o));
             EXPECT_EQ(quick.bound, bound);
+        }
+    }
+}
+
+TEST(ScoresTest, BlockProductsAreTheSumsOfTheProductsModulo2To64) {
+    std::mt19937_64 random(5);
+    const std::size_t k = 37;
+    std::vector<std::uint32_t> laid(k * kSumBlock);
+    for (int round = 0; round < 3; ++round) {
+        for (std::uint32_t& v : laid)
+            v = round == 0 ? static_cast<std::uint32_t>(random()) : round == 1 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(random() % 7);
+        std::vector<std::uint64_t> products(k);
+        for (std::size_t i = 0; i < k; i += 5) {
+            BlockProducts(laid.data(), i, k, products.data());
+            for (std::size_t j = i; j < k; ++j) {
+                std::uint64_t expected = 0;
+                for (std::size_t t = 0; t < kSumBlock; ++t)
+                    expected += std::uint64_t{laid[i * kSumBlock + t]} * laid[j * kSumBlock + t];
+                ASSERT_EQ(products[j - i], expected) << round << " " << i << " " << j;
+            }
         }
     }
 }

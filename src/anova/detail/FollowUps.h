@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "anova/Analysis.h"
+#include "anova/detail/BlockProducts.h"
 #include "anova/detail/Scores.h"
 #include "stats/Intervals.h"
 
@@ -138,10 +139,6 @@ struct Summed {
     mpq_class Deviations(std::size_t g, std::size_t i) const { return Deviations(g, i, i); }
 };
 
-// How many subjects the blocked sums take in 64 bits before adding them to
-// the 128-bit totals.
-inline constexpr std::size_t kSumBlock = 32;
-
 // Whether the blocked sums hold for values of magnitude up to growth x the
 // largest offset: each value within 2^31 (biased into 32 bits, whose
 // products are exact 64-bit multiplies), and a block's sums of products
@@ -166,7 +163,7 @@ std::vector<Summed::Group> SumBlocked(const Scores& scores, const Blocks& blocks
     std::vector<Summed::Group> out(scores.order.Groups());
     std::vector<std::int64_t> values(k);
     std::vector<std::uint32_t> laid(k * B);
-    std::vector<std::uint64_t> sums(k);
+    std::vector<std::uint64_t> sums(k), dots(k);
     for (std::size_t g = 0; g < out.size(); ++g) {
         std::vector<Int128> sum(k, 0), total(products, 0);
         const std::size_t first = scores.order.start[g], last = scores.order.start[g + 1];
@@ -189,15 +186,12 @@ std::vector<Summed::Group> SumBlocked(const Scores& scores, const Blocks& blocks
             }
             // sum x_i x_j = sum u_i u_j - 2^31 (sum u_i + sum u_j) + B 2^62, modulo 2^64.
             for (std::size_t i = 0; i < k; ++i) {
-                const std::size_t b = blocks.of[i];
-                const std::uint32_t* u = &laid[i * B];
-                for (std::size_t j = i; j < blocks.first[b] + blocks.size[b]; ++j) {
-                    const std::uint32_t* v = &laid[j * B];
-                    std::uint64_t c = 0;
-                    for (std::size_t t = 0; t < B; ++t) c += std::uint64_t{u[t]} * v[t];
-                    total[blocks.At(i, j)] +=
-                        static_cast<std::int64_t>(c - ((sums[i] + sums[j]) << 31) + (std::uint64_t{B} << 62));
-                }
+                const std::size_t b = blocks.of[i], end = blocks.first[b] + blocks.size[b];
+                BlockProducts(laid.data(), i, end, dots.data());
+                Int128* to = &total[blocks.At(i, i)];
+                for (std::size_t j = i; j < end; ++j)
+                    to[j - i] += static_cast<std::int64_t>(dots[j - i] - ((sums[i] + sums[j]) << 31) +
+                                                           (std::uint64_t{B} << 62));
             }
         }
         Summed::Group& m = out[g];
