@@ -52,12 +52,12 @@ public:
     std::vector<Int128>&& Units() { return std::move(units_); }
 
 private:
-    void AddText(std::size_t at, std::string_view text, char separator);
-    void Add(std::size_t at, Int128 mantissa, long exponent);
+    void AddText(std::string_view text, char separator);
+    void Add(Int128 mantissa, long exponent);
     bool Rescale(long exponent);
 
     std::size_t count_, cells_;
-    std::vector<Int128> units_;  // made on the first block, on the thread that takes the blocks
+    std::vector<Int128> units_;  // room made on the first block, on the thread that takes the blocks
     bool whole_ = true, any_ = false;
     long least_ = 0;
 };
@@ -136,37 +136,35 @@ bool ParsedScores(const StudyStore& store, char decimalSeparator, std::span<Pars
     return true;
 }
 
-// A subject at a time, its units in their order: a short score of the least
-// place (the most) goes straight in, any other by Add or AddText.
+// A subject at a time, its units in their order, each after the last: a
+// short score of the least place (the most) goes straight in, any other by
+// Add or AddText.
 void UnitsSink::Take(const ParsedBlock& block) {
     if (!whole_) return;
-    if (units_.empty()) AssignLarge(units_, count_, 0);
+    if (units_.capacity() == 0) ReserveLarge(units_, count_);
     const auto count = static_cast<std::size_t>(block.count), nb = static_cast<std::size_t>(block.levelsB);
-    for (std::size_t t = 0; t < count && whole_; ++t) {
-        const std::size_t first = (static_cast<std::size_t>(block.first - 1) + t) * cells_;
-        Int128* const row = &units_[first];
+    for (std::size_t t = 0; t < count && whole_; ++t)
         for (std::size_t c = 0; c < cells_; ++c) {
             const ScoreDigits d = block.digits[c * count + t];
             if (d.present && (d.digits == 0 || (any_ && d.exponent == least_))) {
-                row[c] = d.negative ? -Int128{d.digits} : Int128{d.digits};
+                units_.push_back(d.negative ? -Int128{d.digits} : Int128{d.digits});
                 continue;
             }
             if (d.present) {
-                Add(first + c, d.negative ? -Int128{d.digits} : Int128{d.digits}, d.exponent);
+                Add(d.negative ? -Int128{d.digits} : Int128{d.digits}, d.exponent);
             } else {
                 const auto a = static_cast<std::int32_t>(c / nb), b = static_cast<std::int32_t>(c % nb);
-                AddText(first + c, block.Text(a, b, static_cast<std::int32_t>(t)), block.decimalSeparator);
+                AddText(block.Text(a, b, static_cast<std::int32_t>(t)), block.decimalSeparator);
             }
             if (!whole_) return;
         }
-    }
 }
 
 // Take, for a score whose digits the parse did not keep: from its text.
-void UnitsSink::AddText(std::size_t at, std::string_view text, char separator) {
+void UnitsSink::AddText(std::string_view text, char separator) {
     if (QuickScore q; ReadQuickScore(text, separator, q)) {
         const Int128 m = q.digits;
-        return Add(at, q.negative ? -m : m, q.exponent);
+        return Add(q.negative ? -m : m, q.exponent);
     }
     const std::optional<ScoreParts> parts = ScanScore(text, separator);
     const std::optional<design::WideDecimal> wide = parts ? DecimalOf(*parts) : std::nullopt;
@@ -174,19 +172,22 @@ void UnitsSink::AddText(std::size_t at, std::string_view text, char separator) {
         whole_ = false;
         return;
     }
-    Add(at, wide->mantissa, wide->exponent);
+    Add(wide->mantissa, wide->exponent);
 }
 
 // Take, for each score: its units, the units so far first moved to its power
 // of ten where that is smaller.
-void UnitsSink::Add(std::size_t at, Int128 mantissa, long exponent) {
-    if (mantissa == 0) return;  // the units are zero already
-    if ((!any_ || exponent < least_) && !Rescale(exponent)) return;
+void UnitsSink::Add(Int128 mantissa, long exponent) {
+    if (mantissa != 0 && (!any_ || exponent < least_) && !Rescale(exponent)) return;
     const long shift = exponent - least_;
-    if (shift > 38 ||
-        __builtin_mul_overflow(mantissa, static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(shift)]),
-                               &units_[at]))
+    Int128 units = 0;
+    if (mantissa != 0 &&
+        (shift > 38 ||
+         __builtin_mul_overflow(mantissa, static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(shift)]), &units))) {
         whole_ = false;
+        return;
+    }
+    units_.push_back(units);
 }
 
 // The units so far in units of 10^exponent; false (given up) where one does not fit.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "runtime/Errors.h"
@@ -36,25 +37,45 @@ void MapPagesAhead(void* data, std::size_t bytes);
 // memory works the same.
 void AdviseHugePages(void* data, std::size_t bytes);
 
-// `items` made `count` copies of `value`, a large array's memory advised to
-// take huge pages before it is written.
+// Room in `items` (empty) for `count` items, a large array's memory advised
+// to take huge pages before it is written.
+template <typename Items>
+void ReserveLarge(Items& items, std::size_t count) {
+    items.reserve(count);
+    AdviseHugePages(items.data(), count * sizeof(typename Items::value_type));
+}
+
+// `items` made `count` copies of `value`, as ReserveLarge advises.
 template <typename Items>
 void AssignLarge(Items& items, std::size_t count, const typename Items::value_type& value) {
     items.clear();
-    items.reserve(count);
-    AdviseHugePages(items.data(), count * sizeof(typename Items::value_type));
+    ReserveLarge(items, count);
     items.assign(count, value);
 }
 
 // An allocator for large arrays of one owner's own (no other code frees
-// them): one of 2 MiB or more lies on huge-page boundaries, advised to take
-// huge pages; a smaller one is an ordinary allocation.
+// them), which it fills whole after sizing them: one of 2 MiB or more lies on
+// huge-page boundaries, advised to take huge pages; a smaller one is an
+// ordinary allocation. Items made without a value are left unset (the
+// system gives its pages zeroed, and the owner writes them anyway).
 template <typename T>
 struct HugePageAllocator {
     using value_type = T;
     HugePageAllocator() = default;
     template <typename U>
     HugePageAllocator(const HugePageAllocator<U>&) {}
+    template <typename U>
+    struct rebind {
+        using other = HugePageAllocator<U>;
+    };
+
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void*>(p)) U;
+        else
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
 
     T* allocate(std::size_t n) {
         const std::size_t bytes = n * sizeof(T);
@@ -75,7 +96,8 @@ private:
     static std::size_t Rounded(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
 };
 
-// A vector of a large array of one owner's own on huge pages.
+// A vector of a large array of one owner's own on huge pages; resize leaves
+// the new items of a trivial type unset.
 template <typename T>
 using LargeVector = std::vector<T, HugePageAllocator<T>>;
 

@@ -141,7 +141,7 @@ bool QuickOffsets(const DesignData& design, std::int64_t common, Scores& s) {
     UnitIntegers integers(design, common);
     for (std::size_t c = 0; c < cells; ++c)
         if (!integers.Of(s.order.subjects[0], c, first[c])) return false;
-    s.small.assign(n * cells, 0);
+    s.small.resize(n * cells);
     // The ranks from..to: their offsets, and the largest in magnitude (-1 where one does not fit).
     const auto offsets = [&](std::size_t from, std::size_t to) -> std::int64_t {
         UnitIntegers own(design, common);
