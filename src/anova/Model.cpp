@@ -1,7 +1,7 @@
 // The model of any design, exact: each subject's cells taken to the integer
 // basis of the within cells (detail/Basis.h), the group by group means of
 // every coordinate and the cross products of each within effect's block
-// summed exactly (detail/Scores.h); the between effects' hypotheses as exact
+// summed exactly (detail/FollowUps.h); the between effects' hypotheses as exact
 // rationals (detail/Hypotheses.h); every sum of squares, mean square, F and
 // eta squared formed exactly and rounded once. Sphericity from the
 // orthonormal covariance E / (N - g), each entry a correctly rounded root of
@@ -15,7 +15,6 @@
 #include "anova/detail/Basis.h"
 #include "anova/detail/FollowUps.h"
 #include "anova/detail/Hypotheses.h"
-#include "anova/detail/ScoresSums.h"
 #include "anova/detail/Steps.h"
 #include "exact/WideIntegers.h"
 #include "runtime/Errors.h"
@@ -62,7 +61,7 @@ struct WithinError {
 std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis);
 void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<GroupFigures>& groups,
                  Analysis& out);
-mpq_class TotalOf(const Inputs& in);
+mpq_class TotalOf(const std::vector<GroupFigures>& groups, const WithinBasis& basis);
 PartitionSource Source(const mpq_class& ss, std::int64_t df, const mpq_class& unit2);
 mpq_class BetweenSubjects(const std::vector<GroupFigures>& groups, const WithinBasis& basis);
 
@@ -78,7 +77,7 @@ void AddModel(const Inputs& in, Analysis& out) {
     }
     const std::vector<GroupFigures> groups = SumModel(in, basis);
     TestEffects(in, basis, groups, out);
-    const mpq_class total = TotalOf(in), unit2 = in.scores.unit * in.scores.unit;
+    const mpq_class total = TotalOf(groups, basis), unit2 = in.scores.unit * in.scores.unit;
     const auto scores = static_cast<std::int64_t>(in.design.Subjects() * in.design.Cells());
     out.total = Source(total, std::max<std::int64_t>(scores - 1, 0), unit2);
     out.total.ms.reset();  // no reader is given the total's mean square
@@ -404,37 +403,25 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
 }
 
 // AddModel, last: the total sum of squares about the grand mean of every
-// score, in the integers' unit squared, from each cell's exact sums.
-mpq_class TotalOf(const Inputs& in) {
-    const Scores& s = in.scores;
-    const std::size_t cells = s.cells;
-    const std::vector<CrossMoments> sums = SumGroups(
-        s, cells, false, 1, [&](const auto* row, auto* values) { std::copy_n(row, cells, values); });
-    // Over all subjects, each cell's sum of offsets and of their squares.
-    std::vector<mpz_class> sum(cells, 0), squares(cells, 0);
-    for (const CrossMoments& g : sums) {
+// score, in the integers' unit squared, from each group's figures of every
+// coordinate: the basis' rows are orthogonal, so a subject's sum of squares
+// over the cells is that of its coordinates each over its row's squared length.
+mpq_class TotalOf(const std::vector<GroupFigures>& groups, const WithinBasis& basis) {
+    mpq_class squares = 0, all = 0;
+    std::int64_t n = 0;
+    for (const GroupFigures& g : groups) {
         if (g.n == 0) continue;
-        for (std::size_t c = 0; c < cells; ++c) {
-            sum[c] += g.sum[c];
-            squares[c] += (g.centred[c] + g.sum[c] * g.sum[c]) / g.n;
-        }
+        n += g.n, all += g.n * g.mean[0];
+        for (std::size_t m = 0; m < basis.of.size(); ++m)
+            for (std::size_t i = 0; i < basis.of[m].size(); ++i) {
+                const std::size_t k = basis.of[m].size(), coordinate = basis.of[m][i];
+                const mpq_class& within = g.within[m][basis.whole[m] ? i * k + i : i];
+                squares += (within + g.n * g.mean[coordinate] * g.mean[coordinate]) / basis.squaredLength[coordinate];
+            }
     }
-    const mpz_class n = static_cast<long>(s.subjects);
-    mpz_class all = 0, allSquares = 0;
-    for (std::size_t c = 0; c < cells; ++c) {
-        const mpz_class& r = s.reference[c];
-        all += n * r + sum[c];
-        allSquares += n * r * r + 2 * r * sum[c] + squares[c];
-    }
-    const auto count = static_cast<std::int64_t>(s.subjects * cells);
-    mpq_class ss = 0;
-    if (count > 0) {
-        mpq_class square(all * all, count);
-        square.canonicalize();
-        ss = allSquares - square;
-    }
-    ss.canonicalize();
-    return ss;
+    if (n == 0 || basis.cells == 0) return 0;
+    // The grand total is the sum coordinate's, whose row is every cell once.
+    return squares - all * all / (mpq_class(n) * mpq_class(basis.squaredLength[0]));
 }
 
 // The sum of squares between the subjects: of their means about the grand

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "anova/detail/BlockProducts.h"
+#include "anova/detail/FollowUps.h"
 #include "anova/detail/Scores.h"
 #include "exact/WideIntegers.h"
 #include "support/RationalArithmetic.h"
@@ -59,9 +60,10 @@ mpq_class IntegerOf(const Scores& s, std::size_t rank, std::size_t cell) {
     return mpq_class(s.reference[cell] + offset);
 }
 
-// Each subject's cells, a difference of two of them and their sum, as a step forms values.
-std::vector<CrossMoments> SomeMoments(const Scores& s) {
-    return SumGroups(s, 3, true, static_cast<long double>(s.cells), [&](const auto* row, auto* out) {
+// Each subject's cells, a difference of two of them and their sum, as a step
+// forms values, with every product of the three.
+Summed SomeMoments(const Scores& s) {
+    return SumValues(s, Blocks({3}), {1, 1, 1}, static_cast<long double>(s.cells), [&](const auto* row, auto* out) {
         out[0] = row[0];
         out[1] = row[0] - row[s.cells - 1];
         out[2] = 0;
@@ -88,15 +90,17 @@ TEST(ScoresTest, EitherStrategyHoldsTheExactScoresAndSumsTheSameMoments) {
                         EXPECT_EQ(IntegerOf(quick, r, c) * quick.unit, ExactScore(d, at));
                         EXPECT_EQ(IntegerOf(sure, r, c) * sure.unit, ExactScore(d, at));
                     }
-                const std::vector<CrossMoments> a = SomeMoments(quick), b = SomeMoments(sure);
-                ASSERT_EQ(a.size(), groups);
+                const Summed a = SomeMoments(quick), b = SomeMoments(sure);
+                ASSERT_EQ(a.groups.size(), groups);
                 for (std::size_t g = 0; g < groups; ++g) {
-                    EXPECT_EQ(a[g].n, static_cast<std::int64_t>(g + 2));
-                    EXPECT_EQ(a[g].sum, b[g].sum);
-                    EXPECT_EQ(a[g].centred, b[g].centred);
+                    EXPECT_EQ(a.Size(g), static_cast<std::int64_t>(g + 2));
+                    EXPECT_EQ(a.groups[g].sum, b.groups[g].sum);
+                    EXPECT_EQ(a.groups[g].centred, b.groups[g].centred);
                     // The centred products are symmetric and the diagonal's are n^2 times a variance.
-                    EXPECT_EQ(a[g].Centred(0, 2), a[g].Centred(2, 0));
-                    EXPECT_GE(a[g].Centred(1, 1), 0);
+                    EXPECT_EQ(a.Centred(g, 0, 2), a.Centred(g, 2, 0));
+                    EXPECT_GE(a.Centred(g, 1, 1), 0);
+                    // The means of the values, the references' values added back.
+                    EXPECT_EQ(a.Mean(g, 2), b.Mean(g, 2));
                 }
             }
 }

@@ -1,13 +1,12 @@
 #pragma once
-// Private to the engine: what the means, the comparisons and the simple
-// effects share. The design's factors in one list (between first), the
+// Private to the engine: what the model, the means, the comparisons and the
+// simple effects share. The design's factors in one list (between first), the
 // values each of them forms from a subject's row of integer offsets, their
-// exact sums group by group with the products within blocks of them (as
-// SumGroups of Scores.h sums each value alone or all their products, a
-// family's or a slice's products here; blocks of subjects in 64 bits where
-// the values allow), and the exact figures of those sums: a group's mean of a
-// value, the deviations about it, their pooled variance, an equal-weighted
-// mean over groups; each figure rounded once at the end.
+// exact sums group by group with the products within blocks of them (an
+// effect's, a family's or a slice's products; blocks of subjects in 64 bits
+// where the values allow), and the exact figures of those sums: a group's
+// mean of a value, the deviations about it, their pooled variance, an
+// equal-weighted mean over groups; each figure rounded once at the end.
 
 #include <gmpxx.h>
 
