@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -168,18 +169,19 @@ Families FamiliesOf(const FactorGrid& grid, const RowValues& values, const Follo
     return d;
 }
 
-// Second: one pass over the subjects, the raw values and the families' copies.
+// Second: one pass over the subjects, the raw values and the families'
+// copies of them (drawn from the raw values as they are summed).
 Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Families& families) {
     std::vector<std::int64_t> divisor = values.Divisors();
     const std::size_t raw = divisor.size();
     for (const std::size_t i : families.source) divisor.push_back(divisor[i]);
-    const std::vector<std::size_t>& source = families.source;
-    Summed summed = SumValues(in.scores, Blocks(families.sizes), std::move(divisor), values.Growth(),
-                              [&](const auto* row, auto* to) {
-                                  values.Fill(row, to);
-                                  auto* copies = to + raw;
-                                  for (std::size_t i = 0; i < source.size(); ++i) copies[i] = to[source[i]];
-                              });
+    Blocks blocks(families.sizes);
+    blocks.source.resize(raw);
+    std::iota(blocks.source.begin(), blocks.source.end(), std::size_t{0});
+    blocks.source.insert(blocks.source.end(), families.source.begin(), families.source.end());
+    blocks.filled = raw;
+    Summed summed = SumValues(in.scores, std::move(blocks), std::move(divisor), values.Growth(),
+                              [&](const auto* row, auto* to) { values.Fill(row, to); });
     Sums sums{grid, values, families, std::move(summed), {}, 0, {}};
     sums.filled = GroupsAt(grid, in.scores, grid.Over());
     for (const std::size_t g : sums.filled) sums.df += sums.summed.Size(g) - 1;

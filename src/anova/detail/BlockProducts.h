@@ -16,5 +16,8 @@ inline constexpr std::size_t kSumBlock = 32;
 // products[j - i] = the sum over the block of value i times value j, for j
 // from i to last - 1, exact modulo 2^64.
 void BlockProducts(const std::uint32_t* laid, std::size_t i, std::size_t last, std::uint64_t* products);
+// The same for value i with values rows[0 .. count): products[j].
+void BlockProducts(const std::uint32_t* laid, std::size_t i, const std::size_t* rows, std::size_t count,
+                   std::uint64_t* products);
 
 }  // namespace morvane::anova::detail

@@ -76,11 +76,16 @@ inline mpq_class Ratio(const mpz_class& num, const mpz_class& den) {
 }
 
 // The values a pass sums, in blocks of consecutive values whose products
-// within the block are summed too (a value alone: its square).
+// within the block are summed too (a value alone: its square). A pass's fill
+// writes the values, or where `source` is given the values it is drawn from:
+// value i is the fill's value source[i] (one written once and summed in
+// several blocks).
 struct Blocks {
     std::vector<std::size_t> first, size, offset;  // per block; offset: of its size^2 products
     std::vector<std::size_t> of;                   // per value: its block
     std::size_t products = 0;
+    std::vector<std::size_t> source;  // per value, or none: the values themselves
+    std::size_t filled = 0;           // the values the fill writes, where `source` is given
 
     // Blocks of the sizes given, in order.
     explicit Blocks(const std::vector<std::size_t>& sizes) {
@@ -94,6 +99,9 @@ struct Blocks {
     // k values each alone.
     static Blocks Alone(std::size_t k) { return Blocks(std::vector<std::size_t>(k, 1)); }
     std::size_t Values() const { return of.size(); }
+    // The fill's values, and which of them value i is.
+    std::size_t Filled() const { return source.empty() ? Values() : filled; }
+    std::size_t Source(std::size_t i) const { return source.empty() ? i : source[i]; }
     bool AllAlone() const { return products == of.size(); }
     // Where the product of values i and j (of one block) is.
     std::size_t At(std::size_t i, std::size_t j) const {
@@ -158,11 +166,12 @@ inline bool BlockedFits(const Scores& scores, long double growth) {
 template <class Fill>
 std::vector<Summed::Group> SumBlocked(const Scores& scores, const Blocks& blocks, Fill&& fill) {
     constexpr std::size_t B = kSumBlock;
-    const std::size_t k = blocks.Values(), cells = scores.cells, products = blocks.products;
+    const std::size_t k = blocks.Values(), raw = blocks.Filled(), cells = scores.cells,
+                      products = blocks.products;
     std::vector<Summed::Group> out(scores.order.Groups());
-    std::vector<std::int64_t> values(k);
-    std::vector<std::uint32_t> laid(k * B);
-    std::vector<std::uint64_t> sums(k), dots(k);
+    std::vector<std::int64_t> values(raw);
+    std::vector<std::uint32_t> laid(raw * B);
+    std::vector<std::uint64_t> sums(raw), dots(k);
     for (std::size_t g = 0; g < out.size(); ++g) {
         std::vector<Int128> sum(k, 0), total(products, 0);
         const std::size_t first = scores.order.start[g], last = scores.order.start[g + 1];
@@ -173,23 +182,27 @@ std::vector<Summed::Group> SumBlocked(const Scores& scores, const Blocks& blocks
                     fill(&scores.small[(block + t) * cells], values.data());
                 else
                     std::fill(values.begin(), values.end(), 0);
-                for (std::size_t i = 0; i < k; ++i)
-                    laid[i * B + t] = static_cast<std::uint32_t>(values[i]) ^ 0x80000000u;
+                for (std::size_t r = 0; r < raw; ++r)
+                    laid[r * B + t] = static_cast<std::uint32_t>(values[r]) ^ 0x80000000u;
             }
-            for (std::size_t i = 0; i < k; ++i) {
-                const std::uint32_t* u = &laid[i * B];
+            for (std::size_t r = 0; r < raw; ++r) {
+                const std::uint32_t* u = &laid[r * B];
                 std::uint64_t s = 0;
                 for (std::size_t t = 0; t < B; ++t) s += u[t];
-                sums[i] = s;
-                sum[i] += static_cast<std::int64_t>(s - (std::uint64_t{B} << 31));
+                sums[r] = s;
             }
+            for (std::size_t i = 0; i < k; ++i)
+                sum[i] += static_cast<std::int64_t>(sums[blocks.Source(i)] - (std::uint64_t{B} << 31));
             // sum x_i x_j = sum u_i u_j - 2^31 (sum u_i + sum u_j) + B 2^62, modulo 2^64.
             for (std::size_t i = 0; i < k; ++i) {
-                const std::size_t b = blocks.of[i], end = blocks.first[b] + blocks.size[b];
-                BlockProducts(laid.data(), i, end, dots.data());
+                const std::size_t b = blocks.of[i], end = blocks.first[b] + blocks.size[b], u = blocks.Source(i);
+                if (blocks.source.empty())
+                    BlockProducts(laid.data(), i, end, dots.data());
+                else
+                    BlockProducts(laid.data(), u, &blocks.source[i], end - i, dots.data());
                 Int128* to = &total[blocks.At(i, i)];
                 for (std::size_t j = i; j < end; ++j)
-                    to[j - i] += static_cast<std::int64_t>(dots[j - i] - ((sums[i] + sums[j]) << 31) +
+                    to[j - i] += static_cast<std::int64_t>(dots[j - i] - ((sums[u] + sums[blocks.Source(j)]) << 31) +
                                                            (std::uint64_t{B} << 62));
             }
         }
@@ -268,6 +281,37 @@ std::vector<Summed::Group> SumDirect(const Scores& scores, const Blocks& blocks,
     return out;
 }
 
+// A pass's fill where the values are drawn from those it writes (Blocks'
+// `source`): it writes them, then each value from its own, for the passes
+// that take every value as it is.
+template <class Fill>
+class DrawnValues {
+public:
+    DrawnValues(const Blocks& blocks, Fill& fill) : blocks_(blocks), fill_(fill) {}
+
+    template <class Row, class T>
+    void operator()(const Row* row, T* out) {
+        std::vector<T>& raw = Raw<T>();
+        raw.resize(blocks_.Filled());
+        fill_(row, raw.data());
+        for (std::size_t i = 0; i < blocks_.Values(); ++i) out[i] = raw[blocks_.Source(i)];
+    }
+
+private:
+    template <class T>
+    std::vector<T>& Raw() {
+        if constexpr (std::is_same_v<T, mpz_class>)
+            return wide_;
+        else
+            return narrow_;
+    }
+
+    const Blocks& blocks_;
+    Fill& fill_;
+    std::vector<std::int64_t> narrow_;
+    std::vector<mpz_class> wide_;
+};
+
 // The moments of the values fill(row, out) forms in one pass over the
 // subjects, the divisors given, with the same values of the cells'
 // references: blocked where that holds, else directly.
@@ -280,13 +324,14 @@ Summed SumValues(const Scores& scores, Blocks blocks, std::vector<std::int64_t> 
     out.reference.assign(out.divisor.size(), 0);
     std::vector<mpz_class> reference = scores.reference;
     reference.resize(scores.cells, 0);
-    fill(static_cast<const mpz_class*>(reference.data()), out.reference.data());
+    DrawnValues<Fill> drawn(out.blocks, fill);
+    drawn(static_cast<const mpz_class*>(reference.data()), out.reference.data());
     if (BlockedFits(scores, growth))
         out.groups = SumBlocked(scores, out.blocks, fill);
     else if (QuickFits(scores, growth))
-        out.groups = SumDirect<std::int64_t, Int128>(scores, out.blocks, fill);
+        out.groups = SumDirect<std::int64_t, Int128>(scores, out.blocks, drawn);
     else
-        out.groups = SumDirect<mpz_class, mpz_class>(scores, out.blocks, fill);
+        out.groups = SumDirect<mpz_class, mpz_class>(scores, out.blocks, drawn);
     return out;
 }
 
