@@ -141,16 +141,20 @@ TEST(ScoresTest, BlockProductsAreTheSumsOfTheProductsModulo2To64) {
     for (int round = 0; round < 3; ++round) {
         for (std::uint32_t& v : laid)
             v = round == 0 ? static_cast<std::uint32_t>(random()) : round == 1 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(random() % 7);
+        const auto expected = [&](std::size_t i, std::size_t j) {
+            std::uint64_t sum = 0;
+            for (std::size_t t = 0; t < kSumBlock; ++t) sum += std::uint64_t{laid[i * kSumBlock + t]} * laid[j * kSumBlock + t];
+            return sum;
+        };
         std::vector<std::uint64_t> products(k);
         for (std::size_t i = 0; i < k; i += 5) {
             BlockProducts(laid.data(), i, k, products.data());
-            for (std::size_t j = i; j < k; ++j) {
-                std::uint64_t expected = 0;
-                for (std::size_t t = 0; t < kSumBlock; ++t)
-                    expected += std::uint64_t{laid[i * kSumBlock + t]} * laid[j * kSumBlock + t];
-                ASSERT_EQ(products[j - i], expected) << round << " " << i << " " << j;
-            }
+            for (std::size_t j = i; j < k; ++j) ASSERT_EQ(products[j - i], expected(i, j)) << round << " " << i << " " << j;
         }
+        // Values named by a list, in any order, one of them twice.
+        const std::vector<std::size_t> rows{36, 2, 17, 2, 0, 9};
+        BlockProducts(laid.data(), 11, rows.data(), rows.size(), products.data());
+        for (std::size_t j = 0; j < rows.size(); ++j) ASSERT_EQ(products[j], expected(11, rows[j])) << round << " " << j;
     }
 }
 
