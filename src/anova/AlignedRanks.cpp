@@ -30,6 +30,7 @@
 #include "anova/detail/RankSteps.h"
 #include "exact/WideIntegers.h"
 #include "runtime/Extremes.h"
+#include "runtime/MemoryBudget.h"
 #include "stats/Adjustments.h"
 #include "stats/Distributions.h"
 
@@ -38,31 +39,48 @@ namespace {
 
 // The scores as the ranking takes them: items of one value of a cell (a
 // cell's in ascending order, from start[c]) with how many scores have it,
-// and each score's item (score i: rank r, cell c at r * cells + c). Without
-// the quick strategy's offsets every score is an item of its own.
+// and each score's item (score i: rank r, cell c at r * cells + c): where
+// the values were counted, from the item of each cell's value (offsets from
+// `least`, `range` of them a cell), else kept for each score. Without the
+// quick strategy's offsets every score is an item of its own.
 struct Items {
     std::vector<std::int64_t> value;
-    std::vector<std::uint32_t> count, cell, of;
+    std::vector<std::uint32_t> count, cell;
     std::vector<std::uint32_t> start;
+    LargeVector<std::uint32_t> of;
+    std::vector<std::uint32_t> byValue;
+    std::size_t range = 0;
+    std::int64_t least = 0;
+
+    // The item of rank r's score in cell c.
+    std::uint32_t Of(const Scores& s, std::size_t r, std::size_t c) const {
+        const std::size_t i = r * s.cells + c;
+        if (byValue.empty()) return of[i];
+        return byValue[c * range + static_cast<std::size_t>(s.small[i] - least)];
+    }
 };
 
 // Integers of a narrow range counted by value, else each cell's sorted.
 Items ItemsOf(const Scores& s) {
     const std::size_t cells = s.cells, count = s.subjects * cells;
     Items out;
-    out.of.resize(count);
     out.start.assign(cells + 1, 0);
     const std::pair<std::int32_t, std::int32_t> extremes = Extremes(s.small.data(), count);
     const std::int64_t least = extremes.first;
     const auto range = static_cast<std::size_t>(extremes.second - least + 1);
     if (static_cast<long double>(range) * static_cast<long double>(cells) <=
         4.0L * static_cast<long double>(count) + 65536) {
-        std::vector<std::uint32_t> index(cells * range, 0);
+        std::vector<std::uint32_t>& index = out.byValue;
+        index.assign(cells * range, 0);
+        out.range = range, out.least = least;
         const auto slot = [&](std::size_t r, std::size_t c) {
             return c * range + static_cast<std::size_t>(s.small[r * cells + c] - least);
         };
         for (std::size_t r = 0; r < s.subjects; ++r)
             for (std::size_t c = 0; c < cells; ++c) ++index[slot(r, c)];
+        const auto items = static_cast<std::size_t>(
+            std::count_if(index.begin(), index.end(), [](std::uint32_t k) { return k != 0; }));
+        out.value.reserve(items), out.count.reserve(items), out.cell.reserve(items);
         for (std::size_t c = 0; c < cells; ++c) {
             out.start[c] = static_cast<std::uint32_t>(out.value.size());
             for (std::size_t v = 0; v < range; ++v) {
@@ -73,11 +91,10 @@ Items ItemsOf(const Scores& s) {
                 k = static_cast<std::uint32_t>(out.value.size() - 1);
             }
         }
-        for (std::size_t r = 0; r < s.subjects; ++r)
-            for (std::size_t c = 0; c < cells; ++c) out.of[r * cells + c] = index[slot(r, c)];
     } else {
         // Each cell's offsets less the least beside their ranks, one word each, the cells apart.
         const std::size_t n = s.subjects;
+        out.of.resize(count);
         std::vector<std::uint64_t> packed(count);
         for (std::size_t r = 0; r < n; ++r)
             for (std::size_t c = 0; c < cells; ++c)
@@ -247,8 +264,9 @@ struct RankSquares {
 
 // The subset of every factor (the cells themselves) is summed from the items:
 // each cell's total of ranks and the sum of their squares.
-RankSquares SquaresOf(const WithinTables& t, std::uint32_t e, std::size_t n, const Items& items,
+RankSquares SquaresOf(const WithinTables& t, std::uint32_t e, const Scores& scores, const Items& items,
                       const std::vector<std::uint32_t>& rank) {
+    const std::size_t n = scores.subjects;
     const std::size_t cells = t.cells;
     const std::uint32_t every = (std::uint32_t{1} << t.factors) - 1;
     const std::vector<std::uint32_t> subsets = SubsetsOf(e);
@@ -266,7 +284,7 @@ RankSquares SquaresOf(const WithinTables& t, std::uint32_t e, std::size_t n, con
     }
     std::vector<std::int64_t> row(cells), scratch;
     for (std::size_t s = 0; s < n; ++s) {
-        for (std::size_t c = 0; c < cells; ++c) row[c] = rank[items.of[s * cells + c]];
+        for (std::size_t c = 0; c < cells; ++c) row[c] = rank[items.Of(scores, s, c)];
         for (std::size_t k = 0; k < subsets.size(); ++k) {
             if (subsets[k] == every) continue;
             // From the least table already formed that holds this one's factors.
@@ -453,7 +471,7 @@ void AlignedRankTransform(const Inputs& in, const WithinTables& t, RankTests& ou
             for (std::size_t i = 0; i < count; ++i) key[i] = N * OffsetAt<mpz_class>(s, i) + h[i % cells];
             rank = RankScores(key, items.count);
         }
-        const RankSquares q = SquaresOf(t, e, n, items, rank);
+        const RankSquares q = SquaresOf(t, e, s, items, rank);
         AlignedRankRow row;
         for (std::size_t f = 0; f < t.factors; ++f)
             if (e >> f & 1u) row.within.push_back(f);

@@ -1,24 +1,32 @@
 // The analysis of any design: its scores taken to exact integers once, then
-// the model on this thread and the means, follow-ups and checks on a second
-// one beside it; no step reads another's figures.
+// the model, the means, the follow-ups and the checks as tasks side by side;
+// no step reads another's figures.
 
 #include "anova/detail/Analyse.h"
 
 #include <algorithm>
-#include <future>
+#include <functional>
 #include <utility>
+#include <vector>
 
 #include "anova/Analysis.h"
 #include "anova/detail/Steps.h"
 #include "runtime/Errors.h"
+#include "runtime/Together.h"
 
 namespace morvane::anova {
 namespace detail {
 namespace {
 
+// The figures the steps beside the model form, each step's in a result of its own.
+struct Beside {
+    Analysis means, comparisons, simpleEffects, checks;
+    RankTests ranks;
+};
+
 void Describe(const DesignData& design, const Options& options, Analysis& out);
-Analysis FollowUps(const Inputs& in, const Analysis& described);
-void Join(Analysis&& beside, Analysis& out);
+std::vector<std::function<void()>> Steps(const Inputs& in, Analysis& out, Beside& beside);
+void Join(Beside&& beside, Analysis& out);
 
 }  // namespace
 
@@ -33,14 +41,10 @@ Analysis AnalyseWith(const DesignData& design, const Options& options, Strategy 
     const Inputs in{design, scores, options};
     Analysis out;
     Describe(design, options, out);
-    std::future<Analysis> beside = std::async(std::launch::async, [&] { return FollowUps(in, out); });
-    try {
-        AddModel(in, out);
-    } catch (...) {
-        beside.wait();  // it reads the scores: not beyond their life
-        throw;
-    }
-    Join(beside.get(), out);
+    Beside beside;
+    beside.checks.strata = out.strata;
+    RunTogether(Steps(in, out, beside));
+    Join(std::move(beside), out);
     return out;
 }
 
@@ -79,37 +83,40 @@ void Describe(const DesignData& design, const Options& options, Analysis& out) {
     out.strata = StrataOf(design);
 }
 
-// Beside the model: the means, and unless the means alone are asked, the
-// comparisons, simple effects, checks and rank-based tests.
-Analysis FollowUps(const Inputs& in, const Analysis& described) {
-    Analysis f;
-    f.between = described.between, f.within = described.within, f.options = described.options;
-    f.groupSizes = described.groupSizes, f.subjects = described.subjects;
-    AddMeans(in, f);
-    if (in.options.meansOnly) return f;
-    AddComparisons(in, f);
-    AddSimpleEffects(in, f);
-    f.strata = described.strata;
-    AddChecks(in, f.strata, f);
-    f.rankBased = RankTestsOf(in);
-    return f;
+// The steps, the longest first: the model, and unless the means alone are
+// asked, the comparisons, the rank-based tests, the simple effects and the
+// checks; then the means.
+std::vector<std::function<void()>> Steps(const Inputs& in, Analysis& out, Beside& beside) {
+    std::vector<std::function<void()>> steps;
+    steps.emplace_back([&] { AddModel(in, out); });
+    if (!in.options.meansOnly) {
+        steps.emplace_back([&] { AddComparisons(in, beside.comparisons); });
+        steps.emplace_back([&] { beside.ranks = RankTestsOf(in); });
+        steps.emplace_back([&] { AddSimpleEffects(in, beside.simpleEffects); });
+        steps.emplace_back([&] { AddChecks(in, beside.checks.strata, beside.checks); });
+    }
+    steps.emplace_back([&] { AddMeans(in, beside.means); });
+    return steps;
 }
 
 // Last: the figures formed beside the model into the result.
-void Join(Analysis&& beside, Analysis& out) {
-    out.cellMeans = std::move(beside.cellMeans);
-    out.marginalMeans = std::move(beside.marginalMeans);
-    out.comparisons = std::move(beside.comparisons);
-    out.simpleEffects = std::move(beside.simpleEffects);
-    out.shown = std::move(beside.shown);
-    out.cellShapes = std::move(beside.cellShapes);
-    out.outlying = std::move(beside.outlying);
-    out.outlyingSubjects = beside.outlyingSubjects;
-    out.levene = std::move(beside.levene);
-    out.rankBased = std::move(beside.rankBased);
-    for (std::size_t i = 0; i < out.strata.size() && i < beside.strata.size(); ++i) {
+void Join(Beside&& beside, Analysis& out) {
+    out.cellMeans = std::move(beside.means.cellMeans);
+    out.marginalMeans = std::move(beside.means.marginalMeans);
+    out.comparisons = std::move(beside.comparisons.comparisons);
+    out.shown.compared = std::move(beside.comparisons.shown.compared);
+    out.shown.comparedAtLevels = std::move(beside.comparisons.shown.comparedAtLevels);
+    out.simpleEffects = std::move(beside.simpleEffects.simpleEffects);
+    out.shown.simpleEffectsOmitted = beside.simpleEffects.shown.simpleEffectsOmitted;
+    Analysis& checks = beside.checks;
+    out.cellShapes = std::move(checks.cellShapes);
+    out.outlying = std::move(checks.outlying);
+    out.outlyingSubjects = checks.outlyingSubjects;
+    out.levene = std::move(checks.levene);
+    out.rankBased = std::move(beside.ranks);
+    for (std::size_t i = 0; i < out.strata.size() && i < checks.strata.size(); ++i) {
         Stratum& to = out.strata[i];
-        Stratum& from = beside.strata[i];
+        Stratum& from = checks.strata[i];
         to.residuals = from.residuals;
         to.normality = std::move(from.normality);
         to.largestStudentized = from.largestStudentized;

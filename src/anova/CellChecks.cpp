@@ -24,20 +24,21 @@ struct PowerSums {
 
 // Every cell's power sums in group g, of the offsets less its first
 // subject's: the powers in Power (64 bits where the fourth fits), summed in
-// 128 bits, or all in GMP.
-template <class Value, class Power = SumOf<Value>>
+// Sum (64 bits where the group's sum of fourth powers fits, else 128), or all
+// in GMP.
+template <class Value, class Power = SumOf<Value>, class Sum = SumOf<Value>>
 std::vector<PowerSums> PowerSumsOf(const Scores& s, std::size_t g) {
     const std::size_t cells = s.cells, first = s.order.start[g], last = s.order.start[g + 1];
     std::vector<PowerSums> out(cells);
     if (first == last) return out;
-    std::vector<SumOf<Value>> sums(4 * cells, SumOf<Value>(0));
+    std::vector<Sum> sums(4 * cells, Sum(0));
     std::vector<Value> origin(cells);
     for (std::size_t c = 0; c < cells; ++c) origin[c] = OffsetAt<Value>(s, first * cells + c);
     for (std::size_t r = first; r < last; ++r)
         for (std::size_t c = 0; c < cells; ++c) {
             const Power d = OffsetAt<Value>(s, r * cells + c) - origin[c];
             const Power d2 = d * d;
-            SumOf<Value>* p = &sums[4 * c];
+            Sum* p = &sums[4 * c];
             p[0] += d, p[1] += d2, p[2] += d2 * d, p[3] += d2 * d2;
         }
     for (std::size_t c = 0; c < cells; ++c) {
@@ -177,14 +178,17 @@ std::vector<CellShape> CellShapesOf(const Inputs& in) {
     std::vector<CellShape> out;
     if (s.subjects == 0) return out;
     // Quick where a cell's differences (at most twice the bound) to the
-    // fourth power, summed over a group, stay within 125 bits.
+    // fourth power, summed over a group, stay within 125 bits (62 bits: in
+    // 64-bit sums).
     const long double d = 2 * static_cast<long double>(std::max<std::int64_t>(s.bound, 1));
     const bool quick = s.Quick() && static_cast<long double>(LargestGroup(s)) * d * d * d * d < 0x1p125L;
     const bool narrow = quick && d * d * d * d < 0x1p62L;
+    const bool narrowest = narrow && static_cast<long double>(LargestGroup(s)) * d * d * d * d < 0x1p62L;
     for (std::size_t g = 0; g < s.order.Groups(); ++g) {
-        const std::vector<PowerSums> sums = narrow  ? PowerSumsOf<std::int64_t, std::int64_t>(s, g)
-                                            : quick ? PowerSumsOf<std::int64_t>(s, g)
-                                                    : PowerSumsOf<mpz_class>(s, g);
+        const std::vector<PowerSums> sums = narrowest ? PowerSumsOf<std::int64_t, std::int64_t, std::int64_t>(s, g)
+                                            : narrow  ? PowerSumsOf<std::int64_t, std::int64_t>(s, g)
+                                            : quick   ? PowerSumsOf<std::int64_t>(s, g)
+                                                      : PowerSumsOf<mpz_class>(s, g);
         for (std::size_t c = 0; c < s.cells; ++c) {
             const SampleShape shape = ShapeOf(sums[c]);
             out.push_back({PlaceOf(in.design, g, c, true), shape.skewness, shape.excessKurtosis});

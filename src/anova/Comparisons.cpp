@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -52,13 +53,17 @@ struct Families {
     std::vector<std::size_t> marginal, atPlaces;
 };
 
-// What the families are read from: the sums and the groups with subjects.
+// What the families are read from: the sums and the groups with subjects,
+// and the t quantile of the degrees of freedom every comparison pools on
+// (the subjects less the groups), found once for them all.
 struct Sums {
     const FactorGrid& grid;
     const RowValues& values;
     const Families& families;
     Summed summed;
     std::vector<std::size_t> filled;
+    std::int64_t df = 0;
+    std::optional<Extended> tq;
 };
 
 // One comparison's exact inputs: the difference, the deviations of the
@@ -71,6 +76,7 @@ struct Contrast {
 };
 
 FollowUpsShown Shown(const FactorGrid& grid);
+std::size_t CountOf(const FactorGrid& grid, const FollowUpsShown& shown);
 Families FamiliesOf(const FactorGrid& grid, const RowValues& values, const FollowUpsShown& shown);
 Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Families& families);
 void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
@@ -87,6 +93,7 @@ void AddComparisons(const Inputs& in, Analysis& out) {
     const RowValues values(grid, false);
     const Families families = FamiliesOf(grid, values, shown);
     const Sums sums = SumAll(in, grid, values, families);
+    out.comparisons.reserve(out.comparisons.size() + CountOf(grid, shown));
     for (std::size_t f = 0; f < grid.Factors(); ++f)
         if (out.shown.compared[f]) AddFamily(sums, in, f, grid.Over(), out.comparisons);
     for (std::size_t f = 0; f < grid.Factors(); ++f)
@@ -99,6 +106,19 @@ namespace {
 std::int64_t PairsOf(std::size_t levels) {
     const auto k = static_cast<std::int64_t>(levels);
     return k > 1 ? k * (k - 1) / 2 : 0;
+}
+
+// How many comparisons the families shown hold at most.
+std::size_t CountOf(const FactorGrid& grid, const FollowUpsShown& shown) {
+    std::size_t count = 0;
+    for (std::size_t f = 0; f < grid.Factors(); ++f) {
+        if (!shown.compared[f]) continue;
+        std::size_t places = 1;
+        for (std::size_t g = 0; g < grid.Factors() && shown.comparedAtLevels[f]; ++g)
+            if (g != f) places *= grid.levels[g];
+        count += static_cast<std::size_t>(PairsOf(grid.levels[f])) * (1 + (shown.comparedAtLevels[f] ? places : 0));
+    }
+    return count;
 }
 
 // First: which factors are compared, and which at the places of the others.
@@ -149,25 +169,30 @@ Families FamiliesOf(const FactorGrid& grid, const RowValues& values, const Follo
     return d;
 }
 
-// Second: one pass over the subjects, the raw values and the families' copies.
+// Second: one pass over the subjects, the raw values and the families'
+// copies of them (drawn from the raw values as they are summed).
 Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, const Families& families) {
     std::vector<std::int64_t> divisor = values.Divisors();
     const std::size_t raw = divisor.size();
     for (const std::size_t i : families.source) divisor.push_back(divisor[i]);
-    const std::vector<std::size_t>& source = families.source;
-    Summed summed = SumValues(in.scores, Blocks(families.sizes), std::move(divisor), values.Growth(),
-                              [&](const auto* row, auto* to) {
-                                  values.Fill(row, to);
-                                  auto* copies = to + raw;
-                                  for (std::size_t i = 0; i < source.size(); ++i) copies[i] = to[source[i]];
-                              });
-    Sums sums{grid, values, families, std::move(summed), {}};
+    Blocks blocks(families.sizes);
+    blocks.source.resize(raw);
+    std::iota(blocks.source.begin(), blocks.source.end(), std::size_t{0});
+    blocks.source.insert(blocks.source.end(), families.source.begin(), families.source.end());
+    blocks.filled = raw;
+    Summed summed = SumValues(in.scores, std::move(blocks), std::move(divisor), values.Growth(),
+                              [&](const auto* row, auto* to) { values.Fill(row, to); });
+    Sums sums{grid, values, families, std::move(summed), {}, 0, {}};
     sums.filled = GroupsAt(grid, in.scores, grid.Over());
+    for (const std::size_t g : sums.filled) sums.df += sums.summed.Size(g) - 1;
+    if (sums.df >= 1) sums.tq = TQuantile975(static_cast<Extended>(sums.df));
     return sums;
 }
 
 // A comparison's figures from its exact inputs (see the top of the file).
-Comparison Compared(const Contrast& x, const Scores& s, Extended level) {
+Comparison Compared(const Contrast& x, const Sums& sums, const Inputs& in) {
+    const Scores& s = in.scores;
+    const Extended level = in.options.effectSizeLevel;
     Comparison c;
     c.difference = InUnit(x.difference, s);
     const std::int64_t df = x.spread.Df();
@@ -175,7 +200,7 @@ Comparison Compared(const Contrast& x, const Scores& s, Extended level) {
     if (df < 1) return c;
     const mpq_class variance = x.spread.Variance(), square = variance * x.factor;
     c.se = RootInUnit(square, s);
-    c.ci95 = Around(c.difference, TQuantile975(c.df), c.se);
+    c.ci95 = Around(c.difference, df == sums.df ? sums.tq : TQuantile975(c.df), c.se);
     if (variance == 0) return c;
     const int sign = sgn(x.difference);
     c.t = RoundedRoot(x.difference * x.difference / square, sign);
@@ -233,7 +258,7 @@ std::optional<Comparison> WithinPair(const Sums& sums, const Inputs& in, std::si
     }
     const auto count = static_cast<long>(groups.size());
     x.difference /= count, x.factor /= count * count;
-    Comparison out = Compared(x, in.scores, in.options.effectSizeLevel);
+    Comparison out = Compared(x, sums, in);
     AddAverageD(out, levelA, levelB, in.scores);
     return out;
 }
@@ -261,7 +286,7 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
         x.factor = mpq_class(1, summed.Size(gi)) + mpq_class(1, summed.Size(gj));
     }
     x.spread = Pool(summed, value, value, sums.filled);
-    return Compared(x, in.scores, in.options.effectSizeLevel);
+    return Compared(x, sums, in);
 }
 
 // Each family: its pairs in order, then Holm's and Bonferroni's adjustments within it.

@@ -1,7 +1,7 @@
 // The model of any design, exact: each subject's cells taken to the integer
 // basis of the within cells (detail/Basis.h), the group by group means of
 // every coordinate and the cross products of each within effect's block
-// summed exactly (detail/Scores.h); the between effects' hypotheses as exact
+// summed exactly (detail/FollowUps.h); the between effects' hypotheses as exact
 // rationals (detail/Hypotheses.h); every sum of squares, mean square, F and
 // eta squared formed exactly and rounded once. Sphericity from the
 // orthonormal covariance E / (N - g), each entry a correctly rounded root of
@@ -13,8 +13,8 @@
 #include <type_traits>
 
 #include "anova/detail/Basis.h"
+#include "anova/detail/FollowUps.h"
 #include "anova/detail/Hypotheses.h"
-#include "anova/detail/ScoresSums.h"
 #include "anova/detail/Steps.h"
 #include "exact/WideIntegers.h"
 #include "runtime/Errors.h"
@@ -61,7 +61,7 @@ struct WithinError {
 std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis);
 void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<GroupFigures>& groups,
                  Analysis& out);
-mpq_class TotalOf(const Inputs& in);
+mpq_class TotalOf(const std::vector<GroupFigures>& groups, const WithinBasis& basis);
 PartitionSource Source(const mpq_class& ss, std::int64_t df, const mpq_class& unit2);
 mpq_class BetweenSubjects(const std::vector<GroupFigures>& groups, const WithinBasis& basis);
 
@@ -77,7 +77,7 @@ void AddModel(const Inputs& in, Analysis& out) {
     }
     const std::vector<GroupFigures> groups = SumModel(in, basis);
     TestEffects(in, basis, groups, out);
-    const mpq_class total = TotalOf(in), unit2 = in.scores.unit * in.scores.unit;
+    const mpq_class total = TotalOf(groups, basis), unit2 = in.scores.unit * in.scores.unit;
     const auto scores = static_cast<std::int64_t>(in.design.Subjects() * in.design.Cells());
     out.total = Source(total, std::max<std::int64_t>(scores - 1, 0), unit2);
     out.total.ms.reset();  // no reader is given the total's mean square
@@ -88,73 +88,83 @@ void AddModel(const Inputs& in, Analysis& out) {
 
 namespace {
 
+// SumModel's values: each subject's row taken to the basis, its coordinates
+// laid out effect by effect (the masks in order, each effect's in its order).
+class BasisValues {
+public:
+    explicit BasisValues(const WithinBasis& basis) : basis_(basis) {
+        for (const std::vector<std::size_t>& idx : basis.of) order_.insert(order_.end(), idx.begin(), idx.end());
+    }
+    // The blocks of the values: an effect summed whole is one block of its
+    // coordinates, another's coordinates are each alone.
+    Blocks Layout() const {
+        std::vector<std::size_t> sizes;
+        for (std::size_t m = 0; m < basis_.of.size(); ++m) {
+            const std::size_t k = basis_.of[m].size();
+            if (basis_.whole[m])
+                sizes.push_back(k);
+            else
+                sizes.insert(sizes.end(), k, 1);
+        }
+        return Blocks(sizes);
+    }
+    // Value i is coordinate Coordinate(i) of the basis.
+    std::size_t Coordinate(std::size_t i) const { return order_[i]; }
+
+    template <class Row, class T>
+    void operator()(const Row* row, T* out) {
+        std::vector<T>& z = Scratch<T>();
+        z.assign(row, row + basis_.cells);
+        ToBasis(basis_, z.data(), Line<T>());
+        for (std::size_t i = 0; i < order_.size(); ++i) out[i] = z[order_[i]];
+    }
+
+private:
+    template <class T>
+    std::vector<T>& Scratch() {
+        if constexpr (std::is_same_v<T, mpz_class>)
+            return wide_;
+        else
+            return narrow_;
+    }
+    template <class T>
+    std::vector<T>& Line() {
+        if constexpr (std::is_same_v<T, mpz_class>)
+            return wideLine_;
+        else
+            return narrowLine_;
+    }
+
+    const WithinBasis& basis_;
+    std::vector<std::size_t> order_;
+    std::vector<std::int64_t> narrow_, narrowLine_;
+    std::vector<mpz_class> wide_, wideLine_;
+};
+
 // AddModel, first: each group's means of the coordinates and each effect's
 // cross products, in one pass over the subjects: each subject's row taken to
-// the basis once, each effect's coordinates summed by an accumulator of its own.
+// the basis once, its coordinates summed in blocks of subjects.
 std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis) {
-    const Scores& s = in.scores;
-    const std::size_t groups = s.order.Groups(), cells = s.cells, masks = basis.of.size();
-    const bool quick = QuickFits(s, basis.Growth());
-    const long double bound = basis.Growth() * static_cast<long double>(std::max<std::int64_t>(s.bound, 1));
-    // The references' coordinates, added to every group's means of the offsets'.
-    std::vector<mpz_class> reference = s.reference, bigRow(cells), bigLine;
-    ToBasis(basis, reference.data(), bigLine);
-    std::vector<std::int64_t> row(cells), line;
+    const std::size_t groups = in.scores.order.Groups(), cells = in.scores.cells, masks = basis.of.size();
+    BasisValues values(basis);
+    const Summed sums = SumValues(in.scores, values.Layout(), std::vector<std::int64_t>(cells, 1),
+                                  basis.Growth(), values);
     std::vector<GroupFigures> out(groups);
     for (std::size_t g = 0; g < groups; ++g) {
-        const std::size_t first = s.order.start[g], last = s.order.start[g + 1];
-        const auto n = static_cast<std::int64_t>(last - first);
-        std::vector<CrossMoments> sums(masks);
-        if (quick) {
-            std::vector<QuickSums> each;
-            for (std::size_t m = 0; m < masks; ++m)
-                each.emplace_back(basis.of[m].size(), basis.whole[m], bound);
-            for (std::size_t r = first; r < last; ++r) {
-                std::copy_n(&s.small[r * cells], cells, row.begin());
-                ToBasis(basis, row.data(), line);
-                for (std::size_t m = 0; m < masks; ++m) {
-                    const std::vector<std::size_t>& idx = basis.of[m];
-                    if (idx.empty()) continue;
-                    std::int64_t* slot = each[m].Next();
-                    for (std::size_t i = 0; i < idx.size(); ++i) slot[i * QuickSums::kBlock] = row[idx[i]];
-                }
-            }
-            for (std::size_t m = 0; m < masks; ++m) sums[m] = each[m].Finish(n);
-        } else {
-            std::vector<SureSums> each;
-            for (std::size_t m = 0; m < masks; ++m) each.emplace_back(basis.of[m].size(), basis.whole[m]);
-            for (std::size_t r = first; r < last; ++r) {
-                for (std::size_t c = 0; c < cells; ++c)
-                    bigRow[c] = s.Quick() ? mpz_class(s.small[r * cells + c]) : s.wide[r * cells + c];
-                ToBasis(basis, bigRow.data(), bigLine);
-                for (std::size_t m = 0; m < masks; ++m) {
-                    const std::vector<std::size_t>& idx = basis.of[m];
-                    if (idx.empty()) continue;
-                    mpz_class* slot = each[m].Next();
-                    for (std::size_t i = 0; i < idx.size(); ++i) slot[i] = bigRow[idx[i]];
-                }
-            }
-            for (std::size_t m = 0; m < masks; ++m) sums[m] = each[m].Finish(n);
-        }
         GroupFigures& f = out[g];
-        f.n = n;
+        f.n = sums.Size(g);
         f.mean.assign(cells, 0);
         f.within.resize(masks);
-        for (std::size_t m = 0; m < masks; ++m) {
-            const std::vector<std::size_t>& idx = basis.of[m];
-            const CrossMoments& c = sums[m];
-            for (std::size_t i = 0; i < idx.size(); ++i) {
-                mpq_class mean = n > 0 ? mpq_class(c.sum[i], n) : mpq_class(0);
-                mean.canonicalize();
-                f.mean[idx[i]] = mean + reference[idx[i]];
-            }
-            f.within[m].resize(c.centred.size());
-            for (std::size_t i = 0; i < c.centred.size(); ++i) {
-                f.within[m][i] = n > 0 ? mpq_class(c.centred[i], n) : mpq_class(0);
-                f.within[m][i].canonicalize();
-            }
+        for (std::size_t i = 0; i < cells; ++i)
+            f.mean[values.Coordinate(i)] = f.n > 0 ? sums.Mean(g, i) : mpq_class(sums.reference[i]);
+        for (std::size_t m = 0, first = 0; m < masks; first += basis.of[m].size(), ++m) {
+            const std::size_t k = basis.of[m].size();
+            std::vector<mpq_class>& within = f.within[m];
+            within.assign(basis.whole[m] ? k * k : k, 0);
+            for (std::size_t i = 0; i < k && f.n > 0; ++i)
+                for (std::size_t j = basis.whole[m] ? 0 : i; j < (basis.whole[m] ? k : i + 1); ++j)
+                    within[basis.whole[m] ? i * k + j : i] = Ratio(sums.Centred(g, first + i, first + j), f.n);
         }
-        for (mpq_class& v : f.mean) v.canonicalize();
     }
     return out;
 }
@@ -201,19 +211,27 @@ mpq_class NormalisedTrace(const RationalMatrix& h, const WithinBasis& basis, std
 // A matrix of the effect's contrasts (k x k) as the orthonormal contrasts
 // have it, in the scores' unit squared, divided by `divisor`: each entry
 // rounded once.
+// Each entry is the root of x^2 unit^4 / (divisor^2 L_i L_j), its terms
+// multiplied out as they are (the root takes any terms).
 SquareMatrix Orthonormal(const RationalMatrix& m, const WithinBasis& basis, std::uint32_t mask,
                          const mpq_class& divisor, const mpq_class& unit) {
     const std::vector<std::size_t>& idx = basis.of[mask];
     const std::size_t k = idx.size();
     SquareMatrix out(k);
-    const mpq_class unit4 = unit * unit * unit * unit;
+    const mpq_class unit2 = unit * unit;
+    const mpz_class top = unit2.get_num() * unit2.get_num() * divisor.get_den() * divisor.get_den(),
+                    bottom = unit2.get_den() * unit2.get_den() * divisor.get_num() * divisor.get_num();
+    mpz_class num, den;
     for (std::size_t i = 0; i < k; ++i)
         for (std::size_t j = i; j < k; ++j) {
             const mpq_class& x = m(i, j);
-            const mpq_class square =
-                x * x * unit4 /
-                (divisor * divisor * basis.squaredLength[idx[i]] * basis.squaredLength[idx[j]]);
-            out(i, j) = out(j, i) = RoundedRoot(square, sgn(x));
+            mpz_mul(num.get_mpz_t(), x.get_num_mpz_t(), x.get_num_mpz_t());
+            mpz_mul(num.get_mpz_t(), num.get_mpz_t(), top.get_mpz_t());
+            mpz_mul(den.get_mpz_t(), x.get_den_mpz_t(), x.get_den_mpz_t());
+            mpz_mul(den.get_mpz_t(), den.get_mpz_t(), bottom.get_mpz_t());
+            mpz_mul(den.get_mpz_t(), den.get_mpz_t(), basis.squaredLength[idx[i]].get_mpz_t());
+            mpz_mul(den.get_mpz_t(), den.get_mpz_t(), basis.squaredLength[idx[j]].get_mpz_t());
+            out(i, j) = out(j, i) = RoundedRoot(num, den, sgn(x));
         }
     return out;
 }
@@ -385,37 +403,25 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
 }
 
 // AddModel, last: the total sum of squares about the grand mean of every
-// score, in the integers' unit squared, from each cell's exact sums.
-mpq_class TotalOf(const Inputs& in) {
-    const Scores& s = in.scores;
-    const std::size_t cells = s.cells;
-    const std::vector<CrossMoments> sums = SumGroups(
-        s, cells, false, 1, [&](const auto* row, auto* values) { std::copy_n(row, cells, values); });
-    // Over all subjects, each cell's sum of offsets and of their squares.
-    std::vector<mpz_class> sum(cells, 0), squares(cells, 0);
-    for (const CrossMoments& g : sums) {
+// score, in the integers' unit squared, from each group's figures of every
+// coordinate: the basis' rows are orthogonal, so a subject's sum of squares
+// over the cells is that of its coordinates each over its row's squared length.
+mpq_class TotalOf(const std::vector<GroupFigures>& groups, const WithinBasis& basis) {
+    mpq_class squares = 0, all = 0;
+    std::int64_t n = 0;
+    for (const GroupFigures& g : groups) {
         if (g.n == 0) continue;
-        for (std::size_t c = 0; c < cells; ++c) {
-            sum[c] += g.sum[c];
-            squares[c] += (g.centred[c] + g.sum[c] * g.sum[c]) / g.n;
-        }
+        n += g.n, all += g.n * g.mean[0];
+        for (std::size_t m = 0; m < basis.of.size(); ++m)
+            for (std::size_t i = 0; i < basis.of[m].size(); ++i) {
+                const std::size_t k = basis.of[m].size(), coordinate = basis.of[m][i];
+                const mpq_class& within = g.within[m][basis.whole[m] ? i * k + i : i];
+                squares += (within + g.n * g.mean[coordinate] * g.mean[coordinate]) / basis.squaredLength[coordinate];
+            }
     }
-    const mpz_class n = static_cast<long>(s.subjects);
-    mpz_class all = 0, allSquares = 0;
-    for (std::size_t c = 0; c < cells; ++c) {
-        const mpz_class& r = s.reference[c];
-        all += n * r + sum[c];
-        allSquares += n * r * r + 2 * r * sum[c] + squares[c];
-    }
-    const auto count = static_cast<std::int64_t>(s.subjects * cells);
-    mpq_class ss = 0;
-    if (count > 0) {
-        mpq_class square(all * all, count);
-        square.canonicalize();
-        ss = allSquares - square;
-    }
-    ss.canonicalize();
-    return ss;
+    if (n == 0 || basis.cells == 0) return 0;
+    // The grand total is the sum coordinate's, whose row is every cell once.
+    return squares - all * all / (mpq_class(n) * mpq_class(basis.squaredLength[0]));
 }
 
 // The sum of squares between the subjects: of their means about the grand

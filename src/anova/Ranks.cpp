@@ -16,6 +16,7 @@
 #include "anova/detail/RankSteps.h"
 #include "anova/detail/Steps.h"
 #include "runtime/Extremes.h"
+#include "runtime/MemoryBudget.h"
 #include "stats/detail/FriedmanRanks.h"
 
 namespace morvane::anova::detail {
@@ -77,7 +78,8 @@ FriedmanTest OfSums(const Scores& s, const WithinTables& t, std::uint32_t mask,
                     const std::vector<std::int64_t>& base) {
     const std::size_t n = s.subjects, cells = s.cells, k = t.size[mask];
     const std::uint32_t every = (std::uint32_t{1} << t.factors) - 1;
-    std::vector<Row> rows(n * k), wide(cells), sum, scratch;
+    LargeVector<Row> rows(n * k);
+    std::vector<Row> wide(cells), sum, scratch;
     for (std::size_t r = 0; r < n; ++r) {
         const Row* offsets = wide.data();
         if constexpr (std::is_same_v<Row, std::int32_t>)

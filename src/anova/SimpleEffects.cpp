@@ -26,7 +26,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "anova/detail/FollowUps.h"
@@ -186,16 +188,34 @@ bool TooLarge(const SlicePlan& plan, const FactorGrid& grid, std::size_t subject
 
 // Second: one pass over the subjects, each subject's sums over the cells of
 // each level of every slice, with their cross products within each slice.
+// A sum over the same cells (the slices of two factors share their cells) is
+// formed once and drawn on by every slice it is of; the cells of the sums
+// lie in one list, each sum's m of them in a row.
 Summed SumSlices(const Inputs& in, const SlicePlan& plan) {
-    return SumValues(in.scores, Blocks(plan.sizes), plan.divisor, plan.growth,
-                     [&](const auto* row, auto* to) {
-                         for (const Slice& slice : plan.slices)
-                             for (std::size_t i = 0; i < slice.cells.size(); ++i) {
-                                 auto& sum = to[slice.first + i];
-                                 sum = 0;
-                                 for (const std::size_t c : slice.cells[i]) sum += row[c];
-                             }
-                     });
+    std::map<std::vector<std::size_t>, std::size_t> formed;
+    std::vector<std::uint32_t> cells;
+    std::vector<std::size_t> m;
+    Blocks blocks(plan.sizes);
+    for (const Slice& slice : plan.slices)
+        for (const std::vector<std::size_t>& level : slice.cells) {
+            const auto [at, added] = formed.emplace(level, m.size());
+            if (added) {
+                for (const std::size_t c : level) cells.push_back(static_cast<std::uint32_t>(c));
+                m.push_back(level.size());
+            }
+            blocks.source.push_back(at->second);
+        }
+    blocks.filled = m.size();
+    return SumValues(in.scores, std::move(blocks), plan.divisor, plan.growth, [&](const auto* row, auto* to) {
+        using Value = std::remove_reference_t<decltype(*to)>;
+        const std::uint32_t* cell = cells.data();
+        for (std::size_t v = 0; v < m.size(); ++v) {
+            Value sum = row[cell[0]];
+            for (std::size_t i = 1; i < m[v]; ++i) sum += row[cell[i]];
+            to[v] = sum;
+            cell += m[v];
+        }
+    });
 }
 
 // The cross products H C H' in group g of the slice's integer Helmert

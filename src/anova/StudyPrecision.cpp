@@ -55,6 +55,12 @@ std::optional<SumsOfSquares> ResultsFileSums(const StudyStore& store, char decim
     SumsOfSquaresSweep sweep(store);
     ParsedBlockSink* const sinks[] = {&sweep};
     ParseAllScores(store, decimalSeparator, sinks);
+    return SweptSums(sweep, store);
+}
+
+}  // namespace
+
+std::optional<SumsOfSquares> SweptSums(const SumsOfSquaresSweep& sweep, const StudyStore& store) {
     try {
         return sweep.Finish(store);
     } catch (const InvalidOperationError&) {  // no subjects: the results file has no sums
@@ -62,8 +68,6 @@ std::optional<SumsOfSquares> ResultsFileSums(const StudyStore& store, char decim
     }
     return std::nullopt;
 }
-
-}  // namespace
 
 std::optional<SumsOfSquares> StudyResultsFileSums(const StudyStore& store, char decimalSeparator,
                                                   const std::vector<std::string>& removed) {

@@ -29,4 +29,8 @@ std::optional<SumsOfSquares> StudyResultsFileSums(const StudyStore& store, char 
 PrecisionCheck CheckStudyResultsFile(const StudyStore& store, char decimalSeparator, const Analysis& analysis,
                                      const std::optional<SumsOfSquares>& sums);
 
+// The results file's sums from a sweep that took every block of the parse of
+// the study's scores (DesignFromStudy's, say); none where it cannot compute them.
+std::optional<SumsOfSquares> SweptSums(const SumsOfSquaresSweep& sweep, const StudyStore& store);
+
 }  // namespace morvane::anova

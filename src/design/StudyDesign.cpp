@@ -11,6 +11,8 @@
 #include "runtime/MemoryBudget.h"
 #include "runtime/Messages.h"
 #include "runtime/PowersOfTen.h"
+#include "scores/ParseScores.h"
+#include "scores/QuickScore.h"
 #include "scores/ScoreSyntax.h"
 #include "store/LevelNames.h"
 
@@ -33,13 +35,48 @@ struct Scan {
     long least = 0;       // the least power of ten of a score not zero
 };
 
+// Every score's units as the parse of the scores hands them on, a block of
+// subjects at a time: the units of the least power of ten of the scores so
+// far (those before moved to a smaller one as it comes), while every score
+// has at most 38 significant digits and its units fit 128 bits. Otherwise it
+// gives up, and the scores are scanned again.
+class UnitsSink final : public ParsedBlockSink {
+public:
+    UnitsSink(std::size_t count, std::size_t cells) : count_(count), cells_(cells) {}
+
+    void Take(const ParsedBlock& block) override;
+    // After every block: whether every score was taken.
+    bool Whole() const { return whole_; }
+    // The power of ten of the units (0 where every score is zero).
+    long Least() const { return any_ ? least_ : 0; }
+    std::vector<Int128>&& Units() { return std::move(units_); }
+
+private:
+    void AddText(std::string_view text, char separator);
+    void Add(Int128 mantissa, long exponent);
+    bool Rescale(long exponent);
+
+    std::size_t count_, cells_;
+    std::vector<Int128> units_;  // room made on the first block, on the thread that takes the blocks
+    bool whole_ = true, any_ = false;
+    long least_ = 0;
+};
+
+std::optional<design::WideDecimal> DecimalOf(const ScoreParts& parts);
 Scan ScanScores(const StudyStore& store, std::int32_t n, std::size_t cells, char decimalSeparator);
 void FormScores(const StudyStore& store, const std::vector<std::int32_t>& kept, char decimalSeparator,
                 Scan&& scan, DesignData& design);
+bool ParsedScores(const StudyStore& store, char decimalSeparator, std::span<ParsedBlockSink* const> beside,
+                  DesignData& design);
 
 }  // namespace
 
 DesignData DesignFromStudy(const StudyStore& store, char decimalSeparator) {
+    return DesignFromStudy(store, decimalSeparator, {});
+}
+
+DesignData DesignFromStudy(const StudyStore& store, char decimalSeparator,
+                           std::span<ParsedBlockSink* const> beside) {
     DesignData design;
     const std::int32_t n = std::max(store.SubjectCount, 0), na = store.LevelCountA, nb = store.LevelCountB;
     design.within = {{"A", {}}, {"B", {}}};
@@ -51,6 +88,9 @@ DesignData DesignFromStudy(const StudyStore& store, char decimalSeparator) {
             ShownLevelName(LevelLabel(store.LevelNamesB[static_cast<std::size_t>(b)], 'b', b))));
     const std::size_t cells =
         static_cast<std::size_t>(std::max(na, 0)) * static_cast<std::size_t>(std::max(nb, 0));
+    EnsureAffordable(static_cast<std::size_t>(n) * cells, sizeof(Int128) + sizeof(std::int32_t));
+    design.subjectsRead = n;
+    if (ParsedScores(store, decimalSeparator, beside, design)) return design;
     Scan scan = ScanScores(store, n, cells, decimalSeparator);
     std::vector<std::int32_t> kept;
     for (std::int32_t s = 1; s <= n; ++s) {
@@ -61,13 +101,110 @@ DesignData DesignFromStudy(const StudyStore& store, char decimalSeparator) {
         kept.push_back(s);
         design.subjects.push_back(std::to_string(s));
     }
-    design.subjectsRead = n;
     design.group.assign(kept.size(), 0);
     FormScores(store, kept, decimalSeparator, std::move(scan), design);
     return design;
 }
 
 namespace {
+
+// DesignFromStudy where every text is a score: the texts parsed once, in
+// blocks that `beside` takes too, their units kept as the parse reads them.
+// False where some text is not a score (a subject with an empty one is then
+// removed by the scan that follows, which also finds the first bad text) or
+// the units do not fit; the design's subjects and units are then left to it.
+bool ParsedScores(const StudyStore& store, char decimalSeparator, std::span<ParsedBlockSink* const> beside,
+                  DesignData& design) {
+    const auto n = static_cast<std::size_t>(design.subjectsRead);
+    const std::size_t cells = design.within[0].levels.size() * design.within[1].levels.size();
+    UnitsSink units(n * cells, cells);
+    std::vector<ParsedBlockSink*> sinks{&units};
+    sinks.insert(sinks.end(), beside.begin(), beside.end());
+    try {
+        ParseAllScores(store, decimalSeparator, sinks);
+    } catch (const ConvertError&) {
+        return false;
+    }
+    if (!units.Whole()) return false;
+    for (std::size_t s = 1; s <= n; ++s) design.subjects.push_back(std::to_string(s));
+    design.group.assign(n, 0);
+    design.scale = static_cast<int>(-units.Least());
+    design.units = units.Units();
+    design.units.resize(n * cells);
+    AssignLarge(design.rows, n * cells, 1);
+    design.exact = true;
+    return true;
+}
+
+// A subject at a time, its units in their order, each after the last: a
+// short score of the least place (the most) goes straight in, any other by
+// Add or AddText.
+void UnitsSink::Take(const ParsedBlock& block) {
+    if (!whole_) return;
+    if (units_.capacity() == 0) ReserveLarge(units_, count_);
+    const auto count = static_cast<std::size_t>(block.count), nb = static_cast<std::size_t>(block.levelsB);
+    for (std::size_t t = 0; t < count && whole_; ++t)
+        for (std::size_t c = 0; c < cells_; ++c) {
+            const ScoreDigits d = block.digits[c * count + t];
+            if (d.present && (d.digits == 0 || (any_ && d.exponent == least_))) {
+                units_.push_back(d.negative ? -Int128{d.digits} : Int128{d.digits});
+                continue;
+            }
+            if (d.present) {
+                Add(d.negative ? -Int128{d.digits} : Int128{d.digits}, d.exponent);
+            } else {
+                const auto a = static_cast<std::int32_t>(c / nb), b = static_cast<std::int32_t>(c % nb);
+                AddText(block.Text(a, b, static_cast<std::int32_t>(t)), block.decimalSeparator);
+            }
+            if (!whole_) return;
+        }
+}
+
+// Take, for a score whose digits the parse did not keep: from its text.
+void UnitsSink::AddText(std::string_view text, char separator) {
+    if (QuickScore q; ReadQuickScore(text, separator, q)) {
+        const Int128 m = q.digits;
+        return Add(q.negative ? -m : m, q.exponent);
+    }
+    const std::optional<ScoreParts> parts = ScanScore(text, separator);
+    const std::optional<design::WideDecimal> wide = parts ? DecimalOf(*parts) : std::nullopt;
+    if (!wide) {
+        whole_ = false;
+        return;
+    }
+    Add(wide->mantissa, wide->exponent);
+}
+
+// Take, for each score: its units, the units so far first moved to its power
+// of ten where that is smaller.
+void UnitsSink::Add(Int128 mantissa, long exponent) {
+    if (mantissa != 0 && (!any_ || exponent < least_) && !Rescale(exponent)) return;
+    const long shift = exponent - least_;
+    Int128 units = 0;
+    if (mantissa != 0 &&
+        (shift > 38 ||
+         __builtin_mul_overflow(mantissa, static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(shift)]), &units))) {
+        whole_ = false;
+        return;
+    }
+    units_.push_back(units);
+}
+
+// The units so far in units of 10^exponent; false (given up) where one does not fit.
+bool UnitsSink::Rescale(long exponent) {
+    if (any_) {
+        const long shift = least_ - exponent;
+        const auto factor = static_cast<Int128>(kPowersOfTen128[static_cast<std::size_t>(std::min(shift, 38L))]);
+        for (Int128& u : units_)
+            if (u != 0 && (shift > 38 || __builtin_mul_overflow(u, factor, &u))) {
+                whole_ = false;
+                return false;
+            }
+    }
+    any_ = true;
+    least_ = exponent;
+    return true;
+}
 
 // A score's significant digits as a signed integer and the power of ten of
 // the last (its trailing zeros taken into the power); nothing beyond 38 digits.
@@ -102,7 +239,6 @@ Scan ScanScores(const StudyStore& store, std::int32_t n, std::size_t cells, char
     Scan scan;
     scan.missing.assign(static_cast<std::size_t>(n) + 1, false);
     const std::size_t count = static_cast<std::size_t>(n) * cells;
-    EnsureAffordable(count, sizeof(Int128) + sizeof(std::int32_t));
     scan.mantissa.assign(count, 0);
     scan.exponent.assign(count, 0);
     bool any = false;

@@ -4,7 +4,10 @@
 // the subjects by their rows ("1", "2", ...), each score exact as the decimal
 // it is typed as.
 
+#include <span>
+
 #include "design/Design.h"
+#include "scores/ParsedBlock.h"
 #include "store/StudyStore.h"
 
 namespace morvane {
@@ -16,5 +19,11 @@ namespace morvane {
 // its cell. A count of subjects below one is a study without subjects. Arrays
 // beyond the memory budget raise OutOfMemoryError.
 DesignData DesignFromStudy(const StudyStore& store, char decimalSeparator);
+
+// The same, the parse of the scores also handing its blocks to `beside`
+// (the results file's sums, say), so that the texts are read once for both.
+// The sinks have taken every block of the study when no subject is removed;
+// otherwise they are of no use.
+DesignData DesignFromStudy(const StudyStore& store, char decimalSeparator, std::span<ParsedBlockSink* const> beside);
 
 }  // namespace morvane

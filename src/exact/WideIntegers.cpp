@@ -42,39 +42,62 @@ mpz_class Big(std::int64_t v) {
     return out;
 }
 
+namespace {
+
+// The integers of a rounding, one set for each thread, kept from one rounding
+// to the next so that their memory is not asked for again: the rounding of
+// figures runs many thousands of times an analysis.
+struct RoundingScratch {
+    mpz_t p, q, top, bottom, r, rem;
+    RoundingScratch() { mpz_inits(p, q, top, bottom, r, rem, nullptr); }
+    ~RoundingScratch() { mpz_clears(p, q, top, bottom, r, rem, nullptr); }
+    RoundingScratch(const RoundingScratch&) = delete;
+    RoundingScratch& operator=(const RoundingScratch&) = delete;
+};
+
+RoundingScratch& Scratch() {
+    thread_local RoundingScratch scratch;
+    return scratch;
+}
+
+}  // namespace
+
 Extended RoundRational(const mpz_class& num, const mpz_class& den, long scale10) {
     if (num == 0) return 0;
-    mpz_class p = abs(num), q = den;
-    if (scale10 >= 0)
-        p *= PowerOfTen(static_cast<unsigned long>(scale10));
-    else
-        q *= PowerOfTen(static_cast<unsigned long>(-scale10));
+    RoundingScratch& s = Scratch();
+    mpz_abs(s.p, num.get_mpz_t());
+    mpz_set(s.q, den.get_mpz_t());
+    if (scale10 > 0)
+        mpz_mul(s.p, s.p, PowerOfTen(static_cast<unsigned long>(scale10)).get_mpz_t());
+    else if (scale10 < 0)
+        mpz_mul(s.q, s.q, PowerOfTen(static_cast<unsigned long>(-scale10)).get_mpz_t());
     // p / q lies in [2^(e-1), 2^(e+1)); a unit of 2^u with u = e - 64 leaves a
     // quotient of 64 or 65 bits, one more unit when 65.
-    const long e = static_cast<long>(mpz_sizeinbase(p.get_mpz_t(), 2)) -
-                   static_cast<long>(mpz_sizeinbase(q.get_mpz_t(), 2));
+    const long e = static_cast<long>(mpz_sizeinbase(s.p, 2)) - static_cast<long>(mpz_sizeinbase(s.q, 2));
     constexpr long kMinUnit = -16445;  // the unit of the smallest denormal
     long u = std::max(e - 64, kMinUnit);
-    mpz_class r, rem;
+    // r = p / (q 2^unit) rounded down, rem what is left over `bottom`.
     const auto divide = [&](long unit) {
-        mpz_class top = p, bottom = q;
-        if (unit < 0)
-            mpz_mul_2exp(top.get_mpz_t(), top.get_mpz_t(), static_cast<mp_bitcnt_t>(-unit));
-        else
-            mpz_mul_2exp(bottom.get_mpz_t(), bottom.get_mpz_t(), static_cast<mp_bitcnt_t>(unit));
-        mpz_fdiv_qr(r.get_mpz_t(), rem.get_mpz_t(), top.get_mpz_t(), bottom.get_mpz_t());
-        return bottom;
+        if (unit < 0) {
+            mpz_mul_2exp(s.top, s.p, static_cast<mp_bitcnt_t>(-unit));
+            mpz_set(s.bottom, s.q);
+        } else {
+            mpz_set(s.top, s.p);
+            mpz_mul_2exp(s.bottom, s.q, static_cast<mp_bitcnt_t>(unit));
+        }
+        mpz_fdiv_qr(s.r, s.rem, s.top, s.bottom);
     };
-    mpz_class bottom = divide(u);
-    if (mpz_sizeinbase(r.get_mpz_t(), 2) > 64) bottom = divide(++u);
-    const int half = cmp(2 * rem, bottom);
-    if (half > 0 || (half == 0 && mpz_odd_p(r.get_mpz_t()))) ++r;
-    if (u + static_cast<long>(mpz_sizeinbase(r.get_mpz_t(), 2)) > 16384) ThrowOverflow();
+    divide(u);
+    if (mpz_sizeinbase(s.r, 2) > 64) divide(++u);
+    mpz_mul_2exp(s.rem, s.rem, 1);
+    const int half = mpz_cmp(s.rem, s.bottom);
+    if (half > 0 || (half == 0 && mpz_odd_p(s.r))) mpz_add_ui(s.r, s.r, 1);
+    if (u + static_cast<long>(mpz_sizeinbase(s.r, 2)) > 16384) ThrowOverflow();
     Extended value;
-    if (mpz_sizeinbase(r.get_mpz_t(), 2) > 64)  // rounded up to 2^64
+    if (mpz_sizeinbase(s.r, 2) > 64)  // rounded up to 2^64
         value = std::ldexp(Extended{1}, static_cast<int>(u + 64));
     else
-        value = std::ldexp(static_cast<Extended>(mpz_get_ui(r.get_mpz_t())), static_cast<int>(u));
+        value = std::ldexp(static_cast<Extended>(mpz_get_ui(s.r)), static_cast<int>(u));
     return num < 0 ? -value : value;
 }
 

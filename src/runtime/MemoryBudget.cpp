@@ -64,10 +64,14 @@ void EnsureAffordable(std::uint64_t count, std::uint64_t elementSize) {
 }
 
 void AdviseHugePages(void* data, std::size_t bytes) {
+#if defined(MADV_HUGEPAGE)
     constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
     const auto start = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t begin = (start + kHuge - 1) & ~(kHuge - 1), end = (start + bytes) & ~(kHuge - 1);
     if (end > begin) static_cast<void>(::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE));
+#else
+    static_cast<void>(data), static_cast<void>(bytes);
+#endif
 }
 
 void MapPagesAhead(void* data, std::size_t bytes) {

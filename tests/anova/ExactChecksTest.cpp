@@ -306,21 +306,29 @@ TEST(ExactChecksTest, AMixedDesignsChecksAreThoseOfRationalArithmetic) {
     const std::size_t n = group.size(), cells = 6;
     std::vector<long long> extra(n * cells, 0);
     extra[3 * cells + 2] = 900, extra[20 * cells + 5] = -1200;
-    const DesignData design = Design({3, 2}, {3, 2}, group, Rows(random, n, cells, 200, extra));
-    const Analysis quick = detail::AnalyseWith(design, {}, detail::Strategy::Quick);
-    ExpectExact(design, quick);
-    EXPECT_GT(quick.strata[0].unplotted, 0);
-    EXPECT_GT(quick.outlyingSubjects, 0);
-    EXPECT_FALSE(quick.rankBased.omitted.empty());
-    EXPECT_TRUE(quick.rankBased.friedman.empty() && quick.rankBased.alignedRanks.empty());
-    const Analysis sure = detail::AnalyseWith(design, {}, detail::Strategy::Sure);
-    for (std::size_t k = 0; k < quick.strata.size(); ++k) {
-        EXPECT_EQ(sure.strata[k].normality.w, quick.strata[k].normality.w);
-        EXPECT_EQ(sure.strata[k].largestStudentized, quick.strata[k].largestStudentized);
+    // Spreads whose cells' fourth powers a group sums in 64 bits, in 128 from 64-bit powers, and in 128.
+    for (const int spread : {200, 1600, 30000}) {
+        SCOPED_TRACE(spread);
+        const DesignData design = Design({3, 2}, {3, 2}, group, Rows(random, n, cells, spread, extra));
+        const Analysis quick = detail::AnalyseWith(design, {}, detail::Strategy::Quick);
+        ExpectExact(design, quick);
+        if (spread == 200) {
+            EXPECT_GT(quick.strata[0].unplotted, 0);
+            EXPECT_GT(quick.outlyingSubjects, 0);
+            EXPECT_FALSE(quick.rankBased.omitted.empty());
+            EXPECT_TRUE(quick.rankBased.friedman.empty() && quick.rankBased.alignedRanks.empty());
+        }
+        const Analysis sure = detail::AnalyseWith(design, {}, detail::Strategy::Sure);
+        for (std::size_t k = 0; k < quick.strata.size(); ++k) {
+            EXPECT_EQ(sure.strata[k].normality.w, quick.strata[k].normality.w);
+            EXPECT_EQ(sure.strata[k].largestStudentized, quick.strata[k].largestStudentized);
+        }
+        for (std::size_t i = 0; i < quick.levene.size(); ++i) EXPECT_EQ(sure.levene[i].f, quick.levene[i].f);
+        for (std::size_t i = 0; i < quick.cellShapes.size(); ++i) {
+            EXPECT_EQ(sure.cellShapes[i].skewness, quick.cellShapes[i].skewness);
+            EXPECT_EQ(sure.cellShapes[i].excessKurtosis, quick.cellShapes[i].excessKurtosis);
+        }
     }
-    for (std::size_t i = 0; i < quick.levene.size(); ++i) EXPECT_EQ(sure.levene[i].f, quick.levene[i].f);
-    for (std::size_t i = 0; i < quick.cellShapes.size(); ++i)
-        EXPECT_EQ(sure.cellShapes[i].excessKurtosis, quick.cellShapes[i].excessKurtosis);
 }
 
 // A within design whose subject 1 lies exactly 3 studentized from the rest in

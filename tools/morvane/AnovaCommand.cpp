@@ -1,10 +1,13 @@
 #include "AnovaCommand.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <charconv>
 #include <future>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "Arguments.h"
@@ -19,6 +22,7 @@
 #include "exchange/ExchangeFiles.h"
 #include "exchange/LongCsv.h"
 #include "output/AnovaFormats.h"
+#include "report/SumsOfSquares.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "runtime/SameFile.h"
@@ -35,6 +39,7 @@ struct AnovaRequest : LongCsvRequest {
 };
 
 AnovaRequest Request(const Arguments& arguments, const Settings& settings);
+std::future<Provenance> ProvenanceBeside(const std::string& in);
 void WriteOut(const std::string& out, const std::string& text);
 
 }  // namespace
@@ -68,15 +73,22 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
         return;
     }
     StudyStore& store = TheStudy();
+    // A file that can be read twice has its SHA-256 taken beside the load.
+    std::future<Provenance> provenance = ProvenanceBeside(in);
     LoadStudy(store, in);
     // A data file's study: the subjects with every score, analysed as a design
-    // and laid out as its outputs always were, its results file's precision beside.
+    // and laid out as its outputs always were, its results file's precision
+    // beside. The parse of the scores sweeps the results file's sums too.
     const char separator = settings.decimalSeparator;
-    const DesignData design = DesignFromStudy(store, separator);
-    // The results file's sums are taken beside the analysis.
-    std::future<std::optional<SumsOfSquares>> sums = std::async(std::launch::async, [&] {
-        return anova::StudyResultsFileSums(store, separator, design.removed);
-    });
+    SumsOfSquaresSweep sweep(store);
+    ParsedBlockSink* const beside[] = {&sweep};
+    const DesignData design = DesignFromStudy(store, separator, beside);
+    // With a subject removed, the sums are those of the study without it, taken beside the analysis.
+    std::future<std::optional<SumsOfSquares>> sums =
+        design.removed.empty()
+            ? std::async(std::launch::deferred, [&] { return anova::SweptSums(sweep, store); })
+            : std::async(std::launch::async,
+                         [&] { return anova::StudyResultsFileSums(store, separator, design.removed); });
     std::optional<anova::Analysis> analysed;
     try {
         analysed.emplace(anova::Analyse(design, request.analysis));
@@ -86,7 +98,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     }
     const anova::Analysis& analysis = *analysed;
     const PrecisionCheck precision = anova::CheckStudyResultsFile(store, separator, analysis, sums.get());
-    request.output.provenance = ProvenanceOfFile(in);
+    request.output.provenance = provenance.get();
     request.output.layout = OutputLayout::Study;
     WriteOut(out, FormatAnalysis(analysis, request.format, request.output, &precision));
 }
@@ -139,6 +151,20 @@ AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
     request.analysis.quantilePoints = false;  // the plots' data: no format shows them
     ReadLongCsvRequest(arguments, settings, request);
     return request;
+}
+
+// Anova, for a data file: its provenance, taken on a thread of its own where
+// the file is a regular one (which the load does not use up) and a thread
+// can be had, else when asked for.
+std::future<Provenance> ProvenanceBeside(const std::string& in) {
+    struct stat status {};
+    if (!in.empty() && ::stat(in.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        try {
+            return std::async(std::launch::async, [in] { return ProvenanceOfFile(in); });
+        } catch (const std::system_error&) {  // no thread: as below
+        }
+    }
+    return std::async(std::launch::deferred, [in] { return ProvenanceOfFile(in); });
 }
 
 // Anova, last: the text to OUTFILE ("" for standard output).

@@ -78,17 +78,24 @@ void Marginal(const WithinTables& t, std::uint32_t from, std::uint32_t to, const
 
 // Each line of a factor's levels in a marginal table (`levels` entries
 // `stride` apart) l times over less its sum: the line centred, l times over.
-// `sum` is scratch.
+// `sum` is scratch (a GMP integer's room kept; a 64-bit sum stays in a register).
 template <class Value>
 void Centre(std::vector<Value>& a, std::size_t stride, std::size_t levels, Value& sum) {
     const Value l = static_cast<long>(levels);
     for (std::size_t block = 0; block < a.size(); block += stride * levels)
         for (std::size_t start = block; start < block + stride; ++start) {
-            sum = 0;
-            for (std::size_t j = 0; j < levels; ++j) sum += a[start + j * stride];
-            for (std::size_t j = 0; j < levels; ++j) {
-                Value& v = a[start + j * stride];
-                v = l * v - sum;
+            Value* line = &a[start];
+            if constexpr (std::is_same_v<Value, std::int64_t>) {
+                std::int64_t total = 0;
+                for (std::size_t j = 0; j < levels; ++j) total += line[j * stride];
+                for (std::size_t j = 0; j < levels; ++j) line[j * stride] = l * line[j * stride] - total;
+            } else {
+                sum = 0;
+                for (std::size_t j = 0; j < levels; ++j) sum += line[j * stride];
+                for (std::size_t j = 0; j < levels; ++j) {
+                    Value& v = line[j * stride];
+                    v = l * v - sum;
+                }
             }
         }
 }

@@ -1,13 +1,12 @@
 #pragma once
-// Private to the engine: what the means, the comparisons and the simple
-// effects share. The design's factors in one list (between first), the
+// Private to the engine: what the model, the means, the comparisons and the
+// simple effects share. The design's factors in one list (between first), the
 // values each of them forms from a subject's row of integer offsets, their
-// exact sums group by group with the products within blocks of them (as
-// SumGroups of Scores.h sums each value alone or all their products, a
-// family's or a slice's products here; blocks of subjects in 64 bits where
-// the values allow), and the exact figures of those sums: a group's mean of a
-// value, the deviations about it, their pooled variance, an equal-weighted
-// mean over groups; each figure rounded once at the end.
+// exact sums group by group with the products within blocks of them (an
+// effect's, a family's or a slice's products; blocks of subjects in 64 bits
+// where the values allow), and the exact figures of those sums: a group's
+// mean of a value, the deviations about it, their pooled variance, an
+// equal-weighted mean over groups; each figure rounded once at the end.
 
 #include <gmpxx.h>
 
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "anova/Analysis.h"
+#include "anova/detail/BlockProducts.h"
 #include "anova/detail/Scores.h"
 #include "stats/Intervals.h"
 
@@ -76,11 +76,16 @@ inline mpq_class Ratio(const mpz_class& num, const mpz_class& den) {
 }
 
 // The values a pass sums, in blocks of consecutive values whose products
-// within the block are summed too (a value alone: its square).
+// within the block are summed too (a value alone: its square). A pass's fill
+// writes the values, or where `source` is given the values it is drawn from:
+// value i is the fill's value source[i] (one written once and summed in
+// several blocks).
 struct Blocks {
     std::vector<std::size_t> first, size, offset;  // per block; offset: of its size^2 products
     std::vector<std::size_t> of;                   // per value: its block
     std::size_t products = 0;
+    std::vector<std::size_t> source;  // per value, or none: the values themselves
+    std::size_t filled = 0;           // the values the fill writes, where `source` is given
 
     // Blocks of the sizes given, in order.
     explicit Blocks(const std::vector<std::size_t>& sizes) {
@@ -94,6 +99,9 @@ struct Blocks {
     // k values each alone.
     static Blocks Alone(std::size_t k) { return Blocks(std::vector<std::size_t>(k, 1)); }
     std::size_t Values() const { return of.size(); }
+    // The fill's values, and which of them value i is.
+    std::size_t Filled() const { return source.empty() ? Values() : filled; }
+    std::size_t Source(std::size_t i) const { return source.empty() ? i : source[i]; }
     bool AllAlone() const { return products == of.size(); }
     // Where the product of values i and j (of one block) is.
     std::size_t At(std::size_t i, std::size_t j) const {
@@ -138,10 +146,6 @@ struct Summed {
     mpq_class Deviations(std::size_t g, std::size_t i) const { return Deviations(g, i, i); }
 };
 
-// How many subjects the blocked sums take in 64 bits before adding them to
-// the 128-bit totals.
-inline constexpr std::size_t kSumBlock = 32;
-
 // Whether the blocked sums hold for values of magnitude up to growth x the
 // largest offset: each value within 2^31 (biased into 32 bits, whose
 // products are exact 64-bit multiplies), and a block's sums of products
@@ -162,11 +166,12 @@ inline bool BlockedFits(const Scores& scores, long double growth) {
 template <class Fill>
 std::vector<Summed::Group> SumBlocked(const Scores& scores, const Blocks& blocks, Fill&& fill) {
     constexpr std::size_t B = kSumBlock;
-    const std::size_t k = blocks.Values(), cells = scores.cells, products = blocks.products;
+    const std::size_t k = blocks.Values(), raw = blocks.Filled(), cells = scores.cells,
+                      products = blocks.products;
     std::vector<Summed::Group> out(scores.order.Groups());
-    std::vector<std::int64_t> values(k);
-    std::vector<std::uint32_t> laid(k * B);
-    std::vector<std::uint64_t> sums(k);
+    std::vector<std::int64_t> values(raw);
+    std::vector<std::uint32_t> laid(raw * B);
+    std::vector<std::uint64_t> sums(raw), dots(k);
     for (std::size_t g = 0; g < out.size(); ++g) {
         std::vector<Int128> sum(k, 0), total(products, 0);
         const std::size_t first = scores.order.start[g], last = scores.order.start[g + 1];
@@ -177,27 +182,28 @@ std::vector<Summed::Group> SumBlocked(const Scores& scores, const Blocks& blocks
                     fill(&scores.small[(block + t) * cells], values.data());
                 else
                     std::fill(values.begin(), values.end(), 0);
-                for (std::size_t i = 0; i < k; ++i)
-                    laid[i * B + t] = static_cast<std::uint32_t>(values[i]) ^ 0x80000000u;
+                for (std::size_t r = 0; r < raw; ++r)
+                    laid[r * B + t] = static_cast<std::uint32_t>(values[r]) ^ 0x80000000u;
             }
-            for (std::size_t i = 0; i < k; ++i) {
-                const std::uint32_t* u = &laid[i * B];
+            for (std::size_t r = 0; r < raw; ++r) {
+                const std::uint32_t* u = &laid[r * B];
                 std::uint64_t s = 0;
                 for (std::size_t t = 0; t < B; ++t) s += u[t];
-                sums[i] = s;
-                sum[i] += static_cast<std::int64_t>(s - (std::uint64_t{B} << 31));
+                sums[r] = s;
             }
+            for (std::size_t i = 0; i < k; ++i)
+                sum[i] += static_cast<std::int64_t>(sums[blocks.Source(i)] - (std::uint64_t{B} << 31));
             // sum x_i x_j = sum u_i u_j - 2^31 (sum u_i + sum u_j) + B 2^62, modulo 2^64.
             for (std::size_t i = 0; i < k; ++i) {
-                const std::size_t b = blocks.of[i];
-                const std::uint32_t* u = &laid[i * B];
-                for (std::size_t j = i; j < blocks.first[b] + blocks.size[b]; ++j) {
-                    const std::uint32_t* v = &laid[j * B];
-                    std::uint64_t c = 0;
-                    for (std::size_t t = 0; t < B; ++t) c += std::uint64_t{u[t]} * v[t];
-                    total[blocks.At(i, j)] +=
-                        static_cast<std::int64_t>(c - ((sums[i] + sums[j]) << 31) + (std::uint64_t{B} << 62));
-                }
+                const std::size_t b = blocks.of[i], end = blocks.first[b] + blocks.size[b], u = blocks.Source(i);
+                if (blocks.source.empty())
+                    BlockProducts(laid.data(), i, end, dots.data());
+                else
+                    BlockProducts(laid.data(), u, &blocks.source[i], end - i, dots.data());
+                Int128* to = &total[blocks.At(i, i)];
+                for (std::size_t j = i; j < end; ++j)
+                    to[j - i] += static_cast<std::int64_t>(dots[j - i] - ((sums[u] + sums[blocks.Source(j)]) << 31) +
+                                                           (std::uint64_t{B} << 62));
             }
         }
         Summed::Group& m = out[g];
@@ -275,6 +281,37 @@ std::vector<Summed::Group> SumDirect(const Scores& scores, const Blocks& blocks,
     return out;
 }
 
+// A pass's fill where the values are drawn from those it writes (Blocks'
+// `source`): it writes them, then each value from its own, for the passes
+// that take every value as it is.
+template <class Fill>
+class DrawnValues {
+public:
+    DrawnValues(const Blocks& blocks, Fill& fill) : blocks_(blocks), fill_(fill) {}
+
+    template <class Row, class T>
+    void operator()(const Row* row, T* out) {
+        std::vector<T>& raw = Raw<T>();
+        raw.resize(blocks_.Filled());
+        fill_(row, raw.data());
+        for (std::size_t i = 0; i < blocks_.Values(); ++i) out[i] = raw[blocks_.Source(i)];
+    }
+
+private:
+    template <class T>
+    std::vector<T>& Raw() {
+        if constexpr (std::is_same_v<T, mpz_class>)
+            return wide_;
+        else
+            return narrow_;
+    }
+
+    const Blocks& blocks_;
+    Fill& fill_;
+    std::vector<std::int64_t> narrow_;
+    std::vector<mpz_class> wide_;
+};
+
 // The moments of the values fill(row, out) forms in one pass over the
 // subjects, the divisors given, with the same values of the cells'
 // references: blocked where that holds, else directly.
@@ -287,13 +324,14 @@ Summed SumValues(const Scores& scores, Blocks blocks, std::vector<std::int64_t> 
     out.reference.assign(out.divisor.size(), 0);
     std::vector<mpz_class> reference = scores.reference;
     reference.resize(scores.cells, 0);
-    fill(static_cast<const mpz_class*>(reference.data()), out.reference.data());
+    DrawnValues<Fill> drawn(out.blocks, fill);
+    drawn(static_cast<const mpz_class*>(reference.data()), out.reference.data());
     if (BlockedFits(scores, growth))
         out.groups = SumBlocked(scores, out.blocks, fill);
     else if (QuickFits(scores, growth))
-        out.groups = SumDirect<std::int64_t, Int128>(scores, out.blocks, fill);
+        out.groups = SumDirect<std::int64_t, Int128>(scores, out.blocks, drawn);
     else
-        out.groups = SumDirect<mpz_class, mpz_class>(scores, out.blocks, fill);
+        out.groups = SumDirect<mpz_class, mpz_class>(scores, out.blocks, drawn);
     return out;
 }
 
@@ -310,9 +348,6 @@ public:
         for (std::size_t f = grid.between; f < grid.Factors(); ++f) {
             levelStart_.push_back(next);
             next += grid.levels[f];
-            std::vector<std::uint32_t> level(cells);
-            for (std::size_t c = 0; c < cells; ++c) level[c] = static_cast<std::uint32_t>(grid.LevelOf(c, f));
-            cellLevel_.push_back(std::move(level));
         }
         total_ = next++;
         raw_ = next;
@@ -342,18 +377,22 @@ public:
     // The magnitude of a value over the largest offset.
     long double Growth() const { return 2.0L * static_cast<long double>(grid_.cells) + 2; }
 
-    // Writes the values of `row` into out[0, Count()).
+    // Writes the values of `row` into out[0, Count()). A level's sum runs
+    // over its cells in their order: the runs of `stride` cells `k stride` apart.
     template <class Row, class T>
     void Fill(const Row* row, T* out) const {
         const std::size_t cells = grid_.cells;
         T total = 0;
         for (std::size_t c = 0; c < cells; ++c) out[c] = row[c], total += out[c];
-        for (std::size_t f = 0; f < cellLevel_.size(); ++f) {
+        for (std::size_t f = 0; f < levelStart_.size(); ++f) {
             T* sums = out + levelStart_[f];
-            const std::size_t k = grid_.levels[grid_.between + f];
-            for (std::size_t l = 0; l < k; ++l) sums[l] = 0;
-            const std::uint32_t* level = cellLevel_[f].data();
-            for (std::size_t c = 0; c < cells; ++c) sums[level[c]] += out[c];
+            const std::size_t k = grid_.levels[grid_.between + f], stride = grid_.stride[grid_.between + f];
+            for (std::size_t l = 0; l < k; ++l) {
+                T sum = 0;
+                for (std::size_t outer = l * stride; outer < cells; outer += k * stride)
+                    for (std::size_t c = outer; c < outer + stride; ++c) sum += out[c];
+                sums[l] = sum;
+            }
         }
         if (!normalised_) {
             out[total_] = total;
@@ -361,7 +400,7 @@ public:
         }
         const auto times = [](const T& x, std::size_t m) -> T { return x * static_cast<long>(m); };
         for (std::size_t c = 0; c < cells; ++c) out[raw_ + c] = times(out[c], cells) - total;
-        for (std::size_t f = 0; f < cellLevel_.size(); ++f) {
+        for (std::size_t f = 0; f < levelStart_.size(); ++f) {
             const std::size_t k = grid_.levels[grid_.between + f];
             for (std::size_t l = 0; l < k; ++l)
                 out[raw_ + levelStart_[f] + l] = times(out[levelStart_[f] + l], k) - total;
@@ -373,7 +412,6 @@ private:
     const FactorGrid& grid_;
     bool normalised_;
     std::vector<std::size_t> levelStart_;
-    std::vector<std::vector<std::uint32_t>> cellLevel_;
     std::size_t total_ = 0, raw_ = 0, count_ = 0;
 };
 

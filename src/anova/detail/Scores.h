@@ -1,7 +1,7 @@
 #pragma once
 // Private to the engine: the design's scores as exact integers on one unit,
-// the subjects in the order of their between cells, and the exact moments of
-// values formed from them within each cell.
+// the subjects in the order of their between cells, and the roundings of
+// the exact figures formed from them (their sums are FollowUps.h's).
 //
 // A cell's score is units / (rows 10^scale), the decimals it was averaged
 // from: over the whole design every score is then an integer times the unit
@@ -21,13 +21,14 @@
 
 #include <gmpxx.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 #include <vector>
 
 #include "design/Design.h"
 #include "runtime/Extended.h"
+#include "runtime/MemoryBudget.h"
 #include "runtime/WideInteger.h"
 
 namespace morvane::anova::detail {
@@ -61,7 +62,7 @@ struct Scores {
     // The offsets, rank by rank: the subject of rank r in cell c at
     // r * cells + c. The quick strategy's in `small` (each within 2^31 - 1 in
     // magnitude, the largest `bound`), the sure one's in `wide`.
-    std::vector<std::int32_t> small;
+    LargeVector<std::int32_t> small;
     std::vector<mpz_class> wide;
     std::int64_t bound = 0;
     // Whether the integers are the exact decimals (else the extended values).
@@ -79,51 +80,19 @@ Scores IntegerScores(const DesignData& design, Strategy strategy = Strategy::Qui
 Extended Rounded(const mpq_class& x);
 // sign * sqrt(square) correctly rounded; square >= 0.
 Extended RoundedRoot(const mpq_class& square, int sign = 1);
+// The same of num / den (num >= 0, den > 0), in any terms.
+Extended RoundedRoot(const mpz_class& num, const mpz_class& den, int sign);
 
-// The integer type a value formed from a row of offsets is held in: 64 bits
-// from the quick strategy's 31-bit offsets, GMP from the sure one's.
-template <class Offset>
-using Wide = std::conditional_t<std::is_same_v<Offset, std::int32_t>, std::int64_t, mpz_class>;
+// Int128 as a GMP integer.
+mpz_class BigOf(Int128 value);
 
-// The moments of one value of each subject within a group, exact: its count,
-// its sum and n times its sum of squares less the sum squared (n^2 times the
-// variance's numerator over n).
-struct Moment {
-    std::int64_t n = 0;
-    mpz_class sum, centred;
-
-    // The group's mean of the value, and its sum of squared deviations.
-    mpq_class Mean() const { return n > 0 ? mpq_class(sum, n) : mpq_class(0); }
-    mpq_class Deviations() const { return n > 0 ? mpq_class(centred, n) : mpq_class(0); }
-};
-
-// The moments, group by group, of k values of each subject and (with
-// `crossed`) of every pair's products: k x k row-major centred cross
-// products, else the k diagonal entries.
-struct CrossMoments {
-    std::int64_t n = 0;
-    std::size_t k = 0;
-    bool crossed = false;
-    std::vector<mpz_class> sum;      // k
-    std::vector<mpz_class> centred;  // k x k (crossed) or k: n sum v_i v_j - sum v_i sum v_j
-
-    const mpz_class& Centred(std::size_t i, std::size_t j) const {
-        return crossed ? centred[i * k + j] : centred[i];
-    }
-};
-
-// For each group, the moments of the k values fill(row, out) writes for each
-// subject from its row of offsets (`row` a const std::int32_t* or const
-// mpz_class*; `out` of Wide<that> * k). `growth` bounds the magnitude of a
-// value over the largest offset (the sum of its weights' magnitudes): where
-// the quick strategy's values and their products could leave 64 and 128 bits
-// the rows are taken as GMP integers instead. Groups without subjects have
-// n = 0 and zero sums. The offsets' reference is not in the values: a value
-// with weights w has the reference sum_c w_c reference[c] to add to its mean.
-template <class Fill>
-std::vector<CrossMoments> SumGroups(const Scores& scores, std::size_t k, bool crossed, long double growth,
-                                    Fill&& fill);
+// Whether values of magnitude up to growth x the largest offset, and sums of
+// their products over n subjects, stay within 64 and 128 bits.
+inline bool QuickFits(const Scores& scores, long double growth) {
+    if (!scores.Quick()) return false;
+    const long double v = growth * static_cast<long double>(std::max<std::int64_t>(scores.bound, 1));
+    const auto n = static_cast<long double>(std::max<std::size_t>(scores.subjects, 1));
+    return v < 0x1p62L && n * v * v < 0x1p125L;
+}
 
 }  // namespace morvane::anova::detail
-
-#include "anova/detail/ScoresSums.h"
