@@ -279,7 +279,9 @@ TEST(ApaOutput, TheTableOfAMixedDesignHasEveryEffectInTheDesignsOrder) {
     //   a <- aov_ez("s", "y", d, between = c("g", "h"), within = c("A", "B"), type = 3)
     //   a$anova_table; summary(a)$pval.adjustments
     // MSE is the error's mean square on the uncorrected df: afex's MSE times
-    // den Df / 22 (B: 3.414160117 * 20.25713755 / 22 = 3.14).
+    // den Df / 22 (B: 3.414160117 * 20.25713755 / 22 = 3.14). Partial eta
+    // squared's interval of an effect of more than one df is on the df
+    // Greenhouse and Geisser's epsilon corrects, as the sentences give it.
     const std::vector<std::string> gg{
         "Effect\tdf\tError df\tF\tMSE\tp\tε\tηp² [90% CI]\tηG²",
         "g\t1\t11\t5.58\t17.98\t.038\t—\t.34 [.01, .61]\t.22",
@@ -289,14 +291,14 @@ TEST(ApaOutput, TheTableOfAMixedDesignHasEveryEffectInTheDesignsOrder) {
         "g × A\t1\t11\t0.00\t2.24\t.960\t—\t.00 [.00, .00]\t.00",
         "h × A\t1\t11\t4.77\t2.24\t.052\t—\t.30 [.00, .59]\t.03",
         "g × h × A\t1\t11\t0.32\t2.24\t.582\t—\t.03 [.00, .30]\t.00",
-        "B\t1.84\t20.26\t20.28\t3.14\t< .001\t.92\t.65 [.41, .77]\t.27",
-        "g × B\t1.84\t20.26\t0.09\t3.14\t.905\t.92\t.01 [.00, .05]\t.00",
-        "h × B\t1.84\t20.26\t0.12\t3.14\t.876\t.92\t.01 [.00, .07]\t.00",
-        "g × h × B\t1.84\t20.26\t1.04\t3.14\t.366\t.92\t.09 [.00, .27]\t.02",
+        "B\t1.84\t20.26\t20.28\t3.14\t< .001\t.92\t.65 [.40, .77]\t.27",
+        "g × B\t1.84\t20.26\t0.09\t3.14\t.905\t.92\t.01 [.00, .06]\t.00",
+        "h × B\t1.84\t20.26\t0.12\t3.14\t.876\t.92\t.01 [.00, .09]\t.00",
+        "g × h × B\t1.84\t20.26\t1.04\t3.14\t.366\t.92\t.09 [.00, .28]\t.02",
         "A × B\t1.97\t21.63\t8.30\t2.75\t.002\t.98\t.43 [.14, .61]\t.11",
-        "g × A × B\t1.97\t21.63\t0.90\t2.75\t.421\t.98\t.08 [.00, .25]\t.01",
+        "g × A × B\t1.97\t21.63\t0.90\t2.75\t.421\t.98\t.08 [.00, .26]\t.01",
         "h × A × B\t1.97\t21.63\t1.43\t2.75\t.262\t.98\t.11 [.00, .31]\t.02",
-        "g × h × A × B\t1.97\t21.63\t0.41\t2.75\t.667\t.98\t.04 [.00, .17]\t.01"};
+        "g × h × A × B\t1.97\t21.63\t0.41\t2.75\t.667\t.98\t.04 [.00, .18]\t.01"};
     EXPECT_EQ(TabRows(ApaSummaryTabs(r, InDesign(DfCorrection::GreenhouseGeisser))), gg);
 
     // Huynh-Feldt as computed (B 1.097277, A x B 1.195394), applied capped: the uncorrected df;
@@ -318,7 +320,7 @@ TEST(ApaOutput, TheTableOfAMixedDesignHasEveryEffectInTheDesignsOrder) {
                   "a2; of B: b1, b2, b3. "),
         std::string::npos)
         << text;
-    EXPECT_NE(text.find("(noncentral F on the uncorrected df)"), std::string::npos);
+    EXPECT_NE(text.find("(noncentral F on the corrected df)"), std::string::npos);
     EXPECT_NE(text.find("types II and III differ for this design"), std::string::npos);
     EXPECT_NE(text.find("Mixed-Design Analysis of Variance\n"), std::string::npos);
     const std::string ja = ApaSummaryTabs(r, InDesign(DfCorrection::None, OutputLanguage::Japanese));
