@@ -1,8 +1,8 @@
 // The one engine on 10^6 scores: 10^4 subjects x 10 x 10 within cells with
 // two decimals, in one group (a data file's study) and in three of unequal
 // size, with effects of every factor; and the random study of the other
-// benchmarks (scores 0.0 to 99.9, no effects), beside the study's own
-// analysis of it. The means, comparisons and simple effects alone, each
+// benchmarks (scores 0.0 to 99.9, no effects). The means, comparisons and
+// simple effects alone, each
 // strategy, and the whole analysis (the model on one thread, the rest beside
 // it): wall time, and the processor time of both threads.
 
@@ -12,7 +12,6 @@
 
 #include "RunBenchmarks.h"
 #include "StudyGenerator.h"
-#include "analysis/FullAnalysis.h"
 #include "anova/Analysis.h"
 #include "anova/detail/Analyse.h"
 #include "anova/detail/Steps.h"
@@ -92,12 +91,6 @@ void Whole(benchmark::State& state, Kind kind, anova::detail::Strategy strategy)
     for (auto _ : state) benchmark::DoNotOptimize(anova::detail::AnalyseWith(design, {}, strategy));
 }
 
-// The study's own analysis of the random study, its parse of the scores included.
-void Old(benchmark::State& state) {
-    StudyStore& store = RandomStudy();
-    for (auto _ : state) benchmark::DoNotOptimize(AnalyseStudy(store, '.'));
-}
-
 void Register() {
     using anova::detail::Strategy;
     const auto ms = benchmark::kMillisecond;
@@ -115,10 +108,6 @@ void Register() {
             ->MeasureProcessCPUTime()
             ->UseRealTime();
     benchmark::RegisterBenchmark("Engine/study/sure", Whole, Kind::Study, Strategy::Sure)
-        ->Unit(ms)
-        ->MeasureProcessCPUTime()
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("StudyAnalysis/random", Old)
         ->Unit(ms)
         ->MeasureProcessCPUTime()
         ->UseRealTime();

@@ -1,5 +1,6 @@
 #include "properties/AnalysisProperties.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -8,11 +9,11 @@
 #include <string_view>
 #include <utility>
 
-#include "analysis/FullAnalysis.h"
-#include "analysis/ResultFields.h"
+#include "anova/Analysis.h"
 #include "anova/AnalysisFields.h"
+#include "anova/StudyPrecision.h"
+#include "design/StudyDesign.h"
 #include "output/AnovaFormats.h"
-#include "output/Bridges.h"
 #include "properties/BudgetScope.h"
 #include "properties/CsvModel.h"
 #include "properties/MemoryFile.h"
@@ -26,8 +27,8 @@ namespace morvane::properties {
 namespace {
 
 // The checks of every figure of the results, each in the range its
-// description gives it (analysis/ResultFields.h), named by its path when it fails.
-class RangeChecks : public FigureVisitor {
+// description gives it (anova/AnalysisFields.h), named by its path when it fails.
+class RangeChecks : public FigureVisitorBase {
 public:
     void Number(const char* key, const std::optional<Extended>& v, Range range) {
         if (v) Check(key, *v, range);
@@ -51,9 +52,9 @@ public:
         Check(key, i->upper, range);
         if (!(i->lower <= i->upper)) Fail(key, i->lower, "has its lower end above its upper end");
     }
-    // No degrees of freedom are negative, a study without subjects's too.
+    // No degrees of freedom or counts are negative, a study without subjects's too.
     void Integer(const char* key, std::int64_t v) {
-        if (v < 0 && std::string_view(key) != "subjects") Fail(key, static_cast<Extended>(v), "is negative");
+        if (v < 0) Fail(key, static_cast<Extended>(v), "is negative");
     }
     void IntegerPair(const char* key, std::int64_t first, std::int64_t second, bool defined) {
         if (defined) Integer(key, first), Integer(key, second);
@@ -94,23 +95,39 @@ private:
 };
 
 // Beside the ranges: what a figure says about another.
-void RequireConsistentSphericity(const FullAnalysis& r) {
-    for (const auto& [name, e] : {std::pair{"A", &r.A}, std::pair{"B", &r.B}, std::pair{"AB", &r.AB}}) {
-        if (!e->sphericity) continue;
-        const Sphericity& s = *e->sphericity;
+void RequireConsistentSphericity(const anova::Analysis& a) {
+    for (const anova::Effect& e : a.effects) {
+        if (!e.sphericity) continue;
+        const Sphericity& s = *e.sphericity;
         if (s.chiSquareInfinite && (s.chiSquare || s.mauchlyW != Extended{0} || s.p != Extended{0}))
-            throw Violation(std::string(name) + ": an infinite chi-square without W = 0 and p = 0");
+            throw Violation(e.key + ": an infinite chi-square without W = 0 and p = 0");
     }
-    for (const PrecisionFigure& f : r.precision.sums)
+}
+
+void RequireSoundPrecision(const PrecisionCheck& precision) {
+    for (const PrecisionFigure& f : precision.sums)
         if (f.correctDigits < 0 || f.correctDigits > 19)
             throw Violation(std::string("precision ") + f.name + ": " + std::to_string(f.correctDigits) +
                             " correct digits");
 }
 
-void RequireSoundOutputs(const FullAnalysis& analysis) {
+// A mean for every between x within cell and for every level of every factor.
+void RequireEveryMean(const anova::Analysis& a) {
+    if (a.subjects < 1) return;
+    std::size_t cells = 1;
+    for (std::size_t f = 0; f < a.Factors(); ++f) cells *= a.FactorAt(f).levels.size();
+    Require(a.cellMeans.size() == cells, "a mean for each cell");
+    Require(a.marginalMeans.size() == a.Factors(), "the marginal means of each factor");
+    for (std::size_t f = 0; f < a.Factors() && f < a.marginalMeans.size(); ++f)
+        Require(a.marginalMeans[f].size() == a.FactorAt(f).levels.size(), "a mean for each level");
+}
+
+void RequireSoundOutputs(const anova::Analysis& analysis, const PrecisionCheck& precision) {
+    OutputOptions options;
+    options.layout = OutputLayout::Study;
     for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json,
                                AnovaFormat::Apa, AnovaFormat::Html}) {
-        const std::string out = FormatAnalysis(analysis, format);
+        const std::string out = FormatAnalysis(analysis, format, options, &precision);
         const char* name = format == AnovaFormat::Text       ? "text"
                            : format == AnovaFormat::Markdown ? "markdown"
                            : format == AnovaFormat::Csv      ? "csv"
@@ -130,21 +147,6 @@ void RequireSoundOutputs(const FullAnalysis& analysis) {
 
 }  // namespace
 
-void RequireSoundFigures(const FullAnalysis& r) {
-    if (r.subjects >= 1 && r.levelsA >= 1 && r.levelsB >= 1) {
-        Require(r.cells.size() == static_cast<std::size_t>(r.levelsA) * static_cast<std::size_t>(r.levelsB),
-                "a mean for each cell");
-        Require(r.marginalA.size() == static_cast<std::size_t>(r.levelsA), "a mean for each level of A");
-        Require(r.marginalB.size() == static_cast<std::size_t>(r.levelsB), "a mean for each level of B");
-    }
-    RangeChecks check;
-    ForEachUnivariateField(r, check);
-    ForEachModelCheckField(r, check);
-    RequireConsistentSphericity(r);
-    // The same figures as the outputs carry them.
-    RequireSoundFigures(FromStudyAnalysis(r));
-}
-
 void RequireSoundFigures(const anova::Analysis& a) {
     RangeChecks check;
     const anova::Keys keys{a, anova::Keying::Design, true};
@@ -152,6 +154,8 @@ void RequireSoundFigures(const anova::Analysis& a) {
     anova::ForEachFollowUpField(a, check, keys);
     anova::ForEachCheckField(a, check, keys);
     anova::ForEachRankField(a, check, keys);
+    RequireConsistentSphericity(a);
+    RequireEveryMean(a);
 }
 
 int CheckAnalysisBytes(std::string_view bytes, std::uint64_t memoryBudget) {
@@ -167,21 +171,28 @@ int CheckAnalysisBytes(std::string_view bytes, std::uint64_t memoryBudget) {
     int analyses = 0;
     for (char separator : {'.', ','}) {
         if (separator == ',' && bytes.find(',') == std::string_view::npos) continue;
-        std::optional<FullAnalysis> analysis;
+        std::optional<anova::Analysis> analysis;
+        std::optional<PrecisionCheck> precision;
         try {
-            analysis = AnalyseStudy(store, separator);
+            analysis = anova::Analyse(DesignFromStudy(store, separator));
+            precision = anova::CheckStudyResultsFile(store, separator, *analysis);
         } catch (const ConvertError&) {
             continue;
         } catch (const OverflowError&) {
             continue;
+        } catch (const OutOfMemoryError&) {
+            continue;  // the design's arrays beyond the budget the store's were within
         } catch (const Error& error) {
-            throw Violation("AnalyseStudy failed with " + Quote(error.message()) + " for " + Quote(bytes));
+            throw Violation("the analysis failed with " + Quote(error.message()) + " for " + Quote(bytes));
         }
-        Require(analysis->subjects == store.SubjectCount && analysis->levelsA == store.LevelCountA &&
-                    analysis->levelsB == store.LevelCountB,
+        const auto subjects = static_cast<std::int64_t>(std::max(store.SubjectCount, 0));
+        Require(analysis->subjectsRead == subjects && analysis->within.size() == 2 &&
+                    analysis->within[0].levels.size() == static_cast<std::size_t>(std::max(store.LevelCountA, 0)) &&
+                    analysis->within[1].levels.size() == static_cast<std::size_t>(std::max(store.LevelCountB, 0)),
                 "the analysis has another design than the study");
         RequireSoundFigures(*analysis);
-        RequireSoundOutputs(*analysis);
+        RequireSoundPrecision(*precision);
+        RequireSoundOutputs(*analysis, *precision);
         ++analyses;
     }
     return analyses;

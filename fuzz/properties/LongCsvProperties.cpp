@@ -5,13 +5,12 @@
 #include <set>
 #include <string>
 
-#include "design/DesignAnalysis.h"
+#include "anova/Analysis.h"
 #include "exact/ExactFraction.h"
 #include "exchange/ExchangeMessages.h"
-#include "output/Bridges.h"
 #include "exchange/RoleGuess.h"
 #include "exchange/detail/LongCsvRows.h"  // the reading split at a chosen byte
-#include "output/DesignFormats.h"
+#include "output/AnovaFormats.h"
 #include "properties/AnalysisProperties.h"
 #include "properties/BudgetScope.h"
 #include "properties/CsvModel.h"
@@ -149,23 +148,23 @@ constexpr std::size_t kAnalysedScores = 4096;
 
 void CheckDesignAnalysis(const DesignData& design, bool typeII) {
     if (design.Subjects() * design.Cells() > kAnalysedScores) return;
-    DesignOptions options;
-    options.type = typeII ? SsType::TypeII : SsType::TypeIII;
+    anova::Options options;
+    options.type = typeII ? anova::SsType::TypeII : anova::SsType::TypeIII;
     if (!design.between.empty()) options.observed.push_back(design.between.front().name);
-    DesignAnalysis analysis;
+    anova::Analysis analysis;
     try {
-        analysis = AnalyseDesign(design, options);
+        analysis = anova::Analyse(design, options);
     } catch (const OverflowError&) {
         return;
     } catch (const std::exception& error) {
-        throw Violation(std::string("AnalyseDesign threw an exception of no overflow: ") + error.what());
+        throw Violation(std::string("the analysis threw an exception of no overflow: ") + error.what());
     }
-    RequireSoundFigures(FromDesignAnalysis(analysis));
+    RequireSoundFigures(analysis);
     for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Json,
                                AnovaFormat::Apa, AnovaFormat::Html}) {
         std::string out;
         try {
-            out = FormatDesignAnalysis(analysis, format);
+            out = FormatAnalysis(analysis, format);
         } catch (const OverflowError&) {
             continue;
         } catch (const std::exception& error) {

@@ -185,6 +185,8 @@ struct OutlyingSubject {
     Extended largest = 0;              // its largest studentized residual in magnitude, with its sign
 };
 inline constexpr std::size_t kOutlyingListed = 100;
+// The magnitude beyond which a studentized residual marks its subject.
+inline constexpr Extended kOutlyingStudentized = 3;
 
 // Levene's test of the scores of one within cell across the between cells.
 struct LeveneTest {

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "analysis/FullAnalysis.h"
 #include "anova/Analysis.h"
 #include "output/OutputOptions.h"
 #include "report/PrecisionCheck.h"
@@ -17,8 +16,5 @@ namespace morvane {
 // The object and a line end; in English whatever the options' language.
 std::string AnalysisJson(const anova::Analysis& analysis, const OutputOptions& options,
                          const PrecisionCheck* precision = nullptr);
-
-// The A x B x S analysis' JSON, through its bridge (output/Bridges.h) in the study's layout.
-std::string AnalysisJson(const FullAnalysis& analysis, const OutputOptions& options);
 
 }  // namespace morvane

@@ -12,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/FullAnalysis.h"
 #include "anova/Analysis.h"
 #include "output/OutputOptions.h"
 #include "report/PrecisionCheck.h"
@@ -32,10 +31,6 @@ std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name);
 // study's end with the conventions.
 std::string FormatAnalysis(const anova::Analysis& analysis, AnovaFormat format,
                            const OutputOptions& options = {}, const PrecisionCheck* precision = nullptr);
-
-// The A x B x S analysis' formats, through its bridge (output/Bridges.h) in the study's layout.
-std::string FormatAnalysis(const FullAnalysis& analysis, AnovaFormat format,
-                           const OutputOptions& options = {});
 
 // The note at the top of each format of an analysis of fewer than two subjects (UTF-8).
 std::string FewerSubjectsNote();

@@ -35,7 +35,7 @@ std::vector<EffectFigures> AllFigures(const Analysis& r, const ApaOptions& optio
     std::vector<EffectFigures> figures;
     for (const anova::Effect& e : r.effects)
         figures.push_back(apa::FiguresOf(
-            e.name, {e.effect, e.error, e.f, std::nullopt, e.p, e.partialEtaSquared, e.generalizedEtaSquared,
+            e.name, {e.effect, e.error, e.f, e.p, e.partialEtaSquared, e.generalizedEtaSquared,
                      corrected && e.sphericity ? e.partialEtaSquaredCIGG : e.partialEtaSquaredCI,
                      apa::Applied(e.sphericity, options.correction)}));
     return figures;

@@ -11,9 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/FullAnalysis.h"
 #include "anova/Analysis.h"
-#include "design/DesignAnalysis.h"
 #include "output/Figures.h"
 #include "output/OutputOptions.h"
 
@@ -37,22 +35,5 @@ std::string ApaSummaryTabs(const anova::Analysis& analysis, const ApaOptions& op
 std::vector<std::string> ReadySentences(const anova::Analysis& analysis, const ApaOptions& options);
 // The same, each after its effect's name: "B: F(1.14, 7.95) = 29.22, ...".
 std::vector<std::string> NamedSentences(const anova::Analysis& analysis, const ApaOptions& options);
-
-// The same of the two engines' results, through their bridges (output/Bridges.h):
-// the A x B x S analysis in the study's layout, a design's in the general one.
-std::string ApaText(const FullAnalysis& analysis, const ApaOptions& options);
-std::string ApaHtmlDocument(const FullAnalysis& analysis, const ApaOptions& options);
-std::string ApaSummaryHtml(const FullAnalysis& analysis, const ApaOptions& options);
-std::string ApaSummaryRtf(const FullAnalysis& analysis, const ApaOptions& options);
-std::string ApaSummaryTabs(const FullAnalysis& analysis, const ApaOptions& options);
-std::vector<std::string> ReadySentences(const FullAnalysis& analysis, const ApaOptions& options);
-std::vector<std::string> NamedSentences(const FullAnalysis& analysis, const ApaOptions& options);
-std::string ApaText(const DesignAnalysis& analysis, const ApaOptions& options);
-std::string ApaHtmlDocument(const DesignAnalysis& analysis, const ApaOptions& options);
-std::string ApaSummaryHtml(const DesignAnalysis& analysis, const ApaOptions& options);
-std::string ApaSummaryRtf(const DesignAnalysis& analysis, const ApaOptions& options);
-std::string ApaSummaryTabs(const DesignAnalysis& analysis, const ApaOptions& options);
-std::vector<std::string> ReadySentences(const DesignAnalysis& analysis, const ApaOptions& options);
-std::vector<std::string> NamedSentences(const DesignAnalysis& analysis, const ApaOptions& options);
 
 }  // namespace morvane

@@ -118,12 +118,6 @@ std::string CorrectionName(DfCorrection correction, OutputLanguage language) {
     return language == OutputLanguage::Japanese ? "なし" : "none";
 }
 
-std::string CorrectionShortName(DfCorrection correction) {
-    return correction == DfCorrection::GreenhouseGeisser ? "GG"
-           : correction == DfCorrection::HuynhFeldt      ? "HF"
-                                                         : "";
-}
-
 std::string LevelPercent(Extended level) {
     return GeneralText(level * 100, 6);
 }

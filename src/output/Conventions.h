@@ -27,7 +27,7 @@ struct Convention {
 // the within-subject interval, the effect sizes' intervals, and the correction.
 std::vector<Convention> Conventions(const anova::Analysis& analysis, const OutputOptions& options);
 
-// The conventions both analyses share.
+// The conventions both layouts share.
 Convention MauchlyConvention(OutputLanguage language);
 Convention EffectSizeIntervalConvention(Extended effectSizeLevel, OutputLanguage language);
 Convention CorrectionConvention(const OutputOptions& options);
@@ -35,9 +35,8 @@ Convention CorrectionConvention(const OutputOptions& options);
 // The provenance as lines of a note: the program's version and the data file's SHA-256.
 std::vector<std::string> ProvenanceLines(const Provenance& provenance, OutputLanguage language);
 
-// The name of a correction, as a note and a heading give it ("Greenhouse–Geisser", "GG").
+// The name of a correction, as a note gives it ("Greenhouse–Geisser").
 std::string CorrectionName(DfCorrection correction, OutputLanguage language);
-std::string CorrectionShortName(DfCorrection correction);
 
 // A confidence level as a percentage's text: 0.9 is "90", 0.995 "99.5".
 std::string LevelPercent(Extended level);

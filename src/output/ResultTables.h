@@ -1,16 +1,12 @@
 #pragma once
 // The tables' vocabulary: who reads them (TableReader) and the UTF-8 texts
 // each reader gets, ready to lay out (TableText), whose one description is
-// output/AnalysisTables.h; the A x B x S analysis' tables through its bridge.
+// output/AnalysisTables.h.
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "analysis/FullAnalysis.h"
-#include "output/Figures.h"
-#include "output/OutputOptions.h"
 
 namespace morvane {
 
@@ -43,18 +39,5 @@ struct TableText {
     // What the reader should know beside the table, a line each.
     std::vector<std::string> notes;
 };
-
-// Through the bridge (output/Bridges.h), the study's tables up to its
-// precision check: the summary, sphericity, the cell means, the means of A and
-// of B, the comparisons, the simple effects, the precision check.
-// `decimalSeparator` goes into every figure. A p that is 0 (below the range of
-// the number type) shows as "< .001" to every reader.
-std::vector<TableText> TableTexts(const FullAnalysis& analysis, TableReader reader,
-                                  char decimalSeparator = '.');
-// The same in the language of `options`; the summary of the terminal and of
-// programs has the degrees of freedom and p of the correction it applies (none
-// for DfCorrection::None), the window's all of them.
-std::vector<TableText> TableTexts(const FullAnalysis& analysis, TableReader reader,
-                                  const OutputOptions& options, char decimalSeparator = '.');
 
 }  // namespace morvane

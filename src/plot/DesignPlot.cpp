@@ -11,20 +11,7 @@ QString FactorTitle(const DesignFactor& factor) {
     return QStringLiteral(u"要因 ") + QString::fromStdString(factor.name);
 }
 
-// The bar of a cell, as the A x B x S plot takes it from its means table.
-std::optional<Interval> BarOf(const DesignMean& m, ErrorBars bars) {
-    switch (bars) {
-        case ErrorBars::Ci95:
-            return m.ci95;
-        case ErrorBars::Se:
-            if (!m.se) return std::nullopt;
-            return Interval{m.mean - *m.se, m.mean + *m.se};
-        case ErrorBars::WithinCi95:
-            break;
-    }
-    return m.withinCi95;
-}
-
+// The bar of a cell: the means table's interval, or the mean plus and less its SE.
 std::optional<Interval> BarOf(const anova::Mean& m, ErrorBars bars) {
     switch (bars) {
         case ErrorBars::Ci95:
@@ -98,74 +85,6 @@ InteractionPlotData PlotDataOf(const anova::Analysis& analysis, char decimalSepa
             panel = panel * analysis.FactorAt(f).levels.size() + static_cast<std::size_t>(m.at[f]);
         const std::size_t a = line != none ? static_cast<std::size_t>(m.at[line]) : 0;
         const std::size_t i = (panel * na + a) * nb + static_cast<std::size_t>(m.at[axis]);
-        if (i >= d.means.size()) continue;
-        d.means[i] = m.mean;
-        d.bars[i] = BarOf(m, bars);
-    }
-    return d;
-}
-
-InteractionPlotData DesignPlotDataOf(const DesignAnalysis& analysis, char decimalSeparator, ErrorBars bars) {
-    InteractionPlotData d;
-    d.decimalSeparator = decimalSeparator;
-    d.barsShown = bars;
-    d.barsWithinGroups = !analysis.between.empty();
-    // Every factor, between first, as the means' levels index them.
-    std::vector<const DesignFactor*> factors;
-    for (const DesignFactor& f : analysis.between) factors.push_back(&f);
-    for (const DesignFactor& f : analysis.within) factors.push_back(&f);
-    if (analysis.within.empty()) return d;
-    const std::size_t axis = factors.size() - 1;
-    // No line factor: the one past the last.
-    const std::size_t none = factors.size();
-    const std::size_t line = analysis.within.size() >= 2 ? axis - 1 : !analysis.between.empty() ? 0 : none;
-    std::vector<std::size_t> panelFactors;
-    for (std::size_t f = 0; f < factors.size(); ++f)
-        if (f != axis && f != line) panelFactors.push_back(f);
-
-    d.axisTitle = FactorTitle(*factors[axis]);
-    for (const std::string& level : factors[axis]->levels) d.levelsB.append(QString::fromStdString(level));
-    if (line != none) {
-        d.legendTitle = FactorTitle(*factors[line]);
-        for (const std::string& level : factors[line]->levels)
-            d.levelsA.append(QString::fromStdString(level));
-    } else {
-        d.legendTitle.clear();
-        d.levelsA.append(QStringLiteral(u"平均"));
-    }
-    // The panels' titles, the last factor's levels changing fastest.
-    std::size_t panels = 1;
-    for (std::size_t f : panelFactors) panels *= factors[f]->levels.size();
-    QStringList names;
-    for (std::size_t f : panelFactors) names.append(FactorTitle(*factors[f]));
-    d.panelFactors = names.join(QStringLiteral(u" × "));
-    for (std::size_t i = 0; i < panels && !panelFactors.empty(); ++i) {
-        QStringList parts;
-        std::size_t rest = i;
-        for (std::size_t k = panelFactors.size(); k-- > 0;) {
-            const DesignFactor& f = *factors[panelFactors[k]];
-            parts.prepend(QString::fromStdString(f.name) + QStringLiteral(" = ") +
-                          QString::fromStdString(f.levels[rest % f.levels.size()]));
-            rest /= f.levels.size();
-        }
-        d.panelTitles.append(parts.join(QStringLiteral(", ")));
-    }
-    if (analysis.cellMeans.empty()) return d;
-
-    const auto na = static_cast<std::size_t>(d.levelsA.size()),
-               nb = static_cast<std::size_t>(d.levelsB.size());
-    d.means.assign(panels * na * nb, 0);
-    d.bars.assign(panels * na * nb, std::nullopt);
-    for (const DesignMean& m : analysis.cellMeans) {
-        if (m.levels.size() != factors.size()) continue;
-        bool whole = true;
-        for (std::int32_t level : m.levels) whole = whole && level >= 0;
-        if (!whole) continue;
-        std::size_t panel = 0;
-        for (std::size_t f : panelFactors)
-            panel = panel * factors[f]->levels.size() + static_cast<std::size_t>(m.levels[f]);
-        const std::size_t a = line != none ? static_cast<std::size_t>(m.levels[line]) : 0;
-        const std::size_t i = (panel * na + a) * nb + static_cast<std::size_t>(m.levels[axis]);
         if (i >= d.means.size()) continue;
         d.means[i] = m.mean;
         d.bars[i] = BarOf(m, bars);

@@ -5,19 +5,14 @@
 // and a panel per level combination of the remaining factors, between first.
 
 #include "anova/Analysis.h"
-#include "design/DesignAnalysis.h"
 #include "plot/InteractionPlot.h"
 
 namespace morvane::plot {
 
-// The plot's data from the design's cell means (names UTF-8); the factors are
-// titled "要因 NAME", the panels "NAME = LEVEL, ...".
-InteractionPlotData DesignPlotDataOf(const DesignAnalysis& analysis, char decimalSeparator,
-                                     ErrorBars bars = ErrorBars::WithinCi95);
-
-// The same of the one engine's analysis: a data file's study (A and B
-// within, no groups) draws as it always has, the levels of B along the axis
-// and a line per level of A.
+// The plot's data from the analysis' cell means (names UTF-8); the factors
+// are titled "要因 NAME", the panels "NAME = LEVEL, ...". A data file's study
+// (A and B within, no groups) draws as it always has, the levels of B along
+// the axis and a line per level of A.
 InteractionPlotData PlotDataOf(const anova::Analysis& analysis, char decimalSeparator,
                                ErrorBars bars = ErrorBars::WithinCi95);
 

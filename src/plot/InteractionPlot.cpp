@@ -8,7 +8,6 @@
 #include <limits>
 
 #include "qttext/Fonts.h"
-#include "qttext/Text.h"
 #include "runtime/NumberText.h"
 
 namespace morvane::plot {
@@ -127,45 +126,6 @@ QString PlotCaption(const InteractionPlotData& data) {
         caption += data.barsWithinGroups ? QStringLiteral(u" (Cousineau-Morey 法、Morey の補正、群ごと)")
                                          : QStringLiteral(u" (Cousineau-Morey 法、Morey の補正)");
     return caption + QStringLiteral(u"。");
-}
-
-namespace {
-
-// The bar of a cell: the means table's interval, or the mean plus and less its SE.
-std::optional<Interval> BarOf(const MeanResult& m, ErrorBars bars) {
-    switch (bars) {
-        case ErrorBars::Ci95:
-            return m.ci95;
-        case ErrorBars::Se:
-            if (!m.se) return std::nullopt;
-            return Interval{m.mean - *m.se, m.mean + *m.se};
-        case ErrorBars::WithinCi95:
-            break;
-    }
-    return m.withinCi95;
-}
-
-}  // namespace
-
-InteractionPlotData PlotDataOf(const FullAnalysis& analysis, char decimalSeparator, ErrorBars bars) {
-    InteractionPlotData d;
-    d.decimalSeparator = decimalSeparator;
-    d.barsShown = bars;
-    for (const std::string& name : analysis.namesA) d.levelsA.append(qttext::FromCp932(name));
-    for (const std::string& name : analysis.namesB) d.levelsB.append(qttext::FromCp932(name));
-    if (analysis.cells.empty()) return d;
-    const auto na = static_cast<std::size_t>(d.levelsA.size()),
-               nb = static_cast<std::size_t>(d.levelsB.size());
-    d.means.assign(na * nb, 0);
-    d.bars.assign(na * nb, std::nullopt);
-    for (const MeanResult& m : analysis.cells) {
-        if (m.a < 1 || m.b < 1 || static_cast<std::size_t>(m.a) > na || static_cast<std::size_t>(m.b) > nb)
-            continue;
-        const std::size_t i = static_cast<std::size_t>(m.a - 1) * nb + static_cast<std::size_t>(m.b - 1);
-        d.means[i] = m.mean;
-        d.bars[i] = BarOf(m, bars);
-    }
-    return d;
 }
 
 int PlotFontPixels(const QSizeF& size) {

@@ -1,8 +1,9 @@
 #pragma once
-// The interaction plot of a study: the cell means with the levels of B along
-// the horizontal axis, one line and marker shape per level of A, error bars
-// (the within-subject 95 % intervals unless asked otherwise), and a legend
-// that names them. Everything is laid out from
+// The interaction plot: the cell means with the levels of one factor along
+// the horizontal axis, one line and marker shape per level of another, error
+// bars (the within-subject 95 % intervals unless asked otherwise), and a
+// legend that names them; plot/DesignPlot.h takes an analysis to its data.
+// Everything is laid out from
 // the size of the area it is painted in, so that it is sharp at any size and on
 // any device (a widget, an image, an SVG or PDF file).
 
@@ -14,7 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/FullAnalysis.h"
+#include "runtime/Extended.h"
+#include "stats/Intervals.h"
 
 class QPainter;
 
@@ -60,10 +62,6 @@ struct InteractionPlotData {
     bool Empty() const { return means.empty(); }
     int Panels() const { return panelTitles.isEmpty() ? 1 : static_cast<int>(panelTitles.size()); }
 };
-
-// The plot's data from the analysis (the level names from code page 932).
-InteractionPlotData PlotDataOf(const FullAnalysis& analysis, char decimalSeparator,
-                               ErrorBars bars = ErrorBars::WithinCi95);
 
 // Paints the plot into `area` of `painter`'s device, on a white ground.
 void PaintInteractionPlot(QPainter& painter, const QRectF& area, const InteractionPlotData& data);

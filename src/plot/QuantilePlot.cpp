@@ -14,20 +14,6 @@
 namespace morvane::plot {
 namespace {
 
-QString StratumTitle(Stratum stratum) {
-    switch (stratum) {
-        case Stratum::AS:
-            return QStringLiteral("A x S");
-        case Stratum::BS:
-            return QStringLiteral("B x S");
-        case Stratum::ABS:
-            return QStringLiteral("A x B x S");
-        case Stratum::Subjects:
-            break;
-    }
-    return QStringLiteral(u"被験者 (S)");
-}
-
 // A figure that cannot exceed 1, without its leading zero: ".9876", "1.0000".
 QString Unit(Extended value, int decimals, char separator) {
     const std::string text = FixedText(value, decimals, separator);
@@ -49,42 +35,6 @@ QString Detail(std::size_t count, std::int64_t df, bool plotted, bool inRange, s
 }
 
 }  // namespace
-
-QuantilePlotData QuantilePlotDataOf(const FullAnalysis& analysis, char decimalSeparator) {
-    QuantilePlotData d;
-    d.decimalSeparator = decimalSeparator;
-    for (const StratumCheck& check : analysis.assumptions.strata) {
-        QuantilePanel panel;
-        panel.title = StratumTitle(check.stratum);
-        panel.points = check.quantiles;
-        panel.residuals = check.normality.count;
-        const ShapiroWilkTest& test = check.normality;
-        panel.detail = Detail(test.count, check.df, !panel.points.empty(), test.inRange, test.w, test.p,
-                              decimalSeparator);
-        d.panels.push_back(std::move(panel));
-    }
-    return d;
-}
-
-QuantilePlotData QuantilePlotDataOf(const DesignAnalysis& analysis, char decimalSeparator) {
-    QuantilePlotData d;
-    d.decimalSeparator = decimalSeparator;
-    for (const StratumNormality& stratum : analysis.normality) {
-        QuantilePanel panel;
-        panel.title = QString::fromStdString(stratum.stratum);
-        panel.points = stratum.quantiles;
-        panel.unplotted = static_cast<std::size_t>(std::max<std::int64_t>(0, stratum.unplotted));
-        const auto count = static_cast<std::size_t>(std::max<std::int64_t>(0, stratum.n));
-        panel.residuals = count - std::min(count, panel.unplotted);
-        panel.detail = Detail(panel.residuals, stratum.df, !panel.points.empty(), count >= 3 && count <= 5000,
-                              stratum.w, stratum.p, decimalSeparator);
-        if (panel.unplotted > 0 && !panel.points.empty())
-            panel.detail.replace(QStringLiteral(u" 個 · "),
-                                 QStringLiteral(u" 個 (1 人の群の %1 個を除く) · ").arg(panel.unplotted));
-        d.panels.push_back(std::move(panel));
-    }
-    return d;
-}
 
 QuantilePlotData QuantilePlotDataOf(const anova::Analysis& analysis, char decimalSeparator, bool studyTitles) {
     QuantilePlotData d;
@@ -211,7 +161,7 @@ void DrawPoints(QPainter& p, const QRectF& plot, const Axis& x, const Axis& y, c
     for (const bool beyond : {false, true}) {
         p.setPen(beyond ? outlying : usual);
         for (const QuantilePoint& point : panel.points)
-            if ((std::fabs(point.studentized) > kOutlyingStudentized) == beyond)
+            if ((std::fabs(point.studentized) > anova::kOutlyingStudentized) == beyond)
                 p.drawEllipse(at(point.normal, point.studentized), s.radius, s.radius);
     }
     p.restore();

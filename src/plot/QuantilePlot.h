@@ -10,9 +10,7 @@
 #include <QString>
 #include <vector>
 
-#include "analysis/FullAnalysis.h"
 #include "anova/Analysis.h"
-#include "design/DesignAnalysis.h"
 
 class QPainter;
 
@@ -33,12 +31,7 @@ struct QuantilePlotData {
     bool Empty() const { return panels.empty(); }
 };
 
-// The plots' data from the analysis.
-QuantilePlotData QuantilePlotDataOf(const FullAnalysis& analysis, char decimalSeparator);
-// The same of any design: a panel per stratum, titled by its name ("S", "A × S", ...).
-QuantilePlotData QuantilePlotDataOf(const DesignAnalysis& analysis, char decimalSeparator);
-
-// The same of the one engine's analysis: a panel per stratum, titled by its
+// The plots' data from the analysis: a panel per stratum, titled by its
 // name ("S", "A × S", ...), or with `studyTitles` as a data file's study
 // titles its four ("被験者 (S)", "A x S", "B x S", "A x B x S").
 QuantilePlotData QuantilePlotDataOf(const anova::Analysis& analysis, char decimalSeparator, bool studyTitles);

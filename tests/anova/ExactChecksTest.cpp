@@ -1,6 +1,7 @@
-// The one engine's checks of designs with groups and averaged cells against
-// rational arithmetic: scores near 10^9 of one decimal, where the extended
-// format alone would keep none of a residual's digits.
+// The one engine's checks against rational arithmetic: of designs with groups
+// and averaged cells, scores near 10^9 of one decimal, where the extended
+// format alone would keep none of a residual's digits; and of data files'
+// studies of every shape, from no subject to hundreds, in either strategy.
 
 #include <gmpxx.h>
 #include <gtest/gtest.h>
@@ -14,7 +15,11 @@
 #include "anova/Analysis.h"
 #include "anova/detail/Analyse.h"
 #include "anova/detail/Scores.h"
+#include "design/StudyDesign.h"
 #include "exact/WideIntegers.h"
+#include "stats/QuantilePoints.h"
+#include "store/DataFile.h"
+#include "support/RationalArithmetic.h"
 
 namespace morvane::anova {
 namespace {
@@ -23,9 +28,11 @@ using detail::Rounded;
 
 constexpr long long kOffset = 10000000000LL;  // 10^9 in tenths
 
-// A score of `rows` rows whose units (tenths) sum to `units`.
-mpq_class Exact(Int128 units, std::size_t rows) {
-    mpq_class x(exact::ToMpz(units), exact::Big(static_cast<std::int64_t>(rows) * 10));
+// A score of `rows` rows whose units (of 10^-scale, tenths unless told) sum to `units`.
+mpq_class Exact(Int128 units, std::size_t rows, int scale = 1) {
+    mpz_class power;
+    mpz_ui_pow_ui(power.get_mpz_t(), 10, static_cast<unsigned long>(scale));
+    mpq_class x(exact::ToMpz(units), exact::Big(static_cast<std::int64_t>(rows)) * power);
     x.canonicalize();
     return x;
 }
@@ -80,7 +87,7 @@ struct Rational {
             ++size[static_cast<std::size_t>(d.group[s])];
             for (std::size_t c = 0; c < cells; ++c) {
                 const std::size_t i = s * cells + c;
-                y[s].push_back(Exact(d.units[i], static_cast<std::size_t>(d.rows[i])));
+                y[s].push_back(Exact(d.units[i], static_cast<std::size_t>(d.rows[i]), d.scale));
                 mean[static_cast<std::size_t>(d.group[s])][c] += y[s][c];
             }
         }
@@ -130,7 +137,8 @@ struct Rational {
         return out;
     }
 
-    // Each residual's square studentized: e^2 / (SS / df (1 - 1/n_g) prod (1 - 1/l)).
+    // Each residual's square studentized: e^2 / (SS / df (1 - 1/n_g) prod (1 - 1/l));
+    // none but zeros where the stratum has no degrees of freedom or no variation.
     std::vector<std::vector<mpq_class>> Studentized(std::uint32_t mask) const {
         std::vector<std::vector<mpq_class>> e = Residuals(mask);
         mpq_class ss = 0, leverage = 1;
@@ -143,6 +151,11 @@ struct Rational {
             }
         for (const auto& row : e)
             for (const mpq_class& v : row) ss += v * v;
+        if (df < 1 || ss == 0) {
+            for (auto& row : e)
+                for (mpq_class& v : row) v = 0;
+            return e;
+        }
         for (std::size_t s = 0; s < n; ++s) {
             const auto g = static_cast<std::size_t>(d.group[s]);
             const mpq_class variance = ss / df * leverage * mpq_class(size[g] - 1, size[g]);
@@ -198,15 +211,25 @@ void ExpectExact(const DesignData& design, const Analysis& a) {
                 outlying[subject].push_back(k);
         }
         EXPECT_EQ(s.residuals, static_cast<std::int64_t>(x.n * t[0].size()));
+        EXPECT_EQ(s.normality.inRange, s.residuals >= 3 && s.residuals <= 5000);
         EXPECT_EQ(s.beyond3, beyond);
+        if (largest == 0) {  // no degrees of freedom, or residuals all zero
+            EXPECT_FALSE(s.largestStudentized || s.normality.w);
+            EXPECT_TRUE(s.quantiles.empty());
+            continue;
+        }
         EXPECT_EQ(s.unplotted, unplotted);
         ASSERT_TRUE(s.largestStudentized.has_value());
         Close(*s.largestStudentized, largest, "largest");
         std::sort(plotted.begin(), plotted.end());
-        ASSERT_EQ(s.quantiles.size(), plotted.size());
-        for (std::size_t i = 0; i < plotted.size(); ++i)
-            Close(s.quantiles[i].studentized, plotted[i], "point");
-        EXPECT_TRUE(s.normality.w.has_value());
+        // Beyond kQuantilePoints, the tails and evenly spaced ranks between.
+        const std::vector<std::size_t> ranks = QuantileRanks(plotted.size());
+        ASSERT_EQ(s.quantiles.size(), ranks.size());
+        for (std::size_t i = 0; i < ranks.size(); ++i) {
+            EXPECT_EQ(s.quantiles[i].rank, ranks[i]);
+            Close(s.quantiles[i].studentized, plotted[ranks[i]], "point");
+        }
+        EXPECT_EQ(s.normality.w.has_value(), s.normality.inRange);
     }
     std::size_t listed = 0;
     for (std::size_t subject = 0; subject < x.n; ++subject) {
@@ -352,6 +375,73 @@ TEST(ExactChecksTest, AResidualOfExactlyThreeIsNotBeyondThree) {
         EXPECT_EQ(as.beyond3, 0);
         EXPECT_EQ(a.outlyingSubjects, 0);
     }
+}
+
+// The scores of a study: n subjects x na x nb cells of `places` decimals near
+// `offset` (in those decimals), spread up to `spread`; `outliers` subjects
+// have one score far out.
+struct Shape {
+    int n, na, nb, places;
+    long long offset;
+    int spread, outliers;
+};
+
+StudyStore RandomStudy(std::mt19937& random, const Shape& shape) {
+    std::uniform_int_distribution<int> d(0, shape.spread);
+    return morvane::testing::Study(shape.n, shape.na, shape.nb, [&](int s, int i, int j) {
+        long long units = shape.offset + d(random) + 3 * i * j + (s % 3) * i;
+        if (s <= shape.outliers && i == 1 && j == shape.nb) units += 40LL * shape.spread * (s % 2 ? 1 : -1);
+        std::string text = std::to_string(units < 0 ? -units : units);
+        if (shape.places > 0) {
+            while (static_cast<int>(text.size()) <= shape.places) text.insert(0, "0");
+            text.insert(text.size() - static_cast<std::size_t>(shape.places), ".");
+        }
+        return (units < 0 ? "-" : "") + text;
+    });
+}
+
+TEST(ExactChecksTest, AStudysChecksAreThoseOfRationalArithmetic) {
+    std::mt19937 random(20261211);
+    // Ties, decimals, negative scores, an offset of 10^12 with three decimals,
+    // outlying subjects, fewer subjects than contrasts, N = 1 to 3, a level of
+    // one; more residuals than the plot shows and than W takes; scores of
+    // 10^12 with three decimals, N times over beyond 64 bits.
+    const Shape shapes[] = {
+        {8, 2, 3, 0, 0, 9, 0},        {12, 3, 4, 2, 0, 500, 2},  {5, 4, 4, 1, 0, 3, 0},
+        {3, 3, 3, 3, 1000000000000LL, 999, 0},                   {40, 3, 2, 1, -600, 100, 3},
+        {1, 2, 3, 0, 0, 5, 0},        {2, 3, 2, 2, 5, 50, 0},    {3, 2, 2, 0, 0, 20, 0},
+        {9, 1, 4, 1, 0, 30, 1},       {60, 4, 3, 0, 0, 2, 4},    {30, 2, 5, 4, 1000000000000LL, 99999, 2},
+        {450, 4, 3, 1, 0, 40, 5},     {400, 3, 2, 3, 1000000000000000LL, 50, 1},
+    };
+    std::int64_t outlying = 0, thinned = 0;
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(std::to_string(shape.n) + " x " + std::to_string(shape.na) + " x " + std::to_string(shape.nb) +
+                     " offset " + std::to_string(shape.offset));
+        const DesignData design = DesignFromStudy(RandomStudy(random, shape), '.');
+        ASSERT_TRUE(design.exact);
+        for (const detail::Strategy strategy : {detail::Strategy::Quick, detail::Strategy::Sure}) {
+            SCOPED_TRACE(strategy == detail::Strategy::Quick ? "quick" : "sure");
+            const Analysis a = detail::AnalyseWith(design, {}, strategy);
+            ExpectExact(design, a);
+            EXPECT_TRUE(a.levene.empty());
+            outlying += a.outlyingSubjects;
+            thinned += a.strata.back().quantiles.size() == kQuantilePoints &&
+                       a.strata.back().residuals > static_cast<std::int64_t>(kQuantilePoints);
+        }
+    }
+    EXPECT_GT(outlying, 10);
+    EXPECT_EQ(thinned, 4);
+    // And the bundled data files; a study without subjects has nothing to check.
+    for (const char* file : {"eight-subjects-2x3.dat", "pre-post.dat", "worked-example.dat"}) {
+        SCOPED_TRACE(file);
+        StudyStore store;
+        LoadStudyFile(store, std::string(MORVANE_EXAMPLES) + "/" + file);
+        const DesignData design = DesignFromStudy(store, '.');
+        ExpectExact(design, Analyse(design));
+    }
+    const Analysis none = Analyse(DesignFromStudy(morvane::testing::Study(0, 2, 2, {}), '.'));
+    for (const Stratum& s : none.strata) EXPECT_TRUE(s.residuals == 0 && !s.normality.w && s.quantiles.empty());
+    EXPECT_TRUE(none.cellShapes.empty() && none.outlying.empty());
 }
 
 }  // namespace

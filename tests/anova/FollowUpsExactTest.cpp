@@ -4,7 +4,9 @@
 // correctly rounded value of the exact one, in both strategies: a mixed
 // design of two groups of unequal size, a design of three within factors
 // whose cells average one to three rows, both near 10^9 with three decimals,
-// and a mixed design spread too wide for sums of a block of subjects in 64 bits.
+// a mixed design spread too wide for sums of a block of subjects in 64 bits;
+// and data files' studies: a large common offset, cells near 10^12 beside
+// cells near 0, random decimals, offsets too wide for 31 bits, two subjects.
 
 #include <gmpxx.h>
 #include <gtest/gtest.h>
@@ -19,7 +21,10 @@
 #include "anova/Analysis.h"
 #include "anova/detail/Analyse.h"
 #include "anova/detail/FollowUps.h"
+#include "design/StudyDesign.h"
+#include "exact/WideIntegers.h"
 #include "stats/Distributions.h"
+#include "support/RationalArithmetic.h"
 
 namespace morvane::anova {
 namespace {
@@ -63,10 +68,12 @@ struct Rational {
     std::vector<Values> y;  // [cell][subject]
 
     explicit Rational(const DesignData& design) : d(design), grid(design), y(design.Cells()) {
+        mpz_class unit;
+        mpz_ui_pow_ui(unit.get_mpz_t(), 10, static_cast<unsigned long>(d.scale));
         for (std::size_t s = 0; s < d.Subjects(); ++s)
             for (std::size_t c = 0; c < d.Cells(); ++c)
-                y[c].push_back(detail::Ratio(mpz_class(static_cast<long>(d.units[s * d.Cells() + c])),
-                                             1000 * d.rows[s * d.Cells() + c]));
+                y[c].push_back(detail::Ratio(exact::ToMpz(d.units[s * d.Cells() + c]),
+                                             unit * d.rows[s * d.Cells() + c]));
     }
     std::size_t B() const { return d.between.size(); }
     std::size_t Level(std::size_t c, std::size_t f) const { return grid.LevelOf(c, B() + f); }
@@ -187,6 +194,10 @@ void CheckPair(const Rational& r, const Analysis& a, std::size_t factor, const P
     const auto df = static_cast<Extended>(r.d.Subjects() - r.d.Groups());
     EXPECT_EQ(c->df, df);
     EXPECT_EQ(c->difference, Rounded(difference));
+    if (variance == 0) {  // the differences all equal: no t, p or d
+        EXPECT_FALSE(c->t || c->p || c->d);
+        return;
+    }
     EXPECT_EQ(c->se, RoundedRoot(variance * factor2));
     ExpectInterval(c->ci95, c->difference, *TQuantile975(df), *c->se);
     EXPECT_EQ(c->t, RoundedRoot(difference * difference / (variance * factor2), sgn(difference)));
@@ -250,6 +261,10 @@ void CheckOneWay(const SimpleEffect* e, const mpq_class& ss, const mpq_class& er
     EXPECT_EQ(e->df2, df2);
     EXPECT_EQ(e->ss, Rounded(ss));
     EXPECT_EQ(e->errorSs, Rounded(error));
+    if (error == 0) {
+        EXPECT_FALSE(e->f);
+        return;
+    }
     EXPECT_EQ(e->f, Rounded(ss * df2 / (error * df1)));
     EXPECT_EQ(e->partialEtaSquared, Rounded(ss / (ss + error)));
     EXPECT_TRUE(e->partialEtaSquaredCI.has_value());
@@ -326,6 +341,56 @@ TEST(FollowUpsExactTest, EveryFigureIsTheRoundedExactOneOfItsDefinition) {
             CheckMeans(r, a);
             CheckComparisons(r, a);
             CheckSimpleEffects(r, a);
+        }
+    }
+}
+
+// Scores of `places` decimals: `units(s, a, b)` of them each.
+StudyStore Decimals(int n, int na, int nb, int places, const std::function<long long(int, int, int)>& units) {
+    return morvane::testing::Study(n, na, nb, [&](int s, int a, int b) {
+        const long long u = units(s, a, b);
+        std::string text = std::to_string(u < 0 ? -u : u);
+        while (static_cast<int>(text.size()) <= places) text.insert(0, "0");
+        if (places > 0) text.insert(text.size() - static_cast<std::size_t>(places), ".");
+        return (u < 0 ? "-" : "") + text;
+    });
+}
+
+TEST(FollowUpsExactTest, EveryFigureOfAStudyIsTheRoundedExactOneOfItsDefinition) {
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> noise(0, 500);
+    const StudyStore studies[] = {
+        // A large common offset, three decimals.
+        Decimals(6, 3, 3, 3, [](int s, int a, int b) { return 1000000LL + (s * 7 + a * 3 + b) % 4 * 100 + (s + a * b) % 10; }),
+        // Cells near 10^12 beside cells near 0: offsets from each cell's own reference.
+        Decimals(3, 2, 2, 3,
+                 [](int s, int a, int b) {
+                     return (a == 1 ? 1000000000000000LL : 0) + 100 + (s * 389 + a * 97 + b * 211) % 900;
+                 }),
+        // Random decimals of both signs.
+        Decimals(8, 3, 4, 2, [&](int, int, int) { return static_cast<long long>(noise(random)) * 41 - 10000; }),
+        // Offsets too wide for 31 bits, the sure strategy's integers in either.
+        Decimals(9, 3, 4, 10, [&](int s, int a, int b) {
+            return (300 + 10 * (s * 7 % 11) + a * b + noise(random) % 40) * 1000000000LL + 1;
+        }),
+        // Two subjects, five levels of A.
+        Decimals(2, 5, 3, 2, [&](int s, int a, int b) { return noise(random) + 70 * s + 3 * a * b; }),
+    };
+    for (const StudyStore& store : studies) {
+        const DesignData design = DesignFromStudy(store, '.');
+        SCOPED_TRACE(std::to_string(design.Subjects()) + " subjects, scale " + std::to_string(design.scale));
+        ASSERT_TRUE(design.exact);
+        const Rational r(design);
+        for (const detail::Strategy strategy : {detail::Strategy::Quick, detail::Strategy::Sure}) {
+            SCOPED_TRACE(strategy == detail::Strategy::Quick ? "quick" : "sure");
+            const Analysis a = detail::AnalyseWith(design, {}, strategy);
+            CheckMeans(r, a);
+            CheckComparisons(r, a);
+            CheckSimpleEffects(r, a);
+            // The study's families: A over B and at each b, B over A and at each a.
+            const std::size_t na = design.within[0].levels.size(), nb = design.within[1].levels.size();
+            EXPECT_EQ(a.comparisons.size(), (na * (na - 1) / 2) * (1 + nb) + (nb * (nb - 1) / 2) * (1 + na));
+            EXPECT_EQ(a.simpleEffects.size(), na + nb);
         }
     }
 }

@@ -1,6 +1,7 @@
 // The one engine's means, comparisons and simple effects of mixed designs
 // against R's (afex, emmeans with its multivariate model, lm), hard-coded
-// beside the calls that give them.
+// beside the calls that give them; what a design leaves undefined, and the
+// bounds on a large design's work.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,9 @@
 #include <vector>
 
 #include "anova/Analysis.h"
+#include "anova/detail/Steps.h"
+#include "runtime/Errors.h"
+#include "stats/QuantilePoints.h"
 
 namespace morvane::anova {
 namespace {
@@ -251,6 +255,76 @@ TEST(FollowUpsRTest, TwoBetweenFactorsAreRs) {
                         {28.84, 35.2222222222222, 3.27520504731861, 0.0913816536175171, 0.450187317885389})})
         expected.insert(expected.end(), more.begin(), more.end());
     CheckAll(expected);
+}
+
+// The means, comparisons and simple effects alone.
+Analysis FollowUpsOf(const DesignData& d) {
+    const detail::Scores scores = detail::IntegerScores(d);
+    const Options options;
+    const detail::Inputs in{d, scores, options};
+    Analysis out;
+    detail::AddMeans(in, out);
+    detail::AddComparisons(in, out);
+    detail::AddSimpleEffects(in, out);
+    return out;
+}
+
+// What a design leaves undefined stays absent: a between cell of one subject
+// each (no pooled error); scores whose squares leave the extended range stop
+// the analysis with an overflow; and a larger design bounds its families and
+// its strata's tests.
+TEST(FollowUpsRTest, UndefinedFiguresStayAbsentAndTheWorkIsBounded) {
+    DesignData one;
+    one.between = {{"G", {"g1", "g2"}}};
+    one.within = {{"A", {"a1", "a2"}}};
+    one.subjects = {"s1", "s2"};
+    one.group = {0, 1};
+    one.values = {1, 2, 3, 5};
+    const Analysis a = FollowUpsOf(one);
+    ASSERT_EQ(a.cellMeans.size(), 4u);
+    EXPECT_FALSE(a.cellMeans[0].sd || a.cellMeans[0].ci95 || a.cellMeans[0].withinCi95);
+    for (const auto& means : a.marginalMeans)
+        for (const Mean& m : means) EXPECT_FALSE(m.se || m.ci95) << static_cast<double>(m.mean);
+    EXPECT_DOUBLE_EQ(static_cast<double>(a.marginalMeans[1][1].mean), 3.5);
+    ASSERT_FALSE(a.comparisons.empty());
+    for (const Comparison& c : a.comparisons) EXPECT_FALSE(c.se || c.t || c.p || c.d || c.pHolm);
+    for (const SimpleEffect& e : a.simpleEffects) EXPECT_FALSE(e.f || e.p);
+
+    DesignData huge = one;
+    huge.subjects = {"s1", "s2", "s3", "s4"};
+    huge.group = {0, 0, 1, 1};
+    huge.values = {1e3000L, -1e3000L, 3, 1, -2e3000L, 5, 1e3000L, 7};
+    EXPECT_THROW(FollowUpsOf(huge), OverflowError);
+    EXPECT_THROW(Analyse(huge), OverflowError);
+
+    // Three within factors of 2 x 3 x 101, two groups of 20 and 21: C, of more
+    // levels than are compared, has no comparisons.
+    DesignData big;
+    big.between = {{"G", {"g1", "g2"}}};
+    big.within = {{"A", {"1", "2"}}, {"B", {"1", "2", "3"}}, {"C", {}}};
+    for (int l = 0; l <= kComparedLevels; ++l) big.within[2].levels.push_back(std::to_string(l));
+    const std::size_t cells = big.Cells();
+    for (int s = 0; s < 41; ++s) {
+        big.subjects.push_back(std::to_string(s));
+        big.group.push_back(s < 20 ? 0 : 1);
+        for (std::size_t c = 0; c < cells; ++c)
+            big.values.push_back(static_cast<Extended>((s * 7919 + static_cast<int>(c) * 104729) % 1009) / 8);
+    }
+    const Analysis b = Analyse(big);
+    EXPECT_EQ(b.cellMeans.size(), 2 * cells);
+    EXPECT_EQ(b.shown.compared, (std::vector<bool>{true, true, true, false}));
+    for (const Comparison& c : b.comparisons) EXPECT_NE(c.factor, 3u);
+    ASSERT_EQ(b.strata.size(), 8u);
+    EXPECT_EQ(b.strata[5].name, "A × C × S");
+    for (const Stratum& s : b.strata) {
+        EXPECT_EQ(s.normality.w.has_value(), s.residuals <= 5000) << s.name;
+        // Every stratum plotted, W or not; a large one thinned to its tails and ranks between.
+        ASSERT_FALSE(s.quantiles.empty()) << s.name;
+        EXPECT_EQ(s.quantiles.size(), std::min<std::size_t>(static_cast<std::size_t>(s.residuals), kQuantilePoints));
+        EXPECT_EQ(s.quantiles.back().rank, static_cast<std::size_t>(s.residuals) - 1) << s.name;
+    }
+    EXPECT_EQ(b.levene.size(), 2 * cells);
+    for (const LeveneTest& l : b.levene) EXPECT_TRUE(l.f && l.p);
 }
 
 }  // namespace

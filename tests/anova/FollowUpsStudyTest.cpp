@@ -1,181 +1,124 @@
-// The one engine's means, comparisons and simple effects of a data file's
-// A x B x S study against the study's own analysis: every figure the same to
-// the bit, in the same order, whichever strategy holds the scores.
+// The follow-ups of a data file's study: the families of comparisons in their
+// order with Holm's and Bonferroni's adjustments within each, and the bounds
+// on the work, which follows the levels, not the bytes: a factor of more than
+// kComparedLevels levels has no comparisons, the families at the levels of
+// the other factor are left out beyond kMostComparisons pairs, the simple
+// effects when their covariances would be too large, the sphericity of more
+// contrasts than the model's whole matrices take; what remains agrees with a
+// full analysis, and the means alone are those of the whole analysis.
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cmath>
+#include <algorithm>
 #include <random>
 #include <string>
 
-#include "analysis/FullAnalysis.h"
 #include "anova/Analysis.h"
-#include "anova/detail/Analyse.h"
 #include "design/StudyDesign.h"
-#include "store/StudyStore.h"
+#include "runtime/Cp932.h"
+#include "support/RationalArithmetic.h"
 
 namespace morvane::anova {
 namespace {
 
-// A study of n subjects x na x nb cells with scores of `places` decimals near
-// `offset` units, `spread` units apart at most.
-StudyStore RandomStudy(std::mt19937& random, int n, int na, int nb, int places, long long offset,
-                       int spread) {
-    StudyStore store;
-    std::vector<std::string> a, b;
-    for (int i = 1; i <= na; ++i) a.push_back("a" + std::to_string(i));
-    for (int i = 1; i <= nb; ++i) b.push_back("b" + std::to_string(i));
-    StartNewStudy(store, a, b, std::to_string(n));
-    std::uniform_int_distribution<int> d(0, spread);
-    for (int s = 1; s <= n; ++s)
-        for (int i = 1; i <= na; ++i)
-            for (int j = 1; j <= nb; ++j) {
-                const long long units = offset + d(random) + (s % 4) * i * j - 2 * i + (s % 3) * j;
-                std::string text = std::to_string(units < 0 ? -units : units);
-                if (places > 0) {
-                    while (static_cast<int>(text.size()) <= places) text.insert(0, "0");
-                    text.insert(text.size() - static_cast<std::size_t>(places), ".");
-                }
-                store.CellText.Set(s, i, j, (units < 0 ? "-" : "") + text);
-            }
-    return store;
+using morvane::testing::Study;
+
+Analysis AnalyseStudy(const StudyStore& store, const Options& options = {}) {
+    return Analyse(DesignFromStudy(store, '.'), options);
 }
 
-// An interval's ends (and level), to compare to the bit.
-std::optional<std::array<Extended, 3>> Ends(const std::optional<Interval>& i) {
-    return i ? std::optional<std::array<Extended, 3>>({i->low, i->high, 0}) : std::nullopt;
-}
-std::optional<std::array<Extended, 3>> Ends(const std::optional<LevelInterval>& i) {
-    return i ? std::optional<std::array<Extended, 3>>({i->lower, i->upper, i->level}) : std::nullopt;
-}
-
-// With one subject the study forms a mean as its reference plus its offset
-// and a simple effect's sum of squares from the offsets' means, in extended
-// arithmetic: a few units in the last place from the exact figure, which the
-// engine rounds once.
-void ExpectSameOrNear(Extended now, Extended old, bool oneSubject, const char* what) {
-    if (oneSubject)
-        EXPECT_LE(std::fabs(now - old), 1e-18L * std::fabs(old)) << what;
-    else
-        EXPECT_EQ(now, old) << what;
-}
-
-void ExpectSameMean(const Mean& now, const MeanResult& old, const Place& at, bool oneSubject) {
-    EXPECT_EQ(now.at, at);
-    ExpectSameOrNear(now.mean, old.mean, oneSubject, "mean");
-    EXPECT_EQ(now.sd, old.sd);
-    EXPECT_EQ(now.se, old.se);
-    EXPECT_EQ(Ends(now.ci95), Ends(old.ci95));
-    EXPECT_EQ(Ends(now.withinCi95), Ends(old.withinCi95));
-}
-
-// The study's families: marginal A, marginal B, A at each level of B, B at each level of A.
-Place PlaceOf(const ComparisonResult& old) {
-    if (old.at == 0) return {kOver, kOver};
-    return old.factor == Factor::A ? Place{kOver, old.at - 1} : Place{old.at - 1, kOver};
-}
-
-void ExpectSameComparisons(const Analysis& now, const FullAnalysis& old) {
-    ASSERT_EQ(now.comparisons.size(), old.comparisons.size());
-    for (std::size_t r = 0; r < old.comparisons.size(); ++r) {
-        SCOPED_TRACE("comparison " + std::to_string(r));
-        const Comparison& c = now.comparisons[r];
-        const ComparisonResult& o = old.comparisons[r];
-        EXPECT_EQ(c.factor, o.factor == Factor::A ? 0u : 1u);
-        EXPECT_EQ(c.at, PlaceOf(o));
-        EXPECT_EQ(c.i + 1, o.i);
-        EXPECT_EQ(c.j + 1, o.j);
-        EXPECT_EQ(c.df, static_cast<Extended>(o.df));
-        ExpectSameOrNear(c.difference, o.difference, o.df < 1, "difference");
-        EXPECT_EQ(c.t, o.t);
-        EXPECT_EQ(c.p, o.p);
-        EXPECT_EQ(c.pHolm, o.pHolm);
-        EXPECT_EQ(c.pBonferroni, o.pBonferroni);
-        EXPECT_EQ(c.d, o.cohenDz);
-        EXPECT_EQ(c.dAv, o.dAv);
-        EXPECT_EQ(c.gAv, o.gAv);
-        EXPECT_EQ(Ends(c.ci95), Ends(o.ci95));
-        EXPECT_EQ(Ends(c.dCI), Ends(o.dzCI));
-    }
-}
-
-void ExpectSameSimpleEffects(const Analysis& now, const FullAnalysis& old) {
-    ASSERT_EQ(now.simpleEffects.size(), old.simpleEffects.size());
-    for (std::size_t r = 0; r < old.simpleEffects.size(); ++r) {
-        SCOPED_TRACE("simple effect " + std::to_string(r));
-        const SimpleEffect& e = now.simpleEffects[r];
-        const SimpleEffectResult& o = old.simpleEffects[r];
-        EXPECT_EQ(e.factor, o.effect == Factor::A ? 0u : 1u);
-        const Place at = o.effect == Factor::A ? Place{kOver, o.at - 1} : Place{o.at - 1, kOver};
-        EXPECT_EQ(e.at, at);
-        EXPECT_EQ(e.df1, o.df1);
-        EXPECT_EQ(e.df2, o.df2);
-        ExpectSameOrNear(e.ss, o.ss, old.subjects == 1, "SS");
-        EXPECT_EQ(e.errorSs, o.errorSs);
-        EXPECT_EQ(e.f, o.f);
-        EXPECT_EQ(e.p, o.p);
-        EXPECT_EQ(e.partialEtaSquared, o.partialEtaSquared);
-        EXPECT_EQ(Ends(e.partialEtaSquaredCI), Ends(o.partialEtaSquaredCI));
-        EXPECT_EQ(e.ggEpsilon, o.ggEpsilon);
-        EXPECT_EQ(e.ggP, o.ggP);
-    }
-}
-
-TEST(FollowUpsStudyTest, EveryFigureOfAStudyIsItsOwnAnalysisToTheBit) {
-    std::mt19937 random(11);
-    struct Shape {
-        int n, na, nb, places;
-        long long offset;
-        int spread;
-    };
-    // Ties, decimals, negative scores, an offset of 10^12 units, fewer
-    // subjects than contrasts, two subjects, one; and the bounds (one subject
-    // keeps them quick): a factor of more levels than are compared, families
-    // at levels too many, simple effects whose covariances would be too large.
-    const Shape shapes[] = {{8, 2, 3, 0, 0, 9},
-                            {12, 3, 4, 2, 0, 500},
-                            {5, 4, 4, 1, -300, 3},
-                            {3, 3, 5, 3, 1000000000000LL, 999},
-                            {6, 2, 2, 0, -50, 100},
-                            {2, 3, 3, 2, 70, 40},
-                            {4, 5, 3, 2, 1000000000000LL, 2},
-                            {1, 2, 3, 0, 0, 5},
-                            {1, 3, 2, 2, 1000000000000LL, 90},
-                            {1, 2, 101, 0, 0, 20},
-                            {1, 100, 12, 0, 0, 20},
-                            {1, 2, 1500, 0, 0, 20}};
-    for (const Shape& shape : shapes) {
-        SCOPED_TRACE(std::to_string(shape.n) + " x " + std::to_string(shape.na) + " x " +
-                     std::to_string(shape.nb));
-        StudyStore store =
-            RandomStudy(random, shape.n, shape.na, shape.nb, shape.places, shape.offset, shape.spread);
-        const FullAnalysis old = AnalyseStudy(store, '.');
-        const DesignData design = DesignFromStudy(store, '.');
-        for (const detail::Strategy strategy : {detail::Strategy::Quick, detail::Strategy::Sure}) {
-            SCOPED_TRACE(strategy == detail::Strategy::Quick ? "quick" : "sure");
-            const Analysis now = detail::AnalyseWith(design, {}, strategy);
-            ASSERT_EQ(now.cellMeans.size(), old.cells.size());
-            for (std::size_t c = 0; c < old.cells.size(); ++c)
-                ExpectSameMean(now.cellMeans[c], old.cells[c], {old.cells[c].a - 1, old.cells[c].b - 1},
-                               shape.n == 1);
-            ASSERT_EQ(now.marginalMeans.size(), 2u);
-            ASSERT_EQ(now.marginalMeans[0].size(), old.marginalA.size());
-            ASSERT_EQ(now.marginalMeans[1].size(), old.marginalB.size());
-            for (std::size_t l = 0; l < old.marginalA.size(); ++l)
-                ExpectSameMean(now.marginalMeans[0][l], old.marginalA[l],
-                               {static_cast<std::int32_t>(l), kOver}, shape.n == 1);
-            for (std::size_t l = 0; l < old.marginalB.size(); ++l)
-                ExpectSameMean(now.marginalMeans[1][l], old.marginalB[l],
-                               {kOver, static_cast<std::int32_t>(l)}, shape.n == 1);
-            ExpectSameComparisons(now, old);
-            ExpectSameSimpleEffects(now, old);
-            EXPECT_EQ(now.shown.compared,
-                      (std::vector<bool>{old.compared.marginalA, old.compared.marginalB}));
-            EXPECT_EQ(now.shown.comparedAtLevels, (std::vector<bool>{old.compared.aAtB, old.compared.bAtA}));
-            EXPECT_EQ(now.shown.simpleEffectsOmitted, old.simpleEffectsOmitted);
+TEST(FollowUpsStudyTest, ComparisonsAreAdjustedWithinTheirFamilies) {
+    std::mt19937_64 random(5);
+    const Analysis r = AnalyseStudy(Study(9, 4, 3, [&](int, int a, int b) {
+        return std::to_string(random() % 50 + static_cast<unsigned>(a * 10 * b));
+    }));
+    ASSERT_EQ(r.comparisons.size(), 6u + 3u + 3u * 6u + 4u * 3u);
+    // Families: marginal A (6 pairs), marginal B (3), A at each b (6 each), B at each a (3 each).
+    std::size_t first = 0;
+    const Place over{kOver, kOver};
+    const Place places[] = {over, over, {kOver, 0}, {kOver, 1}, {kOver, 2}, {0, kOver}, {1, kOver}, {2, kOver}, {3, kOver}};
+    const std::size_t sizes[] = {6, 3, 6, 6, 6, 3, 3, 3, 3};
+    for (std::size_t f = 0; f < std::size(sizes); ++f) {
+        const std::size_t size = sizes[f];
+        std::vector<const Comparison*> family;
+        for (std::size_t i = first; i < first + size; ++i) family.push_back(&r.comparisons[i]);
+        first += size;
+        const auto m = static_cast<Extended>(size);
+        for (const Comparison* c : family) {
+            ASSERT_TRUE(c->p && c->pHolm && c->pBonferroni);
+            EXPECT_EQ(c->at, places[f]) << f;
+            EXPECT_EQ(c->factor, size == 6 ? 0u : 1u);
+            EXPECT_EQ(*c->pBonferroni, std::min(Extended{1}, m * *c->p));
+            EXPECT_GE(*c->pHolm, *c->p);
+            EXPECT_LE(*c->pHolm, *c->pBonferroni);
         }
+        std::sort(family.begin(), family.end(), [](auto x, auto y) { return *x->p < *y->p; });
+        EXPECT_EQ(*family.front()->pHolm, std::min(Extended{1}, m * *family.front()->p));
+        for (std::size_t i = 1; i < family.size(); ++i) EXPECT_GE(*family[i]->pHolm, *family[i - 1]->pHolm);
     }
+    // The differences are those of the means, the t and d_z follow one another.
+    const Comparison& c = r.comparisons[0];
+    EXPECT_NEAR(static_cast<double>(c.difference),
+                static_cast<double>(r.marginalMeans[0][0].mean - r.marginalMeans[0][1].mean), 1e-12);
+    EXPECT_NEAR(static_cast<double>(*c.t), static_cast<double>(*c.d * 3), 1e-12);  // sqrt(9)
+    for (const Mean& m : r.cellMeans)
+        EXPECT_TRUE(m.ci95 && m.withinCi95 && m.ci95->low < m.mean && m.mean < m.ci95->high);
+}
+
+TEST(FollowUpsStudyTest, TheWorkIsBoundedByTheLevels) {
+    std::mt19937_64 random(3);
+    const auto score = [&](int, int a, int b) { return std::to_string(random() % 40 + static_cast<unsigned>(a + b)); };
+    // Which families each shape keeps: compared per factor, and at the other's levels.
+    struct Bound {
+        int n, na, nb;
+        std::vector<bool> compared, atLevels;
+    };
+    const Bound bounds[] = {
+        {1, 4, 3, {true, true}, {true, true}},
+        {1, 2, 1000, {true, false}, {true, false}},   // B beyond 100 levels
+        {1, 60, 60, {true, true}, {false, false}},    // 1770 pairs x 61, twice
+        {1, 100, 12, {true, true}, {false, false}},   // 4950 x 13 + 66 x 101 pairs
+    };
+    for (const Bound& b : bounds) {
+        const Analysis r = AnalyseStudy(Study(b.n, b.na, b.nb, score));
+        EXPECT_EQ(r.shown.compared, b.compared) << b.na << " x " << b.nb;
+        EXPECT_EQ(r.shown.comparedAtLevels, b.atLevels) << b.na << " x " << b.nb;
+    }
+
+    StudyStore wide = Study(3, 2, 101, score);
+    wide.LevelNamesA[1] = std::string(70, 'x') + Cp932FromUtf8("名前");
+    const Analysis r = AnalyseStudy(wide);
+    EXPECT_EQ(r.comparisons.size(), 1u + 101u);  // marginal A, then A at each b
+    EXPECT_TRUE(std::all_of(r.comparisons.begin(), r.comparisons.end(),
+                            [](const Comparison& c) { return c.factor == 0; }));
+    EXPECT_FALSE(r.shown.simpleEffectsOmitted);
+    // Long level names are cut in the analysis; the study keeps them.
+    EXPECT_EQ(r.within[0].levels[0], std::string(64, 'x') + "…");
+    EXPECT_EQ(wide.LevelNamesA[1].size(), 74u);
+
+    // The means alone (what the plot asks for) are those of the whole analysis.
+    Options meansOnly;
+    meansOnly.meansOnly = true;
+    const Analysis means = AnalyseStudy(wide, meansOnly);
+    EXPECT_TRUE(means.comparisons.empty() && means.simpleEffects.empty());
+    ASSERT_EQ(means.cellMeans.size(), r.cellMeans.size());
+    for (std::size_t i = 0; i < r.cellMeans.size(); ++i) {
+        EXPECT_EQ(means.cellMeans[i].mean, r.cellMeans[i].mean);
+        EXPECT_EQ(means.cellMeans[i].withinCi95.has_value(), r.cellMeans[i].withinCi95.has_value());
+    }
+
+    // 300 x 300 cells: no comparisons, no simple effects, no sphericity of the
+    // interaction; its sums of squares and F stand.
+    const Analysis big = AnalyseStudy(Study(2, 300, 300, score));
+    EXPECT_TRUE(big.comparisons.empty());
+    EXPECT_TRUE(big.shown.simpleEffectsOmitted && big.simpleEffects.empty());
+    EXPECT_EQ(big.cellMeans.size(), 90000u);
+    // 18 x 17 levels: the interaction's 272 contrasts beyond the 256 the whole matrices take.
+    const Analysis many = AnalyseStudy(Study(3, 18, 17, score));
+    EXPECT_FALSE(many.effects[0].sphericityOmitted || many.effects[1].sphericityOmitted);
+    EXPECT_TRUE(many.effects[2].sphericityOmitted && !many.effects[2].sphericity);
+    EXPECT_EQ(many.effects[2].multivariate->status, MultivariateStatus::Omitted);
+    EXPECT_TRUE(many.effects[2].f && many.effects[2].p);
 }
 
 }  // namespace

@@ -13,35 +13,31 @@
 #include "output/AnovaFormats.h"
 #include "output/ApaOutput.h"
 #include "output/Conventions.h"
-#include "runtime/Cp932.h"
 #include "runtime/NumberText.h"
+#include "support/StudySkeleton.h"
 
 namespace morvane {
 namespace {
 
-// The figures of the effect B of the eight-subject example (2 x 3), with
-// made-up intervals where the analysis has not computed them, and names that
-// HTML must escape.
-FullAnalysis Analysis() {
-    FullAnalysis r;
-    r.subjects = 8, r.levelsA = 2, r.levelsB = 3;
-    r.namesA = {"a<1>", Cp932FromUtf8("高い")};
-    r.namesB = {"b&1",
-                std::string("b\0"
-                            "2",
-                            3),
-                "b3"};
-    r.A.effect.ss = 432, r.A.effect.df = 1, r.A.effect.ms = 432;
-    r.A.error.ss = 75.3333333333L, r.A.error.df = 7, r.A.error.ms = 10.7619047619L;
-    r.A.f = 40.141592920354L, r.A.p = 0.000390526338119925L;
-    r.A.partialEtaSquared = 0.851511169513798L, r.A.generalizedEtaSquared = 0.532019704433497L;
-    r.A.partialEtaSquaredCI = LevelInterval{.level = 0.9L, .lower = 0.5L, .upper = 0.9L};
-    r.B.effect.ss = 672, r.B.effect.df = 2, r.B.effect.ms = 336;
-    r.B.error.ss = 161, r.B.error.df = 14, r.B.error.ms = 11.5L;
-    r.B.f = 29.2173913043478L, r.B.p = 1.00754887486423e-05L;
-    r.B.partialEtaSquared = 0.80672268907563L, r.B.generalizedEtaSquared = 0.638783269961977L;
-    r.B.partialEtaSquaredCI = LevelInterval{.level = 0.9L, .lower = 0.6034L, .upper = 0.8861L};
-    r.B.partialEtaSquaredCIGG = LevelInterval{.level = 0.9L, .lower = 0.4912L, .upper = 0.8987L};
+using testing::InStudyLayout;
+
+// A study with the figures of the effect B of the eight-subject example (2 x
+// 3), made-up intervals where the analysis has not computed them, and names
+// that HTML must escape (a NUL byte read from code page 932 is U+FFFD).
+anova::Analysis Analysis() {
+    anova::Analysis r = testing::StudySkeleton({"a<1>", "高い"}, {"b&1", "b\xEF\xBF\xBD" "2", "b3"}, 8);
+    anova::Effect &a = r.effects[0], &b = r.effects[1], &ab = r.effects[2];
+    a.effect.ss = 432, a.effect.df = 1, a.effect.ms = 432;
+    a.error.ss = 75.3333333333L, a.error.df = 7, a.error.ms = 10.7619047619L;
+    a.f = 40.141592920354L, a.p = 0.000390526338119925L;
+    a.partialEtaSquared = 0.851511169513798L, a.generalizedEtaSquared = 0.532019704433497L;
+    a.partialEtaSquaredCI = LevelInterval{.level = 0.9L, .lower = 0.5L, .upper = 0.9L};
+    b.effect.ss = 672, b.effect.df = 2, b.effect.ms = 336;
+    b.error.ss = 161, b.error.df = 14, b.error.ms = 11.5L;
+    b.f = 29.2173913043478L, b.p = 1.00754887486423e-05L;
+    b.partialEtaSquared = 0.80672268907563L, b.generalizedEtaSquared = 0.638783269961977L;
+    b.partialEtaSquaredCI = LevelInterval{.level = 0.9L, .lower = 0.6034L, .upper = 0.8861L};
+    b.partialEtaSquaredCIGG = LevelInterval{.level = 0.9L, .lower = 0.4912L, .upper = 0.8987L};
     Sphericity s;
     s.contrasts = 2, s.df = 2;
     s.greenhouseGeisser = {.epsilon = 0.567783059163691L,
@@ -50,18 +46,26 @@ FullAnalysis Analysis() {
                            .p = 0.000533260776130144L};
     // Above 1 as computed, applied capped.
     s.huynhFeldt = {.epsilon = 1.25L, .df1 = 2, .df2 = 14, .p = 0.0123L};
-    r.B.sphericity = s;
-    r.AB.effect.ss = 2.5L, r.AB.effect.df = 2, r.AB.effect.ms = 1.25L;
-    r.AB.error.ss = 17283.9492L, r.AB.error.df = 14, r.AB.error.ms = r.AB.mse = 1234.5678L;
-    r.AB.f = 1234.5678L, r.AB.p = 0;  // below the range of the number type
-    r.AB.sphericityOmitted = true;
+    b.sphericity = s;
+    ab.effect.ss = 2.5L, ab.effect.df = 2, ab.effect.ms = 1.25L;
+    ab.error.ss = 17283.9492L, ab.error.df = 14, ab.error.ms = 1234.5678L;
+    ab.f = 1234.5678L, ab.p = 0;  // below the range of the number type
+    ab.sphericityOmitted = true;
     return r;
 }
 
+// The study's layout with `correction` in `language`, and a provenance.
 ApaOptions With(DfCorrection correction, OutputLanguage language = OutputLanguage::English) {
-    ApaOptions o;
+    ApaOptions o = InStudyLayout();
     o.correction = correction, o.language = language;
     o.provenance = {"9.8", std::string(64, 'c')};
+    return o;
+}
+
+// The same in a design's layout.
+ApaOptions InDesign(DfCorrection correction, OutputLanguage language = OutputLanguage::English) {
+    ApaOptions o = With(correction, language);
+    o.layout = OutputLayout::Design;
     return o;
 }
 
@@ -126,7 +130,7 @@ TEST(ApaOutput, NumbersAsApaWritesThem) {
 }
 
 TEST(ApaOutput, SentencesApplyTheCorrectionAsked) {
-    const FullAnalysis r = Analysis();
+    const anova::Analysis r = Analysis();
     const auto gg = ReadySentences(r, With(DfCorrection::GreenhouseGeisser));
     ASSERT_EQ(gg.size(), 3u);
     EXPECT_EQ(gg[0], "F(1, 7) = 40.14, p < .001, ηp² = .85, 90% CI [.50, .90]");
@@ -170,7 +174,7 @@ TEST(ApaOutput, SentencesApplyTheCorrectionAsked) {
 }
 
 TEST(ApaOutput, HtmlAndRtfAreRealTables) {
-    const FullAnalysis r = Analysis();
+    const anova::Analysis r = Analysis();
     const std::string html = ApaHtmlDocument(r, With(DfCorrection::GreenhouseGeisser));
     EXPECT_TRUE(html.starts_with("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">"));
     EXPECT_TRUE(html.ends_with("</body>\n</html>\n"));
@@ -195,12 +199,13 @@ TEST(ApaOutput, HtmlAndRtfAreRealTables) {
     EXPECT_NE(html.find(">B: F(1.14, 7.95) = 29.22, p &lt; .001, ηp² = .81, 90% CI [.49, .90]</p>"),
               std::string::npos);
     // JSON has the underflowed p as 0 and says so; the other formats as APA writes it.
-    const std::string json = FormatAnalysis(r, AnovaFormat::Json);
+    const PrecisionCheck precision;
+    const std::string json = FormatAnalysis(r, AnovaFormat::Json, InStudyLayout(), &precision);
     EXPECT_NE(json.find(R"("F":1234.5678,"p":0,"pUnderflow":true,)"), std::string::npos) << json;
     EXPECT_EQ(Count(json, "Underflow"), 1u);
     EXPECT_NE(json.find(R"("provenance":{"program":"morvane","version":null,"dataSha256":null})"),
               std::string::npos);
-    const std::string csv = FormatAnalysis(r, AnovaFormat::Csv);
+    const std::string csv = FormatAnalysis(r, AnovaFormat::Csv, InStudyLayout(), &precision);
     EXPECT_NE(csv.find("\nA x B,2.5,2,1.25,1234.5678,1234.5678,< .001,"), std::string::npos) << csv;
     // The clipboard's fragment is the document's table.
     EXPECT_NE(html.find(ApaSummaryHtml(r, With(DfCorrection::GreenhouseGeisser))), std::string::npos);
@@ -237,7 +242,7 @@ TEST(ApaOutput, HtmlAndRtfAreRealTables) {
 
 // Two between factors (g, h; groups of 3, 4, 3 and 5) and two within (A, B):
 // each subject's g and h, then its scores at a1 b1..b3, a2 b1..b3.
-DesignAnalysis TwoByTwoMixed() {
+anova::Analysis TwoByTwoMixed() {
     const char* const subjects[] = {
         "11 3 6 4 2 8 6",  "11 6 3 8 3 4 6",   "11 6 4 6 3 9 10",   "12 4 1 3 5 3 9",   "12 7 5 7 5 11 10",
         "12 5 4 8 3 9 9",  "12 5 5 10 9 8 11", "21 6 3 8 2 8 7",    "21 9 9 9 8 11 12", "21 6 6 7 5 6 12",
@@ -257,7 +262,7 @@ DesignAnalysis TwoByTwoMixed() {
                        "," + b + "," + std::to_string(y) + "\n";
             }
     }
-    return AnalyseDesign(ReadLongCsv(csv, {"s", "y", {"A", "B"}, {"g", "h"}}));
+    return anova::Analyse(ReadLongCsv(csv, {"s", "y", {"A", "B"}, {"g", "h"}}));
 }
 
 // The rows of a tab-separated table, the header first.
@@ -269,12 +274,14 @@ std::vector<std::string> TabRows(const std::string& tabs) {
 }
 
 TEST(ApaOutput, TheTableOfAMixedDesignHasEveryEffectInTheDesignsOrder) {
-    const DesignAnalysis r = TwoByTwoMixed();
+    const anova::Analysis r = TwoByTwoMixed();
     // F, df, p and generalized eta squared of afex (partial eta squared from its F):
     //   a <- aov_ez("s", "y", d, between = c("g", "h"), within = c("A", "B"), type = 3)
     //   a$anova_table; summary(a)$pval.adjustments
     // MSE is the error's mean square on the uncorrected df: afex's MSE times
-    // den Df / 22 (B: 3.414160117 * 20.25713755 / 22 = 3.14).
+    // den Df / 22 (B: 3.414160117 * 20.25713755 / 22 = 3.14). Partial eta
+    // squared's interval of an effect of more than one df is on the df
+    // Greenhouse and Geisser's epsilon corrects, as the sentences give it.
     const std::vector<std::string> gg{
         "Effect\tdf\tError df\tF\tMSE\tp\tε\tηp² [90% CI]\tηG²",
         "g\t1\t11\t5.58\t17.98\t.038\t—\t.34 [.01, .61]\t.22",
@@ -284,39 +291,39 @@ TEST(ApaOutput, TheTableOfAMixedDesignHasEveryEffectInTheDesignsOrder) {
         "g × A\t1\t11\t0.00\t2.24\t.960\t—\t.00 [.00, .00]\t.00",
         "h × A\t1\t11\t4.77\t2.24\t.052\t—\t.30 [.00, .59]\t.03",
         "g × h × A\t1\t11\t0.32\t2.24\t.582\t—\t.03 [.00, .30]\t.00",
-        "B\t1.84\t20.26\t20.28\t3.14\t< .001\t.92\t.65 [.41, .77]\t.27",
-        "g × B\t1.84\t20.26\t0.09\t3.14\t.905\t.92\t.01 [.00, .05]\t.00",
-        "h × B\t1.84\t20.26\t0.12\t3.14\t.876\t.92\t.01 [.00, .07]\t.00",
-        "g × h × B\t1.84\t20.26\t1.04\t3.14\t.366\t.92\t.09 [.00, .27]\t.02",
+        "B\t1.84\t20.26\t20.28\t3.14\t< .001\t.92\t.65 [.40, .77]\t.27",
+        "g × B\t1.84\t20.26\t0.09\t3.14\t.905\t.92\t.01 [.00, .06]\t.00",
+        "h × B\t1.84\t20.26\t0.12\t3.14\t.876\t.92\t.01 [.00, .09]\t.00",
+        "g × h × B\t1.84\t20.26\t1.04\t3.14\t.366\t.92\t.09 [.00, .28]\t.02",
         "A × B\t1.97\t21.63\t8.30\t2.75\t.002\t.98\t.43 [.14, .61]\t.11",
-        "g × A × B\t1.97\t21.63\t0.90\t2.75\t.421\t.98\t.08 [.00, .25]\t.01",
+        "g × A × B\t1.97\t21.63\t0.90\t2.75\t.421\t.98\t.08 [.00, .26]\t.01",
         "h × A × B\t1.97\t21.63\t1.43\t2.75\t.262\t.98\t.11 [.00, .31]\t.02",
-        "g × h × A × B\t1.97\t21.63\t0.41\t2.75\t.667\t.98\t.04 [.00, .17]\t.01"};
-    EXPECT_EQ(TabRows(ApaSummaryTabs(r, With(DfCorrection::GreenhouseGeisser))), gg);
+        "g × h × A × B\t1.97\t21.63\t0.41\t2.75\t.667\t.98\t.04 [.00, .18]\t.01"};
+    EXPECT_EQ(TabRows(ApaSummaryTabs(r, InDesign(DfCorrection::GreenhouseGeisser))), gg);
 
     // Huynh-Feldt as computed (B 1.097277, A x B 1.195394), applied capped: the uncorrected df;
     // afex's HF p of B 1.015778e-05, of g x h x A x B .6699082.
-    const std::vector<std::string> hf = TabRows(ApaSummaryTabs(r, With(DfCorrection::HuynhFeldt)));
+    const std::vector<std::string> hf = TabRows(ApaSummaryTabs(r, InDesign(DfCorrection::HuynhFeldt)));
     ASSERT_EQ(hf.size(), gg.size());
     EXPECT_EQ(hf[8], "B\t2\t22\t20.28\t3.14\t< .001\t1.10\t.65 [.41, .77]\t.27");
     EXPECT_EQ(hf[15], "g × h × A × B\t2\t22\t0.41\t2.75\t.670\t1.20\t.04 [.00, .17]\t.01");
-    const std::vector<std::string> sentences = NamedSentences(r, With(DfCorrection::HuynhFeldt));
+    const std::vector<std::string> sentences = NamedSentences(r, InDesign(DfCorrection::HuynhFeldt));
     ASSERT_EQ(sentences.size(), 15u);
     EXPECT_EQ(sentences[5], "h × A: F(1, 11) = 4.77, p = .052, ηp² = .30, 90% CI [.00, .59]");
     EXPECT_EQ(sentences[14], "g × h × A × B: F(2, 22) = 0.41, p = .670, ηp² = .04, 90% CI [.00, .17]");
 
     // The note: the groups, every factor's levels, the interval on the uncorrected df, the
     // sums of squares; in Japanese under the analysis' own headings, without an epsilon.
-    const std::string text = ApaText(r, With(DfCorrection::GreenhouseGeisser));
+    const std::string text = ApaText(r, InDesign(DfCorrection::GreenhouseGeisser));
     EXPECT_NE(
         text.find("Note. N = 15 (group sizes: 3, 4, 3, 5). Levels of g: g1, g2; of h: h1, h2; of A: a1, "
                   "a2; of B: b1, b2, b3. "),
         std::string::npos)
         << text;
-    EXPECT_NE(text.find("(noncentral F on the uncorrected df)"), std::string::npos);
+    EXPECT_NE(text.find("(noncentral F on the corrected df)"), std::string::npos);
     EXPECT_NE(text.find("types II and III differ for this design"), std::string::npos);
     EXPECT_NE(text.find("Mixed-Design Analysis of Variance\n"), std::string::npos);
-    const std::string ja = ApaSummaryTabs(r, With(DfCorrection::None, OutputLanguage::Japanese));
+    const std::string ja = ApaSummaryTabs(r, InDesign(DfCorrection::None, OutputLanguage::Japanese));
     EXPECT_NE(ja.find("変動因\t自由度\t誤差の自由度\tF 値\tMSE\tp 値\t偏 η² [90% CI]\t一般化 η²\n"),
               std::string::npos)
         << ja;
@@ -324,9 +331,9 @@ TEST(ApaOutput, TheTableOfAMixedDesignHasEveryEffectInTheDesignsOrder) {
     EXPECT_NE(ja.find("表 1\n混合計画の分散分析\n"), std::string::npos);
 
     // The RTF and HTML of the clipboard: a row an effect under the header.
-    const std::string rtf = ApaSummaryRtf(r, With(DfCorrection::GreenhouseGeisser));
+    const std::string rtf = ApaSummaryRtf(r, InDesign(DfCorrection::GreenhouseGeisser));
     EXPECT_EQ(Count(rtf, "\\row\n"), 16u);
-    EXPECT_EQ(Count(ApaSummaryHtml(r, With(DfCorrection::None)), "<tr>"), 16u);
+    EXPECT_EQ(Count(ApaSummaryHtml(r, InDesign(DfCorrection::None)), "<tr>"), 16u);
 }
 
 TEST(ApaOutput, TheNoteSaysWhichRowsTheCorrectionLeavesUncorrected) {
@@ -337,7 +344,6 @@ TEST(ApaOutput, TheNoteSaysWhichRowsTheCorrectionLeavesUncorrected) {
     for (int i = 0; i < 12; ++i) store.CellText.Set(i / 6 + 1, i / 2 % 3 + 1, i % 2 + 1, scores[i]);
     const anova::Analysis two = anova::Analyse(DesignFromStudy(store, '.'));
     ApaOptions study = With(DfCorrection::HuynhFeldt);
-    study.layout = OutputLayout::Study;
     const std::string hf = ApaText(two, study);
     EXPECT_NE(hf.find("are Huynh–Feldt corrected (ε: its epsilon). A: its epsilon is undefined; uncorrected. "
                       "A × B: its epsilon is undefined; uncorrected. ηp²"),
@@ -354,7 +360,7 @@ TEST(ApaOutput, TheNoteSaysWhichRowsTheCorrectionLeavesUncorrected) {
         mixed.group.push_back(s % 3);
         for (int t = 0; t < 3; ++t) mixed.values.push_back(static_cast<Extended>((s * 7 + t * 3) % 11));
     }
-    const std::string text = ApaText(anova::Analyse(mixed), With(DfCorrection::GreenhouseGeisser));
+    const std::string text = ApaText(anova::Analyse(mixed), InDesign(DfCorrection::GreenhouseGeisser));
     EXPECT_NE(text.find("Degrees of freedom and p of within effects with more than one degree of freedom are "
                         "Greenhouse–Geisser corrected"),
               std::string::npos)

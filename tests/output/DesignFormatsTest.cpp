@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "output/DesignFormats.h"
-#include "output/DesignTables.h"
+#include "anova/Analysis.h"
+#include "output/AnalysisTables.h"
+#include "output/AnovaFormats.h"
 
 namespace morvane {
 namespace {
@@ -38,10 +39,12 @@ MultivariateStatistic Statistic(Extended value, Extended f, Extended df1, Extend
     return {value, f, p, df1, df2};
 }
 
+constexpr std::int32_t O = anova::kOver;
+
 // A mixed design by hand: group (control, patient) between, A (a1, a2, a3)
 // within; 23 of 25 subjects, two removed; the interaction's F undefined.
-DesignAnalysis Mixed() {
-    DesignAnalysis r;
+anova::Analysis Mixed() {
+    anova::Analysis r;
     r.between = {{"group", {"control", "patient"}}};
     r.within = {{"A", {"a1", "a2", "a3"}}};
     r.subjects = 23, r.subjectsRead = 25;
@@ -50,15 +53,15 @@ DesignAnalysis Mixed() {
     r.groupSizes = {12, 11};
     r.typesAgree = true;
 
-    DesignEffect group;
-    group.between = {0}, group.name = "group", group.key = "group";
+    anova::Effect group;
+    group.between = {0}, group.name = "group", group.key = "group", group.stratum = 0;
     group.effect = Source(12.5L, 1), group.error = Source(84, 21);
     group.f = 3.125L, group.p = 0.0916L, group.partialEtaSquared = 0.1295L,
     group.generalizedEtaSquared = 0.07L;
     group.partialEtaSquaredCI = LevelInterval{0.9L, 0, 0.35L};
 
-    DesignEffect a;
-    a.within = {0}, a.name = "A", a.key = "A";
+    anova::Effect a;
+    a.within = {0}, a.name = "A", a.key = "A", a.stratum = 1;
     a.effect = Source(30, 2), a.error = Source(42, 42);
     a.f = 15, a.p = 1.1e-5L, a.partialEtaSquared = 0.4167L, a.generalizedEtaSquared = 0.2L;
     Sphericity s;
@@ -75,31 +78,35 @@ DesignAnalysis Mixed() {
     m.roy = Statistic(1.22L, 12.2L, 2, 20, 3.4e-4L);
     a.multivariate = m;
 
-    DesignEffect ga = a;
+    anova::Effect ga = a;
     ga.between = {0}, ga.name = "group × A", ga.key = "group:A";
     ga.effect = Source(0, 2), ga.f = std::nullopt, ga.p = std::nullopt;
     ga.multivariate->status = MultivariateStatus::Singular;
     r.effects = {group, a, ga};
+    r.strata.resize(2);
+    r.strata[0].name = r.strata[0].key = "S", r.strata[0].error = group.error;
+    r.strata[0].residuals = 23, r.strata[0].normality = {23, true, 0.97L, 0.66L};
+    r.strata[1].within = {0}, r.strata[1].name = "A × S", r.strata[1].key = "A:S", r.strata[1].error = a.error;
 
-    DesignMean cell;
-    cell.levels = {1, 2}, cell.n = 11, cell.mean = 7.25L, cell.sd = 1.5L, cell.se = 0.45L;
+    anova::Mean cell;
+    cell.at = {1, 2}, cell.n = 11, cell.mean = 7.25L, cell.sd = 1.5L, cell.se = 0.45L;
     cell.ci95 = Interval{6.24L, 8.26L};
     r.cellMeans = {cell};
-    DesignMean level;
-    level.levels = {-1, 0}, level.n = 23, level.mean = 5.5L;
+    anova::Mean level;
+    level.at = {O, 0}, level.n = 23, level.mean = 5.5L;
     r.marginalMeans = {{}, {level}};
-    DesignComparison c;
-    c.factor = 1, c.i = 0, c.j = 2, c.difference = -1.75L, c.df = 21, c.se = 0.4L, c.t = -4.375L,
-    c.p = 2.6e-4L;
+    anova::Comparison c;
+    c.factor = 1, c.at = {O, O}, c.i = 0, c.j = 2, c.difference = -1.75L, c.df = 21, c.se = 0.4L,
+    c.t = -4.375L, c.p = 2.6e-4L;
     c.pHolm = 7.8e-4L, c.pBonferroni = 7.8e-4L, c.d = -0.91L;
     r.comparisons = {c};
-    DesignSimpleEffect se;
-    se.factor = 1, se.atFactor = 0, se.atLevel = 1, se.ss = 20, se.errorSs = 22, se.df1 = 2, se.df2 = 20;
+    anova::SimpleEffect se;
+    se.factor = 1, se.at = {1, O}, se.ss = 20, se.errorSs = 22, se.df1 = 2, se.df2 = 20;
     se.f = 9.09L, se.p = 0.0016L;
     r.simpleEffects = {se};
-    r.levene = {{2, false, 1, 21, 0.8L, 0.38L}, {2, true, 1, 21, 0.6L, 0.45L}};
-    r.normality = {{"S", 23, 0.97L, 0.66L, 0, {}, 0}};
-    r.rankTestsOmitted = "they are defined for designs without between factors.";
+    r.shown.compared = r.shown.comparedAtLevels = {true, true};
+    r.levene = {{{O, 2}, false, 1, 21, 0.8L, 0.38L}, {{O, 2}, true, 1, 21, 0.6L, 0.45L}};
+    r.rankBased.omitted = "they are defined for designs without between factors.";
     return r;
 }
 
@@ -113,14 +120,14 @@ std::vector<std::string> FirstColumn(const std::string& csv, const std::string& 
 }
 
 TEST(DesignFormats, EveryFormatSaysTheDesignOnceAtTheTopAndLaysOutEachStratum) {
-    const DesignAnalysis r = Mixed();
+    const anova::Analysis r = Mixed();
     OutputOptions options;
     options.provenance = {"9.9", std::string(64, 'a')};
     const std::string removed = "N = 23 of 25 subjects; removed for a missing score: s04, s17";
     for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv}) {
         for (OutputLanguage language : {OutputLanguage::English, OutputLanguage::Japanese}) {
             options.language = language;
-            const std::string out = FormatDesignAnalysis(r, format, options);
+            const std::string out = FormatAnalysis(r, format, options);
             const bool ja = language == OutputLanguage::Japanese;
             SCOPED_TRACE(out.substr(0, 300));
             // Each note once, before the first table.
@@ -148,7 +155,7 @@ TEST(DesignFormats, EveryFormatSaysTheDesignOnceAtTheTopAndLaysOutEachStratum) {
     // correction asked for alone; an undefined F empty.
     options.language = OutputLanguage::English;
     options.correction = DfCorrection::HuynhFeldt;
-    const std::string csv = FormatDesignAnalysis(r, AnovaFormat::Csv, options);
+    const std::string csv = FormatAnalysis(r, AnovaFormat::Csv, options);
     EXPECT_EQ(FirstColumn(csv, "Analysis of variance"),
               (std::vector<std::string>{"Analysis of variance", "Source", "group", "S", "A", "group × A",
                                         "A × S"}));
@@ -158,7 +165,7 @@ TEST(DesignFormats, EveryFormatSaysTheDesignOnceAtTheTopAndLaysOutEachStratum) {
     EXPECT_EQ(header.find("p (GG)"), std::string::npos);
     // Source, SS, df, MS, then the MSE of its stratum and the undefined F and p.
     EXPECT_TRUE(std::regex_search(csv, std::regex("\ngroup × A,0,2,0,[0-9.]+,,,"))) << csv;
-    const std::string text = FormatDesignAnalysis(r, AnovaFormat::Text, options);
+    const std::string text = FormatAnalysis(r, AnovaFormat::Text, options);
     EXPECT_NE(text.find("group × A  "), std::string::npos);
     EXPECT_NE(text.find("—"), std::string::npos);
     // The interaction's multivariate test is undefined, and says why.
@@ -168,7 +175,7 @@ TEST(DesignFormats, EveryFormatSaysTheDesignOnceAtTheTopAndLaysOutEachStratum) {
     EXPECT_NE(text.find("A = a3"), std::string::npos);  // Levene's cell
     EXPECT_NE(text.find("median (Brown–Forsythe)"), std::string::npos);
     // The APA table: its row of the interaction, undefined where the analysis is.
-    const std::string apa = FormatDesignAnalysis(r, AnovaFormat::Apa, options);
+    const std::string apa = FormatAnalysis(r, AnovaFormat::Apa, options);
     EXPECT_NE(apa.find("Note. N = 23 of 25 subjects; removed for a missing score: s04, s17"),
               std::string::npos)
         << apa;
@@ -179,7 +186,7 @@ TEST(DesignFormats, JsonKeysEffectsByTheirFactorsAndNamesLevelsByName) {
     OutputOptions options;
     options.language = OutputLanguage::Japanese;  // JSON is English whatever is asked
     options.provenance = {"9.9", std::string(64, 'b')};
-    const Json j = Json::parse(FormatDesignAnalysis(Mixed(), AnovaFormat::Json, options));
+    const Json j = Json::parse(FormatAnalysis(Mixed(), AnovaFormat::Json, options));
     EXPECT_EQ(j["subjects"], 23);
     EXPECT_EQ(j["subjectsRead"], 25);
     EXPECT_EQ(j["subjectsRemoved"], Json::parse(R"(["s04","s17"])"));
@@ -215,12 +222,15 @@ TEST(DesignFormats, JsonKeysEffectsByTheirFactorsAndNamesLevelsByName) {
 }
 
 // A design without between factors, A (a1, a2, a3) x B (b1, b2), with its
-// rank-based tests by hand (their figures are the design room's to test).
-DesignAnalysis WithinOnly() {
-    DesignAnalysis r;
+// rank-based tests by hand (their figures are the engine's to test).
+anova::Analysis WithinOnly() {
+    anova::Analysis r;
     r.within = {{"A", {"a1", "a2", "a3"}}, {"B", {"b1", "b2"}}};
     r.subjects = r.subjectsRead = 10;
     r.groupSizes = {10};
+    r.strata.resize(1);
+    r.strata[0].name = r.strata[0].key = "S";
+    r.shown.compared = r.shown.comparedAtLevels = {true, true};
     FriedmanTest f;
     f.levels = 3, f.chiSquare = 6.2L, f.df = 2, f.p = 0.045L, f.kendallW = 0.31L;
     f.imanDavenportF = 4.04L, f.df1 = 2, f.df2 = 18, f.imanDavenportP = 0.0355L, f.tieCorrection = 1;
@@ -241,12 +251,12 @@ DesignAnalysis WithinOnly() {
 // are defined; a design with between factors keeps its note alone.
 TEST(DesignFormats, RankBasedTestsWithoutBetweenFactorsOnly) {
     OutputOptions options;
-    const DesignAnalysis within = WithinOnly();
+    const anova::Analysis within = WithinOnly();
     for (OutputLanguage language : {OutputLanguage::English, OutputLanguage::Japanese}) {
         options.language = language;
         const bool ja = language == OutputLanguage::Japanese;
         for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv}) {
-            const std::string out = FormatDesignAnalysis(within, format, options);
+            const std::string out = FormatAnalysis(within, format, options);
             SCOPED_TRACE(out);
             for (const char* part : {"Friedman", "Iman-Davenport", "ART-C"}) EXPECT_GE(Count(out, part), 1u);
             EXPECT_EQ(Count(out, ja ? "A (B で平均)" : "A (means over B)"), 1u);
@@ -254,20 +264,20 @@ TEST(DesignFormats, RankBasedTestsWithoutBetweenFactorsOnly) {
             EXPECT_GE(Count(out, ja ? "整列順位変換 (ART)" : "Aligned rank transform"), 1u);
             EXPECT_NE(out.find(ja ? "平均順位の差" : "Difference (mean ranks)"), std::string::npos);
             EXPECT_NE(out.find("a3"), std::string::npos);
-            const std::string mixed = FormatDesignAnalysis(Mixed(), format, options);
+            const std::string mixed = FormatAnalysis(Mixed(), format, options);
             EXPECT_EQ(Count(mixed, "Friedman"), 0u);
             EXPECT_EQ(Count(mixed, "ART"), 0u);
         }
     }
     std::vector<std::string> ids;
-    for (const TableText& t : DesignTableTexts(within, TableReader::Window, options)) ids.push_back(t.id);
+    for (const TableText& t : TableTexts(within, TableReader::Window, options)) ids.push_back(t.id);
     ASSERT_GE(ids.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(ids.end() - 3, ids.end()),
               (std::vector<std::string>{"Friedman", "AlignedRanks", "AlignedRankContrasts"}));
-    for (const TableText& t : DesignTableTexts(Mixed(), TableReader::Window, options))
+    for (const TableText& t : TableTexts(Mixed(), TableReader::Window, options))
         EXPECT_TRUE(t.id != "Friedman" && t.id != "AlignedRanks") << t.id;
 
-    const Json j = Json::parse(FormatDesignAnalysis(within, AnovaFormat::Json, options));
+    const Json j = Json::parse(FormatAnalysis(within, AnovaFormat::Json, options));
     const Json& k = j["rankBased"];
     EXPECT_DOUBLE_EQ(k["friedman"]["A"]["chiSquare"].get<double>(), 6.2);
     EXPECT_EQ(k["friedman"]["B"]["levels"], 2);
@@ -282,19 +292,19 @@ TEST(DesignFormats, RankBasedTestsWithoutBetweenFactorsOnly) {
     EXPECT_EQ(contrasts[1]["levels"], Json::parse(R"(["b1","b2"])"));
     EXPECT_TRUE(k["alignedRankTransform"]["exactAlignment"]);
     EXPECT_TRUE(j["rankTestsOmitted"].is_null());
-    const Json m = Json::parse(FormatDesignAnalysis(Mixed(), AnovaFormat::Json, options));
+    const Json m = Json::parse(FormatAnalysis(Mixed(), AnovaFormat::Json, options));
     EXPECT_FALSE(m.contains("rankBased"));
     EXPECT_TRUE(m["rankTestsOmitted"].is_string());
 
     // A study too large to align keeps its Friedman tests and says why the rest is missing.
-    DesignAnalysis large = WithinOnly();
+    anova::Analysis large = WithinOnly();
     large.rankBased.alignedRanks.clear();
     large.rankBased.contrasts.clear();
     large.rankBased.alignedOmitted = true;
     options.language = OutputLanguage::English;
-    EXPECT_EQ(Count(FormatDesignAnalysis(large, AnovaFormat::Text, options), "not computed for 16,777,216"),
+    EXPECT_EQ(Count(FormatAnalysis(large, AnovaFormat::Text, options), "not computed for 16,777,216"),
               1u);
-    const Json l = Json::parse(FormatDesignAnalysis(large, AnovaFormat::Json, options));
+    const Json l = Json::parse(FormatAnalysis(large, AnovaFormat::Json, options));
     EXPECT_TRUE(l["rankBased"]["alignedRankTransform"]["omitted"]);
     EXPECT_FALSE(k["alignedRankTransform"].contains("omitted"));
 }

@@ -9,6 +9,7 @@
 
 #include "output/AnalysisJson.h"
 #include "output/JsonWriter.h"
+#include "support/StudySkeleton.h"
 
 namespace morvane {
 namespace {
@@ -49,23 +50,24 @@ TEST(Json, TheWriterEscapesEveryControlCharacterAndMarksWhatADoubleCannotHold) {
 }
 
 TEST(Json, EachResultFieldGoesUnderItsKeyInOrder) {
-    FullAnalysis r;
-    r.subjects = 3, r.levelsA = 2, r.levelsB = 2;
-    r.namesA = {"a\"1", "a2"}, r.namesB = {"b1", "b2"};
-    r.A.effect.ss = 4, r.A.effect.df = 1, r.A.effect.ms = 4;
-    r.A.f = 2, r.A.p = 0;
-    r.B.f = 1e4000L;  // beyond a double
-    MeanResult level;
-    level.a = 2, level.mean = 1.5L;
-    r.marginalA = {level};
-    ComparisonResult pair;
-    pair.factor = Factor::B, pair.at = 2, pair.i = 1, pair.j = 2, pair.df = 2;
+    anova::Analysis r = testing::StudySkeleton({"a\"1", "a2"}, {"b1", "b2"}, 3);
+    r.effects[0].effect.ss = 4, r.effects[0].effect.df = 1, r.effects[0].effect.ms = 4;
+    r.effects[0].f = 2, r.effects[0].p = 0;
+    r.effects[1].f = 1e4000L;  // beyond a double
+    anova::Mean level;
+    level.at = {1, anova::kOver}, level.mean = 1.5L;
+    r.marginalMeans = {{level}, {}};
+    anova::Comparison pair;
+    pair.factor = 1, pair.at = {1, anova::kOver}, pair.i = 0, pair.j = 1, pair.df = 2;
     r.comparisons = {pair};
-    r.multivariate.A.status = MultivariateStatus::Tested, r.multivariate.A.df1 = 1, r.multivariate.A.df2 = 2;
-    OutlyingSubject outlying;
-    outlying.subject = 3, outlying.strata = {Stratum::AS, Stratum::ABS}, outlying.largest = -3.5L;
-    r.assumptions.outlying = {outlying};
-    const std::string json = AnalysisJson(r, {});
+    MultivariateTest& m = *r.effects[0].multivariate;
+    m.status = MultivariateStatus::Tested;
+    for (MultivariateStatistic* statistic : {&m.pillai, &m.wilks, &m.hotellingLawley, &m.roy})
+        statistic->df1 = 1, statistic->df2 = 2;
+    r.outlying = {{2, {1, 3}, -3.5L}};
+    r.outlyingSubjects = 1;
+    const PrecisionCheck precision;
+    const std::string json = AnalysisJson(r, testing::InStudyLayout(), &precision);
     const auto at = [&](const std::string& text) { return json.find(text); };
     for (const char* piece :
          {"{\"subjects\":3,\"fewerThanTwoSubjects\":false,\"levelsA\":[\"a\\\"1\",\"a2\"]",

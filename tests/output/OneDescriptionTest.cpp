@@ -12,7 +12,8 @@
 #include "output/AnalysisJson.h"
 #include "output/AnalysisTables.h"
 #include "output/ApaOutput.h"
-#include "output/Bridges.h"
+#include "anova/StudyPrecision.h"
+#include "design/StudyDesign.h"
 #include "output/Conventions.h"
 #include "runtime/Errors.h"
 
@@ -21,15 +22,25 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// A 2 x 3 study of six subjects, analysed by the A x B x S engine and carried into the one result.
-const FullAnalysis& Study() {
-    static const FullAnalysis r = [] {
-        ScoreTable table;
-        table.levelsA = 2, table.levelsB = 3;
-        table.scores = {{"3", "5", "9", "4", "6", "11"}, {"2", "6", "7", "3", "8", "12"},
-                        {"4", "4", "8", "5", "7", "10"}, {"3", "7", "10", "6", "9", "13"},
-                        {"5", "5", "9", "4", "6", "14"}, {"1", "6", "8", "2", "7", "11"}};
-        return AnalyseScores(table);
+// A 2 x 3 study of six subjects, its levels named by their numbers, as the
+// engine analyses it, with the precision check of its results file.
+struct StudyAnalysis {
+    anova::Analysis analysis;
+    PrecisionCheck precision;
+};
+
+const StudyAnalysis& Study() {
+    static const StudyAnalysis r = [] {
+        const char* const scores[6][6] = {{"3", "5", "9", "4", "6", "11"}, {"2", "6", "7", "3", "8", "12"},
+                                          {"4", "4", "8", "5", "7", "10"}, {"3", "7", "10", "6", "9", "13"},
+                                          {"5", "5", "9", "4", "6", "14"}, {"1", "6", "8", "2", "7", "11"}};
+        StudyStore store;
+        StartNewStudy(store, {"1", "2"}, {"1", "2", "3"}, "6");
+        for (int s = 1; s <= 6; ++s)
+            for (int c = 0; c < 6; ++c) store.CellText.Set(s, c / 3 + 1, c % 3 + 1, scores[s - 1][c]);
+        StudyAnalysis out{anova::Analyse(DesignFromStudy(store, '.')), {}};
+        out.precision = anova::CheckStudyResultsFile(store, '.', out.analysis);
+        return out;
     }();
     return r;
 }
@@ -61,7 +72,7 @@ std::vector<std::string> Column(const TableText& t, const std::string& id) {
 }
 
 TEST(OneDescription, TheStudysJsonIsAMappingOfTheDesignsKeys) {
-    const anova::Analysis a = FromStudyAnalysis(Study());
+    const anova::Analysis& a = Study().analysis;
     const Json study = Json::parse(AnalysisJson(a, In(OutputLayout::Study), &Study().precision));
     const Json design = Json::parse(AnalysisJson(a, In(OutputLayout::Design)));
     EXPECT_EQ(Keys(study),
@@ -136,7 +147,7 @@ TEST(OneDescription, TheStudysJsonIsAMappingOfTheDesignsKeys) {
 }
 
 TEST(OneDescription, EachLayoutHasTheSameRowsInItsOwnTables) {
-    const anova::Analysis a = FromStudyAnalysis(Study());
+    const anova::Analysis& a = Study().analysis;
     const auto study = TableTexts(a, TableReader::Program, In(OutputLayout::Study), '.', &Study().precision);
     const auto design = TableTexts(a, TableReader::Program, In(OutputLayout::Design));
     std::vector<std::string> ids;
@@ -179,7 +190,7 @@ TEST(OneDescription, EachLayoutHasTheSameRowsInItsOwnTables) {
 }
 
 TEST(OneDescription, TheApaTableIsTheSameInEitherLayoutButForItsConventions) {
-    const anova::Analysis a = FromStudyAnalysis(Study());
+    const anova::Analysis& a = Study().analysis;
     for (OutputLanguage language : {OutputLanguage::English, OutputLanguage::Japanese}) {
         OutputOptions study = In(OutputLayout::Study), design = In(OutputLayout::Design);
         study.language = design.language = language;
@@ -212,7 +223,7 @@ TEST(OneDescription, TheApaTableIsTheSameInEitherLayoutButForItsConventions) {
 }
 
 TEST(OneDescription, CheckFiniteFailsTheModelAndLeavesTheChecksUndefined) {
-    const anova::Analysis base = FromStudyAnalysis(Study());
+    const anova::Analysis& base = Study().analysis;
     const Extended inf = std::numeric_limits<Extended>::infinity();
     {
         anova::Analysis a = base;
@@ -269,7 +280,7 @@ TEST(OneDescription, CheckFiniteFailsTheModelAndLeavesTheChecksUndefined) {
 }
 
 TEST(OneDescription, FiguresBeyondADoubleAreStringsInEitherLayout) {
-    anova::Analysis a = FromStudyAnalysis(Study());
+    const anova::Analysis& a = Study().analysis;
     for (OutputLayout layout : {OutputLayout::Study, OutputLayout::Design}) {
         EXPECT_NE(AnalysisJson(a, In(layout)).find(R"("numbersOutsideDoubleRange":false})"),
                   std::string::npos);
@@ -284,41 +295,6 @@ TEST(OneDescription, FiguresBeyondADoubleAreStringsInEitherLayout) {
         EXPECT_EQ(j["comparisons"][0]["dAv"],
                   Json::parse(AnalysisJson(a, In(layout)))["comparisons"][0]["dAv"]);
     }
-}
-
-TEST(OneDescription, TheDesignsBridgeKeysItsStrataAndKeepsItsFigures) {
-    DesignAnalysis d;
-    d.between = {{"G", {"g1", "g2"}}};
-    d.within = {{"T", {"t1", "t2", "t3"}}};
-    d.subjects = 7, d.subjectsRead = 8, d.removed = {"s3"}, d.groupSizes = {3, 4};
-    DesignEffect g, t, gt;
-    g.between = {0}, g.name = g.key = "G", g.error.ss = 12, g.error.df = 5, g.f = 2;
-    t.within = {0}, t.name = t.key = "T", t.error.ss = 3, t.error.df = 10, t.f = 7;
-    gt.between = {0}, gt.within = {0}, gt.name = "G × T", gt.key = "G:T", gt.error = t.error, gt.f = 1;
-    d.effects = {g, t, gt};
-    d.normality = {{"S", 7, 0.9L, 0.4L, 5, {}, 0}, {"T × S", 21, 0.95L, 0.6L, 10, {}, 0}};
-    d.levene = {{2, true, 1, 5, 0.25L, 0.6L}};
-    d.comparisons = {DesignComparison{1, 0, 2, -1.5L, 5, 0.5L, -3, 0.03L, 0.09L, 0.09L, -1.2L, {}, {}}};
-    d.simpleEffects = {DesignSimpleEffect{1, 0, 1, 4, 2, 2, 5, 3, 0.1L, 0.6L}};
-    const anova::Analysis a = FromDesignAnalysis(d);
-    ASSERT_EQ(a.strata.size(), 2u);
-    EXPECT_EQ(a.strata[1].key, "T:S");
-    EXPECT_EQ(a.strata[1].name, "T × S");
-    EXPECT_EQ(a.strata[0].error.ss, 12);
-    EXPECT_EQ(a.strata[1].residuals, 21);
-    EXPECT_EQ(a.strata[1].normality.w, 0.95L);
-    EXPECT_EQ((std::vector<std::size_t>{a.effects[0].stratum, a.effects[1].stratum, a.effects[2].stratum}),
-              (std::vector<std::size_t>{0, 1, 1}));
-    EXPECT_EQ(a.levene[0].at, (anova::Place{anova::kOver, 2}));
-    EXPECT_EQ(a.simpleEffects[0].at, (anova::Place{1, anova::kOver}));
-    EXPECT_EQ(a.comparisons[0].at, (anova::Place{anova::kOver, anova::kOver}));
-    EXPECT_EQ(a.comparisons[0].se, 0.5L);
-    EXPECT_FALSE(a.NoErrorDf());
-    const auto tables = TableTexts(a, TableReader::Terminal, {});
-    EXPECT_EQ(Column(Named(tables, "Summary"), "source"),
-              (std::vector<std::string>{"G", "S", "T", "G × T", "T × S"}));
-    EXPECT_EQ(Column(Named(tables, "Levene"), "cell"), std::vector<std::string>{"T = t3"});
-    EXPECT_EQ(Column(Named(tables, "SimpleEffects"), "at"), std::vector<std::string>{"G = g2"});
 }
 
 }  // namespace

@@ -16,9 +16,7 @@
 #include <sstream>
 #include <string>
 
-#include "analysis/FullAnalysis.h"
 #include "anova/Analysis.h"
-#include "design/DesignAnalysis.h"
 #include "design/StudyDesign.h"
 #include "exchange/LongCsv.h"
 #include "plot/DesignPlot.h"
@@ -111,8 +109,8 @@ private slots:
     // axis, every cell's mean in its place, and one scale for every panel.
     void PanelsOfAGroupFactorShareOneScale() {
         LongCsvRoles roles{"id", "score", {"cue", "time"}, {"group"}};
-        const DesignAnalysis analysis = AnalyseDesign(ReadLongCsv(MixedCsv(), roles));
-        const plot::InteractionPlotData d = plot::DesignPlotDataOf(analysis, ',', plot::ErrorBars::Se);
+        const anova::Analysis analysis = anova::Analyse(ReadLongCsv(MixedCsv(), roles));
+        const plot::InteractionPlotData d = plot::PlotDataOf(analysis, ',', plot::ErrorBars::Se);
         QCOMPARE(d.panelTitles, (QStringList{"group = control", "group = treated"}));
         QCOMPARE(d.levelsA, (QStringList{"left", "right"}));
         QCOMPARE(d.levelsB, (QStringList{"t1", "t2", "t3"}));
@@ -126,7 +124,7 @@ private slots:
         QCOMPARE(d.bars[0]->high - d.bars[0]->low, 1.0L);  // SE of 0 and 1 is 0.5
         QVERIFY(plot::PlotCaption(d).contains(QStringLiteral(u"パネルは 要因 group の水準ごと")));
         QVERIFY(plot::PlotCaption(d).contains(QStringLiteral(u"平均 ± 標準誤差")));
-        const plot::InteractionPlotData within = plot::DesignPlotDataOf(analysis, '.');
+        const plot::InteractionPlotData within = plot::PlotDataOf(analysis, '.');
         QVERIFY(plot::PlotCaption(within).contains(QStringLiteral(u"群ごと")));
 
         // Two designs of the same factors, each of which names its panels in the SVG.
@@ -158,7 +156,7 @@ private slots:
         // A design of one factor: one line, no panels.
         LongCsvRoles one{"id", "score", {"time"}, {}};
         const plot::InteractionPlotData single =
-            plot::DesignPlotDataOf(AnalyseDesign(ReadLongCsv(MixedCsv(), one)), '.');
+            plot::PlotDataOf(anova::Analyse(ReadLongCsv(MixedCsv(), one)), '.');
         QVERIFY(single.panelTitles.isEmpty());
         QCOMPARE(single.levelsA.size(), 1);
         QCOMPARE(single.means.size(), std::size_t{3});
@@ -166,8 +164,8 @@ private slots:
                      .isNull());
     }
 
-    // A design of two within factors and no groups draws exactly as the typed
-    // study of the same scores: same caption, same SVG, same pixels.
+    // A long CSV's design of two within factors and no groups draws exactly as
+    // the typed study of the same scores: same caption, same SVG, same pixels.
     void TwoWithinFactorsDrawAsTheTypedStudy() {
         StudyStore study;
         LoadStudyFile(study, MORVANE_EXAMPLES "/eight-subjects-2x3.dat");
@@ -179,11 +177,11 @@ private slots:
                     csv << s << ',' << study.LevelNamesA[static_cast<std::size_t>(a)] << ','
                         << study.LevelNamesB[static_cast<std::size_t>(b)] << ','
                         << study.CellText(s, a, b).View() << '\n';
-        const DesignAnalysis design = AnalyseDesign(ReadLongCsv(csv.str(), {"s", "y", {"A", "B"}, {}}));
-        const FullAnalysis typed = AnalyseStudy(study, '.');
+        const anova::Analysis design = anova::Analyse(ReadLongCsv(csv.str(), {"s", "y", {"A", "B"}, {}}));
+        const anova::Analysis typed = StudyAnalysis(study, '.');
         for (const plot::ErrorBars bars : {plot::ErrorBars::WithinCi95, plot::ErrorBars::Ci95}) {
             const plot::InteractionPlotData today = plot::PlotDataOf(typed, '.', bars),
-                                            general = plot::DesignPlotDataOf(design, '.', bars);
+                                            general = plot::PlotDataOf(design, '.', bars);
             QCOMPARE(plot::PlotCaption(general), plot::PlotCaption(today));
             QCOMPARE(plot::RenderPlotFile(general, plot::PlotFileType::Svg, {800, 600}),
                      plot::RenderPlotFile(today, plot::PlotFileType::Svg, {800, 600}));
@@ -206,9 +204,9 @@ private slots:
             for (int c = 0; c < 12; ++c)
                 csv << 's' << s << ',' << (s < 3 ? "x" : "z") << ',' << c / 6 << ',' << c / 2 % 3 << ','
                     << c % 2 << ',' << (s * 37 + c * c * 11 + (s * c) % 7 * 13) % 97 / 4.0 << '\n';
-        const DesignAnalysis analysis =
-            AnalyseDesign(ReadLongCsv(csv.str(), {"id", "y", {"A", "B", "C"}, {"g"}}));
-        const plot::QuantilePlotData d = plot::QuantilePlotDataOf(analysis, ',');
+        const anova::Analysis analysis =
+            anova::Analyse(ReadLongCsv(csv.str(), {"id", "y", {"A", "B", "C"}, {"g"}}));
+        const plot::QuantilePlotData d = plot::QuantilePlotDataOf(analysis, ',', false);
         QStringList titles;
         for (const plot::QuantilePanel& panel : d.panels) {
             titles.append(panel.title);
@@ -245,7 +243,8 @@ private slots:
                 lone << 's' << s << ',' << (s == 0 ? "x" : "z") << ',' << a << ',' << (s * 7 + a * a * 3) % 11
                      << '\n';
         const plot::QuantilePlotData l =
-            plot::QuantilePlotDataOf(AnalyseDesign(ReadLongCsv(lone.str(), {"id", "y", {"A"}, {"g"}})), '.');
+            plot::QuantilePlotDataOf(anova::Analyse(ReadLongCsv(lone.str(), {"id", "y", {"A"}, {"g"}})), '.',
+                                     false);
         QCOMPARE(l.panels.size(), std::size_t{2});
         QCOMPARE(l.panels[1].unplotted, std::size_t{3});
         QCOMPARE(l.panels[1].points.size(), std::size_t{12});
@@ -255,8 +254,8 @@ private slots:
         QVERIFY(!plot::QuantilePlotCaption(d).contains(QStringLiteral(u"1 人だけの群")));
     }
 
-    // The study of two within factors: the design's Q-Q plots are the typed
-    // study's, its points and (under the study's titles) its drawing.
+    // The same scores as a long CSV's design and as the typed study: the same
+    // Q-Q plots, their points and (under the study's titles) their drawing.
     void TwoWithinQuantilePlotsAreTheTypedStudys() {
         StudyStore study;
         LoadStudyFile(study, MORVANE_EXAMPLES "/eight-subjects-2x3.dat");
@@ -266,9 +265,9 @@ private slots:
             for (int a = 1; a <= study.LevelCountA; ++a)
                 for (int b = 1; b <= study.LevelCountB; ++b)
                     csv << s << ',' << a << ',' << b << ',' << study.CellText(s, a, b).View() << '\n';
-        const plot::QuantilePlotData typed = plot::QuantilePlotDataOf(AnalyseStudy(study, '.'), '.');
-        plot::QuantilePlotData design =
-            plot::QuantilePlotDataOf(AnalyseDesign(ReadLongCsv(csv.str(), {"s", "y", {"A", "B"}, {}})), '.');
+        const plot::QuantilePlotData typed = plot::QuantilePlotDataOf(StudyAnalysis(study, '.'), '.', true);
+        plot::QuantilePlotData design = plot::QuantilePlotDataOf(
+            anova::Analyse(ReadLongCsv(csv.str(), {"s", "y", {"A", "B"}, {}})), '.', false);
         QCOMPARE(design.panels.size(), std::size_t{4});
         QCOMPARE(design.panels[3].title, QStringLiteral(u"A × B × S"));
         for (std::size_t k = 0; k < 4; ++k) {

@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "analysis/FullAnalysis.h"
+#include "anova/Analysis.h"
 #include "properties/AnalysisProperties.h"
 #include "properties/CsvModel.h"
 #include "properties/CsvProperties.h"
@@ -217,25 +217,32 @@ TEST(CorpusReplay, TheCsvModelAndTheTextChecksAgreeWithKnownTexts) {
     EXPECT_FALSE(properties::SameExceptTwinCodes("\x82\xA0", "\x82\xA2"));
     EXPECT_FALSE(properties::SameExceptTwinCodes("ab", "a"));
 
-    FullAnalysis analysis;
+    anova::Analysis analysis;
+    analysis.within = {{"A", {"a1", "a2"}}, {"B", {"b1", "b2", "b3"}}};
+    analysis.effects.resize(1);
     EXPECT_NO_THROW(properties::RequireSoundFigures(analysis));
-    analysis.A.p = Extended{1.5L};
+    analysis.effects[0].p = Extended{1.5L};
     EXPECT_THROW(properties::RequireSoundFigures(analysis), properties::Violation);
-    analysis.A.p = std::numeric_limits<Extended>::quiet_NaN();
+    analysis.effects[0].p = std::numeric_limits<Extended>::quiet_NaN();
     EXPECT_THROW(properties::RequireSoundFigures(analysis), properties::Violation);
-    analysis.A.p.reset();
+    analysis.effects[0].p.reset();
     analysis.comparisons.push_back({});
+    analysis.comparisons.back().at = {anova::kOver, anova::kOver};
     analysis.comparisons.back().ci95 = Interval{2, 1};
     EXPECT_THROW(properties::RequireSoundFigures(analysis), properties::Violation);
     analysis.comparisons.clear();
-    // The model checks' figures too, each named by its path.
-    analysis.rankBased.contrastsB.push_back({});
-    analysis.rankBased.contrastsB.back().pHolm = Extended{-0.25L};
+    // A subject but no mean of its cells.
+    analysis.subjects = 1;
+    EXPECT_THROW(properties::RequireSoundFigures(analysis), properties::Violation);
+    analysis.subjects = 0;
+    // The checks' figures too, each named by its path.
+    analysis.rankBased.contrasts.push_back({1, {}});
+    analysis.rankBased.contrasts.back().contrast.pHolm = Extended{-0.25L};
     try {
         properties::RequireSoundFigures(analysis);
         ADD_FAILURE() << "a negative p passed";
     } catch (const properties::Violation& v) {
-        EXPECT_NE(std::string(v.what()).find("rankBased.alignedRankTransform.contrasts.B[0].pHolm"),
+        EXPECT_NE(std::string(v.what()).find("rankBased.alignedRankTransform.contrasts[0].pHolm"),
                   std::string::npos)
             << v.what();
     }

@@ -38,7 +38,7 @@ EffectFigures FiguresOf(std::string name, const EffectTest& e) {
     EffectFigures out;
     out.name = std::move(name);
     out.f = Figure(e.f, 2, true);
-    out.mse = Figure(e.mse ? e.mse : e.error.ms, 2, true);
+    out.mse = Figure(e.error.ms, 2, true);
     out.eta = Figure(e.partialEtaSquared, 2, false);
     out.generalized = Figure(e.generalizedEtaSquared, 2, false);
     if (const std::optional<LevelInterval>& ci = e.partialEtaSquaredCI)

@@ -36,7 +36,7 @@ struct EffectFigures {
 struct EffectTest {
     const PartitionSource& effect;
     const PartitionSource& error;
-    std::optional<Extended> f, mse, p, partialEtaSquared, generalizedEtaSquared;
+    std::optional<Extended> f, p, partialEtaSquared, generalizedEtaSquared;
     const std::optional<LevelInterval>& partialEtaSquaredCI;
     const Correction* applied;
 };

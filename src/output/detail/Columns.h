@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "anova/Analysis.h"
+#include "output/OutputOptions.h"
 #include "output/ResultTables.h"
 
 namespace morvane::tables {

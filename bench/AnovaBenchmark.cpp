@@ -1,7 +1,9 @@
-// The model of a general design on 10^6 scores: 10^4 subjects in three
-// between groups of unequal size, 10 x 10 within cells, scores of two decimal
-// places; the pass over the subjects with its exact sums, and the whole
-// analysis. Processor time, single-threaded.
+// The one engine on 10^6 scores: 10^4 subjects in three between groups of
+// unequal size, or the same in one (a data file's study of A x B x S), 10 x
+// 10 within cells, scores of two decimal places; and a data file's study of
+// 10^6 scores taken to a design and analysed. Processor time of the calling
+// thread (the engine runs its follow-ups on a second one), the data file's in
+// wall time.
 
 #include <benchmark/benchmark.h>
 
@@ -10,16 +12,14 @@
 #include "RunBenchmarks.h"
 #include "StudyGenerator.h"
 #include "anova/Analysis.h"
-#include "design/DesignAnalysis.h"
 #include "design/StudyDesign.h"
 #include "store/DataFile.h"
-#include "design/detail/Model.h"
 
 namespace morvane::bench {
 namespace {
 
 // Three groups, or with `groups` false the same 10^4 subjects in one (a study
-// of A x B x S, which the analysis takes from that analysis).
+// of A x B x S).
 DesignData MakeLargeDesign(bool groups) {
     DesignData d;
     if (groups) d.between.push_back({"group", {"g1", "g2", "g3"}});
@@ -59,23 +59,7 @@ const DesignData& LargeStudy() {
     return design;
 }
 
-void Model(benchmark::State& state) {
-    const DesignData& design = LargeDesign();
-    for (auto _ : state) benchmark::DoNotOptimize(design::AnalyseModel(design, {}));
-}
-
-void Analysis(benchmark::State& state) {
-    const DesignData& design = LargeDesign();
-    for (auto _ : state) benchmark::DoNotOptimize(AnalyseDesign(design, {}));
-}
-
-void Study(benchmark::State& state) {
-    const DesignData& design = LargeStudy();
-    for (auto _ : state) benchmark::DoNotOptimize(AnalyseDesign(design, {}));
-}
-
-// The one engine on the same designs, and a data file's study of 10^6 scores
-// taken to a design and analysed.
+// The whole analysis of either design.
 void OneEngine(benchmark::State& state) {
     const DesignData& design = state.range(0) ? LargeDesign() : LargeStudy();
     for (auto _ : state) benchmark::DoNotOptimize(anova::Analyse(design));
@@ -96,9 +80,6 @@ void Register() {
     benchmark::RegisterBenchmark("Anova/study/1e6", OneEngine)->Arg(0)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Anova/design/1e6", OneEngine)->Arg(1)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Anova/datafile/1e6", StudyFile)->Unit(benchmark::kMillisecond)->UseRealTime();
-    benchmark::RegisterBenchmark("DesignModel/1e6", Model)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("DesignAnalysis/1e6", Analysis)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("StudyAsDesign/1e6", Study)->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace
