@@ -24,6 +24,7 @@
 #include "runtime/SameFile.h"
 #include "session/Recovery.h"
 #include "store/DataFile.h"
+#include "store/LevelNames.h"
 #include "ui_DataWindow.h"
 #include "widgets/PrintProgressDialog.h"
 
