@@ -1,5 +1,7 @@
 #include "StudyGenerator.h"
 
+#include <random>
+
 #include "runtime/TextWriter.h"
 
 namespace morvane::bench {
@@ -30,6 +32,35 @@ void WriteRandomStudy(const std::string& path, std::int32_t n, std::int32_t na, 
             file.WriteLine(std::to_string(tenths / 10) + "." + std::to_string(tenths % 10));
         }
     });
+}
+
+DesignData LargeDesign(bool groups) {
+    DesignData d;
+    if (groups) d.between.push_back({"group", {"g1", "g2", "g3"}});
+    for (const char* name : {"A", "B"}) {
+        DesignFactor f{name, {}};
+        for (int l = 1; l <= 10; ++l) f.levels.push_back(name + std::to_string(l));
+        d.within.push_back(f);
+    }
+    const int sizes[] = {2900, 3300, 3800};
+    std::mt19937_64 random(7);
+    std::uniform_int_distribution<int> subject(-2000, 2000), noise(-3000, 3000);
+    d.exact = true;
+    d.scale = 2;
+    for (int g = 0; g < 3; ++g)
+        for (int s = 0; s < sizes[g]; ++s) {
+            d.subjects.push_back("s" + std::to_string(d.subjects.size() + 1));
+            d.group.push_back(groups ? g : 0);
+            const int level = subject(random) + 5000;
+            for (int c = 0; c < 100; ++c) {
+                const Int128 units = level + 40 * (c % 10) + 25 * g * (c / 10) + noise(random);
+                d.units.push_back(units);
+                d.rows.push_back(1);
+                d.values.push_back(static_cast<long double>(units) / 100);
+            }
+        }
+    d.subjectsRead = static_cast<std::int64_t>(d.subjects.size());
+    return d;
 }
 
 }  // namespace morvane::bench

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "design/Design.h"
+
 namespace morvane::bench {
 
 // Writes a data file of n subjects, na levels of A ("a1", ...) and nb levels of
@@ -12,5 +14,10 @@ namespace morvane::bench {
 // decimal (the full stop as separator).
 void WriteRandomStudy(const std::string& path, std::int32_t n, std::int32_t na, std::int32_t nb,
                       std::uint64_t seed = 1);
+
+// A design of 10^6 exact scores with two decimals: 10^4 subjects x 10 x 10
+// within cells, in three groups of 2,900, 3,300 and 3,800 subjects, or with
+// `groups` false the same subjects in one (a study of A x B x S).
+DesignData LargeDesign(bool groups);
 
 }  // namespace morvane::bench
