@@ -219,9 +219,11 @@ std::optional<design::WideDecimal> DecimalOf(const ScoreParts& parts) {
                 if (digits > 0) ++zeros;
                 continue;
             }
+            // 38 digits fit in 128 bits; the check comes before the digit is taken.
+            if (digits + zeros >= 38) return false;
             for (; zeros > 0; --zeros, ++digits) out.mantissa *= 10;
             out.mantissa = out.mantissa * 10 + (c - '0');
-            if (++digits > 38) return false;
+            ++digits;
         }
         return true;
     };
