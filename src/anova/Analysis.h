@@ -169,7 +169,8 @@ struct SimpleEffect {
 struct FollowUpsShown {
     // Per factor, between first: whether its levels are compared at all (not
     // beyond kComparedLevels levels), and at the levels of the other factors
-    // (not when those families would bring the comparisons beyond kMostComparisons).
+    // (none without other factors; not when those families would bring the
+    // comparisons beyond kMostComparisons).
     std::vector<bool> compared, comparedAtLevels;
     // The simple effects left out: their contrasts' covariances would take
     // more memory than a design of this size should.

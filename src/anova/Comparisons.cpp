@@ -134,8 +134,11 @@ FollowUpsShown Shown(const FactorGrid& grid) {
             if (g != f) places *= static_cast<Extended>(grid.levels[g]);
         if (shown.compared[f]) all += static_cast<Extended>(PairsOf(grid.levels[f])) * (1 + places);
     }
+    // A factor alone has no other factors to be compared at the levels of:
+    // its one family is the comparisons over them.
     for (std::size_t f = 0; f < factors; ++f)
-        shown.comparedAtLevels.push_back(shown.compared[f] && all <= static_cast<Extended>(kMostComparisons));
+        shown.comparedAtLevels.push_back(factors > 1 && shown.compared[f] &&
+                                         all <= static_cast<Extended>(kMostComparisons));
     return shown;
 }
 

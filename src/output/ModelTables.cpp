@@ -530,7 +530,8 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
             t.notes.push_back({name + ": more than " + most + " levels; no comparisons.",
                                name + ": 水準が " + most + " を超えるため、比較は計算していません。"});
         atLevelsLeftOut = atLevelsLeftOut ||
-                          (compared && k < r.shown.comparedAtLevels.size() && !r.shown.comparedAtLevels[k]);
+                          (compared && r.Factors() > 1 && k < r.shown.comparedAtLevels.size() &&
+                           !r.shown.comparedAtLevels[k]);
     }
     if (atLevelsLeftOut)
         t.notes.push_back(
