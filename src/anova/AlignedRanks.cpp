@@ -332,10 +332,11 @@ AlignedRankEffect TestOf(const WithinTables& t, const RankSquares& q, std::uint3
     return r;
 }
 
-// Every pair of factor f's levels by their mean ranks aligned for f, Holm and
-// Bonferroni within the factor.
+// Every pair of factor f's levels by their mean ranks aligned for f, the
+// chosen adjustments within the factor.
 void AddContrasts(const WithinTables& t, std::size_t f, std::size_t n, const RankSquares& q,
-                  const AlignedRankEffect& effect, std::vector<AlignedContrastRow>& out) {
+                  const AlignedRankEffect& effect, AdjustmentSet chosen,
+                  std::vector<AlignedContrastRow>& out) {
     const std::size_t levels = t.levels[f];
     if (levels < 2 || levels > kContrastedLevels || n == 0 || q.levelTotals.size() != levels) return;
     const auto count = static_cast<Extended>(n * t.cells / levels);
@@ -357,10 +358,8 @@ void AddContrasts(const WithinTables& t, std::size_t f, std::size_t n, const Ran
         }
     std::vector<std::optional<Extended>> p;
     for (std::size_t i = first; i < out.size(); ++i) p.push_back(out[i].contrast.p);
-    const std::vector<AdjustedP> adjusted = AdjustFamily(p);
-    for (std::size_t i = first; i < out.size(); ++i)
-        out[i].contrast.pHolm = adjusted[i - first].holm,
-        out[i].contrast.pBonferroni = adjusted[i - first].bonferroni;
+    const std::vector<AdjustedP> adjusted = AdjustFamily(p, chosen, levels);
+    for (std::size_t i = first; i < out.size(); ++i) SetAdjusted(out[i].contrast, adjusted[i - first]);
 }
 
 // The largest estimate of a within effect other than e in the responses
@@ -489,7 +488,8 @@ void AlignedRankTransform(const Inputs& in, const WithinTables& t, RankTests& ou
         } else {
             row.test.otherEffects = OtherEffects(t, e, offsets, h, squared, n);
         }
-        if (row.within.size() == 1) AddContrasts(t, row.within[0], n, q, row.test, out.contrasts);
+        if (row.within.size() == 1)
+            AddContrasts(t, row.within[0], n, q, row.test, in.options.adjustments, out.contrasts);
         out.alignedRanks.push_back(std::move(row));
     }
 }

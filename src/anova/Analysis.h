@@ -29,6 +29,7 @@
 #include "design/Design.h"
 #include "exact/ExactPartition.h"
 #include "runtime/Extended.h"
+#include "stats/Adjustments.h"
 #include "stats/AlignedRanks.h"
 #include "stats/EffectSizes.h"
 #include "stats/Friedman.h"
@@ -56,6 +57,10 @@ struct Options {
     // The means alone (the interaction plot): the effects' sums of squares and
     // tests, the cell and marginal means, nothing else.
     bool meansOnly = false;
+    // The adjustments the comparisons and the aligned rank contrasts are
+    // given within each family, and the outputs show: Holm's and Bonferroni's
+    // unless others are chosen.
+    AdjustmentSet adjustments;
 };
 
 // A level of every factor, between factors first (see above).
@@ -124,15 +129,17 @@ struct Mean {
 // A comparison of levels i < j of one factor (`factor` over all factors,
 // between first), at the levels of the other factors `at` names (kOver: over
 // that factor's levels with equal weights; `at[factor]` is kOver). A family
-// is the comparisons of one factor at one place: Holm's and Bonferroni's
-// adjustments are within it.
+// is the comparisons of one factor at one place: the adjustments chosen
+// (Options::adjustments) are within it.
 struct Comparison {
     std::size_t factor = 0;
     Place at;
     std::int32_t i = 0, j = 0;
     Extended difference = 0;  // level i less level j
     Extended df = 0;
-    std::optional<Extended> se, t, p, pHolm, pBonferroni;
+    std::optional<Extended> se, t, p;
+    // p's adjustments, those not chosen absent.
+    std::optional<Extended> pHolm, pBonferroni, pSidak, pHolmSidak, pHochberg, pHommel, pBH, pBY, pShaffer;
     std::optional<Interval> ci95;
     // The difference over the SD of the differences (d_z, a within factor's)
     // or the pooled SD (a between factor's), with its noncentral-t interval.
@@ -162,7 +169,8 @@ struct SimpleEffect {
 struct FollowUpsShown {
     // Per factor, between first: whether its levels are compared at all (not
     // beyond kComparedLevels levels), and at the levels of the other factors
-    // (not when those families would bring the comparisons beyond kMostComparisons).
+    // (none without other factors; not when those families would bring the
+    // comparisons beyond kMostComparisons).
     std::vector<bool> compared, comparedAtLevels;
     // The simple effects left out: their contrasts' covariances would take
     // more memory than a design of this size should.
@@ -214,7 +222,7 @@ struct AlignedContrastRow {
 struct RankTests {
     std::vector<FriedmanRow> friedman;           // each within factor, then (two or more) the cells
     std::vector<AlignedRankRow> alignedRanks;    // every within effect, in the summary's order
-    std::vector<AlignedContrastRow> contrasts;   // every pair of each factor's levels, Holm within each
+    std::vector<AlignedContrastRow> contrasts;   // every pair of each factor's levels, adjusted within each
     bool exactAlignment = false;                 // aligned and ranked in integers
     // The aligned rank transform left out: 2^24 scores or more, whose ranks'
     // sums of squares would leave the exact integers (Friedman's tests stay).

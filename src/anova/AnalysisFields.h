@@ -48,6 +48,11 @@ struct Keys {
     // outlying subjects are walked: the study's; a design's once every
     // design's analysis forms them.
     bool Studentized() const { return Study() || every; }
+    // The adjustments of the comparisons and contrasts walked: those chosen,
+    // or every one for the walks of every field.
+    AdjustmentSet Adjustments() const {
+        return every ? AdjustmentSet::Every() : analysis.options.adjustments;
+    }
     // An effect's or a stratum's key: "A:B" ("AB" in the study's keying).
     std::string Of(const std::string& key) const {
         if (!Study()) return key;
@@ -202,8 +207,7 @@ void ForEachField(C& c, V& v, const Keys& k) {
     v.Number("t", c.t, Range::Any);
     v.Number("df", c.df, Range::NotNegative);
     v.P("p", c.p, true);
-    v.P("pHolm", c.pHolm, true);
-    v.P("pBonferroni", c.pBonferroni, true);
+    ForEachAdjusted(c, v, k.Adjustments());
     v.Interval("ci95", c.ci95);
     v.Number(k.Study() ? "cohenDz" : "d", c.d, Range::Any);
     v.Limits(k.Study() ? "dzCI" : "dCI", c.dCI, Range::Any);
@@ -301,7 +305,7 @@ void ForEachField(C& c, V& v, const Keys& k) {
         v.Text("factor", k.FactorName(f).c_str());
         v.Texts("levels", {k.LevelName(f, c.contrast.first - 1), k.LevelName(f, c.contrast.second - 1)});
     }
-    ForEachFigure(c.contrast, v);
+    ForEachFigure(c.contrast, v, k.Adjustments());
 }
 
 // ---- the whole, in parts that each output orders as it has always ----

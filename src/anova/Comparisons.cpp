@@ -116,7 +116,8 @@ std::size_t CountOf(const FactorGrid& grid, const FollowUpsShown& shown) {
         std::size_t places = 1;
         for (std::size_t g = 0; g < grid.Factors() && shown.comparedAtLevels[f]; ++g)
             if (g != f) places *= grid.levels[g];
-        count += static_cast<std::size_t>(PairsOf(grid.levels[f])) * (1 + (shown.comparedAtLevels[f] ? places : 0));
+        count += static_cast<std::size_t>(PairsOf(grid.levels[f])) *
+                 (1 + (shown.comparedAtLevels[f] ? places : 0));
     }
     return count;
 }
@@ -133,8 +134,11 @@ FollowUpsShown Shown(const FactorGrid& grid) {
             if (g != f) places *= static_cast<Extended>(grid.levels[g]);
         if (shown.compared[f]) all += static_cast<Extended>(PairsOf(grid.levels[f])) * (1 + places);
     }
+    // A factor alone has no other factors to be compared at the levels of:
+    // its one family is the comparisons over them.
     for (std::size_t f = 0; f < factors; ++f)
-        shown.comparedAtLevels.push_back(shown.compared[f] && all <= static_cast<Extended>(kMostComparisons));
+        shown.comparedAtLevels.push_back(factors > 1 && shown.compared[f] &&
+                                         all <= static_cast<Extended>(kMostComparisons));
     return shown;
 }
 
@@ -289,7 +293,8 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
     return Compared(x, sums, in);
 }
 
-// Each family: its pairs in order, then Holm's and Bonferroni's adjustments within it.
+// Each family: its pairs in order, then the chosen adjustments within it (of
+// every pair of the k levels, which Shaffer's needs, unless a pair is left out).
 void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
                std::vector<Comparison>& out) {
     const std::size_t first = out.size(), k = sums.grid.levels[f];
@@ -304,9 +309,8 @@ void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& a
         }
     std::vector<std::optional<Extended>> p;
     for (std::size_t r = first; r < out.size(); ++r) p.push_back(out[r].p);
-    const std::vector<AdjustedP> adjusted = AdjustFamily(p);
-    for (std::size_t r = first; r < out.size(); ++r)
-        out[r].pHolm = adjusted[r - first].holm, out[r].pBonferroni = adjusted[r - first].bonferroni;
+    const std::vector<AdjustedP> adjusted = AdjustFamily(p, in.options.adjustments, k);
+    for (std::size_t r = first; r < out.size(); ++r) SetAdjusted(out[r], adjusted[r - first]);
 }
 
 // Every place of the factors other than f, the last factor fastest; f at kOver.

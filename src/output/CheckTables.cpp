@@ -1,6 +1,7 @@
 #include <string>
 #include <utility>
 
+#include "output/Conventions.h"
 #include "output/detail/AnalysisTables.h"
 
 // The tables of the checks beside the model and of the precision of the
@@ -307,7 +308,7 @@ Table AlignedRanks(const Analysis& r, OutputLayout layout) {
 // The ART-C contrasts of each within factor's levels.
 Table AlignedRankContrasts(const Analysis& r, OutputLayout layout) {
     using C = const anova::AlignedContrastRow&;
-    const std::vector<Column<anova::AlignedContrastRow>> columns{
+    std::vector<Column<anova::AlignedContrastRow>> columns{
         {Heading{"factor", "Factor", "要因"}.Names(),
          [](auto& a, C c) { return Text(a.within.at(c.factor).name); }},
         {Heading{"first", "Level 1", "水準 1"}.Names(),
@@ -320,8 +321,15 @@ Table AlignedRankContrasts(const Analysis& r, OutputLayout layout) {
         {{"t", "t", "t"}, [](auto&, C c) { return Number(c.contrast.t, Figure::Statistic); }},
         {{"df", "df", "自由度"}, [](auto&, C c) { return Integer(c.contrast.df); }},
         {{"p", "p", "p 値"}, [](auto&, C c) { return Number(c.contrast.p, Figure::P); }},
-        {{"pHolm", "p (Holm)", "p (Holm)"}, [](auto&, C c) { return Number(c.contrast.pHolm, Figure::P); }},
     };
+    // The adjustments as chosen; with the choice left as it is, Holm's alone
+    // (Bonferroni's is in the JSON).
+    AdjustmentSet shown = r.options.adjustments;
+    if (shown == AdjustmentSet{}) shown = AdjustmentSet::None(), shown.Add(Adjustment::Holm);
+    AddAdjustedColumns(columns, "p", shown, [](C c) -> const AlignedRankContrast& { return c.contrast; });
+    const std::string english = shown.Count() == 1 ? AdjustmentList(shown, false) + "'s adjustment"
+                                                   : "the adjustments of " + AdjustmentList(shown, false),
+                      japanese = AdjustmentList(shown, true);
     Table t = Tabulate(r, "AlignedRankContrasts",
                        {"Aligned rank transform contrasts (ART-C)", "整列順位変換の対比 (ART-C)"}, columns,
                        r.rankBased.contrasts);
@@ -333,26 +341,23 @@ Table AlignedRankContrasts(const Analysis& r, OutputLayout layout) {
     if (layout == kStudy)
         t.notes.push_back(
             {"Each pair of levels of A (of B) by their mean ranks of the responses aligned for A (for B), "
-             "against "
-             "the error of its stratum, A x S (B x S): t = difference / sqrt(2 MSE / (n b)) on its df; "
-             "Holm's "
-             "adjustment within each factor. The interaction's contrasts are not computed.",
+             "against the error of its stratum, A x S (B x S): t = difference / sqrt(2 MSE / (n b)) on its "
+             "df; " +
+                 english + " within each factor. The interaction's contrasts are not computed.",
              "A (B) の水準の対ごとに、A (B) に整列した応答の平均順位を、その誤差層 A x S (B x S) "
              "の誤差で比べます: "
-             "t = 差 / √(2 MSE / (n b))、自由度はその誤差の自由度。Holm "
-             "の調整は要因ごと。交互作用の対比は計算しません。"});
+             "t = 差 / √(2 MSE / (n b))、自由度はその誤差の自由度。" +
+                 japanese + " の調整は要因ごと。交互作用の対比は計算しません。"});
     else
         t.notes.push_back(
             {"Each pair of levels of a within factor by their mean ranks of the responses aligned for that "
              "factor, against the error of its stratum (the factor × S): t = difference / sqrt(2 MSE / m), m "
              "the "
-             "scores at a level, on its df; Holm's adjustment within each factor. The interactions' "
-             "contrasts "
-             "are "
-             "not computed.",
+             "scores at a level, on its df; " +
+                 english + " within each factor. The interactions' contrasts are not computed.",
              "被験者内要因の水準の対ごとに、その要因に整列した応答の平均順位を、その誤差層 (要因 × S) "
-             "の誤差で比べます: t = 差 / √(2 MSE / m)、m は 1 水準の得点の数、自由度はその誤差の自由度。Holm "
-             "の調整は要因ごと。交互作用の対比は計算しません。"});
+             "の誤差で比べます: t = 差 / √(2 MSE / m)、m は 1 水準の得点の数、自由度はその誤差の自由度。" +
+                 japanese + " の調整は要因ごと。交互作用の対比は計算しません。"});
     return t;
 }
 

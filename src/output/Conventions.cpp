@@ -15,20 +15,45 @@ namespace morvane {
 
 std::vector<Convention> DesignConventions(const anova::Analysis& r, const OutputOptions& options);
 
+std::string AdjustmentList(AdjustmentSet adjustments, bool japanese) {
+    std::vector<std::string> names;
+    for (const AdjustmentNames& n : kAdjustmentNames)
+        if (adjustments.Has(n.adjustment)) names.emplace_back(n.name);
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) list += i + 1 < names.size() ? (japanese ? "、" : ", ") : (japanese ? " と " : " and ");
+        list += names[i];
+    }
+    return list;
+}
+
+std::string ShafferSentence(AdjustmentSet adjustments, bool japanese) {
+    if (!adjustments.Has(Adjustment::Shaffer)) return {};
+    return japanese
+               ? "Shaffer (1986) の調整は、j 番目に小さい p に、j − 1 個の対が異なるときになお等しくありうる"
+                 "対の最大数を掛けます。p のない対がある族には Holm の乗数を用います。"
+               : " Shaffer's adjustment (1986) multiplies the j-th smallest p by the most pairs that can "
+                 "still "
+                 "be equal once j − 1 differ; a family with a pair whose p is undefined takes Holm's "
+                 "multipliers.";
+}
+
 std::vector<Convention> Conventions(const anova::Analysis& r, const OutputOptions& options) {
     if (options.layout != OutputLayout::Study) return DesignConventions(r, options);
     const bool ja = options.language == OutputLanguage::Japanese;
+    const std::string adjusted = AdjustmentList(r.options.adjustments, ja),
+                      shaffer = ShafferSentence(r.options.adjustments, ja);
     return {
         {"sumsOfSquares", ja ? "平方和: 完全なつり合い型の計画の平方和 (タイプ I, II, III のどれも同じ値)。"
                              : "Sums of squares: of a complete balanced design (types I, II and III agree)."},
         {"comparisons",
          ja ? "対ごとの比較: 各対の差の得点による対応のある t 検定 "
               "(誤差項を合併しない)。差がすべて等しい対には t "
-              "と p がなく、その族の Holm と Bonferroni の調整では数えません。"
+              "と p がなく、その族の " +
+                  adjusted + " の調整では数えません。" + shaffer
             : "Pairwise comparisons: paired t tests on each pair's own differences (no pooled error term). A "
-              "pair whose differences are all equal has no t or p and is not counted in its family's Holm "
-              "and "
-              "Bonferroni adjustments."},
+              "pair whose differences are all equal has no t or p and is not counted in its family's " +
+                  adjusted + " adjustments." + shaffer},
         {"simpleEffects",
          ja ? "単純主効果: 各水準での 1 要因の分析で、それぞれ自身の誤差項による。"
             : "Simple main effects: each on its own error term (the one-way analysis at that level)."},

@@ -32,6 +32,14 @@ Convention MauchlyConvention(OutputLanguage language);
 Convention EffectSizeIntervalConvention(Extended effectSizeLevel, OutputLanguage language);
 Convention CorrectionConvention(const OutputOptions& options);
 
+// The adjustments' names as a sentence lists them: "Holm and Bonferroni",
+// "Holm, Šidák and Shaffer"; in Japanese "Holm と Bonferroni", "Holm、Šidák と Shaffer".
+std::string AdjustmentList(AdjustmentSet adjustments, bool japanese);
+
+// How Shaffer's adjustment counts, as a sentence after the comparisons'
+// convention: empty where it is not chosen.
+std::string ShafferSentence(AdjustmentSet adjustments, bool japanese);
+
 // The provenance as lines of a note: the program's version and the data file's SHA-256.
 std::vector<std::string> ProvenanceLines(const Provenance& provenance, OutputLanguage language);
 

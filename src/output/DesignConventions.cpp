@@ -74,9 +74,11 @@ std::vector<Convention> DesignConventions(const anova::Analysis& r, const Output
               "はその行列から公式のまま求めます (Greenhouse–Geisser の ε は (N − g) / 対比の数 以下になり、"
               "修正は強くなります。ε を出さないプログラムや、黙って修正しない p を出すプログラムもあります)。"
               "Mauchly の検定と多変量検定は N − g が対比の数以上でなければ定義されません。"
-            : "Epsilons when N − g is below an effect's contrasts: computed as the formulas give them from the "
+            : "Epsilons when N − g is below an effect's contrasts: computed as the formulas give them from "
+              "the "
               "contrasts' covariance, which is then singular (the Greenhouse–Geisser epsilon is then at most "
-              "(N − g) / k, a strong correction; other programs give none, or the uncorrected p without saying "
+              "(N − g) / k, a strong correction; other programs give none, or the uncorrected p without "
+              "saying "
               "so); Mauchly's test and the multivariate tests need N − g at least the contrasts and are "
               "undefined there."},
         {"multivariate",
@@ -93,13 +95,17 @@ std::vector<Convention> DesignConventions(const anova::Analysis& r, const Output
               "N − g "
               "の合併した共分散を用います (emmeans "
               "の多変量モデルと同じ)。被験者間要因は被験者の平均により、自由度 "
-              "N − g の合併した誤差を用います。Holm と Bonferroni の調整は要因ごとの族で行います。"
+              "N − g の合併した誤差を用います。" +
+                  AdjustmentList(r.options.adjustments, true) + " の調整は要因ごとの族で行います。" +
+                  ShafferSentence(r.options.adjustments, true)
             : "Pairwise comparisons: of a within factor on the subjects' paired differences, in a mixed "
               "design "
               "weighted equally over the groups with the pooled covariance on N − g df (as emmeans' "
               "multivariate model); of a between factor on the subjects' means with the pooled error on N − "
               "g "
-              "df. Holm and Bonferroni within each factor's family."},
+              "df. " +
+                  AdjustmentList(r.options.adjustments, false) + " within each factor's family." +
+                  ShafferSentence(r.options.adjustments, false)},
         {"simpleEffects",
          ja ? "単純効果: 他の要因の各水準での 1 要因の分析で、それぞれ自身の誤差項による。"
             : "Simple effects: each on its own error term (the one-way analysis at that level)."},

@@ -1,6 +1,7 @@
 #include <string>
 #include <utility>
 
+#include "output/Conventions.h"
 #include "output/detail/AnalysisTables.h"
 
 // The model's tables, each one function: its columns with their keys,
@@ -469,8 +470,8 @@ std::vector<Table> MarginalMeans(const Analysis& r, OutputLayout layout) {
     return tables;
 }
 
-// Each two levels of each factor, over the others and at their levels; Holm
-// and Bonferroni within each family. The study's d is d_z, its tests paired t tests.
+// Each two levels of each factor, over the others and at their levels; the
+// chosen adjustments within each family. The study's d is d_z, its tests paired t tests.
 Table Comparisons(const Analysis& r, OutputLayout layout) {
     using C = const anova::Comparison&;
     const bool study = layout == kStudy;
@@ -480,7 +481,7 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
                         ? levels[static_cast<std::size_t>(l)]
                         : std::string());
     };
-    const std::vector<Column<anova::Comparison>> columns{
+    std::vector<Column<anova::Comparison>> columns{
         {Heading{"factor", "Factor", "要因"}.Names(),
          [](auto& a, C c) { return Text(a.FactorAt(c.factor).name); }},
         {Heading{"at", "At", "条件"}.Names(), [layout](auto& a, C c) { return AtCell(a, c.at, layout); }},
@@ -497,9 +498,6 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
         {{"t", "t", "t"}, [](auto&, C c) { return Number(c.t, Figure::Statistic); }},
         {{"df", "df", "自由度"}, [](auto&, C c) { return Df(c.df); }},
         {{"p", "p", "p 値"}, [](auto&, C c) { return Number(c.p, Figure::P); }},
-        {{"pHolm", "p (Holm)", "p (Holm)"}, [](auto&, C c) { return Number(c.pHolm, Figure::P); }},
-        {{"pBonferroni", "p (Bonferroni)", "p (Bonferroni)"},
-         [](auto&, C c) { return Number(c.pBonferroni, Figure::P); }},
         {study ? Heading{"cohenDz", "d_z", "d_z"} : Heading{"d", "d", "d"},
          [](auto&, C c) { return Number(c.d, Figure::Proportion); }},
         {(study
@@ -513,13 +511,16 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
         {{"dAv", "d_av", "d_av"}, [](auto&, C c) { return Number(c.dAv, Figure::Proportion); }},
         {{"gAv", "g_av", "g_av"}, [](auto&, C c) { return Number(c.gAv, Figure::Proportion); }},
     };
-    Table t =
-        Tabulate(r, "Comparisons",
-                 study ? Labels{"Pairwise comparisons (paired t; Holm and Bonferroni within each family)",
-                                "対ごとの比較 (対応のある t 検定; Holm と Bonferroni の調整は族ごと)"}
-                       : Labels{"Pairwise comparisons (Holm and Bonferroni within each factor's family)",
-                                "対ごとの比較 (Holm と Bonferroni の調整は要因ごとの族で)"},
-                 columns, r.comparisons);
+    const AdjustmentSet adjustments = r.options.adjustments;
+    AddAdjustedColumns(columns, "p", adjustments, [](C c) -> C { return c; });
+    const std::string english = AdjustmentList(adjustments, false),
+                      japanese = AdjustmentList(adjustments, true);
+    Table t = Tabulate(r, "Comparisons",
+                       study ? Labels{"Pairwise comparisons (paired t; " + english + " within each family)",
+                                      "対ごとの比較 (対応のある t 検定; " + japanese + " の調整は族ごと)"}
+                             : Labels{"Pairwise comparisons (" + english + " within each factor's family)",
+                                      "対ごとの比較 (" + japanese + " の調整は要因ごとの族で)"},
+                       columns, r.comparisons);
     const std::string most = std::to_string(anova::kComparedLevels);
     bool atLevelsLeftOut = false;
     for (std::size_t k = 0; k < r.Factors(); ++k) {
@@ -529,7 +530,8 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
             t.notes.push_back({name + ": more than " + most + " levels; no comparisons.",
                                name + ": 水準が " + most + " を超えるため、比較は計算していません。"});
         atLevelsLeftOut = atLevelsLeftOut ||
-                          (compared && k < r.shown.comparedAtLevels.size() && !r.shown.comparedAtLevels[k]);
+                          (compared && r.Factors() > 1 && k < r.shown.comparedAtLevels.size() &&
+                           !r.shown.comparedAtLevels[k]);
     }
     if (atLevelsLeftOut)
         t.notes.push_back(

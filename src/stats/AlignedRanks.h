@@ -26,6 +26,8 @@ struct AlignedRankContrast {
     Extended difference = 0;                               // mean rank of the first less that of the second
     std::optional<Extended> se, t, p, pHolm, pBonferroni;  // p two-sided; the adjustments within the factor
     std::int64_t df = 0;
+    // The adjustments formed when chosen (stats/Adjustments.h) beside Holm's and Bonferroni's.
+    std::optional<Extended> pSidak{}, pHolmSidak{}, pHochberg{}, pHommel{}, pBH{}, pBY{}, pShaffer{};
 };
 
 // A factor of more levels has no contrasts (their pairs would be too many to read).

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "runtime/FieldRange.h"
+#include "stats/Adjustments.h"
 #include "stats/AlignedRanks.h"
 #include "stats/Friedman.h"
 #include "stats/MultivariateTests.h"
@@ -128,16 +129,23 @@ void ForEachField(A& a, V& v) {
     v.Number("otherEffects", a.otherEffects, Range::Any);
 }
 
-// An aligned rank contrast's figures, after its levels (which its walk names).
+// A row's adjusted p-values (a comparison's, a contrast's), those of `shown` alone.
+template <class Row, class V>
+void ForEachAdjusted(Row& row, V& v, AdjustmentSet shown) {
+    for (const AdjustmentNames& n : kAdjustmentNames)
+        if (shown.Has(n.adjustment)) v.P(n.key, AdjustedField(row, n.adjustment), true);
+}
+
+// An aligned rank contrast's figures, after its levels (which its walk names);
+// the adjustments of `shown`.
 template <ResultOf<AlignedRankContrast> C, class V>
-void ForEachFigure(C& c, V& v) {
+void ForEachFigure(C& c, V& v, AdjustmentSet shown) {
     v.Number("difference", c.difference, Range::Any);
     v.Number("se", c.se, Range::NotNegative);
     v.Number("t", c.t, Range::Any);
     v.Integer("df", c.df);
     v.P("p", c.p, true);
-    v.P("pHolm", c.pHolm, true);
-    v.P("pBonferroni", c.pBonferroni, true);
+    ForEachAdjusted(c, v, shown);
 }
 
 }  // namespace morvane

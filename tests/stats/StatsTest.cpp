@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "stats/Adjustments.h"
 #include "stats/Contrasts.h"
 #include "stats/EffectSizes.h"
 #include "stats/Friedman.h"
@@ -258,17 +257,6 @@ TEST(EffectSizes, IntervalsInvertTheNoncentralDistributions) {
     ASSERT_TRUE(dz);
     EXPECT_TRUE(Near(dz->upper, -dz->lower, 1e-15L));
     EXPECT_GT(dz->upper, 0);
-}
-
-TEST(Adjustments, HolmAndBonferroniWithinAFamilyOfItsDefinedValues) {
-    const std::vector<AdjustedP> a = AdjustFamily({0.01L, 0.04L, std::nullopt, 0.03L, 0.005L});
-    const long double holm[] = {0.03L, 0.06L, 0, 0.06L, 0.02L}, bonferroni[] = {0.04L, 0.16L, 0, 0.12L, 0.02L};
-    for (std::size_t i : {0u, 1u, 3u, 4u}) {
-        EXPECT_TRUE(Near(a[i].holm, holm[i], 1e-17L)) << i;
-        EXPECT_TRUE(Near(a[i].bonferroni, bonferroni[i], 1e-17L)) << i;
-    }
-    EXPECT_FALSE(a[2].holm);
-    EXPECT_TRUE(Near(AdjustFamily({0.6L, 0.7L})[0].bonferroni, 1, 0));
 }
 
 TEST(Friedman, AgreesWithItsFormulaAndRWhicheverWayItRanks) {

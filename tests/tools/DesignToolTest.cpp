@@ -195,6 +195,51 @@ TEST(DesignTool, ADataFileWithAnEmptyScoreIsAnalysedWithoutItsSubject) {
     EXPECT_EQ(report.err, "morvane: ' ' は浮動小数点数ではありません\n");
 }
 
+// --adjust shows the adjustments chosen, and only those, in the columns, the
+// JSON's keys of the comparisons and contrasts and the conventions.
+TEST(DesignTool, TheChosenAdjustmentsInTheTablesAndTheJson) {
+    TempDir dir;
+    std::string csv = "id,A,y\n";
+    const int tenths[6][4] = {{9, 25, 23, 34},  {9, 24, 24, 34},  {-5, 8, 25, 13},
+                              {14, 26, 28, 26}, {40, 62, 60, 59}, {2, 18, 15, 25}};
+    for (int s = 0; s < 6; ++s)
+        for (int l = 0; l < 4; ++l)
+            csv += std::to_string(s + 1) + "," + "abcd"[l] + "," + std::to_string(tenths[s][l]) + "\n";
+    WriteBytes(dir.File("four.csv"), csv);
+    const std::string command = "anova " + dir.File("four.csv") + " --id id --dv y --within A";
+    const auto chosen = RunTool(command + " --adjust shaffer,bh --format json");
+    ASSERT_EQ(chosen.status, 0) << chosen.err;
+    const Json j = Json::parse(chosen.out);
+    const Json& contrasts = j["rankBased"]["alignedRankTransform"]["contrasts"];
+    ASSERT_EQ(j["comparisons"].size(), 6u);
+    ASSERT_EQ(contrasts.size(), 6u);
+    for (const Json* rows : {&j["comparisons"], &contrasts})
+        for (const Json& c : *rows) {
+            EXPECT_TRUE(c.contains("pShaffer") && c.contains("pBH")) << c;
+            EXPECT_FALSE(c.contains("pHolm") || c.contains("pBonferroni") || c.contains("pSidak")) << c;
+            EXPECT_GE(c["pShaffer"].get<double>(), c["p"].get<double>());
+        }
+    EXPECT_NE(chosen.out.find("Benjamini–Hochberg and Shaffer within each factor's family. Shaffer's"),
+              std::string::npos);
+    const auto defaults = RunTool(command + " --format json");
+    ASSERT_EQ(defaults.status, 0) << defaults.err;
+    EXPECT_EQ(defaults.out.find("pShaffer"), std::string::npos);
+    EXPECT_NE(defaults.out.find("pBonferroni"), std::string::npos);
+    for (const char* language : {"en", "ja"}) {
+        const auto text = RunTool(command + " --adjust shaffer,bh --lang " + language);
+        ASSERT_EQ(text.status, 0) << text.err;
+        // The comparisons' and the contrasts' tables.
+        EXPECT_EQ(Count(text.out, "p (Shaffer)"), 2u) << language;
+        EXPECT_EQ(Count(text.out, "p (BH)"), 2u) << language;
+        EXPECT_EQ(Count(text.out, "p (Holm)"), 0u) << language;
+    }
+    const auto all = RunTool(command + " --adjust all --format csv");
+    ASSERT_EQ(all.status, 0) << all.err;
+    for (const char* heading : {"p (Holm)", "p (Bonferroni)", "p (Šidák)", "p (Holm–Šidák)", "p (Hochberg)",
+                                "p (Hommel)", "p (BH)", "p (BY)", "p (Shaffer)"})
+        EXPECT_EQ(Count(all.out, heading), 2u) << heading;
+}
+
 TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
     TempDir dir;
     const std::pair<std::string, std::string> usage[] = {
@@ -208,6 +253,10 @@ TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
          "--observed names G, which is no factor"},
         {"anova x.csv --id s --dv y --within A, --between g", "--within names a column with an empty name"},
         {"anova x.csv --id s --dv y --within A --separator :", "--separator is one of"},
+        {"anova x.csv --id s --dv y --within A --adjust holm,tukey",
+         "unknown adjustment \"tukey\": --adjust names"},
+        {"anova x.dat --adjust holm,",
+         "unknown adjustment \"\": --adjust names one or more of holm, bonferroni"},
     };
     for (const auto& [arguments, message] : usage) {
         const auto r = RunTool(arguments);

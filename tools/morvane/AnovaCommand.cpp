@@ -27,6 +27,7 @@
 #include "runtime/IoCodes.h"
 #include "runtime/SameFile.h"
 #include "runtime/TextWriter.h"
+#include "stats/Adjustments.h"
 #include "store/DataFile.h"
 
 namespace morvane::tool {
@@ -47,7 +48,7 @@ void WriteOut(const std::string& out, const std::string& text);
 void Anova(std::span<const std::string> words, const Settings& settings) {
     const Arguments arguments(words, {"--decimal-comma"},
                               {"--format", "--correction", "--lang", "--ci-level", "--id", "--dv", "--within",
-                               "--between", "--type", "--observed", "--encoding", "--separator"});
+                               "--between", "--type", "--observed", "--encoding", "--separator", "--adjust"});
     AnovaRequest request = Request(arguments, settings);
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
@@ -132,6 +133,28 @@ OutputLanguage LanguageNamed(const std::string& name) {
     throw UsageError("unknown language " + name);
 }
 
+// Request, for --adjust: the adjustments named, parted by commas, or all of them.
+AdjustmentSet AdjustmentsNamed(const std::string& value) {
+    if (value == "all") return AdjustmentSet::Every();
+    AdjustmentSet chosen = AdjustmentSet::None();
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = value.find(',', from);
+        const std::string name = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        const auto named = std::find_if(kAdjustmentNames.begin(), kAdjustmentNames.end(),
+                                        [&](const AdjustmentNames& n) { return name == n.option; });
+        if (named == kAdjustmentNames.end()) {
+            std::string names;
+            for (const AdjustmentNames& n : kAdjustmentNames) names += std::string(n.option) + ", ";
+            throw UsageError("unknown adjustment \"" + name + "\": --adjust names one or more of " + names +
+                             "parted by commas, or all");
+        }
+        chosen.Add(named->adjustment);
+        if (comma == std::string::npos) return chosen;
+        from = comma + 1;
+    }
+}
+
 // Anova, first: every option read and checked before any file is.
 AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
     AnovaRequest request;
@@ -142,6 +165,8 @@ AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
             request.output.language = LanguageNamed(*option.value);
         } else if (option.name == "--ci-level") {
             request.analysis.effectSizeLevel = IntervalLevel(*option.value);
+        } else if (option.name == "--adjust") {
+            request.analysis.adjustments = AdjustmentsNamed(*option.value);
         } else if (option.name == "--format") {
             const auto named = AnovaFormatNamed(*option.value);
             if (!named) throw UsageError("unknown format " + *option.value);

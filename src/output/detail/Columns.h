@@ -154,4 +154,20 @@ Table Tabulate(const Result& r, std::string id, Labels title, const std::vector<
 // The columns the reader sees, with its labels and figures.
 TableText Written(const Table& t, Reading how);
 
+// A column of each adjustment of `shown`, keyed as the JSON, after the column
+// keyed `after`; `of` gives a row's fields of the adjustments.
+template <class Row, class Result, class Of>
+void AddAdjustedColumns(std::vector<Column<Row, Result>>& columns, const std::string& after,
+                        AdjustmentSet shown, Of of) {
+    std::vector<Column<Row, Result>> adjusted;
+    for (const AdjustmentNames& n : kAdjustmentNames)
+        if (shown.Has(n.adjustment))
+            adjusted.push_back({{n.key, n.heading, n.heading}, [of, a = n.adjustment](auto&, const Row& row) {
+                                    return Number(AdjustedField(of(row), a), Figure::P);
+                                }});
+    auto at = columns.begin();
+    while (at != columns.end() && at->heading.id != after) ++at;
+    columns.insert(at == columns.end() ? at : at + 1, adjusted.begin(), adjusted.end());
+}
+
 }  // namespace morvane::tables
