@@ -4,8 +4,9 @@
 // refers a pairwise comparison to. Each is absent where its arguments leave
 // the distribution undefined (k below 2, df not above zero or not a number, a
 // statistic or probability that is not a number); df may be infinite (s known).
-// Good to about 1e-13 relative in whichever tail is the smaller, for k from 2 to
-// 1000, df from 1 up, and tails down to the format's smallest numbers.
+// Checked to about 1e-13 relative in whichever tail is the smaller for k from 2
+// to 100 and df from 1 up. A double integral by adaptive quadrature: some 0.1 s
+// a call with df finite, under 1 ms with df infinite.
 
 #include <optional>
 
