@@ -5,8 +5,9 @@
 // the distribution undefined (k below 2, df not above zero or not a number, a
 // statistic or probability that is not a number); df may be infinite (s known).
 // Checked to about 1e-13 relative in whichever tail is the smaller for k from 2
-// to 100 and df from 1 up. A double integral by adaptive quadrature: some 0.1 s
-// a call with df finite, under 1 ms with df infinite.
+// to 100 and df from 1 up. A double integral: the range of k normals by the
+// trapezoidal rule, interpolated in its width, over the scale by adaptive
+// Gauss-Kronrod; a few ms a call with df finite, well under 1 ms with df infinite.
 
 #include <optional>
 
