@@ -233,9 +233,10 @@ private:
 // the mode of s's density, sqrt((df - 1) / df); the peak of the upper tail's
 // integrand when the range's tail is near exp(-w^2 / 4), sqrt((df - 1) / (df +
 // q^2 / 2)); that of the distribution function's when the range's is near w^(k
-// - 1), sqrt((df + k - 2) / df); each with two of its widths either side; the
-// turns of the range's distribution at w = 1, 3 and 6; and an end 12 widths
-// beyond the last peak (the integrands are log-concave in s).
+// - 1), sqrt((df + k - 2) / df); each with 2, 6 and (below) 12 of its widths
+// either side, so that with df large no panel's points step over the narrow
+// peak; the turns of the range's distribution at w = 1, 3 and 6; and an end 12
+// widths beyond the last peak (the integrands are log-concave in s).
 std::vector<Extended> ScalePoints(Extended q, int k, Extended df, bool upper) {
     const Extended below = std::max(df - 1, Extended{0});
     struct Peak {
@@ -250,7 +251,7 @@ std::vector<Extended> ScalePoints(Extended q, int k, Extended df, bool upper) {
     for (const Peak& p : peaks) end = std::max(end, p.at + 12 * p.width);
     std::vector<Extended> points = {0, end};
     for (const Peak& p : peaks)
-        for (const Extended step : {-2, 0, 2}) points.push_back(p.at + step * p.width);
+        for (const Extended step : {-12, -6, -2, 0, 2, 6}) points.push_back(p.at + step * p.width);
     for (const Extended w : {1, 3, 6}) points.push_back(w / q);
     std::vector<Extended> inside;
     for (const Extended s : points)
@@ -272,7 +273,7 @@ public:
     Interpolant(const F& f, Extended b) {
         Extended a = 0;
         for (Extended next = 1; a < b; next *= 2) {
-            const Extended end = next * 1.5L >= b ? b : next;
+            const Extended end = next * 1.25L >= b ? b : next;
             Build(f, a, end, 0);
             a = end;
         }
@@ -344,23 +345,38 @@ private:
 constexpr Extended kWidest = 190;
 
 // An s beyond which the upper tail's integrand adds less than 1e-30 of the
-// whole: the range's tail is below that of the k (k - 1) / 2 pairs' differences,
-// k (k - 1) / 2 erfc(w / 2), and the whole is above one pair's, P(|T| > q /
-// sqrt 2) on df.
+// whole: the range's tail is below that of the k (k - 1) / 2 pairs'
+// differences, k (k - 1) / 2 erfc(w / 2), so the part beyond s is below that at
+// q s times P(scale > s); and the whole is above one pair's, P(|T| > q / sqrt 2)
+// on df. The s where the first falls to 1e-30 of the second, by bisection in s
+// below where the pairs' bound alone would put it.
 Extended UpperEnd(Extended q, int k, Extended df) {
     const std::optional<Extended> pair = TTwoSided(q / kRoot2, df);
     const Extended pairs = static_cast<Extended>(k) * (k - 1) / 2;
     if (!pair || !(*pair > 0)) return kWidest / q;
     const Extended bound = 1e-30L * *pair / pairs;
     if (!(bound > std::numeric_limits<Extended>::min())) return kWidest / q;
-    return std::min(kWidest, 2 * boost::math::erfc_inv(bound, Policy())) / q;
+    Extended high = std::min(kWidest, 2 * boost::math::erfc_inv(bound, Policy())) / q, low = 0;
+    for (int i = 0; i < 30; ++i) {
+        const Extended s = (low + high) / 2;
+        const Extended beyond = std::erfc(q * s / 2) * boost::math::gamma_q(df / 2, df * s * s / 2, Policy());
+        (beyond <= bound ? high : low) = s;
+    }
+    return high;
+}
+
+// A width beyond which the range's distribution function is 1 to the format's
+// precision, its tail below 1e-22 by the pairs' bound above.
+Extended CdfWidest(int k) {
+    const Extended pairs = static_cast<Extended>(k) * (k - 1) / 2;
+    return 2 * boost::math::erfc_inv(1e-22L / pairs, Policy());
 }
 
 // P(Q > q) or P(Q <= q) for q > 0 finite: the range's tail or distribution
 // function at q s, over the density of s (the range's own for df infinite).
 // The range's log tail, or log distribution function less (k - 1) ln w (which
 // is smooth down to w = 0), is interpolated over the widths the integral over
-// s reaches.
+// s reaches where it is worth working out.
 Extended Mixture(Extended q, int k, Extended df, bool upper) {
     Range range(k);
     if (std::isinf(df)) return upper ? range.Upper(q) : range.Cdf(q);
@@ -376,12 +392,14 @@ Extended Mixture(Extended q, int k, Extended df, bool upper) {
         if (upper) return std::log(std::max(least, range.Upper(w)));
         return std::log(std::max(least, range.Cdf(w))) - n * std::log(w);
     };
-    const Interpolant interpolant(logRange, q * end);
+    const Extended widest = upper ? q * end : std::min(q * end, CdfWidest(k));
+    const Interpolant interpolant(logRange, widest);
     const ScaleDensity scale(df);
     const auto integrand = [&](Extended s) {
         const Extended density = scale(s);
         if (!(density > 0)) return Extended{0};
         const Extended w = q * s;
+        if (w > widest) return upper ? Extended{0} : density;
         return density * std::exp(interpolant(w) + (upper ? 0 : n * std::log(w)));
     };
     return Integrate(integrand, points, kOuterTolerance, kMaxPanels);

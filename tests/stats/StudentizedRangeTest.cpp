@@ -83,6 +83,27 @@ TEST(StudentizedRange, TwoMeansAreStudentsTAndTheAdjustedPFollows) {
     EXPECT_LT(*three, *ten);
 }
 
+TEST(StudentizedRange, FractionalAndLargeDegreesOfFreedomKeepTheScalesDensityExact) {
+    // Corrected degrees of freedom are rarely whole: the scale's density is
+    // worked out from its constant by the log gamma function below 32 and by
+    // Stirling's series above, and either must give Student's t for two means
+    // in the centre and the far tail; with df large the scale's narrow peak
+    // must not fall between the points of a wide panel.
+    for (const long double df : {1.5L, 2.5L, 7.25L, 31.5L, 32.5L, 250.5L, 4e6L}) {
+        for (const long double t : {0.3L, 2.0L, 9.0L}) {
+            SCOPED_TRACE(::testing::Message() << "t " << t << ", df " << df);
+            const std::optional<Extended> two = TTwoSided(t, df);
+            ASSERT_TRUE(two);
+            EXPECT_TRUE(Near(TukeyAdjustedP(t, 2, df), *two, 1e-12L));
+        }
+    }
+    // More means on fractional df, against R (whose ptukey agrees to about 1e-9):
+    //   ptukey(4.2, 5, 7.5, lower.tail = FALSE) = 0.10190715654214599
+    //   ptukey(3.1, 12, 250.5) = 0.44300154342661163
+    EXPECT_TRUE(Near(StudentizedRangeUpper(4.2L, 5, 7.5L), 0.10190715654214599L, 1e-9L));
+    EXPECT_TRUE(Near(StudentizedRangeCdf(3.1L, 12, 250.5L), 0.44300154342661163L, 1e-8L));
+}
+
 TEST(StudentizedRange, QuantileReturnsThroughEitherTail) {
     // R's qtukey stops its search within 1e-4, a few 1e-6 of the root here:
     //   qtukey(0.95, 4, 20) = 3.9582934614503928; qtukey(0.99, 10, 5) = 10.239281106571024
