@@ -56,6 +56,21 @@ void FollowUps(benchmark::State& state, Kind kind, anova::detail::Strategy strat
     }
 }
 
+// One of the three steps alone (0 means, 1 comparisons, 2 simple effects).
+void OneStep(benchmark::State& state, Kind kind, int step) {
+    const DesignData& design = Design(kind);
+    const anova::detail::Scores scores = anova::detail::IntegerScores(design, anova::detail::Strategy::Quick);
+    const anova::Options options;
+    const anova::detail::Inputs in{design, scores, options};
+    for (auto _ : state) {
+        anova::Analysis out;
+        if (step == 0) anova::detail::AddMeans(in, out);
+        if (step == 1) anova::detail::AddComparisons(in, out);
+        if (step == 2) anova::detail::AddSimpleEffects(in, out);
+        benchmark::DoNotOptimize(out);
+    }
+}
+
 void Whole(benchmark::State& state, Kind kind, anova::detail::Strategy strategy) {
     const DesignData& design = Design(kind);
     for (auto _ : state) benchmark::DoNotOptimize(anova::detail::AnalyseWith(design, {}, strategy));
@@ -68,6 +83,10 @@ void Register() {
     benchmark::RegisterBenchmark("FollowUps/study/sure", FollowUps, Kind::Study, Strategy::Sure)->Unit(ms);
     benchmark::RegisterBenchmark("FollowUps/groups/quick", FollowUps, Kind::Groups, Strategy::Quick)
         ->Unit(ms);
+    for (const auto& [kind, name] : {std::pair{Kind::Study, "study"}, std::pair{Kind::Groups, "groups"}})
+        for (const auto& [step, what] : {std::pair{0, "means"}, std::pair{1, "comparisons"}, std::pair{2, "simple"}})
+            benchmark::RegisterBenchmark((std::string("Step/") + name + "/" + what).c_str(), OneStep, kind, step)
+                ->Unit(ms);
     benchmark::RegisterBenchmark("FollowUps/random/quick", FollowUps, Kind::Random, Strategy::Quick)
         ->Unit(ms);
     for (const auto& [name, kind] :
