@@ -138,8 +138,9 @@ struct Comparison {
     Extended difference = 0;  // level i less level j
     Extended df = 0;
     std::optional<Extended> se, t, p;
-    // p's adjustments, those not chosen absent.
-    std::optional<Extended> pHolm, pBonferroni, pSidak, pHolmSidak, pHochberg, pHommel, pBH, pBY, pShaffer;
+    // p's adjustments, those not chosen absent; Tukey's of a between factor's pairs over the others alone.
+    std::optional<Extended> pHolm, pBonferroni, pSidak, pHolmSidak, pHochberg, pHommel, pBH, pBY, pShaffer,
+        pTukey;
     std::optional<Interval> ci95;
     // The difference over the SD of the differences (d_z, a within factor's)
     // or the pooled SD (a between factor's), with its noncentral-t interval.

@@ -3,7 +3,13 @@
 // - Families: each factor's levels over the others (a family per factor,
 //   between first), then each factor's at every place of the others (every
 //   combination of their levels, the last factor fastest; a family per
-//   factor and place). Holm's and Bonferroni's adjustments within each family.
+//   factor and place). Holm's and Bonferroni's adjustments within each family,
+//   or those chosen. Tukey's HSD, when chosen, of a between factor's family
+//   over the others alone: P(Q > |t| sqrt 2) of the studentized range of its
+//   k levels on the pooled error's N - g df (with unequal groups
+//   the Tukey-Kramer form, the SE being each pair's own). A within factor's
+//   pairs each have their own error, which the range of one set of means on
+//   one error does not describe: none there, nor in the families at places.
 // - A within factor's pair: on each subject's difference of its means of the
 //   two levels' cells (over the other within factors; at a place, of the two
 //   cells). The difference is the equal-weighted mean of the groups' means of
@@ -38,6 +44,7 @@
 #include "anova/detail/Steps.h"
 #include "stats/Adjustments.h"
 #include "stats/Distributions.h"
+#include "stats/StudentizedRange.h"
 
 namespace morvane::anova::detail {
 namespace {
@@ -293,6 +300,13 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
     return Compared(x, sums, in);
 }
 
+// Tukey's p of a between factor's pairs over the others, rows [first, end) of
+// `out`, each on its t among the factor's k levels (every between cell has subjects).
+void AddTukey(std::vector<Comparison>& out, std::size_t first, std::size_t k) {
+    for (std::size_t r = first; r < out.size(); ++r)
+        if (out[r].t) out[r].pTukey = TukeyAdjustedP(*out[r].t, static_cast<int>(k), out[r].df);
+}
+
 // Each family: its pairs in order, then the chosen adjustments within it (of
 // every pair of the k levels, which Shaffer's needs, unless a pair is left out).
 void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& at,
@@ -311,6 +325,8 @@ void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& a
     for (std::size_t r = first; r < out.size(); ++r) p.push_back(out[r].p);
     const std::vector<AdjustedP> adjusted = AdjustFamily(p, in.options.adjustments, k);
     for (std::size_t r = first; r < out.size(); ++r) SetAdjusted(out[r], adjusted[r - first]);
+    if (in.options.adjustments.Has(Adjustment::Tukey) && !sums.grid.Within(f) && at == sums.grid.Over())
+        AddTukey(out, first, k);
 }
 
 // Every place of the factors other than f, the last factor fastest; f at kOver.

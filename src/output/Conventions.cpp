@@ -38,11 +38,28 @@ std::string ShafferSentence(AdjustmentSet adjustments, bool japanese) {
                  "multipliers.";
 }
 
+std::string TukeySentence(AdjustmentSet adjustments, bool japanese) {
+    if (!adjustments.Has(Adjustment::Tukey)) return {};
+    return japanese
+               ? "Tukey の HSD は被験者間要因の他の要因にわたる族の対に限り、水準数 k、"
+                 "合併した誤差の自由度 N − g のスチューデント化された範囲の |t|·√2 "
+                 "での上側確率です (群の大きさが異なるときは Tukey–Kramer の形)。被験者内要因の対と、"
+                 "他の要因の水準ごとの族には示しません (—)。スチューデント化された範囲は族のすべての対に"
+                 "共通の誤差を仮定しますが、被験者内要因の対の差はそれぞれ自身の誤差をもつためです。"
+               : " Tukey's HSD is given for a between factor's pairs in its family over the other factors: "
+                 "the upper tail at |t|·√2 of the studentized range of its k levels on the "
+                 "pooled error's N − g df (the Tukey–Kramer form where the groups' sizes differ). It is not "
+                 "given (—) for a within factor's pairs nor in the families at the other factors' levels: "
+                 "the studentized range assumes one common error for every pair of the family, which a "
+                 "within factor's paired differences do not share.";
+}
+
 std::vector<Convention> Conventions(const anova::Analysis& r, const OutputOptions& options) {
     if (options.layout != OutputLayout::Study) return DesignConventions(r, options);
     const bool ja = options.language == OutputLanguage::Japanese;
     const std::string adjusted = AdjustmentList(r.options.adjustments, ja),
-                      shaffer = ShafferSentence(r.options.adjustments, ja);
+                      shaffer = ShafferSentence(r.options.adjustments, ja) +
+                                TukeySentence(r.options.adjustments, ja);
     return {
         {"sumsOfSquares", ja ? "平方和: 完全なつり合い型の計画の平方和 (タイプ I, II, III のどれも同じ値)。"
                              : "Sums of squares: of a complete balanced design (types I, II and III agree)."},

@@ -40,6 +40,10 @@ std::string AdjustmentList(AdjustmentSet adjustments, bool japanese);
 // convention: empty where it is not chosen.
 std::string ShafferSentence(AdjustmentSet adjustments, bool japanese);
 
+// Where Tukey's HSD is given and why not elsewhere, as a sentence after the
+// comparisons' convention: empty where it is not chosen.
+std::string TukeySentence(AdjustmentSet adjustments, bool japanese);
+
 // The provenance as lines of a note: the program's version and the data file's SHA-256.
 std::vector<std::string> ProvenanceLines(const Provenance& provenance, OutputLanguage language);
 

@@ -97,7 +97,7 @@ std::vector<Convention> DesignConventions(const anova::Analysis& r, const Output
               "の多変量モデルと同じ)。被験者間要因は被験者の平均により、自由度 "
               "N − g の合併した誤差を用います。" +
                   AdjustmentList(r.options.adjustments, true) + " の調整は要因ごとの族で行います。" +
-                  ShafferSentence(r.options.adjustments, true)
+                  ShafferSentence(r.options.adjustments, true) + TukeySentence(r.options.adjustments, true)
             : "Pairwise comparisons: of a within factor on the subjects' paired differences, in a mixed "
               "design "
               "weighted equally over the groups with the pooled covariance on N − g df (as emmeans' "
@@ -105,7 +105,8 @@ std::vector<Convention> DesignConventions(const anova::Analysis& r, const Output
               "g "
               "df. " +
                   AdjustmentList(r.options.adjustments, false) + " within each factor's family." +
-                  ShafferSentence(r.options.adjustments, false)},
+                  ShafferSentence(r.options.adjustments, false) +
+                  TukeySentence(r.options.adjustments, false)},
         {"simpleEffects",
          ja ? "単純効果: 他の要因の各水準での 1 要因の分析で、それぞれ自身の誤差項による。"
             : "Simple effects: each on its own error term (the one-way analysis at that level)."},

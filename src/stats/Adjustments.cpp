@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace morvane {
@@ -116,6 +117,7 @@ std::vector<std::int64_t> ShafferMultipliers(std::size_t levels) {
 }
 
 std::vector<Extended> Adjust(Adjustment a, std::span<const Extended> p, std::size_t levels) {
+    if (a == Adjustment::Tukey) return std::vector<Extended>(p.size(), std::numeric_limits<Extended>::quiet_NaN());
     const auto m = static_cast<Extended>(p.size());
     if (p.size() <= 1) return {p.begin(), p.end()};
     const auto remaining = [m](std::size_t rank) { return m - static_cast<Extended>(rank); };
@@ -146,6 +148,7 @@ std::vector<Extended> Adjust(Adjustment a, std::span<const Extended> p, std::siz
             return StepUp(
                 p, [&](std::size_t r, Extended v) { return q * m / static_cast<Extended>(r + 1) * v; });
         }
+        case Adjustment::Tukey:
         case Adjustment::Shaffer:
             break;
     }
@@ -165,7 +168,7 @@ std::vector<AdjustedP> AdjustFamily(const std::vector<std::optional<Extended>>& 
         if (p[i]) defined.push_back(i), values.push_back(*p[i]);
     // A pair undefined leaves the family short of every pair: Adjust gives it Holm's multipliers.
     for (const AdjustmentNames& n : kAdjustmentNames) {
-        if (!chosen.Has(n.adjustment)) continue;
+        if (!chosen.Has(n.adjustment) || n.adjustment == Adjustment::Tukey) continue;
         const std::vector<Extended> adjusted = Adjust(n.adjustment, values, levels);
         for (std::size_t i = 0; i < defined.size(); ++i)
             AdjustedField(out[defined[i]], n.adjustment) = adjusted[i];

@@ -6,6 +6,8 @@
 // and Holm–Šidák's by their definitions, the latter made monotone as Holm's),
 // and Shaffer's sequentially rejective Bonferroni procedure (1986) for the
 // pairs of one factor's levels. Undefined p-values are not in the family.
+// Tukey's honestly significant difference is named here with them but formed
+// from a pair's t, not its p (stats/StudentizedRange.h), by the comparisons.
 
 #include <array>
 #include <bit>
@@ -29,9 +31,10 @@ enum class Adjustment : std::uint8_t {
     Hommel,
     BH,
     BY,
-    Shaffer
+    Shaffer,
+    Tukey
 };
-inline constexpr std::size_t kAdjustments = 9;
+inline constexpr std::size_t kAdjustments = 10;
 
 // The names an adjustment goes by: the option's, the JSON key, the column's
 // heading (the same in every language) and the name a sentence gives it.
@@ -49,6 +52,7 @@ inline constexpr std::array<AdjustmentNames, kAdjustments> kAdjustmentNames{{
     {Adjustment::BH, "bh", "pBH", "p (BH)", "Benjamini–Hochberg"},
     {Adjustment::BY, "by", "pBY", "p (BY)", "Benjamini–Yekutieli"},
     {Adjustment::Shaffer, "shaffer", "pShaffer", "p (Shaffer)", "Shaffer"},
+    {Adjustment::Tukey, "tukey", "pTukey", "p (Tukey)", "Tukey"},
 }};
 
 // The adjustments a family is given and its outputs show: Holm's and
@@ -73,13 +77,13 @@ private:
 // One p's adjustments within its family; each absent where not asked or the p is undefined.
 // Its fields are named as the JSON keys, as a row's (AdjustedField below).
 struct AdjustedP {
-    std::optional<Extended> pHolm, pBonferroni, pSidak, pHolmSidak, pHochberg, pHommel, pBH, pBY, pShaffer;
+    std::optional<Extended> pHolm, pBonferroni, pSidak, pHolmSidak, pHochberg, pHommel, pBH, pBY, pShaffer, pTukey;
 };
 
 // The adjustment `a` of a family of m defined p-values, each in [0, 1], in
 // their order. Shaffer's needs the family to be every pair of `levels` levels
 // (m = C(levels, 2)); of any other family, or of more than kShafferLevels
-// levels, it is Holm's.
+// levels, it is Holm's. Tukey's is not formed from p-values: not a number each.
 std::vector<Extended> Adjust(Adjustment a, std::span<const Extended> p, std::size_t levels = 0);
 
 // Shaffer's counts are formed for up to this many levels; beyond, Holm's
@@ -95,6 +99,7 @@ std::vector<std::int64_t> ShafferMultipliers(std::size_t levels);
 // For p[i] of a family: each defined p's chosen adjustments over the m defined
 // ones. `levels` non-zero: the family is the pairs of that many levels, which
 // Shaffer's needs whole (every pair's p defined), else it takes Holm's multipliers.
+// Tukey's is left absent (the comparisons form it from their t's).
 std::vector<AdjustedP> AdjustFamily(const std::vector<std::optional<Extended>>& p, AdjustmentSet chosen = {},
                                     std::size_t levels = 0);
 
@@ -120,9 +125,11 @@ auto& AdjustedField(Row& row, Adjustment a) {
         case Adjustment::BY:
             return row.pBY;
         case Adjustment::Shaffer:
+            return row.pShaffer;
+        case Adjustment::Tukey:
             break;
     }
-    return row.pShaffer;
+    return row.pTukey;
 }
 
 // Sets a row's fields from its adjustments (those not formed stay absent).

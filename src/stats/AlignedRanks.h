@@ -27,7 +27,7 @@ struct AlignedRankContrast {
     std::optional<Extended> se, t, p, pHolm, pBonferroni;  // p two-sided; the adjustments within the factor
     std::int64_t df = 0;
     // The adjustments formed when chosen (stats/Adjustments.h) beside Holm's and Bonferroni's.
-    std::optional<Extended> pSidak{}, pHolmSidak{}, pHochberg{}, pHommel{}, pBH{}, pBY{}, pShaffer{};
+    std::optional<Extended> pSidak{}, pHolmSidak{}, pHochberg{}, pHommel{}, pBH{}, pBY{}, pShaffer{}, pTukey{};
 };
 
 // A factor of more levels has no contrasts (their pairs would be too many to read).

@@ -92,7 +92,9 @@ TEST(Adjustments, EveryMethodAgreesWithRsPAdjust) {
     ExpectAdjusted({0.03L, 0.04L}, Adjustment::BY, {0.06L, 0.06L});
     ExpectAdjusted({0.03L, 0.04L}, Adjustment::Sidak, {0.0591L, 0.0784L});
     for (const AdjustmentNames& n : kAdjustmentNames)
-        ExpectAdjusted({kU, 0.03L, kU}, n.adjustment, {kU, 0.03L, kU}, 3);
+        if (n.adjustment != Adjustment::Tukey) ExpectAdjusted({kU, 0.03L, kU}, n.adjustment, {kU, 0.03L, kU}, 3);
+    // Tukey's needs the pairs' t's, which a family of p-values does not hold: never formed here.
+    ExpectAdjusted({kU, 0.03L, 0.2L}, Adjustment::Tukey, {kU, kU, kU}, 3);
 }
 
 TEST(Adjustments, ShafferCountsThePairsThatCanStillBeTrue) {
@@ -172,7 +174,8 @@ TEST(Adjustments, AFamilyHasTheChosenAdjustmentsOfItsDefinedValues) {
     EXPECT_EQ(*AdjustFamily(Family({0.6L, 0.7L}))[0].pBonferroni, 1);
     const std::vector<AdjustedP> every =
         AdjustFamily(Family({0.01L, 0.02L, 0.03L}), AdjustmentSet::Every(), 3);
-    for (const AdjustmentNames& n : kAdjustmentNames) EXPECT_TRUE(AdjustedField(every[0], n.adjustment));
+    for (const AdjustmentNames& n : kAdjustmentNames)
+        EXPECT_EQ(AdjustedField(every[0], n.adjustment).has_value(), n.adjustment != Adjustment::Tukey) << n.key;
 }
 
 }  // namespace

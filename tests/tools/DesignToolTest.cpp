@@ -236,8 +236,31 @@ TEST(DesignTool, TheChosenAdjustmentsInTheTablesAndTheJson) {
     const auto all = RunTool(command + " --adjust all --format csv");
     ASSERT_EQ(all.status, 0) << all.err;
     for (const char* heading : {"p (Holm)", "p (Bonferroni)", "p (Šidák)", "p (Holm–Šidák)", "p (Hochberg)",
-                                "p (Hommel)", "p (BH)", "p (BY)", "p (Shaffer)"})
+                                "p (Hommel)", "p (BH)", "p (BY)", "p (Shaffer)", "p (Tukey)"})
         EXPECT_EQ(Count(all.out, heading), 2u) << heading;
+    // Tukey's: of the between factor's pair over time alone (two groups: the t test's p), null elsewhere.
+    const auto tukey = RunTool(kMixed + " --between group --adjust tukey --format json");
+    ASSERT_EQ(tukey.status, 0) << tukey.err;
+    const Json tukeys = Json::parse(tukey.out);
+    std::size_t given = 0;
+    for (const Json& c : tukeys["comparisons"]) {
+        ASSERT_TRUE(c.contains("pTukey") && !c.contains("pHolm")) << c;
+        if (c["factor"] == "group" && c["at"].is_null()) {
+            ++given;
+            EXPECT_NEAR(c["pTukey"].get<double>(), c["p"].get<double>(), 1e-12) << c;
+        } else {
+            EXPECT_TRUE(c["pTukey"].is_null()) << c;
+        }
+    }
+    EXPECT_EQ(given, 1u);
+    EXPECT_NE(tukey.out.find("Tukey within each factor's family. Tukey's HSD is given for a between factor's"),
+              std::string::npos);
+    for (const char* language : {"en", "ja"}) {
+        const auto text = RunTool(kMixed + " --between group --adjust tukey --lang " + language);
+        ASSERT_EQ(text.status, 0) << text.err;
+        EXPECT_EQ(Count(text.out, "p (Tukey)"), 1u) << language;  // the comparisons (no contrasts with groups)
+        EXPECT_EQ(Count(text.out, "Tukey–Kramer"), 1u) << language;
+    }
 }
 
 TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
@@ -253,8 +276,8 @@ TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
          "--observed names G, which is no factor"},
         {"anova x.csv --id s --dv y --within A, --between g", "--within names a column with an empty name"},
         {"anova x.csv --id s --dv y --within A --separator :", "--separator is one of"},
-        {"anova x.csv --id s --dv y --within A --adjust holm,tukey",
-         "unknown adjustment \"tukey\": --adjust names"},
+        {"anova x.csv --id s --dv y --within A --adjust holm,scheffe",
+         "unknown adjustment \"scheffe\": --adjust names"},
         {"anova x.dat --adjust holm,",
          "unknown adjustment \"\": --adjust names one or more of holm, bonferroni"},
     };
