@@ -36,12 +36,14 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <numeric>
 #include <optional>
 #include <vector>
 
 #include "anova/detail/FollowUps.h"
 #include "anova/detail/Steps.h"
+#include "runtime/Together.h"
 #include "stats/Adjustments.h"
 #include "stats/Distributions.h"
 #include "stats/StudentizedRange.h"
@@ -301,10 +303,14 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
 }
 
 // Tukey's p of a between factor's pairs over the others, rows [first, end) of
-// `out`, each on its t among the factor's k levels (every between cell has subjects).
+// `out`, each on its t among the factor's k levels (every between cell has
+// subjects). A few ms a pair: the pairs are shared among the processors.
 void AddTukey(std::vector<Comparison>& out, std::size_t first, std::size_t k) {
+    std::vector<std::function<void()>> pairs;
     for (std::size_t r = first; r < out.size(); ++r)
-        if (out[r].t) out[r].pTukey = TukeyAdjustedP(*out[r].t, static_cast<int>(k), out[r].df);
+        if (out[r].t)
+            pairs.emplace_back([&c = out[r], k] { c.pTukey = TukeyAdjustedP(*c.t, static_cast<int>(k), c.df); });
+    RunTogether(pairs);
 }
 
 // Each family: its pairs in order, then the chosen adjustments within it (of
