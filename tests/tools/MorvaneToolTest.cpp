@@ -270,5 +270,41 @@ TEST(MorvaneTool, VersionAndHelpReportAFailedWrite) {
     }
 }
 
+// "morvane COMMAND --help" answers with that command's usage alone, on the
+// standard output and status 0, wherever --help stands before "--"; after
+// "--" it is a file's name. An option's value given twice is refused, not
+// silently replaced (--id subject --id group analysed the groups as subjects).
+TEST(MorvaneTool, EachCommandAnswersHelpAndRefusesAValueGivenTwice) {
+    const char* commands[] = {"copy", "sums", "report", "listing", "print", "anova", "plot", "export", "import"};
+    for (const std::string command : commands) {
+        const Result help = RunTool(command + " x.dat --help");
+        EXPECT_EQ(help.status, 0) << command << ": " << help.err;
+        EXPECT_EQ(help.err, "") << command;
+        EXPECT_TRUE(help.out.starts_with("usage: morvane " + command + " ")) << help.out;
+        for (const std::string other : commands) {
+            if (other == command) continue;
+            EXPECT_EQ(help.out.find("morvane " + other + " "), std::string::npos) << command << " shows " << other;
+        }
+    }
+    EXPECT_NE(RunTool("anova --help").out.find("FILE.csv --id COL"), std::string::npos);
+    EXPECT_EQ(RunTool("sums -- --help").err, "morvane: ファイルが見つかりません\n");
+
+    const std::string csv = kExamples + "/mixed-design.csv";
+    const std::pair<std::string, std::string> twice[] = {
+        {"anova " + csv + " --id subject --id group --dv score --within time", "--id"},
+        {"anova " + csv + " --id subject --dv score --within time --format json --format=text", "--format"},
+        {"anova " + kExamples + "/worked-example.dat --lang en --lang ja", "--lang"},
+        {"plot " + csv + " --id subject --dv score --dv group --within time x.png", "--dv"},
+    };
+    for (const auto& [command, option] : twice) {
+        const Result r = RunTool(command);
+        EXPECT_EQ(r.status, 2) << command;
+        EXPECT_TRUE(r.err.starts_with("morvane: " + option + " is given twice\n")) << r.err;
+    }
+    // A flag given twice says nothing new and is taken.
+    EXPECT_NE(RunTool("anova " + csv + " --id subject --dv score --within time --decimal-comma --decimal-comma").status,
+              2);
+}
+
 }  // namespace
 }  // namespace morvane

@@ -34,12 +34,19 @@ Arguments::Arguments(std::span<const std::string> words, std::initializer_list<s
         } else if (flag) {
             if (equals != std::string::npos) throw UsageError(name + " takes no value");
             options_.push_back({std::move(name), std::nullopt});
-        } else if (equals != std::string::npos) {
-            options_.push_back({std::move(name), word.substr(equals + 1)});
-        } else if (i + 1 < words.size()) {
-            options_.push_back({std::move(name), words[++i]});
         } else {
-            throw UsageError(name + " needs a value");
+            // A value given twice would silently give way to the later one
+            // (--id subject --id group analysing the groups as subjects).
+            if (strict && std::any_of(options_.begin(), options_.end(),
+                                      [&](const Option& o) { return o.name == name; }))
+                throw UsageError(name + " is given twice");
+            if (equals != std::string::npos) {
+                options_.push_back({std::move(name), word.substr(equals + 1)});
+            } else if (i + 1 < words.size()) {
+                options_.push_back({std::move(name), words[++i]});
+            } else {
+                throw UsageError(name + " needs a value");
+            }
         }
     }
 }

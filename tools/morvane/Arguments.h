@@ -43,7 +43,8 @@ class Arguments {
 public:
     // Reads `words` for a command whose options are the `flags` (no value) and
     // the `valued` ones (a value each); throws UsageError for an option with a
-    // value missing or one too many, or, under AreErrors, one unknown.
+    // value missing or one too many, or, under AreErrors, one unknown or one
+    // with a value given twice.
     explicit Arguments(std::span<const std::string> words, std::initializer_list<std::string_view> flags = {},
                        std::initializer_list<std::string_view> valued = {},
                        OtherOptions others = OtherOptions::AreErrors);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <functional>
@@ -36,7 +37,8 @@ constexpr const char* kUsage =
     "                                       the full analysis (UTF-8; standard output when - or absent;\n"
     "                                       text, Greenhouse-Geisser, English, 90 % intervals, Holm and\n"
     "                                       Bonferroni unless told; --adjust from holm, bonferroni,\n"
-    "                                       sidak, holm-sidak, hochberg, hommel, bh, by, shaffer or all)\n"
+    "                                       sidak, holm-sidak, hochberg, hommel, bh, by, shaffer, tukey\n"
+    "                                       or all)\n"
     "       morvane anova FILE.csv --id COL --dv COL --within COL[,COL...] [--between COL[,COL...]]\n"
     "                     [--type 3|2] [--observed COL[,...]] [--encoding utf-8|cp932] [--separator "
     ",|;|tab]\n"
@@ -77,6 +79,24 @@ int PutOnStandardOutput(const std::function<bool()>& put) {
     return 0;
 }
 
+// The usage lines of one command (the whole usage's lines from each that
+// names it to the next that names a command), as "usage: morvane NAME ...".
+std::string CommandUsage(const std::string& name) {
+    const std::string all = std::string(kUsage) + morvane::tool::kExchangeUsage, marker = "morvane " + name + " ";
+    std::string out;
+    bool inside = false;
+    for (std::size_t at = 0; at < all.size();) {
+        const std::size_t end = std::min(all.find('\n', at), all.size());
+        const std::string line = all.substr(at, end - at);
+        at = end + 1;
+        const std::size_t text = line.find_first_not_of(' ', line.starts_with("usage: ") ? 7 : 0);
+        if (text != std::string::npos && line.compare(text, 8, "morvane ") == 0 && text <= 7)
+            inside = line.compare(text, marker.size(), marker) == 0;
+        if (inside) out += (out.empty() ? "usage: " + line.substr(text) : line) + "\n";
+    }
+    return out;
+}
+
 int Usage() {
     PutUsage(stderr);
     return 2;
@@ -84,6 +104,15 @@ int Usage() {
 
 using Words = std::span<const std::string>;
 using morvane::tool::Settings;
+
+// Whether `rest`, a command's words, asks for help: --help before any "--".
+bool AsksForHelp(Words rest) {
+    for (const std::string& word : rest) {
+        if (word == "--") return false;
+        if (word == "--help") return true;
+    }
+    return false;
+}
 
 // The file names of a command that takes `least` to `most` of them; another
 // count is no such command.
@@ -148,8 +177,15 @@ int Run(Words words, const Settings& settings) {
     if (command == "--version" && rest.empty())
         return PutOnStandardOutput(
             [] { return std::printf("morvane %s\n", morvane::config::kVersion) >= 0; });
-    for (const Command& c : kCommands)
-        if (command == c.name) return c.run(rest, settings);
+    for (const Command& c : kCommands) {
+        if (command != c.name) continue;
+        // "morvane COMMAND --help": that command's usage on standard output, as GNU tools answer.
+        if (AsksForHelp(rest)) {
+            const std::string usage = CommandUsage(command);
+            return PutOnStandardOutput([&] { return std::fputs(usage.c_str(), stdout) >= 0; });
+        }
+        return c.run(rest, settings);
+    }
     throw morvane::tool::UsageError("unknown command " + command);
 }
 
