@@ -48,6 +48,9 @@ struct ExactEffect {
     std::uint32_t between = 0, within = 0;
     mpq_class ss, errorSs;
     std::int64_t df = 0, errorDf = 0;
+    // The subjects times the cells of the effect's within factors: partial
+    // omega squared's N (see AddEffectSizes).
+    std::int64_t units = 0;
     RationalMatrix h;  // within effects: on the effect's integer contrasts
 };
 
@@ -60,7 +63,7 @@ struct WithinError {
 
 std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis);
 void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<GroupFigures>& groups,
-                 Analysis& out);
+                 const mpq_class& total, Analysis& out);
 mpq_class TotalOf(const std::vector<GroupFigures>& groups, const WithinBasis& basis);
 PartitionSource Source(const mpq_class& ss, std::int64_t df, const mpq_class& unit2);
 mpq_class BetweenSubjects(const std::vector<GroupFigures>& groups, const WithinBasis& basis);
@@ -76,8 +79,8 @@ void AddModel(const Inputs& in, Analysis& out) {
             k <= kMostWholeContrasts && n * k * k <= kMostContrastWork && g * k * k <= kMostExactEntries;
     }
     const std::vector<GroupFigures> groups = SumModel(in, basis);
-    TestEffects(in, basis, groups, out);
     const mpq_class total = TotalOf(groups, basis), unit2 = in.scores.unit * in.scores.unit;
+    TestEffects(in, basis, groups, total, out);
     const auto scores = static_cast<std::int64_t>(in.design.Subjects() * in.design.Cells());
     out.total = Source(total, std::max<std::int64_t>(scores - 1, 0), unit2);
     out.total.ms.reset();  // no reader is given the total's mean square
@@ -263,6 +266,32 @@ PartitionSource Source(const mpq_class& ss, std::int64_t df, const mpq_class& un
     return s;
 }
 
+// The effect sizes the outputs show on request, from the exact sums (in the
+// integers' unit squared, which each ratio cancels), each rounded once:
+// - eta squared, SS_effect / SS_total;
+// - partial omega squared, (SS - df MSE) / (SS + (N - df) MSE), MSE the
+//   effect's own error term (the subjects within groups for a between
+//   effect, the effect's stratum for a within effect) and N the subjects
+//   times the cells of the effect's within factors. The effect's SS less
+//   what its error alone would give, df MSE, estimates N sigma^2_effect,
+//   and MSE the variance of the error, so that
+//   sigma^2_effect / (sigma^2_effect + sigma^2_error)
+//     = (SS - df MSE) / (SS - df MSE + N MSE);
+//   for a between design that is Olejnik and Algina's (2003) partial omega
+//   squared, and for a one-way within design df (F - 1) / (df (F - 1) + a n).
+//   Not clamped at 0: negative where F < 1;
+// - Cohen's f from partial eta squared, sqrt(eta_p^2 / (1 - eta_p^2)),
+//   which is sqrt(SS / SS_error).
+// Each absent where the error has no df or its divisor is not positive.
+void AddEffectSizes(const ExactEffect& x, const mpq_class& total, Effect& out) {
+    if (x.df < 1 || x.errorDf < 1) return;
+    if (total > 0) out.etaSquared = Rounded(x.ss / total);
+    const mpq_class mse = x.errorSs / x.errorDf;
+    const mpq_class divisor = x.ss + (x.units - x.df) * mse;
+    if (divisor > 0) out.partialOmegaSquared = Rounded((x.ss - x.df * mse) / divisor);
+    if (x.errorSs > 0) out.cohensF = RoundedRoot(x.ss / x.errorSs);
+}
+
 // The effect's univariate figures from its exact sums: F, p, the effect sizes.
 void TestUnivariate(const ExactEffect& x, const mpq_class& errors, const mpq_class& observedSs, bool observed,
                     const mpq_class& unit2, Extended level, Effect& out) {
@@ -328,7 +357,7 @@ void TestWithin(const ExactEffect& x, const WithinError& error, const WithinBasi
 // (the between effects on the subjects' sums, then each within effect and its
 // interactions with the between effects), then each named, rounded and tested.
 void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<GroupFigures>& groups,
-                 Analysis& out) {
+                 const mpq_class& total, Analysis& out) {
     const DesignData& design = in.design;
     BetweenCells cells;
     for (const DesignFactor& f : design.between) cells.levels.push_back(f.levels.size());
@@ -351,6 +380,9 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
         errorSum += error.ss;
         out.strata[w].error = Source(error.ss, nu * static_cast<std::int64_t>(basis.of[mask].size()), unit2);
         const auto k = static_cast<std::int64_t>(basis.of[mask].size());
+        auto units = static_cast<std::int64_t>(design.Subjects());
+        for (std::size_t f = 0; f < design.within.size(); ++f)
+            if (mask >> f & 1u) units *= static_cast<std::int64_t>(design.within[f].levels.size());
         std::vector<std::uint32_t> terms = betweenTerms;
         if (mask != 0) terms.insert(terms.begin(), 0);
         for (const std::uint32_t b : terms) {
@@ -363,6 +395,7 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
             x.errorSs = error.ss;
             x.df = TermDf(cells, b) * k;
             x.errorDf = nu * k;
+            x.units = units;
             if (mask == 0) x.h = {};
             exact.push_back(std::move(x));
         }
@@ -396,6 +429,7 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
         }
         TestUnivariate(x, errorSum, observedSs, observed[i], unit2, in.options.effectSizeLevel,
                        out.effects[i]);
+        AddEffectSizes(x, total, out.effects[i]);
         if (x.within != 0)
             TestWithin(x, errors[stratum], basis, nu, in.scores.unit, sphericity, in.options.effectSizeLevel,
                        out.effects[i]);

@@ -60,7 +60,7 @@ std::vector<Convention> Conventions(const anova::Analysis& r, const OutputOption
     const std::string adjusted = AdjustmentList(r.options.adjustments, ja),
                       shaffer = ShafferSentence(r.options.adjustments, ja) +
                                 TukeySentence(r.options.adjustments, ja);
-    return {
+    std::vector<Convention> list{
         {"sumsOfSquares", ja ? "平方和: 完全なつり合い型の計画の平方和 (タイプ I, II, III のどれも同じ値)。"
                              : "Sums of squares: of a complete balanced design (types I, II and III agree)."},
         {"comparisons",
@@ -99,6 +99,35 @@ std::vector<Convention> Conventions(const anova::Analysis& r, const OutputOption
         EffectSizeIntervalConvention(r.options.effectSizeLevel, options.language),
         CorrectionConvention(options),
     };
+    for (Convention& c : MoreEffectSizeConventions(r, options.language)) list.push_back(std::move(c));
+    return list;
+}
+
+std::vector<Convention> MoreEffectSizeConventions(const anova::Analysis& r, OutputLanguage language) {
+    const bool ja = language == OutputLanguage::Japanese;
+    const anova::Options::EffectSizes& shown = r.options.effectSizes;
+    std::vector<Convention> out;
+    if (shown.etaSquared)
+        out.push_back({"etaSquared", ja ? "η²: 効果の平方和を全体の平方和で割ったもの。"
+                                        : "Eta squared: the effect's sum of squares over the total sum of "
+                                          "squares."});
+    if (shown.partialOmegaSquared)
+        out.push_back(
+            {"partialOmegaSquared",
+             ja ? "偏 ω²: (SS − df·MSE) / (SS + (N − df)·MSE)。MSE は効果自身の誤差項 (被験者間の効果では群内の"
+                  "被験者、被験者内の効果ではその効果と被験者の交互作用)、N は被験者の数に効果の被験者内要因の"
+                  "セルの数を掛けたもの。被験者間計画では Olejnik と Algina (2003) の偏 ω²、1 要因の被験者内"
+                  "計画では df(F − 1) / (df(F − 1) + a·n) です。0 で切り詰めません (F < 1 では負)。"
+                : "Partial omega squared: (SS − df·MSE) / (SS + (N − df)·MSE), MSE the effect's own error "
+                  "term (the subjects within groups for a between effect, the effect's interaction with "
+                  "the subjects for a within effect) and N the subjects times the cells of the effect's "
+                  "within factors: Olejnik and Algina's (2003) of a between design, df(F − 1) / (df(F − 1) "
+                  "+ a·n) of a one-way within design. Not clamped at 0 (negative where F < 1)."});
+    if (shown.cohensF)
+        out.push_back({"cohensF", ja ? "Cohen の f: 偏 η² から √(偏 η² / (1 − 偏 η²)) (= √(SS / 誤差の SS))。"
+                                     : "Cohen's f: from partial eta squared, √(η²p / (1 − η²p)) "
+                                       "(= √(SS / error SS))."});
+    return out;
 }
 
 Convention MauchlyConvention(OutputLanguage language) {
