@@ -48,8 +48,7 @@ struct ExactEffect {
     std::uint32_t between = 0, within = 0;
     mpq_class ss, errorSs;
     std::int64_t df = 0, errorDf = 0;
-    // The subjects times the cells of the effect's within factors: partial
-    // omega squared's N (see AddEffectSizes).
+    // The subjects: a between effect's partial omega squared's N (see AddEffectSizes).
     std::int64_t units = 0;
     RationalMatrix h;  // within effects: on the effect's integer contrasts
 };
@@ -269,25 +268,28 @@ PartitionSource Source(const mpq_class& ss, std::int64_t df, const mpq_class& un
 // The effect sizes the outputs show on request, from the exact sums (in the
 // integers' unit squared, which each ratio cancels), each rounded once:
 // - eta squared, SS_effect / SS_total;
-// - partial omega squared, (SS - df MSE) / (SS + (N - df) MSE), MSE the
-//   effect's own error term (the subjects within groups for a between
-//   effect, the effect's stratum for a within effect) and N the subjects
-//   times the cells of the effect's within factors. The effect's SS less
-//   what its error alone would give, df MSE, estimates N sigma^2_effect,
-//   and MSE the variance of the error, so that
-//   sigma^2_effect / (sigma^2_effect + sigma^2_error)
-//     = (SS - df MSE) / (SS - df MSE + N MSE);
-//   for a between design that is Olejnik and Algina's (2003) partial omega
-//   squared, and for a one-way within design df (F - 1) / (df (F - 1) + a n).
+// - partial omega squared, Olejnik and Algina's (2003) with the effect's own
+//   error term MSE = SS_error / df_error. A between effect's error is the
+//   subjects within groups, and with N the subjects
+//     (SS - df MSE) / (SS + (N - df) MSE):
+//   SS - df MSE estimates N sigma^2_effect (the SS less what the error alone
+//   gives it) and MSE sigma^2_error, so this is sigma^2_effect over
+//   sigma^2_effect + sigma^2_error. A within effect's error is its stratum's,
+//   and the subjects' variance is kept in the divisor, as a within effect
+//   leaves it in every score:
+//     (SS - df MSE) / (SS + SS_error + SS_subjects + MS_subjects),
+//   SS_subjects and MS_subjects those of the subjects within groups.
 //   Not clamped at 0: negative where F < 1;
 // - Cohen's f from partial eta squared, sqrt(eta_p^2 / (1 - eta_p^2)),
 //   which is sqrt(SS / SS_error).
 // Each absent where the error has no df or its divisor is not positive.
-void AddEffectSizes(const ExactEffect& x, const mpq_class& total, Effect& out) {
-    if (x.df < 1 || x.errorDf < 1) return;
+void AddEffectSizes(const ExactEffect& x, const mpq_class& total, const mpq_class& subjectsSs, std::int64_t nu,
+                    Effect& out) {
+    if (x.df < 1 || x.errorDf < 1 || nu < 1) return;
     if (total > 0) out.etaSquared = Rounded(x.ss / total);
     const mpq_class mse = x.errorSs / x.errorDf;
-    const mpq_class divisor = x.ss + (x.units - x.df) * mse;
+    const mpq_class divisor = x.within == 0 ? mpq_class(x.ss + (x.units - x.df) * mse)
+                                             : mpq_class(x.ss + x.errorSs + subjectsSs + subjectsSs / nu);
     if (divisor > 0) out.partialOmegaSquared = Rounded((x.ss - x.df * mse) / divisor);
     if (x.errorSs > 0) out.cohensF = RoundedRoot(x.ss / x.errorSs);
 }
@@ -380,9 +382,6 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
         errorSum += error.ss;
         out.strata[w].error = Source(error.ss, nu * static_cast<std::int64_t>(basis.of[mask].size()), unit2);
         const auto k = static_cast<std::int64_t>(basis.of[mask].size());
-        auto units = static_cast<std::int64_t>(design.Subjects());
-        for (std::size_t f = 0; f < design.within.size(); ++f)
-            if (mask >> f & 1u) units *= static_cast<std::int64_t>(design.within[f].levels.size());
         std::vector<std::uint32_t> terms = betweenTerms;
         if (mask != 0) terms.insert(terms.begin(), 0);
         for (const std::uint32_t b : terms) {
@@ -395,7 +394,7 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
             x.errorSs = error.ss;
             x.df = TermDf(cells, b) * k;
             x.errorDf = nu * k;
-            x.units = units;
+            x.units = static_cast<std::int64_t>(design.Subjects());
             if (mask == 0) x.h = {};
             exact.push_back(std::move(x));
         }
@@ -429,7 +428,7 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
         }
         TestUnivariate(x, errorSum, observedSs, observed[i], unit2, in.options.effectSizeLevel,
                        out.effects[i]);
-        AddEffectSizes(x, total, out.effects[i]);
+        AddEffectSizes(x, total, errors.front().ss, nu, out.effects[i]);
         if (x.within != 0)
             TestWithin(x, errors[stratum], basis, nu, in.scores.unit, sphericity, in.options.effectSizeLevel,
                        out.effects[i]);

@@ -114,15 +114,15 @@ std::vector<Convention> MoreEffectSizeConventions(const anova::Analysis& r, Outp
     if (shown.partialOmegaSquared)
         out.push_back(
             {"partialOmegaSquared",
-             ja ? "偏 ω²: (SS − df·MSE) / (SS + (N − df)·MSE)。MSE は効果自身の誤差項 (被験者間の効果では群内の"
-                  "被験者、被験者内の効果ではその効果と被験者の交互作用)、N は被験者の数に効果の被験者内要因の"
-                  "セルの数を掛けたもの。被験者間計画では Olejnik と Algina (2003) の偏 ω²、1 要因の被験者内"
-                  "計画では df(F − 1) / (df(F − 1) + a·n) です。0 で切り詰めません (F < 1 では負)。"
-                : "Partial omega squared: (SS − df·MSE) / (SS + (N − df)·MSE), MSE the effect's own error "
-                  "term (the subjects within groups for a between effect, the effect's interaction with "
-                  "the subjects for a within effect) and N the subjects times the cells of the effect's "
-                  "within factors: Olejnik and Algina's (2003) of a between design, df(F − 1) / (df(F − 1) "
-                  "+ a·n) of a one-way within design. Not clamped at 0 (negative where F < 1)."});
+             ja ? "偏 ω²: Olejnik と Algina (2003) のもので、効果自身の誤差項 MSE による。被験者間の効果は "
+                  "(SS − df·MSE) / (SS + (N − df)·MSE) (N は被験者の数、MSE は群内の被験者)、被験者内の効果は "
+                  "(SS − df·MSE) / (SS + 誤差の SS + 被験者の SS + 被験者の MS) (被験者は群内の被験者)。"
+                  "0 で切り詰めません (F < 1 では負)。"
+                : "Partial omega squared: Olejnik and Algina's (2003), on the effect's own error term MSE: "
+                  "(SS − df·MSE) / (SS + (N − df)·MSE) for a between effect (N the subjects, MSE the "
+                  "subjects within groups'), (SS − df·MSE) / (SS + error SS + subjects' SS + subjects' MS) "
+                  "for a within effect (the subjects within groups'). Not clamped at 0 (negative where "
+                  "F < 1)."});
     if (shown.cohensF)
         out.push_back({"cohensF", ja ? "Cohen の f: 偏 η² から √(偏 η² / (1 − 偏 η²)) (= √(SS / 誤差の SS))。"
                                      : "Cohen's f: from partial eta squared, √(η²p / (1 − η²p)) "

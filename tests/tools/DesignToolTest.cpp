@@ -295,7 +295,7 @@ TEST(DesignTool, TheChosenEffectSizesInTheTablesAndTheJson) {
     const std::pair<const char*, std::vector<const char*>> headings[] = {
         {"en", {"eta^2", "partial omega^2", "Cohen's f", "Eta squared: the effect's", "Partial omega squared:",
                 "Cohen's f: from partial eta squared"}},
-        {"ja", {"η²", "偏 ω²", "Cohen の f", "η²: 効果の平方和", "偏 ω²: (SS", "Cohen の f: 偏 η²"}}};
+        {"ja", {"η²", "偏 ω²", "Cohen の f", "η²: 効果の平方和", "偏 ω²: Olejnik", "Cohen の f: 偏 η²"}}};
     for (const std::string& study : {mixed, "anova " + kExamples + "/worked-example.dat"})
         for (const auto& [language, texts] : headings) {
             const auto text = RunTool(study + " --effect-sizes eta2,omega2,f --lang " + language);
