@@ -66,7 +66,6 @@ struct Options {
     // all formed whatever is chosen).
     struct EffectSizes {
         bool etaSquared = false, partialOmegaSquared = false, cohensF = false;
-        bool Any() const { return etaSquared || partialOmegaSquared || cohensF; }
         static EffectSizes Every() { return {true, true, true}; }
         bool operator==(const EffectSizes&) const = default;
     } effectSizes;
