@@ -61,6 +61,14 @@ struct Options {
     // given within each family, and the outputs show: Holm's and Bonferroni's
     // unless others are chosen.
     AdjustmentSet adjustments;
+    // The effect sizes beside partial and generalized eta squared that the
+    // outputs show for every effect: none unless chosen (each effect has them
+    // all formed whatever is chosen).
+    struct EffectSizes {
+        bool etaSquared = false, partialOmegaSquared = false, cohensF = false;
+        static EffectSizes Every() { return {true, true, true}; }
+        bool operator==(const EffectSizes&) const = default;
+    } effectSizes;
 };
 
 // A level of every factor, between factors first (see above).
@@ -99,6 +107,11 @@ struct Effect {
     std::size_t stratum = 0;  // its error's, in Analysis::strata
     PartitionSource effect, error;
     std::optional<Extended> f, p, partialEtaSquared, generalizedEtaSquared;
+    // The effect sizes the outputs show when chosen (Options::effectSizes):
+    // eta squared (of the total), partial omega squared, Cohen's f from
+    // partial eta squared; each absent where its divisor is not positive or
+    // the error has no df.
+    std::optional<Extended> etaSquared, partialOmegaSquared, cohensF;
     // Partial eta squared's interval by the noncentral F on the uncorrected
     // degrees of freedom, and on those Greenhouse and Geisser's epsilon
     // corrects (the same for an effect of one degree of freedom).

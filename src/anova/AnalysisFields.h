@@ -53,6 +53,10 @@ struct Keys {
     AdjustmentSet Adjustments() const {
         return every ? AdjustmentSet::Every() : analysis.options.adjustments;
     }
+    // The effect sizes walked beside eta squared: those chosen, or every one.
+    Options::EffectSizes EffectSizes() const {
+        return every ? Options::EffectSizes::Every() : analysis.options.effectSizes;
+    }
     // An effect's or a stratum's key: "A:B" ("AB" in the study's keying).
     std::string Of(const std::string& key) const {
         if (!Study()) return key;
@@ -116,7 +120,7 @@ void ForEachSourceField(S& s, V& v, bool withMs = true) {
 
 // An effect's test, keyed under its own key by the walk of the whole.
 template <ResultOf<Effect> E, class V>
-void ForEachField(E& e, V& v) {
+void ForEachField(E& e, V& v, const Options::EffectSizes& shown = {}) {
     v.Number("SS", e.effect.ss, Range::NotNegative);
     v.Integer("df", e.effect.df);
     v.Number("MS", e.effect.ms, Range::NotNegative);
@@ -130,6 +134,10 @@ void ForEachField(E& e, V& v) {
     v.Limits("partialEtaSquaredCI", e.partialEtaSquaredCI, Range::Probability);
     v.Limits("partialEtaSquaredCIGG", e.partialEtaSquaredCIGG, Range::Probability);
     v.Number("generalizedEtaSquared", e.generalizedEtaSquared, Range::Probability);
+    if (shown.etaSquared) v.Number("etaSquared", e.etaSquared, Range::Probability);
+    // Omega squared is not clamped: below 0 where F < 1.
+    if (shown.partialOmegaSquared) v.Number("partialOmegaSquared", e.partialOmegaSquared, Range::Any);
+    if (shown.cohensF) v.Number("cohensF", e.cohensF, Range::NotNegative);
     v.Optional("sphericity", e.sphericity, [&](auto& s) { morvane::ForEachField(s, v); });
     v.Bool("sphericityOmitted", e.sphericityOmitted);
 }
@@ -350,7 +358,7 @@ void ForEachDesignField(R& r, V& v, const Keys& k) {
 template <ResultOf<Analysis> R, class V>
 void ForEachModelField(R& r, V& v, const Keys& k) {
     v.Group("effects", [&] {
-        for (auto& e : r.effects) v.Group(k.Of(e.key).c_str(), [&] { ForEachField(e, v); });
+        for (auto& e : r.effects) v.Group(k.Of(e.key).c_str(), [&] { ForEachField(e, v, k.EffectSizes()); });
         if (!k.Study() && !k.every) return;
         for (auto& s : r.strata) v.Group(k.Of(s.key).c_str(), [&] { ForEachSourceField(s.error, v); });
         v.Group("Total", [&] { ForEachSourceField(r.total, v, false); });

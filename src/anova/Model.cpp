@@ -48,6 +48,8 @@ struct ExactEffect {
     std::uint32_t between = 0, within = 0;
     mpq_class ss, errorSs;
     std::int64_t df = 0, errorDf = 0;
+    // The subjects: a between effect's partial omega squared's N (see AddEffectSizes).
+    std::int64_t units = 0;
     RationalMatrix h;  // within effects: on the effect's integer contrasts
 };
 
@@ -60,7 +62,7 @@ struct WithinError {
 
 std::vector<GroupFigures> SumModel(const Inputs& in, const WithinBasis& basis);
 void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<GroupFigures>& groups,
-                 Analysis& out);
+                 const mpq_class& total, Analysis& out);
 mpq_class TotalOf(const std::vector<GroupFigures>& groups, const WithinBasis& basis);
 PartitionSource Source(const mpq_class& ss, std::int64_t df, const mpq_class& unit2);
 mpq_class BetweenSubjects(const std::vector<GroupFigures>& groups, const WithinBasis& basis);
@@ -76,8 +78,8 @@ void AddModel(const Inputs& in, Analysis& out) {
             k <= kMostWholeContrasts && n * k * k <= kMostContrastWork && g * k * k <= kMostExactEntries;
     }
     const std::vector<GroupFigures> groups = SumModel(in, basis);
-    TestEffects(in, basis, groups, out);
     const mpq_class total = TotalOf(groups, basis), unit2 = in.scores.unit * in.scores.unit;
+    TestEffects(in, basis, groups, total, out);
     const auto scores = static_cast<std::int64_t>(in.design.Subjects() * in.design.Cells());
     out.total = Source(total, std::max<std::int64_t>(scores - 1, 0), unit2);
     out.total.ms.reset();  // no reader is given the total's mean square
@@ -263,6 +265,35 @@ PartitionSource Source(const mpq_class& ss, std::int64_t df, const mpq_class& un
     return s;
 }
 
+// The effect sizes the outputs show on request, from the exact sums (in the
+// integers' unit squared, which each ratio cancels), each rounded once:
+// - eta squared, SS_effect / SS_total;
+// - partial omega squared, Olejnik and Algina's (2003) with the effect's own
+//   error term MSE = SS_error / df_error. A between effect's error is the
+//   subjects within groups, and with N the subjects
+//     (SS - df MSE) / (SS + (N - df) MSE):
+//   SS - df MSE estimates N sigma^2_effect (the SS less what the error alone
+//   gives it) and MSE sigma^2_error, so this is sigma^2_effect over
+//   sigma^2_effect + sigma^2_error. A within effect's error is its stratum's,
+//   and the subjects' variance is kept in the divisor, as a within effect
+//   leaves it in every score:
+//     (SS - df MSE) / (SS + SS_error + SS_subjects + MS_subjects),
+//   SS_subjects and MS_subjects those of the subjects within groups.
+//   Not clamped at 0: negative where F < 1;
+// - Cohen's f from partial eta squared, sqrt(eta_p^2 / (1 - eta_p^2)),
+//   which is sqrt(SS / SS_error).
+// Each absent where the error has no df or its divisor is not positive.
+void AddEffectSizes(const ExactEffect& x, const mpq_class& total, const mpq_class& subjectsSs, std::int64_t nu,
+                    Effect& out) {
+    if (x.df < 1 || x.errorDf < 1 || nu < 1) return;
+    if (total > 0) out.etaSquared = Rounded(x.ss / total);
+    const mpq_class mse = x.errorSs / x.errorDf;
+    const mpq_class divisor = x.within == 0 ? mpq_class(x.ss + (x.units - x.df) * mse)
+                                             : mpq_class(x.ss + x.errorSs + subjectsSs + subjectsSs / nu);
+    if (divisor > 0) out.partialOmegaSquared = Rounded((x.ss - x.df * mse) / divisor);
+    if (x.errorSs > 0) out.cohensF = RoundedRoot(x.ss / x.errorSs);
+}
+
 // The effect's univariate figures from its exact sums: F, p, the effect sizes.
 void TestUnivariate(const ExactEffect& x, const mpq_class& errors, const mpq_class& observedSs, bool observed,
                     const mpq_class& unit2, Extended level, Effect& out) {
@@ -328,7 +359,7 @@ void TestWithin(const ExactEffect& x, const WithinError& error, const WithinBasi
 // (the between effects on the subjects' sums, then each within effect and its
 // interactions with the between effects), then each named, rounded and tested.
 void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<GroupFigures>& groups,
-                 Analysis& out) {
+                 const mpq_class& total, Analysis& out) {
     const DesignData& design = in.design;
     BetweenCells cells;
     for (const DesignFactor& f : design.between) cells.levels.push_back(f.levels.size());
@@ -363,6 +394,7 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
             x.errorSs = error.ss;
             x.df = TermDf(cells, b) * k;
             x.errorDf = nu * k;
+            x.units = static_cast<std::int64_t>(design.Subjects());
             if (mask == 0) x.h = {};
             exact.push_back(std::move(x));
         }
@@ -396,6 +428,7 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
         }
         TestUnivariate(x, errorSum, observedSs, observed[i], unit2, in.options.effectSizeLevel,
                        out.effects[i]);
+        AddEffectSizes(x, total, errors.front().ss, nu, out.effects[i]);
         if (x.within != 0)
             TestWithin(x, errors[stratum], basis, nu, in.scores.unit, sphericity, in.options.effectSizeLevel,
                        out.effects[i]);

@@ -60,7 +60,7 @@ std::vector<Convention> Conventions(const anova::Analysis& r, const OutputOption
     const std::string adjusted = AdjustmentList(r.options.adjustments, ja),
                       shaffer = ShafferSentence(r.options.adjustments, ja) +
                                 TukeySentence(r.options.adjustments, ja);
-    return {
+    std::vector<Convention> list{
         {"sumsOfSquares", ja ? "平方和: 完全なつり合い型の計画の平方和 (タイプ I, II, III のどれも同じ値)。"
                              : "Sums of squares: of a complete balanced design (types I, II and III agree)."},
         {"comparisons",
@@ -99,6 +99,35 @@ std::vector<Convention> Conventions(const anova::Analysis& r, const OutputOption
         EffectSizeIntervalConvention(r.options.effectSizeLevel, options.language),
         CorrectionConvention(options),
     };
+    for (Convention& c : MoreEffectSizeConventions(r, options.language)) list.push_back(std::move(c));
+    return list;
+}
+
+std::vector<Convention> MoreEffectSizeConventions(const anova::Analysis& r, OutputLanguage language) {
+    const bool ja = language == OutputLanguage::Japanese;
+    const anova::Options::EffectSizes& shown = r.options.effectSizes;
+    std::vector<Convention> out;
+    if (shown.etaSquared)
+        out.push_back({"etaSquared", ja ? "η²: 効果の平方和を全体の平方和で割ったもの。"
+                                        : "Eta squared: the effect's sum of squares over the total sum of "
+                                          "squares."});
+    if (shown.partialOmegaSquared)
+        out.push_back(
+            {"partialOmegaSquared",
+             ja ? "偏 ω²: Olejnik と Algina (2003) のもので、効果自身の誤差項 MSE による。被験者間の効果は "
+                  "(SS − df·MSE) / (SS + (N − df)·MSE) (N は被験者の数、MSE は群内の被験者)、被験者内の効果は "
+                  "(SS − df·MSE) / (SS + 誤差の SS + 被験者の SS + 被験者の MS) (被験者は群内の被験者)。"
+                  "0 で切り詰めません (F < 1 では負)。"
+                : "Partial omega squared: Olejnik and Algina's (2003), on the effect's own error term MSE: "
+                  "(SS − df·MSE) / (SS + (N − df)·MSE) for a between effect (N the subjects, MSE the "
+                  "subjects within groups'), (SS − df·MSE) / (SS + error SS + subjects' SS + subjects' MS) "
+                  "for a within effect (the subjects within groups'). Not clamped at 0 (negative where "
+                  "F < 1)."});
+    if (shown.cohensF)
+        out.push_back({"cohensF", ja ? "Cohen の f: 偏 η² から √(偏 η² / (1 − 偏 η²)) (= √(SS / 誤差の SS))。"
+                                     : "Cohen's f: from partial eta squared, √(η²p / (1 − η²p)) "
+                                       "(= √(SS / error SS))."});
+    return out;
 }
 
 Convention MauchlyConvention(OutputLanguage language) {

@@ -31,6 +31,8 @@ std::vector<Convention> Conventions(const anova::Analysis& analysis, const Outpu
 Convention MauchlyConvention(OutputLanguage language);
 Convention EffectSizeIntervalConvention(Extended effectSizeLevel, OutputLanguage language);
 Convention CorrectionConvention(const OutputOptions& options);
+// One sentence of each effect size chosen beside eta squared (none by default).
+std::vector<Convention> MoreEffectSizeConventions(const anova::Analysis& analysis, OutputLanguage language);
 
 // The adjustments' names as a sentence lists them: "Holm and Bonferroni",
 // "Holm, Šidák and Shaffer"; in Japanese "Holm と Bonferroni", "Holm、Šidák と Shaffer".

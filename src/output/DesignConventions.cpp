@@ -129,6 +129,7 @@ std::vector<Convention> DesignConventions(const anova::Analysis& r, const Output
                   "(as SPSS and JASP) and on the median (Brown–Forsythe, car's leveneTest default)."});
     list.push_back(EffectSizeIntervalConvention(r.options.effectSizeLevel, language));
     list.push_back(CorrectionConvention(options));
+    for (Convention& c : MoreEffectSizeConventions(r, language)) list.push_back(std::move(c));
     return list;
 }
 

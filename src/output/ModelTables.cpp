@@ -128,7 +128,7 @@ Table Summary(const Analysis& r, OutputLayout layout) {
             return s.effect ? Limit((*s.effect).*which, end) : Blank();
         };
     };
-    const std::vector<Column<SourceRow>> columns{
+    std::vector<Column<SourceRow>> columns{
         {Heading{"source", "Source", "変動因"}.Names(), [](auto&, S s) { return Text(s.name); }},
         {{"ss", "SS", "平方和"}, [](auto&, S s) { return Number(s.source->ss, Figure::Sum); }},
         {{"df", "df", "自由度"}, [](auto&, S s) { return Integer(s.source->df); }},
@@ -168,6 +168,17 @@ Table Summary(const Analysis& r, OutputLayout layout) {
         {{"generalizedEtaSquared", "generalized eta^2", "一般化 η²"},
          ofEffect([](const Effect& e) { return e.generalizedEtaSquared; }, Figure::Proportion)},
     };
+    // The effect sizes chosen beside them, after generalized eta squared.
+    const anova::Options::EffectSizes& shown = r.options.effectSizes;
+    if (shown.etaSquared)
+        columns.push_back({{"etaSquared", "eta^2", "η²"},
+                           ofEffect([](const Effect& e) { return e.etaSquared; }, Figure::Proportion)});
+    if (shown.partialOmegaSquared)
+        columns.push_back({{"partialOmegaSquared", "partial omega^2", "偏 ω²"},
+                           ofEffect([](const Effect& e) { return e.partialOmegaSquared; }, Figure::Proportion)});
+    if (shown.cohensF)
+        columns.push_back({{"cohensF", "Cohen's f", "Cohen の f"},
+                           ofEffect([](const Effect& e) { return e.cohensF; }, Figure::Statistic)});
     return Tabulate(r, "Summary", {"Analysis of variance", "分散分析表"}, columns, SourceRows(r, layout));
 }
 

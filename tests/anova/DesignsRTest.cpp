@@ -250,6 +250,77 @@ TEST(DesignsRTest, AgreesWithRAcrossDesigns) {
     EXPECT_TRUE(Analyse(MakeDesign({{{"G1", 3}}, {{"W1", 3}}}, kSingleSubjectCellData)).typesAgree);
 }
 
+// Eta squared, partial omega squared and Cohen's f of every effect against R,
+// figured by hand from afex's tables:
+//   fit <- aov_ez("id", "dv", d, between = ..., within = ..., type = 3)
+//   a <- summary(fit$Anova, multivariate = FALSE)$univariate.tests
+//   sss <- a["(Intercept)", "Error SS"]; mss <- sss / a["(Intercept)", "den Df"]   # the subjects'
+//   a <- a[rownames(a) != "(Intercept)", ]; N <- length(unique(d$id))
+//   ss <- a[, "Sum Sq"]; df <- a[, "num Df"]; ess <- a[, "Error SS"]; mse <- ess / a[, "den Df"]
+//   eta2 <- ss / sum((d$dv - mean(d$dv))^2)
+//   omega2 <- (ss - df * mse) / (ss + (N - df) * mse)       # between effects
+//   omega2 <- (ss - df * mse) / (ss + ess + sss + mss)      # within effects
+//   f <- sqrt(ss / ess)
+TEST(DesignsRTest, MoreEffectSizesAgreeWithR) {
+    struct Sizes {
+        const char* key;
+        long double eta2, omega2, f;
+    };
+    // clang-format off
+    const std::vector<Sizes> threeWithin = {
+        {"W1", 0.28526510477988842318L, 0.616267309088129212L, 2.16042516011384311L},
+        {"W2", 0.11659406382690624959L, 0.365251081795711918L, 1.28617690055958667L},
+        {"W3", 0.00083201589612737876L, -0.070235285110322232L, 0.10069712968909349L},
+        {"W1:W2", 0.00467660250451314066L, -0.042583798606432098L, 0.25206256313645026L},
+        {"W1:W3", 0.01564454731223781023L, 0.102955217445426322L, 1.06193265499965750L},
+        {"W2:W3", 0.01133616986484775775L, -0.026697279357283801L, 0.33301233857973400L},
+        {"W1:W2:W3", 0.00425567741383905355L, -0.044182614619527438L, 0.24253885863915309L},
+    };
+    // Cells of 2, 3, 5 and 3 subjects; G2 measured, which none of the three heeds.
+    const std::vector<Sizes> twoBetween = {
+        {"G1", 0.09306332427694885556L, 0.0397443306659974460L, 0.413395315261199603L},
+        {"G2", 0.00033831303889940011L, -0.0828287971281152363L, 0.024925027032026186L},
+        {"G1:G2", 0.03225501721636558211L, -0.0372550146252634273L, 0.243374408434378048L},
+        {"W1", 0.02998735104955201416L, 0.0040923870019480965L, 0.355155154944948592L},
+        {"G1:W1", 0.03504415740608069624L, 0.0098292380672945229L, 0.383934272615935546L},
+        {"G2:W1", 0.01006728719644040503L, -0.0191683684929354267L, 0.205781012567000182L},
+        {"G1:G2:W1", 0.00226446615950222450L, -0.0285786625524453268L, 0.097595993233012795L},
+    };
+    // clang-format on
+    const auto expect = [](const Analysis& a, const std::vector<Sizes>& sizes, const std::string& what) {
+        ASSERT_EQ(a.effects.size(), sizes.size()) << what;
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            const Effect& e = a.effects[i];
+            ASSERT_EQ(e.key, sizes[i].key) << what;
+            Near(sizes[i].eta2, e.etaSquared, what + " " + e.key + " eta2", 1e-13L);
+            Near(sizes[i].omega2, e.partialOmegaSquared, what + " " + e.key + " omega2", 1e-13L);
+            Near(sizes[i].f, e.cohensF, what + " " + e.key + " f", 1e-13L);
+            // f is partial eta squared's, whatever its rounding.
+            const Extended eta = *e.partialEtaSquared;
+            Near(std::sqrt(eta / (1 - eta)), e.cohensF, what + " " + e.key + " f of eta", 1e-15L);
+        }
+    };
+    expect(Analyse(MakeDesign({{}, {{"W1", 2}, {"W2", 3}, {"W3", 2}}}, kThreeWithinData)), threeWithin,
+           "three within");
+    Options observed;
+    observed.observed = {"G2"};
+    observed.effectSizes = Options::EffectSizes::Every();
+    expect(Analyse(MakeDesign({{{"G1", 2}, {"G2", 2}}, {{"W1", 3}}}, kTwoBetweenData), observed), twoBetween,
+           "two between observed");
+
+    // Without error: eta squared stands, omega squared is the effect's share
+    // beside the subjects' 15 and their mean square 5, f has no divisor. One
+    // subject: no error df, none.
+    const std::vector<SubjectRow> additive = {
+        {"s1", {}, "1 2 4.5"}, {"s2", {}, "3 4 6.5"}, {"s3", {}, "0 1 3.5"}, {"s4", {}, "2 3 5.5"}};
+    const Effect e = Analyse(MakeDesign({{}, {{"W1", 3}}}, additive)).effects.at(0);
+    EXPECT_EQ(e.etaSquared, 26.0L / 41.0L);  // the subjects' 15 about the grand mean beside the effect's 26
+    EXPECT_EQ(e.partialOmegaSquared, 26.0L / 46.0L);
+    EXPECT_FALSE(e.cohensF);
+    const Effect alone = Analyse(MakeDesign({{}, {{"W1", 3}}}, {{"s1", {}, "1 2 4.5"}})).effects.at(0);
+    EXPECT_FALSE(alone.etaSquared || alone.partialOmegaSquared || alone.cohensF);
+}
+
 // Every figure of the two analyses' effects, the same to the bit where
 // `tolerance` is 0, else within it relative.
 void Same(std::optional<Extended> a, std::optional<Extended> b, const std::string& what,

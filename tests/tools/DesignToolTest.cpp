@@ -263,6 +263,49 @@ TEST(DesignTool, TheChosenAdjustmentsInTheTablesAndTheJson) {
     }
 }
 
+// --effect-sizes adds the effect sizes chosen, and only those, to every
+// effect: the JSON's keys, the summary's columns and the conventions, of a
+// design and of a data file's study alike.
+TEST(DesignTool, TheChosenEffectSizesInTheTablesAndTheJson) {
+    const std::string mixed = kMixed + " --between group";
+    const auto all = RunTool(mixed + " --effect-sizes all --format json");
+    ASSERT_EQ(all.status, 0) << all.err;
+    const Json j = Json::parse(all.out);
+    ASSERT_EQ(j["effects"].size(), 3u);
+    double eta2 = 0;
+    for (const auto& [key, e] : j["effects"].items()) {
+        const double partial = e["partialEtaSquared"].get<double>(), f = e["cohensF"].get<double>();
+        EXPECT_NEAR(f, std::sqrt(partial / (1 - partial)), 1e-12) << key;
+        // Each effect's eta squared at most its partial one; omega squared below eta squared's partial.
+        EXPECT_LE(e["etaSquared"].get<double>(), partial) << key;
+        EXPECT_LT(e["partialOmegaSquared"].get<double>(), partial) << key;
+        eta2 += e["etaSquared"].get<double>();
+    }
+    EXPECT_LT(eta2, 1);  // the effects' shares of the total leave the errors' out
+    for (const char* key : {"\"etaSquared\":", "\"partialOmegaSquared\":", "\"cohensF\":"})
+        EXPECT_NE(all.out.find(key), std::string::npos) << key;
+    const auto defaults = RunTool(mixed + " --format json");
+    ASSERT_EQ(defaults.status, 0) << defaults.err;
+    for (const char* key : {"etaSquared\"", "OmegaSquared", "cohensF"})
+        EXPECT_EQ(defaults.out.find(key), std::string::npos) << key;
+    const auto one = RunTool(mixed + " --effect-sizes omega2 --format json");
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_TRUE(Json::parse(one.out)["effects"]["time"].contains("partialOmegaSquared"));
+    EXPECT_EQ(one.out.find("cohensF"), std::string::npos);
+    const std::pair<const char*, std::vector<const char*>> headings[] = {
+        {"en", {"eta^2", "partial omega^2", "Cohen's f", "Eta squared: the effect's", "Partial omega squared:",
+                "Cohen's f: from partial eta squared"}},
+        {"ja", {"η²", "偏 ω²", "Cohen の f", "η²: 効果の平方和", "偏 ω²: Olejnik", "Cohen の f: 偏 η²"}}};
+    for (const std::string& study : {mixed, "anova " + kExamples + "/worked-example.dat"})
+        for (const auto& [language, texts] : headings) {
+            const auto text = RunTool(study + " --effect-sizes eta2,omega2,f --lang " + language);
+            ASSERT_EQ(text.status, 0) << text.err;
+            for (const char* t : texts) EXPECT_NE(text.out.find(t), std::string::npos) << study << " " << t;
+            const auto plain = RunTool(study + " --lang " + language);
+            EXPECT_EQ(plain.out.find(texts[1]), std::string::npos) << study;
+        }
+}
+
 TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
     TempDir dir;
     const std::pair<std::string, std::string> usage[] = {
@@ -280,6 +323,8 @@ TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
          "unknown adjustment \"scheffe\": --adjust names"},
         {"anova x.dat --adjust holm,",
          "unknown adjustment \"\": --adjust names one or more of holm, bonferroni"},
+        {"anova x.csv --id s --dv y --within A --effect-sizes eta2,cohen",
+         "unknown effect size \"cohen\": --effect-sizes names one or more of eta2, omega2, f"},
     };
     for (const auto& [arguments, message] : usage) {
         const auto r = RunTool(arguments);

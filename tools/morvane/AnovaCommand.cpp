@@ -48,7 +48,8 @@ void WriteOut(const std::string& out, const std::string& text);
 void Anova(std::span<const std::string> words, const Settings& settings) {
     const Arguments arguments(words, {"--decimal-comma"},
                               {"--format", "--correction", "--lang", "--ci-level", "--id", "--dv", "--within",
-                               "--between", "--type", "--observed", "--encoding", "--separator", "--adjust"});
+                               "--between", "--type", "--observed", "--encoding", "--separator", "--adjust",
+                               "--effect-sizes"});
     AnovaRequest request = Request(arguments, settings);
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
@@ -155,6 +156,28 @@ AdjustmentSet AdjustmentsNamed(const std::string& value) {
     }
 }
 
+// Request, for --effect-sizes: the effect sizes named, parted by commas, or all of them.
+anova::Options::EffectSizes EffectSizesNamed(const std::string& value) {
+    if (value == "all") return anova::Options::EffectSizes::Every();
+    anova::Options::EffectSizes chosen;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = value.find(',', from);
+        const std::string name = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        if (name == "eta2")
+            chosen.etaSquared = true;
+        else if (name == "omega2")
+            chosen.partialOmegaSquared = true;
+        else if (name == "f")
+            chosen.cohensF = true;
+        else
+            throw UsageError("unknown effect size \"" + name +
+                             "\": --effect-sizes names one or more of eta2, omega2, f, parted by commas, or all");
+        if (comma == std::string::npos) return chosen;
+        from = comma + 1;
+    }
+}
+
 // Anova, first: every option read and checked before any file is.
 AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
     AnovaRequest request;
@@ -167,6 +190,8 @@ AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
             request.analysis.effectSizeLevel = IntervalLevel(*option.value);
         } else if (option.name == "--adjust") {
             request.analysis.adjustments = AdjustmentsNamed(*option.value);
+        } else if (option.name == "--effect-sizes") {
+            request.analysis.effectSizes = EffectSizesNamed(*option.value);
         } else if (option.name == "--format") {
             const auto named = AnovaFormatNamed(*option.value);
             if (!named) throw UsageError("unknown format " + *option.value);
