@@ -1,11 +1,10 @@
 #include "levelswindow/LoadProgress.h"
 
-#include <QApplication>
 #include <QLocale>
 #include <QProgressDialog>
 #include <algorithm>
 
-#include "widgets/FormWindow.h"
+#include "widgets/PrintProgressDialog.h"
 
 namespace morvane {
 namespace {
@@ -45,29 +44,15 @@ bool LoadProgressDialog::Continue(std::uint64_t done, std::uint64_t total) {
 }
 
 void LoadProgressDialog::Update(std::uint64_t done, std::uint64_t total) {
-    if (!dialog_ && started_.elapsed() >= showAfterMs_) {
-        // Without a size to measure by, the bar only shows that the load goes on.
-        dialog_ = std::make_unique<QProgressDialog>(LoadingText(done), QStringLiteral(u"中止"), 0,
-                                                    total > 0 ? kSteps : 0, parent_);
-        dialog_->setObjectName(QStringLiteral("LoadProgress"));
-        dialog_->setWindowTitle(QStringLiteral("PMorvane"));
-        dialog_->setFont(widgets::FormWindow::WindowFont());
-        dialog_->setWindowModality(Qt::ApplicationModal);
-        dialog_->setAutoClose(false);
-        dialog_->setAutoReset(false);
-        dialog_->setMinimumDuration(0);
-        // "中止", Escape and the frame's close all stop the load.
-        QObject::connect(dialog_.get(), &QProgressDialog::canceled, [this] { stopped_ = true; });
-        QObject::connect(dialog_.get(), &QDialog::rejected, [this] { stopped_ = true; });
-        dialog_->show();
-    }
+    // Without a size to measure by, the bar only shows that the load goes on.
+    if (!dialog_ && started_.elapsed() >= showAfterMs_)
+        dialog_ = widgets::OpenStoppableProgress(parent_, LoadingText(done), total > 0 ? kSteps : 0,
+                                                 QStringLiteral("LoadProgress"), stopped_);
     if (dialog_) {
         dialog_->setLabelText(LoadingText(done));
         if (total > 0) dialog_->setValue(static_cast<int>(std::min(done, total) * kSteps / total));
     }
-    // Until the dialog stands in front, what the user does waits for the load.
-    QApplication::processEvents(dialog_ && dialog_->isVisible() ? QEventLoop::AllEvents
-                                                                : QEventLoop::ExcludeUserInputEvents);
+    widgets::LetWindowsRepaint(dialog_.get());
 }
 
 }  // namespace morvane

@@ -44,29 +44,36 @@ bool PrintProgressDialog::Continue(std::int64_t lines, std::int64_t totalLines, 
 }
 
 void PrintProgressDialog::Update(std::int64_t lines, std::int64_t totalLines, int page) {
-    if (!dialog_ && started_.elapsed() >= showAfterMs_) {
-        dialog_ = std::make_unique<QProgressDialog>(PrintingPageText(page), QStringLiteral(u"中止"), 0,
-                                                    Scaled(totalLines, totalLines), parent_);
-        dialog_->setObjectName(QStringLiteral("PrintProgress"));
-        dialog_->setWindowTitle(QStringLiteral("PMorvane"));
-        dialog_->setFont(FormWindow::WindowFont());
-        // Nothing but the dialog takes the user's input while the job runs.
-        dialog_->setWindowModality(Qt::ApplicationModal);
-        dialog_->setAutoClose(false);
-        dialog_->setAutoReset(false);
-        dialog_->setMinimumDuration(0);
-        // "中止", Escape and the frame's close all stop the job.
-        QObject::connect(dialog_.get(), &QProgressDialog::canceled, [this] { stopped_ = true; });
-        QObject::connect(dialog_.get(), &QDialog::rejected, [this] { stopped_ = true; });
-        dialog_->show();
-    }
+    if (!dialog_ && started_.elapsed() >= showAfterMs_)
+        dialog_ = OpenStoppableProgress(parent_, PrintingPageText(page), Scaled(totalLines, totalLines),
+                                        QStringLiteral("PrintProgress"), stopped_);
     if (dialog_) {
         dialog_->setLabelText(PrintingPageText(page));
         dialog_->setValue(Scaled(std::min(lines, totalLines), totalLines));
     }
-    // Until the dialog stands in front, what the user does waits for the job.
-    QApplication::processEvents(dialog_ && dialog_->isVisible() ? QEventLoop::AllEvents
-                                                                : QEventLoop::ExcludeUserInputEvents);
+    LetWindowsRepaint(dialog_.get());
+}
+
+std::unique_ptr<QProgressDialog> OpenStoppableProgress(QWidget* parent, const QString& label, int maximum,
+                                                       const QString& objectName, bool& stopped) {
+    auto dialog = std::make_unique<QProgressDialog>(label, QStringLiteral(u"中止"), 0, maximum, parent);
+    dialog->setObjectName(objectName);
+    dialog->setWindowTitle(QStringLiteral("PMorvane"));
+    dialog->setFont(FormWindow::WindowFont());
+    // Nothing but the dialog takes the user's input while the job runs.
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    dialog->setMinimumDuration(0);
+    QObject::connect(dialog.get(), &QProgressDialog::canceled, [&stopped] { stopped = true; });
+    QObject::connect(dialog.get(), &QDialog::rejected, [&stopped] { stopped = true; });
+    dialog->show();
+    return dialog;
+}
+
+void LetWindowsRepaint(const QProgressDialog* dialog) {
+    QApplication::processEvents(dialog && dialog->isVisible() ? QEventLoop::AllEvents
+                                                              : QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace morvane::widgets

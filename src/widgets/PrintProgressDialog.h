@@ -11,6 +11,7 @@
 #include "listing/ListingPrinter.h"
 
 class QProgressDialog;
+class QString;
 class QWidget;
 
 namespace morvane::widgets {
@@ -41,5 +42,16 @@ private:
 
 // The dialog's text for the job on page `page`.
 QString PrintingPageText(int page);
+
+// A long job's modal progress dialog as every window shows it: titled
+// "PMorvane" in the windows' font, with `label`, a bar of `maximum` steps
+// (0: one that only shows the job goes on) and "中止"; "中止", Escape and the
+// frame's close all set `stopped`. Shown at once.
+std::unique_ptr<QProgressDialog> OpenStoppableProgress(QWidget* parent, const QString& label, int maximum,
+                                                       const QString& objectName, bool& stopped);
+
+// Lets the windows repaint during the job; until `dialog` stands in front,
+// what the user does waits for the job.
+void LetWindowsRepaint(const QProgressDialog* dialog);
 
 }  // namespace morvane::widgets
