@@ -59,11 +59,11 @@ if(MORVANE_WINDOWS)
     message(WARNING "No rsvg-convert (scripts/setup installs librsvg2-bin): "
                     "the icon is installed as SVG only")
   endif()
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/pmorvane.desktop
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/org.pmorvane.pmorvane.desktop
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
-  configure_file(${PROJECT_SOURCE_DIR}/packaging/pmorvane.metainfo.xml.in
-                 ${generated}/pmorvane.metainfo.xml @ONLY)
-  install(FILES ${generated}/pmorvane.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/org.pmorvane.pmorvane.metainfo.xml.in
+                 ${generated}/org.pmorvane.pmorvane.metainfo.xml @ONLY)
+  install(FILES ${generated}/org.pmorvane.pmorvane.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 endif()
 add_custom_target(morvane_install_files ALL DEPENDS ${made})
 
@@ -72,7 +72,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pmorvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${MORVANE_MAINTAINER})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "two-way within-subjects analysis of variance")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "repeated-measures analysis of variance for factorial designs")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_STRIP_FILES ON)
@@ -82,11 +82,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The summary above comes first; CPack indents these lines, and an empty line
 # parts two paragraphs.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "PMorvane computes the analysis of variance of the repeated-measures
-design A x B x S: a researcher names the levels of two factors and the
-number of subjects, types or loads the scores, saves the study, prints the
-score tables and computes the sums of squares, degrees of freedom, mean
-squares and F ratios into a results file. Its windows are in Japanese.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "PMorvane computes the analysis of variance of factorial designs with
+repeated measures: one to four within-subject factors, between-subject
+groups of any sizes, missing scores and several trials per cell, read from
+a long CSV or typed into its two-way A x B x S study windows. It gives the
+sphericity corrections, multivariate and rank-based tests, effect sizes,
+comparisons and assumption checks from exact sums. Its windows are in
+Japanese.
 
 The command-line tool morvane runs the same analysis without windows.")
 # The libraries come from the binaries; what they load by name does not show there.

@@ -42,8 +42,8 @@ build)
     done
     if [[ -f $root/usr/bin/PMorvane ]]; then
         for file in usr/libexec/pmorvane/morvane-print usr/libexec/pmorvane/morvane-plot \
-            usr/share/applications/pmorvane.desktop \
-            usr/share/metainfo/pmorvane.metainfo.xml usr/share/icons/hicolor/scalable/apps/pmorvane.svg \
+            usr/share/applications/org.pmorvane.pmorvane.desktop \
+            usr/share/metainfo/org.pmorvane.pmorvane.metainfo.xml usr/share/icons/hicolor/scalable/apps/pmorvane.svg \
             usr/share/man/man1/PMorvane.1.gz; do
             [[ -f $root/$file ]] || fail "the package has no $file"
         done
@@ -54,17 +54,19 @@ build)
         [[ -f $root/usr/share/icons/hicolor/256x256/apps/pmorvane.png ]] ||
             echo "note: no 256 px icon (rsvg-convert was missing at build time)"
         if command -v desktop-file-validate >/dev/null; then
-            desktop-file-validate "$root/usr/share/applications/pmorvane.desktop" ||
-                fail "desktop-file-validate found errors"
+            desktop=$(desktop-file-validate "$root/usr/share/applications/org.pmorvane.pmorvane.desktop" 2>&1) ||
+                fail "desktop-file-validate found errors: $desktop"
+            [[ -z $desktop ]] || fail "desktop-file-validate hints: $desktop"
         else
             echo "note: desktop-file-validate is not installed; the desktop entry is not validated"
         fi
         if command -v appstreamcli >/dev/null; then
             # Its status is not 0 for warnings too: the errors are the lines with E:.
             metainfo=$(appstreamcli validate --no-net --no-color \
-                "$root/usr/share/metainfo/pmorvane.metainfo.xml" 2>&1)
+                "$root/usr/share/metainfo/org.pmorvane.pmorvane.metainfo.xml" 2>&1)
             echo "$metainfo"
             if grep -q '^E:' <<<"$metainfo"; then fail "appstreamcli found errors in the metainfo"; fi
+            if grep -q 'cid-' <<<"$metainfo"; then fail "appstreamcli questions the component id"; fi
         else
             echo "note: appstreamcli is not installed; the metainfo is not validated"
         fi
