@@ -37,6 +37,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <numeric>
 #include <optional>
 #include <vector>
@@ -65,6 +66,12 @@ struct Families {
 // What the families are read from: the sums and the groups with subjects,
 // and the t quantile of the degrees of freedom every comparison pools on
 // (the subjects less the groups), found once for them all.
+// A pair of values' deviations pooled within every group with subjects: of
+// their difference, and of each alone.
+struct PooledPair {
+    Pooled difference, first, second;
+};
+
 struct Sums {
     const FactorGrid& grid;
     const RowValues& values;
@@ -73,6 +80,12 @@ struct Sums {
     std::vector<std::size_t> filled;
     std::int64_t df = 0;
     std::optional<Extended> tq;
+    // The pooled deviations of the pairs of values asked for so far: the
+    // places that differ only in the between factors ask for the same pairs,
+    // each a pass over every group.
+    mutable std::map<std::pair<std::size_t, std::size_t>, PooledPair> pooled;
+
+    const PooledPair& PoolPair(std::size_t a, std::size_t b) const;
 };
 
 // One comparison's exact inputs: the difference, the deviations of the
@@ -195,7 +208,7 @@ Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, c
     blocks.filled = raw;
     Summed summed = SumValues(in.scores, std::move(blocks), std::move(divisor), values.Growth(),
                               [&](const auto* row, auto* to) { values.Fill(row, to); });
-    Sums sums{grid, values, families, std::move(summed), {}, 0, {}};
+    Sums sums{grid, values, families, std::move(summed), {}, 0, {}, {}};
     sums.filled = GroupsAt(grid, in.scores, grid.Over());
     for (const std::size_t g : sums.filled) sums.df += sums.summed.Size(g) - 1;
     if (sums.df >= 1) sums.tq = TQuantile975(static_cast<Extended>(sums.df));
@@ -256,15 +269,9 @@ std::optional<Comparison> WithinPair(const Sums& sums, const Inputs& in, std::si
         groups = {g};
     }
     const std::size_t a = first + i, b = first + j;
+    const PooledPair& pooled = sums.PoolPair(a, b);
     Contrast x;
-    Pooled levelA, levelB;
-    for (const std::size_t g : sums.filled) {
-        const mpq_class da = summed.Deviations(g, a), db = summed.Deviations(g, b);
-        x.spread.deviations += da + db - 2 * summed.Deviations(g, a, b);
-        x.spread.subjects += summed.Size(g), ++x.spread.groups;
-        levelA.deviations += da, levelB.deviations += db;
-    }
-    levelA.subjects = levelB.subjects = x.spread.subjects, levelA.groups = levelB.groups = x.spread.groups;
+    x.spread = pooled.difference;
     for (const std::size_t g : groups) {
         x.difference += summed.Mean(g, a) - summed.Mean(g, b);
         x.factor += mpq_class(1, summed.Size(g));
@@ -272,7 +279,22 @@ std::optional<Comparison> WithinPair(const Sums& sums, const Inputs& in, std::si
     const auto count = static_cast<long>(groups.size());
     x.difference /= count, x.factor /= count * count;
     Comparison out = Compared(x, sums, in);
-    AddAverageD(out, levelA, levelB, in.scores);
+    AddAverageD(out, pooled.first, pooled.second, in.scores);
+    return out;
+}
+
+const PooledPair& Sums::PoolPair(std::size_t a, std::size_t b) const {
+    const auto [at, added] = pooled.try_emplace({a, b});
+    PooledPair& out = at->second;
+    if (!added) return out;
+    for (const std::size_t g : filled) {
+        const mpq_class da = summed.Deviations(g, a), db = summed.Deviations(g, b);
+        out.difference.deviations += da + db - 2 * summed.Deviations(g, a, b);
+        out.difference.subjects += summed.Size(g), ++out.difference.groups;
+        out.first.deviations += da, out.second.deviations += db;
+    }
+    out.first.subjects = out.second.subjects = out.difference.subjects;
+    out.first.groups = out.second.groups = out.difference.groups;
     return out;
 }
 
@@ -298,7 +320,7 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
         x.difference = summed.Mean(gi, value) - summed.Mean(gj, value);
         x.factor = mpq_class(1, summed.Size(gi)) + mpq_class(1, summed.Size(gj));
     }
-    x.spread = Pool(summed, value, value, sums.filled);
+    x.spread = sums.PoolPair(value, value).first;
     return Compared(x, sums, in);
 }
 

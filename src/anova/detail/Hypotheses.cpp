@@ -1,6 +1,8 @@
 #include "anova/detail/Hypotheses.h"
 
+#include <bit>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "anova/detail/Basis.h"
@@ -10,9 +12,10 @@
 namespace morvane::anova::detail {
 namespace {
 
-// More between cells than this take the hypotheses in extended precision: the
-// exact elimination's time grows with the cube of the cells and the length of
-// its rationals.
+// More between cells than this take the hypotheses of interactions (and type
+// II's of main effects beside other factors) in extended precision: the exact
+// elimination's time grows with the cube of the cells and the length of its
+// rationals. Main effects have a closed form, exact at any size.
 constexpr std::size_t kMostExactCells = 48;
 
 // A dense matrix of T, row-major.
@@ -189,17 +192,69 @@ Matrix<T> Hypothesis(const BetweenCells& cells, std::uint32_t term, const Matrix
     return h;
 }
 
+// A main effect's hypothesis in closed form, exact for any number of cells.
+// With the cells' means summed over the other factors' levels (s_a, a level
+// of the factor) and their counts' reciprocals summed alike (v_a), the type III
+// hypothesis is s' H' (H V H')^-1 H s for the factor's contrasts H, V =
+// diag(v). Any full set of contrasts spans the complement of the constant, so
+// H' (H V H')^-1 H = V^-1 - V^-1 1 1' V^-1 / (1' V^-1 1), and the hypothesis is
+// the V^-1-weighted spread of s about its weighted mean:
+// sum s_a s_a' / v_a less t t' / w, t = sum s_a / v_a, w = sum 1 / v_a.
+// With one factor it is the groups' weighted spread, either type's.
+RationalMatrix MainEffect(const BetweenCells& cells, std::size_t factor, const RationalMatrix& means) {
+    std::size_t stride = 1;
+    for (std::size_t f = factor + 1; f < cells.levels.size(); ++f) stride *= cells.levels[f];
+    const std::size_t levels = cells.levels[factor], p = means.cols;
+    RationalMatrix sums(levels, p);
+    std::vector<mpq_class> spread(levels, 0);
+    for (std::size_t c = 0; c < means.rows; ++c) {
+        const std::size_t a = c / stride % levels;
+        for (std::size_t j = 0; j < p; ++j) sums(a, j) += means(c, j);
+        spread[a] += mpq_class(1, cells.counts[c]);
+    }
+    RationalMatrix out(p, p);
+    std::vector<mpq_class> t(p, 0);
+    mpq_class w = 0;
+    for (std::size_t a = 0; a < levels; ++a) {
+        const mpq_class weight = 1 / spread[a];
+        w += weight;
+        for (std::size_t i = 0; i < p; ++i) {
+            const mpq_class weighted = weight * sums(a, i);
+            t[i] += weighted;
+            for (std::size_t j = i; j < p; ++j) out(i, j) += weighted * sums(a, j);
+        }
+    }
+    for (std::size_t i = 0; i < p; ++i)
+        for (std::size_t j = i; j < p; ++j) {
+            out(i, j) -= t[i] * t[j] / w;
+            out(j, i) = out(i, j);
+        }
+    return out;
+}
+
+// The factor of a term of one factor; none for others.
+std::optional<std::size_t> OnlyFactor(std::uint32_t term) {
+    if (term == 0 || (term & (term - 1)) != 0) return std::nullopt;
+    return static_cast<std::size_t>(std::countr_zero(term));
+}
+
 }  // namespace
 
-RationalMatrix TermHypothesis(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means,
-                              SsType type) {
+RationalMatrix TermHypothesisByElimination(const BetweenCells& cells, std::uint32_t term,
+                                          const RationalMatrix& means, SsType type) {
     Matrix<mpq_class> exactMeans(means.rows, means.cols);
     exactMeans.at = means.at;
     RationalMatrix out(means.cols, means.cols);
-    if (cells.counts.size() <= kMostExactCells) {
-        out.at = Hypothesis(cells, term, exactMeans, type).at;
-        return out;
-    }
+    out.at = Hypothesis(cells, term, exactMeans, type).at;
+    return out;
+}
+
+RationalMatrix TermHypothesis(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means,
+                              SsType type) {
+    const std::optional<std::size_t> only = OnlyFactor(term);
+    if (only && (type == SsType::TypeIII || cells.levels.size() == 1)) return MainEffect(cells, *only, means);
+    if (cells.counts.size() <= kMostExactCells) return TermHypothesisByElimination(cells, term, means, type);
+    RationalMatrix out(means.cols, means.cols);
     Matrix<Extended> rounded(means.rows, means.cols);
     for (std::size_t k = 0; k < means.at.size(); ++k)
         rounded.at[k] = exact::RoundRational(means.at[k].get_num(), means.at[k].get_den(), 0);

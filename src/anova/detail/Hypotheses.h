@@ -35,9 +35,16 @@ struct BetweenCells {
 // type III the hypothesis of the term's contrasts in the cell-means model with
 // equal weights over the other factors' levels, (L M)' (L D^-1 L')^-1 (L M);
 // type II the model of every term not containing it with the term less the
-// model without it.
+// model without it. A main effect's type III (and, with one factor, type II)
+// comes in closed form, exact and linear in the cells; other terms by
+// elimination, exact up to 48 cells and in extended precision beyond.
 RationalMatrix TermHypothesis(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means,
                               SsType type);
+
+// The same by exact elimination on the term's contrasts, whatever the term and
+// the cells: what the closed form is checked against.
+RationalMatrix TermHypothesisByElimination(const BetweenCells& cells, std::uint32_t term,
+                                          const RationalMatrix& means, SsType type);
 
 // The term's degrees of freedom: the product of its factors' levels less one.
 std::int64_t TermDf(const BetweenCells& cells, std::uint32_t term);
