@@ -59,4 +59,18 @@ struct DesignData {
     std::size_t Subjects() const { return subjects.size(); }
 };
 
+// The most columns a name shows in the outputs (a character beyond ASCII
+// taking two, as in the data file's tables); longer names are cut on a
+// character boundary and end in "…", as a data file's level names are.
+inline constexpr std::size_t kShownNameColumns = 64;
+
+// `name` (UTF-8) as the outputs show it: whole, or cut to kShownNameColumns.
+std::string ShownName(const std::string& name);
+
+// The design's level names and subject ids as the outputs show them: a long
+// CSV's cells may hold names of any length, which every table row, plot label
+// and comparison would repeat. The factors' names (the columns' headers, which
+// options name) stay whole.
+void CutLongNames(DesignData& design);
+
 }  // namespace morvane

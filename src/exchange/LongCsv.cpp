@@ -318,6 +318,7 @@ DesignData DesignBuilder::Build() {
         if (count > 1) ++design.averagedCells, design.averagedRows += count;
     design.rows = std::move(counts);
     FormMeans(design, cellOf, tally);
+    CutLongNames(design);
     return design;
 }
 
