@@ -17,6 +17,7 @@
 #include "ExchangeCommands.h"
 #include "MorvaneConfig.h"
 #include "PlotCommand.h"
+#include "PowerCommand.h"
 #include "PrintCommand.h"
 #include "runtime/DecimalSeparator.h"
 #include "runtime/Errors.h"
@@ -61,7 +62,14 @@ constexpr const char* kUsage =
     "                    [--error-bars within|ci95|se | --qq]\n"
     "                                       the interaction plot of any design of a long CSV, a panel per\n"
     "                                       level of the factors beyond two, or with --qq the normal Q-Q\n"
-    "                                       plots of its error strata\n";
+    "                                       plots of its error strata\n"
+    "       morvane power --effect within|between|interaction --levels M [--groups K]\n"
+    "                     [--f F | --eta2p X] [--convention gpower|spss] [--rho R] [--epsilon E]\n"
+    "                     [--alpha A] [--n N] [--power P] [--format text|json]\n"
+    "                                       the power of the effect's F test at a total N (--n), the\n"
+    "                                       smallest N for a power (--power), or with both and no effect\n"
+    "                                       size the smallest f detectable; K 1, rho .5, epsilon 1,\n"
+    "                                       alpha .05 and the power programs' convention unless told\n";
 constexpr const char* kHelpLine = "       morvane --help | --version\n";
 
 // The whole usage, the exchange commands' lines included, on `stream`.
@@ -141,6 +149,7 @@ constexpr Command kCommands[] = {
          return 0;
      }},
     {"plot", [](Words rest, const Settings&) -> int { morvane::tool::Plot(rest); }},
+    {"power", [](Words rest, const Settings&) { return morvane::tool::Power(rest); }},
     {"copy",
      [](Words rest, const Settings&) {
          const auto files = Files("copy", rest, 2, 2);
