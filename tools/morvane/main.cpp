@@ -18,6 +18,7 @@
 #include "MorvaneConfig.h"
 #include "PlotCommand.h"
 #include "PrintCommand.h"
+#include "VerifyCommand.h"
 #include "runtime/DecimalSeparator.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
@@ -61,7 +62,12 @@ constexpr const char* kUsage =
     "                    [--error-bars within|ci95|se | --qq]\n"
     "                                       the interaction plot of any design of a long CSV, a panel per\n"
     "                                       level of the factors beyond two, or with --qq the normal Q-Q\n"
-    "                                       plots of its error strata\n";
+    "                                       plots of its error strata\n"
+    "       morvane verify [--format text|html] [OUTFILE|-]\n"
+    "                                       run the published analyses shipped with the program again and\n"
+    "                                       compare every figure with its published value (status 1 when\n"
+    "                                       one disagrees); html: a page with the build and the files'\n"
+    "                                       SHA-256\n";
 constexpr const char* kHelpLine = "       morvane --help | --version\n";
 
 // The whole usage, the exchange commands' lines included, on `stream`.
@@ -141,6 +147,7 @@ constexpr Command kCommands[] = {
          return 0;
      }},
     {"plot", [](Words rest, const Settings&) -> int { morvane::tool::Plot(rest); }},
+    {"verify", [](Words rest, const Settings&) { return morvane::tool::Verify(rest); }},
     {"copy",
      [](Words rest, const Settings&) {
          const auto files = Files("copy", rest, 2, 2);
