@@ -2,6 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -82,13 +85,14 @@ std::optional<Extended> FriedmanFigure(const anova::Analysis& analysis, const st
     return std::nullopt;
 }
 
-// floor(log10 |x|) for x other than zero, checked against the powers of ten.
+// The power of ten of the leading digit of x (other than zero), as x's decimal
+// form of 18 significant digits shows it: a printed 1.00E-02 is of -2 whether
+// its extended value falls just below or just above a hundredth.
 int Exponent(Extended x) {
-    const Extended a = std::fabs(x);
-    int e = static_cast<int>(std::floor(std::log10(a)));
-    if (std::pow(10.0L, static_cast<Extended>(e + 1)) <= a) ++e;
-    else if (std::pow(10.0L, static_cast<Extended>(e)) > a) --e;
-    return e;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17Le", x);
+    const char* e = std::strchr(text, 'e');
+    return e ? std::atoi(e + 1) : 0;
 }
 
 // The value of the last of `digits` significant digits of `published`.
