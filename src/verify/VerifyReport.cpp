@@ -44,8 +44,9 @@ std::string Summary(const Verification& verification) {
     std::size_t disagreeing = 0;
     for (const SetCheck& set : verification.sets)
         for (const FigureCheck& figure : set.figures) disagreeing += figure.within ? 0 : 1;
-    const std::string counts = std::to_string(verification.sets.size()) + " data sets, " +
-                               std::to_string(verification.Figures()) + " figures: ";
+    const std::size_t sets = verification.sets.size(), figures = verification.Figures();
+    const std::string counts = std::to_string(sets) + (sets == 1 ? " data set, " : " data sets, ") +
+                               std::to_string(figures) + (figures == 1 ? " figure: " : " figures: ");
     return counts + (disagreeing == 0 ? "every figure agrees with its published value within the digits printed"
                                       : std::to_string(disagreeing) + " disagree with their published value");
 }

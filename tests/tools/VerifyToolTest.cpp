@@ -80,7 +80,7 @@ TEST(VerifyTool, AWrongPublishedValueFailsAndBadArgumentsAreRefused) {
                "betweenSS(t),13.5,3,by hand\nwithinSS(t),4.01,3,deliberately wrong\n");
     const auto wrong = RunTool("verify", "MORVANE_VERIFY_DATA=" + dir.Path().string());
     EXPECT_EQ(wrong.status, 1) << wrong.err;
-    EXPECT_NE(wrong.out.find("1 disagree"), std::string::npos) << wrong.out;
+    EXPECT_NE(wrong.out.find("1 data set, 2 figures: 1 disagree"), std::string::npos) << wrong.out;
     const std::vector<std::string> rows = Rows(wrong.out);
     ASSERT_EQ(rows.size(), 2u) << wrong.out;
     EXPECT_NE(rows[0].find("  yes  by hand"), std::string::npos) << rows[0];
