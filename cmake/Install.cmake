@@ -17,6 +17,9 @@ if(MORVANE_WINDOWS)
   install(TARGETS morvane-print morvane-plot RUNTIME DESTINATION ${MORVANE_INSTALL_PRINTDIR})
 endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${MORVANE_INSTALL_DOCDIR}/examples)
+# The published analyses of morvane verify: the data and the expected figures.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/verify/ DESTINATION ${MORVANE_INSTALL_VERIFYDIR}
+        PATTERN "*.R" EXCLUDE)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/packaging/copyright
         DESTINATION ${MORVANE_INSTALL_DOCDIR})
 

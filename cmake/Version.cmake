@@ -7,6 +7,11 @@ include(GNUInstallDirs)
 set(MORVANE_INSTALL_PRINTDIR ${CMAKE_INSTALL_LIBEXECDIR}/pmorvane)
 file(RELATIVE_PATH MORVANE_PRINT_FROM_BIN ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${MORVANE_INSTALL_PRINTDIR})
+# The published analyses that morvane verify runs again, and their path from
+# the tool's folder.
+set(MORVANE_INSTALL_VERIFYDIR ${CMAKE_INSTALL_DATADIR}/pmorvane/verify)
+file(RELATIVE_PATH MORVANE_VERIFY_FROM_BIN ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
+     ${CMAKE_INSTALL_PREFIX}/${MORVANE_INSTALL_VERIFYDIR})
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/MorvaneConfig.h.in
                ${PROJECT_BINARY_DIR}/generated/MorvaneConfig.h @ONLY)

@@ -35,7 +35,7 @@ build)
     done
     dpkg-deb -x "$deb" "$work/root" || fail "dpkg -x failed"
     root=$work/root
-    for file in usr/bin/morvane usr/share/man/man1/morvane.1.gz \
+    for file in usr/bin/morvane usr/share/man/man1/morvane.1.gz usr/share/pmorvane/verify/index \
         usr/share/doc/pmorvane/examples/worked-example.dat usr/share/doc/pmorvane/copyright \
         usr/share/doc/pmorvane/changelog.gz; do
         [[ -f $root/$file ]] || fail "the package has no $file"
@@ -98,6 +98,8 @@ report)
     cmp "$out/results.txt" "$expected" || fail "the unpacked tool's results differ from $expected"
     "$tool" report "$root/usr/share/doc/pmorvane/examples/worked-example.dat" | cmp - "$expected" ||
         fail "the unpacked tool's results on standard output differ"
+    [[ ! -e $root/usr/share/pmorvane/verify/r-sets.R ]] || fail "the package holds the R script of the sets"
+    "$tool" verify >"$out/verify.txt" || fail "the unpacked morvane verify found figures that disagree"
     if [[ -x $root/usr/bin/PMorvane ]]; then
         # Without a display: the version is printed before any window is made.
         said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 \

@@ -19,6 +19,7 @@
 #include "PlotCommand.h"
 #include "PowerCommand.h"
 #include "PrintCommand.h"
+#include "VerifyCommand.h"
 #include "runtime/DecimalSeparator.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
@@ -69,7 +70,12 @@ constexpr const char* kUsage =
     "                                       the power of the effect's F test at a total N (--n), the\n"
     "                                       smallest N for a power (--power), or with both and no effect\n"
     "                                       size the smallest f detectable; K 1, rho .5, epsilon 1,\n"
-    "                                       alpha .05 and the power programs' convention unless told\n";
+    "                                       alpha .05 and the power programs' convention unless told\n"
+    "       morvane verify [--format text|html] [OUTFILE|-]\n"
+    "                                       run the published analyses shipped with the program again and\n"
+    "                                       compare every figure with its published value (status 1 when\n"
+    "                                       one disagrees); html: a page with the build and the files'\n"
+    "                                       SHA-256\n";
 constexpr const char* kHelpLine = "       morvane --help | --version\n";
 
 // The whole usage, the exchange commands' lines included, on `stream`.
@@ -150,6 +156,7 @@ constexpr Command kCommands[] = {
      }},
     {"plot", [](Words rest, const Settings&) -> int { morvane::tool::Plot(rest); }},
     {"power", [](Words rest, const Settings&) { return morvane::tool::Power(rest); }},
+    {"verify", [](Words rest, const Settings&) { return morvane::tool::Verify(rest); }},
     {"copy",
      [](Words rest, const Settings&) {
          const auto files = Files("copy", rest, 2, 2);
