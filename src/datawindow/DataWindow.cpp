@@ -243,7 +243,10 @@ void DataWindow::ShowingBadScore(const std::function<void()>& parse) {
         if (!cell || cell->levelA < 1 || cell->levelA > ui_->TabControl1->count()) throw;
         if (cell->levelA != store_.CurrentTabLevel) ShowLevel(cell->levelA);
         ui_->StringGrid1->SelectCell(cell->levelB, cell->subject);
-        ui_->StringGrid1->setFocus();
+        // A cell with text opens in its editor with the text selected; an empty
+        // one's editor would show nothing, so it stays selected in the grid.
+        const std::string& text = store_.CellText(cell->subject, cell->levelA, cell->levelB);
+        if (text.find_first_not_of(' ') != std::string::npos) ui_->StringGrid1->setFocus();
         // The message says where the cell is, on a line of its own.
         throw ConvertError(messages::WithFullStop(error.message()) + "\n" + ScoreCellPlace(store_, *cell), *cell);
     }

@@ -310,7 +310,7 @@ private slots:
         testing::TypeInCell(testing::Grid(form, "StringGrid1"), 2, 3, QStringLiteral(" 12 3 "));
         testing::Button(form, "CalcButton")->click();
         QCOMPARE(seams_.messages.Shown(),
-                 QStringList{QStringLiteral(u"'12 3' は浮動小数点数ではありません.")});
+                 QStringList{QStringLiteral(u"'12 3' は浮動小数点数ではありません.\n場所: タブ 'a1'、被験者 3、水準 'b2'")});
         QVERIFY(seams_.dialogs.Calls().empty());
 
         // An empty cell in a level not shown is reported as it is stored.
@@ -318,7 +318,14 @@ private slots:
         testing::TypeInCell(testing::Grid(form, "StringGrid1"), 2, 3, QStringLiteral("6"));
         store_.CellText(2, 2, 1).clear();
         testing::Button(form, "CalcButton")->click();
-        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'' は浮動小数点数ではありません.")});
+        QCOMPARE(seams_.messages.Shown(),
+                 QStringList{QStringLiteral(u"'' は浮動小数点数ではありません.\n場所: タブ 'a2'、被験者 2、水準 'b1'")});
+        // The empty cell is shown selected on its tab, no editor over it.
+        QCOMPARE(testing::Grid(form, "StringGrid1")->Col(), 1);
+        QCOMPARE(testing::Grid(form, "StringGrid1")->Row(), 2);
+        QVERIFY(testing::Grid(form, "StringGrid1")->selectionModel()->isSelected(
+            testing::Grid(form, "StringGrid1")->currentIndex()));
+        QVERIFY(testing::CellEditor(testing::Grid(form, "StringGrid1")) == nullptr);
     }
 
     // 分析 leaves out a subject with an empty score and says so above the

@@ -23,6 +23,15 @@ CsvEncoding EncodingOption(std::string value) {
     throw UsageError("--encoding is utf-8 or cp932");
 }
 
+// --header-line's line: a whole number from 1.
+std::int64_t HeaderLineOption(const std::string& value) {
+    std::int64_t line = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), line);
+    if (error != std::errc() || end != value.data() + value.size() || line < 1)
+        throw UsageError("--header-line is a line number from 1: " + value);
+    return line;
+}
+
 namespace {
 
 // The column names of --within, --between and --observed, parted by commas (quoted as CSV to hold one).
@@ -33,14 +42,6 @@ std::vector<std::string> Names(const std::string& option, const std::string& val
     return names;
 }
 
-// --header-line's line: a whole number from 1.
-std::int64_t HeaderLineOption(const std::string& value) {
-    std::int64_t line = 0;
-    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), line);
-    if (error != std::errc() || end != value.data() + value.size() || line < 1)
-        throw UsageError("--header-line is a line number from 1: " + value);
-    return line;
-}
 
 }  // namespace
 
