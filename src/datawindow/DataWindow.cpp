@@ -1,6 +1,8 @@
 #include "datawindow/DataWindow.h"
 
 #include <QCloseEvent>
+#include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -243,10 +245,17 @@ void DataWindow::ShowingBadScore(const std::function<void()>& parse) {
         if (!cell || cell->levelA < 1 || cell->levelA > ui_->TabControl1->count()) throw;
         if (cell->levelA != store_.CurrentTabLevel) ShowLevel(cell->levelA);
         ui_->StringGrid1->SelectCell(cell->levelB, cell->subject);
-        // A cell with text opens in its editor with the text selected; an empty
-        // one's editor would show nothing, so it stays selected in the grid.
+        ui_->StringGrid1->setFocus();
+        // The cell's editor opens with its text selected; an empty one, with
+        // nothing to select, is coloured as a selection until typed in.
         const std::string& text = store_.CellText(cell->subject, cell->levelA, cell->levelB);
-        if (text.find_first_not_of(' ') != std::string::npos) ui_->StringGrid1->setFocus();
+        auto* editor = qobject_cast<QLineEdit*>(ui_->StringGrid1->indexWidget(ui_->StringGrid1->currentIndex()));
+        if (editor != nullptr && text.find_first_not_of(' ') == std::string::npos) {
+            QPalette marked = editor->palette();
+            marked.setColor(QPalette::Base, marked.color(QPalette::Highlight));
+            editor->setPalette(marked);
+            connect(editor, &QLineEdit::textEdited, editor, [editor] { editor->setPalette(QPalette()); });
+        }
         // The message says where the cell is, on a line of its own.
         throw ConvertError(messages::WithFullStop(error.message()) + "\n" + ScoreCellPlace(store_, *cell), *cell);
     }

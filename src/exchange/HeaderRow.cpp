@@ -1,7 +1,6 @@
 #include "exchange/HeaderRow.h"
 
 #include <algorithm>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,21 +48,18 @@ bool ScoreLike(std::string_view field) {
     return trimmed.empty() || trimmed == kNotAvailable || IsNumber(trimmed);
 }
 
-// How record k stands as the header over the records below it.
-struct Fit {
-    bool counts = false;  // the records below have its field count and do not repeat its names
-    bool kinds = false;   // and it names a column of numbers
-};
-
-Fit FitAt(const std::vector<Record>& records, std::size_t k) {
+// Whether record k stands as the header over the records below it: they
+// have its field count and do not repeat its names, and it names a column of
+// numbers.
+bool Fits(const std::vector<Record>& records, std::size_t k) {
     const std::vector<std::string>& header = records[k].fields;
     const std::size_t end = std::min(records.size(), k + 1 + kBelow);
-    if (k + 1 == end) return {k == 0, false};
+    if (k + 1 == end) return false;
     for (std::size_t r = k + 1; r < end; ++r) {
         const std::vector<std::string>& row = records[r].fields;
-        if (row.size() != header.size()) return {};
+        if (row.size() != header.size()) return false;
         for (std::size_t c = 0; c < row.size(); ++c)
-            if (!header[c].empty() && !IsNumber(header[c]) && row[c] == header[c]) return {};
+            if (!header[c].empty() && !IsNumber(header[c]) && row[c] == header[c]) return false;
     }
     for (std::size_t c = 0; c < header.size(); ++c) {
         if (csv::TrimSpaces(header[c]).empty() || IsNumber(header[c])) continue;
@@ -72,9 +68,9 @@ Fit FitAt(const std::vector<Record>& records, std::size_t k) {
             scores = ScoreLike(records[r].fields[c]);
             anyNumber = anyNumber || IsNumber(records[r].fields[c]);
         }
-        if (scores && anyNumber) return {true, true};
+        if (scores && anyNumber) return true;
     }
-    return {true, false};
+    return false;
 }
 
 }  // namespace
@@ -83,14 +79,9 @@ HeaderRow FindHeaderRow(std::string_view bytes, const LongCsvOptions& options) {
     const csv::CsvText csv = csv::DecodeCsv(bytes, options.encoding, options.separator);
     const std::vector<Record> records = FirstRecords(csv.text, csv.separator, kCandidates + kBelow);
     if (records.empty()) return {};
-    std::optional<std::size_t> counted;
-    for (std::size_t k = 0; k < std::min(records.size(), kCandidates); ++k) {
-        const Fit fit = FitAt(records, k);
-        if (fit.kinds) return {k, records[k].line};
-        if (fit.counts && !counted) counted = k;
-    }
-    const std::size_t k = counted.value_or(0);
-    return {k, records[k].line};
+    for (std::size_t k = 0; k < std::min(records.size(), kCandidates); ++k)
+        if (Fits(records, k)) return {k, records[k].line};
+    return {0, records[0].line};
 }
 
 HeaderRow HeaderRowAtLine(std::string_view bytes, const LongCsvOptions& options, std::int64_t line) {

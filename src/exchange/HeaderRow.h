@@ -26,8 +26,8 @@ struct HeaderRow {
 //   - has as many fields as every one of the (up to 30) records below it,
 //   - has no name (a field that is not a number) again in its column below, and
 //   - names a column whose fields below are all numbers (or empty, or NA);
-// else the first with the first two; else the first record. A text too short
-// or broken to tell has its header on its first record.
+// else the first record (a file read with the wrong separator among them). A
+// text too short or broken to tell has its header on its first record.
 HeaderRow FindHeaderRow(std::string_view bytes, const LongCsvOptions& options);
 
 // The header on line `line` (from 1) of the CSV `bytes`: CsvError where no

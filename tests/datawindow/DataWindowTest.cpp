@@ -320,12 +320,14 @@ private slots:
         testing::Button(form, "CalcButton")->click();
         QCOMPARE(seams_.messages.Shown(),
                  QStringList{QStringLiteral(u"'' は浮動小数点数ではありません.\n場所: タブ 'a2'、被験者 2、水準 'b1'")});
-        // The empty cell is shown selected on its tab, no editor over it.
+        // The empty cell is current on its tab, its editor coloured as a selection until typed in.
         QCOMPARE(testing::Grid(form, "StringGrid1")->Col(), 1);
         QCOMPARE(testing::Grid(form, "StringGrid1")->Row(), 2);
-        QVERIFY(testing::Grid(form, "StringGrid1")->selectionModel()->isSelected(
-            testing::Grid(form, "StringGrid1")->currentIndex()));
-        QVERIFY(testing::CellEditor(testing::Grid(form, "StringGrid1")) == nullptr);
+        QLineEdit* editor = testing::CellEditor(testing::Grid(form, "StringGrid1"));
+        QVERIFY(editor != nullptr);
+        QCOMPARE(editor->palette().color(QPalette::Base), editor->palette().color(QPalette::Highlight));
+        QTest::keyClicks(editor, "5");
+        QVERIFY(editor->palette().color(QPalette::Base) != editor->palette().color(QPalette::Highlight));
     }
 
     // 分析 leaves out a subject with an empty score and says so above the
@@ -347,7 +349,7 @@ private slots:
         QCOMPARE(notice->text(), QStringLiteral(u"N = ") + n + QStringLiteral(u" (被験者 ") + read +
                                      QStringLiteral(u" 人のうち); 得点が欠けているため除いた被験者: 3"));
         testing::Button(form, "CalcButton")->click();
-        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'  ' は浮動小数点数ではありません.")});
+        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'  ' は浮動小数点数ではありません.\n場所: タブ 'a2'、被験者 3、水準 'b1'")});
         // Filled in where 計算 showed it, the subject is analysed again and nothing is said.
         QCOMPARE(Tabs()->currentIndex(), 1);
         seams_.messages.Clear();

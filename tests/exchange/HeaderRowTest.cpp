@@ -75,7 +75,12 @@ TEST(HeaderRow, FoundPastTitlesAndOnLineOneOtherwise) {
     // A semicolon file whose title has none: the separator given, the title skipped.
     LongCsvOptions semicolons;
     semicolons.separator = ';';
-    EXPECT_EQ(FindHeaderRow("Study 4\nsubject;cue;rt\ns1;a;1,5\ns1;b;2\ns2;a;3\ns2;b;4\n", semicolons).line, 2);
+    const std::string study4 = "Study 4\nsubject;cue;rt\ns1;a;1,5\ns1;b;2,5\ns2;a;3\ns2;b;4,5\n";
+    EXPECT_EQ(FindHeaderRow(study4, semicolons).line, 2);
+    // Read with commas, its rows of two fields over a header of one: no header but the first line.
+    LongCsvOptions commas;
+    commas.separator = ',';
+    EXPECT_EQ(FindHeaderRow(study4.substr(8), commas).line, 1);
 }
 
 TEST(HeaderRow, TheGuessAndTheReadingTakeTheSameRows) {
