@@ -151,9 +151,14 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
     };
     connect(separator_, &QComboBox::currentIndexChanged, this, reguess);
     connect(encoding_, &QComboBox::currentIndexChanged, this, reguess);
-    connect(headerLine_, &QSpinBox::valueChanged, this, [this, reguess] {
-        if (!filling_) headerChosen_ = true;
-        reguess();
+    // A line that holds no header is refused with a message, and the line shown goes back.
+    connect(headerLine_, &QSpinBox::valueChanged, this, [this] {
+        if (filling_) return;
+        headerChosen_ = true;
+        if (widgets::RunCommand(*seams_.messages, this, [this] { Guess(GivenOptions()); })) return;
+        filling_ = true;
+        headerLine_->setValue(shownHeaderLine_);
+        filling_ = false;
     });
     connect(decimalComma_, &QCheckBox::toggled, this, [this, reguess] {
         if (!filling_) decimalChosen_ = true;
@@ -179,7 +184,8 @@ void CsvRolesDialog::Guess(const LongCsvOptions& given) {
     if (decimalChosen_) options_.decimalSeparator = given.decimalSeparator;
     filling_ = true;
     decimalComma_->setChecked(options_.decimalSeparator == ',');
-    headerLine_->setValue(static_cast<int>(guess.headerLine));
+    shownHeaderLine_ = static_cast<int>(guess.headerLine);
+    headerLine_->setValue(shownHeaderLine_);
     // 自動, while chosen, says what it found.
     if (separator_->currentIndex() == 0)
         separator_->setItemText(0, QStringLiteral(u"自動（%1）").arg(SeparatorName(options_.separator)));

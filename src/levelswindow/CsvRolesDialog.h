@@ -83,6 +83,7 @@ private:
     bool filling_ = false;
     bool decimalChosen_ = false;  // the user set the decimal comma on or off
     bool headerChosen_ = false;   // the user set the header's line
+    int shownHeaderLine_ = 1;     // the line of the header the preview shows
     QComboBox* separator_ = nullptr;
     QCheckBox* decimalComma_ = nullptr;
     QComboBox* encoding_ = nullptr;

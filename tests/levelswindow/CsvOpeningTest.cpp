@@ -163,6 +163,15 @@ private slots:
         QCOMPARE(preview->item(0, 0)->text(), QStringLiteral("subject"));
         dialog->SetHeaderLine(2);
         QCOMPARE(preview->columnCount(), 4);
+        // A line past the end: said, and the header shown stays.
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        dialog->SetHeaderLine(3000);
+        QCOMPARE(seams_.messages.Shown().size(), 1);
+        QVERIFY2(seams_.messages.Shown().at(0).startsWith(QStringLiteral(u"3000 行: ")),
+                 qPrintable(seams_.messages.Shown().at(0)));
+        QCOMPARE(dialog->HeaderLine(), 2);
+        QCOMPARE(preview->columnCount(), 4);
+        seams_.messages.Clear();
         QCOMPARE(dialog->Roles().between, std::vector<std::string>{"group"});
         testing::Button(dialog, "OkButton")->click();
         QVERIFY2(seams_.messages.Shown().isEmpty(), qPrintable(seams_.messages.Shown().join('\n')));
