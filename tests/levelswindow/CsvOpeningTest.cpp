@@ -322,6 +322,15 @@ private slots:
         QCOMPARE(store_.SubjectCount, 2);
         QCOMPARE(store_.CellText(1, 2, 2), std::string("4.5"));
 
+        // Under a title line of as many fields: imported from the header found below it.
+        dialog = Dialog("titled.csv", "Study 1, two factors, 2025, lab B\n" + text);
+        QCOMPARE(dialog->HeaderLine(), 2);
+        dialog->findChild<QCheckBox*>(QStringLiteral("DataWindowCheck"))->setChecked(true);
+        testing::Button(dialog, "OkButton")->click();
+        QVERIFY2(seams_.messages.Shown().isEmpty(), qPrintable(seams_.messages.Shown().join('\n')));
+        QCOMPARE(store_.SubjectCount, 2);
+        QCOMPARE(store_.CellText(1, 2, 2), std::string("4.5"));
+
         // A spreadsheet's semicolons and decimal commas: the study keeps the
         // program's decimal point, so that 計算 reads what was imported.
         std::string comma = text;
