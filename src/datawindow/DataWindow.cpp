@@ -1,6 +1,8 @@
 #include "datawindow/DataWindow.h"
 
 #include <QCloseEvent>
+#include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -19,6 +21,7 @@
 #include "qttext/Text.h"
 #include "report/CalculateCommand.h"
 #include "resultswindow/ResultsWindow.h"
+#include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
 #include "runtime/SameFile.h"
@@ -219,17 +222,42 @@ void DataWindow::Redo() {
     });
 }
 
+namespace {
+
+// Where a score stands, as a message's second line (code page 932): its tab, subject and level.
+std::string ScoreCellPlace(const StudyStore& store, const ScoreCell& cell) {
+    const auto name = [](const NameArray& names, std::int32_t level) {
+        return level >= 0 && static_cast<std::size_t>(level) < names.size() ? names[static_cast<std::size_t>(level)]
+                                                                           : std::to_string(level);
+    };
+    return Cp932FromUtf8("場所: タブ '") + name(store.LevelNamesA, cell.levelA) +
+           Cp932FromUtf8("'、被験者 ") + std::to_string(cell.subject) + Cp932FromUtf8("、水準 '") +
+           name(store.LevelNamesB, cell.levelB) + "'";
+}
+
+}  // namespace
+
 void DataWindow::ShowingBadScore(const std::function<void()>& parse) {
     try {
         parse();
     } catch (const ConvertError& error) {
         const std::optional<ScoreCell>& cell = error.cell();
-        if (cell && cell->levelA >= 1 && cell->levelA <= ui_->TabControl1->count()) {
-            if (cell->levelA != store_.CurrentTabLevel) ShowLevel(cell->levelA);
-            ui_->StringGrid1->SelectCell(cell->levelB, cell->subject);
-            ui_->StringGrid1->setFocus();
+        if (!cell || cell->levelA < 1 || cell->levelA > ui_->TabControl1->count()) throw;
+        if (cell->levelA != store_.CurrentTabLevel) ShowLevel(cell->levelA);
+        ui_->StringGrid1->SelectCell(cell->levelB, cell->subject);
+        ui_->StringGrid1->setFocus();
+        // The cell's editor opens with its text selected; an empty one, with
+        // nothing to select, is coloured as a selection until typed in.
+        const std::string& text = store_.CellText(cell->subject, cell->levelA, cell->levelB);
+        auto* editor = qobject_cast<QLineEdit*>(ui_->StringGrid1->indexWidget(ui_->StringGrid1->currentIndex()));
+        if (editor != nullptr && text.find_first_not_of(' ') == std::string::npos) {
+            QPalette marked = editor->palette();
+            marked.setColor(QPalette::Base, marked.color(QPalette::Highlight));
+            editor->setPalette(marked);
+            connect(editor, &QLineEdit::textEdited, editor, [editor] { editor->setPalette(QPalette()); });
         }
-        throw;
+        // The message says where the cell is, on a line of its own.
+        throw ConvertError(messages::WithFullStop(error.message()) + "\n" + ScoreCellPlace(store_, *cell), *cell);
     }
 }
 

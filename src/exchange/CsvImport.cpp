@@ -258,6 +258,8 @@ void StudyReader::ReadLong(StudyStore& store) {
 }
 
 StudyReader::LongColumns StudyReader::ReadHeader() {
+    for (std::size_t skipped = 0; skipped < options_.recordsBeforeHeader; ++skipped)
+        if (!NextNonBlank(reader_)) throw CsvError(messages::EmptyCsv());
     if (!NextNonBlank(reader_)) throw CsvError(messages::EmptyCsv());
     return {reader_.Size(), Column(options_.subjectColumn), Column(options_.aColumn),
             Column(options_.bColumn), Column(options_.scoreColumn)};

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "exchange/HeaderRow.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
 #include "runtime/MemoryBudget.h"
@@ -159,11 +160,21 @@ void ExportCsv(const std::string& dataFile, const std::string& csvFile, CsvLayou
 }
 
 void ImportCsv(const std::string& csvFile, const std::string& dataFile, const CsvImportOptions& options) {
-    // A file whose header the import would refuse is refused from its first line.
-    const FileBytes text =
-        ReadWholeFile(csvFile, [&](std::string_view head) { CheckCsvHead(head, options); });
+    // A file whose header the import would refuse is refused from its first
+    // line; one whose header is further down, once it is read.
+    const bool headerBelow = options.layout == CsvLayout::Long && options.headerLine > 1;
+    const FileBytes text = ReadWholeFile(csvFile, [&](std::string_view head) {
+        if (!headerBelow) CheckCsvHead(head, options);
+    });
+    CsvImportOptions reading = options;
+    if (options.layout == CsvLayout::Long && options.headerLine > 0) {
+        LongCsvOptions csv;
+        csv.encoding = options.encoding;
+        csv.separator = options.separator;
+        reading.recordsBeforeHeader = HeaderRowAtLine(text.View(), csv, options.headerLine).recordsBefore;
+    }
     StudyStore store;
-    ReadStudyCsv(text.View(), options, store);
+    ReadStudyCsv(text.View(), reading, store);
     WriteDataFile(store, dataFile);
 }
 

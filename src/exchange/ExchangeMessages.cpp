@@ -69,6 +69,10 @@ std::string EmptyCsv() {
     return Text("CSV が空です");
 }
 
+std::string NoHeaderOnLine(std::int64_t line) {
+    return At(line) + Text("見出しの行がありません (空の行か、ファイルの終わりの後か、前の行からの続きです)");
+}
+
 std::string NoScoreRows() {
     return Text("CSV に得点の行がありません");
 }

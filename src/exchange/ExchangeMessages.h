@@ -24,6 +24,8 @@ std::string TextAfterQuote(std::int64_t line, std::int64_t column);
 std::string LineEndInList();
 std::string EmptyCsv();
 std::string NoScoreRows();
+// No record that is not blank starts on the line said to hold the header.
+std::string NoHeaderOnLine(std::int64_t line);
 std::string FieldCount(std::int64_t line, std::size_t have, std::size_t want);
 std::string MissingColumn(std::int64_t line, std::string_view name);
 std::string DuplicateColumn(std::int64_t line, std::string_view name);

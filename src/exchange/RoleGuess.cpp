@@ -7,6 +7,7 @@
 
 #include "exchange/Csv.h"
 #include "exchange/ExchangeMessages.h"
+#include "exchange/HeaderRow.h"
 #include "exchange/detail/CsvText.h"
 #include "runtime/Errors.h"
 #include "scores/ScoreSyntax.h"
@@ -67,10 +68,13 @@ struct Reading {
     char decimal = '.';
 };
 
-// The column of the subject: the first whose name says so, else the first.
+// The column of the subject: the first whose name says so, else the first
+// with a name (R's write.csv puts its row names first, under an empty name).
 std::size_t SubjectColumn(const std::vector<std::string>& header) {
     for (std::size_t i = 0; i < header.size(); ++i)
         if (NamesSubject(header[i])) return i;
+    for (std::size_t i = 0; i < header.size(); ++i)
+        if (!header[i].empty()) return i;
     return 0;
 }
 
@@ -88,43 +92,18 @@ void See(ColumnSeen& seen, std::string_view field, const std::string& subject, c
     }
 }
 
-// Records above the header: a title or a note has far fewer fields than the
-// rows, so the header is the first record of as many fields as most of the
-// first records have, when every record above it has fewer than half as many
-// (0 where that is the first record, or the text is too short to tell).
-std::size_t RecordsAboveHeader(std::string_view text, char separator) {
-    csv::Reader reader(text, separator);
-    std::vector<std::size_t> sizes;
-    try {
-        while (sizes.size() < 50 && reader.Next())
-            if (!reader.Blank()) sizes.push_back(reader.Size());
-    } catch (const CsvError&) {
-        // A broken quote is the reading's to report, with its place.
-    }
-    if (sizes.size() < 3) return 0;
-    std::unordered_map<std::size_t, std::size_t> counts;
-    for (std::size_t n : sizes) ++counts[n];
-    std::size_t modal = sizes.back();
-    for (const auto& [n, count] : counts)
-        if (count > counts[modal] || (count == counts[modal] && n > modal)) modal = n;
-    if (modal < 3) return 0;
-    // A title or a note has far fewer fields than a header: a record of nearly
-    // as many is a header read with the wrong separator, and stays the header.
-    const auto first = std::find(sizes.begin(), sizes.end(), modal);
-    if (!std::all_of(sizes.begin(), first, [&](std::size_t n) { return 2 * n < modal; })) return 0;
-    return static_cast<std::size_t>(first - sizes.begin());
-}
-
 }  // namespace
 
-RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given, std::size_t previewRows) {
+RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given, std::size_t previewRows,
+                     std::int64_t headerLine) {
+    const HeaderRow header = headerLine > 0 ? HeaderRowAtLine(text, given, headerLine) : FindHeaderRow(text, given);
     const csv::CsvText csv = csv::DecodeCsv(text, given.encoding, given.separator);
     text = csv.text;
     Reading how{csv.separator, csv.encoding, given.decimalSeparator};
     const csv::FieldText fieldText(csv.encoding);
     RoleGuess guess;
-    const std::size_t above =
-        given.recordsBeforeHeader != 0 ? given.recordsBeforeHeader : RecordsAboveHeader(text, how.separator);
+    const std::size_t above = header.recordsBefore;
+    guess.headerLine = header.line;
     csv::Reader reader(text, how.separator);
     for (std::size_t k = 0; k <= above; ++k) {
         while (reader.Next() && reader.Blank()) {
@@ -183,7 +162,7 @@ RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given, std::si
     // The score: the numeric column of the most distinct values that varies within subjects.
     std::optional<std::size_t> score;
     for (std::size_t i = 0; i < columns; ++i) {
-        if (i == subject || !seen[i].numeric || !seen[i].anyValue) continue;
+        if (i == subject || guess.header[i].empty() || !seen[i].numeric || !seen[i].anyValue) continue;
         if (!score || seen[i].distinct.size() > seen[*score].distinct.size()) score = i;
     }
     if (score) guess.roles.dv = guess.header[*score];
@@ -191,7 +170,8 @@ RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given, std::si
     for (std::size_t i = 0; i < columns; ++i) {
         if (i == subject || (score && i == *score)) continue;
         const ColumnSeen& s = seen[i];
-        const bool factorLike = s.anyValue && s.distinct.size() >= 2 && s.distinct.size() <= 100;
+        // A column without a name (R's row names) is in no role until the user gives it one.
+        const bool factorLike = !guess.header[i].empty() && s.anyValue && s.distinct.size() >= 2 && s.distinct.size() <= 100;
         if (!factorLike) {
             guess.unassigned.push_back(guess.header[i]);
         } else if (!s.variesWithinSubject) {

@@ -17,7 +17,8 @@
 namespace morvane {
 
 struct RoleGuess {
-    LongCsvOptions options;                      // the separator, encoding and decimal separator found
+    LongCsvOptions options;                      // the separator, encoding, decimal separator and header found
+    std::int64_t headerLine = 1;                 // the header's line, from 1
     std::vector<std::string> header;             // UTF-8
     std::vector<std::vector<std::string>> rows;  // the first rows after the header, UTF-8
     LongCsvRoles roles;
@@ -28,8 +29,11 @@ struct RoleGuess {
 inline constexpr std::size_t kGuessedRecords = 200000;
 
 // The guess for the CSV in `text`; `given` fixes what the user chose (a
-// separator or encoding not Detect/0 is kept). CsvError where the text is not
-// a CSV with a header (no record, a quoted field not closed).
-RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given = {}, std::size_t previewRows = 20);
+// separator or encoding not Detect/0 is kept), and `headerLine` (from 1) the
+// header's line, which 0 leaves to FindHeaderRow. CsvError where the text is
+// not a CSV with a header (no record, a quoted field not closed, no record on
+// the header's line).
+RoleGuess GuessRoles(std::string_view text, const LongCsvOptions& given = {}, std::size_t previewRows = 20,
+                     std::int64_t headerLine = 0);
 
 }  // namespace morvane

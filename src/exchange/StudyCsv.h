@@ -52,6 +52,10 @@ struct CsvImportOptions {
     std::string aColumn = "A";
     std::string bColumn = "B";
     std::string scoreColumn = "score";
+    // Records above the long header (a title, a note), not blank lines: skipped.
+    std::size_t recordsBeforeHeader = 0;
+    // ImportCsv: the long header's line (from 1), which sets recordsBeforeHeader; 0: none given.
+    std::int64_t headerLine = 0;
     // Wide: the design (UTF-8 names), and whether a header row comes first.
     std::vector<std::string> levelsA;
     std::vector<std::string> levelsB;

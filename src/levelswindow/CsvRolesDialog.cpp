@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -26,6 +27,17 @@ constexpr int kNameColumn = 0, kRoleColumn = 1;
 
 QString Text(const std::string& utf8) {
     return QString::fromStdString(utf8);
+}
+
+// A column as the list shows it: its name, or its place where it has none (R's row names).
+QString ColumnText(const std::string& utf8, int place) {
+    return utf8.empty() ? QStringLiteral(u"(名前なし: %1 列目)").arg(place + 1) : Text(utf8);
+}
+
+QString SeparatorName(char separator) {
+    if (separator == ';') return QStringLiteral(u"セミコロン");
+    if (separator == '\t') return QStringLiteral(u"タブ");
+    return QStringLiteral(u"カンマ");
 }
 
 QComboBox* RoleCombo(QWidget* parent, ColumnRole role) {
@@ -63,14 +75,21 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
     encoding_->addItem(QStringLiteral(u"自動"), static_cast<int>(CsvEncoding::Detect));
     encoding_->addItem(QStringLiteral("UTF-8"), static_cast<int>(CsvEncoding::Utf8));
     encoding_->addItem(QStringLiteral("Shift_JIS (CP932)"), static_cast<int>(CsvEncoding::Cp932));
+    headerLine_ = new QSpinBox(this);
+    headerLine_->setObjectName(QStringLiteral("HeaderLineChoice"));
+    headerLine_->setRange(1, 9999);
+    headerLine_->setToolTip(QStringLiteral(u"列の名前が並ぶ行。その上の行 (表題など) は読みません"));
     decimalComma_ = new QCheckBox(QStringLiteral(u"小数点はカンマ(&D)"), this);
     decimalComma_->setObjectName(QStringLiteral("DecimalCommaCheck"));
     auto* separatorLabel = new QLabel(QStringLiteral(u"区切り文字(&S):"), this);
     separatorLabel->setBuddy(separator_);
     auto* encodingLabel = new QLabel(QStringLiteral(u"文字コード(&E):"), this);
     encodingLabel->setBuddy(encoding_);
+    auto* headerLabel = new QLabel(QStringLiteral(u"見出しの行(&H):"), this);
+    headerLabel->setBuddy(headerLine_);
     for (QWidget* w : {static_cast<QWidget*>(separatorLabel), static_cast<QWidget*>(separator_),
                        static_cast<QWidget*>(encodingLabel), static_cast<QWidget*>(encoding_),
+                       static_cast<QWidget*>(headerLabel), static_cast<QWidget*>(headerLine_),
                        static_cast<QWidget*>(decimalComma_)})
         reading->addWidget(w);
     reading->addStretch();
@@ -132,6 +151,15 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
     };
     connect(separator_, &QComboBox::currentIndexChanged, this, reguess);
     connect(encoding_, &QComboBox::currentIndexChanged, this, reguess);
+    // A line that holds no header is refused with a message, and the line shown goes back.
+    connect(headerLine_, &QSpinBox::valueChanged, this, [this] {
+        if (filling_) return;
+        headerChosen_ = true;
+        if (widgets::RunCommand(*seams_.messages, this, [this] { Guess(GivenOptions()); })) return;
+        filling_ = true;
+        headerLine_->setValue(shownHeaderLine_);
+        filling_ = false;
+    });
     connect(decimalComma_, &QCheckBox::toggled, this, [this, reguess] {
         if (!filling_) decimalChosen_ = true;
         reguess();
@@ -149,12 +177,22 @@ LongCsvOptions CsvRolesDialog::GivenOptions() const {
 }
 
 void CsvRolesDialog::Guess(const LongCsvOptions& given) {
-    const RoleGuess guess = GuessRoles(bytes_, given);
+    // The header's line the user set stands; until then the one found.
+    const RoleGuess guess = GuessRoles(bytes_, given, 20, headerChosen_ ? headerLine_->value() : 0);
     options_ = guess.options;
     // The decimal separator the user set stands; until then the guess's.
     if (decimalChosen_) options_.decimalSeparator = given.decimalSeparator;
     filling_ = true;
     decimalComma_->setChecked(options_.decimalSeparator == ',');
+    shownHeaderLine_ = static_cast<int>(guess.headerLine);
+    headerLine_->setValue(shownHeaderLine_);
+    // 自動, while chosen, says what it found.
+    if (separator_->currentIndex() == 0)
+        separator_->setItemText(0, QStringLiteral(u"自動（%1）").arg(SeparatorName(options_.separator)));
+    if (encoding_->currentIndex() == 0)
+        encoding_->setItemText(0, QStringLiteral(u"自動（%1）")
+                                      .arg(options_.encoding == CsvEncoding::Cp932 ? QStringLiteral("Shift_JIS")
+                                                                                   : QStringLiteral("UTF-8")));
     filling_ = false;
     FillPreview(guess);
     FillRoles(guess);
@@ -165,7 +203,8 @@ void CsvRolesDialog::FillPreview(const RoleGuess& guess) {
     preview_->setColumnCount(static_cast<int>(guess.header.size()));
     preview_->setRowCount(static_cast<int>(guess.rows.size()));
     QStringList header;
-    for (const std::string& name : guess.header) header.append(Text(name));
+    for (std::size_t c = 0; c < guess.header.size(); ++c)
+        header.append(ColumnText(guess.header[c], static_cast<int>(c)));
     preview_->setHorizontalHeaderLabels(header);
     for (int r = 0; r < preview_->rowCount(); ++r) {
         const auto& row = guess.rows[static_cast<std::size_t>(r)];
@@ -181,22 +220,25 @@ void CsvRolesDialog::FillRoles(const RoleGuess& guess) {
     roles_->setRowCount(0);
     std::vector<std::string> listed;
     const auto add = [&](const std::string& name, ColumnRole role) {
-        if (name.empty() || std::find(listed.begin(), listed.end(), name) != listed.end()) return;
+        if (std::find(listed.begin(), listed.end(), name) != listed.end()) return;
+        const auto column = std::find(guess.header.begin(), guess.header.end(), name);
+        if (column == guess.header.end()) return;  // a role the guess left empty
         listed.push_back(name);
-        AddRoleRow(name, role);
+        AddRoleRow(name, role, ColumnText(name, static_cast<int>(column - guess.header.begin())));
     };
     add(guess.roles.id, ColumnRole::Subject);
     add(guess.roles.dv, ColumnRole::Score);
     for (const std::string& name : guess.roles.within) add(name, ColumnRole::Within);
     for (const std::string& name : guess.roles.between) add(name, ColumnRole::Between);
+    // The others, one without a name (R's row names) among them: in no role.
     for (const std::string& name : guess.header) add(name, ColumnRole::None);
     UpdateChoice();
 }
 
-void CsvRolesDialog::AddRoleRow(const std::string& name, ColumnRole role) {
+void CsvRolesDialog::AddRoleRow(const std::string& name, ColumnRole role, const QString& shown) {
     const int row = roles_->rowCount();
     roles_->insertRow(row);
-    auto* item = new QTableWidgetItem(Text(name));
+    auto* item = new QTableWidgetItem(shown);
     item->setData(Qt::UserRole, QByteArray::fromStdString(name));
     roles_->setItem(row, kNameColumn, item);
     QComboBox* combo = RoleCombo(roles_, role);
@@ -252,9 +294,10 @@ void CsvRolesDialog::MoveSelected(int step) {
     if (row < 0 || to < 0 || to >= roles_->rowCount()) return;
     const std::string name = roles_->item(row, kNameColumn)->data(Qt::UserRole).toByteArray().toStdString();
     const ColumnRole role = RoleOf(name);
+    const QString shown = roles_->item(row, kNameColumn)->text();
     roles_->removeRow(row);
     roles_->insertRow(to);
-    auto* item = new QTableWidgetItem(Text(name));
+    auto* item = new QTableWidgetItem(shown);
     item->setData(Qt::UserRole, QByteArray::fromStdString(name));
     roles_->setItem(to, kNameColumn, item);
     QComboBox* combo = RoleCombo(roles_, role);
@@ -269,6 +312,14 @@ void CsvRolesDialog::SetSeparator(char separator) {
 
 void CsvRolesDialog::SetDecimalComma(bool comma) {
     decimalComma_->setChecked(comma);
+}
+
+void CsvRolesDialog::SetHeaderLine(int line) {
+    headerLine_->setValue(line);
+}
+
+int CsvRolesDialog::HeaderLine() const {
+    return headerLine_->value();
 }
 
 void CsvRolesDialog::SetEncoding(CsvEncoding encoding) {

@@ -1,6 +1,7 @@
 #pragma once
 // The dialog that opens a long CSV: a preview of its first rows, the reading
-// options (separator, decimal comma, encoding) and a role for every column
+// options (separator, decimal comma, encoding, the header's line; 自動 names
+// what it found) and a role for every column, one without a name among them
 // (the subject, the score, the within factors and the between factors, each
 // factor in the order of the list), all filled from the guess so that a tidy
 // file needs only ＯＫ. Changing an option guesses again. ＯＫ reads the CSV
@@ -21,6 +22,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 namespace morvane {
@@ -57,6 +59,10 @@ public:
     void SetSeparator(char separator);
     void SetDecimalComma(bool comma);
     void SetEncoding(CsvEncoding encoding);
+    // The header's line (from 1), and setting it as the spin box does: the
+    // preview and the roles read again below it.
+    void SetHeaderLine(int line);
+    int HeaderLine() const;
 
     void accept() override;
 
@@ -65,7 +71,7 @@ private:
     void Guess(const LongCsvOptions& given);
     void FillPreview(const RoleGuess& guess);
     void FillRoles(const RoleGuess& guess);
-    void AddRoleRow(const std::string& name, ColumnRole role);
+    void AddRoleRow(const std::string& name, ColumnRole role, const QString& shown);
     // The data-window choice is open only to two within factors and no between factors.
     void UpdateChoice();
     LongCsvOptions GivenOptions() const;
@@ -76,9 +82,12 @@ private:
     DesignData design_;
     bool filling_ = false;
     bool decimalChosen_ = false;  // the user set the decimal comma on or off
+    bool headerChosen_ = false;   // the user set the header's line
+    int shownHeaderLine_ = 1;     // the line of the header the preview shows
     QComboBox* separator_ = nullptr;
     QCheckBox* decimalComma_ = nullptr;
     QComboBox* encoding_ = nullptr;
+    QSpinBox* headerLine_ = nullptr;
     QTableWidget* preview_ = nullptr;
     QTableWidget* roles_ = nullptr;
     QCheckBox* dataWindow_ = nullptr;

@@ -82,13 +82,17 @@ void LevelsWindow::StartNewStudy() {
 void LevelsWindow::LoadStudy() {
     Run([this] {
         OpenDialog1.title = QStringLiteral(u"入力データファイル");
+        const QString csvFilter = QStringLiteral(u"CSV ファイル (*.csv)");
         QStringList filters = widgets::DataFileFilters();
-        filters.insert(1, QStringLiteral(u"CSV ファイル (*.csv)"));
+        filters.insert(1, csvFilter);
+        // The type of the file last read comes first: after a CSV, the CSV files.
+        if (csvChosen_) filters.move(1, 0);
         const auto chosen =
             seams_.dialogs->OpenFiltered(this, OpenDialog1.title, OpenDialog1.fileName, filters);
         if (!chosen || chosen->isEmpty()) return;  // cancelled: nothing is read
         OpenDialog1.fileName = *chosen;
-        if (IsLongCsv(qttext::FilePath(*chosen))) return OpenCsv(qttext::FilePath(*chosen));
+        csvChosen_ = IsLongCsv(qttext::FilePath(*chosen));
+        if (csvChosen_) return OpenCsv(qttext::FilePath(*chosen));
         if (const auto missing = ReadStudy(qttext::FilePath(*chosen))) HandOver(*missing, *chosen);
     });
 }
@@ -197,6 +201,7 @@ void LevelsWindow::OpenCsvDesign(const CsvRolesDialog& dialog) {
         import.aColumn = roles.within.at(0);
         import.bColumn = roles.within.at(1);
         import.scoreColumn = roles.dv;
+        import.recordsBeforeHeader = options.recordsBeforeHeader;
         StudyStore imported;
         ReadStudyCsv(dialog.Bytes(), import, imported);
         store_ = std::move(imported);

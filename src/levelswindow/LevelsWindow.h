@@ -119,6 +119,7 @@ private:
     std::unique_ptr<Ui::LevelsWindow> ui_;
     // The study read last has content after its last score (told once, at the hand-over).
     bool trailingContent_ = false;
+    bool csvChosen_ = false;  // the file last chosen to read was a CSV: its filter comes first
     DataWindow* data_ = nullptr;
     int loadProgressAfterMs_ = 500;
     QPointer<CsvRolesDialog> csvDialog_;

@@ -174,6 +174,7 @@ std::vector<std::string> ProvenanceLines(const Provenance& p, OutputLanguage lan
     if (!p.version.empty()) lines.push_back((ja ? "プログラム: morvane " : "Program: morvane ") + p.version);
     if (p.dataSha256)
         lines.push_back((ja ? "データファイルの SHA-256: " : "Data file SHA-256: ") + *p.dataSha256);
+    if (p.command) lines.push_back((ja ? "同じ分析をするコマンド: " : "Command: ") + *p.command);
     return lines;
 }
 

@@ -46,7 +46,8 @@ std::string ShafferSentence(AdjustmentSet adjustments, bool japanese);
 // comparisons' convention: empty where it is not chosen.
 std::string TukeySentence(AdjustmentSet adjustments, bool japanese);
 
-// The provenance as lines of a note: the program's version and the data file's SHA-256.
+// The provenance as lines of a note: the program's version, the data file's
+// SHA-256 and the command that repeats a window's analysis.
 std::vector<std::string> ProvenanceLines(const Provenance& provenance, OutputLanguage language);
 
 // The name of a correction, as a note gives it ("Greenhouse–Geisser").

@@ -18,6 +18,9 @@ enum class OutputLanguage { English, Japanese };
 struct Provenance {
     std::string version;                    // the program's; empty: not told
     std::optional<std::string> dataSha256;  // of the data file's bytes, 64 hex digits
+    // The morvane call that gives these figures from that file (a POSIX shell's
+    // words, UTF-8), where they were not the tool's own: a window's analysis.
+    std::optional<std::string> command;
 };
 
 // How the outputs lay out an analysis: a long CSV's design in the general

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "exchange/ExchangeFiles.h"
+#include "exchange/HeaderRow.h"
 #include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
 #include "plot/DesignPlot.h"
@@ -83,7 +84,9 @@ ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char d
     changedNotice_ = Notice(this, "FileChangedNotice", kAlarm);
     readNotice_ = Notice(this, "RemovedSubjectsNotice", kPlain);
     precisionNotice_ = Notice(this, "PrecisionNotice", kCaution);
-    for (QLabel* notice : {staleNotice_, changedNotice_, readNotice_, precisionNotice_})
+    commandNotice_ = Notice(this, "CommandNotice", kPlain);
+    commandNotice_->setWordWrap(true);
+    for (QLabel* notice : {staleNotice_, changedNotice_, readNotice_, precisionNotice_, commandNotice_})
         layout->addWidget(notice);
 
     auto* buttons = new QHBoxLayout;
@@ -133,6 +136,7 @@ void ResultsWindow::ShowStudy(anova::Analysis analysis, PrecisionCheck precision
     layout_ = OutputLayout::Study;
     precision_ = std::move(precision);
     provenance_ = std::move(provenance);
+    commandNotice_->hide();
     outOfDate_ = false;
     staleNotice_->hide();
     ShowAnalysis();
@@ -145,6 +149,10 @@ void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, const Desi
     precision_.reset();
     source_ = std::move(source);
     provenance_ = ProvenanceOfBytes(bytes);
+    // The tool's call that gives the same figures from the same file, in every export's provenance too.
+    provenance_.command = LongCsvCommand(source_.path, bytes, source_.roles, source_.options);
+    commandNotice_->setText(QStringLiteral(u"同じ分析をするコマンド: ") + QString::fromStdString(*provenance_.command));
+    commandNotice_->show();
     const QFileInfo file(QFile::decodeName(source_.path.c_str()));
     size_ = file.exists() ? file.size() : -1;
     modified_ = file.exists() ? file.lastModified() : QDateTime();

@@ -169,6 +169,7 @@ private:
     QLabel* changedNotice_ = nullptr;  // the CSV changed on disk
     QLabel* readNotice_ = nullptr;     // the subjects removed, the cells averaged
     QLabel* precisionNotice_ = nullptr;
+    QLabel* commandNotice_ = nullptr;  // a CSV's: the tool's call that repeats the analysis
     QSplitter* splitter_ = nullptr;
     ResultsPages* pages_ = nullptr;
     InteractionPlotView* plot_ = nullptr;

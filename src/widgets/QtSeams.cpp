@@ -1,6 +1,8 @@
 #include "widgets/QtSeams.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -32,8 +34,16 @@ std::optional<QString> Run(QWidget* parent, const QString& title, const QString&
     if (!nameFilters.isEmpty()) dialog.setNameFilters(nameFilters);
     if (!nameFilters.isEmpty() && typed == TypedName::WithSuffix) {
         dialog.setDefaultSuffix(SuffixOf(nameFilters.front()));
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                         [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOf(filter)); });
+        // Another type chosen: its suffix, and the name suggested (or typed) given it, so that
+        // the dialog still offers a name of that type rather than none.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, fileName](const QString& filter) {
+            const QString suffix = SuffixOf(filter);
+            dialog.setDefaultSuffix(suffix);
+            const QStringList chosen = dialog.selectedFiles();
+            const QFileInfo name(chosen.isEmpty() || QFileInfo(chosen.front()).isDir() ? fileName : chosen.front());
+            if (suffix.isEmpty() || name.fileName().isEmpty()) return;
+            dialog.selectFile(name.dir().filePath(name.completeBaseName() + QLatin1Char('.') + suffix));
+        });
     }
     if (!fileName.isEmpty()) dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

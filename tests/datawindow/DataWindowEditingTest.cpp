@@ -276,7 +276,7 @@ private slots:
             };
             testing::Button(form, command)->click();
             QCOMPARE(seams_.messages.Shown(),
-                     QStringList{QStringLiteral(u"'1O' は浮動小数点数ではありません.")});
+                     QStringList{QStringLiteral(u"'1O' は浮動小数点数ではありません.\n場所: タブ 'a2'、被験者 2、水準 'b1'")});
             QCOMPARE(tabThen, 1);
             QCOMPARE(colThen, 1);
             QCOMPARE(rowThen, 2);
@@ -294,7 +294,7 @@ private slots:
             seams_.messages.Clear();
             testing::Button(form, command)->click();
             QCOMPARE(seams_.messages.Shown(),
-                     QStringList{QStringLiteral(u"'2x' は浮動小数点数ではありません.")});
+                     QStringList{QStringLiteral(u"'2x' は浮動小数点数ではありません.\n場所: タブ 'a1'、被験者 1、水準 'b2'")});
             QCOMPARE(Tabs()->currentIndex(), 0);
             QCOMPARE(Grid()->Col(), 2);
             QCOMPARE(Grid()->Row(), 1);
@@ -302,7 +302,7 @@ private slots:
             seams_.messages.Clear();
             testing::Button(form, command)->click();
             QCOMPARE(seams_.messages.Shown(),
-                     QStringList{QStringLiteral(u"'9x' は浮動小数点数ではありません.")});
+                     QStringList{QStringLiteral(u"'9x' は浮動小数点数ではありません.\n場所: タブ 'a2'、被験者 3、水準 'b2'")});
             QCOMPARE(Tabs()->currentIndex(), 1);
             QCOMPARE(Grid()->Col(), 2);
             QCOMPARE(Grid()->Row(), 3);

@@ -310,7 +310,7 @@ private slots:
         testing::TypeInCell(testing::Grid(form, "StringGrid1"), 2, 3, QStringLiteral(" 12 3 "));
         testing::Button(form, "CalcButton")->click();
         QCOMPARE(seams_.messages.Shown(),
-                 QStringList{QStringLiteral(u"'12 3' は浮動小数点数ではありません.")});
+                 QStringList{QStringLiteral(u"'12 3' は浮動小数点数ではありません.\n場所: タブ 'a1'、被験者 3、水準 'b2'")});
         QVERIFY(seams_.dialogs.Calls().empty());
 
         // An empty cell in a level not shown is reported as it is stored.
@@ -318,7 +318,16 @@ private slots:
         testing::TypeInCell(testing::Grid(form, "StringGrid1"), 2, 3, QStringLiteral("6"));
         store_.CellText(2, 2, 1).clear();
         testing::Button(form, "CalcButton")->click();
-        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'' は浮動小数点数ではありません.")});
+        QCOMPARE(seams_.messages.Shown(),
+                 QStringList{QStringLiteral(u"'' は浮動小数点数ではありません.\n場所: タブ 'a2'、被験者 2、水準 'b1'")});
+        // The empty cell is current on its tab, its editor coloured as a selection until typed in.
+        QCOMPARE(testing::Grid(form, "StringGrid1")->Col(), 1);
+        QCOMPARE(testing::Grid(form, "StringGrid1")->Row(), 2);
+        QLineEdit* editor = testing::CellEditor(testing::Grid(form, "StringGrid1"));
+        QVERIFY(editor != nullptr);
+        QCOMPARE(editor->palette().color(QPalette::Base), editor->palette().color(QPalette::Highlight));
+        QTest::keyClicks(editor, "5");
+        QVERIFY(editor->palette().color(QPalette::Base) != editor->palette().color(QPalette::Highlight));
     }
 
     // 分析 leaves out a subject with an empty score and says so above the
@@ -340,7 +349,7 @@ private slots:
         QCOMPARE(notice->text(), QStringLiteral(u"N = ") + n + QStringLiteral(u" (被験者 ") + read +
                                      QStringLiteral(u" 人のうち); 得点が欠けているため除いた被験者: 3"));
         testing::Button(form, "CalcButton")->click();
-        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'  ' は浮動小数点数ではありません.")});
+        QCOMPARE(seams_.messages.Shown(), QStringList{QStringLiteral(u"'  ' は浮動小数点数ではありません.\n場所: タブ 'a2'、被験者 3、水準 'b1'")});
         // Filled in where 計算 showed it, the subject is analysed again and nothing is said.
         QCOMPARE(Tabs()->currentIndex(), 1);
         seams_.messages.Clear();

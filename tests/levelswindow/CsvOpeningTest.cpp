@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QComboBox>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -54,6 +56,18 @@ double Figure(const std::string& cell) {
     bool ok = false;
     const double value = text.toDouble(&ok);
     return ok ? value : std::nan("");
+}
+
+// A window's export without the line (or JSON key) that names the tool's call
+// repeating it, which the tool's own output has not.
+std::string WithoutCommand(std::string text) {
+    const std::size_t key = text.find(",\"command\":\"");
+    if (key != std::string::npos) return text.erase(key, text.find("\"}", key + 12) + 1 - key);
+    for (const char* label : {"- 同じ分析をするコマンド: ", "- Command: "}) {
+        const std::size_t line = text.find(label);
+        if (line != std::string::npos) return text.erase(line, text.find('\n', line) + 1 - line);
+    }
+    return text;
 }
 
 bool Near(double shown, double exact) {
@@ -99,6 +113,91 @@ private slots:
         store_ = {};
     }
     void cleanup() { form_.reset(); }
+
+    // R's write.csv and a title line above the header: the dialog shows what
+    // it found (the unnamed column, the separator and encoding, the header's
+    // line) and the results window names the tool's call, which gives its figures.
+    void RowNamesAndTitlesReadAsTheToolReadsThem() {
+        std::string r = "\"\",\"subject\",\"cue\",\"rt\"\n";
+        std::string titled = "Experiment 2: Posner cueing, reaction times (ms), collected 2024-05\n"
+                             "subject,group,cue,rt\n";
+        int row = 0;
+        for (int s = 1; s <= 6; ++s)
+            for (const char* cue : {"valid", "invalid", "neutral"}) {
+                const std::string rt = std::to_string(400 + 9 * s + (cue[0] == 'v' ? 0 : 20 + s % 3 * 7) +
+                                                      (cue[0] == 'n' ? 11 : 0));
+                r += "\"" + std::to_string(++row) + "\",\"s" + std::to_string(s) + "\",\"" + cue + "\"," + rt + "\n";
+                titled += "s" + std::to_string(s) + "," + (s <= 3 ? "young" : "old") + "," + cue + "," + rt + "\n";
+            }
+        CsvRolesDialog* dialog = Dialog("r.csv", r);
+        QVERIFY(dialog != nullptr);
+        auto* roles = dialog->findChild<QTableWidget*>(QStringLiteral("Roles"));
+        QCOMPARE(roles->rowCount(), 4);
+        QCOMPARE(roles->item(3, 0)->text(), QStringLiteral(u"(名前なし: 1 列目)"));
+        QCOMPARE(dialog->RoleOf(""), ColumnRole::None);
+        QCOMPARE(dialog->Roles().dv, std::string("rt"));
+        QCOMPARE(dialog->findChild<QComboBox*>(QStringLiteral("SeparatorChoice"))->currentText(),
+                 QStringLiteral(u"自動（カンマ）"));
+        QCOMPARE(dialog->findChild<QComboBox*>(QStringLiteral("EncodingChoice"))->currentText(),
+                 QStringLiteral(u"自動（UTF-8）"));
+        testing::Button(dialog, "OkButton")->click();
+        QVERIFY2(seams_.messages.Shown().isEmpty(), qPrintable(seams_.messages.Shown().join('\n')));
+        QCOMPARE(form_->CsvResults()->Analysis().subjects, std::int64_t{6});
+        // 読み込み again offers the CSV files first.
+        QCOMPARE(seams_.dialogs.lastFilters.front(), QStringLiteral(u"データファイル (*.dat)"));
+        seams_.dialogs.Cancel();
+        testing::Button(form_.get(), "ReadButton")->click();
+        QCOMPARE(seams_.dialogs.lastFilters.front(), QStringLiteral(u"CSV ファイル (*.csv)"));
+
+        // The title with two commas: the header on line 2, every column and row below it.
+        dialog = Dialog("posner.csv", titled);
+        auto* headerLine = dialog->findChild<QSpinBox*>(QStringLiteral("HeaderLineChoice"));
+        QVERIFY(headerLine != nullptr);
+        QCOMPARE(headerLine->value(), 2);
+        auto* preview = dialog->findChild<QTableWidget*>(QStringLiteral("Preview"));
+        QCOMPARE(preview->columnCount(), 4);
+        QCOMPARE(preview->item(0, 0)->text(), QStringLiteral("s1"));
+        // The user says line 1: the title is the header, its three fields the columns; then back.
+        headerLine->setValue(1);
+        QCOMPARE(preview->columnCount(), 3);
+        QCOMPARE(preview->item(0, 0)->text(), QStringLiteral("subject"));
+        dialog->SetHeaderLine(2);
+        QCOMPARE(preview->columnCount(), 4);
+        // A line past the end: said, and the header shown stays.
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        dialog->SetHeaderLine(3000);
+        QCOMPARE(seams_.messages.Shown().size(), 1);
+        QVERIFY2(seams_.messages.Shown().at(0).startsWith(QStringLiteral(u"3000 行: ")),
+                 qPrintable(seams_.messages.Shown().at(0)));
+        QCOMPARE(dialog->HeaderLine(), 2);
+        QCOMPARE(preview->columnCount(), 4);
+        seams_.messages.Clear();
+        QCOMPARE(dialog->Roles().between, std::vector<std::string>{"group"});
+        testing::Button(dialog, "OkButton")->click();
+        QVERIFY2(seams_.messages.Shown().isEmpty(), qPrintable(seams_.messages.Shown().join('\n')));
+        ResultsWindow* window = form_->CsvResults();
+        QVERIFY(window != nullptr && window->AnalysedData().command.has_value());
+        const std::string command = *window->AnalysedData().command;
+        QVERIFY2(QString::fromStdString(command).endsWith(QStringLiteral("--header-line 2")), command.c_str());
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("CommandNotice"))
+                    ->text()
+                    .contains(QString::fromStdString(command)));
+        // The shown call, run by a shell, writes the window's JSON export.
+        window->findChild<QCheckBox*>(QStringLiteral("EnglishCheck"))->setChecked(true);
+        seams_.dialogs.Choose(QString::fromStdString(dir_.File("posner.json")));
+        window->Export();
+        QVERIFY(seams_.messages.Shown().isEmpty());
+        const std::string out = dir_.File("shell.json");
+        const std::string shell = std::string(MORVANE_TOOL) + command.substr(std::string("morvane").size()) +
+                                  " --format json " + out;
+        QCOMPARE(std::system(shell.c_str()), 0);
+        const std::string exported = FileBytesOf(dir_.File("posner.json")).toStdString();
+        QVERIFY(exported.find("\"command\":") != std::string::npos);
+        QCOMPARE(WithoutCommand(exported), FileBytesOf(out).toStdString());
+        // Without --header-line the tool finds the same header.
+        QCOMPARE(Tool("--id subject --dv rt --within cue --between group --format json " + dir_.File("posner.csv")),
+                 FileBytesOf(out).toStdString());
+    }
 
     void TheDialogGuessesTheRolesOfEachKindOfFile() {
         using R = ColumnRole;
@@ -223,6 +322,15 @@ private slots:
         QCOMPARE(store_.SubjectCount, 2);
         QCOMPARE(store_.CellText(1, 2, 2), std::string("4.5"));
 
+        // Under a title line of as many fields: imported from the header found below it.
+        dialog = Dialog("titled.csv", "Study 1, two factors, 2025, lab B\n" + text);
+        QCOMPARE(dialog->HeaderLine(), 2);
+        dialog->findChild<QCheckBox*>(QStringLiteral("DataWindowCheck"))->setChecked(true);
+        testing::Button(dialog, "OkButton")->click();
+        QVERIFY2(seams_.messages.Shown().isEmpty(), qPrintable(seams_.messages.Shown().join('\n')));
+        QCOMPARE(store_.SubjectCount, 2);
+        QCOMPARE(store_.CellText(1, 2, 2), std::string("4.5"));
+
         // A spreadsheet's semicolons and decimal commas: the study keeps the
         // program's decimal point, so that 計算 reads what was imported.
         std::string comma = text;
@@ -296,11 +404,12 @@ private slots:
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("mixed.json")));
         window->Export();
         QVERIFY(seams_.messages.Shown().isEmpty());
-        QCOMPARE(FileBytesOf(dir_.File("mixed.json")).toStdString(), Tool(roles + " --format json " + csv));
+        QCOMPARE(WithoutCommand(FileBytesOf(dir_.File("mixed.json")).toStdString()),
+                 Tool(roles + " --format json " + csv));
         window->findChild<QCheckBox*>(QStringLiteral("EnglishCheck"))->setChecked(false);
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("mixed.md")));
         window->Export();
-        QCOMPARE(FileBytesOf(dir_.File("mixed.md")).toStdString(),
+        QCOMPARE(WithoutCommand(FileBytesOf(dir_.File("mixed.md")).toStdString()),
                  Tool(roles + " --format markdown --lang ja " + csv));
         // Never over the CSV it read.
         seams_.dialogs.Choose(QString::fromStdString(csv));

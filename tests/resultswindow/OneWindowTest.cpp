@@ -23,6 +23,7 @@
 #include "anova/StudyPrecision.h"
 #include "datawindow/DataWindow.h"
 #include "design/StudyDesign.h"
+#include "exchange/HeaderRow.h"
 #include "exchange/LongCsv.h"
 #include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
@@ -112,9 +113,11 @@ class OneWindowTest : public QObject {
         const bool within = source == QLatin1String("within");
         const std::string bytes = FileBytesOf(input_).toStdString();
         options.layout = OutputLayout::Design;
+        const LongCsvRoles roles = within ? LongCsvRoles{"subject", "rt", {"cue", "load"}, {}} : kMixedRoles;
         options.provenance = ProvenanceOfBytes(bytes);
-        return anova::Analyse(
-            ReadLongCsv(bytes, within ? LongCsvRoles{"subject", "rt", {"cue", "load"}, {}} : kMixedRoles));
+        // A window's analysis of a CSV names the tool's call that repeats it.
+        options.provenance.command = LongCsvCommand(input_, bytes, roles, {});
+        return anova::Analyse(ReadLongCsv(bytes, roles));
     }
 
     // What the window's 書き出し should write in `format` and `language`.

@@ -266,7 +266,7 @@ private slots:
         testing::TypeInCell(testing::Grid(form_, "StringGrid1"), 2, 1, QStringLiteral("1,5x"));
         PressAnalysis();
         QCOMPARE(seams_.messages.Shown(),
-                 QStringList{QStringLiteral(u"'1,5x' は浮動小数点数ではありません.")});
+                 QStringList{QStringLiteral(u"'1,5x' は浮動小数点数ではありません.\n場所: タブ 'a1'、被験者 1、水準 'b2'")});
         QCOMPARE(Cell(Table(window, "CellMeansTable"), "a1", u8"平均"), QStringLiteral("7.25"));
 
         // Closing it leaves the data window as it was; Close closes it too.

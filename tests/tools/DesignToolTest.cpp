@@ -360,3 +360,43 @@ TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
 
 }  // namespace
 }  // namespace morvane
+
+namespace morvane {
+namespace {
+
+// A title with commas above the header: found without --header-line, named by
+// it, and the same figures as the file without its title; a line that holds no
+// header refused with its number; import --long reads below the line given.
+TEST(DesignTool, TheHeaderBelowATitleFoundOrNamedByItsLine) {
+    TempDir dir;
+    const std::string body = ReadBytes(kExamples + "/mixed-design.csv");
+    const std::string titled = dir.File("titled.csv");
+    WriteBytes(titled, "Study 1: anxiety, three times, 2025\n\n" + body);
+    const std::string roles = " --id subject --dv score --within time --between group --format json";
+    const auto plain = RunTool("anova " + kExamples + "/mixed-design.csv" + roles);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const auto figures = [](const std::string& json) { return Json::parse(json)["effects"]; };
+    for (const std::string& line : {std::string(), std::string(" --header-line 3")}) {
+        const auto r = RunTool("anova " + titled + roles + line);
+        ASSERT_EQ(r.status, 0) << line << ": " << r.err;
+        EXPECT_EQ(figures(r.out), figures(plain.out)) << line;
+    }
+    for (const char* line : {"1", "2"}) {
+        const auto r = RunTool("anova " + titled + roles + " --header-line " + line);
+        EXPECT_NE(r.status, 0);
+        EXPECT_EQ(r.err.rfind(std::string("morvane: ") + line + " 行: ", 0), 0u) << r.err;
+    }
+    EXPECT_NE(RunTool("anova " + titled + roles + " --header-line 0").status, 0);
+    EXPECT_NE(RunTool("anova " + titled + roles + " --header-line x").status, 0);
+
+    // The data file's long CSV under a title: imported from the line given.
+    const std::string study = dir.File("study.dat");
+    ASSERT_EQ(RunTool("export " + kExamples + "/worked-example.dat " + dir.File("long.csv")).status, 0);
+    WriteBytes(dir.File("long-titled.csv"), "Worked example, exported\n" + ReadBytes(dir.File("long.csv")));
+    const auto imported = RunTool("import " + dir.File("long-titled.csv") + " " + study + " --header-line 2");
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(RunTool("report " + study).out, RunTool("report " + kExamples + "/worked-example.dat").out);
+}
+
+}  // namespace
+}  // namespace morvane

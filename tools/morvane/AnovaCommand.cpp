@@ -49,7 +49,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     const Arguments arguments(words, {"--decimal-comma"},
                               {"--format", "--correction", "--lang", "--ci-level", "--id", "--dv", "--within",
                                "--between", "--type", "--observed", "--encoding", "--separator", "--adjust",
-                               "--effect-sizes"});
+                               "--effect-sizes", "--header-line"});
     AnovaRequest request = Request(arguments, settings);
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
@@ -64,7 +64,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
             std::async(std::launch::async, [&bytes] { return ProvenanceOfBytes(bytes.View()); });
         std::optional<DesignData> design;
         try {
-            design = ReadLongCsv(bytes.View(), *request.roles, request.csv);
+            design = ReadLongCsv(bytes.View(), *request.roles, ReadingOf(bytes.View(), request));
         } catch (...) {
             provenance.wait();  // it reads the bytes: not beyond their life
             throw;

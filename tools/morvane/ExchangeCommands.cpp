@@ -18,6 +18,7 @@ const char* const kExchangeUsage =
     "       morvane import IN.csv DATAFILE [--long | --wide] [options]\n"
     "                                       write the study of a CSV as a data file; options:\n"
     "                                       long: --subject COL --a COL --b COL --score COL\n"
+    "                                       [--header-line N]\n"
     "                                       wide: --levels-a NAME,... --levels-b NAME,... [--no-header]\n"
     "                                       --encoding utf-8|cp932  --separator ,|;|tab\n";
 
@@ -57,7 +58,8 @@ CsvImportOptions ImportOptions(const Arguments& arguments, const Settings& setti
     const bool wide = options.layout == CsvLayout::Wide;
     bool levelsA = false, levelsB = false;
     for (const auto& [name, value] : arguments.Options()) {
-        const bool forLong = name == "--subject" || name == "--a" || name == "--b" || name == "--score";
+        const bool forLong = name == "--subject" || name == "--a" || name == "--b" || name == "--score" ||
+                             name == "--header-line";
         const bool forWide = name == "--levels-a" || name == "--levels-b" || name == "--no-header";
         if ((forLong && wide) || (forWide && !wide))
             throw UsageError(name + (wide ? " is for --long" : " is for --wide"));
@@ -65,6 +67,7 @@ CsvImportOptions ImportOptions(const Arguments& arguments, const Settings& setti
         if (name == "--a") options.aColumn = *value;
         if (name == "--b") options.bColumn = *value;
         if (name == "--score") options.scoreColumn = *value;
+        if (name == "--header-line") options.headerLine = HeaderLineOption(*value);
         if (name == "--levels-a") options.levelsA = csv::SplitRecord(*value), levelsA = true;
         if (name == "--levels-b") options.levelsB = csv::SplitRecord(*value), levelsB = true;
         if (name == "--no-header") options.header = false;
@@ -101,7 +104,8 @@ int Import(std::span<const std::string> words, const Settings& settings) {
     try {
         const Arguments arguments = ExchangeArguments(
             words, {"--long", "--wide", "--no-header"},
-            {"--subject", "--a", "--b", "--score", "--levels-a", "--levels-b", "--encoding", "--separator"});
+            {"--subject", "--a", "--b", "--score", "--levels-a", "--levels-b", "--encoding", "--separator",
+             "--header-line"});
         options = ImportOptions(arguments, settings);
         csvFile = arguments.File(0);
         dataFile = arguments.File(1);

@@ -2,6 +2,7 @@
 // The CSV commands of the morvane tool: their arguments in, the core's
 // exchange functions out.
 
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -17,6 +18,8 @@ extern const char* const kExchangeUsage;
 // --encoding ("utf-8" or "cp932", in any case); UsageError for another.
 char SeparatorOption(const std::string& value);
 CsvEncoding EncodingOption(std::string value);
+// The value of --header-line: a line number from 1; UsageError for another.
+std::int64_t HeaderLineOption(const std::string& value);
 
 // `export DATAFILE OUT.csv [--long | --wide]`, from the arguments after the
 // command's name. Returns 0, or 2 after a usage message; throws the core's errors.

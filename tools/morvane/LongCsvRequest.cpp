@@ -1,9 +1,11 @@
 #include "LongCsvRequest.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "ExchangeCommands.h"
 #include "exchange/Csv.h"
+#include "exchange/HeaderRow.h"
 
 namespace morvane::tool {
 
@@ -21,6 +23,15 @@ CsvEncoding EncodingOption(std::string value) {
     throw UsageError("--encoding is utf-8 or cp932");
 }
 
+// --header-line's line: a whole number from 1.
+std::int64_t HeaderLineOption(const std::string& value) {
+    std::int64_t line = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), line);
+    if (error != std::errc() || end != value.data() + value.size() || line < 1)
+        throw UsageError("--header-line is a line number from 1: " + value);
+    return line;
+}
+
 namespace {
 
 // The column names of --within, --between and --observed, parted by commas (quoted as CSV to hold one).
@@ -30,6 +41,7 @@ std::vector<std::string> Names(const std::string& option, const std::string& val
         if (name.empty()) throw UsageError(option + " names a column with an empty name: " + value);
     return names;
 }
+
 
 }  // namespace
 
@@ -43,13 +55,15 @@ void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, Lo
         if (name == "--dv") roles.dv = *value, dv = true;
         if (name == "--within") roles.within = Names(name, *value), within = true;
         const bool forCsv = name == "--between" || name == "--type" || name == "--observed" ||
-                            name == "--encoding" || name == "--separator" || name == "--decimal-comma";
+                            name == "--encoding" || name == "--separator" || name == "--decimal-comma" ||
+                            name == "--header-line";
         if (forCsv && designOption.empty()) designOption = name;
         if (name == "--between") roles.between = Names(name, *value);
         if (name == "--observed") request.analysis.observed = Names(name, *value);
         if (name == "--encoding") request.csv.encoding = EncodingOption(*value);
         if (name == "--separator") request.csv.separator = SeparatorOption(*value);
         if (name == "--decimal-comma") request.csv.decimalSeparator = ',';
+        if (name == "--header-line") request.headerLine = HeaderLineOption(*value);
         if (name == "--type" && *value != "2" && *value != "3") throw UsageError("--type is 3 or 2");
         if (name == "--type") request.analysis.type = *value == "2" ? anova::SsType::TypeII : anova::SsType::TypeIII;
     }
@@ -65,6 +79,18 @@ void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, Lo
             std::find(roles.between.begin(), roles.between.end(), name) == roles.between.end())
             throw UsageError("--observed names " + name + ", which is no factor of --within or --between");
     request.roles = std::move(roles);
+}
+
+}  // namespace morvane::tool
+
+namespace morvane::tool {
+
+LongCsvOptions ReadingOf(std::string_view bytes, const LongCsvRequest& request) {
+    LongCsvOptions options = request.csv;
+    options.recordsBeforeHeader = (request.headerLine > 0 ? HeaderRowAtLine(bytes, options, request.headerLine)
+                                                          : FindHeaderRow(bytes, options))
+                                      .recordsBefore;
+    return options;
 }
 
 }  // namespace morvane::tool

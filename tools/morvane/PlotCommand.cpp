@@ -40,7 +40,7 @@ bool PlotErrorBars(const std::string& text) {
 void Plot(std::span<const std::string> words) {
     const Arguments arguments(words, {"--qq", "--decimal-comma"},
                               {"--width", "--height", "--error-bars", "--id", "--dv", "--within", "--between",
-                               "--encoding", "--separator"});
+                               "--encoding", "--separator", "--header-line"});
     int width = kPlotDefaultWidth, height = kPlotDefaultHeight;
     std::string bars = "within";
     bool quantiles = false, barsGiven = false;

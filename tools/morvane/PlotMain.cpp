@@ -40,7 +40,8 @@ void WriteDesignPlot(const std::string& in, const std::string& out,
     options.meansOnly = bars.has_value();
     options.quantilePoints = !bars;
     const morvane::anova::Analysis analysis =
-        morvane::anova::Analyse(morvane::ReadLongCsv(bytes.View(), *request.roles, request.csv), options);
+        morvane::anova::Analyse(morvane::ReadLongCsv(bytes.View(), *request.roles,
+                                                      morvane::tool::ReadingOf(bytes.View(), request)), options);
     if (bars)
         morvane::plot::WritePlotFile(morvane::plot::PlotDataOf(analysis, separator, *bars), type, size, out);
     else
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
         const morvane::tool::Arguments arguments(words, {}, {}, morvane::tool::OtherOptions::AreFiles);
         const morvane::tool::Arguments csvArguments(
             csvWords, {"--decimal-comma"},
-            {"--id", "--dv", "--within", "--between", "--encoding", "--separator"});
+            {"--id", "--dv", "--within", "--between", "--encoding", "--separator", "--header-line"});
         const std::size_t count = arguments.FileCount();
         const auto type =
             count == 4 || count == 5

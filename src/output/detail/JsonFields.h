@@ -102,7 +102,8 @@ private:
     JsonWriter& j_;
 };
 
-// The figures' provenance under "provenance": the program, its version and the data's SHA-256.
+// The figures' provenance under "provenance": the program, its version, the
+// data's SHA-256 and, for a window's analysis, the command that repeats it.
 inline void WriteProvenance(JsonWriter& j, const Provenance& provenance) {
     j.Key("provenance");
     j.Open('{');
@@ -117,6 +118,7 @@ inline void WriteProvenance(JsonWriter& j, const Provenance& provenance) {
         j.String(*provenance.dataSha256);
     else
         j.Null();
+    if (provenance.command) j.Key("command"), j.String(*provenance.command);
     j.Close('}');
 }
 
