@@ -88,7 +88,7 @@ void Check(const Analysis& a, const std::vector<Want>& want) {
         // The interval of an F below its lower quantile is [0, 0], not about the estimate.
         EXPECT_LE(c.partialEtaSquaredCI->lower, *c.partialEtaSquared);
         EXPECT_LE(c.partialEtaSquaredCI->lower, c.partialEtaSquaredCI->upper);
-        if (w.p < 0.05) EXPECT_GT(c.partialEtaSquaredCI->lower, 0);
+        EXPECT_EQ(c.partialEtaSquaredCI->lower > 0, w.p < 0.05);
     }
 }
 
