@@ -51,12 +51,16 @@ TEST(ContrastTool, OptionsKeysTablesAndRefusals) {
     const auto text = RunTool("anova " + kMixed + " --trend time --lang ja");
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("計画された対比"), std::string::npos);
+    const auto apa = RunTool("anova " + kMixed + " --trend time --format apa");
+    ASSERT_EQ(apa.status, 0) << apa.err;
+    EXPECT_NE(apa.out.find("trend of time, linear: F(1, 6) = "), std::string::npos) << apa.out;
     // Not asked: no table, no key, no sentence.
     const auto plain = RunTool("anova " + kMixed + " --format json");
     ASSERT_EQ(plain.status, 0) << plain.err;
     EXPECT_FALSE(Json::parse(plain.out).contains("contrasts"));
     EXPECT_FALSE(Json::parse(plain.out)["conventions"].contains("contrasts"));
     EXPECT_EQ(RunTool("anova " + kMixed).out.find("Planned contrasts"), std::string::npos);
+    EXPECT_EQ(RunTool("anova " + kMixed + " --format apa").out.find("trend of"), std::string::npos);
     // A data file's study by its factors A and B.
     const auto study = RunTool("anova " + std::string(MORVANE_EXAMPLES) +
                                "/eight-subjects-2x3.dat --trend B --contrast 'A=1,-1' --format json");
