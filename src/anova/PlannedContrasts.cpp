@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "anova/detail/Steps.h"
 #include "anova/detail/FollowUps.h"
+#include "anova/detail/Steps.h"
 #include "stats/Adjustments.h"
 #include "stats/Distributions.h"
 #include "stats/EffectSizes.h"
@@ -53,8 +53,8 @@ std::string TrendRefused(const DesignData& design, const TrendRequest& t) {
     const std::size_t k = FactorOf(design, *f).levels.size();
     if (k < 2) return "--trend names " + t.factor + ", which has fewer than two levels";
     if (!t.scores.empty() && t.scores.size() != k)
-        return "--spacing gives " + std::to_string(t.scores.size()) + " values for " + t.factor + ", which has " +
-               std::to_string(k) + " levels";
+        return "--spacing gives " + std::to_string(t.scores.size()) + " values for " + t.factor +
+               ", which has " + std::to_string(k) + " levels";
     for (std::size_t i = 0; i < t.scores.size(); ++i)
         for (std::size_t j = i + 1; j < t.scores.size(); ++j)
             if (t.scores[i] == t.scores[j]) return "--spacing repeats a value for " + t.factor;
@@ -65,14 +65,15 @@ std::string ContrastRefused(const DesignData& design, const ContrastRequest& c) 
     std::vector<std::size_t> seen;
     for (const ContrastPart& part : c.parts) {
         const std::optional<std::size_t> f = FactorNamed(design, part.factor);
-        if (!f) return "--contrast " + c.name + " names " + part.factor + ", which is no factor of the design";
+        if (!f)
+            return "--contrast " + c.name + " names " + part.factor + ", which is no factor of the design";
         for (const std::size_t s : seen)
             if (s == *f) return "--contrast " + c.name + " names " + part.factor + " twice";
         seen.push_back(*f);
         const std::size_t k = FactorOf(design, *f).levels.size();
         if (part.weights.size() != k)
-            return "--contrast " + c.name + " gives " + std::to_string(part.weights.size()) + " weights for " +
-                   part.factor + ", which has " + std::to_string(k) + " levels";
+            return "--contrast " + c.name + " gives " + std::to_string(part.weights.size()) +
+                   " weights for " + part.factor + ", which has " + std::to_string(k) + " levels";
         mpq_class sum = 0;
         bool any = false;
         for (const mpq_class& w : part.weights) sum += w, any = any || w != 0;
@@ -133,7 +134,8 @@ std::vector<Plan> TrendPlans(const DesignData& design, const TrendRequest& t) {
     const std::size_t f = *FactorNamed(design, t.factor);
     std::vector<mpq_class> scores = t.scores;
     if (scores.empty())
-        for (std::size_t i = 0; i < FactorOf(design, f).levels.size(); ++i) scores.emplace_back(static_cast<long>(i));
+        for (std::size_t i = 0; i < FactorOf(design, f).levels.size(); ++i)
+            scores.emplace_back(static_cast<long>(i));
     std::vector<Plan> plans;
     const std::vector<std::vector<mpz_class>> rows = OrthogonalPolynomials(scores);
     for (std::size_t d = 0; d < rows.size(); ++d) {

@@ -29,7 +29,8 @@ std::string WeightsText(const Analysis& r, const anova::PlannedContrast& c) {
     for (std::size_t i = 0; i < c.factors.size() && i < c.weights.size(); ++i) {
         if (i > 0) out += " × ";
         if (c.factors.size() > 1) out += r.FactorAt(c.factors[i]).name + ": ";
-        for (std::size_t l = 0; l < c.weights[i].size(); ++l) out += (l > 0 ? " " : "") + WeightText(c.weights[i][l]);
+        for (std::size_t l = 0; l < c.weights[i].size(); ++l)
+            out += (l > 0 ? " " : "") + WeightText(c.weights[i][l]);
     }
     return out;
 }
@@ -58,7 +59,8 @@ Table PlannedContrasts(const Analysis& r, OutputLayout layout) {
         {Heading{"contrast", "Contrast", "対比"}.Names(), [](auto&, C c) { return Text(c.name); }},
         {Heading{"weights", "Weights", "重み"}.Names(),
          [layout](auto& a, C c) { return Text(Shown(WeightsText(a, c), layout)); }},
-        {{"estimate", "Estimate", "推定値"}, [](auto&, C c) { return Number(c.estimate, Figure::Statistic); }},
+        {{"estimate", "Estimate", "推定値"},
+         [](auto&, C c) { return Number(c.estimate, Figure::Statistic); }},
         {{"se", "SE", "SE"}, [](auto&, C c) { return Number(c.se, Figure::Statistic); }},
         {{"t", "t", "t"}, [](auto&, C c) { return Number(c.t, Figure::Statistic); }},
         {{"f", "F", "F 値"}, [](auto&, C c) { return Number(c.f, Figure::Statistic); }},
@@ -74,10 +76,11 @@ Table PlannedContrasts(const Analysis& r, OutputLayout layout) {
     };
     const AdjustmentSet adjustments = r.options.adjustments;
     AddAdjustedColumns(columns, "p", adjustments, [](C c) -> C { return c; });
-    return Tabulate(r, "Contrasts",
-                    Labels{"Planned contrasts (" + AdjustmentList(adjustments, false) + " within each family)",
-                           "計画された対比 (" + AdjustmentList(adjustments, true) + " の調整は族ごと)"},
-                    columns, r.contrasts);
+    return Tabulate(
+        r, "Contrasts",
+        Labels{"Planned contrasts (" + AdjustmentList(adjustments, false) + " within each family)",
+               "計画された対比 (" + AdjustmentList(adjustments, true) + " の調整は族ごと)"},
+        columns, r.contrasts);
 }
 
 }  // namespace morvane::tables
@@ -94,15 +97,19 @@ std::optional<Convention> ContrastConvention(const anova::Analysis& r, OutputLan
              "その分散は群内で合併して自由度 N − g (emmeans の多変量モデルと同じ)。被験者間要因だけの対比は"
              "被験者の被験者内セルの平均により、群内で合併した誤差 (自由度 N − g) で検定します。名前のない"
              "要因は等しい重みで平均します。傾向の重みは与えた間隔 (既定は等間隔) の直交多項式で、最小の"
-             "整数 (絶対値 " + bound + " 以下のとき) で示し、そうでなければ長さ 1 に正規化した値で示します。"
-             "F = t²、偏 η² = t² / (t² + 自由度)。"
+             "整数 (絶対値 " +
+                 bound +
+                 " 以下のとき) で示し、そうでなければ長さ 1 に正規化した値で示します。"
+                 "F = t²、偏 η² = t² / (t² + 自由度)。"
            : "Planned contrasts: one involving a within factor on each subject's contrast score, the groups "
              "weighted equally, its variance pooled within the groups on N − g df (as emmeans' multivariate "
              "model); one of between factors alone on the subjects' means over the within cells with the "
              "error pooled within the groups on N − g df. Factors a contrast does not name are averaged over "
              "with equal weights. Trend weights are the orthogonal polynomials of the spacing given (equal "
-             "unless told), shown as their smallest integers where these stay within " + bound +
-             ", else normalised to unit length (R's contr.poly). F = t², partial eta squared t² / (t² + df)."};
+             "unless told), shown as their smallest integers where these stay within " +
+                 bound +
+                 ", else normalised to unit length (R's contr.poly). F = t², partial eta squared t² / (t² + "
+                 "df)."};
 }
 
 }  // namespace morvane

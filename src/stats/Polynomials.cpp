@@ -14,7 +14,8 @@ mpq_class Dot(const std::vector<mpq_class>& a, const std::vector<mpq_class>& b) 
 // A rational row as the smallest integers of its direction (the same signs).
 std::vector<mpz_class> Integers(const std::vector<mpq_class>& row) {
     mpz_class denominators = 1, common = 0;
-    for (const mpq_class& x : row) mpz_lcm(denominators.get_mpz_t(), denominators.get_mpz_t(), x.get_den_mpz_t());
+    for (const mpq_class& x : row)
+        mpz_lcm(denominators.get_mpz_t(), denominators.get_mpz_t(), x.get_den_mpz_t());
     std::vector<mpz_class> out;
     for (const mpq_class& x : row) {
         out.push_back(x.get_num() * (denominators / x.get_den()));
@@ -55,7 +56,8 @@ std::vector<std::vector<mpz_class>> OrthogonalPolynomials(const std::vector<mpq_
 }
 
 bool SmallIntegers(const std::vector<mpz_class>& row) {
-    return std::all_of(row.begin(), row.end(), [](const mpz_class& x) { return abs(x) <= kPolynomialIntegersUpTo; });
+    return std::all_of(row.begin(), row.end(),
+                       [](const mpz_class& x) { return abs(x) <= kPolynomialIntegersUpTo; });
 }
 
 std::string DegreeName(std::size_t degree) {

@@ -5,12 +5,12 @@
 // leading coefficient (as R's contr.poly(scores =) up to scale: increasing
 // for the linear row, positive at the ends for the quadratic).
 
+#include <gmpxx.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <gmpxx.h>
 
 #include "runtime/Extended.h"
 

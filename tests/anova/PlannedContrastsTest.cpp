@@ -23,8 +23,8 @@ namespace morvane::anova {
 namespace {
 
 // One within factor `time` of 4 levels, 8 subjects.
-const int kOneTenths[] = {155, 184, 173, 205, 107, 95,  119, 113, 85,  99,  110, 128, 108, 115, 129, 110,
-                          101, 98,  112, 119, 79,  94,  96,  120, 124, 130, 135, 141, 116, 103, 120, 133};
+const int kOneTenths[] = {155, 184, 173, 205, 107, 95, 119, 113, 85,  99,  110, 128, 108, 115, 129, 110,
+                          101, 98,  112, 119, 79,  94, 96,  120, 124, 130, 135, 141, 116, 103, 120, 133};
 // Groups a, b, c of 4, 5 and 6 subjects x time (4 levels).
 const int kMixedTenths[] = {243, 223, 262, 271, 184, 209, 221, 238, 216, 221, 244, 250, 202, 215, 217,
                             224, 194, 215, 227, 232, 188, 211, 232, 255, 279, 264, 275, 291, 222, 232,
@@ -122,9 +122,10 @@ TEST(PlannedContrasts, OneWithinFactorAgainstEmmeans) {
     EXPECT_EQ(u.contrasts[0].weights[0], (std::vector<Extended>{-7, -3, 1, 9}));
     EXPECT_FALSE(u.contrasts[0].orthonormal);
     const double lengths[] = {std::sqrt(140.0), std::sqrt(154.0), std::sqrt(110.0)};
-    const Want r[] = {{"linear", 1.833984732760877, 0.399639505922372, 4.589097688247871, 0.00251646308079538, 7},
-                      {"quadratic", -0.155120920574885, 0.230369097646100, -0.673358198473244, 0.52232253399538175, 7},
-                      {"cubic", -0.209761769634031, 0.356489011870514, -0.588410196806352, 0.57474293752842387, 7}};
+    const Want r[] = {
+        {"linear", 1.833984732760877, 0.399639505922372, 4.589097688247871, 0.00251646308079538, 7},
+        {"quadratic", -0.155120920574885, 0.230369097646100, -0.673358198473244, 0.52232253399538175, 7},
+        {"cubic", -0.209761769634031, 0.356489011870514, -0.588410196806352, 0.57474293752842387, 7}};
     for (std::size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(r[i].name);
         EXPECT_NEAR(static_cast<double>(u.contrasts[i].estimate) / lengths[i], r[i].estimate, 1e-12);
@@ -140,7 +141,8 @@ TEST(PlannedContrasts, OneWithinFactorAgainstEmmeans) {
     ASSERT_EQ(n.contrasts.size(), 3u);
     EXPECT_TRUE(n.contrasts[0].orthonormal);
     const double linear[] = {-0.289675968023548, -0.289560398118093, -0.286786720387167, 0.866023086528809};
-    for (std::size_t l = 0; l < 4; ++l) EXPECT_NEAR(static_cast<double>(n.contrasts[0].weights[0][l]), linear[l], 1e-14);
+    for (std::size_t l = 0; l < 4; ++l)
+        EXPECT_NEAR(static_cast<double>(n.contrasts[0].weights[0][l]), linear[l], 1e-14);
     EXPECT_NEAR(static_cast<double>(n.contrasts[0].estimate), 1.5178720, 1e-7);
     EXPECT_NEAR(static_cast<double>(*n.contrasts[1].se), 0.1488817, 1e-7);
     EXPECT_NEAR(static_cast<double>(*n.contrasts[2].t), 0.956, 1e-3);
@@ -159,12 +161,14 @@ TEST(PlannedContrasts, MixedDesignAgainstEmmeans) {
     // contrast(emmeans(f2, ~ group), list(g1 = c(2, -1, -1), g2 = c(0, 1, -1)));
     // contrast(emmeans(f2, ~ group * time, model = "multivariate"),
     //          list(gx = as.vector(outer(c(1, -1, 0), c(-3, -1, 1, 3)))))
-    Check(a, {{"linear", 13.21777777777782958, 1.803467781551600, 7.32909005250208079, 9.10890528984040e-06, 12},
-              {"quadratic", 0.22111111111111370, 0.476449110760041, 0.46408127566529167, 6.50895491978516e-01, 12},
-              {"cubic", 0.00222222222223323, 1.331402672421714, 0.00166908349236763, 9.98695691003903e-01, 12},
-              {"g1", -4.56083333333334, 2.33726876703383, -1.95135167921718, 0.0747514527471229, 12},
-              {"g2", -1.93083333333333, 1.21063456634971, -1.59489360951849, 0.1367200483127602, 12},
-              {"gx", -4.76999999999996, 4.62179483534265, -1.03206658234243, 0.322393753551292, 12}});
+    Check(
+        a,
+        {{"linear", 13.21777777777782958, 1.803467781551600, 7.32909005250208079, 9.10890528984040e-06, 12},
+         {"quadratic", 0.22111111111111370, 0.476449110760041, 0.46408127566529167, 6.50895491978516e-01, 12},
+         {"cubic", 0.00222222222223323, 1.331402672421714, 0.00166908349236763, 9.98695691003903e-01, 12},
+         {"g1", -4.56083333333334, 2.33726876703383, -1.95135167921718, 0.0747514527471229, 12},
+         {"g2", -1.93083333333333, 1.21063456634971, -1.59489360951849, 0.1367200483127602, 12},
+         {"gx", -4.76999999999996, 4.62179483534265, -1.03206658234243, 0.322393753551292, 12}});
     // The interaction contrast's factors between first, whatever order they were given in.
     EXPECT_EQ(a.contrasts[5].factors, (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(a.contrasts[5].weights[0], (std::vector<Extended>{1, -1, 0}));
@@ -173,8 +177,7 @@ TEST(PlannedContrasts, MixedDesignAgainstEmmeans) {
 // R: f3 <- aov_car(score ~ Error(subject/(A * B)), two); e3 <- emmeans(f3, ~ A * B, model = "multivariate");
 // contrast(e3, list(ab = as.vector(outer(c(1, -1), c(-1, 0, 1)))))
 TEST(PlannedContrasts, TwoWithinInteractionAgainstEmmeans) {
-    const DesignData d =
-        Design({}, {{"A", {"a1", "a2"}}, {"B", {"b1", "b2", "b3"}}}, {10}, kTwoTenths);
+    const DesignData d = Design({}, {{"A", {"a1", "a2"}}, {"B", {"b1", "b2", "b3"}}}, {10}, kTwoTenths);
     Options o;
     o.contrasts = {{"ab", {{"A", Q({1, -1})}, {"B", Q({-1, 0, 1})}}}};
     Check(Analyse(d, o), {{"ab", -1.47, 0.911415260887033, -1.61287621908956, 0.141229824820564, 9}});
@@ -227,9 +230,9 @@ TEST(PlannedContrasts, ExactNearLargeScores) {
     d.subjectsRead = static_cast<std::int64_t>(d.Subjects());
     // Per factor's weights over its levels (empty: averaged over), as the engine is asked them.
     const std::vector<std::vector<mpq_class>> asked[] = {
-        {Q({1, -1}), Q({1, 0, -1}), {}},       // G x A, B averaged over
-        {{}, Q({1, -2, 1}), Q({1, -1})},       // A x B
-        {Q({3, -3}, 4), {}, {}},               // G alone: the subjects' means
+        {Q({1, -1}), Q({1, 0, -1}), {}},  // G x A, B averaged over
+        {{}, Q({1, -2, 1}), Q({1, -1})},  // A x B
+        {Q({3, -3}, 4), {}, {}},          // G alone: the subjects' means
     };
     Options o;
     const char* const names[] = {"G", "A", "B"};

@@ -35,7 +35,8 @@ anova::ContrastPart PartOf(const std::string& option, const std::string& text) {
     anova::ContrastPart part{text.substr(0, equals), {}};
     for (const std::string& value : Split(text.substr(equals + 1), ',')) {
         const std::optional<mpq_class> number = ExactNumber(value);
-        if (!number) throw UsageError(option + " takes decimals or fractions, not \"" + value + "\": " + text);
+        if (!number)
+            throw UsageError(option + " takes decimals or fractions, not \"" + value + "\": " + text);
         part.weights.push_back(*number);
     }
     return part;
@@ -75,8 +76,9 @@ std::optional<mpq_class> ExactNumber(std::string_view text) {
         value.canonicalize();
     } else {
         const std::size_t point = text.find('.');
-        const std::string_view whole = text.substr(0, point),
-                               fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+        const std::string_view whole = text.substr(0, point), fraction = point == std::string_view::npos
+                                                                             ? std::string_view()
+                                                                             : text.substr(point + 1);
         if (!(Digits(whole) || (whole.empty() && !fraction.empty())) ||
             (point != std::string_view::npos && !Digits(fraction)))
             return std::nullopt;
@@ -93,14 +95,16 @@ void ReadContrastOptions(const Arguments& arguments, anova::Options& options) {
     for (const Option& option : arguments.Options()) {
         if (option.name == "--trend") {
             for (const std::string& name : csv::SplitRecord(*option.value)) {
-                if (name.empty()) throw UsageError("--trend names a factor with an empty name: " + *option.value);
+                if (name.empty())
+                    throw UsageError("--trend names a factor with an empty name: " + *option.value);
                 options.trends.push_back({name, {}});
             }
         } else if (option.name == "--spacing") {
             for (const std::string& entry : Split(*option.value, ';')) {
                 anova::ContrastPart part = PartOf("--spacing", entry);
                 for (const anova::ContrastPart& s : spacings)
-                    if (s.factor == part.factor) throw UsageError("--spacing gives " + part.factor + " twice");
+                    if (s.factor == part.factor)
+                        throw UsageError("--spacing gives " + part.factor + " twice");
                 spacings.push_back(std::move(part));
             }
         } else if (option.name == "--contrast") {

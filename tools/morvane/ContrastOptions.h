@@ -5,11 +5,11 @@
 // wanted). Weights and spacing values are decimals or fractions ("1/3"),
 // read exactly.
 
+#include <gmpxx.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <gmpxx.h>
 
 #include "Arguments.h"
 #include "anova/Analysis.h"
