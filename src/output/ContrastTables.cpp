@@ -41,6 +41,13 @@ std::string FactorsText(const Analysis& r, const anova::PlannedContrast& c) {
     return out;
 }
 
+// A contrast's family, in Japanese too: "trend of time" as "time の傾向".
+Cell FamilyCell(const Analysis& r, const anova::PlannedContrast& c) {
+    if (c.family.starts_with("trend of ") && !c.factors.empty())
+        return Text(c.family, r.FactorAt(c.factors[0]).name + " の傾向");
+    return Text(c.family, "指定した対比");
+}
+
 // A whole number of degrees of freedom as an integer, another as a figure.
 Cell WholeDf(Extended df) {
     const auto whole = static_cast<std::int64_t>(df);
@@ -53,7 +60,7 @@ Cell WholeDf(Extended df) {
 Table PlannedContrasts(const Analysis& r, OutputLayout layout) {
     using C = const anova::PlannedContrast&;
     std::vector<Column<anova::PlannedContrast>> columns{
-        {Heading{"family", "Family", "族"}.Names(), [](auto&, C c) { return Text(c.family); }},
+        {Heading{"family", "Family", "族"}.Names(), [](auto& a, C c) { return FamilyCell(a, c); }},
         {Heading{"factor", "Factor", "要因"}.Names(),
          [layout](auto& a, C c) { return Text(Shown(FactorsText(a, c), layout)); }},
         {Heading{"contrast", "Contrast", "対比"}.Names(), [](auto&, C c) { return Text(c.name); }},

@@ -34,6 +34,8 @@ TEST(ContrastTool, OptionsKeysTablesAndRefusals) {
     EXPECT_EQ(c[2]["name"], "g");
     EXPECT_EQ(c[2]["factor"], "group");
     EXPECT_EQ(c[2]["family"], "custom contrasts");
+    // The two groups' contrast is the type III test of group, the groups weighted equally.
+    EXPECT_NEAR(c[2]["F"].get<double>(), j["effects"]["group"]["F"].get<double>(), 1e-12);
     // Unnamed: by its text; an interaction contrast by its factors, between first.
     EXPECT_EQ(c[3]["name"], "group=1/2,-1/2*time=-1,0,1");
     EXPECT_EQ(c[3]["factors"], Json::parse(R"(["group", "time"])"));
@@ -51,6 +53,7 @@ TEST(ContrastTool, OptionsKeysTablesAndRefusals) {
     const auto text = RunTool("anova " + kMixed + " --trend time --lang ja");
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("計画された対比"), std::string::npos);
+    EXPECT_NE(text.out.find("time の傾向"), std::string::npos);
     const auto apa = RunTool("anova " + kMixed + " --trend time --format apa");
     ASSERT_EQ(apa.status, 0) << apa.err;
     EXPECT_NE(apa.out.find("trend of time, linear: F(1, 6) = "), std::string::npos) << apa.out;
