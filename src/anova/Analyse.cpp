@@ -20,7 +20,7 @@ namespace {
 
 // The figures the steps beside the model form, each step's in a result of its own.
 struct Beside {
-    Analysis means, comparisons, simpleEffects, checks;
+    Analysis means, comparisons, simpleEffects, checks, contrasts;
     RankTests ranks;
 };
 
@@ -84,8 +84,8 @@ void Describe(const DesignData& design, const Options& options, Analysis& out) {
 }
 
 // The steps, the longest first: the model, and unless the means alone are
-// asked, the comparisons, the rank-based tests, the simple effects and the
-// checks; then the means.
+// asked, the comparisons, the rank-based tests, the simple effects, the
+// checks and the planned contrasts asked for; then the means.
 std::vector<std::function<void()>> Steps(const Inputs& in, Analysis& out, Beside& beside) {
     std::vector<std::function<void()>> steps;
     steps.emplace_back([&] { AddModel(in, out); });
@@ -94,6 +94,8 @@ std::vector<std::function<void()>> Steps(const Inputs& in, Analysis& out, Beside
         steps.emplace_back([&] { beside.ranks = RankTestsOf(in); });
         steps.emplace_back([&] { AddSimpleEffects(in, beside.simpleEffects); });
         steps.emplace_back([&] { AddChecks(in, beside.checks.strata, beside.checks); });
+        if (!in.options.trends.empty() || !in.options.contrasts.empty())
+            steps.emplace_back([&] { AddPlannedContrasts(in, beside.contrasts); });
     }
     steps.emplace_back([&] { AddMeans(in, beside.means); });
     return steps;
@@ -108,6 +110,7 @@ void Join(Beside&& beside, Analysis& out) {
     out.shown.comparedAtLevels = std::move(beside.comparisons.shown.comparedAtLevels);
     out.simpleEffects = std::move(beside.simpleEffects.simpleEffects);
     out.shown.simpleEffectsOmitted = beside.simpleEffects.shown.simpleEffectsOmitted;
+    out.contrasts = std::move(beside.contrasts.contrasts);
     Analysis& checks = beside.checks;
     out.cellShapes = std::move(checks.cellShapes);
     out.outlying = std::move(checks.outlying);

@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include <gmpxx.h>
+
 #include "design/Design.h"
 #include "exact/ExactPartition.h"
 #include "runtime/Extended.h"
@@ -42,6 +44,24 @@
 namespace morvane::anova {
 
 enum class SsType { TypeII = 2, TypeIII = 3 };
+
+// A contrast asked for beside the analysis: per factor it crosses (by name,
+// UTF-8), its weights over that factor's levels, each factor's summing to 0;
+// of two or more factors, the interaction contrast of their products.
+struct ContrastPart {
+    std::string factor;
+    std::vector<mpq_class> weights;
+};
+struct ContrastRequest {
+    std::string name;  // as the outputs show it
+    std::vector<ContrastPart> parts;
+};
+// A factor's polynomial trends over its levels at the spacing of `scores`
+// (none: equally spaced).
+struct TrendRequest {
+    std::string factor;
+    std::vector<mpq_class> scores;
+};
 
 struct Options {
     SsType type = SsType::TypeIII;
@@ -69,6 +89,10 @@ struct Options {
         static EffectSizes Every() { return {true, true, true}; }
         bool operator==(const EffectSizes&) const = default;
     } effectSizes;
+    // The planned contrasts: every factor's trends asked for, then the
+    // contrasts given, in their order. None unless asked.
+    std::vector<TrendRequest> trends;
+    std::vector<ContrastRequest> contrasts;
 };
 
 // A level of every factor, between factors first (see above).
@@ -178,6 +202,27 @@ struct SimpleEffect {
     std::optional<Extended> ggEpsilon, ggP;
 };
 
+// A planned contrast (Options::trends and contrasts): of one factor's levels
+// or, crossing several factors, of the products of their weights, the factors
+// it does not name averaged over with equal weights. A contrast of within
+// factors is tested on each subject's contrast score with its variance
+// pooled within the groups on N - g df; one of between factors alone on the
+// subjects' means over the within cells, the same way.
+struct PlannedContrast {
+    std::vector<std::size_t> factors;            // over all factors, between first, ascending
+    std::vector<std::vector<Extended>> weights;  // per factor of `factors`, as shown
+    std::string name, family;                    // UTF-8: "linear", "trend of time"
+    // A trend's weights of unit length, its integers being too large to show
+    // (else the smallest integers, or the weights as given).
+    bool orthonormal = false;
+    Extended estimate = 0, df = 0;
+    std::optional<Extended> se, t, f, p, partialEtaSquared;
+    std::optional<LevelInterval> partialEtaSquaredCI;
+    // p's adjustments within the family, those not chosen absent (never Tukey's).
+    std::optional<Extended> pHolm, pBonferroni, pSidak, pHolmSidak, pHochberg, pHommel, pBH, pBY, pShaffer,
+        pTukey;
+};
+
 // Which comparisons and simple effects an analysis holds, and what it left
 // out for their number.
 struct FollowUpsShown {
@@ -281,6 +326,8 @@ struct Analysis {
     std::vector<Comparison> comparisons;
     std::vector<SimpleEffect> simpleEffects;
     FollowUpsShown shown;
+    // The planned contrasts asked for, family by family (none unless asked).
+    std::vector<PlannedContrast> contrasts;
 
     // The checks beside the model.
     std::vector<CellShape> cellShapes;
@@ -303,5 +350,11 @@ struct Analysis {
 // the extended range; RangeError for a design beyond the factors' bounds or
 // with a between cell without subjects.
 Analysis Analyse(const DesignData& design, const Options& options = {});
+
+// Why the planned contrasts of `options` do not fit the design (a factor it
+// does not have, weights or scores not one per level, weights not summing to
+// 0, scores repeated, a factor twice), in a sentence; empty where they fit.
+// Analyse leaves out any that do not fit.
+std::string ContrastsRefused(const DesignData& design, const Options& options);
 
 }  // namespace morvane::anova

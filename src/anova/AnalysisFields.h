@@ -240,6 +240,41 @@ void ForEachField(S& s, V& v, const Keys& k) {
     });
 }
 
+// A planned contrast: its factor and weights (an interaction contrast's
+// factors, and its weights under each factor's name).
+template <ResultOf<PlannedContrast> C, class V>
+void ForEachField(C& c, V& v, const Keys& k) {
+    v.Text("name", c.name.c_str());
+    v.Text("family", c.family.c_str());
+    if (c.factors.size() == 1) {
+        v.Text("factor", k.FactorName(c.factors[0]).c_str());
+        v.Numbers("weights", c.weights[0]);
+    } else {
+        std::vector<std::string> names;
+        for (const std::size_t f : c.factors) names.push_back(k.FactorName(f));
+        v.Texts("factors", names);
+        v.Group("weights", [&] {
+            for (std::size_t i = 0; i < c.factors.size() && i < c.weights.size(); ++i)
+                v.Numbers(names[i].c_str(), c.weights[i]);
+        });
+    }
+    v.Bool("orthonormal", c.orthonormal);
+    v.Number("estimate", c.estimate, Range::Any);
+    v.Number("se", c.se, Range::NotNegative);
+    v.Number("t", c.t, Range::Any);
+    v.Number("F", c.f, Range::NotNegative);
+    v.Number("df", c.df, Range::NotNegative);
+    v.P("p", c.p, true);
+    ForEachAdjusted(c, v, k.Adjustments());
+    v.Number("partialEtaSquared", c.partialEtaSquared, Range::Probability);
+    v.Limits("partialEtaSquaredCI", c.partialEtaSquaredCI, Range::Probability);
+}
+
+// Whether the analysis was asked for planned contrasts (the outputs show them only then).
+inline bool ContrastsAsked(const Analysis& a) {
+    return !a.options.trends.empty() || !a.options.contrasts.empty();
+}
+
 // ---- the checks ----
 
 // A stratum's residuals. The design's keying leaves out their studentized
@@ -380,6 +415,7 @@ void ForEachFollowUpField(R& r, V& v, const Keys& k) {
         v.Group("marginalMeans", marginal);
     v.List("comparisons", r.comparisons, keyed);
     v.List("simpleEffects", r.simpleEffects, keyed);
+    if (ContrastsAsked(r) || k.every) v.List("contrasts", r.contrasts, keyed);
 }
 
 // The checks beside the model: the multivariate tests, Levene's tests and the

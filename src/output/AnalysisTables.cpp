@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "anova/AnalysisFields.h"
 #include "output/detail/AnalysisTables.h"
 
 namespace morvane {
@@ -36,6 +37,7 @@ std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* p
     for (Table& t : MarginalMeans(r, study)) tables.push_back(std::move(t));
     tables.push_back(Comparisons(r, study));
     tables.push_back(SimpleEffects(r, study));
+    if (anova::ContrastsAsked(r)) tables.push_back(PlannedContrasts(r, study));
     if (precision) tables.push_back(Precision(r, *precision));
     bool levels = r.Factors() > 0;
     for (std::size_t k = 0; k < r.Factors(); ++k) levels = levels && !r.FactorAt(k).levels.empty();
@@ -57,6 +59,7 @@ std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader) {
     for (Table& t : MarginalMeans(r, design)) tables.push_back(std::move(t));
     tables.push_back(Comparisons(r, design));
     tables.push_back(SimpleEffects(r, design));
+    if (anova::ContrastsAsked(r)) tables.push_back(PlannedContrasts(r, design));
     if (!r.between.empty()) tables.push_back(Levene(r));
     tables.push_back(Residuals(r, design));
     if (reader == TableReader::Window) {

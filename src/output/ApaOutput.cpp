@@ -147,6 +147,15 @@ std::vector<std::string> Sentences(const Analysis& analysis, const ApaOptions& o
 std::string ApaText(const Analysis& analysis, const ApaOptions& options) {
     std::string out = apa::TextTable(LaidOut(analysis, options)) + "\n";
     for (const std::string& sentence : Sentences(analysis, options, true)) out += sentence + "\n";
+    // The planned contrasts asked for, each as the F of one degree of freedom it is.
+    for (const anova::PlannedContrast& c : analysis.contrasts) {
+        PartitionSource effect, error;
+        effect.df = 1, error.df = static_cast<std::int64_t>(c.df);
+        const apa::EffectTest test{effect, error, c.f, c.p, c.partialEtaSquared, std::nullopt,
+                                   c.partialEtaSquaredCI, nullptr};
+        out += c.family + ", " + c.name + ": " +
+               apa::Sentence(apa::FiguresOf(c.name, test), analysis.options.effectSizeLevel) + "\n";
+    }
     return out;
 }
 std::string ApaHtmlDocument(const Analysis& analysis, const ApaOptions& options) {

@@ -100,6 +100,7 @@ std::vector<Convention> Conventions(const anova::Analysis& r, const OutputOption
         CorrectionConvention(options),
     };
     for (Convention& c : MoreEffectSizeConventions(r, options.language)) list.push_back(std::move(c));
+    if (std::optional<Convention> c = ContrastConvention(r, options.language)) list.push_back(std::move(*c));
     return list;
 }
 

@@ -3,6 +3,7 @@
 // output: a note of lines in text, markdown and the APA outputs, keys in JSON.
 // Each is where programs differ, and so where a figure is checked first.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ Convention EffectSizeIntervalConvention(Extended effectSizeLevel, OutputLanguage
 Convention CorrectionConvention(const OutputOptions& options);
 // One sentence of each effect size chosen beside eta squared (none by default).
 std::vector<Convention> MoreEffectSizeConventions(const anova::Analysis& analysis, OutputLanguage language);
+
+// How the planned contrasts are formed, where the analysis was asked for them (ContrastTables.cpp).
+std::optional<Convention> ContrastConvention(const anova::Analysis& analysis, OutputLanguage language);
 
 // The adjustments' names as a sentence lists them: "Holm and Bonferroni",
 // "Holm, Šidák and Shaffer"; in Japanese "Holm と Bonferroni", "Holm、Šidák と Shaffer".

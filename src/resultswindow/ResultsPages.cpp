@@ -77,6 +77,7 @@ const std::vector<PageKind>& Pages() {
         {u"平均", u"平均", {"CellMeans", "MeansA", "MeansB", "MarginalMeans"}},
         {u"対ごとの比較", u"対ごとの比較", {"Comparisons"}},
         {u"単純主効果", u"単純効果", {"SimpleEffects"}},
+        {u"対比", u"対比", {"Contrasts"}},
         {u"多変量検定", u"多変量検定", {"Multivariate"}, kStudyMultivariate, kDesignMultivariate},
         {u"前提の確認",
          u"前提の確認",
@@ -92,10 +93,10 @@ const std::vector<PageKind>& Pages() {
     };
     return pages;
 }
-constexpr std::size_t kQuantilesAfter = 5;  // 前提の確認
+constexpr std::size_t kQuantilesAfter = 6;  // 前提の確認
 
 int RowsShown(const std::string& id) {
-    if (id == "Comparisons" || id == "SimpleEffects") return kFillsPage;
+    if (id == "Comparisons" || id == "SimpleEffects" || id == "Contrasts") return kFillsPage;
     if (id == "CellMeans" || id == "MarginalMeans") return 24;
     if (id == "CellShape" || id == "Levene" || id == "AlignedRankContrasts") return 12;
     if (id == "Outlying") return 8;

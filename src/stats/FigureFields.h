@@ -43,6 +43,8 @@ struct FigureVisitorBase {
     void Bool(const char*, bool) {}
     void Text(const char*, const char*) {}
     void Texts(const char*, const std::vector<std::string>&) {}
+    // Numbers that are no figure of the result (a contrast's weights, as asked).
+    void Numbers(const char*, const std::vector<Extended>&) {}
     void Null(const char*) {}
     void IntegerPair(const char*, std::int64_t, std::int64_t, bool) {}
     template <class Walk>

@@ -31,6 +31,11 @@ public:
         for (const std::string& t : texts) all += t + "|";
         Put(key, all);
     }
+    void Numbers(const char* key, const std::vector<Extended>& numbers) {
+        std::string all;
+        for (const Extended x : numbers) all += Hex(x) + "|";
+        Put(key, all);
+    }
     void Null(const char* key) { Put(key, "null"); }
     void IntegerPair(const char* key, std::int64_t a, std::int64_t b, bool defined) {
         Put(key, defined ? std::to_string(a) + "," + std::to_string(b) : "null");

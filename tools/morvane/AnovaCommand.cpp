@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Arguments.h"
+#include "ContrastOptions.h"
 #include "ErrorEdge.h"
 #include "ExchangeCommands.h"
 #include "LongCsvRequest.h"
@@ -49,7 +50,8 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     const Arguments arguments(words, {"--decimal-comma"},
                               {"--format", "--correction", "--lang", "--ci-level", "--id", "--dv", "--within",
                                "--between", "--type", "--observed", "--encoding", "--separator", "--adjust",
-                               "--effect-sizes", "--header-line"});
+                               "--effect-sizes", "--header-line", "--trend", "--spacing", "--contrast"},
+                              OtherOptions::AreErrors, {"--contrast"});
     AnovaRequest request = Request(arguments, settings);
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
@@ -70,6 +72,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
             throw;
         }
         request.output.provenance = provenance.get();
+        CheckContrastsFit(*design, request.analysis);
         const anova::Analysis analysis = anova::Analyse(*design, request.analysis);
         WriteOut(out, FormatAnalysis(analysis, request.format, request.output));
         return;
@@ -85,6 +88,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     SumsOfSquaresSweep sweep(store);
     ParsedBlockSink* const beside[] = {&sweep};
     const DesignData design = DesignFromStudy(store, separator, beside);
+    CheckContrastsFit(design, request.analysis);
     // With a subject removed, the sums are those of the study without it, taken beside the analysis.
     std::future<std::optional<SumsOfSquares>> sums =
         design.removed.empty()
@@ -198,6 +202,7 @@ AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
             request.format = *named;
         }
     }
+    ReadContrastOptions(arguments, request.analysis);
     request.analysis.quantilePoints = false;  // the plots' data: no format shows them
     ReadLongCsvRequest(arguments, settings, request);
     return request;

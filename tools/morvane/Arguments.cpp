@@ -9,7 +9,8 @@ std::string FileName(std::string_view word) {
 }
 
 Arguments::Arguments(std::span<const std::string> words, std::initializer_list<std::string_view> flags,
-                     std::initializer_list<std::string_view> valued, OtherOptions others) {
+                     std::initializer_list<std::string_view> valued, OtherOptions others,
+                     std::initializer_list<std::string_view> repeatable) {
     const auto among = [](std::initializer_list<std::string_view> names, std::string_view name) {
         return std::find(names.begin(), names.end(), name) != names.end();
     };
@@ -37,7 +38,7 @@ Arguments::Arguments(std::span<const std::string> words, std::initializer_list<s
         } else {
             // A value given twice would silently give way to the later one
             // (--id subject --id group analysing the groups as subjects).
-            if (strict && std::any_of(options_.begin(), options_.end(),
+            if (strict && !among(repeatable, name) && std::any_of(options_.begin(), options_.end(),
                                       [&](const Option& o) { return o.name == name; }))
                 throw UsageError(name + " is given twice");
             if (equals != std::string::npos) {

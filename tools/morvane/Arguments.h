@@ -44,10 +44,11 @@ public:
     // Reads `words` for a command whose options are the `flags` (no value) and
     // the `valued` ones (a value each); throws UsageError for an option with a
     // value missing or one too many, or, under AreErrors, one unknown or one
-    // with a value given twice.
+    // with a value given twice (but those `repeatable`, each given as often as wanted).
     explicit Arguments(std::span<const std::string> words, std::initializer_list<std::string_view> flags = {},
                        std::initializer_list<std::string_view> valued = {},
-                       OtherOptions others = OtherOptions::AreErrors);
+                       OtherOptions others = OtherOptions::AreErrors,
+                       std::initializer_list<std::string_view> repeatable = {});
 
     std::size_t FileCount() const { return files_.size(); }
     // The i-th file name as it was given.

@@ -42,6 +42,10 @@ void AddSimpleEffects(const Inputs& in, Analysis& out);
 // names them (their order and factors), whose checks it fills.
 void AddChecks(const Inputs& in, std::vector<Stratum>& strata, Analysis& out);
 
+// The planned contrasts of the options' trends and contrasts, with their
+// families' adjustments; none where the options do not fit the design (PlannedContrasts.cpp).
+void AddPlannedContrasts(const Inputs& in, Analysis& out);
+
 // The rank-based tests of a design without between factors (Ranks.cpp).
 RankTests RankTestsOf(const Inputs& in);
 

@@ -31,6 +31,8 @@ Table CellMeans(const Analysis& r, OutputLayout layout);
 std::vector<Table> MarginalMeans(const Analysis& r, OutputLayout layout);
 Table Comparisons(const Analysis& r, OutputLayout layout);
 Table SimpleEffects(const Analysis& r, OutputLayout layout);
+// The planned contrasts asked for (ContrastTables.cpp).
+Table PlannedContrasts(const Analysis& r, OutputLayout layout);
 
 // The checks' tables, and the precision of the study's results file.
 Table Precision(const Analysis& r, const PrecisionCheck& check);

@@ -41,6 +41,12 @@ public:
         for (const std::string& t : texts) j_.String(t);
         j_.Close(']');
     }
+    void Numbers(const char* key, const std::vector<Extended>& numbers) {
+        j_.Key(key);
+        j_.Open('[');
+        for (const Extended x : numbers) j_.Number(x);
+        j_.Close(']');
+    }
     void Null(const char* key) { j_.Key(key), j_.Null(); }
     void IntegerPair(const char* key, std::int64_t first, std::int64_t second, bool defined) {
         j_.Key(key), j_.IntegerPair(first, second, defined);

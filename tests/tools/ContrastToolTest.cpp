@@ -1,0 +1,94 @@
+// morvane anova's planned contrasts end to end: the options read (--contrast
+// as often as wanted, exact weights), the JSON's keys and the table, nothing
+// of them unless asked, and each refusal with status 2.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "tools/RunTool.h"
+
+namespace morvane {
+namespace {
+
+using testing::RunTool;
+using Json = nlohmann::json;
+
+const std::string kMixed = std::string(MORVANE_EXAMPLES) + "/mixed-design.csv" +
+                           " --id subject --dv score --within time --between group";
+
+TEST(ContrastTool, OptionsKeysTablesAndRefusals) {
+    const auto json = RunTool("anova " + kMixed +
+                              " --trend time --spacing 'time=0,1,3' --contrast 'g:group=1,-1'"
+                              " --contrast 'group=1/2,-1/2*time=-1,0,1' --adjust holm,bh --format json");
+    ASSERT_EQ(json.status, 0) << json.err;
+    const Json j = Json::parse(json.out);
+    const Json& c = j["contrasts"];
+    ASSERT_EQ(c.size(), 4u);
+    // Spacing 0, 1, 3: linear -4 -1 5, quadratic 2 -3 1.
+    EXPECT_EQ(c[0]["weights"], Json::parse("[-4, -1, 5]"));
+    EXPECT_EQ(c[1]["weights"], Json::parse("[2, -3, 1]"));
+    EXPECT_EQ(c[0]["name"], "linear");
+    EXPECT_EQ(c[0]["family"], "trend of time");
+    EXPECT_EQ(c[2]["name"], "g");
+    EXPECT_EQ(c[2]["factor"], "group");
+    EXPECT_EQ(c[2]["family"], "custom contrasts");
+    // The two groups' contrast is the type III test of group, the groups weighted equally.
+    EXPECT_NEAR(c[2]["F"].get<double>(), j["effects"]["group"]["F"].get<double>(), 1e-12);
+    // Unnamed: by its text; an interaction contrast by its factors, between first.
+    EXPECT_EQ(c[3]["name"], "group=1/2,-1/2*time=-1,0,1");
+    EXPECT_EQ(c[3]["factors"], Json::parse(R"(["group", "time"])"));
+    EXPECT_EQ(c[3]["weights"]["group"], Json::parse("[0.5, -0.5]"));
+    for (const Json& row : c) {
+        for (const char* key : {"estimate", "se", "t", "F", "df", "p", "pHolm", "pBH", "partialEtaSquared",
+                                "partialEtaSquaredCI"})
+            EXPECT_TRUE(row.contains(key)) << key;
+        EXPECT_FALSE(row.contains("pBonferroni"));
+        EXPECT_NEAR(row["F"].get<double>(), row["t"].get<double>() * row["t"].get<double>(),
+                    1e-9 * row["F"].get<double>());
+    }
+    EXPECT_TRUE(j["conventions"].contains("contrasts"));
+
+    const auto text = RunTool("anova " + kMixed + " --trend time --lang ja");
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("計画された対比"), std::string::npos);
+    EXPECT_NE(text.out.find("time の傾向"), std::string::npos);
+    const auto apa = RunTool("anova " + kMixed + " --trend time --format apa");
+    ASSERT_EQ(apa.status, 0) << apa.err;
+    EXPECT_NE(apa.out.find("trend of time, linear: F(1, 6) = "), std::string::npos) << apa.out;
+    // Not asked: no table, no key, no sentence.
+    const auto plain = RunTool("anova " + kMixed + " --format json");
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_FALSE(Json::parse(plain.out).contains("contrasts"));
+    EXPECT_FALSE(Json::parse(plain.out)["conventions"].contains("contrasts"));
+    EXPECT_EQ(RunTool("anova " + kMixed).out.find("Planned contrasts"), std::string::npos);
+    EXPECT_EQ(RunTool("anova " + kMixed + " --format apa").out.find("trend of"), std::string::npos);
+    // A data file's study by its factors A and B.
+    const auto study = RunTool("anova " + std::string(MORVANE_EXAMPLES) +
+                               "/eight-subjects-2x3.dat --trend B --contrast 'A=1,-1' --format json");
+    ASSERT_EQ(study.status, 0) << study.err;
+    EXPECT_EQ(Json::parse(study.out)["contrasts"].size(), 3u);
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"--trend time --spacing 'time=0,1'", "2 values"},
+        {"--trend time --spacing 'time=0,1,1'", "repeats"},
+        {"--spacing 'time=0,1,2'", "--trend does not name"},
+        {"--trend time --spacing 'time=0,1,2;time=1,2,3'", "twice"},
+        {"--trend time --trend group", "given twice"},
+        {"--trend dose", "no factor"},
+        {"--contrast 'group=1,1'", "sum to 0"},
+        {"--contrast 'group=1,-1,0'", "3 weights"},
+        {"--contrast 'group=1,x'", "decimals or fractions"},
+        {"--contrast 'group=1,-1*group=1,-1'", "twice"},
+        {"--contrast 'time'", "FACTOR=v1,v2"},
+    };
+    for (const auto& [options, says] : refused) {
+        const auto r = RunTool("anova " + kMixed + " " + options);
+        EXPECT_EQ(r.status, 2) << options;
+        EXPECT_NE(r.err.find(says), std::string::npos) << options << ": " << r.err;
+    }
+}
+
+}  // namespace
+}  // namespace morvane
