@@ -5,7 +5,9 @@
 #include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
 #include "output/Conventions.h"
+#include "output/detail/AnalysisTables.h"
 #include "output/detail/ApaLayout.h"
+#include "output/detail/TableLayout.h"
 
 // The table is laid out once (apa::ApaTable) from the analysis; each output
 // writes that one layout in its own markup (output/detail/ApaLayout.h).
@@ -134,6 +136,13 @@ ApaTable LaidOut(const Analysis& r, const ApaOptions& options) {
     return t;
 }
 
+// The robustness of the decisions, after the table and its sentences, as the terminal reads it.
+TableText RobustnessText(const Analysis& r, const ApaOptions& options) {
+    const tables::Reading how{TableReader::Terminal, '.', options.language == OutputLanguage::Japanese,
+                              options.correction, options.layout};
+    return tables::Written(tables::Robustness(r, options.layout), how);
+}
+
 std::vector<std::string> Sentences(const Analysis& analysis, const ApaOptions& options, bool named) {
     std::vector<std::string> sentences;
     for (const EffectFigures& e : AllFigures(analysis, options))
@@ -147,11 +156,16 @@ std::vector<std::string> Sentences(const Analysis& analysis, const ApaOptions& o
 std::string ApaText(const Analysis& analysis, const ApaOptions& options) {
     std::string out = apa::TextTable(LaidOut(analysis, options)) + "\n";
     for (const std::string& sentence : Sentences(analysis, options, true)) out += sentence + "\n";
+    if (analysis.robustness.empty()) return out;
+    out += "\n";
+    layout::RenderText(RobustnessText(analysis, options), out);
+    while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') out.pop_back();
     return out;
 }
 std::string ApaHtmlDocument(const Analysis& analysis, const ApaOptions& options) {
-    return apa::HtmlDocument(options, LaidOut(analysis, options), AllFigures(analysis, options),
-                             Sentences(analysis, options, false));
+    return apa::HtmlDocument(
+        options, LaidOut(analysis, options), AllFigures(analysis, options), Sentences(analysis, options, false),
+        analysis.robustness.empty() ? std::string() : apa::HtmlTable(RobustnessText(analysis, options)));
 }
 std::string ApaSummaryHtml(const Analysis& analysis, const ApaOptions& options) {
     return apa::HtmlFragment(LaidOut(analysis, options));
