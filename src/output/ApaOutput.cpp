@@ -136,11 +136,12 @@ ApaTable LaidOut(const Analysis& r, const ApaOptions& options) {
     return t;
 }
 
-// The robustness of the decisions, after the table and its sentences, as the terminal reads it.
+// The robustness of the decisions, after the table and its sentences, as the
+// terminal reads it; its effects named as the APA table names them, in either layout.
 TableText RobustnessText(const Analysis& r, const ApaOptions& options) {
     const tables::Reading how{TableReader::Terminal, '.', options.language == OutputLanguage::Japanese,
-                              options.correction, options.layout};
-    return tables::Written(tables::Robustness(r, options.layout), how);
+                              options.correction, OutputLayout::Design};
+    return tables::Written(tables::Robustness(r, OutputLayout::Design), how);
 }
 
 std::vector<std::string> Sentences(const Analysis& analysis, const ApaOptions& options, bool named) {

@@ -21,10 +21,11 @@ struct DecisionRow {
     const RobustnessRow* row;
 };
 
+// A decision's cell: "—" where there is none (empty for programs, as every undefined figure).
 Cell DecisionCell(Decision d) {
     if (d == Decision::Significant) return Text("significant", "有意");
     if (d == Decision::NotSignificant) return Text("not significant", "有意でない");
-    return Text("—");
+    return Number(std::nullopt, Figure::P);
 }
 
 template <RobustTest test>
