@@ -20,6 +20,7 @@
 // for a factor it averages over (with equal weights over that factor's
 // levels) or leaves free.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -93,6 +94,10 @@ struct Options {
     // contrasts given, in their order. None unless asked.
     std::vector<TrendRequest> trends;
     std::vector<ContrastRequest> contrasts;
+
+    // The level the robustness table decides each effect's tests at: a test
+    // is significant where its p is below it.
+    Extended alpha = 0.05L;
 };
 
 // A level of every factor, between factors first (see above).
@@ -290,6 +295,31 @@ struct RankTests {
     std::string omitted;
 };
 
+// The decisions of an effect's tests at the analysis' alpha: uncorrected,
+// with each correction of its degrees of freedom, by the multivariate test
+// (Pillai's trace) and by a rank-based test. None where the test is not
+// computed, is undefined, or does not apply (a between effect has its one
+// test). A within effect of one degree of freedom has epsilon 1 and its
+// multivariate test is its F test: those repeat its uncorrected decision.
+enum class Decision { None, Significant, NotSignificant };
+enum class RobustTest { Uncorrected, GreenhouseGeisser, HuynhFeldt, LowerBound, Multivariate, RankBased };
+inline constexpr std::size_t kRobustTests = 6;
+// The rank-based test an effect's decision is of: Friedman's for the one
+// within factor of a design without groups, else the aligned rank transform's
+// test of the effect; None where neither is computed.
+enum class RankTest { None, Friedman, AlignedRanks };
+struct RobustnessRow {
+    std::size_t effect = 0;  // index into Analysis::effects
+    std::array<Decision, kRobustTests> decisions{};
+    RankTest rank = RankTest::None;
+    // Every test with a decision reaches the same one.
+    bool agree = true;
+    // Where they disagree, which say what (UTF-8, English and Japanese): "A ×
+    // B: significant uncorrected and with Huynh–Feldt, not with
+    // Greenhouse–Geisser or the lower bound."; empty where they agree.
+    std::string sentence, japanese;
+};
+
 struct Analysis {
     // The design as analysed.
     std::vector<DesignFactor> between, within;
@@ -335,6 +365,9 @@ struct Analysis {
     std::int64_t outlyingSubjects = 0;      // all of them
     std::vector<LeveneTest> levene;         // designs with between factors
     RankTests rankBased;
+    // Every effect's decisions at options.alpha, in the summary's order (none
+    // for the means alone).
+    std::vector<RobustnessRow> robustness;
 
     std::size_t Factors() const { return between.size() + within.size(); }
     // The factor of index `i` over all factors, between first.
@@ -356,5 +389,9 @@ Analysis Analyse(const DesignData& design, const Options& options = {});
 // 0, scores repeated, a factor twice), in a sentence; empty where they fit.
 // Analyse leaves out any that do not fit.
 std::string ContrastsRefused(const DesignData& design, const Options& options);
+
+// The robustness rows of an analysis at `alpha` (0 < alpha < 1), from the p
+// values it holds; Analyse fills Analysis::robustness with them.
+std::vector<RobustnessRow> Robustness(const Analysis& analysis, Extended alpha);
 
 }  // namespace morvane::anova

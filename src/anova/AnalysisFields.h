@@ -484,6 +484,45 @@ void ForEachRankField(R& r, V& v, const Keys& k) {
     });
 }
 
+// ---- the robustness of the decisions ----
+
+// The JSON names of the tests a robustness row decides by, in RobustTest's order.
+inline constexpr const char* kRobustTestKeys[kRobustTests] = {
+    "uncorrected", "greenhouseGeisser", "huynhFeldt", "lowerBound", "multivariate", "rankBased"};
+
+inline const char* DecisionText(Decision d) {
+    return d == Decision::Significant ? "significant" : d == Decision::NotSignificant ? "not significant" : "";
+}
+
+// Each effect's decisions under its key, as "effects" keys it: each test's
+// ("significant", "not significant", null where it has none), the rank-based
+// test's name, whether they agree and the sentence where they do not.
+template <ResultOf<Analysis> R, class V>
+void ForEachRobustnessField(R& r, V& v, const Keys& k) {
+    v.Group("robustness", [&] {
+        for (auto& row : r.robustness) {
+            if (row.effect >= r.effects.size()) continue;
+            v.Group(k.Of(r.effects[row.effect].key).c_str(), [&] {
+                for (std::size_t t = 0; t < kRobustTests; ++t) {
+                    if (row.decisions[t] == Decision::None)
+                        v.Null(kRobustTestKeys[t]);
+                    else
+                        v.Text(kRobustTestKeys[t], DecisionText(row.decisions[t]));
+                }
+                if (row.rank == RankTest::None)
+                    v.Null("rankTest");
+                else
+                    v.Text("rankTest", row.rank == RankTest::Friedman ? "friedman" : "alignedRankTransform");
+                v.Bool("agree", row.agree);
+                if (row.agree)
+                    v.Null("sentence");
+                else
+                    v.Text("sentence", row.sentence.c_str());
+            });
+        }
+    });
+}
+
 // ---- the finiteness policy ----
 
 namespace detail {

@@ -18,6 +18,7 @@ void WriteConventions(JsonWriter& j, const anova::Analysis& r, const OutputOptio
     for (const Convention& c : Conventions(r, english))
         if (c.key != "correction") j.Key(c.key), j.String(c.text);
     j.Key("effectSizeLevel"), j.Number(r.options.effectSizeLevel);
+    j.Key("alpha"), j.Number(r.options.alpha);
     j.Close('}');
     json::WriteProvenance(j, options.provenance);
 }
@@ -39,6 +40,7 @@ std::string AnalysisJson(const anova::Analysis& r, const OutputOptions& options,
         WriteConventions(j, r, options);
         anova::ForEachCheckField(r, fields, keys);
         anova::ForEachRankField(r, fields, keys);
+        anova::ForEachRobustnessField(r, fields, keys);
     } else {
         const anova::Keys keys{r, anova::Keying::Design};
         anova::ForEachDesignField(r, fields, keys);
@@ -53,6 +55,7 @@ std::string AnalysisJson(const anova::Analysis& r, const OutputOptions& options,
             j.Null();
         else
             j.String(r.rankBased.omitted);
+        anova::ForEachRobustnessField(r, fields, keys);
     }
     j.Key("numbersOutsideDoubleRange"), j.Bool(j.OutsideDoubleRange());
     j.Close('}');

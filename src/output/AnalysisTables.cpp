@@ -30,7 +30,8 @@ std::vector<TableText> TableTexts(const anova::Analysis& r, TableReader reader, 
 namespace {
 
 // TableTexts, the study's order: the model, its means and follow-ups, the
-// precision check, and the checks where there are subjects and levels to check.
+// precision check, and the checks where there are subjects and levels to check,
+// the robustness of the decisions last.
 std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* precision) {
     constexpr OutputLayout study = OutputLayout::Study;
     std::vector<Table> tables{Summary(r, study), SphericityTests(r, study), CellMeans(r, study)};
@@ -44,14 +45,15 @@ std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* p
     if (r.subjects < 1 || !levels) return tables;
     for (const Table& t :
          {Multivariate(r, study), Residuals(r, study), CellShapes(r, study), Outlying(r, study),
-          Friedman(r, study), AlignedRanks(r, study), AlignedRankContrasts(r, study)})
+          Friedman(r, study), AlignedRanks(r, study), AlignedRankContrasts(r, study), Robustness(r, study)})
         tables.push_back(t);
     return tables;
 }
 
 // TableTexts, a design's order: the model and its checks, the means and
 // follow-ups, the checks of the residuals (for the window also the outlying
-// subjects and the cells' shapes) and the rank-based tests.
+// subjects and the cells' shapes), the rank-based tests and the robustness of
+// the decisions.
 std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader) {
     constexpr OutputLayout design = OutputLayout::Design;
     std::vector<Table> tables{Summary(r, design), SphericityTests(r, design), Multivariate(r, design),
@@ -71,6 +73,7 @@ std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader) {
         tables.push_back(AlignedRanks(r, design));
         tables.push_back(AlignedRankContrasts(r, design));
     }
+    if (!r.robustness.empty()) tables.push_back(Robustness(r, design));
     return tables;
 }
 

@@ -18,12 +18,14 @@ namespace morvane {
 // Every table in its layout's order. A design's: the summary, sphericity, the
 // multivariate tests, the cell and marginal means, the comparisons, the
 // simple effects, Levene's tests (with between factors), the residuals'
-// normality (the window's also the outlying subjects and the cells' shapes)
-// and the rank-based tests (where computed). The study's: the
+// normality (the window's also the outlying subjects and the cells' shapes),
+// the rank-based tests (where computed) and the robustness of the decisions
+// at alpha. The study's: the
 // summary, sphericity, the cell means, the means of A and of B, the
 // comparisons, the simple effects, the precision check (with `precision`),
 // then (with subjects and levels) the multivariate tests, the residuals, the
-// cells' shapes, the outlying subjects and the rank-based tests. The
+// cells' shapes, the outlying subjects, the rank-based tests and the
+// robustness of the decisions. The
 // window's are in Japanese, the others in the options' language; the summary
 // of the terminal and of programs has the degrees of freedom and p of the
 // correction the options apply, the window's all of them.

@@ -5,7 +5,9 @@
 #include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
 #include "output/Conventions.h"
+#include "output/detail/AnalysisTables.h"
 #include "output/detail/ApaLayout.h"
+#include "output/detail/TableLayout.h"
 
 // The table is laid out once (apa::ApaTable) from the analysis; each output
 // writes that one layout in its own markup (output/detail/ApaLayout.h).
@@ -134,6 +136,14 @@ ApaTable LaidOut(const Analysis& r, const ApaOptions& options) {
     return t;
 }
 
+// The robustness of the decisions, after the table and its sentences, as the
+// terminal reads it; its effects named as the APA table names them, in either layout.
+TableText RobustnessText(const Analysis& r, const ApaOptions& options) {
+    const tables::Reading how{TableReader::Terminal, '.', options.language == OutputLanguage::Japanese,
+                              options.correction, OutputLayout::Design};
+    return tables::Written(tables::Robustness(r, OutputLayout::Design), how);
+}
+
 std::vector<std::string> Sentences(const Analysis& analysis, const ApaOptions& options, bool named) {
     std::vector<std::string> sentences;
     for (const EffectFigures& e : AllFigures(analysis, options))
@@ -156,11 +166,16 @@ std::string ApaText(const Analysis& analysis, const ApaOptions& options) {
         out += c.family + ", " + c.name + ": " +
                apa::Sentence(apa::FiguresOf(c.name, test), analysis.options.effectSizeLevel) + "\n";
     }
+    if (analysis.robustness.empty()) return out;
+    out += "\n";
+    layout::RenderText(RobustnessText(analysis, options), out);
+    while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') out.pop_back();
     return out;
 }
 std::string ApaHtmlDocument(const Analysis& analysis, const ApaOptions& options) {
-    return apa::HtmlDocument(options, LaidOut(analysis, options), AllFigures(analysis, options),
-                             Sentences(analysis, options, false));
+    return apa::HtmlDocument(
+        options, LaidOut(analysis, options), AllFigures(analysis, options), Sentences(analysis, options, false),
+        analysis.robustness.empty() ? std::string() : apa::HtmlTable(RobustnessText(analysis, options)));
 }
 std::string ApaSummaryHtml(const Analysis& analysis, const ApaOptions& options) {
     return apa::HtmlFragment(LaidOut(analysis, options));

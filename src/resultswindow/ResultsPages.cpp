@@ -61,6 +61,11 @@ const char16_t* const kDesignRanks =
     u"を足した応答に全体で順位を付け、その順位を分散分析して「効果 × S」で検定します。その対比 (ART-C、"
     u"Elkin ら 2021) は要因の水準の対を平均順位の差で比べ、要因の中で Holm の調整をします。";
 
+constexpr const char16_t* kRobustness =
+    u"各効果を、補正なし、Greenhouse–Geisser、Huynh–Feldt、下限による自由度の修正、多変量検定 (Pillai "
+    u"のトレース) と順位検定のそれぞれの p 値で表題の α のもとに判定し、判定が一致するかを示します。p "
+    u"値は他のページの表と同じものです。";
+
 // A page: its caption in each layout, the tables it holds in their order, the sentence it opens with.
 struct PageKind {
     const char16_t* study;
@@ -89,6 +94,7 @@ const std::vector<PageKind>& Pages() {
          {"Friedman", "AlignedRanks", "AlignedRankContrasts"},
          kStudyRanks,
          kDesignRanks},
+        {u"判定の頑健性", u"判定の頑健性", {"Robustness"}, kRobustness, kRobustness},
         {u"精度", u"精度", {"Precision"}},
     };
     return pages;

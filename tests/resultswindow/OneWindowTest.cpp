@@ -246,16 +246,18 @@ private slots:
             std::vector<const char*> tables, absent;
         } cases[] = {
             {"study",
-             all.arg(QStringLiteral(u"単純主効果")) + QStringLiteral(u"|順位検定|精度"),
-             {"MeansATable", "OutlyingTable", "CellShapeTable", "FriedmanTable", "PrecisionTable"},
+             all.arg(QStringLiteral(u"単純主効果")) + QStringLiteral(u"|順位検定|判定の頑健性|精度"),
+             {"MeansATable", "OutlyingTable", "CellShapeTable", "FriedmanTable", "PrecisionTable",
+              "RobustnessTable"},
              {"LeveneTable", "MarginalMeansTable"}},
             {"csv",
-             all.arg(QStringLiteral(u"単純効果")),
-             {"MarginalMeansTable", "LeveneTable", "OutlyingTable", "CellShapeTable", "NormalityTable"},
+             all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|判定の頑健性"),
+             {"MarginalMeansTable", "LeveneTable", "OutlyingTable", "CellShapeTable", "NormalityTable",
+              "RobustnessTable"},
              {"FriedmanTable", "PrecisionTable", "MeansATable"}},
             {"within",
-             all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|順位検定"),
-             {"OutlyingTable", "CellShapeTable", "FriedmanTable", "AlignedRankContrastsTable"},
+             all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|順位検定|判定の頑健性"),
+             {"OutlyingTable", "CellShapeTable", "FriedmanTable", "AlignedRankContrastsTable", "RobustnessTable"},
              {"LeveneTable", "PrecisionTable"}},
         };
         for (const auto& c : cases) {
@@ -279,6 +281,37 @@ private slots:
             QVERIFY(seams_.messages.Shown().isEmpty());
             cleanup();
         }
+    }
+
+    // The page of the decisions' robustness: a factor whose sphericity is
+    // strongly violated, significant uncorrected and by the multivariate and
+    // Friedman's tests, not with any correction; the sentence that says so below.
+    void TheRobustnessPageSaysWhereTheTestsDisagree() {
+        owner_ = std::make_unique<QWidget>();
+        const int scores[6][3] = {{20, 23, 26}, {29, 30, 42}, {11, 12, 19}, {24, 25, 40}, {23, 24, 18}, {28, 31, 36}};
+        std::string csv = "s,t,y\n";
+        for (int i = 0; i < 6; ++i)
+            for (int t = 0; t < 3; ++t)
+                csv += "s" + std::to_string(i + 1) + ",t" + std::to_string(t + 1) + "," +
+                       std::to_string(scores[i][t]) + "\n";
+        input_ = dir_.File("violated.csv");
+        testing::WriteBytes(input_, csv);
+        const LongCsvRoles roles{"s", "y", {"t"}, {}};
+        auto* window = new ResultsWindow(owner_.get(), seams_.Seams(), '.');
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->ShowCsv({input_, roles, {}}, csv, ReadLongCsv(csv, roles));
+        QVERIFY(testing::ShowActive(window));
+        QVERIFY(Captions(testing::Find<QTabWidget>(window, "Pages")).endsWith(QStringLiteral(u"判定の頑健性")));
+        const QAbstractItemModel* model = testing::Find<AnalysisTableView>(window, "RobustnessTable")->model();
+        QCOMPARE(model->rowCount(), 1);
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c) cells.append(model->index(0, c).data().toString());
+        QCOMPARE(cells.join('|'), QStringLiteral(u"t|有意|有意でない|有意でない|有意でない|有意|有意|不一致"));
+        const QString notes = testing::Find<QLabel>(window, "RobustnessTableNotes")->text();
+        QVERIFY2(notes.contains(QStringLiteral(u"t: 補正なし、多変量検定と Friedman 検定では有意、Greenhouse–Geisser、"
+                                               u"Huynh–Feldt と下限では有意でない。")),
+                 qPrintable(notes));
+        QVERIFY(notes.contains(QStringLiteral(u"α = .05")));
     }
 
     // Ctrl+Shift+C and Ctrl+Shift+R from wherever the focus is in the window.

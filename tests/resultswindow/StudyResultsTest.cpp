@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(PressAnalysis(), window);
         QCOMPARE(store_.CellText(1, 1, 1), std::string("17"));
         QCOMPARE(Cell(Table(window, "CellMeansTable"), "a1", u8"平均"), QStringLiteral("7.25"));
-        QCOMPARE(window->findChildren<AnalysisTableView*>().size(), 15);
+        QCOMPARE(window->findChildren<AnalysisTableView*>().size(), 16);
 
         // A bad score: its message, and nothing else happens.
         QVERIFY(testing::ShowActive(form_.get()));
@@ -684,7 +684,12 @@ private slots:
         for (int i = 0; i < pages->count(); ++i) captions.append(pages->tabText(i));
         QCOMPARE(captions.join('|'),
                  QStringLiteral(u"分散分析|平均|対ごとの比較|単純主効果|多変量検定|前提の確認|"
-                                u"Q-Q プロット|順位検定|精度"));
+                                u"Q-Q プロット|順位検定|判定の頑健性|精度"));
+        // Every test of every effect significant: the robustness page's rows all agree.
+        QTableView* robust = Table(window, "RobustnessTable");
+        QCOMPARE(robust->model()->rowCount(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(robust->model()->index(row, 7).data().toString(), QStringLiteral(u"一致"));
         // B and A x B tested, four statistics each.
         QTableView* multivariate = Table(window, "MultivariateTable");
         QCOMPARE(Row(multivariate, "B") + 4, Row(multivariate, "A x B"));

@@ -198,7 +198,9 @@ TEST(AnovaTool, PaperOutputsTheirCorrectionLanguageAndProvenance) {
     EXPECT_TRUE(jaApa.out.starts_with("表 1\n")) << jaApa.out;
     const auto html = RunTool("anova " + study + " --format html --lang en");
     EXPECT_TRUE(html.out.starts_with("<!DOCTYPE html>")) << html.out;
-    EXPECT_EQ(html.out.find("<table"), html.out.rfind("<table"));
+    // The APA table, then the robustness table after the sentences.
+    EXPECT_LT(html.out.find("<table"), html.out.find("Robustness of the decisions"));
+    EXPECT_GT(html.out.rfind("<table"), html.out.find("Robustness of the decisions"));
 
     // The provenance: the version of --version and the SHA-256 of the file's bytes; none from a pipe.
     const std::string sum = Output("sha256sum " + study).substr(0, 64);
@@ -240,8 +242,9 @@ TEST(AnovaTool, TheHtmlTableOpensInAWordProcessorAsATable) {
         for (std::size_t at = xml.find(what); at != std::string::npos; at = xml.find(what, at + 1)) ++n;
         return n;
     };
-    EXPECT_EQ(count("<w:tbl>"), 1u);
-    EXPECT_EQ(count("<w:tc>"), 4u * 9u);
+    // The APA table of 4 rows of 9 cells, then the robustness table's 4 rows of 8.
+    EXPECT_EQ(count("<w:tbl>"), 2u);
+    EXPECT_EQ(count("<w:tc>"), 4u * 9u + 4u * 8u);
     // The cells' texts, in order.
     std::vector<std::string> cells;
     const std::regex cell(R"(<w:tc>([\s\S]*?)</w:tc>)"), text(R"(<w:t(?: [^>]*)?>([^<]*)</w:t>)");
@@ -251,7 +254,7 @@ TEST(AnovaTool, TheHtmlTableOpensInAWordProcessorAsATable) {
         for (std::sregex_iterator t(inner.begin(), inner.end(), text); t != end; ++t) joined += (*t)[1];
         cells.push_back(joined);
     }
-    ASSERT_EQ(cells.size(), 36u);
+    ASSERT_EQ(cells.size(), 68u);
     EXPECT_EQ(std::vector<std::string>(cells.begin() + 18, cells.begin() + 24),
               (std::vector<std::string>{"B", "1.14", "7.95", "29.22", "11.50", "&lt; .001"}));
     EXPECT_EQ(cells[3], "F");

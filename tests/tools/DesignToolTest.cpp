@@ -325,6 +325,11 @@ TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
          "unknown adjustment \"\": --adjust names one or more of holm, bonferroni"},
         {"anova x.csv --id s --dv y --within A --effect-sizes eta2,cohen",
          "unknown effect size \"cohen\": --effect-sizes names one or more of eta2, omega2, f"},
+        {"anova x.dat --alpha 1", "--alpha is a number between 0 and 1: 1"},
+        {"anova x.dat --alpha 0", "--alpha is a number between 0 and 1: 0"},
+        {"anova x.csv --id s --dv y --within A --alpha .05x", "--alpha is a number between 0 and 1: .05x"},
+        {"anova x.dat --alpha -0.05", "--alpha is a number between 0 and 1: -0.05"},
+        {"anova x.dat --alpha 0.05 --alpha 0.01", "--alpha is given twice"},
     };
     for (const auto& [arguments, message] : usage) {
         const auto r = RunTool(arguments);
@@ -356,6 +361,40 @@ TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
     EXPECT_EQ(same.status, 1);
     EXPECT_EQ(same.err, "morvane: 出力ファイルが入力ファイルと同じです\n");
     EXPECT_TRUE(ReadBytes(dir.File("eu.csv")).starts_with("id;g;t;y"));
+}
+
+
+// --alpha: the level the robustness table decides at, stated in its title,
+// its notes and the JSON's conventions, of a design and of a data file's study
+// (keyed as its effects are), and in the HTML document.
+
+TEST(DesignTool, TheAlphaOfTheRobustnessTable) {
+    const std::string mixed = kMixed + " --between group";
+    const auto at01 = RunTool(mixed + " --alpha 0.01 --format json");
+    ASSERT_EQ(at01.status, 0) << at01.err;
+    const Json j = Json::parse(at01.out);
+    EXPECT_DOUBLE_EQ(j["conventions"]["alpha"].get<double>(), 0.01);
+    ASSERT_EQ(j["robustness"].size(), j["effects"].size());
+    EXPECT_TRUE(j["robustness"]["group"]["greenhouseGeisser"].is_null());
+    EXPECT_EQ(Json::parse(RunTool(mixed + " --format json").out)["conventions"]["alpha"], 0.05);
+    for (const auto& [language, title] : {std::pair<std::string, std::string>{"en", "Robustness of the decisions at "
+                                                                                    "α = .01"},
+                                          {"ja", "α = .01 での判定の頑健性"}}) {
+        const auto text = RunTool(mixed + " --alpha .01 --lang " + language);
+        ASSERT_EQ(text.status, 0) << text.err;
+        EXPECT_NE(text.out.find(title), std::string::npos) << language;
+        EXPECT_NE(text.out.find("p < α = .01"), std::string::npos) << language;
+    }
+    const std::string study = "anova " + kExamples + "/worked-example.dat";
+    const auto s = RunTool(study + " --alpha 0.2 --format json");
+    ASSERT_EQ(s.status, 0) << s.err;
+    const Json k = Json::parse(s.out);
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : k["robustness"].items()) keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"A", "AB", "B"}));  // the parser's order
+    EXPECT_EQ(k["robustness"]["A"]["rankTest"], "alignedRankTransform");
+    const auto html = RunTool(study + " --alpha 0.2 --format html");
+    EXPECT_NE(html.out.find("Robustness of the decisions at α = .2</i>"), std::string::npos) << html.out;
 }
 
 }  // namespace

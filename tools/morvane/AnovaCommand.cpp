@@ -50,7 +50,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     const Arguments arguments(words, {"--decimal-comma"},
                               {"--format", "--correction", "--lang", "--ci-level", "--id", "--dv", "--within",
                                "--between", "--type", "--observed", "--encoding", "--separator", "--adjust",
-                               "--effect-sizes", "--header-line", "--trend", "--spacing", "--contrast"},
+                               "--effect-sizes", "--alpha", "--header-line", "--trend", "--spacing", "--contrast"},
                               OtherOptions::AreErrors, {"--contrast"});
     AnovaRequest request = Request(arguments, settings);
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
@@ -124,6 +124,15 @@ Extended IntervalLevel(const std::string& text) {
     return level;
 }
 
+// The level the decisions are made at: a decimal strictly between 0 and 1.
+Extended AlphaLevel(const std::string& text) {
+    Extended alpha = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), alpha);
+    if (error != std::errc() || end != text.data() + text.size() || !(alpha > 0 && alpha < 1))
+        throw UsageError("--alpha is a number between 0 and 1: " + text);
+    return alpha;
+}
+
 // Request, for --correction and --lang.
 DfCorrection CorrectionNamed(const std::string& name) {
     if (name == "none") return DfCorrection::None;
@@ -192,6 +201,8 @@ AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
             request.output.language = LanguageNamed(*option.value);
         } else if (option.name == "--ci-level") {
             request.analysis.effectSizeLevel = IntervalLevel(*option.value);
+        } else if (option.name == "--alpha") {
+            request.analysis.alpha = AlphaLevel(*option.value);
         } else if (option.name == "--adjust") {
             request.analysis.adjustments = AdjustmentsNamed(*option.value);
         } else if (option.name == "--effect-sizes") {

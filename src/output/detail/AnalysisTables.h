@@ -44,4 +44,9 @@ Table Friedman(const Analysis& r, OutputLayout layout);
 Table AlignedRanks(const Analysis& r, OutputLayout layout);
 Table AlignedRankContrasts(const Analysis& r, OutputLayout layout);
 
+// Each effect's decision by each of its tests at the analysis' alpha.
+Table Robustness(const Analysis& r, OutputLayout layout);
+// Alpha as the notes give it: 0.05 is ".05".
+std::string AlphaText(Extended alpha);
+
 }  // namespace morvane::tables

@@ -367,9 +367,31 @@ std::string TabsTable(const ApaTable& t) {
     return out + PlainRuns(t.note) + "\n";
 }
 
+std::string HtmlTable(const TableText& t) {
+    std::string out = std::string("<p style=\"margin:12pt 0 6pt 0;") + kFont + "\"><i>" + HtmlEscaped(t.title) +
+                      "</i></p>\n<table style=\"border-collapse:collapse;" + kFont + "\">\n<thead>\n<tr>";
+    for (std::size_t i = 0; i < t.header.size(); ++i)
+        out += std::string("<th style=\"border-top:") + kRule + ";border-bottom:" + kRule +
+               ";padding:2pt 6pt;" + kFont + "font-weight:normal;text-align:" + (i ? "center" : "left") +
+               "\">" + HtmlEscaped(t.header[i]) + "</th>";
+    out += "</tr>\n</thead>\n<tbody>\n";
+    for (std::size_t r = 0; r < t.rows.size(); ++r) {
+        out += "<tr>";
+        const std::string bottom = r + 1 == t.rows.size() ? std::string("border-bottom:") + kRule + ";" : "";
+        for (std::size_t i = 0; i < t.rows[r].size(); ++i)
+            out += "<td style=\"" + bottom + "padding:2pt 6pt;" + kFont + "text-align:" + (i ? "center" : "left") +
+                   "\">" + HtmlEscaped(t.rows[r][i]) + "</td>";
+        out += "</tr>\n";
+    }
+    out += "</tbody>\n</table>\n";
+    for (const std::string& note : t.notes)
+        out += std::string("<p style=\"margin:6pt 0 0 0;") + kFont + "\">" + HtmlEscaped(note) + "</p>\n";
+    return out;
+}
+
 std::string HtmlDocument(const OutputOptions& options, const ApaTable& t,
-                         const std::vector<EffectFigures>& figures,
-                         const std::vector<std::string>& sentences) {
+                         const std::vector<EffectFigures>& figures, const std::vector<std::string>& sentences,
+                         const std::string& after) {
     const bool ja = options.language == OutputLanguage::Japanese;
     std::string out = std::string("<!DOCTYPE html>\n<html lang=\"") + (ja ? "ja" : "en") +
                       "\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
@@ -378,7 +400,7 @@ std::string HtmlDocument(const OutputOptions& options, const ApaTable& t,
     for (std::size_t i = 0; i < sentences.size(); ++i)
         out += std::string("<p style=\"") + kFont + "\">" + HtmlEscaped(figures[i].name) + ": " +
                HtmlEscaped(sentences[i]) + "</p>\n";
-    return out + "</body>\n</html>\n";
+    return out + after + "</body>\n</html>\n";
 }
 
 }  // namespace morvane::apa

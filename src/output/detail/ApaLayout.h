@@ -11,6 +11,7 @@
 
 #include "exact/ExactPartition.h"
 #include "output/OutputOptions.h"
+#include "output/ResultTables.h"
 #include "stats/EffectSizes.h"
 #include "stats/Sphericity.h"
 
@@ -95,9 +96,12 @@ std::string TextTable(const ApaTable& t);
 std::string HtmlFragment(const ApaTable& t);
 std::string RtfDocument(const ApaTable& t);
 std::string TabsTable(const ApaTable& t);
-// The whole HTML document: the fragment, then each effect's named sentence.
+// A table of the analysis in the same style: its title, its cells and its notes.
+std::string HtmlTable(const TableText& t);
+// The whole HTML document: the fragment, then each effect's named sentence,
+// then `after` (HTML).
 std::string HtmlDocument(const OutputOptions& options, const ApaTable& t,
-                         const std::vector<EffectFigures>& figures,
-                         const std::vector<std::string>& sentences);
+                         const std::vector<EffectFigures>& figures, const std::vector<std::string>& sentences,
+                         const std::string& after = {});
 
 }  // namespace morvane::apa
