@@ -4,6 +4,8 @@
 // --encoding, --separator and --decimal-comma.
 
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "Arguments.h"
 #include "Commands.h"
@@ -22,5 +24,10 @@ struct LongCsvRequest {
 // Reads those options of `arguments` into `request`; throws UsageError for a
 // role missing, a name misspelt, or a design's option without the roles.
 void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, LongCsvRequest& request);
+
+// Refuses a long CSV file of no bytes, saying that a shell empties a file named
+// as the output (> FILE) too before the command runs; the standard input
+// ("-") is left to the reader.
+void RefuseEmptyFile(const std::string& path, std::string_view bytes);
 
 }  // namespace morvane::tool
