@@ -313,8 +313,8 @@ private slots:
         QVERIFY(!qq.contains(QStringLiteral(u"要因 group")));
     }
 
-    // Names of any bytes (NUL, ESC, other control characters, bytes that are
-    // not UTF-8, XML's own characters) give an SVG that an XML parser reads
+    // Names of any bytes (NUL, ESC, DEL, C1 and other control characters,
+    // XML's own characters) give an SVG that an XML parser reads
     // whole, with U+FFFD where a character was refused; Qt's notice of an
     // unset runtime folder stays off the standard error; an input that the
     // shell emptied (named as the output too) is said to be empty.
@@ -322,7 +322,7 @@ private slots:
         testing::TempDir dir;
         const std::string tool = MORVANE_TOOL;
         std::string csv = "id,cond,score\n";
-        const std::string levels[] = {std::string("a\0b", 3), "c\x1b[31md", "e\x01\x7f<&\"'>", "f\xff"};
+        const std::string levels[] = {std::string("a\0b", 3), "c\x1b[31md", "e\x01\x7f<&\"'>", "f\xc2\x85g"};
         for (int s = 0; s < 3; ++s)
             for (int l = 0; l < 4; ++l)
                 csv += "s" + std::to_string(s) + "," + levels[l] + "," + std::to_string(s * 3 + l * l) + "\n";
@@ -342,7 +342,8 @@ private slots:
         const QString all = texts.join(QString());
         QVERIFY(all.contains(QStringLiteral(u"a\uFFFDb")) && all.contains(QStringLiteral(u"c\uFFFD[31md")));
         QVERIFY(all.contains(QStringLiteral(u"e\uFFFD\uFFFD<&\"'>")));
-        QVERIFY(!svg.contains('\x1b') && !svg.contains('\x01'));
+        QVERIFY(all.contains(QStringLiteral(u"f\uFFFDg")));  // U+0085, a C1 control
+        QVERIFY(!svg.contains('\x1b') && !svg.contains('\x01') && !svg.contains("\xc2\x85"));
 
         // morvane plot y.csv y.png > y.csv: the shell emptied the input first.
         QCOMPARE(Run(tool + " plot " + dir.File("n.csv") + roles + dir.File("e.svg") + " >" +

@@ -141,6 +141,11 @@ TEST(ReadingNotes, FriedmanGivesTheUncorrectedStatisticBeside) {
     EXPECT_NEAR(f["chiSquareUncorrected"].get<double>(),
                 f["chiSquare"].get<double>() * f["tieCorrection"].get<double>(), 1e-12);
     EXPECT_NEAR(f["pUncorrected"].get<double>(), 0.4437473100810797, 1e-12);
+    // Every subject's values all equal: no test, corrected or not.
+    WriteBytes(dir.File("tied.csv"), "id,c,y\ns1,a,1\ns1,b,1\ns2,a,2\ns2,b,2\ns3,a,4\ns3,b,4\n");
+    const auto tied = RunTool("anova " + dir.File("tied.csv") + " --id id --dv y --within c --format json");
+    const Json t = Json::parse(tied.out)["rankBased"]["friedman"]["c"];
+    EXPECT_TRUE(t["chiSquare"].is_null() && t["chiSquareUncorrected"].is_null() && t["pUncorrected"].is_null());
     // The table names the convention beside the two statistics.
     const auto text = RunTool("anova " + dir.File("f.csv") + " --id id --dv y --within c");
     EXPECT_NE(text.out.find("Chi-square (no tie correction)"), std::string::npos);
