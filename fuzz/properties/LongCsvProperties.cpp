@@ -61,12 +61,15 @@ void CheckScores(const DesignData& design) {
         Require(design.averagedRows >= 2 * design.averagedCells, "averaged cells of two rows or more");
         return;
     }
-    Require(design.units.size() == size && design.rows.size() == size, "units and rows in every cell");
+    const bool wide = design.units.empty();  // the sums in GMP integers
+    Require((wide ? design.wideUnits.size() : design.units.size()) == size && design.rows.size() == size,
+            "units and rows in every cell");
     Require(design.scale >= 0, "a scale of zero or more");
     std::int64_t cells = 0, rows = 0;
     for (std::size_t i = 0; i < size; ++i) {
         Require(design.rows[i] >= 1, "a row in every cell");
         if (design.rows[i] > 1) ++cells, rows += design.rows[i];
+        if (wide) continue;
         const Extended mean = ExactFraction(design.units[i], design.rows[i]).Rounded(-design.scale);
         Require(mean == design.values[i], "the score the mean of its units, rounded once");
     }
@@ -206,10 +209,14 @@ std::optional<std::string> DesignDifference(const DesignData& x, const DesignDat
         return "the factors or their levels";
     if (x.subjects != y.subjects || x.group != y.group) return "the subjects or their groups";
     if (x.values != y.values) return "the scores";
-    if (x.exact != y.exact || x.scale != y.scale || x.units != y.units || x.rows != y.rows)
+    if (x.exact != y.exact || x.scale != y.scale || x.units != y.units || x.wideUnits != y.wideUnits ||
+        x.rows != y.rows)
         return "the exact units";
     if (x.subjectsRead != y.subjectsRead || x.removed != y.removed) return "the subjects read or removed";
     if (x.averagedCells != y.averagedCells || x.averagedRows != y.averagedRows) return "the cells averaged";
+    if (x.rowsWithoutScore != y.rowsWithoutScore || x.commonRowsPerCell != y.commonRowsPerCell ||
+        x.cellsWithFewerRows != y.cellsWithFewerRows)
+        return "the rows without a score";
     return std::nullopt;
 }
 

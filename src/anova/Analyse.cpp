@@ -12,6 +12,7 @@
 #include "anova/Analysis.h"
 #include "anova/detail/Steps.h"
 #include "runtime/Errors.h"
+#include "runtime/ShownText.h"
 #include "runtime/Together.h"
 
 namespace morvane::anova {
@@ -67,12 +68,22 @@ namespace {
 
 // First: the design as analysed, and its strata by name.
 void Describe(const DesignData& design, const Options& options, Analysis& out) {
+    // Every name and id as every output may write it (ShownText): the reader keeps the bytes it was given.
+    const auto shown = [](std::vector<std::string> names) {
+        for (std::string& name : names) name = ShownText(name);
+        return names;
+    };
     out.between = design.between, out.within = design.within;
-    out.subjectIds = design.subjects;
+    for (auto* side : {&out.between, &out.within})
+        for (DesignFactor& factor : *side)
+            factor.name = ShownText(factor.name), factor.levels = shown(factor.levels);
+    out.subjectIds = shown(design.subjects);
     out.subjects = static_cast<std::int64_t>(design.Subjects());
     out.subjectsRead = design.subjectsRead;
-    out.removed = design.removed;
+    out.removed = shown(design.removed);
     out.averagedCells = design.averagedCells, out.averagedRows = design.averagedRows;
+    out.rowsWithoutScore = design.rowsWithoutScore, out.commonRowsPerCell = design.commonRowsPerCell;
+    out.cellsWithFewerRows = design.cellsWithFewerRows;
     out.options = options;
     out.groupSizes.assign(design.Groups(), 0);
     for (const std::int32_t g : design.group) ++out.groupSizes[static_cast<std::size_t>(g)];

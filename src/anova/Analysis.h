@@ -327,6 +327,9 @@ struct Analysis {
     std::int64_t subjects = 0, subjectsRead = 0;
     std::vector<std::string> removed;  // ids removed for a missing score
     std::int64_t averagedCells = 0, averagedRows = 0;
+    // Rows without a score that were ignored; where there were some, the most common count of a cell's
+    // rows and the cells left with fewer (all 0 where every row had a score).
+    std::int64_t rowsWithoutScore = 0, commonRowsPerCell = 0, cellsWithFewerRows = 0;
     std::vector<std::int64_t> groupSizes;  // per between cell, the last factor fastest
     Options options;
     // Whether type II and type III agree for this design: no between factor,

@@ -382,6 +382,11 @@ void ForEachDesignField(R& r, V& v, const Keys& k) {
         v.Integer("cells", r.averagedCells);
         v.Integer("rows", r.averagedRows);
     });
+    if (r.rowsWithoutScore > 0) {
+        v.Integer("rowsWithoutScore", r.rowsWithoutScore);
+        v.Integer("commonRowsPerCell", r.commonRowsPerCell);
+        v.Integer("cellsWithFewerRows", r.cellsWithFewerRows);
+    }
     v.Integer("sumsOfSquaresType", r.options.type == SsType::TypeII ? 2 : 3);
     v.Bool("typesAgree", r.typesAgree);
     v.Texts("observed", r.options.observed);

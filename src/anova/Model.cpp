@@ -18,6 +18,7 @@
 #include "anova/detail/Steps.h"
 #include "exact/WideIntegers.h"
 #include "runtime/Errors.h"
+#include "runtime/ShownText.h"
 #include "stats/Distributions.h"
 #include "stats/EffectSizes.h"
 #include "stats/Sphericity.h"
@@ -497,7 +498,7 @@ std::string JoinedName(const DesignData& design, const std::vector<std::size_t>&
     std::string out;
     for (const std::size_t f : between) out += (out.empty() ? "" : separator) + design.between[f].name;
     for (const std::size_t f : within) out += (out.empty() ? "" : separator) + design.within[f].name;
-    return out;
+    return ShownText(out);
 }
 
 }  // namespace morvane::anova::detail

@@ -63,6 +63,20 @@ mpz_class MantissaOf(const DecimalTerm& term, char separator, long& exponent) {
 
 }  // namespace
 
+std::optional<long> LeastPowerOf(const DecimalTerm& term, char separator) {
+    if (term.text.empty()) return term.digits == 0 ? std::nullopt : std::optional<long>(term.exponent);
+    const Digits digits = DigitsOf(term.text, separator);
+    if (digits.digits.empty()) return std::nullopt;
+    return digits.exponent;
+}
+
+mpz_class UnitsOf(const DecimalTerm& term, char separator, long scale) {
+    long exponent = 0;
+    mpz_class units = MantissaOf(term, separator, exponent);
+    if (units != 0) units *= exact::PowerOfTen(static_cast<unsigned long>(exponent + scale));
+    return units;
+}
+
 std::optional<WideDecimal> WideDecimalOf(std::string_view text, char separator) {
     const Digits digits = DigitsOf(text, separator);
     if (digits.digits.size() > 38) return std::nullopt;

@@ -6,6 +6,8 @@
 // significant digits, or a power of ten beyond what the quick parse takes, is
 // kept as its text.
 
+#include <gmpxx.h>
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -41,5 +43,17 @@ Extended MeanOfUnits(Int128 units, std::int64_t rows, int scale);
 // The mean of the terms (at least one), exactly, rounded to the nearest
 // extended value. Texts must be scores in `decimalSeparator`'s syntax.
 Extended MeanOfTerms(std::span<const DecimalTerm> terms, char decimalSeparator);
+
+// The power of ten of a term's last significant digit; nothing for a zero.
+std::optional<long> LeastPowerOf(const DecimalTerm& term, char decimalSeparator);
+
+// The most digits a score's exact units may take beyond its own (the scale
+// less its least power of ten): scores further apart are left to the
+// extended values.
+inline constexpr long kMostWideSpread = 1000;
+
+// A term in units of 10^-scale, exactly, as a GMP integer: `scale` is at
+// least the negated least power of ten of the term.
+mpz_class UnitsOf(const DecimalTerm& term, char decimalSeparator, long scale);
 
 }  // namespace morvane::design

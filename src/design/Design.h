@@ -5,6 +5,8 @@
 // each analysed subject's score in every within cell, kept exact as the
 // decimals it was averaged from.
 
+#include <gmpxx.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,20 +41,29 @@ struct DesignData {
     // `values`: the exact score (the mean of the cell's rows) rounded once;
     // where `exact` holds it may be left empty (the units are the scores).
     std::vector<Extended> values;
-    // Exact, where every analysed score is a decimal whose units fit: the
-    // cell's score is units / (rows * 10^scale), `units` the sum of its rows'
-    // scores in units of 10^-scale and `rows` how many rows it averages.
-    // Otherwise `exact` is false and the two arrays are empty.
+    // Exact, where every analysed score is a decimal: the cell's score is
+    // units / (rows * 10^scale), `units` the sum of its rows' scores in units
+    // of 10^-scale and `rows` how many rows it averages. Where the scores'
+    // powers of ten lie too far apart for exact sums, `exact` is false and the
+    // arrays are empty.
     bool exact = false;
     int scale = 0;
     std::vector<Int128> units;
     std::vector<std::int32_t> rows;
+    // Exact too, where 128 bits do not hold the sums (scores of more than 38
+    // significant digits, or of powers of ten far apart): the same sums as GMP
+    // integers, `units` then empty.
+    std::vector<mpz_class> wideUnits;
 
     // What reading the design did before the analysis.
     std::int64_t subjectsRead = 0;     // subjects with any row, removed ones included
     std::vector<std::string> removed;  // ids removed for a missing score, as they first appear
     std::int64_t averagedCells = 0;    // analysed cells of more than one row
     std::int64_t averagedRows = 0;     // the rows those cells were averaged from
+    // Rows read without a score (empty or NA) and ignored, the removed subjects' included; where there
+    // were some, the most common count of an analysed cell's scored rows and the cells with fewer.
+    std::int64_t rowsWithoutScore = 0;
+    std::int64_t commonRowsPerCell = 0, cellsWithFewerRows = 0;
 
     std::size_t Cells() const;   // the within cells: the product of the within factors' levels
     std::size_t Groups() const;  // the between cells: the product of the between factors' levels (1 without)

@@ -1,6 +1,7 @@
 #include "design/StudyDesign.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +67,8 @@ std::optional<design::WideDecimal> DecimalOf(const ScoreParts& parts);
 Scan ScanScores(const StudyStore& store, std::int32_t n, std::size_t cells, char decimalSeparator);
 void FormScores(const StudyStore& store, const std::vector<std::int32_t>& kept, char decimalSeparator,
                 Scan&& scan, DesignData& design);
+bool WideScores(const StudyStore& store, const std::vector<std::int32_t>& kept, char decimalSeparator,
+                DesignData& design);
 bool ParsedScores(const StudyStore& store, char decimalSeparator, std::span<ParsedBlockSink* const> beside,
                   DesignData& design);
 
@@ -308,15 +311,52 @@ void FormScores(const StudyStore& store, const std::vector<std::int32_t>& kept, 
             return;
         }
     }
+    scan = Scan{};
+    if (WideScores(store, kept, decimalSeparator, design)) return;
     design.exact = false;
     design.scale = 0;
-    scan = Scan{};
     design.values.resize(count);
     for (std::size_t i = 0; i < kept.size(); ++i)
         for (std::int32_t a = 1; a <= na; ++a)
             for (std::int32_t b = 1; b <= nb; ++b)
                 design.values[i * cells + static_cast<std::size_t>((a - 1) * nb + (b - 1))] =
                     ScoreValue(store.CellText.Text(kept[i], a, b), decimalSeparator);
+}
+
+// FormScores, where 128 bits do not hold the units (a score of more than 38
+// significant digits, or scores of powers of ten far apart): each kept
+// subject's scores as GMP integers in units of 10^-scale, the scale the least
+// power of ten of them (0 at most); false where their powers of ten lie
+// further apart than kMostWideSpread.
+bool WideScores(const StudyStore& store, const std::vector<std::int32_t>& kept, char decimalSeparator,
+                DesignData& design) {
+    const std::int32_t na = store.LevelCountA, nb = store.LevelCountB;
+    const auto termOf = [&](std::int32_t s, std::int32_t a, std::int32_t b) {
+        return design::DecimalTerm{0, 0, false, store.CellText.Text(s, a, b)};
+    };
+    // The least and the most of the scores' least powers of ten (none for zeros alone).
+    long least = std::numeric_limits<long>::max(), most = std::numeric_limits<long>::min();
+    for (const std::int32_t s : kept)
+        for (std::int32_t a = 1; a <= na; ++a)
+            for (std::int32_t b = 1; b <= nb; ++b)
+                if (const std::optional<long> power = design::LeastPowerOf(termOf(s, a, b), decimalSeparator))
+                    least = std::min(least, *power), most = std::max(most, *power);
+    if (least > most) least = most = 0;
+    if (most - least > design::kMostWideSpread) return false;
+    design.scale = static_cast<int>(-std::min(least, 0L));
+    const std::size_t cells =
+        static_cast<std::size_t>(std::max(na, 0)) * static_cast<std::size_t>(std::max(nb, 0));
+    EnsureAffordable(kept.size() * cells, sizeof(mpz_class));
+    design.wideUnits.assign(kept.size() * cells, 0);
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        for (std::int32_t a = 1; a <= na; ++a)
+            for (std::int32_t b = 1; b <= nb; ++b)
+                design.wideUnits[i * cells + static_cast<std::size_t>((a - 1) * nb + (b - 1))] =
+                    design::UnitsOf(termOf(kept[i], a, b), decimalSeparator, design.scale);
+    design.units.clear();
+    design.rows.assign(kept.size() * cells, 1);
+    design.exact = true;
+    return true;
 }
 
 }  // namespace

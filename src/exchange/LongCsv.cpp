@@ -7,6 +7,7 @@
 #include "exchange/LongCsv.h"
 
 #include <algorithm>
+#include <limits>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -103,6 +104,7 @@ private:
     bool SumUnits(DesignData& design, const std::vector<std::size_t>& cellOf,
                   const std::vector<design::WideDecimal>& longs, std::size_t from, std::size_t to) const;
     void FormMeansOfTerms(DesignData& design, const std::vector<std::size_t>& cellOf) const;
+    bool FormWideUnits(DesignData& design, const std::vector<std::size_t>& cellOf) const;
 
     // Calls visit(row) for every row in the order of the text; of shuffled
     // rows, whose cells lie anywhere in arrays far beyond the caches, the
@@ -119,8 +121,15 @@ private:
             }
     }
 
+    // 1 for a row without a score of a subject from `from` to `to`.
+    static std::int64_t Unscored(const LongRow& row, std::size_t from, std::size_t to) {
+        const auto s = static_cast<std::size_t>(row.subject);
+        return row.kind == ScoreKind::Empty && s >= from && s < to ? 1 : 0;
+    }
+
     LongRows& in_;
     char decimal_;
+    mutable std::int64_t unscored_[2] = {0, 0};  // the rows without a score of each half of the subjects
     bool twoThreads_;  // whether the passes over the rows and cells take two threads, as the reading did
     bool shuffled_;    // whether most rows came after another subject's
     std::vector<std::int32_t> newIndex_;  // each subject's among the analysed, -1 when removed
@@ -145,15 +154,18 @@ std::vector<std::size_t> DesignBuilder::CellOfCombination(const DesignData& desi
 std::vector<std::int32_t> DesignBuilder::CountRows(const std::vector<std::size_t>& cellOf,
                                                    std::size_t cells) const {
     auto counts = Affordable<std::int32_t>(CheckedProduct(in_.subjects.size(), cells));
-    InHalves(in_.subjects.size(), twoThreads_, [&](std::size_t, std::size_t from, std::size_t to) {
+    InHalves(in_.subjects.size(), twoThreads_, [&](std::size_t half, std::size_t from, std::size_t to) {
         const auto count = [&](const LongRow& row) -> std::int32_t* {
             const auto s = static_cast<std::size_t>(row.subject);
             if (row.kind == ScoreKind::Empty || s < from || s >= to) return nullptr;
             return &counts[s * cells + cellOf[static_cast<std::size_t>(row.combination)]];
         };
+        std::int64_t unscored = 0;
         VisitAhead(count, [&](const LongRow& row) {
             if (std::int32_t* place = count(row)) ++*place;
+            unscored += Unscored(row, from, to);
         });
+        unscored_[half] = unscored;
     });
     return counts;
 }
@@ -175,8 +187,10 @@ Tally DesignBuilder::TallyRows(const std::vector<std::size_t>& cellOf, std::size
             return &tally.units[s * cells + cellOf[static_cast<std::size_t>(row.combination)]];
         };
         bool fits = true;
+        std::int64_t unscored = 0;
         VisitAhead(place, [&](const LongRow& row) {
             Int128* const sum = place(row);
+            unscored += Unscored(row, from, to);
             if (sum == nullptr) return;
             const auto s = static_cast<std::size_t>(row.subject);
             ++tally.counts[static_cast<std::size_t>(sum - tally.units.data())];
@@ -192,6 +206,7 @@ Tally DesignBuilder::TallyRows(const std::vector<std::size_t>& cellOf, std::size
                    !__builtin_add_overflow(*sum, units, sum);
         });
         tally.fits[half] = fits;
+        unscored_[half] = unscored;
     });
     return tally;
 }
@@ -260,6 +275,24 @@ std::size_t DesignBuilder::GroupOf(const DesignData& design, std::size_t subject
     return group;
 }
 
+// The most common count of rows of the analysed cells (the larger of two
+// equally common) and how many cells have fewer.
+void CountCellsBelowMode(DesignData& design) {
+    std::vector<std::int32_t> sorted(design.rows);
+    std::sort(sorted.begin(), sorted.end());
+    std::int32_t mode = 0;
+    std::size_t most = 0;
+    for (std::size_t i = 0; i < sorted.size();) {
+        std::size_t j = i;
+        while (j < sorted.size() && sorted[j] == sorted[i]) ++j;
+        if (j - i >= most) most = j - i, mode = sorted[i];
+        i = j;
+    }
+    design.commonRowsPerCell = mode;
+    design.cellsWithFewerRows =
+        static_cast<std::int64_t>(std::lower_bound(sorted.begin(), sorted.end(), mode) - sorted.begin());
+}
+
 // The first between cell (in index order) missing from `groups`, or `count`.
 std::size_t FirstMissing(std::vector<std::size_t> groups, std::size_t count) {
     std::sort(groups.begin(), groups.end());
@@ -316,14 +349,17 @@ DesignData DesignBuilder::Build() {
     CheckGroups(design);
     for (std::int32_t count : counts)
         if (count > 1) ++design.averagedCells, design.averagedRows += count;
+    design.rowsWithoutScore = unscored_[0] + unscored_[1];
     design.rows = std::move(counts);
+    if (design.rowsWithoutScore > 0) CountCellsBelowMode(design);
     FormMeans(design, cellOf, tally);
     CutLongNames(design);
     return design;
 }
 
 // The means: from the units at the design's common scale where every score
-// fits, else each cell's from its rows' exact values.
+// fits, else each cell's from its rows' exact values, the sums then kept in
+// GMP integers.
 void DesignBuilder::FormMeans(DesignData& design, const std::vector<std::size_t>& cellOf,
                               std::optional<Tally>& tally) {
     design.exact = tally && TakeTally(design, *tally);
@@ -343,7 +379,43 @@ void DesignBuilder::FormMeans(DesignData& design, const std::vector<std::size_t>
     design.units = {};
     design.values = Affordable<Extended>(design.rows.size());
     FormMeansOfTerms(design, cellOf);
-    design.rows = {};
+    design.exact = FormWideUnits(design, cellOf);
+    if (!design.exact) design.rows = {};
+}
+
+// Sums each analysed cell's scores exactly in GMP integers, where 128 bits do
+// not hold them: in units of 10^-scale, the scale the least power of ten of
+// the analysed scores (0 at most); false, leaving the extended values alone,
+// where their powers of ten lie further apart than kMostWideSpread.
+bool DesignBuilder::FormWideUnits(DesignData& design, const std::vector<std::size_t>& cellOf) const {
+    const std::size_t cells = design.Cells();
+    const auto termOf = [&](const LongRow& row) {
+        if (row.kind == ScoreKind::Long) return DecimalTerm{0, 0, false, in_.longScores[row.digits]};
+        return DecimalTerm{row.digits, row.exponent, row.kind == ScoreKind::Negative, {}};
+    };
+    const auto placeOf = [&](const LongRow& row) -> std::optional<std::size_t> {
+        if (row.kind == ScoreKind::Empty) return std::nullopt;
+        const std::int32_t s = newIndex_[static_cast<std::size_t>(row.subject)];
+        if (s < 0) return std::nullopt;
+        return static_cast<std::size_t>(s) * cells + cellOf[static_cast<std::size_t>(row.combination)];
+    };
+    // The least and the most of the scores' least powers of ten (none for zeros alone).
+    long least = std::numeric_limits<long>::max(), most = std::numeric_limits<long>::min();
+    in_.VisitRows(0, in_.RowCount(), [&](const LongRow& row, std::size_t) {
+        if (!placeOf(row)) return;
+        if (const std::optional<long> power = design::LeastPowerOf(termOf(row), decimal_))
+            least = std::min(least, *power), most = std::max(most, *power);
+    });
+    if (least > most) least = most = 0;
+    if (most - least > design::kMostWideSpread) return false;
+    design.scale = static_cast<int>(-std::min(least, 0L));
+    auto sums = Affordable<mpz_class>(design.rows.size());
+    in_.VisitRows(0, in_.RowCount(), [&](const LongRow& row, std::size_t) {
+        if (const std::optional<std::size_t> at = placeOf(row))
+            sums[*at] += design::UnitsOf(termOf(row), decimal_, design.scale);
+    });
+    design.wideUnits = std::move(sums);
+    return true;
 }
 
 // Sums each analysed cell's scores in units of 10^-scale, the scale the least

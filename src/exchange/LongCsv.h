@@ -33,7 +33,10 @@ inline constexpr std::string_view kNotAvailable = "NA";
 // import finds it; a leading byte-order mark skipped; records whose fields are
 // all empty ignored). Names come out as UTF-8. Levels and subjects in the
 // order they first appear; several rows of one subject and within cell
-// averaged exactly, each cell's mean rounded once. A row whose score is empty
+// averaged exactly, each cell's mean rounded once; the sums kept exact for
+// the analysis whatever the scores' digits (in GMP integers where 128 bits do
+// not hold them). The rows without a score are counted, with the cells left
+// with fewer rows than the most common count. A row whose score is empty
 // (or spaces), or NA as R writes a missing value, gives no score and is otherwise ignored: its subject and
 // levels still count as they appear, so a subject none of whose rows in some within cell has a score, like
 // one without a row there, is removed and named in `removed`.

@@ -58,6 +58,23 @@ std::string RemovedSubjectsNote(std::int64_t analysed, std::int64_t read,
            " subjects; removed for a missing score: " + ids;
 }
 
+std::string UnscoredRowsNote(const Analysis& r, OutputLanguage language) {
+    if (r.rowsWithoutScore <= 0) return {};
+    const std::string rows = std::to_string(r.rowsWithoutScore), cells = std::to_string(r.cellsWithFewerRows),
+                      common = std::to_string(r.commonRowsPerCell);
+    const bool none = r.cellsWithFewerRows == 0;
+    if (language == OutputLanguage::Japanese)
+        return "得点のない行 (空または NA) " + rows + " 行を無視しました。行の数が、セルの行の数で最も多い " +
+               common +
+               (none ? " 行より少ないセルはありません。" : " 行より少ないセルは " + cells + " 個です。");
+    return rows + (r.rowsWithoutScore == 1 ? " row" : " rows") + " without a score (empty or NA) " +
+           (r.rowsWithoutScore == 1 ? "was" : "were") + " ignored; " +
+           (none ? std::string("no cell was")
+                 : cells + (r.cellsWithFewerRows == 1 ? " cell was" : " cells were")) +
+           " left with fewer than " + common + (r.commonRowsPerCell == 1 ? " row" : " rows") +
+           ", the most common count of a cell's rows.";
+}
+
 std::string InexactResultsNotice() {
     return "計算結果ファイルの要約表には、桁落ちのため正確でない値があります。正確な値は "
            "morvane anova で求められます";
@@ -129,6 +146,7 @@ std::string DesignText(const Analysis& r, AnovaFormat format, const OutputOption
                            : std::to_string(r.averagedCells) +
                                  (r.averagedCells == 1 ? " cell was" : " cells were") + " averaged from " +
                                  std::to_string(r.averagedRows) + " rows.");
+    if (r.rowsWithoutScore > 0) notes.push_back(UnscoredRowsNote(r, options.language));
     for (const std::string& note : notes) out += (csv ? CsvField(note) : note) + (markdown ? "\n\n" : "\n");
     if (!notes.empty() && !markdown) out += "\n";
     const std::string title = ja ? "計算の約束事と出所" : "Conventions and provenance";

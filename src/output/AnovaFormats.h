@@ -42,6 +42,12 @@ std::string RemovedSubjectsNote(std::int64_t analysed, std::int64_t read,
                                 const std::vector<std::string>& removed,
                                 OutputLanguage language = OutputLanguage::English);
 
+// The note at the top of each format of a design read with rows that had no
+// score (UTF-8): how many were ignored and how many cells were left with
+// fewer rows than the most common count; empty where every row had a score.
+std::string UnscoredRowsNote(const anova::Analysis& analysis,
+                             OutputLanguage language = OutputLanguage::English);
+
 // What to tell the user after writing a results file whose summary table is
 // not exact (UTF-8).
 std::string InexactResultsNotice();

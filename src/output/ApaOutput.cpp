@@ -106,6 +106,7 @@ Runs Note(const Analysis& r, const ApaOptions& options, const std::vector<Effect
                          std::to_string(r.averagedRows) + " 行を平均したものです。"
                    : std::to_string(r.averagedCells) + (r.averagedCells == 1 ? " cell was" : " cells were") +
                          " averaged from " + std::to_string(r.averagedRows) + " rows. ";
+    if (r.rowsWithoutScore > 0) text += UnscoredRowsNote(r, options.language) + (ja ? "" : " ");
     std::vector<apa::Uncorrected> uncorrected;
     for (const anova::Effect& e : r.effects) {
         const Correction* applied = apa::Applied(e.sphericity, options.correction);

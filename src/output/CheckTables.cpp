@@ -244,11 +244,22 @@ Table Friedman(const Analysis& r, OutputLayout layout) {
         {{"pF", "p (F)", "p (F)"}, [](auto&, F f) { return Number(f.test->imanDavenportP, Figure::P); }},
         {{"tieCorrection", "Tie correction", "同順位の補正"},
          [](auto&, F f) { return Number(f.test->tieCorrection, Figure::Proportion); }},
+        {{"chiSquareUncorrected", "Chi-square (no tie correction)", "カイ二乗 (同順位の補正なし)"},
+         [](auto&, F f) { return Number(f.test->chiSquareUncorrected, Figure::Statistic); }},
+        {{"pUncorrected", "p (no tie correction)", "p 値 (同順位の補正なし)"},
+         [](auto&, F f) { return Number(f.test->pUncorrected, Figure::P); }},
     };
     std::vector<FriedmanRow> rows;
     for (const anova::FriedmanRow& f : r.rankBased.friedman)
         if (f.test.levels >= 2) rows.push_back(FriedmanRowOf(r, f, layout));
     Table t = Tabulate(r, "Friedman", {"Friedman tests", "Friedman 検定"}, columns, rows);
+    if (!rows.empty())
+        t.notes.push_back(
+            {"Chi-square is tie-corrected: its divisor less the subjects' sum of (t^3 - t) over their ties; "
+             "the uncorrected chi-square beside it is that chi-square times the tie correction.",
+             "カイ二乗は同順位の補正をしたものです (分母から各被験者の同順位の組の (t^3 - t) "
+             "の和を引きます)。"
+             "補正なしのカイ二乗は、それに同順位の補正を掛けたものです。"});
     if (r.rankBased.alignedOmitted)
         t.notes.push_back(
             {"The aligned rank transform is not computed for 16,777,216 scores or more: the sums "

@@ -173,6 +173,7 @@ void ResultsWindow::ShowAnalysis() {
     if (analysis_.averagedCells > 0)
         read.push_back(std::to_string(analysis_.averagedCells) + " 個のセルの得点は、" +
                        std::to_string(analysis_.averagedRows) + " 行を平均したものです。");
+    if (analysis_.rowsWithoutScore > 0) read.push_back(UnscoredRowsNote(analysis_, OutputLanguage::Japanese));
     readNotice_->setText(Lines(read));
     readNotice_->setVisible(!read.empty());
 

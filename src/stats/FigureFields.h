@@ -118,6 +118,8 @@ void ForEachField(F& f, V& v) {
         v.P("p", f.imanDavenportP, true);
     });
     v.Number("tieCorrection", f.tieCorrection, Range::Probability);
+    v.Number("chiSquareUncorrected", f.chiSquareUncorrected, Range::NotNegative);
+    v.P("pUncorrected", f.pUncorrected, true);
 }
 
 template <ResultOf<AlignedRankEffect> A, class V>

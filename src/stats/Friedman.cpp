@@ -138,7 +138,9 @@ FriedmanTest RankSums::Finish(FriedmanTest& out, std::size_t n) {
     const Int128 whole = N * K * (K * K - 1);
     const Int128 numerator = 3 * (K - 1) * squares, divisor = whole - ties_;
     out.tieCorrection = static_cast<Extended>(divisor) / static_cast<Extended>(whole);
-    if (divisor <= 0) return out;  // every subject's values all equal
+    if (divisor <= 0) return out;  // every subject's values all equal: no test, corrected or not
+    out.chiSquareUncorrected = static_cast<Extended>(numerator) / static_cast<Extended>(whole);
+    out.pUncorrected = ChiSquareUpperTail(*out.chiSquareUncorrected, static_cast<Extended>(out.df));
     out.chiSquare = static_cast<Extended>(numerator) / static_cast<Extended>(divisor);
     out.p = ChiSquareUpperTail(*out.chiSquare, static_cast<Extended>(out.df));
     out.kendallW = static_cast<Extended>(numerator) / static_cast<Extended>(N * (K - 1) * divisor);

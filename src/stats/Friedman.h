@@ -23,6 +23,9 @@ struct FriedmanTest {
     std::int64_t df = 0, df1 = 0, df2 = 0;  // the chi-square's, then the F's
     // 1 - sum (t^3 - t) / (n (k^3 - k)): what the ties take from the statistic's divisor.
     std::optional<Extended> tieCorrection;
+    // Q without the ties' term in its divisor, 12 sum_j (R_j - n (k + 1) / 2)^2 / (n k (k + 1)), and its
+    // p: the statistic of the textbooks that leave ties out (Q times the tie correction).
+    std::optional<Extended> chiSquareUncorrected, pUncorrected;
 };
 
 // Friedman's test of the n x k values v[s * k + j]: subject s's value in

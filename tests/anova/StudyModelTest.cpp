@@ -173,14 +173,28 @@ TEST(StudyModelTest, EverySumAndRatioIsTheExactOneRoundedOnce) {
     });
     ExpectTheExactModel(tiny, true);
     EXPECT_LT(AnalyseStudy(tiny).total.ss, std::numeric_limits<Extended>::min());
-    // Scores of 40 and more significant digits: no exact integers, the figures of the extended values.
-    ExpectTheExactModel(Study(5, 2, 3,
-                              [&](int s, int a, int b) {
-                                  return std::to_string(wide() % 1000000 + 1) + "123456789012345678901234567890." +
-                                         std::to_string(s * a) + "e" + std::to_string(b - 2) +
-                                         (s == 1 && a == 1 && b == 1 ? "0" : "");
-                              }),
-                        false);
+    // Scores of 40 and more significant digits: exact in GMP integers, every
+    // sum of squares and F its definition's, correctly rounded.
+    const StudyStore digits = Study(5, 2, 3, [&](int s, int a, int b) {
+        return std::to_string(wide() % 1000000 + 1) + "123456789012345678901234567890." + std::to_string(s * a) +
+               "e" + std::to_string(b - 2) + (s == 1 && a == 1 && b == 1 ? "0" : "");
+    });
+    const DesignData design = DesignFromStudy(digits, '.');
+    ASSERT_TRUE(design.exact && design.units.empty() && !design.wideUnits.empty());
+    const ExactSums e = Definition(digits);
+    for (const detail::Strategy strategy : {detail::Strategy::Quick, detail::Strategy::Sure}) {
+        const Analysis r = detail::AnalyseWith(design, {}, strategy);
+        EXPECT_TRUE(r.exact);
+        const mpq_class* strata[] = {&e.s, &e.as, &e.bs, &e.abs};
+        const mpq_class* effects[] = {&e.a, &e.b, &e.ab};
+        for (std::size_t k = 0; k < 4; ++k) EXPECT_TRUE(CorrectlyRounded(r.strata[k].error.ss, *strata[k])) << k;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const Effect& x = r.effects[k];
+            EXPECT_TRUE(CorrectlyRounded(x.effect.ss, *effects[k])) << k;
+            ASSERT_TRUE(x.f.has_value());
+            EXPECT_TRUE(CorrectlyRounded(*x.f, (*effects[k] / x.effect.df) / (*strata[k + 1] / x.error.df))) << k;
+        }
+    }
 }
 
 TEST(StudyModelTest, TheEightSubjectExampleHasItsPublishedFigures) {

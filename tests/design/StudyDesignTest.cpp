@@ -64,18 +64,30 @@ TEST(StudyDesign, TakesEveryScoreOnTheLeastPlaceAndHandsTheBlocksOn) {
     EXPECT_EQ(d.subjects, (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(counting.subjects, 2);
 
-    // Units beyond 128 bits, or a score of 39 digits: the extended values.
+    // Units beyond 128 bits, or a score of 39 digits: exact still, in GMP integers.
     for (const std::string& wide : {std::string("1e30"), std::string(39, '7')}) {
         const StudyStore study = Study(3, 2, 2, [&](int s, int a, int b) {
             return s == 2 && a == 2 && b == 1 ? wide : std::to_string(s + a) + ".0000000001";
         });
         d = DesignFromStudy(study, '.');
-        EXPECT_FALSE(d.exact) << wide;
+        EXPECT_TRUE(d.exact) << wide;
         EXPECT_TRUE(d.units.empty()) << wide;
-        ASSERT_EQ(d.values.size(), 12u) << wide;
-        EXPECT_EQ(d.values[6], ScoreValue(wide, '.'));
-        EXPECT_EQ(d.values[0], ScoreValue("2.0000000001", '.'));
+        EXPECT_EQ(d.scale, 10);
+        ASSERT_EQ(d.wideUnits.size(), 12u) << wide;
+        const mpz_class whole(wide == "1e30" ? "1" + std::string(30, '0') : wide);
+        EXPECT_EQ(d.wideUnits[6], whole * mpz_class("10000000000")) << wide;
+        EXPECT_EQ(d.wideUnits[0], mpz_class("20000000001"));
+        EXPECT_EQ(d.rows, std::vector<std::int32_t>(12, 1));
     }
+    // Powers of ten further apart than the exact sums take: the extended values.
+    const StudyStore apart = Study(2, 2, 2, [](int s, int a, int) {
+        return s == 1 && a == 1 ? std::string("1e-3000") : std::to_string(s + a);
+    });
+    d = DesignFromStudy(apart, '.');
+    EXPECT_FALSE(d.exact);
+    EXPECT_TRUE(d.units.empty() && d.wideUnits.empty());
+    ASSERT_EQ(d.values.size(), 8u);
+    EXPECT_EQ(d.values[2], ScoreValue("3", '.'));
 
     // An empty score removes its subject; a bad text stops the design at the first in order.
     StudyStore holes = Study(4, 2, 2, [](int s, int a, int b) {

@@ -118,8 +118,16 @@ TEST(LongCsv, TrialRowsAveragedExactly) {
     const std::string wide =
         text + "s4,x,1e-45\ns4,y,1234567890123456789012345678901234567890.5\ns4,y,-0.5\n";
     d = ReadLongCsv(wide, Roles({"A"}));
-    EXPECT_FALSE(d.exact);
-    EXPECT_TRUE(d.units.empty() && d.rows.empty());
+    // Beyond 128 bits: exact still, the sums in GMP integers of 10^-45.
+    EXPECT_TRUE(d.exact);
+    EXPECT_EQ(d.scale, 45);
+    EXPECT_TRUE(d.units.empty());
+    ASSERT_EQ(d.wideUnits.size(), 8u);
+    EXPECT_EQ(d.wideUnits[6], 1);
+    EXPECT_EQ(d.wideUnits[7],
+              mpz_class("1234567890123456789012345678901234567890") * mpz_class("1" + std::string(45, '0')));
+    EXPECT_EQ(d.wideUnits[0], mpz_class("3" + std::string(44, '0')));
+    EXPECT_EQ(d.rows, (std::vector<std::int32_t>{2, 3, 1, 1, 1, 3, 1, 2}));
     EXPECT_EQ(Value(d, 0, 0), 0.15L);
     EXPECT_EQ(Value(d, 0, 1), 5.0L / 3.0L);
     EXPECT_EQ(Value(d, 2, 1), 79.0L / 30.0L);
@@ -158,14 +166,54 @@ TEST(LongCsv, MissingScoresRemoveSubjectsListwise) {
               "すべての被験者に得点の欠けたセルがあります (2 人)");
 
     // The units are at the analysed scores' scale: a removed subject's finer
-    // decimals leave it; a power of ten 10^38 beyond the finest leaves no units.
+    // decimals leave it; a power of ten 10^38 beyond the finest leaves the
+    // 128-bit units for GMP integers.
     const DesignData finer = ReadLongCsv("id,A,score\ns1,x,1.5\ns1,y,-2\ns2,x,0.001\n", Roles({"A"}));
     ASSERT_TRUE(finer.exact);
     EXPECT_EQ(finer.scale, 1);
     EXPECT_TRUE(finer.units[0] == 15 && finer.units[1] == -20);
     const DesignData apart = ReadLongCsv("id,A,score\ns1,x,1e30\ns1,y,0.000000001\n", Roles({"A"}));
-    EXPECT_FALSE(apart.exact);
+    EXPECT_TRUE(apart.exact);
+    EXPECT_TRUE(apart.units.empty());
+    EXPECT_EQ(apart.wideUnits, (std::vector<mpz_class>{mpz_class("1" + std::string(39, '0')), 1}));
     EXPECT_EQ(apart.values, (std::vector<Extended>{1e30L, 1e-9L}));
+}
+
+// Rows without a score are counted, whichever way the sums are formed (the
+// common 128-bit tally, or a score too wide for it): the removed subjects'
+// rows among them, and the analysed cells left below the most common count.
+TEST(LongCsv, RowsWithoutAScoreAreCounted) {
+    // Four trials a cell; s1 lost one in x and two in y, s3 every trial in y.
+    const auto trials = [](const std::string& wide) {
+        return "id,A,score\n"
+               "s1,x,1\ns1,x,NA\ns1,x,3\ns1,x,4\ns1,y,\ns1,y,6\ns1,y,NA\ns1,y,8\n"
+               "s2,x,1\ns2,x,2\ns2,x,3\ns2,x,4\ns2,y,5\ns2,y,6\ns2,y,7\ns2,y," +
+               wide +
+               "\n"
+               "s3,x,1\ns3,x,2\ns3,x,3\ns3,x,4\ns3,y,NA\ns3,y,NA\ns3,y,NA\ns3,y,NA\n"
+               "s4,x,1\ns4,x,2\ns4,x,3\ns4,x,4\ns4,y,5\ns4,y,6\ns4,y,7\ns4,y,8\n";
+    };
+    for (const std::string wide :
+         {"8", "123456789012345678901234567890123456789", "0.000000000000000000000000000000000000001"}) {
+        const DesignData d = ReadLongCsv(trials(wide), Roles({"A"}));
+        EXPECT_EQ(d.subjects, (Names{"s1", "s2", "s4"})) << wide;
+        EXPECT_EQ(d.removed, (Names{"s3"})) << wide;
+        EXPECT_EQ(d.rows, (std::vector<std::int32_t>{3, 2, 4, 4, 4, 4})) << wide;
+        EXPECT_EQ(d.rowsWithoutScore, 7) << wide;
+        EXPECT_EQ(d.commonRowsPerCell, 4) << wide;
+        EXPECT_EQ(d.cellsWithFewerRows, 2) << wide;
+        EXPECT_EQ(Value(d, 0, 0), Extended(8) / 3) << wide;
+    }
+    // Equally common counts: the larger is taken, so one cell is below it.
+    const DesignData tie = ReadLongCsv("id,A,score\ns1,x,1\ns1,x,2\ns1,y,3\ns1,y,NA\n", Roles({"A"}));
+    EXPECT_EQ(tie.rowsWithoutScore, 1);
+    EXPECT_EQ(tie.commonRowsPerCell, 2);
+    EXPECT_EQ(tie.cellsWithFewerRows, 1);
+    // Every row scored: nothing said.
+    const DesignData full = ReadLongCsv("id,A,score\ns1,x,1\ns1,x,2\ns1,y,3\n", Roles({"A"}));
+    EXPECT_EQ(full.rowsWithoutScore, 0);
+    EXPECT_EQ(full.commonRowsPerCell, 0);
+    EXPECT_EQ(full.cellsWithFewerRows, 0);
 }
 
 // Semicolons and the decimal comma, quoted fields, and code page 932 names

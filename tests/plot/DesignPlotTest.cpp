@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTest>
+#include <QXmlStreamReader>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -310,6 +311,50 @@ private slots:
         QVERIFY(qq.contains(QStringLiteral(u"正規 Q-Q プロット")) &&
                 qq.contains(QStringLiteral(u"time × S")));
         QVERIFY(!qq.contains(QStringLiteral(u"要因 group")));
+    }
+
+    // Names of any bytes (NUL, ESC, DEL, C1 and other control characters,
+    // XML's own characters) give an SVG that an XML parser reads
+    // whole, with U+FFFD where a character was refused; Qt's notice of an
+    // unset runtime folder stays off the standard error; an input that the
+    // shell emptied (named as the output too) is said to be empty.
+    void NamesOfAnyBytesGiveWellFormedSvg() {
+        testing::TempDir dir;
+        const std::string tool = MORVANE_TOOL;
+        std::string csv = "id,cond,score\n";
+        const std::string levels[] = {std::string("a\0b", 3), "c\x1b[31md", "e\x01\x7f<&\"'>", "f\xc2\x85g"};
+        for (int s = 0; s < 3; ++s)
+            for (int l = 0; l < 4; ++l)
+                csv += "s" + std::to_string(s) + "," + levels[l] + "," + std::to_string(s * 3 + l * l) + "\n";
+        testing::WriteBytes(dir.File("n.csv"), csv);
+        const std::string roles = " --id id --dv score --within cond ";
+        const std::string err = " 2>" + dir.File("err");
+        QCOMPARE(Run("env -u XDG_RUNTIME_DIR " + tool + " plot " + dir.File("n.csv") + roles +
+                     dir.File("n.svg") + err),
+                 0);
+        QCOMPARE(Slurp(dir.File("err")), QByteArray());
+        const QByteArray svg = Slurp(dir.File("n.svg"));
+        QXmlStreamReader xml(svg);
+        QStringList texts;
+        while (!xml.atEnd())
+            if (xml.readNext() == QXmlStreamReader::Characters) texts << xml.text().toString();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        const QString all = texts.join(QString());
+        QVERIFY(all.contains(QStringLiteral(u"a\uFFFDb")) && all.contains(QStringLiteral(u"c\uFFFD[31md")));
+        QVERIFY(all.contains(QStringLiteral(u"e\uFFFD\uFFFD<&\"'>")));
+        QVERIFY(all.contains(QStringLiteral(u"f\uFFFDg")));  // U+0085, a C1 control
+        QVERIFY(!svg.contains('\x1b') && !svg.contains('\x01') && !svg.contains("\xc2\x85"));
+
+        // morvane plot y.csv y.png > y.csv: the shell emptied the input first.
+        QCOMPARE(Run(tool + " plot " + dir.File("n.csv") + roles + dir.File("e.svg") + " >" +
+                     dir.File("n.csv") + err),
+                 1);
+        const QString said = QString::fromUtf8(Slurp(dir.File("err")));
+        QVERIFY2(said.contains(QStringLiteral(u"は空です (0 バイト)")) &&
+                     said.contains(QStringLiteral("is empty (0 bytes)")) &&
+                     said.contains(QStringLiteral("(> ") + QString::fromStdString(dir.File("n.csv")) + ")"),
+                 qPrintable(said));
+        QVERIFY(!QFile::exists(QString::fromStdString(dir.File("e.svg"))));
     }
 
     void ThePlotsAxisAndPixels() {

@@ -61,6 +61,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     if (request.roles) {
         // A long CSV: read whole within the memory budget, its bytes the provenance.
         const FileBytes bytes = ReadWholeFile(in);
+        RefuseEmptyFile(in, bytes.View());
         // The bytes' SHA-256 is taken on a second thread while they are read.
         std::future<Provenance> provenance =
             std::async(std::launch::async, [&bytes] { return ProvenanceOfBytes(bytes.View()); });

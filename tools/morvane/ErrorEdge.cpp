@@ -6,12 +6,14 @@
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
+#include "runtime/ShownText.h"
 
 namespace morvane::tool {
 
 void ShowMessage(const std::string& utf8) {
-    // Every byte of the text, whatever it holds (a NUL would end a C string).
-    std::string line = "morvane: " + utf8 + "\n";
+    // Every line of the text as a terminal may show it: a NUL (which would end a C string), an ESC (which
+    // would move its cursor) or any other control character of a name in it as U+FFFD.
+    std::string line = "morvane: " + ShownLines(utf8) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

@@ -6,6 +6,8 @@
 #include "ExchangeCommands.h"
 #include "exchange/Csv.h"
 #include "exchange/HeaderRow.h"
+#include "runtime/Cp932.h"
+#include "runtime/Errors.h"
 
 namespace morvane::tool {
 
@@ -79,6 +81,14 @@ void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, Lo
             std::find(roles.between.begin(), roles.between.end(), name) == roles.between.end())
             throw UsageError("--observed names " + name + ", which is no factor of --within or --between");
     request.roles = std::move(roles);
+}
+
+void RefuseEmptyFile(const std::string& path, std::string_view bytes) {
+    if (path == "-" || !bytes.empty()) return;
+    throw Error(Cp932FromUtf8("'" + path + "' は空です (0 バイト)。出力先にも同じファイルを名指すと (> " +
+                              path + ")、シェルはコマンドが読む前にそれを空にします / '" + path +
+                              "' is empty (0 bytes): a shell empties a file named as the output too (> " +
+                              path + ") before the command reads it"));
 }
 
 }  // namespace morvane::tool

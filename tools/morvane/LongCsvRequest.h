@@ -4,6 +4,8 @@
 // --encoding, --separator, --decimal-comma and --header-line.
 
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "Arguments.h"
 #include "Commands.h"
@@ -27,5 +29,10 @@ void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, Lo
 // The reading of the long CSV `bytes` the request asks: its header on the
 // line given, or found past any title lines (FindHeaderRow).
 LongCsvOptions ReadingOf(std::string_view bytes, const LongCsvRequest& request);
+
+// Refuses a long CSV file of no bytes, saying that a shell empties a file named
+// as the output (> FILE) too before the command runs; the standard input
+// ("-") is left to the reader.
+void RefuseEmptyFile(const std::string& path, std::string_view bytes);
 
 }  // namespace morvane::tool

@@ -16,6 +16,7 @@
 #include "Arguments.h"
 #include "ErrorEdge.h"
 #include "LongCsvRequest.h"
+#include "OffscreenQt.h"
 #include "StudyLoad.h"
 #include "anova/Analysis.h"
 #include "design/StudyDesign.h"
@@ -35,6 +36,7 @@ void WriteDesignPlot(const std::string& in, const std::string& out,
                      std::optional<morvane::plot::ErrorBars> bars, morvane::plot::PlotFileType type,
                      QSize size, char separator) {
     const morvane::FileBytes bytes = morvane::ReadWholeFile(in);
+    morvane::tool::RefuseEmptyFile(in, bytes.View());
     morvane::anova::Options options = request.analysis;
     // The interaction plot needs the means alone, the Q-Q plots their points.
     options.meansOnly = bars.has_value();
@@ -83,7 +85,7 @@ int main(int argc, char** argv) {
         morvane::tool::LongCsvRequest request;
         morvane::tool::ReadLongCsvRequest(csvArguments, morvane::tool::Settings{separator}, request);
         if (request.roles) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            morvane::tool::PrepareOffscreenQt();
             QGuiApplication application(argc, argv);
             WriteDesignPlot(arguments.File(0), arguments.Word(1), request, quantiles ? std::nullopt : bars,
                             *type, QSize(width, height), separator);
@@ -98,7 +100,7 @@ int main(int argc, char** argv) {
         const morvane::anova::Analysis analysis =
             morvane::anova::Analyse(morvane::DesignFromStudy(store, separator), options);
         // The plot is drawn on no screen: Qt runs on its offscreen platform unless told otherwise.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        morvane::tool::PrepareOffscreenQt();
         QGuiApplication application(argc, argv);
         const QSize size(width, height);
         if (quantiles)

@@ -9,6 +9,7 @@
 
 #include "Arguments.h"
 #include "ErrorEdge.h"
+#include "OffscreenQt.h"
 #include "StudyLoad.h"
 #include "print/DefaultPrinterListing.h"
 #include "store/DataFile.h"
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
         morvane::StudyStore& store = morvane::TheStudy();
         morvane::tool::LoadStudy(store, arguments.File(0));
         // Printing draws on no screen: Qt runs on its offscreen platform unless told otherwise.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        morvane::tool::PrepareOffscreenQt();
         QGuiApplication application(argc, argv);
         morvane::DefaultPrinterListing printer;
         morvane::NoPrintProgress unwatched;

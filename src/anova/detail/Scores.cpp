@@ -53,7 +53,8 @@ Scores IntegerScores(const DesignData& design, Strategy strategy) {
     const std::size_t count = shape.subjects * shape.cells;
     shape.order = OrderByGroup(design);
     shape.reference.assign(shape.cells, 0);
-    if (design.exact && design.units.size() == count && design.rows.size() == count)
+    const bool units = design.units.size() == count || design.wideUnits.size() == count;
+    if (design.exact && units && design.rows.size() == count)
         if (std::optional<Scores> s = DecimalIntegers(design, strategy, Scores(shape))) return std::move(*s);
     if (design.values.size() != count) throw RangeError();
     return BinaryIntegers(design, strategy, std::move(shape));
@@ -193,14 +194,16 @@ std::optional<Scores> DecimalIntegers(const DesignData& design, Strategy strateg
     s.unit =
         design.scale >= 0 ? mpq_class(1, power * exact::Big(common)) : mpq_class(power, exact::Big(common));
     s.unit.canonicalize();
-    if (strategy == Strategy::Quick && s.subjects > 0 && QuickOffsets(design, common, s)) return s;
-    const std::size_t count = design.units.size(), n = s.subjects, cells = s.cells;
+    const bool big = design.units.empty();  // the sums in GMP integers
+    if (strategy == Strategy::Quick && s.subjects > 0 && !big && QuickOffsets(design, common, s)) return s;
+    const std::size_t count = design.rows.size(), n = s.subjects, cells = s.cells;
     std::vector<mpz_class> wide(count);
     for (std::size_t r = 0; r < n; ++r) {
         const std::size_t subject = s.order.subjects[r];
         for (std::size_t c = 0; c < cells; ++c) {
             const std::size_t at = subject * cells + c;
-            wide[r * cells + c] = BigOf(design.units[at]) * exact::Big(common / design.rows[at]);
+            wide[r * cells + c] =
+                (big ? design.wideUnits[at] : BigOf(design.units[at])) * exact::Big(common / design.rows[at]);
         }
     }
     KeepOffsets(s, wide, strategy);
