@@ -58,7 +58,7 @@ anova::Analysis Analysis() {
 ApaOptions With(DfCorrection correction, OutputLanguage language = OutputLanguage::English) {
     ApaOptions o = InStudyLayout();
     o.correction = correction, o.language = language;
-    o.provenance = {"9.8", std::string(64, 'c')};
+    o.provenance = {"9.8", std::string(64, 'c'), std::nullopt};
     return o;
 }
 

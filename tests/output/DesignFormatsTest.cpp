@@ -122,7 +122,7 @@ std::vector<std::string> FirstColumn(const std::string& csv, const std::string& 
 TEST(DesignFormats, EveryFormatSaysTheDesignOnceAtTheTopAndLaysOutEachStratum) {
     const anova::Analysis r = Mixed();
     OutputOptions options;
-    options.provenance = {"9.9", std::string(64, 'a')};
+    options.provenance = {"9.9", std::string(64, 'a'), std::nullopt};
     const std::string removed = "N = 23 of 25 subjects; removed for a missing score: s04, s17";
     for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv}) {
         for (OutputLanguage language : {OutputLanguage::English, OutputLanguage::Japanese}) {
@@ -185,7 +185,7 @@ TEST(DesignFormats, EveryFormatSaysTheDesignOnceAtTheTopAndLaysOutEachStratum) {
 TEST(DesignFormats, JsonKeysEffectsByTheirFactorsAndNamesLevelsByName) {
     OutputOptions options;
     options.language = OutputLanguage::Japanese;  // JSON is English whatever is asked
-    options.provenance = {"9.9", std::string(64, 'b')};
+    options.provenance = {"9.9", std::string(64, 'b'), std::nullopt};
     const Json j = Json::parse(FormatAnalysis(Mixed(), AnovaFormat::Json, options));
     EXPECT_EQ(j["subjects"], 23);
     EXPECT_EQ(j["subjectsRead"], 25);
