@@ -337,7 +337,9 @@ private slots:
         QXmlStreamReader xml(svg);
         QStringList texts;
         while (!xml.atEnd())
-            if (xml.readNext() == QXmlStreamReader::Characters) texts << xml.text().toString();
+            // A name may be drawn in pieces (the replacement character in its own font).
+            if (xml.readNext() == QXmlStreamReader::Characters && !xml.isWhitespace())
+                texts << xml.text().toString();
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         const QString all = texts.join(QString());
         QVERIFY(all.contains(QStringLiteral(u"a\uFFFDb")) && all.contains(QStringLiteral(u"c\uFFFD[31md")));
@@ -348,7 +350,7 @@ private slots:
         // morvane plot y.csv y.png > y.csv: the shell emptied the input first.
         QCOMPARE(Run(tool + " plot " + dir.File("n.csv") + roles + dir.File("e.svg") + " >" +
                      dir.File("n.csv") + err),
-                 1);
+                 1 << 8);  // std::system's status: exit status 1
         const QString said = QString::fromUtf8(Slurp(dir.File("err")));
         QVERIFY2(said.contains(QStringLiteral(u"は空です (0 バイト)")) &&
                      said.contains(QStringLiteral("is empty (0 bytes)")) &&
