@@ -143,7 +143,6 @@ PowerRequest Request(const Arguments& arguments) {
 // Power, second: the test at N, the smallest N or the smallest f; absent when
 // no N up to kLargestN reaches the power (or Boost cannot evaluate the tail).
 std::optional<PowerOutcome> Solve(const PowerRequest& r) {
-    PowerOutcome outcome;
     if (!r.f) {
         const std::optional<DetectableEffect> found =
             SmallestDetectableF(r.design, static_cast<Extended>(*r.n), *r.power);
