@@ -68,9 +68,10 @@ namespace {
 
 // First: the design as analysed, and its strata by name.
 void Describe(const DesignData& design, const Options& options, Analysis& out) {
-    // Every name and id as every output may write it (ShownText): the reader keeps the bytes it was given.
+    // Every name and id as every output may write it (ShownText), levels and
+    // ids cut when long (ShownName): the reader keeps the bytes it was given.
     const auto shown = [](std::vector<std::string> names) {
-        for (std::string& name : names) name = ShownText(name);
+        for (std::string& name : names) name = ShownText(ShownName(name));
         return names;
     };
     out.between = design.between, out.within = design.within;

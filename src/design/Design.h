@@ -76,12 +76,11 @@ struct DesignData {
 inline constexpr std::size_t kShownNameColumns = 64;
 
 // `name` (UTF-8) as the outputs show it: whole, or cut to kShownNameColumns.
+// The analysis shows level names and ids so (a long CSV's cells may hold names
+// of any length, which every table row, plot label and comparison would
+// repeat); the design keeps them whole, and the factors' names (the columns'
+// headers, which options name) are shown whole.
 std::string ShownName(const std::string& name);
 
-// The design's level names and subject ids as the outputs show them: a long
-// CSV's cells may hold names of any length, which every table row, plot label
-// and comparison would repeat. The factors' names (the columns' headers, which
-// options name) stay whole.
-void CutLongNames(DesignData& design);
 
 }  // namespace morvane

@@ -353,7 +353,6 @@ DesignData DesignBuilder::Build() {
     design.rows = std::move(counts);
     if (design.rowsWithoutScore > 0) CountCellsBelowMode(design);
     FormMeans(design, cellOf, tally);
-    CutLongNames(design);
     return design;
 }
 

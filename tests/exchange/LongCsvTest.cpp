@@ -338,31 +338,28 @@ TEST(LongCsv, BundledExamples) {
 namespace morvane {
 namespace {
 
-// Names of any length are read whole and shown cut: levels and ids to 64
-// columns (two for a character beyond ASCII) with "…", on a character
-// boundary; the factor's name, which options name, stays whole. Levels that
-// differ only beyond the cut stay apart in the analysis.
-TEST(LongCsv, LongLevelNamesAndIdsAreShownCut) {
+// Names of any length are read whole (levels that differ only far in stay
+// apart) and shown cut: to 64 columns with "…", a character beyond ASCII two
+// columns but a half-width katakana one, on a character boundary.
+TEST(LongCsv, LongNamesReadWholeAndShownCut) {
     const std::string longA(30000, 'x'), wide = "\xE6\x9D\xA1\xE4\xBB\xB6";  // 条件, 4 columns
-    std::string wideName;
-    for (int i = 0; i < 20; ++i) wideName += wide;  // 80 columns
-    const std::string factor(100, 'f'), id(70, 'i');
-    std::string text = "id," + factor + ",score\n";
-    for (const std::string& s : {id + "1", id + "2"})
+    std::string wideName, kana;
+    for (int i = 0; i < 20; ++i) wideName += wide;       // 80 columns
+    for (int i = 0; i < 64; ++i) kana += "\xEF\xBD\xB1";  // ｱ x 64: 64 columns
+    std::string text = "id,cond,score\n";
+    for (const std::string s : {"s1", "s2"})
         for (const std::string& level : {longA + "1", longA + "2", wideName})
             text += s + "," + level + ",1" + std::to_string(text.size() % 7) + "\n";
-    const DesignData d = ReadLongCsv(text, Roles({factor}));
+    const DesignData d = ReadLongCsv(text, Roles({"cond"}));
     ASSERT_EQ(d.within.size(), 1u);
-    EXPECT_EQ(d.within[0].name, factor);
     ASSERT_EQ(d.within[0].levels.size(), 3u);
-    EXPECT_EQ(d.within[0].levels[0], std::string(64, 'x') + "\u2026");
-    EXPECT_EQ(d.within[0].levels[1], d.within[0].levels[0]);
+    EXPECT_EQ(d.within[0].levels[1], longA + "2");
+    EXPECT_EQ(ShownName(longA), std::string(64, 'x') + "\u2026");
     std::string cutWide;
     for (int i = 0; i < 16; ++i) cutWide += wide;
-    EXPECT_EQ(d.within[0].levels[2], cutWide + "\u2026");
-    ASSERT_EQ(d.subjects.size(), 2u);
-    EXPECT_EQ(d.subjects[0], std::string(64, 'i') + "\u2026");
-    EXPECT_EQ(ShownName("short"), "short");
+    EXPECT_EQ(ShownName(wideName), cutWide + "\u2026");
+    EXPECT_EQ(ShownName(kana), kana);
+    EXPECT_EQ(ShownName(kana + "x"), kana + "\u2026");
     EXPECT_EQ(ShownName(std::string(64, 'y')), std::string(64, 'y'));
 }
 
