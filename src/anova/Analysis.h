@@ -199,6 +199,8 @@ struct SimpleEffect {
     std::size_t factor = 0;
     Place at;
     Extended ss = 0, errorSs = 0;
+    // Not zero, but nearer 0 than the extended type reaches: not shown.
+    bool ssBelowRange = false, errorSsBelowRange = false;
     std::int64_t df1 = 0, df2 = 0;
     std::optional<Extended> f, p, partialEtaSquared;
     std::optional<LevelInterval> partialEtaSquaredCI;

@@ -113,7 +113,10 @@ struct Keys {
 // A source of variance; `withMs` false for the total, whose mean square no reader is given.
 template <ResultOf<PartitionSource> S, class V>
 void ForEachSourceField(S& s, V& v, bool withMs = true) {
-    v.Number("SS", s.ss, Range::NotNegative);
+    if (s.belowRange)
+        v.Number("SS", std::optional<Extended>{}, Range::NotNegative);
+    else
+        v.Number("SS", s.ss, Range::NotNegative);
     v.Integer("df", s.df);
     if (withMs) v.Number("MS", s.ms, Range::NotNegative);
 }
@@ -121,12 +124,13 @@ void ForEachSourceField(S& s, V& v, bool withMs = true) {
 // An effect's test, keyed under its own key by the walk of the whole.
 template <ResultOf<Effect> E, class V>
 void ForEachField(E& e, V& v, const Options::EffectSizes& shown = {}) {
-    v.Number("SS", e.effect.ss, Range::NotNegative);
-    v.Integer("df", e.effect.df);
-    v.Number("MS", e.effect.ms, Range::NotNegative);
+    ForEachSourceField(e.effect, v);
     v.Number("F", e.f, Range::NotNegative);
     v.P("p", e.p, true);
-    v.Number("errorSS", e.error.ss, Range::NotNegative);
+    if (e.error.belowRange)
+        v.Number("errorSS", std::optional<Extended>{}, Range::NotNegative);
+    else
+        v.Number("errorSS", e.error.ss, Range::NotNegative);
     v.Integer("errorDf", e.error.df);
     v.Number("errorMS", e.error.ms, Range::NotNegative);
     v.Number("mse", e.error.ms, Range::NotNegative);
@@ -227,8 +231,14 @@ template <ResultOf<SimpleEffect> S, class V>
 void ForEachField(S& s, V& v, const Keys& k) {
     v.Text("effect", k.FactorName(s.factor).c_str());
     k.At(v, s.at);
-    v.Number("SS", s.ss, Range::NotNegative);
-    v.Number("errorSS", s.errorSs, Range::NotNegative);
+    if (s.ssBelowRange)
+        v.Number("SS", std::optional<Extended>{}, Range::NotNegative);
+    else
+        v.Number("SS", s.ss, Range::NotNegative);
+    if (s.errorSsBelowRange)
+        v.Number("errorSS", std::optional<Extended>{}, Range::NotNegative);
+    else
+        v.Number("errorSS", s.errorSs, Range::NotNegative);
     v.Number("F", s.f, Range::NotNegative);
     v.IntegerPair("df", s.df1, s.df2, true);
     v.P("p", s.p, true);

@@ -239,6 +239,36 @@ SquareMatrix Orthonormal(const RationalMatrix& m, const WithinBasis& basis, std:
     return out;
 }
 
+// A divisor for Orthonormal whose matrix is used only through figures that a
+// common factor leaves alone (epsilons, Mauchly's W, the multivariate tests):
+// `divisor` times the power of two that brings the largest diagonal entry near
+// 1 when it would otherwise fall outside the extended type's range (scores
+// near 1e-4000 have covariances near 1e-8000). A power of two changes no
+// digit of an entry, and inside the range `divisor` is returned as it is.
+mpq_class RangeFreeDivisor(const RationalMatrix& m, const WithinBasis& basis, std::uint32_t mask,
+                           const mpq_class& divisor, const mpq_class& unit) {
+    constexpr long kSafeBits = 8192;  // well inside the type's 2^±16382
+    const std::vector<std::size_t>& idx = basis.of[mask];
+    const auto bits = [](const mpz_class& z) { return static_cast<long>(mpz_sizeinbase(z.get_mpz_t(), 2)); };
+    const mpq_class unit2 = unit * unit;
+    const long fixed =
+        bits(unit2.get_num()) - bits(unit2.get_den()) - bits(divisor.get_num()) + bits(divisor.get_den());
+    std::optional<long> largest;
+    for (std::size_t i = 0; i < idx.size(); ++i) {
+        const mpq_class& x = m(i, i);
+        if (x == 0) continue;
+        const long size = bits(x.get_num()) - bits(x.get_den()) + fixed - bits(basis.squaredLength[idx[i]]);
+        largest = std::max(largest.value_or(size), size);
+    }
+    if (!largest || std::abs(*largest) < kSafeBits) return divisor;
+    mpq_class scaled = divisor;
+    if (*largest > 0)
+        mpq_mul_2exp(scaled.get_mpq_t(), scaled.get_mpq_t(), static_cast<mp_bitcnt_t>(*largest));
+    else
+        mpq_div_2exp(scaled.get_mpq_t(), scaled.get_mpq_t(), static_cast<mp_bitcnt_t>(-*largest));
+    return scaled;
+}
+
 std::vector<std::size_t> Bits(std::uint32_t mask, std::size_t count) {
     std::vector<std::size_t> out;
     for (std::size_t f = 0; f < count; ++f)
@@ -262,7 +292,8 @@ PartitionSource Source(const mpq_class& ss, std::int64_t df, const mpq_class& un
     s.ss = Rounded(ss * unit2);
     s.df = df;
     s.zero = ss == 0;
-    if (df > 0) s.ms = Rounded(ss * unit2 / df);
+    s.belowRange = !s.zero && s.ss == 0;
+    if (df > 0 && !s.belowRange) s.ms = Rounded(ss * unit2 / df);
     return s;
 }
 
@@ -351,8 +382,9 @@ void TestWithin(const ExactEffect& x, const WithinError& error, const WithinBasi
         out.multivariate->status = MultivariateStatus::TooFewSubjects;
         return;
     }
-    const SquareMatrix h = Orthonormal(x.h, basis, x.within, 1, unit);
-    const SquareMatrix e = Orthonormal(error.e, basis, x.within, 1, unit);
+    const mpq_class divisor = RangeFreeDivisor(error.e, basis, x.within, 1, unit);
+    const SquareMatrix h = Orthonormal(x.h, basis, x.within, divisor, unit);
+    const SquareMatrix e = Orthonormal(error.e, basis, x.within, divisor, unit);
     out.multivariate = TestMultivariate(h, e, out.multivariate->hypothesisDf, static_cast<Extended>(nu));
 }
 
@@ -423,9 +455,11 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
             sphericity.reset();
             const std::size_t k = basis.of[x.within].size();
             if (x.within != 0 && k > 1 && nu >= 1 && basis.whole[x.within])
-                sphericity =
-                    TestSphericity(Orthonormal(errors[stratum].e, basis, x.within, nu, in.scores.unit),
-                                   static_cast<Extended>(nu), basis.cells);
+                sphericity = TestSphericity(
+                    Orthonormal(errors[stratum].e, basis, x.within,
+                                RangeFreeDivisor(errors[stratum].e, basis, x.within, nu, in.scores.unit),
+                                in.scores.unit),
+                    static_cast<Extended>(nu), basis.cells);
         }
         TestUnivariate(x, errorSum, observedSs, observed[i], unit2, in.options.effectSizeLevel,
                        out.effects[i]);

@@ -253,7 +253,8 @@ std::optional<Extended> SliceEpsilon(const Context& x, const WithinSlice& slice,
                                      const std::vector<std::vector<mpz_class>>& products, std::int64_t n,
                                      std::int64_t df) {
     const std::size_t k = slice.slice->cells.size() - 1;
-    SquareMatrix covariance(k);
+    SquareMatrix covariance(k), inUnits(k);
+    bool outOfRange = false;
     const auto m = static_cast<Extended>(slice.slice->m);
     for (std::size_t i = 0; i < k; ++i)
         for (std::size_t j = i; j < k; ++j) {
@@ -264,10 +265,14 @@ std::optional<Extended> SliceEpsilon(const Context& x, const WithinSlice& slice,
             Extended entry = Rounded(pooled * n);
             entry = entry / (static_cast<Extended>(n) * static_cast<Extended>(df));
             entry = entry / ((m * HelmertRowLength(i)) * (m * HelmertRowLength(j)));
+            inUnits(i, j) = inUnits(j, i) = entry;
             if (x.decimal) entry = x.decimal->Of(x.decimal->Of(entry));
+            // Scores near 1e-4000 have covariances beyond the type's reach: the
+            // epsilon, which the unit leaves alone, is then that of the integers.
+            outOfRange = outOfRange || (inUnits(i, j) != 0 && (entry == 0 || !std::isfinite(entry)));
             covariance(i, j) = covariance(j, i) = entry;
         }
-    return GreenhouseGeisserEpsilon(covariance);
+    return GreenhouseGeisserEpsilon(outOfRange ? inUnits : covariance);
 }
 
 // F, p, partial eta squared and its interval of a one-way analysis from its
@@ -275,6 +280,7 @@ std::optional<Extended> SliceEpsilon(const Context& x, const WithinSlice& slice,
 void Finish(const Context& x, const mpq_class& ss, const mpq_class& error, SimpleEffect& e) {
     const mpq_class unit2 = x.in.scores.unit * x.in.scores.unit;
     e.ss = Rounded(ss * unit2), e.errorSs = Rounded(error * unit2);
+    e.ssBelowRange = ss != 0 && e.ss == 0, e.errorSsBelowRange = error != 0 && e.errorSs == 0;
     const auto df1 = static_cast<Extended>(e.df1), df2 = static_cast<Extended>(e.df2);
     if (e.df1 > 0 && e.df2 > 0 && error != 0) {
         e.f = Rounded(ss * e.df2 / (error * e.df1));

@@ -25,6 +25,11 @@ struct PartitionSource {
     std::int64_t df = 0;
     std::optional<Extended> ms;  // absent with no degrees of freedom
     bool zero = true;            // the sum of squares is exactly zero
+    // Not zero, but nearer 0 than the extended type reaches (scores near
+    // 1e-4000): no figure is shown for the sum or the mean square.
+    bool belowRange = false;
+
+    std::optional<Extended> ShownSs() const { return belowRange ? std::nullopt : std::optional<Extended>(ss); }
 };
 
 struct ExactPartition {

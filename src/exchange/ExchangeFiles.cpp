@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "exchange/ExchangeMessages.h"
 #include "exchange/HeaderRow.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
@@ -84,9 +85,39 @@ private:
     std::size_t scanned_ = 0, content_ = std::string_view::npos;
 };
 
+// What ReadWholeFile watches in a CSV's bytes as they come: the lines begun
+// so far, and no NUL byte.
+class CsvWatch {
+public:
+    explicit CsvWatch(bool on) : on_(on) {}
+
+    // Takes in the bytes [from, to) of `bytes`; throws CsvError at a NUL.
+    void See(const char* bytes, std::size_t from, std::size_t to) {
+        if (!on_) return;
+        const char* nul = static_cast<const char*>(std::memchr(bytes + from, '\0', to - from));
+        const char* end = nul ? nul : bytes + to;
+        lines_ += static_cast<std::uint64_t>(std::count(bytes + from, end, '\n'));
+        if (nul) throw CsvError(messages::NulInCsv(static_cast<std::int64_t>(lines_ + 1)));
+    }
+
+    // The memory to grow the bytes to `count`, or a CsvError that says how much was read.
+    void EnsureRoom(std::uint64_t count, std::uint64_t read) const {
+        try {
+            EnsureAffordable(count, 2 * 3);
+        } catch (const OutOfMemoryError&) {
+            if (!on_) throw;
+            throw CsvError(messages::CsvBeyondMemory(read, lines_));
+        }
+    }
+
+private:
+    bool on_;
+    std::uint64_t lines_ = 0;
+};
+
 }  // namespace
 
-FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead) {
+FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead, bool csvText) {
     int fd = STDIN_FILENO;
     if (path.empty()) {
         if (!io::IsUsableStandardStream(STDIN_FILENO)) throw InOutError(io::kInvalidHandle);
@@ -110,12 +141,13 @@ FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead) {
     }
     LineWatch watch(LongestLine(fd));
     HeadWatch head(judgeHead);
+    CsvWatch csv(csvText);
     FileBytes file;
     file.bytes_.reset(new char[capacity]);
     AdviseHugePages(file.bytes_.get(), capacity);
     for (;;) {
         if (file.size_ == capacity) {
-            EnsureAffordable(capacity, 2 * 3);
+            csv.EnsureRoom(capacity, file.size_);
             std::unique_ptr<char[]> larger(new char[capacity * 2]);
             AdviseHugePages(larger.get(), capacity * 2);
             std::memcpy(larger.get(), file.bytes_.get(), file.size_);
@@ -128,6 +160,7 @@ FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead) {
             ::read(fd, file.bytes_.get() + file.size_, head.Waiting() ? std::min(room, kReadSize) : room);
         if (n > 0) {
             watch.See(file.bytes_.get(), file.size_, file.size_ + static_cast<std::size_t>(n));
+            csv.See(file.bytes_.get(), file.size_, file.size_ + static_cast<std::size_t>(n));
             file.size_ += static_cast<std::size_t>(n);
             head.See(file.bytes_.get(), file.size_);
         } else if (n == 0) {
@@ -163,9 +196,11 @@ void ImportCsv(const std::string& csvFile, const std::string& dataFile, const Cs
     // A file whose header the import would refuse is refused from its first
     // line; one whose header is further down, once it is read.
     const bool headerBelow = options.layout == CsvLayout::Long && options.headerLine > 1;
-    const FileBytes text = ReadWholeFile(csvFile, [&](std::string_view head) {
-        if (!headerBelow) CheckCsvHead(head, options);
-    });
+    const FileBytes text = ReadWholeFile(
+        csvFile, [&](std::string_view head) {
+            if (!headerBelow) CheckCsvHead(head, options);
+        },
+        true);
     CsvImportOptions reading = options;
     if (options.layout == CsvLayout::Long && options.headerLine > 0) {
         LongCsvOptions csv;

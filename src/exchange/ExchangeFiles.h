@@ -35,7 +35,7 @@ public:
     std::string_view View() const { return {bytes_.get(), size_}; }
 
 private:
-    friend FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead);
+    friend FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead, bool csvText);
     std::unique_ptr<char[]> bytes_;  // not set to zero first: the file fills them
     std::size_t size_ = 0;
 };
@@ -46,6 +46,10 @@ private:
 // allows, before more of it is read. Its memory grows within the memory
 // budget, with room for three times its bytes (the text and what is made of
 // it). `judgeHead`, when given, judges its start before more is read.
-FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead = {});
+// With `csvText` the bytes are a CSV's: a NUL byte (a binary or sparse file,
+// a text padded with NULs) is refused with a CsvError naming its line as soon
+// as its block is read, and an input that outgrows the memory budget (an
+// endless pipe) with a CsvError saying how much of it was read.
+FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead = {}, bool csvText = false);
 
 }  // namespace morvane

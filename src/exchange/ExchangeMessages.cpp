@@ -73,6 +73,15 @@ std::string NoHeaderOnLine(std::int64_t line) {
     return At(line) + Text("見出しの行がありません (空の行か、ファイルの終わりの後か、前の行からの続きです)");
 }
 
+std::string NulInCsv(std::int64_t line) {
+    return At(line) + Text("NUL バイトがあります (テキストの CSV ではありません)");
+}
+
+std::string CsvBeyondMemory(std::uint64_t bytes, std::uint64_t lines) {
+    return Text("メモリが足りません (") + std::to_string(bytes) + Text(" バイト、") + std::to_string(lines) +
+           Text(" 行を読んだところで、CSV がメモリの上限を超えました)");
+}
+
 std::string NoScoreRows() {
     return Text("CSV に得点の行がありません");
 }

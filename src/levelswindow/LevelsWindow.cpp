@@ -178,7 +178,7 @@ bool LevelsWindow::IsLongCsv(const std::string& path) {
 }
 
 void LevelsWindow::OpenCsv(const std::string& path) {
-    const FileBytes bytes = ReadWholeFile(path);
+    const FileBytes bytes = ReadWholeFile(path, {}, true);
     auto* dialog = new CsvRolesDialog(this, seams_, path, std::string(bytes.View()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     csvDialog_ = dialog;

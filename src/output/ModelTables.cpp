@@ -112,6 +112,15 @@ std::vector<SourceRow> SourceRows(const Analysis& r, OutputLayout layout) {
     return rows;
 }
 
+// Whether a source's sum of squares is too near 0 to be shown.
+bool AnySumBelowRange(const Analysis& r) {
+    for (const Effect& e : r.effects)
+        if (e.effect.belowRange || e.error.belowRange) return true;
+    for (const anova::Stratum& s : r.strata)
+        if (s.error.belowRange) return true;
+    return r.total.belowRange;
+}
+
 }  // namespace
 
 // First: every effect with its error stratum, its test, the correction applied, and effect sizes.
@@ -130,7 +139,7 @@ Table Summary(const Analysis& r, OutputLayout layout) {
     };
     std::vector<Column<SourceRow>> columns{
         {Heading{"source", "Source", "変動因"}.Names(), [](auto&, S s) { return Text(s.name); }},
-        {{"ss", "SS", "平方和"}, [](auto&, S s) { return Number(s.source->ss, Figure::Sum); }},
+        {{"ss", "SS", "平方和"}, [](auto&, S s) { return Number(s.source->ShownSs(), Figure::Sum); }},
         {{"df", "df", "自由度"}, [](auto&, S s) { return Integer(s.source->df); }},
         {{"ms", "MS", "平均平方"},
          [](auto&, S s) { return s.withMs ? Number(s.source->ms, Figure::Sum) : Blank(); }},
@@ -179,7 +188,13 @@ Table Summary(const Analysis& r, OutputLayout layout) {
     if (shown.cohensF)
         columns.push_back({{"cohensF", "Cohen's f", "Cohen の f"},
                            ofEffect([](const Effect& e) { return e.cohensF; }, Figure::Statistic)});
-    return Tabulate(r, "Summary", {"Analysis of variance", "分散分析表"}, columns, SourceRows(r, layout));
+    Table t = Tabulate(r, "Summary", {"Analysis of variance", "分散分析表"}, columns, SourceRows(r, layout));
+    if (AnySumBelowRange(r))
+        t.notes.push_back({"SS and MS shown as —: not zero, but nearer 0 than the number type reaches (about "
+                           "1e-4951); F, p and the effect sizes are formed from the exact sums.",
+                           "— の平方和と平均平方は 0 ではありませんが、数値型の範囲 (約 1e-4951) より 0 "
+                           "に近い値です。F 値、p 値、効果量は正確な和から求めています。"});
+    return t;
 }
 
 namespace {
@@ -563,8 +578,9 @@ Table SimpleEffects(const Analysis& r, OutputLayout layout) {
         {Heading{"effect", "Effect", "効果"}.Names(),
          [](auto& a, E s) { return Text(a.FactorAt(s.factor).name); }},
         {Heading{"at", "At", "条件"}.Names(), [layout](auto& a, E s) { return AtCell(a, s.at, layout); }},
-        {{"ss", "SS", "平方和"}, [](auto&, E s) { return Number(s.ss, Figure::Sum); }},
-        {{"errorSs", "error SS", "誤差の平方和"}, [](auto&, E s) { return Number(s.errorSs, Figure::Sum); }},
+        {{"ss", "SS", "平方和"}, [](auto&, E s) { return Number(s.ssBelowRange ? Opt{} : Opt(s.ss), Figure::Sum); }},
+        {{"errorSs", "error SS", "誤差の平方和"},
+         [](auto&, E s) { return Number(s.errorSsBelowRange ? Opt{} : Opt(s.errorSs), Figure::Sum); }},
         {{"f", "F", "F 値"}, [](auto&, E s) { return Number(s.f, Figure::Statistic); }},
         {{"df1", "df1", "df1"}, [](auto&, E s) { return Integer(s.df1); }},
         {{"df2", "df2", "df2"}, [](auto&, E s) { return Integer(s.df2); }},
@@ -584,6 +600,14 @@ Table SimpleEffects(const Analysis& r, OutputLayout layout) {
                        study ? Labels{"Simple main effects", "単純主効果 (各水準での 1 要因の分析)"}
                              : Labels{"Simple effects", "単純効果 (各水準での 1 要因の分析)"},
                        columns, r.simpleEffects);
+    for (const anova::SimpleEffect& s : r.simpleEffects)
+        if (s.ssBelowRange || s.errorSsBelowRange) {
+            t.notes.push_back({"SS shown as —: not zero, but nearer 0 than the number type reaches (about "
+                               "1e-4951); F, p and partial eta squared are formed from the exact sums.",
+                               "— の平方和は 0 ではありませんが、数値型の範囲 (約 1e-4951) より 0 "
+                               "に近い値です。F 値、p 値、偏 η² は正確な和から求めています。"});
+            break;
+        }
     if (r.shown.simpleEffectsOmitted)
         t.notes.push_back(study ? Labels{"Too many levels: the simple main effects are left out.",
                                          "水準が多すぎるため、単純主効果は省きました。"}

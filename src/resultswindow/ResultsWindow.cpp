@@ -216,7 +216,7 @@ void ResultsWindow::MarkOutOfDate(Staleness why) {
 
 void ResultsWindow::Reread() {
     widgets::RunCommand(*seams_.messages, this, [this] {
-        const FileBytes bytes = ReadWholeFile(source_.path);
+        const FileBytes bytes = ReadWholeFile(source_.path, {}, true);
         const DesignData design = ReadLongCsv(bytes.View(), source_.roles, source_.options);
         CsvSource source = source_;
         ShowCsv(std::move(source), bytes.View(), design);
@@ -232,7 +232,7 @@ bool ResultsWindow::CheckFile() {
     // Touched but the same bytes (saved again unchanged): still the file analysed.
     if (size == size_ && size >= 0) {
         try {
-            const FileBytes bytes = ReadWholeFile(source_.path);
+            const FileBytes bytes = ReadWholeFile(source_.path, {}, true);
             if (Sha256Hex(bytes.View()) == provenance_.dataSha256.value_or(std::string())) {
                 modified_ = modified;
                 return false;

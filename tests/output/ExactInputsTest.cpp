@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -124,7 +125,32 @@ TEST(ExactInputs, TinyScoresKeepTheirRatios) {
             EXPECT_EQ(r->effects[e].p, small.effects[e].p) << e;
             EXPECT_EQ(r->effects[e].partialEtaSquared, small.effects[e].partialEtaSquared) << e;
             EXPECT_EQ(r->effects[e].generalizedEtaSquared, small.effects[e].generalizedEtaSquared) << e;
+            // Their covariances (near 1e-8000) are scaled into range: the epsilons, Mauchly's W and
+            // the multivariate tests, which a common factor leaves alone, are the small integers' but
+            // for the last bits (10^-8000 is no power of two).
+            const auto near = [](std::optional<Extended> a, std::optional<Extended> b) {
+                return a && b && std::fabs(*a - *b) <= 1e-15L * std::fabs(*b);
+            };
+            const auto& sphericity = r->effects[e].sphericity;
+            const auto& reference = small.effects[e].sphericity;
+            ASSERT_EQ(sphericity.has_value(), reference.has_value()) << e;
+            if (sphericity) {
+                EXPECT_TRUE(near(sphericity->greenhouseGeisser.epsilon, reference->greenhouseGeisser.epsilon));
+                EXPECT_TRUE(near(sphericity->huynhFeldt.p, reference->huynhFeldt.p));
+                EXPECT_TRUE(near(sphericity->mauchlyW, reference->mauchlyW)) << e;
+            }
+            ASSERT_TRUE(r->effects[e].multivariate && small.effects[e].multivariate);
+            EXPECT_EQ(r->effects[e].multivariate->status, small.effects[e].multivariate->status);
+            EXPECT_TRUE(near(r->effects[e].multivariate->pillai.value, small.effects[e].multivariate->pillai.value));
+            // The sums themselves (near 1e-8000) are below the type's reach: absent, never a 0.
+            EXPECT_TRUE(r->effects[e].effect.belowRange && !r->effects[e].effect.ShownSs()) << e;
+            EXPECT_FALSE(r->effects[e].effect.ms.has_value()) << e;
         }
+    const std::string json = FormatAnalysis(csv, AnovaFormat::Json),
+                      text = FormatAnalysis(csv, AnovaFormat::Text);
+    EXPECT_NE(json.find("\"SS\":null"), std::string::npos);
+    EXPECT_EQ(json.find("\"SS\":0,"), std::string::npos);
+    EXPECT_NE(text.find("nearer 0 than the number type reaches"), std::string::npos);
     // Scores whose powers of ten lie further apart than the exact sums take are left to the extended values.
     const DesignData apart =
         ReadLongCsv("id,A,score\n1,x,1e-3000\n1,y,1\n2,x,2\n2,y,3\n", LongCsvRoles{"id", "score", {"A"}, {}});

@@ -60,7 +60,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     RefuseInputAsOutput(out, {in});
     if (request.roles) {
         // A long CSV: read whole within the memory budget, its bytes the provenance.
-        const FileBytes bytes = ReadWholeFile(in);
+        const FileBytes bytes = ReadWholeFile(in, {}, true);
         RefuseEmptyFile(in, bytes.View());
         // The bytes' SHA-256 is taken on a second thread while they are read.
         std::future<Provenance> provenance =

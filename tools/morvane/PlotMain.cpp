@@ -35,7 +35,7 @@ void WriteDesignPlot(const std::string& in, const std::string& out,
                      const morvane::tool::LongCsvRequest& request,
                      std::optional<morvane::plot::ErrorBars> bars, morvane::plot::PlotFileType type,
                      QSize size, char separator) {
-    const morvane::FileBytes bytes = morvane::ReadWholeFile(in);
+    const morvane::FileBytes bytes = morvane::ReadWholeFile(in, {}, true);
     morvane::tool::RefuseEmptyFile(in, bytes.View());
     morvane::anova::Options options = request.analysis;
     // The interaction plot needs the means alone, the Q-Q plots their points.
