@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
