@@ -81,7 +81,7 @@ public:
 
     const anova::Analysis& Analysis() const { return analysis_; }
     OutputLayout Layout() const { return layout_; }
-    // The tables shown, in the window's reading.
+    // The tables shown, in the window's reading and the rounding chosen.
     const std::vector<TableText>& Tables() const { return tables_; }
     const Provenance& AnalysedData() const { return provenance_; }
     const CsvSource& Source() const { return source_; }
