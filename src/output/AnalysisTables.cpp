@@ -19,7 +19,7 @@ std::vector<TableText> TableTexts(const anova::Analysis& r, TableReader reader, 
                                   char decimalSeparator, const PrecisionCheck* precision) {
     const Reading how{reader, decimalSeparator,
                       reader == TableReader::Window || options.language == OutputLanguage::Japanese,
-                      options.correction, options.layout};
+                      options.correction, options.layout, options.rounding};
     std::vector<TableText> texts;
     for (const Table& t :
          options.layout == OutputLayout::Study ? StudyTables(r, precision) : DesignTables(r, reader))

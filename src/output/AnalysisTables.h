@@ -28,7 +28,9 @@ namespace morvane {
 // robustness of the decisions. The
 // window's are in Japanese, the others in the options' language; the summary
 // of the terminal and of programs has the degrees of freedom and p of the
-// correction the options apply, the window's all of them.
+// correction the options apply, the window's all of them. The terminal's and
+// the window's figures are rounded as options.rounding asks (an APA table's
+// two decimals, or their own digits).
 std::vector<TableText> TableTexts(const anova::Analysis& analysis, TableReader reader,
                                   const OutputOptions& options, char decimalSeparator = '.',
                                   const PrecisionCheck* precision = nullptr);

@@ -53,8 +53,8 @@ Cell At(std::string text, std::string window, bool over) {
     return c;
 }
 
-Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end) {
-    return Number(i ? Opt((*i).*end) : std::nullopt, Figure::Proportion);
+Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end, Figure figure) {
+    return Number(i ? Opt((*i).*end) : std::nullopt, figure);
 }
 
 Cell Bound(const std::optional<Interval>& i, Extended Interval::*end) {
@@ -62,6 +62,32 @@ Cell Bound(const std::optional<Interval>& i, Extended Interval::*end) {
 }
 
 // ---- texts for a reader ----
+
+std::string ApaFigure(Opt value, Figure figure, char separator) {
+    if (!value) return kUndefinedText;
+    const Extended v = *value;
+    if (figure == Figure::P) return PValueText(v, separator);
+    std::string text;
+    switch (figure) {
+        case Figure::Df:
+            text = ApaDf(v);
+            break;
+        case Figure::Fraction:
+        case Figure::Proportion:
+            text = ApaNumber(v, 2, false);
+            break;
+        case Figure::Exact:
+            text = GeneralText(v, kExtendedDigits);
+            break;
+        default:  // sums, statistics and standardized differences
+            text = ApaNumber(v, 2, true);
+    }
+    if (separator == '.') return text;
+    std::erase(text, ',');
+    for (char& c : text)
+        if (c == '.') c = separator;
+    return text;
+}
 
 TableText Written(const Table& t, Reading how) {
     const bool japanese = how.japanese;
@@ -135,14 +161,19 @@ std::string CellText(const Cell& c, Reading how) {
     // A p of 0 is below the number type's range: a bound to every reader.
     if (c.figure == Figure::P && v == 0) return PValueText(v, how.separator);
     if (how.reader == TableReader::Program) return ProgramNumber(v, how.separator);
+    if (how.rounding == TableRounding::Apa && c.figure != Figure::Exact)
+        return ApaFigure(v, c.figure, how.separator);
     if (how.reader == TableReader::Window)
         return GeneralText(v, c.figure == Figure::Exact ? kExtendedDigits : 10, how.separator);
     switch (c.figure) {
         case Figure::Sum:
             return GeneralText(v, 10, how.separator);
         case Figure::Statistic:
+        case Figure::Df:
+        case Figure::Fraction:
             return GeneralText(v, 7, how.separator);
         case Figure::Proportion:
+        case Figure::Standardized:
             return GeneralText(v, 4, how.separator);
         case Figure::Exact:
             return GeneralText(v, kExtendedDigits, how.separator);

@@ -51,7 +51,7 @@ Cell FamilyCell(const Analysis& r, const anova::PlannedContrast& c) {
 // A whole number of degrees of freedom as an integer, another as a figure.
 Cell WholeDf(Extended df) {
     const auto whole = static_cast<std::int64_t>(df);
-    return static_cast<Extended>(whole) == df ? Integer(whole) : Number(df, Figure::Statistic);
+    return static_cast<Extended>(whole) == df ? Integer(whole) : Number(df, Figure::Df);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ std::int64_t PooledDf(const Analysis& r) {
 // A whole number of degrees of freedom as an integer, another as a figure.
 Cell Df(Extended df) {
     const auto whole = static_cast<std::int64_t>(df);
-    return static_cast<Extended>(whole) == df ? Integer(whole) : Number(df, Figure::Statistic);
+    return static_cast<Extended>(whole) == df ? Integer(whole) : Number(df, Figure::Df);
 }
 
 // The place a comparison or simple effect is at: the study names the level
@@ -93,7 +93,7 @@ template <Correction Sphericity::*which, Opt Correction::*figure>
 Cell Corrected(const Analysis&, const SourceRow& s) {
     if (!s.effect) return Blank();
     return Number(s.effect->sphericity ? ((*s.effect->sphericity).*which).*figure : Opt{},
-                  figure == &Correction::p ? Figure::P : Figure::Statistic);
+                  figure == &Correction::p ? Figure::P : Figure::Df);
 }
 
 // The summary's rows: each stratum's effects and then its error. A design's
@@ -270,7 +270,7 @@ Table SphericityTests(const Analysis& r, OutputLayout layout) {
     const std::vector<Column<TestRow>> columns{
         {Heading{"effect", "Effect", "効果"}.Names(), [](auto&, T t) { return Text(t.name); }},
         {{"mauchlyW", "W", "Mauchly の W"},
-         [](auto&, T t) { return Number(t.test->mauchlyW, Figure::Statistic); }},
+         [](auto&, T t) { return Number(t.test->mauchlyW, Figure::Fraction); }},
         {{"chiSquare", "chi^2", "χ²"},
          [](auto&, T t) {
              return t.test->chiSquareInfinite ? Text("∞") : Number(t.test->chiSquare, Figure::Statistic);
@@ -525,17 +525,17 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
         {{"df", "df", "自由度"}, [](auto&, C c) { return Df(c.df); }},
         {{"p", "p", "p 値"}, [](auto&, C c) { return Number(c.p, Figure::P); }},
         {study ? Heading{"cohenDz", "d_z", "d_z"} : Heading{"d", "d", "d"},
-         [](auto&, C c) { return Number(c.d, Figure::Proportion); }},
+         [](auto&, C c) { return Number(c.d, Figure::Standardized); }},
         {(study
               ? Heading{"dzCiLow", "d_z CI low", "d_z CI 下限"}.JoinedAs(Join::Interval, "d_z CI",
                                                                          "d_z の信頼区間")
               : Heading{"dCiLow", "d CI low", "d CI 下限"}.JoinedAs(Join::Interval, "d CI", "d の信頼区間")),
-         [](auto&, C c) { return Limit(c.dCI, &LevelInterval::lower); }},
+         [](auto&, C c) { return Limit(c.dCI, &LevelInterval::lower, Figure::Standardized); }},
         {study ? Heading{"dzCiHigh", "d_z CI high", "d_z CI 上限"}
                : Heading{"dCiHigh", "d CI high", "d CI 上限"},
-         [](auto&, C c) { return Limit(c.dCI, &LevelInterval::upper); }},
-        {{"dAv", "d_av", "d_av"}, [](auto&, C c) { return Number(c.dAv, Figure::Proportion); }},
-        {{"gAv", "g_av", "g_av"}, [](auto&, C c) { return Number(c.gAv, Figure::Proportion); }},
+         [](auto&, C c) { return Limit(c.dCI, &LevelInterval::upper, Figure::Standardized); }},
+        {{"dAv", "d_av", "d_av"}, [](auto&, C c) { return Number(c.dAv, Figure::Standardized); }},
+        {{"gAv", "g_av", "g_av"}, [](auto&, C c) { return Number(c.gAv, Figure::Standardized); }},
     };
     const AdjustmentSet adjustments = r.options.adjustments;
     AddAdjustedColumns(columns, "p", adjustments, [](C c) -> C { return c; });

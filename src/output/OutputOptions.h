@@ -29,11 +29,18 @@ struct Provenance {
 // after the simple effects, its JSON keys: anova/AnalysisFields.h's Keying::Study).
 enum class OutputLayout { Design, Study };
 
+// How the tables round their figures for a person: with each reader's own
+// digits (the window's 10 significant), or as an APA table (F and t to two
+// decimals, p as ".014" or "< .001", effect sizes as ".81"). A program's
+// tables (CSV) always have all their digits, and the precision check its 19.
+enum class TableRounding { Reader, Apa };
+
 struct OutputOptions {
     DfCorrection correction = DfCorrection::GreenhouseGeisser;
     OutputLanguage language = OutputLanguage::English;
     Provenance provenance = {};
     OutputLayout layout = OutputLayout::Design;
+    TableRounding rounding = TableRounding::Reader;
 };
 
 // The program's version and the SHA-256 of the file at `path` (none for the

@@ -23,7 +23,8 @@ enum class TableReader {
     // undefined and marginal cells empty.
     Program,
     // The results window: Japanese; 10 significant digits (19 for the
-    // precision check), two columns for a pair, undefined "—", corrected
+    // precision check) or, when asked, an APA table's rounding (OutputOptions::rounding),
+    // two columns for a pair, undefined "—", corrected
     // degrees of freedom in the summary table instead of the corrected p in the
     // sphericity table.
     Window,

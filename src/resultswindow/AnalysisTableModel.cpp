@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <algorithm>
@@ -162,6 +163,7 @@ void AnalysisTableView::FitColumns() {
     }
     frozen_->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
     PlaceFrozenColumn();
+    FitHeight();
 }
 
 void AnalysisTableView::PlaceFrozenColumn() {
@@ -179,6 +181,8 @@ void AnalysisTableView::PlaceFrozenColumn() {
 void AnalysisTableView::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
     PlaceFrozenColumn();
+    // A narrower view may need the scroll bar below its rows, a wider one no longer.
+    if (event->size().width() != event->oldSize().width()) FitHeight();
 }
 
 void AnalysisTableView::changeEvent(QEvent* event) {
@@ -216,13 +220,30 @@ void AnalysisTableView::CopySelection() {
     QApplication::clipboard()->setText(TabSeparated(*model(), selected));
 }
 
-void AnalysisTableView::FitRows(int rows) {
-    const int shown = std::max(1, rows);
-    const int height = horizontalHeader()->sizeHint().height() +
-                       shown * verticalHeader()->defaultSectionSize() + 2 * frameWidth() +
-                       horizontalScrollBar()->sizeHint().height();
-    setMinimumHeight(std::min(height, 4 * verticalHeader()->defaultSectionSize() + 40));
-    setMaximumHeight(height);
+int AnalysisTableView::RowsHeight() const {
+    const int rows = std::max(verticalHeader()->length(), verticalHeader()->defaultSectionSize());
+    const int header = horizontalHeader()->isHidden() ? 0 : horizontalHeader()->sizeHint().height();
+    // The columns need the scroll bar below them when they are wider than the
+    // room beside the vertical scroll bar (shown when the rows are cut).
+    int room = width() - 2 * frameWidth();
+    if (mostHeight_ > 0 && header + rows + 2 * frameWidth() > mostHeight_)
+        room -= verticalScrollBar()->sizeHint().width();
+    const bool wide = horizontalHeader()->length() > room;
+    return header + rows + 2 * frameWidth() + (wide ? horizontalScrollBar()->sizeHint().height() : 0);
+}
+
+void AnalysisTableView::SetMostHeight(int most) {
+    mostHeight_ = std::max(0, most);
+    FitHeight();
+}
+
+void AnalysisTableView::FitHeight() {
+    int height = RowsHeight();
+    // A bound never hides the heading and a few rows.
+    if (mostHeight_ > 0)
+        height = std::min(height, std::max(mostHeight_, horizontalHeader()->sizeHint().height() +
+                                                            4 * verticalHeader()->defaultSectionSize()));
+    if (minimumHeight() != height || maximumHeight() != height) setFixedHeight(height);
 }
 
 void AnalysisTableView::keyPressEvent(QKeyEvent* event) {

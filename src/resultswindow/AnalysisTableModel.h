@@ -41,7 +41,7 @@ QString TabSeparated(const QAbstractItemModel& model, const QModelIndexList& sel
 
 // The view of a table: its first column, the rows' labels, stays in view
 // while the others scroll sideways; every column is as wide as its widest
-// text, heading included.
+// text, heading included, and the view as tall as its rows up to a bound.
 class AnalysisTableView final : public QTableView {
     Q_OBJECT
 
@@ -53,8 +53,13 @@ public:
     // `check` (when set) agrees.
     void CopySelection();
     void SetCopyCheck(std::function<bool()> check) { copyCheck_ = std::move(check); }
-    // A height that shows the heading and up to `rows` rows without scrolling.
-    void FitRows(int rows);
+    // The height that shows the heading and every row, with the scroll bar
+    // below them when the columns are wider than the view.
+    int RowsHeight() const;
+    // As tall as its rows, but not taller than `most` pixels (0: no bound),
+    // beyond which it scrolls; kept so as the texts, the font and the width change.
+    void SetMostHeight(int most);
+    void FitHeight();
     // Every column as wide as its widest text, heading included.
     void FitColumns();
 
@@ -72,6 +77,7 @@ private:
 
     QTableView* frozen_;
     std::function<bool()> copyCheck_;
+    int mostHeight_ = 0;
 };
 
 }  // namespace morvane

@@ -1,6 +1,7 @@
 #include "resultswindow/ResultsPages.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -14,11 +15,6 @@
 
 namespace morvane {
 namespace {
-
-// How many rows a table shows before it scrolls: up to this many, or as many
-// as its page holds (a page of that table alone).
-constexpr int kMostRows = 40;
-constexpr int kFillsPage = 0;
 
 // What each page of the model checks does, in a sentence a reader can check
 // against a textbook: the data file's study in its own terms, any design in general ones.
@@ -101,14 +97,6 @@ const std::vector<PageKind>& Pages() {
 }
 constexpr std::size_t kQuantilesAfter = 6;  // 前提の確認
 
-int RowsShown(const std::string& id) {
-    if (id == "Comparisons" || id == "SimpleEffects" || id == "Contrasts") return kFillsPage;
-    if (id == "CellMeans" || id == "MarginalMeans") return 24;
-    if (id == "CellShape" || id == "Levene" || id == "AlignedRankContrasts") return 12;
-    if (id == "Outlying") return 8;
-    return kMostRows;
-}
-
 const TableText* Named(const std::vector<TableText>& tables, const std::string& id) {
     for (const TableText& t : tables)
         if (t.id == id) return &t;
@@ -144,6 +132,10 @@ void ResultsPages::Show(const std::vector<TableText>& tables, OutputLayout layou
                         plot::QuantilePlotData quantiles) {
     quantilePlot_->SetData(std::move(quantiles));
     quantileCaption_->setText(plot::QuantilePlotCaption(quantilePlot_->Data()));
+    ShowTables(tables, layout);
+}
+
+void ResultsPages::ShowTables(const std::vector<TableText>& tables, OutputLayout layout) {
     std::vector<std::string> ids;
     for (const PageKind& kind : Pages())
         for (const std::string& id : kind.ids)
@@ -159,6 +151,20 @@ void ResultsPages::Show(const std::vector<TableText>& tables, OutputLayout layou
 
 const plot::QuantilePlotData& ResultsPages::Quantiles() const {
     return quantilePlot_->Data();
+}
+
+// A page's resize: its tables as tall as their rows, none taller than the
+// page shows under a table's title, so that the page scrolls rather than a table
+// unless that table alone is longer than the page.
+bool ResultsPages::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize)
+        if (auto* scroll = qobject_cast<QScrollArea*>(watched->parent())) {
+            const int title = 2 * fontMetrics().height();
+            const int most = scroll->viewport()->height() - title - 24;
+            for (AnalysisTableView* view : scroll->widget()->findChildren<AnalysisTableView*>())
+                view->SetMostHeight(most);
+        }
+    return QTabWidget::eventFilter(watched, event);
 }
 
 // Show, when the tables are not those shown: every page made anew but the Q-Q plots'.
@@ -184,13 +190,10 @@ void ResultsPages::MakePages(const std::vector<TableText>& tables, OutputLayout 
             auto* column = new QVBoxLayout(inner);
             if (const char16_t* text = study ? kind.studyText : kind.designText)
                 column->addWidget(Paragraph(inner, QString::fromUtf16(text)));
-            bool fills = false;
-            for (const TableText* t : held) {
-                AddTable(column, *t);
-                fills = fills || RowsShown(t->id) == kFillsPage;
-            }
-            if (!fills) column->addStretch();
+            for (const TableText* t : held) AddTable(column, *t);
+            column->addStretch();
             scroll->setWidget(inner);
+            scroll->viewport()->installEventFilter(this);
             addTab(scroll, QString::fromUtf16(study ? kind.study : kind.design));
         }
         if (k == kQuantilesAfter) addTab(quantilePage_, QStringLiteral(u"Q-Q プロット"));
@@ -219,7 +222,7 @@ void ResultsPages::AddTable(QVBoxLayout* page, const TableText& table) {
         view->addActions(summaryActions_);
     }
     page->addWidget(title);
-    page->addWidget(view, RowsShown(table.id) == kFillsPage ? 1 : 0);
+    page->addWidget(view);
     QLabel* notes = nullptr;
     if (table.id != "Precision") {  // said above the tables
         notes = Paragraph(inner, {});
@@ -235,8 +238,6 @@ void ResultsPages::Fill(const ShownTable& shown, const TableText& table) {
     shown.model->SetTable(table);
     shown.title->setText(QString::fromStdString(table.title));
     shown.view->FitColumns();
-    const int rows = RowsShown(table.id);
-    if (rows != kFillsPage) shown.view->FitRows(std::min(static_cast<int>(table.rows.size()), rows));
     if (shown.notes != nullptr) {
         shown.notes->setText(Lines(table.notes));
         shown.notes->setVisible(!table.notes.empty());

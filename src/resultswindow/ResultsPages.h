@@ -5,6 +5,8 @@
 // a data file's results file), each table under its title with its notes
 // below it, and the page of the normal Q-Q plots of the strata's residuals
 // after the checks. A page none of whose tables the analysis has is left out.
+// Each table is as tall as its rows where its page has room for them, so that
+// the page scrolls rather than the table.
 // The pages of the model checks open with a sentence on what they compute.
 
 #include <QList>
@@ -41,12 +43,18 @@ public:
     // pages; others make the pages anew, the page shown staying shown where
     // it still is.
     void Show(const std::vector<TableText>& tables, OutputLayout layout, plot::QuantilePlotData quantiles);
+    // The tables alone, as Show shows them (the same tables in another rounding).
+    void ShowTables(const std::vector<TableText>& tables, OutputLayout layout);
 
     const plot::QuantilePlotData& Quantiles() const;
 
 signals:
     // Q-Q プロットを書き出し… was pressed.
     void exportQuantilesRequested();
+
+protected:
+    // A page resized: the most height of its tables.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct ShownTable {

@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSplitter>
@@ -42,6 +43,9 @@ constexpr QSize kLeastSize{720, 480};
 constexpr qint64 kLargestArea = 2LL * 1280 * 720;
 // Narrower than this, the plot goes below the tables.
 constexpr int kPlotBesideWidth = 1200;
+// The least height of the pages, so that the smallest window, its plot below
+// them, still shows a table's heading and some rows.
+constexpr int kLeastPagesHeight = 200;
 // How often a CSV's window looks whether its file changed on disk.
 constexpr int kWatchMs = 2000;
 
@@ -91,11 +95,13 @@ ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char d
 
     auto* buttons = new QHBoxLayout;
     AddCopyActions(buttons);
+    AddRoundingChoice(buttons);
     splitter_ = new QSplitter(Qt::Horizontal, this);
     pages_ = new ResultsPages(splitter_, [this] { return MayUseFigures(QStringLiteral(u"コピー")); },
                               {findChild<QAction*>(QStringLiteral("CopyTableAction")),
                                findChild<QAction*>(QStringLiteral("CopySentencesAction")), english_});
     connect(pages_, &ResultsPages::exportQuantilesRequested, this, &ResultsWindow::ExportQuantilePlot);
+    pages_->setMinimumHeight(kLeastPagesHeight);
     splitter_->addWidget(pages_);
     splitter_->addWidget(MakePlotPane(splitter_));
     splitter_->setStretchFactor(0, 3);
@@ -177,11 +183,7 @@ void ResultsWindow::ShowAnalysis() {
     readNotice_->setText(Lines(read));
     readNotice_->setVisible(!read.empty());
 
-    OutputOptions shown;
-    shown.language = OutputLanguage::Japanese;
-    shown.layout = layout_;
-    tables_ = TableTexts(analysis_, TableReader::Window, shown, decimalSeparator_,
-                         precision_ ? &*precision_ : nullptr);
+    ReadTables();
     precisionNotice_->hide();
     for (const TableText& table : tables_)
         if (table.id == "Precision") {
@@ -321,6 +323,24 @@ OutputOptions ResultsWindow::CopyOptions() const {
     return options;
 }
 
+void ResultsWindow::ReadTables() {
+    OutputOptions shown;
+    shown.language = OutputLanguage::Japanese;
+    shown.layout = layout_;
+    shown.rounding = rounding_;
+    tables_ = TableTexts(analysis_, TableReader::Window, shown, decimalSeparator_,
+                         precision_ ? &*precision_ : nullptr);
+}
+
+void ResultsWindow::SetRounding(TableRounding rounding) {
+    rounding_ = rounding;
+    QRadioButton* chosen = rounding == TableRounding::Apa ? apaView_ : fullView_;
+    if (!chosen->isChecked()) chosen->setChecked(true);  // comes back here
+    if (!placed_) return;  // nothing shown yet: the first Show rounds so
+    ReadTables();
+    pages_->ShowTables(tables_, layout_);
+}
+
 void ResultsWindow::SetErrorBars(plot::ErrorBars bars) {
     bars_ = bars;
     const int index = errorBars_->findData(static_cast<int>(bars));
@@ -418,6 +438,24 @@ void ResultsWindow::AddCopyActions(QLayout* buttons) {
     connect(english, &QCheckBox::toggled, english_, &QAction::setChecked);
     connect(english_, &QAction::toggled, english, &QCheckBox::setChecked);
     buttons->addWidget(english);
+}
+
+// The constructor: APA and 全桁 as two radio buttons after a label, 全桁 checked.
+void ResultsWindow::AddRoundingChoice(QLayout* buttons) {
+    auto* label = new QLabel(QStringLiteral(u"表の数値:"), this);
+    apaView_ = new QRadioButton(QStringLiteral("APA"), this);
+    apaView_->setObjectName(QStringLiteral("ApaViewButton"));
+    apaView_->setToolTip(
+        QStringLiteral(u"表の数値を APA 形式の表のように丸めて示します (F、t は小数 2 桁、p は .014 や < .001、"
+                       u"効果量は .81)。Ctrl+C でのコピーも同じです"));
+    fullView_ = new QRadioButton(QStringLiteral(u"全桁"), this);
+    fullView_->setObjectName(QStringLiteral("FullDigitsButton"));
+    fullView_->setToolTip(QStringLiteral(u"表の数値を有効数字 10 桁で示します。Ctrl+C でのコピーも同じです"));
+    fullView_->setChecked(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{label, apaView_, fullView_}) buttons->addWidget(w);
+    connect(apaView_, &QRadioButton::toggled, this, [this](bool on) {
+        SetRounding(on ? TableRounding::Apa : TableRounding::Reader);
+    });
 }
 
 // The first Show: as large as it likes where the screen has room for it

@@ -18,7 +18,11 @@
 // APA summary table on the clipboard as a word processor pastes it, 報告文をコピー
 // (Ctrl+Shift+R) the sentence of each effect, and 書き出し… writes the tables as
 // `morvane anova` writes them or the plot as an image; all in Japanese unless
-// 英語で出力 is checked. It opens beside the window it was opened from.
+// 英語で出力 is checked. The tables show their figures rounded as an APA table
+// rounds them (APA) or with all the window's digits (全桁, the first choice);
+// what Ctrl+C copies of a table is what it shows. The choice, like the error
+// bars and the language, stays while the window lives. It opens beside the
+// window it was opened from.
 
 #include <QDateTime>
 #include <QWidget>
@@ -41,6 +45,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QRadioButton;
 class QSplitter;
 class QTimer;
 
@@ -76,7 +81,7 @@ public:
 
     const anova::Analysis& Analysis() const { return analysis_; }
     OutputLayout Layout() const { return layout_; }
-    // The tables shown, in the window's reading.
+    // The tables shown, in the window's reading and the rounding chosen.
     const std::vector<TableText>& Tables() const { return tables_; }
     const Provenance& AnalysedData() const { return provenance_; }
     const CsvSource& Source() const { return source_; }
@@ -110,6 +115,11 @@ public:
     // layout and the provenance.
     OutputOptions CopyOptions() const;
 
+    // APA / 全桁: the tables shown again rounded as `rounding` asks, the
+    // choice on the window following.
+    void SetRounding(TableRounding rounding);
+    TableRounding Rounding() const { return rounding_; }
+
     // The plot redrawn with `bars`, the choice below it following.
     void SetErrorBars(plot::ErrorBars bars);
     plot::ErrorBars ErrorBarsShown() const { return bars_; }
@@ -128,8 +138,12 @@ private:
     void ShowAnalysis();
     // The plot with the choice of its error bars, its export and its caption.
     QWidget* MakePlotPane(QWidget* parent);
+    // The tables of the analysis in the window's reading and rounding (tables_).
+    void ReadTables();
     // The copy actions, as buttons in `buttons` and with their shortcuts.
     void AddCopyActions(QLayout* buttons);
+    // The choice APA / 全桁 in `buttons`.
+    void AddRoundingChoice(QLayout* buttons);
     // The first Show: the size and place beside the window it was opened from.
     void PlaceBesideOwner();
     // Before a copy or an export (`what`: "コピー", "書き出し") of figures out
@@ -164,6 +178,7 @@ private:
     widgets::OwnFiles exported_;  // what the exports wrote
     bool placed_ = false;
     plot::ErrorBars bars_ = plot::ErrorBars::WithinCi95;
+    TableRounding rounding_ = TableRounding::Reader;
 
     QLabel* staleNotice_ = nullptr;    // the study changed, or 分析 stopped
     QLabel* changedNotice_ = nullptr;  // the CSV changed on disk
@@ -177,6 +192,8 @@ private:
     QLabel* plotCaption_ = nullptr;
     QPushButton* reread_ = nullptr;
     QAction* english_ = nullptr;
+    QRadioButton* apaView_ = nullptr;
+    QRadioButton* fullView_ = nullptr;
 };
 
 }  // namespace morvane

@@ -229,5 +229,76 @@ TEST(ResultTables, EachReaderHasTheSameTablesInItsOwnForm) {
     EXPECT_EQ(FixedText(0.0136L, 3, ','), "0,014");
 }
 
+// Rounded as an APA table rounds: two decimals, p as ".014", no zero before
+// the point of a figure that cannot exceed 1 (effect sizes, epsilons,
+// Mauchly's W) but one before a d, whole degrees of freedom whole; the same
+// rules as the APA table's own figures. The precision check keeps its digits,
+// a program all of them.
+TEST(ResultTables, TheApaRoundingOfEachKindOfFigure) {
+    anova::Analysis r = Analysis();
+    r.effects[1].sphericity->huynhFeldt = {.epsilon = 0.7L, .df1 = 1.4L, .df2 = 8.4L, .p = 0.0125L};
+    r.total.ss = 12345.678L;
+    r.comparisons[1].d = 0.5L;
+    const PrecisionCheck precision = Precision();
+    OutputOptions apa;
+    apa.rounding = TableRounding::Apa;
+    const auto window = StudyTables(r, precision, TableReader::Window, '.', apa),
+               comma = StudyTables(r, precision, TableReader::Window, ',', apa),
+               terminal = StudyTables(r, precision, TableReader::Terminal, '.', apa),
+               program = StudyTables(r, precision, TableReader::Program, '.', apa);
+    const struct {
+        const char *table, *column;
+        std::size_t row;
+        const char *window, *comma;
+    } cells[] = {
+        {"Summary", "f", 1, "333.33", "333,33"},
+        {"Summary", "ss", 1, "333.33", "333,33"},
+        {"Summary", "ss", 7, "12,345.68", "12345,68"},  // no group commas beside a decimal comma
+        {"Summary", "p", 1, "< .001", "< ,001"},
+        {"Summary", "p", 3, ".014", ",014"},
+        {"Summary", "p", 5, "< .001", "< ,001"},
+        {"Summary", "partialEtaSquared", 1, ".67", ",67"},
+        {"Summary", "etaCiLow", 1, ".25", ",25"},
+        {"Summary", "mse", 1, "10.00", "10,00"},
+        {"Summary", "ggDf1", 3, "1", "1"},
+        {"Summary", "hfDf1", 3, "1.40", "1,40"},
+        {"Summary", "hfP", 3, ".013", ",013"},
+        {"Summary", "generalizedEtaSquared", 1, "—", "—"},
+        {"Summary", "df", 1, "1", "1"},
+        {"Sphericity", "mauchlyW", 0, ".25", ",25"},
+        {"Sphericity", "p", 0, "> .999", "> ,999"},
+        {"Sphericity", "ggEpsilon", 0, ".50", ",50"},
+        {"CellMeans", "mean", 0, "1.50", "1,50"},
+        {"CellMeans", "ciHigh", 0, "2.50", "2,50"},
+        {"Comparisons", "t", 0, "-6.34", "-6,34"},
+        {"Comparisons", "difference", 0, "-1.25", "-1,25"},
+        {"Comparisons", "cohenDz", 0, "-2.00", "-2,00"},
+        {"Comparisons", "cohenDz", 1, "0.50", "0,50"},  // a d may exceed 1: its zero stays
+        {"Comparisons", "pBonferroni", 0, "> .999", "> ,999"},
+        {"SimpleEffects", "ggEpsilon", 0, ".75", ",75"},
+        {"SimpleEffects", "partialEtaSquared", 0, ".30", ",30"},
+        {"Precision", "exact", 0, "0.3333333333333333333", "0,3333333333333333333"},
+    };
+    for (const auto& c : cells) {
+        SCOPED_TRACE(std::string(c.table) + " " + c.column + " " + std::to_string(c.row));
+        EXPECT_EQ(Cell(window, c.table, c.row, c.column), c.window);
+        EXPECT_EQ(Cell(comma, c.table, c.row, c.column), c.comma);
+    }
+    // The terminal rounds so when asked; a program keeps every digit.
+    EXPECT_EQ(Cell(terminal, "Summary", 1, "f"), "333.33");
+    EXPECT_EQ(Cell(terminal, "Summary", 1, "etaCiLow"), "[.25, .75]");
+    EXPECT_EQ(Cell(program, "Summary", 1, "f"), "333.33333333333333");
+    EXPECT_EQ(Cell(program, "Summary", 1, "p"), "0.0009765625");
+    // Everything but the figures is the window's own reading.
+    const auto full = StudyTables(r, precision, TableReader::Window);
+    ASSERT_EQ(window.size(), full.size());
+    for (std::size_t t = 0; t < full.size(); ++t) {
+        EXPECT_EQ(window[t].header, full[t].header);
+        EXPECT_EQ(window[t].notes, full[t].notes);
+        EXPECT_EQ(window[t].rows.size(), full[t].rows.size());
+    }
+    EXPECT_EQ(Cell(full, "Summary", 1, "f"), "333.3333333");
+}
+
 }  // namespace
 }  // namespace morvane

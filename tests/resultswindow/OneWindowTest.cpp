@@ -11,8 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <memory>
@@ -27,10 +31,12 @@
 #include "exchange/LongCsv.h"
 #include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
+#include "output/Figures.h"
 #include "resultswindow/AnalysisExport.h"
 #include "resultswindow/AnalysisTableModel.h"
 #include "resultswindow/ResultsWindow.h"
 #include "resultswindow/WindowPlacement.h"
+#include "runtime/NumberText.h"
 #include "store/DataFile.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
@@ -130,10 +136,12 @@ class OneWindowTest : public QObject {
 
     // Every table of the window as the one description gives it to the
     // window, cell by cell, with its notes shown where it has any.
-    void ShowsTheTablesOf(ResultsWindow* window, const QString& source) {
+    void ShowsTheTablesOf(ResultsWindow* window, const QString& source,
+                          TableRounding rounding = TableRounding::Reader) {
         OutputOptions options;
         std::optional<PrecisionCheck> precision;
         const anova::Analysis analysis = Analysed(source, OutputLanguage::Japanese, options, precision);
+        options.rounding = rounding;
         const std::vector<TableText> tables =
             TableTexts(analysis, TableReader::Window, options, '.', precision ? &*precision : nullptr);
         QCOMPARE(window->findChildren<AnalysisTableView*>().size(), static_cast<qsizetype>(tables.size()));
@@ -337,6 +345,97 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
             QCOMPARE(QApplication::clipboard()->text(), SentencesText(window->Analysis(), options));
             QVERIFY(QApplication::clipboard()->text().contains(QStringLiteral(": F(")));
+        }
+        QVERIFY(seams_.messages.Asked().isEmpty() && seams_.messages.Shown().isEmpty());
+    }
+
+    // APA / 全桁: every table shown again as the one description rounds it for
+    // an APA table (its figures those of the APA table's rules), Ctrl+C
+    // copying what is shown; the choice stays through a new analysis. At the
+    // window's first size each table is as tall as its rows, or, longer than
+    // its page, no taller than the page, which scrolls.
+    void TheApaViewAndTablesAsTallAsTheirRows_data() { Sources(); }
+    void TheApaViewAndTablesAsTallAsTheirRows() {
+        QFETCH(QString, source);
+        ResultsWindow* window = Open(source);
+        QVERIFY(window != nullptr && testing::ShowActive(window));
+        auto* apa = testing::Find<QRadioButton>(window, "ApaViewButton");
+        auto* full = testing::Find<QRadioButton>(window, "FullDigitsButton");
+        QVERIFY(full->isChecked() && !apa->isChecked());
+        QCOMPARE(window->Rounding(), TableRounding::Reader);
+        auto* summary = testing::Find<AnalysisTableView>(window, "SummaryTable");
+        const auto copied = [&] {
+            summary->setFocus();
+            summary->selectAll();
+            QApplication::clipboard()->clear();
+            QTest::keyClick(summary, Qt::Key_C, Qt::ControlModifier);
+            return QApplication::clipboard()->text();
+        };
+        const QString fullCopy = copied();
+        QVERIFY(fullCopy.contains(QString::fromStdString(GeneralText(*window->Analysis().effects[0].f, 10))));
+
+        apa->click();
+        QCOMPARE(window->Rounding(), TableRounding::Apa);
+        ShowsTheTablesOf(window, source, TableRounding::Apa);
+        if (QTest::currentTestFailed()) return;
+        // Each effect's F, p and partial eta squared as the APA table has them.
+        const QAbstractItemModel* model = summary->model();
+        int effects = 0;
+        for (const anova::Effect& e : window->Analysis().effects) {
+            if (!e.f || !e.p || !e.partialEtaSquared) continue;
+            // The study's names "A x B" for "A × B".
+            const QString name = QString::fromStdString(e.name).replace(
+                QStringLiteral(u"×"), window->Layout() == OutputLayout::Study ? QStringLiteral("x") : QStringLiteral(u"×"));
+            for (int row = 0; row < model->rowCount(); ++row) {
+                if (model->index(row, 0).data().toString() != name) continue;
+                ++effects;
+                QStringList cells;
+                for (int c = 0; c < model->columnCount(); ++c) cells.append(model->index(row, c).data().toString());
+                QVERIFY2(cells.contains(QString::fromStdString(ApaNumber(*e.f, 2))), qPrintable(cells.join('|')));
+                QVERIFY2(cells.contains(QString::fromStdString(ApaP(*e.p))), qPrintable(cells.join('|')));
+                QVERIFY2(cells.contains(QString::fromStdString(ApaNumber(*e.partialEtaSquared, 2, false))),
+                         qPrintable(cells.join('|')));
+            }
+        }
+        QVERIFY(effects >= 2);
+        const TableText& shown = window->Tables().front();
+        QCOMPARE(shown.id, std::string("Summary"));
+        QStringList lines{QString::fromStdString(shown.header.front())};
+        for (std::size_t c = 1; c < shown.header.size(); ++c)
+            lines.back() += QLatin1Char('\t') + QString::fromStdString(shown.header[c]);
+        for (const auto& cells : shown.rows) {
+            QStringList line;
+            for (const std::string& cell : cells) line.append(QString::fromStdString(cell));
+            lines.append(line.join('\t'));
+        }
+        QCOMPARE(copied(), lines.join('\n'));
+
+        // A new analysis keeps the choice; 全桁 gives the first copy again.
+        if (source == QLatin1String("study"))
+            testing::Button(form_, "AnalysisButton")->click();
+        else
+            testing::Button(window, "RereadButton")->click();
+        QVERIFY(apa->isChecked() && window->Rounding() == TableRounding::Apa);
+        ShowsTheTablesOf(window, source, TableRounding::Apa);
+        if (QTest::currentTestFailed()) return;
+        full->click();
+        QCOMPARE(copied(), fullCopy);
+
+        window->resize(1280, 720);
+        auto* pages = testing::Find<QTabWidget>(window, "Pages");
+        for (int i = 0; i < pages->count(); ++i) {
+            pages->setCurrentIndex(i);
+            QApplication::processEvents();
+            QApplication::processEvents();
+            const auto* page = qobject_cast<QScrollArea*>(pages->widget(i));
+            for (AnalysisTableView* view : pages->widget(i)->findChildren<AnalysisTableView*>()) {
+                const QString name = pages->tabText(i) + QLatin1Char(' ') + view->objectName();
+                const bool whole = view->verticalScrollBar()->maximum() == 0 &&
+                                   view->viewport()->height() >= view->verticalHeader()->length();
+                QVERIFY2(whole || view->height() <= page->viewport()->height(), qPrintable(name));
+                // The short tables whole, the page having room for them.
+                if (view->model()->rowCount() <= 16) QVERIFY2(whole, qPrintable(name));
+            }
         }
         QVERIFY(seams_.messages.Asked().isEmpty() && seams_.messages.Shown().isEmpty());
     }

@@ -6,6 +6,7 @@
 #include "output/Conventions.h"
 #include "output/Figures.h"
 #include "output/ResultTables.h"
+#include "output/detail/Columns.h"
 #include "runtime/NumberText.h"
 
 namespace morvane::apa {
@@ -19,13 +20,8 @@ Run Italic(std::string text) {
 
 namespace {
 
-std::string Figure(const std::optional<Extended>& v, int decimals, bool leadingZero) {
-    return v ? ApaNumber(*v, decimals, leadingZero) : kUndefinedText;
-}
-
-std::string CorrectedDf(const std::optional<Extended>& df) {
-    return df ? ApaDf(*df) : kUndefinedText;
-}
+using tables::ApaFigure;
+using Kind = tables::Figure;
 
 }  // namespace
 
@@ -37,21 +33,22 @@ const Correction* Applied(const std::optional<Sphericity>& sphericity, DfCorrect
 EffectFigures FiguresOf(std::string name, const EffectTest& e) {
     EffectFigures out;
     out.name = std::move(name);
-    out.f = Figure(e.f, 2, true);
-    out.mse = Figure(e.error.ms, 2, true);
-    out.eta = Figure(e.partialEtaSquared, 2, false);
-    out.generalized = Figure(e.generalizedEtaSquared, 2, false);
+    out.f = ApaFigure(e.f, Kind::Statistic);
+    out.mse = ApaFigure(e.error.ms, Kind::Sum);
+    out.eta = ApaFigure(e.partialEtaSquared, Kind::Proportion);
+    out.generalized = ApaFigure(e.generalizedEtaSquared, Kind::Proportion);
     if (const std::optional<LevelInterval>& ci = e.partialEtaSquaredCI)
-        out.etaCi = "[" + ApaNumber(ci->lower, 2, false) + ", " + ApaNumber(ci->upper, 2, false) + "]";
+        out.etaCi = "[" + ApaFigure(ci->lower, Kind::Proportion) + ", " + ApaFigure(ci->upper, Kind::Proportion) +
+                    "]";
     out.etaWithCi =
         e.partialEtaSquared ? out.eta + " " + (out.etaCi.empty() ? "[—, —]" : out.etaCi) : out.eta;
     if (const Correction* applied = e.applied) {
-        out.df1 = CorrectedDf(applied->df1), out.df2 = CorrectedDf(applied->df2);
-        out.p = applied->p ? ApaP(*applied->p) : kUndefinedText;
-        out.epsilon = Figure(applied->epsilon, 2, false);
+        out.df1 = ApaFigure(applied->df1, Kind::Df), out.df2 = ApaFigure(applied->df2, Kind::Df);
+        out.p = ApaFigure(applied->p, Kind::P);
+        out.epsilon = ApaFigure(applied->epsilon, Kind::Proportion);
     } else {
         out.df1 = std::to_string(e.effect.df), out.df2 = std::to_string(e.error.df);
-        out.p = e.p ? ApaP(*e.p) : kUndefinedText;
+        out.p = ApaFigure(e.p, Kind::P);
         out.epsilon = kUndefinedText;
     }
     return out;

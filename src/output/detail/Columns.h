@@ -21,13 +21,18 @@ namespace morvane::tables {
 using Opt = std::optional<Extended>;
 
 // How the terminal rounds a figure. A program gets kProgramDigits significant
-// digits of each, the window 10 (19 of an exact figure).
+// digits of each, the window 10 (19 of an exact figure). Rounded as an APA
+// table rounds (ApaFigure), each kind has two decimals (p three), with no zero
+// before the point where the figure cannot exceed 1.
 enum class Figure {
-    Sum,         // sums of squares and mean squares: 10 significant digits
-    Statistic,   // F, t, W, means, differences and intervals: 7
-    Proportion,  // effect sizes and epsilons: 4
-    P,           // PValueText: ".014", "< .001", "> .999"
-    Exact,       // the figures of the precision check: 19
+    Sum,           // sums of squares and mean squares: 10 significant digits
+    Statistic,     // F, t, chi-square, means, differences and intervals: 7
+    Df,            // a degree of freedom that need not be whole: 7; APA: ApaDf
+    Fraction,      // a statistic between 0 and 1 (Mauchly's W): 7; APA: no leading zero
+    Proportion,    // effect sizes and epsilons: 4; APA: no leading zero
+    Standardized,  // a standardized difference (d, g), which may exceed 1: 4
+    P,             // PValueText: ".014", "< .001", "> .999"
+    Exact,         // the figures of the precision check: 19, whatever the rounding
 };
 
 // One cell of a table, before it is text for a reader.
@@ -115,13 +120,14 @@ struct Table {
 };
 
 // The reader the texts are for, the decimal separator of their figures, their
-// language, the correction they apply and the layout.
+// language, the correction they apply, the layout and how the figures are rounded.
 struct Reading {
     TableReader reader;
     char separator;
     bool japanese;
     DfCorrection correction;
     OutputLayout layout = OutputLayout::Design;
+    TableRounding rounding = TableRounding::Reader;
 };
 
 // The cells of a row, by kind.
@@ -134,7 +140,13 @@ Cell Number(Opt value, Figure figure);
 Cell At(std::string text, std::string window, bool over);
 // One end of an interval, both undefined together.
 Cell Bound(const std::optional<Interval>& i, Extended Interval::*end);
-Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end);
+Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end,
+           Figure figure = Figure::Proportion);
+
+// A figure as an APA table gives it (output/Figures.h's rules), "—" when
+// undefined, with `separator` for the point (a separator other than "." leaves
+// out the groups of three digits, whose commas it would be mistaken for).
+std::string ApaFigure(Opt value, Figure figure, char separator = '.');
 
 // Each table: the cells of every row, column by column.
 template <class Result, class Row, class Rows>
