@@ -214,16 +214,20 @@ BoxMTest BoxMOf(const Inputs& in) {
         return out;
     }
     const std::vector<std::vector<mpq_class>> products = GroupCrossProducts(in);
-    const mpq_class unit2 = s.unit * s.unit;
+    // M is the same for every matrix scaled alike: each over the largest
+    // variance's cross products, within the extended range whatever the scores.
+    mpq_class scale = 0;
+    for (const std::vector<mpq_class>& g : products)
+        for (std::size_t c = 0; c < s.cells; ++c) scale = std::max(scale, g[c * s.cells + c]);
     std::vector<std::int64_t> sizes;
     std::vector<SquareMatrix> covariances;
     for (std::size_t g = 0; g < products.size(); ++g) {
         const auto n = static_cast<std::int64_t>(s.order.Size(g));
         sizes.push_back(n);
         SquareMatrix m(s.cells);
-        if (n > 1)
+        if (n > 1 && scale > 0)
             for (std::size_t e = 0; e < m.entries.size(); ++e)
-                m.entries[e] = Rounded(products[g][e] * unit2 / mpq_class(Big(n - 1)));
+                m.entries[e] = Rounded(products[g][e] / (scale * Big(n - 1)));
         covariances.push_back(std::move(m));
     }
     return BoxM(sizes, covariances);
