@@ -129,6 +129,7 @@ void Join(Beside&& beside, Analysis& out) {
     out.outlying = std::move(checks.outlying);
     out.outlyingSubjects = checks.outlyingSubjects;
     out.levene = std::move(checks.levene);
+    out.boxM = std::move(checks.boxM);
     out.rankBased = std::move(beside.ranks);
     for (std::size_t i = 0; i < out.strata.size() && i < checks.strata.size(); ++i) {
         Stratum& to = out.strata[i];

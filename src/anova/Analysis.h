@@ -34,6 +34,7 @@
 #include "runtime/Extended.h"
 #include "stats/Adjustments.h"
 #include "stats/AlignedRanks.h"
+#include "stats/BoxM.h"
 #include "stats/EffectSizes.h"
 #include "stats/Friedman.h"
 #include "stats/Intervals.h"
@@ -87,7 +88,8 @@ struct Options {
     // all formed whatever is chosen).
     struct EffectSizes {
         bool etaSquared = false, partialOmegaSquared = false, cohensF = false;
-        static EffectSizes Every() { return {true, true, true}; }
+        bool generalizedOmegaSquared = false, cohensFPowerPrograms = false;
+        static EffectSizes Every() { return {true, true, true, true, true}; }
         bool operator==(const EffectSizes&) const = default;
     } effectSizes;
     // The planned contrasts: every factor's trends asked for, then the
@@ -141,6 +143,14 @@ struct Effect {
     // partial eta squared; each absent where its divisor is not positive or
     // the error has no df.
     std::optional<Extended> etaSquared, partialOmegaSquared, cohensF;
+    // Generalized omega squared (Olejnik and Algina 2003), its measured
+    // factors those of Options::observed; and the Cohen's f a power program
+    // takes for an effect of one within factor (with or without between
+    // factors), f over the within-cell SD: cohensF with the measures'
+    // correlation taken out (FInOtherConvention), rho the mean correlation of
+    // the factor's levels pooled within the groups.
+    std::optional<Extended> generalizedOmegaSquared, cohensFPowerPrograms;
+    std::optional<Extended> measuresCorrelation;
     // Partial eta squared's interval by the noncentral F on the uncorrected
     // degrees of freedom, and on those Greenhouse and Geisser's epsilon
     // corrects (the same for an effect of one degree of freedom).
@@ -369,6 +379,9 @@ struct Analysis {
     std::vector<OutlyingSubject> outlying;  // by subject, at most kOutlyingListed
     std::int64_t outlyingSubjects = 0;      // all of them
     std::vector<LeveneTest> levene;         // designs with between factors
+    // Box's M test of the groups' covariance matrices over every within cell:
+    // designs with between and within factors.
+    std::optional<BoxMTest> boxM;
     RankTests rankBased;
     // Every effect's decisions at options.alpha, in the summary's order (none
     // for the means alone).

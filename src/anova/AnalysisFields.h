@@ -142,6 +142,11 @@ void ForEachField(E& e, V& v, const Options::EffectSizes& shown = {}) {
     // Omega squared is not clamped: below 0 where F < 1.
     if (shown.partialOmegaSquared) v.Number("partialOmegaSquared", e.partialOmegaSquared, Range::Any);
     if (shown.cohensF) v.Number("cohensF", e.cohensF, Range::NotNegative);
+    if (shown.generalizedOmegaSquared) v.Number("generalizedOmegaSquared", e.generalizedOmegaSquared, Range::Any);
+    if (shown.cohensFPowerPrograms) {
+        v.Number("cohensFPowerPrograms", e.cohensFPowerPrograms, Range::NotNegative);
+        v.Number("measuresCorrelation", e.measuresCorrelation, Range::Any);
+    }
     v.Optional("sphericity", e.sphericity, [&](auto& s) { morvane::ForEachField(s, v); });
     v.Bool("sphericityOmitted", e.sphericityOmitted);
 }
@@ -335,6 +340,36 @@ void ForEachField(L& l, V& v, const Keys& k) {
     v.P("p", l.p, true);
 }
 
+// Why Box's M test is not defined, as JSON names it; null where it is.
+inline const char* BoxMUndefinedKey(BoxMUndefined why) {
+    switch (why) {
+        case BoxMUndefined::FewGroups: return "fewerThanTwoGroups";
+        case BoxMUndefined::SmallGroup: return "groupSmallerThanCellsPlusOne";
+        case BoxMUndefined::Singular: return "singularCovariance";
+        case BoxMUndefined::TooManyCells: return "tooManyWithinCells";
+        case BoxMUndefined::None: break;
+    }
+    return nullptr;
+}
+
+template <ResultOf<BoxMTest> B, class V>
+void ForEachField(B& b, V& v) {
+    v.Integer("variables", static_cast<std::int64_t>(b.variables));
+    v.Integer("groups", static_cast<std::int64_t>(b.groups));
+    v.Number("M", b.m, Range::Any);
+    v.Number("chiSquare", b.chiSquare, Range::Any);
+    v.Number("dfChiSquare", b.dfChiSquare, Range::NotNegative);
+    v.P("pChiSquare", b.pChiSquare, true);
+    v.Number("F", b.f, Range::Any);
+    v.Number("df1", b.df1, Range::NotNegative);
+    v.Number("df2", b.df2, Range::NotNegative);
+    v.P("pF", b.pF, true);
+    if (const char* why = BoxMUndefinedKey(b.undefined))
+        v.Text("undefined", why);
+    else
+        v.Null("undefined");
+}
+
 // ---- the rank-based tests ----
 
 // The key of a Friedman test: its within factor's name, or for the test of
@@ -447,6 +482,7 @@ void ForEachCheckField(R& r, V& v, const Keys& k) {
     const auto keyed = [&](auto& element) { ForEachField(element, v, k); };
     if (!k.Study()) {
         v.List("levene", r.levene, keyed);
+        if (r.boxM || k.every) v.Optional("boxM", r.boxM, [&](auto& b) { ForEachField(b, v); });
         v.List("normality", r.strata, stratum);
         if (!k.Studentized()) return;
         v.List("cellShapes", r.cellShapes, keyed);

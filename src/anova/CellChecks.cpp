@@ -1,6 +1,7 @@
 // The checks of each between x within cell's scores, exact: their shape from
-// the power sums of the cell's integers, and Levene's tests of each within
-// cell from the integers' absolute deviations. A cell's integers are taken
+// the power sums of the cell's integers, Levene's tests of each within
+// cell from the integers' absolute deviations, and Box's M test from each
+// group's exact cross products. A cell's integers are taken
 // less its first subject's (the shape and the deviations do not change), in
 // 64 bits with 128-bit sums where they fit, else in GMP.
 
@@ -171,7 +172,66 @@ std::vector<LeveneTest> Levene(const Inputs& in) {
     return out;
 }
 
+// Group g's sums of cross products about its means, n S_xy - S_x S_y over n.
+template <class Value>
+std::vector<mpq_class> CrossProductsOf(const Scores& s, std::size_t g) {
+    const std::size_t p = s.cells, first = s.order.start[g], last = s.order.start[g + 1];
+    std::vector<SumOf<Value>> sums(p, SumOf<Value>(0)), products(p * p, SumOf<Value>(0));
+    std::vector<Value> row(p);
+    for (std::size_t r = first; r < last; ++r) {
+        for (std::size_t c = 0; c < p; ++c) row[c] = OffsetAt<Value>(s, r * p + c), sums[c] += row[c];
+        for (std::size_t c = 0; c < p; ++c)
+            for (std::size_t d = c; d < p; ++d) products[c * p + d] += SumOf<Value>(row[c]) * row[d];
+    }
+    const mpz_class n = Big(static_cast<std::int64_t>(last - first));
+    std::vector<mpq_class> out(p * p);
+    if (last == first) return out;
+    for (std::size_t c = 0; c < p; ++c)
+        for (std::size_t d = c; d < p; ++d) {
+            mpq_class x(n * Big(products[c * p + d]) - Big(sums[c]) * Big(sums[d]), n);
+            x.canonicalize();
+            out[c * p + d] = out[d * p + c] = x;
+        }
+    return out;
+}
+
 }  // namespace
+
+std::vector<std::vector<mpq_class>> GroupCrossProducts(const Inputs& in) {
+    const Scores& s = in.scores;
+    std::vector<std::vector<mpq_class>> out;
+    if (s.cells > kBoxMMostVariables) return out;
+    for (std::size_t g = 0; g < s.order.Groups(); ++g)
+        out.push_back(s.Quick() ? CrossProductsOf<std::int64_t>(s, g) : CrossProductsOf<mpz_class>(s, g));
+    return out;
+}
+
+BoxMTest BoxMOf(const Inputs& in) {
+    const Scores& s = in.scores;
+    if (s.cells > kBoxMMostVariables) {
+        BoxMTest out;
+        out.variables = s.cells, out.groups = s.order.Groups(), out.undefined = BoxMUndefined::TooManyCells;
+        return out;
+    }
+    const std::vector<std::vector<mpq_class>> products = GroupCrossProducts(in);
+    // M is the same for every matrix scaled alike: each over the largest
+    // variance's cross products, within the extended range whatever the scores.
+    mpq_class scale = 0;
+    for (const std::vector<mpq_class>& g : products)
+        for (std::size_t c = 0; c < s.cells; ++c) scale = std::max(scale, g[c * s.cells + c]);
+    std::vector<std::int64_t> sizes;
+    std::vector<SquareMatrix> covariances;
+    for (std::size_t g = 0; g < products.size(); ++g) {
+        const auto n = static_cast<std::int64_t>(s.order.Size(g));
+        sizes.push_back(n);
+        SquareMatrix m(s.cells);
+        if (n > 1 && scale > 0)
+            for (std::size_t e = 0; e < m.entries.size(); ++e)
+                m.entries[e] = Rounded(products[g][e] / (scale * Big(n - 1)));
+        covariances.push_back(std::move(m));
+    }
+    return BoxM(sizes, covariances);
+}
 
 std::vector<CellShape> CellShapesOf(const Inputs& in) {
     const Scores& s = in.scores;

@@ -17,7 +17,7 @@
 //   R^2 D_g > 9 X_g. The residuals of a group of one subject are zero and not
 //   studentized: the Q-Q plot leaves them out and counts them.
 // - the subjects with a residual beyond 3 in any stratum, by subject.
-// The cells' shapes and Levene's tests are CellChecks.cpp's.
+// The cells' shapes, Levene's tests and Box's M test are CellChecks.cpp's.
 
 #include <algorithm>
 #include <cmath>
@@ -90,6 +90,7 @@ void AddChecks(const Inputs& in, std::vector<Stratum>& strata, Analysis& out) {
         CheckStrata<mpz_class>(in, shape, strata, out);
     out.cellShapes = CellShapesOf(in);
     if (!in.design.between.empty()) out.levene = LeveneTestsOf(in);
+    if (!in.design.between.empty() && !in.design.within.empty()) out.boxM = BoxMOf(in);
 }
 
 namespace {

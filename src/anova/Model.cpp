@@ -81,6 +81,7 @@ void AddModel(const Inputs& in, Analysis& out) {
     const std::vector<GroupFigures> groups = SumModel(in, basis);
     const mpq_class total = TotalOf(groups, basis), unit2 = in.scores.unit * in.scores.unit;
     TestEffects(in, basis, groups, total, out);
+    if (!in.options.meansOnly) AddPowerProgramsF(in, out);
     const auto scores = static_cast<std::int64_t>(in.design.Subjects() * in.design.Cells());
     out.total = Source(total, std::max<std::int64_t>(scores - 1, 0), unit2);
     out.total.ms.reset();  // no reader is given the total's mean square
@@ -326,6 +327,39 @@ void AddEffectSizes(const ExactEffect& x, const mpq_class& total, const mpq_clas
     if (x.errorSs > 0) out.cohensF = RoundedRoot(x.ss / x.errorSs);
 }
 
+// TestEffects, last: each effect's generalized omega squared (Olejnik and
+// Algina 2003), generalized eta squared with every variance estimated from
+// the mean squares. An effect's variance is estimated by SS - df MSE (its SS
+// less what its error term alone gives it); the subjects' and errors' by every
+// stratum's SS, plus df MSE of each effect tested on it, plus MS_S, which is
+// N MS of each stratum (N (l - 1) ... for a within one):
+//   (SS - df MSE) / (d (SS - df MSE) + sum over measured effects m (SS_m - df_m MSE_m)
+//                    + sum of the strata's SS + sum over every effect j of df_j MSE_j + MS_S),
+// d 1 for an effect of manipulated factors alone, else 0 (it is among the
+// measured ones). Without factors measured, a design of one within factor
+// gives (SS - df MSE) / (SS_total + MS_S), and one of one between factor
+// (SS - df MSE) / (SS_total + MSE). Not clamped at 0; absent where an error
+// has no df or the divisor is not positive.
+void AddGeneralizedOmegaSquared(const std::vector<ExactEffect>& exact, const std::vector<bool>& observed,
+                                const mpq_class& errors, const mpq_class& subjectsSs, std::int64_t nu,
+                                std::vector<Effect>& out) {
+    if (nu < 1) return;
+    mpq_class base = errors + subjectsSs / nu, measured = 0;
+    std::vector<mpq_class> estimate;
+    for (std::size_t i = 0; i < exact.size(); ++i) {
+        const ExactEffect& x = exact[i];
+        if (x.df < 1 || x.errorDf < 1) return;
+        const mpq_class dfMse = x.df * x.errorSs / x.errorDf;
+        base += dfMse;
+        estimate.push_back(x.ss - dfMse);
+        if (observed[i]) measured += estimate.back();
+    }
+    for (std::size_t i = 0; i < exact.size(); ++i) {
+        const mpq_class divisor = base + measured + (observed[i] ? mpq_class(0) : estimate[i]);
+        if (divisor > 0) out[i].generalizedOmegaSquared = Rounded(estimate[i] / divisor);
+    }
+}
+
 // The effect's univariate figures from its exact sums: F, p, the effect sizes.
 void TestUnivariate(const ExactEffect& x, const mpq_class& errors, const mpq_class& observedSs, bool observed,
                     const mpq_class& unit2, Extended level, Effect& out) {
@@ -468,6 +502,7 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
             TestWithin(x, errors[stratum], basis, nu, in.scores.unit, sphericity, in.options.effectSizeLevel,
                        out.effects[i]);
     }
+    AddGeneralizedOmegaSquared(exact, observed, errorSum, errors.front().ss, nu, out.effects);
 }
 
 // AddModel, last: the total sum of squares about the grand mean of every

@@ -63,6 +63,7 @@ std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader) {
     tables.push_back(SimpleEffects(r, design));
     if (anova::ContrastsAsked(r)) tables.push_back(PlannedContrasts(r, design));
     if (!r.between.empty()) tables.push_back(Levene(r));
+    if (r.boxM) tables.push_back(BoxM(r));
     tables.push_back(Residuals(r, design));
     if (reader == TableReader::Window) {
         tables.push_back(Outlying(r, design));

@@ -97,6 +97,61 @@ Table Levene(const Analysis& r) {
                     columns, r.levene);
 }
 
+// With between and within factors: Box's M test of the groups' covariance
+// matrices over every within cell, one row; why it is not defined in a note.
+Table BoxM(const Analysis& r) {
+    using B = const BoxMTest&;
+    const std::vector<Column<BoxMTest>> columns{
+        {{"variables", "Within cells", "被験者内セル数"},
+         [](auto&, B b) { return Integer(static_cast<std::int64_t>(b.variables)); }},
+        {{"M", "Box's M", "Box の M"}, [](auto&, B b) { return Number(b.m, Figure::Statistic); }},
+        {{"chiSquare", "χ²", "χ²"}, [](auto&, B b) { return Number(b.chiSquare, Figure::Statistic); }},
+        {{"dfChiSquare", "df", "自由度"}, [](auto&, B b) { return Number(b.dfChiSquare, Figure::Statistic); }},
+        {{"pChiSquare", "p (χ²)", "p 値 (χ²)"}, [](auto&, B b) { return Number(b.pChiSquare, Figure::P); }},
+        {{"F", "F", "F 値"}, [](auto&, B b) { return Number(b.f, Figure::Statistic); }},
+        {{"df1", "df1", "df1"}, [](auto&, B b) { return Number(b.df1, Figure::Statistic); }},
+        {{"df2", "df2", "df2"}, [](auto&, B b) { return Number(b.df2, Figure::Statistic); }},
+        {{"pF", "p (F)", "p 値 (F)"}, [](auto&, B b) { return Number(b.pF, Figure::P); }},
+    };
+    std::vector<BoxMTest> rows;
+    if (r.boxM) rows.push_back(*r.boxM);
+    Table t = Tabulate(r, "BoxM",
+                       {"Box's M test of the groups' covariance matrices", "群の共分散行列の等質性 (Box の M 検定)"},
+                       columns, rows);
+    const std::string p = r.boxM ? std::to_string(r.boxM->variables) : "p";
+    switch (r.boxM ? r.boxM->undefined : BoxMUndefined::None) {
+        case BoxMUndefined::None: break;
+        case BoxMUndefined::FewGroups:
+            t.notes.push_back({"Not defined: fewer than two groups.", "定義されません: 群が 2 つ未満です。"});
+            break;
+        case BoxMUndefined::SmallGroup:
+            t.notes.push_back({"Not defined: a group has fewer subjects than the within cells plus one (" + p +
+                                   " + 1), so its covariance matrix is singular.",
+                               "定義されません: 被験者数が被験者内セル数 + 1 (" + p +
+                                   " + 1) に満たない群があり、その共分散行列は特異です。"});
+            break;
+        case BoxMUndefined::Singular:
+            t.notes.push_back({"Not defined: a group's or the pooled covariance matrix is singular (its "
+                               "determinant is 0).",
+                               "定義されません: 群の共分散行列かプールした共分散行列が特異です (行列式が 0)。"});
+            break;
+        case BoxMUndefined::TooManyCells:
+            t.notes.push_back({"Not computed: more than " + std::to_string(kBoxMMostVariables) + " within cells.",
+                               "計算しません: 被験者内セルが " + std::to_string(kBoxMMostVariables) +
+                                   " を超えます。"});
+            break;
+    }
+    t.notes.push_back(
+        {"M = (N − g) ln|S| − Σ (n_i − 1) ln|S_i| (Box 1949), S_i each group's covariance matrix of its "
+         "scores in every within cell, S the pooled one on N − g df; the χ² and F approximations as the "
+         "statistics packages report them. The test is sensitive to non-normality: a small p is commonly "
+         "read at .001.",
+         "M = (N − g) ln|S| − Σ (n_i − 1) ln|S_i| (Box 1949)。S_i は各群の全被験者内セルの得点の共分散"
+         "行列、S は自由度 N − g でプールしたもの。χ² 近似と F 近似は統計パッケージの報告と同じ形です。"
+         "この検定は正規性からのずれに敏感なため、p は .001 で読むのが慣例です。"});
+    return t;
+}
+
 // The normality of each stratum's residuals and (the study's) their
 // studentized values; why the rank-based tests are left out.
 Table Residuals(const Analysis& r, OutputLayout layout) {

@@ -128,6 +128,33 @@ std::vector<Convention> MoreEffectSizeConventions(const anova::Analysis& r, Outp
         out.push_back({"cohensF", ja ? "Cohen の f: 偏 η² から √(偏 η² / (1 − 偏 η²)) (= √(SS / 誤差の SS))。"
                                      : "Cohen's f: from partial eta squared, √(η²p / (1 − η²p)) "
                                        "(= √(SS / error SS))."});
+    if (shown.generalizedOmegaSquared)
+        out.push_back(
+            {"generalizedOmegaSquared",
+             ja ? "一般化 ω²: Olejnik と Algina (2003)。一般化 η² の各分散を平均平方から推定したもの: "
+                  "(SS − df·MSE) / (SS − df·MSE + 測定された要因の効果の (SS − df·MSE) の和 + 全誤差層の SS + "
+                  "全効果の df·MSE の和 + 被験者の MS) (測定された要因の効果では分母の最初の項を除く)。"
+                  "0 で切り詰めず、信頼区間は標準的なものがないため示しません。"
+                : "Generalized omega squared: Olejnik and Algina's (2003), generalized eta squared with each "
+                  "variance estimated from the mean squares: (SS − df·MSE) / (SS − df·MSE + the measured "
+                  "factors' effects' (SS − df·MSE) + every stratum's SS + every effect's df·MSE + the "
+                  "subjects' MS), the first term left out for an effect of a measured factor; the same "
+                  "measured factors as generalized eta squared. Not clamped at 0; no interval (there is no "
+                  "standard one)."});
+    if (shown.cohensFPowerPrograms)
+        out.push_back(
+            {"cohensFPowerPrograms",
+             ja ? "検定力ソフトの f: 被験者内要因 1 つの効果 (被験者間要因との交互作用を含む) の Cohen の f を、"
+                  "測定間の相関 ρ (その要因の水準の得点の群内でプールした相関の平均) を除いて被験者内セルの SD "
+                  "に対する大きさにしたもの: f² = 偏 η² の f² × (N − K)(M − 1)(1 − ρ) / (N M)。検定力ソフトの既定"
+                  "の入力 (morvane power --convention gpower) で、偏 η² の f は「SPSS と同じ」の入力 "
+                  "(--convention spss) です。ほかの効果では定義しません。"
+                : "f (power programs): the Cohen's f of an effect of one within factor (and its interactions "
+                  "with between factors) over the within-cell SD, the measures' correlation rho (the mean "
+                  "correlation of the factor's levels pooled within the groups) taken out: f² = f² from "
+                  "partial eta squared × (N − K)(M − 1)(1 − rho) / (N M). The power programs' default input "
+                  "(morvane power --convention gpower); the f from partial eta squared is their \"as in "
+                  "SPSS\" input (--convention spss). Not defined for other effects."});
     return out;
 }
 

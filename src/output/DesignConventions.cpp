@@ -127,6 +127,15 @@ std::vector<Convention> DesignConventions(const anova::Analysis& r, const Output
                   "と中央値を中心とするもの (Brown–Forsythe、car の leveneTest の既定)。"
                 : "Levene's test of each within cell across the between cells, centred on the mean "
                   "(as SPSS and JASP) and on the median (Brown–Forsythe, car's leveneTest default)."});
+    if (r.boxM)
+        list.push_back(
+            {"boxM",
+             ja ? "Box の M 検定 (Box 1949): 全被験者内セルにわたる群の共分散行列の等質性。χ² 近似と、Box の "
+                  "c1、c2 による F 近似 (SPSS と同じ)。群の被験者数がセル数 + 1 に満たないか行列が特異なら"
+                  "定義されません。"
+                : "Box's M test (Box 1949) of the groups' covariance matrices over every within cell: the χ² "
+                  "approximation and the F approximation from Box's c1 and c2 (as SPSS reports them); not "
+                  "defined where a group has fewer subjects than the cells plus one or a matrix is singular."});
     list.push_back(EffectSizeIntervalConvention(r.options.effectSizeLevel, language));
     list.push_back(CorrectionConvention(options));
     for (Convention& c : MoreEffectSizeConventions(r, language)) list.push_back(std::move(c));

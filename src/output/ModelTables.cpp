@@ -188,6 +188,16 @@ Table Summary(const Analysis& r, OutputLayout layout) {
     if (shown.cohensF)
         columns.push_back({{"cohensF", "Cohen's f", "Cohen の f"},
                            ofEffect([](const Effect& e) { return e.cohensF; }, Figure::Statistic)});
+    if (shown.generalizedOmegaSquared)
+        columns.push_back(
+            {{"generalizedOmegaSquared", "generalized omega^2", "一般化 ω²"},
+             ofEffect([](const Effect& e) { return e.generalizedOmegaSquared; }, Figure::Proportion)});
+    if (shown.cohensFPowerPrograms) {
+        columns.push_back({{"cohensFPowerPrograms", "f (power programs)", "f (検定力ソフト)"},
+                           ofEffect([](const Effect& e) { return e.cohensFPowerPrograms; }, Figure::Statistic)});
+        columns.push_back({{"measuresCorrelation", "rho", "ρ"},
+                           ofEffect([](const Effect& e) { return e.measuresCorrelation; }, Figure::Proportion)});
+    }
     Table t = Tabulate(r, "Summary", {"Analysis of variance", "分散分析表"}, columns, SourceRows(r, layout));
     if (AnySumBelowRange(r))
         t.notes.push_back({"SS and MS shown as —: not zero, but nearer 0 than the number type reaches (about "

@@ -40,7 +40,8 @@ const char16_t* const kDesignChecks =
     u"(群の大きさによるてこ比で割ったもの) "
     u"が 3 を超える被験者を挙げます。セルの歪度 G1 と超過尖度 G2 は各セルの得点の調整済み標本統計量です。"
     u"被験者間要因があれば、被験者内セルごとに群の間の等分散性を Levene の検定 (平均を中心、中央値を中心) "
-    u"で確かめます。";
+    u"で確かめ、被験者内要因もあれば、全被験者内セルにわたる群の共分散行列の等質性を Box の M 検定 "
+    u"(χ² 近似と F 近似) で確かめます。";
 const char16_t* const kStudyRanks =
     u"Friedman 検定は被験者ごとに k 個の値へ順位 (同順位は平均順位) を付け、順位和 R_j から "
     u"Q = 12 Σ (R_j − n (k + 1) / 2)² / (n k (k + 1) − Σ (t³ − t) / (k − 1)) を自由度 k − 1 "
@@ -82,7 +83,7 @@ const std::vector<PageKind>& Pages() {
         {u"多変量検定", u"多変量検定", {"Multivariate"}, kStudyMultivariate, kDesignMultivariate},
         {u"前提の確認",
          u"前提の確認",
-         {"Residuals", "Normality", "Outlying", "CellShape", "Levene"},
+         {"Residuals", "Normality", "Outlying", "CellShape", "Levene", "BoxM"},
          kStudyChecks,
          kDesignChecks},
         {u"順位検定",

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <algorithm>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -307,6 +308,69 @@ TEST(DesignFormats, RankBasedTestsWithoutBetweenFactorsOnly) {
     const Json l = Json::parse(FormatAnalysis(large, AnovaFormat::Json, options));
     EXPECT_TRUE(l["rankBased"]["alignedRankTransform"]["omitted"]);
     EXPECT_FALSE(k["alignedRankTransform"].contains("omitted"));
+}
+
+// Box's M test reaches every format and the window's checks where a design
+// has groups and within factors, with its reason where it is undefined; the
+// chosen effect sizes beside generalized eta squared are columns, JSON keys
+// and conventions; a design without groups has no Box's M at all.
+TEST(DesignFormats, BoxsMAndTheChosenEffectSizesInEveryFormat) {
+    anova::Analysis r = Mixed();
+    BoxMTest box;
+    box.variables = 3, box.groups = 2, box.m = 14.25L, box.chiSquare = 12.5L, box.dfChiSquare = 6;
+    box.pChiSquare = 0.052L, box.f = 1.93L, box.df1 = 6, box.df2 = 3074.5L, box.pF = 0.072L;
+    r.boxM = box;
+    r.options.effectSizes.generalizedOmegaSquared = r.options.effectSizes.cohensFPowerPrograms = true;
+    r.effects[1].generalizedOmegaSquared = 0.1875L, r.effects[1].cohensFPowerPrograms = 0.4375L;
+    r.effects[1].measuresCorrelation = 0.625L;
+    anova::Analysis undefined = r;
+    undefined.boxM = BoxMTest{3, 2, BoxMUndefined::SmallGroup, {}, {}, {}, {}, {}, {}, {}, {}};
+    OutputOptions options;
+    for (OutputLanguage language : {OutputLanguage::English, OutputLanguage::Japanese}) {
+        options.language = language;
+        const bool ja = language == OutputLanguage::Japanese;
+        for (AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv}) {
+            const std::string out = FormatAnalysis(r, format, options);
+            SCOPED_TRACE(out);
+            EXPECT_EQ(Count(out, ja ? "群の共分散行列の等質性 (Box の M 検定)"
+                                    : "Box's M test of the groups' covariance matrices"), 1u);
+            for (const char* figure : {"14.25", "12.5", "3074.5", ".052", ".072", ".1875", ".4375", ".625"})
+                EXPECT_NE(out.find(figure), std::string::npos) << figure;
+            EXPECT_GE(Count(out, ja ? "一般化 ω²" : "generalized omega^2"), 1u);
+            EXPECT_GE(Count(out, ja ? "f (検定力ソフト)" : "f (power programs)"), 1u);
+            // The reason in the notes (CSV has the tables alone).
+            const std::string none = FormatAnalysis(undefined, format, options);
+            const std::size_t reason = Count(none, ja ? "被験者内セル数 + 1 (3 + 1) に満たない群"
+                                                      : "fewer subjects than the within cells plus one (3 + 1)");
+            EXPECT_EQ(reason, format == AnovaFormat::Csv ? 0u : 1u);
+            EXPECT_EQ(Count(none, "14.25"), 0u);
+            EXPECT_EQ(Count(FormatAnalysis(WithinOnly(), format, options), "Box"), 0u);
+        }
+    }
+    std::vector<std::string> ids;
+    for (const TableText& t : TableTexts(r, TableReader::Window, options)) ids.push_back(t.id);
+    const auto levene = std::find(ids.begin(), ids.end(), "Levene");
+    ASSERT_NE(levene, ids.end());
+    EXPECT_EQ(*(levene + 1), "BoxM");
+
+    const Json j = Json::parse(FormatAnalysis(r, AnovaFormat::Json, options));
+    EXPECT_DOUBLE_EQ(j["boxM"]["M"].get<double>(), 14.25);
+    EXPECT_DOUBLE_EQ(j["boxM"]["dfChiSquare"].get<double>(), 6);
+    EXPECT_DOUBLE_EQ(j["boxM"]["df2"].get<double>(), 3074.5);
+    EXPECT_DOUBLE_EQ(j["boxM"]["pF"].get<double>(), 0.072);
+    EXPECT_TRUE(j["boxM"]["undefined"].is_null());
+    EXPECT_DOUBLE_EQ(j["effects"]["A"]["generalizedOmegaSquared"].get<double>(), 0.1875);
+    EXPECT_DOUBLE_EQ(j["effects"]["A"]["cohensFPowerPrograms"].get<double>(), 0.4375);
+    EXPECT_DOUBLE_EQ(j["effects"]["A"]["measuresCorrelation"].get<double>(), 0.625);
+    EXPECT_TRUE(j["effects"]["group"]["cohensFPowerPrograms"].is_null());
+    EXPECT_TRUE(j["conventions"].contains("boxM") && j["conventions"].contains("generalizedOmegaSquared") &&
+                j["conventions"].contains("cohensFPowerPrograms"));
+    const Json u = Json::parse(FormatAnalysis(undefined, AnovaFormat::Json, options));
+    EXPECT_EQ(u["boxM"]["undefined"], "groupSmallerThanCellsPlusOne");
+    EXPECT_TRUE(u["boxM"]["M"].is_null() && u["boxM"]["pF"].is_null());
+    const Json w = Json::parse(FormatAnalysis(WithinOnly(), AnovaFormat::Json, options));
+    EXPECT_FALSE(w.contains("boxM"));
+    EXPECT_FALSE(w["conventions"].contains("boxM"));
 }
 
 }  // namespace

@@ -241,7 +241,7 @@ private slots:
     }
 
     // One window class, the pages of each source: the study's precision and
-    // rank tests, a mixed design's Levene tests and no rank tests, a within
+    // rank tests, a mixed design's Levene and Box's M tests and no rank tests, a within
     // design's rank tests; the checks' outlying
     // subjects and cells' shapes in every one, each table the one
     // description's, cell by cell; 再読み込み for a CSV alone.
@@ -257,16 +257,16 @@ private slots:
              all.arg(QStringLiteral(u"単純主効果")) + QStringLiteral(u"|順位検定|判定の頑健性|精度"),
              {"MeansATable", "OutlyingTable", "CellShapeTable", "FriedmanTable", "PrecisionTable",
               "RobustnessTable"},
-             {"LeveneTable", "MarginalMeansTable"}},
+             {"LeveneTable", "BoxMTable", "MarginalMeansTable"}},
             {"csv",
              all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|判定の頑健性"),
-             {"MarginalMeansTable", "LeveneTable", "OutlyingTable", "CellShapeTable", "NormalityTable",
-              "RobustnessTable"},
+             {"MarginalMeansTable", "LeveneTable", "BoxMTable", "OutlyingTable", "CellShapeTable",
+              "NormalityTable", "RobustnessTable"},
              {"FriedmanTable", "PrecisionTable", "MeansATable"}},
             {"within",
              all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|順位検定|判定の頑健性"),
              {"OutlyingTable", "CellShapeTable", "FriedmanTable", "AlignedRankContrastsTable", "RobustnessTable"},
-             {"LeveneTable", "PrecisionTable"}},
+             {"LeveneTable", "BoxMTable", "PrecisionTable"}},
         };
         for (const auto& c : cases) {
             const QString source = QString::fromLatin1(c.source);

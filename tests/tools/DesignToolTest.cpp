@@ -282,6 +282,18 @@ TEST(DesignTool, TheChosenEffectSizesInTheTablesAndTheJson) {
         eta2 += e["etaSquared"].get<double>();
     }
     EXPECT_LT(eta2, 1);  // the effects' shares of the total leave the errors' out
+    // Generalized omega squared below generalized eta squared; the power
+    // programs' f, below the analysis' f where the measures correlate
+    // positively, for the effects of the within factor alone.
+    for (const auto& [key, e] : j["effects"].items())
+        EXPECT_LT(e["generalizedOmegaSquared"].get<double>(), e["generalizedEtaSquared"].get<double>()) << key;
+    EXPECT_TRUE(j["effects"]["group"]["cohensFPowerPrograms"].is_null());
+    for (const char* key : {"time", "group:time"}) {
+        const Json& e = j["effects"][key];
+        const double rho = e["measuresCorrelation"].get<double>();
+        EXPECT_GT(rho, 0) << key;
+        EXPECT_LT(e["cohensFPowerPrograms"].get<double>(), e["cohensF"].get<double>()) << key;
+    }
     for (const char* key : {"\"etaSquared\":", "\"partialOmegaSquared\":", "\"cohensF\":"})
         EXPECT_NE(all.out.find(key), std::string::npos) << key;
     const auto defaults = RunTool(mixed + " --format json");
@@ -295,10 +307,15 @@ TEST(DesignTool, TheChosenEffectSizesInTheTablesAndTheJson) {
     const std::pair<const char*, std::vector<const char*>> headings[] = {
         {"en", {"eta^2", "partial omega^2", "Cohen's f", "Eta squared: the effect's", "Partial omega squared:",
                 "Cohen's f: from partial eta squared"}},
-        {"ja", {"η²", "偏 ω²", "Cohen の f", "η²: 効果の平方和", "偏 ω²: Olejnik", "Cohen の f: 偏 η²"}}};
+        {"ja", {"η²", "偏 ω²", "Cohen の f", "η²: 効果の平方和", "偏 ω²: Olejnik", "Cohen の f: 偏 η²"}},
+        {"en", {"generalized omega^2", "f (power programs)", "Generalized omega squared:", "f (power programs):"}},
+        {"ja", {"一般化 ω²", "f (検定力ソフト)", "一般化 ω²: Olejnik", "検定力ソフトの f:"}}};
     for (const std::string& study : {mixed, "anova " + kExamples + "/worked-example.dat"})
         for (const auto& [language, texts] : headings) {
-            const auto text = RunTool(study + " --effect-sizes eta2,omega2,f --lang " + language);
+            const bool more = std::string(texts[0]).find("omega^2") != std::string::npos ||
+                              std::string(texts[0]).find("ω²") != std::string::npos;
+            const auto text = RunTool(study + " --effect-sizes " + (more ? "gomega2,fconv" : "eta2,omega2,f") +
+                                      " --lang " + language);
             ASSERT_EQ(text.status, 0) << text.err;
             for (const char* t : texts) EXPECT_NE(text.out.find(t), std::string::npos) << study << " " << t;
             const auto plain = RunTool(study + " --lang " + language);

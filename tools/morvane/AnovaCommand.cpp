@@ -184,9 +184,14 @@ anova::Options::EffectSizes EffectSizesNamed(const std::string& value) {
             chosen.partialOmegaSquared = true;
         else if (name == "f")
             chosen.cohensF = true;
+        else if (name == "gomega2")
+            chosen.generalizedOmegaSquared = true;
+        else if (name == "fconv")
+            chosen.cohensFPowerPrograms = true;
         else
             throw UsageError("unknown effect size \"" + name +
-                             "\": --effect-sizes names one or more of eta2, omega2, f, parted by commas, or all");
+                             "\": --effect-sizes names one or more of eta2, omega2, f, gomega2, fconv, "
+                             "parted by commas, or all");
         if (comma == std::string::npos) return chosen;
         from = comma + 1;
     }

@@ -26,6 +26,11 @@ struct Inputs {
 // multivariate tests (Model.cpp).
 void AddModel(const Inputs& in, Analysis& out);
 
+// Each effect of one within factor's Cohen's f in the power programs'
+// convention, with the mean correlation of its levels (PowerProgramsF.cpp);
+// after the effects' Cohen's f.
+void AddPowerProgramsF(const Inputs& in, Analysis& out);
+
 // The cell means and every factor's marginal means (Means.cpp).
 void AddMeans(const Inputs& in, Analysis& out);
 

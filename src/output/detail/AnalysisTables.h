@@ -37,6 +37,7 @@ Table PlannedContrasts(const Analysis& r, OutputLayout layout);
 // The checks' tables, and the precision of the study's results file.
 Table Precision(const Analysis& r, const PrecisionCheck& check);
 Table Levene(const Analysis& r);
+Table BoxM(const Analysis& r);
 Table Residuals(const Analysis& r, OutputLayout layout);
 Table CellShapes(const Analysis& r, OutputLayout layout);
 Table Outlying(const Analysis& r, OutputLayout layout);
