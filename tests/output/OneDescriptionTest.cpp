@@ -159,12 +159,12 @@ TEST(OneDescription, EachLayoutHasTheSameRowsInItsOwnTables) {
     EXPECT_EQ(ids, (std::vector<std::string>{"Summary", "Sphericity", "CellMeans", "MeansA", "MeansB",
                                              "Comparisons", "SimpleEffects", "Precision", "Multivariate",
                                              "Residuals", "CellShape", "Outlying", "Friedman", "AlignedRanks",
-                                             "AlignedRankContrasts", "Robustness"}));
+                                             "AlignedRankContrasts", "Robustness", "Planning"}));
     ids.clear();
     for (const TableText& t : design) ids.push_back(t.id);
     EXPECT_EQ(ids, (std::vector<std::string>{"Summary", "Sphericity", "Multivariate", "CellMeans",
                                              "MarginalMeans", "Comparisons", "SimpleEffects", "Normality",
-                                             "Friedman", "AlignedRanks", "AlignedRankContrasts", "Robustness"}));
+                                             "Friedman", "AlignedRanks", "AlignedRankContrasts", "Robustness", "Planning"}));
     // The summary: the study's every source in ASCII, a design's strata that test effects.
     EXPECT_EQ(Column(Named(study, "Summary"), "source"),
               (std::vector<std::string>{"S", "A", "A x S", "B", "B x S", "A x B", "A x B x S", "Total"}));
