@@ -189,7 +189,10 @@ void PlanNs(const PowerDesign& design, std::optional<Extended> eta2p, Extended s
     };
     (lower ? row.n80Lower : row.n80) = n(0.8L);
     (lower ? row.n90Lower : row.n90) = n(0.9L);
-    if (!(lower ? row.n90Lower : row.n90)) {
+    if (design.alpha >= 0.8L) {
+        reason = "a power at or below alpha needs no N";
+        japanese = "α 以下の検出力に N は要りません";
+    } else if (!(lower ? row.n90Lower : row.n90)) {
         reason = "no total N up to 1000000000 reaches the power";
         japanese = "1000000000 までの総 N では検出力に届きません";
     }

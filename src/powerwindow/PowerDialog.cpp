@@ -74,6 +74,7 @@ QString AnswerText(const PowerQuestion& q, Extended f, const PowerAtN& test) {
 PowerDialog::PowerDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("PowerDialog"));
     setWindowTitle(QStringLiteral(u"検出力の計算"));
+    setMinimumWidth(460);
     effect_ = new QComboBox(this);
     effect_->setObjectName(QStringLiteral("EffectBox"));
     effect_->addItems({QStringLiteral(u"被験者内"), QStringLiteral(u"被験者間"), QStringLiteral(u"交互作用")});

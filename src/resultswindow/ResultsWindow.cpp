@@ -464,7 +464,6 @@ void ResultsWindow::OpenPowerCalculator(int planningRow) {
     q.find = PowerQuestion::Find::N;
     if (row.f) q.size = *row.f;
     if (power_ == nullptr) power_ = new PowerDialog(this);
-    power_->setWindowFlag(Qt::Window);
     power_->Ask(q);
     power_->show();
     power_->raise();

@@ -79,7 +79,8 @@ TEST(OneDescription, TheStudysJsonIsAMappingOfTheDesignsKeys) {
               (std::vector<std::string>{"subjects", "fewerThanTwoSubjects", "levelsA", "levelsB", "effects",
                                         "cells", "marginalA", "marginalB", "comparisons", "simpleEffects",
                                         "precision", "conventions", "provenance", "multivariate",
-                                        "assumptions", "rankBased", "robustness", "numbersOutsideDoubleRange"}));
+                                        "assumptions", "rankBased", "robustness", "planning",
+                                        "numbersOutsideDoubleRange"}));
     EXPECT_EQ(Keys(design), (std::vector<std::string>{"between",           "within",
                                                       "subjects",          "subjectsRead",
                                                       "subjectsRemoved",   "averaged",
@@ -91,10 +92,11 @@ TEST(OneDescription, TheStudysJsonIsAMappingOfTheDesignsKeys) {
                                                       "multivariate",      "levene",
                                                       "normality",         "rankBased",
                                                       "rankTestsOmitted",  "robustness",
-                                                      "numbersOutsideDoubleRange"}));
+                                                      "planning",          "numbersOutsideDoubleRange"}));
     // The robustness keyed as the effects, each layout its own way; the same decisions.
     EXPECT_EQ(Keys(study["robustness"]), (std::vector<std::string>{"A", "B", "AB"}));
     EXPECT_EQ(study["robustness"]["AB"], design["robustness"]["A:B"]);
+    EXPECT_EQ(study["planning"]["AB"], design["planning"]["A:B"]);
     EXPECT_EQ(Keys(study["effects"]),
               (std::vector<std::string>{"A", "B", "AB", "S", "AS", "BS", "ABS", "Total"}));
     EXPECT_EQ(Keys(design["effects"]), (std::vector<std::string>{"A", "B", "A:B"}));
