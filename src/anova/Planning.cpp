@@ -170,7 +170,8 @@ PlanningRow RowOf(const Inputs& in, const Analysis& r, std::size_t index) {
 void PlanNs(const PowerDesign& design, std::optional<Extended> eta2p, Extended subjects, bool lower,
             PlanningRow& row) {
     const Extended packages = FFromPartialEtaSquared(*eta2p);
-    const Extended programs = FInOtherConvention(design, packages, PowerConvention::StatisticsPackages, subjects);
+    const Extended programs =
+        FInOtherConvention(design, packages, PowerConvention::StatisticsPackages, subjects);
     (lower ? row.fOtherLower : row.fOther) = packages;
     (lower ? row.fLower : row.f) = programs;
     std::string& reason = lower ? row.lowerReason : row.reason;

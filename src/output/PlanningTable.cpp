@@ -32,28 +32,37 @@ std::vector<Labels> PlanningNotes(const Analysis& r, OutputLayout layout) {
     const std::string level = GeneralText(r.options.effectSizeLevel * 100, 6) + " %";
     std::vector<Labels> notes{
         {"Total N for power .80 and .90 at α = " + alpha +
-             ", in the power programs' convention: λ = f² N M ε / (1 − ρ) for within and interaction effects, "
+             ", in the power programs' convention: λ = f² N M ε / (1 − ρ) for within and interaction "
+             "effects, "
              "f² N M / (1 + (M − 1) ρ) for between effects (as morvane power).",
          "α = " + alpha +
-             " で検出力 .80 と .90 に必要な総 N。検出力計算プログラムの流儀: 被験者内効果と交互作用は λ = f² N M ε / "
+             " で検出力 .80 と .90 に必要な総 N。検出力計算プログラムの流儀: 被験者内効果と交互作用は λ = f² "
+             "N M ε / "
              "(1 − ρ)、被験者間効果は f² N M / (1 + (M − 1) ρ) (morvane power と同じ)。"},
-        {"f: of the power programs, from partial eta squared at this study's N, M, K, ρ and ε; f (other): the "
+        {"f: of the power programs, from partial eta squared at this study's N, M, K, ρ and ε; f (other): "
+         "the "
          "statistics packages', √(ηp² / (1 − ηp²)). Lower: at the lower limit of partial eta squared's " +
              level + " interval.",
-         "f: 検出力計算プログラムの f (偏 η² からこの研究の N, M, K, ρ, ε で換算)。f (他方): 統計パッケージの f、"
+         "f: 検出力計算プログラムの f (偏 η² からこの研究の N, M, K, ρ, ε で換算)。f (他方): "
+         "統計パッケージの f、"
          "√(ηp² / (1 − ηp²))。下限: 偏 η² の " +
              level + " 区間の下限での値。"},
-        {"ρ: the mean correlation among the stratum's measures pooled within the groups; ε: Greenhouse–Geisser's. "
-         "K is the design's between cells (an effect of some of several between factors is planned as the test "
-         "among all of them); M of a within effect is its df + 1 (its levels for one factor: an interaction of "
+        {"ρ: the mean correlation among the stratum's measures pooled within the groups; ε: "
+         "Greenhouse–Geisser's. "
+         "K is the design's between cells (an effect of some of several between factors is planned as the "
+         "test "
+         "among all of them); M of a within effect is its df + 1 (its levels for one factor: an interaction "
+         "of "
          "within factors keeps its df), of a between effect the within cells.",
          "ρ: その誤差層の測定間の平均相関 (群内でプール)。ε: Greenhouse–Geisser の ε。K は被験者間のセル数 "
-         "(複数の被験者間要因の一部の効果は全セル間の検定として計画)。被験者内効果の M は自由度 + 1 (要因一つなら"
+         "(複数の被験者間要因の一部の効果は全セル間の検定として計画)。被験者内効果の M は自由度 + 1 "
+         "(要因一つなら"
          "水準数。被験者内要因の交互作用は自由度を保つ)、被験者間効果の M は被験者内のセル数。"}};
     for (const PlanningRow& row : r.planning) {
         if (row.effect >= r.effects.size()) continue;
         const std::string name = Shown(r.effects[row.effect].name, layout);
-        if (!row.reason.empty()) notes.push_back({name + ": — " + row.reason + ".", name + ": — " + row.reasonJapanese + "。"});
+        if (!row.reason.empty())
+            notes.push_back({name + ": — " + row.reason + ".", name + ": — " + row.reasonJapanese + "。"});
         if (!row.lowerReason.empty() && row.lowerReason != row.reason)
             notes.push_back({name + ", lower: — " + row.lowerReason + ".",
                              name + " (下限): — " + row.lowerReasonJapanese + "。"});
@@ -75,12 +84,15 @@ Table Planning(const Analysis& r, OutputLayout layout) {
         {Heading{"rho", "ρ", "ρ"}.Names(), [=](auto&, D d) { return number(d.row->rho); }},
         {Heading{"epsilon", "ε (GG)", "ε (GG)"}.Names(), [=](auto&, D d) { return number(d.row->epsilon); }},
         {Heading{"f", "f", "f"}.Names(), [=](auto&, D d) { return number(d.row->f); }},
-        {Heading{"fOther", "f (other)", "f (他方)"}.Names(), [=](auto&, D d) { return number(d.row->fOther); }},
+        {Heading{"fOther", "f (other)", "f (他方)"}.Names(),
+         [=](auto&, D d) { return number(d.row->fOther); }},
         {Heading{"n80", "N .80", "N .80"}.Names(), [](auto&, D d) { return Integer(d.row->n80); }},
         {Heading{"n90", "N .90", "N .90"}.Names(), [](auto&, D d) { return Integer(d.row->n90); }},
         {Heading{"fLower", "f lower", "f 下限"}.Names(), [=](auto&, D d) { return number(d.row->fLower); }},
-        {Heading{"n80Lower", "N .80 lower", "N .80 下限"}.Names(), [](auto&, D d) { return Integer(d.row->n80Lower); }},
-        {Heading{"n90Lower", "N .90 lower", "N .90 下限"}.Names(), [](auto&, D d) { return Integer(d.row->n90Lower); }},
+        {Heading{"n80Lower", "N .80 lower", "N .80 下限"}.Names(),
+         [](auto&, D d) { return Integer(d.row->n80Lower); }},
+        {Heading{"n90Lower", "N .90 lower", "N .90 下限"}.Names(),
+         [](auto&, D d) { return Integer(d.row->n90Lower); }},
     };
     std::vector<PlannedRow> rows;
     for (const PlanningRow& row : r.planning)

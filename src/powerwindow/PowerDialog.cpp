@@ -77,7 +77,8 @@ PowerDialog::PowerDialog(QWidget* parent) : QDialog(parent) {
     setMinimumWidth(460);
     effect_ = new QComboBox(this);
     effect_->setObjectName(QStringLiteral("EffectBox"));
-    effect_->addItems({QStringLiteral(u"被験者内"), QStringLiteral(u"被験者間"), QStringLiteral(u"交互作用")});
+    effect_->addItems(
+        {QStringLiteral(u"被験者内"), QStringLiteral(u"被験者間"), QStringLiteral(u"交互作用")});
     levels_ = Count(this, "LevelsBox");
     groups_ = Count(this, "GroupsBox");
     sizeKind_ = new QComboBox(this);
@@ -86,7 +87,8 @@ PowerDialog::PowerDialog(QWidget* parent) : QDialog(parent) {
     size_ = Edit(this, "SizeEdit");
     convention_ = new QComboBox(this);
     convention_->setObjectName(QStringLiteral("ConventionBox"));
-    convention_->addItems({QStringLiteral(u"検出力計算プログラム (gpower)"), QStringLiteral(u"統計パッケージ (spss)")});
+    convention_->addItems(
+        {QStringLiteral(u"検出力計算プログラム (gpower)"), QStringLiteral(u"統計パッケージ (spss)")});
     rho_ = Edit(this, "RhoEdit");
     epsilon_ = Edit(this, "EpsilonEdit");
     alpha_ = Edit(this, "AlphaEdit");
@@ -119,7 +121,8 @@ PowerDialog::PowerDialog(QWidget* parent) : QDialog(parent) {
 
     for (QComboBox* box : {effect_, sizeKind_, convention_, find_})
         connect(box, &QComboBox::currentIndexChanged, this, &PowerDialog::Recalculate);
-    for (QSpinBox* box : {levels_, groups_}) connect(box, &QSpinBox::valueChanged, this, &PowerDialog::Recalculate);
+    for (QSpinBox* box : {levels_, groups_})
+        connect(box, &QSpinBox::valueChanged, this, &PowerDialog::Recalculate);
     for (QLineEdit* edit : {size_, rho_, epsilon_, alpha_, n_, power_})
         connect(edit, &QLineEdit::textChanged, this, &PowerDialog::Recalculate);
     Ask(PowerQuestion{});
@@ -146,8 +149,8 @@ void PowerDialog::Ask(const PowerQuestion& q) {
 std::optional<PowerQuestion> PowerDialog::Question() const {
     PowerQuestion q;
     q.design.effect = static_cast<PowerEffect>(effect_->currentIndex());
-    q.design.convention =
-        convention_->currentIndex() == 1 ? PowerConvention::StatisticsPackages : PowerConvention::PowerPrograms;
+    q.design.convention = convention_->currentIndex() == 1 ? PowerConvention::StatisticsPackages
+                                                           : PowerConvention::PowerPrograms;
     q.design.measures = levels_->value();
     q.design.groups = groups_->value();
     q.find = static_cast<PowerQuestion::Find>(find_->currentIndex());
@@ -161,7 +164,8 @@ std::optional<PowerQuestion> PowerDialog::Question() const {
     if (!rho || !epsilon || !alpha) return refuse(QStringLiteral(u"ρ、ε、α は数です"));
     q.design.rho = *rho, q.design.epsilon = *epsilon, q.design.alpha = *alpha;
     const std::string_view problem = PowerDesignProblem(q.design);
-    if (!problem.empty()) return refuse(QString::fromUtf8(problem.data(), static_cast<qsizetype>(problem.size())));
+    if (!problem.empty())
+        return refuse(QString::fromUtf8(problem.data(), static_cast<qsizetype>(problem.size())));
     if (q.find != PowerQuestion::Find::SmallestF) {
         if (!size || *size < 0 || (q.etaSquared && *size >= 1))
             return refuse(q.etaSquared ? QStringLiteral(u"偏 η² は 0 以上 1 未満の数です")
@@ -175,7 +179,8 @@ std::optional<PowerQuestion> PowerDialog::Question() const {
     }
     if (q.find != PowerQuestion::Find::N) {
         const long long least = SmallestPlannableN(q.design);
-        if (!n || *n != std::floor(*n) || *n < static_cast<Extended>(least) || *n > static_cast<Extended>(kLargestN))
+        if (!n || *n != std::floor(*n) || *n < static_cast<Extended>(least) ||
+            *n > static_cast<Extended>(kLargestN))
             return refuse(QStringLiteral(u"総 N は %1 から 1000000000 までの整数です").arg(least));
         q.n = static_cast<long long>(*n);
     }

@@ -78,8 +78,8 @@ void Check(const Analysis& r, const PlanningRow& row, const Expected& x) {
         EXPECT_NE(row.lowerReason.find("lower limit is 0"), std::string::npos) << row.lowerReason;
         EXPECT_FALSE(row.lowerReasonJapanese.empty());
     }
-    PowerDesign design{row.kind, PowerConvention::PowerPrograms, row.measures, row.groups, *row.rho,
-                       row.epsilon.value_or(1), r.options.alpha};
+    PowerDesign design{row.kind, PowerConvention::PowerPrograms, row.measures,   row.groups,
+                       *row.rho, row.epsilon.value_or(1),        r.options.alpha};
     for (const auto& [power, n] : {std::pair{0.8L, row.n80}, std::pair{0.9L, row.n90}}) {
         const std::optional<PowerAtN> test = SmallestNForPower(design, *row.f, power);
         ASSERT_TRUE(test && n);
@@ -98,8 +98,8 @@ void Check(const Analysis& r, const PlanningRow& row, const Expected& x) {
 //   pf(F, 2, 10, ncp = lambda) = .95 by uniroot, eta = lambda / (lambda + 10) (the error df, as
 //   the analysis' interval maps its limits).
 TEST(Planning, EachEffectsNAgreesWithRAndWithThePowerCalculation) {
-    const Analysis one = Analyse(Scores(3, {{20, 23, 26}, {29, 30, 42}, {11, 12, 19},
-                                             {24, 25, 40}, {23, 24, 18}, {28, 31, 36}}));
+    const Analysis one = Analyse(
+        Scores(3, {{20, 23, 26}, {29, 30, 42}, {11, 12, 19}, {24, 25, 40}, {23, 24, 18}, {28, 31, 36}}));
     ASSERT_EQ(one.planning.size(), 1u);
     Check(one, one.planning[0],
           {PowerEffect::Within, 3, 1, 0.8173877876L, 0.5147600545L, 1.0424172213L, 0.3320245786L, 11, 14,
@@ -110,8 +110,16 @@ TEST(Planning, EachEffectsNAgreesWithRAndWithThePowerCalculation) {
     // effect f = fsp sqrt((N - K)(1 + (M - 1) rho) / (N M)), lambda f^2 n M /
     // (1 + (M - 1) rho) on K - 1, n - K df; the interaction's df1 (K - 1)(M - 1) eps.
     const Analysis mixed = Analyse(Scores(3,
-                                          {{12, 15, 19}, {10, 14, 15}, {14, 15, 21}, {9, 13, 14}, {11, 12, 18},
-                                           {15, 16, 17}, {17, 21, 20}, {13, 15, 14}, {18, 19, 22}, {16, 16, 19}},
+                                          {{12, 15, 19},
+                                           {10, 14, 15},
+                                           {14, 15, 21},
+                                           {9, 13, 14},
+                                           {11, 12, 18},
+                                           {15, 16, 17},
+                                           {17, 21, 20},
+                                           {13, 15, 14},
+                                           {18, 19, 22},
+                                           {16, 16, 19}},
                                           {0, 0, 0, 0, 0, 1, 1, 1, 1, 1}));
     ASSERT_EQ(mixed.planning.size(), 3u);
     const Extended rho = 0.7774386463L, eps = 0.6076589595L;
@@ -119,14 +127,26 @@ TEST(Planning, EachEffectsNAgreesWithRAndWithThePowerCalculation) {
         const std::string& name = mixed.effects.at(row.effect).name;
         if (name == "g")
             Check(mixed, row,
-                  {PowerEffect::Between, 3, 2, rho, 1, 0.8051610483L, 0.6645874655L, 18, 23, std::nullopt, {}, {}});
+                  {PowerEffect::Between,
+                   3,
+                   2,
+                   rho,
+                   1,
+                   0.8051610483L,
+                   0.6645874655L,
+                   18,
+                   23,
+                   std::nullopt,
+                   {},
+                   {}});
         else if (name == "t")
             Check(mixed, row,
-                  {PowerEffect::Within, 3, 2, rho, eps, 2.0433519903L, 0.7039915174L, 5, 6, 0.4421967811L, 8, 10});
+                  {PowerEffect::Within, 3, 2, rho, eps, 2.0433519903L, 0.7039915174L, 5, 6, 0.4421967811L, 8,
+                   10});
         else
             Check(mixed, row,
-                  {PowerEffect::Interaction, 3, 2, rho, eps, 0.8627009178L, 0.2972244288L, 14, 18, 0.1039153929L,
-                   96, 127});
+                  {PowerEffect::Interaction, 3, 2, rho, eps, 0.8627009178L, 0.2972244288L, 14, 18,
+                   0.1039153929L, 96, 127});
     }
     // A between effect has no epsilon of its own: the row says none, and the means alone plan nothing.
     EXPECT_FALSE(mixed.planning[0].epsilon);

@@ -21,13 +21,13 @@ using Json = nlohmann::json;
 // Two groups of five over three levels of t (PlanningTest's mixed design:
 // N 18 and 23 for g, 5 and 6 for t, 96 and 127 at g × t's lower limit, by R).
 anova::Analysis Mixed() {
-    const int scores[10][3] = {{12, 15, 19}, {10, 14, 15}, {14, 15, 21}, {9, 13, 14}, {11, 12, 18},
+    const int scores[10][3] = {{12, 15, 19}, {10, 14, 15}, {14, 15, 21}, {9, 13, 14},  {11, 12, 18},
                                {15, 16, 17}, {17, 21, 20}, {13, 15, 14}, {18, 19, 22}, {16, 16, 19}};
     std::string csv = "s,g,t,y\n";
     for (int s = 0; s < 10; ++s)
         for (int t = 0; t < 3; ++t)
-            csv += "s" + std::to_string(s + 1) + (s < 5 ? ",g1" : ",g2") + ",t" + std::to_string(t + 1) + "," +
-                   std::to_string(scores[s][t]) + "\n";
+            csv += "s" + std::to_string(s + 1) + (s < 5 ? ",g1" : ",g2") + ",t" + std::to_string(t + 1) +
+                   "," + std::to_string(scores[s][t]) + "\n";
     return anova::Analyse(ReadLongCsv(csv, LongCsvRoles{"s", "y", {"t"}, {"g"}}));
 }
 
@@ -37,15 +37,16 @@ TEST(PlanningOutput, EveryFormatShowsTheNsAndTheJsonKeysThemByEffect) {
     for (const OutputLanguage language : {OutputLanguage::English, OutputLanguage::Japanese}) {
         options.language = language;
         const bool ja = language == OutputLanguage::Japanese;
-        for (const AnovaFormat format :
-             {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv, AnovaFormat::Apa, AnovaFormat::Html}) {
+        for (const AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv,
+                                         AnovaFormat::Apa, AnovaFormat::Html}) {
             const std::string out = FormatAnalysis(r, format, options);
             SCOPED_TRACE(out);
             EXPECT_NE(out.find(ja ? "計画: α = .05 で検出力 .80 と .90 に必要な総 N"
                                   : "Planning: total N for power .80 and .90 at α = .05"),
                       std::string::npos);
             if (format == AnovaFormat::Csv) continue;  // a table's notes are not CSV rows
-            EXPECT_NE(out.find(ja ? "g (下限): — 区間の下限が 0 です" : "g, lower: — the interval's lower limit is 0"),
+            EXPECT_NE(out.find(ja ? "g (下限): — 区間の下限が 0 です"
+                                  : "g, lower: — the interval's lower limit is 0"),
                       std::string::npos);
         }
     }
@@ -53,8 +54,9 @@ TEST(PlanningOutput, EveryFormatShowsTheNsAndTheJsonKeysThemByEffect) {
     const std::vector<TableText> tables = TableTexts(r, TableReader::Terminal, {});
     ASSERT_EQ(tables.back().id, "Planning");
     const TableText& t = tables.back();
-    EXPECT_EQ(t.columnIds, (std::vector<std::string>{"effect", "kind", "measures", "groups", "rho", "epsilon", "f",
-                                                     "fOther", "n80", "n90", "fLower", "n80Lower", "n90Lower"}));
+    EXPECT_EQ(t.columnIds,
+              (std::vector<std::string>{"effect", "kind", "measures", "groups", "rho", "epsilon", "f",
+                                        "fOther", "n80", "n90", "fLower", "n80Lower", "n90Lower"}));
     ASSERT_EQ(t.rows.size(), 3u);
     EXPECT_EQ(t.rows[0][0], "g");
     EXPECT_EQ(t.rows[0][1], "between");

@@ -46,13 +46,15 @@ void PowerDialogTest::FindsWhatItIsAskedAsThePowerCalculationDoes() {
     dialog.Ask(q);
     const std::optional<PowerAtN> at = PowerOfTest(q.design, 0.2L, 30);
     QVERIFY(at);
-    QVERIFY2(dialog.Answer().contains(QString::fromStdString(GeneralText(at->power, 7))), qPrintable(dialog.Answer()));
+    QVERIFY2(dialog.Answer().contains(QString::fromStdString(GeneralText(at->power, 7))),
+             qPrintable(dialog.Answer()));
     QVERIFY(!dialog.findChild<QLineEdit*>(QStringLiteral("PowerEdit"))->isEnabled());
     dialog.findChild<QComboBox*>(QStringLiteral("FindBox"))->setCurrentIndex(2);
     const std::optional<DetectableEffect> least = SmallestDetectableF(q.design, 30, 0.8L);
     QVERIFY(least);
-    QVERIFY2(dialog.Answer().contains(QStringLiteral("f = ") + QString::fromStdString(GeneralText(least->f, 7))),
-             qPrintable(dialog.Answer()));
+    QVERIFY2(
+        dialog.Answer().contains(QStringLiteral("f = ") + QString::fromStdString(GeneralText(least->f, 7))),
+        qPrintable(dialog.Answer()));
     QVERIFY(!dialog.findChild<QLineEdit*>(QStringLiteral("SizeEdit"))->isEnabled());
     // A between effect's groups: the N with equal groups beside the total.
     q.design.effect = PowerEffect::Between;
