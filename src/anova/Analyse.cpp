@@ -46,7 +46,10 @@ Analysis AnalyseWith(const DesignData& design, const Options& options, Strategy 
     beside.checks.strata = out.strata;
     RunTogether(Steps(in, out, beside));
     Join(std::move(beside), out);
-    if (!options.meansOnly) out.robustness = Robustness(out, options.alpha);
+    if (!options.meansOnly) {
+        out.robustness = Robustness(out, options.alpha);
+        out.planning = PlanningOf(in, out);
+    }
     return out;
 }
 

@@ -39,6 +39,7 @@
 #include "stats/Friedman.h"
 #include "stats/Intervals.h"
 #include "stats/MultivariateTests.h"
+#include "stats/Power.h"
 #include "stats/QuantilePoints.h"
 #include "stats/ShapiroWilk.h"
 #include "stats/Sphericity.h"
@@ -332,6 +333,42 @@ struct RobustnessRow {
     std::string sentence, japanese;
 };
 
+// The sample a study like this one would need for each effect, planned in
+// the power programs' convention (stats/Power.h) from the analysis' own
+// figures: the effect's partial eta squared (and the lower limit of its
+// interval) as f, the mean correlation among the measures of its stratum as
+// rho, Greenhouse and Geisser's epsilon. An effect maps to the power
+// calculation's kinds this way: a between effect is a between effect of the
+// design's K between cells over M = all the within cells; a within effect
+// without between factors a within effect of M = its df + 1 measures (its
+// levels for one factor; for an interaction of within factors the measures
+// whose df are the effect's) in K groups; a within effect crossing between
+// factors an interaction of those, K again the between cells. The test's df
+// then are the analysis' own wherever the effect's between part is all the
+// design's between cells.
+struct PlanningRow {
+    std::size_t effect = 0;  // index into Analysis::effects
+    PowerEffect kind = PowerEffect::Within;
+    int measures = 1, groups = 1;  // M and K as planned
+    // The mean of the pairwise correlations among the subjects' scores of the
+    // stratum's cells (the effect's within cells, each averaged over the other
+    // within factors; all the within cells for a between effect), pooled
+    // within the groups; absent with one cell or a cell without variance.
+    std::optional<Extended> rho;
+    std::optional<Extended> epsilon;  // Greenhouse and Geisser's; 1 for an effect of one df
+    // f in the power programs' convention (the one the N are planned in) and
+    // in the statistics packages' (sqrt(eta2p / (1 - eta2p)), the analysis'
+    // Cohen's f), at the point estimate and at the interval's lower limit.
+    std::optional<Extended> f, fOther, fLower, fOtherLower;
+    // The smallest total N for power .80 and .90 at the analysis' alpha.
+    std::optional<std::int64_t> n80, n90, n80Lower, n90Lower;
+    // Why the N at the point estimate, or at the lower limit, are absent
+    // (UTF-8, English and Japanese; empty where they are given).
+    std::string reason, reasonJapanese, lowerReason, lowerReasonJapanese;
+};
+// The largest total N the planning searches to.
+inline constexpr std::int64_t kLargestPlannedN = 1000000000;
+
 struct Analysis {
     // The design as analysed.
     std::vector<DesignFactor> between, within;
@@ -386,6 +423,8 @@ struct Analysis {
     // Every effect's decisions at options.alpha, in the summary's order (none
     // for the means alone).
     std::vector<RobustnessRow> robustness;
+    // Every effect's planning (none for the means alone).
+    std::vector<PlanningRow> planning;
 
     std::size_t Factors() const { return between.size() + within.size(); }
     // The factor of index `i` over all factors, between first.

@@ -574,6 +574,49 @@ void ForEachRobustnessField(R& r, V& v, const Keys& k) {
     });
 }
 
+// ---- the planning of a replication ----
+
+inline const char* PlannedKind(PowerEffect kind) {
+    return kind == PowerEffect::Within ? "within" : kind == PowerEffect::Between ? "between" : "interaction";
+}
+
+// Each effect's planning under its key, as "effects" keys it: the power
+// calculation's kind, M and K, rho and epsilon, f in the power programs'
+// convention ("f") and the packages' ("fOther"), the N for .80 and .90 at the
+// point estimate and at the interval's lower limit, null with the reason
+// where there is none.
+template <ResultOf<Analysis> R, class V>
+void ForEachPlanningField(R& r, V& v, const Keys& k) {
+    v.Group("planning", [&] {
+        for (auto& row : r.planning) {
+            if (row.effect >= r.effects.size()) continue;
+            v.Group(k.Of(r.effects[row.effect].key).c_str(), [&] {
+                v.Text("kind", PlannedKind(row.kind));
+                v.Integer("measures", row.measures);
+                v.Integer("groups", row.groups);
+                v.Number("rho", row.rho, Range::Any);
+                v.Number("epsilon", row.epsilon, Range::Probability);
+                v.Number("f", row.f, Range::NotNegative);
+                v.Number("fOther", row.fOther, Range::NotNegative);
+                v.OptionalInteger("n80", row.n80);
+                v.OptionalInteger("n90", row.n90);
+                v.Number("fLower", row.fLower, Range::NotNegative);
+                v.Number("fOtherLower", row.fOtherLower, Range::NotNegative);
+                v.OptionalInteger("n80Lower", row.n80Lower);
+                v.OptionalInteger("n90Lower", row.n90Lower);
+                if (row.reason.empty())
+                    v.Null("reason");
+                else
+                    v.Text("reason", row.reason.c_str());
+                if (row.lowerReason.empty())
+                    v.Null("lowerReason");
+                else
+                    v.Text("lowerReason", row.lowerReason.c_str());
+            });
+        }
+    });
+}
+
 // ---- the finiteness policy ----
 
 namespace detail {

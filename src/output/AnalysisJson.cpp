@@ -41,6 +41,7 @@ std::string AnalysisJson(const anova::Analysis& r, const OutputOptions& options,
         anova::ForEachCheckField(r, fields, keys);
         anova::ForEachRankField(r, fields, keys);
         anova::ForEachRobustnessField(r, fields, keys);
+        anova::ForEachPlanningField(r, fields, keys);
     } else {
         const anova::Keys keys{r, anova::Keying::Design};
         anova::ForEachDesignField(r, fields, keys);
@@ -56,6 +57,7 @@ std::string AnalysisJson(const anova::Analysis& r, const OutputOptions& options,
         else
             j.String(r.rankBased.omitted);
         anova::ForEachRobustnessField(r, fields, keys);
+        anova::ForEachPlanningField(r, fields, keys);
     }
     j.Key("numbersOutsideDoubleRange"), j.Bool(j.OutsideDoubleRange());
     j.Close('}');

@@ -31,7 +31,7 @@ namespace {
 
 // TableTexts, the study's order: the model, its means and follow-ups, the
 // precision check, and the checks where there are subjects and levels to check,
-// the robustness of the decisions last.
+// the robustness of the decisions and the planning last.
 std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* precision) {
     constexpr OutputLayout study = OutputLayout::Study;
     std::vector<Table> tables{Summary(r, study), SphericityTests(r, study), CellMeans(r, study)};
@@ -45,7 +45,8 @@ std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* p
     if (r.subjects < 1 || !levels) return tables;
     for (const Table& t :
          {Multivariate(r, study), Residuals(r, study), CellShapes(r, study), Outlying(r, study),
-          Friedman(r, study), AlignedRanks(r, study), AlignedRankContrasts(r, study), Robustness(r, study)})
+          Friedman(r, study), AlignedRanks(r, study), AlignedRankContrasts(r, study), Robustness(r, study),
+          Planning(r, study)})
         tables.push_back(t);
     return tables;
 }
@@ -75,6 +76,7 @@ std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader) {
         tables.push_back(AlignedRankContrasts(r, design));
     }
     if (!r.robustness.empty()) tables.push_back(Robustness(r, design));
+    if (!r.planning.empty()) tables.push_back(Planning(r, design));
     return tables;
 }
 

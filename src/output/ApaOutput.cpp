@@ -145,6 +145,21 @@ TableText RobustnessText(const Analysis& r, const ApaOptions& options) {
     return tables::Written(tables::Robustness(r, OutputLayout::Design), how);
 }
 
+// The planning of each effect, after the robustness, read the same way.
+TableText PlanningText(const Analysis& r, const ApaOptions& options) {
+    const tables::Reading how{TableReader::Terminal, '.', options.language == OutputLanguage::Japanese,
+                              options.correction, OutputLayout::Design};
+    return tables::Written(tables::Planning(r, OutputLayout::Design), how);
+}
+
+// The tables after the sentences, as HTML: the robustness and the planning.
+std::string TablesAfterHtml(const Analysis& r, const ApaOptions& options) {
+    std::string html;
+    if (!r.robustness.empty()) html += apa::HtmlTable(RobustnessText(r, options));
+    if (!r.planning.empty()) html += apa::HtmlTable(PlanningText(r, options));
+    return html;
+}
+
 std::vector<std::string> Sentences(const Analysis& analysis, const ApaOptions& options, bool named) {
     std::vector<std::string> sentences;
     for (const EffectFigures& e : AllFigures(analysis, options))
@@ -170,13 +185,17 @@ std::string ApaText(const Analysis& analysis, const ApaOptions& options) {
     if (analysis.robustness.empty()) return out;
     out += "\n";
     layout::RenderText(RobustnessText(analysis, options), out);
+    if (!analysis.planning.empty()) {
+        out += "\n";
+        layout::RenderText(PlanningText(analysis, options), out);
+    }
     while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') out.pop_back();
     return out;
 }
 std::string ApaHtmlDocument(const Analysis& analysis, const ApaOptions& options) {
     return apa::HtmlDocument(
         options, LaidOut(analysis, options), AllFigures(analysis, options), Sentences(analysis, options, false),
-        analysis.robustness.empty() ? std::string() : apa::HtmlTable(RobustnessText(analysis, options)));
+        TablesAfterHtml(analysis, options));
 }
 std::string ApaSummaryHtml(const Analysis& analysis, const ApaOptions& options) {
     return apa::HtmlFragment(LaidOut(analysis, options));

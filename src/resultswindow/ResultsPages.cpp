@@ -63,6 +63,11 @@ constexpr const char16_t* kRobustness =
     u"のトレース) と順位検定のそれぞれの p 値で表題の α のもとに判定し、判定が一致するかを示します。p "
     u"値は他のページの表と同じものです。";
 
+constexpr const char16_t* kPlanning =
+    u"同じような研究を繰り返すときに必要な総 N を、各効果の偏 η² (とその区間の下限) から、誤差層の測定間の"
+    u"平均相関 ρ と Greenhouse–Geisser の ε を使って、検出力計算プログラムの流儀 (morvane power と同じ) で"
+    u"求めます。効果を選んで「検出力…」で、その値を入れた検出力の計算を開きます。";
+
 // A page: its caption in each layout, the tables it holds in their order, the sentence it opens with.
 struct PageKind {
     const char16_t* study;
@@ -92,6 +97,7 @@ const std::vector<PageKind>& Pages() {
          kStudyRanks,
          kDesignRanks},
         {u"判定の頑健性", u"判定の頑健性", {"Robustness"}, kRobustness, kRobustness},
+        {u"計画", u"計画", {"Planning"}, kPlanning, kPlanning},
         {u"精度", u"精度", {"Precision"}},
     };
     return pages;
@@ -192,6 +198,7 @@ void ResultsPages::MakePages(const std::vector<TableText>& tables, OutputLayout 
             if (const char16_t* text = study ? kind.studyText : kind.designText)
                 column->addWidget(Paragraph(inner, QString::fromUtf16(text)));
             for (const TableText* t : held) AddTable(column, *t);
+            if (Named(tables, "Planning") != nullptr && kind.ids.front() == "Planning") AddPowerButton(column);
             column->addStretch();
             scroll->setWidget(inner);
             scroll->viewport()->installEventFilter(this);
@@ -243,6 +250,26 @@ void ResultsPages::Fill(const ShownTable& shown, const TableText& table) {
         shown.notes->setText(Lines(table.notes));
         shown.notes->setVisible(!table.notes.empty());
     }
+}
+
+// MakePages, on the planning page: 検出力… asks for the calculator of the
+// effect whose row is current (the first where none is).
+void ResultsPages::AddPowerButton(QVBoxLayout* page) {
+    QWidget* inner = page->parentWidget();
+    auto* row = new QHBoxLayout;
+    auto* button = new QPushButton(QStringLiteral(u"検出力…"), inner);
+    button->setObjectName(QStringLiteral("PowerButton"));
+    button->setToolTip(QStringLiteral(u"選んだ効果の値を入れて検出力の計算を開きます"));
+    row->addWidget(button);
+    row->addStretch();
+    page->addLayout(row);
+    connect(button, &QPushButton::clicked, this, [this] {
+        int current = 0;
+        for (const ShownTable& shown : tables_)
+            if (shown.id == "Planning" && shown.view->currentIndex().isValid())
+                current = shown.view->currentIndex().row();
+        emit powerRequested(current);
+    });
 }
 
 // The constructor: the page scrolls, so that a small window still shows the

@@ -51,6 +51,8 @@ public:
 signals:
     // Q-Q プロットを書き出し… was pressed.
     void exportQuantilesRequested();
+    // 検出力… was pressed on the planning page, `row` the planning table's current row.
+    void powerRequested(int row);
 
 protected:
     // A page resized: the most height of its tables.
@@ -70,6 +72,8 @@ private:
     void AddTable(QVBoxLayout* page, const TableText& table);
     // The texts of `table` into its view, its title and its notes.
     static void Fill(const ShownTable& shown, const TableText& table);
+    // The planning page's 検出力… button at the end of `page`.
+    void AddPowerButton(QVBoxLayout* page);
     // The page of the Q-Q plots, made once.
     QWidget* MakeQuantilePage();
 

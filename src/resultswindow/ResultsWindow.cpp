@@ -25,6 +25,7 @@
 #include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
 #include "plot/DesignPlot.h"
+#include "powerwindow/PowerDialog.h"
 #include "resultswindow/AnalysisExport.h"
 #include "resultswindow/InteractionPlotView.h"
 #include "resultswindow/ResultsPages.h"
@@ -102,6 +103,7 @@ ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char d
                                findChild<QAction*>(QStringLiteral("CopySentencesAction")), english_});
     connect(pages_, &ResultsPages::exportQuantilesRequested, this, &ResultsWindow::ExportQuantilePlot);
     pages_->setMinimumHeight(kLeastPagesHeight);
+    connect(pages_, &ResultsPages::powerRequested, this, &ResultsWindow::OpenPowerCalculator);
     splitter_->addWidget(pages_);
     splitter_->addWidget(MakePlotPane(splitter_));
     splitter_->setStretchFactor(0, 3);
@@ -486,6 +488,23 @@ QString ResultsWindow::BesideInput(const QString& suffix) const {
     if (InputFile().empty()) return {};
     const QFileInfo input(QFile::decodeName(InputFile().c_str()));
     return input.dir().filePath(input.completeBaseName() + suffix);
+}
+
+void ResultsWindow::OpenPowerCalculator(int planningRow) {
+    if (planningRow < 0 || static_cast<std::size_t>(planningRow) >= analysis_.planning.size()) return;
+    const anova::PlanningRow& row = analysis_.planning[static_cast<std::size_t>(planningRow)];
+    PowerQuestion q;
+    q.design.effect = row.kind;
+    q.design.measures = row.measures, q.design.groups = row.groups;
+    q.design.rho = row.rho.value_or(q.design.rho);
+    q.design.epsilon = row.epsilon.value_or(1);
+    q.design.alpha = analysis_.options.alpha;
+    q.find = PowerQuestion::Find::N;
+    if (row.f) q.size = *row.f;
+    if (power_ == nullptr) power_ = new PowerDialog(this);
+    power_->Ask(q);
+    power_->show();
+    power_->raise();
 }
 
 }  // namespace morvane

@@ -52,6 +52,7 @@ class QTimer;
 namespace morvane {
 
 class InteractionPlotView;
+class PowerDialog;
 class ResultsPages;
 
 // What a long CSV's design was read from: the file, its columns' roles and
@@ -123,6 +124,11 @@ public:
     // The plot redrawn with `bars`, the choice below it following.
     void SetErrorBars(plot::ErrorBars bars);
     plot::ErrorBars ErrorBarsShown() const { return bars_; }
+    // 検出力… on the planning page: the power calculator, filled from the
+    // planning of the effect of row `planningRow` (the smallest N for power
+    // .80 at its f, M, K, rho, epsilon and alpha), brought up.
+    void OpenPowerCalculator(int planningRow);
+    PowerDialog* PowerCalculator() const { return power_; }
     const plot::InteractionPlotData& Plot() const;
     const plot::QuantilePlotData& QuantilePlot() const;
 
@@ -157,6 +163,7 @@ private:
 
     widgets::Seams seams_;
     char decimalSeparator_;
+    PowerDialog* power_ = nullptr;  // made at its first 検出力…
     anova::Analysis analysis_;
     OutputLayout layout_ = OutputLayout::Study;
     std::optional<PrecisionCheck> precision_;

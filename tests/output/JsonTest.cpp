@@ -78,7 +78,7 @@ TEST(Json, EachResultFieldGoesUnderItsKeyInOrder) {
           "\"multivariate\":{\"A\":{\"status\":\"tested\",\"contrasts\":0",
           "\"df\":[1,2],\"p\":null},\"B\":{\"status\":\"",
           "\"outlying\":[{\"subject\":3,\"strata\":[\"AS\",\"ABS\"],\"studentized\":-3.5}]",
-          "\"exactAlignment\":false}},\"robustness\":{},\"numbersOutsideDoubleRange\":true}\n"})
+          "\"exactAlignment\":false}},\"robustness\":{},\"planning\":{},\"numbersOutsideDoubleRange\":true}\n"})
         EXPECT_NE(at(piece), std::string::npos) << piece << "\n" << json;
     // The conventions and provenance between the univariate figures and the checks.
     EXPECT_LT(at("\"precision\":"), at("\"conventions\":"));

@@ -79,7 +79,8 @@ TEST(OneDescription, TheStudysJsonIsAMappingOfTheDesignsKeys) {
               (std::vector<std::string>{"subjects", "fewerThanTwoSubjects", "levelsA", "levelsB", "effects",
                                         "cells", "marginalA", "marginalB", "comparisons", "simpleEffects",
                                         "precision", "conventions", "provenance", "multivariate",
-                                        "assumptions", "rankBased", "robustness", "numbersOutsideDoubleRange"}));
+                                        "assumptions", "rankBased", "robustness", "planning",
+                                        "numbersOutsideDoubleRange"}));
     EXPECT_EQ(Keys(design), (std::vector<std::string>{"between",           "within",
                                                       "subjects",          "subjectsRead",
                                                       "subjectsRemoved",   "averaged",
@@ -91,10 +92,11 @@ TEST(OneDescription, TheStudysJsonIsAMappingOfTheDesignsKeys) {
                                                       "multivariate",      "levene",
                                                       "normality",         "rankBased",
                                                       "rankTestsOmitted",  "robustness",
-                                                      "numbersOutsideDoubleRange"}));
+                                                      "planning",          "numbersOutsideDoubleRange"}));
     // The robustness keyed as the effects, each layout its own way; the same decisions.
     EXPECT_EQ(Keys(study["robustness"]), (std::vector<std::string>{"A", "B", "AB"}));
     EXPECT_EQ(study["robustness"]["AB"], design["robustness"]["A:B"]);
+    EXPECT_EQ(study["planning"]["AB"], design["planning"]["A:B"]);
     EXPECT_EQ(Keys(study["effects"]),
               (std::vector<std::string>{"A", "B", "AB", "S", "AS", "BS", "ABS", "Total"}));
     EXPECT_EQ(Keys(design["effects"]), (std::vector<std::string>{"A", "B", "A:B"}));
@@ -159,12 +161,12 @@ TEST(OneDescription, EachLayoutHasTheSameRowsInItsOwnTables) {
     EXPECT_EQ(ids, (std::vector<std::string>{"Summary", "Sphericity", "CellMeans", "MeansA", "MeansB",
                                              "Comparisons", "SimpleEffects", "Precision", "Multivariate",
                                              "Residuals", "CellShape", "Outlying", "Friedman", "AlignedRanks",
-                                             "AlignedRankContrasts", "Robustness"}));
+                                             "AlignedRankContrasts", "Robustness", "Planning"}));
     ids.clear();
     for (const TableText& t : design) ids.push_back(t.id);
     EXPECT_EQ(ids, (std::vector<std::string>{"Summary", "Sphericity", "Multivariate", "CellMeans",
                                              "MarginalMeans", "Comparisons", "SimpleEffects", "Normality",
-                                             "Friedman", "AlignedRanks", "AlignedRankContrasts", "Robustness"}));
+                                             "Friedman", "AlignedRanks", "AlignedRankContrasts", "Robustness", "Planning"}));
     // The summary: the study's every source in ASCII, a design's strata that test effects.
     EXPECT_EQ(Column(Named(study, "Summary"), "source"),
               (std::vector<std::string>{"S", "A", "A x S", "B", "B x S", "A x B", "A x B x S", "Total"}));

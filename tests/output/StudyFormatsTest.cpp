@@ -255,8 +255,8 @@ TEST(StudyFormats, TheChecksTablesInTheReadersLanguageAndSeparator) {
         after(TableTexts(r.analysis, TableReader::Window, InStudyLayout(japanese), ',', &r.precision));
     const std::vector<TableText> terminal =
         after(TableTexts(r.analysis, TableReader::Terminal, InStudyLayout(), '.', &r.precision));
-    ASSERT_EQ(window.size(), 8u);
-    ASSERT_EQ(terminal.size(), 8u);
+    ASSERT_EQ(window.size(), 9u);
+    ASSERT_EQ(terminal.size(), 9u);
     const char* titles[] = {"多変量検定",
                             "誤差層ごとの残差",
                             "セルの歪度と尖度",
@@ -264,8 +264,9 @@ TEST(StudyFormats, TheChecksTablesInTheReadersLanguageAndSeparator) {
                             "Friedman 検定",
                             "整列順位変換 (ART)",
                             "整列順位変換の対比 (ART-C)",
-                            "α = .05 での判定の頑健性"};
-    for (std::size_t i = 0; i < 8; ++i) {
+                            "α = .05 での判定の頑健性",
+                            "計画: α = .05 で検出力 .80 と .90 に必要な総 N"};
+    for (std::size_t i = 0; i < 9; ++i) {
         EXPECT_EQ(window[i].title, titles[i]);
         EXPECT_EQ(window[i].id, terminal[i].id);
         EXPECT_EQ(window[i].columnIds, terminal[i].columnIds);

@@ -32,6 +32,7 @@
 #include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
 #include "output/Figures.h"
+#include "powerwindow/PowerDialog.h"
 #include "resultswindow/AnalysisExport.h"
 #include "resultswindow/AnalysisTableModel.h"
 #include "resultswindow/ResultsWindow.h"
@@ -254,17 +255,17 @@ private slots:
             std::vector<const char*> tables, absent;
         } cases[] = {
             {"study",
-             all.arg(QStringLiteral(u"単純主効果")) + QStringLiteral(u"|順位検定|判定の頑健性|精度"),
+             all.arg(QStringLiteral(u"単純主効果")) + QStringLiteral(u"|順位検定|判定の頑健性|計画|精度"),
              {"MeansATable", "OutlyingTable", "CellShapeTable", "FriedmanTable", "PrecisionTable",
               "RobustnessTable"},
              {"LeveneTable", "BoxMTable", "MarginalMeansTable"}},
             {"csv",
-             all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|判定の頑健性"),
+             all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|判定の頑健性|計画"),
              {"MarginalMeansTable", "LeveneTable", "BoxMTable", "OutlyingTable", "CellShapeTable",
               "NormalityTable", "RobustnessTable"},
              {"FriedmanTable", "PrecisionTable", "MeansATable"}},
             {"within",
-             all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|順位検定|判定の頑健性"),
+             all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|順位検定|判定の頑健性|計画"),
              {"OutlyingTable", "CellShapeTable", "FriedmanTable", "AlignedRankContrastsTable", "RobustnessTable"},
              {"LeveneTable", "BoxMTable", "PrecisionTable"}},
         };
@@ -309,7 +310,7 @@ private slots:
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->ShowCsv({input_, roles, {}}, csv, ReadLongCsv(csv, roles));
         QVERIFY(testing::ShowActive(window));
-        QVERIFY(Captions(testing::Find<QTabWidget>(window, "Pages")).endsWith(QStringLiteral(u"判定の頑健性")));
+        QVERIFY(Captions(testing::Find<QTabWidget>(window, "Pages")).join(QLatin1Char('|')).endsWith(QStringLiteral(u"判定の頑健性|計画")));
         const QAbstractItemModel* model = testing::Find<AnalysisTableView>(window, "RobustnessTable")->model();
         QCOMPARE(model->rowCount(), 1);
         QStringList cells;
@@ -320,6 +321,22 @@ private slots:
                                                u"Huynh–Feldt と下限では有意でない。")),
                  qPrintable(notes));
         QVERIFY(notes.contains(QStringLiteral(u"α = .05")));
+
+        // The planning page's 検出力… opens the calculator with the chosen
+        // effect's figures: its answer is the table's N for .80.
+        const QAbstractItemModel* planning = testing::Find<AnalysisTableView>(window, "PlanningTable")->model();
+        QCOMPARE(planning->rowCount(), 1);
+        const anova::PlanningRow& row = window->Analysis().planning.at(0);
+        QVERIFY(row.n80);
+        QCOMPARE(planning->index(0, 8).data().toString(), QString::number(*row.n80));
+        testing::Find<QPushButton>(window, "PowerButton")->click();
+        PowerDialog* power = window->PowerCalculator();
+        QVERIFY(power != nullptr && power->isVisible());
+        QVERIFY2(power->Answer().contains(QStringLiteral(u"必要な総 N: %1").arg(*row.n80)), qPrintable(power->Answer()));
+        const std::optional<PowerQuestion> q = power->Question();
+        QVERIFY(q);
+        QCOMPARE(q->design.measures, 3);
+        QCOMPARE(q->design.effect, PowerEffect::Within);
     }
 
     // Ctrl+Shift+C and Ctrl+Shift+R from wherever the focus is in the window.

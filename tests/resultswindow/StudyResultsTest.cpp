@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(PressAnalysis(), window);
         QCOMPARE(store_.CellText(1, 1, 1), std::string("17"));
         QCOMPARE(Cell(Table(window, "CellMeansTable"), "a1", u8"平均"), QStringLiteral("7.25"));
-        QCOMPARE(window->findChildren<AnalysisTableView*>().size(), 16);
+        QCOMPARE(window->findChildren<AnalysisTableView*>().size(), 17);
 
         // A bad score: its message, and nothing else happens.
         QVERIFY(testing::ShowActive(form_.get()));
@@ -684,7 +684,7 @@ private slots:
         for (int i = 0; i < pages->count(); ++i) captions.append(pages->tabText(i));
         QCOMPARE(captions.join('|'),
                  QStringLiteral(u"分散分析|平均|対ごとの比較|単純主効果|多変量検定|前提の確認|"
-                                u"Q-Q プロット|順位検定|判定の頑健性|精度"));
+                                u"Q-Q プロット|順位検定|判定の頑健性|計画|精度"));
         // Every test of every effect significant: the robustness page's rows all agree.
         QTableView* robust = Table(window, "RobustnessTable");
         QCOMPARE(robust->model()->rowCount(), 3);

@@ -242,9 +242,9 @@ TEST(AnovaTool, TheHtmlTableOpensInAWordProcessorAsATable) {
         for (std::size_t at = xml.find(what); at != std::string::npos; at = xml.find(what, at + 1)) ++n;
         return n;
     };
-    // The APA table of 4 rows of 9 cells, then the robustness table's 4 rows of 8.
-    EXPECT_EQ(count("<w:tbl>"), 2u);
-    EXPECT_EQ(count("<w:tc>"), 4u * 9u + 4u * 8u);
+    // The APA table of 4 rows of 9 cells, then the robustness table's 4 rows of 8 and the planning's of 13.
+    EXPECT_EQ(count("<w:tbl>"), 3u);
+    EXPECT_EQ(count("<w:tc>"), 4u * 9u + 4u * 8u + 4u * 13u);
     // The cells' texts, in order.
     std::vector<std::string> cells;
     const std::regex cell(R"(<w:tc>([\s\S]*?)</w:tc>)"), text(R"(<w:t(?: [^>]*)?>([^<]*)</w:t>)");
@@ -254,7 +254,7 @@ TEST(AnovaTool, TheHtmlTableOpensInAWordProcessorAsATable) {
         for (std::sregex_iterator t(inner.begin(), inner.end(), text); t != end; ++t) joined += (*t)[1];
         cells.push_back(joined);
     }
-    ASSERT_EQ(cells.size(), 68u);
+    ASSERT_EQ(cells.size(), 120u);
     EXPECT_EQ(std::vector<std::string>(cells.begin() + 18, cells.begin() + 24),
               (std::vector<std::string>{"B", "1.14", "7.95", "29.22", "11.50", "&lt; .001"}));
     EXPECT_EQ(cells[3], "F");

@@ -51,6 +51,9 @@ void AddChecks(const Inputs& in, std::vector<Stratum>& strata, Analysis& out);
 // families' adjustments; none where the options do not fit the design (PlannedContrasts.cpp).
 void AddPlannedContrasts(const Inputs& in, Analysis& out);
 
+// Each effect's planning from the model's figures in `analysis` and the
+// correlations among its stratum's cells (Planning.cpp).
+std::vector<PlanningRow> PlanningOf(const Inputs& in, const Analysis& analysis);
 // The rank-based tests of a design without between factors (Ranks.cpp).
 RankTests RankTestsOf(const Inputs& in);
 

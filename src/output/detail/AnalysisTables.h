@@ -47,6 +47,8 @@ Table AlignedRankContrasts(const Analysis& r, OutputLayout layout);
 
 // Each effect's decision by each of its tests at the analysis' alpha.
 Table Robustness(const Analysis& r, OutputLayout layout);
+// Each effect's total N for power .80 and .90 (PlanningTable.cpp).
+Table Planning(const Analysis& r, OutputLayout layout);
 // Alpha as the notes give it: 0.05 is ".05".
 std::string AlphaText(Extended alpha);
 
