@@ -17,9 +17,9 @@ std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader);
 
 std::vector<TableText> TableTexts(const anova::Analysis& r, TableReader reader, const OutputOptions& options,
                                   char decimalSeparator, const PrecisionCheck* precision) {
-    const Reading how{reader, decimalSeparator,
+    const Reading how{reader,          decimalSeparator,
                       reader == TableReader::Window || options.language == OutputLanguage::Japanese,
-                      options.correction, options.layout};
+                      options.correction, options.layout, !r.within.empty()};
     std::vector<TableText> texts;
     for (const Table& t :
          options.layout == OutputLayout::Study ? StudyTables(r, precision) : DesignTables(r, reader))
@@ -56,8 +56,13 @@ std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* p
 // the decisions.
 std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader) {
     constexpr OutputLayout design = OutputLayout::Design;
-    std::vector<Table> tables{Summary(r, design), SphericityTests(r, design), Multivariate(r, design),
-                              CellMeans(r, design)};
+    // Without a within factor there is no sphericity and no multivariate test.
+    std::vector<Table> tables{Summary(r, design)};
+    if (!r.within.empty()) {
+        tables.push_back(SphericityTests(r, design));
+        tables.push_back(Multivariate(r, design));
+    }
+    tables.push_back(CellMeans(r, design));
     for (Table& t : MarginalMeans(r, design)) tables.push_back(std::move(t));
     tables.push_back(Comparisons(r, design));
     tables.push_back(SimpleEffects(r, design));
