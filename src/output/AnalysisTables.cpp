@@ -65,7 +65,8 @@ std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader) {
     tables.push_back(CellMeans(r, design));
     for (Table& t : MarginalMeans(r, design)) tables.push_back(std::move(t));
     tables.push_back(Comparisons(r, design));
-    tables.push_back(SimpleEffects(r, design));
+    // A one-factor between design has no other factor to hold at a level.
+    if (!r.within.empty() || !r.simpleEffects.empty()) tables.push_back(SimpleEffects(r, design));
     if (anova::ContrastsAsked(r)) tables.push_back(PlannedContrasts(r, design));
     if (!r.between.empty()) tables.push_back(Levene(r));
     tables.push_back(Residuals(r, design));
