@@ -49,11 +49,11 @@ std::string MissingRoles(bool id, bool dv, bool factor) {
     std::vector<std::string> missing;
     if (!id) missing.emplace_back("--id");
     if (!dv) missing.emplace_back("--dv");
-    if (!factor) missing.emplace_back("a factor (--within, --between or both)");
+    if (!factor) missing.emplace_back("--within or --between");
     std::string list;
     for (std::size_t i = 0; i < missing.size(); ++i)
         list += (i == 0 ? "" : i + 1 == missing.size() ? " and " : ", ") + missing[i];
-    return "a long CSV needs --id, --dv and --within or --between: " + list + " missing";
+    return "a long CSV needs --id, --dv and --within or --between; missing: " + list;
 }
 
 }  // namespace
