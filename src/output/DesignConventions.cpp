@@ -57,6 +57,10 @@ std::vector<Convention> BetweenOnly(std::vector<Convention> list, bool ja) {
                           "(R の car::Anova、afex と同じ)。"
                         : "Error terms: every effect is tested against the subjects within groups on N − g "
                           "degrees of freedom (g the number of between cells), as R's car::Anova and afex.";
+        // The comparisons' sentence from its between factors' part on.
+        const std::string betweenPart = ja ? "被験者間要因は" : "of a between factor";
+        if (c.key == "comparisons" && c.text.find(betweenPart) != std::string::npos)
+            c.text = (ja ? "対ごとの比較: " : "Pairwise comparisons: ") + c.text.substr(c.text.find(betweenPart));
         if (c.key == "averagedRows")
             c.text = ja ? "一つの被験者に複数の行があるときは、その平均 (正確な値) を得点とします。"
                         : "Several rows of one subject are averaged, exactly, into its score.";

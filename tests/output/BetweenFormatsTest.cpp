@@ -49,7 +49,8 @@ anova::Analysis Between(std::size_t factors) {
 TEST(BetweenFormats, EveryFormatLeavesOutTheWithinTestsAndSaysSoOnce) {
     const std::vector<std::string> withinOnly{
         "Sphericity", "Mauchly", "Multivariate", "Greenhouse", "within-subject", "GG",     "Huynh",
-        "Friedman",   "aligned", "; within:",    "d_av",       "被験者内:"};
+        "Friedman",   "aligned", "; within:",    "d_av",       "被験者内:",
+        "of a within factor on", "被験者内要因は被験者の対"};
     for (const std::size_t factors : {1u, 2u}) {
         const anova::Analysis r = Between(factors);
         for (const AnovaFormat format : {AnovaFormat::Text, AnovaFormat::Markdown, AnovaFormat::Csv,
