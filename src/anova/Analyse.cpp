@@ -32,7 +32,9 @@ void Join(Beside&& beside, Analysis& out);
 }  // namespace
 
 Analysis AnalyseWith(const DesignData& design, const Options& options, Strategy strategy) {
-    if (design.within.empty() || design.within.size() > kMostWithinFactors ||
+    // A design needs a factor, within or between; without a within factor each
+    // subject has one score and the subjects' stratum is the only one.
+    if ((design.within.empty() && design.between.empty()) || design.within.size() > kMostWithinFactors ||
         design.between.size() > kMostBetweenFactors)
         throw RangeError();
     const Scores scores = IntegerScores(design, strategy);

@@ -473,11 +473,14 @@ void ForEachFollowUpField(R& r, V& v, const Keys& k) {
 // and the outlying subjects).
 template <ResultOf<Analysis> R, class V>
 void ForEachCheckField(R& r, V& v, const Keys& k) {
-    v.Group("multivariate", [&] {
-        for (auto& e : r.effects)
-            if (!e.within.empty())
-                v.Optional(k.Of(e.key).c_str(), e.multivariate, [&](auto& m) { ForEachField(m, v, k); });
-    });
+    if (r.within.empty() && !r.between.empty())
+        v.Null("multivariate");  // one score per subject: no multivariate test applies
+    else
+        v.Group("multivariate", [&] {
+            for (auto& e : r.effects)
+                if (!e.within.empty())
+                    v.Optional(k.Of(e.key).c_str(), e.multivariate, [&](auto& m) { ForEachField(m, v, k); });
+        });
     const auto stratum = [&](auto& s) { ForEachCheckField(s, v, k); };
     const auto keyed = [&](auto& element) { ForEachField(element, v, k); };
     if (!k.Study()) {

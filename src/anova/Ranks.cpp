@@ -32,6 +32,7 @@ FriedmanTest FriedmanOf(const Scores& s, const WithinTables& t, std::uint32_t ma
 RankTests RankTestsOf(const Inputs& in) {
     RankTests out;
     const DesignData& design = in.design;
+    if (design.within.empty()) return out;  // one score per subject: nothing to rank within
     if (!design.between.empty()) {
         out.omitted =
             "Not computed: the rank-based tests are defined for designs without between-subject factors.";

@@ -516,7 +516,7 @@ void DesignBuilder::FormMeansOfTerms(DesignData& design, const std::vector<std::
 }
 
 void CheckRoles(const LongCsvRoles& roles) {
-    if (roles.within.empty()) throw CsvError(messages::NoWithinFactor());
+    if (roles.within.empty() && roles.between.empty()) throw CsvError(messages::NoFactor());
     if (roles.within.size() > kMostWithinFactors)
         throw CsvError(messages::TooManyWithinFactors(kMostWithinFactors));
     if (roles.between.size() > kMostBetweenFactors)

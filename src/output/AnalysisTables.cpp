@@ -17,9 +17,9 @@ std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader);
 
 std::vector<TableText> TableTexts(const anova::Analysis& r, TableReader reader, const OutputOptions& options,
                                   char decimalSeparator, const PrecisionCheck* precision) {
-    const Reading how{reader, decimalSeparator,
+    const Reading how{reader,          decimalSeparator,
                       reader == TableReader::Window || options.language == OutputLanguage::Japanese,
-                      options.correction, options.layout, options.rounding};
+                      options.correction, options.layout, options.rounding, !r.within.empty()};
     std::vector<TableText> texts;
     for (const Table& t :
          options.layout == OutputLayout::Study ? StudyTables(r, precision) : DesignTables(r, reader))
@@ -57,11 +57,17 @@ std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* p
 // the decisions.
 std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader) {
     constexpr OutputLayout design = OutputLayout::Design;
-    std::vector<Table> tables{Summary(r, design), SphericityTests(r, design), Multivariate(r, design),
-                              CellMeans(r, design)};
+    // Without a within factor there is no sphericity and no multivariate test.
+    std::vector<Table> tables{Summary(r, design)};
+    if (!r.within.empty()) {
+        tables.push_back(SphericityTests(r, design));
+        tables.push_back(Multivariate(r, design));
+    }
+    tables.push_back(CellMeans(r, design));
     for (Table& t : MarginalMeans(r, design)) tables.push_back(std::move(t));
     tables.push_back(Comparisons(r, design));
-    tables.push_back(SimpleEffects(r, design));
+    // A one-factor between design has no other factor to hold at a level.
+    if (!r.within.empty() || !r.simpleEffects.empty()) tables.push_back(SimpleEffects(r, design));
     if (anova::ContrastsAsked(r)) tables.push_back(PlannedContrasts(r, design));
     if (!r.between.empty()) tables.push_back(Levene(r));
     if (r.boxM) tables.push_back(BoxM(r));

@@ -132,10 +132,12 @@ std::string DesignText(const Analysis& r, AnovaFormat format, const OutputOption
     const bool ja = options.language == OutputLanguage::Japanese;
     const bool csv = format == AnovaFormat::Csv, markdown = format == AnovaFormat::Markdown;
     std::string heading =
-        (ja ? "反復測定計画の分散分析: N = " : "Analysis of variance of a repeated-measures design: N = ") +
-        std::to_string(r.subjects);
+        r.within.empty()
+            ? (ja ? "被験者間計画の分散分析: N = " : "Analysis of variance of a between-subjects design: N = ")
+            : (ja ? "反復測定計画の分散分析: N = " : "Analysis of variance of a repeated-measures design: N = ");
+    heading += std::to_string(r.subjects);
     if (!r.between.empty()) heading += (ja ? "; 被験者間: " : "; between: ") + FactorList(r.between);
-    heading += (ja ? "; 被験者内: " : "; within: ") + FactorList(r.within);
+    if (!r.within.empty()) heading += (ja ? "; 被験者内: " : "; within: ") + FactorList(r.within);
     std::string out = (markdown ? "# " : "") + (csv ? CsvField(heading) : heading) + "\n\n";
     std::vector<std::string> notes;
     if (!r.removed.empty())

@@ -50,8 +50,10 @@ std::string SummaryHeading(const TableText& summary, const std::string& key) {
     return key;
 }
 
-// The title: a design with between factors is a mixed one; without, the number of within factors.
+// The title: a design of between factors alone, or with within factors a mixed
+// one; without between factors, the number of within factors.
 std::string Title(const Analysis& r, bool ja) {
+    if (r.within.empty()) return ja ? "被験者間計画の分散分析" : "Between-Subjects Analysis of Variance";
     if (!r.between.empty()) return ja ? "混合計画の分散分析" : "Mixed-Design Analysis of Variance";
     static const char* const ways[] = {"One", "Two", "Three", "Four"};
     const std::size_t k = r.within.size();
@@ -121,8 +123,10 @@ Runs Note(const Analysis& r, const ApaOptions& options, const std::vector<Effect
     return NoteEnding(std::move(text), Conventions(r, options), options);
 }
 
-// Every output: the table's number, title, columns, a row an effect and the note.
-ApaTable LaidOut(const Analysis& r, const ApaOptions& options) {
+// Every output: the table's number, title, columns, a row an effect and the note;
+// a design without a within factor has no correction to apply or name.
+ApaTable LaidOut(const Analysis& r, ApaOptions options) {
+    if (r.within.empty()) options.correction = DfCorrection::None;
     const bool ja = options.language == OutputLanguage::Japanese;
     ApaTable t;
     t.number = ja ? "表 1" : "Table 1";
@@ -140,8 +144,10 @@ ApaTable LaidOut(const Analysis& r, const ApaOptions& options) {
 // The robustness of the decisions, after the table and its sentences, as the
 // terminal reads it; its effects named as the APA table names them, in either layout.
 TableText RobustnessText(const Analysis& r, const ApaOptions& options) {
-    const tables::Reading how{TableReader::Terminal, '.', options.language == OutputLanguage::Japanese,
-                              options.correction, OutputLayout::Design};
+    const tables::Reading how{TableReader::Terminal, '.',
+                              options.language == OutputLanguage::Japanese,
+                              options.correction, OutputLayout::Design,
+                              !r.within.empty()};
     return tables::Written(tables::Robustness(r, OutputLayout::Design), how);
 }
 

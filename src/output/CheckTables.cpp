@@ -80,7 +80,8 @@ Table Precision(const Analysis& r, const PrecisionCheck& pc) {
 Table Levene(const Analysis& r) {
     using L = const anova::LeveneTest&;
     const std::vector<Column<anova::LeveneTest>> columns{
-        {Heading{"cell", "Cell", "セル"}.Names(), [](auto& a, L l) { return Text(PlaceName(a, l.at)); }},
+        {Heading{"cell", "Cell", "セル"}.Names().Within(),
+         [](auto& a, L l) { return Text(PlaceName(a, l.at)); }},
         {Heading{"centre", "Centre", "中心"}.Names(),
          [](auto&, L l) {
              return l.median ? Text("median (Brown–Forsythe)", "中央値 (Brown–Forsythe)")
@@ -91,10 +92,11 @@ Table Levene(const Analysis& r) {
         {{"df2", "df2", "df2"}, [](auto&, L l) { return Integer(l.df2); }},
         {{"p", "p", "p 値"}, [](auto&, L l) { return Number(l.p, Figure::P); }},
     };
-    return Tabulate(r, "Levene",
-                    {"Levene's test of each within cell across the groups",
-                     "各被験者内セルの群間の等分散性 (Levene の検定)"},
-                    columns, r.levene);
+    const Labels title = r.within.empty() ? Labels{"Levene's test of the scores across the groups",
+                                                   "得点の群間の等分散性 (Levene の検定)"}
+                                          : Labels{"Levene's test of each within cell across the groups",
+                                                   "各被験者内セルの群間の等分散性 (Levene の検定)"};
+    return Tabulate(r, "Levene", title, columns, r.levene);
 }
 
 // With between and within factors: Box's M test of the groups' covariance

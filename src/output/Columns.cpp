@@ -136,6 +136,7 @@ bool Shows(Readers readers, TableReader reader) {
 bool Shows(const Heading& h, Reading how) {
     if (!Shows(h.readers, how.reader)) return false;
     if (h.only && *h.only != how.layout) return false;
+    if ((h.withinOnly || h.correction) && !how.withinFactors) return false;
     return !h.correction || how.reader == TableReader::Window || *h.correction == how.correction;
 }
 

@@ -1,5 +1,7 @@
 #include "output/Conventions.h"
 
+#include <algorithm>
+
 // The conventions of any design's analysis: each is where programs differ, so
 // each says which program's figures these are meant to match.
 
@@ -38,6 +40,46 @@ Convention ErrorTermsConvention(bool ja) {
              "against the pooled within-group cross products of the effect's contrasts on N − g degrees of "
              "freedom (g the number of between cells); the between effects against the subjects within "
              "groups (as R's car::Anova, afex and SPSS GLM)."};
+}
+
+// DesignConventions, last, for a design without a within factor: the sentences
+// of within effects left out, those of the error, the averaged rows and Levene's
+// test said of one score per subject, and once what does not apply.
+std::vector<Convention> BetweenOnly(std::vector<Convention> list, bool ja) {
+    static const std::vector<std::string> withinOnly{
+        "missingScores", "mauchly", "huynhFeldt", "epsilonFewSubjects", "multivariate",
+        "withinSubjectInterval", "correction"};
+    std::vector<Convention> out;
+    for (Convention& c : list) {
+        if (std::find(withinOnly.begin(), withinOnly.end(), c.key) != withinOnly.end()) continue;
+        if (c.key == "errorTerms")
+            c.text = ja ? "誤差項: 各効果を群内の被験者 (自由度 N − g、g は被験者間のセルの数) で検定します "
+                          "(R の car::Anova、afex と同じ)。"
+                        : "Error terms: every effect is tested against the subjects within groups on N − g "
+                          "degrees of freedom (g the number of between cells), as R's car::Anova and afex.";
+        // The comparisons' sentence from its between factors' part on.
+        const std::string betweenPart = ja ? "被験者間要因は" : "of a between factor";
+        if (c.key == "comparisons" && c.text.find(betweenPart) != std::string::npos)
+            c.text = (ja ? "対ごとの比較: " : "Pairwise comparisons: ") + c.text.substr(c.text.find(betweenPart));
+        if (c.key == "averagedRows")
+            c.text = ja ? "一つの被験者に複数の行があるときは、その平均 (正確な値) を得点とします。"
+                        : "Several rows of one subject are averaged, exactly, into its score.";
+        if (c.key == "levene")
+            c.text = ja ? "Levene の検定: 得点の群間の等分散性。平均を中心とするもの (SPSS、JASP、car の "
+                          "leveneTest(center = mean)) と中央値を中心とするもの (Brown–Forsythe、car の既定)。"
+                        : "Levene's test of the scores across the between cells, centred on the mean (as SPSS, "
+                          "JASP and car's leveneTest(center = mean)) and on the median (Brown–Forsythe, car's "
+                          "default).";
+        out.push_back(std::move(c));
+        if (out.back().key == "errorTerms")
+            out.push_back(
+                {"notApplicable",
+                 ja ? "被験者内要因がないため、各被験者の得点は一つです。球面性の検定、自由度の修正、多変量検定、"
+                      "順位に基づく検定は当てはまらず、示しません。"
+                    : "Without a within factor each subject has one score: sphericity, the corrected tests, "
+                      "the multivariate tests and the rank-based tests do not apply and are not given."});
+    }
+    return out;
 }
 
 }  // namespace
@@ -140,7 +182,7 @@ std::vector<Convention> DesignConventions(const anova::Analysis& r, const Output
     list.push_back(CorrectionConvention(options));
     for (Convention& c : MoreEffectSizeConventions(r, language)) list.push_back(std::move(c));
     if (std::optional<Convention> c = ContrastConvention(r, language)) list.push_back(std::move(*c));
-    return list;
+    return r.within.empty() ? BetweenOnly(std::move(list), ja) : list;
 }
 
 }  // namespace morvane

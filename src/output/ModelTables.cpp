@@ -422,10 +422,11 @@ std::vector<Column<Mean>> MeanFigures() {
         {Heading{"ciLow", "CI low", "95% CI 下限"}.JoinedAs(Join::Interval, "95% CI", "95% CI"),
          [](auto&, M m) { return Bound(m.ci95, &Interval::low); }},
         {{"ciHigh", "CI high", "95% CI 上限"}, [](auto&, M m) { return Bound(m.ci95, &Interval::high); }},
-        {Heading{"withinCiLow", "within CI low", "被験者内 95% CI 下限"}.JoinedAs(
-             Join::Interval, "within-subject 95% CI", "被験者内 95% CI"),
+        {Heading{"withinCiLow", "within CI low", "被験者内 95% CI 下限"}
+             .JoinedAs(Join::Interval, "within-subject 95% CI", "被験者内 95% CI")
+             .Within(),
          [](auto&, M m) { return Bound(m.withinCi95, &Interval::low); }},
-        {{"withinCiHigh", "within CI high", "被験者内 95% CI 上限"},
+        {Heading{"withinCiHigh", "within CI high", "被験者内 95% CI 上限"}.Within(),
          [](auto&, M m) { return Bound(m.withinCi95, &Interval::high); }},
     };
 }
@@ -544,8 +545,8 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
         {study ? Heading{"dzCiHigh", "d_z CI high", "d_z CI 上限"}
                : Heading{"dCiHigh", "d CI high", "d CI 上限"},
          [](auto&, C c) { return Limit(c.dCI, &LevelInterval::upper, Figure::Standardized); }},
-        {{"dAv", "d_av", "d_av"}, [](auto&, C c) { return Number(c.dAv, Figure::Standardized); }},
-        {{"gAv", "g_av", "g_av"}, [](auto&, C c) { return Number(c.gAv, Figure::Standardized); }},
+        {Heading{"dAv", "d_av", "d_av"}.Within(), [](auto&, C c) { return Number(c.dAv, Figure::Standardized); }},
+        {Heading{"gAv", "g_av", "g_av"}.Within(), [](auto&, C c) { return Number(c.gAv, Figure::Standardized); }},
     };
     const AdjustmentSet adjustments = r.options.adjustments;
     AddAdjustedColumns(columns, "p", adjustments, [](C c) -> C { return c; });
@@ -602,9 +603,9 @@ Table SimpleEffects(const Analysis& r, OutputLayout layout) {
          [](auto&, E s) { return Limit(s.partialEtaSquaredCI, &LevelInterval::lower); }},
         {{"etaCiHigh", "eta^2 CI high", "偏 η² CI 上限"},
          [](auto&, E s) { return Limit(s.partialEtaSquaredCI, &LevelInterval::upper); }},
-        {{"ggEpsilon", "GG epsilon", "ε (GG)"},
+        {Heading{"ggEpsilon", "GG epsilon", "ε (GG)"}.Within(),
          [](auto&, E s) { return Number(s.ggEpsilon, Figure::Proportion); }},
-        {{"ggP", "p (GG)", "p (GG)"}, [](auto&, E s) { return Number(s.ggP, Figure::P); }},
+        {Heading{"ggP", "p (GG)", "p (GG)"}.Within(), [](auto&, E s) { return Number(s.ggP, Figure::P); }},
     };
     Table t = Tabulate(r, "SimpleEffects",
                        study ? Labels{"Simple main effects", "単純主効果 (各水準での 1 要因の分析)"}

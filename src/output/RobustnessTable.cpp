@@ -40,6 +40,7 @@ std::vector<Labels> RobustnessNotes(const Analysis& r, OutputLayout layout) {
     std::vector<Labels> notes{
         {"Significant: p < α = " + alpha + "; — where the test is not computed or undefined.",
          "有意: p < α = " + alpha + "。— は検定を計算していないか定義されないものです。"}};
+    if (r.within.empty()) return notes;  // one test of each effect: nothing to agree or differ
     bool between = false, oneDf = false;
     anova::RankTest rank = anova::RankTest::None;
     for (const RobustnessRow& row : r.robustness) {
@@ -89,13 +90,13 @@ Table Robustness(const Analysis& r, OutputLayout layout) {
     const std::vector<Column<DecisionRow>> columns{
         {Heading{"effect", "Effect", "効果"}.Names(), [](auto&, D d) { return Text(d.name); }},
         {Heading{"uncorrected", "Uncorrected", "補正なし"}.Names(), &Decided<RobustTest::Uncorrected>},
-        {Heading{"greenhouseGeisser", "GG", "GG"}.Names(), &Decided<RobustTest::GreenhouseGeisser>},
-        {Heading{"huynhFeldt", "HF", "HF"}.Names(), &Decided<RobustTest::HuynhFeldt>},
-        {Heading{"lowerBound", "LB", "下限"}.Names(), &Decided<RobustTest::LowerBound>},
-        {Heading{"multivariate", "Multivariate (Pillai)", "多変量 (Pillai)"}.Names(),
+        {Heading{"greenhouseGeisser", "GG", "GG"}.Names().Within(), &Decided<RobustTest::GreenhouseGeisser>},
+        {Heading{"huynhFeldt", "HF", "HF"}.Names().Within(), &Decided<RobustTest::HuynhFeldt>},
+        {Heading{"lowerBound", "LB", "下限"}.Names().Within(), &Decided<RobustTest::LowerBound>},
+        {Heading{"multivariate", "Multivariate (Pillai)", "多変量 (Pillai)"}.Names().Within(),
          &Decided<RobustTest::Multivariate>},
-        {Heading{"rankBased", "Rank-based", "順位検定"}.Names(), &Decided<RobustTest::RankBased>},
-        {Heading{"agree", "Agree", "一致"}.Names(),
+        {Heading{"rankBased", "Rank-based", "順位検定"}.Names().Within(), &Decided<RobustTest::RankBased>},
+        {Heading{"agree", "Agree", "一致"}.Names().Within(),
          [](auto&, D d) { return d.row->agree ? Text("yes", "一致") : Text("no", "不一致"); }},
     };
     std::vector<DecisionRow> rows;

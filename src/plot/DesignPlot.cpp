@@ -30,15 +30,22 @@ std::optional<Interval> BarOf(const anova::Mean& m, ErrorBars bars) {
 InteractionPlotData PlotDataOf(const anova::Analysis& analysis, char decimalSeparator, ErrorBars bars) {
     InteractionPlotData d;
     d.decimalSeparator = decimalSeparator;
+    // Without a within factor there is no within-subject interval: the ordinary one is drawn.
+    if (analysis.within.empty() && bars == ErrorBars::WithinCi95) bars = ErrorBars::Ci95;
     d.barsShown = bars;
     d.barsWithinGroups = !analysis.between.empty();
     // Every factor, between first, as the means' places index them.
     const std::size_t factors = analysis.Factors();
-    if (analysis.within.empty()) return d;
+    if (factors == 0) return d;
+    // The last factor along the axis; the lines: the factor before it among the
+    // within factors, or among the between factors of a design without within
+    // ones, else the first between factor; no line factor: the one past the last.
     const std::size_t axis = factors - 1;
-    // No line factor: the one past the last.
     const std::size_t none = factors;
-    const std::size_t line = analysis.within.size() >= 2 ? axis - 1 : !analysis.between.empty() ? 0 : none;
+    const bool lineBefore = analysis.within.size() >= 2 || (analysis.within.empty() && factors >= 2);
+    const std::size_t line = lineBefore                  ? axis - 1
+                             : !analysis.within.empty() && !analysis.between.empty() ? 0
+                                                                                     : none;
     std::vector<std::size_t> panelFactors;
     for (std::size_t f = 0; f < factors; ++f)
         if (f != axis && f != line) panelFactors.push_back(f);

@@ -137,6 +137,29 @@ TEST(LongCsv, TrialRowsAveragedExactly) {
     EXPECT_EQ(d.averagedRows, 10);
 }
 
+// Without a within factor each subject has one cell: its rows averaged into
+// its one score, its group from the between columns, a subject split across
+// two groups refused as in a mixed design.
+TEST(LongCsv, BetweenFactorsAlone) {
+    const std::string text =
+        "id,g,h,score\n"
+        "s1,p,m,1\ns2,q,m,4\ns1,p,m,2\ns3,p,f,5\ns4,q,f,0.5\ns2,q,m,\ns3,p,f,6\ns3,p,f,10\n";
+    const DesignData d = ReadLongCsv(text, Roles({}, {"g", "h"}));
+    EXPECT_TRUE(d.within.empty());
+    EXPECT_EQ(d.Cells(), 1u);
+    ASSERT_EQ(d.Subjects(), 4u);
+    EXPECT_EQ(d.subjects, (std::vector<std::string>{"s1", "s2", "s3", "s4"}));
+    EXPECT_EQ(d.group, (std::vector<std::int32_t>{0, 2, 1, 3}));  // p-m, q-m, p-f, q-f: g then h
+    EXPECT_EQ(Value(d, 0, 0), 1.5L);
+    EXPECT_EQ(Value(d, 1, 0), 4);
+    EXPECT_EQ(Value(d, 2, 0), 7);
+    EXPECT_EQ(Value(d, 3, 0), 0.5L);
+    EXPECT_EQ(d.averagedCells, 2);
+    EXPECT_EQ(d.averagedRows, 5);
+    EXPECT_EQ(d.rowsWithoutScore, 1);
+    EXPECT_EQ(Refusal(text + "s1,q,m,3\n", Roles({}, {"g", "h"})).rfind("被験者 's1' の行", 0), 0u);
+}
+
 // A subject without a score in some within cell (no row, only empty scores)
 // is removed from the whole design and named, in the order subjects appear;
 // an empty score beside a number in the same cell removes nothing.
@@ -267,7 +290,7 @@ TEST(LongCsv, RefusalsSayWhatAndWhere) {
     EXPECT_EQ(Refusal(csv, Roles({"A", "g"}, {"g"})), "列 'g' が 2 度指定されています");
     EXPECT_EQ(Refusal(csv, Roles({"A", "A"})), "列 'A' が 2 度指定されています");
     EXPECT_EQ(Refusal(csv, Roles({"A"}, {}, "id", "id")), "列 'id' が 2 度指定されています");
-    EXPECT_EQ(Refusal(csv, Roles({}, {"g"})), "被験者内要因の列が指定されていません");
+    EXPECT_EQ(Refusal(csv, Roles({}, {})), "被験者内要因の列も被験者間要因の列も指定されていません");
     EXPECT_EQ(Refusal(csv, Roles({"a", "b", "c", "d", "e"})), "被験者内要因は 4 つまでです");
     EXPECT_EQ(Refusal(csv, Roles({"A"}, {"a", "b", "c", "d"})), "被験者間要因は 3 つまでです");
     EXPECT_EQ(Refusal(csv, Roles({"A", "B"})), "要因 'B' の水準が 'u' の 1 つしかありません");

@@ -77,6 +77,14 @@ class OneWindowTest : public QObject {
     // loaded into the data window and 分析 pressed; "csv", the bundled mixed
     // design as the roles dialog's ＯＫ opens it; "within", a design of two
     // within factors read from a long CSV.
+    // The roles of a CSV source: the trials' within design, the mixed design, or
+    // the mixed design's file read by its group alone (each subject's rows averaged).
+    static LongCsvRoles RolesOf(const QString& source) {
+        if (source == QLatin1String("within")) return {"subject", "rt", {"cue", "load"}, {}};
+        if (source == QLatin1String("between")) return {"subject", "score", {}, {"group"}};
+        return kMixedRoles;
+    }
+
     ResultsWindow* Open(const QString& source) {
         owner_ = std::make_unique<QWidget>();
         if (source == QLatin1String("study")) {
@@ -95,7 +103,7 @@ class OneWindowTest : public QObject {
         const QByteArray bytes =
             FileBytesOf(MORVANE_EXAMPLES + std::string(within ? "/trials.csv" : "/mixed-design.csv"));
         testing::WriteBytes(input_, bytes.toStdString());
-        const LongCsvRoles roles = within ? LongCsvRoles{"subject", "rt", {"cue", "load"}, {}} : kMixedRoles;
+        const LongCsvRoles roles = RolesOf(source);
         auto* window = new ResultsWindow(owner_.get(), seams_.Seams(), '.');
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->ShowCsv({input_, roles, {}}, bytes.toStdString(), ReadLongCsv(bytes.toStdString(), roles));
@@ -117,10 +125,9 @@ class OneWindowTest : public QObject {
             options.provenance = ProvenanceOfFile(input_);
             return analysis;
         }
-        const bool within = source == QLatin1String("within");
         const std::string bytes = FileBytesOf(input_).toStdString();
         options.layout = OutputLayout::Design;
-        const LongCsvRoles roles = within ? LongCsvRoles{"subject", "rt", {"cue", "load"}, {}} : kMixedRoles;
+        const LongCsvRoles roles = RolesOf(source);
         options.provenance = ProvenanceOfBytes(bytes);
         // A window's analysis of a CSV names the tool's call that repeats it.
         options.provenance.command = LongCsvCommand(input_, bytes, roles, {});
@@ -243,7 +250,7 @@ private slots:
 
     // One window class, the pages of each source: the study's precision and
     // rank tests, a mixed design's Levene and Box's M tests and no rank tests, a within
-    // design's rank tests; the checks' outlying
+    // design's rank tests, a between design's pages without the within tests; the checks' outlying
     // subjects and cells' shapes in every one, each table the one
     // description's, cell by cell; 再読み込み for a CSV alone.
     void EachSourceHasItsPages() {
@@ -268,6 +275,11 @@ private slots:
              all.arg(QStringLiteral(u"単純効果")) + QStringLiteral(u"|順位検定|判定の頑健性|計画"),
              {"OutlyingTable", "CellShapeTable", "FriedmanTable", "AlignedRankContrastsTable", "RobustnessTable"},
              {"LeveneTable", "BoxMTable", "PrecisionTable"}},
+            // No within factor: no sphericity, multivariate, rank or simple effects' tables.
+            {"between",
+             QStringLiteral(u"分散分析|平均|対ごとの比較|前提の確認|Q-Q プロット|判定の頑健性|計画"),
+             {"MarginalMeansTable", "LeveneTable", "NormalityTable", "RobustnessTable"},
+             {"SphericityTable", "MultivariateTable", "FriedmanTable", "SimpleEffectsTable", "BoxMTable"}},
         };
         for (const auto& c : cases) {
             const QString source = QString::fromLatin1(c.source);

@@ -326,7 +326,9 @@ TEST(DesignTool, TheChosenEffectSizesInTheTablesAndTheJson) {
 TEST(DesignTool, TheDesignsOptionsAndTheirRefusals) {
     TempDir dir;
     const std::pair<std::string, std::string> usage[] = {
-        {"anova x.csv --id s --dv y", "a long CSV needs all three of --id, --dv and --within"},
+        {"anova x.csv --id s --dv y",
+         "a long CSV needs --id, --dv and --within or --between; missing: --within or --between"},
+        {"anova x.csv --dv y --between g", "a long CSV needs --id, --dv and --within or --between; missing: --id"},
         {"anova x.dat --between g", "--between is for a long CSV, read with --id, --dv and --within"},
         {"anova x.dat --decimal-comma",
          "--decimal-comma is for a long CSV, read with --id, --dv and --within"},

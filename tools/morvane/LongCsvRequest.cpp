@@ -44,12 +44,23 @@ std::vector<std::string> Names(const std::string& option, const std::string& val
     return names;
 }
 
+// The refusal of a long CSV's roles given in part: what is missing, by option.
+std::string MissingRoles(bool id, bool dv, bool factor) {
+    std::vector<std::string> missing;
+    if (!id) missing.emplace_back("--id");
+    if (!dv) missing.emplace_back("--dv");
+    if (!factor) missing.emplace_back("--within or --between");
+    std::string list;
+    for (std::size_t i = 0; i < missing.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == missing.size() ? " and " : ", ") + missing[i];
+    return "a long CSV needs --id, --dv and --within or --between; missing: " + list;
+}
 
 }  // namespace
 
 void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, LongCsvRequest& request) {
     LongCsvRoles roles;
-    bool id = false, dv = false, within = false;
+    bool id = false, dv = false, within = false, between = false;
     std::string designOption;  // the first option that only a long CSV takes
     request.csv.decimalSeparator = settings.decimalSeparator;
     for (const auto& [name, value] : arguments.Options()) {
@@ -60,7 +71,7 @@ void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, Lo
                             name == "--encoding" || name == "--separator" || name == "--decimal-comma" ||
                             name == "--header-line";
         if (forCsv && designOption.empty()) designOption = name;
-        if (name == "--between") roles.between = Names(name, *value);
+        if (name == "--between") roles.between = Names(name, *value), between = true;
         if (name == "--observed") request.analysis.observed = Names(name, *value);
         if (name == "--encoding") request.csv.encoding = EncodingOption(*value);
         if (name == "--separator") request.csv.separator = SeparatorOption(*value);
@@ -74,7 +85,7 @@ void ReadLongCsvRequest(const Arguments& arguments, const Settings& settings, Lo
             throw UsageError(designOption + " is for a long CSV, read with --id, --dv and --within");
         return;
     }
-    if (!(id && dv && within)) throw UsageError("a long CSV needs all three of --id, --dv and --within");
+    if (!(id && dv && (within || between))) throw UsageError(MissingRoles(id, dv, within || between));
     // A measured factor misspelt would change every generalized eta squared without a word.
     for (const std::string& name : request.analysis.observed)
         if (std::find(roles.within.begin(), roles.within.end(), name) == roles.within.end() &&

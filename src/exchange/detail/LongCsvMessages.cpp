@@ -32,8 +32,8 @@ std::string ColumnInTwoRoles(std::string_view column) {
     return Text("列 ") + Quoted(column) + Text(" が 2 度指定されています");
 }
 
-std::string NoWithinFactor() {
-    return Text("被験者内要因の列が指定されていません");
+std::string NoFactor() {
+    return Text("被験者内要因の列も被験者間要因の列も指定されていません");
 }
 
 std::string TooManyWithinFactors(std::size_t most) {

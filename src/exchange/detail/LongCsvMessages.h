@@ -14,7 +14,7 @@ namespace morvane::messages {
 // The roles: a column named for two roles (or twice for one), no within
 // factor, too many factors of a kind.
 std::string ColumnInTwoRoles(std::string_view column);
-std::string NoWithinFactor();
+std::string NoFactor();
 std::string TooManyWithinFactors(std::size_t most);
 std::string TooManyBetweenFactors(std::size_t most);
 

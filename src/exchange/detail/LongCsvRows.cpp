@@ -195,7 +195,7 @@ std::int32_t RowReader::NewSubject(std::string_view key, std::string name) {
 // index a table of the combinations seen: no key is looked up.
 std::int32_t RowReader::Combination() {
     UInt128 key = 0;
-    const std::size_t factors = out_.within.size(), bits = 16 / factors;
+    const std::size_t factors = out_.within.size(), bits = factors == 0 ? 16 : 16 / factors;
     std::size_t dense = 0;
     bool small = true;
     for (std::size_t f = 0; f < factors; ++f) {

@@ -69,6 +69,8 @@ struct Heading {
     std::optional<DfCorrection> correction = std::nullopt;
     // The one layout that shows the column; none: every layout.
     std::optional<OutputLayout> only = std::nullopt;
+    // A figure of within factors only: left out of a design without one.
+    bool withinOnly = false;
 
     Heading Names() const {
         Heading h = *this;
@@ -88,6 +90,11 @@ struct Heading {
     Heading Of(DfCorrection c) const {
         Heading h = *this;
         h.correction = c;
+        return h;
+    }
+    Heading Within() const {
+        Heading h = *this;
+        h.withinOnly = true;
         return h;
     }
     Heading In(OutputLayout layout) const {
@@ -128,6 +135,7 @@ struct Reading {
     DfCorrection correction;
     OutputLayout layout = OutputLayout::Design;
     TableRounding rounding = TableRounding::Reader;
+    bool withinFactors = true;  // false: the design has no within factor
 };
 
 // The cells of a row, by kind.
