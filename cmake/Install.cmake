@@ -20,7 +20,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${MORVANE_INSTALL_
 # The published analyses of morvane verify: the data and the expected figures.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/verify/ DESTINATION ${MORVANE_INSTALL_VERIFYDIR}
         PATTERN "*.R" EXCLUDE)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/packaging/copyright
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/manual.md ${PROJECT_SOURCE_DIR}/packaging/copyright
         DESTINATION ${MORVANE_INSTALL_DOCDIR})
 
 # Files made at build time: the manual pages and the changelog, compressed as

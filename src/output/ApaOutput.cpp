@@ -146,7 +146,7 @@ ApaTable LaidOut(const Analysis& r, ApaOptions options) {
 TableText RobustnessText(const Analysis& r, const ApaOptions& options) {
     const tables::Reading how{TableReader::Terminal, '.',
                               options.language == OutputLanguage::Japanese,
-                              options.correction, OutputLayout::Design,
+                              options.correction, OutputLayout::Design, TableRounding::Reader,
                               !r.within.empty()};
     return tables::Written(tables::Robustness(r, OutputLayout::Design), how);
 }
