@@ -86,18 +86,28 @@ private:
 };
 
 // What ReadWholeFile watches in a CSV's bytes as they come: the lines begun
-// so far, and no NUL byte.
+// so far, and no run of NUL bytes longer than a text holds (a NUL alone, in a
+// name, is shown as U+FFFD as any byte a reader cannot take).
 class CsvWatch {
 public:
     explicit CsvWatch(bool on) : on_(on) {}
 
-    // Takes in the bytes [from, to) of `bytes`; throws CsvError at a NUL.
+    // Takes in the bytes [from, to) of `bytes`; throws CsvError on the line
+    // where a run of kLongestNulRun NULs ends.
     void See(const char* bytes, std::size_t from, std::size_t to) {
         if (!on_) return;
-        const char* nul = static_cast<const char*>(std::memchr(bytes + from, '\0', to - from));
-        const char* end = nul ? nul : bytes + to;
-        lines_ += static_cast<std::uint64_t>(std::count(bytes + from, end, '\n'));
-        if (nul) throw CsvError(messages::NulInCsv(static_cast<std::int64_t>(lines_ + 1)));
+        for (std::size_t i = from; i < to;) {
+            if (run_ == 0) {
+                const void* nul = std::memchr(bytes + i, '\0', to - i);
+                const std::size_t at = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : to;
+                lines_ += static_cast<std::uint64_t>(std::count(bytes + i, bytes + at, '\n'));
+                i = at;
+                if (i == to) break;
+            }
+            while (i < to && bytes[i] == '\0') ++run_, ++i;
+            if (run_ >= kLongestNulRun) throw CsvError(messages::NulInCsv(static_cast<std::int64_t>(lines_ + 1)));
+            if (i < to) run_ = 0;
+        }
     }
 
     // The memory to grow the bytes to `count`, or a CsvError that says how much was read.
@@ -111,8 +121,9 @@ public:
     }
 
 private:
+    static constexpr std::uint64_t kLongestNulRun = 1024;
     bool on_;
-    std::uint64_t lines_ = 0;
+    std::uint64_t lines_ = 0, run_ = 0;
 };
 
 }  // namespace

@@ -46,9 +46,9 @@ private:
 // allows, before more of it is read. Its memory grows within the memory
 // budget, with room for three times its bytes (the text and what is made of
 // it). `judgeHead`, when given, judges its start before more is read.
-// With `csvText` the bytes are a CSV's: a NUL byte (a binary or sparse file,
-// a text padded with NULs) is refused with a CsvError naming its line as soon
-// as its block is read, and an input that outgrows the memory budget (an
+// With `csvText` the bytes are a CSV's: a run of NUL bytes longer than any
+// text holds (a binary or sparse file, a text padded with NULs) is refused
+// with a CsvError naming its line as soon as its block is read, and an input that outgrows the memory budget (an
 // endless pipe) with a CsvError saying how much of it was read.
 FileBytes ReadWholeFile(const std::string& path, const HeadCheck& judgeHead = {}, bool csvText = false);
 

@@ -74,7 +74,7 @@ std::string NoHeaderOnLine(std::int64_t line) {
 }
 
 std::string NulInCsv(std::int64_t line) {
-    return At(line) + Text("NUL バイトがあります (テキストの CSV ではありません)");
+    return At(line) + Text("NUL バイトが続いています (テキストの CSV ではありません)");
 }
 
 std::string CsvBeyondMemory(std::uint64_t bytes, std::uint64_t lines) {

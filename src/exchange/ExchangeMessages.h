@@ -24,7 +24,7 @@ std::string TextAfterQuote(std::int64_t line, std::int64_t column);
 std::string LineEndInList();
 std::string EmptyCsv();
 std::string NoScoreRows();
-// A NUL byte on `line`: not a text CSV (a binary or sparse file, or one padded with NULs).
+// A run of NUL bytes on `line`: not a text CSV (a binary or sparse file, or one padded with NULs).
 std::string NulInCsv(std::int64_t line);
 // An input that outgrew the memory budget after `bytes` bytes and `lines` line ends (an endless pipe).
 std::string CsvBeyondMemory(std::uint64_t bytes, std::uint64_t lines);

@@ -154,7 +154,8 @@ TableText RobustnessText(const Analysis& r, const ApaOptions& options) {
 // The planning of each effect, after the robustness, read the same way.
 TableText PlanningText(const Analysis& r, const ApaOptions& options) {
     const tables::Reading how{TableReader::Terminal, '.', options.language == OutputLanguage::Japanese,
-                              options.correction, OutputLayout::Design};
+                              options.correction, OutputLayout::Design, TableRounding::Reader,
+                              !r.within.empty()};
     return tables::Written(tables::Planning(r, OutputLayout::Design), how);
 }
 

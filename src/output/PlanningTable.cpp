@@ -58,6 +58,21 @@ std::vector<Labels> PlanningNotes(const Analysis& r, OutputLayout layout) {
          "(複数の被験者間要因の一部の効果は全セル間の検定として計画)。被験者内効果の M は自由度 + 1 "
          "(要因一つなら"
          "水準数。被験者内要因の交互作用は自由度を保つ)、被験者間効果の M は被験者内のセル数。"}};
+    if (r.within.empty())
+        // No within factor: no measures to correlate and no correction of the df.
+        notes = {{"Total N for power .80 and .90 at α = " + alpha +
+                      ", in the power programs' convention: λ = f² N (as morvane power for between effects).",
+                  "α = " + alpha + " で検出力 .80 と .90 に必要な総 N。検出力計算プログラムの流儀: λ = f² N "
+                                   "(morvane power の被験者間効果と同じ)。"},
+                 {"f: of the power programs, from partial eta squared at this study's N and K; f (other): the "
+                  "statistics packages', √(ηp² / (1 − ηp²)). Lower: at the lower limit of partial eta squared's " +
+                      level + " interval.",
+                  "f: 検出力計算プログラムの f (偏 η² からこの研究の N, K で換算)。f (他方): 統計パッケージの f、"
+                  "√(ηp² / (1 − ηp²))。下限: 偏 η² の " +
+                      level + " 区間の下限での値。"},
+                 {"K is the design's between cells (an effect of some of several between factors is planned as "
+                  "the test among all of them).",
+                  "K は被験者間のセル数 (複数の被験者間要因の一部の効果は全セル間の検定として計画)。"}};
     for (const PlanningRow& row : r.planning) {
         if (row.effect >= r.effects.size()) continue;
         const std::string name = Shown(r.effects[row.effect].name, layout);
@@ -79,10 +94,10 @@ Table Planning(const Analysis& r, OutputLayout layout) {
     const std::vector<Column<PlannedRow>> columns{
         {Heading{"effect", "Effect", "効果"}.Names(), [](auto&, D d) { return Text(d.name); }},
         {Heading{"kind", "Planned as", "計画の種類"}.Names(), [](auto&, D d) { return KindCell(*d.row); }},
-        {Heading{"measures", "M", "M"}.Names(), [](auto&, D d) { return Integer(d.row->measures); }},
+        {Heading{"measures", "M", "M"}.Names().Within(), [](auto&, D d) { return Integer(d.row->measures); }},
         {Heading{"groups", "K", "K"}.Names(), [](auto&, D d) { return Integer(d.row->groups); }},
-        {Heading{"rho", "ρ", "ρ"}.Names(), [=](auto&, D d) { return number(d.row->rho); }},
-        {Heading{"epsilon", "ε (GG)", "ε (GG)"}.Names(), [=](auto&, D d) { return number(d.row->epsilon); }},
+        {Heading{"rho", "ρ", "ρ"}.Names().Within(), [=](auto&, D d) { return number(d.row->rho); }},
+        {Heading{"epsilon", "ε (GG)", "ε (GG)"}.Names().Within(), [=](auto&, D d) { return number(d.row->epsilon); }},
         {Heading{"f", "f", "f"}.Names(), [=](auto&, D d) { return number(d.row->f); }},
         {Heading{"fOther", "f (other)", "f (他方)"}.Names(),
          [=](auto&, D d) { return number(d.row->fOther); }},

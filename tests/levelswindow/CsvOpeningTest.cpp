@@ -389,7 +389,7 @@ private slots:
         QCOMPARE(found, 3);  // group, time, group × time
         // The pages of the tables, the checks among them with Levene's test for the groups.
         auto* pages = window->findChild<QTabWidget*>(QStringLiteral("Pages"));
-        QCOMPARE(pages->count(), 8);
+        QCOMPARE(pages->count(), 9);  // the planning page among them
         QVERIFY(window->findChild<QWidget*>(QStringLiteral("LeveneTable")) != nullptr);
         // Beside them the plot: a line per group over the times, no panels, with the group's intervals.
         const auto* plotView = window->findChild<InteractionPlotView*>(QStringLiteral("InteractionPlot"));
@@ -525,7 +525,7 @@ private slots:
         // Shown, then read again: the page stays the one shown.
         pages->setCurrentIndex(checks + 1);
         window->Reread();
-        QCOMPARE(pages->count(), 8);
+        QCOMPARE(pages->count(), 9);
         QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral(u"Q-Q プロット"));
 
         seams_.dialogs.Choose(QString::fromStdString(dir_.File("qq.png")));

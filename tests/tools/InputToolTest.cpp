@@ -34,8 +34,8 @@ ChildResult Morvane(const std::vector<std::string>& args, const std::string& inp
 // found wanting), and writes nothing.
 TEST(InputTool, AnInputWithoutEndIsRefusedAtOnce) {
     TempDir dir;
-    // The import judges the header from the first block: a line of NULs has no column 'subject'.
-    const std::string noHeader = "morvane: 1 行: 列 'subject' がありません\n";
+    // A CSV's reader refuses a run of NULs as its block comes in.
+    const std::string noHeader = "morvane: 1 行: NUL バイトが続いています (テキストの CSV ではありません)\n";
     const std::string notAStudy = "morvane: データファイルではありません (NUL バイトしかありません)\n";
     const std::vector<std::vector<std::string>> commands = {
         {"anova", "IN"},
