@@ -81,8 +81,8 @@ void LevelsWindow::StartNewStudy() {
 
 void LevelsWindow::LoadStudy() {
     Run([this] {
-        OpenDialog1.title = QStringLiteral(u"入力データファイル");
-        const QString csvFilter = QStringLiteral(u"CSV ファイル (*.csv)");
+        OpenDialog1.title = tr("入力データファイル");
+        const QString csvFilter = tr("CSV ファイル (*.csv)");
         QStringList filters = widgets::DataFileFilters();
         filters.insert(1, csvFilter);
         // The type of the file last read comes first: after a CSV, the CSV files.
@@ -226,9 +226,8 @@ void LevelsWindow::HandOver(std::int64_t missingScores, const QString& studyFile
     data_->show();
     if (missingScores > 0)
         seams_.messages->ShowInformation(
-            data_,
-            QStringLiteral(u"データファイルが途中で終わっていたため、足りない %1 個の得点は空欄にしました")
-                .arg(missingScores));
+            data_, tr("データファイルが途中で終わっていたため、足りない %1 個の得点は空欄にしました")
+                       .arg(missingScores));
     if (std::exchange(trailingContent_, false))
         seams_.messages->ShowInformation(data_, qttext::FromCp932(messages::TrailingContent()));
 }
