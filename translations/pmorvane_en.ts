@@ -663,6 +663,10 @@ Recorded: %1</translation>
         <source>表の数値を有効数字 10 桁で示します。Ctrl+C でのコピーも同じです</source>
         <translation>Shows the figures to 10 significant digits. Ctrl+C copies the same</translation>
     </message>
+    <message>
+        <source>%1 個のセルの得点は、%2 行を平均したものです。</source>
+        <translation>The scores of %1 cells are means of %2 rows.</translation>
+    </message>
 </context>
 <context>
     <name>morvane::widgets::FileChoice</name>
@@ -692,6 +696,14 @@ Recorded: %1</translation>
     <message>
         <source>表の外にはみ出した %1 個の値と改行やタブを含む %2 個の値は貼り付けませんでした</source>
         <translation>%1 values that fell outside the table and %2 values holding line breaks or tabs were not pasted</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::widgets::Language</name>
+    <message>
+        <source>ja</source>
+        <comment>the code of the windows' language</comment>
+        <translation>en</translation>
     </message>
 </context>
 <context>

@@ -33,6 +33,7 @@
 #include "runtime/Errors.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
+#include "widgets/QtTranslation.h"
 
 namespace morvane {
 namespace {
@@ -175,13 +176,16 @@ void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, const Desi
 void ResultsWindow::ShowAnalysis() {
     analysedAt_ = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
     std::vector<std::string> read;
+    const OutputLanguage language = ShownLanguage();
     if (!analysis_.removed.empty())
-        read.push_back(RemovedSubjectsNote(analysis_.subjects, analysis_.subjectsRead, analysis_.removed,
-                                           OutputLanguage::Japanese));
+        read.push_back(
+            RemovedSubjectsNote(analysis_.subjects, analysis_.subjectsRead, analysis_.removed, language));
     if (analysis_.averagedCells > 0)
-        read.push_back(std::to_string(analysis_.averagedCells) + " 個のセルの得点は、" +
-                       std::to_string(analysis_.averagedRows) + " 行を平均したものです。");
-    if (analysis_.rowsWithoutScore > 0) read.push_back(UnscoredRowsNote(analysis_, OutputLanguage::Japanese));
+        read.push_back(tr("%1 個のセルの得点は、%2 行を平均したものです。")
+                           .arg(analysis_.averagedCells)
+                           .arg(analysis_.averagedRows)
+                           .toStdString());
+    if (analysis_.rowsWithoutScore > 0) read.push_back(UnscoredRowsNote(analysis_, language));
     readNotice_->setText(Lines(read));
     readNotice_->setVisible(!read.empty());
 
@@ -319,9 +323,13 @@ OutputOptions ResultsWindow::CopyOptions() const {
     return options;
 }
 
+OutputLanguage ResultsWindow::ShownLanguage() {
+    return widgets::WindowsInEnglish() ? OutputLanguage::English : OutputLanguage::Japanese;
+}
+
 void ResultsWindow::ReadTables() {
     OutputOptions shown;
-    shown.language = OutputLanguage::Japanese;
+    shown.language = ShownLanguage();
     shown.layout = layout_;
     shown.rounding = rounding_;
     tables_ = TableTexts(analysis_, TableReader::Window, shown, decimalSeparator_,
@@ -416,6 +424,8 @@ void ResultsWindow::AddCopyActions(QLayout* buttons) {
     english_ = new QAction(tr("英語で出力"), this);
     english_->setObjectName(QStringLiteral("EnglishAction"));
     english_->setCheckable(true);
+    // In the English windows the copies and exports are in English from the start.
+    english_->setChecked(ShownLanguage() == OutputLanguage::English);
     english_->setToolTip(tr("コピーする表と報告文、書き出す表を英語にします"));
     addActions({copyTable, copySentences, english_});
 

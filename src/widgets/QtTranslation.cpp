@@ -46,6 +46,12 @@ QTranslator* InstallEnglishTranslation(QCoreApplication& application, const QStr
     return translator;
 }
 
+bool WindowsInEnglish() {
+    // The translation names its own language, as Qt's own do for their layout direction.
+    return QCoreApplication::translate("morvane::widgets::Language", "ja",
+                                       "the code of the windows' language") == QLatin1String("en");
+}
+
 Language InstallWindowsLanguage(QCoreApplication& application, Language language) {
     if (language == Language::English &&
         InstallEnglishTranslation(application, BuiltInEnglishTranslation()) != nullptr)

@@ -34,6 +34,10 @@ QString BuiltInEnglishTranslation();
 // installed, when the file cannot be read (the windows then stay Japanese).
 QTranslator* InstallEnglishTranslation(QCoreApplication& application, const QString& file);
 
+// Whether the windows are in English: an English translation is installed.
+// The results window then shows its tables and notes in English too.
+bool WindowsInEnglish();
+
 // Installs the translations for `language` and gives the language the windows
 // will really show: Japanese when the English texts cannot be loaded.
 Language InstallWindowsLanguage(QCoreApplication& application, Language language);
