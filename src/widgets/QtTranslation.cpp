@@ -5,6 +5,12 @@
 #include <QLocale>
 #include <QTranslator>
 
+// The English texts are a resource of this static library: nothing else refers
+// to its object file, so the program registers it before reading it.
+static void RegisterTranslations() {
+    Q_INIT_RESOURCE(morvane_translations);
+}
+
 namespace morvane::widgets {
 
 Language WindowsLanguage(const QLocale& locale, const std::optional<std::string>& asked) {
@@ -32,6 +38,7 @@ bool InstallJapaneseQtTranslation(QCoreApplication& application) {
 }
 
 QString BuiltInEnglishTranslation() {
+    RegisterTranslations();
     return QStringLiteral(":/i18n/pmorvane_en.qm");
 }
 

@@ -43,13 +43,14 @@ class LanguageTest : public QObject {
             DataWindow* data = levels->Data();
             for (const char* name : {"SaveButton", "CalcButton", "PButton", "AnalysisButton", "ExitButton"})
                 seen << testing::Button(data, name)->text();
+            testing::ShowActive(data);
+            testing::TypeInCell(testing::Grid(data, "StringGrid1"), 1, 1, QStringLiteral("7"));
             testing::Button(data, "AnalysisButton")->click();
             ResultsWindow* results = data->Results();
             seen << results->windowTitle().section(QStringLiteral(" - "), 0, 0);
             seen << results->findChild<ResultsPages*>()->tabText(0);
             PowerDialog power(nullptr);
             seen << power.windowTitle();
-            testing::TypeInCell(testing::Grid(data, "StringGrid1"), 1, 1, QStringLiteral("7"));
             seams.messages.Answer(widgets::SaveAnswer::Discard);
             testing::Button(data, "ExitButton")->click();
             seen << seams.messages.Asked();
