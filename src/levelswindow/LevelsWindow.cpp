@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <exception>
 #include <fstream>
 #include <utility>
@@ -31,6 +32,10 @@ LevelsWindow::LevelsWindow(StudyStore& store, const widgets::Seams& seams, char 
     for (QWidget* w : {static_cast<QWidget*>(ui_->Label1), static_cast<QWidget*>(ui_->Label2),
                        static_cast<QWidget*>(ui_->Label3), static_cast<QWidget*>(ui_->NEdit)})
         w->setFont(qttext::CharacterFont(Face::PGothic, 16));
+    // A caption longer than its place on the form (an English one) grows to the right.
+    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3})
+        if (const int wanted = label->sizeHint().width(); wanted > label->width())
+            label->resize(wanted, label->height());
 
     connect(ui_->GOButton, &QPushButton::clicked, this, &LevelsWindow::StartNewStudy);
     connect(ui_->ReadButton, &QPushButton::clicked, this, &LevelsWindow::LoadStudy);

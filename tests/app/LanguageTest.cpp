@@ -112,12 +112,14 @@ private slots:
         QTranslator* translator =
             widgets::InstallEnglishTranslation(*qApp, widgets::BuiltInEnglishTranslation());
         QVERIFY(translator != nullptr);
+        QVERIFY(widgets::WindowsInEnglish());
         {
             testing::FakeSeams seams;
             QCOMPARE(Captions(study, seams), english);
         }
         QCoreApplication::removeTranslator(translator);
         delete translator;
+        QVERIFY(!widgets::WindowsInEnglish());
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("stay in Japanese")));
         QVERIFY(widgets::InstallEnglishTranslation(*qApp, QStringLiteral("/nonexistent/pmorvane_en.qm")) ==
