@@ -329,7 +329,8 @@ OutputLanguage ResultsWindow::ShownLanguage() {
 
 void ResultsWindow::ReadTables() {
     OutputOptions shown;
-    shown.language = ShownLanguage();
+    // The window's own columns exist in Japanese only; 英語で出力 gives the English tables.
+    shown.language = OutputLanguage::Japanese;
     shown.layout = layout_;
     shown.rounding = rounding_;
     tables_ = TableTexts(analysis_, TableReader::Window, shown, decimalSeparator_,
@@ -441,6 +442,7 @@ void ResultsWindow::AddCopyActions(QLayout* buttons) {
     auto* english = new QCheckBox(english_->text(), this);
     english->setObjectName(QStringLiteral("EnglishCheck"));
     english->setToolTip(english_->toolTip());
+    english->setChecked(english_->isChecked());
     connect(english, &QCheckBox::toggled, english_, &QAction::setChecked);
     connect(english_, &QAction::toggled, english, &QCheckBox::setChecked);
     buttons->addWidget(english);

@@ -35,7 +35,7 @@ QString BuiltInEnglishTranslation();
 QTranslator* InstallEnglishTranslation(QCoreApplication& application, const QString& file);
 
 // Whether the windows are in English: an English translation is installed.
-// The results window then shows its tables and notes in English too.
+// The results window's notes and first copies and exports are then in English.
 bool WindowsInEnglish();
 
 // Installs the translations for `language` and gives the language the windows

@@ -3,6 +3,7 @@
 // missing.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -49,6 +50,9 @@ class LanguageTest : public QObject {
             ResultsWindow* results = data->Results();
             seen << results->windowTitle().section(QStringLiteral(" - "), 0, 0);
             seen << results->findChild<ResultsPages*>()->tabText(0);
+            // Copies and exports start in the windows' language.
+            seen << (results->findChild<QCheckBox*>(QStringLiteral("EnglishCheck"))->isChecked() ? "en"
+                                                                                                 : "ja");
             PowerDialog power(nullptr);
             seen << power.windowTitle();
             seams.messages.Answer(widgets::SaveAnswer::Discard);
@@ -79,19 +83,13 @@ private slots:
     // them, or with a file that is not there, exactly the Japanese texts.
     void TheWindowsSpeakEnglishWithTheTranslation() {
         const std::string study = MORVANE_EXAMPLES "/worked-example.dat";
-        const QStringList japanese{QStringLiteral(u"ＯＫ"),
-                                   QStringLiteral(u"読み込み"),
-                                   QStringLiteral(u"閉じる"),
-                                   QStringLiteral(u"追加（Ａ）"),
-                                   QStringLiteral(u"保  存"),
-                                   QStringLiteral(u"計  算"),
-                                   QStringLiteral(u"印  刷"),
-                                   QStringLiteral(u"分  析"),
-                                   QStringLiteral(u"終  了"),
-                                   QStringLiteral(u"分析結果"),
-                                   QStringLiteral(u"分散分析"),
-                                   QStringLiteral(u"検出力の計算"),
-                                   QStringLiteral(u"変更を保存しますか?")};
+        const QStringList japanese{QStringLiteral(u"ＯＫ"),         QStringLiteral(u"読み込み"),
+                                   QStringLiteral(u"閉じる"),       QStringLiteral(u"追加（Ａ）"),
+                                   QStringLiteral(u"保  存"),       QStringLiteral(u"計  算"),
+                                   QStringLiteral(u"印  刷"),       QStringLiteral(u"分  析"),
+                                   QStringLiteral(u"終  了"),       QStringLiteral(u"分析結果"),
+                                   QStringLiteral(u"分散分析"),     QStringLiteral("ja"),
+                                   QStringLiteral(u"検出力の計算"), QStringLiteral(u"変更を保存しますか?")};
         const QStringList english{"OK",
                                   "Open…",
                                   "Close",
@@ -103,6 +101,7 @@ private slots:
                                   "Quit",
                                   "Analysis results",
                                   "ANOVA",
+                                  "en",
                                   "Power calculation",
                                   "Save the changes?"};
         {
