@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLocale>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -51,8 +52,10 @@ int main(int argc, char* argv[]) {
     const morvane::CommandLine line = morvane::ParseCommandLine({argv + 1, argv + argc});
     if (const int status = Answer(line); status >= 0) return status;
 
-    // The windows speak Japanese, and so do Qt's own dialogs and buttons.
-    morvane::widgets::InstallJapaneseQtTranslation(application);
+    // The windows speak Japanese, and so do Qt's own dialogs and buttons,
+    // unless --lang en or a locale of another language asks for English.
+    morvane::widgets::InstallWindowsLanguage(
+        application, morvane::widgets::WindowsLanguage(QLocale::system(), line.language));
 
     // Read once; the core takes it as a setting and never looks at the C locale.
     const char decimalSeparator = morvane::DecimalSeparatorFromLocale();

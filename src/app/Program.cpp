@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QSessionManager>
 
@@ -41,9 +42,10 @@ bool Program::OfferRecovery() {
         const QString written =
             QDateTime::fromSecsSinceEpoch(left->Written()).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
         if (!seams_.messages->AskYesNo(
-                nullptr,
-                QStringLiteral(u"前回保存されなかったデータがあります。復元しますか?\n\n記録した日時: %1")
-                    .arg(written))) {
+                nullptr, QCoreApplication::translate(
+                             "morvane::Program",
+                             "前回保存されなかったデータがあります。復元しますか?\n\n記録した日時: %1")
+                             .arg(written))) {
             left->Remove();
             continue;
         }

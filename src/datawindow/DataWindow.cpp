@@ -167,8 +167,9 @@ void DataWindow::SetUpTabsAndGrid() {
         widgets::StringGridModel& cells = ui_->StringGrid1->Cells();
         const int cols = cells.ColCount(), rows = cells.RowCount();
         for (int b = 1; b < cols; ++b) cells.CellRef(b, 0) = NameAt(study.LevelNamesB, b);
-        const std::string ordinal = qttext::ToCp932(QStringLiteral(u"番目"));
-        for (int s = 1; s < rows; ++s) cells.CellRef(0, s) = std::to_string(s) + ordinal;
+        // The subject's row heading: "%1番目", the number before the Japanese suffix.
+        const QString ordinal = tr("%1番目");
+        for (int s = 1; s < rows; ++s) cells.CellRef(0, s) = qttext::ToCp932(ordinal.arg(s));
         cells.CellsChanged(0, 0, cols - 1, rows - 1);
         LoadGrid(study, ui_->TabControl1->currentIndex() + 1, cells);
         study.CurrentTabLevel = 1;
@@ -227,8 +228,9 @@ namespace {
 // Where a score stands, as a message's second line (code page 932): its tab, subject and level.
 std::string ScoreCellPlace(const StudyStore& store, const ScoreCell& cell) {
     const auto name = [](const NameArray& names, std::int32_t level) {
-        return level >= 0 && static_cast<std::size_t>(level) < names.size() ? names[static_cast<std::size_t>(level)]
-                                                                           : std::to_string(level);
+        return level >= 0 && static_cast<std::size_t>(level) < names.size()
+                   ? names[static_cast<std::size_t>(level)]
+                   : std::to_string(level);
     };
     return Cp932FromUtf8("場所: タブ '") + name(store.LevelNamesA, cell.levelA) +
            Cp932FromUtf8("'、被験者 ") + std::to_string(cell.subject) + Cp932FromUtf8("、水準 '") +
@@ -249,7 +251,8 @@ void DataWindow::ShowingBadScore(const std::function<void()>& parse) {
         // The cell's editor opens with its text selected; an empty one, with
         // nothing to select, is coloured as a selection until typed in.
         const std::string& text = store_.CellText(cell->subject, cell->levelA, cell->levelB);
-        auto* editor = qobject_cast<QLineEdit*>(ui_->StringGrid1->indexWidget(ui_->StringGrid1->currentIndex()));
+        auto* editor =
+            qobject_cast<QLineEdit*>(ui_->StringGrid1->indexWidget(ui_->StringGrid1->currentIndex()));
         if (editor != nullptr && text.find_first_not_of(' ') == std::string::npos) {
             QPalette marked = editor->palette();
             marked.setColor(QPalette::Base, marked.color(QPalette::Highlight));
@@ -257,7 +260,8 @@ void DataWindow::ShowingBadScore(const std::function<void()>& parse) {
             connect(editor, &QLineEdit::textEdited, editor, [editor] { editor->setPalette(QPalette()); });
         }
         // The message says where the cell is, on a line of its own.
-        throw ConvertError(messages::WithFullStop(error.message()) + "\n" + ScoreCellPlace(store_, *cell), *cell);
+        throw ConvertError(messages::WithFullStop(error.message()) + "\n" + ScoreCellPlace(store_, *cell),
+                           *cell);
     }
 }
 
@@ -273,7 +277,7 @@ bool DataWindow::Save() {
     Run([this, &written] {
         // What is being typed is saved, and is a step before the saved state.
         ui_->StringGrid1->CommitEdit();
-        SaveDialog1.title = QStringLiteral(u"ファイル名");
+        SaveDialog1.title = tr("ファイル名");
         const auto chosen = widgets::ChooseFileToWrite(
             *seams_.messages, this, studyFiles_,
             [this](const QString& start) {
@@ -308,7 +312,7 @@ void DataWindow::Calculate() {
             outcome = RunCheckedCalculation(
                 store_, decimalSeparator_,
                 [this, &written]() -> std::optional<std::string> {
-                    OpenDialog1.title = QStringLiteral(u"計算結果の出力用ファイル");
+                    OpenDialog1.title = tr("計算結果の出力用ファイル");
                     OpenDialog1.fileName.clear();
                     // The file is written, not read: a save dialog, which asks nothing of its own.
                     const auto chosen = widgets::ChooseFileToWrite(
@@ -331,8 +335,8 @@ void DataWindow::Calculate() {
         // Say when the file's summary table lost digits.
         if (check && !check->summaryTableExact)
             seams_.messages->ShowInformation(
-                this, QStringLiteral(u"計算結果ファイルの要約表には、桁落ちのため正確でない値があります。"
-                                     u"正確な値は「分  析」で開く分析結果のウィンドウに示します。"));
+                this, tr("計算結果ファイルの要約表には、桁落ちのため正確でない値があります。"
+                         "正確な値は「分  析」で開く分析結果のウィンドウに示します。"));
     });
 }
 
@@ -394,7 +398,7 @@ bool DataWindow::Changed() {
 
 bool DataWindow::MayDiscard() {
     if (!Changed() || revision_ == revisionLetGo_) return true;
-    switch (seams_.messages->AskToSave(this, QStringLiteral(u"変更を保存しますか?"))) {
+    switch (seams_.messages->AskToSave(this, tr("変更を保存しますか?"))) {
         case widgets::SaveAnswer::Save:
             return Save();
         case widgets::SaveAnswer::Discard:
@@ -446,10 +450,9 @@ void DataWindow::KeepForRecovery() {
 
 void DataWindow::RecoveryFailed(const QString& reason) {
     if (std::exchange(keepFailed_, true)) return;
-    seams_.messages->ShowWarning(this,
-                                 QStringLiteral(u"復元用のコピーを書き込めません (%1)。"
-                                                u"異常終了したときは、保存していない変更を復元できません。")
-                                     .arg(reason));
+    seams_.messages->ShowWarning(this, tr("復元用のコピーを書き込めません (%1)。"
+                                          "異常終了したときは、保存していない変更を復元できません。")
+                                           .arg(reason));
 }
 
 void DataWindow::ForgetRecovery() {

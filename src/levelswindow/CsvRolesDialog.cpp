@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -31,22 +32,29 @@ QString Text(const std::string& utf8) {
 
 // A column as the list shows it: its name, or its place where it has none (R's row names).
 QString ColumnText(const std::string& utf8, int place) {
-    return utf8.empty() ? QStringLiteral(u"(名前なし: %1 列目)").arg(place + 1) : Text(utf8);
+    return utf8.empty()
+               ? QCoreApplication::translate("morvane::CsvRolesDialog", "(名前なし: %1 列目)").arg(place + 1)
+               : Text(utf8);
 }
 
 QString SeparatorName(char separator) {
-    if (separator == ';') return QStringLiteral(u"セミコロン");
-    if (separator == '\t') return QStringLiteral(u"タブ");
-    return QStringLiteral(u"カンマ");
+    if (separator == ';') return QCoreApplication::translate("morvane::CsvRolesDialog", "セミコロン");
+    if (separator == '\t') return QCoreApplication::translate("morvane::CsvRolesDialog", "タブ");
+    return QCoreApplication::translate("morvane::CsvRolesDialog", "カンマ");
 }
 
 QComboBox* RoleCombo(QWidget* parent, ColumnRole role) {
     auto* combo = new QComboBox(parent);
-    combo->addItem(QStringLiteral(u"使わない"), static_cast<int>(ColumnRole::None));
-    combo->addItem(QStringLiteral(u"被験者"), static_cast<int>(ColumnRole::Subject));
-    combo->addItem(QStringLiteral(u"得点"), static_cast<int>(ColumnRole::Score));
-    combo->addItem(QStringLiteral(u"被験者内要因"), static_cast<int>(ColumnRole::Within));
-    combo->addItem(QStringLiteral(u"被験者間要因"), static_cast<int>(ColumnRole::Between));
+    combo->addItem(QCoreApplication::translate("morvane::CsvRolesDialog", "使わない"),
+                   static_cast<int>(ColumnRole::None));
+    combo->addItem(QCoreApplication::translate("morvane::CsvRolesDialog", "被験者"),
+                   static_cast<int>(ColumnRole::Subject));
+    combo->addItem(QCoreApplication::translate("morvane::CsvRolesDialog", "得点"),
+                   static_cast<int>(ColumnRole::Score));
+    combo->addItem(QCoreApplication::translate("morvane::CsvRolesDialog", "被験者内要因"),
+                   static_cast<int>(ColumnRole::Within));
+    combo->addItem(QCoreApplication::translate("morvane::CsvRolesDialog", "被験者間要因"),
+                   static_cast<int>(ColumnRole::Between));
     combo->setCurrentIndex(combo->findData(static_cast<int>(role)));
     return combo;
 }
@@ -57,8 +65,7 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
                                std::string bytes)
     : QDialog(parent), seams_(seams), path_(std::move(path)), bytes_(std::move(bytes)) {
     setObjectName(QStringLiteral("CsvRolesDialog"));
-    setWindowTitle(
-        QStringLiteral(u"CSV の読み込み: %1").arg(QFileInfo(QFile::decodeName(path_.c_str())).fileName()));
+    setWindowTitle(tr("CSV の読み込み: %1").arg(QFileInfo(QFile::decodeName(path_.c_str())).fileName()));
     setFont(widgets::FormWindow::WindowFont());
     resize(860, 620);
     auto* layout = new QVBoxLayout(this);
@@ -66,26 +73,26 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
     auto* reading = new QHBoxLayout;
     separator_ = new QComboBox(this);
     separator_->setObjectName(QStringLiteral("SeparatorChoice"));
-    separator_->addItem(QStringLiteral(u"自動"), 0);
-    separator_->addItem(QStringLiteral(u"カンマ (,)"), int{','});
-    separator_->addItem(QStringLiteral(u"セミコロン (;)"), int{';'});
-    separator_->addItem(QStringLiteral(u"タブ"), int{'\t'});
+    separator_->addItem(tr("自動"), 0);
+    separator_->addItem(tr("カンマ (,)"), int{','});
+    separator_->addItem(tr("セミコロン (;)"), int{';'});
+    separator_->addItem(tr("タブ"), int{'\t'});
     encoding_ = new QComboBox(this);
     encoding_->setObjectName(QStringLiteral("EncodingChoice"));
-    encoding_->addItem(QStringLiteral(u"自動"), static_cast<int>(CsvEncoding::Detect));
+    encoding_->addItem(tr("自動"), static_cast<int>(CsvEncoding::Detect));
     encoding_->addItem(QStringLiteral("UTF-8"), static_cast<int>(CsvEncoding::Utf8));
     encoding_->addItem(QStringLiteral("Shift_JIS (CP932)"), static_cast<int>(CsvEncoding::Cp932));
     headerLine_ = new QSpinBox(this);
     headerLine_->setObjectName(QStringLiteral("HeaderLineChoice"));
     headerLine_->setRange(1, 9999);
-    headerLine_->setToolTip(QStringLiteral(u"列の名前が並ぶ行。その上の行 (表題など) は読みません"));
-    decimalComma_ = new QCheckBox(QStringLiteral(u"小数点はカンマ(&D)"), this);
+    headerLine_->setToolTip(tr("列の名前が並ぶ行。その上の行 (表題など) は読みません"));
+    decimalComma_ = new QCheckBox(tr("小数点はカンマ(&D)"), this);
     decimalComma_->setObjectName(QStringLiteral("DecimalCommaCheck"));
-    auto* separatorLabel = new QLabel(QStringLiteral(u"区切り文字(&S):"), this);
+    auto* separatorLabel = new QLabel(tr("区切り文字(&S):"), this);
     separatorLabel->setBuddy(separator_);
-    auto* encodingLabel = new QLabel(QStringLiteral(u"文字コード(&E):"), this);
+    auto* encodingLabel = new QLabel(tr("文字コード(&E):"), this);
     encodingLabel->setBuddy(encoding_);
-    auto* headerLabel = new QLabel(QStringLiteral(u"見出しの行(&H):"), this);
+    auto* headerLabel = new QLabel(tr("見出しの行(&H):"), this);
     headerLabel->setBuddy(headerLine_);
     for (QWidget* w : {static_cast<QWidget*>(separatorLabel), static_cast<QWidget*>(separator_),
                        static_cast<QWidget*>(encodingLabel), static_cast<QWidget*>(encoding_),
@@ -95,19 +102,18 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
     reading->addStretch();
     layout->addLayout(reading);
 
-    layout->addWidget(new QLabel(QStringLiteral(u"先頭の行:"), this));
+    layout->addWidget(new QLabel(tr("先頭の行:"), this));
     preview_ = new QTableWidget(this);
     preview_->setObjectName(QStringLiteral("Preview"));
     preview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     layout->addWidget(preview_, 2);
 
     layout->addWidget(new QLabel(
-        QStringLiteral(u"列の役割 (要因は上から順に分析の表に並びます。順番は 上へ / 下へ で変えます):"),
-        this));
+        tr("列の役割 (要因は上から順に分析の表に並びます。順番は 上へ / 下へ で変えます):"), this));
     auto* rolesRow = new QHBoxLayout;
     roles_ = new QTableWidget(0, 2, this);
     roles_->setObjectName(QStringLiteral("Roles"));
-    roles_->setHorizontalHeaderLabels({QStringLiteral(u"列"), QStringLiteral(u"役割")});
+    roles_->setHorizontalHeaderLabels({tr("列"), tr("役割")});
     roles_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     roles_->setSelectionBehavior(QAbstractItemView::SelectRows);
     roles_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -115,9 +121,9 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
     roles_->horizontalHeader()->setSectionResizeMode(kRoleColumn, QHeaderView::ResizeToContents);
     rolesRow->addWidget(roles_, 1);
     auto* moves = new QVBoxLayout;
-    auto* up = new QPushButton(QStringLiteral(u"上へ(&U)"), this);
+    auto* up = new QPushButton(tr("上へ(&U)"), this);
     up->setObjectName(QStringLiteral("UpButton"));
-    auto* down = new QPushButton(QStringLiteral(u"下へ(&W)"), this);
+    auto* down = new QPushButton(tr("下へ(&W)"), this);
     down->setObjectName(QStringLiteral("DownButton"));
     moves->addWidget(up);
     moves->addWidget(down);
@@ -126,18 +132,16 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
     layout->addLayout(rolesRow, 2);
 
     dataWindow_ = new QCheckBox(
-        QStringLiteral(
-            u"データ ウィンドウで開く (被験者内要因 2 つ、被験者間要因なし、欠けも平均もないデータ)"),
-        this);
+        tr("データ ウィンドウで開く (被験者内要因 2 つ、被験者間要因なし、欠けも平均もないデータ)"), this);
     dataWindow_->setObjectName(QStringLiteral("DataWindowCheck"));
     layout->addWidget(dataWindow_);
 
     // Buttons of its own rather than the standard ones, whose texts Qt's translation would set.
     auto* buttons = new QDialogButtonBox(this);
-    auto* ok = buttons->addButton(QStringLiteral(u"ＯＫ"), QDialogButtonBox::AcceptRole);
+    auto* ok = buttons->addButton(tr("ＯＫ"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("OkButton"));
     ok->setDefault(true);
-    buttons->addButton(QStringLiteral(u"キャンセル"), QDialogButtonBox::RejectRole)
+    buttons->addButton(tr("キャンセル"), QDialogButtonBox::RejectRole)
         ->setObjectName(QStringLiteral("CancelButton"));
     layout->addWidget(buttons);
 
@@ -188,11 +192,12 @@ void CsvRolesDialog::Guess(const LongCsvOptions& given) {
     headerLine_->setValue(shownHeaderLine_);
     // 自動, while chosen, says what it found.
     if (separator_->currentIndex() == 0)
-        separator_->setItemText(0, QStringLiteral(u"自動（%1）").arg(SeparatorName(options_.separator)));
+        separator_->setItemText(0, tr("自動（%1）").arg(SeparatorName(options_.separator)));
     if (encoding_->currentIndex() == 0)
-        encoding_->setItemText(0, QStringLiteral(u"自動（%1）")
-                                      .arg(options_.encoding == CsvEncoding::Cp932 ? QStringLiteral("Shift_JIS")
-                                                                                   : QStringLiteral("UTF-8")));
+        encoding_->setItemText(0,
+                               tr("自動（%1）")
+                                   .arg(options_.encoding == CsvEncoding::Cp932 ? QStringLiteral("Shift_JIS")
+                                                                                : QStringLiteral("UTF-8")));
     filling_ = false;
     FillPreview(guess);
     FillRoles(guess);

@@ -1,5 +1,6 @@
 #include "levelswindow/LevelGrid.h"
 
+#include <QCoreApplication>
 #include <QtMath>
 
 #include "qttext/Fonts.h"
@@ -21,10 +22,12 @@ void SetUpLevelGrid(widgets::StringGrid& grid, char letter) {
     grid.SetColWidth(1, qRound(grid.ColWidth(0) * 1.5));
     grid.setFont(qttext::CellFont(Face::PGothic, 16));
     widgets::StringGridModel& cells = grid.Cells();
-    cells.SetCell(0, 0,
-                  qttext::ToCp932(letter == 'a' ? QStringLiteral(u"要因Ａ") : QStringLiteral(u"要因Ｂ")));
+    cells.SetCell(
+        0, 0,
+        qttext::ToCp932(letter == 'a' ? QCoreApplication::translate("morvane::LevelGrid", "要因Ａ")
+                                      : QCoreApplication::translate("morvane::LevelGrid", "要因Ｂ")));
     cells.SetCell(0, 1, Heading(letter, 1));
-    cells.SetCell(1, 0, qttext::ToCp932(QStringLiteral(u"ラベル")));
+    cells.SetCell(1, 0, qttext::ToCp932(QCoreApplication::translate("morvane::LevelGrid", "ラベル")));
     grid.SelectCell(1, 1);
 }
 

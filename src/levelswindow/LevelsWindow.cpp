@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <exception>
 #include <fstream>
 #include <utility>
@@ -31,6 +32,10 @@ LevelsWindow::LevelsWindow(StudyStore& store, const widgets::Seams& seams, char 
     for (QWidget* w : {static_cast<QWidget*>(ui_->Label1), static_cast<QWidget*>(ui_->Label2),
                        static_cast<QWidget*>(ui_->Label3), static_cast<QWidget*>(ui_->NEdit)})
         w->setFont(qttext::CharacterFont(Face::PGothic, 16));
+    // A caption longer than its place on the form (an English one) grows to the right.
+    for (QLabel* label : {ui_->Label1, ui_->Label2, ui_->Label3})
+        if (const int wanted = label->sizeHint().width(); wanted > label->width())
+            label->resize(wanted, label->height());
 
     connect(ui_->GOButton, &QPushButton::clicked, this, &LevelsWindow::StartNewStudy);
     connect(ui_->ReadButton, &QPushButton::clicked, this, &LevelsWindow::LoadStudy);
@@ -81,8 +86,8 @@ void LevelsWindow::StartNewStudy() {
 
 void LevelsWindow::LoadStudy() {
     Run([this] {
-        OpenDialog1.title = QStringLiteral(u"入力データファイル");
-        const QString csvFilter = QStringLiteral(u"CSV ファイル (*.csv)");
+        OpenDialog1.title = tr("入力データファイル");
+        const QString csvFilter = tr("CSV ファイル (*.csv)");
         QStringList filters = widgets::DataFileFilters();
         filters.insert(1, csvFilter);
         // The type of the file last read comes first: after a CSV, the CSV files.
@@ -226,9 +231,8 @@ void LevelsWindow::HandOver(std::int64_t missingScores, const QString& studyFile
     data_->show();
     if (missingScores > 0)
         seams_.messages->ShowInformation(
-            data_,
-            QStringLiteral(u"データファイルが途中で終わっていたため、足りない %1 個の得点は空欄にしました")
-                .arg(missingScores));
+            data_, tr("データファイルが途中で終わっていたため、足りない %1 個の得点は空欄にしました")
+                       .arg(missingScores));
     if (std::exchange(trailingContent_, false))
         seams_.messages->ShowInformation(data_, qttext::FromCp932(messages::TrailingContent()));
 }

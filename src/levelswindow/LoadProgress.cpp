@@ -1,5 +1,6 @@
 #include "levelswindow/LoadProgress.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QProgressDialog>
 #include <algorithm>
@@ -22,7 +23,7 @@ QString LoadingText(std::uint64_t done) {
         done < kMiB
             ? QStringLiteral("%1 KB").arg((done + 1023) / 1024)
             : QStringLiteral("%1 MB").arg(QLocale::c().toString(static_cast<double>(done) / kMiB, 'f', 1));
-    return QStringLiteral(u"データファイルを読み込み中です: ") + amount;
+    return QCoreApplication::translate("morvane::LoadProgress", "データファイルを読み込み中です: ") + amount;
 }
 
 LoadProgressDialog::LoadProgressDialog(QWidget* parent, int showAfterMs)

@@ -1,6 +1,7 @@
 #include "powerwindow/PowerDialog.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,19 +52,25 @@ QString AnswerText(const PowerQuestion& q, Extended f, const PowerAtN& test) {
     QString text;
     const auto n = static_cast<long long>(test.n);
     if (q.find == PowerQuestion::Find::N) {
-        text = QStringLiteral(u"検出力 %1 に必要な総 N: %2").arg(Figure(q.power)).arg(n);
+        text = QCoreApplication::translate("morvane::PowerDialog", "検出力 %1 に必要な総 N: %2")
+                   .arg(Figure(q.power))
+                   .arg(n);
         if (q.design.groups > 1) {
             const long long equal = (n + q.design.groups - 1) / q.design.groups * q.design.groups;
-            text += QStringLiteral(u" (群を等しくすると %1)").arg(equal);
+            text += QCoreApplication::translate("morvane::PowerDialog", " (群を等しくすると %1)").arg(equal);
         }
     } else if (q.find == PowerQuestion::Find::SmallestF) {
-        text = QStringLiteral(u"総 N %1 で検出力 %2 の最小の効果: f = %3 (偏 η² = %4)")
+        text = QCoreApplication::translate("morvane::PowerDialog",
+                                           "総 N %1 で検出力 %2 の最小の効果: f = %3 (偏 η² = %4)")
                    .arg(n)
                    .arg(Figure(q.power), Figure(f), Figure(PartialEtaSquaredFromF(f)));
     } else {
-        text = QStringLiteral(u"総 N %1 での検出力: %2").arg(n).arg(Figure(test.power));
+        text = QCoreApplication::translate("morvane::PowerDialog", "総 N %1 での検出力: %2")
+                   .arg(n)
+                   .arg(Figure(test.power));
     }
-    text += QStringLiteral(u"\nλ = %1、自由度 = %2, %3、臨界 F = %4、検出力 = %5")
+    text += QCoreApplication::translate("morvane::PowerDialog",
+                                        "\nλ = %1、自由度 = %2, %3、臨界 F = %4、検出力 = %5")
                 .arg(Figure(test.lambda), Figure(test.df1), Figure(test.df2), Figure(test.criticalF),
                      Figure(test.power));
     return text;
@@ -73,29 +80,26 @@ QString AnswerText(const PowerQuestion& q, Extended f, const PowerAtN& test) {
 
 PowerDialog::PowerDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("PowerDialog"));
-    setWindowTitle(QStringLiteral(u"検出力の計算"));
+    setWindowTitle(tr("検出力の計算"));
     setMinimumWidth(460);
     effect_ = new QComboBox(this);
     effect_->setObjectName(QStringLiteral("EffectBox"));
-    effect_->addItems(
-        {QStringLiteral(u"被験者内"), QStringLiteral(u"被験者間"), QStringLiteral(u"交互作用")});
+    effect_->addItems({tr("被験者内"), tr("被験者間"), tr("交互作用")});
     levels_ = Count(this, "LevelsBox");
     groups_ = Count(this, "GroupsBox");
     sizeKind_ = new QComboBox(this);
     sizeKind_->setObjectName(QStringLiteral("SizeKindBox"));
-    sizeKind_->addItems({QStringLiteral("f"), QStringLiteral(u"偏 η²")});
+    sizeKind_->addItems({QStringLiteral("f"), tr("偏 η²")});
     size_ = Edit(this, "SizeEdit");
     convention_ = new QComboBox(this);
     convention_->setObjectName(QStringLiteral("ConventionBox"));
-    convention_->addItems(
-        {QStringLiteral(u"検出力計算プログラム (gpower)"), QStringLiteral(u"統計パッケージ (spss)")});
+    convention_->addItems({tr("検出力計算プログラム (gpower)"), tr("統計パッケージ (spss)")});
     rho_ = Edit(this, "RhoEdit");
     epsilon_ = Edit(this, "EpsilonEdit");
     alpha_ = Edit(this, "AlphaEdit");
     find_ = new QComboBox(this);
     find_->setObjectName(QStringLiteral("FindBox"));
-    find_->addItems({QStringLiteral(u"総 N での検出力"), QStringLiteral(u"検出力に必要な総 N"),
-                     QStringLiteral(u"総 N と検出力での最小の効果")});
+    find_->addItems({tr("総 N での検出力"), tr("検出力に必要な総 N"), tr("総 N と検出力での最小の効果")});
     n_ = Edit(this, "NEdit");
     power_ = Edit(this, "PowerEdit");
     answer_ = new QLabel(this);
@@ -104,17 +108,17 @@ PowerDialog::PowerDialog(QWidget* parent) : QDialog(parent) {
     answer_->setWordWrap(true);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral(u"効果"), effect_);
-    form->addRow(QStringLiteral(u"測定の数 M"), levels_);
-    form->addRow(QStringLiteral(u"群の数 K"), groups_);
+    form->addRow(tr("効果"), effect_);
+    form->addRow(tr("測定の数 M"), levels_);
+    form->addRow(tr("群の数 K"), groups_);
     form->addRow(sizeKind_, size_);
-    form->addRow(QStringLiteral(u"流儀"), convention_);
-    form->addRow(QStringLiteral(u"測定間の相関 ρ"), rho_);
+    form->addRow(tr("流儀"), convention_);
+    form->addRow(tr("測定間の相関 ρ"), rho_);
     form->addRow(QStringLiteral(u"ε"), epsilon_);
     form->addRow(QStringLiteral(u"α"), alpha_);
-    form->addRow(QStringLiteral(u"求めるもの"), find_);
-    form->addRow(QStringLiteral(u"総 N"), n_);
-    form->addRow(QStringLiteral(u"検出力"), power_);
+    form->addRow(tr("求めるもの"), find_);
+    form->addRow(tr("総 N"), n_);
+    form->addRow(tr("検出力"), power_);
     auto* column = new QVBoxLayout(this);
     column->addLayout(form);
     column->addWidget(answer_);
@@ -161,27 +165,26 @@ std::optional<PowerQuestion> PowerDialog::Question() const {
     };
     const std::optional<Extended> size = NumberIn(size_), rho = NumberIn(rho_), epsilon = NumberIn(epsilon_),
                                   alpha = NumberIn(alpha_), n = NumberIn(n_), power = NumberIn(power_);
-    if (!rho || !epsilon || !alpha) return refuse(QStringLiteral(u"ρ、ε、α は数です"));
+    if (!rho || !epsilon || !alpha) return refuse(tr("ρ、ε、α は数です"));
     q.design.rho = *rho, q.design.epsilon = *epsilon, q.design.alpha = *alpha;
     const std::string_view problem = PowerDesignProblem(q.design);
     if (!problem.empty())
         return refuse(QString::fromUtf8(problem.data(), static_cast<qsizetype>(problem.size())));
     if (q.find != PowerQuestion::Find::SmallestF) {
         if (!size || *size < 0 || (q.etaSquared && *size >= 1))
-            return refuse(q.etaSquared ? QStringLiteral(u"偏 η² は 0 以上 1 未満の数です")
-                                       : QStringLiteral(u"f は 0 以上の数です"));
+            return refuse(q.etaSquared ? tr("偏 η² は 0 以上 1 未満の数です") : tr("f は 0 以上の数です"));
         q.size = *size;
     }
     if (q.find != PowerQuestion::Find::Power) {
         if (!power || !(*power > q.design.alpha && *power < 1))
-            return refuse(QStringLiteral(u"検出力は α より大きく 1 より小さい数です"));
+            return refuse(tr("検出力は α より大きく 1 より小さい数です"));
         q.power = *power;
     }
     if (q.find != PowerQuestion::Find::N) {
         const long long least = SmallestPlannableN(q.design);
         if (!n || *n != std::floor(*n) || *n < static_cast<Extended>(least) ||
             *n > static_cast<Extended>(kLargestN))
-            return refuse(QStringLiteral(u"総 N は %1 から 1000000000 までの整数です").arg(least));
+            return refuse(tr("総 N は %1 から 1000000000 までの整数です").arg(least));
         q.n = static_cast<long long>(*n);
     }
     problem_.clear();
@@ -214,8 +217,8 @@ void PowerDialog::Recalculate() {
     }
     if (!test) {
         answer_->setText(q->find == PowerQuestion::Find::N
-                             ? QStringLiteral(u"1000000000 までの総 N では検出力に届きません")
-                             : QStringLiteral(u"この値では非心 F 分布を評価できません"));
+                             ? tr("1000000000 までの総 N では検出力に届きません")
+                             : tr("この値では非心 F 分布を評価できません"));
         return;
     }
     answer_->setText(AnswerText(*q, found, *test));

@@ -1,5 +1,6 @@
 #include "resultswindow/AnalysisExport.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <optional>
 
@@ -21,9 +22,12 @@ ExportTypeError::ExportTypeError(ForPlot)
           "書き出す形式が分かりません: ファイル名の末尾を .png、.svg、.pdf のどれかにしてください")) {}
 
 QStringList ExportNameFilters() {
-    return {QStringLiteral(u"表: マークダウン (*.md)"), QStringLiteral(u"表: CSV (*.csv)"),
-            QStringLiteral(u"表: JSON (*.json)"),       QStringLiteral(u"プロット: PNG 画像 (*.png)"),
-            QStringLiteral(u"プロット: SVG (*.svg)"),   QStringLiteral(u"プロット: PDF (*.pdf)")};
+    return {QCoreApplication::translate("morvane::AnalysisExport", "表: マークダウン (*.md)"),
+            QCoreApplication::translate("morvane::AnalysisExport", "表: CSV (*.csv)"),
+            QCoreApplication::translate("morvane::AnalysisExport", "表: JSON (*.json)"),
+            QCoreApplication::translate("morvane::AnalysisExport", "プロット: PNG 画像 (*.png)"),
+            QCoreApplication::translate("morvane::AnalysisExport", "プロット: SVG (*.svg)"),
+            QCoreApplication::translate("morvane::AnalysisExport", "プロット: PDF (*.pdf)")};
 }
 
 void ExportAnalysis(const anova::Analysis& analysis, const PrecisionCheck* precision,
@@ -53,8 +57,8 @@ void ExportAnalysis(const anova::Analysis& analysis, const PrecisionCheck* preci
 namespace morvane {
 
 QStringList PlotNameFilters() {
-    return {QStringLiteral(u"PNG 画像 (*.png)"), QStringLiteral(u"SVG (*.svg)"),
-            QStringLiteral(u"PDF (*.pdf)")};
+    return {QCoreApplication::translate("morvane::AnalysisExport", "PNG 画像 (*.png)"),
+            QStringLiteral(u"SVG (*.svg)"), QStringLiteral(u"PDF (*.pdf)")};
 }
 
 namespace {

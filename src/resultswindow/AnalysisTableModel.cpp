@@ -99,7 +99,7 @@ AnalysisTableView::AnalysisTableView(QWidget* parent) : QTableView(parent), froz
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setTextElideMode(Qt::ElideNone);
-    auto* copy = new QAction(QStringLiteral(u"コピー"), this);
+    auto* copy = new QAction(tr("コピー"), this);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
     connect(copy, &QAction::triggered, this, &AnalysisTableView::CopySelection);

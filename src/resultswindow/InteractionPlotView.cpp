@@ -2,6 +2,7 @@
 
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
 
@@ -27,7 +28,8 @@ void InteractionPlotView::paintEvent(QPaintEvent*) {
 }
 
 QComboBox* AddErrorBarsChoice(QWidget* parent, QBoxLayout* row) {
-    auto* label = new QLabel(QStringLiteral(u"誤差線(&E):"), parent);
+    auto* label =
+        new QLabel(QCoreApplication::translate("morvane::InteractionPlotView", "誤差線(&E):"), parent);
     auto* choice = new QComboBox(parent);
     choice->setObjectName(QStringLiteral("ErrorBarsChoice"));
     for (plot::ErrorBars bars : {plot::ErrorBars::WithinCi95, plot::ErrorBars::Ci95, plot::ErrorBars::Se})

@@ -18,87 +18,119 @@ namespace {
 
 // What each page of the model checks does, in a sentence a reader can check
 // against a textbook: the data file's study in its own terms, any design in general ones.
-const char16_t* const kStudyMultivariate =
-    u"各効果の k 個の正規直交 Helmert 対比 (A は a − 1 個、B は b − 1 個、A x B はその積) "
-    u"を被験者ごとに求め、"
-    u"その平均ベクトル m がゼロかを共分散 S を仮定せずに Hotelling の T² = N m′ S⁻¹ m で検定します。"
-    u"F = (N − k) T² / (k (N − 1))、自由度 (k, N − k)。球面性の仮定は要りませんが、N − 1 が k 以上でなければ"
-    u"定義されません。";
-const char16_t* const kDesignMultivariate =
-    u"被験者内効果 (と被験者間要因との交互作用) ごとに、その正規直交 Helmert 対比を被験者ごとに求め、"
-    u"仮説の積和行列 H を、群内でプールした対比の積和行列 E (自由度 N − g、g は群の数) に対して検定します。"
-    u"Pillai のトレース、Wilks のラムダ、Hotelling-Lawley のトレース、Roy の最大根と、その F 近似 (Roy の F "
-    u"は上限) です。球面性の仮定は要りませんが、N − g が対比の数より小さいと定義されません。";
-const char16_t* const kStudyChecks =
-    u"各誤差層の残差 (被験者 S: m(s) − m、A x S: m(s,a) − m(s) − m(a) + m、B x S も同様、A x B x S: "
-    u"y − m(s,a) − m(s,b) − m(a,b) + m(s) + m(a) + m(b) − m) の正規性を Shapiro-Wilk 検定 (Royston 1995 の "
-    u"AS R94、3〜5000 個) で確かめ、残差をその層の √(平方和 / 個数) で割ったスチューデント化残差が 3 を超える"
-    u"被験者を行番号で挙げます。セルの歪度 G1 と超過尖度 G2 は各セルの得点の調整済み標本統計量です。";
-const char16_t* const kDesignChecks =
-    u"各誤差層 (群内の被験者 S と、被験者内効果ごとの「効果 × S」) の残差の正規性を Shapiro-Wilk 検定 "
-    u"(Royston 1995 の AS R94、3〜5000 個) で確かめ、スチューデント化残差 "
-    u"(群の大きさによるてこ比で割ったもの) "
-    u"が 3 を超える被験者を挙げます。セルの歪度 G1 と超過尖度 G2 は各セルの得点の調整済み標本統計量です。"
-    u"被験者間要因があれば、被験者内セルごとに群の間の等分散性を Levene の検定 (平均を中心、中央値を中心) "
-    u"で確かめ、被験者内要因もあれば、全被験者内セルにわたる群の共分散行列の等質性を Box の M 検定 "
-    u"(χ² 近似と F 近似) で確かめます。";
-const char16_t* const kStudyRanks =
-    u"Friedman 検定は被験者ごとに k 個の値へ順位 (同順位は平均順位) を付け、順位和 R_j から "
-    u"Q = 12 Σ (R_j − n (k + 1) / 2)² / (n k (k + 1) − Σ (t³ − t) / (k − 1)) を自由度 k − 1 "
-    u"のカイ二乗で検定します。"
-    u"Kendall の W = Q / (n (k − 1))、Iman-Davenport の F = (n − 1) Q / (n (k − 1) − Q)。整列順位変換 "
-    u"(Wobbrock ら 2011) は効果ごとに、セル平均からの残差にその効果の推定値を足した応答に全体で順位を付け、"
-    u"その順位を分散分析してその効果の誤差層 (A は A x S、B は B x S、A x B は A x B x S) で検定します。"
-    u"その対比 (ART-C、Elkin ら 2021) は A (B) の水準の対を A (B) に整列した平均順位の差で比べ、"
-    u"t = 差 / √(2 MSE / (n b)) をその誤差層の自由度で検定します。";
-const char16_t* const kDesignRanks =
-    u"Friedman 検定は被験者内要因ごとに、各被験者のその水準の平均 (他の被験者内要因で平均) に順位 "
-    u"(同順位は平均順位) を付けて検定し、被験者内要因が 2 つ以上なら被験者内セル全体も 1 つの要因として"
-    u"検定します。整列順位変換 (Wobbrock ら 2011) は被験者内効果ごとに、セル平均からの残差にその効果の推定値"
-    u"を足した応答に全体で順位を付け、その順位を分散分析して「効果 × S」で検定します。その対比 (ART-C、"
-    u"Elkin ら 2021) は要因の水準の対を平均順位の差で比べ、要因の中で Holm の調整をします。";
+const char* const kStudyMultivariate = QT_TRANSLATE_NOOP(
+    "morvane::ResultsPages",
+    "各効果の k 個の正規直交 Helmert 対比 (A は a − 1 個、B は b − 1 個、A x B はその積) "
+    "を被験者ごとに求め、"
+    "その平均ベクトル m がゼロかを共分散 S を仮定せずに Hotelling の T² = N m′ S⁻¹ m で検定します。"
+    "F = (N − k) T² / (k (N − 1))、自由度 (k, N − k)。球面性の仮定は要りませんが、N − 1 が k 以上でなければ"
+    "定義されません。");
+const char* const kDesignMultivariate = QT_TRANSLATE_NOOP(
+    "morvane::ResultsPages",
+    "被験者内効果 (と被験者間要因との交互作用) ごとに、その正規直交 Helmert 対比を被験者ごとに求め、"
+    "仮説の積和行列 H を、群内でプールした対比の積和行列 E (自由度 N − g、g は群の数) に対して検定します。"
+    "Pillai のトレース、Wilks のラムダ、Hotelling-Lawley のトレース、Roy の最大根と、その F 近似 (Roy の F "
+    "は上限) です。球面性の仮定は要りませんが、N − g が対比の数より小さいと定義されません。");
+const char* const kStudyChecks = QT_TRANSLATE_NOOP(
+    "morvane::ResultsPages",
+    "各誤差層の残差 (被験者 S: m(s) − m、A x S: m(s,a) − m(s) − m(a) + m、B x S も同様、A x B x S: "
+    "y − m(s,a) − m(s,b) − m(a,b) + m(s) + m(a) + m(b) − m) の正規性を Shapiro-Wilk 検定 (Royston 1995 の "
+    "AS R94、3〜5000 個) で確かめ、残差をその層の √(平方和 / 個数) で割ったスチューデント化残差が 3 を超える"
+    "被験者を行番号で挙げます。セルの歪度 G1 と超過尖度 G2 は各セルの得点の調整済み標本統計量です。");
+const char* const kDesignChecks = QT_TRANSLATE_NOOP(
+    "morvane::ResultsPages",
+    "各誤差層 (群内の被験者 S と、被験者内効果ごとの「効果 × S」) の残差の正規性を Shapiro-Wilk 検定 "
+    "(Royston 1995 の AS R94、3〜5000 個) で確かめ、スチューデント化残差 "
+    "(群の大きさによるてこ比で割ったもの) "
+    "が 3 を超える被験者を挙げます。セルの歪度 G1 と超過尖度 G2 は各セルの得点の調整済み標本統計量です。"
+    "被験者間要因があれば、被験者内セルごとに群の間の等分散性を Levene の検定 (平均を中心、中央値を中心) "
+    "で確かめ、被験者内要因もあれば、全被験者内セルにわたる群の共分散行列の等質性を Box の M 検定 "
+    "(χ² 近似と F 近似) で確かめます。");
+const char* const kStudyRanks = QT_TRANSLATE_NOOP(
+    "morvane::ResultsPages",
+    "Friedman 検定は被験者ごとに k 個の値へ順位 (同順位は平均順位) を付け、順位和 R_j から "
+    "Q = 12 Σ (R_j − n (k + 1) / 2)² / (n k (k + 1) − Σ (t³ − t) / (k − 1)) を自由度 k − 1 "
+    "のカイ二乗で検定します。"
+    "Kendall の W = Q / (n (k − 1))、Iman-Davenport の F = (n − 1) Q / (n (k − 1) − Q)。整列順位変換 "
+    "(Wobbrock ら 2011) は効果ごとに、セル平均からの残差にその効果の推定値を足した応答に全体で順位を付け、"
+    "その順位を分散分析してその効果の誤差層 (A は A x S、B は B x S、A x B は A x B x S) で検定します。"
+    "その対比 (ART-C、Elkin ら 2021) は A (B) の水準の対を A (B) に整列した平均順位の差で比べ、"
+    "t = 差 / √(2 MSE / (n b)) をその誤差層の自由度で検定します。");
+const char* const kDesignRanks = QT_TRANSLATE_NOOP(
+    "morvane::ResultsPages",
+    "Friedman 検定は被験者内要因ごとに、各被験者のその水準の平均 (他の被験者内要因で平均) に順位 "
+    "(同順位は平均順位) を付けて検定し、被験者内要因が 2 つ以上なら被験者内セル全体も 1 つの要因として"
+    "検定します。整列順位変換 (Wobbrock ら 2011) は被験者内効果ごとに、セル平均からの残差にその効果の推定値"
+    "を足した応答に全体で順位を付け、その順位を分散分析して「効果 × S」で検定します。その対比 (ART-C、"
+    "Elkin ら 2021) は要因の水準の対を平均順位の差で比べ、要因の中で Holm の調整をします。");
 
-constexpr const char16_t* kRobustness =
-    u"各効果を、補正なし、Greenhouse–Geisser、Huynh–Feldt、下限による自由度の修正、多変量検定 (Pillai "
-    u"のトレース) と順位検定のそれぞれの p 値で表題の α のもとに判定し、判定が一致するかを示します。p "
-    u"値は他のページの表と同じものです。";
+constexpr const char* kRobustness = QT_TRANSLATE_NOOP(
+    "morvane::ResultsPages",
+    "各効果を、補正なし、Greenhouse–Geisser、Huynh–Feldt、下限による自由度の修正、多変量検定 (Pillai "
+    "のトレース) と順位検定のそれぞれの p 値で表題の α のもとに判定し、判定が一致するかを示します。p "
+    "値は他のページの表と同じものです。");
 
-constexpr const char16_t* kPlanning =
-    u"同じような研究を繰り返すときに必要な総 N を、各効果の偏 η² (とその区間の下限) から、誤差層の測定間の"
-    u"平均相関 ρ と Greenhouse–Geisser の ε を使って、検出力計算プログラムの流儀 (morvane power と同じ) で"
-    u"求めます。効果を選んで「検出力…」で、その値を入れた検出力の計算を開きます。";
+constexpr const char* kPlanning = QT_TRANSLATE_NOOP(
+    "morvane::ResultsPages",
+    "同じような研究を繰り返すときに必要な総 N を、各効果の偏 η² (とその区間の下限) から、誤差層の測定間の"
+    "平均相関 ρ と Greenhouse–Geisser の ε を使って、検出力計算プログラムの流儀 (morvane power と同じ) で"
+    "求めます。効果を選んで「検出力…」で、その値を入れた検出力の計算を開きます。");
 
 // A page: its caption in each layout, the tables it holds in their order, the sentence it opens with.
 struct PageKind {
-    const char16_t* study;
-    const char16_t* design;
+    const char* study;
+    const char* design;
     std::vector<std::string> ids;
-    const char16_t* studyText = nullptr;
-    const char16_t* designText = nullptr;
+    const char* studyText = nullptr;
+    const char* designText = nullptr;
 };
 
 // The pages in their order; the Q-Q plots' page goes after the checks'.
 const std::vector<PageKind>& Pages() {
     static const std::vector<PageKind> pages{
-        {u"分散分析", u"分散分析", {"Summary", "Sphericity"}},
-        {u"平均", u"平均", {"CellMeans", "MeansA", "MeansB", "MarginalMeans"}},
-        {u"対ごとの比較", u"対ごとの比較", {"Comparisons"}},
-        {u"単純主効果", u"単純効果", {"SimpleEffects"}},
-        {u"対比", u"対比", {"Contrasts"}},
-        {u"多変量検定", u"多変量検定", {"Multivariate"}, kStudyMultivariate, kDesignMultivariate},
-        {u"前提の確認",
-         u"前提の確認",
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "分散分析"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "分散分析"),
+         {"Summary", "Sphericity"}},
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "平均"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "平均"),
+         {"CellMeans", "MeansA", "MeansB", "MarginalMeans"}},
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "対ごとの比較"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "対ごとの比較"),
+         {"Comparisons"}},
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "単純主効果"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "単純効果"),
+         {"SimpleEffects"}},
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "対比"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "対比"),
+         {"Contrasts"}},
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "多変量検定"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "多変量検定"),
+         {"Multivariate"},
+         kStudyMultivariate,
+         kDesignMultivariate},
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "前提の確認"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "前提の確認"),
          {"Residuals", "Normality", "Outlying", "CellShape", "Levene", "BoxM"},
          kStudyChecks,
          kDesignChecks},
-        {u"順位検定",
-         u"順位検定",
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "順位検定"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "順位検定"),
          {"Friedman", "AlignedRanks", "AlignedRankContrasts"},
          kStudyRanks,
          kDesignRanks},
-        {u"判定の頑健性", u"判定の頑健性", {"Robustness"}, kRobustness, kRobustness},
-        {u"計画", u"計画", {"Planning"}, kPlanning, kPlanning},
-        {u"精度", u"精度", {"Precision"}},
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "判定の頑健性"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "判定の頑健性"),
+         {"Robustness"},
+         kRobustness,
+         kRobustness},
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "計画"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "計画"),
+         {"Planning"},
+         kPlanning,
+         kPlanning},
+        {QT_TRANSLATE_NOOP("morvane::ResultsPages", "精度"),
+         QT_TRANSLATE_NOOP("morvane::ResultsPages", "精度"),
+         {"Precision"}},
     };
     return pages;
 }
@@ -195,16 +227,17 @@ void ResultsPages::MakePages(const std::vector<TableText>& tables, OutputLayout 
             scroll->setFrameShape(QFrame::NoFrame);
             auto* inner = new QWidget(scroll);
             auto* column = new QVBoxLayout(inner);
-            if (const char16_t* text = study ? kind.studyText : kind.designText)
-                column->addWidget(Paragraph(inner, QString::fromUtf16(text)));
+            if (const char* text = study ? kind.studyText : kind.designText)
+                column->addWidget(Paragraph(inner, tr(text)));
             for (const TableText* t : held) AddTable(column, *t);
-            if (Named(tables, "Planning") != nullptr && kind.ids.front() == "Planning") AddPowerButton(column);
+            if (Named(tables, "Planning") != nullptr && kind.ids.front() == "Planning")
+                AddPowerButton(column);
             column->addStretch();
             scroll->setWidget(inner);
             scroll->viewport()->installEventFilter(this);
-            addTab(scroll, QString::fromUtf16(study ? kind.study : kind.design));
+            addTab(scroll, tr(study ? kind.study : kind.design));
         }
-        if (k == kQuantilesAfter) addTab(quantilePage_, QStringLiteral(u"Q-Q プロット"));
+        if (k == kQuantilesAfter) addTab(quantilePage_, tr("Q-Q プロット"));
     }
     for (int i = 0; i < count(); ++i)
         if (tabText(i) == current) setCurrentIndex(i);
@@ -257,9 +290,9 @@ void ResultsPages::Fill(const ShownTable& shown, const TableText& table) {
 void ResultsPages::AddPowerButton(QVBoxLayout* page) {
     QWidget* inner = page->parentWidget();
     auto* row = new QHBoxLayout;
-    auto* button = new QPushButton(QStringLiteral(u"検出力…"), inner);
+    auto* button = new QPushButton(tr("検出力…"), inner);
     button->setObjectName(QStringLiteral("PowerButton"));
-    button->setToolTip(QStringLiteral(u"選んだ効果の値を入れて検出力の計算を開きます"));
+    button->setToolTip(tr("選んだ効果の値を入れて検出力の計算を開きます"));
     row->addWidget(button);
     row->addStretch();
     page->addLayout(row);
@@ -281,7 +314,7 @@ QWidget* ResultsPages::MakeQuantilePage() {
     scroll->setFrameShape(QFrame::NoFrame);
     auto* page = new QWidget(scroll);
     auto* layout = new QVBoxLayout(page);
-    auto* title = new QLabel(QStringLiteral(u"残差の正規 Q-Q プロット"), page);
+    auto* title = new QLabel(tr("残差の正規 Q-Q プロット"), page);
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
@@ -293,9 +326,9 @@ QWidget* ResultsPages::MakeQuantilePage() {
     quantileCaption_->setObjectName(QStringLiteral("QuantilePlotCaption"));
     layout->addWidget(quantileCaption_);
     auto* row = new QHBoxLayout;
-    auto* button = new QPushButton(QStringLiteral(u"Q-Q プロットを書き出し…"), page);
+    auto* button = new QPushButton(tr("Q-Q プロットを書き出し…"), page);
     button->setObjectName(QStringLiteral("ExportQuantilePlotButton"));
-    button->setToolTip(QStringLiteral(u"この Q-Q プロットを PNG 画像、SVG、PDF のファイルに書き出します"));
+    button->setToolTip(tr("この Q-Q プロットを PNG 画像、SVG、PDF のファイルに書き出します"));
     row->addWidget(button);
     row->addStretch();
     layout->addLayout(row);

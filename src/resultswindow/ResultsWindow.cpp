@@ -33,6 +33,7 @@
 #include "runtime/Errors.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
+#include "widgets/QtTranslation.h"
 
 namespace morvane {
 namespace {
@@ -80,7 +81,7 @@ QString Lines(const std::vector<std::string>& lines) {
 ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char decimalSeparator)
     : QWidget(owner, Qt::Window), seams_(seams), decimalSeparator_(decimalSeparator) {
     setObjectName(QStringLiteral("ResultsWindow"));
-    setWindowTitle(QStringLiteral(u"分析結果"));
+    setWindowTitle(tr("分析結果"));
     setFont(widgets::FormWindow::WindowFont());
     resize(kWantedSize);
 
@@ -98,7 +99,7 @@ ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char d
     AddCopyActions(buttons);
     AddRoundingChoice(buttons);
     splitter_ = new QSplitter(Qt::Horizontal, this);
-    pages_ = new ResultsPages(splitter_, [this] { return MayUseFigures(QStringLiteral(u"コピー")); },
+    pages_ = new ResultsPages(splitter_, [this] { return MayUseFigures(tr("コピー")); },
                               {findChild<QAction*>(QStringLiteral("CopyTableAction")),
                                findChild<QAction*>(QStringLiteral("CopySentencesAction")), english_});
     connect(pages_, &ResultsPages::exportQuantilesRequested, this, &ResultsWindow::ExportQuantilePlot);
@@ -120,13 +121,13 @@ ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char d
         buttons->addWidget(b);
         return b;
     };
-    reread_ = button(QStringLiteral(u"再読み込み"), "RereadButton",
-                     QStringLiteral(u"CSV ファイルを同じ列の役割で読み直して分析し直します"));
+    reread_ =
+        button(tr("再読み込み"), "RereadButton", tr("CSV ファイルを同じ列の役割で読み直して分析し直します"));
     reread_->hide();  // a CSV's alone
     QPushButton* exportButton =
-        button(QStringLiteral(u"書き出し…"), "ExportButton",
-               QStringLiteral(u"表をマークダウン、CSV、JSON に、図を PNG、SVG、PDF に書き出します"));
-    QPushButton* close = button(QStringLiteral(u"閉じる"), "CloseButton", {});
+        button(tr("書き出し…"), "ExportButton",
+               tr("表をマークダウン、CSV、JSON に、図を PNG、SVG、PDF に書き出します"));
+    QPushButton* close = button(tr("閉じる"), "CloseButton", {});
     layout->addLayout(buttons);
     connect(reread_, &QPushButton::clicked, this, &ResultsWindow::Reread);
     connect(exportButton, &QPushButton::clicked, this, &ResultsWindow::Export);
@@ -159,14 +160,14 @@ void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, const Desi
     provenance_ = ProvenanceOfBytes(bytes);
     // The tool's call that gives the same figures from the same file, in every export's provenance too.
     provenance_.command = LongCsvCommand(source_.path, bytes, source_.roles, source_.options);
-    commandNotice_->setText(QStringLiteral(u"同じ分析をするコマンド: ") + QString::fromStdString(*provenance_.command));
+    commandNotice_->setText(tr("同じ分析をするコマンド: ") + QString::fromStdString(*provenance_.command));
     commandNotice_->show();
     const QFileInfo file(QFile::decodeName(source_.path.c_str()));
     size_ = file.exists() ? file.size() : -1;
     modified_ = file.exists() ? file.lastModified() : QDateTime();
     changed_ = false;
     changedNotice_->hide();
-    setWindowTitle(QStringLiteral(u"分析結果 - %1").arg(file.fileName()));
+    setWindowTitle(tr("分析結果 - %1").arg(file.fileName()));
     reread_->show();
     watch_->start();
     ShowAnalysis();
@@ -175,13 +176,16 @@ void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, const Desi
 void ResultsWindow::ShowAnalysis() {
     analysedAt_ = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
     std::vector<std::string> read;
+    const OutputLanguage language = ShownLanguage();
     if (!analysis_.removed.empty())
-        read.push_back(RemovedSubjectsNote(analysis_.subjects, analysis_.subjectsRead, analysis_.removed,
-                                           OutputLanguage::Japanese));
+        read.push_back(
+            RemovedSubjectsNote(analysis_.subjects, analysis_.subjectsRead, analysis_.removed, language));
     if (analysis_.averagedCells > 0)
-        read.push_back(std::to_string(analysis_.averagedCells) + " 個のセルの得点は、" +
-                       std::to_string(analysis_.averagedRows) + " 行を平均したものです。");
-    if (analysis_.rowsWithoutScore > 0) read.push_back(UnscoredRowsNote(analysis_, OutputLanguage::Japanese));
+        read.push_back(tr("%1 個のセルの得点は、%2 行を平均したものです。")
+                           .arg(analysis_.averagedCells)
+                           .arg(analysis_.averagedRows)
+                           .toStdString());
+    if (analysis_.rowsWithoutScore > 0) read.push_back(UnscoredRowsNote(analysis_, language));
     readNotice_->setText(Lines(read));
     readNotice_->setVisible(!read.empty());
 
@@ -206,14 +210,11 @@ void ResultsWindow::ShowAnalysis() {
 
 void ResultsWindow::MarkOutOfDate(Staleness why) {
     outOfDate_ = true;
-    const QString text =
-        why == Staleness::AnalysisStopped
-            ? QStringLiteral(
-                  u"分析は不正な得点で止まりました。ここに示す結果は %1 の分析のもので、"
-                  u"今のデータのものではありません。")
-            : QStringLiteral(
-                  u"データが変更されました。ここに示す結果は %1 の分析 (最後の変更の前) のもの"
-                  u"です。「分  析」を押すと今のデータで計算し直します。");
+    const QString text = why == Staleness::AnalysisStopped
+                             ? tr("分析は不正な得点で止まりました。ここに示す結果は %1 の分析のもので、"
+                                  "今のデータのものではありません。")
+                             : tr("データが変更されました。ここに示す結果は %1 の分析 (最後の変更の前) のもの"
+                                  "です。「分  析」を押すと今のデータで計算し直します。");
     staleNotice_->setText(text.arg(analysedAt_));
     staleNotice_->show();
 }
@@ -246,10 +247,9 @@ bool ResultsWindow::CheckFile() {
         }
     }
     changed_ = true;
-    changedNotice_->setText(
-        QStringLiteral(u"%1 は読み込んだ後に変更されました。ここに示す結果は変更前のデータのものです。"
-                       u"「再読み込み」を押すと今のファイルで分析し直します。")
-            .arg(file.fileName()));
+    changedNotice_->setText(tr("%1 は読み込んだ後に変更されました。ここに示す結果は変更前のデータのものです。"
+                               "「再読み込み」を押すと今のファイルで分析し直します。")
+                                .arg(file.fileName()));
     changedNotice_->show();
     return true;
 }
@@ -258,13 +258,11 @@ bool ResultsWindow::MayUseFigures(const QString& what) {
     CheckFile();
     QString question;
     if (outOfDate_)
-        question = QStringLiteral(
-                       u"この結果は %1 の分析のもので、その後のデータの変更を含みません。それでも%2しますか?")
+        question = tr("この結果は %1 の分析のもので、その後のデータの変更を含みません。それでも%2しますか?")
                        .arg(analysedAt_, what);
     else if (changed_)
-        question = QStringLiteral(
-                       u"この結果は %1 に読み込んだ %2 のもので、その後のファイルの変更を含みません。"
-                       u"それでも%3しますか?")
+        question = tr("この結果は %1 に読み込んだ %2 のもので、その後のファイルの変更を含みません。"
+                      "それでも%3しますか?")
                        .arg(analysedAt_, QFileInfo(QFile::decodeName(source_.path.c_str())).fileName(), what);
     else
         return true;
@@ -273,10 +271,10 @@ bool ResultsWindow::MayUseFigures(const QString& what) {
 
 void ResultsWindow::Export() {
     widgets::RunCommand(*seams_.messages, this, [this] {
-        if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
+        if (!MayUseFigures(tr("書き出し"))) return;
         if (exportName_.isEmpty()) exportName_ = BesideInput(QStringLiteral("-anova.md"));
-        ExportToChosenFile(seams_, this, exported_, exportName_, QStringLiteral(u"書き出し"),
-                           ExportNameFilters(), InputFile(), [this](const QString& path) {
+        ExportToChosenFile(seams_, this, exported_, exportName_, tr("書き出し"), ExportNameFilters(),
+                           InputFile(), [this](const QString& path) {
                                ExportAnalysis(analysis_, precision_ ? &*precision_ : nullptr, plot_->Data(),
                                               path, CopyOptions());
                            });
@@ -285,19 +283,19 @@ void ResultsWindow::Export() {
 
 void ResultsWindow::ExportPlot() {
     widgets::RunCommand(*seams_.messages, this, [this] {
-        if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
+        if (!MayUseFigures(tr("書き出し"))) return;
         if (plotName_.isEmpty()) plotName_ = BesideInput(QStringLiteral("-plot.png"));
-        ExportToChosenFile(seams_, this, exported_, plotName_, QStringLiteral(u"図の書き出し"),
-                           PlotNameFilters(), InputFile(),
+        ExportToChosenFile(seams_, this, exported_, plotName_, tr("図の書き出し"), PlotNameFilters(),
+                           InputFile(),
                            [this](const QString& path) { ExportInteractionPlotFile(plot_->Data(), path); });
     });
 }
 
 void ResultsWindow::ExportQuantilePlot() {
     widgets::RunCommand(*seams_.messages, this, [this] {
-        if (!MayUseFigures(QStringLiteral(u"書き出し"))) return;
+        if (!MayUseFigures(tr("書き出し"))) return;
         if (quantileName_.isEmpty()) quantileName_ = BesideInput(QStringLiteral("-qq.png"));
-        ExportToChosenFile(seams_, this, exported_, quantileName_, QStringLiteral(u"Q-Q プロットの書き出し"),
+        ExportToChosenFile(seams_, this, exported_, quantileName_, tr("Q-Q プロットの書き出し"),
                            PlotNameFilters(), InputFile(),
                            [this](const QString& path) { ExportQuantilePlotFile(QuantilePlot(), path); });
     });
@@ -305,14 +303,14 @@ void ResultsWindow::ExportQuantilePlot() {
 
 void ResultsWindow::CopyTable() {
     widgets::RunCommand(*seams_.messages, this, [this] {
-        if (!MayUseFigures(QStringLiteral(u"コピー"))) return;
+        if (!MayUseFigures(tr("コピー"))) return;
         QApplication::clipboard()->setMimeData(SummaryTableMime(analysis_, CopyOptions()).release());
     });
 }
 
 void ResultsWindow::CopySentences() {
     widgets::RunCommand(*seams_.messages, this, [this] {
-        if (!MayUseFigures(QStringLiteral(u"コピー"))) return;
+        if (!MayUseFigures(tr("コピー"))) return;
         QApplication::clipboard()->setText(SentencesText(analysis_, CopyOptions()));
     });
 }
@@ -325,8 +323,13 @@ OutputOptions ResultsWindow::CopyOptions() const {
     return options;
 }
 
+OutputLanguage ResultsWindow::ShownLanguage() {
+    return widgets::WindowsInEnglish() ? OutputLanguage::English : OutputLanguage::Japanese;
+}
+
 void ResultsWindow::ReadTables() {
     OutputOptions shown;
+    // The window's own columns exist in Japanese only; 英語で出力 gives the English tables.
     shown.language = OutputLanguage::Japanese;
     shown.layout = layout_;
     shown.rounding = rounding_;
@@ -338,7 +341,7 @@ void ResultsWindow::SetRounding(TableRounding rounding) {
     rounding_ = rounding;
     QRadioButton* chosen = rounding == TableRounding::Apa ? apaView_ : fullView_;
     if (!chosen->isChecked()) chosen->setChecked(true);  // comes back here
-    if (!placed_) return;  // nothing shown yet: the first Show rounds so
+    if (!placed_) return;                                // nothing shown yet: the first Show rounds so
     ReadTables();
     pages_->ShowTables(tables_, layout_);
 }
@@ -386,9 +389,9 @@ QWidget* ResultsWindow::MakePlotPane(QWidget* parent) {
     auto* row = new QHBoxLayout;
     errorBars_ = AddErrorBarsChoice(pane, row);
     row->addStretch();
-    auto* exportPlot = new QPushButton(QStringLiteral(u"図を書き出し…"), pane);
+    auto* exportPlot = new QPushButton(tr("図を書き出し…"), pane);
     exportPlot->setObjectName(QStringLiteral("ExportPlotButton"));
-    exportPlot->setToolTip(QStringLiteral(u"この図を PNG 画像、SVG、PDF のファイルに書き出します"));
+    exportPlot->setToolTip(tr("この図を PNG 画像、SVG、PDF のファイルに書き出します"));
     row->addWidget(exportPlot);
     layout->addLayout(row);
     plotCaption_ = new QLabel(pane);
@@ -406,23 +409,25 @@ QWidget* ResultsWindow::MakePlotPane(QWidget* parent) {
 // The constructor: the actions with their shortcuts anywhere in the window,
 // the copies as buttons too, 英語で出力 as a check box.
 void ResultsWindow::AddCopyActions(QLayout* buttons) {
-    auto* copyTable = new QAction(QStringLiteral(u"表をコピー"), this);
+    auto* copyTable = new QAction(tr("表をコピー"), this);
     copyTable->setObjectName(QStringLiteral("CopyTableAction"));
     copyTable->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     copyTable->setShortcutContext(Qt::WindowShortcut);
     copyTable->setToolTip(
-        QStringLiteral(u"分散分析表を APA 形式の表として、ワープロに表として貼り付けられる形でコピーします"));
+        tr("分散分析表を APA 形式の表として、ワープロに表として貼り付けられる形でコピーします"));
     connect(copyTable, &QAction::triggered, this, &ResultsWindow::CopyTable);
-    auto* copySentences = new QAction(QStringLiteral(u"報告文をコピー"), this);
+    auto* copySentences = new QAction(tr("報告文をコピー"), this);
     copySentences->setObjectName(QStringLiteral("CopySentencesAction"));
     copySentences->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
     copySentences->setShortcutContext(Qt::WindowShortcut);
-    copySentences->setToolTip(QStringLiteral(u"効果ごとの報告文 (F、p、効果量) をコピーします"));
+    copySentences->setToolTip(tr("効果ごとの報告文 (F、p、効果量) をコピーします"));
     connect(copySentences, &QAction::triggered, this, &ResultsWindow::CopySentences);
-    english_ = new QAction(QStringLiteral(u"英語で出力"), this);
+    english_ = new QAction(tr("英語で出力"), this);
     english_->setObjectName(QStringLiteral("EnglishAction"));
     english_->setCheckable(true);
-    english_->setToolTip(QStringLiteral(u"コピーする表と報告文、書き出す表を英語にします"));
+    // In the English windows the copies and exports are in English from the start.
+    english_->setChecked(ShownLanguage() == OutputLanguage::English);
+    english_->setToolTip(tr("コピーする表と報告文、書き出す表を英語にします"));
     addActions({copyTable, copySentences, english_});
 
     for (QAction* action : {copyTable, copySentences}) {
@@ -437,6 +442,7 @@ void ResultsWindow::AddCopyActions(QLayout* buttons) {
     auto* english = new QCheckBox(english_->text(), this);
     english->setObjectName(QStringLiteral("EnglishCheck"));
     english->setToolTip(english_->toolTip());
+    english->setChecked(english_->isChecked());
     connect(english, &QCheckBox::toggled, english_, &QAction::setChecked);
     connect(english_, &QAction::toggled, english, &QCheckBox::setChecked);
     buttons->addWidget(english);
@@ -444,20 +450,19 @@ void ResultsWindow::AddCopyActions(QLayout* buttons) {
 
 // The constructor: APA and 全桁 as two radio buttons after a label, 全桁 checked.
 void ResultsWindow::AddRoundingChoice(QLayout* buttons) {
-    auto* label = new QLabel(QStringLiteral(u"表の数値:"), this);
+    auto* label = new QLabel(tr("表の数値:"), this);
     apaView_ = new QRadioButton(QStringLiteral("APA"), this);
     apaView_->setObjectName(QStringLiteral("ApaViewButton"));
     apaView_->setToolTip(
-        QStringLiteral(u"表の数値を APA 形式の表のように丸めて示します (F、t は小数 2 桁、p は .014 や < .001、"
-                       u"効果量は .81)。Ctrl+C でのコピーも同じです"));
-    fullView_ = new QRadioButton(QStringLiteral(u"全桁"), this);
+        tr("表の数値を APA 形式の表のように丸めて示します (F、t は小数 2 桁、p は .014 や < .001、"
+           "効果量は .81)。Ctrl+C でのコピーも同じです"));
+    fullView_ = new QRadioButton(tr("全桁"), this);
     fullView_->setObjectName(QStringLiteral("FullDigitsButton"));
-    fullView_->setToolTip(QStringLiteral(u"表の数値を有効数字 10 桁で示します。Ctrl+C でのコピーも同じです"));
+    fullView_->setToolTip(tr("表の数値を有効数字 10 桁で示します。Ctrl+C でのコピーも同じです"));
     fullView_->setChecked(true);
     for (QWidget* w : std::initializer_list<QWidget*>{label, apaView_, fullView_}) buttons->addWidget(w);
-    connect(apaView_, &QRadioButton::toggled, this, [this](bool on) {
-        SetRounding(on ? TableRounding::Apa : TableRounding::Reader);
-    });
+    connect(apaView_, &QRadioButton::toggled, this,
+            [this](bool on) { SetRounding(on ? TableRounding::Apa : TableRounding::Reader); });
 }
 
 // The first Show: as large as it likes where the screen has room for it

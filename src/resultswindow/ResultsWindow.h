@@ -146,6 +146,8 @@ private:
     QWidget* MakePlotPane(QWidget* parent);
     // The tables of the analysis in the window's reading and rounding (tables_).
     void ReadTables();
+    // The language of the notes shown and of the copies at first: the windows' own.
+    static OutputLanguage ShownLanguage();
     // The copy actions, as buttons in `buttons` and with their shortcuts.
     void AddCopyActions(QLayout* buttons);
     // The choice APA / 全桁 in `buttons`.

@@ -1,5 +1,6 @@
 #include "widgets/FileChoice.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -36,11 +37,13 @@ bool OwnFiles::Holds(const QString& path) const {
 }
 
 QStringList DataFileFilters() {
-    return {QStringLiteral(u"データファイル (*.dat)"), QStringLiteral(u"すべてのファイル (*)")};
+    return {QCoreApplication::translate("morvane::widgets::FileChoice", "データファイル (*.dat)"),
+            QCoreApplication::translate("morvane::widgets::FileChoice", "すべてのファイル (*)")};
 }
 
 QString ReplaceQuestion(const QString& path) {
-    return QStringLiteral(u"%1 は既に存在します。置き換えますか?").arg(QFileInfo(path).fileName());
+    return QCoreApplication::translate("morvane::widgets::FileChoice", "%1 は既に存在します。置き換えますか?")
+        .arg(QFileInfo(path).fileName());
 }
 
 std::optional<QString> ChooseFileToWrite(MessageBoxes& messages, QWidget* parent, const OwnFiles& own,

@@ -1,5 +1,6 @@
 #include "widgets/FormWindow.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 
@@ -19,10 +20,16 @@ QFont FormWindow::WindowFont() {
 
 QString PasteLeftOutText(int outside, int withLineBreaks) {
     if (withLineBreaks == 0)
-        return QStringLiteral(u"表の外にはみ出した %1 個の値は貼り付けませんでした").arg(outside);
+        return QCoreApplication::translate("morvane::widgets::FormWindow",
+                                           "表の外にはみ出した %1 個の値は貼り付けませんでした")
+            .arg(outside);
     if (outside == 0)
-        return QStringLiteral(u"改行やタブを含む %1 個の値は貼り付けませんでした").arg(withLineBreaks);
-    return QStringLiteral(u"表の外にはみ出した %1 個の値と改行やタブを含む %2 個の値は貼り付けませんでした")
+        return QCoreApplication::translate("morvane::widgets::FormWindow",
+                                           "改行やタブを含む %1 個の値は貼り付けませんでした")
+            .arg(withLineBreaks);
+    return QCoreApplication::translate(
+               "morvane::widgets::FormWindow",
+               "表の外にはみ出した %1 個の値と改行やタブを含む %2 個の値は貼り付けませんでした")
         .arg(outside)
         .arg(withLineBreaks);
 }

@@ -1,6 +1,7 @@
 #include "widgets/PrintProgressDialog.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QProgressDialog>
 #include <algorithm>
 #include <climits>
@@ -22,7 +23,8 @@ int Scaled(std::int64_t value, std::int64_t total) {
 }  // namespace
 
 QString PrintingPageText(int page) {
-    return QStringLiteral(u"印刷中です: %1 ページ目").arg(page);
+    return QCoreApplication::translate("morvane::widgets::PrintProgressDialog", "印刷中です: %1 ページ目")
+        .arg(page);
 }
 
 PrintProgressDialog::PrintProgressDialog(QWidget* parent, int showAfterMs)
@@ -56,7 +58,9 @@ void PrintProgressDialog::Update(std::int64_t lines, std::int64_t totalLines, in
 
 std::unique_ptr<QProgressDialog> OpenStoppableProgress(QWidget* parent, const QString& label, int maximum,
                                                        const QString& objectName, bool& stopped) {
-    auto dialog = std::make_unique<QProgressDialog>(label, QStringLiteral(u"中止"), 0, maximum, parent);
+    auto dialog = std::make_unique<QProgressDialog>(
+        label, QCoreApplication::translate("morvane::widgets::PrintProgressDialog", "中止"), 0, maximum,
+        parent);
     dialog->setObjectName(objectName);
     dialog->setWindowTitle(QStringLiteral("PMorvane"));
     dialog->setFont(FormWindow::WindowFont());

@@ -1,5 +1,6 @@
 #include "widgets/QtSeams.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -36,14 +37,16 @@ std::optional<QString> Run(QWidget* parent, const QString& title, const QString&
         dialog.setDefaultSuffix(SuffixOf(nameFilters.front()));
         // Another type chosen: its suffix, and the name suggested (or typed) given it, so that
         // the dialog still offers a name of that type rather than none.
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, fileName](const QString& filter) {
-            const QString suffix = SuffixOf(filter);
-            dialog.setDefaultSuffix(suffix);
-            const QStringList chosen = dialog.selectedFiles();
-            const QFileInfo name(chosen.isEmpty() || QFileInfo(chosen.front()).isDir() ? fileName : chosen.front());
-            if (suffix.isEmpty() || name.fileName().isEmpty()) return;
-            dialog.selectFile(name.dir().filePath(name.completeBaseName() + QLatin1Char('.') + suffix));
-        });
+        QObject::connect(
+            &dialog, &QFileDialog::filterSelected, &dialog, [&dialog, fileName](const QString& filter) {
+                const QString suffix = SuffixOf(filter);
+                dialog.setDefaultSuffix(suffix);
+                const QStringList chosen = dialog.selectedFiles();
+                const QFileInfo name(chosen.isEmpty() || QFileInfo(chosen.front()).isDir() ? fileName
+                                                                                           : chosen.front());
+                if (suffix.isEmpty() || name.fileName().isEmpty()) return;
+                dialog.selectFile(name.dir().filePath(name.completeBaseName() + QLatin1Char('.') + suffix));
+            });
     }
     if (!fileName.isEmpty()) dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -104,9 +107,14 @@ SaveAnswer QtMessageBoxes::AskToSave(QWidget* parent, const QString& question) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("PMorvane"), question, QMessageBox::NoButton,
                     parent);
     box.setFont(FormWindow::WindowFont());
-    QPushButton* save = box.addButton(QStringLiteral(u"保存"), QMessageBox::AcceptRole);
-    QPushButton* discard = box.addButton(QStringLiteral(u"保存しない"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box.addButton(QStringLiteral(u"キャンセル"), QMessageBox::RejectRole);
+    QPushButton* save = box.addButton(QCoreApplication::translate("morvane::widgets::QtMessageBoxes", "保存"),
+                                      QMessageBox::AcceptRole);
+    QPushButton* discard =
+        box.addButton(QCoreApplication::translate("morvane::widgets::QtMessageBoxes", "保存しない"),
+                      QMessageBox::DestructiveRole);
+    QPushButton* cancel =
+        box.addButton(QCoreApplication::translate("morvane::widgets::QtMessageBoxes", "キャンセル"),
+                      QMessageBox::RejectRole);
     box.setDefaultButton(save);
     box.setEscapeButton(cancel);
     box.exec();
@@ -121,8 +129,10 @@ bool AskYesOrNo(QWidget* parent, const QString& question, bool yesByDefault) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("PMorvane"), question, QMessageBox::NoButton,
                     parent);
     box.setFont(FormWindow::WindowFont());
-    QPushButton* yes = box.addButton(QStringLiteral(u"はい"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral(u"いいえ"), QMessageBox::NoRole);
+    QPushButton* yes = box.addButton(QCoreApplication::translate("morvane::widgets::QtMessageBoxes", "はい"),
+                                     QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QCoreApplication::translate("morvane::widgets::QtMessageBoxes", "いいえ"),
+                                    QMessageBox::NoRole);
     box.setDefaultButton(yesByDefault ? yes : no);
     box.setEscapeButton(no);
     box.exec();

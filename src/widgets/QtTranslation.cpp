@@ -5,7 +5,22 @@
 #include <QLocale>
 #include <QTranslator>
 
+// The English texts are a resource of this static library: nothing else refers
+// to its object file, so the program registers it before reading it.
+static void RegisterTranslations() {
+    Q_INIT_RESOURCE(morvane_translations);
+}
+
 namespace morvane::widgets {
+
+Language WindowsLanguage(const QLocale& locale, const std::optional<std::string>& asked) {
+    if (asked) return *asked == "en" ? Language::English : Language::Japanese;
+    const QLocale::Language spoken = locale.language();
+    // The C locale (LANG=C, POSIX or nothing set) keeps the program's own texts.
+    if (spoken == QLocale::Japanese || spoken == QLocale::C || spoken == QLocale::AnyLanguage)
+        return Language::Japanese;
+    return Language::English;
+}
 
 bool InstallJapaneseQtTranslation(QCoreApplication& application) {
     auto* translator = new QTranslator(&application);
@@ -20,6 +35,36 @@ bool InstallJapaneseQtTranslation(QCoreApplication& application) {
         return false;
     }
     return true;
+}
+
+QString BuiltInEnglishTranslation() {
+    RegisterTranslations();
+    return QStringLiteral(":/i18n/pmorvane_en.qm");
+}
+
+QTranslator* InstallEnglishTranslation(QCoreApplication& application, const QString& file) {
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(file) || !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        qWarning("PMorvane: the English texts (%s) cannot be read; the windows stay in Japanese",
+                 qUtf8Printable(file));
+        return nullptr;
+    }
+    return translator;
+}
+
+bool WindowsInEnglish() {
+    // The translation names its own language, as Qt's own do for their layout direction.
+    return QCoreApplication::translate("morvane::widgets::Language", "ja",
+                                       "the code of the windows' language") == QLatin1String("en");
+}
+
+Language InstallWindowsLanguage(QCoreApplication& application, Language language) {
+    if (language == Language::English &&
+        InstallEnglishTranslation(application, BuiltInEnglishTranslation()) != nullptr)
+        return Language::English;
+    InstallJapaneseQtTranslation(application);
+    return Language::Japanese;
 }
 
 }  // namespace morvane::widgets

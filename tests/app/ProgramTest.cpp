@@ -77,9 +77,12 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("action");
         QTest::addColumn<QString>("study");
+        QTest::addColumn<QString>("language");
         using A = CommandLine::Action;
-        const auto row = [](const char* name, QStringList args, A action, const char* study = "") {
-            QTest::newRow(name) << args << static_cast<int>(action) << QString::fromUtf8(study);
+        const auto row = [](const char* name, QStringList args, A action, const char* study = "",
+                            const char* language = "") {
+            QTest::newRow(name) << args << static_cast<int>(action) << QString::fromUtf8(study)
+                                << QString::fromUtf8(language);
         };
         row("nothing", {}, A::Run);
         row("a study", {"study.dat"}, A::Run, "study.dat");
@@ -91,18 +94,28 @@ private slots:
         row("two studies", {"a.dat", "b.dat"}, A::Usage);
         row("an option and a study", {"--version", "a.dat"}, A::Usage);
         row("-- alone", {"--"}, A::Usage);
+        row("English", {"--lang", "en"}, A::Run, "", "en");
+        row("Japanese and a study", {"--lang", "ja", "a.dat"}, A::Run, "a.dat", "ja");
+        row("a language and a study after --", {"--lang", "en", "--", "-a.dat"}, A::Run, "-a.dat", "en");
+        row("an unknown language", {"--lang", "fr"}, A::Usage);
+        row("--lang without a language", {"--lang"}, A::Usage);
+        row("--lang after the study", {"a.dat", "--lang", "en"}, A::Usage);
+        row("--lang twice", {"--lang", "en", "--lang", "ja"}, A::Usage);
+        row("--lang and --help", {"--lang", "en", "--help"}, A::Usage);
     }
 
     void CommandLine() {
         QFETCH(QStringList, args);
         QFETCH(int, action);
         QFETCH(QString, study);
+        QFETCH(QString, language);
         std::vector<std::string> bytes;
         for (const QString& arg : args) bytes.push_back(arg.toStdString());
         const morvane::CommandLine line = ParseCommandLine(bytes);
         QCOMPARE(static_cast<int>(line.action), action);
         QCOMPARE(QString::fromStdString(line.study.value_or("")), study);
         QCOMPARE(line.study.has_value(), !study.isEmpty());
+        QCOMPARE(QString::fromStdString(line.language.value_or("")), language);
     }
 
     void AStudyOpensTheDataWindowOnItsFirstLevel() {
