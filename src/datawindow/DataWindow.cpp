@@ -29,6 +29,7 @@
 #include "store/DataFile.h"
 #include "store/LevelNames.h"
 #include "ui_DataWindow.h"
+#include "widgets/OffThread.h"
 #include "widgets/PrintProgressDialog.h"
 
 namespace morvane {
@@ -341,23 +342,34 @@ void DataWindow::Calculate() {
 }
 
 void DataWindow::Analyse() {
+    // A second 分析 while one runs does nothing.
+    if (widgets::OffThreadRunning()) return;
     Run([this] {
         // What is being typed is analysed, and is a step before the analysis.
         ui_->StringGrid1->CommitEdit();
         WriteBack(SelectedLevel());
-        std::optional<anova::Analysis> analysis;
+        // The worker reads a copy of the study, so that the window may go on.
+        using Analysed = std::pair<anova::Analysis, PrecisionCheck>;
+        std::optional<Analysed> analysed;
         try {
-            ShowingBadScore(
-                [&] { analysis.emplace(anova::Analyse(DesignFromStudy(store_, decimalSeparator_))); });
+            ShowingBadScore([&] {
+                analysed = widgets::ComputeOffThread<Analysed>(
+                    this, QStringLiteral(u"分析しています…"), progressAfterMs_, QStringLiteral("AnalysisProgress"),
+                    [study = store_, separator = decimalSeparator_] {
+                        anova::Analysis analysis = anova::Analyse(DesignFromStudy(study, separator));
+                        PrecisionCheck precision = anova::CheckStudyResultsFile(study, separator, analysis);
+                        return Analysed(std::move(analysis), std::move(precision));
+                    });
+            });
         } catch (...) {
             if (results_ != nullptr) results_->MarkOutOfDate(ResultsWindow::Staleness::AnalysisStopped);
             throw;
         }
-        PrecisionCheck precision = anova::CheckStudyResultsFile(store_, decimalSeparator_, *analysis);
+        if (!analysed) return;  // 中止: the windows stay as they were
         Provenance provenance = AnalysedProvenance();
         if (results_ == nullptr) results_ = new ResultsWindow(this, seams_, decimalSeparator_);
         results_->SetStudyFile(studyFile_);
-        results_->ShowStudy(std::move(*analysis), std::move(precision), std::move(provenance));
+        results_->ShowStudy(std::move(analysed->first), std::move(analysed->second), std::move(provenance));
     });
 }
 

@@ -68,8 +68,13 @@ public:
     // of its results file, and shows the results window, or brings it up to
     // date. A bad score is shown as by 計算, and the results window, when open,
     // says that its figures are of an earlier state of the study, as it does
-    // from the first change after 分析.
+    // from the first change after 分析. The analysis runs on a worker thread
+    // (widgets::RunOffThread): its progress shows after a moment, and 中止
+    // drops it, the windows as they were; a 分析 meanwhile does nothing.
     void Analyse();
+    // How long 分析 runs before its progress shows (half a second unless set,
+    // for the tests and the pictures).
+    void SetProgressDelay(int ms) { progressAfterMs_ = ms; }
     // The results window, once 分析 made it.
     ResultsWindow* Results() const { return results_; }
 
@@ -161,6 +166,7 @@ private:
     widgets::OwnFiles studyFiles_;    // the file loaded from or last saved to
     widgets::OwnFiles resultsFiles_;  // the results files 計算 wrote
     QString loadedFrom_;              // empty once saved: the saved bytes are the study's own
+    int progressAfterMs_ = 500;
 };
 
 }  // namespace morvane

@@ -20,6 +20,7 @@
 #include "runtime/Cp932.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
+#include "widgets/OffThread.h"
 
 namespace morvane {
 namespace {
@@ -343,18 +344,34 @@ bool CsvRolesDialog::OpenInDataWindow() const {
 }
 
 void CsvRolesDialog::accept() {
-    const bool read = widgets::RunCommand(*seams_.messages, this, [this] {
+    // A second ＯＫ while one runs does nothing.
+    if (widgets::OffThreadRunning()) return;
+    bool stopped = false;
+    const bool read = widgets::RunCommand(*seams_.messages, this, [this, &stopped] {
         const LongCsvRoles roles = Roles();
         if (roles.id.empty() || roles.dv.empty())
             throw CsvError(Cp932FromUtf8("被験者の列と得点の列を 1 つずつ選んでください"));
-        DesignData design = ReadLongCsv(bytes_, roles, options_);
-        if (OpenInDataWindow() && (!design.removed.empty() || design.averagedCells > 0))
-            throw CsvError(
-                Cp932FromUtf8("データ ウィンドウで開けるのは、どの被験者もどのセルにもちょうど 1 "
-                              "つの得点があるデータだけです"));
-        design_ = std::move(design);
+        using Read = std::pair<DesignData, std::optional<anova::Analysis>>;
+        // The worker reads copies, so that the dialog may go on.
+        auto done = widgets::ComputeOffThread<Read>(
+            this, QStringLiteral(u"CSV ファイルを読み込んで分析しています…"), progressAfterMs_,
+            QStringLiteral("AnalysisProgress"),
+            [bytes = bytes_, roles, options = options_, dataWindow = OpenInDataWindow()] {
+                DesignData design = ReadLongCsv(bytes, roles, options);
+                if (dataWindow && (!design.removed.empty() || design.averagedCells > 0))
+                    throw CsvError(
+                        Cp932FromUtf8("データ ウィンドウで開けるのは、どの被験者もどのセルにもちょうど 1 "
+                                      "つの得点があるデータだけです"));
+                std::optional<anova::Analysis> analysis;
+                if (!dataWindow) analysis.emplace(anova::Analyse(design));
+                return Read(std::move(design), std::move(analysis));
+            });
+        stopped = !done;
+        if (stopped) return;
+        design_ = std::move(done->first);
+        analysis_ = std::move(done->second);
     });
-    if (read) QDialog::accept();
+    if (read && !stopped) QDialog::accept();
 }
 
 }  // namespace morvane

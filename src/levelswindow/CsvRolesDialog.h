@@ -8,11 +8,15 @@
 // with the roles shown; a refusal (its line and column) is shown through the
 // message seam and the dialog stays open. A study of exactly two within
 // factors and no between factors may be opened in the data window instead.
+// The reading and the design's analysis run off the window's thread, with
+// their progress and 中止, which leaves the dialog open as it was.
 
 #include <QDialog>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "anova/Analysis.h"
 #include "design/Design.h"
 #include "exchange/LongCsv.h"
 #include "exchange/RoleGuess.h"
@@ -47,6 +51,12 @@ public:
 
     // After ＯＫ: the design read, and whether the user chose the data window.
     const DesignData& Design() const { return design_; }
+    // After ＯＫ, unless the data window was chosen: the design's analysis,
+    // handed over once (nothing after).
+    std::optional<anova::Analysis> TakeAnalysis() { return std::exchange(analysis_, std::nullopt); }
+    // How long ＯＫ's reading and analysis run before their progress shows
+    // (half a second unless set, for the tests and the pictures).
+    void SetProgressDelay(int ms) { progressAfterMs_ = ms; }
     bool OpenInDataWindow() const;
 
     // The role of the column named `name` (UTF-8), and setting it, as the combo box does.
@@ -80,6 +90,8 @@ private:
     std::string path_, bytes_;
     LongCsvOptions options_;
     DesignData design_;
+    std::optional<anova::Analysis> analysis_;
+    int progressAfterMs_ = 500;
     bool filling_ = false;
     bool decimalChosen_ = false;  // the user set the decimal comma on or off
     bool headerChosen_ = false;   // the user set the header's line

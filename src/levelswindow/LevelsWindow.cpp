@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPushButton>
 #include <exception>
 #include <fstream>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "levelswindow/CsvRolesDialog.h"
 #include "levelswindow/LevelGrid.h"
 #include "levelswindow/LoadProgress.h"
+#include "levelswindow/VerifyDialog.h"
 #include "qttext/Fonts.h"
 #include "qttext/Text.h"
 #include "resultswindow/ResultsWindow.h"
@@ -23,6 +25,7 @@
 #include "store/DataFile.h"
 #include "ui_LevelsWindow.h"
 #include "widgets/FileChoice.h"
+#include "widgets/OffThread.h"
 
 namespace morvane {
 
@@ -44,6 +47,11 @@ LevelsWindow::LevelsWindow(StudyStore& store, const widgets::Seams& seams, char 
     connect(ui_->AddBButton, &QPushButton::clicked, this, &LevelsWindow::InsertLevelB);
     connect(ui_->DelAButton, &QPushButton::clicked, this, &LevelsWindow::DeleteLevelA);
     connect(ui_->DelBButton, &QPushButton::clicked, this, &LevelsWindow::DeleteLevelB);
+    // 検証… is no control of the form: it stands right of 読み込み.
+    auto* verifyButton = new QPushButton(QStringLiteral(u"検証…"), this);
+    verifyButton->setObjectName(QStringLiteral("VerifyButton"));
+    verifyButton->setGeometry(ui_->ReadButton->geometry().translated(ui_->ReadButton->width() + 8, 0));
+    connect(verifyButton, &QPushButton::clicked, this, &LevelsWindow::Verify);
 
     SetUpGrids();
     // No control is named to take the focus first: the first in the tab order.
@@ -183,16 +191,21 @@ bool LevelsWindow::IsLongCsv(const std::string& path) {
 }
 
 void LevelsWindow::OpenCsv(const std::string& path) {
-    const FileBytes bytes = ReadWholeFile(path, {}, true);
-    auto* dialog = new CsvRolesDialog(this, seams_, path, std::string(bytes.View()));
+    // A large file is read off the window's thread; 中止 opens nothing.
+    std::optional<std::string> bytes = widgets::ComputeOffThread<std::string>(
+        this, QStringLiteral(u"CSV ファイルを読み込んでいます…"), loadProgressAfterMs_,
+        QStringLiteral("LoadProgress"), [path] { return std::string(ReadWholeFile(path, {}, true).View()); });
+    if (!bytes) return;
+    auto* dialog = new CsvRolesDialog(this, seams_, path, std::move(*bytes));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->SetProgressDelay(loadProgressAfterMs_);
     csvDialog_ = dialog;
     connect(dialog, &QDialog::accepted, this,
             [this, dialog] { Run([this, dialog] { OpenCsvDesign(*dialog); }); });
     dialog->open();
 }
 
-void LevelsWindow::OpenCsvDesign(const CsvRolesDialog& dialog) {
+void LevelsWindow::OpenCsvDesign(CsvRolesDialog& dialog) {
     const LongCsvRoles roles = dialog.Roles();
     const LongCsvOptions options = dialog.Options();
     if (dialog.OpenInDataWindow()) {
@@ -216,8 +229,27 @@ void LevelsWindow::OpenCsvDesign(const CsvRolesDialog& dialog) {
     // An analysis that fails leaves no window behind.
     auto window = std::make_unique<ResultsWindow>(this, seams_, decimalSeparator_);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->ShowCsv({dialog.Path(), roles, options}, dialog.Bytes(), dialog.Design());
+    std::optional<anova::Analysis> analysis = dialog.TakeAnalysis();
+    if (analysis)
+        window->ShowCsv({dialog.Path(), roles, options}, dialog.Bytes(), std::move(*analysis));
+    else
+        window->ShowCsv({dialog.Path(), roles, options}, dialog.Bytes(), dialog.Design());
     csvResults_ = window.release();
+}
+
+void LevelsWindow::Verify() {
+    // A second 検証 while one runs does nothing.
+    if (widgets::OffThreadRunning()) return;
+    Run([this] {
+        std::optional<verify::Verification> verification = widgets::ComputeOffThread<verify::Verification>(
+            this, QStringLiteral(u"公表された分析を計算し直しています…"), loadProgressAfterMs_,
+            QStringLiteral("VerifyProgress"), [folder = verify::DataFolder()] { return verify::Verify(folder); });
+        if (!verification) return;  // 中止: no dialog
+        auto* dialog = new VerifyDialog(this, seams_, std::move(*verification));
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        verifyDialog_ = dialog;
+        dialog->open();
+    });
 }
 
 void LevelsWindow::Exit() {
@@ -227,6 +259,7 @@ void LevelsWindow::Exit() {
 void LevelsWindow::HandOver(std::int64_t missingScores, const QString& studyFile) {
     hide();
     data_ = new DataWindow(this, store_, seams_, decimalSeparator_);
+    data_->SetProgressDelay(loadProgressAfterMs_);
     if (!studyFile.isEmpty()) data_->SetStudyFile(studyFile);
     data_->show();
     if (missingScores > 0)

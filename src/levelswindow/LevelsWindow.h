@@ -10,6 +10,7 @@
 #include <string>
 
 #include "levelswindow/CsvRolesDialog.h"
+#include "levelswindow/VerifyDialog.h"
 #include "resultswindow/ResultsWindow.h"
 #include "store/StudyStore.h"
 #include "widgets/DialogState.h"
@@ -49,6 +50,14 @@ public:
     // CSV opens its roles dialog (OpenCsv).
     void LoadStudy();
 
+    // 検証…: the published analyses of the verification data's folder
+    // (verify::DataFolder) analysed again off the window's thread, their
+    // progress shown after a moment with 中止, then the report in a dialog
+    // over this window (VerifyDialog); a folder that cannot be read is shown.
+    void Verify();
+    // The verification's dialog while it is open; nullptr when none.
+    VerifyDialog* VerificationDialog() const { return verifyDialog_; }
+
     // Loads the study in `path` as LoadStudy does after its dialog, the name
     // given instead of chosen (the program's command line): a study that loads
     // hands over to the data window, and this window is never shown; one that
@@ -64,7 +73,8 @@ public:
     // the dialog of its columns' roles over this window, modal to it. Its ＯＫ
     // opens the design's results window, or for a study of two within
     // factors the user chose so, the data window as a new study. Throws the
-    // read's InOutError or CsvError (no header) before any dialog.
+    // read's InOutError or CsvError (no header) before any dialog. The file
+    // is read off the window's thread; 中止 opens nothing.
     void OpenCsv(const std::string& path);
     static bool IsLongCsv(const std::string& path);
     // The roles dialog while it is open, and the results window last opened
@@ -85,7 +95,8 @@ public:
     bool Changed();
 
     // How long a load runs before its progress shows, with 中止 (for the tests
-    // and the pictures; half a second unless set).
+    // and the pictures; half a second unless set); so do the roles dialog's
+    // ＯＫ, the data window's 分析 and 検証 (widgets::RunOffThread).
     void SetLoadProgressDelay(int ms) { loadProgressAfterMs_ = ms; }
 
     // The data window, once the hand-over has made it; nullptr before. It is a
@@ -114,7 +125,7 @@ private:
     // nothing. Returns how many scores the file ended before.
     std::optional<std::int64_t> ReadStudy(const std::string& path);
     // The roles dialog's ＯＫ: the results window, or the data window.
-    void OpenCsvDesign(const CsvRolesDialog& dialog);
+    void OpenCsvDesign(CsvRolesDialog& dialog);
 
     std::unique_ptr<Ui::LevelsWindow> ui_;
     // The study read last has content after its last score (told once, at the hand-over).
@@ -124,6 +135,7 @@ private:
     int loadProgressAfterMs_ = 500;
     QPointer<CsvRolesDialog> csvDialog_;
     QPointer<ResultsWindow> csvResults_;
+    QPointer<VerifyDialog> verifyDialog_;
 };
 
 }  // namespace morvane

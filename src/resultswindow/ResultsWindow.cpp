@@ -152,7 +152,10 @@ void ResultsWindow::ShowStudy(anova::Analysis analysis, PrecisionCheck precision
 }
 
 void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, const DesignData& design) {
-    anova::Analysis analysis = anova::Analyse(design);
+    ShowCsv(std::move(source), bytes, anova::Analyse(design));
+}
+
+void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, anova::Analysis analysis) {
     analysis_ = std::move(analysis);
     layout_ = OutputLayout::Design;
     precision_.reset();

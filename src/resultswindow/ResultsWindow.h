@@ -79,6 +79,8 @@ public:
     // the design's layout, its file watched from then on. Throws the
     // analysis' errors before anything shown changes.
     void ShowCsv(CsvSource source, std::string_view bytes, const DesignData& design);
+    // The same with the design's analysis made already (off the window's thread).
+    void ShowCsv(CsvSource source, std::string_view bytes, anova::Analysis analysis);
 
     const anova::Analysis& Analysis() const { return analysis_; }
     OutputLayout Layout() const { return layout_; }

@@ -87,6 +87,11 @@ std::optional<Extended> PickFigure(const anova::Analysis& analysis, const std::s
 int AgreeingDigits(Extended published, Extended computed, int digits);
 bool WithinPrinted(Extended published, Extended computed, int digits);
 
+// The sets' folder: MORVANE_VERIFY_DATA when set (for tests of other sets),
+// else the installed one beside the running program (share/pmorvane/verify
+// from its bin), else the source tree's (a program run from a build tree).
+std::string DataFolder();
+
 // Reads, analyses and compares every set of `folder`.
 Verification Verify(const std::string& folder);
 // One set, read from its files.

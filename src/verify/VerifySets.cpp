@@ -1,11 +1,15 @@
 // The sets of a verification folder read from their index and expected files.
 
+#include <unistd.h>
+
 #include <charconv>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "MorvaneConfig.h"
 #include "exchange/ExchangeFiles.h"
 #include "verify/Verify.h"
 
@@ -112,6 +116,15 @@ std::vector<VerifySet> LoadSets(const std::string& folder) {
         if (!line.empty() && !line.starts_with("#")) sets.push_back(ReadSet(root, line));
     if (sets.empty()) throw VerifyFormatError((root / "index").string() + ": no sets");
     return sets;
+}
+
+std::string DataFolder() {
+    if (const char* told = std::getenv("MORVANE_VERIFY_DATA"); told && *told) return told;
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path installed = (self.parent_path() / config::kVerifyDataFromTool).lexically_normal();
+    if (!error && access((installed / "index").c_str(), R_OK) == 0) return installed.string();
+    return MORVANE_VERIFY_SOURCE_DATA;
 }
 
 }  // namespace morvane::verify

@@ -1,31 +1,11 @@
 #include "VerifyCommand.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-
 #include "Arguments.h"
 #include "ErrorEdge.h"
-#include "MorvaneConfig.h"
 #include "runtime/TextWriter.h"
 #include "verify/Verify.h"
 
 namespace morvane::tool {
-namespace {
-
-// The sets' folder: MORVANE_VERIFY_DATA when set (for tests of other sets),
-// else the installed one beside the tool, else the source tree's (a build tree).
-std::string DataFolder() {
-    if (const char* told = std::getenv("MORVANE_VERIFY_DATA"); told && *told) return told;
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::filesystem::path installed = (self.parent_path() / config::kVerifyDataFromTool).lexically_normal();
-    if (!error && access((installed / "index").c_str(), R_OK) == 0) return installed.string();
-    return MORVANE_VERIFY_SOURCE_DATA;
-}
-
-}  // namespace
 
 int Verify(std::span<const std::string> words) {
     const Arguments arguments(words, {}, {"--format"});
@@ -38,7 +18,7 @@ int Verify(std::span<const std::string> words) {
     }
     verify::Verification verification;
     try {
-        verification = verify::Verify(DataFolder());
+        verification = verify::Verify(verify::DataFolder());
     } catch (const verify::VerifyFormatError& error) {
         ShowMessage(error.what());
         return 1;
