@@ -294,6 +294,37 @@
         <source>データファイルが途中で終わっていたため、足りない %1 個の得点は空欄にしました</source>
         <translation>The data file ended early; the %1 missing scores were left blank</translation>
     </message>
+    <message>
+        <source>検証…</source>
+        <translation>Check…</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::VerifyDialog</name>
+    <message>
+        <source>すべて一致しました: %1 組のデータの公表値 %2 個を、印刷された桁の範囲で計算し直しました。</source>
+        <translation>All agree: %2 published figures of %1 data sets computed again, within their printed digits.</translation>
+    </message>
+    <message>
+        <source>一致しない値があります: %1 組のデータのうち %2 組で、公表値 %3 個のうち %4 個が一致しません。</source>
+        <translation>Some figures disagree: in %2 of %1 data sets, %4 of %3 published figures.</translation>
+    </message>
+    <message>
+        <source>公表された分析との照合</source>
+        <translation>Checked against published analyses</translation>
+    </message>
+    <message>
+        <source>HTML で保存…</source>
+        <translation>Save as HTML…</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>照合結果の保存</source>
+        <translation>Save the check</translation>
+    </message>
 </context>
 <context>
     <name>morvane::LoadProgress</name>

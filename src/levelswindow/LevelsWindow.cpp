@@ -48,7 +48,7 @@ LevelsWindow::LevelsWindow(StudyStore& store, const widgets::Seams& seams, char 
     connect(ui_->DelAButton, &QPushButton::clicked, this, &LevelsWindow::DeleteLevelA);
     connect(ui_->DelBButton, &QPushButton::clicked, this, &LevelsWindow::DeleteLevelB);
     // 検証… is no control of the form: it stands right of 読み込み.
-    auto* verifyButton = new QPushButton(QStringLiteral(u"検証…"), this);
+    auto* verifyButton = new QPushButton(tr("検証…"), this);
     verifyButton->setObjectName(QStringLiteral("VerifyButton"));
     verifyButton->setGeometry(ui_->ReadButton->geometry().translated(ui_->ReadButton->width() + 8, 0));
     connect(verifyButton, &QPushButton::clicked, this, &LevelsWindow::Verify);

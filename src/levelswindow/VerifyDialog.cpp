@@ -1,5 +1,6 @@
 #include "levelswindow/VerifyDialog.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QLabel>
@@ -26,10 +27,14 @@ QString VerdictText(const verify::Verification& verification) {
         if (off > 0) ++setsOff;
     }
     if (figuresOff == 0)
-        return QStringLiteral(u"すべて一致しました: %1 組のデータの公表値 %2 個を、印刷された桁の範囲で計算し直しました。")
+        return QCoreApplication::translate(
+                   "morvane::VerifyDialog",
+                   "すべて一致しました: %1 組のデータの公表値 %2 個を、印刷された桁の範囲で計算し直しました。")
             .arg(verification.sets.size())
             .arg(verification.Figures());
-    return QStringLiteral(u"一致しない値があります: %1 組のデータのうち %2 組で、公表値 %3 個のうち %4 個が一致しません。")
+    return QCoreApplication::translate(
+               "morvane::VerifyDialog",
+               "一致しない値があります: %1 組のデータのうち %2 組で、公表値 %3 個のうち %4 個が一致しません。")
         .arg(verification.sets.size())
         .arg(setsOff)
         .arg(verification.Figures())
@@ -39,7 +44,7 @@ QString VerdictText(const verify::Verification& verification) {
 VerifyDialog::VerifyDialog(QWidget* parent, const widgets::Seams& seams, verify::Verification verification)
     : QDialog(parent), seams_(seams), verification_(std::move(verification)), build_(verify::ThisBuild()) {
     setObjectName(QStringLiteral("VerifyDialog"));
-    setWindowTitle(QStringLiteral(u"公表された分析との照合"));
+    setWindowTitle(tr("公表された分析との照合"));
     setFont(widgets::FormWindow::WindowFont());
     setWindowModality(Qt::WindowModal);
 
@@ -58,9 +63,9 @@ VerifyDialog::VerifyDialog(QWidget* parent, const widgets::Seams& seams, verify:
     report_->setPlainText(QString::fromStdString(verify::VerificationText(verification_, build_)));
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* save = buttons->addButton(QStringLiteral(u"HTML で保存…"), QDialogButtonBox::ActionRole);
+    QPushButton* save = buttons->addButton(tr("HTML で保存…"), QDialogButtonBox::ActionRole);
     save->setObjectName(QStringLiteral("SaveHtmlButton"));
-    QPushButton* close = buttons->addButton(QStringLiteral(u"閉じる"), QDialogButtonBox::RejectRole);
+    QPushButton* close = buttons->addButton(tr("閉じる"), QDialogButtonBox::RejectRole);
     close->setObjectName(QStringLiteral("CloseButton"));
     connect(save, &QPushButton::clicked, this, &VerifyDialog::SaveHtml);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -88,7 +93,7 @@ bool VerifyDialog::SaveHtml() {
         const auto chosen = widgets::ChooseFileToWrite(
             *seams_.messages, this, saved_,
             [this](const QString& start) {
-                return seams_.dialogs->SaveAs(this, QStringLiteral(u"照合結果の保存"), start,
+                return seams_.dialogs->SaveAs(this, tr("照合結果の保存"), start,
                                               {QStringLiteral("HTML (*.html)")});
             },
             savedTo_.isEmpty() ? QStringLiteral("validation.html") : savedTo_);
