@@ -86,14 +86,24 @@ void ArrangementChoices::Fill(const anova::Analysis& analysis, const plot::PlotA
     subjects->setCurrentIndex(std::max(0, subjects->findData(static_cast<int>(shown))));
 }
 
-void ArrangementChoices::Free(const QComboBox* changed) const {
+void ArrangementChoices::Free(QComboBox* changed) const {
     const std::optional<std::string> taken = Chosen(changed);
     if (!taken || *taken == "none") return;
+    const auto reset = [](QComboBox* choice) {
+        const QSignalBlocker quiet(choice);
+        choice->setCurrentIndex(0);
+    };
     for (QComboBox* other : {axis, lines, panels})
-        if (other != changed && Chosen(other) == taken) {
-            const QSignalBlocker quiet(other);
-            other->setCurrentIndex(0);
-        }
+        if (other != changed && Chosen(other) == taken) reset(other);
+    // The axis left 自動 with every factor placed elsewhere: the other of the
+    // lines and the panels gives its factor back to it.
+    // A design of one factor: the choice itself goes back.
+    const auto crowded = [this] {
+        const int placed = (Chosen(lines) && Chosen(lines) != "none" ? 1 : 0) + (Chosen(panels) ? 1 : 0);
+        return !Chosen(axis) && placed >= axis->count() - 1;
+    };
+    if (crowded()) reset(changed == lines ? panels : lines);
+    if (crowded()) reset(changed);
 }
 
 plot::PlotArrangement ArrangementChoices::Arrangement() const {

@@ -53,7 +53,7 @@ struct ArrangementChoices {
               plot::SubjectsShown shown) const;
     // After `changed` took a factor: the other factor choices that held it go
     // back to 自動, without signals, so that no factor is placed twice.
-    void Free(const QComboBox* changed) const;
+    void Free(QComboBox* changed) const;
     plot::PlotArrangement Arrangement() const;
     plot::SubjectsShown Subjects() const;
 };
