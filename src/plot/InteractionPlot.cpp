@@ -399,12 +399,12 @@ void DrawSubjects(QPainter& p, const PlotLayout& l, const InteractionPlotData& d
     for (const SubjectTrace& trace : d.subjects) {
         if (trace.panel != panel) continue;
         QColor colour = ColourOf(trace.line);
-        colour.setAlpha(d.subjectsShown == SubjectsShown::Points ? 110 : 70);
+        colour.setAlpha(d.subjectsShown == SubjectsShown::Points ? 140 : 70);
         const qreal shift = (trace.line - (na - 1) / 2.0) * dodge;
         if (d.subjectsShown == SubjectsShown::Points) {
             p.setPen(Qt::NoPen);
             p.setBrush(colour);
-            const qreal r = std::max(1.5, 0.16 * l.px);
+            const qreal r = std::max(1.5, 0.2 * l.px);
             for (std::size_t b = 0; b < trace.values.size(); ++b, ++k)
                 if (std::isfinite(trace.values[b]))
                     p.drawEllipse(
