@@ -67,7 +67,9 @@ QComboBox* AddChoice(QWidget* parent, QBoxLayout* row, const QString& label, con
     auto* text = new QLabel(label, parent);
     auto* choice = new QComboBox(parent);
     choice->setObjectName(QLatin1String(name));
-    choice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Narrow whatever the factors' names: the list opens as wide as they need.
+    choice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    choice->setMinimumContentsLength(5);
     text->setBuddy(choice);
     row->addWidget(text);
     row->addWidget(choice);
