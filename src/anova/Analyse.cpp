@@ -123,6 +123,8 @@ std::vector<std::function<void()>> Steps(const Inputs& in, Analysis& out, Beside
 void Join(Beside&& beside, Analysis& out) {
     out.cellMeans = std::move(beside.means.cellMeans);
     out.marginalMeans = std::move(beside.means.marginalMeans);
+    out.subjectScores = std::move(beside.means.subjectScores);
+    out.subjectGroups = std::move(beside.means.subjectGroups);
     out.comparisons = std::move(beside.comparisons.comparisons);
     out.shown.compared = std::move(beside.comparisons.shown.compared);
     out.shown.comparedAtLevels = std::move(beside.comparisons.shown.comparedAtLevels);

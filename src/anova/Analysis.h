@@ -402,6 +402,12 @@ struct Analysis {
     // per factor (between first) its levels' marginal means.
     std::vector<Mean> cellMeans;
     std::vector<std::vector<Mean>> marginalMeans;
+    // Each analysed subject's score in every within cell (subject s, in
+    // subjectIds' order, in cell c at s * cells + c, the last within factor
+    // fastest), each rounded once, and the subject's between cell (the last
+    // between factor fastest): the plot draws the subjects behind the means.
+    std::vector<Extended> subjectScores;
+    std::vector<std::int32_t> subjectGroups;
     // The follow-ups, family by family: each factor's comparisons over the
     // others, then at each place of the others; the simple effects of each
     // factor at each level of each other factor.

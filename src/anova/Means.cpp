@@ -40,6 +40,24 @@ void AddMeans(const Inputs& in, Analysis& out) {
                                   values.Growth(), [&](const auto* row, auto* to) { values.Fill(row, to); });
     AddCellMeans(in, grid, values, sums, out);
     AddMarginalMeans(in, grid, values, sums, out);
+    AddSubjectScores(in, out);
+}
+
+// Last: each subject's score in every within cell, from its exact integer
+// rounded once, the subjects in the design's order (the plot's subjects).
+void AddSubjectScores(const Inputs& in, Analysis& out) {
+    const Scores& s = in.scores;
+    const std::size_t cells = s.cells;
+    out.subjectScores.assign(s.subjects * cells, 0);
+    out.subjectGroups = in.design.group;
+    for (std::size_t r = 0; r < s.order.subjects.size(); ++r) {
+        const std::size_t subject = s.order.subjects[r];
+        for (std::size_t c = 0; c < cells; ++c) {
+            const std::size_t i = r * cells + c;
+            const mpz_class offset = s.Quick() ? mpz_class(static_cast<long>(s.small[i])) : s.wide[i];
+            out.subjectScores[subject * cells + c] = Rounded(mpq_class(s.reference[c] + offset) * s.unit);
+        }
+    }
 }
 
 namespace {

@@ -69,6 +69,9 @@ void Range(const InteractionPlotData& d, Extended& low, Extended& high) {
             high = std::max(high, ci->high);
         }
     }
+    for (const SubjectTrace& trace : d.subjects)
+        for (const Extended v : trace.values)
+            if (std::isfinite(v)) low = std::min(low, v), high = std::max(high, v);
     if (high == low) {
         const Extended pad = low == 0 ? 1 : std::fabs(low) / 20;
         low -= pad, high += pad;
@@ -103,6 +106,13 @@ const char* ErrorBarsName(ErrorBars bars) {
     return "within";
 }
 
+std::optional<SubjectsShown> SubjectsShownNamed(std::string_view name) {
+    if (name == "none") return SubjectsShown::None;
+    if (name == "lines") return SubjectsShown::Lines;
+    if (name == "points") return SubjectsShown::Points;
+    return std::nullopt;
+}
+
 QString ErrorBarsCaption(ErrorBars bars) {
     switch (bars) {
         case ErrorBars::Ci95:
@@ -121,6 +131,9 @@ QString PlotCaption(const InteractionPlotData& data) {
                           : data.legendTitle + QStringLiteral(u" の水準ごとのセル平均");
     if (!data.panelTitles.isEmpty())
         caption += QStringLiteral(u"、パネルは ") + data.panelFactors + QStringLiteral(u" の水準ごと");
+    if (!data.subjects.empty())
+        caption += data.subjectsShown == SubjectsShown::Points ? QStringLiteral(u"、点は各被験者の得点")
+                                                               : QStringLiteral(u"、細線は各被験者の得点");
     caption += QStringLiteral(u"。誤差線は") + ErrorBarsCaption(data.barsShown);
     if (data.barsShown == ErrorBars::WithinCi95)
         caption += data.barsWithinGroups ? QStringLiteral(u" (Cousineau-Morey 法、Morey の補正、群ごと)")
@@ -244,6 +257,12 @@ PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d,
     if (d.barsShown == ErrorBars::WithinCi95)
         bars.replace(QStringLiteral(u"被験者内 "), QStringLiteral(u"被験者内\n"));
     l.barsNote = QStringLiteral(u"誤差線:\n") + bars;
+    if (!d.subjects.empty())
+        l.barsNote += d.subjectsShown == SubjectsShown::Points ? QStringLiteral(u"\n\n点: 各被験者")
+                                                               : QStringLiteral(u"\n\n細線: 各被験者");
+    if (d.subjectsOmitted)
+        l.barsNote +=
+            QStringLiteral(u"\n\n被験者が %1 人を超え、\n平均だけを描きました").arg(kMostSubjectsDrawn);
     l.sample = 2.6 * px;
     l.gap = 0.5 * px;
     qreal names = fm.horizontalAdvance(d.legendTitle) - l.sample - l.gap;
@@ -359,11 +378,62 @@ qreal MarkerRadius(const PlotLayout& l) {
     return std::max(2.5, 0.33 * l.px);
 }
 
+// A spread in [-0.5, 0.5) for the k-th point, the same on every run: the
+// fractional parts of multiples of the golden ratio, evenly spread.
+qreal Jitter(std::size_t k) {
+    const double x = static_cast<double>(k % 100000) * 0.6180339887498949;
+    return x - std::floor(x) - 0.5;
+}
+
+// Runs in DrawMeans, first: the panel's subjects behind the means, thin
+// light lines over the levels they have scores at, or small light points a
+// little apart sideways.
+void DrawSubjects(QPainter& p, const PlotLayout& l, const InteractionPlotData& d, qreal dodge) {
+    const int na = static_cast<int>(d.levelsA.size());
+    const std::size_t panel =
+        l.first / std::max<std::size_t>(1, static_cast<std::size_t>(na * d.levelsB.size()));
+    const qreal spread = std::min(l.slot * 0.25, 2.0 * l.px);
+    p.save();
+    p.setBrush(Qt::NoBrush);
+    std::size_t k = 0;
+    for (const SubjectTrace& trace : d.subjects) {
+        if (trace.panel != panel) continue;
+        QColor colour = ColourOf(trace.line);
+        colour.setAlpha(d.subjectsShown == SubjectsShown::Points ? 140 : 70);
+        const qreal shift = (trace.line - (na - 1) / 2.0) * dodge;
+        if (d.subjectsShown == SubjectsShown::Points) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            const qreal r = std::max(1.5, 0.2 * l.px);
+            for (std::size_t b = 0; b < trace.values.size(); ++b, ++k)
+                if (std::isfinite(trace.values[b]))
+                    p.drawEllipse(
+                        QPointF(l.X(static_cast<int>(b)) + shift + Jitter(k) * spread, l.Y(trace.values[b])),
+                        r, r);
+            continue;
+        }
+        p.setPen(QPen(colour, std::max(1.0, l.px / 16.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        QPolygonF path;
+        for (std::size_t b = 0; b <= trace.values.size(); ++b) {
+            if (b < trace.values.size() && std::isfinite(trace.values[b])) {
+                path.append(QPointF(l.X(static_cast<int>(b)) + shift, l.Y(trace.values[b])));
+                continue;
+            }
+            if (path.size() >= 2) p.drawPolyline(path);
+            // A lone score (a between factor on the axis) as a dot of the line's width.
+            if (path.size() == 1) p.drawPoint(path.front());
+            path.clear();
+        }
+    }
+    p.restore();
+}
+
 // Runs third: the lines, the error bars and the markers, each level of A a
 // little apart.
 void DrawMeans(QPainter& p, const PlotLayout& l, const InteractionPlotData& d) {
     const int na = static_cast<int>(d.levelsA.size()), nb = static_cast<int>(d.levelsB.size());
     const qreal dodge = na > 1 ? std::min(l.slot * 0.3 / (na - 1), 0.5 * l.px) : 0;
+    if (!d.subjects.empty()) DrawSubjects(p, l, d, dodge);
     const qreal lineWidth = LineWidth(l), radius = MarkerRadius(l);
     const qreal cap = std::min(0.4 * l.px, l.slot * 0.15);
     for (int a = 0; a < na; ++a) {

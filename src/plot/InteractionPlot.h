@@ -11,6 +11,7 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,27 @@ const char* ErrorBarsName(ErrorBars bars);
 // How the legend and the window's caption name the bars, in Japanese.
 QString ErrorBarsCaption(ErrorBars bars);
 
+// Whether the subjects are drawn behind the means: not at all, each
+// subject's line (thin and light), or each subject's points, spread a little
+// sideways.
+enum class SubjectsShown { None, Lines, Points };
+
+// "none", "lines" or "points"; nothing for any other name.
+std::optional<SubjectsShown> SubjectsShownNamed(std::string_view name);
+
+// The most subjects drawn behind the means: with more the plot shows the
+// means alone and says so.
+inline constexpr std::size_t kMostSubjectsDrawn = 500;
+
+// One subject's scores in one panel at one level of the lines: a value per
+// level of the horizontal axis, NaN where the subject has none there (a
+// between factor on the axis).
+struct SubjectTrace {
+    std::size_t panel = 0;
+    int line = 0;
+    std::vector<Extended> values;
+};
+
 struct InteractionPlotData;
 
 // The plot's caption: what it shows and what its error bars are.
@@ -58,6 +80,11 @@ struct InteractionPlotData {
     ErrorBars barsShown = ErrorBars::WithinCi95;
     std::vector<std::optional<Interval>> bars;  // from low to high, of barsShown
     char decimalSeparator = '.';
+    // The subjects behind the means, when asked for and no more than
+    // kMostSubjectsDrawn; `subjectsOmitted` when there were more.
+    SubjectsShown subjectsShown = SubjectsShown::None;
+    std::vector<SubjectTrace> subjects;
+    bool subjectsOmitted = false;
 
     bool Empty() const { return means.empty(); }
     int Panels() const { return panelTitles.isEmpty() ? 1 : static_cast<int>(panelTitles.size()); }

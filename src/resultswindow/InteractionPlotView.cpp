@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QSignalBlocker>
 
 namespace morvane {
 
@@ -38,6 +39,100 @@ QComboBox* AddErrorBarsChoice(QWidget* parent, QBoxLayout* row) {
     row->addWidget(label);
     row->addWidget(choice);
     return choice;
+}
+
+namespace {
+
+// A factor choice: 自動 (no data), then none where `none` says so (the data
+// "none"), then every factor by name.
+void FillFactors(QComboBox* choice, const anova::Analysis& analysis, bool none,
+                 const std::optional<std::string>& chosen) {
+    const QSignalBlocker quiet(choice);
+    choice->clear();
+    choice->addItem(QStringLiteral(u"自動"));
+    if (none) choice->addItem(QStringLiteral(u"なし"), QStringLiteral("none"));
+    for (std::size_t f = 0; f < analysis.Factors(); ++f) {
+        const QString name = QString::fromStdString(analysis.FactorAt(f).name);
+        choice->addItem(name, name);
+    }
+    const int index = chosen ? choice->findData(QString::fromStdString(*chosen)) : 0;
+    choice->setCurrentIndex(std::max(index, 0));
+}
+
+std::optional<std::string> Chosen(const QComboBox* choice) {
+    const QVariant data = choice->currentData();
+    if (!data.isValid()) return std::nullopt;
+    return data.toString().toStdString();
+}
+
+QComboBox* AddChoice(QWidget* parent, QBoxLayout* row, const QString& label, const char* name) {
+    auto* text = new QLabel(label, parent);
+    auto* choice = new QComboBox(parent);
+    choice->setObjectName(QLatin1String(name));
+    // Narrow whatever the factors' names: the list opens as wide as they need.
+    choice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    choice->setMinimumContentsLength(5);
+    text->setBuddy(choice);
+    row->addWidget(text);
+    row->addWidget(choice);
+    return choice;
+}
+
+}  // namespace
+
+void ArrangementChoices::Fill(const anova::Analysis& analysis, const plot::PlotArrangement& arrangement,
+                              plot::SubjectsShown shown) const {
+    FillFactors(axis, analysis, false, arrangement.axis);
+    FillFactors(lines, analysis, true, arrangement.lines);
+    FillFactors(panels, analysis, false,
+                arrangement.panels.empty() ? std::nullopt : std::optional(arrangement.panels.front()));
+    const QSignalBlocker quiet(subjects);
+    subjects->setCurrentIndex(std::max(0, subjects->findData(static_cast<int>(shown))));
+}
+
+void ArrangementChoices::Free(QComboBox* changed) const {
+    const std::optional<std::string> taken = Chosen(changed);
+    if (!taken || *taken == "none") return;
+    const auto reset = [](QComboBox* choice) {
+        const QSignalBlocker quiet(choice);
+        choice->setCurrentIndex(0);
+    };
+    for (QComboBox* other : {axis, lines, panels})
+        if (other != changed && Chosen(other) == taken) reset(other);
+    // The axis left 自動 with every factor placed elsewhere: the other of the
+    // lines and the panels gives its factor back to it.
+    // A design of one factor: the choice itself goes back.
+    const auto crowded = [this] {
+        const int placed = (Chosen(lines) && Chosen(lines) != "none" ? 1 : 0) + (Chosen(panels) ? 1 : 0);
+        return !Chosen(axis) && placed >= axis->count() - 1;
+    };
+    if (crowded()) reset(changed == lines ? panels : lines);
+    if (crowded()) reset(changed);
+}
+
+plot::PlotArrangement ArrangementChoices::Arrangement() const {
+    plot::PlotArrangement arrangement;
+    arrangement.axis = Chosen(axis);
+    arrangement.lines = Chosen(lines);
+    if (const auto panel = Chosen(panels)) arrangement.panels.push_back(*panel);
+    return arrangement;
+}
+
+plot::SubjectsShown ArrangementChoices::Subjects() const {
+    return static_cast<plot::SubjectsShown>(subjects->currentData().toInt());
+}
+
+ArrangementChoices AddArrangementChoices(QWidget* parent, QBoxLayout* row) {
+    ArrangementChoices choices;
+    choices.axis = AddChoice(parent, row, QStringLiteral(u"横軸(&X):"), "AxisChoice");
+    choices.lines = AddChoice(parent, row, QStringLiteral(u"線(&L):"), "LinesChoice");
+    choices.panels = AddChoice(parent, row, QStringLiteral(u"パネル(&N):"), "PanelsChoice");
+    choices.subjects = AddChoice(parent, row, QStringLiteral(u"被験者(&J):"), "SubjectsChoice");
+    choices.subjects->addItem(QStringLiteral(u"描かない"), static_cast<int>(plot::SubjectsShown::None));
+    choices.subjects->addItem(QStringLiteral(u"線"), static_cast<int>(plot::SubjectsShown::Lines));
+    choices.subjects->addItem(QStringLiteral(u"点"), static_cast<int>(plot::SubjectsShown::Points));
+    choices.subjects->setToolTip(QStringLiteral(u"各被験者の得点を平均の後ろに薄く描きます"));
+    return choices;
 }
 
 }  // namespace morvane

@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+#include "anova/Analysis.h"
+#include "plot/DesignPlot.h"
 #include "plot/InteractionPlot.h"
 
 class QBoxLayout;
@@ -32,5 +34,29 @@ private:
 // "誤差線(&E):", added to `row`: the within-subject interval, the 95 %
 // interval and the standard error, each with its ErrorBars as its data.
 QComboBox* AddErrorBarsChoice(QWidget* parent, QBoxLayout* row);
+
+// The choices of the plot's arrangement and of its subjects, each after its
+// label: the factor on the horizontal axis ("AxisChoice", 横軸), the one whose
+// levels are the lines ("LinesChoice", 線, or none), one to make panels of
+// first ("PanelsChoice", パネル), each 自動 first (the default place), and the
+// subjects behind the means ("SubjectsChoice", 被験者: none, lines, points).
+struct ArrangementChoices {
+    QComboBox* axis = nullptr;
+    QComboBox* lines = nullptr;
+    QComboBox* panels = nullptr;
+    QComboBox* subjects = nullptr;
+
+    // Fills the factor choices with the analysis' factors, showing
+    // `arrangement` (自動 where it names no factor of the analysis) and
+    // `shown`, without signals.
+    void Fill(const anova::Analysis& analysis, const plot::PlotArrangement& arrangement,
+              plot::SubjectsShown shown) const;
+    // After `changed` took a factor: the other factor choices that held it go
+    // back to 自動, without signals, so that no factor is placed twice.
+    void Free(QComboBox* changed) const;
+    plot::PlotArrangement Arrangement() const;
+    plot::SubjectsShown Subjects() const;
+};
+ArrangementChoices AddArrangementChoices(QWidget* parent, QBoxLayout* row);
 
 }  // namespace morvane

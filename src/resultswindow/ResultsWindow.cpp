@@ -201,6 +201,7 @@ void ResultsWindow::ShowAnalysis() {
         }
     pages_->Show(tables_, layout_,
                  plot::QuantilePlotDataOf(analysis_, decimalSeparator_, layout_ == OutputLayout::Study));
+    arrangementChoices_.Fill(analysis_, arrangement_, subjects_);
     SetErrorBars(bars_);
 
     if (!placed_) PlaceBesideOwner();
@@ -353,8 +354,16 @@ void ResultsWindow::SetErrorBars(plot::ErrorBars bars) {
     bars_ = bars;
     const int index = errorBars_->findData(static_cast<int>(bars));
     if (index != errorBars_->currentIndex()) errorBars_->setCurrentIndex(index);  // comes back here
-    plot_->SetData(plot::PlotDataOf(analysis_, decimalSeparator_, bars));
+    plot_->SetData(plot::PlotDataOf(analysis_, decimalSeparator_, bars, arrangement_, subjects_));
     plotCaption_->setText(plot::PlotCaption(plot_->Data()));
+}
+
+void ResultsWindow::SetPlotArrangement(const plot::PlotArrangement& arrangement,
+                                       plot::SubjectsShown subjects) {
+    arrangement_ = arrangement;
+    subjects_ = subjects;
+    arrangementChoices_.Fill(analysis_, arrangement_, subjects_);
+    SetErrorBars(bars_);
 }
 
 const plot::InteractionPlotData& ResultsWindow::Plot() const {
@@ -397,6 +406,10 @@ QWidget* ResultsWindow::MakePlotPane(QWidget* parent) {
     exportPlot->setToolTip(tr("この図を PNG 画像、SVG、PDF のファイルに書き出します"));
     row->addWidget(exportPlot);
     layout->addLayout(row);
+    auto* arranged = new QHBoxLayout;
+    arrangementChoices_ = AddArrangementChoices(pane, arranged);
+    arranged->addStretch();
+    layout->addLayout(arranged);
     plotCaption_ = new QLabel(pane);
     plotCaption_->setObjectName(QStringLiteral("PlotCaption"));
     plotCaption_->setWordWrap(true);
@@ -405,6 +418,12 @@ QWidget* ResultsWindow::MakePlotPane(QWidget* parent) {
     connect(errorBars_, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) SetErrorBars(static_cast<plot::ErrorBars>(errorBars_->itemData(index).toInt()));
     });
+    for (QComboBox* choice : {arrangementChoices_.axis, arrangementChoices_.lines, arrangementChoices_.panels,
+                              arrangementChoices_.subjects})
+        connect(choice, &QComboBox::currentIndexChanged, this, [this, choice] {
+            arrangementChoices_.Free(choice);
+            SetPlotArrangement(arrangementChoices_.Arrangement(), arrangementChoices_.Subjects());
+        });
     connect(exportPlot, &QPushButton::clicked, this, &ResultsWindow::ExportPlot);
     return pane;
 }

@@ -35,9 +35,11 @@
 #include "exchange/LongCsv.h"
 #include "output/OutputOptions.h"
 #include "output/ResultTables.h"
+#include "plot/DesignPlot.h"
 #include "plot/InteractionPlot.h"
 #include "plot/QuantilePlot.h"
 #include "report/PrecisionCheck.h"
+#include "resultswindow/InteractionPlotView.h"
 #include "widgets/FileChoice.h"
 #include "widgets/Seams.h"
 
@@ -126,6 +128,10 @@ public:
     // The plot redrawn with `bars`, the choice below it following.
     void SetErrorBars(plot::ErrorBars bars);
     plot::ErrorBars ErrorBarsShown() const { return bars_; }
+    // The plot redrawn arranged so and with its subjects so shown, the
+    // choices below it following; kept for the next analysis shown, as the
+    // bars are.
+    void SetPlotArrangement(const plot::PlotArrangement& arrangement, plot::SubjectsShown subjects);
     // 検出力… on the planning page: the power calculator, filled from the
     // planning of the effect of row `planningRow` (the smallest N for power
     // .80 at its f, M, K, rho, epsilon and alpha), brought up.
@@ -189,6 +195,8 @@ private:
     widgets::OwnFiles exported_;  // what the exports wrote
     bool placed_ = false;
     plot::ErrorBars bars_ = plot::ErrorBars::WithinCi95;
+    plot::PlotArrangement arrangement_;
+    plot::SubjectsShown subjects_ = plot::SubjectsShown::None;
     TableRounding rounding_ = TableRounding::Reader;
 
     QLabel* staleNotice_ = nullptr;    // the study changed, or 分析 stopped
@@ -200,6 +208,7 @@ private:
     ResultsPages* pages_ = nullptr;
     InteractionPlotView* plot_ = nullptr;
     QComboBox* errorBars_ = nullptr;
+    ArrangementChoices arrangementChoices_;
     QLabel* plotCaption_ = nullptr;
     QPushButton* reread_ = nullptr;
     QAction* english_ = nullptr;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QTest>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -121,6 +122,50 @@ private slots:
                 plot::PlotDataOf(window_->Analysis(), '.', plot::ErrorBars::Se).means);
         QVERIFY(View()->Data().bars.front()->high - View()->Data().bars.front()->low != widths[1]);
         QVERIFY(Caption().contains(plot::ErrorBarsCaption(plot::ErrorBars::Se)));
+    }
+
+    // The arrangement's choices list the design's factors; each redraws the
+    // plot, a factor taken by one leaves the others, and the choices stay
+    // through 英語で出力 as the bars do.
+    void TheArrangementChoicesRedrawThePlot() {
+        Open(kMixed);
+        const auto choice = [this](const char* name) {
+            return window_->findChild<QComboBox*>(QLatin1String(name));
+        };
+        QComboBox* axis = choice("AxisChoice");
+        QComboBox* lines = choice("LinesChoice");
+        QComboBox* panels = choice("PanelsChoice");
+        QComboBox* subjects = choice("SubjectsChoice");
+        QVERIFY(axis && lines && panels && subjects);
+        QCOMPARE(axis->count(), 3);   // 自動, group, time
+        QCOMPARE(lines->count(), 4);  // 自動, なし, group, time
+        QCOMPARE(View()->Data().axisTitle, QStringLiteral(u"要因 time"));
+
+        axis->setCurrentIndex(axis->findData(QStringLiteral("group")));
+        QCOMPARE(View()->Data().axisTitle, QStringLiteral(u"要因 group"));
+        QCOMPARE(View()->Data().levelsA, QStringList({"pre", "post", "follow-up"}));
+        // The group taken by the lines: the axis back to 自動, time along it.
+        lines->setCurrentIndex(lines->findData(QStringLiteral("group")));
+        QCOMPARE(axis->currentIndex(), 0);
+        QCOMPARE(View()->Data().axisTitle, QStringLiteral(u"要因 time"));
+        QCOMPARE(View()->Data().legendTitle, QStringLiteral(u"要因 group"));
+        // Time in the panels: a panel per time, the group along the axis, lines 自動 again.
+        panels->setCurrentIndex(panels->findData(QStringLiteral("time")));
+        QCOMPARE(lines->currentIndex(), 0);
+        QCOMPARE(View()->Data().panelTitles.size(), 3);
+        QCOMPARE(View()->Data().axisTitle, QStringLiteral(u"要因 group"));
+        QVERIFY(View()->Data().subjects.empty());
+
+        subjects->setCurrentIndex(1);  // 線
+        QCOMPARE(View()->Data().subjectsShown, plot::SubjectsShown::Lines);
+        QCOMPARE(static_cast<std::int64_t>(View()->Data().subjects.size()), window_->Analysis().subjects * 3);
+        QVERIFY(Caption().contains(QStringLiteral(u"各被験者")));
+        const plot::InteractionPlotData before = View()->Data();
+        window_->findChild<QCheckBox*>(QStringLiteral("EnglishCheck"))->setChecked(true);
+        QCOMPARE(panels->currentData().toString(), QStringLiteral("time"));
+        QCOMPARE(subjects->currentIndex(), 1);
+        QCOMPARE(View()->Data().panelTitles, before.panelTitles);
+        QCOMPARE(View()->Data().subjects.size(), before.subjects.size());
     }
 
     // Each of the three types written as chosen; the dialog starts beside the

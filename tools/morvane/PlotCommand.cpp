@@ -37,16 +37,39 @@ bool PlotErrorBars(const std::string& text) {
     return text == "within" || text == "ci95" || text == "se";
 }
 
+bool PlotArrangementOption(const std::string& name) {
+    return name == "--x" || name == "--lines" || name == "--panels" || name == "--subjects";
+}
+
+// Checks one of the arrangement's options as far as it can without the
+// design (the helper refuses the names the design does not have).
+void CheckArrangementOption(const Option& option) {
+    const std::string& value = *option.value;
+    if (option.name == "--subjects" && value != "none" && value != "lines" && value != "points")
+        throw UsageError("--subjects is lines, points or none");
+    if (option.name == "--panels" && (value.empty() || value.front() == ',' || value.back() == ',' ||
+                                      value.find(",,") != std::string::npos))
+        throw UsageError("--panels names a factor with an empty name: " + value);
+    if ((option.name == "--x" || option.name == "--lines") && value.empty())
+        throw UsageError(option.name + " names no factor");
+}
+
 void Plot(std::span<const std::string> words) {
-    const Arguments arguments(words, {"--qq", "--decimal-comma"},
-                              {"--width", "--height", "--error-bars", "--id", "--dv", "--within", "--between",
-                               "--encoding", "--separator", "--header-line"});
+    const Arguments arguments(
+        words, {"--qq", "--decimal-comma"},
+        {"--width", "--height", "--error-bars", "--id", "--dv", "--within", "--between", "--encoding",
+         "--separator", "--header-line", "--x", "--lines", "--panels", "--subjects"});
     int width = kPlotDefaultWidth, height = kPlotDefaultHeight;
     std::string bars = "within";
     bool quantiles = false, barsGiven = false;
+    std::string arranged;  // the first option of the interaction plot's arrangement given
     // The long CSV's options go to the helper as they were given, once checked here.
     std::vector<std::string> csvWords;
     for (const Option& option : arguments.Options()) {
+        if (PlotArrangementOption(option.name)) {
+            CheckArrangementOption(option);
+            if (arranged.empty()) arranged = option.name;
+        }
         if (option.name != "--qq" && option.name != "--error-bars" && option.name != "--width" &&
             option.name != "--height") {
             csvWords.push_back(option.name);
@@ -73,6 +96,11 @@ void Plot(std::span<const std::string> words) {
         // Said before the usage: the usage alone would not tell what is wrong.
         ShowMessage("plot: --error-bars is for the interaction plot; the Q-Q plots (--qq) have none");
         throw UsageError("--qq with --error-bars");
+    }
+    if (quantiles && !arranged.empty()) {
+        ShowMessage("plot: " + arranged +
+                    " is for the interaction plot; the Q-Q plots (--qq) have no factors to place");
+        throw UsageError("--qq with " + arranged);
     }
     LongCsvRequest csv;
     ReadLongCsvRequest(arguments, Settings{}, csv);

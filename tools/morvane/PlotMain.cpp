@@ -3,7 +3,10 @@
 // pixels, its error bars those BARS names (within, ci95, se; within when
 // absent), or with qq the normal Q-Q plots of its residuals, without any
 // window. After BARS or qq, morvane plot's options of a long CSV make DATAFILE
-// that CSV, and the plot the design's. `morvane plot` runs it with arguments it has checked.
+// that CSV, and the plot the design's; its --x, --lines, --panels and
+// --subjects arrange the interaction plot. `morvane plot` runs it with
+// arguments it has checked; a factor the design does not have is refused
+// here, with status 2.
 
 #include <QGuiApplication>
 #include <QString>
@@ -20,6 +23,7 @@
 #include "StudyLoad.h"
 #include "anova/Analysis.h"
 #include "design/StudyDesign.h"
+#include "exchange/Csv.h"
 #include "exchange/ExchangeFiles.h"
 #include "plot/DesignPlot.h"
 #include "plot/PlotFiles.h"
@@ -29,12 +33,48 @@
 
 namespace {
 
+// What the interaction plot is asked to show beside its bars.
+struct PlotChoices {
+    morvane::plot::PlotArrangement arrangement;
+    morvane::plot::SubjectsShown subjects = morvane::plot::SubjectsShown::None;
+};
+
+PlotChoices ChoicesOf(const morvane::tool::Arguments& arguments) {
+    PlotChoices choices;
+    for (const auto& [name, value] : arguments.Options()) {
+        if (name == "--x") choices.arrangement.axis = *value;
+        if (name == "--lines") choices.arrangement.lines = *value;
+        if (name == "--panels") choices.arrangement.panels = morvane::csv::SplitRecord(*value);
+        if (name == "--subjects")
+            choices.subjects =
+                morvane::plot::SubjectsShownNamed(*value).value_or(morvane::plot::SubjectsShown::None);
+    }
+    return choices;
+}
+
+// The interaction plot of the analysis as the file `out`; status 2, having
+// said why, where the arrangement names a factor the design does not have or
+// one twice.
+int WriteInteractionPlot(const morvane::anova::Analysis& analysis, const PlotChoices& choices,
+                         morvane::plot::ErrorBars bars, morvane::plot::PlotFileType type, QSize size,
+                         char separator, const std::string& out) {
+    const std::string refused = morvane::plot::ArrangementRefused(analysis, choices.arrangement);
+    if (!refused.empty()) {
+        morvane::tool::ShowMessage("plot: " + refused);
+        return 2;
+    }
+    morvane::plot::WritePlotFile(
+        morvane::plot::PlotDataOf(analysis, separator, bars, choices.arrangement, choices.subjects), type,
+        size, out);
+    return 0;
+}
+
 // The plot of a long CSV's design, when `request` names its roles: the
 // interaction plot, or without bars the Q-Q plots of its strata.
-void WriteDesignPlot(const std::string& in, const std::string& out,
-                     const morvane::tool::LongCsvRequest& request,
-                     std::optional<morvane::plot::ErrorBars> bars, morvane::plot::PlotFileType type,
-                     QSize size, char separator) {
+int WriteDesignPlot(const std::string& in, const std::string& out,
+                    const morvane::tool::LongCsvRequest& request, const PlotChoices& choices,
+                    std::optional<morvane::plot::ErrorBars> bars, morvane::plot::PlotFileType type,
+                    QSize size, char separator) {
     const morvane::FileBytes bytes = morvane::ReadWholeFile(in, {}, true);
     morvane::tool::RefuseEmptyFile(in, bytes.View());
     morvane::anova::Options options = request.analysis;
@@ -44,11 +84,10 @@ void WriteDesignPlot(const std::string& in, const std::string& out,
     const morvane::anova::Analysis analysis =
         morvane::anova::Analyse(morvane::ReadLongCsv(bytes.View(), *request.roles,
                                                       morvane::tool::ReadingOf(bytes.View(), request)), options);
-    if (bars)
-        morvane::plot::WritePlotFile(morvane::plot::PlotDataOf(analysis, separator, *bars), type, size, out);
-    else
-        morvane::plot::WritePlotFile(morvane::plot::QuantilePlotDataOf(analysis, separator, false), type, size,
-                                     out);
+    if (bars) return WriteInteractionPlot(analysis, choices, *bars, type, size, separator, out);
+    morvane::plot::WritePlotFile(morvane::plot::QuantilePlotDataOf(analysis, separator, false), type, size,
+                                 out);
+    return 0;
 }
 
 }  // namespace
@@ -63,7 +102,9 @@ int main(int argc, char** argv) {
         const morvane::tool::Arguments arguments(words, {}, {}, morvane::tool::OtherOptions::AreFiles);
         const morvane::tool::Arguments csvArguments(
             csvWords, {"--decimal-comma"},
-            {"--id", "--dv", "--within", "--between", "--encoding", "--separator", "--header-line"});
+            {"--id", "--dv", "--within", "--between", "--encoding", "--separator", "--header-line", "--x",
+             "--lines", "--panels", "--subjects"});
+        const PlotChoices choices = ChoicesOf(csvArguments);
         const std::size_t count = arguments.FileCount();
         const auto type =
             count == 4 || count == 5
@@ -87,9 +128,8 @@ int main(int argc, char** argv) {
         if (request.roles) {
             morvane::tool::PrepareOffscreenQt();
             QGuiApplication application(argc, argv);
-            WriteDesignPlot(arguments.File(0), arguments.Word(1), request, quantiles ? std::nullopt : bars,
-                            *type, QSize(width, height), separator);
-            return 0;
+            return WriteDesignPlot(arguments.File(0), arguments.Word(1), request, choices,
+                                   quantiles ? std::nullopt : bars, *type, QSize(width, height), separator);
         }
         morvane::StudyStore& store = morvane::TheStudy();
         morvane::tool::LoadStudy(store, arguments.File(0));
@@ -103,12 +143,10 @@ int main(int argc, char** argv) {
         morvane::tool::PrepareOffscreenQt();
         QGuiApplication application(argc, argv);
         const QSize size(width, height);
-        if (quantiles)
-            morvane::plot::WritePlotFile(morvane::plot::QuantilePlotDataOf(analysis, separator, true), *type,
-                                         size, arguments.Word(1));
-        else
-            morvane::plot::WritePlotFile(morvane::plot::PlotDataOf(analysis, separator, *bars), *type, size,
-                                         arguments.Word(1));
+        if (!quantiles)
+            return WriteInteractionPlot(analysis, choices, *bars, *type, size, separator, arguments.Word(1));
+        morvane::plot::WritePlotFile(morvane::plot::QuantilePlotDataOf(analysis, separator, true), *type,
+                                     size, arguments.Word(1));
         return 0;
     });
 }

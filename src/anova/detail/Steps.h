@@ -33,6 +33,8 @@ void AddPowerProgramsF(const Inputs& in, Analysis& out);
 
 // The cell means and every factor's marginal means (Means.cpp).
 void AddMeans(const Inputs& in, Analysis& out);
+// Each subject's cell scores and between cell (Means.cpp); part of AddMeans.
+void AddSubjectScores(const Inputs& in, Analysis& out);
 
 // The pairwise comparisons of every factor, over the others and at each place
 // of them, with the families' adjustments, and `out.shown` (Comparisons.cpp).
