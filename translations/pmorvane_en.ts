@@ -264,6 +264,46 @@
         <source>誤差線(&amp;E):</source>
         <translation>&amp;Error bars:</translation>
     </message>
+    <message>
+        <source>自動</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>横軸(&amp;X):</source>
+        <translation>&amp;X axis:</translation>
+    </message>
+    <message>
+        <source>線(&amp;L):</source>
+        <translation>&amp;Lines:</translation>
+    </message>
+    <message>
+        <source>パネル(&amp;N):</source>
+        <translation>Pa&amp;nels:</translation>
+    </message>
+    <message>
+        <source>被験者(&amp;J):</source>
+        <translation>Sub&amp;jects:</translation>
+    </message>
+    <message>
+        <source>描かない</source>
+        <translation>Not drawn</translation>
+    </message>
+    <message>
+        <source>線</source>
+        <translation>Lines</translation>
+    </message>
+    <message>
+        <source>点</source>
+        <translation>Points</translation>
+    </message>
+    <message>
+        <source>各被験者の得点を平均の後ろに薄く描きます</source>
+        <translation>Draws each subject's scores faintly behind the means</translation>
+    </message>
 </context>
 <context>
     <name>morvane::LevelGrid</name>

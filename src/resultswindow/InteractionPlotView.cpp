@@ -43,14 +43,31 @@ QComboBox* AddErrorBarsChoice(QWidget* parent, QBoxLayout* row) {
 
 namespace {
 
+// The plot choices' texts, translated where they are shown.
+constexpr const char* kAuto = QT_TRANSLATE_NOOP("morvane::InteractionPlotView", "自動");
+constexpr const char* kNone = QT_TRANSLATE_NOOP("morvane::InteractionPlotView", "なし");
+constexpr const char* kAxis = QT_TRANSLATE_NOOP("morvane::InteractionPlotView", "横軸(&X):");
+constexpr const char* kLines = QT_TRANSLATE_NOOP("morvane::InteractionPlotView", "線(&L):");
+constexpr const char* kPanels = QT_TRANSLATE_NOOP("morvane::InteractionPlotView", "パネル(&N):");
+constexpr const char* kSubjects = QT_TRANSLATE_NOOP("morvane::InteractionPlotView", "被験者(&J):");
+constexpr const char* kNotDrawn = QT_TRANSLATE_NOOP("morvane::InteractionPlotView", "描かない");
+constexpr const char* kSubjectLines = QT_TRANSLATE_NOOP("morvane::InteractionPlotView", "線");
+constexpr const char* kSubjectPoints = QT_TRANSLATE_NOOP("morvane::InteractionPlotView", "点");
+constexpr const char* kSubjectsTip = QT_TRANSLATE_NOOP("morvane::InteractionPlotView", "各被験者の得点を平均の後ろに薄く描きます");
+
+// A text of the plot's choices in the windows' language.
+QString Said(const char* text) {
+    return QCoreApplication::translate("morvane::InteractionPlotView", text);
+}
+
 // A factor choice: 自動 (no data), then none where `none` says so (the data
 // "none"), then every factor by name.
 void FillFactors(QComboBox* choice, const anova::Analysis& analysis, bool none,
                  const std::optional<std::string>& chosen) {
     const QSignalBlocker quiet(choice);
     choice->clear();
-    choice->addItem(QStringLiteral(u"自動"));
-    if (none) choice->addItem(QStringLiteral(u"なし"), QStringLiteral("none"));
+    choice->addItem(Said(kAuto));
+    if (none) choice->addItem(Said(kNone), QStringLiteral("none"));
     for (std::size_t f = 0; f < analysis.Factors(); ++f) {
         const QString name = QString::fromStdString(analysis.FactorAt(f).name);
         choice->addItem(name, name);
@@ -124,14 +141,14 @@ plot::SubjectsShown ArrangementChoices::Subjects() const {
 
 ArrangementChoices AddArrangementChoices(QWidget* parent, QBoxLayout* row) {
     ArrangementChoices choices;
-    choices.axis = AddChoice(parent, row, QStringLiteral(u"横軸(&X):"), "AxisChoice");
-    choices.lines = AddChoice(parent, row, QStringLiteral(u"線(&L):"), "LinesChoice");
-    choices.panels = AddChoice(parent, row, QStringLiteral(u"パネル(&N):"), "PanelsChoice");
-    choices.subjects = AddChoice(parent, row, QStringLiteral(u"被験者(&J):"), "SubjectsChoice");
-    choices.subjects->addItem(QStringLiteral(u"描かない"), static_cast<int>(plot::SubjectsShown::None));
-    choices.subjects->addItem(QStringLiteral(u"線"), static_cast<int>(plot::SubjectsShown::Lines));
-    choices.subjects->addItem(QStringLiteral(u"点"), static_cast<int>(plot::SubjectsShown::Points));
-    choices.subjects->setToolTip(QStringLiteral(u"各被験者の得点を平均の後ろに薄く描きます"));
+    choices.axis = AddChoice(parent, row, Said(kAxis), "AxisChoice");
+    choices.lines = AddChoice(parent, row, Said(kLines), "LinesChoice");
+    choices.panels = AddChoice(parent, row, Said(kPanels), "PanelsChoice");
+    choices.subjects = AddChoice(parent, row, Said(kSubjects), "SubjectsChoice");
+    choices.subjects->addItem(Said(kNotDrawn), static_cast<int>(plot::SubjectsShown::None));
+    choices.subjects->addItem(Said(kSubjectLines), static_cast<int>(plot::SubjectsShown::Lines));
+    choices.subjects->addItem(Said(kSubjectPoints), static_cast<int>(plot::SubjectsShown::Points));
+    choices.subjects->setToolTip(Said(kSubjectsTip));
     return choices;
 }
 
