@@ -285,6 +285,40 @@ void ForEachField(C& c, V& v, const Keys& k) {
     v.Limits("partialEtaSquaredCI", c.partialEtaSquaredCI, Range::Probability);
 }
 
+// A pair of an interaction's cells: its family (the interaction, "A × B"),
+// each cell's levels under their factors, its error and its figures.
+template <ResultOf<CellComparison> C, class V>
+void ForEachField(C& c, V& v, const Keys& k) {
+    std::string family;
+    for (const std::size_t f : c.factors) family += (family.empty() ? "" : " × ") + k.FactorName(f);
+    v.Text("family", family.c_str());
+    v.Group("cell1", [&] {
+        for (std::size_t i = 0; i < c.factors.size() && i < c.first.size(); ++i) k.Level(v, c.factors[i], c.first[i]);
+    });
+    v.Group("cell2", [&] {
+        for (std::size_t i = 0; i < c.factors.size() && i < c.second.size(); ++i)
+            k.Level(v, c.factors[i], c.second[i]);
+    });
+    v.Text("error", c.error.c_str());
+    auto& x = c.figures;
+    v.Number("difference", x.difference, Range::Any);
+    v.Number("se", x.se, Range::NotNegative);
+    v.Number("t", x.t, Range::Any);
+    v.Number("df", x.df, Range::NotNegative);
+    v.P("p", x.p, true);
+    ForEachAdjusted(x, v, k.Adjustments());
+    v.Interval("ci95", x.ci95);
+    v.Number("d", x.d, Range::Any);
+    v.Limits("dCI", x.dCI, Range::Any);
+    v.Number("dAv", x.dAv, Range::Any);
+    v.Number("gAv", x.gAv, Range::Any);
+}
+
+// Whether the analysis was asked for the pairs of interactions' cells (the outputs show them only then).
+inline bool CellsAsked(const Analysis& a) {
+    return !a.options.cellInteractions.empty() || a.options.allCellInteractions;
+}
+
 // Whether the analysis was asked for planned contrasts (the outputs show them only then).
 inline bool ContrastsAsked(const Analysis& a) {
     return !a.options.trends.empty() || !a.options.contrasts.empty();
@@ -466,6 +500,7 @@ void ForEachFollowUpField(R& r, V& v, const Keys& k) {
     v.List("comparisons", r.comparisons, keyed);
     v.List("simpleEffects", r.simpleEffects, keyed);
     if (ContrastsAsked(r) || k.every) v.List("contrasts", r.contrasts, keyed);
+    if (CellsAsked(r) || k.every) v.List("cellComparisons", r.cellComparisons, keyed);
 }
 
 // The checks beside the model: the multivariate tests, Levene's tests and the

@@ -50,8 +50,9 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     const Arguments arguments(words, {"--decimal-comma"},
                               {"--format", "--correction", "--lang", "--ci-level", "--id", "--dv", "--within",
                                "--between", "--type", "--observed", "--encoding", "--separator", "--adjust",
-                               "--effect-sizes", "--alpha", "--header-line", "--trend", "--spacing", "--contrast"},
-                              OtherOptions::AreErrors, {"--contrast"});
+                               "--effect-sizes", "--alpha", "--header-line", "--trend", "--spacing", "--contrast",
+                               "--cells"},
+                              OtherOptions::AreErrors, {"--contrast", "--cells"});
     AnovaRequest request = Request(arguments, settings);
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
