@@ -116,6 +116,8 @@ std::vector<std::function<void()>> Steps(const Inputs& in, Analysis& out, Beside
             steps.emplace_back([&] { AddPlannedContrasts(in, beside.contrasts); });
         if (!in.options.cellInteractions.empty() || in.options.allCellInteractions)
             steps.emplace_back([&] { AddCellComparisons(in, beside.cells); });
+        if (in.options.simpleInteractions)
+            steps.emplace_back([&] { AddSimpleInteractions(in, beside.cells); });
     }
     steps.emplace_back([&] { AddMeans(in, beside.means); });
     return steps;
@@ -132,6 +134,7 @@ void Join(Beside&& beside, Analysis& out) {
     out.shown.simpleEffectsOmitted = beside.simpleEffects.shown.simpleEffectsOmitted;
     out.contrasts = std::move(beside.contrasts.contrasts);
     out.cellComparisons = std::move(beside.cells.cellComparisons);
+    out.simpleInteractions = std::move(beside.cells.simpleInteractions);
     Analysis& checks = beside.checks;
     out.cellShapes = std::move(checks.cellShapes);
     out.outlying = std::move(checks.outlying);

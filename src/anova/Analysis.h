@@ -102,6 +102,10 @@ struct Options {
     // interaction of two factors. None unless asked.
     std::vector<std::vector<std::string>> cellInteractions;
     bool allCellInteractions = false;
+    // The simple interactions (each two factors' at each level of a third)
+    // and the simple-simple effects (each factor at each level combination of
+    // two others) of a design of three or more factors. None unless asked.
+    bool simpleInteractions = false;
 
     // The level the robustness table decides each effect's tests at: a test
     // is significant where its p is below it.
@@ -262,6 +266,22 @@ struct CellComparison {
     std::string error;
     // The figures (factor, at, i and j unused): first less second.
     Comparison figures;
+};
+
+// An effect of one or two factors in the slice of the design at levels of
+// others (Options::simpleInteractions): a simple interaction (two factors at
+// a level of a third) or a simple-simple effect (one factor at levels of two
+// others), tested as the engine tests that effect in the design of the
+// slice's subjects and cells alone, with the slice's own error term.
+struct SimpleInteraction {
+    std::vector<std::size_t> factors;  // the effect's, over all factors, ascending
+    Place at;                          // the levels it is at (the effect's factors and others at kOver)
+    std::string effect;                // UTF-8: "A × B"
+    std::string error;                 // UTF-8: its error stratum in the slice, "A × B × S"
+    Extended ss = 0, errorSs = 0;
+    std::int64_t df1 = 0, df2 = 0;
+    std::optional<Extended> f, p, partialEtaSquared;
+    std::optional<LevelInterval> partialEtaSquaredCI;
 };
 
 // Which comparisons and simple effects an analysis holds, and what it left
@@ -436,6 +456,8 @@ struct Analysis {
     // The pairs of the cells of the interactions asked for, interaction by
     // interaction (none unless asked).
     std::vector<CellComparison> cellComparisons;
+    // The simple interactions, then the simple-simple effects, where asked.
+    std::vector<SimpleInteraction> simpleInteractions;
 
     // The checks beside the model.
     std::vector<CellShape> cellShapes;

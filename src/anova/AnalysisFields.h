@@ -314,6 +314,22 @@ void ForEachField(C& c, V& v, const Keys& k) {
     v.Number("gAv", x.gAv, Range::Any);
 }
 
+// A simple interaction or simple-simple effect: its effect, the levels it is
+// at, its error stratum in the slice and its test.
+template <ResultOf<SimpleInteraction> S, class V>
+void ForEachField(S& s, V& v, const Keys& k) {
+    v.Text("effect", s.effect.c_str());
+    k.At(v, s.at);
+    v.Text("error", s.error.c_str());
+    v.Number("SS", s.ss, Range::NotNegative);
+    v.Number("errorSS", s.errorSs, Range::NotNegative);
+    v.Number("F", s.f, Range::NotNegative);
+    v.IntegerPair("df", s.df1, s.df2, true);
+    v.P("p", s.p, true);
+    v.Number("partialEtaSquared", s.partialEtaSquared, Range::Probability);
+    v.Limits("partialEtaSquaredCI", s.partialEtaSquaredCI, Range::Probability);
+}
+
 // Whether the analysis was asked for the pairs of interactions' cells (the outputs show them only then).
 inline bool CellsAsked(const Analysis& a) {
     return !a.options.cellInteractions.empty() || a.options.allCellInteractions;
@@ -501,6 +517,7 @@ void ForEachFollowUpField(R& r, V& v, const Keys& k) {
     v.List("simpleEffects", r.simpleEffects, keyed);
     if (ContrastsAsked(r) || k.every) v.List("contrasts", r.contrasts, keyed);
     if (CellsAsked(r) || k.every) v.List("cellComparisons", r.cellComparisons, keyed);
+    if (r.options.simpleInteractions || k.every) v.List("simpleInteractions", r.simpleInteractions, keyed);
 }
 
 // The checks beside the model: the multivariate tests, Levene's tests and the

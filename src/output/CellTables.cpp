@@ -66,6 +66,33 @@ Table CellComparisons(const Analysis& r, OutputLayout layout) {
                     columns, r.cellComparisons);
 }
 
+// The simple interactions and simple-simple effects, each on its slice's own error.
+Table SimpleInteractions(const Analysis& r, OutputLayout layout) {
+    using S = const anova::SimpleInteraction&;
+    std::vector<Column<anova::SimpleInteraction>> columns{
+        {Heading{"effect", "Effect", "効果"}.Names(), [layout](auto&, S s) { return Text(Shown(s.effect, layout)); }},
+        {Heading{"at", "At", "条件"}.Names(), [](auto& a, S s) { return Text(PlaceName(a, s.at)); }},
+        {Heading{"error", "Error", "誤差"}.Names(), [layout](auto&, S s) { return Text(Shown(s.error, layout)); }},
+        {{"ss", "SS", "平方和"}, [](auto&, S s) { return Number(s.ss, Figure::Sum); }},
+        {{"errorSs", "error SS", "誤差の平方和"}, [](auto&, S s) { return Number(s.errorSs, Figure::Sum); }},
+        {{"f", "F", "F 値"}, [](auto&, S s) { return Number(s.f, Figure::Statistic); }},
+        {{"df1", "df1", "df1"}, [](auto&, S s) { return Integer(s.df1); }},
+        {{"df2", "df2", "df2"}, [](auto&, S s) { return Integer(s.df2); }},
+        {{"p", "p", "p 値"}, [](auto&, S s) { return Number(s.p, Figure::P); }},
+        {{"partialEtaSquared", "partial eta^2", "偏 η²"},
+         [](auto&, S s) { return Number(s.partialEtaSquared, Figure::Proportion); }},
+        {Heading{"etaCiLow", "eta^2 CI low", "偏 η² CI 下限"}.JoinedAs(Join::Interval, "partial eta^2 CI",
+                                                                       "偏 η² の信頼区間"),
+         [](auto&, S s) { return Limit(s.partialEtaSquaredCI, &LevelInterval::lower); }},
+        {{"etaCiHigh", "eta^2 CI high", "偏 η² CI 上限"},
+         [](auto&, S s) { return Limit(s.partialEtaSquaredCI, &LevelInterval::upper); }},
+    };
+    return Tabulate(r, "SimpleInteractions",
+                    Labels{"Simple interactions and simple-simple effects (each slice's own error)",
+                           "単純交互作用と単純・単純効果 (各条件の分析の誤差)"},
+                    columns, r.simpleInteractions);
+}
+
 }  // namespace morvane::tables
 
 namespace morvane {
@@ -88,6 +115,22 @@ std::optional<Convention> CellConvention(const anova::Analysis& r, OutputLanguag
         "on the two cells' values, each one's variance pooled within the groups and taken to the "
         "difference's by its own groups' sizes, on N − g df (as emmeans' multivariate model). Each "
         "interaction's pairs are one family; Shaffer's adjustment takes Holm's multipliers there."};
+}
+
+std::optional<Convention> SimpleInteractionConvention(const anova::Analysis& r, OutputLanguage language) {
+    if (!r.options.simpleInteractions) return std::nullopt;
+    if (language == OutputLanguage::Japanese)
+        return Convention{"simpleInteractions",
+                          "単純交互作用と単純・単純効果: 3 要因以上の計画で、2 要因の交互作用を第 3 の要因の各水準で、"
+                          "1 要因の効果を他の 2 要因の各水準の組で検定します。それぞれ、その条件の被験者とセルだけの"
+                          "計画を同じ方法で分析した検定で、誤差はその分析の誤差です (被験者内の条件ではその水準の"
+                          "得点、被験者間の条件ではその水準の群)。"};
+    return Convention{"simpleInteractions",
+                      "Simple interactions and simple-simple effects: in a design of three or more factors, each "
+                      "two factors' interaction at each level of a third, and each factor at each level "
+                      "combination of two others, each tested as the design of that slice's subjects and cells "
+                      "alone is (a within level: the scores at it; a between level: the groups at it), on that "
+                      "analysis' own error term."};
 }
 
 }  // namespace morvane

@@ -83,7 +83,7 @@ const std::vector<PageKind>& Pages() {
         {u"分散分析", u"分散分析", {"Summary", "Sphericity"}},
         {u"平均", u"平均", {"CellMeans", "MeansA", "MeansB", "MarginalMeans"}},
         {u"対ごとの比較", u"対ごとの比較", {"Comparisons", "CellComparisons"}},
-        {u"単純主効果", u"単純効果", {"SimpleEffects"}},
+        {u"単純主効果", u"単純効果", {"SimpleEffects", "SimpleInteractions"}},
         {u"対比", u"対比", {"Contrasts"}},
         {u"多変量検定", u"多変量検定", {"Multivariate"}, kStudyMultivariate, kDesignMultivariate},
         {u"前提の確認",

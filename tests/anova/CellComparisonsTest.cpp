@@ -30,6 +30,15 @@ const int kMixedTenths[] = {243, 223, 262, 271, 184, 209, 221, 238, 216, 221, 24
                             255, 271, 213, 207, 259, 291, 240, 270, 275, 295, 217, 254, 225, 252, 229,
                             250, 262, 263, 221, 254, 236, 286, 280, 289, 289, 292, 252, 266, 277, 265};
 
+// Groups a, b, c of 4, 5 and 6 subjects x A (2 levels) x B (2 levels, fastest). R: set.seed(5)
+// m <- expand.grid(B = c("b1","b2"), A = c("a1","a2")); m <- m[rep(1:4, 15), ]
+// meff <- with(m, 5*(A=="a2" & g=="b") + 4*(B=="b2" & A=="a2") + 3*(g=="c" & B=="b2"))
+// m$y <- round(rnorm(60, 30, 4) + rep(rnorm(15, 0, 5), each = 4) + meff, 1)
+const int kGroupsTwoWithinTenths[] = {
+    210, 299, 193, 286, 411, 319, 324, 357, 260, 277, 320, 279, 282, 319, 282, 359, 238, 175, 322, 342,
+    319, 321, 392, 401, 228, 183, 302, 345, 259, 251, 348, 419, 325, 285, 346, 364, 246, 236, 216, 350,
+    352, 288, 287, 436, 270, 341, 253, 340, 288, 345, 376, 395, 342, 308, 297, 335, 351, 346, 318, 400};
+
 DesignData Design(std::vector<DesignFactor> between, std::vector<DesignFactor> within,
                   const std::vector<int>& sizes, const int* tenths) {
     DesignData d;
@@ -167,6 +176,68 @@ TEST(CellComparisons, MixedUnequalGroupsAgainstEmmeans) {
         for (const CellComparison& c : a.cellComparisons)
             EXPECT_EQ(c.error, c.first[0] == c.second[0] ? "S/G (paired)" : "S/G");
     }
+}
+
+// The row of an effect at a place, or null.
+const SimpleInteraction* Find(const Analysis& a, const std::string& effect, const Place& at) {
+    for (const SimpleInteraction& s : a.simpleInteractions)
+        if (s.effect == effect && s.at == at) return &s;
+    return nullptr;
+}
+
+// An effect's F, df, p and partial eta squared beside afex's on the slice alone:
+// aov_ez(..., data = subset(d, ...), anova_table = list(correction = "none", es = "pes")).
+void CheckSlice(const Analysis& a, const std::string& effect, const Place& at, const std::string& error, double f,
+                std::int64_t df1, std::int64_t df2, double p, double pes) {
+    SCOPED_TRACE(effect);
+    const SimpleInteraction* s = Find(a, effect, at);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->error, error);
+    ASSERT_TRUE(s->f && s->p && s->partialEtaSquared);
+    EXPECT_NEAR(static_cast<double>(*s->f), f, 1e-11 * f);
+    EXPECT_NEAR(static_cast<double>(*s->p), p, 1e-12);
+    EXPECT_NEAR(static_cast<double>(*s->partialEtaSquared), pes, 1e-12);
+    EXPECT_EQ(s->df1, df1);
+    EXPECT_EQ(s->df2, df2);
+}
+
+TEST(SimpleInteractions, OwnErrorOfEachSliceAgainstAfex) {
+    const DesignData three = Design({}, {{"A", {"a1", "a2"}}, {"B", {"b1", "b2"}}, {"C", {"c1", "c2"}}}, {8},
+                                    kThreeTenths);
+    Options o;
+    o.simpleInteractions = true;
+    const Analysis a = Analyse(three, o);
+    // Three pairs at two levels of the third; three factors at four level pairs of the other two.
+    ASSERT_EQ(a.simpleInteractions.size(), 3u * 2 + 3u * 4);
+    EXPECT_EQ(a.simpleInteractions.front().factors.size(), 2u);
+    EXPECT_EQ(a.simpleInteractions.back().factors.size(), 1u);
+    // subset(d, C == "c1"), within = c("A", "B"): A:B (joint_tests(fit, by = "C") gives the same F).
+    CheckSlice(a, "A × B", {kOver, kOver, 0}, "A × B × S", 1.26924388857306, 1, 7, 0.297043227702631,
+               0.15348971510285);
+    // subset(d, A == "a2"), within = c("B", "C"): B:C.
+    CheckSlice(a, "B × C", {1, kOver, kOver}, "B × C × S", 1.36599766502531, 1, 7, 0.280757636521701,
+               0.163279709093868);
+    // subset(d, B == "b2" & C == "c1"), within = "A": a simple-simple effect.
+    CheckSlice(a, "A", {kOver, 1, 0}, "A × S", 1.70411156433023, 1, 7, 0.233017649446587, 0.195782366957903);
+
+    // A between factor's level is its groups alone, with their own error.
+    const DesignData mixed = Design({{"g", {"a", "b", "c"}}}, {{"A", {"a1", "a2"}}, {"B", {"b1", "b2"}}},
+                                    {4, 5, 6}, kGroupsTwoWithinTenths);
+    const Analysis m = Analyse(mixed, o);
+    // subset(m, g == "a"), within = c("A", "B"): 4 subjects, df2 3.
+    CheckSlice(m, "A × B", {0, kOver, kOver}, "A × B × S", 0.527297108375298, 1, 3, 0.520270989563982,
+               0.149490414947828);
+    // subset(m, B == "b1"), between = "g", within = "A".
+    CheckSlice(m, "g × A", {kOver, kOver, 0}, "A × S", 4.83290026265152, 2, 12, 0.0288694848481981,
+               0.446131704850442);
+    // subset(m, A == "a2" & B == "b2"), between = "g"; subset(m, g == "c" & A == "a1"), within = "B".
+    CheckSlice(m, "g", {kOver, 1, 1}, "S", 2.85267137272579, 2, 12, 0.0969307216328854, 0.322238480636996);
+    CheckSlice(m, "B", {2, 0, kOver}, "B × S", 0.0137569243185733, 1, 5, 0.911196125960346, 0.00274383551620684);
+
+    // Two factors have no third to be at: none.
+    const DesignData two = Design({{"g", {"a", "b", "c"}}}, {{"time", {"t1", "t2", "t3", "t4"}}}, {4, 5, 6},
+                                  kMixedTenths);
+    EXPECT_TRUE(Analyse(two, o).simpleInteractions.empty());
 }
 
 }  // namespace

@@ -42,6 +42,10 @@ void AddComparisons(const Inputs& in, Analysis& out);
 // each interaction's adjustments (Comparisons.cpp).
 void AddCellComparisons(const Inputs& in, Analysis& out);
 
+// The simple interactions and simple-simple effects, each the analysis of its
+// slice of the design (SimpleInteractions.cpp).
+void AddSimpleInteractions(const Inputs& in, Analysis& out);
+
 // The simple effects of every factor at each level of each other factor (SimpleEffects.cpp).
 void AddSimpleEffects(const Inputs& in, Analysis& out);
 

@@ -35,6 +35,7 @@ Table SimpleEffects(const Analysis& r, OutputLayout layout);
 Table PlannedContrasts(const Analysis& r, OutputLayout layout);
 // The pairs of the cells of the interactions asked for (CellTables.cpp).
 Table CellComparisons(const Analysis& r, OutputLayout layout);
+Table SimpleInteractions(const Analysis& r, OutputLayout layout);
 
 // The checks' tables, and the precision of the study's results file.
 Table Precision(const Analysis& r, const PrecisionCheck& check);
