@@ -63,7 +63,7 @@ DesignData Design(std::vector<DesignFactor> between, std::vector<DesignFactor> w
 struct Want {
     std::vector<std::int32_t> first, second;
     double estimate, se, t, df, p, holm, bonferroni = -1;
-    bool paired;
+    bool paired = true;
 };
 
 // The row of cells first and second, either way round (R's estimate then the other sign).
@@ -115,7 +115,7 @@ TEST(CellComparisons, ThreeWithinFactorsAgainstEmmeans) {
         }
         EXPECT_EQ(a.cellComparisons[0].first, (std::vector<std::int32_t>{0, 0}));
         EXPECT_EQ(a.cellComparisons[0].second, (std::vector<std::int32_t>{0, 1}));
-        for (const Want& w : want) Check(a, {w.first, w.second, w.estimate, w.se, w.t, w.df, w.p, w.holm, -1, true});
+        for (const Want& w : want) Check(a, w);
     }
 
     // Every two-factor interaction, the one named again kept once; Shaffer's
