@@ -32,6 +32,11 @@
 //   comparisons beyond kMostComparisons. A pair of a group without subjects
 //   is left out.
 // Without groups these are the two-factor study's figures, to the bit.
+// Beside them, where asked, every pair of an interaction's cells (the other
+// factors averaged over with equal weights): cells of the same between levels
+// as a within factor's pair, of different ones as a between factor's pair
+// whose two values each have their variance pooled within all the groups on
+// N - g; a family per interaction, Shaffer's taking Holm's multipliers.
 
 #include <cmath>
 #include <cstddef>
