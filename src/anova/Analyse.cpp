@@ -21,7 +21,7 @@ namespace {
 
 // The figures the steps beside the model form, each step's in a result of its own.
 struct Beside {
-    Analysis means, comparisons, simpleEffects, checks, contrasts;
+    Analysis means, comparisons, simpleEffects, checks, contrasts, cells;
     RankTests ranks;
 };
 
@@ -114,6 +114,10 @@ std::vector<std::function<void()>> Steps(const Inputs& in, Analysis& out, Beside
         steps.emplace_back([&] { AddChecks(in, beside.checks.strata, beside.checks); });
         if (!in.options.trends.empty() || !in.options.contrasts.empty())
             steps.emplace_back([&] { AddPlannedContrasts(in, beside.contrasts); });
+        if (!in.options.cellInteractions.empty() || in.options.allCellInteractions)
+            steps.emplace_back([&] { AddCellComparisons(in, beside.cells); });
+        if (in.options.simpleInteractions)
+            steps.emplace_back([&] { AddSimpleInteractions(in, beside.cells); });
     }
     steps.emplace_back([&] { AddMeans(in, beside.means); });
     return steps;
@@ -131,6 +135,8 @@ void Join(Beside&& beside, Analysis& out) {
     out.simpleEffects = std::move(beside.simpleEffects.simpleEffects);
     out.shown.simpleEffectsOmitted = beside.simpleEffects.shown.simpleEffectsOmitted;
     out.contrasts = std::move(beside.contrasts.contrasts);
+    out.cellComparisons = std::move(beside.cells.cellComparisons);
+    out.simpleInteractions = std::move(beside.cells.simpleInteractions);
     Analysis& checks = beside.checks;
     out.cellShapes = std::move(checks.cellShapes);
     out.outlying = std::move(checks.outlying);

@@ -97,6 +97,15 @@ struct Options {
     // contrasts given, in their order. None unless asked.
     std::vector<TrendRequest> trends;
     std::vector<ContrastRequest> contrasts;
+    // The interactions whose cells are compared pair by pair: each the names
+    // of two or more factors (UTF-8), or with `allCellInteractions` every
+    // interaction of two factors. None unless asked.
+    std::vector<std::vector<std::string>> cellInteractions;
+    bool allCellInteractions = false;
+    // The simple interactions (each two factors' at each level of a third)
+    // and the simple-simple effects (each factor at each level combination of
+    // two others) of a design of three or more factors. None unless asked.
+    bool simpleInteractions = false;
 
     // The level the robustness table decides each effect's tests at: a test
     // is significant where its p is below it.
@@ -239,6 +248,40 @@ struct PlannedContrast {
     // p's adjustments within the family, those not chosen absent (never Tukey's).
     std::optional<Extended> pHolm, pBonferroni, pSidak, pHolmSidak, pHochberg, pHommel, pBH, pBY, pShaffer,
         pTukey;
+};
+
+// A pair of the cells of an interaction (Options::cellInteractions), the
+// factors it does not name averaged over with equal weights. Cells of the
+// same between levels are compared on the subjects' paired differences,
+// their variance pooled within the groups on N - g df; cells of different
+// between levels on the two cells' values, each one's variance pooled within
+// the groups (N - g df). The family is the interaction's cells; Shaffer's
+// adjustment, where chosen, takes Holm's multipliers there.
+struct CellComparison {
+    std::vector<std::size_t> factors;         // over all factors, between first, ascending
+    std::vector<std::int32_t> first, second;  // per factor of `factors`: the two cells' levels
+    bool paired = false;                      // the two cells have the same between levels
+    // The error the difference is tested on: "S (paired)" or "S/G (paired)"
+    // for a paired one, else "S/G" (UTF-8).
+    std::string error;
+    // The figures (factor, at, i and j unused): first less second.
+    Comparison figures;
+};
+
+// An effect of one or two factors in the slice of the design at levels of
+// others (Options::simpleInteractions): a simple interaction (two factors at
+// a level of a third) or a simple-simple effect (one factor at levels of two
+// others), tested as the engine tests that effect in the design of the
+// slice's subjects and cells alone, with the slice's own error term.
+struct SimpleInteraction {
+    std::vector<std::size_t> factors;  // the effect's, over all factors, ascending
+    Place at;                          // the levels it is at (the effect's factors and others at kOver)
+    std::string effect;                // UTF-8: "A × B"
+    std::string error;                 // UTF-8: its error stratum in the slice, "A × B × S"
+    Extended ss = 0, errorSs = 0;
+    std::int64_t df1 = 0, df2 = 0;
+    std::optional<Extended> f, p, partialEtaSquared;
+    std::optional<LevelInterval> partialEtaSquaredCI;
 };
 
 // Which comparisons and simple effects an analysis holds, and what it left
@@ -416,6 +459,11 @@ struct Analysis {
     FollowUpsShown shown;
     // The planned contrasts asked for, family by family (none unless asked).
     std::vector<PlannedContrast> contrasts;
+    // The pairs of the cells of the interactions asked for, interaction by
+    // interaction (none unless asked).
+    std::vector<CellComparison> cellComparisons;
+    // The simple interactions, then the simple-simple effects, where asked.
+    std::vector<SimpleInteraction> simpleInteractions;
 
     // The checks beside the model.
     std::vector<CellShape> cellShapes;
@@ -452,6 +500,12 @@ Analysis Analyse(const DesignData& design, const Options& options = {});
 // 0, scores repeated, a factor twice), in a sentence; empty where they fit.
 // Analyse leaves out any that do not fit.
 std::string ContrastsRefused(const DesignData& design, const Options& options);
+
+// Why the cell interactions of `options` do not fit the design (a factor it
+// does not have or named twice, fewer than two factors, more cells than
+// kComparedLevels), in a sentence; empty where they fit. Analyse leaves out
+// any that do not fit.
+std::string CellsRefused(const DesignData& design, const Options& options);
 
 // The robustness rows of an analysis at `alpha` (0 < alpha < 1), from the p
 // values it holds; Analyse fills Analysis::robustness with them.

@@ -285,6 +285,56 @@ void ForEachField(C& c, V& v, const Keys& k) {
     v.Limits("partialEtaSquaredCI", c.partialEtaSquaredCI, Range::Probability);
 }
 
+// A pair of an interaction's cells: its family (the interaction, "A × B"),
+// each cell's levels under their factors, its error and its figures.
+template <ResultOf<CellComparison> C, class V>
+void ForEachField(C& c, V& v, const Keys& k) {
+    std::string family;
+    for (const std::size_t f : c.factors) family += (family.empty() ? "" : " × ") + k.FactorName(f);
+    v.Text("family", family.c_str());
+    v.Group("cell1", [&] {
+        for (std::size_t i = 0; i < c.factors.size() && i < c.first.size(); ++i) k.Level(v, c.factors[i], c.first[i]);
+    });
+    v.Group("cell2", [&] {
+        for (std::size_t i = 0; i < c.factors.size() && i < c.second.size(); ++i)
+            k.Level(v, c.factors[i], c.second[i]);
+    });
+    v.Text("error", c.error.c_str());
+    auto& x = c.figures;
+    v.Number("difference", x.difference, Range::Any);
+    v.Number("se", x.se, Range::NotNegative);
+    v.Number("t", x.t, Range::Any);
+    v.Number("df", x.df, Range::NotNegative);
+    v.P("p", x.p, true);
+    ForEachAdjusted(x, v, k.Adjustments());
+    v.Interval("ci95", x.ci95);
+    v.Number("d", x.d, Range::Any);
+    v.Limits("dCI", x.dCI, Range::Any);
+    v.Number("dAv", x.dAv, Range::Any);
+    v.Number("gAv", x.gAv, Range::Any);
+}
+
+// A simple interaction or simple-simple effect: its effect, the levels it is
+// at, its error stratum in the slice and its test.
+template <ResultOf<SimpleInteraction> S, class V>
+void ForEachField(S& s, V& v, const Keys& k) {
+    v.Text("effect", s.effect.c_str());
+    k.At(v, s.at);
+    v.Text("error", s.error.c_str());
+    v.Number("SS", s.ss, Range::NotNegative);
+    v.Number("errorSS", s.errorSs, Range::NotNegative);
+    v.Number("F", s.f, Range::NotNegative);
+    v.IntegerPair("df", s.df1, s.df2, true);
+    v.P("p", s.p, true);
+    v.Number("partialEtaSquared", s.partialEtaSquared, Range::Probability);
+    v.Limits("partialEtaSquaredCI", s.partialEtaSquaredCI, Range::Probability);
+}
+
+// Whether the analysis was asked for the pairs of interactions' cells (the outputs show them only then).
+inline bool CellsAsked(const Analysis& a) {
+    return !a.options.cellInteractions.empty() || a.options.allCellInteractions;
+}
+
 // Whether the analysis was asked for planned contrasts (the outputs show them only then).
 inline bool ContrastsAsked(const Analysis& a) {
     return !a.options.trends.empty() || !a.options.contrasts.empty();
@@ -466,6 +516,8 @@ void ForEachFollowUpField(R& r, V& v, const Keys& k) {
     v.List("comparisons", r.comparisons, keyed);
     v.List("simpleEffects", r.simpleEffects, keyed);
     if (ContrastsAsked(r) || k.every) v.List("contrasts", r.contrasts, keyed);
+    if (CellsAsked(r) || k.every) v.List("cellComparisons", r.cellComparisons, keyed);
+    if (r.options.simpleInteractions || k.every) v.List("simpleInteractions", r.simpleInteractions, keyed);
 }
 
 // The checks beside the model: the multivariate tests, Levene's tests and the

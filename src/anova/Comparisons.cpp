@@ -32,14 +32,21 @@
 //   comparisons beyond kMostComparisons. A pair of a group without subjects
 //   is left out.
 // Without groups these are the two-factor study's figures, to the bit.
+// Beside them, where asked, every pair of an interaction's cells (the other
+// factors averaged over with equal weights): cells of the same between levels
+// as a within factor's pair, of different ones as a between factor's pair
+// whose two values each have their variance pooled within all the groups on
+// N - g; a family per interaction, Shaffer's taking Holm's multipliers.
 
 #include <cmath>
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <numeric>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "anova/detail/FollowUps.h"
@@ -216,7 +223,9 @@ Sums SumAll(const Inputs& in, const FactorGrid& grid, const RowValues& values, c
 }
 
 // A comparison's figures from its exact inputs (see the top of the file).
-Comparison Compared(const Contrast& x, const Sums& sums, const Inputs& in) {
+// `pooledDf` the df every comparison pools on, `tq` its t quantile.
+Comparison Compared(const Contrast& x, std::int64_t pooledDf, const std::optional<Extended>& tq,
+                    const Inputs& in) {
     const Scores& s = in.scores;
     const Extended level = in.options.effectSizeLevel;
     Comparison c;
@@ -226,7 +235,7 @@ Comparison Compared(const Contrast& x, const Sums& sums, const Inputs& in) {
     if (df < 1) return c;
     const mpq_class variance = x.spread.Variance(), square = variance * x.factor;
     c.se = RootInUnit(square, s);
-    c.ci95 = Around(c.difference, df == sums.df ? sums.tq : TQuantile975(c.df), c.se);
+    c.ci95 = Around(c.difference, df == pooledDf ? tq : TQuantile975(c.df), c.se);
     if (variance == 0) return c;
     const int sign = sgn(x.difference);
     c.t = RoundedRoot(x.difference * x.difference / square, sign);
@@ -278,7 +287,7 @@ std::optional<Comparison> WithinPair(const Sums& sums, const Inputs& in, std::si
     }
     const auto count = static_cast<long>(groups.size());
     x.difference /= count, x.factor /= count * count;
-    Comparison out = Compared(x, sums, in);
+    Comparison out = Compared(x, sums.df, sums.tq, in);
     AddAverageD(out, pooled.first, pooled.second, in.scores);
     return out;
 }
@@ -321,7 +330,7 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
         x.factor = mpq_class(1, summed.Size(gi)) + mpq_class(1, summed.Size(gj));
     }
     x.spread = sums.PoolPair(value, value).first;
-    return Compared(x, sums, in);
+    return Compared(x, sums.df, sums.tq, in);
 }
 
 // Tukey's p of a between factor's pairs over the others, rows [first, end) of
@@ -375,4 +384,194 @@ std::vector<Place> PlacesOf(const FactorGrid& grid, std::size_t f) {
 }
 
 }  // namespace
+
+// ---- the pairs of an interaction's cells ----
+
+namespace {
+
+// The factors' names and levels over all factors, between first.
+struct FactorNames {
+    std::vector<std::string> names;
+    std::vector<std::size_t> levels;
+    explicit FactorNames(const DesignData& design) {
+        for (const DesignFactor& f : design.between) names.push_back(f.name), levels.push_back(f.levels.size());
+        for (const DesignFactor& f : design.within) names.push_back(f.name), levels.push_back(f.levels.size());
+    }
+};
+
+// The interactions whose cells are compared, each its factors ascending, in
+// the order asked (every two-factor one first where all are), each once;
+// `why` the first reason one was left out (those of all beyond the bound of
+// cells are left out without one).
+std::vector<std::vector<std::size_t>> CellInteractions(const DesignData& design, const Options& options,
+                                                       std::string& why) {
+    const FactorNames f(design);
+    std::vector<std::vector<std::size_t>> out;
+    const auto add = [&](std::vector<std::size_t> factors, const std::string& asked) {
+        std::sort(factors.begin(), factors.end());
+        Extended cells = 1;
+        for (const std::size_t i : factors) cells *= static_cast<Extended>(f.levels[i]);
+        if (cells > static_cast<Extended>(kComparedLevels)) {
+            if (why.empty() && !asked.empty())
+                why = "--cells " + asked + ": more than " + std::to_string(kComparedLevels) + " cells";
+            return;
+        }
+        if (std::find(out.begin(), out.end(), factors) == out.end()) out.push_back(std::move(factors));
+    };
+    if (options.allCellInteractions)
+        for (std::size_t a = 0; a < f.names.size(); ++a)
+            for (std::size_t b = a + 1; b < f.names.size(); ++b) add({a, b}, {});
+    for (const std::vector<std::string>& named : options.cellInteractions) {
+        std::vector<std::size_t> factors;
+        std::string asked;
+        for (const std::string& name : named) {
+            asked += (asked.empty() ? "" : ":") + name;
+            const auto at = std::find(f.names.begin(), f.names.end(), name);
+            if (at == f.names.end()) {
+                if (why.empty()) why = "--cells names " + name + ", which the design does not have";
+                factors.clear();
+                break;
+            }
+            const auto i = static_cast<std::size_t>(at - f.names.begin());
+            if (std::find(factors.begin(), factors.end(), i) != factors.end()) {
+                if (why.empty()) why = "--cells names " + name + " twice in one interaction";
+                factors.clear();
+                break;
+            }
+            factors.push_back(i);
+        }
+        if (factors.size() == 1 && why.empty()) why = "--cells " + asked + ": an interaction of two or more factors";
+        if (factors.size() >= 2) add(std::move(factors), asked);
+    }
+    return out;
+}
+
+// One interaction's cells: per cell its place (the others at kOver), the
+// value of its within levels, and the groups with subjects of its between levels.
+struct CellsOf {
+    std::vector<Place> places;
+    std::vector<std::size_t> value;
+    std::vector<std::vector<std::size_t>> groups;
+};
+
+CellsOf CellPlaces(const FactorGrid& grid, const Scores& scores, const std::vector<std::size_t>& factors) {
+    CellsOf out;
+    Place at = grid.Over();
+    for (const std::size_t f : factors) at[f] = 0;
+    for (;;) {
+        std::size_t value = 0;
+        for (const std::size_t f : factors)
+            if (grid.Within(f)) value = value * grid.levels[f] + static_cast<std::size_t>(at[f]);
+        out.places.push_back(at), out.value.push_back(value), out.groups.push_back(GroupsAt(grid, scores, at));
+        std::size_t i = factors.size();
+        while (i-- > 0) {
+            if (static_cast<std::size_t>(++at[factors[i]]) < grid.levels[factors[i]]) break;
+            at[factors[i]] = 0;
+        }
+        if (i == static_cast<std::size_t>(-1)) return out;
+    }
+}
+
+// The moments of one value per combination of the interaction's within
+// levels (one block): each subject's sum over the within cells at it.
+Summed SumWithinCells(const Inputs& in, const FactorGrid& grid, const std::vector<std::size_t>& factors) {
+    std::size_t combos = 1;
+    for (const std::size_t f : factors)
+        if (grid.Within(f)) combos *= grid.levels[f];
+    std::vector<std::size_t> valueOf(grid.cells, 0);
+    for (std::size_t c = 0; c < grid.cells; ++c)
+        for (const std::size_t f : factors)
+            if (grid.Within(f)) valueOf[c] = valueOf[c] * grid.levels[f] + grid.LevelOf(c, f);
+    std::vector<std::int64_t> divisor(combos, static_cast<std::int64_t>(grid.cells / combos));
+    return SumValues(in.scores, Blocks({combos}), std::move(divisor), static_cast<long double>(grid.cells) + 1,
+                     [&](const auto* row, auto* to) {
+                         for (std::size_t v = 0; v < combos; ++v) to[v] = 0;
+                         for (std::size_t c = 0; c < grid.cells; ++c) to[valueOf[c]] += row[c];
+                     });
+}
+
+// Cells x and y's comparison: paired where their between levels agree (the
+// difference of their values, its deviations pooled within every group),
+// else of the two values, each's variance pooled within every group and taken
+// to the difference's by its own factor (the spread their weighted variance).
+// `tq` the t quantile of the df every pair pools on.
+Comparison CellPair(const Inputs& in, const Summed& summed, const CellsOf& cells,
+                    const std::vector<std::size_t>& filled, const std::optional<Extended>& tq, std::size_t x,
+                    std::size_t y, bool paired) {
+    const std::size_t a = cells.value[x], b = cells.value[y];
+    const Pooled first = Pool(summed, a, a, filled), second = Pool(summed, b, b, filled);
+    const std::int64_t df = first.Df();
+    Contrast c;
+    if (paired) {
+        c.spread = first;
+        c.spread.deviations += second.deviations - 2 * Pool(summed, a, b, filled).deviations;
+        const std::vector<std::size_t>& groups = cells.groups[x];
+        for (const std::size_t g : groups) {
+            c.difference += summed.Mean(g, a) - summed.Mean(g, b);
+            c.factor += mpq_class(1, summed.Size(g));
+        }
+        const auto count = static_cast<long>(groups.size());
+        c.difference /= count, c.factor /= count * count;
+        Comparison out = Compared(c, df, tq, in);
+        AddAverageD(out, first, second, in.scores);
+        return out;
+    }
+    const Weighted wx = EqualWeighted(summed, a, cells.groups[x]), wy = EqualWeighted(summed, b, cells.groups[y]);
+    c.difference = wx.mean - wy.mean, c.factor = wx.factor + wy.factor;
+    c.spread = first;
+    c.spread.deviations = (first.deviations * wx.factor + second.deviations * wy.factor) / c.factor;
+    return Compared(c, df, tq, in);
+}
+
+// Every pair of one interaction's cells, then the chosen adjustments over them.
+void AddInteractionCells(const Inputs& in, const FactorGrid& grid, const std::vector<std::size_t>& factors,
+                         std::vector<CellComparison>& out) {
+    const Summed summed = SumWithinCells(in, grid, factors);
+    const CellsOf cells = CellPlaces(grid, in.scores, factors);
+    const std::vector<std::size_t> filled = GroupsAt(grid, in.scores, grid.Over());
+    std::int64_t df = 0;
+    for (const std::size_t g : filled) df += summed.Size(g) - 1;
+    const std::optional<Extended> tq = df >= 1 ? TQuantile975(static_cast<Extended>(df)) : std::optional<Extended>{};
+    const std::size_t first = out.size();
+    for (std::size_t x = 0; x < cells.places.size(); ++x)
+        for (std::size_t y = x + 1; y < cells.places.size(); ++y) {
+            if (cells.groups[x].empty() || cells.groups[y].empty()) continue;
+            CellComparison c;
+            c.factors = factors;
+            c.paired = true;
+            for (const std::size_t f : factors) {
+                c.first.push_back(cells.places[x][f]), c.second.push_back(cells.places[y][f]);
+                if (!grid.Within(f) && cells.places[x][f] != cells.places[y][f]) c.paired = false;
+            }
+            c.error = std::string(grid.between > 0 ? "S/G" : "S") + (c.paired ? " (paired)" : "");
+            c.figures = CellPair(in, summed, cells, filled, tq, x, y, c.paired);
+            out.push_back(std::move(c));
+        }
+    std::vector<std::optional<Extended>> p;
+    for (std::size_t r = first; r < out.size(); ++r) p.push_back(out[r].figures.p);
+    const std::vector<AdjustedP> adjusted = AdjustFamily(p, in.options.adjustments);
+    for (std::size_t r = first; r < out.size(); ++r) SetAdjusted(out[r].figures, adjusted[r - first]);
+}
+
+}  // namespace
+
+void AddCellComparisons(const Inputs& in, Analysis& out) {
+    std::string why;
+    const std::vector<std::vector<std::size_t>> interactions = CellInteractions(in.design, in.options, why);
+    if (!why.empty() || in.design.Subjects() == 0) return;
+    const FactorGrid grid(in.design);
+    for (const std::vector<std::size_t>& factors : interactions)
+        AddInteractionCells(in, grid, factors, out.cellComparisons);
+}
+
 }  // namespace morvane::anova::detail
+
+namespace morvane::anova {
+
+std::string CellsRefused(const DesignData& design, const Options& options) {
+    std::string why;
+    detail::CellInteractions(design, options, why);
+    return why;
+}
+
+}  // namespace morvane::anova

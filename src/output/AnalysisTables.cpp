@@ -39,6 +39,8 @@ std::vector<Table> StudyTables(const anova::Analysis& r, const PrecisionCheck* p
     tables.push_back(Comparisons(r, study));
     tables.push_back(SimpleEffects(r, study));
     if (anova::ContrastsAsked(r)) tables.push_back(PlannedContrasts(r, study));
+    if (anova::CellsAsked(r)) tables.push_back(CellComparisons(r, study));
+    if (r.options.simpleInteractions) tables.push_back(SimpleInteractions(r, study));
     if (precision) tables.push_back(Precision(r, *precision));
     bool levels = r.Factors() > 0;
     for (std::size_t k = 0; k < r.Factors(); ++k) levels = levels && !r.FactorAt(k).levels.empty();
@@ -69,6 +71,8 @@ std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader) {
     // A one-factor between design has no other factor to hold at a level.
     if (!r.within.empty() || !r.simpleEffects.empty()) tables.push_back(SimpleEffects(r, design));
     if (anova::ContrastsAsked(r)) tables.push_back(PlannedContrasts(r, design));
+    if (anova::CellsAsked(r)) tables.push_back(CellComparisons(r, design));
+    if (r.options.simpleInteractions) tables.push_back(SimpleInteractions(r, design));
     if (!r.between.empty()) tables.push_back(Levene(r));
     if (r.boxM) tables.push_back(BoxM(r));
     tables.push_back(Residuals(r, design));

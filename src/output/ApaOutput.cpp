@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "anova/AnalysisFields.h"
 #include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
 #include "output/Conventions.h"
@@ -159,9 +160,25 @@ TableText PlanningText(const Analysis& r, const ApaOptions& options) {
     return tables::Written(tables::Planning(r, OutputLayout::Design), how);
 }
 
-// The tables after the sentences, as HTML: the robustness and the planning.
+// The pairs of the interactions' cells asked for, read the same way.
+TableText CellsText(const Analysis& r, const ApaOptions& options) {
+    const tables::Reading how{TableReader::Terminal, '.', options.language == OutputLanguage::Japanese,
+                              options.correction, OutputLayout::Design};
+    return tables::Written(tables::CellComparisons(r, OutputLayout::Design), how);
+}
+
+// The simple interactions asked for, read the same way.
+TableText SimpleInteractionsText(const Analysis& r, const ApaOptions& options) {
+    const tables::Reading how{TableReader::Terminal, '.', options.language == OutputLanguage::Japanese,
+                              options.correction, OutputLayout::Design};
+    return tables::Written(tables::SimpleInteractions(r, OutputLayout::Design), how);
+}
+
+// The tables after the sentences, as HTML: the cells' pairs asked for, the robustness and the planning.
 std::string TablesAfterHtml(const Analysis& r, const ApaOptions& options) {
     std::string html;
+    if (anova::CellsAsked(r)) html += apa::HtmlTable(CellsText(r, options));
+    if (r.options.simpleInteractions) html += apa::HtmlTable(SimpleInteractionsText(r, options));
     if (!r.robustness.empty()) html += apa::HtmlTable(RobustnessText(r, options));
     if (!r.planning.empty()) html += apa::HtmlTable(PlanningText(r, options));
     return html;
@@ -188,6 +205,14 @@ std::string ApaText(const Analysis& analysis, const ApaOptions& options) {
                                    c.partialEtaSquaredCI, nullptr};
         out += c.family + ", " + c.name + ": " +
                apa::Sentence(apa::FiguresOf(c.name, test), analysis.options.effectSizeLevel) + "\n";
+    }
+    if (anova::CellsAsked(analysis)) {
+        out += "\n";
+        layout::RenderText(CellsText(analysis, options), out);
+    }
+    if (analysis.options.simpleInteractions) {
+        out += "\n";
+        layout::RenderText(SimpleInteractionsText(analysis, options), out);
     }
     if (analysis.robustness.empty()) return out;
     out += "\n";

@@ -101,6 +101,8 @@ std::vector<Convention> Conventions(const anova::Analysis& r, const OutputOption
     };
     for (Convention& c : MoreEffectSizeConventions(r, options.language)) list.push_back(std::move(c));
     if (std::optional<Convention> c = ContrastConvention(r, options.language)) list.push_back(std::move(*c));
+    if (std::optional<Convention> c = CellConvention(r, options.language)) list.push_back(std::move(*c));
+    if (std::optional<Convention> c = SimpleInteractionConvention(r, options.language)) list.push_back(std::move(*c));
     return list;
 }
 

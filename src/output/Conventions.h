@@ -37,6 +37,10 @@ std::vector<Convention> MoreEffectSizeConventions(const anova::Analysis& analysi
 
 // How the planned contrasts are formed, where the analysis was asked for them (ContrastTables.cpp).
 std::optional<Convention> ContrastConvention(const anova::Analysis& analysis, OutputLanguage language);
+// The sentence of the pairs of interactions' cells, where asked for (CellTables.cpp).
+std::optional<Convention> CellConvention(const anova::Analysis& analysis, OutputLanguage language);
+// The sentence of the simple interactions, where asked for (CellTables.cpp).
+std::optional<Convention> SimpleInteractionConvention(const anova::Analysis& analysis, OutputLanguage language);
 
 // The adjustments' names as a sentence lists them: "Holm and Bonferroni",
 // "Holm, Šidák and Shaffer"; in Japanese "Holm と Bonferroni", "Holm、Šidák と Shaffer".

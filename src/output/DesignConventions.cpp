@@ -182,6 +182,8 @@ std::vector<Convention> DesignConventions(const anova::Analysis& r, const Output
     list.push_back(CorrectionConvention(options));
     for (Convention& c : MoreEffectSizeConventions(r, language)) list.push_back(std::move(c));
     if (std::optional<Convention> c = ContrastConvention(r, language)) list.push_back(std::move(*c));
+    if (std::optional<Convention> c = CellConvention(r, language)) list.push_back(std::move(*c));
+    if (std::optional<Convention> c = SimpleInteractionConvention(r, language)) list.push_back(std::move(*c));
     return r.within.empty() ? BetweenOnly(std::move(list), ja) : list;
 }
 

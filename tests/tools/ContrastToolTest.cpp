@@ -90,5 +90,56 @@ TEST(ContrastTool, OptionsKeysTablesAndRefusals) {
     }
 }
 
+// --cells and --simple-interactions: the rows and keys, each format's table,
+// nothing of them unless asked, the refusals with status 2.
+TEST(ContrastTool, CellsAndSimpleInteractions) {
+    const auto json = RunTool("anova " + kMixed + " --cells group:time --cells time:group --format json");
+    ASSERT_EQ(json.status, 0) << json.err;
+    const Json j = Json::parse(json.out);
+    const Json& c = j["cellComparisons"];
+    std::size_t cells = j["cellMeans"].size();
+    ASSERT_GE(cells, 4u);
+    // The interaction named twice is one family of every pair of its cells.
+    ASSERT_EQ(c.size(), cells * (cells - 1) / 2);
+    for (const Json& row : c) {
+        EXPECT_EQ(row["family"], "group × time");
+        for (const char* key : {"cell1", "cell2", "error", "difference", "se", "t", "df", "p", "pHolm",
+                                "pBonferroni", "ci95", "d"})
+            EXPECT_TRUE(row.contains(key)) << key;
+        const bool paired = row["cell1"]["group"] == row["cell2"]["group"];
+        EXPECT_EQ(row["error"], paired ? "S/G (paired)" : "S/G");
+        EXPECT_EQ(row["dAv"].is_null(), !paired);
+    }
+    EXPECT_TRUE(j["conventions"].contains("cellComparisons"));
+    EXPECT_FALSE(j.contains("simpleInteractions"));
+    const auto simple = RunTool("anova " + kMixed + " --simple-interactions --format json");
+    ASSERT_EQ(simple.status, 0) << simple.err;
+    EXPECT_EQ(Json::parse(simple.out)["simpleInteractions"], Json::array());  // two factors: none
+
+    for (const char* format : {"text", "markdown", "csv", "html", "apa"}) {
+        const auto out = RunTool("anova " + kMixed + " --cells all --format " + format);
+        ASSERT_EQ(out.status, 0) << out.err;
+        EXPECT_NE(out.out.find("S/G (paired)"), std::string::npos) << format;
+    }
+    const auto ja = RunTool("anova " + kMixed + " --cells all --lang ja");
+    EXPECT_NE(ja.out.find("交互作用のセルの対ごとの比較"), std::string::npos);
+    EXPECT_NE(ja.out.find("S/G (対応あり)"), std::string::npos);
+    const auto plain = RunTool("anova " + kMixed + " --format json");
+    EXPECT_FALSE(Json::parse(plain.out).contains("cellComparisons"));
+    EXPECT_EQ(RunTool("anova " + kMixed).out.find("interaction's cells"), std::string::npos);
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"--cells group:dose", "does not have"},
+        {"--cells group", "two or more factors"},
+        {"--cells group:group", "twice"},
+        {"--cells group:", "A:B, or all"},
+    };
+    for (const auto& [options, says] : refused) {
+        const auto r = RunTool("anova " + kMixed + " " + options);
+        EXPECT_EQ(r.status, 2) << options;
+        EXPECT_NE(r.err.find(says), std::string::npos) << options << ": " << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace morvane

@@ -47,11 +47,12 @@ void WriteOut(const std::string& out, const std::string& text);
 }  // namespace
 
 void Anova(std::span<const std::string> words, const Settings& settings) {
-    const Arguments arguments(words, {"--decimal-comma"},
+    const Arguments arguments(words, {"--decimal-comma", "--simple-interactions"},
                               {"--format", "--correction", "--lang", "--ci-level", "--id", "--dv", "--within",
                                "--between", "--type", "--observed", "--encoding", "--separator", "--adjust",
-                               "--effect-sizes", "--alpha", "--header-line", "--trend", "--spacing", "--contrast"},
-                              OtherOptions::AreErrors, {"--contrast"});
+                               "--effect-sizes", "--alpha", "--header-line", "--trend", "--spacing", "--contrast",
+                               "--cells"},
+                              OtherOptions::AreErrors, {"--contrast", "--cells"});
     AnovaRequest request = Request(arguments, settings);
     if (arguments.FileCount() < 1 || arguments.FileCount() > 2) throw UsageError("one or two file names");
 
@@ -211,6 +212,8 @@ AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
             request.analysis.alpha = AlphaLevel(*option.value);
         } else if (option.name == "--adjust") {
             request.analysis.adjustments = AdjustmentsNamed(*option.value);
+        } else if (option.name == "--simple-interactions") {
+            request.analysis.simpleInteractions = true;
         } else if (option.name == "--effect-sizes") {
             request.analysis.effectSizes = EffectSizesNamed(*option.value);
         } else if (option.name == "--format") {

@@ -58,6 +58,21 @@ anova::ContrastRequest ContrastOf(const std::string& text) {
     return c;
 }
 
+// --cells: interactions "A:B" parted by commas, or all (every two-factor one).
+void ReadCells(const std::string& value, anova::Options& options) {
+    for (const std::string& entry : csv::SplitRecord(value)) {
+        if (entry == "all") {
+            options.allCellInteractions = true;
+            continue;
+        }
+        std::vector<std::string> factors = Split(entry, ':');
+        for (const std::string& name : factors)
+            if (name.empty()) throw UsageError("--cells names interactions as A:B, or all: " + value);
+        if (factors.size() < 2) throw UsageError("--cells " + entry + ": an interaction of two or more factors");
+        options.cellInteractions.push_back(std::move(factors));
+    }
+}
+
 }  // namespace
 
 std::optional<mpq_class> ExactNumber(std::string_view text) {
@@ -109,6 +124,8 @@ void ReadContrastOptions(const Arguments& arguments, anova::Options& options) {
             }
         } else if (option.name == "--contrast") {
             options.contrasts.push_back(ContrastOf(*option.value));
+        } else if (option.name == "--cells") {
+            ReadCells(*option.value, options);
         }
     }
     for (anova::ContrastPart& s : spacings) {
@@ -121,6 +138,7 @@ void ReadContrastOptions(const Arguments& arguments, anova::Options& options) {
 
 void CheckContrastsFit(const DesignData& design, const anova::Options& options) {
     if (const std::string why = anova::ContrastsRefused(design, options); !why.empty()) throw UsageError(why);
+    if (const std::string why = anova::CellsRefused(design, options); !why.empty()) throw UsageError(why);
 }
 
 }  // namespace morvane::tool

@@ -40,6 +40,14 @@ void AddSubjectScores(const Inputs& in, Analysis& out);
 // of them, with the families' adjustments, and `out.shown` (Comparisons.cpp).
 void AddComparisons(const Inputs& in, Analysis& out);
 
+// The pairwise comparisons of the cells of each interaction asked for, with
+// each interaction's adjustments (Comparisons.cpp).
+void AddCellComparisons(const Inputs& in, Analysis& out);
+
+// The simple interactions and simple-simple effects, each the analysis of its
+// slice of the design (SimpleInteractions.cpp).
+void AddSimpleInteractions(const Inputs& in, Analysis& out);
+
 // The simple effects of every factor at each level of each other factor (SimpleEffects.cpp).
 void AddSimpleEffects(const Inputs& in, Analysis& out);
 

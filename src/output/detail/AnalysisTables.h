@@ -33,6 +33,9 @@ Table Comparisons(const Analysis& r, OutputLayout layout);
 Table SimpleEffects(const Analysis& r, OutputLayout layout);
 // The planned contrasts asked for (ContrastTables.cpp).
 Table PlannedContrasts(const Analysis& r, OutputLayout layout);
+// The pairs of the cells of the interactions asked for (CellTables.cpp).
+Table CellComparisons(const Analysis& r, OutputLayout layout);
+Table SimpleInteractions(const Analysis& r, OutputLayout layout);
 
 // The checks' tables, and the precision of the study's results file.
 Table Precision(const Analysis& r, const PrecisionCheck& check);
