@@ -335,8 +335,8 @@
         <translation>The data file ended early; the %1 missing scores were left blank</translation>
     </message>
     <message>
-        <source>検証…</source>
-        <translation>Check…</translation>
+        <source>検証(&amp;V)…</source>
+        <translation>&amp;Verify…</translation>
     </message>
 </context>
 <context>
