@@ -41,7 +41,7 @@ TEST(BoxMTest, BothApproximationsAgreeWithTheFormulasAndUndefinedCasesHaveNoFigu
     Near(two.df2, 375423.487158922L, "df2", 1e-9L);
     Near(two.pF, 0.00418192063125803L, "p F", 1e-9L);
     // n = c(6, 9), S = list(matrix(4, 1), matrix(1.5, 1)): one variable, c2 = 0 < c1^2.
-    const BoxMTest one = BoxM({6, 9}, {SquareMatrix(1, {4}), SquareMatrix(1, {1.5L})});
+    const BoxMTest one = BoxM({6, 9}, {SquareMatrix(1, 4.0L), SquareMatrix(1, 1.5L)});
     Near(one.m, 1.5350324189317L, "M, p = 1");
     Near(one.chiSquare, 1.40809704582773L, "chi-square, p = 1");
     Near(one.pChiSquare, 0.235372551465411L, "p chi-square, p = 1", 1e-9L);
