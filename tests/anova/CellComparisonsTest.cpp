@@ -12,6 +12,7 @@
 
 #include "anova/Analysis.h"
 #include "anova/detail/Analyse.h"
+#include "support/TenthsDesign.h"
 
 namespace morvane::anova {
 namespace {
@@ -39,24 +40,7 @@ const int kGroupsTwoWithinTenths[] = {
     319, 321, 392, 401, 228, 183, 302, 345, 259, 251, 348, 419, 325, 285, 346, 364, 246, 236, 216, 350,
     352, 288, 287, 436, 270, 341, 253, 340, 288, 345, 376, 395, 342, 308, 297, 335, 351, 346, 318, 400};
 
-DesignData Design(std::vector<DesignFactor> between, std::vector<DesignFactor> within,
-                  const std::vector<int>& sizes, const int* tenths) {
-    DesignData d;
-    d.between = std::move(between), d.within = std::move(within);
-    for (std::size_t g = 0; g < sizes.size(); ++g)
-        for (int i = 0; i < sizes[g]; ++i) {
-            d.subjects.push_back("s" + std::to_string(d.subjects.size() + 1));
-            d.group.push_back(static_cast<std::int32_t>(g));
-        }
-    d.exact = true, d.scale = 1;
-    for (std::size_t i = 0; i < d.Subjects() * d.Cells(); ++i) {
-        d.units.push_back(tenths[i]);
-        d.rows.push_back(1);
-        d.values.push_back(static_cast<Extended>(tenths[i]) / 10);
-    }
-    d.subjectsRead = static_cast<std::int64_t>(d.Subjects());
-    return d;
-}
+constexpr auto Design = &testing::TenthsDesign;
 
 // R's row of one pair: its cells' levels (per factor of the interaction),
 // estimate, SE, t, df, p, Holm's p (and Bonferroni's where given).

@@ -14,6 +14,7 @@
 #include "anova/detail/Steps.h"
 #include "runtime/Errors.h"
 #include "stats/QuantilePoints.h"
+#include "support/TenthsDesign.h"
 
 namespace morvane::anova {
 namespace {
@@ -39,17 +40,7 @@ const int kMixedTenths[] = {
 };
 
 // The scores as a long CSV gives them: decimals of one place, exact.
-DesignData Exactly(DesignData d, const int* tenths) {
-    d.exact = true;
-    d.scale = 1;
-    for (std::size_t i = 0; i < d.Subjects() * d.Cells(); ++i) {
-        d.units.push_back(tenths[i]);
-        d.rows.push_back(1);
-        d.values.push_back(static_cast<Extended>(tenths[i]) / 10);
-    }
-    d.subjectsRead = static_cast<std::int64_t>(d.Subjects());
-    return d;
-}
+constexpr auto Exactly = &testing::WithTenths;
 
 DesignData MixedDesign() {
     DesignData d;

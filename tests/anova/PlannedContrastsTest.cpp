@@ -18,6 +18,7 @@
 #include "anova/detail/FollowUps.h"
 #include "exact/WideIntegers.h"
 #include "stats/Polynomials.h"
+#include "support/TenthsDesign.h"
 
 namespace morvane::anova {
 namespace {
@@ -35,24 +36,7 @@ const int kTwoTenths[] = {88, 78, 73, 65, 97, 88, 39, 40, 35, 50, 38, 57, 76, 69
                           64, 63, 84, 89, 44, 51, 66, 52, 66, 82, 19, 11, 38, 46, 41, 51, 74, 74, 81, 91,
                           84, 98, 67, 64, 41, 44, 79, 93, 34, 53, 50, 62, 75, 70, 55, 83, 84, 79, 73, 87};
 
-DesignData Design(std::vector<DesignFactor> between, std::vector<DesignFactor> within,
-                  const std::vector<int>& sizes, const int* tenths) {
-    DesignData d;
-    d.between = std::move(between), d.within = std::move(within);
-    for (std::size_t g = 0; g < sizes.size(); ++g)
-        for (int i = 0; i < sizes[g]; ++i) {
-            d.subjects.push_back("s" + std::to_string(d.subjects.size() + 1));
-            d.group.push_back(static_cast<std::int32_t>(g));
-        }
-    d.exact = true, d.scale = 1;
-    for (std::size_t i = 0; i < d.Subjects() * d.Cells(); ++i) {
-        d.units.push_back(tenths[i]);
-        d.rows.push_back(1);
-        d.values.push_back(static_cast<Extended>(tenths[i]) / 10);
-    }
-    d.subjectsRead = static_cast<std::int64_t>(d.Subjects());
-    return d;
-}
+constexpr auto Design = &testing::TenthsDesign;
 
 const DesignFactor kTime{"time", {"t1", "t2", "t3", "t4"}};
 
