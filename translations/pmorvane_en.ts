@@ -119,6 +119,10 @@
 <context>
     <name>morvane::CsvRolesDialog</name>
     <message>
+        <source>CSV ファイルを読み込んで分析しています…</source>
+        <translation>Reading and analysing the CSV file…</translation>
+    </message>
+    <message>
         <source>(名前なし: %1 列目)</source>
         <translation>(no name: column %1)</translation>
     </message>

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QSignalBlocker>
 
+#include "widgets/QtTranslation.h"
+
 namespace morvane {
 
 InteractionPlotView::InteractionPlotView(QWidget* parent) : QWidget(parent) {

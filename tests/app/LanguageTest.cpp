@@ -143,7 +143,7 @@ private slots:
             QVERIFY(same(seen->tables, TableTexts(seen->analysis, TableReader::Window, options)));
         }
         QVERIFY(english.tables.front().title != japanese.tables.front().title);
-        QVERIFY(english.readNote.contains(QStringLiteral("averag")));
+        QVERIFY2(english.readNote.contains(QStringLiteral("are means of")), qPrintable(english.readNote));
         QVERIFY(japanese.readNote.contains(QStringLiteral(u"平均したもの")));
         QCOMPARE(english.axisTitle, QStringLiteral("Factor load"));
         QCOMPARE(japanese.axisTitle, QStringLiteral(u"要因 load"));
