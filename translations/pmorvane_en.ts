@@ -119,6 +119,10 @@
 <context>
     <name>morvane::CsvRolesDialog</name>
     <message>
+        <source>CSV ファイルを読み込んで分析しています…</source>
+        <translation>Reading and analysing the CSV file…</translation>
+    </message>
+    <message>
         <source>(名前なし: %1 列目)</source>
         <translation>(no name: column %1)</translation>
     </message>
@@ -619,6 +623,26 @@ Recorded: %1</translation>
 <context>
     <name>morvane::ResultsWindow</name>
     <message>
+        <source>(名前のない研究)</source>
+        <translation>(unnamed study)</translation>
+    </message>
+    <message>
+        <source>履歴から %1 の分析 (%2) を示しています。最新の分析は履歴の最後にあります。</source>
+        <translation>Showing the analysis of %1 (%2) from the history. The newest analysis is the last in the history.</translation>
+    </message>
+    <message>
+        <source>出力ログの保存</source>
+        <translation>Save the output log</translation>
+    </message>
+    <message>
+        <source>HTML (*.html)</source>
+        <translation>HTML (*.html)</translation>
+    </message>
+    <message>
+        <source>出力ログの履歴を消去しますか? 最新の分析だけが残ります。</source>
+        <translation>Clear the output log's history? Only the newest analysis stays.</translation>
+    </message>
+    <message>
         <source>分析結果</source>
         <translation>Analysis results</translation>
     </message>
@@ -809,6 +833,33 @@ Recorded: %1</translation>
     <message>
         <source>いいえ</source>
         <translation>No</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::OutputLogBar</name>
+    <message>
+        <source>履歴(&amp;H):</source>
+        <translation>&amp;History:</translation>
+    </message>
+    <message>
+        <source>この窓で示した分析 (最新の %1 件) から、もう一度示すものを選びます</source>
+        <translation>Choose an analysis this window showed (the last %1) to show it again</translation>
+    </message>
+    <message>
+        <source>出力ログを保存…</source>
+        <translation>Save Output Log…</translation>
+    </message>
+    <message>
+        <source>履歴のすべての分析を 1 つの HTML ファイルに書き出します</source>
+        <translation>Writes every analysis of the history to one HTML file</translation>
+    </message>
+    <message>
+        <source>消去</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>履歴を消去します (最新の分析は残ります)</source>
+        <translation>Clears the history (the newest analysis stays)</translation>
     </message>
 </context>
 </TS>

@@ -354,7 +354,7 @@ void CsvRolesDialog::accept() {
         using Read = std::pair<DesignData, std::optional<anova::Analysis>>;
         // The worker reads copies, so that the dialog may go on.
         auto done = widgets::ComputeOffThread<Read>(
-            this, QStringLiteral(u"CSV ファイルを読み込んで分析しています…"), progressAfterMs_,
+            this, tr("CSV ファイルを読み込んで分析しています…"), progressAfterMs_,
             QStringLiteral("AnalysisProgress"),
             [bytes = bytes_, roles, options = options_, dataWindow = OpenInDataWindow()] {
                 DesignData design = ReadLongCsv(bytes, roles, options);

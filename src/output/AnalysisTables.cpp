@@ -17,8 +17,7 @@ std::vector<Table> DesignTables(const anova::Analysis& r, TableReader reader);
 
 std::vector<TableText> TableTexts(const anova::Analysis& r, TableReader reader, const OutputOptions& options,
                                   char decimalSeparator, const PrecisionCheck* precision) {
-    const Reading how{reader,          decimalSeparator,
-                      reader == TableReader::Window || options.language == OutputLanguage::Japanese,
+    const Reading how{reader,          decimalSeparator, options.language == OutputLanguage::Japanese,
                       options.correction, options.layout, options.rounding, !r.within.empty()};
     std::vector<TableText> texts;
     for (const Table& t :

@@ -25,8 +25,8 @@ namespace morvane {
 // comparisons, the simple effects, the precision check (with `precision`),
 // then (with subjects and levels) the multivariate tests, the residuals, the
 // cells' shapes, the outlying subjects, the rank-based tests and the
-// robustness of the decisions. The
-// window's are in Japanese, the others in the options' language; the summary
+// robustness of the decisions. Every
+// reader's are in the options' language; the summary
 // of the terminal and of programs has the degrees of freedom and p of the
 // correction the options apply, the window's all of them. The terminal's and
 // the window's figures are rounded as options.rounding asks (an APA table's

@@ -42,7 +42,10 @@ Table Precision(const Analysis& r, const PrecisionCheck& pc) {
                        pc.sums);
     if (!pc.summaryTableExact)
         t.notes.push_back(
-            {"",
+            {"The figures of the results file are not exact: where the scores share their leading digits, "
+             "the results file's way of computing loses digits of the sums of squares and its summary table "
+             "shows figures that differ from the exact ones. This window's figures are exact; the Precision "
+             "table gives the correct digits of each sum of squares.",
              "計算結果ファイルの値は桁落ちのため正確ではありません: 得点の上の桁がそろっていると、"
              "計算結果ファイルの計算方法では平方和の桁が失われ、要約表に正確な値と違う数字が出ます。"
              "この窓の値は正確です。平方和ごとに正しい桁数を「精度」の表に示します。",

@@ -151,7 +151,8 @@ std::string CellText(const Cell& c, Reading how) {
         case Cell::Kind::Integer:
             return c.integer ? std::to_string(*c.integer) : undefined;
         case Cell::Kind::At:
-            if (how.reader == TableReader::Window) return !c.over ? c.window : "全体";
+            if (how.reader == TableReader::Window)
+                return !c.over ? c.window : how.japanese ? "全体" : "(all)";
             if (how.reader == TableReader::Program) return !c.over ? c.text : "";
             return !c.over ? c.text : how.japanese ? "全体" : "(all)";
         case Cell::Kind::Number:

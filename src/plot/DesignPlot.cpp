@@ -10,8 +10,9 @@
 namespace morvane::plot {
 namespace {
 
-QString FactorTitle(const DesignFactor& factor) {
-    return QStringLiteral(u"要因 ") + QString::fromStdString(factor.name);
+QString FactorTitle(const DesignFactor& factor, bool english) {
+    return (english ? QStringLiteral("Factor ") : QStringLiteral(u"要因 ")) +
+           QString::fromStdString(factor.name);
 }
 
 // The bar of a cell: the means table's interval, or the mean plus and less its SE.
@@ -95,22 +96,22 @@ Placement PlacementOf(const anova::Analysis& analysis, const PlotArrangement& ar
 // The axis' and the lines' levels and titles, and the panels' titles, the
 // last panel factor's levels changing fastest.
 void Describe(const anova::Analysis& analysis, const Placement& place, InteractionPlotData& d) {
-    d.axisTitle = FactorTitle(analysis.FactorAt(place.axis));
+    d.axisTitle = FactorTitle(analysis.FactorAt(place.axis), d.english);
     for (const std::string& level : analysis.FactorAt(place.axis).levels)
         d.levelsB.append(QString::fromStdString(level));
     if (place.line < analysis.Factors()) {
-        d.legendTitle = FactorTitle(analysis.FactorAt(place.line));
+        d.legendTitle = FactorTitle(analysis.FactorAt(place.line), d.english);
         for (const std::string& level : analysis.FactorAt(place.line).levels)
             d.levelsA.append(QString::fromStdString(level));
     } else {
         d.legendTitle.clear();
-        d.levelsA.append(QStringLiteral(u"平均"));
+        d.levelsA.append(d.english ? QStringLiteral("Mean") : QStringLiteral(u"平均"));
     }
     std::size_t panels = 1;
     QStringList names;
     for (std::size_t f : place.panels) {
         panels *= analysis.FactorAt(f).levels.size();
-        names.append(FactorTitle(analysis.FactorAt(f)));
+        names.append(FactorTitle(analysis.FactorAt(f), d.english));
     }
     d.panelFactors = names.join(QStringLiteral(u" × "));
     for (std::size_t i = 0; i < panels && !place.panels.empty(); ++i) {
@@ -198,9 +199,10 @@ std::string ArrangementRefused(const anova::Analysis& analysis, const PlotArrang
 }
 
 InteractionPlotData PlotDataOf(const anova::Analysis& analysis, char decimalSeparator, ErrorBars bars,
-                               const PlotArrangement& arrangement, SubjectsShown subjects) {
+                               const PlotArrangement& arrangement, SubjectsShown subjects, bool english) {
     InteractionPlotData d;
     d.decimalSeparator = decimalSeparator;
+    d.english = english;
     // Without a within factor there is no within-subject interval: the ordinary one is drawn.
     if (analysis.within.empty() && bars == ErrorBars::WithinCi95) bars = ErrorBars::Ci95;
     d.barsShown = bars;

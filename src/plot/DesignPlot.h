@@ -35,10 +35,10 @@ std::string ArrangementRefused(const anova::Analysis& analysis, const PlotArrang
 // (A and B within, no groups) draws as it always has, the levels of B along
 // the axis and a line per level of A. An arrangement that does not fit is
 // taken as the default. The subjects, when shown, are the analysis' subject
-// scores.
+// scores. `english`: the titles "Factor NAME" and the plot's words in English.
 InteractionPlotData PlotDataOf(const anova::Analysis& analysis, char decimalSeparator,
                                ErrorBars bars = ErrorBars::WithinCi95,
                                const PlotArrangement& arrangement = {},
-                               SubjectsShown subjects = SubjectsShown::None);
+                               SubjectsShown subjects = SubjectsShown::None, bool english = false);
 
 }  // namespace morvane::plot

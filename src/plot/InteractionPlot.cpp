@@ -113,19 +113,45 @@ std::optional<SubjectsShown> SubjectsShownNamed(std::string_view name) {
     return std::nullopt;
 }
 
-QString ErrorBarsCaption(ErrorBars bars) {
+QString ErrorBarsCaption(ErrorBars bars, bool english) {
     switch (bars) {
         case ErrorBars::Ci95:
-            return QStringLiteral(u"95% 信頼区間");
+            return english ? QStringLiteral("95% confidence interval") : QStringLiteral(u"95% 信頼区間");
         case ErrorBars::Se:
-            return QStringLiteral(u"平均 ± 標準誤差");
+            return english ? QStringLiteral(u"Mean ± standard error") : QStringLiteral(u"平均 ± 標準誤差");
         case ErrorBars::WithinCi95:
             break;
     }
-    return QStringLiteral(u"被験者内 95% 信頼区間");
+    return english ? QStringLiteral("Within-subject 95% confidence interval")
+                   : QStringLiteral(u"被験者内 95% 信頼区間");
 }
 
+namespace {
+
+// PlotCaption in English.
+QString EnglishCaption(const InteractionPlotData& data) {
+    QString caption = data.legendTitle.isEmpty()
+                          ? QStringLiteral("Cell means")
+                          : QStringLiteral("Cell means by level of ") + data.legendTitle;
+    if (!data.panelTitles.isEmpty()) caption += QStringLiteral(", a panel per level of ") + data.panelFactors;
+    if (!data.subjects.empty())
+        caption += data.subjectsShown == SubjectsShown::Points
+                       ? QStringLiteral(", each subject's scores as points")
+                       : QStringLiteral(", each subject's scores as thin lines");
+    QString bars = ErrorBarsCaption(data.barsShown, true);
+    bars[0] = bars[0].toLower();
+    caption += QStringLiteral(". Error bars: ") + bars;
+    if (data.barsShown == ErrorBars::WithinCi95)
+        caption += data.barsWithinGroups
+                       ? QStringLiteral(" (Cousineau-Morey, Morey's correction, within groups)")
+                       : QStringLiteral(" (Cousineau-Morey, Morey's correction)");
+    return caption + QLatin1Char('.');
+}
+
+}  // namespace
+
 QString PlotCaption(const InteractionPlotData& data) {
+    if (data.english) return EnglishCaption(data);
     QString caption = data.legendTitle.isEmpty()
                           ? QStringLiteral(u"セル平均")
                           : data.legendTitle + QStringLiteral(u" の水準ごとのセル平均");
@@ -223,7 +249,9 @@ void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlot
     const QFontMetricsF fm(font, p.device());
     p.setPen(QColor(0x20, 0x20, 0x20));
     if (d.Empty()) {
-        p.drawText(area, Qt::AlignCenter, QStringLiteral(u"得点がないので平均を描けません"));
+        p.drawText(area, Qt::AlignCenter,
+                   d.english ? QStringLiteral("No scores: no means to draw")
+                             : QStringLiteral(u"得点がないので平均を描けません"));
         p.restore();
         return;
     }
@@ -256,13 +284,23 @@ PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d,
     QString bars = ErrorBarsCaption(d.barsShown);
     if (d.barsShown == ErrorBars::WithinCi95)
         bars.replace(QStringLiteral(u"被験者内 "), QStringLiteral(u"被験者内\n"));
-    l.barsNote = QStringLiteral(u"誤差線:\n") + bars;
+    // The legend's English is short: "Within-subject\n95% CI".
+    if (d.english)
+        bars = d.barsShown == ErrorBars::Se     ? QStringLiteral(u"Mean ± SE")
+               : d.barsShown == ErrorBars::Ci95 ? QStringLiteral("95% CI")
+                                                : QStringLiteral("Within-subject\n95% CI");
+    l.barsNote = (d.english ? QStringLiteral("Error bars:\n") : QStringLiteral(u"誤差線:\n")) + bars;
     if (!d.subjects.empty())
-        l.barsNote += d.subjectsShown == SubjectsShown::Points ? QStringLiteral(u"\n\n点: 各被験者")
-                                                               : QStringLiteral(u"\n\n細線: 各被験者");
+        l.barsNote += d.english                                  ? (d.subjectsShown == SubjectsShown::Points
+                                                                        ? QStringLiteral("\n\nPoints: subjects")
+                                                                        : QStringLiteral("\n\nThin lines: subjects"))
+                      : d.subjectsShown == SubjectsShown::Points ? QStringLiteral(u"\n\n点: 各被験者")
+                                                                 : QStringLiteral(u"\n\n細線: 各被験者");
     if (d.subjectsOmitted)
         l.barsNote +=
-            QStringLiteral(u"\n\n被験者が %1 人を超え、\n平均だけを描きました").arg(kMostSubjectsDrawn);
+            d.english
+                ? QStringLiteral("\n\nOver %1 subjects:\nthe means alone").arg(kMostSubjectsDrawn)
+                : QStringLiteral(u"\n\n被験者が %1 人を超え、\n平均だけを描きました").arg(kMostSubjectsDrawn);
     l.sample = 2.6 * px;
     l.gap = 0.5 * px;
     qreal names = fm.horizontalAdvance(d.legendTitle) - l.sample - l.gap;
@@ -367,7 +405,7 @@ void DrawAxes(QPainter& p, const QRectF& area, const PlotLayout& l, const Intera
     p.translate(area.left() + l.pad + l.line / 2, l.top + l.height / 2);
     p.rotate(-90);
     p.drawText(QRectF(-l.height / 2, -l.line / 2, l.height, l.line), Qt::AlignCenter,
-               QStringLiteral(u"平均"));
+               d.english ? QStringLiteral("Mean") : QStringLiteral(u"平均"));
     p.restore();
 }
 

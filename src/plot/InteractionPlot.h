@@ -33,8 +33,8 @@ enum class ErrorBars { WithinCi95, Ci95, Se };
 std::optional<ErrorBars> ErrorBarsNamed(std::string_view name);
 const char* ErrorBarsName(ErrorBars bars);
 
-// How the legend and the window's caption name the bars, in Japanese.
-QString ErrorBarsCaption(ErrorBars bars);
+// How the legend and the window's caption name the bars, in Japanese (or English).
+QString ErrorBarsCaption(ErrorBars bars, bool english = false);
 
 // Whether the subjects are drawn behind the means: not at all, each
 // subject's line (thin and light), or each subject's points, spread a little
@@ -85,6 +85,9 @@ struct InteractionPlotData {
     SubjectsShown subjectsShown = SubjectsShown::None;
     std::vector<SubjectTrace> subjects;
     bool subjectsOmitted = false;
+    // The plot's own words (its titles, caption, legend and axis) in English
+    // rather than Japanese, for the windows in English.
+    bool english = false;
 
     bool Empty() const { return means.empty(); }
     int Panels() const { return panelTitles.isEmpty() ? 1 : static_cast<int>(panelTitles.size()); }

@@ -88,12 +88,16 @@ void Write(const QByteArray& bytes, const std::string& path) {
 }  // namespace
 
 QByteArray RenderPlotFile(const InteractionPlotData& data, PlotFileType type, QSize size) {
-    return Render(type, size, QStringLiteral(u"交互作用のプロット"), PlotCaption(data),
+    return Render(type, size,
+                  data.english ? QStringLiteral("Interaction plot") : QStringLiteral(u"交互作用のプロット"),
+                  PlotCaption(data),
                   [&](QPainter& painter, const QRectF& area) { PaintInteractionPlot(painter, area, data); });
 }
 
 QByteArray RenderPlotFile(const QuantilePlotData& data, PlotFileType type, QSize size) {
-    return Render(type, size, QStringLiteral(u"正規 Q-Q プロット"), QuantilePlotCaption(data),
+    return Render(type, size,
+                  data.english ? QStringLiteral("Normal Q-Q plot") : QStringLiteral(u"正規 Q-Q プロット"),
+                  QuantilePlotCaption(data),
                   [&](QPainter& painter, const QRectF& area) { PaintQuantilePlot(painter, area, data); });
 }
 

@@ -22,11 +22,19 @@ QString Unit(Extended value, int decimals, char separator) {
 
 // The stratum's residuals and Shapiro and Wilk's test, or why there is nothing to plot.
 QString Detail(std::size_t count, std::int64_t df, bool plotted, bool inRange, std::optional<Extended> w,
-               std::optional<Extended> p, char separator) {
-    if (!plotted) return df < 1 ? QStringLiteral(u"自由度 0") : QStringLiteral(u"残差はすべて 0");
-    QString text = QStringLiteral(u"残差 %1 個 · ").arg(count);
-    if (!inRange) return text + QStringLiteral(u"W は 3〜5000 個の残差でのみ計算");
-    if (!w || !p) return text + QStringLiteral(u"W は計算できません");
+               std::optional<Extended> p, char separator, bool english) {
+    if (english) {
+        if (!plotted)
+            return df < 1 ? QStringLiteral("No degrees of freedom") : QStringLiteral("Every residual 0");
+        if (!inRange) return QStringLiteral(u"%1 residuals · W only for 3 to 5000 residuals").arg(count);
+        if (!w || !p) return QStringLiteral(u"%1 residuals · W undefined").arg(count);
+    } else {
+        if (!plotted) return df < 1 ? QStringLiteral(u"自由度 0") : QStringLiteral(u"残差はすべて 0");
+        if (!inRange) return QStringLiteral(u"残差 %1 個 · W は 3〜5000 個の残差でのみ計算").arg(count);
+        if (!w || !p) return QStringLiteral(u"残差 %1 個 · W は計算できません").arg(count);
+    }
+    const QString text =
+        english ? QStringLiteral(u"%1 residuals · ").arg(count) : QStringLiteral(u"残差 %1 個 · ").arg(count);
     const QString pText = QString::fromStdString((PValueIsBound(*p) ? "" : "= ") + PValueText(*p, separator));
     // With a decimal comma, a semicolon keeps the two figures apart.
     const QString between = separator == ',' ? QStringLiteral("; ") : QStringLiteral(", ");
@@ -36,29 +44,57 @@ QString Detail(std::size_t count, std::int64_t df, bool plotted, bool inRange, s
 
 }  // namespace
 
-QuantilePlotData QuantilePlotDataOf(const anova::Analysis& analysis, char decimalSeparator, bool studyTitles) {
+QuantilePlotData QuantilePlotDataOf(const anova::Analysis& analysis, char decimalSeparator, bool studyTitles,
+                                    bool english) {
     QuantilePlotData d;
     d.decimalSeparator = decimalSeparator;
+    d.english = english;
     for (const anova::Stratum& stratum : analysis.strata) {
         QuantilePanel panel;
         panel.title = QString::fromStdString(stratum.name);
         if (studyTitles)
-            panel.title = stratum.within.empty() ? QStringLiteral(u"被験者 (S)")
-                                                 : panel.title.replace(QStringLiteral(u" × "), QStringLiteral(" x "));
+            panel.title = stratum.within.empty()
+                              ? (english ? QStringLiteral("Subjects (S)") : QStringLiteral(u"被験者 (S)"))
+                              : panel.title.replace(QStringLiteral(u" × "), QStringLiteral(" x "));
         panel.points = stratum.quantiles;
         panel.unplotted = static_cast<std::size_t>(std::max<std::int64_t>(0, stratum.unplotted));
         const auto count = static_cast<std::size_t>(std::max<std::int64_t>(0, stratum.residuals));
         panel.residuals = count - std::min(count, panel.unplotted);
         const ShapiroWilkTest& test = stratum.normality;
         panel.detail = Detail(panel.residuals, stratum.error.df, !panel.points.empty(), test.inRange, test.w,
-                              test.p, decimalSeparator);
-        if (panel.unplotted > 0 && !panel.points.empty())
+                              test.p, decimalSeparator, english);
+        if (english && panel.unplotted > 0 && !panel.points.empty())
+            panel.detail.replace(
+                QStringLiteral(u" residuals · "),
+                QStringLiteral(u" residuals (less %1 of groups of one) · ").arg(panel.unplotted));
+        if (!english && panel.unplotted > 0 && !panel.points.empty())
             panel.detail.replace(QStringLiteral(u" 個 · "),
                                  QStringLiteral(u" 個 (1 人の群の %1 個を除く) · ").arg(panel.unplotted));
         d.panels.push_back(std::move(panel));
     }
     return d;
 }
+
+namespace {
+
+// QuantilePlotCaption in English.
+QString EnglishCaption(bool thinned, bool unplotted) {
+    QString caption = QStringLiteral(
+        u"Each error stratum's studentized residuals against the standard normal quantiles (plotting "
+        u"positions (i − 3/8)/(n + 1/4) up to 10 residuals, (i − 1/2)/n beyond), with the line y = x; points "
+        u"beyond 3 in absolute value in vermilion.");
+    if (thinned)
+        caption += QStringLiteral(
+                       " A stratum of more than %1 residuals shows its %2 smallest and largest and "
+                       "residuals of evenly spaced ranks between them.")
+                       .arg(kQuantilePoints)
+                       .arg(kQuantileTail);
+    if (unplotted)
+        caption += QStringLiteral(" The residuals of a group of one subject, always 0, are not drawn.");
+    return caption;
+}
+
+}  // namespace
 
 QString QuantilePlotCaption(const QuantilePlotData& data) {
     const QString caption = QStringLiteral(
@@ -70,6 +106,7 @@ QString QuantilePlotCaption(const QuantilePlotData& data) {
     const bool unplotted = std::any_of(data.panels.begin(), data.panels.end(),
                                        [](const QuantilePanel& p) { return p.unplotted > 0; });
     // The residuals of a group of one subject are zero whatever its scores: not drawn.
+    if (data.english) return EnglishCaption(thinned, unplotted);
     const QString alone =
         unplotted ? QStringLiteral(u"被験者が 1 人だけの群の残差は常に 0 なので描かない。") : QString();
     if (!thinned) return caption + QStringLiteral(u"示す。") + alone;
@@ -192,7 +229,8 @@ void DrawTicks(QPainter& p, const QRectF& plot, const Axis& x, const Axis& y, co
 
 // A panel in `cell`: its title and detail above, the points in a frame with
 // their ticks on the left and below.
-void DrawPanel(QPainter& p, const QRectF& cell, const QuantilePanel& panel, char separator, const Style& s) {
+void DrawPanel(QPainter& p, const QRectF& cell, const QuantilePanel& panel, char separator, const Style& s,
+               bool english) {
     const QFontMetricsF fm(s.font, p.device()), small(s.small, p.device());
     p.setFont(s.font);
     p.setPen(kInk);
@@ -216,7 +254,8 @@ void DrawPanel(QPainter& p, const QRectF& cell, const QuantilePanel& panel, char
     if (panel.points.empty()) {
         p.drawRect(plot);
         p.setFont(s.font);
-        p.drawText(plot, Qt::AlignCenter, QStringLiteral(u"残差なし"));
+        p.drawText(plot, Qt::AlignCenter,
+                   english ? QStringLiteral("No residuals") : QStringLiteral(u"残差なし"));
         return;
     }
     DrawTicks(p, plot, x, y, s);
@@ -252,7 +291,9 @@ void PaintQuantilePlot(QPainter& p, const QRectF& area, const QuantilePlotData& 
     p.setFont(s.font);
     p.setPen(kInk);
     if (d.Empty()) {
-        p.drawText(area, Qt::AlignCenter, QStringLiteral(u"得点がないので Q-Q プロットを描けません"));
+        p.drawText(area, Qt::AlignCenter,
+                   d.english ? QStringLiteral("No scores: no Q-Q plot to draw")
+                             : QStringLiteral(u"得点がないので Q-Q プロットを描けません"));
         p.restore();
         return;
     }
@@ -261,12 +302,12 @@ void PaintQuantilePlot(QPainter& p, const QRectF& area, const QuantilePlotData& 
     const QRectF grid(QPointF(area.left() + pad + 1.3 * s.line, area.top() + 0.6 * pad),
                       QPointF(area.right() - 0.6 * pad, area.bottom() - pad - 1.1 * s.line));
     p.drawText(QRectF(grid.left(), grid.bottom() + 0.3 * s.line, grid.width(), s.line), Qt::AlignCenter,
-               QStringLiteral(u"標準正規分位点"));
+               d.english ? QStringLiteral("Standard normal quantile") : QStringLiteral(u"標準正規分位点"));
     p.save();
     p.translate(area.left() + pad + s.line / 2, grid.center().y());
     p.rotate(-90);
     p.drawText(QRectF(-grid.height() / 2, -s.line / 2, grid.height(), s.line), Qt::AlignCenter,
-               QStringLiteral(u"スチューデント化残差"));
+               d.english ? QStringLiteral("Studentized residual") : QStringLiteral(u"スチューデント化残差"));
     p.restore();
     const std::size_t across = columns, down = std::max<std::size_t>(1, rows);
     const qreal w = std::max(
@@ -276,7 +317,7 @@ void PaintQuantilePlot(QPainter& p, const QRectF& area, const QuantilePlotData& 
     for (std::size_t k = 0; k < count; ++k) {
         const qreal left = grid.left() + static_cast<qreal>(k % across) * (w + gap),
                     top = grid.top() + static_cast<qreal>(k / across) * (h + gap);
-        DrawPanel(p, QRectF(left, top, w, h), d.panels[k], d.decimalSeparator, s);
+        DrawPanel(p, QRectF(left, top, w, h), d.panels[k], d.decimalSeparator, s, d.english);
     }
     p.restore();
 }

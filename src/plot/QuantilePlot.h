@@ -27,14 +27,17 @@ struct QuantilePanel {
 struct QuantilePlotData {
     std::vector<QuantilePanel> panels;  // the strata in order; none before an analysis
     char decimalSeparator = '.';
+    bool english = false;  // the panels' words, the axes' titles and the caption in English
 
     bool Empty() const { return panels.empty(); }
 };
 
 // The plots' data from the analysis: a panel per stratum, titled by its
 // name ("S", "A × S", ...), or with `studyTitles` as a data file's study
-// titles its four ("被験者 (S)", "A x S", "B x S", "A x B x S").
-QuantilePlotData QuantilePlotDataOf(const anova::Analysis& analysis, char decimalSeparator, bool studyTitles);
+// titles its four ("被験者 (S)", "A x S", "B x S", "A x B x S"); `english`:
+// their words in English ("Subjects (S)", "48 residuals", ...).
+QuantilePlotData QuantilePlotDataOf(const anova::Analysis& analysis, char decimalSeparator, bool studyTitles,
+                                    bool english = false);
 
 // What the plots show, for a caption: the axes, the line, the thinning of large strata.
 QString QuantilePlotCaption(const QuantilePlotData& data);

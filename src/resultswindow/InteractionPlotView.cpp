@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QSignalBlocker>
 
+#include "widgets/QtTranslation.h"
+
 namespace morvane {
 
 InteractionPlotView::InteractionPlotView(QWidget* parent) : QWidget(parent) {
@@ -34,7 +36,7 @@ QComboBox* AddErrorBarsChoice(QWidget* parent, QBoxLayout* row) {
     auto* choice = new QComboBox(parent);
     choice->setObjectName(QStringLiteral("ErrorBarsChoice"));
     for (plot::ErrorBars bars : {plot::ErrorBars::WithinCi95, plot::ErrorBars::Ci95, plot::ErrorBars::Se})
-        choice->addItem(plot::ErrorBarsCaption(bars), static_cast<int>(bars));
+        choice->addItem(plot::ErrorBarsCaption(bars, widgets::WindowsInEnglish()), static_cast<int>(bars));
     label->setBuddy(choice);
     row->addWidget(label);
     row->addWidget(choice);

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
@@ -26,11 +27,13 @@
 #include "output/AnovaFormats.h"
 #include "plot/DesignPlot.h"
 #include "powerwindow/PowerDialog.h"
+#include "qttext/Text.h"
 #include "resultswindow/AnalysisExport.h"
 #include "resultswindow/InteractionPlotView.h"
 #include "resultswindow/ResultsPages.h"
 #include "resultswindow/WindowPlacement.h"
 #include "runtime/Errors.h"
+#include "runtime/TextWriter.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
 #include "widgets/QtTranslation.h"
@@ -92,8 +95,15 @@ ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char d
     precisionNotice_ = Notice(this, "PrecisionNotice", kCaution);
     commandNotice_ = Notice(this, "CommandNotice", kPlain);
     commandNotice_->setWordWrap(true);
-    for (QLabel* notice : {staleNotice_, changedNotice_, readNotice_, precisionNotice_, commandNotice_})
+    earlierNotice_ = Notice(this, "EarlierAnalysisNotice", kCaution);
+    for (QLabel* notice :
+         {earlierNotice_, staleNotice_, changedNotice_, readNotice_, precisionNotice_, commandNotice_})
         layout->addWidget(notice);
+    logBar_ = new OutputLogBar(this);
+    layout->addWidget(logBar_);
+    connect(logBar_, &OutputLogBar::chosen, this, &ResultsWindow::ShowLogged);
+    connect(logBar_, &OutputLogBar::saveRequested, this, &ResultsWindow::SaveLog);
+    connect(logBar_, &OutputLogBar::clearRequested, this, &ResultsWindow::ClearLog);
 
     auto* buttons = new QHBoxLayout;
     AddCopyActions(buttons);
@@ -145,10 +155,8 @@ void ResultsWindow::ShowStudy(anova::Analysis analysis, PrecisionCheck precision
     layout_ = OutputLayout::Study;
     precision_ = std::move(precision);
     provenance_ = std::move(provenance);
-    commandNotice_->hide();
     outOfDate_ = false;
-    staleNotice_->hide();
-    ShowAnalysis();
+    LogAndShow();
 }
 
 void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, const DesignData& design) {
@@ -163,21 +171,78 @@ void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, anova::Ana
     provenance_ = ProvenanceOfBytes(bytes);
     // The tool's call that gives the same figures from the same file, in every export's provenance too.
     provenance_.command = LongCsvCommand(source_.path, bytes, source_.roles, source_.options);
-    commandNotice_->setText(tr("同じ分析をするコマンド: ") + QString::fromStdString(*provenance_.command));
-    commandNotice_->show();
     const QFileInfo file(QFile::decodeName(source_.path.c_str()));
     size_ = file.exists() ? file.size() : -1;
     modified_ = file.exists() ? file.lastModified() : QDateTime();
     changed_ = false;
-    changedNotice_->hide();
     setWindowTitle(tr("分析結果 - %1").arg(file.fileName()));
     reread_->show();
     watch_->start();
+    LogAndShow();
+}
+
+void ResultsWindow::LogAndShow() {
+    const QDateTime now = QDateTime::currentDateTime();
+    analysedAt_ = now.time().toString(QStringLiteral("HH:mm:ss"));
+    QString name = QFileInfo(QFile::decodeName(InputFile().c_str())).fileName();
+    if (name.isEmpty()) name = tr("(名前のない研究)");
+    log_.Add({analysis_, layout_, precision_, provenance_, name, now});
+    shownEntry_ = log_.Size() - 1;
+    logBar_->Fill(log_, shownEntry_, ShownLanguage());
     ShowAnalysis();
 }
 
+void ResultsWindow::ShowLogged(std::size_t entry) {
+    if (entry >= log_.Size()) return;
+    const LoggedEntry& e = log_.At(entry);
+    analysis_ = e.analysis;
+    layout_ = e.layout;
+    precision_ = e.precision;
+    provenance_ = e.provenance;
+    shownEntry_ = entry;
+    logBar_->Fill(log_, shownEntry_, ShownLanguage());
+    ShowAnalysis();
+}
+
+void ResultsWindow::ShowNotices() {
+    const bool earlier = ShowingEarlier();
+    staleNotice_->setVisible(outOfDate_ && !earlier);
+    changedNotice_->setVisible(changed_ && !earlier);
+    if (earlier)
+        earlierNotice_->setText(
+            tr("履歴から %1 の分析 (%2) を示しています。最新の分析は履歴の最後にあります。")
+                .arg(log_.At(shownEntry_).when.toString(QStringLiteral("HH:mm:ss")),
+                     log_.At(shownEntry_).name));
+    earlierNotice_->setVisible(earlier);
+    // A CSV's: the tool's call that gives the same figures from the same file.
+    const bool command = layout_ == OutputLayout::Design && provenance_.command.has_value();
+    if (command)
+        commandNotice_->setText(tr("同じ分析をするコマンド: ") +
+                                QString::fromStdString(*provenance_.command));
+    commandNotice_->setVisible(command);
+}
+
+void ResultsWindow::SaveLog() {
+    widgets::RunCommand(*seams_.messages, this, [this] {
+        if (logName_.isEmpty()) logName_ = BesideInput(QStringLiteral("-log.html"));
+        ExportToChosenFile(seams_, this, exported_, logName_, tr("出力ログの保存"), {tr("HTML (*.html)")},
+                           InputFile(), [this](const QString& path) {
+                               const std::string html = log_.Html(CopyOptions().language);
+                               WriteTextFile(qttext::FilePath(path),
+                                             [&](TextWriter& out) { out.Write(html); });
+                           });
+    });
+}
+
+void ResultsWindow::ClearLog() {
+    if (!seams_.messages->AskYesNo(this, tr("出力ログの履歴を消去しますか? 最新の分析だけが残ります。")))
+        return;
+    log_.KeepNewest();
+    ShowLogged(0);
+}
+
 void ResultsWindow::ShowAnalysis() {
-    analysedAt_ = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    ShowNotices();
     std::vector<std::string> read;
     const OutputLanguage language = ShownLanguage();
     if (!analysis_.removed.empty())
@@ -200,7 +265,8 @@ void ResultsWindow::ShowAnalysis() {
             precisionNotice_->setVisible(!table.notes.empty());
         }
     pages_->Show(tables_, layout_,
-                 plot::QuantilePlotDataOf(analysis_, decimalSeparator_, layout_ == OutputLayout::Study));
+                 plot::QuantilePlotDataOf(analysis_, decimalSeparator_, layout_ == OutputLayout::Study,
+                                          ShownLanguage() == OutputLanguage::English));
     arrangementChoices_.Fill(analysis_, arrangement_, subjects_);
     SetErrorBars(bars_);
 
@@ -220,7 +286,7 @@ void ResultsWindow::MarkOutOfDate(Staleness why) {
                              : tr("データが変更されました。ここに示す結果は %1 の分析 (最後の変更の前) のもの"
                                   "です。「分  析」を押すと今のデータで計算し直します。");
     staleNotice_->setText(text.arg(analysedAt_));
-    staleNotice_->show();
+    ShowNotices();
 }
 
 void ResultsWindow::Reread() {
@@ -254,12 +320,14 @@ bool ResultsWindow::CheckFile() {
     changedNotice_->setText(tr("%1 は読み込んだ後に変更されました。ここに示す結果は変更前のデータのものです。"
                                "「再読み込み」を押すと今のファイルで分析し直します。")
                                 .arg(file.fileName()));
-    changedNotice_->show();
+    ShowNotices();
     return true;
 }
 
 bool ResultsWindow::MayUseFigures(const QString& what) {
     CheckFile();
+    // An earlier analysis of the log is what it was: nothing changed since to ask about.
+    if (ShowingEarlier()) return true;
     QString question;
     if (outOfDate_)
         question = tr("この結果は %1 の分析のもので、その後のデータの変更を含みません。それでも%2しますか?")
@@ -333,8 +401,8 @@ OutputLanguage ResultsWindow::ShownLanguage() {
 
 void ResultsWindow::ReadTables() {
     OutputOptions shown;
-    // The window's own columns exist in Japanese only; 英語で出力 gives the English tables.
-    shown.language = OutputLanguage::Japanese;
+    // The windows' language; 英語で出力 is for the copies and exports alone.
+    shown.language = ShownLanguage();
     shown.layout = layout_;
     shown.rounding = rounding_;
     tables_ = TableTexts(analysis_, TableReader::Window, shown, decimalSeparator_,
@@ -354,7 +422,8 @@ void ResultsWindow::SetErrorBars(plot::ErrorBars bars) {
     bars_ = bars;
     const int index = errorBars_->findData(static_cast<int>(bars));
     if (index != errorBars_->currentIndex()) errorBars_->setCurrentIndex(index);  // comes back here
-    plot_->SetData(plot::PlotDataOf(analysis_, decimalSeparator_, bars, arrangement_, subjects_));
+    plot_->SetData(plot::PlotDataOf(analysis_, decimalSeparator_, bars, arrangement_, subjects_,
+                                    ShownLanguage() == OutputLanguage::English));
     plotCaption_->setText(plot::PlotCaption(plot_->Data()));
 }
 

@@ -23,6 +23,11 @@
 // what Ctrl+C copies of a table is what it shows. The choice, like the error
 // bars and the language, stays while the window lives. It opens beside the
 // window it was opened from.
+//
+// Each analysis shown stays in its output log (resultswindow/OutputLog.h):
+// 履歴 above the pages shows an earlier one again, as it was and without
+// analysing it again; the notices of a study changed or a file changed since
+// are the newest analysis's alone.
 
 #include <QDateTime>
 #include <QWidget>
@@ -40,6 +45,7 @@
 #include "plot/QuantilePlot.h"
 #include "report/PrecisionCheck.h"
 #include "resultswindow/InteractionPlotView.h"
+#include "resultswindow/OutputLog.h"
 #include "widgets/FileChoice.h"
 #include "widgets/Seams.h"
 
@@ -140,6 +146,17 @@ public:
     const plot::InteractionPlotData& Plot() const;
     const plot::QuantilePlotData& QuantilePlot() const;
 
+    // The output log: the analyses shown, the newest last.
+    const OutputLog& Log() const { return log_; }
+    // 履歴: the log's analysis `entry` (from 0, the oldest) shown again, as it was.
+    void ShowLogged(std::size_t entry);
+    // Whether the analysis shown is an earlier one than the log's newest.
+    bool ShowingEarlier() const { return shownEntry_ + 1 < log_.Size(); }
+    // 出力ログを保存…: the whole log as one HTML file, in the language of the
+    // copies; 消去: the log cleared, after asking, the newest analysis kept.
+    void SaveLog();
+    void ClearLog();
+
 protected:
     // The plot beside the tables, or below them when the window is narrow.
     void resizeEvent(QResizeEvent* event) override;
@@ -150,6 +167,10 @@ private:
     // Both Shows, once the analysis is in place: the notices, the pages and
     // the plots, then the window brought up.
     void ShowAnalysis();
+    // Both Shows: the analysis in place kept in the log and shown, the newest.
+    void LogAndShow();
+    // The notices of staleness, shown for the newest analysis alone.
+    void ShowNotices();
     // The plot with the choice of its error bars, its export and its caption.
     QWidget* MakePlotPane(QWidget* parent);
     // The tables of the analysis in the window's reading and rounding (tables_).
@@ -179,7 +200,9 @@ private:
     std::optional<PrecisionCheck> precision_;
     Provenance provenance_;
     std::vector<TableText> tables_;
-    QString analysedAt_;  // the time of the analysis shown, as the notices give it
+    QString analysedAt_;  // the time of the newest analysis, as the notices give it
+    OutputLog log_;
+    std::size_t shownEntry_ = 0;  // the log's entry shown
 
     // A data file's study.
     bool outOfDate_ = false;
@@ -191,7 +214,7 @@ private:
     bool changed_ = false;
     QTimer* watch_ = nullptr;
 
-    QString exportName_, plotName_, quantileName_;
+    QString exportName_, plotName_, quantileName_, logName_;
     widgets::OwnFiles exported_;  // what the exports wrote
     bool placed_ = false;
     plot::ErrorBars bars_ = plot::ErrorBars::WithinCi95;
@@ -204,6 +227,8 @@ private:
     QLabel* readNotice_ = nullptr;     // the subjects removed, the cells averaged
     QLabel* precisionNotice_ = nullptr;
     QLabel* commandNotice_ = nullptr;  // a CSV's: the tool's call that repeats the analysis
+    QLabel* earlierNotice_ = nullptr;  // an earlier analysis of the log shown
+    OutputLogBar* logBar_ = nullptr;
     QSplitter* splitter_ = nullptr;
     ResultsPages* pages_ = nullptr;
     InteractionPlotView* plot_ = nullptr;

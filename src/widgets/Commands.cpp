@@ -5,10 +5,17 @@
 #include "qttext/Text.h"
 #include "runtime/Errors.h"
 #include "runtime/Messages.h"
+#include "widgets/EnglishMessages.h"
+#include "widgets/QtTranslation.h"
 
 namespace morvane::widgets {
 
 QString MessageText(const Error& error) {
+    // The windows in English say the fixed texts in English; one they do not know stays Japanese.
+    if (WindowsInEnglish()) {
+        const QString english = EnglishMessage(qttext::FromCp932(error.message()));
+        if (!english.isEmpty()) return english;
+    }
     return qttext::FromCp932(messages::WithFullStop(error.message()));
 }
 

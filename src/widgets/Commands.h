@@ -13,7 +13,8 @@ class Error;
 
 namespace morvane::widgets {
 
-// The text the message box shows for `error`: its message with the full-stop rule.
+// The text the message box shows for `error`: its message with the full-stop
+// rule, in English (EnglishMessage) when the windows are.
 QString MessageText(const Error& error);
 
 // Runs `command`; an exception it raises ends it and its message is shown

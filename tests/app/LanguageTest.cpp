@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
+#include <QLabel>
 #include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -14,12 +16,15 @@
 
 #include "app/Program.h"
 #include "datawindow/DataWindow.h"
+#include "exchange/LongCsv.h"
 #include "levelswindow/LevelsWindow.h"
+#include "output/AnalysisTables.h"
 #include "powerwindow/PowerDialog.h"
 #include "resultswindow/ResultsPages.h"
 #include "resultswindow/ResultsWindow.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
+#include "support/TempDir.h"
 #include "support/WindowDriving.h"
 #include "widgets/QtTranslation.h"
 
@@ -64,7 +69,98 @@ class LanguageTest : public QObject {
         return seen;
     }
 
+    // What the results window of a CSV shows in the windows' language: the
+    // summary's headings, the notes above the tables, the plots' titles and
+    // captions, and the message box of a score that is no number.
+    struct ResultsSeen {
+        QStringList headings;
+        QString readNote, axisTitle, plotCaption, quantileCaption, message;
+        std::vector<TableText> tables;
+        anova::Analysis analysis;
+        OutputLanguage language = OutputLanguage::Japanese;
+    };
+    static ResultsSeen SeeResults(const std::string& csv) {
+        testing::FakeSeams seams;
+        QWidget owner;
+        auto* window = new ResultsWindow(&owner, seams.Seams(), '.');
+        const LongCsvRoles roles{"subject", "rt", {"cue", "load"}, {}};
+        QFile file(QString::fromStdString(csv));
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        const std::string bytes = file.readAll().toStdString();
+        file.close();
+        window->ShowCsv({csv, roles, {}}, bytes, ReadLongCsv(bytes, roles));
+        ResultsSeen seen;
+        seen.tables = window->Tables();
+        seen.analysis = window->Analysis();
+        for (const std::string& heading : seen.tables.front().header)
+            seen.headings << QString::fromStdString(heading);
+        seen.readNote = testing::Find<QLabel>(window, "RemovedSubjectsNotice")->text();
+        seen.axisTitle = window->Plot().axisTitle;
+        seen.plotCaption = testing::Find<QLabel>(window, "PlotCaption")->text();
+        seen.quantileCaption = testing::Find<QLabel>(window, "QuantilePlotCaption")->text();
+        seen.language = window->CopyOptions().language;
+        // The file read again with a score that is no number: the reading's message.
+        std::string bad = bytes;
+        bad.replace(bad.find(",416"), 4, ",4x6");
+        testing::WriteBytes(csv, bad);
+        testing::Button(window, "RereadButton")->click();
+        if (!seams.messages.Shown().isEmpty()) seen.message = seams.messages.Shown().front();
+        testing::WriteBytes(csv, bytes);
+        return seen;
+    }
+
 private slots:
+    // The results of a CSV in the English windows: the tables' headings and
+    // notes, the notes above them, the plots' words and the core's messages in
+    // English; in the Japanese windows exactly the Japanese the outputs have.
+    void TheResultsWindowShowsItsResultsInTheWindowsLanguage() {
+        testing::TempDir dir;
+        const std::string csv = dir.File("trials.csv");
+        QVERIFY(QFile::copy(QStringLiteral(MORVANE_EXAMPLES "/trials.csv"), QString::fromStdString(csv)));
+        const ResultsSeen japanese = SeeResults(csv);
+        QTranslator* translator =
+            widgets::InstallEnglishTranslation(*qApp, widgets::BuiltInEnglishTranslation());
+        QVERIFY(translator != nullptr);
+        const ResultsSeen english = SeeResults(csv);
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+
+        QVERIFY(japanese.headings.contains(QStringLiteral(u"平方和")));
+        QVERIFY(english.headings.contains(QStringLiteral("SS")));
+        QVERIFY(!english.headings.contains(QStringLiteral(u"平方和")));
+        // Every table as the outputs write it in the window's language, notes and all.
+        const auto same = [](const std::vector<TableText>& shown, const std::vector<TableText>& written) {
+            if (shown.size() != written.size()) return false;
+            for (std::size_t i = 0; i < shown.size(); ++i)
+                if (shown[i].title != written[i].title || shown[i].header != written[i].header ||
+                    shown[i].notes != written[i].notes || shown[i].rows != written[i].rows)
+                    return false;
+            return true;
+        };
+        for (const ResultsSeen* seen : {&japanese, &english}) {
+            OutputOptions options;
+            options.language = seen == &english ? OutputLanguage::English : OutputLanguage::Japanese;
+            QVERIFY(same(seen->tables, TableTexts(seen->analysis, TableReader::Window, options)));
+        }
+        QVERIFY(english.tables.front().title != japanese.tables.front().title);
+        QVERIFY2(english.readNote.contains(QStringLiteral("are means of")), qPrintable(english.readNote));
+        QVERIFY(japanese.readNote.contains(QStringLiteral(u"平均したもの")));
+        QCOMPARE(english.axisTitle, QStringLiteral("Factor load"));
+        QCOMPARE(japanese.axisTitle, QStringLiteral(u"要因 load"));
+        QVERIFY(english.plotCaption.startsWith(QStringLiteral("Cell means by level of Factor cue")));
+        QVERIFY(japanese.plotCaption.startsWith(QStringLiteral(u"要因 cue の水準ごとのセル平均")));
+        QVERIFY(english.quantileCaption.startsWith(QStringLiteral("Each error stratum")));
+        QVERIFY(japanese.quantileCaption.startsWith(QStringLiteral(u"各誤差層")));
+        QCOMPARE(english.language, OutputLanguage::English);
+        // The core's message: its fixed text in English, the place and the score quoted as they were.
+        QVERIFY2(english.message.endsWith(QStringLiteral("'4x6' is not a number.")),
+                 qPrintable(english.message));
+        QVERIFY2(english.message.startsWith(QStringLiteral("Line 2, column ")), qPrintable(english.message));
+        QVERIFY2(japanese.message.endsWith(QStringLiteral(u"'4x6' は浮動小数点数ではありません.")),
+                 qPrintable(japanese.message));
+        QVERIFY(japanese.message.startsWith(QStringLiteral(u"2 行 ")));
+    }
+
     // English under any locale but a Japanese or the C one; --lang decides over the locale.
     void TheLanguageFollowsTheLocaleUnlessAsked() {
         const std::optional<std::string> none;
