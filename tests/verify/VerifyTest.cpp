@@ -98,9 +98,10 @@ TEST(Verify, AWrongPublishedValueAndAnUnknownFigureDisagree) {
     const std::string text = VerificationText(verification, {"9.9", "a compiler"});
     EXPECT_NE(text.find("3 disagree with their published value"), std::string::npos) << text;
     EXPECT_NE(text.find("\nsmall (between subjects)  withinDF(treatment)"), std::string::npos) << text;
-    const std::size_t row = text.find("\nsmall                     withinDF(treatment)");
+    // The set's own rows: its name padded to the widest, "small (between subjects)".
+    const std::size_t row = text.find("\nsmall" + std::string(19 + 2, ' ') + "withinDF(treatment)");
     ASSERT_NE(row, std::string::npos) << text;
-    const std::string line = text.substr(row, text.find('\n', row) - row);
+    const std::string line = text.substr(row + 1, text.find('\n', row + 1) - row - 1);
     EXPECT_NE(line.find("  5  "), std::string::npos) << line;
     EXPECT_NE(line.find("  4  "), std::string::npos) << line;
     EXPECT_NE(line.find(" 0 of 1 "), std::string::npos) << line;
@@ -112,7 +113,7 @@ TEST(Verify, AWrongPublishedValueAndAnUnknownFigureDisagree) {
 // figure is not read again.
 TEST(Verify, EveryRowItsOwnSubject) {
     EXPECT_EQ(EveryRowItsOwnSubject("t;replicate;y\r\n\"a;1\";7;1,5\r\n;;\r\nb;7;2\r\n", "replicate"),
-              "t;replicate;y\n\"a;1\";1;1,5\nb;2;2\n");
+              "t;replicate;y\n\"a;1\";1;\"1,5\"\nb;2;2\n");
     EXPECT_EQ(EveryRowItsOwnSubject(kData, "replicate"),
               "replicate,treatment,y\n1,A,1\n2,A,2\n3,A,3\n4,B,4\n5,B,5\n6,B,6\n");
     const Folder paired("SS(treatment),13.5,3,paired\n");
