@@ -256,7 +256,8 @@ struct PlannedContrast {
 // their variance pooled within the groups on N - g df; cells of different
 // between levels on the two cells' values, each one's variance pooled within
 // the groups (N - g df). The family is the interaction's cells; Shaffer's
-// adjustment, where chosen, takes Holm's multipliers there.
+// adjustment, where chosen, takes Holm's multipliers there; Tukey's is
+// formed for an interaction of between factors alone (one shared error).
 struct CellComparison {
     std::vector<std::size_t> factors;         // over all factors, between first, ascending
     std::vector<std::int32_t> first, second;  // per factor of `factors`: the two cells' levels

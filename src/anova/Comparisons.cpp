@@ -37,6 +37,9 @@
 // as a within factor's pair, of different ones as a between factor's pair
 // whose two values each have their variance pooled within all the groups on
 // N - g; a family per interaction, Shaffer's taking Holm's multipliers.
+// Tukey's HSD of an interaction of between factors alone, whose pairs all
+// share the pooled error (k the cells with subjects, Tukey-Kramer); none
+// where a within factor is named, each pair there having its own error.
 
 #include <cmath>
 #include <cstddef>
@@ -333,14 +336,13 @@ std::optional<Comparison> BetweenPair(const Sums& sums, const Inputs& in, std::s
     return Compared(x, sums.df, sums.tq, in);
 }
 
-// Tukey's p of a between factor's pairs over the others, rows [first, end) of
-// `out`, each on its t among the factor's k levels (every between cell has
-// subjects). A few ms a pair: the pairs are shared among the processors.
-void AddTukey(std::vector<Comparison>& out, std::size_t first, std::size_t k) {
+// Tukey's p of each of a family's pairs on its t among k means on the one
+// error every pair shares (the Tukey-Kramer form: each pair's t on its own
+// SE). A few ms a pair: the pairs are shared among the processors.
+void AddTukey(const std::vector<Comparison*>& family, std::size_t k) {
     std::vector<std::function<void()>> pairs;
-    for (std::size_t r = first; r < out.size(); ++r)
-        if (out[r].t)
-            pairs.emplace_back([&c = out[r], k] { c.pTukey = TukeyAdjustedP(*c.t, static_cast<int>(k), c.df); });
+    for (Comparison* c : family)
+        if (c->t) pairs.emplace_back([c, k] { c->pTukey = TukeyAdjustedP(*c->t, static_cast<int>(k), c->df); });
     RunTogether(pairs);
 }
 
@@ -362,8 +364,11 @@ void AddFamily(const Sums& sums, const Inputs& in, std::size_t f, const Place& a
     for (std::size_t r = first; r < out.size(); ++r) p.push_back(out[r].p);
     const std::vector<AdjustedP> adjusted = AdjustFamily(p, in.options.adjustments, k);
     for (std::size_t r = first; r < out.size(); ++r) SetAdjusted(out[r], adjusted[r - first]);
-    if (in.options.adjustments.Has(Adjustment::Tukey) && !sums.grid.Within(f) && at == sums.grid.Over())
-        AddTukey(out, first, k);
+    if (in.options.adjustments.Has(Adjustment::Tukey) && !sums.grid.Within(f) && at == sums.grid.Over()) {
+        std::vector<Comparison*> family;
+        for (std::size_t r = first; r < out.size(); ++r) family.push_back(&out[r]);
+        AddTukey(family, k);
+    }
 }
 
 // Every place of the factors other than f, the last factor fastest; f at kOver.
@@ -523,6 +528,12 @@ Comparison CellPair(const Inputs& in, const Summed& summed, const CellsOf& cells
     return Compared(c, df, tq, in);
 }
 
+// Whether an interaction's cells share one error: of between factors alone,
+// every pair is of two groups' values on the pooled S/G error and its df.
+bool TukeyApplies(const FactorGrid& grid, const std::vector<std::size_t>& factors) {
+    return std::none_of(factors.begin(), factors.end(), [&](std::size_t f) { return grid.Within(f); });
+}
+
 // Every pair of one interaction's cells, then the chosen adjustments over them.
 void AddInteractionCells(const Inputs& in, const FactorGrid& grid, const std::vector<std::size_t>& factors,
                          std::vector<CellComparison>& out) {
@@ -551,6 +562,13 @@ void AddInteractionCells(const Inputs& in, const FactorGrid& grid, const std::ve
     for (std::size_t r = first; r < out.size(); ++r) p.push_back(out[r].figures.p);
     const std::vector<AdjustedP> adjusted = AdjustFamily(p, in.options.adjustments);
     for (std::size_t r = first; r < out.size(); ++r) SetAdjusted(out[r].figures, adjusted[r - first]);
+    if (!in.options.adjustments.Has(Adjustment::Tukey) || !TukeyApplies(grid, factors)) return;
+    // Tukey's among the cells with subjects, every pair on the one pooled error.
+    std::size_t k = 0;
+    for (const std::vector<std::size_t>& g : cells.groups) k += g.empty() ? 0u : 1u;
+    std::vector<Comparison*> family;
+    for (std::size_t r = first; r < out.size(); ++r) family.push_back(&out[r].figures);
+    AddTukey(family, k);
 }
 
 }  // namespace

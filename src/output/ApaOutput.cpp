@@ -160,25 +160,29 @@ TableText PlanningText(const Analysis& r, const ApaOptions& options) {
     return tables::Written(tables::Planning(r, OutputLayout::Design), how);
 }
 
-// The pairs of the interactions' cells asked for, read the same way.
-TableText CellsText(const Analysis& r, const ApaOptions& options) {
+// The follow-ups asked for and Box's M test, after the sentences, as the
+// terminal reads them and rounded as the APA table is: the planned
+// contrasts, the pairs of the interactions' cells, the simple interactions,
+// and with between and within factors Box's M.
+std::vector<TableText> FollowUpTexts(const Analysis& r, const ApaOptions& options) {
     const tables::Reading how{TableReader::Terminal, '.', options.language == OutputLanguage::Japanese,
-                              options.correction, OutputLayout::Design};
-    return tables::Written(tables::CellComparisons(r, OutputLayout::Design), how);
+                              options.correction, OutputLayout::Design, TableRounding::Apa,
+                              !r.within.empty()};
+    std::vector<TableText> texts;
+    if (anova::ContrastsAsked(r))
+        texts.push_back(tables::Written(tables::PlannedContrasts(r, OutputLayout::Design), how));
+    if (anova::CellsAsked(r))
+        texts.push_back(tables::Written(tables::CellComparisons(r, OutputLayout::Design), how));
+    if (r.options.simpleInteractions)
+        texts.push_back(tables::Written(tables::SimpleInteractions(r, OutputLayout::Design), how));
+    if (r.boxM) texts.push_back(tables::Written(tables::BoxM(r), how));
+    return texts;
 }
 
-// The simple interactions asked for, read the same way.
-TableText SimpleInteractionsText(const Analysis& r, const ApaOptions& options) {
-    const tables::Reading how{TableReader::Terminal, '.', options.language == OutputLanguage::Japanese,
-                              options.correction, OutputLayout::Design};
-    return tables::Written(tables::SimpleInteractions(r, OutputLayout::Design), how);
-}
-
-// The tables after the sentences, as HTML: the cells' pairs asked for, the robustness and the planning.
+// The tables after the sentences, as HTML: the follow-ups and Box's M, the robustness and the planning.
 std::string TablesAfterHtml(const Analysis& r, const ApaOptions& options) {
     std::string html;
-    if (anova::CellsAsked(r)) html += apa::HtmlTable(CellsText(r, options));
-    if (r.options.simpleInteractions) html += apa::HtmlTable(SimpleInteractionsText(r, options));
+    for (const TableText& t : FollowUpTexts(r, options)) html += apa::HtmlTable(t);
     if (!r.robustness.empty()) html += apa::HtmlTable(RobustnessText(r, options));
     if (!r.planning.empty()) html += apa::HtmlTable(PlanningText(r, options));
     return html;
@@ -206,13 +210,9 @@ std::string ApaText(const Analysis& analysis, const ApaOptions& options) {
         out += c.family + ", " + c.name + ": " +
                apa::Sentence(apa::FiguresOf(c.name, test), analysis.options.effectSizeLevel) + "\n";
     }
-    if (anova::CellsAsked(analysis)) {
+    for (const TableText& t : FollowUpTexts(analysis, options)) {
         out += "\n";
-        layout::RenderText(CellsText(analysis, options), out);
-    }
-    if (analysis.options.simpleInteractions) {
-        out += "\n";
-        layout::RenderText(SimpleInteractionsText(analysis, options), out);
+        layout::RenderText(t, out);
     }
     if (analysis.robustness.empty()) return out;
     out += "\n";

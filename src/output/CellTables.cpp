@@ -97,8 +97,28 @@ Table SimpleInteractions(const Analysis& r, OutputLayout layout) {
 
 namespace morvane {
 
+namespace {
+
+// Where Tukey's HSD is chosen: which interactions' cells have it and why the others do not.
+std::string CellsTukeySentence(const anova::Analysis& r, bool japanese) {
+    if (!r.options.adjustments.Has(Adjustment::Tukey)) return {};
+    return japanese
+               ? "Tukey の HSD は被験者間要因だけの交互作用のセルに限り、セル数 k、合併した誤差の自由度 N − g の"
+                 "スチューデント化された範囲の |t|·√2 での上側確率です (群の大きさが異なるときは Tukey–Kramer の形)。"
+                 "被験者内要因を含む交互作用には示しません (—): その対の差はそれぞれ自身の誤差をもち、"
+                 "スチューデント化された範囲が仮定する共通の誤差がないためです。"
+               : " Tukey's HSD is given for the cells of an interaction of between factors alone: the upper "
+                 "tail at |t|·√2 of the studentized range of its k cells on the pooled error's N − g df (the "
+                 "Tukey–Kramer form where the groups' sizes differ). It is not given (—) where a within factor "
+                 "is named: those pairs each have their own error, not the one common error the studentized "
+                 "range assumes.";
+}
+
+}  // namespace
+
 std::optional<Convention> CellConvention(const anova::Analysis& r, OutputLanguage language) {
     if (!anova::CellsAsked(r)) return std::nullopt;
+    const std::string tukey = CellsTukeySentence(r, language == OutputLanguage::Japanese);
     if (language == OutputLanguage::Japanese)
         return Convention{
             "cellComparisons",
@@ -106,7 +126,7 @@ std::optional<Convention> CellConvention(const anova::Analysis& r, OutputLanguag
             "各被験者の差により、その分散を群内で合併して (自由度 N − g) 検定します (誤差 “(対応あり)”)。"
             "被験者間の水準が異なる対は二つのセルの値により、それぞれの分散を群内で合併し、各セルの群の数と大きさ"
             "で差の分散にします (自由度 N − g)。調整は交互作用ごとの全対を族とし、Shaffer の調整は Holm の乗数を"
-            "用います。"};
+            "用います。" + tukey};
     return Convention{
         "cellComparisons",
         "Pairwise comparisons of an interaction's cells: the factors it does not name averaged over with "
@@ -114,7 +134,7 @@ std::optional<Convention> CellConvention(const anova::Analysis& r, OutputLanguag
         "variance pooled within the groups on N − g df (error \"(paired)\"); two of different between levels "
         "on the two cells' values, each one's variance pooled within the groups and taken to the "
         "difference's by its own groups' sizes, on N − g df (as emmeans' multivariate model). Each "
-        "interaction's pairs are one family; Shaffer's adjustment takes Holm's multipliers there."};
+        "interaction's pairs are one family; Shaffer's adjustment takes Holm's multipliers there." + tukey};
 }
 
 std::optional<Convention> SimpleInteractionConvention(const anova::Analysis& r, OutputLanguage language) {

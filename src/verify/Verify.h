@@ -18,12 +18,16 @@
 // whose replicates were paired as subjects (KEY the treatment, the one within
 // factor): betweenSS, withinSS, betweenDF, withinDF, betweenMS, withinMS,
 // onewayF, R2, residualSD, the within-treatment figures pooling the subjects'
-// stratum and the treatment's error. Friedman's test of a within factor (KEY
-// its name): friedmanChi2, friedmanDF, friedmanP.
+// stratum and the treatment's error. Such a set is read a second time as the
+// one-way design of between subjects its source analysed (every row its own
+// subject, the treatment a between factor) and its one-way figures compared
+// again, in rows of their own. Friedman's test of a within factor (KEY its
+// name): friedmanChi2, friedmanDF, friedmanP.
 
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "anova/Analysis.h"
@@ -64,6 +68,9 @@ struct FigureCheck {
     std::optional<Extended> computed;  // absent: the analysis has no such figure
     int agreeingDigits = 0;            // the leading significant digits the two share, rounded
     bool within = false;               // within half a unit of the last printed digit
+    // How the set was read for it: empty for the set's own reading, else
+    // "between subjects" (every row its own subject).
+    std::string reading;
 };
 
 struct SetCheck {
@@ -91,6 +98,11 @@ bool WithinPrinted(Extended published, Extended computed, int digits);
 // else the installed one beside the running program (share/pmorvane/verify
 // from its bin), else the source tree's (a program run from a build tree).
 std::string DataFolder();
+
+// The reading of a set's one-way figures as a between design: its CSV with
+// each record's `id` field replaced by the record's number, so that every row
+// is a subject of its own (the header and the other fields as they were).
+std::string EveryRowItsOwnSubject(std::string_view csv, const std::string& id);
 
 // Reads, analyses and compares every set of `folder`.
 Verification Verify(const std::string& folder);

@@ -28,7 +28,8 @@ std::vector<Row> Rows(const Verification& verification) {
     std::vector<Row> rows;
     for (const SetCheck& set : verification.sets)
         for (const FigureCheck& figure : set.figures)
-            rows.push_back({set.name, figure.expected.name, figure.expected.value, Computed(figure),
+            rows.push_back({figure.reading.empty() ? set.name : set.name + " (" + figure.reading + ")",
+                            figure.expected.name, figure.expected.value, Computed(figure),
                             std::to_string(figure.agreeingDigits) + " of " + std::to_string(figure.expected.digits),
                             figure.within ? "yes" : "no", figure.expected.citation});
     return rows;

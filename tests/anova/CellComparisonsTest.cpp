@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -159,6 +160,82 @@ TEST(CellComparisons, MixedUnequalGroupsAgainstEmmeans) {
         for (const Want& w : want) Check(a, w);
         for (const CellComparison& c : a.cellComparisons)
             EXPECT_EQ(c.error, c.first[0] == c.second[0] ? "S/G (paired)" : "S/G");
+    }
+}
+
+// Between factors A (2) x B (3) of unequal groups (3, 4, 2, 5, 3, 4; B fastest). R: set.seed(23)
+// cells <- expand.grid(B = c("b1","b2","b3"), A = c("a1","a2")); d <- cells[rep(1:6, c(3,4,2,5,3,4)), ]
+// eff <- with(d, 4*(A=="a2") + 3*(B=="b3") - 5*(A=="a2" & B=="b2"))
+// d$y <- round(rnorm(nrow(d), 20, 3) + eff, 1)
+const int kBetweenTenths[] = {206, 187, 227, 254, 230, 233, 192, 261, 231, 287, 247,
+                              209, 231, 254, 154, 199, 174, 257, 252, 309, 295};
+
+// The cells of between factors alone share the pooled error: Tukey's HSD
+// (Tukey-Kramer) among the 6 cells. R: m <- lm(y ~ A*B, d)
+// summary(emmeans(m, pairwise ~ A:B, adjust = "tukey")$contrasts), and adjust = "none".
+// A mixed interaction's pairs each have their own error: no Tukey's there.
+TEST(CellComparisons, TukeyAmongBetweenCellsAgainstEmmeans) {
+    const DesignData d = Design({{"A", {"a1", "a2"}}, {"B", {"b1", "b2", "b3"}}}, {}, {3, 4, 2, 5, 3, 4},
+                                kBetweenTenths);
+    Options o;
+    o.cellInteractions = {{"A", "B"}};
+    o.adjustments.Add(Adjustment::Tukey);
+    const struct {
+        std::vector<std::int32_t> first, second;
+        double estimate, se, t, p, tukey;
+    } want[] = {
+        {{0, 0}, {1, 0}, -3.89333333333334, 1.88297951445358, -2.06764508240714, 0.0563769324711562,
+         0.35296958655496},
+        {{0, 0}, {1, 2}, -7.15833333333334, 1.96926711315732, -3.63502405819209, 0.00244372055475601,
+         0.0242311141533228},
+        {{1, 0}, {1, 1}, 6.99333333333334, 1.88297951445358, 3.71397207439228, 0.00207874817425803,
+         0.0208530383402463},
+        {{1, 0}, {0, 2}, -0.0399999999999991, 2.15722403925868, -0.0185423485331384, 0.985450591120612,
+         0.999999999613742},
+        {{0, 1}, {1, 2}, -5.1, 1.82318707518211, -2.79729933884628, 0.0135332605918897, 0.112514506486989},
+        {{1, 1}, {1, 2}, -10.2583333333333, 1.96926711315732, -5.20921375510414, 0.000105871601377081,
+         0.0012164335766518},
+        {{0, 2}, {1, 2}, -3.225, 2.23293901991673, -1.44428485114666, 0.169221935842237, 0.701604698730059},
+    };
+    for (const detail::Strategy s : {detail::Strategy::Quick, detail::Strategy::Sure}) {
+        const Analysis a = detail::AnalyseWith(d, o, s);
+        ASSERT_EQ(a.cellComparisons.size(), 15u);
+        for (const CellComparison& c : a.cellComparisons) {
+            EXPECT_EQ(c.error, "S/G");
+            EXPECT_TRUE(c.figures.pTukey);
+        }
+        for (const auto& w : want) {
+            SCOPED_TRACE(::testing::Message() << w.first[0] << w.first[1] << " " << w.second[0] << w.second[1]);
+            double sign = 1;
+            const CellComparison* row = nullptr;
+            for (const CellComparison& c : a.cellComparisons) {
+                if (c.first == w.first && c.second == w.second) row = &c;
+                if (c.first == w.second && c.second == w.first) row = &c, sign = -1;
+            }
+            ASSERT_NE(row, nullptr);
+            const Comparison& x = row->figures;
+            ASSERT_TRUE(x.se && x.t && x.p && x.pTukey);
+            EXPECT_EQ(x.df, 15);
+            EXPECT_NEAR(static_cast<double>(sign * x.difference), w.estimate, 1e-12);
+            EXPECT_NEAR(static_cast<double>(*x.se), w.se, 1e-12);
+            EXPECT_NEAR(static_cast<double>(sign * *x.t), w.t, 1e-11);
+            EXPECT_NEAR(static_cast<double>(*x.p), w.p, 1e-12);
+            // R's ptukey is good to about 1e-8 here.
+            EXPECT_NEAR(static_cast<double>(*x.pTukey), w.tukey, 2e-7 * std::max(w.tukey, 1e-2));
+        }
+    }
+
+    // Cells of a between and a within factor: each pair its own error, no Tukey's.
+    DesignData mixed = Design({{"g", {"a", "b", "c"}}}, {{"time", {"t1", "t2", "t3", "t4"}}}, {4, 5, 6},
+                              kMixedTenths);
+    Options m;
+    m.cellInteractions = {{"g", "time"}};
+    m.adjustments.Add(Adjustment::Tukey);
+    const Analysis a = Analyse(mixed, m);
+    ASSERT_EQ(a.cellComparisons.size(), 66u);
+    for (const CellComparison& c : a.cellComparisons) {
+        EXPECT_FALSE(c.figures.pTukey);
+        EXPECT_TRUE(c.figures.pHolm);
     }
 }
 

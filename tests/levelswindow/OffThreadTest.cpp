@@ -201,7 +201,8 @@ private slots:
         dialog->reject();
         QTRY_VERIFY(form_->VerificationDialog() == nullptr);
 
-        // A published value computed otherwise: how many disagree.
+        // A published value computed otherwise: how many disagree (each of the
+        // two figures twice, the set being read also between subjects).
         WriteBytes(dir_.File("index"), "pair\n");
         WriteBytes(dir_.File("pair.csv"), "s,t,y\n1,a,1\n2,a,2\n3,a,3\n1,b,4\n2,b,5\n3,b,6\n");
         WriteBytes(dir_.File("pair.expected"),
@@ -211,7 +212,7 @@ private slots:
         form_->Verify();
         QVERIFY(form_->VerificationDialog() != nullptr);
         QCOMPARE(form_->VerificationDialog()->Verdict(),
-                 QStringLiteral(u"一致しない値があります: 1 組のデータのうち 1 組で、公表値 2 個のうち 1 個が一致しません。"));
+                 QStringLiteral(u"一致しない値があります: 1 組のデータのうち 1 組で、公表値 4 個のうち 2 個が一致しません。"));
         form_->VerificationDialog()->reject();
         QTRY_VERIFY(form_->VerificationDialog() == nullptr);
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <cstdio>
 #include <string>
 
 #include "tools/RunTool.h"
@@ -13,6 +14,8 @@ namespace morvane {
 namespace {
 
 using testing::RunTool;
+using testing::TempDir;
+using testing::WriteBytes;
 using Json = nlohmann::json;
 
 const std::string kMixed = std::string(MORVANE_EXAMPLES) + "/mixed-design.csv" +
@@ -139,6 +142,72 @@ TEST(ContrastTool, CellsAndSimpleInteractions) {
         EXPECT_EQ(r.status, 2) << options;
         EXPECT_NE(r.err.find(says), std::string::npos) << options << ": " << r.err;
     }
+}
+
+// The follow-ups in --format apa and html: each its own table after the
+// sentences, rounded as the APA table rounds (the JSON's figures to two
+// decimals, p to three without the zero), Box's M in a mixed design; Tukey's
+// p of the cells of between factors alone. Without them only Box's M is added.
+TEST(ContrastTool, FollowUpsInTheApaOutputs) {
+    const std::string asked = " --contrast 'g:group=1,-1' --cells group:time --adjust holm,tukey";
+    const auto json = RunTool("anova " + kMixed + asked + " --format json");
+    const auto apa = RunTool("anova " + kMixed + asked + " --format apa");
+    const auto html = RunTool("anova " + kMixed + asked + " --format html");
+    ASSERT_EQ(json.status + apa.status + html.status, 0) << json.err << apa.err << html.err;
+    const Json j = Json::parse(json.out);
+    const auto twoDecimals = [](double x) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", x);
+        return std::string(text);
+    };
+    const Json& contrast = j["contrasts"][0];
+    const Json& pair = j["cellComparisons"][0];
+    for (const std::string* out : {&apa.out, &html.out}) {
+        const std::size_t sentences = out->find(out == &apa.out ? "g: F(1, " : "group × time: F(");
+        const std::size_t contrasts = out->find("Planned contrasts (Holm and Tukey");
+        const std::size_t cells = out->find("Pairwise comparisons of an interaction's cells");
+        const std::size_t box = out->find("Box's M test of the groups' covariance matrices");
+        ASSERT_NE(sentences, std::string::npos) << *out;
+        EXPECT_TRUE(sentences < contrasts && contrasts < cells && cells < box && box != std::string::npos)
+            << sentences << " " << contrasts << " " << cells << " " << box << "\n"
+            << *out;
+        for (const char* key : {"estimate", "se", "t"})
+            EXPECT_NE(out->find(twoDecimals(contrast[key].get<double>()), contrasts), std::string::npos) << key;
+        EXPECT_NE(out->find(twoDecimals(pair["difference"].get<double>()), cells), std::string::npos);
+        // Full digits are the other formats'.
+        EXPECT_EQ(out->find(contrast["t"].dump().substr(0, 8)), std::string::npos) << contrast["t"].dump();
+    }
+    // One HTML table each; not asked, the mixed design's HTML still has Box's M's.
+    const auto tables = [](const std::string& page) {
+        std::size_t n = 0;
+        for (std::size_t at = 0; (at = page.find("<table", at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    const auto plain = RunTool("anova " + kMixed + " --format html");
+    EXPECT_EQ(tables(html.out), tables(plain.out) + 2);
+    EXPECT_NE(plain.out.find("<i>Box's M test of the groups' covariance matrices</i>"), std::string::npos);
+    // Cells naming a within factor: no Tukey's, and the conventions say why.
+    for (const Json& row : j["cellComparisons"]) EXPECT_TRUE(row["pTukey"].is_null());
+    EXPECT_NE(j["conventions"]["cellComparisons"].get<std::string>().find("It is not given (—) where a within"),
+              std::string::npos);
+
+    // The cells of two between factors: Tukey's for every pair.
+    TempDir dir;
+    std::string csv = "id,A,B,y\n";
+    for (int s = 0; s < 14; ++s)
+        csv += "s" + std::to_string(s) + ",a" + std::to_string(s % 2) + ",b" + std::to_string(s % 3) + "," +
+               std::to_string(10 + (s * 7) % 5 + s % 3) + "\n";
+    WriteBytes(dir.File("between.csv"), csv);
+    const auto between = RunTool("anova " + dir.File("between.csv") +
+                                 " --id id --dv y --between A,B --cells A:B --adjust tukey --format json");
+    ASSERT_EQ(between.status, 0) << between.err;
+    const Json b = Json::parse(between.out);
+    ASSERT_EQ(b["cellComparisons"].size(), 15u);
+    for (const Json& row : b["cellComparisons"]) {
+        EXPECT_GE(row["pTukey"].get<double>(), row["p"].get<double>());
+        EXPECT_LE(row["pTukey"].get<double>(), 1.0);
+    }
+    EXPECT_FALSE(b.contains("boxM") && !b["boxM"].is_null());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "support/TempDir.h"
@@ -41,8 +42,9 @@ TEST(VerifyTool, EveryShippedFigureAgreesInTextAndHtml) {
     EXPECT_EQ(text.err, "");
     const std::vector<std::string> rows = Rows(text.out);
     ASSERT_GT(rows.size(), 300u) << text.out;
-    std::size_t nist = 0;
+    std::size_t nist = 0, between = 0;
     for (const std::string& row : rows) {
+        between += row.find(" (between subjects)  ") != std::string::npos ? 1u : 0u;
         // Every row within its printed precision, and the certified ones to every digit.
         EXPECT_NE(row.find("  yes  "), std::string::npos) << row;
         if (row.find("certified") != std::string::npos) {
@@ -50,7 +52,15 @@ TEST(VerifyTool, EveryShippedFigureAgreesInTextAndHtml) {
             EXPECT_TRUE(row.find(" 15 of 15 ") != std::string::npos || row.find("DF(") != std::string::npos) << row;
         }
     }
-    EXPECT_EQ(nist, 11u * 9u);
+    // Each NIST set read twice: replicates paired, and every row its own subject.
+    EXPECT_EQ(nist, 2u * 11u * 9u);
+    EXPECT_EQ(between, 11u * 9u);
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                            [](const std::string& row) {
+                                return row.starts_with("SmLs09 (between subjects) ") &&
+                                       row.find(" residualSD(treatment) ") != std::string::npos;
+                            }),
+              1);
     for (const char* set : {"SiRstv", "AtmWtAg", "SmLs09", "obk", "md_12.1", "md_15.1", "sk2011.1", "friedman-ties",
                             "mixed-missing"})
         EXPECT_NE(text.out.find(std::string("\n") + set + " "), std::string::npos) << set;
@@ -80,11 +90,13 @@ TEST(VerifyTool, AWrongPublishedValueFailsAndBadArgumentsAreRefused) {
                "betweenSS(t),13.5,3,by hand\nwithinSS(t),4.01,3,deliberately wrong\n");
     const auto wrong = RunTool("verify", "MORVANE_VERIFY_DATA=" + dir.Path().string());
     EXPECT_EQ(wrong.status, 1) << wrong.err;
-    EXPECT_NE(wrong.out.find("1 data set, 2 figures: 1 disagree"), std::string::npos) << wrong.out;
+    EXPECT_NE(wrong.out.find("1 data set, 4 figures: 2 disagree"), std::string::npos) << wrong.out;
     const std::vector<std::string> rows = Rows(wrong.out);
-    ASSERT_EQ(rows.size(), 2u) << wrong.out;
-    EXPECT_NE(rows[0].find("  yes  by hand"), std::string::npos) << rows[0];
-    EXPECT_NE(rows[1].find("  no  deliberately wrong"), std::string::npos) << rows[1];
+    ASSERT_EQ(rows.size(), 4u) << wrong.out;
+    for (std::size_t i : {0u, 2u}) EXPECT_NE(rows[i].find("  yes  by hand"), std::string::npos) << rows[i];
+    for (std::size_t i : {1u, 3u})
+        EXPECT_NE(rows[i].find("  no  deliberately wrong"), std::string::npos) << rows[i];
+    EXPECT_TRUE(rows[2].starts_with("pair (between subjects)  betweenSS(t)")) << rows[2];
 
     WriteBytes(dir.File("pair.expected"), "data: pair.csv\nfigure,value,digits,citation\nSS(t),1,1,x\n");
     const auto malformed = RunTool("verify", "MORVANE_VERIFY_DATA=" + dir.Path().string());

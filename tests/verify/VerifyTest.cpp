@@ -71,11 +71,19 @@ TEST(Verify, AWrongPublishedValueAndAnUnknownFigureDisagree) {
     const Verification verification = Verify(folder.dir.Path().string());
     ASSERT_EQ(verification.sets.size(), 1u);
     const SetCheck& set = verification.sets[0];
-    ASSERT_EQ(set.figures.size(), 10u);
-    EXPECT_EQ(verification.Figures(), 10u);
+    // The ten of the paired reading, then the seven one-way ones read between subjects.
+    ASSERT_EQ(set.figures.size(), 17u);
+    EXPECT_EQ(verification.Figures(), 17u);
     for (std::size_t i = 0; i < set.figures.size(); ++i) {
         const FigureCheck& figure = set.figures[i];
-        const bool wrong = i == 3 || i == 9;
+        const bool wrong = i == 3 || i == 9 || i == 13;
+        EXPECT_EQ(figure.reading, i < 10 ? "" : "between subjects");
+        if (i >= 10) {
+            // The same one-way figure from either reading, to the bit.
+            EXPECT_EQ(figure.expected.name, set.figures[i - 10].expected.name);
+            ASSERT_TRUE(figure.computed && set.figures[i - 10].computed) << figure.expected.name;
+            EXPECT_EQ(*figure.computed, *set.figures[i - 10].computed) << figure.expected.name;
+        }
         EXPECT_EQ(figure.within, !wrong) << figure.expected.name;
         if (!wrong) {
             EXPECT_EQ(figure.agreeingDigits, figure.expected.digits) << figure.expected.name;
@@ -88,14 +96,30 @@ TEST(Verify, AWrongPublishedValueAndAnUnknownFigureDisagree) {
     EXPECT_EQ(set.dataSha256, Sha256Hex(kData));
 
     const std::string text = VerificationText(verification, {"9.9", "a compiler"});
-    EXPECT_NE(text.find("2 disagree with their published value"), std::string::npos) << text;
-    const std::size_t row = text.find("small     withinDF(treatment)");
+    EXPECT_NE(text.find("3 disagree with their published value"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nsmall (between subjects)  withinDF(treatment)"), std::string::npos) << text;
+    // The set's own rows: its name padded to the widest, "small (between subjects)".
+    const std::size_t row = text.find("\nsmall" + std::string(19 + 2, ' ') + "withinDF(treatment)");
     ASSERT_NE(row, std::string::npos) << text;
-    const std::string line = text.substr(row, text.find('\n', row) - row);
+    const std::string line = text.substr(row + 1, text.find('\n', row + 1) - row - 1);
     EXPECT_NE(line.find("  5  "), std::string::npos) << line;
     EXPECT_NE(line.find("  4  "), std::string::npos) << line;
     EXPECT_NE(line.find(" 0 of 1 "), std::string::npos) << line;
     EXPECT_TRUE(line.ends_with("  no  deliberately wrong")) << line;
+}
+
+// The between reading's CSV: the id column renumbered by record, quotes and
+// other separators kept, blank records left out; a set without a one-way
+// figure is not read again.
+TEST(Verify, EveryRowItsOwnSubject) {
+    EXPECT_EQ(EveryRowItsOwnSubject("t;replicate;y\r\n\"a;1\";7;1,5\r\n;;\r\nb;7;2\r\n", "replicate"),
+              "t;replicate;y\n\"a;1\";1;\"1,5\"\nb;2;2\n");
+    EXPECT_EQ(EveryRowItsOwnSubject(kData, "replicate"),
+              "replicate,treatment,y\n1,A,1\n2,A,2\n3,A,3\n4,B,4\n5,B,5\n6,B,6\n");
+    const Folder paired("SS(treatment),13.5,3,paired\n");
+    const Verification verification = Verify(paired.dir.Path().string());
+    ASSERT_EQ(verification.Figures(), 1u);
+    EXPECT_TRUE(verification.AllWithin());
 }
 
 TEST(Verify, TheHtmlPageIsWholeAndNamesTheBuildAndTheFiles) {
