@@ -273,7 +273,9 @@ TEST(FileReplacement, RootsSavesAndOtherUsersSpecialFiles) {
     ASSERT_EQ(::mkfifo((shared + "/others-fifo").c_str(), 0666), 0);
     ASSERT_EQ(::chown((shared + "/others-fifo").c_str(), 65533, 65533), 0);
     const bool device = ::mknod((shared + "/others-device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
-    if (device) ASSERT_EQ(::chown((shared + "/others-device").c_str(), 65533, 65533), 0);
+    if (device) {
+        ASSERT_EQ(::chown((shared + "/others-device").c_str(), 65533, 65533), 0);
+    }
     fs::create_symlink(shared + "/others-fifo", dir.File("to-fifo"));
 
     EXPECT_EQ(Save(open + "/new.dat", "root's"), "5");
@@ -283,7 +285,9 @@ TEST(FileReplacement, RootsSavesAndOtherUsersSpecialFiles) {
     // Without a reader, the FIFO would hold the save up for good.
     EXPECT_EQ(Save(shared + "/others-fifo", "root's"), "5");
     EXPECT_EQ(Save(dir.File("to-fifo"), "root's"), "5");
-    if (device) EXPECT_EQ(Save(shared + "/others-device", "root's"), "5");
+    if (device) {
+        EXPECT_EQ(Save(shared + "/others-device", "root's"), "5");
+    }
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     EXPECT_EQ(Save("/dev/fd/" + std::to_string(ends[1]), "piped"), "ok");
