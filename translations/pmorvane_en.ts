@@ -655,6 +655,10 @@ Recorded: %1</translation>
         <translation>Reload</translation>
     </message>
     <message>
+        <source>読み直して分析しています…</source>
+        <translation>Reading again and analysing…</translation>
+    </message>
+    <message>
         <source>CSV ファイルを同じ列の役割で読み直して分析し直します</source>
         <translation>Reads the CSV file again with the same column roles and analyses it again</translation>
     </message>

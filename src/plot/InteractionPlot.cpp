@@ -466,10 +466,49 @@ void DrawSubjects(QPainter& p, const PlotLayout& l, const InteractionPlotData& d
     p.restore();
 }
 
+// The plot area's pixel columns: a line of means is drawn with no more points.
+std::size_t ColumnsOf(const PlotLayout& l) {
+    return static_cast<std::size_t>(std::max(1.0, std::floor(l.width)));
+}
+
+// Runs in DrawMeans when the axis has more levels than the area has pixel
+// columns: level a's means summed up per column, their range as a light bar
+// (the envelope) and their mean on one line through the columns. Markers,
+// error bars and subjects could not be told apart there and are left out.
+void DrawSummary(QPainter& p, const PlotLayout& l, const InteractionPlotData& d, int a) {
+    const std::size_t nb = static_cast<std::size_t>(d.levelsB.size()), columns = ColumnsOf(l);
+    const std::size_t first = l.first + static_cast<std::size_t>(a) * nb;
+    QColor light = ColourOf(a);
+    light.setAlpha(90);
+    p.setPen(QPen(light, 1.0));
+    QPolygonF path;
+    for (std::size_t c = 0; c < columns; ++c) {
+        const std::size_t from = c * nb / columns, to = (c + 1) * nb / columns;
+        if (from == to) continue;
+        Extended low = d.means[first + from], high = low, sum = 0;
+        for (std::size_t b = from; b < to; ++b) {
+            low = std::min(low, d.means[first + b]);
+            high = std::max(high, d.means[first + b]);
+            sum += d.means[first + b];
+        }
+        const qreal x = l.left + (static_cast<qreal>(c) + 0.5) * l.width / static_cast<qreal>(columns);
+        if (high > low) p.drawLine(QPointF(x, l.Y(low)), QPointF(x, l.Y(high)));
+        path.append(QPointF(x, l.Y(sum / static_cast<Extended>(to - from))));
+    }
+    // Segment by segment: one path of thousands of crossing strokes takes the
+    // rasterizer far longer than the same strokes one at a time.
+    p.setPen(QPen(ColourOf(a), LineWidth(l), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    for (qsizetype k = 1; k < path.size(); ++k) p.drawLine(path[k - 1], path[k]);
+}
+
 // Runs third: the lines, the error bars and the markers, each level of A a
-// little apart.
+// little apart; a summary of each line where the levels outnumber the pixels.
 void DrawMeans(QPainter& p, const PlotLayout& l, const InteractionPlotData& d) {
     const int na = static_cast<int>(d.levelsA.size()), nb = static_cast<int>(d.levelsB.size());
+    if (static_cast<std::size_t>(nb) > ColumnsOf(l)) {
+        for (int a = 0; a < na; ++a) DrawSummary(p, l, d, a);
+        return;
+    }
     const qreal dodge = na > 1 ? std::min(l.slot * 0.3 / (na - 1), 0.5 * l.px) : 0;
     if (!d.subjects.empty()) DrawSubjects(p, l, d, dodge);
     const qreal lineWidth = LineWidth(l), radius = MarkerRadius(l);

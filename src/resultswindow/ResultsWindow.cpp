@@ -19,6 +19,7 @@
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
 #include <utility>
 
 #include "exchange/ExchangeFiles.h"
@@ -36,6 +37,7 @@
 #include "runtime/TextWriter.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
+#include "widgets/OffThread.h"
 #include "widgets/QtTranslation.h"
 
 namespace morvane {
@@ -290,11 +292,22 @@ void ResultsWindow::MarkOutOfDate(Staleness why) {
 }
 
 void ResultsWindow::Reread() {
+    // A second 再読み込み while one runs does nothing.
+    if (widgets::OffThreadRunning()) return;
     widgets::RunCommand(*seams_.messages, this, [this] {
-        const FileBytes bytes = ReadWholeFile(source_.path, {}, true);
-        const DesignData design = ReadLongCsv(bytes.View(), source_.roles, source_.options);
+        // Read, taken apart and analysed on a worker, from a copy of the source;
+        // 中止 leaves the window as it was.
+        using Reread = std::pair<FileBytes, anova::Analysis>;
+        std::optional<Reread> read = widgets::ComputeOffThread<Reread>(
+            this, tr("読み直して分析しています…"), rereadProgressAfterMs_, QStringLiteral("RereadProgress"),
+            [source = source_] {
+                FileBytes bytes = ReadWholeFile(source.path, {}, true);
+                anova::Analysis analysis = anova::Analyse(ReadLongCsv(bytes.View(), source.roles, source.options));
+                return Reread(std::move(bytes), std::move(analysis));
+            });
+        if (!read) return;
         CsvSource source = source_;
-        ShowCsv(std::move(source), bytes.View(), design);
+        ShowCsv(std::move(source), read->first.View(), std::move(read->second));
     });
 }
 

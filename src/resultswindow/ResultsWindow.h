@@ -105,6 +105,8 @@ public:
     bool OutOfDate() const { return outOfDate_; }
     // The study's data file, which no export writes over (empty: none).
     void SetStudyFile(std::string path) { studyFile_ = std::move(path); }
+    // How long 再読み込み runs before its progress shows (tests show it at once).
+    void SetRereadProgressDelay(int ms) { rereadProgressAfterMs_ = ms; }
 
     // 再読み込み: the CSV read again with the same roles and analysed; a
     // failure is shown and the figures shown stay.
@@ -212,6 +214,7 @@ private:
     qint64 size_ = -1;
     QDateTime modified_;
     bool changed_ = false;
+    int rereadProgressAfterMs_ = 500;
     QTimer* watch_ = nullptr;
 
     QString exportName_, plotName_, quantileName_, logName_;

@@ -88,6 +88,24 @@ bool MayFollow(const struct stat& link, const std::string& folder) {
     return !shared || link.st_uid == ::geteuid() || link.st_uid == around.st_uid;
 }
 
+// A folder that root does not write through: another user's (not root's) that
+// others may write to, where its owner or anyone could put a link or a file
+// of their choosing in the place of what root means to write.
+bool RootMayNotWriteThrough(const struct stat& folder) {
+    return ::geteuid() == 0 && S_ISDIR(folder.st_mode) && folder.st_uid != 0 && (folder.st_mode & S_IWOTH) != 0;
+}
+
+// A FIFO, device or socket in a folder that others may write to is written
+// only when it is the user's or the folder owner's: anyone else's there could
+// hold a save up forever or take its text somewhere else.
+bool MayWriteSpecial(const struct stat& file, const std::string& folder) {
+    if (!S_ISFIFO(file.st_mode) && !S_ISCHR(file.st_mode) && !S_ISBLK(file.st_mode) && !S_ISSOCK(file.st_mode))
+        return true;
+    struct stat around {};
+    if (::stat(folder.c_str(), &around) != 0 || (around.st_mode & S_IWOTH) == 0) return true;
+    return file.st_uid == ::geteuid() || file.st_uid == around.st_uid;
+}
+
 // Follows the symbolic links that `name` ends in, as opening it would: the
 // file they lead to, which may not exist. 0, or the error number of a loop or
 // of a link that may not be followed.
@@ -106,7 +124,9 @@ int FollowLinks(std::string& name) {
 }
 
 // The folders that `folder` names, walked as the kernel walks them: EACCES
-// when a link on the way may not be followed (MayFollow), ELOOP after too
+// when a link on the way may not be followed (MayFollow) or root's save would
+// go through a folder of another user's that others may write to
+// (RootMayNotWriteThrough), ELOOP after too
 // many links, else 0 (a folder missing or unreadable is for the open itself
 // to report).
 int CheckFolderLinks(const std::string& folder) {
@@ -121,6 +141,8 @@ int CheckFolderLinks(const std::string& folder) {
         ahead.insert(ahead.end(), parts.rbegin(), parts.rend());
     };
     std::string done = folder.starts_with('/') ? "/" : ".";
+    struct stat start {};
+    if (::stat(done.c_str(), &start) == 0 && RootMayNotWriteThrough(start)) return EACCES;
     push(folder);
     for (int links = 0; !ahead.empty();) {
         const std::string part = std::move(ahead.back());
@@ -134,6 +156,7 @@ int CheckFolderLinks(const std::string& folder) {
         struct stat link {};
         if (::lstat(next.c_str(), &link) != 0) return 0;
         if (!S_ISLNK(link.st_mode)) {
+            if (RootMayNotWriteThrough(link)) return EACCES;
             done = next;
             continue;
         }
@@ -256,7 +279,13 @@ void FileReplacement::Open() {
         if (!TryReplacement(nullptr)) OpenInPlace();
         return;
     }
-    if (!S_ISREG(named.st_mode)) return OpenInPlace();
+    if (!S_ISREG(named.st_mode)) {
+        // Someone else's FIFO or device is refused before it is opened.
+        std::string target = path_;
+        if (const int linkError = FollowLinks(target)) throw InOutError(io::CodeFromErrno(linkError, path_));
+        if (!MayWriteSpecial(named, FolderOf(target))) throw InOutError(io::CodeFromErrno(EACCES, path_));
+        return OpenInPlace();
+    }
     if (const int linkError = FollowLinks(final_)) throw InOutError(io::CodeFromErrno(linkError, path_));
     if (const int linkError = CheckFolderLinks(FolderOf(final_)))
         throw InOutError(io::CodeFromErrno(linkError, path_));
@@ -324,15 +353,33 @@ bool FileReplacement::TryReplacement(const struct stat* existing) {
 
 void FileReplacement::OpenInPlace() {
     final_ = path_;
-    // Opened as it is, or made when missing, without emptying it yet.
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    std::string target = path_;
+    if (FollowLinks(target) != 0) target = path_;
+    const std::string folder = FolderOf(target);
+    // Opened as it is, or made when missing, without emptying it yet; a FIFO
+    // without a reader waits for one only once it is known to be the user's.
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0 && errno == ENXIO) {
+        struct stat named {};
+        if (::stat(path_.c_str(), &named) == 0 && !MayWriteSpecial(named, folder))
+            throw InOutError(io::CodeFromErrno(EACCES, path_));
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+    }
     if (fd_ < 0 && errno == ENOENT) {
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
         created_ = fd_ >= 0;
     }
     if (fd_ < 0) throw InOutError(io::CodeFromErrno(errno, path_));
     struct stat info {};
-    regular_ = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+    const bool known = ::fstat(fd_, &info) == 0;
+    if (known && !MayWriteSpecial(info, folder)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw InOutError(io::CodeFromErrno(EACCES, path_));
+    }
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0) static_cast<void>(::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK));
+    regular_ = known && S_ISREG(info.st_mode);
     if (!regular_) return;
     const int text = UnnamedFile();
     if (text >= 0) {

@@ -27,8 +27,13 @@ public:
     // names the file it would create). A link anywhere on the way that sits
     // in a folder everyone may write but only owners may remove from (/tmp),
     // and is neither the user's nor the folder owner's, is not followed: the
-    // save fails with code 5. The new file gets the owner and the permission
-    // bits of the file it replaces.
+    // save fails with code 5. So does root's save through a folder of another
+    // user's (not root's) that others may write to, and any save onto a FIFO,
+    // device or socket in a folder that others may write to, when it is
+    // neither the user's nor the folder owner's: refused before it is opened,
+    // without waiting for a reader. A pipe of the user's own (/dev/fd/N) is
+    // written as any. The new file gets the owner and the permission bits of
+    // the file it replaces.
     //
     // Written in place are: what is not a regular file (a device, a pipe, a
     // terminal); a file mounted on its own; a file in a folder with the

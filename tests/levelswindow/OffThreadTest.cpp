@@ -1,6 +1,6 @@
 // The long work of the windows run off their thread, as the user meets it: the
 // data window's 分析, the roles dialog's ＯＫ and the read of a long CSV, and
-// 検証… with its report. The progress shows at once here (delay 0); the test
+// 検証… with its report, and the CSV results window's 再読み込み. The progress shows at once here (delay 0); the test
 // acts when it shows, which is while the work runs as the windows see it: 中止
 // there drops the result, and a second command there starts nothing.
 
@@ -179,6 +179,21 @@ private slots:
         QVERIFY(form_->CsvResults() != nullptr);
         QCOMPARE(Means(form_->CsvResults()->Analysis()), Means(anova::Analyse(design)));
         QCOMPARE(form_->CsvResults()->Layout(), OutputLayout::Design);
+        QVERIFY(seams_.messages.Shown().isEmpty());
+
+        // 再読み込み on a worker too: 中止 leaves the figures shown; else the
+        // file's figures arrive again.
+        ResultsWindow* results = form_->CsvResults();
+        results->SetRereadProgressDelay(0);
+        progress.shown.clear();
+        progress.act = [](QProgressDialog& shown) { Stop(shown); };
+        testing::Button(results, "RereadButton")->click();
+        QCOMPARE(progress.shown, QStringList{QStringLiteral("RereadProgress")});
+        QCOMPARE(Means(results->Analysis()), Means(anova::Analyse(design)));
+        progress.act = {};
+        testing::Button(results, "RereadButton")->click();
+        QCOMPARE(progress.shown.size(), 2);
+        QCOMPARE(Means(results->Analysis()), Means(anova::Analyse(design)));
         QVERIFY(seams_.messages.Shown().isEmpty());
     }
 

@@ -227,6 +227,27 @@ private slots:
                  plot::RenderPlotFile(plot::PlotDataOf(mixed, '.'), plot::PlotFileType::Png, size));
     }
 
+    // More levels along the axis than the plot has pixel columns: each line
+    // drawn as its means' envelope and mean per column, no markers, bars or
+    // subjects, so that the drawing stays as small as the plot.
+    void LevelsBeyondThePixelsAreSummed() {
+        plot::InteractionPlotData d;
+        d.levelsA = QStringList{QStringLiteral("a1"), QStringLiteral("a2")};
+        const int levels = 5000;
+        for (int b = 0; b < levels; ++b) d.levelsB.append(QStringLiteral("t%1").arg(b));
+        for (int k = 0; k < 2 * levels; ++k) {
+            d.means.push_back(k % 2 == 0 ? 10 : 20);
+            d.bars.push_back(Interval{9, 21});
+        }
+        d.subjectsShown = plot::SubjectsShown::Lines;
+        for (int s = 0; s < 3; ++s) d.subjects.push_back({0, 0, std::vector<Extended>(levels, 15)});
+        const QByteArray svg = plot::RenderPlotFile(d, plot::PlotFileType::Svg, QSize(400, 300));
+        QVERIFY(WellFormed(svg));
+        QCOMPARE(Count(svg, "<circle") + Count(svg, "<ellipse"), 1);  // the legend's marker of a1 alone
+        QVERIFY2(svg.count('<') < 4 * 400, QByteArray::number(svg.count('<')));
+        QVERIFY(LightShapes(svg, "polyline") > 100);  // the envelopes' bars
+    }
+
     // morvane plot's options: an arrangement drawn, and each mistake refused
     // with status 2 and a message naming it, nothing written.
     void TheToolArrangesAndRefuses() {

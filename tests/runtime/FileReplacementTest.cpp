@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -251,6 +252,50 @@ TEST(FileReplacement, WithoutRootsRights) {
     EXPECT_EQ(Names(locked), std::vector<std::string>{"open.dat"});
     EXPECT_EQ(Names(shared), (std::vector<std::string>{"others-folder", "others-link", "own-folder",
                                                        "own-link", "roots.dat"}));
+}
+
+// Root does not write through another user's folder that others may write to
+// (nor anything beneath it); anyone's FIFO or device in a shared folder is
+// refused at once unless it is the user's or the folder owner's; a pipe the
+// user opened stays an output.
+TEST(FileReplacement, RootsSavesAndOtherUsersSpecialFiles) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to give files to other users";
+    TempDir dir;
+    ::chmod(dir.Path().c_str(), 0755);
+    const std::string open = dir.File("open"), closed = dir.File("closed"), shared = dir.File("shared");
+    for (const auto& [folder, owner, mode] :
+         {std::tuple{open, 65533u, 0777}, {closed, 65533u, 0755}, {shared, 0u, 01777}}) {
+        fs::create_directory(folder);
+        ASSERT_EQ(::chown(folder.c_str(), owner, owner), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), static_cast<mode_t>(mode)), 0);
+    }
+    fs::create_directory(open + "/sub");
+    ASSERT_EQ(::mkfifo((shared + "/others-fifo").c_str(), 0666), 0);
+    ASSERT_EQ(::chown((shared + "/others-fifo").c_str(), 65533, 65533), 0);
+    const bool device = ::mknod((shared + "/others-device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    if (device) {
+        ASSERT_EQ(::chown((shared + "/others-device").c_str(), 65533, 65533), 0);
+    }
+    fs::create_symlink(shared + "/others-fifo", dir.File("to-fifo"));
+
+    EXPECT_EQ(Save(open + "/new.dat", "root's"), "5");
+    EXPECT_EQ(Save(open + "/sub/new.dat", "root's"), "5");
+    EXPECT_EQ(Save(closed + "/new.dat", "root's"), "ok");
+    EXPECT_EQ(Names(open), std::vector<std::string>{"sub"});
+    // Without a reader, the FIFO would hold the save up for good.
+    EXPECT_EQ(Save(shared + "/others-fifo", "root's"), "5");
+    EXPECT_EQ(Save(dir.File("to-fifo"), "root's"), "5");
+    if (device) {
+        EXPECT_EQ(Save(shared + "/others-device", "root's"), "5");
+    }
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    EXPECT_EQ(Save("/dev/fd/" + std::to_string(ends[1]), "piped"), "ok");
+    ::close(ends[1]);
+    char got[16] = {};
+    EXPECT_EQ(::read(ends[0], got, sizeof got), 5);
+    ::close(ends[0]);
+    EXPECT_EQ(std::string(got), "piped");
 }
 
 // Someone who plants every numbered name of this process's new file (here as

@@ -1,5 +1,6 @@
 #include "anova/detail/Hypotheses.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <optional>
@@ -8,15 +9,20 @@
 #include "anova/detail/Basis.h"
 #include "exact/WideIntegers.h"
 #include "runtime/Errors.h"
+#include "runtime/Messages.h"
 
 namespace morvane::anova::detail {
 namespace {
 
-// More between cells than this take the hypotheses of interactions (and type
-// II's of main effects beside other factors) in extended precision: the exact
-// elimination's time grows with the cube of the cells and the length of its
-// rationals. Main effects have a closed form, exact at any size.
-constexpr std::size_t kMostExactCells = 48;
+// The hypotheses come from cross products of the cells' coded columns, on
+// whichever side is smaller: a term's own contrasts, or the model of all the
+// other terms (the cells' columns of every term together are orthogonal, so
+// each side is the other's complement). Up to this many columns on the side
+// taken the elimination is exact; beyond, in extended precision on means
+// centred first; beyond the most, the term is refused: the elimination's time
+// grows with the cube of its columns.
+constexpr std::size_t kMostExactColumns = 48;
+constexpr std::size_t kMostColumns = 512;
 
 // A dense matrix of T, row-major.
 template <typename T>
@@ -30,38 +36,59 @@ struct Matrix {
     const T& operator()(std::size_t i, std::size_t j) const { return at[i * cols + j]; }
 };
 
-// The term's coded columns over the cells (cells x q): the products of its
-// factors' integer Helmert contrasts, the other factors' levels taken alike.
-template <typename T>
-Matrix<T> TermColumns(const BetweenCells& cells, std::uint32_t term) {
-    const std::size_t g = cells.counts.size();
-    const auto q = static_cast<std::size_t>(TermDf(cells, term));
-    Matrix<T> x(g, q);
+// A cell's nonzero entries of the coded columns: (column, value).
+using CodedRow = std::vector<std::pair<std::size_t, long>>;
+
+// The columns of `terms` side by side, each term's the products of its
+// factors' integer Helmert contrasts (row j: 1 at levels 0..j, -(j + 1) at
+// level j + 1, 0 after), the last factor's fastest; the cells' rows.
+std::vector<CodedRow> CodedRows(const BetweenCells& cells, const std::vector<std::uint32_t>& terms) {
+    const std::size_t g = cells.counts.size(), k = cells.levels.size();
+    std::vector<CodedRow> rows(g);
+    std::vector<std::size_t> level(k);
     for (std::size_t c = 0; c < g; ++c) {
-        // The cell's level of each factor, the last fastest.
-        std::vector<std::size_t> level(cells.levels.size());
         std::size_t rest = c;
-        for (std::size_t f = cells.levels.size(); f-- > 0;)
-            level[f] = rest % cells.levels[f], rest /= cells.levels[f];
-        for (std::size_t col = 0; col < q; ++col) {
-            std::size_t restCol = col;
-            long value = 1;
-            for (std::size_t f = cells.levels.size(); f-- > 0;) {
-                if (!(term >> f & 1u)) continue;
-                const std::size_t rows = cells.levels[f] - 1, j = restCol % rows;
-                restCol /= rows;
-                // Helmert row j: 1 at levels 0..j, -(j + 1) at level j + 1, 0 after.
-                if (level[f] <= j)
-                    continue;
-                else if (level[f] == j + 1)
-                    value *= -static_cast<long>(j + 1);
-                else
-                    value = 0;
+        for (std::size_t f = k; f-- > 0;) level[f] = rest % cells.levels[f], rest /= cells.levels[f];
+        std::size_t first = 0;
+        for (const std::uint32_t t : terms) {
+            CodedRow part{{0, 1}};
+            for (std::size_t f = 0; f < k; ++f) {
+                if (!(t >> f & 1u)) continue;
+                const std::size_t width = cells.levels[f] - 1, l = level[f];
+                CodedRow next;
+                for (const auto& [col, value] : part)
+                    for (std::size_t j = l == 0 ? 0 : l - 1; j < width; ++j)
+                        next.emplace_back(col * width + j, j + 1 == l ? -value * static_cast<long>(l) : value);
+                part = std::move(next);
             }
-            x(c, col) = T(value);
+            for (const auto& [col, value] : part) rows[c].emplace_back(first + col, value);
+            first += static_cast<std::size_t>(TermDf(cells, t));
         }
     }
-    return x;
+    return rows;
+}
+
+std::size_t Columns(const BetweenCells& cells, const std::vector<std::uint32_t>& terms) {
+    std::size_t r = 0;
+    for (const std::uint32_t t : terms) r += static_cast<std::size_t>(TermDf(cells, t));
+    return r;
+}
+
+// The terms not among `terms`, the intercept (0) among them.
+std::vector<std::uint32_t> Complement(const BetweenCells& cells, const std::vector<std::uint32_t>& terms) {
+    std::vector<std::uint32_t> out;
+    const std::uint32_t all = (std::uint32_t{1} << cells.levels.size()) - 1;
+    for (std::uint32_t t = 0; t <= all; ++t)
+        if (std::find(terms.begin(), terms.end(), t) == terms.end()) out.push_back(t);
+    return out;
+}
+
+template <typename T>
+T FromWide(Int128 x) {
+    if constexpr (std::is_same_v<T, mpq_class>)
+        return mpq_class(exact::ToMpz(x));
+    else
+        return static_cast<T>(x);
 }
 
 // A^-1 B for a nonsingular A, by Gauss and Jordan's elimination: exact
@@ -96,70 +123,131 @@ Matrix<T> Solve(Matrix<T> a, Matrix<T> b) {
     return b;
 }
 
-// Y' X (X' D X)^-1 X' Y of the subjects' coordinates Y for the model of the
-// coded columns `x`, from the cells' counts and means.
+// B' A^-1 B (p x p) for a nonsingular A (r x r) and B (r x p).
 template <typename T>
-Matrix<T> Projection(const BetweenCells& cells, const Matrix<T>& x, const Matrix<T>& means) {
-    const std::size_t g = x.rows, r = x.cols, p = means.cols;
-    Matrix<T> xdx(r, r), xs(r, p);
-    for (std::size_t c = 0; c < g; ++c) {
-        const T n = T(cells.counts[c]);
-        for (std::size_t i = 0; i < r; ++i) {
-            if (x(c, i) == 0) continue;
-            const T w = n * x(c, i);
-            for (std::size_t j = 0; j < r; ++j) xdx(i, j) += w * x(c, j);
-            for (std::size_t j = 0; j < p; ++j) xs(i, j) += w * means(c, j);
-        }
-    }
-    const Matrix<T> solved = Solve(xdx, xs);
+Matrix<T> Quadratic(const Matrix<T>& a, const Matrix<T>& b) {
+    const std::size_t r = a.rows, p = b.cols;
+    const Matrix<T> solved = Solve(a, b);
     Matrix<T> out(p, p);
     for (std::size_t i = 0; i < p; ++i)
         for (std::size_t j = i; j < p; ++j) {
             T s = 0;
-            for (std::size_t k = 0; k < r; ++k) s += xs(k, i) * solved(k, j);
+            for (std::size_t k = 0; k < r; ++k) s += b(k, i) * solved(k, j);
             out(i, j) = s;
             out(j, i) = s;
         }
     return out;
 }
 
+// M' D M: the cells' means weighted by their counts.
 template <typename T>
-Matrix<T> ModelColumns(const BetweenCells& cells, const std::vector<std::uint32_t>& terms) {
-    std::vector<Matrix<T>> parts;
-    std::size_t cols = 0;
-    for (const std::uint32_t t : terms) parts.push_back(TermColumns<T>(cells, t)), cols += parts.back().cols;
-    Matrix<T> x(cells.counts.size(), cols);
-    std::size_t at = 0;
-    for (const Matrix<T>& part : parts) {
-        for (std::size_t c = 0; c < part.rows; ++c)
-            for (std::size_t j = 0; j < part.cols; ++j) x(c, at + j) = part(c, j);
-        at += part.cols;
+Matrix<T> Squares(const BetweenCells& cells, const Matrix<T>& means) {
+    const std::size_t p = means.cols;
+    Matrix<T> out(p, p);
+    for (std::size_t c = 0; c < means.rows; ++c)
+        for (std::size_t i = 0; i < p; ++i) {
+            const T w = T(cells.counts[c]) * means(c, i);
+            for (std::size_t j = 0; j < p; ++j) out(i, j) += w * means(c, j);
+        }
+    return out;
+}
+
+// M' D X (X' D X)^-1 X' D M: the means' projection on the model of `terms`,
+// weighted by the cells' counts. X' D X is summed in wide integers.
+template <typename T>
+Matrix<T> Projection(const BetweenCells& cells, const std::vector<std::uint32_t>& terms, const Matrix<T>& means) {
+    const std::size_t r = Columns(cells, terms), p = means.cols;
+    std::vector<Int128> xdx(r * r, 0);
+    Matrix<T> xs(r, p);
+    const std::vector<CodedRow> rows = CodedRows(cells, terms);
+    for (std::size_t c = 0; c < rows.size(); ++c) {
+        const Int128 n = cells.counts[c];
+        for (const auto& [i, vi] : rows[c]) {
+            const Int128 w = n * vi;
+            for (const auto& [j, vj] : rows[c]) xdx[i * r + j] += w * vj;
+            const T tw = FromWide<T>(w);
+            for (std::size_t j = 0; j < p; ++j) xs(i, j) += tw * means(c, j);
+        }
     }
-    return x;
+    Matrix<T> a(r, r);
+    for (std::size_t k = 0; k < xdx.size(); ++k) a.at[k] = FromWide<T>(xdx[k]);
+    return Quadratic(a, xs);
+}
+
+// (L M)' (L D^-1 L')^-1 (L M) for the contrasts L of `terms`: the hypothesis
+// that they are all zero in the cell-means model.
+template <typename T>
+Matrix<T> ContrastForm(const BetweenCells& cells, const std::vector<std::uint32_t>& terms, const Matrix<T>& means) {
+    const std::size_t r = Columns(cells, terms), p = means.cols;
+    Matrix<T> ldl(r, r), lm(r, p);
+    const std::vector<CodedRow> rows = CodedRows(cells, terms);
+    for (std::size_t c = 0; c < rows.size(); ++c) {
+        const T inverse = T(1) / T(cells.counts[c]);
+        for (const auto& [i, vi] : rows[c]) {
+            const T w = inverse * T(vi);
+            for (const auto& [j, vj] : rows[c]) ldl(i, j) += w * T(vj);
+            for (std::size_t j = 0; j < p; ++j) lm(i, j) += T(vi) * means(c, j);
+        }
+    }
+    return Quadratic(ldl, lm);
+}
+
+// How a form is taken: on its own columns, on the complement's, or on
+// whichever side has fewer.
+enum class Side { Own, Complement, Smaller };
+
+bool OnComplement(const BetweenCells& cells, const std::vector<std::uint32_t>& terms, Side side) {
+    const std::size_t r = Columns(cells, terms);
+    return side == Side::Complement || (side == Side::Smaller && r > cells.counts.size() - r);
 }
 
 template <typename T>
-Matrix<T> TypeThree(const BetweenCells& cells, std::uint32_t term, const Matrix<T>& means) {
-    const Matrix<T> l = TermColumns<T>(cells, term);  // L' (cells x q)
-    const std::size_t g = l.rows, q = l.cols, p = means.cols;
-    Matrix<T> lm(q, p), ldl(q, q);
-    for (std::size_t c = 0; c < g; ++c)
-        for (std::size_t i = 0; i < q; ++i) {
-            if (l(c, i) == 0) continue;
-            for (std::size_t j = 0; j < p; ++j) lm(i, j) += l(c, i) * means(c, j);
-            const T w = l(c, i) / T(cells.counts[c]);
-            for (std::size_t j = 0; j < q; ++j) ldl(i, j) += w * l(c, j);
-        }
-    const Matrix<T> solved = Solve(ldl, lm);
-    Matrix<T> out(p, p);
-    for (std::size_t i = 0; i < p; ++i)
-        for (std::size_t j = i; j < p; ++j) {
-            T s = 0;
-            for (std::size_t k = 0; k < q; ++k) s += lm(k, i) * solved(k, j);
-            out(i, j) = s;
-            out(j, i) = s;
-        }
-    return out;
+Matrix<T> Less(Matrix<T> a, const Matrix<T>& b) {
+    for (std::size_t k = 0; k < a.at.size(); ++k) a.at[k] -= b.at[k];
+    return a;
+}
+
+// The projection on the model of `terms`: M' D M less the residual, the
+// complement's contrast form, when taken on the complement.
+template <typename T>
+Matrix<T> Fitted(const BetweenCells& cells, const std::vector<std::uint32_t>& terms, const Matrix<T>& means,
+                 Side side) {
+    if (!OnComplement(cells, terms, side)) return Projection(cells, terms, means);
+    return Less(Squares(cells, means), ContrastForm(cells, Complement(cells, terms), means));
+}
+
+// The contrast form of `terms`: M' D M less the complement's projection when
+// taken on the complement.
+template <typename T>
+Matrix<T> Contrasted(const BetweenCells& cells, const std::vector<std::uint32_t>& terms, const Matrix<T>& means,
+                     Side side) {
+    if (!OnComplement(cells, terms, side)) return ContrastForm(cells, terms, means);
+    return Less(Squares(cells, means), Projection(cells, Complement(cells, terms), means));
+}
+
+// Type II's models: the terms that do not contain `term` (the intercept among
+// them unless it is the term), without it and with it.
+std::pair<std::vector<std::uint32_t>, std::vector<std::uint32_t>> TypeTwoModels(const BetweenCells& cells,
+                                                                                std::uint32_t term) {
+    std::vector<std::uint32_t> without;
+    const std::uint32_t all = (std::uint32_t{1} << cells.levels.size()) - 1;
+    for (std::uint32_t t = 0; t <= all; ++t)
+        if (t != term && (t & term) != term) without.push_back(t);
+    std::vector<std::uint32_t> with = without;
+    with.push_back(term);
+    return {without, with};
+}
+
+// The most columns a hypothesis solves for on the smaller sides.
+std::size_t ColumnsNeeded(const BetweenCells& cells, std::uint32_t term, SsType type) {
+    const std::size_t g = cells.counts.size();
+    const auto smaller = [&](const std::vector<std::uint32_t>& terms) {
+        const std::size_t r = Columns(cells, terms);
+        return std::min(r, g - r);
+    };
+    if (type == SsType::TypeIII) return smaller({term});
+    const auto [without, with] = TypeTwoModels(cells, term);
+    return std::max(smaller(without), smaller(with));
 }
 
 }  // namespace
@@ -174,22 +262,47 @@ std::int64_t TermDf(const BetweenCells& cells, std::uint32_t term) {
 namespace {
 
 template <typename T>
-Matrix<T> Hypothesis(const BetweenCells& cells, std::uint32_t term, const Matrix<T>& means, SsType type) {
-    if (type == SsType::TypeIII) return TypeThree(cells, term, means);
-    // Type II: the terms that do not contain this one (the intercept among
-    // them unless it is the term), with the term and without it.
-    std::vector<std::uint32_t> without;
-    const std::uint32_t all = (std::uint32_t{1} << cells.levels.size()) - 1;
-    for (std::uint32_t t = 0; t <= all; ++t)
-        if (t != term && (t & term) != term) without.push_back(t);
-    std::vector<std::uint32_t> with = without;
-    with.push_back(term);
-    Matrix<T> h = Projection(cells, ModelColumns<T>(cells, with), means);
-    if (!without.empty()) {
-        const Matrix<T> less = Projection(cells, ModelColumns<T>(cells, without), means);
-        for (std::size_t k = 0; k < h.at.size(); ++k) h.at[k] -= less.at[k];
+Matrix<T> Hypothesis(const BetweenCells& cells, std::uint32_t term, const Matrix<T>& means, SsType type,
+                     Side side) {
+    if (type == SsType::TypeIII) return Contrasted(cells, {term}, means, side);
+    const auto [without, with] = TypeTwoModels(cells, term);
+    return Less(Fitted(cells, with, means, side), Fitted(cells, without, means, side));
+}
+
+RationalMatrix Exactly(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means, SsType type,
+                       Side side) {
+    Matrix<mpq_class> exactMeans(means.rows, means.cols);
+    exactMeans.at = means.at;
+    RationalMatrix out(means.cols, means.cols);
+    out.at = Hypothesis(cells, term, exactMeans, type, side).at;
+    return out;
+}
+
+// The hypothesis in extended precision, the means centred on their weighted
+// mean first (a term other than the intercept does not see the shift, and the
+// complement's sides lose fewer digits to it).
+RationalMatrix Approximately(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means,
+                             SsType type) {
+    const std::size_t g = means.rows, p = means.cols;
+    std::vector<mpq_class> centre(p, 0);
+    if (term != 0) {
+        mpz_class total = 0;
+        for (std::size_t c = 0; c < g; ++c) {
+            total += cells.counts[c];
+            for (std::size_t j = 0; j < p; ++j) centre[j] += cells.counts[c] * means(c, j);
+        }
+        for (mpq_class& x : centre) x /= total;
     }
-    return h;
+    Matrix<Extended> rounded(g, p);
+    for (std::size_t c = 0; c < g; ++c)
+        for (std::size_t j = 0; j < p; ++j) {
+            const mpq_class x = means(c, j) - centre[j];
+            rounded(c, j) = exact::RoundRational(x.get_num(), x.get_den(), 0);
+        }
+    const Matrix<Extended> h = Hypothesis(cells, term, rounded, type, Side::Smaller);
+    RationalMatrix out(p, p);
+    for (std::size_t k = 0; k < h.at.size(); ++k) out.at[k] = ExactValue(CheckFinite(h.at[k]));
+    return out;
 }
 
 // A main effect's hypothesis in closed form, exact for any number of cells.
@@ -242,24 +355,21 @@ std::optional<std::size_t> OnlyFactor(std::uint32_t term) {
 
 RationalMatrix TermHypothesisByElimination(const BetweenCells& cells, std::uint32_t term,
                                           const RationalMatrix& means, SsType type) {
-    Matrix<mpq_class> exactMeans(means.rows, means.cols);
-    exactMeans.at = means.at;
-    RationalMatrix out(means.cols, means.cols);
-    out.at = Hypothesis(cells, term, exactMeans, type).at;
-    return out;
+    return Exactly(cells, term, means, type, Side::Own);
+}
+
+RationalMatrix TermHypothesisOnComplement(const BetweenCells& cells, std::uint32_t term,
+                                          const RationalMatrix& means, SsType type) {
+    return Exactly(cells, term, means, type, Side::Complement);
 }
 
 RationalMatrix TermHypothesis(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means,
                               SsType type) {
     const std::optional<std::size_t> only = OnlyFactor(term);
     if (only && (type == SsType::TypeIII || cells.levels.size() == 1)) return MainEffect(cells, *only, means);
-    if (cells.counts.size() <= kMostExactCells) return TermHypothesisByElimination(cells, term, means, type);
-    RationalMatrix out(means.cols, means.cols);
-    Matrix<Extended> rounded(means.rows, means.cols);
-    for (std::size_t k = 0; k < means.at.size(); ++k)
-        rounded.at[k] = exact::RoundRational(means.at[k].get_num(), means.at[k].get_den(), 0);
-    const Matrix<Extended> h = Hypothesis(cells, term, rounded, type);
-    for (std::size_t k = 0; k < h.at.size(); ++k) out.at[k] = ExactValue(CheckFinite(h.at[k]));
-    return out;
+    const std::size_t needed = ColumnsNeeded(cells, term, type);
+    if (needed > kMostColumns) throw Error(messages::TooManyBetweenContrasts(kMostColumns));
+    if (needed <= kMostExactColumns) return Exactly(cells, term, means, type, Side::Smaller);
+    return Approximately(cells, term, means, type);
 }
 }  // namespace morvane::anova::detail

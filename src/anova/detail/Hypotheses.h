@@ -37,13 +37,20 @@ struct BetweenCells {
 // type II the model of every term not containing it with the term less the
 // model without it. A main effect's type III (and, with one factor, type II)
 // comes in closed form, exact and linear in the cells; other terms by
-// elimination, exact up to 48 cells and in extended precision beyond.
+// elimination on the smaller of two sides, the term's own contrasts or the
+// model of every other term: exact up to 48 columns, in extended precision
+// up to 512, and beyond that refused (Error naming the limit).
 RationalMatrix TermHypothesis(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means,
                               SsType type);
 
 // The same by exact elimination on the term's contrasts, whatever the term and
 // the cells: what the closed form is checked against.
 RationalMatrix TermHypothesisByElimination(const BetweenCells& cells, std::uint32_t term,
+                                          const RationalMatrix& means, SsType type);
+
+// The same on the complement's side, exactly, whatever its size: the other
+// half of what the choice of side is checked against.
+RationalMatrix TermHypothesisOnComplement(const BetweenCells& cells, std::uint32_t term,
                                           const RationalMatrix& means, SsType type);
 
 // The term's degrees of freedom: the product of its factors' levels less one.
