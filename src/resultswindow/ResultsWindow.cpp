@@ -18,21 +18,26 @@
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "exchange/ExchangeFiles.h"
 #include "exchange/HeaderRow.h"
 #include "output/AnalysisTables.h"
+#include "output/AnalysisOptionWords.h"
 #include "output/AnovaFormats.h"
 #include "plot/DesignPlot.h"
 #include "powerwindow/PowerDialog.h"
 #include "resultswindow/AnalysisExport.h"
+#include "resultswindow/AnalysisSettingsDialog.h"
 #include "resultswindow/InteractionPlotView.h"
 #include "resultswindow/ResultsPages.h"
 #include "resultswindow/WindowPlacement.h"
 #include "runtime/Errors.h"
 #include "widgets/Commands.h"
 #include "widgets/FormWindow.h"
+#include "widgets/OffThread.h"
 #include "widgets/QtTranslation.h"
 
 namespace morvane {
@@ -50,6 +55,8 @@ constexpr int kPlotBesideWidth = 1200;
 constexpr int kLeastPagesHeight = 200;
 // How often a CSV's window looks whether its file changed on disk.
 constexpr int kWatchMs = 2000;
+// How long a reanalysis runs before its progress shows.
+constexpr int kProgressAfterMs = 500;
 
 // The looks of the notices above the tables.
 const char* const kAlarm =
@@ -124,12 +131,15 @@ ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char d
     reread_ =
         button(tr("再読み込み"), "RereadButton", tr("CSV ファイルを同じ列の役割で読み直して分析し直します"));
     reread_->hide();  // a CSV's alone
+    settings_ = button(tr("分析の設定…"), "AnalysisSettingsButton",
+                       tr("多重比較の調整、効果量、計画対比、セルの比較、有意水準を選んで分析し直します"));
     QPushButton* exportButton =
         button(tr("書き出し…"), "ExportButton",
                tr("表をマークダウン、CSV、JSON に、図を PNG、SVG、PDF に書き出します"));
     QPushButton* close = button(tr("閉じる"), "CloseButton", {});
     layout->addLayout(buttons);
     connect(reread_, &QPushButton::clicked, this, &ResultsWindow::Reread);
+    connect(settings_, &QPushButton::clicked, this, &ResultsWindow::OpenAnalysisSettings);
     connect(exportButton, &QPushButton::clicked, this, &ResultsWindow::Export);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
@@ -142,6 +152,7 @@ ResultsWindow::~ResultsWindow() = default;
 
 void ResultsWindow::ShowStudy(anova::Analysis analysis, PrecisionCheck precision, Provenance provenance) {
     analysis_ = std::move(analysis);
+    chosen_ = analysis_.options;
     layout_ = OutputLayout::Study;
     precision_ = std::move(precision);
     provenance_ = std::move(provenance);
@@ -152,17 +163,19 @@ void ResultsWindow::ShowStudy(anova::Analysis analysis, PrecisionCheck precision
 }
 
 void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, const DesignData& design) {
-    ShowCsv(std::move(source), bytes, anova::Analyse(design));
+    ShowCsv(std::move(source), bytes, anova::Analyse(design, chosen_));
 }
 
 void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, anova::Analysis analysis) {
     analysis_ = std::move(analysis);
+    chosen_ = analysis_.options;
     layout_ = OutputLayout::Design;
     precision_.reset();
     source_ = std::move(source);
     provenance_ = ProvenanceOfBytes(bytes);
     // The tool's call that gives the same figures from the same file, in every export's provenance too.
-    provenance_.command = LongCsvCommand(source_.path, bytes, source_.roles, source_.options);
+    provenance_.command =
+        LongCsvCommand(source_.path, bytes, source_.roles, source_.options, CommandWordsOf(analysis_.options));
     commandNotice_->setText(tr("同じ分析をするコマンド: ") + QString::fromStdString(*provenance_.command));
     commandNotice_->show();
     const QFileInfo file(QFile::decodeName(source_.path.c_str()));
@@ -224,12 +237,49 @@ void ResultsWindow::MarkOutOfDate(Staleness why) {
 }
 
 void ResultsWindow::Reread() {
-    widgets::RunCommand(*seams_.messages, this, [this] {
-        const FileBytes bytes = ReadWholeFile(source_.path, {}, true);
-        const DesignData design = ReadLongCsv(bytes.View(), source_.roles, source_.options);
+    Reanalyse(chosen_);
+}
+
+void ResultsWindow::Reanalyse(const anova::Options& options) {
+    // A second 再読み込み or ＯＫ while one runs does nothing.
+    if (widgets::OffThreadRunning()) return;
+    widgets::RunCommand(*seams_.messages, this, [this, &options] {
+        using Read = std::pair<std::string, anova::Analysis>;
+        // The worker reads copies, so that the window may go on.
+        std::optional<Read> done = widgets::ComputeOffThread<Read>(
+            this, tr("CSV ファイルを読み込んで分析しています…"), kProgressAfterMs, QStringLiteral("AnalysisProgress"),
+            [path = source_.path, roles = source_.roles, csv = source_.options, options] {
+                std::string bytes(ReadWholeFile(path, {}, true).View());
+                anova::Analysis analysis = anova::Analyse(ReadLongCsv(bytes, roles, csv), options);
+                return Read(std::move(bytes), std::move(analysis));
+            });
+        if (!done) return;  // 中止: the window stays as it was
         CsvSource source = source_;
-        ShowCsv(std::move(source), bytes.View(), design);
+        ShowCsv(std::move(source), done->first, std::move(done->second));
     });
+}
+
+AnalysisSettingsDialog* ResultsWindow::OpenAnalysisSettings() {
+    auto* dialog = new AnalysisSettingsDialog(this, seams_, analysis_.between, analysis_.within, chosen_,
+                                              layout_ == OutputLayout::Design);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    // A copy: the dialog goes once closed, and the reanalysis waits with the windows repainting.
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        const anova::Options chosen = dialog->Chosen();
+        ApplySettings(chosen);
+    });
+    dialog->open();
+    return dialog;
+}
+
+void ResultsWindow::ApplySettings(const anova::Options& options) {
+    if (layout_ == OutputLayout::Design) {
+        Reanalyse(options);
+        return;
+    }
+    chosen_ = options;
+    emit studyAnalysisRequested();
 }
 
 bool ResultsWindow::CheckFile() {
