@@ -110,6 +110,149 @@
     </message>
 </context>
 <context>
+    <name>morvane::AnalysisSettingsDialog</name>
+    <message>
+        <source>η²: 効果の平方和を全体の平方和で割ったもの</source>
+        <translation>η²: the effect's sum of squares over the total</translation>
+    </message>
+    <message>
+        <source>偏 ω²</source>
+        <translation>partial ω²</translation>
+    </message>
+    <message>
+        <source>Cohen の f</source>
+        <translation>Cohen's f</translation>
+    </message>
+    <message>
+        <source>一般化 ω²</source>
+        <translation>generalized ω²</translation>
+    </message>
+    <message>
+        <source>検定力ソフトの f (測定間の相関を除いたもの)</source>
+        <translation>the power programs' f (the measures' correlation taken out)</translation>
+    </message>
+    <message>
+        <source>分析の設定</source>
+        <translation>Analysis settings</translation>
+    </message>
+    <message>
+        <source>ＯＫ を押すと、この設定で分析し直します。設定は、このウィンドウの再読み込みでも使われます。</source>
+        <translation>OK analyses again with these settings. The window's reloads use them too.</translation>
+    </message>
+    <message>
+        <source>ＯＫ</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>多重比較の調整</source>
+        <translation>Adjustments of the comparisons</translation>
+    </message>
+    <message>
+        <source>比較と対比の p 値を、族ごとにこの方法で調整します (--adjust)</source>
+        <translation>Adjusts the p values of the comparisons and contrasts within each family by these methods (--adjust)</translation>
+    </message>
+    <message>
+        <source>表に加える効果量</source>
+        <translation>Effect sizes added to the tables</translation>
+    </message>
+    <message>
+        <source>偏 η² と一般化 η² に加えて示す効果量です (--effect-sizes)</source>
+        <translation>Effect sizes shown beside partial and generalized eta squared (--effect-sizes)</translation>
+    </message>
+    <message>
+        <source>有意水準 α:</source>
+        <translation>Alpha:</translation>
+    </message>
+    <message>
+        <source>頑健性の表が各検定を判定する水準です (--alpha)</source>
+        <translation>The level at which the robustness table decides each test (--alpha)</translation>
+    </message>
+    <message>
+        <source>計画対比</source>
+        <translation>Planned contrasts</translation>
+    </message>
+    <message>
+        <source>要因</source>
+        <translation>Factor</translation>
+    </message>
+    <message>
+        <source>多項式 (傾向)</source>
+        <translation>Polynomial (trends)</translation>
+    </message>
+    <message>
+        <source>水準の間隔</source>
+        <translation>Spacing of the levels</translation>
+    </message>
+    <message>
+        <source>対比 (1 行に 1 つ、「名前: 1,-1,0」)</source>
+        <translation>Contrasts (one a line, &quot;name: 1,-1,0&quot;)</translation>
+    </message>
+    <message>
+        <source>測定した要因</source>
+        <translation>Measured</translation>
+    </message>
+    <message>
+        <source>%1 (%2 水準)</source>
+        <translation>%1 (%2 levels)</translation>
+    </message>
+    <message>
+        <source>この要因の水準の多項式対比 (1 次、2 次…) を求めます (--trend)</source>
+        <translation>The polynomial contrasts of this factor's levels: linear, quadratic, ... (--trend)</translation>
+    </message>
+    <message>
+        <source>等間隔 (例 0,1,2,4)</source>
+        <translation>equally spaced (e.g. 0,1,2,4)</translation>
+    </message>
+    <message>
+        <source>水準の値をコンマで区切って (--spacing)。空なら等間隔です</source>
+        <translation>The levels' values parted by commas (--spacing); empty: equally spaced</translation>
+    </message>
+    <message>
+        <source>例 第1対残り: 2,-1,-1</source>
+        <translation>e.g. first vs rest: 2,-1,-1</translation>
+    </message>
+    <message>
+        <source>各行が 1 つの対比です。重みは水準の数だけ、和が 0 になるように (--contrast)</source>
+        <translation>Each line is a contrast: a weight per level, summing to 0 (--contrast)</translation>
+    </message>
+    <message>
+        <source>操作せずに測定した要因として、一般化 η² の分母に含めます (--observed)</source>
+        <translation>A factor measured rather than manipulated: counted in generalized eta squared's denominator (--observed)</translation>
+    </message>
+    <message>
+        <source>セルの対比較と単純交互作用</source>
+        <translation>Pairwise comparisons of cells and simple interactions</translation>
+    </message>
+    <message>
+        <source>2 要因の交互作用すべて</source>
+        <translation>Every two-factor interaction</translation>
+    </message>
+    <message>
+        <source>2 要因の交互作用ごとに、そのセルをすべて対にして比べます (--cells all)</source>
+        <translation>Compares every pair of cells of each two-factor interaction (--cells all)</translation>
+    </message>
+    <message>
+        <source>この交互作用のセルをすべて対にして比べます (--cells)</source>
+        <translation>Compares every pair of this interaction's cells (--cells)</translation>
+    </message>
+    <message>
+        <source>単純交互作用と単純・単純主効果</source>
+        <translation>Simple interactions and simple-simple effects</translation>
+    </message>
+    <message>
+        <source>要因が 3 つ以上のとき、第 3 の要因の水準ごとの 2 要因の交互作用と、2 要因の水準の組ごとの主効果を求めます (--simple-interactions)</source>
+        <translation>With three or more factors: each two factors' interaction at each level of a third, and each factor's effect at each level pair of two others (--simple-interactions)</translation>
+    </message>
+    <message>
+        <source>調整の方法を 1 つ以上選んでください</source>
+        <translation>Choose one adjustment or more</translation>
+    </message>
+</context>
+<context>
     <name>morvane::AnalysisTableView</name>
     <message>
         <source>コピー</source>
@@ -618,6 +761,18 @@ Recorded: %1</translation>
 </context>
 <context>
     <name>morvane::ResultsWindow</name>
+    <message>
+        <source>分析の設定…</source>
+        <translation>Analysis settings…</translation>
+    </message>
+    <message>
+        <source>多重比較の調整、効果量、計画対比、セルの比較、有意水準を選んで分析し直します</source>
+        <translation>Chooses the adjustments, effect sizes, planned contrasts, cell comparisons and alpha, and analyses again</translation>
+    </message>
+    <message>
+        <source>CSV ファイルを読み込んで分析しています…</source>
+        <translation>Reading and analysing the CSV file…</translation>
+    </message>
     <message>
         <source>分析結果</source>
         <translation>Analysis results</translation>

@@ -262,13 +262,13 @@ void ResultsWindow::Reanalyse(const anova::Options& options) {
 AnalysisSettingsDialog* ResultsWindow::OpenAnalysisSettings() {
     auto* dialog = new AnalysisSettingsDialog(this, seams_, analysis_.between, analysis_.within, chosen_,
                                               layout_ == OutputLayout::Design);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
-    // A copy: the dialog goes once closed, and the reanalysis waits with the windows repainting.
+    // The choice is analysed once the dialog has closed, from the window's own
+    // loop: the reanalysis waits with the windows repainting, and the dialog goes then.
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        const anova::Options chosen = dialog->Chosen();
-        ApplySettings(chosen);
+        QTimer::singleShot(0, this, [this, chosen = dialog->Chosen()] { ApplySettings(chosen); });
     });
+    connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
     dialog->open();
     return dialog;
 }
