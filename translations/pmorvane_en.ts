@@ -113,7 +113,7 @@
     <name>morvane::AnalysisSettingsDialog</name>
     <message>
         <source>η²: 効果の平方和を全体の平方和で割ったもの</source>
-        <translation>η²: the effect's sum of squares over the total</translation>
+        <translation>η²: effect SS over total SS</translation>
     </message>
     <message>
         <source>偏 ω²</source>
@@ -129,7 +129,7 @@
     </message>
     <message>
         <source>検定力ソフトの f (測定間の相関を除いたもの)</source>
-        <translation>the power programs' f (the measures' correlation taken out)</translation>
+        <translation>the power programs' f</translation>
     </message>
     <message>
         <source>分析の設定</source>
@@ -181,15 +181,15 @@
     </message>
     <message>
         <source>多項式 (傾向)</source>
-        <translation>Polynomial (trends)</translation>
+        <translation>Trends</translation>
     </message>
     <message>
         <source>水準の間隔</source>
-        <translation>Spacing of the levels</translation>
+        <translation>Spacing</translation>
     </message>
     <message>
         <source>対比 (1 行に 1 つ、「名前: 1,-1,0」)</source>
-        <translation>Contrasts (one a line, &quot;name: 1,-1,0&quot;)</translation>
+        <translation>Contrasts (a line each)</translation>
     </message>
     <message>
         <source>測定した要因</source>
@@ -205,7 +205,7 @@
     </message>
     <message>
         <source>等間隔 (例 0,1,2,4)</source>
-        <translation>equally spaced (e.g. 0,1,2,4)</translation>
+        <translation>equal (e.g. 0,1,2,4)</translation>
     </message>
     <message>
         <source>水準の値をコンマで区切って (--spacing)。空なら等間隔です</source>

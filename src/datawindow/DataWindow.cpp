@@ -354,7 +354,8 @@ void DataWindow::Analyse() {
         try {
             ShowingBadScore([&] {
                 analysed = widgets::ComputeOffThread<Analysed>(
-                    this, QStringLiteral(u"分析しています…"), progressAfterMs_, QStringLiteral("AnalysisProgress"),
+                    this, QStringLiteral(u"分析しています…"), progressAfterMs_,
+                    QStringLiteral("AnalysisProgress"),
                     [study = store_, separator = decimalSeparator_,
                      options = results_ != nullptr ? results_->ChosenOptions() : anova::Options()] {
                         anova::Analysis analysis = anova::Analyse(DesignFromStudy(study, separator), options);

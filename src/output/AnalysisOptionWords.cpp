@@ -140,8 +140,8 @@ AdjustmentSet AdjustmentsNamed(const std::string& value) {
         if (named == kAdjustmentNames.end()) {
             std::string names;
             for (const AdjustmentNames& n : kAdjustmentNames) names += std::string(n.option) + ", ";
-            throw OptionValueError("unknown adjustment \"" + name + "\": --adjust names one or more of " + names +
-                                   "parted by commas, or all");
+            throw OptionValueError("unknown adjustment \"" + name + "\": --adjust names one or more of " +
+                                   names + "parted by commas, or all");
         }
         chosen.Add(named->adjustment);
     }
@@ -218,7 +218,8 @@ bool AnalysisOptionReader::Read(std::string_view name, const std::optional<std::
         for (const std::string& entry : Split(v, ';')) {
             anova::ContrastPart part = SpacingOf(entry);
             for (const anova::ContrastPart& s : spacings_)
-                if (s.factor == part.factor) throw OptionValueError("--spacing gives " + part.factor + " twice");
+                if (s.factor == part.factor)
+                    throw OptionValueError("--spacing gives " + part.factor + " twice");
             spacings_.push_back(std::move(part));
         }
     } else if (name == "--contrast") {
@@ -251,7 +252,8 @@ std::vector<OptionWord> OptionWordsOf(const anova::Options& options) {
     if (!(options.adjustments == defaults.adjustments)) {
         std::string names;
         for (const AdjustmentNames& n : kAdjustmentNames)
-            if (options.adjustments.Has(n.adjustment)) names += (names.empty() ? "" : ",") + std::string(n.option);
+            if (options.adjustments.Has(n.adjustment))
+                names += (names.empty() ? "" : ",") + std::string(n.option);
         // No adjustment at all has no name: the tool's least choice is one.
         if (!names.empty()) words.push_back({"--adjust", names});
     }
@@ -265,11 +267,13 @@ std::vector<OptionWord> OptionWordsOf(const anova::Options& options) {
     std::string spacing;
     for (const anova::TrendRequest& t : options.trends) {
         trends.push_back(t.factor);
-        if (!t.scores.empty()) spacing += (spacing.empty() ? "" : ";") + t.factor + "=" + NumberList(t.scores);
+        if (!t.scores.empty())
+            spacing += (spacing.empty() ? "" : ";") + t.factor + "=" + NumberList(t.scores);
     }
     if (!trends.empty()) words.push_back({"--trend", NameList(trends)});
     if (!spacing.empty()) words.push_back({"--spacing", spacing});
-    for (const anova::ContrastRequest& c : options.contrasts) words.push_back({"--contrast", ContrastText(c)});
+    for (const anova::ContrastRequest& c : options.contrasts)
+        words.push_back({"--contrast", ContrastText(c)});
     std::vector<std::string> cells;
     if (options.allCellInteractions) cells.emplace_back("all");
     for (const std::vector<std::string>& interaction : options.cellInteractions) {

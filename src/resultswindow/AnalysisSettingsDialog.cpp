@@ -61,7 +61,8 @@ std::string ContrastText(const QString& line, const QString& factor) {
 }  // namespace
 
 AnalysisSettingsDialog::AnalysisSettingsDialog(QWidget* parent, const widgets::Seams& seams,
-                                               std::vector<DesignFactor> between, std::vector<DesignFactor> within,
+                                               std::vector<DesignFactor> between,
+                                               std::vector<DesignFactor> within,
                                                const anova::Options& options, bool observedApplies)
     : QDialog(parent),
       seams_(seams),
@@ -100,7 +101,7 @@ AnalysisSettingsDialog::AnalysisSettingsDialog(QWidget* parent, const widgets::S
     connect(buttons, &QDialogButtonBox::rejected, this, &AnalysisSettingsDialog::reject);
     layout->addWidget(buttons);
     Fill(options);
-    resize(900, 640);
+    resize(1060, 560);
 }
 
 // The constructor: the adjustments, the effect sizes and the alpha, one above the other.
@@ -125,9 +126,9 @@ QWidget* AnalysisSettingsDialog::MakeComparisons(QWidget* parent) {
     auto* sizesLayout = new QVBoxLayout(sizes);
     for (std::size_t i = 0; i < kEffectSizeNames.size(); ++i) {
         const QString tip = tr(kEffectSizeTips[i]);
-        auto* box = new QCheckBox(QString::fromLatin1(kEffectSizeNames[i].name) + QStringLiteral("  (") + tip +
-                                      QLatin1Char(')'),
-                                  sizes);
+        auto* box = new QCheckBox(
+            QString::fromLatin1(kEffectSizeNames[i].name) + QStringLiteral("  (") + tip + QLatin1Char(')'),
+            sizes);
         box->setObjectName(QStringLiteral("EffectSize_") + QString::fromLatin1(kEffectSizeNames[i].name));
         sizesLayout->addWidget(box);
         effectSizes_.push_back(box);
@@ -178,6 +179,8 @@ QWidget* AnalysisSettingsDialog::MakeContrasts(QWidget* parent) {
         fields.spacing->setObjectName(QStringLiteral("Spacing_") + id);
         fields.spacing->setPlaceholderText(tr("等間隔 (例 0,1,2,4)"));
         fields.spacing->setToolTip(tr("水準の値をコンマで区切って (--spacing)。空なら等間隔です"));
+        fields.spacing->setMinimumWidth(
+            fields.spacing->fontMetrics().horizontalAdvance(QStringLiteral("0,1,2,4,8,16")) + 24);
         fields.spacing->setEnabled(false);
         connect(fields.trend, &QCheckBox::toggled, fields.spacing, &QWidget::setEnabled);
         fields.contrasts = new QPlainTextEdit(group);
@@ -193,7 +196,8 @@ QWidget* AnalysisSettingsDialog::MakeContrasts(QWidget* parent) {
         if (observedApplies_) {
             fields.observed = new QCheckBox(group);
             fields.observed->setObjectName(QStringLiteral("Observed_") + id);
-            fields.observed->setToolTip(tr("操作せずに測定した要因として、一般化 η² の分母に含めます (--observed)"));
+            fields.observed->setToolTip(
+                tr("操作せずに測定した要因として、一般化 η² の分母に含めます (--observed)"));
             grid->addWidget(fields.observed, row, 4, Qt::AlignTop);
         }
         // A factor of one level has no contrast.
@@ -235,8 +239,9 @@ QWidget* AnalysisSettingsDialog::MakeCells(QWidget* parent) {
     layout->addLayout(boxes);
     simpleInteractions_ = new QCheckBox(tr("単純交互作用と単純・単純主効果"), group);
     simpleInteractions_->setObjectName(QStringLiteral("SimpleInteractions"));
-    simpleInteractions_->setToolTip(tr("要因が 3 つ以上のとき、第 3 の要因の水準ごとの 2 要因の交互作用と、"
-                                       "2 要因の水準の組ごとの主効果を求めます (--simple-interactions)"));
+    simpleInteractions_->setToolTip(
+        tr("要因が 3 つ以上のとき、第 3 の要因の水準ごとの 2 要因の交互作用と、"
+           "2 要因の水準の組ごとの主効果を求めます (--simple-interactions)"));
     simpleInteractions_->setEnabled(names.size() >= 3);
     layout->addWidget(simpleInteractions_);
     return group;
@@ -317,11 +322,13 @@ bool AnalysisSettingsDialog::ReadFactor(const FactorFields& fields, anova::Optio
 bool AnalysisSettingsDialog::Read(anova::Options& options) {
     std::string adjust;
     for (std::size_t i = 0; i < kAdjustmentNames.size(); ++i)
-        if (adjustments_[i]->isChecked()) adjust += (adjust.empty() ? "" : ",") + std::string(kAdjustmentNames[i].option);
+        if (adjustments_[i]->isChecked())
+            adjust += (adjust.empty() ? "" : ",") + std::string(kAdjustmentNames[i].option);
     if (adjust.empty()) return Refuse(tr("調整の方法を 1 つ以上選んでください"), adjustments_.front());
     std::string sizes;
     for (std::size_t i = 0; i < kEffectSizeNames.size(); ++i)
-        if (effectSizes_[i]->isChecked()) sizes += (sizes.empty() ? "" : ",") + std::string(kEffectSizeNames[i].name);
+        if (effectSizes_[i]->isChecked())
+            sizes += (sizes.empty() ? "" : ",") + std::string(kEffectSizeNames[i].name);
     try {
         options.adjustments = AdjustmentsNamed(adjust);
         options.effectSizes = sizes.empty() ? anova::Options::EffectSizes() : EffectSizesNamed(sizes);

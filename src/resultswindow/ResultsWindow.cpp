@@ -24,8 +24,8 @@
 
 #include "exchange/ExchangeFiles.h"
 #include "exchange/HeaderRow.h"
-#include "output/AnalysisTables.h"
 #include "output/AnalysisOptionWords.h"
+#include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
 #include "plot/DesignPlot.h"
 #include "powerwindow/PowerDialog.h"
@@ -174,8 +174,8 @@ void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, anova::Ana
     source_ = std::move(source);
     provenance_ = ProvenanceOfBytes(bytes);
     // The tool's call that gives the same figures from the same file, in every export's provenance too.
-    provenance_.command =
-        LongCsvCommand(source_.path, bytes, source_.roles, source_.options, CommandWordsOf(analysis_.options));
+    provenance_.command = LongCsvCommand(source_.path, bytes, source_.roles, source_.options,
+                                         CommandWordsOf(analysis_.options));
     commandNotice_->setText(tr("同じ分析をするコマンド: ") + QString::fromStdString(*provenance_.command));
     commandNotice_->show();
     const QFileInfo file(QFile::decodeName(source_.path.c_str()));
@@ -247,7 +247,8 @@ void ResultsWindow::Reanalyse(const anova::Options& options) {
         using Read = std::pair<std::string, anova::Analysis>;
         // The worker reads copies, so that the window may go on.
         std::optional<Read> done = widgets::ComputeOffThread<Read>(
-            this, tr("CSV ファイルを読み込んで分析しています…"), kProgressAfterMs, QStringLiteral("AnalysisProgress"),
+            this, tr("CSV ファイルを読み込んで分析しています…"), kProgressAfterMs,
+            QStringLiteral("AnalysisProgress"),
             [path = source_.path, roles = source_.roles, csv = source_.options, options] {
                 std::string bytes(ReadWholeFile(path, {}, true).View());
                 anova::Analysis analysis = anova::Analyse(ReadLongCsv(bytes, roles, csv), options);

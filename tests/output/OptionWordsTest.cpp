@@ -94,7 +94,8 @@ TEST(OptionWordsTest, TheReaderRefusesAsTheToolDoesAndChecksTheFitToTheFactors) 
     EXPECT_FALSE(ExactNumber("1/0"));
     EXPECT_FALSE(ExactNumber(" 1"));
 
-    const std::vector<DesignFactor> between{{"group", {"a", "b"}}}, within{{"time", {"pre", "post", "later"}}};
+    const std::vector<DesignFactor> between{{"group", {"a", "b"}}},
+        within{{"time", {"pre", "post", "later"}}};
     anova::Options options;
     options.contrasts = {ContrastOf("time=1,-1")};
     EXPECT_EQ(OptionsRefused(between, within, options),

@@ -73,7 +73,8 @@ class AnalysisSettingsTest : public QObject {
         testing::Find<QCheckBox>(dialog, "EffectSize_omega2")->setChecked(true);
         testing::Find<QCheckBox>(dialog, "Trend_1")->setChecked(true);
         testing::Find<QLineEdit>(dialog, "Spacing_1")->setText(QStringLiteral("0, 1, 3"));
-        testing::Find<QPlainTextEdit>(dialog, "Contrasts_1")->setPlainText(QStringLiteral("pre vs rest: 2,-1,-1"));
+        testing::Find<QPlainTextEdit>(dialog, "Contrasts_1")
+            ->setPlainText(QStringLiteral("pre vs rest: 2,-1,-1"));
         testing::Find<QCheckBox>(dialog, "Cells_0")->setChecked(true);
         testing::Find<QDoubleSpinBox>(dialog, "AlphaSpin")->setValue(0.01);
     }
@@ -112,7 +113,8 @@ private slots:
 
         // Each table the choice adds is on a page, with the columns chosen.
         for (const TableText& t : window_->Tables())
-            QVERIFY2(window_->findChild<QWidget*>(QString::fromStdString(t.id) + QStringLiteral("Table")) != nullptr,
+            QVERIFY2(window_->findChild<QWidget*>(QString::fromStdString(t.id) + QStringLiteral("Table")) !=
+                         nullptr,
                      t.id.c_str());
         const TableText* contrasts = TableNamed(window_->Tables(), "Contrasts");
         QVERIFY(contrasts != nullptr);
@@ -125,19 +127,21 @@ private slots:
         QVERIFY(HeaderHas(*TableNamed(window_->Tables(), "Summary"), "ω²"));
 
         const std::string command = *window_->AnalysedData().command;
-        QVERIFY2(command.find(" --alpha 0.01 --adjust holm,sidak --effect-sizes omega2 --trend time "
-                              "--spacing time=0,1,3 --contrast 'pre vs rest:time=2,-1,-1' --cells group:time") !=
-                     std::string::npos,
-                 command.c_str());
+        QVERIFY2(
+            command.find(" --alpha 0.01 --adjust holm,sidak --effect-sizes omega2 --trend time "
+                         "--spacing time=0,1,3 --contrast 'pre vs rest:time=2,-1,-1' --cells group:time") !=
+                std::string::npos,
+            command.c_str());
         const std::string json = dir_.File("tool.json");
-        const std::string run = "LC_ALL=C " + std::string(MORVANE_TOOL) + command.substr(std::string("morvane").size()) +
-                                " --format json " + json;
+        const std::string run = "LC_ALL=C " + std::string(MORVANE_TOOL) +
+                                command.substr(std::string("morvane").size()) + " --format json " + json;
         const int raw = std::system(run.c_str());
         QVERIFY(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
         OutputOptions shown;
         shown.provenance = window_->AnalysedData();
         shown.provenance.command.reset();  // the tool's own call names none
-        QCOMPARE(FileBytesOf(json).toStdString(), FormatAnalysis(window_->Analysis(), AnovaFormat::Json, shown));
+        QCOMPARE(FileBytesOf(json).toStdString(),
+                 FormatAnalysis(window_->Analysis(), AnovaFormat::Json, shown));
 
         // 再読み込み analyses with the choice; the dialog opens with it.
         window_->Reread();
@@ -165,11 +169,17 @@ private slots:
             QString message;
             QWidget* focused;
         } const cases[] = {
-            {QStringLiteral("bad: 1,1,-1"), {}, QStringLiteral("--contrast bad: the weights of time do not sum to 0"),
+            {QStringLiteral("bad: 1,1,-1"),
+             {},
+             QStringLiteral("--contrast bad: the weights of time do not sum to 0"),
              contrasts},
-            {QStringLiteral("1,-1"), {}, QStringLiteral("--contrast time=1,-1 gives 2 weights for time, which has 3 levels"),
+            {QStringLiteral("1,-1"),
+             {},
+             QStringLiteral("--contrast time=1,-1 gives 2 weights for time, which has 3 levels"),
              contrasts},
-            {{}, QStringLiteral("0,1,x"), QStringLiteral("--spacing takes decimals or fractions, not \"x\": time=0,1,x"),
+            {{},
+             QStringLiteral("0,1,x"),
+             QStringLiteral("--spacing takes decimals or fractions, not \"x\": time=0,1,x"),
              spacing},
         };
         for (const Case& c : cases) {
@@ -182,13 +192,14 @@ private slots:
             QVERIFY(dialog->isVisible());
             QCOMPARE(dialog->focusWidget(), c.focused);
             QCOMPARE(contrasts->toPlainText(), c.contrasts);
-            QVERIFY(window_->Analysis().options.contrasts.empty() && window_->Analysis().options.trends.empty());
+            QVERIFY(window_->Analysis().options.contrasts.empty() &&
+                    window_->Analysis().options.trends.empty());
         }
         // The tool refuses the same weights with the same sentence.
         const std::string err = dir_.File("err.txt");
-        const std::string run = "LC_ALL=C " + std::string(MORVANE_TOOL) + " anova " + kMixed +
-                                " --id subject --dv score --within time --between group --contrast bad:time=1,1,-1 2> " +
-                                err;
+        const std::string run =
+            "LC_ALL=C " + std::string(MORVANE_TOOL) + " anova " + kMixed +
+            " --id subject --dv score --within time --between group --contrast bad:time=1,1,-1 2> " + err;
         const int raw = std::system(run.c_str());
         QVERIFY(WIFEXITED(raw) && WEXITSTATUS(raw) != 0);
         QVERIFY(FileBytesOf(err).contains("--contrast bad: the weights of time do not sum to 0"));

@@ -8,7 +8,8 @@ void ReadFollowUpOptions(const Arguments& arguments, anova::Options& options) {
     try {
         AnalysisOptionReader reader(options);
         for (const Option& option : arguments.Options())
-            if (option.name != "--observed") reader.Read(option.name, option.value);  // the CSV's reading takes it
+            if (option.name != "--observed")
+                reader.Read(option.name, option.value);  // the CSV's reading takes it
         reader.Finish();
     } catch (const OptionValueError& e) {
         throw UsageError(e.what());
