@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
     <name>DataWindow</name>
@@ -107,6 +108,149 @@
     <message>
         <source>PNG 画像 (*.png)</source>
         <translation>PNG image (*.png)</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::AnalysisSettingsDialog</name>
+    <message>
+        <source>η²: 効果の平方和を全体の平方和で割ったもの</source>
+        <translation>η²: effect SS over total SS</translation>
+    </message>
+    <message>
+        <source>偏 ω²</source>
+        <translation>partial ω²</translation>
+    </message>
+    <message>
+        <source>Cohen の f</source>
+        <translation>Cohen&apos;s f</translation>
+    </message>
+    <message>
+        <source>一般化 ω²</source>
+        <translation>generalized ω²</translation>
+    </message>
+    <message>
+        <source>検定力ソフトの f (測定間の相関を除いたもの)</source>
+        <translation>the power programs&apos; f</translation>
+    </message>
+    <message>
+        <source>分析の設定</source>
+        <translation>Analysis settings</translation>
+    </message>
+    <message>
+        <source>ＯＫ を押すと、この設定で分析し直します。設定は、このウィンドウの再読み込みでも使われます。</source>
+        <translation>OK analyses again with these settings. The window&apos;s reloads use them too.</translation>
+    </message>
+    <message>
+        <source>ＯＫ</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>多重比較の調整</source>
+        <translation>Adjustments of the comparisons</translation>
+    </message>
+    <message>
+        <source>比較と対比の p 値を、族ごとにこの方法で調整します (--adjust)</source>
+        <translation>Adjusts the p values of the comparisons and contrasts within each family by these methods (--adjust)</translation>
+    </message>
+    <message>
+        <source>表に加える効果量</source>
+        <translation>Effect sizes added to the tables</translation>
+    </message>
+    <message>
+        <source>偏 η² と一般化 η² に加えて示す効果量です (--effect-sizes)</source>
+        <translation>Effect sizes shown beside partial and generalized eta squared (--effect-sizes)</translation>
+    </message>
+    <message>
+        <source>有意水準 α:</source>
+        <translation>Alpha:</translation>
+    </message>
+    <message>
+        <source>頑健性の表が各検定を判定する水準です (--alpha)</source>
+        <translation>The level at which the robustness table decides each test (--alpha)</translation>
+    </message>
+    <message>
+        <source>計画対比</source>
+        <translation>Planned contrasts</translation>
+    </message>
+    <message>
+        <source>要因</source>
+        <translation>Factor</translation>
+    </message>
+    <message>
+        <source>多項式 (傾向)</source>
+        <translation>Trends</translation>
+    </message>
+    <message>
+        <source>水準の間隔</source>
+        <translation>Spacing</translation>
+    </message>
+    <message>
+        <source>対比 (1 行に 1 つ、「名前: 1,-1,0」)</source>
+        <translation>Contrasts (a line each)</translation>
+    </message>
+    <message>
+        <source>測定した要因</source>
+        <translation>Measured</translation>
+    </message>
+    <message>
+        <source>%1 (%2 水準)</source>
+        <translation>%1 (%2 levels)</translation>
+    </message>
+    <message>
+        <source>この要因の水準の多項式対比 (1 次、2 次…) を求めます (--trend)</source>
+        <translation>The polynomial contrasts of this factor&apos;s levels: linear, quadratic, ... (--trend)</translation>
+    </message>
+    <message>
+        <source>等間隔 (例 0,1,2,4)</source>
+        <translation>equal (e.g. 0,1,2,4)</translation>
+    </message>
+    <message>
+        <source>水準の値をコンマで区切って (--spacing)。空なら等間隔です</source>
+        <translation>The levels&apos; values parted by commas (--spacing); empty: equally spaced</translation>
+    </message>
+    <message>
+        <source>例 第1対残り: 2,-1,-1</source>
+        <translation>e.g. first vs rest: 2,-1,-1</translation>
+    </message>
+    <message>
+        <source>各行が 1 つの対比です。重みは水準の数だけ、和が 0 になるように (--contrast)</source>
+        <translation>Each line is a contrast: a weight per level, summing to 0 (--contrast)</translation>
+    </message>
+    <message>
+        <source>操作せずに測定した要因として、一般化 η² の分母に含めます (--observed)</source>
+        <translation>A factor measured rather than manipulated: counted in generalized eta squared&apos;s denominator (--observed)</translation>
+    </message>
+    <message>
+        <source>セルの対比較と単純交互作用</source>
+        <translation>Pairwise comparisons of cells and simple interactions</translation>
+    </message>
+    <message>
+        <source>2 要因の交互作用すべて</source>
+        <translation>Every two-factor interaction</translation>
+    </message>
+    <message>
+        <source>2 要因の交互作用ごとに、そのセルをすべて対にして比べます (--cells all)</source>
+        <translation>Compares every pair of cells of each two-factor interaction (--cells all)</translation>
+    </message>
+    <message>
+        <source>この交互作用のセルをすべて対にして比べます (--cells)</source>
+        <translation>Compares every pair of this interaction&apos;s cells (--cells)</translation>
+    </message>
+    <message>
+        <source>単純交互作用と単純・単純主効果</source>
+        <translation>Simple interactions and simple-simple effects</translation>
+    </message>
+    <message>
+        <source>要因が 3 つ以上のとき、第 3 の要因の水準ごとの 2 要因の交互作用と、2 要因の水準の組ごとの主効果を求めます (--simple-interactions)</source>
+        <translation>With three or more factors: each two factors&apos; interaction at each level of a third, and each factor&apos;s effect at each level pair of two others (--simple-interactions)</translation>
+    </message>
+    <message>
+        <source>調整の方法を 1 つ以上選んでください</source>
+        <translation>Choose one adjustment or more</translation>
     </message>
 </context>
 <context>
@@ -306,7 +450,7 @@
     </message>
     <message>
         <source>各被験者の得点を平均の後ろに薄く描きます</source>
-        <translation>Draws each subject's scores faintly behind the means</translation>
+        <translation>Draws each subject&apos;s scores faintly behind the means</translation>
     </message>
 </context>
 <context>
@@ -344,37 +488,37 @@
     </message>
 </context>
 <context>
-    <name>morvane::VerifyDialog</name>
-    <message>
-        <source>すべて一致しました: %1 組のデータの公表値 %2 個を、印刷された桁の範囲で計算し直しました。</source>
-        <translation>All agree: %2 published figures of %1 data sets computed again, within their printed digits.</translation>
-    </message>
-    <message>
-        <source>一致しない値があります: %1 組のデータのうち %2 組で、公表値 %3 個のうち %4 個が一致しません。</source>
-        <translation>Some figures disagree: in %2 of %1 data sets, %4 of %3 published figures.</translation>
-    </message>
-    <message>
-        <source>公表された分析との照合</source>
-        <translation>Checked against published analyses</translation>
-    </message>
-    <message>
-        <source>HTML で保存…</source>
-        <translation>Save as HTML…</translation>
-    </message>
-    <message>
-        <source>閉じる</source>
-        <translation>Close</translation>
-    </message>
-    <message>
-        <source>照合結果の保存</source>
-        <translation>Save the check</translation>
-    </message>
-</context>
-<context>
     <name>morvane::LoadProgress</name>
     <message>
         <source>データファイルを読み込み中です: </source>
         <translation>Reading the data file: </translation>
+    </message>
+</context>
+<context>
+    <name>morvane::OutputLogBar</name>
+    <message>
+        <source>履歴(&amp;H):</source>
+        <translation>&amp;History:</translation>
+    </message>
+    <message>
+        <source>この窓で示した分析 (最新の %1 件) から、もう一度示すものを選びます</source>
+        <translation>Choose an analysis this window showed (the last %1) to show it again</translation>
+    </message>
+    <message>
+        <source>出力ログを保存…</source>
+        <translation>Save Output Log…</translation>
+    </message>
+    <message>
+        <source>履歴のすべての分析を 1 つの HTML ファイルに書き出します</source>
+        <translation>Writes every analysis of the history to one HTML file</translation>
+    </message>
+    <message>
+        <source>消去</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>履歴を消去します (最新の分析は残ります)</source>
+        <translation>Clears the history (the newest analysis stays)</translation>
     </message>
 </context>
 <context>
@@ -517,35 +661,35 @@ Recorded: %1</translation>
     <name>morvane::ResultsPages</name>
     <message>
         <source>各効果の k 個の正規直交 Helmert 対比 (A は a − 1 個、B は b − 1 個、A x B はその積) を被験者ごとに求め、その平均ベクトル m がゼロかを共分散 S を仮定せずに Hotelling の T² = N m′ S⁻¹ m で検定します。F = (N − k) T² / (k (N − 1))、自由度 (k, N − k)。球面性の仮定は要りませんが、N − 1 が k 以上でなければ定義されません。</source>
-        <translation>For each effect, its k orthonormal Helmert contrasts (a − 1 for A, b − 1 for B, their products for A x B) are formed for each subject, and whether their mean vector m is zero is tested without assuming a covariance S by Hotelling's T² = N m′ S⁻¹ m. F = (N − k) T² / (k (N − 1)), with df (k, N − k). Sphericity is not assumed, but the test is defined only when N − 1 is at least k.</translation>
+        <translation>For each effect, its k orthonormal Helmert contrasts (a − 1 for A, b − 1 for B, their products for A x B) are formed for each subject, and whether their mean vector m is zero is tested without assuming a covariance S by Hotelling&apos;s T² = N m′ S⁻¹ m. F = (N − k) T² / (k (N − 1)), with df (k, N − k). Sphericity is not assumed, but the test is defined only when N − 1 is at least k.</translation>
     </message>
     <message>
         <source>被験者内効果 (と被験者間要因との交互作用) ごとに、その正規直交 Helmert 対比を被験者ごとに求め、仮説の積和行列 H を、群内でプールした対比の積和行列 E (自由度 N − g、g は群の数) に対して検定します。Pillai のトレース、Wilks のラムダ、Hotelling-Lawley のトレース、Roy の最大根と、その F 近似 (Roy の F は上限) です。球面性の仮定は要りませんが、N − g が対比の数より小さいと定義されません。</source>
-        <translation>For each within-subject effect (and its interactions with the between factors), its orthonormal Helmert contrasts are formed for each subject, and the hypothesis cross-product matrix H is tested against the contrasts' cross-product matrix E pooled within groups (df N − g, g the number of groups): Pillai's trace, Wilks' lambda, the Hotelling-Lawley trace and Roy's largest root with their F approximations (Roy's F is an upper bound). Sphericity is not assumed, but the tests are not defined when N − g is smaller than the number of contrasts.</translation>
+        <translation>For each within-subject effect (and its interactions with the between factors), its orthonormal Helmert contrasts are formed for each subject, and the hypothesis cross-product matrix H is tested against the contrasts&apos; cross-product matrix E pooled within groups (df N − g, g the number of groups): Pillai&apos;s trace, Wilks&apos; lambda, the Hotelling-Lawley trace and Roy&apos;s largest root with their F approximations (Roy&apos;s F is an upper bound). Sphericity is not assumed, but the tests are not defined when N − g is smaller than the number of contrasts.</translation>
     </message>
     <message>
         <source>各誤差層の残差 (被験者 S: m(s) − m、A x S: m(s,a) − m(s) − m(a) + m、B x S も同様、A x B x S: y − m(s,a) − m(s,b) − m(a,b) + m(s) + m(a) + m(b) − m) の正規性を Shapiro-Wilk 検定 (Royston 1995 の AS R94、3〜5000 個) で確かめ、残差をその層の √(平方和 / 個数) で割ったスチューデント化残差が 3 を超える被験者を行番号で挙げます。セルの歪度 G1 と超過尖度 G2 は各セルの得点の調整済み標本統計量です。</source>
-        <translation>The normality of each error stratum's residuals (subjects S: m(s) − m; A x S: m(s,a) − m(s) − m(a) + m; B x S likewise; A x B x S: y − m(s,a) − m(s,b) − m(a,b) + m(s) + m(a) + m(b) − m) is checked by the Shapiro-Wilk test (Royston 1995, AS R94, 3 to 5000 values), and subjects whose studentized residual (the residual divided by the stratum's √(sum of squares / count)) exceeds 3 are listed by row. The cells' skewness G1 and excess kurtosis G2 are the adjusted sample statistics of each cell's scores.</translation>
+        <translation>The normality of each error stratum&apos;s residuals (subjects S: m(s) − m; A x S: m(s,a) − m(s) − m(a) + m; B x S likewise; A x B x S: y − m(s,a) − m(s,b) − m(a,b) + m(s) + m(a) + m(b) − m) is checked by the Shapiro-Wilk test (Royston 1995, AS R94, 3 to 5000 values), and subjects whose studentized residual (the residual divided by the stratum&apos;s √(sum of squares / count)) exceeds 3 are listed by row. The cells&apos; skewness G1 and excess kurtosis G2 are the adjusted sample statistics of each cell&apos;s scores.</translation>
     </message>
     <message>
         <source>各誤差層 (群内の被験者 S と、被験者内効果ごとの「効果 × S」) の残差の正規性を Shapiro-Wilk 検定 (Royston 1995 の AS R94、3〜5000 個) で確かめ、スチューデント化残差 (群の大きさによるてこ比で割ったもの) が 3 を超える被験者を挙げます。セルの歪度 G1 と超過尖度 G2 は各セルの得点の調整済み標本統計量です。被験者間要因があれば、被験者内セルごとに群の間の等分散性を Levene の検定 (平均を中心、中央値を中心) で確かめ、被験者内要因もあれば、全被験者内セルにわたる群の共分散行列の等質性を Box の M 検定 (χ² 近似と F 近似) で確かめます。</source>
-        <translation>The normality of each error stratum's residuals (subjects S within groups, and "effect × S" for each within-subject effect) is checked by the Shapiro-Wilk test (Royston 1995, AS R94, 3 to 5000 values), and subjects whose studentized residual (divided by the leverage from the group's size) exceeds 3 are listed. The cells' skewness G1 and excess kurtosis G2 are the adjusted sample statistics of each cell's scores. With between factors, the equality of the groups' variances in each within-subject cell is checked by Levene's test (centred on the mean and on the median), and with within factors as well, the homogeneity of the groups' covariance matrices over all within-subject cells by Box's M test (χ² and F approximations).</translation>
+        <translation>The normality of each error stratum&apos;s residuals (subjects S within groups, and &quot;effect × S&quot; for each within-subject effect) is checked by the Shapiro-Wilk test (Royston 1995, AS R94, 3 to 5000 values), and subjects whose studentized residual (divided by the leverage from the group&apos;s size) exceeds 3 are listed. The cells&apos; skewness G1 and excess kurtosis G2 are the adjusted sample statistics of each cell&apos;s scores. With between factors, the equality of the groups&apos; variances in each within-subject cell is checked by Levene&apos;s test (centred on the mean and on the median), and with within factors as well, the homogeneity of the groups&apos; covariance matrices over all within-subject cells by Box&apos;s M test (χ² and F approximations).</translation>
     </message>
     <message>
         <source>Friedman 検定は被験者ごとに k 個の値へ順位 (同順位は平均順位) を付け、順位和 R_j から Q = 12 Σ (R_j − n (k + 1) / 2)² / (n k (k + 1) − Σ (t³ − t) / (k − 1)) を自由度 k − 1 のカイ二乗で検定します。Kendall の W = Q / (n (k − 1))、Iman-Davenport の F = (n − 1) Q / (n (k − 1) − Q)。整列順位変換 (Wobbrock ら 2011) は効果ごとに、セル平均からの残差にその効果の推定値を足した応答に全体で順位を付け、その順位を分散分析してその効果の誤差層 (A は A x S、B は B x S、A x B は A x B x S) で検定します。その対比 (ART-C、Elkin ら 2021) は A (B) の水準の対を A (B) に整列した平均順位の差で比べ、t = 差 / √(2 MSE / (n b)) をその誤差層の自由度で検定します。</source>
-        <translation>The Friedman test ranks each subject's k values (ties get the mean rank) and tests Q = 12 Σ (R_j − n (k + 1) / 2)² / (n k (k + 1) − Σ (t³ − t) / (k − 1)) from the rank sums R_j as a chi-square with k − 1 df. Kendall's W = Q / (n (k − 1)); Iman-Davenport's F = (n − 1) Q / (n (k − 1) − Q). The aligned rank transform (Wobbrock et al. 2011) ranks, for each effect, the residuals from the cell means plus that effect's estimates over all scores, analyses the ranks and tests the effect in its error stratum (A in A x S, B in B x S, A x B in A x B x S). Its contrasts (ART-C, Elkin et al. 2021) compare pairs of levels of A (B) by the difference of mean ranks aligned for A (B), testing t = difference / √(2 MSE / (n b)) with the stratum's df.</translation>
+        <translation>The Friedman test ranks each subject&apos;s k values (ties get the mean rank) and tests Q = 12 Σ (R_j − n (k + 1) / 2)² / (n k (k + 1) − Σ (t³ − t) / (k − 1)) from the rank sums R_j as a chi-square with k − 1 df. Kendall&apos;s W = Q / (n (k − 1)); Iman-Davenport&apos;s F = (n − 1) Q / (n (k − 1) − Q). The aligned rank transform (Wobbrock et al. 2011) ranks, for each effect, the residuals from the cell means plus that effect&apos;s estimates over all scores, analyses the ranks and tests the effect in its error stratum (A in A x S, B in B x S, A x B in A x B x S). Its contrasts (ART-C, Elkin et al. 2021) compare pairs of levels of A (B) by the difference of mean ranks aligned for A (B), testing t = difference / √(2 MSE / (n b)) with the stratum&apos;s df.</translation>
     </message>
     <message>
         <source>Friedman 検定は被験者内要因ごとに、各被験者のその水準の平均 (他の被験者内要因で平均) に順位 (同順位は平均順位) を付けて検定し、被験者内要因が 2 つ以上なら被験者内セル全体も 1 つの要因として検定します。整列順位変換 (Wobbrock ら 2011) は被験者内効果ごとに、セル平均からの残差にその効果の推定値を足した応答に全体で順位を付け、その順位を分散分析して「効果 × S」で検定します。その対比 (ART-C、Elkin ら 2021) は要因の水準の対を平均順位の差で比べ、要因の中で Holm の調整をします。</source>
-        <translation>The Friedman test is run for each within factor on ranks of each subject's level means (averaged over the other within factors; ties get the mean rank), and with two or more within factors on all within-subject cells as one factor as well. The aligned rank transform (Wobbrock et al. 2011) ranks, for each within-subject effect, the residuals from the cell means plus that effect's estimates over all scores, analyses the ranks and tests the effect against "effect × S". Its contrasts (ART-C, Elkin et al. 2021) compare pairs of a factor's levels by their difference of mean ranks, with Holm's adjustment within the factor.</translation>
+        <translation>The Friedman test is run for each within factor on ranks of each subject&apos;s level means (averaged over the other within factors; ties get the mean rank), and with two or more within factors on all within-subject cells as one factor as well. The aligned rank transform (Wobbrock et al. 2011) ranks, for each within-subject effect, the residuals from the cell means plus that effect&apos;s estimates over all scores, analyses the ranks and tests the effect against &quot;effect × S&quot;. Its contrasts (ART-C, Elkin et al. 2021) compare pairs of a factor&apos;s levels by their difference of mean ranks, with Holm&apos;s adjustment within the factor.</translation>
     </message>
     <message>
         <source>各効果を、補正なし、Greenhouse–Geisser、Huynh–Feldt、下限による自由度の修正、多変量検定 (Pillai のトレース) と順位検定のそれぞれの p 値で表題の α のもとに判定し、判定が一致するかを示します。p 値は他のページの表と同じものです。</source>
-        <translation>Each effect is decided at the α of the heading by the p value of each of: no correction, the Greenhouse–Geisser, Huynh–Feldt and lower-bound df corrections, the multivariate test (Pillai's trace) and the rank test, and whether the decisions agree is shown. The p values are those of the tables on the other pages.</translation>
+        <translation>Each effect is decided at the α of the heading by the p value of each of: no correction, the Greenhouse–Geisser, Huynh–Feldt and lower-bound df corrections, the multivariate test (Pillai&apos;s trace) and the rank test, and whether the decisions agree is shown. The p values are those of the tables on the other pages.</translation>
     </message>
     <message>
         <source>同じような研究を繰り返すときに必要な総 N を、各効果の偏 η² (とその区間の下限) から、誤差層の測定間の平均相関 ρ と Greenhouse–Geisser の ε を使って、検出力計算プログラムの流儀 (morvane power と同じ) で求めます。効果を選んで「検出力…」で、その値を入れた検出力の計算を開きます。</source>
-        <translation>The total N needed to repeat a similar study is found from each effect's partial η² (and the lower end of its interval), using the mean correlation ρ between measurements of the error stratum and the Greenhouse–Geisser ε, in the way of power calculation programs (as morvane power does). Select an effect and press Power… to open the power calculation with its values.</translation>
+        <translation>The total N needed to repeat a similar study is found from each effect&apos;s partial η² (and the lower end of its interval), using the mean correlation ρ between measurements of the error stratum and the Greenhouse–Geisser ε, in the way of power calculation programs (as morvane power does). Select an effect and press Power… to open the power calculation with its values.</translation>
     </message>
     <message>
         <source>分散分析</source>
@@ -605,7 +749,7 @@ Recorded: %1</translation>
     </message>
     <message>
         <source>選んだ効果の値を入れて検出力の計算を開きます</source>
-        <translation>Opens the power calculation with the selected effect's values</translation>
+        <translation>Opens the power calculation with the selected effect&apos;s values</translation>
     </message>
     <message>
         <source>残差の正規 Q-Q プロット</source>
@@ -640,7 +784,15 @@ Recorded: %1</translation>
     </message>
     <message>
         <source>出力ログの履歴を消去しますか? 最新の分析だけが残ります。</source>
-        <translation>Clear the output log's history? Only the newest analysis stays.</translation>
+        <translation>Clear the output log&apos;s history? Only the newest analysis stays.</translation>
+    </message>
+    <message>
+        <source>分析の設定…</source>
+        <translation>Analysis settings…</translation>
+    </message>
+    <message>
+        <source>多重比較の調整、効果量、計画対比、セルの比較、有意水準を選んで分析し直します</source>
+        <translation>Chooses the adjustments, effect sizes, planned contrasts, cell comparisons and alpha, and analyses again</translation>
     </message>
     <message>
         <source>分析結果</source>
@@ -768,6 +920,33 @@ Recorded: %1</translation>
     </message>
 </context>
 <context>
+    <name>morvane::VerifyDialog</name>
+    <message>
+        <source>すべて一致しました: %1 組のデータの公表値 %2 個を、印刷された桁の範囲で計算し直しました。</source>
+        <translation>All agree: %2 published figures of %1 data sets computed again, within their printed digits.</translation>
+    </message>
+    <message>
+        <source>一致しない値があります: %1 組のデータのうち %2 組で、公表値 %3 個のうち %4 個が一致しません。</source>
+        <translation>Some figures disagree: in %2 of %1 data sets, %4 of %3 published figures.</translation>
+    </message>
+    <message>
+        <source>公表された分析との照合</source>
+        <translation>Checked against published analyses</translation>
+    </message>
+    <message>
+        <source>HTML で保存…</source>
+        <translation>Save as HTML…</translation>
+    </message>
+    <message>
+        <source>閉じる</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>照合結果の保存</source>
+        <translation>Save the check</translation>
+    </message>
+</context>
+<context>
     <name>morvane::widgets::FileChoice</name>
     <message>
         <source>データファイル (*.dat)</source>
@@ -801,7 +980,7 @@ Recorded: %1</translation>
     <name>morvane::widgets::Language</name>
     <message>
         <source>ja</source>
-        <comment>the code of the windows' language</comment>
+        <comment>the code of the windows&apos; language</comment>
         <translation>en</translation>
     </message>
 </context>
@@ -824,7 +1003,7 @@ Recorded: %1</translation>
     </message>
     <message>
         <source>保存しない</source>
-        <translation>Don't save</translation>
+        <translation>Don&apos;t save</translation>
     </message>
     <message>
         <source>キャンセル</source>
@@ -837,33 +1016,6 @@ Recorded: %1</translation>
     <message>
         <source>いいえ</source>
         <translation>No</translation>
-    </message>
-</context>
-<context>
-    <name>morvane::OutputLogBar</name>
-    <message>
-        <source>履歴(&amp;H):</source>
-        <translation>&amp;History:</translation>
-    </message>
-    <message>
-        <source>この窓で示した分析 (最新の %1 件) から、もう一度示すものを選びます</source>
-        <translation>Choose an analysis this window showed (the last %1) to show it again</translation>
-    </message>
-    <message>
-        <source>出力ログを保存…</source>
-        <translation>Save Output Log…</translation>
-    </message>
-    <message>
-        <source>履歴のすべての分析を 1 つの HTML ファイルに書き出します</source>
-        <translation>Writes every analysis of the history to one HTML file</translation>
-    </message>
-    <message>
-        <source>消去</source>
-        <translation>Clear</translation>
-    </message>
-    <message>
-        <source>履歴を消去します (最新の分析は残ります)</source>
-        <translation>Clears the history (the newest analysis stays)</translation>
     </message>
 </context>
 </TS>

@@ -354,9 +354,11 @@ void DataWindow::Analyse() {
         try {
             ShowingBadScore([&] {
                 analysed = widgets::ComputeOffThread<Analysed>(
-                    this, QStringLiteral(u"分析しています…"), progressAfterMs_, QStringLiteral("AnalysisProgress"),
-                    [study = store_, separator = decimalSeparator_] {
-                        anova::Analysis analysis = anova::Analyse(DesignFromStudy(study, separator));
+                    this, QStringLiteral(u"分析しています…"), progressAfterMs_,
+                    QStringLiteral("AnalysisProgress"),
+                    [study = store_, separator = decimalSeparator_,
+                     options = results_ != nullptr ? results_->ChosenOptions() : anova::Options()] {
+                        anova::Analysis analysis = anova::Analyse(DesignFromStudy(study, separator), options);
                         PrecisionCheck precision = anova::CheckStudyResultsFile(study, separator, analysis);
                         return Analysed(std::move(analysis), std::move(precision));
                     });
@@ -367,7 +369,11 @@ void DataWindow::Analyse() {
         }
         if (!analysed) return;  // 中止: the windows stay as they were
         Provenance provenance = AnalysedProvenance();
-        if (results_ == nullptr) results_ = new ResultsWindow(this, seams_, decimalSeparator_);
+        if (results_ == nullptr) {
+            results_ = new ResultsWindow(this, seams_, decimalSeparator_);
+            // Its 分析の設定… analyses the study as it is now, as 分析 does.
+            connect(results_, &ResultsWindow::studyAnalysisRequested, this, &DataWindow::Analyse);
+        }
         results_->SetStudyFile(studyFile_);
         results_->ShowStudy(std::move(analysed->first), std::move(analysed->second), std::move(provenance));
     });

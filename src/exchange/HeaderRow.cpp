@@ -138,7 +138,7 @@ std::string NameList(const std::vector<std::string>& names) {
 }  // namespace
 
 std::string LongCsvCommand(const std::string& path, std::string_view bytes, const LongCsvRoles& roles,
-                           const LongCsvOptions& options) {
+                           const LongCsvOptions& options, const std::vector<std::string>& more) {
     const csv::CsvText csv = csv::DecodeCsv(bytes, options.encoding, options.separator);
     std::vector<std::string> words{"morvane", "anova", path, "--id", roles.id, "--dv", roles.dv,
                                    "--within", NameList(roles.within)};
@@ -148,6 +148,7 @@ std::string LongCsvCommand(const std::string& path, std::string_view bytes, cons
                  {"--separator", csv.separator == ';' ? "semicolon" : csv.separator == '\t' ? "tab" : "comma"});
     if (options.decimalSeparator == ',') words.emplace_back("--decimal-comma");
     words.insert(words.end(), {"--header-line", std::to_string(HeaderRowOf(bytes, options).line)});
+    words.insert(words.end(), more.begin(), more.end());
     std::string command;
     for (const std::string& word : words) command += (command.empty() ? "" : " ") + ShellWord(word);
     return command;

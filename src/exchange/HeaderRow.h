@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "exchange/LongCsv.h"
 
@@ -39,9 +40,9 @@ HeaderRow HeaderRowOf(std::string_view bytes, const LongCsvOptions& options);
 
 // The `morvane anova` call that reads the long CSV `bytes`, at `path`, as
 // `roles` and `options` say (its separator, encoding and decimal separator as
-// found, the header's line), each word quoted for a POSIX shell where it
-// needs to be; names in UTF-8.
+// found, the header's line), then the words `more` (the analysis' options),
+// each word quoted for a POSIX shell where it needs to be; names in UTF-8.
 std::string LongCsvCommand(const std::string& path, std::string_view bytes, const LongCsvRoles& roles,
-                           const LongCsvOptions& options);
+                           const LongCsvOptions& options, const std::vector<std::string>& more = {});
 
 }  // namespace morvane

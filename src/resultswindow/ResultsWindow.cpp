@@ -20,16 +20,19 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "exchange/ExchangeFiles.h"
 #include "exchange/HeaderRow.h"
+#include "output/AnalysisOptionWords.h"
 #include "output/AnalysisTables.h"
 #include "output/AnovaFormats.h"
 #include "plot/DesignPlot.h"
 #include "powerwindow/PowerDialog.h"
 #include "qttext/Text.h"
 #include "resultswindow/AnalysisExport.h"
+#include "resultswindow/AnalysisSettingsDialog.h"
 #include "resultswindow/InteractionPlotView.h"
 #include "resultswindow/ResultsPages.h"
 #include "resultswindow/WindowPlacement.h"
@@ -55,6 +58,7 @@ constexpr int kPlotBesideWidth = 1200;
 constexpr int kLeastPagesHeight = 200;
 // How often a CSV's window looks whether its file changed on disk.
 constexpr int kWatchMs = 2000;
+// How long a reanalysis runs before its progress shows.
 
 // The looks of the notices above the tables.
 const char* const kAlarm =
@@ -136,12 +140,15 @@ ResultsWindow::ResultsWindow(QWidget* owner, const widgets::Seams& seams, char d
     reread_ =
         button(tr("再読み込み"), "RereadButton", tr("CSV ファイルを同じ列の役割で読み直して分析し直します"));
     reread_->hide();  // a CSV's alone
+    settings_ = button(tr("分析の設定…"), "AnalysisSettingsButton",
+                       tr("多重比較の調整、効果量、計画対比、セルの比較、有意水準を選んで分析し直します"));
     QPushButton* exportButton =
         button(tr("書き出し…"), "ExportButton",
                tr("表をマークダウン、CSV、JSON に、図を PNG、SVG、PDF に書き出します"));
     QPushButton* close = button(tr("閉じる"), "CloseButton", {});
     layout->addLayout(buttons);
     connect(reread_, &QPushButton::clicked, this, &ResultsWindow::Reread);
+    connect(settings_, &QPushButton::clicked, this, &ResultsWindow::OpenAnalysisSettings);
     connect(exportButton, &QPushButton::clicked, this, &ResultsWindow::Export);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
@@ -154,6 +161,7 @@ ResultsWindow::~ResultsWindow() = default;
 
 void ResultsWindow::ShowStudy(anova::Analysis analysis, PrecisionCheck precision, Provenance provenance) {
     analysis_ = std::move(analysis);
+    chosen_ = analysis_.options;
     layout_ = OutputLayout::Study;
     precision_ = std::move(precision);
     provenance_ = std::move(provenance);
@@ -162,17 +170,19 @@ void ResultsWindow::ShowStudy(anova::Analysis analysis, PrecisionCheck precision
 }
 
 void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, const DesignData& design) {
-    ShowCsv(std::move(source), bytes, anova::Analyse(design));
+    ShowCsv(std::move(source), bytes, anova::Analyse(design, chosen_));
 }
 
 void ResultsWindow::ShowCsv(CsvSource source, std::string_view bytes, anova::Analysis analysis) {
     analysis_ = std::move(analysis);
+    chosen_ = analysis_.options;
     layout_ = OutputLayout::Design;
     precision_.reset();
     source_ = std::move(source);
     provenance_ = ProvenanceOfBytes(bytes);
     // The tool's call that gives the same figures from the same file, in every export's provenance too.
-    provenance_.command = LongCsvCommand(source_.path, bytes, source_.roles, source_.options);
+    provenance_.command = LongCsvCommand(source_.path, bytes, source_.roles, source_.options,
+                                         CommandWordsOf(analysis_.options));
     const QFileInfo file(QFile::decodeName(source_.path.c_str()));
     size_ = file.exists() ? file.size() : -1;
     modified_ = file.exists() ? file.lastModified() : QDateTime();
@@ -292,23 +302,50 @@ void ResultsWindow::MarkOutOfDate(Staleness why) {
 }
 
 void ResultsWindow::Reread() {
-    // A second 再読み込み while one runs does nothing.
+    Reanalyse(chosen_);
+}
+
+void ResultsWindow::Reanalyse(const anova::Options& options) {
+    // A second 再読み込み or ＯＫ while one runs does nothing.
     if (widgets::OffThreadRunning()) return;
-    widgets::RunCommand(*seams_.messages, this, [this] {
-        // Read, taken apart and analysed on a worker, from a copy of the source;
-        // 中止 leaves the window as it was.
-        using Reread = std::pair<FileBytes, anova::Analysis>;
-        std::optional<Reread> read = widgets::ComputeOffThread<Reread>(
+    widgets::RunCommand(*seams_.messages, this, [this, &options] {
+        // Read, taken apart and analysed on a worker, from copies, so that the
+        // window may go on; 中止 leaves it as it was.
+        using Read = std::pair<FileBytes, anova::Analysis>;
+        std::optional<Read> done = widgets::ComputeOffThread<Read>(
             this, tr("読み直して分析しています…"), rereadProgressAfterMs_, QStringLiteral("RereadProgress"),
-            [source = source_] {
-                FileBytes bytes = ReadWholeFile(source.path, {}, true);
-                anova::Analysis analysis = anova::Analyse(ReadLongCsv(bytes.View(), source.roles, source.options));
-                return Reread(std::move(bytes), std::move(analysis));
+            [path = source_.path, roles = source_.roles, csv = source_.options, options] {
+                FileBytes bytes = ReadWholeFile(path, {}, true);
+                anova::Analysis analysis = anova::Analyse(ReadLongCsv(bytes.View(), roles, csv), options);
+                return Read(std::move(bytes), std::move(analysis));
             });
-        if (!read) return;
+        if (!done) return;
         CsvSource source = source_;
-        ShowCsv(std::move(source), read->first.View(), std::move(read->second));
+        ShowCsv(std::move(source), done->first.View(), std::move(done->second));
     });
+}
+
+AnalysisSettingsDialog* ResultsWindow::OpenAnalysisSettings() {
+    auto* dialog = new AnalysisSettingsDialog(this, seams_, analysis_.between, analysis_.within, chosen_,
+                                              layout_ == OutputLayout::Design);
+    dialog->setWindowModality(Qt::WindowModal);
+    // The choice is analysed once the dialog has closed, from the window's own
+    // loop: the reanalysis waits with the windows repainting, and the dialog goes then.
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        QTimer::singleShot(0, this, [this, chosen = dialog->Chosen()] { ApplySettings(chosen); });
+    });
+    connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
+    dialog->open();
+    return dialog;
+}
+
+void ResultsWindow::ApplySettings(const anova::Options& options) {
+    if (layout_ == OutputLayout::Design) {
+        Reanalyse(options);
+        return;
+    }
+    chosen_ = options;
+    emit studyAnalysisRequested();
 }
 
 bool ResultsWindow::CheckFile() {

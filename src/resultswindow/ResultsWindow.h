@@ -28,6 +28,10 @@
 // 履歴 above the pages shows an earlier one again, as it was and without
 // analysing it again; the notices of a study changed or a file changed since
 // are the newest analysis's alone.
+//
+// 分析の設定… chooses the follow-up analyses (AnalysisSettingsDialog); its ＯＫ
+// analyses again with them, and the choice stays for every later analysis
+// shown in the window (再読み込み, 分析).
 
 #include <QDateTime>
 #include <QWidget>
@@ -59,6 +63,7 @@ class QTimer;
 
 namespace morvane {
 
+class AnalysisSettingsDialog;
 class InteractionPlotView;
 class PowerDialog;
 class ResultsPages;
@@ -111,6 +116,17 @@ public:
     // 再読み込み: the CSV read again with the same roles and analysed; a
     // failure is shown and the figures shown stay.
     void Reread();
+    // 分析の設定…: the dialog over the window, filled with the choice kept,
+    // opened window-modal; its ＯＫ gives ApplySettings its choice.
+    AnalysisSettingsDialog* OpenAnalysisSettings();
+    // The follow-ups chosen: a CSV read again and analysed with them off the
+    // window's thread (a failure shown, the figures and the choice as they
+    // were); a study's choice kept and its analysis asked of the data window.
+    void ApplySettings(const anova::Options& options);
+    // The options the next analysis shown is to have: those of the analysis
+    // shown, or the ones chosen since.
+    const anova::Options& ChosenOptions() const { return chosen_; }
+
     // Whether the CSV changed on disk since it was read (its size, time or,
     // when those changed, its bytes); the notice above the tables follows.
     bool CheckFile();
@@ -159,6 +175,10 @@ public:
     void SaveLog();
     void ClearLog();
 
+signals:
+    // A data file's study is to be analysed again with ChosenOptions().
+    void studyAnalysisRequested();
+
 protected:
     // The plot beside the tables, or below them when the window is narrow.
     void resizeEvent(QResizeEvent* event) override;
@@ -166,6 +186,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // 再読み込み and a CSV's ApplySettings: the file read and analysed with `options` off the window's thread.
+    void Reanalyse(const anova::Options& options);
     // Both Shows, once the analysis is in place: the notices, the pages and
     // the plots, then the window brought up.
     void ShowAnalysis();
@@ -198,6 +220,7 @@ private:
     char decimalSeparator_;
     PowerDialog* power_ = nullptr;  // made at its first 検出力…
     anova::Analysis analysis_;
+    anova::Options chosen_;
     OutputLayout layout_ = OutputLayout::Study;
     std::optional<PrecisionCheck> precision_;
     Provenance provenance_;
@@ -239,6 +262,7 @@ private:
     ArrangementChoices arrangementChoices_;
     QLabel* plotCaption_ = nullptr;
     QPushButton* reread_ = nullptr;
+    QPushButton* settings_ = nullptr;
     QAction* english_ = nullptr;
     QRadioButton* apaView_ = nullptr;
     QRadioButton* fullView_ = nullptr;

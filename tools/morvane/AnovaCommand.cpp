@@ -117,24 +117,6 @@ void NoticeInexactReport() {
 
 namespace {
 
-// The level of the effect sizes' intervals: a decimal strictly between 0 and 1.
-Extended IntervalLevel(const std::string& text) {
-    Extended level = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), level);
-    if (error != std::errc() || end != text.data() + text.size() || !(level > 0 && level < 1))
-        throw UsageError("the interval level is a number between 0 and 1: " + text);
-    return level;
-}
-
-// The level the decisions are made at: a decimal strictly between 0 and 1.
-Extended AlphaLevel(const std::string& text) {
-    Extended alpha = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), alpha);
-    if (error != std::errc() || end != text.data() + text.size() || !(alpha > 0 && alpha < 1))
-        throw UsageError("--alpha is a number between 0 and 1: " + text);
-    return alpha;
-}
-
 // Request, for --correction and --lang.
 DfCorrection CorrectionNamed(const std::string& name) {
     if (name == "none") return DfCorrection::None;
@@ -149,55 +131,6 @@ OutputLanguage LanguageNamed(const std::string& name) {
     throw UsageError("unknown language " + name);
 }
 
-// Request, for --adjust: the adjustments named, parted by commas, or all of them.
-AdjustmentSet AdjustmentsNamed(const std::string& value) {
-    if (value == "all") return AdjustmentSet::Every();
-    AdjustmentSet chosen = AdjustmentSet::None();
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t comma = value.find(',', from);
-        const std::string name = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-        const auto named = std::find_if(kAdjustmentNames.begin(), kAdjustmentNames.end(),
-                                        [&](const AdjustmentNames& n) { return name == n.option; });
-        if (named == kAdjustmentNames.end()) {
-            std::string names;
-            for (const AdjustmentNames& n : kAdjustmentNames) names += std::string(n.option) + ", ";
-            throw UsageError("unknown adjustment \"" + name + "\": --adjust names one or more of " + names +
-                             "parted by commas, or all");
-        }
-        chosen.Add(named->adjustment);
-        if (comma == std::string::npos) return chosen;
-        from = comma + 1;
-    }
-}
-
-// Request, for --effect-sizes: the effect sizes named, parted by commas, or all of them.
-anova::Options::EffectSizes EffectSizesNamed(const std::string& value) {
-    if (value == "all") return anova::Options::EffectSizes::Every();
-    anova::Options::EffectSizes chosen;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t comma = value.find(',', from);
-        const std::string name = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-        if (name == "eta2")
-            chosen.etaSquared = true;
-        else if (name == "omega2")
-            chosen.partialOmegaSquared = true;
-        else if (name == "f")
-            chosen.cohensF = true;
-        else if (name == "gomega2")
-            chosen.generalizedOmegaSquared = true;
-        else if (name == "fconv")
-            chosen.cohensFPowerPrograms = true;
-        else
-            throw UsageError("unknown effect size \"" + name +
-                             "\": --effect-sizes names one or more of eta2, omega2, f, gomega2, fconv, "
-                             "parted by commas, or all");
-        if (comma == std::string::npos) return chosen;
-        from = comma + 1;
-    }
-}
-
 // Anova, first: every option read and checked before any file is.
 AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
     AnovaRequest request;
@@ -206,23 +139,13 @@ AnovaRequest Request(const Arguments& arguments, const Settings& settings) {
             request.output.correction = CorrectionNamed(*option.value);
         } else if (option.name == "--lang") {
             request.output.language = LanguageNamed(*option.value);
-        } else if (option.name == "--ci-level") {
-            request.analysis.effectSizeLevel = IntervalLevel(*option.value);
-        } else if (option.name == "--alpha") {
-            request.analysis.alpha = AlphaLevel(*option.value);
-        } else if (option.name == "--adjust") {
-            request.analysis.adjustments = AdjustmentsNamed(*option.value);
-        } else if (option.name == "--simple-interactions") {
-            request.analysis.simpleInteractions = true;
-        } else if (option.name == "--effect-sizes") {
-            request.analysis.effectSizes = EffectSizesNamed(*option.value);
         } else if (option.name == "--format") {
             const auto named = AnovaFormatNamed(*option.value);
             if (!named) throw UsageError("unknown format " + *option.value);
             request.format = *named;
         }
     }
-    ReadContrastOptions(arguments, request.analysis);
+    ReadFollowUpOptions(arguments, request.analysis);
     request.analysis.quantilePoints = false;  // the plots' data: no format shows them
     ReadLongCsvRequest(arguments, settings, request);
     return request;

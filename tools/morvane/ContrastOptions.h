@@ -1,15 +1,9 @@
 #pragma once
-// The options of morvane anova that ask for planned contrasts: --trend
-// FACTOR[,FACTOR...], --spacing "FACTOR=v1,v2,...[;FACTOR=...]" and
-// --contrast "[NAME:]FACTOR=w1,w2,...[*FACTOR=...]" (given as often as
-// wanted). Weights and spacing values are decimals or fractions ("1/3"),
-// read exactly.
-
-#include <gmpxx.h>
-
-#include <optional>
-#include <string>
-#include <string_view>
+// The options of morvane anova that ask for follow-up analyses (--adjust,
+// --effect-sizes, --alpha, --ci-level, --trend, --spacing, --contrast,
+// --cells, --simple-interactions), read by the core's reader that the results
+// window's settings use too (output/AnalysisOptionWords.h), its refusals as
+// usage errors.
 
 #include "Arguments.h"
 #include "anova/Analysis.h"
@@ -17,14 +11,10 @@
 
 namespace morvane::tool {
 
-// A decimal ("-0.25", "3") or a fraction of integers ("-1/3") exactly; none for any other text.
-std::optional<mpq_class> ExactNumber(std::string_view text);
-
-// Reads the options into the analysis' trends, contrasts and cell
-// interactions (--cells); UsageError for
-// one that does not parse, a spacing of a factor --trend does not name, or a
-// factor's spacing given twice.
-void ReadContrastOptions(const Arguments& arguments, anova::Options& options);
+// Reads the options into the analysis' options; UsageError for one that does
+// not parse, a spacing of a factor --trend does not name, or a factor's
+// spacing given twice.
+void ReadFollowUpOptions(const Arguments& arguments, anova::Options& options);
 
 // UsageError where the contrasts or the cell interactions asked for do not fit the design read.
 void CheckContrastsFit(const DesignData& design, const anova::Options& options);
