@@ -3,10 +3,11 @@
 namespace morvane {
 
 const char* const kPMorvaneUsage =
-    "usage: PMorvane [--lang en|ja] [DATAFILE]   the windows; with DATAFILE, that study opened at once\n"
+    "usage: PMorvane [--lang en|ja|auto] [DATAFILE]   the windows; with DATAFILE, that study opened at once\n"
     "       PMorvane --help | --version\n"
-    "  --lang en|ja   the windows in English or in Japanese; without it, Japanese under a Japanese\n"
-    "                 or the C locale, English under any other\n";
+    "  --lang en|ja   the windows in English or in Japanese, from now on (the choice is remembered);\n"
+    "                 without a choice, Japanese under a Japanese or the C locale, English under any other\n"
+    "  --lang auto    the remembered choice forgotten: the locale decides again\n";
 
 CommandLine ParseCommandLine(const std::vector<std::string>& given) {
     using Action = CommandLine::Action;
@@ -16,7 +17,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& given) {
     std::optional<std::string> language;
     std::vector<std::string> args = given;
     if (!args.empty() && args[0] == "--lang") {
-        if (args.size() < 2 || (args[1] != "en" && args[1] != "ja")) return {Action::Usage, {}, {}};
+        if (args.size() < 2 || (args[1] != "en" && args[1] != "ja" && args[1] != "auto")) return {Action::Usage, {}, {}};
         language = args[1];
         args.erase(args.begin(), args.begin() + 2);
     }

@@ -13,12 +13,13 @@ struct CommandLine {
     Action action = Action::Run;
     // The data file to open, as the file system's bytes; only with Run.
     std::optional<std::string> study;
-    // "en" or "ja" when --lang named the windows' language; only with Run.
+    // "en" or "ja" when --lang named the windows' language, "auto" when it
+    // asked for the locale's again; only with Run.
     std::optional<std::string> language;
 };
 
 // Reads the arguments after the program's name: none, DATAFILE, -- DATAFILE,
-// each of these after --lang en|ja, --help or --version; anything else asks
+// each of these after --lang en|ja|auto, --help or --version; anything else asks
 // for the usage.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QSettings>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,9 +55,17 @@ int main(int argc, char* argv[]) {
     if (const int status = Answer(line); status >= 0) return status;
 
     // The windows speak Japanese, and so do Qt's own dialogs and buttons,
-    // unless --lang en or a locale of another language asks for English.
-    morvane::widgets::InstallWindowsLanguage(
-        application, morvane::widgets::WindowsLanguage(QLocale::system(), line.language));
+    // unless --lang en, the choice remembered from an earlier --lang, or a
+    // locale of another language asks for English.
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("PMorvane"),
+                       QStringLiteral("PMorvane"));
+    const std::optional<std::string> language = morvane::widgets::RememberedLanguage(settings, line.language);
+    settings.sync();
+    if (line.language && settings.status() != QSettings::NoError)
+        std::fprintf(stderr, "PMorvane: the language chosen could not be remembered in %s\n",
+                     qUtf8Printable(settings.fileName()));
+    morvane::widgets::InstallWindowsLanguage(application,
+                                             morvane::widgets::WindowsLanguage(QLocale::system(), language));
 
     // Read once; the core takes it as a setting and never looks at the C locale.
     const char decimalSeparator = morvane::DecimalSeparatorFromLocale();

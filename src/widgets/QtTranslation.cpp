@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSettings>
 #include <QTranslator>
 
 // The English texts are a resource of this static library: nothing else refers
@@ -20,6 +21,21 @@ Language WindowsLanguage(const QLocale& locale, const std::optional<std::string>
     if (spoken == QLocale::Japanese || spoken == QLocale::C || spoken == QLocale::AnyLanguage)
         return Language::Japanese;
     return Language::English;
+}
+
+std::optional<std::string> RememberedLanguage(QSettings& settings, const std::optional<std::string>& asked) {
+    const QString key = QStringLiteral("windows/language");
+    if (asked == "auto") {
+        settings.remove(key);
+        return std::nullopt;
+    }
+    if (asked) {
+        settings.setValue(key, QString::fromStdString(*asked));
+        return asked;
+    }
+    const QString remembered = settings.value(key).toString();
+    if (remembered == QLatin1String("en") || remembered == QLatin1String("ja")) return remembered.toStdString();
+    return std::nullopt;
 }
 
 bool InstallJapaneseQtTranslation(QCoreApplication& application) {

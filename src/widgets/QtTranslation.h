@@ -10,6 +10,7 @@
 
 class QCoreApplication;
 class QLocale;
+class QSettings;
 class QString;
 class QTranslator;
 
@@ -21,6 +22,14 @@ enum class Language { Japanese, English };
 // or "ja"); otherwise Japanese under a Japanese locale and the C/POSIX locale,
 // English under a locale of any other language.
 Language WindowsLanguage(const QLocale& locale, const std::optional<std::string>& asked);
+
+// The language asked for this time, given what the command line asked
+// (`asked`: "en", "ja", "auto" or nothing) and what `settings` remember: a
+// language named is remembered and asked for; "auto" forgets the one
+// remembered and asks for none, so the locale decides; nothing asks for the
+// one remembered, if any. A remembered value other than "en" or "ja" counts
+// as none.
+std::optional<std::string> RememberedLanguage(QSettings& settings, const std::optional<std::string>& asked);
 
 // Installs Qt's Japanese translation on `application`; false, with a warning
 // on standard error, when it is not installed on this system.

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -173,6 +174,28 @@ private slots:
         QVERIFY(widgets::WindowsLanguage(QLocale::c(), std::string("en")) == Language::English);
         QVERIFY(widgets::WindowsLanguage(QLocale(QStringLiteral("de_DE")), std::string("ja")) ==
                 Language::Japanese);
+
+        // --lang en|ja is remembered for the starts without it, in the settings
+        // file; --lang auto forgets it; a value edited by hand to anything else
+        // is no choice.
+        testing::TempDir dir;
+        const QString file = QString::fromStdString(dir.File("PMorvane.ini"));
+        const auto start = [&file](std::optional<std::string> asked) {
+            QSettings settings(file, QSettings::IniFormat);
+            std::optional<std::string> chosen = widgets::RememberedLanguage(settings, asked);
+            settings.sync();
+            return chosen;
+        };
+        QCOMPARE(start(none), none);
+        QCOMPARE(start(std::string("en")), std::optional<std::string>("en"));
+        QCOMPARE(start(none), std::optional<std::string>("en"));
+        QVERIFY(widgets::WindowsLanguage(QLocale(QStringLiteral("ja_JP")), start(none)) == Language::English);
+        QCOMPARE(start(std::string("ja")), std::optional<std::string>("ja"));
+        QCOMPARE(start(none), std::optional<std::string>("ja"));
+        QCOMPARE(start(std::string("auto")), none);
+        QCOMPARE(start(none), none);
+        QSettings(file, QSettings::IniFormat).setValue(QStringLiteral("windows/language"), QStringLiteral("fr"));
+        QCOMPARE(start(none), none);
     }
 
     // With the built-in English texts every window speaks English; without

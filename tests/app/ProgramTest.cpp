@@ -97,6 +97,7 @@ private slots:
         row("English", {"--lang", "en"}, A::Run, "", "en");
         row("Japanese and a study", {"--lang", "ja", "a.dat"}, A::Run, "a.dat", "ja");
         row("a language and a study after --", {"--lang", "en", "--", "-a.dat"}, A::Run, "-a.dat", "en");
+        row("the locale's choice again", {"--lang", "auto"}, A::Run, "", "auto");
         row("an unknown language", {"--lang", "fr"}, A::Usage);
         row("--lang without a language", {"--lang"}, A::Usage);
         row("--lang after the study", {"a.dat", "--lang", "en"}, A::Usage);
