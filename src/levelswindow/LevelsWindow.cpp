@@ -47,13 +47,14 @@ LevelsWindow::LevelsWindow(StudyStore& store, const widgets::Seams& seams, char 
     connect(ui_->AddBButton, &QPushButton::clicked, this, &LevelsWindow::InsertLevelB);
     connect(ui_->DelAButton, &QPushButton::clicked, this, &LevelsWindow::DeleteLevelA);
     connect(ui_->DelBButton, &QPushButton::clicked, this, &LevelsWindow::DeleteLevelB);
-    // 検証… is no control of the form: it stands right of 読み込み, out of the
+    // 検証… is no control of the form: it stands left of 読み込み, out of the
     // form's Tab order (which keyboard users and their habits rely on), and
     // Alt+V presses it.
     auto* verifyButton = new QPushButton(tr("検証(&V)…"), this);
     verifyButton->setObjectName(QStringLiteral("VerifyButton"));
     verifyButton->setFocusPolicy(Qt::ClickFocus);
-    verifyButton->setGeometry(ui_->ReadButton->geometry().translated(ui_->ReadButton->width() + 8, 0));
+    // Right of 読み込み it would touch the window's edge.
+    verifyButton->setGeometry(ui_->ReadButton->geometry().translated(-ui_->ReadButton->width() - 8, 0));
     connect(verifyButton, &QPushButton::clicked, this, &LevelsWindow::Verify);
 
     SetUpGrids();
