@@ -29,6 +29,7 @@
 #include "store/DataFile.h"
 #include "store/LevelNames.h"
 #include "ui_DataWindow.h"
+#include "widgets/Commands.h"
 #include "widgets/OffThread.h"
 #include "widgets/PrintProgressDialog.h"
 
@@ -460,9 +461,9 @@ void DataWindow::KeepForRecovery() {
             WriteBackGrid(study, SelectedLevel(), ui_->StringGrid1->Cells());
         });
     } catch (const Error& error) {
-        RecoveryFailed(FromCp932(error.message()));
+        RecoveryFailed(widgets::CoreMessage(error.message()));
     } catch (const std::bad_alloc&) {
-        RecoveryFailed(FromCp932(messages::OutOfMemory()));
+        RecoveryFailed(widgets::CoreMessage(messages::OutOfMemory()));
     }
 }
 

@@ -24,6 +24,7 @@
 #include "session/Recovery.h"
 #include "store/DataFile.h"
 #include "ui_LevelsWindow.h"
+#include "widgets/Commands.h"
 #include "widgets/FileChoice.h"
 #include "widgets/OffThread.h"
 
@@ -271,7 +272,7 @@ void LevelsWindow::HandOver(std::int64_t missingScores, const QString& studyFile
             data_, tr("データファイルが途中で終わっていたため、足りない %1 個の得点は空欄にしました")
                        .arg(missingScores));
     if (std::exchange(trailingContent_, false))
-        seams_.messages->ShowInformation(data_, qttext::FromCp932(messages::TrailingContent()));
+        seams_.messages->ShowInformation(data_, widgets::CoreMessage(messages::TrailingContent()));
 }
 
 bool LevelsWindow::MayDiscard() {

@@ -19,6 +19,13 @@ QString MessageText(const Error& error) {
     return qttext::FromCp932(messages::WithFullStop(error.message()));
 }
 
+QString CoreMessage(std::string_view messageCp932) {
+    const QString japanese = qttext::FromCp932(messageCp932);
+    if (!WindowsInEnglish()) return japanese;
+    const QString english = EnglishMessage(japanese);
+    return english.isEmpty() ? japanese : english;
+}
+
 bool RunCommand(MessageBoxes& messages, QWidget* parent, const std::function<void()>& command) {
     try {
         command();

@@ -21,12 +21,15 @@
 #include "levelswindow/LevelsWindow.h"
 #include "output/AnalysisTables.h"
 #include "powerwindow/PowerDialog.h"
+#include "qttext/Text.h"
 #include "resultswindow/ResultsPages.h"
 #include "resultswindow/ResultsWindow.h"
+#include "runtime/Messages.h"
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
+#include "widgets/Commands.h"
 #include "widgets/QtTranslation.h"
 
 namespace morvane {
@@ -160,6 +163,23 @@ private slots:
         QVERIFY2(japanese.message.endsWith(QStringLiteral(u"'4x6' は浮動小数点数ではありません.")),
                  qPrintable(japanese.message));
         QVERIFY(japanese.message.startsWith(QStringLiteral(u"2 行 ")));
+    }
+
+    // A core message shown on its own (not as an error's box): English in the
+    // English windows when known, else the core's Japanese as it is.
+    void TheCoresMessagesShownOnTheirOwnFollowTheLanguage() {
+        const QString trailing = qttext::FromCp932(messages::TrailingContent());
+        QCOMPARE(widgets::CoreMessage(messages::TrailingContent()), trailing);
+        QTranslator* translator =
+            widgets::InstallEnglishTranslation(*qApp, widgets::BuiltInEnglishTranslation());
+        QVERIFY(translator != nullptr);
+        const QString english = widgets::CoreMessage(messages::TrailingContent());
+        const QString unknown = widgets::CoreMessage("?");
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+        QVERIFY2(english.startsWith(QStringLiteral("The data file has more after its last score.")),
+                 qPrintable(english));
+        QCOMPARE(unknown, QStringLiteral("?"));
     }
 
     // English under any locale but a Japanese or the C one; --lang decides over the locale.
