@@ -381,16 +381,16 @@ void CsvRolesDialog::accept() {
         auto done = widgets::ComputeOffThread<Read>(
             this, tr("CSV ファイルを読み込んで分析しています…"), progressAfterMs_,
             QStringLiteral("AnalysisProgress"), [bytes = bytes_, roles, options = options_, import] {
-                Read read{ReadLongCsv(bytes, roles, options), {}, {}};
-                if (import && (!read.design.removed.empty() || read.design.averagedCells > 0))
+                Read got{ReadLongCsv(bytes, roles, options), {}, {}};
+                if (import && (!got.design.removed.empty() || got.design.averagedCells > 0))
                     throw CsvError(
                         Cp932FromUtf8("データ ウィンドウで開けるのは、どの被験者もどのセルにもちょうど 1 "
                                       "つの得点があるデータだけです"));
                 if (import)
-                    ReadStudyCsv(bytes, *import, read.study.emplace());
+                    ReadStudyCsv(bytes, *import, got.study.emplace());
                 else
-                    read.analysis.emplace(anova::Analyse(read.design));
-                return read;
+                    got.analysis.emplace(anova::Analyse(got.design));
+                return got;
             });
         stopped = !done;
         if (stopped) return;
