@@ -486,6 +486,10 @@
         <source>検証(&amp;V)…</source>
         <translation>&amp;Verify…</translation>
     </message>
+    <message>
+        <source>CSV ファイルを読み込んでいます…</source>
+        <translation>Reading the CSV file…</translation>
+    </message>
 </context>
 <context>
     <name>morvane::LoadProgress</name>

@@ -63,7 +63,7 @@ QComboBox* RoleCombo(QWidget* parent, ColumnRole role) {
 }  // namespace
 
 CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std::string path,
-                               std::string bytes)
+                               std::string bytes, const RoleGuess& guess)
     : QDialog(parent), seams_(seams), path_(std::move(path)), bytes_(std::move(bytes)) {
     setObjectName(QStringLiteral("CsvRolesDialog"));
     setWindowTitle(tr("CSV の読み込み: %1").arg(QFileInfo(QFile::decodeName(path_.c_str())).fileName()));
@@ -146,7 +146,7 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
         ->setObjectName(QStringLiteral("CancelButton"));
     layout->addWidget(buttons);
 
-    Guess({});
+    ShowGuess(guess, {});
     connect(buttons, &QDialogButtonBox::accepted, this, &CsvRolesDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CsvRolesDialog::reject);
     connect(up, &QPushButton::clicked, this, [this] { MoveSelected(-1); });
@@ -183,7 +183,10 @@ LongCsvOptions CsvRolesDialog::GivenOptions() const {
 
 void CsvRolesDialog::Guess(const LongCsvOptions& given) {
     // The header's line the user set stands; until then the one found.
-    const RoleGuess guess = GuessRoles(bytes_, given, 20, headerChosen_ ? headerLine_->value() : 0);
+    ShowGuess(GuessRoles(bytes_, given, 20, headerChosen_ ? headerLine_->value() : 0), given);
+}
+
+void CsvRolesDialog::ShowGuess(const RoleGuess& guess, const LongCsvOptions& given) {
     options_ = guess.options;
     // The decimal separator the user set stands; until then the guess's.
     if (decimalChosen_) options_.decimalSeparator = given.decimalSeparator;
@@ -339,6 +342,21 @@ void CsvRolesDialog::UpdateChoice() {
     if (!twoWithin) dataWindow_->setChecked(false);
 }
 
+CsvImportOptions CsvRolesDialog::ImportOptions(const LongCsvRoles& roles) const {
+    // As the import of a long CSV reads it: a new study, not saved to any file yet.
+    CsvImportOptions import;
+    import.encoding = options_.encoding;
+    import.separator = options_.separator;
+    import.decimalSeparator = options_.decimalSeparator;
+    import.storedDecimalSeparator = storedDecimalSeparator_;  // 計算 reads the program's
+    import.subjectColumn = roles.id;
+    import.aColumn = roles.within.at(0);
+    import.bColumn = roles.within.at(1);
+    import.scoreColumn = roles.dv;
+    import.recordsBeforeHeader = options_.recordsBeforeHeader;
+    return import;
+}
+
 bool CsvRolesDialog::OpenInDataWindow() const {
     return dataWindow_->isEnabled() && dataWindow_->isChecked();
 }
@@ -351,25 +369,34 @@ void CsvRolesDialog::accept() {
         const LongCsvRoles roles = Roles();
         if (roles.id.empty() || roles.dv.empty())
             throw CsvError(Cp932FromUtf8("被験者の列と得点の列を 1 つずつ選んでください"));
-        using Read = std::pair<DesignData, std::optional<anova::Analysis>>;
+        // The design and, as chosen, its analysis or the study for the data window.
+        struct Read {
+            DesignData design;
+            std::optional<anova::Analysis> analysis;
+            std::optional<StudyStore> study;
+        };
+        std::optional<CsvImportOptions> import;
+        if (OpenInDataWindow()) import = ImportOptions(roles);
         // The worker reads copies, so that the dialog may go on.
         auto done = widgets::ComputeOffThread<Read>(
             this, tr("CSV ファイルを読み込んで分析しています…"), progressAfterMs_,
-            QStringLiteral("AnalysisProgress"),
-            [bytes = bytes_, roles, options = options_, dataWindow = OpenInDataWindow()] {
-                DesignData design = ReadLongCsv(bytes, roles, options);
-                if (dataWindow && (!design.removed.empty() || design.averagedCells > 0))
+            QStringLiteral("AnalysisProgress"), [bytes = bytes_, roles, options = options_, import] {
+                Read got{ReadLongCsv(bytes, roles, options), {}, {}};
+                if (import && (!got.design.removed.empty() || got.design.averagedCells > 0))
                     throw CsvError(
                         Cp932FromUtf8("データ ウィンドウで開けるのは、どの被験者もどのセルにもちょうど 1 "
                                       "つの得点があるデータだけです"));
-                std::optional<anova::Analysis> analysis;
-                if (!dataWindow) analysis.emplace(anova::Analyse(design));
-                return Read(std::move(design), std::move(analysis));
+                if (import)
+                    ReadStudyCsv(bytes, *import, got.study.emplace());
+                else
+                    got.analysis.emplace(anova::Analyse(got.design));
+                return got;
             });
         stopped = !done;
         if (stopped) return;
-        design_ = std::move(done->first);
-        analysis_ = std::move(done->second);
+        design_ = std::move(done->design);
+        analysis_ = std::move(done->analysis);
+        study_ = std::move(done->study);
     });
     if (read && !stopped) QDialog::accept();
 }

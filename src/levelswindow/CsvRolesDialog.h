@@ -20,6 +20,8 @@
 #include "design/Design.h"
 #include "exchange/LongCsv.h"
 #include "exchange/RoleGuess.h"
+#include "exchange/StudyCsv.h"
+#include "store/StudyStore.h"
 #include "widgets/Seams.h"
 
 class QCheckBox;
@@ -38,9 +40,11 @@ class CsvRolesDialog final : public QDialog {
     Q_OBJECT
 
 public:
-    // The dialog over `parent` for the CSV `bytes` read from `path`; throws
-    // CsvError where the bytes are no CSV with a header.
-    CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std::string path, std::string bytes);
+    // The dialog over `parent` for the CSV `bytes` read from `path`, showing
+    // `guess`, the bytes' GuessRoles with nothing given (made on a worker
+    // with the read, so that a large file does not hold the window).
+    CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std::string path, std::string bytes,
+                   const RoleGuess& guess);
     ~CsvRolesDialog() override;
 
     // The roles and options as the dialog shows them now.
@@ -54,6 +58,11 @@ public:
     // After ＯＫ, unless the data window was chosen: the design's analysis,
     // handed over once (nothing after).
     std::optional<anova::Analysis> TakeAnalysis() { return std::exchange(analysis_, std::nullopt); }
+    // After ＯＫ with the data window chosen: the study imported from the
+    // bytes, handed over once; its scores keep `stored`, the program's
+    // decimal separator (set before ＯＫ; '.' unless set).
+    std::optional<StudyStore> TakeStudy() { return std::exchange(study_, std::nullopt); }
+    void SetStoredDecimalSeparator(char stored) { storedDecimalSeparator_ = stored; }
     // How long ＯＫ's reading and analysis run before their progress shows
     // (half a second unless set, for the tests and the pictures).
     void SetProgressDelay(int ms) { progressAfterMs_ = ms; }
@@ -79,6 +88,10 @@ public:
 private:
     // Guesses the roles and fills the preview and the list from the options `given`.
     void Guess(const LongCsvOptions& given);
+    // Shows `guess`, made with the options `given`.
+    void ShowGuess(const RoleGuess& guess, const LongCsvOptions& given);
+    // The import of the bytes into a study with the roles shown, for the data window.
+    CsvImportOptions ImportOptions(const LongCsvRoles& roles) const;
     void FillPreview(const RoleGuess& guess);
     void FillRoles(const RoleGuess& guess);
     void AddRoleRow(const std::string& name, ColumnRole role, const QString& shown);
@@ -91,6 +104,8 @@ private:
     LongCsvOptions options_;
     DesignData design_;
     std::optional<anova::Analysis> analysis_;
+    std::optional<StudyStore> study_;
+    char storedDecimalSeparator_ = '.';
     int progressAfterMs_ = 500;
     bool filling_ = false;
     bool decimalChosen_ = false;  // the user set the decimal comma on or off

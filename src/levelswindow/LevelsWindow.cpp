@@ -196,14 +196,23 @@ bool LevelsWindow::IsLongCsv(const std::string& path) {
 }
 
 void LevelsWindow::OpenCsv(const std::string& path) {
-    // A large file is read off the window's thread; 中止 opens nothing.
-    std::optional<std::string> bytes = widgets::ComputeOffThread<std::string>(
-        this, QStringLiteral(u"CSV ファイルを読み込んでいます…"), loadProgressAfterMs_,
-        QStringLiteral("LoadProgress"), [path] { return std::string(ReadWholeFile(path, {}, true).View()); });
-    if (!bytes) return;
-    auto* dialog = new CsvRolesDialog(this, seams_, path, std::move(*bytes));
+    // A large file is read, and its columns' roles guessed, off the window's
+    // thread; 中止 opens nothing.
+    struct FirstRead {
+        std::string bytes;
+        RoleGuess guess;
+    };
+    std::optional<FirstRead> read = widgets::ComputeOffThread<FirstRead>(
+        this, tr("CSV ファイルを読み込んでいます…"), loadProgressAfterMs_, QStringLiteral("LoadProgress"), [path] {
+            FirstRead first{std::string(ReadWholeFile(path, {}, true).View()), {}};
+            first.guess = GuessRoles(first.bytes);
+            return first;
+        });
+    if (!read) return;
+    auto* dialog = new CsvRolesDialog(this, seams_, path, std::move(read->bytes), read->guess);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->SetProgressDelay(loadProgressAfterMs_);
+    dialog->SetStoredDecimalSeparator(decimalSeparator_);
     csvDialog_ = dialog;
     connect(dialog, &QDialog::accepted, this,
             [this, dialog] { Run([this, dialog] { OpenCsvDesign(*dialog); }); });
@@ -213,21 +222,9 @@ void LevelsWindow::OpenCsv(const std::string& path) {
 void LevelsWindow::OpenCsvDesign(CsvRolesDialog& dialog) {
     const LongCsvRoles roles = dialog.Roles();
     const LongCsvOptions options = dialog.Options();
-    if (dialog.OpenInDataWindow()) {
-        // As the import of a long CSV reads it: a new study, not saved to any file yet.
-        CsvImportOptions import;
-        import.encoding = options.encoding;
-        import.separator = options.separator;
-        import.decimalSeparator = options.decimalSeparator;
-        import.storedDecimalSeparator = decimalSeparator_;  // 計算 reads the program's
-        import.subjectColumn = roles.id;
-        import.aColumn = roles.within.at(0);
-        import.bColumn = roles.within.at(1);
-        import.scoreColumn = roles.dv;
-        import.recordsBeforeHeader = options.recordsBeforeHeader;
-        StudyStore imported;
-        ReadStudyCsv(dialog.Bytes(), import, imported);
-        store_ = std::move(imported);
+    // The study was imported on ＯＫ, off the window's thread.
+    if (std::optional<StudyStore> imported = dialog.TakeStudy()) {
+        store_ = std::move(*imported);
         HandOver();
         return;
     }

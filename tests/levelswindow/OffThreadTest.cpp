@@ -1,10 +1,12 @@
 // The long work of the windows run off their thread, as the user meets it: the
-// data window's 分析, the roles dialog's ＯＫ and the read of a long CSV, and
+// data window's 分析, the roles dialog's ＯＫ (its analysis or its import into a
+// study for the data window) and the read of a long CSV with its roles' guess, and
 // 検証… with its report, and the CSV results window's 再読み込み. The progress shows at once here (delay 0); the test
 // acts when it shows, which is while the work runs as the windows see it: 中止
 // there drops the result, and a second command there starts nothing.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -14,6 +16,7 @@
 #include "anova/Analysis.h"
 #include "datawindow/DataWindow.h"
 #include "design/StudyDesign.h"
+#include "exchange/RoleGuess.h"
 #include "levelswindow/CsvRolesDialog.h"
 #include "levelswindow/LevelsWindow.h"
 #include "levelswindow/VerifyDialog.h"
@@ -159,6 +162,13 @@ private slots:
         Read(kExamples + "/mixed-design.csv");
         CsvRolesDialog* dialog = form_->CsvDialog();
         QVERIFY(dialog != nullptr);
+        // The roles guessed on the worker are those the dialog shows.
+        const RoleGuess guess = GuessRoles(dialog->Bytes());
+        QCOMPARE(dialog->Roles().id, guess.roles.id);
+        QCOMPARE(dialog->Roles().dv, guess.roles.dv);
+        QCOMPARE(dialog->Roles().within, guess.roles.within);
+        QCOMPARE(dialog->Roles().between, guess.roles.between);
+        QVERIFY(!guess.roles.id.empty() && !guess.roles.between.empty());
         const DesignData design = ReadLongCsv(dialog->Bytes(), dialog->Roles(), dialog->Options());
 
         // 中止 of ＯＫ's reading and analysis, after a second ＯＫ that starts
@@ -195,6 +205,40 @@ private slots:
         QCOMPARE(progress.shown.size(), 2);
         QCOMPARE(Means(results->Analysis()), Means(anova::Analyse(design)));
         QVERIFY(seams_.messages.Shown().isEmpty());
+    }
+
+    void TheImportForTheDataWindowArrivesOrIsDropped() {
+        WriteBytes(dir_.File("study.csv"), "subject,A,B,score\ns1,a1,b1,1\ns1,a1,b2,2\ns1,a2,b1,3\n"
+                                           "s1,a2,b2,4.5\ns2,a1,b1,5\ns2,a1,b2,6\ns2,a2,b1,7\ns2,a2,b2,8\n");
+        Form();
+        Read(dir_.File("study.csv"));
+        CsvRolesDialog* dialog = form_->CsvDialog();
+        QVERIFY(dialog != nullptr);
+        dialog->findChild<QCheckBox*>(QStringLiteral("DataWindowCheck"))->setChecked(true);
+        WhenProgressShows progress;
+        const std::int64_t subjectsBefore = store_.SubjectCount;
+
+        // 中止, after a second ＯＫ that starts nothing: the dialog stays open,
+        // no data window, the study as it was, nothing said.
+        progress.act = [dialog](QProgressDialog& shown) {
+            testing::Button(dialog, "OkButton")->click();
+            Stop(shown);
+        };
+        testing::Button(dialog, "OkButton")->click();
+        QCOMPARE(progress.shown, QStringList{QStringLiteral("AnalysisProgress")});
+        QVERIFY(dialog->isVisible() && form_->Data() == nullptr);
+        QCOMPARE(store_.SubjectCount, subjectsBefore);
+        QVERIFY(seams_.messages.Shown().isEmpty());
+
+        // Not stopped: the imported study in the data window.
+        progress.act = {};
+        testing::Button(dialog, "OkButton")->click();
+        QCOMPARE(progress.shown.size(), 2);
+        QVERIFY2(seams_.messages.Shown().isEmpty(), qPrintable(seams_.messages.Shown().join('\n')));
+        QVERIFY(form_->Data() != nullptr && form_->CsvResults() == nullptr);
+        QCOMPARE(store_.SubjectCount, 2);
+        QCOMPARE(store_.CellText(1, 2, 2), std::string("4.5"));
+        QCOMPARE(store_.CellText(2, 2, 2), std::string("8"));
     }
 
     void VerificationShowsItsVerdictAndSavesItsPage() {
