@@ -490,6 +490,10 @@
         <source>CSV ファイルを読み込んでいます…</source>
         <translation>Reading the CSV file…</translation>
     </message>
+    <message>
+        <source>公表された分析を計算し直しています…</source>
+        <translation>Computing the published analyses again…</translation>
+    </message>
 </context>
 <context>
     <name>morvane::LoadProgress</name>

@@ -244,7 +244,7 @@ void LevelsWindow::Verify() {
     if (widgets::OffThreadRunning()) return;
     Run([this] {
         std::optional<verify::Verification> verification = widgets::ComputeOffThread<verify::Verification>(
-            this, QStringLiteral(u"公表された分析を計算し直しています…"), loadProgressAfterMs_,
+            this, tr("公表された分析を計算し直しています…"), loadProgressAfterMs_,
             QStringLiteral("VerifyProgress"), [folder = verify::DataFolder()] { return verify::Verify(folder); });
         if (!verification) return;  // 中止: no dialog
         auto* dialog = new VerifyDialog(this, seams_, std::move(*verification));
