@@ -255,8 +255,9 @@ std::optional<LongCsvOutcome> CheckLongCsvBytes(std::string_view bytes) {
 void CheckDesign(const DesignData& design, const LongCsvRoles& roles) {
     CheckFactors(design.within, roles.within);
     CheckFactors(design.between, roles.between);
-    Require(!design.within.empty() && design.within.size() <= kMostWithinFactors,
-            "one to four within factors");
+    // A design without a within factor is a between-subjects one: it needs a between factor.
+    Require(design.within.size() <= kMostWithinFactors, "up to four within factors");
+    Require(!design.within.empty() || !design.between.empty(), "a within or a between factor");
     Require(design.between.size() <= kMostBetweenFactors, "up to three between factors");
     CheckSubjects(design);
     CheckScores(design);
