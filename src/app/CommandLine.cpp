@@ -17,7 +17,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& given) {
     std::optional<std::string> language;
     std::vector<std::string> args = given;
     if (!args.empty() && args[0] == "--lang") {
-        if (args.size() < 2 || (args[1] != "en" && args[1] != "ja" && args[1] != "auto")) return {Action::Usage, {}, {}};
+        if (args.size() < 2 || (args[1] != "en" && args[1] != "ja" && args[1] != "auto"))
+            return {Action::Usage, {}, {}};
         language = args[1];
         args.erase(args.begin(), args.begin() + 2);
     }

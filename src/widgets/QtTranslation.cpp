@@ -34,7 +34,8 @@ std::optional<std::string> RememberedLanguage(QSettings& settings, const std::op
         return asked;
     }
     const QString remembered = settings.value(key).toString();
-    if (remembered == QLatin1String("en") || remembered == QLatin1String("ja")) return remembered.toStdString();
+    if (remembered == QLatin1String("en") || remembered == QLatin1String("ja"))
+        return remembered.toStdString();
     return std::nullopt;
 }
 

@@ -214,7 +214,8 @@ private slots:
         QCOMPARE(start(none), std::optional<std::string>("ja"));
         QCOMPARE(start(std::string("auto")), none);
         QCOMPARE(start(none), none);
-        QSettings(file, QSettings::IniFormat).setValue(QStringLiteral("windows/language"), QStringLiteral("fr"));
+        QSettings(file, QSettings::IniFormat)
+            .setValue(QStringLiteral("windows/language"), QStringLiteral("fr"));
         QCOMPARE(start(none), none);
     }
 
