@@ -95,7 +95,10 @@ std::optional<Extended> MeanCorrelation(const Inputs& in, const std::vector<std:
         for (std::size_t b = a + 1; b < m; ++b)
             sum += products[a * m + b] / std::sqrt(products[a * m + a] * products[b * m + b]);
     }
-    return sum / static_cast<Extended>(m * (m - 1) / 2);
+    // Products beyond the type's range (scores of very different scales) give no correlation.
+    const Extended average = sum / static_cast<Extended>(m * (m - 1) / 2);
+    if (!std::isfinite(average)) return std::nullopt;
+    return average;
 }
 
 // The effect as the power calculation's design: its kind, M, K, rho (0 where

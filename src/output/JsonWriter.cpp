@@ -29,7 +29,8 @@ void JsonWriter::Close(char bracket) {
 void JsonWriter::Number(std::optional<Extended> value) {
     Comma();
     pending_ = true;
-    if (!value) {
+    // Not a number is no JSON number: null, as an absent figure.
+    if (!value || std::isnan(*value)) {
         out_ += "null";
         return;
     }
