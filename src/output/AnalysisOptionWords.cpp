@@ -163,20 +163,21 @@ anova::Options::EffectSizes EffectSizesNamed(const std::string& value) {
     return chosen;
 }
 
+// `text` as a number strictly between 0 and 1; refused with `refusal` and the text.
+static Extended Proportion(const std::string& text, const char* refusal) {
+    Extended value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value > 0 && value < 1))
+        throw OptionValueError(refusal + text);
+    return value;
+}
+
 Extended AlphaLevel(const std::string& text) {
-    Extended alpha = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), alpha);
-    if (error != std::errc() || end != text.data() + text.size() || !(alpha > 0 && alpha < 1))
-        throw OptionValueError("--alpha is a number between 0 and 1: " + text);
-    return alpha;
+    return Proportion(text, "--alpha is a number between 0 and 1: ");
 }
 
 Extended IntervalLevel(const std::string& text) {
-    Extended level = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), level);
-    if (error != std::errc() || end != text.data() + text.size() || !(level > 0 && level < 1))
-        throw OptionValueError("the interval level is a number between 0 and 1: " + text);
-    return level;
+    return Proportion(text, "the interval level is a number between 0 and 1: ");
 }
 
 anova::ContrastRequest ContrastOf(const std::string& text) {
