@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
 #include <vector>
 
 namespace morvane::widgets {
@@ -72,6 +73,28 @@ constexpr Rendering kRenderings[] = {
      "the score of subject '%1', A '%2', B '%3' is on line %4 too"},
     {u"被験者 '(.*)'、A '(.*)'、B '(.*)' の得点がありません", "Subject '%1', A '%2', B '%3' has no score"},
     {u"被験者 '(.*)' は (\\d+) 行にもあります", "subject '%1' is on line %2 too"},
+    // A level name given with the design, and a study's texts on their way to a CSV.
+    {u"([AB]) の水準 (\\d+) の名前 '(.*)' にはシフト JIS で表せない文字があります",
+     "The name of level %2 of %1, '%3', has a character Shift-JIS cannot hold"},
+    {u"([AB]) の水準 (\\d+) の名前に改行があります", "The name of level %2 of %1 has a line break"},
+    {u"([AB]) の水準 (\\d+) の名前がシフト JIS として正しくありません",
+     "The name of level %2 of %1 is not valid Shift-JIS"},
+    {u"被験者 (\\d+)、A の水準 (\\d+)、B の水準 (\\d+) の得点がシフト JIS として正しくありません",
+     "The score of subject %1 at level %2 of A and level %3 of B is not valid Shift-JIS"},
+    {u"([AB]) の水準 (\\d+) の名前の '(.*)' \\(([0-9A-F ]+)\\) は CSV から読み込むと ([0-9A-F ]+) になります",
+     "In the name of level %2 of %1, '%3' (%4) reads back from the CSV as %5"},
+    {u"([AB]) の水準 (\\d+) の名前の NUL は CSV では U\\+FFFD になり、読み込めません",
+     "The NUL in the name of level %2 of %1 is U+FFFD in the CSV, which cannot be read back"},
+    {u"被験者 (\\d+)、A の水準 (\\d+)、B の水準 (\\d+) の得点の '(.*)' \\(([0-9A-F ]+)\\) は CSV "
+     u"から読み込むと "
+     u"([0-9A-F ]+) になります \\(ほかに (\\d+) 個の得点にもこのような文字があります\\)",
+     "In the score of subject %1 at level %2 of A and level %3 of B, '%4' (%5) reads back from the CSV as %6 "
+     "(other scores with such a character: %7)"},
+    {u"被験者 (\\d+)、A の水準 (\\d+)、B の水準 (\\d+) の得点の '(.*)' \\(([0-9A-F ]+)\\) は CSV "
+     u"から読み込むと "
+     u"([0-9A-F ]+) になります",
+     "In the score of subject %1 at level %2 of A and level %3 of B, '%4' (%5) reads back from the CSV as "
+     "%6"},
     // A long CSV's design and its roles.
     {u"列 '(.*)' が 2 度指定されています", "Column '%1' is given twice"},
     {u"被験者内要因の列も被験者間要因の列も指定されていません",
@@ -94,6 +117,10 @@ constexpr Rendering kRenderings[] = {
      "Every subject lacks a score in some cell (%1 subjects)"},
     {u"書き出す形式が分かりません: ファイル名の末尾を (.*) のどれかにしてください",
      "Unknown type to write: end the file name in one of %1"},
+    // The analysis.
+    {u"被験者間の項の対比が多すぎます \\(上限 (\\d+)\\)",
+     "A between term has too many contrasts (at most %1)"},
+    // The windows' own.
     {u"被験者の列と得点の列を 1 つずつ選んでください", "Choose one column of subjects and one of scores"},
     {u"データ ウィンドウで開けるのは、どの被験者もどのセルにもちょうど 1 つの得点があるデータだけです",
      "The data window opens only data with exactly one score of every subject in every cell"},
@@ -109,7 +136,8 @@ const std::vector<Compiled>& Patterns() {
         std::vector<Compiled> out;
         for (const Rendering& r : kRenderings)
             out.push_back(
-                {QRegularExpression(QRegularExpression::anchoredPattern(QString::fromUtf16(r.japanese))),
+                {QRegularExpression(QRegularExpression::anchoredPattern(QString::fromUtf16(r.japanese)),
+                                    QRegularExpression::DotMatchesEverythingOption),
                  QString::fromUtf8(r.english)});
         return out;
     }();
@@ -137,7 +165,8 @@ QString EnglishText(const QString& text) {
 
 // One line with its place, "3 行 2 列: " or "3 行: ", said first.
 QString EnglishLine(const QString& line) {
-    static const QRegularExpression place(QStringLiteral(u"^(\\d+) 行(?: (\\d+) 列)?: (.*)$"));
+    static const QRegularExpression place(QStringLiteral(u"^(\\d+) 行(?: (\\d+) 列)?: (.*)$"),
+                                          QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch m = place.match(line);
     if (!m.hasMatch()) return EnglishText(line);
     const QString rest = EnglishText(m.captured(3));
@@ -148,21 +177,60 @@ QString EnglishLine(const QString& line) {
     return where + rest;
 }
 
+// Whether `text` holds a character of the Japanese scripts: kana, the
+// ideographs, the full-width forms and the ideographic punctuation.
+bool HoldsJapanese(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 0x3000 && u <= 0x30FF) || (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0xFF00 && u <= 0xFFEF);
+    });
+}
+
+// `text` with a full stop after it when its last character sorts after the
+// full stop, the rule the Japanese messages follow too.
+QString Stopped(const QString& text) {
+    return !text.isEmpty() && text.back() > QLatin1Char('.') ? text + QLatin1Char('.') : text;
+}
+
 }  // namespace
 
 QString EnglishMessage(const QString& japanese) {
-    QStringList lines = japanese.split(QLatin1Char('\n'));
+    const QStringList lines = japanese.split(QLatin1Char('\n'));
+    QStringList out;
     bool any = false;
-    for (QString& line : lines) {
-        // A line that ended a message before another was put after it keeps its full stop.
-        const bool stop = line.endsWith(QLatin1Char('.'));
-        const QString english = EnglishLine(stop ? line.chopped(1) : line);
-        if (english.isEmpty()) continue;
+    for (qsizetype i = 0; i < lines.size();) {
+        // The shortest run of lines from here that is one fixed text: a quoted
+        // name may hold a line break.
+        QString english;
+        qsizetype end = i + 1;
+        for (; end <= lines.size(); ++end) {
+            QString text = lines.mid(i, end - i).join(QLatin1Char('\n'));
+            // A line that ended a message before another was put after it keeps its full stop.
+            if (text.endsWith(QLatin1Char('.'))) text.chop(1);
+            english = EnglishLine(text);
+            if (!english.isEmpty()) break;
+        }
+        if (!english.isEmpty()) {
+            out << Stopped(english);
+            i = end;
+        } else if (HoldsJapanese(lines[i])) {
+            // A text the table lacks is shown as it is, said to be the program's.
+            out << QStringLiteral("The program said: ") + Stopped(lines[i]);
+            ++i;
+        } else {
+            out << lines[i];
+            ++i;
+            continue;
+        }
         any = true;
-        line = english;
-        if (!english.isEmpty() && english.back() > QLatin1Char('.')) line += QLatin1Char('.');
     }
-    return any ? lines.join(QLatin1Char('\n')) : QString();
+    return any ? out.join(QLatin1Char('\n')) : QString();
+}
+
+QStringList EnglishMessagePatterns() {
+    QStringList patterns;
+    for (const Rendering& r : kRenderings) patterns << QString::fromUtf16(r.japanese);
+    return patterns;
 }
 
 }  // namespace morvane::widgets
