@@ -85,16 +85,15 @@ constexpr Rendering kRenderings[] = {
      "In the name of level %2 of %1, '%3' (%4) reads back from the CSV as %5"},
     {u"([AB]) の水準 (\\d+) の名前の NUL は CSV では U\\+FFFD になり、読み込めません",
      "The NUL in the name of level %2 of %1 is U+FFFD in the CSV, which cannot be read back"},
-    {u"被験者 (\\d+)、A の水準 (\\d+)、B の水準 (\\d+) の得点の '(.*)' \\(([0-9A-F ]+)\\) は CSV "
-     u"から読み込むと "
-     u"([0-9A-F ]+) になります \\(ほかに (\\d+) 個の得点にもこのような文字があります\\)",
-     "In the score of subject %1 at level %2 of A and level %3 of B, '%4' (%5) reads back from the CSV as %6 "
-     "(other scores with such a character: %7)"},
-    {u"被験者 (\\d+)、A の水準 (\\d+)、B の水準 (\\d+) の得点の '(.*)' \\(([0-9A-F ]+)\\) は CSV "
-     u"から読み込むと "
-     u"([0-9A-F ]+) になります",
-     "In the score of subject %1 at level %2 of A and level %3 of B, '%4' (%5) reads back from the CSV as "
-     "%6"},
+    {u"被験者 (\\d+)、A の水準 (\\d+)、B の水準 (\\d+) の得点の '(.*)' \\(([0-9A-F ]+)\\) "
+     u"は CSV から読み込むと ([0-9A-F ]+) になります \\(ほかに (\\d+) "
+     u"個の得点にもこのような文字があります\\)",
+     "In the score of subject %1 at level %2 of A and level %3 of B, '%4' (%5) reads back from the CSV "
+     "as %6 (other scores with such a character: %7)"},
+    {u"被験者 (\\d+)、A の水準 (\\d+)、B の水準 (\\d+) の得点の '(.*)' \\(([0-9A-F ]+)\\) "
+     u"は CSV から読み込むと ([0-9A-F ]+) になります",
+     "In the score of subject %1 at level %2 of A and level %3 of B, '%4' (%5) reads back from the CSV "
+     "as %6"},
     // A long CSV's design and its roles.
     {u"列 '(.*)' が 2 度指定されています", "Column '%1' is given twice"},
     {u"被験者内要因の列も被験者間要因の列も指定されていません",
