@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -164,6 +165,12 @@ private slots:
         AnalysisSettingsDialog* dialog = window_->OpenAnalysisSettings();
         auto* contrasts = testing::Find<QPlainTextEdit>(dialog, "Contrasts_1");
         auto* spacing = testing::Find<QLineEdit>(dialog, "Spacing_1");
+        // The spacing's placeholder shows whole inside the field's frame and margins.
+        QTRY_VERIFY(dialog->isVisible());
+        const int inside =
+            spacing->width() - 2 * spacing->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) - 4;
+        QVERIFY2(spacing->fontMetrics().horizontalAdvance(spacing->placeholderText()) <= inside,
+                 qPrintable(QString::number(inside)));
         struct Case {
             QString contrasts, spacing;
             QString message;
