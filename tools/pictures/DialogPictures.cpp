@@ -43,9 +43,12 @@ bool Save(QWidget* window, const QDir& folder, const QString& name) {
     window->show();
     if (!testing::ShowActive(window)) return false;
     // The window manager frames the window and the last paint lands.
+    const bool screen = QGuiApplication::platformName() == QLatin1String("xcb");
+    if (screen && !QTest::qWaitFor([window] { return window->frameGeometry() != window->geometry(); }, 3000))
+        std::fputs("dialog_pictures: a window shown without a frame\n", stderr);
     QTest::qWait(400);
     QPixmap picture;
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    if (screen) {
         const QRect frame = window->frameGeometry();
         picture = window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     } else {
