@@ -5,8 +5,9 @@
 // calculator and the analysis settings of the bundled mixed design, saved as
 // language-dialog.png, verify-dialog.png, power-dialog.png and
 // analysis-settings.png. With --english the windows speak English, the names
-// end in -en, and the levels window of the worked example and the progress of
-// a listing being printed come too (levels-window-en.png, print-progress-en.png).
+// end in -en, and the levels window of the worked example, the results window
+// of the mixed design and the progress of a listing being printed come too
+// (levels-window-en.png, results-window-en.png, print-progress-en.png).
 
 #include <QApplication>
 #include <QDir>
@@ -65,7 +66,8 @@ ResultsWindow* MixedDesign(QWidget* owner, testing::FakeSeams& seams) {
     QFile file(QString::fromStdString(csv));
     if (!file.open(QIODevice::ReadOnly)) return nullptr;
     const std::string bytes = file.readAll().toStdString();
-    const CsvSource source{csv, {"subject", "score", {"time"}, {"group"}}, {}};
+    // Named as from the repository's folder, where scripts/screenshots runs.
+    const CsvSource source{"examples/mixed-design.csv", {"subject", "score", {"time"}, {"group"}}, {}};
     auto* window = new ResultsWindow(owner, seams.Seams(), '.');
     window->ShowCsv(source, bytes, ReadLongCsv(bytes, source.roles, source.options));
     return window;
@@ -104,6 +106,10 @@ bool Pictures(const QDir& folder, const QString& suffix, bool english) {
     AnalysisSettingsDialog* settings = results->OpenAnalysisSettings();
     if (settings == nullptr || !Save(settings, folder, QStringLiteral("analysis-settings") + suffix)) return false;
     settings->reject();
+    if (english) {
+        results->resize(1280, 720);
+        if (!Save(results, folder, QStringLiteral("results-window-en"))) return false;
+    }
     results->hide();
 
     if (english) {
