@@ -494,6 +494,10 @@
         <source>公表された分析を計算し直しています…</source>
         <translation>Computing the published analyses again…</translation>
     </message>
+    <message>
+        <source>言語(&amp;L)…</source>
+        <translation>&amp;Language…</translation>
+    </message>
 </context>
 <context>
     <name>morvane::LoadProgress</name>
@@ -990,6 +994,33 @@ Recorded: %1</translation>
         <source>ja</source>
         <comment>the code of the windows&apos; language</comment>
         <translation>en</translation>
+    </message>
+</context>
+<context>
+    <name>morvane::widgets::LanguageDialog</name>
+    <message>
+        <source>ウィンドウの言語</source>
+        <translation>Language of the windows</translation>
+    </message>
+    <message>
+        <source>自動 (ロケールに従う)(&amp;A)</source>
+        <translation>&amp;Automatic (follows the locale)</translation>
+    </message>
+    <message>
+        <source>選んだ言語は次に起動したときから使われます。開いているウィンドウはこのままで、入力したデータはなくなりません。</source>
+        <translation>The language chosen is used from the next start of PMorvane. The open windows stay as they are, and nothing you typed is lost.</translation>
+    </message>
+    <message>
+        <source>ＯＫ</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>選んだ言語を設定ファイル %1 に記録できませんでした。</source>
+        <translation>The language chosen could not be remembered in the settings file %1.</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QSettings>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,13 +58,13 @@ int main(int argc, char* argv[]) {
     // The windows speak Japanese, and so do Qt's own dialogs and buttons,
     // unless --lang en, the choice remembered from an earlier --lang, or a
     // locale of another language asks for English.
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("PMorvane"),
-                       QStringLiteral("PMorvane"));
-    const std::optional<std::string> language = morvane::widgets::RememberedLanguage(settings, line.language);
-    settings.sync();
-    if (line.language && settings.status() != QSettings::NoError)
+    // The levels window's 言語… changes the same setting.
+    const std::unique_ptr<QSettings> settings = morvane::widgets::ProgramSettings();
+    const std::optional<std::string> language = morvane::widgets::RememberedLanguage(*settings, line.language);
+    settings->sync();
+    if (line.language && settings->status() != QSettings::NoError)
         std::fprintf(stderr, "PMorvane: the language chosen could not be remembered in %s\n",
-                     qUtf8Printable(settings.fileName()));
+                     qUtf8Printable(settings->fileName()));
     morvane::widgets::InstallWindowsLanguage(application,
                                              morvane::widgets::WindowsLanguage(QLocale::system(), language));
 

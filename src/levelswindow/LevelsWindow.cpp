@@ -26,6 +26,7 @@
 #include "ui_LevelsWindow.h"
 #include "widgets/Commands.h"
 #include "widgets/FileChoice.h"
+#include "widgets/LanguageDialog.h"
 #include "widgets/OffThread.h"
 
 namespace morvane {
@@ -57,6 +58,12 @@ LevelsWindow::LevelsWindow(StudyStore& store, const widgets::Seams& seams, char 
     // Right of 読み込み it would touch the window's edge.
     verifyButton->setGeometry(ui_->ReadButton->geometry().translated(-ui_->ReadButton->width() - 8, 0));
     connect(verifyButton, &QPushButton::clicked, this, &LevelsWindow::Verify);
+    // 言語… stands left of 検証… in the same way, Alt+L pressing it.
+    auto* languageButton = new QPushButton(tr("言語(&L)…"), this);
+    languageButton->setObjectName(QStringLiteral("LanguageButton"));
+    languageButton->setFocusPolicy(Qt::ClickFocus);
+    languageButton->setGeometry(verifyButton->geometry().translated(-verifyButton->width() - 8, 0));
+    connect(languageButton, &QPushButton::clicked, this, &LevelsWindow::ChooseLanguage);
 
     SetUpGrids();
     // No control is named to take the focus first: the first in the tab order.
@@ -252,6 +259,14 @@ void LevelsWindow::Verify() {
         verifyDialog_ = dialog;
         dialog->open();
     });
+}
+
+void LevelsWindow::ChooseLanguage() {
+    if (languageDialog_ != nullptr && languageDialog_->isVisible()) return languageDialog_->raise();
+    auto* dialog = new widgets::LanguageDialog(this, seams_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    languageDialog_ = dialog;
+    dialog->open();
 }
 
 void LevelsWindow::Exit() {

@@ -15,6 +15,7 @@
 #include "store/StudyStore.h"
 #include "widgets/DialogState.h"
 #include "widgets/FormWindow.h"
+#include "widgets/LanguageDialog.h"
 #include "widgets/Seams.h"
 
 namespace Ui {
@@ -55,6 +56,11 @@ public:
     // progress shown after a moment with 中止, then the report in a dialog
     // over this window (VerifyDialog); a folder that cannot be read is shown.
     void Verify();
+    // 言語…: the dialog of the windows' language over this window
+    // (widgets::LanguageDialog); the one open is raised.
+    void ChooseLanguage();
+    widgets::LanguageDialog* LanguageChoice() const { return languageDialog_; }
+
     // The verification's dialog while it is open; nullptr when none.
     VerifyDialog* VerificationDialog() const { return verifyDialog_; }
 
@@ -136,6 +142,7 @@ private:
     QPointer<CsvRolesDialog> csvDialog_;
     QPointer<ResultsWindow> csvResults_;
     QPointer<VerifyDialog> verifyDialog_;
+    QPointer<widgets::LanguageDialog> languageDialog_;
 };
 
 }  // namespace morvane

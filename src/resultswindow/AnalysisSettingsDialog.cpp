@@ -179,8 +179,11 @@ QWidget* AnalysisSettingsDialog::MakeContrasts(QWidget* parent) {
         fields.spacing->setObjectName(QStringLiteral("Spacing_") + id);
         fields.spacing->setPlaceholderText(tr("等間隔 (例 0,1,2,4)"));
         fields.spacing->setToolTip(tr("水準の値をコンマで区切って (--spacing)。空なら等間隔です"));
-        fields.spacing->setMinimumWidth(
-            fields.spacing->fontMetrics().horizontalAdvance(QStringLiteral("0,1,2,4,8,16")) + 24);
+        // Wide enough for six levels' values and for the whole placeholder, in either language.
+        const QFontMetrics metrics = fields.spacing->fontMetrics();
+        fields.spacing->setMinimumWidth(std::max(metrics.horizontalAdvance(QStringLiteral("0,1,2,4,8,16")),
+                                                 metrics.horizontalAdvance(fields.spacing->placeholderText())) +
+                                        24);
         fields.spacing->setEnabled(false);
         connect(fields.trend, &QCheckBox::toggled, fields.spacing, &QWidget::setEnabled);
         fields.contrasts = new QPlainTextEdit(group);

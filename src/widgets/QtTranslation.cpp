@@ -23,6 +23,11 @@ Language WindowsLanguage(const QLocale& locale, const std::optional<std::string>
     return Language::English;
 }
 
+std::unique_ptr<QSettings> ProgramSettings() {
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("PMorvane"),
+                                       QStringLiteral("PMorvane"));
+}
+
 std::optional<std::string> RememberedLanguage(QSettings& settings, const std::optional<std::string>& asked) {
     const QString key = QStringLiteral("windows/language");
     if (asked == "auto") {

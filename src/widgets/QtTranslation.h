@@ -5,6 +5,7 @@
 // message boxes, the file dialogs) are installed as well, whatever the user's
 // locale, so that no English dialog sits under a Japanese title.
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,10 @@ enum class Language { Japanese, English };
 // or "ja"); otherwise Japanese under a Japanese locale and the C/POSIX locale,
 // English under a locale of any other language.
 Language WindowsLanguage(const QLocale& locale, const std::optional<std::string>& asked);
+
+// The program's settings: PMorvane/PMorvane.ini in the user's configuration
+// folder (~/.config, or XDG_CONFIG_HOME), where the windows' language is kept.
+std::unique_ptr<QSettings> ProgramSettings();
 
 // The language asked for this time, given what the command line asked
 // (`asked`: "en", "ja", "auto" or nothing) and what `settings` remember: a

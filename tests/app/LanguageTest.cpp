@@ -8,12 +8,14 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
+#include <filesystem>
 
 #include "app/Program.h"
 #include "datawindow/DataWindow.h"
@@ -30,6 +32,7 @@
 #include "support/TempDir.h"
 #include "support/WindowDriving.h"
 #include "widgets/Commands.h"
+#include "widgets/LanguageDialog.h"
 #include "widgets/QtTranslation.h"
 
 namespace morvane {
@@ -217,6 +220,66 @@ private slots:
         QSettings(file, QSettings::IniFormat)
             .setValue(QStringLiteral("windows/language"), QStringLiteral("fr"));
         QCOMPARE(start(none), none);
+    }
+
+    // 言語… on the levels window (Alt+L, out of the Tab order): the dialog
+    // shows the choice remembered, ＯＫ stores it where the next start reads
+    // it (the setting of --lang), 自動 forgets it, キャンセル keeps it, and a
+    // settings file that cannot be written is said with the dialog left open.
+    void TheLanguageChosenInTheWindowsDecidesTheNextStart() {
+        testing::TempDir dir;
+        const auto useFolder = [](const std::filesystem::path& folder) {
+            QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(folder));
+        };
+        useFolder(dir.Path());
+        const auto nextStart = [] { return widgets::RememberedLanguage(*widgets::ProgramSettings(), {}); };
+        testing::FakeSeams seams;
+        StudyStore store;
+        LevelsWindow levels(store, seams.Seams(), '.');
+        QVERIFY(testing::ShowActive(&levels));
+        QCOMPARE(testing::Button(&levels, "LanguageButton")->focusPolicy(), Qt::ClickFocus);
+        // Opens the dialog by Alt+L, gives the choice it showed, then picks `choice` and presses `button`.
+        const auto choose = [&](const char* choice, const char* button = "OkButton") {
+            if (!testing::ShowActive(&levels)) return QStringLiteral("levels window not active");
+            QTest::keyClick(&levels, Qt::Key_L, Qt::AltModifier);
+            // A mnemonic presses its button after a moment, as a click shows.
+            if (!QTest::qWaitFor([&] { return levels.LanguageChoice() && levels.LanguageChoice()->isVisible(); }))
+                return QStringLiteral("no dialog");
+            widgets::LanguageDialog* dialog = levels.LanguageChoice();
+            const QString shown = dialog->Choice();
+            testing::Find<QRadioButton>(dialog, choice)->click();
+            testing::Button(dialog, button)->click();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return shown;
+        };
+        const std::optional<std::string> none;
+        QCOMPARE(choose("EnglishChoice"), QStringLiteral("auto"));
+        QCOMPARE(nextStart(), std::optional<std::string>("en"));
+        QVERIFY(widgets::WindowsLanguage(QLocale(QStringLiteral("ja_JP")), nextStart()) == Language::English);
+        QCOMPARE(choose("JapaneseChoice", "CancelButton"), QStringLiteral("en"));
+        QCOMPARE(nextStart(), std::optional<std::string>("en"));
+        QCOMPARE(choose("JapaneseChoice"), QStringLiteral("en"));
+        QVERIFY(widgets::WindowsLanguage(QLocale(QStringLiteral("de_DE")), nextStart()) == Language::Japanese);
+        // --lang en, then 自動 in the dialog: the locale decides again.
+        {
+            auto settings = widgets::ProgramSettings();
+            widgets::RememberedLanguage(*settings, std::string("en"));
+        }
+        QCOMPARE(choose("AutomaticChoice"), QStringLiteral("en"));
+        QCOMPARE(nextStart(), none);
+        QVERIFY(!widgets::ProgramSettings()->contains(QStringLiteral("windows/language")));
+        QVERIFY(seams.messages.Shown().isEmpty());
+
+        // A file where the settings' folder should be: nothing can be written there.
+        const std::string blocked = dir.File("blocked");
+        testing::WriteBytes(blocked, "x");
+        useFolder(blocked);
+        QCOMPARE(choose("EnglishChoice"), QStringLiteral("auto"));
+        QCOMPARE(seams.messages.Shown().size(), 1);
+        QVERIFY2(seams.messages.Shown().front().contains(QStringLiteral("blocked")),
+                 qPrintable(seams.messages.Shown().front()));
+        QVERIFY(levels.LanguageChoice() != nullptr && levels.LanguageChoice()->isVisible());
+        levels.LanguageChoice()->reject();
     }
 
     // With the built-in English texts every window speaks English; without

@@ -10,7 +10,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTest>
+#include <QTranslator>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -23,6 +25,7 @@
 #include "support/Components.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
+#include "widgets/QtTranslation.h"
 
 using namespace morvane;
 
@@ -154,6 +157,32 @@ private slots:
                  QStringLiteral("pre vs rest: 2,-1,-1"));
         QVERIFY(testing::Find<QCheckBox>(dialog, "Cells_0")->isChecked());
         dialog->reject();
+    }
+
+    // Each spacing field shows its whole placeholder inside its frame and
+    // margins, in the Japanese windows and in the English ones.
+    void TheSpacingsPlaceholderShowsWholeInEitherLanguage() {
+        std::unique_ptr<QTranslator> english;
+        for (const bool inEnglish : {false, true}) {
+            if (inEnglish)
+                english.reset(widgets::InstallEnglishTranslation(*qApp, widgets::BuiltInEnglishTranslation()));
+            QVERIFY(english != nullptr || !inEnglish);
+            Open();
+            AnalysisSettingsDialog* dialog = window_->OpenAnalysisSettings();
+            QTRY_VERIFY(dialog->isVisible());
+            for (const char* name : {"Spacing_0", "Spacing_1"}) {
+                auto* spacing = testing::Find<QLineEdit>(dialog, name);
+                const int inside =
+                    spacing->width() - 2 * spacing->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) - 4;
+                const int wanted = spacing->fontMetrics().horizontalAdvance(spacing->placeholderText());
+                QVERIFY2(wanted <= inside, qPrintable(QStringLiteral("%1: %2 of %3 pixels")
+                                                          .arg(spacing->placeholderText())
+                                                          .arg(wanted)
+                                                          .arg(inside)));
+            }
+            dialog->reject();
+            owner_.reset();
+        }
     }
 
     // Weights that do not sum to 0, too few weights and a spacing that is no
