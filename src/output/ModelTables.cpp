@@ -112,15 +112,6 @@ std::vector<SourceRow> SourceRows(const Analysis& r, OutputLayout layout) {
     return rows;
 }
 
-// The note of an effect whose between part's hypothesis is beyond the solve's limit.
-Labels LeftOutNote(const std::string& name) {
-    const std::string most = std::to_string(anova::kMostBetweenContrasts);
-    return {name + ": its hypothesis takes more than " + most +
-                " contrasts of unequal between cells; its SS, F, p and effect sizes are left out.",
-            name + ": 被験者間のセルの大きさが等しくなく、仮説の対比が上限 " + most +
-                " を超えるため、平方和、F 値、p 値、効果量を省きました。"};
-}
-
 // Whether a source's sum of squares is too near 0 to be shown.
 bool AnySumBelowRange(const Analysis& r) {
     for (const Effect& e : r.effects)
@@ -131,6 +122,14 @@ bool AnySumBelowRange(const Analysis& r) {
 }
 
 }  // namespace
+
+Labels HypothesisLeftOutNote(const std::string& name) {
+    const std::string most = std::to_string(anova::kMostBetweenContrasts);
+    return {name + ": its hypothesis takes more than " + most +
+                " contrasts of unequal between cells; its SS, F, p and effect sizes are left out.",
+            name + ": 被験者間のセルの大きさが等しくなく、仮説の対比が上限 " + most +
+                " を超えるため、平方和、F 値、p 値、効果量を省きました。"};
+}
 
 // First: every effect with its error stratum, its test, the correction applied, and effect sizes.
 Table Summary(const Analysis& r, OutputLayout layout) {
@@ -218,7 +217,7 @@ Table Summary(const Analysis& r, OutputLayout layout) {
                            "— の平方和と平均平方は 0 ではありませんが、数値型の範囲 (約 1e-4951) より 0 "
                            "に近い値です。F 値、p 値、効果量は正確な和から求めています。"});
     for (const Effect& e : r.effects)
-        if (e.hypothesisOmitted) t.notes.push_back(LeftOutNote(Shown(e.name, layout)));
+        if (e.hypothesisOmitted) t.notes.push_back(HypothesisLeftOutNote(Shown(e.name, layout)));
     return t;
 }
 
