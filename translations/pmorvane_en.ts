@@ -267,6 +267,10 @@
         <translation>Reading and analysing the CSV file…</translation>
     </message>
     <message>
+        <source>列を調べています…</source>
+        <translation>Examining the columns…</translation>
+    </message>
+    <message>
         <source>(名前なし: %1 列目)</source>
         <translation>(no name: column %1)</translation>
     </message>

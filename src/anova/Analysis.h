@@ -170,9 +170,18 @@ struct Effect {
     // Its contrasts too many for the time and memory their matrices take: no
     // sphericity, and the multivariate test's status Omitted.
     bool sphericityOmitted = false;
+    // Its between part's hypothesis, in a design of unequal between cells,
+    // would take a solve of more than kMostBetweenContrasts columns: its sum
+    // of squares and every figure formed from it are absent (df and the
+    // error stay), and a within effect's multivariate status is Omitted.
+    bool hypothesisOmitted = false;
     // Within effects: the multivariate tests of H against the pooled error E.
     std::optional<MultivariateTest> multivariate;
 };
+
+// The most columns the solve of a between term's hypothesis takes, on the
+// smaller of its two sides; beyond, the term's figures are left out.
+inline constexpr std::size_t kMostBetweenContrasts = 512;
 
 // A mean of the design: of a between x within cell (every factor at a level),
 // or a marginal mean (the factors averaged over at kOver, with equal weights

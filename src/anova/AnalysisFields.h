@@ -124,7 +124,13 @@ void ForEachSourceField(S& s, V& v, bool withMs = true) {
 // An effect's test, keyed under its own key by the walk of the whole.
 template <ResultOf<Effect> E, class V>
 void ForEachField(E& e, V& v, const Options::EffectSizes& shown = {}) {
-    ForEachSourceField(e.effect, v);
+    if (e.hypothesisOmitted) {
+        v.Number("SS", std::optional<Extended>{}, Range::NotNegative);
+        v.Integer("df", e.effect.df);
+        v.Number("MS", e.effect.ms, Range::NotNegative);
+    } else {
+        ForEachSourceField(e.effect, v);
+    }
     v.Number("F", e.f, Range::NotNegative);
     v.P("p", e.p, true);
     if (e.error.belowRange)
@@ -149,6 +155,7 @@ void ForEachField(E& e, V& v, const Options::EffectSizes& shown = {}) {
     }
     v.Optional("sphericity", e.sphericity, [&](auto& s) { morvane::ForEachField(s, v); });
     v.Bool("sphericityOmitted", e.sphericityOmitted);
+    if (e.hypothesisOmitted) v.Bool("hypothesisOmitted", e.hypothesisOmitted);
 }
 
 // A multivariate statistic with its F approximation.

@@ -52,6 +52,7 @@ struct ExactEffect {
     // The subjects: a between effect's partial omega squared's N (see AddEffectSizes).
     std::int64_t units = 0;
     RationalMatrix h;  // within effects: on the effect's integer contrasts
+    bool omitted = false;  // its between term's hypothesis is beyond the solve's limit
 };
 
 // One within effect's error: the pooled within-cell cross products of its
@@ -193,15 +194,18 @@ WithinError ErrorOf(const std::vector<GroupFigures>& groups, const WithinBasis& 
 }
 
 // The term's hypothesis matrix of the effect's contrasts: whole, or its
-// diagonal alone (each contrast on its own) where the effect is not summed whole.
-RationalMatrix HypothesisOf(const BetweenCells& cells, std::uint32_t term, const WithinError& error,
-                            bool whole, SsType type) {
+// diagonal alone (each contrast on its own) where the effect is not summed
+// whole; none where the term's solve is beyond its limit.
+std::optional<RationalMatrix> HypothesisOf(const BetweenCells& cells, std::uint32_t term, const WithinError& error,
+                                           bool whole, SsType type) {
     if (whole) return TermHypothesis(cells, term, error.means, type);
     const std::size_t k = error.means.cols, g = error.means.rows;
     RationalMatrix diagonal(k, 1), column(g, 1);
     for (std::size_t i = 0; i < k; ++i) {
         for (std::size_t c = 0; c < g; ++c) column(c, 0) = error.means(c, i);
-        diagonal(i, 0) = TermHypothesis(cells, term, column, type)(0, 0);
+        std::optional<RationalMatrix> h = TermHypothesis(cells, term, column, type);
+        if (!h) return std::nullopt;
+        diagonal(i, 0) = h->at.front();
     }
     return diagonal;
 }
@@ -422,6 +426,38 @@ void TestWithin(const ExactEffect& x, const WithinError& error, const WithinBasi
     out.multivariate = TestMultivariate(h, e, out.multivariate->hypothesisDf, static_cast<Extended>(nu));
 }
 
+// TestEffects, last: the figures of each effect whose hypothesis was left out
+// cleared, all but its df and its error; and where such an effect is of a
+// measured factor, every effect's generalized eta and omega squared, whose
+// divisors would need its sum of squares.
+void LeaveOut(const std::vector<ExactEffect>& exact, const std::vector<bool>& observed, std::vector<Effect>& out) {
+    bool measured = false;
+    for (std::size_t i = 0; i < exact.size(); ++i) {
+        if (!exact[i].omitted) continue;
+        measured = measured || observed[i];
+        Effect& e = out[i];
+        e.hypothesisOmitted = true;
+        e.effect.ss = 0, e.effect.zero = false, e.effect.belowRange = false, e.effect.ms.reset();
+        e.f.reset(), e.p.reset(), e.partialEtaSquared.reset(), e.generalizedEtaSquared.reset();
+        e.etaSquared.reset(), e.partialOmegaSquared.reset(), e.cohensF.reset();
+        e.generalizedOmegaSquared.reset(), e.partialEtaSquaredCI.reset(), e.partialEtaSquaredCIGG.reset();
+        if (e.sphericity)
+            for (Correction* c : {&e.sphericity->greenhouseGeisser, &e.sphericity->huynhFeldt,
+                                  &e.sphericity->lowerBound})
+                c->p.reset();
+        if (e.multivariate && e.multivariate->status != MultivariateStatus::OneDf) {
+            MultivariateTest left;
+            left.status = MultivariateStatus::Omitted;
+            left.variables = e.multivariate->variables;
+            left.hypothesisDf = e.multivariate->hypothesisDf;
+            left.errorDf = e.multivariate->errorDf;
+            e.multivariate = left;
+        }
+    }
+    if (!measured) return;
+    for (Effect& e : out) e.generalizedEtaSquared.reset(), e.generalizedOmegaSquared.reset();
+}
+
 // AddModel, second: the exact sums of every effect in the order of the table
 // (the between effects on the subjects' sums, then each within effect and its
 // interactions with the between effects), then each named, rounded and tested.
@@ -455,8 +491,9 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
             ExactEffect x;
             x.between = b, x.within = mask;
             if (subjects) {
-                x.h = HypothesisOf(cells, b, error, basis.whole[mask], in.options.type);
-                x.ss = NormalisedTrace(x.h, basis, mask);
+                std::optional<RationalMatrix> h = HypothesisOf(cells, b, error, basis.whole[mask], in.options.type);
+                x.omitted = !h;
+                if (h) x.h = std::move(*h), x.ss = NormalisedTrace(x.h, basis, mask);
             }
             x.errorSs = error.ss;
             x.df = TermDf(cells, b) * k;
@@ -503,6 +540,7 @@ void TestEffects(const Inputs& in, const WithinBasis& basis, const std::vector<G
                        out.effects[i]);
     }
     AddGeneralizedOmegaSquared(exact, observed, errorSum, errors.front().ss, nu, out.effects);
+    LeaveOut(exact, observed, out.effects);
 }
 
 // AddModel, last: the total sum of squares about the grand mean of every

@@ -64,7 +64,10 @@ QComboBox* RoleCombo(QWidget* parent, ColumnRole role) {
 
 CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std::string path,
                                std::string bytes, const RoleGuess& guess)
-    : QDialog(parent), seams_(seams), path_(std::move(path)), bytes_(std::move(bytes)) {
+    : QDialog(parent),
+      seams_(seams),
+      path_(std::move(path)),
+      bytes_(std::make_shared<const std::string>(std::move(bytes))) {
     setObjectName(QStringLiteral("CsvRolesDialog"));
     setWindowTitle(tr("CSV の読み込み: %1").arg(QFileInfo(QFile::decodeName(path_.c_str())).fileName()));
     setFont(widgets::FormWindow::WindowFont());
@@ -151,23 +154,18 @@ CsvRolesDialog::CsvRolesDialog(QWidget* parent, const widgets::Seams& seams, std
     connect(buttons, &QDialogButtonBox::rejected, this, &CsvRolesDialog::reject);
     connect(up, &QPushButton::clicked, this, [this] { MoveSelected(-1); });
     connect(down, &QPushButton::clicked, this, [this] { MoveSelected(+1); });
-    const auto reguess = [this] {
-        if (!filling_) widgets::RunCommand(*seams_.messages, this, [this] { Guess(GivenOptions()); });
-    };
-    connect(separator_, &QComboBox::currentIndexChanged, this, reguess);
-    connect(encoding_, &QComboBox::currentIndexChanged, this, reguess);
+    connect(separator_, &QComboBox::currentIndexChanged, this, &CsvRolesDialog::Reguess);
+    connect(encoding_, &QComboBox::currentIndexChanged, this, &CsvRolesDialog::Reguess);
     // A line that holds no header is refused with a message, and the line shown goes back.
     connect(headerLine_, &QSpinBox::valueChanged, this, [this] {
         if (filling_) return;
         headerChosen_ = true;
-        if (widgets::RunCommand(*seams_.messages, this, [this] { Guess(GivenOptions()); })) return;
-        filling_ = true;
-        headerLine_->setValue(shownHeaderLine_);
-        filling_ = false;
+        Reguess();
     });
-    connect(decimalComma_, &QCheckBox::toggled, this, [this, reguess] {
-        if (!filling_) decimalChosen_ = true;
-        reguess();
+    connect(decimalComma_, &QCheckBox::toggled, this, [this] {
+        if (filling_) return;
+        decimalChosen_ = true;
+        Reguess();
     });
 }
 
@@ -181,9 +179,54 @@ LongCsvOptions CsvRolesDialog::GivenOptions() const {
     return given;
 }
 
-void CsvRolesDialog::Guess(const LongCsvOptions& given) {
+void CsvRolesDialog::Reguess() {
+    if (filling_) return;
+    if (guessing_) {
+        superseded_ = true;
+        return;
+    }
+    guessing_ = true;
+    bool shown = false, refused = false;
+    do {
+        superseded_ = false;
+        shown = false;
+        refused = !widgets::RunCommand(*seams_.messages, this, [this, &shown] { shown = GuessOffThread(); });
+    } while (superseded_);
+    guessing_ = false;
+    if (refused || !shown) PutBack(shown_);
+}
+
+bool CsvRolesDialog::GuessOffThread() {
+    const LongCsvOptions given = GivenOptions();
     // The header's line the user set stands; until then the one found.
-    ShowGuess(GuessRoles(bytes_, given, 20, headerChosen_ ? headerLine_->value() : 0), given);
+    const int line = headerChosen_ ? headerLine_->value() : 0;
+    std::optional<RoleGuess> guess;
+    try {
+        guess = widgets::ComputeOffThread<RoleGuess>(
+            this, tr("列を調べています…"), progressAfterMs_, QStringLiteral("GuessProgress"),
+            [bytes = bytes_, given, line] { return GuessRoles(*bytes, given, 20, line); });
+    } catch (...) {
+        if (!superseded_) throw;  // a superseded guess's refusal is not said
+    }
+    if (!guess || superseded_) return false;
+    ShowGuess(*guess, given);
+    return true;
+}
+
+CsvRolesDialog::Choice CsvRolesDialog::ControlsNow() const {
+    return {separator_->currentIndex(), encoding_->currentIndex(), headerLine_->value(),
+            decimalComma_->isChecked(),  decimalChosen_,           headerChosen_};
+}
+
+void CsvRolesDialog::PutBack(const Choice& choice) {
+    filling_ = true;
+    separator_->setCurrentIndex(choice.separator);
+    encoding_->setCurrentIndex(choice.encoding);
+    headerLine_->setValue(choice.headerLine);
+    decimalComma_->setChecked(choice.decimalComma);
+    filling_ = false;
+    decimalChosen_ = choice.decimalChosen;
+    headerChosen_ = choice.headerChosen;
 }
 
 void CsvRolesDialog::ShowGuess(const RoleGuess& guess, const LongCsvOptions& given) {
@@ -192,8 +235,7 @@ void CsvRolesDialog::ShowGuess(const RoleGuess& guess, const LongCsvOptions& giv
     if (decimalChosen_) options_.decimalSeparator = given.decimalSeparator;
     filling_ = true;
     decimalComma_->setChecked(options_.decimalSeparator == ',');
-    shownHeaderLine_ = static_cast<int>(guess.headerLine);
-    headerLine_->setValue(shownHeaderLine_);
+    headerLine_->setValue(static_cast<int>(guess.headerLine));
     // 自動, while chosen, says what it found.
     if (separator_->currentIndex() == 0)
         separator_->setItemText(0, tr("自動（%1）").arg(SeparatorName(options_.separator)));
@@ -203,6 +245,7 @@ void CsvRolesDialog::ShowGuess(const RoleGuess& guess, const LongCsvOptions& giv
                                    .arg(options_.encoding == CsvEncoding::Cp932 ? QStringLiteral("Shift_JIS")
                                                                                 : QStringLiteral("UTF-8")));
     filling_ = false;
+    shown_ = ControlsNow();
     FillPreview(guess);
     FillRoles(guess);
 }
@@ -381,13 +424,13 @@ void CsvRolesDialog::accept() {
         auto done = widgets::ComputeOffThread<Read>(
             this, tr("CSV ファイルを読み込んで分析しています…"), progressAfterMs_,
             QStringLiteral("AnalysisProgress"), [bytes = bytes_, roles, options = options_, import] {
-                Read got{ReadLongCsv(bytes, roles, options), {}, {}};
+                Read got{ReadLongCsv(*bytes, roles, options), {}, {}};
                 if (import && (!got.design.removed.empty() || got.design.averagedCells > 0))
                     throw CsvError(
                         Cp932FromUtf8("データ ウィンドウで開けるのは、どの被験者もどのセルにもちょうど 1 "
                                       "つの得点があるデータだけです"));
                 if (import)
-                    ReadStudyCsv(bytes, *import, got.study.emplace());
+                    ReadStudyCsv(*bytes, *import, got.study.emplace());
                 else
                     got.analysis.emplace(anova::Analyse(got.design));
                 return got;

@@ -4,7 +4,9 @@
 // what it found) and a role for every column, one without a name among them
 // (the subject, the score, the within factors and the between factors, each
 // factor in the order of the list), all filled from the guess so that a tidy
-// file needs only ＯＫ. Changing an option guesses again. ＯＫ reads the CSV
+// file needs only ＯＫ. Changing an option guesses again, off the window's
+// thread with its progress and 中止, which keeps the options and the guess
+// shown before; a change made while a guess runs supersedes it. ＯＫ reads the CSV
 // with the roles shown; a refusal (its line and column) is shown through the
 // message seam and the dialog stays open. A study of exactly two within
 // factors and no between factors may be opened in the data window instead.
@@ -12,6 +14,7 @@
 // their progress and 中止, which leaves the dialog open as it was.
 
 #include <QDialog>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -51,7 +54,7 @@ public:
     LongCsvRoles Roles() const;
     LongCsvOptions Options() const { return options_; }
     const std::string& Path() const { return path_; }
-    const std::string& Bytes() const { return bytes_; }
+    const std::string& Bytes() const { return *bytes_; }
 
     // After ＯＫ: the design read, and whether the user chose the data window.
     const DesignData& Design() const { return design_; }
@@ -63,7 +66,7 @@ public:
     // decimal separator (set before ＯＫ; '.' unless set).
     std::optional<StudyStore> TakeStudy() { return std::exchange(study_, std::nullopt); }
     void SetStoredDecimalSeparator(char stored) { storedDecimalSeparator_ = stored; }
-    // How long ＯＫ's reading and analysis run before their progress shows
+    // How long a new guess and ＯＫ's reading and analysis run before their progress shows
     // (half a second unless set, for the tests and the pictures).
     void SetProgressDelay(int ms) { progressAfterMs_ = ms; }
     bool OpenInDataWindow() const;
@@ -86,8 +89,21 @@ public:
     void accept() override;
 
 private:
-    // Guesses the roles and fills the preview and the list from the options `given`.
-    void Guess(const LongCsvOptions& given);
+    // The options and the header's line as the controls show them, and
+    // whether the user set the decimal separator and the line.
+    struct Choice {
+        int separator = 0, encoding = 0, headerLine = 1;
+        bool decimalComma = false, decimalChosen = false, headerChosen = false;
+    };
+    // A control changed: guesses the roles again on a worker, from the options
+    // the controls show, and shows the guess. Called while a guess runs, marks
+    // that guess superseded: its result is dropped and the guess made again once
+    // it ends. 中止 or a refusal puts the controls back as the guess shown has them.
+    void Reguess();
+    // One guess on a worker: whether it was shown (false when stopped or superseded).
+    bool GuessOffThread();
+    Choice ControlsNow() const;
+    void PutBack(const Choice& choice);
     // Shows `guess`, made with the options `given`.
     void ShowGuess(const RoleGuess& guess, const LongCsvOptions& given);
     // The import of the bytes into a study with the roles shown, for the data window.
@@ -100,7 +116,8 @@ private:
     LongCsvOptions GivenOptions() const;
 
     widgets::Seams seams_;
-    std::string path_, bytes_;
+    std::string path_;
+    std::shared_ptr<const std::string> bytes_;  // shared with the workers that read it
     LongCsvOptions options_;
     DesignData design_;
     std::optional<anova::Analysis> analysis_;
@@ -110,7 +127,9 @@ private:
     bool filling_ = false;
     bool decimalChosen_ = false;  // the user set the decimal comma on or off
     bool headerChosen_ = false;   // the user set the header's line
-    int shownHeaderLine_ = 1;     // the line of the header the preview shows
+    Choice shown_;                // the controls as they were when the guess shown was made
+    bool guessing_ = false;       // a guess runs on a worker
+    bool superseded_ = false;     // a control changed while it ran
     QComboBox* separator_ = nullptr;
     QCheckBox* decimalComma_ = nullptr;
     QComboBox* encoding_ = nullptr;

@@ -110,6 +110,11 @@ Runs Note(const Analysis& r, const ApaOptions& options, const std::vector<Effect
                    : std::to_string(r.averagedCells) + (r.averagedCells == 1 ? " cell was" : " cells were") +
                          " averaged from " + std::to_string(r.averagedRows) + " rows. ";
     if (r.rowsWithoutScore > 0) text += UnscoredRowsNote(r, options.language) + (ja ? "" : " ");
+    for (const anova::Effect& e : r.effects)
+        if (e.hypothesisOmitted) {
+            const tables::Labels note = tables::HypothesisLeftOutNote(e.name);
+            text += ja ? note.japanese : note.english + " ";
+        }
     std::vector<apa::Uncorrected> uncorrected;
     for (const anova::Effect& e : r.effects) {
         const Correction* applied = apa::Applied(e.sphericity, options.correction);

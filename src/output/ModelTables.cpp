@@ -123,6 +123,14 @@ bool AnySumBelowRange(const Analysis& r) {
 
 }  // namespace
 
+Labels HypothesisLeftOutNote(const std::string& name) {
+    const std::string most = std::to_string(anova::kMostBetweenContrasts);
+    return {name + ": its hypothesis takes more than " + most +
+                " contrasts of unequal between cells; its SS, F, p and effect sizes are left out.",
+            name + ": 被験者間のセルの大きさが等しくなく、仮説の対比が上限 " + most +
+                " を超えるため、平方和、F 値、p 値、効果量を省きました。"};
+}
+
 // First: every effect with its error stratum, its test, the correction applied, and effect sizes.
 Table Summary(const Analysis& r, OutputLayout layout) {
     using S = const SourceRow&;
@@ -139,7 +147,11 @@ Table Summary(const Analysis& r, OutputLayout layout) {
     };
     std::vector<Column<SourceRow>> columns{
         {Heading{"source", "Source", "変動因"}.Names(), [](auto&, S s) { return Text(s.name); }},
-        {{"ss", "SS", "平方和"}, [](auto&, S s) { return Number(s.source->ShownSs(), Figure::Sum); }},
+        {{"ss", "SS", "平方和"},
+         [](auto&, S s) {
+             return Number(s.effect && s.effect->hypothesisOmitted ? std::nullopt : s.source->ShownSs(),
+                           Figure::Sum);
+         }},
         {{"df", "df", "自由度"}, [](auto&, S s) { return Integer(s.source->df); }},
         {{"ms", "MS", "平均平方"},
          [](auto&, S s) { return s.withMs ? Number(s.source->ms, Figure::Sum) : Blank(); }},
@@ -204,6 +216,8 @@ Table Summary(const Analysis& r, OutputLayout layout) {
                            "1e-4951); F, p and the effect sizes are formed from the exact sums.",
                            "— の平方和と平均平方は 0 ではありませんが、数値型の範囲 (約 1e-4951) より 0 "
                            "に近い値です。F 値、p 値、効果量は正確な和から求めています。"});
+    for (const Effect& e : r.effects)
+        if (e.hypothesisOmitted) t.notes.push_back(HypothesisLeftOutNote(Shown(e.name, layout)));
     return t;
 }
 

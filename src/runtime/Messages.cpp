@@ -80,11 +80,6 @@ std::string WithFullStop(std::string_view messageCp932) {
     return text;
 }
 
-std::string TooManyBetweenContrasts(std::size_t most) {
-    static const std::string head = Cp932FromUtf8("被験者間の項の対比が多すぎます (上限 ");
-    return head + std::to_string(most) + ")";
-}
-
 namespace {
 
 // Every message is converted while the program starts, with descriptors and
@@ -100,7 +95,6 @@ namespace {
         message();
     NotAFloat({});
     NotAnInteger({});
-    TooManyBetweenContrasts(0);
     InOut(2);
     InOutNumber(0);
     Utf8FromCp932(OutOfMemory());

@@ -43,9 +43,6 @@ const std::string& FileEndsEarly();
 // nothing but NUL and blank bytes where its counts should be.
 const std::string& LineEndsNotRecognised();
 const std::string& NotADataFile();
-// A between term whose hypothesis would take more contrasts than the analysis
-// solves for: "被験者間の項の対比が多すぎます (上限 %d)" with the limit.
-std::string TooManyBetweenContrasts(std::size_t most);
 
 // The text a message box shows: the message with a full stop appended when its
 // last byte sorts after the full stop's, so "…ません" gains one and "… (105)" none.

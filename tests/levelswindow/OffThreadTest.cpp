@@ -1,12 +1,16 @@
 // The long work of the windows run off their thread, as the user meets it: the
 // data window's 分析, the roles dialog's ＯＫ (its analysis or its import into a
-// study for the data window) and the read of a long CSV with its roles' guess, and
+// study for the data window), the read of a long CSV with its roles' guess and
+// the guess made again when the dialog's options change, and
 // 検証… with its report, and the CSV results window's 再読み込み. The progress shows at once here (delay 0); the test
 // acts when it shows, which is while the work runs as the windows see it: 中止
 // there drops the result, and a second command there starts nothing.
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -205,6 +209,61 @@ private slots:
         QCOMPARE(progress.shown.size(), 2);
         QCOMPARE(Means(results->Analysis()), Means(anova::Analyse(design)));
         QVERIFY(seams_.messages.Shown().isEmpty());
+    }
+
+    // A changed option's guess: 中止 keeps the options and the guess shown; a
+    // change made while a guess runs supersedes it (its result never shown);
+    // a refused header line puts the controls back, its message said.
+    void TheRolesDialogGuessesAgainOffTheWindowsThread() {
+        WriteBytes(dir_.File("semi.csv"), "subject;A;score\ns1;a1;1\ns1;a2;2\ns2;a1;3\ns2;a2;4,5\n");
+        Form();
+        Read(dir_.File("semi.csv"));
+        CsvRolesDialog* dialog = form_->CsvDialog();
+        QVERIFY(dialog != nullptr);
+        dialog->SetProgressDelay(0);
+        auto* separator = dialog->findChild<QComboBox*>(QStringLiteral("SeparatorChoice"));
+        auto* preview = dialog->findChild<QTableWidget*>(QStringLiteral("Preview"));
+        QCOMPARE(dialog->Options().separator, ';');
+        QCOMPARE(preview->columnCount(), 3);
+        const LongCsvRoles before = dialog->Roles();
+        QCOMPARE(before.id, std::string("subject"));
+        WhenProgressShows progress;
+
+        progress.act = [](QProgressDialog& shown) { Stop(shown); };
+        dialog->SetSeparator(',');
+        QCOMPARE(progress.shown, QStringList{QStringLiteral("GuessProgress")});
+        QCOMPARE(separator->currentIndex(), 0);
+        QCOMPARE(dialog->Options().separator, ';');
+        QCOMPARE(preview->columnCount(), 3);
+        QCOMPARE(dialog->Roles().dv, before.dv);
+        QVERIFY(seams_.messages.Shown().isEmpty());
+
+        // Tab chosen, then semicolon while the tab's guess runs: only the
+        // semicolon's guess shows, after a second progress.
+        progress.shown.clear();
+        progress.act = [dialog](QProgressDialog&) { dialog->SetSeparator(';'); };
+        dialog->SetSeparator('\t');
+        QCOMPARE(progress.shown.size(), 2);
+        QCOMPARE(separator->currentData().toInt(), int{';'});
+        QCOMPARE(dialog->Options().separator, ';');
+        QCOMPARE(preview->columnCount(), 3);
+        QCOMPARE(dialog->Roles().id, before.id);
+        QCOMPARE(dialog->Roles().within, before.within);
+
+        // Not stopped: the comma's guess (one column) with the comma shown.
+        progress.act = {};
+        dialog->SetSeparator(',');
+        QCOMPARE(dialog->Options().separator, ',');
+        QCOMPARE(preview->columnCount(), 1);
+        dialog->SetSeparator(';');
+        QCOMPARE(preview->columnCount(), 3);
+
+        // A header line beyond the file: refused, the line as it was.
+        dialog->SetHeaderLine(40);
+        QCOMPARE(seams_.messages.Shown().size(), 1);
+        QCOMPARE(dialog->HeaderLine(), 1);
+        QCOMPARE(separator->currentData().toInt(), int{';'});
+        QCOMPARE(preview->columnCount(), 3);
     }
 
     void TheImportForTheDataWindowArrivesOrIsDropped() {

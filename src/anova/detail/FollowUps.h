@@ -417,16 +417,29 @@ private:
 
 // The groups with subjects among those whose between levels a place names
 // (kOver: any level).
+// The groups are counted out from the place's own, the free factors' levels
+// stepped last factor fastest, so that they come in ascending order and the
+// time goes with the groups found rather than with all of them.
 inline std::vector<std::size_t> GroupsAt(const FactorGrid& grid, const Scores& scores, const Place& at) {
     std::vector<std::size_t> out;
-    for (std::size_t g = 0; g < grid.groups && g < scores.order.Groups(); ++g) {
-        if (scores.order.Size(g) == 0) continue;
-        bool in = true;
-        for (std::size_t f = 0; f < grid.between && in; ++f)
-            in = at[f] == kOver || grid.LevelOf(g, f) == static_cast<std::size_t>(at[f]);
-        if (in) out.push_back(g);
+    const std::size_t limit = std::min(grid.groups, scores.order.Groups());
+    if (limit == 0) return out;
+    std::vector<std::size_t> free;
+    for (std::size_t f = 0; f < grid.between; ++f)
+        if (at[f] == kOver) free.push_back(f);
+    std::vector<std::size_t> level(free.size(), 0);
+    const std::size_t base = grid.GroupOf(at);
+    for (;;) {
+        std::size_t g = base;
+        for (std::size_t i = 0; i < free.size(); ++i) g += level[i] * grid.stride[free[i]];
+        if (g < limit && scores.order.Size(g) != 0) out.push_back(g);
+        std::size_t i = free.size();
+        for (; i > 0; --i) {
+            if (++level[i - 1] < grid.levels[free[i - 1]]) break;
+            level[i - 1] = 0;
+        }
+        if (i == 0) return out;
     }
-    return out;
 }
 
 // Deviations pooled within groups: their sum, the subjects, and the groups

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <utility>
 
 #include "anova/detail/Basis.h"
 #include "exact/WideIntegers.h"
 #include "runtime/Errors.h"
-#include "runtime/Messages.h"
 
 namespace morvane::anova::detail {
 namespace {
@@ -19,10 +19,10 @@ namespace {
 // other terms (the cells' columns of every term together are orthogonal, so
 // each side is the other's complement). Up to this many columns on the side
 // taken the elimination is exact; beyond, in extended precision on means
-// centred first; beyond the most, the term is refused: the elimination's time
+// centred first; beyond the most, the term is left out: the elimination's time
 // grows with the cube of its columns.
 constexpr std::size_t kMostExactColumns = 48;
-constexpr std::size_t kMostColumns = 512;
+constexpr std::size_t kMostColumns = kMostBetweenContrasts;
 
 // A dense matrix of T, row-major.
 template <typename T>
@@ -351,6 +351,61 @@ std::optional<std::size_t> OnlyFactor(std::uint32_t term) {
     return static_cast<std::size_t>(std::countr_zero(term));
 }
 
+// Whether every cell holds the same number of subjects.
+bool Balanced(const BetweenCells& cells) {
+    return std::adjacent_find(cells.counts.begin(), cells.counts.end(), std::not_equal_to<>()) ==
+           cells.counts.end();
+}
+
+// The hypothesis of any term, either type, of cells all of one count n: the
+// terms' columns are then orthogonal under the counts' weights, and the
+// hypothesis is the classic one, n times the cross products over the cells of
+// the term's effects. A cell's effect is its means centred along each of the
+// term's factors and averaged along each other factor, in turn; it is the same
+// at every level of the other factors, so the cells at their first levels are
+// summed once and weighed by how many cells each stands for.
+RationalMatrix BalancedTerm(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means) {
+    const std::size_t g = means.rows, p = means.cols, k = cells.levels.size();
+    RationalMatrix v = means;
+    mpq_class mean;
+    std::int64_t stands = 1;
+    for (std::size_t f = 0, block = g; f < k; block /= cells.levels[f], ++f) {
+        const std::size_t levels = cells.levels[f], stride = block / levels;
+        const bool own = term >> f & 1u;
+        if (!own) stands *= static_cast<std::int64_t>(levels);
+        for (std::size_t first = 0; first < g; first += block)
+            for (std::size_t i = first; i < first + stride; ++i)
+                for (std::size_t j = 0; j < p; ++j) {
+                    mean = 0;
+                    for (std::size_t a = 0; a < levels; ++a) mean += v(i + a * stride, j);
+                    mean /= static_cast<long>(levels);
+                    for (std::size_t a = 0; a < levels; ++a) {
+                        mpq_class& x = v(i + a * stride, j);
+                        if (own)
+                            x -= mean;
+                        else
+                            x = mean;
+                    }
+                }
+    }
+    RationalMatrix out(p, p);
+    for (std::size_t c = 0; c < g; ++c) {
+        bool first = true;
+        for (std::size_t f = k, rest = c; f-- > 0; rest /= cells.levels[f])
+            if (!(term >> f & 1u) && rest % cells.levels[f] != 0) first = false;
+        if (!first) continue;
+        for (std::size_t i = 0; i < p; ++i)
+            for (std::size_t j = i; j < p; ++j) out(i, j) += v(c, i) * v(c, j);
+    }
+    const mpq_class weight = mpq_class(cells.counts.empty() ? 0 : cells.counts.front()) * stands;
+    for (std::size_t i = 0; i < p; ++i)
+        for (std::size_t j = i; j < p; ++j) {
+            out(i, j) *= weight;
+            out(j, i) = out(i, j);
+        }
+    return out;
+}
+
 }  // namespace
 
 RationalMatrix TermHypothesisByElimination(const BetweenCells& cells, std::uint32_t term,
@@ -363,12 +418,13 @@ RationalMatrix TermHypothesisOnComplement(const BetweenCells& cells, std::uint32
     return Exactly(cells, term, means, type, Side::Complement);
 }
 
-RationalMatrix TermHypothesis(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means,
-                              SsType type) {
+std::optional<RationalMatrix> TermHypothesis(const BetweenCells& cells, std::uint32_t term,
+                                             const RationalMatrix& means, SsType type) {
     const std::optional<std::size_t> only = OnlyFactor(term);
     if (only && (type == SsType::TypeIII || cells.levels.size() == 1)) return MainEffect(cells, *only, means);
+    if (Balanced(cells)) return BalancedTerm(cells, term, means);
     const std::size_t needed = ColumnsNeeded(cells, term, type);
-    if (needed > kMostColumns) throw Error(messages::TooManyBetweenContrasts(kMostColumns));
+    if (needed > kMostColumns) return std::nullopt;
     if (needed <= kMostExactColumns) return Exactly(cells, term, means, type, Side::Smaller);
     return Approximately(cells, term, means, type);
 }

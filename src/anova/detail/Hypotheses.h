@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "anova/Analysis.h"
@@ -36,12 +37,13 @@ struct BetweenCells {
 // equal weights over the other factors' levels, (L M)' (L D^-1 L')^-1 (L M);
 // type II the model of every term not containing it with the term less the
 // model without it. A main effect's type III (and, with one factor, type II)
-// comes in closed form, exact and linear in the cells; other terms by
-// elimination on the smaller of two sides, the term's own contrasts or the
-// model of every other term: exact up to 48 columns, in extended precision
-// up to 512, and beyond that refused (Error naming the limit).
-RationalMatrix TermHypothesis(const BetweenCells& cells, std::uint32_t term, const RationalMatrix& means,
-                              SsType type);
+// comes in closed form, exact and linear in the cells, and so does any term
+// of cells all of one count; other terms by elimination on the smaller of two
+// sides, the term's own contrasts or the model of every other term: exact up
+// to 48 columns, in extended precision up to kMostBetweenContrasts, and
+// beyond that none (the caller leaves the term's figures out).
+std::optional<RationalMatrix> TermHypothesis(const BetweenCells& cells, std::uint32_t term,
+                                             const RationalMatrix& means, SsType type);
 
 // The same by exact elimination on the term's contrasts, whatever the term and
 // the cells: what the closed form is checked against.

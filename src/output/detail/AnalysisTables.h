@@ -22,6 +22,10 @@ std::string Shown(const std::string& name, OutputLayout layout);
 // "factor = level" of each factor a place is at, joined by ", ".
 std::string PlaceName(const Analysis& r, const anova::Place& at);
 
+// The note of an effect whose between part's hypothesis is beyond the solve's
+// limit (Effect::hypothesisOmitted), named `name`: the summary's and the paper's.
+Labels HypothesisLeftOutNote(const std::string& name);
+
 // The model's tables.
 Table Summary(const Analysis& r, OutputLayout layout);
 Table SphericityTests(const Analysis& r, OutputLayout layout);
