@@ -246,6 +246,52 @@ private slots:
         QCOMPARE(Count(svg, "<circle") + Count(svg, "<ellipse"), 1);  // the legend's marker of a1 alone
         QVERIFY2(svg.count('<') < 4 * 400, QByteArray::number(svg.count('<')));
         QVERIFY(LightShapes(svg, "polyline") > 100);  // the envelopes' bars
+        // The legend and the description say what is drawn, and name no error bars.
+        QVERIFY(svg.contains(QStringLiteral(u"画素の列ごと").toUtf8()));
+        QVERIFY(svg.contains(QStringLiteral(u"水準が画素の列より多く").toUtf8()));
+        QVERIFY(!svg.contains(QStringLiteral(u"誤差線").toUtf8()));
+        d.english = true;
+        const QByteArray english = plot::RenderPlotFile(d, plot::PlotFileType::Svg, QSize(400, 300));
+        QVERIFY(english.contains("Per pixel column") && english.contains("More levels than pixel columns"));
+        QVERIFY(!english.contains("Error bars") && !english.contains("error bars:"));
+        // Wide enough for every level: markers and error bars again, and named.
+        QVERIFY(!plot::InteractionPlotSummed(d, QSizeF(8192, 600)));
+        QVERIFY(plot::PlotCaption(d).contains("Error bars: within-subject"));
+    }
+
+    // More lines than colours and markers tell apart: every line in one thin
+    // style, no markers or bars, the legend cut with how many more; at the
+    // bound itself the lines are still told apart.
+    void ManyLinesShareOneStyle() {
+        const auto lines = [](int count) {
+            plot::InteractionPlotData d;
+            d.legendTitle = QStringLiteral("item");
+            for (int a = 0; a < count; ++a) d.levelsA.append(QStringLiteral("i%1").arg(a));
+            d.levelsB = QStringList{QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3")};
+            for (int k = 0; k < 3 * count; ++k) {
+                d.means.push_back(k % 7);
+                d.bars.push_back(Interval{k % 7 - 1.0L, k % 7 + 1.0L});
+            }
+            return d;
+        };
+        const QByteArray told = plot::RenderPlotFile(lines(plot::kMostLinesTold), plot::PlotFileType::Svg,
+                                                     QSize(800, 600));
+        QVERIFY(told.contains(QStringLiteral(u"誤差線").toUtf8()) && !told.contains(QStringLiteral(u"… ほか").toUtf8()));
+        QVERIFY(Count(told, "<circle") + Count(told, "<ellipse") >= 3);
+
+        const int many = 10000;
+        const plot::InteractionPlotData d = lines(many);
+        const QByteArray svg = plot::RenderPlotFile(d, plot::PlotFileType::Svg, QSize(800, 600));
+        QVERIFY(WellFormed(svg));
+        QCOMPARE(Count(svg, "<circle") + Count(svg, "<ellipse"), 0);
+        QVERIFY(svg.contains(QStringLiteral(u"同じ細線").toUtf8()) && !svg.contains(QStringLiteral(u"誤差線は").toUtf8()));
+        // The names that fit, then how many more: every line counted once.
+        int named = 0;
+        while (named < many && svg.contains((QStringLiteral(">i%1<").arg(named)).toUtf8())) ++named;
+        QVERIFY(named >= 3 && named <= plot::kMostLinesTold);
+        QVERIFY2(svg.contains(QStringLiteral(u"… ほか %1 水準").arg(many - named).toUtf8()), QByteArray::number(named));
+        // Every line is drawn: two segments each.
+        QVERIFY(Count(svg, "<polyline") + Count(svg, "<path") + Count(svg, "<line") >= 2 * many);
     }
 
     // morvane plot's options: an arrangement drawn, and each mistake refused
