@@ -58,20 +58,21 @@ void DrawMarker(QPainter& p, QPointF c, qreal r, int level) {
     }
 }
 
-// The vertical range the plot shows: every mean and interval, with a margin.
-void Range(const InteractionPlotData& d, Extended& low, Extended& high) {
+// The vertical range the plot shows: every mean, and where they are drawn
+// every interval and subject's score, with a margin.
+void Range(const InteractionPlotData& d, Extended& low, Extended& high, bool beyondMeans = true) {
     low = std::numeric_limits<Extended>::infinity();
     high = -low;
     for (std::size_t i = 0; i < d.means.size(); ++i) {
         low = std::min(low, d.means[i]);
         high = std::max(high, d.means[i]);
-        if (const auto& ci = d.bars[i]) {
+        if (const auto& ci = d.bars[i]; ci && beyondMeans) {
             low = std::min(low, ci->low);
             high = std::max(high, ci->high);
         }
     }
     for (const SubjectTrace& trace : d.subjects)
-        for (const Extended v : trace.values)
+        for (const Extended v : beyondMeans ? trace.values : std::vector<Extended>{})
             if (std::isfinite(v)) low = std::min(low, v), high = std::max(high, v);
     if (high == low) {
         const Extended pad = low == 0 ? 1 : std::fabs(low) / 20;
@@ -313,16 +314,23 @@ PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d,
     l.sample = 2.6 * px;
     l.gap = 0.5 * px;
     l.tickLength = 0.4 * px;
-    Range(d, l.low, l.high);
+    Range(d, l.low, l.high, !l.shared);
     SizeLegend(l, p, area, d, fm);
     PlaceFrame(l, area, l.legendLeft - 1.5 * l.pad, d, fm);
     // Summed up, the legend says so in place of the error bars.
     if (static_cast<std::size_t>(d.levelsB.size()) > PanelColumnsOf(l, area, d)) {
         l.summed = true;
+        Range(d, l.low, l.high, false);
         SizeLegend(l, p, area, d, fm);
         PlaceFrame(l, area, l.legendLeft - 1.5 * l.pad, d, fm);
     }
     return l;
+}
+
+// The legend's last line where the lines share one style: how many levels
+// it does not name.
+QString MoreText(const InteractionPlotData& d, qsizetype more) {
+    return d.english ? QStringLiteral(u"… and %1 more").arg(more) : QStringLiteral(u"… ほか %1 水準").arg(more);
 }
 
 // LayOut's: the note under the legend's lines (what the bars are, the
@@ -370,6 +378,7 @@ void SizeLegend(PlotLayout& l, QPainter& p, const QRectF& area, const Interactio
     qreal names = fm.horizontalAdvance(d.legendTitle) - l.sample - l.gap;
     for (qsizetype a = 0; a < std::min<qsizetype>(d.levelsA.size(), kMostLinesTold); ++a)
         names = std::max(names, fm.horizontalAdvance(d.levelsA[a]));
+    if (l.shared) names = std::max(names, fm.horizontalAdvance(MoreText(d, d.levelsA.size())));
     qreal noteWidth = 0;
     for (const QString& line : l.barsNote.split(QLatin1Char('\n')))
         noteWidth = std::max(noteWidth, QFontMetricsF(l.small, p.device()).horizontalAdvance(line));
@@ -665,14 +674,14 @@ qreal SharedLegend(QPainter& p, const QRectF& area, const PlotLayout& l, const I
     const qreal textLeft = l.legendLeft + l.sample + l.gap, textWidth = l.legendLeft + l.legendWidth - textLeft;
     const qsizetype na = d.levelsA.size();
     qsizetype shown = 0;
-    // Room for the names and the line saying how many more.
-    for (; shown < std::min<qsizetype>(na, kMostLinesTold) && y + 2.3 * l.line <= area.bottom(); ++shown) {
+    // Room for the names, the line saying how many more and the note below.
+    const qreal below = (3.2 + static_cast<qreal>(l.barsNote.count(QLatin1Char('\n')) + 1)) * l.line;
+    for (; shown < std::min<qsizetype>(na, kMostLinesTold) && y + below <= area.bottom(); ++shown) {
         p.drawText(QRectF(textLeft, y, textWidth, l.line), Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(d.levelsA[shown], Qt::ElideRight, textWidth));
         y += 1.3 * l.line;
     }
-    const QString more = d.english ? QStringLiteral(u"… and %1 more").arg(na - shown)
-                                   : QStringLiteral(u"… ほか %1 水準").arg(na - shown);
+    const QString more = MoreText(d, na - shown);
     p.drawText(QRectF(textLeft, y, textWidth, l.line), Qt::AlignLeft | Qt::AlignVCenter,
                fm.elidedText(more, Qt::ElideRight, textWidth));
     return y + 1.3 * l.line;
@@ -696,7 +705,7 @@ void DrawLegend(QPainter& p, const QRectF& area, const PlotLayout& l, const Inte
         const qreal mid = y + line / 2;
         p.setPen(QPen(colour, lineWidth, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(legendLeft, mid), QPointF(legendLeft + l.sample, mid));
-        DrawMarker(p, QPointF(legendLeft + l.sample / 2, mid), radius, a);
+        if (!l.summed) DrawMarker(p, QPointF(legendLeft + l.sample / 2, mid), radius, a);
         p.setPen(l.ink);
         const qreal textLeft = legendLeft + l.sample + l.gap;
         p.drawText(QRectF(textLeft, y, legendLeft + legendWidth - textLeft, line),

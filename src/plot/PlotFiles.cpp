@@ -11,6 +11,7 @@
 #include <functional>
 #include <string_view>
 
+#include "plot/QuickPng.h"
 #include "runtime/Errors.h"
 #include "runtime/TextWriter.h"
 
@@ -46,11 +47,14 @@ QByteArray Render(PlotFileType type, QSize size, const QString& title, const QSt
             }
             image.setDotsPerMeterX(3780);  // 96 pixels per inch
             image.setDotsPerMeterY(3780);
-            // Up to kPlotQuickPngPixels zlib's usual level; beyond, its fastest
-            // (quality 80 is level 1), which writes a large plot, mostly white,
-            // several times faster and hardly larger.
-            const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
-            if (!image.save(&buffer, "PNG", pixels > kPlotQuickPngPixels ? 80 : -1)) throw OutOfMemoryError();
+            // Beyond kPlotQuickPngPixels the quick writer: Qt's tries every
+            // filter on every row, several seconds at 8192 x 8192.
+            if (static_cast<qint64>(size.width()) * size.height() > kPlotQuickPngPixels) {
+                QByteArray quick = QuickPng(image);
+                if (quick.isEmpty()) throw OutOfMemoryError();
+                return quick;
+            }
+            if (!image.save(&buffer, "PNG")) throw OutOfMemoryError();
             break;
         }
         case PlotFileType::Svg: {

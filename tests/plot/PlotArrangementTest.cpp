@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QSvgRenderer>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -78,6 +80,20 @@ int LightShapes(const QByteArray& svg, const QString& element) {
         if (xml.name() == element && light.back()) ++count;
     }
     return count;
+}
+
+// The texts an SVG draws, run together (the painter splits the legend's
+// lines into pieces), and its description.
+std::pair<QString, QString> TextsOf(const QByteArray& svg) {
+    QXmlStreamReader xml(svg);
+    QString drawn, description;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement()) continue;
+        if (xml.name() == QLatin1String("text")) drawn += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        if (xml.name() == QLatin1String("desc")) description = xml.readElementText();
+    }
+    return {drawn, description};
 }
 
 bool WellFormed(const QByteArray& svg) {
@@ -243,17 +259,22 @@ private slots:
         for (int s = 0; s < 3; ++s) d.subjects.push_back({0, 0, std::vector<Extended>(levels, 15)});
         const QByteArray svg = plot::RenderPlotFile(d, plot::PlotFileType::Svg, QSize(400, 300));
         QVERIFY(WellFormed(svg));
-        QCOMPARE(Count(svg, "<circle") + Count(svg, "<ellipse"), 1);  // the legend's marker of a1 alone
+        QCOMPARE(Count(svg, "<circle") + Count(svg, "<ellipse"), 0);  // no marker, not even the legend's
         QVERIFY2(svg.count('<') < 4 * 400, QByteArray::number(svg.count('<')));
         QVERIFY(LightShapes(svg, "polyline") > 100);  // the envelopes' bars
         // The legend and the description say what is drawn, and name no error bars.
-        QVERIFY(svg.contains(QStringLiteral(u"画素の列ごと").toUtf8()));
-        QVERIFY(svg.contains(QStringLiteral(u"水準が画素の列より多く").toUtf8()));
-        QVERIFY(!svg.contains(QStringLiteral(u"誤差線").toUtf8()));
+        const auto [drawn, description] = TextsOf(svg);
+        QVERIFY2(drawn.contains(QStringLiteral(u"画素の列ごと:縦棒: 平均の範囲線: それらの平均")), qPrintable(drawn));
+        QVERIFY(!drawn.contains(QStringLiteral(u"誤差線")));
+        QVERIFY(description.contains(QStringLiteral(u"水準が画素の列より多く")) &&
+                description.endsWith(QStringLiteral(u"誤差線はありません。")));
         d.english = true;
-        const QByteArray english = plot::RenderPlotFile(d, plot::PlotFileType::Svg, QSize(400, 300));
-        QVERIFY(english.contains("Per pixel column") && english.contains("More levels than pixel columns"));
-        QVERIFY(!english.contains("Error bars") && !english.contains("error bars:"));
+        const auto [english, englishDescription] =
+            TextsOf(plot::RenderPlotFile(d, plot::PlotFileType::Svg, QSize(400, 300)));
+        QVERIFY2(english.contains(QStringLiteral("Per pixel column")), qPrintable(english));
+        QVERIFY(!english.contains(QStringLiteral("Error bars")));
+        QVERIFY(englishDescription.contains(QStringLiteral("More levels than pixel columns")) &&
+                !englishDescription.contains(QStringLiteral("Error bars")));
         // Wide enough for every level: markers and error bars again, and named.
         QVERIFY(!plot::InteractionPlotSummed(d, QSizeF(8192, 600)));
         QVERIFY(plot::PlotCaption(d).contains("Error bars: within-subject"));
@@ -276,7 +297,8 @@ private slots:
         };
         const QByteArray told = plot::RenderPlotFile(lines(plot::kMostLinesTold), plot::PlotFileType::Svg,
                                                      QSize(800, 600));
-        QVERIFY(told.contains(QStringLiteral(u"誤差線").toUtf8()) && !told.contains(QStringLiteral(u"… ほか").toUtf8()));
+        const QString toldTexts = TextsOf(told).first;
+        QVERIFY(toldTexts.contains(QStringLiteral(u"誤差線")) && !toldTexts.contains(QStringLiteral(u"ほか")));
         QVERIFY(Count(told, "<circle") + Count(told, "<ellipse") >= 3);
 
         const int many = 10000;
@@ -284,14 +306,37 @@ private slots:
         const QByteArray svg = plot::RenderPlotFile(d, plot::PlotFileType::Svg, QSize(800, 600));
         QVERIFY(WellFormed(svg));
         QCOMPARE(Count(svg, "<circle") + Count(svg, "<ellipse"), 0);
-        QVERIFY(svg.contains(QStringLiteral(u"同じ細線").toUtf8()) && !svg.contains(QStringLiteral(u"誤差線は").toUtf8()));
+        const auto [drawn, description] = TextsOf(svg);
+        QVERIFY2(drawn.contains(QStringLiteral(u"同じ細線")) && !drawn.contains(QStringLiteral(u"誤差線:")),
+                 qPrintable(drawn));
+        QVERIFY(description.contains(QStringLiteral(u"同じ細線")) &&
+                description.endsWith(QStringLiteral(u"誤差線はありません。")));
         // The names that fit, then how many more: every line counted once.
         int named = 0;
-        while (named < many && svg.contains((QStringLiteral(">i%1<").arg(named)).toUtf8())) ++named;
-        QVERIFY(named >= 3 && named <= plot::kMostLinesTold);
-        QVERIFY2(svg.contains(QStringLiteral(u"… ほか %1 水準").arg(many - named).toUtf8()), QByteArray::number(named));
+        while (named < many && drawn.contains(QStringLiteral("i%1i%2").arg(named).arg(named + 1))) ++named;
+        ++named;  // the last name shown is followed by the count, not a name
+        QVERIFY2(named >= 3 && named <= plot::kMostLinesTold, qPrintable(drawn));
+        QVERIFY2(drawn.contains(QStringLiteral(u"i%1… ほか %2 水準").arg(named - 1).arg(many - named)),
+                 qPrintable(drawn));
         // Every line is drawn: two segments each.
         QVERIFY(Count(svg, "<polyline") + Count(svg, "<path") + Count(svg, "<line") >= 2 * many);
+    }
+
+    // A PNG beyond kPlotQuickPngPixels comes from the quick writer: read
+    // back, every pixel is the painted one, at 96 pixels per inch.
+    void LargePngHoldsThePaintedPixels() {
+        const plot::InteractionPlotData d = plot::PlotDataOf(Mixed(), '.');
+        const QSize size(2100, 2000);
+        QVERIFY(static_cast<long long>(size.width()) * size.height() > plot::kPlotQuickPngPixels);
+        const QImage read = QImage::fromData(plot::RenderPlotFile(d, plot::PlotFileType::Png, size), "PNG");
+        QCOMPARE(read.size(), size);
+        QCOMPARE(read.dotsPerMeterX(), 3780);
+        QImage painted(size, QImage::Format_RGB32);
+        {
+            QPainter painter(&painted);
+            plot::PaintInteractionPlot(painter, QRectF(QPointF(0, 0), QSizeF(size)), d);
+        }
+        QVERIFY(read.convertToFormat(QImage::Format_RGB32) == painted);
     }
 
     // morvane plot's options: an arrangement drawn, and each mistake refused
