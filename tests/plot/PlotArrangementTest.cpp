@@ -322,6 +322,41 @@ private slots:
         QVERIFY(Count(svg, "<polyline") + Count(svg, "<path") + Count(svg, "<line") >= 2 * many);
     }
 
+    // The plot's analysis leaves the model out and keeps every mean as the
+    // full analysis forms it, to the bit; so does a one-factor design, whose
+    // level means are its cells'.
+    void ThePlotsAnalysisKeepsTheMeans() {
+        const auto bounds = [](const std::optional<Interval>& i) {
+            return i ? std::optional(std::pair(i->low, i->high)) : std::nullopt;
+        };
+        const auto same = [&](const std::vector<anova::Mean>& a, const std::vector<anova::Mean>& b) {
+            if (a.size() != b.size()) return false;
+            for (std::size_t i = 0; i < a.size(); ++i)
+                if (a[i].at != b[i].at || a[i].n != b[i].n || a[i].mean != b[i].mean || a[i].sd != b[i].sd ||
+                    a[i].se != b[i].se || bounds(a[i].ci95) != bounds(b[i].ci95) ||
+                    bounds(a[i].withinCi95) != bounds(b[i].withinCi95))
+                    return false;
+            return true;
+        };
+        std::ostringstream csv;
+        csv << "id,group,time,score\n";
+        for (int s = 0; s < 5; ++s)
+            for (int t = 0; t < 4; ++t) csv << 's' << s << ",g" << s % 2 << ",t" << t << ',' << (s * 7 + t * t) % 11 << '\n';
+        for (const LongCsvRoles& roles : {LongCsvRoles{"id", "score", {"time"}, {}},
+                                          LongCsvRoles{"id", "score", {"time"}, {"group"}}}) {
+            const DesignData design = ReadLongCsv(csv.str(), roles);
+            anova::Options plotting;
+            plotting.meansOnly = plotting.modelLeftOut = true;
+            const anova::Analysis full = anova::Analyse(design), plotted = anova::Analyse(design, plotting);
+            QVERIFY(!full.effects.empty() && plotted.effects.empty());
+            QVERIFY(same(full.cellMeans, plotted.cellMeans));
+            QCOMPARE(full.marginalMeans.size(), plotted.marginalMeans.size());
+            for (std::size_t f = 0; f < full.marginalMeans.size(); ++f)
+                QVERIFY(same(full.marginalMeans[f], plotted.marginalMeans[f]));
+            QVERIFY(full.marginalMeans.back()[2].withinCi95.has_value());
+        }
+    }
+
     // A PNG beyond kPlotQuickPngPixels comes from the quick writer: read
     // back, every pixel is the painted one, at 96 pixels per inch.
     void LargePngHoldsThePaintedPixels() {
