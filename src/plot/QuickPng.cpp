@@ -36,7 +36,7 @@ QByteArray QuickPng(const QImage& image) {
     QByteArray idat;
     std::vector<unsigned char> row(rowBytes + 1), previous(rowBytes, 0), current(rowBytes);
     std::vector<unsigned char> chunk(1 << 16);
-    bool failed = false;
+    bool failed = false, finished = false;
     for (int y = 0; y < height && !failed; ++y) {
         const auto* pixels = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         for (int x = 0; x < width; ++x) {
@@ -55,14 +55,16 @@ QByteArray QuickPng(const QImage& image) {
         do {
             z.next_out = chunk.data();
             z.avail_out = static_cast<uInt>(chunk.size());
+            // Z_BUF_ERROR is no fault: a call with nothing left to do.
             const int status = deflate(&z, flush);
-            if (status == Z_STREAM_ERROR || status == Z_BUF_ERROR) failed = true;
+            if (status == Z_STREAM_ERROR) failed = true;
+            if (status == Z_STREAM_END) finished = true;
             idat.append(reinterpret_cast<const char*>(chunk.data()),
                         static_cast<qsizetype>(chunk.size() - z.avail_out));
         } while (!failed && z.avail_out == 0);
     }
     deflateEnd(&z);
-    if (failed || height == 0) return {};
+    if (failed || !finished) return {};
     QByteArray png("\x89PNG\r\n\x1a\n", 8), header;
     PutBig32(header, static_cast<std::uint32_t>(width));
     PutBig32(header, static_cast<std::uint32_t>(height));
