@@ -101,12 +101,13 @@ void Describe(const DesignData& design, const Options& options, Analysis& out) {
     out.strata = StrataOf(design);
 }
 
-// The steps, the longest first: the model, and unless the means alone are
-// asked, the comparisons, the rank-based tests, the simple effects, the
-// checks and the planned contrasts asked for; then the means.
+// The steps, the longest first: the model (unless left out with the rest),
+// and unless the means alone are asked, the comparisons, the rank-based
+// tests, the simple effects, the checks and the planned contrasts asked for;
+// then the means.
 std::vector<std::function<void()>> Steps(const Inputs& in, Analysis& out, Beside& beside) {
     std::vector<std::function<void()>> steps;
-    steps.emplace_back([&] { AddModel(in, out); });
+    if (!in.options.meansOnly || !in.options.modelLeftOut) steps.emplace_back([&] { AddModel(in, out); });
     if (!in.options.meansOnly) {
         steps.emplace_back([&] { AddComparisons(in, beside.comparisons); });
         steps.emplace_back([&] { beside.ranks = RankTestsOf(in); });

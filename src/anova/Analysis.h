@@ -80,6 +80,9 @@ struct Options {
     // The means alone (the interaction plot): the effects' sums of squares and
     // tests, the cell and marginal means, nothing else.
     bool meansOnly = false;
+    // With meansOnly, the model left out too: the cell and marginal means
+    // alone, which is all the interaction plot draws.
+    bool modelLeftOut = false;
     // The adjustments the comparisons and the aligned rank contrasts are
     // given within each family, and the outputs show: Holm's and Bonferroni's
     // unless others are chosen.

@@ -39,7 +39,14 @@ void AddMeans(const Inputs& in, Analysis& out) {
     const Summed sums = SumValues(in.scores, Blocks::Alone(values.Count()), values.Divisors(),
                                   values.Growth(), [&](const auto* row, auto* to) { values.Fill(row, to); });
     AddCellMeans(in, grid, values, sums, out);
-    AddMarginalMeans(in, grid, values, sums, out);
+    // One within factor and no groups: its levels are the cells, and each
+    // level's figures those of its cell, to the bit (the same exact ratios on
+    // n - 1, Morey's correction over as many levels as cells), so they are
+    // taken as they are rather than formed again.
+    if (grid.between == 0 && grid.Factors() == 1)
+        out.marginalMeans.push_back(out.cellMeans);
+    else
+        AddMarginalMeans(in, grid, values, sums, out);
     AddSubjectScores(in, out);
 }
 

@@ -6,6 +6,7 @@
 // study in its own (OutputOptions::layout), with the precision of its results
 // file after the simple effects.
 
+#include <functional>
 #include <vector>
 
 #include "anova/Analysis.h"
@@ -34,5 +35,11 @@ namespace morvane {
 std::vector<TableText> TableTexts(const anova::Analysis& analysis, TableReader reader,
                                   const OutputOptions& options, char decimalSeparator = '.',
                                   const PrecisionCheck* precision = nullptr);
+
+// The same tables handed to `each` one at a time, as each is made, so that
+// a writer holds one table's texts at a time rather than all of them.
+void EachTableText(const anova::Analysis& analysis, TableReader reader, const OutputOptions& options,
+                   char decimalSeparator, const PrecisionCheck* precision,
+                   const std::function<void(TableText&&)>& each);
 
 }  // namespace morvane

@@ -17,7 +17,7 @@ using anova::Analysis;
 std::string StudyText(const Analysis& r, AnovaFormat format, const OutputOptions& options,
                       const PrecisionCheck* precision);
 std::string DesignText(const Analysis& r, AnovaFormat format, const OutputOptions& options);
-void Render(const std::vector<TableText>& tables, AnovaFormat format, std::string& out);
+void RenderTable(const TableText& t, AnovaFormat format, std::string& out);
 std::vector<std::string> ConventionLines(const Analysis& r, const OutputOptions& options);
 
 }  // namespace
@@ -103,8 +103,8 @@ std::string StudyText(const Analysis& r, AnovaFormat format, const OutputOptions
         out += (csv ? CsvField(note) : note) + "\n\n";
     }
     if (r.NoErrorDf()) out += (csv ? CsvField(FewerSubjectsNote()) : FewerSubjectsNote()) + "\n\n";
-    Render(TableTexts(r, csv ? TableReader::Program : TableReader::Terminal, options, '.', precision), format,
-           out);
+    EachTableText(r, csv ? TableReader::Program : TableReader::Terminal, options, '.', precision,
+                  [&](TableText&& t) { RenderTable(t, format, out); });
     if (!csv) {
         out += format == AnovaFormat::Markdown
                    ? (ja ? "## 計算の約束事と出所\n\n" : "## Conventions and provenance\n\n")
@@ -156,17 +156,16 @@ std::string DesignText(const Analysis& r, AnovaFormat format, const OutputOption
     for (const std::string& line : ConventionLines(r, options))
         out += csv ? CsvField(line) + "\n" : "- " + line + "\n";
     out += "\n";
-    Render(TableTexts(r, csv ? TableReader::Program : TableReader::Terminal, options), format, out);
+    EachTableText(r, csv ? TableReader::Program : TableReader::Terminal, options, '.', nullptr,
+                  [&](TableText&& t) { RenderTable(t, format, out); });
     return out;
 }
 
-// Each table in the format's layout.
-void Render(const std::vector<TableText>& tables, AnovaFormat format, std::string& out) {
-    for (const TableText& t : tables) {
-        if (format == AnovaFormat::Text) layout::RenderText(t, out);
-        if (format == AnovaFormat::Markdown) layout::RenderMarkdown(t, out);
-        if (format == AnovaFormat::Csv) layout::RenderCsv(t, out);
-    }
+// A table in the format's layout.
+void RenderTable(const TableText& t, AnovaFormat format, std::string& out) {
+    if (format == AnovaFormat::Text) layout::RenderText(t, out);
+    if (format == AnovaFormat::Markdown) layout::RenderMarkdown(t, out);
+    if (format == AnovaFormat::Csv) layout::RenderCsv(t, out);
 }
 
 // A line a convention, then the provenance.

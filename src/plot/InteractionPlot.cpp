@@ -1,6 +1,7 @@
 #include "plot/InteractionPlot.h"
 
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPainter>
 #include <QPolygonF>
 #include <algorithm>
@@ -57,20 +58,21 @@ void DrawMarker(QPainter& p, QPointF c, qreal r, int level) {
     }
 }
 
-// The vertical range the plot shows: every mean and interval, with a margin.
-void Range(const InteractionPlotData& d, Extended& low, Extended& high) {
+// The vertical range the plot shows: every mean, and where they are drawn
+// every interval and subject's score, with a margin.
+void Range(const InteractionPlotData& d, Extended& low, Extended& high, bool beyondMeans = true) {
     low = std::numeric_limits<Extended>::infinity();
     high = -low;
     for (std::size_t i = 0; i < d.means.size(); ++i) {
         low = std::min(low, d.means[i]);
         high = std::max(high, d.means[i]);
-        if (const auto& ci = d.bars[i]) {
+        if (const auto& ci = d.bars[i]; ci && beyondMeans) {
             low = std::min(low, ci->low);
             high = std::max(high, ci->high);
         }
     }
     for (const SubjectTrace& trace : d.subjects)
-        for (const Extended v : trace.values)
+        for (const Extended v : beyondMeans ? trace.values : std::vector<Extended>{})
             if (std::isfinite(v)) low = std::min(low, v), high = std::max(high, v);
     if (high == low) {
         const Extended pad = low == 0 ? 1 : std::fabs(low) / 20;
@@ -129,7 +131,7 @@ QString ErrorBarsCaption(ErrorBars bars, bool english) {
 namespace {
 
 // PlotCaption in English.
-QString EnglishCaption(const InteractionPlotData& data) {
+QString EnglishCaption(const InteractionPlotData& data, bool summed) {
     QString caption = data.legendTitle.isEmpty()
                           ? QStringLiteral("Cell means")
                           : QStringLiteral("Cell means by level of ") + data.legendTitle;
@@ -138,6 +140,14 @@ QString EnglishCaption(const InteractionPlotData& data) {
         caption += data.subjectsShown == SubjectsShown::Points
                        ? QStringLiteral(", each subject's scores as points")
                        : QStringLiteral(", each subject's scores as thin lines");
+    if (data.levelsA.size() > kMostLinesTold)
+        caption += QStringLiteral(", over %1 lines, each in one shared thin style without markers")
+                       .arg(kMostLinesTold);
+    if (summed)
+        return caption + QStringLiteral(". More levels than pixel columns: each column shows the range of "
+                                        "its levels' means as a light bar and their mean on the line; "
+                                        "no error bars.");
+    if (data.levelsA.size() > kMostLinesTold) return caption + QStringLiteral("; no error bars.");
     QString bars = ErrorBarsCaption(data.barsShown, true);
     bars[0] = bars[0].toLower();
     caption += QStringLiteral(". Error bars: ") + bars;
@@ -150,8 +160,8 @@ QString EnglishCaption(const InteractionPlotData& data) {
 
 }  // namespace
 
-QString PlotCaption(const InteractionPlotData& data) {
-    if (data.english) return EnglishCaption(data);
+QString PlotCaption(const InteractionPlotData& data, bool summed) {
+    if (data.english) return EnglishCaption(data, summed);
     QString caption = data.legendTitle.isEmpty()
                           ? QStringLiteral(u"セル平均")
                           : data.legendTitle + QStringLiteral(u" の水準ごとのセル平均");
@@ -160,6 +170,12 @@ QString PlotCaption(const InteractionPlotData& data) {
     if (!data.subjects.empty())
         caption += data.subjectsShown == SubjectsShown::Points ? QStringLiteral(u"、点は各被験者の得点")
                                                                : QStringLiteral(u"、細線は各被験者の得点");
+    if (data.levelsA.size() > kMostLinesTold)
+        caption += QStringLiteral(u"、線が %1 本を超え、どの線も同じ細線で印なし").arg(kMostLinesTold);
+    if (summed)
+        return caption + QStringLiteral(u"。水準が画素の列より多く、列ごとにその水準の平均の範囲を淡い縦棒、"
+                                        u"それらの平均を線で描きました。誤差線はありません。");
+    if (data.levelsA.size() > kMostLinesTold) return caption + QStringLiteral(u"。誤差線はありません。");
     caption += QStringLiteral(u"。誤差線は") + ErrorBarsCaption(data.barsShown);
     if (data.barsShown == ErrorBars::WithinCi95)
         caption += data.barsWithinGroups ? QStringLiteral(u" (Cousineau-Morey 法、Morey の補正、群ごと)")
@@ -216,6 +232,8 @@ struct PlotLayout {
     Extended low = 0, high = 0, step = 1;
     std::size_t first = 0;  // the panel's first cell in the data's arrays
     int fewestTicks = 2;    // a small panel still shows a few
+    bool summed = false;    // the lines summed up per pixel column (more levels than columns)
+    bool shared = false;    // more lines than kMostLinesTold: one shared thin style
 
     qreal Y(Extended v) const {
         const Extended half = high / 2 - low / 2;
@@ -225,6 +243,9 @@ struct PlotLayout {
 };
 
 PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d, const QFontMetricsF& fm);
+void SizeLegend(PlotLayout& l, QPainter& p, const QRectF& area, const InteractionPlotData& d,
+                const QFontMetricsF& fm);
+std::size_t PanelColumnsOf(const PlotLayout& l, const QRectF& area, const InteractionPlotData& d);
 void PlaceFrame(PlotLayout& l, const QRectF& box, qreal rightEdge, const InteractionPlotData& d,
                 const QFontMetricsF& fm);
 void DrawPanels(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
@@ -266,6 +287,16 @@ void PaintInteractionPlot(QPainter& p, const QRectF& area, const InteractionPlot
     p.restore();
 }
 
+bool InteractionPlotSummed(const InteractionPlotData& data, const QSizeF& size) {
+    if (data.Empty()) return false;
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    QPainter p(&scratch);
+    const int px = PlotFontPixels(size);
+    const QFont font = qttext::CharacterFont(Face::PGothic, px);
+    p.setFont(font);
+    return LayOut(p, QRectF(QPointF(0, 0), size), data, QFontMetricsF(font, p.device())).summed;
+}
+
 namespace {
 
 // Runs first: the legend on the right (its title, a line with its marker per
@@ -279,6 +310,41 @@ PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d,
     l.line = fm.height();
     l.pad = px;
     l.small = qttext::CharacterFont(Face::PGothic, std::max(10, px * 17 / 20));
+    l.shared = d.levelsA.size() > kMostLinesTold;
+    l.sample = 2.6 * px;
+    l.gap = 0.5 * px;
+    l.tickLength = 0.4 * px;
+    Range(d, l.low, l.high, !l.shared);
+    SizeLegend(l, p, area, d, fm);
+    PlaceFrame(l, area, l.legendLeft - 1.5 * l.pad, d, fm);
+    // Summed up, the legend says so in place of the error bars.
+    if (static_cast<std::size_t>(d.levelsB.size()) > PanelColumnsOf(l, area, d)) {
+        l.summed = true;
+        Range(d, l.low, l.high, false);
+        SizeLegend(l, p, area, d, fm);
+        PlaceFrame(l, area, l.legendLeft - 1.5 * l.pad, d, fm);
+    }
+    return l;
+}
+
+// The legend's last line where the lines share one style: how many levels
+// it does not name.
+QString MoreText(const InteractionPlotData& d, qsizetype more) {
+    return d.english ? QStringLiteral(u"… and %1 more").arg(more) : QStringLiteral(u"… ほか %1 水準").arg(more);
+}
+
+// LayOut's: the note under the legend's lines (what the bars are, the
+// subjects, what was left out).
+QString LegendNote(const PlotLayout& l, const InteractionPlotData& d) {
+    if (l.summed)
+        return d.english ? QStringLiteral("Per pixel column:\nbar: range of\nthe means;\nline: their mean")
+                         : QStringLiteral(u"画素の列ごと:\n縦棒: 平均の範囲\n線: それらの平均");
+    if (l.shared)
+        return d.english ? QStringLiteral("Over %1 lines:\none shared style,\nno markers or\nerror bars")
+                               .arg(kMostLinesTold)
+                         : QStringLiteral(u"線が %1 本を超え、\n同じ細線で描き、\n印と誤差線なし")
+                               .arg(kMostLinesTold);
+    QString note;
     // The within-subject interval's name on two lines, so that a narrow legend
     // breaks it between its words.
     QString bars = ErrorBarsCaption(d.barsShown);
@@ -289,32 +355,35 @@ PlotLayout LayOut(QPainter& p, const QRectF& area, const InteractionPlotData& d,
         bars = d.barsShown == ErrorBars::Se     ? QStringLiteral(u"Mean ± SE")
                : d.barsShown == ErrorBars::Ci95 ? QStringLiteral("95% CI")
                                                 : QStringLiteral("Within-subject\n95% CI");
-    l.barsNote = (d.english ? QStringLiteral("Error bars:\n") : QStringLiteral(u"誤差線:\n")) + bars;
+    note = (d.english ? QStringLiteral("Error bars:\n") : QStringLiteral(u"誤差線:\n")) + bars;
     if (!d.subjects.empty())
-        l.barsNote += d.english                                  ? (d.subjectsShown == SubjectsShown::Points
+        note += d.english                                  ? (d.subjectsShown == SubjectsShown::Points
                                                                         ? QStringLiteral("\n\nPoints: subjects")
                                                                         : QStringLiteral("\n\nThin lines: subjects"))
                       : d.subjectsShown == SubjectsShown::Points ? QStringLiteral(u"\n\n点: 各被験者")
                                                                  : QStringLiteral(u"\n\n細線: 各被験者");
     if (d.subjectsOmitted)
-        l.barsNote +=
+        note +=
             d.english
                 ? QStringLiteral("\n\nOver %1 subjects:\nthe means alone").arg(kMostSubjectsDrawn)
                 : QStringLiteral(u"\n\n被験者が %1 人を超え、\n平均だけを描きました").arg(kMostSubjectsDrawn);
-    l.sample = 2.6 * px;
-    l.gap = 0.5 * px;
+    return note;
+}
+
+// LayOut's: the note and the legend's width (its title, its levels' names up
+// to kMostLinesTold, the note), at most 30 % of the area.
+void SizeLegend(PlotLayout& l, QPainter& p, const QRectF& area, const InteractionPlotData& d,
+                const QFontMetricsF& fm) {
+    l.barsNote = LegendNote(l, d);
     qreal names = fm.horizontalAdvance(d.legendTitle) - l.sample - l.gap;
-    for (const QString& name : d.levelsA) names = std::max(names, fm.horizontalAdvance(name));
+    for (qsizetype a = 0; a < std::min<qsizetype>(d.levelsA.size(), kMostLinesTold); ++a)
+        names = std::max(names, fm.horizontalAdvance(d.levelsA[a]));
+    if (l.shared) names = std::max(names, fm.horizontalAdvance(MoreText(d, d.levelsA.size())));
     qreal noteWidth = 0;
     for (const QString& line : l.barsNote.split(QLatin1Char('\n')))
         noteWidth = std::max(noteWidth, QFontMetricsF(l.small, p.device()).horizontalAdvance(line));
     l.legendWidth = std::min(std::max(l.sample + l.gap + names, noteWidth) + 1, area.width() * 0.3);
     l.legendLeft = area.right() - l.pad - l.legendWidth;
-
-    l.tickLength = 0.4 * px;
-    Range(d, l.low, l.high);
-    PlaceFrame(l, area, l.legendLeft - 1.5 * l.pad, d, fm);
-    return l;
 }
 
 // LayOut's and each panel's: the axes' frame in `box` up to `rightEdge`, with
@@ -338,18 +407,45 @@ void PlaceFrame(PlotLayout& l, const QRectF& box, qreal rightEdge, const Interac
     l.slot = l.width / static_cast<qreal>(d.levelsB.size());
 }
 
+// The grid of the panels left of the legend: about as many columns as rows.
+struct PanelGrid {
+    int columns = 1, rows = 1;
+    QRectF region;
+    qreal w = 0, h = 0;
+
+    PanelGrid(const QRectF& area, const PlotLayout& l, int panels)
+        : region(area.left(), area.top(), std::max(1.0, l.legendLeft - 0.5 * l.pad - area.left()),
+                 area.height()) {
+        const double aspect = region.width() / std::max(1.0, region.height());
+        columns = std::clamp(static_cast<int>(std::lround(std::sqrt(panels * aspect))), 1, panels);
+        rows = (panels + columns - 1) / columns;
+        w = region.width() / columns, h = region.height() / rows;
+    }
+};
+
+// The plot area's pixel columns: a line of means is drawn with no more points.
+std::size_t ColumnsOf(const PlotLayout& l) {
+    return static_cast<std::size_t>(std::max(1.0, std::floor(l.width)));
+}
+
+// LayOut's: the pixel columns of the whole plot's frame, or with panels about
+// those of one panel's (its width less the room left of its axis).
+std::size_t PanelColumnsOf(const PlotLayout& l, const QRectF& area, const InteractionPlotData& d) {
+    if (d.panelTitles.isEmpty()) return ColumnsOf(l);
+    const PanelGrid grid(area, l, d.Panels());
+    return static_cast<std::size_t>(std::max(1.0, std::floor(grid.w - 0.5 * l.pad - (l.left - area.left()))));
+}
+
 // Runs second when there are panels: a grid of them left of the legend, about
 // as many columns as rows, each with its title above its own axes; every
 // panel has the same size and so the same ticks on the one shared range.
 void DrawPanels(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
                 const QFontMetricsF& fm) {
     const int panels = d.Panels();
-    const QRectF region(area.left(), area.top(), std::max(1.0, l.legendLeft - 0.5 * l.pad - area.left()),
-                        area.height());
-    const double aspect = region.width() / std::max(1.0, region.height());
-    const int columns = std::clamp(static_cast<int>(std::lround(std::sqrt(panels * aspect))), 1, panels);
-    const int rows = (panels + columns - 1) / columns;
-    const qreal w = region.width() / columns, h = region.height() / rows;
+    const PanelGrid grid(area, l, panels);
+    const int columns = grid.columns;
+    const QRectF& region = grid.region;
+    const qreal w = grid.w, h = grid.h;
     const std::size_t cells =
         static_cast<std::size_t>(d.levelsA.size()) * static_cast<std::size_t>(d.levelsB.size());
     for (int i = 0; i < panels; ++i) {
@@ -388,8 +484,11 @@ void DrawAxes(QPainter& p, const QRectF& area, const PlotLayout& l, const Intera
     p.drawLine(QPointF(l.left, l.top), QPointF(l.left, l.bottom));
     p.drawLine(QPointF(l.left, l.bottom), QPointF(l.right, l.bottom));
 
+    // Summed up, every name cannot be measured quickly: some 2,000 spread over
+    // the axis stand for them.
     qreal room = 0;
-    for (const QString& name : d.levelsB) room = std::max(room, fm.horizontalAdvance(name));
+    const int every = l.summed ? std::max(1, nb / 2000) : 1;
+    for (int b = 0; b < nb; b += every) room = std::max(room, fm.horizontalAdvance(d.levelsB[b]));
     room = std::min(room + 0.6 * px, fm.averageCharWidth() * 10);
     const int stride = l.slot >= room ? 1 : static_cast<int>(std::ceil(room / l.slot));
     for (int b = 0; b < nb; b += stride) {
@@ -407,6 +506,13 @@ void DrawAxes(QPainter& p, const QRectF& area, const PlotLayout& l, const Intera
     p.drawText(QRectF(-l.height / 2, -l.line / 2, l.height, l.line), Qt::AlignCenter,
                d.english ? QStringLiteral("Mean") : QStringLiteral(u"平均"));
     p.restore();
+}
+
+// The one thin style of every line where there are more than kMostLinesTold.
+QPen SharedPen() {
+    QPen pen(QColor(0x33, 0x55, 0x77), 1.0);
+    pen.setCosmetic(true);
+    return pen;
 }
 
 qreal LineWidth(const PlotLayout& l) {
@@ -466,21 +572,19 @@ void DrawSubjects(QPainter& p, const PlotLayout& l, const InteractionPlotData& d
     p.restore();
 }
 
-// The plot area's pixel columns: a line of means is drawn with no more points.
-std::size_t ColumnsOf(const PlotLayout& l) {
-    return static_cast<std::size_t>(std::max(1.0, std::floor(l.width)));
-}
-
 // Runs in DrawMeans when the axis has more levels than the area has pixel
 // columns: level a's means summed up per column, their range as a light bar
 // (the envelope) and their mean on one line through the columns. Markers,
 // error bars and subjects could not be told apart there and are left out.
+// With more lines than kMostLinesTold, only the line of column means, in
+// the shared style.
 void DrawSummary(QPainter& p, const PlotLayout& l, const InteractionPlotData& d, int a) {
     const std::size_t nb = static_cast<std::size_t>(d.levelsB.size()), columns = ColumnsOf(l);
     const std::size_t first = l.first + static_cast<std::size_t>(a) * nb;
     QColor light = ColourOf(a);
     light.setAlpha(90);
     p.setPen(QPen(light, 1.0));
+    if (l.shared) p.setPen(Qt::NoPen);
     QPolygonF path;
     for (std::size_t c = 0; c < columns; ++c) {
         const std::size_t from = c * nb / columns, to = (c + 1) * nb / columns;
@@ -492,23 +596,45 @@ void DrawSummary(QPainter& p, const PlotLayout& l, const InteractionPlotData& d,
             sum += d.means[first + b];
         }
         const qreal x = l.left + (static_cast<qreal>(c) + 0.5) * l.width / static_cast<qreal>(columns);
-        if (high > low) p.drawLine(QPointF(x, l.Y(low)), QPointF(x, l.Y(high)));
+        if (high > low && !l.shared) p.drawLine(QPointF(x, l.Y(low)), QPointF(x, l.Y(high)));
         path.append(QPointF(x, l.Y(sum / static_cast<Extended>(to - from))));
     }
     // Segment by segment: one path of thousands of crossing strokes takes the
     // rasterizer far longer than the same strokes one at a time.
-    p.setPen(QPen(ColourOf(a), LineWidth(l), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(l.shared ? SharedPen() : QPen(ColourOf(a), LineWidth(l), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     for (qsizetype k = 1; k < path.size(); ++k) p.drawLine(path[k - 1], path[k]);
+}
+
+// Runs in DrawMeans when there are more lines than kMostLinesTold: each
+// line in the shared style, without markers, error bars or subjects, drawn
+// without antialiasing so that tens of thousands of lines stay quick.
+void DrawShared(QPainter& p, const PlotLayout& l, const InteractionPlotData& d) {
+    const qsizetype na = d.levelsA.size(), nb = d.levelsB.size();
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(SharedPen());
+    for (qsizetype a = 0; a < na; ++a) {
+        const std::size_t first = l.first + static_cast<std::size_t>(a * nb);
+        for (qsizetype b = 1; b < nb; ++b)
+            p.drawLine(QPointF(l.X(static_cast<int>(b - 1)), l.Y(d.means[first + static_cast<std::size_t>(b - 1)])),
+                       QPointF(l.X(static_cast<int>(b)), l.Y(d.means[first + static_cast<std::size_t>(b)])));
+        if (nb == 1) p.drawPoint(QPointF(l.X(0), l.Y(d.means[first])));
+    }
+    p.restore();
 }
 
 // Runs third: the lines, the error bars and the markers, each level of A a
 // little apart; a summary of each line where the levels outnumber the pixels.
 void DrawMeans(QPainter& p, const PlotLayout& l, const InteractionPlotData& d) {
     const int na = static_cast<int>(d.levelsA.size()), nb = static_cast<int>(d.levelsB.size());
-    if (static_cast<std::size_t>(nb) > ColumnsOf(l)) {
+    if (l.summed) {
+        p.save();
+        if (l.shared) p.setRenderHint(QPainter::Antialiasing, false);
         for (int a = 0; a < na; ++a) DrawSummary(p, l, d, a);
+        p.restore();
         return;
     }
+    if (l.shared) return DrawShared(p, l, d);
     const qreal dodge = na > 1 ? std::min(l.slot * 0.3 / (na - 1), 0.5 * l.px) : 0;
     if (!d.subjects.empty()) DrawSubjects(p, l, d, dodge);
     const qreal lineWidth = LineWidth(l), radius = MarkerRadius(l);
@@ -536,6 +662,31 @@ void DrawMeans(QPainter& p, const PlotLayout& l, const InteractionPlotData& d) {
     }
 }
 
+// DrawLegend's where the lines share one style: a sample of it, the first
+// levels' names as far as kMostLinesTold and the room allow, and how many
+// more there are; gives where the note goes.
+qreal SharedLegend(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
+                   const QFontMetricsF& fm, qreal y) {
+    const qreal mid = y + l.line / 2;
+    p.setPen(SharedPen());
+    p.drawLine(QPointF(l.legendLeft, mid), QPointF(l.legendLeft + l.sample, mid));
+    p.setPen(l.ink);
+    const qreal textLeft = l.legendLeft + l.sample + l.gap, textWidth = l.legendLeft + l.legendWidth - textLeft;
+    const qsizetype na = d.levelsA.size();
+    qsizetype shown = 0;
+    // Room for the names, the line saying how many more and the note below.
+    const qreal below = (3.2 + static_cast<qreal>(l.barsNote.count(QLatin1Char('\n')) + 1)) * l.line;
+    for (; shown < std::min<qsizetype>(na, kMostLinesTold) && y + below <= area.bottom(); ++shown) {
+        p.drawText(QRectF(textLeft, y, textWidth, l.line), Qt::AlignLeft | Qt::AlignVCenter,
+                   fm.elidedText(d.levelsA[shown], Qt::ElideRight, textWidth));
+        y += 1.3 * l.line;
+    }
+    const QString more = MoreText(d, na - shown);
+    p.drawText(QRectF(textLeft, y, textWidth, l.line), Qt::AlignLeft | Qt::AlignVCenter,
+               fm.elidedText(more, Qt::ElideRight, textWidth));
+    return y + 1.3 * l.line;
+}
+
 // Runs last: the legend.
 void DrawLegend(QPainter& p, const QRectF& area, const PlotLayout& l, const InteractionPlotData& d,
                 const QFontMetricsF& fm) {
@@ -548,12 +699,13 @@ void DrawLegend(QPainter& p, const QRectF& area, const PlotLayout& l, const Inte
     p.drawText(QRectF(legendLeft, y, legendWidth, line), Qt::AlignLeft | Qt::AlignVCenter,
                fm.elidedText(d.legendTitle, Qt::ElideRight, legendWidth));
     y += 1.3 * line;
-    for (int a = 0; a < na && y + line <= area.bottom(); ++a, y += 1.3 * line) {
+    if (l.shared) y = SharedLegend(p, area, l, d, fm, y);
+    for (int a = 0; a < na && !l.shared && y + line <= area.bottom(); ++a, y += 1.3 * line) {
         const QColor colour = ColourOf(a);
         const qreal mid = y + line / 2;
         p.setPen(QPen(colour, lineWidth, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(legendLeft, mid), QPointF(legendLeft + l.sample, mid));
-        DrawMarker(p, QPointF(legendLeft + l.sample / 2, mid), radius, a);
+        if (!l.summed) DrawMarker(p, QPointF(legendLeft + l.sample / 2, mid), radius, a);
         p.setPen(l.ink);
         const qreal textLeft = legendLeft + l.sample + l.gap;
         p.drawText(QRectF(textLeft, y, legendLeft + legendWidth - textLeft, line),

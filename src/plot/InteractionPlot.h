@@ -48,6 +48,11 @@ std::optional<SubjectsShown> SubjectsShownNamed(std::string_view name);
 // means alone and says so.
 inline constexpr std::size_t kMostSubjectsDrawn = 500;
 
+// The most lines told apart by colour, marker and legend: with more, every
+// line is drawn in one shared thin style without markers or error bars, and
+// the legend names the first levels and how many more there are.
+inline constexpr int kMostLinesTold = 40;
+
 // One subject's scores in one panel at one level of the lines: a value per
 // level of the horizontal axis, NaN where the subject has none there (a
 // between factor on the axis).
@@ -59,8 +64,14 @@ struct SubjectTrace {
 
 struct InteractionPlotData;
 
-// The plot's caption: what it shows and what its error bars are.
-QString PlotCaption(const InteractionPlotData& data);
+// The plot's caption: what it shows and what its error bars are; `summed`
+// when it is drawn summed up per pixel column (InteractionPlotSummed), which
+// has no error bars.
+QString PlotCaption(const InteractionPlotData& data, bool summed = false);
+
+// Whether the plot drawn in an area of this size sums its lines up per pixel
+// column: more levels along the axis than a panel has pixel columns.
+bool InteractionPlotSummed(const InteractionPlotData& data, const QSizeF& size);
 
 struct InteractionPlotData {
     // The levels of the lines (A) and of the horizontal axis (B).

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string_view>
 
+#include "plot/QuickPng.h"
 #include "runtime/Errors.h"
 #include "runtime/TextWriter.h"
 
@@ -46,6 +47,13 @@ QByteArray Render(PlotFileType type, QSize size, const QString& title, const QSt
             }
             image.setDotsPerMeterX(3780);  // 96 pixels per inch
             image.setDotsPerMeterY(3780);
+            // Beyond kPlotQuickPngPixels the quick writer: Qt's tries every
+            // filter on every row, several seconds at 8192 x 8192.
+            if (static_cast<qint64>(size.width()) * size.height() > kPlotQuickPngPixels) {
+                QByteArray quick = QuickPng(image);
+                if (quick.isEmpty()) throw OutOfMemoryError();
+                return quick;
+            }
             if (!image.save(&buffer, "PNG")) throw OutOfMemoryError();
             break;
         }
@@ -90,7 +98,7 @@ void Write(const QByteArray& bytes, const std::string& path) {
 QByteArray RenderPlotFile(const InteractionPlotData& data, PlotFileType type, QSize size) {
     return Render(type, size,
                   data.english ? QStringLiteral("Interaction plot") : QStringLiteral(u"交互作用のプロット"),
-                  PlotCaption(data),
+                  PlotCaption(data, type == PlotFileType::Svg && InteractionPlotSummed(data, QSizeF(size))),
                   [&](QPainter& painter, const QRectF& area) { PaintInteractionPlot(painter, area, data); });
 }
 

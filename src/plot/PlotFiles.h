@@ -15,6 +15,10 @@ namespace morvane::plot {
 
 enum class PlotFileType { Png, Svg, Pdf };
 
+// A PNG of more pixels than this is written by QuickPng (a plot of the
+// default size by Qt's writer, as before).
+inline constexpr long long kPlotQuickPngPixels = 2048LL * 2048;
+
 // The type a file name's suffix names (.png, .svg, .pdf, in any case), or nothing.
 std::optional<PlotFileType> PlotFileTypeOf(const QString& path);
 

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QSvgRenderer>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -78,6 +80,20 @@ int LightShapes(const QByteArray& svg, const QString& element) {
         if (xml.name() == element && light.back()) ++count;
     }
     return count;
+}
+
+// The texts an SVG draws, run together (the painter splits the legend's
+// lines into pieces), and its description.
+std::pair<QString, QString> TextsOf(const QByteArray& svg) {
+    QXmlStreamReader xml(svg);
+    QString drawn, description;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement()) continue;
+        if (xml.name() == QLatin1String("text")) drawn += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        if (xml.name() == QLatin1String("desc")) description = xml.readElementText();
+    }
+    return {drawn, description};
 }
 
 bool WellFormed(const QByteArray& svg) {
@@ -243,9 +259,119 @@ private slots:
         for (int s = 0; s < 3; ++s) d.subjects.push_back({0, 0, std::vector<Extended>(levels, 15)});
         const QByteArray svg = plot::RenderPlotFile(d, plot::PlotFileType::Svg, QSize(400, 300));
         QVERIFY(WellFormed(svg));
-        QCOMPARE(Count(svg, "<circle") + Count(svg, "<ellipse"), 1);  // the legend's marker of a1 alone
+        QCOMPARE(Count(svg, "<circle") + Count(svg, "<ellipse"), 0);  // no marker, not even the legend's
         QVERIFY2(svg.count('<') < 4 * 400, QByteArray::number(svg.count('<')));
         QVERIFY(LightShapes(svg, "polyline") > 100);  // the envelopes' bars
+        // The legend and the description say what is drawn, and name no error bars.
+        const auto [drawn, description] = TextsOf(svg);
+        QVERIFY2(drawn.contains(QStringLiteral(u"画素の列ごと:縦棒: 平均の範囲線: それらの平均")), qPrintable(drawn));
+        QVERIFY(!drawn.contains(QStringLiteral(u"誤差線")));
+        QVERIFY(description.contains(QStringLiteral(u"水準が画素の列より多く")) &&
+                description.endsWith(QStringLiteral(u"誤差線はありません。")));
+        d.english = true;
+        const auto [english, englishDescription] =
+            TextsOf(plot::RenderPlotFile(d, plot::PlotFileType::Svg, QSize(400, 300)));
+        QVERIFY2(english.contains(QStringLiteral("Per pixel column")), qPrintable(english));
+        QVERIFY(!english.contains(QStringLiteral("Error bars")));
+        QVERIFY(englishDescription.contains(QStringLiteral("More levels than pixel columns")) &&
+                !englishDescription.contains(QStringLiteral("Error bars")));
+        // Wide enough for every level: markers and error bars again, and named.
+        QVERIFY(!plot::InteractionPlotSummed(d, QSizeF(8192, 600)));
+        QVERIFY(plot::PlotCaption(d).contains("Error bars: within-subject"));
+    }
+
+    // More lines than colours and markers tell apart: every line in one thin
+    // style, no markers or bars, the legend cut with how many more; at the
+    // bound itself the lines are still told apart.
+    void ManyLinesShareOneStyle() {
+        const auto lines = [](int count) {
+            plot::InteractionPlotData d;
+            d.legendTitle = QStringLiteral("item");
+            for (int a = 0; a < count; ++a) d.levelsA.append(QStringLiteral("i%1").arg(a));
+            d.levelsB = QStringList{QStringLiteral("b1"), QStringLiteral("b2"), QStringLiteral("b3")};
+            for (int k = 0; k < 3 * count; ++k) {
+                d.means.push_back(k % 7);
+                d.bars.push_back(Interval{k % 7 - 1.0L, k % 7 + 1.0L});
+            }
+            return d;
+        };
+        const QByteArray told = plot::RenderPlotFile(lines(plot::kMostLinesTold), plot::PlotFileType::Svg,
+                                                     QSize(800, 600));
+        const QString toldTexts = TextsOf(told).first;
+        QVERIFY(toldTexts.contains(QStringLiteral(u"誤差線")) && !toldTexts.contains(QStringLiteral(u"ほか")));
+        QVERIFY(Count(told, "<circle") + Count(told, "<ellipse") >= 3);
+
+        const int many = 10000;
+        const plot::InteractionPlotData d = lines(many);
+        const QByteArray svg = plot::RenderPlotFile(d, plot::PlotFileType::Svg, QSize(800, 600));
+        QVERIFY(WellFormed(svg));
+        QCOMPARE(Count(svg, "<circle") + Count(svg, "<ellipse"), 0);
+        const auto [drawn, description] = TextsOf(svg);
+        QVERIFY2(drawn.contains(QStringLiteral(u"同じ細線")) && !drawn.contains(QStringLiteral(u"誤差線:")),
+                 qPrintable(drawn));
+        QVERIFY(description.contains(QStringLiteral(u"同じ細線")) &&
+                description.endsWith(QStringLiteral(u"誤差線はありません。")));
+        // The names that fit, then how many more: every line counted once.
+        int named = 0;
+        while (named < many && drawn.contains(QStringLiteral("i%1i%2").arg(named).arg(named + 1))) ++named;
+        ++named;  // the last name shown is followed by the count, not a name
+        QVERIFY2(named >= 3 && named <= plot::kMostLinesTold, qPrintable(drawn));
+        QVERIFY2(drawn.contains(QStringLiteral(u"i%1… ほか %2 水準").arg(named - 1).arg(many - named)),
+                 qPrintable(drawn));
+        // Every line is drawn: two segments each.
+        QVERIFY(Count(svg, "<polyline") + Count(svg, "<path") + Count(svg, "<line") >= 2 * many);
+    }
+
+    // The plot's analysis leaves the model out and keeps every mean as the
+    // full analysis forms it, to the bit; so does a one-factor design, whose
+    // level means are its cells'.
+    void ThePlotsAnalysisKeepsTheMeans() {
+        const auto bounds = [](const std::optional<Interval>& i) {
+            return i ? std::optional(std::pair(i->low, i->high)) : std::nullopt;
+        };
+        const auto same = [&](const std::vector<anova::Mean>& a, const std::vector<anova::Mean>& b) {
+            if (a.size() != b.size()) return false;
+            for (std::size_t i = 0; i < a.size(); ++i)
+                if (a[i].at != b[i].at || a[i].n != b[i].n || a[i].mean != b[i].mean || a[i].sd != b[i].sd ||
+                    a[i].se != b[i].se || bounds(a[i].ci95) != bounds(b[i].ci95) ||
+                    bounds(a[i].withinCi95) != bounds(b[i].withinCi95))
+                    return false;
+            return true;
+        };
+        std::ostringstream csv;
+        csv << "id,group,time,score\n";
+        for (int s = 0; s < 5; ++s)
+            for (int t = 0; t < 4; ++t) csv << 's' << s << ",g" << s % 2 << ",t" << t << ',' << (s * 7 + t * t) % 11 << '\n';
+        for (const LongCsvRoles& roles : {LongCsvRoles{"id", "score", {"time"}, {}},
+                                          LongCsvRoles{"id", "score", {"time"}, {"group"}}}) {
+            const DesignData design = ReadLongCsv(csv.str(), roles);
+            anova::Options plotting;
+            plotting.meansOnly = plotting.modelLeftOut = true;
+            const anova::Analysis full = anova::Analyse(design), plotted = anova::Analyse(design, plotting);
+            QVERIFY(!full.effects.empty() && plotted.effects.empty());
+            QVERIFY(same(full.cellMeans, plotted.cellMeans));
+            QCOMPARE(full.marginalMeans.size(), plotted.marginalMeans.size());
+            for (std::size_t f = 0; f < full.marginalMeans.size(); ++f)
+                QVERIFY(same(full.marginalMeans[f], plotted.marginalMeans[f]));
+            QVERIFY(full.marginalMeans.back()[2].withinCi95.has_value());
+        }
+    }
+
+    // A PNG beyond kPlotQuickPngPixels comes from the quick writer: read
+    // back, every pixel is the painted one, at 96 pixels per inch.
+    void LargePngHoldsThePaintedPixels() {
+        const plot::InteractionPlotData d = plot::PlotDataOf(Mixed(), '.');
+        const QSize size(2100, 2000);
+        QVERIFY(static_cast<long long>(size.width()) * size.height() > plot::kPlotQuickPngPixels);
+        const QImage read = QImage::fromData(plot::RenderPlotFile(d, plot::PlotFileType::Png, size), "PNG");
+        QCOMPARE(read.size(), size);
+        QCOMPARE(read.dotsPerMeterX(), 3780);
+        QImage painted(size, QImage::Format_RGB32);
+        {
+            QPainter painter(&painted);
+            plot::PaintInteractionPlot(painter, QRectF(QPointF(0, 0), QSizeF(size)), d);
+        }
+        QVERIFY(read.convertToFormat(QImage::Format_RGB32) == painted);
     }
 
     // morvane plot's options: an arrangement drawn, and each mistake refused
