@@ -18,7 +18,19 @@ InteractionPlotView::InteractionPlotView(QWidget* parent) : QWidget(parent) {
 
 void InteractionPlotView::SetData(plot::InteractionPlotData plotData) {
     data_ = std::move(plotData);
+    JudgeSummed();
     update();
+}
+
+void InteractionPlotView::resizeEvent(QResizeEvent*) {
+    JudgeSummed();
+}
+
+void InteractionPlotView::JudgeSummed() {
+    const bool summed = plot::InteractionPlotSummed(data_, QSizeF(size()));
+    if (summed == summed_) return;
+    summed_ = summed;
+    emit SummedChanged();
 }
 
 QSize InteractionPlotView::sizeHint() const {

@@ -21,13 +21,25 @@ public:
     void SetData(plot::InteractionPlotData plotData);
     const plot::InteractionPlotData& Data() const { return data_; }
 
+    // Whether the plot is drawn summed up per pixel column at the present size.
+    bool Summed() const { return summed_; }
+
     QSize sizeHint() const override;
+
+signals:
+    // The plot went from drawn level by level to summed up, or back, with new
+    // data or a new size: its caption names what is drawn.
+    void SummedChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void JudgeSummed();
+
     plot::InteractionPlotData data_;
+    bool summed_ = false;
 };
 
 // The choice of the plot's error bars ("ErrorBarsChoice") after its label

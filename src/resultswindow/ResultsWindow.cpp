@@ -474,7 +474,7 @@ void ResultsWindow::SetErrorBars(plot::ErrorBars bars) {
     if (index != errorBars_->currentIndex()) errorBars_->setCurrentIndex(index);  // comes back here
     plot_->SetData(plot::PlotDataOf(analysis_, decimalSeparator_, bars, arrangement_, subjects_,
                                     ShownLanguage() == OutputLanguage::English));
-    plotCaption_->setText(plot::PlotCaption(plot_->Data()));
+    plotCaption_->setText(plot::PlotCaption(plot_->Data(), plot_->Summed()));
 }
 
 void ResultsWindow::SetPlotArrangement(const plot::PlotArrangement& arrangement,
@@ -515,6 +515,8 @@ QWidget* ResultsWindow::MakePlotPane(QWidget* parent) {
     auto* layout = new QVBoxLayout(pane);
     layout->setContentsMargins(0, 0, 0, 0);
     plot_ = new InteractionPlotView(pane);
+    connect(plot_, &InteractionPlotView::SummedChanged, this,
+            [this] { plotCaption_->setText(plot::PlotCaption(plot_->Data(), plot_->Summed())); });
     plot_->setObjectName(QStringLiteral("InteractionPlot"));
     layout->addWidget(plot_, 1);
     auto* row = new QHBoxLayout;

@@ -116,9 +116,6 @@ constexpr Rendering kRenderings[] = {
      "Every subject lacks a score in some cell (%1 subjects)"},
     {u"書き出す形式が分かりません: ファイル名の末尾を (.*) のどれかにしてください",
      "Unknown type to write: end the file name in one of %1"},
-    // The analysis.
-    {u"被験者間の項の対比が多すぎます \\(上限 (\\d+)\\)",
-     "A between term has too many contrasts (at most %1)"},
     // The windows' own.
     {u"被験者の列と得点の列を 1 つずつ選んでください", "Choose one column of subjects and one of scores"},
     {u"データ ウィンドウで開けるのは、どの被験者もどのセルにもちょうど 1 つの得点があるデータだけです",

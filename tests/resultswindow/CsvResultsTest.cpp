@@ -124,6 +124,28 @@ private slots:
         QVERIFY(Caption().contains(plot::ErrorBarsCaption(plot::ErrorBars::Se)));
     }
 
+    // More levels along the axis than the plot has pixel columns: the plot is
+    // summed up per column and its caption says so, naming no error bars; a
+    // plot wide enough for every level draws them and names them again.
+    void TheCaptionFollowsTheSummedPlot() {
+        std::string text = "subject,score,time,group\n";
+        for (int s = 0; s < 4; ++s)
+            for (int t = 0; t < 1500; ++t)
+                text += "s" + std::to_string(s) + "," + std::to_string((s * 7 + t * 3) % 11) + ",t" +
+                        std::to_string(t) + "," + (s < 2 ? "a" : "b") + "\n";
+        const std::string csv = dir_.File("long.csv");
+        testing::WriteBytes(csv, text);
+        Open(csv);
+        auto* view = window_->findChild<InteractionPlotView*>(QStringLiteral("InteractionPlot"));
+        view->resize(600, 400);
+        QVERIFY(view->Summed());
+        QCOMPARE(Caption(), plot::PlotCaption(view->Data(), true));
+        QVERIFY(!Caption().contains(plot::ErrorBarsCaption(view->Data().barsShown)));
+        view->resize(4000, 400);
+        QVERIFY(!view->Summed());
+        QVERIFY(Caption().contains(plot::ErrorBarsCaption(view->Data().barsShown)));
+    }
+
     // The arrangement's choices list the design's factors; each redraws the
     // plot, a factor taken by one leaves the others, and the choices stay
     // through 英語で出力 as the bars do.

@@ -133,7 +133,6 @@ std::vector<std::string> MessagesOfTheRest() {
                                     LineEndInText(),
                                     SameFileAsInput(),
                                     InOutNumber(28),
-                                    TooManyBetweenContrasts(64),
                                     TooManySubjects(3),
                                     CsvBeyondMemory(1 << 20, 9),
                                     NoHeaderOnLine(4),
