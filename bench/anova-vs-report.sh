@@ -5,12 +5,8 @@
 # analysis within 3 times the report, and under 1.5 GiB.
 # usage: bench/anova-vs-report.sh BUILD RUNS
 set -euo pipefail
-build=${1:-build}
-runs=${2:-5}
-tool="$build/tools/morvane/morvane"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+default_runs=5
+source "$(dirname "$0")/common.sh"
 
 # Runs "$@" RUNS times, each time REPS times in a row (small studies take less
 # than the timer's hundredth of a second); prints the medians, per run of the

@@ -12,13 +12,9 @@
 # read.csv and aov_ez, sorted and shuffled.
 # usage: bench/design-vs-anova.sh BUILD RUNS
 set -euo pipefail
-build=${1:-build}
-runs=${2:-5}
+default_runs=5
+source "$(dirname "$0")/common.sh"
 rruns=${R_RUNS:-1}
-tool="$build/tools/morvane/morvane"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # Prints the medians of wall seconds, processor seconds and peak KiB of RUNS runs of "$@".
 measure() {

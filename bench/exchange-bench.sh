@@ -5,11 +5,8 @@
 # alike. Prints the median wall and processor (user + system) times of RUNS
 # rounds and each command's ratio to copy. Usage: bench/exchange-bench.sh BUILD RUNS
 set -euo pipefail
-build=${1:-build}
-runs=${2:-5}
-tool="$build/tools/morvane/morvane"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+default_runs=5
+source "$(dirname "$0")/common.sh"
 
 "$build/bench/morvane-genstudy" 10000 10 10 "$tmp/study.dat"
 levels_a=$(seq -s, -f 'a%g' 1 10)
@@ -36,7 +33,6 @@ for ((i = 0; i < runs; i++)); do
   done
 done
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 wall() { awk '{ print $1 }' "$tmp/times.$1" | median; }
 cpu() { awk '{ print $2 + $3 }' "$tmp/times.$1" | median; }
 copy_wall=$(wall 0)

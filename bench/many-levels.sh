@@ -7,12 +7,8 @@
 # 800 x 600 and at 8192 x 8192. Goals: each within 5 s and 500 MB.
 # usage: bench/many-levels.sh BUILD RUNS
 set -euo pipefail
-build=${1:-build}
-runs=${2:-3}
-tool="$build/tools/morvane/morvane"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+default_runs=3
+source "$(dirname "$0")/common.sh"
 
 # Prints "NAME: S s, M MiB", the medians of RUNS runs of "$@".
 measure() {
