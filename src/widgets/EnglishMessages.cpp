@@ -196,10 +196,12 @@ QString EnglishMessage(const QString& japanese) {
     bool any = false;
     for (qsizetype i = 0; i < lines.size();) {
         // The shortest run of lines from here that is one fixed text: a quoted
-        // name may hold a line break.
+        // name may hold a line break. Runs are cut at kLongestRun lines, so a
+        // CSV field of many line breaks cannot make this quadratic.
+        constexpr qsizetype kLongestRun = 16;
         QString english;
         qsizetype end = i + 1;
-        for (; end <= lines.size(); ++end) {
+        for (; end <= lines.size() && end - i <= kLongestRun; ++end) {
             QString text = lines.mid(i, end - i).join(QLatin1Char('\n'));
             // A line that ended a message before another was put after it keeps its full stop.
             if (text.endsWith(QLatin1Char('.'))) text.chop(1);
