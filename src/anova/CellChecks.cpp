@@ -244,6 +244,7 @@ std::vector<CellShape> CellShapesOf(const Inputs& in) {
     const bool quick = s.Quick() && static_cast<long double>(LargestGroup(s)) * d * d * d * d < 0x1p125L;
     const bool narrow = quick && d * d * d * d < 0x1p62L;
     const bool narrowest = narrow && static_cast<long double>(LargestGroup(s)) * d * d * d * d < 0x1p62L;
+    out.reserve(s.order.Groups() * s.cells);
     for (std::size_t g = 0; g < s.order.Groups(); ++g) {
         const std::vector<PowerSums> sums = narrowest ? PowerSumsOf<std::int64_t, std::int64_t, std::int64_t>(s, g)
                                             : narrow  ? PowerSumsOf<std::int64_t, std::int64_t>(s, g)

@@ -74,6 +74,7 @@ void AddCellMeans(const Inputs& in, const FactorGrid& grid, const RowValues& val
                   Analysis& out) {
     const Scores& s = in.scores;
     const auto cells = static_cast<long>(grid.cells);
+    out.cellMeans.reserve(grid.groups * grid.cells);
     for (std::size_t g = 0; g < grid.groups; ++g) {
         const std::int64_t n = sums.Size(g);
         std::optional<Extended> tq;

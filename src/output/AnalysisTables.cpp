@@ -23,16 +23,23 @@ std::vector<TableText> TableTexts(const anova::Analysis& r, TableReader reader, 
                                   char decimalSeparator, const PrecisionCheck* precision) {
     std::vector<TableText> texts;
     EachTableText(r, reader, options, decimalSeparator, precision,
-                  [&](TableText&& text) { texts.push_back(std::move(text)); });
+                  [&](const TableText& head, const TableRows& rows) {
+                      TableText& t = texts.emplace_back(head);
+                      t.rows.resize(rows.count);
+                      for (std::size_t i = 0; i < rows.count; ++i) rows.fill(i, t.rows[i]);
+                  });
     return texts;
 }
 
 void EachTableText(const anova::Analysis& r, TableReader reader, const OutputOptions& options,
                    char decimalSeparator, const PrecisionCheck* precision,
-                   const std::function<void(TableText&&)>& each) {
+                   const std::function<void(const TableText&, const TableRows&)>& each) {
     const Reading how{reader,          decimalSeparator, options.language == OutputLanguage::Japanese,
                       options.correction, options.layout, options.rounding, !r.within.empty()};
-    const Put put = [&](Table&& t) { each(Written(t, how)); };
+    const Put put = [&](Table&& t) {
+        const auto [head, rows] = WrittenOnDemand(t, how);
+        each(head, rows);
+    };
     if (options.layout == OutputLayout::Study)
         StudyTables(r, precision, put);
     else

@@ -36,10 +36,11 @@ std::vector<TableText> TableTexts(const anova::Analysis& analysis, TableReader r
                                   const OutputOptions& options, char decimalSeparator = '.',
                                   const PrecisionCheck* precision = nullptr);
 
-// The same tables handed to `each` one at a time, as each is made, so that
-// a writer holds one table's texts at a time rather than all of them.
+// The same tables handed to `each` one at a time, as each is made, their
+// rows' texts made when asked (`head` has no rows), so that a writer holds
+// one row's texts at a time rather than whole tables.
 void EachTableText(const anova::Analysis& analysis, TableReader reader, const OutputOptions& options,
                    char decimalSeparator, const PrecisionCheck* precision,
-                   const std::function<void(TableText&&)>& each);
+                   const std::function<void(const TableText& head, const TableRows& rows)>& each);
 
 }  // namespace morvane

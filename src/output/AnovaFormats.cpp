@@ -17,7 +17,7 @@ using anova::Analysis;
 std::string StudyText(const Analysis& r, AnovaFormat format, const OutputOptions& options,
                       const PrecisionCheck* precision);
 std::string DesignText(const Analysis& r, AnovaFormat format, const OutputOptions& options);
-void RenderTable(const TableText& t, AnovaFormat format, std::string& out);
+void RenderTable(const TableText& t, const TableRows& rows, AnovaFormat format, std::string& out);
 std::vector<std::string> ConventionLines(const Analysis& r, const OutputOptions& options);
 
 }  // namespace
@@ -104,7 +104,7 @@ std::string StudyText(const Analysis& r, AnovaFormat format, const OutputOptions
     }
     if (r.NoErrorDf()) out += (csv ? CsvField(FewerSubjectsNote()) : FewerSubjectsNote()) + "\n\n";
     EachTableText(r, csv ? TableReader::Program : TableReader::Terminal, options, '.', precision,
-                  [&](TableText&& t) { RenderTable(t, format, out); });
+                  [&](const TableText& t, const TableRows& rows) { RenderTable(t, rows, format, out); });
     if (!csv) {
         out += format == AnovaFormat::Markdown
                    ? (ja ? "## 計算の約束事と出所\n\n" : "## Conventions and provenance\n\n")
@@ -157,15 +157,15 @@ std::string DesignText(const Analysis& r, AnovaFormat format, const OutputOption
         out += csv ? CsvField(line) + "\n" : "- " + line + "\n";
     out += "\n";
     EachTableText(r, csv ? TableReader::Program : TableReader::Terminal, options, '.', nullptr,
-                  [&](TableText&& t) { RenderTable(t, format, out); });
+                  [&](const TableText& t, const TableRows& rows) { RenderTable(t, rows, format, out); });
     return out;
 }
 
 // A table in the format's layout.
-void RenderTable(const TableText& t, AnovaFormat format, std::string& out) {
-    if (format == AnovaFormat::Text) layout::RenderText(t, out);
-    if (format == AnovaFormat::Markdown) layout::RenderMarkdown(t, out);
-    if (format == AnovaFormat::Csv) layout::RenderCsv(t, out);
+void RenderTable(const TableText& t, const TableRows& rows, AnovaFormat format, std::string& out) {
+    if (format == AnovaFormat::Text) layout::RenderText(t, rows, out);
+    if (format == AnovaFormat::Markdown) layout::RenderMarkdown(t, rows, out);
+    if (format == AnovaFormat::Csv) layout::RenderCsv(t, rows, out);
 }
 
 // A line a convention, then the provenance.

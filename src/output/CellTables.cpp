@@ -58,7 +58,7 @@ Table CellComparisons(const Analysis& r, OutputLayout layout) {
     };
     const AdjustmentSet adjustments = r.options.adjustments;
     AddAdjustedColumns(columns, "p", adjustments, [](C c) -> const anova::Comparison& { return c.figures; });
-    return Tabulate(r, "CellComparisons",
+    return TabulateBorrowed(r, "CellComparisons",
                     Labels{"Pairwise comparisons of an interaction's cells (" + AdjustmentList(adjustments, false) +
                                " within each interaction)",
                            "交互作用のセルの対ごとの比較 (" + AdjustmentList(adjustments, true) +
@@ -87,7 +87,7 @@ Table SimpleInteractions(const Analysis& r, OutputLayout layout) {
         {{"etaCiHigh", "eta^2 CI high", "偏 η² CI 上限"},
          [](auto&, S s) { return Limit(s.partialEtaSquaredCI, &LevelInterval::upper); }},
     };
-    return Tabulate(r, "SimpleInteractions",
+    return TabulateBorrowed(r, "SimpleInteractions",
                     Labels{"Simple interactions and simple-simple effects (each slice's own error)",
                            "単純交互作用と単純・単純効果 (各条件の分析の誤差)"},
                     columns, r.simpleInteractions);

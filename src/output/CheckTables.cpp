@@ -99,7 +99,7 @@ Table Levene(const Analysis& r) {
                                                    "得点の群間の等分散性 (Levene の検定)"}
                                           : Labels{"Levene's test of each within cell across the groups",
                                                    "各被験者内セルの群間の等分散性 (Levene の検定)"};
-    return Tabulate(r, "Levene", title, columns, r.levene);
+    return TabulateBorrowed(r, "Levene", title, columns, r.levene);
 }
 
 // With between and within factors: Box's M test of the groups' covariance
@@ -176,8 +176,8 @@ Table Residuals(const Analysis& r, OutputLayout layout) {
     };
     Table t =
         layout == kStudy
-            ? Tabulate(r, "Residuals", {"Residuals by error stratum", "誤差層ごとの残差"}, columns, r.strata)
-            : Tabulate(r, "Normality",
+            ? TabulateBorrowed(r, "Residuals", {"Residuals by error stratum", "誤差層ごとの残差"}, columns, r.strata)
+            : TabulateBorrowed(r, "Normality",
                        {"Normality of the residuals by error stratum", "誤差層ごとの残差の正規性"}, columns,
                        r.strata);
     bool outOfRange = false;
@@ -220,7 +220,7 @@ Table CellShapes(const Analysis& r, OutputLayout layout) {
                        [](auto&, C c) { return Number(c.skewness, Figure::Statistic); }});
     columns.push_back({{"excessKurtosis", "Excess kurtosis (G2)", "超過尖度 (G2)"},
                        [](auto&, C c) { return Number(c.excessKurtosis, Figure::Statistic); }});
-    return Tabulate(r, "CellShape", {"Skewness and kurtosis of the cells", "セルの歪度と尖度"}, columns,
+    return TabulateBorrowed(r, "CellShape", {"Skewness and kurtosis of the cells", "セルの歪度と尖度"}, columns,
                     r.cellShapes);
 }
 
@@ -247,7 +247,7 @@ Table Outlying(const Analysis& r, OutputLayout layout) {
          [](auto&, O o) { return Number(o.largest, Figure::Statistic); }},
     };
     Table t =
-        Tabulate(r, "Outlying",
+        TabulateBorrowed(r, "Outlying",
                  {"Subjects with a studentized residual beyond 3", "スチューデント化残差が 3 を超える被験者"},
                  columns, r.outlying);
     const auto all = static_cast<std::size_t>(r.outlyingSubjects), listed = r.outlying.size();
@@ -401,7 +401,7 @@ Table AlignedRankContrasts(const Analysis& r, OutputLayout layout) {
     const std::string english = shown.Count() == 1 ? AdjustmentList(shown, false) + "'s adjustment"
                                                    : "the adjustments of " + AdjustmentList(shown, false),
                       japanese = AdjustmentList(shown, true);
-    Table t = Tabulate(r, "AlignedRankContrasts",
+    Table t = TabulateBorrowed(r, "AlignedRankContrasts",
                        {"Aligned rank transform contrasts (ART-C)", "整列順位変換の対比 (ART-C)"}, columns,
                        r.rankBased.contrasts);
     const std::string most = std::to_string(kContrastedLevels);

@@ -1,5 +1,6 @@
 #include "output/detail/Columns.h"
 
+#include <memory>
 #include <utility>
 
 #include "output/Figures.h"
@@ -90,6 +91,13 @@ std::string ApaFigure(Opt value, Figure figure, char separator) {
 }
 
 TableText Written(const Table& t, Reading how) {
+    auto [out, rows] = WrittenOnDemand(t, how);
+    out.rows.resize(rows.count);
+    for (std::size_t i = 0; i < rows.count; ++i) rows.fill(i, out.rows[i]);
+    return out;
+}
+
+std::pair<TableText, TableRows> WrittenOnDemand(const Table& t, Reading how) {
     const bool japanese = how.japanese;
     TableText out;
     out.id = t.id;
@@ -107,21 +115,27 @@ TableText Written(const Table& t, Reading how) {
         shown.push_back(i);
         if (joined) ++i;  // its partner shows in the same column
     }
-    for (const std::vector<Cell>& row : t.rows) {
-        std::vector<std::string> cells;
-        for (std::size_t i : shown) {
-            const Join join = how.reader == TableReader::Terminal ? t.columns[i].join : Join::None;
-            cells.push_back(join == Join::None ? CellText(row[i], how)
-                                               : JoinedText(join, row[i], row[i + 1], how));
-        }
-        out.rows.push_back(std::move(cells));
-    }
     for (const Labels& note : t.notes) {
         if (!Shows(note.readers, how.reader)) continue;
         const std::string& text = japanese ? note.japanese : note.english;
         if (!text.empty()) out.notes.push_back(text);
     }
-    return out;
+    // The row's cells are kept between calls, so that a long table is written
+    // without an allocation per row for them.
+    auto cells = std::make_shared<std::vector<Cell>>();
+    TableRows rows{t.rowCount, [&t, how, shown = std::move(shown), cells](std::size_t r,
+                                                                           std::vector<std::string>& texts) {
+                       t.row(r, *cells);
+                       const std::vector<Cell>& row = *cells;
+                       texts.resize(shown.size());
+                       for (std::size_t k = 0; k < shown.size(); ++k) {
+                           const std::size_t i = shown[k];
+                           const Join join = how.reader == TableReader::Terminal ? t.columns[i].join : Join::None;
+                           texts[k] = join == Join::None ? CellText(row[i], how)
+                                                         : JoinedText(join, row[i], row[i + 1], how);
+                       }
+                   }};
+    return {std::move(out), std::move(rows)};
 }
 
 namespace {

@@ -83,7 +83,7 @@ Table PlannedContrasts(const Analysis& r, OutputLayout layout) {
     };
     const AdjustmentSet adjustments = r.options.adjustments;
     AddAdjustedColumns(columns, "p", adjustments, [](C c) -> C { return c; });
-    return Tabulate(
+    return TabulateBorrowed(
         r, "Contrasts",
         Labels{"Planned contrasts (" + AdjustmentList(adjustments, false) + " within each family)",
                "計画された対比 (" + AdjustmentList(adjustments, true) + " の調整は族ごと)"},

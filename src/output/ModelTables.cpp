@@ -471,8 +471,8 @@ std::vector<Column<Mean>> LevelColumns(const Analysis& r, OutputLayout layout, c
 
 // The mean of every between x within cell, a column for each factor's level.
 Table CellMeans(const Analysis& r, OutputLayout layout) {
-    return Tabulate(r, "CellMeans", {"Cell means", "セルの平均"}, LevelColumns(r, layout, nullptr),
-                    r.cellMeans);
+    return TabulateBorrowed(r, "CellMeans", {"Cell means", "セルの平均"}, LevelColumns(r, layout, nullptr),
+                            r.cellMeans);
 }
 
 // The estimated marginal means of each factor's levels: the study's a table
@@ -483,7 +483,7 @@ std::vector<Table> MarginalMeans(const Analysis& r, OutputLayout layout) {
     if (layout == kStudy) {
         for (std::size_t k = 0; k < r.marginalMeans.size() && k < r.Factors(); ++k) {
             const std::string& name = r.FactorAt(k).name;
-            tables.push_back(Tabulate(r, "Means" + name,
+            tables.push_back(TabulateBorrowed(r, "Means" + name,
                                       {"Means of the levels of " + name, "要因 " + name + " の水準の平均"},
                                       LevelColumns(r, layout, &k), r.marginalMeans[k]));
         }
@@ -514,7 +514,8 @@ std::vector<Table> MarginalMeans(const Analysis& r, OutputLayout layout) {
          }},
     };
     for (auto& c : MeanFigures()) columns.push_back(std::move(c));
-    Table t = Tabulate(r, "MarginalMeans", {"Estimated marginal means", "推定周辺平均"}, columns, rows);
+    Table t = Tabulate(r, "MarginalMeans", {"Estimated marginal means", "推定周辺平均"}, columns,
+                       std::move(rows));
     t.notes.push_back({"Each level's mean weighs the other factors' cells equally.",
                        "各水準の平均は、他の要因のセルを等しい重みで平均したものです。"});
     tables.push_back(std::move(t));
@@ -566,7 +567,7 @@ Table Comparisons(const Analysis& r, OutputLayout layout) {
     AddAdjustedColumns(columns, "p", adjustments, [](C c) -> C { return c; });
     const std::string english = AdjustmentList(adjustments, false),
                       japanese = AdjustmentList(adjustments, true);
-    Table t = Tabulate(r, "Comparisons",
+    Table t = TabulateBorrowed(r, "Comparisons",
                        study ? Labels{"Pairwise comparisons (paired t; " + english + " within each family)",
                                       "対ごとの比較 (対応のある t 検定; " + japanese + " の調整は族ごと)"}
                              : Labels{"Pairwise comparisons (" + english + " within each factor's family)",
@@ -621,7 +622,7 @@ Table SimpleEffects(const Analysis& r, OutputLayout layout) {
          [](auto&, E s) { return Number(s.ggEpsilon, Figure::Proportion); }},
         {Heading{"ggP", "p (GG)", "p (GG)"}.Within(), [](auto&, E s) { return Number(s.ggP, Figure::P); }},
     };
-    Table t = Tabulate(r, "SimpleEffects",
+    Table t = TabulateBorrowed(r, "SimpleEffects",
                        study ? Labels{"Simple main effects", "単純主効果 (各水準での 1 要因の分析)"}
                              : Labels{"Simple effects", "単純効果 (各水準での 1 要因の分析)"},
                        columns, r.simpleEffects);

@@ -4,6 +4,7 @@
 // output/AnalysisTables.h.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,13 @@ struct TableText {
     std::vector<bool> numeric;  // per column: figures, not names
     // What the reader should know beside the table, a line each.
     std::vector<std::string> notes;
+};
+
+// A table's rows as texts (TableText's), made one at a time when asked and
+// as often as asked, so that a table of many rows is never held whole.
+struct TableRows {
+    std::size_t count = 0;
+    std::function<void(std::size_t, std::vector<std::string>&)> fill;  // the texts of row i
 };
 
 }  // namespace morvane

@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -117,12 +119,15 @@ struct Labels {
     Readers readers = Readers::All;
 };
 
-// A table with its cells computed and its labels in both languages.
+// A table with its labels in both languages, whose cells are computed a row
+// at a time when asked (as often as asked), so that a table of many rows is
+// never held whole.
 struct Table {
     std::string id;
     Labels title;
     std::vector<Heading> columns;
-    std::vector<std::vector<Cell>> rows;
+    std::size_t rowCount = 0;
+    std::function<void(std::size_t, std::vector<Cell>&)> row;  // fills the cells of row i
     std::vector<Labels> notes;
 };
 
@@ -156,23 +161,42 @@ Cell Limit(const std::optional<LevelInterval>& i, Extended LevelInterval::*end,
 // out the groups of three digits, whose commas it would be mistaken for).
 std::string ApaFigure(Opt value, Figure figure, char separator = '.');
 
-// Each table: the cells of every row, column by column.
+// Each table: the cells of a row, column by column, made when the row is
+// asked for, of rows the table holds (moved or copied in).
+template <class Result, class Row, class Rows>
+Table TabulateHeld(const Result& r, std::string id, Labels title,
+                   const std::vector<Column<Row, Result>>& columns, std::shared_ptr<const Rows> rows) {
+    Table t{std::move(id), std::move(title), {}, rows->size(), {}, {}};
+    for (const auto& c : columns) t.columns.push_back(c.heading);
+    auto cells = std::make_shared<const std::vector<Column<Row, Result>>>(columns);
+    t.row = [&r, cells, rows](std::size_t i, std::vector<Cell>& out) {
+        const Row& row = (*rows)[i];
+        out.clear();
+        for (const auto& c : *cells) out.push_back(c.cell(r, row));
+    };
+    return t;
+}
 template <class Result, class Row, class Rows>
 Table Tabulate(const Result& r, std::string id, Labels title, const std::vector<Column<Row, Result>>& columns,
-               const Rows& rows) {
-    Table t{std::move(id), std::move(title), {}, {}, {}};
-    for (const auto& c : columns) t.columns.push_back(c.heading);
-    for (const Row& row : rows) {
-        std::vector<Cell> cells;
-        cells.reserve(columns.size());
-        for (const auto& c : columns) cells.push_back(c.cell(r, row));
-        t.rows.push_back(std::move(cells));
-    }
-    return t;
+               Rows&& rows) {
+    using Held = std::remove_cvref_t<Rows>;
+    return TabulateHeld(r, std::move(id), std::move(title), columns,
+                        std::shared_ptr<const Held>(std::make_shared<Held>(std::forward<Rows>(rows))));
+}
+// Rows the analysis holds, which outlive every table made of them: borrowed
+// rather than copied.
+template <class Result, class Row, class Rows>
+Table TabulateBorrowed(const Result& r, std::string id, Labels title,
+                       const std::vector<Column<Row, Result>>& columns, const Rows& rows) {
+    return TabulateHeld(r, std::move(id), std::move(title), columns,
+                        std::shared_ptr<const Rows>(std::shared_ptr<const Rows>(), &rows));
 }
 
 // The columns the reader sees, with its labels and figures.
 TableText Written(const Table& t, Reading how);
+// The same with the rows' texts made when asked; the rows read `t`, which
+// must outlive them.
+std::pair<TableText, TableRows> WrittenOnDemand(const Table& t, Reading how);
 
 // A column of each adjustment of `shown`, keyed as the JSON, after the column
 // keyed `after`; `of` gives a row's fields of the adjustments.

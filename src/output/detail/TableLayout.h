@@ -13,5 +13,9 @@ namespace morvane::layout {
 void RenderText(const TableText& t, std::string& out);
 void RenderMarkdown(const TableText& t, std::string& out);
 void RenderCsv(const TableText& t, std::string& out);
+// The same of a table whose rows are made when asked (`t` has none).
+void RenderText(const TableText& t, const TableRows& rows, std::string& out);
+void RenderMarkdown(const TableText& t, const TableRows& rows, std::string& out);
+void RenderCsv(const TableText& t, const TableRows& rows, std::string& out);
 
 }  // namespace morvane::layout
