@@ -106,7 +106,9 @@ void Describe(const DesignData& design, const Options& options, Analysis& out) {
 // tests, the simple effects, the checks and the planned contrasts asked for;
 // then the means.
 std::vector<std::function<void()>> Steps(const Inputs& in, Analysis& out, Beside& beside) {
-    std::vector<std::function<void()>> steps;
+    // The means first: of many cells theirs is the longest step, which the
+    // others then run beside.
+    std::vector<std::function<void()>> steps{[&] { AddMeans(in, beside.means); }};
     if (!in.options.meansOnly || !in.options.modelLeftOut) steps.emplace_back([&] { AddModel(in, out); });
     if (!in.options.meansOnly) {
         steps.emplace_back([&] { AddComparisons(in, beside.comparisons); });
@@ -120,7 +122,6 @@ std::vector<std::function<void()>> Steps(const Inputs& in, Analysis& out, Beside
         if (in.options.simpleInteractions)
             steps.emplace_back([&] { AddSimpleInteractions(in, beside.cells); });
     }
-    steps.emplace_back([&] { AddMeans(in, beside.means); });
     return steps;
 }
 

@@ -20,10 +20,14 @@
 // for a factor it averages over (with equal weights over that factor's
 // levels) or leaves free.
 
+#include <algorithm>
 #include <array>
+#include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -115,8 +119,68 @@ struct Options {
     Extended alpha = 0.05L;
 };
 
-// A level of every factor, between factors first (see above).
-using Place = std::vector<std::int32_t>;
+// A level of every factor, between factors first (see above): a few numbers
+// held in place, since an analysis of many cells has a place for each of its
+// means and checks.
+class Place {
+public:
+    using value_type = std::int32_t;
+    using size_type = std::size_t;
+    using iterator = std::int32_t*;
+    using const_iterator = const std::int32_t*;
+    static constexpr std::size_t kMost = kMostWithinFactors + kMostBetweenFactors;
+
+    Place() = default;
+    explicit Place(std::size_t count, std::int32_t level = 0) { assign(count, level); }
+    Place(std::initializer_list<std::int32_t> levels) {
+        for (const std::int32_t level : levels) push_back(level);
+    }
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::int32_t& operator[](std::size_t i) { return levels_[i]; }
+    const std::int32_t& operator[](std::size_t i) const { return levels_[i]; }
+    const std::int32_t& at(std::size_t i) const {
+        if (i >= size_) throw std::out_of_range("Place");
+        return levels_[i];
+    }
+    std::int32_t* data() { return levels_.data(); }
+    const std::int32_t* data() const { return levels_.data(); }
+    iterator begin() { return levels_.data(); }
+    iterator end() { return levels_.data() + size_; }
+    const_iterator begin() const { return levels_.data(); }
+    const_iterator end() const { return levels_.data() + size_; }
+    std::int32_t& back() { return levels_[size_ - 1]; }
+    const std::int32_t& back() const { return levels_[size_ - 1]; }
+
+    // More factors than a design may have is a fault of the caller: refused, never written past.
+    void push_back(std::int32_t level) {
+        if (size_ == kMost) throw std::length_error("Place");
+        levels_[size_++] = level;
+    }
+    void pop_back() { --size_; }
+    void clear() { size_ = 0; }
+    void resize(std::size_t count, std::int32_t level = 0) {
+        if (count > kMost) throw std::length_error("Place");
+        for (std::size_t i = size_; i < count; ++i) levels_[i] = level;
+        size_ = static_cast<std::uint8_t>(count);
+    }
+    void assign(std::size_t count, std::int32_t level) {
+        clear();
+        resize(count, level);
+    }
+
+    friend bool operator==(const Place& a, const Place& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+    friend auto operator<=>(const Place& a, const Place& b) {
+        return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    std::array<std::int32_t, kMost> levels_{};
+    std::uint8_t size_ = 0;
+};
 inline constexpr std::int32_t kOver = -1;
 
 // An error stratum: the subjects within their groups ("S"), or a within

@@ -16,6 +16,7 @@
 #include "app/Program.h"
 #include "print/DefaultPrinterListing.h"
 #include "runtime/DecimalSeparator.h"
+#include "runtime/MemoryBudget.h"
 #include "session/Recovery.h"
 #include "store/StudyStore.h"
 #include "widgets/QtSeams.h"
@@ -43,6 +44,7 @@ int Answer(const morvane::CommandLine& line) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    morvane::ReturnLargeBlocksWhenFreed();
     // Asked alone, --help and --version need no display: answered before Qt starts.
     if (const morvane::CommandLine asked = morvane::ParseCommandLine({argv + 1, argv + argc});
         asked.action == morvane::CommandLine::Action::Help ||

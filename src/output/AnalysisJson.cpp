@@ -61,7 +61,7 @@ std::string AnalysisJson(const anova::Analysis& r, const OutputOptions& options,
     }
     j.Key("numbersOutsideDoubleRange"), j.Bool(j.OutsideDoubleRange());
     j.Close('}');
-    return j.Text() + "\n";
+    return j.TakeLine();
 }
 
 }  // namespace morvane

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "runtime/Extended.h"
 
@@ -16,6 +17,11 @@ class JsonWriter {
 public:
     // The text written so far.
     const std::string& Text() const { return out_; }
+    // The text written, taken out of the writer with a line break after it.
+    std::string TakeLine() {
+        out_ += '\n';
+        return std::move(out_);
+    }
 
     void Key(std::string_view key);
     void Open(char bracket);   // '{' or '['

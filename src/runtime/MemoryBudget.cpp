@@ -1,5 +1,6 @@
 #include "runtime/MemoryBudget.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -72,6 +73,10 @@ void AdviseHugePages(void* data, std::size_t bytes) {
 #else
     static_cast<void>(data), static_cast<void>(bytes);
 #endif
+}
+
+void ReturnLargeBlocksWhenFreed() {
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
 }
 
 void MapPagesAhead(void* data, std::size_t bytes) {

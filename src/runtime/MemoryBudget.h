@@ -26,6 +26,14 @@ void SetMemoryBudget(std::uint64_t bytes);
 // system has available now.
 void EnsureAffordable(std::uint64_t count, std::uint64_t elementSize);
 
+// Has every block of 4 MiB or more mapped apart and given back to the system
+// when freed. The C library's default raises that threshold to the largest
+// block freed, after which the big arrays an analysis of many cells makes
+// and frees stay in the heap, a hundred megabytes and more it no longer
+// uses; smaller blocks, mapped apart, would cost the time of mapping them
+// afresh. Called once, at a program's start.
+void ReturnLargeBlocksWhenFreed();
+
 // Maps the pages of [data, data + bytes), memory just allocated that is about
 // to be written whole, in one call instead of one fault per page as the writes
 // reach them. Only a saving: where the system cannot, the faults come later.

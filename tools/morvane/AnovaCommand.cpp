@@ -60,20 +60,23 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     const std::string out = arguments.FileCount() == 2 ? arguments.File(1) : std::string();
     RefuseInputAsOutput(out, {in});
     if (request.roles) {
-        // A long CSV: read whole within the memory budget, its bytes the provenance.
-        const FileBytes bytes = ReadWholeFile(in, {}, true);
-        RefuseEmptyFile(in, bytes.View());
-        // The bytes' SHA-256 is taken on a second thread while they are read.
-        std::future<Provenance> provenance =
-            std::async(std::launch::async, [&bytes] { return ProvenanceOfBytes(bytes.View()); });
+        // A long CSV: read whole within the memory budget, its bytes the
+        // provenance, and let go of before the analysis.
         std::optional<DesignData> design;
-        try {
-            design = ReadLongCsv(bytes.View(), *request.roles, ReadingOf(bytes.View(), request));
-        } catch (...) {
-            provenance.wait();  // it reads the bytes: not beyond their life
-            throw;
+        {
+            const FileBytes bytes = ReadWholeFile(in, {}, true);
+            RefuseEmptyFile(in, bytes.View());
+            // The bytes' SHA-256 is taken on a second thread while they are read.
+            std::future<Provenance> provenance =
+                std::async(std::launch::async, [&bytes] { return ProvenanceOfBytes(bytes.View()); });
+            try {
+                design = ReadLongCsv(bytes.View(), *request.roles, ReadingOf(bytes.View(), request));
+            } catch (...) {
+                provenance.wait();  // it reads the bytes: not beyond their life
+                throw;
+            }
+            request.output.provenance = provenance.get();
         }
-        request.output.provenance = provenance.get();
         CheckContrastsFit(*design, request.analysis);
         const anova::Analysis analysis = anova::Analyse(*design, request.analysis);
         WriteOut(out, FormatAnalysis(analysis, request.format, request.output));

@@ -23,6 +23,7 @@
 #include "runtime/DecimalSeparator.h"
 #include "runtime/Errors.h"
 #include "runtime/IoCodes.h"
+#include "runtime/MemoryBudget.h"
 #include "runtime/StandardStreams.h"
 
 namespace {
@@ -235,6 +236,7 @@ int Run(Words words, const Settings& settings) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    morvane::ReturnLargeBlocksWhenFreed();
     morvane::tool::Settings settings;
     settings.decimalSeparator = morvane::DecimalSeparatorFromLocale();
     const std::vector<std::string> words(argv + 1, argv + argc);
