@@ -27,7 +27,15 @@ void WriteConventions(JsonWriter& j, const anova::Analysis& r, const OutputOptio
 
 std::string AnalysisJson(const anova::Analysis& r, const OutputOptions& options,
                          const PrecisionCheck* precision) {
+    std::string text;
+    WriteAnalysisJson(r, options, precision, [&](std::string_view piece) { text += piece; });
+    return text;
+}
+
+void WriteAnalysisJson(const anova::Analysis& r, const OutputOptions& options, const PrecisionCheck* precision,
+                       const std::function<void(std::string_view)>& write) {
     JsonWriter j;
+    j.SpillTo(write);
     json::JsonFields fields(j);
     j.Open('{');
     if (options.layout == OutputLayout::Study) {
@@ -61,7 +69,7 @@ std::string AnalysisJson(const anova::Analysis& r, const OutputOptions& options,
     }
     j.Key("numbersOutsideDoubleRange"), j.Bool(j.OutsideDoubleRange());
     j.Close('}');
-    return j.TakeLine();
+    write(j.TakeLine());
 }
 
 }  // namespace morvane

@@ -43,6 +43,14 @@ std::string FormatAnalysis(const Analysis& analysis, AnovaFormat format, const O
     return out;
 }
 
+void WriteFormattedAnalysis(const Analysis& analysis, AnovaFormat format, const OutputOptions& options,
+                            const PrecisionCheck* precision, const std::function<void(std::string_view)>& write) {
+    if (format == AnovaFormat::Json)
+        WriteAnalysisJson(analysis, options, precision, write);
+    else
+        write(FormatAnalysis(analysis, format, options, precision));
+}
+
 std::string FewerSubjectsNote() {
     return "Fewer than two subjects: every statistic that needs two subjects is undefined.";
 }

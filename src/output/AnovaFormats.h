@@ -7,6 +7,7 @@
 // provenance.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,10 @@ std::optional<AnovaFormat> AnovaFormatNamed(std::string_view name);
 // study's end with the conventions.
 std::string FormatAnalysis(const anova::Analysis& analysis, AnovaFormat format,
                            const OutputOptions& options = {}, const PrecisionCheck* precision = nullptr);
+// The same handed to `write` in pieces, JSON's as it is made, so that a long
+// one is never held whole.
+void WriteFormattedAnalysis(const anova::Analysis& analysis, AnovaFormat format, const OutputOptions& options,
+                            const PrecisionCheck* precision, const std::function<void(std::string_view)>& write);
 
 // The note at the top of each format of an analysis of fewer than two subjects (UTF-8).
 std::string FewerSubjectsNote();

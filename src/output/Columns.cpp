@@ -1,6 +1,5 @@
 #include "output/detail/Columns.h"
 
-#include <memory>
 #include <utility>
 
 #include "output/Figures.h"
@@ -120,13 +119,13 @@ std::pair<TableText, TableRows> WrittenOnDemand(const Table& t, Reading how) {
         const std::string& text = japanese ? note.japanese : note.english;
         if (!text.empty()) out.notes.push_back(text);
     }
-    // The row's cells are kept between calls, so that a long table is written
-    // without an allocation per row for them.
-    auto cells = std::make_shared<std::vector<Cell>>();
-    TableRows rows{t.rowCount, [&t, how, shown = std::move(shown), cells](std::size_t r,
-                                                                           std::vector<std::string>& texts) {
-                       t.row(r, *cells);
-                       const std::vector<Cell>& row = *cells;
+    // Rows may be asked for from several threads at once. Each thread keeps
+    // its row's cells between calls, so that a long table is written without
+    // an allocation per row for them.
+    TableRows rows{t.rowCount, [&t, how, shown = std::move(shown)](std::size_t r, std::vector<std::string>& texts) {
+                       thread_local std::vector<Cell> cells;
+                       t.row(r, cells);
+                       const std::vector<Cell>& row = cells;
                        texts.resize(shown.size());
                        for (std::size_t k = 0; k < shown.size(); ++k) {
                            const std::size_t i = shown[k];

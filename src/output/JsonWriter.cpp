@@ -24,6 +24,10 @@ void JsonWriter::Open(char bracket) {
 void JsonWriter::Close(char bracket) {
     out_ += bracket;
     pending_ = true;
+    if (sink_ && out_.size() >= std::size_t{1} << 20) {
+        sink_(out_);
+        out_.clear();
+    }
 }
 
 void JsonWriter::Number(std::optional<Extended> value) {

@@ -4,6 +4,7 @@
 // control character), numbers with kProgramDigits significant digits.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,11 @@ namespace morvane {
 
 class JsonWriter {
 public:
+    // Hands the text written to `sink` a piece at a time, whenever a megabyte
+    // has gathered, so that a long text is never held whole; Text and
+    // TakeLine then give what has not yet been handed over.
+    void SpillTo(std::function<void(std::string_view)> sink) { sink_ = std::move(sink); }
+
     // The text written so far.
     const std::string& Text() const { return out_; }
     // The text written, taken out of the writer with a line break after it.
@@ -49,6 +55,7 @@ private:
     void Escaped(std::string_view text);
 
     std::string out_;
+    std::function<void(std::string_view)> sink_;
     bool pending_ = false;  // a value stands before: the next one takes a comma
     bool outside_ = false;
 };

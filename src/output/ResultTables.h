@@ -43,7 +43,9 @@ struct TableText {
 };
 
 // A table's rows as texts (TableText's), made one at a time when asked and
-// as often as asked, so that a table of many rows is never held whole.
+// as often as asked, so that a table of many rows is never held whole. A
+// long table's writers ask for rows from two threads at once: `fill` must
+// allow it.
 struct TableRows {
     std::size_t count = 0;
     std::function<void(std::size_t, std::vector<std::string>&)> fill;  // the texts of row i

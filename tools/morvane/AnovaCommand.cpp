@@ -42,7 +42,8 @@ struct AnovaRequest : LongCsvRequest {
 
 AnovaRequest Request(const Arguments& arguments, const Settings& settings);
 std::future<Provenance> ProvenanceBeside(const std::string& in);
-void WriteOut(const std::string& out, const std::string& text);
+void WriteOut(const std::string& out, const anova::Analysis& analysis, const AnovaRequest& request,
+              const PrecisionCheck* precision);
 
 }  // namespace
 
@@ -79,7 +80,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
         }
         CheckContrastsFit(*design, request.analysis);
         const anova::Analysis analysis = anova::Analyse(*design, request.analysis);
-        WriteOut(out, FormatAnalysis(analysis, request.format, request.output));
+        WriteOut(out, analysis, request, nullptr);
         return;
     }
     StudyStore& store = TheStudy();
@@ -111,7 +112,7 @@ void Anova(std::span<const std::string> words, const Settings& settings) {
     const PrecisionCheck precision = anova::CheckStudyResultsFile(store, separator, analysis, sums.get());
     request.output.provenance = provenance.get();
     request.output.layout = OutputLayout::Study;
-    WriteOut(out, FormatAnalysis(analysis, request.format, request.output, &precision));
+    WriteOut(out, analysis, request, &precision);
 }
 
 void NoticeInexactReport() {
@@ -168,11 +169,19 @@ std::future<Provenance> ProvenanceBeside(const std::string& in) {
     return std::async(std::launch::deferred, [in] { return ProvenanceOfFile(in); });
 }
 
-// Anova, last: the text to OUTFILE ("" for standard output).
-void WriteOut(const std::string& out, const std::string& text) {
+// Anova, last: the analysis in its format to OUTFILE ("" for standard
+// output), a piece at a time as the format hands it over.
+void WriteOut(const std::string& out, const anova::Analysis& analysis, const AnovaRequest& request,
+              const PrecisionCheck* precision) {
     // The text file writer ends lines with CR LF; these formats end them with LF.
     TextWriter file(out);
-    file.Write(text);
+    try {
+        WriteFormattedAnalysis(analysis, request.format, request.output, precision,
+                               [&](std::string_view piece) { file.Write(piece); });
+    } catch (...) {
+        file.CloseAfterError();
+        throw;
+    }
     file.Close();
 }
 
