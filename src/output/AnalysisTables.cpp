@@ -23,11 +23,7 @@ std::vector<TableText> TableTexts(const anova::Analysis& r, TableReader reader, 
                                   char decimalSeparator, const PrecisionCheck* precision) {
     std::vector<TableText> texts;
     EachTableText(r, reader, options, decimalSeparator, precision,
-                  [&](const TableText& head, const TableRows& rows) {
-                      TableText& t = texts.emplace_back(head);
-                      t.rows.resize(rows.count);
-                      for (std::size_t i = 0; i < rows.count; ++i) rows.fill(i, t.rows[i]);
-                  });
+                  [&](const TableText& head, const TableRows& rows) { texts.push_back(WithRows(head, rows)); });
     return texts;
 }
 

@@ -90,10 +90,8 @@ std::string ApaFigure(Opt value, Figure figure, char separator) {
 }
 
 TableText Written(const Table& t, Reading how) {
-    auto [out, rows] = WrittenOnDemand(t, how);
-    out.rows.resize(rows.count);
-    for (std::size_t i = 0; i < rows.count; ++i) rows.fill(i, out.rows[i]);
-    return out;
+    auto [head, rows] = WrittenOnDemand(t, how);
+    return WithRows(std::move(head), rows);
 }
 
 std::pair<TableText, TableRows> WrittenOnDemand(const Table& t, Reading how) {

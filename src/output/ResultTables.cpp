@@ -24,4 +24,10 @@ std::size_t DisplayWidth(std::string_view text) {
     return width;
 }
 
+TableText WithRows(TableText head, const TableRows& rows) {
+    head.rows.resize(rows.count);
+    for (std::size_t i = 0; i < rows.count; ++i) rows.fill(i, head.rows[i]);
+    return head;
+}
+
 }  // namespace morvane

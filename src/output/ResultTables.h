@@ -51,4 +51,7 @@ struct TableRows {
     std::function<void(std::size_t, std::vector<std::string>&)> fill;  // the texts of row i
 };
 
+// A table's texts with every row made and held: `head` with `rows` filled in.
+TableText WithRows(TableText head, const TableRows& rows);
+
 }  // namespace morvane

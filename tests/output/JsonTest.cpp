@@ -6,8 +6,12 @@
 
 #include <limits>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "exchange/LongCsv.h"
 #include "output/AnalysisJson.h"
+#include "output/AnovaFormats.h"
 #include "output/JsonWriter.h"
 #include "support/StudySkeleton.h"
 
@@ -83,6 +87,37 @@ TEST(Json, EachResultFieldGoesUnderItsKeyInOrder) {
     // The conventions and provenance between the univariate figures and the checks.
     EXPECT_LT(at("\"precision\":"), at("\"conventions\":"));
     EXPECT_LT(at("\"provenance\":"), at("\"multivariate\":"));
+}
+
+// A long analysis goes out in pieces of a megabyte or more as it is made,
+// which together are the JSON made whole; the other formats in one piece.
+TEST(Json, ALongAnalysisIsHandedOverInPiecesThatMakeTheWhole) {
+    std::string csv = "id,A,y\n";
+    for (int s = 1; s <= 3; ++s)
+        for (int a = 1; a <= 10000; ++a)
+            csv += "s" + std::to_string(s) + ",a" + std::to_string(a) + "," + std::to_string((a * 7 + s * 3) % 50) + "\n";
+    const anova::Analysis r = anova::Analyse(ReadLongCsv(csv, {"id", "y", {"A"}, {}}));
+    const std::string whole = AnalysisJson(r, {});
+    ASSERT_GT(whole.size(), std::size_t{3} << 20);
+    std::vector<std::string> pieces;
+    WriteFormattedAnalysis(r, AnovaFormat::Json, {}, nullptr,
+                           [&](std::string_view piece) { pieces.emplace_back(piece); });
+    ASSERT_GE(pieces.size(), 3u);
+    std::string joined;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (i + 1 < pieces.size()) {
+            EXPECT_GE(pieces[i].size(), std::size_t{1} << 20) << "piece " << i;
+        }
+        joined += pieces[i];
+    }
+    EXPECT_EQ(joined, whole);
+    EXPECT_EQ(whole.substr(whole.size() - 2), "}\n");
+
+    pieces.clear();
+    WriteFormattedAnalysis(r, AnovaFormat::Text, {}, nullptr,
+                           [&](std::string_view piece) { pieces.emplace_back(piece); });
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0], FormatAnalysis(r, AnovaFormat::Text));
 }
 
 }  // namespace
